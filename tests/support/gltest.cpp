@@ -1,0 +1,76 @@
+#include "gltest.h"
+
+#include "testsupport.h"
+
+#include <GL/freeglut.h>
+#include <GL/gl.h>
+#include <X11/Xlib.h>
+
+#include <cstdlib>
+
+namespace {
+int g_window = 0;
+int g_width = 0, g_height = 0;
+void noDisplay() {}
+} // namespace
+
+bool glTestContext(int width, int height)
+{
+    if (!g_window) {
+        if (!std::getenv("DISPLAY"))
+            return false;
+        Display* probe = XOpenDisplay(nullptr);
+        if (!probe)
+            return false;
+        XCloseDisplay(probe);
+        XInitThreads();
+        int argc = 1;
+        char name[] = "oxtest";
+        char* argv[] = {name, nullptr};
+        glutInit(&argc, argv);
+        glutInitDisplayMode(GLUT_RGBA | GLUT_DOUBLE | GLUT_DEPTH);
+        glutInitWindowSize(width, height);
+        glutInitWindowPosition(0, 0);
+        glutSetOption(GLUT_ACTION_ON_WINDOW_CLOSE, GLUT_ACTION_CONTINUE_EXECUTION);
+        g_window = glutCreateWindow("oxtest");
+        glutDisplayFunc(noDisplay);
+        g_width = width, g_height = height;
+        glutMainLoopEvent();
+    }
+    glutSetWindow(g_window);
+    if (width != g_width || height != g_height) {
+        glutReshapeWindow(width, height);
+        for (int i = 0; i < 20 && (glutGet(GLUT_WINDOW_WIDTH) != width || glutGet(GLUT_WINDOW_HEIGHT) != height); ++i)
+            glutMainLoopEvent();
+        g_width = width, g_height = height;
+    }
+    glViewport(0, 0, width, height);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    glOrtho(0, width, height, 0, 0, 1);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    glDrawBuffer(GL_BACK);
+    glReadBuffer(GL_BACK);
+    return true;
+}
+
+std::vector<uint8_t> glReadBack(int x, int y, int width, int height)
+{
+    std::vector<uint8_t> raw(size_t(width) * height * 4);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadBuffer(GL_BACK);
+    // GL rows start at the bottom; flip to top-first window coordinates.
+    glReadPixels(x, g_height - y - height, width, height, GL_RGBA, GL_UNSIGNED_BYTE, raw.data());
+    std::vector<uint8_t> out(raw.size());
+    for (int row = 0; row < height; ++row)
+        std::copy_n(raw.begin() + size_t(height - 1 - row) * width * 4, size_t(width) * 4,
+                    out.begin() + size_t(row) * width * 4);
+    return out;
+}
+
+void glSaveArtifact(const std::string& name, int width, int height)
+{
+    const std::vector<uint8_t> pixels = glReadBack(0, 0, width, height);
+    writePngRGBA(artifactDir() + "/" + name + ".png", pixels.data(), width, height);
+}

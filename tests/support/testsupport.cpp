@@ -1,0 +1,124 @@
+#include "testsupport.h"
+
+#include <png.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <sys/wait.h>
+
+namespace fs = std::filesystem;
+
+TempDir::TempDir()
+{
+    const char* base = std::getenv("TMPDIR");
+    std::string pattern = std::string(base && *base ? base : "/tmp") + "/oxtest-XXXXXX";
+    std::vector<char> buffer(pattern.begin(), pattern.end());
+    buffer.push_back('\0');
+    if (mkdtemp(buffer.data()))
+        m_path = buffer.data();
+}
+
+TempDir::~TempDir()
+{
+    if (m_path.empty())
+        return;
+    std::error_code ec;
+    // Folders made read-only by a test would stop the removal.
+    for (auto it = fs::recursive_directory_iterator(m_path, fs::directory_options::skip_permission_denied, ec);
+         !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
+        if (it->is_directory(ec) && !it->is_symlink(ec))
+            fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ec);
+    }
+    fs::permissions(m_path, fs::perms::owner_all, fs::perm_options::add, ec);
+    fs::remove_all(m_path, ec);
+}
+
+std::string TempDir::file(const std::string& name) const
+{
+    return m_path + "/" + name;
+}
+
+MessageCapture::MessageCapture(std::vector<oxMessageAnswer> answers) : m_answers(std::move(answers))
+{
+    m_previous = oxSetMessageHandler([this](const oxMessageRequest& r) {
+        m_messages.push_back(r);
+        if (m_next < m_answers.size())
+            return m_answers[m_next++];
+        oxMessageAnswer a;
+        a.button = r.input ? MB_CANCEL : ((r.buttons & (MB_YES | MB_NO)) ? MB_YES : MB_OK);
+        return a;
+    });
+}
+
+MessageCapture::~MessageCapture()
+{
+    oxSetMessageHandler(m_previous);
+}
+
+std::string readFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+bool writeFile(const std::string& path, const std::string& bytes)
+{
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << bytes;
+    return static_cast<bool>(out);
+}
+
+std::string artifactDir()
+{
+    const char* env = std::getenv("OX_TEST_ARTIFACTS");
+    std::string dir = env && *env ? env : "test-artifacts";
+    std::error_code ec;
+    fs::create_directories(dir, ec);
+    return dir;
+}
+
+bool writePngRGBA(const std::string& path, const unsigned char* rgba, int width, int height)
+{
+    std::unique_ptr<std::FILE, decltype(&std::fclose)> f(std::fopen(path.c_str(), "wb"), &std::fclose);
+    if (!f)
+        return false;
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png ? png_create_info_struct(png) : nullptr;
+    if (!info) {
+        png_destroy_write_struct(&png, nullptr);
+        return false;
+    }
+    if (setjmp(png_jmpbuf(png))) {
+        png_destroy_write_struct(&png, &info);
+        return false;
+    }
+    png_init_io(png, f.get());
+    png_set_IHDR(png, info, width, height, 8, PNG_COLOR_TYPE_RGB_ALPHA, PNG_INTERLACE_NONE,
+                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_write_info(png, info);
+    for (int y = 0; y < height; ++y)
+        png_write_row(png, const_cast<png_bytep>(rgba + size_t(y) * width * 4));
+    png_write_end(png, nullptr);
+    png_destroy_write_struct(&png, &info);
+    return true;
+}
+
+int runCommand(const std::string& command, std::string* output)
+{
+    std::FILE* p = popen(command.c_str(), "r");
+    if (!p)
+        return -1;
+    std::string text;
+    char buffer[4096];
+    size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, p)) > 0)
+        text.append(buffer, n);
+    const int status = pclose(p);
+    if (output)
+        *output = text;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
