@@ -85,7 +85,7 @@ long parseLong(const std::string& text, int base)
     errno = 0;
     const long value = std::strtol(begin, &end, base);
     if (end == begin)
-        throwFound("found %c while looking for long", *begin);
+        throwFound(N_("found %c while looking for long"), *begin);
     if (errno == ERANGE)
         throw oxNumberException(oxGetTranslation("number out of range"));
     return value;
@@ -101,7 +101,7 @@ double parseDouble(const std::string& text)
     errno = 0;
     const double value = std::strtod(begin, &end);
     if (end == begin)
-        throwFound("found %c while looking for double", *begin);
+        throwFound(N_("found %c while looking for double"), *begin);
     // Underflow to a tiny or zero value is harmless; only overflow is an error.
     if (errno == ERANGE && (value == HUGE_VAL || value == -HUGE_VAL))
         throw oxNumberException(oxGetTranslation("number out of range"));

@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Installs the Debian packages Pictavo needs to build, test and benchmark.
+# Runs as root (or through sudo). Set OX_SKIP_DEPS=1 to skip.
+set -euo pipefail
+[ "${OX_SKIP_DEPS:-0}" = 1 ] && exit 0
+
+packages=(
+  # build
+  build-essential cmake ninja-build pkg-config gettext ccache freeglut3-dev libglu1-mesa-dev
+  libgl1-mesa-dri libjpeg62-turbo-dev libpng-dev zlib1g-dev libglib2.0-dev libgdk-pixbuf-2.0-dev
+  libcanberra-dev libfreetype-dev fonts-liberation2 libgtest-dev libgmock-dev libbenchmark-dev
+  # sanitizers and fuzzing
+  clang libclang-rt-14-dev
+  # run time: EXR support (loaded with dlopen)
+  libopenexr-3-1-30
+  # tests
+  xvfb xauth xdotool x11-apps imagemagick libjpeg-turbo-progs openexr
+  # benchmarks
+  libvips-tools
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+sudo=""
+[ "$(id -u)" -ne 0 ] && sudo="sudo"
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -qq || true
+$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"

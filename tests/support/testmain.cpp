@@ -1,0 +1,21 @@
+// Test entry: every test program starts with a message handler that answers
+// boxes without a window (default answers) and prints them, so an unexpected
+// box can never block a test run under Xvfb. Tests that want to see real
+// boxes remove it with oxSetMessageHandler({}).
+#include "oxengine/messagebox.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+
+int main(int argc, char** argv)
+{
+    oxSetMessageHandler([](const oxMessageRequest& r) {
+        std::fprintf(stderr, "[message box] %s: %s\n", r.title.c_str(), r.text.c_str());
+        oxMessageAnswer a;
+        a.button = r.input ? MB_CANCEL : ((r.buttons & (MB_YES | MB_NO)) ? MB_YES : MB_OK);
+        return a;
+    });
+    testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
