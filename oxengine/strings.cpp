@@ -1,6 +1,8 @@
 #include "oxengine/strings.h"
 
 #include <algorithm>
+#include <cstdarg>
+#include <cstdio>
 
 std::vector<std::string> splitString(std::string_view text, std::string_view delimiters, std::string_view quotes,
                                      int maxTokens, bool keepEmpty)
@@ -249,4 +251,22 @@ size_t utf8Prev(std::string_view text, size_t pos)
         break;
     }
     return pos - 1;
+}
+
+std::string formatString(const char* format, ...)
+{
+    va_list args;
+    va_start(args, format);
+    va_list again;
+    va_copy(again, args);
+    const int n = std::vsnprintf(nullptr, 0, format, args);
+    va_end(args);
+    std::string out;
+    if (n > 0) {
+        out.resize(static_cast<size_t>(n) + 1);
+        std::vsnprintf(out.data(), out.size(), format, again);
+        out.resize(static_cast<size_t>(n));
+    }
+    va_end(again);
+    return out;
 }

@@ -39,3 +39,6 @@ size_t utf8Offset(std::string_view text, size_t charIndex);
 // Byte offset of the character boundary before/after pos.
 size_t utf8Prev(std::string_view text, size_t pos);
 size_t utf8Next(std::string_view text, size_t pos);
+
+// printf into a std::string of any length (for translated message templates).
+std::string formatString(const char* format, ...) __attribute__((format(printf, 1, 2)));

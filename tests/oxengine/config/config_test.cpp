@@ -1,0 +1,258 @@
+#include "oxengine/config.h"
+
+#include "support/childprocess.h"
+#include "support/testsupport.h"
+
+#include <glib.h>
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <climits>
+#include <csignal>
+#include <cstdlib>
+#include <thread>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+// Each test gets its own configuration folder.
+class ConfigTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        setenv("XDG_CONFIG_HOME", m_home.path().c_str(), 1);
+        oxConfig::initialize("Quorvel Software", "Pictavo");
+    }
+    std::string storeFile() const { return m_home.path() + "/Quorvel Software/Pictavo/settings.ini"; }
+    void writeStore(const std::string& text)
+    {
+        runCommand("mkdir -p '" + m_home.path() + "/Quorvel Software/Pictavo'");
+        writeFile(storeFile(), text);
+    }
+    TempDir m_home;
+};
+
+bool fileExists(const std::string& path)
+{
+    struct stat st;
+    return stat(path.c_str(), &st) == 0;
+}
+
+} // namespace
+
+TEST_F(ConfigTest, StoreLivesInTheXdgConfigFolder)
+{
+    EXPECT_EQ(oxConfig::storePath(), storeFile());
+    oxConfig::setString("LastFolder", "/photos/");
+    EXPECT_TRUE(fileExists(storeFile()));
+    EXPECT_NE(readFile(storeFile()).find("[Settings]"), std::string::npos);
+    EXPECT_NE(readFile(storeFile()).find("LastFolder=/photos/"), std::string::npos);
+}
+
+TEST_F(ConfigTest, ValuesSurviveARestartOfTheProcess)
+{
+    // The writer is another process that ends before the value is read.
+    EXPECT_EQ(runInChild([] {
+                  oxConfig::setInt("GuiTextHeight", 42);
+                  oxConfig::setString("LastFolder", "/home/u/Bilder/Ωmega 写真/");
+                  return 0;
+              }),
+              0);
+    EXPECT_EQ(oxConfig::getInt("GuiTextHeight", 20), 42);
+    EXPECT_EQ(oxConfig::getString("LastFolder", ""), "/home/u/Bilder/Ωmega 写真/");
+}
+
+TEST_F(ConfigTest, MissingStoreGivesDefaultsAndWritesNothing)
+{
+    EXPECT_EQ(oxConfig::getString("LastFolder", "dflt"), "dflt");
+    EXPECT_EQ(oxConfig::getInt("LastFile", 7), 7);
+    EXPECT_FALSE(fileExists(storeFile()));
+}
+
+TEST_F(ConfigTest, IntegersRoundTripAndParseLeniently)
+{
+    for (int v : {0, 1, -1, 123456, INT_MAX, INT_MIN}) {
+        oxConfig::setInt("N", v);
+        EXPECT_EQ(oxConfig::getInt("N", 99), v) << v;
+    }
+    oxConfig::setInt("N", -5);
+    EXPECT_NE(readFile(storeFile()).find("N=-5"), std::string::npos);
+    const std::pair<const char*, int> cases[] = {{"12abc", 12}, {" 7", 7}, {"abc", 99}, {"", 99}, {"-", 99},
+                                                 {"+8", 8},    {"0x10", 0}};
+    for (const auto& [text, expected] : cases) {
+        oxConfig::setString("N", text);
+        EXPECT_EQ(oxConfig::getInt("N", 99), expected) << '"' << text << '"';
+    }
+}
+
+TEST_F(ConfigTest, OutOfRangeValuesAreClampedNotWrapped)
+{
+    const std::pair<const char*, int> cases[] = {{"500", 100}, {"3", 10}, {"abc", 20},
+                                                 {"4294967297", 100},      // 2^32 + 1 would wrap to 1
+                                                 {"-4294967295", 10},      // would wrap to 1
+                                                 {"99999999999999999999999", 100},
+                                                 {"-99999999999999999999999", 10}};
+    for (const auto& [text, expected] : cases) {
+        oxConfig::setString("GuiTextHeight", text);
+        EXPECT_EQ(oxConfig::getIntClamped("GuiTextHeight", 20, 10, 100), expected) << text;
+    }
+    oxConfig::setString("Big", "4294967297");
+    EXPECT_EQ(oxConfig::getInt("Big", 0), INT_MAX);
+    oxConfig::setString("Big", "-4294967297");
+    EXPECT_EQ(oxConfig::getInt("Big", 0), INT_MIN);
+    // A default outside the range is clamped too.
+    EXPECT_EQ(oxConfig::getIntClamped("Missing", 500, 10, 100), 100);
+}
+
+TEST_F(ConfigTest, TextsWithAnyCharactersRoundTrip)
+{
+    const std::string texts[] = {"  leading and trailing  ", "tab\there", "two\nlines\r\n", "back\\slash\\n",
+                                 "#not a comment", "key=value; [group]", "Ελληνικά 中文 \"quoted\" 'single'",
+                                 std::string("latin1 \xe9\xff bytes"), " ", ""};
+    for (const std::string& t : texts) {
+        oxConfig::setString("Text", t);
+        EXPECT_EQ(oxConfig::getString("Text", "default"), t);
+    }
+    // The other keys of the file are kept by every write.
+    oxConfig::setString("A", "1");
+    oxConfig::setString("B", "2");
+    EXPECT_EQ(oxConfig::getString("A", ""), "1");
+}
+
+TEST_F(ConfigTest, OverlongValuesReadAsMissing)
+{
+    oxConfig::setString("Long", std::string(oxConfig::MAX_VALUE_LENGTH, 'x'));
+    EXPECT_EQ(oxConfig::getString("Long", "d").size(), oxConfig::MAX_VALUE_LENGTH);
+    oxConfig::setString("Long", std::string(oxConfig::MAX_VALUE_LENGTH + 1, 'x'));
+    EXPECT_EQ(oxConfig::getString("Long", "d"), "d");
+    // Characters are counted, not bytes: 1999 Greek letters still read.
+    std::string greek;
+    for (size_t i = 0; i < oxConfig::MAX_VALUE_LENGTH; ++i)
+        greek += "Ω";
+    oxConfig::setString("Long", greek);
+    EXPECT_EQ(oxConfig::getString("Long", "d"), greek);
+}
+
+TEST_F(ConfigTest, KeysTheFileCannotHoldAreRefused)
+{
+    for (const char* key : {"", "a=b", "[x]", "line\nbreak", " padded", "#comment"}) {
+        oxConfig::setString(key, "v");
+        EXPECT_EQ(oxConfig::getString(key, "default"), "default") << key;
+    }
+    EXPECT_FALSE(fileExists(storeFile()));
+}
+
+TEST_F(ConfigTest, CorruptFileGivesDefaultsAndIsKeptAside)
+{
+    const std::string garbage = "this is not\na key file\0\x01\x02";
+    writeStore(garbage);
+    MessageCapture boxes;
+    EXPECT_EQ(oxConfig::getInt("GuiTextHeight", 20), 20);
+    ASSERT_EQ(boxes.count(), 1u);
+    EXPECT_NE(boxes.messages()[0].text.find("settings.ini.bad"), std::string::npos);
+    EXPECT_EQ(readFile(storeFile() + ".bad"), garbage);
+    EXPECT_FALSE(fileExists(storeFile()));
+
+    // Saving starts a fresh file; the kept copy is untouched.
+    oxConfig::setInt("GuiTextHeight", 30);
+    EXPECT_EQ(oxConfig::getInt("GuiTextHeight", 20), 30);
+    EXPECT_EQ(readFile(storeFile() + ".bad"), garbage);
+
+    // A second broken file does not replace the first kept one.
+    writeStore("[Settings\nbroken");
+    oxConfig::setInt("LastFile", 3);
+    EXPECT_EQ(readFile(storeFile() + ".bad"), garbage);
+    EXPECT_EQ(readFile(storeFile() + ".bad.2"), "[Settings\nbroken");
+    EXPECT_EQ(oxConfig::getInt("LastFile", 0), 3);
+    EXPECT_EQ(boxes.count(), 2u);
+}
+
+TEST_F(ConfigTest, HugeFileIsNotLoaded)
+{
+    writeStore("[Settings]\nA=" + std::string(3 << 20, 'x') + "\n");
+    MessageCapture boxes;
+    EXPECT_EQ(oxConfig::getString("A", "d"), "d");
+    EXPECT_TRUE(fileExists(storeFile() + ".bad"));
+}
+
+TEST_F(ConfigTest, UnreadableFileIsLeftAloneByWrites)
+{
+    writeStore("[Settings]\nA=1\n");
+    chmod(storeFile().c_str(), 0);
+    allowOthersToEnter(m_home.path());
+    allowOthersToEnter(m_home.path() + "/Quorvel Software");
+    allowOthersToEnter(m_home.path() + "/Quorvel Software/Pictavo");
+    chmod((m_home.path() + "/Quorvel Software/Pictavo").c_str(), 0777);
+    const std::string home = m_home.path();
+    EXPECT_EQ(runInChild(
+                  [home] {
+                      setenv("XDG_CONFIG_HOME", home.c_str(), 1);
+                      if (oxConfig::getString("A", "d") != "d")
+                          return 1;
+                      oxConfig::setString("B", "2"); // must not replace the file it could not read
+                      return 0;
+                  },
+                  true),
+              0);
+    chmod(storeFile().c_str(), 0600);
+    EXPECT_EQ(readFile(storeFile()), "[Settings]\nA=1\n");
+    EXPECT_FALSE(fileExists(storeFile() + ".bad"));
+}
+
+TEST_F(ConfigTest, SymlinkedStoreStaysALink)
+{
+    const std::string real = m_home.path() + "/dotfiles-settings.ini";
+    writeFile(real, "[Settings]\nA=1\n");
+    runCommand("mkdir -p '" + m_home.path() + "/Quorvel Software/Pictavo'");
+    ASSERT_EQ(symlink(real.c_str(), storeFile().c_str()), 0);
+    oxConfig::setString("B", "2");
+    struct stat st;
+    ASSERT_EQ(lstat(storeFile().c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+    EXPECT_NE(readFile(real).find("B=2"), std::string::npos);
+    EXPECT_EQ(oxConfig::getString("A", ""), "1");
+}
+
+TEST_F(ConfigTest, ConcurrentWritersLoseNothing)
+{
+    std::vector<std::thread> writers;
+    for (int t = 0; t < 4; ++t)
+        writers.emplace_back([t] {
+            for (int i = 0; i < 25; ++i)
+                oxConfig::setInt("K" + std::to_string(t) + "_" + std::to_string(i), i);
+        });
+    for (auto& w : writers)
+        w.join();
+    for (int t = 0; t < 4; ++t)
+        for (int i = 0; i < 25; ++i)
+            ASSERT_EQ(oxConfig::getInt("K" + std::to_string(t) + "_" + std::to_string(i), -1), i);
+}
+
+TEST_F(ConfigTest, SaveKilledMidwayLeavesOldOrNewFileComplete)
+{
+    // Many long values make each save take long enough to be caught midway.
+    const int keys = 200;
+    const std::string a(1900, 'a'), b(1900, 'b');
+    for (int k = 0; k < keys; ++k)
+        oxConfig::setString("P" + std::to_string(k), a);
+    oxConfig::setString("Other", "kept");
+    for (int round = 0; round < 12; ++round) {
+        const pid_t child = startChild([&] {
+            for (int i = 0;; ++i)
+                oxConfig::setString("P" + std::to_string(i % keys), (i / keys) % 2 ? a : b);
+            return 0;
+        });
+        ASSERT_GT(child, 0);
+        usleep(static_cast<useconds_t>(20000 + round * 7000));
+        kill(child, SIGKILL);
+        EXPECT_EQ(waitChild(child), 128 + SIGKILL);
+        MessageCapture boxes; // a damaged file would be reported here
+        for (int k = 0; k < keys; ++k) {
+            const std::string v = oxConfig::getString("P" + std::to_string(k), "missing");
+            ASSERT_TRUE(v == a || v == b) << "round " << round << " key " << k << ": " << v.substr(0, 20);
+        }
+        EXPECT_EQ(oxConfig::getString("Other", ""), "kept");
+        EXPECT_EQ(boxes.count(), 0u);
+    }
+}
