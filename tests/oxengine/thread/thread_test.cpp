@@ -1,0 +1,292 @@
+#include "oxengine/thread.h"
+
+#include "support/testsupport.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <sys/resource.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+long long msSince(Clock::time_point start)
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
+}
+
+// A thread whose body is a function, stopped in its own destructor as every
+// subclass should.
+class FunctionThread : public oxThread {
+public:
+    explicit FunctionThread(std::function<void(FunctionThread&)> body) : m_body(std::move(body)) {}
+    ~FunctionThread() override { terminate(); }
+
+protected:
+    void run() override { m_body(*this); }
+
+private:
+    std::function<void(FunctionThread&)> m_body;
+};
+
+void pollUntilStopped(FunctionThread& t)
+{
+    while (!t.isStopRequested())
+        oxThread::sleepMs(1);
+}
+
+} // namespace
+
+TEST(Thread, StartRunStopFinish)
+{
+    std::atomic<oxThread*> seen{nullptr};
+    FunctionThread t([&](FunctionThread& self) {
+        seen = oxThread::current();
+        pollUntilStopped(self);
+    });
+    EXPECT_EQ(t.state(), oxThread::NOTCREATED);
+    EXPECT_FALSE(t.isRunning());
+    ASSERT_TRUE(t.start());
+    EXPECT_TRUE(t.isRunning());
+    while (!seen)
+        oxThread::sleepMs(1);
+    EXPECT_EQ(seen.load(), &t);
+    EXPECT_EQ(oxThread::current(), nullptr); // the main thread
+    EXPECT_FALSE(t.isStopRequested());
+    t.requestStop();
+    EXPECT_TRUE(t.waitFinished(5000));
+    EXPECT_EQ(t.state(), oxThread::FINISHED);
+    EXPECT_FALSE(t.isRunning());
+    t.requestStop(); // changes nothing once finished
+    EXPECT_EQ(t.state(), oxThread::FINISHED);
+}
+
+TEST(Thread, StartingTwiceIsReportedAndKeepsTheFirstRunning)
+{
+    FunctionThread t(pollUntilStopped);
+    ASSERT_TRUE(t.start());
+    MessageCapture boxes;
+    EXPECT_FALSE(t.start());
+    ASSERT_EQ(boxes.count(), 1u);
+    EXPECT_NE(boxes.messages()[0].text.find("oxThread run twice!"), std::string::npos);
+    EXPECT_NE(boxes.messages()[0].text.find("status == NOTCREATED"), std::string::npos);
+    EXPECT_TRUE(t.isRunning());
+    t.requestStop();
+    EXPECT_TRUE(t.waitFinished(5000));
+}
+
+TEST(Thread, StopBeforeTheBodyBeginsIsNeverLost)
+{
+    // Asked right after start, the stop often arrives before the body runs;
+    // every such thread must still see it and end.
+    for (int i = 0; i < 300; ++i) {
+        std::atomic<bool> sawStop{false};
+        FunctionThread t([&](FunctionThread& self) {
+            pollUntilStopped(self);
+            sawStop = true;
+        });
+        ASSERT_TRUE(t.start());
+        t.requestStop();
+        ASSERT_TRUE(t.waitFinished(5000)) << "stop lost in round " << i;
+        EXPECT_TRUE(sawStop);
+    }
+}
+
+TEST(Thread, StopOnANeverStartedThreadChangesNothing)
+{
+    FunctionThread t(pollUntilStopped);
+    t.requestStop();
+    EXPECT_EQ(t.state(), oxThread::NOTCREATED);
+    EXPECT_FALSE(t.isRunning()); // nobody waits for a thread that does not exist
+    ASSERT_TRUE(t.start());
+    t.requestStop();
+    EXPECT_TRUE(t.waitFinished(5000));
+}
+
+TEST(Thread, StopOfAThreadWaitingOnAnEvent)
+{
+    oxEvent wake;
+    std::atomic<int> wakeups{0};
+    FunctionThread t([&](FunctionThread& self) {
+        while (!self.isStopRequested()) {
+            wake.wait(oxEvent::INFINITE);
+            ++wakeups;
+        }
+    });
+    ASSERT_TRUE(t.start());
+    oxThread::sleepMs(20);
+    const auto start = Clock::now();
+    t.requestStop();
+    wake.signal();
+    EXPECT_TRUE(t.waitFinished(5000));
+    EXPECT_LT(msSince(start), 1000);
+    EXPECT_EQ(wakeups.load(), 1);
+}
+
+TEST(Thread, ThreadThatWillNotStopIsLeftRunningAndReported)
+{
+    oxEvent release;
+    FunctionThread t([&](FunctionThread&) { release.wait(oxEvent::INFINITE); }); // ignores stop requests
+    ASSERT_TRUE(t.start());
+    MessageCapture boxes;
+    const auto start = Clock::now();
+    EXPECT_FALSE(t.terminate(100));
+    EXPECT_GE(msSince(start), 90);
+    EXPECT_LT(msSince(start), 3000);
+    ASSERT_EQ(boxes.count(), 1u);
+    EXPECT_TRUE(t.isRunning());
+    // Never killed: the body still runs and ends normally when released.
+    release.signal();
+    EXPECT_TRUE(t.waitFinished(5000));
+    EXPECT_EQ(t.state(), oxThread::FINISHED);
+}
+
+TEST(Thread, DestroyingARunningThreadStopsIt)
+{
+    std::atomic<bool> bodyDone{false};
+    {
+        FunctionThread t([&](FunctionThread& self) {
+            pollUntilStopped(self);
+            bodyDone = true;
+        });
+        ASSERT_TRUE(t.start());
+        oxThread::sleepMs(5);
+    }
+    EXPECT_TRUE(bodyDone);
+}
+
+TEST(Thread, DeleteOnExitDestroysItself)
+{
+    struct SelfDeleting : oxThread {
+        explicit SelfDeleting(std::atomic<bool>& gone) : m_gone(gone) {}
+        ~SelfDeleting() override { m_gone = true; }
+        void run() override { oxThread::sleepMs(10); }
+        std::atomic<bool>& m_gone;
+    };
+    std::atomic<bool> gone{false};
+    auto* t = new SelfDeleting(gone);
+    t->setDeleteOnExit(true);
+    ASSERT_TRUE(t->start());
+    const auto start = Clock::now();
+    while (!gone && msSince(start) < 5000)
+        oxThread::sleepMs(1);
+    EXPECT_TRUE(gone);
+}
+
+TEST(Thread, ExceptionInTheBodyIsReportedAndEndsTheThread)
+{
+    MessageCapture boxes;
+    FunctionThread t([](FunctionThread&) { throw std::runtime_error("boom"); });
+    ASSERT_TRUE(t.start());
+    EXPECT_TRUE(t.waitFinished(5000));
+    EXPECT_EQ(boxes.count(), 1u);
+}
+
+TEST(Thread, PriorityIsAppliedToTheThread)
+{
+    std::atomic<int> nice{-100};
+    FunctionThread t([&](FunctionThread&) { nice = getpriority(PRIO_PROCESS, static_cast<id_t>(gettid())); });
+    const int base = getpriority(PRIO_PROCESS, 0);
+    t.setPriority(-2);
+    ASSERT_TRUE(t.start());
+    EXPECT_TRUE(t.waitFinished(5000));
+    EXPECT_EQ(nice.load(), std::min(19, base + 10));
+}
+
+TEST(Event, AutoResetConsumesTheSignal)
+{
+    oxEvent e;
+    const auto start = Clock::now();
+    EXPECT_EQ(e.wait(0), oxEvent::WAIT_TIMEOUT);
+    EXPECT_LT(msSince(start), 50);
+    e.signal();
+    EXPECT_EQ(e.wait(0), oxEvent::WAIT_SIGNALLED);
+    EXPECT_EQ(e.wait(0), oxEvent::WAIT_TIMEOUT);
+    e.signal();
+    e.signal(); // signals do not add up
+    EXPECT_EQ(e.wait(0), oxEvent::WAIT_SIGNALLED);
+    EXPECT_EQ(e.wait(30), oxEvent::WAIT_TIMEOUT);
+    EXPECT_GE(msSince(start), 30);
+}
+
+TEST(Event, ManualResetStaysSignalledAndWakesEveryone)
+{
+    oxEvent e(true);
+    std::atomic<int> woken{0};
+    std::vector<std::thread> waiters;
+    for (int i = 0; i < 4; ++i)
+        waiters.emplace_back([&] {
+            if (e.wait(5000) == oxEvent::WAIT_SIGNALLED)
+                ++woken;
+        });
+    oxThread::sleepMs(20);
+    e.signal();
+    for (auto& w : waiters)
+        w.join();
+    EXPECT_EQ(woken.load(), 4);
+    EXPECT_EQ(e.wait(0), oxEvent::WAIT_SIGNALLED);
+    e.reset();
+    EXPECT_EQ(e.wait(0), oxEvent::WAIT_TIMEOUT);
+}
+
+TEST(Event, AutoResetWakesOneWaiterPerSignal)
+{
+    oxEvent e;
+    std::atomic<int> woken{0};
+    std::vector<std::thread> waiters;
+    for (int i = 0; i < 3; ++i)
+        waiters.emplace_back([&] {
+            if (e.wait(400) == oxEvent::WAIT_SIGNALLED)
+                ++woken;
+        });
+    oxThread::sleepMs(30);
+    e.signal();
+    for (auto& w : waiters)
+        w.join();
+    EXPECT_EQ(woken.load(), 1);
+}
+
+TEST(CriticalSection, RecursiveAndExclusiveUnderContention)
+{
+    oxCriticalSection section;
+    long counter = 0;
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 8; ++t)
+        threads.emplace_back([&] {
+            for (int i = 0; i < 20000; ++i) {
+                oxLock outer(section);
+                oxLock inner(section); // the same thread enters again
+                const long v = counter;
+                counter = v + 1;
+            }
+        });
+    for (auto& t : threads)
+        t.join();
+    EXPECT_EQ(counter, 8 * 20000);
+
+    section.enter();
+    std::atomic<int> otherGotIt{-1};
+    std::thread other([&] {
+        otherGotIt = section.tryEnter() ? 1 : 0;
+        if (otherGotIt)
+            section.leave();
+    });
+    other.join();
+    EXPECT_EQ(otherGotIt.load(), 0);
+    EXPECT_TRUE(section.tryEnter()); // but the owner may
+    section.leave();
+    section.leave();
+}
+
+TEST(Thread, SleepWaitsAtLeastTheTime)
+{
+    const auto start = Clock::now();
+    oxThread::sleepMs(25);
+    EXPECT_GE(msSince(start), 25);
+    oxThread::sleepMs(-5); // no wait, no hang
+}
