@@ -1,0 +1,69 @@
+// Off-screen windows and OpenGL rendering contexts on GLX, for threads that
+// make GL objects (textures) which the main window's context then draws.
+#pragma once
+
+#include <memory>
+#include <string>
+
+// XInitThreads, once per process. Must run before the process's first Xlib
+// call (the framework calls it before glutInit); later calls do nothing.
+void oxInitXThreads();
+
+// A native window that exists to own a GL drawing surface. It is made on the
+// main window's X connection when one is recorded (oxengine/mainwindow.h),
+// else on a connection of its own. When anything fails the window has no
+// native handles.
+class oxWindow {
+public:
+    enum Flags { WF_VISIBLE = 1, WF_NOFRAME = 2 };
+
+    // Negative x or y: placed by the window manager; negative width 640,
+    // negative height 480. Without WF_NOFRAME the window has a frame but
+    // cannot be resized.
+    explicit oxWindow(const std::string& title = std::string(), int flags = 0, int x = -1, int y = -1,
+                      int width = -1, int height = -1);
+    virtual ~oxWindow();
+    oxWindow(const oxWindow&) = delete;
+    oxWindow& operator=(const oxWindow&) = delete;
+
+    unsigned long nativeWindow() const;  // X Window, 0 when creation failed
+    unsigned long deviceContext() const; // the GLXWindow drawn to, 0 when failed
+    void* display() const;               // Display*
+    void* fbConfig() const;              // GLXFBConfig of the drawable
+    int width() const;
+    int height() const;
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl;
+};
+
+// A rendering context for an oxWindow (which must outlive it), optionally
+// sharing textures and display lists with another context. Failures are
+// reported through oxVerify and leave the object without a context, so that
+// makeCurrent returns false.
+class oxRC {
+public:
+    // pixelFormat 0 takes the window's own format; otherwise the GLXFBConfig
+    // with that GLX_FBCONFIG_ID when it fits the window (a differing one falls
+    // back to the window's, which shares objects just as well).
+    // sharedContext: a GLXContext, or null.
+    explicit oxRC(const oxWindow& window, int pixelFormat = 0, void* sharedContext = nullptr);
+    virtual ~oxRC();
+    oxRC(const oxRC&) = delete;
+    oxRC& operator=(const oxRC&) = delete;
+
+    bool makeCurrent();
+    bool isCurrent() const;
+    // The calling thread has no current context afterwards.
+    static void doneCurrent();
+    void* context() const; // GLXContext, null when creation failed
+    bool isShared() const;
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl;
+};
+
+// Makes the main window's context current on the calling thread again.
+bool makeMainWindowCurrent();
