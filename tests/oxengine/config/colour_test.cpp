@@ -1,10 +1,12 @@
 #include "oxengine/colour.h"
 
+#include "oxengine/catalogue.h"
 #include "oxengine/errors.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <limits>
 
 TEST(ColourSpec, ParsesAllFourForms)
@@ -72,4 +74,19 @@ TEST(ColourBlend, FractionsOutsideTheRangeStayInBytes)
     EXPECT_EQ(a.blend(b, std::numeric_limits<float>::infinity()), oxColour(255, 0, 255, 9));
     EXPECT_EQ(a.blend(b, -std::numeric_limits<float>::infinity()), oxColour(0, 255, 0, 9));
     EXPECT_EQ(a.blend(b, std::nanf("")), a);
+}
+
+TEST(ColourSpec, MessagesAreTranslated)
+{
+    setenv("LANGUAGE", "de", 1);
+    oxResetCatalogueForTests();
+    std::string message;
+    try {
+        parseColour("FFF");
+    } catch (const oxFormatException& e) {
+        message = e.getMessage();
+    }
+    unsetenv("LANGUAGE");
+    oxResetCatalogueForTests();
+    EXPECT_EQ(message, "Farbangabe muss mit '#' beginnen");
 }

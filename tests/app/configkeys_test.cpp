@@ -1,0 +1,112 @@
+#include "app/configkeys.h"
+
+#include "oxengine/config.h"
+#include "oxengine/files.h"
+#include "support/testsupport.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <set>
+
+namespace {
+
+class ConfigKeys : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        setenv("XDG_CONFIG_HOME", m_home.path().c_str(), 1);
+        oxConfig::initialize("Quorvel Software", "Pictavo");
+        if (!oxFilename::isInitialized())
+            oxFilename::initialize("configkeys_test");
+    }
+    TempDir m_home;
+};
+
+} // namespace
+
+TEST_F(ConfigKeys, EmptyStoreGivesTheTableDefaults)
+{
+    EXPECT_FALSE(readConfigBool(ConfigKey::NoSound));
+    EXPECT_EQ(readConfigInt(ConfigKey::GuiTextHeight), 20);
+    EXPECT_EQ(readConfigColour(ConfigKey::GuiFgColour), oxColour(255, 255, 255, 255));
+    EXPECT_EQ(readConfigColour(ConfigKey::GuiBgColour), oxColour(0, 0, 0, 170));
+    EXPECT_EQ(readConfigText(ConfigKey::LastFolder), oxFilename::documentsFolder().toString());
+    EXPECT_EQ(readConfigInt(ConfigKey::LastFile), 0);
+    EXPECT_EQ(readConfigInt(ConfigKey::LastMode), 0);
+    EXPECT_EQ(readConfigInt(ConfigKey::LastOverlays), 1);
+    EXPECT_EQ(readConfigInt(ConfigKey::SortMode), 217);
+    EXPECT_TRUE(readConfigBool(ConfigKey::UseGLMipmap));
+    EXPECT_EQ(readConfigInt(ConfigKey::AnimLengthUs), 500000);
+    EXPECT_EQ(readConfigInt(ConfigKey::ThnListMargin), 400);
+    EXPECT_EQ(readConfigInt(ConfigKey::ThnTitleMargin), 50);
+    EXPECT_EQ(readConfigInt(ConfigKey::ThnItemSize), 256);
+    EXPECT_EQ(readConfigInt(ConfigKey::ThnBorderWidth), 5);
+    EXPECT_EQ(readConfigInt(ConfigKey::ThnMaxCount), 500);
+    EXPECT_FALSE(readConfigBool(ConfigKey::ShowComments));
+    EXPECT_FALSE(readConfigBool(ConfigKey::ShowSizes));
+    EXPECT_FALSE(readConfigBool(ConfigKey::ShowDate));
+}
+
+TEST_F(ConfigKeys, RangesAreAppliedOnRead)
+{
+    struct Case {
+        ConfigKey key;
+        const char* stored;
+        int expected;
+    };
+    const Case cases[] = {
+        {ConfigKey::GuiTextHeight, "500", 100},  {ConfigKey::GuiTextHeight, "3", 10},
+        {ConfigKey::GuiTextHeight, "abc", 20},   {ConfigKey::LastOverlays, "7", 2},
+        {ConfigKey::LastOverlays, "-1", 0},      {ConfigKey::AnimLengthUs, "0", 1},
+        {ConfigKey::AnimLengthUs, "99999999999", 10000000},
+        {ConfigKey::ThnListMargin, "10", 50},    {ConfigKey::ThnTitleMargin, "1000", 100},
+        {ConfigKey::ThnItemSize, "1", 2},        {ConfigKey::ThnBorderWidth, "0", 1},
+        {ConfigKey::ThnMaxCount, "6000", 5000},  {ConfigKey::ShowDate, "5", 1},
+        {ConfigKey::SortMode, "4294967297", 2147483647}, // unranged keys still never wrap
+        {ConfigKey::LastFile, "-12", -12},
+    };
+    for (const Case& c : cases) {
+        oxConfig::setString(configKeyInfo(c.key).name, c.stored);
+        EXPECT_EQ(readConfigInt(c.key), c.expected) << configKeyInfo(c.key).name << " = " << c.stored;
+    }
+}
+
+TEST_F(ConfigKeys, ValuesRoundTripUnderTheirNames)
+{
+    writeConfigInt(ConfigKey::ThnItemSize, 128);
+    EXPECT_EQ(oxConfig::getInt("ThnItemSize", 0), 128);
+    writeConfigBool(ConfigKey::NoSound, true);
+    EXPECT_EQ(oxConfig::getString("NoSound", ""), "1");
+    EXPECT_TRUE(readConfigBool(ConfigKey::NoSound));
+    writeConfigColour(ConfigKey::GuiBgColour, oxColour(1, 2, 3, 4));
+    EXPECT_EQ(oxConfig::getString("GuiBgColour", ""), "#01020304");
+    EXPECT_EQ(readConfigColour(ConfigKey::GuiBgColour), oxColour(1, 2, 3, 4));
+    writeConfigText(ConfigKey::LastFolder, "/Bilder/Ωmega 写真/");
+    EXPECT_EQ(readConfigText(ConfigKey::LastFolder), "/Bilder/Ωmega 写真/");
+}
+
+TEST_F(ConfigKeys, MalformedColourFallsBackToTheDefault)
+{
+    for (const char* bad : {"white", "#12345", "#GGG", ""}) {
+        oxConfig::setString("GuiFgColour", bad);
+        EXPECT_EQ(readConfigColour(ConfigKey::GuiFgColour), oxColour(255, 255, 255, 255)) << bad;
+    }
+}
+
+TEST(ConfigKeyTable, EveryKeyOnceInEnumOrder)
+{
+    size_t count = 0;
+    const ConfigKeyInfo* table = configKeyTable(count);
+    EXPECT_EQ(count, 19u);
+    std::set<std::string> names;
+    for (size_t i = 0; i < count; ++i) {
+        EXPECT_EQ(static_cast<size_t>(table[i].key), i);
+        EXPECT_TRUE(names.insert(table[i].name).second) << table[i].name;
+        if (table[i].clamped) {
+            EXPECT_LE(table[i].min, table[i].defaultInt) << table[i].name;
+            EXPECT_GE(table[i].max, table[i].defaultInt) << table[i].name;
+        }
+    }
+}
