@@ -198,7 +198,7 @@ oxFileOpResult oxCopyPath(const std::string& src, const std::string& dst, bool r
         return oxFileOpResult::Failed;
     }
     if (S_ISDIR(source.st_mode)) {
-        error = oxGetTranslation("Only files can be copied to another file system.");
+        error = oxGetTranslation("Folders cannot be copied.");
         return oxFileOpResult::Failed;
     }
     struct stat existing;

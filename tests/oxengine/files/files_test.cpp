@@ -65,15 +65,8 @@ TEST(Filename, SplitsAndNormalisesPaths)
     EXPECT_EQ(oxFilename("/x/y/../z").toString(), "/x/z");
     // "\" is an ordinary character of a name here.
     EXPECT_EQ(oxFilename("/a\\b.jpg").components().back(), "a\\b.jpg");
-    EXPECT_FALSE(oxFilename::hasDriveLetter("C:"));
-}
-
-TEST(Filename, RelativePathsStartAtTheWorkingFolder)
-{
-    const std::string cwd = oxFilename::workingFolder().toString();
-    EXPECT_EQ(cwd.back(), '/');
-    EXPECT_EQ(oxFilename("").toString(), cwd);
-    EXPECT_EQ(oxFilename("sub/x.png").toString(), cwd + "sub/x.png");
+    EXPECT_EQ(oxFilename("sub/x.png").toString(), oxFilename::workingFolder().toString() + "sub/x.png");
+    EXPECT_EQ(oxFilename::join(oxFilename("/base/"), "a/../sub/").toString(), "/base/sub/");
 }
 
 TEST(Filename, FolderMarksAndTrailingSeparator)
@@ -98,20 +91,10 @@ TEST(Filename, IdentityIsCaseSensitiveButExtensionsAreNot)
     EXPECT_TRUE(oxFilename("/Photos/2012").isAncestorOf(oxFilename("/Photos/2012/a.jpg")));
     EXPECT_FALSE(oxFilename("/Photos/2012").isAncestorOf(oxFilename("/Photos/2012")));
     EXPECT_FALSE(oxFilename("/photos/2012").isAncestorOf(oxFilename("/Photos/2012/a.jpg")));
-    EXPECT_TRUE(oxFilename("/").isAncestorOf(oxFilename("/a")));
     EXPECT_TRUE(oxFilename("/x/A.JPG").hasExtension("jpg"));
     EXPECT_TRUE(oxFilename("/x/a.Jpg").hasExtension(".JPG"));
     EXPECT_FALSE(oxFilename("/x/a.jpeg").hasExtension("jpg"));
     EXPECT_EQ(oxFilename("/x/archive.tar.GZ").extension(), "GZ");
-    EXPECT_EQ(oxFilename("/x/noext").extension(), "");
-}
-
-TEST(Filename, JoinTakesTheNamesComponents)
-{
-    const oxFilename folder("/base/");
-    EXPECT_EQ(oxFilename::join(folder, "a/b.jpg").toString(), "/base/a/b.jpg");
-    EXPECT_EQ(oxFilename::join(folder, "sub/").toString(), "/base/sub/");
-    EXPECT_EQ(oxFilename::join(folder, "../c").toString(), "/c");
 }
 
 TEST(Filename, DotDotFollowsSymlinkedFolders)
@@ -148,20 +131,6 @@ TEST(FileInfo, IsAskedOnceAndKept)
     EXPECT_FALSE(oxFilename(dir.file("missing")).exists());
 }
 
-TEST(FileInfo, ReadOnlyMeansNotWritableByThisUser)
-{
-    TempDir dir;
-    allowOthersToEnter(dir.path());
-    writeFile(dir.file("locked"), "x");
-    chmod(dir.file("locked").c_str(), 0444);
-    writeFile(dir.file("open"), "x");
-    chmod(dir.file("open").c_str(), 0666);
-    const std::string locked = dir.file("locked"), open = dir.file("open");
-    EXPECT_EQ(runInChild(
-                  [&] { return oxFilename(locked).isReadOnly() && !oxFilename(open).isReadOnly() ? 0 : 1; }, true),
-              0);
-}
-
 TEST(FileDates, ReadAndSetTheModificationTime)
 {
     TempDir dir;
@@ -171,7 +140,6 @@ TEST(FileDates, ReadAndSetTheModificationTime)
     EXPECT_NEAR(f.modificationDate(), 1000000000.25, 1e-6);
     EXPECT_TRUE(f.setModificationDate(-86400.5)); // before 1970
     EXPECT_NEAR(f.modificationDate(), -86400.5, 1e-6);
-    EXPECT_FALSE(f.setModificationDate(std::numeric_limits<double>::infinity()));
     EXPECT_FALSE(f.setModificationDate(std::nan("")));
 
     const oxFilename missing(dir.file("gone"));
@@ -248,17 +216,6 @@ TEST(FolderListing, UnreadableFilesAndNamesOfAnyScript)
     }
 }
 
-TEST(Drives, RootAndHomeComeFirst)
-{
-    const std::vector<oxFilename> drives = oxFilename::listDrives();
-    ASSERT_GE(drives.size(), 2u);
-    EXPECT_EQ(drives[0].toString(), "/");
-    EXPECT_EQ(drives[1].toString(), g_home.home.path() + "/");
-    for (size_t i = 0; i < drives.size(); ++i)
-        for (size_t j = i + 1; j < drives.size(); ++j)
-            EXPECT_FALSE(drives[i] == drives[j]);
-}
-
 TEST(SpecialFolders, ComeFromTheEnvironmentWithFallbacks)
 {
     const std::string home = g_home.home.path();
@@ -309,8 +266,6 @@ TEST(RemoveFile, FilesFoldersAndLinks)
     EXPECT_TRUE(oxFilename(dir.file("ro")).removeFile());
     EXPECT_FALSE(oxFilename(dir.file("ro")).exists());
 
-    ASSERT_EQ(mkdir(dir.file("empty").c_str(), 0755), 0);
-    EXPECT_TRUE(oxFilename(dir.file("empty")).removeFile());
     ASSERT_EQ(mkdir(dir.file("full").c_str(), 0755), 0);
     writeFile(dir.file("full/x"), "x");
     EXPECT_FALSE(oxFilename(dir.file("full")).removeFile());
@@ -334,9 +289,6 @@ TEST(RenameTo, NeverReplacesUnlessAsked)
     EXPECT_TRUE(oxFilename(dir.file("a")).renameTo(oxFilename(dir.file("b")), true));
     EXPECT_EQ(readFile(dir.file("b")), "A");
     EXPECT_FALSE(oxFilename(dir.file("a")).exists());
-    EXPECT_TRUE(oxFilename(dir.file("b")).renameTo(oxFilename(dir.file("c ü"))));
-    EXPECT_EQ(readFile(dir.file("c ü")), "A");
-    EXPECT_FALSE(oxFilename(dir.file("missing")).renameTo(oxFilename(dir.file("d"))));
 }
 
 TEST(RenameTo, CopiesAcrossFileSystems)

@@ -82,17 +82,6 @@ TEST(Window, SizesPositionAndFlags)
     XSync(display, False);
     XGetWindowAttributes(display, shown.nativeWindow(), &attributes);
     EXPECT_NE(attributes.map_state, IsUnmapped);
-    Atom type;
-    int format;
-    unsigned long items, after;
-    unsigned char* data = nullptr;
-    const Atom motif = XInternAtom(display, "_MOTIF_WM_HINTS", False);
-    ASSERT_EQ(XGetWindowProperty(display, shown.nativeWindow(), motif, 0, 5, False, motif, &type, &format, &items,
-                                 &after, &data),
-              Success);
-    EXPECT_EQ(items, 5u);
-    if (data)
-        XFree(data);
 }
 
 TEST(RenderingContext, TextureMadeOnAnotherThreadIsDrawnByTheMainThread)
@@ -167,23 +156,6 @@ TEST(RenderingContext, MakeCurrentIsCurrentDoneCurrent)
         oxRC other(window);
     }
     EXPECT_EQ(glXGetCurrentContext(), mainContext);
-}
-
-TEST(RenderingContext, PixelFormatById)
-{
-    REQUIRE_DISPLAY();
-    oxWindow window;
-    int id = 0;
-    glXGetFBConfigAttrib(static_cast<Display*>(window.display()), static_cast<GLXFBConfig>(window.fbConfig()),
-                         GLX_FBCONFIG_ID, &id);
-    ASSERT_NE(id, 0);
-    MessageCapture boxes;
-    oxRC byId(window, id, glXGetCurrentContext());
-    oxRC unknown(window, 0x7fffffff); // falls back to the window's format
-    EXPECT_EQ(boxes.count(), 0u);
-    EXPECT_TRUE(byId.makeCurrent());
-    EXPECT_TRUE(unknown.makeCurrent());
-    EXPECT_TRUE(makeMainWindowCurrent());
 }
 
 TEST(RenderingContext, FailedWindowIsReportedAndCannotBeMadeCurrent)
