@@ -1,0 +1,267 @@
+#include "imagetest.h"
+
+#include "oxengine/image/parallel.h"
+
+#include <cmath>
+
+namespace {
+
+double weight(int filter, double x)
+{
+    return oxChooseFilter(filter, 1, 1, 1, 1).weight(x);
+}
+
+// One row of half values: exact inputs for hand-worked cases.
+std::unique_ptr<oxImageHalf> halfRow(std::initializer_list<float> values)
+{
+    auto image = oxImageHalf::create(uint32_t(values.size()), 1);
+    uint32_t x = 0;
+    for (float v : values)
+        image->at(x++, 0) = oxColourHalf(v, v, v, 1.0f);
+    return image;
+}
+
+float red(const oxImage& image, uint32_t x, uint32_t y = 0)
+{
+    return static_cast<const oxImageHalf&>(image).at(x, y).r.toFloat();
+}
+
+class ThreadCount {
+public:
+    explicit ThreadCount(unsigned n) { oxSetImageThreads(n); }
+    ~ThreadCount() { oxSetImageThreads(0); }
+};
+
+} // namespace
+
+// ---- Kernels -----------------------------------------------------------------
+
+TEST(Filters, ValuesAtThePieceBoundaries)
+{
+    EXPECT_EQ(weight(IF_BOX, 0.5), 1.0);
+    EXPECT_EQ(weight(IF_BOX, -0.5), 1.0);
+    EXPECT_EQ(weight(IF_BOX, std::nextafter(0.5, 1.0)), 0.0);
+    EXPECT_EQ(weight(IF_BELL, 0.0), 0.75);
+    EXPECT_EQ(weight(IF_BELL, 0.5), 0.5);
+    EXPECT_EQ(weight(IF_BELL, 1.5), 0.0);
+    EXPECT_EQ(weight(IF_CATMULL_ROM, 0.0), 1.0);
+    EXPECT_EQ(weight(IF_CATMULL_ROM, 1.0), 0.0);
+    EXPECT_EQ(weight(IF_CATMULL_ROM, 1.5), -0.0625);
+    EXPECT_EQ(weight(IF_HANN, 0.0), 1.0);
+    EXPECT_NEAR(weight(IF_HANN, 0.5), 0.5, 1e-15);
+    EXPECT_EQ(weight(IF_HANN, 1.0001), 0.0);
+    EXPECT_EQ(weight(IF_CUBIC_3, 0.0), 1.0);
+    EXPECT_EQ(weight(IF_CUBIC_3, 3.0), 0.0);
+    EXPECT_NEAR(weight(IF_CUBIC_3, 1.0), 0.0, 1e-15);
+    EXPECT_NEAR(weight(IF_CUBIC_3, 2.0), 0.0, 1e-15);
+    EXPECT_NEAR(weight(IF_BSPLINE, 0.0), 2.0 / 3.0, 1e-15);
+    EXPECT_NEAR(weight(IF_BSPLINE, 1.0), 1.0 / 6.0, 1e-15);
+    EXPECT_EQ(weight(IF_BSPLINE, 2.0), 0.0);
+    EXPECT_EQ(weight(IF_HERMITE, 0.5), 0.5);
+    EXPECT_EQ(weight(IF_HERMITE, 1.0), 0.0);
+    EXPECT_EQ(weight(IF_LANCZOS3, 0.0), 1.0);
+    EXPECT_NEAR(weight(IF_LANCZOS3, 1.0), 0.0, 1e-15);
+    EXPECT_EQ(weight(IF_LANCZOS3, 3.0), 0.0);
+    EXPECT_EQ(weight(IF_LANCZOS8, 8.0), 0.0);
+    EXPECT_NEAR(weight(IF_LANCZOS8, 7.5), 8 * std::sin(7.5 * M_PI) * std::sin(7.5 * M_PI / 8) / std::pow(7.5 * M_PI, 2),
+                1e-15);
+    EXPECT_NEAR(weight(IF_MITCHELL, 0.0), 16.0 / 18.0, 1e-15);
+    EXPECT_NEAR(weight(IF_MITCHELL, 1.0), 1.0 / 18.0, 1e-15);
+    EXPECT_EQ(weight(IF_MITCHELL, 2.0), 0.0);
+    EXPECT_EQ(weight(IF_QUADRATIC_INTERPOLATING, 0.5), 0.5);
+    EXPECT_EQ(weight(IF_QUADRATIC_INTERPOLATING, 1.5), 0.0);
+    EXPECT_EQ(weight(IF_QUADRATIC_APPROXIMATING, 0.5), 0.5);
+    EXPECT_EQ(weight(IF_QUADRATIC_APPROXIMATING, 1.5), 0.0);
+    EXPECT_EQ(weight(IF_TRIANGLE, 0.25), 0.75);
+    EXPECT_EQ(weight(IF_TRIANGLE, -1.0), 0.0);
+}
+
+TEST(Filters, WeightsOfUnitShiftsSumToOne)
+{
+    // A wrong coefficient breaks this at once; Lanczos only approximates it.
+    // (The box counts both ends of its support, so offset 0.5 sums to 2 there.)
+    for (int filter = 0; filter < IF_AUTO; ++filter) {
+        const double radius = oxChooseFilter(filter, 1, 1, 1, 1).radius;
+        const double tolerance = filter == IF_LANCZOS3 || filter == IF_LANCZOS8 ? 0.02 : 1e-12;
+        for (double offset : {0.0, 0.1, 0.25, 0.4, 0.5, 0.75, 0.9}) {
+            if (filter == IF_BOX && offset == 0.5)
+                continue;
+            double sum = 0;
+            for (int j = -int(radius) - 2; j <= int(radius) + 2; ++j)
+                sum += weight(filter, offset + j);
+            EXPECT_NEAR(sum, 1.0, tolerance) << "filter " << filter << " offset " << offset;
+        }
+    }
+}
+
+TEST(Filters, AutomaticChoice)
+{
+    const auto lanczos = oxChooseFilter(IF_LANCZOS3, 1, 1, 1, 1).weight;
+    const auto mitchell = oxChooseFilter(IF_MITCHELL, 1, 1, 1, 1).weight;
+    EXPECT_EQ(oxChooseFilter(IF_AUTO, 100, 100, 50, 50).weight, lanczos);
+    EXPECT_EQ(oxChooseFilter(IF_AUTO, 100, 100, 150, 50).weight, lanczos); // sums equal
+    EXPECT_EQ(oxChooseFilter(IF_AUTO, 100, 100, 151, 50).weight, mitchell);
+    EXPECT_EQ(oxChooseFilter(99, 10, 10, 5, 5).weight, lanczos);
+    EXPECT_EQ(oxChooseFilter(-1, 10, 10, 50, 50).weight, mitchell);
+    EXPECT_EQ(oxChooseFilter(IF_AUTO, 100, 100, 50, 50).radius, 3.0);
+
+    auto image = patternImage<oxColour>(40, 30);
+    EXPECT_TRUE(samePixels(*image->resampledCopy(17, 9, IF_AUTO), *image->resampledCopy(17, 9, IF_LANCZOS3)));
+    EXPECT_TRUE(samePixels(*image->resampledCopy(77, 31, 200), *image->resampledCopy(77, 31, IF_MITCHELL)));
+}
+
+// ---- Resampled copies ----------------------------------------------------------
+
+template <class T> class Resampling : public testing::Test {};
+TYPED_TEST_SUITE(Resampling, ImageTypes);
+
+TYPED_TEST(Resampling, SameSizeIsAnExactCopy)
+{
+    auto image = patternImage<TypeParam>(13, 7);
+    for (int filter = 0; filter <= IF_AUTO; ++filter)
+        EXPECT_TRUE(samePixels(*image->resampledCopy(13, 7, filter), *image)) << filter;
+}
+
+TYPED_TEST(Resampling, UniformPicturesKeepTheirColour)
+{
+    using T = TypeParam;
+    const T colour = oxConvertPixel<T>(oxColour(201, 77, 3, 128));
+    auto image = oxImageImpl<T>::create(37, 23);
+    image->fill(oxColourValue(colour));
+    const oxSize sizes[] = {{10, 7}, {5, 23}, {37, 4}, {1, 1}, {36, 22}, {90, 50}, {37, 61}, {3, 100}};
+    for (int filter = 0; filter <= IF_AUTO; ++filter)
+        for (const oxSize& s : sizes) {
+            auto copy = image->resampledCopy(s.width, s.height, filter);
+            ASSERT_TRUE(copy);
+            auto& c = static_cast<oxImageImpl<T>&>(*copy);
+            for (uint32_t y = 0; y < c.height(); ++y)
+                for (uint32_t x = 0; x < c.width(); ++x)
+                    ASSERT_EQ(c.at(x, y), colour) << "filter " << filter << " to " << s.width << "x" << s.height
+                                                  << " at " << x << "," << y;
+        }
+}
+
+TYPED_TEST(Resampling, OnePixelWideAndOneRowPicturesAgree)
+{
+    // The two passes are the same one-dimensional filter: a column and the
+    // row made of the same values resample to the same values.
+    using T = TypeParam;
+    auto row = oxImageImpl<T>::create(50, 1);
+    for (uint32_t x = 0; x < 50; ++x)
+        row->at(x, 0) = oxConvertPixel<T>(oxColour(uint8_t(x * 5), uint8_t(250 - x * 3), uint8_t(x * x % 256), 255));
+    auto column = row->rotatedCopy(1);
+    for (int filter : {IF_BOX, IF_TRIANGLE, IF_LANCZOS3, IF_MITCHELL, IF_LANCZOS8}) {
+        for (int size : {1, 7, 20, 49, 64, 120}) {
+            auto fromRow = row->resampledCopy(size, 1, filter);
+            auto fromColumn = column->resampledCopy(1, size, filter);
+            ASSERT_TRUE(fromRow);
+            ASSERT_TRUE(fromColumn);
+            EXPECT_TRUE(samePixels(*fromRow->rotatedCopy(1), *fromColumn)) << filter << " " << size;
+        }
+    }
+}
+
+TEST(Resampling, FourToTwoByHand)
+{
+    // No half-pixel offset: target i is centred on source 2i. The box of
+    // support 1 takes both ends (a <= 0.5), so target 1 averages sources 1..3.
+    auto row = halfRow({0.0f, 0.25f, 0.5f, 1.0f});
+    auto box = row->resampledCopy(2, 1, IF_BOX);
+    EXPECT_EQ(red(*box, 0), oxHalf(0.125f).toFloat());
+    EXPECT_EQ(red(*box, 1), oxHalf(float(1.75 / 3)).toFloat());
+    // Triangle of support 2: weights 1, 0.5 around 0; 0.5, 1, 0.5 around 2.
+    auto triangle = row->resampledCopy(2, 1, IF_TRIANGLE);
+    EXPECT_EQ(red(*triangle, 0), oxHalf(float(0.125 / 1.5)).toFloat());
+    EXPECT_EQ(red(*triangle, 1), oxHalf(0.5625f).toFloat());
+    // The same through the vertical pass.
+    auto column = row->rotatedCopy(1);
+    auto boxColumn = column->resampledCopy(1, 2, IF_BOX);
+    EXPECT_EQ(red(*boxColumn, 0, 0), oxHalf(0.125f).toFloat());
+    EXPECT_EQ(red(*boxColumn, 0, 1), oxHalf(float(1.75 / 3)).toFloat());
+    // Eight bits: 0.125 × 256 = 32, 0.5625 × 256 = 144, truncated after the
+    // float conversion of the inputs (c × 0.003921569).
+    auto bytes = oxImageUInt8::create(4, 1);
+    bytes->at(0, 0) = oxColour(0, 0, 0, 255);
+    bytes->at(1, 0) = oxColour(64, 64, 64, 255);
+    bytes->at(2, 0) = oxColour(128, 128, 128, 255);
+    bytes->at(3, 0) = oxColour(255, 255, 255, 255);
+    auto byteBox = bytes->resampledCopy(2, 1, IF_BOX);
+    EXPECT_EQ(static_cast<oxImageUInt8&>(*byteBox).at(0, 0).r, 32);
+    EXPECT_EQ(static_cast<oxImageUInt8&>(*byteBox).at(1, 0).r, 149); // (64 + 128 + 255) / 3 × 256 / 255
+}
+
+TEST(Resampling, BoxEnlargementReachesTheLastPixel)
+{
+    // 2 → 5 with the box: the last target lies past the box of every source
+    // pixel; it takes the nearest one instead of dividing by zero.
+    auto row = halfRow({0.25f, 0.75f});
+    auto wide = row->resampledCopy(5, 1, IF_BOX);
+    ASSERT_TRUE(wide);
+    const float expected[] = {0.25f, 0.25f, 0.75f, 0.75f, 0.75f};
+    for (uint32_t x = 0; x < 5; ++x)
+        EXPECT_EQ(red(*wide, x), expected[x]) << x;
+}
+
+TEST(Resampling, InfinitiesDoNotLeakThroughZeroWeights)
+{
+    // A zero weight is dropped, not multiplied: 0 × infinity would give NaN.
+    auto row = halfRow({0.5f, 0.5f, 0.5f, 0.5f, 0.5f, 0.5f});
+    row->at(3, 0).r = oxHalf(INFINITY);
+    auto half = row->resampledCopy(3, 1, IF_TRIANGLE);
+    // Target 0 is centred on source 0 with support 2: sources 0, 1 only.
+    EXPECT_EQ(red(*half, 0), 0.5f);
+    EXPECT_TRUE(std::isinf(red(*half, 1)));
+}
+
+TEST(Resampling, InformationAndReduction)
+{
+    auto image = patternImage<oxColour>(1000, 600);
+    image->setComment("c");
+    image->setComponents(1);
+    auto small = image->resampledCopy(250, 150, IF_BOX);
+    EXPECT_EQ(small->reduction(), 4);
+    EXPECT_EQ(small->comment(), "c");
+    EXPECT_EQ(small->components(), 1);
+    EXPECT_EQ(image->resampledCopy(300, 300, IF_BOX)->reduction(), 3); // max(1000/300, 600/300)
+    // Enlarging keeps the reduction the picture already had.
+    image->setReduction(2);
+    EXPECT_EQ(image->resampledCopy(2000, 1200, IF_TRIANGLE)->reduction(), 2);
+}
+
+TEST(Resampling, RefusedRequests)
+{
+    auto image = patternImage<oxColour>(10, 10);
+    EXPECT_FALSE(image->resampledCopy(0, 5, IF_BOX));
+    EXPECT_FALSE(image->resampledCopy(5, -1, IF_BOX));
+    EXPECT_FALSE(oxImageUInt8().resampledCopy(5, 5, IF_BOX));
+    PixelLimit limit(1000);
+    EXPECT_FALSE(image->resampledCopy(40, 40, IF_BOX));
+    EXPECT_TRUE(image->resampledCopy(40, 25, IF_BOX));
+    EXPECT_FALSE(oxResampleRows(nullptr, ST_UINT8, 4, 4, image->data(), 2, 2, IF_BOX));
+}
+
+TEST(Resampling, ResultsDoNotDependOnTheThreadCount)
+{
+    auto image = oxImageHalf::create(1500, 1100);
+    for (uint32_t y = 0; y < image->height(); ++y)
+        for (uint32_t x = 0; x < image->width(); ++x)
+            image->at(x, y) = oxColourHalf(float((x * 7 + y * 3) % 256) / 100, float(x % 17) / 16,
+                                           float((x ^ y) & 255) / 255, 1.0f);
+    struct Case {
+        int w, h, filter;
+    } cases[] = {{701, 333, IF_LANCZOS3}, {1920, 1300, IF_MITCHELL}, {64, 2, IF_LANCZOS8}, {3, 700, IF_BOX}};
+    for (const Case& c : cases) {
+        std::unique_ptr<oxImage> one, many;
+        {
+            ThreadCount threads(1);
+            one = image->resampledCopy(c.w, c.h, c.filter);
+        }
+        {
+            ThreadCount threads(5);
+            many = image->resampledCopy(c.w, c.h, c.filter);
+        }
+        ASSERT_TRUE(one);
+        ASSERT_TRUE(many);
+        EXPECT_TRUE(samePixels(*one, *many)) << c.w << "x" << c.h;
+    }
+}
