@@ -85,47 +85,76 @@ void buildContributors(Contributors& c, int srcSize, int dstSize, const oxFilter
     }
 }
 
-OX_RESAMPLE_CLONES
-void horizontalPass(const oxColourFloat* source, const Contributors& c, int dstWidth, oxColourFloat* out)
+// Each pixel sums its contributors strictly in order, which makes every sum
+// a chain of dependent additions. Working on BATCH independent pixels at once
+// (rows in the horizontal pass, columns in the vertical one) lets those
+// chains overlap without changing any sum.
+constexpr size_t BATCH = 4;
+
+// Loads and stores through pointers, not vector values, so the helpers keep
+// one calling convention whatever the target of the clone using them.
+inline void widenAdd(Double4& acc, double w, const oxColourFloat& p)
 {
-    for (int i = 0; i < dstWidth; ++i) {
-        Double4 acc = {0.0, 0.0, 0.0, 0.0};
-        for (size_t k = c.offset[size_t(i)]; k < c.offset[size_t(i) + 1]; ++k) {
-            Float4 v;
-            std::memcpy(&v, &source[c.index[k]], sizeof v);
-            acc += c.weight[k] * __builtin_convertvector(v, Double4);
+    Float4 v;
+    std::memcpy(&v, &p, sizeof v);
+    acc += w * __builtin_convertvector(v, Double4);
+}
+
+inline void store(oxColourFloat& p, const Double4& sum, double weights)
+{
+    const Float4 result = __builtin_convertvector(sum / weights, Float4);
+    std::memcpy(static_cast<void*>(&p), &result, sizeof result);
+}
+
+// BATCH source rows (converted to float) into BATCH intermediate rows.
+OX_RESAMPLE_CLONES
+void horizontalPass(const oxColourFloat* const* source, const Contributors& c, size_t dstWidth,
+                    oxColourFloat* const* out)
+{
+    static_assert(BATCH == 4, "the accumulators below are written out");
+    const oxColourFloat *s0 = source[0], *s1 = source[1], *s2 = source[2], *s3 = source[3];
+    for (size_t i = 0; i < dstWidth; ++i) {
+        Double4 a0 = {}, a1 = {}, a2 = {}, a3 = {};
+        for (size_t k = c.offset[i]; k < c.offset[i + 1]; ++k) {
+            const double w = c.weight[k];
+            const size_t j = size_t(c.index[k]);
+            widenAdd(a0, w, s0[j]);
+            widenAdd(a1, w, s1[j]);
+            widenAdd(a2, w, s2[j]);
+            widenAdd(a3, w, s3[j]);
         }
-        const Float4 result = __builtin_convertvector(acc / c.sum[size_t(i)], Float4);
-        std::memcpy(static_cast<void*>(&out[i]), &result, sizeof result);
+        store(out[0][i], a0, c.sum[i]);
+        store(out[1][i], a1, c.sum[i]);
+        store(out[2][i], a2, c.sum[i]);
+        store(out[3][i], a3, c.sum[i]);
     }
 }
 
+// One target row from the intermediate rows of its contributors.
 OX_RESAMPLE_CLONES
-void verticalPass(const oxColourFloat* const* rows, const double* weights, size_t count, double sum, int dstWidth,
-                  double* acc, oxColourFloat* out)
+void verticalPass(const oxColourFloat* const* rows, const double* weights, size_t count, double sum,
+                  size_t dstWidth, oxColourFloat* out)
 {
-    // acc holds four doubles per pixel; it is read and written through
-    // unaligned copies, so the buffer needs no particular alignment.
-    const size_t width = size_t(dstWidth);
-    std::fill(acc, acc + 4 * width, 0.0);
-    // Row after row, so every pixel still sums its contributors in order.
-    for (size_t k = 0; k < count; ++k) {
-        const oxColourFloat* row = rows[k];
-        const double w = weights[k];
-        for (size_t x = 0; x < width; ++x) {
-            Float4 v;
-            Double4 a;
-            std::memcpy(&v, &row[x], sizeof v);
-            std::memcpy(&a, acc + 4 * x, sizeof a);
-            a += w * __builtin_convertvector(v, Double4);
-            std::memcpy(acc + 4 * x, &a, sizeof a);
+    size_t x = 0;
+    for (; x + BATCH <= dstWidth; x += BATCH) {
+        Double4 a0 = {}, a1 = {}, a2 = {}, a3 = {};
+        for (size_t k = 0; k < count; ++k) {
+            const oxColourFloat* row = rows[k] + x;
+            widenAdd(a0, weights[k], row[0]);
+            widenAdd(a1, weights[k], row[1]);
+            widenAdd(a2, weights[k], row[2]);
+            widenAdd(a3, weights[k], row[3]);
         }
+        store(out[x], a0, sum);
+        store(out[x + 1], a1, sum);
+        store(out[x + 2], a2, sum);
+        store(out[x + 3], a3, sum);
     }
-    for (size_t x = 0; x < width; ++x) {
-        Double4 a;
-        std::memcpy(&a, acc + 4 * x, sizeof a);
-        const Float4 result = __builtin_convertvector(a / sum, Float4);
-        std::memcpy(static_cast<void*>(&out[x]), &result, sizeof result);
+    for (; x < dstWidth; ++x) {
+        Double4 a = {};
+        for (size_t k = 0; k < count; ++k)
+            widenAdd(a, weights[k], rows[k][x]);
+        store(out[x], a, sum);
     }
 }
 
@@ -144,7 +173,7 @@ bool resampleBand(const Job& job, size_t begin, size_t end)
 {
     const Contributors& rows = *job.rows;
     // Monotone envelopes of the source rows each target row needs, so one
-    // pointer walks forward and a ring of `ringSize` rows always holds them.
+    // pointer walks forward through the source.
     std::vector<int32_t> low(end - begin), high(end - begin);
     int32_t top = rows.high[begin];
     for (size_t r = begin; r < end; ++r)
@@ -152,32 +181,46 @@ bool resampleBand(const Job& job, size_t begin, size_t end)
     int32_t bottom = rows.low[end - 1];
     for (size_t r = end; r-- > begin;)
         low[r - begin] = bottom = std::min(bottom, rows.low[r]);
-    size_t ringSize = 1;
+    // The ring holds every row one target needs plus the rest of a batch
+    // computed ahead, so no row is overwritten while still needed.
+    size_t span = 1;
     for (size_t i = 0; i < low.size(); ++i)
-        ringSize = std::max(ringSize, size_t(high[i] - low[i]) + 1);
+        span = std::max(span, size_t(high[i] - low[i]) + 1);
+    const size_t ringSize = span + BATCH - 1;
+    const int32_t lastRow = high.back();
 
     const size_t srcWidth = size_t(job.srcWidth), dstWidth = size_t(job.dstWidth);
-    std::vector<oxColourFloat> sourceRow(srcWidth);
+    std::vector<oxColourFloat> sourceRows(BATCH * srcWidth);
     std::vector<oxColourFloat> ring(ringSize * dstWidth);
-    std::vector<double> acc(4 * dstWidth);
     std::vector<oxColourFloat> outRow(dstWidth);
     std::vector<const oxColourFloat*> pointers;
 
-    const size_t srcRowBytes = srcWidth * size_t(bytesPerPixel(job.type));
-    const size_t dstRowBytes = dstWidth * size_t(bytesPerPixel(job.type));
+    const size_t pixelBytes = size_t(bytesPerPixel(job.type));
+    const size_t srcRowBytes = srcWidth * pixelBytes, dstRowBytes = dstWidth * pixelBytes;
     int32_t next = low[0];
     for (size_t r = begin; r < end; ++r) {
-        for (; next <= high[r - begin]; ++next) {
-            oxPixelsToFloat(job.source + size_t(next) * srcRowBytes, job.type, sourceRow.data(), srcWidth);
-            horizontalPass(sourceRow.data(), *job.columns, job.dstWidth,
-                           ring.data() + (size_t(next) % ringSize) * dstWidth);
+        while (next <= high[r - begin]) {
+            // Up to BATCH rows; a short batch repeats its last row into the
+            // unused lanes, whose results land in a scratch slot of the ring.
+            const auto count = size_t(std::min<int32_t>(int32_t(BATCH), lastRow - next + 1));
+            const oxColourFloat* in[BATCH];
+            oxColourFloat* out[BATCH];
+            for (size_t b = 0; b < BATCH; ++b) {
+                const size_t lane = std::min(b, count - 1);
+                in[b] = sourceRows.data() + lane * srcWidth;
+                if (b < count)
+                    oxPixelsToFloat(job.source + (size_t(next) + b) * srcRowBytes, job.type,
+                                    sourceRows.data() + b * srcWidth, srcWidth);
+                out[b] = b < count ? ring.data() + ((size_t(next) + b) % ringSize) * dstWidth : outRow.data();
+            }
+            horizontalPass(in, *job.columns, dstWidth, out);
+            next += int32_t(count);
         }
         const size_t first = rows.offset[r], count = rows.offset[r + 1] - first;
         pointers.resize(count);
         for (size_t k = 0; k < count; ++k)
             pointers[k] = ring.data() + (size_t(rows.index[first + k]) % ringSize) * dstWidth;
-        verticalPass(pointers.data(), rows.weight.data() + first, count, rows.sum[r], job.dstWidth, acc.data(),
-                     outRow.data());
+        verticalPass(pointers.data(), rows.weight.data() + first, count, rows.sum[r], dstWidth, outRow.data());
         oxPixelsFromFloat(outRow.data(), job.target + r * dstRowBytes, job.type, dstWidth);
     }
     return true;
