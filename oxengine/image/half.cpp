@@ -3,6 +3,7 @@
 #include <cstring>
 
 #if defined(__x86_64__) || defined(__i386__)
+#include <cpuid.h>
 #include <immintrin.h>
 #define OX_HAVE_F16C_PATH 1
 #else
@@ -27,9 +28,18 @@ void floatToHalfPortable(const float* in, uint16_t* out, size_t n)
 
 bool cpuHasF16C()
 {
+    // cpuid leaf 1: F16C (ecx bit 29) needs AVX (bit 28), and the system must
+    // save the wide registers on task switches (OSXSAVE, bit 27, and XCR0).
     static const bool has = [] {
-        __builtin_cpu_init();
-        return __builtin_cpu_supports("f16c") && __builtin_cpu_supports("avx");
+        unsigned a = 0, b = 0, c = 0, d = 0;
+        if (!__get_cpuid(1, &a, &b, &c, &d))
+            return false;
+        const unsigned needed = (1u << 29) | (1u << 28) | (1u << 27);
+        if ((c & needed) != needed)
+            return false;
+        unsigned lo = 0, hi = 0;
+        __asm__("xgetbv" : "=a"(lo), "=d"(hi) : "c"(0));
+        return (lo & 6u) == 6u;
     }();
     return has;
 }

@@ -7,6 +7,7 @@
 
 #include "oxengine/image/parallel.h"
 #include "oxengine/image/sampleconv.h"
+#include "oxengine/image/simd.h"
 
 #include <algorithm>
 #include <cmath>
@@ -14,14 +15,6 @@
 #include <new>
 #include <stdexcept>
 #include <vector>
-
-#if defined(__x86_64__) && defined(__GNUC__)
-// The same arithmetic (no fused multiply-add) with wider registers where the
-// CPU has them; results are bit-identical across the clones.
-#define OX_RESAMPLE_CLONES __attribute__((target_clones("avx2", "default")))
-#else
-#define OX_RESAMPLE_CLONES
-#endif
 
 namespace {
 
@@ -107,7 +100,7 @@ inline void store(oxColourFloat& p, const Double4& sum, double weights)
 }
 
 // BATCH source rows (converted to float) into BATCH intermediate rows.
-OX_RESAMPLE_CLONES
+OX_TARGET_CLONES
 void horizontalPass(const oxColourFloat* const* source, const Contributors& c, size_t dstWidth,
                     oxColourFloat* const* out)
 {
@@ -131,7 +124,7 @@ void horizontalPass(const oxColourFloat* const* source, const Contributors& c, s
 }
 
 // One target row from the intermediate rows of its contributors.
-OX_RESAMPLE_CLONES
+OX_TARGET_CLONES
 void verticalPass(const oxColourFloat* const* rows, const double* weights, size_t count, double sum,
                   size_t dstWidth, oxColourFloat* out)
 {

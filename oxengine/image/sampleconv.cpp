@@ -1,5 +1,7 @@
 #include "oxengine/image/sampleconv.h"
 
+#include "oxengine/image/simd.h"
+
 #include <algorithm>
 
 oxColour::oxColour(const oxColourHalf& c) : oxColour(oxConvertPixel<oxColour>(c)) {}
@@ -16,12 +18,6 @@ template <class T> void storeValue(oxColourValue& v, const T& pixel)
     v.type = oxSampleTraits<T>::type;
 }
 
-#if defined(__x86_64__) && defined(__GNUC__)
-#define OX_CONVERT_CLONES __attribute__((target_clones("avx2", "default")))
-#else
-#define OX_CONVERT_CLONES
-#endif
-
 // Channels as flat arrays in blocks of a fixed length, which the compiler
 // vectorises at every optimisation level; the rest goes one by one through
 // the same function, so every value converts the same way.
@@ -37,32 +33,32 @@ inline void mapChannels(const In* __restrict in, Out* __restrict out, size_t n, 
         out[i] = convert(in[i]);
 }
 
-OX_CONVERT_CLONES void uint8ToFloat(const uint8_t* in, float* out, size_t channels)
+OX_TARGET_CLONES void uint8ToFloat(const uint8_t* in, float* out, size_t channels)
 {
     mapChannels(in, out, channels, oxSample::fromUInt8);
 }
 
-OX_CONVERT_CLONES void uint16ToFloat(const uint16_t* in, float* out, size_t channels)
+OX_TARGET_CLONES void uint16ToFloat(const uint16_t* in, float* out, size_t channels)
 {
     mapChannels(in, out, channels, oxSample::fromUInt16);
 }
 
-OX_CONVERT_CLONES void floatToUInt8(const float* in, uint8_t* out, size_t channels)
+OX_TARGET_CLONES void floatToUInt8(const float* in, uint8_t* out, size_t channels)
 {
     mapChannels(in, out, channels, oxSample::toUInt8);
 }
 
-OX_CONVERT_CLONES void floatToUInt16(const float* in, uint16_t* out, size_t channels)
+OX_TARGET_CLONES void floatToUInt16(const float* in, uint16_t* out, size_t channels)
 {
     mapChannels(in, out, channels, oxSample::toUInt16);
 }
 
-OX_CONVERT_CLONES void uint8ToUInt16(const uint8_t* in, uint16_t* out, size_t channels)
+OX_TARGET_CLONES void uint8ToUInt16(const uint8_t* in, uint16_t* out, size_t channels)
 {
     mapChannels(in, out, channels, oxSample::uint8ToUInt16);
 }
 
-OX_CONVERT_CLONES void uint16ToUInt8(const uint16_t* in, uint8_t* out, size_t channels)
+OX_TARGET_CLONES void uint16ToUInt8(const uint16_t* in, uint8_t* out, size_t channels)
 {
     mapChannels(in, out, channels, oxSample::uint16ToUInt8);
 }

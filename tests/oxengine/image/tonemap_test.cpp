@@ -26,16 +26,6 @@ std::unique_ptr<oxImageHalf> halfImage(std::initializer_list<oxColourHalf> pixel
 
 } // namespace
 
-TEST(ToneMapping, NeutralRecord)
-{
-    const oxToneMapping n = oxToneMapping::neutral();
-    EXPECT_EQ(n.mode, TM_NONE);
-    EXPECT_EQ(n.blackPoint, 0.0f);
-    EXPECT_EQ(n.whitePoint, 1.0f);
-    EXPECT_EQ(n.exponent, 1.0f);
-    EXPECT_EQ(n.saturation, 1.0f);
-}
-
 TEST(ToneMapping, WhichConversionsAreMapped)
 {
     const auto always = mapping(TM_ALWAYS, 0, 1, 1, 1), hdr = mapping(TM_HDR_ONLY, 0, 1, 1, 1);
