@@ -3,10 +3,13 @@
 // postRedisplayFromAnyThread and wakeMainLoop, which any thread may call.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <deque>
+#include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 class oxApplication;
@@ -23,6 +26,9 @@ public:
     static int64_t frequency();      // ticks per second
     static int64_t now();
 
+    // Converts a tick count to unit (0 for an unknown unit) without
+    // overflowing for long spans.
+    static int64_t ticksToUnit(int64_t ticks, int unit);
     // Elapsed-time arithmetic of the millisecond fallback counter, which
     // wraps at 2^32 (exposed for tests).
     static int64_t wrappedMillisecondSpan(uint32_t start, uint32_t now);
@@ -109,8 +115,10 @@ public:
     void removeGUIEventListener(oxGUIEventListener* l);
     void addRenderListener(oxRenderListener* l, bool atFront = false);
     void removeRenderListener(oxRenderListener* l);
-    // Replaces the installed transform (destroyed when deleteOld); the new one
-    // is appended to the GUI event listeners.
+    // Replaces the installed transform (the old one is destroyed when
+    // deleteOld); the new one is appended to the GUI event listeners. A
+    // transform installed with deleteOld true is owned by the application and
+    // destroyed with it.
     void setViewingTransform(oxViewingTransform* t, bool deleteOld);
     oxViewingTransform* viewingTransform() const { return m_viewingTransform; }
 
@@ -122,7 +130,8 @@ public:
     const std::vector<oxRenderListener*>& renderListeners() const { return m_renderListeners; }
 
     // Event fan-out used by the window-system binding (and by tests). The
-    // bool ones stop at the first listener that handles the event.
+    // bool ones stop at the first listener that handles the event. Listeners
+    // may add or remove listeners while an event is delivered.
     bool dispatchMouseButton(int button, bool pressed, int x, int y);
     bool dispatchClick(int button, int x, int y);
     void dispatchDrag(int dx, int dy);
@@ -138,6 +147,7 @@ public:
 
 private:
     oxViewingTransform* m_viewingTransform = nullptr;
+    bool m_ownsViewingTransform = false;
     unsigned m_clearMask;
     std::vector<oxGUIEventListener*> m_guiListeners;
     std::vector<oxIdleListener*> m_idleListeners;
@@ -152,6 +162,8 @@ struct oxNativeWindowHandles {
     void* fbConfig = nullptr;      // GLXFBConfig of the window, when known
     int visualId = 0;
 };
+
+struct oxGLUTPlatform; // X11 side of the main loop (glapp_x11.cpp)
 
 class oxGLUTApplication : public oxApplication {
 public:
@@ -175,29 +187,54 @@ public:
     void setDisplayMode(const std::string& mode) { m_displayMode = mode; }
     void setGameModeString(const std::string& mode) { m_gameMode = mode; }
 
-    // Does not return until the main loop ends (leaveMainLoop).
+    // Does not return until the main loop ends (leaveMainLoop, or the window
+    // was closed); then the window is gone and GLUT is shut down, so a later
+    // run may start again. Returns 0, or 1 when no window could be opened.
     static int run(oxGLUTApplication* app, int argc, char** argv);
     // Ends the main loop after the current callback.
     void leaveMainLoop();
+    bool isRunning() const { return m_running; }
 
     bool isGameModeActive() const;
+    // Leaves game mode and ends the main loop, so run returns 0; nothing when
+    // game mode is not active.
     void leaveGameModeAndExit();
     bool setSwapInterval(bool on);
+    // Before run the wish is applied when the window opens.
     void setFullScreen(bool on);
     bool isFullScreen() const { return m_fullScreen; }
 
+    // All null/0 while no window exists.
     oxNativeWindowHandles nativeHandles() const;
     // Any thread: wakes the sleeping main loop and requests a redraw.
     void postRedisplayFromAnyThread();
 
     int glutWindow() const { return m_window; }
+    float aspect() const { return m_aspect; }
+    // True while the main loop calls the idle dispatcher (idle listeners exist).
+    bool isIdleCallbackInstalled() const { return m_idleInstalled; }
 
-    // Queued commands not yet delivered (main thread).
+    // Queued commands not yet delivered.
     size_t pendingCommands() const;
 
-    // Called on the main thread when the loop is woken from another thread
-    // (also usable by tests that drive the loop by hand).
+    // Main thread: takes over what other threads asked for (command queue
+    // registration, redisplay). Called by the loop when it is woken.
     void processCrossThreadRequests();
+    // Main thread: one pass over pending window events and cross-thread
+    // requests without waiting (also for modal loops nested in a handler).
+    void processPendingEvents();
+    // Main thread: sleeps until a window event or a cross-thread request
+    // arrives; returns at once when a redraw is still due.
+    void waitForEvents();
+
+    // Translation of the window system's callbacks (public so the click and
+    // reshape rules can be driven without a window).
+    void handleReshape(int width, int height);
+    void handleMouseButton(int button, bool pressed, int x, int y);
+    void handleMotion(int x, int y);        // a button is held
+    void handlePassiveMotion(int x, int y); // no button is held
+    void handleDisplay();
+    void handleClose();
 
 private:
     friend struct oxGLUTCallbacks;
@@ -205,17 +242,27 @@ private:
     public:
         explicit CommandQueue(oxGLUTApplication* app) : m_app(app) {}
         bool idle(int64_t elapsedMicroseconds) override;
+        void attach(oxApplication* app) override;
+        void detach() override;
         void push(unsigned c);
         bool empty() const;
         size_t size() const;
         void clear();
-        bool registered = false;
+        bool registered() const { return m_registered; }
 
     private:
         oxGLUTApplication* m_app;
+        bool m_registered = false;
         mutable std::mutex m_mutex;
         std::deque<unsigned> m_queue;
     };
+
+    bool onMainThread() const { return std::this_thread::get_id() == m_mainThread; }
+    void wakeMainLoop();
+    void openWindow();
+    void closeWindow();
+    void windowGone();
+    void mainLoop();
 
     CommandQueue m_commands;
     int m_width = 640;
@@ -223,13 +270,31 @@ private:
     std::string m_title;
     std::string m_displayMode = "rgb double depth";
     std::string m_gameMode;
-    int m_menuButton = -1;
-    bool m_menuAttached = false;
     bool m_buttonDown[4] = {false, false, false, false};
     float m_fovy = 45.0f, m_aspect = 1.0f, m_zNear = 1.0f, m_zFar = 100.0f;
+
+    // Pointer state for drags and click recognition.
+    int m_lastX = 0, m_lastY = 0;
+    int m_pressX = 0, m_pressY = 0;
+    int m_lastButton = -1;
+
     int m_window = 0;
+    bool m_gameModeWindow = false;
     bool m_fullScreen = false;
+    bool m_started = false;
+    bool m_running = false;
+    std::atomic<bool> m_leave{false};
     bool m_idleInstalled = false;
+
+    // Redraw bookkeeping so the loop never sleeps with a redraw due.
+    bool m_redisplayPosted = false;
+    uint64_t m_pass = 0;
+    uint64_t m_postPass = 0;
+
+    std::thread::id m_mainThread;
+    std::atomic<bool> m_wakePending{false};
+    std::atomic<bool> m_redisplayRequested{false};
+    std::unique_ptr<oxGLUTPlatform> m_platform;
 };
 
 // The running application (null before run).
@@ -237,5 +302,7 @@ extern oxGLUTApplication* theApplication;
 
 // Engine GL utility: is name one of the blank-separated GL extension tokens?
 bool isExtensionSupported(const char* name);
+// The token test behind it: name is a whole blank-separated token of list.
+bool oxHasExtensionToken(const char* list, const char* name);
 // GL procedure lookup (glXGetProcAddressARB).
 void* oxGetProcAddress(const char* name);
