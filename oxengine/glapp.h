@@ -262,6 +262,7 @@ private:
     void openWindow();
     void closeWindow();
     void windowGone();
+    void windowDestroyedElsewhere();
     void mainLoop();
 
     CommandQueue m_commands;

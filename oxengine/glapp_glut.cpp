@@ -7,7 +7,7 @@
 #include "oxengine/errors.h"
 #include "oxengine/glapp_x11.h"
 #include "oxengine/messagebox.h"
-#include "oxengine/x11errors.h"
+#include "oxengine/x11util.h"
 
 #include <GL/freeglut.h>
 #include <GL/glu.h>
@@ -34,19 +34,18 @@ void glutWarning(const char* format, va_list args)
     std::fputc('\n', stderr);
 }
 
-// glutInit ends the process when it cannot open the display, so we try first.
-bool displayAvailable(int argc, char** argv)
+// The display named by a -display option, else null (DISPLAY).
+const char* displayName(int argc, char** argv)
 {
-    const char* name = nullptr;
     for (int i = 1; i + 1 < argc; ++i)
         if (argv[i] && std::strcmp(argv[i], "-display") == 0)
-            name = argv[i + 1];
-    Display* d = XOpenDisplay(name);
-    if (!d)
-        return false;
-    XCloseDisplay(d);
-    return true;
+            return argv[i + 1];
+    return nullptr;
 }
+
+struct DisplayCloser {
+    void operator()(Display* d) const { XCloseDisplay(d); }
+};
 
 } // namespace
 
@@ -426,6 +425,21 @@ void oxGLUTApplication::handleClose()
     windowGone();
 }
 
+void oxGLUTApplication::windowDestroyedElsewhere()
+{
+    // Another client destroyed the window (freeglut ignores that): treat it
+    // as a close, then let freeglut drop its record quietly.
+    onClose();
+    glutSetWindow(m_window);
+    glutCloseFunc(nullptr);
+    const int window = m_window;
+    Display* display = static_cast<Display*>(m_platform->handles().display);
+    windowGone();
+    oxQuietXErrors quiet;
+    glutDestroyWindow(window);
+    XSync(display, False);
+}
+
 void oxGLUTApplication::windowGone()
 {
     m_platform->close();
@@ -478,19 +492,8 @@ void oxGLUTApplication::processPendingEvents()
         processCrossThreadRequests();
         return;
     }
-    if (m_window && m_platform->drainWakesAndCheckDestroyed()) {
-        // Another client destroyed the window (freeglut ignores that): treat it
-        // as a close, then let freeglut drop its record quietly.
-        onClose();
-        glutSetWindow(m_window);
-        glutCloseFunc(nullptr);
-        const int window = m_window;
-        const oxNativeWindowHandles h = m_platform->handles();
-        windowGone();
-        oxQuietXErrors quiet;
-        glutDestroyWindow(window);
-        XSync(static_cast<Display*>(h.display), False);
-    }
+    if (m_window && m_platform->drainWakesAndCheckDestroyed())
+        windowDestroyedElsewhere();
     glutMainLoopEvent();
     processCrossThreadRequests();
 }
@@ -504,6 +507,12 @@ void oxGLUTApplication::waitForEvents()
     // window to become visible.
     if (m_redisplayPosted && m_postPass == m_pass)
         return;
+    // Every event that could mean the window was destroyed woke us, so one
+    // check before each sleep cannot miss it.
+    if (m_window && !m_platform->windowExists()) {
+        windowDestroyedElsewhere();
+        return;
+    }
     m_platform->waitForEvent();
 }
 
@@ -526,7 +535,11 @@ int oxGLUTApplication::run(oxGLUTApplication* app, int argc, char** argv)
     if (!app)
         return 1;
     oxInstallXErrorHandler();
-    if (!displayAvailable(argc, argv)) {
+    // glutInit ends the process when it cannot open the display, so we try
+    // first. The probe stays open until freeglut has its own connection: a
+    // connection opened right after one was closed is sometimes dropped.
+    std::unique_ptr<Display, DisplayCloser> probe(oxOpenXDisplay(displayName(argc, argv)));
+    if (!probe) {
         std::fprintf(stderr, "%s\n", oxGetTranslation("Cannot open a window: no X display is available."));
         return 1;
     }
@@ -537,6 +550,7 @@ int oxGLUTApplication::run(oxGLUTApplication* app, int argc, char** argv)
 
     glutInitWarningFunc(glutWarning);
     glutInit(&argc, argv);
+    probe.reset();
     glutSetOption(GLUT_ACTION_ON_WINDOW_CLOSE, GLUT_ACTION_CONTINUE_EXECUTION);
     glutInitDisplayString(app->m_displayMode.c_str());
     glutInitWindowPosition(0, 0);
@@ -560,8 +574,12 @@ int oxGLUTApplication::run(oxGLUTApplication* app, int argc, char** argv)
     app->onStart();
     app->mainLoop();
 
-    app->closeWindow();
-    app->m_running = false;
-    glutExit();
+    {
+        // Errors about resources that die with the connection mean nothing now.
+        oxQuietXErrors quiet;
+        app->closeWindow();
+        app->m_running = false;
+        glutExit();
+    }
     return 0;
 }

@@ -1,6 +1,7 @@
 #include "oxengine/glapp_x11.h"
 
 #include "oxengine/mainwindow.h"
+#include "oxengine/x11util.h"
 
 #include <GL/glx.h>
 
@@ -57,12 +58,18 @@ void oxGLUTPlatform::open()
     if (XGetWindowAttributes(m_display, m_window, &attributes))
         XSelectInput(m_display, m_window, attributes.your_event_mask | StructureNotifyMask);
 
+    // Wake-ups go to a window of freeglut's connection that nobody else
+    // knows, so they still arrive when the visible window was destroyed.
+    XSetWindowAttributes none;
+    m_wakeTarget = XCreateWindow(m_display, DefaultRootWindow(m_display), -1, -1, 1, 1, 0, CopyFromParent, InputOnly,
+                                 CopyFromParent, 0, &none);
+    m_wakeAtom = XInternAtom(m_display, kWakeAtomName, False);
+    XFlush(m_display);
+
     std::lock_guard<std::mutex> lock(m_wakeMutex);
-    m_wakeDisplay = XOpenDisplay(DisplayString(m_display));
-    if (m_wakeDisplay) {
-        m_wakeAtom = XInternAtom(m_wakeDisplay, kWakeAtomName, False);
-        m_wakeWindow = m_window;
-    }
+    m_wakeDisplay = oxOpenXDisplay(DisplayString(m_display));
+    if (m_wakeDisplay)
+        m_wakeWindow = m_wakeTarget;
 }
 
 void oxGLUTPlatform::close()
@@ -74,8 +81,12 @@ void oxGLUTPlatform::close()
         m_wakeDisplay = nullptr;
         m_wakeWindow = 0;
     }
-    if (m_display)
+    if (m_display) {
         oxSetMainWindowContext({});
+        if (m_wakeTarget)
+            XDestroyWindow(m_display, m_wakeTarget);
+    }
+    m_wakeTarget = 0;
     m_display = nullptr;
     m_window = 0;
     m_handles = {};
@@ -109,6 +120,15 @@ bool oxGLUTPlatform::drainWakesAndCheckDestroyed()
         while (XCheckIfEvent(m_display, &e, isWake, reinterpret_cast<XPointer>(&atom))) {
         }
     return XCheckTypedWindowEvent(m_display, m_window, DestroyNotify, &e);
+}
+
+bool oxGLUTPlatform::windowExists() const
+{
+    if (!m_display || !m_window)
+        return false;
+    oxQuietXErrors quiet;
+    XWindowAttributes attributes;
+    return XGetWindowAttributes(m_display, m_window, &attributes) != 0;
 }
 
 void oxGLUTPlatform::waitForEvent()

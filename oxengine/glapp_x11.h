@@ -21,8 +21,12 @@ struct oxGLUTPlatform {
     // connection of our own, so it never touches freeglut's.
     void sendWake();
     // Main thread: removes queued wake-ups so freeglut never sees them, and
-    // reports whether another client destroyed the window.
+    // reports whether another client destroyed the window (as far as the
+    // queued events tell).
     bool drainWakesAndCheckDestroyed();
+    // Main thread: asks the server whether the window still exists (a round
+    // trip; freeglut swallows the DestroyNotify, so this is the sure test).
+    bool windowExists() const;
     // Main thread: blocks until freeglut's connection has an event.
     void waitForEvent();
 
@@ -36,6 +40,7 @@ private:
 
     std::mutex m_wakeMutex;
     Display* m_wakeDisplay = nullptr; // owned
-    Window m_wakeWindow = 0;
+    Window m_wakeWindow = 0; // an unmapped window of freeglut's connection
+    Window m_wakeTarget = 0; // the same window, for the main thread
     Atom m_wakeAtom = 0;
 };

@@ -1,8 +1,11 @@
-#include "oxengine/x11errors.h"
+#include "oxengine/x11util.h"
 
 #include <X11/Xlib.h>
 
 #include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <thread>
 #include <cstdio>
 #include <mutex>
 
@@ -43,4 +46,18 @@ oxQuietXErrors::oxQuietXErrors()
 oxQuietXErrors::~oxQuietXErrors()
 {
     --g_quiet;
+}
+
+Display* oxOpenXDisplay(const char* name)
+{
+    oxInstallXErrorHandler();
+    if (!name && !std::getenv("DISPLAY"))
+        return nullptr;
+    for (int attempt = 0;; ++attempt) {
+        if (Display* d = XOpenDisplay(name))
+            return d;
+        if (attempt == 2)
+            return nullptr;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
 }
