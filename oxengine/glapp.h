@@ -202,6 +202,7 @@ public:
     bool setSwapInterval(bool on);
     // Before run the wish is applied when the window opens.
     void setFullScreen(bool on);
+    void toggleFullScreen() { setFullScreen(!m_fullScreen); }
     bool isFullScreen() const { return m_fullScreen; }
 
     // All null/0 while no window exists.

@@ -1,18 +1,19 @@
 #include "oxengine/messagebox_layout.h"
 
+#include "oxengine/catalogue.h"
 #include "oxengine/messagebox.h"
 
 std::vector<oxBoxButton> oxMessageBoxButtons(int flags)
 {
     std::vector<oxBoxButton> buttons;
     if (flags & (MB_YES | MB_NO)) {
-        buttons.push_back({"Yes", MB_YES});
-        buttons.push_back({"No", MB_NO});
+        buttons.push_back({N_("Yes"), MB_YES});
+        buttons.push_back({N_("No"), MB_NO});
     } else {
-        buttons.push_back({"OK", MB_OK});
+        buttons.push_back({N_("OK"), MB_OK});
     }
     if (flags & MB_CANCEL)
-        buttons.push_back({"Cancel", MB_CANCEL});
+        buttons.push_back({N_("Cancel"), MB_CANCEL});
     return buttons;
 }
 

@@ -4,6 +4,8 @@
 #include "loopapp.h"
 
 #include "oxengine/mainwindow.h"
+#include "oxengine/messagebox.h"
+#include "oxengine/strings.h"
 #include "oxengine/x11util.h"
 #include "support/testsupport.h"
 
@@ -55,6 +57,11 @@ private:
     SharedLog& m_log;
 };
 
+std::vector<std::string> splitLines(const std::string& text)
+{
+    return splitString(text, "\n");
+}
+
 std::string windowId(const LoopApp& app)
 {
     return std::to_string(app.nativeHandles().window);
@@ -82,6 +89,25 @@ void sendDeleteWindow(unsigned long window)
     e.xclient.data.l[1] = CurrentTime;
     XSendEvent(d, window, False, NoEventMask, &e);
     XCloseDisplay(d);
+}
+
+// Position of the top-level window in the stacking order (bottom first), or -1.
+int stackingIndex(unsigned long window)
+{
+    Display* d = oxOpenXDisplay();
+    if (!d)
+        return -1;
+    Window root = 0, parent = 0, *children = nullptr;
+    unsigned count = 0;
+    int index = -1;
+    if (XQueryTree(d, DefaultRootWindow(d), &root, &parent, &children, &count)) {
+        for (unsigned i = 0; i < count; ++i)
+            if (children[i] == window)
+                index = int(i);
+        XFree(children);
+    }
+    XCloseDisplay(d);
+    return index;
 }
 
 } // namespace
@@ -125,9 +151,15 @@ TEST(MainLoop, WindowedRunDrawsListenersInOrder)
         oxNativeWindowHandles handles;
         oxMainWindowContext shared;
         int glutWidth = 0;
+        bool multitexture = false, bogusExtension = true;
+        void* activeTexture = nullptr;
         app.commandHook = [&](unsigned c) {
             if (c != 1)
                 return false;
+            multitexture = isExtensionSupported("GL_ARB_multitexture");
+            bogusExtension = isExtensionSupported("GL_ARB_multi");
+            activeTexture = oxGetProcAddress("glActiveTextureARB");
+            std::printf("swap interval control: %s\n", app.setSwapInterval(false) ? "yes" : "no");
             handles = app.nativeHandles();
             shared = oxGetMainWindowContext();
             glutWidth = glutGet(GLUT_WINDOW_WIDTH);
@@ -147,7 +179,10 @@ TEST(MainLoop, WindowedRunDrawsListenersInOrder)
         });
         EXPECT_EQ(rc, 0);
         EXPECT_FALSE(app.timedOut);
-        EXPECT_EQ(glutWidth, 320);
+            EXPECT_EQ(glutWidth, 320);
+        EXPECT_TRUE(multitexture);
+        EXPECT_FALSE(bogusExtension);
+        EXPECT_NE(activeTexture, nullptr);
         EXPECT_TRUE(log.contains("r:reshape320x240"));
         EXPECT_NE(handles.display, nullptr);
         EXPECT_NE(handles.window, 0u);
@@ -411,5 +446,54 @@ TEST(MainLoop, LeaveFromAnotherThreadEndsTheRun)
         EXPECT_EQ(rc, 0);
         EXPECT_FALSE(app.timedOut);
         EXPECT_FALSE(app.closed);
+    }, 90s));
+}
+
+TEST(MainLoop, MessageBoxFromAThreadShowsAboveTheFullScreenWindow)
+{
+    REQUIRE_DISPLAY();
+    EXPECT_TRUE(runIsolated([] {
+        unsetenv("OX_MESSAGE_LOG");
+        LoopApp app;
+        app.setTitle("oxtest fullscreen box");
+        app.setFullScreen(true);
+        std::atomic<int> answer{0};
+        const int rc = app.runFor(30s, [&] {
+            waitUntil([&] { return app.frames > 0 && app.width() > 640; }, 5s);
+            const unsigned long main = app.nativeHandles().window;
+            // An empty caption becomes the application's title.
+            std::thread box([&] { answer = oxShowMessage("Above the full-screen window?", "", MB_YES | MB_NO); });
+            unsigned long boxWindow = 0;
+            waitUntil(
+                [&] {
+                    std::string out;
+                    xdotool("search --onlyvisible --name '^oxtest fullscreen box$'", &out);
+                    for (const std::string& line : splitLines(out))
+                        if (std::strtoul(line.c_str(), nullptr, 10) != main)
+                            boxWindow = std::strtoul(line.c_str(), nullptr, 10);
+                    return boxWindow != 0;
+                },
+                10s);
+            EXPECT_NE(boxWindow, 0u);
+            EXPECT_GT(stackingIndex(boxWindow), stackingIndex(main));
+            std::string transient;
+            runCommand("xprop -id " + std::to_string(boxWindow) + " WM_TRANSIENT_FOR", &transient);
+            char expected[32];
+            std::snprintf(expected, sizeof expected, "0x%lx", main);
+            EXPECT_NE(transient.find(expected), std::string::npos) << transient;
+            waitUntil(
+                [&] {
+                    std::string out;
+                    xdotool("getwindowfocus", &out);
+                    return std::strtoul(out.c_str(), nullptr, 10) == boxWindow;
+                },
+                5s);
+            xdotool("key Return");
+            box.join();
+            app.postCommand(LoopApp::CMD_QUIT);
+        });
+        EXPECT_EQ(rc, 0);
+        EXPECT_EQ(answer.load(), MB_YES);
+        EXPECT_GT(app.frames.load(), 0);
     }, 90s));
 }
