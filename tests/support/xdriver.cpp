@@ -1,5 +1,6 @@
 #include "xdriver.h"
 
+#include "childprocess.h"
 #include "testsupport.h"
 
 #include "oxengine/x11util.h"
@@ -52,21 +53,18 @@ bool waitUntil(const std::function<bool()>& done, std::chrono::milliseconds limi
 
 bool runIsolated(const std::function<void()>& body, std::chrono::seconds limit)
 {
-    std::fflush(nullptr);
-    const pid_t pid = fork();
+    const pid_t pid = startChild([&] {
+        body();
+        return testing::Test::HasFailure() ? 1 : 0;
+    });
     if (pid < 0)
         return false;
-    if (pid == 0) {
-        body();
-        std::fflush(nullptr);
-        _exit(testing::Test::HasFailure() ? 1 : 0);
-    }
     const auto end = std::chrono::steady_clock::now() + limit;
     int status = 0;
     while (waitpid(pid, &status, WNOHANG) == 0) {
         if (std::chrono::steady_clock::now() > end) {
             kill(pid, SIGKILL);
-            waitpid(pid, &status, 0);
+            waitChild(pid);
             ADD_FAILURE() << "the case did not finish within " << limit.count() << " s";
             return false;
         }

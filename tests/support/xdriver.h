@@ -16,7 +16,8 @@ int xdotool(const std::string& args, std::string* output = nullptr);
 // Polls done every 5 ms until it holds or the limit passes.
 bool waitUntil(const std::function<bool()>& done, std::chrono::milliseconds limit);
 
-// Runs body in a forked child and waits for it (killing it after limit).
+// Runs body in a forked child (startChild) and waits for it, killing it after
+// limit.
 // freeglut, Mesa and Xlib keep per-process state that a second GLUT session in
 // one process does not reset cleanly, so each GL case gets a fresh process.
 // The child reports assertion failures on stdout as they happen; the result

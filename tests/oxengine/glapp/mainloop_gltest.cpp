@@ -454,6 +454,7 @@ TEST(MainLoop, MessageBoxFromAThreadShowsAboveTheFullScreenWindow)
     REQUIRE_DISPLAY();
     EXPECT_TRUE(runIsolated([] {
         unsetenv("OX_MESSAGE_LOG");
+        oxSetMessageHandler({}); // a real box (this child only)
         LoopApp app;
         app.setTitle("oxtest fullscreen box");
         app.setFullScreen(true);

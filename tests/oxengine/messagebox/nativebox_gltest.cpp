@@ -105,9 +105,18 @@ oxMessageAnswer nativeAnswer(const oxMessageRequest& r, const std::function<void
     return a.value_or(oxMessageAnswer{});
 }
 
+// The test entry answers boxes without a window; these tests want the window.
 class NativeBox : public testing::Test {
 protected:
-    void SetUp() override { unsetenv("OX_MESSAGE_LOG"); }
+    void SetUp() override
+    {
+        unsetenv("OX_MESSAGE_LOG");
+        m_previous = oxSetMessageHandler({});
+    }
+    void TearDown() override { oxSetMessageHandler(m_previous); }
+
+private:
+    oxMessageHandler m_previous;
 };
 
 } // namespace
