@@ -1,6 +1,6 @@
 // Application framework: listeners, the GLUT main loop, the command queue and
 // the timers. Everything here runs on the main thread, except postCommand,
-// postRedisplayFromAnyThread and wakeMainLoop, which any thread may call.
+// postRedisplayFromAnyThread and leaveMainLoop, which any thread may call.
 #pragma once
 
 #include <atomic>
@@ -191,7 +191,7 @@ public:
     // was closed); then the window is gone and GLUT is shut down, so a later
     // run may start again. Returns 0, or 1 when no window could be opened.
     static int run(oxGLUTApplication* app, int argc, char** argv);
-    // Ends the main loop after the current callback.
+    // Ends the main loop after the current callback (any thread).
     void leaveMainLoop();
     bool isRunning() const { return m_running; }
 
@@ -222,7 +222,9 @@ public:
     // registration, redisplay). Called by the loop when it is woken.
     void processCrossThreadRequests();
     // Main thread: one pass over pending window events and cross-thread
-    // requests without waiting (also for modal loops nested in a handler).
+    // requests without waiting. Modal loops nested in a handler use this
+    // (rather than glutMainLoopEvent alone) so that posts from other threads
+    // keep arriving, and waitForEvents to sleep between passes.
     void processPendingEvents();
     // Main thread: sleeps until a window event or a cross-thread request
     // arrives; returns at once when a redraw is still due.
