@@ -2,6 +2,8 @@
 
 #include "testsupport.h"
 
+#include "oxengine/x11util.h"
+
 #include <GL/freeglut.h>
 #include <GL/gl.h>
 #include <X11/Xlib.h>
@@ -19,11 +21,13 @@ bool glTestContext(int width, int height)
     if (!g_window) {
         if (!std::getenv("DISPLAY"))
             return false;
-        Display* probe = XOpenDisplay(nullptr);
+        oxInstallXErrorHandler();
+        // Kept open until freeglut has its own connection: some servers drop
+        // a connection accepted right after another client went away, and
+        // freeglut ends the process when its open fails.
+        Display* probe = oxOpenXDisplay();
         if (!probe)
             return false;
-        XCloseDisplay(probe);
-        XInitThreads();
         int argc = 1;
         char name[] = "oxtest";
         char* argv[] = {name, nullptr};
@@ -36,6 +40,7 @@ bool glTestContext(int width, int height)
         glutDisplayFunc(noDisplay);
         g_width = width, g_height = height;
         glutMainLoopEvent();
+        XCloseDisplay(probe);
     }
     glutSetWindow(g_window);
     if (width != g_width || height != g_height) {
