@@ -1,0 +1,295 @@
+// Texture rules that need no display: the quality table, the size rules, the
+// driver facts and the engine's mipmap levels.
+#include "oxengine/graphics/texture.h"
+
+#include "oxengine/errors.h"
+#include "oxengine/messagebox.h"
+#include "texturetest.h"
+
+#include <GL/glext.h>
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+TEST(TextureFilters, QualityChoosesMinAndMagFilters)
+{
+    struct Row {
+        int quality;
+        GLenum withMipmaps, without, mag;
+    };
+    const Row rows[] = {
+        {0, GL_NEAREST_MIPMAP_NEAREST, GL_NEAREST, GL_NEAREST},
+        {1, GL_LINEAR_MIPMAP_NEAREST, GL_LINEAR, GL_LINEAR},
+        {2, GL_LINEAR_MIPMAP_LINEAR, GL_LINEAR, GL_LINEAR},
+        {3, GL_LINEAR_MIPMAP_LINEAR, GL_LINEAR, GL_LINEAR},
+        {4, GL_LINEAR_MIPMAP_LINEAR, GL_LINEAR, GL_LINEAR},
+        // Unknown qualities filter like 0 but magnify smoothly.
+        {5, GL_NEAREST_MIPMAP_NEAREST, GL_NEAREST, GL_LINEAR},
+        {7, GL_NEAREST_MIPMAP_NEAREST, GL_NEAREST, GL_LINEAR},
+        {-1, GL_NEAREST_MIPMAP_NEAREST, GL_NEAREST, GL_LINEAR},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.quality);
+        EXPECT_EQ(oxMinFilterForQuality(r.quality, true), r.withMipmaps);
+        EXPECT_EQ(oxMinFilterForQuality(r.quality, false), r.without);
+        EXPECT_EQ(oxMagFilterForQuality(r.quality), r.mag);
+    }
+}
+
+TEST(TextureFilters, AnisotropyFollowsQualityAndDriverMaximum)
+{
+    EXPECT_EQ(oxAnisotropyForQuality(3, 16), 8);
+    EXPECT_EQ(oxAnisotropyForQuality(3, 4), 2);
+    // Half of a small maximum would be no anisotropy at all.
+    EXPECT_EQ(oxAnisotropyForQuality(3, 2), 2);
+    EXPECT_EQ(oxAnisotropyForQuality(3, 0), 2);
+    EXPECT_EQ(oxAnisotropyForQuality(4, 16), 16);
+    for (int q : {0, 1, 2, 5, -3})
+        EXPECT_EQ(oxAnisotropyForQuality(q, 16), 1) << q;
+}
+
+TEST(TextureSizes, PowerOfTwo)
+{
+    EXPECT_FALSE(oxIsPowerOfTwo(0));
+    EXPECT_TRUE(oxIsPowerOfTwo(1));
+    EXPECT_TRUE(oxIsPowerOfTwo(2));
+    EXPECT_FALSE(oxIsPowerOfTwo(3));
+    EXPECT_FALSE(oxIsPowerOfTwo(500));
+    EXPECT_TRUE(oxIsPowerOfTwo(512));
+    EXPECT_TRUE(oxIsPowerOfTwo(0x80000000u));
+    EXPECT_FALSE(oxIsPowerOfTwo(0x80000001u));
+    EXPECT_FALSE(oxIsPowerOfTwo(0xffffffffu));
+}
+
+TEST(TextureSupport, ReadsTheLeadingVersionNumber)
+{
+    int major = -1, minor = -1;
+    EXPECT_TRUE(oxParseGLVersion("4.5 (Compatibility Profile) Mesa 22.3.6", major, minor));
+    EXPECT_EQ(major, 4);
+    EXPECT_EQ(minor, 5);
+    EXPECT_TRUE(oxParseGLVersion("1.2.1 NVIDIA", major, minor));
+    EXPECT_EQ(major * 100 + minor, 102);
+    EXPECT_TRUE(oxParseGLVersion("3", major, minor));
+    EXPECT_EQ(major * 100 + minor, 300);
+    // Minor versions are numbers, not decimals: 1.10 is newer than 1.4.
+    EXPECT_TRUE(oxParseGLVersion("1.10", major, minor));
+    oxTextureCapabilities c;
+    c.glMajor = major, c.glMinor = minor;
+    EXPECT_TRUE(c.versionAtLeast(1, 4));
+    EXPECT_FALSE(c.versionAtLeast(2, 0));
+    EXPECT_FALSE(oxParseGLVersion("OpenGL ES 3.2", major, minor));
+    EXPECT_EQ(major + minor, 0);
+    EXPECT_FALSE(oxParseGLVersion(nullptr, major, minor));
+    EXPECT_FALSE(oxParseGLVersion("", major, minor));
+}
+
+TEST(TextureSupport, LimitsOnlyLowerTheDriversValues)
+{
+    DriverEmulation driver(modernDriver());
+    EXPECT_EQ(maxTextureSize(), 4096);
+    setTextureSizeLimit(64);
+    EXPECT_EQ(maxTextureSize(), 64);
+    setTextureSizeLimit(8192);
+    EXPECT_EQ(maxTextureSize(), 4096);
+    setTextureSizeLimit(-5);
+    EXPECT_EQ(maxTextureSize(), 4096);
+    EXPECT_TRUE(npotTexturesSupported());
+    setNPOTTexturesDisabled(true);
+    EXPECT_FALSE(npotTexturesSupported());
+    EXPECT_EQ(maxAnisotropy(), 16);
+}
+
+TEST(TextureFormats, ByTypeAndComponents)
+{
+    DriverEmulation driver(modernDriver());
+    struct Row {
+        oxSampleType type;
+        int components;
+        GLint internal;
+        GLenum pixelType;
+    };
+    const Row rows[] = {
+        {ST_UINT8, 4, GL_RGBA, GL_UNSIGNED_BYTE},       {ST_UINT8, 3, GL_RGB, GL_UNSIGNED_BYTE},
+        {ST_UINT8, 1, GL_RGB, GL_UNSIGNED_BYTE},        {ST_HALF, 4, GL_RGBA16F_ARB, GL_HALF_FLOAT_ARB},
+        {ST_HALF, 3, GL_RGB16F_ARB, GL_HALF_FLOAT_ARB}, {ST_UINT16, 4, GL_RGBA16, GL_UNSIGNED_SHORT},
+        {ST_UINT16, 1, GL_RGB16, GL_UNSIGNED_SHORT},    {ST_FLOAT, 4, GL_RGBA32F_ARB, GL_FLOAT},
+        {ST_FLOAT, 3, GL_RGB32F_ARB, GL_FLOAT},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(testing::Message() << r.type << "/" << r.components);
+        const oxUploadFormat f = uploadFormat(r.type, r.components);
+        EXPECT_EQ(f.internalFormat, r.internal);
+        EXPECT_EQ(f.pixelType, r.pixelType);
+    }
+    EXPECT_THROW(uploadFormat(oxSampleType(9), 4), oxTextureException);
+}
+
+TEST(TextureFormats, FloatTypesNeedDriverSupport)
+{
+    oxTextureCapabilities old = modernDriver();
+    old.floatTextures = false;
+    DriverEmulation driver(old);
+    const auto messageOf = [](oxSampleType type) {
+        try {
+            uploadFormat(type, 4);
+        } catch (const oxTextureException& e) {
+            return e.getMessage();
+        }
+        return std::string("no exception");
+    };
+    EXPECT_EQ(messageOf(ST_HALF), "Floating-point texture (16 bits) is not supported by your hardware");
+    EXPECT_EQ(messageOf(ST_FLOAT), "Floating-point texture (32 bits) is not supported by your hardware");
+    EXPECT_NO_THROW(uploadFormat(ST_UINT16, 4));
+}
+
+TEST(TextureCreation, RefusesBadInputBeforeTouchingGL)
+{
+    // None of these reach the driver, so they need no display.
+    const auto message = [](auto&& make) {
+        try {
+            make();
+        } catch (const oxTextureException& e) {
+            return e.getMessage();
+        }
+        return std::string("no exception");
+    };
+    const std::string empty = "An empty picture can't become a texture.";
+    const std::string outside = "The texture's rectangle lies outside the picture.";
+    oxImageUInt8 none;
+    EXPECT_EQ(message([&] { createTexture(none, MIPMAP_NONE); }), empty);
+    auto image = oxImageUInt8::create(9, 7);
+    for (auto [x, y, w, h] : {std::array{-1, 0, 4, 4}, {0, -1, 4, 4}, {9, 0, 1, 1}, {0, 7, 1, 1}, {2, 2, 0, 3},
+                              {2, 2, 3, -1}})
+        EXPECT_EQ(message([&] { createTexture(*image, x, y, w, h, MIPMAP_NONE); }), outside)
+            << x << "," << y << " " << w << "x" << h;
+    oxPixelRect rect;
+    EXPECT_EQ(message([&] { createTexture(rect, MIPMAP_NONE); }), empty);
+    oxColour pixels[4];
+    rect.data = pixels, rect.width = 2, rect.height = 2, rect.rowPixels = 1; // rows would overlap
+    EXPECT_EQ(message([&] { createTexture(rect, MIPMAP_NONE); }), "This kind of picture can't become a texture.");
+}
+
+TEST(TextureCreationDeathTest, UnknownMipmapModeIsFatal)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    auto image = oxImageUInt8::create(4, 4);
+    for (int mode : {4, -1})
+        EXPECT_EXIT(
+            {
+                oxSetMessageHandler([](const oxMessageRequest& r) {
+                    std::fprintf(stderr, "%s\n", r.text.c_str());
+                    return oxMessageAnswer{};
+                });
+                createTexture(*image, MipmapGen(mode));
+            },
+            testing::ExitedWithCode(3), "invalid MipmapGen mode\nCondition: !\\(false\\)");
+}
+
+// ---- the engine's mipmap levels, per pixel type ---------------------------------
+
+template <class T> class MipmapLevels : public testing::Test {};
+TYPED_TEST_SUITE(MipmapLevels, TextureSampleTypes);
+
+TYPED_TEST(MipmapLevels, HalveDownToOnePixel)
+{
+    using T = TypeParam;
+    auto image = imageOf<T>(8, 2, [](uint32_t x, uint32_t y) { return oxColour(uint8_t(x * 30), uint8_t(y * 90), 7); });
+    image->setComponents(3);
+    const auto levels = oxBuildMipmapLevels(*image);
+    const uint32_t sizes[][2] = {{8, 2}, {4, 1}, {2, 1}, {1, 1}};
+    ASSERT_EQ(levels.size(), 4u);
+    for (size_t i = 0; i < levels.size(); ++i) {
+        EXPECT_EQ(levels[i]->width(), sizes[i][0]);
+        EXPECT_EQ(levels[i]->height(), sizes[i][1]);
+        EXPECT_EQ(levels[i]->sampleType(), oxSampleTraits<T>::type);
+        EXPECT_EQ(levels[i]->components(), 3);
+    }
+    EXPECT_EQ(std::memcmp(levels[0]->data(), image->data(), image->byteSize()), 0);
+    EXPECT_NE(levels[0]->data(), image->data());
+}
+
+TYPED_TEST(MipmapLevels, AverageBlocksAndPairs)
+{
+    using T = TypeParam;
+    // 4 x 1: only the width halves, so each pixel is the mean of two.
+    auto row = imageOf<T>(4, 1, [](uint32_t x, uint32_t) {
+        const uint8_t v[] = {0, 102, 204, 255};
+        return oxColour(v[x], uint8_t(255 - v[x]), 51, 255);
+    });
+    const auto levels = oxBuildMipmapLevels(*row);
+    ASSERT_EQ(levels.size(), 3u);
+    const auto& l1 = static_cast<const oxImageImpl<T>&>(*levels[1]);
+    const auto& l2 = static_cast<const oxImageImpl<T>&>(*levels[2]);
+    const auto near = [](const T& got, oxColourFloat want) {
+        const oxColourFloat g = oxConvertPixel<oxColourFloat>(got);
+        const float step = 1.0f / 255;
+        return std::abs(g.r - want.r) < step && std::abs(g.g - want.g) < step && std::abs(g.b - want.b) < step &&
+               std::abs(g.a - want.a) < step;
+    };
+    EXPECT_TRUE(near(l1.at(0, 0), {51 / 255.f, 204 / 255.f, 0.2f, 1}));
+    EXPECT_TRUE(near(l1.at(1, 0), {229.5f / 255, 25.5f / 255, 0.2f, 1}));
+    EXPECT_TRUE(near(l2.at(0, 0), {140.25f / 255, 114.75f / 255, 0.2f, 1}));
+
+    // 2 x 2 blocks of a 1-pixel checkerboard average to the middle.
+    auto checker = imageOf<T>(4, 4, [](uint32_t x, uint32_t y) {
+        return (x + y) % 2 ? oxColour(255, 0, 0, 255) : oxColour(0, 0, 255, 0);
+    });
+    const auto mid = oxBuildMipmapLevels(*checker);
+    ASSERT_EQ(mid.size(), 3u);
+    const auto& c1 = static_cast<const oxImageImpl<T>&>(*mid[1]);
+    for (uint32_t y = 0; y < 2; ++y)
+        for (uint32_t x = 0; x < 2; ++x)
+            EXPECT_TRUE(near(c1.at(x, y), {0.5f, 0, 0.5f, 0.5f})) << x << "," << y;
+}
+
+TEST(MipmapLevels, IntegerMeansRoundHalfUp)
+{
+    auto image = oxImageUInt8::create(2, 2);
+    image->at(0, 0) = {1, 0, 255, 3};
+    image->at(1, 0) = {2, 0, 255, 3};
+    image->at(0, 1) = {2, 1, 254, 3};
+    image->at(1, 1) = {2, 0, 255, 4};
+    const auto levels = oxBuildMipmapLevels(*image);
+    ASSERT_EQ(levels.size(), 2u);
+    // (7 + 2) / 4 = 2, (1 + 2) / 4 = 0, (1019 + 2) / 4 = 255, (13 + 2) / 4 = 3
+    EXPECT_EQ(static_cast<const oxImageUInt8&>(*levels[1]).at(0, 0), oxColour(2, 0, 255, 3));
+
+    auto wide = oxImageUInt16::create(2, 1);
+    wide->at(0, 0) = {65535, 0, 1, 65535};
+    wide->at(1, 0) = {65534, 0, 2, 65535};
+    const auto w = oxBuildMipmapLevels(*wide);
+    ASSERT_EQ(w.size(), 2u);
+    // No overflow of the 16-bit sums; (3 + 1) / 2 = 2.
+    EXPECT_EQ(static_cast<const oxImageUInt16&>(*w[1]).at(0, 0), oxColourUInt16(65535, 0, 2, 65535));
+}
+
+TEST(MipmapLevels, HalfKeepsHighDynamicRange)
+{
+    auto image = oxImageHalf::create(2, 2);
+    image->fill(oxColourHalf(0.0f, 0.0f, 0.0f, 1.0f));
+    image->at(0, 0) = oxColourHalf(8.0f, 1000.0f, 0.25f, 1.0f);
+    const auto levels = oxBuildMipmapLevels(*image);
+    ASSERT_EQ(levels.size(), 2u);
+    const oxColourHalf p = static_cast<const oxImageHalf&>(*levels[1]).at(0, 0);
+    EXPECT_EQ(p.r.toFloat(), 2.0f);
+    EXPECT_EQ(p.g.toFloat(), 250.0f);
+    EXPECT_EQ(p.b.toFloat(), 0.0625f);
+    EXPECT_EQ(p.a.toFloat(), 1.0f);
+}
+
+TEST(MipmapLevels, OddSidesAndEmptyImages)
+{
+    auto odd = oxImageUInt8::create(5, 3);
+    odd->fill(oxColour(10, 20, 30, 40));
+    const auto levels = oxBuildMipmapLevels(*odd);
+    ASSERT_EQ(levels.size(), 3u);
+    EXPECT_EQ(levels[1]->size(), oxSize(2, 1));
+    EXPECT_EQ(levels[2]->size(), oxSize(1, 1));
+    EXPECT_EQ(static_cast<const oxImageUInt8&>(*levels[2]).at(0, 0), oxColour(10, 20, 30, 40));
+    EXPECT_TRUE(oxBuildMipmapLevels(oxImageUInt8()).empty());
+    auto one = oxImageUInt8::create(1, 1);
+    EXPECT_EQ(oxBuildMipmapLevels(*one).size(), 1u);
+}
