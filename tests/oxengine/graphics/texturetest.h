@@ -1,12 +1,14 @@
 // Helpers shared by the texture tests.
 #pragma once
 
+#include "oxengine/errors.h"
 #include "oxengine/graphics/texsupport.h"
 #include "oxengine/image/image.h"
 #include "oxengine/image/sampleconv.h"
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -40,6 +42,18 @@ inline oxTextureCapabilities modernDriver()
     return c;
 }
 
+// Distinct colours whose 8-bit values survive every sample type.
+inline oxColour palette(uint32_t x, uint32_t y)
+{
+    return oxColour(uint8_t(x * 80 + 15), uint8_t(y * 70 + 30), uint8_t(255 - x * 21 - y * 13), 255);
+}
+
+// A 1-texel red/blue checkerboard: every 2 x 2 block averages to purple.
+inline oxColour checker(uint32_t x, uint32_t y)
+{
+    return (x + y) % 2 ? oxColour(255, 0, 0, 255) : oxColour(0, 0, 255, 255);
+}
+
 // An image of pixel type T whose pixels are the given 8-bit colours, converted.
 template <class T> std::unique_ptr<oxImageImpl<T>> imageOf(uint32_t w, uint32_t h, oxColour (*colour)(uint32_t, uint32_t))
 {
@@ -48,4 +62,15 @@ template <class T> std::unique_ptr<oxImageImpl<T>> imageOf(uint32_t w, uint32_t 
         for (uint32_t x = 0; x < w; ++x)
             image->at(x, y) = oxConvertPixel<T>(colour(x, y));
     return image;
+}
+
+// The message of the oxTextureException that make throws.
+inline std::string textureError(const std::function<void()>& make)
+{
+    try {
+        make();
+    } catch (const oxTextureException& e) {
+        return e.getMessage();
+    }
+    return "no exception";
 }
