@@ -1,45 +1,16 @@
 #include "oxengine/graphics/texsupport.h"
 
 #include "oxengine/errors.h"
+#include "oxengine/glapp.h"
 
 #include <GL/gl.h>
 #include <GL/glext.h>
-#include <GL/glx.h>
 
 #include <algorithm>
 #include <cstdlib>
-#include <cstring>
 #include <mutex>
 
 namespace {
-
-bool hasExtension(const char* list, const char* name)
-{
-    if (!list)
-        return false;
-    const size_t n = std::strlen(name);
-    for (const char* p = list; *p;) {
-        while (*p == ' ')
-            ++p;
-        const char* end = p;
-        while (*end && *end != ' ')
-            ++end;
-        if (size_t(end - p) == n && std::memcmp(p, name, n) == 0)
-            return true;
-        p = end;
-    }
-    return false;
-}
-
-bool isExtensionSupported(const char* name)
-{
-    return hasExtension(reinterpret_cast<const char*>(glGetString(GL_EXTENSIONS)), name);
-}
-
-void* oxGetProcAddress(const char* name)
-{
-    return reinterpret_cast<void*>(glXGetProcAddressARB(reinterpret_cast<const GLubyte*>(name)));
-}
 
 // The loader thread creates textures while the main thread may ask for the
 // limits, so the probe and the settings are guarded.

@@ -95,7 +95,7 @@ void checkGLErrors()
     const GLenum error = glGetError();
     clearGLErrors();
     if (error == GL_OUT_OF_MEMORY)
-        fail("There is not enough memory for the texture.");
+        fail(N_("There is not enough memory for the texture."));
     if (error != GL_NO_ERROR)
         throw oxTextureException(
             formatString(oxGetTranslation("The graphics driver could not store the texture (OpenGL error 0x%04X)."),
@@ -114,12 +114,12 @@ void checkMode(MipmapGen mode)
 void checkSize(uint32_t width, uint32_t height, bool powerOfTwoRule, const oxTextureCapabilities& caps)
 {
     if (width == 0 || height == 0)
-        fail("An empty picture can't become a texture.");
+        fail(N_("An empty picture can't become a texture."));
     if (powerOfTwoRule && !caps.npotTextures) {
         if (!oxIsPowerOfTwo(width))
-            fail("image width must be a power of two.");
+            fail(N_("image width must be a power of two."));
         if (!oxIsPowerOfTwo(height))
-            fail("image height must be a power of two.");
+            fail(N_("image height must be a power of two."));
     }
     const uint64_t limit = uint64_t(std::max(caps.maxTextureSize, 0));
     if (width > limit || height > limit)
@@ -134,9 +134,9 @@ template <class T> std::vector<T> allocate(size_t count)
     try {
         return std::vector<T>(count);
     } catch (const std::bad_alloc&) {
-        fail("There is not enough memory for the texture.");
+        fail(N_("There is not enough memory for the texture."));
     } catch (const std::length_error&) {
-        fail("There is not enough memory for the texture.");
+        fail(N_("There is not enough memory for the texture."));
     }
 }
 
@@ -177,7 +177,7 @@ void uploadWithGLU(const Source& s, const oxUploadFormat& format)
                                    type, packed.data());
     }
     if (result != 0)
-        fail("error while building mipmaps.");
+        fail(N_("error while building mipmaps."));
 }
 
 // Level 0 as given. A padded texture is allocated first, its margins cleared
@@ -219,7 +219,7 @@ std::unique_ptr<oxImage> imageOf(const Source& s)
 {
     std::unique_ptr<oxImage> image = oxCreateImage(s.type, s.texWidth, s.texHeight);
     if (!image)
-        fail("There is not enough memory for the texture.");
+        fail(N_("There is not enough memory for the texture."));
     image->setComponents(s.components);
     std::memset(image->data(), 0, image->byteSize());
     for (uint32_t r = 0; r < s.height; ++r)
@@ -230,11 +230,11 @@ std::unique_ptr<oxImage> imageOf(const Source& s)
 std::unique_ptr<oxTexture2D> fromLevels(const std::vector<const oxImage*>& levels, const oxTextureParams& params)
 {
     if (levels.empty() || !levels[0] || levels[0]->empty())
-        fail("An empty picture can't become a texture.");
+        fail(N_("An empty picture can't become a texture."));
     std::vector<oxUploadFormat> formats;
     for (const oxImage* level : levels) {
         if (!level || level->empty())
-            fail("An empty picture can't become a texture.");
+            fail(N_("An empty picture can't become a texture."));
         formats.push_back(uploadFormat(level->sampleType(), level->components()));
     }
     const oxTextureCapabilities caps = textureCapabilities();
@@ -272,7 +272,7 @@ std::unique_ptr<oxTexture2D> fromSource(const Source& s, MipmapGen mode, const o
     if (mode == MIPMAP_ENGINE) {
         const std::vector<std::unique_ptr<oxImage>> levels = oxBuildMipmapLevels(*imageOf(s));
         if (levels.empty())
-            fail("There is not enough memory for the texture.");
+            fail(N_("There is not enough memory for the texture."));
         std::vector<const oxImage*> list;
         for (const auto& level : levels)
             list.push_back(level.get());
@@ -318,23 +318,23 @@ oxUploadFormat uploadFormat(oxSampleType type, int components)
         return {alpha ? GL_RGBA : GL_RGB, GL_UNSIGNED_BYTE};
     case ST_HALF:
         if (!caps.floatTextures)
-            fail("Floating-point texture (16 bits) is not supported by your hardware");
+            fail(N_("Floating-point texture (16 bits) is not supported by your hardware"));
         return {alpha ? GL_RGBA16F_ARB : GL_RGB16F_ARB, GL_HALF_FLOAT_ARB};
     case ST_UINT16:
         return {alpha ? GL_RGBA16 : GL_RGB16, GL_UNSIGNED_SHORT};
     case ST_FLOAT:
         if (!caps.floatTextures)
-            fail("Floating-point texture (32 bits) is not supported by your hardware");
+            fail(N_("Floating-point texture (32 bits) is not supported by your hardware"));
         return {alpha ? GL_RGBA32F_ARB : GL_RGB32F_ARB, GL_FLOAT};
     }
-    fail("This kind of picture can't become a texture.");
+    fail(N_("This kind of picture can't become a texture."));
 }
 
 std::unique_ptr<oxTexture2D> createTexture(const oxImage& image, MipmapGen mode, const oxTextureParams& params)
 {
     checkMode(mode);
     if (image.empty())
-        fail("An empty picture can't become a texture.");
+        fail(N_("An empty picture can't become a texture."));
     return fromSource(wholeImage(image), mode, params);
 }
 
@@ -343,9 +343,9 @@ std::unique_ptr<oxTexture2D> createTexture(const oxImage& image, int x, int y, i
 {
     checkMode(mode);
     if (image.empty())
-        fail("An empty picture can't become a texture.");
+        fail(N_("An empty picture can't become a texture."));
     if (x < 0 || y < 0 || uint32_t(x) >= image.width() || uint32_t(y) >= image.height() || width <= 0 || height <= 0)
-        fail("The texture's rectangle lies outside the picture.");
+        fail(N_("The texture's rectangle lies outside the picture."));
     Source s = wholeImage(image);
     s.x = uint32_t(x), s.y = uint32_t(y);
     s.texWidth = uint32_t(width), s.texHeight = uint32_t(height);
@@ -358,9 +358,9 @@ std::unique_ptr<oxTexture2D> createTexture(const oxPixelRect& pixels, MipmapGen 
 {
     checkMode(mode);
     if (!pixels.data || pixels.width == 0 || pixels.height == 0)
-        fail("An empty picture can't become a texture.");
+        fail(N_("An empty picture can't become a texture."));
     if (pixels.rowPixels < pixels.width || pixels.components < 1 || pixels.components > 4)
-        fail("This kind of picture can't become a texture.");
+        fail(N_("This kind of picture can't become a texture."));
     Source s;
     s.type = pixels.type;
     s.components = pixels.components;

@@ -109,10 +109,10 @@ TEST(TextureCreation, RefusesBadInputBeforeTouchingGL)
     oxImageUInt8 none;
     EXPECT_EQ(textureError([&] { createTexture(none, MIPMAP_NONE); }), empty);
     auto image = oxImageUInt8::create(9, 7);
-    for (auto [x, y, w, h] : {std::array{-1, 0, 4, 4}, {0, -1, 4, 4}, {9, 0, 1, 1}, {0, 7, 1, 1}, {2, 2, 0, 3},
-                              {2, 2, 3, -1}})
-        EXPECT_EQ(textureError([&] { createTexture(*image, x, y, w, h, MIPMAP_NONE); }), outside)
-            << x << "," << y << " " << w << "x" << h;
+    for (const std::array<int, 4> r :
+         {std::array{-1, 0, 4, 4}, {0, -1, 4, 4}, {9, 0, 1, 1}, {0, 7, 1, 1}, {2, 2, 0, 3}, {2, 2, 3, -1}})
+        EXPECT_EQ(textureError([&] { createTexture(*image, r[0], r[1], r[2], r[3], MIPMAP_NONE); }), outside)
+            << r[0] << "," << r[1] << " " << r[2] << "x" << r[3];
     oxPixelRect rect;
     EXPECT_EQ(textureError([&] { createTexture(rect, MIPMAP_NONE); }), empty);
     oxColour pixels[4];
