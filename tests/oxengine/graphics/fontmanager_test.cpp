@@ -114,17 +114,6 @@ TEST(GLFontManager, BrokenEmbeddedFontIsReportedOnce)
     EXPECT_EQ(boxes.messages()[0].title, "Error creating GLFont");
 }
 
-TEST(GLFontManager, EmbeddedFilesAreFoundByThePathText)
-{
-    EXPECT_NE(findEmbeddedFile("arial.glfc"), nullptr);
-    EXPECT_NE(findEmbeddedFile("ARIAL.GLFC"), nullptr);
-    TempDir dir;
-    GLFontManager manager(dir.path(), [](const char* name) -> const oxEmbeddedFile* {
-        return std::string(name) == "Arial.glfc" ? findEmbeddedFile("arial.glfc") : nullptr;
-    });
-    EXPECT_NE(manager.font("Arial"), nullptr);
-}
-
 // The compiled-in font: Latin-1 and Latin Extended-A, antialiased, "X" about
 // 46 texels high, compressed well.
 TEST(BuiltInFont, CoversLatinTextAndIsCompact)

@@ -147,23 +147,6 @@ TEST_F(TextDrawing, RightAlignedTextEndsAtTheBlockEdge)
     EXPECT_GE(box.left, 450 - out.measure().width - 1);
 }
 
-TEST_F(TextDrawing, MissingCharactersShowAsQuestionMarksAndControlsAsNothing)
-{
-    out.setTextHeight(30);
-    out.setPosition(50, 100);
-    out.setText("\x01\x02\r");
-    out.draw();
-    EXPECT_TRUE(ink().empty());
-    out.setText("\xce\xa9"); // Ω
-    out.draw();
-    const Box box = ink();
-    ASSERT_FALSE(box.empty());
-    const double width = out.measure().width;
-    EXPECT_LE(box.right + 1, 50 + width + 1);
-    out.setText("?");
-    EXPECT_DOUBLE_EQ(out.measure().width, width);
-}
-
 TEST_F(TextDrawing, RestoresTheStateItChanges)
 {
     glDisable(GL_TEXTURE_2D);

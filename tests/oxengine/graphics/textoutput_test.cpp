@@ -151,16 +151,3 @@ TEST(TextOutput, FontWithoutVisibleGlyphsMeasuresNothing)
     EXPECT_DOUBLE_EQ(out.measure().width, 0);
     EXPECT_EQ(out.hitTest(1000, 100), (oxTextPosition{0, 0}));
 }
-
-TEST(TextOutput, Defaults)
-{
-    oxTextOutput out;
-    EXPECT_EQ(out.font(), nullptr);
-    EXPECT_DOUBLE_EQ(out.x(), 100);
-    EXPECT_DOUBLE_EQ(out.y(), 100);
-    EXPECT_DOUBLE_EQ(out.textHeight(), 12);
-    EXPECT_EQ(out.colour(), oxColour(255, 255, 255, 255));
-    EXPECT_EQ(out.backgroundColour().a, 0);
-    EXPECT_FALSE(out.multiLine());
-    EXPECT_EQ(out.alignment(), TA_LEFT);
-}
