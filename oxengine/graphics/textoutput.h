@@ -53,7 +53,10 @@ public:
     double x() const { return m_x; }
     double y() const { return m_y; }
     double textHeight() const { return m_textHeight; }
+    double minimumWidth() const { return m_minWidth; }
+    double minimumHeight() const { return m_minHeight; }
     bool multiLine() const { return m_multiLine; }
+    bool keepGLState() const { return m_keepGLState; }
     int alignment() const { return m_alignment; }
     oxColour colour() const { return m_colour; }
     oxColour backgroundColour() const { return m_backgroundColour; }
