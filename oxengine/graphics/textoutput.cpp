@@ -158,7 +158,7 @@ void oxTextOutput::drawBackground(double width, double height) const
     const double right = left + width + 0.2 * m_textHeight;
     const double top = m_y - m_textHeight;
     const double bottom = top + height;
-    glColor4ub(m_backgroundColour.r, m_backgroundColour.g, m_backgroundColour.b, m_backgroundColour.a);
+    m_backgroundColour.setGLColour();
     glBegin(GL_QUADS);
     glVertex3d(left, top, 0);
     glVertex3d(left, bottom, 0);
@@ -230,7 +230,7 @@ void oxTextOutput::draw()
     if (m_backgroundColour.a != 0)
         drawBackground(width, height);
 
-    glColor4ub(m_colour.r, m_colour.g, m_colour.b, m_colour.a);
+    m_colour.setGLColour();
     // A font that cannot be scaled or has no texture draws no glyphs: an
     // untextured quad per glyph would be worse than nothing.
     if (scale() > 0 && m_font->bindTexture()) {
