@@ -2,6 +2,7 @@
 #include "testsupport.h"
 
 #include "oxengine/graphics/fontmanager.h"
+#include "oxengine/graphics/overlay.h"
 #include "oxengine/graphics/textoutput.h"
 
 #include <GL/gl.h>
@@ -193,4 +194,42 @@ TEST_F(TextDrawing, ScreenshotsPerSize)
         boxed.draw();
         glSaveArtifact("textoutput_pictavo_" + std::to_string(size), W, 60 + 2 * size);
     }
+}
+
+TEST_F(TextDrawing, OverlayDrawsInWindowPixelsWhateverTheProjection)
+{
+    // A projection and modelview under which plain text output would land elsewhere.
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    glOrtho(-5, 5, -5, 5, -1, 1);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    glTranslatef(2, 2, 0);
+    GLfloat projection[16], modelview[16];
+    glGetFloatv(GL_PROJECTION_MATRIX, projection);
+    glGetFloatv(GL_MODELVIEW_MATRIX, modelview);
+
+    oxGLUTOverlay overlay;
+    EXPECT_DOUBLE_EQ(overlay.textHeight(), 18);
+    overlay.setFontName("no such font here"); // the built-in one
+    overlay.setText("Pictavo");
+    overlay.setPosition(50, 100);
+    overlay.draw();
+    ASSERT_NE(overlay.font(), nullptr);
+    const Box box = ink();
+    ASSERT_FALSE(box.empty());
+    EXPECT_GE(box.left, 49);
+    EXPECT_LE(box.right, 50 + overlay.measure().width + 1);
+    EXPECT_GE(box.top, 100 - 18 - 1);
+    EXPECT_LE(box.bottom, 100);
+
+    GLfloat after[16];
+    glGetFloatv(GL_PROJECTION_MATRIX, after);
+    EXPECT_TRUE(std::equal(after, after + 16, projection));
+    glGetFloatv(GL_MODELVIEW_MATRIX, after);
+    EXPECT_TRUE(std::equal(after, after + 16, modelview));
+    GLint mode = 0;
+    glGetIntegerv(GL_MATRIX_MODE, &mode);
+    EXPECT_EQ(mode, GL_MODELVIEW);
+    GLFontManager::releaseAll();
 }
