@@ -1,0 +1,235 @@
+#include "gltest.h"
+#include "testsupport.h"
+
+#include "oxengine/graphics/fontmanager.h"
+#include "oxengine/graphics/overlay.h"
+#include "oxengine/graphics/textoutput.h"
+
+#include <GL/gl.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+constexpr int W = 640, H = 240;
+
+struct Box {
+    int left = W, top = H, right = -1, bottom = -1; // inclusive pixel bounds
+    bool empty() const { return right < left; }
+};
+
+class TextDrawing : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (!glTestContext(W, H))
+            GTEST_SKIP() << "no X display";
+        manager = std::make_unique<GLFontManager>(folder.path());
+        font = manager->font("arial");
+        ASSERT_NE(font, nullptr);
+        out.setFont(font);
+        clear();
+    }
+    void TearDown() override
+    {
+        if (manager)
+            manager->clear(); // while the context exists
+    }
+    static void clear()
+    {
+        glClearColor(0, 0, 0, 1);
+        glClear(GL_COLOR_BUFFER_BIT);
+    }
+    // Bounds of the pixels for which pred(r, g, b) holds.
+    template <typename P>
+    static Box find(P pred)
+    {
+        const std::vector<uint8_t> px = glReadBack(0, 0, W, H);
+        Box box;
+        for (int y = 0; y < H; ++y)
+            for (int x = 0; x < W; ++x) {
+                const uint8_t* p = &px[(size_t(y) * W + x) * 4];
+                if (pred(p[0], p[1], p[2])) {
+                    box.left = std::min(box.left, x), box.right = std::max(box.right, x);
+                    box.top = std::min(box.top, y), box.bottom = std::max(box.bottom, y);
+                }
+            }
+        return box;
+    }
+    static Box ink() { return find([](int r, int, int) { return r > 8; }); }
+    static const uint8_t* pixel(const std::vector<uint8_t>& px, int x, int y) { return &px[(size_t(y) * W + x) * 4]; }
+
+    TempDir folder;
+    std::unique_ptr<GLFontManager> manager;
+    GLFont* font = nullptr;
+    oxTextOutput out;
+};
+
+} // namespace
+
+TEST_F(TextDrawing, InkStaysInsideTheMeasuredBox)
+{
+    for (double size : {20.0, 40.0}) {
+        clear();
+        out.setText("Pictavo");
+        out.setTextHeight(size);
+        out.setPosition(50, 100);
+        out.draw();
+        const oxTextSize measured = out.measure();
+        const Box box = ink();
+        ASSERT_FALSE(box.empty()) << size;
+        // Pixel x covers [x, x+1): ink may not start before 50 or end after 50 + width, give or take a pixel.
+        EXPECT_GE(box.left, 50 - 1) << size;
+        EXPECT_LE(box.right + 1, 50 + measured.width + 1) << size;
+        EXPECT_GE(box.top, 100 - size - 1) << size;
+        EXPECT_LE(box.bottom + 1, 100 + 1) << size;
+        // And it fills the box: "P" starts near the left, "o" ends near the right.
+        EXPECT_LE(box.left, 50 + 0.15 * size) << size;
+        EXPECT_GE(box.right, 50 + measured.width - 0.2 * size) << size;
+        EXPECT_LT(box.top, 100 - 0.5 * size) << size; // cap height well above the baseline
+    }
+}
+
+TEST_F(TextDrawing, BackgroundBoxSurroundsTheText)
+{
+    for (double size : {20.0, 40.0}) {
+        clear();
+        out.setText("Pictavo");
+        out.setTextHeight(size);
+        out.setPosition(50, 100);
+        out.setBackgroundColour(oxColour(0, 0, 255, 255));
+        out.draw();
+        const double left = 50 - 0.1 * size, right = 50 + out.measure().width + 0.1 * size;
+        const Box blue = find([](int, int, int b) { return b > 200; });
+        ASSERT_FALSE(blue.empty());
+        EXPECT_NEAR(blue.left, left, 1) << size;
+        EXPECT_NEAR(blue.right + 1, right, 1) << size;
+        EXPECT_NEAR(blue.top, 100 - size, 1) << size;
+        EXPECT_NEAR(blue.bottom + 1, 100, 1) << size;
+        // Text over it is white on blue; nothing is drawn elsewhere.
+        const Box text = ink();
+        EXPECT_GE(text.left, blue.left);
+        EXPECT_LE(text.right, blue.right);
+        const std::vector<uint8_t> px = glReadBack(0, 0, W, H);
+        EXPECT_EQ(pixel(px, int(left) - 2, 90)[2], 0);
+        EXPECT_EQ(pixel(px, int(right) + 2, 90)[2], 0);
+        EXPECT_EQ(pixel(px, 60, int(100 - size) - 2)[2], 0);
+        EXPECT_EQ(pixel(px, 60, 102)[2], 0);
+    }
+}
+
+TEST_F(TextDrawing, MultiLineBackgroundCoversEveryLine)
+{
+    out.setMultiLine(true);
+    out.setText("Pi\nPictavo");
+    out.setTextHeight(30);
+    out.setPosition(50, 60);
+    out.setBackgroundColour(oxColour(0, 0, 255, 255));
+    out.draw();
+    const Box blue = find([](int, int, int b) { return b > 200; });
+    EXPECT_NEAR(blue.top, 30, 1);
+    EXPECT_NEAR(blue.bottom + 1, 90, 1);
+    const Box text = ink();
+    EXPECT_GT(text.bottom, 65); // the second line is drawn below the first
+}
+
+TEST_F(TextDrawing, RightAlignedTextEndsAtTheBlockEdge)
+{
+    out.setText("Pictavo");
+    out.setTextHeight(30);
+    out.setPosition(50, 100);
+    out.setAlignment(TA_RIGHT);
+    out.setMinimumSize(400, 0);
+    out.draw();
+    const Box box = ink();
+    EXPECT_NEAR(box.right + 1, 450, 3);
+    EXPECT_GE(box.left, 450 - out.measure().width - 1);
+}
+
+TEST_F(TextDrawing, RestoresTheStateItChanges)
+{
+    glDisable(GL_TEXTURE_2D);
+    glDisable(GL_BLEND);
+    glDisable(GL_CULL_FACE);
+    glEnable(GL_LIGHTING);
+    glBlendFunc(GL_ONE, GL_ZERO);
+    glColor4f(0.5f, 0.25f, 0.125f, 1);
+    out.setText("Pictavo");
+    out.setBackgroundColour(oxColour(10, 20, 30, 255));
+    out.draw();
+    EXPECT_FALSE(glIsEnabled(GL_TEXTURE_2D));
+    EXPECT_FALSE(glIsEnabled(GL_BLEND));
+    EXPECT_FALSE(glIsEnabled(GL_CULL_FACE));
+    EXPECT_TRUE(glIsEnabled(GL_LIGHTING));
+    GLint src = 0, dst = 0;
+    glGetIntegerv(GL_BLEND_SRC, &src);
+    glGetIntegerv(GL_BLEND_DST, &dst);
+    EXPECT_EQ(src, GL_ONE);
+    EXPECT_EQ(dst, GL_ZERO);
+    GLfloat c[4];
+    glGetFloatv(GL_CURRENT_COLOR, c);
+    EXPECT_FLOAT_EQ(c[1], 0.25f);
+    glDisable(GL_LIGHTING);
+    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+}
+
+TEST_F(TextDrawing, ScreenshotsPerSize)
+{
+    for (int size : {20, 40}) {
+        clear();
+        oxTextOutput plain, boxed;
+        for (oxTextOutput* t : {&plain, &boxed}) {
+            t->setFont(font);
+            t->setText("Pictavo \xc3\x84\xc3\xb6\xc3\x9f \xc4\x8c\xc5\x82\xc5\xbe \xce\xa9");
+            t->setTextHeight(size);
+        }
+        plain.setPosition(20, 20 + size);
+        boxed.setPosition(20, 40 + 2 * size);
+        boxed.setBackgroundColour(oxColour(0, 0, 0, 170));
+        glClearColor(0.2f, 0.4f, 0.3f, 1);
+        glClear(GL_COLOR_BUFFER_BIT);
+        plain.draw();
+        boxed.draw();
+        glSaveArtifact("textoutput_pictavo_" + std::to_string(size), W, 60 + 2 * size);
+    }
+}
+
+TEST_F(TextDrawing, OverlayDrawsInWindowPixelsWhateverTheProjection)
+{
+    // A projection and modelview under which plain text output would land elsewhere.
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    glOrtho(-5, 5, -5, 5, -1, 1);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    glTranslatef(2, 2, 0);
+    GLfloat projection[16], modelview[16];
+    glGetFloatv(GL_PROJECTION_MATRIX, projection);
+    glGetFloatv(GL_MODELVIEW_MATRIX, modelview);
+
+    oxGLUTOverlay overlay;
+    EXPECT_DOUBLE_EQ(overlay.textHeight(), 18);
+    overlay.setFontName("no such font here"); // the built-in one
+    overlay.setText("Pictavo");
+    overlay.setPosition(50, 100);
+    overlay.draw();
+    ASSERT_NE(overlay.font(), nullptr);
+    const Box box = ink();
+    ASSERT_FALSE(box.empty());
+    EXPECT_GE(box.left, 49);
+    EXPECT_LE(box.right, 50 + overlay.measure().width + 1);
+    EXPECT_GE(box.top, 100 - 18 - 1);
+    EXPECT_LE(box.bottom, 100);
+
+    GLfloat after[16];
+    glGetFloatv(GL_PROJECTION_MATRIX, after);
+    EXPECT_TRUE(std::equal(after, after + 16, projection));
+    glGetFloatv(GL_MODELVIEW_MATRIX, after);
+    EXPECT_TRUE(std::equal(after, after + 16, modelview));
+    GLint mode = 0;
+    glGetIntegerv(GL_MATRIX_MODE, &mode);
+    EXPECT_EQ(mode, GL_MODELVIEW);
+    GLFontManager::releaseAll();
+}
