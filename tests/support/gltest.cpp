@@ -6,7 +6,9 @@
 
 #include <GL/freeglut.h>
 #include <GL/gl.h>
+#include <GL/glx.h>
 #include <X11/Xlib.h>
+#include <unistd.h>
 
 #include <cstdlib>
 
@@ -45,8 +47,28 @@ bool glTestContext(int width, int height)
     glutSetWindow(g_window);
     if (width != g_width || height != g_height) {
         glutReshapeWindow(width, height);
-        for (int i = 0; i < 20 && (glutGet(GLUT_WINDOW_WIDTH) != width || glutGet(GLUT_WINDOW_HEIGHT) != height); ++i)
+        // freeglut reports the new size before the server has applied it;
+        // wait until the X window itself has the size.
+        Display* dpy = glXGetCurrentDisplay();
+        const GLXDrawable drawable = glXGetCurrentDrawable();
+        for (int i = 0; i < 500; ++i) {
             glutMainLoopEvent();
+            if (!dpy || !drawable)
+                break;
+            XSync(dpy, False);
+            Window root;
+            int x, y;
+            unsigned w = 0, h = 0, border, depth;
+            XGetGeometry(dpy, drawable, &root, &x, &y, &w, &h, &border, &depth);
+            if (int(w) == width && int(h) == height)
+                break;
+            usleep(2000);
+        }
+        // Software GL resizes its buffers only when the drawable is bound
+        // again or swapped.
+        glutSwapBuffers();
+        if (dpy && drawable)
+            glXMakeCurrent(dpy, drawable, glXGetCurrentContext());
         g_width = width, g_height = height;
     }
     glViewport(0, 0, width, height);
@@ -57,6 +79,16 @@ bool glTestContext(int width, int height)
     glLoadIdentity();
     glDrawBuffer(GL_BACK);
     glReadBuffer(GL_BACK);
+    // Each test starts from the same fixed-function state, whatever the
+    // tests before it left switched on.
+    glDisable(GL_CULL_FACE);
+    glFrontFace(GL_CCW);
+    glDisable(GL_BLEND);
+    glDisable(GL_DEPTH_TEST);
+    glDisable(GL_TEXTURE_2D);
+    glDisable(GL_SCISSOR_TEST);
+    glColor4f(1, 1, 1, 1);
+    glBindTexture(GL_TEXTURE_2D, 0);
     return true;
 }
 

@@ -8,7 +8,8 @@
 
 // Opens the window on first use; false when no display is available.
 // The window is resized to width x height and the viewport and an
-// orthographic projection (origin top-left, y down) are set to match.
+// orthographic projection (origin top-left, y down) are set to match, and
+// culling, blending, depth test and texturing are switched off.
 bool glTestContext(int width = 640, int height = 480);
 
 // RGBA pixels of the back buffer, rows top first (window coordinates).
