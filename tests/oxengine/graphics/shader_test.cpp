@@ -1,0 +1,97 @@
+// Shader support detection against emulated drivers (no display needed).
+#include "oxengine/graphics/shader.h"
+
+#include "oxengine/errors.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <set>
+#include <string>
+
+namespace {
+
+std::set<std::string> g_extensions, g_withheld;
+int g_lookups = 0;
+
+bool emulatedExtension(const char* name)
+{
+    return g_extensions.count(name) != 0;
+}
+
+void notCalled() {}
+
+void* emulatedLookup(const char* name)
+{
+    ++g_lookups;
+    return g_withheld.count(name) ? nullptr : reinterpret_cast<void*>(&notCalled);
+}
+
+// A driver that announces all three extensions and every function, until a
+// test takes some away. The entry points are never called.
+class EmulatedDriver {
+public:
+    EmulatedDriver()
+    {
+        g_extensions = {"GL_ARB_shader_objects", "GL_ARB_shading_language_100", "GL_ARB_fragment_shader"};
+        g_withheld.clear();
+        g_lookups = 0;
+        oxOverrideShaderDriver(oxShaderDriverHooks{emulatedExtension, emulatedLookup});
+    }
+    ~EmulatedDriver() { oxOverrideShaderDriver(std::nullopt); }
+};
+
+std::string supportError(const std::function<void()>& call)
+{
+    try {
+        call();
+    } catch (const oxShaderSupportException& e) {
+        return e.getMessage();
+    }
+    return "no exception";
+}
+
+const std::string NO_OBJECTS = "shader objects are not supported by your graphics hardware.";
+const std::string NO_FRAGMENTS = "fragment shaders are not supported by your graphics hardware.";
+const std::string NO_FUNCTION = "extension supported, but required function couldn't be found.";
+
+} // namespace
+
+TEST(ShaderSupport, EachMissingExtensionHasItsMessage)
+{
+    for (const char* missing : {"GL_ARB_shader_objects", "GL_ARB_shading_language_100"}) {
+        SCOPED_TRACE(missing);
+        EmulatedDriver driver;
+        g_extensions.erase(missing);
+        EXPECT_EQ(supportError(loadShaderExtensions), NO_OBJECTS);
+        EXPECT_EQ(supportError([] { oxShaderProgram program; }), NO_OBJECTS);
+        EXPECT_EQ(g_lookups, 0);
+        EXPECT_TRUE(fragmentShadersSupported());
+    }
+    EmulatedDriver driver;
+    g_extensions = {"GL_ARB_shading_language_100"};
+    // The fragment-shader test comes first, so its message wins.
+    EXPECT_EQ(supportError([] { createFragmentShader("void main() {}"); }), NO_FRAGMENTS);
+    EXPECT_FALSE(fragmentShadersSupported());
+    // Callers unbind after drawing whether or not a shader could be made.
+    oxShaderProgram::unbind();
+    EXPECT_EQ(g_lookups, 0);
+}
+
+TEST(ShaderSupport, EntryPointsAreFetchedOnceAndFailuresRetried)
+{
+    EmulatedDriver driver;
+    // Vertex-shader functions are not needed for fragment shaders.
+    g_withheld = {"glGetAttribLocationARB", "glVertexAttrib4NubARB", "glGetHandleARB"};
+    EXPECT_EQ(supportError(loadShaderExtensions), NO_FUNCTION);
+    const int firstTry = g_lookups;
+    EXPECT_EQ(supportError(loadShaderExtensions), NO_FUNCTION);
+    EXPECT_EQ(g_lookups, 2 * firstTry) << "a failed load is not remembered";
+
+    g_withheld.erase("glGetHandleARB");
+    EXPECT_EQ(supportError(loadShaderExtensions), "no exception");
+    const int loaded = g_lookups;
+    g_extensions.clear();
+    EXPECT_EQ(supportError(loadShaderExtensions), "no exception");
+    EXPECT_EQ(g_lookups, loaded);
+}
