@@ -1,0 +1,59 @@
+// The record a texture loader hands to the views: one picture cut into at
+// most 5 x 5 tile textures, with its texts and statistics. The loader fills
+// and empties it holding its lock; the views hold the lock while they read or
+// draw it.
+#pragma once
+
+#include "oxengine/graphics/texture.h"
+#include "oxengine/thread.h"
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+constexpr int kMaxTiles = 5;
+
+struct LoadedPicture {
+    std::string name; // the file it was loaded from
+
+    // tiles[row][column]; empty where absent. Releasing a tile drops its
+    // reference; the texture goes with the last one.
+    std::array<std::array<oxTextureRef, kMaxTiles>, kMaxTiles> tiles;
+
+    int fullWidth = 0, fullHeight = 0;   // in file pixels (decoded size x reduction)
+    int imageWidth = 0, imageHeight = 0; // in: maximum size wanted (<= 0: no limit); out: decoded size
+    int tileWidth = 0, tileHeight = 0;   // in texels
+
+    std::string text; // first overlay line (name, sizes, ...)
+    std::string note; // extra line; "[Error while loading: <message>]" after a failure
+
+    double fileDate = 0;  // modification date, seconds since 1970
+    int64_t fileSize = 0; // bytes
+
+    bool hdr = false; // high dynamic range: drawn through the exposure shader
+    float minValue = 0.0f, midValue = 0.5f, maxValue = 1.0f;
+
+    oxCriticalSection lock;
+    bool inUse = false;  // background loader: a view holds it
+    bool wanted = false; // background loader: scratch mark of the thumbnail update
+
+    LoadedPicture() = default;
+    LoadedPicture(const LoadedPicture&) = delete;
+    LoadedPicture& operator=(const LoadedPicture&) = delete;
+
+    // Drops every tile texture (on the thread whose context made them).
+    void releaseTiles()
+    {
+        for (auto& row : tiles)
+            for (auto& t : row)
+                t.reset();
+    }
+    bool hasTiles() const
+    {
+        for (const auto& row : tiles)
+            for (const auto& t : row)
+                if (t)
+                    return true;
+        return false;
+    }
+};
