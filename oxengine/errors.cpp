@@ -10,6 +10,7 @@
 #include <cmath>
 #include <cxxabi.h>
 #include <memory>
+#include <type_traits>
 #include <typeinfo>
 
 const char* oxException::what() const noexcept
@@ -58,52 +59,44 @@ void oxAssertFailed(const char* message, const char* condition, const char* file
 
 namespace {
 
-size_t skipSpace(const std::string& text)
+// The shared steps of both readers: skip white space, convert, report text
+// without a number and out-of-range values.
+template <typename T, typename Convert>
+T parseNumber(const std::string& text, const char* emptyMessage, const char* foundFormat, Convert convert)
 {
-    size_t i = 0;
-    while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i])))
-        ++i;
-    return i;
-}
-
-[[noreturn]] void throwFound(const char* format, char c)
-{
-    char buffer[200];
-    std::snprintf(buffer, sizeof buffer, oxGetTranslation(format), c);
-    throw oxNumberException(buffer);
+    size_t start = 0;
+    while (start < text.size() && std::isspace(static_cast<unsigned char>(text[start])))
+        ++start;
+    if (start == text.size())
+        throw oxNumberException(oxGetTranslation(emptyMessage));
+    const char* begin = text.c_str() + start;
+    char* end = nullptr;
+    errno = 0;
+    const T value = convert(begin, &end);
+    if (end == begin) {
+        char buffer[200];
+        std::snprintf(buffer, sizeof buffer, oxGetTranslation(foundFormat), *begin);
+        throw oxNumberException(buffer);
+    }
+    // Underflow of a double to a tiny or zero value is harmless; only
+    // overflow is an error.
+    if (errno == ERANGE && (std::is_integral_v<T> || value == HUGE_VAL || value == -HUGE_VAL))
+        throw oxNumberException(oxGetTranslation("number out of range"));
+    return value;
 }
 
 } // namespace
 
 long parseLong(const std::string& text, int base)
 {
-    const size_t start = skipSpace(text);
-    if (start == text.size())
-        throw oxNumberException(oxGetTranslation("empty string found while looking for long"));
-    const char* begin = text.c_str() + start;
-    char* end = nullptr;
-    errno = 0;
-    const long value = std::strtol(begin, &end, base);
-    if (end == begin)
-        throwFound(N_("found %c while looking for long"), *begin);
-    if (errno == ERANGE)
-        throw oxNumberException(oxGetTranslation("number out of range"));
-    return value;
+    return parseNumber<long>(text, N_("empty string found while looking for long"),
+                             N_("found %c while looking for long"),
+                             [base](const char* b, char** e) { return std::strtol(b, e, base); });
 }
 
 double parseDouble(const std::string& text)
 {
-    const size_t start = skipSpace(text);
-    if (start == text.size())
-        throw oxNumberException(oxGetTranslation("empty string found while looking for double"));
-    const char* begin = text.c_str() + start;
-    char* end = nullptr;
-    errno = 0;
-    const double value = std::strtod(begin, &end);
-    if (end == begin)
-        throwFound(N_("found %c while looking for double"), *begin);
-    // Underflow to a tiny or zero value is harmless; only overflow is an error.
-    if (errno == ERANGE && (value == HUGE_VAL || value == -HUGE_VAL))
-        throw oxNumberException(oxGetTranslation("number out of range"));
-    return value;
+    return parseNumber<double>(text, N_("empty string found while looking for double"),
+                               N_("found %c while looking for double"),
+                               [](const char* b, char** e) { return std::strtod(b, e); });
 }
