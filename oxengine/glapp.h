@@ -227,8 +227,16 @@ public:
     // keep arriving, and waitForEvents to sleep between passes.
     void processPendingEvents();
     // Main thread: sleeps until a window event or a cross-thread request
-    // arrives; returns at once when a redraw is still due.
-    void waitForEvents();
+    // arrives; returns at once when a redraw is still due. A modal loop that
+    // does not run the idle listeners passes idleListenersPaused, so that
+    // they do not keep it awake (queued commands still do).
+    void waitForEvents(bool idleListenersPaused = false);
+    // Main thread: offers the oldest queued command to the listeners now, as
+    // the queue's idle pass does; false when none was queued. For modal
+    // loops that deliver commands without running the other idle listeners.
+    bool deliverNextCommand();
+    // True once the main loop was asked to end; nested loops end then too.
+    bool isLeaving() const { return m_leave; }
 
     // Translation of the window system's callbacks (public so the click and
     // reshape rules can be driven without a window).

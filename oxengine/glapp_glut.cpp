@@ -498,9 +498,11 @@ void oxGLUTApplication::processPendingEvents()
     processCrossThreadRequests();
 }
 
-void oxGLUTApplication::waitForEvents()
+void oxGLUTApplication::waitForEvents(bool idleListenersPaused)
 {
-    if (!m_running || m_leave || m_idleInstalled || m_wakePending)
+    if (!m_running || m_leave || m_wakePending)
+        return;
+    if (idleListenersPaused ? !m_commands.empty() : m_idleInstalled)
         return;
     // A redraw posted during this pass (a callback asking for the next frame)
     // is drawn by the next pass; one still due after a full pass waits for the
@@ -514,6 +516,16 @@ void oxGLUTApplication::waitForEvents()
         return;
     }
     m_platform->waitForEvent();
+}
+
+bool oxGLUTApplication::deliverNextCommand()
+{
+    if (m_commands.empty())
+        return false;
+    if (!m_commands.registered())
+        addIdleListener(&m_commands);
+    m_commands.idle(0);
+    return true;
 }
 
 void oxGLUTApplication::mainLoop()
