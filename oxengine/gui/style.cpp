@@ -1,0 +1,3 @@
+#include "oxengine/gui/style.h"
+
+oxGuiStyle defaultGuiStyle;
