@@ -57,10 +57,10 @@ void oxGuiSizer::setSize(oxGuiSize s)
         oxGuiElement& c = *m_children[i];
         if (m_horizontal) {
             // Never taller than the row; as tall as it when stretching upright.
-            const int h = c.getStretch().height > 0 ? s.height : std::min(c.getSize().height, s.height);
+            const int h = std::max(0, c.getStretch().height > 0 ? s.height : std::min(c.getSize().height, s.height));
             c.setSize({main[i], h});
         } else {
-            c.setSize({s.width, main[i]});
+            c.setSize({std::max(0, s.width), main[i]});
         }
     }
 }
