@@ -38,9 +38,12 @@ public:
     bool idle(int64_t) override
     {
         ++calls;
+        if (hook)
+            hook();
         return true;
     }
     int calls = 0;
+    std::function<void()> hook;
 };
 
 // A listener behind the toolkit: records what gets past it.

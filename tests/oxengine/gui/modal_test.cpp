@@ -266,3 +266,25 @@ TEST(GuiModal, ModalButtonsEndTheirPanelAndPlainButtonsPostTheirCommand)
     app.deliverAll();
     EXPECT_EQ(log, (Log{"cmd300"}));
 }
+
+TEST_F(ModalRun, APlainModalPanelKeepsCommandsForAfterItsRun)
+{
+    oxGuiModalPanel panel;
+    panel.setProcessIdle(true);
+    app.postCommand(223); // e.g. the rescan code of a background operation
+    app.postCommand(500);
+    // The idle pass that delivers 500 ends the run from a listener behind
+    // the panel: only commands the panel passes on can get there.
+    CountingIdle stopper;
+    app.addIdleListener(&stopper);
+    int passes = 0;
+    stopper.hook = [&] {
+        if (++passes == 3)
+            panel.setResult(1);
+    };
+    EXPECT_EQ(panel.runModal(), 1);
+    app.removeIdleListener(&stopper);
+    EXPECT_TRUE(commands(behindLog).empty());
+    app.deliverAll();
+    EXPECT_EQ(commands(behindLog), (Log{"cmd223", "cmd500"}));
+}
