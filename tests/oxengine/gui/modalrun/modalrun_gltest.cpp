@@ -1,6 +1,7 @@
 // A modal run inside the real main loop: it sleeps while nothing happens,
 // takes posts from other threads and real clicks, and hands on what it does
-// not use.
+// not use. A program of its own: each case forks a fresh GLUT session, which
+// a process that has opened the shared test window cannot give.
 #include <gtest/gtest.h>
 
 #include "oxengine/glapp/loopapp.h"
