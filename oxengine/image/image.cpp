@@ -1,7 +1,6 @@
 // The sample-type independent part of oxImage: buffer, information, limits.
 #include "oxengine/image/image.h"
 
-#include "oxengine/catalogue.h"
 #include "oxengine/errors.h"
 #include "oxengine/image/parallel.h"
 #include "oxengine/image/sampleconv.h"
@@ -17,12 +16,6 @@ namespace {
 std::atomic<uint64_t> g_pixelLimit{oxImage::DEFAULT_PIXEL_LIMIT};
 
 } // namespace
-
-// The handler registry's strong definition replaces this one when it is linked in.
-__attribute__((weak)) void oxSaveImageFile(const oxImage&, const std::string& filename, const oxToneMapping&)
-{
-    throw oxImageException(oxGetTranslation("no image file handlers are available"), filename);
-}
 
 int reductionFactor(const oxSize& size, const oxSize& maximum)
 {

@@ -26,8 +26,9 @@ struct oxSize {
 int reductionFactor(const oxSize& size, const oxSize& maximum);
 
 class oxImage;
-// Writes an image through the image handler registry, which provides it.
-// Without the registry in the program every save fails with oxImageException.
+// Writes an image through the image handler registry, which defines it
+// (oxengine/image/handler.cpp). It has no stand-in: a weak one in this
+// library would win whenever nothing else pulled the registry in.
 void oxSaveImageFile(const oxImage& image, const std::string& filename, const oxToneMapping& toneMapping);
 
 class oxImage {
