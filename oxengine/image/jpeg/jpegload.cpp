@@ -6,6 +6,7 @@
 #include "oxengine/catalogue.h"
 #include "oxengine/errors.h"
 #include "oxengine/image/jpeg/jpegsupport.h"
+#include "oxengine/image/prefault.h"
 
 #include <vector>
 
@@ -22,6 +23,7 @@ struct LoadJob {
     int components = 3;
     std::string comment;
     std::unique_ptr<oxImageUInt8> image;
+    std::unique_ptr<oxPrefaultPages> prefault; // ends before the image is handed out
     std::vector<JSAMPROW> rows;
 };
 
@@ -64,6 +66,7 @@ bool decode(LoadJob& job)
     job.image = oxImageUInt8::create(info.output_width, info.output_height);
     if (!job.image)
         return false;
+    job.prefault = std::make_unique<oxPrefaultPages>(job.image->data(), job.image->byteSize());
     job.rows.resize(info.output_height);
     for (JDIMENSION y = 0; y < info.output_height; ++y)
         job.rows[y] = reinterpret_cast<JSAMPROW>(job.image->row(y));
@@ -82,8 +85,11 @@ std::unique_ptr<oxImage> oxJpegHandler::loadImage(const std::string& filename, c
     job.file.reset(std::fopen(filename.c_str(), "rb"));
     if (!job.file)
         throw oxImageException(oxGetTranslation("cannot open file."), filename);
+    // Large reads: the library asks for 4 KB at a time.
+    std::setvbuf(job.file.get(), nullptr, _IOFBF, size_t(1) << 18);
     if (!decode(job))
         throw oxImageException(oxGetTranslation("decompression failed."), filename);
+    job.prefault.reset();
     job.image->setComponents(job.components);
     job.image->setReduction(job.scale);
     job.image->setComment(std::move(job.comment));

@@ -17,6 +17,10 @@
 #include <cstring>
 #include <vector>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace {
 
 struct BlockGrid {
@@ -38,6 +42,7 @@ struct TransformJob {
     jvirt_barray_ptr targetCoefficients[MAX_COMPONENTS] = {};
     BlockGrid targetBlocks[MAX_COMPONENTS];
     bool tooLarge = false;
+    bool damaged = false; // coefficients no valid 8-bit file has
     int requiredMultiple = 0; // set when the turn would lose edge blocks
     std::vector<JBLOCKROW> sourceRows;
     std::vector<JBLOCKROW> targetRows;
@@ -101,6 +106,33 @@ void requestTargetArrays(TransformJob& job)
     }
 }
 
+// Coefficients of 8-bit samples stay within these bounds (the DC term of a
+// block lies in -1024..1016 before quantisation, the others well within
+// 1023). Damaged data can decode to larger ones without any warning, and
+// the encoder would then write a stream that no longer decodes.
+bool coefficientsInRange(TransformJob& job)
+{
+    jpeg_decompress_struct& info = job.source.info;
+    const auto common = reinterpret_cast<j_common_ptr>(&info);
+    for (int ci = 0; ci < info.num_components; ++ci) {
+        const jpeg_component_info& c = info.comp_info[ci];
+        for (JDIMENSION y = 0; y < c.height_in_blocks; ++y) {
+            const JBLOCKROW row = (*info.mem->access_virt_barray)(common, job.sourceCoefficients[ci], y, 1, FALSE)[0];
+            // Without early exits the loop vectorises; a picture is checked whole.
+            unsigned outside = 0;
+            for (JDIMENSION x = 0; x < c.width_in_blocks; ++x) {
+                const JCOEF* block = row[x];
+                outside |= unsigned(block[0] + 1024) > 2047u;
+                for (int k = 1; k < DCTSIZE2; ++k)
+                    outside |= unsigned(block[k] + 1023) > 2046u;
+            }
+            if (outside)
+                return false;
+        }
+    }
+    return true;
+}
+
 bool readSource(TransformJob& job)
 {
     jpeg_decompress_struct& info = job.source.info;
@@ -128,25 +160,93 @@ bool readSource(TransformJob& job)
     if (job.rotation != 0)
         requestTargetArrays(job);
     job.sourceCoefficients = jpeg_read_coefficients(&info);
+    job.damaged = !coefficientsInRange(job);
     return true;
 }
 
 // One block, turned: rows are vertical frequencies, columns horizontal ones.
-// Mirroring a block flips the sign of its odd frequencies in that direction.
-void turnBlock(const JCOEF* s, JCOEF* d, int rotation)
+// A quarter turn transposes the block; mirroring it flips the sign of its odd
+// frequencies in that direction: for 1 the odd columns of the result, for 3
+// its odd rows, for 2 (no transposition) the coefficients with i + j odd.
+#if defined(__SSE2__)
+inline __m128i negateWhere(__m128i v, __m128i mask)
+{
+    return _mm_sub_epi16(_mm_xor_si128(v, mask), mask);
+}
+
+template <int Rotation> void turnBlock(const JCOEF* s, JCOEF* d)
+{
+    __m128i r[DCTSIZE];
+    for (int k = 0; k < DCTSIZE; ++k)
+        r[k] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + k * DCTSIZE));
+    const __m128i oddLanes = _mm_set_epi16(-1, 0, -1, 0, -1, 0, -1, 0);
+    const __m128i evenLanes = _mm_set_epi16(0, -1, 0, -1, 0, -1, 0, -1);
+    const __m128i all = _mm_set1_epi16(-1);
+    __m128i out[DCTSIZE];
+    if constexpr (Rotation == 2) {
+        for (int k = 0; k < DCTSIZE; ++k)
+            out[k] = negateWhere(r[k], (k & 1) ? evenLanes : oddLanes);
+    } else {
+        // The 8 x 8 transposition in three rounds of interleaving.
+        const __m128i t0 = _mm_unpacklo_epi16(r[0], r[1]), t1 = _mm_unpackhi_epi16(r[0], r[1]);
+        const __m128i t2 = _mm_unpacklo_epi16(r[2], r[3]), t3 = _mm_unpackhi_epi16(r[2], r[3]);
+        const __m128i t4 = _mm_unpacklo_epi16(r[4], r[5]), t5 = _mm_unpackhi_epi16(r[4], r[5]);
+        const __m128i t6 = _mm_unpacklo_epi16(r[6], r[7]), t7 = _mm_unpackhi_epi16(r[6], r[7]);
+        const __m128i u0 = _mm_unpacklo_epi32(t0, t2), u1 = _mm_unpackhi_epi32(t0, t2);
+        const __m128i u2 = _mm_unpacklo_epi32(t1, t3), u3 = _mm_unpackhi_epi32(t1, t3);
+        const __m128i u4 = _mm_unpacklo_epi32(t4, t6), u5 = _mm_unpackhi_epi32(t4, t6);
+        const __m128i u6 = _mm_unpacklo_epi32(t5, t7), u7 = _mm_unpackhi_epi32(t5, t7);
+        out[0] = _mm_unpacklo_epi64(u0, u4);
+        out[1] = _mm_unpackhi_epi64(u0, u4);
+        out[2] = _mm_unpacklo_epi64(u1, u5);
+        out[3] = _mm_unpackhi_epi64(u1, u5);
+        out[4] = _mm_unpacklo_epi64(u2, u6);
+        out[5] = _mm_unpackhi_epi64(u2, u6);
+        out[6] = _mm_unpacklo_epi64(u3, u7);
+        out[7] = _mm_unpackhi_epi64(u3, u7);
+        for (int k = 0; k < DCTSIZE; ++k) {
+            if constexpr (Rotation == 1)
+                out[k] = negateWhere(out[k], oddLanes);
+            else if (k & 1)
+                out[k] = negateWhere(out[k], all);
+        }
+    }
+    for (int k = 0; k < DCTSIZE; ++k)
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(d + k * DCTSIZE), out[k]);
+}
+#else
+template <int Rotation> void turnBlock(const JCOEF* s, JCOEF* d)
 {
     for (int i = 0; i < DCTSIZE; ++i) {
         for (int j = 0; j < DCTSIZE; ++j) {
-            switch (rotation) {
-            case 1:
+            if constexpr (Rotation == 1)
                 d[i * DCTSIZE + j] = JCOEF((j & 1) ? -s[j * DCTSIZE + i] : s[j * DCTSIZE + i]);
-                break;
-            case 2:
+            else if constexpr (Rotation == 2)
                 d[i * DCTSIZE + j] = JCOEF(((i + j) & 1) ? -s[i * DCTSIZE + j] : s[i * DCTSIZE + j]);
-                break;
-            default:
+            else
                 d[i * DCTSIZE + j] = JCOEF((i & 1) ? -s[j * DCTSIZE + i] : s[j * DCTSIZE + i]);
-                break;
+        }
+    }
+}
+#endif
+
+// The target's blocks from the source's (row pointers of both arrays).
+template <int Rotation>
+void turnBlocks(const std::vector<JBLOCKROW>& source, JDIMENSION sw, JDIMENSION sh,
+                const std::vector<JBLOCKROW>& target, const BlockGrid& grid, JDIMENSION paddedWidth)
+{
+    for (JDIMENSION y = 0; y < target.size(); ++y) {
+        JBLOCKROW row = target[y];
+        for (JDIMENSION x = 0; x < paddedWidth; ++x) {
+            if (x >= grid.width || y >= grid.height) {
+                // Padding the writer replaces by its own dummy blocks.
+                std::memset(row[x], 0, sizeof(JBLOCK));
+            } else if constexpr (Rotation == 1) {
+                turnBlock<1>(source[sh - 1 - x][y], row[x]);
+            } else if constexpr (Rotation == 2) {
+                turnBlock<2>(source[sh - 1 - y][sw - 1 - x], row[x]);
+            } else {
+                turnBlock<3>(source[x][sw - 1 - y], row[x]);
             }
         }
     }
@@ -163,8 +263,9 @@ void turnComponent(TransformJob& job, int ci)
     const jpeg_component_info& c = info.comp_info[ci];
     const JDIMENSION sw = c.width_in_blocks, sh = c.height_in_blocks;
     const BlockGrid grid = job.targetBlocks[ci];
-    const JDIMENSION paddedWidth = roundUp(grid.width, JDIMENSION(transposes(job.rotation) ? c.v_samp_factor : c.h_samp_factor));
-    const JDIMENSION paddedHeight = roundUp(grid.height, JDIMENSION(transposes(job.rotation) ? c.h_samp_factor : c.v_samp_factor));
+    const bool t = transposes(job.rotation);
+    const JDIMENSION paddedWidth = roundUp(grid.width, JDIMENSION(t ? c.v_samp_factor : c.h_samp_factor));
+    const JDIMENSION paddedHeight = roundUp(grid.height, JDIMENSION(t ? c.h_samp_factor : c.v_samp_factor));
 
     job.sourceRows.resize(sh);
     for (JDIMENSION y = 0; y < sh; ++y)
@@ -173,31 +274,16 @@ void turnComponent(TransformJob& job, int ci)
     for (JDIMENSION y = 0; y < paddedHeight; ++y)
         job.targetRows[y] = (*info.mem->access_virt_barray)(common, job.targetCoefficients[ci], y, 1, TRUE)[0];
 
-    for (JDIMENSION y = 0; y < paddedHeight; ++y) {
-        JBLOCKROW row = job.targetRows[y];
-        for (JDIMENSION x = 0; x < paddedWidth; ++x) {
-            if (x >= grid.width || y >= grid.height) {
-                // Padding the writer replaces by its own dummy blocks.
-                std::memset(row[x], 0, sizeof(JBLOCK));
-                continue;
-            }
-            JDIMENSION sx, sy;
-            switch (job.rotation) {
-            case 1:
-                sx = y;
-                sy = sh - 1 - x;
-                break;
-            case 2:
-                sx = sw - 1 - x;
-                sy = sh - 1 - y;
-                break;
-            default:
-                sx = sw - 1 - y;
-                sy = x;
-                break;
-            }
-            turnBlock(job.sourceRows[sy][sx], row[x], job.rotation);
-        }
+    switch (job.rotation) {
+    case 1:
+        turnBlocks<1>(job.sourceRows, sw, sh, job.targetRows, grid, paddedWidth);
+        break;
+    case 2:
+        turnBlocks<2>(job.sourceRows, sw, sh, job.targetRows, grid, paddedWidth);
+        break;
+    default:
+        turnBlocks<3>(job.sourceRows, sw, sh, job.targetRows, grid, paddedWidth);
+        break;
     }
 }
 
@@ -277,13 +363,12 @@ void oxJpegHandler::transform(const std::string& filename, const oxImageTransfor
     job.input.reset(std::fopen(filename.c_str(), "rb"));
     if (!job.input)
         throw oxImageException(oxGetTranslation("JPEG transformation: can't open input file."), filename);
-    if (!readSource(job) || job.tooLarge)
+    if (!readSource(job) || job.tooLarge || job.damaged)
         throw oxImageException(oxGetTranslation("JPEG transformation failed."), filename);
-    if (job.requiredMultiple != 0)
-        throw oxImageException(
-            formatString(oxGetTranslation("JPEG transformation requires that the image dimensions can be divided by %d."),
-                         job.requiredMultiple),
-            filename);
+    if (job.requiredMultiple != 0) {
+        const char* text = oxGetTranslation("JPEG transformation requires that the image dimensions can be divided by %d.");
+        throw oxImageException(formatString(text, job.requiredMultiple), filename);
+    }
 
     oxReplaceOptions options;
     options.keepModificationDate = true;

@@ -11,6 +11,8 @@
 
 #include <cmath>
 
+#include <jpeglib.h>
+
 using namespace jpegtest;
 
 namespace {
@@ -66,6 +68,36 @@ void setOldTime(const std::string& path)
 {
     const struct timespec times[2] = {{1000000000, 123456789}, {1000000000, 123456789}};
     utimensat(AT_FDCWD, path.c_str(), times, 0);
+}
+
+// A grey 32 x 8 file whose blocks' DC terms climb by 800: a valid stream
+// (each difference is small), but the terms leave the range of 8-bit data.
+// Turned, the first block's difference no longer fits the format.
+bool writeOutOfRangeCoefficients(const std::string& path)
+{
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    if (!f)
+        return false;
+    jpeg_compress_struct info;
+    jpeg_error_mgr errors;
+    info.err = jpeg_std_error(&errors);
+    jpeg_create_compress(&info);
+    jpeg_stdio_dest(&info, f);
+    info.image_width = 32;
+    info.image_height = 8;
+    info.input_components = 1;
+    info.in_color_space = JCS_GRAYSCALE;
+    jpeg_set_defaults(&info);
+    jvirt_barray_ptr arrays[1];
+    arrays[0] = (*info.mem->request_virt_barray)(reinterpret_cast<j_common_ptr>(&info), JPOOL_IMAGE, TRUE, 4, 1, 1);
+    (*info.mem->realize_virt_arrays)(reinterpret_cast<j_common_ptr>(&info));
+    JBLOCKROW row = (*info.mem->access_virt_barray)(reinterpret_cast<j_common_ptr>(&info), arrays[0], 0, 1, TRUE)[0];
+    for (int x = 0; x < 4; ++x)
+        row[x][0] = JCOEF(x * 800);
+    jpeg_write_coefficients(&info, arrays);
+    jpeg_finish_compress(&info);
+    jpeg_destroy_compress(&info);
+    return std::fclose(f) == 0;
 }
 
 } // namespace
@@ -357,4 +389,19 @@ TEST(JpegTransform, ASymlinkStaysALink)
     EXPECT_TRUE(S_ISLNK(st.st_mode));
     EXPECT_EQ(load(real)->size(), oxSize(48, 64));
     EXPECT_EQ(folderEntries(dir.path()), (std::vector<std::string>{"link.jpg", "real.jpg"}));
+}
+
+TEST(JpegTransform, RefusesCoefficientsNoPictureHas)
+{
+    TempDir dir;
+    const std::string file = dir.file("climb.jpg");
+    ASSERT_TRUE(writeOutOfRangeCoefficients(file));
+    const std::string original = readFile(file);
+    EXPECT_EQ(load(file)->size(), oxSize(32, 8)); // it decodes, to nonsense
+    for (int turns = 1; turns <= 3; ++turns) {
+        EXPECT_EQ(imageError([&] { transform(file, rotation(turns)); }), "JPEG transformation failed.");
+        EXPECT_TRUE(readFile(file) == original);
+    }
+    EXPECT_EQ(imageError([&] { transform(file, newComment("x")); }), "JPEG transformation failed.");
+    EXPECT_EQ(folderEntries(dir.path()), std::vector<std::string>{"climb.jpg"});
 }
