@@ -1,15 +1,7 @@
 #include "jpegtest.h"
 
-#include "childprocess.h"
-#include "oxengine/errors.h"
-#include "oxengine/image/replacefile.h"
-
 #include <fcntl.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
-#include <unistd.h>
-
-#include <cmath>
 
 #include <jpeglib.h>
 
@@ -17,18 +9,12 @@ using namespace jpegtest;
 
 namespace {
 
-oxImageTransform rotation(int turns)
+oxImageTransform turn(int rotation, bool setComment = false, const std::string& comment = std::string())
 {
     oxImageTransform t;
-    t.rotation = turns;
-    return t;
-}
-
-oxImageTransform newComment(const std::string& text, int turns = 0)
-{
-    oxImageTransform t = rotation(turns);
-    t.setComment = true;
-    t.comment = text;
+    t.rotation = rotation;
+    t.setComment = setComment;
+    t.comment = comment;
     return t;
 }
 
@@ -37,47 +23,31 @@ void transform(const std::string& file, const oxImageTransform& t)
     oxJpegHandler().transformFile(file, t);
 }
 
-std::vector<Segment> sourceMarkers()
-{
-    return {exifSegment(), {0xFE, "first comment"}, iccSegment(), {0xFE, "second comment"}};
-}
-
 // A test picture with Exif, ICC and two comments.
-std::string makePicture(const std::string& path, uint32_t w, uint32_t h, const std::string& options, int channels,
+std::string makePicture(const std::string& path, uint32_t w, uint32_t h, const std::string& options,
                         bool jfif = true)
 {
+    const int channels = options.find("-grayscale") == std::string::npos ? 3 : 1;
     if (!makeJpeg(path, w, h, options, channels))
         return std::string();
-    const std::string jpeg = withSegments(readFile(path), sourceMarkers(), !jfif);
+    const std::vector<Segment> markers = {exifSegment(), {0xFE, "first "}, iccSegment(), {0xFE, "second"}};
+    const std::string jpeg = withSegments(readFile(path), markers, !jfif);
     return writeFile(path, jpeg) ? jpeg : std::string();
 }
 
-struct timespec modificationTime(const std::string& path)
+struct timespec mtime(const std::string& path)
 {
     struct stat st{};
     stat(path.c_str(), &st);
     return st.st_mtim;
 }
 
-bool sameTime(const struct timespec& a, const struct timespec& b)
-{
-    return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
-}
-
-void setOldTime(const std::string& path)
-{
-    const struct timespec times[2] = {{1000000000, 123456789}, {1000000000, 123456789}};
-    utimensat(AT_FDCWD, path.c_str(), times, 0);
-}
-
 // A grey 32 x 8 file whose blocks' DC terms climb by 800: a valid stream
-// (each difference is small), but the terms leave the range of 8-bit data.
-// Turned, the first block's difference no longer fits the format.
-bool writeOutOfRangeCoefficients(const std::string& path)
+// (each difference is small), but terms no 8-bit picture has. Turned, the
+// first block's difference would no longer fit the format.
+void writeClimbingCoefficients(const std::string& path)
 {
     std::FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f)
-        return false;
     jpeg_compress_struct info;
     jpeg_error_mgr errors;
     info.err = jpeg_std_error(&errors);
@@ -88,65 +58,57 @@ bool writeOutOfRangeCoefficients(const std::string& path)
     info.input_components = 1;
     info.in_color_space = JCS_GRAYSCALE;
     jpeg_set_defaults(&info);
-    jvirt_barray_ptr arrays[1];
-    arrays[0] = (*info.mem->request_virt_barray)(reinterpret_cast<j_common_ptr>(&info), JPOOL_IMAGE, TRUE, 4, 1, 1);
-    (*info.mem->realize_virt_arrays)(reinterpret_cast<j_common_ptr>(&info));
-    JBLOCKROW row = (*info.mem->access_virt_barray)(reinterpret_cast<j_common_ptr>(&info), arrays[0], 0, 1, TRUE)[0];
+    const auto common = reinterpret_cast<j_common_ptr>(&info);
+    jvirt_barray_ptr arrays[1] = {(*info.mem->request_virt_barray)(common, JPOOL_IMAGE, TRUE, 4, 1, 1)};
+    (*info.mem->realize_virt_arrays)(common);
+    JBLOCKROW row = (*info.mem->access_virt_barray)(common, arrays[0], 0, 1, TRUE)[0];
     for (int x = 0; x < 4; ++x)
         row[x][0] = JCOEF(x * 800);
     jpeg_write_coefficients(&info, arrays);
     jpeg_finish_compress(&info);
     jpeg_destroy_compress(&info);
-    return std::fclose(f) == 0;
+    std::fclose(f);
 }
 
 } // namespace
 
-// Every rotation of every kind of picture against jpegtran: the same pixels
-// and the same APP and COM markers, or, where jpegtran would have to trim
-// edge blocks, a refusal that leaves the file as it was.
-TEST(JpegTransform, MatchesJpegtranForEveryRotation)
+// Every turn of every kind of picture against jpegtran: the same pixels and
+// the same APP and COM markers, or, where jpegtran would have to trim edge
+// blocks, a refusal that leaves the file as it was.
+TEST(JpegTransform, MatchesJpegtranForEveryTurn)
 {
     REQUIRE_JPEG_TOOLS();
     TempDir dir;
     struct Picture {
         const char* sampling;
-        int channels;
-        int mcu; // the MCU edge in pixels: the multiple a refusal names
+        int mcu; // the multiple a refusal names
         uint32_t w, h;
+    } const pictures[] = {
+        {"-sample 1x1", 8, 64, 48},  {"-sample 1x1", 8, 61, 43},  {"-sample 2x1", 16, 70, 45},
+        {"-sample 2x2", 16, 64, 48}, {"-sample 2x2", 16, 48, 40}, {"-sample 2x2", 16, 70, 45},
+        {"-grayscale", 8, 61, 43},   {"-sample 1x2", 16, 40, 64},
     };
-    const Picture pictures[] = {
-        {"-sample 1x1", 3, 8, 64, 48}, {"-sample 1x1", 3, 8, 61, 43}, {"-sample 2x1", 3, 16, 64, 40},
-        {"-sample 2x1", 3, 16, 70, 45}, {"-sample 2x2", 3, 16, 64, 48}, {"-sample 2x2", 3, 16, 48, 40},
-        {"-sample 2x2", 3, 16, 70, 45}, {"-grayscale", 1, 8, 64, 40}, {"-grayscale", 1, 8, 61, 43},
-        {"-sample 1x2", 3, 16, 40, 64},
-    };
+    const std::string source = dir.file("source.jpg"), ours = dir.file("ours.jpg"), theirs = dir.file("theirs.jpg");
     int perfect = 0, refused = 0;
     for (const Picture& p : pictures) {
         for (const char* coding : {"", " -progressive", " -restart 1", " -optimize"}) {
             const std::string options = std::string(p.sampling) + coding;
-            const bool jfif = std::string(coding) != " -optimize"; // and one kind without JFIF, Exif first
-            const std::string source = dir.file("source.jpg");
-            const std::string original = makePicture(source, p.w, p.h, options, p.channels, jfif);
+            // One kind without JFIF marker, Exif first, as cameras write them.
+            const bool jfif = std::string(coding) != " -optimize";
+            const std::string original = makePicture(source, p.w, p.h, options, jfif);
             ASSERT_FALSE(original.empty()) << options;
-            for (int turns = 1; turns <= 3; ++turns) {
-                SCOPED_TRACE(options + " " + std::to_string(p.w) + "x" + std::to_string(p.h) + " rotated " +
-                             std::to_string(turns));
-                const std::string ours = dir.file("ours.jpg"), reference = dir.file("reference.jpg");
+            for (int rotation = 1; rotation <= 3; ++rotation) {
+                SCOPED_TRACE(options + " " + std::to_string(p.w) + "x" + std::to_string(p.h) + " turn " +
+                             std::to_string(rotation));
                 ASSERT_TRUE(writeFile(ours, original));
-                const bool isPerfect =
-                    runCommand("jpegtran -perfect -copy all -rotate " + std::to_string(turns * 90) + " -outfile " +
-                               quote(reference) + " " + quote(source) + " 2>/dev/null") == 0;
-                const std::string error = imageError([&] { transform(ours, rotation(turns)); });
-                if (isPerfect) {
+                const std::string error = imageError([&] { transform(ours, turn(rotation)); });
+                if (runCommand("jpegtran -perfect -copy all -rotate " + std::to_string(90 * rotation) + " -outfile " +
+                               theirs + " " + source + " 2>/dev/null") == 0) {
                     ++perfect;
                     EXPECT_EQ(error, "");
-                    const std::string pixels = djpeg(ours);
-                    EXPECT_FALSE(pixels.empty());
-                    EXPECT_TRUE(pixels == djpeg(reference)) << "pixels differ from jpegtran's";
-                    EXPECT_EQ(appAndCommentSegments(readFile(ours)), appAndCommentSegments(readFile(reference)));
-                    EXPECT_EQ(segmentsOf(headerSegments(readFile(ours)), 0xE1),
-                              std::vector<Segment>{exifSegment()});
+                    EXPECT_TRUE(!djpeg(ours).empty() && djpeg(ours) == djpeg(theirs)) << "pixels differ";
+                    EXPECT_EQ(segments(readFile(ours), APP_AND_COM), segments(readFile(theirs), APP_AND_COM));
+                    EXPECT_EQ(segments(readFile(ours), 0xE1), std::vector<Segment>{exifSegment()});
                 } else {
                     ++refused;
                     EXPECT_EQ(error, "JPEG transformation requires that the image dimensions can be divided by " +
@@ -156,82 +118,44 @@ TEST(JpegTransform, MatchesJpegtranForEveryRotation)
             }
         }
     }
-    EXPECT_GT(perfect, 40);
+    EXPECT_GT(perfect, 30);
     EXPECT_GT(refused, 30);
-    EXPECT_EQ(folderEntries(dir.path()), (std::vector<std::string>{"ours.jpg", "reference.jpg", "source.jpg"}));
+    EXPECT_EQ(folderEntries(dir.path()), (std::vector<std::string>{"ours.jpg", "source.jpg", "theirs.jpg"}));
 }
 
-TEST(JpegTransform, TurnsClockwise)
+TEST(JpegTransform, KeepsDatePermissionsAndAppMarkersOrRefusesUntouched)
 {
     REQUIRE_JPEG_TOOLS();
     TempDir dir;
-    const std::string file = dir.file("turn.jpg");
-    ASSERT_TRUE(makeJpeg(file, 64, 48, "-sample 1x1 -quality 100"));
-    auto before = load(file);
-    for (int turns = 1; turns <= 3; ++turns) {
-        transform(file, rotation(1));
-        auto after = load(file);
-        auto expected = before->rotatedCopy(turns);
-        ASSERT_EQ(after->size(), expected->size());
-        // Not bit-exact (the inverse DCT rounds differently on turned
-        // blocks), but close everywhere.
-        const auto* e = static_cast<const oxImageUInt8*>(expected.get());
-        int worst = 0;
-        for (uint32_t y = 0; y < after->height(); ++y)
-            for (uint32_t x = 0; x < after->width(); ++x)
-                worst = std::max({worst, std::abs(after->at(x, y).r - e->at(x, y).r),
-                                  std::abs(after->at(x, y).b - e->at(x, y).b)});
-        EXPECT_LE(worst, 3) << turns;
-    }
-}
-
-TEST(JpegTransform, RefusedTurnsLeaveTheFileUntouched)
-{
-    REQUIRE_JPEG_TOOLS();
-    TempDir dir;
-    const std::string file = dir.file("1000x750.jpg");
-    const std::string original = makePicture(file, 1000, 750, "-sample 2x2", 3);
-    ASSERT_FALSE(original.empty());
-    setOldTime(file);
-    for (int turns = 1; turns <= 3; ++turns) {
-        EXPECT_EQ(imageError([&] { transform(file, rotation(turns)); }),
+    const struct timespec past[2] = {{1000000000, 123456789}, {1000000000, 123456789}};
+    const std::string refused = dir.file("1000x750.jpg");
+    const std::string odd = makePicture(refused, 1000, 750, "-sample 2x2");
+    utimensat(AT_FDCWD, refused.c_str(), past, 0);
+    for (int rotation = 1; rotation <= 3; ++rotation)
+        EXPECT_EQ(imageError([&] { transform(refused, turn(rotation)); }),
                   "JPEG transformation requires that the image dimensions can be divided by 16.");
-        EXPECT_TRUE(readFile(file) == original);
-    }
-    EXPECT_TRUE(sameTime(modificationTime(file), {1000000000, 123456789}));
-    EXPECT_EQ(folderEntries(dir.path()), std::vector<std::string>{"1000x750.jpg"});
-}
+    EXPECT_TRUE(readFile(refused) == odd);
+    EXPECT_EQ(mtime(refused).tv_nsec, 123456789);
 
-TEST(JpegTransform, RotationKeepsDatePermissionsAndAppMarkers)
-{
-    REQUIRE_JPEG_TOOLS();
-    TempDir dir;
     const std::string file = dir.file("1024x768.jpg");
-    const std::string original = makePicture(file, 1024, 768, "-sample 2x2", 3);
-    ASSERT_FALSE(original.empty());
+    const std::string original = makePicture(file, 1024, 768, "-sample 2x2");
     chmod(file.c_str(), 0640);
-    setOldTime(file);
-    oxFilename::initialize("test");
-    const double date = oxFilename(file).modificationDate();
+    utimensat(AT_FDCWD, file.c_str(), past, 0);
     const std::string pixels = djpeg(file);
-
-    transform(file, rotation(1));
-    const std::string rotated = readFile(file);
+    transform(file, turn(1));
     auto image = load(file);
     EXPECT_EQ(image->size(), oxSize(768, 1024));
-    EXPECT_EQ(image->comment(), "first commentsecond comment");
-    EXPECT_EQ(appAndCommentSegments(rotated), appAndCommentSegments(original));
-    EXPECT_TRUE(sameTime(modificationTime(file), {1000000000, 123456789}));
-    EXPECT_EQ(oxFilename(file).modificationDate(), date);
+    EXPECT_EQ(image->comment(), "first second");
+    EXPECT_EQ(segments(readFile(file), APP_AND_COM), segments(original, APP_AND_COM));
+    EXPECT_EQ(mtime(file).tv_sec, 1000000000);
+    EXPECT_EQ(mtime(file).tv_nsec, 123456789);
     struct stat st{};
     stat(file.c_str(), &st);
     EXPECT_EQ(st.st_mode & 07777, 0640u);
-    EXPECT_EQ(folderEntries(dir.path()), std::vector<std::string>{"1024x768.jpg"});
-
-    // Four quarter turns give the original pixels back.
-    for (int i = 0; i < 3; ++i)
-        transform(file, rotation(1));
+    for (int i = 0; i < 3; ++i) // four quarter turns give the same pixels
+        transform(file, turn(1));
     EXPECT_TRUE(djpeg(file) == pixels);
+    EXPECT_EQ(folderEntries(dir.path()), (std::vector<std::string>{"1000x750.jpg", "1024x768.jpg"}));
 }
 
 TEST(JpegTransform, CommentOnlyRewriteIsLossless)
@@ -240,30 +164,23 @@ TEST(JpegTransform, CommentOnlyRewriteIsLossless)
     TempDir dir;
     const std::string file = dir.file("c.jpg");
     for (const char* options : {"-sample 2x2", "-sample 2x1 -progressive", "-grayscale"}) {
-        const std::string original = makePicture(file, 70, 45, options, std::string(options) == "-grayscale" ? 1 : 3);
-        ASSERT_FALSE(original.empty());
+        ASSERT_FALSE(makePicture(file, 70, 45, options).empty());
         const std::string pixels = djpeg(file);
-        transform(file, newComment("the new comment"));
-        const std::string rewritten = readFile(file);
-        EXPECT_EQ(djpeg(file), pixels) << options;
-        const auto markers = appAndCommentSegments(rewritten);
-        EXPECT_EQ(segmentsOf(markers, 0xFE), (std::vector<Segment>{{0xFE, "the new comment"}}));
-        EXPECT_EQ(segmentsOf(markers, 0xE1), std::vector<Segment>{exifSegment()});
-        EXPECT_EQ(segmentsOf(markers, 0xE2), std::vector<Segment>{iccSegment()});
-        EXPECT_EQ(load(file)->comment(), "the new comment");
+        transform(file, turn(0, true, "the new comment"));
+        EXPECT_TRUE(djpeg(file) == pixels) << options;
+        const auto markers = segments(readFile(file), APP_AND_COM);
+        EXPECT_EQ(markers, (std::vector<Segment>{segments(readFile(file), 0xE0)[0], exifSegment(), iccSegment(),
+                                                 {0xFE, "the new comment"}}));
     }
-    // An empty comment removes every comment; a long one spans markers.
-    transform(file, newComment(""));
-    EXPECT_TRUE(segmentsOf(headerSegments(readFile(file)), 0xFE).empty());
+    transform(file, turn(0, true, "")); // an empty comment removes them all
+    EXPECT_TRUE(segments(readFile(file), 0xFE).empty());
     const std::string longComment(140000, 'x');
-    transform(file, newComment(longComment));
-    EXPECT_EQ(segmentsOf(headerSegments(readFile(file)), 0xFE).size(), 3u);
-    EXPECT_EQ(load(file)->comment(), longComment);
-    // Nothing to do: the file is not even rewritten.
-    const std::string before = readFile(file);
-    setOldTime(file);
-    transform(file, rotation(0));
-    transform(file, rotation(4));
+    transform(file, turn(0, true, longComment));
+    EXPECT_EQ(segments(readFile(file), 0xFE).size(), 3u);
+    EXPECT_TRUE(load(file)->comment() == longComment);
+    const std::string before = readFile(file); // nothing to do: not even rewritten
+    transform(file, turn(0));
+    transform(file, turn(4));
     EXPECT_TRUE(readFile(file) == before);
 }
 
@@ -272,136 +189,49 @@ TEST(JpegTransform, MarkerCopyOptions)
     REQUIRE_JPEG_TOOLS();
     TempDir dir;
     const std::string source = dir.file("source.jpg"), file = dir.file("m.jpg"), reference = dir.file("ref.jpg");
-    const std::string original = makePicture(source, 64, 48, "-sample 2x2", 3);
-    ASSERT_FALSE(original.empty());
-    const auto markersAfter = [&](oxJpegHandler::MarkerCopy option) {
+    const std::string original = makePicture(source, 64, 48, "-sample 2x2");
+    const auto ours = [&](oxJpegHandler::MarkerCopy option) {
         EXPECT_TRUE(writeFile(file, original));
-        oxJpegHandler::transform(file, rotation(2), option);
-        return appAndCommentSegments(readFile(file));
+        oxJpegHandler::transform(file, turn(2), option);
+        return segments(readFile(file), APP_AND_COM);
     };
-    const auto jpegtranMarkers = [&](const char* copy) {
-        EXPECT_EQ(runCommand(std::string("jpegtran -rotate 180 -copy ") + copy + " -outfile " + quote(reference) +
-                             " " + quote(source)),
-                  0);
-        return appAndCommentSegments(readFile(reference));
+    const auto jpegtran = [&](const std::string& copy) {
+        EXPECT_EQ(runCommand("jpegtran -rotate 180 -copy " + copy + " -outfile " + reference + " " + source), 0);
+        return segments(readFile(reference), APP_AND_COM);
     };
-    EXPECT_EQ(markersAfter(oxJpegHandler::COPY_NONE), jpegtranMarkers("none"));
-    EXPECT_EQ(markersAfter(oxJpegHandler::COPY_COMMENTS), jpegtranMarkers("comments"));
-    EXPECT_EQ(markersAfter(oxJpegHandler::COPY_ALL), jpegtranMarkers("all"));
-    std::vector<Segment> withoutComments;
-    for (const Segment& s : jpegtranMarkers("all"))
-        if (s.marker != 0xFE)
-            withoutComments.push_back(s);
-    EXPECT_EQ(markersAfter(oxJpegHandler::COPY_ALL_BUT_COMMENTS), withoutComments);
+    EXPECT_EQ(ours(oxJpegHandler::COPY_NONE), jpegtran("none"));
+    EXPECT_EQ(ours(oxJpegHandler::COPY_COMMENTS), jpegtran("comments"));
+    EXPECT_EQ(ours(oxJpegHandler::COPY_ALL), jpegtran("all"));
+    auto withoutComments = jpegtran("all");
+    std::erase_if(withoutComments, [](const Segment& s) { return s.marker == 0xFE; });
+    EXPECT_EQ(ours(oxJpegHandler::COPY_ALL_BUT_COMMENTS), withoutComments);
 }
 
-TEST(JpegTransform, FailuresLeaveTheFileAndNoTemporaryFile)
+TEST(JpegTransform, FailuresLeaveTheFile)
 {
     REQUIRE_JPEG_TOOLS();
     TempDir dir;
-    EXPECT_EQ(imageError([&] { transform(dir.file("missing.jpg"), rotation(1)); }),
+    EXPECT_EQ(imageError([&] { transform(dir.file("missing.jpg"), turn(1)); }),
               "JPEG transformation: can't open input file.");
-    const std::string file = dir.file("cut.jpg");
-    const std::string whole = makePicture(file, 64, 48, "-sample 2x2", 3);
-    ASSERT_TRUE(writeFile(file, whole.substr(0, whole.size() - 200)));
-    const std::string cut = readFile(file);
-    EXPECT_EQ(imageError([&] { transform(file, rotation(1)); }), "JPEG transformation failed.");
-    EXPECT_TRUE(readFile(file) == cut);
-    ASSERT_TRUE(writeFile(file, "not a JPEG file"));
-    EXPECT_EQ(imageError([&] { transform(file, newComment("x")); }), "JPEG transformation failed.");
-    EXPECT_EQ(readFile(file), "not a JPEG file");
+    const std::string file = dir.file("f.jpg");
+    const std::string whole = makePicture(file, 64, 48, "-sample 2x2");
+    const auto failure = [&](const std::string& bytes, const oxImageTransform& t) {
+        EXPECT_TRUE(writeFile(file, bytes));
+        const std::string message = imageError([&] { transform(file, t); });
+        EXPECT_TRUE(readFile(file) == bytes);
+        return message;
+    };
+    EXPECT_EQ(failure(whole.substr(0, whole.size() - 200), turn(1)), "JPEG transformation failed.");
+    EXPECT_EQ(failure("not a JPEG file", turn(0, true, "x")), "JPEG transformation failed.");
+    writeClimbingCoefficients(file);
+    EXPECT_EQ(load(file)->size(), oxSize(32, 8)); // it decodes, to nonsense
+    const std::string climbing = readFile(file);
+    for (int rotation = 0; rotation <= 3; ++rotation)
+        EXPECT_EQ(failure(climbing, turn(rotation, true, "x")), "JPEG transformation failed.");
     // A user's own "<name>.tmp" is never touched.
     ASSERT_TRUE(writeFile(file, whole));
     ASSERT_TRUE(writeFile(file + ".tmp", "the user's file"));
-    transform(file, rotation(2));
+    transform(file, turn(2));
     EXPECT_EQ(readFile(file + ".tmp"), "the user's file");
-    EXPECT_EQ(folderEntries(dir.path()), (std::vector<std::string>{"cut.jpg", "cut.jpg.tmp"}));
-}
-
-TEST(JpegTransform, AFullDiskLeavesTheFile)
-{
-    REQUIRE_JPEG_TOOLS();
-    TempDir dir;
-    const std::string file = dir.file("big.jpg");
-    const std::string original = makePicture(file, 256, 256, "-sample 1x1 -quality 95", 3);
-    ASSERT_GT(original.size(), 20000u);
-    const int code = runInChild([&] {
-        const struct rlimit limit = {8192, 8192};
-        setrlimit(RLIMIT_FSIZE, &limit);
-        const std::string message = imageError([&] { transform(file, rotation(1)); });
-        return message == "JPEG transformation failed. (" + oxSystemErrorText(EFBIG) + ")" ? 0 : 10;
-    });
-    EXPECT_EQ(code, 0);
-    EXPECT_TRUE(readFile(file) == original);
-    EXPECT_EQ(folderEntries(dir.path()), std::vector<std::string>{"big.jpg"});
-}
-
-// Replacing fails where the folder lets a user write a file but not replace
-// it (a shared folder with the sticky bit, the file another user's): the
-// file stays as it was and the temporary file is removed.
-TEST(JpegTransform, AFailingReplaceLeavesTheFileAndRemovesTheTemporaryFile)
-{
-    REQUIRE_JPEG_TOOLS();
-    if (geteuid() != 0)
-        GTEST_SKIP() << "needs root to give the picture to another user";
-    TempDir dir;
-    allowOthersToEnter(dir.path());
-    const std::string shared = dir.file("shared");
-    ASSERT_EQ(mkdir(shared.c_str(), 0777), 0);
-    chmod(shared.c_str(), 01777);
-    const std::string file = shared + "/p.jpg";
-    const std::string original = makePicture(file, 64, 48, "-sample 2x2", 3);
-    ASSERT_FALSE(original.empty());
-    chmod(file.c_str(), 0666);
-
-    const int code = runInChild(
-        [&] {
-            const std::string message = imageError([&] { transform(file, rotation(1)); });
-            return message.rfind("Cannot replace file after successfully transforming it (", 0) == 0 ? 0 : 10;
-        },
-        true);
-    EXPECT_EQ(code, 0);
-    EXPECT_TRUE(readFile(file) == original);
-    EXPECT_EQ(folderEntries(shared), std::vector<std::string>{"p.jpg"});
-
-    // A folder the user cannot write to: not even a temporary file.
-    chmod(shared.c_str(), 0755);
-    const int readOnly = runInChild(
-        [&] {
-            const std::string message = imageError([&] { transform(file, rotation(1)); });
-            return message.rfind("JPEG transformation: can't open temporary file. (", 0) == 0 ? 0 : 10;
-        },
-        true);
-    EXPECT_EQ(readOnly, 0);
-    EXPECT_TRUE(readFile(file) == original);
-}
-
-TEST(JpegTransform, ASymlinkStaysALink)
-{
-    REQUIRE_JPEG_TOOLS();
-    TempDir dir;
-    const std::string real = dir.file("real.jpg"), link = dir.file("link.jpg");
-    ASSERT_FALSE(makePicture(real, 64, 48, "-sample 2x2", 3).empty());
-    ASSERT_EQ(symlink("real.jpg", link.c_str()), 0);
-    transform(link, rotation(1));
-    struct stat st{};
-    ASSERT_EQ(lstat(link.c_str(), &st), 0);
-    EXPECT_TRUE(S_ISLNK(st.st_mode));
-    EXPECT_EQ(load(real)->size(), oxSize(48, 64));
-    EXPECT_EQ(folderEntries(dir.path()), (std::vector<std::string>{"link.jpg", "real.jpg"}));
-}
-
-TEST(JpegTransform, RefusesCoefficientsNoPictureHas)
-{
-    TempDir dir;
-    const std::string file = dir.file("climb.jpg");
-    ASSERT_TRUE(writeOutOfRangeCoefficients(file));
-    const std::string original = readFile(file);
-    EXPECT_EQ(load(file)->size(), oxSize(32, 8)); // it decodes, to nonsense
-    for (int turns = 1; turns <= 3; ++turns) {
-        EXPECT_EQ(imageError([&] { transform(file, rotation(turns)); }), "JPEG transformation failed.");
-        EXPECT_TRUE(readFile(file) == original);
-    }
-    EXPECT_EQ(imageError([&] { transform(file, newComment("x")); }), "JPEG transformation failed.");
-    EXPECT_EQ(folderEntries(dir.path()), std::vector<std::string>{"climb.jpg"});
+    EXPECT_EQ(folderEntries(dir.path()), (std::vector<std::string>{"f.jpg", "f.jpg.tmp"}));
 }
