@@ -35,7 +35,8 @@ void sortPicturePaths(std::vector<std::string>& paths, int mode, const PictureFi
             return std::isnan(d) ? std::numeric_limits<double>::lowest() : d;
         });
     } else if (mode == SortBySize) {
-        sortByKey<int64_t>(paths, [&](const std::string& p) { return keys.size ? keys.size(p) : oxFilename(p).size(); });
+        sortByKey<int64_t>(paths,
+                           [&](const std::string& p) { return keys.size ? keys.size(p) : oxFilename(p).size(); });
     } else {
         // std::string compares its bytes as unsigned char: UTF-8 names sort
         // after ASCII ones and a prefix comes before its extensions.
