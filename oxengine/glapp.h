@@ -15,6 +15,9 @@
 class oxApplication;
 class oxViewingTransform;
 
+// Modifier keys held at an input event (the values of GLUT's GLUT_ACTIVE_*).
+enum oxKeyModifier { KM_SHIFT = 1, KM_CTRL = 2, KM_ALT = 4 };
+
 // Stopwatch over std::chrono::steady_clock.
 class oxTimer {
 public:
@@ -237,6 +240,10 @@ public:
     bool deliverNextCommand();
     // True once the main loop was asked to end; nested loops end then too.
     bool isLeaving() const { return m_leave; }
+    // Shift, Ctrl and Alt (KM_* bits) as they were at the key or mouse event
+    // being delivered; the window-system binding sets them before each one.
+    int keyModifiers() const { return m_keyModifiers; }
+    void setKeyModifiers(int modifiers) { m_keyModifiers = modifiers; }
 
     // Translation of the window system's callbacks (public so the click and
     // reshape rules can be driven without a window).
@@ -297,6 +304,7 @@ private:
     bool m_running = false;
     std::atomic<bool> m_leave{false};
     bool m_idleInstalled = false;
+    int m_keyModifiers = 0;
 
     // Redraw bookkeeping so the loop never sleeps with a redraw due.
     bool m_redisplayPosted = false;

@@ -58,8 +58,10 @@ struct oxGLUTCallbacks {
     }
     static void specialDown(int key, int, int)
     {
-        if (theApplication)
+        if (theApplication) {
+            theApplication->setKeyModifiers(glutGetModifiers());
             theApplication->dispatchKeyDown(key, true);
+        }
     }
     static void specialUp(int key, int, int)
     {
@@ -68,8 +70,10 @@ struct oxGLUTCallbacks {
     }
     static void keyDown(unsigned char key, int, int)
     {
-        if (theApplication)
+        if (theApplication) {
+            theApplication->setKeyModifiers(glutGetModifiers());
             theApplication->dispatchKeyDown(key, false);
+        }
     }
     static void keyUp(unsigned char key, int, int)
     {
@@ -78,8 +82,10 @@ struct oxGLUTCallbacks {
     }
     static void mouse(int button, int state, int x, int y)
     {
-        if (theApplication)
+        if (theApplication) {
+            theApplication->setKeyModifiers(glutGetModifiers());
             theApplication->handleMouseButton(button, state == GLUT_DOWN, x, y);
+        }
     }
     static void motion(int x, int y)
     {

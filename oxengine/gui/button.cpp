@@ -41,6 +41,14 @@ void oxGuiButton::onMouseMove(int, int x, int y)
     }
 }
 
+void oxGuiButton::setHovered(bool on)
+{
+    if (on == m_hover)
+        return;
+    m_hover = on;
+    requestRedisplay();
+}
+
 bool oxGuiButton::onClick(int button, int x, int y)
 {
     if (button != 0 || !isActive() || !hits(x, y))

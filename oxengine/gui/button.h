@@ -30,6 +30,9 @@ public:
     void draw() override;
 
     bool isHovered() const { return m_hover; }
+    // Highlights as if the pointer were over it (keyboard navigation in
+    // menus); the next pointer move decides again.
+    void setHovered(bool on);
 
 protected:
     // The focus frame, over whatever the button drew.

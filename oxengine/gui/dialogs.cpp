@@ -1,0 +1,104 @@
+#include "oxengine/gui/dialogs.h"
+
+#include "oxengine/catalogue.h"
+#include "oxengine/gui/button.h"
+#include "oxengine/gui/edit.h"
+#include "oxengine/gui/host.h"
+#include "oxengine/gui/line.h"
+#include "oxengine/gui/sizers.h"
+#include "oxengine/messagebox.h"
+
+namespace {
+
+// Input dialogs are wide enough for a path.
+constexpr int INPUT_WIDTH_IN_CHARS = 80;
+
+std::vector<std::pair<int, std::string>> buttonsFor(int flags)
+{
+    std::vector<std::pair<int, std::string>> buttons;
+    if (flags & MB_OK) {
+        buttons.emplace_back(GUI_RESULT_OK, oxGetTranslation(N_("OK")));
+    } else {
+        buttons.emplace_back(GUI_RESULT_YES, oxGetTranslation(N_("Yes")));
+        buttons.emplace_back(GUI_RESULT_NO, oxGetTranslation(N_("No")));
+    }
+    if (flags & MB_CANCEL)
+        buttons.emplace_back(GUI_RESULT_CANCEL, oxGetTranslation(N_("Cancel")));
+    return buttons;
+}
+
+} // namespace
+
+int oxGuiIconSound(int icon)
+{
+    switch (icon) {
+    case MI_INFORMATION:
+        return 0;
+    case MI_WARNING:
+        return 2;
+    case MI_ERROR:
+        return 3;
+    case MI_QUESTION:
+        return 4;
+    default:
+        return -1;
+    }
+}
+
+oxGuiModalMessageDialog::oxGuiModalMessageDialog(const std::string& text, const std::string& title, int buttons, int icon)
+    : oxGuiModalDialog(std::make_unique<oxGuiVSizer>()), m_icon(icon)
+{
+    setTitle(title);
+    auto* column = static_cast<oxGuiVSizer*>(content());
+    m_label = column->addChild(std::make_unique<oxGuiLabel>(text, TA_LEFT));
+    column->addChild(std::make_unique<oxGuiHLine>());
+    m_buttons = addButtonRow(*column, buttonsFor(buttons));
+    finishLayout();
+    // The keyboard reaches every button: Space presses the focused one.
+    setFocus(m_buttons.front());
+}
+
+int oxGuiModalMessageDialog::run()
+{
+    return runWithSound(oxGuiIconSound(m_icon));
+}
+
+oxGuiModalInputDialog::oxGuiModalInputDialog(std::string& value, const std::string& prompt, const std::string& title)
+    : oxGuiModalDialog(std::make_unique<oxGuiVSizer>()), m_value(&value)
+{
+    setTitle(title);
+    auto* column = static_cast<oxGuiVSizer*>(content());
+    column->addChild(std::make_unique<oxGuiLabel>(prompt, TA_LEFT));
+    m_edit = column->addChild(std::make_unique<oxGuiEdit>(INPUT_WIDTH_IN_CHARS, value, TA_LEFT));
+    column->addChild(std::make_unique<oxGuiHLine>());
+    addButtonRow(*column, buttonsFor(MB_OK | MB_CANCEL));
+    finishLayout();
+    setFocus(m_edit);
+    // Typing replaces the old value; the arrow keys keep it.
+    m_edit->selectAll();
+}
+
+bool oxGuiModalInputDialog::run()
+{
+    if (runWithSound(oxGuiIconSound(MI_QUESTION)) != GUI_RESULT_OK)
+        return false;
+    *m_value = m_edit->getText();
+    return true;
+}
+
+int runMessageDialog(const std::string& text, const std::string& title, int buttons, int icon)
+{
+    oxGuiModalMessageDialog dialog(text, title, buttons, icon);
+    return dialog.run();
+}
+
+int runQuestionDialog(const std::string& text, const std::string& title, bool withCancel)
+{
+    return runMessageDialog(text, title, MB_YES | MB_NO | (withCancel ? MB_CANCEL : 0), MI_QUESTION);
+}
+
+bool runInputDialog(std::string& value, const std::string& prompt, const std::string& title)
+{
+    oxGuiModalInputDialog dialog(value, prompt, title);
+    return dialog.run();
+}

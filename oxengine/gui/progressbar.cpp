@@ -1,0 +1,14 @@
+#include "oxengine/gui/progressbar.h"
+
+#include "oxengine/strings.h"
+
+#include <cmath>
+
+oxGuiProgressBar::oxGuiProgressBar() = default;
+
+std::string oxGuiProgressBar::valueText() const
+{
+    // Rounded to whole numbers: 2.6 of 10 shows as 3/10.
+    auto whole = [](double v) { return (long long)(std::floor(v + 0.5)); };
+    return formatString("%lld/%lld", whole(m_value), whole(m_maximum));
+}

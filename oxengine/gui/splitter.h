@@ -1,0 +1,39 @@
+// A thin vertical bar that the user drags to set the width of the element
+// to its left (the target, not owned).
+#pragma once
+
+#include "oxengine/gui/element.h"
+
+class oxGuiHSplitter : public oxGuiElement {
+public:
+    // 5 pixels wide, stretching to the full height in a horizontal sizer.
+    explicit oxGuiHSplitter(oxGuiElement* target);
+
+    // After a drag: the target's width when it began and now.
+    virtual void onSplitMoved(int oldWidth, int newWidth);
+
+    void setTarget(oxGuiElement* target) { m_target = target; }
+    oxGuiElement* target() const { return m_target; }
+    // The target is kept between these widths, and narrow enough to leave
+    // minWidth of the window beside it.
+    void setLimits(int minWidth, int maxWidth);
+    int minWidth() const { return m_minWidth; }
+    int maxWidth() const { return m_maxWidth; }
+    bool isHovered() const { return m_hover; }
+    bool isDragging() const { return m_dragging; }
+
+    void onMouseMove(int button, int x, int y) override;
+    bool beginDrag(int x, int y, oxGuiElement*& dragged, int& axes) override;
+    void dragBy(int dx, int dy) override;
+    void endDrag() override;
+    void draw() override;
+
+private:
+    oxGuiElement* m_target;
+    bool m_hover = false;
+    bool m_dragging = false;
+    int m_dragStartWidth = 0;
+    int64_t m_dragOffset = 0;
+    int m_minWidth = 50;
+    int m_maxWidth = 10000;
+};
