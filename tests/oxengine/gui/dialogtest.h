@@ -16,8 +16,11 @@
 #include <functional>
 #include <string>
 
+// Sounds are off unless a test records them (SoundLog switches them on).
 class ScriptedApp : public GuiTestApp {
 public:
+    ScriptedApp() : m_sound(soundEnabled) { soundEnabled = false; }
+    ~ScriptedApp() override { soundEnabled = m_sound; }
     void postRedisplay() override
     {
         ++redisplays;
@@ -51,6 +54,7 @@ public:
     int redisplays = 0;
 
 private:
+    bool m_sound;
     const oxGUIEventListener* m_stepped = nullptr;
     bool m_busy = false;
 };

@@ -1,0 +1,373 @@
+// Message, input and folder dialogs and the folder selector without a
+// display; modal runs are answered by scripted events.
+#include "dialogtest.h"
+
+#include "childprocess.h"
+#include "testsupport.h"
+
+#include "oxengine/catalogue.h"
+#include "oxengine/gui/button.h"
+#include "oxengine/gui/dialogs.h"
+#include "oxengine/gui/edit.h"
+#include "oxengine/gui/folderdialog.h"
+#include "oxengine/gui/folderselector.h"
+#include "oxengine/gui/scrollpanel.h"
+#include "oxengine/messagebox.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <sys/stat.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::vector<std::string> captions(const oxGuiModalMessageDialog& d)
+{
+    std::vector<std::string> out;
+    for (const oxGuiModalButton* b : d.buttons())
+        out.push_back(b->getText() + "=" + std::to_string(b->getCommand()));
+    return out;
+}
+
+class Dialogs : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        app.windowWidth = 1600;
+        app.windowHeight = 1000;
+        app.addGUIEventListener(&behind);
+    }
+    ScriptedApp app;
+    Log log;
+    Behind behind{log};
+};
+
+} // namespace
+
+TEST_F(Dialogs, MessageDialogButtonsFollowTheFlags)
+{
+    using V = std::vector<std::string>;
+    EXPECT_EQ(captions(oxGuiModalMessageDialog("?", "", 0, MI_NONE)), (V{"Yes=2", "No=4"}));
+    EXPECT_EQ(captions(oxGuiModalMessageDialog("?", "", MB_OK | MB_CANCEL, MI_NONE)), (V{"OK=1", "Cancel=8"}));
+    EXPECT_EQ(captions(oxGuiModalMessageDialog("?", "", MB_CANCEL, MI_NONE)), (V{"Yes=2", "No=4", "Cancel=8"}));
+    EXPECT_EQ(captions(oxGuiModalMessageDialog("?", "", MB_OK | MB_YES, MI_NONE)), (V{"OK=1"}));
+}
+
+TEST_F(Dialogs, MessageDialogIsCentredWithItsButtonsCentred)
+{
+    oxGuiModalMessageDialog d("A longer text than the buttons are wide\nin two lines", "Title", MB_YES | MB_NO, MI_NONE);
+    const oxGuiPoint at = d.getPosition();
+    const oxGuiSize size = d.getSize();
+    EXPECT_EQ(at, (oxGuiPoint{(1600 - size.width) / 2, (1000 - size.height) / 2}));
+    EXPECT_EQ(d.getMargins().top, 3 + defaultGuiStyle.textHeight); // the title bar
+    const oxGuiModalButton* yes = d.buttons().front();
+    const oxGuiModalButton* no = d.buttons().back();
+    const int leftGap = yes->getPosition().x - (at.x + 3);
+    const int rightGap = at.x + size.width - 3 - (no->getPosition().x + no->getSize().width);
+    EXPECT_LE(std::abs(leftGap - rightGap), 1);
+    EXPECT_GT(leftGap, 0);
+    EXPECT_EQ(d.getTitle(), "Title");
+    app.setTitle("");
+    d.setTitle("");
+    EXPECT_EQ(d.getTitle(), oxGetTranslation(std::string("Dialog"))); // the window has no title
+    app.setTitle("Pictavo");
+    d.setTitle("");
+    EXPECT_EQ(d.getTitle(), "Pictavo");
+}
+
+TEST_F(Dialogs, MessageDialogAnswersWithThePressedButtonAndItsSound)
+{
+    SoundLog sounds;
+    app.script.push_back([&] {
+        auto* no = dynamic_cast<oxGuiButton*>(focusedElement()); // Yes has the focus
+        ASSERT_NE(no, nullptr);
+        app.type("\t"); // Tab to No, Space presses it
+        app.type(" ");
+    });
+    EXPECT_EQ(runMessageDialog("Delete the picture?", "", 0, MI_QUESTION), GUI_RESULT_NO);
+    app.script.push_back([&] { app.type("\x1b"); });
+    EXPECT_EQ(runMessageDialog("Stop?", "", MB_OK | MB_CANCEL, MI_WARNING), GUI_RESULT_CANCEL);
+    app.script.push_back([&] { app.type("\r"); });
+    EXPECT_EQ(runMessageDialog("Done.", "", MB_OK, MI_NONE), GUI_RESULT_OK);
+    EXPECT_EQ(app.runs, 3);
+    EXPECT_EQ(sounds.played(), (std::vector<std::string>{"dialog-question", "dialog-warning"}));
+    // No key got past the dialogs.
+    for (const std::string& s : log)
+        EXPECT_NE(s.rfind("key", 0), 0u) << s;
+    EXPECT_EQ(oxGuiIconSound(MI_INFORMATION), 0);
+    EXPECT_EQ(oxGuiIconSound(MI_ERROR), 3);
+}
+
+TEST_F(Dialogs, InputDialogAnsweredByKeys)
+{
+    std::string value = "old name";
+    app.script.push_back([&] {
+        auto* edit = dynamic_cast<oxGuiEdit*>(focusedElement());
+        ASSERT_NE(edit, nullptr);
+        EXPECT_EQ(edit->selectedText(), "old name"); // typing replaces it
+        app.type("Stra\xc3\x9f" "ex");
+        app.type("\x08"); // Backspace
+        app.type(" 7");
+        app.type("\r");
+    });
+    EXPECT_TRUE(runInputDialog(value, "New name:"));
+    EXPECT_EQ(value, "Stra\xc3\x9f" "e 7");
+    // Escape: the caller's text stays.
+    app.script.push_back([&] {
+        app.type("something else");
+        app.type("\x1b");
+    });
+    EXPECT_FALSE(runInputDialog(value, "New name:", "Rename"));
+    EXPECT_EQ(value, "Stra\xc3\x9f" "e 7");
+}
+
+TEST_F(Dialogs, InputDialogIsWideEnoughForEightyLetters)
+{
+    std::string value;
+    oxGuiModalInputDialog d(value, "Prompt", "");
+    EXPECT_GE(d.edit()->getSize().width, int(80 * textWidth("X", defaultGuiStyle.textHeight)));
+    EXPECT_TRUE(d.edit()->hasFocus());
+}
+
+TEST_F(Dialogs, TheTitleBarDragsTheDialogWithinTheWindow)
+{
+    oxGuiModalMessageDialog d("Drag me", "", MB_OK, MI_NONE);
+    const oxGuiPoint at = d.getPosition();
+    const oxGuiSize size = d.getSize();
+    oxGuiElement* dragged = nullptr;
+    int axes = 0;
+    ASSERT_TRUE(d.beginDrag(at.x + 5, at.y + 5, dragged, axes));
+    EXPECT_EQ(dragged, &d);
+    EXPECT_EQ(axes, 3);
+    d.dragBy(-10, 7);
+    EXPECT_EQ(d.getPosition(), (oxGuiPoint{at.x - 10, at.y + 7}));
+    // The content moves along.
+    EXPECT_EQ(d.content()->getPosition(), (oxGuiPoint{at.x - 10 + 3, at.y + 7 + 3 + defaultGuiStyle.textHeight}));
+    d.dragBy(-5000, -5000);
+    EXPECT_EQ(d.getPosition(), (oxGuiPoint{0, 0}));
+    d.dragBy(5000, 5000);
+    EXPECT_EQ(d.getPosition(), (oxGuiPoint{1600 - size.width, 1000 - size.height}));
+    // Below the title bar the press is the content's (nothing to drag there).
+    dragged = nullptr;
+    EXPECT_FALSE(d.beginDrag(d.getPosition().x + 5, d.getPosition().y + defaultGuiStyle.textHeight + 5, dragged, axes));
+    // A larger text height makes a taller title bar.
+    d.setTextHeight(30);
+    EXPECT_EQ(d.getMargins().top, 33);
+    EXPECT_EQ(d.titleHeight(), 30);
+}
+
+// ---- folder selector ----------------------------------------------------------------
+
+namespace {
+
+// root/
+//   alpha/ beta/ gamma/      (alpha holds deep/deeper/deepest, beta is empty)
+//   Beta2/ .hidden/ file.txt
+class Folders : public Dialogs {
+protected:
+    void SetUp() override
+    {
+        Dialogs::SetUp();
+        if (!oxFilename::isInitialized())
+            oxFilename::initialize("oxengine_gui_test");
+        root = tmp.path();
+        fs::create_directories(root + "/alpha/deep/deeper/deepest");
+        fs::create_directories(root + "/alpha/other");
+        fs::create_directories(root + "/beta");
+        fs::create_directories(root + "/gamma/sub");
+        fs::create_directories(root + "/Beta2");
+        fs::create_directories(root + "/.hidden/sub");
+        writeFile(root + "/file.txt", "x");
+    }
+    static std::vector<std::string> rows(const oxGuiFolderSelector& s)
+    {
+        std::vector<std::string> out;
+        for (const oxFolderEntry& e : s.entries())
+            out.push_back(std::string(size_t(e.depth), ' ') + "+-."[e.state == 1 ? 0 : e.state == 2 ? 1 : 2] +
+                          oxGuiFolderSelector::caption(e));
+        return out;
+    }
+    // A click on the marker (name: false) or the name of row i.
+    static bool clickRow(oxGuiFolderSelector& s, int i, bool name)
+    {
+        const oxFolderEntry& e = s.entries()[size_t(i)];
+        const int x = s.getPosition().x + e.depth * s.rowHeight() + (name ? s.rowHeight() + 3 : 2);
+        return s.onClick(0, x, s.getPosition().y + i * s.rowHeight() + 2);
+    }
+    TempDir tmp;
+    std::string root;
+};
+
+using V = std::vector<std::string>;
+
+} // namespace
+
+TEST_F(Folders, WalksIntoTheTreeAndReturnsTheChosenPath)
+{
+    oxGuiFolderSelector s({oxFilename(root)});
+    s.setTextHeight(20);
+    s.setPosition({0, 0});
+    s.setSelectCommand(55);
+    EXPECT_EQ(rows(s), (V{"+" + root}));
+    EXPECT_EQ(s.getSize(), (oxGuiSize{400, 20}));
+    EXPECT_TRUE(clickRow(s, 0, false));
+    // Folders only, hidden ones left out, in name order whatever the case.
+    EXPECT_EQ(rows(s), (V{"-" + root, " +alpha", " .beta", " .Beta2", " +gamma"}));
+    EXPECT_EQ(s.getSize().height, 100);
+    EXPECT_TRUE(clickRow(s, 1, false));
+    EXPECT_TRUE(clickRow(s, 2, false));
+    EXPECT_EQ(rows(s), (V{"-" + root, " -alpha", "  -deep", "   +deeper", "  .other", " .beta", " .Beta2", " +gamma"}));
+    // A leaf's marker does nothing, but the click is taken.
+    EXPECT_TRUE(clickRow(s, 5, false));
+    EXPECT_EQ(s.entries().size(), 8u);
+    EXPECT_FALSE(s.onClick(0, 5, 8 * 20 + 2)); // past the last row
+    EXPECT_FALSE(s.onClick(1, 5, 2));
+    EXPECT_TRUE(clickRow(s, 3, true));
+    EXPECT_EQ(s.getSelectedPath(), root + "/alpha/deep/deeper");
+    EXPECT_EQ(s.selectedRowPosition(), (oxGuiPoint{3 * 20, 4 * 20}));
+    app.deliverAll();
+    EXPECT_EQ(log, (Log{"cmd55"}));
+}
+
+TEST_F(Folders, CollapsingRemovesEveryDepthAndReopeningListsAfresh)
+{
+    oxGuiFolderSelector s({oxFilename(root)});
+    s.setTextHeight(20);
+    s.expandTowards(root + "/alpha/deep/deeper/deepest");
+    EXPECT_EQ(s.entries().size(), 9u);
+    s.toggle(0);
+    EXPECT_EQ(rows(s), (V{"+" + root}));
+    fs::create_directories(root + "/delta");
+    s.toggle(0);
+    EXPECT_EQ(rows(s), (V{"-" + root, " +alpha", " .beta", " .Beta2", " .delta", " +gamma"}));
+}
+
+TEST_F(Folders, FoldersThatVanishLeaveTheTree)
+{
+    oxGuiFolderSelector s({oxFilename(root)});
+    s.setTextHeight(20);
+    s.toggle(0);
+    fs::remove_all(root + "/gamma");
+    s.toggle(4); // gamma, listed as having a sub-folder
+    EXPECT_EQ(rows(s), (V{"-" + root, " +alpha", " .beta", " .Beta2"}));
+    // Emptied since: a leaf now.
+    fs::remove_all(root + "/alpha/deep");
+    fs::remove_all(root + "/alpha/other");
+    s.toggle(1);
+    EXPECT_EQ(rows(s), (V{"-" + root, " .alpha", " .beta", " .Beta2"}));
+    // The whole tree gone.
+    fs::remove_all(root);
+    s.toggle(0);
+    s.toggle(0);
+    EXPECT_TRUE(s.entries().empty());
+    fs::create_directories(root); // for TempDir
+}
+
+TEST_F(Folders, AFolderWithoutPermissionShowsNoContent)
+{
+    fs::create_directories(root + "/locked/inside");
+    allowOthersToEnter(root);
+    chmod((root + "/locked").c_str(), 0);
+    // As root permissions would not apply: the check runs as another user.
+    const int rc = runInChild(
+        [&] {
+            oxGuiFolderSelector s({oxFilename(root)});
+            s.setTextHeight(20);
+            s.toggle(0);
+            const V expected{"-" + root, " +alpha", " .beta", " .Beta2", " +gamma", " .locked"};
+            if (rows(s) != expected)
+                return 1;
+            if (!clickRow(s, 5, false) || s.entries().size() != 6) // nothing to open
+                return 2;
+            if (!clickRow(s, 5, true) || s.getSelectedPath() != root + "/locked")
+                return 3;
+            return 0;
+        },
+        true);
+    chmod((root + "/locked").c_str(), 0755);
+    EXPECT_EQ(rc, 0);
+}
+
+TEST_F(Folders, ExpandTowardsOpensUnderTheClosestRoot)
+{
+    // A root inside another, as the home folder lies inside "/".
+    oxGuiFolderSelector s({oxFilename(root), oxFilename(root + "/alpha")});
+    s.setTextHeight(20);
+    s.expandTowards(root + "/alpha/deep/deeper");
+    EXPECT_EQ(rows(s), (V{"+" + root, "-" + root + "/alpha", " -deep", "  +deeper", " .other"}));
+    s.setSelectedPath(root + "/alpha/deep/deeper");
+    EXPECT_EQ(s.selectedRowPosition(), (oxGuiPoint{40, 80}));
+    // Collapsing the outer root leaves the inner root where it is.
+    s.toggle(0);
+    EXPECT_EQ(s.entries().size(), 9u);
+    s.toggle(0);
+    EXPECT_EQ(rows(s), (V{"+" + root, "-" + root + "/alpha", " -deep", "  +deeper", " .other"}));
+    // Outside every root, or nothing: nothing opens.
+    oxGuiFolderSelector t({oxFilename(root + "/gamma")});
+    t.expandTowards(root + "/alpha/deep");
+    t.expandTowards("");
+    EXPECT_EQ(rows(t), (V{"+" + root + "/gamma"}));
+    t.setSelectedPath(root + "/alpha");
+    EXPECT_EQ(t.selectedRowPosition(), (oxGuiPoint{0, 0})); // not shown
+    t.setSelectedPath("");
+    EXPECT_EQ(t.getSelectedPath(), "");
+}
+
+TEST_F(Folders, TheMachinesRootsComeFirstWithoutBeingRead)
+{
+    oxGuiFolderSelector s;
+    ASSERT_FALSE(s.entries().empty());
+    EXPECT_EQ(s.entries().front().path.systemPath(), "/");
+    for (const oxFolderEntry& e : s.entries()) {
+        EXPECT_EQ(e.depth, 0);
+        EXPECT_EQ(e.state, oxFolderEntry::COLLAPSED);
+    }
+}
+
+TEST_F(Folders, FolderDialogOpensAtADeepPathAndReturnsTheChoice)
+{
+    // Enough sibling folders that the deep one lies below the viewport.
+    for (int i = 0; i < 60; ++i)
+        fs::create_directories(root + "/alpha/deep/deeper/f" + std::to_string(100 + i));
+    std::string path = root + "/alpha/deep/deeper/f159";
+    oxGuiModalFolderDialog d(path, "Where to?", {oxFilename(root)});
+    EXPECT_EQ(d.getTitle(), oxGetTranslation(std::string("Select Folder")));
+    oxGuiFolderSelector* s = d.selector();
+    EXPECT_EQ(s->getSelectedPath(), path);
+    EXPECT_EQ(s->entries().size(), 1u + 3 + 61 + 1 + 3);
+    EXPECT_EQ(d.getSize().height, 700);
+    // The selected row is scrolled into the viewport.
+    const oxGuiScrollablePanel* panel = d.scrollPanel();
+    const oxGuiPoint row = s->selectedRowPosition();
+    const int top = panel->getPosition().y, bottom = top + panel->getSize().height;
+    const int shownAt = row.y - panel->scroll().y;
+    EXPECT_GT(panel->scroll().y, 0);
+    EXPECT_GT(shownAt, top);
+    EXPECT_LE(shownAt, bottom);
+
+    // Chosen by the pointer, confirmed with Enter.
+    std::string chosen = root + "/beta";
+    app.script.push_back([&] {
+        // The dialog of this run: the selector under its panel.
+        app.type("\r");
+    });
+    oxGuiModalFolderDialog e(chosen, "Where to?", {oxFilename(root)});
+    ASSERT_EQ(e.selector()->getSelectedPath(), root + "/beta");
+    const int alphaRow = 1;
+    const oxGuiFolderSelector* es = e.selector();
+    const oxGuiPointD at = toWindowPoint(*es, {es->getPosition().x + 2 * es->rowHeight() + 3,
+                                               es->getPosition().y + alphaRow * es->rowHeight() + 2});
+    app.script.front() = [&] {
+        app.handleMouseButton(0, true, int(at.x), int(at.y));
+        app.handleMouseButton(0, false, int(at.x), int(at.y));
+        app.type("\r");
+    };
+    EXPECT_TRUE(e.run());
+    EXPECT_EQ(chosen, root + "/alpha");
+    // Cancelled: unchanged.
+    app.script.push_back([&] { app.type("\x1b"); });
+    EXPECT_FALSE(e.run());
+    EXPECT_EQ(chosen, root + "/alpha");
+}
