@@ -105,6 +105,8 @@ void oxGuiModalPanel::draw()
     // The frame over the margins.
     const oxGuiMargins m = m_margins;
     const int w = m_size.width, h = m_size.height;
+    // The content's text output may have left texturing on.
+    prepare2D();
     setColour(m_bgColour.blend(m_fgColour, 0.3f));
     auto strip = [&](int x, int y, int sw, int sh) {
         if (sw > 0 && sh > 0)
