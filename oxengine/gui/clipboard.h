@@ -8,9 +8,9 @@
 std::string oxGuiClipboardText();
 void oxGuiSetClipboardText(const std::string& text);
 
-// Test seam: replaces where the text goes and comes from; empty functions
-// restore the default (the desktop's clipboard where there is one, else a
-// store inside the program).
+// Replaces where the text goes and comes from (a desktop clipboard of the
+// platform layer, or a test's); empty functions restore the default, a
+// store inside the program shared by all its fields.
 struct oxGuiClipboard {
     std::function<std::string()> get;
     std::function<void(const std::string&)> set;

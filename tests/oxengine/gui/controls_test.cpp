@@ -355,16 +355,3 @@ TEST_F(Controls, SplitterKeepsItsTargetWithinTheLimits)
     EXPECT_EQ(target->getSize().width, 0); // never negative
     bar->endDrag();
 }
-
-TEST_F(Controls, SplitterHoverFollowsThePointer)
-{
-    oxGuiHSplitter bar(nullptr);
-    bar.setPosition({10, 0});
-    bar.onMouseMove(-1, 12, 5);
-    EXPECT_TRUE(bar.isHovered());
-    bar.onMouseMove(-1, 15, 5);
-    EXPECT_FALSE(bar.isHovered());
-    oxGuiElement* dragged = nullptr;
-    int axes = 0;
-    EXPECT_FALSE(bar.beginDrag(12, 5, dragged, axes)); // nothing to resize
-}

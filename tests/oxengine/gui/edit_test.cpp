@@ -223,18 +223,6 @@ TEST_F(Editing, ReplacedTextKeepsTheCaretAndSelectionInsideIt)
     EXPECT_EQ(commands(), (Log{"cmd77"}));
 }
 
-TEST_F(Editing, IsAtLeastAsWideAsItsLettersX)
-{
-    const int x = int(10 * textWidth("X", 20));
-    EXPECT_EQ(edit->getSize(), (oxGuiSize{6 + x, 26}));
-    oxGuiEdit wide(2, "a rather long starting text");
-    wide.setTextHeight(20);
-    EXPECT_EQ(wide.getSize().width, 6 + int(textWidth("a rather long starting text", 20)));
-    wide.setMargins(1, 2, 3, 4);
-    wide.setTextHeight(10);
-    EXPECT_EQ(wide.getSize(), (oxGuiSize{4 + int(textWidth("a rather long starting text", 10)), 16}));
-}
-
 TEST_F(Editing, OverlongTextScrollsSoTheCaretStaysInView)
 {
     const double inner = edit->getSize().width - 6;
