@@ -10,6 +10,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <utility>
 
 constexpr int kMaxTiles = 5;
 
@@ -34,7 +35,8 @@ struct LoadedPicture {
     float minValue = 0.0f, midValue = 0.5f, maxValue = 1.0f;
 
     oxCriticalSection lock;
-    bool inUse = false;  // background loader: a view holds it
+    bool inUse = false;  // background loader: a view holds it (useCount > 0)
+    int useCount = 0;    // background loader: views holding it; one view may hold it twice
     bool wanted = false; // background loader: scratch mark of the thumbnail update
 
     LoadedPicture() = default;
@@ -47,6 +49,22 @@ struct LoadedPicture {
         for (auto& row : tiles)
             for (auto& t : row)
                 t.reset();
+    }
+    // Exchanges everything the preparation fills with other, so a refilled
+    // picture can be prepared aside and published in one step. The lock and
+    // the loader's marks stay with each record.
+    void swapContents(LoadedPicture& other)
+    {
+        using std::swap;
+        swap(name, other.name);
+        swap(tiles, other.tiles);
+        swap(fullWidth, other.fullWidth), swap(fullHeight, other.fullHeight);
+        swap(imageWidth, other.imageWidth), swap(imageHeight, other.imageHeight);
+        swap(tileWidth, other.tileWidth), swap(tileHeight, other.tileHeight);
+        swap(text, other.text), swap(note, other.note);
+        swap(fileDate, other.fileDate), swap(fileSize, other.fileSize);
+        swap(hdr, other.hdr);
+        swap(minValue, other.minValue), swap(midValue, other.midValue), swap(maxValue, other.maxValue);
     }
     bool hasTiles() const
     {
