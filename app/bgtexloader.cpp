@@ -122,7 +122,8 @@ LoadedPicture* BGTextureLoader::acquirePicture(const std::string& name)
             if (!m_queue.hasLoad(name, false) && m_runningLoad != name)
                 return nullptr;
             threadLock().leave();
-            m_loaded.wait(1000);
+            if (m_loaded.wait(1000) == oxEvent::WAIT_TIMEOUT)
+                m_wake.signal(); // a fallback: the thread can never sleep through a queued load
             threadLock().enter();
         }
     }
