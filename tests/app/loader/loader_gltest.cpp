@@ -1,12 +1,11 @@
-// Both loaders with the real preparation under a real display: textures made
-// on the loader thread are drawn by the main context, a rotation reloads the
+// Both loaders with the real preparation on a real display: textures made on
+// the loader thread are drawn by the main context, a rotation reloads the
 // picture and its thumbnail, and the shut-down leaves no texture behind.
 #include "loadertest.h"
 
 #include "app/simpleloader.h"
 
 #include "oxengine/graphics/texture.h"
-#include "oxengine/image/image.h"
 #include "oxengine/mainwindow.h"
 #include "support/gltest.h"
 
@@ -17,75 +16,55 @@ namespace {
 
 LoaderTestHome g_home;
 
-bool mainWindow()
-{
-    if (!glTestContext(128, 64))
-        return false;
-    oxSetMainWindowContext({glXGetCurrentDisplay(), glXGetCurrentDrawable(), glXGetCurrentContext()});
-    return true;
-}
-
 #define REQUIRE_DISPLAY()                                                                                              \
-    if (!mainWindow())                                                                                                 \
-    GTEST_SKIP() << "no X display with GLX"
+    if (!glTestContext(128, 64))                                                                                       \
+        GTEST_SKIP() << "no X display with GLX";                                                                       \
+    oxSetMainWindowContext({glXGetCurrentDisplay(), glXGetCurrentDrawable(), glXGetCurrentContext()})
 
 // Left half red, right half blue.
-void writeJpeg(const std::string& path, uint32_t width, uint32_t height)
+std::string writeJpeg(const TempDir& dir, const std::string& name, uint32_t width, uint32_t height)
 {
     auto image = oxImageUInt8::create(width, height);
     for (uint32_t y = 0; y < height; ++y)
         for (uint32_t x = 0; x < width; ++x)
             image->row(y)[x] = x < width / 2 ? oxColour(255, 0, 0) : oxColour(0, 0, 255);
-    oxImageRegistry::instance().saveImage(*image, path, oxToneMapping::neutral());
+    oxImageRegistry::instance().saveImage(*image, dir.file(name), oxToneMapping::neutral());
+    return dir.file(name);
 }
 
-// A loader with everything real but the application's queue.
-struct GLRig {
-    explicit GLRig(std::vector<std::string> names) : list(std::move(names))
-    {
-        LoaderServices services;
-        services.postCommand = [this](unsigned c) { posted += int(c); };
-        services.requestRedisplay = [this] { ++redisplays; };
-        loader = std::make_unique<BGTextureLoader>(list, services);
-        loader->setSharedContext(glXGetCurrentContext(), 0);
-        EXPECT_TRUE(loader->startLoader());
-    }
-    bool idle()
-    {
-        return waitUntil([&] { return loader->progress() == std::pair<int, int>(0, 0); });
-    }
-    std::vector<std::string> list;
-    std::atomic<int> posted{0}, redisplays{0};
-    std::unique_ptr<BGTextureLoader> loader;
-};
+// Everything real but the application's queue.
+std::unique_ptr<BGTextureLoader> realLoader(const std::vector<std::string>& list)
+{
+    LoaderServices services;
+    services.postCommand = [](unsigned) {};
+    services.requestRedisplay = [] {};
+    auto loader = std::make_unique<BGTextureLoader>(list, services);
+    loader->setSharedContext(glXGetCurrentContext(), 0);
+    EXPECT_TRUE(loader->startLoader());
+    return loader;
+}
 
-struct Rgb {
-    int r, g, b;
-};
+bool idle(BGTextureLoader& loader)
+{
+    return waitUntil([&] { return loader.progress() == std::pair<int, int>(0, 0); });
+}
 
-// The window's pixels after a draw (128 x 64).
+// Draws the picture's first tile over the 128 x 64 window; the red channel
+// at (x, y) and the blue one.
 struct Drawn {
     std::vector<uint8_t> px;
-    Rgb at(int x, int y) const
-    {
-        if (px.empty())
-            return {};
-        const size_t i = (size_t(y) * 128 + x) * 4;
-        return Rgb{px[i], px[i + 1], px[i + 2]};
-    }
+    int red(int x, int y) const { return px.empty() ? -1 : px[(size_t(y) * 128 + x) * 4]; }
+    int blue(int x, int y) const { return px.empty() ? -1 : px[(size_t(y) * 128 + x) * 4 + 2]; }
 };
-
-// Draws the picture's top-left tile stretched over the whole window.
-Drawn drawTile(LoadedPicture& p)
+Drawn draw(LoadedPicture& p)
 {
     oxLock lock(p.lock);
     glClearColor(0, 1, 0, 1);
     glClear(GL_COLOR_BUFFER_BIT);
-    oxTextureRef tile = p.tiles[0][0];
-    if (!tile)
+    if (!p.tiles[0][0] || !p.tileWidth || !p.tileHeight)
         return {};
     glEnable(GL_TEXTURE_2D);
-    tile->bind();
+    p.tiles[0][0]->bind();
     glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_REPLACE);
     const float s = float(p.imageWidth) / float(p.tileWidth), t = float(p.imageHeight) / float(p.tileHeight);
     glBegin(GL_QUADS);
@@ -100,130 +79,80 @@ Drawn drawTile(LoadedPicture& p)
 
 } // namespace
 
-TEST(BGTextureLoaderGL, TexturesMadeOnTheLoaderThreadAreDrawnByTheMainContext)
+TEST(BGTextureLoaderGL, LoaderTexturesAreDrawnByTheMainContextAndARotationReloadsThem)
 {
     REQUIRE_DISPLAY();
     ThreadSafeMessages boxes;
     TempDir dir;
-    const std::string file = dir.file("wide.jpg");
-    writeJpeg(file, 300, 200);
+    const std::string file = writeJpeg(dir, "turn.jpg", 256, 128);
     const size_t texturesBefore = oxLiveTextureCount();
     {
-        GLRig rig({file});
-        LoadedPicture* p = rig.loader->acquirePicture(file);
+        const std::vector<std::string> list{file};
+        auto loader = realLoader(list);
+        loader->setThumbnailSize(32);
+        LoadedPicture* p = loader->acquirePicture(file);
         ASSERT_NE(p, nullptr);
-        {
-            oxLock lock(p->lock);
-            EXPECT_EQ(p->note, "");
-            EXPECT_EQ(p->imageWidth, 300);
-            EXPECT_EQ(p->imageHeight, 200);
-            EXPECT_TRUE(p->hasTiles());
-        }
-        const Drawn drawn = drawTile(*p);
+        loader->updateThumbnails();
+        ASSERT_TRUE(idle(*loader));
+        EXPECT_EQ(p->note, "");
+        EXPECT_EQ(p->imageWidth, 256);
+        Drawn drawn = draw(*p);
         glSaveArtifact("loader_tile", 128, 64);
-        const Rgb left = drawn.at(16, 32), right = drawn.at(112, 32);
-        EXPECT_GT(left.r, 200);
-        EXPECT_LT(left.b, 60);
-        EXPECT_GT(right.b, 200);
-        EXPECT_LT(right.r, 60);
-        EXPECT_GT(oxLiveTextureCount(), texturesBefore);
-        rig.loader->releasePicture(p);
-    }
-    // The loader destroyed every texture before its context went.
-    EXPECT_EQ(oxLiveTextureCount(), texturesBefore);
-    EXPECT_EQ(boxes.count(), 0u) << boxes.texts();
-}
-
-TEST(BGTextureLoaderGL, RotationReloadsThePictureAndItsThumbnail)
-{
-    REQUIRE_DISPLAY();
-    ThreadSafeMessages boxes;
-    TempDir dir;
-    const std::string file = dir.file("turn.jpg");
-    writeJpeg(file, 256, 128);
-    const size_t texturesBefore = oxLiveTextureCount();
-    {
-        GLRig rig({file});
-        rig.loader->setThumbnailSize(32);
-        LoadedPicture* p = rig.loader->acquirePicture(file);
-        ASSERT_NE(p, nullptr);
-        rig.loader->updateThumbnails();
-        ASSERT_TRUE(rig.idle());
-        LoadedPicture* thumb = rig.loader->thumbnail(file);
+        EXPECT_GT(drawn.red(16, 32), 200);
+        EXPECT_GT(drawn.blue(112, 32), 200);
+        LoadedPicture* thumb = loader->thumbnail(file);
         ASSERT_NE(thumb, nullptr);
         EXPECT_EQ(thumb->imageWidth, 32);
         EXPECT_EQ(thumb->imageHeight, 16);
-        EXPECT_EQ(thumb->fullWidth, 256);
 
         oxImageTransform quarter;
         quarter.rotation = 1;
-        rig.loader->transformPicture(file, quarter);
-        ASSERT_TRUE(rig.idle());
-        EXPECT_EQ(rig.loader->thumbnail(file), thumb);
-        {
-            oxLock lock(p->lock);
-            EXPECT_EQ(p->imageWidth, 128);
-            EXPECT_EQ(p->imageHeight, 256);
-            EXPECT_TRUE(p->hasTiles());
-        }
-        {
-            oxLock lock(rig.loader->threadLock());
-            EXPECT_EQ(thumb->imageWidth, 16);
-            EXPECT_EQ(thumb->imageHeight, 32);
-            EXPECT_TRUE(thumb->hasTiles());
-        }
-        // Turned clockwise: the red left half is now the top half.
-        const Drawn drawn = drawTile(*p);
-        EXPECT_GT(drawn.at(16, 12).r, 200);
-        EXPECT_GT(drawn.at(112, 12).r, 200);
-        EXPECT_GT(drawn.at(64, 52).b, 200);
-        rig.loader->releasePicture(p);
+        loader->transformPicture(file, quarter);
+        ASSERT_TRUE(idle(*loader));
+        EXPECT_EQ(p->imageWidth, 128);
+        EXPECT_EQ(p->imageHeight, 256);
+        EXPECT_EQ(loader->thumbnail(file), thumb);
+        EXPECT_EQ(thumb->imageWidth, 16);
+        EXPECT_EQ(thumb->imageHeight, 32);
+        EXPECT_TRUE(thumb->hasTiles());
+        drawn = draw(*p); // turned clockwise: red on top
+        EXPECT_GT(drawn.red(16, 12), 200);
+        EXPECT_GT(drawn.red(112, 12), 200);
+        EXPECT_GT(drawn.blue(64, 52), 200);
+        loader->releasePicture(p);
     }
-    EXPECT_EQ(oxLiveTextureCount(), texturesBefore);
+    EXPECT_EQ(oxLiveTextureCount(), texturesBefore); // the old tiles were freed too
     EXPECT_EQ(boxes.count(), 0u) << boxes.texts();
 }
 
-TEST(BGTextureLoaderGL, ShutDownUnloadsPicturesAndThumbnailsWithoutLeftovers)
+TEST(BGTextureLoaderGL, ShutDownDestroysEveryTextureWithoutLeftoverReports)
 {
     REQUIRE_DISPLAY();
     ThreadSafeMessages boxes;
     TempDir dir;
     std::vector<std::string> files;
-    for (int i = 0; i < 6; ++i) {
-        files.push_back(dir.file("p" + std::to_string(i) + ".jpg"));
-        writeJpeg(files.back(), 120 + 8 * i, 90);
-    }
+    for (int i = 0; i < 6; ++i)
+        files.push_back(writeJpeg(dir, "p" + std::to_string(i) + ".jpg", 120 + 8 * i, 90));
     const size_t texturesBefore = oxLiveTextureCount();
     {
-        GLRig rig(files);
-        rig.loader->acquirePicture(files[2]); // still in use at the end
-        rig.loader->updateThumbnails();
-        ASSERT_TRUE(rig.idle());
-        EXPECT_EQ(rig.loader->loadedNames().size(), 3u);
-        EXPECT_EQ(rig.loader->thumbnailNames().size(), 6u);
-        EXPECT_GE(oxLiveTextureCount(), texturesBefore + 9);
-        for (int i = 0; i < 6; ++i)
-            rig.loader->enqueueCommand(CMD_LOAD, files[i]);
+        auto loader = realLoader(files);
+        loader->acquirePicture(files[2]); // still in use at the end
+        loader->updateThumbnails();
+        ASSERT_TRUE(idle(*loader));
+        EXPECT_GE(oxLiveTextureCount(), texturesBefore + 9); // 3 pictures, 6 thumbnails
+        for (const std::string& f : files)
+            loader->enqueueCommand(CMD_LOAD, f);
     }
     EXPECT_EQ(oxLiveTextureCount(), texturesBefore);
-    EXPECT_EQ(boxes.count(), 0u) << boxes.texts();
-}
 
-TEST(SimpleTextureLoaderGL, LoadsWithTheCallersContextAndFreesOnRelease)
-{
-    REQUIRE_DISPLAY();
-    ThreadSafeMessages boxes;
-    TempDir dir;
-    const std::string file = dir.file("simple.jpg");
-    writeJpeg(file, 300, 200);
-    const size_t texturesBefore = oxLiveTextureCount();
-    SimpleTextureLoader loader;
-    LoadedPicture* p = loader.acquirePicture(file);
+    // The simple loader works in the caller's context.
+    SimpleTextureLoader simple;
+    LoadedPicture* p = simple.acquirePicture(files[0]);
     ASSERT_NE(p, nullptr);
-    const Drawn drawn = drawTile(*p);
-    EXPECT_GT(drawn.at(16, 32).r, 200);
-    EXPECT_GT(drawn.at(112, 32).b, 200);
-    loader.releasePicture(p);
+    const Drawn drawn = draw(*p);
+    EXPECT_GT(drawn.red(16, 32), 200);
+    EXPECT_GT(drawn.blue(112, 32), 200);
+    simple.releasePicture(p);
     EXPECT_EQ(oxLiveTextureCount(), texturesBefore);
     EXPECT_EQ(boxes.count(), 0u) << boxes.texts();
 }

@@ -1,7 +1,6 @@
-// Test doubles for the background loader: a preparation that needs no GL
-// (and can be held up, or made to fail, per file), a context that is always
-// current, the application's command queue and redisplay, and a message
-// capture that the loader thread may use.
+// Doubles for the background loader: a preparation without GL that can be
+// held up or made to fail per file, the application's queue and redisplay,
+// and a message capture the loader thread may use.
 #pragma once
 
 #include "app/bgtexloader.h"
@@ -17,15 +16,11 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdlib>
-#include <map>
 #include <mutex>
 #include <set>
-#include <string>
 #include <thread>
-#include <vector>
 
-// HOME and the XDG folders of the process point into a temporary folder, so
-// the log lands there and nothing touches the user's own files.
+// HOME and XDG folders in a temporary folder: the log lands there.
 struct LoaderTestHome {
     LoaderTestHome()
     {
@@ -37,11 +32,9 @@ struct LoaderTestHome {
     TempDir home;
 };
 
-// Waits (without limit in the normal case) until cond holds; false after
-// timeoutMs.
-template <class Cond> bool waitUntil(Cond cond, int timeoutMs = 20000)
+template <class Cond> bool waitUntil(Cond cond)
 {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
     while (!cond()) {
         if (std::chrono::steady_clock::now() > end)
             return false;
@@ -50,17 +43,15 @@ template <class Cond> bool waitUntil(Cond cond, int timeoutMs = 20000)
     return true;
 }
 
-// Message boxes from any thread, answered with the default button.
+// Boxes from any thread; Yes/No questions get `answer`.
 class ThreadSafeMessages {
 public:
-    explicit ThreadSafeMessages(int answer = MB_OK)
+    explicit ThreadSafeMessages(int answer = MB_YES)
     {
         m_previous = oxSetMessageHandler([this, answer](const oxMessageRequest& r) {
             std::lock_guard<std::mutex> lock(m_mutex);
             m_messages.push_back(r);
-            oxMessageAnswer a;
-            a.button = (r.buttons & (MB_YES | MB_NO)) ? answer : MB_OK;
-            return a;
+            return oxMessageAnswer{(r.buttons & MB_YES) ? answer : MB_OK, {}};
         });
     }
     ~ThreadSafeMessages() { oxSetMessageHandler(m_previous); }
@@ -70,7 +61,7 @@ public:
         return m_messages;
     }
     size_t count() const { return messages().size(); }
-    std::string texts() const
+    std::string texts() const // for failure output
     {
         std::string all;
         for (const auto& m : messages())
@@ -84,22 +75,20 @@ private:
     oxMessageHandler m_previous;
 };
 
-// A preparation without GL. Per file it can block until released, throw,
-// or fail; a real file (one that exists) is decoded through the registry so
-// that sizes follow the file. Every fill is recorded.
+// Names containing "throw-engine", "throw-memory", "throw-std" or "refuse"
+// fail that way; a name in an existing folder is decoded through the
+// registry (so corrupt or vanished files fail as in the program, and sizes
+// follow the file); others succeed. Fills of blocked names wait.
 class FakeFill {
 public:
     struct Call {
         std::string name;
-        int maximum; // the requested size (thumbnail size, or 0)
-        std::thread::id thread;
+        int maximum; // requested size: thumbnail size, or 0
     };
-
     PictureFiller filler()
     {
-        return [this](const std::string& name, LoadedPicture& picture) { return fill(name, picture); };
+        return [this](const std::string& name, LoadedPicture& p) { return fill(name, p); };
     }
-
     void block(const std::string& name)
     {
         std::lock_guard<std::mutex> lock(m_mutex);
@@ -111,14 +100,11 @@ public:
         m_blocked.erase(name);
         m_cv.notify_all();
     }
-    // Waits until a fill of name is held up.
     bool waitBlocked(const std::string& name)
     {
         std::unique_lock<std::mutex> lock(m_mutex);
         return m_cv.wait_for(lock, std::chrono::seconds(20), [&] { return m_waiting.count(name) > 0; });
     }
-    void setDelayMicroseconds(int us) { m_delayUs = us; }
-
     std::vector<Call> calls() const
     {
         std::lock_guard<std::mutex> lock(m_mutex);
@@ -132,26 +118,22 @@ public:
             n += c.name == name && (maximum < 0 || c.maximum == maximum);
         return n;
     }
+    std::atomic<int> delayUs{0};
 
 private:
-    bool fill(const std::string& name, LoadedPicture& picture)
+    bool fill(const std::string& name, LoadedPicture& p)
     {
-        const int maximum = picture.imageWidth;
-        int serial;
+        const int maximum = p.imageWidth;
         {
             std::unique_lock<std::mutex> lock(m_mutex);
-            m_calls.push_back({name, maximum, std::this_thread::get_id()});
-            serial = int(m_calls.size());
-            if (m_blocked.count(name)) {
-                m_waiting.insert(name);
-                m_cv.notify_all();
-                m_cv.wait(lock, [&] { return m_blocked.count(name) == 0; });
-                m_waiting.erase(name);
-            }
+            m_calls.push_back({name, maximum});
+            p.text = "fill " + std::to_string(m_calls.size());
+            m_waiting.insert(name);
+            m_cv.notify_all();
+            m_cv.wait(lock, [&] { return m_blocked.count(name) == 0; });
+            m_waiting.erase(name);
         }
-        if (m_delayUs > 0)
-            std::this_thread::sleep_for(std::chrono::microseconds(m_delayUs));
-        picture.text = "fill " + std::to_string(serial);
+        std::this_thread::sleep_for(std::chrono::microseconds(delayUs.load()));
         if (name.find("throw-engine") != std::string::npos)
             throw oxImageException("damaged picture", name);
         if (name.find("throw-memory") != std::string::npos)
@@ -161,13 +143,9 @@ private:
         if (name.find("refuse") != std::string::npos)
             return false;
         if (oxFilename(name).parentFolder().exists()) {
-            // Decodes like the preparation, so corrupt, vanished or
-            // unreadable files fail the way they do in the program.
             auto image = oxImageRegistry::instance().loadImage(name, oxSize(maximum, maximum));
-            picture.imageWidth = int(image->width());
-            picture.imageHeight = int(image->height());
-            picture.fullWidth = picture.imageWidth * image->reduction();
-            picture.fullHeight = picture.imageHeight * image->reduction();
+            p.imageWidth = int(image->width());
+            p.imageHeight = int(image->height());
         }
         return true;
     }
@@ -176,65 +154,58 @@ private:
     std::condition_variable m_cv;
     std::set<std::string> m_blocked, m_waiting;
     std::vector<Call> m_calls;
-    std::atomic<int> m_delayUs{0};
 };
 
-class FakeContext : public LoaderContext {
-public:
+struct FakeContext : LoaderContext {
     bool makeCurrent() override { return current = true; }
     bool isCurrent() const override { return current; }
     void finish() override {}
     bool current = false;
 };
 
-// The application's side: posted commands and redisplay requests.
-class FakeHost {
-public:
-    LoaderServices services(FakeFill& fill)
+// A started loader over its own picture list, with the doubles above.
+struct LoaderRig {
+    explicit LoaderRig(std::vector<std::string> names = {}, bool start = true) : list(std::move(names))
     {
         LoaderServices s;
         s.fill = fill.filler();
         s.makeContext = [](int, void*) { return std::make_unique<FakeContext>(); };
         s.postCommand = [this](unsigned c) {
-            std::lock_guard<std::mutex> lock(m_mutex);
-            m_commands.push_back(c);
+            std::lock_guard<std::mutex> lock(mutex);
+            posted.push_back(c);
         };
         s.requestRedisplay = [this] { ++redisplays; };
-        return s;
+        loader = std::make_unique<BGTextureLoader>(list, s);
+        if (start) {
+            EXPECT_TRUE(loader->startLoader());
+        }
     }
-    std::vector<unsigned> commands() const
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        return m_commands;
-    }
-    std::atomic<int> redisplays{0};
-
-private:
-    mutable std::mutex m_mutex;
-    std::vector<unsigned> m_commands;
-};
-
-// A started loader over a list of pictures with the doubles above.
-struct LoaderRig {
-    explicit LoaderRig(std::vector<std::string> names = {}) : list(std::move(names))
-    {
-        loader = std::make_unique<BGTextureLoader>(list, host.services(fill));
-        EXPECT_TRUE(loader->startLoader());
-    }
-    // Waits until the queue has run empty after the last command.
+    ~LoaderRig() { loader.reset(); }
+    // Until the queue has run empty after the last command.
     bool idle()
     {
         return waitUntil([&] { return loader->progress() == std::pair<int, int>(0, 0); });
     }
-    // Holds the loader inside the fill of a picture, so the queue can be
-    // looked at while nothing is taken from it.
-    void hold(const std::string& gate = "gate", bool thumbnail = true)
+    // Holds the thread inside the fill of gate, so the queue stays as it is.
+    void hold(const std::string& gate, bool thumbnail = true)
     {
         fill.block(gate);
         loader->enqueueCommand(CMD_LOAD | CMD_URGENT | (thumbnail ? CMD_THUMBNAIL : 0), gate);
         ASSERT_TRUE(fill.waitBlocked(gate));
     }
-    static std::vector<std::string> numbered(int n, const std::string& prefix = "/pictures/p")
+    std::vector<unsigned> commands()
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        return posted;
+    }
+    bool notified(unsigned code)
+    {
+        return waitUntil([&] {
+            const auto c = commands();
+            return std::find(c.begin(), c.end(), code) != c.end();
+        });
+    }
+    static std::vector<std::string> numbered(int n, const std::string& prefix)
     {
         std::vector<std::string> names;
         for (int i = 0; i < n; ++i)
@@ -244,12 +215,13 @@ struct LoaderRig {
 
     std::vector<std::string> list;
     FakeFill fill;
-    FakeHost host;
+    std::mutex mutex;
+    std::vector<unsigned> posted;
+    std::atomic<int> redisplays{0};
     std::unique_ptr<BGTextureLoader> loader;
 };
 
-// "kind:name" per queued command, thumbnail ones as "kindT:name", for
-// comparing queues in one line.
+// "kind:name", "kindT:name" for thumbnails.
 inline std::vector<std::string> describe(const std::vector<LoaderCommand>& commands)
 {
     static const char* kinds[] = {"unload", "load", "transform", "convert", "copymove"};

@@ -6,122 +6,86 @@
 
 namespace {
 
-LoaderCommand command(int kind, const std::string& name, bool thumbnail = false)
-{
-    LoaderCommand c;
-    c.kind = kind;
-    c.name = name;
-    c.thumbnail = thumbnail;
-    return c;
-}
-
-std::vector<std::string> names(const LoaderCommandQueue& q)
-{
-    static const char* kinds[] = {"unload", "load", "transform", "convert", "copymove"};
-    std::vector<std::string> out;
-    for (const LoaderCommand& c : q.commands())
-        out.push_back(std::string(kinds[c.kind]) + (c.thumbnail ? "T:" : ":") + c.name);
-    return out;
-}
-
 using Names = std::vector<std::string>;
+
+struct Queue : LoaderCommandQueue {
+    size_t add(int kind, const std::string& name, bool urgent = false, bool thumbnail = false)
+    {
+        LoaderCommand c;
+        c.kind = kind;
+        c.name = name;
+        c.thumbnail = thumbnail;
+        return enqueue(c, urgent);
+    }
+    Names names() const
+    {
+        static const char* kinds[] = {"unload", "load", "transform", "convert", "copymove"};
+        Names out;
+        for (const LoaderCommand& c : commands())
+            out.push_back(std::string(kinds[c.kind]) + (c.thumbnail ? "T:" : ":") + c.name);
+        return out;
+    }
+};
 
 } // namespace
 
-TEST(LoaderCommandQueue, NewestLoadOrUnloadOfAPictureReplacesTheOlder)
+TEST(LoaderCommandQueue, LoadsAndUnloadsReplaceEachOtherButFileOperationsStay)
 {
-    LoaderCommandQueue q;
-    EXPECT_EQ(q.enqueue(command(CMD_LOAD, "/a.jpg"), false), 0u);
-    q.enqueue(command(CMD_LOAD, "/b.jpg"), false);
-    EXPECT_EQ(q.enqueue(command(CMD_UNLOAD, "/a.jpg"), false), 1u);
-    EXPECT_EQ(names(q), (Names{"load:/b.jpg", "unload:/a.jpg"}));
+    Queue q;
+    q.add(CMD_LOAD, "/a");
+    q.add(CMD_LOAD, "/b");
+    q.add(CMD_LOAD, "/a", false, true); // the thumbnail set is separate
+    q.add(CMD_LOAD, "/A");              // names compare exactly
+    EXPECT_EQ(q.add(CMD_UNLOAD, "/a"), 1u);
+    EXPECT_EQ(q.add(CMD_LOAD, "/b", true), 1u);
+    EXPECT_EQ(q.names(), (Names{"load:/b", "loadT:/a", "load:/A", "unload:/a"}));
 
-    // The thumbnail set and the full pictures are separate; names compare
-    // exactly, case included.
-    q.enqueue(command(CMD_LOAD, "/a.jpg", true), false);
-    q.enqueue(command(CMD_LOAD, "/A.jpg"), false);
-    EXPECT_EQ(names(q), (Names{"load:/b.jpg", "unload:/a.jpg", "loadT:/a.jpg", "load:/A.jpg"}));
-
-    // An urgent one replaces too, and goes to the front.
-    EXPECT_EQ(q.enqueue(command(CMD_LOAD, "/b.jpg"), true), 1u);
-    EXPECT_EQ(names(q), (Names{"load:/b.jpg", "unload:/a.jpg", "loadT:/a.jpg", "load:/A.jpg"}));
-    EXPECT_EQ(q.enqueue(command(CMD_LOAD, "/A.jpg"), true), 1u);
-    EXPECT_EQ(names(q).front(), "load:/A.jpg");
-    EXPECT_EQ(q.size(), 4u);
+    // A prefetch or unload never wipes out a rotation, and a second rotation
+    // rotates again; urgent file operations keep their order, urgent loads
+    // still go first.
+    Queue f;
+    f.add(CMD_TRANSFORM, "/a", true);
+    f.add(CMD_LOAD, "/a");
+    EXPECT_EQ(f.add(CMD_TRANSFORM, "/a", true), 0u);
+    f.add(CMD_CONVERT, "/a", true);
+    f.add(CMD_COPY_MOVE, "/a", true);
+    EXPECT_EQ(f.add(CMD_UNLOAD, "/a"), 1u);
+    f.add(CMD_LOAD, "/b", true);
+    EXPECT_EQ(f.names(), (Names{"load:/b", "transform:/a", "transform:/a", "convert:/a", "copymove:/a", "unload:/a"}));
+    EXPECT_EQ(f.dropLoadsAndUnloads(), 2u);
+    EXPECT_EQ(f.takeFront()->kind, CMD_TRANSFORM);
 }
 
-TEST(LoaderCommandQueue, FileOperationsAreNeverReplacedAndReplaceNothing)
+TEST(LoaderCommandQueue, RemovalsKeepOrderAndAreForgotten)
 {
-    LoaderCommandQueue q;
-    q.enqueue(command(CMD_TRANSFORM, "/a.jpg"), true);
-    q.enqueue(command(CMD_LOAD, "/a.jpg"), false);
-    // A second rotation must rotate again; a prefetch or unload must not
-    // wipe out a rotation, conversion or move.
-    EXPECT_EQ(q.enqueue(command(CMD_TRANSFORM, "/a.jpg"), true), 0u);
-    EXPECT_EQ(q.enqueue(command(CMD_CONVERT, "/a.jpg"), true), 0u);
-    EXPECT_EQ(q.enqueue(command(CMD_COPY_MOVE, "/a.jpg"), true), 0u);
-    EXPECT_EQ(q.enqueue(command(CMD_UNLOAD, "/a.jpg"), false), 1u);
-    // Urgent file operations keep the order they were given in.
-    EXPECT_EQ(names(q), (Names{"transform:/a.jpg", "transform:/a.jpg", "convert:/a.jpg", "copymove:/a.jpg",
-                               "unload:/a.jpg"}));
-    // An urgent load still goes before everything.
-    q.enqueue(command(CMD_LOAD, "/b.jpg"), true);
-    q.enqueue(command(CMD_CONVERT, "/b.jpg"), true);
-    EXPECT_EQ(names(q), (Names{"load:/b.jpg", "transform:/a.jpg", "transform:/a.jpg", "convert:/a.jpg",
-                               "copymove:/a.jpg", "convert:/b.jpg", "unload:/a.jpg"}));
-    EXPECT_EQ(q.dropLoadsAndUnloads(), 2u);
-    EXPECT_EQ(q.size(), 5u);
-    EXPECT_EQ(q.takeFront()->kind, CMD_TRANSFORM);
-}
-
-TEST(LoaderCommandQueue, RemovalsKeepOrderAndLaterReplacementsRight)
-{
-    LoaderCommandQueue q;
+    Queue q;
     for (const char* n : {"/1", "/2", "/3", "/4"})
-        q.enqueue(command(CMD_LOAD, n, true), false);
-    q.enqueue(command(CMD_UNLOAD, "/5", true), true);
-    q.enqueue(command(CMD_UNLOAD, "/5"), false);
+        q.add(CMD_LOAD, n, false, true);
+    q.add(CMD_UNLOAD, "/5", true, true);
+    q.add(CMD_LOAD, "/6");
     EXPECT_TRUE(q.cancelUnload("/5", true));
     EXPECT_FALSE(q.cancelUnload("/5", true));
-    EXPECT_FALSE(q.cancelUnload("/1", true)); // a load is not an unload
-    q.enqueue(command(CMD_LOAD, "/1"), false);
+    EXPECT_FALSE(q.cancelUnload("/1", true)); // a load is no unload
     EXPECT_EQ(q.dropLoadsUnless(true, [](const std::string& n) { return n == "/2" || n == "/4"; }), 2u);
-    EXPECT_EQ(q.dropLoadsUnless(false, [](const std::string&) { return false; }), 1u);
-    EXPECT_EQ(names(q), (Names{"loadT:/2", "loadT:/4", "unload:/5"}));
+    EXPECT_EQ(q.names(), (Names{"loadT:/2", "loadT:/4", "load:/6"}));
     EXPECT_TRUE(q.hasLoad("/2", true));
-    EXPECT_FALSE(q.hasLoad("/1", true));
     EXPECT_FALSE(q.hasLoad("/2", false));
-
-    // Commands taken out or dropped are forgotten: a new one for the same
-    // picture replaces nothing, one still queued is replaced.
+    // Taken out or dropped: a new command replaces nothing; still queued: replaced.
     EXPECT_EQ(q.takeFront()->name, "/2");
-    EXPECT_EQ(q.enqueue(command(CMD_UNLOAD, "/2", true), false), 0u);
-    EXPECT_EQ(q.enqueue(command(CMD_LOAD, "/1", true), false), 0u);
-    EXPECT_EQ(q.enqueue(command(CMD_UNLOAD, "/4", true), false), 1u);
-    EXPECT_EQ(names(q), (Names{"unload:/5", "unloadT:/2", "loadT:/1", "unloadT:/4"}));
-    while (q.takeFront()) {
-    }
-    EXPECT_TRUE(q.empty());
-    EXPECT_FALSE(q.takeFront().has_value());
-    EXPECT_EQ(q.enqueue(command(CMD_LOAD, "/4", true), false), 0u);
+    EXPECT_EQ(q.add(CMD_UNLOAD, "/2", false, true), 0u);
+    EXPECT_EQ(q.add(CMD_LOAD, "/1", false, true), 0u);
+    EXPECT_EQ(q.add(CMD_UNLOAD, "/4", false, true), 1u);
+    EXPECT_EQ(q.names(), (Names{"load:/6", "unloadT:/2", "loadT:/1", "unloadT:/4"}));
 }
 
 TEST(ConversionSize, PercentagesSizesAndAspectRatio)
 {
-    // -50 and 0 halve both sides.
-    EXPECT_EQ(conversionSide(4000, -50, 3000, 0), 2000);
+    EXPECT_EQ(conversionSide(4000, -50, 3000, 0), 2000); // -50, 0 halves both
     EXPECT_EQ(conversionSide(3000, 0, 4000, -50), 1500);
-    // 800 and 0 keep the aspect ratio.
-    EXPECT_EQ(conversionSide(4000, 800, 3000, 0), 800);
-    EXPECT_EQ(conversionSide(3000, 0, 4000, 800), 600);
-    // 0 and 0 keep the size; both given: both taken as they are.
-    EXPECT_EQ(conversionSide(4000, 0, 3000, 0), 4000);
-    EXPECT_EQ(conversionSide(4000, 640, 3000, 480), 640);
-    // Integer division: 333 x 3 at 50 % gives 166 x 1.
-    EXPECT_EQ(conversionSide(333, -50, 3, -50), 166);
-    EXPECT_EQ(conversionSide(3, -50, 333, -50), 1);
+    EXPECT_EQ(conversionSide(3000, 0, 4000, 800), 600); // 800, 0 keeps the aspect ratio
+    EXPECT_EQ(conversionSide(4000, 0, 3000, 0), 4000);  // 0, 0 keeps the size
+    EXPECT_EQ(conversionSide(3, -50, 333, -50), 1);     // integer division
     // Extreme requests neither overflow nor wrap round to small sizes.
     EXPECT_EQ(conversionSide(60000, INT_MIN, 60000, 0), INT_MAX);
     EXPECT_EQ(conversionSide(60000, 0, 1, INT_MAX), INT_MAX);
-    EXPECT_EQ(conversionSide(1, -1, 1, 0), 0); // the caller refuses it
 }
