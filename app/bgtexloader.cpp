@@ -326,10 +326,22 @@ void BGTextureLoader::run()
     // in the context that made it.
     unloadEverything();
     m_context.reset();
-    oxLock lock(threadLock());
-    if (oxVerify(m_queue.empty(), "BGTL: Commands left over on thread exit") &&
-        oxVerify(m_pictures.empty(), "BGTL: Textures left over on thread exit"))
-        oxVerify(m_thumbnails.empty(), "BGTL: Thumbnails left over on thread exit");
+    reportLeftovers(N_("BGTL: Commands left over on thread exit"), N_("BGTL: Textures left over on thread exit"),
+                    N_("BGTL: Thumbnails left over on thread exit"));
+}
+
+void BGTextureLoader::reportLeftovers(const char* commands, const char* pictures, const char* thumbnails)
+{
+    bool noCommands, noPictures, noThumbnails;
+    {
+        oxLock lock(threadLock());
+        noCommands = m_queue.empty();
+        noPictures = m_pictures.empty();
+        noThumbnails = m_thumbnails.empty();
+    }
+    // The first that applies; the box is shown without the lock.
+    if (oxVerify(noCommands, commands) && oxVerify(noPictures, pictures))
+        oxVerify(noThumbnails, thumbnails);
 }
 
 void BGTextureLoader::shutdownLoader()
@@ -359,11 +371,7 @@ void BGTextureLoader::shutdownLoader()
         m_wake.signal();
         waitFinished(-1);
     }
-    {
-        oxLock lock(threadLock());
-        if (oxVerify(m_queue.empty(), "BGTL: Commands left over on exit") &&
-            oxVerify(m_pictures.empty(), "BGTL: Textures left over on exit"))
-            oxVerify(m_thumbnails.empty(), "BGTL: Thumbnails left over on exit");
-    }
+    reportLeftovers(N_("BGTL: Commands left over on exit"), N_("BGTL: Textures left over on exit"),
+                    N_("BGTL: Thumbnails left over on exit"));
     m_log.setOpen(false);
 }

@@ -118,6 +118,7 @@ private:
     // Fills the thumbnail and the picture of that name again, if loaded.
     void reloadPicture(const std::string& name);
     void unloadEverything();
+    void reportLeftovers(const char* commands, const char* pictures, const char* thumbnails);
     void redisplay();
 
     const std::vector<std::string>& m_pictureList;
