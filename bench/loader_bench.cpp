@@ -7,7 +7,9 @@
 // vipsthumbnail on the same folder in the same run.
 #include "app/bgtexloader.h"
 
+#include "oxengine/files.h"
 #include "oxengine/image/handler.h"
+#include "oxengine/messagebox.h"
 #include "oxengine/mainwindow.h"
 #include "oxengine/rc.h"
 
@@ -269,6 +271,12 @@ int main(int argc, char** argv)
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
         return 1;
+    oxFilename::initialize(argv[0]);
+    // A box must never stop an unattended run: print it and go on.
+    oxSetMessageHandler([](const oxMessageRequest& r) {
+        std::fprintf(stderr, "[message box] %s: %s\n", r.title.c_str(), r.text.c_str());
+        return oxMessageAnswer{MB_OK, {}};
+    });
     if (!openMainWindow(argc, argv)) {
         std::fprintf(stderr, "needs an X display with GLX (run under xvfb-run)\n");
         return 1;
