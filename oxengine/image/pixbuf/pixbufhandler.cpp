@@ -63,6 +63,28 @@ private:
     bool m_closed = false;
 };
 
+uint32_t le32(const unsigned char* p)
+{
+    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+}
+
+// The BMP decoder sizes its buffers for the header and the colour table by
+// the header's own fields before it reads them, so a tiny file could make it
+// ask for gigabytes (and the process end when that fails). Both must fit in
+// the file.
+bool plausibleBmp(const unsigned char* start, size_t n, long long fileSize)
+{
+    if (n < 18)
+        return false;
+    const uint64_t headerSize = le32(start + 14);
+    if (14 + headerSize > uint64_t(fileSize))
+        return false;
+    if (headerSize < 40 || n < 50)
+        return true; // the OS/2 header has no colour count
+    const uint64_t colours = le32(start + 46);
+    return 14 + headerSize + colours * 4 <= uint64_t(fileSize);
+}
+
 const char* decoderFor(const unsigned char* start, size_t n)
 {
     if (n >= 4 && std::memcmp(start, "GIF8", 4) == 0)
@@ -91,12 +113,14 @@ std::unique_ptr<oxImage> oxOLEImageHandler::loadImage(const std::string& filenam
         fail(N_("Can't open file."), filename);
     if (oxOpenFileSize(file.get()) < 0)
         fail(N_("Can't get file size."), filename);
+    // The file's first block; the decoder is chosen by its first bytes.
     std::vector<unsigned char> block(size_t(1) << 20);
     size_t n = std::fread(block.data(), 1, block.size(), file.get());
     if (std::ferror(file.get()))
         fail(N_("Error reading image file."), filename);
+    const long long fileSize = oxOpenFileSize(file.get());
     const char* type = decoderFor(block.data(), n);
-    if (!type)
+    if (!type || (std::strcmp(type, "bmp") == 0 && !plausibleBmp(block.data(), n, fileSize)))
         fail(N_("Can't load image."), filename);
 
     Loader loader(type);

@@ -168,8 +168,11 @@ void oxPngHandler::transformFile(const std::string& filename, const oxImageTrans
         oxPngReadJob check;
         check.file = file.get();
         check.keepPixels = false;
-        if (!oxPngRead(check))
+        if (!oxPngRead(check)) {
+            if (check.sizeRefused)
+                oxCheckImageSize(check.width, check.height, check.sixteenBit ? 8 : 4, filename);
             damaged(filename);
+        }
     }
     if (std::fseek(file.get(), 0, SEEK_SET) != 0)
         damaged(filename);

@@ -45,9 +45,7 @@ bool startRead(oxPngReadJob& job)
     int depth = 0, colour = 0;
     png_get_IHDR(png, info, &job.width, &job.height, &depth, &colour, nullptr, nullptr, nullptr);
     job.sixteenBit = depth == 16;
-    // Checking a file needs one row only.
-    const uint64_t rows = job.keepPixels ? job.height : 1;
-    if (!oxImage::sizeAllowed(job.width, rows, job.sixteenBit ? 8 : 4)) {
+    if (!oxImage::sizeAllowed(job.width, job.height, job.sixteenBit ? 8 : 4)) {
         job.sizeRefused = true;
         return false;
     }
@@ -64,7 +62,7 @@ bool startRead(oxPngReadJob& job)
         png_set_filler(png, 0xFFFF, PNG_FILLER_AFTER); // the low byte for 8-bit samples
     if (!(colour & PNG_COLOR_MASK_COLOR))
         png_set_gray_to_rgb(png);
-    png_set_interlace_handling(png);
+    job.passes = png_set_interlace_handling(png);
     png_read_update_info(png, info);
     // Whatever the file, the conversions above give four samples a pixel.
     const size_t pixelBytes = job.sixteenBit ? 8 : 4;
@@ -115,8 +113,7 @@ bool oxPngRead(oxPngReadJob& job)
         png_read_image(png, job.rows.data());
     } else {
         job.scratch.resize(png_get_rowbytes(png, job.reader.info));
-        const int passes = png_set_interlace_handling(png);
-        for (int pass = 0; pass < passes; ++pass)
+        for (int pass = 0; pass < job.passes; ++pass)
             for (png_uint_32 y = 0; y < job.height; ++y)
                 png_read_row(png, job.scratch.data(), nullptr);
     }

@@ -70,6 +70,7 @@ struct oxPngReadJob {
     // Set after the header: the size is refused before anything is allocated.
     png_uint_32 width = 0, height = 0;
     bool sixteenBit = false;
+    int passes = 1; // 7 for interlaced files
     bool sizeRefused = false;
     // With keepPixels the image receives the rows; otherwise they are only
     // decoded (one row at a time) to prove that the file is whole.

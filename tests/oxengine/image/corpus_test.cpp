@@ -10,6 +10,7 @@
 #include "testsupport.h"
 
 #include <cmath>
+#include <filesystem>
 #include <fstream>
 #include <set>
 #include <sstream>
@@ -149,4 +150,21 @@ TEST(Corpus, ReducedLoadsKeepThePictureShape)
         ++tested;
     }
     EXPECT_GE(tested, 4);
+}
+
+TEST(Corpus, FuzzerFindingsAreRefusedWithAMessage)
+{
+    // Inputs that once made a decoder ask for gigabytes or crash.
+    int files = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(OX_TEST_DATA_DIR "/formats")) {
+        SCOPED_TRACE(entry.path().string());
+        try {
+            (void)oxImageRegistry::instance().loadImage(entry.path().string(), oxSize());
+            ADD_FAILURE() << "decoded";
+        } catch (const oxImageException& e) {
+            EXPECT_FALSE(e.oxException::getMessage().empty());
+        }
+        ++files;
+    }
+    EXPECT_GE(files, 2);
 }
