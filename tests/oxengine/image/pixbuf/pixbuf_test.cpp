@@ -1,23 +1,10 @@
-#include "../imagetest.h"
+#include "../formattest.h"
 
-#include "oxengine/errors.h"
-#include "oxengine/image/handler.h"
 #include "oxengine/image/pixbuf/pixbufhandler.h"
-#include "testsupport.h"
 
 #include <filesystem>
 
 namespace {
-
-std::string le16(uint32_t v)
-{
-    return {char(v), char(v >> 8)};
-}
-
-std::string le32(uint32_t v)
-{
-    return {char(v), char(v >> 8), char(v >> 16), char(v >> 24)};
-}
 
 oxColour pixel(uint32_t x, uint32_t y)
 {
@@ -27,71 +14,43 @@ oxColour pixel(uint32_t x, uint32_t y)
 // A 24-bit BMP stored bottom row first, rows padded to four bytes.
 std::string bmp(uint32_t w, uint32_t h)
 {
-    const uint32_t stride = (w * 3 + 3) / 4 * 4;
     std::string data;
     for (uint32_t row = 0; row < h; ++row) {
-        const uint32_t y = h - 1 - row;
         std::string line;
         for (uint32_t x = 0; x < w; ++x) {
-            const oxColour c = pixel(x, y);
+            const oxColour c = pixel(x, h - 1 - row);
             line += {char(c.b), char(c.g), char(c.r)};
         }
-        line.resize(stride, '\0');
+        line.resize((line.size() + 3) / 4 * 4, '\0');
         data += line;
     }
-    const std::string info = le32(40) + le32(w) + le32(h) + le16(1) + le16(24) + le32(0) + le32(uint32_t(data.size())) +
-                             le32(2835) + le32(2835) + le32(0) + le32(0);
+    const std::string info = le32(40) + le32(w) + le32(h) + std::string("\x01\0\x18\0", 4) + le32(0) +
+                             le32(uint32_t(data.size())) + le32(2835) + le32(2835) + le32(0) + le32(0);
     return "BM" + le32(uint32_t(14 + info.size() + data.size())) + le32(0) + le32(14 + 40) + info + data;
 }
 
 std::unique_ptr<oxImageUInt8> load(const std::string& path)
 {
-    auto image = oxOLEImageHandler().loadImage(path, oxSize());
-    return std::unique_ptr<oxImageUInt8>(static_cast<oxImageUInt8*>(image.release()));
-}
-
-template <class Fn> std::string imageError(Fn&& fn)
-{
-    try {
-        fn();
-    } catch (const oxImageException& e) {
-        return e.oxException::getMessage();
-    }
-    return std::string();
-}
-
-bool haveImageMagick()
-{
-    return runCommand("command -v convert >/dev/null") == 0;
+    return loadAs<oxColour>(oxOLEImageHandler(), path);
 }
 
 } // namespace
 
-TEST(PixbufLoad, BmpRowsComeTopFirstAndOpaque)
+TEST(PixbufLoad, RowsComeTopFirstTheFirstFrameOnlyEveryPixelOpaque)
 {
     TempDir dir;
     const std::string f = dir.file("p.BMP");
     ASSERT_TRUE(writeFile(f, bmp(5, 3)));
     auto image = load(f);
     ASSERT_EQ(image->size(), oxSize(5, 3));
-    EXPECT_EQ(image->components(), 4);
     for (uint32_t y = 0; y < 3; ++y)
         for (uint32_t x = 0; x < 5; ++x)
             EXPECT_EQ(image->at(x, y), pixel(x, y));
-    // Through the registry, by extension.
-    EXPECT_TRUE(samePixels(*oxImageRegistry::instance().loadImage(f, oxSize()), *image));
-}
-
-TEST(PixbufLoad, GifGivesItsFirstFrameWithEveryPixelOpaque)
-{
-    if (!haveImageMagick())
+    if (runCommand("command -v convert >/dev/null") != 0)
         GTEST_SKIP() << "ImageMagick makes the GIF files";
-    TempDir dir;
     const std::string animated = dir.file("anim.gif"), transparent = dir.file("t.gif");
     ASSERT_EQ(runCommand("convert -size 6x4 xc:red xc:blue -loop 0 '" + animated + "'"), 0);
-    auto image = load(animated);
-    ASSERT_EQ(image->size(), oxSize(6, 4));
-    EXPECT_EQ(image->at(5, 3), oxColour(255, 0, 0, 255));
+    EXPECT_EQ(load(animated)->at(5, 3), oxColour(255, 0, 0, 255));
     ASSERT_EQ(runCommand("convert -size 4x4 xc:none -fill '#00ff00' -draw 'point 1,1' '" + transparent + "'"), 0);
     image = load(transparent);
     EXPECT_EQ(image->at(1, 1), oxColour(0, 255, 0, 255));
@@ -110,25 +69,16 @@ TEST(PixbufLoad, FailuresSayWhichStepFailed)
     EXPECT_EQ(error(""), cannotLoad);
     EXPECT_EQ(error("GIF89a\x05\x00\x05\x00\xf7\x00\x00 corrupt"), cannotLoad);
     EXPECT_EQ(error(bmp(4, 4).substr(0, 40)), cannotLoad);
-    // Another format under the name is not decoded by some other decoder.
+    // Other formats under the name reach no other decoder.
     EXPECT_EQ(error("\x89PNG\r\n\x1a\n"), cannotLoad);
     EXPECT_EQ(error("P6\n2 2\n255\n012345678901"), cannotLoad);
     EXPECT_EQ(imageError([&] { load(dir.file("missing.bmp")); }), "OLE image loading: Can't open file.");
-    EXPECT_NE(imageError([&] { load(dir.path()); }), "");
-}
-
-TEST(PixbufLoad, SizesBeyondThePixelLimitAreRefusedBeforeDecoding)
-{
-    TempDir dir;
-    const std::string f = dir.file("big.bmp");
-    // 100000 x 100000 pixels declared by a 60-byte file.
+    // Sizes beyond the pixel limit are refused before the decoder allocates.
     std::string huge = bmp(1, 1);
     huge.replace(18, 8, le32(100000) + le32(100000));
-    ASSERT_TRUE(writeFile(f, huge));
-    EXPECT_EQ(imageError([&] { load(f); }), "OLE image loading: the picture is too large: 100000 × 100000 pixels");
-    ASSERT_TRUE(writeFile(f, bmp(40, 30)));
+    EXPECT_EQ(error(huge), "OLE image loading: the picture is too large: 100000 × 100000 pixels");
     PixelLimit limit(1000);
-    EXPECT_EQ(imageError([&] { load(f); }), "OLE image loading: the picture is too large: 40 × 30 pixels");
+    EXPECT_EQ(error(bmp(40, 30)), "OLE image loading: the picture is too large: 40 × 30 pixels");
 }
 
 TEST(PixbufHandler, CannotWriteOrTransform)
@@ -137,13 +87,11 @@ TEST(PixbufHandler, CannotWriteOrTransform)
     const std::string f = dir.file("x.gif");
     const oxOLEImageHandler handler;
     EXPECT_EQ(handler.saveFilter(), "");
-    EXPECT_FALSE(handler.canSave(f));
     EXPECT_EQ(imageError([&] { handler.saveImage(*patternImage<oxColour>(2, 2), f, oxToneMapping::neutral()); }),
               "GIF and BMP images cannot be written");
-    EXPECT_FALSE(std::filesystem::exists(f));
-    EXPECT_EQ(imageError([&] { oxImageRegistry::instance().saveImage(*patternImage<oxColour>(2, 2), f,
-                                                                      oxToneMapping::neutral()); }),
+    EXPECT_EQ(imageError([&] { patternImage<oxColour>(2, 2)->saveToFile(f, oxToneMapping::neutral()); }),
               "unsupported image file type");
+    EXPECT_FALSE(std::filesystem::exists(f));
     ASSERT_TRUE(writeFile(f, bmp(2, 2)));
     EXPECT_EQ(imageError([&] { oxImageRegistry::instance().transformFile(f, oxImageTransform()); }),
               "cannot transform this image");
