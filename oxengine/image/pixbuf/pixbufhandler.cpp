@@ -9,6 +9,7 @@
 
 #include <gdk-pixbuf/gdk-pixbuf.h>
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -111,14 +112,14 @@ std::unique_ptr<oxImage> oxOLEImageHandler::loadImage(const std::string& filenam
     oxStdioFile file(std::fopen(filename.c_str(), "rb"));
     if (!file)
         fail(N_("Can't open file."), filename);
-    if (oxOpenFileSize(file.get()) < 0)
+    const long long fileSize = oxOpenFileSize(file.get());
+    if (fileSize < 0)
         fail(N_("Can't get file size."), filename);
     // The file's first block; the decoder is chosen by its first bytes.
     std::vector<unsigned char> block(size_t(1) << 20);
     size_t n = std::fread(block.data(), 1, block.size(), file.get());
     if (std::ferror(file.get()))
         fail(N_("Error reading image file."), filename);
-    const long long fileSize = oxOpenFileSize(file.get());
     const char* type = decoderFor(block.data(), n);
     if (!type || (std::strcmp(type, "bmp") == 0 && !plausibleBmp(block.data(), n, fileSize)))
         fail(N_("Can't load image."), filename);
