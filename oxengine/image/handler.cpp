@@ -2,7 +2,11 @@
 
 #include "oxengine/catalogue.h"
 #include "oxengine/errors.h"
+#include "oxengine/image/exr/exrhandler.h"
 #include "oxengine/image/jpeg/jpeghandler.h"
+#include "oxengine/image/pixbuf/pixbufhandler.h"
+#include "oxengine/image/png/pnghandler.h"
+#include "oxengine/image/tga/tgahandler.h"
 #include "oxengine/strings.h"
 
 #include <map>
@@ -15,7 +19,13 @@ namespace {
 std::vector<std::unique_ptr<oxImageHandler>> processHandlers()
 {
     std::vector<std::unique_ptr<oxImageHandler>> handlers;
+    handlers.push_back(std::make_unique<oxTgaHandler>());
     handlers.push_back(std::make_unique<oxJpegHandler>());
+    handlers.push_back(std::make_unique<oxPngHandler>());
+    handlers.push_back(std::make_unique<oxOLEImageHandler>());
+    // EXR only where the OpenEXR library is installed.
+    if (auto exr = oxExrLibrary::process())
+        handlers.push_back(std::make_unique<oxExrHandler>(std::move(exr)));
     return handlers;
 }
 

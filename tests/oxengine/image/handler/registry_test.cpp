@@ -1,4 +1,5 @@
 #include "oxengine/errors.h"
+#include "oxengine/image/exr/exrlibrary.h"
 #include "oxengine/image/handler.h"
 #include "oxengine/image/jpeg/jpeghandler.h"
 #include "testsupport.h"
@@ -78,7 +79,14 @@ TEST(ImageRegistry, ProcessRegistryChoosesByExtension)
         EXPECT_TRUE(registry.canLoad(name)) << name;
     for (const char* name : {"a.jpe", "a.jp", "x.psd", "ajpg", "a.jpg.txt", "folder.jpg/"})
         EXPECT_FALSE(registry.canLoad(name)) << name;
-    EXPECT_EQ(registry.saveFilterString(), "JPEG images (*.jpg)|*.jpg|All Files (*.*)|*|");
+    for (const char* name : {"a.TGA", "b.png", "c.Gif", "d.bmp"})
+        EXPECT_TRUE(registry.canLoad(name)) << name;
+    // TGA, JPEG, PNG, the empty GIF/BMP filter, and EXR where OpenEXR is installed.
+    const std::string exr = oxExrLibrary::process() ? "EXR images (*.exr)|*.exr|" : "";
+    EXPECT_EQ(registry.canLoad("e.exr"), !exr.empty());
+    EXPECT_EQ(registry.saveFilterString(), "Truevision Targa Files (*.tga)|*.tga|JPEG images (*.jpg)|*.jpg|"
+                                           "PNG images (*.png)|*.png|" +
+                                               exr + "All Files (*.*)|*|");
     EXPECT_EQ(imageError([&] { registry.loadImage("/nowhere/x.psd", oxSize()); }),
               "unsupported image file type / /nowhere/x.psd");
     EXPECT_EQ(imageError([&] { oxImageUInt8::create(2, 2)->saveToFile("x.psd", oxToneMapping::neutral()); }),
@@ -191,5 +199,5 @@ TEST(ImageFilenameFilter, ListsLoadablePicturesOnly)
     for (const oxFilename& f : oxFilename(dir.path() + "/").listDirectory(&filter))
         names.push_back(f.name());
     std::sort(names.begin(), names.end());
-    EXPECT_EQ(names, (std::vector<std::string>{"B.JPEG", "a.jpg"}));
+    EXPECT_EQ(names, (std::vector<std::string>{"B.JPEG", "a.jpg", "c.png"}));
 }

@@ -1,0 +1,51 @@
+// The scratch file a fuzz target writes each input to before a handler
+// reads it (the handlers read files by name), removed when the fuzzer ends.
+#pragma once
+
+#include "oxengine/image/image.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <unistd.h>
+
+namespace fuzzscratch {
+
+inline std::string& path()
+{
+    static std::string p;
+    return p;
+}
+
+inline void remove()
+{
+    unlink(path().c_str());
+}
+
+// Call from LLVMFuzzerInitialize: a fresh file name ending in extension,
+// and a pixel limit that keeps the decoders within the fuzzer's memory (and
+// its runs fast: a header alone can ask for the largest picture allowed).
+inline void create(const char* name, const char* extension, uint64_t pixelLimit = uint64_t(1) << 24)
+{
+    oxImage::setPixelLimit(pixelLimit);
+    const char* base = std::getenv("TMPDIR");
+    std::string pattern = std::string(base && *base ? base : "/tmp") + "/fuzz_" + name + "_XXXXXX" + extension;
+    const int fd = mkstemps(pattern.data(), int(std::string(extension).size()));
+    if (fd < 0)
+        std::abort();
+    close(fd);
+    path() = pattern;
+    std::atexit(remove);
+}
+
+inline void write(const uint8_t* data, size_t size)
+{
+    std::FILE* f = std::fopen(path().c_str(), "wb");
+    if (!f)
+        std::abort();
+    std::fwrite(data, 1, size, f);
+    std::fclose(f);
+}
+
+} // namespace fuzzscratch

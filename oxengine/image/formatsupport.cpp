@@ -1,0 +1,54 @@
+#include "oxengine/image/formatsupport.h"
+
+#include "oxengine/catalogue.h"
+#include "oxengine/errors.h"
+#include "oxengine/image/sampleconv.h"
+#include "oxengine/strings.h"
+
+#include <sys/stat.h>
+
+void oxCheckImageSize(uint64_t width, uint64_t height, int bytesPerPixel, const std::string& filename)
+{
+    if (!oxImage::sizeAllowed(width, height, uint64_t(bytesPerPixel)))
+        throw oxImageException(oxImageTooLargeText(width, height), filename);
+}
+
+std::string oxImageTooLargeText(uint64_t width, uint64_t height)
+{
+    return formatString(oxGetTranslation("the picture is too large: %s × %s pixels"), std::to_string(width).c_str(),
+                        std::to_string(height).c_str());
+}
+
+oxImageRows::oxImageRows(const oxImage& image, oxSampleType target, const oxToneMapping& toneMapping)
+    : m_image(image), m_target(target), m_toneMapping(toneMapping),
+      m_toneMapped(toneMapping.appliesTo(target, image.sampleType()))
+{
+    if (m_toneMapped || image.sampleType() != target)
+        m_row.resize(size_t(image.width()) * size_t(bytesPerPixel(target)));
+    if (m_toneMapped)
+        m_floats.resize(image.width());
+}
+
+const void* oxImageRows::row(uint32_t y)
+{
+    const unsigned char* source = m_image.rowData(y);
+    const size_t n = m_image.width();
+    if (m_toneMapped) {
+        oxPixelsToFloat(source, m_image.sampleType(), m_floats.data(), n);
+        oxToneMapPixels(m_floats.data(), n, m_toneMapping);
+        oxPixelsFromFloat(m_floats.data(), m_row.data(), m_target, n);
+        return m_row.data();
+    }
+    if (m_image.sampleType() == m_target)
+        return source;
+    oxConvertPixels(source, m_image.sampleType(), m_row.data(), m_target, n);
+    return m_row.data();
+}
+
+long long oxOpenFileSize(std::FILE* file)
+{
+    struct stat st;
+    if (fstat(fileno(file), &st) != 0 || !S_ISREG(st.st_mode))
+        return -1;
+    return static_cast<long long>(st.st_size);
+}

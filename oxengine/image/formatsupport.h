@@ -1,0 +1,49 @@
+// What the PNG, TGA, EXR and GIF/BMP handlers share: the size check every
+// decoder makes before it allocates, and the rows of an image as a writer
+// needs them (converted, or tone-mapped, to the file's sample type).
+#pragma once
+
+#include "oxengine/image/image.h"
+
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+// Throws oxImageException for filename unless a width × height image of
+// bytesPerPixel-byte pixels is one the image model accepts (no overflow,
+// within the pixel limit): "the picture is too large: W × H pixels".
+void oxCheckImageSize(uint64_t width, uint64_t height, int bytesPerPixel, const std::string& filename);
+// That message alone, translated.
+std::string oxImageTooLargeText(uint64_t width, uint64_t height);
+
+// Row y of an image in the sample type a writer wants. The rows are the
+// image's own when the types match and the tone mapping does not apply;
+// otherwise each row is converted (or tone-mapped by the tone mapping's
+// rule for this pair of types) into a buffer of one row, valid until the
+// next call.
+class oxImageRows {
+public:
+    oxImageRows(const oxImage& image, oxSampleType target, const oxToneMapping& toneMapping);
+    oxImageRows(const oxImageRows&) = delete;
+    oxImageRows& operator=(const oxImageRows&) = delete;
+
+    const void* row(uint32_t y);
+    bool toneMapped() const { return m_toneMapped; }
+
+private:
+    const oxImage& m_image;
+    const oxSampleType m_target;
+    const oxToneMapping m_toneMapping;
+    const bool m_toneMapped;
+    std::vector<unsigned char> m_row;
+    std::vector<oxColourFloat> m_floats;
+};
+
+struct oxStdioCloser {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+};
+using oxStdioFile = std::unique_ptr<std::FILE, oxStdioCloser>;
+
+// The size of an open file, or -1.
+long long oxOpenFileSize(std::FILE* file);

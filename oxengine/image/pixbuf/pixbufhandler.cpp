@@ -1,0 +1,180 @@
+// GdkPixbufLoader is fed the file in blocks; it tells the picture's size
+// before it allocates anything, which is where a size beyond the image
+// model's limit is refused.
+#include "oxengine/image/pixbuf/pixbufhandler.h"
+
+#include "oxengine/catalogue.h"
+#include "oxengine/errors.h"
+#include "oxengine/image/formatsupport.h"
+
+#include <gdk-pixbuf/gdk-pixbuf.h>
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+[[noreturn]] void fail(const char* step, const std::string& filename)
+{
+    throw oxImageException(std::string(oxGetTranslation("OLE image loading: ")) + oxGetTranslation(step), filename);
+}
+
+struct SizeCheck {
+    bool refused = false;
+    int width = 0, height = 0;
+};
+
+void sizePrepared(GdkPixbufLoader* loader, gint width, gint height, gpointer data)
+{
+    auto* check = static_cast<SizeCheck*>(data);
+    if (width > 0 && height > 0 && oxImage::sizeAllowed(uint64_t(width), uint64_t(height), sizeof(oxColour)))
+        return;
+    check->refused = true;
+    check->width = width;
+    check->height = height;
+    // A size of 0 makes the decoder stop before it allocates.
+    gdk_pixbuf_loader_set_size(loader, 0, 0);
+}
+
+class Loader {
+public:
+    explicit Loader(const char* type) : m_loader(gdk_pixbuf_loader_new_with_type(type, nullptr)) {}
+    ~Loader()
+    {
+        if (!m_loader)
+            return;
+        if (!m_closed)
+            gdk_pixbuf_loader_close(m_loader, nullptr); // the loader insists on it
+        g_object_unref(m_loader);
+    }
+    Loader(const Loader&) = delete;
+    Loader& operator=(const Loader&) = delete;
+
+    GdkPixbufLoader* get() const { return m_loader; }
+    bool write(const unsigned char* data, size_t n) { return gdk_pixbuf_loader_write(m_loader, data, n, nullptr); }
+    bool close()
+    {
+        m_closed = true;
+        return gdk_pixbuf_loader_close(m_loader, nullptr);
+    }
+
+private:
+    GdkPixbufLoader* m_loader;
+    bool m_closed = false;
+};
+
+uint32_t le32(const unsigned char* p)
+{
+    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+}
+
+// The BMP decoder sizes its buffers for the header and the colour table by
+// the header's own fields before it reads them, so a tiny file could make it
+// ask for gigabytes (and the process end when that fails). Both must fit in
+// the file.
+bool plausibleBmp(const unsigned char* start, size_t n, long long fileSize)
+{
+    if (n < 18)
+        return false;
+    const uint64_t headerSize = le32(start + 14);
+    if (14 + headerSize > uint64_t(fileSize))
+        return false;
+    if (headerSize < 40 || n < 50)
+        return true; // the OS/2 header has no colour count
+    const uint64_t colours = le32(start + 46);
+    return 14 + headerSize + colours * 4 <= uint64_t(fileSize);
+}
+
+const char* decoderFor(const unsigned char* start, size_t n)
+{
+    if (n >= 4 && std::memcmp(start, "GIF8", 4) == 0)
+        return "gif";
+    if (n >= 2 && std::memcmp(start, "BM", 2) == 0)
+        return "bmp";
+    return nullptr;
+}
+
+} // namespace
+
+std::string oxOLEImageHandler::loadFilter() const
+{
+    return oxGetTranslation("GIF images (*.gif)|*.gif|BMP images (*.bmp)|*.bmp|");
+}
+
+bool oxOLEImageHandler::canLoad(const std::string& filename) const
+{
+    return hasExtension(filename, ".gif") || hasExtension(filename, ".bmp");
+}
+
+std::unique_ptr<oxImage> oxOLEImageHandler::loadImage(const std::string& filename, const oxSize&) const
+{
+    oxStdioFile file(std::fopen(filename.c_str(), "rb"));
+    if (!file)
+        fail(N_("Can't open file."), filename);
+    const long long fileSize = oxOpenFileSize(file.get());
+    if (fileSize < 0)
+        fail(N_("Can't get file size."), filename);
+    // The file's first block; the decoder is chosen by its first bytes.
+    std::vector<unsigned char> block(size_t(1) << 20);
+    size_t n = std::fread(block.data(), 1, block.size(), file.get());
+    if (std::ferror(file.get()))
+        fail(N_("Error reading image file."), filename);
+    const char* type = decoderFor(block.data(), n);
+    if (!type || (std::strcmp(type, "bmp") == 0 && !plausibleBmp(block.data(), n, fileSize)))
+        fail(N_("Can't load image."), filename);
+
+    Loader loader(type);
+    if (!loader.get())
+        fail(N_("Can't load image."), filename);
+    SizeCheck check;
+    g_signal_connect(loader.get(), "size-prepared", G_CALLBACK(sizePrepared), &check);
+    bool decoded = true;
+    while (n > 0 && decoded && !check.refused) {
+        decoded = loader.write(block.data(), n);
+        n = std::fread(block.data(), 1, block.size(), file.get());
+        if (std::ferror(file.get()))
+            fail(N_("Error reading image file."), filename);
+    }
+    decoded = loader.close() && decoded;
+    if (check.refused)
+        throw oxImageException(std::string(oxGetTranslation("OLE image loading: ")) +
+                                   oxImageTooLargeText(uint64_t(std::max(check.width, 0)),
+                                                       uint64_t(std::max(check.height, 0))),
+                               filename);
+    GdkPixbuf* pixbuf = gdk_pixbuf_loader_get_pixbuf(loader.get());
+    if (!decoded || !pixbuf)
+        fail(N_("Can't load image."), filename);
+
+    const int width = gdk_pixbuf_get_width(pixbuf), height = gdk_pixbuf_get_height(pixbuf);
+    if (width <= 0 || height <= 0)
+        fail(N_("Can't get image size."), filename);
+    const int channels = gdk_pixbuf_get_n_channels(pixbuf);
+    if (gdk_pixbuf_get_colorspace(pixbuf) != GDK_COLORSPACE_RGB || gdk_pixbuf_get_bits_per_sample(pixbuf) != 8 ||
+        (channels != 3 && channels != 4))
+        fail(N_("Can't decompress image."), filename);
+    auto image = oxImageUInt8::create(uint32_t(width), uint32_t(height));
+    if (!image)
+        fail(N_("Can't allocate memory for image."), filename);
+    const guchar* pixels = gdk_pixbuf_read_pixels(pixbuf);
+    const size_t stride = size_t(gdk_pixbuf_get_rowstride(pixbuf));
+    for (uint32_t y = 0; y < image->height(); ++y) {
+        const guchar* p = pixels + size_t(y) * stride;
+        oxColour* out = image->row(y);
+        for (uint32_t x = 0; x < image->width(); ++x, p += channels)
+            out[x] = oxColour(p[0], p[1], p[2], 255);
+    }
+    return image;
+}
+
+void oxOLEImageHandler::saveImage(const oxImage&, const std::string& filename, const oxToneMapping&) const
+{
+    // Never report a save that did not happen.
+    throw oxImageException(oxGetTranslation("GIF and BMP images cannot be written"),
+                           filename);
+}
+
+void oxOLEImageHandler::transformFile(const std::string& filename, const oxImageTransform&) const
+{
+    oxTransformNotSupported(filename);
+}

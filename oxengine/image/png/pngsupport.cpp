@@ -1,0 +1,233 @@
+#include "oxengine/image/png/pngsupport.h"
+
+#include "oxengine/image/prefault.h"
+#include "oxengine/strings.h"
+
+#include <bit>
+#include <cerrno>
+#include <cstring>
+
+namespace {
+
+oxPngErrors& errorsOf(png_const_structp png)
+{
+    return *static_cast<oxPngErrors*>(png_get_error_ptr(png));
+}
+
+[[noreturn]] void errorExit(png_structp png, png_const_charp)
+{
+    oxPngErrors& errors = errorsOf(png);
+    // The library's stdio read and write report a short transfer this way.
+    if (errno != 0)
+        errors.systemError = errno;
+    std::longjmp(errors.jump, 1);
+}
+
+void warning(png_structp, png_const_charp)
+{
+    // Never on stderr: what matters reaches the user as an exception.
+}
+
+// The library's own limits stop at a million pixels a side; the image
+// model's pixel limit decides instead.
+void allowEverySize(png_structp png)
+{
+    png_set_user_limits(png, PNG_UINT_31_MAX, PNG_UINT_31_MAX);
+}
+
+bool startRead(oxPngReadJob& job)
+{
+    png_structp png = job.reader.png;
+    png_infop info = job.reader.info;
+    png_init_io(png, job.file);
+    allowEverySize(png);
+    png_read_info(png, info);
+    int depth = 0, colour = 0;
+    png_get_IHDR(png, info, &job.width, &job.height, &depth, &colour, nullptr, nullptr, nullptr);
+    job.sixteenBit = depth == 16;
+    if (!oxImage::sizeAllowed(job.width, job.height, job.sixteenBit ? 8 : 4)) {
+        job.sizeRefused = true;
+        return false;
+    }
+    if (colour == PNG_COLOR_TYPE_PALETTE)
+        png_set_palette_to_rgb(png);
+    if (colour == PNG_COLOR_TYPE_GRAY && depth < 8)
+        png_set_expand_gray_1_2_4_to_8(png);
+    const bool transparency = png_get_valid(png, info, PNG_INFO_tRNS) != 0;
+    if (transparency)
+        png_set_tRNS_to_alpha(png);
+    if (job.sixteenBit && std::endian::native == std::endian::little)
+        png_set_swap(png);
+    if (!(colour & PNG_COLOR_MASK_ALPHA) && !transparency)
+        png_set_filler(png, 0xFFFF, PNG_FILLER_AFTER); // the low byte for 8-bit samples
+    if (!(colour & PNG_COLOR_MASK_COLOR))
+        png_set_gray_to_rgb(png);
+    job.passes = png_set_interlace_handling(png);
+    png_read_update_info(png, info);
+    // Whatever the file, the conversions above give four samples a pixel.
+    const size_t pixelBytes = job.sixteenBit ? 8 : 4;
+    if (png_get_rowbytes(png, info) != size_t(job.width) * pixelBytes)
+        png_error(png, "unexpected row layout");
+    return true;
+}
+
+} // namespace
+
+bool oxPngReader::create()
+{
+    png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &m_errors, errorExit, warning);
+    if (!png)
+        return false;
+    info = png_create_info_struct(png);
+    end = png_create_info_struct(png);
+    return info && end;
+}
+
+bool oxPngWriter::create()
+{
+    png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &m_errors, errorExit, warning);
+    if (!png)
+        return false;
+    info = png_create_info_struct(png);
+    return info != nullptr;
+}
+
+bool oxPngRead(oxPngReadJob& job)
+{
+    if (setjmp(job.errors.jump))
+        return false;
+    if (!job.reader.create())
+        return false;
+    errno = 0;
+    if (!startRead(job))
+        return false;
+    png_structp png = job.reader.png;
+    if (job.keepPixels) {
+        job.image = oxCreateImage(job.sixteenBit ? ST_UINT16 : ST_UINT8, job.width, job.height);
+        if (!job.image)
+            return false;
+        job.prefault = std::make_unique<oxPrefaultPages>(job.image->data(), job.image->byteSize());
+        job.rows.resize(job.height);
+        for (png_uint_32 y = 0; y < job.height; ++y)
+            job.rows[y] = job.image->rowData(y);
+        png_read_image(png, job.rows.data());
+    } else {
+        job.scratch.resize(png_get_rowbytes(png, job.reader.info));
+        for (int pass = 0; pass < job.passes; ++pass)
+            for (png_uint_32 y = 0; y < job.height; ++y)
+                png_read_row(png, job.scratch.data(), nullptr);
+    }
+    png_read_end(png, job.reader.end);
+    return true;
+}
+
+// ---- comments -------------------------------------------------------------------
+
+int oxPngCommentPriority(const char* key, size_t length)
+{
+    const std::string_view k(key, length);
+    if (equalsIgnoreCase(k, "Title"))
+        return 5;
+    if (equalsIgnoreCase(k, "Comment"))
+        return 4;
+    if (equalsIgnoreCase(k, "Description"))
+        return 3;
+    return 0;
+}
+
+bool oxIsUtf8(const std::string& text)
+{
+    const auto* s = reinterpret_cast<const unsigned char*>(text.data());
+    const size_t n = text.size();
+    for (size_t i = 0; i < n;) {
+        const unsigned char c = s[i];
+        size_t extra = 0;
+        char32_t cp = 0, min = 0;
+        if (c < 0x80) {
+            ++i;
+            continue;
+        } else if ((c & 0xE0) == 0xC0) {
+            extra = 1, cp = c & 0x1F, min = 0x80;
+        } else if ((c & 0xF0) == 0xE0) {
+            extra = 2, cp = c & 0x0F, min = 0x800;
+        } else if ((c & 0xF8) == 0xF0) {
+            extra = 3, cp = c & 0x07, min = 0x10000;
+        } else {
+            return false;
+        }
+        if (extra >= n - i)
+            return false;
+        for (size_t k = 1; k <= extra; ++k) {
+            if ((s[i + k] & 0xC0) != 0x80)
+                return false;
+            cp = cp << 6 | (s[i + k] & 0x3F);
+        }
+        if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
+            return false;
+        i += extra + 1;
+    }
+    return true;
+}
+
+namespace {
+
+// tEXt and zTXt are Latin-1 by definition, but many writers put UTF-8 in
+// them; text that is valid UTF-8 is taken as such.
+std::string asUtf8(const png_text& t)
+{
+    if (!t.text)
+        return std::string();
+    const bool international = t.compression == PNG_ITXT_COMPRESSION_NONE || t.compression == PNG_ITXT_COMPRESSION_zTXt;
+    std::string text(t.text, international ? t.itxt_length : t.text_length);
+    if (international || oxIsUtf8(text))
+        return text;
+    std::string utf8;
+    for (unsigned char c : text)
+        utf8Append(utf8, c);
+    return utf8;
+}
+
+} // namespace
+
+std::string oxPngComment(png_structp png, png_infop info, png_infop end)
+{
+    int best = 0;
+    std::string comment;
+    for (png_infop chunks : {info, end}) {
+        png_textp texts = nullptr;
+        const int n = png_get_text(png, chunks, &texts, nullptr);
+        for (int i = 0; i < n; ++i) {
+            const int priority = oxPngCommentPriority(texts[i].key, std::strlen(texts[i].key));
+            if (priority > best) {
+                best = priority;
+                comment = asUtf8(texts[i]);
+            }
+        }
+    }
+    return comment;
+}
+
+oxPngText oxPngTextFor(const std::string& comment)
+{
+    oxPngText t;
+    t.text = comment;
+    bool ascii = true;
+    for (char& c : t.text) {
+        if (c == '\0')
+            c = ' ';
+        ascii = ascii && static_cast<unsigned char>(c) < 0x80;
+    }
+    t.international = !ascii && oxIsUtf8(t.text);
+    return t;
+}
+
+std::string oxPngTitleChunkData(const oxPngText& text)
+{
+    // keyword, NUL, then for iTXt: compression flag and method (0, 0), an
+    // empty language tag and an empty translated keyword, each NUL-ended.
+    std::string data("Title", 5);
+    data += '\0';
+    if (text.international)
+        data += std::string(4, '\0');
+    return data + text.text;
+}

@@ -1,0 +1,257 @@
+#include "oxengine/image/tga/tgahandler.h"
+
+#include "oxengine/catalogue.h"
+#include "oxengine/errors.h"
+#include "oxengine/image/formatsupport.h"
+#include "oxengine/image/replacefile.h"
+#include "oxengine/strings.h"
+
+#include <algorithm>
+#include <array>
+#include <vector>
+
+namespace {
+
+constexpr size_t HEADER_BYTES = 18;
+constexpr int TYPE_TRUE_COLOUR = 2;
+constexpr int TYPE_RLE_TRUE_COLOUR = 10;
+constexpr uint8_t DESCRIPTOR_RIGHT_TO_LEFT = 0x10;
+constexpr uint8_t DESCRIPTOR_TOP_FIRST = 0x20;
+
+struct Header {
+    uint8_t idLength = 0;
+    uint8_t colourMapType = 0;
+    uint8_t imageType = 0;
+    uint16_t colourMapLength = 0;
+    uint8_t colourMapEntryBits = 0;
+    uint16_t width = 0, height = 0;
+    uint8_t depth = 0;
+    uint8_t descriptor = 0;
+
+    // Where the pixels start: after the header, the ID field and, when the
+    // file has one, the colour map (a true-colour file does not use it).
+    uint64_t pixelOffset() const
+    {
+        const uint64_t map = colourMapType == 1 ? uint64_t(colourMapLength) * ((colourMapEntryBits + 7u) / 8u) : 0;
+        return HEADER_BYTES + idLength + map;
+    }
+};
+
+uint16_t le16(const unsigned char* p)
+{
+    return uint16_t(p[0] | p[1] << 8);
+}
+
+Header parseHeader(const unsigned char* b)
+{
+    Header h;
+    h.idLength = b[0];
+    h.colourMapType = b[1];
+    h.imageType = b[2];
+    h.colourMapLength = le16(b + 5);
+    h.colourMapEntryBits = b[7];
+    h.width = le16(b + 12);
+    h.height = le16(b + 14);
+    h.depth = b[16];
+    h.descriptor = b[17];
+    return h;
+}
+
+[[noreturn]] void fail(const std::string& message, const std::string& filename)
+{
+    throw oxImageException(message, filename);
+}
+
+// Buffered reading of the pixel data; reports the end of the file and read
+// errors apart.
+class Reader {
+public:
+    Reader(std::FILE* file, const std::string& filename) : m_file(file), m_filename(filename) {}
+
+    // Up to n bytes into out; fewer only at the end of the file.
+    size_t read(unsigned char* out, size_t n)
+    {
+        size_t done = 0;
+        while (done < n) {
+            if (m_at == m_end && !refill())
+                break;
+            const size_t k = std::min(n - done, m_end - m_at);
+            std::copy_n(m_buffer.data() + m_at, k, out + done);
+            m_at += k;
+            done += k;
+        }
+        return done;
+    }
+
+private:
+    bool refill()
+    {
+        m_at = 0;
+        m_end = std::fread(m_buffer.data(), 1, m_buffer.size(), m_file);
+        if (m_end == 0 && std::ferror(m_file))
+            fail(oxGetTranslation("cannot read from file."), m_filename);
+        return m_end > 0;
+    }
+
+    std::FILE* m_file;
+    const std::string& m_filename;
+    std::vector<unsigned char> m_buffer = std::vector<unsigned char>(size_t(1) << 18);
+    size_t m_at = 0, m_end = 0;
+};
+
+inline oxColour pixelFrom(const unsigned char* p, int bytes)
+{
+    return oxColour(p[2], p[1], p[0], bytes == 4 ? p[3] : 255);
+}
+
+void readUncompressed(Reader& reader, oxImageUInt8& image, int bytes, const std::string& filename)
+{
+    std::vector<unsigned char> row(size_t(image.width()) * size_t(bytes));
+    for (uint32_t y = 0; y < image.height(); ++y) {
+        // The size was checked against the file; a shorter read means the
+        // file shrank while we read it.
+        if (reader.read(row.data(), row.size()) != row.size())
+            fail(oxGetTranslation("the TGA file ends before its last pixel."), filename);
+        oxColour* out = image.row(y);
+        for (uint32_t x = 0; x < image.width(); ++x)
+            out[x] = pixelFrom(row.data() + size_t(x) * size_t(bytes), bytes);
+    }
+}
+
+// Packets until the picture is full or the file ends; what is not decoded
+// stays as the image was filled (black, opaque).
+void readRunLength(Reader& reader, oxImageUInt8& image, int bytes)
+{
+    oxColour* out = image.pixels();
+    const size_t total = size_t(image.width()) * size_t(image.height());
+    std::array<unsigned char, 128 * 4> literal;
+    size_t at = 0;
+    unsigned char head = 0;
+    while (at < total && reader.read(&head, 1) == 1) {
+        const size_t count = std::min<size_t>((head & 0x7F) + 1, total - at);
+        if (head & 0x80) {
+            unsigned char p[4];
+            if (reader.read(p, size_t(bytes)) != size_t(bytes))
+                break;
+            std::fill_n(out + at, count, pixelFrom(p, bytes));
+            at += count;
+        } else {
+            // A cut packet still reads its pixels that fit.
+            const size_t got = reader.read(literal.data(), count * size_t(bytes)) / size_t(bytes);
+            for (size_t i = 0; i < got; ++i)
+                out[at + i] = pixelFrom(literal.data() + i * size_t(bytes), bytes);
+            at += got;
+            if (got < count)
+                break;
+        }
+    }
+}
+
+} // namespace
+
+std::string oxTgaHandler::loadFilter() const
+{
+    return oxGetTranslation("Truevision Targa Files (*.tga)|*.tga|");
+}
+
+bool oxTgaHandler::canLoad(const std::string& filename) const
+{
+    return hasExtension(filename, ".tga");
+}
+
+std::unique_ptr<oxImage> oxTgaHandler::loadImage(const std::string& filename, const oxSize&) const
+{
+    oxStdioFile file(std::fopen(filename.c_str(), "rb"));
+    if (!file)
+        fail(oxGetTranslation("cannot read from file."), filename);
+    const long long fileSize = oxOpenFileSize(file.get());
+    unsigned char bytes[HEADER_BYTES];
+    if (fileSize < 0 || std::fread(bytes, 1, HEADER_BYTES, file.get()) != HEADER_BYTES)
+        fail(oxGetTranslation("cannot read from file."), filename);
+    const Header h = parseHeader(bytes);
+
+    if (h.depth != 24 && h.depth != 32)
+        fail(oxGetTranslation("unsupported pixel size: ") + std::to_string(h.depth) + oxGetTranslation(" bits"),
+             filename);
+    if (h.imageType != TYPE_TRUE_COLOUR && h.imageType != TYPE_RLE_TRUE_COLOUR)
+        fail(oxGetTranslation("unsupported TGA image type: ") + std::to_string(h.imageType), filename);
+    if (h.width == 0 || h.height == 0)
+        fail(formatString(oxGetTranslation("the TGA file declares no pixels (%u × %u)."), unsigned(h.width),
+                          unsigned(h.height)),
+             filename);
+    oxCheckImageSize(h.width, h.height, sizeof(oxColour), filename);
+    const int pixelBytes = h.depth / 8;
+    const uint64_t offset = h.pixelOffset();
+    const uint64_t available = uint64_t(fileSize) > offset ? uint64_t(fileSize) - offset : 0;
+    if (h.imageType == TYPE_TRUE_COLOUR && available < uint64_t(h.width) * h.height * uint64_t(pixelBytes))
+        fail(oxGetTranslation("the TGA file ends before its last pixel."), filename);
+
+    auto image = oxImageUInt8::create(h.width, h.height);
+    if (!image)
+        fail(oxGetTranslation("out of memory!"), filename);
+    Reader reader(file.get(), filename);
+    if (std::fseek(file.get(), long(std::min<uint64_t>(offset, uint64_t(fileSize))), SEEK_SET) != 0)
+        fail(oxGetTranslation("cannot read from file."), filename);
+    if (h.imageType == TYPE_TRUE_COLOUR) {
+        readUncompressed(reader, *image, pixelBytes, filename);
+    } else {
+        image->fill(oxColourValue(oxColour(0, 0, 0, 255)));
+        readRunLength(reader, *image, pixelBytes);
+    }
+    if (!(h.descriptor & DESCRIPTOR_TOP_FIRST))
+        image->flipVertical();
+    if (h.descriptor & DESCRIPTOR_RIGHT_TO_LEFT)
+        image->flipHorizontal();
+    return image;
+}
+
+void oxTgaHandler::saveImage(const oxImage& image, const std::string& filename, const oxToneMapping& toneMapping) const
+{
+    // The header holds 16-bit sizes; a larger picture would be written with
+    // the wrong size and an empty one could not be read back.
+    if (image.empty() || image.width() > MAX_SIDE || image.height() > MAX_SIDE)
+        fail(formatString(oxGetTranslation("a TGA file holds pictures from 1 × 1 to 65535 × 65535 pixels, not %u × %u."),
+                          image.width(), image.height()),
+             filename);
+    const bool alpha = image.components() > 3;
+    const int pixelBytes = alpha ? 4 : 3;
+    unsigned char header[HEADER_BYTES] = {};
+    header[2] = TYPE_TRUE_COLOUR;
+    header[12] = uint8_t(image.width());
+    header[13] = uint8_t(image.width() >> 8);
+    header[14] = uint8_t(image.height());
+    header[15] = uint8_t(image.height() >> 8);
+    header[16] = uint8_t(pixelBytes * 8);
+    header[17] = uint8_t(DESCRIPTOR_TOP_FIRST | (alpha ? 8 : 0));
+
+    oxReplaceOptions options;
+    options.createFailed = N_("cannot write to file.");
+    options.writeFailed = N_("cannot write to file.");
+    oxReplaceFile(
+        filename,
+        [&](std::FILE* file, const std::string&) {
+            oxImageRows rows(image, ST_UINT8, toneMapping);
+            std::vector<unsigned char> out(size_t(image.width()) * size_t(pixelBytes));
+            if (std::fwrite(header, 1, HEADER_BYTES, file) != HEADER_BYTES)
+                return; // oxReplaceFile reports the stream's error
+            for (uint32_t y = 0; y < image.height(); ++y) {
+                const auto* in = static_cast<const oxColour*>(rows.row(y));
+                unsigned char* p = out.data();
+                for (uint32_t x = 0; x < image.width(); ++x, p += pixelBytes) {
+                    p[0] = in[x].b;
+                    p[1] = in[x].g;
+                    p[2] = in[x].r;
+                    if (alpha)
+                        p[3] = in[x].a;
+                }
+                if (std::fwrite(out.data(), 1, out.size(), file) != out.size())
+                    return;
+            }
+        },
+        options);
+}
+
+void oxTgaHandler::transformFile(const std::string& filename, const oxImageTransform&) const
+{
+    oxTransformNotSupported(filename);
+}

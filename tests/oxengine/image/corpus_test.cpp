@@ -1,0 +1,126 @@
+// Every picture of the shared conformance corpus through the registry: the
+// files marked decode load at their size with plausible pixels, the files
+// marked reject fail with a message, and nothing crashes (under the
+// sanitizers: nothing reads out of bounds or leaks).
+#include "formattest.h"
+
+#include "oxengine/image/exr/exrlibrary.h"
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <sstream>
+
+namespace {
+
+struct Expectation {
+    std::string path;
+    std::string expect; // decode, reject or either
+    int width = 0, height = 0;
+};
+
+std::vector<Expectation> expectations()
+{
+    std::vector<Expectation> rows;
+    std::ifstream in(std::string(OX_SHARED_DIR) + "/corpus/expect.tsv");
+    std::string line;
+    std::getline(in, line); // the column names
+    while (std::getline(in, line)) {
+        std::istringstream fields(line);
+        Expectation e;
+        std::string w, h;
+        std::getline(fields, e.path, '\t');
+        std::getline(fields, e.expect, '\t');
+        std::getline(fields, w, '\t');
+        std::getline(fields, h, '\t');
+        e.width = w.empty() ? 0 : std::stoi(w);
+        e.height = h.empty() ? 0 : std::stoi(h);
+        rows.push_back(e);
+    }
+    return rows;
+}
+
+// Pixels that a decoder which gave up half way, or never wrote the buffer,
+// would not produce: some pixel with colour or opacity, and in a picture of
+// some size more than one value.
+std::string implausible(const oxImage& image)
+{
+    const auto* p = static_cast<const unsigned char*>(image.data());
+    const size_t n = size_t(image.width()) * image.height(), bytes = size_t(image.pixelBytes());
+    if (std::all_of(p, p + n * bytes, [](unsigned char b) { return b == 0; }))
+        return "every pixel is zero";
+    for (size_t i = 1; i < n; ++i)
+        if (std::memcmp(p, p + i * bytes, bytes) != 0)
+            return std::string();
+    return n >= 64 ? "every pixel is the same" : "";
+}
+
+// Files whose picture is one colour: ImageMagick sees a single colour in
+// the first three, the TGA is a header only (black), and the EXR's R channel
+// is zero throughout (its other channel is Z).
+const std::set<std::string> UNIFORM = {
+    "gif/more/pillow/duplicate_frame.gif", "png/more/image-rs/issue403.png", "jpeg/more/pillow/icc-after-SOF.jpg",
+    "tga/more/image-rs-regression/slice-copy-length.tga", "exr/more/v1.7.test.interleaved.exr"};
+
+} // namespace
+
+TEST(Corpus, EveryFileDecodesOrFailsAsExpected)
+{
+    const std::vector<Expectation> rows = expectations();
+    if (rows.empty())
+        GTEST_SKIP() << "no corpus at " OX_SHARED_DIR "/corpus";
+    const bool exr = oxExrLibrary::process() != nullptr;
+    const oxImageRegistry& registry = oxImageRegistry::instance();
+    int decoded = 0, rejected = 0;
+    for (const Expectation& e : rows) {
+        SCOPED_TRACE(e.path + " (" + e.expect + ")");
+        const std::string path = std::string(OX_SHARED_DIR) + "/corpus/" + e.path;
+        if (!registry.canLoad(path)) {
+            // Only EXR may be missing (without the library).
+            EXPECT_TRUE(!exr && path.ends_with(".exr"));
+            continue;
+        }
+        std::unique_ptr<oxImage> image;
+        std::string error;
+        try {
+            image = registry.loadImage(path, oxSize());
+        } catch (const oxImageException& x) {
+            error = x.oxException::getMessage();
+            EXPECT_FALSE(error.empty());
+            EXPECT_EQ(x.getFilename(), path);
+        }
+        if (e.expect == "decode") {
+            ASSERT_TRUE(image) << error;
+            EXPECT_EQ(image->size(), oxSize(e.width, e.height));
+            if (!UNIFORM.count(e.path)) {
+                EXPECT_EQ(implausible(*image), "");
+            }
+            ++decoded;
+        } else if (e.expect == "reject") {
+            EXPECT_FALSE(image) << "decoded at " << image->width() << " x " << image->height();
+            ++rejected;
+        } else if (image) {
+            EXPECT_FALSE(image->empty());
+        }
+    }
+    EXPECT_GT(decoded, 300);
+    EXPECT_GT(rejected, 40);
+}
+
+TEST(Corpus, FuzzerFindingsAreRefusedWithAMessage)
+{
+    // Inputs that once made a decoder ask for gigabytes or crash.
+    int files = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(OX_TEST_DATA_DIR "/formats")) {
+        SCOPED_TRACE(entry.path().string());
+        try {
+            (void)oxImageRegistry::instance().loadImage(entry.path().string(), oxSize());
+            ADD_FAILURE() << "decoded";
+        } catch (const oxImageException& e) {
+            EXPECT_FALSE(e.oxException::getMessage().empty());
+        }
+        ++files;
+    }
+    EXPECT_GE(files, 2);
+}

@@ -1,0 +1,269 @@
+#include "../formattest.h"
+
+#include "childprocess.h"
+#include "oxengine/files.h"
+#include "oxengine/image/exr/exrhandler.h"
+
+#include <sys/resource.h>
+
+#include <climits>
+#include <filesystem>
+#include <functional>
+#include <map>
+
+namespace {
+
+#define REQUIRE_OPENEXR()                                                                                              \
+    do {                                                                                                               \
+        if (!oxExrLibrary::process())                                                                                  \
+            GTEST_SKIP() << "the OpenEXR library is not installed";                                                   \
+    } while (0)
+
+// An uncompressed scan-line EXR file written byte by byte, so a test can
+// have any data window, channels (half, sorted by name) and flags.
+struct ExrFile {
+    int xMin = 0, yMin = 0, xMax = 3, yMax = 2;
+    std::vector<std::string> channels{"A", "B", "G", "R"};
+    std::map<std::string, std::string> strings; // string attributes
+    uint32_t flags = 0;
+    std::function<float(char, int, int)> value = [](char c, int x, int y) {
+        return float(c - 'A') * 0.25f + float(x) * 0.01f + float(y) * 0.001f;
+    };
+
+    static std::string attribute(const std::string& name, const std::string& type, const std::string& value)
+    {
+        return name + '\0' + type + '\0' + le32(uint32_t(value.size())) + value;
+    }
+
+    std::string bytes() const
+    {
+        std::string head = std::string("\x76\x2f\x31\x01", 4) + le32(2 | flags), list, table, lines;
+        for (const std::string& c : channels)
+            list += c + '\0' + le32(1) + std::string(4, '\0') + le32(1) + le32(1);
+        const std::string window = le32(uint32_t(xMin)) + le32(uint32_t(yMin)) + le32(uint32_t(xMax)) + le32(uint32_t(yMax));
+        head += attribute("channels", "chlist", list + '\0') + attribute("compression", "compression", std::string(1, 0)) +
+                attribute("dataWindow", "box2i", window) + attribute("displayWindow", "box2i", window) +
+                attribute("lineOrder", "lineOrder", std::string(1, 0)) + attribute("pixelAspectRatio", "float", le32(0x3f800000)) +
+                attribute("screenWindowCenter", "v2f", std::string(8, 0)) + attribute("screenWindowWidth", "float", le32(0x3f800000));
+        for (const auto& [name, text] : strings)
+            head += attribute(name, "string", text);
+        head += '\0';
+        const uint64_t first = head.size() + 8 * uint64_t(yMax - yMin + 1);
+        for (int y = yMin; y <= yMax; ++y) {
+            const uint64_t at = first + lines.size();
+            table += le32(uint32_t(at)) + le32(uint32_t(at >> 32));
+            lines += le32(uint32_t(y)) + le32(uint32_t((xMax - xMin + 1) * 2 * channels.size()));
+            for (const std::string& c : channels)
+                for (int x = xMin; x <= xMax; ++x) {
+                    const uint16_t h = oxFloatToHalfBits(value(c[0], x, y));
+                    lines += {char(h), char(h >> 8)};
+                }
+        }
+        return head + table + lines;
+    }
+};
+
+// The file with another data window in its header (the pixels stay).
+std::string withDataWindow(std::string exr, int xMin, int xMax)
+{
+    const size_t at = exr.find("dataWindow") + sizeof "dataWindow" + sizeof "box2i" + 4;
+    return exr.replace(at, 16, le32(uint32_t(xMin)) + le32(0) + le32(uint32_t(xMax)) + le32(0));
+}
+
+std::unique_ptr<oxImageHalf> load(const std::string& path)
+{
+    return loadAs<oxColourHalf>(oxExrHandler(oxExrLibrary::process()), path);
+}
+
+// What the library reads in a file: its channel set and "comments" (or
+// "none").
+std::pair<int, std::string> channelsAndComment(const std::string& path)
+{
+    const oxExrLibrary& l = *oxExrLibrary::process();
+    ImfInputFile* in = l.openInputFile(path.c_str());
+    const char* text = nullptr;
+    const bool has = l.headerStringAttribute(l.inputHeader(in), "comments", &text) != 0;
+    std::pair<int, std::string> result{l.inputChannels(in), has ? text : "none"};
+    l.closeInputFile(in);
+    return result;
+}
+
+} // namespace
+
+TEST(ExrLoad, TheDataWindowBecomesThePicture)
+{
+    REQUIRE_OPENEXR();
+    TempDir dir;
+    const std::string f = dir.file("w.exr");
+    for (const auto& [x0, y0] : {std::pair{10, 20}, std::pair{-5, -3}}) {
+        SCOPED_TRACE(testing::Message() << "data window at " << x0 << ", " << y0);
+        ExrFile exr;
+        exr.xMin = x0, exr.yMin = y0, exr.xMax = x0 + 4, exr.yMax = y0 + 2;
+        exr.strings["comments"] = "a picture";
+        ASSERT_TRUE(writeFile(f, exr.bytes()));
+        auto image = load(f);
+        ASSERT_EQ(image->size(), oxSize(5, 3));
+        EXPECT_EQ(image->components(), 4);
+        EXPECT_EQ(image->comment(), "a picture");
+        for (int y = 0; y < 3; ++y)
+            for (int x = 0; x < 5; ++x) {
+                EXPECT_EQ(image->at(uint32_t(x), uint32_t(y)).r.bits(), oxFloatToHalfBits(exr.value('R', x0 + x, y0 + y)));
+                EXPECT_EQ(image->at(uint32_t(x), uint32_t(y)).a.bits(), oxFloatToHalfBits(exr.value('A', x0 + x, y0 + y)));
+            }
+    }
+}
+
+TEST(ExrLoad, BadWindowsSizesAndFilesAreRefused)
+{
+    REQUIRE_OPENEXR();
+    TempDir dir;
+    const std::string f = dir.file("bad.exr");
+    ExrFile exr;
+    exr.xMax = 99, exr.yMax = 99;
+    ASSERT_TRUE(writeFile(f, exr.bytes()));
+    {
+        PixelLimit limit(9999);
+        EXPECT_EQ(imageError([&] { load(f); }), "the picture is too large: 100 × 100 pixels");
+    }
+    const std::string whole = exr.bytes();
+    ASSERT_TRUE(writeFile(f, whole.substr(0, whole.size() - 3000)));
+    EXPECT_EQ(imageError([&] { load(f); }).rfind("cannot read EXR image data: ", 0), 0u);
+    // A window too wide for the image model, and one the wrong way round,
+    // never reach an allocation.
+    for (const auto& [x0, x1] : {std::pair{INT_MIN + 2, INT_MAX - 2}, std::pair{5, 2}}) {
+        ASSERT_TRUE(writeFile(f, withDataWindow(ExrFile().bytes(), x0, x1)));
+        EXPECT_NE(imageError([&] { load(f); }), "");
+    }
+    for (const std::string& junk : {std::string(), std::string("not an exr file"), whole.substr(0, 40)}) {
+        ASSERT_TRUE(writeFile(f, junk));
+        EXPECT_EQ(imageError([&] { load(f); }).rfind("cannot open EXR file: ", 0), 0u);
+    }
+}
+
+TEST(ExrSave, ChannelsCommentAndToneMappingFollowTheImage)
+{
+    REQUIRE_OPENEXR();
+    TempDir dir;
+    const std::string f = dir.file("s.exr");
+    const oxExrHandler exr(oxExrLibrary::process());
+    auto image = patternImage<oxColourHalf>(6, 4);
+    exr.saveImage(*image, f, oxToneMapping::neutral());
+    EXPECT_EQ(channelsAndComment(f), std::make_pair(oxExrLibrary::WRITE_RGBA, std::string("none")));
+    EXPECT_TRUE(samePixels(*load(f), *image));
+    image->setComponents(3);
+    image->setComment("grey sky");
+    exr.saveImage(*image, f, oxToneMapping::neutral());
+    EXPECT_EQ(channelsAndComment(f), std::make_pair(oxExrLibrary::WRITE_RGB, std::string("grey sky")));
+    EXPECT_EQ(load(f)->at(5, 3).a.toFloat(), 1.0f);
+
+    // Tone-mapped only when the mode says always: the file keeps the range.
+    auto bright = oxImageHalf::create(1, 1);
+    bright->at(0, 0) = oxColourHalf(4.0f, 2.0f, 1.0f, 1.0f);
+    oxToneMapping mapping;
+    mapping.mode = TM_HDR_ONLY;
+    mapping.whitePoint = 4.0f;
+    exr.saveImage(*bright, f, mapping);
+    EXPECT_EQ(load(f)->at(0, 0).r.toFloat(), 4.0f);
+    mapping.mode = TM_ALWAYS;
+    exr.saveImage(*bright, f, mapping);
+    EXPECT_NEAR(load(f)->at(0, 0).r.toFloat(), 1.0f, 0.001f);
+}
+
+TEST(ExrSave, AWriteTheLibraryCannotFinishIsReportedAndChangesNothing)
+{
+    REQUIRE_OPENEXR();
+    TempDir dir;
+    const std::string f = dir.file("full.exr");
+    ASSERT_TRUE(writeFile(f, "the old file"));
+    // The disk is full after 64 KB: a file-size limit fails every write
+    // beyond it, also those the library makes while closing the file.
+    const int status = runInChild([&] {
+        const rlimit limit{65536, 65536};
+        auto noise = oxImageHalf::create(512, 512);
+        uint32_t n = 1;
+        for (uint32_t i = 0; i < 512 * 512; ++i) {
+            n = n * 1664525u + 1013904223u;
+            noise->pixels()[i] = oxColourHalf(float(n >> 8 & 1023) / 97.0f, float(n >> 18) / 3.0f, 0.5f, 1.0f);
+        }
+        if (setrlimit(RLIMIT_FSIZE, &limit) != 0)
+            return 10;
+        const std::string error = imageError([&] { oxExrHandler(oxExrLibrary::process()).saveImage(*noise, f, {}); });
+        return error.rfind("cannot write EXR pixels: ", 0) == 0 ? 0 : 11;
+    });
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(readFile(f), "the old file");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
+}
+
+TEST(ExrTransform, RotatesRgbaFilesAndRefusesFilesWithMore)
+{
+    REQUIRE_OPENEXR();
+    oxFilename::initialize("test");
+    TempDir dir;
+    const std::string f = dir.file("t.exr");
+    auto image = patternImage<oxColourHalf>(5, 3);
+    oxExrHandler(oxExrLibrary::process()).saveImage(*image, f, oxToneMapping::neutral());
+    ASSERT_TRUE(oxFilename(f).setModificationDate(1e9));
+    oxImageTransform turn;
+    turn.rotation = 3;
+    oxImageRegistry::instance().transformFile(f, turn);
+    EXPECT_TRUE(samePixels(*load(f), *image->rotatedCopy(3)));
+    EXPECT_DOUBLE_EQ(oxFilename(f).modificationDate(), 1e9);
+    // Luminance holds nothing the rewrite loses.
+    ExrFile grey;
+    grey.channels = {"Y"};
+    ASSERT_TRUE(writeFile(f, grey.bytes()));
+    oxImageRegistry::instance().transformFile(f, turn);
+    EXPECT_EQ(load(f)->size(), oxSize(3, 4));
+
+    // Depth, ids, layers, several parts, deep data: viewable, not rewritten.
+    ExrFile depth, ids, layers, parts, deep;
+    depth.channels = {"A", "B", "G", "R", "Z"};
+    ids.channels = {"B", "G", "R", "id"};
+    layers.channels = {"B", "G", "R", "diffuse.B", "diffuse.G", "diffuse.R"};
+    parts.flags = 0x1000;
+    deep.strings["type"] = "deepscanline";
+    ASSERT_TRUE(writeFile(f, depth.bytes()));
+    EXPECT_EQ(load(f)->size(), oxSize(4, 3));
+    for (const ExrFile* exr : {&depth, &ids, &layers, &parts, &deep}) {
+        const std::string bytes = exr->bytes();
+        ASSERT_TRUE(writeFile(f, bytes));
+        EXPECT_EQ(imageError([&] { oxImageRegistry::instance().transformFile(f, turn); }),
+                  "this EXR file holds more than one RGBA picture (other channels, layers, parts or deep data); "
+                  "rewriting it would lose them");
+        EXPECT_EQ(readFile(f), bytes);
+    }
+}
+
+TEST(ExrLibrary, OnlyALibraryWithTheEntryPointsIsUsed)
+{
+    EXPECT_EQ(oxExrLibrary::open({"libOpenEXR-does-not-exist.so.99"}), nullptr);
+    EXPECT_EQ(oxExrLibrary::open({"libz.so.1"}), nullptr); // loads, but is not OpenEXR
+    if (oxExrLibrary::process()) {
+        EXPECT_NE(oxExrLibrary::open({"libOpenEXR-does-not-exist.so.99", oxExrLibrary::process()->name()}), nullptr);
+    }
+}
+
+// Run as it is, this starts itself again with OX_EXR_LIBRARY naming a
+// library that does not exist: a machine without OpenEXR.
+TEST(ExrLibrary, WithoutTheLibraryExrIsNotOffered)
+{
+    if (!std::getenv("OX_EXR_LIBRARY")) {
+        std::string out;
+        const std::string self = std::filesystem::read_symlink("/proc/self/exe").string();
+        EXPECT_EQ(runCommand("OX_EXR_LIBRARY=libOpenEXR-absent.so.1 '" + self +
+                                 "' --gtest_filter=ExrLibrary.WithoutTheLibraryExrIsNotOffered 2>&1",
+                             &out),
+                  0)
+            << out;
+        EXPECT_NE(out.find("[  PASSED  ] 1 test"), std::string::npos) << out;
+        return;
+    }
+    EXPECT_EQ(oxExrLibrary::process(), nullptr);
+    const oxImageRegistry& registry = oxImageRegistry::instance();
+    EXPECT_EQ(registry.saveFilterString(), "Truevision Targa Files (*.tga)|*.tga|JPEG images (*.jpg)|*.jpg|"
+                                           "PNG images (*.png)|*.png|All Files (*.*)|*|");
+    TempDir dir;
+    ASSERT_TRUE(writeFile(dir.file("x.exr"), ExrFile().bytes()));
+    EXPECT_EQ(imageError([&] { registry.loadImage(dir.file("x.exr"), oxSize()); }), "unsupported image file type");
+}

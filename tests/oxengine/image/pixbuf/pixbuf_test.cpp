@@ -1,0 +1,99 @@
+#include "../formattest.h"
+
+#include "oxengine/image/pixbuf/pixbufhandler.h"
+
+#include <filesystem>
+
+namespace {
+
+oxColour pixel(uint32_t x, uint32_t y)
+{
+    return oxColour(uint8_t(x * 40 + 5), uint8_t(y * 60 + 7), uint8_t(x * y + 9), 255);
+}
+
+// A 24-bit BMP stored bottom row first, rows padded to four bytes.
+std::string bmp(uint32_t w, uint32_t h)
+{
+    std::string data;
+    for (uint32_t row = 0; row < h; ++row) {
+        std::string line;
+        for (uint32_t x = 0; x < w; ++x) {
+            const oxColour c = pixel(x, h - 1 - row);
+            line += {char(c.b), char(c.g), char(c.r)};
+        }
+        line.resize((line.size() + 3) / 4 * 4, '\0');
+        data += line;
+    }
+    const std::string info = le32(40) + le32(w) + le32(h) + std::string("\x01\0\x18\0", 4) + le32(0) +
+                             le32(uint32_t(data.size())) + le32(2835) + le32(2835) + le32(0) + le32(0);
+    return "BM" + le32(uint32_t(14 + info.size() + data.size())) + le32(0) + le32(14 + 40) + info + data;
+}
+
+std::unique_ptr<oxImageUInt8> load(const std::string& path)
+{
+    return loadAs<oxColour>(oxOLEImageHandler(), path);
+}
+
+} // namespace
+
+TEST(PixbufLoad, RowsComeTopFirstTheFirstFrameOnlyEveryPixelOpaque)
+{
+    TempDir dir;
+    const std::string f = dir.file("p.BMP");
+    ASSERT_TRUE(writeFile(f, bmp(5, 3)));
+    auto image = load(f);
+    ASSERT_EQ(image->size(), oxSize(5, 3));
+    for (uint32_t y = 0; y < 3; ++y)
+        for (uint32_t x = 0; x < 5; ++x)
+            EXPECT_EQ(image->at(x, y), pixel(x, y));
+    if (runCommand("command -v convert >/dev/null") != 0)
+        GTEST_SKIP() << "ImageMagick makes the GIF files";
+    const std::string animated = dir.file("anim.gif"), transparent = dir.file("t.gif");
+    ASSERT_EQ(runCommand("convert -size 6x4 xc:red xc:blue -loop 0 '" + animated + "'"), 0);
+    EXPECT_EQ(load(animated)->at(5, 3), oxColour(255, 0, 0, 255));
+    ASSERT_EQ(runCommand("convert -size 4x4 xc:none -fill '#00ff00' -draw 'point 1,1' '" + transparent + "'"), 0);
+    image = load(transparent);
+    EXPECT_EQ(image->at(1, 1), oxColour(0, 255, 0, 255));
+    EXPECT_TRUE(std::all_of(image->pixels(), image->pixels() + 16, [](const oxColour& c) { return c.a == 255; }));
+}
+
+TEST(PixbufLoad, FailuresSayWhichStepFailed)
+{
+    TempDir dir;
+    const std::string f = dir.file("bad.gif");
+    const auto error = [&](const std::string& bytes) {
+        EXPECT_TRUE(writeFile(f, bytes));
+        return imageError([&] { load(f); });
+    };
+    const std::string cannotLoad = "OLE image loading: Can't load image.";
+    EXPECT_EQ(error(""), cannotLoad);
+    EXPECT_EQ(error("GIF89a\x05\x00\x05\x00\xf7\x00\x00 corrupt"), cannotLoad);
+    EXPECT_EQ(error(bmp(4, 4).substr(0, 40)), cannotLoad);
+    // Other formats under the name reach no other decoder.
+    EXPECT_EQ(error("\x89PNG\r\n\x1a\n"), cannotLoad);
+    EXPECT_EQ(error("P6\n2 2\n255\n012345678901"), cannotLoad);
+    EXPECT_EQ(imageError([&] { load(dir.file("missing.bmp")); }), "OLE image loading: Can't open file.");
+    // Sizes beyond the pixel limit are refused before the decoder allocates.
+    std::string huge = bmp(1, 1);
+    huge.replace(18, 8, le32(100000) + le32(100000));
+    EXPECT_EQ(error(huge), "OLE image loading: the picture is too large: 100000 × 100000 pixels");
+    PixelLimit limit(1000);
+    EXPECT_EQ(error(bmp(40, 30)), "OLE image loading: the picture is too large: 40 × 30 pixels");
+}
+
+TEST(PixbufHandler, CannotWriteOrTransform)
+{
+    TempDir dir;
+    const std::string f = dir.file("x.gif");
+    const oxOLEImageHandler handler;
+    EXPECT_EQ(handler.saveFilter(), "");
+    EXPECT_EQ(imageError([&] { handler.saveImage(*patternImage<oxColour>(2, 2), f, oxToneMapping::neutral()); }),
+              "GIF and BMP images cannot be written");
+    EXPECT_EQ(imageError([&] { patternImage<oxColour>(2, 2)->saveToFile(f, oxToneMapping::neutral()); }),
+              "unsupported image file type");
+    EXPECT_FALSE(std::filesystem::exists(f));
+    ASSERT_TRUE(writeFile(f, bmp(2, 2)));
+    EXPECT_EQ(imageError([&] { oxImageRegistry::instance().transformFile(f, oxImageTransform()); }),
+              "cannot transform this image");
+    EXPECT_EQ(imageError([&] { handler.transformFile(f, oxImageTransform()); }), "transform not supported");
+}

@@ -1,0 +1,170 @@
+#include "../formattest.h"
+
+#include "oxengine/files.h"
+#include "oxengine/image/tga/tgahandler.h"
+
+namespace {
+
+// An 18-byte header; the ID field, colour map and pixels follow as given.
+std::string header(int type, uint16_t w, uint16_t h, int depth, int descriptor, int idLength = 0, int mapType = 0,
+                   uint16_t mapLength = 0)
+{
+    return {char(idLength), char(mapType), char(type), 0, 0, char(mapLength), char(mapLength >> 8), char(mapLength ? 24 : 0), 0, 0, 0, 0,
+            char(w), char(w >> 8), char(h), char(h >> 8), char(depth), char(descriptor)};
+}
+
+// File pixel i (in file order) and its bytes.
+oxColour filePixel(size_t i, bool alpha)
+{
+    return oxColour(uint8_t(i * 3 + 1), uint8_t(i * 5 + 2), uint8_t(i * 7 + 3), alpha ? uint8_t(i * 11 + 4) : 255);
+}
+
+std::string bytesOf(const oxColour& c, int depth)
+{
+    return depth == 32 ? std::string{char(c.b), char(c.g), char(c.r), char(c.a)} : std::string{char(c.b), char(c.g), char(c.r)};
+}
+
+std::string rawPixels(size_t n, int depth)
+{
+    std::string b;
+    for (size_t i = 0; i < n; ++i)
+        b += bytesOf(filePixel(i, depth == 32), depth);
+    return b;
+}
+
+std::unique_ptr<oxImageUInt8> load(const std::string& path)
+{
+    return loadAs<oxColour>(oxTgaHandler(), path);
+}
+
+std::unique_ptr<oxImage> flipped(const oxImage& image, bool horizontal, bool vertical)
+{
+    auto copy = image.clone();
+    if (horizontal)
+        copy->flipHorizontal();
+    if (vertical)
+        copy->flipVertical();
+    return copy;
+}
+
+} // namespace
+
+TEST(TgaLoad, EveryOriginLoadsUpright)
+{
+    TempDir dir;
+    const std::string f = dir.file("o.tga");
+    const uint16_t w = 3, h = 2;
+    for (int depth : {24, 32})
+        for (int descriptor : {0x00, 0x20, 0x10, 0x30}) {
+            SCOPED_TRACE(testing::Message() << "depth " << depth << ", descriptor " << descriptor);
+            const bool topFirst = descriptor & 0x20, rightFirst = descriptor & 0x10;
+            ASSERT_TRUE(writeFile(f, header(2, w, h, depth, descriptor) + rawPixels(w * h, depth)));
+            auto image = load(f);
+            ASSERT_EQ(image->size(), oxSize(w, h));
+            for (uint32_t i = 0; i < w * h; ++i) {
+                const uint32_t c = i % w, r = i / w;
+                EXPECT_EQ(image->at(rightFirst ? w - 1 - c : c, topFirst ? r : h - 1 - r), filePixel(i, depth == 32));
+            }
+        }
+    // The suites' origin files hold one raster under the four origins (they
+    // differ in the descriptor only), so they load as mirror images.
+    auto topLeft = load(corpusFile("tga/truevision/top_left.tga"));
+    EXPECT_TRUE(samePixels(*load(corpusFile("tga/more/truevision/top_right.tga")), *flipped(*topLeft, true, false)));
+    EXPECT_TRUE(samePixels(*load(corpusFile("tga/truevision/bottom_right.tga")), *flipped(*topLeft, true, true)));
+    // Raw and run-length files equal the suite's reference pictures.
+    auto rgba = oxImageRegistry::instance().loadImage(corpusFile("tga/pillow/200x32_rgba.png"), oxSize());
+    for (const char* name : {"pillow/200x32_rgba_bl_rle.tga", "pillow/200x32_rgba_tl_raw.tga"})
+        EXPECT_TRUE(samePixels(*load(corpusFile(std::string("tga/") + name)), *rgba)) << name;
+}
+
+TEST(TgaLoad, SkipsTheIdFieldAndAColourMap)
+{
+    TempDir dir;
+    const std::string f = dir.file("id.tga");
+    // A 5-byte ID and a colour map of 3 entries of 24 bits before the pixels.
+    ASSERT_TRUE(writeFile(f, header(2, 2, 2, 24, 0x20, 5, 1, 3) + "ident" + std::string(9, '\x55') + rawPixels(4, 24)));
+    EXPECT_EQ(load(f)->at(1, 1), filePixel(3, false));
+    // Without a colour map (type 0) the map fields mean nothing.
+    ASSERT_TRUE(writeFile(f, header(10, 2, 1, 24, 0x20, 0, 0, 500) + "\x81" + bytesOf(filePixel(7, false), 24)));
+    EXPECT_EQ(load(f)->at(1, 0), filePixel(7, false));
+}
+
+TEST(TgaLoad, RunLengthPacketsFillThePictureAndStopAtItsEnd)
+{
+    TempDir dir;
+    const std::string f = dir.file("rle.tga");
+    const oxColour a = filePixel(1, true), b = filePixel(2, true), c = filePixel(3, true), black(0, 0, 0, 255);
+    // A run of 3 across the row end, 2 literal pixels, then a run that
+    // announces 128 pixels where one is left, and a packet too many.
+    const std::string data = "\x82" + bytesOf(a, 32) + "\x01" + bytesOf(b, 32) + bytesOf(c, 32) + "\xff" +
+                             bytesOf(b, 32) + "\x81" + bytesOf(c, 32);
+    const auto pixels = [&](const std::string& bytes) {
+        EXPECT_TRUE(writeFile(f, header(10, 2, 3, 32, 0x28) + bytes));
+        auto image = load(f);
+        return std::vector<oxColour>(image->pixels(), image->pixels() + 6);
+    };
+    EXPECT_EQ(pixels(data), (std::vector<oxColour>{a, a, a, b, c, b}));
+    // A file that ends early keeps what it holds; the rest is black, opaque.
+    EXPECT_EQ(pixels(data.substr(0, 12)), (std::vector<oxColour>{a, a, a, b, black, black}));
+    EXPECT_EQ(pixels(""), std::vector<oxColour>(6, black));
+}
+
+TEST(TgaLoad, RefusesWhatItCannotShowWithAMessage)
+{
+    TempDir dir;
+    const std::string f = dir.file("bad.tga");
+    const auto error = [&](const std::string& bytes) {
+        EXPECT_TRUE(writeFile(f, bytes));
+        return imageError([&] { load(f); });
+    };
+    EXPECT_EQ(error(header(2, 2, 2, 16, 0) + std::string(8, 0)), "unsupported pixel size: 16 bits");
+    EXPECT_EQ(error(header(1, 2, 2, 24, 0, 0, 1, 2) + std::string(18, 0)), "unsupported TGA image type: 1");
+    EXPECT_EQ(error(header(10, 7, 0, 32, 0)), "the TGA file declares no pixels (7 × 0).");
+    // An uncompressed file shorter than its pixels would show whatever the
+    // memory held.
+    EXPECT_EQ(error(header(2, 3, 3, 24, 0) + rawPixels(8, 24) + "\x01\x02"), "the TGA file ends before its last pixel.");
+    EXPECT_EQ(error(header(2, 3, 3, 24, 0, 40)), "the TGA file ends before its last pixel.");
+    EXPECT_EQ(error(std::string("\0\0\x02", 3)), "cannot read from file.");
+    EXPECT_EQ(error(header(10, 65535, 65535, 32, 0)), "the picture is too large: 65535 × 65535 pixels");
+    PixelLimit limit(100);
+    EXPECT_EQ(error(header(10, 11, 10, 24, 0)), "the picture is too large: 11 × 10 pixels");
+}
+
+TEST(TgaSave, HeaderAndPixelsFollowTheComponents)
+{
+    TempDir dir;
+    const std::string f = dir.file("s.tga");
+    auto image = patternImage<oxColour>(3, 2);
+    oxTgaHandler().saveImage(*image, f, oxToneMapping::neutral());
+    EXPECT_EQ(readFile(f), header(2, 3, 2, 32, 0x28) + [&] {
+        std::string b; // memory order, top row first
+        for (uint32_t i = 0; i < 6; ++i)
+            b += bytesOf(image->pixels()[i], 32);
+        return b;
+    }());
+    image->setComponents(3);
+    oxTgaHandler().saveImage(*image, f, oxToneMapping::neutral());
+    EXPECT_EQ(readFile(f).substr(0, 18 + 3), header(2, 3, 2, 24, 0x20) + bytesOf(image->at(0, 0), 24));
+    EXPECT_EQ(load(f)->at(2, 1), oxColour(image->at(2, 1).r, image->at(2, 1).g, image->at(2, 1).b, 255));
+
+    // A size the 16-bit header cannot hold is refused, not written wrong.
+    EXPECT_EQ(imageError([&] { oxTgaHandler().saveImage(*oxImageUInt8::create(65536, 1), f, oxToneMapping::neutral()); }),
+              "a TGA file holds pictures from 1 × 1 to 65535 × 65535 pixels, not 65536 × 1.");
+    EXPECT_EQ(readFile(f).substr(0, 18), header(2, 3, 2, 24, 0x20));
+}
+
+TEST(TgaTransform, TheRegistryRotatesByRewritingAndKeepsTheDate)
+{
+    oxFilename::initialize("test");
+    TempDir dir;
+    const std::string f = dir.file("turn.TGA");
+    auto image = patternImage<oxColour>(4, 3);
+    oxTgaHandler().saveImage(*image, f, oxToneMapping::neutral());
+    ASSERT_TRUE(oxFilename(f).setModificationDate(1e9));
+    EXPECT_EQ(imageError([&] { oxTgaHandler().transformFile(f, oxImageTransform()); }), "transform not supported");
+    oxImageTransform turn;
+    turn.rotation = 1;
+    oxImageRegistry::instance().transformFile(f, turn);
+    EXPECT_TRUE(samePixels(*load(f), *image->rotatedCopy(1)));
+    EXPECT_DOUBLE_EQ(oxFilename(f).modificationDate(), 1e9);
+}
