@@ -2,7 +2,10 @@
 
 #include "app/exposureshader.h"
 
+#include "oxengine/graphics/texsupport.h"
 #include "oxengine/gui/draw.h"
+
+#include <GL/glext.h>
 
 #include <GL/gl.h>
 
@@ -69,6 +72,12 @@ void drawPicture(LoadedPicture& p, double scale, double alpha, double depth, Exp
     glEnable(GL_BLEND);
     glColor4d(1.0, 1.0, 1.0, alpha);
     glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
+    // Anisotropic filtering only while the picture is shrunk: at 1:1 and
+    // above it adds nothing, and some drivers then blur texels that should
+    // land on pixels exactly. Set per tile and frame (a state change, no
+    // upload), so tiles a reload replaced are covered too.
+    const oxTextureCapabilities caps = textureCapabilities();
+    const GLfloat anisotropy = caps.anisotropic && scale < 0.999 ? GLfloat(std::max(caps.maxAnisotropy, 1)) : 1.0f;
     bool shaded = false;
     if (p.hdr && shader && exposure && shader->bind()) {
         shader->setExposure(*exposure);
@@ -80,6 +89,8 @@ void drawPicture(LoadedPicture& p, double scale, double alpha, double depth, Exp
             if (!p.tiles[row][column] || !tileQuad(p, column, row, scale, q))
                 continue;
             p.tiles[row][column]->bind();
+            if (caps.anisotropic)
+                glTexParameterf(GL_TEXTURE_2D, GL_TEXTURE_MAX_ANISOTROPY_EXT, anisotropy);
             glBegin(GL_QUADS);
             glTexCoord2f(q.u0, q.v0), glVertex3d(q.x0, q.y0, depth);
             glTexCoord2f(q.u0, q.v1), glVertex3d(q.x0, q.y1, depth);
