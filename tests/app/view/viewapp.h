@@ -143,6 +143,10 @@ public:
         const oxColour bg = guiStyle().bgColour;
         glClearColor(bg.r / 255.0f, bg.g / 255.0f, bg.b / 255.0f, 1.0f);
         display(true);
+        return readBack();
+    }
+    Frame readBack()
+    {
         Frame f;
         f.width = width(), f.height = height();
         std::vector<uint8_t> raw(size_t(f.width) * f.height * 4);
