@@ -45,8 +45,7 @@ bool uploadTiles(oxImage& image, const TilePlan& plan, MipmapGen mode, LoadedPic
     image.setComponents(4);
     picture.tileWidth = plan.tileWidth;
     picture.tileHeight = plan.tileHeight;
-    // Trilinear, and anisotropic where the driver offers it.
-    const oxTextureParams params = oxTextureParams().setFilterQuality(4).setWrap(GL_CLAMP_TO_EDGE);
+    const oxTextureParams params = oxTextureParams().setFilterQuality(2).setWrap(GL_CLAMP_TO_EDGE);
     for (int column = 0; column < plan.columns; ++column) {
         for (int row = 0; row < plan.rows; ++row) {
             // Read in place: the part of a tile beyond the picture's edge
