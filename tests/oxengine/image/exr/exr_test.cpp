@@ -7,17 +7,14 @@
 #include <sys/resource.h>
 
 #include <climits>
-#include <filesystem>
 #include <functional>
 #include <map>
 
 namespace {
 
 #define REQUIRE_OPENEXR()                                                                                              \
-    do {                                                                                                               \
-        if (!oxExrLibrary::process())                                                                                  \
-            GTEST_SKIP() << "the OpenEXR library is not installed";                                                   \
-    } while (0)
+    if (!oxExrLibrary::process())                                                                                      \
+    GTEST_SKIP() << "the OpenEXR library is not installed"
 
 // An uncompressed scan-line EXR file written byte by byte, so a test can
 // have any data window, channels (half, sorted by name) and flags.
@@ -107,8 +104,9 @@ TEST(ExrLoad, TheDataWindowBecomesThePicture)
         EXPECT_EQ(image->comment(), "a picture");
         for (int y = 0; y < 3; ++y)
             for (int x = 0; x < 5; ++x) {
-                EXPECT_EQ(image->at(uint32_t(x), uint32_t(y)).r.bits(), oxFloatToHalfBits(exr.value('R', x0 + x, y0 + y)));
-                EXPECT_EQ(image->at(uint32_t(x), uint32_t(y)).a.bits(), oxFloatToHalfBits(exr.value('A', x0 + x, y0 + y)));
+                const oxColourHalf& p = image->at(uint32_t(x), uint32_t(y));
+                EXPECT_EQ(p.r.bits(), oxFloatToHalfBits(exr.value('R', x0 + x, y0 + y)));
+                EXPECT_EQ(p.a.bits(), oxFloatToHalfBits(exr.value('A', x0 + x, y0 + y)));
             }
     }
 }
@@ -178,21 +176,20 @@ TEST(ExrSave, AWriteTheLibraryCannotFinishIsReportedAndChangesNothing)
     // The disk is full after 64 KB: a file-size limit fails every write
     // beyond it, also those the library makes while closing the file.
     const int status = runInChild([&] {
-        const rlimit limit{65536, 65536};
         auto noise = oxImageHalf::create(512, 512);
         uint32_t n = 1;
         for (uint32_t i = 0; i < 512 * 512; ++i) {
             n = n * 1664525u + 1013904223u;
             noise->pixels()[i] = oxColourHalf(float(n >> 8 & 1023) / 97.0f, float(n >> 18) / 3.0f, 0.5f, 1.0f);
         }
-        if (setrlimit(RLIMIT_FSIZE, &limit) != 0)
-            return 10;
+        const rlimit limit{65536, 65536};
+        setrlimit(RLIMIT_FSIZE, &limit);
         const std::string error = imageError([&] { oxExrHandler(oxExrLibrary::process()).saveImage(*noise, f, {}); });
         return error.rfind("cannot write EXR pixels: ", 0) == 0 ? 0 : 11;
     });
     EXPECT_EQ(status, 0);
     EXPECT_EQ(readFile(f), "the old file");
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
+    EXPECT_EQ(folderEntries(dir.path()), std::vector<std::string>{"full.exr"});
 }
 
 TEST(ExrTransform, RotatesRgbaFilesAndRefusesFilesWithMore)
@@ -223,8 +220,6 @@ TEST(ExrTransform, RotatesRgbaFilesAndRefusesFilesWithMore)
     layers.channels = {"B", "G", "R", "diffuse.B", "diffuse.G", "diffuse.R"};
     parts.flags = 0x1000;
     deep.strings["type"] = "deepscanline";
-    ASSERT_TRUE(writeFile(f, depth.bytes()));
-    EXPECT_EQ(load(f)->size(), oxSize(4, 3));
     for (const ExrFile* exr : {&depth, &ids, &layers, &parts, &deep}) {
         const std::string bytes = exr->bytes();
         ASSERT_TRUE(writeFile(f, bytes));
@@ -232,6 +227,9 @@ TEST(ExrTransform, RotatesRgbaFilesAndRefusesFilesWithMore)
                   "this EXR file holds more than one RGBA picture (other channels, layers, parts or deep data); "
                   "rewriting it would lose them");
         EXPECT_EQ(readFile(f), bytes);
+        if (exr == &depth) {
+            EXPECT_EQ(load(f)->size(), oxSize(4, 3));
+        }
     }
 }
 
