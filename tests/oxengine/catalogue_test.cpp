@@ -80,20 +80,14 @@ private:
 
 } // namespace
 
-TEST(MoCatalogue, ParsesEntriesAndHeader)
+TEST(MoCatalogue, ParsesEntriesKeepsUtf8AndConvertsLatin1)
 {
-    const auto c = parse(buildMo({{"", kHeader}, {"Yes", "Ja"}, {"untranslated", ""}}));
+    const auto c = parse(buildMo({{"", kHeader}, {"Yes", "Ja"}, {"untranslated", ""}, {"over", "\xC3\xBC" "ber \xE2\x82\xAC"}}));
     ASSERT_TRUE(c);
     EXPECT_EQ(c->table.at("Yes"), "Ja");
     EXPECT_EQ(c->table.at(""), kHeader);
+    EXPECT_EQ(c->table.at("over"), "über €");
     EXPECT_FALSE(c->table.count("untranslated")); // empty translations are skipped
-}
-
-TEST(MoCatalogue, KeepsUtf8AndConvertsLatin1)
-{
-    auto utf8 = parse(buildMo({{"", kHeader}, {"over", "\xC3\xBC" "ber \xE2\x82\xAC"}}));
-    ASSERT_TRUE(utf8);
-    EXPECT_EQ(utf8->table.at("over"), "über €");
     auto latin1 = parse(buildMo({{"", "Content-Type: text/plain; charset=ISO-8859-1\n"}, {"over", "\xFC" "ber"}}));
     ASSERT_TRUE(latin1);
     EXPECT_EQ(latin1->table.at("over"), "über");
@@ -165,46 +159,34 @@ TEST(MoCatalogue, DropsTranslationsWithOtherFormatConversions)
     EXPECT_FALSE(oxSameFormatConversions("%*d", "%d"));
 }
 
-TEST(Catalogue, GermanUsesTheCompiledInCatalogue)
-{
-    TempDir empty;
-    LanguageScope german("de_DE.UTF-8", empty.path());
-    EXPECT_STREQ(oxGetTranslation("Fatal Error"), "Schwerer Fehler");
-    EXPECT_STREQ(oxGetTranslation("no such text in the catalogue"), "no such text in the catalogue");
-    EXPECT_NE(std::string(oxGetTranslation("")).find("charset=UTF-8"), std::string::npos);
-}
-
-TEST(Catalogue, StartFolderCatalogueWins)
+TEST(Catalogue, GermanUsesTheCompiledInCatalogueUnlessTheStartFolderHasOne)
 {
     TempDir dir;
+    {
+        LanguageScope german("de_DE.UTF-8", dir.path());
+        EXPECT_STREQ(oxGetTranslation("Fatal Error"), "Schwerer Fehler");
+        EXPECT_STREQ(oxGetTranslation("no such text in the catalogue"), "no such text in the catalogue");
+        EXPECT_NE(std::string(oxGetTranslation("")).find("charset=UTF-8"), std::string::npos);
+    }
     ASSERT_TRUE(writeFile(dir.file("de.mo"), buildMo({{"", kHeader}, {"Fatal Error", "Eigener Fehler"}})));
-    LanguageScope german("de_DE.UTF-8", dir.path());
-    EXPECT_STREQ(oxGetTranslation("Fatal Error"), "Eigener Fehler");
-    // Only that file is read: texts it lacks stay English.
-    EXPECT_STREQ(oxGetTranslation("Yes"), "Yes");
-}
-
-TEST(Catalogue, BrokenStartFolderCatalogueIsReportedOnceAndLeavesEnglish)
-{
-    TempDir dir;
+    ASSERT_TRUE(writeFile(dir.file("ja.mo"), buildMo({{"", kHeader}, {"Yes", "Hai"}})));
+    {
+        LanguageScope german("de_DE.UTF-8", dir.path());
+        EXPECT_STREQ(oxGetTranslation("Fatal Error"), "Eigener Fehler");
+        EXPECT_STREQ(oxGetTranslation("Yes"), "Yes"); // only that file is read: texts it lacks stay English
+    }
+    for (const char* lang : {"en_US.UTF-8", "ja_JP.UTF-8", "C", "POSIX"}) { // languages not offered stay English
+        LanguageScope scope(lang, dir.path());
+        EXPECT_STREQ(oxGetTranslation("Yes"), "Yes") << lang;
+    }
+    // A broken catalogue there is reported once and leaves English.
     ASSERT_TRUE(writeFile(dir.file("de.mo"), buildMo({{"Yes", "Ja"}}, 1)));
     MessageCapture capture;
     LanguageScope german("de_DE.UTF-8", dir.path());
     EXPECT_STREQ(oxGetTranslation("Yes"), "Yes");
     EXPECT_STREQ(oxGetTranslation("No"), "No");
     ASSERT_EQ(capture.count(), 1u);
-    EXPECT_EQ(capture.messages()[0].text,
-              "oxEngine: Error initializing translation: Only 1st version of MO files is supported");
-}
-
-TEST(Catalogue, UnlistedLanguagesStayEnglish)
-{
-    TempDir dir;
-    ASSERT_TRUE(writeFile(dir.file("ja.mo"), buildMo({{"", kHeader}, {"Yes", "Hai"}})));
-    for (const char* lang : {"en_US.UTF-8", "ja_JP.UTF-8", "C", "POSIX"}) {
-        LanguageScope scope(lang, dir.path());
-        EXPECT_STREQ(oxGetTranslation("Yes"), "Yes") << lang;
-    }
+    EXPECT_EQ(capture.messages()[0].text, "oxEngine: Error initializing translation: Only 1st version of MO files is supported");
 }
 
 TEST(Catalogue, LanguageComesFromTheGettextVariablesInOrder)
