@@ -96,21 +96,13 @@ TEST(Half, NarrowingRoundsToNearestEven)
             ASSERT_EQ(r[i], expected[i]) << std::hexfloat << probes[i];
 }
 
-TEST(Half, SpecialValues)
+TEST(Half, OverflowUnderflowAndSignallingNaN)
 {
-    struct Case {
-        float value;
-        uint16_t bits;
-    } cases[] = {{-0.0f, 0x8000},           {65504.0f, 0x7bff},           {65519.99f, 0x7bff},
-                 {65520.0f, 0x7c00},        {-INFINITY, 0xfc00},          {1e10f, 0x7c00},
-                 {std::ldexp(1.0f, -24), 1}, {std::ldexp(1.0f, -25), 0},  {std::ldexp(1.5f, -25), 1},
-                 {1e-30f, 0},               {std::nextafter(std::ldexp(1.0f, -14), 0.0f), 0x0400},
-                 {std::bit_cast<float>(0x7f802000u), 0x7e01}}; // a signalling NaN comes back quiet
-    std::vector<float> values;
-    for (const Case& c : cases)
-        values.push_back(c.value);
+    // The finite boundaries are the midpoints above; these lie beyond them.
+    const std::vector<float> values = {1e10f, -INFINITY, 1e-30f, -1e-30f, std::bit_cast<float>(0x7f802000u)};
+    const uint16_t bits[] = {0x7c00, 0xfc00, 0, 0x8000, 0x7e01}; // a signalling NaN comes back quiet
     const auto results = narrowAll(values);
     for (size_t i = 0; i < values.size(); ++i)
         for (const auto& r : results)
-            EXPECT_EQ(r[i], cases[i].bits) << std::hexfloat << values[i];
+            EXPECT_EQ(r[i], bits[i]) << std::hexfloat << values[i];
 }
