@@ -3,8 +3,6 @@
 #include "oxengine/image/exr/exrlibrary.h"
 #include "oxengine/image/jpeg/jpeghandler.h"
 
-#include <sys/stat.h>
-
 namespace {
 
 // Answers for ".fake" as configured and counts what it is asked to do.
@@ -142,19 +140,4 @@ TEST(ImageRegistry, TransformUsesTheHandlerItselfTheGenericWayOrNone)
     ASSERT_TRUE(writeFile(file, "not a picture"));
     EXPECT_NE(imageError([&] { genericTransform(jpeg, file, change); }), "");
     EXPECT_EQ(readFile(file), "not a picture");
-}
-
-TEST(ImageFilenameFilter, ListsLoadablePicturesOnly)
-{
-    oxFilename::initialize("test");
-    TempDir dir;
-    for (const char* name : {"a.jpg", "B.JPEG", "c.png", "d.txt", "e.jpe"})
-        ASSERT_TRUE(writeFile(dir.file(name), "x"));
-    ASSERT_EQ(mkdir(dir.file("folder.jpg").c_str(), 0755), 0);
-    const oxImageFilenameFilter filter;
-    std::vector<std::string> names;
-    for (const oxFilename& f : oxFilename(dir.path() + "/").listDirectory(&filter))
-        names.push_back(f.name());
-    std::sort(names.begin(), names.end());
-    EXPECT_EQ(names, (std::vector<std::string>{"B.JPEG", "a.jpg", "c.png"}));
 }

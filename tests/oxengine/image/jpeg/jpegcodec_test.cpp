@@ -150,21 +150,13 @@ TEST(JpegSave, WritesRgbAtTheQualityOptionConvertingOtherTypes)
     EXPECT_EQ(load(file)->components(), 3);
     EXPECT_NEAR(load(file)->at(60, 40).r, 120, 3);
 
-    // Half pictures are tone-mapped when they are high dynamic range, 16-bit ones only when always asked.
+    // Half pictures are tone-mapped as high dynamic range.
     auto half = oxImageHalf::create(16, 16);
     half->fill(oxColourHalf(0.5f, 0.25f, 2.0f, 1.0f));
-    auto wide = oxImageUInt16::create(16, 16);
-    wide->fill(oxColourUInt16(0x8000, 0x4000, 0xFFFF));
     oxToneMapping exposure;
     exposure.mode = TM_HDR_ONLY, exposure.whitePoint = 2.0f;
-    const auto saved = [&](const oxImage& picture) {
-        save(picture, file, exposure);
-        return load(file)->at(8, 8);
-    };
-    EXPECT_NEAR(saved(*half).r, 64, 2);
-    EXPECT_NEAR(saved(*wide).r, 128, 2);
-    exposure.mode = TM_ALWAYS;
-    EXPECT_NEAR(saved(*wide).r, 64, 2);
+    save(*half, file, exposure);
+    EXPECT_NEAR(load(file)->at(8, 8).r, 64, 2);
 }
 
 TEST(JpegSave, LongCommentsSpanSeveralMarkers)

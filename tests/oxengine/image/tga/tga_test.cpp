@@ -1,6 +1,5 @@
 #include "../formattest.h"
 
-#include "oxengine/files.h"
 #include "oxengine/image/tga/tgahandler.h"
 
 namespace {
@@ -133,15 +132,4 @@ TEST(TgaSave, HeaderAndPixelsFollowTheComponents)
     EXPECT_EQ(imageError([&] { oxTgaHandler().saveImage(*oxImageUInt8::create(65536, 1), f, oxToneMapping::neutral()); }),
               "a TGA file holds pictures from 1 × 1 to 65535 × 65535 pixels, not 65536 × 1.");
     EXPECT_EQ(readFile(f).substr(0, 18), header(2, 3, 2, 24, 0x20));
-
-    // The registry rotates by rewriting (the handler itself cannot) and keeps the date.
-    oxFilename::initialize("test");
-    ASSERT_TRUE(oxFilename(f).setModificationDate(1e9));
-    EXPECT_EQ(imageError([&] { oxTgaHandler().transformFile(f, oxImageTransform()); }), "transform not supported");
-    const auto upright = load(f);
-    oxImageTransform turn;
-    turn.rotation = 1;
-    oxImageRegistry::instance().transformFile(f, turn);
-    EXPECT_TRUE(samePixels(*load(f), *upright->rotatedCopy(1)));
-    EXPECT_DOUBLE_EQ(oxFilename(f).modificationDate(), 1e9);
 }
