@@ -19,7 +19,7 @@
 // Texts recorded on the main thread and read by the test's driver thread.
 class SharedLog {
 public:
-    void add(const std::string& s)
+    void push_back(const std::string& s)
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_items.push_back(s);

@@ -1,6 +1,7 @@
 // gtest before Xlib, whose macros (None, Bool) clash with it.
 #include <gtest/gtest.h>
 
+#include "glapp_fixtures.h"
 #include "loopapp.h"
 
 #include "oxengine/mainwindow.h"
@@ -28,28 +29,6 @@ void isolated(const std::function<void()>& body)
         GTEST_SKIP() << "no X display";
     EXPECT_TRUE(runIsolated(body, 90s));
 }
-
-class Recorder : public oxGUIEventListener {
-public:
-    Recorder(std::string name, SharedLog& log, bool handles) : m_name(std::move(name)), m_log(log), m_handles(handles) {}
-    bool onKeyDown(int key, bool special) override
-    {
-        return note("key" + std::to_string(key) + (special ? "s" : ""), m_handles);
-    }
-    bool onMouseButton(int b, bool down, int, int) override
-    {
-        return note("button" + std::to_string(b) + (down ? "down" : "up"), false);
-    }
-    bool onClick(int b, int, int) override { return note("click" + std::to_string(b), m_handles); }
-    bool onMouseWheel(int d, int, int) override { return note("wheel" + std::to_string(d), true); }
-    void onReshape(int w, int h) override { note("reshape" + std::to_string(w) + "x" + std::to_string(h), false); }
-
-private:
-    bool note(const std::string& s, bool handled) { return m_log.add(m_name + ":" + s), handled; }
-    std::string m_name;
-    SharedLog& m_log;
-    bool m_handles;
-};
 
 // Sends the close request a window manager sends for the title bar's button.
 void sendDeleteWindow(unsigned long window)
@@ -98,7 +77,7 @@ TEST(MainLoop, WindowedRunDrawsListenersInOrder)
         LoopApp app;
         app.setInitialWindowSize(320, 240);
         SharedLog log;
-        Recorder rec("r", log, false);
+        RecordingListener rec("r", log);
         app.addGUIEventListener(&rec);
         // The pre-render listener fills the left half red, the scene fills a
         // middle band green, the post-render listener puts a blue square on top.
@@ -137,7 +116,7 @@ TEST(MainLoop, WindowedRunDrawsListenersInOrder)
         EXPECT_EQ(app.runFor(20s, [&] { app.postCommand(1); }), 0);
         EXPECT_FALSE(app.timedOut);
         EXPECT_TRUE(extensions);
-        EXPECT_EQ(std::ranges::count(log.items(), "r:reshape320x240"), 1);
+        EXPECT_EQ(std::ranges::count(log.items(), "r:reshape(320,240)"), 1);
         EXPECT_TRUE(handles.display && handles.window && handles.context && handles.fbConfig && handles.visualId);
         EXPECT_EQ(shared.drawable, handles.window);
         EXPECT_EQ(shared.context, handles.context);
@@ -195,24 +174,25 @@ TEST(MainLoop, InputFromXdotoolReachesListenersInOrder)
         LoopApp app;
         app.setInitialWindowSize(320, 240);
         SharedLog log;
-        Recorder a("a", log, false), b("b", log, true), c("c", log, false);
-        for (Recorder* r : {&a, &b, &c})
+        RecordingListener a("a", log), b("b", log, true), c("c", log);
+        for (RecordingListener* r : {&a, &b, &c})
             app.addGUIEventListener(r);
         bool arrived = false;
         EXPECT_EQ(app.runFor(30s, [&] {
             // Without a window manager the keyboard follows the pointer.
             xdotool("mousemove --window " + std::to_string(app.nativeHandles().window) + " 50 60 key x F1 click 1 click 4");
-            arrived = waitUntil([&] { return !log.items().empty() && log.items().back() == "a:wheel1"; }, 5s);
+            arrived = waitUntil([&] { return !log.items().empty() && log.items().back() == "b:wheel1(50,60)"; }, 5s);
             app.postCommand(LoopApp::CMD_QUIT);
         }), 0);
         EXPECT_TRUE(arrived);
         std::vector<std::string> events = log.items();
-        std::erase_if(events, [](const std::string& s) { return s.find("reshape") != std::string::npos; });
-        // The application itself is the first listener and handles nothing; b
-        // handles keys and clicks, so c never sees them. The wheel is handled by a.
-        EXPECT_EQ(events, (std::vector<std::string>{"a:key120", "b:key120", "a:key1s", "b:key1s", "a:button0down",
-                                                    "b:button0down", "c:button0down", "a:button0up", "b:button0up",
-                                                    "c:button0up", "a:click0", "b:click0", "a:wheel1"}));
+        std::erase_if(events, [](const std::string& s) { return s.find(":reshape") != s.npos || s.find(":move") != s.npos; });
+        // The application itself is the first listener and handles nothing;
+        // b handles everything, so c never sees any of it.
+        EXPECT_EQ(events, (std::vector<std::string>{"a:key120", "b:key120", "a:key1s", "b:key1s", "a:button0down(50,60)",
+                                                    "b:button0down(50,60)", "a:button0up(50,60)", "b:button0up(50,60)",
+                                                    "a:click0(50,60)", "b:click0(50,60)", "a:wheel1(50,60)",
+                                                    "b:wheel1(50,60)"}));
     });
 }
 
