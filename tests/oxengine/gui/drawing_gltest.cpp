@@ -145,7 +145,7 @@ protected:
 
 } // namespace
 
-TEST_P(DialogDrawing, EachWidgetDrawsInsideItsRectangleAndTheFocusIsFramed)
+TEST_P(DialogDrawing, EachWidgetDrawsInsideItsRectangleWithFocusHoverAndInactiveStates)
 {
     const int th = GetParam();
     Dialog d(th);
@@ -170,28 +170,24 @@ TEST_P(DialogDrawing, EachWidgetDrawsInsideItsRectangleAndTheFocusIsFramed)
     clear(0.5f);
     d.panel.render();
     EXPECT_GT(frame.count(MAGENTA, {k.x, k.y, th, k.h}), Frame().count(MAGENTA, {k.x, k.y, th, k.h}) + th);
-}
 
-TEST_P(DialogDrawing, HoverAndInactiveStatesChangeTheColours)
-{
-    const int th = GetParam();
-    Dialog d(th);
-    const Rect o = windowRect(*d.ok), c = windowRect(*d.cancel);
+    // Hovered: the button is filled with its text colour, the text cut out.
+    // Inactive: blended 30 % towards the panel's black, so no full blue.
+    setFocus(d.check);
     d.ok->onMouseMove(-1, o.x + 2, o.y + 2);
     d.cancel->setEnabled(false);
+    clear(0.5f);
     d.panel.render();
     glSaveArtifact("gui_dialog_states_" + std::to_string(th), W, H);
-    const Frame frame;
-    // Hovered: the button is filled with its text colour, the text cut out.
-    EXPECT_GT(frame.rowShare(GREEN, o.y + 1, o.x, o.x + o.w), 0.95);
-    const Box fill = frame.find(GREEN);
+    const Frame states;
+    EXPECT_GT(states.rowShare(GREEN, o.y + 1, o.x, o.x + o.w), 0.95);
+    const Box fill = states.find(GREEN);
     EXPECT_EQ(fill.left, o.x);
     EXPECT_EQ(fill.right, o.x + o.w - 1);
-    // Inactive: blended 30 % towards the panel's black, so no full blue.
     int brightest = 0;
     for (int y = c.y; y < c.y + c.h; ++y)
         for (int x = c.x; x < c.x + c.w; ++x)
-            brightest = std::max(brightest, int(frame.at(x, y)[2]));
+            brightest = std::max(brightest, int(states.at(x, y)[2]));
     EXPECT_GT(brightest, 120);
     EXPECT_LT(brightest, 200);
 }

@@ -38,18 +38,15 @@ TEST_F(Editing, TypingDeletingAndMovingTheCaret)
     EXPECT_EQ(edit->getText(), "abc");
     EXPECT_EQ(edit->caret(), 3);
     EXPECT_EQ(take(), changes(3));
-    app.special(GUI_SPECIAL_HOME);
-    app.special(GUI_SPECIAL_LEFT); // stays at 0
+    app.special({GUI_SPECIAL_HOME, GUI_SPECIAL_LEFT}); // stays at 0
     EXPECT_EQ(edit->caret(), 0);
     app.type("\x08"); // Backspace at 0: handled, nothing changes
     del();
     EXPECT_EQ(edit->getText(), "bc");
-    app.special(GUI_SPECIAL_END);
-    app.special(GUI_SPECIAL_RIGHT); // stays at the end
+    app.special({GUI_SPECIAL_END, GUI_SPECIAL_RIGHT}); // stays at the end
     EXPECT_EQ(edit->caret(), 2);
     del(); // at the end: nothing
-    app.special(GUI_SPECIAL_DELETE);
-    app.special(GUI_SPECIAL_LEFT);
+    app.special({GUI_SPECIAL_DELETE, GUI_SPECIAL_LEFT});
     app.type("X");
     EXPECT_EQ(edit->getText(), "bXc");
     app.type("\x08");
@@ -92,8 +89,7 @@ TEST_F(Editing, UmlautsAndGreekMoveAndDeleteAsWholeCharacters)
         app.dispatchKeyDown(key, false);
     EXPECT_EQ(edit->getText(), "Gr\xc3\xbc\xc3\x9f" "e");
     EXPECT_EQ(edit->caret(), 5);
-    app.special(GUI_SPECIAL_LEFT);
-    app.special(GUI_SPECIAL_LEFT);
+    app.special({GUI_SPECIAL_LEFT, GUI_SPECIAL_LEFT});
     app.type("\x08");
     EXPECT_EQ(edit->getText(), "Gr\xc3\x9f" "e");
     del();
@@ -102,8 +98,7 @@ TEST_F(Editing, UmlautsAndGreekMoveAndDeleteAsWholeCharacters)
     edit->setText("");
     app.type("\xce\xbb\xcf\x8c\xce\xb3\xce\xbf\xcf\x82"); // λόγος
     EXPECT_EQ(edit->caret(), 5);
-    app.special(GUI_SPECIAL_HOME);
-    app.special(GUI_SPECIAL_RIGHT);
+    app.special({GUI_SPECIAL_HOME, GUI_SPECIAL_RIGHT});
     del(); // ό
     EXPECT_EQ(edit->getText(), "\xce\xbb\xce\xb3\xce\xbf\xcf\x82");
     app.special(GUI_SPECIAL_END);
@@ -118,8 +113,7 @@ TEST_F(Editing, ShiftSelectsAndTypingReplacesTheSelection)
 {
     app.type("picture");
     app.special(GUI_SPECIAL_HOME);
-    for (int i = 0; i < 3; ++i)
-        app.special(GUI_SPECIAL_RIGHT, KM_SHIFT);
+    app.special({GUI_SPECIAL_RIGHT, GUI_SPECIAL_RIGHT, GUI_SPECIAL_RIGHT}, KM_SHIFT);
     EXPECT_EQ(edit->selectedText(), "pic");
     app.type("X");
     EXPECT_EQ(edit->getText(), "Xture");
@@ -136,8 +130,7 @@ TEST_F(Editing, ShiftSelectsAndTypingReplacesTheSelection)
     EXPECT_EQ(edit->getText(), "");
     // A selection shrinks when Shift moves back over it.
     app.type("abcd");
-    app.special(GUI_SPECIAL_HOME, KM_SHIFT);
-    app.special(GUI_SPECIAL_RIGHT, KM_SHIFT);
+    app.special({GUI_SPECIAL_HOME, GUI_SPECIAL_RIGHT}, KM_SHIFT);
     EXPECT_EQ(edit->selectedText(), "bcd");
     del();
     EXPECT_EQ(edit->getText(), "a");
@@ -154,8 +147,7 @@ TEST_F(Editing, ClipboardKeysCopyCutAndPasteOneLine)
     app.type("\x03");
     EXPECT_EQ(board, "folder");
     app.special(GUI_SPECIAL_END);
-    app.special(GUI_SPECIAL_LEFT, KM_SHIFT);
-    app.special(GUI_SPECIAL_LEFT, KM_SHIFT);
+    app.special({GUI_SPECIAL_LEFT, GUI_SPECIAL_LEFT}, KM_SHIFT);
     app.type("\x18"); // Ctrl+X
     EXPECT_EQ(board, "er");
     EXPECT_EQ(edit->getText(), "fold");

@@ -70,12 +70,14 @@ public:
         for (size_t pos = 0; pos < text.size();)
             dispatchKeyDown(int(utf8Decode(text, pos)), false);
     }
-    void special(int key, int modifiers = 0)
+    void special(std::initializer_list<int> keys, int modifiers = 0)
     {
         setKeyModifiers(modifiers);
-        dispatchKeyDown(key, true);
+        for (int key : keys)
+            dispatchKeyDown(key, true);
         setKeyModifiers(0);
     }
+    void special(int key, int modifiers = 0) { special({key}, modifiers); }
     // A left press and release at the centre of e, through the framework.
     void click(const oxGuiElement& e)
     {

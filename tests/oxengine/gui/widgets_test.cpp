@@ -117,18 +117,6 @@ protected:
 
 } // namespace
 
-TEST_F(Scrolling, NeverAsksForMoreThanAThirdOfTheWindow)
-{
-    app.windowWidth = 300, app.windowHeight = 900;
-    panel.setTextHeight(20);
-    EXPECT_EQ(panel.getSize(), (oxGuiSize{99, 297}));
-    app.windowWidth = 3000;
-    panel.setTextHeight(20);
-    EXPECT_EQ(panel.getSize(), (oxGuiSize{106, 297}));
-    panel.setSize({506, 506}); // the content never shrinks below the viewport
-    EXPECT_EQ(panel.content()->getSize(), (oxGuiSize{500, 500}));
-}
-
 TEST_F(Scrolling, WheelStepsAreThreeLinesWithinTheContent)
 {
     EXPECT_TRUE(panel.onMouseWheel(-1, 50, 50)); // no hover yet: the content takes it
@@ -168,7 +156,7 @@ TEST_F(Scrolling, DraggingTheBarOrTheContentMovesThroughTheWholeContent)
     EXPECT_FALSE(panel.beginDrag(97, 50, dragged, axes));
 }
 
-TEST_F(Scrolling, EnsureVisibleScrollsAsLittleAsNeeded)
+TEST_F(Scrolling, SizeStaysWithinAThirdOfTheWindowAndEnsureVisibleScrollsAsLittleAsNeeded)
 {
     // The bottom of a row at content y (the content starts at 3), and the offset after.
     const int rows[][2] = {{250, 250 - 103}, {200, 147}, {60, 57}, {5000, 300}};
@@ -178,4 +166,12 @@ TEST_F(Scrolling, EnsureVisibleScrollsAsLittleAsNeeded)
     }
     panel.setSize({106, 306}); // a larger viewport pulls an offset past the end back
     EXPECT_EQ(panel.scroll().y, 100);
+    app.windowWidth = 300, app.windowHeight = 900;
+    panel.setTextHeight(20);
+    EXPECT_EQ(panel.getSize(), (oxGuiSize{99, 297}));
+    app.windowWidth = 3000;
+    panel.setTextHeight(20);
+    EXPECT_EQ(panel.getSize(), (oxGuiSize{106, 297}));
+    panel.setSize({506, 506}); // the content never shrinks below the viewport
+    EXPECT_EQ(panel.content()->getSize(), (oxGuiSize{500, 500}));
 }
