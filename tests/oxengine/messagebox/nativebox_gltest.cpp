@@ -5,6 +5,7 @@
 
 #include "oxengine/messagebox.h"
 #include "oxengine/messagebox_native.h"
+#include "oxengine/strings.h"
 #include "oxengine/x11util.h"
 #include "support/testsupport.h"
 #include "support/xdriver.h"
@@ -29,14 +30,9 @@ std::vector<unsigned long> windows(const std::string& title)
     std::string out;
     xdotool("search --onlyvisible --name '^" + title + "$'", &out);
     std::vector<unsigned long> ids;
-    for (const char* p = out.c_str(); *p;) {
-        char* end = nullptr;
-        if (const unsigned long id = std::strtoul(p, &end, 10); end != p && id)
+    for (const std::string& line : splitString(out, "\n"))
+        if (const unsigned long id = std::strtoul(line.c_str(), nullptr, 10))
             ids.push_back(id);
-        if (end == p)
-            break;
-        p = end;
-    }
     return ids;
 }
 
