@@ -37,25 +37,35 @@ std::unique_ptr<oxGuiSlider> slider(double value)
 
 } // namespace
 
-TEST_F(Controls, ListRowsAreChosenByClickWhereTheyAreDrawn)
+TEST_F(Controls, ListRowsAreChosenByClickKeysAndWheel)
 {
     auto list = threeRows();
     EXPECT_EQ(list->getSize(), (oxGuiSize{6 + int(textWidth("JPEG", 20)), 66}));
+    EXPECT_FALSE(list->onKeyDown(GUI_SPECIAL_DOWN, true)); // no focus yet
     std::vector<int> chosen;
     // Rows, margins (no row) and another button; a click on the chosen row posts nothing.
     const int clicks[][2] = {{0, 3 + 25}, {0, 3 + 39}, {0, 3 + 40}, {0, 1}, {0, 3 + 60}, {1, 10}};
-    for (const auto [button, y] : clicks) {
-        const bool taken = list->onClick(button, 10, y);
-        chosen.push_back(taken ? list->getSelected() : -9);
-    }
-    EXPECT_EQ(chosen, (std::vector<int>{1, 1, 2, -9, -9, -9}));
+    for (const auto [button, y] : clicks)
+        chosen.push_back(list->onClick(button, 10, y) ? list->getSelected() : -9);
     EXPECT_TRUE(list->hasFocus());
+    EXPECT_FALSE(list->onKeyDown('x', false));
+    for (int key : {GUI_SPECIAL_DOWN, GUI_SPECIAL_HOME, GUI_SPECIAL_UP, GUI_SPECIAL_DOWN}) {
+        EXPECT_TRUE(list->onKeyDown(key, true));
+        chosen.push_back(list->getSelected());
+    }
+    // The wheel over the list: towards the user is down the list.
+    for (int d : {1, -1, -1}) {
+        EXPECT_TRUE(list->onMouseWheel(d, 10, 10));
+        chosen.push_back(list->getSelected());
+    }
+    EXPECT_FALSE(list->onMouseWheel(-1, 500, 10)); // not over it
+    EXPECT_EQ(chosen, (std::vector<int>{1, 1, 2, -9, -9, -9, 2, 0, 0, 1, 0, 1, 2}));
     list->setSize({100, 96}); // stretched to 30 per row, the rows follow
     EXPECT_TRUE(list->onClick(0, 10, 3 + 31));
     EXPECT_EQ(list->getSelected(), 1);
     list->setEnabled(false);
     EXPECT_FALSE(list->onClick(0, 10, 3 + 70));
-    EXPECT_EQ(take(), Log(3, "cmd40"));
+    EXPECT_EQ(take(), Log(8, "cmd40")); // only changes post
     // The owner's changes post nothing and stay within the rows.
     list->setSelected(99);
     EXPECT_EQ(list->getSelected(), 2);
@@ -77,27 +87,6 @@ TEST_F(Controls, ListRowsAreChosenByClickWhereTheyAreDrawn)
     panel.setScroll({0, 20});
     EXPECT_TRUE(inner->onClick(0, 10, 3 + 5));
     EXPECT_EQ(inner->getSelected(), 1);
-}
-
-TEST_F(Controls, ListRowsAreChosenByKeysAndWheel)
-{
-    auto list = threeRows();
-    EXPECT_FALSE(list->onKeyDown(GUI_SPECIAL_DOWN, true)); // no focus yet
-    setFocus(list.get());
-    EXPECT_FALSE(list->onKeyDown('x', false));
-    std::vector<int> chosen;
-    for (int key : {GUI_SPECIAL_DOWN, GUI_SPECIAL_DOWN, GUI_SPECIAL_DOWN, GUI_SPECIAL_DOWN, GUI_SPECIAL_HOME, GUI_SPECIAL_UP}) {
-        EXPECT_TRUE(list->onKeyDown(key, true));
-        chosen.push_back(list->getSelected());
-    }
-    // The wheel over the list: towards the user is down the list.
-    for (int d : {-1, 1, 1}) {
-        EXPECT_TRUE(list->onMouseWheel(d, 10, 10));
-        chosen.push_back(list->getSelected());
-    }
-    EXPECT_FALSE(list->onMouseWheel(-1, 500, 10)); // not over it
-    EXPECT_EQ(chosen, (std::vector<int>{0, 1, 2, 2, 0, 0, 1, 0, 0}));
-    EXPECT_EQ(take(), Log(6, "cmd40")); // only changes post
 }
 
 TEST_F(Controls, SliderValueFromClicksDragsWheelAndKeys)
@@ -216,13 +205,8 @@ TEST_F(Controls, ProgressBarShowsRoundedValueOfMaximumAndTakesNoInput)
     EXPECT_EQ(bar.valueText(), "100/100");
     bar.setTextHeight(20);
     bar.setPosition({0, 0});
-    const int x = bar.track().position.x + 3;
-    oxGuiElement* dragged = nullptr;
-    int axes = 0;
-    EXPECT_FALSE(bar.onClick(0, x, 10) || bar.onMouseWheel(1, x, 10) || bar.beginDrag(x, 10, dragged, axes));
-    EXPECT_FALSE(bar.acceptsFocus());
+    EXPECT_FALSE(bar.onClick(0, bar.track().position.x + 3, 10) || bar.acceptsFocus());
     EXPECT_EQ(bar.getValue(), 99.5);
-    EXPECT_EQ(app.runs, 0);
 }
 
 namespace {

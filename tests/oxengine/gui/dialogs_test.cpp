@@ -82,14 +82,11 @@ TEST_F(Dialogs, TheTitleBarDragsTheDialogWithinTheWindow)
     EXPECT_EQ(d.getPosition(), (oxGuiPoint{at.x - 10, at.y + 7}));
     EXPECT_EQ(d.content()->getPosition(), (oxGuiPoint{at.x - 10 + 3, at.y + 7 + 3 + th})); // the content moves along
     d.dragBy(-5000, -5000);
-    const oxGuiPoint topLeft = d.getPosition();
+    EXPECT_EQ(d.getPosition(), (oxGuiPoint{0, 0}));
     d.dragBy(5000, 5000);
-    EXPECT_EQ(std::vector({topLeft, d.getPosition()}), std::vector<oxGuiPoint>({{0, 0}, {1600 - size.width, 1000 - size.height}}));
+    EXPECT_EQ(d.getPosition(), (oxGuiPoint{1600 - size.width, 1000 - size.height}));
     // Below the title bar the press is the content's (nothing to drag there).
     EXPECT_FALSE(d.beginDrag(d.getPosition().x + 5, d.getPosition().y + th + 5, dragged, axes));
-    d.setTextHeight(30); // a larger text height makes a taller title bar
-    EXPECT_EQ(d.getMargins().top, 33);
-    EXPECT_EQ(d.titleHeight(), 30);
 }
 
 TEST_F(Dialogs, MessageDialogAnswersWithThePressedButtonAndItsSound)
