@@ -55,8 +55,8 @@ TEST(WrapText, BreaksBetweenWordsCutsOnlyWordsTooWideAloneAndExpandsTabs)
         {U"a\tb", 40, {U"a       b"}},
         {U"abcdefgh\tc", 40, {U"abcdefgh        c"}},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(oxWrapText(c.text, c.width, monospace), c.lines) << c.lines.size() << " lines at width " << c.width;
+    for (size_t i = 0; i < std::size(cases); ++i)
+        EXPECT_EQ(oxWrapText(cases[i].text, cases[i].width, monospace), cases[i].lines) << "case " << i;
 }
 
 TEST(EditText, EditsWholeCharactersWithinItsLimit)
