@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <mutex>
+#include <string>
 
 namespace {
 
@@ -28,6 +29,17 @@ SupportState& state()
 {
     static SupportState s;
     return s;
+}
+
+bool isSoftwareRenderer(const char* renderer)
+{
+    if (!renderer)
+        return false;
+    const std::string name = renderer;
+    for (const char* software : {"llvmpipe", "softpipe", "swrast", "Software Rasterizer"})
+        if (name.find(software) != std::string::npos)
+            return true;
+    return false;
 }
 
 void probe(SupportState& s)
@@ -61,6 +73,7 @@ void probe(SupportState& s)
     c.floatTextures = c.versionAtLeast(3, 0) ||
                       (isExtensionSupported("GL_ARB_texture_float") && isExtensionSupported("GL_ARB_half_float_pixel"));
     c.npotTextures = c.versionAtLeast(2, 0) || isExtensionSupported("GL_ARB_texture_non_power_of_two");
+    c.softwareRenderer = isSoftwareRenderer(reinterpret_cast<const char*>(glGetString(GL_RENDERER)));
     s.driver = c;
     s.probed = true;
 }

@@ -17,6 +17,7 @@ struct oxTextureCapabilities {
     int textureUnits = 1;
     int maxAnisotropy = 0; // 0 without the anisotropic extension
     int maxTextureSize = 0;
+    bool softwareRenderer = false; // the renderer runs on the processor (llvmpipe, softpipe, swrast)
 
     bool versionAtLeast(int major, int minor) const
     {

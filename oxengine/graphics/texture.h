@@ -181,3 +181,6 @@ std::unique_ptr<oxTexture2D> createTextureFromLevels(const std::vector<const oxI
 // the 2 x 2 (or 2) pixels, rounded, down to 1 x 1. Empty list when the image
 // is empty or memory runs out.
 std::vector<std::unique_ptr<oxImage>> oxBuildMipmapLevels(const oxImage& image);
+// The same levels without level 0, read in place from the pixels (8-bit,
+// half and 16-bit). Empty when memory runs out or the pixels are 1 x 1.
+std::vector<std::unique_ptr<oxImage>> oxBuildSmallerMipmapLevels(const oxPixelRect& base);

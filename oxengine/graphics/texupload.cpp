@@ -48,6 +48,8 @@ struct Source {
     const unsigned char* row(uint32_t r) const { return base + ((y + r) * rowPixels + x) * pixelBytes(); }
 };
 
+Source wholeImage(const oxImage& image);
+
 // Sets the unpack state for one upload and puts the caller's back after it.
 class UnpackState {
 public:
@@ -227,31 +229,67 @@ std::unique_ptr<oxImage> imageOf(const Source& s)
     return image;
 }
 
+// Level first + i of the texture from levels[i], each with its own format.
+void uploadLevels(const std::vector<const oxImage*>& levels, GLint first)
+{
+    UnpackState unpack(0, 0, 0);
+    for (size_t i = 0; i < levels.size(); ++i) {
+        const oxUploadFormat format = uploadFormat(levels[i]->sampleType(), levels[i]->components());
+        glTexImage2D(GL_TEXTURE_2D, first + GLint(i), format.internalFormat, GLsizei(levels[i]->width()),
+                     GLsizei(levels[i]->height()), 0, GL_RGBA, format.pixelType, levels[i]->data());
+    }
+    // A shorter list than the full chain still gives a complete texture.
+    if (textureCapabilities().versionAtLeast(1, 2))
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, first + GLint(levels.size()) - 1);
+}
+
 std::unique_ptr<oxTexture2D> fromLevels(const std::vector<const oxImage*>& levels, const oxTextureParams& params)
 {
     if (levels.empty() || !levels[0] || levels[0]->empty())
         fail(N_("An empty picture can't become a texture."));
-    std::vector<oxUploadFormat> formats;
     for (const oxImage* level : levels) {
         if (!level || level->empty())
             fail(N_("An empty picture can't become a texture."));
-        formats.push_back(uploadFormat(level->sampleType(), level->components()));
+        uploadFormat(level->sampleType(), level->components()); // refuses unsupported types before any GL call
     }
-    const oxTextureCapabilities caps = textureCapabilities();
-    checkSize(levels[0]->width(), levels[0]->height(), true, caps);
+    checkSize(levels[0]->width(), levels[0]->height(), true, textureCapabilities());
 
     auto texture = std::make_unique<oxTexture2D>();
     oxTextureBuilder::begin(*texture, true, params);
     clearGLErrors();
-    {
-        UnpackState unpack(0, 0, 0);
-        for (size_t i = 0; i < levels.size(); ++i)
-            glTexImage2D(GL_TEXTURE_2D, GLint(i), formats[i].internalFormat, GLsizei(levels[i]->width()),
-                         GLsizei(levels[i]->height()), 0, GL_RGBA, formats[i].pixelType, levels[i]->data());
+    uploadLevels(levels, 0);
+    checkGLErrors();
+    oxTextureBuilder::finish(*texture);
+    return texture;
+}
+
+// Level 0 goes up from the caller's pixels in place and the smaller levels
+// are built from them directly, so an unpadded picture is never copied whole.
+std::unique_ptr<oxTexture2D> withEngineLevels(const Source& given, const oxTextureParams& params)
+{
+    std::unique_ptr<oxImage> padded;
+    Source s = given;
+    if (s.padded()) {
+        padded = imageOf(s);
+        s = wholeImage(*padded);
     }
-    // A shorter list than the full chain still gives a complete texture.
-    if (caps.versionAtLeast(1, 2))
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, GLint(levels.size() - 1));
+    oxPixelRect rect;
+    rect.type = s.type;
+    rect.components = s.components;
+    rect.data = s.row(0);
+    rect.width = s.width, rect.height = s.height, rect.rowPixels = s.rowPixels;
+    const std::vector<std::unique_ptr<oxImage>> levels = oxBuildSmallerMipmapLevels(rect);
+    if (levels.empty() && (s.width > 1 || s.height > 1))
+        fail(N_("There is not enough memory for the texture."));
+    std::vector<const oxImage*> list;
+    for (const auto& level : levels)
+        list.push_back(level.get());
+
+    auto texture = std::make_unique<oxTexture2D>();
+    oxTextureBuilder::begin(*texture, true, params);
+    clearGLErrors();
+    uploadLevel0(s, uploadFormat(s.type, s.components), false);
+    uploadLevels(list, 1);
     checkGLErrors();
     oxTextureBuilder::finish(*texture);
     return texture;
@@ -269,15 +307,12 @@ std::unique_ptr<oxTexture2D> fromSource(const Source& s, MipmapGen mode, const o
         mode = MIPMAP_GLU;
     checkSize(s.texWidth, s.texHeight, mode != MIPMAP_GLU, caps);
 
-    if (mode == MIPMAP_ENGINE) {
-        const std::vector<std::unique_ptr<oxImage>> levels = oxBuildMipmapLevels(*imageOf(s));
-        if (levels.empty())
-            fail(N_("There is not enough memory for the texture."));
-        std::vector<const oxImage*> list;
-        for (const auto& level : levels)
-            list.push_back(level.get());
-        return fromLevels(list, params);
-    }
+    // A software renderer makes the driver's levels on the processor too,
+    // several times slower than the engine's builder; a GPU is faster still.
+    if (mode == MIPMAP_AUTO && caps.softwareRenderer && s.type == ST_UINT8)
+        mode = MIPMAP_ENGINE;
+    if (mode == MIPMAP_ENGINE)
+        return withEngineLevels(s, params);
 
     auto texture = std::make_unique<oxTexture2D>();
     oxTextureBuilder::begin(*texture, mode != MIPMAP_NONE, params);

@@ -183,8 +183,9 @@ TEST_F(Prepare, ThumbnailIsReducedTo32)
 }
 
 // One tile, transparent black beyond the picture; the mipmap setting decides
-// who builds the levels: the driver, or the processor without shrinking the
-// tile to a power of two first.
+// who builds the levels: the driver (the engine on a software renderer, which
+// is faster there), or the processor without shrinking the tile to a power of
+// two first.
 TEST_F(Prepare, SmallPictureGetsOneTileWithItsMipmaps)
 {
     const auto decoded = oxImageRegistry::instance().loadImage(file("small.jpg"), oxSize());
@@ -213,7 +214,7 @@ TEST_F(Prepare, SmallPictureGetsOneTileWithItsMipmaps)
             GLint generate = -1, minFilter = 0;
             glGetTexParameteriv(GL_TEXTURE_2D, GL_GENERATE_MIPMAP, &generate);
             glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, &minFilter);
-            EXPECT_EQ(generate, useDriver ? GL_TRUE : GL_FALSE);
+            EXPECT_EQ(generate, useDriver && !textureCapabilities().softwareRenderer ? GL_TRUE : GL_FALSE);
             EXPECT_EQ(minFilter, GL_LINEAR_MIPMAP_LINEAR);
             EXPECT_EQ(levelWidth(t, 1), tw / 2);
         }

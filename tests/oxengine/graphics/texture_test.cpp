@@ -121,6 +121,43 @@ TYPED_TEST(MipmapLevels, HalveDownToOnePixelAveragingBlocks)
     EXPECT_TRUE(oxBuildMipmapLevels(oxImageImpl<T>()).empty());
 }
 
+// The vector path for 8-bit 2 x 2 blocks against the plain mean, read in
+// place from a part of a wider buffer, with widths that leave 0-3 pixels
+// for the tail.
+TEST(MipmapLevels, EightBitLevelsReadInPlaceEqualThePlainMean)
+{
+    for (uint32_t width : {8u, 9u, 13u, 75u}) {
+        SCOPED_TRACE(width);
+        const uint32_t height = 7, rowPixels = width + 5;
+        std::vector<oxColour> buffer(size_t(rowPixels) * height);
+        uint32_t seed = 12345;
+        for (oxColour& c : buffer) {
+            seed = seed * 1103515245u + 12345u;
+            c = oxColour(uint8_t(seed >> 24), uint8_t(seed >> 16), uint8_t(seed >> 8), uint8_t(seed >> 3));
+        }
+        oxPixelRect rect;
+        rect.data = buffer.data();
+        rect.width = width, rect.height = height, rect.rowPixels = rowPixels;
+        const auto levels = oxBuildSmallerMipmapLevels(rect);
+        ASSERT_FALSE(levels.empty());
+        const auto& half = static_cast<const oxImageUInt8&>(*levels[0]);
+        ASSERT_EQ(half.size(), oxSize(width / 2, height / 2));
+        int wrong = 0;
+        for (uint32_t y = 0; y < half.height(); ++y)
+            for (uint32_t x = 0; x < half.width(); ++x) {
+                const oxColour* p[4] = {&buffer[2 * y * rowPixels + 2 * x], &buffer[2 * y * rowPixels + 2 * x + 1],
+                                        &buffer[(2 * y + 1) * rowPixels + 2 * x],
+                                        &buffer[(2 * y + 1) * rowPixels + 2 * x + 1]};
+                const auto mean = [&](auto member) {
+                    return uint8_t((p[0]->*member + p[1]->*member + p[2]->*member + p[3]->*member + 2) / 4);
+                };
+                wrong += half.at(x, y) != oxColour(mean(&oxColour::r), mean(&oxColour::g), mean(&oxColour::b),
+                                                   mean(&oxColour::a));
+            }
+        EXPECT_EQ(wrong, 0);
+    }
+}
+
 TEST(MipmapLevels, MeansRoundHalfUpWithoutOverflowAndKeepHighRange)
 {
     auto image = oxImageUInt8::create(2, 2);
