@@ -11,6 +11,7 @@
 #include "oxengine/image/handler.h"
 #include "oxengine/messagebox.h"
 #include "oxengine/mainwindow.h"
+#include "oxengine/memory.h"
 #include "oxengine/rc.h"
 
 #include <benchmark/benchmark.h>
@@ -268,6 +269,7 @@ void compareThumbnailsWithVips()
 
 int main(int argc, char** argv)
 {
+    oxReuseLargeAllocations(); // as the program does
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
         return 1;

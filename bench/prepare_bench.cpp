@@ -3,12 +3,15 @@
 // 12000 x 9000 JPEG and a 3840 x 2160 half-float picture. Prints the time
 // split into decode, texts and statistics, tiling/copy, upload and mipmaps,
 // and djpeg decoding the same JPEG in the same run with the ratio
-// prepare / djpeg.
+// prepare / djpeg. The allocator keeps large freed buffers as the program
+// does (oxReuseLargeAllocations); OX_BENCH_DEFAULT_ALLOCATOR=1 measures
+// without that, where every picture gets fresh pages.
 #include "app/prepare.h"
 #include "app/preparesteps.h"
 
 #include "oxengine/files.h"
 #include "oxengine/image/handler.h"
+#include "oxengine/memory.h"
 #include "oxengine/messagebox.h"
 
 #include <GL/freeglut.h>
@@ -28,6 +31,8 @@
 #include <string>
 
 namespace {
+
+bool g_reuse = false;
 
 struct Picture {
     const char* name;
@@ -252,9 +257,11 @@ void printSplit()
         std::printf(" %2d x %dx%d\n", s.tiles, s.tileWidth, s.tileHeight);
     }
     std::printf("  (ms; tiling/copy is the tile plan: tiles are uploaded in place from the decoded picture, with no\n"
-                "   copy; upload waits for the driver; mipmaps are the driver's extra time for them; prepare is the\n"
+                "   copy; upload waits for the driver; mipmaps are the extra time for the levels (the driver's, or the\n"
+                "   engine's builder on a software renderer); prepare is the\n"
                 "   whole preparePicture; n/a: no decoder for the format here, the other steps ran on a picture made\n"
                 "   in memory)\n");
+    std::printf("  large freed buffers %s\n", g_reuse ? "kept for reuse (as the program does)" : "returned (default allocator)");
     if (!haveDjpeg)
         std::printf("  djpeg (libjpeg-turbo-progs) is not installed: no ratio\n");
 }
@@ -263,6 +270,9 @@ void printSplit()
 
 int main(int argc, char** argv)
 {
+    const char* plain = std::getenv("OX_BENCH_DEFAULT_ALLOCATOR");
+    if (!plain || std::string(plain) != "1")
+        g_reuse = oxReuseLargeAllocations();
     oxFilename::initialize(argv[0]);
     // A box must never wait for a click in an unattended run.
     oxSetMessageHandler([](const oxMessageRequest& r) {

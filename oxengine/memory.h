@@ -1,0 +1,13 @@
+// How the process keeps memory it has freed.
+#pragma once
+
+// Pictures come and go in buffers of tens to hundreds of megabytes (decoded
+// pixels, and a software renderer's textures). By default such buffers go
+// back to the kernel when freed and the next picture gets fresh pages, whose
+// first touch costs a page fault per 4 KiB: as long as copying the picture
+// several times. After this call large buffers stay in the heap, shared by
+// all threads, so that the next picture reuses pages already mapped. The
+// process's peak memory is unchanged; memory it held at the peak is kept.
+// Call once at start, before other threads run. Returns false when the
+// allocator refused (the program works as before then).
+bool oxReuseLargeAllocations();
