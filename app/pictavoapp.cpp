@@ -23,9 +23,9 @@ void initialWindowSize(int screenWidth, int screenHeight, int& width, int& heigh
     height = std::max(64, std::min(screenHeight - 50, 768));
 }
 
-PictavoApp::PictavoApp() : m_list(listHooks())
+PictavoApp::PictavoApp(LoaderServices loaderServices) : m_list(listHooks())
 {
-    m_loader = std::make_unique<BGTextureLoader>(m_list.paths());
+    m_loader = std::make_unique<BGTextureLoader>(m_list.paths(), std::move(loaderServices));
     m_imageDisplay = std::make_unique<ImageDisplay>(this, m_loader.get());
 
     int screenWidth = 1074, screenHeight = 818;

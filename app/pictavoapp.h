@@ -37,7 +37,8 @@ void initialWindowSize(int screenWidth, int screenHeight, int& width, int& heigh
 class PictavoApp : public oxGLUTApplication, public ViewApplication {
 public:
     // Reads "LastFolder" and "LastOverlays"; nothing is shown before run.
-    PictavoApp();
+    // Tests hand the loader services of their own.
+    explicit PictavoApp(LoaderServices loaderServices = {});
     ~PictavoApp() override;
 
     // ---- before run: the command line ----
@@ -59,6 +60,9 @@ public:
     // loader, and ends the main loop. Runs once; later calls do nothing.
     void shutDown();
     void cycleOverlayLevel();
+    // The first folder load (onStart): at the start file, else at
+    // "LastFile" when the folder is the last one, else at the first picture.
+    void loadStartFolder();
 
     PictureList& pictures() { return m_list; }
     BGTextureLoader& loader() { return *m_loader; }
@@ -91,8 +95,6 @@ private:
     PictureListHooks listHooks();
     void makeActive(Display* view);
     void startLoader();
-    // The first folder load, at the start file or at "LastFile".
-    void loadStartFolder();
     void destroyViews();
 
     PictureList m_list;
