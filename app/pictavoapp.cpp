@@ -177,6 +177,13 @@ void PictavoApp::updateProjection()
     postRedisplay();
 }
 
+void PictavoApp::onReshape(int, int)
+{
+    // Runs before the transform's own reshape, which keeps any other zoom.
+    if (m_transform && m_transform->view() && m_transform->zoom() == m_transform->fitZoom())
+        m_transform->refit();
+}
+
 void PictavoApp::destroyViews()
 {
     if (m_transform)

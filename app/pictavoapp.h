@@ -80,7 +80,9 @@ public:
     void onClose() override;
     bool onCommand(unsigned command) override;
     bool onKeyDown(int key, bool special) override;
-    void onReshape(int, int) override {}
+    // A picture shown fitted stays fitted to the new window size (the
+    // window becomes full-screen only after the first picture is shown).
+    void onReshape(int width, int height) override;
 
     // ---- what the views ask of the application ----
     oxApplication* framework() override { return this; }

@@ -92,7 +92,7 @@ start() {
     pid=$!
     window=
     for _ in $(seq 300); do
-        window=$(xdotool search --onlyvisible --pid "$pid" --name '^Pictavo' 2>/dev/null | head -1)
+        window=$(xdotool search --onlyvisible --name "^Pictavo$" 2>/dev/null | head -1)
         [ -n "$window" ] && break
         kill -0 "$pid" 2>/dev/null || break
         sleep 0.05
@@ -185,11 +185,28 @@ logged() {
     grep -qF -- "$1" "$messages" || { echo "no message with '$1'; messages:"; cat "$messages"; return 1; }
 }
 
-# signature: a small grey thumbnail of the window, to tell screens apart.
+# signature [X Y W H]: a small grey thumbnail of the window (or of that part
+# of it), to tell screens apart.
 signature() {
     geometry
     screenshot
-    "$convert" "xwd:$shot" -crop "${ww}x${wh}+$wx+$wy" +repage -colorspace gray -resize 64x40! -depth 8 gray:- | od -An -tu1 -v | tr -s ' \n' ' '
+    local x=${1:-0} y=${2:-0} w=${3:-$ww} h=${4:-$wh}
+    "$convert" "xwd:$shot" -crop "${w}x${h}+$((wx + x))+$((wy + y))" +repage -colorspace gray -resize 64x40! \
+        -depth 8 gray:- | od -An -tu1 -v | tr -s ' \n' ' '
+}
+
+# pixel_is X Y COLOUR: waits (10 s at most) until the window pixel has the colour.
+pixel_is() {
+    geometry
+    local c
+    for _ in $(seq 100); do
+        screenshot
+        c=$(colour_at "$((wx + $1))" "$((wy + $2))")
+        near "$c" "$3" && return 0
+        sleep 0.1
+    done
+    echo "expected $3 at $1,$2, saw $c"
+    return 1
 }
 
 # differ A B: the signatures differ noticeably (sum of absolute differences).
@@ -200,4 +217,8 @@ differ() {
         for (i = 1; i <= n; i++) d += (x[i] > y[i] ? x[i] - y[i] : y[i] - x[i])
         exit d > 400 ? 0 : 1
     }'
+}
+
+same() {
+    ! differ "$1" "$2"
 }

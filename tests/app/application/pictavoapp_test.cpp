@@ -2,6 +2,7 @@
 // level, sorting and rescans, deleting through the Trash, the start folder
 // and what shut-down stores.
 #include "app/configkeys.h"
+#include "app/fototransform.h"
 #include "app/pictavoapp.h"
 #include "app/startup.h"
 
@@ -347,4 +348,25 @@ TEST_F(App, ShutDownStoresTheStateOnceAndStopsTheLoader)
     a.onClose();
     EXPECT_TRUE(a.onCommand(CMD_EXIT));
     EXPECT_EQ(oxConfig::getString("LastOverlays", ""), "2");
+}
+
+TEST_F(App, FittedPictureStaysFittedWhenTheWindowChanges)
+{
+    make("a.jpg");
+    PictavoApp& a = app();
+    load(a);
+    FotoTransform* t = a.fotoTransform();
+    ASSERT_NE(t, nullptr);
+    // A window of 1024 x 768 that then becomes the 1920 x 1200 screen.
+    a.handleReshape(1024, 768);
+    t->refit();
+    const double small = t->zoom();
+    a.handleReshape(1920, 1200);
+    EXPECT_GT(t->zoom(), small);
+    EXPECT_DOUBLE_EQ(t->zoom(), t->fitZoom());
+    // A zoom the user chose is kept.
+    t->zoomTo(t->fitZoom() * 1.5, true, 0.5, 0.5);
+    const double chosen = t->zoom();
+    a.handleReshape(1000, 700);
+    EXPECT_DOUBLE_EQ(t->zoom(), chosen);
 }
