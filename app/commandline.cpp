@@ -68,7 +68,10 @@ CommandLine parseCommandLine(const std::vector<std::string>& args,
 StartLocation resolveStartPath(const std::string& path)
 {
     const oxFilename name(path);
-    if (name.exists() && name.isDirectory())
+    // A missing path typed with a trailing "/" is meant as that folder (found
+    // empty and reported), not as a file in its parent.
+    name.exists();
+    if (name.isDirectory())
         return {name.toString(), {}};
     return {name.parentFolder().toString(), name.systemPath()};
 }

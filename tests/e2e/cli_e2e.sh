@@ -27,13 +27,11 @@ done
 
 start -nosound "$pics" || exit 1
 check "-nosound: stored before anything else" test "$(setting NoSound)" = 1
-geometry
-check "full-screen by default" test "$ww" -eq 1920 -a "$wh" -eq 1200
+check "full-screen by default" size_is 1920 1200
 stop_with Escape
 start -WINDOW "$pics" || exit 1
-geometry
-check "-WINDOW: a 1024 x 768 window" test "$ww" -eq 1024 -a "$wh" -eq 768
 check "-window: picture shown" shows '#c00000' '#0000c0'
+check "-WINDOW: a 1024 x 768 window" size_is 1024 768
 stop_with Escape
 check "-window: exit code 0" test "$rc" -eq 0
 check "-nosound: still stored" test "$(setting NoSound)" = 1

@@ -60,12 +60,12 @@ finish() {
 # the given colours, written by Pictavo's own writer for the file's format.
 picture() {
     local out=$1 left=$2 right=$3 w=${4:-1600} h=${5:-1200}
-    mkdir -p "$(dirname "$out")"
+    mkdir -p "$(dirname "$out")" "$tmp/.gen"
     "$convert" -size "$((w / 2))x$h" "xc:$left" -size "$((w - w / 2))x$h" "xc:$right" +append \
-        -depth 8 "PNG24:$tmp/src.png"
+        -depth 8 "PNG24:$tmp/.gen/src.png"
     case "$out" in
-    *.png) cp "$tmp/src.png" "$out" ;;
-    *) "$oximage" convert "$tmp/src.png" "$out" --quality 95 >/dev/null ;;
+    *.png) cp "$tmp/.gen/src.png" "$out" ;;
+    *) "$oximage" convert "$tmp/.gen/src.png" "$out" --quality 95 >/dev/null ;;
     esac
 }
 
@@ -109,6 +109,17 @@ start() {
 # geometry: sets wx wy ww wh of the program's window.
 geometry() {
     eval "$(xdotool getwindowgeometry --shell "$window" | sed -n 's/^X=/wx=/p;s/^Y=/wy=/p;s/^WIDTH=/ww=/p;s/^HEIGHT=/wh=/p')"
+}
+
+# size_is W H: waits (5 s at most) until the window has that size.
+size_is() {
+    for _ in $(seq 50); do
+        geometry
+        [ "$ww" -eq "$1" ] && [ "$wh" -eq "$2" ] && return 0
+        sleep 0.1
+    done
+    echo "window is ${ww}x$wh, expected ${1}x$2"
+    return 1
 }
 
 key() {
@@ -165,12 +176,14 @@ near() {
 
 # shows LEFT RIGHT: waits (10 s at most) until the window's centre shows
 # the left colour a little left of the middle and the right one right of it.
+# The geometry is read each time: a full-screen start maps the window at its
+# initial size first and resizes it a moment later.
 shows() {
-    geometry
-    local y=$((wy + wh / 2)) xl=$((wx + ww / 2 - ww / 8)) xr=$((wx + ww / 2 + ww / 8))
     local l r
     for _ in $(seq 100); do
+        geometry
         screenshot
+        local y=$((wy + wh / 2)) xl=$((wx + ww / 2 - ww / 8)) xr=$((wx + ww / 2 + ww / 8))
         l=$(colour_at "$xl" "$y")
         r=$(colour_at "$xr" "$y")
         near "$l" "$1" && near "$r" "$2" && return 0
@@ -181,8 +194,15 @@ shows() {
 }
 
 # logged TEXT: a message box whose line holds TEXT was logged.
+# The program answers boxes on its own schedule: waits (5 s at most).
 logged() {
-    grep -qF -- "$1" "$messages" || { echo "no message with '$1'; messages:"; cat "$messages"; return 1; }
+    for _ in $(seq 50); do
+        grep -qF -- "$1" "$messages" && return 0
+        sleep 0.1
+    done
+    echo "no message with '$1'; messages:"
+    cat "$messages"
+    return 1
 }
 
 # signature [X Y W H]: a small grey thumbnail of the window (or of that part
@@ -197,9 +217,9 @@ signature() {
 
 # pixel_is X Y COLOUR: waits (10 s at most) until the window pixel has the colour.
 pixel_is() {
-    geometry
     local c
     for _ in $(seq 100); do
+        geometry
         screenshot
         c=$(colour_at "$((wx + $1))" "$((wy + $2))")
         near "$c" "$3" && return 0

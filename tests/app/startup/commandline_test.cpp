@@ -96,6 +96,9 @@ TEST_F(StartPath, FolderFileAndMissingPath)
     const StartLocation m = resolveStartPath(folder + "/gone/b.jpg");
     EXPECT_EQ(m.folder, folder + "/gone/");
     EXPECT_EQ(m.file, folder + "/gone/b.jpg");
+    const StartLocation g = resolveStartPath(folder + "/gone/");
+    EXPECT_EQ(g.folder, folder + "/gone/");
+    EXPECT_TRUE(g.file.empty());
 }
 
 TEST_F(StartPath, RelativePathsStartAtTheWorkingFolder)
