@@ -61,4 +61,13 @@ menu_signature German
 check "German context menu" differ "$english" "$menu"
 stop_with Escape
 check "German: exit code 0" test "$rc" -eq 0
+
+# Install: the program and a desktop entry offering it for the formats it reads.
+cmake --install "$build" --prefix "$tmp/prefix" >/dev/null
+entry=$tmp/prefix/share/applications/pictavo.desktop
+check "install: program" test -x "$tmp/prefix/bin/pictavo"
+check "install: desktop entry for JPEG, PNG, EXR" grep -qE "^MimeType=(.*;)?image/jpeg;(.*;)?image/png;(.*;)?image/x-exr;" "$entry"
+if command -v desktop-file-validate >/dev/null; then
+    check "install: desktop entry valid" desktop-file-validate "$entry"
+fi
 finish
