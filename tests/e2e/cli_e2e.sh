@@ -6,6 +6,7 @@
 source "$(dirname "$0")/lib.sh"
 pics=$tmp/pictures
 picture "$pics/1.jpg" '#c00000' '#0000c0' 800 600
+picture "$pics/2.jpg" '#00b000' '#e0e000' 800 600
 
 for option in --help -h /? -H --HELP; do
     : >"$messages"
@@ -61,6 +62,22 @@ menu_signature German
 check "German context menu" differ "$english" "$menu"
 stop_with Escape
 check "German: exit code 0" test "$rc" -eq 0
+
+# The window's close button (here a window manager's Alt+F4) ends as Escape does.
+if command -v openbox >/dev/null; then
+    openbox --sm-disable >/dev/null 2>&1 &
+    wm=$!
+    sleep 1
+    start -window "$pics" || exit 1
+    key space
+    check "close button: picture shown" shows '#00b000' '#e0e000'
+    xdotool windowactivate --sync "$window" key alt+F4
+    wait_exit
+    check "close button: exit code 0" test "$rc" -eq 0
+    check "close button: position stored" test "$(setting LastFile)" = 1
+    kill "$wm"
+    wait "$wm" 2>/dev/null
+fi
 
 # Install: the program and a desktop entry offering it for the formats it reads.
 cmake --install "$build" --prefix "$tmp/prefix" >/dev/null
