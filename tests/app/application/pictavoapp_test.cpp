@@ -9,7 +9,6 @@
 
 #include "oxengine/config.h"
 #include "oxengine/gui/keys.h"
-#include "oxengine/sound.h"
 #include "support/childprocess.h"
 #include "support/testsupport.h"
 
@@ -42,13 +41,6 @@ struct IsolatedHome {
 };
 IsolatedHome g_home;
 
-oxMessageAnswer answer(int button)
-{
-    oxMessageAnswer a;
-    a.button = button;
-    return a;
-}
-
 struct FakeContext : LoaderContext {
     bool makeCurrent() override { return true; }
     bool isCurrent() const override { return true; }
@@ -62,26 +54,23 @@ protected:
         fs::remove_all(g_home.home.path() + "/config");
         m_dir = g_home.home.path() + "/pics-" + std::to_string(++s_counter);
         fs::create_directories(m_dir);
-        soundEnabled = false; // the end of the list is a message then
     }
-    void TearDown() override
-    {
-        m_app.reset();
-        soundEnabled = true;
-    }
+    void TearDown() override { m_app.reset(); }
     std::string make(const std::string& name, const std::string& bytes = "x")
     {
         writeFile(m_dir + "/" + name, bytes);
         return m_dir + "/" + name;
     }
-    // The application over the folder, its loader running without GL.
-    PictavoApp& app()
+    // The application, its loader running without GL and recording what it
+    // was asked to load; with names, over a folder holding those files.
+    PictavoApp& app(std::initializer_list<const char*> names = {}, bool open = false)
     {
+        for (const char* n : names)
+            make(n);
         LoaderServices services;
-        services.fill = [this](const std::string& name, LoadedPicture& p) {
+        services.fill = [this](const std::string& name, LoadedPicture&) {
             std::lock_guard<std::mutex> lock(m_fillMutex);
             m_filled.push_back(name);
-            p.note = "filled";
             return false;
         };
         services.makeContext = [](int, void*) { return std::make_unique<FakeContext>(); };
@@ -89,16 +78,9 @@ protected:
         services.requestRedisplay = [] {};
         m_app = std::make_unique<PictavoApp>(services);
         EXPECT_TRUE(m_app->loader().startLoader());
+        if (open || names.size() > 0)
+            m_app->pictures().openFolder(m_dir, SUBFOLDERS_NEVER);
         return *m_app;
-    }
-    // The application over a folder holding these files.
-    PictavoApp& appWith(std::initializer_list<const char*> names)
-    {
-        for (const char* n : names)
-            make(n);
-        PictavoApp& a = app();
-        a.pictures().openFolder(m_dir, SUBFOLDERS_NEVER);
-        return a;
     }
     std::vector<std::string> filled()
     {
@@ -112,6 +94,13 @@ protected:
     std::vector<std::string> m_filled;
     static inline int s_counter = 0;
 };
+
+oxMessageAnswer answer(int button)
+{
+    oxMessageAnswer a;
+    a.button = button;
+    return a;
+}
 
 } // namespace
 
@@ -133,21 +122,18 @@ TEST_F(App, OverlayLevelIsReadClampedAndCyclesByKeysAndCommand)
     EXPECT_EQ(a.overlayLevel(), (expected + 1) % 3);
 }
 
-TEST_F(App, UnlistedKeysAndCommandsAreLeftToOthers)
+TEST_F(App, ThumbnailSwitchAndUnlistedInputChangeNothing)
 {
     PictavoApp& a = app();
     MessageCapture boxes;
-    for (int key : {int('x'), int('+'), int('1'), int(GUI_KEY_ENTER), int(GUI_KEY_DELETE)})
-        EXPECT_FALSE(a.onKeyDown(key, false)) << key;
-    for (int key : {int(GUI_SPECIAL_LEFT), int(GUI_SPECIAL_PAGE_UP), GLUT_KEY_F5})
-        EXPECT_FALSE(a.onKeyDown(key, true)) << key;
-    for (unsigned c : {0u, 211u, 214u, 220u, 224u, 9999u})
-        EXPECT_FALSE(a.onCommand(c)) << c;
-    // No thumbnail view yet: switching leaves the picture view on.
     Display* before = a.activeView();
     EXPECT_TRUE(a.onCommand(CMD_TOGGLE_VIEW));
     EXPECT_TRUE(a.onKeyDown('t', false));
-    EXPECT_EQ(a.activeView(), before);
+    EXPECT_EQ(a.activeView(), before); // no thumbnail view yet
+    for (int key : {int('x'), int('+'), int(GUI_KEY_DELETE)}) // Delete: nothing listed
+        EXPECT_FALSE(a.onKeyDown(key, false)) << key;
+    for (unsigned c : {0u, 211u, unsigned(CMD_SETTINGS), 224u})
+        EXPECT_FALSE(a.onCommand(c)) << c;
     EXPECT_EQ(boxes.count(), 0u);
 }
 
@@ -155,7 +141,7 @@ TEST_F(App, SortCommandsAreStoredAndKeepTheCurrentPicture)
 {
     make("a.jpg", "xxx");
     make("c.jpg", "xx");
-    PictavoApp& a = appWith({"b.jpg"});
+    PictavoApp& a = app({"b.jpg"});
     a.pictures().goTo(2); // c
     EXPECT_TRUE(a.onCommand(CMD_SORT_BY_SIZE));
     EXPECT_EQ(readConfigInt(ConfigKey::SortMode), 219);
@@ -170,7 +156,7 @@ TEST_F(App, SortCommandsAreStoredAndKeepTheCurrentPicture)
 TEST_F(App, DeclinedVanishedAndFailedDeletes)
 {
     const std::string kept = make("keep.jpg"), gone = make("gone.jpg"), locked = make("locked.jpg");
-    PictavoApp& a = appWith({});
+    PictavoApp& a = app({}, true);
     {
         MessageCapture declined({answer(MB_NO)});
         EXPECT_TRUE(a.deletePicture(kept, true));
@@ -223,7 +209,7 @@ TEST_F(App, StartFolderFromTheCommandLine)
 TEST_F(App, ShutDownStoresTheStateOnceAndStopsTheLoader)
 {
     oxConfig::setString("LastOverlays", "1");
-    PictavoApp& a = appWith({"a.jpg", "b.jpg", "c.jpg"});
+    PictavoApp& a = app({"a.jpg", "b.jpg", "c.jpg"});
     a.pictures().goTo(2);
     a.onKeyDown('i', false);
     EXPECT_TRUE(a.onKeyDown(GUI_KEY_ESCAPE, false));
@@ -241,7 +227,7 @@ TEST_F(App, ShutDownStoresTheStateOnceAndStopsTheLoader)
 
 TEST_F(App, FittedPictureStaysFittedWhenTheWindowChanges)
 {
-    PictavoApp& a = appWith({"a.jpg"});
+    PictavoApp& a = app({"a.jpg"});
     FotoTransform* t = a.fotoTransform();
     ASSERT_NE(t, nullptr);
     // The full-screen start: 1024 x 768 first, then the 1920 x 1200 screen.
