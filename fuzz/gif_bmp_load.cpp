@@ -2,22 +2,17 @@
 // the registry: every input must load or fail with oxImageException. The
 // handler picks the decoder by the file's first bytes, so one name serves
 // both formats.
-#include "oxengine/errors.h"
-#include "oxengine/image/handler.h"
-#include "scratchfile.h"
+#include "fuzztarget.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
-    fuzzscratch::create("gif_bmp_load", ".gif", uint64_t(1) << 19);
+    fuzztarget::create("gif_bmp_load", ".gif", uint64_t(1) << 19);
     return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    fuzzscratch::write(data, size);
-    try {
-        (void)oxImageRegistry::instance().loadImage(fuzzscratch::path(), oxSize());
-    } catch (const oxImageException&) {
-    }
+    fuzztarget::write(data, size);
+    fuzztarget::loadEverySize();
     return 0;
 }

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <set>
@@ -125,8 +126,7 @@ namespace {
 std::unique_ptr<oxImageHalf> halfImage(uint32_t w, uint32_t h, const oxColourHalf& fill)
 {
     auto image = oxImageHalf::create(w, h);
-    for (uint32_t i = 0; i < w * h; ++i)
-        image->pixels()[i] = fill;
+    std::fill_n(image->pixels(), size_t(w) * h, fill);
     return image;
 }
 
@@ -155,16 +155,14 @@ TEST(SampleStatistics, HalfPicturesCountVisibleFiniteValuesOnly)
 TEST(SampleStatistics, NoVisiblePixelKeepsTheStartValuesAndTheMiddle)
 {
     auto image = halfImage(4, 4, oxColourHalf(3.0f, 3.0f, 3.0f, 0.0f));
-    LoadedPicture fresh;
+    LoadedPicture fresh, reloaded;
+    reloaded.midValue = 0.75f;
     measureSamples(*image, fresh);
+    measureSamples(*image, reloaded);
     EXPECT_TRUE(fresh.hdr);
     EXPECT_FLOAT_EQ(fresh.maxValue, -1000000.0f);
     EXPECT_FLOAT_EQ(fresh.minValue, 100000.0f);
     EXPECT_FLOAT_EQ(fresh.midValue, 0.5f);
-
-    LoadedPicture reloaded;
-    reloaded.midValue = 0.75f;
-    measureSamples(*image, reloaded);
     EXPECT_FLOAT_EQ(reloaded.midValue, 0.75f);
 }
 

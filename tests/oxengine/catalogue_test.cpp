@@ -80,20 +80,14 @@ private:
 
 } // namespace
 
-TEST(MoCatalogue, ParsesEntriesAndHeader)
+TEST(MoCatalogue, ParsesEntriesKeepsUtf8AndConvertsLatin1)
 {
-    const auto c = parse(buildMo({{"", kHeader}, {"Yes", "Ja"}, {"untranslated", ""}}));
+    const auto c = parse(buildMo({{"", kHeader}, {"Yes", "Ja"}, {"untranslated", ""}, {"over", "\xC3\xBC" "ber \xE2\x82\xAC"}}));
     ASSERT_TRUE(c);
     EXPECT_EQ(c->table.at("Yes"), "Ja");
     EXPECT_EQ(c->table.at(""), kHeader);
+    EXPECT_EQ(c->table.at("over"), "über €");
     EXPECT_FALSE(c->table.count("untranslated")); // empty translations are skipped
-}
-
-TEST(MoCatalogue, KeepsUtf8AndConvertsLatin1)
-{
-    auto utf8 = parse(buildMo({{"", kHeader}, {"over", "\xC3\xBC" "ber \xE2\x82\xAC"}}));
-    ASSERT_TRUE(utf8);
-    EXPECT_EQ(utf8->table.at("over"), "über €");
     auto latin1 = parse(buildMo({{"", "Content-Type: text/plain; charset=ISO-8859-1\n"}, {"over", "\xFC" "ber"}}));
     ASSERT_TRUE(latin1);
     EXPECT_EQ(latin1->table.at("over"), "über");
@@ -141,70 +135,56 @@ TEST(MoCatalogue, RejectsMalformedImagesAsAWhole)
 
 TEST(MoCatalogue, DropsTranslationsWithOtherFormatConversions)
 {
-    const auto c = parse(buildMo({
-        {"", kHeader},
-        {"Can't load picture '%s'. Skipping.", "Bild '%s' nicht ladbar."},   // same: kept
-        {"%d of %s", "%s von %d"},                                            // swapped types: dropped
-        {"%d of %s", "%s von %d"},
-        {"%s done", "%s fertig %s"},                                          // extra argument: dropped
-        {"%s gone", "weg %n"},                                                // %n: dropped
-        {"%d of %s ", "%2$s: %1$d "},                                        // reordered by position: kept
-        {"plain", "100 %"},                                                   // a bare % in a non-format: dropped
-        {"%ld bytes", "%d Bytes"},                                            // other length: dropped
-    }));
-    ASSERT_TRUE(c);
-    EXPECT_TRUE(c->table.count("Can't load picture '%s'. Skipping."));
-    EXPECT_FALSE(c->table.count("%d of %s"));
-    EXPECT_FALSE(c->table.count("%s done"));
-    EXPECT_FALSE(c->table.count("%s gone"));
-    EXPECT_TRUE(c->table.count("%d of %s "));
-    EXPECT_FALSE(c->table.count("plain"));
-    EXPECT_FALSE(c->table.count("%ld bytes"));
+    const struct {
+        const char *id, *translation;
+        bool kept;
+    } cases[] = {{"Can't load picture '%s'. Skipping.", "Bild '%s' nicht ladbar.", true},
+                 {"%d of %s", "%s von %d", false}, // swapped types
+                 {"%s done", "%s fertig %s", false}, // an extra argument
+                 {"%s gone", "weg %n", false},
+                 {"%d of %s ", "%2$s: %1$d ", true}, // reordered by position
+                 {"plain", "100 %", false},          // a bare % in a non-format
+                 {"%ld bytes", "%d Bytes", false}};
+    Entries entries{{"", kHeader}};
+    for (const auto& c : cases)
+        entries.emplace_back(c.id, c.translation);
+    const auto catalogue = parse(buildMo(entries));
+    ASSERT_TRUE(catalogue);
+    for (const auto& c : cases)
+        EXPECT_EQ(catalogue->table.count(c.id), c.kept ? 1u : 0u) << c.id;
     EXPECT_TRUE(oxSameFormatConversions("100%% sure", "100%% sicher"));
     EXPECT_TRUE(oxSameFormatConversions("%5.2f%%", "%.1f %%"));
     EXPECT_FALSE(oxSameFormatConversions("%*d", "%d"));
 }
 
-TEST(Catalogue, GermanUsesTheCompiledInCatalogue)
-{
-    TempDir empty;
-    LanguageScope german("de_DE.UTF-8", empty.path());
-    EXPECT_STREQ(oxGetTranslation("Fatal Error"), "Schwerer Fehler");
-    EXPECT_STREQ(oxGetTranslation("no such text in the catalogue"), "no such text in the catalogue");
-    EXPECT_NE(std::string(oxGetTranslation("")).find("charset=UTF-8"), std::string::npos);
-}
-
-TEST(Catalogue, StartFolderCatalogueWins)
+TEST(Catalogue, GermanUsesTheCompiledInCatalogueUnlessTheStartFolderHasOne)
 {
     TempDir dir;
+    {
+        LanguageScope german("de_DE.UTF-8", dir.path());
+        EXPECT_STREQ(oxGetTranslation("Fatal Error"), "Schwerer Fehler");
+        EXPECT_STREQ(oxGetTranslation("no such text in the catalogue"), "no such text in the catalogue");
+        EXPECT_NE(std::string(oxGetTranslation("")).find("charset=UTF-8"), std::string::npos);
+    }
     ASSERT_TRUE(writeFile(dir.file("de.mo"), buildMo({{"", kHeader}, {"Fatal Error", "Eigener Fehler"}})));
-    LanguageScope german("de_DE.UTF-8", dir.path());
-    EXPECT_STREQ(oxGetTranslation("Fatal Error"), "Eigener Fehler");
-    // Only that file is read: texts it lacks stay English.
-    EXPECT_STREQ(oxGetTranslation("Yes"), "Yes");
-}
-
-TEST(Catalogue, BrokenStartFolderCatalogueIsReportedOnceAndLeavesEnglish)
-{
-    TempDir dir;
+    ASSERT_TRUE(writeFile(dir.file("ja.mo"), buildMo({{"", kHeader}, {"Yes", "Hai"}})));
+    {
+        LanguageScope german("de_DE.UTF-8", dir.path());
+        EXPECT_STREQ(oxGetTranslation("Fatal Error"), "Eigener Fehler");
+        EXPECT_STREQ(oxGetTranslation("Yes"), "Yes"); // only that file is read: texts it lacks stay English
+    }
+    for (const char* lang : {"en_US.UTF-8", "ja_JP.UTF-8", "C", "POSIX"}) { // languages not offered stay English
+        LanguageScope scope(lang, dir.path());
+        EXPECT_STREQ(oxGetTranslation("Yes"), "Yes") << lang;
+    }
+    // A broken catalogue there is reported once and leaves English.
     ASSERT_TRUE(writeFile(dir.file("de.mo"), buildMo({{"Yes", "Ja"}}, 1)));
     MessageCapture capture;
     LanguageScope german("de_DE.UTF-8", dir.path());
     EXPECT_STREQ(oxGetTranslation("Yes"), "Yes");
     EXPECT_STREQ(oxGetTranslation("No"), "No");
     ASSERT_EQ(capture.count(), 1u);
-    EXPECT_EQ(capture.messages()[0].text,
-              "oxEngine: Error initializing translation: Only 1st version of MO files is supported");
-}
-
-TEST(Catalogue, UnlistedLanguagesStayEnglish)
-{
-    TempDir dir;
-    ASSERT_TRUE(writeFile(dir.file("ja.mo"), buildMo({{"", kHeader}, {"Yes", "Hai"}})));
-    for (const char* lang : {"en_US.UTF-8", "ja_JP.UTF-8", "C", "POSIX"}) {
-        LanguageScope scope(lang, dir.path());
-        EXPECT_STREQ(oxGetTranslation("Yes"), "Yes") << lang;
-    }
+    EXPECT_EQ(capture.messages()[0].text, "oxEngine: Error initializing translation: Only 1st version of MO files is supported");
 }
 
 TEST(Catalogue, LanguageComesFromTheGettextVariablesInOrder)

@@ -19,55 +19,31 @@ TEST(Exceptions, IOExceptionNamesTheFile)
     }
 }
 
-TEST(Exceptions, FamilyRelations)
-{
-    EXPECT_THROW(throw oxNumberException("x"), oxFormatException);
-    EXPECT_THROW(throw oxShaderCompileException("log"), oxShaderException);
-    EXPECT_THROW(throw oxTextureException("t"), oxException);
-    EXPECT_THROW(throw oxImageException("m", "f"), std::exception);
-}
-
-TEST(ParseLong, ReadsLeadingNumbers)
+TEST(ParseNumbers, ReadLeadingNumbersAndRejectTextWithoutOneOrOutOfRange)
 {
     EXPECT_EQ(parseLong(" 42abc"), 42);
-    EXPECT_EQ(parseLong("50%"), 50);
     EXPECT_EQ(parseLong("-7"), -7);
     EXPECT_EQ(parseLong("ff", 16), 255);
     EXPECT_EQ(parseLong("\t\n 12"), 12);
-}
-
-TEST(ParseLong, RejectsTextWithoutNumberOrOutOfRange)
-{
-    try {
-        parseLong("   ");
-        FAIL();
-    } catch (const oxNumberException& e) {
-        EXPECT_EQ(e.getMessage(), "empty string found while looking for long");
-    }
-    try {
-        parseLong("x1");
-        FAIL();
-    } catch (const oxNumberException& e) {
-        EXPECT_EQ(e.getMessage(), "found x while looking for long");
-    }
-    // Out of the 64-bit range is an error, not a saturated value.
-    EXPECT_THROW(parseLong("99999999999999999999"), oxNumberException);
-    EXPECT_THROW(parseLong("-99999999999999999999"), oxNumberException);
     EXPECT_EQ(parseLong("9223372036854775807"), 9223372036854775807L);
-}
-
-TEST(ParseDouble, ReadsAndRejects)
-{
     EXPECT_DOUBLE_EQ(parseDouble(" 2.5e3x"), 2500.0);
-    EXPECT_THROW(parseDouble(""), oxNumberException);
-    try {
-        parseDouble("abc");
-        FAIL();
-    } catch (const oxNumberException& e) {
-        EXPECT_EQ(e.getMessage(), "found a while looking for double");
-    }
-    EXPECT_THROW(parseDouble("1e999"), oxNumberException);
     EXPECT_EQ(parseDouble("1e-999"), 0.0); // underflow is harmless
+    const auto message = [](auto parse) {
+        try {
+            parse();
+        } catch (const oxNumberException& e) {
+            return e.getMessage();
+        }
+        return std::string("accepted");
+    };
+    EXPECT_EQ(message([] { parseLong("   "); }), "empty string found while looking for long");
+    EXPECT_EQ(message([] { parseLong("x1"); }), "found x while looking for long");
+    EXPECT_EQ(message([] { parseDouble("abc"); }), "found a while looking for double");
+    // Out of the range is an error, not a saturated value.
+    for (const char* big : {"99999999999999999999", "-99999999999999999999"})
+        EXPECT_NE(message([&] { parseLong(big); }), "accepted") << big;
+    EXPECT_NE(message([] { parseDouble("1e999"); }), "accepted");
+    EXPECT_NE(message([] { parseDouble(""); }), "accepted");
 }
 
 TEST(Checks, VerifyReportsAndContinues)
@@ -98,11 +74,7 @@ TEST(ChecksDeathTest, AssertEndsTheProcessWithCode3)
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     EXPECT_EXIT(
         {
-            oxSetMessageHandler([](const oxMessageRequest& r) {
-                std::fprintf(stderr, "%s\n", r.text.c_str());
-                return oxMessageAnswer{};
-            });
-            void* listener = nullptr;
+            void* listener = nullptr; // the test program's message handler prints the box
             oxAssert(listener != 0, "GUIEventListener must not be 0");
         },
         testing::ExitedWithCode(3), "GUIEventListener must not be 0\nCondition: !\\(listener != 0\\)");

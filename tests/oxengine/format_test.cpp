@@ -5,19 +5,13 @@
 #include <cstdlib>
 #include <ctime>
 
-TEST(FormatInteger, Bases)
-{
-    EXPECT_EQ(formatInteger(255, 16), "FF");
-    EXPECT_EQ(formatInteger(8, 8), "10");
-    EXPECT_EQ(formatInteger(-5, 2), "-5"); // other bases print decimal
-    EXPECT_EQ(formatInteger(0, 10), "0");
-}
-
-TEST(FormatNumber, FixedAndTrimmed)
+TEST(FormatNumber, FixedTrimmedAndIntegerBases)
 {
     EXPECT_EQ(formatNumber(2.5, 2), "2.50");
     EXPECT_EQ(formatNumber(2.5, -2), "2.5");
     EXPECT_EQ(formatNumber(7, -3), "7");
+    EXPECT_EQ(formatInteger(255, 16), "FF");
+    EXPECT_EQ(formatInteger(-5, 2), "-5"); // other bases print decimal
     EXPECT_EQ(formatNumber(10, -2), "10"); // zeros before the point stay
     EXPECT_EQ(formatNumber(-0.125, 2), "-0.12");
     EXPECT_EQ(formatNumber(1e300, 0).size(), 301u);

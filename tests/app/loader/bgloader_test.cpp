@@ -41,7 +41,7 @@ TEST(BGTextureLoader, AcquirePrefetchesTheNeighboursAndUnloadsEveryOtherPictureN
 
     rig.hold("gate");
     LoadedPicture* p5 = rig.loader->acquirePicture(l[5]);
-    const Names queued = describe(rig.loader->queuedCommands());
+    const Names queued = rig.queued();
     ASSERT_EQ(queued.size(), 6u) << ::testing::PrintToString(queued);
     EXPECT_EQ(Names(queued.begin(), queued.begin() + 2), (Names{"load:" + l[4], "load:" + l[6]}));
     EXPECT_EQ(sorted(Names(queued.begin() + 2, queued.end())),
@@ -60,7 +60,7 @@ TEST(BGTextureLoader, AcquirePrefetchesTheNeighboursAndUnloadsEveryOtherPictureN
     const int fills = rig.fill.callsFor(l[0]);
     rig.hold("gate2");
     rig.loader->releasePicture(rig.loader->acquirePicture(l[0]));
-    EXPECT_EQ(describe(rig.loader->queuedCommands()).at(0), "load:" + l[1]);
+    EXPECT_EQ(rig.queued().at(0), "load:" + l[1]);
     rig.fill.release("gate2");
     ASSERT_TRUE(rig.idle());
     EXPECT_EQ(sorted(rig.loader->loadedNames()), sorted({l[0], l[1]}));
@@ -79,7 +79,7 @@ TEST(BGTextureLoader, PicturesInUseAreNeverUnloaded)
     // they ran keeps 2 and its neighbours.
     rig.hold("gate");
     rig.loader->releasePicture(rig.loader->acquirePicture(l[8]));
-    ASSERT_TRUE(contains(describe(rig.loader->queuedCommands()), "unload:" + l[2]));
+    ASSERT_TRUE(contains(rig.queued(), "unload:" + l[2]));
     EXPECT_EQ(rig.loader->acquirePicture(l[2]), p2);
     rig.fill.release("gate");
     ASSERT_TRUE(rig.idle());
@@ -133,7 +133,7 @@ TEST(BGTextureLoader, UpdateThumbnailsMarksWantedLoadsMissingAndUnloadsTheRest)
     rig.loader->setThumbnailSize(256);
     rig.hold("gate", false);
     rig.loader->updateThumbnails();
-    EXPECT_EQ(describe(rig.loader->queuedCommands()), (Names{"loadT:/a/0.jpg", "loadT:/a/1.jpg", "loadT:/a/2.jpg", "loadT:/a/3.jpg"}));
+    EXPECT_EQ(rig.queued(), (Names{"loadT:/a/0.jpg", "loadT:/a/1.jpg", "loadT:/a/2.jpg", "loadT:/a/3.jpg"}));
     rig.fill.release("gate");
     ASSERT_TRUE(rig.idle());
     EXPECT_EQ(rig.loader->thumbnailNames(), rig.list);
@@ -144,7 +144,7 @@ TEST(BGTextureLoader, UpdateThumbnailsMarksWantedLoadsMissingAndUnloadsTheRest)
     rig.list = {"/a/1.jpg", "/a/new.jpg", "/a/3.jpg"};
     rig.hold("gate2", false);
     rig.loader->updateThumbnails();
-    const Names queued = describe(rig.loader->queuedCommands());
+    const Names queued = rig.queued();
     ASSERT_EQ(queued.size(), 3u) << ::testing::PrintToString(queued);
     EXPECT_EQ(sorted(Names(queued.begin(), queued.begin() + 2)), (Names{"unloadT:/a/0.jpg", "unloadT:/a/2.jpg"}));
     EXPECT_EQ(queued[2], "loadT:/a/new.jpg");
@@ -290,11 +290,10 @@ TEST(BGTextureLoader, KindWordsAndWorkLeftInALoaderThatNeverRan)
 {
     ThreadSafeMessages boxes;
     auto rig = std::make_unique<LoaderRig>(std::vector<std::string>{}, false);
-    rig->loader->enqueueCommand(9, "/k/thumb");
-    rig->loader->enqueueCommand(17, "/k/urgent");
-    rig->loader->enqueueCommand(24, "/k/gone");
-    EXPECT_EQ(describe(rig->loader->queuedCommands()),
-              (std::vector<std::string>{"unloadT:/k/gone", "load:/k/urgent", "loadT:/k/thumb"}));
+    rig->loader->enqueueCommand(9, "/k/thumb");   // load, thumbnail
+    rig->loader->enqueueCommand(17, "/k/urgent"); // load, urgent
+    rig->loader->enqueueCommand(24, "/k/gone");   // unload, thumbnail, urgent
+    EXPECT_EQ(rig->queued(), (Names{"unloadT:/k/gone", "load:/k/urgent", "loadT:/k/thumb"}));
     rig.reset(); // never done: reported, not dropped silently
     ASSERT_EQ(boxes.count(), 1u);
     EXPECT_NE(boxes.messages()[0].text.find("BGTL: Commands left over on exit"), std::string::npos);

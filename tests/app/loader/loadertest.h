@@ -43,6 +43,17 @@ template <class Cond> bool waitUntil(Cond cond)
     return true;
 }
 
+// A JPEG file whose left half is red and right half blue.
+inline std::string writeJpeg(const std::string& path, uint32_t width, uint32_t height)
+{
+    auto image = oxImageUInt8::create(width, height);
+    for (uint32_t y = 0; y < height; ++y)
+        for (uint32_t x = 0; x < width; ++x)
+            image->at(x, y) = x < width / 2 ? oxColour(255, 0, 0) : oxColour(0, 0, 255);
+    oxImageRegistry::instance().saveImage(*image, path, oxToneMapping::neutral());
+    return path;
+}
+
 // Boxes from any thread; Yes/No questions get `answer`.
 class ThreadSafeMessages {
 public:
@@ -89,17 +100,16 @@ public:
     {
         return [this](const std::string& name, LoadedPicture& p) { return fill(name, p); };
     }
-    void block(const std::string& name)
+    void block(const std::string& name, bool blocked = true)
     {
         std::lock_guard<std::mutex> lock(m_mutex);
-        m_blocked.insert(name);
-    }
-    void release(const std::string& name)
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_blocked.erase(name);
+        if (blocked)
+            m_blocked.insert(name);
+        else
+            m_blocked.erase(name);
         m_cv.notify_all();
     }
+    void release(const std::string& name) { block(name, false); }
     bool waitBlocked(const std::string& name)
     {
         std::unique_lock<std::mutex> lock(m_mutex);
@@ -163,6 +173,16 @@ struct FakeContext : LoaderContext {
     bool current = false;
 };
 
+// "kind:name", "kindT:name" for thumbnails, in queue order.
+template <class Commands> std::vector<std::string> describe(const Commands& commands)
+{
+    static const char* kinds[] = {"unload", "load", "transform", "convert", "copymove"};
+    std::vector<std::string> out;
+    for (const LoaderCommand& c : commands)
+        out.push_back(std::string(kinds[c.kind]) + (c.thumbnail ? "T:" : ":") + c.name);
+    return out;
+}
+
 // A started loader over its own picture list, with the doubles above.
 struct LoaderRig {
     explicit LoaderRig(std::vector<std::string> names = {}, bool start = true) : list(std::move(names))
@@ -205,6 +225,7 @@ struct LoaderRig {
             return std::find(c.begin(), c.end(), code) != c.end();
         });
     }
+    std::vector<std::string> queued() const { return describe(loader->queuedCommands()); }
     static std::vector<std::string> numbered(int n, const std::string& prefix)
     {
         std::vector<std::string> names;
@@ -220,13 +241,3 @@ struct LoaderRig {
     std::atomic<int> redisplays{0};
     std::unique_ptr<BGTextureLoader> loader;
 };
-
-// "kind:name", "kindT:name" for thumbnails.
-inline std::vector<std::string> describe(const std::vector<LoaderCommand>& commands)
-{
-    static const char* kinds[] = {"unload", "load", "transform", "convert", "copymove"};
-    std::vector<std::string> out;
-    for (const LoaderCommand& c : commands)
-        out.push_back(std::string(kinds[c.kind]) + (c.thumbnail ? "T:" : ":") + c.name);
-    return out;
-}

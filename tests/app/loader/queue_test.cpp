@@ -1,6 +1,6 @@
-#include "app/loadercommands.h"
+#include "loadertest.h"
 
-#include <gtest/gtest.h>
+#include "app/loadercommands.h"
 
 #include <climits>
 
@@ -17,14 +17,7 @@ struct Queue : LoaderCommandQueue {
         c.thumbnail = thumbnail;
         return enqueue(c, urgent);
     }
-    Names names() const
-    {
-        static const char* kinds[] = {"unload", "load", "transform", "convert", "copymove"};
-        Names out;
-        for (const LoaderCommand& c : commands())
-            out.push_back(std::string(kinds[c.kind]) + (c.thumbnail ? "T:" : ":") + c.name);
-        return out;
-    }
+    Names names() const { return describe(commands()); }
 };
 
 } // namespace

@@ -19,6 +19,21 @@ TEST_F(PictureListTest, ListsOnlyVisiblePictureFilesOfTheFolder)
     EXPECT_TRUE(asked.empty());
     EXPECT_EQ(shown, at({"B.JPEG"}));
     EXPECT_EQ(readConfigText(ConfigKey::LastFolder), tree.path());
+    // A missing or empty folder (where nothing else is): the question
+    // answered OK, nothing searched or shown.
+    TempDir other;
+    fs::create_directory(other.file("empty"));
+    for (const std::string& path : {other.file("absent"), other.file("empty")}) {
+        asked.clear(), shown.clear(), refits = 0;
+        list.openFolder(path, SUBFOLDERS_ASK);
+        EXPECT_EQ(asked.size(), 1u) << path;
+        EXPECT_TRUE(list.paths().empty());
+        EXPECT_EQ(readConfigText(ConfigKey::LastFolder), path);
+        list.step(1);
+        list.showCurrent();
+        EXPECT_TRUE(shown.empty());
+        EXPECT_EQ(refits, 0);
+    }
 }
 
 TEST_F(PictureListTest, SubfolderQuestionAndModes)
@@ -54,22 +69,6 @@ TEST_F(PictureListTest, SubfolderQuestionAndModes)
     EXPECT_EQ(list.paths().front(), tree.file("own.jpg"));
     EXPECT_EQ(list.currentIndex(), 0); // limited to the folder's own pictures first
     EXPECT_EQ(asked.size(), 3u);
-}
-
-TEST_F(PictureListTest, MissingOrEmptyFolderGivesAnEmptyList)
-{
-    fs::create_directory(tree.file("empty"));
-    for (const std::string& path : {tree.file("absent"), tree.file("empty")}) {
-        asked.clear();
-        list.openFolder(path, SUBFOLDERS_ASK); // answered OK: not searched
-        EXPECT_EQ(asked.size(), 1u) << path;
-        EXPECT_TRUE(list.paths().empty());
-        EXPECT_EQ(readConfigText(ConfigKey::LastFolder), path);
-        list.step(1);
-        list.showCurrent();
-        EXPECT_TRUE(shown.empty());
-        EXPECT_EQ(refits, 0);
-    }
 }
 
 TEST_F(PictureListTest, ContinueQuestionsAfter10_30_90SecondsOfSearch)

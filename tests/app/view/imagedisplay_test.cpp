@@ -54,65 +54,40 @@ TEST_F(ImageView, QuickSuccessionReleasesTheFadingPictureAndRestartsTheFade)
     view.showPicture("/p/a.jpg");
     EXPECT_EQ(view.currentPicture(), loader.record("/p/a.jpg"));
     EXPECT_FALSE(view.isFading()); // nothing to fade from
-    transform.scrollTo(0, 0);
-
     view.showPicture("/p/b.jpg");
     EXPECT_EQ(view.crossFade().previous(), loader.record("/p/a.jpg"));
-    EXPECT_DOUBLE_EQ(view.crossFade().fade(), 1.0);
     EXPECT_TRUE(framework.hasIdle(&view));
     view.idle(100000);
     EXPECT_NEAR(view.crossFade().fade(), 0.8, 1e-12);
 
-    view.showPicture("/p/c.jpg");
-    EXPECT_EQ(loader.usesOf("/p/a.jpg"), 0); // released at once
-    EXPECT_EQ(view.crossFade().previous(), loader.record("/p/b.jpg"));
-    EXPECT_DOUBLE_EQ(view.crossFade().fade(), 1.0);
-    EXPECT_EQ(loader.inUse(), 2);
-
-    // The fade runs its length in wall time, then lets go of the old one.
-    for (int i = 0; i < 4; ++i)
-        view.idle(100000);
-    EXPECT_EQ(view.crossFade().previous(), loader.record("/p/b.jpg"));
-    view.idle(100001);
-    EXPECT_EQ(view.crossFade().previous(), nullptr);
-    EXPECT_EQ(loader.usesOf("/p/b.jpg"), 0);
-    EXPECT_FALSE(framework.hasIdle(&view));
-    EXPECT_DOUBLE_EQ(view.crossFade().previousScale(), 1.0);
-}
-
-TEST_F(ImageView, ShowingTheSamePictureAgainHoldsItTwice)
-{
-    view.showPicture("/p/a.jpg");
-    view.showPicture("/p/a.jpg");
-    EXPECT_EQ(loader.usesOf("/p/a.jpg"), 2);
-    view.shutDown();
-    EXPECT_EQ(loader.inUse(), 0);
-    EXPECT_FALSE(framework.hasIdle(&view));
-}
-
-TEST_F(ImageView, ZeroAnimationLengthEndsTheFadeOnTheNextIdleCall)
-{
-    writeConfigInt(ConfigKey::AnimLengthUs, 0);
-    view.showPicture("/p/a.jpg");
-    view.showPicture("/p/b.jpg");
-    EXPECT_EQ(view.crossFade().length(), 1);
-    view.idle(0);
-    EXPECT_EQ(view.crossFade().previous(), nullptr);
-    EXPECT_FALSE(framework.hasIdle(&view));
-    EXPECT_EQ(loader.inUse(), 1);
-}
-
-TEST_F(ImageView, FadeRemembersTheOldScaleAndOffset)
-{
-    view.showPicture("/p/a.jpg");
+    // The fade keeps the old picture's scale and offset.
     view.setDisplayScale(2.0);
     transform.zoomTo(3.0, true, 0.5, 0.5);
     transform.scrollTo(123, 45);
     const double x = transform.offsetX(), y = transform.offsetY();
-    view.showPicture("/p/b.jpg");
+    view.showPicture("/p/c.jpg");
+    EXPECT_EQ(loader.usesOf("/p/a.jpg"), 0); // released at once
+    EXPECT_EQ(view.crossFade().previous(), loader.record("/p/b.jpg"));
+    EXPECT_DOUBLE_EQ(view.crossFade().fade(), 1.0);
     EXPECT_DOUBLE_EQ(view.crossFade().previousScale(), 3.0);
     EXPECT_DOUBLE_EQ(view.crossFade().previousOffsetX(), x);
     EXPECT_DOUBLE_EQ(view.crossFade().previousOffsetY(), y);
+    EXPECT_EQ(loader.inUse(), 2);
+
+    // Once the fade has run its length in wall time, and not before, the old picture goes.
+    view.idle(400000);
+    EXPECT_NE(view.crossFade().previous(), nullptr);
+    view.idle(100001);
+    EXPECT_EQ(view.crossFade().previous(), nullptr);
+    EXPECT_EQ(loader.usesOf("/p/b.jpg"), 0);
+    EXPECT_FALSE(framework.hasIdle(&view));
+
+    // The same picture again is held twice; shutting down gives everything back.
+    view.showPicture("/p/c.jpg");
+    EXPECT_EQ(loader.usesOf("/p/c.jpg"), 2);
+    view.shutDown();
+    EXPECT_EQ(loader.inUse(), 0);
+    EXPECT_FALSE(framework.hasIdle(&view));
 }
 
 TEST_F(ImageView, FailedLoadsSayWhy)
@@ -122,7 +97,6 @@ TEST_F(ImageView, FailedLoadsSayWhy)
     EXPECT_EQ(view.overlays().pictureTextLine().text(), "[Error loading image.]");
     EXPECT_EQ(view.overlays().fileNameLine().text(), "/p/missing.jpg");
     EXPECT_EQ(view.contentSize(), (oxGuiSize{256, 256}));
-
     // A record without tiles: its note, no details, no picture to measure.
     view.showPicture("/p/broken.jpg");
     EXPECT_FALSE(view.hasPicture());
@@ -140,21 +114,16 @@ TEST_F(ImageView, CommandsGoToTheApplication)
     EXPECT_EQ(app.calls, (std::vector<std::string>{"step -1", "step 1", "folder"}));
     for (unsigned c : {199u, 204u, 209u, 212u, 213u})
         EXPECT_FALSE(view.onCommand(c)) << c;
-
     view.showPicture("/p/a.jpg");
     app.calls.clear();
     EXPECT_TRUE(view.onCommand(CMD_VIEW_DELETE));
     EXPECT_TRUE(view.onCommand(CMD_VIEW_SAVE_AS)); // no tiles: nothing to save
-    EXPECT_EQ(app.calls, (std::vector<std::string>{"delete /p/a.jpg"}));
-
+    EXPECT_TRUE(view.onClick(0, 10, 10));
+    EXPECT_FALSE(view.onClick(1, 10, 10));
+    EXPECT_EQ(app.calls, (std::vector<std::string>{"delete /p/a.jpg", "step 1"}));
     transform.zoomTo(0.5, true, 0.5, 0.5);
     EXPECT_TRUE(view.onCommand(CMD_VIEW_ORIGINAL_SIZE));
     EXPECT_DOUBLE_EQ(transform.zoom(), 1.0);
-
-    app.calls.clear();
-    EXPECT_TRUE(view.onClick(0, 10, 10));
-    EXPECT_FALSE(view.onClick(1, 10, 10));
-    EXPECT_EQ(app.calls, (std::vector<std::string>{"step 1"}));
 }
 
 TEST_F(ImageView, StyleSetsOverlayHeightsAndColours)
@@ -165,12 +134,8 @@ TEST_F(ImageView, StyleSetsOverlayHeightsAndColours)
     style.bgColour = oxColour(0, 0, 100, 170);
     view.applyStyle(style);
     const ViewOverlays& o = view.overlays();
-    for (const oxGLUTOverlay* line : {&o.zoomLabel(), &o.fileNameLine(), &o.pictureTextLine(), &o.detailLine()}) {
+    for (const oxGLUTOverlay* line : {&o.zoomLabel(), &o.fileNameLine(), &o.pictureTextLine(), &o.detailLine()})
         EXPECT_DOUBLE_EQ(line->textHeight(), 26.0); // (24 x 11 + 5) / 10
-        EXPECT_EQ(line->backgroundColour(), style.bgColour);
-    }
-    EXPECT_EQ(o.zoomLabel().colour(), style.fgColour);
-    EXPECT_EQ(o.fileNameLine().colour(), style.fgColour);
     EXPECT_EQ(o.detailLine().colour(), style.fgColour.blend(style.bgColour, 0.14f));
     EXPECT_EQ(o.pictureTextLine().colour(), oxColour(171, 85, 14, 255));
     EXPECT_EQ(view.exposurePanel().getBgColour(), oxColour(35, 17, 82, 170));
@@ -178,13 +143,12 @@ TEST_F(ImageView, StyleSetsOverlayHeightsAndColours)
 
 TEST(ViewOverlays, TextsOfTheZoomAndDetailLines)
 {
-    EXPECT_EQ(ViewOverlays::zoomText(1.0), "100 %");
     EXPECT_EQ(ViewOverlays::zoomText(0.12345), "12 %");
     EXPECT_EQ(ViewOverlays::zoomText(0.125), "13 %");
     EXPECT_EQ(ViewOverlays::zoomText(16.0), "1600 %");
     EXPECT_EQ(ViewOverlays::zoomText(std::nan("")), "0 %");
-    const std::string detail = ViewOverlays::detailText(86400.0 * 365, 1536000, 4000, 3000);
-    EXPECT_EQ(detail, formatDateTime(86400.0 * 365, true, "%c") + "  -  1.536 MB  -  4000 x 3000 pixels");
+    EXPECT_EQ(ViewOverlays::detailText(86400.0 * 365, 1536000, 4000, 3000),
+              formatDateTime(86400.0 * 365, true, "%c") + "  -  1.536 MB  -  4000 x 3000 pixels");
 }
 
 TEST(ImageMenu, EntriesInOrderWithTheInfoEntryFollowingTheLevel)
@@ -196,61 +160,46 @@ TEST(ImageMenu, EntriesInOrderWithTheInfoEntryFollowingTheLevel)
         ASSERT_NE(column, nullptr);
         std::vector<std::pair<std::string, int>> entries;
         for (size_t i = 0; i < column->childCount(); ++i) {
-            if (auto* item = dynamic_cast<oxGuiMenuItem*>(column->child(i)))
-                entries.emplace_back(item->getText(), item->getCommand());
-            else
-                entries.emplace_back("-", 0);
+            auto* item = dynamic_cast<oxGuiMenuItem*>(column->child(i));
+            entries.emplace_back(item ? item->getText() : "-", item ? item->getCommand() : 0);
         }
         const std::vector<std::pair<std::string, int>> expected = {
-            {"Back", 200}, {"Next", 201}, {"Original size", 202}, {"-", 0},        {"Save as...", 208},
-            {"Delete", 211}, {"-", 0},    {info[level], 213},    {"Select folder...", 203}, {"Thumbnails", 212}};
+            {"Back", 200},  {"Next", 201}, {"Original size", 202}, {"-", 0},
+            {"Save as...", 208}, {"Delete", 211}, {"-", 0}, {info[level], 213},
+            {"Select folder...", 203}, {"Thumbnails", 212}};
         EXPECT_EQ(entries, expected) << level;
     }
 }
 
-TEST(ExposurePanel, StartValuesFollowTheSamples)
+TEST(ExposurePanel, StartValuesAndRangesFollowTheSamples)
 {
     ExposurePanel panel;
-    panel.startFor({0.25, 0.4, 5.0});
-    EXPECT_DOUBLE_EQ(panel.blackPoint().getValue(), 0.0); // samples all >= 0
-    EXPECT_DOUBLE_EQ(panel.blackPoint().getMaximum(), 5.0);
-    EXPECT_DOUBLE_EQ(panel.whitePoint().getValue(), 0.8); // twice the middle
-    EXPECT_DOUBLE_EQ(panel.whitePoint().getMaximum(), 5.5);
-    EXPECT_DOUBLE_EQ(panel.gamma().getValue(), 1.0);
-    EXPECT_DOUBLE_EQ(panel.gamma().getMinimum(), 0.3);
-    EXPECT_DOUBLE_EQ(panel.gamma().getMaximum(), 3.0);
-    EXPECT_DOUBLE_EQ(panel.saturation().getValue(), 1.0);
-    EXPECT_DOUBLE_EQ(panel.saturation().getMinimum(), 0.4);
-    EXPECT_DOUBLE_EQ(panel.saturation().getMaximum(), 2.5);
-
+    const auto expect = [](const oxGuiSlider& s, double value, double min, double max, const char* what) {
+        EXPECT_DOUBLE_EQ(s.getValue(), value) << what;
+        EXPECT_DOUBLE_EQ(s.getMinimum(), min) << what;
+        EXPECT_DOUBLE_EQ(s.getMaximum(), max) << what;
+    };
+    panel.startFor({0.25, 0.4, 5.0}); // samples all >= 0: black starts at 0; white at twice the middle
+    expect(panel.blackPoint(), 0.0, panel.blackPoint().getMinimum(), 5.0, "black");
+    expect(panel.whitePoint(), 0.8, panel.whitePoint().getMinimum(), 5.5, "white");
+    expect(panel.gamma(), 1.0, 0.3, 3.0, "gamma");
+    expect(panel.saturation(), 1.0, 0.4, 2.5, "saturation");
+    // A negative minimum; white never above the maximum; the ranges while drawn keep both values.
     panel.startFor({-2.0, 3.0, 4.0});
-    EXPECT_DOUBLE_EQ(panel.blackPoint().getValue(), -2.0); // at the negative minimum
-    EXPECT_DOUBLE_EQ(panel.whitePoint().getValue(), 4.0);  // never above the maximum
-    // The ranges while drawn keep both start values.
-    panel.updateRanges({-2.0, 3.0, 4.0});
-    EXPECT_DOUBLE_EQ(panel.blackPoint().getValue(), -2.0);
-    EXPECT_DOUBLE_EQ(panel.whitePoint().getValue(), 4.0);
-    EXPECT_DOUBLE_EQ(panel.whitePoint().getMaximum(), 8.0);
-    EXPECT_DOUBLE_EQ(panel.whitePoint().getMinimum(), -2.0);
     panel.gamma().setValue(2.0);
     panel.updateRanges({-2.0, 3.0, 4.0});
+    expect(panel.whitePoint(), 4.0, -2.0, 8.0, "white after update");
     const Exposure e = panel.exposure();
     EXPECT_DOUBLE_EQ(e.blackPoint, -2.0);
     EXPECT_DOUBLE_EQ(e.whitePoint, 4.0);
     EXPECT_DOUBLE_EQ(e.gamma, 2.0);
     EXPECT_DOUBLE_EQ(e.saturation, 1.0);
-}
 
-TEST(ExposurePanel, WidthIsClampedAndThePanelSitsBottomLeft)
-{
-    ExposurePanel panel;
-    for (auto [window, width] : {std::pair{500, 300}, std::pair{556, 300}, std::pair{700, 444}, std::pair{856, 600},
-                                 std::pair{1920, 600}}) {
+    // Width clamped to 300..600, the panel at the bottom left, four sliders of h + 4.
+    for (auto [window, width] : {std::pair{500, 300}, {556, 300}, {700, 444}, {856, 600}, {1920, 600}}) {
         panel.layoutFor({window, 700}, 20);
-        EXPECT_EQ(panel.getSize().width, width) << window;
-        EXPECT_EQ(panel.getPosition().x, 0);
-        EXPECT_EQ(panel.getPosition().y + panel.getSize().height, 700);
-        EXPECT_EQ(panel.getSize().height, 4 * 24); // four sliders of h + 4
+        EXPECT_EQ(panel.getSize(), (oxGuiSize{width, 4 * 24})) << window;
+        EXPECT_EQ(panel.getPosition(), (oxGuiPoint{0, 700 - 4 * 24})) << window;
     }
 }
 
@@ -262,7 +211,6 @@ TEST(CrossFade, RunsItsLengthLinearlyAndAtLeastAMicrosecondPerStep)
     fade.start(&old, 2.0, 10, 20, 1000);
     EXPECT_DOUBLE_EQ(fade.opacity(), 0.0);
     EXPECT_FALSE(fade.advance(250));
-    EXPECT_DOUBLE_EQ(fade.fade(), 0.75);
     EXPECT_DOUBLE_EQ(fade.opacity(), 0.25);
     EXPECT_FALSE(fade.advance(0));
     EXPECT_DOUBLE_EQ(fade.fade(), 0.749);
@@ -271,7 +219,7 @@ TEST(CrossFade, RunsItsLengthLinearlyAndAtLeastAMicrosecondPerStep)
     EXPECT_EQ(fade.previous(), nullptr);
     EXPECT_DOUBLE_EQ(fade.previousScale(), 1.0);
     fade.start(&old, 1.0, 0, 0, 1000000000);
-    EXPECT_EQ(fade.length(), 10000000);
+    EXPECT_EQ(fade.length(), 10000000); // at most ten seconds
 }
 
 TEST(PictureTiles, NeighboursMeetOnTheSharedTexelAndTheMarginIsNotDrawn)
@@ -283,11 +231,9 @@ TEST(PictureTiles, NeighboursMeetOnTheSharedTexelAndTheMarginIsNotDrawn)
     for (double scale : {0.07, 1.0, 3.3}) {
         SCOPED_TRACE(scale);
         std::vector<TileQuad> row;
-        for (int c = 0; c < kMaxTiles; ++c) {
-            TileQuad q;
-            if (tileQuad(p, c, 0, scale, q))
+        for (int c = 0; c < kMaxTiles; ++c)
+            if (TileQuad q; tileQuad(p, c, 0, scale, q))
                 row.push_back(q);
-        }
         ASSERT_EQ(row.size(), 4u);
         EXPECT_DOUBLE_EQ(row[0].x0, -0.5 * scale);
         EXPECT_FLOAT_EQ(row[0].u0, 0.0f);
@@ -314,18 +260,13 @@ TEST(PictureTiles, NeighboursMeetOnTheSharedTexelAndTheMarginIsNotDrawn)
     EXPECT_DOUBLE_EQ(q.x0, -4.0);
     EXPECT_DOUBLE_EQ(q.x1, 4.0);
     EXPECT_FLOAT_EQ(q.u1, 1.0f);
-    EXPECT_DOUBLE_EQ(pixelCentreOrigin(-10.3), 10.5);
-    EXPECT_DOUBLE_EQ(pixelCentreOrigin(-10.7), 10.5);
-    EXPECT_DOUBLE_EQ(pixelCentreOrigin(3.0), -2.5);
 }
 
 TEST(Navigator, ShownOnlyForPicturesLargerThanTheWindow)
 {
-    // Fits: no navigator, also just below the window size.
-    EXPECT_FALSE(navigatorLayout({800, 600}, 800, 600, 1.0, 1.0, 0, 0, 256).shown);
-    EXPECT_FALSE(navigatorLayout({800, 600}, 805, 600, 1.0, 1.0, 0, 0, 256).shown);
-    EXPECT_FALSE(navigatorLayout({800, 600}, 0, 0, 1.0, 1.0, 0, 0, 256).shown);
-
+    // Fits, also just below the window size, or nothing to show: no navigator.
+    for (auto [w, h] : {std::pair{800, 600}, {805, 600}, {0, 0}})
+        EXPECT_FALSE(navigatorLayout({800, 600}, w, h, 1.0, 1.0, 0, 0, 256).shown) << w;
     // Twice the window: f = 0.5, alpha 250; the view's half of it marked.
     const NavigatorLayout n = navigatorLayout({800, 600}, 1600, 1200, 1.0, 1.0, 800, 0, 256);
     ASSERT_TRUE(n.shown);
@@ -337,26 +278,25 @@ TEST(Navigator, ShownOnlyForPicturesLargerThanTheWindow)
     EXPECT_DOUBLE_EQ(n.markPosition.y, 344 + n.fit.marginY);
     EXPECT_DOUBLE_EQ(n.markSize.width, 128);
     EXPECT_DOUBLE_EQ(n.markSize.height, 96);
-    // Far larger: alpha saturates.
-    EXPECT_EQ(navigatorLayout({800, 600}, 8000, 6000, 1.0, 1.0, 0, 0, 256).alpha, 255);
+    EXPECT_EQ(navigatorLayout({800, 600}, 8000, 6000, 1.0, 1.0, 0, 0, 256).alpha, 255); // far larger: saturates
 }
 
 TEST(ExposureShader, WithoutFragmentShadersPicturesAreDrawnPlainlyWithoutAMessage)
 {
     MessageCapture boxes;
-    oxOverrideShaderDriver(oxShaderDriverHooks{[](const char*) { return false; }, [](const char*) -> void* {
-                                                   return nullptr;
-                                               }});
+    const auto driver = [](bool announced) {
+        oxOverrideShaderDriver(oxShaderDriverHooks{announced ? +[](const char*) { return true; }
+                                                             : +[](const char*) { return false; },
+                                                   [](const char*) -> void* { return nullptr; }});
+    };
+    driver(false);
     ExposureShader shader;
     EXPECT_FALSE(shader.bind());
     EXPECT_FALSE(shader.exists());
     shader.setExposure(0, 1, 1, 1); // no program: nothing happens
     EXPECT_EQ(boxes.count(), 0u);
-
     // Announced but not delivered: one box, not one per frame.
-    oxOverrideShaderDriver(oxShaderDriverHooks{[](const char*) { return true; }, [](const char*) -> void* {
-                                                   return nullptr;
-                                               }});
+    driver(true);
     EXPECT_FALSE(shader.bind());
     EXPECT_FALSE(shader.bind());
     ASSERT_EQ(boxes.count(), 1u);

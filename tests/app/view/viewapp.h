@@ -46,6 +46,16 @@ struct Frame {
     int r(int x, int y) const { return at(x, y)[0]; }
     int g(int x, int y) const { return at(x, y)[1]; }
     int b(int x, int y) const { return at(x, y)[2]; }
+    // Within tolerance of c in red, green and blue.
+    bool near(int x, int y, oxColour c, int tolerance = 12) const
+    {
+        return std::abs(r(x, y) - c.r) <= tolerance && std::abs(g(x, y) - c.g) <= tolerance &&
+               std::abs(b(x, y) - c.b) <= tolerance;
+    }
+    std::string text(int x, int y) const
+    {
+        return "(" + std::to_string(r(x, y)) + "," + std::to_string(g(x, y)) + "," + std::to_string(b(x, y)) + ")";
+    }
 };
 
 class ViewTestApp : public oxGLUTApplication, public ViewApplication {
@@ -88,7 +98,6 @@ public:
         // The first reshape may come after the script has run.
         glViewport(0, 0, width(), height());
         updateProjection();
-        glClearColor(0, 0, 0, 1);
         glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
         glEnable(GL_CULL_FACE);
         glCullFace(GL_BACK);
@@ -103,6 +112,8 @@ public:
         setViewingTransform(transform, true);
         addGUIEventListener(view.get(), true);
         view->applyGlobalStyle();
+        const oxColour bg = guiStyle().bgColour;
+        glClearColor(bg.r / 255.0f, bg.g / 255.0f, bg.b / 255.0f, 1.0f);
         if (!paths.empty())
             show(0);
         if (script)
@@ -124,8 +135,6 @@ public:
     void render() override
     {
         ++frames;
-        const oxColour bg = guiStyle().bgColour;
-        glClearColor(bg.r / 255.0f, bg.g / 255.0f, bg.b / 255.0f, 1.0f);
         view->drawView(infoLevel);
     }
     void updateProjection() override
@@ -140,8 +149,6 @@ public:
     // Draws one frame into the back buffer and reads it, without a swap.
     Frame frame()
     {
-        const oxColour bg = guiStyle().bgColour;
-        glClearColor(bg.r / 255.0f, bg.g / 255.0f, bg.b / 255.0f, 1.0f);
         display(true);
         return readBack();
     }

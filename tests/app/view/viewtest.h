@@ -10,6 +10,7 @@
 
 #include "oxengine/glapp.h"
 
+#include <algorithm>
 #include <map>
 #include <memory>
 #include <string>
@@ -27,10 +28,8 @@ public:
     void resize(int w, int h) { m_width = w, m_height = h; }
     bool hasIdle(const oxIdleListener* l) const
     {
-        for (const oxIdleListener* i : idleListeners())
-            if (i == l)
-                return true;
-        return false;
+        const auto& list = idleListeners();
+        return std::find(list.begin(), list.end(), l) != list.end();
     }
     int redraws = 0;
 
@@ -51,13 +50,12 @@ public:
     double scale = 1.0;
 };
 
-// Hands out one record per name (held while in use, as the background
-// loader does) and counts the uses.
+// Hands out one 400 x 300 record per name (held while in use, as the
+// background loader does) and counts its holders; "missing" fails, "broken" has a note.
 class FakeLoader : public TextureLoader {
 public:
     LoadedPicture* acquirePicture(const std::string& name) override
     {
-        ++acquired;
         if (name.find("missing") != std::string::npos)
             return nullptr;
         auto& p = pictures[name];
@@ -72,11 +70,7 @@ public:
         ++uses[p.get()];
         return p.get();
     }
-    void releasePicture(LoadedPicture* p) override
-    {
-        ++released;
-        --uses[p];
-    }
+    void releasePicture(LoadedPicture* p) override { --uses[p]; }
     int usesOf(const std::string& name) { return pictures.count(name) ? uses[pictures[name].get()] : 0; }
     LoadedPicture* record(const std::string& name) { return pictures[name].get(); }
     int inUse() const
@@ -88,7 +82,6 @@ public:
     }
     std::map<std::string, std::unique_ptr<LoadedPicture>> pictures;
     std::map<LoadedPicture*, int> uses;
-    int acquired = 0, released = 0;
 };
 
 // The application as the views see it, recording what they ask of it.
@@ -100,14 +93,9 @@ public:
     void stepPicture(int delta) override { calls.push_back("step " + std::to_string(delta)); }
     void selectFolder() override { calls.push_back("folder"); }
     void deletePicture(const std::string& path) override { calls.push_back("delete " + path); }
-    void saveAs(const SaveAsRequest& r) override
-    {
-        calls.push_back("save " + r.path);
-        lastSave = r;
-    }
+    void saveAs(const SaveAsRequest& r) override { calls.push_back("save " + r.path); }
     FotoTransform* transform = nullptr;
     std::vector<std::string> calls;
-    SaveAsRequest lastSave;
 
 private:
     oxApplication* m_framework;

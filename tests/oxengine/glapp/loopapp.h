@@ -5,9 +5,11 @@
 #include "oxengine/glapp.h"
 #include "support/xdriver.h"
 
+#include <sys/resource.h>
+
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
-#include <cstdlib>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -17,7 +19,7 @@
 // Texts recorded on the main thread and read by the test's driver thread.
 class SharedLog {
 public:
-    void add(const std::string& s)
+    void push_back(const std::string& s)
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_items.push_back(s);
@@ -27,35 +29,28 @@ public:
         std::lock_guard<std::mutex> lock(m_mutex);
         return m_items;
     }
-    bool contains(const std::string& s) const
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        for (const auto& i : m_items)
-            if (i == s)
-                return true;
-        return false;
-    }
-    void clear()
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_items.clear();
-    }
 
 private:
     mutable std::mutex m_mutex;
     std::vector<std::string> m_items;
 };
 
+// The process's own processor time (user and system) in seconds.
+inline double cpuSeconds()
+{
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) + double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
 class LoopApp : public oxGLUTApplication {
 public:
     static constexpr unsigned CMD_QUIT = 0xFFFF0001u;
 
-    std::function<void()> startHook;
-    std::function<void()> renderHook;
+    std::function<void()> startHook, renderHook;
     std::function<bool(unsigned)> commandHook;
-    std::function<void()> closeHook;
     std::atomic<int> frames{0};
-    std::atomic<bool> closed{false};
+    std::atomic<bool> closed{false}, timedOut{false};
 
     void onStart() override
     {
@@ -70,49 +65,38 @@ public:
     }
     bool onCommand(unsigned c) override
     {
-        if (c == CMD_QUIT) {
-            leaveMainLoop();
-            return true;
-        }
-        return commandHook ? commandHook(c) : false;
+        if (c == CMD_QUIT)
+            return leaveMainLoop(), true;
+        return commandHook && commandHook(c);
     }
-    void onClose() override
-    {
-        closed = true;
-        if (closeHook)
-            closeHook();
-    }
+    void onClose() override { closed = true; }
 
-    // Runs the application; a watchdog ends the loop after `limit`. The driver,
-    // when given, runs on its own thread once the loop has started.
-    int runFor(std::chrono::seconds limit, std::function<void()> driver = {}, std::vector<std::string> args = {})
+    // Runs the application; a watchdog ends the loop after `limit`. The
+    // driver, when given, runs on its own thread from the first frame on.
+    int runFor(std::chrono::seconds limit, std::function<void()> driver = {})
     {
-        std::vector<std::string> storage = {"glapp_gltest"};
-        storage.insert(storage.end(), args.begin(), args.end());
-        std::vector<char*> argv;
-        for (auto& s : storage)
-            argv.push_back(s.data());
-        argv.push_back(nullptr);
-
+        char name[] = "glapp_gltest";
+        char* argv[] = {name, nullptr};
         std::mutex m;
         std::condition_variable cv;
         bool finished = false;
         std::thread watchdog([&] {
             std::unique_lock<std::mutex> lock(m);
-            if (!cv.wait_for(lock, limit, [&] { return finished; })) {
-                timedOut = true;
-                leaveMainLoop();
-            }
+            if (!cv.wait_for(lock, limit, [&] { return finished; }))
+                timedOut = true, leaveMainLoop();
         });
         std::thread driverThread;
-        auto userStart = startHook;
-        startHook = [&, userStart] {
+        const auto userStart = startHook;
+        startHook = [&] {
             if (userStart)
                 userStart();
             if (driver)
-                driverThread = std::thread(driver);
+                driverThread = std::thread([&] {
+                    waitUntil([&] { return frames > 0; }, std::chrono::seconds(5));
+                    driver();
+                });
         };
-        const int rc = run(this, int(storage.size()), argv.data());
+        const int rc = run(this, 1, argv);
         {
             std::lock_guard<std::mutex> lock(m);
             finished = true;
@@ -124,6 +108,4 @@ public:
         startHook = userStart;
         return rc;
     }
-
-    std::atomic<bool> timedOut{false};
 };

@@ -34,28 +34,18 @@ struct FontBytes {
     {
         return f32(dx).f32(dy).f32(tx1).f32(ty1).f32(tx2).f32(ty2);
     }
-    FontBytes& raw(const std::string& s)
-    {
-        bytes += s;
-        return *this;
-    }
-    FontBytes& byte(int b)
-    {
-        bytes.push_back(char(b));
-        return *this;
-    }
+    FontBytes& raw(const std::string& s) { return bytes += s, *this; }
+    FontBytes& byte(int b) { return bytes.push_back(char(b)), *this; }
 };
 
-// A font for layout tests: codes 32..255 in a 256 x 64 texture, every cell
-// 32 font pixels high, 10 wide unless widths says otherwise.
+// A font for layout tests: codes startChar..endChar in a 256 x 64 texture,
+// every cell cellHeight font pixels high, 10 wide unless widths says otherwise.
 inline void loadLayoutFont(GLFont& font, const std::map<char32_t, double>& widths = {}, int startChar = 32,
                            int endChar = 255, int cellHeight = 32)
 {
     oxGLFontData data;
-    data.texWidth = 256;
-    data.texHeight = 64;
-    data.startChar = startChar;
-    data.endChar = endChar;
+    data.texWidth = 256, data.texHeight = 64;
+    data.startChar = startChar, data.endChar = endChar;
     for (int c = startChar; c <= endChar; ++c) {
         auto it = widths.find(char32_t(c));
         const double w = it == widths.end() ? 10.0 : it->second;

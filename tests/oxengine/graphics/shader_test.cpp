@@ -14,29 +14,22 @@ namespace {
 std::set<std::string> g_extensions, g_withheld;
 int g_lookups = 0;
 
-bool emulatedExtension(const char* name)
-{
-    return g_extensions.count(name) != 0;
-}
-
 void notCalled() {}
-
-void* emulatedLookup(const char* name)
-{
-    ++g_lookups;
-    return g_withheld.count(name) ? nullptr : reinterpret_cast<void*>(&notCalled);
-}
 
 // A driver that announces all three extensions and every function, until a
 // test takes some away. The entry points are never called.
-class EmulatedDriver {
-public:
+struct EmulatedDriver {
     EmulatedDriver()
     {
         g_extensions = {"GL_ARB_shader_objects", "GL_ARB_shading_language_100", "GL_ARB_fragment_shader"};
         g_withheld.clear();
         g_lookups = 0;
-        oxOverrideShaderDriver(oxShaderDriverHooks{emulatedExtension, emulatedLookup});
+        oxOverrideShaderDriver(oxShaderDriverHooks{[](const char* name) { return g_extensions.count(name) != 0; },
+                                                   [](const char* name) {
+                                                       ++g_lookups;
+                                                       return g_withheld.count(name) ? nullptr
+                                                                                     : reinterpret_cast<void*>(&notCalled);
+                                                   }});
     }
     ~EmulatedDriver() { oxOverrideShaderDriver(std::nullopt); }
 };
@@ -52,7 +45,6 @@ std::string supportError(const std::function<void()>& call)
 }
 
 const std::string NO_OBJECTS = "shader objects are not supported by your graphics hardware.";
-const std::string NO_FRAGMENTS = "fragment shaders are not supported by your graphics hardware.";
 const std::string NO_FUNCTION = "extension supported, but required function couldn't be found.";
 
 } // namespace
@@ -71,10 +63,10 @@ TEST(ShaderSupport, EachMissingExtensionHasItsMessage)
     EmulatedDriver driver;
     g_extensions = {"GL_ARB_shading_language_100"};
     // The fragment-shader test comes first, so its message wins.
-    EXPECT_EQ(supportError([] { createFragmentShader("void main() {}"); }), NO_FRAGMENTS);
+    EXPECT_EQ(supportError([] { createFragmentShader("void main() {}"); }),
+              "fragment shaders are not supported by your graphics hardware.");
     EXPECT_FALSE(fragmentShadersSupported());
-    // Callers unbind after drawing whether or not a shader could be made.
-    oxShaderProgram::unbind();
+    oxShaderProgram::unbind(); // callers unbind after drawing whether or not a shader could be made
     EXPECT_EQ(g_lookups, 0);
 }
 

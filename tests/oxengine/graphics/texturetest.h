@@ -14,10 +14,8 @@
 
 using TextureSampleTypes = testing::Types<oxColour, oxColourHalf, oxColourUInt16>;
 
-// Replaces the driver's capabilities for one test (or lowers its limits) and
-// restores everything afterwards.
-class DriverEmulation {
-public:
+// Replaces or lowers the driver's capabilities for one test and restores them.
+struct DriverEmulation {
     DriverEmulation() = default;
     explicit DriverEmulation(const oxTextureCapabilities& caps) { overrideTextureCapabilities(caps); }
     ~DriverEmulation()
@@ -30,15 +28,13 @@ public:
     DriverEmulation& operator=(const DriverEmulation&) = delete;
 };
 
-// A capable modern driver, for tests that must not depend on the real one.
+// A capable driver, for tests that must not depend on the real one.
 inline oxTextureCapabilities modernDriver()
 {
     oxTextureCapabilities c;
     c.glMajor = 4, c.glMinor = 5;
     c.anisotropic = c.multitexture = c.floatTextures = c.npotTextures = true;
-    c.textureUnits = 8;
-    c.maxAnisotropy = 16;
-    c.maxTextureSize = 4096;
+    c.textureUnits = 8, c.maxAnisotropy = 16, c.maxTextureSize = 4096;
     return c;
 }
 
@@ -54,7 +50,6 @@ inline oxColour checker(uint32_t x, uint32_t y)
     return (x + y) % 2 ? oxColour(255, 0, 0, 255) : oxColour(0, 0, 255, 255);
 }
 
-// An image of pixel type T whose pixels are the given 8-bit colours, converted.
 template <class T> std::unique_ptr<oxImageImpl<T>> imageOf(uint32_t w, uint32_t h, oxColour (*colour)(uint32_t, uint32_t))
 {
     auto image = oxImageImpl<T>::create(w, h);

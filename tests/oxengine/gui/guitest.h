@@ -4,56 +4,103 @@
 #pragma once
 
 #include "oxengine/glapp.h"
+#include "oxengine/graphics/fontmanager.h"
+#include "oxengine/graphics/textoutput.h"
 #include "oxengine/gui/draw.h"
 #include "oxengine/gui/host.h"
+#include "oxengine/gui/modal.h"
 #include "oxengine/sound.h"
+#include "oxengine/strings.h"
 
-#include <chrono>
+#include <gtest/gtest.h>
+
+#include <deque>
 #include <functional>
-#include <mutex>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
 using Log = std::vector<std::string>;
 
-// Installed as theApplication for its lifetime; never opens a window.
+// The entries of log that start with prefix.
+inline Log only(const Log& log, const std::string& prefix)
+{
+    Log out;
+    for (const std::string& s : log)
+        if (s.rfind(prefix, 0) == 0)
+            out.push_back(s);
+    return out;
+}
+
+// Installed as theApplication for its lifetime; never opens a window. Sounds
+// are off unless a test records them. A modal run's first redraw request
+// (its start) acts out the next script step, so functions that build and
+// run their dialog internally can be answered.
 class GuiTestApp : public oxGLUTApplication {
 public:
-    GuiTestApp() { theApplication = this; }
-    ~GuiTestApp() override { theApplication = nullptr; }
+    GuiTestApp() : m_sound(soundEnabled) { theApplication = this, soundEnabled = false; }
+    ~GuiTestApp() override { theApplication = nullptr, soundEnabled = m_sound; }
     int width() const override { return windowWidth; }
     int height() const override { return windowHeight; }
+    void postRedisplay() override
+    {
+        const auto& listeners = guiEventListeners();
+        auto* helper = listeners.empty() ? nullptr : dynamic_cast<oxGuiModalHelper*>(listeners.front());
+        if (!helper)
+            m_stepped = nullptr;
+        if (!helper || helper == m_stepped || m_busy || script.empty())
+            return;
+        m_stepped = helper, m_busy = true, ++runs;
+        auto step = std::move(script.front());
+        script.pop_front();
+        step();
+        m_busy = false;
+    }
     // Delivers every queued command, as idle passes of the main loop would.
     void deliverAll()
     {
         while (deliverNextCommand()) {
         }
     }
-    int windowWidth = 1920, windowHeight = 1080;
-};
-
-class CountingIdle : public oxIdleListener {
-public:
-    bool idle(int64_t) override
+    // Each character (UTF-8 decoded) as a plain key press.
+    void type(const std::string& text)
     {
-        ++calls;
-        if (hook)
-            hook();
-        return true;
+        for (size_t pos = 0; pos < text.size();)
+            dispatchKeyDown(int(utf8Decode(text, pos)), false);
     }
-    int calls = 0;
-    std::function<void()> hook;
+    void special(std::initializer_list<int> keys, int modifiers = 0)
+    {
+        setKeyModifiers(modifiers);
+        for (int key : keys)
+            dispatchKeyDown(key, true);
+        setKeyModifiers(0);
+    }
+    void special(int key, int modifiers = 0) { special({key}, modifiers); }
+    // A left press and release at the centre of e, through the framework.
+    void click(const oxGuiElement& e)
+    {
+        const int x = e.getPosition().x + e.getSize().width / 2, y = e.getPosition().y + e.getSize().height / 2;
+        handleMouseButton(0, true, x, y);
+        handleMouseButton(0, false, x, y);
+    }
+
+    int windowWidth = 1920, windowHeight = 1080;
+    std::deque<std::function<void()>> script;
+    int runs = 0;
+
+private:
+    bool m_sound;
+    const oxGUIEventListener* m_stepped = nullptr;
+    bool m_busy = false;
 };
 
 // A listener behind the toolkit: records what gets past it.
 class Behind : public oxGUIEventListener {
 public:
     explicit Behind(Log& log) : m_log(log) {}
-    bool onMouseButton(int b, bool pressed, int, int) override
-    {
-        return note("button" + std::to_string(b) + (pressed ? "down" : "up"));
-    }
+    bool onMouseButton(int b, bool down, int, int) override { return note("button" + std::to_string(b) + (down ? "down" : "up")); }
     bool onClick(int b, int, int) override { return note("click" + std::to_string(b)); }
     bool onMouseWheel(int d, int, int) override { return note("wheel" + std::to_string(d)); }
     bool onCommand(unsigned c) override { return note("cmd" + std::to_string(c)); }
@@ -61,48 +108,52 @@ public:
     bool onKeyUp(int k, bool) override { return note("keyup" + std::to_string(k)); }
 
 private:
-    bool note(const std::string& s)
-    {
-        m_log.push_back(s);
-        return false;
-    }
+    bool note(const std::string& s) { return m_log.push_back(s), false; }
     Log& m_log;
+};
+
+// An application with a recording listener behind everything.
+class GuiTest : public testing::Test {
+protected:
+    void SetUp() override { app.addGUIEventListener(&behind); }
+    // Delivers the queued commands; what reached the listener since the last call.
+    Log take()
+    {
+        app.deliverAll();
+        return std::exchange(log, {});
+    }
+    GuiTestApp app;
+    Log log;
+    Behind behind{log};
 };
 
 // An element that records its events under a name. Its natural size (what
 // setTextHeight gives it) is set by the test.
 class Probe : public oxGuiElement {
 public:
-    Probe(std::string name, Log* log, oxGuiSize natural = {10, 10}) : m_name(std::move(name)), m_log(log), natural(natural)
+    Probe(std::string name, Log* log, oxGuiSize natural) : natural(natural), m_name(std::move(name)), m_log(log)
     {
         m_size = natural;
     }
     void setTextHeight(int) override { m_size = natural; }
-    bool onClick(int b, int x, int y) override { return hit("click", b, x, y); }
+    bool onClick(int b, int x, int y) override { return b == 0 && hit("click", x, y); }
+    bool onMouseWheel(int, int x, int y) override { return hit("wheel", x, y); }
     void onMouseMove(int, int x, int y) override
     {
-        if (logMoves && hits(x, y))
-            note("move");
+        if (logMoves)
+            hit("move", x, y);
     }
-    bool onKeyDown(int k, bool) override
-    {
-        note("key" + std::to_string(k));
-        return handlesKeys;
-    }
-    bool onMouseWheel(int, int x, int y) override { return hit("wheel", 0, x, y); }
+    bool onKeyDown(int k, bool) override { return note("key" + std::to_string(k)), handlesKeys; }
     bool beginDrag(int x, int y, oxGuiElement*& dragged, int& a) override
     {
-        if (!dragAxes || !isActive() || !hits(x, y))
+        if (!dragAxes || !hit("begin", x, y))
             return false;
-        dragged = this;
-        a = dragAxes;
-        note("begin");
+        dragged = this, a = dragAxes;
         return true;
     }
     void dragBy(int dx, int dy) override
     {
-        moved.x += dx;
-        moved.y += dy;
+        moved.x += dx, moved.y += dy;
         note("drag(" + std::to_string(dx) + "," + std::to_string(dy) + ")");
     }
     void endDrag() override { note("end"); }
@@ -110,20 +161,13 @@ public:
     bool acceptsFocus() const override { return focusable; }
     void draw() override {}
 
+    oxGuiSize natural;
     oxGuiPoint moved;
     int dragAxes = 0;
-    bool handlesKeys = false;
-    bool focusable = false;
-    bool logMoves = true;
+    bool handlesKeys = false, focusable = false, logMoves = true;
 
 private:
-    bool hit(const char* what, int b, int x, int y)
-    {
-        if (!isActive() || !hits(x, y) || b != 0)
-            return false;
-        note(what);
-        return true;
-    }
+    bool hit(const char* what, int x, int y) { return isActive() && hits(x, y) && (note(what), true); }
     void note(const std::string& s)
     {
         if (m_log)
@@ -131,46 +175,32 @@ private:
     }
     std::string m_name;
     Log* m_log;
-
-public:
-    oxGuiSize natural;
 };
 
-inline std::unique_ptr<Probe> probe(const std::string& name, Log* log, oxGuiSize natural = {10, 10})
+inline std::unique_ptr<Probe> probe(const std::string& name, Log* log = nullptr, oxGuiSize natural = {10, 10})
 {
     return std::make_unique<Probe>(name, log, natural);
 }
 
-// Records cursor changes while alive.
-class CursorLog {
-public:
-    CursorLog() { m_previous = oxSetGuiCursorSetter(&CursorLog::record); }
-    ~CursorLog()
-    {
-        oxSetGuiCursorSetter(m_previous);
-        shapes().clear();
-    }
-    static std::vector<int>& shapes()
-    {
-        static std::vector<int> s;
-        return s;
-    }
+// The width of one line of text in the toolkit's font at height h.
+inline double textWidth(const std::string& text, double h)
+{
+    oxTextOutput out;
+    out.setFont(GLFontManager::getFont(defaultGuiStyle.fontName));
+    out.setText(text);
+    out.setTextHeight(h);
+    return out.measure().width;
+}
 
-private:
-    static void record(int shape) { shapes().push_back(shape); }
-    oxGuiCursorSetter m_previous;
-};
-
-// Records the sounds played while alive.
+// Records the sounds played while alive (played() waits for the sound thread).
 class SoundLog {
 public:
-    SoundLog() : m_shared(std::make_shared<Shared>()), m_wasEnabled(soundEnabled)
+    SoundLog() : m_wasEnabled(soundEnabled)
     {
         soundEnabled = true;
-        auto shared = m_shared;
-        m_previous = oxSetSoundPlayer([shared](const char* id) {
-            std::lock_guard<std::mutex> lock(shared->mutex);
-            shared->ids.push_back(id);
+        m_previous = oxSetSoundPlayer([this](const char* id) {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_ids.push_back(id);
         });
     }
     ~SoundLog()
@@ -179,20 +209,16 @@ public:
         oxSetSoundPlayer(m_previous);
         soundEnabled = m_wasEnabled;
     }
-    // The event ids played so far (waits for the sound thread).
-    std::vector<std::string> played()
+    Log played()
     {
         oxFlushSounds(std::chrono::seconds(5));
-        std::lock_guard<std::mutex> lock(m_shared->mutex);
-        return m_shared->ids;
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_ids;
     }
 
 private:
-    struct Shared {
-        std::mutex mutex;
-        std::vector<std::string> ids;
-    };
-    std::shared_ptr<Shared> m_shared;
+    std::mutex m_mutex;
+    Log m_ids;
     bool m_wasEnabled;
     oxSoundPlayer m_previous;
 };

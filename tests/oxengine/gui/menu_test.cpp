@@ -1,25 +1,24 @@
 // Popup menus without a display: placing, choosing, dismissing, submenus
 // by pointer and by keys.
-#include "dialogtest.h"
+#include "guitest.h"
 
 #include "oxengine/gui/guimenu.h"
 #include "oxengine/gui/keys.h"
 #include "oxengine/gui/line.h"
 #include "oxengine/gui/sizers.h"
 
-#include <gtest/gtest.h>
+#include <algorithm>
 
 namespace {
 
 // "Open" (210), a separator, "Sort" with "By name" (213) and "By date"
 // (214), "Quit" (0) in a 1000 x 800 window.
-class Menus : public testing::Test {
+class Menus : public GuiTest {
 protected:
     void SetUp() override
     {
-        app.windowWidth = 1000;
-        app.windowHeight = 800;
-        app.addGUIEventListener(&behind);
+        GuiTest::SetUp();
+        app.windowWidth = 1000, app.windowHeight = 800;
         menu.addItem("Open", 210);
         menu.addSeparator();
         sort = menu.addSubMenu("Sort");
@@ -27,85 +26,61 @@ protected:
         sort->popupMenu()->addItem("By date", 214);
         menu.addItem("Quit", 0);
     }
-    oxGuiElement* entry(size_t i) { return static_cast<oxGuiContainer*>(menu.content())->child(i); }
-    oxGuiElement* nested(size_t i) { return static_cast<oxGuiContainer*>(sort->popupMenu()->content())->child(i); }
+    static oxGuiElement* entry(oxGuiPopupMenu& m, size_t i) { return static_cast<oxGuiContainer*>(m.content())->child(i); }
+    oxGuiElement* entry(size_t i) { return entry(menu, i); }
     // Through the framework while the menu runs, else to the menu itself.
-    void moveTo(int x, int y)
+    void moveOnto(oxGuiElement* e)
     {
+        const int x = e->getPosition().x + 5, y = e->getPosition().y + e->getSize().height / 2;
         if (menu.isRunning())
             app.handlePassiveMotion(x, y);
         else
             menu.onMouseMove(-1, x, y);
     }
-    void moveOnto(oxGuiElement* e) { moveTo(e->getPosition().x + 5, e->getPosition().y + e->getSize().height / 2); }
-    Log commands()
-    {
-        app.deliverAll();
-        Log out;
-        for (const std::string& s : log)
-            if (s.rfind("cmd", 0) == 0)
-                out.push_back(s);
-        log.clear();
-        return out;
-    }
-    ScriptedApp app;
-    Log log;
-    Behind behind{log};
     oxGuiPopupMenu menu;
     oxGuiSubMenu* sort = nullptr;
 };
 
 } // namespace
 
+// Placing at the window edges is also read back under GL.
 TEST_F(Menus, OpenAtThePointerAndStayInsideTheWindow)
 {
     menu.placeAt(100, 50);
-    EXPECT_EQ(menu.getPosition(), (oxGuiPoint{100, 50}));
     const oxGuiSize size = menu.getSize();
-    EXPECT_GT(size.width, 0);
-    // Entries are laid out in the column, each as wide as the menu's inside.
-    EXPECT_EQ(entry(0)->getPosition(), (oxGuiPoint{103, 53}));
+    EXPECT_EQ(entry(0)->getPosition(), (oxGuiPoint{103, 53})); // each entry as wide as the inside
     EXPECT_EQ(entry(0)->getSize().width, size.width - 6);
-    menu.placeAt(-10, 5);
-    EXPECT_EQ(menu.getPosition(), (oxGuiPoint{0, 5}));
-    menu.placeAt(1000 - 50, 790);
-    EXPECT_EQ(menu.getPosition(), (oxGuiPoint{1000 - size.width, 800 - size.height}));
-    menu.placeAt(-5, -5);
-    EXPECT_EQ(menu.getPosition(), (oxGuiPoint{0, 0}));
-    // Larger than the window: the top left corner stays in view.
-    app.windowWidth = 20;
+    const oxGuiPoint at[][2] = {{{-10, 5}, {0, 5}}, {{950, 790}, {1000 - size.width, 800 - size.height}}};
+    for (const auto& [pointer, placed] : at) {
+        menu.placeAt(pointer.x, pointer.y);
+        EXPECT_EQ(menu.getPosition(), placed);
+    }
+    app.windowWidth = 20; // larger than the window: the top left corner stays in view
     menu.placeAt(10, 10);
     EXPECT_EQ(menu.getPosition().x, 0);
 }
 
-TEST_F(Menus, ChoosingAnEntryEndsTheRunAndPostsItsCommand)
-{
-    app.script.push_back([&] { clickCentre(app, *entry(0)); });
-    EXPECT_EQ(menu.popup(100, 100), 210);
-    EXPECT_EQ(commands(), (Log{"cmd210"}));
-    // An entry without a command closes the menu with nothing chosen.
-    app.script.push_back([&] { clickCentre(app, *entry(3)); });
-    EXPECT_EQ(menu.popup(100, 100), 0);
-    EXPECT_TRUE(commands().empty());
-    EXPECT_EQ(app.runs, 2);
-}
-
-TEST_F(Menus, ClicksOutsideDismissAndClicksOnTheMenuAreSwallowed)
+TEST_F(Menus, ChoosingPostsTheCommandAndOtherClicksDismissOrAreSwallowed)
 {
     SoundLog sounds;
+    app.script.push_back([&] { app.click(*entry(0)); });
+    EXPECT_EQ(menu.popup(100, 100), 210);
+    EXPECT_EQ(only(take(), "cmd"), (Log{"cmd210"}));
+    app.script.push_back([&] { app.click(*entry(3)); }); // no command: closes, nothing chosen
+    EXPECT_EQ(menu.popup(100, 100), 0);
     app.script.push_back([&] {
-        clickCentre(app, *entry(1)); // the separator: nothing happens
+        app.click(*entry(1)); // the separator: nothing happens
         EXPECT_EQ(menu.result(), 0);
-        app.handleMouseButton(0, true, 900, 700);
+        app.handleMouseButton(0, true, 900, 700); // outside: dismissed without a warning
         app.handleMouseButton(0, false, 900, 700);
     });
     EXPECT_EQ(menu.popup(100, 100), 0);
-    EXPECT_EQ(log, (Log{"button0up", "button0up"})); // only the releases go on
-    EXPECT_TRUE(commands().empty());
+    EXPECT_EQ(app.runs, 3);
+    EXPECT_EQ(take(), (Log{"button0up", "button0up", "button0up"})); // only the releases went on
     EXPECT_TRUE(sounds.played().empty());
 }
 
-TEST_F(Menus, SubmenusOpenBesideTheirEntryWhileThePointerRests)
+TEST_F(Menus, SubmenusOpenBesideTheirEntryAlongThePointersPath)
 {
     menu.placeAt(100, 100);
     moveOnto(sort);
@@ -115,67 +90,43 @@ TEST_F(Menus, SubmenusOpenBesideTheirEntryWhileThePointerRests)
     EXPECT_EQ(sub->getPosition(), (oxGuiPoint{sort->getPosition().x + sort->getSize().width, sort->getPosition().y}));
     EXPECT_EQ(sub->rootMenu(), &menu);
     // Into the nested menu: it stays open and its entry lights up.
-    moveOnto(nested(1));
+    moveOnto(entry(*sub, 1));
     EXPECT_TRUE(sort->isOpen());
     EXPECT_TRUE(sort->isHovered());
-    EXPECT_TRUE(static_cast<oxGuiButton*>(nested(1))->isHovered());
-    // Off both: closed.
-    moveOnto(entry(0));
+    EXPECT_TRUE(static_cast<oxGuiButton*>(entry(*sub, 1))->isHovered());
+    moveOnto(entry(0)); // off both: closed
     EXPECT_FALSE(sort->isOpen());
     EXPECT_FALSE(sort->isHovered());
     // An entry of the nested menu ends the outermost run.
     app.script.push_back([&] {
         moveOnto(sort);
-        clickCentre(app, *nested(1));
+        app.click(*entry(*sub, 1));
     });
     EXPECT_EQ(menu.popup(100, 100), 214);
-    EXPECT_EQ(commands(), (Log{"cmd214"}));
+    EXPECT_EQ(only(take(), "cmd"), (Log{"cmd214"}));
     EXPECT_FALSE(sort->isOpen()); // the next popup starts closed
-}
 
-TEST_F(Menus, AClickOnTheParentWhileASubmenuIsOpenReachesTheParentsEntry)
-{
-    // "Quit" lies below the open submenu's entry in the parent.
-    menu.addItem("Close", 300);
-    app.script.push_back([&] {
-        moveOnto(sort);
-        ASSERT_TRUE(sort->isOpen());
-        clickCentre(app, *entry(4));
-    });
-    EXPECT_EQ(menu.popup(100, 100), 300);
-}
-
-TEST_F(Menus, ThreeLevelsStayOpenAlongThePointersPath)
-{
-    oxGuiSubMenu* more = sort->popupMenu()->addSubMenu("More");
+    // Three levels stay open along the path.
+    oxGuiSubMenu* more = sub->addSubMenu("More");
     more->popupMenu()->addItem("By size", 215);
     app.script.push_back([&] {
         moveOnto(sort);
         moveOnto(more);
         ASSERT_TRUE(more->isOpen());
-        auto* bySize = static_cast<oxGuiContainer*>(more->popupMenu()->content())->child(0);
-        moveOnto(bySize);
-        EXPECT_TRUE(sort->isOpen());
-        EXPECT_TRUE(more->isOpen());
-        clickCentre(app, *bySize);
+        moveOnto(entry(*more->popupMenu(), 0));
+        EXPECT_TRUE(sort->isOpen() && more->isOpen());
+        app.click(*entry(*more->popupMenu(), 0));
     });
     EXPECT_EQ(menu.popup(100, 100), 215);
-}
-
-TEST_F(Menus, NearTheRightEdgeSubmenusOpenOnTheLeft)
-{
-    menu.placeAt(990, 100);
-    const oxGuiPoint at = menu.getPosition();
-    moveOnto(sort);
-    ASSERT_TRUE(sort->isOpen());
-    const oxGuiPopupMenu* sub = sort->popupMenu();
-    EXPECT_EQ(sub->getPosition().x + sub->getSize().width, at.x);
-    EXPECT_GE(sub->getPosition().x, 0);
-    // At the bottom edge it is pushed up into the window.
-    menu.placeAt(100, 790);
-    moveTo(0, 0);
-    moveOnto(sort);
-    EXPECT_LE(sub->getPosition().y + sub->getSize().height, 800);
+    // A click on the parent while a submenu is open reaches the parent's entry
+    // (one that lies below the open submenu's entry).
+    menu.addItem("Close", 300);
+    app.script.push_back([&] {
+        moveOnto(sort);
+        ASSERT_TRUE(sort->isOpen());
+        app.click(*entry(4));
+    });
+    EXPECT_EQ(menu.popup(100, 100), 300);
 }
 
 TEST_F(Menus, KeyboardMovesOpensChoosesAndCloses)
@@ -203,43 +154,29 @@ TEST_F(Menus, KeyboardMovesOpensChoosesAndCloses)
         app.type(" ");
     });
     EXPECT_EQ(menu.popup(100, 100), 210);
-    EXPECT_EQ(commands(), (Log{"cmd210"}));
-    // Escape in the outermost menu closes it without a command.
-    app.script.push_back([&] {
-        app.special(GUI_SPECIAL_DOWN);
-        app.type("\x1b");
-    });
-    EXPECT_EQ(menu.popup(100, 100), 0);
-    // Keys never reach the application behind the menu.
-    for (const std::string& s : log)
-        EXPECT_NE(s.rfind("key", 0), 0u) << s;
-}
-
-TEST_F(Menus, KeysChooseInTheNestedMenu)
-{
+    EXPECT_EQ(only(take(), "cmd"), (Log{"cmd210"}));
     app.script.push_back([&] {
         app.special(GUI_SPECIAL_UP); // from none: the last entry
         EXPECT_EQ(menu.highlighted(), 3);
-        app.special(GUI_SPECIAL_UP);
-        app.special(GUI_SPECIAL_RIGHT);
-        app.special(GUI_SPECIAL_DOWN);
+        app.special({GUI_SPECIAL_UP, GUI_SPECIAL_RIGHT, GUI_SPECIAL_DOWN});
         app.type("\r");
     });
     EXPECT_EQ(menu.popup(100, 100), 214);
-}
-
-TEST_F(Menus, InactiveEntriesAreSkippedAndNotChosen)
-{
+    // Inactive entries are skipped and not chosen; Escape in the outermost
+    // menu closes it without a command.
     entry(0)->setEnabled(false);
     app.script.push_back([&] {
         app.special(GUI_SPECIAL_DOWN);
         EXPECT_EQ(menu.highlighted(), 2);
-        clickCentre(app, *entry(0)); // swallowed
+        app.click(*entry(0)); // swallowed
         EXPECT_EQ(menu.result(), 0);
         app.type("\x1b");
     });
     EXPECT_EQ(menu.popup(100, 100), 0);
-    EXPECT_TRUE(commands().empty());
+    const Log behind = take();
+    EXPECT_TRUE(only(behind, "key").empty()); // keys never reach the application behind the menu
+    EXPECT_EQ(std::count(behind.begin(), behind.end(), "cmd214"), 1);
+    EXPECT_EQ(behind.size(), 2u); // that and the release of the swallowed click
 }
 
 TEST(GuiMenuDeath, ASubmenuNeedsAContainer)

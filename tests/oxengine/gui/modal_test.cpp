@@ -1,57 +1,48 @@
 #include "guitest.h"
 
 #include "oxengine/gui/button.h"
-#include "oxengine/gui/modal.h"
 #include "oxengine/gui/sizers.h"
-
-#include <gtest/gtest.h>
-
-#include <algorithm>
 
 namespace {
 
 // A modal panel whose command handler is the test's script. Its content is
-// a column of modal buttons OK (1), "No" (4) and Cancel (8), laid out at
-// (0, 0) with the default style.
+// a column of modal buttons OK (1), "No" (4) and Cancel (8) and a draggable
+// probe, laid out at (0, 0) with the default style.
 class ScriptPanel : public oxGuiModalPanel {
 public:
-    ScriptPanel() : oxGuiModalPanel(std::make_unique<oxGuiVSizer>())
+    explicit ScriptPanel(Log* log = nullptr) : oxGuiModalPanel(std::make_unique<oxGuiVSizer>())
     {
         auto* column = static_cast<oxGuiVSizer*>(content());
         ok = column->addChild(std::make_unique<oxGuiModalButton>(this, GUI_CMD_OK, "OK"));
         no = column->addChild(std::make_unique<oxGuiModalButton>(this, 4, "No"));
-        cancel = column->addChild(std::make_unique<oxGuiModalButton>(this, GUI_CMD_CANCEL, "Cancel"));
+        column->addChild(std::make_unique<oxGuiModalButton>(this, GUI_CMD_CANCEL, "Cancel"));
+        drag = column->addChild(probe("drag", log, {50, 50}));
+        drag->dragAxes = 3;
         applyStyle(oxGuiStyle{});
         setPosition({0, 0});
     }
     bool onCommand(unsigned c) override { return script ? script(c) : false; }
-    // A left press and release at the centre of e, through the framework.
-    static void clickOn(GuiTestApp& app, const oxGuiElement& e)
-    {
-        const int x = e.getPosition().x + e.getSize().width / 2, y = e.getPosition().y + e.getSize().height / 2;
-        app.handleMouseButton(0, true, x, y);
-        app.handleMouseButton(0, false, x, y);
-    }
     std::function<bool(unsigned)> script;
     oxGuiModalButton* ok = nullptr;
     oxGuiModalButton* no = nullptr;
-    oxGuiModalButton* cancel = nullptr;
+    Probe* drag = nullptr;
 };
 
-Log commands(const Log& log)
-{
-    Log out;
-    std::copy_if(log.begin(), log.end(), std::back_inserter(out), [](const std::string& s) { return s.rfind("cmd", 0) == 0; });
-    return out;
-}
+// Ends panel's run on its endAfter-th pass.
+struct CountingIdle : oxIdleListener {
+    bool idle(int64_t) override
+    {
+        if (++calls == endAfter)
+            panel->setResult(1);
+        return true;
+    }
+    int calls = 0, endAfter = -1;
+    oxGuiModalPanel* panel = nullptr;
+};
 
-class ModalRun : public testing::Test {
+class ModalRun : public GuiTest {
 protected:
-    void SetUp() override { app.addGUIEventListener(&behind); }
     size_t listenerCount() const { return app.guiEventListeners().size(); }
-    GuiTestApp app;
-    Log behindLog;
-    Behind behind{behindLog};
 };
 
 } // namespace
@@ -59,13 +50,8 @@ protected:
 TEST_F(ModalRun, TheHelperSwallowsAllInputButReleases)
 {
     SoundLog sounds;
-    ScriptPanel panel;
     Log panelLog;
-    auto* column = static_cast<oxGuiVSizer*>(panel.content());
-    Probe* drag = column->addChild(probe("drag", &panelLog, {50, 50}));
-    drag->dragAxes = 3;
-    panel.applyStyle(oxGuiStyle{});
-    panel.setPosition({0, 0});
+    ScriptPanel panel(&panelLog);
     // A host behind the panel with a draggable element of its own.
     oxGuiHost view;
     Probe* under = view.addElement(probe("under", &panelLog, {2000, 2000}));
@@ -86,47 +72,35 @@ TEST_F(ModalRun, TheHelperSwallowsAllInputButReleases)
         app.dispatchMouseWheel(1, 1500, 900);
         EXPECT_TRUE(app.dispatchCommand(4711));
         EXPECT_EQ(helper.keptCommands(), (std::vector<unsigned>{4711}));
+        // A drag inside the panel moves once per motion, though the view
+        // behind forwards every motion as well.
+        const oxGuiPoint at = panel.drag->getPosition();
+        app.handleMouseButton(0, true, at.x + 5, at.y + 5);
+        app.handleMotion(at.x + 25, at.y + 15);
+        app.handleMouseButton(0, false, at.x + 25, at.y + 15);
+        EXPECT_EQ(panel.drag->moved, (oxGuiPoint{20, 10}));
     }
-    EXPECT_EQ(behindLog, (Log{"button0up", "button0up"}));
+    EXPECT_EQ(log, (Log{"button0up", "button0up"}));
     EXPECT_EQ(under->moved, (oxGuiPoint{0, 0})); // nothing started behind the panel
     EXPECT_EQ(sounds.played(), (std::vector<std::string>{"dialog-warning", "dialog-warning"}));
     EXPECT_EQ(panel.result(), 0);
     // The kept command was posted again when the helper went.
-    app.deliverAll();
-    EXPECT_EQ(behindLog.back(), "cmd4711");
+    EXPECT_EQ(only(take(), "cmd"), (Log{"cmd4711"}));
 }
 
-TEST_F(ModalRun, DragsInsideTheModalPanelMoveOncePerMotion)
-{
-    ScriptPanel panel;
-    Log panelLog;
-    auto* column = static_cast<oxGuiVSizer*>(panel.content());
-    Probe* drag = column->addChild(probe("drag", &panelLog, {50, 50}));
-    drag->dragAxes = 3;
-    panel.applyStyle(oxGuiStyle{});
-    panel.setPosition({0, 0});
-    oxGuiHost view; // forwards every motion to dispatchDrag as well
-    app.addGUIEventListener(&view);
-    oxGuiModalHelper helper(panel);
-    app.addGUIEventListener(&helper, true);
-    const oxGuiPoint at = drag->getPosition();
-    app.handleMouseButton(0, true, at.x + 5, at.y + 5);
-    app.handleMotion(at.x + 25, at.y + 15);
-    app.handleMouseButton(0, false, at.x + 25, at.y + 15);
-    EXPECT_EQ(drag->moved, (oxGuiPoint{20, 10}));
-    EXPECT_TRUE(behindLog.empty());
-}
-
-TEST_F(ModalRun, RunEndsWithTheCodeOfTheModalButtonAndPostsNothing)
+TEST_F(ModalRun, RunEndsWithTheModalButtonsCodeAndPostsNothing)
 {
     ScriptPanel dlg;
     const size_t before = listenerCount();
     dlg.script = [&](unsigned c) {
-        if (c != 500)
-            return false;
         EXPECT_EQ(listenerCount(), before + 1);
         EXPECT_TRUE(dlg.isRunning());
-        app.dispatchKeyDown(27, false); // Escape: the Cancel button
+        if (c == 500)
+            app.dispatchKeyDown(27, false); // Escape: the Cancel button
+        else if (c == 501)
+            app.click(*dlg.no);
+        else
+            dlg.setResult(-3);
         return true;
     };
     app.postCommand(500);
@@ -135,26 +109,21 @@ TEST_F(ModalRun, RunEndsWithTheCodeOfTheModalButtonAndPostsNothing)
     EXPECT_EQ(listenerCount(), before);
     EXPECT_EQ(app.renderListeners().size(), 0u);
     EXPECT_EQ(app.pendingCommands(), 0u);
-    EXPECT_TRUE(behindLog.empty());
-
-    dlg.script = [&](unsigned) {
-        ScriptPanel::clickOn(app, *dlg.no);
-        return true;
-    };
+    EXPECT_TRUE(take().empty());
     app.postCommand(501);
     EXPECT_EQ(dlg.runModal(), 4);
-}
-
-TEST_F(ModalRun, NegativeResultsEndTheRunWithZero)
-{
-    ScriptPanel dlg;
-    dlg.script = [&](unsigned) {
-        dlg.setResult(-3);
-        return true;
-    };
-    app.postCommand(500);
+    // A negative result ends the run, which reports 0.
+    app.postCommand(502);
     EXPECT_EQ(dlg.runModal(), 0);
     EXPECT_EQ(dlg.result(), -3);
+    EXPECT_EQ(take(), (Log{"button0up"})); // the release of the click on "No" goes on
+    // Runs that could never end return at once: no window and nothing
+    // queued, or the application shutting down.
+    dlg.script = [&](unsigned) { return app.leaveMainLoop(), true; };
+    EXPECT_EQ(dlg.runModal(), 0);
+    app.postCommand(500);
+    EXPECT_EQ(dlg.runModal(), 0);
+    EXPECT_EQ(listenerCount(), before);
 }
 
 TEST_F(ModalRun, RunsNestTwoDeepAndKeepCommandsNobodyHandled)
@@ -171,38 +140,32 @@ TEST_F(ModalRun, RunsNestTwoDeepAndKeepCommandsNobodyHandled)
             app.postCommand(502);
             return true;
         }
-        if (c == 502) {
+        if (c == 502)
             outer.setResult(7);
-            return true;
-        }
-        return false; // 223 is not the dialog's
+        return c == 502; // 223 is not the dialog's
     };
     inner.script = [&](unsigned c) {
         if (c == 600) {
             EXPECT_EQ(listenerCount(), base + 2);
-            app.dispatchKeyDown(27, false);       // the inner Cancel, not the outer one
+            app.dispatchKeyDown(27, false); // the inner Cancel, not the outer one
             EXPECT_EQ(inner.result(), GUI_CMD_CANCEL);
-            inner.setResult(0);                   // carry on
-            app.postCommand(223);                 // e.g. a rescan posted by background work
+            inner.setResult(0); // carry on
+            app.postCommand(223); // e.g. a rescan posted by background work
             app.postCommand(601);
-            return true;
+        } else if (c == 601) {
+            app.click(*inner.ok);
         }
-        if (c == 601) {
-            ScriptPanel::clickOn(app, *inner.ok);
-            return true;
-        }
-        return false;
+        return c == 600 || c == 601;
     };
     app.postCommand(500);
     EXPECT_EQ(outer.runModal(), 7);
     EXPECT_EQ(innerResult, GUI_CMD_OK);
-    EXPECT_TRUE(commands(behindLog).empty());
+    EXPECT_TRUE(only(log, "cmd").empty());
     // Passed on by both runs, it reaches the application once, after them.
-    app.deliverAll();
-    EXPECT_EQ(commands(behindLog), (Log{"cmd223"}));
+    EXPECT_EQ(only(take(), "cmd"), (Log{"cmd223"}));
 }
 
-TEST_F(ModalRun, IdleListenersRunOnlyWhenAsked)
+TEST_F(ModalRun, IdleListenersRunOnlyWhenAskedAndUnhandledCommandsWait)
 {
     CountingIdle idle;
     app.addIdleListener(&idle);
@@ -217,74 +180,24 @@ TEST_F(ModalRun, IdleListenersRunOnlyWhenAsked)
     app.postCommand(500);
     EXPECT_EQ(dlg.runModal(), 1);
     EXPECT_EQ(idle.calls, 0); // the commands still arrived
-
-    dlg.setProcessIdle(true);
-    app.postCommand(500);
-    EXPECT_EQ(dlg.runModal(), 1);
-    EXPECT_GT(idle.calls, 0);
     app.removeIdleListener(&idle);
-}
 
-TEST_F(ModalRun, RunsThatCanNeverEndReturnAtOnce)
-{
-    ScriptPanel dlg;
-    // No window and nothing queued: no event could ever end it.
-    EXPECT_EQ(dlg.runModal(), 0);
-    // The application is shutting down.
-    dlg.script = [&](unsigned) {
-        app.leaveMainLoop();
-        return true;
-    };
+    // A plain panel handles no command: what is queued waits for its end.
+    // A listener behind the panel ends the run from an idle pass.
+    oxGuiModalPanel panel;
+    panel.setProcessIdle(true);
+    app.postCommand(223);
     app.postCommand(500);
-    EXPECT_EQ(dlg.runModal(), 0);
-    EXPECT_EQ(listenerCount(), 2u);
+    idle.calls = 0, idle.endAfter = 3, idle.panel = &panel;
+    app.addIdleListener(&idle);
+    EXPECT_EQ(panel.runModal(), 1);
+    app.removeIdleListener(&idle);
+    EXPECT_TRUE(log.empty());
+    EXPECT_EQ(only(take(), "cmd"), (Log{"cmd223", "cmd500"}));
 }
 
 TEST(GuiModal, WithoutAnApplicationNothingRuns)
 {
     ASSERT_EQ(theApplication, nullptr);
-    oxGuiModalPanel panel;
-    EXPECT_EQ(panel.runModal(), 0);
-}
-
-TEST(GuiModal, ModalButtonsEndTheirPanelAndPlainButtonsPostTheirCommand)
-{
-    GuiTestApp app;
-    oxGuiModalPanel panel;
-    oxGuiModalButton cancel(&panel, GUI_CMD_CANCEL, "Cancel");
-    cancel.click();
-    EXPECT_EQ(panel.result(), GUI_CMD_CANCEL);
-    EXPECT_EQ(app.pendingCommands(), 0u);
-
-    Log log;
-    Behind listener(log);
-    app.addGUIEventListener(&listener);
-    oxGuiButton button(300, "Go");
-    button.click();
-    oxGuiButton none(0, "Nothing");
-    none.click();
-    app.deliverAll();
-    EXPECT_EQ(log, (Log{"cmd300"}));
-}
-
-TEST_F(ModalRun, APlainModalPanelKeepsCommandsForAfterItsRun)
-{
-    oxGuiModalPanel panel;
-    panel.setProcessIdle(true);
-    app.postCommand(223); // e.g. the rescan code of a background operation
-    app.postCommand(500);
-    // The idle pass that delivers 500 ends the run from a listener behind
-    // the panel: only commands the panel passes on can get there.
-    CountingIdle stopper;
-    app.addIdleListener(&stopper);
-    int passes = 0;
-    stopper.hook = [&] {
-        if (++passes == 3)
-            panel.setResult(1);
-    };
-    EXPECT_EQ(panel.runModal(), 1);
-    app.removeIdleListener(&stopper);
-    EXPECT_TRUE(commands(behindLog).empty());
-    app.deliverAll();
-    EXPECT_EQ(commands(behindLog), (Log{"cmd223", "cmd500"}));
+    EXPECT_EQ(oxGuiModalPanel().runModal(), 0);
 }

@@ -1,4 +1,4 @@
-// Helpers shared by the tests of the PNG, TGA, EXR and GIF/BMP handlers.
+// Helpers shared by the tests of the image handlers.
 #pragma once
 
 #include "imagetest.h"
@@ -7,15 +7,19 @@
 #include "oxengine/image/handler.h"
 #include "testsupport.h"
 
+#include <algorithm>
+#include <filesystem>
 #include <string>
+#include <vector>
 
-// The message of the oxImageException fn throws ("" when it throws none).
-template <class Fn> std::string imageError(Fn&& fn)
+// The message of the oxImageException fn throws ("" when it throws none);
+// withFile adds " / " and the file the exception names.
+template <class Fn> std::string imageError(Fn&& fn, bool withFile = false)
 {
     try {
         fn();
     } catch (const oxImageException& e) {
-        return e.oxException::getMessage();
+        return e.oxException::getMessage() + (withFile ? " / " + e.getFilename() : "");
     }
     return std::string();
 }
@@ -28,6 +32,16 @@ inline std::string corpusFile(const std::string& name)
 inline std::string le32(uint32_t v)
 {
     return {char(v), char(v >> 8), char(v >> 16), char(v >> 24)};
+}
+
+// Every name in the folder, hidden ones included, sorted.
+inline std::vector<std::string> folderEntries(const std::string& folder)
+{
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 // The handler's image of path as an image of pixel type T (which it must be).

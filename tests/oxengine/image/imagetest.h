@@ -21,45 +21,33 @@ template <class T> T patternPixel(uint32_t x, uint32_t y)
 template <class T> std::unique_ptr<oxImageImpl<T>> patternImage(uint32_t w, uint32_t h)
 {
     auto image = oxImageImpl<T>::create(w, h);
-    if (image)
-        for (uint32_t y = 0; y < h; ++y)
-            for (uint32_t x = 0; x < w; ++x)
-                image->at(x, y) = patternPixel<T>(x, y);
+    for (uint32_t y = 0; image && y < h; ++y)
+        for (uint32_t x = 0; x < w; ++x)
+            image->at(x, y) = patternPixel<T>(x, y);
     return image;
 }
 
 inline bool samePixels(const oxImage& a, const oxImage& b)
 {
-    return a.width() == b.width() && a.height() == b.height() && a.sampleType() == b.sampleType() &&
+    return a.size() == b.size() && a.sampleType() == b.sampleType() &&
            (a.byteSize() == 0 || std::memcmp(a.data(), b.data(), a.byteSize()) == 0);
 }
 
-// Sets a pixel limit for one test and restores the old one.
-class PixelLimit {
-public:
-    explicit PixelLimit(uint64_t pixels) : m_old(oxImage::pixelLimit()) { oxImage::setPixelLimit(pixels); }
-    ~PixelLimit() { oxImage::setPixelLimit(m_old); }
-    PixelLimit(const PixelLimit&) = delete;
-    PixelLimit& operator=(const PixelLimit&) = delete;
-
-private:
-    uint64_t m_old;
+// Sets a pixel limit for one scope and restores the old one.
+struct PixelLimit {
+    explicit PixelLimit(uint64_t pixels) { oxImage::setPixelLimit(pixels); }
+    ~PixelLimit() { oxImage::setPixelLimit(old); }
+    const uint64_t old = oxImage::pixelLimit();
 };
 
-inline std::ostream& operator<<(std::ostream& os, const oxColour& c)
+// Readable failure output for every pixel type.
+template <class T, class = decltype(oxSampleTraits<T>::type)> std::ostream& operator<<(std::ostream& os, const T& c)
 {
-    return os << "rgba(" << int(c.r) << "," << int(c.g) << "," << int(c.b) << "," << int(c.a) << ")";
-}
-inline std::ostream& operator<<(std::ostream& os, const oxColourUInt16& c)
-{
-    return os << "rgba16(" << c.r << "," << c.g << "," << c.b << "," << c.a << ")";
-}
-inline std::ostream& operator<<(std::ostream& os, const oxColourHalf& c)
-{
-    return os << "half(" << c.r.toFloat() << "," << c.g.toFloat() << "," << c.b.toFloat() << "," << c.a.toFloat()
-              << ")";
-}
-inline std::ostream& operator<<(std::ostream& os, const oxColourFloat& c)
-{
-    return os << "float(" << c.r << "," << c.g << "," << c.b << "," << c.a << ")";
+    const auto channel = [](auto v) {
+        if constexpr (std::is_same_v<decltype(v), oxHalf>)
+            return v.toFloat();
+        else
+            return +v;
+    };
+    return os << "(" << channel(c.r) << "," << channel(c.g) << "," << channel(c.b) << "," << channel(c.a) << ")";
 }

@@ -5,13 +5,7 @@
 
 namespace {
 
-std::vector<int> answers(int flags)
-{
-    std::vector<int> out;
-    for (const oxBoxButton& b : oxMessageBoxButtons(flags))
-        out.push_back(b.answer);
-    return out;
-}
+using Lines = std::vector<std::u32string>;
 
 // Every character is one unit wide.
 int monospace(std::u32string_view s)
@@ -19,148 +13,108 @@ int monospace(std::u32string_view s)
     return int(s.size());
 }
 
-using Lines = std::vector<std::u32string>;
-
 } // namespace
 
 TEST(MessageBoxButtons, SetsAndEscapeAnswers)
 {
-    EXPECT_EQ(answers(MB_OK), (std::vector<int>{MB_OK}));
-    EXPECT_EQ(answers(0), (std::vector<int>{MB_OK}));
-    EXPECT_EQ(answers(MB_OK | MB_CANCEL), (std::vector<int>{MB_OK, MB_CANCEL}));
-    EXPECT_EQ(answers(MB_CANCEL), (std::vector<int>{MB_OK, MB_CANCEL}));
-    EXPECT_EQ(answers(MB_YES | MB_NO), (std::vector<int>{MB_YES, MB_NO}));
-    EXPECT_EQ(answers(MB_NO), (std::vector<int>{MB_YES, MB_NO}));
-    EXPECT_EQ(answers(MB_YES | MB_NO | MB_CANCEL | MB_OK), (std::vector<int>{MB_YES, MB_NO, MB_CANCEL}));
-
-    EXPECT_EQ(oxMessageBoxEscapeAnswer(MB_OK), MB_OK);
-    EXPECT_EQ(oxMessageBoxEscapeAnswer(MB_OK | MB_CANCEL), MB_CANCEL);
-    EXPECT_EQ(oxMessageBoxEscapeAnswer(MB_YES | MB_NO), MB_NO);
-    EXPECT_EQ(oxMessageBoxEscapeAnswer(MB_YES | MB_NO | MB_CANCEL), MB_CANCEL);
+    const struct {
+        int flags;
+        std::vector<int> buttons;
+        int escape;
+    } cases[] = {
+        {0, {MB_OK}, MB_OK},
+        {MB_OK, {MB_OK}, MB_OK},
+        {MB_CANCEL, {MB_OK, MB_CANCEL}, MB_CANCEL},
+        {MB_NO, {MB_YES, MB_NO}, MB_NO},
+        {MB_YES | MB_NO | MB_CANCEL | MB_OK, {MB_YES, MB_NO, MB_CANCEL}, MB_CANCEL},
+    };
+    for (const auto& c : cases) {
+        std::vector<int> buttons;
+        for (const oxBoxButton& b : oxMessageBoxButtons(c.flags))
+            buttons.push_back(b.answer);
+        EXPECT_EQ(buttons, c.buttons) << c.flags;
+        EXPECT_EQ(oxMessageBoxEscapeAnswer(c.flags), c.escape) << c.flags;
+    }
 }
 
-TEST(MessageBoxButtons, LabelsHaveGermanTranslations)
+TEST(WrapText, BreaksBetweenWordsCutsOnlyWordsTooWideAloneAndExpandsTabs)
 {
-    for (int flags : {MB_OK | MB_CANCEL, MB_YES | MB_NO})
-        for (const oxBoxButton& b : oxMessageBoxButtons(flags))
-            EXPECT_FALSE(std::string(b.label).empty());
+    const struct {
+        std::u32string text;
+        int width;
+        Lines lines;
+    } cases[] = {
+        {U"the quick brown fox", 10, {U"the quick", U"brown fox"}},
+        {U"a\n\nb", 10, {U"a", U"", U"b"}},
+        {U"one\r\ntwo", 10, {U"one", U"two"}},
+        {U"", 10, {U""}},
+        {U"aaaa     bbbb   ", 6, {U"aaaa", U"bbbb"}}, // blanks at a break and at the end go
+        {U"  x", 6, {U"  x"}},                        // an indentation stays
+        {U"ab abcdefghijklmnop", 10, {U"ab", U"abcdefghij", U"klmnop"}},
+        {U"abc", 0, {U"a", U"b", U"c"}}, // too narrow for one character: still progresses
+        {U"a\tb", 40, {U"a       b"}},
+        {U"abcdefgh\tc", 40, {U"abcdefgh        c"}},
+    };
+    for (size_t i = 0; i < std::size(cases); ++i)
+        EXPECT_EQ(oxWrapText(cases[i].text, cases[i].width, monospace), cases[i].lines) << "case " << i;
 }
 
-TEST(WrapText, BreaksBetweenWordsAndKeepsLineBreaks)
-{
-    EXPECT_EQ(oxWrapText(U"the quick brown fox", 10, monospace), (Lines{U"the quick", U"brown fox"}));
-    EXPECT_EQ(oxWrapText(U"a\n\nb", 10, monospace), (Lines{U"a", U"", U"b"}));
-    EXPECT_EQ(oxWrapText(U"one\r\ntwo", 10, monospace), (Lines{U"one", U"two"}));
-    EXPECT_EQ(oxWrapText(U"", 10, monospace), (Lines{U""}));
-    // Blanks at a break and at the end go; an indentation stays.
-    EXPECT_EQ(oxWrapText(U"aaaa     bbbb   ", 6, monospace), (Lines{U"aaaa", U"bbbb"}));
-    EXPECT_EQ(oxWrapText(U"  x", 6, monospace), (Lines{U"  x"}));
-}
-
-TEST(WrapText, CutsOnlyWordsThatAreTooWideAlone)
-{
-    EXPECT_EQ(oxWrapText(U"ab abcdefghijklmnop", 10, monospace), (Lines{U"ab", U"abcdefghij", U"klmnop"}));
-    // A width that cannot hold one character still makes progress.
-    EXPECT_EQ(oxWrapText(U"abc", 0, monospace), (Lines{U"a", U"b", U"c"}));
-}
-
-TEST(WrapText, TabsReachTheNextStop)
-{
-    EXPECT_EQ(oxWrapText(U"a\tb", 40, monospace), (Lines{U"a       b"}));
-    EXPECT_EQ(oxWrapText(U"abcdefgh\tc", 40, monospace), (Lines{U"abcdefgh        c"}));
-}
-
-TEST(EditText, EditsWholeCharacters)
+TEST(EditText, EditsWholeCharactersWithinItsLimit)
 {
     oxEditText e(U"Grüße", false, 100);
-    EXPECT_EQ(e.cursor(), 5u);
     e.backspace();
     e.backspace();
-    EXPECT_EQ(e.text(), U"Grü");
     e.left();
     e.insert(U'Ω');
-    EXPECT_EQ(e.text(), U"GrΩü");
     e.home();
     e.deleteForward();
-    EXPECT_EQ(e.text(), U"rΩü");
     e.backspace(); // at the start: nothing
     e.end();
     e.right(); // at the end: nothing
     e.deleteForward();
-    EXPECT_EQ(e.text(), U"rΩü");
     EXPECT_EQ(e.cursor(), 3u);
-}
 
-TEST(EditText, RefusesControlCharactersAndOverflow)
-{
-    oxEditText e(U"abcdefgh", false, 5); // a longer pre-filled text is cut
-    EXPECT_EQ(e.text(), U"abcde");
-    EXPECT_FALSE(e.insert(U'x'));
-    e.backspace();
-    EXPECT_TRUE(e.insert(U'x'));
-    EXPECT_FALSE(e.insert(U'y'));
-    EXPECT_EQ(e.text(), U"abcdx");
-
-    oxEditText c(U"", false, 10);
-    EXPECT_FALSE(c.insert(U'\t'));
-    EXPECT_FALSE(c.insert(U'\x7f'));
-    EXPECT_FALSE(c.insert(U'\x85'));
-    EXPECT_FALSE(c.insert(U'\n'));
-    EXPECT_TRUE(c.text().empty());
-}
-
-TEST(EditText, OneLineFieldShowsLineBreaksAsBlanks)
-{
-    oxEditText e(U"a\nb\r\nc", false, 100);
-    EXPECT_EQ(e.text(), U"a b  c");
-    EXPECT_EQ(e.lines().size(), 1u);
+    oxEditText limited(U"abcdefgh", false, 5); // a longer pre-filled text is cut
+    EXPECT_FALSE(limited.insert(U'x'));
+    limited.backspace();
+    EXPECT_TRUE(limited.insert(U'x'));
+    EXPECT_EQ(limited.text(), U"abcdx");
+    for (char32_t c : {U'\t', U'\x7f', U'\x85', U'\n'})
+        EXPECT_FALSE(e.insert(c)) << unsigned(c);
+    EXPECT_EQ(e.text(), U"rΩü");
+    // A one-line field shows line breaks as blanks.
+    EXPECT_EQ(oxEditText(U"a\nb\r\nc", false, 100).text(), U"a b  c");
 }
 
 TEST(EditText, MultiLineCursorKeepsItsColumn)
 {
     oxEditText e(U"first line\nab\nthird line", true, 100);
-    EXPECT_EQ(e.cursorLine(), 2u);
-    EXPECT_EQ(e.cursorColumn(), 10u);
-    e.up(); // the short line clamps the column
-    EXPECT_EQ(e.cursorLine(), 1u);
-    EXPECT_EQ(e.cursorColumn(), 2u);
-    e.up(); // and the longer one gets it back
-    EXPECT_EQ(e.cursorColumn(), 10u);
-    e.up(); // already on the first line
-    EXPECT_EQ(e.cursorLine(), 0u);
-    e.left(); // a sideways move forgets the column
-    e.down();
-    EXPECT_EQ(e.cursorColumn(), 2u);
-    e.down();
-    EXPECT_EQ(e.cursorColumn(), 9u);
+    std::vector<size_t> columns;
+    // Up through the short line and back; a sideways move forgets the column.
+    for (void (oxEditText::*move)() : {&oxEditText::up, &oxEditText::up, &oxEditText::up, &oxEditText::left,
+                                       &oxEditText::down, &oxEditText::down}) {
+        (e.*move)();
+        columns.push_back(e.cursorLine() * 100 + e.cursorColumn());
+    }
+    EXPECT_EQ(columns, (std::vector<size_t>{102, 10, 10, 9, 102, 209}));
     e.end();
-    e.up();
-    e.up();
-    e.down();
     e.down(); // past the last line: stays on it
-    EXPECT_EQ(e.cursorLine(), 2u);
-    EXPECT_EQ(e.cursorColumn(), 10u);
+    EXPECT_EQ(e.cursorLine() * 100 + e.cursorColumn(), 210u);
     e.home();
-    EXPECT_EQ(e.cursorColumn(), 0u);
     EXPECT_TRUE(e.insert(U'\n'));
     EXPECT_EQ(e.lines().size(), 4u);
     e.moveTo(99, 99);
     EXPECT_EQ(e.cursor(), e.text().size());
 }
 
-TEST(KeysymToUnicode, MapsWhatKeysType)
+TEST(KeysymToUnicode, MapsWhatKeysTypeAndNothingElse)
 {
-    EXPECT_EQ(oxKeysymToUnicode(0x61), U'a');
-    EXPECT_EQ(oxKeysymToUnicode(0xFC), U'ü');
-    EXPECT_EQ(oxKeysymToUnicode(0xDF), U'ß');
-    EXPECT_EQ(oxKeysymToUnicode(0x10003A9), U'Ω');
-    EXPECT_EQ(oxKeysymToUnicode(0x20AC), U'€');
-    EXPECT_EQ(oxKeysymToUnicode(0xFFB5), U'5');
-    EXPECT_EQ(oxKeysymToUnicode(0x13BD), char32_t(0x153));
-    // Keys that type nothing, and out-of-range Unicode key symbols.
-    EXPECT_EQ(oxKeysymToUnicode(0xFF0D), 0u); // Return
-    EXPECT_EQ(oxKeysymToUnicode(0xFFE1), 0u); // Shift
-    EXPECT_EQ(oxKeysymToUnicode(0x1000008), 0u);
-    EXPECT_EQ(oxKeysymToUnicode(0x1110000), 0u);
-    EXPECT_EQ(oxKeysymToUnicode(0x7F), 0u);
+    const std::pair<unsigned long, char32_t> cases[] = {
+        {0x61, U'a'}, {0xFC, U'ü'}, {0xDF, U'ß'}, {0x10003A9, U'Ω'}, {0x20AC, U'€'}, {0xFFB5, U'5'},
+        {0x13BD, char32_t(0x153)},
+        // Return, Shift, DEL, and Unicode key symbols out of range.
+        {0xFF0D, 0}, {0xFFE1, 0}, {0x7F, 0}, {0x1000008, 0}, {0x1110000, 0},
+    };
+    for (const auto& [sym, c] : cases)
+        EXPECT_EQ(oxKeysymToUnicode(sym), c) << std::hex << sym;
 }

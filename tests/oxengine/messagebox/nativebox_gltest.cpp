@@ -1,8 +1,11 @@
+// The engine's own Xlib box under Xvfb, found by its window name and driven
+// with xdotool. Each case runs in a child process of its own.
 // gtest before Xlib, whose macros (None, Bool) clash with it.
 #include <gtest/gtest.h>
 
 #include "oxengine/messagebox.h"
 #include "oxengine/messagebox_native.h"
+#include "oxengine/strings.h"
 #include "oxengine/x11util.h"
 #include "support/testsupport.h"
 #include "support/xdriver.h"
@@ -19,45 +22,57 @@ using namespace std::chrono_literals;
 
 namespace {
 
-#define REQUIRE_DISPLAY()                                                                                              \
-    if (!haveXDisplay())                                                                                               \
-    GTEST_SKIP() << "no X display"
+using Driver = std::function<void(unsigned long window)>;
 
-// The visible window with exactly this name, or 0 after the time limit.
-unsigned long findWindow(const std::string& title, std::chrono::milliseconds limit = 10s)
-{
-    unsigned long id = 0;
-    waitUntil(
-        [&] {
-            std::string out;
-            xdotool("search --onlyvisible --name '^" + title + "$'", &out);
-            id = std::strtoul(out.c_str(), nullptr, 10);
-            return id != 0;
-        },
-        limit);
-    return id;
-}
-
-int countWindows(const std::string& title)
+// The visible windows with exactly this name.
+std::vector<unsigned long> windows(const std::string& title)
 {
     std::string out;
     xdotool("search --onlyvisible --name '^" + title + "$'", &out);
-    int n = 0;
-    for (char c : out)
-        n += c == '\n';
-    return n;
+    std::vector<unsigned long> ids;
+    for (const std::string& line : splitString(out, "\n"))
+        if (const unsigned long id = std::strtoul(line.c_str(), nullptr, 10))
+            ids.push_back(id);
+    return ids;
 }
 
-// Waits until the box has the keyboard, so that keys sent through XTEST reach it.
-bool waitForFocus(unsigned long window)
+// The box named title once it has the keyboard (so XTEST keys reach it), or 0.
+unsigned long focusedBox(const std::string& title)
 {
-    return waitUntil(
-        [&] {
-            std::string out;
-            xdotool("getwindowfocus", &out);
-            return std::strtoul(out.c_str(), nullptr, 10) == window;
-        },
-        5s);
+    unsigned long w = 0;
+    EXPECT_TRUE(waitUntil([&] { return !windows(title).empty() && (w = windows(title).front()); }, 10s)) << title;
+    EXPECT_TRUE(waitUntil([&] {
+        std::string out;
+        xdotool("getwindowfocus", &out);
+        return std::strtoul(out.c_str(), nullptr, 10) == w;
+    }, 5s)) << title;
+    return w;
+}
+
+// Runs show on another thread, lets act drive its box, returns show's result.
+template <class Show>
+auto drive(const std::string& title, Show show, const Driver& act)
+{
+    auto result = std::async(std::launch::async, show);
+    act(focusedBox(title));
+    return result.get();
+}
+
+Driver keys(const std::string& k)
+{
+    return [k](unsigned long) { xdotool("key " + k); };
+}
+
+int answer(const std::string& title, int buttons, const Driver& act)
+{
+    return drive(title, [&] { return oxShowMessage("Some text.", title, buttons); }, act);
+}
+
+oxMessageAnswer nativeAnswer(const std::string& title, int buttons, const Driver& act)
+{
+    oxMessageRequest r;
+    r.title = title, r.text = "Some text.", r.buttons = buttons;
+    return drive(title, [&] { return oxNativeMessageBox(r); }, act).value_or(oxMessageAnswer{});
 }
 
 std::string windowProperty(unsigned long window, const std::string& name)
@@ -67,6 +82,7 @@ std::string windowProperty(unsigned long window, const std::string& name)
     return out;
 }
 
+// The close request a window manager sends for the title bar's button.
 void sendDeleteWindow(unsigned long window)
 {
     Display* d = oxOpenXDisplay();
@@ -82,199 +98,122 @@ void sendDeleteWindow(unsigned long window)
     XCloseDisplay(d);
 }
 
-// Shows a message box on another thread and answers it with keys.
-int answerWithKeys(const std::string& title, int buttons, const std::string& keys)
+// The test entry answers boxes without a window; these cases want the window.
+void isolated(const std::function<void()>& body)
 {
-    auto result = std::async(std::launch::async, [&] { return oxShowMessage("Some text.", title, buttons); });
-    const unsigned long w = findWindow(title);
-    EXPECT_NE(w, 0u) << title;
-    EXPECT_TRUE(waitForFocus(w)) << title;
-    xdotool("key " + keys);
-    return result.get();
-}
-
-oxMessageAnswer nativeAnswer(const oxMessageRequest& r, const std::function<void(unsigned long)>& drive)
-{
-    auto result = std::async(std::launch::async, [&] { return oxNativeMessageBox(r); });
-    const unsigned long w = findWindow(r.title);
-    EXPECT_NE(w, 0u) << r.title;
-    EXPECT_TRUE(waitForFocus(w));
-    drive(w);
-    const std::optional<oxMessageAnswer> a = result.get();
-    EXPECT_TRUE(a.has_value());
-    return a.value_or(oxMessageAnswer{});
-}
-
-// The test entry answers boxes without a window; these tests want the window.
-class NativeBox : public testing::Test {
-protected:
-    void SetUp() override
-    {
+    if (!haveXDisplay())
+        GTEST_SKIP() << "no X display";
+    EXPECT_TRUE(runIsolated([&] {
         unsetenv("OX_MESSAGE_LOG");
-        m_previous = oxSetMessageHandler({});
-    }
-    void TearDown() override { oxSetMessageHandler(m_previous); }
-
-private:
-    oxMessageHandler m_previous;
-};
+        oxSetMessageHandler({});
+        body();
+    }, 120s));
+}
 
 } // namespace
 
-TEST_F(NativeBox, EnterAndEscapeGiveTheBoxAnswers)
+TEST(NativeBox, KeysMouseAndTheCloseButtonGiveTheAnswers)
 {
-    REQUIRE_DISPLAY();
-    EXPECT_TRUE(runIsolated(
-        [] {
-            EXPECT_EQ(answerWithKeys("oxbox ok enter", MB_OK, "Return"), MB_OK);
-            EXPECT_EQ(answerWithKeys("oxbox ok escape", MB_OK, "Escape"), MB_OK);
-            EXPECT_EQ(answerWithKeys("oxbox yesno enter", MB_YES | MB_NO, "Return"), MB_YES);
-            EXPECT_EQ(answerWithKeys("oxbox yesno escape", MB_YES | MB_NO, "Escape"), MB_NO);
-            EXPECT_EQ(answerWithKeys("oxbox yesno tab", MB_YES | MB_NO, "Tab Return"), MB_NO);
-            EXPECT_EQ(answerWithKeys("oxbox yesno arrows", MB_YES | MB_NO, "Right Right space"), MB_YES);
-            // Cancel is reported as OK by oxShowMessage.
-            EXPECT_EQ(answerWithKeys("oxbox ync escape", MB_YES | MB_NO | MB_CANCEL, "Escape"), MB_OK);
-            EXPECT_EQ(answerWithKeys("oxbox ync left", MB_YES | MB_NO | MB_CANCEL, "Left Return"), MB_OK);
-            EXPECT_EQ(answerWithKeys("oxbox ync shifttab", MB_YES | MB_NO | MB_CANCEL, "shift+Tab shift+Tab Return"),
-                      MB_NO);
-        },
-        120s));
+    isolated([] {
+        const struct {
+            const char* title;
+            int buttons;
+            const char* keys;
+            int answer;
+        } cases[] = {
+            {"oxbox ok enter", MB_OK, "Return", MB_OK},
+            {"oxbox ok escape", MB_OK, "Escape", MB_OK},
+            {"oxbox yesno enter", MB_YES | MB_NO, "Return", MB_YES},
+            {"oxbox yesno escape", MB_YES | MB_NO, "Escape", MB_NO},
+            {"oxbox yesno tab", MB_YES | MB_NO, "Tab Return", MB_NO},
+            {"oxbox yesno arrows", MB_YES | MB_NO, "Right Right space", MB_YES},
+            // oxShowMessage reports Cancel as OK.
+            {"oxbox ync escape", MB_YES | MB_NO | MB_CANCEL, "Escape", MB_OK},
+            {"oxbox ync shifttab", MB_YES | MB_NO | MB_CANCEL, "shift+Tab shift+Tab Return", MB_NO},
+        };
+        for (const auto& c : cases)
+            EXPECT_EQ(answer(c.title, c.buttons, keys(c.keys)), c.answer) << c.title;
+        EXPECT_EQ(nativeAnswer("oxbox native cancel", MB_OK | MB_CANCEL, keys("Escape")).button, MB_CANCEL);
+        EXPECT_EQ(nativeAnswer("oxbox native close", MB_YES | MB_NO, sendDeleteWindow).button, MB_NO);
+        // "No" is the last button, at the bottom right corner.
+        EXPECT_EQ(nativeAnswer("oxbox click", MB_YES | MB_NO, [](unsigned long w) {
+                      std::string g;
+                      xdotool("getwindowgeometry --shell " + std::to_string(w), &g);
+                      const int width = std::atoi(g.substr(g.find("WIDTH=") + 6).c_str());
+                      const int height = std::atoi(g.substr(g.find("HEIGHT=") + 7).c_str());
+                      xdotool("mousemove --window " + std::to_string(w) + " " + std::to_string(width - 40) + " " +
+                              std::to_string(height - 25) + " click 1");
+                  }).button,
+                  MB_NO);
+        // Without any usable font the box still appears and answers.
+        oxSetNativeBoxFonts({"-no-such-foundry-no-such-font-*"});
+        EXPECT_EQ(answer("oxbox nofont", MB_YES | MB_NO, keys("Tab Return")), MB_NO);
+        oxSetNativeBoxFonts({});
+    });
 }
 
-TEST_F(NativeBox, NativeAnswersIncludeCancelAndTheCloseButton)
+TEST(NativeBox, WindowPropertiesForWindowManagers)
 {
-    REQUIRE_DISPLAY();
-    EXPECT_TRUE(runIsolated(
-        [] {
-            oxMessageRequest r;
-            r.title = "oxbox native cancel";
-            r.text = "Cancel me";
-            r.buttons = MB_OK | MB_CANCEL;
-            EXPECT_EQ(nativeAnswer(r, [](unsigned long) { xdotool("key Escape"); }).button, MB_CANCEL);
-            r.title = "oxbox native close";
-            r.buttons = MB_YES | MB_NO;
-            EXPECT_EQ(nativeAnswer(r, [](unsigned long w) { sendDeleteWindow(w); }).button, MB_NO);
-        },
-        60s));
+    isolated([] {
+        oxMessageRequest r;
+        r.title = "oxbox Grüße";
+        r.text = "Ωmega ist ein schöner Name.\nZweite Zeile mit einem sehr langen Text, der umbrochen werden muss, "
+                 "weil er viel zu lang ist für eine Zeile.";
+        r.icon = MI_WARNING;
+        drive(r.title, [&] { return oxNativeMessageBox(r); }, [](unsigned long w) {
+            EXPECT_NE(windowProperty(w, "_NET_WM_NAME").find("\"oxbox Grüße\""), std::string::npos);
+            EXPECT_NE(windowProperty(w, "WM_NAME").find("oxbox Gr"), std::string::npos);
+            EXPECT_NE(windowProperty(w, "_NET_WM_STATE").find("_NET_WM_STATE_ABOVE"), std::string::npos);
+            EXPECT_NE(windowProperty(w, "_NET_WM_WINDOW_TYPE").find("_NET_WM_WINDOW_TYPE_DIALOG"), std::string::npos);
+            EXPECT_NE(windowProperty(w, "WM_PROTOCOLS").find("WM_DELETE_WINDOW"), std::string::npos);
+            runCommand("import -window " + std::to_string(w) + " " + artifactDir() + "/messagebox_warning.png");
+            xdotool("key Return");
+        });
+    });
 }
 
-TEST_F(NativeBox, MouseClickOnAButton)
+TEST(NativeBox, BoxesFromOtherThreadsShowOneAtATime)
 {
-    REQUIRE_DISPLAY();
-    EXPECT_TRUE(runIsolated(
-        [] {
-            oxMessageRequest r;
-            r.title = "oxbox click";
-            r.text = "Click No";
-            r.buttons = MB_YES | MB_NO;
-            const oxMessageAnswer a = nativeAnswer(r, [](unsigned long w) {
-                std::string geometry;
-                xdotool("getwindowgeometry --shell " + std::to_string(w), &geometry);
-                const int width = std::atoi(geometry.substr(geometry.find("WIDTH=") + 6).c_str());
-                const int height = std::atoi(geometry.substr(geometry.find("HEIGHT=") + 7).c_str());
-                // "No" is the last button, at the bottom right corner.
-                xdotool("mousemove --window " + std::to_string(w) + " " + std::to_string(width - 40) + " " +
-                        std::to_string(height - 25) + " click 1");
-            });
-            EXPECT_EQ(a.button, MB_NO);
-        },
-        60s));
+    isolated([] {
+        std::atomic<int> done{0};
+        for (int i = 0; i < 2; ++i)
+            std::thread([&] { oxShowMessage("From a thread", "oxbox serial"), ++done; }).detach();
+        for (int i = 0; i < 2; ++i) {
+            ASSERT_NE(focusedBox("oxbox serial"), 0u);
+            EXPECT_EQ(windows("oxbox serial").size(), 1u) << "the second box waits for the first";
+            xdotool("key Return");
+            ASSERT_TRUE(waitUntil([&] { return done == i + 1; }, 5s));
+        }
+    });
 }
 
-TEST_F(NativeBox, WindowPropertiesForWindowManagers)
+TEST(NativeBox, InputBoxTakesTypedText)
 {
-    REQUIRE_DISPLAY();
-    EXPECT_TRUE(runIsolated(
-        [] {
-            oxMessageRequest r;
-            r.title = "oxbox Grüße";
-            r.text = "Ωmega ist ein schöner Name.\nZweite Zeile mit einem sehr langen Text, der umbrochen werden muss, "
-                     "weil er viel zu lang ist für eine Zeile.";
-            r.icon = MI_WARNING;
-            nativeAnswer(r, [](unsigned long w) {
-                EXPECT_NE(windowProperty(w, "_NET_WM_NAME").find("\"oxbox Grüße\""), std::string::npos);
-                EXPECT_NE(windowProperty(w, "WM_NAME").find("oxbox Gr"), std::string::npos);
-                EXPECT_NE(windowProperty(w, "_NET_WM_STATE").find("_NET_WM_STATE_ABOVE"), std::string::npos);
-                EXPECT_NE(windowProperty(w, "_NET_WM_WINDOW_TYPE").find("_NET_WM_WINDOW_TYPE_DIALOG"),
-                          std::string::npos);
-                EXPECT_NE(windowProperty(w, "WM_PROTOCOLS").find("WM_DELETE_WINDOW"), std::string::npos);
-                runCommand("import -window " + std::to_string(w) + " " + artifactDir() + "/messagebox_warning.png");
-                xdotool("key Return");
-            });
-        },
-        60s));
-}
-
-TEST_F(NativeBox, WorksFromAnotherThreadAndShowsOneBoxAtATime)
-{
-    REQUIRE_DISPLAY();
-    EXPECT_TRUE(runIsolated(
-        [] {
-            std::atomic<int> done{0};
-            auto box = [&](const char* title) {
-                std::thread([&, title] {
-                    oxShowMessage("From a thread", title);
-                    ++done;
-                }).detach();
-            };
-            box("oxbox serial");
-            box("oxbox serial");
-            for (int i = 0; i < 2; ++i) {
-                const unsigned long w = findWindow("oxbox serial");
-                ASSERT_NE(w, 0u);
-                EXPECT_EQ(countWindows("oxbox serial"), 1) << "the second box waits for the first";
-                ASSERT_TRUE(waitForFocus(w));
-                xdotool("key Return");
-                ASSERT_TRUE(waitUntil([&] { return done == i + 1; }, 5s));
-            }
-        },
-        60s));
-}
-
-TEST_F(NativeBox, BoxWithoutAnyFontStillAppearsAndAnswers)
-{
-    REQUIRE_DISPLAY();
-    EXPECT_TRUE(runIsolated(
-        [] {
-            oxSetNativeBoxFonts({"-no-such-foundry-no-such-font-*"});
-            EXPECT_EQ(answerWithKeys("oxbox nofont", MB_YES | MB_NO, "Tab Return"), MB_NO);
-            oxSetNativeBoxFonts({});
-        },
-        60s));
-}
-
-TEST_F(NativeBox, InputBoxTakesTypedText)
-{
-    REQUIRE_DISPLAY();
-    EXPECT_TRUE(runIsolated(
-        [] {
-            auto input = [](const std::string& title, std::string& text, bool multi, const std::string& driver) {
-                auto result =
-                    std::async(std::launch::async, [&] { return oxInputBox("Comment:", title, text, multi); });
-                const unsigned long w = findWindow(title);
-                EXPECT_NE(w, 0u);
-                EXPECT_TRUE(waitForFocus(w));
-                runCommand(driver);
-                return result.get();
-            };
-            std::string text = "old";
-            EXPECT_TRUE(input("oxinput typed", text, false,
-                              "xdotool key BackSpace BackSpace BackSpace && xdotool type --delay 30 'Grüße Ω€' && "
-                              "xdotool key Return"));
-            EXPECT_EQ(text, "Grüße Ω€");
-
-            text = "keep me";
-            EXPECT_FALSE(input("oxinput cancel", text, false, "xdotool type --delay 30 'xyz' && xdotool key Escape"));
-            EXPECT_EQ(text, "keep me");
-
-            // Tab goes to OK and CANCEL; CANCEL answers like Escape.
-            EXPECT_FALSE(input("oxinput tab cancel", text, false, "xdotool key Tab Tab Return"));
-            EXPECT_EQ(text, "keep me");
-
-            text = "ab";
-            EXPECT_TRUE(input("oxinput multi", text, true,
-                              "xdotool key Home Return Up && xdotool type --delay 30 'x' && xdotool key Tab Return"));
-            EXPECT_EQ(text, "x\nab");
-        },
-        120s));
+    isolated([] {
+        const struct {
+            const char* title;
+            const char* before;
+            bool multiLine;
+            const char* script;
+            bool ok;
+            const char* after;
+        } cases[] = {
+            {"oxinput typed", "old", false,
+             "xdotool key BackSpace BackSpace BackSpace && xdotool type --delay 30 'Grüße Ω€' && xdotool key Return",
+             true, "Grüße Ω€"},
+            {"oxinput cancel", "keep me", false, "xdotool type --delay 30 'xyz' && xdotool key Escape", false, "keep me"},
+            // Tab goes to OK, then CANCEL, which answers like Escape.
+            {"oxinput tab cancel", "keep me", false, "xdotool key Tab Tab Return", false, "keep me"},
+            {"oxinput multi", "ab", true, "xdotool key Home Return Up && xdotool type --delay 30 'x' && xdotool key Tab Return",
+             true, "x\nab"},
+        };
+        for (const auto& c : cases) {
+            std::string text = c.before;
+            EXPECT_EQ(drive(c.title, [&] { return oxInputBox("Comment:", c.title, text, c.multiLine); },
+                            [&](unsigned long) { runCommand(c.script); }),
+                      c.ok)
+                << c.title;
+            EXPECT_EQ(text, c.after) << c.title;
+        }
+    });
 }

@@ -30,18 +30,10 @@ bool mainWindow(int width = 64, int height = 64)
     if (!mainWindow())                                                                                                 \
     GTEST_SKIP() << "no X display with GLX"
 
-struct Rgb {
-    int r, g, b;
-    bool operator==(const Rgb&) const = default;
-};
-std::ostream& operator<<(std::ostream& os, const Rgb& c)
+// The red, green and blue of pixel (x, y) of a 64 pixels wide read-back.
+std::vector<int> rgb(const std::vector<uint8_t>& rgba, int x, int y)
 {
-    return os << '(' << c.r << ',' << c.g << ',' << c.b << ')';
-}
-
-Rgb pixel(const std::vector<uint8_t>& rgba, int width, int x, int y)
-{
-    const size_t i = (size_t(y) * width + x) * 4;
+    const size_t i = (size_t(y) * 64 + x) * 4;
     return {rgba[i], rgba[i + 1], rgba[i + 2]};
 }
 
@@ -61,27 +53,19 @@ TEST(Window, SizesPositionAndFlags)
 {
     REQUIRE_DISPLAY();
     oxWindow defaults("Dummy Texture Loader Window", 0, -1, -1, -1, -1);
-    ASSERT_NE(defaults.nativeWindow(), 0u);
-    ASSERT_NE(defaults.deviceContext(), 0u);
+    oxWindow shown("Ωmega", oxWindow::WF_VISIBLE | oxWindow::WF_NOFRAME, 10, 20, 100, 50);
     auto* display = static_cast<Display*>(defaults.display());
     EXPECT_EQ(display, glXGetCurrentDisplay()); // the main window's connection
-    Window root;
-    int x, y;
-    unsigned w, h, border, depth;
-    ASSERT_TRUE(XGetGeometry(display, defaults.nativeWindow(), &root, &x, &y, &w, &h, &border, &depth));
-    EXPECT_EQ(w, 640u);
-    EXPECT_EQ(h, 480u);
-    XWindowAttributes attributes;
-    XGetWindowAttributes(display, defaults.nativeWindow(), &attributes);
-    EXPECT_EQ(attributes.map_state, IsUnmapped);
-
-    oxWindow shown("Ωmega", oxWindow::WF_VISIBLE | oxWindow::WF_NOFRAME, 10, 20, 100, 50);
-    ASSERT_TRUE(XGetGeometry(display, shown.nativeWindow(), &root, &x, &y, &w, &h, &border, &depth));
-    EXPECT_EQ(w, 100u);
-    EXPECT_EQ(h, 50u);
+    ASSERT_NE(defaults.deviceContext(), 0u);
     XSync(display, False);
-    XGetWindowAttributes(display, shown.nativeWindow(), &attributes);
-    EXPECT_NE(attributes.map_state, IsUnmapped);
+    for (const auto& [window, w, h, mapped] : {std::tuple(&defaults, 640, 480, false), {&shown, 100, 50, true}}) {
+        ASSERT_NE(window->nativeWindow(), 0u);
+        XWindowAttributes attributes;
+        ASSERT_TRUE(XGetWindowAttributes(display, window->nativeWindow(), &attributes));
+        EXPECT_EQ(attributes.width, w);
+        EXPECT_EQ(attributes.height, h);
+        EXPECT_EQ(attributes.map_state != IsUnmapped, mapped);
+    }
 }
 
 TEST(RenderingContext, TextureMadeOnAnotherThreadIsDrawnByTheMainThread)
@@ -124,10 +108,10 @@ TEST(RenderingContext, TextureMadeOnAnotherThreadIsDrawnByTheMainThread)
     glDisable(GL_TEXTURE_2D);
     const std::vector<uint8_t> back = glReadBack(0, 0, 64, 64);
     glSaveArtifact("rc_shared_texture", 64, 64);
-    EXPECT_EQ(pixel(back, 64, 16, 16), (Rgb{255, 0, 0}));
-    EXPECT_EQ(pixel(back, 64, 48, 16), (Rgb{0, 255, 0}));
-    EXPECT_EQ(pixel(back, 64, 16, 48), (Rgb{0, 0, 255}));
-    EXPECT_EQ(pixel(back, 64, 48, 48), (Rgb{255, 255, 255}));
+    EXPECT_EQ(rgb(back, 16, 16), (std::vector<int>{255, 0, 0}));
+    EXPECT_EQ(rgb(back, 48, 16), (std::vector<int>{0, 255, 0}));
+    EXPECT_EQ(rgb(back, 16, 48), (std::vector<int>{0, 0, 255}));
+    EXPECT_EQ(rgb(back, 48, 48), (std::vector<int>{255, 255, 255}));
     glDeleteTextures(1, &texture);
 }
 
@@ -187,7 +171,7 @@ TEST(ColourGL, SetGLColourSetsTheCurrentColour)
     glClear(GL_COLOR_BUFFER_BIT);
     parseColour("#FF8040").setGLColour();
     quad(0, 0, 64, 64);
-    EXPECT_EQ(pixel(glReadBack(0, 0, 64, 64), 64, 32, 32), (Rgb{255, 128, 64}));
+    EXPECT_EQ(rgb(glReadBack(0, 0, 64, 64), 32, 32), (std::vector<int>{255, 128, 64}));
     parseColour("#00000080").setGLColour();
     GLfloat current[4];
     glGetFloatv(GL_CURRENT_COLOR, current);

@@ -48,6 +48,7 @@ TEST(Thread, StartRunStopFinish)
         seen = oxThread::current();
         pollUntilStopped(self);
     });
+    t.requestStop(); // on a thread not started: changes nothing, nobody waits for it
     EXPECT_EQ(t.state(), oxThread::NOTCREATED);
     EXPECT_FALSE(t.isRunning());
     ASSERT_TRUE(t.start());
@@ -57,26 +58,20 @@ TEST(Thread, StartRunStopFinish)
     EXPECT_EQ(seen.load(), &t);
     EXPECT_EQ(oxThread::current(), nullptr); // the main thread
     EXPECT_FALSE(t.isStopRequested());
+    {
+        MessageCapture boxes; // starting twice is reported and keeps the first running
+        EXPECT_FALSE(t.start());
+        ASSERT_EQ(boxes.count(), 1u);
+        EXPECT_NE(boxes.messages()[0].text.find("oxThread run twice!"), std::string::npos);
+        EXPECT_NE(boxes.messages()[0].text.find("status == NOTCREATED"), std::string::npos);
+        EXPECT_TRUE(t.isRunning());
+    }
     t.requestStop();
     EXPECT_TRUE(t.waitFinished(5000));
     EXPECT_EQ(t.state(), oxThread::FINISHED);
     EXPECT_FALSE(t.isRunning());
     t.requestStop(); // changes nothing once finished
     EXPECT_EQ(t.state(), oxThread::FINISHED);
-}
-
-TEST(Thread, StartingTwiceIsReportedAndKeepsTheFirstRunning)
-{
-    FunctionThread t(pollUntilStopped);
-    ASSERT_TRUE(t.start());
-    MessageCapture boxes;
-    EXPECT_FALSE(t.start());
-    ASSERT_EQ(boxes.count(), 1u);
-    EXPECT_NE(boxes.messages()[0].text.find("oxThread run twice!"), std::string::npos);
-    EXPECT_NE(boxes.messages()[0].text.find("status == NOTCREATED"), std::string::npos);
-    EXPECT_TRUE(t.isRunning());
-    t.requestStop();
-    EXPECT_TRUE(t.waitFinished(5000));
 }
 
 TEST(Thread, StopBeforeTheBodyBeginsIsNeverLost)
@@ -94,17 +89,6 @@ TEST(Thread, StopBeforeTheBodyBeginsIsNeverLost)
         ASSERT_TRUE(t.waitFinished(5000)) << "stop lost in round " << i;
         EXPECT_TRUE(sawStop);
     }
-}
-
-TEST(Thread, StopOnANeverStartedThreadChangesNothing)
-{
-    FunctionThread t(pollUntilStopped);
-    t.requestStop();
-    EXPECT_EQ(t.state(), oxThread::NOTCREATED);
-    EXPECT_FALSE(t.isRunning()); // nobody waits for a thread that does not exist
-    ASSERT_TRUE(t.start());
-    t.requestStop();
-    EXPECT_TRUE(t.waitFinished(5000));
 }
 
 TEST(Thread, StopOfAThreadWaitingOnAnEvent)
@@ -139,15 +123,14 @@ TEST(Thread, ThreadThatWillNotStopIsLeftRunningAndReported)
     EXPECT_LT(msSince(start), 3000);
     ASSERT_EQ(boxes.count(), 1u);
     EXPECT_TRUE(t.isRunning());
-    // Never killed: the body still runs and ends normally when released.
-    release.signal();
+    release.signal(); // never killed: the body still runs and ends normally
     EXPECT_TRUE(t.waitFinished(5000));
     EXPECT_EQ(t.state(), oxThread::FINISHED);
 }
 
-TEST(Thread, DestroyingARunningThreadStopsIt)
+TEST(Thread, DestroyingARunningThreadStopsItAndDeleteOnExitDestroysItself)
 {
-    std::atomic<bool> bodyDone{false};
+    std::atomic<bool> bodyDone{false}, gone{false};
     {
         FunctionThread t([&](FunctionThread& self) {
             pollUntilStopped(self);
@@ -157,18 +140,13 @@ TEST(Thread, DestroyingARunningThreadStopsIt)
         oxThread::sleepMs(5);
     }
     EXPECT_TRUE(bodyDone);
-}
-
-TEST(Thread, DeleteOnExitDestroysItself)
-{
     struct SelfDeleting : oxThread {
-        explicit SelfDeleting(std::atomic<bool>& gone) : m_gone(gone) {}
+        explicit SelfDeleting(std::atomic<bool>& g) : m_gone(g) {}
         ~SelfDeleting() override { m_gone = true; }
         void run() override { oxThread::sleepMs(10); }
         std::atomic<bool>& m_gone;
     };
-    std::atomic<bool> gone{false};
-    auto* t = new SelfDeleting(gone);
+    auto* t = new SelfDeleting(gone); // owned by itself from here on
     t->setDeleteOnExit(true);
     ASSERT_TRUE(t->start());
     const auto start = Clock::now();
@@ -177,40 +155,30 @@ TEST(Thread, DeleteOnExitDestroysItself)
     EXPECT_TRUE(gone);
 }
 
-TEST(Event, AutoResetConsumesTheSignal)
+TEST(Event, AutoResetConsumesTheSignalManualResetWakesEveryone)
 {
     oxEvent e;
     const auto start = Clock::now();
-    EXPECT_EQ(e.wait(0), oxEvent::WAIT_TIMEOUT);
-    EXPECT_LT(msSince(start), 50);
-    e.signal();
-    EXPECT_EQ(e.wait(0), oxEvent::WAIT_SIGNALLED);
     EXPECT_EQ(e.wait(0), oxEvent::WAIT_TIMEOUT);
     e.signal();
     e.signal(); // signals do not add up
     EXPECT_EQ(e.wait(0), oxEvent::WAIT_SIGNALLED);
     EXPECT_EQ(e.wait(30), oxEvent::WAIT_TIMEOUT);
     EXPECT_GE(msSince(start), 30);
-}
 
-TEST(Event, ManualResetStaysSignalledAndWakesEveryone)
-{
-    oxEvent e(true);
+    oxEvent manual(true);
     std::atomic<int> woken{0};
     std::vector<std::thread> waiters;
     for (int i = 0; i < 4; ++i)
-        waiters.emplace_back([&] {
-            if (e.wait(5000) == oxEvent::WAIT_SIGNALLED)
-                ++woken;
-        });
+        waiters.emplace_back([&] { woken += manual.wait(5000) == oxEvent::WAIT_SIGNALLED; });
     oxThread::sleepMs(20);
-    e.signal();
+    manual.signal();
     for (auto& w : waiters)
         w.join();
     EXPECT_EQ(woken.load(), 4);
-    EXPECT_EQ(e.wait(0), oxEvent::WAIT_SIGNALLED);
-    e.reset();
-    EXPECT_EQ(e.wait(0), oxEvent::WAIT_TIMEOUT);
+    EXPECT_EQ(manual.wait(0), oxEvent::WAIT_SIGNALLED);
+    manual.reset();
+    EXPECT_EQ(manual.wait(0), oxEvent::WAIT_TIMEOUT);
 }
 
 TEST(CriticalSection, RecursiveAndExclusiveUnderContention)

@@ -10,18 +10,9 @@
 #include "oxengine/gui/modal.h"
 #include "oxengine/gui/sizers.h"
 
-#include <sys/resource.h>
-
 using namespace std::chrono_literals;
 
 namespace {
-
-double cpuSeconds()
-{
-    rusage u{};
-    getrusage(RUSAGE_SELF, &u);
-    return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) + double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
-}
 
 class Dialog : public oxGuiModalPanel {
 public:
@@ -74,7 +65,6 @@ TEST(GuiModalRun, SleepsTakesPostsAndClicksAndPassesOnTheRest)
         double used = -1;
         bool tookPost = false;
         const int rc = app.runFor(40s, [&] {
-            waitUntil([&] { return app.frames > 0; }, 5s);
             app.postCommand(700);
             if (!waitUntil([&] { return running.load(); }, 5s))
                 return app.postCommand(LoopApp::CMD_QUIT);

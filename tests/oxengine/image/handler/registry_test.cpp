@@ -1,34 +1,14 @@
-#include "oxengine/errors.h"
+#include "../formattest.h"
+
 #include "oxengine/image/exr/exrlibrary.h"
-#include "oxengine/image/handler.h"
 #include "oxengine/image/jpeg/jpeghandler.h"
-#include "testsupport.h"
-
-#include <gtest/gtest.h>
-
-#include <sys/stat.h>
-
-#include <algorithm>
 
 namespace {
-
-template <class Fn> std::string imageError(Fn&& fn)
-{
-    try {
-        fn();
-    } catch (const oxImageException& e) {
-        return e.oxException::getMessage() + " / " + e.getFilename();
-    }
-    return std::string();
-}
 
 // Answers for ".fake" as configured and counts what it is asked to do.
 class FakeHandler : public oxImageHandler {
 public:
-    FakeHandler(bool save, bool transform, oxSize size = oxSize(4, 3))
-        : m_save(save), m_transform(transform), m_size(size)
-    {
-    }
+    FakeHandler(bool save, bool transform, oxSize size = oxSize(4, 3)) : m_save(save), m_transform(transform), m_size(size) {}
     std::string loadFilter() const override { return "Fake (*.fake)|*.fake|"; }
     std::string saveFilter() const override { return m_save ? loadFilter() : std::string(); }
     bool canLoad(const std::string& filename) const override { return hasExtension(filename, ".fake"); }
@@ -55,6 +35,7 @@ private:
     oxSize m_size;
 };
 
+// A registry of the fakes; fake(r, i) is its i-th handler.
 oxImageRegistry registryOf(std::unique_ptr<FakeHandler> a, std::unique_ptr<FakeHandler> b = nullptr)
 {
     std::vector<std::unique_ptr<oxImageHandler>> list;
@@ -64,7 +45,7 @@ oxImageRegistry registryOf(std::unique_ptr<FakeHandler> a, std::unique_ptr<FakeH
     return oxImageRegistry(std::move(list));
 }
 
-const FakeHandler& handler(const oxImageRegistry& r, size_t i)
+const FakeHandler& fake(const oxImageRegistry& r, size_t i)
 {
     return static_cast<const FakeHandler&>(*r.handlers()[i]);
 }
@@ -74,24 +55,20 @@ const FakeHandler& handler(const oxImageRegistry& r, size_t i)
 TEST(ImageRegistry, ProcessRegistryChoosesByExtension)
 {
     const oxImageRegistry& registry = oxImageRegistry::instance();
-    EXPECT_EQ(&registry, &oxImageRegistry::instance());
-    for (const char* name : {"a.JPG", "a.jpeg", "A.Jpeg", "/x/PHOTO.JPEG", ".jpg"})
+    for (const char* name : {"a.JPG", "a.jpeg", "A.Jpeg", "/x/PHOTO.JPEG", ".jpg", "a.TGA", "b.png", "c.Gif", "d.bmp"})
         EXPECT_TRUE(registry.canLoad(name)) << name;
     for (const char* name : {"a.jpe", "a.jp", "x.psd", "ajpg", "a.jpg.txt", "folder.jpg/"})
         EXPECT_FALSE(registry.canLoad(name)) << name;
-    for (const char* name : {"a.TGA", "b.png", "c.Gif", "d.bmp"})
-        EXPECT_TRUE(registry.canLoad(name)) << name;
     // TGA, JPEG, PNG, the empty GIF/BMP filter, and EXR where OpenEXR is installed.
     const std::string exr = oxExrLibrary::process() ? "EXR images (*.exr)|*.exr|" : "";
     EXPECT_EQ(registry.canLoad("e.exr"), !exr.empty());
     EXPECT_EQ(registry.saveFilterString(), "Truevision Targa Files (*.tga)|*.tga|JPEG images (*.jpg)|*.jpg|"
-                                           "PNG images (*.png)|*.png|" +
-                                               exr + "All Files (*.*)|*|");
-    EXPECT_EQ(imageError([&] { registry.loadImage("/nowhere/x.psd", oxSize()); }),
+                                           "PNG images (*.png)|*.png|" + exr + "All Files (*.*)|*|");
+    EXPECT_EQ(imageError([&] { registry.loadImage("/nowhere/x.psd", oxSize()); }, true),
               "unsupported image file type / /nowhere/x.psd");
-    EXPECT_EQ(imageError([&] { oxImageUInt8::create(2, 2)->saveToFile("x.psd", oxToneMapping::neutral()); }),
+    EXPECT_EQ(imageError([&] { oxImageUInt8::create(2, 2)->saveToFile("x.psd", oxToneMapping::neutral()); }, true),
               "unsupported image file type / x.psd");
-    EXPECT_EQ(imageError([&] { registry.transformFile("x.psd", oxImageTransform()); }),
+    EXPECT_EQ(imageError([&] { registry.transformFile("x.psd", oxImageTransform()); }, true),
               "cannot transform this image / x.psd");
 }
 
@@ -105,29 +82,26 @@ TEST(ImageRegistry, FirstHandlerServesAndLoadsAreReducedToTheMaximum)
     EXPECT_EQ(static_cast<oxImageUInt8&>(*image).at(1, 1), oxColour(4, 4, 0)); // every 4th pixel
     EXPECT_EQ(registry.loadImage("big.fake", oxSize(4000, 0))->reduction(), 1);
     registry.saveImage(*image, "x.fake", oxToneMapping::neutral());
-    EXPECT_EQ(handler(registry, 0).loads + handler(registry, 0).saves, 3);
-    EXPECT_EQ(handler(registry, 1).loads + handler(registry, 1).saves, 0);
+    EXPECT_EQ(fake(registry, 0).loads + fake(registry, 0).saves, 3);
+    EXPECT_EQ(fake(registry, 1).loads + fake(registry, 1).saves, 0);
     EXPECT_EQ(registry.saveFilterString(), "Fake (*.fake)|*.fake|Fake (*.fake)|*.fake|All Files (*.*)|*|");
-
     auto empty = registryOf(std::make_unique<FakeHandler>(true, false, oxSize(0, 0)));
-    EXPECT_EQ(imageError([&] { empty.loadImage("x.fake", oxSize()); }), "unsupported image file type / x.fake");
-}
+    EXPECT_EQ(imageError([&] { empty.loadImage("x.fake", oxSize()); }), "unsupported image file type");
 
-TEST(ImageRegistry, JpegDecodesSmallerAndTheRegistryReducesTheRest)
-{
+    // JPEG decodes at 1/2, 1/4 or 1/8 itself and the registry reduces the rest.
     TempDir dir;
     const std::string file = dir.file("4000x3000.jpg");
     auto source = oxImageUInt8::create(4000, 3000);
     source->fill(oxColour(200, 100, 50));
     source->saveToFile(file, oxToneMapping::neutral());
-    const oxImageRegistry& registry = oxImageRegistry::instance();
-    auto quarter = registry.loadImage(file, oxSize(1000, 1000)); // decoded at 1/4
+    const oxImageRegistry& process = oxImageRegistry::instance();
+    auto quarter = process.loadImage(file, oxSize(1000, 1000));
     EXPECT_EQ(quarter->size(), oxSize(1000, 750));
     EXPECT_EQ(quarter->reduction(), 4);
-    auto small = registry.loadImage(file, oxSize(300, 300)); // 1/8, then halved
+    auto small = process.loadImage(file, oxSize(300, 300)); // 1/8, then halved
     EXPECT_EQ(small->size(), oxSize(250, 187));
     EXPECT_EQ(small->reduction(), 16);
-    EXPECT_EQ(registry.loadImage(file, oxSize(1400, 0))->size(), oxSize(1000, 750)); // factor 3: 1/4
+    EXPECT_EQ(process.loadImage(file, oxSize(1400, 0))->size(), oxSize(1000, 750)); // factor 3: 1/4
 }
 
 TEST(ImageRegistry, TransformUsesTheHandlerItselfTheGenericWayOrNone)
@@ -135,22 +109,17 @@ TEST(ImageRegistry, TransformUsesTheHandlerItselfTheGenericWayOrNone)
     oxFilename::initialize("test");
     auto own = registryOf(std::make_unique<FakeHandler>(true, true));
     own.transformFile("a.fake", oxImageTransform());
-    EXPECT_EQ(handler(own, 0).transforms, 1);
+    EXPECT_EQ(fake(own, 0).transforms, 1);
     // A handler that can only load is passed over.
     auto generic = registryOf(std::make_unique<FakeHandler>(false, false), std::make_unique<FakeHandler>(true, false));
     generic.transformFile("a.fake", oxImageTransform());
-    EXPECT_EQ(handler(generic, 0).loads, 0);
-    EXPECT_EQ(handler(generic, 1).loads, 1);
-    EXPECT_EQ(handler(generic, 1).saves, 1);
-    EXPECT_EQ(handler(generic, 1).transforms, 0);
+    EXPECT_EQ(fake(generic, 0).loads, 0);
+    EXPECT_EQ(std::tuple(fake(generic, 1).loads, fake(generic, 1).saves, fake(generic, 1).transforms), std::tuple(1, 1, 0));
     auto none = registryOf(std::make_unique<FakeHandler>(false, false));
-    EXPECT_EQ(imageError([&] { none.transformFile("a.fake", oxImageTransform()); }),
-              "cannot transform this image / a.fake");
-}
+    EXPECT_EQ(imageError([&] { none.transformFile("a.fake", oxImageTransform()); }), "cannot transform this image");
 
-TEST(ImageRegistry, GenericTransformRotatesSetsTheCommentAndKeepsTheDate)
-{
-    oxFilename::initialize("test");
+    // The generic way on a real file: rotated, commented, the date kept; a
+    // file it cannot read stays as it was.
     TempDir dir;
     const oxJpegHandler jpeg;
     const std::string file = dir.file("p.jpg");
@@ -160,44 +129,15 @@ TEST(ImageRegistry, GenericTransformRotatesSetsTheCommentAndKeepsTheDate)
             image->at(x, y) = x < 32 ? oxColour(250, 0, 0) : oxColour(0, 0, 250);
     jpeg.saveImage(*image, file, oxToneMapping::neutral());
     ASSERT_TRUE(oxFilename(file).setModificationDate(1e9));
-
     oxImageTransform change;
-    change.rotation = 1;
-    change.setComment = true;
-    change.comment = "new";
+    change.rotation = 1, change.setComment = true, change.comment = "new";
     genericTransform(jpeg, file, change);
     auto turned = jpeg.loadImage(file, oxSize());
     EXPECT_EQ(turned->size(), oxSize(32, 64));
     EXPECT_EQ(turned->comment(), "new");
     EXPECT_GT(static_cast<oxImageUInt8&>(*turned).at(16, 8).r, 200); // the left half is now on top
     EXPECT_DOUBLE_EQ(oxFilename(file).modificationDate(), 1e9);
-
     ASSERT_TRUE(writeFile(file, "not a picture"));
     EXPECT_NE(imageError([&] { genericTransform(jpeg, file, change); }), "");
     EXPECT_EQ(readFile(file), "not a picture");
-}
-
-TEST(ImageOptions, AbsentNamesGiveTheLowestInteger)
-{
-    EXPECT_EQ(imageOption("Quality"), -2147483648);
-    setImageOption("Quality", 0);
-    EXPECT_EQ(imageOption("Quality"), 0);
-    EXPECT_EQ(imageOption("quality"), IMAGE_OPTION_ABSENT); // names are exact
-    removeImageOption("Quality");
-    EXPECT_EQ(imageOption("Quality"), IMAGE_OPTION_ABSENT);
-}
-
-TEST(ImageFilenameFilter, ListsLoadablePicturesOnly)
-{
-    oxFilename::initialize("test");
-    TempDir dir;
-    for (const char* name : {"a.jpg", "B.JPEG", "c.png", "d.txt", "e.jpe"})
-        ASSERT_TRUE(writeFile(dir.file(name), "x"));
-    ASSERT_EQ(mkdir(dir.file("folder.jpg").c_str(), 0755), 0);
-    const oxImageFilenameFilter filter;
-    std::vector<std::string> names;
-    for (const oxFilename& f : oxFilename(dir.path() + "/").listDirectory(&filter))
-        names.push_back(f.name());
-    std::sort(names.begin(), names.end());
-    EXPECT_EQ(names, (std::vector<std::string>{"B.JPEG", "a.jpg", "c.png"}));
 }

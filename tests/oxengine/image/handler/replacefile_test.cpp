@@ -1,17 +1,13 @@
-#include "childprocess.h"
-#include "oxengine/errors.h"
-#include "oxengine/image/replacefile.h"
-#include "testsupport.h"
+#include "../formattest.h"
 
-#include <gtest/gtest.h>
+#include "childprocess.h"
+#include "oxengine/image/replacefile.h"
 
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
-#include <filesystem>
 #include <stdexcept>
 #include <thread>
 
@@ -19,27 +15,7 @@ namespace {
 
 void writeText(const std::string& target, const std::string& text, const oxReplaceOptions& options = {})
 {
-    oxReplaceFile(
-        target, [&](std::FILE* f, const std::string&) { std::fwrite(text.data(), 1, text.size(), f); }, options);
-}
-
-template <class Fn> std::string imageError(Fn&& fn)
-{
-    try {
-        fn();
-    } catch (const oxImageException& e) {
-        return e.oxException::getMessage();
-    }
-    return std::string();
-}
-
-std::vector<std::string> entries(const std::string& folder)
-{
-    std::vector<std::string> names;
-    for (const auto& e : std::filesystem::directory_iterator(folder))
-        names.push_back(e.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
+    oxReplaceFile(target, [&](std::FILE* f, const std::string&) { std::fwrite(text.data(), 1, text.size(), f); }, options);
 }
 
 struct stat statOf(const std::string& path)
@@ -79,23 +55,22 @@ TEST(ReplaceFile, TakesOverTheOldFilesAttributes)
     EXPECT_EQ(statOf(file).st_mtim.tv_nsec, 5);
     writeText(file, "saved"); // a save gets the time of writing
     EXPECT_GT(statOf(file).st_mtim.tv_sec, 1000000000);
-
     if (geteuid() == 0) { // another user's file stays theirs
         ASSERT_EQ(chown(file.c_str(), 65534, 65534), 0);
         writeText(file, "theirs");
         EXPECT_EQ(statOf(file).st_uid, 65534u);
     }
-    // A symlink stays a link; the file it points to is replaced.
+    // A symlink stays a link to the replaced file; a name at the length
+    // limit still leaves room for the temporary name.
     ASSERT_EQ(symlink("f", dir.file("link").c_str()), 0);
     writeText(dir.file("link"), "through the link");
     EXPECT_TRUE(S_ISLNK(statOf(dir.file("link")).st_mode));
     EXPECT_EQ(readFile(file), "through the link");
-    // Names at the length limit still leave room for the temporary name.
     writeText(dir.file(std::string(255, 'n')), "long");
-    EXPECT_EQ(entries(dir.path()), (std::vector<std::string>{"f", "link", std::string(255, 'n')}));
+    EXPECT_EQ(folderEntries(dir.path()), (std::vector<std::string>{"f", "link", std::string(255, 'n')}));
 }
 
-TEST(ReplaceFile, AFailingWriterLeavesTheTargetAndNoTemporaryFile)
+TEST(ReplaceFile, FailuresLeaveTheTargetAndNoTemporaryFile)
 {
     TempDir dir;
     const std::string file = dir.file("keep");
@@ -109,17 +84,9 @@ TEST(ReplaceFile, AFailingWriterLeavesTheTargetAndNoTemporaryFile)
                                }),
                  std::runtime_error);
     EXPECT_EQ(readFile(file), "precious");
-    EXPECT_EQ(entries(dir.path()), std::vector<std::string>{"keep"});
     EXPECT_EQ(std::filesystem::path(temporary).parent_path(), std::filesystem::path(dir.path())); // beside it
     EXPECT_EQ(std::filesystem::path(temporary).filename().string().rfind(".keep.", 0), 0u);        // hidden
-    // Writers may also write by path.
-    oxReplaceFile(file, [](std::FILE*, const std::string& path) { ASSERT_TRUE(writeFile(path, "by path")); });
-    EXPECT_EQ(readFile(file), "by path");
-}
-
-TEST(ReplaceFile, RefusesFoldersDevicesAndMissingFolders)
-{
-    TempDir dir;
+    // Folders, devices and missing folders are refused.
     ASSERT_EQ(mkdir(dir.file("folder").c_str(), 0755), 0);
     ASSERT_EQ(mkfifo(dir.file("pipe").c_str(), 0644), 0);
     EXPECT_EQ(imageError([&] { writeText(dir.file("folder"), "x"); }), because("cannot open file.", EISDIR));
@@ -128,14 +95,24 @@ TEST(ReplaceFile, RefusesFoldersDevicesAndMissingFolders)
     texts.createFailed = "JPEG transformation: can't open temporary file.";
     EXPECT_EQ(imageError([&] { writeText(dir.file("missing/x"), "x", texts); }),
               because("JPEG transformation: can't open temporary file.", ENOENT));
-    EXPECT_EQ(entries(dir.path()), (std::vector<std::string>{"folder", "pipe"}));
+    // A full disk (the file-size limit) is reported and the process lives (not 128 + SIGXFSZ).
+    const int code = runInChild([&] {
+        const struct rlimit limit = {1000, 1000};
+        setrlimit(RLIMIT_FSIZE, &limit);
+        return imageError([&] { writeText(file, std::string(50000, 'x')); }) == because("cannot write file.", EFBIG) ? 0 : 10;
+    });
+    EXPECT_EQ(code, 0);
+    EXPECT_EQ(readFile(file), "precious");
+    EXPECT_EQ(folderEntries(dir.path()), (std::vector<std::string>{"folder", "keep", "pipe"}));
+    // Writers may also write by path.
+    oxReplaceFile(file, [](std::FILE*, const std::string& path) { ASSERT_TRUE(writeFile(path, "by path")); });
+    EXPECT_EQ(readFile(file), "by path");
 }
 
 TEST(ReplaceFile, ConcurrentReplacementsNeverMix)
 {
     TempDir dir;
-    const std::string file = dir.file("shared");
-    const std::string a(100000, 'a'), b(100000, 'b');
+    const std::string file = dir.file("shared"), a(100000, 'a'), b(100000, 'b');
     const auto writer = [&](const std::string& text) {
         for (int i = 0; i < 20; ++i)
             writeText(file, text);
@@ -145,24 +122,7 @@ TEST(ReplaceFile, ConcurrentReplacementsNeverMix)
     second.join();
     const std::string result = readFile(file);
     EXPECT_TRUE(result == a || result == b);
-    EXPECT_EQ(entries(dir.path()), std::vector<std::string>{"shared"});
-}
-
-TEST(ReplaceFile, AFullDiskIsReportedAndTheProcessLives)
-{
-    TempDir dir;
-    const std::string file = dir.file("old");
-    ASSERT_TRUE(writeFile(file, "old content"));
-    const int code = runInChild([&] {
-        const struct rlimit limit = {1000, 1000};
-        setrlimit(RLIMIT_FSIZE, &limit);
-        return imageError([&] { writeText(file, std::string(50000, 'x')); }) == because("cannot write file.", EFBIG)
-                   ? 0
-                   : 10;
-    });
-    EXPECT_EQ(code, 0); // not 128 + SIGXFSZ
-    EXPECT_EQ(readFile(file), "old content");
-    EXPECT_EQ(entries(dir.path()), std::vector<std::string>{"old"});
+    EXPECT_EQ(folderEntries(dir.path()), std::vector<std::string>{"shared"});
 }
 
 // Two ways the final rename fails, as an ordinary user (root may do anything).
@@ -172,27 +132,23 @@ TEST(ReplaceFile, AFailingRenameLeavesTheTarget)
         GTEST_SKIP() << "needs root to set the scene for another user";
     TempDir dir;
     allowOthersToEnter(dir.path());
-
     // The folder becomes read-only after the temporary file is written.
     const std::string own = dir.file("own"), target = dir.file("own/picture");
     ASSERT_EQ(mkdir(own.c_str(), 0755), 0);
     ASSERT_TRUE(writeFile(target, "old"));
     ASSERT_EQ(chown(own.c_str(), 65534, 65534) | chown(target.c_str(), 65534, 65534), 0);
-    const int readOnly = runInChild(
-        [&] {
-            return imageError([&] {
-                       oxReplaceFile(target, [&](std::FILE* f, const std::string&) {
-                           std::fputs("new", f);
-                           chmod(own.c_str(), 0555);
-                       });
-                   }) == because("cannot replace file.", EACCES)
-                       ? 0
-                       : 10;
-        },
-        true);
-    EXPECT_EQ(readOnly, 0);
+    const auto failsWith = [](const std::string& expected, const std::function<void()>& replace) {
+        return runInChild([&] { return imageError(replace) == expected ? 0 : 10; }, true);
+    };
+    EXPECT_EQ(failsWith(because("cannot replace file.", EACCES),
+                        [&] {
+                            oxReplaceFile(target, [&](std::FILE* f, const std::string&) {
+                                std::fputs("new", f);
+                                chmod(own.c_str(), 0555);
+                            });
+                        }),
+              0);
     EXPECT_EQ(readFile(target), "old");
-
     // A shared folder with the sticky bit: the user may write another user's
     // file but not replace it. Here the temporary file can be removed.
     const std::string shared = dir.file("shared"), theirs = dir.file("shared/picture");
@@ -200,12 +156,7 @@ TEST(ReplaceFile, AFailingRenameLeavesTheTarget)
     chmod(shared.c_str(), 01777);
     ASSERT_TRUE(writeFile(theirs, "old"));
     chmod(theirs.c_str(), 0666);
-    const int sticky = runInChild(
-        [&] {
-            return imageError([&] { writeText(theirs, "new"); }) == because("cannot replace file.", EPERM) ? 0 : 10;
-        },
-        true);
-    EXPECT_EQ(sticky, 0);
+    EXPECT_EQ(failsWith(because("cannot replace file.", EPERM), [&] { writeText(theirs, "new"); }), 0);
     EXPECT_EQ(readFile(theirs), "old");
-    EXPECT_EQ(entries(shared), std::vector<std::string>{"picture"});
+    EXPECT_EQ(folderEntries(shared), std::vector<std::string>{"picture"});
 }

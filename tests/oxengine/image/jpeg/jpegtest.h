@@ -2,46 +2,33 @@
 // files, marker surgery, and djpeg as the reference decoder.
 #pragma once
 
-#include "oxengine/errors.h"
+#include "../formattest.h"
+
 #include "oxengine/image/jpeg/jpeghandler.h"
-#include "testsupport.h"
 
-#include <gtest/gtest.h>
-
-#include <algorithm>
-#include <filesystem>
-#include <string>
-#include <vector>
+#include <jpeglib.h>
 
 namespace jpegtest {
 
 #define REQUIRE_JPEG_TOOLS()                                                                                           \
-    do {                                                                                                               \
-        if (runCommand("command -v cjpeg && command -v djpeg && command -v jpegtran >/dev/null") != 0)               \
-            GTEST_SKIP() << "cjpeg, djpeg and jpegtran (libjpeg-turbo-progs) are needed";                              \
-    } while (0)
+    if (runCommand("command -v cjpeg && command -v djpeg && command -v jpegtran >/dev/null") != 0)                   \
+    GTEST_SKIP() << "cjpeg, djpeg and jpegtran (libjpeg-turbo-progs) are needed"
 
-// Detail at every frequency plus gradients, different per channel, so a
+// A JPEG made by cjpeg with the given options ("-sample 2x2 -progressive")
+// from detail at every frequency plus gradients, different per channel, so a
 // misplaced block or a wrong sign shows in the pixels.
-inline std::string pnm(uint32_t w, uint32_t h, int channels)
+inline bool makeJpeg(const std::string& path, uint32_t w, uint32_t h, const std::string& options, int channels = 3)
 {
-    std::string bytes = (channels == 1 ? "P5\n" : "P6\n") + std::to_string(w) + " " + std::to_string(h) + "\n255\n";
+    std::string pnm = (channels == 1 ? "P5\n" : "P6\n") + std::to_string(w) + " " + std::to_string(h) + "\n255\n";
     for (uint32_t y = 0; y < h; ++y)
         for (uint32_t x = 0; x < w; ++x)
             for (uint32_t c = 0; c < uint32_t(channels); ++c) {
                 uint32_t n = (x * 73856093u) ^ (y * 19349663u) ^ (c * 83492791u);
                 n = (n ^ (n >> 13)) * 0x5bd1e995u;
-                bytes += char((x * (3 + c) + y * (5 - c) + ((n >> 15) & 63)) & 255);
+                pnm += char((x * (3 + c) + y * (5 - c) + ((n >> 15) & 63)) & 255);
             }
-    return bytes;
-}
-
-// A JPEG made by cjpeg with the given options ("-sample 2x2 -progressive").
-inline bool makeJpeg(const std::string& path, uint32_t w, uint32_t h, const std::string& options, int channels = 3)
-{
-    if (!writeFile(path + ".pnm", pnm(w, h, channels)))
-        return false;
-    const bool ok = runCommand("cjpeg " + options + " -outfile '" + path + "' '" + path + ".pnm' 2>&1") == 0;
+    const bool ok = writeFile(path + ".pnm", pnm) &&
+                    runCommand("cjpeg " + options + " -outfile '" + path + "' '" + path + ".pnm' 2>&1") == 0;
     std::filesystem::remove(path + ".pnm");
     return ok;
 }
@@ -134,25 +121,38 @@ inline std::unique_ptr<oxImageUInt8> load(const std::string& path, const oxSize&
     return std::unique_ptr<oxImageUInt8>(static_cast<oxImageUInt8*>(image.release()));
 }
 
-// The message of the oxImageException fn throws ("" when it throws none).
-template <class Fn> std::string imageError(Fn&& fn)
+// A file written with the library itself (cjpeg cannot make these): 16 × 16
+// CMYK, or grey 32 × 8 with the DC terms of its blocks set by dc(block).
+template <class Dc> bool writeWithLibrary(const std::string& path, bool cmyk, Dc dc)
 {
-    try {
-        fn();
-    } catch (const oxImageException& e) {
-        return e.oxException::getMessage();
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    jpeg_compress_struct info;
+    jpeg_error_mgr errors;
+    info.err = jpeg_std_error(&errors);
+    jpeg_create_compress(&info);
+    jpeg_stdio_dest(&info, f);
+    info.image_width = cmyk ? 16 : 32;
+    info.image_height = cmyk ? 16 : 8;
+    info.input_components = cmyk ? 4 : 1;
+    info.in_color_space = cmyk ? JCS_CMYK : JCS_GRAYSCALE;
+    jpeg_set_defaults(&info);
+    if (cmyk) {
+        jpeg_start_compress(&info, TRUE);
+        std::vector<JSAMPLE> row(16 * 4, 100);
+        for (JSAMPROW r = row.data(); info.next_scanline < info.image_height;)
+            jpeg_write_scanlines(&info, &r, 1);
+    } else {
+        const auto common = reinterpret_cast<j_common_ptr>(&info);
+        jvirt_barray_ptr arrays[1] = {(*info.mem->request_virt_barray)(common, JPOOL_IMAGE, TRUE, 4, 1, 1)};
+        (*info.mem->realize_virt_arrays)(common);
+        JBLOCKROW row = (*info.mem->access_virt_barray)(common, arrays[0], 0, 1, TRUE)[0];
+        for (int x = 0; x < 4; ++x)
+            row[x][0] = JCOEF(dc(x));
+        jpeg_write_coefficients(&info, arrays);
     }
-    return std::string();
-}
-
-// Every name in the folder, hidden ones included, sorted.
-inline std::vector<std::string> folderEntries(const std::string& folder)
-{
-    std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(folder))
-        names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
+    jpeg_finish_compress(&info);
+    jpeg_destroy_compress(&info);
+    return std::fclose(f) == 0;
 }
 
 } // namespace jpegtest

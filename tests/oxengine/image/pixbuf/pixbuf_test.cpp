@@ -2,8 +2,6 @@
 
 #include "oxengine/image/pixbuf/pixbufhandler.h"
 
-#include <filesystem>
-
 namespace {
 
 oxColour pixel(uint32_t x, uint32_t y)
@@ -69,9 +67,7 @@ TEST(PixbufLoad, FailuresSayWhichStepFailed)
     EXPECT_EQ(error(""), cannotLoad);
     EXPECT_EQ(error("GIF89a\x05\x00\x05\x00\xf7\x00\x00 corrupt"), cannotLoad);
     EXPECT_EQ(error(bmp(4, 4).substr(0, 40)), cannotLoad);
-    // Other formats under the name reach no other decoder.
-    EXPECT_EQ(error("\x89PNG\r\n\x1a\n"), cannotLoad);
-    EXPECT_EQ(error("P6\n2 2\n255\n012345678901"), cannotLoad);
+    EXPECT_EQ(error("P6\n2 2\n255\n012345678901"), cannotLoad); // other formats reach no other decoder
     EXPECT_EQ(imageError([&] { load(dir.file("missing.bmp")); }), "OLE image loading: Can't open file.");
     // Sizes beyond the pixel limit are refused before the decoder allocates.
     std::string huge = bmp(1, 1);
@@ -86,14 +82,10 @@ TEST(PixbufHandler, CannotWriteOrTransform)
     TempDir dir;
     const std::string f = dir.file("x.gif");
     const oxOLEImageHandler handler;
-    EXPECT_EQ(handler.saveFilter(), "");
     EXPECT_EQ(imageError([&] { handler.saveImage(*patternImage<oxColour>(2, 2), f, oxToneMapping::neutral()); }),
               "GIF and BMP images cannot be written");
-    EXPECT_EQ(imageError([&] { patternImage<oxColour>(2, 2)->saveToFile(f, oxToneMapping::neutral()); }),
-              "unsupported image file type");
-    EXPECT_FALSE(std::filesystem::exists(f));
+    EXPECT_TRUE(folderEntries(dir.path()).empty());
     ASSERT_TRUE(writeFile(f, bmp(2, 2)));
     EXPECT_EQ(imageError([&] { oxImageRegistry::instance().transformFile(f, oxImageTransform()); }),
               "cannot transform this image");
-    EXPECT_EQ(imageError([&] { handler.transformFile(f, oxImageTransform()); }), "transform not supported");
 }

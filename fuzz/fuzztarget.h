@@ -1,8 +1,10 @@
-// The scratch file a fuzz target writes each input to before a handler
-// reads it (the handlers read files by name), removed when the fuzzer ends.
+// What the picture fuzz targets share: the scratch file each input is
+// written to before a handler reads it (the handlers read files by name),
+// removed when the fuzzer ends, and loading it through the registry.
 #pragma once
 
-#include "oxengine/image/image.h"
+#include "oxengine/errors.h"
+#include "oxengine/image/handler.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -10,7 +12,7 @@
 #include <string>
 #include <unistd.h>
 
-namespace fuzzscratch {
+namespace fuzztarget {
 
 inline std::string& path()
 {
@@ -48,4 +50,16 @@ inline void write(const uint8_t* data, size_t size)
     std::fclose(f);
 }
 
-} // namespace fuzzscratch
+// Loads the scratch file through the registry at full size and reduced:
+// it must load or fail with oxImageException (anything else ends the run).
+inline void loadEverySize()
+{
+    for (const oxSize& maximum : {oxSize(), oxSize(64, 64)}) {
+        try {
+            (void)oxImageRegistry::instance().loadImage(path(), maximum);
+        } catch (const oxImageException&) {
+        }
+    }
+}
+
+} // namespace fuzztarget

@@ -1,0 +1,346 @@
+// The toolkit drawn for real and read back from the GL window: a small
+// dialog, the editing controls, scrolled content and menus at the edges.
+#include "gltest.h"
+#include "guitest.h"
+
+#include "oxengine/gui/checkbox.h"
+#include "oxengine/gui/edit.h"
+#include "oxengine/gui/guimenu.h"
+#include "oxengine/gui/line.h"
+#include "oxengine/gui/list.h"
+#include "oxengine/gui/progressbar.h"
+#include "oxengine/gui/scrollpanel.h"
+#include "oxengine/gui/sizers.h"
+
+#include <GL/gl.h>
+
+#include <algorithm>
+
+namespace {
+
+constexpr int W = 800, H = 480;
+
+// Each widget gets a colour of its own, so its ink can be told apart.
+using Pixel = bool (*)(int r, int g, int b);
+const Pixel RED = [](int r, int g, int b) { return r > 40 && g < 25 && b < 25; };
+const Pixel GREEN = [](int r, int g, int b) { return g > 40 && r < 25 && b < 25; };
+const Pixel BLUE = [](int r, int g, int b) { return b > 40 && r < 25 && g < 25; };
+const Pixel MAGENTA = [](int r, int g, int b) { return r > 40 && b > 40 && g < 25; };
+
+struct Rect {
+    int x, y, w, h;
+};
+
+struct Box {
+    int left = W, top = H, right = -1, bottom = -1; // inclusive pixel bounds
+    bool empty() const { return right < left; }
+};
+
+Rect windowRect(const oxGuiElement& e)
+{
+    const oxGuiPointD p = toWindowPoint(e, e.getPosition());
+    const oxGuiSizeD s = toWindowSize(e, e.getSize());
+    return {int(p.x), int(p.y), int(s.width), int(s.height)};
+}
+
+// The back buffer read once; matching pixels found, counted, or measured
+// as a share of a row segment.
+class Frame {
+public:
+    Frame() : m_pixels(glReadBack(0, 0, W, H)) {}
+    const uint8_t* at(int x, int y) const { return &m_pixels[(size_t(y) * W + x) * 4]; }
+    bool is(Pixel p, int x, int y) const { return p(at(x, y)[0], at(x, y)[1], at(x, y)[2]); }
+    Box find(Pixel p, Rect in = {0, 0, W, H}, int* count = nullptr) const
+    {
+        Box box;
+        for (int y = std::max(0, in.y); y < std::min(H, in.y + in.h); ++y)
+            for (int x = std::max(0, in.x); x < std::min(W, in.x + in.w); ++x)
+                if (is(p, x, y)) {
+                    box.left = std::min(box.left, x), box.right = std::max(box.right, x);
+                    box.top = std::min(box.top, y), box.bottom = std::max(box.bottom, y);
+                    if (count)
+                        ++*count;
+                }
+        return box;
+    }
+    int count(Pixel p, Rect in) const
+    {
+        int n = 0;
+        find(p, in, &n);
+        return n;
+    }
+    double rowShare(Pixel p, int y, int x0, int x1) const { return double(count(p, {x0, y, x1 - x0, 1})) / (x1 - x0); }
+
+private:
+    std::vector<uint8_t> m_pixels;
+};
+
+// Text sizes are the measured width truncated to whole pixels, so a text's
+// last glyph may reach `slack` pixel columns right of the rectangle.
+void expectInside(const Box& ink, const Rect& r, const char* what, int slack = 0)
+{
+    ASSERT_FALSE(ink.empty()) << what << " drew nothing";
+    EXPECT_GE(ink.left, r.x) << what;
+    EXPECT_GE(ink.top, r.y) << what;
+    EXPECT_LT(ink.right, r.x + r.w + slack) << what;
+    EXPECT_LT(ink.bottom, r.y + r.h) << what;
+}
+
+class Drawing : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (!glTestContext(W, H))
+            GTEST_SKIP() << "no X display";
+        app.windowWidth = W, app.windowHeight = H;
+        clear(0);
+    }
+    void TearDown() override { GLFontManager::releaseAll(); }
+    static void clear(float grey)
+    {
+        glClearColor(grey, grey, grey, 1);
+        glClear(GL_COLOR_BUFFER_BIT);
+    }
+    GuiTestApp app; // the window size for layout; nothing runs
+};
+
+// Label, line, a row of OK and Cancel between flexis, a checkbox.
+struct Dialog {
+    oxGuiModalPanel panel{std::make_unique<oxGuiVSizer>()};
+    oxGuiLabel* label;
+    oxGuiButton* ok;
+    oxGuiButton* cancel;
+    oxGuiCheckbox* check;
+
+    explicit Dialog(int textHeight)
+    {
+        auto* column = static_cast<oxGuiVSizer*>(panel.content());
+        label = column->addChild(std::make_unique<oxGuiLabel>("Convert the picture?"));
+        column->addChild(std::make_unique<oxGuiHLine>());
+        auto* row = column->addChild(std::make_unique<oxGuiHSizer>());
+        row->addChild(std::make_unique<oxGuiFlexi>(1, 0));
+        ok = row->addChild(std::make_unique<oxGuiModalButton>(&panel, GUI_CMD_OK, "OK"));
+        cancel = row->addChild(std::make_unique<oxGuiModalButton>(&panel, GUI_CMD_CANCEL, "Cancel"));
+        row->addChild(std::make_unique<oxGuiFlexi>(1, 0));
+        check = column->addChild(std::make_unique<oxGuiCheckbox>(0, "Keep aspect ratio"));
+        oxGuiStyle style;
+        style.textHeight = textHeight;
+        panel.applyStyle(style);
+        panel.setPosition({40, 30});
+        label->setFgColour({255, 0, 0});
+        ok->setFgColour({0, 255, 0});
+        cancel->setFgColour({0, 0, 255});
+        check->setFgColour({255, 0, 255});
+    }
+};
+
+class DialogDrawing : public Drawing, public testing::WithParamInterface<int> {
+protected:
+    void SetUp() override
+    {
+        Drawing::SetUp();
+        clear(0.5f); // so the panel and its frame show
+    }
+};
+
+} // namespace
+
+TEST_P(DialogDrawing, EachWidgetDrawsInsideItsRectangleWithFocusHoverAndInactiveStates)
+{
+    const int th = GetParam();
+    Dialog d(th);
+    d.check->setChecked(true);
+    setFocus(d.cancel);
+    d.panel.render();
+    glSaveArtifact("gui_dialog_" + std::to_string(th), W, H);
+    const Frame frame;
+    expectInside(frame.find(RED), windowRect(*d.label), "label", 1);
+    expectInside(frame.find(GREEN), windowRect(*d.ok), "OK", 1);
+    expectInside(frame.find(BLUE), windowRect(*d.cancel), "Cancel", 1);
+    expectInside(frame.find(MAGENTA), windowRect(*d.check), "checkbox", 1);
+    const Rect c = windowRect(*d.cancel), o = windowRect(*d.ok), k = windowRect(*d.check);
+    EXPECT_EQ(o.h, th);
+    EXPECT_EQ(o.w, 3 * th);
+    // The focused button is framed along its whole edge, the other is not.
+    EXPECT_GT(frame.rowShare(BLUE, c.y, c.x, c.x + c.w), 0.95);
+    EXPECT_GT(frame.rowShare(BLUE, c.y + c.h - 1, c.x, c.x + c.w), 0.95);
+    EXPECT_EQ(frame.rowShare(GREEN, o.y, o.x, o.x + o.w), 0.0);
+    // The checked box shows its cross over the ring: more ink at the left.
+    d.check->setChecked(false);
+    clear(0.5f);
+    d.panel.render();
+    EXPECT_GT(frame.count(MAGENTA, {k.x, k.y, th, k.h}), Frame().count(MAGENTA, {k.x, k.y, th, k.h}) + th);
+
+    // Hovered: the button is filled with its text colour, the text cut out.
+    // Inactive: blended 30 % towards the panel's black, so no full blue.
+    setFocus(d.check);
+    d.ok->onMouseMove(-1, o.x + 2, o.y + 2);
+    d.cancel->setEnabled(false);
+    clear(0.5f);
+    d.panel.render();
+    glSaveArtifact("gui_dialog_states_" + std::to_string(th), W, H);
+    const Frame states;
+    EXPECT_GT(states.rowShare(GREEN, o.y + 1, o.x, o.x + o.w), 0.95);
+    const Box fill = states.find(GREEN);
+    EXPECT_EQ(fill.left, o.x);
+    EXPECT_EQ(fill.right, o.x + o.w - 1);
+    int brightest = 0;
+    for (int y = c.y; y < c.y + c.h; ++y)
+        for (int x = c.x; x < c.x + c.w; ++x)
+            brightest = std::max(brightest, int(states.at(x, y)[2]));
+    EXPECT_GT(brightest, 120);
+    EXPECT_LT(brightest, 200);
+}
+
+INSTANTIATE_TEST_SUITE_P(TextHeights, DialogDrawing, testing::Values(20, 40));
+
+TEST_F(Drawing, RenderRestoresTheStateAndMatricesItFound)
+{
+    Dialog d(20);
+    GLdouble projection[16], modelview[16], after[16];
+    glGetDoublev(GL_PROJECTION_MATRIX, projection);
+    glMatrixMode(GL_MODELVIEW);
+    glTranslated(5, 7, 0);
+    glGetDoublev(GL_MODELVIEW_MATRIX, modelview);
+    d.panel.render();
+    for (GLenum cap : {GL_CULL_FACE, GL_BLEND, GL_TEXTURE_2D, GL_SCISSOR_TEST})
+        EXPECT_FALSE(glIsEnabled(cap)) << cap;
+    glGetDoublev(GL_PROJECTION_MATRIX, after);
+    EXPECT_TRUE(std::equal(projection, projection + 16, after));
+    glGetDoublev(GL_MODELVIEW_MATRIX, after);
+    EXPECT_TRUE(std::equal(modelview, modelview + 16, after));
+    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+}
+
+TEST_F(Drawing, ScrolledContentIsClippedToTheViewport)
+{
+    clear(0.5f);
+    auto column = std::make_unique<oxGuiVSizer>();
+    for (int i = 0; i < 20; ++i)
+        column->addChild(std::make_unique<oxGuiLabel>("Row " + std::to_string(i)));
+    oxGuiScrollablePanel panel(std::move(column));
+    panel.applyStyle(oxGuiStyle{});
+    panel.setFgColour({255, 0, 0});
+    panel.setSize({200, 106});
+    panel.setPosition({100, 100});
+    panel.setScroll({0, 50});
+    panel.onMouseMove(-1, 150, 150); // hovered: the bar shows
+    panel.render();
+    glSaveArtifact("gui_scrolled", W, H);
+    const Frame frame;
+    const Box ink = frame.find(RED);
+    expectInside(ink, {100, 100, 200, 106}, "scrolled rows");
+    // The thumb: 10 wide at the right edge, 106 * 106 / 406 high, 50 * 106 / 406 down.
+    EXPECT_EQ(ink.right, 299);
+    EXPECT_TRUE(frame.is(RED, 295, 100 + 50 * 106 / 406 + 2));
+    EXPECT_FALSE(frame.is(RED, 295, 100 + 50 * 106 / 406 + 106 * 106 / 406 + 2));
+}
+
+TEST_F(Drawing, ADialogWithEditListSliderAndProgressBar)
+{
+    oxGuiModalPanel panel(std::make_unique<oxGuiVSizer>());
+    auto* column = static_cast<oxGuiVSizer*>(panel.content());
+    auto* edit = column->addChild(std::make_unique<oxGuiEdit>(20, ""));
+    auto* list = column->addChild(std::make_unique<oxGuiList>(std::vector<std::string>{"JPEG", "PNG", "TGA"}));
+    auto* slider = column->addChild(std::make_unique<oxGuiSlider>("Gamma", 0.0, 4.0, 1.0));
+    auto* progress = column->addChild(std::make_unique<oxGuiProgressBar>());
+    panel.applyStyle(oxGuiStyle{});
+    panel.setPosition({40, 30});
+    edit->setFgColour({255, 0, 0});
+    list->setFgColour({0, 255, 0});
+    slider->setFgColour({0, 0, 255});
+    progress->setFgColour({255, 0, 255});
+    progress->setName("Loading");
+    progress->setRange(0, 10);
+    progress->setValue(3);
+    // Longer than the field: the rest is clipped at its right edge.
+    edit->setText("Gr\xc3\xbc\xc3\x9f" "e aus dem \xce\xbb\xcf\x8c\xce\xb3\xce\xbf\xcf\x82-Land, wo die Texte lang sind");
+    list->setSelected(1);
+    setFocus(edit);
+    edit->setCaret(6);
+    edit->setCaret(0, true); // "Grüße " selected
+    panel.render();
+    glSaveArtifact("gui_controls_dialog", W, H);
+    const Frame frame;
+    const Rect e = windowRect(*edit), l = windowRect(*list);
+    expectInside(frame.find(RED), e, "edit");
+    expectInside(frame.find(GREEN), l, "list");
+    expectInside(frame.find(BLUE), windowRect(*slider), "slider");
+    expectInside(frame.find(MAGENTA), windowRect(*progress), "progress bar");
+    // The edit's text reaches its right edge; the selection is a filled block
+    // behind the caret mark.
+    EXPECT_GE(frame.find(RED, {e.x + e.w / 2, e.y + 4, e.w / 2 - 4, e.h - 8}).right, e.x + e.w - 8);
+    const int from = e.x + 3 + int(textWidth("|", 20)) + 1, to = e.x + 3 + int(textWidth("|Gr\xc3\xbc\xc3\x9f" "e ", 20)) - 1;
+    EXPECT_GT(frame.rowShare(RED, e.y + 4, from, to), 0.9);
+    EXPECT_LT(frame.rowShare(RED, e.y + 4, to + 3, e.x + e.w - 4), 0.5);
+    // The selected row of the list is filled, the others are not.
+    const int row = (l.h - 6) / 3;
+    EXPECT_GT(frame.rowShare(GREEN, l.y + 3 + row + 1, l.x + 4, l.x + l.w - 4), 0.9);
+    EXPECT_LT(frame.rowShare(GREEN, l.y + 3 + 1, l.x + 4, l.x + l.w - 4), 0.5);
+    // The bars are filled by their share: 1 of 4 and 3 of 10.
+    auto filled = [&](oxGuiSlider& s, Pixel p) {
+        const oxGuiSlider::Track t = s.track();
+        const int y = t.position.y + t.size.height / 2;
+        int n = 0;
+        for (int x = t.position.x; x < t.position.x + t.size.width; ++x)
+            n += frame.is(p, x, y) && std::max({frame.at(x, y)[0], frame.at(x, y)[1], frame.at(x, y)[2]}) > 200;
+        return double(n) / t.size.width;
+    };
+    EXPECT_NEAR(filled(*slider, BLUE), 0.25, 0.02);
+    EXPECT_NEAR(filled(*progress, MAGENTA), 0.30, 0.02);
+    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+}
+
+namespace {
+
+struct EdgeCase {
+    const char* name;
+    int x, y;
+};
+
+class MenuAtEdges : public Drawing, public testing::WithParamInterface<EdgeCase> {};
+
+} // namespace
+
+// A menu with red entries and a submenu with green ones, opened at the
+// pointer with the submenu open.
+TEST_P(MenuAtEdges, MenuAndSubmenuStayInsideTheWindow)
+{
+    const EdgeCase c = GetParam();
+    oxGuiPopupMenu menu;
+    menu.addItem("Open folder", 210);
+    menu.addSeparator();
+    oxGuiSubMenu* sort = menu.addSubMenu("Sort by");
+    for (const char* item : {"Name", "Date", "Size"})
+        sort->popupMenu()->addItem(item, 213);
+    menu.addItem("Thumbnails", 216);
+    menu.applyStyle(oxGuiStyle{});
+    menu.setFgColour({255, 0, 0});
+    sort->popupMenu()->setFgColour({0, 255, 0});
+    menu.placeAt(c.x, c.y);
+    menu.onMouseMove(-1, sort->getPosition().x + 4, sort->getPosition().y + sort->getSize().height / 2);
+    ASSERT_TRUE(sort->isOpen());
+    menu.render();
+    glSaveArtifact(std::string("gui_menu_") + c.name, W, H);
+    const Rect outer = windowRect(menu), inner = windowRect(*sort->popupMenu());
+    for (const Rect& r : {outer, inner})
+        EXPECT_TRUE(r.x >= 0 && r.y >= 0 && r.x + r.w <= W && r.y + r.h <= H) << r.x << "," << r.y;
+    // Neither hides the other's entries.
+    EXPECT_TRUE(inner.x >= outer.x + outer.w - 3 || inner.x + inner.w <= outer.x);
+    // What is drawn is where the menus are: the frames are their edges (the
+    // submenu may cover the menu's right one).
+    const Frame frame;
+    const Box red = frame.find(RED), green = frame.find(GREEN);
+    const auto edges = [](const Box& b) { return std::vector{b.left, b.top, b.right, b.bottom}; };
+    EXPECT_EQ(edges(green), (std::vector{inner.x, inner.y, inner.x + inner.w - 1, inner.y + inner.h - 1}));
+    expectInside(red, outer, "menu");
+    EXPECT_EQ(red.left, outer.x);
+    EXPECT_EQ(red.top, outer.y);
+    EXPECT_EQ(red.bottom, outer.y + outer.h - 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Edges, MenuAtEdges,
+                         testing::Values(EdgeCase{"left", -20, H / 2}, EdgeCase{"right", W - 5, H / 2},
+                                         EdgeCase{"top", W / 2, -3}, EdgeCase{"bottom", W / 2, H - 5},
+                                         EdgeCase{"bottom_right", W - 1, H - 1}, EdgeCase{"top_left", 0, 0}),
+                         [](const testing::TestParamInfo<EdgeCase>& info) { return std::string(info.param.name); });

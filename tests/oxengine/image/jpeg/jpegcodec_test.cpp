@@ -1,0 +1,202 @@
+#include "jpegtest.h"
+
+#include "childprocess.h"
+#include "oxengine/image/replacefile.h"
+
+#include <sys/resource.h>
+
+#include <thread>
+
+using namespace jpegtest;
+
+namespace {
+
+void save(const oxImage& image, const std::string& file, const oxToneMapping& mapping = oxToneMapping::neutral())
+{
+    oxJpegHandler().saveImage(image, file, mapping);
+}
+
+std::unique_ptr<oxImageUInt8> gradient(uint32_t w, uint32_t h)
+{
+    auto image = oxImageUInt8::create(w, h);
+    for (uint32_t y = 0; y < h; ++y)
+        for (uint32_t x = 0; x < w; ++x)
+            image->at(x, y) = oxColour(uint8_t(x * 2), uint8_t(y * 3), uint8_t((x + y) / 2), uint8_t(x));
+    return image;
+}
+
+} // namespace
+
+TEST(JpegLoad, MatchesTheReferenceDecoderAtEveryScale)
+{
+    REQUIRE_JPEG_TOOLS();
+    TempDir dir;
+    const std::string file = dir.file("p.jpg");
+    for (const char* options : {"-sample 1x1", "-sample 2x1", "-sample 2x2 -progressive -restart 1", "-grayscale"}) {
+        const int channels = std::string(options) == "-grayscale" ? 1 : 3;
+        ASSERT_TRUE(makeJpeg(file, 203, 131, options, channels));
+        for (int n : {1, 2, 4, 8}) {
+            SCOPED_TRACE(std::string(options) + " at 1/" + std::to_string(n));
+            // The largest maximum that still asks for scale 1/n.
+            auto image = load(file, n == 1 ? oxSize() : oxSize(203 / n + 1, 131 / n + 1));
+            EXPECT_EQ(image->reduction(), n);
+            EXPECT_EQ(image->components(), channels);
+            EXPECT_TRUE(asPnm(*image) == djpeg(file, "-scale 1/" + std::to_string(n)));
+            EXPECT_TRUE(std::all_of(image->pixels(), image->pixels() + image->width() * image->height(),
+                                    [](const oxColour& c) { return c.a == 255; }));
+        }
+    }
+}
+
+TEST(JpegLoad, CommentMarkersPassTheCommentTest)
+{
+    REQUIRE_JPEG_TOOLS();
+    TempDir dir;
+    const std::string file = dir.file("c.jpg");
+    ASSERT_TRUE(makeJpeg(file, 16, 16, "-sample 1x1"));
+    const std::string plain = readFile(file);
+    const auto commentOf = [&](const std::vector<std::string>& comments) {
+        std::vector<Segment> markers;
+        for (const std::string& c : comments)
+            markers.push_back({0xFE, c});
+        EXPECT_TRUE(writeFile(file, withSegments(plain, markers)));
+        return load(file)->comment();
+    };
+    EXPECT_EQ(commentOf({"first ", "second"}), "first second");
+    EXPECT_EQ(commentOf({"line\r\nnext\ttab", std::string("nul\0end", 7)}), "line \nnext tabnul end");
+    EXPECT_EQ(commentOf({"form\ffeed", "kept", "bell\a", "del\x7f"}), "kept");
+    EXPECT_EQ(commentOf({"Grüße \xff"}), "Grüße \xff"); // bytes above 127 are text
+}
+
+// Each gives the handler's message, and (under the sanitizers) leaks nothing.
+TEST(JpegLoad, RefusesBadInput)
+{
+    REQUIRE_JPEG_TOOLS();
+    TempDir dir;
+    const std::string file = dir.file("bad.jpg");
+    const auto failure = [&](const std::string& bytes) {
+        EXPECT_TRUE(writeFile(file, bytes));
+        return imageError([&] { load(file); });
+    };
+    // The test files are progressive: the size is in the SOF2 header.
+    const auto withFrameSize = [](std::string jpeg, uint16_t width, uint16_t height) {
+        const char size[4] = {char(height >> 8), char(height), char(width >> 8), char(width)};
+        return jpeg.replace(jpeg.find("\xFF\xC2") + 5, 4, size, 4);
+    };
+    ASSERT_TRUE(makeJpeg(file, 40, 24, "-sample 2x2 -progressive"));
+    const std::string good = readFile(file);
+    // Every length short of the end marker: missing data is never padded grey.
+    for (size_t n = 0; n + 2 < good.size(); n += 3)
+        EXPECT_EQ(failure(good.substr(0, n)), "decompression failed.") << "cut at " << n;
+    EXPECT_EQ(failure("this is not a picture"), "decompression failed.");
+    EXPECT_EQ(failure(withFrameSize(good, 65535, 65535)), "decompression failed."); // above the pixel limit
+    EXPECT_EQ(failure(withFrameSize(good, 0, 24)), "decompression failed.");
+    EXPECT_EQ(failure(withFrameSize(good, 40, 0)), "decompression failed.");
+    std::string garbage = good.substr(0, good.find("\xFF\xDA") + 14);
+    for (uint32_t i = 0, seed = 1; i < 3000; ++i)
+        garbage += char((seed = seed * 1103515245u + 12345u) >> 16);
+    EXPECT_EQ(failure(garbage), "decompression failed.");
+    ASSERT_TRUE(writeWithLibrary(file, true, [](int) { return 0; }));
+    EXPECT_EQ(imageError([&] { load(file); }), "decompression failed."); // CMYK
+    EXPECT_EQ(imageError([&] { load(dir.file("missing.jpg")); }), "cannot open file.");
+    EXPECT_EQ(failure(good + "bytes after the end marker"), ""); // harmless
+    PixelLimit limit(100);
+    EXPECT_EQ(failure(good), "decompression failed.");
+}
+
+TEST(JpegLoad, LoadsOnTwoThreadsDoNotInterfere)
+{
+    REQUIRE_JPEG_TOOLS();
+    TempDir dir;
+    const std::string a = dir.file("a.jpg"), b = dir.file("b.jpg"), bad = dir.file("bad.jpg");
+    ASSERT_TRUE(makeJpeg(a, 301, 207, "-sample 2x2 -progressive"));
+    ASSERT_TRUE(makeJpeg(b, 190, 260, "-grayscale", 1));
+    ASSERT_TRUE(writeFile(bad, readFile(a).substr(0, 900)));
+    // One thread's failures jump back into its own call, never the other's.
+    int wrong[2] = {0, 0};
+    const auto work = [&](int t, const std::string& file, const std::string& expected) {
+        for (int i = 0; i < 25; ++i) {
+            wrong[t] += asPnm(*load(file)) != expected;
+            if (t == 0)
+                wrong[t] += imageError([&] { load(bad); }) != "decompression failed.";
+        }
+    };
+    std::thread first(work, 0, a, asPnm(*load(a))), second(work, 1, b, asPnm(*load(b)));
+    first.join();
+    second.join();
+    EXPECT_EQ(wrong[0] + wrong[1], 0);
+}
+
+TEST(JpegSave, WritesRgbAtTheQualityOptionConvertingOtherTypes)
+{
+    REQUIRE_JPEG_TOOLS();
+    TempDir dir;
+    const std::string file = dir.file("out.jpg"), reference = dir.file("ref.jpg");
+    auto image = gradient(120, 80);
+    image->setComponents(1); // grey pictures are written as RGB too
+    for (int quality : {IMAGE_OPTION_ABSENT, 20, 500}) {
+        setImageOption("Quality", quality);
+        save(*image, file);
+        // Without the option 98; the library's range ends at 100.
+        ASSERT_TRUE(makeJpeg(reference, 8, 8, "-baseline -quality " +
+                                                  std::to_string(quality == IMAGE_OPTION_ABSENT ? 98 : std::min(quality, 100))));
+        EXPECT_EQ(segments(readFile(file), 0xDB), segments(readFile(reference), 0xDB)) << quality;
+    }
+    removeImageOption("Quality");
+    const auto frame = segments(readFile(file), 0xC0); // baseline
+    ASSERT_EQ(frame.size(), 1u);
+    EXPECT_EQ(frame[0].data[5], 3);                       // components
+    EXPECT_TRUE(segments(readFile(file), 0xFE).empty()); // no comment, no COM marker
+    EXPECT_EQ(load(file)->components(), 3);
+    EXPECT_NEAR(load(file)->at(60, 40).r, 120, 3);
+
+    // Half pictures are tone-mapped as high dynamic range.
+    auto half = oxImageHalf::create(16, 16);
+    half->fill(oxColourHalf(0.5f, 0.25f, 2.0f, 1.0f));
+    oxToneMapping exposure;
+    exposure.mode = TM_HDR_ONLY, exposure.whitePoint = 2.0f;
+    save(*half, file, exposure);
+    EXPECT_NEAR(load(file)->at(8, 8).r, 64, 2);
+}
+
+TEST(JpegSave, LongCommentsSpanSeveralMarkers)
+{
+    TempDir dir;
+    const std::string file = dir.file("c.jpg");
+    auto image = gradient(16, 16);
+    for (size_t length : {size_t(65533), size_t(65534), size_t(150000)}) {
+        std::string comment(length, 'c');
+        for (size_t i = 0; i < length; i += 997)
+            comment[i] = char('a' + i % 26);
+        image->setComment(comment);
+        save(*image, file);
+        EXPECT_EQ(segments(readFile(file), 0xFE).size(), (length + 65532) / 65533);
+        EXPECT_TRUE(load(file)->comment() == comment) << length;
+    }
+}
+
+// A failed save never leaves a truncated file and never destroys the old one.
+TEST(JpegSave, FailuresLeaveTheOldFile)
+{
+    TempDir dir;
+    const std::string file = dir.file("old.jpg");
+    ASSERT_TRUE(writeFile(file, "the old picture"));
+    EXPECT_EQ(imageError([&] { save(*oxImageUInt8::create(0, 0), file); }), "compression failed.");
+    EXPECT_EQ(imageError([&] { save(*oxImageUInt8::create(70000, 1), file); }), "compression failed.");
+    const int code = runInChild([&] { // a full disk, which must not end the process
+        const struct rlimit limit = {4096, 4096};
+        setrlimit(RLIMIT_FSIZE, &limit);
+        const std::string full = "compression failed. (" + oxSystemErrorText(EFBIG) + ")";
+        return imageError([&] { save(*gradient(400, 400), file); }) == full ? 0 : 10;
+    });
+    EXPECT_EQ(code, 0);
+    EXPECT_EQ(readFile(file), "the old picture");
+    EXPECT_EQ(folderEntries(dir.path()), std::vector<std::string>{"old.jpg"});
+    EXPECT_EQ(imageError([&] { save(*gradient(8, 8), dir.file("missing/x.jpg")); }),
+              "cannot open file. (" + oxSystemErrorText(ENOENT) + ")");
+    save(*gradient(40, 30), file); // converting a file onto itself
+    auto image = load(file);
+    image->setComment("again");
+    save(*image, file);
+    EXPECT_EQ(load(file)->comment(), "again");
+}

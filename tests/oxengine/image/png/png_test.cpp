@@ -1,0 +1,325 @@
+// PNG files are put together chunk by chunk, so every colour type, depth and
+// chunk is exactly what a test says, independent of the library under test.
+#include "../formattest.h"
+
+#include "oxengine/image/png/pnghandler.h"
+
+#include <zlib.h>
+
+#include <functional>
+
+namespace {
+
+struct Chunk {
+    std::string type, data;
+    friend bool operator==(const Chunk&, const Chunk&) = default;
+};
+using Chunks = std::vector<Chunk>;
+
+std::string be32(uint32_t v)
+{
+    return {char(v >> 24), char(v >> 16), char(v >> 8), char(v)};
+}
+
+std::string deflated(const std::string& raw)
+{
+    uLongf size = compressBound(uLong(raw.size()));
+    std::string packed(size, '\0');
+    compress(reinterpret_cast<Bytef*>(packed.data()), &size, reinterpret_cast<const Bytef*>(raw.data()), uLong(raw.size()));
+    packed.resize(size);
+    return packed;
+}
+
+std::string file(const Chunks& chunks)
+{
+    std::string bytes("\x89PNG\r\n\x1a\n", 8);
+    for (const Chunk& c : chunks) {
+        const std::string typed = c.type + c.data;
+        bytes += be32(uint32_t(c.data.size())) + typed +
+                 be32(uint32_t(crc32(0, reinterpret_cast<const Bytef*>(typed.data()), uInt(typed.size()))));
+    }
+    return bytes;
+}
+
+// The chunks of a PNG file in order.
+Chunks chunks(const std::string& png)
+{
+    Chunks found;
+    for (size_t at = 8; at + 12 <= png.size();) {
+        const size_t length = size_t(uint8_t(png[at])) << 24 | size_t(uint8_t(png[at + 1])) << 16 |
+                              size_t(uint8_t(png[at + 2])) << 8 | uint8_t(png[at + 3]);
+        found.push_back({png.substr(at + 4, 4), png.substr(at + 8, length)});
+        at += 12 + length;
+    }
+    return found;
+}
+
+Chunk ihdr(uint32_t w, uint32_t h, int depth, int colour)
+{
+    return {"IHDR", be32(w) + be32(h) + std::string{char(depth), char(colour), 0, 0, 0}};
+}
+
+// Image data: sample(x, y, channel) for every pixel, packed at the bit depth,
+// each row with filter type 0.
+Chunk idat(uint32_t w, uint32_t h, int depth, int colour, const std::function<uint16_t(uint32_t, uint32_t, int)>& sample)
+{
+    const int channels = colour == 0 || colour == 3 ? 1 : colour == 4 ? 2 : colour == 2 ? 3 : 4;
+    std::string raw;
+    for (uint32_t y = 0; y < h; ++y) {
+        raw += '\0';
+        uint32_t bits = 0, nbits = 0;
+        for (uint32_t x = 0; x < w; ++x)
+            for (int c = 0; c < channels; ++c) {
+                const uint16_t v = sample(x, y, c);
+                if (depth == 16) {
+                    raw += {char(v >> 8), char(v)};
+                    continue;
+                }
+                bits = bits << depth | (v & ((1u << depth) - 1));
+                if ((nbits += uint32_t(depth)) == 8) {
+                    raw += char(bits);
+                    bits = nbits = 0;
+                }
+            }
+        if (nbits)
+            raw += char(bits << (8 - nbits));
+    }
+    return {"IDAT", deflated(raw)};
+}
+
+Chunk text(const std::string& key, const std::string& value)
+{
+    return {"tEXt", key + '\0' + value};
+}
+Chunk ztext(const std::string& key, const std::string& value)
+{
+    return {"zTXt", key + std::string(2, '\0') + deflated(value)};
+}
+Chunk itext(const std::string& key, const std::string& value)
+{
+    return {"iTXt", key + std::string(5, '\0') + value}; // uncompressed, no language
+}
+const Chunk IEND{"IEND", ""};
+
+std::unique_ptr<oxImage> load(const std::string& path)
+{
+    return oxPngHandler().loadImage(path, oxSize());
+}
+
+oxImageTransform comment(const std::string& text)
+{
+    oxImageTransform t;
+    t.setComment = true, t.comment = text;
+    return t;
+}
+
+// A picture with every kind of chunk a comment edit must keep: colour
+// information, an ICC profile, Exif, a chunk libpng does not know, text that
+// is not a comment, two IDAT chunks; and three comment chunks.
+Chunks richFile()
+{
+    const Chunk pixels = idat(16, 8, 8, 3, [](uint32_t x, uint32_t y, int) { return uint16_t((x + y) % 4); });
+    const size_t half = pixels.data.size() / 2;
+    return {ihdr(16, 8, 8, 3),
+            {"gAMA", be32(45455)},
+            {"iCCP", std::string("icc\0\0", 5) + deflated(std::string(300, 'p'))},
+            {"cICP", std::string("\x01\x0d\x00\x01", 4)},
+            text("Author", "Ana"),
+            text("Comment", "old comment"),
+            {"PLTE", std::string("\x10\x20\x30\x40\x50\x60\x70\x80\x90\xa0\xb0\xc0", 12)},
+            {"tRNS", std::string("\x00\x80", 2)},
+            {"pHYs", be32(2835) + be32(2835) + "\x01"},
+            {"eXIf", std::string("MM\0*\0\0\0\x08\0\0", 10) + std::string(40, '\x07')},
+            itext("XML:com.adobe.xmp", "<x:xmpmeta/>"),
+            ztext("Copyright", "(c) Ana"),
+            {"prVt", "private data"},
+            {"IDAT", pixels.data.substr(0, half)},
+            {"IDAT", pixels.data.substr(half)},
+            itext("TITLE", "old title"),
+            ztext("description", "old description"),
+            IEND};
+}
+
+} // namespace
+
+TEST(PngLoad, EveryColourTypeBecomesRgbaOfItsDepth)
+{
+    TempDir dir;
+    const std::string f = dir.file("p.png");
+    const Chunk palette{"PLTE", std::string("\xff\x00\x00\x00\xff\x00\x00\x00\xff", 9)};
+    const auto index = [](uint32_t x, uint32_t, int) { return uint16_t(x % 3); };
+    // Entry 0 transparent, 1 half, 2 (beyond the tRNS entries) opaque.
+    ASSERT_TRUE(writeFile(f, file({ihdr(3, 1, 2, 3), palette, {"tRNS", std::string("\x00\x80", 2)}, idat(3, 1, 2, 3, index), IEND})));
+    auto image = loadAs<oxColour>(oxPngHandler(), f);
+    EXPECT_EQ(std::vector<oxColour>(image->pixels(), image->pixels() + 3),
+              (std::vector<oxColour>{{255, 0, 0, 0}, {0, 255, 0, 128}, {0, 0, 255, 255}}));
+    // Grey below 8 bits is scaled to the full range, not shifted.
+    for (int depth : {1, 2, 4}) {
+        const uint16_t max = uint16_t((1 << depth) - 1);
+        const auto grey = [&](uint32_t x, uint32_t, int) { return uint16_t(x == 0 ? max : max / 2); };
+        ASSERT_TRUE(writeFile(f, file({ihdr(2, 1, depth, 0), idat(2, 1, depth, 0, grey), IEND})));
+        image = loadAs<oxColour>(oxPngHandler(), f);
+        const uint8_t mid = uint8_t(255 / max * (max / 2));
+        EXPECT_EQ(image->at(0, 0), oxColour(255, 255, 255, 255)) << depth;
+        EXPECT_EQ(image->at(1, 0), oxColour(mid, mid, mid, 255)) << depth;
+    }
+    // 16 bits: every sample kept, in the machine's byte order.
+    const auto wide = [](uint32_t x, uint32_t, int c) { return uint16_t(0x0102 * (c + 1) + x); };
+    ASSERT_TRUE(writeFile(f, file({ihdr(2, 1, 16, 6), idat(2, 1, 16, 6, wide), IEND})));
+    EXPECT_EQ(loadAs<oxColourUInt16>(oxPngHandler(), f)->at(1, 0), oxColourUInt16(0x0103, 0x0205, 0x0307, 0x0409));
+    ASSERT_TRUE(writeFile(f, file({ihdr(2, 1, 16, 0), idat(2, 1, 16, 0, wide), IEND})));
+    EXPECT_EQ(loadAs<oxColourUInt16>(oxPngHandler(), f)->at(1, 0), oxColourUInt16(0x0103, 0x0103, 0x0103, 65535));
+    // Interlaced files equal their progressive twins of the conformance suite.
+    for (std::string name : {"basn0g01", "basn3p04", "basn4a16", "basn6a08"}) {
+        const auto plain = load(corpusFile("png/pngsuite/" + name + ".png"));
+        name[3] = 'i';
+        EXPECT_TRUE(samePixels(*plain, *load(corpusFile("png/pngsuite/" + name + ".png")))) << name;
+    }
+}
+
+TEST(PngLoad, TheCommentIsTheTextOfTheBestKey)
+{
+    TempDir dir;
+    const std::string f = dir.file("t.png");
+    const auto commentOf = [&](const Chunks& before, const Chunks& after = {}) {
+        Chunks all{ihdr(1, 1, 8, 2)};
+        all.insert(all.end(), before.begin(), before.end());
+        all.push_back(idat(1, 1, 8, 2, [](uint32_t, uint32_t, int) { return uint16_t(9); }));
+        all.insert(all.end(), after.begin(), after.end());
+        all.push_back(IEND);
+        EXPECT_TRUE(writeFile(f, file(all)));
+        return load(f)->comment();
+    };
+    EXPECT_EQ(commentOf({text("comment", "c"), text("Title", "t")}), "t");
+    EXPECT_EQ(commentOf({text("Description", "d"), text("Author", "a")}), "d");
+    EXPECT_EQ(commentOf({text("TITLE", "first"), ztext("title", "second")}), "first");
+    EXPECT_EQ(commentOf({text("Author", "a"), text("Copyright", "c")}), "");
+    EXPECT_EQ(commentOf({text("Comment", "before")}, {ztext("Title", "after the pixels")}), "after the pixels");
+    // UTF-8 comes out: iTXt as it is, Latin-1 tEXt converted, and tEXt that
+    // already is UTF-8 (a common misuse) left alone.
+    EXPECT_EQ(commentOf({itext("Title", "\xce\xa9mega")}), "\xce\xa9mega");
+    EXPECT_EQ(commentOf({text("Title", "Gr\xfc\xdf")}), "Gr\xc3\xbc\xc3\x9f");
+    EXPECT_EQ(commentOf({text("Title", "Gr\xc3\xbc\xc3\x9f")}), "Gr\xc3\xbc\xc3\x9f");
+}
+
+TEST(PngLoad, DamagedAndHugeFilesAreRefusedBeforeAllocation)
+{
+    TempDir dir;
+    const std::string f = dir.file("d.png");
+    const auto pixel = [](uint32_t x, uint32_t y, int c) { return uint16_t((x * 3 + y * 5 + c * 7) & 255); };
+    const std::string good = file({ihdr(64, 64, 8, 2), idat(64, 64, 8, 2, pixel), IEND});
+    const auto error = [&](const std::string& bytes) {
+        EXPECT_TRUE(writeFile(f, bytes));
+        return imageError([&] { load(f); });
+    };
+    std::string badCrc = good;
+    badCrc[30] ^= 1; // inside IHDR
+    for (const std::string& bad : {good.substr(0, good.size() / 2), badCrc, std::string()})
+        EXPECT_EQ(error(bad), "decompression failed.");
+    EXPECT_EQ(imageError([&] { load(dir.file("missing.png")); }), "decompression failed.");
+    // 40 GB and the largest size a header can declare, in tiny files.
+    EXPECT_EQ(error(file({ihdr(100000, 100000, 8, 6), {"IDAT", "x"}, IEND})),
+              "the picture is too large: 100000 × 100000 pixels");
+    EXPECT_EQ(error(file({ihdr(0x7fffffff, 0x7fffffff, 16, 6), {"IDAT", "x"}, IEND})),
+              "the picture is too large: 2147483647 × 2147483647 pixels");
+    PixelLimit limit(4095);
+    EXPECT_EQ(error(good), "the picture is too large: 64 × 64 pixels");
+    oxImage::setPixelLimit(4096);
+    EXPECT_EQ(error(good), "");
+}
+
+TEST(PngSave, DepthColourTypeTitleChunkAndToneMappingFollowTheImage)
+{
+    TempDir dir;
+    const std::string f = dir.file("s.png");
+    const oxPngHandler png;
+    const auto saved = [&](const oxImage& image) {
+        png.saveImage(image, f, oxToneMapping::neutral());
+        return chunks(readFile(f));
+    };
+    auto rgb = patternImage<oxColour>(5, 4);
+    rgb->setComponents(3), rgb->setComment("hello");
+    Chunks c = saved(*rgb);
+    EXPECT_EQ(c[0], ihdr(5, 4, 8, 2));
+    EXPECT_EQ(c[1], text("Title", "hello")); // before the pixels, for readers that stop there
+    EXPECT_EQ(c[2].type, "IDAT");
+    const oxColour p = rgb->at(3, 2);
+    EXPECT_EQ(loadAs<oxColour>(png, f)->at(3, 2), oxColour(p.r, p.g, p.b, 255)); // alpha is not written
+    // tEXt holds Latin-1 only, so other UTF-8 goes into iTXt; NUL cannot be in a text chunk.
+    rgb->setComment("\xce\xa9mega");
+    EXPECT_EQ(saved(*rgb)[1], itext("Title", "\xce\xa9mega"));
+    EXPECT_EQ(load(f)->comment(), "\xce\xa9mega");
+    rgb->setComment(std::string("a\0b", 3));
+    EXPECT_EQ(saved(*rgb)[1], text("Title", "a b"));
+
+    // Half and 16-bit images become 16-bit files, with alpha for 4 components.
+    EXPECT_EQ(saved(*patternImage<oxColourHalf>(5, 4))[0], ihdr(5, 4, 16, 6));
+    c = saved(*patternImage<oxColourUInt16>(5, 4));
+    EXPECT_EQ(c[0], ihdr(5, 4, 16, 6));
+    EXPECT_EQ(c.size(), 3u); // no comment, no text chunk
+    EXPECT_TRUE(samePixels(*load(f), *patternImage<oxColourUInt16>(5, 4)));
+    auto bright = oxImageHalf::create(1, 1);
+    bright->at(0, 0) = oxColourHalf(2.0f, 1.0f, 0.5f, 1.0f);
+    saved(*bright); // clamped
+    EXPECT_EQ(loadAs<oxColourUInt16>(png, f)->at(0, 0), oxColourUInt16(65535, 65535, 32768, 65535));
+
+    ASSERT_TRUE(writeFile(f, "old"));
+    EXPECT_EQ(imageError([&] { png.saveImage(oxImageUInt8(), f, oxToneMapping::neutral()); }), "compression failed.");
+    EXPECT_EQ(readFile(f), "old");
+}
+
+TEST(PngComment, ReplacesOnlyTheCommentChunksAndKeepsEveryOtherByte)
+{
+    oxFilename::initialize("test");
+    TempDir dir;
+    const std::string f = dir.file("rich.png");
+    const Chunks original = richFile();
+    ASSERT_TRUE(writeFile(f, file(original) + "appended data"));
+    ASSERT_TRUE(oxFilename(f).setModificationDate(1234567890.0));
+    const auto before = load(f);
+    EXPECT_EQ(before->comment(), "old title");
+    oxPngHandler().transformFile(f, comment("a new title"));
+    // Everything but the three comment chunks, in order and byte for byte,
+    // the new Title before the pixels, and what followed the file's end.
+    Chunks expected = original;
+    std::erase(expected, text("Comment", "old comment"));
+    std::erase(expected, itext("TITLE", "old title"));
+    std::erase(expected, ztext("description", "old description"));
+    auto firstIdat = std::find_if(expected.begin(), expected.end(), [](const Chunk& c) { return c.type == "IDAT"; });
+    firstIdat = expected.insert(firstIdat, text("Title", "a new title"));
+    EXPECT_EQ(readFile(f), file(expected) + "appended data");
+    EXPECT_DOUBLE_EQ(oxFilename(f).modificationDate(), 1234567890.0);
+    EXPECT_TRUE(samePixels(*load(f), *before));
+    // Through the registry, with a comment only UTF-8 can hold; an empty
+    // comment writes no chunk.
+    oxImageRegistry::instance().transformFile(f, comment("\xce\xa9 caf\xc3\xa9"));
+    *firstIdat = itext("Title", "\xce\xa9 caf\xc3\xa9");
+    EXPECT_EQ(readFile(f), file(expected) + "appended data");
+    oxPngHandler().transformFile(f, comment(""));
+    expected.erase(firstIdat);
+    EXPECT_EQ(readFile(f), file(expected) + "appended data");
+}
+
+TEST(PngComment, RotationAndDamagedFilesLeaveTheFileUntouched)
+{
+    oxFilename::initialize("test");
+    TempDir dir;
+    const std::string f = dir.file("r.png"), original = file(richFile());
+    ASSERT_TRUE(writeFile(f, original));
+    ASSERT_TRUE(oxFilename(f).setModificationDate(1e9));
+    oxImageTransform turn = comment("x");
+    turn.rotation = 1;
+    EXPECT_EQ(imageError([&] { oxImageRegistry::instance().transformFile(f, turn); }),
+              "rotation is currently not supported for PNG images");
+    oxPngHandler().transformFile(f, oxImageTransform()); // nothing to change: not rewritten
+    EXPECT_EQ(readFile(f), original);
+    EXPECT_DOUBLE_EQ(oxFilename(f).modificationDate(), 1e9);
+    // Image data cut short, a chunk running past the end, not a PNG.
+    for (const std::string& damaged : {original.substr(0, original.find("IDAT") + 30),
+                                       original.substr(0, original.size() - 5), std::string("GIF89a not a png")}) {
+        ASSERT_TRUE(writeFile(f, damaged));
+        EXPECT_EQ(imageError([&] { oxPngHandler().transformFile(f, comment("x")); }), "decompression failed.");
+        EXPECT_EQ(readFile(f), damaged);
+    }
+    EXPECT_EQ(folderEntries(dir.path()), std::vector<std::string>{"r.png"}); // no temporary file left
+}
