@@ -113,6 +113,29 @@ int oxShowMessage(const std::string& text, const std::string& title, int buttons
     return (pressed == MB_YES || pressed == MB_NO) ? pressed : MB_OK;
 }
 
+std::optional<int> oxMessageSeamAnswer(const std::string& text, const std::string& title, int buttons, int icon)
+{
+    oxMessageRequest r;
+    r.text = text;
+    r.title = titleOrDefault(title);
+    r.buttons = buttons;
+    r.icon = icon;
+    oxMessageHandler handler;
+    {
+        std::lock_guard<std::mutex> lock(seam().mutex);
+        handler = seam().handler;
+    }
+    std::optional<oxMessageAnswer> answer;
+    if (handler)
+        answer = handler(r);
+    else
+        answer = environmentAnswer(r);
+    if (!answer)
+        return std::nullopt;
+    const int pressed = answer->button;
+    return (pressed == MB_YES || pressed == MB_NO) ? pressed : MB_OK;
+}
+
 bool oxInputBox(const std::string& prompt, const std::string& title, std::string& text, bool multiLine)
 {
     oxMessageRequest r;

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <string>
 
 enum MessageButton { MB_OK = 1, MB_YES = 2, MB_NO = 4, MB_CANCEL = 8 };
@@ -53,3 +54,9 @@ struct oxMessageAnswer {
 using oxMessageHandler = std::function<oxMessageAnswer(const oxMessageRequest&)>;
 // Installs a process-wide handler (empty function = none). Returns the previous one.
 oxMessageHandler oxSetMessageHandler(oxMessageHandler handler);
+
+// The seam's answer (MB_YES, MB_NO or MB_OK) to a message, recorded as
+// oxShowMessage records it; nothing, and nothing recorded, when neither a
+// handler nor OX_MESSAGE_LOG is in place. For dialogs drawn by other means
+// (the widget toolkit's) that are to be tested the same way.
+std::optional<int> oxMessageSeamAnswer(const std::string& text, const std::string& title, int buttons, int icon);

@@ -61,3 +61,14 @@ Display* oxOpenXDisplay(const char* name)
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
 }
+
+bool oxPrimaryScreenSize(int& width, int& height)
+{
+    Display* d = oxOpenXDisplay();
+    if (!d)
+        return false;
+    width = DisplayWidth(d, DefaultScreen(d));
+    height = DisplayHeight(d, DefaultScreen(d));
+    XCloseDisplay(d);
+    return true;
+}

@@ -23,3 +23,7 @@ public:
 // accepted right after another client went away. Null when there is no
 // display (at once when none is named and DISPLAY is unset).
 _XDisplay* oxOpenXDisplay(const char* name = nullptr);
+
+// Size in pixels of the default screen of the default display; false (and
+// nothing written) when there is no display.
+bool oxPrimaryScreenSize(int& width, int& height);

@@ -1,0 +1,90 @@
+#!/bin/bash
+# The command line and the language: --help and its spellings (usage on
+# standard output, exit 0, no window), -nosound stored, -window, and with a
+# German locale the help box and the context menu in German.
+# Arguments: build folder, source folder, shared folder.
+source "$(dirname "$0")/lib.sh"
+pics=$tmp/pictures
+picture "$pics/1.jpg" '#c00000' '#0000c0' 800 600
+picture "$pics/2.jpg" '#00b000' '#e0e000' 800 600
+
+for option in --help -h /? -H --HELP; do
+    : >"$messages"
+    OX_MESSAGE_LOG=$messages timeout 20 "$exe" $option >"$tmp/usage" 2>&1 &
+    hpid=$!
+    windows=0
+    while kill -0 "$hpid" 2>/dev/null; do
+        [ -n "$(xdotool search --onlyvisible --name "^Pictavo" 2>/dev/null)" ] && windows=1
+        sleep 0.02
+    done
+    wait "$hpid"
+    code=$?
+    check "$option: exit code 0" test "$code" -eq 0
+    check "$option: usage on stdout" grep -qF "Pictavo [-window] [-log] [folder]" "$tmp/usage"
+    check "$option: documents folder named" grep -qF "(in 'Documents')" "$tmp/usage"
+    check "$option: box (stdout is no terminal)" logged "Pictavo command line help"
+    check "$option: no window" test "$windows" -eq 0
+done
+
+start -nosound "$pics" || exit 1
+check "-nosound: stored before anything else" test "$(setting NoSound)" = 1
+check "full-screen by default" size_is 1920 1200
+stop_with Escape
+start -WINDOW "$pics" || exit 1
+check "-window: picture shown" shows '#c00000' '#0000c0'
+check "-WINDOW: a 1024 x 768 window" size_is 1024 768
+stop_with Escape
+check "-window: exit code 0" test "$rc" -eq 0
+check "-nosound: still stored" test "$(setting NoSound)" = 1
+
+# The same menu in English and in German: different texts, different pixels.
+menu_signature() {
+    check "$1: picture shown" shows '#c00000' '#0000c0'
+    click 3 200 200
+    sleep 0.7
+    menu=$(signature 200 200 400 300)
+    key Escape
+    sleep 0.3
+}
+start -window "$pics" || exit 1
+key F1
+check "help box" logged "Pictavo help"
+check "help text" logged "Left mouse button: Go to next image."
+menu_signature English
+english=$menu
+stop_with Escape
+
+LANG=de_DE.UTF-8 start -window "$pics" || exit 1
+key F1
+check "German help box" logged "Pictavo-Hilfe"
+check "German help text" logged "Linke Maustaste: Zum nächsten Bild."
+menu_signature German
+check "German context menu" differ "$english" "$menu"
+stop_with Escape
+check "German: exit code 0" test "$rc" -eq 0
+
+# The window's close button (here a window manager's Alt+F4) ends as Escape does.
+if command -v openbox >/dev/null; then
+    openbox --sm-disable >/dev/null 2>&1 &
+    wm=$!
+    sleep 1
+    start -window "$pics" || exit 1
+    key space
+    check "close button: picture shown" shows '#00b000' '#e0e000'
+    xdotool windowactivate --sync "$window" key alt+F4
+    wait_exit
+    check "close button: exit code 0" test "$rc" -eq 0
+    check "close button: position stored" test "$(setting LastFile)" = 1
+    kill "$wm"
+    wait "$wm" 2>/dev/null
+fi
+
+# Install: the program and a desktop entry offering it for the formats it reads.
+cmake --install "$build" --prefix "$tmp/prefix" >/dev/null
+entry=$tmp/prefix/share/applications/pictavo.desktop
+check "install: program" test -x "$tmp/prefix/bin/pictavo"
+check "install: desktop entry for JPEG, PNG, EXR" grep -qE "^MimeType=(.*;)?image/jpeg;(.*;)?image/png;(.*;)?image/x-exr;" "$entry"
+if command -v desktop-file-validate >/dev/null; then
+    check "install: desktop entry valid" desktop-file-validate "$entry"
+fi
+finish

@@ -1,0 +1,66 @@
+#!/bin/bash
+# Files and folders: Delete to the Trash of the temporary HOME and the
+# end-of-list signal, a corrupt picture between two good ones, the
+# sub-folder question, a folder that does not exist and an empty folder.
+# Arguments: build folder, source folder, shared folder.
+source "$(dirname "$0")/lib.sh"
+store NoSound 1 # the end of the list is then a message, which the seam logs
+trash=$XDG_DATA_HOME/Trash
+
+# ---- Delete: to the Trash, the view moves on, the last one ends the list
+del=$tmp/delete
+picture "$del/a.jpg" '#c00000' '#0000c0' 800 600
+picture "$del/b.jpg" '#00b000' '#e0e000' 800 600
+OX_MESSAGE_ANSWERS=yes,yes start "$del" || exit 1
+check "delete: first shown" shows '#c00000' '#0000c0'
+key Delete
+check "delete: next picture shown" shows '#00b000' '#e0e000'
+check "delete: asked first" logged "a.jpg"
+check "delete: file in the Trash" test -f "$trash/files/a.jpg"
+check "delete: Trash info" grep -q "^Path=.*a.jpg" "$trash/info/a.jpg.trashinfo"
+check "delete: gone from the folder" test ! -e "$del/a.jpg"
+key Delete
+check "delete last: end-of-list signal" logged "No more images available."
+check "delete last: nothing shown" shows '#000000' '#000000'
+check "delete last: in the Trash" test -f "$trash/files/b.jpg"
+stop_with Escape
+check "delete: exit code 0" test "$rc" -eq 0
+
+# ---- A corrupt picture between two good ones
+bad=$tmp/corrupt
+picture "$bad/1.jpg" '#c00000' '#0000c0' 800 600
+head -c 3000 "$bad/1.jpg" >"$bad/2.jpg"
+printf 'not a picture at all' >>"$bad/2.jpg"
+picture "$bad/3.jpg" '#00b000' '#e0e000' 800 600
+start "$bad" || exit 1
+check "corrupt: first shown" shows '#c00000' '#0000c0'
+key space
+check "corrupt: nothing shown for it" shows '#000000' '#000000'
+check "corrupt: reported" logged "2.jpg"
+key space
+check "corrupt: stepping goes on" shows '#00b000' '#e0e000'
+stop_with Escape
+check "corrupt: exit code 0" test "$rc" -eq 0
+
+# ---- Pictures only in a sub-folder: the question, answered Yes
+top=$tmp/top
+picture "$top/inner/x.jpg" '#c000c0' '#00c0c0' 800 600
+OX_MESSAGE_ANSWERS=yes start "$top" || exit 1
+check "sub-folders: asked" logged "does not contain any supported picture files"
+check "sub-folders: Yes/No question" grep -qP "\t6\t1\t.*Search sub-folders" "$messages"
+check "sub-folders: found and shown" shows '#c000c0' '#00c0c0'
+stop_with Escape
+
+# ---- A folder that does not exist, and an empty one (answered No)
+for case in missing empty; do
+    folder=$tmp/$case/
+    [ "$case" = empty ] && mkdir -p "$folder"
+    OX_MESSAGE_ANSWERS=no start "$folder" || exit 1
+    check "$case: reported" logged "does not contain any supported picture files"
+    check "$case: nothing shown" shows '#000000' '#000000'
+    key space
+    stop_with Escape
+    check "$case: exit code 0" test "$rc" -eq 0
+    check "$case: folder stored" test "$(setting LastFolder)" = "$folder"
+done
+finish

@@ -1,0 +1,90 @@
+#!/bin/bash
+# The viewer driven like a user: stepping keys with a screenshot check after
+# each step, the overlay levels, zoom by keys and wheel, scrolling by
+# arrows, the context menu's "Next", and Escape with exit code 0 and the
+# folder, picture and overlay level back at the next start.
+# Arguments: build folder, source folder, shared folder.
+source "$(dirname "$0")/lib.sh"
+
+pics=$tmp/pictures
+picture "$pics/1.jpg" '#c00000' '#0000c0' 800 600
+picture "$pics/2.jpg" '#00b000' '#e0e000' 800 600
+picture "$pics/3.png" '#c000c0' '#00c0c0' 800 600
+picture "$pics/4.tga" '#ffffff' '#606060' 800 600
+
+start "$pics" || exit 1
+check "first picture" shows '#c00000' '#0000c0'
+key space
+check "Space: next" shows '#00b000' '#e0e000'
+key space
+check "Space: PNG" shows '#c000c0' '#00c0c0'
+key BackSpace
+check "Backspace: previous" shows '#00b000' '#e0e000'
+key End
+check "End: last (TGA)" shows '#ffffff' '#606060'
+key Home
+check "Home: first" shows '#c00000' '#0000c0'
+
+# Overlay lines at the top left: level 1 (stored default), 2, 0, back to 1.
+sleep 0.7
+level1=$(signature 0 0 600 90)
+key i
+sleep 0.5
+level2=$(signature 0 0 600 90)
+key i
+sleep 0.5
+level0=$(signature 0 0 600 90)
+key i
+sleep 0.5
+again1=$(signature 0 0 600 90)
+check "i: level 2 shows more than level 1" differ "$level1" "$level2"
+check "i: level 0 shows less than level 1" differ "$level1" "$level0"
+check "i: third press is back at level 1" same "$level1" "$again1"
+key i # level 2 for the restore check below
+
+# Fitted (zoom 2 in 1920 x 1200) the picture leaves a black margin left.
+geometry
+mid=$((wh / 2))
+check "fitted: margin at the left" pixel_is 100 "$mid" '#000000'
+key plus
+check "+: zoomed in over the margin" pixel_is 100 "$mid" '#c00000'
+key minus minus
+check "-: zoomed out, margin wider" pixel_is 200 "$mid" '#000000'
+xdotool mousemove --window "$window" "$((ww / 2))" "$mid" click 4 click 4 click 4
+check "wheel up: zoomed in" pixel_is 100 "$mid" '#c00000'
+key plus plus plus
+sleep 1
+check "zoomed: left half just left of the centre" pixel_is "$((ww / 2 - 30))" "$mid" '#c00000'
+key Right Right Right
+check "Right arrows: content moved left" pixel_is "$((ww / 2 - 30))" "$mid" '#0000c0'
+key 1
+
+# Right click opens the context menu; its second entry is "Next".
+before=$(signature "$((ww / 2))" "$mid" 300 300)
+click 3 "$((ww / 2))" "$mid"
+sleep 0.7
+menu=$(signature "$((ww / 2))" "$mid" 300 300)
+check "right click: menu shown" differ "$before" "$menu"
+key Down Down Return
+check "menu Next: second picture" shows '#00b000' '#e0e000'
+
+stop_with Escape
+check "Escape: exit code 0" test "$rc" -eq 0
+check "LastFolder stored" test "$(setting LastFolder)" = "$pics/"
+check "LastFile stored" test "$(setting LastFile)" = 1
+check "LastOverlays stored" test "$(setting LastOverlays)" = 2
+
+# The next start, without arguments, comes back where the last one ended.
+start || exit 1
+check "restart: same folder and picture" shows '#00b000' '#e0e000'
+stop_with Escape
+check "restart: overlay level kept" test "$(setting LastOverlays)" = 2
+
+# A file argument (what a file manager's "Open with" passes) opens its folder there.
+start "$pics/3.png" || exit 1
+check "file argument: that picture" shows '#c000c0' '#00c0c0'
+key space
+check "file argument: its folder" shows '#ffffff' '#606060'
+stop_with q
+check "q: exit code 0" test "$rc" -eq 0
+finish
