@@ -5,6 +5,7 @@
 
 #include "oxengine/files.h"
 #include "oxengine/image/replacefile.h"
+#include "oxengine/memory.h"
 
 #include <cstdio>
 #include <string>
@@ -15,6 +16,8 @@ int main(int argc, char** argv)
 {
     // A write past the file-size limit must fail as an error, not kill us.
     oxIgnoreFileSizeSignal();
+    // Before the loader thread exists: the next picture reuses the pages of the last.
+    oxReuseLargeAllocations();
     prepareEngine(argc > 0 && argv[0] ? argv[0] : "pictavo");
     applyStoredSettings();
 

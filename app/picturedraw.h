@@ -32,6 +32,12 @@ bool tileQuad(const LoadedPicture& picture, int column, int row, double scale, T
 // pixel centre. Texels then match pixels exactly at zoom 1.
 double pixelCentreOrigin(double offset);
 
+struct oxTextureCapabilities;
+
+// The anisotropy tiles are drawn with at the scale: the driver's maximum
+// while shrinking on hardware, else 1 (none).
+float tileAnisotropy(const oxTextureCapabilities& caps, double scale);
+
 // Draws every tile at depth z with opacity alpha under the current
 // model-view matrix, holding the record's lock. A high-dynamic-range
 // picture goes through the shader with the exposure when one is given and

@@ -13,6 +13,7 @@
 #include "app/picturedraw.h"
 
 #include "oxengine/config.h"
+#include "oxengine/graphics/texsupport.h"
 #include "oxengine/files.h"
 #include "oxengine/format.h"
 #include "oxengine/graphics/shader.h"
@@ -260,6 +261,19 @@ TEST(PictureTiles, NeighboursMeetOnTheSharedTexelAndTheMarginIsNotDrawn)
     EXPECT_DOUBLE_EQ(q.x0, -4.0);
     EXPECT_DOUBLE_EQ(q.x1, 4.0);
     EXPECT_FLOAT_EQ(q.u1, 1.0f);
+}
+
+TEST(PictureTiles, AnisotropyOnlyWhileShrinkingOnHardware)
+{
+    oxTextureCapabilities caps;
+    caps.anisotropic = true, caps.maxAnisotropy = 16;
+    EXPECT_EQ(tileAnisotropy(caps, 0.5), 16.0f);
+    EXPECT_EQ(tileAnisotropy(caps, 1.0), 1.0f);
+    EXPECT_EQ(tileAnisotropy(caps, 4.0), 1.0f);
+    caps.softwareRenderer = true;
+    EXPECT_EQ(tileAnisotropy(caps, 0.5), 1.0f);
+    caps.softwareRenderer = false, caps.anisotropic = false;
+    EXPECT_EQ(tileAnisotropy(caps, 0.5), 1.0f);
 }
 
 TEST(Navigator, ShownOnlyForPicturesLargerThanTheWindow)
