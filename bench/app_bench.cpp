@@ -8,8 +8,9 @@
 #include "app/pictavoapp.h"
 #include "app/startup.h"
 
-#include "oxengine/messagebox.h"
 #include "oxengine/glapp.h"
+#include "oxengine/memory.h"
+#include "oxengine/messagebox.h"
 
 #include <GL/gl.h>
 #include <benchmark/benchmark.h>
@@ -107,6 +108,7 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "app_bench needs an X display with GLX (run it under xvfb-run)\n");
         return 1;
     }
+    oxReuseLargeAllocations(); // as the program does
     namespace fs = std::filesystem;
     const fs::path dir = fs::temp_directory_path() / ("oxappbench-" + std::to_string(getpid()));
     fs::create_directories(dir / "config");
