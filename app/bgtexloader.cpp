@@ -7,12 +7,20 @@
 #include "oxengine/catalogue.h"
 #include "oxengine/errors.h"
 #include "oxengine/glapp.h"
+#include "oxengine/memory.h"
 #include "oxengine/messagebox.h"
 #include "oxengine/strings.h"
 
 #include <algorithm>
 #include <optional>
 #include <unordered_set>
+
+namespace {
+
+// How long an idle loader keeps freed picture memory mapped.
+constexpr int MEMORY_KEPT_MS = 2000;
+
+} // namespace
 
 BGTextureLoader::BGTextureLoader(const std::vector<std::string>& pictures, LoaderServices services)
     : m_pictureList(pictures), m_services(std::move(services))
@@ -301,8 +309,15 @@ void BGTextureLoader::run()
         if (!command) {
             if (isStopRequested())
                 break;
-            // Every enqueue signals: no periodic wake-ups while idle.
-            m_wake.wait(oxEvent::INFINITE);
+            // Every enqueue signals: no periodic wake-ups while idle. What
+            // the last pictures freed stays mapped while the user flips on
+            // (the next picture reuses it) and goes back after a pause.
+            if (!m_memoryKept || m_wake.wait(MEMORY_KEPT_MS) == oxEvent::WAIT_TIMEOUT) {
+                if (m_memoryKept)
+                    oxReleaseFreeMemory();
+                m_memoryKept = false;
+                m_wake.wait(oxEvent::INFINITE);
+            }
             continue;
         }
         if (m_context && !m_context->isCurrent())
@@ -310,6 +325,7 @@ void BGTextureLoader::run()
         oxTimer timer;
         timer.restart();
         executeSafely(*command);
+        m_memoryKept = true;
         if (command->notifyCode)
             m_services.postCommand(unsigned(command->notifyCode));
         {

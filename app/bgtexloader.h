@@ -143,5 +143,6 @@ private:
     std::atomic<int> m_thumbnailSize{32};
     std::atomic<int> m_thumbnailCount{100};
     std::atomic<uint64_t> m_loopPasses{0};
+    bool m_memoryKept = false; // loader thread: commands ran since memory last went back
     std::unique_ptr<LoaderContext> m_context; // loader thread only
 };

@@ -18,3 +18,10 @@ bool oxReuseLargeAllocations()
     return false;
 #endif
 }
+
+void oxReleaseFreeMemory()
+{
+#if defined(__GLIBC__)
+    malloc_trim(0);
+#endif
+}

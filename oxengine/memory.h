@@ -7,7 +7,13 @@
 // first touch costs a page fault per 4 KiB: as long as copying the picture
 // several times. After this call large buffers stay in the heap, shared by
 // all threads, so that the next picture reuses pages already mapped. The
-// process's peak memory is unchanged; memory it held at the peak is kept.
+// price is memory: freed buffers of other sizes stay resident too, so the
+// peak while flipping through pictures is up to twice as high; callers give
+// it back in pauses with oxReleaseFreeMemory.
 // Call once at start, before other threads run. Returns false when the
 // allocator refused (the program works as before then).
 bool oxReuseLargeAllocations();
+
+// Gives the free memory the heap keeps back to the system, for a pause in
+// which no picture is coming. Does nothing where there is no such heap.
+void oxReleaseFreeMemory();
