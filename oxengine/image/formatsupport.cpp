@@ -2,10 +2,13 @@
 
 #include "oxengine/catalogue.h"
 #include "oxengine/errors.h"
+#include "oxengine/image/replacefile.h"
 #include "oxengine/image/sampleconv.h"
 #include "oxengine/strings.h"
 
 #include <sys/stat.h>
+
+#include <cerrno>
 
 void oxCheckImageSize(uint64_t width, uint64_t height, int bytesPerPixel, const std::string& filename)
 {
@@ -43,6 +46,14 @@ const void* oxImageRows::row(uint32_t y)
         return source;
     oxConvertPixels(source, m_image.sampleType(), m_row.data(), m_target, n);
     return m_row.data();
+}
+
+oxStdioFile oxOpenForReading(const std::string& filename, const std::string& message)
+{
+    oxStdioFile file(std::fopen(filename.c_str(), "rb"));
+    if (!file)
+        throw oxImageException(message + " (" + oxSystemErrorText(errno) + ")", filename);
+    return file;
 }
 
 long long oxOpenFileSize(std::FILE* file)

@@ -45,5 +45,11 @@ struct oxStdioCloser {
 };
 using oxStdioFile = std::unique_ptr<std::FILE, oxStdioCloser>;
 
+// Opens the file for reading. When it cannot be opened, throws an
+// oxImageException with the handler's (translated) message followed by the
+// system's reason, so that a missing or unreadable file is not taken for a
+// damaged one.
+oxStdioFile oxOpenForReading(const std::string& filename, const std::string& message);
+
 // The size of an open file, or -1.
 long long oxOpenFileSize(std::FILE* file);

@@ -22,6 +22,14 @@ TempDir::TempDir()
         m_path = buffer.data();
 }
 
+TempHome::TempHome()
+{
+    setenv("HOME", m_dir.path().c_str(), 1);
+    setenv("XDG_CONFIG_HOME", (m_dir.path() + "/config").c_str(), 1);
+    setenv("XDG_DATA_HOME", (m_dir.path() + "/data").c_str(), 1);
+    setenv("GIO_USE_VFS", "local", 1);
+}
+
 TempDir::~TempDir()
 {
     if (m_path.empty())

@@ -21,6 +21,19 @@ private:
     std::string m_path;
 };
 
+// A temporary HOME with its XDG config and data folders (settings, Trash)
+// and GIO on local files only, set before GLib first reads them, so that no
+// test reaches the user's own. Make it before anything else runs.
+class TempHome {
+public:
+    TempHome();
+    const std::string& path() const { return m_dir.path(); }
+    std::string trash() const { return m_dir.path() + "/data/Trash"; }
+
+private:
+    TempDir m_dir;
+};
+
 // Records every message box while alive and answers with the given buttons
 // in turn (then the default: OK / Yes / input cancelled).
 class MessageCapture {

@@ -54,7 +54,7 @@ TEST(OxImageTool, InfoPrintsOneLinePerFile)
     EXPECT_EQ(oximage("info " + good + " " + dir.file("bad.jpg") + " x.psd " + dir.file("gone.jpg"), &out), 1);
     EXPECT_EQ(out, good + "\tok\t64x32\tuint8\t3\t5\n" + dir.file("bad.jpg") + "\terror\tdecompression failed.\n" +
                        "x.psd\terror\tunsupported image file type\n" + dir.file("gone.jpg") +
-                       "\terror\tcannot open file.\n");
+                       "\terror\tcannot open file. (No such file or directory)\n");
 }
 
 TEST(OxImageTool, ConvertAndTransformJpeg)

@@ -5,6 +5,7 @@
 
 #include "oxengine/catalogue.h"
 #include "oxengine/errors.h"
+#include "oxengine/image/formatsupport.h"
 #include "oxengine/image/jpeg/jpegsupport.h"
 #include "oxengine/image/prefault.h"
 
@@ -82,9 +83,7 @@ bool decode(LoadJob& job)
 std::unique_ptr<oxImage> oxJpegHandler::loadImage(const std::string& filename, const oxSize& maximum) const
 {
     LoadJob job(maximum);
-    job.file.reset(std::fopen(filename.c_str(), "rb"));
-    if (!job.file)
-        throw oxImageException(oxGetTranslation("cannot open file."), filename);
+    job.file.reset(oxOpenForReading(filename, oxGetTranslation("cannot open file.")).release());
     // Large reads: the library asks for 4 KB at a time.
     std::setvbuf(job.file.get(), nullptr, _IOFBF, size_t(1) << 18);
     if (!decode(job))

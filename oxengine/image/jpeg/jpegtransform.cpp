@@ -9,6 +9,7 @@
 
 #include "oxengine/catalogue.h"
 #include "oxengine/errors.h"
+#include "oxengine/image/formatsupport.h"
 #include "oxengine/image/jpeg/jpegsupport.h"
 #include "oxengine/image/replacefile.h"
 #include "oxengine/strings.h"
@@ -360,9 +361,7 @@ void oxJpegHandler::transform(const std::string& filename, const oxImageTransfor
     job.rotation = transform.rotation >= 1 && transform.rotation <= 3 ? transform.rotation : 0;
     if (job.rotation == 0 && !transform.setComment)
         return; // nothing to change: the file is not rewritten
-    job.input.reset(std::fopen(filename.c_str(), "rb"));
-    if (!job.input)
-        throw oxImageException(oxGetTranslation("JPEG transformation: can't open input file."), filename);
+    job.input.reset(oxOpenForReading(filename, oxGetTranslation("JPEG transformation: can't open input file.")).release());
     if (!readSource(job) || job.tooLarge || job.damaged)
         throw oxImageException(oxGetTranslation("JPEG transformation failed."), filename);
     if (job.requiredMultiple != 0) {

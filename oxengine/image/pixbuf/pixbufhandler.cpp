@@ -109,9 +109,8 @@ bool oxOLEImageHandler::canLoad(const std::string& filename) const
 
 std::unique_ptr<oxImage> oxOLEImageHandler::loadImage(const std::string& filename, const oxSize&) const
 {
-    oxStdioFile file(std::fopen(filename.c_str(), "rb"));
-    if (!file)
-        fail(N_("Can't open file."), filename);
+    oxStdioFile file = oxOpenForReading(
+        filename, std::string(oxGetTranslation("OLE image loading: ")) + oxGetTranslation("Can't open file."));
     const long long fileSize = oxOpenFileSize(file.get());
     if (fileSize < 0)
         fail(N_("Can't get file size."), filename);

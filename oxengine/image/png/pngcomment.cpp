@@ -160,9 +160,7 @@ void oxPngHandler::transformFile(const std::string& filename, const oxImageTrans
     if (!transform.setComment)
         return; // nothing to change: the file stays as it is
 
-    oxStdioFile file(std::fopen(filename.c_str(), "rb"));
-    if (!file)
-        damaged(filename);
+    oxStdioFile file = oxOpenForReading(filename, oxGetTranslation("decompression failed."));
     std::setvbuf(file.get(), nullptr, _IOFBF, size_t(1) << 18);
     {
         oxPngReadJob check;

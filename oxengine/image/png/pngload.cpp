@@ -18,9 +18,7 @@ bool oxPngHandler::canLoad(const std::string& filename) const
 
 std::unique_ptr<oxImage> oxPngHandler::loadImage(const std::string& filename, const oxSize&) const
 {
-    oxStdioFile file(std::fopen(filename.c_str(), "rb"));
-    if (!file)
-        throw oxImageException(oxGetTranslation("decompression failed."), filename);
+    oxStdioFile file = oxOpenForReading(filename, oxGetTranslation("decompression failed."));
     // Large reads: the library asks for a few KB at a time.
     std::setvbuf(file.get(), nullptr, _IOFBF, size_t(1) << 18);
     oxPngReadJob job;

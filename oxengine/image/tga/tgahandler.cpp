@@ -161,9 +161,7 @@ bool oxTgaHandler::canLoad(const std::string& filename) const
 
 std::unique_ptr<oxImage> oxTgaHandler::loadImage(const std::string& filename, const oxSize&) const
 {
-    oxStdioFile file(std::fopen(filename.c_str(), "rb"));
-    if (!file)
-        fail(oxGetTranslation("cannot read from file."), filename);
+    oxStdioFile file = oxOpenForReading(filename, oxGetTranslation("cannot read from file."));
     const long long fileSize = oxOpenFileSize(file.get());
     unsigned char bytes[HEADER_BYTES];
     if (fileSize < 0 || std::fread(bytes, 1, HEADER_BYTES, file.get()) != HEADER_BYTES)

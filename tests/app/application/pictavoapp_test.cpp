@@ -24,20 +24,14 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// HOME, XDG_DATA_HOME (the Trash) and the settings are set before GLib
-// first reads them, so no test reaches the user's own.
 struct IsolatedHome {
     IsolatedHome()
     {
-        setenv("HOME", home.path().c_str(), 1);
-        setenv("XDG_DATA_HOME", (home.path() + "/data").c_str(), 1);
-        setenv("XDG_CONFIG_HOME", (home.path() + "/config").c_str(), 1);
-        setenv("GIO_USE_VFS", "local", 1);
         unsetenv("OX_MESSAGE_LOG");
         prepareEngine("pictavoapp_test");
         allowOthersToEnter(home.path());
     }
-    TempDir home;
+    TempHome home;
 };
 IsolatedHome g_home;
 

@@ -20,16 +20,10 @@
 #include <set>
 #include <thread>
 
-// HOME and XDG folders in a temporary folder: the log lands there.
+// The loader's log lands in the temporary HOME.
 struct LoaderTestHome {
-    LoaderTestHome()
-    {
-        setenv("HOME", home.path().c_str(), 1);
-        setenv("XDG_CONFIG_HOME", (home.path() + "/config").c_str(), 1);
-        setenv("XDG_DATA_HOME", (home.path() + "/data").c_str(), 1);
-        oxFilename::initialize("loader_test");
-    }
-    TempDir home;
+    LoaderTestHome() { oxFilename::initialize("loader_test"); }
+    TempHome home;
 };
 
 template <class Cond> bool waitUntil(Cond cond)

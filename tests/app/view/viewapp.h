@@ -25,18 +25,14 @@
 #include <thread>
 #include <vector>
 
-// HOME and XDG folders of a temporary folder for the whole program.
 struct ViewTestHome {
     ViewTestHome()
     {
-        setenv("HOME", home.path().c_str(), 1);
-        setenv("XDG_CONFIG_HOME", (home.path() + "/config").c_str(), 1);
-        setenv("XDG_DATA_HOME", (home.path() + "/data").c_str(), 1);
         if (!oxFilename::isInitialized())
             oxFilename::initialize("app_view_gltest");
         oxConfig::initialize("Quorvel Software", "Pictavo");
     }
-    TempDir home;
+    TempHome home;
 };
 
 struct Frame {

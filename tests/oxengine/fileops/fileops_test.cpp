@@ -15,20 +15,14 @@
 
 namespace {
 
-// HOME, XDG_DATA_HOME (and with it the Trash) are set before GLib first
-// reads them, so no test can reach the user's own Trash.
 struct IsolatedHome {
     IsolatedHome()
     {
-        setenv("HOME", home.path().c_str(), 1);
-        setenv("XDG_DATA_HOME", (home.path() + "/data").c_str(), 1);
-        setenv("XDG_CONFIG_HOME", (home.path() + "/config").c_str(), 1);
-        setenv("GIO_USE_VFS", "local", 1);
         oxFilename::initialize("fileops_test");
         allowOthersToEnter(home.path()); // for the children that run as another user
     }
-    std::string trash() const { return home.path() + "/data/Trash"; }
-    TempDir home;
+    std::string trash() const { return home.trash(); }
+    TempHome home;
 };
 IsolatedHome g_home;
 

@@ -15,17 +15,13 @@
 
 namespace {
 
-// The process gets its own HOME before GLib reads (and caches) it.
 struct IsolatedHome {
     IsolatedHome()
     {
-        setenv("HOME", home.path().c_str(), 1);
-        setenv("XDG_CONFIG_HOME", (home.path() + "/config").c_str(), 1);
-        setenv("XDG_DATA_HOME", (home.path() + "/data").c_str(), 1);
         if (!std::getenv("OX_TEST_UNINITIALISED"))
             oxFilename::initialize("files_test");
     }
-    TempDir home;
+    TempHome home;
 };
 IsolatedHome g_home;
 

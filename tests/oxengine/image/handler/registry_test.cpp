@@ -3,6 +3,9 @@
 #include "oxengine/image/exr/exrlibrary.h"
 #include "oxengine/image/jpeg/jpeghandler.h"
 
+#include <cerrno>
+#include <cstring>
+
 namespace {
 
 // Answers for ".fake" as configured and counts what it is asked to do.
@@ -140,4 +143,28 @@ TEST(ImageRegistry, TransformUsesTheHandlerItselfTheGenericWayOrNone)
     ASSERT_TRUE(writeFile(file, "not a picture"));
     EXPECT_NE(imageError([&] { genericTransform(jpeg, file, change); }), "");
     EXPECT_EQ(readFile(file), "not a picture");
+}
+
+// A missing file must not read as a damaged one: every handler names the
+// system's reason, and nothing is created.
+TEST(ImageRegistry, MissingFilesAreReportedWithTheSystemsReason)
+{
+    TempDir dir;
+    const std::string reason = std::strerror(ENOENT);
+    for (const char* name : {"gone.jpg", "gone.png", "gone.tga", "gone.gif", "gone.bmp", "gone.exr"}) {
+        SCOPED_TRACE(name);
+        const std::string path = dir.file(name);
+        if (!oxImageRegistry::instance().canLoad(path))
+            continue; // EXR without its library
+        const std::string error = imageError([&] { oxImageRegistry::instance().loadImage(path, oxSize()); });
+        EXPECT_NE(error.find(reason), std::string::npos) << error;
+    }
+    for (const char* name : {"gone.jpg", "gone.png"}) {
+        oxImageTransform comment;
+        comment.setComment = true, comment.comment = "x";
+        const std::string error =
+            imageError([&] { oxImageRegistry::instance().transformFile(dir.file(name), comment); });
+        EXPECT_NE(error.find(reason), std::string::npos) << name << ": " << error;
+    }
+    EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
 }

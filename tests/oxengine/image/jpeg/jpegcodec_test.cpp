@@ -98,7 +98,7 @@ TEST(JpegLoad, RefusesBadInput)
     EXPECT_EQ(failure(garbage), "decompression failed.");
     ASSERT_TRUE(writeWithLibrary(file, true, [](int) { return 0; }));
     EXPECT_EQ(imageError([&] { load(file); }), "decompression failed."); // CMYK
-    EXPECT_EQ(imageError([&] { load(dir.file("missing.jpg")); }), "cannot open file.");
+    EXPECT_EQ(imageError([&] { load(dir.file("missing.jpg")); }), "cannot open file. (No such file or directory)");
     EXPECT_EQ(failure(good + "bytes after the end marker"), ""); // harmless
     PixelLimit limit(100);
     EXPECT_EQ(failure(good), "decompression failed.");

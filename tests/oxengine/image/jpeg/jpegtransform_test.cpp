@@ -175,7 +175,7 @@ TEST(JpegTransform, FailuresLeaveTheFile)
     REQUIRE_JPEG_TOOLS();
     TempDir dir;
     EXPECT_EQ(imageError([&] { transform(dir.file("missing.jpg"), turn(1)); }),
-              "JPEG transformation: can't open input file.");
+              "JPEG transformation: can't open input file. (No such file or directory)");
     const std::string file = dir.file("f.jpg");
     const std::string whole = makePicture(file, 64, 48, "-sample 2x2");
     const auto failure = [&](const std::string& bytes, const oxImageTransform& t) {

@@ -68,7 +68,7 @@ TEST(PixbufLoad, FailuresSayWhichStepFailed)
     EXPECT_EQ(error("GIF89a\x05\x00\x05\x00\xf7\x00\x00 corrupt"), cannotLoad);
     EXPECT_EQ(error(bmp(4, 4).substr(0, 40)), cannotLoad);
     EXPECT_EQ(error("P6\n2 2\n255\n012345678901"), cannotLoad); // other formats reach no other decoder
-    EXPECT_EQ(imageError([&] { load(dir.file("missing.bmp")); }), "OLE image loading: Can't open file.");
+    EXPECT_EQ(imageError([&] { load(dir.file("missing.bmp")); }), "OLE image loading: Can't open file. (No such file or directory)");
     // Sizes beyond the pixel limit are refused before the decoder allocates.
     std::string huge = bmp(1, 1);
     huge.replace(18, 8, le32(100000) + le32(100000));
