@@ -53,7 +53,7 @@ bool readConfigBool(ConfigKey key);
 void writeConfigInt(ConfigKey key, int value);
 void writeConfigBool(ConfigKey key, bool value);
 
-// Colour keys. A stored text that is not a colour specification gives the
+// Colour keys. A stored text that is not a colour ("#rrggbb" and kin) gives the
 // key's default colour.
 oxColour readConfigColour(ConfigKey key);
 void writeConfigColour(ConfigKey key, const oxColour& colour);

@@ -12,7 +12,7 @@ void prepareEngine(const std::string& programPath);
 
 // The sound switch from "NoSound" and the process-wide GUI style from
 // "GuiTextHeight", "GuiFgColour" and "GuiBgColour" (defaults and ranges from
-// the key table; a colour that is not a colour specification gives its
+// the key table; a text that is not a colour ("#rrggbb" and kin) gives its
 // default).
 void applyStoredSettings();
 

@@ -7,6 +7,8 @@
 #include "oxengine/image/handler.h"
 #include "oxengine/image/sampleconv.h"
 
+#include "benchsupport.h"
+
 #include <benchmark/benchmark.h>
 
 #include <sys/wait.h>
@@ -118,27 +120,9 @@ BENCHMARK(BM_Save)->Arg(0)->Arg(1)->ArgName("exr")->UseRealTime()->Unit(benchmar
 
 // ---- The same work by ImageMagick ---------------------------------------------
 
-template <class F> double bestOfMs(int runs, F&& run)
-{
-    double best = 1e300;
-    for (int i = 0; i < runs; ++i) {
-        const auto start = std::chrono::steady_clock::now();
-        if (!run())
-            return -1;
-        const std::chrono::duration<double, std::milli> took = std::chrono::steady_clock::now() - start;
-        best = std::min(best, took.count());
-    }
-    return best;
-}
-
-bool run(const std::string& command)
-{
-    return std::system((command + " >/dev/null 2>&1").c_str()) == 0;
-}
-
 void compareWithImageMagick()
 {
-    if (!run("command -v convert")) {
+    if (!runQuietly("command -v convert")) {
         std::printf("\ncomparison skipped: ImageMagick (convert) is not installed\n");
         return;
     }
@@ -147,7 +131,7 @@ void compareWithImageMagick()
         if (p == &g_exr && !exrAvailable())
             continue;
         const double ours = bestOfMs(5, [&] { return bool(oxImageRegistry::instance().loadImage(p->path, oxSize())); });
-        const double theirs = bestOfMs(5, [&] { return run("convert '" + p->path + "' ppm:-"); });
+        const double theirs = bestOfMs(5, [&] { return runQuietly("convert '" + p->path + "' ppm:-"); });
         if (ours < 0 || theirs <= 0) {
             std::printf("  %-26s failed\n", p->name);
             continue;

@@ -6,6 +6,8 @@
 #include "oxengine/image/handler.h"
 #include "oxengine/image/jpeg/jpeghandler.h"
 
+#include "benchsupport.h"
+
 #include <benchmark/benchmark.h>
 
 #include <sys/resource.h>
@@ -31,28 +33,6 @@ Picture g_pictures[] = {{"4000x3000", 4000, 3000, {}}, {"12000x9000", 12000, 900
 Picture g_rotation = {"6000x4000", 6000, 4000, {}};
 std::string g_folder;
 
-// Smooth shapes with fine noise, like a photograph as far as the entropy
-// coder is concerned.
-std::unique_ptr<oxImageUInt8> scene(uint32_t width, uint32_t height)
-{
-    auto p = oxImageUInt8::create(width, height);
-    uint32_t noise = 12345;
-    for (uint32_t y = 0; y < height; ++y) {
-        oxColour* row = p->row(y);
-        const float fy = float(y) / float(height);
-        for (uint32_t x = 0; x < width; ++x) {
-            noise = noise * 1664525u + 1013904223u;
-            const float fx = float(x) / float(width);
-            const int n = int(noise >> 28) - 8;
-            const float wave = 0.5f + 0.5f * std::sin(fx * 40.0f + std::cos(fy * 23.0f) * 3.0f);
-            row[x] = oxColour(uint8_t(std::clamp(int(255 * fx) + n, 0, 255)),
-                              uint8_t(std::clamp(int(255 * wave) + n, 0, 255)),
-                              uint8_t(std::clamp(int(255 * fy * wave) + n, 0, 255)), 255);
-        }
-    }
-    return p;
-}
-
 // Made in a child process, so the benchmark's own peak memory stays that of
 // decoding.
 bool makePictures()
@@ -68,7 +48,7 @@ bool makePictures()
     if (child == 0) {
         setImageOption("Quality", 90);
         for (const Picture* p : {&g_pictures[0], &g_pictures[1], &g_rotation})
-            oxJpegHandler().saveImage(*scene(p->width, p->height), p->path, oxToneMapping::neutral());
+            oxJpegHandler().saveImage(*benchScene(p->width, p->height), p->path, oxToneMapping::neutral());
         _exit(0);
     }
     int status = 0;
@@ -109,24 +89,6 @@ BENCHMARK(BM_Rotate)->UseRealTime()->Unit(benchmark::kMillisecond);
 
 // ---- The same work by the reference tools --------------------------------------
 
-template <class F> double bestOfMs(int runs, F&& run)
-{
-    double best = 1e300;
-    for (int i = 0; i < runs; ++i) {
-        const auto start = std::chrono::steady_clock::now();
-        if (!run())
-            return -1;
-        const std::chrono::duration<double, std::milli> took = std::chrono::steady_clock::now() - start;
-        best = std::min(best, took.count());
-    }
-    return best;
-}
-
-bool run(const std::string& command)
-{
-    return std::system((command + " >/dev/null 2>&1").c_str()) == 0;
-}
-
 void printRatio(const std::string& what, double ours, double theirs, const char* tool, double target)
 {
     if (ours < 0 || theirs <= 0) {
@@ -142,7 +104,7 @@ void printRatio(const std::string& what, double ours, double theirs, const char*
 
 void compareWithReferenceTools()
 {
-    if (!run("command -v djpeg") || !run("command -v jpegtran")) {
+    if (!runQuietly("command -v djpeg") || !runQuietly("command -v jpegtran")) {
         std::printf("\ncomparison skipped: djpeg and jpegtran (libjpeg-turbo-progs) are not installed\n");
         return;
     }
@@ -152,19 +114,19 @@ void compareWithReferenceTools()
             const double ours =
                 bestOfMs(5, [&] { return bool(oxJpegHandler().loadImage(p.path, maximumForScale(p, n))); });
             const std::string djpeg = "djpeg -scale 1/" + std::to_string(n) + " -outfile /dev/null " + p.path;
-            const double theirs = bestOfMs(5, [&] { return run(djpeg); });
+            const double theirs = bestOfMs(5, [&] { return runQuietly(djpeg); });
             printRatio(std::string("decode ") + p.name + " 1/" + std::to_string(n), ours, theirs, "djpeg", 1.1);
         }
     }
     // For context: djpeg discards its rows, we keep a whole RGBA image in
     // fresh memory. djpeg writing the full picture into memory (a file in
     // /dev/shm) pays for that memory as well.
-    if (run("test -d /dev/shm -a -w /dev/shm")) {
+    if (runQuietly("test -d /dev/shm -a -w /dev/shm")) {
         std::printf("For context, full size with djpeg's output kept in memory (a file in /dev/shm):\n");
         const std::string shm = "/dev/shm/oxjpegbench-" + std::to_string(getpid()) + ".ppm";
         for (const Picture& p : g_pictures) {
             const double ours = bestOfMs(5, [&] { return bool(oxJpegHandler().loadImage(p.path, oxSize())); });
-            const double theirs = bestOfMs(5, [&] { return run("djpeg -outfile " + shm + " " + p.path); });
+            const double theirs = bestOfMs(5, [&] { return runQuietly("djpeg -outfile " + shm + " " + p.path); });
             std::remove(shm.c_str());
             printRatio(std::string("decode ") + p.name + " 1/1", ours, theirs, "djpeg>shm", 0);
         }
@@ -176,8 +138,8 @@ void compareWithReferenceTools()
         oxJpegHandler().transformFile(g_rotation.path, turn);
         return true;
     });
-    const double theirs =
-        bestOfMs(5, [&] { return run("jpegtran -rotate 90 -copy all -outfile " + out + " " + g_rotation.path); });
+    const double theirs = bestOfMs(
+        5, [&] { return runQuietly("jpegtran -rotate 90 -copy all -outfile " + out + " " + g_rotation.path); });
     printRatio("rotate 6000x4000 by 90", ours, theirs, "jpegtran", 1.2);
     std::printf("  (ours replaces the file: temporary file, fsync, rename; jpegtran only writes a new file)\n");
 }

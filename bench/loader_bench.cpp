@@ -14,6 +14,8 @@
 #include "oxengine/memory.h"
 #include "oxengine/rc.h"
 
+#include "benchsupport.h"
+
 #include <benchmark/benchmark.h>
 
 #include <GL/freeglut.h>
@@ -40,31 +42,10 @@ double msSince(Clock::time_point start)
     return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
 }
 
-// Smooth shapes with fine noise, like a photograph to the entropy coder.
-std::unique_ptr<oxImageUInt8> scene(uint32_t width, uint32_t height)
-{
-    auto p = oxImageUInt8::create(width, height);
-    uint32_t noise = 12345;
-    for (uint32_t y = 0; y < height; ++y) {
-        oxColour* row = p->row(y);
-        const float fy = float(y) / float(height);
-        for (uint32_t x = 0; x < width; ++x) {
-            noise = noise * 1664525u + 1013904223u;
-            const float fx = float(x) / float(width);
-            const int n = int(noise >> 28) - 8;
-            const float wave = 0.5f + 0.5f * std::sin(fx * 40.0f + std::cos(fy * 23.0f) * 3.0f);
-            row[x] = oxColour(uint8_t(std::clamp(int(255 * fx) + n, 0, 255)),
-                              uint8_t(std::clamp(int(255 * wave) + n, 0, 255)),
-                              uint8_t(std::clamp(int(255 * fy * wave) + n, 0, 255)), 255);
-        }
-    }
-    return p;
-}
-
 // count files of one scene, each with a block of its own so no two are alike.
 std::vector<std::string> makeSet(const std::string& prefix, int count, uint32_t width, uint32_t height)
 {
-    auto base = scene(width, height);
+    auto base = benchScene(width, height);
     std::vector<std::string> paths;
     for (int i = 0; i < count; ++i) {
         for (uint32_t y = 0; y < 64; ++y)

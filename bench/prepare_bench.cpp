@@ -258,10 +258,10 @@ void printSplit()
     }
     std::printf("  (ms; tiling/copy is the tile plan: tiles are uploaded in place from the decoded picture, with no\n"
                 "   copy; upload waits for the driver; mipmaps are the extra time for the levels (the driver's, or the\n"
-                "   engine's builder on a software renderer); prepare is the\n"
-                "   whole preparePicture; n/a: no decoder for the format here, the other steps ran on a picture made\n"
-                "   in memory)\n");
-    std::printf("  large freed buffers %s\n", g_reuse ? "kept for reuse (as the program does)" : "returned (default allocator)");
+                "   engine's builder on a software renderer); prepare is the whole preparePicture; n/a: no decoder\n"
+                "   for the format here, the other steps ran on a picture made in memory)\n");
+    std::printf("  large freed buffers %s\n",
+                g_reuse ? "kept for reuse (as the program does)" : "returned (default allocator)");
     if (!haveDjpeg)
         std::printf("  djpeg (libjpeg-turbo-progs) is not installed: no ratio\n");
 }

@@ -62,7 +62,7 @@ private:
         Rect rect;
     };
 
-    unsigned long colour(const char* spec, unsigned long fallback);
+    unsigned long colour(const char* name, unsigned long fallback);
     void layoutMessage();
     void layoutInput();
     void createWindow();
@@ -160,11 +160,11 @@ Box::~Box()
     XSync(m_d, False);
 }
 
-unsigned long Box::colour(const char* spec, unsigned long fallback)
+unsigned long Box::colour(const char* name, unsigned long fallback)
 {
     XColor c;
     Colormap map = DefaultColormap(m_d, m_screen);
-    if (XParseColor(m_d, map, spec, &c) && XAllocColor(m_d, map, &c))
+    if (XParseColor(m_d, map, name, &c) && XAllocColor(m_d, map, &c))
         return c.pixel;
     return fallback;
 }

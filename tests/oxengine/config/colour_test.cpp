@@ -16,8 +16,8 @@ TEST(ColourSpec, ParsesAndFormatsAllFourForms)
     // Alpha is written only when translucent.
     EXPECT_EQ(formatColour(parseColour("#FFFA")), "#FFFFFFAA");
     EXPECT_EQ(formatColour(parseColour("#FFFFFFFF")), "#FFFFFF");
-    for (const char* spec : {"#01020300", "#ABCDEF", "#00000001", "#FEDCBA98"})
-        EXPECT_EQ(formatColour(parseColour(spec)), spec);
+    for (const char* text : {"#01020300", "#ABCDEF", "#00000001", "#FEDCBA98"})
+        EXPECT_EQ(formatColour(parseColour(text)), text);
 }
 
 TEST(ColourSpec, RejectsMalformedText)
