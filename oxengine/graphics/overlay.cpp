@@ -1,9 +1,7 @@
 #include "oxengine/graphics/overlay.h"
 
-#include "oxengine/glapp.h"
 #include "oxengine/graphics/fontmanager.h"
-
-#include <GL/gl.h>
+#include "oxengine/graphics/windowprojection.h"
 
 oxGLUTOverlay::oxGLUTOverlay()
 {
@@ -22,27 +20,6 @@ void oxGLUTOverlay::draw()
 {
     if (!m_font)
         useFont(m_fontName, m_textHeight);
-    // The window's size; before the application runs, the viewport's.
-    double width = 0, height = 0;
-    if (theApplication) {
-        width = theApplication->width();
-        height = theApplication->height();
-    } else {
-        GLint viewport[4] = {0, 0, 0, 0};
-        glGetIntegerv(GL_VIEWPORT, viewport);
-        width = viewport[2];
-        height = viewport[3];
-    }
-    glMatrixMode(GL_PROJECTION);
-    glPushMatrix();
-    glLoadIdentity();
-    glOrtho(0, width, height, 0, -1, 1);
-    glMatrixMode(GL_MODELVIEW);
-    glPushMatrix();
-    glLoadIdentity();
+    oxWindowPixelProjection projection;
     oxTextOutput::draw();
-    glPopMatrix();
-    glMatrixMode(GL_PROJECTION);
-    glPopMatrix();
-    glMatrixMode(GL_MODELVIEW);
 }

@@ -42,42 +42,20 @@ void drawFrame(oxGuiPointD p, oxGuiSizeD s, double t)
     fillRect({p.x + s.width - t, p.y + t}, {t, s.height - 2 * t});
 }
 
-oxGuiRenderScope::oxGuiRenderScope(bool windowProjection) : m_projection(windowProjection)
+oxGuiRenderScope::oxGuiRenderScope(bool windowProjection)
 {
     glPushAttrib(GL_CURRENT_BIT | GL_POLYGON_BIT | GL_LIGHTING_BIT | GL_TRANSFORM_BIT | GL_ENABLE_BIT |
                  GL_COLOR_BUFFER_BIT | GL_TEXTURE_BIT | GL_SCISSOR_BIT);
-    if (!m_projection)
+    if (!windowProjection)
         return;
-    double width = 0, height = 0;
-    if (theApplication && theApplication->isRunning()) {
-        width = theApplication->width();
-        height = theApplication->height();
-    } else {
-        // Drawing without the framework (tests, tools): the viewport is the window.
-        GLint viewport[4] = {0, 0, 0, 0};
-        glGetIntegerv(GL_VIEWPORT, viewport);
-        width = viewport[2];
-        height = viewport[3];
-    }
-    glMatrixMode(GL_PROJECTION);
-    glPushMatrix();
-    glLoadIdentity();
-    glOrtho(0, width, height, 0, -1, 1);
-    glMatrixMode(GL_MODELVIEW);
-    glPushMatrix();
-    glLoadIdentity();
+    m_projection.emplace();
     // The text output blends with these factors; fills must too.
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
 }
 
 oxGuiRenderScope::~oxGuiRenderScope()
 {
-    if (m_projection) {
-        glMatrixMode(GL_PROJECTION);
-        glPopMatrix();
-        glMatrixMode(GL_MODELVIEW);
-        glPopMatrix();
-    }
+    m_projection.reset();
     glPopAttrib();
 }
 

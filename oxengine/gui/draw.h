@@ -2,8 +2,11 @@
 // each widget's draw(). Rectangles are in window pixels.
 #pragma once
 
+#include "oxengine/graphics/windowprojection.h"
 #include "oxengine/gui/geometry.h"
 #include "oxengine/image/sampletypes.h"
+
+#include <optional>
 
 // Texturing and lighting off, blending on.
 void prepare2D();
@@ -24,7 +27,7 @@ public:
     oxGuiRenderScope& operator=(const oxGuiRenderScope&) = delete;
 
 private:
-    bool m_projection;
+    std::optional<oxWindowPixelProjection> m_projection;
 };
 
 // Limits drawing to a window rectangle, within any clip already in force
