@@ -52,7 +52,7 @@ oxStdioFile oxOpenForReading(const std::string& filename, const std::string& mes
 {
     oxStdioFile file(std::fopen(filename.c_str(), "rb"));
     if (!file)
-        throw oxImageException(message + " (" + oxSystemErrorText(errno) + ")", filename);
+        throw oxImageException(oxWithSystemReason(message, errno), filename);
     return file;
 }
 

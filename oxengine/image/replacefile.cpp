@@ -49,7 +49,7 @@ private:
 
 [[noreturn]] void fail(const char* text, int code, const std::string& target)
 {
-    throw oxImageException(std::string(oxGetTranslation(text)) + " (" + oxSystemErrorText(code) + ")", target);
+    throw oxImageException(oxWithSystemReason(oxGetTranslation(text), code), target);
 }
 
 int lastError(int fallback = EIO)
@@ -124,6 +124,11 @@ std::string oxSystemErrorText(int code)
     char buffer[256];
     // The GNU strerror_r returns its text, which need not be in buffer.
     return strerror_r(code, buffer, sizeof buffer);
+}
+
+std::string oxWithSystemReason(const std::string& message, int code)
+{
+    return code == 0 ? message : message + " (" + oxSystemErrorText(code) + ")";
 }
 
 void oxIgnoreFileSizeSignal()

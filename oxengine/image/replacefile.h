@@ -36,6 +36,8 @@ void oxReplaceFile(const std::string& target, const oxReplaceWriter& write, cons
 
 // The system's text for an errno value (thread-safe).
 std::string oxSystemErrorText(int code);
+// message followed by " (" + that text + ")"; message alone for code 0.
+std::string oxWithSystemReason(const std::string& message, int code);
 
 // A write beyond the file-size limit (RLIMIT_FSIZE) raises SIGXFSZ, which by
 // default ends the process. The engine reports such writes as failures

@@ -379,10 +379,8 @@ void oxJpegHandler::transform(const std::string& filename, const oxImageTransfor
         [&job, &filename](std::FILE* file, const std::string&) {
             job.output = file;
             if (!writeTarget(job)) {
-                std::string message = oxGetTranslation("JPEG transformation failed.");
-                if (job.errors.systemError != 0)
-                    message += " (" + oxSystemErrorText(job.errors.systemError) + ")";
-                throw oxImageException(message, filename);
+                throw oxImageException(
+                    oxWithSystemReason(oxGetTranslation("JPEG transformation failed."), job.errors.systemError), filename);
             }
         },
         options);

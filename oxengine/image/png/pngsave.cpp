@@ -74,10 +74,8 @@ void oxPngHandler::saveImage(const oxImage& image, const std::string& filename, 
         [&job, &filename](std::FILE* file, const std::string&) {
             job.out = file;
             if (!encode(job)) {
-                std::string message = oxGetTranslation("compression failed.");
-                if (job.errors.systemError != 0)
-                    message += " (" + oxSystemErrorText(job.errors.systemError) + ")";
-                throw oxImageException(message, filename);
+                throw oxImageException(
+                    oxWithSystemReason(oxGetTranslation("compression failed."), job.errors.systemError), filename);
             }
         },
         options);
