@@ -20,6 +20,15 @@ namespace {
 // How long an idle loader keeps freed picture memory mapped.
 constexpr int MEMORY_KEPT_MS = 2000;
 
+LoaderCommand pictureCommand(int32_t kind, const std::string& name, bool thumbnail = false)
+{
+    LoaderCommand c;
+    c.kind = kind;
+    c.name = name;
+    c.thumbnail = thumbnail;
+    return c;
+}
+
 } // namespace
 
 BGTextureLoader::BGTextureLoader(const std::vector<std::string>& pictures, LoaderServices services)
@@ -120,10 +129,7 @@ LoadedPicture* BGTextureLoader::acquirePicture(const std::string& name)
     oxLock lock(threadLock());
     LoadedPicture* picture = findLoaded(name);
     if (!picture && isRunning() && !m_shuttingDown) {
-        LoaderCommand load;
-        load.kind = CMD_LOAD;
-        load.name = name;
-        enqueueLocked(load, true);
+        enqueueLocked(pictureCommand(CMD_LOAD, name), true);
         while (!(picture = findLoaded(name)) && isRunning()) {
             // A load that ended without a record (it could not even make one)
             // must not keep the caller waiting.
@@ -166,19 +172,13 @@ LoadedPicture* BGTextureLoader::acquirePicture(const std::string& name)
             if (m_queue.cancelUnload(keep[i], false))
                 m_commandsQueued = std::max(0, m_commandsQueued - 1);
         } else {
-            LoaderCommand load;
-            load.kind = CMD_LOAD;
-            load.name = keep[i];
-            enqueueLocked(load, false);
+            enqueueLocked(pictureCommand(CMD_LOAD, keep[i]), false);
         }
     }
     for (auto& p : m_pictures) {
         if (p->useCount > 0 || kept(p->name))
             continue;
-        LoaderCommand unload;
-        unload.kind = CMD_UNLOAD;
-        unload.name = p->name;
-        enqueueLocked(unload, false);
+        enqueueLocked(pictureCommand(CMD_UNLOAD, p->name), false);
     }
     return picture;
 }
@@ -213,20 +213,12 @@ void BGTextureLoader::updateThumbnails()
                 m_commandsQueued = std::max(0, m_commandsQueued - 1);
             continue;
         }
-        LoaderCommand load;
-        load.kind = CMD_LOAD;
-        load.thumbnail = true;
-        load.name = name;
-        enqueueLocked(load, false);
+        enqueueLocked(pictureCommand(CMD_LOAD, name, true), false);
     }
     for (auto& [name, t] : m_thumbnails) {
         if (t->wanted)
             continue;
-        LoaderCommand unload;
-        unload.kind = CMD_UNLOAD;
-        unload.thumbnail = true;
-        unload.name = name;
-        enqueueLocked(unload, true);
+        enqueueLocked(pictureCommand(CMD_UNLOAD, name, true), true);
     }
 }
 
