@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include <jerror.h>
+#include <unistd.h>
 
 namespace {
 
@@ -64,7 +65,72 @@ void progressMonitor(j_common_ptr cinfo)
     }
 }
 
+oxJpegFileSource& sourceOf(j_decompress_ptr cinfo)
+{
+    // The manager is the first member of a standard-layout oxJpegFileSource.
+    return *reinterpret_cast<oxJpegFileSource*>(cinfo->src);
+}
+
+void initSource(j_decompress_ptr cinfo)
+{
+    sourceOf(cinfo).started = false;
+}
+
+boolean fillInput(j_decompress_ptr cinfo)
+{
+    oxJpegFileSource& s = sourceOf(cinfo);
+    ssize_t n;
+    do
+        n = pread(s.fd, s.buffer.get(), oxJpegFileSource::BUFFER_BYTES, off_t(s.offset));
+    while (n < 0 && errno == EINTR);
+    if (n < 0)
+        ERREXIT(cinfo, JERR_FILE_READ);
+    if (n == 0) {
+        if (!s.started)
+            ERREXIT(cinfo, JERR_INPUT_EMPTY);
+        // As the library's own sources do: an end marker ends the data.
+        WARNMS(cinfo, JWRN_JPEG_EOF);
+        s.buffer[0] = JOCTET(0xFF);
+        s.buffer[1] = JOCTET(JPEG_EOI);
+        n = 2;
+    } else {
+        s.offset += n;
+    }
+    s.manager.next_input_byte = s.buffer.get();
+    s.manager.bytes_in_buffer = size_t(n);
+    s.started = true;
+    return TRUE;
+}
+
+void skipInput(j_decompress_ptr cinfo, long count)
+{
+    if (count <= 0)
+        return;
+    jpeg_source_mgr& m = *cinfo->src;
+    if (size_t(count) <= m.bytes_in_buffer) {
+        m.next_input_byte += count;
+        m.bytes_in_buffer -= size_t(count);
+        return;
+    }
+    // Past the buffer: the next read starts there.
+    sourceOf(cinfo).offset += int64_t(count) - int64_t(m.bytes_in_buffer);
+    m.bytes_in_buffer = 0;
+}
+
+void termSource(j_decompress_ptr) {}
+
 } // namespace
+
+oxJpegFileSource::oxJpegFileSource(int fileDescriptor)
+    : fd(fileDescriptor), buffer(std::make_unique<JOCTET[]>(BUFFER_BYTES))
+{
+    std::memset(&manager, 0, sizeof manager);
+    manager.init_source = initSource;
+    manager.fill_input_buffer = fillInput;
+    manager.skip_input_data = skipInput;
+    manager.resync_to_restart = jpeg_resync_to_restart;
+    manager.term_source = termSource;
+}
 
 oxJpegErrors::oxJpegErrors()
 {

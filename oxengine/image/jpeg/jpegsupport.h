@@ -11,6 +11,7 @@
 #pragma once
 
 #include <csetjmp>
+#include <cstdint>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -58,6 +59,25 @@ public:
     void create();
 
     jpeg_compress_struct info;
+};
+
+// A decoder's source reading an open file at its own offset (pread), so that
+// two decoders can read one file at once. The end of the file inside the
+// data is reported as JWRN_JPEG_EOF, a failed read as JERR_FILE_READ.
+struct oxJpegFileSource {
+    static constexpr size_t BUFFER_BYTES = size_t(1) << 18; // the library asks for little at a time
+
+    jpeg_source_mgr manager; // first: the library only sees this part
+    int fd = -1;
+    int64_t offset = 0;
+    bool started = false;
+    std::unique_ptr<JOCTET[]> buffer;
+
+    explicit oxJpegFileSource(int fileDescriptor);
+    oxJpegFileSource(const oxJpegFileSource&) = delete;
+    oxJpegFileSource& operator=(const oxJpegFileSource&) = delete;
+    // Makes this the decoder's source; it must outlive the decoder's use.
+    void attach(jpeg_decompress_struct& info) { info.src = &manager; }
 };
 
 struct oxFileCloser {

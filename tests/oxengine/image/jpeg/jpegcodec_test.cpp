@@ -1,6 +1,7 @@
 #include "jpegtest.h"
 
 #include "childprocess.h"
+#include "oxengine/image/parallel.h"
 #include "oxengine/image/replacefile.h"
 
 #include <sys/resource.h>
@@ -46,6 +47,43 @@ TEST(JpegLoad, MatchesTheReferenceDecoderAtEveryScale)
                                     [](const oxColour& c) { return c.a == 255; }));
         }
     }
+}
+
+// Above a megapixel a sequential file is decoded by two threads, the second
+// skipping the top rows: the rows must meet exactly, for every sampling
+// (the chroma of the row above the split is context for the row below it),
+// and damage anywhere must still fail the whole decode.
+TEST(JpegLoad, TwoThreadDecodeMatchesTheReferenceDecoder)
+{
+    REQUIRE_JPEG_TOOLS();
+    struct Threads {
+        Threads() { oxSetImageThreads(2); }
+        ~Threads() { oxSetImageThreads(0); }
+    } threads;
+    TempDir dir;
+    const std::string file = dir.file("large.jpg");
+    for (const char* options : {"-sample 1x1", "-sample 2x2 -restart 1", "-sample 1x2", "-sample 2x1 -arithmetic",
+                                "-grayscale"}) {
+        SCOPED_TRACE(options);
+        const int channels = std::string(options) == "-grayscale" ? 1 : 3;
+        ASSERT_TRUE(makeJpeg(file, 1203, 901, options, channels)); // odd sizes: partial blocks at both edges
+        EXPECT_TRUE(asPnm(*load(file)) == djpeg(file));
+    }
+    ASSERT_TRUE(makeJpeg(file, 2411, 1703, "-sample 2x2"));
+    EXPECT_TRUE(asPnm(*load(file, oxSize(1300, 900))) == djpeg(file, "-scale 1/2"));
+
+    const std::string good = readFile(file);
+    const auto fails = [&](const std::string& bytes) {
+        EXPECT_TRUE(writeFile(file, bytes));
+        return imageError([&] { load(file); }) == "decompression failed.";
+    };
+    // The first thread's rows are all there; the second finds the end.
+    EXPECT_TRUE(fails(good.substr(0, good.size() * 9 / 10)));
+    // Damage in the first thread's rows.
+    std::string damaged = good;
+    for (size_t i = good.size() / 5, seed = 1; i < good.size() / 5 + 3000; ++i)
+        damaged[i] = char((seed = seed * 1103515245u + 12345u) >> 16);
+    EXPECT_TRUE(fails(damaged));
 }
 
 TEST(JpegLoad, CommentMarkersPassTheCommentTest)
