@@ -175,6 +175,18 @@ LoadedPicture* BGTextureLoader::acquirePicture(const std::string& name)
             enqueueLocked(pictureCommand(CMD_LOAD, keep[i]), false);
         }
     }
+    // The full picture after the neighbours: a first look already shows the
+    // picture as fitted, the neighbours make the next step quick.
+    bool firstLook = false;
+    {
+        oxLock recordLock(picture->lock);
+        firstLook = picture->preview;
+    }
+    if (firstLook) {
+        LoaderCommand full = pictureCommand(CMD_LOAD, name);
+        full.parameterA = LOAD_FULL_AFTER_FIRST_LOOK;
+        enqueueLocked(full, false);
+    }
     for (auto& p : m_pictures) {
         if (p->useCount > 0 || kept(p->name))
             continue;

@@ -16,6 +16,7 @@
 
 #include "oxengine/thread.h"
 
+#include <algorithm>
 #include <atomic>
 #include <functional>
 #include <map>
@@ -75,6 +76,16 @@ public:
     // (commands done, commands queued) since the queue was last empty.
     std::pair<int, int> progress();
 
+    // A picture a view waits for is first decoded only as large as needed to
+    // cover width x height at fit zoom (where its format can decode reduced
+    // pictures cheaply); the full picture replaces it after the neighbours
+    // are prefetched. 0 x 0, the default, loads the full picture at once.
+    void setFirstLookCover(int width, int height)
+    {
+        m_coverWidth = std::max(width, 0);
+        m_coverHeight = std::max(height, 0);
+    }
+
     void setThumbnailSize(int size) { m_thumbnailSize = size; }
     int thumbnailSize() const { return m_thumbnailSize; }
     // Kept for the thumbnail view; the loader does not use it.
@@ -113,10 +124,16 @@ private:
     void executeConvert(const LoaderCommand& command);
     void executeCopyMove(const LoaderCommand& command);
     void executeSafely(const LoaderCommand& command);
-    // A new record of the file, filled as a picture or thumbnail.
-    std::unique_ptr<LoadedPicture> prepareRecord(const std::string& name, bool thumbnail);
+    // A new record of the file, filled as a picture (a first look when
+    // firstLook is set) or as a thumbnail; filled tells whether it can be
+    // shown.
+    std::unique_ptr<LoadedPicture> prepareRecord(const std::string& name, bool thumbnail, bool firstLook = false,
+                                                 bool* filled = nullptr);
     // Fills the thumbnail and the picture of that name again, if loaded.
     void reloadPicture(const std::string& name);
+    // Fills the loaded record of that name again, prepared aside and then
+    // exchanged; only while it is a first look when firstLookOnly is set.
+    void refillRecord(const std::string& name, bool thumbnail, bool firstLookOnly);
     void unloadEverything();
     void reportLeftovers(const char* commands, const char* pictures, const char* thumbnails);
     void redisplay();
@@ -140,6 +157,7 @@ private:
 
     void* m_sharedContext = nullptr;
     int m_pixelFormat = 0;
+    std::atomic<int> m_coverWidth{0}, m_coverHeight{0};
     std::atomic<int> m_thumbnailSize{32};
     std::atomic<int> m_thumbnailCount{100};
     std::atomic<uint64_t> m_loopPasses{0};

@@ -121,14 +121,21 @@ void BGTextureLoader::executeUnload(const LoaderCommand& command)
         fillLoadedPicture(m_services.fill, *gone, std::string()); // releases the tiles
 }
 
-std::unique_ptr<LoadedPicture> BGTextureLoader::prepareRecord(const std::string& name, bool thumbnail)
+std::unique_ptr<LoadedPicture> BGTextureLoader::prepareRecord(const std::string& name, bool thumbnail, bool firstLook,
+                                                             bool* filled)
 {
     auto record = std::make_unique<LoadedPicture>();
     const int size = thumbnail ? m_thumbnailSize.load() : 0;
     record->imageWidth = size;
     record->imageHeight = size;
+    if (firstLook && !thumbnail) {
+        record->coverWidth = m_coverWidth.load();
+        record->coverHeight = m_coverHeight.load();
+    }
     std::string error;
-    fillLoadedPicture(m_services.fill, *record, name, &error);
+    const bool ok = fillLoadedPicture(m_services.fill, *record, name, &error);
+    if (filled)
+        *filled = ok;
     if (!error.empty())
         m_log.write("Error Load %s: %s", name.c_str(), error.c_str());
     if (m_context)
@@ -139,13 +146,18 @@ std::unique_ptr<LoadedPicture> BGTextureLoader::prepareRecord(const std::string&
 void BGTextureLoader::executeLoad(const LoaderCommand& command)
 {
     m_log.write("Load %s ", command.name.c_str());
+    if (command.parameterA == LOAD_FULL_AFTER_FIRST_LOOK) {
+        refillRecord(command.name, false, true);
+        return;
+    }
     {
         oxLock lock(threadLock());
         // Asked for twice while the first load ran: one record is enough.
         if (command.thumbnail ? m_thumbnails.count(command.name) > 0 : isLoaded(command.name))
             return;
     }
-    std::unique_ptr<LoadedPicture> record = prepareRecord(command.name, command.thumbnail);
+    // Only a view waits for an urgent load: it gets a first look.
+    std::unique_ptr<LoadedPicture> record = prepareRecord(command.name, command.thumbnail, command.urgent);
     {
         oxLock lock(threadLock());
         if (command.thumbnail)
@@ -159,31 +171,51 @@ void BGTextureLoader::executeLoad(const LoaderCommand& command)
 
 void BGTextureLoader::reloadPicture(const std::string& name)
 {
-    for (bool thumbnail : {true, false}) {
-        {
-            oxLock lock(threadLock());
-            if (m_shuttingDown || !(thumbnail ? m_thumbnails.count(name) > 0 : isLoaded(name)))
-                continue;
-        }
-        // Prepared aside, so a view drawing the old picture is not held up
-        // by the decoding; then exchanged under the record's lock.
-        std::unique_ptr<LoadedPicture> fresh = prepareRecord(name, thumbnail);
+    for (bool thumbnail : {true, false})
+        refillRecord(name, thumbnail, false);
+}
+
+void BGTextureLoader::refillRecord(const std::string& name, bool thumbnail, bool firstLookOnly)
+{
+    const auto loaded = [&]() -> LoadedPicture* {
+        if (!thumbnail)
+            return findLoaded(name);
+        auto it = m_thumbnails.find(name);
+        return it == m_thumbnails.end() ? nullptr : it->second.get();
+    };
+    {
         oxLock lock(threadLock());
-        LoadedPicture* target = nullptr;
-        if (thumbnail) {
-            auto it = m_thumbnails.find(name);
-            target = it == m_thumbnails.end() ? nullptr : it->second.get();
-        } else {
-            target = findLoaded(name);
-        }
-        if (target) {
+        LoadedPicture* target = m_shuttingDown ? nullptr : loaded();
+        if (!target)
+            return;
+        oxLock recordLock(target->lock);
+        if (firstLookOnly && !target->preview)
+            return;
+    }
+    // Prepared aside, so a view drawing the old picture is not held up
+    // by the decoding; then exchanged under the record's lock.
+    bool filled = false;
+    std::unique_ptr<LoadedPicture> fresh = prepareRecord(name, thumbnail, false, &filled);
+    {
+        oxLock lock(threadLock());
+        if (LoadedPicture* target = loaded()) {
             oxLock recordLock(target->lock);
-            target->swapContents(*fresh);
+            if (firstLookOnly && !filled) {
+                // The file could be read a moment ago: keep showing what was
+                // read then, at its own size, rather than nothing.
+                target->preview = false;
+            } else {
+                target->swapContents(*fresh);
+            }
         }
-        // fresh now holds the old tiles, released here on this thread.
+    }
+    // fresh now holds the old tiles, released here on this thread.
+    {
         oxLock freshLock(fresh->lock);
         fresh->releaseTiles();
     }
+    if (firstLookOnly)
+        redisplay();
 }
 
 void BGTextureLoader::executeTransform(const LoaderCommand& command)

@@ -37,8 +37,19 @@ void describePicture(const std::string& fileName, const oxImage& image, int edge
 
     measureSamples(image, picture);
 
-    if (image.reduction() > 1)
-        picture.note = formatString(oxGetTranslation("[Picture scaled to 1/%d.]"), image.reduction());
+    int reduction = image.reduction();
+    if (picture.preview) {
+        // The full load reduces the file to the edge limit, no further.
+        const int full = reductionFactor(oxSize(picture.fullWidth, picture.fullHeight), oxSize(edgeLimit, edgeLimit));
+        picture.expectedWidth = int((int64_t(picture.fullWidth) + full - 1) / full);
+        picture.expectedHeight = int((int64_t(picture.fullHeight) + full - 1) / full);
+        // A full load no larger would only repeat this one.
+        picture.preview = picture.expectedWidth > picture.imageWidth || picture.expectedHeight > picture.imageHeight;
+        if (picture.preview)
+            reduction = full;
+    }
+    if (reduction > 1)
+        picture.note = formatString(oxGetTranslation("[Picture scaled to 1/%d.]"), reduction);
     if (image.width() > uint32_t(edgeLimit) || image.height() > uint32_t(edgeLimit))
         picture.note += oxGetTranslation(" [Picture is too large and has been cropped.]");
 }

@@ -185,6 +185,29 @@ void FotoTransform::refit()
     setDragState(DRAG_IDLE);
 }
 
+void FotoTransform::contentResized(oxGuiSize before)
+{
+    if (!m_view)
+        return;
+    if (m_zoom == m_fitZoom) {
+        refit();
+        return;
+    }
+    // Content sizes are pixels - 1; the longer side gives the finer ratio.
+    const oxGuiSize now = m_view->contentSize();
+    const bool wide = before.width >= before.height;
+    const double ratio = wide ? (before.width + 1.0) / (now.width + 1.0) : (before.height + 1.0) / (now.height + 1.0);
+    computeFit();
+    // The offsets are screen pixels: the same picture size keeps them.
+    m_zoom = std::clamp(m_zoom * ratio, m_minZoom, m_maxZoom);
+    m_targetZoom = std::clamp(m_targetZoom * ratio, m_minZoom, m_maxZoom);
+    m_view->setDisplayScale(m_zoom);
+    computeScrollLimits();
+    m_offsetX = std::clamp(m_offsetX, m_minOffsetX, m_maxOffsetX);
+    m_offsetY = std::clamp(m_offsetY, m_minOffsetY, m_maxOffsetY);
+    redraw();
+}
+
 void FotoTransform::onReshape(int, int)
 {
     const bool atMinimum = m_zoom == m_minZoom;

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "oxengine/glapp.h"
+#include "oxengine/gui/geometry.h"
 #include "oxengine/viewingtransform.h"
 
 class Display;
@@ -22,6 +23,10 @@ public:
     Display* view() const { return m_view; }
     // Limits recomputed, content shown at fit zoom and centred.
     void refit();
+    // The view's content changed size while showing the same picture (the
+    // full picture replaced a first look): a fitted picture stays fitted;
+    // any other zoom keeps the picture's size and place on screen.
+    void contentResized(oxGuiSize before);
     // Zooms about the anchor (fractions of the window size) so the content
     // point under it stays put; immediate ends a running animation.
     void zoomTo(double zoom, bool immediate, double anchorX, double anchorY);

@@ -86,7 +86,7 @@ oxGuiSize ImageDisplay::contentSize()
 {
     if (hasPicture()) {
         oxLock lock(m_current->lock);
-        return {std::max(m_current->imageWidth - 1, 0), std::max(m_current->imageHeight - 1, 0)};
+        return {std::max(m_current->shownWidth() - 1, 0), std::max(m_current->shownHeight() - 1, 0)};
     }
     return {m_navigatorSize, m_navigatorSize};
 }
@@ -132,6 +132,7 @@ void ImageDisplay::showPicture(const std::string& entry)
     }
     m_overlays.setPictureText(text);
     m_exposurePanel->setVisible(m_hdr && infoLevel() != 0);
+    m_laidOut = contentSize();
     requestRedraw();
 }
 
@@ -155,7 +156,15 @@ void ImageDisplay::drawView(int infoLevel)
     setInfoLevel(infoLevel);
     const oxGuiSize window = windowSize();
     ViewApplication* app = application();
-    const FotoTransform* t = app ? app->fotoTransform() : nullptr;
+    FotoTransform* t = app ? app->fotoTransform() : nullptr;
+    // The loader replaced the picture's content with a larger (or smaller)
+    // one since the transform last laid it out.
+    if (const oxGuiSize now = contentSize(); hasPicture() && now != m_laidOut) {
+        const oxGuiSize before = m_laidOut;
+        m_laidOut = now;
+        if (t && t->view() == this)
+            t->contentResized(before);
+    }
     const Exposure exposure = m_exposurePanel->exposure();
     ExposureShader* shader = &exposureShader();
     LoadedPicture* previous = m_fade.previous();
@@ -211,7 +220,7 @@ void ImageDisplay::drawInfo(int infoLevel)
     const bool shown = hasPicture();
     if (infoLevel == 2 && shown) {
         oxLock lock(m_current->lock);
-        const NavigatorLayout n = navigatorLayout(window, m_current->imageWidth, m_current->imageHeight, m_displayScale,
+        const NavigatorLayout n = navigatorLayout(window, m_current->shownWidth(), m_current->shownHeight(), m_displayScale,
                                                   t.zoom(), t.offsetX(), t.offsetY(), m_navigatorSize);
         const oxGLUTOverlay& names = m_overlays.fileNameLine();
         drawNavigator(*m_current, n, names.backgroundColour().blend(names.colour(), 0.18f), &exposureShader());

@@ -69,6 +69,7 @@ private:
     LoadedPicture* m_current = nullptr;
     CrossFade m_fade;
     double m_displayScale = 1.0;
+    oxGuiSize m_laidOut; // contentSize() the transform last saw for the current picture
     ViewOverlays m_overlays;
     int m_navigatorSize = 256;
     ExposurePanel* m_exposurePanel;

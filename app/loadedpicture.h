@@ -25,6 +25,19 @@ struct LoadedPicture {
     int imageWidth = 0, imageHeight = 0; // in: maximum size wanted (<= 0: no limit); out: decoded size
     int tileWidth = 0, tileHeight = 0;   // in texels
 
+    // in: > 0 asks for a first look: decoded only as large as needed to
+    // cover this size at fit zoom, when the file's format decodes reduced
+    // pictures cheaply. The loader replaces it with the full picture later.
+    int coverWidth = 0, coverHeight = 0;
+    // out: the tiles hold such a first look. Views lay it out at the size the
+    // full picture is expected to have, so that nothing moves when the full
+    // picture replaces it.
+    bool preview = false;
+    int expectedWidth = 0, expectedHeight = 0;
+    // The size views lay the picture out at, in picture pixels.
+    int shownWidth() const { return preview ? expectedWidth : imageWidth; }
+    int shownHeight() const { return preview ? expectedHeight : imageHeight; }
+
     std::string text; // first overlay line (name, sizes, ...)
     std::string note; // extra line; "[Error while loading: <message>]" after a failure
 
@@ -61,6 +74,8 @@ struct LoadedPicture {
         swap(fullWidth, other.fullWidth), swap(fullHeight, other.fullHeight);
         swap(imageWidth, other.imageWidth), swap(imageHeight, other.imageHeight);
         swap(tileWidth, other.tileWidth), swap(tileHeight, other.tileHeight);
+        swap(preview, other.preview);
+        swap(expectedWidth, other.expectedWidth), swap(expectedHeight, other.expectedHeight);
         swap(text, other.text), swap(note, other.note);
         swap(fileDate, other.fileDate), swap(fileSize, other.fileSize);
         swap(hdr, other.hdr);

@@ -24,6 +24,9 @@ enum LoaderCommandKind : int32_t {
 constexpr int CMD_KIND_MASK = 7;
 constexpr int CMD_THUMBNAIL = 8; // the command concerns the thumbnail set
 constexpr int CMD_URGENT = 16;   // queued at the front
+// parameterA of a load that replaces a first look (a quickly decoded,
+// reduced picture) with the full picture.
+constexpr int32_t LOAD_FULL_AFTER_FIRST_LOOK = 1;
 
 struct LoaderCommand {
     int32_t kind = CMD_UNLOAD;

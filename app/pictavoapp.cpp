@@ -33,6 +33,9 @@ PictavoApp::PictavoApp(LoaderServices loaderServices) : m_list(listHooks())
     int width = 0, height = 0;
     initialWindowSize(screenWidth, screenHeight, width, height);
     setInitialWindowSize(width, height);
+    // The window becomes full-screen: a first look covering the screen is
+    // as sharp as the full picture at fit zoom.
+    m_loader->setFirstLookCover(screenWidth, screenHeight);
     setTitle(oxGetTranslation("Pictavo"));
     setDisplayMode("rgba double depth");
     setFullScreen(true);

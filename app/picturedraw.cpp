@@ -21,8 +21,11 @@ struct Span {
     float t0, t1;
 };
 
-bool tileSpan(int index, int tileSize, int imageSize, double scale, Span& span)
+// stretch: picture pixels per texel (a first look covers the full picture's
+// size; the outer texel edges land on the full picture's outer edges).
+bool tileSpan(int index, int tileSize, int imageSize, int shownSize, double scale, Span& span)
 {
+    const double stretch = imageSize > 0 && shownSize > 0 ? double(shownSize) / imageSize : 1.0;
     if (tileSize < 1 || imageSize < 1)
         return false;
     const int first = index * (tileSize - 1);
@@ -37,7 +40,7 @@ bool tileSpan(int index, int tileSize, int imageSize, double scale, Span& span)
         from -= 0.5, t0 = 0.0f;
     if (last == imageSize - 1)
         to += 0.5, t1 = (last - first + 1.0) / n;
-    span = {from * scale, to * scale, float(t0), float(t1)};
+    span = {((from + 0.5) * stretch - 0.5) * scale, ((to + 0.5) * stretch - 0.5) * scale, float(t0), float(t1)};
     return true;
 }
 
@@ -48,7 +51,8 @@ bool tileQuad(const LoadedPicture& p, int column, int row, double scale, TileQua
     if (column < 0 || row < 0 || column >= kMaxTiles || row >= kMaxTiles)
         return false;
     Span x, y;
-    if (!tileSpan(column, p.tileWidth, p.imageWidth, scale, x) || !tileSpan(row, p.tileHeight, p.imageHeight, scale, y))
+    if (!tileSpan(column, p.tileWidth, p.imageWidth, p.shownWidth(), scale, x) ||
+        !tileSpan(row, p.tileHeight, p.imageHeight, p.shownHeight(), scale, y))
         return false;
     quad = {x.c0, y.c0, x.c1, y.c1, x.t0, y.t0, x.t1, y.t1};
     return true;
@@ -139,7 +143,7 @@ void drawThumbnail(LoadedPicture* p, oxGuiPointD position, double base, double s
     if (p) {
         oxLock lock(p->lock);
         if (p->hasTiles()) {
-            const ThumbnailFit fit = fitThumbnail(p->imageWidth, p->imageHeight, base, scale);
+            const ThumbnailFit fit = fitThumbnail(p->shownWidth(), p->shownHeight(), base, scale);
             const Exposure automatic = automaticExposure(*p);
             glPushMatrix();
             // Outer texel edges on the margins: the centre of texel 0 is half

@@ -69,8 +69,20 @@ bool preparePicture(const std::string& fileName, LoadedPicture& picture)
     picture.text.clear();
     picture.note.clear();
 
+    picture.preview = false;
+
     const oxTextureCapabilities caps = textureCapabilities();
     const int limit = pictureEdgeLimit(caps.maxTextureSize);
+    const bool firstLook = picture.coverWidth > 0 && picture.coverHeight > 0 &&
+                           oxImageRegistry::instance().decodesReduced(fileName);
+    if (firstLook) {
+        // Fitting within twice the cover (less one) keeps the smallest
+        // halving that still covers it: the halving before it was at least
+        // twice the cover along one side, so this one is at least the cover
+        // along that side, and fitting is limited by that side or the other.
+        picture.imageWidth = int(std::min<int64_t>(2 * int64_t(picture.coverWidth) - 1, limit));
+        picture.imageHeight = int(std::min<int64_t>(2 * int64_t(picture.coverHeight) - 1, limit));
+    }
     if (picture.imageWidth <= 0 || picture.imageWidth > limit)
         picture.imageWidth = limit;
     if (picture.imageHeight <= 0 || picture.imageHeight > limit)
@@ -79,6 +91,7 @@ bool preparePicture(const std::string& fileName, LoadedPicture& picture)
     std::unique_ptr<oxImage> image = decodePicture(fileName, oxSize(picture.imageWidth, picture.imageHeight));
     if (!image)
         return false;
+    picture.preview = firstLook && image->reduction() > 1;
     describePicture(fileName, *image, limit, picture);
     const TilePlan plan = planTiles(int(std::min<uint32_t>(image->width(), INT32_MAX)),
                                     int(std::min<uint32_t>(image->height(), INT32_MAX)), caps.maxTextureSize,

@@ -98,6 +98,15 @@ bool oxImageRegistry::canLoad(const std::string& filename) const
     return false;
 }
 
+bool oxImageRegistry::decodesReduced(const std::string& filename) const
+{
+    for (const auto& handler : m_handlers) {
+        if (handler->canLoad(filename))
+            return handler->decodesReduced();
+    }
+    return false;
+}
+
 void oxImageRegistry::saveImage(const oxImage& image, const std::string& filename,
                                 const oxToneMapping& toneMapping) const
 {

@@ -35,6 +35,9 @@ public:
     // smaller, the registry reduces whatever comes back. Throws
     // oxImageException on failure.
     virtual std::unique_ptr<oxImage> loadImage(const std::string& filename, const oxSize& maximum) const = 0;
+    // Whether a smaller maximum makes loadImage decode less (and so finish
+    // sooner) rather than decode everything and reduce afterwards.
+    virtual bool decodesReduced() const { return false; }
     // Writes through oxReplaceFile, so a failed save leaves any existing file
     // as it was. Throws oxImageException on failure.
     virtual void saveImage(const oxImage& image, const std::string& filename,
@@ -67,6 +70,8 @@ public:
     // handler); the caller owns the result, which is never null.
     std::unique_ptr<oxImage> loadImage(const std::string& filename, const oxSize& maximum) const;
     bool canLoad(const std::string& filename) const;
+    // The handler that would load the name decodes reduced pictures cheaply.
+    bool decodesReduced(const std::string& filename) const;
     // Through the first handler that can save the name.
     void saveImage(const oxImage& image, const std::string& filename, const oxToneMapping& toneMapping) const;
     // Through the first handler that transforms the name itself, or the

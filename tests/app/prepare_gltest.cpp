@@ -57,6 +57,7 @@ protected:
         save(*makeImage(3000, 2000, smoothPixel), "mid.jpg");
         save(*makeImage(300, 200, noisyPixel), "small.jpg");
         save(*makeImage(600, 600, noisyPixel), "seams.jpg");
+        save(*makeImage(600, 400, noisyPixel), "wide.png");
         removeImageOption("Quality");
     }
     static void TearDownTestSuite() { s_files.reset(); }
@@ -90,10 +91,12 @@ protected:
         setNPOTTexturesDisabled(powerOfTwoOnly);
     }
 
-    bool prepare(const std::string& name, int maxSize = 0)
+    bool prepare(const std::string& name, int maxSize = 0, oxSize cover = oxSize())
     {
         m_picture.releaseTiles();
         m_picture.imageWidth = m_picture.imageHeight = maxSize;
+        m_picture.coverWidth = cover.width;
+        m_picture.coverHeight = cover.height;
         return preparePicture(file(name), m_picture);
     }
 
@@ -167,6 +170,38 @@ TEST_F(Prepare, LargePictureIsTiledAtTheLargestShowableSize)
         EXPECT_EQ(m_picture.text, "Harbour at dusk");
         EXPECT_FALSE(m_picture.hdr);
         EXPECT_EQ(m_picture.fileSize, f.size());
+    }
+}
+
+// A first look is the smallest decode that still covers the cover at fit
+// zoom, laid out at the size the full load will have; it is no first look
+// where the full load would not be larger or the format cannot decode less.
+TEST_F(Prepare, FirstLookIsTheSmallestDecodeCoveringTheCover)
+{
+    struct Case {
+        const char* file;
+        int maxTexture;
+        oxSize cover;
+        bool preview;
+        int decodedWidth, shownWidth;
+        const char* note;
+    };
+    const Case cases[] = {
+        {"big.jpg", 8192, {1920, 1080}, true, 3000, 6000, ""}, // fitted at 0.27: 1/2 covers, 1/4 would not
+        {"big.jpg", 8192, {200, 200}, true, 375, 6000, ""},    // 1/8 by the decoder, then halved
+        {"big.jpg", 8192, {4000, 3000}, false, 6000, 6000, ""},
+        {"big.jpg", 1024, {1920, 1080}, false, 3000, 3000, "[Picture scaled to 1/2.]"}, // the full load is as small
+        {"wide.png", 8192, {100, 100}, false, 600, 600, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.file << " M " << c.maxTexture << " cover " << c.cover.width);
+        driver(c.maxTexture, c.maxTexture < 2048);
+        ASSERT_TRUE(prepare(c.file, 0, c.cover));
+        EXPECT_EQ(m_picture.preview, c.preview);
+        EXPECT_EQ(m_picture.imageWidth, c.decodedWidth);
+        EXPECT_EQ(m_picture.shownWidth(), c.shownWidth);
+        EXPECT_EQ(m_picture.shownHeight() * 3, c.shownWidth * 2);
+        EXPECT_EQ(m_picture.note, c.note);
     }
 }
 

@@ -127,6 +127,44 @@ TEST(BGTextureLoader, FailedLoadsGiveARecordWithItsNoteAndTheLoaderGoesOn)
     EXPECT_EQ(boxes.count(), 0u) << boxes.texts();
 }
 
+// A view waiting for a picture gets a first look; the full picture is loaded
+// after the neighbours into the same record, which the view keeps holding.
+// When the full load fails, the first look stays at its own size.
+TEST(BGTextureLoader, FirstLookIsReplacedByTheFullPictureAfterTheNeighbours)
+{
+    LoaderRig rig({"/f/a.jpg", "/f/b.jpg", "/f/c.jpg", "/f/d-full-refused.jpg"});
+    rig.loader->setFirstLookCover(64, 48);
+    rig.fill.block("/f/a.jpg"); // holds the thread at the first neighbour
+    LoadedPicture* b = rig.loader->acquirePicture("/f/b.jpg");
+    ASSERT_NE(b, nullptr);
+    EXPECT_TRUE(b->preview);
+    EXPECT_EQ(b->shownWidth(), 256);
+    ASSERT_TRUE(rig.fill.waitBlocked("/f/a.jpg"));
+    EXPECT_EQ(rig.queued(), (std::vector<std::string>{"load:/f/c.jpg", "load:/f/b.jpg"}));
+    const int redisplays = rig.redisplays;
+    rig.fill.release("/f/a.jpg");
+    ASSERT_TRUE(rig.idle());
+    {
+        oxLock lock(b->lock);
+        EXPECT_FALSE(b->preview);
+        EXPECT_EQ(b->text, "fill 4");
+    }
+    const auto calls = rig.fill.calls();
+    ASSERT_EQ(calls.size(), 4u);
+    EXPECT_TRUE(calls[0].firstLook);
+    EXPECT_FALSE(calls[1].firstLook || calls[2].firstLook || calls[3].firstLook); // prefetches and the full picture
+    EXPECT_GT(rig.redisplays, redisplays);
+
+    ThreadSafeMessages boxes;
+    LoadedPicture* d = rig.loader->acquirePicture("/f/d-full-refused.jpg");
+    ASSERT_NE(d, nullptr);
+    ASSERT_TRUE(rig.idle());
+    oxLock lock(d->lock);
+    EXPECT_FALSE(d->preview);
+    EXPECT_EQ(d->shownWidth(), 64);
+    EXPECT_EQ(rig.fill.callsFor("/f/d-full-refused.jpg"), 2);
+}
+
 TEST(BGTextureLoader, UpdateThumbnailsMarksWantedLoadsMissingAndUnloadsTheRest)
 {
     LoaderRig rig(LoaderRig::numbered(4, "/a/"));

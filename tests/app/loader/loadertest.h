@@ -81,14 +81,17 @@ private:
 };
 
 // Names containing "throw-engine", "throw-memory", "throw-std" or "refuse"
-// fail that way; a name in an existing folder is decoded through the
-// registry (so corrupt or vanished files fail as in the program, and sizes
-// follow the file); others succeed. Fills of blocked names wait.
+// fail that way, with "full-refused" only the full picture after a first
+// look; a name in an existing folder is decoded through the registry (so
+// corrupt or vanished files fail as in the program, and sizes follow the
+// file); others succeed. A first look asked for is a quarter of the full
+// picture, 4 x the cover. Fills of blocked names wait.
 class FakeFill {
 public:
     struct Call {
         std::string name;
         int maximum; // requested size: thumbnail size, or 0
+        bool firstLook;
     };
     PictureFiller filler()
     {
@@ -130,7 +133,7 @@ private:
         const int maximum = p.imageWidth;
         {
             std::unique_lock<std::mutex> lock(m_mutex);
-            m_calls.push_back({name, maximum});
+            m_calls.push_back({name, maximum, p.coverWidth > 0});
             p.text = "fill " + std::to_string(m_calls.size());
             m_waiting.insert(name);
             m_cv.notify_all();
@@ -144,8 +147,13 @@ private:
             throw std::bad_alloc();
         if (name.find("throw-std") != std::string::npos)
             throw std::runtime_error("odd failure");
-        if (name.find("refuse") != std::string::npos)
+        if (name.find("refuse") != std::string::npos && (name.find("full-refused") == std::string::npos || !p.coverWidth))
             return false;
+        if (p.coverWidth > 0) {
+            p.preview = true;
+            p.imageWidth = p.coverWidth, p.imageHeight = p.coverHeight;
+            p.expectedWidth = 4 * p.coverWidth, p.expectedHeight = 4 * p.coverHeight;
+        }
         if (oxFilename(name).parentFolder().exists()) {
             auto image = oxImageRegistry::instance().loadImage(name, oxSize(maximum, maximum));
             p.imageWidth = int(image->width());

@@ -263,6 +263,27 @@ TEST(PictureTiles, NeighboursMeetOnTheSharedTexelAndTheMarginIsNotDrawn)
     EXPECT_FLOAT_EQ(q.u1, 1.0f);
 }
 
+// A first look of 1001 x 301 texels covers the 2002 x 602 picture the full
+// load will bring: its outer texel edges on the full picture's edges.
+TEST(PictureTiles, FirstLookIsStretchedOverTheFullPicture)
+{
+    LoadedPicture p;
+    p.imageWidth = 1001, p.imageHeight = 301;
+    p.tileWidth = 1024, p.tileHeight = 512;
+    p.preview = true;
+    p.expectedWidth = 2002, p.expectedHeight = 602;
+    TileQuad q;
+    ASSERT_TRUE(tileQuad(p, 0, 0, 0.5, q));
+    EXPECT_DOUBLE_EQ(q.x0, -0.25);
+    EXPECT_DOUBLE_EQ(q.x1, 2001.5 * 0.5);
+    EXPECT_DOUBLE_EQ(q.y1, 601.5 * 0.5);
+    EXPECT_FLOAT_EQ(q.u1, 1001.0f / 1024);
+    EXPECT_FLOAT_EQ(q.v1, 301.0f / 512);
+    p.preview = false; // the texels themselves
+    ASSERT_TRUE(tileQuad(p, 0, 0, 0.5, q));
+    EXPECT_DOUBLE_EQ(q.x1, 1000.5 * 0.5);
+}
+
 TEST(PictureTiles, AnisotropyOnlyWhileShrinkingOnHardware)
 {
     oxTextureCapabilities caps;

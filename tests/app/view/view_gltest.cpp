@@ -82,6 +82,55 @@ TEST_F(ImageDisplayGL, FittedPictureIsDrawnWhereTheTransformSays)
     });
 }
 
+// The first look of a large JPEG is drawn over the full picture's place;
+// when the full picture replaces it nothing moves and the fit is kept.
+TEST_F(ImageDisplayGL, FirstLookAndTheFullPictureAreDrawnInTheSamePlace)
+{
+    const std::string small = writePicture(dir, "a.png", 64, 64, [](uint32_t, uint32_t) { return GREEN; });
+    const std::string large = writePicture(dir, "b.jpg", 4000, 2000, [](uint32_t x, uint32_t y) {
+        return y < 1000 ? (x < 2000 ? RED : GREEN) : (x < 2000 ? BLUE : WHITE);
+    });
+    // Not a neighbour of the first picture, which the loader would prefetch.
+    run({small, small, large}, [&](ViewTestApp& a) {
+        a.loader->setFirstLookCover(640, 480);
+        a.show(2);
+        a.view->idle(int64_t(100) * 1000000); // past the cross-fade
+        const double zoom = 640.0 / 3999;
+        const int top = int(std::lround(-a.transform->offsetY())), bottom = int(std::lround(top + 1999 * zoom));
+        const auto expectQuadrants = [&](const Frame& f) {
+            const oxColour bg = a.guiStyle().bgColour;
+            const struct {
+                int x, y;
+                oxColour colour;
+            } points[] = {{320, top - 2, bg},       {320, bottom + 2, bg},   {1, top + 1, RED},    {317, top + 1, RED},
+                          {323, top + 1, GREEN},    {638, top + 1, GREEN},   {1, bottom - 1, BLUE}, {638, bottom - 1, WHITE},
+                          {317, bottom - 1, BLUE}, {323, bottom - 1, WHITE}};
+            for (const auto& p : points)
+                EXPECT_TRUE(f.near(p.x, p.y, p.colour, 40)) << p.x << "," << p.y << " " << f.text(p.x, p.y);
+        };
+        {
+            // The loader publishes the full picture under its lock.
+            oxLock hold(a.loader->threadLock());
+            LoadedPicture* p = a.view->currentPicture();
+            ASSERT_NE(p, nullptr);
+            oxLock record(p->lock);
+            ASSERT_TRUE(p->preview);
+            EXPECT_EQ(p->imageWidth, 1000); // 1/4 covers a fit of 0.16
+        }
+        EXPECT_EQ(a.view->contentSize(), (oxGuiSize{3999, 1999}));
+        EXPECT_DOUBLE_EQ(a.transform->zoom(), zoom);
+        const Frame first = a.frame();
+        a.save(first, "view_first_look");
+        expectQuadrants(first);
+        ASSERT_TRUE(a.loaderIdle());
+        EXPECT_FALSE(a.view->currentPicture()->preview);
+        EXPECT_EQ(a.view->currentPicture()->imageWidth, 4000);
+        const Frame full = a.frame();
+        expectQuadrants(full);
+        EXPECT_DOUBLE_EQ(a.transform->zoom(), zoom);
+    });
+}
+
 TEST_F(ImageDisplayGL, OriginalSizeShowsTexelForPixelAcrossTileSeams)
 {
     setTextureSizeLimit(256); // 700 x 500 in 3 x 2 tiles
