@@ -164,6 +164,8 @@ void ImageDisplay::drawView(int infoLevel)
         m_laidOut = now;
         if (t && t->view() == this)
             t->contentResized(before);
+        oxLock lock(m_current->lock);
+        m_overlays.setDetails(*m_current); // the full picture's own size
     }
     const Exposure exposure = m_exposurePanel->exposure();
     ExposureShader* shader = &exposureShader();
