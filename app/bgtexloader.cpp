@@ -177,12 +177,12 @@ LoadedPicture* BGTextureLoader::acquirePicture(const std::string& name)
     }
     // The full picture after the neighbours: a first look already shows the
     // picture as fitted, the neighbours make the next step quick.
-    bool firstLook = false;
+    bool isFirstLook = false;
     {
         oxLock recordLock(picture->lock);
-        firstLook = picture->preview;
+        isFirstLook = picture->firstLook;
     }
-    if (firstLook) {
+    if (isFirstLook) {
         LoaderCommand full = pictureCommand(CMD_LOAD, name);
         full.parameterA = LOAD_FULL_AFTER_FIRST_LOOK;
         enqueueLocked(full, false);

@@ -189,7 +189,7 @@ void BGTextureLoader::refillRecord(const std::string& name, bool thumbnail, bool
         if (!target)
             return;
         oxLock recordLock(target->lock);
-        if (firstLookOnly && !target->preview)
+        if (firstLookOnly && !target->firstLook)
             return;
     }
     // Prepared aside, so a view drawing the old picture is not held up
@@ -203,7 +203,7 @@ void BGTextureLoader::refillRecord(const std::string& name, bool thumbnail, bool
             if (firstLookOnly && !filled) {
                 // The file could be read a moment ago: keep showing what was
                 // read then, at its own size, rather than nothing.
-                target->preview = false;
+                target->firstLook = false;
             } else {
                 target->swapContents(*fresh);
             }

@@ -38,14 +38,14 @@ void describePicture(const std::string& fileName, const oxImage& image, int edge
     measureSamples(image, picture);
 
     int reduction = image.reduction();
-    if (picture.preview) {
+    if (picture.firstLook) {
         // The full load reduces the file to the edge limit, no further.
         const int full = reductionFactor(oxSize(picture.fullWidth, picture.fullHeight), oxSize(edgeLimit, edgeLimit));
         picture.expectedWidth = int((int64_t(picture.fullWidth) + full - 1) / full);
         picture.expectedHeight = int((int64_t(picture.fullHeight) + full - 1) / full);
         // A full load no larger would only repeat this one.
-        picture.preview = picture.expectedWidth > picture.imageWidth || picture.expectedHeight > picture.imageHeight;
-        if (picture.preview)
+        picture.firstLook = picture.expectedWidth > picture.imageWidth || picture.expectedHeight > picture.imageHeight;
+        if (picture.firstLook)
             reduction = full;
     }
     if (reduction > 1)

@@ -32,11 +32,11 @@ struct LoadedPicture {
     // out: the tiles hold such a first look. Views lay it out at the size the
     // full picture is expected to have, so that nothing moves when the full
     // picture replaces it.
-    bool preview = false;
+    bool firstLook = false;
     int expectedWidth = 0, expectedHeight = 0;
     // The size views lay the picture out at, in picture pixels.
-    int shownWidth() const { return preview ? expectedWidth : imageWidth; }
-    int shownHeight() const { return preview ? expectedHeight : imageHeight; }
+    int shownWidth() const { return firstLook ? expectedWidth : imageWidth; }
+    int shownHeight() const { return firstLook ? expectedHeight : imageHeight; }
 
     std::string text; // first overlay line (name, sizes, ...)
     std::string note; // extra line; "[Error while loading: <message>]" after a failure
@@ -74,7 +74,7 @@ struct LoadedPicture {
         swap(fullWidth, other.fullWidth), swap(fullHeight, other.fullHeight);
         swap(imageWidth, other.imageWidth), swap(imageHeight, other.imageHeight);
         swap(tileWidth, other.tileWidth), swap(tileHeight, other.tileHeight);
-        swap(preview, other.preview);
+        swap(firstLook, other.firstLook);
         swap(expectedWidth, other.expectedWidth), swap(expectedHeight, other.expectedHeight);
         swap(text, other.text), swap(note, other.note);
         swap(fileDate, other.fileDate), swap(fileSize, other.fileSize);

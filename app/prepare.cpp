@@ -69,13 +69,13 @@ bool preparePicture(const std::string& fileName, LoadedPicture& picture)
     picture.text.clear();
     picture.note.clear();
 
-    picture.preview = false;
+    picture.firstLook = false;
 
     const oxTextureCapabilities caps = textureCapabilities();
     const int limit = pictureEdgeLimit(caps.maxTextureSize);
-    const bool firstLook = picture.coverWidth > 0 && picture.coverHeight > 0 &&
+    const bool wantFirstLook = picture.coverWidth > 0 && picture.coverHeight > 0 &&
                            oxImageRegistry::instance().decodesReduced(fileName);
-    if (firstLook) {
+    if (wantFirstLook) {
         // Fitting within twice the cover (less one) keeps the smallest
         // halving that still covers it: the halving before it was at least
         // twice the cover along one side, so this one is at least the cover
@@ -91,7 +91,7 @@ bool preparePicture(const std::string& fileName, LoadedPicture& picture)
     std::unique_ptr<oxImage> image = decodePicture(fileName, oxSize(picture.imageWidth, picture.imageHeight));
     if (!image)
         return false;
-    picture.preview = firstLook && image->reduction() > 1;
+    picture.firstLook = wantFirstLook && image->reduction() > 1;
     describePicture(fileName, *image, limit, picture);
     const TilePlan plan = planTiles(int(std::min<uint32_t>(image->width(), INT32_MAX)),
                                     int(std::min<uint32_t>(image->height(), INT32_MAX)), caps.maxTextureSize,

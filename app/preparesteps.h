@@ -24,7 +24,7 @@ std::unique_ptr<oxImage> decodePicture(const std::string& fileName, const oxSize
 // Fills the record from the decoded picture: file date and size, decoded and
 // full sizes, text (the comment on one line), note (reduction, cropping) and
 // the sample statistics. edgeLimit is the largest picture edge the tiles cover.
-// For a first look (picture.preview set) the expected size and the note are
+// For a first look (picture.firstLook set) the expected size and the note are
 // those the full load is expected to give.
 void describePicture(const std::string& fileName, const oxImage& image, int edgeLimit, LoadedPicture& picture);
 

@@ -71,12 +71,12 @@ public:
             // The first look may be replaced by the full picture later.
             ImageDisplay* view = imageDisplay();
             LoadedPicture* p = view ? view->currentPicture() : nullptr;
-            bool preview = false;
+            bool firstLook = false;
             if (p) {
                 oxLock lock(p->lock);
-                preview = p->preview;
+                firstLook = p->firstLook;
             }
-            if (preview) {
+            if (firstLook) {
                 std::this_thread::sleep_for(std::chrono::milliseconds(1));
                 postRedisplay();
                 return;

@@ -182,7 +182,7 @@ TEST_F(Prepare, FirstLookIsTheSmallestDecodeCoveringTheCover)
         const char* file;
         int maxTexture;
         oxSize cover;
-        bool preview;
+        bool firstLook;
         int decodedWidth, shownWidth;
         const char* note;
     };
@@ -197,7 +197,7 @@ TEST_F(Prepare, FirstLookIsTheSmallestDecodeCoveringTheCover)
         SCOPED_TRACE(testing::Message() << c.file << " M " << c.maxTexture << " cover " << c.cover.width);
         driver(c.maxTexture, c.maxTexture < 2048);
         ASSERT_TRUE(prepare(c.file, 0, c.cover));
-        EXPECT_EQ(m_picture.preview, c.preview);
+        EXPECT_EQ(m_picture.firstLook, c.firstLook);
         EXPECT_EQ(m_picture.imageWidth, c.decodedWidth);
         EXPECT_EQ(m_picture.shownWidth(), c.shownWidth);
         EXPECT_EQ(m_picture.shownHeight() * 3, c.shownWidth * 2);

@@ -137,7 +137,7 @@ TEST(BGTextureLoader, FirstLookIsReplacedByTheFullPictureAfterTheNeighbours)
     rig.fill.block("/f/a.jpg"); // holds the thread at the first neighbour
     LoadedPicture* b = rig.loader->acquirePicture("/f/b.jpg");
     ASSERT_NE(b, nullptr);
-    EXPECT_TRUE(b->preview);
+    EXPECT_TRUE(b->firstLook);
     EXPECT_EQ(b->shownWidth(), 256);
     ASSERT_TRUE(rig.fill.waitBlocked("/f/a.jpg"));
     EXPECT_EQ(rig.queued(), (std::vector<std::string>{"load:/f/c.jpg", "load:/f/b.jpg"}));
@@ -146,7 +146,7 @@ TEST(BGTextureLoader, FirstLookIsReplacedByTheFullPictureAfterTheNeighbours)
     ASSERT_TRUE(rig.idle());
     {
         oxLock lock(b->lock);
-        EXPECT_FALSE(b->preview);
+        EXPECT_FALSE(b->firstLook);
         EXPECT_EQ(b->text, "fill 4");
     }
     const auto calls = rig.fill.calls();
@@ -160,7 +160,7 @@ TEST(BGTextureLoader, FirstLookIsReplacedByTheFullPictureAfterTheNeighbours)
     ASSERT_NE(d, nullptr);
     ASSERT_TRUE(rig.idle());
     oxLock lock(d->lock);
-    EXPECT_FALSE(d->preview);
+    EXPECT_FALSE(d->firstLook);
     EXPECT_EQ(d->shownWidth(), 64);
     EXPECT_EQ(rig.fill.callsFor("/f/d-full-refused.jpg"), 2);
 }

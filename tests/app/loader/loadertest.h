@@ -150,7 +150,7 @@ private:
         if (name.find("refuse") != std::string::npos && (name.find("full-refused") == std::string::npos || !p.coverWidth))
             return false;
         if (p.coverWidth > 0) {
-            p.preview = true;
+            p.firstLook = true;
             p.imageWidth = p.coverWidth, p.imageHeight = p.coverHeight;
             p.expectedWidth = 4 * p.coverWidth, p.expectedHeight = 4 * p.coverHeight;
         }

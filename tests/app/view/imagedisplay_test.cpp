@@ -270,7 +270,7 @@ TEST(PictureTiles, FirstLookIsStretchedOverTheFullPicture)
     LoadedPicture p;
     p.imageWidth = 1001, p.imageHeight = 301;
     p.tileWidth = 1024, p.tileHeight = 512;
-    p.preview = true;
+    p.firstLook = true;
     p.expectedWidth = 2002, p.expectedHeight = 602;
     TileQuad q;
     ASSERT_TRUE(tileQuad(p, 0, 0, 0.5, q));
@@ -279,7 +279,7 @@ TEST(PictureTiles, FirstLookIsStretchedOverTheFullPicture)
     EXPECT_DOUBLE_EQ(q.y1, 601.5 * 0.5);
     EXPECT_FLOAT_EQ(q.u1, 1001.0f / 1024);
     EXPECT_FLOAT_EQ(q.v1, 301.0f / 512);
-    p.preview = false; // the texels themselves
+    p.firstLook = false; // the texels themselves
     ASSERT_TRUE(tileQuad(p, 0, 0, 0.5, q));
     EXPECT_DOUBLE_EQ(q.x1, 1000.5 * 0.5);
 }

@@ -117,7 +117,7 @@ TEST_F(ImageDisplayGL, FirstLookAndTheFullPictureAreDrawnInTheSamePlace)
             LoadedPicture* p = a.view->currentPicture();
             ASSERT_NE(p, nullptr);
             oxLock record(p->lock);
-            ASSERT_TRUE(p->preview);
+            ASSERT_TRUE(p->firstLook);
             EXPECT_EQ(p->imageWidth, 1000); // 1/4 covers a fit of 0.16
         }
         EXPECT_EQ(a.view->contentSize(), (oxGuiSize{3999, 1999}));
@@ -126,7 +126,7 @@ TEST_F(ImageDisplayGL, FirstLookAndTheFullPictureAreDrawnInTheSamePlace)
         a.save(first, "view_first_look");
         expectQuadrants(first);
         ASSERT_TRUE(a.loaderIdle());
-        EXPECT_FALSE(a.view->currentPicture()->preview);
+        EXPECT_FALSE(a.view->currentPicture()->firstLook);
         EXPECT_EQ(a.view->currentPicture()->imageWidth, 3999);
         const Frame full = a.frame();
         expectQuadrants(full);
