@@ -1,8 +1,11 @@
 #include "oxengine/image/png/pngsupport.h"
 
+#include "oxengine/image/formatsupport.h"
+
 #include "oxengine/image/prefault.h"
 #include "oxengine/strings.h"
 
+#include <algorithm>
 #include <bit>
 #include <cerrno>
 #include <cstring>
@@ -35,12 +38,49 @@ void allowEverySize(png_structp png)
     png_set_user_limits(png, PNG_UINT_31_MAX, PNG_UINT_31_MAX);
 }
 
+// Compressed text and profiles unpack to at most this much (or the file's
+// size, if larger); beyond it the library drops the chunk.
+constexpr png_alloc_size_t UNPACKED_CHUNK_BYTES = png_alloc_size_t(8) << 20;
+
+// The library allocates (and clears) a chunk's declared length before it
+// reads the chunk: a length running past the end of the file is refused as
+// its header goes by, so a few hostile bytes cannot ask for gigabytes.
+void readCheckingChunks(png_structp png, png_bytep data, size_t length)
+{
+    oxPngChunkGuard& g = *static_cast<oxPngChunkGuard*>(png_get_io_ptr(png));
+    if (std::fread(data, 1, length, g.file) != length)
+        png_error(png, "Read Error");
+    const int64_t begin = g.offset, end = begin + int64_t(length);
+    g.offset = end;
+    if (g.fileSize < 0)
+        return;
+    for (;;) {
+        // The bytes of the next chunk's length field within this read.
+        const int64_t from = std::max(begin, g.nextChunk + g.lengthBytes), to = std::min(end, g.nextChunk + 4);
+        if (from >= to)
+            return;
+        for (int64_t at = from; at < to; ++at, ++g.lengthBytes)
+            g.chunkLength = g.chunkLength << 8 | data[at - begin];
+        if (g.lengthBytes < 4)
+            return;
+        const int64_t chunkEnd = g.nextChunk + 12 + int64_t(g.chunkLength); // length, type, data, CRC
+        if (chunkEnd > g.fileSize)
+            png_error(png, "chunk runs past the end of the file");
+        g.nextChunk = chunkEnd;
+        g.lengthBytes = 0;
+        g.chunkLength = 0;
+    }
+}
+
 bool startRead(oxPngReadJob& job)
 {
     png_structp png = job.reader.png;
     png_infop info = job.reader.info;
-    png_init_io(png, job.file);
+    job.guard.file = job.file;
+    job.guard.fileSize = oxOpenFileSize(job.file);
+    png_set_read_fn(png, &job.guard, readCheckingChunks);
     allowEverySize(png);
+    png_set_chunk_malloc_max(png, std::max(UNPACKED_CHUNK_BYTES, png_alloc_size_t(std::max(job.guard.fileSize, 0LL))));
     png_read_info(png, info);
     int depth = 0, colour = 0;
     png_get_IHDR(png, info, &job.width, &job.height, &depth, &colour, nullptr, nullptr, nullptr);

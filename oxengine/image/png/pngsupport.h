@@ -13,6 +13,7 @@
 #include "oxengine/image/prefault.h"
 
 #include <csetjmp>
+#include <cstdint>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -62,6 +63,16 @@ private:
 };
 
 // A whole file read with the conversions to RGBA (see oxPngHandler).
+// Where the reading stands in the file's chunks (see oxPngRead).
+struct oxPngChunkGuard {
+    std::FILE* file = nullptr;
+    long long fileSize = -1; // unknown: nothing is checked
+    int64_t offset = 0;      // bytes read so far
+    int64_t nextChunk = 8;   // where the next chunk starts (after the signature)
+    int lengthBytes = 0;     // of its length field, read so far
+    uint32_t chunkLength = 0;
+};
+
 struct oxPngReadJob {
     oxPngErrors errors;
     oxPngReader reader{errors};
@@ -79,6 +90,7 @@ struct oxPngReadJob {
     std::unique_ptr<oxPrefaultPages> prefault; // ends before the image is handed out
     std::vector<png_bytep> rows;
     std::vector<png_byte> scratch;
+    oxPngChunkGuard guard;
 };
 
 // Reads job.file to the end. False on any library error or a refused size

@@ -1,9 +1,11 @@
 // PNG files are put together chunk by chunk, so every colour type, depth and
 // chunk is exactly what a test says, independent of the library under test.
 #include "../formattest.h"
+#include "childprocess.h"
 
 #include "oxengine/image/png/pnghandler.h"
 
+#include <sys/resource.h>
 #include <zlib.h>
 
 #include <functional>
@@ -222,6 +224,18 @@ TEST(PngLoad, DamagedAndHugeFilesAreRefusedBeforeAllocation)
               "the picture is too large: 100000 × 100000 pixels");
     EXPECT_EQ(error(file({ihdr(0x7fffffff, 0x7fffffff, 16, 6), {"IDAT", "x"}, IEND})),
               "the picture is too large: 2147483647 × 2147483647 pixels");
+    // A text chunk declaring 1.7 GB in a file of a few hundred bytes (found
+    // by the fuzzer: the library would allocate and clear it all first).
+    const Chunk title{"tEXt", std::string("Title\0harbour", 13)};
+    const std::string runsPast = file({ihdr(64, 64, 8, 2), title}) + be32(0x6a000000) + "tEXtAuthor";
+    EXPECT_EQ(runInChild([&] {
+                  const bool refused = error(runsPast) == "decompression failed.";
+                  rusage usage{};
+                  getrusage(RUSAGE_SELF, &usage);
+                  return refused && usage.ru_maxrss < 300 * 1024 ? 0 : 1; // kB
+              }),
+              0);
+    EXPECT_EQ(error(file({ihdr(64, 64, 8, 2), title, idat(64, 64, 8, 2, pixel), IEND})), ""); // whole, it loads
     PixelLimit limit(4095);
     EXPECT_EQ(error(good), "the picture is too large: 64 × 64 pixels");
     oxImage::setPixelLimit(4096);
