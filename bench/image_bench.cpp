@@ -2,6 +2,8 @@
 // same run the time of vips and ImageMagick for the same resize.
 #include "oxengine/image/image.h"
 
+#include "benchsupport.h"
+
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -23,24 +25,7 @@ constexpr double MEGAPIXELS = WIDTH * double(HEIGHT) / 1e6;
 // Smooth shapes with fine noise, so no filter meets flat areas only.
 const oxImageUInt8& picture()
 {
-    static const std::unique_ptr<oxImageUInt8> image = [] {
-        auto p = oxImageUInt8::create(WIDTH, HEIGHT);
-        uint32_t noise = 12345;
-        for (uint32_t y = 0; y < HEIGHT; ++y) {
-            oxColour* row = p->row(y);
-            const float fy = float(y) / HEIGHT;
-            for (uint32_t x = 0; x < WIDTH; ++x) {
-                noise = noise * 1664525u + 1013904223u;
-                const float fx = float(x) / WIDTH;
-                const int n = int(noise >> 28) - 8;
-                const float wave = 0.5f + 0.5f * std::sin(fx * 40.0f + std::cos(fy * 23.0f) * 3.0f);
-                row[x] = oxColour(uint8_t(std::clamp(int(255 * fx) + n, 0, 255)),
-                                  uint8_t(std::clamp(int(255 * wave) + n, 0, 255)),
-                                  uint8_t(std::clamp(int(255 * fy * wave) + n, 0, 255)), 255);
-            }
-        }
-        return p;
-    }();
+    static const std::unique_ptr<oxImageUInt8> image = benchScene(WIDTH, HEIGHT);
     return *image;
 }
 
