@@ -6,13 +6,13 @@
 // picture has replaced it is printed too.
 //
 //   xvfb-run -a -s "-screen 0 1920x1200x24 +extension GLX" build/bench/app_bench
-#include "app/configkeys.h"
-#include "app/pictavoapp.h"
-#include "app/startup.h"
+#include "app/shell/configkeys.h"
+#include "app/shell/pictavoapp.h"
+#include "app/shell/startup.h"
 
-#include "oxengine/glapp.h"
-#include "oxengine/memory.h"
-#include "oxengine/messagebox.h"
+#include "oxengine/platform/glapp.h"
+#include "oxengine/core/memory.h"
+#include "oxengine/platform/messagebox.h"
 
 #include <GL/gl.h>
 #include <benchmark/benchmark.h>

@@ -5,14 +5,14 @@
 // picture was ready); the shut-down with 40 loads queued; and filling the
 // thumbnail set of 300 pictures of 1600 x 1200 at size 256, against
 // vipsthumbnail on the same folder in the same run.
-#include "app/bgtexloader.h"
+#include "app/loader/bgtexloader.h"
 
-#include "oxengine/files.h"
+#include "oxengine/storage/files.h"
 #include "oxengine/image/handler.h"
-#include "oxengine/messagebox.h"
-#include "oxengine/mainwindow.h"
-#include "oxengine/memory.h"
-#include "oxengine/rc.h"
+#include "oxengine/platform/messagebox.h"
+#include "oxengine/platform/mainwindow.h"
+#include "oxengine/core/memory.h"
+#include "oxengine/platform/rc.h"
 
 #include "benchsupport.h"
 

@@ -6,13 +6,13 @@
 // prepare / djpeg. The allocator keeps large freed buffers as the program
 // does (oxReuseLargeAllocations); OX_BENCH_DEFAULT_ALLOCATOR=1 measures
 // without that, where every picture gets fresh pages.
-#include "app/prepare.h"
-#include "app/preparesteps.h"
+#include "app/prepare/prepare.h"
+#include "app/prepare/preparesteps.h"
 
-#include "oxengine/files.h"
+#include "oxengine/storage/files.h"
 #include "oxengine/image/handler.h"
-#include "oxengine/memory.h"
-#include "oxengine/messagebox.h"
+#include "oxengine/core/memory.h"
+#include "oxengine/platform/messagebox.h"
 
 #include <GL/freeglut.h>
 #include <GL/gl.h>

@@ -3,7 +3,7 @@
 // removed when the fuzzer ends, and loading it through the registry.
 #pragma once
 
-#include "oxengine/errors.h"
+#include "oxengine/core/errors.h"
 #include "oxengine/image/handler.h"
 
 #include <cstdint>

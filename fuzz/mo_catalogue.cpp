@@ -1,6 +1,6 @@
 // Feeds arbitrary bytes to the catalogue parser: it must reject or accept
 // without reading out of bounds.
-#include "oxengine/catalogue.h"
+#include "oxengine/core/catalogue.h"
 
 #include <cstdint>
 #include <string>

@@ -1,9 +1,9 @@
 #include "oxengine/graphics/fontmanager.h"
 
-#include "oxengine/catalogue.h"
-#include "oxengine/embedded.h"
-#include "oxengine/errors.h"
-#include "oxengine/messagebox.h"
+#include "oxengine/core/catalogue.h"
+#include "oxengine/core/embedded.h"
+#include "oxengine/core/errors.h"
+#include "oxengine/platform/messagebox.h"
 
 #include <sys/stat.h>
 

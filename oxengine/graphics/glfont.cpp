@@ -1,7 +1,7 @@
 #include "oxengine/graphics/glfont.h"
 
-#include "oxengine/catalogue.h"
-#include "oxengine/errors.h"
+#include "oxengine/core/catalogue.h"
+#include "oxengine/core/errors.h"
 
 #include <GL/gl.h>
 #include <GL/glu.h>

@@ -1,8 +1,8 @@
 // Reading GLFont files. Every size in a header is checked before it is used,
 // and buffers grow only with the bytes the stream really delivers, so a short
 // hostile file cannot make us allocate what its header claims.
-#include "oxengine/catalogue.h"
-#include "oxengine/errors.h"
+#include "oxengine/core/catalogue.h"
+#include "oxengine/core/errors.h"
 #include "oxengine/graphics/glfontformat.h"
 
 #include <algorithm>

@@ -1,8 +1,8 @@
 #include "oxengine/graphics/shader.h"
 
-#include "oxengine/catalogue.h"
-#include "oxengine/errors.h"
-#include "oxengine/glapp.h"
+#include "oxengine/core/catalogue.h"
+#include "oxengine/core/errors.h"
+#include "oxengine/platform/glapp.h"
 
 #include <algorithm>
 #include <cctype>

@@ -1,7 +1,7 @@
 #include "oxengine/graphics/texsupport.h"
 
-#include "oxengine/errors.h"
-#include "oxengine/glapp.h"
+#include "oxengine/core/errors.h"
+#include "oxengine/platform/glapp.h"
 
 #include <GL/gl.h>
 #include <GL/glext.h>

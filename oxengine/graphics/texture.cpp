@@ -2,8 +2,8 @@
 // wrap settings.
 #include "oxengine/graphics/texture.h"
 
-#include "oxengine/catalogue.h"
-#include "oxengine/errors.h"
+#include "oxengine/core/catalogue.h"
+#include "oxengine/core/errors.h"
 
 #include <GL/glext.h>
 

@@ -2,9 +2,9 @@
 // four ways of making mipmap levels.
 #include "oxengine/graphics/texture.h"
 
-#include "oxengine/catalogue.h"
-#include "oxengine/errors.h"
-#include "oxengine/strings.h"
+#include "oxengine/core/catalogue.h"
+#include "oxengine/core/errors.h"
+#include "oxengine/core/strings.h"
 
 #include <GL/glext.h>
 #include <GL/glu.h>

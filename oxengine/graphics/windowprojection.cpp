@@ -1,6 +1,6 @@
 #include "oxengine/graphics/windowprojection.h"
 
-#include "oxengine/glapp.h"
+#include "oxengine/platform/glapp.h"
 
 #include <GL/gl.h>
 

@@ -1,6 +1,6 @@
 #include "oxengine/gui/button.h"
 
-#include "oxengine/glapp.h"
+#include "oxengine/platform/glapp.h"
 #include "oxengine/gui/draw.h"
 #include "oxengine/gui/modal.h"
 

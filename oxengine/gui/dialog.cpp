@@ -1,11 +1,11 @@
 #include "oxengine/gui/dialog.h"
 
-#include "oxengine/catalogue.h"
+#include "oxengine/core/catalogue.h"
 #include "oxengine/graphics/fontmanager.h"
 #include "oxengine/gui/button.h"
 #include "oxengine/gui/draw.h"
 #include "oxengine/gui/sizers.h"
-#include "oxengine/sound.h"
+#include "oxengine/platform/sound.h"
 
 #include <algorithm>
 

@@ -1,12 +1,12 @@
 #include "oxengine/gui/dialogs.h"
 
-#include "oxengine/catalogue.h"
+#include "oxengine/core/catalogue.h"
 #include "oxengine/gui/button.h"
 #include "oxengine/gui/edit.h"
 #include "oxengine/gui/host.h"
 #include "oxengine/gui/line.h"
 #include "oxengine/gui/sizers.h"
-#include "oxengine/messagebox.h"
+#include "oxengine/platform/messagebox.h"
 
 namespace {
 

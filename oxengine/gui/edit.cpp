@@ -1,12 +1,12 @@
 #include "oxengine/gui/edit.h"
 
-#include "oxengine/glapp.h"
+#include "oxengine/platform/glapp.h"
 #include "oxengine/gui/clipboard.h"
 #include "oxengine/gui/draw.h"
 #include "oxengine/gui/field.h"
 #include "oxengine/gui/host.h"
 #include "oxengine/gui/keys.h"
-#include "oxengine/strings.h"
+#include "oxengine/core/strings.h"
 
 #include <algorithm>
 #include <cmath>

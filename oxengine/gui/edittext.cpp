@@ -1,6 +1,6 @@
 #include "oxengine/gui/edittext.h"
 
-#include "oxengine/strings.h"
+#include "oxengine/core/strings.h"
 
 #include <algorithm>
 

@@ -1,6 +1,6 @@
 #include "oxengine/gui/element.h"
 
-#include "oxengine/glapp.h"
+#include "oxengine/platform/glapp.h"
 #include "oxengine/gui/draw.h"
 #include "oxengine/gui/host.h"
 #include "oxengine/gui/transforms.h"

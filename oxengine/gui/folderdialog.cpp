@@ -1,13 +1,13 @@
 #include "oxengine/gui/folderdialog.h"
 
-#include "oxengine/catalogue.h"
+#include "oxengine/core/catalogue.h"
 #include "oxengine/gui/dialogs.h"
 #include "oxengine/gui/folderselector.h"
 #include "oxengine/gui/label.h"
 #include "oxengine/gui/line.h"
 #include "oxengine/gui/scrollpanel.h"
 #include "oxengine/gui/sizers.h"
-#include "oxengine/messagebox.h"
+#include "oxengine/platform/messagebox.h"
 
 #include <algorithm>
 

@@ -2,7 +2,7 @@
 // the given folder with that folder selected.
 #pragma once
 
-#include "oxengine/files.h"
+#include "oxengine/storage/files.h"
 #include "oxengine/gui/dialog.h"
 
 #include <string>

@@ -1,9 +1,9 @@
 #include "oxengine/gui/folderselector.h"
 
-#include "oxengine/glapp.h"
+#include "oxengine/platform/glapp.h"
 #include "oxengine/graphics/fontmanager.h"
 #include "oxengine/gui/draw.h"
-#include "oxengine/strings.h"
+#include "oxengine/core/strings.h"
 
 #include <algorithm>
 

@@ -4,7 +4,7 @@
 // the user asks.
 #pragma once
 
-#include "oxengine/files.h"
+#include "oxengine/storage/files.h"
 #include "oxengine/graphics/textoutput.h"
 #include "oxengine/gui/element.h"
 

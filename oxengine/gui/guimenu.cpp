@@ -1,7 +1,7 @@
 #include "oxengine/gui/guimenu.h"
 
-#include "oxengine/errors.h"
-#include "oxengine/glapp.h"
+#include "oxengine/core/errors.h"
+#include "oxengine/platform/glapp.h"
 #include "oxengine/gui/keys.h"
 #include "oxengine/gui/line.h"
 #include "oxengine/gui/sizers.h"

@@ -4,7 +4,7 @@
 // routines the host and modal runs share. Main thread only.
 #pragma once
 
-#include "oxengine/glapp.h"
+#include "oxengine/platform/glapp.h"
 #include "oxengine/gui/element.h"
 
 #include <memory>

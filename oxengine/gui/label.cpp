@@ -1,6 +1,6 @@
 #include "oxengine/gui/label.h"
 
-#include "oxengine/catalogue.h"
+#include "oxengine/core/catalogue.h"
 #include "oxengine/graphics/fontmanager.h"
 #include "oxengine/gui/draw.h"
 

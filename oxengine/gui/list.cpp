@@ -1,6 +1,6 @@
 #include "oxengine/gui/list.h"
 
-#include "oxengine/glapp.h"
+#include "oxengine/platform/glapp.h"
 #include "oxengine/graphics/fontmanager.h"
 #include "oxengine/gui/draw.h"
 #include "oxengine/gui/field.h"

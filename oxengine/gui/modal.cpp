@@ -2,7 +2,7 @@
 
 #include "oxengine/gui/draw.h"
 #include "oxengine/gui/host.h"
-#include "oxengine/sound.h"
+#include "oxengine/platform/sound.h"
 
 #include <algorithm>
 

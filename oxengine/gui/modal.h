@@ -4,7 +4,7 @@
 // until it ends.
 #pragma once
 
-#include "oxengine/glapp.h"
+#include "oxengine/platform/glapp.h"
 #include "oxengine/gui/panel.h"
 
 #include <vector>

@@ -1,6 +1,6 @@
 #include "oxengine/gui/progressbar.h"
 
-#include "oxengine/strings.h"
+#include "oxengine/core/strings.h"
 
 #include <cmath>
 

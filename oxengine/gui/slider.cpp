@@ -1,15 +1,15 @@
 #include "oxengine/gui/slider.h"
 
-#include "oxengine/catalogue.h"
-#include "oxengine/errors.h"
-#include "oxengine/format.h"
+#include "oxengine/core/catalogue.h"
+#include "oxengine/core/errors.h"
+#include "oxengine/core/format.h"
 #include "oxengine/graphics/fontmanager.h"
 #include "oxengine/gui/dialogs.h"
 #include "oxengine/gui/draw.h"
 #include "oxengine/gui/host.h"
 #include "oxengine/gui/keys.h"
-#include "oxengine/messagebox.h"
-#include "oxengine/strings.h"
+#include "oxengine/platform/messagebox.h"
+#include "oxengine/core/strings.h"
 
 #include <algorithm>
 #include <cmath>

@@ -3,7 +3,7 @@
 // operation asks the handlers in order which one is responsible for a name.
 #pragma once
 
-#include "oxengine/files.h"
+#include "oxengine/storage/files.h"
 #include "oxengine/image/image.h"
 
 #include <climits>

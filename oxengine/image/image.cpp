@@ -1,7 +1,7 @@
 // The sample-type independent part of oxImage: buffer, information, limits.
 #include "oxengine/image/image.h"
 
-#include "oxengine/errors.h"
+#include "oxengine/core/errors.h"
 #include "oxengine/image/parallel.h"
 #include "oxengine/image/sampleconv.h"
 

@@ -2,7 +2,7 @@
 // image_templ.cpp, which instantiates them for the three image types.
 #pragma once
 
-#include "oxengine/errors.h"
+#include "oxengine/core/errors.h"
 #include "oxengine/image/image.h"
 #include "oxengine/image/parallel.h"
 #include "oxengine/image/sampleconv.h"

@@ -1,6 +1,6 @@
 #include "oxengine/image/replacefile.h"
 
-#include "oxengine/errors.h"
+#include "oxengine/core/errors.h"
 
 #include <cerrno>
 #include <climits>

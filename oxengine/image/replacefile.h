@@ -6,7 +6,7 @@
 // Every handler's save and every in-place transformation writes through this.
 #pragma once
 
-#include "oxengine/catalogue.h"
+#include "oxengine/core/catalogue.h"
 
 #include <cstdio>
 #include <functional>

@@ -2,7 +2,7 @@
 
 #include "testsupport.h"
 
-#include "oxengine/x11util.h"
+#include "oxengine/platform/x11util.h"
 
 #include <GL/freeglut.h>
 #include <GL/gl.h>

@@ -2,7 +2,7 @@
 // boxes without a window (default answers) and prints them, so an unexpected
 // box can never block a test run under Xvfb. Tests that want to see real
 // boxes remove it with oxSetMessageHandler({}).
-#include "oxengine/messagebox.h"
+#include "oxengine/platform/messagebox.h"
 
 #include <gtest/gtest.h>
 

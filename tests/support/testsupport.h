@@ -1,7 +1,7 @@
 // Helpers shared by the tests: temporary folders, message capture, artefacts.
 #pragma once
 
-#include "oxengine/messagebox.h"
+#include "oxengine/platform/messagebox.h"
 
 #include <string>
 #include <vector>

@@ -3,7 +3,7 @@
 #include "childprocess.h"
 #include "testsupport.h"
 
-#include "oxengine/x11util.h"
+#include "oxengine/platform/x11util.h"
 
 // gtest before Xlib, whose macros (None, Bool) clash with it.
 #include <gtest/gtest.h>

@@ -6,12 +6,12 @@
 //   oximage transform FILE [--rotate 1|2|3] [--comment TEXT]
 //
 // Exit code 0 on success, 1 when a file failed, 2 for a wrong command line.
-#include "oxengine/catalogue.h"
-#include "oxengine/errors.h"
-#include "oxengine/files.h"
+#include "oxengine/core/catalogue.h"
+#include "oxengine/core/errors.h"
+#include "oxengine/storage/files.h"
 #include "oxengine/image/handler.h"
 #include "oxengine/image/replacefile.h"
-#include "oxengine/strings.h"
+#include "oxengine/core/strings.h"
 
 #include <cstdio>
 #include <exception>

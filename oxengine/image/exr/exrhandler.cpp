@@ -1,11 +1,11 @@
 #include "oxengine/image/exr/exrhandler.h"
 
-#include "oxengine/catalogue.h"
-#include "oxengine/errors.h"
+#include "oxengine/core/catalogue.h"
+#include "oxengine/core/errors.h"
 #include "oxengine/image/exr/exrlayout.h"
 #include "oxengine/image/formatsupport.h"
 #include "oxengine/image/replacefile.h"
-#include "oxengine/strings.h"
+#include "oxengine/core/strings.h"
 
 #include <climits>
 #include <cstdint>

@@ -1,6 +1,6 @@
 #include "oxengine/image/exr/exrlibrary.h"
 
-#include "oxengine/strings.h"
+#include "oxengine/core/strings.h"
 
 #include <cstdlib>
 #include <dlfcn.h>

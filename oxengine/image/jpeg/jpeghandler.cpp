@@ -1,6 +1,6 @@
 #include "oxengine/image/jpeg/jpeghandler.h"
 
-#include "oxengine/catalogue.h"
+#include "oxengine/core/catalogue.h"
 
 std::string oxJpegHandler::loadFilter() const
 {

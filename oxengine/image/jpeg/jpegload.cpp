@@ -5,8 +5,8 @@
 // which cannot be avoided without restart markers) and decodes the rest.
 #include "oxengine/image/jpeg/jpeghandler.h"
 
-#include "oxengine/catalogue.h"
-#include "oxengine/errors.h"
+#include "oxengine/core/catalogue.h"
+#include "oxengine/core/errors.h"
 #include "oxengine/image/formatsupport.h"
 #include "oxengine/image/jpeg/jpegsupport.h"
 #include "oxengine/image/parallel.h"

@@ -3,8 +3,8 @@
 // converted, or tone-mapped, one row at a time.
 #include "oxengine/image/jpeg/jpeghandler.h"
 
-#include "oxengine/catalogue.h"
-#include "oxengine/errors.h"
+#include "oxengine/core/catalogue.h"
+#include "oxengine/core/errors.h"
 #include "oxengine/image/jpeg/jpegsupport.h"
 #include "oxengine/image/replacefile.h"
 #include "oxengine/image/sampleconv.h"

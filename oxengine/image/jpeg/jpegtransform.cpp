@@ -7,12 +7,12 @@
 // trim such an edge is refused and the file left untouched.
 #include "oxengine/image/jpeg/jpeghandler.h"
 
-#include "oxengine/catalogue.h"
-#include "oxengine/errors.h"
+#include "oxengine/core/catalogue.h"
+#include "oxengine/core/errors.h"
 #include "oxengine/image/formatsupport.h"
 #include "oxengine/image/jpeg/jpegsupport.h"
 #include "oxengine/image/replacefile.h"
-#include "oxengine/strings.h"
+#include "oxengine/core/strings.h"
 
 #include <algorithm>
 #include <cstring>

@@ -3,8 +3,8 @@
 // model's limit is refused.
 #include "oxengine/image/pixbuf/pixbufhandler.h"
 
-#include "oxengine/catalogue.h"
-#include "oxengine/errors.h"
+#include "oxengine/core/catalogue.h"
+#include "oxengine/core/errors.h"
 #include "oxengine/image/formatsupport.h"
 
 #include <gdk-pixbuf/gdk-pixbuf.h>

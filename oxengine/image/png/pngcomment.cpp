@@ -4,8 +4,8 @@
 // whose key is a comment key, and the new "Title" chunk goes in before the
 // image data. Pixels, palette, colour information, Exif, other text chunks
 // and chunks nobody here knows stay exactly as they were.
-#include "oxengine/catalogue.h"
-#include "oxengine/errors.h"
+#include "oxengine/core/catalogue.h"
+#include "oxengine/core/errors.h"
 #include "oxengine/image/formatsupport.h"
 #include "oxengine/image/png/pnghandler.h"
 #include "oxengine/image/png/pngsupport.h"

@@ -1,7 +1,7 @@
 // Decoding: straight into the rows of the new image, RGBA by the library's
 // own transformations.
-#include "oxengine/catalogue.h"
-#include "oxengine/errors.h"
+#include "oxengine/core/catalogue.h"
+#include "oxengine/core/errors.h"
 #include "oxengine/image/formatsupport.h"
 #include "oxengine/image/png/pnghandler.h"
 #include "oxengine/image/png/pngsupport.h"

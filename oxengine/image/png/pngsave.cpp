@@ -1,7 +1,7 @@
 // Encoding: 8-bit images as 8-bit files, every other type as 16-bit, one
 // row at a time (converted or tone-mapped as the row is written).
-#include "oxengine/catalogue.h"
-#include "oxengine/errors.h"
+#include "oxengine/core/catalogue.h"
+#include "oxengine/core/errors.h"
 #include "oxengine/image/formatsupport.h"
 #include "oxengine/image/png/pnghandler.h"
 #include "oxengine/image/png/pngsupport.h"

@@ -3,7 +3,7 @@
 #include "oxengine/image/formatsupport.h"
 
 #include "oxengine/image/prefault.h"
-#include "oxengine/strings.h"
+#include "oxengine/core/strings.h"
 
 #include <algorithm>
 #include <bit>

@@ -2,7 +2,7 @@
 // needs no GL (ThreadSanitizer runs this program).
 #include "loadertest.h"
 
-#include "app/simpleloader.h"
+#include "app/loader/simpleloader.h"
 
 #include <algorithm>
 #include <random>

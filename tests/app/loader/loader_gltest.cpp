@@ -3,10 +3,10 @@
 // picture and its thumbnail, and the shut-down leaves no texture behind.
 #include "loadertest.h"
 
-#include "app/simpleloader.h"
+#include "app/loader/simpleloader.h"
 
 #include "oxengine/graphics/texture.h"
-#include "oxengine/mainwindow.h"
+#include "oxengine/platform/mainwindow.h"
 #include "support/gltest.h"
 
 #include <GL/gl.h>

@@ -3,12 +3,12 @@
 // and a message capture the loader thread may use.
 #pragma once
 
-#include "app/bgtexloader.h"
+#include "app/loader/bgtexloader.h"
 
-#include "oxengine/errors.h"
-#include "oxengine/files.h"
+#include "oxengine/core/errors.h"
+#include "oxengine/storage/files.h"
 #include "oxengine/image/handler.h"
-#include "oxengine/messagebox.h"
+#include "oxengine/platform/messagebox.h"
 #include "support/testsupport.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 #include "loadertest.h"
 
-#include "app/loadercommands.h"
+#include "app/loader/loadercommands.h"
 
 #include <climits>
 

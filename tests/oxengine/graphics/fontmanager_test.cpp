@@ -1,7 +1,7 @@
 #include "fontbytes.h"
 #include "testsupport.h"
 
-#include "oxengine/embedded.h"
+#include "oxengine/core/embedded.h"
 #include "oxengine/graphics/fontmanager.h"
 
 #include <gtest/gtest.h>

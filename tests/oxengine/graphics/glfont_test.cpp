@@ -1,7 +1,7 @@
 #include "fontbytes.h"
 #include "testsupport.h"
 
-#include "oxengine/errors.h"
+#include "oxengine/core/errors.h"
 #include "oxengine/graphics/glfont.h"
 
 #include <gtest/gtest.h>

@@ -2,7 +2,7 @@
 #define GL_GLEXT_PROTOTYPES
 #include "oxengine/graphics/shader.h"
 
-#include "oxengine/errors.h"
+#include "oxengine/core/errors.h"
 #include "glcheck.h"
 
 #include <GL/gl.h>

@@ -1,7 +1,7 @@
 // Shader support detection against emulated drivers (no display needed).
 #include "oxengine/graphics/shader.h"
 
-#include "oxengine/errors.h"
+#include "oxengine/core/errors.h"
 
 #include <gtest/gtest.h>
 

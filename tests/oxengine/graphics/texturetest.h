@@ -1,7 +1,7 @@
 // Helpers shared by the texture tests.
 #pragma once
 
-#include "oxengine/errors.h"
+#include "oxengine/core/errors.h"
 #include "oxengine/graphics/texsupport.h"
 #include "oxengine/image/image.h"
 #include "oxengine/image/sampleconv.h"

@@ -5,14 +5,14 @@
 #include "childprocess.h"
 #include "testsupport.h"
 
-#include "oxengine/catalogue.h"
+#include "oxengine/core/catalogue.h"
 #include "oxengine/gui/button.h"
 #include "oxengine/gui/dialogs.h"
 #include "oxengine/gui/edit.h"
 #include "oxengine/gui/folderdialog.h"
 #include "oxengine/gui/folderselector.h"
 #include "oxengine/gui/scrollpanel.h"
-#include "oxengine/messagebox.h"
+#include "oxengine/platform/messagebox.h"
 
 #include <filesystem>
 #include <sys/stat.h>

@@ -3,7 +3,7 @@
 
 #include "imagetest.h"
 
-#include "oxengine/errors.h"
+#include "oxengine/core/errors.h"
 #include "oxengine/image/handler.h"
 #include "testsupport.h"
 

@@ -4,7 +4,7 @@
 // a process that has opened the shared test window cannot give.
 #include <gtest/gtest.h>
 
-#include "oxengine/glapp/loopapp.h"
+#include "oxengine/platform/glapp/loopapp.h"
 
 #include "oxengine/gui/button.h"
 #include "oxengine/gui/modal.h"

@@ -1,7 +1,7 @@
 #include "../formattest.h"
 
 #include "childprocess.h"
-#include "oxengine/files.h"
+#include "oxengine/storage/files.h"
 #include "oxengine/image/exr/exrhandler.h"
 
 #include <sys/resource.h>

@@ -1,0 +1,166 @@
+// The background loader: a thread with its own GL context that keeps the
+// shown picture and its neighbours in the picture list loaded, keeps the
+// thumbnail set of the list, and carries out rotations, conversions, copies
+// and moves, one command at a time.
+//
+// Every public operation is for the main thread. threadLock() guards the
+// queue, the counters, the loaded pictures and the thumbnails; a view that
+// reads a thumbnail holds it while it uses the record. Lock order: threadLock
+// before a record's own lock, never the other way round.
+#pragma once
+
+#include "app/loader/loadercommands.h"
+#include "app/loader/loadercontext.h"
+#include "app/loader/loaderlog.h"
+#include "app/loader/textureloader.h"
+
+#include "oxengine/core/thread.h"
+
+#include <algorithm>
+#include <atomic>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+// What the loader uses of the program; tests replace any of them. Empty
+// members take the program's own: preparePicture, the GL context on a hidden
+// window, and the running application's command queue and redisplay.
+struct LoaderServices {
+    PictureFiller fill;
+    LoaderContextFactory makeContext;
+    std::function<void(unsigned command)> postCommand; // any thread
+    std::function<void()> requestRedisplay;            // any thread
+};
+
+class BGTextureLoader : public oxThread, public TextureLoader {
+public:
+    // pictures is the application's picture list (full paths), read on the
+    // main thread only; it must outlive the loader.
+    explicit BGTextureLoader(const std::vector<std::string>& pictures, LoaderServices services = {});
+    ~BGTextureLoader() override;
+
+    // Before startLoader: the main window's context and pixel format.
+    void setSharedContext(void* context, int pixelFormat);
+    // Starts the thread and waits (at most 5 s) until its context exists.
+    // False when the thread cannot be started.
+    bool startLoader();
+    // Finishes the file operation in progress and every queued one, drops
+    // queued loads and unloads, unloads every picture and thumbnail on the
+    // loader thread and stops it. Also run by the destructor.
+    void shutdownLoader();
+
+    // Returns once the picture is loaded or its loading has failed (a record
+    // without tiles and with a note); null when the thread is not running.
+    // The caller must not hold threadLock() (the loader needs it meanwhile).
+    // Then the neighbours in the list are prefetched and every other picture
+    // not in use is unloaded.
+    LoadedPicture* acquirePicture(const std::string& name) override;
+    void releasePicture(LoadedPicture* picture) override;
+
+    // File operations, queued urgently. The notify code (when not 0) is
+    // posted to the application once the command is done, failed or not.
+    void transformPicture(const std::string& name, const oxImageTransform& transform);
+    // width, height: > 0 pixels, < 0 percent, 0 follows the other side.
+    void convertPicture(const std::string& name, const std::string& target, int width, int height,
+                        const oxToneMapping& toneMapping, int notifyCode);
+    void copyMovePicture(const std::string& name, const std::string& target, bool copy, int notifyCode);
+
+    // Makes the thumbnail set follow the picture list: missing thumbnails
+    // are queued, those of names no longer listed are unloaded.
+    void updateThumbnails();
+    // The thumbnail of the name or null; hold threadLock() while using it.
+    LoadedPicture* thumbnail(const std::string& name);
+    // (commands done, commands queued) since the queue was last empty.
+    std::pair<int, int> progress();
+
+    // A picture a view waits for is first decoded only as large as needed to
+    // cover width x height at fit zoom (where its format can decode reduced
+    // pictures cheaply); the full picture replaces it after the neighbours
+    // are prefetched. 0 x 0, the default, loads the full picture at once.
+    void setFirstLookCover(int width, int height)
+    {
+        m_coverWidth = std::max(width, 0);
+        m_coverHeight = std::max(height, 0);
+    }
+
+    void setThumbnailSize(int size) { m_thumbnailSize = size; }
+    int thumbnailSize() const { return m_thumbnailSize; }
+    // Kept for the thumbnail view; the loader does not use it.
+    void setThumbnailCount(int count) { m_thumbnailCount = count; }
+    int thumbnailCount() const { return m_thumbnailCount; }
+    // False (and the user told why) when the log cannot be opened.
+    bool setLogging(bool on);
+    bool isLogging() const { return m_log.isOpen(); }
+
+    // Queues a command (kind word: kind | CMD_THUMBNAIL | CMD_URGENT) and
+    // wakes the thread.
+    void enqueueCommand(int kindWord, const std::string& name, const oxImageTransform& transform = {},
+                        const std::string& target = {}, int parameterA = 0, int parameterB = 0,
+                        const oxToneMapping& toneMapping = oxToneMapping::neutral(), int notifyCode = 0);
+
+    // ---- inspection (tests, diagnostics) ----
+    std::vector<LoaderCommand> queuedCommands();
+    std::vector<std::string> loadedNames();
+    std::vector<std::string> thumbnailNames();
+    // How often the thread went round its loop; stays put while it is idle.
+    uint64_t loopPasses() const { return m_loopPasses.load(); }
+
+protected:
+    void run() override;
+
+private:
+    void enqueueLocked(LoaderCommand command, bool urgent);
+    LoadedPicture* findLoaded(const std::string& name, bool skipInUse = false);
+    bool isLoaded(const std::string& name) { return findLoaded(name) != nullptr; }
+
+    // Loader thread.
+    void execute(const LoaderCommand& command);
+    void executeUnload(const LoaderCommand& command);
+    void executeLoad(const LoaderCommand& command);
+    void executeTransform(const LoaderCommand& command);
+    void executeConvert(const LoaderCommand& command);
+    void executeCopyMove(const LoaderCommand& command);
+    void executeSafely(const LoaderCommand& command);
+    // A new record of the file, filled as a picture (a first look when
+    // firstLook is set) or as a thumbnail; filled tells whether it can be
+    // shown.
+    std::unique_ptr<LoadedPicture> prepareRecord(const std::string& name, bool thumbnail, bool firstLook = false,
+                                                 bool* filled = nullptr);
+    // Fills the thumbnail and the picture of that name again, if loaded.
+    void reloadPicture(const std::string& name);
+    // Fills the loaded record of that name again, prepared aside and then
+    // exchanged; only while it is a first look when firstLookOnly is set.
+    void refillRecord(const std::string& name, bool thumbnail, bool firstLookOnly);
+    void unloadEverything();
+    void reportLeftovers(const char* commands, const char* pictures, const char* thumbnails);
+    void redisplay();
+
+    const std::vector<std::string>& m_pictureList;
+    LoaderServices m_services;
+
+    // Guarded by threadLock().
+    int m_commandsDone = 0;
+    int m_commandsQueued = 0;
+    LoaderCommandQueue m_queue;
+    std::vector<std::unique_ptr<LoadedPicture>> m_pictures;
+    std::map<std::string, std::unique_ptr<LoadedPicture>> m_thumbnails;
+    bool m_shuttingDown = false;
+    std::string m_runningLoad; // the picture being loaded, if any
+
+    oxEvent m_wake;
+    oxEvent m_loaded;
+    oxEvent m_started;
+    LoaderLog m_log;
+
+    void* m_sharedContext = nullptr;
+    int m_pixelFormat = 0;
+    std::atomic<int> m_coverWidth{0}, m_coverHeight{0};
+    std::atomic<int> m_thumbnailSize{32};
+    std::atomic<int> m_thumbnailCount{100};
+    std::atomic<uint64_t> m_loopPasses{0};
+    bool m_memoryKept = false; // loader thread: commands ran since memory last went back
+    std::unique_ptr<LoaderContext> m_context; // loader thread only
+};

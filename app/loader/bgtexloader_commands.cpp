@@ -1,0 +1,292 @@
+// The background loader's commands, carried out on its thread. Decoding and
+// file work run without threadLock; it is taken only to find and publish
+// records.
+#include "app/loader/bgtexloader.h"
+
+#include "oxengine/core/catalogue.h"
+#include "oxengine/core/errors.h"
+#include "oxengine/storage/fileops.h"
+#include "oxengine/platform/messagebox.h"
+#include "oxengine/core/strings.h"
+
+#include <sys/stat.h>
+
+#include <new>
+
+namespace {
+
+void showFailure(const char* intro, const std::string& detail)
+{
+    oxShowMessage(oxGetTranslation(intro) + detail, oxGetTranslation("Pictavo"), MB_OK, MI_ERROR);
+}
+
+// Runs work; an exception becomes the message box intro + its message.
+// True when the work went through.
+template <class Work> bool reportingFailures(const char* intro, Work work)
+{
+    std::string message;
+    try {
+        work();
+        return true;
+    } catch (const oxException& e) {
+        message = e.getMessage();
+    } catch (const std::bad_alloc&) {
+        message = oxGetTranslation("not enough memory");
+    } catch (const std::exception& e) {
+        message = e.what();
+    }
+    showFailure(intro, message);
+    return false;
+}
+
+// Where a copy or move put the file: into target when that is a folder.
+std::string placedAt(const std::string& source, const std::string& target)
+{
+    struct stat st;
+    if (stat(target.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
+        return target;
+    const size_t slash = source.find_last_of('/');
+    std::string folder = target;
+    while (folder.size() > 1 && folder.back() == '/')
+        folder.pop_back();
+    return (folder == "/" ? "" : folder) + "/" + (slash == std::string::npos ? source : source.substr(slash + 1));
+}
+
+} // namespace
+
+void BGTextureLoader::redisplay()
+{
+    m_services.requestRedisplay();
+}
+
+void BGTextureLoader::executeSafely(const LoaderCommand& command)
+{
+    // The last line of defence: nothing a command throws may end the thread.
+    try {
+        execute(command);
+    } catch (const std::exception& e) {
+        m_log.write("Error %s: %s", command.name.c_str(), e.what());
+    } catch (...) {
+        m_log.write("Error %s", command.name.c_str());
+    }
+}
+
+void BGTextureLoader::execute(const LoaderCommand& command)
+{
+    switch (command.kind) {
+    case CMD_UNLOAD:
+        executeUnload(command);
+        break;
+    case CMD_LOAD:
+        executeLoad(command);
+        break;
+    case CMD_TRANSFORM:
+        executeTransform(command);
+        break;
+    case CMD_CONVERT:
+        executeConvert(command);
+        break;
+    case CMD_COPY_MOVE:
+        executeCopyMove(command);
+        break;
+    default:
+        oxVerify(false, "Invalid command for BGTL");
+    }
+}
+
+void BGTextureLoader::executeUnload(const LoaderCommand& command)
+{
+    m_log.write("Unload %s ", command.name.c_str());
+    std::unique_ptr<LoadedPicture> gone;
+    {
+        oxLock lock(threadLock());
+        if (command.thumbnail) {
+            auto it = m_thumbnails.find(command.name);
+            if (it != m_thumbnails.end()) {
+                gone = std::move(it->second);
+                m_thumbnails.erase(it);
+            }
+        } else {
+            // A view may have taken the picture again since the unload was
+            // queued; only the shut-down removes pictures in use.
+            for (auto it = m_pictures.begin(); it != m_pictures.end(); ++it)
+                if ((*it)->name == command.name && (command.force || (*it)->useCount == 0)) {
+                    gone = std::move(*it);
+                    m_pictures.erase(it);
+                    break;
+                }
+        }
+    }
+    if (gone)
+        fillLoadedPicture(m_services.fill, *gone, std::string()); // releases the tiles
+}
+
+std::unique_ptr<LoadedPicture> BGTextureLoader::prepareRecord(const std::string& name, bool thumbnail, bool firstLook,
+                                                             bool* filled)
+{
+    auto record = std::make_unique<LoadedPicture>();
+    const int size = thumbnail ? m_thumbnailSize.load() : 0;
+    record->imageWidth = size;
+    record->imageHeight = size;
+    if (firstLook && !thumbnail) {
+        record->coverWidth = m_coverWidth.load();
+        record->coverHeight = m_coverHeight.load();
+    }
+    std::string error;
+    const bool ok = fillLoadedPicture(m_services.fill, *record, name, &error);
+    if (filled)
+        *filled = ok;
+    if (!error.empty())
+        m_log.write("Error Load %s: %s", name.c_str(), error.c_str());
+    if (m_context)
+        m_context->finish();
+    return record;
+}
+
+void BGTextureLoader::executeLoad(const LoaderCommand& command)
+{
+    m_log.write("Load %s ", command.name.c_str());
+    if (command.parameterA == LOAD_FULL_AFTER_FIRST_LOOK) {
+        refillRecord(command.name, false, true);
+        return;
+    }
+    {
+        oxLock lock(threadLock());
+        // Asked for twice while the first load ran: one record is enough.
+        if (command.thumbnail ? m_thumbnails.count(command.name) > 0 : isLoaded(command.name))
+            return;
+    }
+    // Only a view waits for an urgent load: it gets a first look.
+    std::unique_ptr<LoadedPicture> record = prepareRecord(command.name, command.thumbnail, command.urgent);
+    {
+        oxLock lock(threadLock());
+        if (command.thumbnail)
+            m_thumbnails[command.name] = std::move(record);
+        else
+            m_pictures.push_back(std::move(record));
+    }
+    if (command.thumbnail)
+        redisplay();
+}
+
+void BGTextureLoader::reloadPicture(const std::string& name)
+{
+    for (bool thumbnail : {true, false})
+        refillRecord(name, thumbnail, false);
+}
+
+void BGTextureLoader::refillRecord(const std::string& name, bool thumbnail, bool firstLookOnly)
+{
+    const auto loaded = [&]() -> LoadedPicture* {
+        if (!thumbnail)
+            return findLoaded(name);
+        auto it = m_thumbnails.find(name);
+        return it == m_thumbnails.end() ? nullptr : it->second.get();
+    };
+    {
+        oxLock lock(threadLock());
+        LoadedPicture* target = m_shuttingDown ? nullptr : loaded();
+        if (!target)
+            return;
+        oxLock recordLock(target->lock);
+        if (firstLookOnly && !target->firstLook)
+            return;
+    }
+    // Prepared aside, so a view drawing the old picture is not held up
+    // by the decoding; then exchanged under the record's lock.
+    bool filled = false;
+    std::unique_ptr<LoadedPicture> fresh = prepareRecord(name, thumbnail, false, &filled);
+    {
+        oxLock lock(threadLock());
+        if (LoadedPicture* target = loaded()) {
+            oxLock recordLock(target->lock);
+            if (firstLookOnly && !filled) {
+                // The file could be read a moment ago: keep showing what was
+                // read then, at its own size, rather than nothing.
+                target->firstLook = false;
+            } else {
+                target->swapContents(*fresh);
+            }
+        }
+    }
+    // fresh now holds the old tiles, released here on this thread.
+    {
+        oxLock freshLock(fresh->lock);
+        fresh->releaseTiles();
+    }
+    if (firstLookOnly)
+        redisplay();
+}
+
+void BGTextureLoader::executeTransform(const LoaderCommand& command)
+{
+    m_log.write("Transform %s ", command.name.c_str());
+    if (!reportingFailures(N_("Error editing picture:\n"),
+                           [&] { oxImageRegistry::instance().transformFile(command.name, command.transform); }))
+        return;
+    reloadPicture(command.name);
+    redisplay();
+}
+
+void BGTextureLoader::executeConvert(const LoaderCommand& command)
+{
+    m_log.write("Convert %s to %s, size=(%d,%d)", command.name.c_str(), command.target.c_str(), command.parameterA,
+                command.parameterB);
+    const bool saved = reportingFailures(N_("Error editing picture:\n"), [&] {
+        std::unique_ptr<oxImage> image = oxImageRegistry::instance().loadImage(command.name, oxSize(0, 0));
+        const int64_t width = image->width(), height = image->height();
+        const int64_t newWidth = conversionSide(width, command.parameterA, height, command.parameterB);
+        const int64_t newHeight = conversionSide(height, command.parameterB, width, command.parameterA);
+        m_log.write("  -> Resizing from (%d,%d) to (%d,%d).", int(width), int(height), int(newWidth), int(newHeight));
+        auto refuse = [&] {
+            throw oxImageException(formatString(oxGetTranslation("The picture cannot be resized to %d x %d pixels."),
+                                                int(newWidth), int(newHeight)),
+                                   command.name);
+        };
+        if (newWidth < 1 || newHeight < 1)
+            refuse();
+        if (newWidth != width || newHeight != height) {
+            std::unique_ptr<oxImage> resized = image->resampledCopy(int(newWidth), int(newHeight), -1);
+            if (!resized)
+                refuse();
+            image = std::move(resized);
+        }
+        image->saveToFile(command.target, command.toneMapping);
+    });
+    if (saved)
+        reloadPicture(command.target); // it may have replaced a file that is shown
+    redisplay();
+}
+
+void BGTextureLoader::executeCopyMove(const LoaderCommand& command)
+{
+    m_log.write("Copy/move %s to %s, copy=%d", command.name.c_str(), command.target.c_str(), command.parameterA);
+    std::string reason;
+    oxFileOpOptions options;
+    options.error = &reason;
+    // A declined replacement counts as done and stays silent; every real
+    // failure is reported.
+    const bool done = command.parameterA != 0 ? shellCopy(command.name, command.target, true, options)
+                                              : shellMove(command.name, command.target, false, options);
+    if (!done)
+        showFailure(N_("Error processing image file:\n"), command.name + (reason.empty() ? "" : "\n\n" + reason));
+    else
+        reloadPicture(placedAt(command.name, command.target));
+    redisplay();
+}
+
+void BGTextureLoader::unloadEverything()
+{
+    std::vector<std::unique_ptr<LoadedPicture>> gone;
+    {
+        oxLock lock(threadLock());
+        for (auto& p : m_pictures)
+            gone.push_back(std::move(p));
+        m_pictures.clear();
+        for (auto& [name, t] : m_thumbnails)
+            gone.push_back(std::move(t));
+        m_thumbnails.clear();
+    }
+    for (auto& p : gone)
+        fillLoadedPicture(m_services.fill, *p, std::string());
+}

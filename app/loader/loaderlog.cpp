@@ -1,0 +1,51 @@
+#include "app/loader/loaderlog.h"
+
+#include "oxengine/storage/files.h"
+
+#include <cerrno>
+#include <cstdarg>
+#include <cstring>
+
+std::string LoaderLog::path()
+{
+    return oxFilename::join(oxFilename::documentsFolder(), FILE_NAME).systemPath();
+}
+
+bool LoaderLog::setOpen(bool on, std::string* error)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (!on) {
+        m_file.reset();
+        return true;
+    }
+    if (m_file)
+        return true;
+    const std::string file = path();
+    m_file.reset(std::fopen(file.c_str(), "a"));
+    if (!m_file) {
+        if (error)
+            *error = std::strerror(errno);
+        return false;
+    }
+    std::fputs("\n\n--------------------------------------------------------\n", m_file.get());
+    std::fflush(m_file.get());
+    return true;
+}
+
+bool LoaderLog::isOpen() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_file != nullptr;
+}
+
+void LoaderLog::write(const char* format, ...)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (!m_file)
+        return;
+    va_list args;
+    va_start(args, format);
+    std::vfprintf(m_file.get(), format, args);
+    va_end(args);
+    std::fflush(m_file.get());
+}

@@ -1,0 +1,38 @@
+#include "app/loader/simpleloader.h"
+
+#include "app/prepare/prepare.h"
+
+#include <algorithm>
+
+SimpleTextureLoader::SimpleTextureLoader(PictureFiller fill) : m_fill(fill ? std::move(fill) : PictureFiller(preparePicture))
+{
+}
+
+SimpleTextureLoader::~SimpleTextureLoader()
+{
+    for (auto& p : m_pictures) {
+        oxLock lock(p->lock);
+        p->releaseTiles();
+    }
+}
+
+LoadedPicture* SimpleTextureLoader::acquirePicture(const std::string& name)
+{
+    auto picture = std::make_unique<LoadedPicture>();
+    std::string error;
+    if (!fillLoadedPicture(m_fill, *picture, name, &error) && error.empty())
+        return nullptr; // the preparation said no (and told the user)
+    m_pictures.push_back(std::move(picture));
+    return m_pictures.back().get();
+}
+
+void SimpleTextureLoader::releasePicture(LoadedPicture* picture)
+{
+    auto it = std::find_if(m_pictures.begin(), m_pictures.end(), [picture](const auto& p) { return p.get() == picture; });
+    if (it == m_pictures.end())
+        return;
+    std::unique_ptr<LoadedPicture> gone = std::move(*it);
+    m_pictures.erase(it);
+    oxLock lock(gone->lock);
+    gone->releaseTiles();
+}

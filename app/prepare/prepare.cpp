@@ -1,0 +1,104 @@
+#include "app/prepare/prepare.h"
+
+#include "app/shell/configkeys.h"
+#include "app/prepare/preparesteps.h"
+#include "oxengine/core/catalogue.h"
+#include "oxengine/core/errors.h"
+#include "oxengine/image/handler.h"
+#include "oxengine/platform/messagebox.h"
+#include "oxengine/core/strings.h"
+
+namespace {
+
+void showLoadError(const std::string& text)
+{
+    oxShowMessage(text, oxGetTranslation("Pictavo load error"), MB_OK, MI_ERROR);
+}
+
+} // namespace
+
+std::unique_ptr<oxImage> decodePicture(const std::string& fileName, const oxSize& maximum)
+{
+    try {
+        return oxImageRegistry::instance().loadImage(fileName, maximum);
+    } catch (const oxIOException& e) {
+        // The reason goes below the fixed text: "Skipping." alone does not
+        // tell the user whether the file is damaged, missing or unsupported.
+        showLoadError(formatString(oxGetTranslation("Can't load picture '%s'. Skipping."), fileName.c_str()) + "\n" +
+                      e.getMessage());
+    }
+    return nullptr;
+}
+
+MipmapGen tileMipmapMode(const TilePlan& plan, bool useDriverMipmaps)
+{
+    if (useDriverMipmaps)
+        return MIPMAP_AUTO;
+    const bool powerOfTwo = oxIsPowerOfTwo(uint32_t(plan.tileWidth)) && oxIsPowerOfTwo(uint32_t(plan.tileHeight));
+    return powerOfTwo ? MIPMAP_GLU : MIPMAP_ENGINE;
+}
+
+bool uploadTiles(oxImage& image, const TilePlan& plan, MipmapGen mode, LoadedPicture& picture)
+{
+    // Pictures without alpha keep opaque alpha bytes, so only the margins
+    // beyond the picture become transparent.
+    image.setComponents(4);
+    picture.tileWidth = plan.tileWidth;
+    picture.tileHeight = plan.tileHeight;
+    const oxTextureParams params = oxTextureParams().setFilterQuality(2).setWrap(GL_CLAMP_TO_EDGE);
+    for (int column = 0; column < plan.columns; ++column) {
+        for (int row = 0; row < plan.rows; ++row) {
+            // Read in place: the part of a tile beyond the picture's edge
+            // becomes transparent black.
+            std::unique_ptr<oxTexture2D> texture = createTexture(image, plan.tileX(column), plan.tileY(row),
+                                                                 plan.tileWidth, plan.tileHeight, mode, params);
+            if (!texture) {
+                showLoadError(oxGetTranslation("Can't create texture."));
+                return false;
+            }
+            picture.tiles[row][column] = oxTextureRef(std::move(texture));
+        }
+    }
+    return true;
+}
+
+bool preparePicture(const std::string& fileName, LoadedPicture& picture)
+{
+    picture.name = fileName;
+    // A record filled again must not keep the texts of its last load.
+    picture.text.clear();
+    picture.note.clear();
+
+    picture.firstLook = false;
+
+    const oxTextureCapabilities caps = textureCapabilities();
+    const int limit = pictureEdgeLimit(caps.maxTextureSize);
+    const bool wantFirstLook = picture.coverWidth > 0 && picture.coverHeight > 0 &&
+                           oxImageRegistry::instance().decodesReduced(fileName);
+    if (wantFirstLook) {
+        // Fitting within twice the cover (less one) keeps the smallest
+        // halving that still covers it: the halving before it was at least
+        // twice the cover along one side, so this one is at least the cover
+        // along that side, and fitting is limited by that side or the other.
+        picture.imageWidth = int(std::min<int64_t>(2 * int64_t(picture.coverWidth) - 1, limit));
+        picture.imageHeight = int(std::min<int64_t>(2 * int64_t(picture.coverHeight) - 1, limit));
+    }
+    if (picture.imageWidth <= 0 || picture.imageWidth > limit)
+        picture.imageWidth = limit;
+    if (picture.imageHeight <= 0 || picture.imageHeight > limit)
+        picture.imageHeight = limit;
+
+    std::unique_ptr<oxImage> image = decodePicture(fileName, oxSize(picture.imageWidth, picture.imageHeight));
+    if (!image)
+        return false;
+    picture.firstLook = wantFirstLook && image->reduction() > 1;
+    describePicture(fileName, *image, limit, picture);
+    const TilePlan plan = planTiles(int(std::min<uint32_t>(image->width(), INT32_MAX)),
+                                    int(std::min<uint32_t>(image->height(), INT32_MAX)), caps.maxTextureSize,
+                                    caps.npotTextures);
+    const bool uploaded =
+        uploadTiles(*image, plan, tileMipmapMode(plan, readConfigBool(ConfigKey::UseGLMipmap)), picture);
+    // Only the textures keep the picture.
+    image.reset();
+    return uploaded;
+}

@@ -1,0 +1,13 @@
+// Turns one picture file into a filled loaded picture record: decoded at the
+// largest size the driver can show, cut into at most 5 x 5 overlapping tile
+// textures, with its texts, file data and sample statistics. Runs on the
+// thread whose GL context is current; the caller holds the record's lock.
+#pragma once
+
+#include "app/loader/loadedpicture.h"
+
+#include <string>
+
+// True when the record holds a displayable picture. Decoding and texture
+// exceptions propagate to the caller.
+bool preparePicture(const std::string& fileName, LoadedPicture& picture);

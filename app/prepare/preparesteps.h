@@ -1,0 +1,50 @@
+// The steps of picture preparation, each usable on its own: the tests drive
+// them with pictures made in memory, and the benchmark times them one by one.
+#pragma once
+
+#include "app/loader/loadedpicture.h"
+#include "app/prepare/tileplan.h"
+#include "oxengine/graphics/texture.h"
+#include "oxengine/image/image.h"
+
+#include <memory>
+#include <string>
+
+// The running minimum and maximum of the sample statistics start here; a
+// picture without a pixel that counts keeps them.
+constexpr float kStatisticsMaxStart = -1000000.0f;
+constexpr float kStatisticsMinStart = 100000.0f;
+// Pixels whose alpha is below this do not count for the statistics.
+constexpr float kStatisticsAlphaThreshold = 0.1f;
+
+// The picture decoded within maximum; null after the "Pictavo load error"
+// box when the file cannot be read or decoded.
+std::unique_ptr<oxImage> decodePicture(const std::string& fileName, const oxSize& maximum);
+
+// Fills the record from the decoded picture: file date and size, decoded and
+// full sizes, text (the comment on one line), note (reduction, cropping) and
+// the sample statistics. edgeLimit is the largest picture edge the tiles cover.
+// For a first look (picture.firstLook set) the expected size and the note are
+// those the full load is expected to give.
+void describePicture(const std::string& fileName, const oxImage& image, int edgeLimit, LoadedPicture& picture);
+
+// High-dynamic-range flag and minimum, middle and maximum sample value.
+// Half pictures: over the red, green and blue values of every pixel whose
+// alpha reaches the threshold, non-finite values left out; when no value
+// counts, minimum and maximum keep their start values and the middle value
+// stays as it was. 16-bit pictures count as 0 .. 1. 8-bit pictures are not
+// high dynamic range and keep their statistics.
+void measureSamples(const oxImage& image, LoadedPicture& picture);
+
+// The driver builds the mip levels when useDriverMipmaps is set. Otherwise
+// they are built on the processor: by GLU for power-of-two tiles, by the
+// engine for others (GLU would shrink those to a power of two first).
+MipmapGen tileMipmapMode(const TilePlan& plan, bool useDriverMipmaps);
+
+// Uploads the tiles of the plan, each read in place from the picture, into
+// the record (tiles[row][column]) and sets its tile size. Tiles always carry
+// alpha (the picture's components become 4), so that the part of a tile
+// beyond the picture is transparent. False after the "Pictavo load error"
+// box when a texture could not be made; tiles made before stay in the
+// record. Texture exceptions propagate.
+bool uploadTiles(oxImage& image, const TilePlan& plan, MipmapGen mode, LoadedPicture& picture);

@@ -1,0 +1,173 @@
+// PictavoApp: keys, commands, deleting, help and the common menu entries.
+#include "app/shell/appmessages.h"
+#include "app/shell/configkeys.h"
+#include "app/shell/pictavoapp.h"
+
+#include "oxengine/core/catalogue.h"
+#include "oxengine/storage/fileops.h"
+#include "oxengine/gui/guimenu.h"
+#include "oxengine/gui/keys.h"
+#include "oxengine/platform/messagebox.h"
+#include "oxengine/core/strings.h"
+
+#include <GL/freeglut.h>
+
+bool PictavoApp::onKeyDown(int key, bool special)
+{
+    if (special) {
+        switch (key) {
+        case GLUT_KEY_F1:
+            showHelp();
+            return true;
+        case GLUT_KEY_F2:
+            selectFolder();
+            return true;
+        case GUI_SPECIAL_HOME:
+            m_list.goTo(0);
+            return true;
+        case GUI_SPECIAL_END:
+            m_list.goTo(m_list.count() - 1);
+            return true;
+        default:
+            return false;
+        }
+    }
+    switch (key) {
+    case GUI_KEY_BACKSPACE:
+        m_list.step(-1);
+        return true;
+    case GUI_KEY_TAB:
+        selectFolder();
+        return true;
+    case GUI_KEY_ESCAPE:
+    case 'Q':
+    case 'q':
+        shutDown();
+        return true;
+    case GUI_KEY_SPACE:
+        m_list.step(+1);
+        return true;
+    case 'I':
+    case 'i':
+    case 'O':
+    case 'o':
+        cycleOverlayLevel();
+        return true;
+    case 'T':
+    case 't':
+        toggleView();
+        return true;
+    case GUI_KEY_DELETE: {
+        const std::string path = m_list.currentPath();
+        if (!thumbnailsActive() && !path.empty())
+            deletePicture(path, true);
+        // Left to the other listeners as well.
+        return false;
+    }
+    default:
+        return false;
+    }
+}
+
+bool PictavoApp::onCommand(unsigned command)
+{
+    switch (command) {
+    case CMD_TOGGLE_VIEW:
+        toggleView();
+        return true;
+    case CMD_CYCLE_OVERLAYS:
+        cycleOverlayLevel();
+        return true;
+    case CMD_SORT_BY_NAME:
+    case CMD_SORT_BY_DATE:
+    case CMD_SORT_BY_SIZE:
+        writeConfigInt(ConfigKey::SortMode, int(command));
+        m_list.sortList();
+        postRedisplay();
+        return true;
+    case CMD_HELP:
+        showHelp();
+        return true;
+    case CMD_EXIT:
+        shutDown();
+        return true;
+    case CMD_RESCAN:
+        m_list.rescanFolder();
+        return true;
+    default:
+        // CMD_SETTINGS waits for the settings dialog.
+        return false;
+    }
+}
+
+void PictavoApp::cycleOverlayLevel()
+{
+    m_overlayLevel = (m_overlayLevel + 1) % 3;
+    postRedisplay();
+}
+
+void PictavoApp::toggleView()
+{
+    // The thumbnail view is not there yet: the single-picture view stays.
+}
+
+bool PictavoApp::deletePicture(const std::string& path, bool confirm)
+{
+    std::string error;
+    oxFileOpOptions options;
+    options.error = &error;
+    const bool done = shellDelete(oxFilename(path), confirm, options);
+    if (!oxFilename(path).exists()) {
+        const bool wasCurrent = m_list.currentPath() == path;
+        m_list.removePath(path);
+        if (m_list.count() == 0 && wasCurrent && m_imageDisplay) {
+            // Nothing left to show: the deleted picture must not stay on screen.
+            m_imageDisplay->shutDown();
+            postRedisplay();
+        }
+        return true;
+    }
+    if (!done) {
+        std::string text = formatString(oxGetTranslation("Error deleting file '%s'."), path.c_str());
+        if (!error.empty())
+            text += "\n" + error;
+        showAppMessage(text, oxGetTranslation("Pictavo"), MB_OK, MI_NONE);
+        return false;
+    }
+    return true; // the user kept the file
+}
+
+void PictavoApp::showHelp()
+{
+    showAppMessage(oxGetTranslation("Pictavo\n"
+                                    "Written by Quorvel Software, 2024-2025."
+                                    "\n\nNavigation:\n"
+                                    "- Left mouse button: Go to next image.\n"
+                                    "- Mouse wheel: Zoom into image.\n"
+                                    "- Drag left or middle mouse button: Scroll around the image.\n"
+                                    "- Right mouse button: Opens a context menu.\n"
+                                    "- In the thumbnail view, single images can be selected with CTRL+LMB;\n"
+                                    "  groups of images can be selected with CTRL+SHIFT+LMB.\n"
+                                    "\nKeyboard controls:\n"
+                                    "[F1]\t\tHelp\n"
+                                    "[F2], [Tab]\tSelect folder\n"
+                                    "[Q], [Esc]\t\tQuit\n"
+                                    "[Pos1]\t\tFirst image\n"
+                                    "[<--]\t\tPrevious image\n"
+                                    "[Space]\t\tNext image\n"
+                                    "[End]\t\tLast image\n"
+                                    "[Arrow]\t\tScroll\n"
+                                    "[+], [-]\t\tZoom\n"
+                                    "[1]\t\tOriginal size\n"
+                                    "[T]\t\tThumbnails\n"
+                                    "[I]\t\tShow/hide info\n"),
+                   oxGetTranslation("Pictavo help"), MB_OK, MI_NONE);
+}
+
+void PictavoApp::addCommonMenuEntries(oxGuiPopupMenu& menu)
+{
+    menu.addSeparator();
+    // "Settings..." joins when the settings dialog exists.
+    menu.addItem(oxGetTranslation("Help"), CMD_HELP);
+    menu.addItem(oxGetTranslation("Exit"), CMD_EXIT);
+}

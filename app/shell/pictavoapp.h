@@ -1,0 +1,113 @@
+// The application object: owns the picture list, the background loader, the
+// single-picture view and the viewing transform, carries the global keys and
+// commands, and keeps the position, view and overlay level for the next
+// start.
+#pragma once
+
+#include "app/loader/bgtexloader.h"
+#include "app/shell/commandline.h"
+#include "app/views/image/imagedisplay.h"
+#include "app/pictures/picturelist.h"
+#include "app/views/viewapplication.h"
+
+#include "oxengine/platform/glapp.h"
+
+#include <memory>
+#include <string>
+
+class FotoTransform;
+class oxGuiPopupMenu;
+
+// The commands the application handles.
+enum AppCommand : unsigned {
+    CMD_TOGGLE_VIEW = 212,
+    CMD_CYCLE_OVERLAYS = 213,
+    CMD_SORT_BY_NAME = 217,
+    CMD_SORT_BY_DATE = 218,
+    CMD_SORT_BY_SIZE = 219,
+    CMD_SETTINGS = 220,
+    CMD_HELP = 221,
+    CMD_EXIT = 222,
+    CMD_RESCAN = 223,
+};
+
+// The initial window: the screen less 50 pixels, at most 1024 x 768.
+void initialWindowSize(int screenWidth, int screenHeight, int& width, int& height);
+
+class PictavoApp : public oxGLUTApplication, public ViewApplication {
+public:
+    // Reads "LastFolder" and "LastOverlays"; nothing is shown before run.
+    // Tests hand the loader services of their own.
+    explicit PictavoApp(LoaderServices loaderServices = {});
+    ~PictavoApp() override;
+
+    // ---- before run: the command line ----
+    void setStartFullScreen(bool on) { setFullScreen(on); }
+    // Replaces "LastFolder"; a file is shown first.
+    void setStartLocation(const StartLocation& location);
+    // The loader's log file (false, and the user told, when it cannot open).
+    bool setLogging(bool on);
+
+    // ---- what the keys and commands do ----
+    // Switches between the single-picture and the thumbnail view; with no
+    // thumbnail view yet, nothing changes.
+    void toggleView();
+    // Moves the file to the Trash (asking first with confirm) and takes it
+    // off the list. False when it could not be deleted (the user was told).
+    bool deletePicture(const std::string& path, bool confirm);
+    void showHelp();
+    // Stores view, overlay level and position, stops the views and the
+    // loader, and ends the main loop. Runs once; later calls do nothing.
+    void shutDown();
+    void cycleOverlayLevel();
+    // The first folder load (onStart): at the start file, else at
+    // "LastFile" when the folder is the last one, else at the first picture.
+    void loadStartFolder();
+
+    PictureList& pictures() { return m_list; }
+    BGTextureLoader& loader() { return *m_loader; }
+    ImageDisplay* imageDisplay() { return m_imageDisplay.get(); }
+    Display* activeView() const { return m_activeView; }
+    bool thumbnailsActive() const { return false; }
+    int overlayLevel() const { return m_overlayLevel; }
+    bool isShutDown() const { return m_shutDown; }
+
+    // ---- framework ----
+    void onStart() override;
+    void render() override;
+    void updateProjection() override;
+    // The window's close button: the same orderly end as Escape.
+    void onClose() override;
+    bool onCommand(unsigned command) override;
+    bool onKeyDown(int key, bool special) override;
+    // A picture shown fitted stays fitted to the new window size (the
+    // window becomes full-screen only after the first picture is shown).
+    void onReshape(int width, int height) override;
+
+    // ---- what the views ask of the application ----
+    oxApplication* framework() override { return this; }
+    FotoTransform* fotoTransform() override { return m_transform; }
+    void stepPicture(int delta) override { m_list.step(delta); }
+    void selectFolder() override { m_list.selectFolder(); }
+    void deletePicture(const std::string& path) override { deletePicture(path, false); }
+    void addCommonMenuEntries(oxGuiPopupMenu& menu) override;
+    void viewDestroyed(Display* view) override;
+
+private:
+    PictureListHooks listHooks();
+    void makeActive(Display* view);
+    void startLoader();
+    void destroyViews();
+
+    PictureList m_list;
+    std::unique_ptr<BGTextureLoader> m_loader;
+    std::unique_ptr<ImageDisplay> m_imageDisplay;
+    FotoTransform* m_transform = nullptr; // owned by the framework
+    Display* m_activeView = nullptr;
+    int m_overlayLevel = 1;
+    // The start file given on the command line, shown instead of "LastFile".
+    std::string m_startFile;
+    bool m_startFolderGiven = false;
+    bool m_holdShowing = false; // while the start folder is loaded
+    bool m_shutDown = false;
+};

@@ -1,0 +1,313 @@
+#include "app/views/image/imagedisplay.h"
+
+#include "app/loader/bgtexloader.h"
+#include "app/shell/configkeys.h"
+#include "app/views/exposureshader.h"
+#include "app/views/fototransform.h"
+#include "app/views/image/imagemenu.h"
+#include "app/views/image/navigator.h"
+#include "app/views/picturedraw.h"
+#include "app/loader/simpleloader.h"
+#include "app/views/viewapplication.h"
+
+#include "oxengine/core/catalogue.h"
+#include "oxengine/gui/draw.h"
+#include "oxengine/gui/guimenu.h"
+
+#include <GL/gl.h>
+
+#include <algorithm>
+
+namespace {
+
+constexpr double DEPTH_NEW = -0.2, DEPTH_VEIL = -0.3, DEPTH_OLD = -0.4;
+
+} // namespace
+
+ImageDisplay::ImageDisplay(ViewApplication* app, TextureLoader* loader) : Display(app), m_loader(loader)
+{
+    if (!m_loader) {
+        m_ownLoader = std::make_unique<SimpleTextureLoader>();
+        m_loader = m_ownLoader.get();
+    }
+    m_exposurePanel = addElement(std::make_unique<ExposurePanel>());
+    m_exposurePanel->setVisible(false);
+}
+
+ImageDisplay::~ImageDisplay()
+{
+    shutDown();
+}
+
+void ImageDisplay::releasePicture(LoadedPicture*& picture)
+{
+    if (picture)
+        m_loader->releasePicture(picture);
+    picture = nullptr;
+}
+
+void ImageDisplay::shutDown()
+{
+    LoadedPicture* previous = m_fade.take();
+    releasePicture(previous);
+    releasePicture(m_current);
+    stopFadeListener();
+}
+
+void ImageDisplay::startFadeListener()
+{
+    if (!isFading())
+        if (oxApplication* app = framework())
+            app->addIdleListener(this);
+}
+
+void ImageDisplay::stopFadeListener()
+{
+    if (oxApplication* app = oxIdleListener::owner())
+        app->removeIdleListener(this);
+}
+
+void ImageDisplay::applyStyle(const oxGuiStyle& style)
+{
+    Display::applyStyle(style);
+    m_overlays.applyStyle(style);
+    m_exposurePanel->setBgColour(style.bgColour.blend(style.fgColour, 0.18f));
+}
+
+bool ImageDisplay::hasPicture() const
+{
+    if (!m_current)
+        return false;
+    oxLock lock(m_current->lock);
+    return m_current->hasTiles();
+}
+
+oxGuiSize ImageDisplay::contentSize()
+{
+    if (hasPicture()) {
+        oxLock lock(m_current->lock);
+        return {std::max(m_current->shownWidth() - 1, 0), std::max(m_current->shownHeight() - 1, 0)};
+    }
+    return {m_navigatorSize, m_navigatorSize};
+}
+
+oxGuiSizeD ImageDisplay::scaledContentSize()
+{
+    const oxGuiSize s = contentSize();
+    return {s.width * m_displayScale, s.height * m_displayScale};
+}
+
+void ImageDisplay::showPicture(const std::string& entry)
+{
+    LoadedPicture* fading = m_fade.take();
+    releasePicture(fading);
+    if (m_current) {
+        const FotoTransform* t = application() ? application()->fotoTransform() : nullptr;
+        // Read once per fade rather than on every frame.
+        m_fade.start(m_current, m_displayScale, t ? t->offsetX() : 0.0, t ? t->offsetY() : 0.0,
+                     readConfigInt(ConfigKey::AnimLengthUs));
+        m_current = nullptr;
+        startFadeListener();
+    }
+    m_current = m_loader->acquirePicture(entry);
+    m_overlays.setFileName(entry);
+    m_overlays.clearDetails();
+    m_hdr = false;
+    std::string text = oxGetTranslation(N_("[Error loading image.]"));
+    if (m_current) {
+        oxLock lock(m_current->lock);
+        if (m_current->hasTiles()) {
+            text = m_current->text;
+            if (!m_current->note.empty())
+                text += (text.empty() ? "" : " ") + m_current->note;
+            m_overlays.setDetails(*m_current);
+            m_hdr = m_current->hdr;
+            m_samples = {m_current->minValue, m_current->midValue, m_current->maxValue};
+            if (m_hdr)
+                m_exposurePanel->startFor(m_samples);
+        } else if (!m_current->note.empty()) {
+            // A failed load says why.
+            text = m_current->note;
+        }
+    }
+    m_overlays.setPictureText(text);
+    m_exposurePanel->setVisible(m_hdr && infoLevel() != 0);
+    m_laidOut = contentSize();
+    requestRedraw();
+}
+
+bool ImageDisplay::idle(int64_t elapsedMicroseconds)
+{
+    if (!m_fade.previous()) {
+        stopFadeListener();
+        return true;
+    }
+    if (m_fade.advance(elapsedMicroseconds)) {
+        LoadedPicture* done = m_fade.take();
+        releasePicture(done);
+        stopFadeListener();
+    }
+    requestRedraw();
+    return true;
+}
+
+void ImageDisplay::drawView(int infoLevel)
+{
+    setInfoLevel(infoLevel);
+    const oxGuiSize window = windowSize();
+    ViewApplication* app = application();
+    FotoTransform* t = app ? app->fotoTransform() : nullptr;
+    // The loader replaced the picture's content with a larger (or smaller)
+    // one since the transform last laid it out.
+    if (const oxGuiSize now = contentSize(); hasPicture() && now != m_laidOut) {
+        const oxGuiSize before = m_laidOut;
+        m_laidOut = now;
+        if (t && t->view() == this)
+            t->contentResized(before);
+        oxLock lock(m_current->lock);
+        m_overlays.setDetails(*m_current); // the full picture's own size
+    }
+    const Exposure exposure = m_exposurePanel->exposure();
+    ExposureShader* shader = &exposureShader();
+    LoadedPicture* previous = m_fade.previous();
+    const bool fading = previous && m_fade.fade() > 0.0;
+
+    if (fading) {
+        glEnable(GL_DEPTH_TEST);
+        glDepthMask(GL_TRUE);
+        glEnable(GL_ALPHA_TEST);
+        glAlphaFunc(GL_GEQUAL, 0.01f);
+        glPushMatrix();
+        glLoadIdentity();
+        glTranslated(pixelCentreOrigin(m_fade.previousOffsetX()), pixelCentreOrigin(m_fade.previousOffsetY()), 0);
+        drawPicture(*previous, m_fade.previousScale(), 1.0, DEPTH_OLD, shader, &exposure);
+        glPopMatrix();
+    }
+    if (m_current && m_fade.fade() < 1.0) {
+        glPushMatrix();
+        if (t) {
+            glLoadIdentity();
+            glTranslated(pixelCentreOrigin(t->offsetX()), pixelCentreOrigin(t->offsetY()), 0);
+        }
+        drawPicture(*m_current, m_displayScale, m_fade.opacity(), DEPTH_NEW, shader, &exposure);
+        glPopMatrix();
+    }
+    if (fading) {
+        glPushMatrix();
+        glLoadIdentity();
+        glDisable(GL_TEXTURE_2D);
+        glEnable(GL_BLEND);
+        oxColour veil = app ? app->guiStyle().bgColour : defaultGuiStyle.bgColour;
+        veil.a = uint8_t(m_fade.opacity() * 255.0 + 0.5);
+        setColour(veil);
+        fillRect({0, 0}, {double(window.width), double(window.height)}, DEPTH_VEIL);
+        glPopMatrix();
+        glDisable(GL_BLEND);
+        glDisable(GL_DEPTH_TEST);
+        glDisable(GL_ALPHA_TEST);
+    }
+    glColor4f(1, 1, 1, 1);
+    // Hidden controls must not take clicks either.
+    const bool panelShown = m_hdr && infoLevel != 0;
+    if (m_exposurePanel->isVisible() != panelShown)
+        m_exposurePanel->setVisible(panelShown);
+    if (infoLevel != 0 && t)
+        drawInfo(infoLevel);
+}
+
+void ImageDisplay::drawInfo(int infoLevel)
+{
+    const oxGuiSize window = windowSize();
+    const FotoTransform& t = *application()->fotoTransform();
+    const bool shown = hasPicture();
+    if (infoLevel == 2 && shown) {
+        oxLock lock(m_current->lock);
+        const NavigatorLayout n = navigatorLayout(window, m_current->shownWidth(), m_current->shownHeight(), m_displayScale,
+                                                  t.zoom(), t.offsetX(), t.offsetY(), m_navigatorSize);
+        const oxGLUTOverlay& names = m_overlays.fileNameLine();
+        drawNavigator(*m_current, n, names.backgroundColour().blend(names.colour(), 0.18f), &exposureShader());
+    }
+    if (m_hdr && shown) {
+        m_exposurePanel->updateRanges(m_samples);
+        m_exposurePanel->layoutFor(window, application()->guiStyle().textHeight);
+        renderElements();
+    }
+    m_overlays.setZoom(t.zoom());
+    m_overlays.draw(window, infoLevel == 2 && shown);
+}
+
+std::unique_ptr<oxGuiPopupMenu> ImageDisplay::contextMenu()
+{
+    auto menu = buildImageMenu(infoLevel(), application());
+    menu->applyStyle(application() ? application()->guiStyle() : defaultGuiStyle);
+    return menu;
+}
+
+bool ImageDisplay::onClick(int button, int x, int y)
+{
+    if (Display::onClick(button, x, y))
+        return true;
+    if (button == 0) {
+        if (ViewApplication* app = application())
+            app->stepPicture(+1);
+        return true;
+    }
+    if (button == 2) {
+        // Runs modally; the chosen entry posts its command.
+        contextMenu()->popup(x, y);
+        return false;
+    }
+    return false;
+}
+
+bool ImageDisplay::onCommand(unsigned command)
+{
+    ViewApplication* app = application();
+    switch (command) {
+    case CMD_VIEW_BACK:
+        if (app)
+            app->stepPicture(-1);
+        return true;
+    case CMD_VIEW_NEXT:
+        if (app)
+            app->stepPicture(+1);
+        return true;
+    case CMD_VIEW_ORIGINAL_SIZE:
+        if (app)
+            app->showOriginalSize();
+        return true;
+    case CMD_VIEW_SELECT_FOLDER:
+        if (app)
+            app->selectFolder();
+        return true;
+    case CMD_VIEW_SAVE_AS:
+        if (app && hasPicture()) {
+            SaveAsRequest request;
+            {
+                oxLock lock(m_current->lock);
+                request.path = m_current->name;
+                if (m_current->hdr) {
+                    const Exposure e = m_exposurePanel->exposure();
+                    request.hasExposure = true;
+                    request.exposure = {TM_HDR_ONLY, float(e.blackPoint), float(e.whitePoint), float(e.gamma),
+                                        float(e.saturation)};
+                }
+            }
+            request.loader = dynamic_cast<BGTextureLoader*>(m_loader);
+            app->saveAs(request);
+        }
+        return true;
+    case CMD_VIEW_DELETE:
+        if (app && m_current) {
+            std::string path;
+            {
+                oxLock lock(m_current->lock);
+                path = m_current->name;
+            }
+            app->deletePicture(path);
+        }
+        return true;
+    default:
+        return false;
+    }
+}

@@ -1,0 +1,79 @@
+// The single-picture view: shows the current picture of the list from the
+// loader's tiles, cross-fades from the previous one, prints the overlay
+// lines, draws the navigator for pictures larger than the window and
+// carries the exposure panel for high-dynamic-range pictures. Panning and
+// zooming are the viewing transform's; keys are the application's.
+#pragma once
+
+#include "app/views/crossfade.h"
+#include "app/views/display.h"
+#include "app/views/image/exposurepanel.h"
+#include "app/views/image/viewoverlays.h"
+
+#include "oxengine/platform/glapp.h"
+
+#include <memory>
+#include <string>
+
+class TextureLoader;
+class oxGuiPopupMenu;
+
+class ImageDisplay : public Display, public oxIdleListener {
+public:
+    // Without a loader the view makes and owns a SimpleTextureLoader.
+    explicit ImageDisplay(ViewApplication* app, TextureLoader* loader = nullptr);
+    // Gives both pictures back to the loader.
+    ~ImageDisplay() override;
+
+    void applyStyle(const oxGuiStyle& style) override;
+    void setDisplayScale(double scale) override { m_displayScale = scale; }
+    double displayScale() const { return m_displayScale; }
+    // Image size - 1 of the shown picture; navigator size squared without one.
+    oxGuiSize contentSize() override;
+    oxGuiSizeD scaledContentSize() override;
+    void drawView(int infoLevel) override;
+
+    // Shows the picture of a picture-list entry; the picture on screen
+    // starts fading out.
+    void showPicture(const std::string& entry);
+    // Gives both pictures back and stops the fade (before the loader stops).
+    void shutDown();
+
+    // Elements first; left: next picture; right: the context menu.
+    bool onClick(int button, int x, int y) override;
+    bool onCommand(unsigned command) override;
+    // Cross-fade step.
+    bool idle(int64_t elapsedMicroseconds) override;
+
+    LoadedPicture* currentPicture() const { return m_current; }
+    // Whether the current picture can be drawn (a failed load has no tiles).
+    bool hasPicture() const;
+    const CrossFade& crossFade() const { return m_fade; }
+    bool isFading() const { return oxIdleListener::owner() != nullptr; }
+    const ViewOverlays& overlays() const { return m_overlays; }
+    ExposurePanel& exposurePanel() const { return *m_exposurePanel; }
+    TextureLoader* loader() const { return m_loader; }
+    int navigatorSize() const { return m_navigatorSize; }
+
+    // The context menu for the current info level.
+    std::unique_ptr<oxGuiPopupMenu> contextMenu();
+
+private:
+    void releasePicture(LoadedPicture*& picture);
+    void startFadeListener();
+    void stopFadeListener();
+    void drawInfo(int infoLevel);
+
+    std::unique_ptr<TextureLoader> m_ownLoader;
+    TextureLoader* m_loader;
+    LoadedPicture* m_current = nullptr;
+    CrossFade m_fade;
+    double m_displayScale = 1.0;
+    oxGuiSize m_laidOut; // contentSize() the transform last saw for the current picture
+    ViewOverlays m_overlays;
+    int m_navigatorSize = 256;
+    ExposurePanel* m_exposurePanel;
+    SampleRange m_samples; // of the current picture, for the exposure panel
+    bool m_hdr = false;
+    bool m_detailsShown = false;
+};

@@ -1,0 +1,27 @@
+#include "oxengine/core/memory.h"
+
+#include <cstdlib> // defines __GLIBC__ on glibc
+
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
+
+bool oxReuseLargeAllocations()
+{
+#if defined(__GLIBC__)
+    // Served from the heap up to 1 GiB; free memory at the heap's top is
+    // given back only beyond 512 MiB; one arena, because the other arenas
+    // cannot grow past 64 MiB and map larger buffers afresh every time.
+    return mallopt(M_MMAP_THRESHOLD, 1 << 30) == 1 && mallopt(M_TRIM_THRESHOLD, 512 << 20) == 1 &&
+           mallopt(M_ARENA_MAX, 1) == 1;
+#else
+    return false;
+#endif
+}
+
+void oxReleaseFreeMemory()
+{
+#if defined(__GLIBC__)
+    malloc_trim(0);
+#endif
+}

@@ -1,0 +1,176 @@
+#include "oxengine/core/thread.h"
+
+#include "oxengine/core/errors.h"
+
+#include <algorithm>
+#include <chrono>
+#include <exception>
+#include <sys/resource.h>
+#include <unistd.h>
+
+namespace {
+thread_local oxThread* t_currentThread = nullptr;
+
+// Windows-style priority steps as nice values of the thread.
+int niceFor(int priority)
+{
+    return std::clamp(-5 * priority, -20, 19);
+}
+} // namespace
+
+// ---- oxEvent ------------------------------------------------------------------------------
+
+void oxEvent::signal()
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_signalled = true;
+    if (m_manualReset)
+        m_cv.notify_all();
+    else
+        m_cv.notify_one();
+}
+
+void oxEvent::reset()
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_signalled = false;
+}
+
+int oxEvent::wait(int milliseconds)
+{
+    std::unique_lock<std::mutex> lock(m_mutex);
+    auto signalled = [this] { return m_signalled; };
+    if (milliseconds < 0)
+        m_cv.wait(lock, signalled);
+    else if (!m_cv.wait_for(lock, std::chrono::milliseconds(milliseconds), signalled))
+        return WAIT_TIMEOUT;
+    if (!m_manualReset)
+        m_signalled = false;
+    return WAIT_SIGNALLED;
+}
+
+// ---- oxThread -----------------------------------------------------------------------------
+
+oxThread::~oxThread()
+{
+    const int status = m_state.load();
+    if (status == DELETED)
+        oxAssertFailed("oxThread deleted twice!", "status == DELETED", __FILE__, __LINE__);
+    if (status == CREATED || status == RUNNING || status == STOPPING)
+        terminate();
+    {
+        std::lock_guard<std::mutex> lock(m_doneMutex);
+        releaseThread();
+    }
+    m_state = DELETED;
+}
+
+bool oxThread::start()
+{
+    int status = NOTCREATED;
+    // CREATED is set before the thread exists, so the new thread's RUNNING can
+    // never be overwritten by it.
+    m_state.compare_exchange_strong(status, CREATED); // status keeps the state found
+    if (!oxVerify(status == NOTCREATED, "oxThread run twice!"))
+        return false;
+    std::lock_guard<std::mutex> lock(m_doneMutex);
+    try {
+        m_thread = std::thread([this] { entry(); });
+    } catch (const std::exception&) {
+        m_state = NOTCREATED;
+        return false;
+    }
+    return true;
+}
+
+void oxThread::entry()
+{
+    t_currentThread = this;
+    int expected = CREATED;
+    m_state.compare_exchange_strong(expected, RUNNING); // a stop asked meanwhile stays STOPPING
+    if (m_priority != DEFAULT_PRIORITY)
+        setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), niceFor(m_priority)); // best effort
+    try {
+        run();
+    } catch (...) {
+        oxVerify(false, "A thread ended with an unhandled exception.");
+    }
+    t_currentThread = nullptr;
+    std::unique_lock<std::mutex> lock(m_doneMutex);
+    if (m_deleteOnExit) {
+        m_state = FINISHED;
+        if (m_thread.joinable())
+            m_thread.detach();
+        lock.unlock();
+        delete this;
+        return;
+    }
+    m_state = FINISHED;
+    m_doneCv.notify_all();
+    // Nothing after this point touches the object: its owner may destroy it.
+}
+
+void oxThread::requestStop()
+{
+    int status = m_state.load();
+    while ((status == CREATED || status == RUNNING) && !m_state.compare_exchange_weak(status, STOPPING)) {
+    }
+}
+
+bool oxThread::isRunning() const
+{
+    const int status = m_state.load();
+    return status == CREATED || status == RUNNING || status == STOPPING;
+}
+
+bool oxThread::waitFinished(int timeoutMs)
+{
+    std::unique_lock<std::mutex> lock(m_doneMutex);
+    auto finished = [this] { return m_state.load() == FINISHED || m_state.load() == NOTCREATED; };
+    if (timeoutMs < 0) {
+        m_doneCv.wait(lock, finished);
+        return m_state.load() == FINISHED;
+    }
+    return m_doneCv.wait_for(lock, std::chrono::milliseconds(timeoutMs), finished) && m_state.load() == FINISHED;
+}
+
+bool oxThread::terminate(int timeoutMs)
+{
+    requestStop();
+    if (!isRunning())
+        return true;
+    // The body cannot wait for itself, and a self-deleting object may be gone
+    // as soon as it finishes.
+    if (current() == this || m_deleteOnExit)
+        return false;
+    if (waitFinished(timeoutMs)) {
+        std::lock_guard<std::mutex> lock(m_doneMutex);
+        releaseThread();
+        return true;
+    }
+    oxVerify(false, "A thread did not stop when asked to; it was left running.");
+    std::lock_guard<std::mutex> lock(m_doneMutex);
+    if (m_thread.joinable())
+        m_thread.detach();
+    return false;
+}
+
+void oxThread::releaseThread()
+{
+    if (!m_thread.joinable())
+        return;
+    if (m_thread.get_id() == std::this_thread::get_id() || m_state.load() != FINISHED)
+        m_thread.detach();
+    else
+        m_thread.join();
+}
+
+void oxThread::sleepMs(int milliseconds)
+{
+    std::this_thread::sleep_for(std::chrono::milliseconds(std::max(0, milliseconds)));
+}
+
+oxThread* oxThread::current()
+{
+    return t_currentThread;
+}

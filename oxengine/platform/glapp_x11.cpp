@@ -1,0 +1,177 @@
+#include "oxengine/platform/glapp_x11.h"
+
+#include "oxengine/platform/mainwindow.h"
+#include "oxengine/platform/x11util.h"
+
+#include <GL/glx.h>
+
+#include <cstring>
+
+namespace {
+
+const char* kWakeAtomName = "_OX_WAKE_MAIN_LOOP";
+
+Bool isWake(Display*, XEvent* e, XPointer atom)
+{
+    return e->type == ClientMessage && e->xclient.message_type == *reinterpret_cast<Atom*>(atom);
+}
+
+GLXFBConfig configOfContext(Display* d, GLXContext ctx, int screen)
+{
+    int id = 0;
+    if (glXQueryContext(d, ctx, GLX_FBCONFIG_ID, &id) != Success)
+        return nullptr;
+    const int attributes[] = {GLX_FBCONFIG_ID, id, None};
+    int count = 0;
+    GLXFBConfig* configs = glXChooseFBConfig(d, screen, attributes, &count);
+    if (!configs)
+        return nullptr;
+    // The array is ours, the configs it points to belong to the library.
+    GLXFBConfig config = count > 0 ? configs[0] : nullptr;
+    XFree(configs);
+    return config;
+}
+
+} // namespace
+
+void oxGLUTPlatform::open()
+{
+    m_display = glXGetCurrentDisplay();
+    m_window = glXGetCurrentDrawable();
+    GLXContext ctx = glXGetCurrentContext();
+    if (!m_display || !m_window || !ctx)
+        return;
+
+    m_handles.display = m_display;
+    m_handles.window = m_window;
+    m_handles.context = ctx;
+    GLXFBConfig config = configOfContext(m_display, ctx, DefaultScreen(m_display));
+    m_handles.fbConfig = config;
+    int visual = 0;
+    if (config && glXGetFBConfigAttrib(m_display, config, GLX_VISUAL_ID, &visual) == Success)
+        m_handles.visualId = visual;
+    oxSetMainWindowContext({m_display, m_window, ctx});
+
+    // The window only receives DestroyNotify when someone else destroys it;
+    // freeglut ignores that event, so we watch for it ourselves.
+    XWindowAttributes attributes;
+    if (XGetWindowAttributes(m_display, m_window, &attributes))
+        XSelectInput(m_display, m_window, attributes.your_event_mask | StructureNotifyMask);
+
+    // Wake-ups go to a window of freeglut's connection that nobody else
+    // knows, so they still arrive when the visible window was destroyed.
+    XSetWindowAttributes none;
+    m_wakeTarget = XCreateWindow(m_display, DefaultRootWindow(m_display), -1, -1, 1, 1, 0, CopyFromParent, InputOnly,
+                                 CopyFromParent, 0, &none);
+    m_wakeAtom = XInternAtom(m_display, kWakeAtomName, False);
+    XFlush(m_display);
+
+    std::lock_guard<std::mutex> lock(m_wakeMutex);
+    m_wakeDisplay = oxOpenXDisplay(DisplayString(m_display));
+    if (m_wakeDisplay)
+        m_wakeWindow = m_wakeTarget;
+}
+
+void oxGLUTPlatform::close()
+{
+    {
+        std::lock_guard<std::mutex> lock(m_wakeMutex);
+        if (m_wakeDisplay)
+            XCloseDisplay(m_wakeDisplay);
+        m_wakeDisplay = nullptr;
+        m_wakeWindow = 0;
+    }
+    if (m_display) {
+        oxSetMainWindowContext({});
+        if (m_wakeTarget)
+            XDestroyWindow(m_display, m_wakeTarget);
+    }
+    m_wakeTarget = 0;
+    m_display = nullptr;
+    m_window = 0;
+    m_handles = {};
+}
+
+void oxGLUTPlatform::sendWake()
+{
+    std::lock_guard<std::mutex> lock(m_wakeMutex);
+    if (!m_wakeDisplay)
+        return;
+    XEvent e;
+    std::memset(&e, 0, sizeof e);
+    e.xclient.type = ClientMessage;
+    e.xclient.window = m_wakeWindow;
+    e.xclient.message_type = m_wakeAtom;
+    e.xclient.format = 32;
+    // An empty event mask sends the event to the window's creator: freeglut's
+    // connection, on which the main thread sleeps.
+    XSendEvent(m_wakeDisplay, m_wakeWindow, False, NoEventMask, &e);
+    XFlush(m_wakeDisplay);
+}
+
+bool oxGLUTPlatform::drainWakesAndCheckDestroyed()
+{
+    if (!m_display)
+        return false;
+    XEventsQueued(m_display, QueuedAfterReading);
+    XEvent e;
+    Atom atom = m_wakeAtom;
+    if (atom)
+        while (XCheckIfEvent(m_display, &e, isWake, reinterpret_cast<XPointer>(&atom))) {
+        }
+    return XCheckTypedWindowEvent(m_display, m_window, DestroyNotify, &e);
+}
+
+bool oxGLUTPlatform::windowExists() const
+{
+    if (!m_display || !m_window)
+        return false;
+    oxQuietXErrors quiet;
+    XWindowAttributes attributes;
+    return XGetWindowAttributes(m_display, m_window, &attributes) != 0;
+}
+
+void oxGLUTPlatform::waitForEvent()
+{
+    if (!m_display)
+        return;
+    // XPeekEvent flushes our requests and sleeps until an event is queued;
+    // unlike a poll on the socket it also sees events another thread's Xlib
+    // call has already read into the queue.
+    XEvent e;
+    XPeekEvent(m_display, &e);
+}
+
+bool oxGLUTPlatform::setSwapInterval(bool on) const
+{
+    if (!m_display || !m_window)
+        return false;
+    const char* extensions = glXQueryExtensionsString(m_display, DefaultScreen(m_display));
+    const int interval = on ? 1 : 0;
+    if (oxHasExtensionToken(extensions, "GLX_EXT_swap_control")) {
+        using Fn = void (*)(Display*, GLXDrawable, int);
+        if (auto fn = reinterpret_cast<Fn>(oxGetProcAddress("glXSwapIntervalEXT"))) {
+            fn(m_display, m_window, interval);
+            return true;
+        }
+    }
+    if (oxHasExtensionToken(extensions, "GLX_MESA_swap_control")) {
+        using Fn = int (*)(unsigned);
+        if (auto fn = reinterpret_cast<Fn>(oxGetProcAddress("glXSwapIntervalMESA")))
+            return fn(unsigned(interval)) == 0;
+    }
+    if (oxHasExtensionToken(extensions, "GLX_SGI_swap_control")) {
+        // The SGI form cannot switch synchronisation off (0 is an error).
+        using Fn = int (*)(int);
+        if (auto fn = reinterpret_cast<Fn>(oxGetProcAddress("glXSwapIntervalSGI")))
+            return on && fn(interval) == 0;
+    }
+    return false;
+}
+
+void* oxGetProcAddress(const char* name)
+{
+    if (!name || !*name)
+        return nullptr;
+    return reinterpret_cast<void*>(glXGetProcAddressARB(reinterpret_cast<const GLubyte*>(name)));
+}

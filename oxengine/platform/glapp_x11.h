@@ -1,0 +1,46 @@
+// X11/GLX side of the GLUT main loop (internal to the framework): the wake-up
+// channel other threads use, the sleep until the next event, and the GLX
+// queries behind the native handles and the swap interval.
+#pragma once
+
+#include "oxengine/platform/glapp.h"
+
+#include <X11/Xlib.h>
+
+#include <mutex>
+
+struct oxGLUTPlatform {
+    ~oxGLUTPlatform() { close(); }
+
+    // Main thread, once the GLUT window exists (its GL context current).
+    void open();
+    // Main thread, before the window goes; later wake-ups do nothing.
+    void close();
+
+    // Any thread: makes the main thread's waitForEvent return. Sent over a
+    // connection of our own, so it never touches freeglut's.
+    void sendWake();
+    // Main thread: removes queued wake-ups so freeglut never sees them, and
+    // reports whether another client destroyed the window (as far as the
+    // queued events tell).
+    bool drainWakesAndCheckDestroyed();
+    // Main thread: asks the server whether the window still exists (a round
+    // trip; freeglut swallows the DestroyNotify, so this is the sure test).
+    bool windowExists() const;
+    // Main thread: blocks until freeglut's connection has an event.
+    void waitForEvent();
+
+    oxNativeWindowHandles handles() const { return m_handles; }
+    bool setSwapInterval(bool on) const;
+
+private:
+    oxNativeWindowHandles m_handles;
+    Display* m_display = nullptr; // freeglut's connection (not owned)
+    Window m_window = 0;
+
+    std::mutex m_wakeMutex;
+    Display* m_wakeDisplay = nullptr; // owned
+    Window m_wakeWindow = 0; // an unmapped window of freeglut's connection
+    Window m_wakeTarget = 0; // the same window, for the main thread
+    Atom m_wakeAtom = 0;
+};

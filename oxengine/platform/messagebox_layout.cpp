@@ -1,0 +1,299 @@
+#include "oxengine/platform/messagebox_layout.h"
+
+#include "oxengine/core/catalogue.h"
+#include "oxengine/platform/messagebox.h"
+
+std::vector<oxBoxButton> oxMessageBoxButtons(int flags)
+{
+    std::vector<oxBoxButton> buttons;
+    if (flags & (MB_YES | MB_NO)) {
+        buttons.push_back({N_("Yes"), MB_YES});
+        buttons.push_back({N_("No"), MB_NO});
+    } else {
+        buttons.push_back({N_("OK"), MB_OK});
+    }
+    if (flags & MB_CANCEL)
+        buttons.push_back({N_("Cancel"), MB_CANCEL});
+    return buttons;
+}
+
+int oxMessageBoxEscapeAnswer(int flags)
+{
+    if (flags & MB_CANCEL)
+        return MB_CANCEL;
+    if (flags & (MB_YES | MB_NO))
+        return MB_NO;
+    return MB_OK;
+}
+
+namespace {
+
+bool isBlank(char32_t c)
+{
+    return c == U' ';
+}
+
+std::u32string expandTabs(std::u32string_view line)
+{
+    std::u32string out;
+    for (char32_t c : line) {
+        if (c == U'\t') {
+            do
+                out.push_back(U' ');
+            while (out.size() % 8 != 0);
+        } else {
+            out.push_back(c);
+        }
+    }
+    return out;
+}
+
+void wrapParagraph(const std::u32string& text, int maxWidth, const std::function<int(std::u32string_view)>& width,
+                   std::vector<std::u32string>& out)
+{
+    std::u32string line;
+    size_t i = 0;
+    while (i < text.size()) {
+        // The next word and the blanks in front of it.
+        size_t wordStart = i;
+        while (wordStart < text.size() && isBlank(text[wordStart]))
+            ++wordStart;
+        size_t wordEnd = wordStart;
+        while (wordEnd < text.size() && !isBlank(text[wordEnd]))
+            ++wordEnd;
+        const std::u32string_view gap(text.data() + i, wordStart - i);
+        const std::u32string_view word(text.data() + wordStart, wordEnd - wordStart);
+        i = wordEnd;
+        if (word.empty())
+            break; // blanks at the end of the paragraph
+        std::u32string candidate = line;
+        candidate.append(gap).append(word);
+        if (width(candidate) <= maxWidth) {
+            line = std::move(candidate);
+            continue;
+        }
+        if (!line.empty()) {
+            out.push_back(line); // the blanks at the break are dropped
+            line.clear();
+        } else {
+            line.append(gap); // indentation of the paragraph's first word
+        }
+        // Place the word, cutting it where it alone is too wide.
+        for (char32_t c : word) {
+            std::u32string longer = line + c;
+            if (!line.empty() && width(longer) > maxWidth) {
+                out.push_back(line);
+                line.assign(1, c);
+            } else {
+                line = std::move(longer);
+            }
+        }
+    }
+    out.push_back(line);
+}
+
+} // namespace
+
+std::vector<std::u32string> oxWrapText(std::u32string_view text, int maxWidth,
+                                       const std::function<int(std::u32string_view)>& lineWidth)
+{
+    std::vector<std::u32string> out;
+    size_t start = 0;
+    for (;;) {
+        size_t end = text.find(U'\n', start);
+        std::u32string_view paragraph = text.substr(start, end == std::u32string_view::npos ? end : end - start);
+        if (!paragraph.empty() && paragraph.back() == U'\r')
+            paragraph.remove_suffix(1);
+        wrapParagraph(expandTabs(paragraph), maxWidth, lineWidth, out);
+        if (end == std::u32string_view::npos)
+            break;
+        start = end + 1;
+    }
+    return out;
+}
+
+// ---- oxEditText -------------------------------------------------------------------
+
+oxEditText::oxEditText(std::u32string text, bool multiLine, size_t maxChars)
+    : m_text(std::move(text)), m_multiLine(multiLine), m_maxChars(maxChars)
+{
+    if (!m_multiLine) {
+        // A one-line field cannot hold line breaks; show them as blanks.
+        for (char32_t& c : m_text)
+            if (c == U'\n' || c == U'\r')
+                c = U' ';
+    }
+    if (m_text.size() > m_maxChars)
+        m_text.resize(m_maxChars);
+    m_cursor = m_text.size();
+}
+
+void oxEditText::setCursor(size_t pos)
+{
+    m_goalColumn = npos;
+    m_cursor = pos > m_text.size() ? m_text.size() : pos;
+}
+
+bool oxEditText::insert(char32_t c)
+{
+    m_goalColumn = npos;
+    if (c == U'\n') {
+        if (!m_multiLine)
+            return false;
+    } else if (c < 0x20 || c == 0x7F || (c >= 0x80 && c < 0xA0)) {
+        return false;
+    }
+    if (m_text.size() >= m_maxChars)
+        return false;
+    m_text.insert(m_text.begin() + std::ptrdiff_t(m_cursor), c);
+    ++m_cursor;
+    return true;
+}
+
+void oxEditText::backspace()
+{
+    m_goalColumn = npos;
+    if (m_cursor == 0)
+        return;
+    m_text.erase(--m_cursor, 1);
+}
+
+void oxEditText::deleteForward()
+{
+    m_goalColumn = npos;
+    if (m_cursor < m_text.size())
+        m_text.erase(m_cursor, 1);
+}
+
+void oxEditText::left()
+{
+    m_goalColumn = npos;
+    if (m_cursor > 0)
+        --m_cursor;
+}
+
+void oxEditText::right()
+{
+    m_goalColumn = npos;
+    if (m_cursor < m_text.size())
+        ++m_cursor;
+}
+
+size_t oxEditText::lineStart(size_t pos) const
+{
+    while (pos > 0 && m_text[pos - 1] != U'\n')
+        --pos;
+    return pos;
+}
+
+size_t oxEditText::lineEnd(size_t pos) const
+{
+    while (pos < m_text.size() && m_text[pos] != U'\n')
+        ++pos;
+    return pos;
+}
+
+void oxEditText::home()
+{
+    m_goalColumn = npos;
+    m_cursor = lineStart(m_cursor);
+}
+
+void oxEditText::end()
+{
+    m_goalColumn = npos;
+    m_cursor = lineEnd(m_cursor);
+}
+
+void oxEditText::up()
+{
+    if (m_goalColumn == npos)
+        m_goalColumn = cursorColumn();
+    const size_t line = cursorLine();
+    place(line > 0 ? line - 1 : 0, m_goalColumn);
+}
+
+void oxEditText::down()
+{
+    if (m_goalColumn == npos)
+        m_goalColumn = cursorColumn();
+    place(cursorLine() + 1, m_goalColumn);
+}
+
+std::vector<std::u32string> oxEditText::lines() const
+{
+    std::vector<std::u32string> out(1);
+    for (char32_t c : m_text) {
+        if (c == U'\n')
+            out.emplace_back();
+        else
+            out.back().push_back(c);
+    }
+    return out;
+}
+
+size_t oxEditText::cursorLine() const
+{
+    size_t line = 0;
+    for (size_t i = 0; i < m_cursor; ++i)
+        if (m_text[i] == U'\n')
+            ++line;
+    return line;
+}
+
+size_t oxEditText::cursorColumn() const
+{
+    return m_cursor - lineStart(m_cursor);
+}
+
+void oxEditText::moveTo(size_t line, size_t column)
+{
+    m_goalColumn = npos;
+    place(line, column);
+}
+
+void oxEditText::place(size_t line, size_t column)
+{
+    size_t pos = 0;
+    for (size_t l = 0; l < line; ++l) {
+        const size_t e = lineEnd(pos);
+        if (e == m_text.size()) {
+            // Past the last line: stay on the last one.
+            pos = lineStart(e);
+            break;
+        }
+        pos = e + 1;
+    }
+    const size_t e = lineEnd(pos);
+    m_cursor = pos + (column < e - pos ? column : e - pos);
+}
+
+// ---- Key symbols -------------------------------------------------------------------
+
+char32_t oxKeysymToUnicode(unsigned long keysym)
+{
+    if ((keysym >= 0x20 && keysym <= 0x7E) || (keysym >= 0xA0 && keysym <= 0xFF))
+        return char32_t(keysym); // Latin-1 key symbols are the code points
+    if ((keysym & 0xFF000000ul) == 0x01000000ul) {
+        const unsigned long cp = keysym & 0x00FFFFFFul;
+        return cp <= 0x10FFFF && cp >= 0x20 ? char32_t(cp) : 0;
+    }
+    if (keysym >= 0x20A0 && keysym <= 0x20AC)
+        return char32_t(keysym); // currency signs, the euro among them
+    if (keysym >= 0xFFB0 && keysym <= 0xFFB9)
+        return char32_t(U'0' + (keysym - 0xFFB0)); // keypad digits
+    switch (keysym) {
+    case 0xFF80: return U' ';  // KP_Space
+    case 0xFFAA: return U'*';
+    case 0xFFAB: return U'+';
+    case 0xFFAC: return U',';
+    case 0xFFAD: return U'-';
+    case 0xFFAE: return U'.';
+    case 0xFFAF: return U'/';
+    case 0xFFBD: return U'=';
+    case 0x13BC: return 0x152; // OE (Latin-9)
+    case 0x13BD: return 0x153; // oe
+    case 0x13BE: return 0x178; // Ydiaeresis
+    default: return 0;
+    }
+}

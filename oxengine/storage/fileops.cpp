@@ -1,0 +1,335 @@
+#include "oxengine/storage/fileops.h"
+
+#include "oxengine/core/catalogue.h"
+#include "oxengine/platform/messagebox.h"
+#include "oxengine/core/strings.h"
+
+#include <gio/gio.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <memory>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+struct GObjectDeleter {
+    void operator()(void* p) const { g_object_unref(p); }
+};
+using GFilePtr = std::unique_ptr<GFile, GObjectDeleter>;
+
+struct GErrorDeleter {
+    void operator()(GError* e) const { g_error_free(e); }
+};
+using GErrorPtr = std::unique_ptr<GError, GErrorDeleter>;
+
+std::string systemError(int code)
+{
+    return std::strerror(code);
+}
+
+std::string folderOf(const std::string& path)
+{
+    const size_t slash = path.rfind('/');
+    return slash == 0 ? std::string("/") : path.substr(0, slash);
+}
+
+std::string baseName(const std::string& path)
+{
+    return path.substr(path.rfind('/') + 1);
+}
+
+// rename that never replaces dst. Some file systems lack the flag; there the
+// check and the rename are two steps.
+int renameNoReplace(const std::string& src, const std::string& dst)
+{
+    if (renameat2(AT_FDCWD, src.c_str(), AT_FDCWD, dst.c_str(), RENAME_NOREPLACE) == 0)
+        return 0;
+    if (errno != EINVAL && errno != ENOSYS)
+        return -1;
+    struct stat st;
+    if (lstat(dst.c_str(), &st) == 0) {
+        errno = EEXIST;
+        return -1;
+    }
+    return std::rename(src.c_str(), dst.c_str());
+}
+
+struct ProgressRelay {
+    const oxFileProgress* progress;
+    std::string title;
+};
+
+void relayProgress(goffset current, goffset total, gpointer data)
+{
+    const auto* relay = static_cast<const ProgressRelay*>(data);
+    if (relay->progress && *relay->progress)
+        (*relay->progress)(relay->title, current, total);
+}
+
+// The temporary file of a copy: removed unless the copy was put in place.
+class TempFile {
+public:
+    explicit TempFile(std::string path) : m_path(std::move(path)) {}
+    ~TempFile()
+    {
+        if (!m_path.empty())
+            unlink(m_path.c_str());
+    }
+    TempFile(const TempFile&) = delete;
+    TempFile& operator=(const TempFile&) = delete;
+    const std::string& path() const { return m_path; }
+    void release() { m_path.clear(); }
+
+private:
+    std::string m_path;
+};
+
+bool flushToDisk(const std::string& path)
+{
+    const int fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0)
+        return errno == ELOOP; // a symlink has no data to flush
+    const bool ok = fsync(fd) == 0 || errno == EINVAL; // EINVAL: the file system cannot sync
+    close(fd);
+    return ok;
+}
+
+bool samePlace(const struct stat& a, const struct stat& b)
+{
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+// ---- the user's side ------------------------------------------------------------------
+
+void report(const oxFileOpOptions& options, const std::string& text)
+{
+    if (options.error)
+        *options.error = text;
+    else
+        oxShowMessage(text, std::string(), MB_OK, MI_ERROR);
+}
+
+bool askYes(const std::string& text, const char* title)
+{
+    return oxShowMessage(text, oxGetTranslation(title), MB_YES | MB_NO, MI_QUESTION) == MB_YES;
+}
+
+bool confirmReplace(const std::string& target)
+{
+    return askYes(formatString(oxGetTranslation("The file \"%s\" already exists.\nDo you want to replace it?"),
+                               target.c_str()),
+                  N_("Confirm file replace"));
+}
+
+// A target that is an existing folder means "into that folder".
+std::string resolveTarget(const std::string& from, const std::string& to)
+{
+    struct stat st;
+    if (stat(to.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
+        return (to == "/" ? std::string() : to) + "/" + baseName(from);
+    return to;
+}
+
+enum class Kind { Copy, Move };
+
+bool transfer(Kind kind, const oxFilename& fromName, const oxFilename& toName, bool confirm,
+              const oxFileOpOptions& options)
+{
+    const char* failText = kind == Kind::Copy ? N_("Could not copy \"%s\" to \"%s\":\n%s")
+                                              : N_("Could not move \"%s\" to \"%s\":\n%s");
+    const std::string from = fromName.systemPath();
+    const std::string to = resolveTarget(from, toName.systemPath());
+    auto fail = [&](const std::string& reason) {
+        report(options, formatString(oxGetTranslation(failText), from.c_str(), to.c_str(), reason.c_str()));
+        return false;
+    };
+    struct stat src, dst;
+    if (from.empty() || to.empty() || lstat(from.c_str(), &src) != 0)
+        return fail(systemError(from.empty() || to.empty() ? ENOENT : errno));
+    bool replace = false;
+    if (lstat(to.c_str(), &dst) == 0) {
+        struct stat followed;
+        if (samePlace(src, dst) || (stat(from.c_str(), &followed) == 0 && samePlace(followed, dst)))
+            return fail(oxGetTranslation("The source and the target are the same file."));
+        // A move always asks; a copy asks only when asked to.
+        if ((kind == Kind::Move || confirm) && !confirmReplace(to))
+            return true; // declined: both files stay as they are
+        replace = true;
+    }
+    const ProgressRelay relay{&options.progress,
+                              oxGetTranslation(kind == Kind::Copy ? "Copying file..." : "Moving file...")};
+    const oxFileProgress progress = [&relay](const std::string&, int64_t done, int64_t total) {
+        relayProgress(done, total, const_cast<ProgressRelay*>(&relay));
+    };
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        std::string error;
+        const oxFileProgress* p = options.progress ? &progress : nullptr;
+        const oxFileOpResult r = kind == Kind::Copy ? oxCopyPath(from, to, replace, true, p, error)
+                                                    : oxMovePath(from, to, replace, p, error);
+        if (r == oxFileOpResult::Done)
+            return true;
+        if (r == oxFileOpResult::Failed)
+            return fail(error);
+        // The target appeared meanwhile: ask about it like any other.
+        if (!confirmReplace(to))
+            return true;
+        replace = true;
+    }
+    return fail(systemError(EEXIST));
+}
+
+} // namespace
+
+// ---- building blocks --------------------------------------------------------------------
+
+oxFileOpResult oxCopyPath(const std::string& src, const std::string& dst, bool replace, bool followLinks,
+                          const oxFileProgress* progress, std::string& error)
+{
+    auto statPath = [followLinks](const std::string& p, struct stat& st) {
+        return followLinks ? stat(p.c_str(), &st) : lstat(p.c_str(), &st);
+    };
+    struct stat source;
+    if (statPath(src, source) != 0) {
+        error = systemError(errno);
+        return oxFileOpResult::Failed;
+    }
+    if (S_ISDIR(source.st_mode)) {
+        error = oxGetTranslation("Folders cannot be copied.");
+        return oxFileOpResult::Failed;
+    }
+    struct stat existing;
+    if (!replace && lstat(dst.c_str(), &existing) == 0)
+        return oxFileOpResult::TargetExists; // found out before copying anything
+
+    // Copy under a hidden temporary name beside the target; GIO refuses names
+    // that exist, so a clash only means another try.
+    GFilePtr from(g_file_new_for_path(src.c_str()));
+    const GFileCopyFlags flags = followLinks ? G_FILE_COPY_NONE : G_FILE_COPY_NOFOLLOW_SYMLINKS;
+    ProgressRelay relay{progress, std::string()};
+    std::unique_ptr<TempFile> temp;
+    for (int attempt = 0; attempt < 20 && !temp; ++attempt) {
+        const std::string candidate = folderOf(dst) + formatString("/.oxcopy-%08x", g_random_int());
+        GFilePtr to(g_file_new_for_path(candidate.c_str()));
+        GError* raw = nullptr;
+        if (g_file_copy(from.get(), to.get(), flags, nullptr, progress ? relayProgress : nullptr, &relay, &raw)) {
+            temp = std::make_unique<TempFile>(candidate);
+            break;
+        }
+        GErrorPtr e(raw);
+        if (!g_error_matches(raw, G_IO_ERROR, G_IO_ERROR_EXISTS)) {
+            TempFile partial(candidate); // whatever GIO left behind goes
+            error = raw ? raw->message : systemError(EIO);
+            return oxFileOpResult::Failed;
+        }
+    }
+    if (!temp) {
+        error = systemError(EEXIST);
+        return oxFileOpResult::Failed;
+    }
+    struct stat copied, again;
+    if (statPath(temp->path(), copied) != 0 || statPath(src, again) != 0 || copied.st_size != source.st_size ||
+        again.st_size != source.st_size) {
+        error = oxGetTranslation("The copy is incomplete.");
+        return oxFileOpResult::Failed;
+    }
+    if (!flushToDisk(temp->path())) {
+        error = systemError(errno);
+        return oxFileOpResult::Failed;
+    }
+    const int r = replace ? std::rename(temp->path().c_str(), dst.c_str()) : renameNoReplace(temp->path(), dst);
+    if (r != 0) {
+        if (errno == EEXIST)
+            return oxFileOpResult::TargetExists;
+        error = systemError(errno);
+        return oxFileOpResult::Failed;
+    }
+    temp->release();
+    return oxFileOpResult::Done;
+}
+
+oxFileOpResult oxMovePath(const std::string& src, const std::string& dst, bool replace, const oxFileProgress* progress,
+                          std::string& error)
+{
+    struct stat source;
+    if (src.empty() || dst.empty() || lstat(src.c_str(), &source) != 0) {
+        error = systemError(src.empty() || dst.empty() ? ENOENT : errno);
+        return oxFileOpResult::Failed;
+    }
+    if (src == dst)
+        return oxFileOpResult::Done;
+    const int r = replace ? std::rename(src.c_str(), dst.c_str()) : renameNoReplace(src, dst);
+    if (r == 0)
+        return oxFileOpResult::Done;
+    if (errno == EEXIST || errno == ENOTEMPTY)
+        return oxFileOpResult::TargetExists;
+    if (errno != EXDEV) {
+        error = systemError(errno);
+        return oxFileOpResult::Failed;
+    }
+    if (S_ISDIR(source.st_mode)) {
+        error = oxGetTranslation("Only files can be moved to another file system.");
+        return oxFileOpResult::Failed;
+    }
+    // Another file system: the source goes only once the copy is complete.
+    const oxFileOpResult copied = oxCopyPath(src, dst, replace, false, progress, error);
+    if (copied != oxFileOpResult::Done)
+        return copied;
+    if (unlink(src.c_str()) != 0) {
+        // Both copies stay; the user decides which one to keep.
+        error = formatString(oxGetTranslation("The file was copied, but the original could not be removed: %s"),
+                             systemError(errno).c_str());
+        return oxFileOpResult::Failed;
+    }
+    return oxFileOpResult::Done;
+}
+
+// ---- shell operations ----------------------------------------------------------------------
+
+bool shellCopy(const oxFilename& from, const oxFilename& to, bool confirm, const oxFileOpOptions& options)
+{
+    return transfer(Kind::Copy, from, to, confirm, options);
+}
+
+bool shellMove(const oxFilename& from, const oxFilename& to, bool confirm, const oxFileOpOptions& options)
+{
+    return transfer(Kind::Move, from, to, confirm, options);
+}
+
+bool shellDelete(const oxFilename& path, bool confirm, const oxFileOpOptions& options)
+{
+    const std::string p = path.systemPath();
+    auto fail = [&](const std::string& reason) {
+        report(options, formatString(oxGetTranslation("Could not delete \"%s\":\n%s"), p.c_str(), reason.c_str()));
+        return false;
+    };
+    struct stat st;
+    if (p.empty() || lstat(p.c_str(), &st) != 0)
+        return fail(systemError(p.empty() ? ENOENT : errno));
+    if (confirm && !askYes(formatString(oxGetTranslation("Do you want to move \"%s\" to the trash?"), p.c_str()),
+                           N_("Confirm file delete")))
+        return true;
+    const std::string title = oxGetTranslation("Deleting file...");
+    GFilePtr file(g_file_new_for_path(p.c_str()));
+    GError* raw = nullptr;
+    const bool trashed = g_file_trash(file.get(), nullptr, &raw);
+    GErrorPtr error(raw);
+    if (!trashed) {
+        if (!g_error_matches(raw, G_IO_ERROR, G_IO_ERROR_NOT_SUPPORTED))
+            return fail(raw ? raw->message : systemError(EIO));
+        // No Trash on this volume: nothing goes for good without a yes.
+        if (!askYes(formatString(oxGetTranslation("\"%s\" cannot be moved to the trash.\nDo you want to delete it "
+                                                  "permanently?"),
+                                 p.c_str()),
+                    N_("Confirm file delete")))
+            return true;
+        if (!path.removeFile())
+            return fail(systemError(errno));
+    }
+    if (options.progress)
+        options.progress(title, 1, 1);
+    return true;
+}

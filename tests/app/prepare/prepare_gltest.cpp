@@ -1,0 +1,364 @@
+// Picture preparation on a real driver (Mesa under Xvfb), with the texture
+// limit forced so that the results do not depend on the driver.
+#include "app/shell/configkeys.h"
+#include "app/prepare/prepare.h"
+#include "app/prepare/preparesteps.h"
+
+#include "oxengine/storage/config.h"
+#include "oxengine/storage/files.h"
+#include "oxengine/image/handler.h"
+#include "support/gltest.h"
+#include "support/testsupport.h"
+
+#include <GL/gl.h>
+#include <GL/glext.h>
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <algorithm>
+#include <memory>
+
+namespace {
+
+// Photo-like: smooth shapes with a little noise (cheap to encode).
+oxColour smoothPixel(uint32_t x, uint32_t y)
+{
+    const uint32_t n = (x * 2654435761u) ^ (y * 40503u);
+    return oxColour(uint8_t(x / 24 + (n & 7)), uint8_t(y / 16 + (n >> 5 & 7)), uint8_t((x + y) / 40), 255);
+}
+
+// Neighbours differ strongly, so a tile placed one texel off shows.
+oxColour noisyPixel(uint32_t x, uint32_t y)
+{
+    uint32_t h = x * 73856093u ^ y * 19349663u;
+    h ^= h >> 13, h *= 0x5bd1e995u, h ^= h >> 15;
+    return oxColour(uint8_t(h), uint8_t(h >> 8), uint8_t(h >> 16), 255);
+}
+
+std::unique_ptr<oxImageUInt8> makeImage(uint32_t w, uint32_t h, oxColour (*pixel)(uint32_t, uint32_t))
+{
+    auto image = oxImageUInt8::create(w, h);
+    for (uint32_t y = 0; y < h; ++y)
+        for (uint32_t x = 0; x < w; ++x)
+            image->at(x, y) = pixel(x, y);
+    return image;
+}
+
+class Prepare : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        s_files = std::make_unique<TempDir>();
+        setImageOption("Quality", 95);
+        auto big = makeImage(6000, 4000, smoothPixel);
+        big->setComment("Harbour\nat dusk\t");
+        save(*big, "big.jpg");
+        save(*makeImage(3000, 2000, smoothPixel), "mid.jpg");
+        save(*makeImage(300, 200, noisyPixel), "small.jpg");
+        save(*makeImage(600, 600, noisyPixel), "seams.jpg");
+        save(*makeImage(600, 400, noisyPixel), "wide.png");
+        removeImageOption("Quality");
+    }
+    static void TearDownTestSuite() { s_files.reset(); }
+
+    static std::string file(const std::string& name) { return s_files->file(name); }
+    static void save(const oxImage& image, const std::string& name)
+    {
+        oxImageRegistry::instance().saveImage(image, file(name), oxToneMapping::neutral());
+    }
+
+    void SetUp() override
+    {
+        if (!glTestContext(640, 480))
+            GTEST_SKIP() << "no X display with GLX";
+        setenv("XDG_CONFIG_HOME", m_config.path().c_str(), 1);
+        oxConfig::initialize("Quorvel Software", "Pictavo");
+        if (!oxFilename::isInitialized())
+            oxFilename::initialize("prepare_gltest");
+    }
+    void TearDown() override
+    {
+        m_picture.releaseTiles();
+        setTextureSizeLimit(0);
+        setNPOTTexturesDisabled(false);
+    }
+
+    // Forces the driver's texture limit and, optionally, power-of-two sides.
+    static void driver(int maxTexture, bool powerOfTwoOnly)
+    {
+        setTextureSizeLimit(maxTexture);
+        setNPOTTexturesDisabled(powerOfTwoOnly);
+    }
+
+    bool prepare(const std::string& name, int maxSize = 0, oxSize cover = oxSize())
+    {
+        m_picture.releaseTiles();
+        m_picture.imageWidth = m_picture.imageHeight = maxSize;
+        m_picture.coverWidth = cover.width;
+        m_picture.coverHeight = cover.height;
+        return preparePicture(file(name), m_picture);
+    }
+
+    // Columns x rows of the record's tiles, checking that they form one
+    // block from (0, 0) and that each has the record's tile size.
+    void expectTiles(int columns, int rows)
+    {
+        for (int r = 0; r < kMaxTiles; ++r)
+            for (int c = 0; c < kMaxTiles; ++c) {
+                const oxTextureRef& t = m_picture.tiles[r][c];
+                ASSERT_EQ(bool(t), c < columns && r < rows) << "tile column " << c << ", row " << r;
+                if (t) {
+                    EXPECT_EQ(t->width(), m_picture.tileWidth);
+                    EXPECT_EQ(t->height(), m_picture.tileHeight);
+                }
+            }
+    }
+
+    static std::unique_ptr<TempDir> s_files;
+    TempDir m_config;
+    LoadedPicture m_picture;
+};
+std::unique_ptr<TempDir> Prepare::s_files;
+
+std::vector<uint8_t> textureLevel0(oxTexture2D& t)
+{
+    std::vector<uint8_t> pixels(size_t(t.width()) * t.height() * 4);
+    t.bind();
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
+    return pixels;
+}
+
+GLint levelWidth(oxTexture2D& t, int level)
+{
+    t.bind();
+    GLint w = 0;
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, level, GL_TEXTURE_WIDTH, &w);
+    return w;
+}
+
+} // namespace
+
+TEST_F(Prepare, LargePictureIsTiledAtTheLargestShowableSize)
+{
+    struct Case {
+        int maxTexture;
+        bool powerOfTwoOnly;
+        int decodedWidth, tile;
+        const char* note;
+    };
+    const Case cases[] = {
+        {2048, true, 6000, 2048, ""}, // x at 0, 2047, 4094; y at 0, 2047
+        {1024, true, 3000, 1024, "[Picture scaled to 1/2.]"},
+        {2048, false, 6000, 2001, ""}, // the same 3 x 2 tiles, each only as large as covering needs
+    };
+    const oxFilename f(file("big.jpg"));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "M " << c.maxTexture << (c.powerOfTwoOnly ? ", power of two" : ""));
+        driver(c.maxTexture, c.powerOfTwoOnly);
+        ASSERT_TRUE(prepare("big.jpg"));
+        EXPECT_EQ(m_picture.name, f.toString());
+        EXPECT_EQ(m_picture.imageWidth, c.decodedWidth);
+        EXPECT_EQ(m_picture.imageHeight, c.decodedWidth * 2 / 3);
+        EXPECT_EQ(m_picture.fullWidth, 6000);
+        EXPECT_EQ(m_picture.fullHeight, 4000);
+        EXPECT_EQ(m_picture.tileWidth, c.tile);
+        EXPECT_EQ(m_picture.tileHeight, c.tile);
+        expectTiles(3, 2);
+        EXPECT_EQ(m_picture.note, c.note);
+        EXPECT_EQ(m_picture.text, "Harbour at dusk");
+        EXPECT_FALSE(m_picture.hdr);
+        EXPECT_EQ(m_picture.fileSize, f.size());
+    }
+}
+
+// A first look is the smallest decode that still covers the cover at fit
+// zoom, laid out at the size the full load will have; it is no first look
+// where the full load would not be larger or the format cannot decode less.
+TEST_F(Prepare, FirstLookIsTheSmallestDecodeCoveringTheCover)
+{
+    struct Case {
+        const char* file;
+        int maxTexture;
+        oxSize cover;
+        bool firstLook;
+        int decodedWidth, shownWidth;
+        const char* note;
+    };
+    const Case cases[] = {
+        {"big.jpg", 8192, {1920, 1080}, true, 3000, 6000, ""}, // fitted at 0.27: 1/2 covers, 1/4 would not
+        {"big.jpg", 8192, {200, 200}, true, 375, 6000, ""},    // 1/8 by the decoder, then halved
+        {"big.jpg", 8192, {4000, 3000}, false, 6000, 6000, ""},
+        {"big.jpg", 1024, {1920, 1080}, false, 3000, 3000, "[Picture scaled to 1/2.]"}, // the full load is as small
+        {"wide.png", 8192, {100, 100}, false, 600, 600, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.file << " M " << c.maxTexture << " cover " << c.cover.width);
+        driver(c.maxTexture, c.maxTexture < 2048);
+        ASSERT_TRUE(prepare(c.file, 0, c.cover));
+        EXPECT_EQ(m_picture.firstLook, c.firstLook);
+        EXPECT_EQ(m_picture.imageWidth, c.decodedWidth);
+        EXPECT_EQ(m_picture.shownWidth(), c.shownWidth);
+        EXPECT_EQ(m_picture.shownHeight() * 3, c.shownWidth * 2);
+        EXPECT_EQ(m_picture.note, c.note);
+    }
+}
+
+TEST_F(Prepare, ThumbnailIsReducedTo32)
+{
+    driver(2048, false);
+    ASSERT_TRUE(prepare("mid.jpg", 32));
+    // 1/8 by the decoder (375 x 250), then every 12th pixel.
+    EXPECT_EQ(m_picture.imageWidth, 31);
+    EXPECT_EQ(m_picture.imageHeight, 20);
+    EXPECT_EQ(m_picture.fullWidth, 31 * 96);
+    EXPECT_EQ(m_picture.note, "[Picture scaled to 1/96.]");
+    expectTiles(1, 1);
+}
+
+// One tile, transparent black beyond the picture; the mipmap setting decides
+// who builds the levels: the driver (the engine on a software renderer, which
+// is faster there), or the processor without shrinking the tile to a power of
+// two first.
+TEST_F(Prepare, SmallPictureGetsOneTileWithItsMipmaps)
+{
+    const auto decoded = oxImageRegistry::instance().loadImage(file("small.jpg"), oxSize());
+    for (bool powerOfTwoOnly : {true, false})
+        for (bool useDriver : {true, false}) {
+            SCOPED_TRACE(testing::Message() << (powerOfTwoOnly ? "power of two" : "any size") << ", UseGLMipmap "
+                                            << useDriver);
+            driver(2048, powerOfTwoOnly);
+            writeConfigBool(ConfigKey::UseGLMipmap, useDriver);
+            ASSERT_TRUE(prepare("small.jpg"));
+            const int tw = powerOfTwoOnly ? 512 : 300, th = powerOfTwoOnly ? 256 : 200;
+            EXPECT_EQ(m_picture.tileWidth, tw);
+            EXPECT_EQ(m_picture.tileHeight, th);
+            expectTiles(1, 1);
+            oxTexture2D& t = *m_picture.tiles[0][0];
+            const std::vector<uint8_t> texels = textureLevel0(t);
+            int wrong = 0;
+            for (int y = 0; y < th; ++y)
+                for (int x = 0; x < tw; ++x) {
+                    const uint8_t* p = &texels[(size_t(y) * tw + x) * 4];
+                    const oxColour want = x < 300 && y < 200 ? static_cast<const oxImageUInt8&>(*decoded).at(x, y)
+                                                             : oxColour(0, 0, 0, 0);
+                    wrong += p[0] != want.r || p[1] != want.g || p[2] != want.b || p[3] != want.a;
+                }
+            EXPECT_EQ(wrong, 0) << "texels that are not the picture or transparent black";
+            GLint generate = -1, minFilter = 0;
+            glGetTexParameteriv(GL_TEXTURE_2D, GL_GENERATE_MIPMAP, &generate);
+            glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, &minFilter);
+            EXPECT_EQ(generate, useDriver && !textureCapabilities().softwareRenderer ? GL_TRUE : GL_FALSE);
+            EXPECT_EQ(minFilter, GL_LINEAR_MIPMAP_LINEAR);
+            EXPECT_EQ(levelWidth(t, 1), tw / 2);
+        }
+}
+
+// The plan's one-pixel cases, uploaded: a 1 x 1 tile holds the pixel.
+TEST_F(Prepare, OnePixelPictureGetsItsTile)
+{
+    setImageOption("Quality", 100);
+    save(*makeImage(1, 1, noisyPixel), "dot.jpg");
+    removeImageOption("Quality");
+    const auto dot = oxImageRegistry::instance().loadImage(file("dot.jpg"), oxSize());
+    for (bool powerOfTwoOnly : {true, false}) {
+        SCOPED_TRACE(powerOfTwoOnly ? "power-of-two tiles" : "any tile size");
+        driver(1024, powerOfTwoOnly);
+        ASSERT_TRUE(prepare("dot.jpg"));
+        EXPECT_EQ(m_picture.tileWidth, 1);
+        EXPECT_EQ(m_picture.tileHeight, 1);
+        expectTiles(1, 1);
+        const std::vector<uint8_t> texel = textureLevel0(*m_picture.tiles[0][0]);
+        EXPECT_EQ(texel[0], static_cast<const oxImageUInt8&>(*dot).at(0, 0).r);
+        EXPECT_EQ(texel[3], 255);
+    }
+}
+
+// Tiles drawn at 1:1 where the record places them reproduce the picture
+// across the seams: a tile one texel off or a seam filtered with the wrong
+// neighbours shows in the noise.
+TEST_F(Prepare, NoVisibleSeamAcrossFourTiles)
+{
+    const auto decoded = oxImageRegistry::instance().loadImage(file("seams.jpg"), oxSize());
+    const auto& source = static_cast<const oxImageUInt8&>(*decoded);
+    ASSERT_TRUE(glTestContext(640, 640));
+    for (bool powerOfTwoOnly : {true, false}) {
+        SCOPED_TRACE(powerOfTwoOnly ? "power-of-two tiles" : "any tile size");
+        driver(512, powerOfTwoOnly);
+        ASSERT_TRUE(prepare("seams.jpg"));
+        expectTiles(2, 2);
+        glClearColor(0, 0, 0, 1);
+        glClear(GL_COLOR_BUFFER_BIT);
+        glEnable(GL_TEXTURE_2D);
+        glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_REPLACE);
+        const float tw = float(m_picture.tileWidth), th = float(m_picture.tileHeight);
+        for (int c = 0; c < 2; ++c)
+            for (int r = 0; r < 2; ++r) {
+                m_picture.tiles[r][c]->bind();
+                const float x = (tw - 1) * c, y = (th - 1) * r;
+                glBegin(GL_QUADS);
+                glTexCoord2f(0, 0), glVertex2f(x, y);
+                glTexCoord2f(1, 0), glVertex2f(x + tw, y);
+                glTexCoord2f(1, 1), glVertex2f(x + tw, y + th);
+                glTexCoord2f(0, 1), glVertex2f(x, y + th);
+                glEnd();
+            }
+        glDisable(GL_TEXTURE_2D);
+        glSaveArtifact(powerOfTwoOnly ? "prepare_seams_pot" : "prepare_seams_npot", 600, 600);
+        const std::vector<uint8_t> shown = glReadBack(0, 0, 600, 600);
+        int wrong = 0, firstX = -1, firstY = -1;
+        for (int y = 0; y < 600; ++y)
+            for (int x = 0; x < 600; ++x) {
+                const uint8_t* p = &shown[(size_t(y) * 600 + x) * 4];
+                const oxColour& want = source.at(x, y);
+                if (std::abs(p[0] - want.r) > 1 || std::abs(p[1] - want.g) > 1 || std::abs(p[2] - want.b) > 1) {
+                    if (wrong++ == 0)
+                        firstX = x, firstY = y;
+                }
+            }
+        EXPECT_EQ(wrong, 0) << "first wrong pixel at " << firstX << "," << firstY << "; seams at x "
+                            << m_picture.tileWidth - 1 << ", y " << m_picture.tileHeight - 1;
+    }
+}
+
+TEST_F(Prepare, UnreadableFilesAreReportedAndFail)
+{
+    ASSERT_TRUE(writeFile(file("broken.jpg"), std::string("\xFF\xD8\xFF\xE0 this is not a picture", 27)));
+    ASSERT_TRUE(writeFile(file("notes.txt"), "plain text"));
+    for (const char* name : {"broken.jpg", "missing.jpg", "notes.txt"}) {
+        SCOPED_TRACE(name);
+        MessageCapture boxes;
+        m_picture.note = "[Picture scaled to 1/2.]";
+        EXPECT_FALSE(prepare(name));
+        ASSERT_EQ(boxes.count(), 1u);
+        EXPECT_EQ(boxes.messages()[0].title, "Pictavo load error");
+        const std::string fixed = "Can't load picture '" + file(name) + "'. Skipping.";
+        EXPECT_EQ(boxes.messages()[0].text.substr(0, fixed.size()), fixed);
+        EXPECT_GT(boxes.messages()[0].text.size(), fixed.size() + 1) << "the reason follows";
+        EXPECT_EQ(m_picture.name, file(name));
+        EXPECT_FALSE(m_picture.hasTiles());
+        EXPECT_EQ(m_picture.note, "") << "no note left from an earlier load";
+    }
+}
+
+// High-dynamic-range files go through the same path; their statistics come
+// from the decoded picture.
+TEST_F(Prepare, HalfFloatFileIsHighDynamicRange)
+{
+    if (!oxImageRegistry::instance().canLoad("x.exr"))
+        GTEST_SKIP() << "no EXR handler yet";
+    auto hdr = oxImageHalf::create(640, 360);
+    for (uint32_t y = 0; y < 360; ++y)
+        for (uint32_t x = 0; x < 640; ++x)
+            hdr->at(x, y) = oxColourHalf(float(x) / 64.0f, 0.25f, 1.0f, y < 180 ? 1.0f : 0.0f);
+    hdr->at(0, 0) = oxColourHalf(-2.0f, 0.25f, 1.0f, 1.0f);
+    save(*hdr, "light.exr");
+    driver(2048, false);
+    ASSERT_TRUE(prepare("light.exr"));
+    EXPECT_TRUE(m_picture.hdr);
+    EXPECT_FLOAT_EQ(m_picture.minValue, -2.0f);
+    EXPECT_FLOAT_EQ(m_picture.maxValue, 639.0f / 64.0f);
+    expectTiles(1, 1);
+    EXPECT_LE(double(m_picture.tileWidth) * m_picture.tileHeight, 1.2 * 640 * 360);
+}

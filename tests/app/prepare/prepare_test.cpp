@@ -1,0 +1,195 @@
+// Picture preparation without a display: the tile plan, the record's texts
+// and sizes, and the sample statistics.
+#include "app/prepare/preparesteps.h"
+#include "app/prepare/tileplan.h"
+
+#include "oxengine/storage/files.h"
+#include "support/testsupport.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <set>
+
+TEST(TilePlan, TileSizesAndCounts)
+{
+    struct Case {
+        bool npot;
+        int width, height, maxTexture;
+        int tileWidth, tileHeight, columns, rows;
+    };
+    const Case cases[] = {
+        {false, 6000, 4000, 2048, 2048, 2048, 3, 2},
+        {false, 3000, 2000, 1024, 1024, 1024, 3, 2},
+        {false, 300, 200, 2048, 512, 256, 1, 1},
+        {false, 2048, 2049, 2048, 2048, 2048, 1, 2}, // the second row holds the last two picture rows
+        {false, 4095, 4096, 2048, 2048, 2048, 2, 3}, // 4095 is exactly two overlapping tiles
+        {false, 20000, 1, 2048, 2048, 1, 5, 1},      // beyond 5 x 2048 - 4: cut off at five tiles
+        {false, 1, 1, 2048, 1, 1, 1, 1},
+        {true, 300, 200, 2048, 300, 200, 1, 1},
+        {true, 6000, 4000, 2048, 2001, 2001, 3, 2},   // 3 x 2000 + 1 = 6001 covers 6000
+        {true, 12000, 9000, 16384, 6001, 4501, 2, 2}, // the edge is capped at 8192
+        {true, 10236, 10236, 2048, 2048, 2048, 5, 5}, // the largest picture takes full tiles
+        {true, 1, 5000, 1024, 1, 1001, 1, 5},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.width << "x" << c.height << " M " << c.maxTexture << " npot " << c.npot);
+        const TilePlan p = planTiles(c.width, c.height, c.maxTexture, c.npot);
+        EXPECT_EQ(p.tileWidth, c.tileWidth);
+        EXPECT_EQ(p.tileHeight, c.tileHeight);
+        EXPECT_EQ(p.columns, c.columns);
+        EXPECT_EQ(p.rows, c.rows);
+    }
+    const TilePlan p = planTiles(6000, 4000, 2048, false);
+    EXPECT_EQ(p.tileX(2), 4094);
+    EXPECT_EQ(p.tileY(1), 2047);
+    EXPECT_EQ(pictureEdgeLimit(16384), 5 * 8192 - 4);
+}
+
+// Every tile starts inside the picture, the tiles cover it up to the limit,
+// no edge exceeds the driver's limit or the cap, and without power-of-two
+// rounding the tiles of any picture take at most 1.2 times its pixels.
+TEST(TilePlan, CoversEveryPictureWithinTheLimitsAndTheMemoryBound)
+{
+    for (int maxTexture : {64, 1024, 2048, 16384}) {
+        const int edge = std::min(maxTexture, kMaxTileEdge), limit = pictureEdgeLimit(maxTexture);
+        // Around every place where the tile count changes, and a few more.
+        std::set<int> extents = {1, 2, 3, 300, 511, 512, 513, limit + 1000};
+        for (int n = 1; n <= 5; ++n)
+            for (int d = -2; d <= 2; ++d)
+                extents.insert(n * (edge - 1) + 1 + d);
+        double worstRatio = 0;
+        for (bool npot : {false, true})
+            for (int extent : extents) {
+                SCOPED_TRACE(testing::Message() << "M " << maxTexture << ", npot " << npot << ", extent " << extent);
+                const TilePlan p = planTiles(extent, 1, maxTexture, npot);
+                ASSERT_GE(p.columns, 1);
+                ASSERT_LE(p.columns, kMaxTiles);
+                EXPECT_LE(p.tileWidth, edge);
+                const int last = p.tileX(p.columns - 1);
+                EXPECT_TRUE(last == 0 || last < extent - 1) << "a tile that adds no picture pixel";
+                EXPECT_GE(last + p.tileWidth, std::min(extent, limit)) << "picture not covered";
+                if (!npot) {
+                    EXPECT_TRUE(oxIsPowerOfTwo(uint32_t(p.tileWidth)));
+                    continue;
+                }
+                EXPECT_EQ(p.columns, planTiles(extent, 1, maxTexture, false).columns) << "same tile count";
+                worstRatio = std::max(worstRatio, double(p.tileWidth) * p.columns / std::min(extent, limit));
+            }
+        // Both directions at their worst together.
+        EXPECT_LE(worstRatio * worstRatio, 1.2) << "M " << maxTexture;
+    }
+}
+
+TEST(PictureDescription, SizesTextsAndNotes)
+{
+    TempDir dir;
+    const std::string file = dir.file("picture.jpg");
+    ASSERT_TRUE(writeFile(file, std::string(1234, 'x')));
+    auto image = oxImageUInt8::create(375, 250);
+    image->setReduction(8);
+    image->setComment("\t first line\r\nsecond\tline \n");
+    LoadedPicture picture;
+    describePicture(file, *image, 5116, picture);
+    EXPECT_EQ(picture.imageWidth, 375);
+    EXPECT_EQ(picture.fullWidth, 3000);
+    EXPECT_EQ(picture.fullHeight, 2000);
+    EXPECT_EQ(picture.text, "first line  second line");
+    EXPECT_EQ(picture.note, "[Picture scaled to 1/8.]");
+    EXPECT_EQ(picture.fileSize, 1234);
+    EXPECT_DOUBLE_EQ(picture.fileDate, oxFilename(file).modificationDate());
+    EXPECT_FALSE(picture.hdr);
+
+    // Larger than the tiles cover: both notes, the second with its blank;
+    // exactly at the limit is not cropped.
+    image->setReduction(2);
+    picture.note.clear();
+    describePicture(file, *image, 300, picture);
+    EXPECT_EQ(picture.note, "[Picture scaled to 1/2.] [Picture is too large and has been cropped.]");
+    image->setReduction(1);
+    picture.note.clear();
+    describePicture(file, *image, 375, picture);
+    EXPECT_EQ(picture.note, "");
+
+    // A huge reduction does not overflow the full size; a vanished file has no size.
+    auto wide = oxImageUInt8::create(40000, 1);
+    wide->setReduction(1 << 20);
+    describePicture(dir.file("gone.jpg"), *wide, 40956, picture);
+    EXPECT_EQ(picture.fullWidth, std::numeric_limits<int>::max());
+    EXPECT_EQ(picture.fileSize, 0);
+}
+
+namespace {
+
+std::unique_ptr<oxImageHalf> halfImage(uint32_t w, uint32_t h, const oxColourHalf& fill)
+{
+    auto image = oxImageHalf::create(w, h);
+    std::fill_n(image->pixels(), size_t(w) * h, fill);
+    return image;
+}
+
+} // namespace
+
+TEST(SampleStatistics, HalfPicturesCountVisibleFiniteValuesOnly)
+{
+    const float inf = std::numeric_limits<float>::infinity();
+    auto image = halfImage(3, 2, oxColourHalf(0.5f, 0.5f, 0.5f, 1.0f));
+    image->at(0, 0) = oxColourHalf(-0.25f, 2.0f, 6.0f, 1.0f);
+    image->at(1, 0) = oxColourHalf(100.0f, -50.0f, 9.0f, 0.05f);   // nearly transparent: left out
+    image->at(2, 0) = oxColourHalf(0.0f, 1.0f, 0.5f, 0.1f);        // the nearest half to 0.1 is just below it
+    image->at(0, 1) = oxColourHalf(1.0f, 1.0f, 1.0f, 0.125f);      // above the threshold counts
+    image->at(1, 1) = oxColourHalf(std::nanf(""), inf, -inf, 1.0f); // would spoil every figure
+    LoadedPicture picture;
+    measureSamples(*image, picture);
+    EXPECT_TRUE(picture.hdr);
+    EXPECT_FLOAT_EQ(picture.minValue, -0.25f);
+    EXPECT_FLOAT_EQ(picture.maxValue, 6.0f);
+    // (-0.25 + 2 + 6) + 3 x 1 + 3 x 0.5 over 9 values
+    EXPECT_FLOAT_EQ(picture.midValue, (7.75f + 3.0f + 1.5f) / 9.0f);
+}
+
+// No pixel reaches the threshold: the start values stay, and the middle
+// value (the mean of no values) is left as the record had it.
+TEST(SampleStatistics, NoVisiblePixelKeepsTheStartValuesAndTheMiddle)
+{
+    auto image = halfImage(4, 4, oxColourHalf(3.0f, 3.0f, 3.0f, 0.0f));
+    LoadedPicture fresh, reloaded;
+    reloaded.midValue = 0.75f;
+    measureSamples(*image, fresh);
+    measureSamples(*image, reloaded);
+    EXPECT_TRUE(fresh.hdr);
+    EXPECT_FLOAT_EQ(fresh.maxValue, -1000000.0f);
+    EXPECT_FLOAT_EQ(fresh.minValue, 100000.0f);
+    EXPECT_FLOAT_EQ(fresh.midValue, 0.5f);
+    EXPECT_FLOAT_EQ(reloaded.midValue, 0.75f);
+}
+
+// 12.6 million values of 0.3: a single-precision running sum stops growing
+// correctly long before the end and gives a mean far from 0.3.
+TEST(SampleStatistics, MeanOfALargePictureIsExact)
+{
+    auto image = halfImage(2048, 2048, oxColourHalf(0.3f, 0.3f, 0.3f, 1.0f));
+    image->at(7, 9) = oxColourHalf(0.3f, 0.3f, 8.0f, 1.0f);
+    LoadedPicture picture;
+    measureSamples(*image, picture);
+    const double v = double(oxHalf(0.3f).toFloat()), n = 2048.0 * 2048.0 * 3.0;
+    EXPECT_NEAR(picture.midValue, (v * (n - 1) + 8.0) / n, 1e-6);
+    EXPECT_FLOAT_EQ(picture.maxValue, 8.0f);
+}
+
+TEST(SampleStatistics, IntegerPictures)
+{
+    LoadedPicture picture;
+    picture.minValue = 0.2f, picture.midValue = 0.3f, picture.maxValue = 0.4f;
+    measureSamples(*oxImageUInt8::create(2, 2), picture);
+    EXPECT_FALSE(picture.hdr);
+    EXPECT_FLOAT_EQ(picture.minValue, 0.2f);
+    EXPECT_FLOAT_EQ(picture.maxValue, 0.4f);
+    measureSamples(*oxImageUInt16::create(2, 2), picture);
+    EXPECT_TRUE(picture.hdr);
+    EXPECT_FLOAT_EQ(picture.minValue, 0.0f);
+    EXPECT_FLOAT_EQ(picture.maxValue, 1.0f);
+    EXPECT_FLOAT_EQ(picture.midValue, 0.3f);
+}

@@ -1,0 +1,239 @@
+// The application object without a display: what the end-to-end tests do
+// not reach (stored values out of range, declined and failed deletes, a start
+// in another folder, a second shut-down, the window growing under a fitted
+// picture). Stepping, help and the Trash are driven in tests/e2e.
+#include "app/shell/configkeys.h"
+#include "app/views/fototransform.h"
+#include "app/shell/pictavoapp.h"
+#include "app/shell/startup.h"
+
+#include "oxengine/storage/config.h"
+#include "oxengine/gui/keys.h"
+#include "support/childprocess.h"
+#include "support/testsupport.h"
+
+#include <GL/freeglut.h>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <mutex>
+#include <sys/stat.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct IsolatedHome {
+    IsolatedHome()
+    {
+        unsetenv("OX_MESSAGE_LOG");
+        prepareEngine("pictavoapp_test");
+        allowOthersToEnter(home.path());
+    }
+    TempHome home;
+};
+IsolatedHome g_home;
+
+struct FakeContext : LoaderContext {
+    bool makeCurrent() override { return true; }
+    bool isCurrent() const override { return true; }
+    void finish() override {}
+};
+
+class App : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        fs::remove_all(g_home.home.path() + "/config");
+        m_dir = g_home.home.path() + "/pics-" + std::to_string(++s_counter);
+        fs::create_directories(m_dir);
+    }
+    void TearDown() override { m_app.reset(); }
+    std::string make(const std::string& name, const std::string& bytes = "x")
+    {
+        writeFile(m_dir + "/" + name, bytes);
+        return m_dir + "/" + name;
+    }
+    // The application, its loader running without GL and recording what it
+    // was asked to load; with names, over a folder holding those files.
+    PictavoApp& app(std::initializer_list<const char*> names = {}, bool open = false)
+    {
+        for (const char* n : names)
+            make(n);
+        LoaderServices services;
+        services.fill = [this](const std::string& name, LoadedPicture&) {
+            std::lock_guard<std::mutex> lock(m_fillMutex);
+            m_filled.push_back(name);
+            return false;
+        };
+        services.makeContext = [](int, void*) { return std::make_unique<FakeContext>(); };
+        services.postCommand = [](unsigned) {};
+        services.requestRedisplay = [] {};
+        m_app = std::make_unique<PictavoApp>(services);
+        EXPECT_TRUE(m_app->loader().startLoader());
+        if (open || names.size() > 0)
+            m_app->pictures().openFolder(m_dir, SUBFOLDERS_NEVER);
+        return *m_app;
+    }
+    std::vector<std::string> filled()
+    {
+        std::lock_guard<std::mutex> lock(m_fillMutex);
+        return m_filled;
+    }
+
+    std::string m_dir;
+    std::unique_ptr<PictavoApp> m_app;
+    std::mutex m_fillMutex;
+    std::vector<std::string> m_filled;
+    static inline int s_counter = 0;
+};
+
+oxMessageAnswer answer(int button)
+{
+    oxMessageAnswer a;
+    a.button = button;
+    return a;
+}
+
+} // namespace
+
+TEST_F(App, OverlayLevelIsReadClampedAndCyclesByKeysAndCommand)
+{
+    const std::pair<const char*, int> stored[] = {{"0", 0}, {"2", 2}, {"7", 2}, {"-1", 0}, {"abc", 1}};
+    for (const auto& [text, level] : stored) {
+        oxConfig::setString("LastOverlays", text);
+        EXPECT_EQ(PictavoApp().overlayLevel(), level) << text;
+    }
+    PictavoApp& a = app(); // "abc": level 1
+    int expected = 1;
+    for (int key : {'i', 'I', 'o', 'O'}) {
+        EXPECT_TRUE(a.onKeyDown(key, false));
+        expected = (expected + 1) % 3;
+        EXPECT_EQ(a.overlayLevel(), expected) << char(key);
+    }
+    EXPECT_TRUE(a.onCommand(CMD_CYCLE_OVERLAYS));
+    EXPECT_EQ(a.overlayLevel(), (expected + 1) % 3);
+}
+
+TEST_F(App, ThumbnailSwitchAndUnlistedInputChangeNothing)
+{
+    PictavoApp& a = app();
+    MessageCapture boxes;
+    Display* before = a.activeView();
+    EXPECT_TRUE(a.onCommand(CMD_TOGGLE_VIEW));
+    EXPECT_TRUE(a.onKeyDown('t', false));
+    EXPECT_EQ(a.activeView(), before); // no thumbnail view yet
+    for (int key : {int('x'), int('+'), int(GUI_KEY_DELETE)}) // Delete: nothing listed
+        EXPECT_FALSE(a.onKeyDown(key, false)) << key;
+    for (unsigned c : {0u, 211u, unsigned(CMD_SETTINGS), 224u})
+        EXPECT_FALSE(a.onCommand(c)) << c;
+    EXPECT_EQ(boxes.count(), 0u);
+}
+
+TEST_F(App, SortCommandsAreStoredAndKeepTheCurrentPicture)
+{
+    make("a.jpg", "xxx");
+    make("c.jpg", "xx");
+    PictavoApp& a = app({"b.jpg"});
+    a.pictures().goTo(2); // c
+    EXPECT_TRUE(a.onCommand(CMD_SORT_BY_SIZE));
+    EXPECT_EQ(readConfigInt(ConfigKey::SortMode), 219);
+    EXPECT_EQ(a.pictures().paths(), (std::vector<std::string>{m_dir + "/b.jpg", m_dir + "/c.jpg", m_dir + "/a.jpg"}));
+    EXPECT_EQ(a.pictures().currentPath(), m_dir + "/c.jpg");
+    make("d.jpg");
+    EXPECT_TRUE(a.onCommand(CMD_RESCAN));
+    EXPECT_EQ(a.pictures().count(), 4);
+    EXPECT_EQ(a.pictures().currentPath(), m_dir + "/c.jpg");
+}
+
+TEST_F(App, DeclinedVanishedAndFailedDeletes)
+{
+    const std::string kept = make("keep.jpg"), gone = make("gone.jpg"), locked = make("locked.jpg");
+    PictavoApp& a = app({}, true);
+    {
+        MessageCapture declined({answer(MB_NO)});
+        EXPECT_TRUE(a.deletePicture(kept, true));
+        EXPECT_TRUE(fs::exists(kept));
+        // Removed by someone else: the list forgets it all the same.
+        fs::remove(gone);
+        EXPECT_TRUE(a.deletePicture(gone, false));
+        EXPECT_EQ(a.pictures().count(), 2);
+    }
+    // A file the user may not remove: reported, kept, still listed.
+    allowOthersToEnter(m_dir);
+    ASSERT_EQ(chmod(m_dir.c_str(), 0555), 0);
+    MessageCapture boxes;
+    const int code = runInChild(
+        [&] {
+            const bool result = a.deletePicture(locked, false);
+            const bool told = boxes.count() == 1 &&
+                              boxes.messages()[0].text.rfind("Error deleting file '" + locked + "'.", 0) == 0;
+            return (!result && told && fs::exists(locked) && a.pictures().count() == 2) ? 0 : 1;
+        },
+        true);
+    chmod(m_dir.c_str(), 0755);
+    EXPECT_EQ(code, 0);
+}
+
+TEST_F(App, StartFolderFromTheCommandLine)
+{
+    for (const char* n : {"a.jpg", "b.jpg", "c.jpg"})
+        make(n);
+    writeConfigInt(ConfigKey::LastFile, 2);
+    // The last folder again: at "LastFile"; another folder: at its first picture.
+    for (const auto& [last, index] : {std::pair{m_dir + "/", 2}, std::pair{g_home.home.path() + "/", 0}}) {
+        writeConfigText(ConfigKey::LastFolder, last);
+        PictavoApp& a = app();
+        a.setStartLocation(resolveStartPath(m_dir));
+        a.loadStartFolder();
+        EXPECT_EQ(a.pictures().currentIndex(), index) << last;
+        EXPECT_EQ(readConfigText(ConfigKey::LastFolder), m_dir + "/");
+    }
+    // A file: its folder, and that picture is the first one asked for.
+    m_filled.clear();
+    PictavoApp& a = app();
+    a.setStartLocation(resolveStartPath(m_dir + "/b.jpg"));
+    a.loadStartFolder();
+    EXPECT_EQ(a.pictures().currentPath(), m_dir + "/b.jpg");
+    ASSERT_FALSE(filled().empty());
+    EXPECT_EQ(filled()[0], m_dir + "/b.jpg");
+}
+
+TEST_F(App, ShutDownStoresTheStateOnceAndStopsTheLoader)
+{
+    oxConfig::setString("LastOverlays", "1");
+    PictavoApp& a = app({"a.jpg", "b.jpg", "c.jpg"});
+    a.pictures().goTo(2);
+    a.onKeyDown('i', false);
+    EXPECT_TRUE(a.onKeyDown(GUI_KEY_ESCAPE, false));
+    EXPECT_FALSE(a.loader().isRunning());
+    EXPECT_EQ(a.imageDisplay(), nullptr); // its GL objects went with the window's context
+    EXPECT_EQ(oxConfig::getString("LastOverlays", ""), "2");
+    EXPECT_EQ(oxConfig::getString("LastFile", ""), "2");
+    EXPECT_EQ(oxConfig::getString("LastMode", ""), "0");
+    // Later ends (the close button after Escape) change nothing.
+    a.cycleOverlayLevel();
+    a.onClose();
+    EXPECT_TRUE(a.onCommand(CMD_EXIT));
+    EXPECT_EQ(oxConfig::getString("LastOverlays", ""), "2");
+}
+
+TEST_F(App, FittedPictureStaysFittedWhenTheWindowChanges)
+{
+    PictavoApp& a = app({"a.jpg"});
+    FotoTransform* t = a.fotoTransform();
+    ASSERT_NE(t, nullptr);
+    // The full-screen start: 1024 x 768 first, then the 1920 x 1200 screen.
+    a.handleReshape(1024, 768);
+    t->refit();
+    const double small = t->zoom();
+    a.handleReshape(1920, 1200);
+    EXPECT_GT(t->zoom(), small);
+    EXPECT_DOUBLE_EQ(t->zoom(), t->fitZoom());
+    // A zoom the user chose is kept.
+    t->zoomTo(t->fitZoom() * 1.5, true, 0.5, 0.5);
+    const double chosen = t->zoom();
+    a.handleReshape(1000, 700);
+    EXPECT_DOUBLE_EQ(t->zoom(), chosen);
+}

@@ -1,0 +1,110 @@
+// Start-up settings (sound, GUI look, clamping and bad colours) and the
+// usage on standard output and in a box.
+#include "app/shell/commandline.h"
+#include "app/shell/startup.h"
+
+#include "oxengine/core/catalogue.h"
+#include "oxengine/storage/config.h"
+#include "oxengine/gui/style.h"
+#include "oxengine/platform/sound.h"
+#include "support/testsupport.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+class Startup : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        setenv("XDG_CONFIG_HOME", m_home.path().c_str(), 1);
+        prepareEngine("startup_test");
+        m_savedStyle = defaultGuiStyle;
+    }
+    void TearDown() override
+    {
+        defaultGuiStyle = m_savedStyle;
+        soundEnabled = true;
+    }
+    TempDir m_home;
+    oxGuiStyle m_savedStyle;
+};
+
+std::string usageOutput(bool terminal)
+{
+    std::FILE* f = std::tmpfile();
+    showUsage(f, terminal);
+    std::string text(static_cast<size_t>(std::ftell(f)), '\0');
+    std::rewind(f);
+    text.resize(std::fread(text.data(), 1, text.size(), f));
+    std::fclose(f);
+    return text;
+}
+
+} // namespace
+
+TEST_F(Startup, StoredLookIsClampedAndBadValuesFallBack)
+{
+    const oxColour white(255, 255, 255, 255), shade(0, 0, 0, 170);
+    const struct {
+        const char *height, *fg, *bg; // nullptr: not stored
+        int textHeight;
+        oxColour fgColour, bgColour;
+    } cases[] = {
+        {nullptr, nullptr, nullptr, 20, white, shade},
+        {"500", "#0F08", "#123456", 100, oxColour(0, 255, 0, 136), oxColour(0x12, 0x34, 0x56, 255)},
+        {"3", "#12", "#GGG", 10, white, shade},
+        {"abc", "white", "", 20, white, shade},
+        {"-7", "", "#12", 10, white, shade},
+        {"64", nullptr, nullptr, 64, white, shade},
+    };
+    for (const auto& c : cases) {
+        std::remove(oxConfig::storePath().c_str());
+        const std::pair<const char*, const char*> keys[] = {
+            {"GuiTextHeight", c.height}, {"GuiFgColour", c.fg}, {"GuiBgColour", c.bg}};
+        for (const auto& [key, value] : keys)
+            if (value)
+                oxConfig::setString(key, value);
+        defaultGuiStyle.textHeight = 33;
+        applyStoredSettings();
+        const std::string what = c.height ? c.height : "(none)";
+        EXPECT_EQ(defaultGuiStyle.textHeight, c.textHeight) << what;
+        EXPECT_EQ(defaultGuiStyle.fgColour, c.fgColour) << what;
+        EXPECT_EQ(defaultGuiStyle.bgColour, c.bgColour) << what;
+    }
+}
+
+TEST_F(Startup, NoSoundIsStoredAndHoldsAtTheNextStart)
+{
+    oxConfig::setString("NoSound", "0");
+    applyStoredSettings();
+    EXPECT_TRUE(soundEnabled);
+    disableSoundForGood();
+    EXPECT_EQ(oxConfig::getString("NoSound", ""), "1");
+    soundEnabled = true; // a new process
+    applyStoredSettings();
+    EXPECT_FALSE(soundEnabled);
+}
+
+TEST_F(Startup, UsageGoesToOutputAndToABoxOnlyWithoutTerminal)
+{
+    for (bool terminal : {true, false}) {
+        MessageCapture boxes;
+        EXPECT_EQ(usageOutput(terminal), usageText() + "\n");
+        ASSERT_EQ(boxes.count(), terminal ? 0u : 1u);
+        if (!terminal) {
+            EXPECT_EQ(boxes.messages()[0].title, "Pictavo command line help");
+            EXPECT_EQ(boxes.messages()[0].icon, MI_NONE);
+        }
+    }
+    EXPECT_NE(usageText().find("(in 'Documents')"), std::string::npos);
+    setenv("LANGUAGE", "de", 1);
+    oxResetCatalogueForTests();
+    const std::string german = usageText();
+    unsetenv("LANGUAGE");
+    oxResetCatalogueForTests();
+    EXPECT_NE(german.find("(in 'Dokumente')"), std::string::npos);
+}

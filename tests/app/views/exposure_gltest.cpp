@@ -1,0 +1,134 @@
+// High-dynamic-range pictures through the exposure shader on a real window.
+#include "viewapp.h"
+
+#include "app/views/exposureshader.h"
+#include "app/views/picturedraw.h"
+
+#include "oxengine/graphics/shader.h"
+#include "oxengine/gui/slider.h"
+#include "oxengine/image/half.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+
+namespace {
+
+ViewTestHome g_exposureHome;
+
+// x / (w - 1) in red, y / (h - 1) in green, 0.25 in blue, scaled by gain.
+std::string writeExr(const TempDir& dir, const std::string& name, uint32_t w, uint32_t h, float gain)
+{
+    auto image = oxImageHalf::create(w, h);
+    for (uint32_t y = 0; y < h; ++y)
+        for (uint32_t x = 0; x < w; ++x)
+            image->row(y)[x] = oxColourHalf(gain * float(x) / float(w - 1), gain * float(y) / float(h - 1), gain * 0.25f);
+    try {
+        oxImageRegistry::instance().saveImage(*image, dir.file(name), oxToneMapping::neutral());
+    } catch (const std::exception&) {
+        return {};
+    }
+    return dir.file(name);
+}
+
+int maxDifference(const Frame& a, const Frame& b)
+{
+    int worst = 0;
+    for (size_t i = 0; i < a.rgba.size(); ++i)
+        if (i % 4 != 3)
+            worst = std::max(worst, std::abs(int(a.rgba[i]) - int(b.rgba[i])));
+    return worst;
+}
+
+} // namespace
+
+TEST(ExposureShaderGL, HdrPictureFollowsTheSlidersAndIdentityReproducesTheTexture)
+{
+    TempDir dir;
+    const std::string exr = writeExr(dir, "ramp.exr", 320, 240, 1.0f);
+    if (!std::getenv("DISPLAY") || exr.empty())
+        GTEST_SKIP() << "no X display or no EXR support";
+    const auto flat = [](uint32_t, uint32_t) { return oxColour(90, 90, 90); };
+    ViewTestApp app({exr, writePicture(dir, "plain.png", 320, 240, flat)});
+    app.infoLevel = 1;
+    app.script = [&](ViewTestApp& a) {
+        ASSERT_TRUE(a.view->hasPicture());
+        LoadedPicture& p = *a.view->currentPicture();
+        ASSERT_TRUE(p.hdr);
+        ExposurePanel& panel = a.view->exposurePanel();
+        EXPECT_TRUE(panel.isVisible());
+        EXPECT_DOUBLE_EQ(panel.blackPoint().getValue(), 0.0);
+        EXPECT_NEAR(panel.whitePoint().getValue(), std::min(2.0 * p.midValue, double(p.maxValue)), 1e-6);
+        const Frame start = a.frame();
+        a.save(start, "view_exposure_panel");
+        EXPECT_TRUE(a.view->exposureShader().exists());
+
+        // Black 0, white 1, gamma 1, saturation 1: the texture as it is.
+        panel.whitePoint().setValue(1.0);
+        a.infoLevel = 0;
+        const Frame identity = a.frame();
+        const auto setHdr = [&](bool hdr) {
+            oxLock lock(p.lock);
+            p.hdr = hdr;
+        };
+        setHdr(false); // the same tiles without the shader
+        const Frame plain = a.frame();
+        setHdr(true);
+        EXPECT_LE(maxDifference(identity, plain), 2);
+        const int x = 200, y = 150; // a texel of about (0.31, 0.3, 0.25)
+        const int before = identity.r(x, y);
+
+        // A lower white point brightens; saturation 0 gives the weighted grey.
+        panel.whitePoint().setValue(0.7);
+        const Frame brighter = a.frame();
+        EXPECT_NEAR(brighter.r(x, y), before / 0.7, 3);
+        panel.whitePoint().setValue(1.0);
+        panel.saturation().setRange(0.0, 2.5);
+        panel.saturation().setValue(0.0);
+        const Frame grey = a.frame();
+        const double expected = 0.39 * identity.r(x, y) + 0.5 * identity.g(x, y) + 0.11 * identity.b(x, y);
+        EXPECT_NEAR(grey.r(x, y), expected, 3);
+        EXPECT_TRUE(grey.r(x, y) == grey.g(x, y) && grey.g(x, y) == grey.b(x, y)) << grey.text(x, y);
+        // Gamma above 1 darkens the middle tones.
+        panel.saturation().setValue(1.0);
+        panel.gamma().setValue(2.0);
+        EXPECT_NEAR(a.frame().r(x, y), 255.0 * std::pow(before / 255.0, 2.0), 3);
+
+        // A picture without high dynamic range hides the panel again.
+        a.show(1);
+        EXPECT_FALSE(panel.isVisible());
+    };
+    EXPECT_EQ(app.runOnce(), 0);
+}
+
+TEST(ExposureShaderGL, WithoutShaderSupportHdrPicturesShowTheirValuesAsTheyAre)
+{
+    TempDir dir;
+    const std::string exr = writeExr(dir, "bright.exr", 641, 120, 4.0f); // red 4 x / 640
+    if (!std::getenv("DISPLAY") || exr.empty())
+        GTEST_SKIP() << "no X display or no EXR support";
+    ViewTestApp app({exr});
+    app.script = [&](ViewTestApp& a) {
+        ASSERT_TRUE(a.view->hasPicture());
+        LoadedPicture& p = *a.view->currentPicture();
+        MessageCapture boxes;
+        oxOverrideShaderDriver(oxShaderDriverHooks{[](const char*) { return false; }, nullptr});
+        ExposureShader unsupported;
+        const Exposure automatic = automaticExposure(p);
+        glClearColor(0, 0, 0, 1);
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        glLoadIdentity();
+        glTranslated(0.5, 0.5, 0);
+        drawPicture(p, 1.0, 1.0, 0.0, &unsupported, &automatic);
+        const Frame f = a.readBack();
+        oxOverrideShaderDriver(std::nullopt);
+        EXPECT_FALSE(unsupported.exists());
+        EXPECT_EQ(boxes.count(), 0u);
+        EXPECT_NEAR(f.r(80, 10), 128, 3);  // 0.5
+        EXPECT_NEAR(f.r(40, 10), 64, 3);   // 0.25
+        EXPECT_EQ(f.r(400, 10), 255);      // 2.5, clamped
+        EXPECT_EQ(f.b(400, 10), 255);      // 1.0
+    };
+    EXPECT_EQ(app.runOnce(), 0);
+}

@@ -1,0 +1,341 @@
+// The single-picture view without a display: what it asks of the loader
+// and the application, the fade's life, the texts of its lines and menu,
+// the exposure panel's values and the geometry of tiles and navigator.
+#include "../viewtest.h"
+
+#include "app/shell/configkeys.h"
+#include "app/views/crossfade.h"
+#include "app/views/image/exposurepanel.h"
+#include "app/views/exposureshader.h"
+#include "app/views/image/imagedisplay.h"
+#include "app/views/image/imagemenu.h"
+#include "app/views/image/navigator.h"
+#include "app/views/picturedraw.h"
+
+#include "oxengine/storage/config.h"
+#include "oxengine/graphics/texsupport.h"
+#include "oxengine/storage/files.h"
+#include "oxengine/core/format.h"
+#include "oxengine/graphics/shader.h"
+#include "oxengine/gui/container.h"
+#include "oxengine/gui/guimenu.h"
+#include "oxengine/gui/slider.h"
+#include "support/testsupport.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+
+namespace {
+
+class ImageView : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        setenv("XDG_CONFIG_HOME", m_home.path().c_str(), 1);
+        oxConfig::initialize("Quorvel Software", "Pictavo");
+        if (!oxFilename::isInitialized())
+            oxFilename::initialize("imagedisplay_test");
+        app.transform = &transform;
+        transform.setView(&view);
+    }
+    TempDir m_home;
+    FakeFramework framework{800, 600};
+    FakeViewApp app{&framework};
+    FakeLoader loader;
+    ImageDisplay view{&app, &loader};
+    FotoTransform transform{nullptr, &framework};
+};
+
+} // namespace
+
+TEST_F(ImageView, QuickSuccessionReleasesTheFadingPictureAndRestartsTheFade)
+{
+    view.showPicture("/p/a.jpg");
+    EXPECT_EQ(view.currentPicture(), loader.record("/p/a.jpg"));
+    EXPECT_FALSE(view.isFading()); // nothing to fade from
+    view.showPicture("/p/b.jpg");
+    EXPECT_EQ(view.crossFade().previous(), loader.record("/p/a.jpg"));
+    EXPECT_TRUE(framework.hasIdle(&view));
+    view.idle(100000);
+    EXPECT_NEAR(view.crossFade().fade(), 0.8, 1e-12);
+
+    // The fade keeps the old picture's scale and offset.
+    view.setDisplayScale(2.0);
+    transform.zoomTo(3.0, true, 0.5, 0.5);
+    transform.scrollTo(123, 45);
+    const double x = transform.offsetX(), y = transform.offsetY();
+    view.showPicture("/p/c.jpg");
+    EXPECT_EQ(loader.usesOf("/p/a.jpg"), 0); // released at once
+    EXPECT_EQ(view.crossFade().previous(), loader.record("/p/b.jpg"));
+    EXPECT_DOUBLE_EQ(view.crossFade().fade(), 1.0);
+    EXPECT_DOUBLE_EQ(view.crossFade().previousScale(), 3.0);
+    EXPECT_DOUBLE_EQ(view.crossFade().previousOffsetX(), x);
+    EXPECT_DOUBLE_EQ(view.crossFade().previousOffsetY(), y);
+    EXPECT_EQ(loader.inUse(), 2);
+
+    // Once the fade has run its length in wall time, and not before, the old picture goes.
+    view.idle(400000);
+    EXPECT_NE(view.crossFade().previous(), nullptr);
+    view.idle(100001);
+    EXPECT_EQ(view.crossFade().previous(), nullptr);
+    EXPECT_EQ(loader.usesOf("/p/b.jpg"), 0);
+    EXPECT_FALSE(framework.hasIdle(&view));
+
+    // The same picture again is held twice; shutting down gives everything back.
+    view.showPicture("/p/c.jpg");
+    EXPECT_EQ(loader.usesOf("/p/c.jpg"), 2);
+    view.shutDown();
+    EXPECT_EQ(loader.inUse(), 0);
+    EXPECT_FALSE(framework.hasIdle(&view));
+}
+
+TEST_F(ImageView, FailedLoadsSayWhy)
+{
+    view.showPicture("/p/missing.jpg");
+    EXPECT_EQ(view.currentPicture(), nullptr);
+    EXPECT_EQ(view.overlays().pictureTextLine().text(), "[Error loading image.]");
+    EXPECT_EQ(view.overlays().fileNameLine().text(), "/p/missing.jpg");
+    EXPECT_EQ(view.contentSize(), (oxGuiSize{256, 256}));
+    // A record without tiles: its note, no details, no picture to measure.
+    view.showPicture("/p/broken.jpg");
+    EXPECT_FALSE(view.hasPicture());
+    EXPECT_EQ(view.overlays().pictureTextLine().text(), "[Error while loading: damaged]");
+    EXPECT_EQ(view.overlays().detailLine().text(), "");
+    EXPECT_EQ(view.contentSize(), (oxGuiSize{256, 256}));
+    EXPECT_FALSE(view.exposurePanel().isVisible());
+}
+
+TEST_F(ImageView, CommandsGoToTheApplication)
+{
+    for (unsigned c : {200u, 201u, 203u, 208u, 211u})
+        EXPECT_TRUE(view.onCommand(c)) << c;
+    // Save and delete need a picture: nothing was shown.
+    EXPECT_EQ(app.calls, (std::vector<std::string>{"step -1", "step 1", "folder"}));
+    for (unsigned c : {199u, 204u, 209u, 212u, 213u})
+        EXPECT_FALSE(view.onCommand(c)) << c;
+    view.showPicture("/p/a.jpg");
+    app.calls.clear();
+    EXPECT_TRUE(view.onCommand(CMD_VIEW_DELETE));
+    EXPECT_TRUE(view.onCommand(CMD_VIEW_SAVE_AS)); // no tiles: nothing to save
+    EXPECT_TRUE(view.onClick(0, 10, 10));
+    EXPECT_FALSE(view.onClick(1, 10, 10));
+    EXPECT_EQ(app.calls, (std::vector<std::string>{"delete /p/a.jpg", "step 1"}));
+    transform.zoomTo(0.5, true, 0.5, 0.5);
+    EXPECT_TRUE(view.onCommand(CMD_VIEW_ORIGINAL_SIZE));
+    EXPECT_DOUBLE_EQ(transform.zoom(), 1.0);
+}
+
+TEST_F(ImageView, StyleSetsOverlayHeightsAndColours)
+{
+    oxGuiStyle style;
+    style.textHeight = 24;
+    style.fgColour = oxColour(200, 100, 0, 255);
+    style.bgColour = oxColour(0, 0, 100, 170);
+    view.applyStyle(style);
+    const ViewOverlays& o = view.overlays();
+    for (const oxGLUTOverlay* line : {&o.zoomLabel(), &o.fileNameLine(), &o.pictureTextLine(), &o.detailLine()})
+        EXPECT_DOUBLE_EQ(line->textHeight(), 26.0); // (24 x 11 + 5) / 10
+    EXPECT_EQ(o.detailLine().colour(), style.fgColour.blend(style.bgColour, 0.14f));
+    EXPECT_EQ(o.pictureTextLine().colour(), oxColour(171, 85, 14, 255));
+    EXPECT_EQ(view.exposurePanel().getBgColour(), oxColour(35, 17, 82, 170));
+}
+
+TEST(ViewOverlays, TextsOfTheZoomAndDetailLines)
+{
+    EXPECT_EQ(ViewOverlays::zoomText(0.12345), "12 %");
+    EXPECT_EQ(ViewOverlays::zoomText(0.125), "13 %");
+    EXPECT_EQ(ViewOverlays::zoomText(16.0), "1600 %");
+    EXPECT_EQ(ViewOverlays::zoomText(std::nan("")), "0 %");
+    EXPECT_EQ(ViewOverlays::detailText(86400.0 * 365, 1536000, 4000, 3000),
+              formatDateTime(86400.0 * 365, true, "%c") + "  -  1.536 MB  -  4000 x 3000 pixels");
+}
+
+TEST(ImageMenu, EntriesInOrderWithTheInfoEntryFollowingTheLevel)
+{
+    const char* info[] = {"Show image information", "Show more image information", "Hide image information"};
+    for (int level = 0; level < 3; ++level) {
+        std::unique_ptr<oxGuiPopupMenu> menu = buildImageMenu(level, nullptr);
+        auto* column = dynamic_cast<oxGuiContainer*>(menu->content());
+        ASSERT_NE(column, nullptr);
+        std::vector<std::pair<std::string, int>> entries;
+        for (size_t i = 0; i < column->childCount(); ++i) {
+            auto* item = dynamic_cast<oxGuiMenuItem*>(column->child(i));
+            entries.emplace_back(item ? item->getText() : "-", item ? item->getCommand() : 0);
+        }
+        const std::vector<std::pair<std::string, int>> expected = {
+            {"Back", 200},  {"Next", 201}, {"Original size", 202}, {"-", 0},
+            {"Save as...", 208}, {"Delete", 211}, {"-", 0}, {info[level], 213},
+            {"Select folder...", 203}, {"Thumbnails", 212}};
+        EXPECT_EQ(entries, expected) << level;
+    }
+}
+
+TEST(ExposurePanel, StartValuesAndRangesFollowTheSamples)
+{
+    ExposurePanel panel;
+    const auto expect = [](const oxGuiSlider& s, double value, double min, double max, const char* what) {
+        EXPECT_DOUBLE_EQ(s.getValue(), value) << what;
+        EXPECT_DOUBLE_EQ(s.getMinimum(), min) << what;
+        EXPECT_DOUBLE_EQ(s.getMaximum(), max) << what;
+    };
+    panel.startFor({0.25, 0.4, 5.0}); // samples all >= 0: black starts at 0; white at twice the middle
+    expect(panel.blackPoint(), 0.0, panel.blackPoint().getMinimum(), 5.0, "black");
+    expect(panel.whitePoint(), 0.8, panel.whitePoint().getMinimum(), 5.5, "white");
+    expect(panel.gamma(), 1.0, 0.3, 3.0, "gamma");
+    expect(panel.saturation(), 1.0, 0.4, 2.5, "saturation");
+    // A negative minimum; white never above the maximum; the ranges while drawn keep both values.
+    panel.startFor({-2.0, 3.0, 4.0});
+    panel.gamma().setValue(2.0);
+    panel.updateRanges({-2.0, 3.0, 4.0});
+    expect(panel.whitePoint(), 4.0, -2.0, 8.0, "white after update");
+    const Exposure e = panel.exposure();
+    EXPECT_DOUBLE_EQ(e.blackPoint, -2.0);
+    EXPECT_DOUBLE_EQ(e.whitePoint, 4.0);
+    EXPECT_DOUBLE_EQ(e.gamma, 2.0);
+    EXPECT_DOUBLE_EQ(e.saturation, 1.0);
+
+    // Width clamped to 300..600, the panel at the bottom left, four sliders of h + 4.
+    for (auto [window, width] : {std::pair{500, 300}, {556, 300}, {700, 444}, {856, 600}, {1920, 600}}) {
+        panel.layoutFor({window, 700}, 20);
+        EXPECT_EQ(panel.getSize(), (oxGuiSize{width, 4 * 24})) << window;
+        EXPECT_EQ(panel.getPosition(), (oxGuiPoint{0, 700 - 4 * 24})) << window;
+    }
+}
+
+TEST(CrossFade, RunsItsLengthLinearlyAndAtLeastAMicrosecondPerStep)
+{
+    LoadedPicture old;
+    CrossFade fade;
+    EXPECT_FALSE(fade.advance(1000)); // none runs
+    fade.start(&old, 2.0, 10, 20, 1000);
+    EXPECT_DOUBLE_EQ(fade.opacity(), 0.0);
+    EXPECT_FALSE(fade.advance(250));
+    EXPECT_DOUBLE_EQ(fade.opacity(), 0.25);
+    EXPECT_FALSE(fade.advance(0));
+    EXPECT_DOUBLE_EQ(fade.fade(), 0.749);
+    EXPECT_TRUE(fade.advance(749));
+    EXPECT_EQ(fade.take(), &old);
+    EXPECT_EQ(fade.previous(), nullptr);
+    EXPECT_DOUBLE_EQ(fade.previousScale(), 1.0);
+    fade.start(&old, 1.0, 0, 0, 1000000000);
+    EXPECT_EQ(fade.length(), 10000000); // at most ten seconds
+}
+
+TEST(PictureTiles, NeighboursMeetOnTheSharedTexelAndTheMarginIsNotDrawn)
+{
+    // 1000 x 300 in tiles of 256 x 256: columns start at 0, 255, 510, 765.
+    LoadedPicture p;
+    p.imageWidth = 1000, p.imageHeight = 300;
+    p.tileWidth = p.tileHeight = 256;
+    for (double scale : {0.07, 1.0, 3.3}) {
+        SCOPED_TRACE(scale);
+        std::vector<TileQuad> row;
+        for (int c = 0; c < kMaxTiles; ++c)
+            if (TileQuad q; tileQuad(p, c, 0, scale, q))
+                row.push_back(q);
+        ASSERT_EQ(row.size(), 4u);
+        EXPECT_DOUBLE_EQ(row[0].x0, -0.5 * scale);
+        EXPECT_FLOAT_EQ(row[0].u0, 0.0f);
+        for (size_t c = 0; c + 1 < row.size(); ++c) {
+            EXPECT_DOUBLE_EQ(row[c].x1, row[c + 1].x0);
+            EXPECT_DOUBLE_EQ(row[c].x1, 255.0 * (c + 1) * scale);
+            // Both sides sample the centre of the shared texel.
+            EXPECT_FLOAT_EQ(row[c].u1, 255.5f / 256);
+            EXPECT_FLOAT_EQ(row[c + 1].u0, 0.5f / 256);
+        }
+        // The last tile ends at the picture's edge, not at the tile's.
+        EXPECT_DOUBLE_EQ(row[3].x1, 999.5 * scale);
+        EXPECT_FLOAT_EQ(row[3].u1, (1000.0f - 765) / 256);
+        TileQuad q;
+        EXPECT_TRUE(tileQuad(p, 0, 1, scale, q));
+        EXPECT_DOUBLE_EQ(q.y1, 299.5 * scale);
+        EXPECT_FALSE(tileQuad(p, 0, 2, scale, q));
+    }
+    // A one-pixel picture is one texel wide around its centre.
+    LoadedPicture dot;
+    dot.imageWidth = dot.imageHeight = dot.tileWidth = dot.tileHeight = 1;
+    TileQuad q;
+    ASSERT_TRUE(tileQuad(dot, 0, 0, 8.0, q));
+    EXPECT_DOUBLE_EQ(q.x0, -4.0);
+    EXPECT_DOUBLE_EQ(q.x1, 4.0);
+    EXPECT_FLOAT_EQ(q.u1, 1.0f);
+}
+
+// A first look of 1001 x 301 texels covers the 2002 x 602 picture the full
+// load will bring: its outer texel edges on the full picture's edges.
+TEST(PictureTiles, FirstLookIsStretchedOverTheFullPicture)
+{
+    LoadedPicture p;
+    p.imageWidth = 1001, p.imageHeight = 301;
+    p.tileWidth = 1024, p.tileHeight = 512;
+    p.firstLook = true;
+    p.expectedWidth = 2002, p.expectedHeight = 602;
+    TileQuad q;
+    ASSERT_TRUE(tileQuad(p, 0, 0, 0.5, q));
+    EXPECT_DOUBLE_EQ(q.x0, -0.25);
+    EXPECT_DOUBLE_EQ(q.x1, 2001.5 * 0.5);
+    EXPECT_DOUBLE_EQ(q.y1, 601.5 * 0.5);
+    EXPECT_FLOAT_EQ(q.u1, 1001.0f / 1024);
+    EXPECT_FLOAT_EQ(q.v1, 301.0f / 512);
+    p.firstLook = false; // the texels themselves
+    ASSERT_TRUE(tileQuad(p, 0, 0, 0.5, q));
+    EXPECT_DOUBLE_EQ(q.x1, 1000.5 * 0.5);
+}
+
+TEST(PictureTiles, AnisotropyOnlyWhileShrinkingOnHardware)
+{
+    oxTextureCapabilities caps;
+    caps.anisotropic = true, caps.maxAnisotropy = 16;
+    EXPECT_EQ(tileAnisotropy(caps, 0.5), 16.0f);
+    EXPECT_EQ(tileAnisotropy(caps, 1.0), 1.0f);
+    EXPECT_EQ(tileAnisotropy(caps, 4.0), 1.0f);
+    caps.softwareRenderer = true;
+    EXPECT_EQ(tileAnisotropy(caps, 0.5), 1.0f);
+    caps.softwareRenderer = false, caps.anisotropic = false;
+    EXPECT_EQ(tileAnisotropy(caps, 0.5), 1.0f);
+}
+
+TEST(Navigator, ShownOnlyForPicturesLargerThanTheWindow)
+{
+    // Fits, also just below the window size, or nothing to show: no navigator.
+    for (auto [w, h] : {std::pair{800, 600}, {805, 600}, {0, 0}})
+        EXPECT_FALSE(navigatorLayout({800, 600}, w, h, 1.0, 1.0, 0, 0, 256).shown) << w;
+    // Twice the window: f = 0.5, alpha 250; the view's half of it marked.
+    const NavigatorLayout n = navigatorLayout({800, 600}, 1600, 1200, 1.0, 1.0, 800, 0, 256);
+    ASSERT_TRUE(n.shown);
+    EXPECT_EQ(n.alpha, 250);
+    EXPECT_EQ(n.square, (oxGuiPointD{544, 344}));
+    EXPECT_DOUBLE_EQ(n.fit.scale, 0.16);
+    EXPECT_DOUBLE_EQ(n.fit.marginY, (256 - 1200 * 0.16) / 2);
+    EXPECT_DOUBLE_EQ(n.markPosition.x, 544 + 128);
+    EXPECT_DOUBLE_EQ(n.markPosition.y, 344 + n.fit.marginY);
+    EXPECT_DOUBLE_EQ(n.markSize.width, 128);
+    EXPECT_DOUBLE_EQ(n.markSize.height, 96);
+    EXPECT_EQ(navigatorLayout({800, 600}, 8000, 6000, 1.0, 1.0, 0, 0, 256).alpha, 255); // far larger: saturates
+}
+
+TEST(ExposureShader, WithoutFragmentShadersPicturesAreDrawnPlainlyWithoutAMessage)
+{
+    MessageCapture boxes;
+    const auto driver = [](bool announced) {
+        oxOverrideShaderDriver(oxShaderDriverHooks{announced ? +[](const char*) { return true; }
+                                                             : +[](const char*) { return false; },
+                                                   [](const char*) -> void* { return nullptr; }});
+    };
+    driver(false);
+    ExposureShader shader;
+    EXPECT_FALSE(shader.bind());
+    EXPECT_FALSE(shader.exists());
+    shader.setExposure(0, 1, 1, 1); // no program: nothing happens
+    EXPECT_EQ(boxes.count(), 0u);
+    // Announced but not delivered: one box, not one per frame.
+    driver(true);
+    EXPECT_FALSE(shader.bind());
+    EXPECT_FALSE(shader.bind());
+    ASSERT_EQ(boxes.count(), 1u);
+    EXPECT_EQ(boxes.messages()[0].title, "expshader create error");
+    EXPECT_TRUE(shader.hasFailed());
+    oxOverrideShaderDriver(std::nullopt);
+}

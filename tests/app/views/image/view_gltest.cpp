@@ -1,0 +1,321 @@
+// The single-picture view on a real window with the background loader and
+// the real preparation: where the picture lands, texel for pixel at the
+// original size, seams, overlay lines, navigator, cross-fade release, and
+// no drawing while nothing moves.
+#include "../viewapp.h"
+
+#include "app/shell/configkeys.h"
+#include "app/views/image/imagemenu.h"
+
+#include "oxengine/graphics/texsupport.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <random>
+#include <sys/resource.h>
+
+namespace {
+
+ViewTestHome g_home;
+
+class ImageDisplayGL : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (!std::getenv("DISPLAY"))
+            GTEST_SKIP() << "no X display";
+    }
+    void TearDown() override { setTextureSizeLimit(0); }
+    // Runs the script on a window showing the pictures.
+    void run(const std::vector<std::string>& files, const std::function<void(ViewTestApp&)>& script)
+    {
+        ViewTestApp app(files);
+        bool ran = false;
+        app.script = [&](ViewTestApp& a) { ran = true, script(a); };
+        EXPECT_EQ(app.runOnce(), 0);
+        EXPECT_TRUE(ran);
+    }
+    TempDir dir;
+};
+
+double cpuSeconds()
+{
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) + double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
+const oxColour RED(255, 0, 0), GREEN(0, 255, 0), BLUE(0, 0, 255), WHITE(255, 255, 255), YELLOW(255, 255, 0);
+
+} // namespace
+
+TEST_F(ImageDisplayGL, FittedPictureIsDrawnWhereTheTransformSays)
+{
+    // Quadrants red, green / blue, white with a yellow 40 x 40 square in the middle.
+    const std::string file = writePicture(dir, "quad.png", 800, 400, [](uint32_t x, uint32_t y) {
+        if (x >= 380 && x < 420 && y >= 180 && y < 220)
+            return YELLOW;
+        return y < 200 ? (x < 400 ? RED : GREEN) : (x < 400 ? BLUE : WHITE);
+    });
+    run({file}, [&](ViewTestApp& a) {
+        ASSERT_TRUE(a.view->hasPicture());
+        EXPECT_EQ(a.view->contentSize(), (oxGuiSize{799, 399}));
+        const double zoom = 640.0 / 799;
+        EXPECT_DOUBLE_EQ(a.transform->zoom(), zoom);
+        const int top = int(std::lround(-a.transform->offsetY())), bottom = int(std::lround(top + 399 * zoom));
+        EXPECT_EQ(top, 80);
+        const Frame f = a.frame();
+        a.save(f, "view_fitted");
+        const oxColour bg = a.guiStyle().bgColour;
+        const struct {
+            int x, y;
+            oxColour colour;
+            int tolerance;
+        } points[] = {{320, top - 5, bg, 2},   {320, bottom + 5, bg, 2},  {1, top + 1, RED, 12},
+                      {638, top + 1, GREEN, 12}, {1, bottom - 1, BLUE, 12}, {638, bottom - 1, WHITE, 12},
+                      {320, 240, YELLOW, 12},   {320 - 14, 240, YELLOW, 12}}; // the square is 32 pixels wide
+        for (const auto& p : points)
+            EXPECT_TRUE(f.near(p.x, p.y, p.colour, p.tolerance)) << p.x << "," << p.y << " " << f.text(p.x, p.y);
+        EXPECT_FALSE(f.near(320 - 18, 240, YELLOW));
+    });
+}
+
+// The first look of a large JPEG is drawn over the full picture's place;
+// when the full picture replaces it nothing moves and the fit is kept.
+// The first look of a large JPEG is drawn over the full picture's place;
+// when the full picture replaces it nothing moves, the fit is kept and the
+// detail line gives the file's own size (the first look's estimate is 4000).
+TEST_F(ImageDisplayGL, FirstLookAndTheFullPictureAreDrawnInTheSamePlace)
+{
+    const std::string small = writePicture(dir, "a.png", 64, 64, [](uint32_t, uint32_t) { return GREEN; });
+    const std::string large = writePicture(dir, "b.jpg", 3999, 2000, [](uint32_t x, uint32_t y) {
+        return y < 1000 ? (x < 2000 ? RED : GREEN) : (x < 2000 ? BLUE : WHITE);
+    });
+    // Not a neighbour of the first picture, which the loader would prefetch.
+    run({small, small, large}, [&](ViewTestApp& a) {
+        a.loader->setFirstLookCover(640, 480);
+        a.show(2);
+        a.view->idle(int64_t(100) * 1000000); // past the cross-fade
+        const double zoom = 640.0 / 3999; // laid out 4000 wide: 1000 texels x 4
+        const int top = int(std::lround(-a.transform->offsetY())), bottom = int(std::lround(top + 1999 * zoom));
+        const auto expectQuadrants = [&](const Frame& f) {
+            const oxColour bg = a.guiStyle().bgColour;
+            const struct {
+                int x, y;
+                oxColour colour;
+            } points[] = {{320, top - 2, bg},       {320, bottom + 2, bg},   {1, top + 1, RED},    {317, top + 1, RED},
+                          {323, top + 1, GREEN},    {638, top + 1, GREEN},   {1, bottom - 1, BLUE}, {638, bottom - 1, WHITE},
+                          {317, bottom - 1, BLUE}, {323, bottom - 1, WHITE}};
+            for (const auto& p : points)
+                EXPECT_TRUE(f.near(p.x, p.y, p.colour, 40)) << p.x << "," << p.y << " " << f.text(p.x, p.y);
+        };
+        {
+            // The loader publishes the full picture under its lock.
+            oxLock hold(a.loader->threadLock());
+            LoadedPicture* p = a.view->currentPicture();
+            ASSERT_NE(p, nullptr);
+            oxLock record(p->lock);
+            ASSERT_TRUE(p->firstLook);
+            EXPECT_EQ(p->imageWidth, 1000); // 1/4 covers a fit of 0.16
+        }
+        EXPECT_EQ(a.view->contentSize(), (oxGuiSize{3999, 1999}));
+        EXPECT_DOUBLE_EQ(a.transform->zoom(), zoom);
+        const Frame first = a.frame();
+        a.save(first, "view_first_look");
+        expectQuadrants(first);
+        ASSERT_TRUE(a.loaderIdle());
+        EXPECT_FALSE(a.view->currentPicture()->firstLook);
+        EXPECT_EQ(a.view->currentPicture()->imageWidth, 3999);
+        const Frame full = a.frame();
+        expectQuadrants(full);
+        EXPECT_NE(a.view->overlays().detailLine().text().find("3999 x 2000"), std::string::npos)
+            << a.view->overlays().detailLine().text();
+        EXPECT_DOUBLE_EQ(a.transform->zoom(), 640.0 / 3998); // still fitted
+    });
+}
+
+TEST_F(ImageDisplayGL, OriginalSizeShowsTexelForPixelAcrossTileSeams)
+{
+    setTextureSizeLimit(256); // 700 x 500 in 3 x 2 tiles
+    std::mt19937 random(7);
+    std::vector<oxColour> noise(700 * 500);
+    for (oxColour& c : noise)
+        c = oxColour(uint8_t(random()), uint8_t(random()), uint8_t(random()));
+    const std::string file =
+        writePicture(dir, "noise.png", 700, 500, [&](uint32_t x, uint32_t y) { return noise[y * 700 + x]; });
+    run({file}, [&](ViewTestApp& a) {
+        ASSERT_TRUE(a.view->hasPicture());
+        {
+            oxLock lock(a.view->currentPicture()->lock);
+            EXPECT_LE(a.view->currentPicture()->tileWidth, 256);
+            EXPECT_TRUE(a.view->currentPicture()->tiles[1][2]);
+        }
+        EXPECT_TRUE(a.view->onCommand(CMD_VIEW_ORIGINAL_SIZE));
+        EXPECT_DOUBLE_EQ(a.transform->zoom(), 1.0);
+        for (double scrollX : {0.0, 37.0, 59.5}) {
+            a.transform->scrollTo(scrollX, 10.25);
+            const Frame f = a.frame();
+            // Texel centres on pixel centres, the origin at the pixel centre nearest to -offset.
+            const int dx = -int(std::floor(-a.transform->offsetX())), dy = -int(std::floor(-a.transform->offsetY()));
+            int wrong = 0;
+            for (int y = 0; y < f.height; ++y)
+                for (int x = 0; x < f.width; ++x) {
+                    const int px = x + dx, py = y + dy;
+                    if (px < 0 || py < 0 || px >= 700 || py >= 500)
+                        continue;
+                    if (!f.near(x, y, noise[size_t(py) * 700 + px], 1) && ++wrong < 4)
+                        ADD_FAILURE() << "pixel " << x << "," << y << " " << f.text(x, y) << " scroll " << scrollX;
+                }
+            EXPECT_EQ(wrong, 0);
+        }
+    });
+}
+
+TEST_F(ImageDisplayGL, TilesMeetWithoutSeamsAtEveryZoom)
+{
+    setTextureSizeLimit(128);
+    // A smooth horizontal ramp: any seam shows as a step between neighbours.
+    const std::string file = writePicture(dir, "ramp.png", 600, 450, [](uint32_t x, uint32_t y) {
+        return oxColour(uint8_t(x * 255 / 599), uint8_t(y * 255 / 449), 128);
+    });
+    run({file}, [&](ViewTestApp& a) {
+        ASSERT_TRUE(a.view->hasPicture());
+        for (double zoom : {a.transform->fitZoom(), 0.37, 1.0, 2.3, 7.9}) {
+            a.transform->zoomTo(zoom, true, 0.5, 0.5);
+            a.transform->scrollTo(a.transform->maximumOffsetX() / 3, a.transform->maximumOffsetY() / 3);
+            const Frame f = a.frame();
+            if (zoom == 2.3)
+                a.save(f, "view_ramp_zoomed");
+            // Neighbours inside the picture differ by at most one ramp step per pixel plus rounding.
+            int worst = 0;
+            for (int x = 1, y = f.height / 2; x < f.width - 1; ++x) {
+                const double cx = (x + a.transform->offsetX()) / zoom;
+                if (cx >= 2 && cx <= 596)
+                    worst = std::max(worst, std::abs(f.r(x, y) - f.r(x - 1, y)));
+            }
+            EXPECT_LE(worst, std::max(1.0, 255.0 / 599 / zoom) + 2.5) << "zoom " << zoom;
+        }
+    });
+}
+
+TEST_F(ImageDisplayGL, OverlayLinesAndNavigatorFollowTheInfoLevel)
+{
+    const std::string file = writePicture(dir, "grey.png", 1600, 1200, [](uint32_t, uint32_t) {
+        return oxColour(100, 100, 100);
+    });
+    // Bright text pixels in the top left; red navigator frame pixels in the bottom right.
+    const auto count = [](const Frame& f, int x0, int y0, int x1, int y1, bool navigator) {
+        int n = 0;
+        for (int y = y0; y < y1; ++y)
+            for (int x = x0; x < x1; ++x)
+                n += navigator ? f.r(x, y) > f.g(x, y) + 30 : f.r(x, y) > 200;
+        return n;
+    };
+    const auto ink = [&](const Frame& f) { return count(f, 0, 0, 300, 90, false); };
+    const auto navigator = [&](const Frame& f) {
+        return count(f, f.width - 256, f.height - 256, f.width, f.height, true);
+    };
+    run({file}, [&](ViewTestApp& a) {
+        ASSERT_TRUE(a.view->hasPicture());
+        EXPECT_EQ(ink(a.frame()), 0); // level 0: no lines
+        a.infoLevel = 1;
+        EXPECT_GT(ink(a.frame()), 20);
+        EXPECT_EQ(a.view->overlays().zoomLabel().text(), "40 %");
+        EXPECT_EQ(a.view->overlays().fileNameLine().text(), file);
+        a.infoLevel = 2;
+        EXPECT_EQ(navigator(a.frame()), 0); // fits the window
+        const std::string detail = a.view->overlays().detailLine().text();
+        EXPECT_NE(detail.find("  -  "), std::string::npos) << detail;
+        EXPECT_NE(detail.find("1600 x 1200 pixels"), std::string::npos) << detail;
+
+        a.transform->zoomTo(1.0, true, 0.5, 0.5);
+        const Frame f = a.frame();
+        a.save(f, "view_overlays_level2_navigator");
+        EXPECT_GT(navigator(f), 1000);
+        EXPECT_EQ(a.view->overlays().zoomLabel().text(), "100 %");
+        a.infoLevel = 1;
+        EXPECT_EQ(navigator(a.frame()), 0);
+    });
+}
+
+TEST_F(ImageDisplayGL, QuickSuccessionReleasesTheFadingPictureAndTheFadeEnds)
+{
+    std::vector<std::string> files;
+    for (int i = 0; i < 4; ++i)
+        files.push_back(writePicture(dir, "p" + std::to_string(i) + ".png", 200, 150, [i](uint32_t, uint32_t) {
+            return oxColour(uint8_t(60 * i), 0, 0);
+        }));
+    run(files, [&](ViewTestApp& a) {
+        LoadedPicture* first = a.view->currentPicture();
+        ASSERT_NE(first, nullptr);
+        a.show(1);
+        LoadedPicture* second = a.view->currentPicture();
+        a.show(2);
+        EXPECT_EQ(a.view->crossFade().previous(), second);
+        {
+            oxLock lock(a.loader->threadLock());
+            EXPECT_EQ(first->useCount, 0);
+            EXPECT_EQ(second->useCount, 1);
+        }
+        // Half way through the default fade the old picture shows under the new one half opaque.
+        EXPECT_EQ(a.view->crossFade().length(), 500000);
+        a.view->idle(250000);
+        const Frame mid = a.frame();
+        a.save(mid, "view_crossfade_half");
+        EXPECT_NEAR(mid.r(320, 240), 60 + 30, 6) << mid.text(320, 240);
+
+        writeConfigInt(ConfigKey::AnimLengthUs, 0); // ends on the next idle call, exactly at the new picture
+        a.show(3);
+        EXPECT_EQ(a.view->crossFade().length(), 1);
+        a.dispatchIdle();
+        EXPECT_EQ(a.view->crossFade().previous(), nullptr);
+        EXPECT_NEAR(a.frame().r(320, 240), 180, 3);
+        writeConfigInt(ConfigKey::AnimLengthUs, 500000);
+    });
+}
+
+TEST_F(ImageDisplayGL, NothingIsDrawnWhileNothingMoves)
+{
+    std::vector<std::string> files;
+    for (int i = 0; i < 3; ++i)
+        files.push_back(writePicture(dir, "q" + std::to_string(i) + ".png", 300, 200, [i](uint32_t x, uint32_t) {
+            return oxColour(uint8_t(x), uint8_t(80 * i), 0);
+        }));
+    ViewTestApp app(files);
+    app.keepRunning = true;
+    app.infoLevel = 2;
+    std::atomic<int> framesDuringFade{0}, framesIdle{-1};
+    std::atomic<double> cpuIdle{-1};
+    std::thread driver;
+    app.script = [&](ViewTestApp& a) {
+        a.show(1); // a fade and a zoom animation start
+        a.transform->zoomAnimated(a.transform->zoom() * 1.5);
+        driver = std::thread([&] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+            framesDuringFade = a.frames.load();
+            a.loaderIdle();
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            const int frames = a.frames.load();
+            const double cpu = cpuSeconds();
+            std::this_thread::sleep_for(std::chrono::seconds(3));
+            framesIdle = a.frames.load() - frames;
+            cpuIdle = cpuSeconds() - cpu;
+            a.postCommand(9999);
+        });
+    };
+    struct Quit : oxGUIEventListener {
+        ViewTestApp* app;
+        bool onCommand(unsigned c) override { return c == 9999 && (app->finish(), true); }
+    } quit;
+    quit.app = &app;
+    app.addGUIEventListener(&quit);
+    EXPECT_EQ(app.runOnce(), 0);
+    if (driver.joinable())
+        driver.join();
+    app.removeGUIEventListener(&quit);
+    EXPECT_GT(framesDuringFade.load(), 3);
+    EXPECT_EQ(framesIdle.load(), 0);
+    EXPECT_LT(cpuIdle.load(), 0.15);
+}

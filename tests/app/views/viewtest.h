@@ -1,0 +1,102 @@
+// Doubles for the view tests without a display: a framework with a window
+// size that counts redraws and keeps an idle list, a view of a given content
+// size, and a loader handing out records without textures.
+#pragma once
+
+#include "app/views/display.h"
+#include "app/views/fototransform.h"
+#include "app/loader/textureloader.h"
+#include "app/views/viewapplication.h"
+
+#include "oxengine/platform/glapp.h"
+
+#include <algorithm>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+class FakeFramework : public oxApplication {
+public:
+    FakeFramework(int w = 800, int h = 600) : m_width(w), m_height(h) {}
+    void postRedisplay() override { ++redraws; }
+    void swapBuffers() override {}
+    void idleListenersChanged(int, int) override {}
+    void setPerspective(float, float, float) override {}
+    int width() const override { return m_width; }
+    int height() const override { return m_height; }
+    void resize(int w, int h) { m_width = w, m_height = h; }
+    bool hasIdle(const oxIdleListener* l) const
+    {
+        const auto& list = idleListeners();
+        return std::find(list.begin(), list.end(), l) != list.end();
+    }
+    int redraws = 0;
+
+private:
+    int m_width, m_height;
+};
+
+class FakeView : public Display {
+public:
+    explicit FakeView(oxGuiSize content, bool toWidth = false) : Display(nullptr), content(content), toWidth(toWidth) {}
+    void setDisplayScale(double s) override { scale = s; }
+    oxGuiSize contentSize() override { return content; }
+    oxGuiSizeD scaledContentSize() override { return {content.width * scale, content.height * scale}; }
+    bool fitsToWidth() const override { return toWidth; }
+    void drawView(int) override {}
+    oxGuiSize content;
+    bool toWidth;
+    double scale = 1.0;
+};
+
+// Hands out one 400 x 300 record per name (held while in use, as the
+// background loader does) and counts its holders; "missing" fails, "broken" has a note.
+class FakeLoader : public TextureLoader {
+public:
+    LoadedPicture* acquirePicture(const std::string& name) override
+    {
+        if (name.find("missing") != std::string::npos)
+            return nullptr;
+        auto& p = pictures[name];
+        if (!p) {
+            p = std::make_unique<LoadedPicture>();
+            p->name = name;
+            p->imageWidth = p->fullWidth = 400;
+            p->imageHeight = p->fullHeight = 300;
+            if (name.find("broken") != std::string::npos)
+                p->note = "[Error while loading: damaged]";
+        }
+        ++uses[p.get()];
+        return p.get();
+    }
+    void releasePicture(LoadedPicture* p) override { --uses[p]; }
+    int usesOf(const std::string& name) { return pictures.count(name) ? uses[pictures[name].get()] : 0; }
+    LoadedPicture* record(const std::string& name) { return pictures[name].get(); }
+    int inUse() const
+    {
+        int n = 0;
+        for (const auto& [p, count] : uses)
+            n += count;
+        return n;
+    }
+    std::map<std::string, std::unique_ptr<LoadedPicture>> pictures;
+    std::map<LoadedPicture*, int> uses;
+};
+
+// The application as the views see it, recording what they ask of it.
+class FakeViewApp : public ViewApplication {
+public:
+    explicit FakeViewApp(oxApplication* framework) : m_framework(framework) {}
+    oxApplication* framework() override { return m_framework; }
+    FotoTransform* fotoTransform() override { return transform; }
+    void stepPicture(int delta) override { calls.push_back("step " + std::to_string(delta)); }
+    void selectFolder() override { calls.push_back("folder"); }
+    void deletePicture(const std::string& path) override { calls.push_back("delete " + path); }
+    void saveAs(const SaveAsRequest& r) override { calls.push_back("save " + r.path); }
+    FotoTransform* transform = nullptr;
+    std::vector<std::string> calls;
+
+private:
+    oxApplication* m_framework;
+};

@@ -1,0 +1,213 @@
+#include "oxengine/core/catalogue.h"
+#include "oxengine/core/embedded.h"
+
+#include "testsupport.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+using Entries = std::vector<std::pair<std::string, std::string>>;
+
+void put32(std::string& out, size_t at, uint32_t v)
+{
+    for (int i = 0; i < 4; ++i)
+        out[at + i] = static_cast<char>((v >> (8 * i)) & 0xFF);
+}
+
+// A GNU MO image: header, two tables, then the strings (NUL-terminated).
+std::string buildMo(const Entries& entries, uint32_t revision = 0)
+{
+    const uint32_t n = static_cast<uint32_t>(entries.size());
+    const uint32_t idTable = 28, trTable = 28 + 8 * n;
+    std::string out(28 + 16 * n, '\0');
+    put32(out, 0, 0x950412de);
+    put32(out, 4, revision);
+    put32(out, 8, n);
+    put32(out, 12, idTable);
+    put32(out, 16, trTable);
+    for (uint32_t i = 0; i < n; ++i) {
+        const auto add = [&](const std::string& s, uint32_t table) {
+            put32(out, table + 8 * i, static_cast<uint32_t>(s.size()));
+            put32(out, table + 8 * i + 4, static_cast<uint32_t>(out.size()));
+            out += s;
+            out += '\0';
+        };
+        add(entries[i].first, idTable);
+        add(entries[i].second, trTable);
+    }
+    return out;
+}
+
+const std::string kHeader = "Content-Type: text/plain; charset=UTF-8\n";
+
+std::optional<oxMoCatalogue> parse(const std::string& bytes, std::string* errorOut = nullptr)
+{
+    std::string error;
+    auto c = oxParseMoCatalogue(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), error);
+    if (errorOut)
+        *errorOut = error;
+    return c;
+}
+
+// Sets the language environment for one test and restores it afterwards.
+class LanguageScope {
+public:
+    LanguageScope(const char* lang, const std::string& startFolder)
+    {
+        for (const char* v : {"LANGUAGE", "LC_ALL", "LC_MESSAGES", "LANG"}) {
+            const char* old = std::getenv(v);
+            m_saved.emplace_back(v, old ? std::optional<std::string>(old) : std::nullopt);
+            unsetenv(v);
+        }
+        if (lang)
+            setenv("LANG", lang, 1);
+        oxResetCatalogueForTests(startFolder);
+    }
+    ~LanguageScope()
+    {
+        for (auto& [name, value] : m_saved)
+            value ? setenv(name, value->c_str(), 1) : unsetenv(name);
+        oxResetCatalogueForTests();
+    }
+
+private:
+    std::vector<std::pair<const char*, std::optional<std::string>>> m_saved;
+};
+
+} // namespace
+
+TEST(MoCatalogue, ParsesEntriesKeepsUtf8AndConvertsLatin1)
+{
+    const auto c = parse(buildMo({{"", kHeader}, {"Yes", "Ja"}, {"untranslated", ""}, {"over", "\xC3\xBC" "ber \xE2\x82\xAC"}}));
+    ASSERT_TRUE(c);
+    EXPECT_EQ(c->table.at("Yes"), "Ja");
+    EXPECT_EQ(c->table.at(""), kHeader);
+    EXPECT_EQ(c->table.at("over"), "über €");
+    EXPECT_FALSE(c->table.count("untranslated")); // empty translations are skipped
+    auto latin1 = parse(buildMo({{"", "Content-Type: text/plain; charset=ISO-8859-1\n"}, {"over", "\xFC" "ber"}}));
+    ASSERT_TRUE(latin1);
+    EXPECT_EQ(latin1->table.at("over"), "über");
+}
+
+TEST(MoCatalogue, RejectsMalformedImagesAsAWhole)
+{
+    const std::string good = buildMo({{"", kHeader}, {"Yes", "Ja"}, {"No", "Nein"}});
+    std::string error;
+
+    EXPECT_FALSE(parse(good.substr(0, 27), &error));
+    EXPECT_EQ(error, "Invalid MO file size");
+
+    std::string badMagic = good;
+    badMagic[0] = 0x12;
+    EXPECT_FALSE(parse(badMagic, &error));
+    EXPECT_EQ(error, "Only MO files with system endianness are supported");
+
+    EXPECT_FALSE(parse(buildMo({{"Yes", "Ja"}}, 1), &error));
+    EXPECT_EQ(error, "Only 1st version of MO files is supported");
+
+    // Tables cut off by the end of the file.
+    EXPECT_FALSE(parse(good.substr(0, 40), &error));
+    EXPECT_EQ(error, "Incomplete MO file");
+
+    // A count whose table size would overflow 32 bits.
+    std::string hugeCount = good;
+    put32(hugeCount, 8, 0xFFFFFFFF);
+    EXPECT_FALSE(parse(hugeCount, &error));
+
+    // A string offset past the end, and one whose length wraps around.
+    std::string farString = good;
+    put32(farString, 28 + 8 * 3 + 8 + 4, 0xFFFFFFF0);
+    EXPECT_FALSE(parse(farString, &error));
+    std::string longString = good;
+    put32(longString, 28 + 8 * 3 + 8, 0xFFFFFFFF);
+    EXPECT_FALSE(parse(longString, &error));
+
+    // The last string without its terminating NUL (the file is cut one byte short).
+    EXPECT_FALSE(parse(good.substr(0, good.size() - 1), &error));
+
+    EXPECT_FALSE(parse(buildMo({{"", "Content-Type: text/plain; charset=koi8-r\n"}, {"Yes", "Da"}}), &error));
+    EXPECT_EQ(error, "Unsupported MO charset koi8-r");
+}
+
+TEST(MoCatalogue, DropsTranslationsWithOtherFormatConversions)
+{
+    const struct {
+        const char *id, *translation;
+        bool kept;
+    } cases[] = {{"Can't load picture '%s'. Skipping.", "Bild '%s' nicht ladbar.", true},
+                 {"%d of %s", "%s von %d", false}, // swapped types
+                 {"%s done", "%s fertig %s", false}, // an extra argument
+                 {"%s gone", "weg %n", false},
+                 {"%d of %s ", "%2$s: %1$d ", true}, // reordered by position
+                 {"plain", "100 %", false},          // a bare % in a non-format
+                 {"%ld bytes", "%d Bytes", false}};
+    Entries entries{{"", kHeader}};
+    for (const auto& c : cases)
+        entries.emplace_back(c.id, c.translation);
+    const auto catalogue = parse(buildMo(entries));
+    ASSERT_TRUE(catalogue);
+    for (const auto& c : cases)
+        EXPECT_EQ(catalogue->table.count(c.id), c.kept ? 1u : 0u) << c.id;
+    EXPECT_TRUE(oxSameFormatConversions("100%% sure", "100%% sicher"));
+    EXPECT_TRUE(oxSameFormatConversions("%5.2f%%", "%.1f %%"));
+    EXPECT_FALSE(oxSameFormatConversions("%*d", "%d"));
+}
+
+TEST(Catalogue, GermanUsesTheCompiledInCatalogueUnlessTheStartFolderHasOne)
+{
+    TempDir dir;
+    {
+        LanguageScope german("de_DE.UTF-8", dir.path());
+        EXPECT_STREQ(oxGetTranslation("Fatal Error"), "Schwerer Fehler");
+        EXPECT_STREQ(oxGetTranslation("no such text in the catalogue"), "no such text in the catalogue");
+        EXPECT_NE(std::string(oxGetTranslation("")).find("charset=UTF-8"), std::string::npos);
+    }
+    ASSERT_TRUE(writeFile(dir.file("de.mo"), buildMo({{"", kHeader}, {"Fatal Error", "Eigener Fehler"}})));
+    ASSERT_TRUE(writeFile(dir.file("ja.mo"), buildMo({{"", kHeader}, {"Yes", "Hai"}})));
+    {
+        LanguageScope german("de_DE.UTF-8", dir.path());
+        EXPECT_STREQ(oxGetTranslation("Fatal Error"), "Eigener Fehler");
+        EXPECT_STREQ(oxGetTranslation("Yes"), "Yes"); // only that file is read: texts it lacks stay English
+    }
+    for (const char* lang : {"en_US.UTF-8", "ja_JP.UTF-8", "C", "POSIX"}) { // languages not offered stay English
+        LanguageScope scope(lang, dir.path());
+        EXPECT_STREQ(oxGetTranslation("Yes"), "Yes") << lang;
+    }
+    // A broken catalogue there is reported once and leaves English.
+    ASSERT_TRUE(writeFile(dir.file("de.mo"), buildMo({{"Yes", "Ja"}}, 1)));
+    MessageCapture capture;
+    LanguageScope german("de_DE.UTF-8", dir.path());
+    EXPECT_STREQ(oxGetTranslation("Yes"), "Yes");
+    EXPECT_STREQ(oxGetTranslation("No"), "No");
+    ASSERT_EQ(capture.count(), 1u);
+    EXPECT_EQ(capture.messages()[0].text, "oxEngine: Error initializing translation: Only 1st version of MO files is supported");
+}
+
+TEST(Catalogue, LanguageComesFromTheGettextVariablesInOrder)
+{
+    TempDir dir;
+    LanguageScope scope(nullptr, dir.path());
+    EXPECT_EQ(oxLanguageCode(), "en");
+    setenv("LANG", "fr_FR.UTF-8", 1);
+    EXPECT_EQ(oxLanguageCode(), "fr");
+    setenv("LC_MESSAGES", "sv_SE", 1);
+    EXPECT_EQ(oxLanguageCode(), "sv");
+    setenv("LC_ALL", "nn_NO.UTF-8", 1);
+    EXPECT_EQ(oxLanguageCode(), "nb");
+    setenv("LANGUAGE", "de:en", 1);
+    EXPECT_EQ(oxLanguageCode(), "de");
+}
+
+TEST(EmbeddedFiles, FindsTheCatalogueIgnoringCase)
+{
+    const oxEmbeddedFile* f = findEmbeddedFile("DE.MO");
+    ASSERT_NE(f, nullptr);
+    EXPECT_STREQ(f->name(), "de.mo");
+    EXPECT_GT(f->size(), 28u);
+    EXPECT_EQ(findEmbeddedFile("missing.bin"), nullptr);
+    EXPECT_EQ(findEmbeddedFile(nullptr), nullptr);
+}

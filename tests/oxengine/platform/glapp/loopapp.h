@@ -1,0 +1,111 @@
+// Helpers for the framework's tests under Xvfb: an application whose start,
+// render and command hooks are set by the test, run with a watchdog.
+#pragma once
+
+#include "oxengine/platform/glapp.h"
+#include "support/xdriver.h"
+
+#include <sys/resource.h>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+// Texts recorded on the main thread and read by the test's driver thread.
+class SharedLog {
+public:
+    void push_back(const std::string& s)
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_items.push_back(s);
+    }
+    std::vector<std::string> items() const
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_items;
+    }
+
+private:
+    mutable std::mutex m_mutex;
+    std::vector<std::string> m_items;
+};
+
+// The process's own processor time (user and system) in seconds.
+inline double cpuSeconds()
+{
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) + double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
+class LoopApp : public oxGLUTApplication {
+public:
+    static constexpr unsigned CMD_QUIT = 0xFFFF0001u;
+
+    std::function<void()> startHook, renderHook;
+    std::function<bool(unsigned)> commandHook;
+    std::atomic<int> frames{0};
+    std::atomic<bool> closed{false}, timedOut{false};
+
+    void onStart() override
+    {
+        if (startHook)
+            startHook();
+    }
+    void render() override
+    {
+        ++frames;
+        if (renderHook)
+            renderHook();
+    }
+    bool onCommand(unsigned c) override
+    {
+        if (c == CMD_QUIT)
+            return leaveMainLoop(), true;
+        return commandHook && commandHook(c);
+    }
+    void onClose() override { closed = true; }
+
+    // Runs the application; a watchdog ends the loop after `limit`. The
+    // driver, when given, runs on its own thread from the first frame on.
+    int runFor(std::chrono::seconds limit, std::function<void()> driver = {})
+    {
+        char name[] = "glapp_gltest";
+        char* argv[] = {name, nullptr};
+        std::mutex m;
+        std::condition_variable cv;
+        bool finished = false;
+        std::thread watchdog([&] {
+            std::unique_lock<std::mutex> lock(m);
+            if (!cv.wait_for(lock, limit, [&] { return finished; }))
+                timedOut = true, leaveMainLoop();
+        });
+        std::thread driverThread;
+        const auto userStart = startHook;
+        startHook = [&] {
+            if (userStart)
+                userStart();
+            if (driver)
+                driverThread = std::thread([&] {
+                    waitUntil([&] { return frames > 0; }, std::chrono::seconds(5));
+                    driver();
+                });
+        };
+        const int rc = run(this, 1, argv);
+        {
+            std::lock_guard<std::mutex> lock(m);
+            finished = true;
+        }
+        cv.notify_all();
+        watchdog.join();
+        if (driverThread.joinable())
+            driverThread.join();
+        startHook = userStart;
+        return rc;
+    }
+};

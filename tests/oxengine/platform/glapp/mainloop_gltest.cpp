@@ -1,0 +1,344 @@
+// gtest before Xlib, whose macros (None, Bool) clash with it.
+#include <gtest/gtest.h>
+
+#include "glapp_fixtures.h"
+#include "loopapp.h"
+
+#include "oxengine/platform/mainwindow.h"
+#include "oxengine/platform/messagebox.h"
+#include "oxengine/core/strings.h"
+#include "oxengine/platform/x11util.h"
+#include "support/testsupport.h"
+
+#include <GL/freeglut.h>
+#include <GL/gl.h>
+#include <X11/Xlib.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+// Each case in a fresh process: freeglut cannot start a second session.
+void isolated(const std::function<void()>& body)
+{
+    if (!haveXDisplay())
+        GTEST_SKIP() << "no X display";
+    EXPECT_TRUE(runIsolated(body, 90s));
+}
+
+// Sends the close request a window manager sends for the title bar's button.
+void sendDeleteWindow(unsigned long window)
+{
+    Display* d = oxOpenXDisplay();
+    ASSERT_NE(d, nullptr);
+    XEvent e;
+    std::memset(&e, 0, sizeof e);
+    e.xclient.type = ClientMessage;
+    e.xclient.window = window;
+    e.xclient.message_type = XInternAtom(d, "WM_PROTOCOLS", False);
+    e.xclient.format = 32;
+    e.xclient.data.l[0] = long(XInternAtom(d, "WM_DELETE_WINDOW", False));
+    XSendEvent(d, window, False, NoEventMask, &e);
+    XCloseDisplay(d);
+}
+
+// Position of the top-level window in the stacking order (bottom first), or -1.
+int stackingIndex(unsigned long window)
+{
+    Display* d = oxOpenXDisplay();
+    Window root = 0, parent = 0, *children = nullptr;
+    unsigned count = 0;
+    int index = -1;
+    if (d && XQueryTree(d, DefaultRootWindow(d), &root, &parent, &children, &count)) {
+        index = int(std::find(children, children + count, window) - children);
+        index = index == int(count) ? -1 : index;
+        XFree(children);
+    }
+    if (d)
+        XCloseDisplay(d);
+    return index;
+}
+
+void rect(float x0, float y0, float x1, float y1, float r, float g, float b)
+{
+    glColor3f(r, g, b);
+    glRectf(x0, y0, x1, y1);
+}
+
+} // namespace
+
+TEST(MainLoop, WindowedRunDrawsListenersInOrder)
+{
+    isolated([] {
+        LoopApp app;
+        app.setInitialWindowSize(320, 240);
+        SharedLog log;
+        RecordingListener rec("r", log);
+        app.addGUIEventListener(&rec);
+        // The pre-render listener fills the left half red, the scene fills a
+        // middle band green, the post-render listener puts a blue square on top.
+        struct Layers : oxRenderListener {
+            void preRender() override
+            {
+                glMatrixMode(GL_PROJECTION);
+                glLoadIdentity();
+                glOrtho(0, 320, 240, 0, -1, 1);
+                glMatrixMode(GL_MODELVIEW);
+                glDisable(GL_DEPTH_TEST);
+                rect(0, 0, 160, 240, 1, 0, 0);
+            }
+            void postRender() override { rect(100, 100, 140, 140, 0, 0, 1); }
+        } layers;
+        app.addRenderListener(&layers);
+        app.renderHook = [] { rect(80, 0, 240, 120, 0, 1, 0); };
+        std::vector<uint8_t> pixels(320 * 240 * 4);
+        oxNativeWindowHandles handles;
+        oxMainWindowContext shared;
+        bool extensions = false;
+        app.commandHook = [&](unsigned) {
+            extensions = isExtensionSupported("GL_ARB_multitexture") && !isExtensionSupported("GL_ARB_multi") &&
+                         oxGetProcAddress("glActiveTextureARB") && glutGet(GLUT_WINDOW_WIDTH) == 320;
+            std::printf("swap interval control: %s\n", app.setSwapInterval(false) ? "yes" : "no");
+            handles = app.nativeHandles();
+            shared = oxGetMainWindowContext();
+            glClearColor(0, 0, 0, 1);
+            app.display(true); // draw without swapping and read the back buffer
+            glReadBuffer(GL_BACK);
+            glPixelStorei(GL_PACK_ALIGNMENT, 1);
+            glReadPixels(0, 0, 320, 240, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
+            app.leaveMainLoop();
+            return true;
+        };
+        EXPECT_EQ(app.runFor(20s, [&] { app.postCommand(1); }), 0);
+        EXPECT_FALSE(app.timedOut);
+        EXPECT_TRUE(extensions);
+        EXPECT_EQ(std::ranges::count(log.items(), "r:reshape(320,240)"), 1);
+        EXPECT_TRUE(handles.display && handles.window && handles.context && handles.fbConfig && handles.visualId);
+        EXPECT_EQ(shared.drawable, handles.window);
+        EXPECT_EQ(shared.context, handles.context);
+        // Gone with the window.
+        EXPECT_EQ(oxGetMainWindowContext().context, nullptr);
+        EXPECT_EQ(app.nativeHandles().window, 0u);
+        // GL rows start at the bottom: window y = 239 - row. Red 4, green 2, blue 1.
+        auto at = [&](int x, int y) {
+            const uint8_t* p = &pixels[(size_t(239 - y) * 320 + x) * 4];
+            return (p[0] > 128 ? 4 : 0) | (p[1] > 128 ? 2 : 0) | (p[2] > 128 ? 1 : 0);
+        };
+        // Pre-render only, the scene over it and over the background, the
+        // post-render on top, the cleared background.
+        EXPECT_EQ(std::vector({at(20, 200), at(90, 20), at(200, 20), at(120, 120), at(300, 200)}),
+                  (std::vector{4, 2, 2, 1, 0}));
+        writePngRGBA(artifactDir() + "/glapp_windowed_bottom_up.png", pixels.data(), 320, 240);
+    });
+}
+
+TEST(MainLoop, FullScreenWindowCoversTheScreenAndImpossibleGameModeFallsBack)
+{
+    for (bool gameMode : {false, true}) {
+        SCOPED_TRACE(gameMode ? "game mode" : "full screen");
+        isolated([gameMode] {
+            LoopApp app;
+            app.setInitialWindowSize(300, 200);
+            if (gameMode)
+                app.setGameModeString("7x5:3@1"); // no such mode: a window instead
+            else
+                app.setFullScreen(true);
+            int screenW = 0, screenH = 0;
+            bool active = true;
+            app.startHook = [&] {
+                screenW = glutGet(GLUT_SCREEN_WIDTH), screenH = glutGet(GLUT_SCREEN_HEIGHT);
+                active = app.isGameModeActive();
+                app.setInitialWindowSize(10, 10); // ignored once the application runs
+                app.leaveGameModeAndExit();       // nothing: not in game mode
+            };
+            const int rc = app.runFor(20s, [&] {
+                waitUntil([&] { return gameMode || (app.width() == screenW && app.height() == screenH); }, 5s);
+                app.postCommand(LoopApp::CMD_QUIT);
+            });
+            EXPECT_EQ(rc, 0);
+            EXPECT_FALSE(active);
+            EXPECT_GT(screenW, 300);
+            EXPECT_EQ(app.width(), gameMode ? 300 : screenW);
+            EXPECT_EQ(app.height(), gameMode ? 200 : screenH);
+        });
+    }
+}
+
+TEST(MainLoop, InputFromXdotoolReachesListenersInOrder)
+{
+    isolated([] {
+        LoopApp app;
+        app.setInitialWindowSize(320, 240);
+        SharedLog log;
+        RecordingListener a("a", log), b("b", log, true), c("c", log);
+        for (RecordingListener* r : {&a, &b, &c})
+            app.addGUIEventListener(r);
+        bool arrived = false;
+        EXPECT_EQ(app.runFor(30s, [&] {
+            // Without a window manager the keyboard follows the pointer.
+            xdotool("mousemove --window " + std::to_string(app.nativeHandles().window) + " 50 60 key x F1 click 1 click 4");
+            arrived = waitUntil([&] { return !log.items().empty() && log.items().back() == "b:wheel1(50,60)"; }, 5s);
+            app.postCommand(LoopApp::CMD_QUIT);
+        }), 0);
+        EXPECT_TRUE(arrived);
+        std::vector<std::string> events = log.items();
+        std::erase_if(events, [](const std::string& s) { return s.find(":reshape") != s.npos || s.find(":move") != s.npos; });
+        // The application itself is the first listener and handles nothing;
+        // b handles everything, so c never sees any of it.
+        EXPECT_EQ(events, (std::vector<std::string>{"a:key120", "b:key120", "a:key1s", "b:key1s", "a:button0down(50,60)",
+                                                    "b:button0down(50,60)", "a:button0up(50,60)", "b:button0up(50,60)",
+                                                    "a:click0(50,60)", "b:click0(50,60)", "a:wheel1(50,60)",
+                                                    "b:wheel1(50,60)"}));
+    });
+}
+
+TEST(MainLoop, CommandsFromFourThreadsArriveOnceAndInOrder)
+{
+    isolated([] {
+        LoopApp app;
+        app.setInitialWindowSize(64, 64);
+        constexpr unsigned kThreads = 4, kEach = 10000;
+        std::vector<std::vector<unsigned>> received(kThreads);
+        std::atomic<unsigned> total{0};
+        bool offMainThread = false;
+        const std::thread::id mainThread = std::this_thread::get_id();
+        app.commandHook = [&](unsigned c) {
+            offMainThread = offMainThread || std::this_thread::get_id() != mainThread;
+            if (c >> 16 < kThreads)
+                received[c >> 16].push_back(c & 0xFFFF);
+            if (++total == kThreads * kEach)
+                app.leaveMainLoop();
+            return true;
+        };
+        EXPECT_EQ(app.runFor(60s, [&] {
+            std::vector<std::thread> posters;
+            for (unsigned t = 0; t < kThreads; ++t)
+                posters.emplace_back([&, t] {
+                    for (unsigned i = 0; i < kEach; ++i)
+                        app.postCommand(t << 16 | i);
+                });
+            for (auto& p : posters)
+                p.join();
+        }), 0);
+        EXPECT_FALSE(app.timedOut);
+        EXPECT_FALSE(offMainThread);
+        EXPECT_EQ(total.load(), kThreads * kEach);
+        std::vector<unsigned> inOrder(kEach);
+        for (unsigned i = 0; i < kEach; ++i)
+            inOrder[i] = i;
+        for (unsigned t = 0; t < kThreads; ++t)
+            EXPECT_TRUE(received[t] == inOrder) << "thread " << t << ": " << received[t].size() << " commands";
+    });
+}
+
+// Asleep without idle listeners or commands, the loop uses no processor
+// time; a post or a redraw request from another thread wakes it at once.
+TEST(MainLoop, IdleLoopSleepsAndPostsFromAnotherThreadWakeIt)
+{
+    isolated([] {
+        LoopApp app;
+        app.setInitialWindowSize(64, 64);
+        std::atomic<int64_t> deliveredAt{0};
+        app.commandHook = [&](unsigned c) { return c == 42 && (deliveredAt = oxTimer::now(), true); };
+        std::vector<double> latencies;
+        double used = -1;
+        bool redrawWoke = false;
+        EXPECT_EQ(app.runFor(30s, [&] {
+            std::this_thread::sleep_for(300ms);
+            const double start = cpuSeconds();
+            std::this_thread::sleep_for(3s);
+            used = cpuSeconds() - start;
+            for (int i = 0; i < 5; ++i) {
+                std::this_thread::sleep_for(200ms); // the loop is asleep again
+                deliveredAt = 0;
+                const int64_t postedAt = oxTimer::now();
+                app.postCommand(42);
+                if (!waitUntil([&] { return deliveredAt != 0; }, 2s))
+                    break;
+                latencies.push_back(double(deliveredAt - postedAt) * 1000.0 / double(oxTimer::frequency()));
+            }
+            const int before = app.frames;
+            app.postRedisplayFromAnyThread();
+            redrawWoke = waitUntil([&] { return app.frames > before; }, 2s);
+            app.postCommand(LoopApp::CMD_QUIT);
+        }), 0);
+        std::printf("processor time while idle: %.1f ms over 3 s (%.2f%%)\n", used * 1000.0, used / 3.0 * 100.0);
+        EXPECT_GE(used, 0.0);
+        EXPECT_LT(used, 0.02 * 3.0);
+        ASSERT_EQ(latencies.size(), 5u) << "a posted command was not delivered within 2 s";
+        EXPECT_TRUE(redrawWoke);
+        std::sort(latencies.begin(), latencies.end());
+        std::printf("wake-up latency of a cross-thread post: median %.3f ms, max %.3f ms\n", latencies[2], latencies[4]);
+    });
+}
+
+// The window manager's close button goes to onClose; a window destroyed by
+// another client or a leave from another thread end the run in order too.
+TEST(MainLoop, CloseDestroyAndLeaveEndTheRun)
+{
+    for (int way = 0; way < 3; ++way) {
+        SCOPED_TRACE(way);
+        isolated([way] {
+            LoopApp app;
+            app.setInitialWindowSize(64, 64);
+            EXPECT_EQ(app.runFor(20s, [&] {
+                const unsigned long w = app.nativeHandles().window;
+                if (way == 0)
+                    sendDeleteWindow(w);
+                else if (way == 1)
+                    xdotool("windowclose " + std::to_string(w));
+                else
+                    app.leaveMainLoop();
+            }), 0);
+            EXPECT_FALSE(app.timedOut);
+            EXPECT_EQ(app.closed, way < 2);
+        });
+    }
+}
+
+TEST(MainLoop, MessageBoxFromAThreadShowsAboveTheFullScreenWindow)
+{
+    isolated([] {
+        unsetenv("OX_MESSAGE_LOG");
+        oxSetMessageHandler({}); // a real box (this child only)
+        LoopApp app;
+        app.setTitle("oxtest fullscreen box");
+        app.setFullScreen(true);
+        std::atomic<int> answer{0};
+        EXPECT_EQ(app.runFor(30s, [&] {
+            waitUntil([&] { return app.width() > 640; }, 5s);
+            const unsigned long main = app.nativeHandles().window;
+            // An empty caption becomes the application's title.
+            std::thread box([&] { answer = oxShowMessage("Above the full-screen window?", "", MB_YES | MB_NO); });
+            unsigned long boxWindow = 0;
+            waitUntil([&] {
+                std::string out;
+                xdotool("search --onlyvisible --name '^oxtest fullscreen box$'", &out);
+                for (const std::string& line : splitString(out, "\n"))
+                    if (std::strtoul(line.c_str(), nullptr, 10) != main)
+                        boxWindow = std::strtoul(line.c_str(), nullptr, 10);
+                return boxWindow != 0;
+            }, 10s);
+            EXPECT_NE(boxWindow, 0u);
+            EXPECT_GT(stackingIndex(boxWindow), stackingIndex(main));
+            std::string transient;
+            runCommand("xprop -id " + std::to_string(boxWindow) + " WM_TRANSIENT_FOR", &transient);
+            char expected[32];
+            std::snprintf(expected, sizeof expected, "0x%lx", main);
+            EXPECT_NE(transient.find(expected), std::string::npos) << transient;
+            waitUntil([&] {
+                std::string out;
+                xdotool("getwindowfocus", &out);
+                return std::strtoul(out.c_str(), nullptr, 10) == boxWindow;
+            }, 5s);
+            xdotool("key Return");
+            box.join();
+            app.postCommand(LoopApp::CMD_QUIT);
+        }), 0);
+        EXPECT_EQ(answer.load(), MB_YES);
+    });
+}

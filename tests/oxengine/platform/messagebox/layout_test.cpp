@@ -1,0 +1,120 @@
+#include "oxengine/platform/messagebox.h"
+#include "oxengine/platform/messagebox_layout.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using Lines = std::vector<std::u32string>;
+
+// Every character is one unit wide.
+int monospace(std::u32string_view s)
+{
+    return int(s.size());
+}
+
+} // namespace
+
+TEST(MessageBoxButtons, SetsAndEscapeAnswers)
+{
+    const struct {
+        int flags;
+        std::vector<int> buttons;
+        int escape;
+    } cases[] = {
+        {0, {MB_OK}, MB_OK},
+        {MB_OK, {MB_OK}, MB_OK},
+        {MB_CANCEL, {MB_OK, MB_CANCEL}, MB_CANCEL},
+        {MB_NO, {MB_YES, MB_NO}, MB_NO},
+        {MB_YES | MB_NO | MB_CANCEL | MB_OK, {MB_YES, MB_NO, MB_CANCEL}, MB_CANCEL},
+    };
+    for (const auto& c : cases) {
+        std::vector<int> buttons;
+        for (const oxBoxButton& b : oxMessageBoxButtons(c.flags))
+            buttons.push_back(b.answer);
+        EXPECT_EQ(buttons, c.buttons) << c.flags;
+        EXPECT_EQ(oxMessageBoxEscapeAnswer(c.flags), c.escape) << c.flags;
+    }
+}
+
+TEST(WrapText, BreaksBetweenWordsCutsOnlyWordsTooWideAloneAndExpandsTabs)
+{
+    const struct {
+        std::u32string text;
+        int width;
+        Lines lines;
+    } cases[] = {
+        {U"the quick brown fox", 10, {U"the quick", U"brown fox"}},
+        {U"a\n\nb", 10, {U"a", U"", U"b"}},
+        {U"one\r\ntwo", 10, {U"one", U"two"}},
+        {U"", 10, {U""}},
+        {U"aaaa     bbbb   ", 6, {U"aaaa", U"bbbb"}}, // blanks at a break and at the end go
+        {U"  x", 6, {U"  x"}},                        // an indentation stays
+        {U"ab abcdefghijklmnop", 10, {U"ab", U"abcdefghij", U"klmnop"}},
+        {U"abc", 0, {U"a", U"b", U"c"}}, // too narrow for one character: still progresses
+        {U"a\tb", 40, {U"a       b"}},
+        {U"abcdefgh\tc", 40, {U"abcdefgh        c"}},
+    };
+    for (size_t i = 0; i < std::size(cases); ++i)
+        EXPECT_EQ(oxWrapText(cases[i].text, cases[i].width, monospace), cases[i].lines) << "case " << i;
+}
+
+TEST(EditText, EditsWholeCharactersWithinItsLimit)
+{
+    oxEditText e(U"Grüße", false, 100);
+    e.backspace();
+    e.backspace();
+    e.left();
+    e.insert(U'Ω');
+    e.home();
+    e.deleteForward();
+    e.backspace(); // at the start: nothing
+    e.end();
+    e.right(); // at the end: nothing
+    e.deleteForward();
+    EXPECT_EQ(e.cursor(), 3u);
+
+    oxEditText limited(U"abcdefgh", false, 5); // a longer pre-filled text is cut
+    EXPECT_FALSE(limited.insert(U'x'));
+    limited.backspace();
+    EXPECT_TRUE(limited.insert(U'x'));
+    EXPECT_EQ(limited.text(), U"abcdx");
+    for (char32_t c : {U'\t', U'\x7f', U'\x85', U'\n'})
+        EXPECT_FALSE(e.insert(c)) << unsigned(c);
+    EXPECT_EQ(e.text(), U"rΩü");
+    // A one-line field shows line breaks as blanks.
+    EXPECT_EQ(oxEditText(U"a\nb\r\nc", false, 100).text(), U"a b  c");
+}
+
+TEST(EditText, MultiLineCursorKeepsItsColumn)
+{
+    oxEditText e(U"first line\nab\nthird line", true, 100);
+    std::vector<size_t> columns;
+    // Up through the short line and back; a sideways move forgets the column.
+    for (void (oxEditText::*move)() : {&oxEditText::up, &oxEditText::up, &oxEditText::up, &oxEditText::left,
+                                       &oxEditText::down, &oxEditText::down}) {
+        (e.*move)();
+        columns.push_back(e.cursorLine() * 100 + e.cursorColumn());
+    }
+    EXPECT_EQ(columns, (std::vector<size_t>{102, 10, 10, 9, 102, 209}));
+    e.end();
+    e.down(); // past the last line: stays on it
+    EXPECT_EQ(e.cursorLine() * 100 + e.cursorColumn(), 210u);
+    e.home();
+    EXPECT_TRUE(e.insert(U'\n'));
+    EXPECT_EQ(e.lines().size(), 4u);
+    e.moveTo(99, 99);
+    EXPECT_EQ(e.cursor(), e.text().size());
+}
+
+TEST(KeysymToUnicode, MapsWhatKeysTypeAndNothingElse)
+{
+    const std::pair<unsigned long, char32_t> cases[] = {
+        {0x61, U'a'}, {0xFC, U'ü'}, {0xDF, U'ß'}, {0x10003A9, U'Ω'}, {0x20AC, U'€'}, {0xFFB5, U'5'},
+        {0x13BD, char32_t(0x153)},
+        // Return, Shift, DEL, and Unicode key symbols out of range.
+        {0xFF0D, 0}, {0xFFE1, 0}, {0x7F, 0}, {0x1000008, 0}, {0x1110000, 0},
+    };
+    for (const auto& [sym, c] : cases)
+        EXPECT_EQ(oxKeysymToUnicode(sym), c) << std::hex << sym;
+}

@@ -1,0 +1,219 @@
+// The engine's own Xlib box under Xvfb, found by its window name and driven
+// with xdotool. Each case runs in a child process of its own.
+// gtest before Xlib, whose macros (None, Bool) clash with it.
+#include <gtest/gtest.h>
+
+#include "oxengine/platform/messagebox.h"
+#include "oxengine/platform/messagebox_native.h"
+#include "oxengine/core/strings.h"
+#include "oxengine/platform/x11util.h"
+#include "support/testsupport.h"
+#include "support/xdriver.h"
+
+#include <X11/Xlib.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <cstring>
+#include <future>
+#include <thread>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+using Driver = std::function<void(unsigned long window)>;
+
+// The visible windows with exactly this name.
+std::vector<unsigned long> windows(const std::string& title)
+{
+    std::string out;
+    xdotool("search --onlyvisible --name '^" + title + "$'", &out);
+    std::vector<unsigned long> ids;
+    for (const std::string& line : splitString(out, "\n"))
+        if (const unsigned long id = std::strtoul(line.c_str(), nullptr, 10))
+            ids.push_back(id);
+    return ids;
+}
+
+// The box named title once it has the keyboard (so XTEST keys reach it), or 0.
+unsigned long focusedBox(const std::string& title)
+{
+    unsigned long w = 0;
+    EXPECT_TRUE(waitUntil([&] { return !windows(title).empty() && (w = windows(title).front()); }, 10s)) << title;
+    EXPECT_TRUE(waitUntil([&] {
+        std::string out;
+        xdotool("getwindowfocus", &out);
+        return std::strtoul(out.c_str(), nullptr, 10) == w;
+    }, 5s)) << title;
+    return w;
+}
+
+// Runs show on another thread, lets act drive its box, returns show's result.
+template <class Show>
+auto drive(const std::string& title, Show show, const Driver& act)
+{
+    auto result = std::async(std::launch::async, show);
+    act(focusedBox(title));
+    return result.get();
+}
+
+Driver keys(const std::string& k)
+{
+    return [k](unsigned long) { xdotool("key " + k); };
+}
+
+int answer(const std::string& title, int buttons, const Driver& act)
+{
+    return drive(title, [&] { return oxShowMessage("Some text.", title, buttons); }, act);
+}
+
+oxMessageAnswer nativeAnswer(const std::string& title, int buttons, const Driver& act)
+{
+    oxMessageRequest r;
+    r.title = title, r.text = "Some text.", r.buttons = buttons;
+    return drive(title, [&] { return oxNativeMessageBox(r); }, act).value_or(oxMessageAnswer{});
+}
+
+std::string windowProperty(unsigned long window, const std::string& name)
+{
+    std::string out;
+    runCommand("xprop -id " + std::to_string(window) + " " + name, &out);
+    return out;
+}
+
+// The close request a window manager sends for the title bar's button.
+void sendDeleteWindow(unsigned long window)
+{
+    Display* d = oxOpenXDisplay();
+    ASSERT_NE(d, nullptr);
+    XEvent e;
+    std::memset(&e, 0, sizeof e);
+    e.xclient.type = ClientMessage;
+    e.xclient.window = window;
+    e.xclient.message_type = XInternAtom(d, "WM_PROTOCOLS", False);
+    e.xclient.format = 32;
+    e.xclient.data.l[0] = long(XInternAtom(d, "WM_DELETE_WINDOW", False));
+    XSendEvent(d, window, False, NoEventMask, &e);
+    XCloseDisplay(d);
+}
+
+// The test entry answers boxes without a window; these cases want the window.
+void isolated(const std::function<void()>& body)
+{
+    if (!haveXDisplay())
+        GTEST_SKIP() << "no X display";
+    EXPECT_TRUE(runIsolated([&] {
+        unsetenv("OX_MESSAGE_LOG");
+        oxSetMessageHandler({});
+        body();
+    }, 120s));
+}
+
+} // namespace
+
+TEST(NativeBox, KeysMouseAndTheCloseButtonGiveTheAnswers)
+{
+    isolated([] {
+        const struct {
+            const char* title;
+            int buttons;
+            const char* keys;
+            int answer;
+        } cases[] = {
+            {"oxbox ok enter", MB_OK, "Return", MB_OK},
+            {"oxbox ok escape", MB_OK, "Escape", MB_OK},
+            {"oxbox yesno enter", MB_YES | MB_NO, "Return", MB_YES},
+            {"oxbox yesno escape", MB_YES | MB_NO, "Escape", MB_NO},
+            {"oxbox yesno tab", MB_YES | MB_NO, "Tab Return", MB_NO},
+            {"oxbox yesno arrows", MB_YES | MB_NO, "Right Right space", MB_YES},
+            // oxShowMessage reports Cancel as OK.
+            {"oxbox ync escape", MB_YES | MB_NO | MB_CANCEL, "Escape", MB_OK},
+            {"oxbox ync shifttab", MB_YES | MB_NO | MB_CANCEL, "shift+Tab shift+Tab Return", MB_NO},
+        };
+        for (const auto& c : cases)
+            EXPECT_EQ(answer(c.title, c.buttons, keys(c.keys)), c.answer) << c.title;
+        EXPECT_EQ(nativeAnswer("oxbox native cancel", MB_OK | MB_CANCEL, keys("Escape")).button, MB_CANCEL);
+        EXPECT_EQ(nativeAnswer("oxbox native close", MB_YES | MB_NO, sendDeleteWindow).button, MB_NO);
+        // "No" is the last button, at the bottom right corner.
+        EXPECT_EQ(nativeAnswer("oxbox click", MB_YES | MB_NO, [](unsigned long w) {
+                      std::string g;
+                      xdotool("getwindowgeometry --shell " + std::to_string(w), &g);
+                      const int width = std::atoi(g.substr(g.find("WIDTH=") + 6).c_str());
+                      const int height = std::atoi(g.substr(g.find("HEIGHT=") + 7).c_str());
+                      xdotool("mousemove --window " + std::to_string(w) + " " + std::to_string(width - 40) + " " +
+                              std::to_string(height - 25) + " click 1");
+                  }).button,
+                  MB_NO);
+        // Without any usable font the box still appears and answers.
+        oxSetNativeBoxFonts({"-no-such-foundry-no-such-font-*"});
+        EXPECT_EQ(answer("oxbox nofont", MB_YES | MB_NO, keys("Tab Return")), MB_NO);
+        oxSetNativeBoxFonts({});
+    });
+}
+
+TEST(NativeBox, WindowPropertiesForWindowManagers)
+{
+    isolated([] {
+        oxMessageRequest r;
+        r.title = "oxbox Grüße";
+        r.text = "Ωmega ist ein schöner Name.\nZweite Zeile mit einem sehr langen Text, der umbrochen werden muss, "
+                 "weil er viel zu lang ist für eine Zeile.";
+        r.icon = MI_WARNING;
+        drive(r.title, [&] { return oxNativeMessageBox(r); }, [](unsigned long w) {
+            EXPECT_NE(windowProperty(w, "_NET_WM_NAME").find("\"oxbox Grüße\""), std::string::npos);
+            EXPECT_NE(windowProperty(w, "WM_NAME").find("oxbox Gr"), std::string::npos);
+            EXPECT_NE(windowProperty(w, "_NET_WM_STATE").find("_NET_WM_STATE_ABOVE"), std::string::npos);
+            EXPECT_NE(windowProperty(w, "_NET_WM_WINDOW_TYPE").find("_NET_WM_WINDOW_TYPE_DIALOG"), std::string::npos);
+            EXPECT_NE(windowProperty(w, "WM_PROTOCOLS").find("WM_DELETE_WINDOW"), std::string::npos);
+            runCommand("import -window " + std::to_string(w) + " " + artifactDir() + "/messagebox_warning.png");
+            xdotool("key Return");
+        });
+    });
+}
+
+TEST(NativeBox, BoxesFromOtherThreadsShowOneAtATime)
+{
+    isolated([] {
+        std::atomic<int> done{0};
+        for (int i = 0; i < 2; ++i)
+            std::thread([&] { oxShowMessage("From a thread", "oxbox serial"), ++done; }).detach();
+        for (int i = 0; i < 2; ++i) {
+            ASSERT_NE(focusedBox("oxbox serial"), 0u);
+            EXPECT_EQ(windows("oxbox serial").size(), 1u) << "the second box waits for the first";
+            xdotool("key Return");
+            ASSERT_TRUE(waitUntil([&] { return done == i + 1; }, 5s));
+        }
+    });
+}
+
+TEST(NativeBox, InputBoxTakesTypedText)
+{
+    isolated([] {
+        const struct {
+            const char* title;
+            const char* before;
+            bool multiLine;
+            const char* script;
+            bool ok;
+            const char* after;
+        } cases[] = {
+            {"oxinput typed", "old", false,
+             "xdotool key BackSpace BackSpace BackSpace && xdotool type --delay 30 'Grüße Ω€' && xdotool key Return",
+             true, "Grüße Ω€"},
+            {"oxinput cancel", "keep me", false, "xdotool type --delay 30 'xyz' && xdotool key Escape", false, "keep me"},
+            // Tab goes to OK, then CANCEL, which answers like Escape.
+            {"oxinput tab cancel", "keep me", false, "xdotool key Tab Tab Return", false, "keep me"},
+            {"oxinput multi", "ab", true, "xdotool key Home Return Up && xdotool type --delay 30 'x' && xdotool key Tab Return",
+             true, "x\nab"},
+        };
+        for (const auto& c : cases) {
+            std::string text = c.before;
+            EXPECT_EQ(drive(c.title, [&] { return oxInputBox("Comment:", c.title, text, c.multiLine); },
+                            [&](unsigned long) { runCommand(c.script); }),
+                      c.ok)
+                << c.title;
+            EXPECT_EQ(text, c.after) << c.title;
+        }
+    });
+}

@@ -1,0 +1,180 @@
+#include <gtest/gtest.h>
+
+#include "oxengine/platform/rc.h"
+
+#include "oxengine/storage/colour.h"
+#include "oxengine/platform/mainwindow.h"
+#include "support/gltest.h"
+#include "support/testsupport.h"
+
+#include <GL/gl.h>
+#include <GL/glx.h>
+#include <X11/Xlib.h>
+
+#include <cstdlib>
+#include <thread>
+
+namespace {
+
+// Opens the test window and records it as the main window, as the framework
+// does for the program.
+bool mainWindow(int width = 64, int height = 64)
+{
+    if (!glTestContext(width, height))
+        return false;
+    oxSetMainWindowContext({glXGetCurrentDisplay(), glXGetCurrentDrawable(), glXGetCurrentContext()});
+    return true;
+}
+
+#define REQUIRE_DISPLAY()                                                                                              \
+    if (!mainWindow())                                                                                                 \
+    GTEST_SKIP() << "no X display with GLX"
+
+// The red, green and blue of pixel (x, y) of a 64 pixels wide read-back.
+std::vector<int> rgb(const std::vector<uint8_t>& rgba, int x, int y)
+{
+    const size_t i = (size_t(y) * 64 + x) * 4;
+    return {rgba[i], rgba[i + 1], rgba[i + 2]};
+}
+
+void quad(float x0, float y0, float x1, float y1)
+{
+    glBegin(GL_QUADS);
+    glTexCoord2f(0, 0), glVertex2f(x0, y0);
+    glTexCoord2f(1, 0), glVertex2f(x1, y0);
+    glTexCoord2f(1, 1), glVertex2f(x1, y1);
+    glTexCoord2f(0, 1), glVertex2f(x0, y1);
+    glEnd();
+}
+
+} // namespace
+
+TEST(Window, SizesPositionAndFlags)
+{
+    REQUIRE_DISPLAY();
+    oxWindow defaults("Dummy Texture Loader Window", 0, -1, -1, -1, -1);
+    oxWindow shown("Ωmega", oxWindow::WF_VISIBLE | oxWindow::WF_NOFRAME, 10, 20, 100, 50);
+    auto* display = static_cast<Display*>(defaults.display());
+    EXPECT_EQ(display, glXGetCurrentDisplay()); // the main window's connection
+    ASSERT_NE(defaults.deviceContext(), 0u);
+    XSync(display, False);
+    for (const auto& [window, w, h, mapped] : {std::tuple(&defaults, 640, 480, false), {&shown, 100, 50, true}}) {
+        ASSERT_NE(window->nativeWindow(), 0u);
+        XWindowAttributes attributes;
+        ASSERT_TRUE(XGetWindowAttributes(display, window->nativeWindow(), &attributes));
+        EXPECT_EQ(attributes.width, w);
+        EXPECT_EQ(attributes.height, h);
+        EXPECT_EQ(attributes.map_state != IsUnmapped, mapped);
+    }
+}
+
+TEST(RenderingContext, TextureMadeOnAnotherThreadIsDrawnByTheMainThread)
+{
+    REQUIRE_DISPLAY();
+    void* mainContext = glXGetCurrentContext();
+    GLuint texture = 0;
+    bool madeCurrent = false, wasCurrent = false, currentAfterDone = true, shared = false;
+    std::thread loader([&] {
+        oxWindow window("Dummy Texture Loader Window", 0, -1, -1, -1, -1);
+        oxRC rc(window, 0, mainContext);
+        shared = rc.isShared();
+        madeCurrent = rc.makeCurrent();
+        wasCurrent = rc.isCurrent();
+        const uint8_t texels[] = {255, 0, 0, 255, 0, 255, 0, 255, 0, 0, 255, 255, 255, 255, 255, 255};
+        glGenTextures(1, &texture);
+        glBindTexture(GL_TEXTURE_2D, texture);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+        glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, 2, 2, 0, GL_RGBA, GL_UNSIGNED_BYTE, texels);
+        glFinish(); // visible to the other context from here on
+        oxRC::doneCurrent();
+        currentAfterDone = rc.isCurrent();
+    });
+    loader.join();
+    ASSERT_TRUE(madeCurrent);
+    EXPECT_TRUE(shared);
+    EXPECT_TRUE(wasCurrent);
+    EXPECT_FALSE(currentAfterDone);
+    EXPECT_EQ(glXGetCurrentContext(), mainContext); // the main thread kept its context
+
+    glClearColor(0, 0, 0, 1);
+    glClear(GL_COLOR_BUFFER_BIT);
+    EXPECT_TRUE(glIsTexture(texture));
+    glEnable(GL_TEXTURE_2D);
+    glBindTexture(GL_TEXTURE_2D, texture);
+    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_REPLACE);
+    quad(0, 0, 64, 64);
+    glDisable(GL_TEXTURE_2D);
+    const std::vector<uint8_t> back = glReadBack(0, 0, 64, 64);
+    glSaveArtifact("rc_shared_texture", 64, 64);
+    EXPECT_EQ(rgb(back, 16, 16), (std::vector<int>{255, 0, 0}));
+    EXPECT_EQ(rgb(back, 48, 16), (std::vector<int>{0, 255, 0}));
+    EXPECT_EQ(rgb(back, 16, 48), (std::vector<int>{0, 0, 255}));
+    EXPECT_EQ(rgb(back, 48, 48), (std::vector<int>{255, 255, 255}));
+    glDeleteTextures(1, &texture);
+}
+
+TEST(RenderingContext, MakeCurrentIsCurrentDoneCurrent)
+{
+    REQUIRE_DISPLAY();
+    void* mainContext = glXGetCurrentContext();
+    oxWindow window;
+    oxRC first(window, 0, mainContext), second(window);
+    EXPECT_FALSE(first.isCurrent());
+    ASSERT_TRUE(first.makeCurrent());
+    EXPECT_TRUE(first.isCurrent());
+    EXPECT_FALSE(second.isCurrent());
+    ASSERT_TRUE(second.makeCurrent());
+    EXPECT_FALSE(first.isCurrent());
+    EXPECT_TRUE(second.isCurrent());
+    oxRC::doneCurrent();
+    EXPECT_FALSE(first.isCurrent());
+    EXPECT_FALSE(second.isCurrent());
+    EXPECT_EQ(glXGetCurrentContext(), nullptr);
+    oxRC::doneCurrent(); // with nothing current: no harm
+    EXPECT_TRUE(makeMainWindowCurrent());
+    EXPECT_EQ(glXGetCurrentContext(), mainContext);
+    {
+        // Destroying a context that is not current leaves the current one alone.
+        oxRC other(window);
+    }
+    EXPECT_EQ(glXGetCurrentContext(), mainContext);
+}
+
+TEST(RenderingContext, FailedWindowIsReportedAndCannotBeMadeCurrent)
+{
+    REQUIRE_DISPLAY();
+    const oxMainWindowContext main = oxGetMainWindowContext();
+    const std::string display = std::getenv("DISPLAY");
+    oxSetMainWindowContext({});
+    setenv("DISPLAY", ":9876", 1); // no such server: the window cannot be made
+    oxWindow broken("broken", 0, -1, -1, -1, -1);
+    setenv("DISPLAY", display.c_str(), 1);
+    oxSetMainWindowContext(main);
+    EXPECT_EQ(broken.nativeWindow(), 0u);
+    EXPECT_EQ(broken.deviceContext(), 0u);
+    MessageCapture boxes;
+    oxRC rc(broken, 0, main.context);
+    ASSERT_EQ(boxes.count(), 1u);
+    EXPECT_NE(boxes.messages()[0].text.find("The passed window is not yet initialized."), std::string::npos);
+    EXPECT_FALSE(rc.makeCurrent());
+    EXPECT_FALSE(rc.isCurrent());
+    EXPECT_EQ(rc.context(), nullptr);
+    EXPECT_EQ(glXGetCurrentContext(), main.context);
+}
+
+TEST(ColourGL, SetGLColourSetsTheCurrentColour)
+{
+    REQUIRE_DISPLAY();
+    glClearColor(0, 0, 0, 1);
+    glClear(GL_COLOR_BUFFER_BIT);
+    parseColour("#FF8040").setGLColour();
+    quad(0, 0, 64, 64);
+    EXPECT_EQ(rgb(glReadBack(0, 0, 64, 64), 32, 32), (std::vector<int>{255, 128, 64}));
+    parseColour("#00000080").setGLColour();
+    GLfloat current[4];
+    glGetFloatv(GL_CURRENT_COLOR, current);
+    EXPECT_FLOAT_EQ(current[3], 128.0f / 255.0f);
+    glColor4f(1, 1, 1, 1);
+}

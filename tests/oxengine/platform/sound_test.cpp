@@ -1,0 +1,106 @@
+#include "oxengine/platform/sound.h"
+
+#include "support/testsupport.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+// Sound switched on or off, and what would have been played, optionally as
+// slowly as a stuck audio server plays it.
+class FakePlayer {
+public:
+    explicit FakePlayer(bool on, std::chrono::milliseconds delay = 0ms) : m_wasOn(soundEnabled)
+    {
+        soundEnabled = on;
+        m_previous = oxSetSoundPlayer([this, delay](const char* id) {
+            std::this_thread::sleep_for(delay);
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_played.push_back(id);
+        });
+    }
+    ~FakePlayer()
+    {
+        oxFlushSounds(5s);
+        oxSetSoundPlayer(m_previous);
+        soundEnabled = m_wasOn;
+    }
+    std::vector<std::string> played()
+    {
+        EXPECT_TRUE(oxFlushSounds(10s));
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_played;
+    }
+
+private:
+    std::mutex m_mutex;
+    std::vector<std::string> m_played;
+    oxSoundPlayer m_previous;
+    bool m_wasOn;
+};
+
+} // namespace
+
+TEST(Sound, KindsSelectTheDesktopEventSoundsInOrder)
+{
+    FakePlayer player(true);
+    for (int kind : {1, 2, 3, 4, 0, 5, -1}) // flushed one by one: a burst would be cut
+        EXPECT_TRUE(beep(kind) && oxFlushSounds(5s));
+    EXPECT_EQ(player.played(), (std::vector<std::string>{"dialog-information", "dialog-warning", "dialog-error",
+                                                         "dialog-question", "bell", "bell", "bell"}));
+}
+
+TEST(Sound, SilentWhenSwitchedOffButStillReportsSuccess)
+{
+    FakePlayer player(false);
+    EXPECT_TRUE(beep(3));
+    EXPECT_TRUE(player.played().empty());
+}
+
+TEST(Sound, SlowAudioNeverBlocksTheCallerAndBurstsAreCut)
+{
+    FakePlayer player(true, 200ms);
+    const auto start = std::chrono::steady_clock::now();
+    for (int i = 0; i < 50; ++i)
+        beep(2);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 100ms);
+    // One playing and a short queue; the rest of the burst is dropped.
+    const size_t played = player.played().size();
+    EXPECT_GE(played, 1u);
+    EXPECT_LE(played, 4u);
+}
+
+TEST(Sound, RealBackendWithoutAudioDeviceIsNoError)
+{
+    const bool wasOn = soundEnabled;
+    soundEnabled = true;
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_TRUE(beep(1));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 100ms);
+    soundEnabled = wasOn;
+}
+
+TEST(Sound, AudioOutputIsExpectedOnlyWithAServerOrAPlaybackDevice)
+{
+    TempDir runtime, devices, empty;
+    EXPECT_FALSE(oxAudioOutputAvailable("", "", devices.path() + "/missing"));
+    EXPECT_TRUE(oxAudioOutputAvailable("", "tcp:localhost", devices.path()));
+    // Capture devices and controls are not an output.
+    writeFile(devices.file("controlC0"), "");
+    writeFile(devices.file("pcmC0D0c"), "");
+    EXPECT_FALSE(oxAudioOutputAvailable(runtime.path(), "", devices.path()));
+    writeFile(devices.file("pcmC0D0p"), "");
+    EXPECT_TRUE(oxAudioOutputAvailable(runtime.path(), "", devices.path()));
+    mkdir(runtime.file("pulse").c_str(), 0700);
+    writeFile(runtime.file("pulse/native"), "");
+    EXPECT_TRUE(oxAudioOutputAvailable(runtime.path(), "", empty.path()));
+}

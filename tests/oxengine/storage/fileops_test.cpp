@@ -1,0 +1,277 @@
+#include "oxengine/storage/fileops.h"
+
+#include "support/childprocess.h"
+#include "support/testsupport.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+struct IsolatedHome {
+    IsolatedHome()
+    {
+        oxFilename::initialize("fileops_test");
+        allowOthersToEnter(home.path()); // for the children that run as another user
+    }
+    std::string trash() const { return home.trash(); }
+    TempHome home;
+};
+IsolatedHome g_home;
+
+// Test folders live inside HOME, on the file system of its Trash.
+class FileOps : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        m_dir = g_home.home.path() + "/work-" + std::to_string(++s_counter);
+        ASSERT_EQ(mkdir(m_dir.c_str(), 0755), 0);
+    }
+    std::string file(const std::string& name) const { return m_dir + "/" + name; }
+    std::string m_dir;
+    static inline int s_counter = 0;
+};
+
+std::vector<std::string> entries(const std::string& folder)
+{
+    std::vector<std::string> out;
+    for (const auto& e : std::filesystem::directory_iterator(folder))
+        out.push_back(e.path().filename().string());
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+bool exists(const std::string& path)
+{
+    return std::filesystem::exists(std::filesystem::symlink_status(path));
+}
+
+MessageCapture answering(int button)
+{
+    oxMessageAnswer a;
+    a.button = button;
+    return MessageCapture({a});
+}
+
+// The options that record the progress title and take the failure text.
+struct Recorded : oxFileOpOptions {
+    Recorded()
+    {
+        progress = [this](const std::string& t, int64_t done, int64_t total) { title = t, last = {done, total}; };
+        error = &text;
+    }
+    std::string title, text;
+    std::pair<int64_t, int64_t> last;
+};
+
+// A second file system for cross-volume moves, or "" when there is none.
+std::string otherFileSystem(const std::string& than)
+{
+    struct stat a, b;
+    if (stat("/dev/shm", &a) != 0 || stat(than.c_str(), &b) != 0 || a.st_dev == b.st_dev || access("/dev/shm", W_OK))
+        return std::string();
+    return "/dev/shm";
+}
+
+} // namespace
+
+TEST_F(FileOps, CopyKeepsContentAndDateAndReportsProgressButNotOntoItself)
+{
+    const std::string data(300000, 'p'), source = file("Ωmega 写真.jpg");
+    writeFile(source, data);
+    oxFilename(source).setModificationDate(1300000000);
+    Recorded options;
+    MessageCapture boxes;
+    ASSERT_TRUE(shellCopy(source, file("copy.jpg"), true, options));
+    EXPECT_EQ(readFile(file("copy.jpg")), data);
+    EXPECT_EQ(readFile(source), data);
+    EXPECT_NEAR(oxFilename(file("copy.jpg")).modificationDate(), 1300000000, 1e-3);
+    EXPECT_EQ(options.title, "Copying file...");
+    EXPECT_EQ(options.last, (std::pair<int64_t, int64_t>(300000, 300000)));
+    EXPECT_EQ(boxes.count(), 0u);
+    EXPECT_EQ(entries(m_dir), (std::vector<std::string>{"copy.jpg", "Ωmega 写真.jpg"}));
+    // The same file, by name or through a link, is refused and left alone.
+    ASSERT_EQ(symlink(source.c_str(), file("alias").c_str()), 0);
+    EXPECT_FALSE(shellCopy(source, source, true, options));
+    EXPECT_NE(options.text.find("same file"), std::string::npos) << options.text;
+    EXPECT_FALSE(shellCopy(file("alias"), source, false, options));
+    EXPECT_EQ(readFile(source), data);
+}
+
+TEST_F(FileOps, ReplacingAsksUnlessAnUnconfirmedCopyAndADeclineChangesNothing)
+{
+    writeFile(file("new"), "NEW");
+    writeFile(file("old"), "OLD");
+    for (const bool move : {false, true}) {
+        SCOPED_TRACE(move ? "move, confirm false still asks" : "copy with confirm");
+        MessageCapture no = answering(MB_NO);
+        EXPECT_TRUE(move ? shellMove(file("new"), file("old"), false) : shellCopy(file("new"), file("old"), true));
+        ASSERT_EQ(no.count(), 1u); // declined is no failure
+        EXPECT_EQ(no.messages()[0].buttons, MB_YES | MB_NO);
+        EXPECT_NE(no.messages()[0].text.find(file("old")), std::string::npos);
+        EXPECT_EQ(readFile(file("new")) + readFile(file("old")), "NEWOLD");
+    }
+    {
+        MessageCapture yes = answering(MB_YES);
+        EXPECT_TRUE(shellCopy(file("new"), file("old"), true));
+        EXPECT_EQ(readFile(file("old")), "NEW");
+    }
+    writeFile(file("new"), "NEWER");
+    MessageCapture boxes;
+    EXPECT_TRUE(shellCopy(file("new"), file("old"), false)); // no confirmation wanted
+    EXPECT_EQ(readFile(file("old")), "NEWER");
+    EXPECT_EQ(entries(m_dir), (std::vector<std::string>{"new", "old"}));
+    {
+        MessageCapture yes = answering(MB_YES);
+        EXPECT_TRUE(shellMove(file("old"), file("new"), false));
+    }
+    EXPECT_EQ(entries(m_dir), (std::vector<std::string>{"new"}));
+    // An existing folder as the target means into that folder.
+    ASSERT_EQ(mkdir(file("into").c_str(), 0755), 0);
+    EXPECT_TRUE(shellMove(file("new"), file("into"), false));
+    EXPECT_EQ(readFile(file("into/new")), "NEWER");
+    EXPECT_EQ(boxes.count(), 0u);
+}
+
+TEST_F(FileOps, ReadOnlyTargetFolderLeavesNothingBehind)
+{
+    writeFile(file("src.jpg"), std::string(5000, 's'));
+    chmod(file("src.jpg").c_str(), 0644);
+    ASSERT_EQ(mkdir(file("locked").c_str(), 0555), 0);
+    allowOthersToEnter(m_dir);
+    const std::string src = file("src.jpg"), locked = file("locked");
+    const int code = runInChild(
+        [&] {
+            if (access(src.c_str(), R_OK) != 0)
+                return 9; // the test itself would be wrong
+            Recorded options;
+            if (shellCopy(src, locked + "/copy.jpg", true, options) || options.text.empty())
+                return 1;
+            return shellMove(src, locked + "/moved.jpg", false, options) ? 2 : 0;
+        },
+        true);
+    EXPECT_EQ(code, 0);
+    EXPECT_EQ(readFile(src), std::string(5000, 's'));
+    EXPECT_TRUE(entries(locked).empty());
+}
+
+TEST_F(FileOps, FullDiskLeavesNoPartialTarget)
+{
+    // A file size limit makes writes fail part way, as a full disk does.
+    const std::string big = file("big.jpg"), old = file("old.jpg"), other = otherFileSystem(m_dir);
+    writeFile(big, std::string(1 << 20, 'b'));
+    writeFile(old, "OLD");
+    const std::string away = other.empty() ? std::string() : other + "/oxtest-full-" + std::to_string(getpid());
+    if (!away.empty())
+        writeFile(away, std::string(1 << 20, 'w'));
+    const int code = runInChild([&] {
+        signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{64 * 1024, 64 * 1024};
+        setrlimit(RLIMIT_FSIZE, &limit);
+        Recorded options;
+        MessageCapture yes = answering(MB_YES);
+        if (shellCopy(big, file("copy.jpg"), true, options) || options.text.empty())
+            return 1;
+        if (shellCopy(big, old, true, options)) // replacing: the old file must survive
+            return 2;
+        return !away.empty() && shellMove(away, file("back.jpg"), false, options) ? 3 : 0; // the source must stay
+    });
+    EXPECT_EQ(code, 0);
+    EXPECT_EQ(readFile(big), std::string(1 << 20, 'b'));
+    EXPECT_EQ(readFile(old), "OLD");
+    EXPECT_EQ(entries(m_dir), (std::vector<std::string>{"big.jpg", "old.jpg"}));
+    if (!away.empty()) {
+        EXPECT_EQ(readFile(away).size(), size_t(1) << 20);
+        unlink(away.c_str());
+    }
+}
+
+TEST_F(FileOps, MovesBetweenFileSystemsKeepTheSourceUntilTheCopyIsComplete)
+{
+    const std::string other = otherFileSystem(m_dir);
+    if (other.empty())
+        GTEST_SKIP() << "needs /dev/shm on another file system";
+    const std::string away = other + "/oxtest-move-" + std::to_string(getpid()) + " φ.jpg";
+    writeFile(file("a.jpg"), std::string(200000, 'a'));
+    oxFilename(file("a.jpg")).setModificationDate(1111111111);
+    Recorded options;
+    MessageCapture boxes;
+    ASSERT_TRUE(shellMove(file("a.jpg"), away, false, options));
+    EXPECT_FALSE(exists(file("a.jpg")));
+    EXPECT_EQ(readFile(away), std::string(200000, 'a'));
+    EXPECT_NEAR(oxFilename(away).modificationDate(), 1111111111, 1e-3);
+    EXPECT_EQ(options.title, "Moving file...");
+    ASSERT_TRUE(shellMove(away, file("back.jpg"), false));
+    EXPECT_FALSE(exists(away));
+    EXPECT_EQ(entries(m_dir), (std::vector<std::string>{"back.jpg"}));
+    EXPECT_EQ(boxes.count(), 0u);
+
+    // A source the user may not remove: the move fails, both copies stay.
+    ASSERT_EQ(mkdir(file("ro").c_str(), 0755), 0);
+    writeFile(file("ro/a.jpg"), "AAAA");
+    chmod(file("ro/a.jpg").c_str(), 0644);
+    chmod(file("ro").c_str(), 0555);
+    allowOthersToEnter(m_dir);
+    const std::string src = file("ro/a.jpg");
+    EXPECT_EQ(runInChild(
+                  [&] {
+                      Recorded failure;
+                      if (access(src.c_str(), R_OK) != 0)
+                          return 9;
+                      return !shellMove(src, away, false, failure) && failure.text.find("original") != std::string::npos ? 0 : 1;
+                  },
+                  true),
+              0);
+    EXPECT_EQ(readFile(src), "AAAA");
+    EXPECT_EQ(readFile(away), "AAAA");
+    unlink(away.c_str());
+}
+
+TEST_F(FileOps, DeleteGoesToTheTrashWithItsInfoAskingFirstWhenConfirming)
+{
+    writeFile(file("Ωmega.jpg"), "pic");
+    {
+        MessageCapture no = answering(MB_NO);
+        EXPECT_TRUE(shellDelete(file("Ωmega.jpg"), true));
+        ASSERT_EQ(no.count(), 1u);
+        EXPECT_EQ(no.messages()[0].icon, MI_QUESTION);
+        EXPECT_TRUE(exists(file("Ωmega.jpg")));
+    }
+    Recorded options;
+    MessageCapture boxes;
+    ASSERT_TRUE(shellDelete(file("Ωmega.jpg"), false, options));
+    EXPECT_EQ(boxes.count(), 0u);
+    EXPECT_EQ(options.title, "Deleting file...");
+    EXPECT_FALSE(exists(file("Ωmega.jpg")));
+    EXPECT_EQ(readFile(g_home.trash() + "/files/Ωmega.jpg"), "pic");
+    const std::string info = readFile(g_home.trash() + "/info/Ωmega.jpg.trashinfo");
+    for (const char* line : {"[Trash Info]\n", "\nPath=", "\nDeletionDate="})
+        EXPECT_NE(info.find(line), std::string::npos) << info;
+}
+
+TEST_F(FileOps, NoTrashMeansAskingBeforeDeletingForGood)
+{
+    // GIO offers no Trash on /dev/shm (a system-internal mount).
+    const std::string other = otherFileSystem(m_dir);
+    if (other.empty())
+        GTEST_SKIP() << "needs /dev/shm on another file system";
+    const std::string victim = other + "/oxtest-notrash-" + std::to_string(getpid());
+    writeFile(victim, "v");
+    {
+        MessageCapture no = answering(MB_NO);
+        EXPECT_TRUE(shellDelete(victim, false));
+        ASSERT_EQ(no.count(), 1u);
+        EXPECT_NE(no.messages()[0].text.find("cannot be moved to the trash"), std::string::npos);
+        EXPECT_TRUE(exists(victim));
+    }
+    MessageCapture yes = answering(MB_YES);
+    EXPECT_TRUE(shellDelete(victim, false));
+    EXPECT_FALSE(exists(victim));
+}

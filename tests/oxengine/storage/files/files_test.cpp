@@ -1,0 +1,235 @@
+#include "oxengine/storage/files.h"
+
+#include "support/childprocess.h"
+#include "support/testsupport.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <cmath>
+#include <cstdlib>
+#include <limits>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+struct IsolatedHome {
+    IsolatedHome()
+    {
+        if (!std::getenv("OX_TEST_UNINITIALISED"))
+            oxFilename::initialize("files_test");
+    }
+    TempHome home;
+};
+IsolatedHome g_home;
+
+std::vector<std::string> names(const std::vector<oxFilename>& files)
+{
+    std::vector<std::string> out;
+    for (const oxFilename& f : files)
+        out.push_back(f.toString().substr(f.parentFolder().toString().size()));
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+struct ExtensionFilter : oxFilenameFilter {
+    bool accept(const oxFilename& folder, const std::string& entry) const override
+    {
+        lastFolder = folder.toString();
+        return entry.back() != '/' && oxFilename(folder.toString() + entry).hasExtension("jpg");
+    }
+    mutable std::string lastFolder;
+};
+
+struct FolderFilter : oxFilenameFilter {
+    bool accept(const oxFilename&, const std::string& entry) const override { return entry.back() == '/'; }
+};
+
+} // namespace
+
+TEST(Filename, SplitsNormalisesAndComparesPaths)
+{
+    const oxFilename f("/photos//2012/./a.jpg");
+    EXPECT_EQ(f.components(), (std::vector<std::string>{"/", "photos", "2012", "a.jpg"}));
+    EXPECT_EQ(f.toString(), "/photos/2012/a.jpg");
+    EXPECT_EQ(f.depth(), 3);
+    EXPECT_EQ(oxFilename("/").depth(), 0);
+    EXPECT_EQ(oxFilename().depth(), -1);
+    EXPECT_EQ(oxFilename("/a/../..").toString(), "/");
+    EXPECT_EQ(oxFilename("/no/such/dir/../x").toString(), "/no/such/x"); // lexical where nothing exists
+    EXPECT_EQ(oxFilename("/a\\b.jpg").components().back(), "a\\b.jpg"); // "\" is part of a name here
+    EXPECT_EQ(oxFilename("sub/x.png").toString(), oxFilename::workingFolder().toString() + "sub/x.png");
+    EXPECT_EQ(oxFilename::join(oxFilename("/base/"), "a/../sub/").toString(), "/base/sub/");
+    EXPECT_EQ(oxFilename("/a/b.jpg").parentFolder().toString(), "/a/");
+    // A trailing "/" marks a folder; without it a path is a folder once asked.
+    EXPECT_TRUE(oxFilename("/not/asked/").isDirectory());
+    const TempDir dir;
+    oxFilename plain(dir.path());
+    EXPECT_FALSE(plain.isDirectory());
+    EXPECT_TRUE(plain.exists());
+    EXPECT_TRUE(plain.isDirectory());
+    EXPECT_EQ(plain.toString(), dir.path() + "/");
+    // Identity is case-sensitive, extensions are not.
+    EXPECT_TRUE(oxFilename("/Photos/2012").equals(oxFilename("/Photos/2012/")));
+    EXPECT_FALSE(oxFilename("/photos/a.jpg").equals(oxFilename("/Photos/a.jpg")));
+    EXPECT_TRUE(oxFilename("/Photos/2012").isAncestorOf(oxFilename("/Photos/2012/a.jpg")));
+    EXPECT_FALSE(oxFilename("/Photos/2012").isAncestorOf(oxFilename("/Photos/2012")));
+    EXPECT_FALSE(oxFilename("/photos/2012").isAncestorOf(oxFilename("/Photos/2012/a.jpg")));
+    EXPECT_TRUE(oxFilename("/x/a.Jpg").hasExtension(".JPG"));
+    EXPECT_FALSE(oxFilename("/x/a.jpeg").hasExtension("jpg"));
+    EXPECT_EQ(oxFilename("/x/archive.tar.GZ").extension(), "GZ");
+}
+
+TEST(Filename, DotDotFollowsSymlinkedFolders)
+{
+    TempDir dir;
+    ASSERT_EQ(runCommand("mkdir -p '" + dir.path() + "/real/inner' '" + dir.path() + "/lexical'"), 0);
+    ASSERT_EQ(symlink((dir.path() + "/real/inner").c_str(), (dir.path() + "/lexical/link").c_str()), 0);
+    writeFile(dir.file("real/target.txt"), "real");
+    writeFile(dir.file("lexical/target.txt"), "decoy");
+    // The file system takes "link/.." to the link target's parent.
+    const oxFilename f(dir.path() + "/lexical/link/../target.txt");
+    EXPECT_EQ(readFile(f.toString()), "real");
+    EXPECT_EQ(f.size(), 4);
+}
+
+TEST(FileInfo, IsAskedOnceAndKeptAndDatesAreSet)
+{
+    TempDir dir;
+    writeFile(dir.file("a.jpg"), "12345");
+    oxFilename f(dir.file("a.jpg"));
+    EXPECT_TRUE(f.exists());
+    EXPECT_FALSE(f.isDirectory());
+    EXPECT_EQ(f.size(), 5);
+    EXPECT_FALSE(f.isReadOnly());
+    EXPECT_TRUE(f.setModificationDate(1000000000.25));
+    EXPECT_NEAR(f.modificationDate(), 1000000000.25, 1e-6);
+    EXPECT_TRUE(f.setModificationDate(-86400.5)); // before 1970
+    EXPECT_NEAR(f.modificationDate(), -86400.5, 1e-6);
+    EXPECT_FALSE(f.setModificationDate(std::nan("")));
+    unlink(dir.file("a.jpg").c_str());
+    EXPECT_TRUE(f.exists()); // kept information
+    oxFilename copy = f;
+    f.refresh();
+    EXPECT_FALSE(f.exists());
+    EXPECT_TRUE(copy.exists()); // each copy has its own record
+    // A file that is not there has no size and sorts first by date.
+    EXPECT_EQ(f.size(), -1);
+    EXPECT_EQ(f.modificationDate(), std::numeric_limits<double>::lowest());
+    EXPECT_FALSE(f.setModificationDate(0));
+}
+
+TEST(FolderListing, FilterHiddenFoldersAndFilePaths)
+{
+    TempDir dir;
+    for (const char* n : {"a.jpg", "B.JPG", "c.png", ".hidden.jpg", "sub.jpg/x.jpg", ".git/x"}) {
+        std::filesystem::create_directories(std::filesystem::path(dir.file(n)).parent_path());
+        ASSERT_TRUE(writeFile(dir.file(n), "x"));
+    }
+    ASSERT_EQ(symlink(dir.file("sub.jpg").c_str(), dir.file("linked").c_str()), 0);
+    const oxFilename folder(dir.path() + "/");
+    EXPECT_EQ(names(folder.listDirectory()), (std::vector<std::string>{"B.JPG", "a.jpg", "c.png", "linked/", "sub.jpg/"}));
+    EXPECT_EQ(names(folder.listDirectory(nullptr, true)),
+              (std::vector<std::string>{".git/", ".hidden.jpg", "B.JPG", "a.jpg", "c.png", "linked/", "sub.jpg/"}));
+    ExtensionFilter jpg;
+    EXPECT_EQ(names(folder.listDirectory(&jpg)), (std::vector<std::string>{"B.JPG", "a.jpg"}));
+    EXPECT_EQ(jpg.lastFolder, dir.path() + "/");
+    FolderFilter folders;
+    const std::vector<oxFilename> subs = folder.listDirectory(&folders);
+    EXPECT_EQ(names(subs), (std::vector<std::string>{"linked/", "sub.jpg/"}));
+    EXPECT_TRUE(subs[0].isDirectory() && subs[1].isDirectory());
+    // A file path lists its folder; a folder path without "/" lists itself.
+    EXPECT_EQ(names(oxFilename(dir.file("a.jpg")).listDirectory(&jpg)), (std::vector<std::string>{"B.JPG", "a.jpg"}));
+    EXPECT_EQ(names(oxFilename(dir.file("sub.jpg")).listDirectory()), (std::vector<std::string>{"x.jpg"}));
+}
+
+TEST(FolderListing, VanishedAndUnreadableFoldersUnreadableFilesAndNamesOfAnyScript)
+{
+    TempDir dir;
+    ASSERT_EQ(mkdir(dir.file("gone").c_str(), 0755), 0);
+    const oxFilename gone(dir.file("gone") + "/");
+    rmdir(dir.file("gone").c_str());
+    EXPECT_TRUE(gone.listDirectory().empty());
+    ASSERT_EQ(mkdir(dir.file("closed").c_str(), 0), 0);
+    allowOthersToEnter(dir.path());
+    const std::string closed = dir.file("closed") + "/";
+    EXPECT_EQ(runInChild([&] { return oxFilename(closed).listDirectory().empty() ? 0 : 1; }, true), 0);
+
+    std::vector<std::string> expected{"Ωmega φωτο.jpg", "\"quoted\" 'single'.jpg", "with  two  spaces.jpg", "写真.jpg",
+                                      "no read.jpg"};
+    for (const std::string& n : expected)
+        ASSERT_TRUE(writeFile(dir.file(n), "data"));
+    chmod(dir.file("no read.jpg").c_str(), 0);
+    ExtensionFilter jpg;
+    std::sort(expected.begin(), expected.end());
+    const std::vector<oxFilename> listed = oxFilename(dir.path() + "/").listDirectory(&jpg);
+    EXPECT_EQ(names(listed), expected);
+    for (const oxFilename& f : listed)
+        EXPECT_EQ(f.size(), 4) << f.toString();
+}
+
+TEST(SpecialFolders, ComeFromTheEnvironmentWithFallbacks)
+{
+    const std::string home = g_home.home.path();
+    EXPECT_EQ(oxFilename::appDataFolder().toString(), home + "/data/");
+    // Without a documents entry in user-dirs.dirs the home folder is used.
+    EXPECT_EQ(oxFilename::documentsFolder().toString(), home + "/");
+    ASSERT_EQ(runCommand("mkdir -p '" + home + "/config' '" + home + "/Dokumente'"), 0);
+    writeFile(home + "/config/user-dirs.dirs", "XDG_DOCUMENTS_DIR=\"$HOME/Dokumente\"\n");
+    oxFilename::initialize("files_test");
+    EXPECT_EQ(oxFilename::documentsFolder().toString(), home + "/Dokumente/");
+    unlink((home + "/config/user-dirs.dirs").c_str());
+    oxFilename::initialize("files_test");
+    char exe[4096] = {};
+    ASSERT_GT(readlink("/proc/self/exe", exe, sizeof exe - 1), 0);
+    EXPECT_EQ(oxFilename::programFile().toString(), exe);
+}
+
+// Run as it is, this starts this program again with nothing initialised.
+TEST(SpecialFolders, ForgottenInitializeIsReportedOnceAndRepaired)
+{
+    if (!std::getenv("OX_TEST_UNINITIALISED")) {
+        std::string output;
+        EXPECT_EQ(runCommand("OX_TEST_UNINITIALISED=1 /proc/" + std::to_string(getpid()) + "/exe --gtest_filter=" +
+                                 "SpecialFolders.ForgottenInitializeIsReportedOnceAndRepaired 2>&1",
+                             &output),
+                  0)
+            << output;
+        EXPECT_NE(output.find("[  PASSED  ] 1 test"), std::string::npos) << output;
+        return;
+    }
+    MessageCapture boxes;
+    ASSERT_FALSE(oxFilename::isInitialized());
+    const oxFilename first("relative.jpg"), second("/b.jpg");
+    ASSERT_EQ(boxes.count(), 1u);
+    EXPECT_EQ(boxes.messages()[0].text, "You need to Initialize() the oxFilename class in your main() before using it");
+    EXPECT_TRUE(oxFilename::isInitialized());
+    EXPECT_EQ(first.toString(), oxFilename::workingFolder().toString() + "relative.jpg");
+}
+
+TEST(RemoveAndRename, FilesFoldersLinksAndExistingTargets)
+{
+    TempDir dir;
+    writeFile(dir.file("ro"), "x");
+    chmod(dir.file("ro").c_str(), 0444);
+    EXPECT_TRUE(oxFilename(dir.file("ro")).removeFile());
+    EXPECT_FALSE(oxFilename(dir.file("ro")).exists());
+    ASSERT_EQ(mkdir(dir.file("full").c_str(), 0755), 0);
+    writeFile(dir.file("full/x"), "x");
+    EXPECT_FALSE(oxFilename(dir.file("full")).removeFile());
+    EXPECT_EQ(readFile(dir.file("full/x")), "x");
+    writeFile(dir.file("a"), "A");
+    ASSERT_EQ(symlink(dir.file("a").c_str(), dir.file("link").c_str()), 0);
+    EXPECT_TRUE(oxFilename(dir.file("link")).removeFile()); // the link, not its target
+    EXPECT_EQ(readFile(dir.file("a")), "A");
+    EXPECT_FALSE(oxFilename(dir.file("never")).removeFile());
+    // A rename never replaces unless asked.
+    writeFile(dir.file("b"), "B");
+    EXPECT_FALSE(oxFilename(dir.file("a")).renameTo(oxFilename(dir.file("b"))));
+    EXPECT_EQ(readFile(dir.file("a")) + readFile(dir.file("b")), "AB");
+    EXPECT_TRUE(oxFilename(dir.file("a")).renameTo(oxFilename(dir.file("b")), true));
+    EXPECT_EQ(readFile(dir.file("b")), "A");
+    EXPECT_FALSE(oxFilename(dir.file("a")).exists());
+}
