@@ -106,7 +106,7 @@ std::unique_ptr<BGTextureLoader> startLoader(const std::vector<std::string>& lis
 
 void waitIdle(BGTextureLoader& loader)
 {
-    while (loader.progress() != std::pair<int, int>(0, 0))
+    while (loader.progress() != LoaderProgress{})
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
 }
 
@@ -216,7 +216,7 @@ void BM_Thumbnails300(benchmark::State& state)
         loader->setThumbnailSize(256);
         const auto start = Clock::now();
         loader->updateThumbnails();
-        while (loader->thumbnailNames().size() < g_thumbs.size() || loader->progress() != std::pair<int, int>(0, 0))
+        while (loader->thumbnailNames().size() < g_thumbs.size() || loader->progress() != LoaderProgress{})
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         g_oursThumbnailsMs = msSince(start);
         state.SetIterationTime(g_oursThumbnailsMs / 1000.0);

@@ -103,12 +103,13 @@ void BGTextureLoader::transformPicture(const std::string& name, const oxImageTra
 }
 
 void BGTextureLoader::convertPicture(const std::string& name, const std::string& target, int width, int height,
-                                     const oxToneMapping& toneMapping, int notifyCode)
+                                     const oxToneMapping& toneMapping, unsigned notifyCode)
 {
     enqueueCommand(CMD_CONVERT | CMD_URGENT, name, {}, target, width, height, toneMapping, notifyCode);
 }
 
-void BGTextureLoader::copyMovePicture(const std::string& name, const std::string& target, bool copy, int notifyCode)
+void BGTextureLoader::copyMovePicture(const std::string& name, const std::string& target, bool copy,
+                                      unsigned notifyCode)
 {
     enqueueCommand(CMD_COPY_MOVE | CMD_URGENT, name, {}, target, copy ? 1 : 0, 0, oxToneMapping::neutral(),
                    notifyCode);
@@ -234,14 +235,16 @@ void BGTextureLoader::updateThumbnails()
     }
 }
 
-LoadedPicture* BGTextureLoader::thumbnail(const std::string& name)
+ThumbnailReader BGTextureLoader::readThumbnail(const std::string& name)
 {
     oxLock lock(threadLock());
     auto it = m_thumbnails.find(name);
-    return it == m_thumbnails.end() ? nullptr : it->second.get();
+    if (it == m_thumbnails.end())
+        return {};
+    return ThumbnailReader(threadLock(), *it->second);
 }
 
-std::pair<int, int> BGTextureLoader::progress()
+LoaderProgress BGTextureLoader::progress()
 {
     oxLock lock(threadLock());
     return {m_commandsDone, m_commandsQueued};

@@ -12,6 +12,7 @@
 #include "app/loader/loadercommands.h"
 #include "app/loader/loadercontext.h"
 #include "app/loader/loaderlog.h"
+#include "app/loader/loaderroles.h"
 #include "app/loader/textureloader.h"
 
 #include "oxengine/core/thread.h"
@@ -35,7 +36,7 @@ struct LoaderServices {
     std::function<void()> requestRedisplay;            // any thread
 };
 
-class BGTextureLoader : public oxThread, public TextureLoader {
+class BGTextureLoader : public oxThread, public TextureLoader, public ThumbnailSource, public PictureOperations {
 public:
     // pictures is the application's picture list (full paths), read on the
     // main thread only; it must outlive the loader.
@@ -62,19 +63,17 @@ public:
 
     // File operations, queued urgently. The notify code (when not 0) is
     // posted to the application once the command is done, failed or not.
-    void transformPicture(const std::string& name, const oxImageTransform& transform);
-    // width, height: > 0 pixels, < 0 percent, 0 follows the other side.
+    void transformPicture(const std::string& name, const oxImageTransform& transform) override;
     void convertPicture(const std::string& name, const std::string& target, int width, int height,
-                        const oxToneMapping& toneMapping, int notifyCode);
-    void copyMovePicture(const std::string& name, const std::string& target, bool copy, int notifyCode);
+                        const oxToneMapping& toneMapping, unsigned notifyCode) override;
+    void copyMovePicture(const std::string& name, const std::string& target, bool copy, unsigned notifyCode) override;
 
     // Makes the thumbnail set follow the picture list: missing thumbnails
     // are queued, those of names no longer listed are unloaded.
-    void updateThumbnails();
-    // The thumbnail of the name or null; hold threadLock() while using it.
-    LoadedPicture* thumbnail(const std::string& name);
-    // (commands done, commands queued) since the queue was last empty.
-    std::pair<int, int> progress();
+    void updateThumbnails() override;
+    ThumbnailReader readThumbnail(const std::string& name) override;
+    // Commands done and queued since the queue was last empty.
+    LoaderProgress progress() override;
 
     // A picture a view waits for is first decoded only as large as needed to
     // cover width x height at fit zoom (where its format can decode reduced
@@ -86,10 +85,10 @@ public:
         m_coverHeight = std::max(height, 0);
     }
 
-    void setThumbnailSize(int size) { m_thumbnailSize = size; }
+    void setThumbnailSize(int size) override { m_thumbnailSize = size; }
     int thumbnailSize() const { return m_thumbnailSize; }
     // Kept for the thumbnail view; the loader does not use it.
-    void setThumbnailCount(int count) { m_thumbnailCount = count; }
+    void setThumbnailCount(int count) override { m_thumbnailCount = count; }
     int thumbnailCount() const { return m_thumbnailCount; }
     // False (and the user told why) when the log cannot be opened.
     bool setLogging(bool on);

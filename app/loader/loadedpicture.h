@@ -47,7 +47,7 @@ struct LoadedPicture {
     bool hdr = false; // high dynamic range: drawn through the exposure shader
     float minValue = 0.0f, midValue = 0.5f, maxValue = 1.0f;
 
-    oxCriticalSection lock;
+    mutable oxCriticalSection lock;
     bool inUse = false;  // background loader: a view holds it (useCount > 0)
     int useCount = 0;    // background loader: views holding it; one view may hold it twice
     bool wanted = false; // background loader: scratch mark of the thumbnail update

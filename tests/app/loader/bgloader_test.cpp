@@ -178,7 +178,7 @@ TEST(BGTextureLoader, UpdateThumbnailsMarksWantedLoadsMissingAndUnloadsTheRest)
     EXPECT_EQ(rig.fill.callsFor("/a/0.jpg", 256), 1);
     EXPECT_GE(rig.redisplays.load(), 4);
 
-    LoadedPicture* kept = rig.loader->thumbnail("/a/1.jpg");
+    const LoadedPicture* kept = rig.loader->readThumbnail("/a/1.jpg").get();
     rig.list = {"/a/1.jpg", "/a/new.jpg", "/a/3.jpg"};
     rig.hold("gate2", false);
     rig.loader->updateThumbnails();
@@ -189,7 +189,7 @@ TEST(BGTextureLoader, UpdateThumbnailsMarksWantedLoadsMissingAndUnloadsTheRest)
     {
         oxLock lock(rig.loader->threadLock());
         EXPECT_TRUE(kept->wanted);
-        EXPECT_FALSE(rig.loader->thumbnail("/a/0.jpg")->wanted);
+        EXPECT_FALSE(rig.loader->readThumbnail("/a/0.jpg").get()->wanted);
     }
     // Back to the first list before those ran: the unloads are taken back
     // and the loads for the list in between dropped.
@@ -199,7 +199,7 @@ TEST(BGTextureLoader, UpdateThumbnailsMarksWantedLoadsMissingAndUnloadsTheRest)
     rig.fill.release("gate2");
     ASSERT_TRUE(rig.idle());
     EXPECT_EQ(rig.loader->thumbnailNames(), rig.list);
-    EXPECT_EQ(rig.loader->thumbnail("/a/1.jpg"), kept);
+    EXPECT_EQ(rig.loader->readThumbnail("/a/1.jpg").get(), kept);
     EXPECT_EQ(rig.fill.callsFor("/a/new.jpg"), 0);
     EXPECT_NE(rig.loader->acquirePicture("/a/1.jpg"), kept); // full pictures are separate records
 }
@@ -211,15 +211,15 @@ TEST(BGTextureLoader, ProgressCountsCommandsUntilTheQueueRunsEmpty)
     rig.fill.block("/t/3.jpg");
     rig.loader->updateThumbnails();
     rig.loader->enqueueCommand(CMD_LOAD | CMD_THUMBNAIL, "/t/4.jpg"); // replaces, not counted twice
-    EXPECT_EQ(rig.loader->progress(), (std::pair<int, int>(0, 6)));
+    EXPECT_EQ(rig.loader->progress(), (LoaderProgress{0, 6}));
     rig.fill.release("gate");
     ASSERT_TRUE(rig.fill.waitBlocked("/t/3.jpg"));
-    EXPECT_EQ(rig.loader->progress(), (std::pair<int, int>(4, 6)));
+    EXPECT_EQ(rig.loader->progress(), (LoaderProgress{4, 6}));
     const int redisplays = rig.redisplays.load();
     rig.fill.release("/t/3.jpg");
     // Two thumbnails and the end of the work, when the progress display goes.
     EXPECT_TRUE(waitUntil([&] { return rig.redisplays.load() == redisplays + 3; })) << rig.redisplays.load();
-    EXPECT_EQ(rig.loader->progress(), (std::pair<int, int>(0, 0)));
+    EXPECT_EQ(rig.loader->progress(), (LoaderProgress{0, 0}));
 }
 
 TEST(BGTextureLoader, WakesForEachCommandAndSleepsWhileIdle)

@@ -14,7 +14,7 @@ std::unique_ptr<oxImage> decode(const std::string& path)
     return oxImageRegistry::instance().loadImage(path, oxSize());
 }
 
-oxSize sizeOf(LoadedPicture* p)
+oxSize sizeOf(const LoadedPicture* p)
 {
     oxLock lock(p->lock);
     return {p->imageWidth, p->imageHeight};
@@ -36,7 +36,7 @@ TEST(LoaderFileOperations, RotationsRewriteTheJpegAndReloadPictureAndThumbnail)
     LoadedPicture* shown = rig.loader->acquirePicture(rig.picture);
     rig.loader->updateThumbnails();
     ASSERT_TRUE(rig.idle());
-    LoadedPicture* thumb = rig.loader->thumbnail(rig.picture);
+    const LoadedPicture* thumb = rig.loader->readThumbnail(rig.picture).get();
     ASSERT_NE(thumb, nullptr);
     EXPECT_EQ(sizeOf(thumb), oxSize(16, 8));
     const int redisplays = rig.redisplays.load();
@@ -47,7 +47,7 @@ TEST(LoaderFileOperations, RotationsRewriteTheJpegAndReloadPictureAndThumbnail)
     EXPECT_EQ(decode(rig.picture)->size(), oxSize(32, 64));
     // The same records, filled again from the rewritten file.
     EXPECT_EQ(sizeOf(shown), oxSize(32, 64));
-    EXPECT_EQ(rig.loader->thumbnail(rig.picture), thumb);
+    EXPECT_EQ(rig.loader->readThumbnail(rig.picture).get(), thumb);
     EXPECT_EQ(sizeOf(thumb), oxSize(8, 16));
     EXPECT_TRUE(shown->inUse);
     EXPECT_GT(rig.redisplays.load(), redisplays);

@@ -35,7 +35,7 @@ std::unique_ptr<BGTextureLoader> realLoader(const std::vector<std::string>& list
 
 bool idle(BGTextureLoader& loader)
 {
-    return waitUntil([&] { return loader.progress() == std::pair<int, int>(0, 0); });
+    return waitUntil([&] { return loader.progress() == LoaderProgress{}; });
 }
 
 // Draws the picture's first tile over the 128 x 64 window; the red channel
@@ -94,7 +94,7 @@ TEST(BGTextureLoaderGL, TexturesAreDrawnByTheMainContextReloadedOnRotationAndFre
         glSaveArtifact("loader_tile", 128, 64);
         EXPECT_GT(drawn.red(16, 32), 200);
         EXPECT_GT(drawn.blue(112, 32), 200);
-        LoadedPicture* thumb = loader->thumbnail(file);
+        const LoadedPicture* thumb = loader->readThumbnail(file).get();
         ASSERT_NE(thumb, nullptr);
         EXPECT_EQ(thumb->imageWidth, 32);
 
@@ -102,7 +102,7 @@ TEST(BGTextureLoaderGL, TexturesAreDrawnByTheMainContextReloadedOnRotationAndFre
         quarter.rotation = 1;
         loader->transformPicture(file, quarter);
         ASSERT_TRUE(idle(*loader));
-        EXPECT_EQ(loader->thumbnail(file), thumb);
+        EXPECT_EQ(loader->readThumbnail(file).get(), thumb);
         EXPECT_TRUE(thumb->hasTiles());
         drawn = draw(*p); // turned clockwise: red on top
         EXPECT_GT(drawn.red(16, 12), 200);

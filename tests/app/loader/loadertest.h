@@ -206,7 +206,7 @@ struct LoaderRig {
     // Until the queue has run empty after the last command.
     bool idle()
     {
-        return waitUntil([&] { return loader->progress() == std::pair<int, int>(0, 0); });
+        return waitUntil([&] { return loader->progress() == LoaderProgress{}; });
     }
     // Holds the thread inside the fill of gate, so the queue stays as it is.
     void hold(const std::string& gate, bool thumbnail = true)

@@ -170,7 +170,7 @@ public:
     bool loaderIdle()
     {
         for (int i = 0; i < 20000; ++i) {
-            if (loader->progress() == std::pair<int, int>(0, 0) && loader->queuedCommands().empty())
+            if (loader->progress() == LoaderProgress{} && loader->queuedCommands().empty())
                 return true;
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
