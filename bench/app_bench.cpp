@@ -10,8 +10,8 @@
 #include "app/shell/pictavoapp.h"
 #include "app/shell/startup.h"
 
-#include "oxengine/platform/glapp.h"
 #include "oxengine/core/memory.h"
+#include "oxengine/platform/glapp.h"
 #include "oxengine/platform/messagebox.h"
 
 #include <GL/gl.h>

@@ -7,12 +7,12 @@
 // vipsthumbnail on the same folder in the same run.
 #include "app/loader/bgtexloader.h"
 
-#include "oxengine/storage/files.h"
-#include "oxengine/image/handler.h"
-#include "oxengine/platform/messagebox.h"
-#include "oxengine/platform/mainwindow.h"
 #include "oxengine/core/memory.h"
+#include "oxengine/image/handler.h"
+#include "oxengine/platform/mainwindow.h"
+#include "oxengine/platform/messagebox.h"
 #include "oxengine/platform/rc.h"
+#include "oxengine/storage/files.h"
 
 #include "benchsupport.h"
 

@@ -9,10 +9,10 @@
 #include "app/prepare/prepare.h"
 #include "app/prepare/preparesteps.h"
 
-#include "oxengine/storage/files.h"
-#include "oxengine/image/handler.h"
 #include "oxengine/core/memory.h"
+#include "oxengine/image/handler.h"
 #include "oxengine/platform/messagebox.h"
+#include "oxengine/storage/files.h"
 
 #include <GL/freeglut.h>
 #include <GL/gl.h>

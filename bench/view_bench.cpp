@@ -5,19 +5,19 @@
 // The bare_tiles case draws the same tiles with nothing of the view around
 // them: the difference is what the view adds. Run under Xvfb:
 //   xvfb-run -a -s "-screen 0 1920x1200x24 +extension GLX" build/bench/view_bench
+#include "app/loader/simpleloader.h"
 #include "app/shell/configkeys.h"
 #include "app/views/fototransform.h"
 #include "app/views/image/imagedisplay.h"
 #include "app/views/picturedraw.h"
-#include "app/loader/simpleloader.h"
 #include "app/views/viewapplication.h"
 
-#include "oxengine/storage/config.h"
-#include "oxengine/storage/files.h"
-#include "oxengine/platform/glapp.h"
 #include "oxengine/graphics/fontmanager.h"
 #include "oxengine/image/handler.h"
+#include "oxengine/platform/glapp.h"
 #include "oxengine/platform/messagebox.h"
+#include "oxengine/storage/config.h"
+#include "oxengine/storage/files.h"
 
 #include <GL/gl.h>
 #include <benchmark/benchmark.h>

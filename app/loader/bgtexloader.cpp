@@ -6,10 +6,10 @@
 
 #include "oxengine/core/catalogue.h"
 #include "oxengine/core/errors.h"
-#include "oxengine/platform/glapp.h"
 #include "oxengine/core/memory.h"
-#include "oxengine/platform/messagebox.h"
 #include "oxengine/core/strings.h"
+#include "oxengine/platform/glapp.h"
+#include "oxengine/platform/messagebox.h"
 
 #include <algorithm>
 #include <optional>

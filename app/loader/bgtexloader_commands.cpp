@@ -5,9 +5,9 @@
 
 #include "oxengine/core/catalogue.h"
 #include "oxengine/core/errors.h"
-#include "oxengine/storage/fileops.h"
-#include "oxengine/platform/messagebox.h"
 #include "oxengine/core/strings.h"
+#include "oxengine/platform/messagebox.h"
+#include "oxengine/storage/fileops.h"
 
 #include <sys/stat.h>
 

@@ -4,8 +4,8 @@
 // draw it.
 #pragma once
 
-#include "oxengine/graphics/texture.h"
 #include "oxengine/core/thread.h"
+#include "oxengine/graphics/texture.h"
 
 #include <array>
 #include <cstdint>

@@ -2,12 +2,12 @@
 
 #include "app/shell/configkeys.h"
 #include "oxengine/core/catalogue.h"
-#include "oxengine/storage/files.h"
-#include "oxengine/platform/glapp.h"
+#include "oxengine/core/strings.h"
 #include "oxengine/image/handler.h"
+#include "oxengine/platform/glapp.h"
 #include "oxengine/platform/messagebox.h"
 #include "oxengine/platform/sound.h"
-#include "oxengine/core/strings.h"
+#include "oxengine/storage/files.h"
 
 #include <algorithm>
 #include <climits>
@@ -116,7 +116,7 @@ void PictureList::loadFolder(int startIndex, int subfolderMode)
             beginScan();
             scanFolder(m_folder, true);
             // By path whatever the setting, so each sub-folder's pictures stay together.
-            sortKeeping(SortByName, std::string());
+            sortKeeping(CMD_SORT_BY_NAME, std::string());
             // The start index was only limited to the folder's own pictures
             // (or not at all when it had none); it must fit the new list.
             if (!m_paths.empty())

@@ -28,13 +28,13 @@ void sortByKey(std::vector<std::string>& paths, Read read)
 
 void sortPicturePaths(std::vector<std::string>& paths, int mode, const PictureFileKeys& keys)
 {
-    if (mode == SortByDate) {
+    if (mode == CMD_SORT_BY_DATE) {
         sortByKey<double>(paths, [&](const std::string& p) {
             const double d = keys.date ? keys.date(p) : oxFilename(p).modificationDate();
             // NaN compares false both ways and would break the sort's ordering.
             return std::isnan(d) ? std::numeric_limits<double>::lowest() : d;
         });
-    } else if (mode == SortBySize) {
+    } else if (mode == CMD_SORT_BY_SIZE) {
         sortByKey<int64_t>(paths,
                            [&](const std::string& p) { return keys.size ? keys.size(p) : oxFilename(p).size(); });
     } else {

@@ -1,8 +1,8 @@
 #include "app/prepare/preparesteps.h"
 
 #include "oxengine/core/catalogue.h"
-#include "oxengine/storage/files.h"
 #include "oxengine/core/strings.h"
+#include "oxengine/storage/files.h"
 
 #include <algorithm>
 #include <climits>

@@ -1,12 +1,12 @@
 #include "app/prepare/prepare.h"
 
-#include "app/shell/configkeys.h"
 #include "app/prepare/preparesteps.h"
+#include "app/shell/configkeys.h"
 #include "oxengine/core/catalogue.h"
 #include "oxengine/core/errors.h"
+#include "oxengine/core/strings.h"
 #include "oxengine/image/handler.h"
 #include "oxengine/platform/messagebox.h"
-#include "oxengine/core/strings.h"
 
 namespace {
 

@@ -4,11 +4,11 @@
 #include "app/shell/pictavoapp.h"
 
 #include "oxengine/core/catalogue.h"
-#include "oxengine/storage/fileops.h"
+#include "oxengine/core/strings.h"
 #include "oxengine/gui/guimenu.h"
 #include "oxengine/gui/keys.h"
 #include "oxengine/platform/messagebox.h"
-#include "oxengine/core/strings.h"
+#include "oxengine/storage/fileops.h"
 
 #include <GL/freeglut.h>
 

@@ -1,7 +1,7 @@
 #include "app/shell/appmessages.h"
 
-#include "oxengine/platform/glapp.h"
 #include "oxengine/gui/dialogs.h"
+#include "oxengine/platform/glapp.h"
 #include "oxengine/platform/messagebox.h"
 
 int showAppMessage(const std::string& text, const std::string& title, int buttons, int icon)

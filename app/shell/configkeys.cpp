@@ -1,8 +1,10 @@
 #include "app/shell/configkeys.h"
 
+#include "app/shell/commands.h"
+
+#include "oxengine/core/errors.h"
 #include "oxengine/storage/colour.h"
 #include "oxengine/storage/config.h"
-#include "oxengine/core/errors.h"
 #include "oxengine/storage/files.h"
 
 #include <iterator>
@@ -22,7 +24,7 @@ constexpr ConfigKeyInfo TABLE[] = {
     {K::LastFile, "LastFile", T::Integer, 0, nullptr, false, 0, 0},
     {K::LastMode, "LastMode", T::Integer, 0, nullptr, false, 0, 0},
     {K::LastOverlays, "LastOverlays", T::Integer, 1, nullptr, true, 0, 2},
-    {K::SortMode, "SortMode", T::Integer, 217, nullptr, false, 0, 0},
+    {K::SortMode, "SortMode", T::Integer, CMD_SORT_BY_NAME, nullptr, false, 0, 0},
     {K::UseGLMipmap, "UseGLMipmap", T::Bool, 1, nullptr, false, 0, 0},
     {K::AnimLengthUs, "AnimLengthUs", T::Integer, 500000, nullptr, true, 1, 10000000},
     {K::ThnListMargin, "ThnListMargin", T::Integer, 400, nullptr, true, 50, 1000},

@@ -3,9 +3,9 @@
 #include "app/shell/pictavoapp.h"
 #include "app/shell/startup.h"
 
-#include "oxengine/storage/files.h"
-#include "oxengine/image/replacefile.h"
 #include "oxengine/core/memory.h"
+#include "oxengine/image/replacefile.h"
+#include "oxengine/storage/files.h"
 
 #include <cstdio>
 #include <string>

@@ -5,12 +5,12 @@
 #include "app/views/fototransform.h"
 
 #include "oxengine/core/catalogue.h"
-#include "oxengine/storage/files.h"
 #include "oxengine/graphics/fontmanager.h"
 #include "oxengine/gui/folderdialog.h"
 #include "oxengine/gui/style.h"
 #include "oxengine/platform/rc.h"
 #include "oxengine/platform/x11util.h"
+#include "oxengine/storage/files.h"
 
 #include <GL/gl.h>
 

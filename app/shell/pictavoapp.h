@@ -5,9 +5,10 @@
 #pragma once
 
 #include "app/loader/bgtexloader.h"
-#include "app/shell/commandline.h"
-#include "app/views/image/imagedisplay.h"
 #include "app/pictures/picturelist.h"
+#include "app/shell/commandline.h"
+#include "app/shell/commands.h"
+#include "app/views/image/imagedisplay.h"
 #include "app/views/viewapplication.h"
 
 #include "oxengine/platform/glapp.h"
@@ -17,19 +18,6 @@
 
 class FotoTransform;
 class oxGuiPopupMenu;
-
-// The commands the application handles.
-enum AppCommand : unsigned {
-    CMD_TOGGLE_VIEW = 212,
-    CMD_CYCLE_OVERLAYS = 213,
-    CMD_SORT_BY_NAME = 217,
-    CMD_SORT_BY_DATE = 218,
-    CMD_SORT_BY_SIZE = 219,
-    CMD_SETTINGS = 220,
-    CMD_HELP = 221,
-    CMD_EXIT = 222,
-    CMD_RESCAN = 223,
-};
 
 // The initial window: the screen less 50 pixels, at most 1024 x 768.
 void initialWindowSize(int screenWidth, int screenHeight, int& width, int& height);

@@ -3,11 +3,11 @@
 #include "app/shell/commandline.h"
 #include "app/shell/configkeys.h"
 
-#include "oxengine/storage/config.h"
-#include "oxengine/storage/files.h"
 #include "oxengine/gui/style.h"
 #include "oxengine/platform/messagebox.h"
 #include "oxengine/platform/sound.h"
+#include "oxengine/storage/config.h"
+#include "oxengine/storage/files.h"
 
 void prepareEngine(const std::string& programPath)
 {

@@ -4,8 +4,8 @@
 // draws. It serves whichever Display the application points it at.
 #pragma once
 
-#include "oxengine/platform/glapp.h"
 #include "oxengine/gui/geometry.h"
+#include "oxengine/platform/glapp.h"
 #include "oxengine/platform/viewingtransform.h"
 
 class Display;

@@ -1,8 +1,8 @@
 #include "oxengine/core/catalogue.h"
 
 #include "oxengine/core/embedded.h"
-#include "oxengine/platform/messagebox.h"
 #include "oxengine/core/strings.h"
+#include "oxengine/platform/messagebox.h"
 
 #include <atomic>
 #include <cstdint>

@@ -1,7 +1,7 @@
 #include "oxengine/graphics/textoutput.h"
 
-#include "oxengine/graphics/glfont.h"
 #include "oxengine/core/strings.h"
+#include "oxengine/graphics/glfont.h"
 
 #include <GL/gl.h>
 

@@ -1,8 +1,8 @@
 #include "oxengine/gui/button.h"
 
-#include "oxengine/platform/glapp.h"
 #include "oxengine/gui/draw.h"
 #include "oxengine/gui/modal.h"
+#include "oxengine/platform/glapp.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,7 +1,7 @@
 #include "oxengine/gui/draw.h"
 
-#include "oxengine/storage/colour.h"
 #include "oxengine/platform/glapp.h"
+#include "oxengine/storage/colour.h"
 
 #include <GL/freeglut.h>
 #include <GL/gl.h>

@@ -1,12 +1,12 @@
 #include "oxengine/gui/edit.h"
 
-#include "oxengine/platform/glapp.h"
+#include "oxengine/core/strings.h"
 #include "oxengine/gui/clipboard.h"
 #include "oxengine/gui/draw.h"
 #include "oxengine/gui/field.h"
 #include "oxengine/gui/host.h"
 #include "oxengine/gui/keys.h"
-#include "oxengine/core/strings.h"
+#include "oxengine/platform/glapp.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,9 +1,9 @@
 #include "oxengine/gui/element.h"
 
-#include "oxengine/platform/glapp.h"
 #include "oxengine/gui/draw.h"
 #include "oxengine/gui/host.h"
 #include "oxengine/gui/transforms.h"
+#include "oxengine/platform/glapp.h"
 
 
 oxGuiElement::oxGuiElement()

@@ -2,8 +2,8 @@
 // the given folder with that folder selected.
 #pragma once
 
-#include "oxengine/storage/files.h"
 #include "oxengine/gui/dialog.h"
+#include "oxengine/storage/files.h"
 
 #include <string>
 #include <vector>

@@ -1,9 +1,9 @@
 #include "oxengine/gui/folderselector.h"
 
-#include "oxengine/platform/glapp.h"
+#include "oxengine/core/strings.h"
 #include "oxengine/graphics/fontmanager.h"
 #include "oxengine/gui/draw.h"
-#include "oxengine/core/strings.h"
+#include "oxengine/platform/glapp.h"
 
 #include <algorithm>
 

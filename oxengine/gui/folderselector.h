@@ -4,9 +4,9 @@
 // the user asks.
 #pragma once
 
-#include "oxengine/storage/files.h"
 #include "oxengine/graphics/textoutput.h"
 #include "oxengine/gui/element.h"
+#include "oxengine/storage/files.h"
 
 #include <string>
 #include <vector>

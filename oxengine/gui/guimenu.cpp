@@ -1,10 +1,10 @@
 #include "oxengine/gui/guimenu.h"
 
 #include "oxengine/core/errors.h"
-#include "oxengine/platform/glapp.h"
 #include "oxengine/gui/keys.h"
 #include "oxengine/gui/line.h"
 #include "oxengine/gui/sizers.h"
+#include "oxengine/platform/glapp.h"
 
 #include <algorithm>
 

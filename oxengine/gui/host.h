@@ -4,8 +4,8 @@
 // routines the host and modal runs share. Main thread only.
 #pragma once
 
-#include "oxengine/platform/glapp.h"
 #include "oxengine/gui/element.h"
+#include "oxengine/platform/glapp.h"
 
 #include <memory>
 #include <vector>

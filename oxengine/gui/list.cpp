@@ -1,11 +1,11 @@
 #include "oxengine/gui/list.h"
 
-#include "oxengine/platform/glapp.h"
 #include "oxengine/graphics/fontmanager.h"
 #include "oxengine/gui/draw.h"
 #include "oxengine/gui/field.h"
 #include "oxengine/gui/host.h"
 #include "oxengine/gui/keys.h"
+#include "oxengine/platform/glapp.h"
 
 #include <algorithm>
 

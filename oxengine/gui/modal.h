@@ -4,8 +4,8 @@
 // until it ends.
 #pragma once
 
-#include "oxengine/platform/glapp.h"
 #include "oxengine/gui/panel.h"
+#include "oxengine/platform/glapp.h"
 
 #include <vector>
 

@@ -3,13 +3,13 @@
 #include "oxengine/core/catalogue.h"
 #include "oxengine/core/errors.h"
 #include "oxengine/core/format.h"
+#include "oxengine/core/strings.h"
 #include "oxengine/graphics/fontmanager.h"
 #include "oxengine/gui/dialogs.h"
 #include "oxengine/gui/draw.h"
 #include "oxengine/gui/host.h"
 #include "oxengine/gui/keys.h"
 #include "oxengine/platform/messagebox.h"
-#include "oxengine/core/strings.h"
 
 #include <algorithm>
 #include <cmath>

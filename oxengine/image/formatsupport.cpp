@@ -2,9 +2,9 @@
 
 #include "oxengine/core/catalogue.h"
 #include "oxengine/core/errors.h"
+#include "oxengine/core/strings.h"
 #include "oxengine/image/replacefile.h"
 #include "oxengine/image/sampleconv.h"
-#include "oxengine/core/strings.h"
 
 #include <sys/stat.h>
 

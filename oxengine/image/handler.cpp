@@ -2,12 +2,12 @@
 
 #include "oxengine/core/catalogue.h"
 #include "oxengine/core/errors.h"
+#include "oxengine/core/strings.h"
 #include "oxengine/image/exr/exrhandler.h"
 #include "oxengine/image/jpeg/jpeghandler.h"
 #include "oxengine/image/pixbuf/pixbufhandler.h"
 #include "oxengine/image/png/pnghandler.h"
 #include "oxengine/image/tga/tgahandler.h"
-#include "oxengine/core/strings.h"
 
 #include <map>
 #include <mutex>

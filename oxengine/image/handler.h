@@ -3,8 +3,8 @@
 // operation asks the handlers in order which one is responsible for a name.
 #pragma once
 
-#include "oxengine/storage/files.h"
 #include "oxengine/image/image.h"
+#include "oxengine/storage/files.h"
 
 #include <climits>
 #include <memory>

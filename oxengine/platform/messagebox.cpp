@@ -1,8 +1,8 @@
 #include "oxengine/platform/messagebox.h"
 
 #include "oxengine/core/catalogue.h"
-#include "oxengine/platform/messagebox_native.h"
 #include "oxengine/core/strings.h"
+#include "oxengine/platform/messagebox_native.h"
 
 #include <cstdio>
 #include <cstdlib>

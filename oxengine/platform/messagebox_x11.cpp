@@ -4,10 +4,10 @@
 #include "oxengine/platform/messagebox_native.h"
 
 #include "oxengine/core/catalogue.h"
+#include "oxengine/core/strings.h"
 #include "oxengine/platform/mainwindow.h"
 #include "oxengine/platform/messagebox_font.h"
 #include "oxengine/platform/messagebox_layout.h"
-#include "oxengine/core/strings.h"
 #include "oxengine/platform/x11util.h"
 
 #include <X11/Xatom.h>

@@ -1,8 +1,8 @@
 #include "oxengine/storage/config.h"
 
 #include "oxengine/core/catalogue.h"
-#include "oxengine/platform/messagebox.h"
 #include "oxengine/core/strings.h"
+#include "oxengine/platform/messagebox.h"
 
 #include <glib.h>
 #include <glib/gstdio.h>

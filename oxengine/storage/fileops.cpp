@@ -1,8 +1,8 @@
 #include "oxengine/storage/fileops.h"
 
 #include "oxengine/core/catalogue.h"
-#include "oxengine/platform/messagebox.h"
 #include "oxengine/core/strings.h"
+#include "oxengine/platform/messagebox.h"
 
 #include <gio/gio.h>
 

@@ -1,9 +1,9 @@
 #include "oxengine/storage/files.h"
 
 #include "oxengine/core/catalogue.h"
-#include "oxengine/storage/fileops.h"
-#include "oxengine/platform/messagebox.h"
 #include "oxengine/core/strings.h"
+#include "oxengine/platform/messagebox.h"
+#include "oxengine/storage/fileops.h"
 
 #include <gio/gunixmounts.h>
 #include <glib.h>

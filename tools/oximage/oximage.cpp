@@ -8,10 +8,10 @@
 // Exit code 0 on success, 1 when a file failed, 2 for a wrong command line.
 #include "oxengine/core/catalogue.h"
 #include "oxengine/core/errors.h"
-#include "oxengine/storage/files.h"
+#include "oxengine/core/strings.h"
 #include "oxengine/image/handler.h"
 #include "oxengine/image/replacefile.h"
-#include "oxengine/core/strings.h"
+#include "oxengine/storage/files.h"
 
 #include <cstdio>
 #include <exception>

@@ -1,13 +1,14 @@
 #include "app/views/image/imagedisplay.h"
 
 #include "app/loader/bgtexloader.h"
+#include "app/loader/simpleloader.h"
+#include "app/shell/commands.h"
 #include "app/shell/configkeys.h"
 #include "app/views/exposureshader.h"
 #include "app/views/fototransform.h"
 #include "app/views/image/imagemenu.h"
 #include "app/views/image/navigator.h"
 #include "app/views/picturedraw.h"
-#include "app/loader/simpleloader.h"
 #include "app/views/viewapplication.h"
 
 #include "oxengine/core/catalogue.h"
@@ -264,23 +265,23 @@ bool ImageDisplay::onCommand(unsigned command)
 {
     ViewApplication* app = application();
     switch (command) {
-    case CMD_VIEW_BACK:
+    case CMD_BACK:
         if (app)
             app->stepPicture(-1);
         return true;
-    case CMD_VIEW_NEXT:
+    case CMD_NEXT:
         if (app)
             app->stepPicture(+1);
         return true;
-    case CMD_VIEW_ORIGINAL_SIZE:
+    case CMD_ORIGINAL_SIZE:
         if (app)
             app->showOriginalSize();
         return true;
-    case CMD_VIEW_SELECT_FOLDER:
+    case CMD_SELECT_FOLDER:
         if (app)
             app->selectFolder();
         return true;
-    case CMD_VIEW_SAVE_AS:
+    case CMD_SAVE_AS:
         if (app && hasPicture()) {
             SaveAsRequest request;
             {
@@ -297,7 +298,7 @@ bool ImageDisplay::onCommand(unsigned command)
             app->saveAs(request);
         }
         return true;
-    case CMD_VIEW_DELETE:
+    case CMD_DELETE:
         if (app && m_current) {
             std::string path;
             {

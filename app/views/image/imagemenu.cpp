@@ -1,5 +1,6 @@
 #include "app/views/image/imagemenu.h"
 
+#include "app/shell/commands.h"
 #include "app/views/viewapplication.h"
 
 #include "oxengine/core/catalogue.h"
@@ -20,16 +21,16 @@ std::string infoEntryText(int infoLevel)
 std::unique_ptr<oxGuiPopupMenu> buildImageMenu(int infoLevel, ViewApplication* app)
 {
     auto menu = std::make_unique<oxGuiPopupMenu>();
-    menu->addItem(oxGetTranslation(N_("Back")), CMD_VIEW_BACK);
-    menu->addItem(oxGetTranslation(N_("Next")), CMD_VIEW_NEXT);
-    menu->addItem(oxGetTranslation(N_("Original size")), CMD_VIEW_ORIGINAL_SIZE);
+    menu->addItem(oxGetTranslation(N_("Back")), CMD_BACK);
+    menu->addItem(oxGetTranslation(N_("Next")), CMD_NEXT);
+    menu->addItem(oxGetTranslation(N_("Original size")), CMD_ORIGINAL_SIZE);
     menu->addSeparator();
-    menu->addItem(oxGetTranslation(N_("Save as...")), CMD_VIEW_SAVE_AS);
-    menu->addItem(oxGetTranslation(N_("Delete")), CMD_VIEW_DELETE);
+    menu->addItem(oxGetTranslation(N_("Save as...")), CMD_SAVE_AS);
+    menu->addItem(oxGetTranslation(N_("Delete")), CMD_DELETE);
     menu->addSeparator();
-    menu->addItem(infoEntryText(infoLevel), CMD_APP_INFO_LEVEL);
-    menu->addItem(oxGetTranslation(N_("Select folder...")), CMD_VIEW_SELECT_FOLDER);
-    menu->addItem(oxGetTranslation(N_("Thumbnails")), CMD_APP_THUMBNAILS);
+    menu->addItem(infoEntryText(infoLevel), CMD_CYCLE_OVERLAYS);
+    menu->addItem(oxGetTranslation(N_("Select folder...")), CMD_SELECT_FOLDER);
+    menu->addItem(oxGetTranslation(N_("Thumbnails")), CMD_TOGGLE_VIEW);
     if (app)
         app->addCommonMenuEntries(*menu);
     return menu;

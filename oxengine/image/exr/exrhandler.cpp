@@ -2,10 +2,10 @@
 
 #include "oxengine/core/catalogue.h"
 #include "oxengine/core/errors.h"
+#include "oxengine/core/strings.h"
 #include "oxengine/image/exr/exrlayout.h"
 #include "oxengine/image/formatsupport.h"
 #include "oxengine/image/replacefile.h"
-#include "oxengine/core/strings.h"
 
 #include <climits>
 #include <cstdint>

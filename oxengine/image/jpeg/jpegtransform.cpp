@@ -9,10 +9,10 @@
 
 #include "oxengine/core/catalogue.h"
 #include "oxengine/core/errors.h"
+#include "oxengine/core/strings.h"
 #include "oxengine/image/formatsupport.h"
 #include "oxengine/image/jpeg/jpegsupport.h"
 #include "oxengine/image/replacefile.h"
-#include "oxengine/core/strings.h"
 
 #include <algorithm>
 #include <cstring>

@@ -2,8 +2,8 @@
 
 #include "oxengine/image/formatsupport.h"
 
-#include "oxengine/image/prefault.h"
 #include "oxengine/core/strings.h"
+#include "oxengine/image/prefault.h"
 
 #include <algorithm>
 #include <bit>

@@ -2,9 +2,9 @@
 
 #include "oxengine/core/catalogue.h"
 #include "oxengine/core/errors.h"
+#include "oxengine/core/strings.h"
 #include "oxengine/image/formatsupport.h"
 #include "oxengine/image/replacefile.h"
-#include "oxengine/core/strings.h"
 
 #include <algorithm>
 #include <array>

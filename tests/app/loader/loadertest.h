@@ -6,9 +6,9 @@
 #include "app/loader/bgtexloader.h"
 
 #include "oxengine/core/errors.h"
-#include "oxengine/storage/files.h"
 #include "oxengine/image/handler.h"
 #include "oxengine/platform/messagebox.h"
+#include "oxengine/storage/files.h"
 #include "support/testsupport.h"
 
 #include <gtest/gtest.h>

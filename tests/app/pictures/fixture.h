@@ -1,12 +1,12 @@
 // A picture list over a temporary folder tree, with every hook recorded.
 #pragma once
 
-#include "app/shell/configkeys.h"
 #include "app/pictures/picturelist.h"
-#include "oxengine/storage/config.h"
-#include "oxengine/storage/files.h"
+#include "app/shell/configkeys.h"
 #include "oxengine/platform/messagebox.h"
 #include "oxengine/platform/sound.h"
+#include "oxengine/storage/config.h"
+#include "oxengine/storage/files.h"
 #include "support/testsupport.h"
 
 #include <gtest/gtest.h>

@@ -42,7 +42,7 @@ TEST_F(PictureListTest, SubfolderQuestionAndModes)
     make("sub/deeper/b.jpg");
     make("sub2/c.jpg");
     make(".cache/hidden.jpg");
-    writeConfigInt(ConfigKey::SortMode, SortBySize);
+    writeConfigInt(ConfigKey::SortMode, CMD_SORT_BY_SIZE);
     answers = {MB_NO, MB_YES, MB_YES};
     list.openFolder(tree.path(), SUBFOLDERS_ASK);
     ASSERT_EQ(asked.size(), 1u);

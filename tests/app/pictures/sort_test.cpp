@@ -15,11 +15,11 @@ TEST_F(PictureListTest, SortOrdersBreakTiesByPathAndKeepTheCurrentPicture)
     const auto byName = at({"B.jpg", "a.jpg", "x.jpg", "x.jpg.jpg", "z.jpg", "ü.jpg"});
     EXPECT_EQ(list.paths(), byName);
     list.goTo(4);
-    writeConfigInt(ConfigKey::SortMode, SortByDate);
+    writeConfigInt(ConfigKey::SortMode, CMD_SORT_BY_DATE);
     list.sortList();
     EXPECT_EQ(list.paths(), at({"x.jpg.jpg", "a.jpg", "x.jpg", "ü.jpg", "B.jpg", "z.jpg"}));
     EXPECT_EQ(list.currentIndex(), 5);
-    writeConfigInt(ConfigKey::SortMode, SortBySize);
+    writeConfigInt(ConfigKey::SortMode, CMD_SORT_BY_SIZE);
     list.sortList();
     EXPECT_EQ(list.paths(), at({"ü.jpg", "a.jpg", "x.jpg", "B.jpg", "z.jpg", "x.jpg.jpg"}));
     EXPECT_EQ(list.currentPath(), tree.file("z.jpg"));
@@ -29,7 +29,7 @@ TEST_F(PictureListTest, SortOrdersBreakTiesByPathAndKeepTheCurrentPicture)
 
     // A file gone since the scan stays in the list and sorts first.
     std::filesystem::remove(tree.file("z.jpg"));
-    for (int mode : {SortByDate, SortBySize}) {
+    for (int mode : {CMD_SORT_BY_DATE, CMD_SORT_BY_SIZE}) {
         writeConfigInt(ConfigKey::SortMode, mode);
         list.sortList();
         EXPECT_EQ(list.paths().front(), tree.file("z.jpg")) << mode;
@@ -53,14 +53,14 @@ TEST(PictureSort, EachKeyIsReadOnceSoAChangingFileCannotUpsetTheOrder)
         return k == 2 ? std::numeric_limits<double>::quiet_NaN() : double(k);
     };
     keys.size = [&](const std::string& p) { return int64_t(read(p)); };
-    for (int mode : {SortByDate, SortBySize}) {
+    for (int mode : {CMD_SORT_BY_DATE, CMD_SORT_BY_SIZE}) {
         reads.clear();
         std::vector<std::string> sorted = paths;
         sortPicturePaths(sorted, mode, keys);
         EXPECT_TRUE(std::all_of(reads.begin(), reads.end(), [](const auto& r) { return r.second == 1; }));
         const auto key = [&](const std::string& s) {
             const int k = firstKey.at(s);
-            return std::make_pair(mode == SortByDate && k == 2 ? -1 : k, s); // NaN as the lowest date
+            return std::make_pair(mode == CMD_SORT_BY_DATE && k == 2 ? -1 : k, s); // NaN as the lowest date
         };
         EXPECT_TRUE(std::is_sorted(sorted.begin(), sorted.end(), [&](auto& x, auto& y) { return key(x) < key(y); }));
         EXPECT_TRUE(std::is_permutation(sorted.begin(), sorted.end(), paths.begin(), paths.end()));

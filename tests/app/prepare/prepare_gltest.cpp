@@ -1,12 +1,12 @@
 // Picture preparation on a real driver (Mesa under Xvfb), with the texture
 // limit forced so that the results do not depend on the driver.
-#include "app/shell/configkeys.h"
 #include "app/prepare/prepare.h"
 #include "app/prepare/preparesteps.h"
+#include "app/shell/configkeys.h"
 
+#include "oxengine/image/handler.h"
 #include "oxengine/storage/config.h"
 #include "oxengine/storage/files.h"
-#include "oxengine/image/handler.h"
 #include "support/gltest.h"
 #include "support/testsupport.h"
 

@@ -3,12 +3,12 @@
 // in another folder, a second shut-down, the window growing under a fitted
 // picture). Stepping, help and the Trash are driven in tests/e2e.
 #include "app/shell/configkeys.h"
-#include "app/views/fototransform.h"
 #include "app/shell/pictavoapp.h"
 #include "app/shell/startup.h"
+#include "app/views/fototransform.h"
 
-#include "oxengine/storage/config.h"
 #include "oxengine/gui/keys.h"
+#include "oxengine/storage/config.h"
 #include "support/childprocess.h"
 #include "support/testsupport.h"
 

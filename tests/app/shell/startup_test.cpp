@@ -4,9 +4,9 @@
 #include "app/shell/startup.h"
 
 #include "oxengine/core/catalogue.h"
-#include "oxengine/storage/config.h"
 #include "oxengine/gui/style.h"
 #include "oxengine/platform/sound.h"
+#include "oxengine/storage/config.h"
 #include "support/testsupport.h"
 
 #include <gtest/gtest.h>

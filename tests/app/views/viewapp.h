@@ -9,11 +9,11 @@
 #include "app/views/image/imagedisplay.h"
 #include "app/views/viewapplication.h"
 
-#include "oxengine/storage/config.h"
-#include "oxengine/storage/files.h"
-#include "oxengine/platform/glapp.h"
 #include "oxengine/graphics/fontmanager.h"
 #include "oxengine/image/handler.h"
+#include "oxengine/platform/glapp.h"
+#include "oxengine/storage/config.h"
+#include "oxengine/storage/files.h"
 #include "support/testsupport.h"
 
 #include <GL/gl.h>

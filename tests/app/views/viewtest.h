@@ -3,9 +3,9 @@
 // size, and a loader handing out records without textures.
 #pragma once
 
+#include "app/loader/textureloader.h"
 #include "app/views/display.h"
 #include "app/views/fototransform.h"
-#include "app/loader/textureloader.h"
 #include "app/views/viewapplication.h"
 
 #include "oxengine/platform/glapp.h"

@@ -2,8 +2,8 @@
 #define GL_GLEXT_PROTOTYPES
 #include "oxengine/graphics/shader.h"
 
-#include "oxengine/core/errors.h"
 #include "glcheck.h"
+#include "oxengine/core/errors.h"
 
 #include <GL/gl.h>
 #include <GL/glext.h>

@@ -3,14 +3,14 @@
 // what reaches them, and recorders for the cursor and the sounds.
 #pragma once
 
-#include "oxengine/platform/glapp.h"
+#include "oxengine/core/strings.h"
 #include "oxengine/graphics/fontmanager.h"
 #include "oxengine/graphics/textoutput.h"
 #include "oxengine/gui/draw.h"
 #include "oxengine/gui/host.h"
 #include "oxengine/gui/modal.h"
+#include "oxengine/platform/glapp.h"
 #include "oxengine/platform/sound.h"
-#include "oxengine/core/strings.h"
 
 #include <gtest/gtest.h>
 

@@ -2,8 +2,8 @@
 
 #include "oxengine/platform/rc.h"
 
-#include "oxengine/storage/colour.h"
 #include "oxengine/platform/mainwindow.h"
+#include "oxengine/storage/colour.h"
 #include "support/gltest.h"
 #include "support/testsupport.h"
 

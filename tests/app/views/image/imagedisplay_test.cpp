@@ -3,23 +3,24 @@
 // the exposure panel's values and the geometry of tiles and navigator.
 #include "../viewtest.h"
 
+#include "app/shell/commands.h"
 #include "app/shell/configkeys.h"
 #include "app/views/crossfade.h"
-#include "app/views/image/exposurepanel.h"
 #include "app/views/exposureshader.h"
+#include "app/views/image/exposurepanel.h"
 #include "app/views/image/imagedisplay.h"
 #include "app/views/image/imagemenu.h"
 #include "app/views/image/navigator.h"
 #include "app/views/picturedraw.h"
 
-#include "oxengine/storage/config.h"
-#include "oxengine/graphics/texsupport.h"
-#include "oxengine/storage/files.h"
 #include "oxengine/core/format.h"
 #include "oxengine/graphics/shader.h"
+#include "oxengine/graphics/texsupport.h"
 #include "oxengine/gui/container.h"
 #include "oxengine/gui/guimenu.h"
 #include "oxengine/gui/slider.h"
+#include "oxengine/storage/config.h"
+#include "oxengine/storage/files.h"
 #include "support/testsupport.h"
 
 #include <gtest/gtest.h>
@@ -117,13 +118,13 @@ TEST_F(ImageView, CommandsGoToTheApplication)
         EXPECT_FALSE(view.onCommand(c)) << c;
     view.showPicture("/p/a.jpg");
     app.calls.clear();
-    EXPECT_TRUE(view.onCommand(CMD_VIEW_DELETE));
-    EXPECT_TRUE(view.onCommand(CMD_VIEW_SAVE_AS)); // no tiles: nothing to save
+    EXPECT_TRUE(view.onCommand(CMD_DELETE));
+    EXPECT_TRUE(view.onCommand(CMD_SAVE_AS)); // no tiles: nothing to save
     EXPECT_TRUE(view.onClick(0, 10, 10));
     EXPECT_FALSE(view.onClick(1, 10, 10));
     EXPECT_EQ(app.calls, (std::vector<std::string>{"delete /p/a.jpg", "step 1"}));
     transform.zoomTo(0.5, true, 0.5, 0.5);
-    EXPECT_TRUE(view.onCommand(CMD_VIEW_ORIGINAL_SIZE));
+    EXPECT_TRUE(view.onCommand(CMD_ORIGINAL_SIZE));
     EXPECT_DOUBLE_EQ(transform.zoom(), 1.0);
 }
 

@@ -4,6 +4,7 @@
 // no drawing while nothing moves.
 #include "../viewapp.h"
 
+#include "app/shell/commands.h"
 #include "app/shell/configkeys.h"
 #include "app/views/image/imagemenu.h"
 
@@ -152,7 +153,7 @@ TEST_F(ImageDisplayGL, OriginalSizeShowsTexelForPixelAcrossTileSeams)
             EXPECT_LE(a.view->currentPicture()->tileWidth, 256);
             EXPECT_TRUE(a.view->currentPicture()->tiles[1][2]);
         }
-        EXPECT_TRUE(a.view->onCommand(CMD_VIEW_ORIGINAL_SIZE));
+        EXPECT_TRUE(a.view->onCommand(CMD_ORIGINAL_SIZE));
         EXPECT_DOUBLE_EQ(a.transform->zoom(), 1.0);
         for (double scrollX : {0.0, 37.0, 59.5}) {
             a.transform->scrollTo(scrollX, 10.25);

@@ -1,8 +1,8 @@
 #include "../formattest.h"
 
 #include "childprocess.h"
-#include "oxengine/storage/files.h"
 #include "oxengine/image/exr/exrhandler.h"
+#include "oxengine/storage/files.h"
 
 #include <sys/resource.h>
 

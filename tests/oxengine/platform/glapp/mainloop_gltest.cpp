@@ -4,9 +4,9 @@
 #include "glapp_fixtures.h"
 #include "loopapp.h"
 
+#include "oxengine/core/strings.h"
 #include "oxengine/platform/mainwindow.h"
 #include "oxengine/platform/messagebox.h"
-#include "oxengine/core/strings.h"
 #include "oxengine/platform/x11util.h"
 #include "support/testsupport.h"
 

@@ -3,9 +3,9 @@
 // gtest before Xlib, whose macros (None, Bool) clash with it.
 #include <gtest/gtest.h>
 
+#include "oxengine/core/strings.h"
 #include "oxengine/platform/messagebox.h"
 #include "oxengine/platform/messagebox_native.h"
-#include "oxengine/core/strings.h"
 #include "oxengine/platform/x11util.h"
 #include "support/testsupport.h"
 #include "support/xdriver.h"
