@@ -261,15 +261,15 @@ void BGTextureLoader::executeConvert(const LoaderCommand& command)
 void BGTextureLoader::executeCopyMove(const LoaderCommand& command)
 {
     m_log.write("Copy/move %s to %s, copy=%d", command.name.c_str(), command.target.c_str(), command.parameterA);
-    std::string reason;
     oxFileOpOptions options;
-    options.error = &reason;
+    options.confirm = oxAskYesNo;
     // A declined replacement counts as done and stays silent; every real
     // failure is reported.
-    const bool done = command.parameterA != 0 ? shellCopy(command.name, command.target, true, options)
-                                              : shellMove(command.name, command.target, false, options);
-    if (!done)
-        showFailure(N_("Error processing image file:\n"), command.name + (reason.empty() ? "" : "\n\n" + reason));
+    const oxFileOpOutcome outcome = command.parameterA != 0 ? shellCopy(command.name, command.target, true, options)
+                                                            : shellMove(command.name, command.target, false, options);
+    if (!outcome.done)
+        showFailure(N_("Error processing image file:\n"),
+                    command.name + (outcome.error.empty() ? "" : "\n\n" + outcome.error));
     else
         reloadPicture(placedAt(command.name, command.target));
     redisplay();

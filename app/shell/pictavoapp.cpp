@@ -2,6 +2,7 @@
 
 #include "app/shell/appmessages.h"
 #include "app/shell/configkeys.h"
+#include "app/shell/startup.h"
 #include "app/views/fototransform.h"
 
 #include "oxengine/core/catalogue.h"
@@ -120,6 +121,7 @@ void PictavoApp::onStart()
     glCullFace(GL_BACK);
 
     startLoader();
+    loadInterfaceFont();
     m_imageDisplay->applyGlobalStyle();
     loadStartFolder();
     if (readConfigInt(ConfigKey::LastMode) != 0)

@@ -1,6 +1,7 @@
 #include "oxengine/core/catalogue.h"
 #include "oxengine/core/embedded.h"
 
+#include "failurecapture.h"
 #include "testsupport.h"
 
 #include <gtest/gtest.h>
@@ -177,14 +178,17 @@ TEST(Catalogue, GermanUsesTheCompiledInCatalogueUnlessTheStartFolderHasOne)
         LanguageScope scope(lang, dir.path());
         EXPECT_STREQ(oxGetTranslation("Yes"), "Yes") << lang;
     }
-    // A broken catalogue there is reported once and leaves English.
+    // A broken catalogue there is reported once, as a notice, and leaves English.
     ASSERT_TRUE(writeFile(dir.file("de.mo"), buildMo({{"Yes", "Ja"}}, 1)));
-    MessageCapture capture;
+    FailureCapture capture;
     LanguageScope german("de_DE.UTF-8", dir.path());
     EXPECT_STREQ(oxGetTranslation("Yes"), "Yes");
     EXPECT_STREQ(oxGetTranslation("No"), "No");
-    ASSERT_EQ(capture.count(), 1u);
-    EXPECT_EQ(capture.messages()[0].text, "oxEngine: Error initializing translation: Only 1st version of MO files is supported");
+    const std::vector<oxFailure> failures = capture.failures();
+    ASSERT_EQ(failures.size(), 1u);
+    EXPECT_FALSE(failures[0].brokenInvariant);
+    EXPECT_EQ(failures[0].title, ""); // the application's own
+    EXPECT_EQ(failures[0].text, "oxEngine: Error initializing translation: Only 1st version of MO files is supported");
 }
 
 TEST(Catalogue, LanguageComesFromTheGettextVariablesInOrder)
