@@ -173,15 +173,6 @@ void PictavoApp::render()
         m_activeView->drawView(m_overlayLevel);
 }
 
-void PictavoApp::updateProjection()
-{
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    glOrtho(0, width(), height(), 0, 0, 1);
-    glMatrixMode(GL_MODELVIEW);
-    postRedisplay();
-}
-
 void PictavoApp::onReshape(int, int)
 {
     // Runs before the transform's own reshape, which keeps any other zoom.
@@ -212,10 +203,7 @@ void PictavoApp::shutDown()
     m_loader->shutdownLoader();
     GLFontManager::releaseAll();
     writeConfigInt(ConfigKey::LastFile, m_list.currentIndex());
-    if (isGameModeActive())
-        leaveGameModeAndExit();
-    else
-        leaveMainLoop();
+    leaveMainLoop();
 }
 
 void PictavoApp::onClose()
