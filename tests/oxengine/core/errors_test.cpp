@@ -10,13 +10,9 @@ TEST(Exceptions, IOExceptionNamesTheFile)
     EXPECT_EQ(e.getMessage(), "file \"a.jpg\": cannot open file.");
     EXPECT_STREQ(e.what(), "file \"a.jpg\": cannot open file.");
     EXPECT_EQ(e.getFilename(), "a.jpg");
-    EXPECT_EQ(e.describe(), "exception oxImageException: file \"a.jpg\": cannot open file.");
-    // Caught through its bases with its dynamic type intact.
-    try {
-        throw e;
-    } catch (const oxIOException& io) {
-        EXPECT_NE(io.describe().find("oxImageException"), std::string::npos);
-    }
+    // The dynamic class, also through a base.
+    EXPECT_EQ(static_cast<const oxException&>(e).describe(),
+              "exception oxImageException: file \"a.jpg\": cannot open file.");
 }
 
 TEST(ParseNumbers, ReadLeadingNumbersAndRejectTextWithoutOneOrOutOfRange)
