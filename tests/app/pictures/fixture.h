@@ -44,6 +44,7 @@ protected:
             shown.push_back(path);
         };
         h.pictureShown = [this] { ++refits; };
+        h.showNothing = [this] { ++nothings; };
         h.thumbnailsActive = [this] { return thumbnails; };
         h.folderChanged = [this](const std::string& folder) { folders.push_back(folder); };
         h.clockMicroseconds = [this] { return now += tick; };
@@ -71,6 +72,7 @@ protected:
     std::vector<int> answers; // to the questions in turn; then OK
     std::vector<std::string> shown, folders;
     int refits = 0;
+    int nothings = 0; // the view was told to show nothing
     bool thumbnails = false;
     int64_t now = 0, tick = 0, answerDelay = 0; // microseconds; tick per clock reading
     PictureList list{hooks()};
