@@ -1,6 +1,6 @@
 // Doubles for the background loader: a preparation without GL that can be
-// held up or made to fail per file, the application's queue and redisplay,
-// and a message capture the loader thread may use.
+// held up or made to fail per file, the application's queue, redisplay and
+// failure report, and a message capture any thread may use.
 #pragma once
 
 #include "app/loader/bgtexloader.h"
@@ -15,7 +15,6 @@
 
 #include <chrono>
 #include <condition_variable>
-#include <cstdlib>
 #include <mutex>
 #include <set>
 #include <thread>
@@ -48,7 +47,8 @@ inline std::string writeJpeg(const std::string& path, uint32_t width, uint32_t h
     return path;
 }
 
-// Boxes from any thread; Yes/No questions get `answer`.
+// Boxes from any thread, with the thread that asked; Yes/No questions get
+// `answer`.
 class ThreadSafeMessages {
 public:
     explicit ThreadSafeMessages(int answer = MB_YES)
@@ -56,6 +56,7 @@ public:
         m_previous = oxSetMessageHandler([this, answer](const oxMessageRequest& r) {
             std::lock_guard<std::mutex> lock(m_mutex);
             m_messages.push_back(r);
+            m_threads.push_back(std::this_thread::get_id());
             return oxMessageAnswer{(r.buttons & MB_YES) ? answer : MB_OK, {}};
         });
     }
@@ -64,6 +65,11 @@ public:
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         return m_messages;
+    }
+    std::vector<std::thread::id> threads() const
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_threads;
     }
     size_t count() const { return messages().size(); }
     std::string texts() const // for failure output
@@ -77,6 +83,7 @@ public:
 private:
     mutable std::mutex m_mutex;
     std::vector<oxMessageRequest> m_messages;
+    std::vector<std::thread::id> m_threads;
     oxMessageHandler m_previous;
 };
 
@@ -141,13 +148,14 @@ private:
             m_waiting.erase(name);
         }
         std::this_thread::sleep_for(std::chrono::microseconds(delayUs.load()));
-        if (name.find("throw-engine") != std::string::npos)
+        const auto has = [&](const char* part) { return name.find(part) != std::string::npos; };
+        if (has("throw-engine"))
             throw oxImageException("damaged picture", name);
-        if (name.find("throw-memory") != std::string::npos)
+        if (has("throw-memory"))
             throw std::bad_alloc();
-        if (name.find("throw-std") != std::string::npos)
+        if (has("throw-std"))
             throw std::runtime_error("odd failure");
-        if (name.find("refuse") != std::string::npos && (name.find("full-refused") == std::string::npos || !p.coverWidth))
+        if (has("refuse") && (!has("full-refused") || !p.coverWidth))
             return false;
         if (p.coverWidth > 0) {
             p.firstLook = true;
@@ -169,34 +177,49 @@ private:
 };
 
 struct FakeContext : LoaderContext {
-    bool makeCurrent() override { return current = true; }
+    explicit FakeContext(bool works = true) : works(works) {}
+    bool makeCurrent() override { return current = works; }
     bool isCurrent() const override { return current; }
     void finish() override {}
+    bool works;
     bool current = false;
 };
 
-// "kind:name", "kindT:name" for thumbnails, in queue order.
-template <class Commands> std::vector<std::string> describe(const Commands& commands)
+// "kind:name", "kindT:name" for thumbnails.
+inline std::string describe(const LoaderCommand& command)
 {
-    static const char* kinds[] = {"unload", "load", "transform", "convert", "copymove"};
-    std::vector<std::string> out;
-    for (const LoaderCommand& c : commands)
-        out.push_back(std::string(kinds[c.kind]) + (c.thumbnail ? "T:" : ":") + c.name);
-    return out;
+    return std::visit(
+        [](const auto& c) {
+            using C = std::decay_t<decltype(c)>;
+            if constexpr (std::is_same_v<C, LoadCommand> || std::is_same_v<C, UnloadCommand>)
+                return std::string(std::is_same_v<C, LoadCommand> ? "load" : "unload") + (c.thumbnail ? "T:" : ":") +
+                       c.name;
+            else
+                return std::string(std::is_same_v<C, TransformCommand> ? "transform"
+                                   : std::is_same_v<C, ConvertCommand> ? "convert"
+                                                                       : "copymove") +
+                       ":" + c.name;
+        },
+        command);
 }
 
 // A started loader over its own picture list, with the doubles above.
 struct LoaderRig {
-    explicit LoaderRig(std::vector<std::string> names = {}, bool start = true) : list(std::move(names))
+    explicit LoaderRig(std::vector<std::string> names = {}, bool start = true, bool contextWorks = true)
+        : list(std::move(names))
     {
         LoaderServices s;
         s.fill = fill.filler();
-        s.makeContext = [](int, void*) { return std::make_unique<FakeContext>(); };
+        s.makeContext = [contextWorks](int, void*) { return std::make_unique<FakeContext>(contextWorks); };
         s.postCommand = [this](unsigned c) {
             std::lock_guard<std::mutex> lock(mutex);
             posted.push_back(c);
         };
         s.requestRedisplay = [this] { ++redisplays; };
+        s.reportFailures = [this](const std::vector<FileOperationFailure>& f) {
+            std::lock_guard<std::mutex> lock(mutex);
+            reports.push_back(f);
+        };
         loader = std::make_unique<BGTextureLoader>(list, s);
         if (start) {
             EXPECT_TRUE(loader->startLoader());
@@ -212,13 +235,19 @@ struct LoaderRig {
     void hold(const std::string& gate, bool thumbnail = true)
     {
         fill.block(gate);
-        loader->enqueueCommand(CMD_LOAD | CMD_URGENT | (thumbnail ? CMD_THUMBNAIL : 0), gate);
+        loader->enqueue(LoadCommand{.name = gate, .thumbnail = thumbnail, .urgent = true});
         ASSERT_TRUE(fill.waitBlocked(gate));
     }
     std::vector<unsigned> commands()
     {
         std::lock_guard<std::mutex> lock(mutex);
         return posted;
+    }
+    // What the report hook was given, one entry per call.
+    std::vector<std::vector<FileOperationFailure>> failures()
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        return reports;
     }
     bool notified(unsigned code)
     {
@@ -227,7 +256,13 @@ struct LoaderRig {
             return std::find(c.begin(), c.end(), code) != c.end();
         });
     }
-    std::vector<std::string> queued() const { return describe(loader->queuedCommands()); }
+    std::vector<std::string> queued() const
+    {
+        std::vector<std::string> out;
+        for (const LoaderCommand& c : loader->queuedCommands())
+            out.push_back(describe(c));
+        return out;
+    }
     static std::vector<std::string> numbered(int n, const std::string& prefix)
     {
         std::vector<std::string> names;
@@ -240,6 +275,7 @@ struct LoaderRig {
     FakeFill fill;
     std::mutex mutex;
     std::vector<unsigned> posted;
+    std::vector<std::vector<FileOperationFailure>> reports;
     std::atomic<int> redisplays{0};
     std::unique_ptr<BGTextureLoader> loader;
 };

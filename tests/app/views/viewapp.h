@@ -5,6 +5,7 @@
 #pragma once
 
 #include "app/loader/bgtexloader.h"
+#include "app/shell/loaderwiring.h"
 #include "app/views/fototransform.h"
 #include "app/views/image/imagedisplay.h"
 #include "app/views/viewapplication.h"
@@ -77,6 +78,7 @@ public:
     std::atomic<int> frames{0};
     std::function<void(ViewTestApp&)> script;
     bool keepRunning = false; // the script leaves the loop running
+    bool logging = false;     // the loader's log, from its first command on
 
     oxApplication* framework() override { return this; }
     FotoTransform* fotoTransform() override { return transform; }
@@ -100,10 +102,11 @@ public:
         LoaderServices services;
         services.postCommand = [this](unsigned c) { postCommand(c); };
         services.requestRedisplay = [this] { postRedisplayFromAnyThread(); };
-        loader = std::make_unique<BGTextureLoader>(paths, services);
+        loader = std::make_unique<BGTextureLoader>(paths, programLoaderServices(services));
         loader->setSharedContext(nativeHandles().context, 0);
+        loader->setLogging(logging);
         loader->startLoader();
-        view = std::make_unique<ImageDisplay>(this, loader.get());
+        view = std::make_unique<ImageDisplay>(this, *loader);
         transform = new FotoTransform(view.get(), this);
         setViewingTransform(transform, true);
         addGUIEventListener(view.get(), true);

@@ -16,6 +16,7 @@
 #include <cstdlib>
 #include <random>
 #include <sys/resource.h>
+#include <unistd.h>
 
 namespace {
 
@@ -135,6 +136,37 @@ TEST_F(ImageDisplayGL, FirstLookAndTheFullPictureAreDrawnInTheSamePlace)
             << a.view->overlays().detailLine().text();
         EXPECT_DOUBLE_EQ(a.transform->zoom(), 640.0 / 3998); // still fitted
     });
+}
+
+// Read ahead as the neighbour of the first picture and then stepped onto: a
+// file that cannot be decoded opens no box, shows why in the picture text
+// line and leaves a line in the log.
+TEST_F(ImageDisplayGL, BrokenPictureBetweenGoodOnesShowsItsNoteInsteadOfABox)
+{
+    const auto green = [](uint32_t, uint32_t) { return GREEN; };
+    const std::string broken = dir.file("broken.jpg");
+    ASSERT_TRUE(writeFile(broken, std::string("\xFF\xD8\xFF\xE0 cut off", 12)));
+    MessageCapture boxes;
+    ViewTestApp app({writePicture(dir, "a.png", 64, 48, green), broken, writePicture(dir, "c.png", 64, 48, green)});
+    app.logging = true;
+    app.infoLevel = 1;
+    app.script = [&](ViewTestApp& a) {
+        ASSERT_TRUE(a.loaderIdle()); // the broken one was read ahead
+        a.show(1);
+        a.view->idle(int64_t(100) * 1000000); // past the cross-fade
+        EXPECT_FALSE(a.view->hasPicture());
+        const std::string text = a.view->overlays().pictureTextLine().text();
+        EXPECT_EQ(text.rfind("[Error while loading: ", 0), 0u) << text;
+        EXPECT_NE(text.find("broken.jpg"), std::string::npos) << text;
+        EXPECT_TRUE(a.frame().near(320, 240, a.guiStyle().bgColour, 2));
+        a.show(2);
+        EXPECT_TRUE(a.view->hasPicture());
+    };
+    EXPECT_EQ(app.runOnce(), 0);
+    EXPECT_EQ(boxes.count(), 0u);
+    const std::string log = readFile(LoaderLog::path());
+    EXPECT_NE(log.find("Error Load " + broken + ": "), std::string::npos) << log;
+    unlink(LoaderLog::path().c_str());
 }
 
 TEST_F(ImageDisplayGL, OriginalSizeShowsTexelForPixelAcrossTileSeams)
