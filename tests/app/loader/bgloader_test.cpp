@@ -12,6 +12,21 @@ namespace {
 
 LoaderTestHome g_home;
 
+// The loader thread never opens a box, in any test of this program (those
+// that expect a box capture it themselves).
+class NoBoxFromTheLoaderThread : public testing::Environment {
+    void SetUp() override { m_boxes = std::make_unique<ThreadSafeMessages>(); }
+    void TearDown() override
+    {
+        for (const auto& box : m_boxes->boxes())
+            EXPECT_EQ(box.thread, m_main) << box.request.text;
+        m_boxes.reset();
+    }
+    std::unique_ptr<ThreadSafeMessages> m_boxes;
+    std::thread::id m_main = std::this_thread::get_id();
+};
+testing::Environment* const g_noBox = testing::AddGlobalTestEnvironment(new NoBoxFromTheLoaderThread);
+
 using Names = std::vector<std::string>;
 
 Names sorted(Names v)
@@ -171,7 +186,6 @@ TEST(BGTextureLoader, FirstLookIsReplacedByTheFullPictureAfterTheNeighbours)
     EXPECT_FALSE(calls[1].firstLook || calls[2].firstLook || calls[3].firstLook); // prefetches and the full picture
     EXPECT_GT(rig.redisplays, redisplays);
 
-    ThreadSafeMessages boxes;
     LoadedPicture* d = rig.loader->acquirePicture("/f/d-full-refused.jpg");
     ASSERT_NE(d, nullptr);
     ASSERT_TRUE(rig.idle());
@@ -188,11 +202,13 @@ TEST(BGTextureLoader, UpdateThumbnailsMarksWantedLoadsMissingAndUnloadsTheRest)
     rig.hold("gate", false);
     rig.loader->updateThumbnails();
     EXPECT_EQ(rig.queued(), (Names{"loadT:/a/0.jpg", "loadT:/a/1.jpg", "loadT:/a/2.jpg", "loadT:/a/3.jpg"}));
+    EXPECT_EQ(rig.loader->progress(), (LoaderProgress{0, 5}));
     rig.fill.release("gate");
     ASSERT_TRUE(rig.idle());
     EXPECT_EQ(rig.loader->thumbnailNames(), rig.list);
     EXPECT_EQ(rig.fill.callsFor("/a/0.jpg", 256), 1);
-    EXPECT_GE(rig.redisplays.load(), 4);
+    // Each thumbnail, and the end of the work, when the progress display goes.
+    EXPECT_TRUE(waitUntil([&] { return rig.redisplays.load() == 5; })) << rig.redisplays.load();
 
     const LoadedPicture* kept = rig.loader->readThumbnail("/a/1.jpg").get();
     rig.list = {"/a/1.jpg", "/a/new.jpg", "/a/3.jpg"};
@@ -208,34 +224,17 @@ TEST(BGTextureLoader, UpdateThumbnailsMarksWantedLoadsMissingAndUnloadsTheRest)
         EXPECT_FALSE(rig.loader->readThumbnail("/a/0.jpg").get()->wanted);
     }
     // Back to the first list before those ran: the unloads are taken back
-    // and the loads for the list in between dropped.
+    // and the loads for the list in between dropped, also from the count.
     rig.list = LoaderRig::numbered(4, "/a/");
     rig.loader->updateThumbnails();
     EXPECT_TRUE(rig.loader->queuedCommands().empty());
+    EXPECT_EQ(rig.loader->progress(), (LoaderProgress{0, 1}));
     rig.fill.release("gate2");
     ASSERT_TRUE(rig.idle());
     EXPECT_EQ(rig.loader->thumbnailNames(), rig.list);
     EXPECT_EQ(rig.loader->readThumbnail("/a/1.jpg").get(), kept);
     EXPECT_EQ(rig.fill.callsFor("/a/new.jpg"), 0);
     EXPECT_NE(rig.loader->acquirePicture("/a/1.jpg"), kept); // full pictures are separate records
-}
-
-TEST(BGTextureLoader, ProgressCountsCommandsUntilTheQueueRunsEmpty)
-{
-    LoaderRig rig(LoaderRig::numbered(5, "/t/"));
-    rig.hold("gate", false);
-    rig.fill.block("/t/3.jpg");
-    rig.loader->updateThumbnails();
-    rig.loader->enqueue(LoadCommand{.name = "/t/4.jpg", .thumbnail = true}); // replaces, not counted twice
-    EXPECT_EQ(rig.loader->progress(), (LoaderProgress{0, 6}));
-    rig.fill.release("gate");
-    ASSERT_TRUE(rig.fill.waitBlocked("/t/3.jpg"));
-    EXPECT_EQ(rig.loader->progress(), (LoaderProgress{4, 6}));
-    const int redisplays = rig.redisplays.load();
-    rig.fill.release("/t/3.jpg");
-    // Two thumbnails and the end of the work, when the progress display goes.
-    EXPECT_TRUE(waitUntil([&] { return rig.redisplays.load() == redisplays + 3; })) << rig.redisplays.load();
-    EXPECT_EQ(rig.loader->progress(), (LoaderProgress{0, 0}));
 }
 
 TEST(BGTextureLoader, WakesForEachCommandAndSleepsWhileIdle)
@@ -336,29 +335,30 @@ TEST(BGTextureLoader, ShutDownDropsLoadsFinishesTheCommandInProgressAndCarriesOu
     EXPECT_EQ(rig->loader->acquirePicture(rig->list[0]), nullptr);
     rig.reset();
     ASSERT_EQ(boxes.count(), 1u) << boxes.texts();
-    EXPECT_EQ(boxes.messages()[0].text, "BGTextureLoader: Thread is no longer running, can't load any images!");
+    EXPECT_EQ(boxes.boxes()[0].request.text, "BGTextureLoader: Thread is no longer running, can't load any images!");
     unlink(LoaderLog::path().c_str());
 }
 
-TEST(BGTextureLoader, WorkLeftInALoaderThatNeverRanIsReported)
-{
-    ThreadSafeMessages boxes;
-    auto rig = std::make_unique<LoaderRig>(std::vector<std::string>{}, false);
-    rig->loader->enqueue(LoadCommand{.name = "/k/thumb", .thumbnail = true});
-    rig.reset(); // never done: reported, not dropped silently
-    ASSERT_EQ(boxes.count(), 1u);
-    EXPECT_NE(boxes.messages()[0].text.find("BGTL: Commands left over on exit"), std::string::npos);
-}
-
 // The loader thread opens no box: a context it cannot use is told by
-// startLoader, on the thread that started it.
-TEST(BGTextureLoader, UnusableContextIsToldOnTheStartingThread)
+// startLoader on the thread that started it, work left in the queue by the
+// shut-down.
+TEST(BGTextureLoader, ThreadProblemsAreToldOnTheCallingThread)
 {
     ThreadSafeMessages boxes;
-    LoaderRig rig({}, true, false);
-    ASSERT_EQ(boxes.count(), 1u);
-    EXPECT_EQ(boxes.messages()[0].text, "BGTextureLoader: MakeCurrent failed.");
-    EXPECT_EQ(boxes.threads()[0], std::this_thread::get_id());
+    {
+        LoaderRig rig({}, true, false);
+        rig.hold("gate"); // still works without its context
+        rig.fill.release("gate");
+    }
+    auto neverRan = std::make_unique<LoaderRig>(Names{}, false);
+    neverRan->loader->enqueue(LoadCommand{.name = "/k/thumb", .thumbnail = true});
+    neverRan.reset(); // never done: reported, not dropped silently
+    const auto shown = boxes.boxes();
+    ASSERT_EQ(shown.size(), 2u) << boxes.texts();
+    EXPECT_EQ(shown[0].request.text, "BGTextureLoader: MakeCurrent failed.");
+    EXPECT_NE(shown[1].request.text.find("BGTL: Commands left over on exit"), std::string::npos);
+    for (const auto& box : shown)
+        EXPECT_EQ(box.thread, std::this_thread::get_id());
 }
 
 TEST(SimpleTextureLoader, LoadsInTheCallingThreadAndDestroysOnRelease)

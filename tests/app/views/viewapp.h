@@ -16,8 +16,10 @@
 #include "oxengine/storage/config.h"
 #include "oxengine/storage/files.h"
 #include "support/testsupport.h"
+#include "tests/app/apptest.h"
 
 #include <GL/gl.h>
+#include <gtest/gtest.h>
 
 #include <atomic>
 #include <chrono>
@@ -52,6 +54,15 @@ struct Frame {
     std::string text(int x, int y) const
     {
         return "(" + std::to_string(r(x, y)) + "," + std::to_string(g(x, y)) + "," + std::to_string(b(x, y)) + ")";
+    }
+    struct Expected {
+        int x, y;
+        oxColour colour;
+    };
+    void expectColours(std::initializer_list<Expected> points, int tolerance) const
+    {
+        for (const Expected& p : points)
+            EXPECT_TRUE(near(p.x, p.y, p.colour, tolerance)) << p.x << "," << p.y << " " << text(p.x, p.y);
     }
 };
 
@@ -199,15 +210,3 @@ public:
         return rc;
     }
 };
-
-// Pictures written for the tests.
-inline std::string writePicture(const TempDir& dir, const std::string& name, uint32_t w, uint32_t h,
-                                const std::function<oxColour(uint32_t x, uint32_t y)>& pixel)
-{
-    auto image = oxImageUInt8::create(w, h);
-    for (uint32_t y = 0; y < h; ++y)
-        for (uint32_t x = 0; x < w; ++x)
-            image->row(y)[x] = pixel(x, y);
-    oxImageRegistry::instance().saveImage(*image, dir.file(name), oxToneMapping::neutral());
-    return dir.file(name);
-}

@@ -19,14 +19,12 @@
 #include "oxengine/gui/container.h"
 #include "oxengine/gui/guimenu.h"
 #include "oxengine/gui/slider.h"
-#include "oxengine/storage/config.h"
-#include "oxengine/storage/files.h"
 #include "support/testsupport.h"
+#include "tests/app/apptest.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdlib>
 
 namespace {
 
@@ -34,14 +32,10 @@ class ImageView : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        setenv("XDG_CONFIG_HOME", m_home.path().c_str(), 1);
-        oxConfig::initialize("Quorvel Software", "Pictavo");
-        if (!oxFilename::isInitialized())
-            oxFilename::initialize("imagedisplay_test");
         app.transform = &transform;
         transform.setView(&view);
     }
-    TempDir m_home;
+    TestSettings m_settings;
     FakeFramework framework{800, 600};
     FakeViewApp app{&framework};
     FakeLoader loader;
