@@ -15,8 +15,8 @@ packages=(
   libopenexr-3-1-30
   # tests
   xvfb xauth xdotool x11-apps imagemagick libjpeg-turbo-progs openexr
-  # benchmarks
-  libvips-tools
+  # benchmarks, and the viewer harness with the viewers it compares against
+  libvips-tools nsxiv feh openbox x11-utils libxtst-dev libxdamage-dev libxfixes-dev libxext-dev
 )
 
 missing=()
