@@ -26,8 +26,14 @@ void initialWindowSize(int screenWidth, int screenHeight, int& width, int& heigh
 
 PictavoApp::PictavoApp(LoaderServices loaderServices) : m_list(listHooks())
 {
-    m_loader = std::make_unique<BGTextureLoader>(m_list.paths(), std::move(loaderServices));
-    m_imageDisplay = std::make_unique<ImageDisplay>(this, m_loader.get());
+    LoaderServices services = programLoaderServices(std::move(loaderServices));
+    if (!services.reportFailures)
+        services.reportFailures = [this](const std::vector<FileOperationFailure>& failures) {
+            m_failures.add(fileOperationFailureText(failures));
+            postCommand(CMD_SHOW_FAILURES);
+        };
+    m_loader = std::make_unique<BGTextureLoader>(m_list.paths(), std::move(services));
+    m_imageDisplay = std::make_unique<ImageDisplay>(this, *m_loader);
 
     int screenWidth = 1074, screenHeight = 818;
     oxPrimaryScreenSize(screenWidth, screenHeight);
@@ -69,6 +75,13 @@ PictureListHooks PictavoApp::listHooks()
     hooks.pictureShown = [this] {
         if (m_holdShowing)
             return;
+        if (m_transform)
+            m_transform->refit();
+        postRedisplay();
+    };
+    hooks.showNothing = [this] {
+        if (m_imageDisplay)
+            m_imageDisplay->showNothing();
         if (m_transform)
             m_transform->refit();
         postRedisplay();
@@ -201,6 +214,8 @@ void PictavoApp::shutDown()
     // still exists, as do the loader's in its own.
     destroyViews();
     m_loader->shutdownLoader();
+    // File operations finished during the stop still reach the user.
+    showReportedFailures();
     GLFontManager::releaseAll();
     writeConfigInt(ConfigKey::LastFile, m_list.currentIndex());
     leaveMainLoop();
