@@ -87,6 +87,11 @@ public:
     void setReduction(int reduction);
     const std::string& comment() const { return m_comment; }
     void setComment(std::string comment) { m_comment = std::move(comment); }
+    // Why the file could be decoded only in part (a translated reason such
+    // as "the file ends early"); empty for a whole picture. Such a picture
+    // is shown, never written back over its file.
+    const std::string& damage() const { return m_damage; }
+    void setDamage(std::string reason) { m_damage = std::move(reason); }
 
     // ---- Size limits, shared with the decoders ----------------------------------
     static constexpr uint64_t DEFAULT_PIXEL_LIMIT = uint64_t(1) << 30;
@@ -123,6 +128,7 @@ private:
     int m_components = 4;
     int m_reduction = 1;
     std::string m_comment;
+    std::string m_damage;
 };
 
 // The image of one pixel type: oxColour (uint8), oxColourHalf, oxColourUInt16.
