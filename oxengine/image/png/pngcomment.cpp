@@ -170,7 +170,7 @@ void oxPngHandler::transformFile(const std::string& filename, const oxImageTrans
         if (!oxPngRead(check)) {
             if (check.sizeRefused)
                 oxCheckImageSize(check.width, check.height, check.sixteenBit ? 8 : 4, filename);
-            if (check.width == 0)
+            if (check.width == 0 && !check.guard.truncated)
                 damaged(filename);
             // Never written back from what a damaged file decodes to.
             throw oxImageException(formatString(oxGetTranslation("The file is damaged (%s) and is not rewritten."),
