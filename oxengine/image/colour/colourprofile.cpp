@@ -205,8 +205,11 @@ public:
         if (!from || !to || cmsGetColorSpace(from.get()) != inputSpace)
             return nullptr;
         // No cache of the last pixel: the transform is shared by threads.
+        // The conversion runs in place and never writes the alpha byte, so
+        // alpha stays without cmsFLAGS_COPY_ALPHA, which would cost the
+        // library its fast 8-bit matrix path.
         Transform t(cmsCreateTransform(from.get(), inputFormat, to.get(), outputFormat, INTENT_PERCEPTUAL,
-                                       cmsFLAGS_NOCACHE | cmsFLAGS_COPY_ALPHA),
+                                       cmsFLAGS_NOCACHE),
                     TransformDeleter());
         if (!t.get())
             return nullptr;
