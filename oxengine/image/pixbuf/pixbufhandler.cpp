@@ -157,12 +157,15 @@ std::unique_ptr<oxImage> oxOLEImageHandler::loadImage(const std::string& filenam
         fail(N_("Can't allocate memory for image."), filename);
     const guchar* pixels = gdk_pixbuf_read_pixels(pixbuf);
     const size_t stride = size_t(gdk_pixbuf_get_rowstride(pixbuf));
+    // Transparent pixels (a GIF's transparent colour, a BMP's alpha) stay so.
+    const bool alpha = channels == 4;
     for (uint32_t y = 0; y < image->height(); ++y) {
         const guchar* p = pixels + size_t(y) * stride;
         oxColour* out = image->row(y);
         for (uint32_t x = 0; x < image->width(); ++x, p += channels)
-            out[x] = oxColour(p[0], p[1], p[2], 255);
+            out[x] = oxColour(p[0], p[1], p[2], alpha ? p[3] : 255);
     }
+    image->setComponents(alpha ? 4 : 3);
     return image;
 }
 
