@@ -17,8 +17,8 @@ packages=(
   # tests
   xvfb xauth xdotool x11-apps imagemagick libjpeg-turbo-progs openexr
   fonts-dejavu-core fonts-noto-cjk
-  # benchmarks
-  libvips-tools
+  # benchmarks, and the viewer harness with the viewers it compares against
+  libvips-tools nsxiv feh openbox x11-utils libxtst-dev libxdamage-dev libxfixes-dev libxext-dev
 )
 
 missing=()
