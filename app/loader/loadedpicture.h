@@ -45,6 +45,7 @@ struct LoadedPicture {
     int64_t fileSize = 0; // bytes
 
     bool hdr = false; // high dynamic range: drawn through the exposure shader
+    bool transparent = false; // some pixel is not opaque: drawn over a checkerboard
     float minValue = 0.0f, midValue = 0.5f, maxValue = 1.0f;
 
     mutable oxCriticalSection lock;
@@ -79,6 +80,7 @@ struct LoadedPicture {
         swap(text, other.text), swap(note, other.note);
         swap(fileDate, other.fileDate), swap(fileSize, other.fileSize);
         swap(hdr, other.hdr);
+        swap(transparent, other.transparent);
         swap(minValue, other.minValue), swap(midValue, other.midValue), swap(maxValue, other.maxValue);
     }
     bool hasTiles() const
