@@ -50,6 +50,7 @@ bool oxImage::resize(uint32_t width, uint32_t height, bool reset)
         m_reduction = 1;
         m_comment.clear();
         m_damage.clear();
+        m_animation.reset();
     }
     if (width == 0 || height == 0) {
         m_pixels.reset();
