@@ -11,15 +11,25 @@
 #include <cstdint>
 #include <string>
 #include <utility>
+#include <vector>
 
 constexpr int kMaxTiles = 5;
+using TileGrid = std::array<std::array<oxTextureRef, kMaxTiles>, kMaxTiles>;
 
 struct LoadedPicture {
     std::string name; // the file it was loaded from
 
     // tiles[row][column]; empty where absent. Releasing a tile drops its
     // reference; the texture goes with the last one.
-    std::array<std::array<oxTextureRef, kMaxTiles>, kMaxTiles> tiles;
+    TileGrid tiles;
+
+    // An animated picture: the tiles of every frame, how long each is shown
+    // (milliseconds) and how often the sequence plays (0: forever); empty
+    // for a still picture. The view puts the frame it shows into tiles.
+    std::vector<TileGrid> frames;
+    std::vector<int> frameDelays;
+    int framePlays = 1;
+    int shownFrame = 0;
 
     int fullWidth = 0, fullHeight = 0;   // in file pixels (decoded size x reduction)
     int imageWidth = 0, imageHeight = 0; // in: maximum size wanted (<= 0: no limit); out: decoded size
@@ -63,6 +73,9 @@ struct LoadedPicture {
         for (auto& row : tiles)
             for (auto& t : row)
                 t.reset();
+        frames.clear();
+        frameDelays.clear();
+        shownFrame = 0;
     }
     // Exchanges everything the preparation fills with other, so a refilled
     // picture can be prepared aside and published in one step. The lock and
@@ -72,6 +85,8 @@ struct LoadedPicture {
         using std::swap;
         swap(name, other.name);
         swap(tiles, other.tiles);
+        swap(frames, other.frames), swap(frameDelays, other.frameDelays);
+        swap(framePlays, other.framePlays), swap(shownFrame, other.shownFrame);
         swap(fullWidth, other.fullWidth), swap(fullHeight, other.fullHeight);
         swap(imageWidth, other.imageWidth), swap(imageHeight, other.imageHeight);
         swap(tileWidth, other.tileWidth), swap(tileHeight, other.tileHeight);

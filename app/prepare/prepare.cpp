@@ -62,6 +62,22 @@ bool uploadTiles(oxImage& image, const TilePlan& plan, MipmapGen mode, LoadedPic
     return true;
 }
 
+// The tiles of every frame of an animated picture (its first frame's are
+// those already uploaded).
+bool uploadFrames(const oxAnimation& animation, const TilePlan& plan, MipmapGen mode, LoadedPicture& picture)
+{
+    picture.frames.push_back(picture.tiles);
+    for (size_t k = 1; k < animation.frames.size(); ++k) {
+        LoadedPicture frame;
+        if (!uploadTiles(*animation.frames[k], plan, mode, frame))
+            return false;
+        picture.frames.push_back(std::move(frame.tiles));
+    }
+    picture.frameDelays = animation.delays;
+    picture.framePlays = animation.plays;
+    return true;
+}
+
 bool preparePicture(const std::string& fileName, LoadedPicture& picture)
 {
     picture.name = fileName;
@@ -96,8 +112,15 @@ bool preparePicture(const std::string& fileName, LoadedPicture& picture)
     const TilePlan plan = planTiles(int(std::min<uint32_t>(image->width(), INT32_MAX)),
                                     int(std::min<uint32_t>(image->height(), INT32_MAX)), caps.maxTextureSize,
                                     caps.npotTextures);
-    const bool uploaded =
-        uploadTiles(*image, plan, tileMipmapMode(plan, readConfigBool(ConfigKey::UseGLMipmap)), picture);
+    const MipmapGen mode = tileMipmapMode(plan, readConfigBool(ConfigKey::UseGLMipmap));
+    picture.frames.clear();
+    picture.frameDelays.clear();
+    picture.shownFrame = 0;
+    bool uploaded = uploadTiles(*image, plan, mode, picture);
+    // Frames only for a picture of the file's size (a first look or a
+    // reduced picture is still).
+    if (uploaded && image->animation() && image->reduction() == 1 && !picture.firstLook)
+        uploaded = uploadFrames(*image->animation(), plan, mode, picture);
     // Only the textures keep the picture.
     image.reset();
     return uploaded;
