@@ -242,13 +242,7 @@ std::unique_ptr<oxImage> oxJpegHandler::loadImage(const std::string& filename, c
     if (!decode(job))
         throw oxImageException(oxGetTranslation("decompression failed."), filename);
     job.prefault.reset();
-    std::unique_ptr<oxImage> image = std::move(job.image);
-    oxConvertToDisplay(*image, job.colours);
-    if (!job.orientation.identity()) {
-        image = oxOrientedCopy(*image, job.orientation);
-        if (!image)
-            throw oxImageException(oxGetTranslation("not enough memory for this image"), filename);
-    }
+    std::unique_ptr<oxImage> image = oxAsMeantToBeSeen(std::move(job.image), job.colours, job.orientation, filename);
     image->setComponents(job.components);
     image->setReduction(job.scale);
     image->setComment(std::move(job.comment));

@@ -37,13 +37,7 @@ std::unique_ptr<oxImage> oxPngHandler::loadImage(const std::string& filename, co
         damage = oxPngDamageReason(job);
     }
     job.prefault.reset();
-    std::unique_ptr<oxImage> image = std::move(job.image);
-    oxConvertToDisplay(*image, job.colours);
-    if (!job.orientation.identity()) {
-        image = oxOrientedCopy(*image, job.orientation);
-        if (!image)
-            throw oxImageException(oxGetTranslation("not enough memory for this image"), filename);
-    }
+    std::unique_ptr<oxImage> image = oxAsMeantToBeSeen(std::move(job.image), job.colours, job.orientation, filename);
     image->setComment(oxPngComment(job.reader.png, job.reader.info, job.reader.end));
     image->setDamage(std::move(damage));
     return image;
