@@ -173,6 +173,7 @@ public:
         m_display = usable ? std::move(icc) : std::vector<unsigned char>();
         m_displayIsSrgb = !usable;
         m_cache.clear();
+        ++m_generation;
     }
 
     bool displayIsSrgb()
@@ -188,6 +189,7 @@ public:
     {
         const uint64_t key = keyOf(s, kind, inputFormat);
         std::vector<unsigned char> display;
+        uint64_t generation = 0;
         {
             std::lock_guard<std::mutex> guard(m_lock);
             for (size_t i = 0; i < m_cache.size(); ++i) {
@@ -197,6 +199,7 @@ public:
                 }
             }
             display = m_display;
+            generation = m_generation;
         }
         // Made outside the lock: the loader and a conversion may both ask.
         Profile from = sourceProfile(s, kind);
@@ -214,6 +217,8 @@ public:
         if (!t.get())
             return nullptr;
         std::lock_guard<std::mutex> guard(m_lock);
+        if (generation != m_generation)
+            return t; // made for a display profile replaced meanwhile: used once, not kept
         m_cache.insert(m_cache.begin(), Entry{key, t});
         if (m_cache.size() > CACHE_SIZE)
             m_cache.pop_back();
@@ -231,6 +236,7 @@ private:
     std::vector<unsigned char> m_display;
     bool m_displayIsSrgb = true;
     std::vector<Entry> m_cache; // most recently used first
+    uint64_t m_generation = 0;  // of the display profile
 };
 
 // ---- pixels ------------------------------------------------------------------------
