@@ -86,6 +86,8 @@ bool preparePicture(const std::string& fileName, LoadedPicture& picture)
     picture.note.clear();
 
     picture.firstLook = false;
+    // Full pictures are asked for without a limit, thumbnails with their size.
+    const bool wholePicture = picture.imageWidth <= 0 && picture.imageHeight <= 0;
 
     const oxTextureCapabilities caps = textureCapabilities();
     const int limit = pictureEdgeLimit(caps.maxTextureSize);
@@ -117,9 +119,9 @@ bool preparePicture(const std::string& fileName, LoadedPicture& picture)
     picture.frameDelays.clear();
     picture.shownFrame = 0;
     bool uploaded = uploadTiles(*image, plan, mode, picture);
-    // Frames only for a picture of the file's size (a first look or a
-    // reduced picture is still).
-    if (uploaded && image->animation() && image->reduction() == 1 && !picture.firstLook)
+    // Frames only for a whole picture at the file's size (a thumbnail, a
+    // first look or a reduced picture is still).
+    if (uploaded && image->animation() && wholePicture && image->reduction() == 1 && !picture.firstLook)
         uploaded = uploadFrames(*image->animation(), plan, mode, picture);
     // Only the textures keep the picture.
     image.reset();
