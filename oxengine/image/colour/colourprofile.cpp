@@ -20,7 +20,11 @@ struct ProfileCloser {
 using Profile = std::unique_ptr<void, ProfileCloser>;
 
 struct TransformDeleter {
-    void operator()(void* t) const { cmsDeleteTransform(t); }
+    void operator()(void* t) const
+    {
+        if (t) // a shared_ptr calls its deleter for null too
+            cmsDeleteTransform(t);
+    }
 };
 using Transform = std::shared_ptr<void>;
 

@@ -135,3 +135,16 @@ TEST(ColourManagement, DisplayProfileAppliesToUntaggedPictures)
     oxSetDisplayProfile({'n', 'o', 't', ' ', 'I', 'C', 'C'});
     EXPECT_TRUE(oxDisplayIsSrgb());
 }
+
+TEST(ColourManagement, ProfileWithoutATransformIsIgnored)
+{
+    // Found by fuzzing: Little CMS reads it but makes no transform from it.
+    const std::string bytes = readFile(std::string(OX_TEST_DATA_DIR) + "/icc/no-transform.icc");
+    ASSERT_FALSE(bytes.empty());
+    oxColourSource source;
+    source.icc.assign(bytes.begin(), bytes.end());
+    auto image = oxImageUInt8::create(2, 2);
+    image->fill(oxColourValue(oxColour(10, 20, 30, 40)));
+    oxConvertToDisplay(*image, source);
+    EXPECT_EQ(image->at(1, 1), oxColour(10, 20, 30, 40));
+}
