@@ -6,29 +6,6 @@
 #include "oxengine/core/errors.h"
 #include "oxengine/core/strings.h"
 #include "oxengine/image/handler.h"
-#include "oxengine/platform/messagebox.h"
-
-namespace {
-
-void showLoadError(const std::string& text)
-{
-    oxShowMessage(text, oxGetTranslation("Pictavo load error"), MB_OK, MI_ERROR);
-}
-
-} // namespace
-
-std::unique_ptr<oxImage> decodePicture(const std::string& fileName, const oxSize& maximum)
-{
-    try {
-        return oxImageRegistry::instance().loadImage(fileName, maximum);
-    } catch (const oxIOException& e) {
-        // The reason goes below the fixed text: "Skipping." alone does not
-        // tell the user whether the file is damaged, missing or unsupported.
-        showLoadError(formatString(oxGetTranslation("Can't load picture '%s'. Skipping."), fileName.c_str()) + "\n" +
-                      e.getMessage());
-    }
-    return nullptr;
-}
 
 MipmapGen tileMipmapMode(const TilePlan& plan, bool useDriverMipmaps)
 {
@@ -38,7 +15,7 @@ MipmapGen tileMipmapMode(const TilePlan& plan, bool useDriverMipmaps)
     return powerOfTwo ? MIPMAP_GLU : MIPMAP_ENGINE;
 }
 
-bool uploadTiles(oxImage& image, const TilePlan& plan, MipmapGen mode, LoadedPicture& picture)
+void uploadTiles(oxImage& image, const TilePlan& plan, MipmapGen mode, LoadedPicture& picture)
 {
     // Pictures without alpha keep opaque alpha bytes, so only the margins
     // beyond the picture become transparent.
@@ -52,30 +29,25 @@ bool uploadTiles(oxImage& image, const TilePlan& plan, MipmapGen mode, LoadedPic
             // becomes transparent black.
             std::unique_ptr<oxTexture2D> texture = createTexture(image, plan.tileX(column), plan.tileY(row),
                                                                  plan.tileWidth, plan.tileHeight, mode, params);
-            if (!texture) {
-                showLoadError(oxGetTranslation("Can't create texture."));
-                return false;
-            }
+            if (!texture)
+                throw oxTextureException(oxGetTranslation("Can't create texture."));
             picture.tiles[row][column] = oxTextureRef(std::move(texture));
         }
     }
-    return true;
 }
 
 // The tiles of every frame of an animated picture (its first frame's are
 // those already uploaded).
-bool uploadFrames(const oxAnimation& animation, const TilePlan& plan, MipmapGen mode, LoadedPicture& picture)
+void uploadFrames(const oxAnimation& animation, const TilePlan& plan, MipmapGen mode, LoadedPicture& picture)
 {
     picture.frames.push_back(picture.tiles);
     for (size_t k = 1; k < animation.frames.size(); ++k) {
         LoadedPicture frame;
-        if (!uploadTiles(*animation.frames[k], plan, mode, frame))
-            return false;
+        uploadTiles(*animation.frames[k], plan, mode, frame);
         picture.frames.push_back(std::move(frame.tiles));
     }
     picture.frameDelays = animation.delays;
     picture.framePlays = animation.plays;
-    return true;
 }
 
 bool preparePicture(const std::string& fileName, LoadedPicture& picture)
@@ -106,9 +78,8 @@ bool preparePicture(const std::string& fileName, LoadedPicture& picture)
     if (picture.imageHeight <= 0 || picture.imageHeight > limit)
         picture.imageHeight = limit;
 
-    std::unique_ptr<oxImage> image = decodePicture(fileName, oxSize(picture.imageWidth, picture.imageHeight));
-    if (!image)
-        return false;
+    std::unique_ptr<oxImage> image =
+        oxImageRegistry::instance().loadImage(fileName, oxSize(picture.imageWidth, picture.imageHeight));
     picture.firstLook = wantFirstLook && image->reduction() > 1;
     describePicture(fileName, *image, limit, picture);
     const TilePlan plan = planTiles(int(std::min<uint32_t>(image->width(), INT32_MAX)),
@@ -118,12 +89,10 @@ bool preparePicture(const std::string& fileName, LoadedPicture& picture)
     picture.frames.clear();
     picture.frameDelays.clear();
     picture.shownFrame = 0;
-    bool uploaded = uploadTiles(*image, plan, mode, picture);
+    uploadTiles(*image, plan, mode, picture);
     // Frames only for a whole picture at the file's size (a thumbnail, a
     // first look or a reduced picture is still).
-    if (uploaded && image->animation() && wholePicture && image->reduction() == 1 && !picture.firstLook)
-        uploaded = uploadFrames(*image->animation(), plan, mode, picture);
-    // Only the textures keep the picture.
-    image.reset();
-    return uploaded;
+    if (image->animation() && wholePicture && image->reduction() == 1 && !picture.firstLook)
+        uploadFrames(*image->animation(), plan, mode, picture);
+    return true;
 }

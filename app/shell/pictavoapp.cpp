@@ -2,6 +2,7 @@
 
 #include "app/shell/appmessages.h"
 #include "app/shell/configkeys.h"
+#include "app/shell/startup.h"
 #include "app/views/fototransform.h"
 
 #include "oxengine/image/colour/colourprofile.h"
@@ -27,8 +28,14 @@ void initialWindowSize(int screenWidth, int screenHeight, int& width, int& heigh
 
 PictavoApp::PictavoApp(LoaderServices loaderServices) : m_list(listHooks())
 {
-    m_loader = std::make_unique<BGTextureLoader>(m_list.paths(), std::move(loaderServices));
-    m_imageDisplay = std::make_unique<ImageDisplay>(this, m_loader.get());
+    LoaderServices services = programLoaderServices(std::move(loaderServices));
+    if (!services.reportFailures)
+        services.reportFailures = [this](const std::vector<FileOperationFailure>& failures) {
+            m_failures.add(fileOperationFailureText(failures));
+            postCommand(CMD_SHOW_FAILURES);
+        };
+    m_loader = std::make_unique<BGTextureLoader>(m_list.paths(), std::move(services));
+    m_imageDisplay = std::make_unique<ImageDisplay>(this, *m_loader);
 
     int screenWidth = 1074, screenHeight = 818;
     oxPrimaryScreenSize(screenWidth, screenHeight);
@@ -70,6 +77,13 @@ PictureListHooks PictavoApp::listHooks()
     hooks.pictureShown = [this] {
         if (m_holdShowing)
             return;
+        if (m_transform)
+            m_transform->refit();
+        postRedisplay();
+    };
+    hooks.showNothing = [this] {
+        if (m_imageDisplay)
+            m_imageDisplay->showNothing();
         if (m_transform)
             m_transform->refit();
         postRedisplay();
@@ -124,6 +138,7 @@ void PictavoApp::onStart()
     // Pictures are converted to the display's colours as they are decoded.
     oxSetDisplayProfile(oxDisplayIccProfile(static_cast<_XDisplay*>(nativeHandles().display)));
     startLoader();
+    loadInterfaceFont();
     m_imageDisplay->applyGlobalStyle();
     loadStartFolder();
     if (readConfigInt(ConfigKey::LastMode) != 0)
@@ -175,15 +190,6 @@ void PictavoApp::render()
         m_activeView->drawView(m_overlayLevel);
 }
 
-void PictavoApp::updateProjection()
-{
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    glOrtho(0, width(), height(), 0, 0, 1);
-    glMatrixMode(GL_MODELVIEW);
-    postRedisplay();
-}
-
 void PictavoApp::onReshape(int, int)
 {
     // Runs before the transform's own reshape, which keeps any other zoom.
@@ -212,12 +218,11 @@ void PictavoApp::shutDown()
     // still exists, as do the loader's in its own.
     destroyViews();
     m_loader->shutdownLoader();
+    // File operations finished during the stop still reach the user.
+    showReportedFailures();
     GLFontManager::releaseAll();
     writeConfigInt(ConfigKey::LastFile, m_list.currentIndex());
-    if (isGameModeActive())
-        leaveGameModeAndExit();
-    else
-        leaveMainLoop();
+    leaveMainLoop();
 }
 
 void PictavoApp::onClose()

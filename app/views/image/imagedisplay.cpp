@@ -1,7 +1,6 @@
 #include "app/views/image/imagedisplay.h"
 
-#include "app/loader/bgtexloader.h"
-#include "app/loader/simpleloader.h"
+#include "app/loader/textureloader.h"
 #include "app/shell/commands.h"
 #include "app/shell/configkeys.h"
 #include "app/views/exposureshader.h"
@@ -32,13 +31,9 @@ int64_t steadyMicroseconds()
 
 } // namespace
 
-ImageDisplay::ImageDisplay(ViewApplication* app, TextureLoader* loader)
+ImageDisplay::ImageDisplay(ViewApplication* app, TextureLoader& loader)
     : Display(app), m_loader(loader), m_clock(steadyMicroseconds)
 {
-    if (!m_loader) {
-        m_ownLoader = std::make_unique<SimpleTextureLoader>();
-        m_loader = m_ownLoader.get();
-    }
     m_exposurePanel = addElement(std::make_unique<ExposurePanel>());
     m_exposurePanel->setVisible(false);
 }
@@ -51,7 +46,7 @@ ImageDisplay::~ImageDisplay()
 void ImageDisplay::releasePicture(LoadedPicture*& picture)
 {
     if (picture)
-        m_loader->releasePicture(picture);
+        m_loader.releasePicture(picture);
     picture = nullptr;
 }
 
@@ -61,6 +56,18 @@ void ImageDisplay::shutDown()
     releasePicture(previous);
     releasePicture(m_current);
     stopFadeListener();
+}
+
+void ImageDisplay::showNothing()
+{
+    shutDown();
+    m_overlays.setFileName({});
+    m_overlays.setPictureText({});
+    m_overlays.clearDetails();
+    m_hdr = false;
+    m_exposurePanel->setVisible(false);
+    m_laidOut = contentSize();
+    requestRedraw();
 }
 
 void ImageDisplay::startFadeListener()
@@ -119,7 +126,7 @@ void ImageDisplay::showPicture(const std::string& entry)
         startFadeListener();
     }
     m_player.stop(); // the next picture's frames start when it is first drawn
-    m_current = m_loader->acquirePicture(entry);
+    m_current = m_loader.acquirePicture(entry);
     m_overlays.setFileName(entry);
     m_overlays.clearDetails();
     m_hdr = false;
@@ -346,7 +353,6 @@ bool ImageDisplay::onCommand(unsigned command)
                                         float(e.saturation)};
                 }
             }
-            request.loader = dynamic_cast<BGTextureLoader*>(m_loader);
             app->saveAs(request);
         }
         return true;

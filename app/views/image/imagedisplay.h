@@ -22,8 +22,8 @@ class oxGuiPopupMenu;
 
 class ImageDisplay : public Display, public oxIdleListener {
 public:
-    // Without a loader the view makes and owns a SimpleTextureLoader.
-    explicit ImageDisplay(ViewApplication* app, TextureLoader* loader = nullptr);
+    // The loader must outlive the view.
+    ImageDisplay(ViewApplication* app, TextureLoader& loader);
     // Gives both pictures back to the loader.
     ~ImageDisplay() override;
 
@@ -40,6 +40,8 @@ public:
     void showPicture(const std::string& entry);
     // Gives both pictures back and stops the fade (before the loader stops).
     void shutDown();
+    // Shows nothing (the picture list ran empty): no picture, no lines.
+    void showNothing();
 
     // Elements first; left: next picture; right: the context menu.
     bool onClick(int button, int x, int y) override;
@@ -60,7 +62,7 @@ public:
     const FramePlayer& framePlayer() const { return m_player; }
     // The clock the animation runs on (microseconds); tests set their own.
     void setClock(std::function<int64_t()> clock) { m_clock = std::move(clock); }
-    TextureLoader* loader() const { return m_loader; }
+    TextureLoader& loader() const { return m_loader; }
     int navigatorSize() const { return m_navigatorSize; }
 
     // The context menu for the current info level.
@@ -75,8 +77,7 @@ private:
     // the redraw of the next one.
     void animate();
 
-    std::unique_ptr<TextureLoader> m_ownLoader;
-    TextureLoader* m_loader;
+    TextureLoader& m_loader;
     LoadedPicture* m_current = nullptr;
     CrossFade m_fade;
     double m_displayScale = 1.0;
