@@ -32,7 +32,7 @@ TEST(TransparencyGL, TransparentPartsShowTheCheckerboard)
     // Left half opaque black, right half fully transparent.
     const auto halves = [](uint32_t x, uint32_t) { return x < 160 ? oxColour(0, 0, 0, 255) : oxColour(0, 0, 0, 0); };
     const auto opaque = [](uint32_t, uint32_t) { return oxColour(0, 0, 0, 255); };
-    ViewTestApp app({writePicture(dir, "half.png", 320, 240, halves), writePicture(dir, "opaque.png", 320, 240, opaque)});
+    ViewTestApp app({writePicture(dir.file("half.png"), 320, 240, halves), writePicture(dir.file("opaque.png"), 320, 240, opaque)});
     app.script = [&](ViewTestApp& a) {
         ASSERT_TRUE(a.view->hasPicture());
         EXPECT_TRUE(a.view->currentPicture()->transparent);

@@ -20,7 +20,7 @@ TEST(AnimationGL, FramesAdvanceByTheirDelaysAndStopWithTheNextPicture)
     const std::string gif = dir.file("anim.gif");
     ASSERT_EQ(runCommand("convert -size 64x48 -delay 5 xc:red xc:lime -delay 10 xc:blue -loop 0 '" + gif + "'"), 0);
     const auto grey = [](uint32_t, uint32_t) { return oxColour(90, 90, 90); };
-    ViewTestApp app({gif, writePicture(dir, "still.png", 64, 48, grey)});
+    ViewTestApp app({gif, writePicture(dir.file("still.png"), 64, 48, grey)});
     int64_t now = 0;
     app.script = [&](ViewTestApp& a) {
         a.view->setClock([&] { return now; });
