@@ -82,6 +82,28 @@ TEST_F(TextLayout, Utf8CharactersAreMeasuredNotBytes)
     EXPECT_DOUBLE_EQ(width("\xe2\x80\x8bX"), 10); // zero-width space
 }
 
+TEST_F(TextLayout, ElidedCutsWholeCharactersBeforeAnEllipsis)
+{
+    // Widths at text height 16: X 10, space 5, "..." 15 (no U+2026 in the font), ü 7.
+    const struct {
+        const char* text;
+        double width;
+        const char* shown;
+    } cases[] = {
+        {"XXXX", 40, "XXXX"},            // fits exactly
+        {"XXXXXX", 39, "XX..."},
+        {"XXX XXXX", 50, "XXX..."},      // no space before the ellipsis
+        {"XXXX", 14, ""},                // not even the ellipsis fits
+        {"\xc3\xbc\xc3\xbc\xc3\xbc\xc3\xbc", 25, "\xc3\xbc..."}, // whole characters
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(out.elided(c.text, c.width), c.shown) << c.text << " in " << c.width;
+    GLFont wide;
+    loadLayoutFont(wide, {}, 32, 0x2026);
+    out.setFont(&wide);
+    EXPECT_EQ(out.elided("XXXXXX", 20), "XXX\u2026") << "the font has the ellipsis character";
+}
+
 TEST_F(TextLayout, HitTestFindsTheCharacterUnderThePointAsDrawn)
 {
     const double nan = std::numeric_limits<double>::quiet_NaN();
