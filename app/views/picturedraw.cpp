@@ -118,13 +118,15 @@ void drawPicture(LoadedPicture& p, double scale, double alpha, double depth, Exp
         shader->unbind();
 }
 
-ThumbnailFit fitThumbnail(int width, int height, double base, double scale)
+ThumbnailFit fitThumbnail(int width, int height, double base, double scale, int fullExtent)
 {
     ThumbnailFit fit;
     if (!(base > 0))
         return fit;
     const double m = std::max({width, height, 1});
-    const double f = std::max(m / base, 0.1);
+    // Texels per drawn unit: to fit the square, and to stay at the picture's
+    // own size where it is smaller than the square.
+    const double f = std::max(m / base, m / std::max(double(fullExtent), m));
     fit.scale = scale / f;
     fit.marginX = (base * scale - std::max(width, 0) * fit.scale) / 2;
     fit.marginY = (base * scale - std::max(height, 0) * fit.scale) / 2;
@@ -143,7 +145,8 @@ void drawThumbnail(LoadedPicture* p, oxGuiPointD position, double base, double s
     if (p) {
         oxLock lock(p->lock);
         if (p->hasTiles()) {
-            const ThumbnailFit fit = fitThumbnail(p->shownWidth(), p->shownHeight(), base, scale);
+            const ThumbnailFit fit =
+                fitThumbnail(p->shownWidth(), p->shownHeight(), base, scale, std::max(p->fullWidth, p->fullHeight));
             const Exposure automatic = automaticExposure(*p);
             glPushMatrix();
             // Outer texel edges on the margins: the centre of texel 0 is half

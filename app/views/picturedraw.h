@@ -50,12 +50,14 @@ void drawPicture(LoadedPicture& picture, double scale, double alpha, double dept
 Exposure automaticExposure(const LoadedPicture& picture);
 
 // How a picture of width x height texels fits into a square of side base x
-// scale: the drawing scale and the margins that centre it.
+// scale: the drawing scale and the margins that centre it. The picture is
+// never drawn larger than its own size times scale: fullExtent is its longer
+// side in picture pixels (0: the texels are the picture's pixels).
 struct ThumbnailFit {
     double scale = 1.0;
     double marginX = 0, marginY = 0;
 };
-ThumbnailFit fitThumbnail(int width, int height, double base, double scale);
+ThumbnailFit fitThumbnail(int width, int height, double base, double scale, int fullExtent = 0);
 
 // A picture (or none) in a square at position of side base x scale on a
 // background, with the selection tint when selected. Window pixels.
