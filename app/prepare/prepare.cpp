@@ -19,15 +19,10 @@ void showLoadError(const std::string& text)
 
 std::unique_ptr<oxImage> decodePicture(const std::string& fileName, const oxSize& maximum)
 {
-    try {
-        return oxImageRegistry::instance().loadImage(fileName, maximum);
-    } catch (const oxIOException& e) {
-        // The reason goes below the fixed text: "Skipping." alone does not
-        // tell the user whether the file is damaged, missing or unsupported.
-        showLoadError(formatString(oxGetTranslation("Can't load picture '%s'. Skipping."), fileName.c_str()) + "\n" +
-                      e.getMessage());
-    }
-    return nullptr;
+    // No box: this runs for read-ahead and thumbnails the user did not ask
+    // to see one by one. The loader notes the reason in the record, where
+    // the views show it.
+    return oxImageRegistry::instance().loadImage(fileName, maximum);
 }
 
 MipmapGen tileMipmapMode(const TilePlan& plan, bool useDriverMipmaps)

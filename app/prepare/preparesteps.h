@@ -17,8 +17,8 @@ constexpr float kStatisticsMinStart = 100000.0f;
 // Pixels whose alpha is below this do not count for the statistics.
 constexpr float kStatisticsAlphaThreshold = 0.1f;
 
-// The picture decoded within maximum; null after the "Pictavo load error"
-// box when the file cannot be read or decoded.
+// The picture decoded within maximum. A file that cannot be read or decoded
+// throws oxIOException with the reason; no box is shown.
 std::unique_ptr<oxImage> decodePicture(const std::string& fileName, const oxSize& maximum);
 
 // Fills the record from the decoded picture: file date and size, decoded and
