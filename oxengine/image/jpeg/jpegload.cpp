@@ -40,6 +40,7 @@ struct LoadJob {
     PartDecoder top;
     std::unique_ptr<PartDecoder> bottom; // the second thread's, for a split decode
     int scale = 1;
+    oxSize sourceSize; // the file's, from its header
     int components = 3;
     std::string comment;
     std::unique_ptr<oxImageUInt8> image;
@@ -82,7 +83,8 @@ bool readHeader(LoadJob& job, PartDecoder& part)
         // must be one the image model would accept, whatever the scale.
         if (!oxImage::sizeAllowed(info.image_width, info.image_height, sizeof(oxColour)))
             return false;
-        job.scale = decoderScale(oxSize(int32_t(info.image_width), int32_t(info.image_height)), job.maximum);
+        job.sourceSize = oxSize(int32_t(info.image_width), int32_t(info.image_height));
+        job.scale = decoderScale(job.sourceSize, job.maximum);
     }
     info.scale_num = 1;
     info.scale_denom = unsigned(job.scale);
@@ -159,6 +161,7 @@ std::unique_ptr<oxImage> oxJpegHandler::loadImage(const std::string& filename, c
     job.prefault.reset();
     job.image->setComponents(job.components);
     job.image->setReduction(job.scale);
+    job.image->setSourceSize(job.sourceSize);
     job.image->setComment(std::move(job.comment));
     return std::move(job.image);
 }

@@ -113,6 +113,12 @@ TEST(PictureDescription, SizesTextsAndNotes)
     describePicture(file, *image, 375, picture);
     EXPECT_EQ(picture.note, "");
 
+    // The size the decoder read from the file wins over size times reduction.
+    image->setSourceSize({2999, 1995});
+    describePicture(file, *image, 5116, picture);
+    EXPECT_EQ(picture.fullWidth, 2999);
+    EXPECT_EQ(picture.fullHeight, 1995);
+
     // A huge reduction does not overflow the full size; a vanished file has no size.
     auto wide = oxImageUInt8::create(40000, 1);
     wide->setReduction(1 << 20);
