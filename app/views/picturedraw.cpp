@@ -156,12 +156,17 @@ void drawThumbnail(LoadedPicture* p, oxGuiPointD position, double base, double s
             glPopMatrix();
         }
     }
-    if (selected) {
-        glDisable(GL_TEXTURE_2D);
-        glEnable(GL_BLEND);
-        setColour(oxColour(255, 0, 0, 80));
-        fillRect(position, {side, side});
-    }
+    if (selected)
+        drawSelectionVeil(position, side);
     glColor4f(1, 1, 1, 1);
     glDisable(GL_BLEND);
+}
+
+void drawSelectionVeil(oxGuiPointD position, double side)
+{
+    glDisable(GL_TEXTURE_2D);
+    glEnable(GL_BLEND);
+    setColour(oxColour(255, 0, 0, 80));
+    fillRect(position, {side, side});
+    glColor4f(1, 1, 1, 1);
 }

@@ -59,6 +59,9 @@ struct ThumbnailFit {
 };
 ThumbnailFit fitThumbnail(int width, int height, double base, double scale, int fullExtent = 0);
 
+// The selection tint over a square at position of side side.
+void drawSelectionVeil(oxGuiPointD position, double side);
+
 // A picture (or none) in a square at position of side base x scale on a
 // background, with the selection tint when selected. Window pixels.
 void drawThumbnail(LoadedPicture* picture, oxGuiPointD position, double base, double scale, oxColour background,

@@ -78,10 +78,13 @@ void drawCell(const CellDrawing& cell, LoadedPicture* record, const std::vector<
 {
     const double side = cell.itemSize * cell.scale;
     const bool broken = isBrokenThumbnail(record);
-    drawThumbnail(broken ? nullptr : record, cell.position, cell.itemSize, cell.scale, colours.cell(), cell.selected,
-                  shader);
-    if (broken)
+    drawThumbnail(broken ? nullptr : record, cell.position, cell.itemSize, cell.scale, colours.cell(),
+                  cell.selected && !broken, shader);
+    if (broken) {
         drawBrokenMark(cell.position, side, colours.broken(), colours.cell());
+        if (cell.selected)
+            drawSelectionVeil(cell.position, side);
+    }
     const double th = cell.captionHeight;
     // The background reaches 0.1 th beyond the text on either side.
     const double width = side - 0.2 * th;
