@@ -65,6 +65,10 @@ void ThumbnailDisplay::applyGlobalStyle()
 void ThumbnailDisplay::applyStyle(const oxGuiStyle& style)
 {
     Display::applyStyle(style);
+    // Opaque: a sheet zoomed in or scrolled sideways passes under the panel.
+    oxColour panel = style.bgColour;
+    panel.a = 255;
+    m_folderPanel->setBgColour(panel);
     m_text.setColour(style.fgColour);
     m_text.setBackgroundColour(style.bgColour);
     m_text.setTextHeight(style.textHeight);
