@@ -86,6 +86,31 @@ SheetHit sheetHitTest(const SheetMetrics& m, const SheetGrid& g, int count, cons
     return hit;
 }
 
+int listMarginForPanel(const SheetMetrics& m, int windowWidth, int panelWidth, int minMargin, int maxMargin)
+{
+    // The panel is L x W / (p x c + L) wide, and the columns c follow L:
+    // c = k for W - (k + 1) x half < L <= W - k x half (any larger L for
+    // the least, 3). Within each such range the width grows with L, so the
+    // best L of a range is the exact solution L = width x p x k / (W -
+    // width) kept inside it; the best of all ranges wins.
+    const int64_t W = windowWidth, width = panelWidth, p = m.pitch(), half = std::max(m.itemSize / 2, 1);
+    if (W <= 0 || width <= 0 || width >= W || minMargin > maxMargin)
+        return std::clamp(m.listMargin, minMargin, maxMargin);
+    int best = std::clamp(m.listMargin, minMargin, maxMargin);
+    double bestError = std::numeric_limits<double>::infinity();
+    for (int64_t k = 3; k <= std::max<int64_t>(3, W / half); ++k) {
+        int64_t lo = W - (k + 1) * half + 1, hi = k == 3 ? INT32_MAX : W - k * half;
+        lo = std::max<int64_t>(lo, minMargin), hi = std::min<int64_t>(hi, maxMargin);
+        if (lo > hi)
+            continue;
+        const int64_t margin = std::clamp(width * p * k / (W - width), lo, hi);
+        const double error = std::abs(double(margin) * W / double(p * k + margin) - double(width));
+        if (error < bestError)
+            best = int(margin), bestError = error;
+    }
+    return best;
+}
+
 double captionHeight(double scale, int guiTextHeight)
 {
     return std::clamp(scale, 1.0, 2.0) * double((guiTextHeight * 17 + 8) / 20);

@@ -68,5 +68,10 @@ struct SheetHit {
 };
 SheetHit sheetHitTest(const SheetMetrics& m, const SheetGrid& g, int count, const SheetView& v, int x, int y);
 
+// The list margin between minMargin and maxMargin with which the folder
+// panel, at fit-to-width, is panelWidth pixels wide in the window, or as
+// near as whole columns allow (the columns change with the margin).
+int listMarginForPanel(const SheetMetrics& m, int windowWidth, int panelWidth, int minMargin, int maxMargin);
+
 // Height of caption lines at the display scale for the GUI text height.
 double captionHeight(double scale, int guiTextHeight);

@@ -109,19 +109,14 @@ void ThumbnailDisplay::placeFolderPanel(int contentWidth)
     m_folderPanel->place(width, window.height);
 }
 
-void ThumbnailDisplay::splitMoved(int began, int now)
+void ThumbnailDisplay::splitMoved(int, int now)
 {
-    // The panel is list margin x window width / content width pixels wide.
-    // A drag that began at width 0 has no ratio to scale by: the new width
-    // is turned back into content units instead.
+    // The margin that puts the panel's edge where the drag ended. (Scaling
+    // the margin by now / began would move it further, as the sheet's scale
+    // changes with the margin, and cannot scale a drag that began at 0.)
     const oxGuiSize window = windowSize();
-    int64_t margin = m_metrics.listMargin;
-    if (began > 0)
-        margin = margin * now / began;
-    else if (window.width > 0)
-        margin = int64_t(now) * sheetContentSize(m_metrics, grid(), window).width / window.width;
     const ConfigKeyInfo& range = configKeyInfo(ConfigKey::ThnListMargin);
-    m_metrics.listMargin = int(std::clamp<int64_t>(margin, range.min, range.max));
+    m_metrics.listMargin = listMarginForPanel(m_metrics, window.width, now, range.min, range.max);
     if (FotoTransform* t = application() ? application()->fotoTransform() : nullptr)
         if (t->view() == this)
             t->onReshape(window.width, window.height);

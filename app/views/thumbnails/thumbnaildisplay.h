@@ -66,6 +66,7 @@ public:
     std::unique_ptr<oxGuiPopupMenu> contextMenu();
 
     // The end of a splitter drag: the panel's width when it began and now.
+    // The list margin follows, so the panel keeps the width it was dragged to.
     void splitMoved(int began, int now);
 
     const SheetMetrics& metrics() const { return m_metrics; }

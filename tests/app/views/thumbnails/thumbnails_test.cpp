@@ -380,19 +380,20 @@ TEST_F(ThumbnailView, FolderChangesUpdateTheSetAndClearTheSelection)
     EXPECT_EQ(app.calls, std::vector<std::string>{"open " + m_home.path()});
 }
 
-TEST_F(ThumbnailView, SplitterDragScalesTheListMargin)
+TEST_F(ThumbnailView, SplitterDragLeavesThePanelWhereItEnded)
 {
     ThumbnailDisplay& v = view();
-    v.splitMoved(100, 150);
-    EXPECT_EQ(v.metrics().listMargin, 150);
-    v.splitMoved(150, 5000);
+    // Any start width, 0 included: the margin follows the width at the end.
+    for (const auto& [began, now] : {std::pair{120, 150}, {0, 200}, {200, 333}, {333, 90}, {90, 420}}) {
+        v.splitMoved(began, now);
+        v.contentSize(); // lays the panel out
+        EXPECT_NEAR(v.folderPanel().getSize().width, now, 0.05 * now) << began << " -> " << now;
+        EXPECT_DOUBLE_EQ(transform.minimumZoom(),
+                         std::min(1.0, 800.0 / sheetContentSize(v.metrics(), v.grid(), {800, 600}).width))
+            << "limits recomputed";
+    }
+    v.splitMoved(420, 790);
     EXPECT_EQ(v.metrics().listMargin, 1000) << "kept in the setting's range";
-    // A drag that began at width 0 has no ratio: the new width is turned
-    // into content units (the sheet is 3 x 130 + 1000 wide in 800 pixels).
-    v.splitMoved(0, 200);
-    EXPECT_EQ(v.metrics().listMargin, 200 * 1390 / 800);
-    // (800 - 347) / 64 = 7 columns: 7 x 130 + 347 wide.
-    EXPECT_DOUBLE_EQ(transform.minimumZoom(), 800.0 / 1257) << "limits recomputed";
 }
 
 TEST_F(ThumbnailView, CaptionSwitchesAndSettingsAreKept)
@@ -400,11 +401,11 @@ TEST_F(ThumbnailView, CaptionSwitchesAndSettingsAreKept)
     ThumbnailDisplay& v = view();
     for (unsigned c : {CMD_TOGGLE_COMMENTS, CMD_TOGGLE_SIZES, CMD_TOGGLE_DATE})
         EXPECT_TRUE(v.onCommand(c));
-    v.splitMoved(100, 120);
+    v.splitMoved(100, 150);
     v.saveSettings();
     for (const char* key : {"ShowComments", "ShowSizes", "ShowDate"})
         EXPECT_EQ(oxConfig::getInt(key, 0), 1) << key;
-    EXPECT_EQ(oxConfig::getInt("ThnListMargin", 0), 120);
+    EXPECT_EQ(oxConfig::getInt("ThnListMargin", 0), 240); // 150 pixels of 800 beside 8 columns
     EXPECT_EQ(oxConfig::getInt("ThnItemSize", 0), 128);
     ThumbnailDisplay again(&app, pictures, thumbnails, thumbnails, {});
     EXPECT_TRUE(again.captions().comments && again.captions().sizes && again.captions().date);
