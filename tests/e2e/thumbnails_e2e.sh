@@ -3,7 +3,8 @@
 # cells, a broken file's mark and no box), a click opens that picture, "T"
 # returns at the same scroll, CTRL-clicked JPEGs rotated from the context
 # menu equal jpegtran's, a comment changed from the menu, the sheet back
-# after Escape and a restart, -thumbnails, and German texts.
+# after Escape and a restart, -thumbnails, the sub-folder search of an empty
+# folder, and German texts.
 # Works at any screen size: the sheet's geometry is computed from it.
 # Arguments: build folder, source folder, shared folder.
 source "$(dirname "$0")/lib.sh"
@@ -155,6 +156,17 @@ check "LastMode 0: the picture last opened" shows "#${fill[k]%:*}" "#${fill[k]#*
 stop_with Escape
 start -THUMBNAILS "$pics" || exit 1
 check "-thumbnails: the sheet" cell_is 2 192 128 '#00c0c0'
+stop_with Escape
+
+# A folder without pictures: its lines, and a click on them searches the
+# sub-folders.
+picture "$tmp/empty/inner/x.jpg" '#c000c0' '#00c0c0' 640 480
+OX_MESSAGE_ANSWERS=no start -thumbnails "$tmp/empty" || exit 1
+check "empty folder: the sub-folder question declined" logged "Search sub-folders"
+sleep 0.5
+read -r x y < <(at 1 128 40)
+click 1 "$x" "$y"
+check "click on the lines: the sub-folder's picture" cell_is 0 64 128 '#c000c0'
 stop_with Escape
 
 # German: the help and the comment prompt.
