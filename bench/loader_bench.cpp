@@ -6,6 +6,7 @@
 // thumbnail set of 300 pictures of 1600 x 1200 at size 256, against
 // vipsthumbnail on the same folder in the same run.
 #include "app/loader/bgtexloader.h"
+#include "app/shell/loaderwiring.h"
 
 #include "oxengine/core/memory.h"
 #include "oxengine/image/handler.h"
@@ -98,7 +99,7 @@ std::unique_ptr<BGTextureLoader> startLoader(const std::vector<std::string>& lis
     LoaderServices services;
     services.postCommand = [](unsigned) {};
     services.requestRedisplay = [] {};
-    auto loader = std::make_unique<BGTextureLoader>(list, services);
+    auto loader = std::make_unique<BGTextureLoader>(list, programLoaderServices(services));
     loader->setSharedContext(glXGetCurrentContext(), 0);
     loader->startLoader();
     return loader;
@@ -200,7 +201,7 @@ void BM_ShutDownWith40QueuedLoads(benchmark::State& state)
         state.PauseTiming();
         auto loader = startLoader(g_large);
         for (const std::string& name : g_large)
-            loader->enqueueCommand(CMD_LOAD, name);
+            loader->enqueue(LoadCommand{.name = name});
         std::this_thread::sleep_for(std::chrono::milliseconds(20)); // the first one is under way
         state.ResumeTiming();
         loader.reset();

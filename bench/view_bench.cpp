@@ -6,6 +6,7 @@
 // them: the difference is what the view adds. Run under Xvfb:
 //   xvfb-run -a -s "-screen 0 1920x1200x24 +extension GLX" build/bench/view_bench
 #include "app/loader/simpleloader.h"
+#include "app/prepare/prepare.h"
 #include "app/shell/configkeys.h"
 #include "app/views/fototransform.h"
 #include "app/views/image/imagedisplay.h"
@@ -58,7 +59,7 @@ public:
     void releasePicture(LoadedPicture*) override {}
 
 private:
-    SimpleTextureLoader m_inner;
+    SimpleTextureLoader m_inner{preparePicture};
     std::map<std::string, LoadedPicture*> m_pictures;
 };
 
@@ -86,7 +87,7 @@ public:
         glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
         glEnable(GL_CULL_FACE);
         setSwapInterval(false);
-        view = std::make_unique<ImageDisplay>(this, &loader);
+        view = std::make_unique<ImageDisplay>(this, loader);
         transform = new FotoTransform(view.get(), this);
         setViewingTransform(transform, true);
         addGUIEventListener(view.get(), true);
@@ -100,13 +101,6 @@ public:
         leaveMainLoop();
     }
     void render() override { view->drawView(2); }
-    void updateProjection() override
-    {
-        glMatrixMode(GL_PROJECTION);
-        glLoadIdentity();
-        glOrtho(0, width(), height(), 0, 0, 1);
-        glMatrixMode(GL_MODELVIEW);
-    }
     void frame()
     {
         dispatchIdle();

@@ -2,8 +2,6 @@
 // The commands themselves are carried out in bgtexloader_commands.cpp.
 #include "app/loader/bgtexloader.h"
 
-#include "app/prepare/prepare.h"
-
 #include "oxengine/core/catalogue.h"
 #include "oxengine/core/errors.h"
 #include "oxengine/core/memory.h"
@@ -20,24 +18,12 @@ namespace {
 // How long an idle loader keeps freed picture memory mapped.
 constexpr int MEMORY_KEPT_MS = 2000;
 
-LoaderCommand pictureCommand(int32_t kind, const std::string& name, bool thumbnail = false)
-{
-    LoaderCommand c;
-    c.kind = kind;
-    c.name = name;
-    c.thumbnail = thumbnail;
-    return c;
-}
-
 } // namespace
 
 BGTextureLoader::BGTextureLoader(const std::vector<std::string>& pictures, LoaderServices services)
     : m_pictureList(pictures), m_services(std::move(services))
 {
-    if (!m_services.fill)
-        m_services.fill = preparePicture;
-    if (!m_services.makeContext)
-        m_services.makeContext = makeGLLoaderContext;
+    oxAssert(m_services.fill && m_services.makeContext, "the loader needs a preparation and a GL context factory");
     if (!m_services.postCommand)
         m_services.postCommand = [](unsigned command) {
             if (theApplication)
@@ -66,53 +52,79 @@ bool BGTextureLoader::startLoader()
 {
     if (!start())
         return false;
-    m_started.wait(5000);
+    if (m_started.wait(5000) == oxEvent::WAIT_SIGNALLED && m_contextFailed)
+        oxShowMessage(oxGetTranslation("BGTextureLoader: MakeCurrent failed."), std::string());
     return true;
 }
 
 // ---- the queue ------------------------------------------------------------------------------
 
-void BGTextureLoader::enqueueLocked(LoaderCommand command, bool urgent)
+void BGTextureLoader::enqueueLocked(LoaderCommand command)
 {
-    const size_t replaced = m_queue.enqueue(command, urgent);
-    m_commandsQueued = std::max(0, m_commandsQueued + 1 - int(replaced));
+    if (FileOperation* operation = fileOperation(command); operation && m_openBatch) {
+        operation->batch = m_openBatch;
+        ++m_batches[m_openBatch].pending;
+    }
+    m_queue.enqueue(std::move(command));
     m_wake.signal();
 }
 
-void BGTextureLoader::enqueueCommand(int kindWord, const std::string& name, const oxImageTransform& transform,
-                                     const std::string& target, int parameterA, int parameterB,
-                                     const oxToneMapping& toneMapping, int notifyCode)
+void BGTextureLoader::enqueue(LoaderCommand command)
 {
-    LoaderCommand c;
-    c.kind = kindWord & CMD_KIND_MASK;
-    c.thumbnail = (kindWord & CMD_THUMBNAIL) != 0;
-    c.name = name;
-    c.target = target;
-    c.transform = transform;
-    c.toneMapping = toneMapping;
-    c.parameterA = parameterA;
-    c.parameterB = parameterB;
-    c.notifyCode = notifyCode;
     oxLock lock(threadLock());
-    enqueueLocked(std::move(c), (kindWord & CMD_URGENT) != 0);
+    enqueueLocked(std::move(command));
 }
 
 void BGTextureLoader::transformPicture(const std::string& name, const oxImageTransform& transform)
 {
-    enqueueCommand(CMD_TRANSFORM | CMD_URGENT, name, transform);
+    TransformCommand c;
+    c.name = name;
+    c.transform = transform;
+    enqueue(std::move(c));
 }
 
 void BGTextureLoader::convertPicture(const std::string& name, const std::string& target, int width, int height,
                                      const oxToneMapping& toneMapping, unsigned notifyCode)
 {
-    enqueueCommand(CMD_CONVERT | CMD_URGENT, name, {}, target, width, height, toneMapping, notifyCode);
+    ConvertCommand c;
+    c.name = name;
+    c.notifyCode = notifyCode;
+    c.target = target;
+    c.width = width;
+    c.height = height;
+    c.toneMapping = toneMapping;
+    enqueue(std::move(c));
 }
 
 void BGTextureLoader::copyMovePicture(const std::string& name, const std::string& target, bool copy,
                                       unsigned notifyCode)
 {
-    enqueueCommand(CMD_COPY_MOVE | CMD_URGENT, name, {}, target, copy ? 1 : 0, 0, oxToneMapping::neutral(),
-                   notifyCode);
+    CopyMoveCommand c;
+    c.name = name;
+    c.notifyCode = notifyCode;
+    c.target = target;
+    c.copy = copy;
+    enqueue(std::move(c));
+}
+
+void BGTextureLoader::beginBatch()
+{
+    oxLock lock(threadLock());
+    if (m_openBatch)
+        m_batches[m_openBatch].ended = true; // batches do not nest
+    m_openBatch = ++m_lastBatch == 0 ? ++m_lastBatch : m_lastBatch;
+    m_batches[m_openBatch];
+}
+
+void BGTextureLoader::endBatch()
+{
+    oxLock lock(threadLock());
+    if (!m_openBatch)
+        return;
+    m_batches[m_openBatch].ended = true;
+    m_openBatch = 0;
+    // Its commands may all be done already: the thread reports it.
+    m_wake.signal();
 }
 
 // ---- pictures --------------------------------------------------------------------------------
@@ -120,7 +132,7 @@ void BGTextureLoader::copyMovePicture(const std::string& name, const std::string
 LoadedPicture* BGTextureLoader::findLoaded(const std::string& name, bool skipInUse)
 {
     for (auto& p : m_pictures)
-        if (p->name == name && !(skipInUse && p->useCount > 0))
+        if (p->name == name && !(skipInUse && p->inUse()))
             return p.get();
     return nullptr;
 }
@@ -130,7 +142,7 @@ LoadedPicture* BGTextureLoader::acquirePicture(const std::string& name)
     oxLock lock(threadLock());
     LoadedPicture* picture = findLoaded(name);
     if (!picture && isRunning() && !m_shuttingDown) {
-        enqueueLocked(pictureCommand(CMD_LOAD, name), true);
+        enqueueLocked(LoadCommand{.name = name, .urgent = true});
         while (!(picture = findLoaded(name)) && isRunning()) {
             // A load that ended without a record (it could not even make one)
             // must not keep the caller waiting.
@@ -152,9 +164,7 @@ LoadedPicture* BGTextureLoader::acquirePicture(const std::string& name)
         return nullptr;
     }
     ++picture->useCount;
-    picture->inUse = true;
-    if (m_queue.cancelUnload(name, false))
-        m_commandsQueued = std::max(0, m_commandsQueued - 1);
+    m_queue.cancelUnload(name, false);
 
     // Prefetch the neighbours, keep them if they are there already.
     std::vector<std::string> keep{name};
@@ -167,14 +177,12 @@ LoadedPicture* BGTextureLoader::acquirePicture(const std::string& name)
     }
     // Prefetches for pictures shown before are no longer wanted.
     const auto kept = [&](const std::string& n) { return std::find(keep.begin(), keep.end(), n) != keep.end(); };
-    m_commandsQueued = std::max(0, m_commandsQueued - int(m_queue.dropLoadsUnless(false, kept)));
+    m_queue.dropLoadsUnless(false, kept);
     for (size_t i = 1; i < keep.size(); ++i) {
-        if (isLoaded(keep[i])) {
-            if (m_queue.cancelUnload(keep[i], false))
-                m_commandsQueued = std::max(0, m_commandsQueued - 1);
-        } else {
-            enqueueLocked(pictureCommand(CMD_LOAD, keep[i]), false);
-        }
+        if (isLoaded(keep[i]))
+            m_queue.cancelUnload(keep[i], false);
+        else
+            enqueueLocked(LoadCommand{.name = keep[i]});
     }
     // The full picture after the neighbours: a first look already shows the
     // picture as fitted, the neighbours make the next step quick.
@@ -183,15 +191,12 @@ LoadedPicture* BGTextureLoader::acquirePicture(const std::string& name)
         oxLock recordLock(picture->lock);
         isFirstLook = picture->firstLook;
     }
-    if (isFirstLook) {
-        LoaderCommand full = pictureCommand(CMD_LOAD, name);
-        full.parameterA = LOAD_FULL_AFTER_FIRST_LOOK;
-        enqueueLocked(full, false);
-    }
+    if (isFirstLook)
+        enqueueLocked(LoadCommand{.name = name, .fullAfterFirstLook = true});
     for (auto& p : m_pictures) {
-        if (p->useCount > 0 || kept(p->name))
+        if (p->inUse() || kept(p->name))
             continue;
-        enqueueLocked(pictureCommand(CMD_UNLOAD, p->name), false);
+        enqueueLocked(UnloadCommand{.name = p->name});
     }
     return picture;
 }
@@ -200,8 +205,8 @@ void BGTextureLoader::releasePicture(LoadedPicture* picture)
 {
     oxLock lock(threadLock());
     for (auto& p : m_pictures)
-        if (p.get() == picture && p->useCount > 0) {
-            p->inUse = --p->useCount > 0;
+        if (p.get() == picture && p->inUse()) {
+            --p->useCount;
             return;
         }
 }
@@ -215,23 +220,21 @@ void BGTextureLoader::updateThumbnails()
         t->wanted = false;
     std::unordered_set<std::string> listed(m_pictureList.begin(), m_pictureList.end());
     // Loads for an earlier list would only fill the set with unwanted work.
-    m_commandsQueued = std::max(
-        0, m_commandsQueued - int(m_queue.dropLoadsUnless(true, [&](const std::string& n) { return listed.count(n) > 0; })));
+    m_queue.dropLoadsUnless(true, [&](const std::string& n) { return listed.count(n) > 0; });
     for (const std::string& name : m_pictureList) {
         auto it = m_thumbnails.find(name);
         if (it != m_thumbnails.end()) {
             it->second->wanted = true;
             // Wanted again before an earlier update's unload ran.
-            if (m_queue.cancelUnload(name, true))
-                m_commandsQueued = std::max(0, m_commandsQueued - 1);
+            m_queue.cancelUnload(name, true);
             continue;
         }
-        enqueueLocked(pictureCommand(CMD_LOAD, name, true), false);
+        enqueueLocked(LoadCommand{.name = name, .thumbnail = true});
     }
     for (auto& [name, t] : m_thumbnails) {
         if (t->wanted)
             continue;
-        enqueueLocked(pictureCommand(CMD_UNLOAD, name, true), true);
+        enqueueLocked(UnloadCommand{.name = name, .thumbnail = true, .urgent = true});
     }
 }
 
@@ -247,7 +250,7 @@ ThumbnailReader BGTextureLoader::readThumbnail(const std::string& name)
 LoaderProgress BGTextureLoader::progress()
 {
     oxLock lock(threadLock());
-    return {m_commandsDone, m_commandsQueued};
+    return {m_queue.doneCount(), m_queue.queuedCount()};
 }
 
 bool BGTextureLoader::setLogging(bool on)
@@ -293,25 +296,27 @@ void BGTextureLoader::run()
 {
     m_context = m_services.makeContext(m_pixelFormat, m_sharedContext);
     m_log.write("Win,RC created\n");
-    if (!m_context || !m_context->makeCurrent())
-        oxShowMessage(oxGetTranslation("BGTextureLoader: MakeCurrent failed."), std::string());
+    // Told by startLoader: no box comes from this thread.
+    m_contextFailed = !m_context || !m_context->makeCurrent();
     m_started.signal();
 
     for (;;) {
         ++m_loopPasses;
+        reportFinishedBatches();
         std::optional<LoaderCommand> command;
-        bool finishedBatch = false;
+        bool finishedWork = false;
+        const LoadCommand* fullLoad = nullptr;
         {
             oxLock lock(threadLock());
-            if (m_queue.empty() && (m_commandsDone || m_commandsQueued)) {
-                m_commandsDone = m_commandsQueued = 0;
-                finishedBatch = true;
-            }
+            finishedWork = m_queue.resetCountersWhenEmpty();
             command = m_queue.takeFront();
-            if (command && command->kind == CMD_LOAD && !command->thumbnail)
-                m_runningLoad = command->name;
+            if (command)
+                if (const auto* load = std::get_if<LoadCommand>(&*command); load && !load->thumbnail) {
+                    fullLoad = load;
+                    m_runningLoad = load->name;
+                }
         }
-        if (finishedBatch)
+        if (finishedWork)
             redisplay(); // the progress display goes away
         if (!command) {
             if (isStopRequested())
@@ -331,16 +336,16 @@ void BGTextureLoader::run()
             m_context->makeCurrent();
         oxTimer timer;
         timer.restart();
-        executeSafely(*command);
+        execute(*command);
         m_memoryKept = true;
-        if (command->notifyCode)
-            m_services.postCommand(unsigned(command->notifyCode));
+        if (const FileOperation* operation = fileOperation(*command); operation && operation->notifyCode)
+            m_services.postCommand(operation->notifyCode);
         {
             oxLock lock(threadLock());
-            ++m_commandsDone;
+            m_queue.markDone();
             m_runningLoad.clear();
         }
-        if (command->kind == CMD_LOAD && !command->thumbnail)
+        if (fullLoad)
             m_loaded.signal(); // also after a load that published nothing
         m_log.write(": %g ms\n", double(timer.elapsed(oxTimer::Microseconds)) / 1000.0);
     }
@@ -349,22 +354,21 @@ void BGTextureLoader::run()
     // in the context that made it.
     unloadEverything();
     m_context.reset();
-    reportLeftovers(N_("BGTL: Commands left over on thread exit"), N_("BGTL: Textures left over on thread exit"),
-                    N_("BGTL: Thumbnails left over on thread exit"));
+    reportFinishedBatches(true);
+    m_leftAtThreadExit = leftovers();
 }
 
-void BGTextureLoader::reportLeftovers(const char* commands, const char* pictures, const char* thumbnails)
+BGTextureLoader::Leftovers BGTextureLoader::leftovers()
 {
-    bool noCommands, noPictures, noThumbnails;
-    {
-        oxLock lock(threadLock());
-        noCommands = m_queue.empty();
-        noPictures = m_pictures.empty();
-        noThumbnails = m_thumbnails.empty();
-    }
-    // The first that applies; the box is shown without the lock.
-    if (oxVerify(noCommands, commands) && oxVerify(noPictures, pictures))
-        oxVerify(noThumbnails, thumbnails);
+    oxLock lock(threadLock());
+    return {!m_queue.empty(), !m_pictures.empty(), !m_thumbnails.empty()};
+}
+
+void BGTextureLoader::reportLeftovers(const Leftovers& left, const char* commands, const char* pictures,
+                                      const char* thumbnails)
+{
+    if (oxVerify(!left.commands, commands) && oxVerify(!left.pictures, pictures))
+        oxVerify(!left.thumbnails, thumbnails);
 }
 
 void BGTextureLoader::shutdownLoader()
@@ -375,26 +379,23 @@ void BGTextureLoader::shutdownLoader()
             m_shuttingDown = true;
             // Loads and unloads only serve the views, which are gone; file
             // operations are what the user asked for and are carried out.
-            m_commandsQueued = std::max(0, m_commandsQueued - int(m_queue.dropLoadsAndUnloads()));
-            auto unload = [this](const std::string& name, bool thumbnail) {
-                LoaderCommand c;
-                c.kind = CMD_UNLOAD;
-                c.thumbnail = thumbnail;
-                c.name = name;
-                c.force = true;
-                enqueueLocked(c, false);
-            };
+            m_queue.dropLoadsAndUnloads();
             for (const auto& p : m_pictures)
-                unload(p->name, false);
+                enqueueLocked(UnloadCommand{.name = p->name, .force = true});
             for (const auto& [name, t] : m_thumbnails)
-                unload(name, true);
+                enqueueLocked(UnloadCommand{.name = name, .thumbnail = true, .force = true});
         }
         // Stop first, then wake: the thread then cannot miss the request.
         requestStop();
         m_wake.signal();
         waitFinished(-1);
+        // What the thread found when it ended, reported here rather than
+        // from a box of the loader thread.
+        reportLeftovers(m_leftAtThreadExit, N_("BGTL: Commands left over on thread exit"),
+                        N_("BGTL: Textures left over on thread exit"), N_("BGTL: Thumbnails left over on thread exit"));
+        m_leftAtThreadExit = {};
     }
-    reportLeftovers(N_("BGTL: Commands left over on exit"), N_("BGTL: Textures left over on exit"),
+    reportLeftovers(leftovers(), N_("BGTL: Commands left over on exit"), N_("BGTL: Textures left over on exit"),
                     N_("BGTL: Thumbnails left over on exit"));
     m_log.setOpen(false);
 }

@@ -16,37 +16,49 @@
 #include "app/loader/textureloader.h"
 
 #include "oxengine/core/thread.h"
+#include "oxengine/storage/fileops.h"
 
 #include <algorithm>
 #include <atomic>
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
-// What the loader uses of the program; tests replace any of them. Empty
-// members take the program's own: preparePicture, the GL context on a hidden
-// window, and the running application's command queue and redisplay.
+// What the loader uses of the program. The application wires in the
+// preparation and the GL context (app/shell/loaderwiring.h); tests put in
+// doubles. Empty postCommand and requestRedisplay reach the running
+// application.
 struct LoaderServices {
-    PictureFiller fill;
-    LoaderContextFactory makeContext;
+    PictureFiller fill;              // required
+    LoaderContextFactory makeContext; // required
     std::function<void(unsigned command)> postCommand; // any thread
     std::function<void()> requestRedisplay;            // any thread
+    // Failed file operations, called on the loader thread: each on its own
+    // as it happens, or those of a batch together once the batch is over.
+    // It must not block on the main thread. Empty: only the log hears of them.
+    std::function<void(const std::vector<FileOperationFailure>& failures)> reportFailures;
+    // Questions of file operations (replace the existing target?), asked on
+    // the loader thread; true goes ahead. Empty: answered no, nothing is
+    // replaced.
+    oxFileConfirm confirm;
 };
 
 class BGTextureLoader : public oxThread, public TextureLoader, public ThumbnailSource, public PictureOperations {
 public:
     // pictures is the application's picture list (full paths), read on the
     // main thread only; it must outlive the loader.
-    explicit BGTextureLoader(const std::vector<std::string>& pictures, LoaderServices services = {});
+    explicit BGTextureLoader(const std::vector<std::string>& pictures, LoaderServices services);
     ~BGTextureLoader() override;
 
     // Before startLoader: the main window's context and pixel format.
     void setSharedContext(void* context, int pixelFormat);
-    // Starts the thread and waits (at most 5 s) until its context exists.
-    // False when the thread cannot be started.
+    // Starts the thread and waits (at most 5 s) until its context exists;
+    // a context that could not be made current is reported here, on the
+    // calling thread. False when the thread cannot be started.
     bool startLoader();
     // Finishes the file operation in progress and every queued one, drops
     // queued loads and unloads, unloads every picture and thumbnail on the
@@ -62,11 +74,14 @@ public:
     void releasePicture(LoadedPicture* picture) override;
 
     // File operations, queued urgently. The notify code (when not 0) is
-    // posted to the application once the command is done, failed or not.
+    // posted to the application once the command is done, failed or not;
+    // failures go to the report hook.
     void transformPicture(const std::string& name, const oxImageTransform& transform) override;
     void convertPicture(const std::string& name, const std::string& target, int width, int height,
                         const oxToneMapping& toneMapping, unsigned notifyCode) override;
     void copyMovePicture(const std::string& name, const std::string& target, bool copy, unsigned notifyCode) override;
+    void beginBatch() override;
+    void endBatch() override;
 
     // Makes the thumbnail set follow the picture list: missing thumbnails
     // are queued, those of names no longer listed are unloaded.
@@ -94,11 +109,9 @@ public:
     bool setLogging(bool on);
     bool isLogging() const { return m_log.isOpen(); }
 
-    // Queues a command (kind word: kind | CMD_THUMBNAIL | CMD_URGENT) and
-    // wakes the thread.
-    void enqueueCommand(int kindWord, const std::string& name, const oxImageTransform& transform = {},
-                        const std::string& target = {}, int parameterA = 0, int parameterB = 0,
-                        const oxToneMapping& toneMapping = oxToneMapping::neutral(), int notifyCode = 0);
+    // Queues a command and wakes the thread; a file operation joins the
+    // open batch.
+    void enqueue(LoaderCommand command);
 
     // ---- inspection (tests, diagnostics) ----
     std::vector<LoaderCommand> queuedCommands();
@@ -111,18 +124,24 @@ protected:
     void run() override;
 
 private:
-    void enqueueLocked(LoaderCommand command, bool urgent);
+    void enqueueLocked(LoaderCommand command);
     LoadedPicture* findLoaded(const std::string& name, bool skipInUse = false);
     bool isLoaded(const std::string& name) { return findLoaded(name) != nullptr; }
 
     // Loader thread.
     void execute(const LoaderCommand& command);
-    void executeUnload(const LoaderCommand& command);
-    void executeLoad(const LoaderCommand& command);
-    void executeTransform(const LoaderCommand& command);
-    void executeConvert(const LoaderCommand& command);
-    void executeCopyMove(const LoaderCommand& command);
-    void executeSafely(const LoaderCommand& command);
+    void execute(const UnloadCommand& command);
+    void execute(const LoadCommand& command);
+    // File operations: the reason when they failed.
+    std::optional<std::string> execute(const TransformCommand& command);
+    std::optional<std::string> execute(const ConvertCommand& command);
+    std::optional<std::string> execute(const CopyMoveCommand& command);
+    // Counts the operation off its batch and hands failures to the report
+    // hook: at once outside a batch, else with the batch once it is over.
+    void finishFileOperation(const FileOperation& operation, std::optional<FileOperationFailure> failure);
+    // Reports every batch that has ended and has no command left; all of
+    // them with finalAll (the thread ends).
+    void reportFinishedBatches(bool finalAll = false);
     // A new record of the file, filled as a picture (a first look when
     // firstLook is set) or as a thumbnail; filled tells whether it can be
     // shown.
@@ -134,16 +153,31 @@ private:
     // exchanged; only while it is a first look when firstLookOnly is set.
     void refillRecord(const std::string& name, bool thumbnail, bool firstLookOnly);
     void unloadEverything();
-    void reportLeftovers(const char* commands, const char* pictures, const char* thumbnails);
+    struct Leftovers {
+        bool commands = false, pictures = false, thumbnails = false;
+    };
+    Leftovers leftovers();
+    // Through oxVerify, the first that applies; main thread only.
+    static void reportLeftovers(const Leftovers& left, const char* commands, const char* pictures,
+                                const char* thumbnails);
     void redisplay();
 
     const std::vector<std::string>& m_pictureList;
     LoaderServices m_services;
 
+    // A batch of file operations: how many of its commands are queued or
+    // running, whether it was ended, and its failures so far.
+    struct Batch {
+        int pending = 0;
+        bool ended = false;
+        std::vector<FileOperationFailure> failures;
+    };
+
     // Guarded by threadLock().
-    int m_commandsDone = 0;
-    int m_commandsQueued = 0;
     LoaderCommandQueue m_queue;
+    std::map<unsigned, Batch> m_batches;
+    unsigned m_openBatch = 0;
+    unsigned m_lastBatch = 0;
     std::vector<std::unique_ptr<LoadedPicture>> m_pictures;
     std::map<std::string, std::unique_ptr<LoadedPicture>> m_thumbnails;
     bool m_shuttingDown = false;
@@ -162,4 +196,8 @@ private:
     std::atomic<uint64_t> m_loopPasses{0};
     bool m_memoryKept = false; // loader thread: commands ran since memory last went back
     std::unique_ptr<LoaderContext> m_context; // loader thread only
+    // Set by the thread before it signals m_started / ends; read by the
+    // main thread after that, which reports them.
+    bool m_contextFailed = false;
+    Leftovers m_leftAtThreadExit;
 };

@@ -6,7 +6,6 @@
 #include "oxengine/core/catalogue.h"
 #include "oxengine/core/errors.h"
 #include "oxengine/core/strings.h"
-#include "oxengine/platform/messagebox.h"
 #include "oxengine/storage/fileops.h"
 
 #include <sys/stat.h>
@@ -15,28 +14,54 @@
 
 namespace {
 
-void showFailure(const char* intro, const std::string& detail)
+// Runs work; an exception becomes the reason of the failure. Nothing may
+// escape: the operation must still be counted off its batch.
+template <class Work> std::optional<std::string> reasonOfFailure(Work work)
 {
-    oxShowMessage(oxGetTranslation(intro) + detail, oxGetTranslation("Pictavo"), MB_OK, MI_ERROR);
-}
-
-// Runs work; an exception becomes the message box intro + its message.
-// True when the work went through.
-template <class Work> bool reportingFailures(const char* intro, Work work)
-{
-    std::string message;
     try {
         work();
-        return true;
+        return std::nullopt;
     } catch (const oxException& e) {
-        message = e.getMessage();
+        return e.getMessage();
     } catch (const std::bad_alloc&) {
-        message = oxGetTranslation("not enough memory");
+        return oxGetTranslation("not enough memory");
     } catch (const std::exception& e) {
-        message = e.what();
+        return std::string(e.what());
+    } catch (...) {
+        return oxGetTranslation("unknown error");
     }
-    showFailure(intro, message);
-    return false;
+}
+
+FileOperationFailure::Operation operationOf(const TransformCommand&)
+{
+    return FileOperationFailure::TRANSFORM;
+}
+FileOperationFailure::Operation operationOf(const ConvertCommand&)
+{
+    return FileOperationFailure::CONVERT;
+}
+FileOperationFailure::Operation operationOf(const CopyMoveCommand& c)
+{
+    return c.copy ? FileOperationFailure::COPY : FileOperationFailure::MOVE;
+}
+std::string targetOf(const TransformCommand&)
+{
+    return {};
+}
+template <class Command> std::string targetOf(const Command& c)
+{
+    return c.target;
+}
+
+template <class Command> FileOperationFailure failureFor(const Command& c, std::string reason)
+{
+    FileOperationFailure f;
+    f.operation = operationOf(c);
+    f.name = c.name;
+    f.target = targetOf(c);
+    f.reason = std::move(reason);
+    f.batch = c.batch;
+    return f;
 }
 
 // Where a copy or move put the file: into target when that is a folder.
@@ -59,42 +84,67 @@ void BGTextureLoader::redisplay()
     m_services.requestRedisplay();
 }
 
-void BGTextureLoader::executeSafely(const LoaderCommand& command)
-{
-    // The last line of defence: nothing a command throws may end the thread.
-    try {
-        execute(command);
-    } catch (const std::exception& e) {
-        m_log.write("Error %s: %s", command.name.c_str(), e.what());
-    } catch (...) {
-        m_log.write("Error %s", command.name.c_str());
-    }
-}
-
 void BGTextureLoader::execute(const LoaderCommand& command)
 {
-    switch (command.kind) {
-    case CMD_UNLOAD:
-        executeUnload(command);
-        break;
-    case CMD_LOAD:
-        executeLoad(command);
-        break;
-    case CMD_TRANSFORM:
-        executeTransform(command);
-        break;
-    case CMD_CONVERT:
-        executeConvert(command);
-        break;
-    case CMD_COPY_MOVE:
-        executeCopyMove(command);
-        break;
-    default:
-        oxVerify(false, "Invalid command for BGTL");
+    // The last line of defence: nothing a load or unload throws may end the
+    // thread (file operations catch their own).
+    try {
+        std::visit(
+            [this](const auto& c) {
+                if constexpr (std::is_base_of_v<FileOperation, std::decay_t<decltype(c)>>) {
+                    std::optional<std::string> reason = execute(c);
+                    finishFileOperation(c, reason ? std::optional(failureFor(c, std::move(*reason))) : std::nullopt);
+                } else {
+                    execute(c);
+                }
+            },
+            command);
+    } catch (const std::exception& e) {
+        m_log.write("Error %s: %s", commandFile(command).c_str(), e.what());
+    } catch (...) {
+        m_log.write("Error %s", commandFile(command).c_str());
     }
 }
 
-void BGTextureLoader::executeUnload(const LoaderCommand& command)
+void BGTextureLoader::finishFileOperation(const FileOperation& operation, std::optional<FileOperationFailure> failure)
+{
+    if (failure)
+        m_log.write(" Error: %s", failure->reason.c_str());
+    if (!operation.batch) {
+        if (failure && m_services.reportFailures)
+            m_services.reportFailures({*failure});
+        return;
+    }
+    oxLock lock(threadLock());
+    Batch& batch = m_batches[operation.batch];
+    --batch.pending;
+    if (failure)
+        batch.failures.push_back(std::move(*failure));
+}
+
+void BGTextureLoader::reportFinishedBatches(bool finalAll)
+{
+    std::vector<std::vector<FileOperationFailure>> reports;
+    {
+        oxLock lock(threadLock());
+        for (auto it = m_batches.begin(); it != m_batches.end();) {
+            if (!finalAll && !(it->second.ended && it->second.pending <= 0)) {
+                ++it;
+                continue;
+            }
+            if (!it->second.failures.empty())
+                reports.push_back(std::move(it->second.failures));
+            if (m_openBatch == it->first)
+                m_openBatch = 0;
+            it = m_batches.erase(it);
+        }
+    }
+    if (m_services.reportFailures)
+        for (const auto& failures : reports)
+            m_services.reportFailures(failures);
+}
+
+void BGTextureLoader::execute(const UnloadCommand& command)
 {
     m_log.write("Unload %s ", command.name.c_str());
     std::unique_ptr<LoadedPicture> gone;
@@ -143,10 +193,10 @@ std::unique_ptr<LoadedPicture> BGTextureLoader::prepareRecord(const std::string&
     return record;
 }
 
-void BGTextureLoader::executeLoad(const LoaderCommand& command)
+void BGTextureLoader::execute(const LoadCommand& command)
 {
     m_log.write("Load %s ", command.name.c_str());
-    if (command.parameterA == LOAD_FULL_AFTER_FIRST_LOOK) {
+    if (command.fullAfterFirstLook) {
         refillRecord(command.name, false, true);
         return;
     }
@@ -218,25 +268,27 @@ void BGTextureLoader::refillRecord(const std::string& name, bool thumbnail, bool
         redisplay();
 }
 
-void BGTextureLoader::executeTransform(const LoaderCommand& command)
+std::optional<std::string> BGTextureLoader::execute(const TransformCommand& command)
 {
     m_log.write("Transform %s ", command.name.c_str());
-    if (!reportingFailures(N_("Error editing picture:\n"),
-                           [&] { oxImageRegistry::instance().transformFile(command.name, command.transform); }))
-        return;
+    std::optional<std::string> failure =
+        reasonOfFailure([&] { oxImageRegistry::instance().transformFile(command.name, command.transform); });
+    if (failure)
+        return failure;
     reloadPicture(command.name);
     redisplay();
+    return std::nullopt;
 }
 
-void BGTextureLoader::executeConvert(const LoaderCommand& command)
+std::optional<std::string> BGTextureLoader::execute(const ConvertCommand& command)
 {
-    m_log.write("Convert %s to %s, size=(%d,%d)", command.name.c_str(), command.target.c_str(), command.parameterA,
-                command.parameterB);
-    const bool saved = reportingFailures(N_("Error editing picture:\n"), [&] {
+    m_log.write("Convert %s to %s, size=(%d,%d)", command.name.c_str(), command.target.c_str(), command.width,
+                command.height);
+    std::optional<std::string> failure = reasonOfFailure([&] {
         std::unique_ptr<oxImage> image = oxImageRegistry::instance().loadImage(command.name, oxSize(0, 0));
         const int64_t width = image->width(), height = image->height();
-        const int64_t newWidth = conversionSide(width, command.parameterA, height, command.parameterB);
-        const int64_t newHeight = conversionSide(height, command.parameterB, width, command.parameterA);
+        const int64_t newWidth = conversionSide(width, command.width, height, command.height);
+        const int64_t newHeight = conversionSide(height, command.height, width, command.width);
         m_log.write("  -> Resizing from (%d,%d) to (%d,%d).", int(width), int(height), int(newWidth), int(newHeight));
         auto refuse = [&] {
             throw oxImageException(formatString(oxGetTranslation("The picture cannot be resized to %d x %d pixels."),
@@ -253,26 +305,27 @@ void BGTextureLoader::executeConvert(const LoaderCommand& command)
         }
         image->saveToFile(command.target, command.toneMapping);
     });
-    if (saved)
+    if (!failure)
         reloadPicture(command.target); // it may have replaced a file that is shown
     redisplay();
+    return failure;
 }
 
-void BGTextureLoader::executeCopyMove(const LoaderCommand& command)
+std::optional<std::string> BGTextureLoader::execute(const CopyMoveCommand& command)
 {
-    m_log.write("Copy/move %s to %s, copy=%d", command.name.c_str(), command.target.c_str(), command.parameterA);
-    std::string reason;
+    m_log.write("Copy/move %s to %s, copy=%d", command.name.c_str(), command.target.c_str(), command.copy ? 1 : 0);
     oxFileOpOptions options;
-    options.error = &reason;
+    options.confirm = m_services.confirm;
     // A declined replacement counts as done and stays silent; every real
     // failure is reported.
-    const bool done = command.parameterA != 0 ? shellCopy(command.name, command.target, true, options)
-                                              : shellMove(command.name, command.target, false, options);
-    if (!done)
-        showFailure(N_("Error processing image file:\n"), command.name + (reason.empty() ? "" : "\n\n" + reason));
-    else
+    const oxFileOpOutcome outcome = command.copy ? shellCopy(command.name, command.target, true, options)
+                                                 : shellMove(command.name, command.target, false, options);
+    if (outcome.done)
         reloadPicture(placedAt(command.name, command.target));
     redisplay();
+    if (!outcome.done)
+        return outcome.error;
+    return std::nullopt;
 }
 
 void BGTextureLoader::unloadEverything()

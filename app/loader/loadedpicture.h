@@ -14,7 +14,9 @@
 
 constexpr int kMaxTiles = 5;
 
-struct LoadedPicture {
+// What the preparation fills in: everything a first look and the full
+// picture that replaces it exchange, so it is swapped as a whole.
+struct PictureContent {
     std::string name; // the file it was loaded from
 
     // tiles[row][column]; empty where absent. Releasing a tile drops its
@@ -25,13 +27,10 @@ struct LoadedPicture {
     int imageWidth = 0, imageHeight = 0; // in: maximum size wanted (<= 0: no limit); out: decoded size
     int tileWidth = 0, tileHeight = 0;   // in texels
 
-    // in: > 0 asks for a first look: decoded only as large as needed to
-    // cover this size at fit zoom, when the file's format decodes reduced
-    // pictures cheaply. The loader replaces it with the full picture later.
-    int coverWidth = 0, coverHeight = 0;
-    // out: the tiles hold such a first look. Views lay it out at the size the
-    // full picture is expected to have, so that nothing moves when the full
-    // picture replaces it.
+    // The tiles hold a first look: decoded only as large as needed to cover
+    // the window at fit zoom. Views lay it out at the size the full picture
+    // is expected to have, so that nothing moves when the full picture
+    // replaces it.
     bool firstLook = false;
     int expectedWidth = 0, expectedHeight = 0;
     // The size views lay the picture out at, in picture pixels.
@@ -47,39 +46,12 @@ struct LoadedPicture {
     bool hdr = false; // high dynamic range: drawn through the exposure shader
     float minValue = 0.0f, midValue = 0.5f, maxValue = 1.0f;
 
-    mutable oxCriticalSection lock;
-    bool inUse = false;  // background loader: a view holds it (useCount > 0)
-    int useCount = 0;    // background loader: views holding it; one view may hold it twice
-    bool wanted = false; // background loader: scratch mark of the thumbnail update
-
-    LoadedPicture() = default;
-    LoadedPicture(const LoadedPicture&) = delete;
-    LoadedPicture& operator=(const LoadedPicture&) = delete;
-
     // Drops every tile texture (on the thread whose context made them).
     void releaseTiles()
     {
         for (auto& row : tiles)
             for (auto& t : row)
                 t.reset();
-    }
-    // Exchanges everything the preparation fills with other, so a refilled
-    // picture can be prepared aside and published in one step. The lock and
-    // the loader's marks stay with each record.
-    void swapContents(LoadedPicture& other)
-    {
-        using std::swap;
-        swap(name, other.name);
-        swap(tiles, other.tiles);
-        swap(fullWidth, other.fullWidth), swap(fullHeight, other.fullHeight);
-        swap(imageWidth, other.imageWidth), swap(imageHeight, other.imageHeight);
-        swap(tileWidth, other.tileWidth), swap(tileHeight, other.tileHeight);
-        swap(firstLook, other.firstLook);
-        swap(expectedWidth, other.expectedWidth), swap(expectedHeight, other.expectedHeight);
-        swap(text, other.text), swap(note, other.note);
-        swap(fileDate, other.fileDate), swap(fileSize, other.fileSize);
-        swap(hdr, other.hdr);
-        swap(minValue, other.minValue), swap(midValue, other.midValue), swap(maxValue, other.maxValue);
     }
     bool hasTiles() const
     {
@@ -88,5 +60,30 @@ struct LoadedPicture {
                 if (t)
                     return true;
         return false;
+    }
+};
+
+struct LoadedPicture : PictureContent {
+    // in: > 0 asks for a first look covering this size at fit zoom, when the
+    // file's format decodes reduced pictures cheaply. The loader replaces it
+    // with the full picture later.
+    int coverWidth = 0, coverHeight = 0;
+
+    mutable oxCriticalSection lock;
+    int useCount = 0;    // background loader: views holding it; one view may hold it twice
+    bool wanted = false; // background loader: scratch mark of the thumbnail update
+    // Background loader: a view holds it, so the prefetch never unloads it.
+    bool inUse() const { return useCount > 0; }
+
+    LoadedPicture() = default;
+    LoadedPicture(const LoadedPicture&) = delete;
+    LoadedPicture& operator=(const LoadedPicture&) = delete;
+
+    // Exchanges the content with other, so a refilled picture can be
+    // prepared aside and published in one step. The lock, the request and
+    // the loader's marks stay with each record.
+    void swapContents(LoadedPicture& other)
+    {
+        std::swap(static_cast<PictureContent&>(*this), static_cast<PictureContent&>(other));
     }
 };

@@ -1,42 +1,77 @@
 #include "app/loader/loadercommands.h"
 
-#include <algorithm>
 #include <climits>
+
+const std::string& commandFile(const LoaderCommand& command)
+{
+    return std::visit(
+        [](const auto& c) -> const std::string& {
+            return c.name;
+        },
+        command);
+}
+
+bool isLoadOrUnload(const LoaderCommand& command)
+{
+    return std::holds_alternative<LoadCommand>(command) || std::holds_alternative<UnloadCommand>(command);
+}
+
+FileOperation* fileOperation(LoaderCommand& command)
+{
+    return std::visit(
+        [](auto& c) -> FileOperation* {
+            if constexpr (std::is_base_of_v<FileOperation, std::decay_t<decltype(c)>>)
+                return &c;
+            else
+                return nullptr;
+        },
+        command);
+}
+
+const FileOperation* fileOperation(const LoaderCommand& command)
+{
+    return fileOperation(const_cast<LoaderCommand&>(command));
+}
+
+std::optional<std::string> LoaderCommandQueue::keyOf(const LoaderCommand& c)
+{
+    if (const auto* load = std::get_if<LoadCommand>(&c))
+        return key(load->name, load->thumbnail);
+    if (const auto* unload = std::get_if<UnloadCommand>(&c))
+        return key(unload->name, unload->thumbnail);
+    return std::nullopt;
+}
 
 void LoaderCommandQueue::forget(const LoaderCommand& c)
 {
-    if (!c.isLoadOrUnload())
+    const std::optional<std::string> k = keyOf(c);
+    if (!k)
         return;
-    auto it = m_loadsAndUnloads.find(key(c.name, c.thumbnail));
+    auto it = m_loadsAndUnloads.find(*k);
     if (it != m_loadsAndUnloads.end() && --it->second <= 0)
         m_loadsAndUnloads.erase(it);
 }
 
-size_t LoaderCommandQueue::enqueue(const LoaderCommand& command, bool urgent)
+void LoaderCommandQueue::enqueue(LoaderCommand command)
 {
-    size_t replaced = 0;
-    if (command.isLoadOrUnload()) {
-        const std::string k = key(command.name, command.thumbnail);
-        if (m_loadsAndUnloads.count(k))
-            replaced = removeIf([&](const LoaderCommand& c) {
-                return c.isLoadOrUnload() && c.thumbnail == command.thumbnail && c.name == command.name;
-            });
-        ++m_loadsAndUnloads[k];
-    }
-    LoaderCommand c = command;
-    c.urgent = urgent;
-    if (!urgent) {
-        m_commands.push_back(std::move(c));
-    } else if (c.isLoadOrUnload()) {
-        m_commands.push_front(std::move(c));
+    if (const std::optional<std::string> k = keyOf(command)) {
+        if (m_loadsAndUnloads.count(*k))
+            removeIf([&](const LoaderCommand& c) { return keyOf(c) == k; });
+        ++m_loadsAndUnloads[*k];
+        const auto* load = std::get_if<LoadCommand>(&command);
+        const bool urgent = load ? load->urgent : std::get<UnloadCommand>(command).urgent;
+        if (urgent)
+            m_commands.push_front(std::move(command));
+        else
+            m_commands.push_back(std::move(command));
     } else {
         auto behind = m_commands.begin();
         for (auto it = m_commands.begin(); it != m_commands.end(); ++it)
-            if (it->urgent && !it->isLoadOrUnload())
+            if (fileOperation(*it))
                 behind = it + 1;
-        m_commands.insert(behind, std::move(c));
+        m_commands.insert(behind, std::move(command));
     }
-    return replaced;
+    ++m_queued;
 }
 
 std::optional<LoaderCommand> LoaderCommandQueue::takeFront()
@@ -54,13 +89,14 @@ bool LoaderCommandQueue::cancelUnload(const std::string& name, bool thumbnail)
     if (!m_loadsAndUnloads.count(key(name, thumbnail)))
         return false;
     return removeIf([&](const LoaderCommand& c) {
-               return c.kind == CMD_UNLOAD && c.thumbnail == thumbnail && c.name == name;
+               const auto* unload = std::get_if<UnloadCommand>(&c);
+               return unload && unload->thumbnail == thumbnail && unload->name == name;
            }) != 0;
 }
 
-size_t LoaderCommandQueue::dropLoadsAndUnloads()
+void LoaderCommandQueue::dropLoadsAndUnloads()
 {
-    return removeIf([](const LoaderCommand& c) { return c.isLoadOrUnload(); });
+    removeIf([](const LoaderCommand& c) { return isLoadOrUnload(c); });
 }
 
 bool LoaderCommandQueue::hasLoad(const std::string& name, bool thumbnail) const
@@ -68,8 +104,17 @@ bool LoaderCommandQueue::hasLoad(const std::string& name, bool thumbnail) const
     if (!m_loadsAndUnloads.count(key(name, thumbnail)))
         return false;
     return std::any_of(m_commands.begin(), m_commands.end(), [&](const LoaderCommand& c) {
-        return c.kind == CMD_LOAD && c.thumbnail == thumbnail && c.name == name;
+        const auto* load = std::get_if<LoadCommand>(&c);
+        return load && load->thumbnail == thumbnail && load->name == name;
     });
+}
+
+bool LoaderCommandQueue::resetCountersWhenEmpty()
+{
+    if (!m_commands.empty() || (m_queued == 0 && m_done == 0))
+        return false;
+    m_queued = m_done = 0;
+    return true;
 }
 
 int64_t conversionSide(int64_t own, int64_t request, int64_t other, int64_t otherRequest)

@@ -85,9 +85,20 @@ public:
     virtual void setThumbnailCount(int count) = 0;
 };
 
+// A file operation that failed, for the application to show.
+struct FileOperationFailure {
+    enum Operation { TRANSFORM, CONVERT, COPY, MOVE };
+    Operation operation = TRANSFORM;
+    std::string name;   // the file the operation worked on
+    std::string target; // of a conversion, copy or move
+    std::string reason; // why, as the error said it (may be empty)
+    unsigned batch = 0; // the batch it belonged to, 0 for none
+};
+
 // File operations carried out in the background, in the order they are
 // asked for. A notify code other than 0 is posted to the application once
-// the operation is over, done or failed.
+// the operation is over, done or failed. Failures go to the loader's report
+// hook, never to a box of the loader's own.
 class PictureOperations {
 public:
     virtual ~PictureOperations() = default;
@@ -98,4 +109,25 @@ public:
                                 const oxToneMapping& toneMapping, unsigned notifyCode) = 0;
     virtual void copyMovePicture(const std::string& name, const std::string& target, bool copy,
                                  unsigned notifyCode) = 0;
+    // The operations asked for between beginBatch and endBatch form one
+    // batch: their failures are reported together, once endBatch was called
+    // and the last of them is done. Without a batch each failure is reported
+    // as it happens.
+    virtual void beginBatch() {}
+    virtual void endBatch() {}
+};
+
+// Opens a batch for its lifetime.
+class PictureOperationBatch {
+public:
+    explicit PictureOperationBatch(PictureOperations& operations) : m_operations(operations)
+    {
+        m_operations.beginBatch();
+    }
+    ~PictureOperationBatch() { m_operations.endBatch(); }
+    PictureOperationBatch(const PictureOperationBatch&) = delete;
+    PictureOperationBatch& operator=(const PictureOperationBatch&) = delete;
+
+private:
+    PictureOperations& m_operations;
 };

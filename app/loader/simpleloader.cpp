@@ -1,10 +1,8 @@
 #include "app/loader/simpleloader.h"
 
-#include "app/prepare/prepare.h"
-
 #include <algorithm>
 
-SimpleTextureLoader::SimpleTextureLoader(PictureFiller fill) : m_fill(fill ? std::move(fill) : PictureFiller(preparePicture))
+SimpleTextureLoader::SimpleTextureLoader(PictureFiller fill) : m_fill(std::move(fill))
 {
 }
 
@@ -21,7 +19,7 @@ LoadedPicture* SimpleTextureLoader::acquirePicture(const std::string& name)
     auto picture = std::make_unique<LoadedPicture>();
     std::string error;
     if (!fillLoadedPicture(m_fill, *picture, name, &error) && error.empty())
-        return nullptr; // the preparation said no (and told the user)
+        return nullptr; // the preparation said no
     m_pictures.push_back(std::move(picture));
     return m_pictures.back().get();
 }

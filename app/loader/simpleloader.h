@@ -10,7 +10,8 @@
 
 class SimpleTextureLoader : public TextureLoader {
 public:
-    explicit SimpleTextureLoader(PictureFiller fill = {});
+    // fill turns a file into the record (preparePicture in the program).
+    explicit SimpleTextureLoader(PictureFiller fill);
     ~SimpleTextureLoader() override;
 
     // Null when the preparation fails; a record whose preparation threw comes

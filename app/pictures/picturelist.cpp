@@ -124,8 +124,7 @@ void PictureList::loadFolder(int startIndex, int subfolderMode)
         }
     }
     notifyFolder();
-    if (!m_paths.empty())
-        showCurrent();
+    showCurrentOrNothing();
 }
 
 void PictureList::rescanFolder()
@@ -138,8 +137,7 @@ void PictureList::rescanFolder()
     clampCurrent();
     sortKeeping(sortModeSetting(), keep);
     notifyFolder();
-    if (!m_paths.empty())
-        showCurrent();
+    showCurrentOrNothing();
 }
 
 void PictureList::sortList()
@@ -289,6 +287,14 @@ void PictureList::showCurrent()
         m_hooks.pictureShown();
 }
 
+void PictureList::showCurrentOrNothing()
+{
+    if (!m_paths.empty())
+        showCurrent();
+    else if (m_hooks.showNothing)
+        m_hooks.showNothing();
+}
+
 bool PictureList::removePath(const std::string& path)
 {
     const auto it = std::find(m_paths.begin(), m_paths.end(), path);
@@ -300,7 +306,9 @@ bool PictureList::removePath(const std::string& path)
         --m_current; // the same picture stays current
     } else if (index == m_current) {
         step(0); // past the new end: warns and moves to the last picture
-        if (m_current == index)
+        if (m_paths.empty())
+            showCurrentOrNothing();
+        else if (m_current == index)
             showCurrent(); // step showed nothing: the next picture moved up
     }
     return true;

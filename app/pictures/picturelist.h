@@ -34,6 +34,9 @@ struct PictureListHooks {
     std::function<void(int index, const std::string& path)> showPicture;
     // The current entry was (re)shown: refit the viewing transform, redraw.
     std::function<void()> pictureShown;
+    // The list ran empty (a folder load, a rescan, the last entry removed):
+    // nothing of an earlier list may stay on screen.
+    std::function<void()> showNothing;
     // Whether the thumbnail display is the active view.
     std::function<bool()> thumbnailsActive;
     // The folder or the list changed while thumbnails are shown.
@@ -108,6 +111,8 @@ private:
     int ask(const std::string& text, const std::string& title, int buttons, int icon) const;
     bool thumbnailsActive() const { return m_hooks.thumbnailsActive && m_hooks.thumbnailsActive(); }
     void notifyFolder() const;
+    // The current entry, or nothing when the list is empty.
+    void showCurrentOrNothing();
     void clampCurrent();
     // Sorts by mode; afterwards the entry equal to keep (if any) is current.
     void sortKeeping(int mode, const std::string& keep);

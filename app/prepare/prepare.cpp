@@ -6,24 +6,6 @@
 #include "oxengine/core/errors.h"
 #include "oxengine/core/strings.h"
 #include "oxengine/image/handler.h"
-#include "oxengine/platform/messagebox.h"
-
-namespace {
-
-void showLoadError(const std::string& text)
-{
-    oxShowMessage(text, oxGetTranslation("Pictavo load error"), MB_OK, MI_ERROR);
-}
-
-} // namespace
-
-std::unique_ptr<oxImage> decodePicture(const std::string& fileName, const oxSize& maximum)
-{
-    // No box: this runs for read-ahead and thumbnails the user did not ask
-    // to see one by one. The loader notes the reason in the record, where
-    // the views show it.
-    return oxImageRegistry::instance().loadImage(fileName, maximum);
-}
 
 MipmapGen tileMipmapMode(const TilePlan& plan, bool useDriverMipmaps)
 {
@@ -33,7 +15,7 @@ MipmapGen tileMipmapMode(const TilePlan& plan, bool useDriverMipmaps)
     return powerOfTwo ? MIPMAP_GLU : MIPMAP_ENGINE;
 }
 
-bool uploadTiles(oxImage& image, const TilePlan& plan, MipmapGen mode, LoadedPicture& picture)
+void uploadTiles(oxImage& image, const TilePlan& plan, MipmapGen mode, LoadedPicture& picture)
 {
     // Pictures without alpha keep opaque alpha bytes, so only the margins
     // beyond the picture become transparent.
@@ -47,14 +29,11 @@ bool uploadTiles(oxImage& image, const TilePlan& plan, MipmapGen mode, LoadedPic
             // becomes transparent black.
             std::unique_ptr<oxTexture2D> texture = createTexture(image, plan.tileX(column), plan.tileY(row),
                                                                  plan.tileWidth, plan.tileHeight, mode, params);
-            if (!texture) {
-                showLoadError(oxGetTranslation("Can't create texture."));
-                return false;
-            }
+            if (!texture)
+                throw oxTextureException(oxGetTranslation("Can't create texture."));
             picture.tiles[row][column] = oxTextureRef(std::move(texture));
         }
     }
-    return true;
 }
 
 bool preparePicture(const std::string& fileName, LoadedPicture& picture)
@@ -83,17 +62,13 @@ bool preparePicture(const std::string& fileName, LoadedPicture& picture)
     if (picture.imageHeight <= 0 || picture.imageHeight > limit)
         picture.imageHeight = limit;
 
-    std::unique_ptr<oxImage> image = decodePicture(fileName, oxSize(picture.imageWidth, picture.imageHeight));
-    if (!image)
-        return false;
+    std::unique_ptr<oxImage> image =
+        oxImageRegistry::instance().loadImage(fileName, oxSize(picture.imageWidth, picture.imageHeight));
     picture.firstLook = wantFirstLook && image->reduction() > 1;
     describePicture(fileName, *image, limit, picture);
     const TilePlan plan = planTiles(int(std::min<uint32_t>(image->width(), INT32_MAX)),
                                     int(std::min<uint32_t>(image->height(), INT32_MAX)), caps.maxTextureSize,
                                     caps.npotTextures);
-    const bool uploaded =
-        uploadTiles(*image, plan, tileMipmapMode(plan, readConfigBool(ConfigKey::UseGLMipmap)), picture);
-    // Only the textures keep the picture.
-    image.reset();
-    return uploaded;
+    uploadTiles(*image, plan, tileMipmapMode(plan, readConfigBool(ConfigKey::UseGLMipmap)), picture);
+    return true;
 }

@@ -8,6 +8,8 @@
 
 #include <string>
 
-// True when the record holds a displayable picture. Decoding and texture
-// exceptions propagate to the caller.
+// True when the record holds a displayable picture. Never shows a box: it
+// runs on the loader thread. A file that cannot be read or decoded, or a
+// texture that cannot be made, throws (oxImageException, oxIOException,
+// oxTextureException); the caller notes why in the record.
 bool preparePicture(const std::string& fileName, LoadedPicture& picture);

@@ -17,10 +17,6 @@ constexpr float kStatisticsMinStart = 100000.0f;
 // Pixels whose alpha is below this do not count for the statistics.
 constexpr float kStatisticsAlphaThreshold = 0.1f;
 
-// The picture decoded within maximum. A file that cannot be read or decoded
-// throws oxIOException with the reason; no box is shown.
-std::unique_ptr<oxImage> decodePicture(const std::string& fileName, const oxSize& maximum);
-
 // Fills the record from the decoded picture: file date and size, decoded and
 // full sizes, text (the comment on one line), note (reduction, cropping) and
 // the sample statistics. edgeLimit is the largest picture edge the tiles cover.
@@ -44,7 +40,6 @@ MipmapGen tileMipmapMode(const TilePlan& plan, bool useDriverMipmaps);
 // Uploads the tiles of the plan, each read in place from the picture, into
 // the record (tiles[row][column]) and sets its tile size. Tiles always carry
 // alpha (the picture's components become 4), so that the part of a tile
-// beyond the picture is transparent. False after the "Pictavo load error"
-// box when a texture could not be made; tiles made before stay in the
-// record. Texture exceptions propagate.
-bool uploadTiles(oxImage& image, const TilePlan& plan, MipmapGen mode, LoadedPicture& picture);
+// beyond the picture is transparent. Throws oxTextureException when a
+// texture cannot be made; tiles made before stay in the record.
+void uploadTiles(oxImage& image, const TilePlan& plan, MipmapGen mode, LoadedPicture& picture);

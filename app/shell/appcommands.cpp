@@ -97,6 +97,9 @@ bool PictavoApp::onCommand(unsigned command)
     case CMD_RESCAN:
         m_list.rescanFolder();
         return true;
+    case CMD_SHOW_FAILURES:
+        showReportedFailures();
+        return true;
     default:
         // CMD_SETTINGS waits for the settings dialog.
         return false;
@@ -109,26 +112,41 @@ void PictavoApp::cycleOverlayLevel()
     postRedisplay();
 }
 
+void PictavoApp::showReportedFailures()
+{
+    // A failure reported while a box is open waits for the next command; one
+    // arriving while a modal dialog runs is kept by the run and posted again.
+    for (const std::string& text : m_failures.take()) {
+        if (m_shutDown)
+            oxShowMessage(text, oxGetTranslation("Pictavo"), MB_OK, MI_ERROR);
+        else
+            showAppMessage(text, oxGetTranslation("Pictavo"), MB_OK, MI_ERROR);
+    }
+}
+
+void PictavoApp::deletePicture(const std::string& path)
+{
+    // Only what the list shows: a picture of an earlier list that is still
+    // on screen by mistake must never be deleted unasked.
+    if (path.empty() || path != m_list.currentPath())
+        return;
+    deletePicture(path, false);
+}
+
 bool PictavoApp::deletePicture(const std::string& path, bool confirm)
 {
-    std::string error;
     oxFileOpOptions options;
-    options.error = &error;
-    const bool done = shellDelete(oxFilename(path), confirm, options);
+    options.confirm = oxAskYesNo;
+    const oxFileOpOutcome outcome = shellDelete(oxFilename(path), confirm, options);
     if (!oxFilename(path).exists()) {
-        const bool wasCurrent = m_list.currentPath() == path;
+        // The last one gone: the list has the view show nothing.
         m_list.removePath(path);
-        if (m_list.count() == 0 && wasCurrent && m_imageDisplay) {
-            // Nothing left to show: the deleted picture must not stay on screen.
-            m_imageDisplay->shutDown();
-            postRedisplay();
-        }
         return true;
     }
-    if (!done) {
+    if (!outcome.done) {
         std::string text = formatString(oxGetTranslation("Error deleting file '%s'."), path.c_str());
-        if (!error.empty())
-            text += "\n" + error;
+        if (!outcome.error.empty())
+            text += "\n" + outcome.error;
         showAppMessage(text, oxGetTranslation("Pictavo"), MB_OK, MI_NONE);
         return false;
     }

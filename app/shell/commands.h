@@ -41,4 +41,8 @@ enum Command : unsigned {
 
     // The thumbnail sheet's folder panel: the user chose a folder.
     CMD_FOLDER_CHOSEN = 224,
+
+    // The application: background work reported failures; they are shown
+    // in message boxes on the main thread.
+    CMD_SHOW_FAILURES = 225,
 };

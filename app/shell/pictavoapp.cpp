@@ -2,6 +2,7 @@
 
 #include "app/shell/appmessages.h"
 #include "app/shell/configkeys.h"
+#include "app/shell/startup.h"
 #include "app/views/fototransform.h"
 
 #include "oxengine/core/catalogue.h"
@@ -25,8 +26,14 @@ void initialWindowSize(int screenWidth, int screenHeight, int& width, int& heigh
 
 PictavoApp::PictavoApp(LoaderServices loaderServices) : m_list(listHooks())
 {
-    m_loader = std::make_unique<BGTextureLoader>(m_list.paths(), std::move(loaderServices));
-    m_imageDisplay = std::make_unique<ImageDisplay>(this, m_loader.get());
+    LoaderServices services = programLoaderServices(std::move(loaderServices));
+    if (!services.reportFailures)
+        services.reportFailures = [this](const std::vector<FileOperationFailure>& failures) {
+            m_failures.add(fileOperationFailureText(failures));
+            postCommand(CMD_SHOW_FAILURES);
+        };
+    m_loader = std::make_unique<BGTextureLoader>(m_list.paths(), std::move(services));
+    m_imageDisplay = std::make_unique<ImageDisplay>(this, *m_loader);
     m_thumbnailDisplay = std::make_unique<ThumbnailDisplay>(this, m_list.paths(), *m_loader, *m_loader);
 
     int screenWidth = 1074, screenHeight = 818;
@@ -71,6 +78,13 @@ PictureListHooks PictavoApp::listHooks()
             return;
         // The sheet is fitted when its folder changes, not when the current
         // picture does (Home and End would scroll it away).
+        if (m_transform && !thumbnailsActive())
+            m_transform->refit();
+        postRedisplay();
+    };
+    hooks.showNothing = [this] {
+        if (m_imageDisplay)
+            m_imageDisplay->showNothing();
         if (m_transform && !thumbnailsActive())
             m_transform->refit();
         postRedisplay();
@@ -147,11 +161,7 @@ void PictavoApp::toggleView()
         makeActive(m_imageDisplay.get());
         if (m_transform)
             m_transform->setView(m_imageDisplay.get());
-        if (m_list.count() == 0) {
-            // Nothing listed: no picture of an earlier folder stays on screen.
-            m_imageDisplay->shutDown();
-            postRedisplay();
-        }
+        // An empty list has had the view show nothing already.
         m_list.showCurrent();
         return;
     }
@@ -190,6 +200,7 @@ void PictavoApp::onStart()
     glCullFace(GL_BACK);
 
     startLoader();
+    loadInterfaceFont();
     m_imageDisplay->applyGlobalStyle();
     m_thumbnailDisplay->applyGlobalStyle();
     // A start in the sheet enters it before the folder is loaded, so the
@@ -244,15 +255,6 @@ void PictavoApp::render()
         m_activeView->drawView(m_overlayLevel);
 }
 
-void PictavoApp::updateProjection()
-{
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    glOrtho(0, width(), height(), 0, 0, 1);
-    glMatrixMode(GL_MODELVIEW);
-    postRedisplay();
-}
-
 void PictavoApp::onReshape(int, int)
 {
     // Runs before the transform's own reshape, which keeps any other zoom.
@@ -284,12 +286,11 @@ void PictavoApp::shutDown()
     // still exists, as do the loader's in its own.
     destroyViews();
     m_loader->shutdownLoader();
+    // File operations finished during the stop still reach the user.
+    showReportedFailures();
     GLFontManager::releaseAll();
     writeConfigInt(ConfigKey::LastFile, m_list.currentIndex());
-    if (isGameModeActive())
-        leaveGameModeAndExit();
-    else
-        leaveMainLoop();
+    leaveMainLoop();
 }
 
 void PictavoApp::onClose()

@@ -8,6 +8,7 @@
 #include "app/pictures/picturelist.h"
 #include "app/shell/commandline.h"
 #include "app/shell/commands.h"
+#include "app/shell/loaderwiring.h"
 #include "app/views/image/imagedisplay.h"
 #include "app/views/thumbnails/thumbnaildisplay.h"
 #include "app/views/viewapplication.h"
@@ -26,7 +27,9 @@ void initialWindowSize(int screenWidth, int screenHeight, int& width, int& heigh
 class PictavoApp : public oxGLUTApplication, public ViewApplication {
 public:
     // Reads "LastFolder" and "LastOverlays"; nothing is shown before run.
-    // Tests hand the loader services of their own.
+    // Tests hand loader services of their own; the empty ones are the
+    // program's (programLoaderServices), and failed file operations are
+    // shown in message boxes on the main thread.
     explicit PictavoApp(LoaderServices loaderServices = {});
     ~PictavoApp() override;
 
@@ -47,6 +50,9 @@ public:
     // off the list. False when it could not be deleted (the user was told).
     bool deletePicture(const std::string& path, bool confirm);
     void showHelp();
+    // Main thread: the failures background work reported so far, each in
+    // a message box (the engine's own once the window is going).
+    void showReportedFailures();
     // Stores view, overlay level and position, stops the views and the
     // loader, and ends the main loop. Runs once; later calls do nothing.
     void shutDown();
@@ -67,7 +73,6 @@ public:
     // ---- framework ----
     void onStart() override;
     void render() override;
-    void updateProjection() override;
     // The window's close button: the same orderly end as Escape.
     void onClose() override;
     bool onCommand(unsigned command) override;
@@ -81,7 +86,8 @@ public:
     FotoTransform* fotoTransform() override { return m_transform; }
     void stepPicture(int delta) override { m_list.step(delta); }
     void selectFolder() override { m_list.selectFolder(); }
-    void deletePicture(const std::string& path) override { deletePicture(path, false); }
+    PictureOperations* pictureOperations() override { return m_loader.get(); }
+    void deletePicture(const std::string& path) override;
     void addCommonMenuEntries(oxGuiPopupMenu& menu) override;
     void viewDestroyed(Display* view) override;
     void showPictureAt(int index) override;
@@ -99,6 +105,7 @@ private:
     void destroyViews();
 
     PictureList m_list;
+    ReportedFailures m_failures; // before the loader, whose thread adds to it
     std::unique_ptr<BGTextureLoader> m_loader;
     std::unique_ptr<ImageDisplay> m_imageDisplay;
     std::unique_ptr<ThumbnailDisplay> m_thumbnailDisplay;

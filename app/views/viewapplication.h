@@ -10,19 +10,17 @@
 #include <string>
 #include <vector>
 
-class BGTextureLoader;
 class Display;
 class ExposureShader;
 class FotoTransform;
 class oxApplication;
 class oxGuiPopupMenu;
+class PictureOperations;
 
-// "Save as..." for one picture: the loader to queue the conversion on (null
-// for a loader that cannot), and for a high-dynamic-range picture the
+// "Save as..." for one picture, and for a high-dynamic-range picture the
 // exposure the user set, so the saved file looks as shown.
 struct SaveAsRequest {
     std::string path;
-    BGTextureLoader* loader = nullptr;
     bool hasExposure = false;
     oxToneMapping exposure; // mode TM_HDR_ONLY with the four slider values
 };
@@ -45,13 +43,17 @@ public:
     virtual FotoTransform* fotoTransform() { return nullptr; }
     // The GUI style the window is cleared with and the views apply.
     virtual const oxGuiStyle& guiStyle() { return defaultGuiStyle; }
+    // Where rotations, conversions, copies and moves are queued; null when
+    // the application cannot carry them out.
+    virtual PictureOperations* pictureOperations() { return nullptr; }
 
     // Commands the single-picture view leaves to the application.
     virtual void stepPicture(int /*delta*/) {}
     // "Original size": zoom 1.0 at once about the window centre.
     virtual void showOriginalSize();
     virtual void selectFolder() {}
-    // Deletes the file without asking again (the user chose "Delete").
+    // Deletes the file without asking again (the user chose "Delete"), when
+    // it is the current entry of the picture list.
     virtual void deletePicture(const std::string& /*path*/) {}
     // Opens the conversion dialog for one picture.
     virtual void saveAs(const SaveAsRequest& /*request*/) {}

@@ -1,7 +1,8 @@
 #!/bin/bash
 # Files and folders: Delete to the Trash of the temporary HOME and the
-# end-of-list signal, a corrupt picture between two good ones (no box), the
-# sub-folder question, a folder that does not exist and an empty folder.
+# end-of-list signal, a corrupt picture between two good ones (no box, a
+# line in the log), the sub-folder question, a folder that does not exist
+# and an empty folder.
 # Arguments: build folder, source folder, shared folder.
 source "$(dirname "$0")/lib.sh"
 store NoSound 1 # the end of the list is then a message, which the seam logs
@@ -32,12 +33,12 @@ picture "$bad/1.jpg" '#c00000' '#0000c0' 800 600
 head -c 3000 "$bad/1.jpg" >"$bad/2.jpg"
 printf 'not a picture at all' >>"$bad/2.jpg"
 picture "$bad/3.jpg" '#00b000' '#e0e000' 800 600
-start "$bad" || exit 1
+start -log "$bad" || exit 1
 check "corrupt: first shown" shows '#c00000' '#0000c0'
 key space
 check "corrupt: nothing shown for it" shows '#000000' '#000000'
-# Its note says why on screen; no box stops the user.
-check "corrupt: no box" test ! -s "$messages"
+check "corrupt: no box" test "$(grep -cF 2.jpg "$messages")" -eq 0
+check "corrupt: in the log" grep -qF "Error Load $bad/2.jpg" "$(find "$HOME" -name Pictavo_BGTexLoader.log)"
 key space
 check "corrupt: stepping goes on" shows '#00b000' '#e0e000'
 stop_with Escape

@@ -1,7 +1,6 @@
 #include "app/views/image/imagedisplay.h"
 
-#include "app/loader/bgtexloader.h"
-#include "app/loader/simpleloader.h"
+#include "app/loader/textureloader.h"
 #include "app/shell/commands.h"
 #include "app/shell/configkeys.h"
 #include "app/views/exposureshader.h"
@@ -25,12 +24,8 @@ constexpr double DEPTH_NEW = -0.2, DEPTH_VEIL = -0.3, DEPTH_OLD = -0.4;
 
 } // namespace
 
-ImageDisplay::ImageDisplay(ViewApplication* app, TextureLoader* loader) : Display(app), m_loader(loader)
+ImageDisplay::ImageDisplay(ViewApplication* app, TextureLoader& loader) : Display(app), m_loader(loader)
 {
-    if (!m_loader) {
-        m_ownLoader = std::make_unique<SimpleTextureLoader>();
-        m_loader = m_ownLoader.get();
-    }
     m_exposurePanel = addElement(std::make_unique<ExposurePanel>());
     m_exposurePanel->setVisible(false);
 }
@@ -43,7 +38,7 @@ ImageDisplay::~ImageDisplay()
 void ImageDisplay::releasePicture(LoadedPicture*& picture)
 {
     if (picture)
-        m_loader->releasePicture(picture);
+        m_loader.releasePicture(picture);
     picture = nullptr;
 }
 
@@ -53,6 +48,18 @@ void ImageDisplay::shutDown()
     releasePicture(previous);
     releasePicture(m_current);
     stopFadeListener();
+}
+
+void ImageDisplay::showNothing()
+{
+    shutDown();
+    m_overlays.setFileName({});
+    m_overlays.setPictureText({});
+    m_overlays.clearDetails();
+    m_hdr = false;
+    m_exposurePanel->setVisible(false);
+    m_laidOut = contentSize();
+    requestRedraw();
 }
 
 void ImageDisplay::startFadeListener()
@@ -110,7 +117,7 @@ void ImageDisplay::showPicture(const std::string& entry)
         m_current = nullptr;
         startFadeListener();
     }
-    m_current = m_loader->acquirePicture(entry);
+    m_current = m_loader.acquirePicture(entry);
     m_overlays.setFileName(entry);
     m_overlays.clearDetails();
     m_hdr = false;
@@ -294,7 +301,6 @@ bool ImageDisplay::onCommand(unsigned command)
                                         float(e.saturation)};
                 }
             }
-            request.loader = dynamic_cast<BGTextureLoader*>(m_loader);
             app->saveAs(request);
         }
         return true;

@@ -20,8 +20,8 @@ class oxGuiPopupMenu;
 
 class ImageDisplay : public Display, public oxIdleListener {
 public:
-    // Without a loader the view makes and owns a SimpleTextureLoader.
-    explicit ImageDisplay(ViewApplication* app, TextureLoader* loader = nullptr);
+    // The loader must outlive the view.
+    ImageDisplay(ViewApplication* app, TextureLoader& loader);
     // Gives both pictures back to the loader.
     ~ImageDisplay() override;
 
@@ -38,6 +38,8 @@ public:
     void showPicture(const std::string& entry);
     // Gives both pictures back and stops the fade (before the loader stops).
     void shutDown();
+    // Shows nothing (the picture list ran empty): no picture, no lines.
+    void showNothing();
 
     // Elements first; left: next picture; right: the context menu.
     bool onClick(int button, int x, int y) override;
@@ -52,7 +54,7 @@ public:
     bool isFading() const { return oxIdleListener::owner() != nullptr; }
     const ViewOverlays& overlays() const { return m_overlays; }
     ExposurePanel& exposurePanel() const { return *m_exposurePanel; }
-    TextureLoader* loader() const { return m_loader; }
+    TextureLoader& loader() const { return m_loader; }
     int navigatorSize() const { return m_navigatorSize; }
 
     // The context menu for the current info level.
@@ -64,8 +66,7 @@ private:
     void stopFadeListener();
     void drawInfo(int infoLevel);
 
-    std::unique_ptr<TextureLoader> m_ownLoader;
-    TextureLoader* m_loader;
+    TextureLoader& m_loader;
     LoadedPicture* m_current = nullptr;
     CrossFade m_fade;
     double m_displayScale = 1.0;

@@ -343,6 +343,8 @@ void ThumbnailDisplay::rotateSelection(int quarterTurns)
 {
     oxImageTransform transform;
     transform.rotation = quarterTurns;
+    // One batch: the failures (a PNG refuses) come in one message.
+    PictureOperationBatch batch(m_operations);
     forSelected([&](int, const std::string& path) { m_operations.transformPicture(path, transform); });
 }
 
@@ -363,6 +365,7 @@ void ThumbnailDisplay::changeComment()
     oxImageTransform transform;
     transform.setComment = true;
     transform.comment = comment;
+    PictureOperationBatch batch(m_operations);
     forSelected([&](int, const std::string& path) { m_operations.transformPicture(path, transform); });
 }
 

@@ -12,6 +12,21 @@ namespace {
 
 LoaderTestHome g_home;
 
+// The loader thread never opens a box, in any test of this program (those
+// that expect a box capture it themselves).
+class NoBoxFromTheLoaderThread : public testing::Environment {
+    void SetUp() override { m_boxes = std::make_unique<ThreadSafeMessages>(); }
+    void TearDown() override
+    {
+        for (const auto& box : m_boxes->boxes())
+            EXPECT_EQ(box.thread, m_main) << box.request.text;
+        m_boxes.reset();
+    }
+    std::unique_ptr<ThreadSafeMessages> m_boxes;
+    std::thread::id m_main = std::this_thread::get_id();
+};
+testing::Environment* const g_noBox = testing::AddGlobalTestEnvironment(new NoBoxFromTheLoaderThread);
+
 using Names = std::vector<std::string>;
 
 Names sorted(Names v)
@@ -36,7 +51,7 @@ TEST(BGTextureLoader, AcquirePrefetchesTheNeighboursAndUnloadsEveryOtherPictureN
     EXPECT_EQ(p2->name, l[2]);
     ASSERT_TRUE(rig.idle());
     for (int i : {0, 5, 7})
-        rig.loader->enqueueCommand(CMD_LOAD, l[i]);
+        rig.loader->enqueue(LoadCommand{.name = l[i]});
     ASSERT_TRUE(rig.idle());
 
     rig.hold("gate");
@@ -55,7 +70,7 @@ TEST(BGTextureLoader, AcquirePrefetchesTheNeighboursAndUnloadsEveryOtherPictureN
     // The first entry has one neighbour; a loaded picture is not filled again.
     rig.loader->releasePicture(p2);
     rig.loader->releasePicture(p5);
-    rig.loader->enqueueCommand(CMD_LOAD, l[0]);
+    rig.loader->enqueue(LoadCommand{.name = l[0]});
     ASSERT_TRUE(rig.idle());
     const int fills = rig.fill.callsFor(l[0]);
     rig.hold("gate2");
@@ -73,7 +88,7 @@ TEST(BGTextureLoader, PicturesInUseAreNeverUnloaded)
     const Names& l = rig.list;
     LoadedPicture* p2 = rig.loader->acquirePicture(l[2]);
     rig.loader->releasePicture(p2);
-    rig.loader->enqueueCommand(CMD_LOAD, l[8]);
+    rig.loader->enqueue(LoadCommand{.name = l[8]});
     ASSERT_TRUE(rig.idle());
     // Stepping to 8 queues the unload of 1, 2 and 3; taking 2 again before
     // they ran keeps 2 and its neighbours.
@@ -92,7 +107,7 @@ TEST(BGTextureLoader, PicturesInUseAreNeverUnloaded)
     // until it is given back twice.
     rig.loader->acquirePicture(l[2]);
     rig.loader->releasePicture(p2);
-    EXPECT_TRUE(p2->inUse);
+    EXPECT_TRUE(p2->inUse());
     rig.loader->acquirePicture(l[6]);
     ASSERT_TRUE(rig.idle());
     EXPECT_TRUE(contains(rig.loader->loadedNames(), l[2]));
@@ -103,7 +118,10 @@ TEST(BGTextureLoader, PicturesInUseAreNeverUnloaded)
     rig.loader->releasePicture(p2); // no longer ours: ignored
 }
 
-TEST(BGTextureLoader, FailedLoadsGiveARecordWithItsNoteAndTheLoaderGoesOn)
+// Whether the user asked for it, it is read ahead or it is a thumbnail: a
+// picture that cannot be loaded gets its reason as its note and a log line,
+// never a box, and the loader goes on.
+TEST(BGTextureLoader, FailedLoadsGiveARecordWithItsNoteALogLineAndNoBox)
 {
     ThreadSafeMessages boxes;
     TempDir dir;
@@ -111,20 +129,33 @@ TEST(BGTextureLoader, FailedLoadsGiveARecordWithItsNoteAndTheLoaderGoesOn)
     ASSERT_TRUE(writeFile(corrupt, std::string("\xFF\xD8\xFF\xE0 not a JPEG", 15)));
     LoaderRig rig({dir.file("throw-engine.jpg"), dir.file("throw-memory.jpg"), dir.file("throw-std.jpg"), corrupt,
                    dir.file("vanished.jpg"), "/x/refuse.jpg", "/x/ok.jpg"});
+    ASSERT_TRUE(rig.loader->setLogging(true));
+    rig.loader->setFirstLookCover(64, 48);
+    rig.loader->updateThumbnails();
     const char* inNote[] = {"damaged picture", "not enough memory", "odd failure", "corrupt.jpg", "vanished.jpg"};
-    for (int i = 0; i < 5; ++i) {
-        LoadedPicture* p = rig.loader->acquirePicture(rig.list[i]);
+    const auto expectNoted = [&](const LoadedPicture* p, int i) {
         ASSERT_NE(p, nullptr) << rig.list[i];
         oxLock lock(p->lock);
         EXPECT_FALSE(p->hasTiles());
         EXPECT_EQ(p->note.rfind("[Error while loading: ", 0), 0u) << p->note;
         EXPECT_NE(p->note.find(inNote[i]), std::string::npos) << p->note;
         EXPECT_EQ(p->note.back(), ']');
-    }
-    EXPECT_EQ(rig.loader->acquirePicture("/x/refuse.jpg")->note, ""); // the preparation told the user itself
+    };
+    // Asked for one by one, the next one read ahead each time.
+    for (int i = 0; i < 5; ++i)
+        expectNoted(rig.loader->acquirePicture(rig.list[i]), i);
+    ASSERT_TRUE(rig.idle());
+    for (int i = 0; i < 5; ++i)
+        expectNoted(rig.loader->readThumbnail(rig.list[i]).get(), i);
+    EXPECT_EQ(rig.loader->acquirePicture("/x/refuse.jpg")->note, ""); // no reason given
     EXPECT_EQ(rig.loader->acquirePicture("/x/ok.jpg")->note, "");
     EXPECT_TRUE(rig.loader->isRunning());
     EXPECT_EQ(boxes.count(), 0u) << boxes.texts();
+    rig.loader->setLogging(false);
+    const std::string log = readFile(LoaderLog::path());
+    for (int i = 0; i < 5; ++i)
+        EXPECT_NE(log.find("Error Load " + rig.list[i] + ": "), std::string::npos) << rig.list[i];
+    unlink(LoaderLog::path().c_str());
 }
 
 // A view waiting for a picture gets a first look; the full picture is loaded
@@ -155,7 +186,6 @@ TEST(BGTextureLoader, FirstLookIsReplacedByTheFullPictureAfterTheNeighbours)
     EXPECT_FALSE(calls[1].firstLook || calls[2].firstLook || calls[3].firstLook); // prefetches and the full picture
     EXPECT_GT(rig.redisplays, redisplays);
 
-    ThreadSafeMessages boxes;
     LoadedPicture* d = rig.loader->acquirePicture("/f/d-full-refused.jpg");
     ASSERT_NE(d, nullptr);
     ASSERT_TRUE(rig.idle());
@@ -172,11 +202,13 @@ TEST(BGTextureLoader, UpdateThumbnailsMarksWantedLoadsMissingAndUnloadsTheRest)
     rig.hold("gate", false);
     rig.loader->updateThumbnails();
     EXPECT_EQ(rig.queued(), (Names{"loadT:/a/0.jpg", "loadT:/a/1.jpg", "loadT:/a/2.jpg", "loadT:/a/3.jpg"}));
+    EXPECT_EQ(rig.loader->progress(), (LoaderProgress{0, 5}));
     rig.fill.release("gate");
     ASSERT_TRUE(rig.idle());
     EXPECT_EQ(rig.loader->thumbnailNames(), rig.list);
     EXPECT_EQ(rig.fill.callsFor("/a/0.jpg", 256), 1);
-    EXPECT_GE(rig.redisplays.load(), 4);
+    // Each thumbnail, and the end of the work, when the progress display goes.
+    EXPECT_TRUE(waitUntil([&] { return rig.redisplays.load() == 5; })) << rig.redisplays.load();
 
     const LoadedPicture* kept = rig.loader->readThumbnail("/a/1.jpg").get();
     rig.list = {"/a/1.jpg", "/a/new.jpg", "/a/3.jpg"};
@@ -192,34 +224,17 @@ TEST(BGTextureLoader, UpdateThumbnailsMarksWantedLoadsMissingAndUnloadsTheRest)
         EXPECT_FALSE(rig.loader->readThumbnail("/a/0.jpg").get()->wanted);
     }
     // Back to the first list before those ran: the unloads are taken back
-    // and the loads for the list in between dropped.
+    // and the loads for the list in between dropped, also from the count.
     rig.list = LoaderRig::numbered(4, "/a/");
     rig.loader->updateThumbnails();
     EXPECT_TRUE(rig.loader->queuedCommands().empty());
+    EXPECT_EQ(rig.loader->progress(), (LoaderProgress{0, 1}));
     rig.fill.release("gate2");
     ASSERT_TRUE(rig.idle());
     EXPECT_EQ(rig.loader->thumbnailNames(), rig.list);
     EXPECT_EQ(rig.loader->readThumbnail("/a/1.jpg").get(), kept);
     EXPECT_EQ(rig.fill.callsFor("/a/new.jpg"), 0);
     EXPECT_NE(rig.loader->acquirePicture("/a/1.jpg"), kept); // full pictures are separate records
-}
-
-TEST(BGTextureLoader, ProgressCountsCommandsUntilTheQueueRunsEmpty)
-{
-    LoaderRig rig(LoaderRig::numbered(5, "/t/"));
-    rig.hold("gate", false);
-    rig.fill.block("/t/3.jpg");
-    rig.loader->updateThumbnails();
-    rig.loader->enqueueCommand(CMD_LOAD | CMD_THUMBNAIL, "/t/4.jpg"); // replaces, not counted twice
-    EXPECT_EQ(rig.loader->progress(), (LoaderProgress{0, 6}));
-    rig.fill.release("gate");
-    ASSERT_TRUE(rig.fill.waitBlocked("/t/3.jpg"));
-    EXPECT_EQ(rig.loader->progress(), (LoaderProgress{4, 6}));
-    const int redisplays = rig.redisplays.load();
-    rig.fill.release("/t/3.jpg");
-    // Two thumbnails and the end of the work, when the progress display goes.
-    EXPECT_TRUE(waitUntil([&] { return rig.redisplays.load() == redisplays + 3; })) << rig.redisplays.load();
-    EXPECT_EQ(rig.loader->progress(), (LoaderProgress{0, 0}));
 }
 
 TEST(BGTextureLoader, WakesForEachCommandAndSleepsWhileIdle)
@@ -292,7 +307,7 @@ TEST(BGTextureLoader, ShutDownDropsLoadsFinishesTheCommandInProgressAndCarriesOu
     ASSERT_TRUE(rig->idle());
     rig->hold("in progress", false);
     for (int i = 20; i < 60; ++i)
-        rig->loader->enqueueCommand(CMD_LOAD, rig->list[i]);
+        rig->loader->enqueue(LoadCommand{.name = rig->list[i]});
     rig->loader->copyMovePicture(source, dir.file("copy1.jpg"), true, 501);
     rig->loader->copyMovePicture(source, dir.file("copy2.jpg"), true, 502);
     std::thread release([&] {
@@ -320,21 +335,30 @@ TEST(BGTextureLoader, ShutDownDropsLoadsFinishesTheCommandInProgressAndCarriesOu
     EXPECT_EQ(rig->loader->acquirePicture(rig->list[0]), nullptr);
     rig.reset();
     ASSERT_EQ(boxes.count(), 1u) << boxes.texts();
-    EXPECT_EQ(boxes.messages()[0].text, "BGTextureLoader: Thread is no longer running, can't load any images!");
+    EXPECT_EQ(boxes.boxes()[0].request.text, "BGTextureLoader: Thread is no longer running, can't load any images!");
     unlink(LoaderLog::path().c_str());
 }
 
-TEST(BGTextureLoader, KindWordsAndWorkLeftInALoaderThatNeverRan)
+// The loader thread opens no box: a context it cannot use is told by
+// startLoader on the thread that started it, work left in the queue by the
+// shut-down.
+TEST(BGTextureLoader, ThreadProblemsAreToldOnTheCallingThread)
 {
     ThreadSafeMessages boxes;
-    auto rig = std::make_unique<LoaderRig>(std::vector<std::string>{}, false);
-    rig->loader->enqueueCommand(9, "/k/thumb");   // load, thumbnail
-    rig->loader->enqueueCommand(17, "/k/urgent"); // load, urgent
-    rig->loader->enqueueCommand(24, "/k/gone");   // unload, thumbnail, urgent
-    EXPECT_EQ(rig->queued(), (Names{"unloadT:/k/gone", "load:/k/urgent", "loadT:/k/thumb"}));
-    rig.reset(); // never done: reported, not dropped silently
-    ASSERT_EQ(boxes.count(), 1u);
-    EXPECT_NE(boxes.messages()[0].text.find("BGTL: Commands left over on exit"), std::string::npos);
+    {
+        LoaderRig rig({}, true, false);
+        rig.hold("gate"); // still works without its context
+        rig.fill.release("gate");
+    }
+    auto neverRan = std::make_unique<LoaderRig>(Names{}, false);
+    neverRan->loader->enqueue(LoadCommand{.name = "/k/thumb", .thumbnail = true});
+    neverRan.reset(); // never done: reported, not dropped silently
+    const auto shown = boxes.boxes();
+    ASSERT_EQ(shown.size(), 2u) << boxes.texts();
+    EXPECT_EQ(shown[0].request.text, "BGTextureLoader: MakeCurrent failed.");
+    EXPECT_NE(shown[1].request.text.find("BGTL: Commands left over on exit"), std::string::npos);
+    for (const auto& box : shown)
+        EXPECT_EQ(box.thread, std::this_thread::get_id());
 }
 
 TEST(SimpleTextureLoader, LoadsInTheCallingThreadAndDestroysOnRelease)

@@ -1,5 +1,6 @@
 // The loader's file operations on real JPEG files (rotation, conversion,
-// copy and move) and its log; the preparation is the GL-free double.
+// copy and move), how their failures reach the report hook, and the log;
+// the preparation is the GL-free double.
 #include "loadertest.h"
 
 #include <regex>
@@ -30,7 +31,6 @@ struct FileRig : LoaderRig {
 
 TEST(LoaderFileOperations, RotationsRewriteTheJpegAndReloadPictureAndThumbnail)
 {
-    ThreadSafeMessages boxes;
     FileRig rig;
     rig.loader->setThumbnailSize(16);
     LoadedPicture* shown = rig.loader->acquirePicture(rig.picture);
@@ -49,28 +49,26 @@ TEST(LoaderFileOperations, RotationsRewriteTheJpegAndReloadPictureAndThumbnail)
     EXPECT_EQ(sizeOf(shown), oxSize(32, 64));
     EXPECT_EQ(rig.loader->readThumbnail(rig.picture).get(), thumb);
     EXPECT_EQ(sizeOf(thumb), oxSize(8, 16));
-    EXPECT_TRUE(shown->inUse);
+    EXPECT_TRUE(shown->inUse());
     EXPECT_GT(rig.redisplays.load(), redisplays);
-    EXPECT_EQ(boxes.count(), 0u) << boxes.texts();
 
-    // A file the handler cannot rewrite: shown, left as it was, nothing reloaded.
+    // A file the handler cannot rewrite: reported, left as it was, nothing reloaded.
     const std::string damaged = rig.dir.file("damaged.jpg");
     ASSERT_TRUE(writeFile(damaged, "\xFF\xD8\xFF\xDB broken"));
     const int fills = int(rig.fill.calls().size());
     rig.loader->transformPicture(damaged, quarter);
     ASSERT_TRUE(rig.idle());
-    ASSERT_EQ(boxes.count(), 1u);
-    const oxMessageRequest box = boxes.messages()[0];
-    EXPECT_EQ(box.title, "Pictavo");
-    EXPECT_EQ(box.icon, MI_ERROR);
-    EXPECT_EQ(box.text.rfind("Error editing picture:\n", 0), 0u) << box.text;
+    ASSERT_EQ(rig.failures().size(), 1u);
+    const FileOperationFailure f = rig.failures()[0].at(0);
+    EXPECT_EQ(f.operation, FileOperationFailure::TRANSFORM);
+    EXPECT_EQ(f.name, damaged);
+    EXPECT_FALSE(f.reason.empty());
     EXPECT_EQ(readFile(damaged), "\xFF\xD8\xFF\xDB broken");
     EXPECT_EQ(int(rig.fill.calls().size()), fills);
 }
 
 TEST(LoaderFileOperations, ConversionScalesSavesAndAlwaysNotifies)
 {
-    ThreadSafeMessages boxes;
     FileRig rig;
     writeJpeg(rig.picture, 400, 300);
     ASSERT_TRUE(rig.loader->setLogging(true));
@@ -81,19 +79,23 @@ TEST(LoaderFileOperations, ConversionScalesSavesAndAlwaysNotifies)
     EXPECT_NE(readFile(LoaderLog::path()).find("Convert " + rig.picture + " to " + target +
                                                ", size=(-50,0)  -> Resizing from (400,300) to (200,150).: "),
               std::string::npos);
-    EXPECT_EQ(boxes.count(), 0u) << boxes.texts();
 
-    // An unwritable format, a size of nothing, a missing source: each shown,
-    // the source kept, no target left.
+    // An unwritable format, a size of nothing, a missing source: each
+    // reported on its own, the source kept, no target left.
     const std::string before = readFile(rig.picture);
     rig.loader->convertPicture(rig.picture, rig.dir.file("out.xyz"), 0, 0, oxToneMapping::neutral(), 700);
     rig.loader->convertPicture(rig.picture, rig.dir.file("tiny.jpg"), 1, 0, oxToneMapping::neutral(), 701);
     rig.loader->convertPicture(rig.dir.file("none.jpg"), rig.dir.file("n.jpg"), 0, 0, oxToneMapping::neutral(), 702);
     ASSERT_TRUE(rig.notified(700) && rig.notified(701) && rig.notified(702));
-    ASSERT_EQ(boxes.count(), 3u) << boxes.texts();
-    for (const auto& m : boxes.messages())
-        EXPECT_EQ(m.text.rfind("Error editing picture:\n", 0), 0u) << m.text;
-    EXPECT_NE(boxes.messages()[1].text.find("cannot be resized to 1 x 0 pixels"), std::string::npos);
+    const auto reports = rig.failures();
+    ASSERT_EQ(reports.size(), 3u);
+    for (const auto& r : reports) {
+        ASSERT_EQ(r.size(), 1u);
+        EXPECT_EQ(r[0].operation, FileOperationFailure::CONVERT);
+        EXPECT_EQ(r[0].batch, 0u);
+    }
+    EXPECT_EQ(reports[0][0].target, rig.dir.file("out.xyz"));
+    EXPECT_NE(reports[1][0].reason.find("cannot be resized to 1 x 0 pixels"), std::string::npos);
     EXPECT_EQ(readFile(rig.picture), before);
     EXPECT_FALSE(oxFilename(rig.dir.file("out.xyz")).exists());
     EXPECT_FALSE(oxFilename(rig.dir.file("tiny.jpg")).exists());
@@ -118,13 +120,15 @@ TEST(LoaderFileOperations, CopyAndMoveKeepTheSourceWhenTheyFail)
     rig.loader->copyMovePicture(rig.picture, rig.dir.file("plain/picture.jpg"), true, 803);
     rig.loader->copyMovePicture(rig.picture, rig.dir.file("missing/picture.jpg"), false, 804);
     ASSERT_TRUE(rig.notified(804));
-    const auto boxes = declining.messages();
-    ASSERT_EQ(boxes.size(), 3u) << declining.texts();
-    EXPECT_EQ(boxes[0].buttons, MB_YES | MB_NO);
-    for (int i : {1, 2}) {
-        EXPECT_EQ(boxes[i].title, "Pictavo");
-        EXPECT_EQ(boxes[i].icon, MI_ERROR);
-        EXPECT_EQ(boxes[i].text.rfind("Error processing image file:\n" + rig.picture, 0), 0u) << boxes[i].text;
+    ASSERT_EQ(declining.count(), 1u) << declining.texts(); // the replacement question only
+    EXPECT_EQ(declining.boxes()[0].request.buttons, MB_YES | MB_NO);
+    const auto reports = rig.failures();
+    ASSERT_EQ(reports.size(), 2u);
+    EXPECT_EQ(reports[0][0].operation, FileOperationFailure::COPY);
+    EXPECT_EQ(reports[1][0].operation, FileOperationFailure::MOVE);
+    for (const auto& r : reports) {
+        EXPECT_EQ(r[0].name, rig.picture);
+        EXPECT_FALSE(r[0].reason.empty());
     }
     EXPECT_EQ(readFile(folder + "/picture.jpg"), "older");
     EXPECT_EQ(readFile(rig.picture), bytes);
@@ -136,6 +140,54 @@ TEST(LoaderFileOperations, CopyAndMoveKeepTheSourceWhenTheyFail)
     EXPECT_EQ(rig.commands(), (std::vector<unsigned>{801, 802, 803, 804, 805}));
 }
 
+// The failures of a batch come in one report once its last operation is
+// done, also when that was before the batch was ended; others at once.
+TEST(LoaderFileOperations, FailuresOfABatchAreReportedTogetherAtItsEnd)
+{
+    FileRig rig;
+    const auto convert = [&](const std::string& target, unsigned code) {
+        rig.loader->convertPicture(rig.picture, rig.dir.file(target), 0, 0, oxToneMapping::neutral(), code);
+    };
+    rig.hold("gate");
+    oxImageTransform quarter;
+    quarter.rotation = 1;
+    rig.loader->transformPicture(rig.dir.file("none.jpg"), quarter); // in no batch
+    rig.loader->beginBatch();
+    convert("a.xyz", 1);
+    convert("b.jpg", 2);
+    convert("c.xyz", 3);
+    rig.fill.release("gate");
+    ASSERT_TRUE(rig.notified(3));
+    ASSERT_TRUE(rig.idle());
+    ASSERT_EQ(rig.failures().size(), 1u) << "the batch is still open";
+    EXPECT_EQ(rig.failures()[0][0].operation, FileOperationFailure::TRANSFORM);
+    rig.loader->endBatch();
+    ASSERT_TRUE(waitUntil([&] { return rig.failures().size() == 2; }));
+    const std::vector<FileOperationFailure> batch = rig.failures()[1];
+    ASSERT_EQ(batch.size(), 2u);
+    EXPECT_EQ(batch[0].target, rig.dir.file("a.xyz"));
+    EXPECT_EQ(batch[1].target, rig.dir.file("c.xyz"));
+    EXPECT_NE(batch[0].batch, 0u);
+    EXPECT_EQ(batch[0].batch, batch[1].batch);
+    EXPECT_TRUE(oxFilename(rig.dir.file("b.jpg")).exists());
+
+    // A batch without failures reports nothing; one ended while its last
+    // command is still queued reports when it is done.
+    {
+        PictureOperationBatch quiet(*rig.loader);
+        convert("d.jpg", 4);
+    }
+    rig.hold("gate2");
+    {
+        PictureOperationBatch late(*rig.loader);
+        convert("e.xyz", 5);
+    }
+    EXPECT_EQ(rig.failures().size(), 2u);
+    rig.fill.release("gate2");
+    ASSERT_TRUE(waitUntil([&] { return rig.failures().size() == 3; }));
+    EXPECT_EQ(rig.failures()[2].size(), 1u);
+}
+
 TEST(LoaderLog, SeparatorThenOneLinePerCommandWithItsDuration)
 {
     ThreadSafeMessages boxes;
@@ -145,11 +197,11 @@ TEST(LoaderLog, SeparatorThenOneLinePerCommandWithItsDuration)
         ASSERT_TRUE(rig.loader->setLogging(true));
         ASSERT_TRUE(rig.loader->startLoader());
         rig.loader->releasePicture(rig.loader->acquirePicture("/log/a.jpg"));
-        rig.loader->enqueueCommand(CMD_LOAD, "/log/throw-engine.jpg");
-        rig.loader->enqueueCommand(CMD_UNLOAD, "/log/a.jpg");
+        rig.loader->enqueue(LoadCommand{.name = "/log/throw-engine.jpg"});
+        rig.loader->enqueue(UnloadCommand{.name = "/log/a.jpg"});
         ASSERT_TRUE(rig.idle());
         rig.loader->setLogging(false);
-        rig.loader->enqueueCommand(CMD_LOAD, "/log/b.jpg");
+        rig.loader->enqueue(LoadCommand{.name = "/log/b.jpg"});
     }
     const std::string d = ": [0-9.e+-]+ ms\n";
     EXPECT_TRUE(std::regex_match(
@@ -166,6 +218,6 @@ TEST(LoaderLog, SeparatorThenOneLinePerCommandWithItsDuration)
     EXPECT_FALSE(rig.loader->setLogging(true));
     EXPECT_FALSE(rig.loader->isLogging());
     ASSERT_EQ(boxes.count(), 1u);
-    EXPECT_NE(boxes.messages()[0].text.find("Pictavo_BGTexLoader.log"), std::string::npos);
+    EXPECT_NE(boxes.boxes()[0].request.text.find("Pictavo_BGTexLoader.log"), std::string::npos);
     rmdir(LoaderLog::path().c_str());
 }

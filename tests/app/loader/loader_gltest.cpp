@@ -4,6 +4,8 @@
 #include "loadertest.h"
 
 #include "app/loader/simpleloader.h"
+#include "app/prepare/prepare.h"
+#include "app/shell/loaderwiring.h"
 
 #include "oxengine/graphics/texture.h"
 #include "oxengine/platform/mainwindow.h"
@@ -27,7 +29,7 @@ std::unique_ptr<BGTextureLoader> realLoader(const std::vector<std::string>& list
     LoaderServices services;
     services.postCommand = [](unsigned) {};
     services.requestRedisplay = [] {};
-    auto loader = std::make_unique<BGTextureLoader>(list, services);
+    auto loader = std::make_unique<BGTextureLoader>(list, programLoaderServices(services));
     loader->setSharedContext(glXGetCurrentContext(), 0);
     EXPECT_TRUE(loader->startLoader());
     return loader;
@@ -109,12 +111,12 @@ TEST(BGTextureLoaderGL, TexturesAreDrawnByTheMainContextReloadedOnRotationAndFre
         EXPECT_GT(drawn.red(112, 12), 200);
         EXPECT_GT(drawn.blue(64, 52), 200);
         for (const std::string& f : files)
-            loader->enqueueCommand(CMD_LOAD, f);
+            loader->enqueue(LoadCommand{.name = f});
     }
     EXPECT_EQ(oxLiveTextureCount(), texturesBefore);
 
     // The simple loader works in the caller's context.
-    SimpleTextureLoader simple;
+    SimpleTextureLoader simple(preparePicture);
     LoadedPicture* p = simple.acquirePicture(files[1]);
     ASSERT_NE(p, nullptr);
     const Drawn drawn = draw(*p);

@@ -1,24 +1,18 @@
 // Doubles for the background loader: a preparation without GL that can be
-// held up or made to fail per file, the application's queue and redisplay,
-// and a message capture the loader thread may use.
+// held up or made to fail per file, the application's queue, redisplay and
+// failure report, and a message capture any thread may use.
 #pragma once
 
 #include "app/loader/bgtexloader.h"
+#include "tests/app/apptest.h"
 
 #include "oxengine/core/errors.h"
-#include "oxengine/image/handler.h"
 #include "oxengine/platform/messagebox.h"
-#include "oxengine/storage/files.h"
-#include "support/testsupport.h"
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <condition_variable>
-#include <cstdlib>
-#include <mutex>
 #include <set>
-#include <thread>
 
 // The loader's log lands in the temporary HOME.
 struct LoaderTestHome {
@@ -26,59 +20,12 @@ struct LoaderTestHome {
     TempHome home;
 };
 
-template <class Cond> bool waitUntil(Cond cond)
-{
-    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    while (!cond()) {
-        if (std::chrono::steady_clock::now() > end)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return true;
-}
-
 // A JPEG file whose left half is red and right half blue.
 inline std::string writeJpeg(const std::string& path, uint32_t width, uint32_t height)
 {
-    auto image = oxImageUInt8::create(width, height);
-    for (uint32_t y = 0; y < height; ++y)
-        for (uint32_t x = 0; x < width; ++x)
-            image->at(x, y) = x < width / 2 ? oxColour(255, 0, 0) : oxColour(0, 0, 255);
-    oxImageRegistry::instance().saveImage(*image, path, oxToneMapping::neutral());
-    return path;
+    return writePicture(path, width, height,
+                        [&](uint32_t x, uint32_t) { return x < width / 2 ? oxColour(255, 0, 0) : oxColour(0, 0, 255); });
 }
-
-// Boxes from any thread; Yes/No questions get `answer`.
-class ThreadSafeMessages {
-public:
-    explicit ThreadSafeMessages(int answer = MB_YES)
-    {
-        m_previous = oxSetMessageHandler([this, answer](const oxMessageRequest& r) {
-            std::lock_guard<std::mutex> lock(m_mutex);
-            m_messages.push_back(r);
-            return oxMessageAnswer{(r.buttons & MB_YES) ? answer : MB_OK, {}};
-        });
-    }
-    ~ThreadSafeMessages() { oxSetMessageHandler(m_previous); }
-    std::vector<oxMessageRequest> messages() const
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        return m_messages;
-    }
-    size_t count() const { return messages().size(); }
-    std::string texts() const // for failure output
-    {
-        std::string all;
-        for (const auto& m : messages())
-            all += m.title + ": " + m.text + "\n";
-        return all;
-    }
-
-private:
-    mutable std::mutex m_mutex;
-    std::vector<oxMessageRequest> m_messages;
-    oxMessageHandler m_previous;
-};
 
 // Names containing "throw-engine", "throw-memory", "throw-std" or "refuse"
 // fail that way, with "full-refused" only the full picture after a first
@@ -100,10 +47,7 @@ public:
     void block(const std::string& name, bool blocked = true)
     {
         std::lock_guard<std::mutex> lock(m_mutex);
-        if (blocked)
-            m_blocked.insert(name);
-        else
-            m_blocked.erase(name);
+        blocked ? void(m_blocked.insert(name)) : void(m_blocked.erase(name));
         m_cv.notify_all();
     }
     void release(const std::string& name) { block(name, false); }
@@ -120,10 +64,10 @@ public:
     // Fills of the name; maximum -1: of any size.
     int callsFor(const std::string& name, int maximum = -1) const
     {
-        int n = 0;
-        for (const Call& c : calls())
-            n += c.name == name && (maximum < 0 || c.maximum == maximum);
-        return n;
+        const auto all = calls();
+        return int(std::count_if(all.begin(), all.end(), [&](const Call& c) {
+            return c.name == name && (maximum < 0 || c.maximum == maximum);
+        }));
     }
     std::atomic<int> delayUs{0};
 
@@ -141,13 +85,14 @@ private:
             m_waiting.erase(name);
         }
         std::this_thread::sleep_for(std::chrono::microseconds(delayUs.load()));
-        if (name.find("throw-engine") != std::string::npos)
+        const auto has = [&](const char* part) { return name.find(part) != std::string::npos; };
+        if (has("throw-engine"))
             throw oxImageException("damaged picture", name);
-        if (name.find("throw-memory") != std::string::npos)
+        if (has("throw-memory"))
             throw std::bad_alloc();
-        if (name.find("throw-std") != std::string::npos)
+        if (has("throw-std"))
             throw std::runtime_error("odd failure");
-        if (name.find("refuse") != std::string::npos && (name.find("full-refused") == std::string::npos || !p.coverWidth))
+        if (has("refuse") && (!has("full-refused") || !p.coverWidth))
             return false;
         if (p.coverWidth > 0) {
             p.firstLook = true;
@@ -156,8 +101,7 @@ private:
         }
         if (oxFilename(name).parentFolder().exists()) {
             auto image = oxImageRegistry::instance().loadImage(name, oxSize(maximum, maximum));
-            p.imageWidth = int(image->width());
-            p.imageHeight = int(image->height());
+            p.imageWidth = int(image->width()), p.imageHeight = int(image->height());
         }
         return true;
     }
@@ -169,34 +113,41 @@ private:
 };
 
 struct FakeContext : LoaderContext {
-    bool makeCurrent() override { return current = true; }
+    explicit FakeContext(bool works) : works(works) {}
+    bool makeCurrent() override { return current = works; }
     bool isCurrent() const override { return current; }
     void finish() override {}
-    bool current = false;
+    bool works, current = false;
 };
 
-// "kind:name", "kindT:name" for thumbnails, in queue order.
-template <class Commands> std::vector<std::string> describe(const Commands& commands)
+// "kind:name", "kindT:name" for thumbnails.
+inline std::string describe(const LoaderCommand& command)
 {
-    static const char* kinds[] = {"unload", "load", "transform", "convert", "copymove"};
-    std::vector<std::string> out;
-    for (const LoaderCommand& c : commands)
-        out.push_back(std::string(kinds[c.kind]) + (c.thumbnail ? "T:" : ":") + c.name);
-    return out;
+    static const char* kinds[] = {"load", "unload", "transform", "convert", "copymove"};
+    const auto* load = std::get_if<LoadCommand>(&command);
+    const auto* unload = std::get_if<UnloadCommand>(&command);
+    const bool thumbnail = (load && load->thumbnail) || (unload && unload->thumbnail);
+    return kinds[command.index()] + std::string(thumbnail ? "T:" : ":") + commandFile(command);
 }
 
 // A started loader over its own picture list, with the doubles above.
 struct LoaderRig {
-    explicit LoaderRig(std::vector<std::string> names = {}, bool start = true) : list(std::move(names))
+    explicit LoaderRig(std::vector<std::string> names = {}, bool start = true, bool contextWorks = true)
+        : list(std::move(names))
     {
         LoaderServices s;
         s.fill = fill.filler();
-        s.makeContext = [](int, void*) { return std::make_unique<FakeContext>(); };
+        s.makeContext = [contextWorks](int, void*) { return std::make_unique<FakeContext>(contextWorks); };
         s.postCommand = [this](unsigned c) {
             std::lock_guard<std::mutex> lock(mutex);
             posted.push_back(c);
         };
         s.requestRedisplay = [this] { ++redisplays; };
+        s.reportFailures = [this](const std::vector<FileOperationFailure>& f) {
+            std::lock_guard<std::mutex> lock(mutex);
+            reports.push_back(f);
+        };
+        s.confirm = oxAskYesNo; // questions reach the test's message seam
         loader = std::make_unique<BGTextureLoader>(list, s);
         if (start) {
             EXPECT_TRUE(loader->startLoader());
@@ -212,13 +163,19 @@ struct LoaderRig {
     void hold(const std::string& gate, bool thumbnail = true)
     {
         fill.block(gate);
-        loader->enqueueCommand(CMD_LOAD | CMD_URGENT | (thumbnail ? CMD_THUMBNAIL : 0), gate);
+        loader->enqueue(LoadCommand{.name = gate, .thumbnail = thumbnail, .urgent = true});
         ASSERT_TRUE(fill.waitBlocked(gate));
     }
     std::vector<unsigned> commands()
     {
         std::lock_guard<std::mutex> lock(mutex);
         return posted;
+    }
+    // What the report hook was given, one entry per call.
+    std::vector<std::vector<FileOperationFailure>> failures()
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        return reports;
     }
     bool notified(unsigned code)
     {
@@ -227,7 +184,13 @@ struct LoaderRig {
             return std::find(c.begin(), c.end(), code) != c.end();
         });
     }
-    std::vector<std::string> queued() const { return describe(loader->queuedCommands()); }
+    std::vector<std::string> queued() const
+    {
+        std::vector<std::string> out;
+        for (const LoaderCommand& c : loader->queuedCommands())
+            out.push_back(describe(c));
+        return out;
+    }
     static std::vector<std::string> numbered(int n, const std::string& prefix)
     {
         std::vector<std::string> names;
@@ -240,6 +203,7 @@ struct LoaderRig {
     FakeFill fill;
     std::mutex mutex;
     std::vector<unsigned> posted;
+    std::vector<std::vector<FileOperationFailure>> reports;
     std::atomic<int> redisplays{0};
     std::unique_ptr<BGTextureLoader> loader;
 };

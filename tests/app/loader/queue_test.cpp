@@ -9,15 +9,27 @@ namespace {
 using Names = std::vector<std::string>;
 
 struct Queue : LoaderCommandQueue {
-    size_t add(int kind, const std::string& name, bool urgent = false, bool thumbnail = false)
+    void load(const std::string& name, bool urgent = false, bool thumbnail = false)
     {
-        LoaderCommand c;
-        c.kind = kind;
-        c.name = name;
-        c.thumbnail = thumbnail;
-        return enqueue(c, urgent);
+        enqueue(LoadCommand{.name = name, .thumbnail = thumbnail, .urgent = urgent});
     }
-    Names names() const { return describe(commands()); }
+    void unload(const std::string& name, bool urgent = false, bool thumbnail = false)
+    {
+        enqueue(UnloadCommand{.name = name, .thumbnail = thumbnail, .urgent = urgent});
+    }
+    template <class Operation> void operation(const std::string& name)
+    {
+        Operation c;
+        c.name = name;
+        enqueue(c);
+    }
+    Names names() const
+    {
+        Names out;
+        for (const LoaderCommand& c : commands())
+            out.push_back(describe(c));
+        return out;
+    }
 };
 
 } // namespace
@@ -25,50 +37,64 @@ struct Queue : LoaderCommandQueue {
 TEST(LoaderCommandQueue, LoadsAndUnloadsReplaceEachOtherButFileOperationsStay)
 {
     Queue q;
-    q.add(CMD_LOAD, "/a");
-    q.add(CMD_LOAD, "/b");
-    q.add(CMD_LOAD, "/a", false, true); // the thumbnail set is separate
-    q.add(CMD_LOAD, "/A");              // names compare exactly
-    EXPECT_EQ(q.add(CMD_UNLOAD, "/a"), 1u);
-    EXPECT_EQ(q.add(CMD_LOAD, "/b", true), 1u);
+    q.load("/a");
+    q.load("/b");
+    q.load("/a", false, true); // the thumbnail set is separate
+    q.load("/A");              // names compare exactly
+    q.unload("/a");
+    q.load("/b", true);
     EXPECT_EQ(q.names(), (Names{"load:/b", "loadT:/a", "load:/A", "unload:/a"}));
+    EXPECT_EQ(q.queuedCount(), 4); // replaced ones are not counted twice
 
     // A prefetch or unload never wipes out a rotation, and a second rotation
-    // rotates again; urgent file operations keep their order, urgent loads
-    // still go first.
+    // rotates again; file operations keep their order, urgent loads still go
+    // first.
     Queue f;
-    f.add(CMD_TRANSFORM, "/a", true);
-    f.add(CMD_LOAD, "/a");
-    EXPECT_EQ(f.add(CMD_TRANSFORM, "/a", true), 0u);
-    f.add(CMD_CONVERT, "/a", true);
-    f.add(CMD_COPY_MOVE, "/a", true);
-    EXPECT_EQ(f.add(CMD_UNLOAD, "/a"), 1u);
-    f.add(CMD_LOAD, "/b", true);
+    f.operation<TransformCommand>("/a");
+    f.load("/a");
+    f.operation<TransformCommand>("/a");
+    f.operation<ConvertCommand>("/a");
+    f.operation<CopyMoveCommand>("/a");
+    f.unload("/a");
+    f.load("/b", true);
     EXPECT_EQ(f.names(), (Names{"load:/b", "transform:/a", "transform:/a", "convert:/a", "copymove:/a", "unload:/a"}));
-    EXPECT_EQ(f.dropLoadsAndUnloads(), 2u);
-    EXPECT_EQ(f.takeFront()->kind, CMD_TRANSFORM);
+    f.dropLoadsAndUnloads();
+    EXPECT_EQ(f.queuedCount(), 4);
+    EXPECT_TRUE(std::holds_alternative<TransformCommand>(*f.takeFront()));
 }
 
 TEST(LoaderCommandQueue, RemovalsKeepOrderAndAreForgotten)
 {
     Queue q;
     for (const char* n : {"/1", "/2", "/3", "/4"})
-        q.add(CMD_LOAD, n, false, true);
-    q.add(CMD_UNLOAD, "/5", true, true);
-    q.add(CMD_LOAD, "/6");
+        q.load(n, false, true);
+    q.unload("/5", true, true);
+    q.load("/6");
     EXPECT_TRUE(q.cancelUnload("/5", true));
     EXPECT_FALSE(q.cancelUnload("/5", true));
     EXPECT_FALSE(q.cancelUnload("/1", true)); // a load is no unload
-    EXPECT_EQ(q.dropLoadsUnless(true, [](const std::string& n) { return n == "/2" || n == "/4"; }), 2u);
+    q.dropLoadsUnless(true, [](const std::string& n) { return n == "/2" || n == "/4"; });
     EXPECT_EQ(q.names(), (Names{"loadT:/2", "loadT:/4", "load:/6"}));
+    EXPECT_EQ(q.queuedCount(), 3);
     EXPECT_TRUE(q.hasLoad("/2", true));
     EXPECT_FALSE(q.hasLoad("/2", false));
     // Taken out or dropped: a new command replaces nothing; still queued: replaced.
-    EXPECT_EQ(q.takeFront()->name, "/2");
-    EXPECT_EQ(q.add(CMD_UNLOAD, "/2", false, true), 0u);
-    EXPECT_EQ(q.add(CMD_LOAD, "/1", false, true), 0u);
-    EXPECT_EQ(q.add(CMD_UNLOAD, "/4", false, true), 1u);
+    EXPECT_EQ(commandFile(*q.takeFront()), "/2");
+    q.unload("/2", false, true);
+    q.load("/1", false, true);
+    q.unload("/4", false, true);
     EXPECT_EQ(q.names(), (Names{"load:/6", "unloadT:/2", "loadT:/1", "unloadT:/4"}));
+    EXPECT_EQ(q.queuedCount(), 5);
+
+    // The counters start again only once the queue has run empty.
+    q.markDone();
+    EXPECT_FALSE(q.resetCountersWhenEmpty());
+    while (q.takeFront())
+        q.markDone();
+    EXPECT_EQ(q.doneCount(), 5);
+    EXPECT_TRUE(q.resetCountersWhenEmpty());
+    EXPECT_EQ(q.queuedCount() + q.doneCount(), 0);
+    EXPECT_FALSE(q.resetCountersWhenEmpty());
 }
 
 TEST(ConversionSize, PercentagesSizesAndAspectRatio)

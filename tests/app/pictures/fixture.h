@@ -8,10 +8,10 @@
 #include "oxengine/storage/config.h"
 #include "oxengine/storage/files.h"
 #include "support/testsupport.h"
+#include "tests/app/apptest.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
 
 class PictureListTest : public ::testing::Test {
@@ -21,14 +21,7 @@ protected:
         int buttons, icon;
     };
 
-    void SetUp() override
-    {
-        setenv("XDG_CONFIG_HOME", m_config.path().c_str(), 1);
-        oxConfig::initialize("Quorvel Software", "Pictavo");
-        if (!oxFilename::isInitialized())
-            oxFilename::initialize("picturelist_test");
-        soundEnabled = false;
-    }
+    void SetUp() override { soundEnabled = false; }
     void TearDown() override { soundEnabled = true; }
 
     PictureListHooks hooks()
@@ -44,6 +37,7 @@ protected:
             shown.push_back(path);
         };
         h.pictureShown = [this] { ++refits; };
+        h.showNothing = [this] { ++nothings; };
         h.thumbnailsActive = [this] { return thumbnails; };
         h.folderChanged = [this](const std::string& folder) { folders.push_back(folder); };
         h.clockMicroseconds = [this] { return now += tick; };
@@ -66,11 +60,13 @@ protected:
         return paths;
     }
 
-    TempDir m_config, tree;
+    TestSettings m_settings{"picturelist_test"};
+    TempDir tree;
     std::vector<Asked> asked;
     std::vector<int> answers; // to the questions in turn; then OK
     std::vector<std::string> shown, folders;
     int refits = 0;
+    int nothings = 0; // the view was told to show nothing
     bool thumbnails = false;
     int64_t now = 0, tick = 0, answerDelay = 0; // microseconds; tick per clock reading
     PictureList list{hooks()};

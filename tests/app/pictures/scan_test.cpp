@@ -20,15 +20,16 @@ TEST_F(PictureListTest, ListsOnlyVisiblePictureFilesOfTheFolder)
     EXPECT_EQ(shown, at({"B.JPEG"}));
     EXPECT_EQ(readConfigText(ConfigKey::LastFolder), tree.path());
     // A missing or empty folder (where nothing else is): the question
-    // answered OK, nothing searched or shown.
+    // answered OK, nothing searched, the earlier folder's picture let go.
     TempDir other;
     fs::create_directory(other.file("empty"));
     for (const std::string& path : {other.file("absent"), other.file("empty")}) {
-        asked.clear(), shown.clear(), refits = 0;
+        asked.clear(), shown.clear(), refits = 0, nothings = 0;
         list.openFolder(path, SUBFOLDERS_ASK);
         EXPECT_EQ(asked.size(), 1u) << path;
         EXPECT_TRUE(list.paths().empty());
         EXPECT_EQ(readConfigText(ConfigKey::LastFolder), path);
+        EXPECT_EQ(nothings, 1) << path;
         list.step(1);
         list.showCurrent();
         EXPECT_TRUE(shown.empty());

@@ -1,10 +1,10 @@
 // Picture preparation on a real driver (Mesa under Xvfb), with the texture
 // limit forced so that the results do not depend on the driver.
+#include "app/loader/textureloader.h"
 #include "app/prepare/prepare.h"
 #include "app/prepare/preparesteps.h"
 #include "app/shell/configkeys.h"
 
-#include "oxengine/core/errors.h"
 #include "oxengine/image/handler.h"
 #include "oxengine/storage/config.h"
 #include "oxengine/storage/files.h"
@@ -323,7 +323,9 @@ TEST_F(Prepare, NoVisibleSeamAcrossFourTiles)
     }
 }
 
-TEST_F(Prepare, UnreadableFilesThrowTheirReasonWithoutABox)
+// It runs on the loader thread: a file it cannot read throws with the
+// reason, which the loader's fill puts into the note; no box.
+TEST_F(Prepare, UnreadableFilesThrowTheirReasonIntoTheNoteWithoutABox)
 {
     ASSERT_TRUE(writeFile(file("broken.jpg"), std::string("\xFF\xD8\xFF\xE0 this is not a picture", 27)));
     ASSERT_TRUE(writeFile(file("notes.txt"), "plain text"));
@@ -331,16 +333,15 @@ TEST_F(Prepare, UnreadableFilesThrowTheirReasonWithoutABox)
         SCOPED_TRACE(name);
         MessageCapture boxes;
         m_picture.note = "[Picture scaled to 1/2.]";
-        try {
-            prepare(name);
-            ADD_FAILURE() << "no exception";
-        } catch (const oxIOException& e) {
-            EXPECT_FALSE(e.getMessage().empty()) << "the reason";
-        }
+        std::string error;
+        EXPECT_FALSE(fillLoadedPicture(preparePicture, m_picture, file(name), &error));
         EXPECT_EQ(boxes.count(), 0u);
+        EXPECT_FALSE(error.empty());
         EXPECT_EQ(m_picture.name, file(name));
         EXPECT_FALSE(m_picture.hasTiles());
-        EXPECT_EQ(m_picture.note, "") << "no note left from an earlier load";
+        EXPECT_EQ(m_picture.note.rfind("[Error while loading: ", 0), 0u) << m_picture.note;
+        EXPECT_NE(m_picture.note.find(name == std::string("notes.txt") ? "unsupported" : name), std::string::npos)
+            << m_picture.note;
     }
 }
 

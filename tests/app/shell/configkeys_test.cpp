@@ -3,23 +3,16 @@
 #include "oxengine/storage/config.h"
 #include "oxengine/storage/files.h"
 #include "support/testsupport.h"
+#include "tests/app/apptest.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 
 namespace {
 
 class ConfigKeys : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        setenv("XDG_CONFIG_HOME", m_home.path().c_str(), 1);
-        oxConfig::initialize("Quorvel Software", "Pictavo");
-        if (!oxFilename::isInitialized())
-            oxFilename::initialize("configkeys_test");
-    }
-    TempDir m_home;
+    TestSettings m_settings{"configkeys_test"};
 };
 
 } // namespace

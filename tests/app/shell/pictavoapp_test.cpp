@@ -12,6 +12,7 @@
 #include "oxengine/storage/config.h"
 #include "support/childprocess.h"
 #include "support/testsupport.h"
+#include "tests/app/apptest.h"
 
 #include <GL/freeglut.h>
 #include <gtest/gtest.h>
@@ -101,7 +102,8 @@ oxMessageAnswer answer(int button)
 
 TEST_F(App, OverlayLevelIsReadClampedAndCyclesByKeysAndCommand)
 {
-    const std::pair<const char*, int> stored[] = {{"0", 0}, {"2", 2}, {"7", 2}, {"-1", 0}, {"abc", 1}};
+    // Read through the key's range (its clamping is tested with the keys).
+    const std::pair<const char*, int> stored[] = {{"7", 2}, {"abc", 1}};
     for (const auto& [text, level] : stored) {
         oxConfig::setString("LastOverlays", text);
         EXPECT_EQ(PictavoApp().overlayLevel(), level) << text;
@@ -228,6 +230,60 @@ TEST_F(App, DeclinedVanishedAndFailedDeletes)
         true);
     chmod(m_dir.c_str(), 0755);
     EXPECT_EQ(code, 0);
+}
+
+// A folder load that finds nothing lets go of the last folder's picture: its
+// lines go, and its "Delete" (or any delete of a file not current) does nothing.
+TEST_F(App, EmptiedListShowsNothingAndDeletesNothing)
+{
+    const std::string shown = make("a.jpg");
+    PictavoApp& a = app({}, true);
+    ASSERT_NE(a.imageDisplay()->currentPicture(), nullptr);
+    fs::create_directories(m_dir + "/empty");
+    MessageCapture boxes;
+    a.pictures().openFolder(m_dir + "/empty", SUBFOLDERS_NEVER);
+    EXPECT_EQ(a.imageDisplay()->currentPicture(), nullptr);
+    EXPECT_EQ(a.imageDisplay()->overlays().fileNameLine().text(), "");
+    EXPECT_TRUE(a.imageDisplay()->onCommand(CMD_DELETE));
+    static_cast<ViewApplication&>(a).deletePicture(shown); // as a view holding it would ask
+    EXPECT_TRUE(fs::exists(shown));
+    EXPECT_EQ(boxes.count(), 0u);
+}
+
+// Failed file operations reach the user from the main thread, in boxes with
+// their texts; also those finished while the program stops.
+TEST_F(App, FileOperationFailuresAreShownOnTheMainThread)
+{
+    PictavoApp& a = app();
+    const std::string damaged = make("damaged.jpg", "\xFF\xD8\xFF\xDB broken");
+    oxImageTransform quarter;
+    quarter.rotation = 1;
+    MessageCapture boxes;
+    a.loader().transformPicture(damaged, quarter);
+    a.loader().copyMovePicture(damaged, m_dir + "/missing/x.jpg", false, 0);
+    ASSERT_TRUE(waitUntil([&] { return a.loader().progress() == LoaderProgress{}; }));
+    EXPECT_EQ(boxes.count(), 0u); // none from the loader thread
+    EXPECT_TRUE(a.onCommand(CMD_SHOW_FAILURES));
+    ASSERT_EQ(boxes.count(), 2u);
+    for (const oxMessageRequest& m : boxes.messages()) {
+        EXPECT_EQ(m.title, "Pictavo");
+        EXPECT_EQ(m.icon, MI_ERROR);
+    }
+    EXPECT_EQ(boxes.messages()[0].text.rfind("Error editing picture:\n", 0), 0u) << boxes.messages()[0].text;
+    EXPECT_EQ(boxes.messages()[1].text.rfind("Error processing image file:\n" + damaged + "\n\n", 0), 0u)
+        << boxes.messages()[1].text;
+    EXPECT_TRUE(a.onCommand(CMD_SHOW_FAILURES)); // each shown once
+    EXPECT_EQ(boxes.count(), 2u);
+    a.loader().transformPicture(damaged, quarter);
+    a.shutDown();
+    EXPECT_EQ(boxes.count(), 3u);
+
+    // A batch's failures in one message, one below the other.
+    FileOperationFailure copy, convert;
+    copy.operation = FileOperationFailure::COPY, copy.name = "/a.jpg";
+    convert.operation = FileOperationFailure::CONVERT, convert.reason = "disk full";
+    EXPECT_EQ(fileOperationFailureText({copy, convert}),
+              "Error processing image file:\n/a.jpg\n\nError editing picture:\ndisk full");
 }
 
 TEST_F(App, StartFolderFromTheCommandLine)

@@ -50,7 +50,7 @@ TEST(ExposureShaderGL, HdrPictureFollowsTheSlidersAndIdentityReproducesTheTextur
     if (!std::getenv("DISPLAY") || exr.empty())
         GTEST_SKIP() << "no X display or no EXR support";
     const auto flat = [](uint32_t, uint32_t) { return oxColour(90, 90, 90); };
-    ViewTestApp app({exr, writePicture(dir, "plain.png", 320, 240, flat)});
+    ViewTestApp app({exr, writePicture(dir.file("plain.png"), 320, 240, flat)});
     app.infoLevel = 1;
     app.script = [&](ViewTestApp& a) {
         ASSERT_TRUE(a.view->hasPicture());

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "app/loader/bgtexloader.h"
+#include "app/shell/loaderwiring.h"
 #include "app/views/fototransform.h"
 #include "app/views/image/imagedisplay.h"
 #include "app/views/viewapplication.h"
@@ -15,8 +16,10 @@
 #include "oxengine/storage/config.h"
 #include "oxengine/storage/files.h"
 #include "support/testsupport.h"
+#include "tests/app/apptest.h"
 
 #include <GL/gl.h>
+#include <gtest/gtest.h>
 
 #include <atomic>
 #include <chrono>
@@ -52,6 +55,15 @@ struct Frame {
     {
         return "(" + std::to_string(r(x, y)) + "," + std::to_string(g(x, y)) + "," + std::to_string(b(x, y)) + ")";
     }
+    struct Expected {
+        int x, y;
+        oxColour colour;
+    };
+    void expectColours(std::initializer_list<Expected> points, int tolerance) const
+    {
+        for (const Expected& p : points)
+            EXPECT_TRUE(near(p.x, p.y, p.colour, tolerance)) << p.x << "," << p.y << " " << text(p.x, p.y);
+    }
 };
 
 class ViewTestApp : public oxGLUTApplication, public ViewApplication {
@@ -77,6 +89,7 @@ public:
     std::atomic<int> frames{0};
     std::function<void(ViewTestApp&)> script;
     bool keepRunning = false; // the script leaves the loop running
+    bool logging = false;     // the loader's log, from its first command on
 
     oxApplication* framework() override { return this; }
     FotoTransform* fotoTransform() override { return transform; }
@@ -100,10 +113,11 @@ public:
         LoaderServices services;
         services.postCommand = [this](unsigned c) { postCommand(c); };
         services.requestRedisplay = [this] { postRedisplayFromAnyThread(); };
-        loader = std::make_unique<BGTextureLoader>(paths, services);
+        loader = std::make_unique<BGTextureLoader>(paths, programLoaderServices(services));
         loader->setSharedContext(nativeHandles().context, 0);
+        loader->setLogging(logging);
         loader->startLoader();
-        view = std::make_unique<ImageDisplay>(this, loader.get());
+        view = std::make_unique<ImageDisplay>(this, *loader);
         transform = new FotoTransform(view.get(), this);
         setViewingTransform(transform, true);
         addGUIEventListener(view.get(), true);
@@ -132,14 +146,6 @@ public:
     {
         ++frames;
         view->drawView(infoLevel);
-    }
-    void updateProjection() override
-    {
-        glMatrixMode(GL_PROJECTION);
-        glLoadIdentity();
-        glOrtho(0, width(), height(), 0, 0, 1);
-        glMatrixMode(GL_MODELVIEW);
-        postRedisplay();
     }
 
     // Draws one frame into the back buffer and reads it, without a swap.
@@ -196,15 +202,3 @@ public:
         return rc;
     }
 };
-
-// Pictures written for the tests.
-inline std::string writePicture(const TempDir& dir, const std::string& name, uint32_t w, uint32_t h,
-                                const std::function<oxColour(uint32_t x, uint32_t y)>& pixel)
-{
-    auto image = oxImageUInt8::create(w, h);
-    for (uint32_t y = 0; y < h; ++y)
-        for (uint32_t x = 0; x < w; ++x)
-            image->row(y)[x] = pixel(x, y);
-    oxImageRegistry::instance().saveImage(*image, dir.file(name), oxToneMapping::neutral());
-    return dir.file(name);
-}

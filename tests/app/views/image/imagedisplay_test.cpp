@@ -19,14 +19,12 @@
 #include "oxengine/gui/container.h"
 #include "oxengine/gui/guimenu.h"
 #include "oxengine/gui/slider.h"
-#include "oxengine/storage/config.h"
-#include "oxengine/storage/files.h"
 #include "support/testsupport.h"
+#include "tests/app/apptest.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdlib>
 
 namespace {
 
@@ -34,18 +32,14 @@ class ImageView : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        setenv("XDG_CONFIG_HOME", m_home.path().c_str(), 1);
-        oxConfig::initialize("Quorvel Software", "Pictavo");
-        if (!oxFilename::isInitialized())
-            oxFilename::initialize("imagedisplay_test");
         app.transform = &transform;
         transform.setView(&view);
     }
-    TempDir m_home;
+    TestSettings m_settings;
     FakeFramework framework{800, 600};
     FakeViewApp app{&framework};
     FakeLoader loader;
-    ImageDisplay view{&app, &loader};
+    ImageDisplay view{&app, loader};
     FotoTransform transform{nullptr, &framework};
 };
 
@@ -84,12 +78,17 @@ TEST_F(ImageView, QuickSuccessionReleasesTheFadingPictureAndRestartsTheFade)
     EXPECT_EQ(loader.usesOf("/p/b.jpg"), 0);
     EXPECT_FALSE(framework.hasIdle(&view));
 
-    // The same picture again is held twice; shutting down gives everything back.
+    // The same picture again is held twice; an emptied list gives
+    // everything back and leaves no line of it on screen.
     view.showPicture("/p/c.jpg");
     EXPECT_EQ(loader.usesOf("/p/c.jpg"), 2);
-    view.shutDown();
+    view.showNothing();
     EXPECT_EQ(loader.inUse(), 0);
     EXPECT_FALSE(framework.hasIdle(&view));
+    EXPECT_EQ(view.currentPicture(), nullptr);
+    EXPECT_EQ(view.overlays().fileNameLine().text() + view.overlays().pictureTextLine().text(), "");
+    EXPECT_TRUE(view.onCommand(CMD_DELETE));
+    EXPECT_EQ(app.calls.size(), 0u); // nothing to delete
 }
 
 TEST_F(ImageView, FailedLoadsSayWhy)

@@ -16,6 +16,7 @@
 #include <cstdlib>
 #include <random>
 #include <sys/resource.h>
+#include <unistd.h>
 
 namespace {
 
@@ -55,7 +56,7 @@ const oxColour RED(255, 0, 0), GREEN(0, 255, 0), BLUE(0, 0, 255), WHITE(255, 255
 TEST_F(ImageDisplayGL, FittedPictureIsDrawnWhereTheTransformSays)
 {
     // Quadrants red, green / blue, white with a yellow 40 x 40 square in the middle.
-    const std::string file = writePicture(dir, "quad.png", 800, 400, [](uint32_t x, uint32_t y) {
+    const std::string file = writePicture(dir.file("quad.png"), 800, 400, [](uint32_t x, uint32_t y) {
         if (x >= 380 && x < 420 && y >= 180 && y < 220)
             return YELLOW;
         return y < 200 ? (x < 400 ? RED : GREEN) : (x < 400 ? BLUE : WHITE);
@@ -69,29 +70,21 @@ TEST_F(ImageDisplayGL, FittedPictureIsDrawnWhereTheTransformSays)
         EXPECT_EQ(top, 80);
         const Frame f = a.frame();
         a.save(f, "view_fitted");
-        const oxColour bg = a.guiStyle().bgColour;
-        const struct {
-            int x, y;
-            oxColour colour;
-            int tolerance;
-        } points[] = {{320, top - 5, bg, 2},   {320, bottom + 5, bg, 2},  {1, top + 1, RED, 12},
-                      {638, top + 1, GREEN, 12}, {1, bottom - 1, BLUE, 12}, {638, bottom - 1, WHITE, 12},
-                      {320, 240, YELLOW, 12},   {320 - 14, 240, YELLOW, 12}}; // the square is 32 pixels wide
-        for (const auto& p : points)
-            EXPECT_TRUE(f.near(p.x, p.y, p.colour, p.tolerance)) << p.x << "," << p.y << " " << f.text(p.x, p.y);
+        f.expectColours({{320, top - 5, a.guiStyle().bgColour}, {320, bottom + 5, a.guiStyle().bgColour}}, 2);
+        f.expectColours({{1, top + 1, RED}, {638, top + 1, GREEN}, {1, bottom - 1, BLUE}, {638, bottom - 1, WHITE},
+                         {320, 240, YELLOW}, {320 - 14, 240, YELLOW}}, // the square is 32 pixels wide
+                        12);
         EXPECT_FALSE(f.near(320 - 18, 240, YELLOW));
     });
 }
 
 // The first look of a large JPEG is drawn over the full picture's place;
-// when the full picture replaces it nothing moves and the fit is kept.
-// The first look of a large JPEG is drawn over the full picture's place;
 // when the full picture replaces it nothing moves, the fit is kept and the
 // detail line gives the file's own size (the first look's estimate is 4000).
 TEST_F(ImageDisplayGL, FirstLookAndTheFullPictureAreDrawnInTheSamePlace)
 {
-    const std::string small = writePicture(dir, "a.png", 64, 64, [](uint32_t, uint32_t) { return GREEN; });
-    const std::string large = writePicture(dir, "b.jpg", 3999, 2000, [](uint32_t x, uint32_t y) {
+    const std::string small = writePicture(dir.file("a.png"), 64, 64, [](uint32_t, uint32_t) { return GREEN; });
+    const std::string large = writePicture(dir.file("b.jpg"), 3999, 2000, [](uint32_t x, uint32_t y) {
         return y < 1000 ? (x < 2000 ? RED : GREEN) : (x < 2000 ? BLUE : WHITE);
     });
     // Not a neighbour of the first picture, which the loader would prefetch.
@@ -103,14 +96,10 @@ TEST_F(ImageDisplayGL, FirstLookAndTheFullPictureAreDrawnInTheSamePlace)
         const int top = int(std::lround(-a.transform->offsetY())), bottom = int(std::lround(top + 1999 * zoom));
         const auto expectQuadrants = [&](const Frame& f) {
             const oxColour bg = a.guiStyle().bgColour;
-            const struct {
-                int x, y;
-                oxColour colour;
-            } points[] = {{320, top - 2, bg},       {320, bottom + 2, bg},   {1, top + 1, RED},    {317, top + 1, RED},
-                          {323, top + 1, GREEN},    {638, top + 1, GREEN},   {1, bottom - 1, BLUE}, {638, bottom - 1, WHITE},
-                          {317, bottom - 1, BLUE}, {323, bottom - 1, WHITE}};
-            for (const auto& p : points)
-                EXPECT_TRUE(f.near(p.x, p.y, p.colour, 40)) << p.x << "," << p.y << " " << f.text(p.x, p.y);
+            f.expectColours({{320, top - 2, bg}, {320, bottom + 2, bg}, {1, top + 1, RED}, {317, top + 1, RED},
+                             {323, top + 1, GREEN}, {638, top + 1, GREEN}, {1, bottom - 1, BLUE},
+                             {638, bottom - 1, WHITE}, {317, bottom - 1, BLUE}, {323, bottom - 1, WHITE}},
+                            40);
         };
         {
             // The loader publishes the full picture under its lock.
@@ -137,6 +126,37 @@ TEST_F(ImageDisplayGL, FirstLookAndTheFullPictureAreDrawnInTheSamePlace)
     });
 }
 
+// Read ahead as the neighbour of the first picture and then stepped onto: a
+// file that cannot be decoded opens no box, shows why in the picture text
+// line and leaves a line in the log.
+TEST_F(ImageDisplayGL, BrokenPictureBetweenGoodOnesShowsItsNoteInsteadOfABox)
+{
+    const auto green = [](uint32_t, uint32_t) { return GREEN; };
+    const std::string broken = dir.file("broken.jpg");
+    ASSERT_TRUE(writeFile(broken, std::string("\xFF\xD8\xFF\xE0 cut off", 12)));
+    MessageCapture boxes;
+    ViewTestApp app({writePicture(dir.file("a.png"), 64, 48, green), broken, writePicture(dir.file("c.png"), 64, 48, green)});
+    app.logging = true;
+    app.infoLevel = 1;
+    app.script = [&](ViewTestApp& a) {
+        ASSERT_TRUE(a.loaderIdle()); // the broken one was read ahead
+        a.show(1);
+        a.view->idle(int64_t(100) * 1000000); // past the cross-fade
+        EXPECT_FALSE(a.view->hasPicture());
+        const std::string text = a.view->overlays().pictureTextLine().text();
+        EXPECT_EQ(text.rfind("[Error while loading: ", 0), 0u) << text;
+        EXPECT_NE(text.find("broken.jpg"), std::string::npos) << text;
+        EXPECT_TRUE(a.frame().near(320, 240, a.guiStyle().bgColour, 2));
+        a.show(2);
+        EXPECT_TRUE(a.view->hasPicture());
+    };
+    EXPECT_EQ(app.runOnce(), 0);
+    EXPECT_EQ(boxes.count(), 0u);
+    const std::string log = readFile(LoaderLog::path());
+    EXPECT_NE(log.find("Error Load " + broken + ": "), std::string::npos) << log;
+    unlink(LoaderLog::path().c_str());
+}
+
 TEST_F(ImageDisplayGL, OriginalSizeShowsTexelForPixelAcrossTileSeams)
 {
     setTextureSizeLimit(256); // 700 x 500 in 3 x 2 tiles
@@ -145,7 +165,7 @@ TEST_F(ImageDisplayGL, OriginalSizeShowsTexelForPixelAcrossTileSeams)
     for (oxColour& c : noise)
         c = oxColour(uint8_t(random()), uint8_t(random()), uint8_t(random()));
     const std::string file =
-        writePicture(dir, "noise.png", 700, 500, [&](uint32_t x, uint32_t y) { return noise[y * 700 + x]; });
+        writePicture(dir.file("noise.png"), 700, 500, [&](uint32_t x, uint32_t y) { return noise[y * 700 + x]; });
     run({file}, [&](ViewTestApp& a) {
         ASSERT_TRUE(a.view->hasPicture());
         {
@@ -178,7 +198,7 @@ TEST_F(ImageDisplayGL, TilesMeetWithoutSeamsAtEveryZoom)
 {
     setTextureSizeLimit(128);
     // A smooth horizontal ramp: any seam shows as a step between neighbours.
-    const std::string file = writePicture(dir, "ramp.png", 600, 450, [](uint32_t x, uint32_t y) {
+    const std::string file = writePicture(dir.file("ramp.png"), 600, 450, [](uint32_t x, uint32_t y) {
         return oxColour(uint8_t(x * 255 / 599), uint8_t(y * 255 / 449), 128);
     });
     run({file}, [&](ViewTestApp& a) {
@@ -203,7 +223,7 @@ TEST_F(ImageDisplayGL, TilesMeetWithoutSeamsAtEveryZoom)
 
 TEST_F(ImageDisplayGL, OverlayLinesAndNavigatorFollowTheInfoLevel)
 {
-    const std::string file = writePicture(dir, "grey.png", 1600, 1200, [](uint32_t, uint32_t) {
+    const std::string file = writePicture(dir.file("grey.png"), 1600, 1200, [](uint32_t, uint32_t) {
         return oxColour(100, 100, 100);
     });
     // Bright text pixels in the top left; red navigator frame pixels in the bottom right.
@@ -241,25 +261,18 @@ TEST_F(ImageDisplayGL, OverlayLinesAndNavigatorFollowTheInfoLevel)
     });
 }
 
-TEST_F(ImageDisplayGL, QuickSuccessionReleasesTheFadingPictureAndTheFadeEnds)
+TEST_F(ImageDisplayGL, CrossFadeShowsTheOldPictureUnderTheNewAndEnds)
 {
     std::vector<std::string> files;
     for (int i = 0; i < 4; ++i)
-        files.push_back(writePicture(dir, "p" + std::to_string(i) + ".png", 200, 150, [i](uint32_t, uint32_t) {
+        files.push_back(writePicture(dir.file("p" + std::to_string(i) + ".png"), 200, 150, [i](uint32_t, uint32_t) {
             return oxColour(uint8_t(60 * i), 0, 0);
         }));
     run(files, [&](ViewTestApp& a) {
-        LoadedPicture* first = a.view->currentPicture();
-        ASSERT_NE(first, nullptr);
         a.show(1);
         LoadedPicture* second = a.view->currentPicture();
         a.show(2);
         EXPECT_EQ(a.view->crossFade().previous(), second);
-        {
-            oxLock lock(a.loader->threadLock());
-            EXPECT_EQ(first->useCount, 0);
-            EXPECT_EQ(second->useCount, 1);
-        }
         // Half way through the default fade the old picture shows under the new one half opaque.
         EXPECT_EQ(a.view->crossFade().length(), 500000);
         a.view->idle(250000);
@@ -281,7 +294,7 @@ TEST_F(ImageDisplayGL, NothingIsDrawnWhileNothingMoves)
 {
     std::vector<std::string> files;
     for (int i = 0; i < 3; ++i)
-        files.push_back(writePicture(dir, "q" + std::to_string(i) + ".png", 300, 200, [i](uint32_t x, uint32_t) {
+        files.push_back(writePicture(dir.file("q" + std::to_string(i) + ".png"), 300, 200, [i](uint32_t x, uint32_t) {
             return oxColour(uint8_t(x), uint8_t(80 * i), 0);
         }));
     ViewTestApp app(files);

@@ -1,0 +1,46 @@
+#include "app/shell/loaderwiring.h"
+
+#include "app/loader/loadercontext.h"
+#include "app/prepare/prepare.h"
+
+#include "oxengine/core/catalogue.h"
+#include "oxengine/platform/messagebox.h"
+
+LoaderServices programLoaderServices(LoaderServices services)
+{
+    if (!services.fill)
+        services.fill = preparePicture;
+    if (!services.makeContext)
+        services.makeContext = makeGLLoaderContext;
+    // The engine's own box works from the loader thread too.
+    if (!services.confirm)
+        services.confirm = oxAskYesNo;
+    return services;
+}
+
+std::string fileOperationFailureText(const std::vector<FileOperationFailure>& failures)
+{
+    std::string text;
+    for (const FileOperationFailure& f : failures) {
+        if (!text.empty())
+            text += "\n\n";
+        if (f.operation == FileOperationFailure::COPY || f.operation == FileOperationFailure::MOVE)
+            text += oxGetTranslation("Error processing image file:\n") + f.name +
+                    (f.reason.empty() ? "" : "\n\n" + f.reason);
+        else
+            text += oxGetTranslation("Error editing picture:\n") + f.reason;
+    }
+    return text;
+}
+
+void ReportedFailures::add(std::string text)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_texts.push_back(std::move(text));
+}
+
+std::vector<std::string> ReportedFailures::take()
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return std::exchange(m_texts, {});
+}

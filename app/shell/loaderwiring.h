@@ -1,0 +1,35 @@
+// How the application puts the background loader together: the preparation
+// of app/prepare, the GL context on a hidden window, and the way failed file
+// operations travel from the loader thread to a message box on the main
+// thread.
+#pragma once
+
+#include "app/loader/bgtexloader.h"
+
+#include <mutex>
+#include <string>
+#include <vector>
+
+// services with the program's preparation, GL context and file-operation
+// questions (the engine's Yes/No box) where they are empty; the members
+// given stay.
+LoaderServices programLoaderServices(LoaderServices services = {});
+
+// The message for failed file operations: "Error editing picture:\n<reason>"
+// for rotations, comments and conversions, "Error processing image
+// file:\n<file>\n\n<reason>" for copies and moves; a batch's one below the
+// other.
+std::string fileOperationFailureText(const std::vector<FileOperationFailure>& failures);
+
+// Failure messages on their way to the user: kept by any thread, taken by
+// the main thread, which shows them.
+class ReportedFailures {
+public:
+    void add(std::string text);
+    // Every message kept so far, oldest first.
+    std::vector<std::string> take();
+
+private:
+    std::mutex m_mutex;
+    std::vector<std::string> m_texts;
+};
