@@ -11,6 +11,7 @@
 #include "oxengine/gui/modal.h"
 #include "oxengine/platform/glapp.h"
 #include "oxengine/platform/sound.h"
+#include "support/soundlog.h"
 
 #include <gtest/gtest.h>
 
@@ -191,34 +192,3 @@ inline double textWidth(const std::string& text, double h)
     out.setTextHeight(h);
     return out.measure().width;
 }
-
-// Records the sounds played while alive (played() waits for the sound thread).
-class SoundLog {
-public:
-    SoundLog() : m_wasEnabled(soundEnabled)
-    {
-        soundEnabled = true;
-        m_previous = oxSetSoundPlayer([this](const char* id) {
-            std::lock_guard<std::mutex> lock(m_mutex);
-            m_ids.push_back(id);
-        });
-    }
-    ~SoundLog()
-    {
-        oxFlushSounds(std::chrono::seconds(5));
-        oxSetSoundPlayer(m_previous);
-        soundEnabled = m_wasEnabled;
-    }
-    Log played()
-    {
-        oxFlushSounds(std::chrono::seconds(5));
-        std::lock_guard<std::mutex> lock(m_mutex);
-        return m_ids;
-    }
-
-private:
-    std::mutex m_mutex;
-    Log m_ids;
-    bool m_wasEnabled;
-    oxSoundPlayer m_previous;
-};

@@ -1,5 +1,6 @@
 #include "oxengine/platform/sound.h"
 
+#include "support/soundlog.h"
 #include "support/testsupport.h"
 
 #include <gtest/gtest.h>
@@ -13,46 +14,9 @@
 
 using namespace std::chrono_literals;
 
-namespace {
-
-// Sound switched on or off, and what would have been played, optionally as
-// slowly as a stuck audio server plays it.
-class FakePlayer {
-public:
-    explicit FakePlayer(bool on, std::chrono::milliseconds delay = 0ms) : m_wasOn(soundEnabled)
-    {
-        soundEnabled = on;
-        m_previous = oxSetSoundPlayer([this, delay](const char* id) {
-            std::this_thread::sleep_for(delay);
-            std::lock_guard<std::mutex> lock(m_mutex);
-            m_played.push_back(id);
-        });
-    }
-    ~FakePlayer()
-    {
-        oxFlushSounds(5s);
-        oxSetSoundPlayer(m_previous);
-        soundEnabled = m_wasOn;
-    }
-    std::vector<std::string> played()
-    {
-        EXPECT_TRUE(oxFlushSounds(10s));
-        std::lock_guard<std::mutex> lock(m_mutex);
-        return m_played;
-    }
-
-private:
-    std::mutex m_mutex;
-    std::vector<std::string> m_played;
-    oxSoundPlayer m_previous;
-    bool m_wasOn;
-};
-
-} // namespace
-
 TEST(Sound, KindsSelectTheDesktopEventSoundsInOrder)
 {
-    FakePlayer player(true);
+    SoundLog player(true);
     for (int kind : {1, 2, 3, 4, 0, 5, -1}) // flushed one by one: a burst would be cut
         EXPECT_TRUE(beep(kind) && oxFlushSounds(5s));
     EXPECT_EQ(player.played(), (std::vector<std::string>{"dialog-information", "dialog-warning", "dialog-error",
@@ -61,14 +25,14 @@ TEST(Sound, KindsSelectTheDesktopEventSoundsInOrder)
 
 TEST(Sound, SilentWhenSwitchedOffButStillReportsSuccess)
 {
-    FakePlayer player(false);
+    SoundLog player(false);
     EXPECT_TRUE(beep(3));
     EXPECT_TRUE(player.played().empty());
 }
 
 TEST(Sound, SlowAudioNeverBlocksTheCallerAndBurstsAreCut)
 {
-    FakePlayer player(true, 200ms);
+    SoundLog player(true, 200ms);
     const auto start = std::chrono::steady_clock::now();
     for (int i = 0; i < 50; ++i)
         beep(2);

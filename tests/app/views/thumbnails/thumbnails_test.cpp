@@ -17,48 +17,17 @@
 #include "oxengine/platform/sound.h"
 #include "oxengine/storage/config.h"
 #include "oxengine/storage/files.h"
+#include "support/soundlog.h"
 #include "support/testsupport.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <mutex>
 #include <random>
 
 namespace {
 
 const SheetMetrics METRICS{100, 20, 128, 2}; // pitch 130
-
-// Records the sounds played while it lives.
-class Sounds {
-public:
-    Sounds() : m_wasEnabled(soundEnabled)
-    {
-        soundEnabled = true;
-        m_previous = oxSetSoundPlayer([this](const char* id) {
-            std::lock_guard<std::mutex> lock(m_mutex);
-            m_played.push_back(id);
-        });
-    }
-    ~Sounds()
-    {
-        oxFlushSounds(std::chrono::seconds(5));
-        oxSetSoundPlayer(m_previous);
-        soundEnabled = m_wasEnabled;
-    }
-    std::vector<std::string> played()
-    {
-        oxFlushSounds(std::chrono::seconds(5));
-        std::lock_guard<std::mutex> lock(m_mutex);
-        return m_played;
-    }
-
-private:
-    bool m_wasEnabled;
-    oxSoundPlayer m_previous;
-    std::mutex m_mutex;
-    std::vector<std::string> m_played;
-};
 
 // The entries of a menu as "text=command" ("-" for a separator, "text>"
 // for a submenu).
@@ -278,7 +247,7 @@ TEST_F(ThumbnailView, ItemSizeIsClampedThenRoundedUpToAPowerOfTwo)
 TEST_F(ThumbnailView, SelectionCommandsWithoutASelectionOnlyWarn)
 {
     ThumbnailDisplay& v = view();
-    Sounds sounds;
+    SoundLog sounds;
     MessageCapture boxes;
     const unsigned commands[] = {CMD_ROTATE_CLOCKWISE, CMD_ROTATE_COUNTER_CLOCKWISE, CMD_ROTATE_HALF,
                                  CMD_CHANGE_COMMENT,   CMD_SAVE_AS,                  CMD_MOVE_TO,
