@@ -307,17 +307,15 @@ bool ThumbnailDisplay::onCommand(unsigned command)
         copyMoveSelection(true);
         return true;
     case CMD_TOGGLE_COMMENTS:
-        m_captions.comments = !m_captions.comments;
-        requestRedraw();
-        return true;
     case CMD_TOGGLE_SIZES:
-        m_captions.sizes = !m_captions.sizes;
+    case CMD_TOGGLE_DATE: {
+        bool& on = command == CMD_TOGGLE_COMMENTS ? m_captions.comments
+                   : command == CMD_TOGGLE_SIZES  ? m_captions.sizes
+                                                  : m_captions.date;
+        on = !on;
         requestRedraw();
         return true;
-    case CMD_TOGGLE_DATE:
-        m_captions.date = !m_captions.date;
-        requestRedraw();
-        return true;
+    }
     case CMD_FOLDER_CHOSEN:
         if (application())
             application()->openFolder(m_folderPanel->selector().getSelectedPath(), false);
