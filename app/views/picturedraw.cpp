@@ -80,7 +80,7 @@ float tileAnisotropy(const oxTextureCapabilities& caps, double scale)
     return float(std::max(caps.maxAnisotropy, 1));
 }
 
-void drawPicture(LoadedPicture& p, double scale, double alpha, double depth, ExposureShader* shader,
+void drawPicture(const LoadedPicture& p, double scale, double alpha, double depth, ExposureShader* shader,
                  const Exposure* exposure)
 {
     oxLock lock(p.lock);
@@ -133,7 +133,7 @@ ThumbnailFit fitThumbnail(int width, int height, double base, double scale, int 
     return fit;
 }
 
-void drawThumbnail(LoadedPicture* p, oxGuiPointD position, double base, double scale, oxColour background,
+void drawThumbnail(const LoadedPicture* p, oxGuiPointD position, double base, double scale, oxColour background,
                    bool selected, ExposureShader* shader)
 {
     const double side = base * scale;

@@ -42,7 +42,7 @@ float tileAnisotropy(const oxTextureCapabilities& caps, double scale);
 // model-view matrix, holding the record's lock. A high-dynamic-range
 // picture goes through the shader with the exposure when one is given and
 // can be bound; the shader ignores alpha.
-void drawPicture(LoadedPicture& picture, double scale, double alpha, double depth, ExposureShader* shader,
+void drawPicture(const LoadedPicture& picture, double scale, double alpha, double depth, ExposureShader* shader,
                  const Exposure* exposure);
 
 // The exposure thumbnails and the navigator use: black 0, white at twice the
@@ -64,5 +64,5 @@ void drawSelectionVeil(oxGuiPointD position, double side);
 
 // A picture (or none) in a square at position of side base x scale on a
 // background, with the selection tint when selected. Window pixels.
-void drawThumbnail(LoadedPicture* picture, oxGuiPointD position, double base, double scale, oxColour background,
+void drawThumbnail(const LoadedPicture* picture, oxGuiPointD position, double base, double scale, oxColour background,
                    bool selected, ExposureShader* shader);

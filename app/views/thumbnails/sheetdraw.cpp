@@ -73,7 +73,7 @@ void drawTextLine(oxTextOutput& out, const std::string& text, double x, double y
         out.draw();
 }
 
-void drawCell(const CellDrawing& cell, LoadedPicture* record, const std::vector<std::string>& caption,
+void drawCell(const CellDrawing& cell, const LoadedPicture* record, const std::vector<std::string>& caption,
               const SheetColours& colours, oxTextOutput& out, ExposureShader* shader)
 {
     const double side = cell.itemSize * cell.scale;

@@ -57,7 +57,7 @@ struct CellDrawing {
     double captionHeight = 0;
     bool selected = false;
 };
-void drawCell(const CellDrawing& cell, LoadedPicture* record, const std::vector<std::string>& caption,
+void drawCell(const CellDrawing& cell, const LoadedPicture* record, const std::vector<std::string>& caption,
               const SheetColours& colours, oxTextOutput& out, ExposureShader* shader);
 
 // A picture icon with a crack through it, centred in the square of side

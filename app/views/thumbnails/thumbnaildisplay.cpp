@@ -201,7 +201,7 @@ void ThumbnailDisplay::drawCells(oxGuiSize window, const SheetView& view, const 
             // Held while the cell is drawn: the loader can neither drop nor
             // refill the thumbnail meanwhile.
             ThumbnailReader thumbnail = m_thumbnails.readThumbnail(path);
-            LoadedPicture* record = const_cast<LoadedPicture*>(thumbnail.get());
+            const LoadedPicture* record = thumbnail.get();
             drawCell(cell, record, captionLines(path, record, m_captions), colours, m_text, shader);
         }
     }

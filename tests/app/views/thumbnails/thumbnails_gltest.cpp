@@ -152,9 +152,8 @@ TEST_F(SheetGL, BrokenThumbnailShowsItsMarkAndSelectionIsVeiled)
     EXPECT_TRUE(p.near(5, 5, colours.cell(), 2));
     // Red at alpha 80 over the square's colour.
     const oxColour c = colours.cell();
-    auto veiled = [](int under, int red) { return (red * 80 + under * (255 - 80)) / 255; };
-    EXPECT_TRUE(p.near(214, 64, oxColour(uint8_t(veiled(c.r, 255)), uint8_t(veiled(c.g, 0)), uint8_t(veiled(c.b, 0))), 3))
-        << text(p.at(214, 64));
+    auto veiled = [](int under, int red) { return uint8_t((red * 80 + under * (255 - 80)) / 255); };
+    EXPECT_TRUE(p.near(214, 64, oxColour(veiled(c.r, 255), veiled(c.g, 0), veiled(c.b, 0)), 3)) << text(p.at(214, 64));
 }
 
 TEST_F(SheetGL, LongCaptionsStopAtTheCellEdge)
