@@ -8,11 +8,12 @@
 # Works at any screen size: the sheet's geometry is computed from it.
 # Arguments: build folder, source folder, shared folder.
 source "$(dirname "$0")/lib.sh"
-for tool in jpegtran rdjpgcom xdpyinfo; do
+for tool in jpegtran rdjpgcom; do
     command -v "$tool" >/dev/null || { echo "missing $tool"; exit 1; }
 done
 
-read -r W H < <(xdpyinfo | awk '/dimensions:/ { split($2, s, "x"); print s[1], s[2] }')
+screen_size
+W=$sw H=$sh
 # The sheet's defaults: list margin 400, title 50, items 256, borders 5, fitted
 # to the window's width.
 columns=$(((W - 400) / 128))

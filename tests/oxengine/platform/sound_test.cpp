@@ -1,22 +1,17 @@
 #include "oxengine/platform/sound.h"
 
-#include "support/soundlog.h"
+#include "support/switches.h"
 #include "support/testsupport.h"
 
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
 
-#include <mutex>
-#include <string>
-#include <thread>
-#include <vector>
-
 using namespace std::chrono_literals;
 
 TEST(Sound, KindsSelectTheDesktopEventSoundsInOrder)
 {
-    SoundLog player(true);
+    SoundRecorder player;
     for (int kind : {1, 2, 3, 4, 0, 5, -1}) // flushed one by one: a burst would be cut
         EXPECT_TRUE(beep(kind) && oxFlushSounds(5s));
     EXPECT_EQ(player.played(), (std::vector<std::string>{"dialog-information", "dialog-warning", "dialog-error",
@@ -25,14 +20,15 @@ TEST(Sound, KindsSelectTheDesktopEventSoundsInOrder)
 
 TEST(Sound, SilentWhenSwitchedOffButStillReportsSuccess)
 {
-    SoundLog player(false);
+    SoundRecorder player;
+    SoundSwitch off(false);
     EXPECT_TRUE(beep(3));
     EXPECT_TRUE(player.played().empty());
 }
 
 TEST(Sound, SlowAudioNeverBlocksTheCallerAndBurstsAreCut)
 {
-    SoundLog player(true, 200ms);
+    SoundRecorder player(200ms);
     const auto start = std::chrono::steady_clock::now();
     for (int i = 0; i < 50; ++i)
         beep(2);
@@ -45,12 +41,10 @@ TEST(Sound, SlowAudioNeverBlocksTheCallerAndBurstsAreCut)
 
 TEST(Sound, RealBackendWithoutAudioDeviceIsNoError)
 {
-    const bool wasOn = soundEnabled;
-    soundEnabled = true;
+    SoundSwitch on(true);
     const auto start = std::chrono::steady_clock::now();
     EXPECT_TRUE(beep(1));
     EXPECT_LT(std::chrono::steady_clock::now() - start, 100ms);
-    soundEnabled = wasOn;
 }
 
 TEST(Sound, AudioOutputIsExpectedOnlyWithAServerOrAPlaybackDevice)

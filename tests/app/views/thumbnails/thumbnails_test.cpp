@@ -17,7 +17,7 @@
 #include "oxengine/platform/sound.h"
 #include "oxengine/storage/config.h"
 #include "oxengine/storage/files.h"
-#include "support/soundlog.h"
+#include "support/switches.h"
 #include "support/testsupport.h"
 
 #include <gtest/gtest.h>
@@ -247,7 +247,7 @@ TEST_F(ThumbnailView, ItemSizeIsClampedThenRoundedUpToAPowerOfTwo)
 TEST_F(ThumbnailView, SelectionCommandsWithoutASelectionOnlyWarn)
 {
     ThumbnailDisplay& v = view();
-    SoundLog sounds;
+    SoundRecorder sounds;
     MessageCapture boxes;
     const unsigned commands[] = {CMD_ROTATE_CLOCKWISE, CMD_ROTATE_COUNTER_CLOCKWISE, CMD_ROTATE_HALF,
                                  CMD_CHANGE_COMMENT,   CMD_SAVE_AS,                  CMD_MOVE_TO,
