@@ -30,24 +30,17 @@ namespace {
 const oxColour RED(255, 0, 0), GREEN(0, 255, 0), BLUE(0, 0, 255), YELLOW(255, 255, 0);
 const int W = 640, H = 480;
 
-struct Pixels {
-    std::vector<uint8_t> rgba = glReadBack(0, 0, W, H);
-    oxColour at(int x, int y) const
-    {
-        const uint8_t* p = &rgba[(size_t(y) * W + x) * 4];
-        return oxColour(p[0], p[1], p[2]);
-    }
-    bool near(int x, int y, oxColour c, int tolerance = 10) const
-    {
-        const oxColour p = at(x, y);
-        return std::abs(p.r - c.r) <= tolerance && std::abs(p.g - c.g) <= tolerance &&
-               std::abs(p.b - c.b) <= tolerance;
-    }
-};
-
-std::string text(oxColour c)
+// Within tolerance of c in red, green and blue.
+PixelTest near(oxColour c, int tolerance = 10)
 {
-    return formatString("(%d,%d,%d)", c.r, c.g, c.b);
+    return [=](int r, int g, int b) {
+        return std::abs(r - c.r) <= tolerance && std::abs(g - c.g) <= tolerance && std::abs(b - c.b) <= tolerance;
+    };
+}
+
+std::string text(const GLFrame& f, int x, int y)
+{
+    return formatString("(%d,%d,%d)", f.at(x, y)[0], f.at(x, y)[1], f.at(x, y)[2]);
 }
 
 class SheetGL : public testing::Test {
@@ -117,7 +110,7 @@ TEST_F(SheetGL, PicturesAreUprightUndistortedAndNeverEnlarged)
     cell(record(128, 32, [](int x, int) { return x < 64 ? RED : GREEN; }), 150, 0);
     cell(record(40, 20, [](int, int) { return YELLOW; }), 300, 0);
     cell(record(64, 48, [](int, int) { return GREEN; }, 1600), 450, 0);
-    const Pixels p;
+    const GLFrame p(W, H);
     glSaveArtifact("thumbnails_cells", W, H);
     struct Probe {
         int x, y;
@@ -131,9 +124,8 @@ TEST_F(SheetGL, PicturesAreUprightUndistortedAndNeverEnlarged)
         {452, 64, GREEN}, {575, 64, GREEN},      {514, 10, cellColour},                        // fills the width
     };
     for (const Probe& probe : probes)
-        EXPECT_TRUE(p.near(probe.x, probe.y, probe.colour))
-            << probe.x << "," << probe.y << " is " << text(p.at(probe.x, probe.y)) << ", expected "
-            << text(probe.colour);
+        EXPECT_TRUE(p.is(near(probe.colour), probe.x, probe.y))
+            << probe.x << "," << probe.y << " is " << text(p, probe.x, probe.y);
 }
 
 TEST_F(SheetGL, BrokenThumbnailShowsItsMarkAndSelectionIsVeiled)
@@ -142,34 +134,25 @@ TEST_F(SheetGL, BrokenThumbnailShowsItsMarkAndSelectionIsVeiled)
     broken.note = "[Error while loading: damaged]";
     cell(&broken, 0, 0);
     cell(nullptr, 150, 0, true); // not made yet, selected
-    const Pixels p;
-    int marked = 0;
-    for (int y = 0; y < 128; ++y)
-        for (int x = 0; x < 128; ++x)
-            marked += p.near(x, y, colours.broken(), 2);
+    const GLFrame p(W, H);
+    const int marked = p.count(near(colours.broken(), 2), {0, 0, 128, 128});
     EXPECT_GT(marked, 200) << "the mark is plainly visible";
     EXPECT_LT(marked, 128 * 128 / 4) << "and leaves the square's colour around it";
-    EXPECT_TRUE(p.near(5, 5, colours.cell(), 2));
+    EXPECT_TRUE(p.is(near(colours.cell(), 2), 5, 5));
     // Red at alpha 80 over the square's colour.
     const oxColour c = colours.cell();
     auto veiled = [](int under, int red) { return uint8_t((red * 80 + under * (255 - 80)) / 255); };
-    EXPECT_TRUE(p.near(214, 64, oxColour(veiled(c.r, 255), veiled(c.g, 0), veiled(c.b, 0)), 3)) << text(p.at(214, 64));
+    EXPECT_TRUE(p.is(near(oxColour(veiled(c.r, 255), veiled(c.g, 0), veiled(c.b, 0)), 3), 214, 64)) << text(p, 214, 64);
 }
 
 TEST_F(SheetGL, LongCaptionsStopAtTheCellEdge)
 {
     cell(nullptr, 0, 0, false, {"a_very_long_file_name_that_goes_on_and_on_and_on.jpg"});
-    const Pixels p;
+    const GLFrame p(W, H);
     glSaveArtifact("thumbnails_caption", W, H);
-    int inside = 0, outside = 0;
-    for (int y = 128 - 17; y < 128; ++y) {
-        for (int x = 0; x < 128; ++x)
-            inside += p.at(x, y).r > 120; // glyph pixels, white on dark
-        for (int x = 128; x < 300; ++x)
-            outside += p.at(x, y).r + p.at(x, y).g + p.at(x, y).b > 0;
-    }
-    EXPECT_GT(inside, 50);
-    EXPECT_EQ(outside, 0);
+    const PixelRect caption{0, 128 - 17, 128, 17}, beside{128, 128 - 17, 172, 17};
+    EXPECT_GT(p.count([](int r, int, int) { return r > 120; }, caption), 50) << "glyph pixels, white on dark";
+    EXPECT_EQ(p.count([](int r, int g, int b) { return r + g + b > 0; }, beside), 0);
 }
 
 TEST_F(SheetGL, CaptionsNameTheFileOrItsCommentAndTellDateAndSizes)
@@ -202,7 +185,7 @@ TEST_F(SheetGL, ProgressBarShowsTheLoaderProgressInTheBottomRightCorner)
     view.applyGlobalStyle();
     thumbnails.progressNow = {3, 10};
     view.drawView(1);
-    const Pixels p;
+    const GLFrame p(W, H);
     glSaveArtifact("thumbnails_progress", W, H);
     oxGuiProgressBar& bar = view.progressBar();
     ASSERT_TRUE(bar.isVisible());
@@ -213,13 +196,14 @@ TEST_F(SheetGL, ProgressBarShowsTheLoaderProgressInTheBottomRightCorner)
     const oxGuiSlider::Track track = bar.track();
     const int y = track.position.y + track.size.height / 2;
     const int filled = track.position.x + int(0.3 * track.size.width);
-    EXPECT_TRUE(p.near(track.position.x + 2, y, oxColour(255, 255, 255))) << text(p.at(track.position.x + 2, y));
-    EXPECT_TRUE(p.near(filled - 3, y, oxColour(255, 255, 255)));
-    EXPECT_FALSE(p.near(filled + 3, y, oxColour(255, 255, 255))) << "70 % of the track still to go";
+    const oxColour white(255, 255, 255);
+    EXPECT_TRUE(p.is(near(white), track.position.x + 2, y)) << text(p, track.position.x + 2, y);
+    EXPECT_TRUE(p.is(near(white), filled - 3, y));
+    EXPECT_FALSE(p.is(near(white), filled + 3, y)) << "70 % of the track still to go";
 
     thumbnails.progressNow = {};
     glClear(GL_COLOR_BUFFER_BIT);
     view.drawView(1);
     EXPECT_FALSE(bar.isVisible()) << "nothing queued";
-    EXPECT_TRUE(Pixels().near(filled - 3, y, oxColour(0, 0, 0), 2));
+    EXPECT_TRUE(GLFrame(W, H).is(near(oxColour(0, 0, 0), 2), filled - 3, y));
 }
