@@ -76,7 +76,7 @@ public:
     oxTextPosition hitTest(double px, double py) const;
     // text (one line) cut to whole characters so that it fits width at the
     // current font and height, with an ellipsis after the cut: "…" where
-    // the font has it, "..." otherwise. The whole text when it fits; empty
+    // the font or a system font has it, "..." otherwise. The whole text when it fits; empty
     // when not even the ellipsis does, and without a font.
     std::string elided(std::string_view text, double width) const;
 
@@ -90,7 +90,9 @@ protected:
     double alignmentOffset(double lineWidth, double blockWidth) const;
     double blockWidth() const;
     void drawBackground(double width, double height) const;
-    void drawLines(double blockWidth) const;
+    // The glyphs of the font's texture, or (cached) those of the glyph cache.
+    void drawLines(double blockWidth, bool cached) const;
+    bool usesCachedGlyphs() const;
 
     GLFont* m_font = nullptr;
     double m_x = 100.0;

@@ -3,6 +3,7 @@
 // comment).
 #pragma once
 
+#include "oxengine/image/animation.h"
 #include "oxengine/image/resample.h"
 #include "oxengine/image/sampletypes.h"
 #include "oxengine/image/tonemap.h"
@@ -92,6 +93,16 @@ public:
     void setSourceSize(const oxSize& size) { m_sourceSize = size; }
     const std::string& comment() const { return m_comment; }
     void setComment(std::string comment) { m_comment = std::move(comment); }
+    // Why the file could be decoded only in part (a translated reason such
+    // as "the file ends early"); empty for a whole picture. Such a picture
+    // is shown, never written back over its file.
+    const std::string& damage() const { return m_damage; }
+    void setDamage(std::string reason) { m_damage = std::move(reason); }
+    // The frames of an animated picture (this image is its first), shared
+    // and never changed once set; null for a still picture. Copies and
+    // reductions do not carry it.
+    const std::shared_ptr<const oxAnimation>& animation() const { return m_animation; }
+    void setAnimation(std::shared_ptr<const oxAnimation> animation) { m_animation = std::move(animation); }
 
     // ---- Size limits, shared with the decoders ----------------------------------
     static constexpr uint64_t DEFAULT_PIXEL_LIMIT = uint64_t(1) << 30;
@@ -129,6 +140,8 @@ private:
     int m_reduction = 1;
     oxSize m_sourceSize; // 0 x 0: not recorded
     std::string m_comment;
+    std::string m_damage;
+    std::shared_ptr<const oxAnimation> m_animation;
 };
 
 // The image of one pixel type: oxColour (uint8), oxColourHalf, oxColourUInt16.
