@@ -267,12 +267,19 @@ TEST_F(ThumbnailView, SelectionCommandsWithoutASelectionOnlyWarn)
     EXPECT_FALSE(v.onCommand(CMD_RESCAN));
 }
 
-TEST_F(ThumbnailView, SelectedPicturesAreRotatedAndCommentedInListOrder)
+TEST_F(ThumbnailView, SelectedPicturesGoToTheLoaderOrTheDialogsInListOrder)
 {
     ThumbnailDisplay& v = view();
     v.selection().ctrlClick(7, false);
     v.selection().ctrlClick(2, false);
     thumbnails.add("/p/2.jpg").text = "old words";
+    thumbnails.add("/p/7.jpg").hdr = true;
+    v.onCommand(CMD_SAVE_AS);
+    v.onCommand(CMD_MOVE_TO);
+    v.onCommand(CMD_COPY_TO);
+    EXPECT_EQ(app.calls, (std::vector<std::string>{"convert /p/2.jpg mode 0", "convert /p/7.jpg mode 2",
+                                                   "move /p/2.jpg", "move /p/7.jpg", "copy /p/2.jpg",
+                                                   "copy /p/7.jpg"}));
     v.onCommand(CMD_ROTATE_CLOCKWISE);
     v.onCommand(CMD_ROTATE_COUNTER_CLOCKWISE);
     v.onCommand(CMD_ROTATE_HALF);
@@ -296,21 +303,6 @@ TEST_F(ThumbnailView, SelectedPicturesAreRotatedAndCommentedInListOrder)
     EXPECT_EQ(boxes.messages().at(0).text, "New comment for the image:");
 }
 
-TEST_F(ThumbnailView, ConversionAndCopyMoveGetTheSelectionInListOrder)
-{
-    ThumbnailDisplay& v = view();
-    LoadedPicture& hdr = thumbnails.add("/p/3.jpg");
-    hdr.hdr = true;
-    v.selection().ctrlClick(3, false);
-    v.selection().ctrlClick(1, false);
-    v.onCommand(CMD_SAVE_AS);
-    v.onCommand(CMD_MOVE_TO);
-    v.onCommand(CMD_COPY_TO);
-    EXPECT_EQ(app.calls, (std::vector<std::string>{"convert /p/1.jpg mode 0", "convert /p/3.jpg mode 2",
-                                                   "move /p/1.jpg", "move /p/3.jpg", "copy /p/1.jpg",
-                                                   "copy /p/3.jpg"}));
-}
-
 TEST_F(ThumbnailView, ClicksOpenSelectAndClear)
 {
     ThumbnailDisplay& v = view();
@@ -326,27 +318,20 @@ TEST_F(ThumbnailView, ClicksOpenSelectAndClear)
     EXPECT_FALSE(v.click(1, at(3).x, at(3).y, 0)) << "middle button";
 }
 
-TEST_F(ThumbnailView, EmptyFolderOffersTheSubFolderSearchInItsFirstRow)
+TEST_F(ThumbnailView, AFolderShownClearsTheSelectionAndAnEmptyOneOffersTheSearch)
 {
     ThumbnailDisplay& v = view(0);
-    v.setFolder(m_home.path());
-    v.click(0, at(1).x, at(1).y + 130, 0); // second row
-    v.click(0, at(1).x, at(1).y, KM_CTRL); // quiet
-    EXPECT_TRUE(app.calls.empty());
-    v.click(0, at(5).x, at(5).y, 0);
-    EXPECT_EQ(app.calls, std::vector<std::string>{"search " + m_home.path()});
-}
-
-TEST_F(ThumbnailView, FolderChangesUpdateTheSetAndClearTheSelection)
-{
-    ThumbnailDisplay& v = view();
     v.selection().ctrlClick(3, false);
     v.setFolder(m_home.path());
     EXPECT_EQ(thumbnails.updates, 1);
     EXPECT_TRUE(v.selection().empty());
     EXPECT_EQ(v.folderPanel().selector().getSelectedPath(), m_home.path());
+    v.click(0, at(1).x, at(1).y + 130, 0); // second row
+    v.click(0, at(1).x, at(1).y, KM_CTRL); // quiet
+    EXPECT_TRUE(app.calls.empty());
+    v.click(0, at(5).x, at(5).y, 0);
     EXPECT_TRUE(v.onCommand(CMD_FOLDER_CHOSEN));
-    EXPECT_EQ(app.calls, std::vector<std::string>{"open " + m_home.path()});
+    EXPECT_EQ(app.calls, (std::vector<std::string>{"search " + m_home.path(), "open " + m_home.path()}));
 }
 
 TEST_F(ThumbnailView, SplitterDragLeavesThePanelWhereItEnded)
