@@ -160,7 +160,8 @@ TEST(ImageRegistry, MissingFilesAreReportedWithTheSystemsReason)
              {"gone.exr", "cannot open EXR file: Cannot read image file \"" + dir.file("gone.exr") + "\". " +
                               oxSystemErrorText(ENOENT) + "."}}) {
         if (registry.canLoad(name)) { // not EXR without its library
-            EXPECT_EQ(imageError([&] { registry.loadImage(dir.file(name), oxSize()); }), message);
+            // The binding by copy: clang 14 cannot capture it by reference.
+            EXPECT_EQ(imageError([&, name = name] { registry.loadImage(dir.file(name), oxSize()); }), message);
         }
     }
     oxImageTransform comment;
