@@ -83,6 +83,9 @@ bool PictavoApp::onCommand(unsigned command)
     case CMD_SORT_BY_SIZE:
         writeConfigInt(ConfigKey::SortMode, int(command));
         m_list.sortList();
+        // The sheet's selection named places in the old order.
+        if (thumbnailsActive())
+            showFolderInSheet(m_list.folder());
         postRedisplay();
         return true;
     case CMD_HELP:
@@ -107,11 +110,6 @@ void PictavoApp::cycleOverlayLevel()
 {
     m_overlayLevel = (m_overlayLevel + 1) % 3;
     postRedisplay();
-}
-
-void PictavoApp::toggleView()
-{
-    // The thumbnail view is not there yet: the single-picture view stays.
 }
 
 void PictavoApp::showReportedFailures()

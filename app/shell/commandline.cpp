@@ -6,7 +6,7 @@
 
 namespace {
 
-enum class Option { None, Help, Log, Window, NoSound };
+enum class Option { None, Help, Log, Window, NoSound, Thumbnails };
 
 Option optionOf(const std::string& argument)
 {
@@ -26,6 +26,8 @@ Option optionOf(const std::string& argument)
         return Option::Window;
     if (name == "nosound")
         return Option::NoSound;
+    if (name == "thumbnails")
+        return Option::Thumbnails;
     return Option::None;
 }
 
@@ -53,6 +55,9 @@ CommandLine parseCommandLine(const std::vector<std::string>& args,
             break;
         case Option::NoSound:
             result.noSound = true;
+            break;
+        case Option::Thumbnails:
+            result.thumbnails = true;
             break;
         case Option::None:
             break;
@@ -83,10 +88,11 @@ std::string usageTitle()
 
 std::string usageText()
 {
-    return oxGetTranslation("Pictavo picture viewer. Usage: \n\nPictavo [-window] [-log] [folder]\n\n"
+    return oxGetTranslation("Pictavo picture viewer. Usage: \n\nPictavo [-window] [-log] [-thumbnails] [folder]\n\n"
                             " folder      Show pictures in selected folder. \n"
                             " -window     Shows the app in a window (not full-screen).\n"
                             " -log        Creates a log file (in 'Documents').\n"
-                            " -nosound    Disables sound. (Can be re-enabled in the settings dialog.)\n\n"
+                            " -nosound    Disables sound. (Can be re-enabled in the settings dialog.)\n"
+                            " -thumbnails Starts in the thumbnail view.\n\n"
                             "Press [F1] for online help.");
 }

@@ -11,6 +11,7 @@ struct CommandLine {
     bool log = false;
     bool window = false;
     bool noSound = false;
+    bool thumbnails = false; // start in the thumbnail view
     // The first argument that is not an option, as typed; empty when none.
     std::string startPath;
     // Options consumed before the start path (or before the end).

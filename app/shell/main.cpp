@@ -35,6 +35,8 @@ int main(int argc, char** argv)
         app.setStartFullScreen(false);
     if (line.log)
         app.setLogging(true);
+    if (line.thumbnails)
+        app.setStartInThumbnails(true);
     if (!line.startPath.empty())
         app.setStartLocation(resolveStartPath(line.startPath));
 

@@ -36,6 +36,7 @@ PictavoApp::PictavoApp(LoaderServices loaderServices) : m_list(listHooks())
         };
     m_loader = std::make_unique<BGTextureLoader>(m_list.paths(), std::move(services));
     m_imageDisplay = std::make_unique<ImageDisplay>(this, *m_loader);
+    m_thumbnailDisplay = std::make_unique<ThumbnailDisplay>(this, m_list.paths(), *m_loader, *m_loader);
 
     int screenWidth = 1074, screenHeight = 818;
     oxPrimaryScreenSize(screenWidth, screenHeight);
@@ -77,18 +78,21 @@ PictureListHooks PictavoApp::listHooks()
     hooks.pictureShown = [this] {
         if (m_holdShowing)
             return;
-        if (m_transform)
+        // The sheet is fitted when its folder changes, not when the current
+        // picture does (Home and End would scroll it away).
+        if (m_transform && !thumbnailsActive())
             m_transform->refit();
         postRedisplay();
     };
     hooks.showNothing = [this] {
         if (m_imageDisplay)
             m_imageDisplay->showNothing();
-        if (m_transform)
+        if (m_transform && !thumbnailsActive())
             m_transform->refit();
         postRedisplay();
     };
     hooks.thumbnailsActive = [this] { return thumbnailsActive(); };
+    hooks.folderChanged = [this](const std::string& folder) { showFolderInSheet(folder); };
     return hooks;
 }
 
@@ -123,6 +127,68 @@ void PictavoApp::viewDestroyed(Display* view)
         m_transform->setView(nullptr);
 }
 
+void PictavoApp::enterThumbnails()
+{
+    makeActive(m_thumbnailDisplay.get());
+    m_thumbnailDisplay->setFolder(m_list.folder());
+    if (m_transform)
+        m_transform->setView(m_thumbnailDisplay.get());
+}
+
+void PictavoApp::showFolderInSheet(const std::string& folder)
+{
+    if (!m_thumbnailDisplay)
+        return;
+    const bool another = folder != m_thumbnailDisplay->folder();
+    m_thumbnailDisplay->setFolder(folder);
+    if (!m_transform || m_transform->view() != m_thumbnailDisplay.get())
+        return;
+    if (another)
+        m_transform->refit();
+    else
+        m_transform->onReshape(width(), height()); // the sheet's length may have changed
+    postRedisplay();
+}
+
+void PictavoApp::toggleView()
+{
+    if (!m_thumbnailDisplay || !m_imageDisplay)
+        return;
+    if (thumbnailsActive()) {
+        if (m_transform) {
+            m_sheetZoom = m_transform->zoom();
+            m_sheetOffsetX = m_transform->offsetX();
+            m_sheetOffsetY = m_transform->offsetY();
+        }
+        makeActive(m_imageDisplay.get());
+        if (m_transform)
+            m_transform->setView(m_imageDisplay.get());
+        // An empty list has had the view show nothing already.
+        m_list.showCurrent();
+        return;
+    }
+    enterThumbnails();
+    if (m_transform && m_sheetZoom >= 0.01) {
+        m_transform->zoomTo(m_sheetZoom, true, 0.5, 0.5);
+        m_transform->scrollTo(m_sheetOffsetX, m_sheetOffsetY);
+    }
+}
+
+void PictavoApp::showPictureAt(int index)
+{
+    // While the sheet is shown this only moves the position; the switch
+    // shows the picture.
+    m_list.goTo(index);
+    if (thumbnailsActive())
+        toggleView();
+}
+
+void PictavoApp::openFolder(const std::string& path, bool searchSubfolders)
+{
+    if (!path.empty())
+        m_list.openFolder(path, searchSubfolders ? SUBFOLDERS_ALWAYS : SUBFOLDERS_NEVER);
+}
+
 void PictavoApp::onStart()
 {
     makeActive(m_imageDisplay.get());
@@ -140,9 +206,12 @@ void PictavoApp::onStart()
     startLoader();
     loadInterfaceFont();
     m_imageDisplay->applyGlobalStyle();
+    m_thumbnailDisplay->applyGlobalStyle();
+    // A start in the sheet enters it before the folder is loaded, so the
+    // current picture is decoded only when the user switches to it.
+    if (m_startInThumbnails || readConfigInt(ConfigKey::LastMode) != 0)
+        enterThumbnails();
     loadStartFolder();
-    if (readConfigInt(ConfigKey::LastMode) != 0)
-        toggleView();
 }
 
 void PictavoApp::startLoader()
@@ -202,6 +271,7 @@ void PictavoApp::destroyViews()
     if (m_transform)
         m_transform->setView(nullptr);
     makeActive(nullptr);
+    m_thumbnailDisplay.reset();
     m_imageDisplay.reset();
 }
 
@@ -214,6 +284,8 @@ void PictavoApp::shutDown()
     writeConfigInt(ConfigKey::LastOverlays, m_overlayLevel);
     if (m_imageDisplay)
         m_imageDisplay->shutDown();
+    if (m_thumbnailDisplay)
+        m_thumbnailDisplay->saveSettings();
     // The views' textures, shaders and fonts go while the window's context
     // still exists, as do the loader's in its own.
     destroyViews();

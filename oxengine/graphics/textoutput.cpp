@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 namespace {
 
@@ -179,6 +180,42 @@ oxTextPosition oxTextOutput::hitTest(double px, double py) const
         ++hit.character;
     });
     return hit;
+}
+
+std::string oxTextOutput::elided(std::string_view text, double width) const
+{
+    const double s = scale();
+    if (s <= 0)
+        return {};
+    const double limit = width / s; // font pixels
+    if (lineFontWidth(text) <= limit)
+        return std::string(text);
+    // The ellipsis character where the font or a system font has it.
+    const bool hasEllipsis = m_font->record(U'\u2026') || glyphOf(*m_font, U'\u2026').cached;
+    const std::string_view ellipsis = hasEllipsis ? "\u2026" : "...";
+    const int ellipsisWidth = lineFontWidth(ellipsis);
+    if (ellipsisWidth > limit)
+        return {};
+    // Character boundaries, then the longest start that fits beside the
+    // ellipsis (widths only grow with more characters).
+    std::vector<size_t> ends;
+    for (size_t pos = 0; pos < text.size();) {
+        utf8Decode(text, pos);
+        ends.push_back(pos);
+    }
+    size_t lo = 0, hi = ends.size(); // lo characters fit, hi do not
+    while (hi - lo > 1) {
+        const size_t mid = (lo + hi) / 2;
+        if (lineFontWidth(text.substr(0, ends[mid - 1])) + ellipsisWidth <= limit)
+            lo = mid;
+        else
+            hi = mid;
+    }
+    std::string result(text.substr(0, lo ? ends[lo - 1] : 0));
+    // No stray space before the ellipsis.
+    while (!result.empty() && result.back() == ' ')
+        result.pop_back();
+    return result + std::string(ellipsis);
 }
 
 void oxTextOutput::drawBackground(double width, double height) const

@@ -74,6 +74,11 @@ public:
     // of a line, its length right of it); points above or below the block
     // hit the first or last line.
     oxTextPosition hitTest(double px, double py) const;
+    // text (one line) cut to whole characters so that it fits width at the
+    // current font and height, with an ellipsis after the cut: "…" where
+    // the font or a system font has it, "..." otherwise. The whole text when it fits; empty
+    // when not even the ellipsis does, and without a font.
+    std::string elided(std::string_view text, double width) const;
 
 protected:
     std::string_view lineView(int i) const;

@@ -20,7 +20,7 @@ for option in --help -h /? -H --HELP; do
     wait "$hpid"
     code=$?
     check "$option: exit code 0" test "$code" -eq 0
-    check "$option: usage on stdout" grep -qF "Pictavo [-window] [-log] [folder]" "$tmp/usage"
+    check "$option: usage on stdout" grep -qF "Pictavo [-window] [-log] [-thumbnails] [folder]" "$tmp/usage"
     check "$option: documents folder named" grep -qF "(in 'Documents')" "$tmp/usage"
     check "$option: box (stdout is no terminal)" logged "Pictavo command line help"
     check "$option: no window" test "$windows" -eq 0

@@ -50,6 +50,7 @@ struct LoadJob {
     PartDecoder top;
     std::unique_ptr<PartDecoder> bottom; // the second thread's, for a split decode
     int scale = 1;
+    oxSize sourceSize; // the upright picture's in the file, from its header
     int components = 3;
     std::string comment;
     oxOrientation orientation;
@@ -120,6 +121,7 @@ bool readHeader(LoadJob& job, PartDecoder& part)
         oxSize size(int32_t(info.image_width), int32_t(info.image_height));
         if (job.orientation.transpose)
             std::swap(size.width, size.height); // the maximum is meant for the upright picture
+        job.sourceSize = size;
         job.scale = decoderScale(size, job.maximum);
     }
     info.scale_num = 1;
@@ -245,6 +247,7 @@ std::unique_ptr<oxImage> oxJpegHandler::loadImage(const std::string& filename, c
     std::unique_ptr<oxImage> image = oxAsMeantToBeSeen(std::move(job.image), job.colours, job.orientation, filename);
     image->setComponents(job.components);
     image->setReduction(job.scale);
+    image->setSourceSize(job.sourceSize);
     image->setComment(std::move(job.comment));
     if (const int code = damageCode(job))
         image->setDamage(oxJpegDamageReason(code));

@@ -14,7 +14,7 @@ TEST(CommandLine, OptionsPathsAndWhereTheOptionsEnd)
 {
     const struct {
         std::vector<std::string> args;
-        const char* flags; // h l w s for help, log, window, nosound
+        const char* flags; // h l w s t for help, log, window, nosound, thumbnails
         int consumed;
         const char* startPath;
     } cases[] = {
@@ -22,6 +22,10 @@ TEST(CommandLine, OptionsPathsAndWhereTheOptionsEnd)
         {{"--WinDow"}, "w", 1, ""},
         {{"/Window"}, "w", 1, ""},
         {{"/LOG", "--nosound", "-Window"}, "lws", 3, ""},
+        {{"-thumbnails"}, "t", 1, ""},
+        {{"--ThumbNails", "/window"}, "tw", 2, ""},
+        {{"/THUMBNAILS", "pics"}, "t", 1, "pics"},
+        {{"/thumbnails"}, "", 0, "/thumbnails"}, // an existing path of that name
         {{"-H"}, "h", 1, ""},
         {{"--HELP"}, "h", 1, ""},
         {{"/?"}, "h", 1, ""},
@@ -38,7 +42,7 @@ TEST(CommandLine, OptionsPathsAndWhereTheOptionsEnd)
         {{"/window"}, "w", 1, ""},
         {{}, "", 0, ""},
     };
-    const std::set<std::string> existing{"/log"};
+    const std::set<std::string> existing{"/log", "/thumbnails"};
     for (const auto& c : cases) {
         const CommandLine line = parseCommandLine(c.args, [&](const std::string& p) { return existing.count(p) != 0; });
         const std::string flags = c.flags, what = c.args.empty() ? "(none)" : c.args[0];
@@ -46,6 +50,7 @@ TEST(CommandLine, OptionsPathsAndWhereTheOptionsEnd)
         EXPECT_EQ(line.log, flags.find('l') != std::string::npos) << what;
         EXPECT_EQ(line.window, flags.find('w') != std::string::npos) << what;
         EXPECT_EQ(line.noSound, flags.find('s') != std::string::npos) << what;
+        EXPECT_EQ(line.thumbnails, flags.find('t') != std::string::npos) << what;
         EXPECT_EQ(line.consumedOptions, c.consumed) << what;
         EXPECT_EQ(line.startPath, c.startPath) << what;
     }

@@ -93,6 +93,21 @@ public:
     void selectFolder() override { calls.push_back("folder"); }
     void deletePicture(const std::string& path) override { calls.push_back("delete " + path); }
     void saveAs(const SaveAsRequest& r) override { calls.push_back("save " + r.path); }
+    void showPictureAt(int index) override { calls.push_back("show " + std::to_string(index)); }
+    void openFolder(const std::string& path, bool search) override
+    {
+        calls.push_back((search ? "search " : "open ") + path);
+    }
+    void convertPictures(const std::vector<PictureConversion>& pictures) override
+    {
+        for (const PictureConversion& p : pictures)
+            calls.push_back("convert " + p.path + " mode " + std::to_string(p.toneMapping.mode));
+    }
+    void copyMovePictures(const std::vector<std::string>& paths, bool copy) override
+    {
+        for (const std::string& p : paths)
+            calls.push_back((copy ? "copy " : "move ") + p);
+    }
     FotoTransform* transform = nullptr;
     std::vector<std::string> calls;
 

@@ -82,6 +82,28 @@ TEST_F(TextLayout, Utf8CharactersAreMeasuredNotBytes)
     EXPECT_DOUBLE_EQ(width("\xe2\x80\x8bX"), 10); // zero-width space
 }
 
+TEST_F(TextLayout, ElidedCutsWholeCharactersBeforeAnEllipsis)
+{
+    // A font with the ellipsis character (without it, a system font's or
+    // "..." stands in). Widths at text height 16: X 10, space 5, "\u2026" 15, ü 7.
+    GLFont font;
+    loadLayoutFont(font, {{'X', 20}, {U'\u00fc', 14}, {U'\u2026', 30}}, 32, 0x2026);
+    out.setFont(&font);
+    const struct {
+        const char* text;
+        double width;
+        const char* shown;
+    } cases[] = {
+        {"XXXX", 40, "XXXX"}, // fits exactly
+        {"XXXXXX", 39, "XX\u2026"},
+        {"XXX XXXX", 50, "XXX\u2026"}, // no space before the ellipsis
+        {"XXXX", 14, ""},            // not even the ellipsis fits
+        {"\xc3\xbc\xc3\xbc\xc3\xbc\xc3\xbc", 25, "\xc3\xbc\u2026"}, // whole characters
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(out.elided(c.text, c.width), c.shown) << c.text << " in " << c.width;
+}
+
 TEST_F(TextLayout, HitTestFindsTheCharacterUnderThePointAsDrawn)
 {
     const double nan = std::numeric_limits<double>::quiet_NaN();

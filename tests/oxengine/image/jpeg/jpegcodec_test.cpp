@@ -44,6 +44,9 @@ TEST(JpegLoad, MatchesTheReferenceDecoderAtEveryScale)
             // The largest maximum that still asks for scale 1/n.
             auto image = load(file, n == 1 ? oxSize() : oxSize(203 / n + 1, 131 / n + 1));
             EXPECT_EQ(image->reduction(), n);
+            // The file's size, not the reduced size times n (131 / 8 rounds up).
+            EXPECT_EQ(image->sourceSize(), oxSize(203, 131));
+            EXPECT_EQ(image->rotatedCopy(1)->sourceSize(), oxSize(131, 203));
             EXPECT_EQ(image->components(), channels);
             EXPECT_TRUE(asPnm(*image) == djpeg(file, "-scale 1/" + std::to_string(n)));
             EXPECT_TRUE(std::all_of(image->pixels(), image->pixels() + image->width() * image->height(),
