@@ -7,27 +7,40 @@
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 namespace {
 
+// The first tab stop (every four reference heights t) at least half a
+// reference height right of pen.
+double nextTabStop(double pen, double t)
+{
+    return t > 0 ? std::ceil((pen + 0.5 * t) / (4 * t)) * 4 * t : pen;
+}
+
 // Calls f(glyph or null, pen, advance) for every character of the line, all
 // in font pixels, and returns the pen behind the last one. Measuring,
-// hit-testing and drawing share this walk, so they always agree. A tab moves
-// the pen to the next stop (every four reference heights) that lies at least
-// half a reference height ahead.
+// hit-testing and drawing share this walk, so they always agree. A run of
+// tabs ends a column: the text after the n-th run starts at columns[n - 1],
+// where the block lines up its columns, or at the next tab stop where the
+// block has no such column (or the pen is past it).
 template <typename F>
-double walkLine(const GLFont& font, std::string_view line, F&& f)
+double walkLine(const GLFont& font, std::string_view line, const std::vector<double>& columns, F&& f)
 {
     const double t = font.referenceHeight();
     double pen = 0;
-    size_t pos = 0;
+    size_t pos = 0, column = 0;
     while (pos < line.size()) {
         const char32_t c = utf8Decode(line, pos);
         const GLFontChar* glyph = nullptr;
         double advance = 0;
         if (c == U'\t') {
-            if (t > 0)
-                advance = std::ceil((pen + 0.5 * t) / (4 * t)) * 4 * t - pen;
+            const bool runEnds = pos >= line.size() || line[pos] != '\t';
+            if (runEnds) {
+                const double stop = column < columns.size() ? columns[column] : 0;
+                advance = (stop > pen ? stop : nextTabStop(pen, t)) - pen;
+                ++column;
+            }
         } else if ((glyph = font.glyphFor(c))) {
             advance = double(glyph->dx) * font.texWidth();
         }
@@ -37,7 +50,52 @@ double walkLine(const GLFont& font, std::string_view line, F&& f)
     return pen;
 }
 
+// Splits a line at its runs of tabs.
+std::vector<std::string_view> tabCells(std::string_view line)
+{
+    std::vector<std::string_view> cells;
+    size_t start = 0;
+    for (;;) {
+        const size_t tab = line.find('\t', start);
+        cells.push_back(line.substr(start, tab == std::string_view::npos ? tab : tab - start));
+        if (tab == std::string_view::npos)
+            return cells;
+        start = line.find_first_not_of('\t', tab);
+        if (start == std::string_view::npos) {
+            cells.emplace_back();
+            return cells;
+        }
+    }
+}
+
 } // namespace
+
+std::vector<double> oxTextOutput::tabColumns() const
+{
+    std::vector<double> columns;
+    if (!m_font || m_text.find('\t') == std::string::npos)
+        return columns;
+    // Column n starts at the first tab stop that clears column n - 1 in
+    // every line that has a column n.
+    const double t = m_font->referenceHeight();
+    std::vector<std::vector<std::string_view>> lines;
+    size_t most = 0;
+    for (int i = 0, n = lineCount(); i < n; ++i) {
+        lines.push_back(tabCells(lineView(i)));
+        most = std::max(most, lines.back().size());
+    }
+    double start = 0;
+    for (size_t column = 1; column < most; ++column) {
+        double end = start;
+        for (const auto& cells : lines)
+            if (cells.size() > column)
+                end = std::max(end, start + walkLine(*m_font, cells[column - 1], {},
+                                                     [](const GLFontChar*, double, double) {}));
+        start = nextTabStop(end, t);
+        columns.push_back(start);
+    }
+    return columns;
+}
 
 oxTextOutput::~oxTextOutput() = default;
 
@@ -77,18 +135,18 @@ double oxTextOutput::scale() const
     return ref > 0 ? m_textHeight / ref : 0.0;
 }
 
-int oxTextOutput::lineFontWidth(std::string_view line) const
+int oxTextOutput::lineFontWidth(std::string_view line, const std::vector<double>& columns) const
 {
     if (!m_font)
         return 0;
-    return int(walkLine(*m_font, line, [](const GLFontChar*, double, double) {}));
+    return int(walkLine(*m_font, line, columns, [](const GLFontChar*, double, double) {}));
 }
 
 oxTextSize oxTextOutput::measureLine(int i) const
 {
     if (!m_font)
         return {};
-    return {lineFontWidth(lineView(i)) * scale(), m_textHeight};
+    return {lineFontWidth(lineView(i), tabColumns()) * scale(), m_textHeight};
 }
 
 oxTextSize oxTextOutput::measure() const
@@ -96,11 +154,11 @@ oxTextSize oxTextOutput::measure() const
     if (!m_font)
         return {};
     oxTextSize size;
+    const std::vector<double> columns = tabColumns();
     const int lines = lineCount();
     for (int i = 0; i < lines; ++i) {
-        const oxTextSize line = measureLine(i);
-        size.width = std::max(size.width, line.width);
-        size.height += line.height;
+        size.width = std::max(size.width, lineFontWidth(lineView(i), columns) * scale());
+        size.height += m_textHeight;
     }
     return size;
 }
@@ -136,11 +194,12 @@ oxTextPosition oxTextOutput::hitTest(double px, double py) const
     if (s <= 0)
         return hit;
     const std::string_view line = lineView(hit.line);
+    const std::vector<double> columns = tabColumns();
     // The same block width and offset as drawing uses, so a click lands
     // on the character drawn under it whatever the alignment.
-    const double offset = px - m_x - alignmentOffset(lineFontWidth(line) * s, blockWidth());
+    const double offset = px - m_x - alignmentOffset(lineFontWidth(line, columns) * s, blockWidth());
     bool done = false;
-    walkLine(*m_font, line, [&](const GLFontChar*, double pen, double) {
+    walkLine(*m_font, line, columns, [&](const GLFontChar*, double pen, double) {
         if (done || !(offset >= pen * s)) {
             done = true;
             return;
@@ -172,13 +231,14 @@ void oxTextOutput::drawLines(double block) const
     const double s = scale();
     const double texWidth = m_font->texWidth();
     const double texHeight = m_font->texHeight();
+    const std::vector<double> columns = tabColumns();
     const int lines = lineCount();
     for (int i = 0; i < lines; ++i) {
         const std::string_view line = lineView(i);
-        const double left = m_x + alignmentOffset(lineFontWidth(line) * s, block);
+        const double left = m_x + alignmentOffset(lineFontWidth(line, columns) * s, block);
         const double bottom = m_y + i * m_textHeight;
         glBegin(GL_QUADS);
-        walkLine(*m_font, line, [&](const GLFontChar* g, double pen, double) {
+        walkLine(*m_font, line, columns, [&](const GLFontChar* g, double pen, double) {
             if (!g)
                 return;
             const double x0 = left + pen * s;
