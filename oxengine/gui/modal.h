@@ -38,9 +38,18 @@ public:
     // Always handled; Tab moves the focus when nothing inside uses it.
     bool onKeyDown(int key, bool special) override;
     bool onKeyUp(int key, bool special) override;
+    // The fill made opaque enough that nothing behind competes with the
+    // panel's text, and a frame over the margins (less the padding).
     void draw() override;
 
+    // Room between the frame and the content, added to every margin.
+    void setPadding(int padding);
+    int padding() const { return m_padding; }
+    // The background colour as the panel fills with it.
+    oxColour fillColour() const;
+
 private:
+    int m_padding = 0;
     int m_result = 0;
     bool m_processIdle = false;
     bool m_running = false;

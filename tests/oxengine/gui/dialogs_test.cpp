@@ -11,6 +11,7 @@
 #include "oxengine/gui/edit.h"
 #include "oxengine/gui/folderdialog.h"
 #include "oxengine/gui/folderselector.h"
+#include "oxengine/gui/keys.h"
 #include "oxengine/gui/scrollpanel.h"
 #include "oxengine/platform/messagebox.h"
 
@@ -52,10 +53,12 @@ TEST_F(Dialogs, MessageDialogButtonsFollowTheFlagsAndTheDialogIsCentred)
     const oxGuiPoint at = d.getPosition();
     const oxGuiSize size = d.getSize();
     EXPECT_EQ(at, (oxGuiPoint{(1600 - size.width) / 2, (1000 - size.height) / 2}));
-    EXPECT_EQ(d.getMargins().top, 3 + defaultGuiStyle.textHeight); // the title bar
+    // The title bar, and half a line between the frame and the texts.
+    const int pad = defaultGuiStyle.textHeight / 2;
+    EXPECT_EQ(d.getMargins(), (oxGuiMargins{3 + pad, 3 + defaultGuiStyle.textHeight + pad, 3 + pad, 3 + pad}));
     const oxGuiModalButton *yes = d.buttons().front(), *no = d.buttons().back();
-    const int leftGap = yes->getPosition().x - (at.x + 3);
-    const int rightGap = at.x + size.width - 3 - (no->getPosition().x + no->getSize().width);
+    const int leftGap = yes->getPosition().x - (at.x + 3 + pad);
+    const int rightGap = at.x + size.width - 3 - pad - (no->getPosition().x + no->getSize().width);
     EXPECT_LE(std::abs(leftGap - rightGap), 1);
     EXPECT_GT(leftGap, 0);
     // Without a title of its own the window's is shown, or "Dialog".
@@ -80,7 +83,8 @@ TEST_F(Dialogs, TheTitleBarDragsTheDialogWithinTheWindow)
     EXPECT_EQ(axes, 3);
     d.dragBy(-10, 7);
     EXPECT_EQ(d.getPosition(), (oxGuiPoint{at.x - 10, at.y + 7}));
-    EXPECT_EQ(d.content()->getPosition(), (oxGuiPoint{at.x - 10 + 3, at.y + 7 + 3 + th})); // the content moves along
+    const int pad = th / 2;
+    EXPECT_EQ(d.content()->getPosition(), (oxGuiPoint{at.x - 10 + 3 + pad, at.y + 7 + 3 + th + pad})); // moves along
     d.dragBy(-5000, -5000);
     EXPECT_EQ(d.getPosition(), (oxGuiPoint{0, 0}));
     d.dragBy(5000, 5000);
@@ -101,7 +105,31 @@ TEST_F(Dialogs, MessageDialogAnswersWithThePressedButtonAndItsSound)
     EXPECT_EQ(runMessageDialog("Stop?", "", MB_OK | MB_CANCEL, MI_WARNING), GUI_RESULT_CANCEL);
     app.script.push_back([&] { app.type("\r"); });
     EXPECT_EQ(runMessageDialog("Done.", "", MB_OK, MI_NONE), GUI_RESULT_OK);
-    EXPECT_EQ(app.runs, 3);
+    // Enter is the focused button (the first at the start), Escape the
+    // cancelling answer: Cancel, else No, else OK; the arrows move the focus.
+    const struct {
+        int buttons;
+        std::string keys;
+        std::vector<int> specials;
+        int answer;
+    } byKeys[] = {
+        {MB_YES | MB_NO, "\r", {}, GUI_RESULT_YES},
+        {MB_YES | MB_NO, "\x1b", {}, GUI_RESULT_NO},
+        {MB_YES | MB_NO | MB_CANCEL, "\x1b", {}, GUI_RESULT_CANCEL},
+        {MB_OK, "\x1b", {}, GUI_RESULT_OK},
+        {MB_YES | MB_NO, "\r", {GUI_SPECIAL_RIGHT}, GUI_RESULT_NO},
+        {MB_YES | MB_NO | MB_CANCEL, "\r", {GUI_SPECIAL_LEFT}, GUI_RESULT_CANCEL},
+        {MB_OK | MB_CANCEL, "\r", {GUI_SPECIAL_DOWN}, GUI_RESULT_CANCEL},
+    };
+    for (const auto& c : byKeys) {
+        app.script.push_back([&] {
+            for (int key : c.specials)
+                app.special(key);
+            app.type(c.keys);
+        });
+        EXPECT_EQ(runMessageDialog("?", "", c.buttons, MI_NONE), c.answer) << c.buttons << " " << c.keys.size();
+    }
+    EXPECT_EQ(app.runs, 3 + int(std::size(byKeys)));
     EXPECT_EQ(sounds.played(), (V{"dialog-question", "dialog-warning"}));
     EXPECT_TRUE(only(take(), "key").empty()); // no key got past the dialogs
     EXPECT_EQ(oxGuiIconSound(MI_INFORMATION), 0);
