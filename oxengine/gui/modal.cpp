@@ -63,8 +63,9 @@ int oxGuiModalPanel::runModal()
                 break;
             app->waitForEvents(!m_processIdle);
         }
-        requestRedisplay();
     }
+    // The next frame is drawn without the panel.
+    requestRedisplay();
     return std::max(m_result, 0);
 }
 

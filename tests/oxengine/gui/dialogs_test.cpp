@@ -330,3 +330,56 @@ TEST_F(Folders, FolderDialogOpensAtADeepPathAndReturnsTheChoice)
     EXPECT_FALSE(e.run());
     EXPECT_EQ(chosen, root + "/alpha");
 }
+
+TEST_F(Folders, TheTreeAnswersTheKeysAndADoubleClickChooses)
+{
+    std::string chosen = root + "/beta";
+    oxGuiModalFolderDialog d(chosen, "Where to?", {oxFilename(root)});
+    oxGuiFolderSelector* s = d.selector();
+    EXPECT_EQ(focusedElement(), s); // the arrows walk the tree at once
+    // root, alpha, beta, Beta2, gamma: Up to alpha, Right opens it, Right
+    // goes to its first child (deep), Left to alpha again, Enter chooses.
+    app.script.push_back([&] {
+        app.special({GUI_SPECIAL_UP, GUI_SPECIAL_RIGHT, GUI_SPECIAL_RIGHT});
+        EXPECT_EQ(s->getSelectedPath(), root + "/alpha/deep");
+        EXPECT_EQ(d.pathField()->getText(), root + "/alpha/deep"); // the field follows
+        app.special(GUI_SPECIAL_LEFT);
+        app.type("\r");
+    });
+    EXPECT_TRUE(d.run());
+    EXPECT_EQ(chosen, root + "/alpha");
+    // Two clicks on one name choose it.
+    const int gamma = int(s->entries().size()) - 1;
+    const oxGuiPointD at = toWindowPoint(
+        *s, {s->getPosition().x + 2 * s->rowHeight() + 3, s->getPosition().y + gamma * s->rowHeight() + 2});
+    app.script.push_back([&] {
+        for (int i = 0; i < 2; ++i) {
+            app.handleMouseButton(0, true, int(at.x), int(at.y));
+            app.handleMouseButton(0, false, int(at.x), int(at.y));
+        }
+    });
+    EXPECT_TRUE(d.run());
+    EXPECT_EQ(chosen, root + "/gamma");
+}
+
+TEST_F(Folders, APathTypedOrPastedIsChosenWhenItExists)
+{
+    MessageCapture boxes;
+    std::string chosen = root;
+    oxGuiModalFolderDialog d(chosen, "Where to?", {oxFilename(root)});
+    app.script.push_back([&] { app.type("\x0c" + root + "/nowhere\r"); }); // Ctrl+L: the field
+    // Told, and back in the dialog with the field's keys: a file stands for
+    // its folder.
+    app.script.push_back([&] {
+        d.pathField()->selectAll();
+        app.type(root + "/file.txt\r");
+    });
+    EXPECT_TRUE(d.run());
+    EXPECT_EQ(chosen, root);
+    ASSERT_EQ(boxes.count(), 1u);
+    EXPECT_EQ(boxes.messages()[0].text, "The folder '" + root + "/nowhere' does not exist.");
+    // "~" is the home folder.
+    app.script.push_back([&] { app.type("\x0c~\r"); });
+    EXPECT_TRUE(d.run());
+    EXPECT_EQ(oxFilename(chosen), oxFilename::homeFolder());
+}
