@@ -79,7 +79,17 @@ void oxGuiModalDialog::dragBy(int dx, int dy)
     const oxGuiPoint to{int(x), int(y)};
     if (to == m_position)
         return;
+    m_movedByUser = m_movedByUser || dx != 0 || dy != 0;
     setPosition(to);
+    requestRedisplay();
+}
+
+void oxGuiModalDialog::onWindowResized()
+{
+    if (m_movedByUser)
+        dragBy(0, 0);
+    else
+        centreInWindow();
     requestRedisplay();
 }
 

@@ -211,6 +211,11 @@ bool oxGuiModalHelper::onKeyUp(int key, bool special)
     return true;
 }
 
+void oxGuiModalHelper::onReshape(int, int)
+{
+    m_panel.onWindowResized();
+}
+
 void oxGuiModalHelper::postRender()
 {
     m_panel.render();

@@ -42,6 +42,10 @@ public:
     // panel's text, and a frame over the margins (less the padding).
     void draw() override;
 
+    // The window changed its size while the panel runs (a window becoming
+    // full-screen after a dialog opened). Nothing by default.
+    virtual void onWindowResized() {}
+
     // Room between the frame and the content, added to every margin.
     void setPadding(int padding);
     int padding() const { return m_padding; }
@@ -73,6 +77,7 @@ public:
     bool onCommand(unsigned command) override;
     bool onKeyDown(int key, bool special) override;
     bool onKeyUp(int key, bool special) override;
+    void onReshape(int width, int height) override;
     void postRender() override;
 
     const std::vector<unsigned>& keptCommands() const { return m_kept; }

@@ -63,6 +63,8 @@ private:
     };
 
     unsigned long colour(const char* name, unsigned long fallback);
+    // A colour for text; false when it cannot be had.
+    bool textColour(const char* name, XftColor& out);
     void layoutMessage();
     void layoutInput();
     void createWindow();
@@ -87,7 +89,7 @@ private:
     const oxMessageRequest& m_request;
     int m_screen;
     oxBoxFont m_font;
-    unsigned long m_bg, m_fg, m_face, m_pressedFace, m_border, m_focusColour, m_fieldBg, m_iconColour, m_white;
+    unsigned long m_bg, m_fg, m_face, m_pressedFace, m_border, m_focusColour, m_fieldBg, m_iconColour;
 
     int m_width = 0, m_height = 0;
     int m_lineHeight = 0;
@@ -108,6 +110,9 @@ private:
     bool m_windowDestroyed = false;
     GC m_gc = nullptr;
     Pixmap m_buffer = 0;
+    XftDraw* m_textDraw = nullptr; // text on the buffer
+    XftColor m_textInk{}, m_markInk{};
+    bool m_textInkSet = false, m_markInkSet = false;
     XIM m_im = nullptr;
     XIC m_ic = nullptr;
     Atom m_wmProtocols = 0, m_wmDelete = 0;
@@ -118,7 +123,7 @@ private:
 };
 
 Box::Box(Display* d, const oxMessageRequest& request)
-    : m_d(d), m_request(request), m_screen(DefaultScreen(d)), m_font(d, fontCandidates())
+    : m_d(d), m_request(request), m_screen(DefaultScreen(d)), m_font(d, DefaultScreen(d), fontCandidates())
 {
     m_bg = colour("#ececec", WhitePixel(d, m_screen));
     m_fg = colour("#1e1e1e", BlackPixel(d, m_screen));
@@ -127,7 +132,6 @@ Box::Box(Display* d, const oxMessageRequest& request)
     m_border = colour("#8c8c8c", BlackPixel(d, m_screen));
     m_focusColour = colour("#2a6fc9", BlackPixel(d, m_screen));
     m_fieldBg = colour("#ffffff", WhitePixel(d, m_screen));
-    m_white = WhitePixel(d, m_screen);
     switch (request.icon) {
     case MI_WARNING: m_iconColour = colour("#e8b100", BlackPixel(d, m_screen)); break;
     case MI_ERROR: m_iconColour = colour("#d0302a", BlackPixel(d, m_screen)); break;
@@ -147,6 +151,14 @@ Box::Box(Display* d, const oxMessageRequest& request)
 
 Box::~Box()
 {
+    Visual* visual = DefaultVisual(m_d, m_screen);
+    const Colormap map = DefaultColormap(m_d, m_screen);
+    if (m_textInkSet)
+        XftColorFree(m_d, visual, map, &m_textInk);
+    if (m_markInkSet)
+        XftColorFree(m_d, visual, map, &m_markInk);
+    if (m_textDraw)
+        XftDrawDestroy(m_textDraw);
     if (m_ic)
         XDestroyIC(m_ic);
     if (m_im)
@@ -167,6 +179,11 @@ unsigned long Box::colour(const char* name, unsigned long fallback)
     if (XParseColor(m_d, map, name, &c) && XAllocColor(m_d, map, &c))
         return c.pixel;
     return fallback;
+}
+
+bool Box::textColour(const char* name, XftColor& out)
+{
+    return XftColorAllocName(m_d, DefaultVisual(m_d, m_screen), DefaultColormap(m_d, m_screen), name, &out);
 }
 
 void Box::layoutMessage()
@@ -268,10 +285,11 @@ void Box::createWindow()
     m_window = XCreateSimpleWindow(m_d, RootWindow(m_d, m_screen), x, y, unsigned(m_width), unsigned(m_height), 0,
                                    m_border, m_bg);
     m_gc = XCreateGC(m_d, m_window, 0, nullptr);
-    if (m_font.valid())
-        XSetFont(m_d, m_gc, m_font.id());
     m_buffer = XCreatePixmap(m_d, m_window, unsigned(m_width), unsigned(m_height),
                              unsigned(DefaultDepth(m_d, m_screen)));
+    m_textDraw = XftDrawCreate(m_d, m_buffer, DefaultVisual(m_d, m_screen), DefaultColormap(m_d, m_screen));
+    m_textInkSet = textColour("#1e1e1e", m_textInk);
+    m_markInkSet = textColour(m_request.icon == MI_WARNING ? "#1e1e1e" : "#ffffff", m_markInk);
     setProperties();
     openInputMethod();
     long mask = ExposureMask | KeyPressMask | KeyReleaseMask | ButtonPressMask | ButtonReleaseMask |
@@ -353,8 +371,10 @@ void Box::openInputMethod()
 
 void Box::drawText(Drawable target, int x, int top, std::u32string_view text)
 {
-    XSetForeground(m_d, m_gc, m_fg);
-    m_font.draw(target, m_gc, x, top + 1 + m_font.ascent(), text);
+    // Text is drawn on the buffer, the only target there is.
+    (void)target;
+    if (m_textInkSet)
+        m_font.draw(m_textDraw, m_textInk, x, top + 1 + m_font.ascent(), text);
 }
 
 void Box::drawIcon(Drawable target)
@@ -373,10 +393,10 @@ void Box::drawIcon(Drawable target)
         XFillArc(m_d, target, m_gc, r.x, r.y, unsigned(r.w), unsigned(r.h), 0, 360 * 64);
         mark = m_request.icon == MI_ERROR ? U"\u00d7" : m_request.icon == MI_QUESTION ? U"?" : U"i";
     }
-    XSetForeground(m_d, m_gc, m_request.icon == MI_WARNING ? m_fg : m_white);
     const int tx = r.x + (r.w - m_font.width(mark)) / 2;
     const int ty = r.y + (r.h - m_font.height()) / 2 + (m_request.icon == MI_WARNING ? 4 : 0);
-    m_font.draw(target, m_gc, tx, ty + m_font.ascent(), mark);
+    if (m_markInkSet)
+        m_font.draw(m_textDraw, m_markInk, tx, ty + m_font.ascent(), mark);
 }
 
 void Box::drawButton(Drawable target, size_t i)
@@ -423,6 +443,8 @@ void Box::drawField(Drawable target)
     XRectangle clip{short(inner.x), short(inner.y), static_cast<unsigned short>(inner.w),
                     static_cast<unsigned short>(inner.h)};
     XSetClipRectangles(m_d, m_gc, 0, 0, &clip, 1, Unsorted);
+    if (m_textDraw)
+        XftDrawSetClipRectangles(m_textDraw, 0, 0, &clip, 1);
     const int top = m_request.multiLine ? inner.y : inner.y + (inner.h - m_lineHeight) / 2;
     for (size_t l = m_scrollLine; l < lines.size() && l < m_scrollLine + visible; ++l)
         drawText(target, inner.x - m_scrollX, top + int(l - m_scrollLine) * m_lineHeight, lines[l]);
@@ -433,6 +455,8 @@ void Box::drawField(Drawable target)
         XDrawLine(m_d, target, m_gc, cx, cy + 1, cx, cy + m_lineHeight - 1);
     }
     XSetClipMask(m_d, m_gc, None);
+    if (m_textDraw)
+        XftDrawSetClip(m_textDraw, nullptr);
 }
 
 void Box::draw()

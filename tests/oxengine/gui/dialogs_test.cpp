@@ -136,6 +136,25 @@ TEST_F(Dialogs, MessageDialogAnswersWithThePressedButtonAndItsSound)
     EXPECT_EQ(oxGuiIconSound(MI_ERROR), 3);
 }
 
+TEST_F(Dialogs, ARunningDialogStaysCentredWhenTheWindowChangesSize)
+{
+    // Opened while the window still had its first size, before it went
+    // full-screen: centred again; once the user has moved it, kept inside.
+    oxGuiModalMessageDialog d("Search sub-folders?", "", MB_YES | MB_NO, MI_NONE);
+    const oxGuiSize size = d.getSize();
+    app.script.push_back([&] {
+        app.windowWidth = 3000, app.windowHeight = 2000;
+        app.dispatchReshape(3000, 2000);
+        EXPECT_EQ(d.getPosition(), (oxGuiPoint{(3000 - size.width) / 2, (2000 - size.height) / 2}));
+        d.dragBy(2000, 1000);
+        app.windowWidth = 1000, app.windowHeight = 800;
+        app.dispatchReshape(1000, 800);
+        EXPECT_EQ(d.getPosition(), (oxGuiPoint{1000 - size.width, 800 - size.height}));
+        app.type("\r");
+    });
+    EXPECT_EQ(d.run(), GUI_RESULT_YES);
+}
+
 TEST_F(Dialogs, InputDialogAnsweredByKeys)
 {
     std::string value = "old name";
