@@ -101,13 +101,6 @@ public:
         leaveMainLoop();
     }
     void render() override { view->drawView(2); }
-    void updateProjection() override
-    {
-        glMatrixMode(GL_PROJECTION);
-        glLoadIdentity();
-        glOrtho(0, width(), height(), 0, 0, 1);
-        glMatrixMode(GL_MODELVIEW);
-    }
     void frame()
     {
         dispatchIdle();

@@ -16,6 +16,7 @@
 #include "app/loader/textureloader.h"
 
 #include "oxengine/core/thread.h"
+#include "oxengine/storage/fileops.h"
 
 #include <algorithm>
 #include <atomic>
@@ -40,6 +41,10 @@ struct LoaderServices {
     // as it happens, or those of a batch together once the batch is over.
     // It must not block on the main thread. Empty: only the log hears of them.
     std::function<void(const std::vector<FileOperationFailure>& failures)> reportFailures;
+    // Questions of file operations (replace the existing target?), asked on
+    // the loader thread; true goes ahead. Empty: answered no, nothing is
+    // replaced.
+    oxFileConfirm confirm;
 };
 
 class BGTextureLoader : public oxThread, public TextureLoader, public ThumbnailSource, public PictureOperations {

@@ -314,18 +314,17 @@ std::optional<std::string> BGTextureLoader::execute(const ConvertCommand& comman
 std::optional<std::string> BGTextureLoader::execute(const CopyMoveCommand& command)
 {
     m_log.write("Copy/move %s to %s, copy=%d", command.name.c_str(), command.target.c_str(), command.copy ? 1 : 0);
-    std::string reason;
     oxFileOpOptions options;
-    options.error = &reason;
+    options.confirm = m_services.confirm;
     // A declined replacement counts as done and stays silent; every real
     // failure is reported.
-    const bool done = command.copy ? shellCopy(command.name, command.target, true, options)
-                                   : shellMove(command.name, command.target, false, options);
-    if (done)
+    const oxFileOpOutcome outcome = command.copy ? shellCopy(command.name, command.target, true, options)
+                                                 : shellMove(command.name, command.target, false, options);
+    if (outcome.done)
         reloadPicture(placedAt(command.name, command.target));
     redisplay();
-    if (!done)
-        return reason;
+    if (!outcome.done)
+        return outcome.error;
     return std::nullopt;
 }
 

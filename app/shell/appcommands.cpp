@@ -137,19 +137,18 @@ void PictavoApp::deletePicture(const std::string& path)
 
 bool PictavoApp::deletePicture(const std::string& path, bool confirm)
 {
-    std::string error;
     oxFileOpOptions options;
-    options.error = &error;
-    const bool done = shellDelete(oxFilename(path), confirm, options);
+    options.confirm = oxAskYesNo;
+    const oxFileOpOutcome outcome = shellDelete(oxFilename(path), confirm, options);
     if (!oxFilename(path).exists()) {
         // The last one gone: the list has the view show nothing.
         m_list.removePath(path);
         return true;
     }
-    if (!done) {
+    if (!outcome.done) {
         std::string text = formatString(oxGetTranslation("Error deleting file '%s'."), path.c_str());
-        if (!error.empty())
-            text += "\n" + error;
+        if (!outcome.error.empty())
+            text += "\n" + outcome.error;
         showAppMessage(text, oxGetTranslation("Pictavo"), MB_OK, MI_NONE);
         return false;
     }

@@ -3,11 +3,13 @@
 #include "app/shell/commands.h"
 
 #include "oxengine/core/errors.h"
+#include "oxengine/platform/messagebox.h"
 #include "oxengine/storage/colour.h"
 #include "oxengine/storage/config.h"
 #include "oxengine/storage/files.h"
 
 #include <iterator>
+#include <type_traits>
 
 namespace {
 
@@ -54,6 +56,27 @@ const ConfigKeyInfo& typed(ConfigKey key, bool (*accepts)(ConfigType))
     return info;
 }
 
+// The store puts a settings file it cannot read aside and says so once.
+void tellAboutSetAsideFile()
+{
+    if (const auto notice = oxConfig::takeNotice())
+        oxShowMessage(*notice, std::string(), MB_OK, MI_WARNING);
+}
+
+// Runs one access of the store, then tells what it met.
+template <typename Access>
+auto storeAccess(Access access)
+{
+    if constexpr (std::is_void_v<decltype(access())>) {
+        access();
+        tellAboutSetAsideFile();
+    } else {
+        auto result = access();
+        tellAboutSetAsideFile();
+        return result;
+    }
+}
+
 bool isNumber(ConfigType t)
 {
     return t == T::Integer || t == T::Bool;
@@ -83,8 +106,10 @@ const ConfigKeyInfo* configKeyTable(size_t& count)
 int readConfigInt(ConfigKey key)
 {
     const ConfigKeyInfo& info = typed(key, isNumber);
-    return info.clamped ? oxConfig::getIntClamped(info.name, info.defaultInt, info.min, info.max)
-                        : oxConfig::getInt(info.name, info.defaultInt);
+    return storeAccess([&] {
+        return info.clamped ? oxConfig::getIntClamped(info.name, info.defaultInt, info.min, info.max)
+                            : oxConfig::getInt(info.name, info.defaultInt);
+    });
 }
 
 bool readConfigBool(ConfigKey key)
@@ -94,7 +119,7 @@ bool readConfigBool(ConfigKey key)
 
 void writeConfigInt(ConfigKey key, int value)
 {
-    oxConfig::setInt(typed(key, isNumber).name, value);
+    storeAccess([&] { oxConfig::setInt(typed(key, isNumber).name, value); });
 }
 
 void writeConfigBool(ConfigKey key, bool value)
@@ -106,7 +131,7 @@ oxColour readConfigColour(ConfigKey key)
 {
     const ConfigKeyInfo& info = typed(key, isColour);
     try {
-        return parseColour(oxConfig::getString(info.name, info.defaultText));
+        return parseColour(storeAccess([&] { return oxConfig::getString(info.name, info.defaultText); }));
     } catch (const oxFormatException&) {
         return parseColour(info.defaultText);
     }
@@ -114,7 +139,7 @@ oxColour readConfigColour(ConfigKey key)
 
 void writeConfigColour(ConfigKey key, const oxColour& colour)
 {
-    oxConfig::setString(typed(key, isColour).name, formatColour(colour));
+    storeAccess([&] { oxConfig::setString(typed(key, isColour).name, formatColour(colour)); });
 }
 
 std::string readConfigText(ConfigKey key)
@@ -122,10 +147,10 @@ std::string readConfigText(ConfigKey key)
     const ConfigKeyInfo& info = typed(key, isText);
     const std::string fallback = info.defaultText ? std::string(info.defaultText)
                                                   : oxFilename::documentsFolder().toString(); // LastFolder
-    return oxConfig::getString(info.name, fallback);
+    return storeAccess([&] { return oxConfig::getString(info.name, fallback); });
 }
 
 void writeConfigText(ConfigKey key, const std::string& value)
 {
-    oxConfig::setString(typed(key, isText).name, value);
+    storeAccess([&] { oxConfig::setString(typed(key, isText).name, value); });
 }

@@ -4,6 +4,7 @@
 #include "app/prepare/prepare.h"
 
 #include "oxengine/core/catalogue.h"
+#include "oxengine/platform/messagebox.h"
 
 LoaderServices programLoaderServices(LoaderServices services)
 {
@@ -11,6 +12,9 @@ LoaderServices programLoaderServices(LoaderServices services)
         services.fill = preparePicture;
     if (!services.makeContext)
         services.makeContext = makeGLLoaderContext;
+    // The engine's own box works from the loader thread too.
+    if (!services.confirm)
+        services.confirm = oxAskYesNo;
     return services;
 }
 

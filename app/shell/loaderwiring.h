@@ -10,8 +10,9 @@
 #include <string>
 #include <vector>
 
-// services with the program's preparation and GL context where they are
-// empty; the members given stay.
+// services with the program's preparation, GL context and file-operation
+// questions (the engine's Yes/No box) where they are empty; the members
+// given stay.
 LoaderServices programLoaderServices(LoaderServices services = {});
 
 // The message for failed file operations: "Error editing picture:\n<reason>"

@@ -2,6 +2,7 @@
 
 #include "app/shell/appmessages.h"
 #include "app/shell/configkeys.h"
+#include "app/shell/startup.h"
 #include "app/views/fototransform.h"
 
 #include "oxengine/core/catalogue.h"
@@ -133,6 +134,7 @@ void PictavoApp::onStart()
     glCullFace(GL_BACK);
 
     startLoader();
+    loadInterfaceFont();
     m_imageDisplay->applyGlobalStyle();
     loadStartFolder();
     if (readConfigInt(ConfigKey::LastMode) != 0)
@@ -184,15 +186,6 @@ void PictavoApp::render()
         m_activeView->drawView(m_overlayLevel);
 }
 
-void PictavoApp::updateProjection()
-{
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    glOrtho(0, width(), height(), 0, 0, 1);
-    glMatrixMode(GL_MODELVIEW);
-    postRedisplay();
-}
-
 void PictavoApp::onReshape(int, int)
 {
     // Runs before the transform's own reshape, which keeps any other zoom.
@@ -225,10 +218,7 @@ void PictavoApp::shutDown()
     showReportedFailures();
     GLFontManager::releaseAll();
     writeConfigInt(ConfigKey::LastFile, m_list.currentIndex());
-    if (isGameModeActive())
-        leaveGameModeAndExit();
-    else
-        leaveMainLoop();
+    leaveMainLoop();
 }
 
 void PictavoApp::onClose()

@@ -69,7 +69,6 @@ public:
     // ---- framework ----
     void onStart() override;
     void render() override;
-    void updateProjection() override;
     // The window's close button: the same orderly end as Escape.
     void onClose() override;
     bool onCommand(unsigned command) override;

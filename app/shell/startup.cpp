@@ -3,6 +3,8 @@
 #include "app/shell/commandline.h"
 #include "app/shell/configkeys.h"
 
+#include "oxengine/core/errors.h"
+#include "oxengine/graphics/fontmanager.h"
 #include "oxengine/gui/style.h"
 #include "oxengine/platform/messagebox.h"
 #include "oxengine/platform/sound.h"
@@ -11,6 +13,9 @@
 
 void prepareEngine(const std::string& programPath)
 {
+    // First: the catalogue loads at the first text looked up, and a broken
+    // one is reported through the sink.
+    oxSetFailureSink(oxShowFailure);
     oxFilename::initialize(programPath);
     oxConfig::initialize("Quorvel Software", "Pictavo");
 }
@@ -22,6 +27,13 @@ void applyStoredSettings()
     defaultGuiStyle.textHeight = readConfigInt(ConfigKey::GuiTextHeight);
     defaultGuiStyle.fgColour = readConfigColour(ConfigKey::GuiFgColour);
     defaultGuiStyle.bgColour = readConfigColour(ConfigKey::GuiBgColour);
+}
+
+void loadInterfaceFont()
+{
+    GLFontManager::getFont(defaultGuiStyle.fontName);
+    for (const oxFontProblem& problem : GLFontManager::instance().takeProblems())
+        oxShowMessage(problem.message, problem.title, MB_OK, MI_NONE);
 }
 
 void disableSoundForGood()

@@ -1,13 +1,15 @@
-// Start-up of the program before the application object exists: the engine's
-// file-name support and settings store, and what the settings say about
-// sound and the look of the widgets.
+// Start-up of the program: before the application object exists the engine's
+// failure reports, file-name support and settings store, and what the
+// settings say about sound and the look of the widgets; once the window is
+// there its font.
 #pragma once
 
 #include <cstdio>
 #include <string>
 
-// File names (program path, working and documents folders) and the settings
-// store of "Quorvel Software" / "Pictavo".
+// The engine's own failure reports (broken invariants, an unreadable
+// catalogue) shown in its message box; file names (program path, working and
+// documents folders); the settings store of "Quorvel Software" / "Pictavo".
 void prepareEngine(const std::string& programPath);
 
 // The sound switch from "NoSound" and the process-wide GUI style from
@@ -15,6 +17,10 @@ void prepareEngine(const std::string& programPath);
 // the key table; a text that is not a colour ("#rrggbb" and kin) gives its
 // default).
 void applyStoredSettings();
+
+// Loads the font of the widgets while the window's context is current and
+// shows what went wrong with it, once.
+void loadInterfaceFont();
 
 // -nosound: sound off now and at later starts.
 void disableSoundForGood();

@@ -1,8 +1,8 @@
 #include "oxengine/core/catalogue.h"
 
 #include "oxengine/core/embedded.h"
+#include "oxengine/core/errors.h"
 #include "oxengine/core/strings.h"
-#include "oxengine/platform/messagebox.h"
 
 #include <atomic>
 #include <cstdint>
@@ -292,9 +292,9 @@ void ensureLoaded(CatalogueState& s)
         if (s.state.load(std::memory_order_relaxed) == 0)
             s.state.store(1, std::memory_order_release);
     }
-    // Outside the lock: the box translates its own texts.
+    // Outside the lock: the sink's box translates its own texts.
     if (!error.empty())
-        oxShowMessage("oxEngine: Error initializing translation: " + error, std::string(), MB_OK, MI_NONE);
+        oxReportFailure({false, std::string(), "oxEngine: Error initializing translation: " + error});
 }
 
 } // namespace

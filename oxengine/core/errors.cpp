@@ -1,7 +1,6 @@
 #include "oxengine/core/errors.h"
 
 #include "oxengine/core/catalogue.h"
-#include "oxengine/platform/messagebox.h"
 
 #include <cctype>
 #include <cerrno>
@@ -10,6 +9,7 @@
 #include <cmath>
 #include <cxxabi.h>
 #include <memory>
+#include <mutex>
 #include <type_traits>
 #include <typeinfo>
 
@@ -38,16 +38,70 @@ std::string oxIOException::getMessage() const
     return oxGetTranslation(std::string("file \"")) + m_filename + "\": " + m_message;
 }
 
+namespace {
+
+struct SinkSlot {
+    std::mutex mutex;
+    oxFailureSink sink;
+};
+
+SinkSlot& sinkSlot()
+{
+    static SinkSlot s;
+    return s;
+}
+
+void writeToStderr(const oxFailure& failure)
+{
+    if (failure.title.empty())
+        std::fprintf(stderr, "%s\n", failure.text.c_str());
+    else
+        std::fprintf(stderr, "%s: %s\n", failure.title.c_str(), failure.text.c_str());
+}
+
+} // namespace
+
+oxFailureSink oxSetFailureSink(oxFailureSink sink)
+{
+    std::lock_guard<std::mutex> lock(sinkSlot().mutex);
+    std::swap(sinkSlot().sink, sink);
+    return sink;
+}
+
+void oxReportFailure(const oxFailure& failure)
+{
+    try {
+        oxFailureSink sink;
+        {
+            // Called outside the lock: a sink may report again (its box
+            // translates texts, which may load the catalogue).
+            std::lock_guard<std::mutex> lock(sinkSlot().mutex);
+            sink = sinkSlot().sink;
+        }
+        if (sink)
+            sink(failure);
+        else
+            writeToStderr(failure);
+    } catch (...) {
+        writeToStderr(failure);
+    }
+}
+
 void oxFatalError(const char* message, const char* condition, const char* file, int line)
 {
+    oxFailure failure;
+    failure.brokenInvariant = true;
     try {
         char buffer[1000];
         std::snprintf(buffer, sizeof buffer, oxGetTranslation("%s\nCondition: %s at %s, line %d"),
                       oxGetTranslation(message ? message : ""), condition ? condition : "", file ? file : "", line);
-        oxShowMessage(buffer, oxGetTranslation("Fatal Error"), MB_OK, MI_ERROR);
+        failure.title = oxGetTranslation("Fatal Error");
+        failure.text = buffer;
     } catch (...) {
         std::fprintf(stderr, "Fatal Error: %s (%s at %s:%d)\n", message, condition, file, line);
+        return;
     }
+    oxReportFailure(failure);
 }
 
 void oxAssertFailed(const char* message, const char* condition, const char* file, int line)

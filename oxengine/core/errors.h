@@ -3,6 +3,7 @@
 #pragma once
 
 #include <exception>
+#include <functional>
 #include <string>
 
 class oxException : public std::exception {
@@ -75,9 +76,28 @@ public:
     using oxShaderException::oxShaderException;
 };
 
-// Shows the "Fatal Error" box; never throws. The message is translated here.
+// ---- The failure sink ---------------------------------------------------------
+// What the engine reports on its own because no caller could catch it: broken
+// invariants (oxAssert, oxVerify) and problems of its set-up (a catalogue that
+// cannot be read, file names made before initialisation). Start-up installs a
+// sink that shows them to the user; without one they go to stderr. The sink
+// may be called from any thread and must not throw.
+struct oxFailure {
+    bool brokenInvariant = false; // a "Fatal Error", shown as an error
+    std::string title;            // translated; empty: the application's title
+    std::string text;             // translated
+};
+using oxFailureSink = std::function<void(const oxFailure&)>;
+// Installs the process-wide sink (an empty one: none) and returns the previous.
+oxFailureSink oxSetFailureSink(oxFailureSink sink);
+// Hands the failure to the sink, or writes it to stderr; never throws.
+void oxReportFailure(const oxFailure& failure);
+
+// Reports "<message>\nCondition: <condition> at <file>, line <line>" (cut to
+// 999 characters) as a broken invariant titled "Fatal Error"; never throws.
+// The message is translated here.
 void oxFatalError(const char* message, const char* condition, const char* file, int line);
-// oxFatalError, then the process ends with exit code 3.
+// oxFatalError, then the process ends with exit code 3 once the sink returns.
 [[noreturn]] void oxAssertFailed(const char* message, const char* condition, const char* file, int line);
 
 #define oxAssert(cond, message)                                                                                        \

@@ -71,17 +71,6 @@ std::string trim(std::string_view text)
     return std::string(text.substr(b, e - b));
 }
 
-std::string join(const std::vector<std::string>& parts, std::string_view separator)
-{
-    std::string out;
-    for (size_t i = 0; i < parts.size(); ++i) {
-        if (i)
-            out += separator;
-        out += parts[i];
-    }
-    return out;
-}
-
 std::string replaceAll(std::string_view text, std::string_view from, std::string_view to)
 {
     if (from.empty())
@@ -222,35 +211,6 @@ size_t utf8Offset(std::string_view text, size_t charIndex)
     for (size_t i = 0; i < charIndex && pos < text.size(); ++i)
         utf8Decode(text, pos);
     return pos;
-}
-
-size_t utf8Next(std::string_view text, size_t pos)
-{
-    if (pos >= text.size())
-        return text.size();
-    utf8Decode(text, pos);
-    return pos;
-}
-
-size_t utf8Prev(std::string_view text, size_t pos)
-{
-    if (pos == 0)
-        return 0;
-    pos = std::min(pos, text.size());
-    // Walk back over at most three continuation bytes, then check that the
-    // sequence found really decodes to end at pos; otherwise step one byte.
-    for (size_t back = 1; back <= 4 && back <= pos; ++back) {
-        size_t start = pos - back;
-        const unsigned char b = static_cast<unsigned char>(text[start]);
-        if ((b & 0xC0) == 0x80 && back < 4)
-            continue;
-        size_t p = start;
-        utf8Decode(text, p);
-        if (p == pos)
-            return start;
-        break;
-    }
-    return pos - 1;
 }
 
 std::string formatString(const char* format, ...)

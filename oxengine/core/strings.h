@@ -16,7 +16,6 @@ std::vector<std::string> splitString(std::string_view text, std::string_view del
                                      std::string_view quotes = "", int maxTokens = 0, bool keepEmpty = false);
 
 std::string trim(std::string_view text);
-std::string join(const std::vector<std::string>& parts, std::string_view separator);
 std::string replaceAll(std::string_view text, std::string_view from, std::string_view to);
 std::string toLower(std::string_view text);
 bool startsWith(std::string_view text, std::string_view prefix);
@@ -36,9 +35,6 @@ std::string utf8FromCodePoints(std::u32string_view cps);
 size_t utf8Length(std::string_view text);
 // Byte offset of character index charIndex (clamped to the text's end).
 size_t utf8Offset(std::string_view text, size_t charIndex);
-// Byte offset of the character boundary before/after pos.
-size_t utf8Prev(std::string_view text, size_t pos);
-size_t utf8Next(std::string_view text, size_t pos);
 
 // printf into a std::string of any length (for translated message templates).
 std::string formatString(const char* format, ...) __attribute__((format(printf, 1, 2)));

@@ -2,20 +2,11 @@
 
 #include "oxengine/core/errors.h"
 
-#include <algorithm>
 #include <chrono>
 #include <exception>
-#include <sys/resource.h>
-#include <unistd.h>
 
 namespace {
 thread_local oxThread* t_currentThread = nullptr;
-
-// Windows-style priority steps as nice values of the thread.
-int niceFor(int priority)
-{
-    return std::clamp(-5 * priority, -20, 19);
-}
 } // namespace
 
 // ---- oxEvent ------------------------------------------------------------------------------
@@ -24,16 +15,7 @@ void oxEvent::signal()
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_signalled = true;
-    if (m_manualReset)
-        m_cv.notify_all();
-    else
-        m_cv.notify_one();
-}
-
-void oxEvent::reset()
-{
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_signalled = false;
+    m_cv.notify_one();
 }
 
 int oxEvent::wait(int milliseconds)
@@ -44,8 +26,7 @@ int oxEvent::wait(int milliseconds)
         m_cv.wait(lock, signalled);
     else if (!m_cv.wait_for(lock, std::chrono::milliseconds(milliseconds), signalled))
         return WAIT_TIMEOUT;
-    if (!m_manualReset)
-        m_signalled = false;
+    m_signalled = false;
     return WAIT_SIGNALLED;
 }
 
@@ -88,23 +69,13 @@ void oxThread::entry()
     t_currentThread = this;
     int expected = CREATED;
     m_state.compare_exchange_strong(expected, RUNNING); // a stop asked meanwhile stays STOPPING
-    if (m_priority != DEFAULT_PRIORITY)
-        setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), niceFor(m_priority)); // best effort
     try {
         run();
     } catch (...) {
         oxVerify(false, "A thread ended with an unhandled exception.");
     }
     t_currentThread = nullptr;
-    std::unique_lock<std::mutex> lock(m_doneMutex);
-    if (m_deleteOnExit) {
-        m_state = FINISHED;
-        if (m_thread.joinable())
-            m_thread.detach();
-        lock.unlock();
-        delete this;
-        return;
-    }
+    std::lock_guard<std::mutex> lock(m_doneMutex);
     m_state = FINISHED;
     m_doneCv.notify_all();
     // Nothing after this point touches the object: its owner may destroy it.
@@ -139,9 +110,8 @@ bool oxThread::terminate(int timeoutMs)
     requestStop();
     if (!isRunning())
         return true;
-    // The body cannot wait for itself, and a self-deleting object may be gone
-    // as soon as it finishes.
-    if (current() == this || m_deleteOnExit)
+    // The body cannot wait for itself.
+    if (current() == this)
         return false;
     if (waitFinished(timeoutMs)) {
         std::lock_guard<std::mutex> lock(m_doneMutex);
@@ -163,11 +133,6 @@ void oxThread::releaseThread()
         m_thread.detach();
     else
         m_thread.join();
-}
-
-void oxThread::sleepMs(int milliseconds)
-{
-    std::this_thread::sleep_for(std::chrono::milliseconds(std::max(0, milliseconds)));
 }
 
 oxThread* oxThread::current()

@@ -21,11 +21,9 @@ public:
     oxCriticalSection& operator=(const oxCriticalSection&) = delete;
     void enter() { m_mutex.lock(); }
     void leave() { m_mutex.unlock(); }
-    bool tryEnter() { return m_mutex.try_lock(); }
     // For std::lock_guard and std::unique_lock.
     void lock() { enter(); }
     void unlock() { leave(); }
-    bool try_lock() { return tryEnter(); }
 
 private:
     std::recursive_mutex m_mutex;
@@ -43,20 +41,18 @@ private:
     oxCriticalSection& m_section;
 };
 
-// An event, created not signalled. Auto-reset (the default): a successful wait
-// consumes the signal and wakes one waiter. Manual-reset: stays signalled,
-// waking every waiter, until reset().
+// An auto-reset event, created not signalled: a successful wait consumes the
+// signal and wakes one waiter; signals do not add up.
 class oxEvent {
 public:
     enum WaitResult { WAIT_FAILED = 0, WAIT_TIMEOUT = 1, WAIT_SIGNALLED = 2 };
     static constexpr int INFINITE = -1;
 
-    explicit oxEvent(bool manualReset = false) : m_manualReset(manualReset) {}
+    oxEvent() = default;
     oxEvent(const oxEvent&) = delete;
     oxEvent& operator=(const oxEvent&) = delete;
 
     void signal();
-    void reset();
     // WAIT_SIGNALLED, or WAIT_TIMEOUT when the time ran out; a negative time
     // waits without limit.
     int wait(int milliseconds);
@@ -65,14 +61,11 @@ private:
     std::mutex m_mutex;
     std::condition_variable m_cv;
     bool m_signalled = false;
-    const bool m_manualReset;
 };
 
 class oxThread {
 public:
     enum State { NOTCREATED = 0, CREATED = 1, RUNNING = 2, STOPPING = 3, FINISHED = 4, DELETED = 5 };
-    // Keep the platform's default priority.
-    static constexpr int DEFAULT_PRIORITY = 2;
     // How long a forced stop waits for the body by default.
     static constexpr int DEFAULT_STOP_TIMEOUT_MS = 5000;
 
@@ -101,17 +94,9 @@ public:
     // running.
     bool terminate(int timeoutMs = DEFAULT_STOP_TIMEOUT_MS);
 
-    // -2 lowest, -1 below normal, 0 normal, 1 above normal; applied at start.
-    void setPriority(int priority) { m_priority = priority; }
-    int priority() const { return m_priority; }
-    // The object destroys itself when its body returns; its owner must then
-    // not destroy it, nor touch it once the body may have returned.
-    void setDeleteOnExit(bool on) { m_deleteOnExit = on; }
-    bool deleteOnExit() const { return m_deleteOnExit; }
     // Guards the data shared between the body and the thread's users.
     oxCriticalSection& threadLock() { return m_threadLock; }
 
-    static void sleepMs(int milliseconds);
     // The oxThread whose body runs on the calling thread; null on the main
     // thread and on threads the engine did not start.
     static oxThread* current();
@@ -125,8 +110,6 @@ private:
     void releaseThread();
 
     std::atomic<int> m_state{NOTCREATED};
-    std::atomic<int> m_priority{DEFAULT_PRIORITY};
-    std::atomic<bool> m_deleteOnExit{false};
     oxCriticalSection m_threadLock;
     std::mutex m_doneMutex; // guards m_thread and the FINISHED hand-over
     std::condition_variable m_doneCv;

@@ -3,7 +3,6 @@
 #include "oxengine/core/catalogue.h"
 #include "oxengine/core/embedded.h"
 #include "oxengine/core/errors.h"
-#include "oxengine/platform/messagebox.h"
 
 #include <sys/stat.h>
 
@@ -15,11 +14,6 @@ bool isRegularFile(const std::string& path)
 {
     struct stat st;
     return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-}
-
-void reportLoadFailure(const oxException& e)
-{
-    oxShowMessage(e.getMessage(), oxGetTranslation("Error creating GLFont"), MB_OK, MI_NONE);
 }
 
 } // namespace
@@ -60,9 +54,9 @@ GLFont* GLFontManager::font(const std::string& name)
             loaded->loadFontFile(prefix + fileName);
             font = std::move(loaded);
         } catch (const oxException& e) {
-            // Told once; the text is then shown in the built-in font
-            // rather than not at all.
-            reportLoadFailure(e);
+            // Met once; the text is then shown in the built-in font rather
+            // than not at all.
+            m_problems.push_back({oxGetTranslation("Error creating GLFont"), e.getMessage()});
         }
     }
     if (!font)
@@ -86,7 +80,7 @@ std::shared_ptr<GLFont> GLFontManager::embeddedFont(const std::string& fileName)
                 std::istringstream in(std::string(reinterpret_cast<const char*>(file->data()), file->size()));
                 font->loadFont(in, true);
             } catch (const oxException& e) {
-                reportLoadFailure(e);
+                m_problems.push_back({oxGetTranslation("Error creating GLFont"), e.getMessage()});
                 font.reset();
             }
             it = m_embedded.emplace(file, std::move(font)).first;
@@ -95,7 +89,6 @@ std::shared_ptr<GLFont> GLFontManager::embeddedFont(const std::string& fileName)
             return it->second;
     }
     if (!found)
-        oxShowMessage(oxGetTranslation("No fonts found at all."), oxGetTranslation("GLFontManager Error"), MB_OK,
-                      MI_NONE);
+        m_problems.push_back({oxGetTranslation("GLFontManager Error"), oxGetTranslation("No fonts found at all.")});
     return nullptr;
 }

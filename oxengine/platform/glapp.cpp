@@ -40,14 +40,6 @@ int64_t oxTimer::ticksToUnit(int64_t ticks, int unit)
     return ticks / f * perSecond + ticks % f * perSecond / f;
 }
 
-int64_t oxTimer::wrappedMillisecondSpan(uint32_t start, uint32_t now)
-{
-    int64_t n = now;
-    if (n < int64_t(start))
-        n += int64_t(1) << 32;
-    return n - start;
-}
-
 void oxTimer::restart()
 {
     m_now = now();

@@ -32,9 +32,6 @@ public:
     // Converts a tick count to unit (0 for an unknown unit) without
     // overflowing for long spans.
     static int64_t ticksToUnit(int64_t ticks, int unit);
-    // Elapsed-time arithmetic of the millisecond fallback counter, which
-    // wraps at 2^32 (exposed for tests).
-    static int64_t wrappedMillisecondSpan(uint32_t start, uint32_t now);
 
 private:
     int64_t m_start = 0;
@@ -110,7 +107,6 @@ public:
     virtual int width() const { return 0; }
     virtual int height() const { return 0; }
     virtual void display(bool flushOnly);
-    virtual void setPerspective(float fovy, float zNear, float zFar) = 0;
     virtual void addIdleListener(oxIdleListener* l);
     virtual void removeIdleListener(oxIdleListener* l);
 
@@ -178,17 +174,16 @@ public:
     void idleListenersChanged(int oldCount, int newCount) override;
     int width() const override { return m_width; }
     int height() const override { return m_height; }
-    void setPerspective(float fovy, float zNear, float zFar) override;
     // Safe from any thread: the command reaches the listeners on the main
     // thread, one per idle pass, in the order posted per thread.
     virtual void postCommand(unsigned command);
+    // Window pixels: origin at the top left, y downward, depth 0 to 1.
     virtual void updateProjection();
 
     void setInitialWindowSize(int width, int height);
     void setTitle(const std::string& title);
     const std::string& title() const { return m_title; }
     void setDisplayMode(const std::string& mode) { m_displayMode = mode; }
-    void setGameModeString(const std::string& mode) { m_gameMode = mode; }
 
     // Does not return until the main loop ends (leaveMainLoop, or the window
     // was closed); then the window is gone and GLUT is shut down, so a later
@@ -198,15 +193,9 @@ public:
     void leaveMainLoop();
     bool isRunning() const { return m_running; }
 
-    bool isGameModeActive() const;
-    // Leaves game mode and ends the main loop, so run returns 0; nothing when
-    // game mode is not active.
-    void leaveGameModeAndExit();
     bool setSwapInterval(bool on);
     // Before run the wish is applied when the window opens.
     void setFullScreen(bool on);
-    void toggleFullScreen() { setFullScreen(!m_fullScreen); }
-    bool isFullScreen() const { return m_fullScreen; }
 
     // All null/0 while no window exists.
     oxNativeWindowHandles nativeHandles() const;
@@ -214,7 +203,6 @@ public:
     void postRedisplayFromAnyThread();
 
     int glutWindow() const { return m_window; }
-    float aspect() const { return m_aspect; }
     // True while the main loop calls the idle dispatcher (idle listeners exist).
     bool isIdleCallbackInstalled() const { return m_idleInstalled; }
 
@@ -288,9 +276,7 @@ private:
     int m_height = 480;
     std::string m_title;
     std::string m_displayMode = "rgb double depth";
-    std::string m_gameMode;
     bool m_buttonDown[4] = {false, false, false, false};
-    float m_fovy = 45.0f, m_aspect = 1.0f, m_zNear = 1.0f, m_zFar = 100.0f;
 
     // Pointer state for drags and click recognition.
     int m_lastX = 0, m_lastY = 0;
@@ -298,7 +284,6 @@ private:
     int m_lastButton = -1;
 
     int m_window = 0;
-    bool m_gameModeWindow = false;
     bool m_fullScreen = false;
     bool m_started = false;
     bool m_running = false;

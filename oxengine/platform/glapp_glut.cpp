@@ -10,7 +10,6 @@
 #include "oxengine/platform/x11util.h"
 
 #include <GL/freeglut.h>
-#include <GL/glu.h>
 
 #include <cstdarg>
 #include <cstdio>
@@ -21,14 +20,8 @@ oxGLUTApplication* theApplication = nullptr;
 
 namespace {
 
-// freeglut warns on stderr when game mode cannot be entered; the fallback to
-// a window is silent, so warnings are dropped while it is tried.
-bool g_quietGlutWarnings = false;
-
 void glutWarning(const char* format, va_list args)
 {
-    if (g_quietGlutWarnings)
-        return;
     std::fputs("freeglut: ", stderr);
     std::vfprintf(stderr, format, args);
     std::fputc('\n', stderr);
@@ -250,20 +243,12 @@ void oxGLUTApplication::idleListenersChanged(int oldCount, int newCount)
         m_idleInstalled = false;
 }
 
-void oxGLUTApplication::setPerspective(float fovy, float zNear, float zFar)
-{
-    m_fovy = fovy;
-    m_zNear = zNear;
-    m_zFar = zFar;
-    updateProjection();
-}
-
 void oxGLUTApplication::updateProjection()
 {
     if (m_window) {
         glMatrixMode(GL_PROJECTION);
         glLoadIdentity();
-        gluPerspective(m_fovy, m_aspect, m_zNear, m_zFar);
+        glOrtho(0, m_width, m_height, 0, 0, 1);
         glMatrixMode(GL_MODELVIEW);
     }
     postRedisplay();
@@ -314,7 +299,7 @@ void oxGLUTApplication::setTitle(const std::string& title)
     if (!m_running)
         return;
     oxSetMessageBoxDefaultTitle(title);
-    if (m_window && !m_gameModeWindow) {
+    if (m_window) {
         glutSetWindow(m_window);
         glutSetWindowTitle(title.c_str());
     }
@@ -327,24 +312,6 @@ void oxGLUTApplication::leaveMainLoop()
         wakeMainLoop();
 }
 
-bool oxGLUTApplication::isGameModeActive() const
-{
-    return m_running && glutGameModeGet(GLUT_GAME_MODE_ACTIVE) != 0;
-}
-
-void oxGLUTApplication::leaveGameModeAndExit()
-{
-    if (!isGameModeActive())
-        return;
-    // Leaving game mode destroys its window; that is not a close by the user.
-    glutCloseFunc(nullptr);
-    m_platform->close();
-    glutLeaveGameMode();
-    m_window = 0;
-    m_gameModeWindow = false;
-    m_leave = true;
-}
-
 bool oxGLUTApplication::setSwapInterval(bool on)
 {
     return m_platform->setSwapInterval(on);
@@ -353,7 +320,7 @@ bool oxGLUTApplication::setSwapInterval(bool on)
 void oxGLUTApplication::setFullScreen(bool on)
 {
     m_fullScreen = on;
-    if (!m_window || m_gameModeWindow)
+    if (!m_window)
         return;
     glutSetWindow(m_window);
     if (on)
@@ -374,7 +341,6 @@ void oxGLUTApplication::handleReshape(int width, int height)
     const int h = height == 0 ? 1 : height;
     m_width = width;
     m_height = h;
-    m_aspect = float(double(width) / double(h));
     if (m_window)
         glViewport(0, 0, width, h);
     updateProjection();
@@ -450,7 +416,6 @@ void oxGLUTApplication::windowGone()
 {
     m_platform->close();
     m_window = 0;
-    m_gameModeWindow = false;
     // Nothing is left to show or to receive input: the run ends.
     m_leave = true;
 }
@@ -459,19 +424,7 @@ void oxGLUTApplication::windowGone()
 
 void oxGLUTApplication::openWindow()
 {
-    if (!m_gameMode.empty()) {
-        g_quietGlutWarnings = true;
-        glutGameModeString(m_gameMode.c_str());
-        if (glutGameModeGet(GLUT_GAME_MODE_POSSIBLE)) {
-            m_window = glutEnterGameMode();
-            m_gameModeWindow = m_window > 0;
-        }
-        g_quietGlutWarnings = false;
-    }
-    if (m_window <= 0) {
-        m_window = glutCreateWindow(m_title.c_str());
-        m_gameModeWindow = false;
-    }
+    m_window = glutCreateWindow(m_title.c_str());
 }
 
 void oxGLUTApplication::closeWindow()
@@ -481,12 +434,8 @@ void oxGLUTApplication::closeWindow()
         glutSetWindow(m_window);
         glutCloseFunc(nullptr);
         m_platform->close();
-        if (m_gameModeWindow)
-            glutLeaveGameMode();
-        else
-            glutDestroyWindow(m_window);
+        glutDestroyWindow(m_window);
         m_window = 0;
-        m_gameModeWindow = false;
     }
     glutMainLoopEvent();
 }

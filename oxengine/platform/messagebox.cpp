@@ -1,6 +1,7 @@
 #include "oxengine/platform/messagebox.h"
 
 #include "oxengine/core/catalogue.h"
+#include "oxengine/core/errors.h"
 #include "oxengine/core/strings.h"
 #include "oxengine/platform/messagebox_native.h"
 
@@ -111,6 +112,16 @@ int oxShowMessage(const std::string& text, const std::string& title, int buttons
     r.icon = icon;
     const int pressed = answerRequest(r).button;
     return (pressed == MB_YES || pressed == MB_NO) ? pressed : MB_OK;
+}
+
+void oxShowFailure(const oxFailure& failure)
+{
+    oxShowMessage(failure.text, failure.title, MB_OK, failure.brokenInvariant ? MI_ERROR : MI_NONE);
+}
+
+bool oxAskYesNo(const std::string& text, const std::string& title)
+{
+    return oxShowMessage(text, title, MB_YES | MB_NO, MI_QUESTION) == MB_YES;
 }
 
 std::optional<int> oxMessageSeamAnswer(const std::string& text, const std::string& title, int buttons, int icon)

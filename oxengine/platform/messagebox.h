@@ -20,6 +20,15 @@ int oxShowMessage(const std::string& text, const std::string& title = std::strin
 // characters are kept). Cancel or close leaves text unchanged.
 bool oxInputBox(const std::string& prompt, const std::string& title, std::string& text, bool multiLine = false);
 
+struct oxFailure;
+// The failure sink that start-up installs (oxSetFailureSink): a broken
+// invariant in an error box, a notice in a plain one, each with an OK button.
+void oxShowFailure(const oxFailure& failure);
+
+// A Yes/No question with the question icon; true for Yes. What the app hands
+// to file operations as their confirmation hook.
+bool oxAskYesNo(const std::string& text, const std::string& title);
+
 // The caption used for an empty title; the application sets it from its window title.
 void oxSetMessageBoxDefaultTitle(const std::string& title);
 std::string oxMessageBoxDefaultTitle();

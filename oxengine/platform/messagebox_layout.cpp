@@ -128,12 +128,6 @@ oxEditText::oxEditText(std::u32string text, bool multiLine, size_t maxChars)
     m_cursor = m_text.size();
 }
 
-void oxEditText::setCursor(size_t pos)
-{
-    m_goalColumn = npos;
-    m_cursor = pos > m_text.size() ? m_text.size() : pos;
-}
-
 bool oxEditText::insert(char32_t c)
 {
     m_goalColumn = npos;

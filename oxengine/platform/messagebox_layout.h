@@ -33,7 +33,6 @@ public:
 
     const std::u32string& text() const { return m_text; }
     size_t cursor() const { return m_cursor; }
-    void setCursor(size_t pos);
 
     // False when refused: a control character, a line break in a one-line
     // field, or the field is full.

@@ -2,7 +2,6 @@
 
 #include "oxengine/core/catalogue.h"
 #include "oxengine/core/strings.h"
-#include "oxengine/platform/messagebox.h"
 
 #include <glib.h>
 #include <glib/gstdio.h>
@@ -16,6 +15,7 @@
 #include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 
@@ -28,6 +28,7 @@ struct StoreNames {
     std::mutex mutex; // also serialises every read-modify-write of the file
     std::string company = "Default Company";
     std::string application = "Default Application";
+    std::optional<std::string> notice; // a file put aside, not yet handed over
 };
 
 StoreNames& names()
@@ -129,10 +130,6 @@ bool unescapeValue(const std::string& raw, std::string& out)
 
 enum class LoadResult { Loaded, Missing, Unreadable };
 
-struct Notice {
-    std::string text; // shown after the lock is released
-};
-
 std::string freeBadName(const std::string& path)
 {
     for (int i = 1; i < 100; ++i) {
@@ -146,38 +143,33 @@ std::string freeBadName(const std::string& path)
 
 // Moves a file that is not a settings file out of the way so that the next
 // save cannot destroy it. Returns false when it has to stay where it is.
-bool keepAside(const std::string& path, Notice& notice)
+// Called with the store's lock held.
+bool keepAside(const std::string& path)
 {
     const std::string bad = freeBadName(path);
     if (bad.empty() || std::rename(path.c_str(), bad.c_str()) != 0)
         return false;
-    notice.text = formatString(oxGetTranslation("The settings file \"%s\" could not be read. It was kept as \"%s\" "
+    names().notice = formatString(oxGetTranslation("The settings file \"%s\" could not be read. It was kept as \"%s\" "
                                                 "and the default settings are used."),
                                path.c_str(), bad.c_str());
     return true;
 }
 
-LoadResult loadStore(const std::string& path, GKeyFile* keys, Notice& notice)
+LoadResult loadStore(const std::string& path, GKeyFile* keys)
 {
     struct stat st;
     if (stat(path.c_str(), &st) != 0)
         return errno == ENOENT ? LoadResult::Missing : LoadResult::Unreadable;
     if (!S_ISREG(st.st_mode) || st.st_size > MAX_FILE_SIZE)
-        return keepAside(path, notice) ? LoadResult::Missing : LoadResult::Unreadable;
+        return keepAside(path) ? LoadResult::Missing : LoadResult::Unreadable;
     gchar* data = nullptr;
     gsize size = 0;
     if (!g_file_get_contents(path.c_str(), &data, &size, nullptr))
         return LoadResult::Unreadable; // no permission, I/O error: leave it alone
     GCharPtr owned(data);
     if (!g_key_file_load_from_data(keys, data, size, G_KEY_FILE_KEEP_COMMENTS, nullptr))
-        return keepAside(path, notice) ? LoadResult::Missing : LoadResult::Unreadable;
+        return keepAside(path) ? LoadResult::Missing : LoadResult::Unreadable;
     return LoadResult::Loaded;
-}
-
-void showNotice(const Notice& notice)
-{
-    if (!notice.text.empty())
-        oxShowMessage(notice.text, std::string(), MB_OK, MI_WARNING);
 }
 
 // The file a save replaces: a symlinked settings file keeps its link.
@@ -224,42 +216,39 @@ std::string oxConfig::getString(const std::string& key, const std::string& defau
 {
     if (!validKey(key))
         return defaultValue;
-    Notice notice;
-    std::string result = defaultValue;
-    {
-        std::lock_guard<std::mutex> lock(names().mutex);
-        KeyFilePtr keys(g_key_file_new());
-        if (loadStore(storePathLocked(), keys.get(), notice) == LoadResult::Loaded) {
-            GCharPtr raw(g_key_file_get_value(keys.get(), GROUP, key.c_str(), nullptr));
-            std::string value;
-            if (raw && unescapeValue(raw.get(), value) && utf8Length(value) <= MAX_VALUE_LENGTH)
-                result = value;
-        }
+    std::lock_guard<std::mutex> lock(names().mutex);
+    KeyFilePtr keys(g_key_file_new());
+    if (loadStore(storePathLocked(), keys.get()) == LoadResult::Loaded) {
+        GCharPtr raw(g_key_file_get_value(keys.get(), GROUP, key.c_str(), nullptr));
+        std::string value;
+        if (raw && unescapeValue(raw.get(), value) && utf8Length(value) <= MAX_VALUE_LENGTH)
+            return value;
     }
-    showNotice(notice);
-    return result;
+    return defaultValue;
 }
 
 void oxConfig::setString(const std::string& key, const std::string& value)
 {
     if (!validKey(key))
         return;
-    Notice notice;
-    {
-        std::lock_guard<std::mutex> lock(names().mutex);
-        const std::string path = storePathLocked();
-        KeyFilePtr keys(g_key_file_new());
-        if (loadStore(path, keys.get(), notice) != LoadResult::Unreadable) {
-            g_key_file_set_value(keys.get(), GROUP, key.c_str(), escapeValue(value).c_str());
-            gsize size = 0;
-            GCharPtr data(g_key_file_to_data(keys.get(), &size, nullptr));
-            const std::string folder = path.substr(0, path.rfind('/'));
-            if (data && g_mkdir_with_parents(folder.c_str(), 0700) == 0)
-                g_file_set_contents_full(saveTarget(path).c_str(), data.get(), static_cast<gssize>(size),
-                                         G_FILE_SET_CONTENTS_CONSISTENT, 0600, nullptr);
-        }
-    }
-    showNotice(notice);
+    std::lock_guard<std::mutex> lock(names().mutex);
+    const std::string path = storePathLocked();
+    KeyFilePtr keys(g_key_file_new());
+    if (loadStore(path, keys.get()) == LoadResult::Unreadable)
+        return;
+    g_key_file_set_value(keys.get(), GROUP, key.c_str(), escapeValue(value).c_str());
+    gsize size = 0;
+    GCharPtr data(g_key_file_to_data(keys.get(), &size, nullptr));
+    const std::string folder = path.substr(0, path.rfind('/'));
+    if (data && g_mkdir_with_parents(folder.c_str(), 0700) == 0)
+        g_file_set_contents_full(saveTarget(path).c_str(), data.get(), static_cast<gssize>(size),
+                                 G_FILE_SET_CONTENTS_CONSISTENT, 0600, nullptr);
+}
+
+std::optional<std::string> oxConfig::takeNotice()
+{
+    std::lock_guard<std::mutex> lock(names().mutex);
+    return std::exchange(names().notice, std::nullopt);
 }
 
 int oxConfig::getInt(const std::string& key, int defaultValue)

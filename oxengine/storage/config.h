@@ -7,10 +7,12 @@
 // Failures are silent by design: a value that is missing, too long or not a
 // number reads as the default, and a write that cannot be stored is lost. A
 // file that cannot be parsed is never overwritten: it is renamed to
-// settings.ini.bad (the user is told once), and the defaults are used.
+// settings.ini.bad, the defaults are used, and takeNotice hands the caller
+// the text that tells the user.
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
 
 class oxConfig {
@@ -35,4 +37,8 @@ public:
 
     // The settings file as the current environment names it.
     static std::string storePath();
+
+    // The translated notice about a settings file that had to be put aside
+    // since the last call, once; nothing when all files could be read.
+    static std::optional<std::string> takeNotice();
 };

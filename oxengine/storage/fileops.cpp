@@ -2,7 +2,6 @@
 
 #include "oxengine/core/catalogue.h"
 #include "oxengine/core/strings.h"
-#include "oxengine/platform/messagebox.h"
 
 #include <gio/gio.h>
 
@@ -15,6 +14,8 @@
 #include <unistd.h>
 
 namespace {
+
+enum class Result { Done, TargetExists, Failed };
 
 struct GObjectDeleter {
     void operator()(void* p) const { g_object_unref(p); }
@@ -103,91 +104,12 @@ bool samePlace(const struct stat& a, const struct stat& b)
     return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
-// ---- the user's side ------------------------------------------------------------------
+// ---- building blocks ------------------------------------------------------------------
 
-void report(const oxFileOpOptions& options, const std::string& text)
-{
-    if (options.error)
-        *options.error = text;
-    else
-        oxShowMessage(text, std::string(), MB_OK, MI_ERROR);
-}
-
-bool askYes(const std::string& text, const char* title)
-{
-    return oxShowMessage(text, oxGetTranslation(title), MB_YES | MB_NO, MI_QUESTION) == MB_YES;
-}
-
-bool confirmReplace(const std::string& target)
-{
-    return askYes(formatString(oxGetTranslation("The file \"%s\" already exists.\nDo you want to replace it?"),
-                               target.c_str()),
-                  N_("Confirm file replace"));
-}
-
-// A target that is an existing folder means "into that folder".
-std::string resolveTarget(const std::string& from, const std::string& to)
-{
-    struct stat st;
-    if (stat(to.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
-        return (to == "/" ? std::string() : to) + "/" + baseName(from);
-    return to;
-}
-
-enum class Kind { Copy, Move };
-
-bool transfer(Kind kind, const oxFilename& fromName, const oxFilename& toName, bool confirm,
-              const oxFileOpOptions& options)
-{
-    const char* failText = kind == Kind::Copy ? N_("Could not copy \"%s\" to \"%s\":\n%s")
-                                              : N_("Could not move \"%s\" to \"%s\":\n%s");
-    const std::string from = fromName.systemPath();
-    const std::string to = resolveTarget(from, toName.systemPath());
-    auto fail = [&](const std::string& reason) {
-        report(options, formatString(oxGetTranslation(failText), from.c_str(), to.c_str(), reason.c_str()));
-        return false;
-    };
-    struct stat src, dst;
-    if (from.empty() || to.empty() || lstat(from.c_str(), &src) != 0)
-        return fail(systemError(from.empty() || to.empty() ? ENOENT : errno));
-    bool replace = false;
-    if (lstat(to.c_str(), &dst) == 0) {
-        struct stat followed;
-        if (samePlace(src, dst) || (stat(from.c_str(), &followed) == 0 && samePlace(followed, dst)))
-            return fail(oxGetTranslation("The source and the target are the same file."));
-        // A move always asks; a copy asks only when asked to.
-        if ((kind == Kind::Move || confirm) && !confirmReplace(to))
-            return true; // declined: both files stay as they are
-        replace = true;
-    }
-    const ProgressRelay relay{&options.progress,
-                              oxGetTranslation(kind == Kind::Copy ? "Copying file..." : "Moving file...")};
-    const oxFileProgress progress = [&relay](const std::string&, int64_t done, int64_t total) {
-        relayProgress(done, total, const_cast<ProgressRelay*>(&relay));
-    };
-    for (int attempt = 0; attempt < 2; ++attempt) {
-        std::string error;
-        const oxFileProgress* p = options.progress ? &progress : nullptr;
-        const oxFileOpResult r = kind == Kind::Copy ? oxCopyPath(from, to, replace, true, p, error)
-                                                    : oxMovePath(from, to, replace, p, error);
-        if (r == oxFileOpResult::Done)
-            return true;
-        if (r == oxFileOpResult::Failed)
-            return fail(error);
-        // The target appeared meanwhile: ask about it like any other.
-        if (!confirmReplace(to))
-            return true;
-        replace = true;
-    }
-    return fail(systemError(EEXIST));
-}
-
-} // namespace
-
-// ---- building blocks --------------------------------------------------------------------
-
-oxFileOpResult oxCopyPath(const std::string& src, const std::string& dst, bool replace, bool followLinks,
-                          const oxFileProgress* progress, std::string& error)
+// Copies the file src to dst through a checked temporary file. followLinks
+// false copies a symlink as a symlink. error gets the reason on failure.
+Result copyPath(const std::string& src, const std::string& dst, bool replace, bool followLinks,
+                const oxFileProgress* progress, std::string& error)
 {
     auto statPath = [followLinks](const std::string& p, struct stat& st) {
         return followLinks ? stat(p.c_str(), &st) : lstat(p.c_str(), &st);
@@ -195,15 +117,15 @@ oxFileOpResult oxCopyPath(const std::string& src, const std::string& dst, bool r
     struct stat source;
     if (statPath(src, source) != 0) {
         error = systemError(errno);
-        return oxFileOpResult::Failed;
+        return Result::Failed;
     }
     if (S_ISDIR(source.st_mode)) {
         error = oxGetTranslation("Folders cannot be copied.");
-        return oxFileOpResult::Failed;
+        return Result::Failed;
     }
     struct stat existing;
     if (!replace && lstat(dst.c_str(), &existing) == 0)
-        return oxFileOpResult::TargetExists; // found out before copying anything
+        return Result::TargetExists; // found out before copying anything
 
     // Copy under a hidden temporary name beside the target; GIO refuses names
     // that exist, so a clash only means another try.
@@ -223,95 +145,176 @@ oxFileOpResult oxCopyPath(const std::string& src, const std::string& dst, bool r
         if (!g_error_matches(raw, G_IO_ERROR, G_IO_ERROR_EXISTS)) {
             TempFile partial(candidate); // whatever GIO left behind goes
             error = raw ? raw->message : systemError(EIO);
-            return oxFileOpResult::Failed;
+            return Result::Failed;
         }
     }
     if (!temp) {
         error = systemError(EEXIST);
-        return oxFileOpResult::Failed;
+        return Result::Failed;
     }
     struct stat copied, again;
     if (statPath(temp->path(), copied) != 0 || statPath(src, again) != 0 || copied.st_size != source.st_size ||
         again.st_size != source.st_size) {
         error = oxGetTranslation("The copy is incomplete.");
-        return oxFileOpResult::Failed;
+        return Result::Failed;
     }
     if (!flushToDisk(temp->path())) {
         error = systemError(errno);
-        return oxFileOpResult::Failed;
+        return Result::Failed;
     }
     const int r = replace ? std::rename(temp->path().c_str(), dst.c_str()) : renameNoReplace(temp->path(), dst);
     if (r != 0) {
         if (errno == EEXIST)
-            return oxFileOpResult::TargetExists;
+            return Result::TargetExists;
         error = systemError(errno);
-        return oxFileOpResult::Failed;
+        return Result::Failed;
     }
     temp->release();
-    return oxFileOpResult::Done;
+    return Result::Done;
 }
 
-oxFileOpResult oxMovePath(const std::string& src, const std::string& dst, bool replace, const oxFileProgress* progress,
-                          std::string& error)
+// Renames src to dst; across file systems a file is copied with copyPath and
+// the source removed afterwards.
+Result movePath(const std::string& src, const std::string& dst, bool replace, const oxFileProgress* progress,
+                std::string& error)
 {
     struct stat source;
     if (src.empty() || dst.empty() || lstat(src.c_str(), &source) != 0) {
         error = systemError(src.empty() || dst.empty() ? ENOENT : errno);
-        return oxFileOpResult::Failed;
+        return Result::Failed;
     }
     if (src == dst)
-        return oxFileOpResult::Done;
+        return Result::Done;
     const int r = replace ? std::rename(src.c_str(), dst.c_str()) : renameNoReplace(src, dst);
     if (r == 0)
-        return oxFileOpResult::Done;
+        return Result::Done;
     if (errno == EEXIST || errno == ENOTEMPTY)
-        return oxFileOpResult::TargetExists;
+        return Result::TargetExists;
     if (errno != EXDEV) {
         error = systemError(errno);
-        return oxFileOpResult::Failed;
+        return Result::Failed;
     }
     if (S_ISDIR(source.st_mode)) {
         error = oxGetTranslation("Only files can be moved to another file system.");
-        return oxFileOpResult::Failed;
+        return Result::Failed;
     }
     // Another file system: the source goes only once the copy is complete.
-    const oxFileOpResult copied = oxCopyPath(src, dst, replace, false, progress, error);
-    if (copied != oxFileOpResult::Done)
+    const Result copied = copyPath(src, dst, replace, false, progress, error);
+    if (copied != Result::Done)
         return copied;
     if (unlink(src.c_str()) != 0) {
         // Both copies stay; the user decides which one to keep.
         error = formatString(oxGetTranslation("The file was copied, but the original could not be removed: %s"),
                              systemError(errno).c_str());
-        return oxFileOpResult::Failed;
+        return Result::Failed;
     }
-    return oxFileOpResult::Done;
+    return Result::Done;
 }
+
+// ---- the user's side ------------------------------------------------------------------
+
+oxFileOpOutcome failed(std::string text)
+{
+    return {false, std::move(text)};
+}
+
+// Without a hook nobody can say yes.
+bool askYes(const oxFileOpOptions& options, const std::string& text, const char* title)
+{
+    return options.confirm && options.confirm(text, oxGetTranslation(title));
+}
+
+bool confirmReplace(const oxFileOpOptions& options, const std::string& target)
+{
+    return askYes(options,
+                  formatString(oxGetTranslation("The file \"%s\" already exists.\nDo you want to replace it?"),
+                               target.c_str()),
+                  N_("Confirm file replace"));
+}
+
+// A target that is an existing folder means "into that folder".
+std::string resolveTarget(const std::string& from, const std::string& to)
+{
+    struct stat st;
+    if (stat(to.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
+        return (to == "/" ? std::string() : to) + "/" + baseName(from);
+    return to;
+}
+
+enum class Kind { Copy, Move };
+
+oxFileOpOutcome transfer(Kind kind, const oxFilename& fromName, const oxFilename& toName, bool confirm,
+                         const oxFileOpOptions& options)
+{
+    const char* failText = kind == Kind::Copy ? N_("Could not copy \"%s\" to \"%s\":\n%s")
+                                              : N_("Could not move \"%s\" to \"%s\":\n%s");
+    const std::string from = fromName.systemPath();
+    const std::string to = resolveTarget(from, toName.systemPath());
+    auto fail = [&](const std::string& reason) {
+        return failed(formatString(oxGetTranslation(failText), from.c_str(), to.c_str(), reason.c_str()));
+    };
+    struct stat src, dst;
+    if (from.empty() || to.empty() || lstat(from.c_str(), &src) != 0)
+        return fail(systemError(from.empty() || to.empty() ? ENOENT : errno));
+    bool replace = false;
+    if (lstat(to.c_str(), &dst) == 0) {
+        struct stat followed;
+        if (samePlace(src, dst) || (stat(from.c_str(), &followed) == 0 && samePlace(followed, dst)))
+            return fail(oxGetTranslation("The source and the target are the same file."));
+        // A move always asks; a copy asks only when asked to.
+        if ((kind == Kind::Move || confirm) && !confirmReplace(options, to))
+            return {}; // declined: both files stay as they are
+        replace = true;
+    }
+    const ProgressRelay relay{&options.progress,
+                              oxGetTranslation(kind == Kind::Copy ? "Copying file..." : "Moving file...")};
+    const oxFileProgress progress = [&relay](const std::string&, int64_t done, int64_t total) {
+        relayProgress(done, total, const_cast<ProgressRelay*>(&relay));
+    };
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        std::string error;
+        const oxFileProgress* p = options.progress ? &progress : nullptr;
+        const Result r = kind == Kind::Copy ? copyPath(from, to, replace, true, p, error)
+                                            : movePath(from, to, replace, p, error);
+        if (r == Result::Done)
+            return {};
+        if (r == Result::Failed)
+            return fail(error);
+        // The target appeared meanwhile: ask about it like any other.
+        if (!confirmReplace(options, to))
+            return {};
+        replace = true;
+    }
+    return fail(systemError(EEXIST));
+}
+
+} // namespace
 
 // ---- shell operations ----------------------------------------------------------------------
 
-bool shellCopy(const oxFilename& from, const oxFilename& to, bool confirm, const oxFileOpOptions& options)
+oxFileOpOutcome shellCopy(const oxFilename& from, const oxFilename& to, bool confirm, const oxFileOpOptions& options)
 {
     return transfer(Kind::Copy, from, to, confirm, options);
 }
 
-bool shellMove(const oxFilename& from, const oxFilename& to, bool confirm, const oxFileOpOptions& options)
+oxFileOpOutcome shellMove(const oxFilename& from, const oxFilename& to, bool confirm, const oxFileOpOptions& options)
 {
     return transfer(Kind::Move, from, to, confirm, options);
 }
 
-bool shellDelete(const oxFilename& path, bool confirm, const oxFileOpOptions& options)
+oxFileOpOutcome shellDelete(const oxFilename& path, bool confirm, const oxFileOpOptions& options)
 {
     const std::string p = path.systemPath();
     auto fail = [&](const std::string& reason) {
-        report(options, formatString(oxGetTranslation("Could not delete \"%s\":\n%s"), p.c_str(), reason.c_str()));
-        return false;
+        return failed(formatString(oxGetTranslation("Could not delete \"%s\":\n%s"), p.c_str(), reason.c_str()));
     };
     struct stat st;
     if (p.empty() || lstat(p.c_str(), &st) != 0)
         return fail(systemError(p.empty() ? ENOENT : errno));
-    if (confirm && !askYes(formatString(oxGetTranslation("Do you want to move \"%s\" to the trash?"), p.c_str()),
-                           N_("Confirm file delete")))
-        return true;
+    if (confirm &&
+        !askYes(options, formatString(oxGetTranslation("Do you want to move \"%s\" to the trash?"), p.c_str()),
+                N_("Confirm file delete")))
+        return {};
     const std::string title = oxGetTranslation("Deleting file...");
     GFilePtr file(g_file_new_for_path(p.c_str()));
     GError* raw = nullptr;
@@ -321,15 +324,16 @@ bool shellDelete(const oxFilename& path, bool confirm, const oxFileOpOptions& op
         if (!g_error_matches(raw, G_IO_ERROR, G_IO_ERROR_NOT_SUPPORTED))
             return fail(raw ? raw->message : systemError(EIO));
         // No Trash on this volume: nothing goes for good without a yes.
-        if (!askYes(formatString(oxGetTranslation("\"%s\" cannot be moved to the trash.\nDo you want to delete it "
+        if (!askYes(options,
+                    formatString(oxGetTranslation("\"%s\" cannot be moved to the trash.\nDo you want to delete it "
                                                   "permanently?"),
                                  p.c_str()),
                     N_("Confirm file delete")))
-            return true;
+            return {};
         if (!path.removeFile())
             return fail(systemError(errno));
     }
     if (options.progress)
         options.progress(title, 1, 1);
-    return true;
+    return {};
 }

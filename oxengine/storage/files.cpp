@@ -1,9 +1,8 @@
 #include "oxengine/storage/files.h"
 
 #include "oxengine/core/catalogue.h"
+#include "oxengine/core/errors.h"
 #include "oxengine/core/strings.h"
-#include "oxengine/platform/messagebox.h"
-#include "oxengine/storage/fileops.h"
 
 #include <gio/gunixmounts.h>
 #include <glib.h>
@@ -188,8 +187,9 @@ oxFilename::oxFilename(const std::string& path)
         // Said once, then the folders are read here: a box for every path made
         // before start-up would bury the user in identical messages.
         if (!f.warned.exchange(true))
-            oxShowMessage(oxGetTranslation("You need to Initialize() the oxFilename class in your main() before using it"),
-                          std::string(), MB_OK, MI_NONE);
+            oxReportFailure(
+                {false, std::string(),
+                 oxGetTranslation("You need to Initialize() the oxFilename class in your main() before using it")});
         initialize(std::string());
     }
     if (path.empty() || path[0] != '/') {
@@ -299,11 +299,6 @@ bool oxFilename::isAncestorOf(const oxFilename& other) const
     return true;
 }
 
-bool oxFilename::hasDriveLetter(const std::string&)
-{
-    return false;
-}
-
 bool oxFilename::isHiddenName(const std::string& entryName)
 {
     return !entryName.empty() && entryName[0] == '.';
@@ -317,14 +312,10 @@ void oxFilename::query() const
     struct stat st;
     if (path.empty() || stat(path.c_str(), &st) != 0) {
         m_info.state = 1;
-        m_info.failed = true;
-        m_info.readOnly = false;
         return;
     }
     m_info.state = 0;
-    m_info.failed = false;
     m_info.isFile = !S_ISDIR(st.st_mode);
-    m_info.readOnly = access(path.c_str(), W_OK) != 0;
     m_info.size = static_cast<int64_t>(st.st_size);
 }
 
@@ -340,25 +331,11 @@ bool oxFilename::isDirectory() const
     return !m_info.isFile;
 }
 
-bool oxFilename::isReadOnly() const
-{
-    if (m_info.state == 2)
-        query();
-    return m_info.readOnly;
-}
-
 int64_t oxFilename::size() const
 {
     if (m_info.size == -1)
         query();
     return m_info.size;
-}
-
-void oxFilename::refresh()
-{
-    const bool folder = !m_info.isFile;
-    m_info = Info();
-    m_info.isFile = !folder;
 }
 
 double oxFilename::modificationDate() const
@@ -451,10 +428,4 @@ bool oxFilename::removeFile() const
         return false;
     // A file's own mode does not stop unlink here; the folder's permission does.
     return (S_ISDIR(st.st_mode) ? rmdir(path.c_str()) : unlink(path.c_str())) == 0;
-}
-
-bool oxFilename::renameTo(const oxFilename& target, bool replaceExisting) const
-{
-    std::string error;
-    return oxMovePath(systemPath(), target.systemPath(), replaceExisting, nullptr, error) == oxFileOpResult::Done;
 }

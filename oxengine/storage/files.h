@@ -4,9 +4,9 @@
 // file system: "a.jpg" and "A.jpg" are two files. Extensions and filters
 // ignore case.
 //
-// Information about the file (exists, folder, read-only, size) is asked of
-// the file system once and then kept with the value; make a fresh value (or
-// call refresh) to see later changes. modificationDate always asks afresh.
+// Information about the file (exists, folder, size) is asked of the file
+// system once and then kept with the value; make a fresh value to see later
+// changes. modificationDate always asks afresh.
 #pragma once
 
 #include <cstdint>
@@ -72,12 +72,8 @@ public:
     // Known from construction for texts ending in "/" and for parents,
     // otherwise only after exists() or size() asked the file system.
     bool isDirectory() const;
-    // Not writable by this user (asks the file system when not yet known).
-    bool isReadOnly() const;
     // Bytes; -1 when the file is missing.
     int64_t size() const;
-    // Forgets the kept information.
-    void refresh();
 
     // Seconds since 1970-01-01 UTC of the last write; the lowest double for a
     // path that cannot be found, so vanished files sort first.
@@ -92,8 +88,6 @@ public:
     // "/", the home folder and the user-visible mounts (under /media,
     // /run/media, /mnt), each once, as folders.
     static std::vector<oxFilename> listDrives();
-    // There are no drive letters on this platform: always false.
-    static bool hasDriveLetter(const std::string& component);
     static bool isHiddenName(const std::string& entryName);
 
     // Same components (case-sensitive, as the file system compares).
@@ -106,17 +100,11 @@ public:
     // Deletes the file (a symlink itself, not its target) or the empty
     // folder for good.
     bool removeFile() const;
-    // Renames or moves; across file systems the file is copied, checked and
-    // only then removed at its old place. An existing target is never
-    // replaced unless replaceExisting is set (then atomically).
-    bool renameTo(const oxFilename& target, bool replaceExisting = false) const;
 
 private:
     struct Info {
         int state = 2; // 0 exists, 1 missing, 2 not yet asked
         bool isFile = true;
-        bool readOnly = false;
-        bool failed = false; // the last query failed
         int64_t size = -1;
     };
 

@@ -1,7 +1,9 @@
 // Test entry: every test program starts with a message handler that answers
 // boxes without a window (default answers) and prints them, so an unexpected
 // box can never block a test run under Xvfb. Tests that want to see real
-// boxes remove it with oxSetMessageHandler({}).
+// boxes remove it with oxSetMessageHandler({}). The engine's failure reports
+// go to the boxes, as the program's start-up has them.
+#include "oxengine/core/errors.h"
 #include "oxengine/platform/messagebox.h"
 
 #include <gtest/gtest.h>
@@ -10,6 +12,7 @@
 
 int main(int argc, char** argv)
 {
+    oxSetFailureSink(oxShowFailure);
     oxSetMessageHandler([](const oxMessageRequest& r) {
         std::fprintf(stderr, "[message box] %s: %s\n", r.title.c_str(), r.text.c_str());
         oxMessageAnswer a;

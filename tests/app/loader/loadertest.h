@@ -7,6 +7,7 @@
 #include "tests/app/apptest.h"
 
 #include "oxengine/core/errors.h"
+#include "oxengine/platform/messagebox.h"
 
 #include <gtest/gtest.h>
 
@@ -146,6 +147,7 @@ struct LoaderRig {
             std::lock_guard<std::mutex> lock(mutex);
             reports.push_back(f);
         };
+        s.confirm = oxAskYesNo; // questions reach the test's message seam
         loader = std::make_unique<BGTextureLoader>(list, s);
         if (start) {
             EXPECT_TRUE(loader->startLoader());

@@ -1,9 +1,12 @@
-// Start-up settings (sound, GUI look, clamping and bad colours) and the
-// usage on standard output and in a box.
+// Start-up settings (sound, GUI look, clamping and bad colours), the usage
+// on standard output and in a box, and the engine's reports reaching the user.
 #include "app/shell/commandline.h"
+#include "app/shell/configkeys.h"
 #include "app/shell/startup.h"
 
 #include "oxengine/core/catalogue.h"
+#include "oxengine/core/errors.h"
+#include "oxengine/graphics/fontmanager.h"
 #include "oxengine/gui/style.h"
 #include "oxengine/platform/sound.h"
 #include "oxengine/storage/config.h"
@@ -13,6 +16,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 
 namespace {
 
@@ -107,4 +111,45 @@ TEST_F(Startup, UsageGoesToOutputAndToABoxOnlyWithoutTerminal)
     unsetenv("LANGUAGE");
     oxResetCatalogueForTests();
     EXPECT_NE(german.find("(in 'Dokumente')"), std::string::npos);
+}
+
+TEST_F(Startup, EngineFailuresReachTheUserInBoxes)
+{
+    const oxFailureSink previous = oxSetFailureSink({}); // as a fresh process has it
+    prepareEngine("startup_test");
+    MessageCapture boxes;
+    EXPECT_FALSE(oxVerify(1 + 1 == 3, "arithmetic is broken"));
+    oxSetFailureSink(previous);
+    ASSERT_EQ(boxes.count(), 1u);
+    EXPECT_EQ(boxes.messages()[0].title, "Fatal Error");
+    EXPECT_EQ(boxes.messages()[0].icon, MI_ERROR);
+}
+
+TEST_F(Startup, UnreadableSettingsFileIsToldOnce)
+{
+    std::filesystem::create_directories(m_home.path() + "/Quorvel Software/Pictavo");
+    writeFile(oxConfig::storePath(), "[Settings\nbroken");
+    MessageCapture boxes;
+    applyStoredSettings();
+    writeConfigInt(ConfigKey::LastFile, 2);
+    EXPECT_EQ(readConfigInt(ConfigKey::LastFile), 2);
+    ASSERT_EQ(boxes.count(), 1u);
+    EXPECT_EQ(boxes.messages()[0].icon, MI_WARNING);
+    EXPECT_NE(boxes.messages()[0].text.find("settings.ini.bad"), std::string::npos);
+}
+
+TEST_F(Startup, BrokenInterfaceFontIsToldOnceAndTheBuiltInOneUsed)
+{
+    const std::filesystem::path before = std::filesystem::current_path();
+    std::filesystem::current_path(m_home.path());
+    writeFile("startup-test-font.glfc", std::string(30, '\0')); // cut short in its glyph table
+    defaultGuiStyle.fontName = "startup-test-font";
+    MessageCapture boxes;
+    loadInterfaceFont();
+    loadInterfaceFont();
+    std::filesystem::current_path(before);
+    ASSERT_EQ(boxes.count(), 1u);
+    EXPECT_EQ(boxes.messages()[0].title, "Error creating GLFont");
+    EXPECT_NE(GLFontManager::getFont("startup-test-font"), nullptr);
+    GLFontManager::releaseAll();
 }

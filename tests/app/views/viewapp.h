@@ -147,14 +147,6 @@ public:
         ++frames;
         view->drawView(infoLevel);
     }
-    void updateProjection() override
-    {
-        glMatrixMode(GL_PROJECTION);
-        glLoadIdentity();
-        glOrtho(0, width(), height(), 0, 0, 1);
-        glMatrixMode(GL_MODELVIEW);
-        postRedisplay();
-    }
 
     // Draws one frame into the back buffer and reads it, without a swap.
     Frame frame()

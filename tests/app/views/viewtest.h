@@ -22,7 +22,6 @@ public:
     void postRedisplay() override { ++redraws; }
     void swapBuffers() override {}
     void idleListenersChanged(int, int) override {}
-    void setPerspective(float, float, float) override {}
     int width() const override { return m_width; }
     int height() const override { return m_height; }
     void resize(int w, int h) { m_width = w, m_height = h; }

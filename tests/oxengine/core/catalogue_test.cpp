@@ -1,6 +1,7 @@
 #include "oxengine/core/catalogue.h"
 #include "oxengine/core/embedded.h"
 
+#include "failurecapture.h"
 #include "testsupport.h"
 
 #include <gtest/gtest.h>
@@ -96,41 +97,28 @@ TEST(MoCatalogue, ParsesEntriesKeepsUtf8AndConvertsLatin1)
 TEST(MoCatalogue, RejectsMalformedImagesAsAWhole)
 {
     const std::string good = buildMo({{"", kHeader}, {"Yes", "Ja"}, {"No", "Nein"}});
-    std::string error;
-
-    EXPECT_FALSE(parse(good.substr(0, 27), &error));
-    EXPECT_EQ(error, "Invalid MO file size");
-
-    std::string badMagic = good;
-    badMagic[0] = 0x12;
-    EXPECT_FALSE(parse(badMagic, &error));
-    EXPECT_EQ(error, "Only MO files with system endianness are supported");
-
-    EXPECT_FALSE(parse(buildMo({{"Yes", "Ja"}}, 1), &error));
-    EXPECT_EQ(error, "Only 1st version of MO files is supported");
-
-    // Tables cut off by the end of the file.
-    EXPECT_FALSE(parse(good.substr(0, 40), &error));
-    EXPECT_EQ(error, "Incomplete MO file");
-
-    // A count whose table size would overflow 32 bits.
-    std::string hugeCount = good;
-    put32(hugeCount, 8, 0xFFFFFFFF);
-    EXPECT_FALSE(parse(hugeCount, &error));
-
-    // A string offset past the end, and one whose length wraps around.
-    std::string farString = good;
-    put32(farString, 28 + 8 * 3 + 8 + 4, 0xFFFFFFF0);
-    EXPECT_FALSE(parse(farString, &error));
-    std::string longString = good;
-    put32(longString, 28 + 8 * 3 + 8, 0xFFFFFFFF);
-    EXPECT_FALSE(parse(longString, &error));
-
-    // The last string without its terminating NUL (the file is cut one byte short).
-    EXPECT_FALSE(parse(good.substr(0, good.size() - 1), &error));
-
-    EXPECT_FALSE(parse(buildMo({{"", "Content-Type: text/plain; charset=koi8-r\n"}, {"Yes", "Da"}}), &error));
-    EXPECT_EQ(error, "Unsupported MO charset koi8-r");
+    const auto patched = [&](size_t at, uint32_t v) {
+        std::string bytes = good;
+        put32(bytes, at, v);
+        return bytes;
+    };
+    const size_t firstTranslation = 28 + 8 * 3 + 8; // length, then offset
+    const std::pair<std::string, const char*> cases[] = {
+        {good.substr(0, 27), "Invalid MO file size"},
+        {patched(0, 0x12345678), "Only MO files with system endianness are supported"},
+        {buildMo({{"Yes", "Ja"}}, 1), "Only 1st version of MO files is supported"},
+        {good.substr(0, 40), "Incomplete MO file"},                  // tables cut off
+        {patched(8, 0xFFFFFFFF), "Incomplete MO file"},              // a table size beyond 32 bits
+        {patched(firstTranslation + 4, 0xFFFFFFF0), "Incomplete MO file"}, // a string past the end
+        {patched(firstTranslation, 0xFFFFFFFF), "Incomplete MO file"},     // a length that wraps around
+        {good.substr(0, good.size() - 1), "Incomplete MO file"},     // the last NUL missing
+        {buildMo({{"", "Content-Type: text/plain; charset=koi8-r\n"}, {"Yes", "Da"}}), "Unsupported MO charset koi8-r"},
+    };
+    for (const auto& [bytes, expected] : cases) {
+        std::string error;
+        EXPECT_FALSE(parse(bytes, &error)) << expected;
+        EXPECT_EQ(error, expected);
+    }
 }
 
 TEST(MoCatalogue, DropsTranslationsWithOtherFormatConversions)
@@ -163,6 +151,7 @@ TEST(Catalogue, GermanUsesTheCompiledInCatalogueUnlessTheStartFolderHasOne)
     {
         LanguageScope german("de_DE.UTF-8", dir.path());
         EXPECT_STREQ(oxGetTranslation("Fatal Error"), "Schwerer Fehler");
+        EXPECT_NE(findEmbeddedFile("DE.MO"), nullptr); // names ignore case
         EXPECT_STREQ(oxGetTranslation("no such text in the catalogue"), "no such text in the catalogue");
         EXPECT_NE(std::string(oxGetTranslation("")).find("charset=UTF-8"), std::string::npos);
     }
@@ -177,14 +166,17 @@ TEST(Catalogue, GermanUsesTheCompiledInCatalogueUnlessTheStartFolderHasOne)
         LanguageScope scope(lang, dir.path());
         EXPECT_STREQ(oxGetTranslation("Yes"), "Yes") << lang;
     }
-    // A broken catalogue there is reported once and leaves English.
+    // A broken catalogue there is reported once, as a notice, and leaves English.
     ASSERT_TRUE(writeFile(dir.file("de.mo"), buildMo({{"Yes", "Ja"}}, 1)));
-    MessageCapture capture;
+    FailureCapture capture;
     LanguageScope german("de_DE.UTF-8", dir.path());
     EXPECT_STREQ(oxGetTranslation("Yes"), "Yes");
     EXPECT_STREQ(oxGetTranslation("No"), "No");
-    ASSERT_EQ(capture.count(), 1u);
-    EXPECT_EQ(capture.messages()[0].text, "oxEngine: Error initializing translation: Only 1st version of MO files is supported");
+    const std::vector<oxFailure> failures = capture.failures();
+    ASSERT_EQ(failures.size(), 1u);
+    EXPECT_FALSE(failures[0].brokenInvariant);
+    EXPECT_EQ(failures[0].title, ""); // the application's own
+    EXPECT_EQ(failures[0].text, "oxEngine: Error initializing translation: Only 1st version of MO files is supported");
 }
 
 TEST(Catalogue, LanguageComesFromTheGettextVariablesInOrder)
@@ -200,14 +192,4 @@ TEST(Catalogue, LanguageComesFromTheGettextVariablesInOrder)
     EXPECT_EQ(oxLanguageCode(), "nb");
     setenv("LANGUAGE", "de:en", 1);
     EXPECT_EQ(oxLanguageCode(), "de");
-}
-
-TEST(EmbeddedFiles, FindsTheCatalogueIgnoringCase)
-{
-    const oxEmbeddedFile* f = findEmbeddedFile("DE.MO");
-    ASSERT_NE(f, nullptr);
-    EXPECT_STREQ(f->name(), "de.mo");
-    EXPECT_GT(f->size(), 28u);
-    EXPECT_EQ(findEmbeddedFile("missing.bin"), nullptr);
-    EXPECT_EQ(findEmbeddedFile(nullptr), nullptr);
 }

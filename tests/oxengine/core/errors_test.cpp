@@ -1,6 +1,6 @@
 #include "oxengine/core/errors.h"
 
-#include "testsupport.h"
+#include "failurecapture.h"
 
 #include <gtest/gtest.h>
 
@@ -10,13 +10,9 @@ TEST(Exceptions, IOExceptionNamesTheFile)
     EXPECT_EQ(e.getMessage(), "file \"a.jpg\": cannot open file.");
     EXPECT_STREQ(e.what(), "file \"a.jpg\": cannot open file.");
     EXPECT_EQ(e.getFilename(), "a.jpg");
-    EXPECT_EQ(e.describe(), "exception oxImageException: file \"a.jpg\": cannot open file.");
-    // Caught through its bases with its dynamic type intact.
-    try {
-        throw e;
-    } catch (const oxIOException& io) {
-        EXPECT_NE(io.describe().find("oxImageException"), std::string::npos);
-    }
+    // The dynamic class, also through a base.
+    EXPECT_EQ(static_cast<const oxException&>(e).describe(),
+              "exception oxImageException: file \"a.jpg\": cannot open file.");
 }
 
 TEST(ParseNumbers, ReadLeadingNumbersAndRejectTextWithoutOneOrOutOfRange)
@@ -46,36 +42,41 @@ TEST(ParseNumbers, ReadLeadingNumbersAndRejectTextWithoutOneOrOutOfRange)
     EXPECT_NE(message([] { parseDouble(""); }), "accepted");
 }
 
-TEST(Checks, VerifyReportsAndContinues)
+TEST(FailureSink, VerifyReportsABrokenInvariantCutToItsLimitAndGoesOn)
 {
-    MessageCapture capture;
+    FailureCapture capture;
     int value = 0;
-    const bool ok = oxVerify(value == 1, "value must be one");
-    EXPECT_FALSE(ok);
-    ASSERT_EQ(capture.count(), 1u);
-    EXPECT_EQ(capture.messages()[0].title, "Fatal Error");
-    EXPECT_EQ(capture.messages()[0].icon, MI_ERROR);
-    EXPECT_NE(capture.messages()[0].text.find("value must be one\nCondition: value == 1 at "), std::string::npos);
-    EXPECT_TRUE(oxVerify(value == 0, "never shown"));
-    EXPECT_EQ(capture.count(), 1u);
+    EXPECT_FALSE(oxVerify(value == 1, "value must be one"));
+    EXPECT_TRUE(oxVerify(value == 0, "never reported"));
+    oxFatalError(std::string(5000, 'm').c_str(), "c", "f.cpp", 1);
+    const std::vector<oxFailure> failures = capture.failures();
+    ASSERT_EQ(failures.size(), 2u);
+    EXPECT_TRUE(failures[0].brokenInvariant);
+    EXPECT_EQ(failures[0].title, "Fatal Error");
+    EXPECT_NE(failures[0].text.find("value must be one\nCondition: value == 1 at "), std::string::npos);
+    EXPECT_EQ(failures[1].text.size(), 999u);
 }
 
-TEST(Checks, FatalErrorCutsLongTexts)
+TEST(FailureSink, WithoutASinkOrWhenItThrowsTheReportGoesToStderr)
 {
-    MessageCapture capture;
-    const std::string longMessage(5000, 'm');
-    oxFatalError(longMessage.c_str(), "c", "f.cpp", 1);
-    ASSERT_EQ(capture.count(), 1u);
-    EXPECT_EQ(capture.messages()[0].text.size(), 999u);
+    FailureCapture restoresTheSink;
+    for (const oxFailureSink& sink : {oxFailureSink(), oxFailureSink([](const oxFailure&) { throw 1; })}) {
+        oxSetFailureSink(sink);
+        testing::internal::CaptureStderr();
+        oxReportFailure({true, "Fatal Error", "broken"});
+        oxReportFailure({false, "", "bad catalogue"});
+        EXPECT_EQ(testing::internal::GetCapturedStderr(), "Fatal Error: broken\nbad catalogue\n");
+    }
 }
 
-TEST(ChecksDeathTest, AssertEndsTheProcessWithCode3)
+TEST(FailureSinkDeathTest, AssertEndsTheProcessWithCode3AfterTheReport)
 {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     EXPECT_EXIT(
         {
-            void* listener = nullptr; // the test program's message handler prints the box
+            oxSetFailureSink({}); // to stderr, where the test looks for it
+            void* listener = nullptr;
             oxAssert(listener != 0, "GUIEventListener must not be 0");
         },
-        testing::ExitedWithCode(3), "GUIEventListener must not be 0\nCondition: !\\(listener != 0\\)");
+        testing::ExitedWithCode(3), "Fatal Error: GUIEventListener must not be 0\nCondition: !\\(listener != 0\\)");
 }

@@ -33,13 +33,12 @@ TEST(GLFontManager, PlainFileIsPreferredOverCompressed)
     ASSERT_TRUE(writeFile(dir.file("packed.glfc"), fontFile(7, true)));
     std::filesystem::create_directory(dir.file("folder.glf")); // not a file: skipped
     ASSERT_TRUE(writeFile(dir.file("folder.glfc"), fontFile(9, true)));
-    MessageCapture boxes;
     GLFontManager manager(dir.path());
     ASSERT_NE(manager.font("both"), nullptr);
     EXPECT_EQ(manager.font("both")->texWidth(), 3);
     EXPECT_EQ(manager.font("packed")->texWidth(), 7);
     EXPECT_EQ(manager.font("folder")->texWidth(), 9);
-    EXPECT_EQ(boxes.count(), 0u);
+    EXPECT_TRUE(manager.takeProblems().empty());
 }
 
 TEST(GLFontManager, UnknownOrBrokenFilesGetTheBuiltInFontCachedUnderTheirName)
@@ -47,7 +46,6 @@ TEST(GLFontManager, UnknownOrBrokenFilesGetTheBuiltInFontCachedUnderTheirName)
     TempDir dir;
     const std::string bytes = fontFile(16, true);
     ASSERT_TRUE(writeFile(dir.file("cut.glfc"), bytes.substr(0, bytes.size() - 3)));
-    MessageCapture boxes;
     GLFontManager manager(dir.path());
     GLFont* font = manager.font("no such font");
     ASSERT_NE(font, nullptr);
@@ -55,15 +53,16 @@ TEST(GLFontManager, UnknownOrBrokenFilesGetTheBuiltInFontCachedUnderTheirName)
     EXPECT_TRUE(manager.isCached("no such font"));
     EXPECT_FALSE(manager.isCached("No Such Font")); // names are compared exactly
     EXPECT_EQ(manager.font("arial"), font);         // every fallback shares the one built-in font
-    EXPECT_EQ(boxes.count(), 0u);
+    EXPECT_TRUE(manager.takeProblems().empty());
 
-    // A broken file is reported once.
+    // A broken file is met once.
     EXPECT_EQ(manager.font("cut"), font);
     EXPECT_EQ(manager.font("cut"), font);
-    ASSERT_EQ(boxes.count(), 1u);
-    EXPECT_EQ(boxes.messages()[0].title, "Error creating GLFont");
-    EXPECT_EQ(boxes.messages()[0].text, "GLFont: Unexpected end of file while reading data");
-    EXPECT_EQ(boxes.messages()[0].buttons, MB_OK);
+    const std::vector<oxFontProblem> problems = manager.takeProblems();
+    ASSERT_EQ(problems.size(), 1u);
+    EXPECT_EQ(problems[0].title, "Error creating GLFont");
+    EXPECT_EQ(problems[0].message, "GLFont: Unexpected end of file while reading data");
+    EXPECT_TRUE(manager.takeProblems().empty());
     EXPECT_EQ(manager.cachedCount(), 3u);
     manager.clear();
     EXPECT_EQ(manager.cachedCount(), 0u);
@@ -79,12 +78,12 @@ TEST(GLFontManager, MissingOrBrokenBuiltInFontIsReportedOnce)
          {std::tuple{none, "GLFontManager Error", "a"}, std::tuple{broken, "Error creating GLFont", "b"}}) {
         SCOPED_TRACE(title);
         TempDir dir;
-        MessageCapture boxes;
         GLFontManager manager(dir.path(), lookup);
         EXPECT_EQ(manager.font("a"), nullptr);
         EXPECT_EQ(manager.font(second), nullptr);
-        ASSERT_EQ(boxes.count(), 1u);
-        EXPECT_EQ(boxes.messages()[0].title, title);
+        const std::vector<oxFontProblem> problems = manager.takeProblems();
+        ASSERT_EQ(problems.size(), 1u);
+        EXPECT_EQ(problems[0].title, title);
         // A font file still works without the embedded one.
         ASSERT_TRUE(writeFile(dir.file("mine.glf"), fontFile(2, false)));
         EXPECT_NE(manager.font("mine"), nullptr);

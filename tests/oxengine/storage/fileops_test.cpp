@@ -53,21 +53,19 @@ bool exists(const std::string& path)
     return std::filesystem::exists(std::filesystem::symlink_status(path));
 }
 
-MessageCapture answering(int button)
-{
-    oxMessageAnswer a;
-    a.button = button;
-    return MessageCapture({a});
-}
-
-// The options that record the progress title and take the failure text.
+// Options that answer every question with `answer` and record the
+// questions ("<title>: <text>") and the progress.
 struct Recorded : oxFileOpOptions {
-    Recorded()
+    explicit Recorded(bool answer = false)
     {
         progress = [this](const std::string& t, int64_t done, int64_t total) { title = t, last = {done, total}; };
-        error = &text;
+        confirm = [this, answer](const std::string& text, const std::string& caption) {
+            questions.push_back(caption + ": " + text);
+            return answer;
+        };
     }
-    std::string title, text;
+    std::vector<std::string> questions;
+    std::string title;
     std::pair<int64_t, int64_t> last;
 };
 
@@ -88,56 +86,51 @@ TEST_F(FileOps, CopyKeepsContentAndDateAndReportsProgressButNotOntoItself)
     writeFile(source, data);
     oxFilename(source).setModificationDate(1300000000);
     Recorded options;
-    MessageCapture boxes;
-    ASSERT_TRUE(shellCopy(source, file("copy.jpg"), true, options));
+    ASSERT_TRUE(shellCopy(source, file("copy.jpg"), true, options).done);
     EXPECT_EQ(readFile(file("copy.jpg")), data);
     EXPECT_EQ(readFile(source), data);
     EXPECT_NEAR(oxFilename(file("copy.jpg")).modificationDate(), 1300000000, 1e-3);
     EXPECT_EQ(options.title, "Copying file...");
     EXPECT_EQ(options.last, (std::pair<int64_t, int64_t>(300000, 300000)));
-    EXPECT_EQ(boxes.count(), 0u);
+    EXPECT_TRUE(options.questions.empty());
     EXPECT_EQ(entries(m_dir), (std::vector<std::string>{"copy.jpg", "Ωmega 写真.jpg"}));
     // The same file, by name or through a link, is refused and left alone.
     ASSERT_EQ(symlink(source.c_str(), file("alias").c_str()), 0);
-    EXPECT_FALSE(shellCopy(source, source, true, options));
-    EXPECT_NE(options.text.find("same file"), std::string::npos) << options.text;
-    EXPECT_FALSE(shellCopy(file("alias"), source, false, options));
+    const oxFileOpOutcome same = shellCopy(source, source, true, options);
+    EXPECT_FALSE(same.done);
+    EXPECT_NE(same.error.find("same file"), std::string::npos) << same.error;
+    EXPECT_FALSE(shellCopy(file("alias"), source, false, options).done);
     EXPECT_EQ(readFile(source), data);
 }
 
-TEST_F(FileOps, ReplacingAsksUnlessAnUnconfirmedCopyAndADeclineChangesNothing)
+TEST_F(FileOps, ReplacingAsksUnlessAnUnconfirmedCopyAndNoOrNoHookChangesNothing)
 {
     writeFile(file("new"), "NEW");
     writeFile(file("old"), "OLD");
     for (const bool move : {false, true}) {
         SCOPED_TRACE(move ? "move, confirm false still asks" : "copy with confirm");
-        MessageCapture no = answering(MB_NO);
-        EXPECT_TRUE(move ? shellMove(file("new"), file("old"), false) : shellCopy(file("new"), file("old"), true));
-        ASSERT_EQ(no.count(), 1u); // declined is no failure
-        EXPECT_EQ(no.messages()[0].buttons, MB_YES | MB_NO);
-        EXPECT_NE(no.messages()[0].text.find(file("old")), std::string::npos);
+        Recorded no;
+        EXPECT_TRUE((move ? shellMove(file("new"), file("old"), false, no) : shellCopy(file("new"), file("old"), true, no)).done);
+        ASSERT_EQ(no.questions.size(), 1u); // declined is no failure
+        EXPECT_EQ(no.questions[0], "Confirm file replace: The file \"" + file("old") + "\" already exists.\nDo you want to replace it?");
+        // Nobody to ask: nothing is replaced.
+        EXPECT_TRUE((move ? shellMove(file("new"), file("old"), false) : shellCopy(file("new"), file("old"), true)).done);
         EXPECT_EQ(readFile(file("new")) + readFile(file("old")), "NEWOLD");
     }
-    {
-        MessageCapture yes = answering(MB_YES);
-        EXPECT_TRUE(shellCopy(file("new"), file("old"), true));
-        EXPECT_EQ(readFile(file("old")), "NEW");
-    }
+    Recorded yes(true);
+    EXPECT_TRUE(shellCopy(file("new"), file("old"), true, yes).done);
+    EXPECT_EQ(readFile(file("old")), "NEW");
     writeFile(file("new"), "NEWER");
-    MessageCapture boxes;
-    EXPECT_TRUE(shellCopy(file("new"), file("old"), false)); // no confirmation wanted
+    EXPECT_TRUE(shellCopy(file("new"), file("old"), false).done); // no confirmation wanted
     EXPECT_EQ(readFile(file("old")), "NEWER");
     EXPECT_EQ(entries(m_dir), (std::vector<std::string>{"new", "old"}));
-    {
-        MessageCapture yes = answering(MB_YES);
-        EXPECT_TRUE(shellMove(file("old"), file("new"), false));
-    }
+    EXPECT_TRUE(shellMove(file("old"), file("new"), false, yes).done);
     EXPECT_EQ(entries(m_dir), (std::vector<std::string>{"new"}));
     // An existing folder as the target means into that folder.
     ASSERT_EQ(mkdir(file("into").c_str(), 0755), 0);
-    EXPECT_TRUE(shellMove(file("new"), file("into"), false));
+    EXPECT_TRUE(shellMove(file("new"), file("into"), false).done);
     EXPECT_EQ(readFile(file("into/new")), "NEWER");
-    EXPECT_EQ(boxes.count(), 0u);
+    EXPECT_EQ(yes.questions.size(), 2u);
 }
 
 TEST_F(FileOps, ReadOnlyTargetFolderLeavesNothingBehind)
@@ -151,10 +144,10 @@ TEST_F(FileOps, ReadOnlyTargetFolderLeavesNothingBehind)
         [&] {
             if (access(src.c_str(), R_OK) != 0)
                 return 9; // the test itself would be wrong
-            Recorded options;
-            if (shellCopy(src, locked + "/copy.jpg", true, options) || options.text.empty())
+            const oxFileOpOutcome copy = shellCopy(src, locked + "/copy.jpg", true);
+            if (copy.done || copy.error.find("Could not copy") == std::string::npos)
                 return 1;
-            return shellMove(src, locked + "/moved.jpg", false, options) ? 2 : 0;
+            return shellMove(src, locked + "/moved.jpg", false).done ? 2 : 0;
         },
         true);
     EXPECT_EQ(code, 0);
@@ -175,13 +168,12 @@ TEST_F(FileOps, FullDiskLeavesNoPartialTarget)
         signal(SIGXFSZ, SIG_IGN);
         const rlimit limit{64 * 1024, 64 * 1024};
         setrlimit(RLIMIT_FSIZE, &limit);
-        Recorded options;
-        MessageCapture yes = answering(MB_YES);
-        if (shellCopy(big, file("copy.jpg"), true, options) || options.text.empty())
+        const Recorded yes(true);
+        if (shellCopy(big, file("copy.jpg"), true, yes).error.empty())
             return 1;
-        if (shellCopy(big, old, true, options)) // replacing: the old file must survive
+        if (shellCopy(big, old, true, yes).done) // replacing: the old file must survive
             return 2;
-        return !away.empty() && shellMove(away, file("back.jpg"), false, options) ? 3 : 0; // the source must stay
+        return !away.empty() && shellMove(away, file("back.jpg"), false, yes).done ? 3 : 0; // the source must stay
     });
     EXPECT_EQ(code, 0);
     EXPECT_EQ(readFile(big), std::string(1 << 20, 'b'));
@@ -202,16 +194,14 @@ TEST_F(FileOps, MovesBetweenFileSystemsKeepTheSourceUntilTheCopyIsComplete)
     writeFile(file("a.jpg"), std::string(200000, 'a'));
     oxFilename(file("a.jpg")).setModificationDate(1111111111);
     Recorded options;
-    MessageCapture boxes;
-    ASSERT_TRUE(shellMove(file("a.jpg"), away, false, options));
+    ASSERT_TRUE(shellMove(file("a.jpg"), away, false, options).done);
     EXPECT_FALSE(exists(file("a.jpg")));
     EXPECT_EQ(readFile(away), std::string(200000, 'a'));
     EXPECT_NEAR(oxFilename(away).modificationDate(), 1111111111, 1e-3);
     EXPECT_EQ(options.title, "Moving file...");
-    ASSERT_TRUE(shellMove(away, file("back.jpg"), false));
+    ASSERT_TRUE(shellMove(away, file("back.jpg"), false).done);
     EXPECT_FALSE(exists(away));
     EXPECT_EQ(entries(m_dir), (std::vector<std::string>{"back.jpg"}));
-    EXPECT_EQ(boxes.count(), 0u);
 
     // A source the user may not remove: the move fails, both copies stay.
     ASSERT_EQ(mkdir(file("ro").c_str(), 0755), 0);
@@ -222,38 +212,40 @@ TEST_F(FileOps, MovesBetweenFileSystemsKeepTheSourceUntilTheCopyIsComplete)
     const std::string src = file("ro/a.jpg");
     EXPECT_EQ(runInChild(
                   [&] {
-                      Recorded failure;
                       if (access(src.c_str(), R_OK) != 0)
                           return 9;
-                      return !shellMove(src, away, false, failure) && failure.text.find("original") != std::string::npos ? 0 : 1;
+                      const oxFileOpOutcome move = shellMove(src, away, false);
+                      return !move.done && move.error.find("original") != std::string::npos ? 0 : 1;
                   },
                   true),
               0);
     EXPECT_EQ(readFile(src), "AAAA");
     EXPECT_EQ(readFile(away), "AAAA");
     unlink(away.c_str());
+    EXPECT_TRUE(options.questions.empty());
 }
 
 TEST_F(FileOps, DeleteGoesToTheTrashWithItsInfoAskingFirstWhenConfirming)
 {
     writeFile(file("Ωmega.jpg"), "pic");
-    {
-        MessageCapture no = answering(MB_NO);
-        EXPECT_TRUE(shellDelete(file("Ωmega.jpg"), true));
-        ASSERT_EQ(no.count(), 1u);
-        EXPECT_EQ(no.messages()[0].icon, MI_QUESTION);
-        EXPECT_TRUE(exists(file("Ωmega.jpg")));
-    }
+    Recorded no;
+    EXPECT_TRUE(shellDelete(file("Ωmega.jpg"), true, no).done);
+    EXPECT_TRUE(shellDelete(file("Ωmega.jpg"), true).done); // nobody to ask: kept
+    EXPECT_EQ(no.questions, std::vector<std::string>{"Confirm file delete: Do you want to move \"" + file("Ωmega.jpg") +
+                                                     "\" to the trash?"});
+    EXPECT_TRUE(exists(file("Ωmega.jpg")));
     Recorded options;
-    MessageCapture boxes;
-    ASSERT_TRUE(shellDelete(file("Ωmega.jpg"), false, options));
-    EXPECT_EQ(boxes.count(), 0u);
+    ASSERT_TRUE(shellDelete(file("Ωmega.jpg"), false, options).done);
+    EXPECT_TRUE(options.questions.empty());
     EXPECT_EQ(options.title, "Deleting file...");
     EXPECT_FALSE(exists(file("Ωmega.jpg")));
     EXPECT_EQ(readFile(g_home.trash() + "/files/Ωmega.jpg"), "pic");
     const std::string info = readFile(g_home.trash() + "/info/Ωmega.jpg.trashinfo");
     for (const char* line : {"[Trash Info]\n", "\nPath=", "\nDeletionDate="})
         EXPECT_NE(info.find(line), std::string::npos) << info;
+    const oxFileOpOutcome gone = shellDelete(file("Ωmega.jpg"), false);
+    EXPECT_FALSE(gone.done);
+    EXPECT_NE(gone.error.find("Could not delete"), std::string::npos) << gone.error;
 }
 
 TEST_F(FileOps, NoTrashMeansAskingBeforeDeletingForGood)
@@ -264,14 +256,12 @@ TEST_F(FileOps, NoTrashMeansAskingBeforeDeletingForGood)
         GTEST_SKIP() << "needs /dev/shm on another file system";
     const std::string victim = other + "/oxtest-notrash-" + std::to_string(getpid());
     writeFile(victim, "v");
-    {
-        MessageCapture no = answering(MB_NO);
-        EXPECT_TRUE(shellDelete(victim, false));
-        ASSERT_EQ(no.count(), 1u);
-        EXPECT_NE(no.messages()[0].text.find("cannot be moved to the trash"), std::string::npos);
-        EXPECT_TRUE(exists(victim));
-    }
-    MessageCapture yes = answering(MB_YES);
-    EXPECT_TRUE(shellDelete(victim, false));
+    Recorded no;
+    EXPECT_TRUE(shellDelete(victim, false, no).done);
+    EXPECT_TRUE(shellDelete(victim, false).done); // nobody to ask: kept
+    ASSERT_EQ(no.questions.size(), 1u);
+    EXPECT_NE(no.questions[0].find("cannot be moved to the trash"), std::string::npos);
+    EXPECT_TRUE(exists(victim));
+    EXPECT_TRUE(shellDelete(victim, false, Recorded(true)).done);
     EXPECT_FALSE(exists(victim));
 }

@@ -11,7 +11,6 @@ TEST_F(GlutApplication, ReshapeToHeightZeroKeepsAPositiveHeight)
     app.addGUIEventListener(&a);
     app.handleReshape(800, 0);
     EXPECT_EQ(app.height(), 1);
-    EXPECT_FLOAT_EQ(app.aspect(), 800.0f);
     EXPECT_EQ(log, (EventLog{"a:reshape(800,1)"}));
 }
 
@@ -61,7 +60,6 @@ TEST_F(GlutApplication, WithoutAWindowNothingBlocksOrCrashes)
     app.setInitialWindowSize(320, 200);
     EXPECT_EQ(app.width(), 320);
     app.setFullScreen(true);
-    EXPECT_FALSE(app.isGameModeActive());
     EXPECT_FALSE(app.setSwapInterval(true));
     EXPECT_EQ(app.nativeHandles().window, 0u);
     app.postRedisplay();

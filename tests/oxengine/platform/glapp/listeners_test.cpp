@@ -1,9 +1,8 @@
 #include "glapp_fixtures.h"
 
+#include "oxengine/core/errors.h"
 #include "oxengine/platform/viewingtransform.h"
-#include "support/testsupport.h"
 
-#include <cstdio>
 #include <thread>
 
 namespace {
@@ -181,25 +180,26 @@ TEST_F(Listeners, IdleTimeAccumulatesUntilAccepted)
 
 TEST(ViewingTransform, IsAListenerAndOwnedOnRequest)
 {
-    bool firstGone = false, secondGone = false, thirdGone = false, ownedGone = false;
+    bool firstGone = false, secondGone = false, lentGone = false;
     auto* second = new Transform(secondGone);
-    Transform third(thirdGone);
+    Transform lent(lentGone);
     {
         WindowlessApp app;
         app.setViewingTransform(new Transform(firstGone), true);
-        app.setViewingTransform(second, true); // the old, owned one is destroyed
+        app.setViewingTransform(second, true); // the old, owned one is destroyed; second is owned
         EXPECT_TRUE(firstGone);
         EXPECT_EQ(app.guiEventListeners(), (std::vector<oxGUIEventListener*>{&app, second}));
-        app.setViewingTransform(&third, false); // handed back to the caller
+        app.setViewingTransform(&lent, false); // second is handed back to the caller
         EXPECT_FALSE(secondGone);
         EXPECT_EQ(second->owner(), nullptr);
         delete second;
         app.setViewingTransform(nullptr, false);
         EXPECT_EQ(app.guiEventListeners().size(), 1u);
-        app.setViewingTransform(&third, false);
+        app.setViewingTransform(&lent, false);
     }
-    EXPECT_FALSE(thirdGone); // not owned: left alone
-    EXPECT_EQ(third.owner(), nullptr);
+    EXPECT_FALSE(lentGone); // not owned: left alone
+    EXPECT_EQ(lent.owner(), nullptr);
+    bool ownedGone = false;
     {
         WindowlessApp app;
         app.setViewingTransform(new Transform(ownedGone), true);
@@ -210,18 +210,14 @@ TEST(ViewingTransform, IsAListenerAndOwnedOnRequest)
 TEST(ListenersDeathTest, NullListenersEndTheProcessWithCode3)
 {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
-    // Boxes go to stderr so the fatal message can be matched.
-    const oxMessageHandler previous = oxSetMessageHandler([](const oxMessageRequest& r) {
-        std::fprintf(stderr, "%s|%s\n", r.title.c_str(), r.text.c_str());
-        return oxMessageAnswer{};
-    });
+    const oxFailureSink previous = oxSetFailureSink({}); // to stderr, where the message is matched
     WindowlessApp app;
     EXPECT_EXIT(app.addGUIEventListener(nullptr), testing::ExitedWithCode(3),
                 "GUIEventListener must not be 0\nCondition: !\\(l != 0\\)");
     EXPECT_EXIT(app.removeRenderListener(nullptr), testing::ExitedWithCode(3), "RenderListener must not be 0");
     EXPECT_EXIT(app.addIdleListener(nullptr), testing::ExitedWithCode(3), "IdleListener must not be 0");
     EXPECT_EXIT(app.setInitialWindowSize(0, 10), testing::ExitedWithCode(3), "invalid initial GLUT window size");
-    oxSetMessageHandler(previous);
+    oxSetFailureSink(previous);
 }
 
 TEST(ExtensionTokens, MatchWholeTokensOnly)

@@ -79,15 +79,12 @@ TEST(MainLoop, WindowedRunDrawsListenersInOrder)
         SharedLog log;
         RecordingListener rec("r", log);
         app.addGUIEventListener(&rec);
-        // The pre-render listener fills the left half red, the scene fills a
-        // middle band green, the post-render listener puts a blue square on top.
+        // In the default projection of window pixels: the pre-render listener
+        // fills the left half red, the scene fills a middle band green, the
+        // post-render listener puts a blue square on top.
         struct Layers : oxRenderListener {
             void preRender() override
             {
-                glMatrixMode(GL_PROJECTION);
-                glLoadIdentity();
-                glOrtho(0, 320, 240, 0, -1, 1);
-                glMatrixMode(GL_MODELVIEW);
                 glDisable(GL_DEPTH_TEST);
                 rect(0, 0, 160, 240, 1, 0, 0);
             }
@@ -136,36 +133,25 @@ TEST(MainLoop, WindowedRunDrawsListenersInOrder)
     });
 }
 
-TEST(MainLoop, FullScreenWindowCoversTheScreenAndImpossibleGameModeFallsBack)
+TEST(MainLoop, FullScreenWindowCoversTheScreen)
 {
-    for (bool gameMode : {false, true}) {
-        SCOPED_TRACE(gameMode ? "game mode" : "full screen");
-        isolated([gameMode] {
-            LoopApp app;
-            app.setInitialWindowSize(300, 200);
-            if (gameMode)
-                app.setGameModeString("7x5:3@1"); // no such mode: a window instead
-            else
-                app.setFullScreen(true);
-            int screenW = 0, screenH = 0;
-            bool active = true;
-            app.startHook = [&] {
-                screenW = glutGet(GLUT_SCREEN_WIDTH), screenH = glutGet(GLUT_SCREEN_HEIGHT);
-                active = app.isGameModeActive();
-                app.setInitialWindowSize(10, 10); // ignored once the application runs
-                app.leaveGameModeAndExit();       // nothing: not in game mode
-            };
-            const int rc = app.runFor(20s, [&] {
-                waitUntil([&] { return gameMode || (app.width() == screenW && app.height() == screenH); }, 5s);
-                app.postCommand(LoopApp::CMD_QUIT);
-            });
-            EXPECT_EQ(rc, 0);
-            EXPECT_FALSE(active);
-            EXPECT_GT(screenW, 300);
-            EXPECT_EQ(app.width(), gameMode ? 300 : screenW);
-            EXPECT_EQ(app.height(), gameMode ? 200 : screenH);
-        });
-    }
+    isolated([] {
+        LoopApp app;
+        app.setInitialWindowSize(300, 200);
+        app.setFullScreen(true);
+        int screenW = 0, screenH = 0;
+        app.startHook = [&] {
+            screenW = glutGet(GLUT_SCREEN_WIDTH), screenH = glutGet(GLUT_SCREEN_HEIGHT);
+            app.setInitialWindowSize(10, 10); // ignored once the application runs
+        };
+        EXPECT_EQ(app.runFor(20s, [&] {
+            waitUntil([&] { return app.width() == screenW && app.height() == screenH; }, 5s);
+            app.postCommand(LoopApp::CMD_QUIT);
+        }), 0);
+        EXPECT_GT(screenW, 300);
+        EXPECT_EQ(app.width(), screenW);
+        EXPECT_EQ(app.height(), screenH);
+    });
 }
 
 TEST(MainLoop, InputFromXdotoolReachesListenersInOrder)

@@ -1,0 +1,33 @@
+// Records what reaches the engine's failure sink while alive, instead of
+// showing it; the previous sink comes back afterwards.
+#pragma once
+
+#include "oxengine/core/errors.h"
+
+#include <mutex>
+#include <vector>
+
+class FailureCapture {
+public:
+    FailureCapture()
+        : m_previous(oxSetFailureSink([this](const oxFailure& f) {
+              std::lock_guard<std::mutex> lock(m_mutex);
+              m_failures.push_back(f);
+          }))
+    {
+    }
+    ~FailureCapture() { oxSetFailureSink(std::move(m_previous)); }
+    FailureCapture(const FailureCapture&) = delete;
+    FailureCapture& operator=(const FailureCapture&) = delete;
+
+    std::vector<oxFailure> failures() const
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_failures;
+    }
+
+private:
+    mutable std::mutex m_mutex;
+    std::vector<oxFailure> m_failures;
+    oxFailureSink m_previous;
+};
