@@ -57,6 +57,10 @@ bool PictavoApp::onKeyDown(int key, bool special)
     case 't':
         toggleView();
         return true;
+    case 'F':
+    case 'f':
+        setFullScreen(!isFullScreen());
+        return true;
     case GUI_KEY_DELETE: {
         const std::string path = m_list.currentPath();
         if (!thumbnailsActive() && !path.empty())
@@ -83,6 +87,7 @@ bool PictavoApp::onCommand(unsigned command)
     case CMD_SORT_BY_SIZE:
         writeConfigInt(ConfigKey::SortMode, int(command));
         m_list.sortList();
+        updateWindowCaption(); // the position may have changed
         postRedisplay();
         return true;
     case CMD_HELP:
@@ -112,6 +117,7 @@ void PictavoApp::cycleOverlayLevel()
 void PictavoApp::toggleView()
 {
     // The thumbnail view is not there yet: the single-picture view stays.
+    updateWindowCaption();
 }
 
 void PictavoApp::showReportedFailures()
@@ -178,7 +184,8 @@ void PictavoApp::showHelp()
                                     "[+], [-]\t\tZoom\n"
                                     "[1]\t\tOriginal size\n"
                                     "[T]\t\tThumbnails\n"
-                                    "[I]\t\tShow/hide info\n"),
+                                    "[I]\t\tShow/hide info\n"
+                                    "[F]\t\tFull screen/window\n"),
                    oxGetTranslation("Pictavo help"), MB_OK, MI_NONE);
 }
 

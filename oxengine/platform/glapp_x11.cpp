@@ -4,6 +4,7 @@
 #include "oxengine/platform/x11util.h"
 
 #include <GL/glx.h>
+#include <X11/Xatom.h>
 
 #include <cstring>
 
@@ -70,6 +71,16 @@ void oxGLUTPlatform::open()
     m_wakeDisplay = oxOpenXDisplay(DisplayString(m_display));
     if (m_wakeDisplay)
         m_wakeWindow = m_wakeTarget;
+}
+
+void oxGLUTPlatform::setIcon(const std::vector<unsigned long>& icon) const
+{
+    if (!m_display || !m_window || icon.size() < 3)
+        return;
+    // Format 32 properties travel as longs, whatever their width.
+    XChangeProperty(m_display, m_window, XInternAtom(m_display, "_NET_WM_ICON", False), XA_CARDINAL, 32,
+                    PropModeReplace, reinterpret_cast<const unsigned char*>(icon.data()), int(icon.size()));
+    XFlush(m_display);
 }
 
 void oxGLUTPlatform::close()
