@@ -92,7 +92,8 @@ start() {
     pid=$!
     window=
     for _ in $(seq 300); do
-        window=$(xdotool search --onlyvisible --name "^Pictavo$" 2>/dev/null | head -1)
+        # The program's window (its caption names the picture; boxes carry no pid).
+        window=$(xdotool search --onlyvisible --pid "$pid" 2>/dev/null | head -1)
         [ -n "$window" ] && break
         kill -0 "$pid" 2>/dev/null || break
         sleep 0.05
