@@ -35,6 +35,8 @@ oxGuiModalFolderDialog::oxGuiModalFolderDialog(std::string& path, const std::str
     auto* column = static_cast<oxGuiVSizer*>(content());
     column->addChild(std::make_unique<oxGuiLabel>(prompt, TA_LEFT));
     m_field = column->addChild(std::make_unique<oxGuiEdit>(FIELD_WIDTH_IN_CHARS, path, TA_LEFT));
+    // Half a line between the field and the tree.
+    column->addChild(std::make_unique<oxGuiFlexi>(0, 0))->setSize({0, defaultGuiStyle.textHeight / 2});
     auto selector = std::make_unique<oxGuiFolderSelector>(roots);
     m_selector = selector.get();
     m_selector->expandTowards(path);

@@ -54,6 +54,8 @@ void oxGuiPopupMenu::setRootMenu(oxGuiPopupMenu* root)
 
 void oxGuiPopupMenu::placeAt(int x, int y)
 {
+    // A little room between the frame and the first and last entries.
+    setPadding(defaultGuiStyle.textHeight / 5);
     setTextHeight(defaultGuiStyle.textHeight);
     setSize(getSize());
     const oxGuiSize window = applicationWindowSize();

@@ -7,6 +7,7 @@
 #include <X11/Xatom.h>
 
 #include <cstring>
+#include <unistd.h>
 
 namespace {
 
@@ -52,6 +53,12 @@ void oxGLUTPlatform::open()
     if (config && glXGetFBConfigAttrib(m_display, config, GLX_VISUAL_ID, &visual) == Success)
         m_handles.visualId = visual;
     oxSetMainWindowContext({m_display, m_window, ctx});
+
+    // Which process the window is, for task switchers and window managers
+    // (freeglut leaves it to the window manager, and not all set it).
+    const unsigned long pid = static_cast<unsigned long>(getpid());
+    XChangeProperty(m_display, m_window, XInternAtom(m_display, "_NET_WM_PID", False), XA_CARDINAL, 32,
+                    PropModeReplace, reinterpret_cast<const unsigned char*>(&pid), 1);
 
     // The window only receives DestroyNotify when someone else destroys it;
     // freeglut ignores that event, so we watch for it ourselves.
