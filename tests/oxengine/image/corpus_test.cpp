@@ -2,7 +2,7 @@
 // files marked decode load at their size with plausible pixels, the files
 // marked reject fail with a message, and nothing crashes (under the
 // sanitizers: nothing reads out of bounds or leaks).
-#include "formattest.h"
+#include "imagetest.h"
 
 #include "oxengine/image/exr/exrlibrary.h"
 
