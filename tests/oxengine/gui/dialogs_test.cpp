@@ -107,24 +107,19 @@ TEST_F(Dialogs, MessageDialogAnswersWithThePressedButtonAndItsSound)
     const struct {
         int buttons;
         std::string keys;
-        std::vector<int> specials;
         int answer;
     } byKeys[] = {
-        {MB_YES | MB_NO, "\r", {}, GUI_RESULT_YES},
-        {MB_YES | MB_NO, "\x1b", {}, GUI_RESULT_NO},
-        {MB_YES | MB_NO | MB_CANCEL, "\x1b", {}, GUI_RESULT_CANCEL},
-        {MB_OK, "\x1b", {}, GUI_RESULT_OK},
-        {MB_YES | MB_NO, "\r", {GUI_SPECIAL_RIGHT}, GUI_RESULT_NO},
-        {MB_YES | MB_NO | MB_CANCEL, "\r", {GUI_SPECIAL_LEFT}, GUI_RESULT_CANCEL},
-        {MB_OK | MB_CANCEL, "\r", {GUI_SPECIAL_DOWN}, GUI_RESULT_CANCEL},
+        {MB_YES | MB_NO, "\r", GUI_RESULT_YES},
+        {MB_YES | MB_NO, "\x1b", GUI_RESULT_NO},
+        {MB_YES | MB_NO | MB_CANCEL, "\x1b", GUI_RESULT_CANCEL},
+        {MB_OK, "\x1b", GUI_RESULT_OK},
+        {MB_YES | MB_NO, "<Right>\r", GUI_RESULT_NO},
+        {MB_YES | MB_NO | MB_CANCEL, "<Left>\r", GUI_RESULT_CANCEL},
+        {MB_OK | MB_CANCEL, "<Down>\r", GUI_RESULT_CANCEL},
     };
     for (const auto& c : byKeys) {
-        app.script.push_back([&] {
-            for (int key : c.specials)
-                app.special(key);
-            app.type(c.keys);
-        });
-        EXPECT_EQ(runMessageDialog("?", "", c.buttons, MI_NONE), c.answer) << c.buttons << " " << c.keys.size();
+        app.script.push_back([&] { app.type(c.keys); });
+        EXPECT_EQ(runMessageDialog("?", "", c.buttons, MI_NONE), c.answer) << c.buttons << " " << c.keys;
     }
     EXPECT_EQ(app.runs, 3 + int(std::size(byKeys)));
     EXPECT_EQ(sounds.played(), (V{"dialog-question", "dialog-warning"}));
@@ -352,11 +347,10 @@ TEST_F(Folders, TheTreeAnswersTheKeysAndADoubleClickChooses)
     // root, alpha, beta, Beta2, gamma: Up to alpha, Right opens it, Right
     // goes to its first child (deep), Left to alpha again, Enter chooses.
     app.script.push_back([&] {
-        app.special({GUI_SPECIAL_UP, GUI_SPECIAL_RIGHT, GUI_SPECIAL_RIGHT});
+        app.type("<Up><Right><Right>");
         EXPECT_EQ(s->getSelectedPath(), root + "/alpha/deep");
         EXPECT_EQ(d.pathField()->getText(), root + "/alpha/deep"); // the field follows
-        app.special(GUI_SPECIAL_LEFT);
-        app.type("\r");
+        app.type("<Left>\r");
     });
     EXPECT_TRUE(d.run());
     EXPECT_EQ(chosen, root + "/alpha");

@@ -166,7 +166,7 @@ TEST_F(Drawing, ADialogDimsTheSceneAndCoversItWithItsFillAndMenusToo)
     d.render();
     glSaveArtifact("gui_dialog_backdrop", W, H);
     const Frame frame;
-    const Rect r = windowRect(d);
+    const PixelRect r = windowRect(d);
     // Outside: the scene at half its brightness.
     for (const auto& [x, y] : {std::pair{2, 2}, {W - 3, H - 3}, {r.x - 2, r.y + r.h / 2}})
         EXPECT_NEAR(frame.at(x, y)[1], 128, 12) << x << "," << y;
@@ -175,7 +175,7 @@ TEST_F(Drawing, ADialogDimsTheSceneAndCoversItWithItsFillAndMenusToo)
     EXPECT_LT(frame.at(r.x + 3 + pad / 2, r.y + r.h / 2)[1], 20);
     EXPECT_LT(frame.at(r.x + r.w / 2, r.y + r.h - 3 - pad / 2)[1], 20);
     // The text keeps its distance from the frame.
-    const Box text = frame.find(RED, r);
+    const PixelBox text = frame.find(RED, r);
     ASSERT_FALSE(text.empty());
     EXPECT_GE(text.left, r.x + 3 + pad);
     EXPECT_GE(text.top, windowRect(*d.label()).y);
@@ -190,10 +190,10 @@ TEST_F(Drawing, ADialogDimsTheSceneAndCoversItWithItsFillAndMenusToo)
     menu.placeAt(100, 100);
     menu.render();
     const Frame menuFrame;
-    const Rect m = windowRect(menu);
+    const PixelRect m = windowRect(menu);
     EXPECT_GT(menuFrame.at(2, 2)[1], 250);
     EXPECT_LT(menuFrame.at(m.x + 4, m.y + m.h / 2)[1], 20);
-    const Box entry = menuFrame.find(RED, {m.x + 3, m.y + 3, m.w - 6, m.h - 6});
+    const PixelBox entry = menuFrame.find(RED, {m.x + 3, m.y + 3, m.w - 6, m.h - 6});
     ASSERT_FALSE(entry.empty());
     EXPECT_GE(entry.left, m.x + 3 + 20 / 2 - 1);
     EXPECT_LE(entry.right, m.x + m.w - 3 - 20 / 2);
