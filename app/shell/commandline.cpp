@@ -105,13 +105,15 @@ std::string usageTitle()
 
 std::string usageText()
 {
+    // Tabs end the first column: a terminal puts the second at column 16, a
+    // box lines it up in its font.
     return oxGetTranslation("Pictavo picture viewer. Usage: \n\npictavo [options] [folder or file]\n\n"
-                            " folder, file   Show the pictures of the folder (a file: of its folder, from it).\n"
-                            " -window        Shows the app in a window (not full-screen).\n"
-                            " -log           Creates a log file (in 'Documents').\n"
-                            " -nosound       Disables sound. (Can be re-enabled in the settings dialog.)\n"
-                            " -h, --help     Shows this text.\n"
-                            " --version      Shows the version.\n\n"
+                            " folder, file\tShow the pictures of the folder (a file: of its folder, from it).\n"
+                            " -window\tShows the app in a window (not full-screen).\n"
+                            " -log\t\tCreates a log file (in 'Documents').\n"
+                            " -nosound\tDisables sound. (Can be re-enabled in the settings dialog.)\n"
+                            " -h, --help\tShows this text.\n"
+                            " --version\tShows the version.\n\n"
                             "Options may come before or after the folder and may be written -window, --window or "
                             "/window.\nPress [F1] for online help.");
 }

@@ -18,6 +18,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <mutex>
 
@@ -66,6 +67,12 @@ private:
     // A colour for text; false when it cannot be had.
     bool textColour(const char* name, XftColor& out);
     void layoutMessage();
+    // A line's width with its tab column.
+    int lineWidth(std::u32string_view line) const { return oxTabbedWidth(line, m_tabColumn, m_tabGap, fontWidth()); }
+    std::function<int(std::u32string_view)> fontWidth() const
+    {
+        return [this](std::u32string_view s) { return m_font.width(s); };
+    }
     void layoutInput();
     void createWindow();
     void setProperties();
@@ -94,6 +101,7 @@ private:
     int m_width = 0, m_height = 0;
     int m_lineHeight = 0;
     std::vector<std::u32string> m_lines;
+    int m_tabColumn = 0, m_tabGap = 0;
     Rect m_textRect;
     Rect m_iconRect;
     std::vector<Button> m_buttons;
@@ -192,8 +200,16 @@ void Box::layoutMessage()
     const int iconSize = m_request.icon != MI_NONE ? 32 : 0;
     const int screenW = DisplayWidth(m_d, m_screen), screenH = DisplayHeight(m_d, m_screen);
     const int maxTextW = std::max(200, std::min(60 * m_font.averageWidth(), screenW * 3 / 4));
-    auto width = [this](std::u32string_view s) { return m_font.width(s); };
-    m_lines = oxWrapText(utf8ToCodePoints(m_request.text), maxTextW, width);
+    // Tab-separated columns (the usage's options) line up in the
+    // proportional font; a first column wider than half the text is no column.
+    const std::u32string text = utf8ToCodePoints(m_request.text);
+    m_tabGap = 2 * m_font.averageWidth();
+    auto plain = [this](std::u32string_view s) { return m_font.width(s); };
+    m_tabColumn = oxTabColumn(text, m_tabGap, plain);
+    if (m_tabColumn > maxTextW / 2)
+        m_tabColumn = 0;
+    auto width = [this](std::u32string_view s) { return lineWidth(s); };
+    m_lines = oxWrapText(text, maxTextW, width);
 
     for (const oxBoxButton& b : oxMessageBoxButtons(m_request.buttons))
         m_buttons.push_back({utf8ToCodePoints(oxGetTranslation(b.label)), b.answer, {}});
@@ -212,7 +228,7 @@ void Box::layoutMessage()
     }
     int textW = 0;
     for (const std::u32string& line : m_lines)
-        textW = std::max(textW, m_font.width(line));
+        textW = std::max(textW, lineWidth(line));
     const int textH = int(m_lines.size()) * m_lineHeight;
     const int contentW = iconSize ? iconSize + gap + textW : textW;
     m_width = std::max({contentW + 2 * margin, buttonsW + 2 * margin, 240});
@@ -468,7 +484,10 @@ void Box::draw()
         const int top = m_textRect.y + int(i) * m_lineHeight;
         if (m_request.input && top + m_lineHeight > m_textRect.y + m_textRect.h)
             break; // the prompt has a fixed area
-        drawText(m_buffer, m_textRect.x, top, m_lines[i]);
+        const auto [before, after] = oxSplitAtTab(m_lines[i]);
+        drawText(m_buffer, m_textRect.x, top, before);
+        if (!after.empty())
+            drawText(m_buffer, m_textRect.x + lineWidth(m_lines[i]) - m_font.width(after), top, after);
     }
     if (m_edit)
         drawField(m_buffer);
