@@ -185,7 +185,9 @@ void PictavoApp::showHelp()
                                     "[1]\t\tOriginal size\n"
                                     "[T]\t\tThumbnails\n"
                                     "[I]\t\tShow/hide info\n"
-                                    "[F]\t\tFull screen/window\n"),
+                                    "[F]\t\tFull screen/window\n"
+                                    "[P]\t\tPause/play animation\n"
+                                    "[.]\t\tNext frame of an animation\n"),
                    oxGetTranslation("Pictavo help"), MB_OK, MI_NONE);
 }
 

@@ -1,5 +1,7 @@
 #include "oxengine/image/jpeg/jpegsupport.h"
 
+#include "oxengine/core/catalogue.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -45,8 +47,14 @@ bool damagesData(int code)
 void emitMessage(j_common_ptr cinfo, int level)
 {
     if (level < 0) {
-        if (damagesData(cinfo->err->msg_code))
-            errorExit(cinfo);
+        const int code = cinfo->err->msg_code;
+        if (damagesData(code)) {
+            oxJpegErrors& errors = errorsOf(cinfo);
+            if (errors.damageCode == 0)
+                errors.damageCode = code;
+            if (!errors.tolerateDamage)
+                errorExit(cinfo);
+        }
         cinfo->err->num_warnings++;
     }
 }
@@ -164,6 +172,11 @@ oxJpegEncoder::oxJpegEncoder(oxJpegErrors& errors)
 void oxJpegEncoder::create()
 {
     jpeg_create_compress(&info);
+}
+
+std::string oxJpegDamageReason(int code)
+{
+    return oxGetTranslation(code == JWRN_JPEG_EOF ? "the file ends early" : "corrupt data");
 }
 
 bool oxJpegAppendComment(const unsigned char* data, size_t length, std::string& comment)

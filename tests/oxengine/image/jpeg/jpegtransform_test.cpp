@@ -180,7 +180,8 @@ TEST(JpegTransform, FailuresLeaveTheFile)
         EXPECT_TRUE(readFile(file) == bytes);
         return message;
     };
-    EXPECT_EQ(failure(whole.substr(0, whole.size() - 200), turn(1)), "JPEG transformation failed.");
+    EXPECT_EQ(failure(whole.substr(0, whole.size() - 200), turn(1)),
+              "The file is damaged (the file ends early) and is not rewritten.");
     EXPECT_EQ(failure("not a JPEG file", turn(0, true, "x")), "JPEG transformation failed.");
     // DC terms that climb by 800 per block: a valid stream (each difference is
     // small) that decodes, to nonsense; turned, the first block's difference
@@ -189,7 +190,7 @@ TEST(JpegTransform, FailuresLeaveTheFile)
     EXPECT_EQ(load(file)->size(), oxSize(32, 8));
     const std::string climbing = readFile(file);
     for (int rotation = 0; rotation <= 3; ++rotation)
-        EXPECT_EQ(failure(climbing, turn(rotation, true, "x")), "JPEG transformation failed.");
+        EXPECT_EQ(failure(climbing, turn(rotation, true, "x")), "The file is damaged (corrupt data) and is not rewritten.");
     // A user's own "<name>.tmp" is never touched.
     ASSERT_TRUE(writeFile(file, whole));
     ASSERT_TRUE(writeFile(file + ".tmp", "the user's file"));

@@ -318,7 +318,9 @@ TEST(PngComment, RotationAndDamagedFilesLeaveTheFileUntouched)
     for (const std::string& damaged : {original.substr(0, original.find("IDAT") + 30),
                                        original.substr(0, original.size() - 5), std::string("GIF89a not a png")}) {
         ASSERT_TRUE(writeFile(f, damaged));
-        EXPECT_EQ(imageError([&] { oxPngHandler().transformFile(f, comment("x")); }), "decompression failed.");
+        const std::string error = imageError([&] { oxPngHandler().transformFile(f, comment("x")); });
+        EXPECT_EQ(error, damaged.starts_with("GIF") ? "decompression failed."
+                                                    : "The file is damaged (the file ends early) and is not rewritten.");
         EXPECT_EQ(readFile(f), damaged);
     }
     EXPECT_EQ(folderEntries(dir.path()), std::vector<std::string>{"r.png"}); // no temporary file left
