@@ -1,7 +1,7 @@
 // Colour management: embedded profiles, PNG's colour chunks and CMYK ink
 // become display colours, compared with ImageMagick's conversions of the
 // same files; untagged pictures on an sRGB display stay untouched.
-#include "../formattest.h"
+#include "../imagetest.h"
 
 #include "oxengine/image/colour/colourprofile.h"
 

@@ -1,6 +1,6 @@
 // Damaged files: a truncated or partly corrupt JPEG or PNG shows the part
 // that decoded, carries the reason, and is never rewritten from it.
-#include "../formattest.h"
+#include "../imagetest.h"
 
 #include "oxengine/image/jpeg/jpeghandler.h"
 #include "oxengine/image/png/pnghandler.h"

@@ -1,6 +1,6 @@
 // Animated GIFs: every frame as shown, with the file's delays (at least
 // 20 ms) and play count; thumbnails and still pictures carry no frames.
-#include "../formattest.h"
+#include "../imagetest.h"
 
 #include "oxengine/image/pixbuf/giftiming.h"
 
