@@ -83,7 +83,8 @@ private:
     void drawIcon(Drawable target);
     void drawButton(Drawable target, size_t i);
     void drawField(Drawable target);
-    void drawText(Drawable target, int x, int top, std::u32string_view text);
+    // Text goes to the buffer, where everything is drawn before it is shown.
+    void drawText(int x, int top, std::u32string_view text);
 
     void onKey(XKeyEvent& e);
     void onPress(int x, int y);
@@ -385,10 +386,8 @@ void Box::openInputMethod()
 
 // ---- Drawing -------------------------------------------------------------------------
 
-void Box::drawText(Drawable target, int x, int top, std::u32string_view text)
+void Box::drawText(int x, int top, std::u32string_view text)
 {
-    // Text is drawn on the buffer, the only target there is.
-    (void)target;
     if (m_textInkSet)
         m_font.draw(m_textDraw, m_textInk, x, top + 1 + m_font.ascent(), text);
 }
@@ -429,7 +428,7 @@ void Box::drawButton(Drawable target, size_t i)
     XDrawRectangle(m_d, target, m_gc, r.x, r.y, unsigned(r.w - 1), unsigned(r.h - 1));
     if (focused)
         XDrawRectangle(m_d, target, m_gc, r.x + 1, r.y + 1, unsigned(r.w - 3), unsigned(r.h - 3));
-    drawText(target, r.x + (r.w - m_font.width(b.label)) / 2, r.y + (r.h - m_lineHeight) / 2, b.label);
+    drawText(r.x + (r.w - m_font.width(b.label)) / 2, r.y + (r.h - m_lineHeight) / 2, b.label);
 }
 
 void Box::drawField(Drawable target)
@@ -463,7 +462,7 @@ void Box::drawField(Drawable target)
         XftDrawSetClipRectangles(m_textDraw, 0, 0, &clip, 1);
     const int top = m_request.multiLine ? inner.y : inner.y + (inner.h - m_lineHeight) / 2;
     for (size_t l = m_scrollLine; l < lines.size() && l < m_scrollLine + visible; ++l)
-        drawText(target, inner.x - m_scrollX, top + int(l - m_scrollLine) * m_lineHeight, lines[l]);
+        drawText(inner.x - m_scrollX, top + int(l - m_scrollLine) * m_lineHeight, lines[l]);
     if (focused) {
         XSetForeground(m_d, m_gc, m_fg);
         const int cx = inner.x - m_scrollX + caretX;
@@ -485,9 +484,9 @@ void Box::draw()
         if (m_request.input && top + m_lineHeight > m_textRect.y + m_textRect.h)
             break; // the prompt has a fixed area
         const auto [before, after] = oxSplitAtTab(m_lines[i]);
-        drawText(m_buffer, m_textRect.x, top, before);
+        drawText(m_textRect.x, top, before);
         if (!after.empty())
-            drawText(m_buffer, m_textRect.x + lineWidth(m_lines[i]) - m_font.width(after), top, after);
+            drawText(m_textRect.x + lineWidth(m_lines[i]) - m_font.width(after), top, after);
     }
     if (m_edit)
         drawField(m_buffer);
