@@ -19,6 +19,7 @@
 #include <cmath>
 #include <cstdio>
 #include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 
@@ -43,6 +44,19 @@ struct Rect {
 struct DisplayCloser {
     void operator()(Display* d) const { XCloseDisplay(d); }
 };
+
+// The boxes' own connection to a display, opened at the first box there and
+// kept: Xft and Xrender keep state per connection that a connection opened
+// later at the same address would inherit, garbling its requests. Called
+// with g_boxMutex held; null when the display cannot be opened.
+Display* boxDisplay(const std::string& name)
+{
+    static std::map<std::string, std::unique_ptr<Display, DisplayCloser>> displays;
+    std::unique_ptr<Display, DisplayCloser>& display = displays[name];
+    if (!display)
+        display.reset(oxOpenXDisplay(name.empty() ? nullptr : name.c_str()));
+    return display.get();
+}
 
 constexpr int kMaxInputChars = 4999;
 constexpr int kFieldFocus = -1; // focus index of the input box's edit field
@@ -655,6 +669,10 @@ oxMessageAnswer Box::run()
         XNextEvent(m_d, &e);
         if (XFilterEvent(&e, None))
             continue;
+        // The connection outlives the box: events of an earlier box's window
+        // may still arrive.
+        if (e.type != MappingNotify && e.xany.window != m_window)
+            continue;
         switch (e.type) {
         case Expose:
             if (e.xexpose.count == 0)
@@ -724,15 +742,13 @@ std::optional<oxMessageAnswer> oxNativeMessageBox(const oxMessageRequest& reques
     // On the display of the program's window when there is one.
     const oxMainWindowContext main = oxGetMainWindowContext();
     const std::string name = main.display ? DisplayString(static_cast<Display*>(main.display)) : "";
-    std::unique_ptr<Display, DisplayCloser> display(oxOpenXDisplay(name.empty() ? nullptr : name.c_str()));
+    Display* display = boxDisplay(name);
     if (!display)
         return std::nullopt;
-    oxMessageAnswer answer;
-    {
-        Box box(display.get(), request);
-        answer = box.run();
-    }
-    return answer;
+    // What the last box left queued (its window's last events) is not ours.
+    XSync(display, True);
+    Box box(display, request);
+    return box.run();
 }
 
 void oxSetNativeBoxFonts(std::vector<std::string> names)
