@@ -12,8 +12,8 @@ packages=(
   liblcms2-dev libfontconfig-dev
   # sanitizers and fuzzing
   clang libclang-rt-14-dev
-  # run time: EXR support (loaded with dlopen)
-  libopenexr-3-1-30
+  # run time: EXR support (loaded with dlopen); the SVG loader that draws the window icon
+  libopenexr-3-1-30 librsvg2-common
   # tests
   xvfb xauth xdotool x11-apps imagemagick libjpeg-turbo-progs openexr
   fonts-dejavu-core fonts-noto-cjk
