@@ -76,10 +76,10 @@ std::string PictureList::currentPath() const
 
 // ---- loading -----------------------------------------------------------------------
 
-void PictureList::openFolder(const std::string& path, int subfolderMode)
+bool PictureList::openFolder(const std::string& path, int subfolderMode)
 {
     m_folder = path;
-    loadFolder(0, subfolderMode);
+    return loadFolder(0, subfolderMode);
 }
 
 void PictureList::selectFolder()
@@ -91,8 +91,19 @@ void PictureList::selectFolder()
         openFolder(chosen, SUBFOLDERS_ASK);
 }
 
-void PictureList::loadFolder(int startIndex, int subfolderMode)
+bool PictureList::loadFolder(int startIndex, int subfolderMode)
 {
+    const oxFilename folder(m_folder);
+    if (!folder.exists() || !folder.isDirectory()) {
+        // Not a folder without pictures, and not one to come back to.
+        beginScan();
+        m_current = 0;
+        ask(formatString(oxGetTranslation("The folder '%s' does not exist."), m_folder.c_str()),
+            oxGetTranslation("Pictavo"), MB_OK, MI_ERROR);
+        notifyFolder();
+        showCurrentOrNothing();
+        return false;
+    }
     writeConfigText(ConfigKey::LastFolder, m_folder);
     beginScan();
     scanFolder(m_folder, false);
@@ -125,6 +136,7 @@ void PictureList::loadFolder(int startIndex, int subfolderMode)
     }
     notifyFolder();
     showCurrentOrNothing();
+    return true;
 }
 
 void PictureList::rescanFolder()

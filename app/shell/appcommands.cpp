@@ -57,6 +57,10 @@ bool PictavoApp::onKeyDown(int key, bool special)
     case 't':
         toggleView();
         return true;
+    case 'F':
+    case 'f':
+        setFullScreen(!isFullScreen());
+        return true;
     case GUI_KEY_DELETE: {
         const std::string path = m_list.currentPath();
         if (!thumbnailsActive() && !path.empty())
@@ -86,6 +90,7 @@ bool PictavoApp::onCommand(unsigned command)
         // The sheet's selection named places in the old order.
         if (thumbnailsActive())
             showFolderInSheet(m_list.folder());
+        updateWindowCaption(); // the position may have changed
         postRedisplay();
         return true;
     case CMD_HELP:
@@ -177,6 +182,7 @@ void PictavoApp::showHelp()
                                     "[1]\t\tOriginal size\n"
                                     "[T]\t\tThumbnails\n"
                                     "[I]\t\tShow/hide info\n"
+                                    "[F]\t\tFull screen/window\n"
                                     "[P]\t\tPause/play animation\n"
                                     "[.]\t\tNext frame of an animation\n"),
                    oxGetTranslation("Pictavo help"), MB_OK, MI_NONE);

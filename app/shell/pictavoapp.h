@@ -57,9 +57,17 @@ public:
     // loader, and ends the main loop. Runs once; later calls do nothing.
     void shutDown();
     void cycleOverlayLevel();
-    // The first folder load (onStart): at the start file, else at
-    // "LastFile" when the folder is the last one, else at the first picture.
+    // The first folder load (onStart): at the start file, else at the last
+    // picture ("LastPath", else the position "LastFile") when the folder is
+    // the last one, else at the first picture. A start folder given that
+    // does not exist is said so and the last folder shown instead; a last
+    // folder that has gone gives way to the Pictures folder, else home.
     void loadStartFolder();
+    // The window's caption: the picture's name and position ("a.jpg (3/40)
+    // - Pictavo"), the folder and its count in the thumbnail view, else
+    // the program's name.
+    std::string windowCaptionText() const;
+    void updateWindowCaption();
 
     PictureList& pictures() { return m_list; }
     BGTextureLoader& loader() { return *m_loader; }
@@ -95,6 +103,9 @@ public:
 
 private:
     PictureListHooks listHooks();
+    // Loads the list's folder and shows file, else the entry at index;
+    // false when the folder does not exist (the list has said so).
+    bool startAt(const std::string& file, int index);
     void makeActive(Display* view);
     // The thumbnail view becomes the active one, showing the list's folder.
     void enterThumbnails();

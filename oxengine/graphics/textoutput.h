@@ -8,6 +8,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 class GLFont;
 
@@ -84,8 +85,14 @@ protected:
     std::string_view lineView(int i) const;
     // Output units per font pixel; 0 when nothing can be drawn.
     double scale() const;
-    // Line width in whole font pixels, as measured and drawn.
-    int lineFontWidth(std::string_view line) const;
+    // Line width in whole font pixels, as measured and drawn, with the
+    // block's tab columns.
+    int lineFontWidth(std::string_view line, const std::vector<double>& columns) const;
+    // Where the block's tab-separated columns start, in font pixels: a run
+    // of tabs ends a column, and each column starts at the first tab stop
+    // clear of the column before it in every line, so columns line up
+    // whatever the widths of their texts.
+    std::vector<double> tabColumns() const;
     // How far line i starts right of x within a block blockWidth wide.
     double alignmentOffset(double lineWidth, double blockWidth) const;
     double blockWidth() const;

@@ -300,10 +300,34 @@ void oxGLUTApplication::setTitle(const std::string& title)
     if (!m_running)
         return;
     oxSetMessageBoxDefaultTitle(title);
-    if (m_window) {
+    if (m_window && m_caption.empty()) {
         glutSetWindow(m_window);
         glutSetWindowTitle(title.c_str());
     }
+}
+
+void oxGLUTApplication::setWindowCaption(const std::string& caption)
+{
+    if (caption == m_caption)
+        return;
+    m_caption = caption;
+    if (m_running && m_window) {
+        glutSetWindow(m_window);
+        glutSetWindowTitle((m_caption.empty() ? m_title : m_caption).c_str());
+    }
+}
+
+void oxGLUTApplication::setWindowIcon(int width, int height, std::vector<uint32_t> argb)
+{
+    m_icon.clear();
+    if (width <= 0 || height <= 0 || argb.size() != size_t(width) * size_t(height))
+        return;
+    m_icon.reserve(argb.size() + 2);
+    m_icon.push_back(unsigned(width));
+    m_icon.push_back(unsigned(height));
+    m_icon.insert(m_icon.end(), argb.begin(), argb.end());
+    if (m_running && m_window)
+        m_platform->setIcon(m_icon);
 }
 
 void oxGLUTApplication::leaveMainLoop()
@@ -425,7 +449,7 @@ void oxGLUTApplication::windowGone()
 
 void oxGLUTApplication::openWindow()
 {
-    m_window = glutCreateWindow(m_title.c_str());
+    m_window = glutCreateWindow((m_caption.empty() ? m_title : m_caption).c_str());
 }
 
 void oxGLUTApplication::closeWindow()
@@ -554,6 +578,8 @@ int oxGLUTApplication::run(oxGLUTApplication* app, int argc, char** argv)
     }
     oxGLUTCallbacks::install();
     app->m_platform->open();
+    if (!app->m_icon.empty())
+        app->m_platform->setIcon(app->m_icon);
     app->m_running = true;
     oxSetMessageBoxDefaultTitle(app->m_title);
     if (app->m_fullScreen)

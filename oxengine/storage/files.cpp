@@ -158,6 +158,18 @@ oxFilename oxFilename::documentsFolder()
     return folders().documents.empty() ? oxFilename() : oxFilename(folders().documents);
 }
 
+oxFilename oxFilename::homeFolder()
+{
+    const char* home = g_get_home_dir();
+    return home && *home ? oxFilename(withSeparator(home)) : oxFilename();
+}
+
+oxFilename oxFilename::picturesFolder()
+{
+    const char* pictures = g_get_user_special_dir(G_USER_DIRECTORY_PICTURES);
+    return pictures && *pictures ? oxFilename(withSeparator(pictures)) : oxFilename();
+}
+
 oxFilename oxFilename::appDataFolder()
 {
     std::lock_guard<std::mutex> lock(folders().mutex);

@@ -37,6 +37,10 @@ public:
     static oxFilename programFile();
     static oxFilename documentsFolder();
     static oxFilename appDataFolder();
+    // The user's home folder and pictures folder (the desktop's "Pictures"
+    // in its language), as the environment says now; empty when unknown.
+    static oxFilename homeFolder();
+    static oxFilename picturesFolder();
 
     // The empty path: no components, depth -1.
     oxFilename() = default;

@@ -173,7 +173,7 @@ stop_with Escape
 # German: the help and the comment prompt.
 # Not on a terminal, the usage goes to a box as well: the seam answers it.
 LANG=de_DE.UTF-8 OX_MESSAGE_LOG=/dev/null "$exe" --help >"$tmp/help" 2>&1
-check "German help names -thumbnails" grep -q "thumbnails Startet in der Miniaturansicht" "$tmp/help"
+check "German help names -thumbnails" grep -qF -- "-thumbnails	Startet in der Miniaturansicht" "$tmp/help"
 LANG=de_DE.UTF-8 start -thumbnails "$pics" || exit 1
 check "German: the sheet" cell_is 2 64 128 '#c000c0'
 click_cell 3 2

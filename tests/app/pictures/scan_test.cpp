@@ -19,16 +19,21 @@ TEST_F(PictureListTest, ListsOnlyVisiblePictureFilesOfTheFolder)
     EXPECT_TRUE(asked.empty());
     EXPECT_EQ(shown, at({"B.JPEG"}));
     EXPECT_EQ(readConfigText(ConfigKey::LastFolder), tree.path());
-    // A missing or empty folder (where nothing else is): the question
-    // answered OK, nothing searched, the earlier folder's picture let go.
+    // A missing folder is said to be missing and not kept for the next
+    // start; an empty one asks (answered OK: nothing searched). Either way
+    // the earlier folder's picture is let go.
     TempDir other;
     fs::create_directory(other.file("empty"));
     for (const std::string& path : {other.file("absent"), other.file("empty")}) {
+        const bool absent = path == other.file("absent");
         asked.clear(), shown.clear(), refits = 0, nothings = 0;
-        list.openFolder(path, SUBFOLDERS_ASK);
-        EXPECT_EQ(asked.size(), 1u) << path;
+        EXPECT_EQ(list.openFolder(path, SUBFOLDERS_ASK), !absent);
+        ASSERT_EQ(asked.size(), 1u) << path;
+        if (absent) {
+            EXPECT_EQ(asked[0].text, "The folder '" + path + "' does not exist.");
+        }
         EXPECT_TRUE(list.paths().empty());
-        EXPECT_EQ(readConfigText(ConfigKey::LastFolder), path);
+        EXPECT_EQ(readConfigText(ConfigKey::LastFolder), absent ? tree.path() : path);
         EXPECT_EQ(nothings, 1) << path;
         list.step(1);
         list.showCurrent();
