@@ -2,13 +2,14 @@
 
 #include "oxengine/core/catalogue.h"
 #include "oxengine/core/errors.h"
+#include "oxengine/core/regularfile.h"
 
 #include <GL/gl.h>
 #include <GL/glu.h>
 
 #include <algorithm>
 #include <cstdio>
-#include <fstream>
+#include <sstream>
 
 bool oxIsInvisibleCharacter(char32_t c)
 {
@@ -58,9 +59,11 @@ void GLFont::loadFont(std::istream& in, bool compressed)
 
 void GLFont::loadFontFile(const std::string& path)
 {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
+    std::string bytes;
+    int error = 0;
+    if (!oxReadRegularFile(path, bytes, error))
         throw oxIOException(oxGetTranslation("GLFont: input could not be opened"), path);
+    std::istringstream in(std::move(bytes));
     loadFont(in, !path.empty() && path.back() == 'c');
 }
 

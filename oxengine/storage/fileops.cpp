@@ -2,6 +2,7 @@
 
 #include "oxengine/core/catalogue.h"
 #include "oxengine/core/strings.h"
+#include "oxengine/storage/temporaryfiles.h"
 
 #include <gio/gio.h>
 
@@ -71,10 +72,11 @@ void relayProgress(goffset current, goffset total, gpointer data)
         (*relay->progress)(relay->title, current, total);
 }
 
-// The temporary file of a copy: removed unless the copy was put in place.
+// The temporary file of a copy: removed unless the copy was put in place,
+// also by an interrupt while it is written.
 class TempFile {
 public:
-    explicit TempFile(std::string path) : m_path(std::move(path)) {}
+    explicit TempFile(std::string path) : m_path(std::move(path)), m_guard(m_path) {}
     ~TempFile()
     {
         if (!m_path.empty())
@@ -87,6 +89,7 @@ public:
 
 private:
     std::string m_path;
+    oxTemporaryGuard m_guard;
 };
 
 bool flushToDisk(const std::string& path)
@@ -134,19 +137,20 @@ Result copyPath(const std::string& src, const std::string& dst, bool replace, bo
     ProgressRelay relay{progress, std::string()};
     std::unique_ptr<TempFile> temp;
     for (int attempt = 0; attempt < 20 && !temp; ++attempt) {
-        const std::string candidate = folderOf(dst) + formatString("/.oxcopy-%08x", g_random_int());
-        GFilePtr to(g_file_new_for_path(candidate.c_str()));
+        auto candidate = std::make_unique<TempFile>(folderOf(dst) + "/" + std::string(OX_COPY_PREFIX) +
+                                                    formatString("%08x", g_random_int()));
+        GFilePtr to(g_file_new_for_path(candidate->path().c_str()));
         GError* raw = nullptr;
         if (g_file_copy(from.get(), to.get(), flags, nullptr, progress ? relayProgress : nullptr, &relay, &raw)) {
-            temp = std::make_unique<TempFile>(candidate);
+            temp = std::move(candidate);
             break;
         }
         GErrorPtr e(raw);
         if (!g_error_matches(raw, G_IO_ERROR, G_IO_ERROR_EXISTS)) {
-            TempFile partial(candidate); // whatever GIO left behind goes
             error = raw ? raw->message : systemError(EIO);
-            return Result::Failed;
+            return Result::Failed; // whatever GIO left behind goes with candidate
         }
+        candidate->release(); // another file's name
     }
     if (!temp) {
         error = systemError(EEXIST);
