@@ -325,13 +325,15 @@ oxFileOpOutcome shellDelete(const oxFilename& path, bool confirm, const oxFileOp
     const bool trashed = g_file_trash(file.get(), nullptr, &raw);
     GErrorPtr error(raw);
     if (!trashed) {
-        if (!g_error_matches(raw, G_IO_ERROR, G_IO_ERROR_NOT_SUPPORTED))
-            return fail(raw ? raw->message : systemError(EIO));
-        // No Trash on this volume: nothing goes for good without a yes.
+        const std::string reason = raw ? raw->message : systemError(EIO);
+        if (g_error_matches(raw, G_IO_ERROR, G_IO_ERROR_NOT_FOUND) || lstat(p.c_str(), &st) != 0)
+            return fail(reason);
+        // No Trash on this volume, or one that refuses the file (a name too
+        // long for its record): nothing goes for good without a yes.
         if (!askYes(options,
-                    formatString(oxGetTranslation("\"%s\" cannot be moved to the trash.\nDo you want to delete it "
-                                                  "permanently?"),
-                                 p.c_str()),
+                    formatString(oxGetTranslation("\"%s\" cannot be moved to the trash:\n%s\n\nDo you want to "
+                                                  "delete it permanently?"),
+                                 p.c_str(), reason.c_str()),
                     N_("Confirm file delete")))
             return {};
         if (!path.removeFile())

@@ -248,6 +248,21 @@ TEST_F(FileOps, DeleteGoesToTheTrashWithItsInfoAskingFirstWhenConfirming)
     EXPECT_NE(gone.error.find("Could not delete"), std::string::npos) << gone.error;
 }
 
+TEST_F(FileOps, ATrashThatRefusesTheFileMeansAskingBeforeDeletingForGood)
+{
+    // The Trash's record of a 255-byte name would need a longer name.
+    const std::string victim = file(std::string(255, 'n'));
+    writeFile(victim, "v");
+    Recorded no;
+    EXPECT_TRUE(shellDelete(victim, false, no).done);
+    ASSERT_EQ(no.questions.size(), 1u);
+    EXPECT_NE(no.questions[0].find("cannot be moved to the trash:\n"), std::string::npos) << no.questions[0];
+    EXPECT_NE(no.questions[0].find("delete it permanently?"), std::string::npos);
+    EXPECT_TRUE(exists(victim));
+    EXPECT_TRUE(shellDelete(victim, false, Recorded(true)).done);
+    EXPECT_FALSE(exists(victim));
+}
+
 TEST_F(FileOps, NoTrashMeansAskingBeforeDeletingForGood)
 {
     // GIO offers no Trash on /dev/shm (a system-internal mount).
