@@ -326,7 +326,10 @@ oxFileOpOutcome shellDelete(const oxFilename& path, bool confirm, const oxFileOp
     GErrorPtr error(raw);
     if (!trashed) {
         const std::string reason = raw ? raw->message : systemError(EIO);
-        if (g_error_matches(raw, G_IO_ERROR, G_IO_ERROR_NOT_FOUND) || lstat(p.c_str(), &st) != 0)
+        // Where the file cannot be removed at all there is nothing to offer.
+        if (lstat(p.c_str(), &st) != 0 || g_error_matches(raw, G_IO_ERROR, G_IO_ERROR_NOT_FOUND) ||
+            g_error_matches(raw, G_IO_ERROR, G_IO_ERROR_PERMISSION_DENIED) ||
+            g_error_matches(raw, G_IO_ERROR, G_IO_ERROR_READ_ONLY))
             return fail(reason);
         // No Trash on this volume, or one that refuses the file (a name too
         // long for its record): nothing goes for good without a yes.

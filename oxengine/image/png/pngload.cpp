@@ -26,7 +26,7 @@ std::unique_ptr<oxImage> oxPngHandler::loadImage(const std::string& filename, co
     if (!oxPngRead(job)) {
         if (job.sizeRefused)
             oxCheckImageSize(job.width, job.height, job.sixteenBit ? 8 : 4, filename);
-        throw oxImageException(oxGetTranslation("decompression failed."), filename);
+        throw oxImageException(oxPngFailure(oxGetTranslation("decompression failed."), job.errors), filename);
     }
     job.prefault.reset();
     job.image->setComment(oxPngComment(job.reader.png, job.reader.info, job.reader.end));
