@@ -1,6 +1,7 @@
 #include "oxengine/storage/fileops.h"
 
 #include "oxengine/core/catalogue.h"
+#include "oxengine/core/regularfile.h"
 #include "oxengine/core/strings.h"
 #include "oxengine/storage/temporaryfiles.h"
 
@@ -124,6 +125,11 @@ Result copyPath(const std::string& src, const std::string& dst, bool replace, bo
     }
     if (S_ISDIR(source.st_mode)) {
         error = oxGetTranslation("Folders cannot be copied.");
+        return Result::Failed;
+    }
+    // Reading a FIFO or a device would block or never end.
+    if (!S_ISREG(source.st_mode) && !S_ISLNK(source.st_mode)) {
+        error = oxSystemErrorText(OX_NOT_REGULAR_FILE);
         return Result::Failed;
     }
     struct stat existing;

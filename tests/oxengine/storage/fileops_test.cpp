@@ -101,6 +101,11 @@ TEST_F(FileOps, CopyKeepsContentAndDateAndReportsProgressButNotOntoItself)
     EXPECT_NE(same.error.find("same file"), std::string::npos) << same.error;
     EXPECT_FALSE(shellCopy(file("alias"), source, false, options).done);
     EXPECT_EQ(readFile(source), data);
+    // A named pipe is refused at once, not read until a writer comes.
+    ASSERT_EQ(mkfifo(file("pipe.jpg").c_str(), 0644), 0);
+    const oxFileOpOutcome pipe = shellCopy(file("pipe.jpg"), file("piped.jpg"), true, options);
+    EXPECT_FALSE(pipe.done);
+    EXPECT_NE(pipe.error.find("not a regular file"), std::string::npos) << pipe.error;
 }
 
 TEST_F(FileOps, ReplacingAsksUnlessAnUnconfirmedCopyAndNoOrNoHookChangesNothing)
