@@ -63,3 +63,18 @@ inline void loadEverySize()
 }
 
 } // namespace fuzztarget
+
+// A whole fuzz target that feeds each input, as a file with the extension,
+// to the registry at every size (pixel limit as for create).
+#define OX_FUZZ_LOAD_TARGET(name, extension, ...)                                                                      \
+    extern "C" int LLVMFuzzerInitialize(int*, char***)                                                                 \
+    {                                                                                                                  \
+        fuzztarget::create(name, extension __VA_OPT__(, ) __VA_ARGS__);                                                \
+        return 0;                                                                                                      \
+    }                                                                                                                  \
+    extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)                                            \
+    {                                                                                                                  \
+        fuzztarget::write(data, size);                                                                                 \
+        fuzztarget::loadEverySize();                                                                                   \
+        return 0;                                                                                                      \
+    }

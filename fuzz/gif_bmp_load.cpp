@@ -4,15 +4,4 @@
 // both formats.
 #include "fuzztarget.h"
 
-extern "C" int LLVMFuzzerInitialize(int*, char***)
-{
-    fuzztarget::create("gif_bmp_load", ".gif", uint64_t(1) << 19);
-    return 0;
-}
-
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
-{
-    fuzztarget::write(data, size);
-    fuzztarget::loadEverySize();
-    return 0;
-}
+OX_FUZZ_LOAD_TARGET("gif_bmp_load", ".gif", uint64_t(1) << 19)

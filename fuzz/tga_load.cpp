@@ -3,15 +3,4 @@
 // reading or writing out of bounds and without leaking.
 #include "fuzztarget.h"
 
-extern "C" int LLVMFuzzerInitialize(int*, char***)
-{
-    fuzztarget::create("tga_load", ".tga", uint64_t(1) << 19);
-    return 0;
-}
-
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
-{
-    fuzztarget::write(data, size);
-    fuzztarget::loadEverySize();
-    return 0;
-}
+OX_FUZZ_LOAD_TARGET("tga_load", ".tga", uint64_t(1) << 19)

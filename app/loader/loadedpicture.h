@@ -11,8 +11,10 @@
 #include <cstdint>
 #include <string>
 #include <utility>
+#include <vector>
 
 constexpr int kMaxTiles = 5;
+using TileGrid = std::array<std::array<oxTextureRef, kMaxTiles>, kMaxTiles>;
 
 // What the preparation fills in: everything a first look and the full
 // picture that replaces it exchange, so it is swapped as a whole.
@@ -21,7 +23,15 @@ struct PictureContent {
 
     // tiles[row][column]; empty where absent. Releasing a tile drops its
     // reference; the texture goes with the last one.
-    std::array<std::array<oxTextureRef, kMaxTiles>, kMaxTiles> tiles;
+    TileGrid tiles;
+
+    // An animated picture: the tiles of every frame, how long each is shown
+    // (milliseconds) and how often the sequence plays (0: forever); empty
+    // for a still picture. The view puts the frame it shows into tiles.
+    std::vector<TileGrid> frames;
+    std::vector<int> frameDelays;
+    int framePlays = 1;
+    int shownFrame = 0;
 
     int fullWidth = 0, fullHeight = 0;   // in file pixels (decoded size x reduction)
     int imageWidth = 0, imageHeight = 0; // in: maximum size wanted (<= 0: no limit); out: decoded size
@@ -44,6 +54,7 @@ struct PictureContent {
     int64_t fileSize = 0; // bytes
 
     bool hdr = false; // high dynamic range: drawn through the exposure shader
+    bool transparent = false; // some pixel is not opaque: drawn over a checkerboard
     float minValue = 0.0f, midValue = 0.5f, maxValue = 1.0f;
 
     // Drops every tile texture (on the thread whose context made them).
@@ -52,6 +63,9 @@ struct PictureContent {
         for (auto& row : tiles)
             for (auto& t : row)
                 t.reset();
+        frames.clear();
+        frameDelays.clear();
+        shownFrame = 0;
     }
     bool hasTiles() const
     {

@@ -23,6 +23,31 @@ int fullExtent(uint32_t decoded, int reduction)
 
 } // namespace
 
+bool hasTransparency(const oxImage& image)
+{
+    if (image.components() != 4 || image.empty())
+        return false;
+    const size_t n = size_t(image.width()) * image.height();
+    // Stops at the first pixel that is not opaque; most pictures with an
+    // alpha channel show it early.
+    switch (image.sampleType()) {
+    case ST_UINT8: {
+        const auto* p = static_cast<const oxColour*>(image.data());
+        return std::any_of(p, p + n, [](const oxColour& c) { return c.a != 255; });
+    }
+    case ST_UINT16: {
+        const auto* p = static_cast<const oxColourUInt16*>(image.data());
+        return std::any_of(p, p + n, [](const oxColourUInt16& c) { return c.a != 65535; });
+    }
+    case ST_HALF: {
+        const auto* p = static_cast<const oxColourHalf*>(image.data());
+        return std::any_of(p, p + n, [](const oxColourHalf& c) { return !(float(c.a) >= 1.0f); });
+    }
+    default:
+        return false;
+    }
+}
+
 void describePicture(const std::string& fileName, const oxImage& image, int edgeLimit, LoadedPicture& picture)
 {
     const oxFilename file(fileName);
@@ -36,6 +61,7 @@ void describePicture(const std::string& fileName, const oxImage& image, int edge
     picture.text = oneLine(image.comment());
 
     measureSamples(image, picture);
+    picture.transparent = hasTransparency(image);
 
     int reduction = image.reduction();
     if (picture.firstLook) {
@@ -52,4 +78,9 @@ void describePicture(const std::string& fileName, const oxImage& image, int edge
         picture.note = formatString(oxGetTranslation("[Picture scaled to 1/%d.]"), reduction);
     if (image.width() > uint32_t(edgeLimit) || image.height() > uint32_t(edgeLimit))
         picture.note += oxGetTranslation(" [Picture is too large and has been cropped.]");
+    if (!image.damage().empty()) {
+        if (!picture.note.empty())
+            picture.note += ' ';
+        picture.note += formatString(oxGetTranslation("[damaged file: %s]"), image.damage().c_str());
+    }
 }

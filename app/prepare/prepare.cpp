@@ -36,6 +36,20 @@ void uploadTiles(oxImage& image, const TilePlan& plan, MipmapGen mode, LoadedPic
     }
 }
 
+// The tiles of every frame of an animated picture (its first frame's are
+// those already uploaded).
+void uploadFrames(const oxAnimation& animation, const TilePlan& plan, MipmapGen mode, LoadedPicture& picture)
+{
+    picture.frames.push_back(picture.tiles);
+    for (size_t k = 1; k < animation.frames.size(); ++k) {
+        LoadedPicture frame;
+        uploadTiles(*animation.frames[k], plan, mode, frame);
+        picture.frames.push_back(std::move(frame.tiles));
+    }
+    picture.frameDelays = animation.delays;
+    picture.framePlays = animation.plays;
+}
+
 bool preparePicture(const std::string& fileName, LoadedPicture& picture)
 {
     picture.name = fileName;
@@ -44,6 +58,8 @@ bool preparePicture(const std::string& fileName, LoadedPicture& picture)
     picture.note.clear();
 
     picture.firstLook = false;
+    // Full pictures are asked for without a limit, thumbnails with their size.
+    const bool wholePicture = picture.imageWidth <= 0 && picture.imageHeight <= 0;
 
     const oxTextureCapabilities caps = textureCapabilities();
     const int limit = pictureEdgeLimit(caps.maxTextureSize);
@@ -69,6 +85,14 @@ bool preparePicture(const std::string& fileName, LoadedPicture& picture)
     const TilePlan plan = planTiles(int(std::min<uint32_t>(image->width(), INT32_MAX)),
                                     int(std::min<uint32_t>(image->height(), INT32_MAX)), caps.maxTextureSize,
                                     caps.npotTextures);
-    uploadTiles(*image, plan, tileMipmapMode(plan, readConfigBool(ConfigKey::UseGLMipmap)), picture);
+    const MipmapGen mode = tileMipmapMode(plan, readConfigBool(ConfigKey::UseGLMipmap));
+    picture.frames.clear();
+    picture.frameDelays.clear();
+    picture.shownFrame = 0;
+    uploadTiles(*image, plan, mode, picture);
+    // Frames only for a whole picture at the file's size (a thumbnail, a
+    // first look or a reduced picture is still).
+    if (image->animation() && wholePicture && image->reduction() == 1 && !picture.firstLook)
+        uploadFrames(*image->animation(), plan, mode, picture);
     return true;
 }

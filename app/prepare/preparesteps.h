@@ -24,6 +24,11 @@ constexpr float kStatisticsAlphaThreshold = 0.1f;
 // those the full load is expected to give.
 void describePicture(const std::string& fileName, const oxImage& image, int edgeLimit, LoadedPicture& picture);
 
+// Whether any pixel of a picture with an alpha channel is not opaque (such
+// pictures are shown over a checkerboard); pictures without alpha cost
+// nothing.
+bool hasTransparency(const oxImage& image);
+
 // High-dynamic-range flag and minimum, middle and maximum sample value.
 // Half pictures: over the red, green and blue values of every pixel whose
 // alpha reaches the threshold, non-finite values left out; when no value

@@ -178,7 +178,9 @@ void PictavoApp::showHelp()
                                     "[+], [-]\t\tZoom\n"
                                     "[1]\t\tOriginal size\n"
                                     "[T]\t\tThumbnails\n"
-                                    "[I]\t\tShow/hide info\n"),
+                                    "[I]\t\tShow/hide info\n"
+                                    "[P]\t\tPause/play animation\n"
+                                    "[.]\t\tNext frame of an animation\n"),
                    oxGetTranslation("Pictavo help"), MB_OK, MI_NONE);
 }
 

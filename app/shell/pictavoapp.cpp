@@ -5,6 +5,8 @@
 #include "app/shell/startup.h"
 #include "app/views/fototransform.h"
 
+#include "oxengine/image/colour/colourprofile.h"
+#include "oxengine/platform/x11util.h"
 #include "oxengine/core/catalogue.h"
 #include "oxengine/graphics/fontmanager.h"
 #include "oxengine/gui/folderdialog.h"
@@ -133,6 +135,8 @@ void PictavoApp::onStart()
     glEnable(GL_CULL_FACE);
     glCullFace(GL_BACK);
 
+    // Pictures are converted to the display's colours as they are decoded.
+    oxSetDisplayProfile(oxDisplayIccProfile(static_cast<_XDisplay*>(nativeHandles().display)));
     startLoader();
     loadInterfaceFont();
     m_imageDisplay->applyGlobalStyle();

@@ -1,5 +1,6 @@
 #include "app/views/picturedraw.h"
 
+#include "app/views/checkerboard.h"
 #include "app/views/exposureshader.h"
 
 #include "oxengine/graphics/texsupport.h"
@@ -42,6 +43,30 @@ bool tileSpan(int index, int tileSize, int imageSize, int shownSize, double scal
         to += 0.5, t1 = (last - first + 1.0) / n;
     span = {((from + 0.5) * stretch - 0.5) * scale, ((to + 0.5) * stretch - 0.5) * scale, float(t0), float(t1)};
     return true;
+}
+
+// The checkerboard under the picture's tiles.
+void drawBehindTiles(const LoadedPicture& p, double scale, double alpha, double depth)
+{
+    bool any = false;
+    TileQuad bounds;
+    for (int row = 0; row < kMaxTiles; ++row) {
+        for (int column = 0; column < kMaxTiles; ++column) {
+            TileQuad q;
+            if (!p.tiles[row][column] || !tileQuad(p, column, row, scale, q))
+                continue;
+            if (!any)
+                bounds = q;
+            bounds.x0 = std::min(bounds.x0, q.x0), bounds.y0 = std::min(bounds.y0, q.y0);
+            bounds.x1 = std::max(bounds.x1, q.x1), bounds.y1 = std::max(bounds.y1, q.y1);
+            any = true;
+        }
+    }
+    if (any) {
+        drawCheckerboard(bounds.x0, bounds.y0, bounds.x1, bounds.y1, alpha, depth);
+        glEnable(GL_TEXTURE_2D);
+        glColor4d(1.0, 1.0, 1.0, alpha);
+    }
 }
 
 } // namespace
@@ -92,6 +117,8 @@ void drawPicture(LoadedPicture& p, double scale, double alpha, double depth, Exp
     // reload replaced are covered too.
     const oxTextureCapabilities caps = textureCapabilities();
     const GLfloat anisotropy = tileAnisotropy(caps, scale);
+    if (p.transparent)
+        drawBehindTiles(p, scale, alpha, depth);
     bool shaded = false;
     if (p.hdr && shader && exposure && shader->bind()) {
         shader->setExposure(*exposure);

@@ -1,5 +1,7 @@
 #include "oxengine/graphics/fontmanager.h"
 
+#include "oxengine/graphics/glyphcache.h"
+
 #include "oxengine/core/catalogue.h"
 #include "oxengine/core/embedded.h"
 #include "oxengine/core/errors.h"
@@ -35,6 +37,8 @@ void GLFontManager::clear()
 {
     m_fonts.clear();
     m_embedded.clear();
+    // The glyphs from the system's fonts go with the fonts' textures.
+    oxGlyphCache::instance().releaseTexture();
 }
 
 GLFont* GLFontManager::font(const std::string& name)

@@ -8,6 +8,7 @@
 #include <GL/glu.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <sstream>
 
@@ -55,6 +56,27 @@ void GLFont::loadFont(std::istream& in, bool compressed)
     if (m_referenceHeight == 0)
         for (const GLFontChar& g : m_glyphs)
             m_referenceHeight = std::max(m_referenceHeight, int(g.dy * float(m_texHeight)));
+    m_baseline = findBaseline();
+}
+
+int GLFont::findBaseline() const
+{
+    // The lowest row of ink in the cell of "X"; a sans-serif's share of the
+    // cell when the font has none.
+    int baseline = int(std::lround(m_referenceHeight * 0.81));
+    const GLFontChar* x = record(U'X');
+    if (!x || m_pendingAlpha.empty())
+        return baseline;
+    const int left = int(x->tx1 * float(m_texWidth)), top = int(x->ty1 * float(m_texHeight));
+    const int width = int(x->dx * float(m_texWidth)), height = int(x->dy * float(m_texHeight));
+    if (left < 0 || top < 0 || left + width > m_texWidth || top + height > m_texHeight)
+        return baseline;
+    for (int row = height - 1; row >= 0; --row) {
+        const uint8_t* texels = m_pendingAlpha.data() + size_t(top + row) * size_t(m_texWidth) + size_t(left);
+        if (std::any_of(texels, texels + width, [](uint8_t a) { return a > 128; }))
+            return row + 1;
+    }
+    return baseline;
 }
 
 void GLFont::loadFontFile(const std::string& path)

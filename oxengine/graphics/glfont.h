@@ -43,6 +43,9 @@ public:
     // "X", else of the tallest glyph; 0 for a font with no visible glyph
     // (it cannot be scaled, and text output then draws nothing).
     int referenceHeight() const { return m_referenceHeight; }
+    // Rows from the top of a cell to the baseline (the foot of "X"), so that
+    // glyphs from other fonts can be drawn on the same line.
+    int baseline() const { return m_baseline; }
 
     // Binds the texture to GL_TEXTURE_2D, making and uploading it first if
     // needed. False when the font has no usable texture.
@@ -54,6 +57,7 @@ public:
 private:
     void release();
     bool upload();
+    int findBaseline() const;
 
     unsigned m_texture = 0;
     int m_texWidth = 0;
@@ -63,6 +67,7 @@ private:
     std::vector<GLFontChar> m_glyphs;
     std::vector<uint8_t> m_pendingAlpha;
     int m_referenceHeight = 0;
+    int m_baseline = 0;
     bool m_uploadFailed = false;
 };
 

@@ -2,6 +2,7 @@
 
 #include "oxengine/core/strings.h"
 #include "oxengine/graphics/glfont.h"
+#include "oxengine/graphics/glyphcache.h"
 
 #include <GL/gl.h>
 
@@ -10,8 +11,38 @@
 
 namespace {
 
-// Calls f(glyph or null, pen, advance) for every character of the line, all
-// in font pixels, and returns the pen behind the last one. Measuring,
+// A glyph of the built-in font, or one from the system's fonts drawn into
+// the glyph cache.
+struct Glyph {
+    const GLFontChar* record = nullptr;
+    bool cached = false;
+};
+
+// The glyph character c is drawn with: none for control and format
+// characters; the font's own; a system font's; "?" when no font has it.
+Glyph glyphOf(const GLFont& font, char32_t c)
+{
+    if (oxIsInvisibleCharacter(c))
+        return {};
+    if (const GLFontChar* g = font.record(c))
+        return {g, false};
+    if (const GLFontChar* g = oxGlyphCache::instance().glyph(c, font.referenceHeight(), font.baseline()))
+        return {g, true};
+    return {font.glyphFor(c), false};
+}
+
+double glyphWidth(const GLFont& font, const Glyph& g)
+{
+    return double(g.record->dx) * (g.cached ? oxGlyphCache::instance().texWidth() : font.texWidth());
+}
+
+double glyphHeight(const GLFont& font, const Glyph& g)
+{
+    return double(g.record->dy) * (g.cached ? oxGlyphCache::instance().texHeight() : font.texHeight());
+}
+
+// Calls f(glyph, pen, advance) for every character of the line, all in
+// font pixels, and returns the pen behind the last one. Measuring,
 // hit-testing and drawing share this walk, so they always agree. A tab moves
 // the pen to the next stop (every four reference heights) that lies at least
 // half a reference height ahead.
@@ -23,13 +54,13 @@ double walkLine(const GLFont& font, std::string_view line, F&& f)
     size_t pos = 0;
     while (pos < line.size()) {
         const char32_t c = utf8Decode(line, pos);
-        const GLFontChar* glyph = nullptr;
+        Glyph glyph;
         double advance = 0;
         if (c == U'\t') {
             if (t > 0)
                 advance = std::ceil((pen + 0.5 * t) / (4 * t)) * 4 * t - pen;
-        } else if ((glyph = font.glyphFor(c))) {
-            advance = double(glyph->dx) * font.texWidth();
+        } else if ((glyph = glyphOf(font, c)).record) {
+            advance = glyphWidth(font, glyph);
         }
         f(glyph, pen, advance);
         pen += advance;
@@ -81,7 +112,7 @@ int oxTextOutput::lineFontWidth(std::string_view line) const
 {
     if (!m_font)
         return 0;
-    return int(walkLine(*m_font, line, [](const GLFontChar*, double, double) {}));
+    return int(walkLine(*m_font, line, [](const Glyph&, double, double) {}));
 }
 
 oxTextSize oxTextOutput::measureLine(int i) const
@@ -140,7 +171,7 @@ oxTextPosition oxTextOutput::hitTest(double px, double py) const
     // on the character drawn under it whatever the alignment.
     const double offset = px - m_x - alignmentOffset(lineFontWidth(line) * s, blockWidth());
     bool done = false;
-    walkLine(*m_font, line, [&](const GLFontChar*, double pen, double) {
+    walkLine(*m_font, line, [&](const Glyph&, double pen, double) {
         if (done || !(offset >= pen * s)) {
             done = true;
             return;
@@ -167,34 +198,41 @@ void oxTextOutput::drawBackground(double width, double height) const
     glEnd();
 }
 
-void oxTextOutput::drawLines(double block) const
+void oxTextOutput::drawLines(double block, bool cached) const
 {
     const double s = scale();
-    const double texWidth = m_font->texWidth();
-    const double texHeight = m_font->texHeight();
     const int lines = lineCount();
     for (int i = 0; i < lines; ++i) {
         const std::string_view line = lineView(i);
         const double left = m_x + alignmentOffset(lineFontWidth(line) * s, block);
         const double bottom = m_y + i * m_textHeight;
         glBegin(GL_QUADS);
-        walkLine(*m_font, line, [&](const GLFontChar* g, double pen, double) {
-            if (!g)
+        walkLine(*m_font, line, [&](const Glyph& g, double pen, double advance) {
+            if (!g.record || g.cached != cached)
                 return;
+            const GLFontChar* r = g.record;
             const double x0 = left + pen * s;
-            const double x1 = x0 + g->dx * texWidth * s;
-            const double top = bottom - g->dy * texHeight * s;
-            glTexCoord2f(g->tx1, g->ty1);
+            const double x1 = x0 + advance * s;
+            const double top = bottom - glyphHeight(*m_font, g) * s;
+            glTexCoord2f(r->tx1, r->ty1);
             glVertex3d(x0, top, 0);
-            glTexCoord2f(g->tx1, g->ty2);
+            glTexCoord2f(r->tx1, r->ty2);
             glVertex3d(x0, bottom, 0);
-            glTexCoord2f(g->tx2, g->ty2);
+            glTexCoord2f(r->tx2, r->ty2);
             glVertex3d(x1, bottom, 0);
-            glTexCoord2f(g->tx2, g->ty1);
+            glTexCoord2f(r->tx2, r->ty1);
             glVertex3d(x1, top, 0);
         });
         glEnd();
     }
+}
+
+bool oxTextOutput::usesCachedGlyphs() const
+{
+    bool any = false;
+    for (int i = 0, lines = lineCount(); i < lines && !any; ++i)
+        walkLine(*m_font, lineView(i), [&](const Glyph& g, double, double) { any = any || g.cached; });
+    return any;
 }
 
 void oxTextOutput::draw()
@@ -235,7 +273,10 @@ void oxTextOutput::draw()
     // untextured quad per glyph would be worse than nothing.
     if (scale() > 0 && m_font->bindTexture()) {
         glEnable(GL_TEXTURE_2D);
-        drawLines(width);
+        drawLines(width, false);
+        // Then the glyphs from the system's fonts, from their own texture.
+        if (usesCachedGlyphs() && oxGlyphCache::instance().bindTexture())
+            drawLines(width, true);
     }
 
     glColor4fv(savedColour);

@@ -85,7 +85,9 @@ protected:
     double alignmentOffset(double lineWidth, double blockWidth) const;
     double blockWidth() const;
     void drawBackground(double width, double height) const;
-    void drawLines(double blockWidth) const;
+    // The glyphs of the font's texture, or (cached) those of the glyph cache.
+    void drawLines(double blockWidth, bool cached) const;
+    bool usesCachedGlyphs() const;
 
     GLFont* m_font = nullptr;
     double m_x = 100.0;

@@ -64,3 +64,15 @@ long long oxOpenFileSize(std::FILE* file)
         return -1;
     return static_cast<long long>(st.st_size);
 }
+
+std::unique_ptr<oxImage> oxAsMeantToBeSeen(std::unique_ptr<oxImage> image, const oxColourSource& colours,
+                                           const oxOrientation& orientation, const std::string& filename)
+{
+    oxConvertToDisplay(*image, colours);
+    if (orientation.identity())
+        return image;
+    image = oxOrientedCopy(*image, orientation);
+    if (!image)
+        throw oxImageException(oxGetTranslation("not enough memory for this image"), filename);
+    return image;
+}

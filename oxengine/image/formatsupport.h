@@ -4,7 +4,9 @@
 #pragma once
 
 #include "oxengine/core/regularfile.h"
+#include "oxengine/image/colour/colourprofile.h"
 #include "oxengine/image/image.h"
+#include "oxengine/image/orientation.h"
 
 #include <cstdio>
 #include <memory>
@@ -50,3 +52,9 @@ oxStdioFile oxOpenForReading(const std::string& filename, const std::string& mes
 
 // The size of an open file, or -1.
 long long oxOpenFileSize(std::FILE* file);
+
+// A decoded picture as its file means it to be seen: converted to the
+// display's colours and turned upright (a new image when it turns). Throws
+// oxImageException for filename when the turned copy cannot be allocated.
+std::unique_ptr<oxImage> oxAsMeantToBeSeen(std::unique_ptr<oxImage> image, const oxColourSource& colours,
+                                           const oxOrientation& orientation, const std::string& filename);

@@ -147,6 +147,11 @@ void genericTransform(const oxImageHandler& handler, const std::string& filename
     std::unique_ptr<oxImage> image = handler.loadImage(filename, oxSize(-1, -1));
     if (!image)
         throw oxImageException(oxGetTranslation("cannot load this image"), filename);
+    if (!image->damage().empty()) {
+        throw oxImageException(formatString(oxGetTranslation("The file is damaged (%s) and is not rewritten."),
+                                            image->damage().c_str()),
+                               filename);
+    }
     const oxFilename file(filename);
     const double date = file.modificationDate();
     if (transform.setComment)

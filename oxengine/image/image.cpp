@@ -49,6 +49,8 @@ bool oxImage::resize(uint32_t width, uint32_t height, bool reset)
         m_components = 4;
         m_reduction = 1;
         m_comment.clear();
+        m_damage.clear();
+        m_animation.reset();
     }
     if (width == 0 || height == 0) {
         m_pixels.reset();
@@ -133,8 +135,10 @@ void oxImage::copyInformation(const oxImage& other)
 {
     m_components = other.m_components;
     m_reduction = other.m_reduction;
-    if (&other != this)
+    if (&other != this) {
         m_comment = other.m_comment;
+        m_damage = other.m_damage;
+    }
 }
 
 void oxImage::copyRectBytes(int x, int y, int w, int h, oxImage& target, int tx, int ty) const

@@ -3,6 +3,7 @@
 // comment).
 #pragma once
 
+#include "oxengine/image/animation.h"
 #include "oxengine/image/resample.h"
 #include "oxengine/image/sampletypes.h"
 #include "oxengine/image/tonemap.h"
@@ -87,6 +88,16 @@ public:
     void setReduction(int reduction);
     const std::string& comment() const { return m_comment; }
     void setComment(std::string comment) { m_comment = std::move(comment); }
+    // Why the file could be decoded only in part (a translated reason such
+    // as "the file ends early"); empty for a whole picture. Such a picture
+    // is shown, never written back over its file.
+    const std::string& damage() const { return m_damage; }
+    void setDamage(std::string reason) { m_damage = std::move(reason); }
+    // The frames of an animated picture (this image is its first), shared
+    // and never changed once set; null for a still picture. Copies and
+    // reductions do not carry it.
+    const std::shared_ptr<const oxAnimation>& animation() const { return m_animation; }
+    void setAnimation(std::shared_ptr<const oxAnimation> animation) { m_animation = std::move(animation); }
 
     // ---- Size limits, shared with the decoders ----------------------------------
     static constexpr uint64_t DEFAULT_PIXEL_LIMIT = uint64_t(1) << 30;
@@ -123,6 +134,8 @@ private:
     int m_components = 4;
     int m_reduction = 1;
     std::string m_comment;
+    std::string m_damage;
+    std::shared_ptr<const oxAnimation> m_animation;
 };
 
 // The image of one pixel type: oxColour (uint8), oxColourHalf, oxColourUInt16.

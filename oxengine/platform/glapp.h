@@ -4,6 +4,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <deque>
 #include <memory>
@@ -99,6 +100,10 @@ public:
     oxApplication& operator=(const oxApplication&) = delete;
 
     virtual void postRedisplay() = 0;
+    // Main thread: a redraw once the milliseconds have passed (timed frames
+    // such as an animation's); the loop sleeps until then. Only the earliest
+    // of several requests is kept. Here: a redraw now.
+    virtual void postRedisplayAfter(int /*milliseconds*/) { postRedisplay(); }
     virtual void swapBuffers() = 0;
     virtual void idleListenersChanged(int oldCount, int newCount) = 0;
     virtual void onStart() {}
@@ -170,6 +175,7 @@ public:
     ~oxGLUTApplication() override;
 
     void postRedisplay() override;
+    void postRedisplayAfter(int milliseconds) override;
     void swapBuffers() override;
     void idleListenersChanged(int oldCount, int newCount) override;
     int width() const override { return m_width; }
@@ -293,6 +299,11 @@ private:
 
     // Redraw bookkeeping so the loop never sleeps with a redraw due.
     bool m_redisplayPosted = false;
+    // When a timed redraw is due (postRedisplayAfter); max() for none.
+    std::chrono::steady_clock::time_point m_redrawDue = std::chrono::steady_clock::time_point::max();
+    // Posts the timed redraw when it is due; else the milliseconds until it
+    // is (-1 for none).
+    int checkTimedRedraw();
     uint64_t m_pass = 0;
     uint64_t m_postPass = 0;
 

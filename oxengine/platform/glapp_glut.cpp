@@ -12,6 +12,7 @@
 
 #include <GL/freeglut.h>
 
+#include <algorithm>
 #include <cstdarg>
 #include <dlfcn.h>
 #include <link.h>
@@ -493,10 +494,31 @@ void oxGLUTApplication::processPendingEvents()
     processCrossThreadRequests();
 }
 
+void oxGLUTApplication::postRedisplayAfter(int milliseconds)
+{
+    const auto due = std::chrono::steady_clock::now() + std::chrono::milliseconds(std::max(milliseconds, 0));
+    m_redrawDue = std::min(m_redrawDue, due);
+}
+
+int oxGLUTApplication::checkTimedRedraw()
+{
+    if (m_redrawDue == std::chrono::steady_clock::time_point::max())
+        return -1;
+    const auto now = std::chrono::steady_clock::now();
+    if (now >= m_redrawDue) {
+        m_redrawDue = std::chrono::steady_clock::time_point::max();
+        postRedisplay();
+        return -1;
+    }
+    // Rounded up, so the wait never ends just before the time.
+    return int(std::chrono::duration_cast<std::chrono::milliseconds>(m_redrawDue - now).count()) + 1;
+}
+
 void oxGLUTApplication::waitForEvents(bool idleListenersPaused)
 {
     if (!m_running || m_leave || m_wakePending)
         return;
+    const int timeout = checkTimedRedraw();
     if (idleListenersPaused ? !m_commands.empty() : m_idleInstalled)
         return;
     // A redraw posted during this pass (a callback asking for the next frame)
@@ -510,7 +532,8 @@ void oxGLUTApplication::waitForEvents(bool idleListenersPaused)
         windowDestroyedElsewhere();
         return;
     }
-    m_platform->waitForEvent();
+    m_platform->waitForEvent(timeout);
+    checkTimedRedraw();
 }
 
 bool oxGLUTApplication::deliverNextCommand()

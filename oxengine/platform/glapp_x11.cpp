@@ -7,6 +7,8 @@
 
 #include <cstring>
 
+#include <poll.h>
+
 namespace {
 
 const char* kWakeAtomName = "_OX_WAKE_MAIN_LOOP";
@@ -131,10 +133,19 @@ bool oxGLUTPlatform::windowExists() const
     return XGetWindowAttributes(m_display, m_window, &attributes) != 0;
 }
 
-void oxGLUTPlatform::waitForEvent()
+void oxGLUTPlatform::waitForEvent(int timeoutMs)
 {
     if (!m_display)
         return;
+    if (timeoutMs >= 0) {
+        // A timed wait polls the socket: an event another thread's call read
+        // into the queue meanwhile waits at most until the timeout.
+        if (XPending(m_display) > 0)
+            return;
+        pollfd connection = {ConnectionNumber(m_display), POLLIN, 0};
+        poll(&connection, 1, timeoutMs);
+        return;
+    }
     // XPeekEvent flushes our requests and sleeps until an event is queued;
     // unlike a poll on the socket it also sees events another thread's Xlib
     // call has already read into the queue.

@@ -27,8 +27,9 @@ struct oxGLUTPlatform {
     // Main thread: asks the server whether the window still exists (a round
     // trip; freeglut swallows the DestroyNotify, so this is the sure test).
     bool windowExists() const;
-    // Main thread: blocks until freeglut's connection has an event.
-    void waitForEvent();
+    // Main thread: blocks until freeglut's connection has an event, or at
+    // most timeoutMs milliseconds when that is 0 or more.
+    void waitForEvent(int timeoutMs = -1);
 
     oxNativeWindowHandles handles() const { return m_handles; }
     bool setSwapInterval(bool on) const;

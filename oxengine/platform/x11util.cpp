@@ -72,3 +72,26 @@ bool oxPrimaryScreenSize(int& width, int& height)
     XCloseDisplay(d);
     return true;
 }
+
+std::vector<unsigned char> oxDisplayIccProfile(Display* display)
+{
+    std::vector<unsigned char> profile;
+    if (!display)
+        return profile;
+    const Atom property = XInternAtom(display, "_ICC_PROFILE", True);
+    if (property == None)
+        return profile;
+    Atom type = None;
+    int format = 0;
+    unsigned long items = 0, after = 0;
+    unsigned char* data = nullptr;
+    // A profile is at most a few megabytes; the length is in 32-bit units.
+    constexpr long MAX_LONGS = (16L << 20) / 4;
+    if (XGetWindowProperty(display, DefaultRootWindow(display), property, 0, MAX_LONGS, False, AnyPropertyType, &type,
+                           &format, &items, &after, &data) == Success &&
+        data && format == 8)
+        profile.assign(data, data + items);
+    if (data)
+        XFree(data);
+    return profile;
+}

@@ -2,6 +2,8 @@
 // boxes, sounds).
 #pragma once
 
+#include <vector>
+
 struct _XDisplay;
 
 // Xlib's default error handler ends the process; the engine's connections
@@ -27,3 +29,8 @@ _XDisplay* oxOpenXDisplay(const char* name = nullptr);
 // Size in pixels of the default screen of the default display; false (and
 // nothing written) when there is no display.
 bool oxPrimaryScreenSize(int& width, int& height);
+
+// The ICC profile the display publishes for its first screen (the root
+// window's _ICC_PROFILE property, as colour management tools set it); empty
+// when there is none.
+std::vector<unsigned char> oxDisplayIccProfile(_XDisplay* display);

@@ -7,7 +7,7 @@
 source "$(dirname "$0")/lib.sh"
 
 pics=$tmp/pictures
-picture "$pics/1.jpg" '#c00000' '#0000c0' 800 600
+picture "$pics/1.jpg" '#c00000' '#0000c0' 400 600 # taller than wide: margins on any wider screen
 picture "$pics/2.jpg" '#00b000' '#e0e000' 800 600
 picture "$pics/3.png" '#c000c0' '#00c0c0' 800 600
 picture "$pics/4.tga" '#ffffff' '#606060' 800 600
@@ -42,22 +42,27 @@ check "i: level 0 shows less than level 1" differ "$level1" "$level0"
 check "i: third press is back at level 1" same "$level1" "$again1"
 key i # level 2 for the restore check below
 
-# Fitted (zoom 2 in 1920 x 1200) the picture leaves a black margin left.
+# Fitted, the first picture is as high as the window and leaves a black
+# margin at either side: its left edge at m, d is a fiftieth of its width.
 geometry
-mid=$((wh / 2))
-check "fitted: margin at the left" pixel_is 100 "$mid" '#000000'
+mid=$((wh / 2)) pw=$((wh * 2 / 3))
+m=$(((ww - pw) / 2)) d=$((pw / 50))
+check "fitted: margin at the left" pixel_is $((m - d)) "$mid" '#000000'
 key plus
-check "+: zoomed in over the margin" pixel_is 100 "$mid" '#c00000'
+check "+: zoomed in over the margin" pixel_is $((m - d)) "$mid" '#c00000'
 key minus minus
-check "-: zoomed out, margin wider" pixel_is 200 "$mid" '#000000'
+check "-: zoomed out, margin wider" pixel_is $((m + d)) "$mid" '#000000'
 xdotool mousemove --window "$window" "$((ww / 2))" "$mid" click 4 click 4 click 4
-check "wheel up: zoomed in" pixel_is 100 "$mid" '#c00000'
-key plus plus plus
+check "wheel up: zoomed in" pixel_is $((m - d)) "$mid" '#c00000'
+# The second picture zoomed in well past the window's width scrolls.
+key space
+key plus plus plus plus plus plus
 sleep 1
-check "zoomed: left half just left of the centre" pixel_is "$((ww / 2 - 30))" "$mid" '#c00000'
+check "zoomed: left half just left of the centre" pixel_is "$((ww / 2 - 30))" "$mid" '#00b000'
 key Right Right Right
-check "Right arrows: content moved left" pixel_is "$((ww / 2 - 30))" "$mid" '#0000c0'
-key 1
+check "Right arrows: content moved left" pixel_is "$((ww / 2 - 30))" "$mid" '#e0e000'
+key 1 BackSpace
+check "back to the first" shows '#c00000' '#0000c0'
 
 # Right click opens the context menu; its second entry is "Next".
 before=$(signature "$((ww / 2))" "$mid" 300 300)

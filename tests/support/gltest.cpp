@@ -10,6 +10,7 @@
 #include <X11/Xlib.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 
 namespace {
@@ -110,4 +111,35 @@ void glSaveArtifact(const std::string& name, int width, int height)
 {
     const std::vector<uint8_t> pixels = glReadBack(0, 0, width, height);
     writePngRGBA(artifactDir() + "/" + name + ".png", pixels.data(), width, height);
+}
+
+void glQuad(float x0, float y0, float x1, float y1)
+{
+    glBegin(GL_QUADS);
+    glTexCoord2f(0, 0), glVertex2f(x0, y0);
+    glTexCoord2f(1, 0), glVertex2f(x1, y0);
+    glTexCoord2f(1, 1), glVertex2f(x1, y1);
+    glTexCoord2f(0, 1), glVertex2f(x0, y1);
+    glEnd();
+}
+
+PixelBox GLFrame::find(const PixelTest& p, PixelRect in, int* count) const
+{
+    PixelBox box;
+    for (int y = std::max(0, in.y); y < std::min(m_height, in.y + in.h); ++y)
+        for (int x = std::max(0, in.x); x < std::min(m_width, in.x + in.w); ++x)
+            if (is(p, x, y)) {
+                box.left = std::min(box.left, x), box.right = std::max(box.right, x);
+                box.top = std::min(box.top, y), box.bottom = std::max(box.bottom, y);
+                if (count)
+                    ++*count;
+            }
+    return box;
+}
+
+int GLFrame::count(const PixelTest& p, PixelRect in) const
+{
+    int n = 0;
+    find(p, in, &n);
+    return n;
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -17,3 +18,34 @@ std::vector<uint8_t> glReadBack(int x, int y, int width, int height);
 
 // Saves the back buffer's region as a PNG in the artefact folder.
 void glSaveArtifact(const std::string& name, int width, int height);
+
+// Draws a quad from (x0, y0) to (x1, y1) with texture coordinates 0 to 1.
+void glQuad(float x0, float y0, float x1, float y1);
+
+// A test on a pixel's red, green and blue.
+using PixelTest = std::function<bool(int r, int g, int b)>;
+struct PixelRect {
+    int x, y, w, h;
+};
+// Inclusive bounds of matching pixels; empty when none matched.
+struct PixelBox {
+    int left = 1 << 30, top = 1 << 30, right = -1, bottom = -1;
+    bool empty() const { return right < left; }
+};
+
+// The back buffer's window (0, 0, width, height) read once, rows top first.
+class GLFrame {
+public:
+    GLFrame(int width, int height) : m_width(width), m_height(height), m_pixels(glReadBack(0, 0, width, height)) {}
+    const uint8_t* at(int x, int y) const { return &m_pixels[(size_t(y) * m_width + x) * 4]; }
+    bool is(const PixelTest& p, int x, int y) const { return p(at(x, y)[0], at(x, y)[1], at(x, y)[2]); }
+    // The matching pixels in the rectangle (the whole frame by default).
+    PixelBox find(const PixelTest& p, PixelRect in = {0, 0, 1 << 30, 1 << 30}, int* count = nullptr) const;
+    int count(const PixelTest& p, PixelRect in) const;
+    // The share of matching pixels in row y from x0 up to x1.
+    double rowShare(const PixelTest& p, int y, int x0, int x1) const { return double(count(p, {x0, y, x1 - x0, 1})) / (x1 - x0); }
+
+private:
+    int m_width, m_height;
+    std::vector<uint8_t> m_pixels;
+};

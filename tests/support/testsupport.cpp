@@ -1,13 +1,12 @@
 #include "testsupport.h"
 
-#include <png.h>
+#include "oxengine/image/png/pnghandler.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <memory>
 #include <sys/wait.h>
 
 namespace fs = std::filesystem;
@@ -91,28 +90,11 @@ std::string artifactDir()
 
 bool writePngRGBA(const std::string& path, const unsigned char* rgba, int width, int height)
 {
-    std::unique_ptr<std::FILE, decltype(&std::fclose)> f(std::fopen(path.c_str(), "wb"), &std::fclose);
-    if (!f)
-        return false;
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    png_infop info = png ? png_create_info_struct(png) : nullptr;
-    if (!info) {
-        png_destroy_write_struct(&png, nullptr);
-        return false;
-    }
-    if (setjmp(png_jmpbuf(png))) {
-        png_destroy_write_struct(&png, &info);
-        return false;
-    }
-    png_init_io(png, f.get());
-    png_set_IHDR(png, info, width, height, 8, PNG_COLOR_TYPE_RGB_ALPHA, PNG_INTERLACE_NONE,
-                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    png_write_info(png, info);
-    for (int y = 0; y < height; ++y)
-        png_write_row(png, const_cast<png_bytep>(rgba + size_t(y) * width * 4));
-    png_write_end(png, nullptr);
-    png_destroy_write_struct(&png, &info);
-    return true;
+    auto image = imageOf<oxColour>(uint32_t(width), uint32_t(height), [&](uint32_t x, uint32_t y) {
+        const unsigned char* p = rgba + (size_t(y) * width + x) * 4;
+        return oxColour(p[0], p[1], p[2], p[3]);
+    });
+    return image && thrownMessage([&] { oxPngHandler().saveImage(*image, path, oxToneMapping::neutral()); }).empty();
 }
 
 int runCommand(const std::string& command, std::string* output)

@@ -1,8 +1,12 @@
 // Helpers shared by the tests: temporary folders, message capture, artefacts.
 #pragma once
 
+#include "oxengine/core/errors.h"
+#include "oxengine/image/image.h"
+#include "oxengine/image/sampleconv.h"
 #include "oxengine/platform/messagebox.h"
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -60,3 +64,25 @@ std::string artifactDir();
 bool writePngRGBA(const std::string& path, const unsigned char* rgba, int width, int height);
 // Runs a shell command, returns its exit status (-1 when it could not run).
 int runCommand(const std::string& command, std::string* output = nullptr);
+
+// The message of the E that fn throws (without the file an oxIOException
+// names), "" when it throws none.
+template <class E = oxException, class Fn> std::string thrownMessage(Fn&& fn)
+{
+    try {
+        fn();
+    } catch (const E& e) {
+        return e.oxException::getMessage();
+    }
+    return std::string();
+}
+
+// A picture of pixel type T whose pixel (x, y) is pixel(x, y), of any type.
+template <class T, class Pixel> std::unique_ptr<oxImageImpl<T>> imageOf(uint32_t width, uint32_t height, Pixel pixel)
+{
+    auto image = oxImageImpl<T>::create(width, height);
+    for (uint32_t y = 0; image && y < height; ++y)
+        for (uint32_t x = 0; x < width; ++x)
+            image->at(x, y) = oxConvertPixel<T>(pixel(x, y));
+    return image;
+}

@@ -3,6 +3,7 @@
 #include "childprocess.h"
 #include "testsupport.h"
 
+#include "oxengine/core/strings.h"
 #include "oxengine/platform/x11util.h"
 
 // gtest before Xlib, whose macros (None, Bool) clash with it.
@@ -12,6 +13,8 @@
 
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -38,6 +41,47 @@ int xdotool(const std::string& args, std::string* output)
     if (output)
         *output = text;
     return rc;
+}
+
+std::vector<unsigned long> visibleWindows(const std::string& namePattern)
+{
+    std::string out;
+    xdotool("search --onlyvisible --name '" + namePattern + "'", &out);
+    std::vector<unsigned long> ids;
+    for (const std::string& line : splitString(out, "\n"))
+        if (const unsigned long id = std::strtoul(line.c_str(), nullptr, 10))
+            ids.push_back(id);
+    return ids;
+}
+
+bool waitForFocus(unsigned long window, std::chrono::milliseconds limit)
+{
+    return waitUntil([&] {
+        std::string out;
+        xdotool("getwindowfocus", &out);
+        return std::strtoul(out.c_str(), nullptr, 10) == window;
+    }, limit);
+}
+
+void clickInWindow(unsigned long window, int x, int y, int button)
+{
+    xdotool("mousemove --window " + std::to_string(window) + " " + std::to_string(x) + " " + std::to_string(y) +
+            " click " + std::to_string(button));
+}
+
+void requestWindowClose(unsigned long window)
+{
+    Display* d = oxOpenXDisplay();
+    ASSERT_NE(d, nullptr);
+    XEvent e;
+    std::memset(&e, 0, sizeof e);
+    e.xclient.type = ClientMessage;
+    e.xclient.window = window;
+    e.xclient.message_type = XInternAtom(d, "WM_PROTOCOLS", False);
+    e.xclient.format = 32;
+    e.xclient.data.l[0] = long(XInternAtom(d, "WM_DELETE_WINDOW", False));
+    XSendEvent(d, window, False, NoEventMask, &e);
+    XCloseDisplay(d);
 }
 
 bool waitUntil(const std::function<bool()>& done, std::chrono::milliseconds limit)
@@ -71,4 +115,11 @@ bool runIsolated(const std::function<void()>& body, std::chrono::seconds limit)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+void isolatedCase(const std::function<void()>& body, std::chrono::seconds limit)
+{
+    if (!haveXDisplay())
+        GTEST_SKIP() << "no X display";
+    EXPECT_TRUE(runIsolated(body, limit));
 }

@@ -17,14 +17,22 @@
 #include <GL/gl.h>
 
 #include <algorithm>
+#include <chrono>
 
 namespace {
 
 constexpr double DEPTH_NEW = -0.2, DEPTH_VEIL = -0.3, DEPTH_OLD = -0.4;
 
+int64_t steadyMicroseconds()
+{
+    return std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
 } // namespace
 
-ImageDisplay::ImageDisplay(ViewApplication* app, TextureLoader& loader) : Display(app), m_loader(loader)
+ImageDisplay::ImageDisplay(ViewApplication* app, TextureLoader& loader)
+    : Display(app), m_loader(loader), m_clock(steadyMicroseconds)
 {
     m_exposurePanel = addElement(std::make_unique<ExposurePanel>());
     m_exposurePanel->setVisible(false);
@@ -117,6 +125,7 @@ void ImageDisplay::showPicture(const std::string& entry)
         m_current = nullptr;
         startFadeListener();
     }
+    m_player.stop(); // the next picture's frames start when it is first drawn
     m_current = m_loader.acquirePicture(entry);
     m_overlays.setFileName(entry);
     m_overlays.clearDetails();
@@ -159,9 +168,52 @@ bool ImageDisplay::idle(int64_t elapsedMicroseconds)
     return true;
 }
 
+void ImageDisplay::animate()
+{
+    if (!hasPicture())
+        return;
+    oxLock lock(m_current->lock);
+    LoadedPicture& p = *m_current;
+    const int64_t now = m_clock();
+    // The loader may have filled the record (again) since the last frame.
+    if (p.frames.size() != m_player.frameCount() || p.frames.size() != p.frameDelays.size()) {
+        if (p.frames.size() >= 2 && p.frames.size() == p.frameDelays.size())
+            m_player.start(p.frameDelays, p.framePlays, now);
+        else
+            m_player.stop();
+    }
+    if (!m_player.active())
+        return;
+    const int frame = m_player.frame(now);
+    if (frame != p.shownFrame) {
+        p.tiles = p.frames[size_t(frame)];
+        p.shownFrame = frame;
+    }
+    // The next redraw when the next frame is due, no sooner; none while
+    // paused or after the last play, and none once the view is not drawn.
+    const int64_t wait = m_player.untilNext(now);
+    if (wait >= 0)
+        if (oxApplication* app = framework())
+            app->postRedisplayAfter(int((wait + 999) / 1000));
+}
+
+bool ImageDisplay::onKeyDown(int key, bool special)
+{
+    if (!special && m_player.active() && (key == 'p' || key == 'P' || key == '.')) {
+        if (key == '.')
+            m_player.step(m_clock());
+        else
+            m_player.togglePause(m_clock());
+        requestRedraw();
+        return true;
+    }
+    return Display::onKeyDown(key, special);
+}
+
 void ImageDisplay::drawView(int infoLevel)
 {
     setInfoLevel(infoLevel);
+    animate();
     const oxGuiSize window = windowSize();
     ViewApplication* app = application();
     FotoTransform* t = app ? app->fotoTransform() : nullptr;

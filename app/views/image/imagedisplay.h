@@ -8,10 +8,12 @@
 #include "app/views/crossfade.h"
 #include "app/views/display.h"
 #include "app/views/image/exposurepanel.h"
+#include "app/views/image/frameplayer.h"
 #include "app/views/image/viewoverlays.h"
 
 #include "oxengine/platform/glapp.h"
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -44,6 +46,9 @@ public:
     // Elements first; left: next picture; right: the context menu.
     bool onClick(int button, int x, int y) override;
     bool onCommand(unsigned command) override;
+    // P pauses and resumes an animated picture, "." steps it frame by frame;
+    // other keys go to the elements.
+    bool onKeyDown(int key, bool special) override;
     // Cross-fade step.
     bool idle(int64_t elapsedMicroseconds) override;
 
@@ -54,6 +59,9 @@ public:
     bool isFading() const { return oxIdleListener::owner() != nullptr; }
     const ViewOverlays& overlays() const { return m_overlays; }
     ExposurePanel& exposurePanel() const { return *m_exposurePanel; }
+    const FramePlayer& framePlayer() const { return m_player; }
+    // The clock the animation runs on (microseconds); tests set their own.
+    void setClock(std::function<int64_t()> clock) { m_clock = std::move(clock); }
     TextureLoader& loader() const { return m_loader; }
     int navigatorSize() const { return m_navigatorSize; }
 
@@ -65,6 +73,9 @@ private:
     void startFadeListener();
     void stopFadeListener();
     void drawInfo(int infoLevel);
+    // Puts the frame due now into the current picture's tiles and asks for
+    // the redraw of the next one.
+    void animate();
 
     TextureLoader& m_loader;
     LoadedPicture* m_current = nullptr;
@@ -77,4 +88,6 @@ private:
     SampleRange m_samples; // of the current picture, for the exposure panel
     bool m_hdr = false;
     bool m_detailsShown = false;
+    FramePlayer m_player; // of the current picture
+    std::function<int64_t()> m_clock;
 };

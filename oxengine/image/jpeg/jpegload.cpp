@@ -7,11 +7,17 @@
 
 #include "oxengine/core/catalogue.h"
 #include "oxengine/core/errors.h"
+#include "oxengine/image/colour/colourprofile.h"
 #include "oxengine/image/formatsupport.h"
 #include "oxengine/image/jpeg/jpegsupport.h"
+#include "oxengine/image/orientation.h"
 #include "oxengine/image/parallel.h"
 #include "oxengine/image/prefault.h"
 
+#include <cstdlib>
+#include <cstring>
+
+#include <jerror.h>
 #include <vector>
 
 namespace {
@@ -23,13 +29,17 @@ constexpr uint64_t MIN_SPLIT_PIXELS = uint64_t(1) << 20;
 // so the second thread's rows are fewer: both then end about together.
 constexpr uint64_t SPLIT_TENTHS = 7;
 
-// One decompressor reading the file through its own source.
+// One decompressor reading the file through its own source. A picture to
+// be shown is shown as far as it decodes.
 struct PartDecoder {
-    explicit PartDecoder(int fd) : source(fd) {}
+    explicit PartDecoder(int fd) : source(fd) { errors.tolerateDamage = true; }
 
     oxJpegErrors errors;
     oxJpegDecoder decoder{errors};
     oxJpegFileSource source;
+    JDIMENSION first = 0;   // the rows this part decodes: [first, last)
+    JDIMENSION reached = 0; // rows before this one are decoded
+    bool failed = false;
 };
 
 struct LoadJob {
@@ -42,6 +52,8 @@ struct LoadJob {
     int scale = 1;
     int components = 3;
     std::string comment;
+    oxOrientation orientation;
+    oxColourSource colours;
     std::unique_ptr<oxImageUInt8> image;
     std::unique_ptr<oxPrefaultPages> prefault; // ends before the image is handed out
     std::vector<JSAMPROW> rows;
@@ -58,6 +70,24 @@ int decoderScale(const oxSize& size, const oxSize& maximum)
     return n;
 }
 
+// The orientation (Exif in APP1) and the colours (an ICC profile in APP2,
+// Adobe's inverted ink) of the picture.
+void readPictureMarkers(LoadJob& job, jpeg_decompress_struct& info)
+{
+    for (jpeg_saved_marker_ptr m = info.marker_list; m; m = m->next) {
+        if (m->marker == JPEG_APP0 + 1 && job.orientation.identity())
+            job.orientation = oxOrientation::fromExif(oxJpegExifOrientation(m->data, m->data_length));
+    }
+    JOCTET* icc = nullptr;
+    unsigned int iccLength = 0;
+    if (jpeg_read_icc_profile(&info, &icc, &iccLength) && icc) {
+        job.colours.icc.assign(icc, icc + iccLength);
+        std::free(icc);
+    }
+    job.colours.cmyk = info.jpeg_color_space == JCS_CMYK || info.jpeg_color_space == JCS_YCCK;
+    job.colours.inverted = job.colours.cmyk && info.saw_Adobe_marker;
+}
+
 // Creates the decoder, reads the header and sets up the output; the job's
 // checks apply to the first decoder only (the second reads the same file).
 bool readHeader(LoadJob& job, PartDecoder& part)
@@ -68,13 +98,17 @@ bool readHeader(LoadJob& job, PartDecoder& part)
     part.decoder.create();
     part.source.attach(info);
     const bool first = &part == &job.top;
-    if (first)
+    if (first) {
         jpeg_save_markers(&info, JPEG_COM, 0xFFFF);
+        jpeg_save_markers(&info, JPEG_APP0 + 1, 0xFFFF); // Exif: the orientation
+        jpeg_save_markers(&info, JPEG_APP0 + 2, 0xFFFF); // the ICC profile
+    }
     jpeg_read_header(&info, TRUE);
+    const bool cmyk = info.jpeg_color_space == JCS_CMYK || info.jpeg_color_space == JCS_YCCK;
     if (first) {
         job.comment = oxJpegComment(info); // the saved markers go with the decoder's image pool
-        // Grey and colour only: CMYK and other four-channel files are refused.
-        if (info.out_color_space != JCS_GRAYSCALE && info.out_color_space != JCS_RGB)
+        // Grey, colour and ink (CMYK, or YCCK which the library turns into CMYK).
+        if (info.out_color_space != JCS_GRAYSCALE && info.out_color_space != JCS_RGB && !cmyk)
             return false;
         job.components = info.out_color_space == JCS_GRAYSCALE ? 1 : 3;
         // The library's own buffers grow with the declared size (a
@@ -82,11 +116,17 @@ bool readHeader(LoadJob& job, PartDecoder& part)
         // must be one the image model would accept, whatever the scale.
         if (!oxImage::sizeAllowed(info.image_width, info.image_height, sizeof(oxColour)))
             return false;
-        job.scale = decoderScale(oxSize(int32_t(info.image_width), int32_t(info.image_height)), job.maximum);
+        readPictureMarkers(job, info);
+        oxSize size(int32_t(info.image_width), int32_t(info.image_height));
+        if (job.orientation.transpose)
+            std::swap(size.width, size.height); // the maximum is meant for the upright picture
+        job.scale = decoderScale(size, job.maximum);
     }
     info.scale_num = 1;
     info.scale_denom = unsigned(job.scale);
-    info.out_color_space = JCS_EXT_RGBA; // grey expands to (v, v, v, 255)
+    // Grey expands to (v, v, v, 255); ink fills the four bytes of a pixel
+    // until the colour conversion turns it into light.
+    info.out_color_space = cmyk ? JCS_CMYK : JCS_EXT_RGBA;
     jpeg_calc_output_dimensions(&info);
     return true;
 }
@@ -96,17 +136,48 @@ bool readHeader(LoadJob& job, PartDecoder& part)
 bool decodeRows(LoadJob& job, PartDecoder& part, JDIMENSION first, JDIMENSION last)
 {
     jpeg_decompress_struct& info = part.decoder.info;
-    if (setjmp(part.errors.jump))
+    part.first = part.reached = first;
+    if (setjmp(part.errors.jump)) {
+        part.failed = true;
         return false;
+    }
     jpeg_start_decompress(&info);
     if (info.output_width != job.image->width() || info.output_height != job.image->height())
         return false;
     if (first > 0)
         jpeg_skip_scanlines(&info, first);
-    while (info.output_scanline < last)
+    while (info.output_scanline < last) {
         jpeg_read_scanlines(&info, job.rows.data() + info.output_scanline, last - info.output_scanline);
+        part.reached = info.output_scanline;
+    }
     if (last == info.output_height)
         jpeg_finish_decompress(&info);
+    return true;
+}
+
+// After a decoder failed part way, the rows it did not deliver become grey
+// and the picture is kept as damaged, when any row at all was decoded.
+bool keepDecodedPart(LoadJob& job, JDIMENSION split)
+{
+    const JDIMENSION height = job.image->height();
+    const PartDecoder* parts[2] = {&job.top, job.bottom.get()};
+    JDIMENSION decoded = 0;
+    for (int i = 0; i < 2; ++i) {
+        const PartDecoder* part = parts[i];
+        const JDIMENSION end = i == 0 && job.bottom ? split : height;
+        if (!part) {
+            continue;
+        } else if (!part->failed && part->reached < end) {
+            return false; // failed before decoding (a header or setup error)
+        }
+        decoded += part->reached - part->first;
+        for (JDIMENSION y = part->reached; y < end; ++y)
+            std::memset(job.image->rowData(y), 128, job.image->rowBytes());
+    }
+    if (decoded == 0)
+        return false;
+    if (job.top.errors.damageCode == 0)
+        job.top.errors.damageCode = JWRN_HIT_MARKER; // any code but the end of the file
     return true;
 }
 
@@ -136,17 +207,31 @@ bool decode(LoadJob& job)
     for (JDIMENSION y = 0; y < info.output_height; ++y)
         job.rows[y] = reinterpret_cast<JSAMPROW>(job.image->row(y));
     const JDIMENSION split = splitRow(info);
-    if (split == 0)
-        return decodeRows(job, job.top, 0, info.output_height);
-    job.bottom = std::make_unique<PartDecoder>(fileno(job.file.get()));
-    // Item 0 the top rows, item 1 the rest; each part with its own decoder.
-    return oxParallelFor(2, MIN_SPLIT_PIXELS, [&](size_t begin, size_t end) {
-        bool ok = true;
-        for (size_t part = begin; part < end && ok; ++part)
-            ok = part == 0 ? decodeRows(job, job.top, 0, split)
-                           : readHeader(job, *job.bottom) && decodeRows(job, *job.bottom, split, info.output_height);
-        return ok;
-    });
+    bool ok = false;
+    if (split == 0) {
+        ok = decodeRows(job, job.top, 0, info.output_height);
+    } else {
+        job.bottom = std::make_unique<PartDecoder>(fileno(job.file.get()));
+        job.bottom->first = job.bottom->reached = split;
+        // Item 0 the top rows, item 1 the rest; each part with its own decoder.
+        ok = oxParallelFor(2, MIN_SPLIT_PIXELS, [&](size_t begin, size_t end) {
+            bool partsOk = true;
+            for (size_t part = begin; part < end; ++part)
+                partsOk = (part == 0 ? decodeRows(job, job.top, 0, split)
+                                     : readHeader(job, *job.bottom) &&
+                                           decodeRows(job, *job.bottom, split, info.output_height)) &&
+                          partsOk;
+            return partsOk;
+        });
+    }
+    return ok || keepDecodedPart(job, split);
+}
+
+int damageCode(const LoadJob& job)
+{
+    if (job.top.errors.damageCode != 0)
+        return job.top.errors.damageCode;
+    return job.bottom ? job.bottom->errors.damageCode : 0;
 }
 
 } // namespace
@@ -161,8 +246,11 @@ std::unique_ptr<oxImage> oxJpegHandler::loadImage(const std::string& filename, c
             filename);
     }
     job.prefault.reset();
-    job.image->setComponents(job.components);
-    job.image->setReduction(job.scale);
-    job.image->setComment(std::move(job.comment));
-    return std::move(job.image);
+    std::unique_ptr<oxImage> image = oxAsMeantToBeSeen(std::move(job.image), job.colours, job.orientation, filename);
+    image->setComponents(job.components);
+    image->setReduction(job.scale);
+    image->setComment(std::move(job.comment));
+    if (const int code = damageCode(job))
+        image->setDamage(oxJpegDamageReason(code));
+    return image;
 }

@@ -49,8 +49,14 @@ bool damagesData(int code)
 void emitMessage(j_common_ptr cinfo, int level)
 {
     if (level < 0) {
-        if (damagesData(cinfo->err->msg_code))
-            errorExit(cinfo);
+        const int code = cinfo->err->msg_code;
+        if (damagesData(code)) {
+            oxJpegErrors& errors = errorsOf(cinfo);
+            if (errors.damageCode == 0)
+                errors.damageCode = code;
+            if (!errors.tolerateDamage)
+                errorExit(cinfo);
+        }
         cinfo->err->num_warnings++;
     }
 }
@@ -180,6 +186,11 @@ std::string oxJpegFailure(const std::string& message, const oxJpegErrors& errors
     if (errors.message[0] != '\0')
         return message + " (" + errors.message + ")";
     return message;
+}
+
+std::string oxJpegDamageReason(int code)
+{
+    return oxGetTranslation(code == JWRN_JPEG_EOF ? "the file ends early" : "corrupt data");
 }
 
 bool oxJpegAppendComment(const unsigned char* data, size_t length, std::string& comment)

@@ -28,6 +28,11 @@ struct oxJpegErrors {
     // a reason of our own (untranslated) where we stopped it.
     char message[JMSG_LENGTH_MAX] = {};
     const char* ownReason = nullptr;
+    // Data that is missing or does not decode: when tolerated (a picture to
+    // be shown) the decoder goes on and the first such warning is kept here;
+    // otherwise (a transformation) it is an error and its code is kept.
+    bool tolerateDamage = false;
+    int damageCode = 0;
 
     oxJpegErrors();
     oxJpegErrors(const oxJpegErrors&) = delete;
@@ -93,6 +98,10 @@ struct oxFileCloser {
     void operator()(std::FILE* f) const { std::fclose(f); }
 };
 using oxFilePtr = std::unique_ptr<std::FILE, oxFileCloser>;
+
+// The translated reason for a damage code of oxJpegErrors: "the file ends
+// early" or "corrupt data".
+std::string oxJpegDamageReason(int code);
 
 // The comment test of a COM marker's bytes: NUL, tab and carriage return
 // become blanks, line feeds and printable bytes stay; any other control byte

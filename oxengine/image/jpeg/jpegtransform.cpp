@@ -5,6 +5,11 @@
 // edge that ends in a partial block (or partial MCU) cannot move to the left
 // or top of the picture without losing pixels, so a turn that would need to
 // trim such an edge is refused and the file left untouched.
+//
+// A picture with an Exif orientation is turned as the user sees it: the
+// pixels get the orientation and the turn at once, and the tag becomes 1 (as
+// exiftran does). Where the edges forbid turning the pixels, the tag alone
+// takes the turn, which is just as lossless.
 #include "oxengine/image/jpeg/jpeghandler.h"
 
 #include "oxengine/core/catalogue.h"
@@ -12,6 +17,7 @@
 #include "oxengine/core/strings.h"
 #include "oxengine/image/formatsupport.h"
 #include "oxengine/image/jpeg/jpegsupport.h"
+#include "oxengine/image/orientation.h"
 #include "oxengine/image/replacefile.h"
 
 #include <algorithm>
@@ -33,7 +39,9 @@ struct TransformJob {
 
     const oxImageTransform& transform;
     const oxJpegHandler::MarkerCopy markers;
-    int rotation = 0; // 0 to 3 quarter turns clockwise
+    int rotation = 0;   // 0 to 3 quarter turns clockwise, as the user sees the picture
+    oxOrientation turn; // what happens to the stored pixels
+    int tagCode = 0;    // the Exif orientation written into the copied tag; 0 keeps it
     oxJpegErrors errors;
     oxJpegDecoder source{errors};
     oxJpegEncoder target{errors};
@@ -49,10 +57,6 @@ struct TransformJob {
     std::vector<JBLOCKROW> targetRows;
 };
 
-bool transposes(int rotation)
-{
-    return rotation == 1 || rotation == 3;
-}
 
 JDIMENSION divRoundUp(JDIMENSION a, JDIMENSION b)
 {
@@ -76,12 +80,29 @@ int mcuHeight(const jpeg_decompress_struct& info)
 }
 
 // The edges a turn moves to the left or the top must end on an MCU edge.
-bool losesEdgeBlocks(const jpeg_decompress_struct& info, int rotation)
+bool losesEdgeBlocks(const jpeg_decompress_struct& info, const oxOrientation& turn)
 {
-    const bool rightEdgeMoves = rotation == 2 || rotation == 3;
-    const bool bottomEdgeMoves = rotation == 1 || rotation == 2;
+    const bool rightEdgeMoves = turn.transpose ? turn.flipY : turn.flipX;
+    const bool bottomEdgeMoves = turn.transpose ? turn.flipX : turn.flipY;
     return (rightEdgeMoves && info.image_width % JDIMENSION(mcuWidth(info)) != 0) ||
            (bottomEdgeMoves && info.image_height % JDIMENSION(mcuHeight(info)) != 0);
+}
+
+// The Exif orientation of the saved markers, 0 without one.
+int savedOrientation(const jpeg_decompress_struct& info)
+{
+    for (jpeg_saved_marker_ptr m = info.marker_list; m; m = m->next) {
+        if (m->marker == JPEG_APP0 + 1) {
+            if (const int code = oxJpegExifOrientation(m->data, m->data_length))
+                return code;
+        }
+    }
+    return 0;
+}
+
+bool copiesAppMarkers(oxJpegHandler::MarkerCopy markers)
+{
+    return markers == oxJpegHandler::COPY_ALL || markers == oxJpegHandler::COPY_ALL_BUT_COMMENTS;
 }
 
 // The target's block arrays, from the same memory manager as the source's
@@ -89,7 +110,7 @@ bool losesEdgeBlocks(const jpeg_decompress_struct& info, int rotation)
 void requestTargetArrays(TransformJob& job)
 {
     jpeg_decompress_struct& info = job.source.info;
-    const bool t = transposes(job.rotation);
+    const bool t = job.turn.transpose;
     const JDIMENSION width = t ? info.image_height : info.image_width;
     const JDIMENSION height = t ? info.image_width : info.image_height;
     const int maxH = t ? info.max_v_samp_factor : info.max_h_samp_factor;
@@ -143,8 +164,9 @@ bool readSource(TransformJob& job)
     jpeg_stdio_src(&info, job.input.get());
     if (job.markers == oxJpegHandler::COPY_COMMENTS || job.markers == oxJpegHandler::COPY_ALL)
         jpeg_save_markers(&info, JPEG_COM, 0xFFFF);
-    if (job.markers == oxJpegHandler::COPY_ALL || job.markers == oxJpegHandler::COPY_ALL_BUT_COMMENTS) {
-        for (int m = 0; m < 16; ++m)
+    // APP1 always: its Exif orientation says how the user sees the picture.
+    for (int m = 0; m < 16; ++m) {
+        if (m == 1 || copiesAppMarkers(job.markers))
             jpeg_save_markers(&info, JPEG_APP0 + m, 0xFFFF);
     }
     jpeg_read_header(&info, TRUE);
@@ -153,12 +175,24 @@ bool readSource(TransformJob& job)
         job.tooLarge = true;
         return true;
     }
-    if (job.rotation != 0 && losesEdgeBlocks(info, job.rotation)) {
-        job.requiredMultiple =
-            info.num_components == 1 ? DCTSIZE : DCTSIZE * std::max(info.max_h_samp_factor, info.max_v_samp_factor);
-        return true;
+    if (job.rotation != 0) {
+        const int stored = savedOrientation(info);
+        const oxOrientation wanted = oxOrientation::fromExif(stored).then(oxOrientation::rotation(job.rotation));
+        job.turn = wanted;
+        job.tagCode = stored > 1 ? 1 : 0;
+        if (losesEdgeBlocks(info, wanted)) {
+            if (stored == 0 || !copiesAppMarkers(job.markers)) {
+                job.requiredMultiple = info.num_components == 1
+                                           ? DCTSIZE
+                                           : DCTSIZE * std::max(info.max_h_samp_factor, info.max_v_samp_factor);
+                return true;
+            }
+            // The tag takes the whole turn; the pixels stay.
+            job.turn = oxOrientation();
+            job.tagCode = wanted.exifCode();
+        }
     }
-    if (job.rotation != 0)
+    if (!job.turn.identity())
         requestTargetArrays(job);
     job.sourceCoefficients = jpeg_read_coefficients(&info);
     job.damaged = !coefficientsInRange(job);
@@ -166,27 +200,26 @@ bool readSource(TransformJob& job)
 }
 
 // One block, turned: rows are vertical frequencies, columns horizontal ones.
-// A quarter turn transposes the block; mirroring it flips the sign of its odd
-// frequencies in that direction: for 1 the odd columns of the result, for 3
-// its odd rows, for 2 (no transposition) the coefficients with i + j odd.
+// A turn transposes the block or not; mirroring it along x flips the sign of
+// the odd columns of the result, along y that of its odd rows.
 #if defined(__SSE2__)
 inline __m128i negateWhere(__m128i v, __m128i mask)
 {
     return _mm_sub_epi16(_mm_xor_si128(v, mask), mask);
 }
 
-template <int Rotation> void turnBlock(const JCOEF* s, JCOEF* d)
+template <bool T, bool FX, bool FY> void turnBlock(const JCOEF* s, JCOEF* d)
 {
     __m128i r[DCTSIZE];
     for (int k = 0; k < DCTSIZE; ++k)
         r[k] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + k * DCTSIZE));
     const __m128i oddLanes = _mm_set_epi16(-1, 0, -1, 0, -1, 0, -1, 0);
     const __m128i evenLanes = _mm_set_epi16(0, -1, 0, -1, 0, -1, 0, -1);
-    const __m128i all = _mm_set1_epi16(-1);
+    const __m128i none = _mm_setzero_si128();
     __m128i out[DCTSIZE];
-    if constexpr (Rotation == 2) {
+    if constexpr (!T) {
         for (int k = 0; k < DCTSIZE; ++k)
-            out[k] = negateWhere(r[k], (k & 1) ? evenLanes : oddLanes);
+            out[k] = r[k];
     } else {
         // The 8 x 8 transposition in three rounds of interleaving.
         const __m128i t0 = _mm_unpacklo_epi16(r[0], r[1]), t1 = _mm_unpackhi_epi16(r[0], r[1]);
@@ -205,52 +238,60 @@ template <int Rotation> void turnBlock(const JCOEF* s, JCOEF* d)
         out[5] = _mm_unpackhi_epi64(u2, u6);
         out[6] = _mm_unpacklo_epi64(u3, u7);
         out[7] = _mm_unpackhi_epi64(u3, u7);
-        for (int k = 0; k < DCTSIZE; ++k) {
-            if constexpr (Rotation == 1)
-                out[k] = negateWhere(out[k], oddLanes);
-            else if (k & 1)
-                out[k] = negateWhere(out[k], all);
-        }
     }
+    // Odd columns for a mirror along x, odd rows for one along y.
+    const __m128i columns = FX ? oddLanes : none;
+    for (int k = 0; k < DCTSIZE; ++k)
+        out[k] = negateWhere(out[k], FY && (k & 1) ? (FX ? evenLanes : _mm_set1_epi16(-1)) : columns);
     for (int k = 0; k < DCTSIZE; ++k)
         _mm_storeu_si128(reinterpret_cast<__m128i*>(d + k * DCTSIZE), out[k]);
 }
 #else
-template <int Rotation> void turnBlock(const JCOEF* s, JCOEF* d)
+template <bool T, bool FX, bool FY> void turnBlock(const JCOEF* s, JCOEF* d)
 {
     for (int i = 0; i < DCTSIZE; ++i) {
         for (int j = 0; j < DCTSIZE; ++j) {
-            if constexpr (Rotation == 1)
-                d[i * DCTSIZE + j] = JCOEF((j & 1) ? -s[j * DCTSIZE + i] : s[j * DCTSIZE + i]);
-            else if constexpr (Rotation == 2)
-                d[i * DCTSIZE + j] = JCOEF(((i + j) & 1) ? -s[i * DCTSIZE + j] : s[i * DCTSIZE + j]);
-            else
-                d[i * DCTSIZE + j] = JCOEF((i & 1) ? -s[j * DCTSIZE + i] : s[j * DCTSIZE + i]);
+            const JCOEF v = T ? s[j * DCTSIZE + i] : s[i * DCTSIZE + j];
+            const bool negate = (FX && (j & 1)) != (FY && (i & 1));
+            d[i * DCTSIZE + j] = JCOEF(negate ? -v : v);
         }
     }
 }
 #endif
 
 // The target's blocks from the source's (row pointers of both arrays).
-template <int Rotation>
+// Target block (x, y) comes from the source block that the mirrors and
+// the transposition bring there.
+template <bool T, bool FX, bool FY>
 void turnBlocks(const std::vector<JBLOCKROW>& source, JDIMENSION sw, JDIMENSION sh,
                 const std::vector<JBLOCKROW>& target, const BlockGrid& grid, JDIMENSION paddedWidth)
 {
+    const JDIMENSION tw = T ? sh : sw, th = T ? sw : sh; // the transposed grid
     for (JDIMENSION y = 0; y < target.size(); ++y) {
         JBLOCKROW row = target[y];
         for (JDIMENSION x = 0; x < paddedWidth; ++x) {
             if (x >= grid.width || y >= grid.height) {
                 // Padding the writer replaces by its own dummy blocks.
                 std::memset(row[x], 0, sizeof(JBLOCK));
-            } else if constexpr (Rotation == 1) {
-                turnBlock<1>(source[sh - 1 - x][y], row[x]);
-            } else if constexpr (Rotation == 2) {
-                turnBlock<2>(source[sh - 1 - y][sw - 1 - x], row[x]);
-            } else {
-                turnBlock<3>(source[x][sw - 1 - y], row[x]);
+                continue;
             }
+            const JDIMENSION ix = FX ? tw - 1 - x : x, iy = FY ? th - 1 - y : y;
+            turnBlock<T, FX, FY>(T ? source[ix][iy] : source[iy][ix], row[x]);
         }
     }
+}
+
+using TurnBlocks = void (*)(const std::vector<JBLOCKROW>&, JDIMENSION, JDIMENSION, const std::vector<JBLOCKROW>&,
+                            const BlockGrid&, JDIMENSION);
+
+TurnBlocks turnBlocksFor(const oxOrientation& o)
+{
+    static constexpr TurnBlocks TABLE[8] = {
+        turnBlocks<false, false, false>, turnBlocks<false, false, true>, turnBlocks<false, true, false>,
+        turnBlocks<false, true, true>,   turnBlocks<true, false, false>, turnBlocks<true, false, true>,
+        turnBlocks<true, true, false>,   turnBlocks<true, true, true>,
+    };
+    return TABLE[(o.transpose ? 4 : 0) | (o.flipX ? 2 : 0) | (o.flipY ? 1 : 0)];
 }
 
 // Fills the target's blocks of component ci from the source's. The library
@@ -264,7 +305,7 @@ void turnComponent(TransformJob& job, int ci)
     const jpeg_component_info& c = info.comp_info[ci];
     const JDIMENSION sw = c.width_in_blocks, sh = c.height_in_blocks;
     const BlockGrid grid = job.targetBlocks[ci];
-    const bool t = transposes(job.rotation);
+    const bool t = job.turn.transpose;
     const JDIMENSION paddedWidth = roundUp(grid.width, JDIMENSION(t ? c.v_samp_factor : c.h_samp_factor));
     const JDIMENSION paddedHeight = roundUp(grid.height, JDIMENSION(t ? c.h_samp_factor : c.v_samp_factor));
 
@@ -275,24 +316,14 @@ void turnComponent(TransformJob& job, int ci)
     for (JDIMENSION y = 0; y < paddedHeight; ++y)
         job.targetRows[y] = (*info.mem->access_virt_barray)(common, job.targetCoefficients[ci], y, 1, TRUE)[0];
 
-    switch (job.rotation) {
-    case 1:
-        turnBlocks<1>(job.sourceRows, sw, sh, job.targetRows, grid, paddedWidth);
-        break;
-    case 2:
-        turnBlocks<2>(job.sourceRows, sw, sh, job.targetRows, grid, paddedWidth);
-        break;
-    default:
-        turnBlocks<3>(job.sourceRows, sw, sh, job.targetRows, grid, paddedWidth);
-        break;
-    }
+    turnBlocksFor(job.turn)(job.sourceRows, sw, sh, job.targetRows, grid, paddedWidth);
 }
 
 // The target's frame follows the turn: sizes, sampling factors and the
-// quantisation tables are transposed for a quarter turn.
-void turnFrame(jpeg_compress_struct& info, int rotation)
+// quantisation tables are transposed with the picture.
+void turnFrame(jpeg_compress_struct& info, const oxOrientation& turn)
 {
-    if (!transposes(rotation))
+    if (!turn.transpose)
         return;
     std::swap(info.image_width, info.image_height);
     for (int ci = 0; ci < info.num_components; ++ci)
@@ -313,16 +344,27 @@ bool isMarker(const jpeg_saved_marker_ptr m, int code, const char* id)
 }
 
 // The saved markers in file order, except the JFIF and Adobe markers the
-// library writes itself.
+// library writes itself, and APP markers the option does not copy (APP1 is
+// saved for its orientation in any case). The Exif orientation follows the
+// turn.
 void copyMarkers(TransformJob& job)
 {
     jpeg_compress_struct& out = job.target.info;
+    std::vector<JOCTET> exif;
     for (jpeg_saved_marker_ptr m = job.source.info.marker_list; m; m = m->next) {
         if (out.write_JFIF_header && isMarker(m, JPEG_APP0, "JFIF"))
             continue;
         if (out.write_Adobe_marker && isMarker(m, JPEG_APP0 + 14, "Adobe"))
             continue;
-        jpeg_write_marker(&out, m->marker, m->data, m->data_length);
+        if (m->marker != JPEG_COM && !copiesAppMarkers(job.markers))
+            continue;
+        const JOCTET* data = m->data;
+        if (m->marker == JPEG_APP0 + 1 && job.tagCode != 0) {
+            exif.assign(m->data, m->data + m->data_length);
+            if (oxJpegExifSetOrientation(exif.data(), exif.size(), job.tagCode))
+                data = exif.data();
+        }
+        jpeg_write_marker(&out, m->marker, data, m->data_length);
     }
 }
 
@@ -338,8 +380,8 @@ bool writeTarget(TransformJob& job)
     // A file without a JFIF marker (a camera's, with Exif first) stays so.
     out.write_JFIF_header = in.saw_JFIF_marker;
     jvirt_barray_ptr* coefficients = job.sourceCoefficients;
-    if (job.rotation != 0) {
-        turnFrame(out, job.rotation);
+    if (!job.turn.identity()) {
+        turnFrame(out, job.turn);
         for (int ci = 0; ci < in.num_components; ++ci)
             turnComponent(job, ci);
         coefficients = job.targetCoefficients;
@@ -362,7 +404,15 @@ void oxJpegHandler::transform(const std::string& filename, const oxImageTransfor
     if (job.rotation == 0 && !transform.setComment)
         return; // nothing to change: the file is not rewritten
     job.input.reset(oxOpenForReading(filename, oxGetTranslation("JPEG transformation: can't open input file.")).release());
-    if (!readSource(job) || job.tooLarge || job.damaged)
+    const bool read = readSource(job);
+    if (job.damaged || job.errors.damageCode != 0) {
+        // Never written back from what a damaged file decodes to.
+        const std::string reason = oxJpegDamageReason(job.damaged ? 0 : job.errors.damageCode);
+        throw oxImageException(formatString(oxGetTranslation("The file is damaged (%s) and is not rewritten."),
+                                            reason.c_str()),
+                               filename);
+    }
+    if (!read || job.tooLarge)
         throw oxImageException(oxGetTranslation("JPEG transformation failed."), filename);
     if (job.requiredMultiple != 0) {
         const char* text = oxGetTranslation("JPEG transformation requires that the image dimensions can be divided by %d.");

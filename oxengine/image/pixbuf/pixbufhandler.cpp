@@ -6,6 +6,7 @@
 #include "oxengine/core/catalogue.h"
 #include "oxengine/core/errors.h"
 #include "oxengine/image/formatsupport.h"
+#include "oxengine/image/pixbuf/giftiming.h"
 
 #include <gdk-pixbuf/gdk-pixbuf.h>
 
@@ -111,6 +112,72 @@ bool plausibleBmp(const unsigned char* start, size_t n, long long fileSize)
     return 14 + headerSize + colours * 4 <= uint64_t(fileSize);
 }
 
+// The pixbuf's pixels as an 8-bit image (null when they cannot be), alpha
+// kept when it has some.
+std::unique_ptr<oxImageUInt8> imageOf(GdkPixbuf* pixbuf)
+{
+    const int width = gdk_pixbuf_get_width(pixbuf), height = gdk_pixbuf_get_height(pixbuf);
+    const int channels = gdk_pixbuf_get_n_channels(pixbuf);
+    if (width <= 0 || height <= 0 || gdk_pixbuf_get_colorspace(pixbuf) != GDK_COLORSPACE_RGB ||
+        gdk_pixbuf_get_bits_per_sample(pixbuf) != 8 || (channels != 3 && channels != 4))
+        return nullptr;
+    auto image = oxImageUInt8::create(uint32_t(width), uint32_t(height));
+    if (!image)
+        return nullptr;
+    const guchar* pixels = gdk_pixbuf_read_pixels(pixbuf);
+    const size_t stride = size_t(gdk_pixbuf_get_rowstride(pixbuf));
+    // Transparent pixels (a GIF's transparent colour, a BMP's alpha) stay so.
+    const bool alpha = channels == 4;
+    for (uint32_t y = 0; y < image->height(); ++y) {
+        const guchar* p = pixels + size_t(y) * stride;
+        oxColour* out = image->row(y);
+        for (uint32_t x = 0; x < image->width(); ++x, p += channels)
+            out[x] = oxColour(p[0], p[1], p[2], alpha ? p[3] : 255);
+    }
+    image->setComponents(alpha ? 4 : 3);
+    return image;
+}
+
+// All frames of an animated GIF are kept up to this many bytes; a larger
+// animation shows its first frame only.
+constexpr uint64_t ANIMATION_BYTES = uint64_t(256) << 20;
+
+// The frames as the library's iterator composes them, stepped by its own
+// delays, with the file's timing; null for a still picture or one too large.
+std::shared_ptr<const oxAnimation> animationOf(GdkPixbufLoader* loader, const oxGifTiming& timing,
+                                               const oxImage& first)
+{
+    GdkPixbufAnimation* animation = gdk_pixbuf_loader_get_animation(loader);
+    const size_t frames = timing.delays.size();
+    if (!animation || gdk_pixbuf_animation_is_static_image(animation) || frames < 2 ||
+        uint64_t(frames) * first.byteSize() > ANIMATION_BYTES)
+        return nullptr;
+    auto result = std::make_shared<oxAnimation>();
+    result->plays = timing.plays;
+    G_GNUC_BEGIN_IGNORE_DEPRECATIONS // the iterator's interface takes GTimeVal
+    GTimeVal time = {0, 0};
+    GdkPixbufAnimationIter* iter = gdk_pixbuf_animation_get_iter(animation, &time);
+    for (size_t k = 0; k < frames && iter; ++k) {
+        std::unique_ptr<oxImageUInt8> frame = imageOf(gdk_pixbuf_animation_iter_get_pixbuf(iter));
+        if (!frame || frame->size() != first.size())
+            break;
+        frame->setComponents(first.components());
+        result->frames.push_back(std::move(frame));
+        result->delays.push_back(std::max(timing.delays[k], oxAnimation::MIN_DELAY_MS));
+        const int shown = gdk_pixbuf_animation_iter_get_delay_time(iter);
+        if (shown < 0)
+            break;
+        g_time_val_add(&time, glong(shown) * 1000);
+        gdk_pixbuf_animation_iter_advance(iter, &time);
+    }
+    if (iter)
+        g_object_unref(iter);
+    G_GNUC_END_IGNORE_DEPRECATIONS
+    if (result->frames.size() < 2)
+        return nullptr;
+    return result;
+}
+
 const char* decoderFor(const unsigned char* start, size_t n)
 {
     if (n >= 4 && std::memcmp(start, "GIF8", 4) == 0)
@@ -132,7 +199,7 @@ bool oxOLEImageHandler::canLoad(const std::string& filename) const
     return hasExtension(filename, ".gif") || hasExtension(filename, ".bmp");
 }
 
-std::unique_ptr<oxImage> oxOLEImageHandler::loadImage(const std::string& filename, const oxSize&) const
+std::unique_ptr<oxImage> oxOLEImageHandler::loadImage(const std::string& filename, const oxSize& maximum) const
 {
     oxStdioFile file = oxOpenForReading(
         filename, std::string(oxGetTranslation("OLE image loading: ")) + oxGetTranslation("Can't open file."));
@@ -153,8 +220,13 @@ std::unique_ptr<oxImage> oxOLEImageHandler::loadImage(const std::string& filenam
         fail(N_("Can't load image."), filename);
     SizeCheck check;
     g_signal_connect(loader.get(), "size-prepared", G_CALLBACK(sizePrepared), &check);
+    // A GIF's blocks are kept for its timing, unless it is too large to animate.
+    const bool gif = std::strcmp(type, "gif") == 0 && uint64_t(fileSize) <= ANIMATION_BYTES;
+    std::vector<unsigned char> whole;
     bool decoded = true;
     while (n > 0 && decoded && !check.refused) {
+        if (gif)
+            whole.insert(whole.end(), block.begin(), block.begin() + ptrdiff_t(n));
         decoded = loader.write(block.data(), n);
         n = std::fread(block.data(), 1, block.size(), file.get());
         if (std::ferror(file.get()))
@@ -177,17 +249,12 @@ std::unique_ptr<oxImage> oxOLEImageHandler::loadImage(const std::string& filenam
     if (gdk_pixbuf_get_colorspace(pixbuf) != GDK_COLORSPACE_RGB || gdk_pixbuf_get_bits_per_sample(pixbuf) != 8 ||
         (channels != 3 && channels != 4))
         fail(N_("Can't decompress image."), filename);
-    auto image = oxImageUInt8::create(uint32_t(width), uint32_t(height));
+    std::unique_ptr<oxImageUInt8> image = imageOf(pixbuf);
     if (!image)
         fail(N_("Can't allocate memory for image."), filename);
-    const guchar* pixels = gdk_pixbuf_read_pixels(pixbuf);
-    const size_t stride = size_t(gdk_pixbuf_get_rowstride(pixbuf));
-    for (uint32_t y = 0; y < image->height(); ++y) {
-        const guchar* p = pixels + size_t(y) * stride;
-        oxColour* out = image->row(y);
-        for (uint32_t x = 0; x < image->width(); ++x, p += channels)
-            out[x] = oxColour(p[0], p[1], p[2], 255);
-    }
+    // Animated only when shown at full size (a thumbnail shows the first frame).
+    if (gif && reductionFactor(image->size(), maximum) == 1)
+        image->setAnimation(animationOf(loader.get(), oxReadGifTiming(whole.data(), whole.size()), *image));
     return image;
 }
 

@@ -6,6 +6,7 @@
 // and chunks nobody here knows stay exactly as they were.
 #include "oxengine/core/catalogue.h"
 #include "oxengine/core/errors.h"
+#include "oxengine/core/strings.h"
 #include "oxengine/image/formatsupport.h"
 #include "oxengine/image/png/pnghandler.h"
 #include "oxengine/image/png/pngsupport.h"
@@ -169,7 +170,12 @@ void oxPngHandler::transformFile(const std::string& filename, const oxImageTrans
         if (!oxPngRead(check)) {
             if (check.sizeRefused)
                 oxCheckImageSize(check.width, check.height, check.sixteenBit ? 8 : 4, filename);
-            damaged(filename, check.errors);
+            if (check.width == 0 && !check.guard.truncated)
+                damaged(filename, check.errors);
+            // Never written back from what a damaged file decodes to.
+            throw oxImageException(formatString(oxGetTranslation("The file is damaged (%s) and is not rewritten."),
+                                                oxPngDamageReason(check).c_str()),
+                                   filename);
         }
     }
     if (std::fseek(file.get(), 0, SEEK_SET) != 0)

@@ -6,6 +6,8 @@
 #include "oxengine/image/png/pnghandler.h"
 #include "oxengine/image/png/pngsupport.h"
 
+#include <cstring>
+
 std::string oxPngHandler::loadFilter() const
 {
     return oxGetTranslation("PNG images (*.png)|*.png|");
@@ -23,12 +25,20 @@ std::unique_ptr<oxImage> oxPngHandler::loadImage(const std::string& filename, co
     std::setvbuf(file.get(), nullptr, _IOFBF, size_t(1) << 18);
     oxPngReadJob job;
     job.file = file.get();
+    std::string damage;
     if (!oxPngRead(job)) {
         if (job.sizeRefused)
             oxCheckImageSize(job.width, job.height, job.sixteenBit ? 8 : 4, filename);
-        throw oxImageException(oxPngFailure(oxGetTranslation("decompression failed."), job.errors), filename);
+        // What was decoded is shown; the rows never reached stay transparent.
+        if (!job.image || job.rowsDone == 0)
+            throw oxImageException(oxPngFailure(oxGetTranslation("decompression failed."), job.errors), filename);
+        const size_t done = size_t(job.rowsDone) * job.image->rowBytes();
+        std::memset(job.image->rowData(0) + done, 0, job.image->byteSize() - done);
+        damage = oxPngDamageReason(job);
     }
     job.prefault.reset();
-    job.image->setComment(oxPngComment(job.reader.png, job.reader.info, job.reader.end));
-    return std::move(job.image);
+    std::unique_ptr<oxImage> image = oxAsMeantToBeSeen(std::move(job.image), job.colours, job.orientation, filename);
+    image->setComment(oxPngComment(job.reader.png, job.reader.info, job.reader.end));
+    image->setDamage(std::move(damage));
+    return image;
 }

@@ -2,6 +2,7 @@
 
 #include "oxengine/image/formatsupport.h"
 
+#include "oxengine/core/catalogue.h"
 #include "oxengine/core/strings.h"
 #include "oxengine/image/prefault.h"
 
@@ -50,8 +51,10 @@ constexpr png_alloc_size_t UNPACKED_CHUNK_BYTES = png_alloc_size_t(8) << 20;
 void readCheckingChunks(png_structp png, png_bytep data, size_t length)
 {
     oxPngChunkGuard& g = *static_cast<oxPngChunkGuard*>(png_get_io_ptr(png));
-    if (std::fread(data, 1, length, g.file) != length)
+    if (std::fread(data, 1, length, g.file) != length) {
+        g.truncated = true;
         png_error(png, "Read Error");
+    }
     const int64_t begin = g.offset, end = begin + int64_t(length);
     g.offset = end;
     if (g.fileSize < 0)
@@ -66,12 +69,48 @@ void readCheckingChunks(png_structp png, png_bytep data, size_t length)
         if (g.lengthBytes < 4)
             return;
         const int64_t chunkEnd = g.nextChunk + 12 + int64_t(g.chunkLength); // length, type, data, CRC
-        if (chunkEnd > g.fileSize)
+        if (chunkEnd > g.fileSize) {
+            g.truncated = true;
             png_error(png, "chunk runs past the end of the file");
+        }
         g.nextChunk = chunkEnd;
         g.lengthBytes = 0;
         g.chunkLength = 0;
     }
+}
+
+// What the file says about its colours and orientation (chunks before the
+// image data).
+void readPictureInformation(oxPngReadJob& job)
+{
+    png_structp png = job.reader.png;
+    png_infop info = job.reader.info;
+    oxColourSource& c = job.colours;
+    png_charp name = nullptr;
+    png_bytep profile = nullptr;
+    png_uint_32 profileLength = 0;
+    int compression = 0;
+    if (png_get_iCCP(png, info, &name, &compression, &profile, &profileLength) && profile)
+        c.icc.assign(profile, profile + profileLength);
+    int intent = 0;
+    c.srgbChunk = png_get_sRGB(png, info, &intent) != 0;
+    double gamma = 0;
+    if (png_get_gAMA(png, info, &gamma) && gamma > 0 && gamma < 100)
+        c.gamma = gamma;
+    double* ch = c.chromaticities.data();
+    c.hasChromaticities = png_get_cHRM(png, info, &ch[0], &ch[1], &ch[2], &ch[3], &ch[4], &ch[5], &ch[6], &ch[7]) != 0;
+    png_unknown_chunkp unknown = nullptr;
+    const int n = png_get_unknown_chunks(png, info, &unknown);
+    for (int i = 0; i < n; ++i) {
+        if (std::memcmp(unknown[i].name, "cICP", 4) == 0 && unknown[i].size == 4) {
+            c.cicpPrimaries = unknown[i].data[0];
+            c.cicpTransfer = unknown[i].data[1];
+        }
+    }
+    png_uint_32 exifLength = 0;
+    png_bytep exif = nullptr;
+    if (png_get_eXIf_1(png, info, &exifLength, &exif) && exif)
+        job.orientation = oxOrientation::fromExif(oxExifOrientation(exif, exifLength));
 }
 
 bool startRead(oxPngReadJob& job)
@@ -83,7 +122,11 @@ bool startRead(oxPngReadJob& job)
     png_set_read_fn(png, &job.guard, readCheckingChunks);
     allowEverySize(png);
     png_set_chunk_malloc_max(png, std::max(UNPACKED_CHUNK_BYTES, png_alloc_size_t(std::max(job.guard.fileSize, 0LL))));
+    // Coding-independent code points: a chunk this library version may not know.
+    static const png_byte CICP[5] = {'c', 'I', 'C', 'P', 0};
+    png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_ALWAYS, CICP, 1);
     png_read_info(png, info);
+    readPictureInformation(job);
     int depth = 0, colour = 0;
     png_get_IHDR(png, info, &job.width, &job.height, &depth, &colour, nullptr, nullptr, nullptr);
     job.sixteenBit = depth == 16;
@@ -161,7 +204,15 @@ bool oxPngRead(oxPngReadJob& job)
         job.rows.resize(job.height);
         for (png_uint_32 y = 0; y < job.height; ++y)
             job.rows[y] = job.image->rowData(y);
-        png_read_image(png, job.rows.data());
+        // An interlaced file that breaks off leaves holes in every row.
+        if (job.passes > 1)
+            std::memset(job.image->data(), 0, job.image->byteSize());
+        for (int pass = 0; pass < job.passes; ++pass) {
+            for (png_uint_32 y = 0; y < job.height; ++y) {
+                png_read_row(png, job.rows[y], nullptr);
+                job.rowsDone = std::max(job.rowsDone, y + 1);
+            }
+        }
     } else {
         job.scratch.resize(png_get_rowbytes(png, job.reader.info));
         for (int pass = 0; pass < job.passes; ++pass)
@@ -170,6 +221,11 @@ bool oxPngRead(oxPngReadJob& job)
     }
     png_read_end(png, job.reader.end);
     return true;
+}
+
+std::string oxPngDamageReason(const oxPngReadJob& job)
+{
+    return oxGetTranslation(job.guard.truncated ? "the file ends early" : "corrupt data");
 }
 
 // ---- comments -------------------------------------------------------------------

@@ -9,7 +9,9 @@
 // its caller, whose destructor releases the library's state.
 #pragma once
 
+#include "oxengine/image/colour/colourprofile.h"
 #include "oxengine/image/image.h"
+#include "oxengine/image/orientation.h"
 #include "oxengine/image/prefault.h"
 
 #include <csetjmp>
@@ -78,6 +80,7 @@ struct oxPngChunkGuard {
     int64_t nextChunk = 8;   // where the next chunk starts (after the signature)
     int lengthBytes = 0;     // of its length field, read so far
     uint32_t chunkLength = 0;
+    bool truncated = false;  // the file ended inside a chunk
 };
 
 struct oxPngReadJob {
@@ -93,6 +96,12 @@ struct oxPngReadJob {
     // With keepPixels the image receives the rows; otherwise they are only
     // decoded (one row at a time) to prove that the file is whole.
     bool keepPixels = true;
+    // Rows that received pixels before the library failed (any pass of an
+    // interlaced file; the others are then cleared to transparent).
+    png_uint_32 rowsDone = 0;
+    // After the header: the colours and the orientation the file gives.
+    oxColourSource colours;
+    oxOrientation orientation;
     std::unique_ptr<oxImage> image;
     std::unique_ptr<oxPrefaultPages> prefault; // ends before the image is handed out
     std::vector<png_bytep> rows;
@@ -104,6 +113,9 @@ struct oxPngReadJob {
 // (sizeRefused). Call with no objects of the caller's alive that the library
 // error path would skip (see above).
 bool oxPngRead(oxPngReadJob& job);
+// Why a read that got past the header failed, translated: "the file ends
+// early" or "corrupt data".
+std::string oxPngDamageReason(const oxPngReadJob& job);
 
 // ---- comments -------------------------------------------------------------------
 // The priority of a text key as the comment, 0 for other keys: "Title" 5,

@@ -9,6 +9,7 @@
 #include "oxengine/storage/config.h"
 #include "oxengine/storage/files.h"
 #include "support/gltest.h"
+#include "support/switches.h"
 #include "support/testsupport.h"
 
 #include <GL/gl.h>
@@ -37,29 +38,19 @@ oxColour noisyPixel(uint32_t x, uint32_t y)
     return oxColour(uint8_t(h), uint8_t(h >> 8), uint8_t(h >> 16), 255);
 }
 
-std::unique_ptr<oxImageUInt8> makeImage(uint32_t w, uint32_t h, oxColour (*pixel)(uint32_t, uint32_t))
-{
-    auto image = oxImageUInt8::create(w, h);
-    for (uint32_t y = 0; y < h; ++y)
-        for (uint32_t x = 0; x < w; ++x)
-            image->at(x, y) = pixel(x, y);
-    return image;
-}
-
 class Prepare : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
     {
         s_files = std::make_unique<TempDir>();
-        setImageOption("Quality", 95);
-        auto big = makeImage(6000, 4000, smoothPixel);
+        ImageOption quality("Quality", 95);
+        auto big = imageOf<oxColour>(6000, 4000, smoothPixel);
         big->setComment("Harbour\nat dusk\t");
         save(*big, "big.jpg");
-        save(*makeImage(3000, 2000, smoothPixel), "mid.jpg");
-        save(*makeImage(300, 200, noisyPixel), "small.jpg");
-        save(*makeImage(600, 600, noisyPixel), "seams.jpg");
-        save(*makeImage(600, 400, noisyPixel), "wide.png");
-        removeImageOption("Quality");
+        save(*imageOf<oxColour>(3000, 2000, smoothPixel), "mid.jpg");
+        save(*imageOf<oxColour>(300, 200, noisyPixel), "small.jpg");
+        save(*imageOf<oxColour>(600, 600, noisyPixel), "seams.jpg");
+        save(*imageOf<oxColour>(600, 400, noisyPixel), "wide.png");
     }
     static void TearDownTestSuite() { s_files.reset(); }
 
@@ -73,17 +64,11 @@ protected:
     {
         if (!glTestContext(640, 480))
             GTEST_SKIP() << "no X display with GLX";
-        setenv("XDG_CONFIG_HOME", m_config.path().c_str(), 1);
         oxConfig::initialize("Quorvel Software", "Pictavo");
         if (!oxFilename::isInitialized())
             oxFilename::initialize("prepare_gltest");
     }
-    void TearDown() override
-    {
-        m_picture.releaseTiles();
-        setTextureSizeLimit(0);
-        setNPOTTexturesDisabled(false);
-    }
+    void TearDown() override { m_picture.releaseTiles(); }
 
     // Forces the driver's texture limit and, optionally, power-of-two sides.
     static void driver(int maxTexture, bool powerOfTwoOnly)
@@ -117,7 +102,9 @@ protected:
     }
 
     static std::unique_ptr<TempDir> s_files;
+    TextureDriver m_driver; // the real limits back after each test
     TempDir m_config;
+    EnvironmentVariable m_configHome{"XDG_CONFIG_HOME", m_config.path().c_str()};
     LoadedPicture m_picture;
 };
 std::unique_ptr<TempDir> Prepare::s_files;
@@ -159,18 +146,12 @@ TEST_F(Prepare, LargePictureIsTiledAtTheLargestShowableSize)
         SCOPED_TRACE(testing::Message() << "M " << c.maxTexture << (c.powerOfTwoOnly ? ", power of two" : ""));
         driver(c.maxTexture, c.powerOfTwoOnly);
         ASSERT_TRUE(prepare("big.jpg"));
-        EXPECT_EQ(m_picture.name, f.toString());
-        EXPECT_EQ(m_picture.imageWidth, c.decodedWidth);
-        EXPECT_EQ(m_picture.imageHeight, c.decodedWidth * 2 / 3);
-        EXPECT_EQ(m_picture.fullWidth, 6000);
-        EXPECT_EQ(m_picture.fullHeight, 4000);
-        EXPECT_EQ(m_picture.tileWidth, c.tile);
-        EXPECT_EQ(m_picture.tileHeight, c.tile);
+        const LoadedPicture& p = m_picture;
+        EXPECT_EQ(std::tuple(p.name, p.note, p.text, p.hdr, p.fileSize),
+                  std::tuple(f.toString(), std::string(c.note), std::string("Harbour at dusk"), false, f.size()));
+        EXPECT_EQ(std::vector({p.imageWidth, p.imageHeight, p.fullWidth, p.fullHeight, p.tileWidth, p.tileHeight}),
+                  std::vector({c.decodedWidth, c.decodedWidth * 2 / 3, 6000, 4000, c.tile, c.tile}));
         expectTiles(3, 2);
-        EXPECT_EQ(m_picture.note, c.note);
-        EXPECT_EQ(m_picture.text, "Harbour at dusk");
-        EXPECT_FALSE(m_picture.hdr);
-        EXPECT_EQ(m_picture.fileSize, f.size());
     }
 }
 
@@ -198,11 +179,9 @@ TEST_F(Prepare, FirstLookIsTheSmallestDecodeCoveringTheCover)
         SCOPED_TRACE(testing::Message() << c.file << " M " << c.maxTexture << " cover " << c.cover.width);
         driver(c.maxTexture, c.maxTexture < 2048);
         ASSERT_TRUE(prepare(c.file, 0, c.cover));
-        EXPECT_EQ(m_picture.firstLook, c.firstLook);
-        EXPECT_EQ(m_picture.imageWidth, c.decodedWidth);
-        EXPECT_EQ(m_picture.shownWidth(), c.shownWidth);
-        EXPECT_EQ(m_picture.shownHeight() * 3, c.shownWidth * 2);
-        EXPECT_EQ(m_picture.note, c.note);
+        const LoadedPicture& p = m_picture;
+        EXPECT_EQ(std::tuple(p.firstLook, p.imageWidth, p.shownWidth(), p.shownHeight() * 3, p.note),
+                  std::tuple(c.firstLook, c.decodedWidth, c.shownWidth, c.shownWidth * 2, std::string(c.note)));
     }
 }
 
@@ -211,10 +190,8 @@ TEST_F(Prepare, ThumbnailIsReducedTo32)
     driver(2048, false);
     ASSERT_TRUE(prepare("mid.jpg", 32));
     // 1/8 by the decoder (375 x 250), then every 12th pixel.
-    EXPECT_EQ(m_picture.imageWidth, 31);
-    EXPECT_EQ(m_picture.imageHeight, 20);
-    EXPECT_EQ(m_picture.fullWidth, 31 * 96);
-    EXPECT_EQ(m_picture.note, "[Picture scaled to 1/96.]");
+    EXPECT_EQ(std::tuple(m_picture.imageWidth, m_picture.imageHeight, m_picture.fullWidth, m_picture.note),
+              std::tuple(31, 20, 31 * 96, std::string("[Picture scaled to 1/96.]")));
     expectTiles(1, 1);
 }
 
@@ -233,8 +210,7 @@ TEST_F(Prepare, SmallPictureGetsOneTileWithItsMipmaps)
             writeConfigBool(ConfigKey::UseGLMipmap, useDriver);
             ASSERT_TRUE(prepare("small.jpg"));
             const int tw = powerOfTwoOnly ? 512 : 300, th = powerOfTwoOnly ? 256 : 200;
-            EXPECT_EQ(m_picture.tileWidth, tw);
-            EXPECT_EQ(m_picture.tileHeight, th);
+            EXPECT_EQ(std::pair(m_picture.tileWidth, m_picture.tileHeight), std::pair(tw, th));
             expectTiles(1, 1);
             oxTexture2D& t = *m_picture.tiles[0][0];
             const std::vector<uint8_t> texels = textureLevel0(t);
@@ -259,16 +235,16 @@ TEST_F(Prepare, SmallPictureGetsOneTileWithItsMipmaps)
 // The plan's one-pixel cases, uploaded: a 1 x 1 tile holds the pixel.
 TEST_F(Prepare, OnePixelPictureGetsItsTile)
 {
-    setImageOption("Quality", 100);
-    save(*makeImage(1, 1, noisyPixel), "dot.jpg");
-    removeImageOption("Quality");
+    {
+        ImageOption quality("Quality", 100);
+        save(*imageOf<oxColour>(1, 1, noisyPixel), "dot.jpg");
+    }
     const auto dot = oxImageRegistry::instance().loadImage(file("dot.jpg"), oxSize());
     for (bool powerOfTwoOnly : {true, false}) {
         SCOPED_TRACE(powerOfTwoOnly ? "power-of-two tiles" : "any tile size");
         driver(1024, powerOfTwoOnly);
         ASSERT_TRUE(prepare("dot.jpg"));
-        EXPECT_EQ(m_picture.tileWidth, 1);
-        EXPECT_EQ(m_picture.tileHeight, 1);
+        EXPECT_EQ(std::pair(m_picture.tileWidth, m_picture.tileHeight), std::pair(1, 1));
         expectTiles(1, 1);
         const std::vector<uint8_t> texel = textureLevel0(*m_picture.tiles[0][0]);
         EXPECT_EQ(texel[0], static_cast<const oxImageUInt8&>(*dot).at(0, 0).r);
@@ -298,20 +274,15 @@ TEST_F(Prepare, NoVisibleSeamAcrossFourTiles)
             for (int r = 0; r < 2; ++r) {
                 m_picture.tiles[r][c]->bind();
                 const float x = (tw - 1) * c, y = (th - 1) * r;
-                glBegin(GL_QUADS);
-                glTexCoord2f(0, 0), glVertex2f(x, y);
-                glTexCoord2f(1, 0), glVertex2f(x + tw, y);
-                glTexCoord2f(1, 1), glVertex2f(x + tw, y + th);
-                glTexCoord2f(0, 1), glVertex2f(x, y + th);
-                glEnd();
+                glQuad(x, y, x + tw, y + th);
             }
         glDisable(GL_TEXTURE_2D);
         glSaveArtifact(powerOfTwoOnly ? "prepare_seams_pot" : "prepare_seams_npot", 600, 600);
-        const std::vector<uint8_t> shown = glReadBack(0, 0, 600, 600);
+        const GLFrame shown(600, 600);
         int wrong = 0, firstX = -1, firstY = -1;
         for (int y = 0; y < 600; ++y)
             for (int x = 0; x < 600; ++x) {
-                const uint8_t* p = &shown[(size_t(y) * 600 + x) * 4];
+                const uint8_t* p = shown.at(x, y);
                 const oxColour& want = source.at(x, y);
                 if (std::abs(p[0] - want.r) > 1 || std::abs(p[1] - want.g) > 1 || std::abs(p[2] - want.b) > 1) {
                     if (wrong++ == 0)
@@ -351,17 +322,14 @@ TEST_F(Prepare, HalfFloatFileIsHighDynamicRange)
 {
     if (!oxImageRegistry::instance().canLoad("x.exr"))
         GTEST_SKIP() << "no EXR handler yet";
-    auto hdr = oxImageHalf::create(640, 360);
-    for (uint32_t y = 0; y < 360; ++y)
-        for (uint32_t x = 0; x < 640; ++x)
-            hdr->at(x, y) = oxColourHalf(float(x) / 64.0f, 0.25f, 1.0f, y < 180 ? 1.0f : 0.0f);
+    auto hdr = imageOf<oxColourHalf>(640, 360, [](uint32_t x, uint32_t y) {
+        return oxColourHalf(float(x) / 64.0f, 0.25f, 1.0f, y < 180 ? 1.0f : 0.0f);
+    });
     hdr->at(0, 0) = oxColourHalf(-2.0f, 0.25f, 1.0f, 1.0f);
     save(*hdr, "light.exr");
     driver(2048, false);
     ASSERT_TRUE(prepare("light.exr"));
-    EXPECT_TRUE(m_picture.hdr);
-    EXPECT_FLOAT_EQ(m_picture.minValue, -2.0f);
-    EXPECT_FLOAT_EQ(m_picture.maxValue, 639.0f / 64.0f);
+    EXPECT_EQ(std::tuple(m_picture.hdr, m_picture.minValue, m_picture.maxValue), std::tuple(true, -2.0f, 639.0f / 64.0f));
     expectTiles(1, 1);
     EXPECT_LE(double(m_picture.tileWidth) * m_picture.tileHeight, 1.2 * 640 * 360);
 }

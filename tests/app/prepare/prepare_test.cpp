@@ -37,15 +37,11 @@ TEST(TilePlan, TileSizesAndCounts)
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.width << "x" << c.height << " M " << c.maxTexture << " npot " << c.npot);
         const TilePlan p = planTiles(c.width, c.height, c.maxTexture, c.npot);
-        EXPECT_EQ(p.tileWidth, c.tileWidth);
-        EXPECT_EQ(p.tileHeight, c.tileHeight);
-        EXPECT_EQ(p.columns, c.columns);
-        EXPECT_EQ(p.rows, c.rows);
+        EXPECT_EQ(std::vector({p.tileWidth, p.tileHeight, p.columns, p.rows}),
+                  std::vector({c.tileWidth, c.tileHeight, c.columns, c.rows}));
     }
     const TilePlan p = planTiles(6000, 4000, 2048, false);
-    EXPECT_EQ(p.tileX(2), 4094);
-    EXPECT_EQ(p.tileY(1), 2047);
-    EXPECT_EQ(pictureEdgeLimit(16384), 5 * 8192 - 4);
+    EXPECT_EQ(std::vector({p.tileX(2), p.tileY(1), pictureEdgeLimit(16384)}), std::vector({4094, 2047, 5 * 8192 - 4}));
 }
 
 // Every tile starts inside the picture, the tiles cover it up to the limit,
@@ -93,41 +89,32 @@ TEST(PictureDescription, SizesTextsAndNotes)
     image->setComment("\t first line\r\nsecond\tline \n");
     LoadedPicture picture;
     describePicture(file, *image, 5116, picture);
-    EXPECT_EQ(picture.imageWidth, 375);
-    EXPECT_EQ(picture.fullWidth, 3000);
-    EXPECT_EQ(picture.fullHeight, 2000);
-    EXPECT_EQ(picture.text, "first line  second line");
-    EXPECT_EQ(picture.note, "[Picture scaled to 1/8.]");
-    EXPECT_EQ(picture.fileSize, 1234);
+    EXPECT_EQ(std::vector({picture.imageWidth, picture.fullWidth, picture.fullHeight}), std::vector({375, 3000, 2000}));
+    EXPECT_EQ(std::tuple(picture.text, picture.note, picture.fileSize, picture.hdr),
+              std::tuple("first line  second line", "[Picture scaled to 1/8.]", 1234, false));
     EXPECT_DOUBLE_EQ(picture.fileDate, oxFilename(file).modificationDate());
-    EXPECT_FALSE(picture.hdr);
 
     // Larger than the tiles cover: both notes, the second with its blank;
     // exactly at the limit is not cropped.
-    image->setReduction(2);
-    picture.note.clear();
-    describePicture(file, *image, 300, picture);
-    EXPECT_EQ(picture.note, "[Picture scaled to 1/2.] [Picture is too large and has been cropped.]");
-    image->setReduction(1);
-    picture.note.clear();
-    describePicture(file, *image, 375, picture);
-    EXPECT_EQ(picture.note, "");
-
+    for (const auto& [reduction, coverable, note] :
+         {std::tuple(2, 300, "[Picture scaled to 1/2.] [Picture is too large and has been cropped.]"), {1, 375, ""}}) {
+        image->setReduction(reduction);
+        picture.note.clear();
+        describePicture(file, *image, coverable, picture);
+        EXPECT_EQ(picture.note, note);
+    }
     // A huge reduction does not overflow the full size; a vanished file has no size.
     auto wide = oxImageUInt8::create(40000, 1);
     wide->setReduction(1 << 20);
     describePicture(dir.file("gone.jpg"), *wide, 40956, picture);
-    EXPECT_EQ(picture.fullWidth, std::numeric_limits<int>::max());
-    EXPECT_EQ(picture.fileSize, 0);
+    EXPECT_EQ(std::pair(picture.fullWidth, picture.fileSize), std::pair(std::numeric_limits<int>::max(), int64_t(0)));
 }
 
 namespace {
 
 std::unique_ptr<oxImageHalf> halfImage(uint32_t w, uint32_t h, const oxColourHalf& fill)
 {
-    auto image = oxImageHalf::create(w, h);
-    std::fill_n(image->pixels(), size_t(w) * h, fill);
-    return image;
+    return imageOf<oxColourHalf>(w, h, [&](uint32_t, uint32_t) { return fill; });
 }
 
 } // namespace
@@ -143,10 +130,8 @@ TEST(SampleStatistics, HalfPicturesCountVisibleFiniteValuesOnly)
     image->at(1, 1) = oxColourHalf(std::nanf(""), inf, -inf, 1.0f); // would spoil every figure
     LoadedPicture picture;
     measureSamples(*image, picture);
-    EXPECT_TRUE(picture.hdr);
-    EXPECT_FLOAT_EQ(picture.minValue, -0.25f);
-    EXPECT_FLOAT_EQ(picture.maxValue, 6.0f);
     // (-0.25 + 2 + 6) + 3 x 1 + 3 x 0.5 over 9 values
+    EXPECT_EQ(std::tuple(picture.hdr, picture.minValue, picture.maxValue), std::tuple(true, -0.25f, 6.0f));
     EXPECT_FLOAT_EQ(picture.midValue, (7.75f + 3.0f + 1.5f) / 9.0f);
 }
 
@@ -159,11 +144,8 @@ TEST(SampleStatistics, NoVisiblePixelKeepsTheStartValuesAndTheMiddle)
     reloaded.midValue = 0.75f;
     measureSamples(*image, fresh);
     measureSamples(*image, reloaded);
-    EXPECT_TRUE(fresh.hdr);
-    EXPECT_FLOAT_EQ(fresh.maxValue, -1000000.0f);
-    EXPECT_FLOAT_EQ(fresh.minValue, 100000.0f);
-    EXPECT_FLOAT_EQ(fresh.midValue, 0.5f);
-    EXPECT_FLOAT_EQ(reloaded.midValue, 0.75f);
+    EXPECT_EQ(std::tuple(fresh.hdr, fresh.maxValue, fresh.minValue, fresh.midValue, reloaded.midValue),
+              std::tuple(true, -1000000.0f, 100000.0f, 0.5f, 0.75f));
 }
 
 // 12.6 million values of 0.3: a single-precision running sum stops growing
@@ -183,13 +165,8 @@ TEST(SampleStatistics, IntegerPictures)
 {
     LoadedPicture picture;
     picture.minValue = 0.2f, picture.midValue = 0.3f, picture.maxValue = 0.4f;
-    measureSamples(*oxImageUInt8::create(2, 2), picture);
-    EXPECT_FALSE(picture.hdr);
-    EXPECT_FLOAT_EQ(picture.minValue, 0.2f);
-    EXPECT_FLOAT_EQ(picture.maxValue, 0.4f);
-    measureSamples(*oxImageUInt16::create(2, 2), picture);
-    EXPECT_TRUE(picture.hdr);
-    EXPECT_FLOAT_EQ(picture.minValue, 0.0f);
-    EXPECT_FLOAT_EQ(picture.maxValue, 1.0f);
-    EXPECT_FLOAT_EQ(picture.midValue, 0.3f);
+    measureSamples(*oxImageUInt8::create(2, 2), picture); // not measured
+    EXPECT_EQ(std::tuple(picture.hdr, picture.minValue, picture.maxValue), std::tuple(false, 0.2f, 0.4f));
+    measureSamples(*oxImageUInt16::create(2, 2), picture); // the full range, the middle kept
+    EXPECT_EQ(std::tuple(picture.hdr, picture.minValue, picture.maxValue, picture.midValue), std::tuple(true, 0.0f, 1.0f, 0.3f));
 }

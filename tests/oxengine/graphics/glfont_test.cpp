@@ -16,13 +16,8 @@ namespace {
 // The message of the format error reading bytes gives, or "" when it loads.
 std::string formatError(const std::string& bytes, bool compressed)
 {
-    try {
-        std::istringstream in(bytes);
-        oxReadGLFont(in, compressed);
-    } catch (const oxFormatException& e) {
-        return e.getMessage();
-    }
-    return "";
+    std::istringstream in(bytes);
+    return thrownMessage<oxFormatException>([&] { oxReadGLFont(in, compressed); });
 }
 
 // A 4 x 2 texture with codes 65..66.

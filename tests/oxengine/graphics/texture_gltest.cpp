@@ -21,7 +21,7 @@ protected:
         if (!glTestContext(256, 256))
             GTEST_SKIP() << "no X display with GLX";
     }
-    DriverEmulation restore; // every test leaves the real driver's facts behind
+    TextureDriver restore; // every test leaves the real driver's facts behind
 };
 template <class T> class TypedTextureGL : public TextureGL {};
 TYPED_TEST_SUITE(TypedTextureGL, TextureSampleTypes);
@@ -37,10 +37,7 @@ void draw(oxTexture2D& texture, int w, int h, bool blend = false, oxColour backg
     glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_REPLACE);
     if (blend)
         glEnable(GL_BLEND), glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-    glBegin(GL_QUADS);
-    for (auto [u, v] : {std::pair{0, 0}, {1, 0}, {1, 1}, {0, 1}})
-        glTexCoord2f(float(u), float(v)), glVertex2f(float(u * w), float(v * h));
-    glEnd();
+    glQuad(0, 0, float(w), float(h));
     glDisable(GL_BLEND);
     glDisable(GL_TEXTURE_2D);
 }
@@ -171,7 +168,7 @@ TYPED_TEST(TypedTextureGL, EveryMipmapModeGivesCompleteLevels)
             SCOPED_TRACE(testing::Message() << mode << (software ? " software" : " hardware"));
             oxTextureCapabilities caps = textureCapabilities();
             caps.softwareRenderer = software;
-            DriverEmulation emulation(caps);
+            TextureDriver emulation(caps);
             auto texture = createTexture(*image, mode, oxTextureParams().setFilterQuality(2));
             const bool driverBuilds = mode == MIPMAP_AUTO && !(software && std::is_same_v<TypeParam, oxColour>);
             EXPECT_EQ(texParameter(*texture, GL_GENERATE_MIPMAP), driverBuilds ? GL_TRUE : GL_FALSE);

@@ -43,10 +43,9 @@ V captions(const oxGuiModalMessageDialog& d)
 
 TEST_F(Dialogs, MessageDialogButtonsFollowTheFlagsAndTheDialogIsCentred)
 {
-    EXPECT_EQ(captions(oxGuiModalMessageDialog("?", "", 0, MI_NONE)), (V{"Yes=2", "No=4"}));
-    EXPECT_EQ(captions(oxGuiModalMessageDialog("?", "", MB_OK | MB_CANCEL, MI_NONE)), (V{"OK=1", "Cancel=8"}));
-    EXPECT_EQ(captions(oxGuiModalMessageDialog("?", "", MB_CANCEL, MI_NONE)), (V{"Yes=2", "No=4", "Cancel=8"}));
-    EXPECT_EQ(captions(oxGuiModalMessageDialog("?", "", MB_OK | MB_YES, MI_NONE)), (V{"OK=1"}));
+    for (const auto& [flags, buttons] : {std::pair<int, V>{0, {"Yes=2", "No=4"}}, {MB_OK | MB_CANCEL, {"OK=1", "Cancel=8"}},
+                                         {MB_CANCEL, {"Yes=2", "No=4", "Cancel=8"}}, {MB_OK | MB_YES, {"OK=1"}}})
+        EXPECT_EQ(captions(oxGuiModalMessageDialog("?", "", flags, MI_NONE)), buttons) << flags;
 
     oxGuiModalMessageDialog d("A longer text than the buttons are wide\nin two lines", "Title", MB_YES | MB_NO, MI_NONE);
     const oxGuiPoint at = d.getPosition();
@@ -59,12 +58,11 @@ TEST_F(Dialogs, MessageDialogButtonsFollowTheFlagsAndTheDialogIsCentred)
     EXPECT_LE(std::abs(leftGap - rightGap), 1);
     EXPECT_GT(leftGap, 0);
     // Without a title of its own the window's is shown, or "Dialog".
-    app.setTitle("");
-    d.setTitle("");
-    EXPECT_EQ(d.getTitle(), oxGetTranslation(std::string("Dialog")));
-    app.setTitle("Pictavo");
-    d.setTitle("");
-    EXPECT_EQ(d.getTitle(), "Pictavo");
+    for (const std::string window : {"", "Pictavo"}) {
+        app.setTitle(window);
+        d.setTitle("");
+        EXPECT_EQ(d.getTitle(), window.empty() ? oxGetTranslation(std::string("Dialog")) : window);
+    }
 }
 
 TEST_F(Dialogs, TheTitleBarDragsTheDialogWithinTheWindow)
@@ -76,22 +74,21 @@ TEST_F(Dialogs, TheTitleBarDragsTheDialogWithinTheWindow)
     oxGuiElement* dragged = nullptr;
     int axes = 0;
     ASSERT_TRUE(d.beginDrag(at.x + 5, at.y + 5, dragged, axes));
-    EXPECT_EQ(dragged, &d);
-    EXPECT_EQ(axes, 3);
+    EXPECT_EQ(std::pair(dragged, axes), (std::pair<oxGuiElement*, int>(&d, 3)));
     d.dragBy(-10, 7);
     EXPECT_EQ(d.getPosition(), (oxGuiPoint{at.x - 10, at.y + 7}));
     EXPECT_EQ(d.content()->getPosition(), (oxGuiPoint{at.x - 10 + 3, at.y + 7 + 3 + th})); // the content moves along
-    d.dragBy(-5000, -5000);
-    EXPECT_EQ(d.getPosition(), (oxGuiPoint{0, 0}));
-    d.dragBy(5000, 5000);
-    EXPECT_EQ(d.getPosition(), (oxGuiPoint{1600 - size.width, 1000 - size.height}));
+    std::vector<oxGuiPoint> stops; // at the window's edges
+    for (int d5000 : {-5000, 5000})
+        d.dragBy(d5000, d5000), stops.push_back(d.getPosition());
+    EXPECT_EQ(stops, (std::vector<oxGuiPoint>{{0, 0}, {1600 - size.width, 1000 - size.height}}));
     // Below the title bar the press is the content's (nothing to drag there).
     EXPECT_FALSE(d.beginDrag(d.getPosition().x + 5, d.getPosition().y + th + 5, dragged, axes));
 }
 
 TEST_F(Dialogs, MessageDialogAnswersWithThePressedButtonAndItsSound)
 {
-    SoundLog sounds;
+    SoundRecorder sounds;
     app.script.push_back([&] {
         ASSERT_NE(dynamic_cast<oxGuiButton*>(focusedElement()), nullptr); // Yes has the focus
         app.type("\t "); // Tab to No, Space presses it
@@ -104,8 +101,7 @@ TEST_F(Dialogs, MessageDialogAnswersWithThePressedButtonAndItsSound)
     EXPECT_EQ(app.runs, 3);
     EXPECT_EQ(sounds.played(), (V{"dialog-question", "dialog-warning"}));
     EXPECT_TRUE(only(take(), "key").empty()); // no key got past the dialogs
-    EXPECT_EQ(oxGuiIconSound(MI_INFORMATION), 0);
-    EXPECT_EQ(oxGuiIconSound(MI_ERROR), 3);
+    EXPECT_EQ(std::pair(oxGuiIconSound(MI_INFORMATION), oxGuiIconSound(MI_ERROR)), std::pair(0, 3));
 }
 
 TEST_F(Dialogs, InputDialogAnsweredByKeys)
@@ -182,8 +178,7 @@ TEST_F(Folders, WalksIntoTheTreeAndReturnsTheChosenPath)
     EXPECT_EQ(rows(s), (V{"-" + root, " -alpha", "  -deep", "   +deeper", "  .other", " .beta", " .Beta2", " +gamma"}));
     EXPECT_TRUE(clickRow(s, 5, false)); // a leaf's marker does nothing, but the click is taken
     EXPECT_EQ(s.entries().size(), 8u);
-    EXPECT_FALSE(s.onClick(0, 5, 8 * 20 + 2)); // past the last row
-    EXPECT_FALSE(s.onClick(1, 5, 2));
+    EXPECT_FALSE(s.onClick(0, 5, 8 * 20 + 2) || s.onClick(1, 5, 2)); // past the last row, another button
     EXPECT_TRUE(clickRow(s, 3, true));
     EXPECT_EQ(s.getSelectedPath(), root + "/alpha/deep/deeper");
     EXPECT_EQ(s.selectedRowPosition(), (oxGuiPoint{3 * 20, 4 * 20}));
@@ -226,11 +221,9 @@ TEST_F(Folders, AFolderWithoutPermissionShowsNoContent)
             oxGuiFolderSelector s({oxFilename(root)});
             s.setTextHeight(20);
             s.toggle(0);
-            if (rows(s) != V{"-" + root, " +alpha", " .beta", " .Beta2", " +gamma", " .locked"})
-                return 1;
-            if (!clickRow(s, 5, false) || s.entries().size() != 6) // nothing to open
-                return 2;
-            return clickRow(s, 5, true) && s.getSelectedPath() == root + "/locked" ? 0 : 3;
+            const bool listed = rows(s) == V{"-" + root, " +alpha", " .beta", " .Beta2", " +gamma", " .locked"};
+            const bool closed = clickRow(s, 5, false) && s.entries().size() == 6; // nothing to open
+            return listed && closed && clickRow(s, 5, true) && s.getSelectedPath() == root + "/locked" ? 0 : 1;
         },
         true);
     chmod((root + "/locked").c_str(), 0755);

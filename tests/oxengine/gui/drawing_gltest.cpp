@@ -21,63 +21,26 @@ namespace {
 constexpr int W = 800, H = 480;
 
 // Each widget gets a colour of its own, so its ink can be told apart.
-using Pixel = bool (*)(int r, int g, int b);
-const Pixel RED = [](int r, int g, int b) { return r > 40 && g < 25 && b < 25; };
-const Pixel GREEN = [](int r, int g, int b) { return g > 40 && r < 25 && b < 25; };
-const Pixel BLUE = [](int r, int g, int b) { return b > 40 && r < 25 && g < 25; };
-const Pixel MAGENTA = [](int r, int g, int b) { return r > 40 && b > 40 && g < 25; };
+const PixelTest RED = [](int r, int g, int b) { return r > 40 && g < 25 && b < 25; };
+const PixelTest GREEN = [](int r, int g, int b) { return g > 40 && r < 25 && b < 25; };
+const PixelTest BLUE = [](int r, int g, int b) { return b > 40 && r < 25 && g < 25; };
+const PixelTest MAGENTA = [](int r, int g, int b) { return r > 40 && b > 40 && g < 25; };
 
-struct Rect {
-    int x, y, w, h;
-};
-
-struct Box {
-    int left = W, top = H, right = -1, bottom = -1; // inclusive pixel bounds
-    bool empty() const { return right < left; }
-};
-
-Rect windowRect(const oxGuiElement& e)
+PixelRect windowRect(const oxGuiElement& e)
 {
     const oxGuiPointD p = toWindowPoint(e, e.getPosition());
     const oxGuiSizeD s = toWindowSize(e, e.getSize());
     return {int(p.x), int(p.y), int(s.width), int(s.height)};
 }
 
-// The back buffer read once; matching pixels found, counted, or measured
-// as a share of a row segment.
-class Frame {
-public:
-    Frame() : m_pixels(glReadBack(0, 0, W, H)) {}
-    const uint8_t* at(int x, int y) const { return &m_pixels[(size_t(y) * W + x) * 4]; }
-    bool is(Pixel p, int x, int y) const { return p(at(x, y)[0], at(x, y)[1], at(x, y)[2]); }
-    Box find(Pixel p, Rect in = {0, 0, W, H}, int* count = nullptr) const
-    {
-        Box box;
-        for (int y = std::max(0, in.y); y < std::min(H, in.y + in.h); ++y)
-            for (int x = std::max(0, in.x); x < std::min(W, in.x + in.w); ++x)
-                if (is(p, x, y)) {
-                    box.left = std::min(box.left, x), box.right = std::max(box.right, x);
-                    box.top = std::min(box.top, y), box.bottom = std::max(box.bottom, y);
-                    if (count)
-                        ++*count;
-                }
-        return box;
-    }
-    int count(Pixel p, Rect in) const
-    {
-        int n = 0;
-        find(p, in, &n);
-        return n;
-    }
-    double rowShare(Pixel p, int y, int x0, int x1) const { return double(count(p, {x0, y, x1 - x0, 1})) / (x1 - x0); }
-
-private:
-    std::vector<uint8_t> m_pixels;
+// The back buffer of the test window.
+struct Frame : GLFrame {
+    Frame() : GLFrame(W, H) {}
 };
 
 // Text sizes are the measured width truncated to whole pixels, so a text's
 // last glyph may reach `slack` pixel columns right of the rectangle.
-void expectInside(const Box& ink, const Rect& r, const char* what, int slack = 0)
+void expectInside(const PixelBox& ink, const PixelRect& r, const char* what, int slack = 0)
 {
     ASSERT_FALSE(ink.empty()) << what << " drew nothing";
     EXPECT_GE(ink.left, r.x) << what;
@@ -158,9 +121,8 @@ TEST_P(DialogDrawing, EachWidgetDrawsInsideItsRectangleWithFocusHoverAndInactive
     expectInside(frame.find(GREEN), windowRect(*d.ok), "OK", 1);
     expectInside(frame.find(BLUE), windowRect(*d.cancel), "Cancel", 1);
     expectInside(frame.find(MAGENTA), windowRect(*d.check), "checkbox", 1);
-    const Rect c = windowRect(*d.cancel), o = windowRect(*d.ok), k = windowRect(*d.check);
-    EXPECT_EQ(o.h, th);
-    EXPECT_EQ(o.w, 3 * th);
+    const PixelRect c = windowRect(*d.cancel), o = windowRect(*d.ok), k = windowRect(*d.check);
+    EXPECT_EQ(std::pair(o.w, o.h), std::pair(3 * th, th));
     // The focused button is framed along its whole edge, the other is not.
     EXPECT_GT(frame.rowShare(BLUE, c.y, c.x, c.x + c.w), 0.95);
     EXPECT_GT(frame.rowShare(BLUE, c.y + c.h - 1, c.x, c.x + c.w), 0.95);
@@ -181,7 +143,7 @@ TEST_P(DialogDrawing, EachWidgetDrawsInsideItsRectangleWithFocusHoverAndInactive
     glSaveArtifact("gui_dialog_states_" + std::to_string(th), W, H);
     const Frame states;
     EXPECT_GT(states.rowShare(GREEN, o.y + 1, o.x, o.x + o.w), 0.95);
-    const Box fill = states.find(GREEN);
+    const PixelBox fill = states.find(GREEN);
     EXPECT_EQ(fill.left, o.x);
     EXPECT_EQ(fill.right, o.x + o.w - 1);
     int brightest = 0;
@@ -228,7 +190,7 @@ TEST_F(Drawing, ScrolledContentIsClippedToTheViewport)
     panel.render();
     glSaveArtifact("gui_scrolled", W, H);
     const Frame frame;
-    const Box ink = frame.find(RED);
+    const PixelBox ink = frame.find(RED);
     expectInside(ink, {100, 100, 200, 106}, "scrolled rows");
     // The thumb: 10 wide at the right edge, 106 * 106 / 406 high, 50 * 106 / 406 down.
     EXPECT_EQ(ink.right, 299);
@@ -262,7 +224,7 @@ TEST_F(Drawing, ADialogWithEditListSliderAndProgressBar)
     panel.render();
     glSaveArtifact("gui_controls_dialog", W, H);
     const Frame frame;
-    const Rect e = windowRect(*edit), l = windowRect(*list);
+    const PixelRect e = windowRect(*edit), l = windowRect(*list);
     expectInside(frame.find(RED), e, "edit");
     expectInside(frame.find(GREEN), l, "list");
     expectInside(frame.find(BLUE), windowRect(*slider), "slider");
@@ -278,7 +240,7 @@ TEST_F(Drawing, ADialogWithEditListSliderAndProgressBar)
     EXPECT_GT(frame.rowShare(GREEN, l.y + 3 + row + 1, l.x + 4, l.x + l.w - 4), 0.9);
     EXPECT_LT(frame.rowShare(GREEN, l.y + 3 + 1, l.x + 4, l.x + l.w - 4), 0.5);
     // The bars are filled by their share: 1 of 4 and 3 of 10.
-    auto filled = [&](oxGuiSlider& s, Pixel p) {
+    auto filled = [&](oxGuiSlider& s, const PixelTest& p) {
         const oxGuiSlider::Track t = s.track();
         const int y = t.position.y + t.size.height / 2;
         int n = 0;
@@ -322,21 +284,19 @@ TEST_P(MenuAtEdges, MenuAndSubmenuStayInsideTheWindow)
     ASSERT_TRUE(sort->isOpen());
     menu.render();
     glSaveArtifact(std::string("gui_menu_") + c.name, W, H);
-    const Rect outer = windowRect(menu), inner = windowRect(*sort->popupMenu());
-    for (const Rect& r : {outer, inner})
+    const PixelRect outer = windowRect(menu), inner = windowRect(*sort->popupMenu());
+    for (const PixelRect& r : {outer, inner})
         EXPECT_TRUE(r.x >= 0 && r.y >= 0 && r.x + r.w <= W && r.y + r.h <= H) << r.x << "," << r.y;
     // Neither hides the other's entries.
     EXPECT_TRUE(inner.x >= outer.x + outer.w - 3 || inner.x + inner.w <= outer.x);
     // What is drawn is where the menus are: the frames are their edges (the
     // submenu may cover the menu's right one).
     const Frame frame;
-    const Box red = frame.find(RED), green = frame.find(GREEN);
-    const auto edges = [](const Box& b) { return std::vector{b.left, b.top, b.right, b.bottom}; };
+    const PixelBox red = frame.find(RED), green = frame.find(GREEN);
+    const auto edges = [](const PixelBox& b) { return std::vector{b.left, b.top, b.right, b.bottom}; };
     EXPECT_EQ(edges(green), (std::vector{inner.x, inner.y, inner.x + inner.w - 1, inner.y + inner.h - 1}));
     expectInside(red, outer, "menu");
-    EXPECT_EQ(red.left, outer.x);
-    EXPECT_EQ(red.top, outer.y);
-    EXPECT_EQ(red.bottom, outer.y + outer.h - 1);
+    EXPECT_EQ(std::tuple(red.left, red.top, red.bottom), std::tuple(outer.x, outer.y, outer.y + outer.h - 1));
 }
 
 INSTANTIATE_TEST_SUITE_P(Edges, MenuAtEdges,

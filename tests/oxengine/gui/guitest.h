@@ -8,16 +8,17 @@
 #include "oxengine/graphics/textoutput.h"
 #include "oxengine/gui/draw.h"
 #include "oxengine/gui/host.h"
+#include "oxengine/gui/keys.h"
 #include "oxengine/gui/modal.h"
 #include "oxengine/platform/glapp.h"
-#include "oxengine/platform/sound.h"
+#include "support/switches.h"
 
 #include <gtest/gtest.h>
 
 #include <deque>
 #include <functional>
+#include <map>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <utility>
 #include <vector>
@@ -35,13 +36,13 @@ inline Log only(const Log& log, const std::string& prefix)
 }
 
 // Installed as theApplication for its lifetime; never opens a window. Sounds
-// are off unless a test records them. A modal run's first redraw request
+// are off unless a test records them (SoundRecorder). A modal run's first redraw request
 // (its start) acts out the next script step, so functions that build and
 // run their dialog internally can be answered.
 class GuiTestApp : public oxGLUTApplication {
 public:
-    GuiTestApp() : m_sound(soundEnabled) { theApplication = this, soundEnabled = false; }
-    ~GuiTestApp() override { theApplication = nullptr, soundEnabled = m_sound; }
+    GuiTestApp() { theApplication = this; }
+    ~GuiTestApp() override { theApplication = nullptr; }
     int width() const override { return windowWidth; }
     int height() const override { return windowHeight; }
     void postRedisplay() override
@@ -64,20 +65,28 @@ public:
         while (deliverNextCommand()) {
         }
     }
-    // Each character (UTF-8 decoded) as a plain key press.
-    void type(const std::string& text)
+    // Each character (UTF-8 decoded) as a plain key press; <Name> a special
+    // key (<Left>, <Home>, <PgUp>, <Ins>, <Del>, <F1>, ...), <S-Name> with Shift.
+    void type(const std::string& keys)
     {
-        for (size_t pos = 0; pos < text.size();)
-            dispatchKeyDown(int(utf8Decode(text, pos)), false);
+        static const std::map<std::string, int> names = {
+            {"F1", 1},   {"Left", GUI_SPECIAL_LEFT},    {"Up", GUI_SPECIAL_UP},      {"Right", GUI_SPECIAL_RIGHT},
+            {"Down", GUI_SPECIAL_DOWN}, {"PgUp", GUI_SPECIAL_PAGE_UP}, {"Home", GUI_SPECIAL_HOME}, {"End", GUI_SPECIAL_END},
+            {"Ins", GUI_SPECIAL_INSERT}, {"Del", GUI_SPECIAL_DELETE}};
+        for (size_t pos = 0; pos < keys.size();) {
+            if (keys[pos] != '<') {
+                dispatchKeyDown(int(utf8Decode(keys, pos)), false);
+                continue;
+            }
+            const size_t end = keys.find('>', pos);
+            std::string name = keys.substr(pos + 1, end - pos - 1);
+            const bool shift = name.rfind("S-", 0) == 0;
+            setKeyModifiers(shift ? KM_SHIFT : 0);
+            dispatchKeyDown(names.at(shift ? name.substr(2) : name), true);
+            setKeyModifiers(0);
+            pos = end + 1;
+        }
     }
-    void special(std::initializer_list<int> keys, int modifiers = 0)
-    {
-        setKeyModifiers(modifiers);
-        for (int key : keys)
-            dispatchKeyDown(key, true);
-        setKeyModifiers(0);
-    }
-    void special(int key, int modifiers = 0) { special({key}, modifiers); }
     // A left press and release at the centre of e, through the framework.
     void click(const oxGuiElement& e)
     {
@@ -91,7 +100,7 @@ public:
     int runs = 0;
 
 private:
-    bool m_sound;
+    SoundSwitch m_quiet{false};
     const oxGUIEventListener* m_stepped = nullptr;
     bool m_busy = false;
 };
@@ -191,34 +200,3 @@ inline double textWidth(const std::string& text, double h)
     out.setTextHeight(h);
     return out.measure().width;
 }
-
-// Records the sounds played while alive (played() waits for the sound thread).
-class SoundLog {
-public:
-    SoundLog() : m_wasEnabled(soundEnabled)
-    {
-        soundEnabled = true;
-        m_previous = oxSetSoundPlayer([this](const char* id) {
-            std::lock_guard<std::mutex> lock(m_mutex);
-            m_ids.push_back(id);
-        });
-    }
-    ~SoundLog()
-    {
-        oxFlushSounds(std::chrono::seconds(5));
-        oxSetSoundPlayer(m_previous);
-        soundEnabled = m_wasEnabled;
-    }
-    Log played()
-    {
-        oxFlushSounds(std::chrono::seconds(5));
-        std::lock_guard<std::mutex> lock(m_mutex);
-        return m_ids;
-    }
-
-private:
-    std::mutex m_mutex;
-    Log m_ids;
-    bool m_wasEnabled;
-    oxSoundPlayer m_previous;
-};

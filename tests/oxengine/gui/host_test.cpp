@@ -15,7 +15,6 @@ class HostInput : public GuiTest {
 protected:
     void SetUp() override
     {
-        m_previousCursor = oxSetGuiCursorSetter([](int shape) { g_cursors.push_back(shape); });
         g_cursors.clear();
         app.addGUIEventListener(&host);
         GuiTest::SetUp();
@@ -25,12 +24,11 @@ protected:
         other->setPosition({100, 0});
         d->logMoves = other->logMoves = false;
     }
-    void TearDown() override { oxSetGuiCursorSetter(m_previousCursor); }
     oxGuiHost host;
     Log events;
     Probe* d = nullptr;
     Probe* other = nullptr;
-    oxGuiCursorSetter m_previousCursor = nullptr;
+    Seam<oxGuiCursorSetter> m_cursor{oxSetGuiCursorSetter, [](int shape) { g_cursors.push_back(shape); }};
 };
 
 } // namespace

@@ -49,7 +49,7 @@ protected:
 
 TEST_F(ModalRun, TheHelperSwallowsAllInputButReleases)
 {
-    SoundLog sounds;
+    SoundRecorder sounds;
     Log panelLog;
     ScriptPanel panel(&panelLog);
     // A host behind the panel with a draggable element of its own.

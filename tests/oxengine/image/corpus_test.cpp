@@ -2,13 +2,14 @@
 // files marked decode load at their size with plausible pixels, the files
 // marked reject fail with a message, and nothing crashes (under the
 // sanitizers: nothing reads out of bounds or leaks).
-#include "formattest.h"
+#include "imagetest.h"
 
 #include "oxengine/image/exr/exrlibrary.h"
 
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <set>
 #include <sstream>
 
@@ -58,6 +59,13 @@ const std::set<std::string> UNIFORM = {
     "gif/more/pillow/duplicate_frame.gif", "png/more/image-rs/issue403.png", "jpeg/more/pillow/icc-after-SOF.jpg",
     "tga/more/image-rs-regression/slice-copy-length.tga", "exr/more/v1.7.test.interleaved.exr"};
 
+// Where the viewer now does more than the corpus table says: CMYK decodes,
+// and an Exif orientation turns the picture upright.
+const std::map<std::string, Expectation> NOW = {
+    {"jpeg/more/pillow/pil_sample_cmyk.jpg", {"", "decode", 100, 100}},
+    {"jpeg/more/pillow/orientation_rectangle.jpg", {"", "decode", 1, 2}},
+};
+
 } // namespace
 
 TEST(Corpus, EveryFileDecodesOrFailsAsExpected)
@@ -68,7 +76,9 @@ TEST(Corpus, EveryFileDecodesOrFailsAsExpected)
     const bool exr = oxExrLibrary::process() != nullptr;
     const oxImageRegistry& registry = oxImageRegistry::instance();
     int decoded = 0, rejected = 0;
-    for (const Expectation& e : rows) {
+    for (Expectation e : rows) {
+        if (const auto now = NOW.find(e.path); now != NOW.end())
+            e = {e.path, now->second.expect, now->second.width, now->second.height};
         SCOPED_TRACE(e.path + " (" + e.expect + ")");
         const std::string path = corpusFile(e.path);
         if (!registry.canLoad(path)) {
@@ -91,7 +101,8 @@ TEST(Corpus, EveryFileDecodesOrFailsAsExpected)
             EXPECT_EQ(UNIFORM.count(e.path) ? "" : implausible(*image), "");
             ++decoded;
         } else if (e.expect == "reject") {
-            EXPECT_FALSE(image) << "decoded at " << image->width() << " x " << image->height();
+            // A damaged file may show the part that decodes, marked as such.
+            EXPECT_TRUE(!image || !image->damage().empty()) << "decoded at " << image->width() << " x " << image->height();
             ++rejected;
         } else if (image) {
             EXPECT_FALSE(image->empty());

@@ -1,14 +1,22 @@
-// Helpers shared by the image model tests.
+// Helpers shared by the tests of the image model and its format handlers.
 #pragma once
 
+#include "oxengine/core/errors.h"
+#include "oxengine/image/handler.h"
 #include "oxengine/image/image.h"
 #include "oxengine/image/sampleconv.h"
+#include "support/switches.h"
+#include "support/testsupport.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 #include <ostream>
+#include <string>
+#include <vector>
 
 using ImageTypes = testing::Types<oxColour, oxColourHalf, oxColourUInt16>;
 
@@ -20,11 +28,7 @@ template <class T> T patternPixel(uint32_t x, uint32_t y)
 
 template <class T> std::unique_ptr<oxImageImpl<T>> patternImage(uint32_t w, uint32_t h)
 {
-    auto image = oxImageImpl<T>::create(w, h);
-    for (uint32_t y = 0; image && y < h; ++y)
-        for (uint32_t x = 0; x < w; ++x)
-            image->at(x, y) = patternPixel<T>(x, y);
-    return image;
+    return imageOf<T>(w, h, patternPixel<T>);
 }
 
 inline bool samePixels(const oxImage& a, const oxImage& b)
@@ -33,12 +37,48 @@ inline bool samePixels(const oxImage& a, const oxImage& b)
            (a.byteSize() == 0 || std::memcmp(a.data(), b.data(), a.byteSize()) == 0);
 }
 
-// Sets a pixel limit for one scope and restores the old one.
-struct PixelLimit {
-    explicit PixelLimit(uint64_t pixels) { oxImage::setPixelLimit(pixels); }
-    ~PixelLimit() { oxImage::setPixelLimit(old); }
-    const uint64_t old = oxImage::pixelLimit();
-};
+// The message of the oxImageException fn throws ("" when it throws none).
+template <class Fn> std::string imageError(Fn&& fn)
+{
+    return thrownMessage<oxImageException>(fn);
+}
+
+// Writes bytes to file, then the message of load(file)'s failure ("" when it loads).
+template <class Load> std::string loadError(const std::string& file, const std::string& bytes, Load load)
+{
+    EXPECT_TRUE(writeFile(file, bytes));
+    return imageError([&] { load(file); });
+}
+
+inline std::string corpusFile(const std::string& name)
+{
+    return std::string(OX_SHARED_DIR) + "/corpus/" + name;
+}
+
+inline std::string le32(uint32_t v)
+{
+    return {char(v), char(v >> 8), char(v >> 16), char(v >> 24)};
+}
+
+// Every name in the folder, hidden ones included, sorted.
+inline std::vector<std::string> folderEntries(const std::string& folder)
+{
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// The handler's image of path as an image of pixel type T (which it must be).
+template <class T> std::unique_ptr<oxImageImpl<T>> loadAs(const oxImageHandler& handler, const std::string& path)
+{
+    std::unique_ptr<oxImage> image = handler.loadImage(path, oxSize());
+    EXPECT_EQ(image->sampleType(), oxSampleTraits<T>::type);
+    if (image->sampleType() != oxSampleTraits<T>::type)
+        return nullptr;
+    return std::unique_ptr<oxImageImpl<T>>(static_cast<oxImageImpl<T>*>(image.release()));
+}
 
 // Readable failure output for every pixel type.
 template <class T, class = decltype(oxSampleTraits<T>::type)> std::ostream& operator<<(std::ostream& os, const T& c)

@@ -2,7 +2,7 @@
 // sample type: lossless where the format holds the type (PNG and TGA at
 // their depths, EXR's half values exactly), within a stated tolerance for
 // JPEG.
-#include "formattest.h"
+#include "imagetest.h"
 
 #include "oxengine/image/exr/exrlibrary.h"
 
@@ -14,12 +14,10 @@ namespace {
 // for half images, values beyond the displayable range.
 template <class T> std::unique_ptr<oxImageImpl<T>> smoothImage(bool extremes)
 {
-    auto image = oxImageImpl<T>::create(67, 45);
-    for (uint32_t y = 0; y < 45; ++y)
-        for (uint32_t x = 0; x < 67; ++x)
-            image->at(x, y) = oxConvertPixel<T>(oxColourFloat{float(x) / 67.0f, float(y) / 45.0f,
-                                                              0.5f + 0.4f * std::sin(float(x + y) * 0.1f),
-                                                              float((x * 7 + y * 3) % 256) / 255.0f});
+    auto image = imageOf<T>(67, 45, [](uint32_t x, uint32_t y) {
+        return oxColourFloat{float(x) / 67.0f, float(y) / 45.0f, 0.5f + 0.4f * std::sin(float(x + y) * 0.1f),
+                             float((x * 7 + y * 3) % 256) / 255.0f};
+    });
     if constexpr (std::is_same_v<T, oxColourHalf>) {
         if (extremes) {
             image->at(0, 0) = oxColourHalf(65504.0f, -2.5f, 6.0e-8f, 1.0f);

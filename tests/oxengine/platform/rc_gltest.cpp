@@ -5,6 +5,7 @@
 #include "oxengine/platform/mainwindow.h"
 #include "oxengine/storage/colour.h"
 #include "support/gltest.h"
+#include "support/switches.h"
 #include "support/testsupport.h"
 
 #include <GL/gl.h>
@@ -30,21 +31,10 @@ bool mainWindow(int width = 64, int height = 64)
     if (!mainWindow())                                                                                                 \
     GTEST_SKIP() << "no X display with GLX"
 
-// The red, green and blue of pixel (x, y) of a 64 pixels wide read-back.
-std::vector<int> rgb(const std::vector<uint8_t>& rgba, int x, int y)
+// The red, green and blue of the window's pixel (x, y).
+std::vector<int> rgb(const GLFrame& frame, int x, int y)
 {
-    const size_t i = (size_t(y) * 64 + x) * 4;
-    return {rgba[i], rgba[i + 1], rgba[i + 2]};
-}
-
-void quad(float x0, float y0, float x1, float y1)
-{
-    glBegin(GL_QUADS);
-    glTexCoord2f(0, 0), glVertex2f(x0, y0);
-    glTexCoord2f(1, 0), glVertex2f(x1, y0);
-    glTexCoord2f(1, 1), glVertex2f(x1, y1);
-    glTexCoord2f(0, 1), glVertex2f(x0, y1);
-    glEnd();
+    return {frame.at(x, y)[0], frame.at(x, y)[1], frame.at(x, y)[2]};
 }
 
 } // namespace
@@ -93,9 +83,7 @@ TEST(RenderingContext, TextureMadeOnAnotherThreadIsDrawnByTheMainThread)
     });
     loader.join();
     ASSERT_TRUE(madeCurrent);
-    EXPECT_TRUE(shared);
-    EXPECT_TRUE(wasCurrent);
-    EXPECT_FALSE(currentAfterDone);
+    EXPECT_TRUE(shared && wasCurrent && !currentAfterDone);
     EXPECT_EQ(glXGetCurrentContext(), mainContext); // the main thread kept its context
 
     glClearColor(0, 0, 0, 1);
@@ -104,14 +92,12 @@ TEST(RenderingContext, TextureMadeOnAnotherThreadIsDrawnByTheMainThread)
     glEnable(GL_TEXTURE_2D);
     glBindTexture(GL_TEXTURE_2D, texture);
     glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_REPLACE);
-    quad(0, 0, 64, 64);
+    glQuad(0, 0, 64, 64);
     glDisable(GL_TEXTURE_2D);
-    const std::vector<uint8_t> back = glReadBack(0, 0, 64, 64);
     glSaveArtifact("rc_shared_texture", 64, 64);
-    EXPECT_EQ(rgb(back, 16, 16), (std::vector<int>{255, 0, 0}));
-    EXPECT_EQ(rgb(back, 48, 16), (std::vector<int>{0, 255, 0}));
-    EXPECT_EQ(rgb(back, 16, 48), (std::vector<int>{0, 0, 255}));
-    EXPECT_EQ(rgb(back, 48, 48), (std::vector<int>{255, 255, 255}));
+    const GLFrame back(64, 64);
+    EXPECT_EQ(std::vector({rgb(back, 16, 16), rgb(back, 48, 16), rgb(back, 16, 48), rgb(back, 48, 48)}),
+              (std::vector<std::vector<int>>{{255, 0, 0}, {0, 255, 0}, {0, 0, 255}, {255, 255, 255}}));
     glDeleteTextures(1, &texture);
 }
 
@@ -121,16 +107,14 @@ TEST(RenderingContext, MakeCurrentIsCurrentDoneCurrent)
     void* mainContext = glXGetCurrentContext();
     oxWindow window;
     oxRC first(window, 0, mainContext), second(window);
-    EXPECT_FALSE(first.isCurrent());
+    const auto current = [&] { return std::pair(first.isCurrent(), second.isCurrent()); };
+    EXPECT_EQ(current(), std::pair(false, false));
     ASSERT_TRUE(first.makeCurrent());
-    EXPECT_TRUE(first.isCurrent());
-    EXPECT_FALSE(second.isCurrent());
+    EXPECT_EQ(current(), std::pair(true, false));
     ASSERT_TRUE(second.makeCurrent());
-    EXPECT_FALSE(first.isCurrent());
-    EXPECT_TRUE(second.isCurrent());
+    EXPECT_EQ(current(), std::pair(false, true));
     oxRC::doneCurrent();
-    EXPECT_FALSE(first.isCurrent());
-    EXPECT_FALSE(second.isCurrent());
+    EXPECT_EQ(current(), std::pair(false, false));
     EXPECT_EQ(glXGetCurrentContext(), nullptr);
     oxRC::doneCurrent(); // with nothing current: no harm
     EXPECT_TRUE(makeMainWindowCurrent());
@@ -146,21 +130,17 @@ TEST(RenderingContext, FailedWindowIsReportedAndCannotBeMadeCurrent)
 {
     REQUIRE_DISPLAY();
     const oxMainWindowContext main = oxGetMainWindowContext();
-    const std::string display = std::getenv("DISPLAY");
     oxSetMainWindowContext({});
-    setenv("DISPLAY", ":9876", 1); // no such server: the window cannot be made
+    auto display = std::make_unique<EnvironmentVariable>("DISPLAY", ":9876"); // no such server: the window cannot be made
     oxWindow broken("broken", 0, -1, -1, -1, -1);
-    setenv("DISPLAY", display.c_str(), 1);
+    display.reset();
     oxSetMainWindowContext(main);
-    EXPECT_EQ(broken.nativeWindow(), 0u);
-    EXPECT_EQ(broken.deviceContext(), 0u);
+    EXPECT_EQ(std::pair(broken.nativeWindow(), broken.deviceContext()), std::pair(0ul, 0ul));
     MessageCapture boxes;
     oxRC rc(broken, 0, main.context);
     ASSERT_EQ(boxes.count(), 1u);
     EXPECT_NE(boxes.messages()[0].text.find("The passed window is not yet initialized."), std::string::npos);
-    EXPECT_FALSE(rc.makeCurrent());
-    EXPECT_FALSE(rc.isCurrent());
-    EXPECT_EQ(rc.context(), nullptr);
+    EXPECT_FALSE(rc.makeCurrent() || rc.isCurrent() || rc.context());
     EXPECT_EQ(glXGetCurrentContext(), main.context);
 }
 
@@ -170,8 +150,8 @@ TEST(ColourGL, SetGLColourSetsTheCurrentColour)
     glClearColor(0, 0, 0, 1);
     glClear(GL_COLOR_BUFFER_BIT);
     parseColour("#FF8040").setGLColour();
-    quad(0, 0, 64, 64);
-    EXPECT_EQ(rgb(glReadBack(0, 0, 64, 64), 32, 32), (std::vector<int>{255, 128, 64}));
+    glQuad(0, 0, 64, 64);
+    EXPECT_EQ(rgb(GLFrame(64, 64), 32, 32), (std::vector<int>{255, 128, 64}));
     parseColour("#00000080").setGLColour();
     GLfloat current[4];
     glGetFloatv(GL_CURRENT_COLOR, current);

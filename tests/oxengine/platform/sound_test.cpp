@@ -1,58 +1,17 @@
 #include "oxengine/platform/sound.h"
 
+#include "support/switches.h"
 #include "support/testsupport.h"
 
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
 
-#include <mutex>
-#include <string>
-#include <thread>
-#include <vector>
-
 using namespace std::chrono_literals;
-
-namespace {
-
-// Sound switched on or off, and what would have been played, optionally as
-// slowly as a stuck audio server plays it.
-class FakePlayer {
-public:
-    explicit FakePlayer(bool on, std::chrono::milliseconds delay = 0ms) : m_wasOn(soundEnabled)
-    {
-        soundEnabled = on;
-        m_previous = oxSetSoundPlayer([this, delay](const char* id) {
-            std::this_thread::sleep_for(delay);
-            std::lock_guard<std::mutex> lock(m_mutex);
-            m_played.push_back(id);
-        });
-    }
-    ~FakePlayer()
-    {
-        oxFlushSounds(5s);
-        oxSetSoundPlayer(m_previous);
-        soundEnabled = m_wasOn;
-    }
-    std::vector<std::string> played()
-    {
-        EXPECT_TRUE(oxFlushSounds(10s));
-        std::lock_guard<std::mutex> lock(m_mutex);
-        return m_played;
-    }
-
-private:
-    std::mutex m_mutex;
-    std::vector<std::string> m_played;
-    oxSoundPlayer m_previous;
-    bool m_wasOn;
-};
-
-} // namespace
 
 TEST(Sound, KindsSelectTheDesktopEventSoundsInOrder)
 {
-    FakePlayer player(true);
+    SoundRecorder player;
     for (int kind : {1, 2, 3, 4, 0, 5, -1}) // flushed one by one: a burst would be cut
         EXPECT_TRUE(beep(kind) && oxFlushSounds(5s));
     EXPECT_EQ(player.played(), (std::vector<std::string>{"dialog-information", "dialog-warning", "dialog-error",
@@ -61,14 +20,15 @@ TEST(Sound, KindsSelectTheDesktopEventSoundsInOrder)
 
 TEST(Sound, SilentWhenSwitchedOffButStillReportsSuccess)
 {
-    FakePlayer player(false);
+    SoundRecorder player;
+    SoundSwitch off(false);
     EXPECT_TRUE(beep(3));
     EXPECT_TRUE(player.played().empty());
 }
 
 TEST(Sound, SlowAudioNeverBlocksTheCallerAndBurstsAreCut)
 {
-    FakePlayer player(true, 200ms);
+    SoundRecorder player(200ms);
     const auto start = std::chrono::steady_clock::now();
     for (int i = 0; i < 50; ++i)
         beep(2);
@@ -81,12 +41,10 @@ TEST(Sound, SlowAudioNeverBlocksTheCallerAndBurstsAreCut)
 
 TEST(Sound, RealBackendWithoutAudioDeviceIsNoError)
 {
-    const bool wasOn = soundEnabled;
-    soundEnabled = true;
+    SoundSwitch on(true);
     const auto start = std::chrono::steady_clock::now();
     EXPECT_TRUE(beep(1));
     EXPECT_LT(std::chrono::steady_clock::now() - start, 100ms);
-    soundEnabled = wasOn;
 }
 
 TEST(Sound, AudioOutputIsExpectedOnlyWithAServerOrAPlaybackDevice)

@@ -4,7 +4,7 @@
 // a process that has opened the shared test window cannot give.
 #include <gtest/gtest.h>
 
-#include "oxengine/platform/glapp/loopapp.h"
+#include "support/loopapp.h"
 
 #include "oxengine/gui/button.h"
 #include "oxengine/gui/modal.h"
@@ -39,9 +39,7 @@ public:
 
 TEST(GuiModalRun, SleepsTakesPostsAndClicksAndPassesOnTheRest)
 {
-    if (!haveXDisplay())
-        GTEST_SKIP() << "no X display";
-    EXPECT_TRUE(runIsolated([] {
+    isolatedCase([] {
         LoopApp app;
         app.setInitialWindowSize(320, 200);
         std::atomic<bool> running{false}, rescanned{false};
@@ -75,8 +73,7 @@ TEST(GuiModalRun, SleepsTakesPostsAndClicksAndPassesOnTheRest)
             app.postCommand(223); // background work done: not the dialog's
             app.postCommand(701);
             tookPost = waitUntil([&] { return dialog && dialog->ownCommand.load(); }, 5s);
-            xdotool("mousemove --window " + std::to_string(app.nativeHandles().window) + " " + std::to_string(okX) +
-                    " " + std::to_string(okY) + " click 1");
+            clickInWindow(app.nativeHandles().window, okX, okY);
             waitUntil([&] { return !running && rescanned; }, 5s);
             app.postCommand(LoopApp::CMD_QUIT);
         });
@@ -89,5 +86,5 @@ TEST(GuiModalRun, SleepsTakesPostsAndClicksAndPassesOnTheRest)
         EXPECT_GE(used, 0.0);
         EXPECT_LT(used, 0.02);
         dialog.reset();
-    }, 90s));
+    });
 }

@@ -1,4 +1,4 @@
-#include "../formattest.h"
+#include "../imagetest.h"
 
 #include "childprocess.h"
 #include "oxengine/image/exr/exrhandler.h"
@@ -100,21 +100,16 @@ TEST(ExrLoad, TheDataWindowBecomesThePicture)
     TempDir dir;
     const std::string f = dir.file("w.exr");
     for (const auto& [x0, y0] : {std::pair{10, 20}, std::pair{-5, -3}}) {
-        SCOPED_TRACE(testing::Message() << "data window at " << x0 << ", " << y0);
         ExrFile exr;
         exr.xMin = x0, exr.yMin = y0, exr.xMax = x0 + 4, exr.yMax = y0 + 2;
         exr.strings["comments"] = "a picture";
         ASSERT_TRUE(writeFile(f, exr.bytes()));
         auto image = load(f);
-        ASSERT_EQ(image->size(), oxSize(5, 3));
-        EXPECT_EQ(image->components(), 4);
-        EXPECT_EQ(image->comment(), "a picture");
-        for (int y = 0; y < 3; ++y)
-            for (int x = 0; x < 5; ++x) {
-                const oxColourHalf& p = image->at(uint32_t(x), uint32_t(y));
-                EXPECT_EQ(p.r.bits(), oxFloatToHalfBits(exr.value('R', x0 + x, y0 + y)));
-                EXPECT_EQ(p.a.bits(), oxFloatToHalfBits(exr.value('A', x0 + x, y0 + y)));
-            }
+        EXPECT_EQ(std::tuple(image->components(), image->comment()), std::tuple(4, "a picture"));
+        const auto channel = [&](char c, uint32_t x, uint32_t y) { return oxHalf(exr.value(c, x0 + int(x), y0 + int(y))); };
+        EXPECT_TRUE(samePixels(*image, *imageOf<oxColourHalf>(5, 3, [&](uint32_t x, uint32_t y) {
+            return oxColourHalf(channel('R', x, y), channel('G', x, y), channel('B', x, y), channel('A', x, y));
+        }))) << "data window at " << x0 << ", " << y0;
     }
 }
 
@@ -125,26 +120,22 @@ TEST(ExrLoad, BadWindowsSizesAndFilesAreRefused)
     const std::string f = dir.file("bad.exr");
     ExrFile exr;
     exr.xMax = 99, exr.yMax = 99;
-    ASSERT_TRUE(writeFile(f, exr.bytes()));
+    const std::string whole = exr.bytes();
     {
         PixelLimit limit(9999);
-        EXPECT_EQ(imageError([&] { load(f); }), "the picture is too large: 100 × 100 pixels");
+        EXPECT_EQ(loadError(f, whole, load), "the picture is too large: 100 × 100 pixels");
     }
-    const std::string whole = exr.bytes();
-    ASSERT_TRUE(writeFile(f, whole.substr(0, whole.size() - 3000)));
-    EXPECT_EQ(imageError([&] { load(f); }).rfind("cannot read EXR image data: ", 0), 0u);
+    EXPECT_EQ(loadError(f, whole.substr(0, whole.size() - 3000), load).rfind("cannot read EXR image data: ", 0), 0u);
     // A window too wide for the image model, and one the wrong way round,
     // never reach an allocation.
-    for (const auto& [x0, x1] : {std::pair{INT_MIN + 2, INT_MAX - 2}, std::pair{5, 2}}) {
-        ASSERT_TRUE(writeFile(f, withDataWindow(ExrFile().bytes(), x0, x1)));
-        EXPECT_NE(imageError([&] { load(f); }), "");
-    }
-    for (const std::string& junk : {std::string(), std::string("not an exr file"), whole.substr(0, 40)}) {
-        ASSERT_TRUE(writeFile(f, junk));
-        EXPECT_EQ(imageError([&] { load(f); }).rfind("cannot open EXR file: ", 0), 0u);
-    }
+    for (const auto& [x0, x1] : {std::pair{INT_MIN + 2, INT_MAX - 2}, std::pair{5, 2}})
+        EXPECT_NE(loadError(f, withDataWindow(ExrFile().bytes(), x0, x1), load), "");
+    for (const std::string& junk : {std::string(), std::string("not an exr file"), whole.substr(0, 40)})
+        EXPECT_EQ(loadError(f, junk, load).rfind("cannot open EXR file: ", 0), 0u);
 }
 
+// The pixels come back as the round trip test shows; here the channels,
+// the comment and the tone mapping.
 TEST(ExrSave, ChannelsCommentAndToneMappingFollowTheImage)
 {
     REQUIRE_OPENEXR();
@@ -154,19 +145,15 @@ TEST(ExrSave, ChannelsCommentAndToneMappingFollowTheImage)
     auto image = patternImage<oxColourHalf>(6, 4);
     exr.saveImage(*image, f, oxToneMapping::neutral());
     EXPECT_EQ(channelsAndComment(f), std::make_pair(oxExrLibrary::WRITE_RGBA, std::string("none")));
-    EXPECT_TRUE(samePixels(*load(f), *image));
     image->setComponents(3);
     image->setComment("grey sky");
     exr.saveImage(*image, f, oxToneMapping::neutral());
     EXPECT_EQ(channelsAndComment(f), std::make_pair(oxExrLibrary::WRITE_RGB, std::string("grey sky")));
-    EXPECT_EQ(load(f)->at(5, 3).a.toFloat(), 1.0f);
-
     // Not tone-mapped unless the mode says always: the file keeps the range.
-    auto bright = oxImageHalf::create(1, 1);
-    bright->at(0, 0) = oxColourHalf(4.0f, 2.0f, 1.0f, 1.0f);
     oxToneMapping mapping;
     mapping.mode = TM_HDR_ONLY, mapping.whitePoint = 4.0f;
-    exr.saveImage(*bright, f, mapping);
+    exr.saveImage(*imageOf<oxColourHalf>(1, 1, [](uint32_t, uint32_t) { return oxColourHalf(4.0f, 2.0f, 1.0f, 1.0f); }), f,
+                  mapping);
     EXPECT_EQ(load(f)->at(0, 0).r.toFloat(), 4.0f);
 }
 
@@ -179,12 +166,11 @@ TEST(ExrSave, AWriteTheLibraryCannotFinishIsReportedAndChangesNothing)
     // The disk is full after 64 KB: a file-size limit fails every write
     // beyond it, also those the library makes while closing the file.
     const int status = runInChild([&] {
-        auto noise = oxImageHalf::create(512, 512);
         uint32_t n = 1;
-        for (uint32_t i = 0; i < 512 * 512; ++i) {
+        auto noise = imageOf<oxColourHalf>(512, 512, [&](uint32_t, uint32_t) {
             n = n * 1664525u + 1013904223u;
-            noise->pixels()[i] = oxColourHalf(float(n >> 8 & 1023) / 97.0f, float(n >> 18) / 3.0f, 0.5f, 1.0f);
-        }
+            return oxColourHalf(float(n >> 8 & 1023) / 97.0f, float(n >> 18) / 3.0f, 0.5f, 1.0f);
+        });
         const rlimit limit{65536, 65536};
         setrlimit(RLIMIT_FSIZE, &limit);
         const std::string error = imageError([&] { oxExrHandler(oxExrLibrary::process()).saveImage(*noise, f, {}); });
@@ -223,15 +209,12 @@ TEST(ExrTransform, RotatesRgbaFilesAndRefusesFilesWithMore)
     deep.strings["type"] = "deepscanline";
     for (const ExrFile* exr : {&depth, &ids, &layers, &parts, &deep}) {
         const std::string bytes = exr->bytes();
-        ASSERT_TRUE(writeFile(f, bytes));
-        EXPECT_EQ(imageError([&] { oxImageRegistry::instance().transformFile(f, turn); }),
+        EXPECT_EQ(loadError(f, bytes, [&](const std::string& file) { oxImageRegistry::instance().transformFile(file, turn); }),
                   "this EXR file holds more than one RGBA picture (other channels, layers, parts or deep data); "
                   "rewriting it would lose them");
         EXPECT_EQ(readFile(f), bytes);
-        if (exr == &depth) {
-            EXPECT_EQ(load(f)->size(), oxSize(4, 3));
-        }
     }
+    EXPECT_EQ(loadError(f, depth.bytes(), load), "");
 }
 
 // The data window turns within the display window, which keeps its corner.

@@ -1,10 +1,10 @@
-#include "../formattest.h"
+#include "../imagetest.h"
 
 #include "oxengine/image/exr/exrlibrary.h"
 #include "oxengine/image/jpeg/jpeghandler.h"
+#include "oxengine/image/replacefile.h"
 
 #include <cerrno>
-#include <cstring>
 
 namespace {
 
@@ -22,11 +22,7 @@ public:
         ++loads;
         if (m_size.width == 0)
             return nullptr;
-        auto image = oxImageUInt8::create(uint32_t(m_size.width), uint32_t(m_size.height));
-        for (uint32_t y = 0; y < image->height(); ++y)
-            for (uint32_t x = 0; x < image->width(); ++x)
-                image->at(x, y) = oxColour(uint8_t(x), uint8_t(y), 0);
-        return image;
+        return imageOf<oxColour>(m_size.width, m_size.height, [](uint32_t x, uint32_t y) { return oxColour(uint8_t(x), uint8_t(y), 0); });
     }
     void saveImage(const oxImage&, const std::string&, const oxToneMapping&) const override { ++saves; }
     void transformFile(const std::string&, const oxImageTransform&) const override { ++transforms; }
@@ -67,12 +63,18 @@ TEST(ImageRegistry, ProcessRegistryChoosesByExtension)
     EXPECT_EQ(registry.canLoad("e.exr"), !exr.empty());
     EXPECT_EQ(registry.saveFilterString(), "Truevision Targa Files (*.tga)|*.tga|JPEG images (*.jpg)|*.jpg|"
                                            "PNG images (*.png)|*.png|" + exr + "All Files (*.*)|*|");
-    EXPECT_EQ(imageError([&] { registry.loadImage("/nowhere/x.psd", oxSize()); }, true),
-              "unsupported image file type / /nowhere/x.psd");
-    EXPECT_EQ(imageError([&] { oxImageUInt8::create(2, 2)->saveToFile("x.psd", oxToneMapping::neutral()); }, true),
+    const auto failure = [](auto fn) {
+        try {
+            fn();
+        } catch (const oxImageException& e) {
+            return e.oxException::getMessage() + " / " + e.getFilename();
+        }
+        return std::string();
+    };
+    EXPECT_EQ(failure([&] { registry.loadImage("/nowhere/x.psd", oxSize()); }), "unsupported image file type / /nowhere/x.psd");
+    EXPECT_EQ(failure([&] { oxImageUInt8::create(2, 2)->saveToFile("x.psd", oxToneMapping::neutral()); }),
               "unsupported image file type / x.psd");
-    EXPECT_EQ(imageError([&] { registry.transformFile("x.psd", oxImageTransform()); }, true),
-              "cannot transform this image / x.psd");
+    EXPECT_EQ(failure([&] { registry.transformFile("x.psd", oxImageTransform()); }), "cannot transform this image / x.psd");
 }
 
 TEST(ImageRegistry, FirstHandlerServesAndLoadsAreReducedToTheMaximum)
@@ -126,10 +128,7 @@ TEST(ImageRegistry, TransformUsesTheHandlerItselfTheGenericWayOrNone)
     TempDir dir;
     const oxJpegHandler jpeg;
     const std::string file = dir.file("p.jpg");
-    auto image = oxImageUInt8::create(64, 32);
-    for (uint32_t y = 0; y < 32; ++y)
-        for (uint32_t x = 0; x < 64; ++x)
-            image->at(x, y) = x < 32 ? oxColour(250, 0, 0) : oxColour(0, 0, 250);
+    auto image = imageOf<oxColour>(64, 32, [](uint32_t x, uint32_t) { return x < 32 ? oxColour(250, 0, 0) : oxColour(0, 0, 250); });
     jpeg.saveImage(*image, file, oxToneMapping::neutral());
     ASSERT_TRUE(oxFilename(file).setModificationDate(1e9));
     oxImageTransform change;
@@ -145,25 +144,28 @@ TEST(ImageRegistry, TransformUsesTheHandlerItselfTheGenericWayOrNone)
     EXPECT_EQ(readFile(file), "not a picture");
 }
 
-// A missing file must not read as a damaged one: every handler names the
-// system's reason, and nothing is created.
+// A missing file must not read as a damaged one: every handler says why,
+// and nothing is created.
 TEST(ImageRegistry, MissingFilesAreReportedWithTheSystemsReason)
 {
     TempDir dir;
-    const std::string reason = std::strerror(ENOENT);
-    for (const char* name : {"gone.jpg", "gone.png", "gone.tga", "gone.gif", "gone.bmp", "gone.exr"}) {
-        SCOPED_TRACE(name);
-        const std::string path = dir.file(name);
-        if (!oxImageRegistry::instance().canLoad(path))
-            continue; // EXR without its library
-        const std::string error = imageError([&] { oxImageRegistry::instance().loadImage(path, oxSize()); });
-        EXPECT_NE(error.find(reason), std::string::npos) << error;
+    const std::string reason = " (" + oxSystemErrorText(ENOENT) + ")";
+    const oxImageRegistry& registry = oxImageRegistry::instance();
+    for (const auto& [name, message] : std::initializer_list<std::pair<std::string, std::string>>{
+             {"gone.jpg", "cannot open file." + reason},
+             {"gone.png", "decompression failed." + reason},
+             {"gone.tga", "cannot read from file." + reason},
+             {"gone.gif", "OLE image loading: Can't open file." + reason},
+             {"gone.bmp", "OLE image loading: Can't open file." + reason},
+             {"gone.exr", "cannot open EXR file" + reason}}) {
+        if (registry.canLoad(name)) { // not EXR without its library
+            EXPECT_EQ(imageError([&] { registry.loadImage(dir.file(name), oxSize()); }), message);
+        }
     }
+    oxImageTransform comment;
+    comment.setComment = true, comment.comment = "x";
     for (const char* name : {"gone.jpg", "gone.png"}) {
-        oxImageTransform comment;
-        comment.setComment = true, comment.comment = "x";
-        const std::string error =
-            imageError([&] { oxImageRegistry::instance().transformFile(dir.file(name), comment); });
+        const std::string error = imageError([&] { registry.transformFile(dir.file(name), comment); });
         EXPECT_NE(error.find(reason), std::string::npos) << name << ": " << error;
     }
     EXPECT_TRUE(std::filesystem::is_empty(dir.path()));

@@ -1,4 +1,4 @@
-#include "../formattest.h"
+#include "../imagetest.h"
 
 #include "childprocess.h"
 #include "oxengine/image/replacefile.h"
@@ -49,10 +49,9 @@ TEST(ReplaceFile, TakesOverTheOldFilesAttributes)
     keepDate.keepModificationDate = true;
     writeText(file, "transformed", keepDate);
     EXPECT_EQ(readFile(file), "transformed");
-    EXPECT_NE(statOf(file).st_ino, inode); // replaced, not overwritten in place
-    EXPECT_EQ(statOf(file).st_mode & 07777, 0604u);
-    EXPECT_EQ(statOf(file).st_mtim.tv_sec, 1000000000);
-    EXPECT_EQ(statOf(file).st_mtim.tv_nsec, 5);
+    const struct stat st = statOf(file);
+    EXPECT_NE(st.st_ino, inode); // replaced, not overwritten in place
+    EXPECT_EQ(std::tuple(st.st_mode & 07777, st.st_mtim.tv_sec, st.st_mtim.tv_nsec), std::tuple(0604u, 1000000000, 5));
     writeText(file, "saved"); // a save gets the time of writing
     EXPECT_GT(statOf(file).st_mtim.tv_sec, 1000000000);
     if (geteuid() == 0) { // another user's file stays theirs

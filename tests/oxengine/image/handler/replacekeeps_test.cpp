@@ -1,6 +1,6 @@
 // What a replacing rewrite leaves: nothing of its own when it is killed, and
 // everything the old file carried besides its content.
-#include "../formattest.h"
+#include "../imagetest.h"
 
 #include "childprocess.h"
 #include "oxengine/image/replacefile.h"

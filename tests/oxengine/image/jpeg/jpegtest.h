@@ -2,7 +2,7 @@
 // files, marker surgery, and djpeg as the reference decoder.
 #pragma once
 
-#include "../formattest.h"
+#include "../imagetest.h"
 
 #include "oxengine/image/jpeg/jpeghandler.h"
 

@@ -1,5 +1,5 @@
 // The comment of a TGA file lives in its image ID field.
-#include "../formattest.h"
+#include "../imagetest.h"
 
 #include "oxengine/image/tga/tgahandler.h"
 

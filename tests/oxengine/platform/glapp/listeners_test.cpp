@@ -2,6 +2,7 @@
 
 #include "oxengine/core/errors.h"
 #include "oxengine/platform/viewingtransform.h"
+#include "support/switches.h"
 
 #include <thread>
 
@@ -62,9 +63,7 @@ TEST_F(Listeners, ListenersAddedTwiceAreCalledTwiceAndRemovedCompletely)
     app.removeGUIEventListener(&a);        // again: nothing
     app.removeGUIEventListener(&stranger); // never added: nothing
     EXPECT_EQ(app.guiEventListeners().size(), 1u);
-    EXPECT_EQ(a.detaches, 2);
-    EXPECT_EQ(stranger.detaches, 0);
-    EXPECT_EQ(a.owner(), nullptr);
+    EXPECT_EQ(std::tuple(a.detaches, stranger.detaches, a.owner()), std::tuple(2, 0, nullptr));
 
     Render r1, r2;
     app.addRenderListener(&r1);
@@ -72,8 +71,7 @@ TEST_F(Listeners, ListenersAddedTwiceAreCalledTwiceAndRemovedCompletely)
     app.addRenderListener(&r1);
     EXPECT_EQ(app.renderListeners(), (std::vector<oxRenderListener*>{&r2, &r1, &r1}));
     app.removeRenderListener(&r1);
-    EXPECT_EQ(r1.detaches, 2);
-    EXPECT_EQ(app.renderListeners().size(), 1u);
+    EXPECT_EQ(std::pair(r1.detaches, app.renderListeners().size()), std::pair(2, size_t(1)));
 
     // Idle listeners are counted: each registration needs its removal, and the
     // idle callback stays while any is left.
@@ -120,8 +118,7 @@ TEST_F(Listeners, WhicheverGoesFirstTheRegistrationEnds)
         EXPECT_TRUE(app.isIdleCallbackInstalled());
     }
     EXPECT_EQ(app.guiEventListeners().size(), 1u);
-    EXPECT_TRUE(app.idleListeners().empty());
-    EXPECT_FALSE(app.isIdleCallbackInstalled());
+    EXPECT_FALSE(!app.idleListeners().empty() || app.isIdleCallbackInstalled());
     app.dispatchKeyDown(1, false); // nothing dangling
     EXPECT_TRUE(log.empty());
 
@@ -134,9 +131,7 @@ TEST_F(Listeners, WhicheverGoesFirstTheRegistrationEnds)
         other.addIdleListener(&idle);
         other.postCommand(5); // the queue's own idle listener goes with it
     }
-    EXPECT_EQ(a.owner(), nullptr);
-    EXPECT_EQ(a.detaches, 1);
-    EXPECT_EQ(idle.owner(), nullptr);
+    EXPECT_EQ(std::tuple(a.owner(), a.detaches, idle.owner()), std::tuple(nullptr, 1, nullptr));
 }
 
 TEST_F(Listeners, IdlePassRereadsTheListenerCount)
@@ -157,8 +152,7 @@ TEST_F(Listeners, IdlePassRereadsTheListenerCount)
     // pass; nothing is called out of range.
     EXPECT_EQ(after.calls, 0);
     app.dispatchIdle();
-    EXPECT_EQ(after.calls, 1);
-    EXPECT_EQ(remover.calls, 1);
+    EXPECT_EQ(std::pair(after.calls, remover.calls), std::pair(1, 1));
 }
 
 TEST_F(Listeners, IdleTimeAccumulatesUntilAccepted)
@@ -210,14 +204,13 @@ TEST(ViewingTransform, IsAListenerAndOwnedOnRequest)
 TEST(ListenersDeathTest, NullListenersEndTheProcessWithCode3)
 {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
-    const oxFailureSink previous = oxSetFailureSink({}); // to stderr, where the message is matched
+    Seam<oxFailureSink> toStderr(oxSetFailureSink, {}); // where the message is matched
     WindowlessApp app;
     EXPECT_EXIT(app.addGUIEventListener(nullptr), testing::ExitedWithCode(3),
                 "GUIEventListener must not be 0\nCondition: !\\(l != 0\\)");
     EXPECT_EXIT(app.removeRenderListener(nullptr), testing::ExitedWithCode(3), "RenderListener must not be 0");
     EXPECT_EXIT(app.addIdleListener(nullptr), testing::ExitedWithCode(3), "IdleListener must not be 0");
     EXPECT_EXIT(app.setInitialWindowSize(0, 10), testing::ExitedWithCode(3), "invalid initial GLUT window size");
-    oxSetFailureSink(previous);
 }
 
 TEST(ExtensionTokens, MatchWholeTokensOnly)
@@ -227,6 +220,5 @@ TEST(ExtensionTokens, MatchWholeTokensOnly)
         EXPECT_TRUE(oxHasExtensionToken(list, name)) << name;
     for (const char* name : {"GL_EXT_tex", "GL_ARB_MULTITEXTURE", "multitexture", ""})
         EXPECT_FALSE(oxHasExtensionToken(list, name)) << name;
-    EXPECT_FALSE(oxHasExtensionToken(nullptr, "GL_EXT_texture"));
-    EXPECT_FALSE(oxHasExtensionToken("", "GL_EXT_texture"));
+    EXPECT_FALSE(oxHasExtensionToken(nullptr, "GL_EXT_texture") || oxHasExtensionToken("", "GL_EXT_texture"));
 }

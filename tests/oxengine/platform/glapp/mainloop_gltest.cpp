@@ -2,12 +2,13 @@
 #include <gtest/gtest.h>
 
 #include "glapp_fixtures.h"
-#include "loopapp.h"
+#include "support/loopapp.h"
 
 #include "oxengine/core/strings.h"
 #include "oxengine/platform/mainwindow.h"
 #include "oxengine/platform/messagebox.h"
 #include "oxengine/platform/x11util.h"
+#include "support/switches.h"
 #include "support/testsupport.h"
 
 #include <GL/freeglut.h>
@@ -21,30 +22,6 @@
 using namespace std::chrono_literals;
 
 namespace {
-
-// Each case in a fresh process: freeglut cannot start a second session.
-void isolated(const std::function<void()>& body)
-{
-    if (!haveXDisplay())
-        GTEST_SKIP() << "no X display";
-    EXPECT_TRUE(runIsolated(body, 90s));
-}
-
-// Sends the close request a window manager sends for the title bar's button.
-void sendDeleteWindow(unsigned long window)
-{
-    Display* d = oxOpenXDisplay();
-    ASSERT_NE(d, nullptr);
-    XEvent e;
-    std::memset(&e, 0, sizeof e);
-    e.xclient.type = ClientMessage;
-    e.xclient.window = window;
-    e.xclient.message_type = XInternAtom(d, "WM_PROTOCOLS", False);
-    e.xclient.format = 32;
-    e.xclient.data.l[0] = long(XInternAtom(d, "WM_DELETE_WINDOW", False));
-    XSendEvent(d, window, False, NoEventMask, &e);
-    XCloseDisplay(d);
-}
 
 // Position of the top-level window in the stacking order (bottom first), or -1.
 int stackingIndex(unsigned long window)
@@ -73,7 +50,7 @@ void rect(float x0, float y0, float x1, float y1, float r, float g, float b)
 
 TEST(MainLoop, WindowedRunDrawsListenersInOrder)
 {
-    isolated([] {
+    isolatedCase([] {
         LoopApp app;
         app.setInitialWindowSize(320, 240);
         SharedLog log;
@@ -135,7 +112,7 @@ TEST(MainLoop, WindowedRunDrawsListenersInOrder)
 
 TEST(MainLoop, FullScreenWindowCoversTheScreen)
 {
-    isolated([] {
+    isolatedCase([] {
         LoopApp app;
         app.setInitialWindowSize(300, 200);
         app.setFullScreen(true);
@@ -149,14 +126,13 @@ TEST(MainLoop, FullScreenWindowCoversTheScreen)
             app.postCommand(LoopApp::CMD_QUIT);
         }), 0);
         EXPECT_GT(screenW, 300);
-        EXPECT_EQ(app.width(), screenW);
-        EXPECT_EQ(app.height(), screenH);
+        EXPECT_EQ(std::pair(app.width(), app.height()), std::pair(screenW, screenH));
     });
 }
 
 TEST(MainLoop, InputFromXdotoolReachesListenersInOrder)
 {
-    isolated([] {
+    isolatedCase([] {
         LoopApp app;
         app.setInitialWindowSize(320, 240);
         SharedLog log;
@@ -184,7 +160,7 @@ TEST(MainLoop, InputFromXdotoolReachesListenersInOrder)
 
 TEST(MainLoop, CommandsFromFourThreadsArriveOnceAndInOrder)
 {
-    isolated([] {
+    isolatedCase([] {
         LoopApp app;
         app.setInitialWindowSize(64, 64);
         constexpr unsigned kThreads = 4, kEach = 10000;
@@ -225,7 +201,7 @@ TEST(MainLoop, CommandsFromFourThreadsArriveOnceAndInOrder)
 // time; a post or a redraw request from another thread wakes it at once.
 TEST(MainLoop, IdleLoopSleepsAndPostsFromAnotherThreadWakeIt)
 {
-    isolated([] {
+    isolatedCase([] {
         LoopApp app;
         app.setInitialWindowSize(64, 64);
         std::atomic<int64_t> deliveredAt{0};
@@ -268,13 +244,13 @@ TEST(MainLoop, CloseDestroyAndLeaveEndTheRun)
 {
     for (int way = 0; way < 3; ++way) {
         SCOPED_TRACE(way);
-        isolated([way] {
+        isolatedCase([way] {
             LoopApp app;
             app.setInitialWindowSize(64, 64);
             EXPECT_EQ(app.runFor(20s, [&] {
                 const unsigned long w = app.nativeHandles().window;
                 if (way == 0)
-                    sendDeleteWindow(w);
+                    requestWindowClose(w);
                 else if (way == 1)
                     xdotool("windowclose " + std::to_string(w));
                 else
@@ -288,9 +264,9 @@ TEST(MainLoop, CloseDestroyAndLeaveEndTheRun)
 
 TEST(MainLoop, MessageBoxFromAThreadShowsAboveTheFullScreenWindow)
 {
-    isolated([] {
-        unsetenv("OX_MESSAGE_LOG");
-        oxSetMessageHandler({}); // a real box (this child only)
+    isolatedCase([] {
+        EnvironmentVariable noLog("OX_MESSAGE_LOG", nullptr);
+        Seam<oxMessageHandler> realBoxes(oxSetMessageHandler, {}); // a real box
         LoopApp app;
         app.setTitle("oxtest fullscreen box");
         app.setFullScreen(true);
@@ -302,11 +278,8 @@ TEST(MainLoop, MessageBoxFromAThreadShowsAboveTheFullScreenWindow)
             std::thread box([&] { answer = oxShowMessage("Above the full-screen window?", "", MB_YES | MB_NO); });
             unsigned long boxWindow = 0;
             waitUntil([&] {
-                std::string out;
-                xdotool("search --onlyvisible --name '^oxtest fullscreen box$'", &out);
-                for (const std::string& line : splitString(out, "\n"))
-                    if (std::strtoul(line.c_str(), nullptr, 10) != main)
-                        boxWindow = std::strtoul(line.c_str(), nullptr, 10);
+                for (unsigned long w : visibleWindows("^oxtest fullscreen box$"))
+                    boxWindow = w != main ? w : boxWindow;
                 return boxWindow != 0;
             }, 10s);
             EXPECT_NE(boxWindow, 0u);
@@ -316,11 +289,7 @@ TEST(MainLoop, MessageBoxFromAThreadShowsAboveTheFullScreenWindow)
             char expected[32];
             std::snprintf(expected, sizeof expected, "0x%lx", main);
             EXPECT_NE(transient.find(expected), std::string::npos) << transient;
-            waitUntil([&] {
-                std::string out;
-                xdotool("getwindowfocus", &out);
-                return std::strtoul(out.c_str(), nullptr, 10) == boxWindow;
-            }, 5s);
+            waitForFocus(boxWindow, 5s);
             xdotool("key Return");
             box.join();
             app.postCommand(LoopApp::CMD_QUIT);

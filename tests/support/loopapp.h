@@ -3,7 +3,7 @@
 #pragma once
 
 #include "oxengine/platform/glapp.h"
-#include "support/xdriver.h"
+#include "xdriver.h"
 
 #include <sys/resource.h>
 

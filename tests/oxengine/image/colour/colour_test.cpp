@@ -1,0 +1,150 @@
+// Colour management: embedded profiles, PNG's colour chunks and CMYK ink
+// become display colours, compared with ImageMagick's conversions of the
+// same files; untagged pictures on an sRGB display stay untouched.
+#include "../imagetest.h"
+
+#include "oxengine/image/colour/colourprofile.h"
+
+#include <lcms2.h>
+
+namespace {
+
+// Adobe RGB (1998)-like: its primaries and white with gamma 2.2.
+std::string adobeRgbProfile()
+{
+    return readFile(std::string(OX_TEST_DATA_DIR) + "/icc/adobe-like-rgb.icc");
+}
+
+std::string srgbProfile()
+{
+    cmsHPROFILE p = cmsCreate_sRGBProfile();
+    cmsUInt32Number n = 0;
+    cmsSaveProfileToMem(p, nullptr, &n);
+    std::string bytes(n, '\0');
+    cmsSaveProfileToMem(p, bytes.data(), &n);
+    cmsCloseProfile(p);
+    return bytes;
+}
+
+#define REQUIRE_MAGICK()                                                                                               \
+    if (runCommand("command -v convert >/dev/null") != 0)                                                            \
+    GTEST_SKIP() << "ImageMagick is needed"
+
+// Colour bars and ramps, large flat areas so that JPEG keeps them.
+const std::string SOURCE_PICTURE = "-size 64x64 gradient:red-blue \\( -size 64x64 gradient:lime-yellow \\) "
+                                   "+append \\( -size 128x32 xc:'rgb(200,120,60)' \\) -append";
+
+// The largest channel difference between our pixels and ImageMagick's PNG.
+int largestDifference(const oxImage& ours, const std::string& referencePng)
+{
+    const auto reference = oxImageRegistry::instance().loadImage(referencePng, oxSize());
+    EXPECT_EQ(ours.size(), reference->size());
+    if (ours.size() != reference->size() || ours.sampleType() != ST_UINT8 || reference->sampleType() != ST_UINT8)
+        return 1000;
+    int worst = 0;
+    const auto* a = static_cast<const oxColour*>(ours.data());
+    const auto* b = static_cast<const oxColour*>(reference->data());
+    for (size_t i = 0; i < size_t(ours.width()) * ours.height(); ++i)
+        worst = std::max({worst, std::abs(a[i].r - b[i].r), std::abs(a[i].g - b[i].g), std::abs(a[i].b - b[i].b)});
+    return worst;
+}
+
+} // namespace
+
+TEST(ColourManagement, EmbeddedProfilesMatchImageMagicksConversion)
+{
+    REQUIRE_MAGICK();
+    TempDir dir;
+    ASSERT_TRUE(writeFile(dir.file("adobe.icc"), adobeRgbProfile()));
+    ASSERT_TRUE(writeFile(dir.file("srgb.icc"), srgbProfile()));
+    for (const char* name : {"tagged.jpg", "tagged.png"}) {
+        SCOPED_TRACE(name);
+        const std::string tagged = dir.file(name), reference = dir.file("reference.png");
+        // The first -profile assigns the profile to the untagged pixels.
+        ASSERT_EQ(runCommand("convert " + SOURCE_PICTURE + " -depth 8 -quality 97 -profile '" + dir.file("adobe.icc") + "' '" +
+                             tagged + "'"),
+                  0);
+        ASSERT_EQ(runCommand("convert '" + tagged + "' -profile '" + dir.file("srgb.icc") + "' +profile '*' -depth 8 '" +
+                             reference + "'"),
+                  0);
+        const auto image = oxImageRegistry::instance().loadImage(tagged, oxSize());
+        EXPECT_LE(largestDifference(*image, reference), 3);
+    }
+}
+
+TEST(ColourManagement, CmykJpegMatchesImageMagick)
+{
+    REQUIRE_MAGICK();
+    TempDir dir;
+    const std::string cmyk = dir.file("cmyk.jpg"), reference = dir.file("reference.png");
+    ASSERT_EQ(runCommand("convert " + SOURCE_PICTURE + " -colorspace CMYK -quality 97 '" + cmyk + "'"), 0);
+    ASSERT_EQ(runCommand("convert '" + cmyk + "' -colorspace sRGB '" + reference + "'"), 0);
+    const auto image = oxImageRegistry::instance().loadImage(cmyk, oxSize());
+    EXPECT_EQ(image->components(), 3);
+    EXPECT_LE(largestDifference(*image, reference), 4);
+}
+
+TEST(ColourManagement, DescriptionsBecomeDisplayColours)
+{
+    struct Case {
+        const char* what;
+        oxColourSource source;
+        oxColour in, out;
+    };
+    oxColourSource linear, p3, srgbCodes, ink, invertedInk;
+    linear.gamma = 1.0;
+    p3.cicpPrimaries = 12, p3.cicpTransfer = 13;
+    srgbCodes.cicpPrimaries = 1, srgbCodes.cicpTransfer = 13;
+    ink.cmyk = true;
+    invertedInk.cmyk = invertedInk.inverted = true;
+    const Case cases[] = {
+        {"untagged", oxColourSource(), {12, 200, 77, 90}, {12, 200, 77, 90}},
+        {"cICP sRGB", srgbCodes, {12, 200, 77, 90}, {12, 200, 77, 90}},
+        {"linear gamma", linear, {128, 128, 128, 40}, {188, 188, 188, 40}},
+        {"P3 green", p3, {0, 255, 0, 255}, {0, 255, 0, 255}}, // beyond sRGB: clipped to its green
+        {"plain CMYK", ink, {0, 255, 0, 128}, {127, 0, 127, 255}},
+        {"Adobe CMYK", invertedInk, {255, 0, 255, 127}, {127, 0, 127, 255}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        auto image = oxImageUInt8::create(2, 1);
+        image->at(0, 0) = image->at(1, 0) = c.in;
+        oxConvertToDisplay(*image, c.source);
+        const oxColour got = image->at(1, 0);
+        EXPECT_NEAR(got.r, c.out.r, 2);
+        EXPECT_NEAR(got.g, c.out.g, 2);
+        EXPECT_NEAR(got.b, c.out.b, 2);
+        EXPECT_EQ(got.a, c.out.a);
+    }
+}
+
+TEST(ColourManagement, DisplayProfileAppliesToUntaggedPictures)
+{
+    const std::string adobe = adobeRgbProfile();
+    oxSetDisplayProfile(std::vector<unsigned char>(adobe.begin(), adobe.end()));
+    EXPECT_FALSE(oxDisplayIsSrgb());
+    auto image = oxImageUInt16::create(1, 1);
+    image->at(0, 0) = oxColourUInt16(65535, 0, 0, 65535);
+    oxConvertToDisplay(*image, oxColourSource());
+    oxSetDisplayProfile({}); // back to sRGB for the other tests
+    // sRGB's red lies inside Adobe RGB: less than full red there.
+    EXPECT_NEAR(image->at(0, 0).r, 219 * 257, 2 * 257);
+    EXPECT_LT(image->at(0, 0).g, 20 * 257);
+    EXPECT_EQ(image->at(0, 0).a, 65535);
+    EXPECT_TRUE(oxDisplayIsSrgb());
+    oxSetDisplayProfile({'n', 'o', 't', ' ', 'I', 'C', 'C'});
+    EXPECT_TRUE(oxDisplayIsSrgb());
+}
+
+TEST(ColourManagement, ProfileWithoutATransformIsIgnored)
+{
+    // Found by fuzzing: Little CMS reads it but makes no transform from it.
+    const std::string bytes = readFile(std::string(OX_TEST_DATA_DIR) + "/icc/no-transform.icc");
+    ASSERT_FALSE(bytes.empty());
+    oxColourSource source;
+    source.icc.assign(bytes.begin(), bytes.end());
+    auto image = oxImageUInt8::create(2, 2);
+    image->fill(oxColourValue(oxColour(10, 20, 30, 40)));
+    oxConvertToDisplay(*image, source);
+    EXPECT_EQ(image->at(1, 1), oxColour(10, 20, 30, 40));
+}

@@ -1,0 +1,168 @@
+// Exif orientation: pictures come upright out of the decoder, and lossless
+// turns follow what the user saw (checked against jpegtran plus a tag edit).
+#include "jpegtest.h"
+
+#include "oxengine/image/orientation.h"
+
+using namespace jpegtest;
+
+namespace {
+
+// An APP1 marker with an IFD0 holding only the orientation tag. The tag's
+// value lies at ORIENTATION_AT within the marker's data.
+constexpr size_t ORIENTATION_AT = 24;
+Segment exifOrientation(int code, bool bigEndian = true)
+{
+    auto u16 = [&](int v) { return bigEndian ? std::string{char(v >> 8), char(v)} : std::string{char(v), char(v >> 8)}; };
+    auto u32 = [&](uint32_t v) { return bigEndian ? u16(int(v >> 16)) + u16(int(v & 0xFFFF)) : u16(int(v & 0xFFFF)) + u16(int(v >> 16)); };
+    std::string d("Exif\0\0", 6);
+    d += bigEndian ? std::string("MM\0*", 4) : std::string("II*\0", 4);
+    d += u32(8) + u16(1) + u16(0x0112) + u16(3) + u32(1) + u16(code) + u16(0) + u32(0);
+    return {0xE1, d};
+}
+
+int tagOf(const std::string& jpeg)
+{
+    for (const Segment& s : segments(jpeg, 0xE1))
+        if (int code = oxJpegExifOrientation(reinterpret_cast<const unsigned char*>(s.data.data()), s.data.size()))
+            return code;
+    return 0;
+}
+
+// 64 x 48, four flat quadrants that JPEG keeps close to their colours.
+const oxColour QUADRANT[4] = {{220, 30, 30, 255}, {30, 200, 40, 255}, {40, 40, 210, 255}, {230, 230, 40, 255}};
+std::unique_ptr<oxImageUInt8> upright()
+{
+    auto image = oxImageUInt8::create(64, 48);
+    for (uint32_t y = 0; y < 48; ++y)
+        for (uint32_t x = 0; x < 64; ++x)
+            image->at(x, y) = QUADRANT[(y >= 24) * 2 + (x >= 32)];
+    return image;
+}
+
+bool near(const oxColour& a, const oxColour& b)
+{
+    return std::abs(a.r - b.r) < 12 && std::abs(a.g - b.g) < 12 && std::abs(a.b - b.b) < 12;
+}
+
+} // namespace
+
+TEST(ExifOrientation, EveryOrientationLoadsUpright)
+{
+    TempDir dir;
+    const auto reference = upright();
+    for (int code = 1; code <= 8; ++code) {
+        SCOPED_TRACE(code);
+        const auto stored = oxOrientedCopy(*reference, oxOrientation::fromExif(code).inverse());
+        const std::string path = dir.file("o" + std::to_string(code) + ".jpg");
+        oxJpegHandler().saveImage(*stored, path, oxToneMapping::neutral());
+        ASSERT_TRUE(writeFile(path, withSegments(readFile(path), {exifOrientation(code, code % 2 == 0)})));
+        const auto image = load(path);
+        ASSERT_EQ(image->width(), 64u);
+        ASSERT_EQ(image->height(), 48u);
+        for (int q = 0; q < 4; ++q)
+            EXPECT_TRUE(near(image->at(16 + 32 * (q & 1), 12 + 24 * (q >> 1)), QUADRANT[q])) << "quadrant " << q;
+    }
+}
+
+TEST(ExifOrientation, MaximumAppliesToTheUprightPicture)
+{
+    REQUIRE_JPEG_TOOLS();
+    TempDir dir;
+    const std::string path = dir.file("tall.jpg");
+    ASSERT_TRUE(makeJpeg(path, 800, 400, ""));
+    ASSERT_TRUE(writeFile(path, withSegments(readFile(path), {exifOrientation(6)})));
+    // Upright 400 x 800: a 400 x 800 box needs no reduction.
+    const auto image = load(path, oxSize(400, 800));
+    EXPECT_EQ(image->width(), 400u);
+    EXPECT_EQ(image->height(), 800u);
+    EXPECT_EQ(image->reduction(), 1);
+}
+
+// Turning what the user sees: the stored pixels get the orientation and the
+// turn at once (jpegtran's operation on the original) and the tag becomes 1.
+TEST(ExifOrientation, TurnMatchesJpegtranAndResetsTheTag)
+{
+    REQUIRE_JPEG_TOOLS();
+    struct Case {
+        int orientation, rotation;
+        const char* jpegtran;
+    };
+    const Case cases[] = {
+        {6, 1, "-rotate 180"}, {5, 1, "-flip horizontal"}, {3, 3, "-rotate 90"}, {8, 1, ""}, {1, 2, "-rotate 180"},
+    };
+    TempDir dir;
+    const std::string plain = dir.file("plain.jpg");
+    ASSERT_TRUE(makeJpeg(plain, 64, 48, "-sample 2x2"));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.orientation) + " + " + std::to_string(c.rotation));
+        const std::string source = dir.file("source.jpg"), ours = dir.file("ours.jpg"), theirs = dir.file("theirs.jpg");
+        ASSERT_TRUE(writeFile(source, withSegments(readFile(plain), {exifOrientation(c.orientation)})));
+        ASSERT_TRUE(writeFile(ours, readFile(source)));
+        oxImageTransform t;
+        t.rotation = c.rotation;
+        oxJpegHandler().transformFile(ours, t);
+        ASSERT_EQ(runCommand(std::string("jpegtran -copy all ") + c.jpegtran + " -outfile '" + theirs + "' '" + source + "'"), 0);
+        EXPECT_EQ(djpeg(ours), djpeg(theirs));
+        EXPECT_EQ(tagOf(readFile(ours)), 1);
+        // The tag edit jpegtran leaves to exiftran: the rest of the marker is the same.
+        std::string expected = segments(readFile(theirs), 0xE1).at(0).data;
+        expected[ORIENTATION_AT + 1] = 1;
+        EXPECT_EQ(segments(readFile(ours), 0xE1).at(0).data, expected);
+    }
+}
+
+TEST(ExifOrientation, TagAloneTakesATurnTheEdgesForbid)
+{
+    REQUIRE_JPEG_TOOLS();
+    TempDir dir;
+    const std::string path = dir.file("edge.jpg");
+    ASSERT_TRUE(makeJpeg(path, 64, 40, "-sample 2x2")); // 40 is no multiple of 16
+    ASSERT_TRUE(writeFile(path, withSegments(readFile(path), {exifOrientation(6)})));
+    const std::string pixels = djpeg(path);
+    oxImageTransform t;
+    t.rotation = 1; // 6 then clockwise: upside down, which would move the bottom edge
+    oxJpegHandler().transformFile(path, t);
+    EXPECT_EQ(tagOf(readFile(path)), 3);
+    EXPECT_EQ(djpeg(path), pixels);
+}
+
+TEST(ExifOrientation, CommentChangeKeepsTheTag)
+{
+    REQUIRE_JPEG_TOOLS();
+    TempDir dir;
+    const std::string path = dir.file("c.jpg");
+    ASSERT_TRUE(makeJpeg(path, 64, 48, ""));
+    ASSERT_TRUE(writeFile(path, withSegments(readFile(path), {exifOrientation(8)})));
+    oxImageTransform t;
+    t.setComment = true;
+    t.comment = "x";
+    oxJpegHandler().transformFile(path, t);
+    EXPECT_EQ(tagOf(readFile(path)), 8);
+}
+
+TEST(ExifOrientation, TransformsComposeAndInvert)
+{
+    for (int a = 1; a <= 8; ++a) {
+        const oxOrientation o = oxOrientation::fromExif(a);
+        EXPECT_EQ(o.exifCode(), a);
+        EXPECT_TRUE(o.then(o.inverse()).identity()) << a;
+    }
+    EXPECT_EQ(oxOrientation::rotation(1).then(oxOrientation::rotation(1)), oxOrientation::rotation(2));
+    EXPECT_EQ(oxOrientation::rotation(3).then(oxOrientation::rotation(2)), oxOrientation::rotation(1));
+}
+
+TEST(ExifOrientation, ReaderRejectsMalformedData)
+{
+    const std::string good = exifOrientation(6, false).data;
+    const auto* bytes = reinterpret_cast<const unsigned char*>(good.data());
+    EXPECT_EQ(oxJpegExifOrientation(bytes, good.size()), 6);
+    for (size_t cut = 0; cut < ORIENTATION_AT + 2; ++cut)
+        EXPECT_EQ(oxJpegExifOrientation(bytes, cut), 0) << cut;
+    std::string wrongType = good;
+    wrongType[18] = 4; // LONG instead of SHORT
+    EXPECT_EQ(oxJpegExifOrientation(reinterpret_cast<const unsigned char*>(wrongType.data()), wrongType.size()), 0);
+    std::string outOfRange = good;
+    outOfRange[ORIENTATION_AT] = 9;
+    EXPECT_EQ(oxJpegExifOrientation(reinterpret_cast<const unsigned char*>(outOfRange.data()), outOfRange.size()), 0);
+}
