@@ -99,7 +99,8 @@ TEST(ExrLoad, TheDataWindowBecomesThePicture)
     REQUIRE_OPENEXR();
     TempDir dir;
     const std::string f = dir.file("w.exr");
-    for (const auto& [x0, y0] : {std::pair{10, 20}, std::pair{-5, -3}}) {
+    for (const auto& [left, top] : {std::pair{10, 20}, std::pair{-5, -3}}) {
+        const int x0 = left, y0 = top; // clang 14 cannot capture a structured binding
         ExrFile exr;
         exr.xMin = x0, exr.yMin = y0, exr.xMax = x0 + 4, exr.yMax = y0 + 2;
         exr.strings["comments"] = "a picture";
