@@ -15,7 +15,7 @@ packages=(
   # run time: EXR support (loaded with dlopen); the SVG loader that draws the window icon
   libopenexr-3-1-30 librsvg2-common
   # tests
-  xvfb xauth xdotool x11-apps imagemagick libjpeg-turbo-progs openexr
+  xvfb xauth xdotool x11-apps imagemagick libjpeg-turbo-progs openexr acl attr
   fonts-dejavu-core fonts-noto-cjk
   # benchmarks, and the viewer harness with the viewers it compares against
   libvips-tools nsxiv feh openbox x11-utils libxtst-dev libxdamage-dev libxfixes-dev libxext-dev

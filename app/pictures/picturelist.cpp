@@ -8,6 +8,7 @@
 #include "oxengine/platform/messagebox.h"
 #include "oxengine/platform/sound.h"
 #include "oxengine/storage/files.h"
+#include "oxengine/storage/temporaryfiles.h"
 
 #include <algorithm>
 #include <climits>
@@ -105,6 +106,8 @@ bool PictureList::loadFolder(int startIndex, int subfolderMode)
         return false;
     }
     writeConfigText(ConfigKey::LastFolder, m_folder);
+    // What a rewrite or copy killed in this folder left behind.
+    oxRemoveStaleTemporaries(oxFilename(m_folder).systemPath());
     beginScan();
     scanFolder(m_folder, false);
     sortKeeping(sortModeSetting(), std::string());

@@ -71,7 +71,8 @@ public:
     // The folder dialog at the current folder; a confirmed folder is opened
     // with the sub-folder question.
     void selectFolder();
-    // Stores the folder as "LastFolder", lists it, sorts the list and shows
+    // Stores the folder as "LastFolder", removes stale temporary files of ours
+    // from it (oxRemoveStaleTemporaries), lists it, sorts the list and shows
     // the entry at startIndex (clamped). SubfolderMode says when the
     // sub-folders are searched as well; such a list is sorted by path.
     // A folder that does not exist is said so, not stored, and leaves the

@@ -241,8 +241,12 @@ int damageCode(const LoadJob& job)
 std::unique_ptr<oxImage> oxJpegHandler::loadImage(const std::string& filename, const oxSize& maximum) const
 {
     LoadJob job(maximum, oxFilePtr(oxOpenForReading(filename, oxGetTranslation("cannot open file.")).release()));
-    if (!decode(job))
-        throw oxImageException(oxGetTranslation("decompression failed."), filename);
+    if (!decode(job)) {
+        const bool second = job.bottom && job.top.errors.message[0] == '\0' && !job.top.errors.ownReason;
+        throw oxImageException(
+            oxJpegFailure(oxGetTranslation("decompression failed."), second ? job.bottom->errors : job.top.errors),
+            filename);
+    }
     job.prefault.reset();
     std::unique_ptr<oxImage> image = oxAsMeantToBeSeen(std::move(job.image), job.colours, job.orientation, filename);
     image->setComponents(job.components);

@@ -13,6 +13,7 @@
 namespace {
 
 constexpr size_t HEADER_BYTES = 18;
+constexpr size_t MAX_ID_BYTES = 255;
 constexpr int TYPE_TRUE_COLOUR = 2;
 constexpr int TYPE_RLE_TRUE_COLOUR = 10;
 constexpr uint8_t DESCRIPTOR_RIGHT_TO_LEFT = 0x10;
@@ -147,6 +148,45 @@ void readRunLength(Reader& reader, oxImageUInt8& image, int bytes)
     }
 }
 
+bool isTextByte(unsigned char c)
+{
+    return (c >= 0x20 && c != 0x7F) || c == '\t' || c == '\n' || c == '\r';
+}
+
+// The image ID field as the comment: text (UTF-8, or else taken as
+// Latin-1), without the NULs some writers end it with. ID data that is not
+// text (some writers store binary data there) is no comment.
+std::string commentOf(std::string id)
+{
+    while (!id.empty() && id.back() == '\0')
+        id.pop_back();
+    for (unsigned char c : id) {
+        if (!isTextByte(c))
+            return std::string();
+    }
+    if (utf8FromCodePoints(utf8ToCodePoints(id)) == id)
+        return id;
+    std::string utf8;
+    for (unsigned char c : id)
+        utf8Append(utf8, c);
+    return utf8;
+}
+
+// The comment as an ID field: at most 255 bytes, cut before a character
+// that does not fit whole; control characters become blanks.
+std::string idFieldOf(const std::string& comment)
+{
+    size_t n = std::min(comment.size(), MAX_ID_BYTES);
+    while (n > 0 && n < comment.size() && (static_cast<unsigned char>(comment[n]) & 0xC0) == 0x80)
+        --n;
+    std::string id = comment.substr(0, n);
+    for (char& c : id) {
+        if (!isTextByte(static_cast<unsigned char>(c)))
+            c = ' ';
+    }
+    return id;
+}
+
 } // namespace
 
 std::string oxTgaHandler::loadFilter() const
@@ -184,9 +224,13 @@ std::unique_ptr<oxImage> oxTgaHandler::loadImage(const std::string& filename, co
     if (h.imageType == TYPE_TRUE_COLOUR && available < uint64_t(h.width) * h.height * uint64_t(pixelBytes))
         fail(oxGetTranslation("the TGA file ends before its last pixel."), filename);
 
+    std::string id(h.idLength, '\0');
+    if (std::fread(id.data(), 1, id.size(), file.get()) != id.size())
+        id.clear();
     auto image = oxImageUInt8::create(h.width, h.height);
     if (!image)
         fail(oxGetTranslation("out of memory!"), filename);
+    image->setComment(commentOf(std::move(id)));
     Reader reader(file.get(), filename);
     if (std::fseek(file.get(), long(std::min<uint64_t>(offset, uint64_t(fileSize))), SEEK_SET) != 0)
         fail(oxGetTranslation("cannot read from file."), filename);
@@ -213,7 +257,9 @@ void oxTgaHandler::saveImage(const oxImage& image, const std::string& filename, 
              filename);
     const bool alpha = image.components() > 3;
     const int pixelBytes = alpha ? 4 : 3;
+    const std::string id = idFieldOf(image.comment());
     unsigned char header[HEADER_BYTES] = {};
+    header[0] = uint8_t(id.size());
     header[2] = TYPE_TRUE_COLOUR;
     header[12] = uint8_t(image.width());
     header[13] = uint8_t(image.width() >> 8);
@@ -230,7 +276,8 @@ void oxTgaHandler::saveImage(const oxImage& image, const std::string& filename, 
         [&](std::FILE* file, const std::string&) {
             oxImageRows rows(image, ST_UINT8, toneMapping);
             std::vector<unsigned char> out(size_t(image.width()) * size_t(pixelBytes));
-            if (std::fwrite(header, 1, HEADER_BYTES, file) != HEADER_BYTES)
+            if (std::fwrite(header, 1, HEADER_BYTES, file) != HEADER_BYTES ||
+                std::fwrite(id.data(), 1, id.size(), file) != id.size())
                 return; // oxReplaceFile reports the stream's error
             for (uint32_t y = 0; y < image.height(); ++y) {
                 const auto* in = static_cast<const oxColour*>(rows.row(y));
@@ -249,7 +296,12 @@ void oxTgaHandler::saveImage(const oxImage& image, const std::string& filename, 
         options);
 }
 
-void oxTgaHandler::transformFile(const std::string& filename, const oxImageTransform&) const
+void oxTgaHandler::transformFile(const std::string& filename, const oxImageTransform& transform) const
 {
-    oxTransformNotSupported(filename);
+    // A comment the ID field cannot hold whole is refused, not cut.
+    if (transform.setComment && transform.comment.size() > MAX_ID_BYTES)
+        fail(formatString(oxGetTranslation("a TGA file holds a comment of at most 255 bytes, not %zu."),
+                          transform.comment.size()),
+             filename);
+    genericTransform(*this, filename, transform);
 }

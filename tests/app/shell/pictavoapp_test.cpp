@@ -300,8 +300,12 @@ TEST_F(App, StartFolderFromTheCommandLine)
         EXPECT_EQ(a.pictures().currentIndex(), index) << last;
         EXPECT_EQ(readConfigText(ConfigKey::LastFolder), m_dir + "/");
     }
-    // A file: its folder, and that picture is the first one asked for.
-    m_filled.clear();
+    // A file: its folder, and that picture is the first one asked for. (The
+    // last application's loader may still be filling: under the lock.)
+    {
+        std::lock_guard<std::mutex> lock(m_fillMutex);
+        m_filled.clear();
+    }
     PictavoApp& a = app();
     a.setStartLocation(resolveStartPath(m_dir + "/b.jpg"));
     a.loadStartFolder();
