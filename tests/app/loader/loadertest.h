@@ -147,7 +147,6 @@ struct LoaderRig {
             std::lock_guard<std::mutex> lock(mutex);
             reports.push_back(f);
         };
-        s.confirm = oxAskYesNo; // questions reach the test's message seam
         loader = std::make_unique<BGTextureLoader>(list, s);
         if (start) {
             EXPECT_TRUE(loader->startLoader());
