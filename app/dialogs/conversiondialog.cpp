@@ -74,6 +74,7 @@ ConversionDialog::ConversionDialog(bool single) : m_fileTypes(fileTypesOfFilter(
 
     columns->addChild(std::make_unique<oxGuiFlexi>(0, 0))->setSize({defaultGuiStyle.textHeight, 0});
     auto* right = columns->addChild(std::make_unique<oxGuiVSizer>());
+    right->setStretch({0, 1}); // the fields at the top, beside the tree
     if (single)
         addFileNameRow(*right);
     right->addChild(std::make_unique<oxGuiLabel>(oxGetTranslation(N_("File type:")), TA_LEFT));
@@ -176,8 +177,10 @@ bool ConversionTask::run()
         return false;
     ConversionDialog dialog(pictures.size() == 1);
     dialog.setFolder(folder.empty() ? oxFilename(pictures.front().path).parentFolder().systemPath() : folder);
-    if (auto* edit = dialog.fileNameEdit())
+    if (auto* edit = dialog.fileNameEdit()) {
         edit->setText(oxFilename(pictures.front().path).name());
+        edit->selectAll();
+    }
     if (dialog.runWithSound(-1) != GUI_RESULT_OK)
         return false;
     folder = dialog.selectedFolder();
