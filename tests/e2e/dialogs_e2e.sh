@@ -105,8 +105,14 @@ check "move: the sheet rescanned (d in c's place)" pixel_is "$((x - 30))" "$y" '
 select_cells 0
 menu 0 7
 typed "out/half.png"
-key Tab Tab space Tab space Tab ctrl+a
+# The boxes enable the fields through the command queue: a moment each.
+key Tab Tab space
+sleep 0.5
+key Tab space
+sleep 0.5
+key Tab ctrl+a
 typed "50%"
+sleep 0.5
 key Return
 check "convert: PNG at 50 %" eventually dims_are "$p/out/half.png" "PNG 320x240"
 
