@@ -6,6 +6,7 @@
 
 #include "app/dialogs/picturedialog.h"
 #include "app/dialogs/replacequestion.h"
+#include "app/shell/commands.h"
 #include "app/views/viewapplication.h"
 
 #include <functional>
@@ -16,16 +17,6 @@ class oxGuiCheckbox;
 class oxGuiEdit;
 class oxGuiList;
 class PictureOperations;
-
-// The dialog's own commands while it runs.
-enum ConversionCommand : unsigned {
-    CMD_CONVERT_TYPE = 300,
-    CMD_CONVERT_RESIZE = 301,
-    CMD_CONVERT_KEEP_ASPECT = 302,
-    CMD_CONVERT_WIDTH = 303,
-    CMD_CONVERT_HEIGHT = 304,
-    CMD_CONVERT_HELP = 305,
-};
 
 struct FileType {
     std::string description;
