@@ -223,3 +223,17 @@ TEST_F(DialogTasks, ConversionKeepsNamesWithTheNewExtensionAndEachToneMapping)
     EXPECT_EQ(ops.sent, (V{"begin", "convert " + a + " " + to + "/a.png -50/-50 mode0 0", "end", "begin",
                            "convert " + a + " " + a + " 800/0 mode0 223 replace", "end"}));
 }
+
+TEST(ReplaceQuestion, OffersToAllAnswersOnlyForSeveral)
+{
+    std::vector<int> offered;
+    const oxMessageHandler before = oxSetMessageHandler([&](const oxMessageRequest& r) {
+        offered.push_back(r.buttons);
+        return oxMessageAnswer{MB_YES_ALL, {}};
+    });
+    EXPECT_EQ(askReplaceOnScreen("/p/a.jpg", true), MB_YES_ALL);
+    // Not offered: the answer that keeps the file.
+    EXPECT_EQ(askReplaceOnScreen("/p/a.jpg", false), MB_NO);
+    oxSetMessageHandler(before);
+    EXPECT_EQ(offered, (std::vector<int>{MB_YES | MB_NO | MB_YES_ALL | MB_NO_ALL, MB_YES | MB_NO}));
+}
