@@ -39,7 +39,7 @@ done
 screen_size
 columns=$(((sw - 400) / 128))
 scale=$(awk -v w="$sw" -v c="$columns" 'BEGIN { printf "%.6f", w / (261 * c + 400) }')
-cell() { awk -v i="$1" -v c="$columns" -v s="$scale" 'BEGIN { printf "%d %d", (261 * (i % c) + 528) * s, (261 * int(i / c) + 178) * s }'; }
+cell() { awk -v i="$1" -v c="$columns" -v s="$scale" 'BEGIN { printf "%d %d\n", (261 * (i % c) + 528) * s, (261 * int(i / c) + 178) * s }'; }
 read -r x y < <(cell 0)
 xdotool mousemove --window "$window" "$x" "$y" keydown ctrl click 1 keyup ctrl
 read -r x2 y2 < <(cell 39)
