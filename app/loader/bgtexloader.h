@@ -34,6 +34,10 @@
 // application.
 struct LoaderServices {
     PictureFiller fill;              // required
+    PictureFiller fillThumbnail;     // thumbnails; empty: fill
+    // A file the loader rotated, changed the comment of or wrote (its
+    // cached thumbnails are stale), on the loader thread. May be empty.
+    std::function<void(const std::string& file)> fileChanged;
     LoaderContextFactory makeContext; // required
     std::function<void(unsigned command)> postCommand; // any thread
     std::function<void()> requestRedisplay;            // any thread
