@@ -11,14 +11,9 @@
 
 namespace {
 
-// The picture decoded at least as large as the square along its longer side
-// where the decoder can reduce cheaply, then fitted into the square.
-std::unique_ptr<oxImage> decodeThumbnail(const std::string& fileName, int edge)
+// The picture fitted into the square (a smaller one stays as it is).
+std::unique_ptr<oxImage> fitInto(std::unique_ptr<oxImage> image, int edge, const std::string& fileName)
 {
-    // Within twice the square less one keeps the smallest reduction that
-    // still covers it (the one before was at least twice the square).
-    const oxSize cover(2 * edge - 1, 2 * edge - 1);
-    std::unique_ptr<oxImage> image = oxImageRegistry::instance().loadImage(fileName, cover);
     image->setSourceSize(image->sourceSize()); // kept by the copy below
     const int64_t width = image->width(), height = image->height();
     const int64_t longer = std::max(width, height);
@@ -32,33 +27,50 @@ std::unique_ptr<oxImage> decodeThumbnail(const std::string& fileName, int edge)
     return fitted;
 }
 
-} // namespace
+// The picture decoded at least as large as the square along its longer side
+// where the decoder can reduce cheaply, then fitted into the square.
+std::unique_ptr<oxImage> decodeThumbnail(const std::string& fileName, int edge)
+{
+    // Within twice the square less one keeps the smallest reduction that
+    // still covers it (the one before was at least twice the square).
+    const oxSize cover(2 * edge - 1, 2 * edge - 1);
+    return fitInto(oxImageRegistry::instance().loadImage(fileName, cover), edge, fileName);
+}
 
-ThumbnailImage makeThumbnailImage(const oxThumbnailCache* cache, const std::string& fileName, int edge)
+// The thumbnail at the cache's size for the edge.
+ThumbnailImage cachedThumbnail(const oxThumbnailCache& cache, const std::string& fileName, int edge)
 {
     ThumbnailImage made;
-    if (!cache) {
-        made.image = decodeThumbnail(fileName, edge);
-        return made;
-    }
-    edge = oxThumbnailCache::folderEdge(edge);
-    if (std::optional<oxThumbnailCache::Thumbnail> found = cache->find(fileName, edge)) {
+    if (std::optional<oxThumbnailCache::Thumbnail> found = cache.find(fileName, edge)) {
         made.sizeKnown = found->full.width > 0;
         found->image->setComment(std::move(found->comment));
         made.image = std::move(found->image);
         return made;
     }
-    if (std::optional<std::string> reason = cache->failure(fileName))
+    if (std::optional<std::string> reason = cache.failure(fileName))
         throw oxImageException(*reason, fileName);
     try {
         made.image = decodeThumbnail(fileName, edge);
     } catch (const oxException& e) {
-        cache->recordFailure(fileName, e.oxException::getMessage()); // without the file name, added again when thrown
+        cache.recordFailure(fileName, e.oxException::getMessage()); // without the file name, added again when thrown
         throw;
     }
     // Damaged pictures are shown but not kept: they may still be arriving.
     if (made.image->sampleType() == ST_UINT8 && made.image->damage().empty())
-        cache->store(fileName, edge, *made.image, made.image->sourceSize(), made.image->comment());
+        cache.store(fileName, edge, *made.image, made.image->sourceSize(), made.image->comment());
+    return made;
+}
+
+} // namespace
+
+ThumbnailImage makeThumbnailImage(const oxThumbnailCache* cache, const std::string& fileName, int edge)
+{
+    if (!cache)
+        return {decodeThumbnail(fileName, edge)};
+    ThumbnailImage made = cachedThumbnail(*cache, fileName, oxThumbnailCache::folderEdge(edge));
+    // Sheets of small squares get thumbnails no larger than their squares.
+    if (edge < oxThumbnailCache::folderEdge(edge))
+        made.image = fitInto(std::move(made.image), edge, fileName);
     return made;
 }
 

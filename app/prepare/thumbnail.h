@@ -16,8 +16,8 @@ struct ThumbnailImage {
     bool sizeKnown = true; // a cached thumbnail of another program may not record the picture's size
 };
 
-// The thumbnail of the file within edge x edge (the cache's size for the
-// edge): from the cache when it holds a current one, else decoded (JPEG at
+// The thumbnail of the file within edge x edge: from the cache (at the
+// cache's size for the edge, fitted to the edge) when it holds a current one, else decoded (JPEG at
 // the smallest DCT scale that still covers the square), reduced and stored
 // in the cache. A file the cache records as failed in its present state
 // throws again without being read; a new failure is recorded. cache may be

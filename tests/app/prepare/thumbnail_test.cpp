@@ -43,7 +43,7 @@ struct MakeThumbnail : testing::Test {
 
 TEST_F(MakeThumbnail, DecodedOnceFittedThenFoundInTheCache)
 {
-    ThumbnailImage made = makeThumbnailImage(&cache, jpeg, 200); // the "large" folder's 256
+    ThumbnailImage made = makeThumbnailImage(&cache, jpeg, 256);
     ASSERT_TRUE(made.image);
     EXPECT_EQ(made.image->size(), oxSize(256, 192)) << "fitted to the square, not an undershooting DCT scale";
     EXPECT_EQ(made.image->sourceSize(), oxSize(1600, 1200));
@@ -53,6 +53,8 @@ TEST_F(MakeThumbnail, DecodedOnceFittedThenFoundInTheCache)
     EXPECT_EQ(found.image->size(), oxSize(256, 192));
     EXPECT_TRUE(found.sizeKnown);
     EXPECT_EQ(found.image->sourceSize(), oxSize(1600, 1200));
+    // A smaller square of the same cache folder: the cached one, fitted.
+    EXPECT_EQ(makeThumbnailImage(&cache, jpeg, 200).image->size(), oxSize(200, 150));
 }
 
 TEST_F(MakeThumbnail, ChangedFileIsRemadeAndAFailureNotRetried)
