@@ -218,24 +218,28 @@ void BGTextureLoader::updateThumbnails()
     oxLock lock(threadLock());
     for (auto& [name, t] : m_thumbnails)
         t->wanted = false;
-    std::unordered_set<std::string> listed(m_pictureList.begin(), m_pictureList.end());
-    // Loads for an earlier list would only fill the set with unwanted work.
-    m_queue.dropLoadsUnless(true, [&](const std::string& n) { return listed.count(n) > 0; });
-    for (const std::string& name : m_pictureList) {
+    m_thumbnailQueue.setList(m_pictureList, [&](const std::string& name) {
         auto it = m_thumbnails.find(name);
-        if (it != m_thumbnails.end()) {
-            it->second->wanted = true;
-            // Wanted again before an earlier update's unload ran.
-            m_queue.cancelUnload(name, true);
-            continue;
-        }
-        enqueueLocked(LoadCommand{.name = name, .thumbnail = true});
-    }
+        if (it == m_thumbnails.end())
+            return true;
+        it->second->wanted = true;
+        // Wanted again before an earlier update's unload ran.
+        m_queue.cancelUnload(name, true);
+        return false;
+    });
     for (auto& [name, t] : m_thumbnails) {
         if (t->wanted)
             continue;
         enqueueLocked(UnloadCommand{.name = name, .thumbnail = true, .urgent = true});
     }
+    if (m_thumbnailQueue.pending())
+        m_wake.signal();
+}
+
+void BGTextureLoader::setVisibleRange(int first, int last)
+{
+    oxLock lock(threadLock());
+    m_thumbnailQueue.setVisible(first, last);
 }
 
 ThumbnailReader BGTextureLoader::readThumbnail(const std::string& name)
@@ -250,7 +254,8 @@ ThumbnailReader BGTextureLoader::readThumbnail(const std::string& name)
 LoaderProgress BGTextureLoader::progress()
 {
     oxLock lock(threadLock());
-    return {m_queue.doneCount(), m_queue.queuedCount()};
+    return {m_queue.doneCount() + m_thumbnailQueue.doneCount(),
+            m_queue.queuedCount() + m_thumbnailQueue.queuedCount()};
 }
 
 bool BGTextureLoader::setLogging(bool on)
@@ -290,6 +295,12 @@ std::vector<std::string> BGTextureLoader::thumbnailNames()
     return names;
 }
 
+std::vector<std::string> BGTextureLoader::pendingThumbnails()
+{
+    oxLock lock(threadLock());
+    return m_thumbnailQueue.pendingInOrder();
+}
+
 // ---- the thread -------------------------------------------------------------------------------------
 
 void BGTextureLoader::run()
@@ -306,10 +317,20 @@ void BGTextureLoader::run()
         std::optional<LoaderCommand> command;
         bool finishedWork = false;
         const LoadCommand* fullLoad = nullptr;
+        bool thumbnailWork = false;
         {
             oxLock lock(threadLock());
-            finishedWork = m_queue.resetCountersWhenEmpty();
+            // Commands first, then the thumbnails still to make.
+            if (m_queue.empty() && !m_thumbnailQueue.pending()) {
+                finishedWork = m_queue.resetCountersWhenEmpty();
+                finishedWork = m_thumbnailQueue.resetCountersWhenEmpty() || finishedWork;
+            }
             command = m_queue.takeFront();
+            if (!command && !m_shuttingDown)
+                if (std::optional<std::string> name = m_thumbnailQueue.takeNext()) {
+                    command = LoadCommand{.name = std::move(*name), .thumbnail = true};
+                    thumbnailWork = true;
+                }
             if (command)
                 if (const auto* load = std::get_if<LoadCommand>(&*command); load && !load->thumbnail) {
                     fullLoad = load;
@@ -342,7 +363,10 @@ void BGTextureLoader::run()
             m_services.postCommand(operation->notifyCode);
         {
             oxLock lock(threadLock());
-            m_queue.markDone();
+            if (thumbnailWork)
+                m_thumbnailQueue.markDone();
+            else
+                m_queue.markDone();
             m_runningLoad.clear();
         }
         if (fullLoad)
@@ -380,6 +404,7 @@ void BGTextureLoader::shutdownLoader()
             // Loads and unloads only serve the views, which are gone; file
             // operations are what the user asked for and are carried out.
             m_queue.dropLoadsAndUnloads();
+            m_thumbnailQueue.clear();
             for (const auto& p : m_pictures)
                 enqueueLocked(UnloadCommand{.name = p->name, .force = true});
             for (const auto& [name, t] : m_thumbnails)

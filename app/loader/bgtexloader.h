@@ -14,6 +14,7 @@
 #include "app/loader/loaderlog.h"
 #include "app/loader/loaderroles.h"
 #include "app/loader/textureloader.h"
+#include "app/loader/thumbnailqueue.h"
 
 #include "oxengine/core/thread.h"
 #include "oxengine/storage/fileops.h"
@@ -91,8 +92,10 @@ public:
     // are queued, those of names no longer listed are unloaded.
     void updateThumbnails() override;
     ThumbnailReader readThumbnail(const std::string& name) override;
-    // Commands done and queued since the queue was last empty.
+    // Commands and thumbnails done and asked for since there was last
+    // nothing to do.
     LoaderProgress progress() override;
+    void setVisibleRange(int first, int last) override;
 
     // A picture a view waits for is first decoded only as large as needed to
     // cover width x height at fit zoom (where its format can decode reduced
@@ -121,6 +124,8 @@ public:
     std::vector<LoaderCommand> queuedCommands();
     std::vector<std::string> loadedNames();
     std::vector<std::string> thumbnailNames();
+    // The thumbnails still to make, in the order they will be made.
+    std::vector<std::string> pendingThumbnails();
     // How often the thread went round its loop; stays put while it is idle.
     uint64_t loopPasses() const { return m_loopPasses.load(); }
 
@@ -184,6 +189,7 @@ private:
     unsigned m_lastBatch = 0;
     std::vector<std::unique_ptr<LoadedPicture>> m_pictures;
     std::map<std::string, std::unique_ptr<LoadedPicture>> m_thumbnails;
+    ThumbnailQueue m_thumbnailQueue; // the thumbnails still to make (after every queued command)
     bool m_shuttingDown = false;
     std::string m_runningLoad; // the picture being loaded, if any
 
