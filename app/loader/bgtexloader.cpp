@@ -232,8 +232,10 @@ void BGTextureLoader::updateThumbnails()
             continue;
         enqueueLocked(UnloadCommand{.name = name, .thumbnail = true, .urgent = true});
     }
-    if (m_thumbnailQueue.pending())
+    if (m_thumbnailQueue.pending()) {
         m_wake.signal();
+        notifyThumbnailWorkers();
+    }
 }
 
 void BGTextureLoader::setVisibleRange(int first, int last)
@@ -310,6 +312,7 @@ void BGTextureLoader::run()
     // Told by startLoader: no box comes from this thread.
     m_contextFailed = !m_context || !m_context->makeCurrent();
     m_started.signal();
+    startThumbnailWorkers();
 
     for (;;) {
         ++m_loopPasses;
@@ -318,15 +321,19 @@ void BGTextureLoader::run()
         bool finishedWork = false;
         const LoadCommand* fullLoad = nullptr;
         bool thumbnailWork = false;
+        std::optional<ReadyThumbnail> ready;
         {
             oxLock lock(threadLock());
             // Commands first, then the thumbnails still to make.
-            if (m_queue.empty() && !m_thumbnailQueue.pending()) {
+            if (m_queue.empty() && thumbnailsIdle()) {
                 finishedWork = m_queue.resetCountersWhenEmpty();
                 finishedWork = m_thumbnailQueue.resetCountersWhenEmpty() || finishedWork;
             }
             command = m_queue.takeFront();
-            if (!command && !m_shuttingDown)
+            if (!command && !m_readyThumbnails.empty() && !m_shuttingDown) {
+                ready = std::move(m_readyThumbnails.front());
+                m_readyThumbnails.pop_front();
+            } else if (!command && !m_shuttingDown && m_workers.empty())
                 if (std::optional<std::string> name = m_thumbnailQueue.takeNext()) {
                     command = LoadCommand{.name = std::move(*name), .thumbnail = true};
                     thumbnailWork = true;
@@ -339,6 +346,16 @@ void BGTextureLoader::run()
         }
         if (finishedWork)
             redisplay(); // the progress display goes away
+        if (ready) {
+            notifyThumbnailWorkers(); // room for the next one
+            if (m_context && !m_context->isCurrent())
+                m_context->makeCurrent();
+            publishThumbnail(*ready);
+            m_memoryKept = true;
+            oxLock lock(threadLock());
+            m_thumbnailQueue.markDone();
+            continue;
+        }
         if (!command) {
             if (isStopRequested())
                 break;
@@ -374,6 +391,7 @@ void BGTextureLoader::run()
         m_log.write(": %g ms\n", double(timer.elapsed(oxTimer::Microseconds)) / 1000.0);
     }
 
+    stopThumbnailWorkers();
     // Whatever a command still in progress at the stop published goes here,
     // in the context that made it.
     unloadEverything();

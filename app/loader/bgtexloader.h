@@ -21,11 +21,14 @@
 
 #include <algorithm>
 #include <atomic>
+#include <condition_variable>
+#include <deque>
 #include <functional>
 #include <map>
 #include <memory>
 #include <optional>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -36,6 +39,13 @@
 struct LoaderServices {
     PictureFiller fill;              // required
     PictureFiller fillThumbnail;     // thumbnails; empty: fill
+    // Thumbnails in two steps, so that a pool of worker threads decodes
+    // them: makeThumbnail runs on a worker (no GL, no lock of the loader)
+    // and returns the step that fills the record on the loader thread. It
+    // may throw; the record then notes why. Empty: thumbnails are filled on
+    // the loader thread.
+    std::function<PictureFiller(const std::string& name, int edge)> makeThumbnail;
+    int thumbnailWorkers = 0; // 0: one per core
     // A file the loader rotated, changed the comment of or wrote (its
     // cached thumbnails are stale), on the loader thread. May be empty.
     std::function<void(const std::string& file)> fileChanged;
@@ -155,13 +165,31 @@ private:
     // firstLook is set) or as a thumbnail; filled tells whether it can be
     // shown.
     std::unique_ptr<LoadedPicture> prepareRecord(const std::string& name, bool thumbnail, bool firstLook = false,
-                                                 bool* filled = nullptr);
+                                                 bool* filled = nullptr, const PictureFiller* fill = nullptr);
     // Fills the thumbnail and the picture of that name again, if loaded.
     void reloadPicture(const std::string& name);
     // Fills the loaded record of that name again, prepared aside and then
     // exchanged; only while it is a first look when firstLookOnly is set.
     void refillRecord(const std::string& name, bool thumbnail, bool firstLookOnly);
     void unloadEverything();
+
+    // The thumbnail workers (bgtexloader_thumbnails.cpp).
+    struct ReadyThumbnail {
+        std::string name;
+        PictureFiller finish; // fills the record on the loader thread
+    };
+    void startThumbnailWorkers();
+    // Lets the decodes in progress end, then joins; their results are dropped.
+    void stopThumbnailWorkers();
+    void notifyThumbnailWorkers();
+    void thumbnailWorker();
+    // Loader thread: the ready thumbnail into its record, published.
+    void publishThumbnail(ReadyThumbnail& ready);
+    // Nothing left to make or publish. Under threadLock.
+    bool thumbnailsIdle() const
+    {
+        return !m_thumbnailQueue.pending() && m_readyThumbnails.empty() && m_thumbnailsInFlight == 0;
+    }
     struct Leftovers {
         bool commands = false, pictures = false, thumbnails = false;
     };
@@ -190,6 +218,16 @@ private:
     std::vector<std::unique_ptr<LoadedPicture>> m_pictures;
     std::map<std::string, std::unique_ptr<LoadedPicture>> m_thumbnails;
     ThumbnailQueue m_thumbnailQueue; // the thumbnails still to make (after every queued command)
+    std::deque<ReadyThumbnail> m_readyThumbnails; // decoded, waiting for the loader thread
+    int m_thumbnailsInFlight = 0;                 // taken by a worker, not ready yet
+
+    // The workers sleep on m_workChanged (a leaf lock: taken after
+    // threadLock or alone, never the other way round).
+    std::vector<std::thread> m_workers; // loader thread starts and joins them
+    std::mutex m_workMutex;
+    std::condition_variable m_workChanged;
+    uint64_t m_workGeneration = 0; // under m_workMutex
+    bool m_workersStop = false;    // under m_workMutex
     bool m_shuttingDown = false;
     std::string m_runningLoad; // the picture being loaded, if any
 

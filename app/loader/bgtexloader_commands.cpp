@@ -172,7 +172,7 @@ void BGTextureLoader::execute(const UnloadCommand& command)
 }
 
 std::unique_ptr<LoadedPicture> BGTextureLoader::prepareRecord(const std::string& name, bool thumbnail, bool firstLook,
-                                                             bool* filled)
+                                                             bool* filled, const PictureFiller* given)
 {
     auto record = std::make_unique<LoadedPicture>();
     const int size = thumbnail ? m_thumbnailSize.load() : 0;
@@ -183,7 +183,9 @@ std::unique_ptr<LoadedPicture> BGTextureLoader::prepareRecord(const std::string&
         record->coverHeight = m_coverHeight.load();
     }
     std::string error;
-    const PictureFiller& fill = thumbnail && m_services.fillThumbnail ? m_services.fillThumbnail : m_services.fill;
+    const PictureFiller& fill = given                                     ? *given
+                                : thumbnail && m_services.fillThumbnail ? m_services.fillThumbnail
+                                                                        : m_services.fill;
     const bool ok = fillLoadedPicture(fill, *record, name, &error);
     if (filled)
         *filled = ok;

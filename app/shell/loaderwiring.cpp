@@ -19,6 +19,15 @@ LoaderServices programLoaderServices(LoaderServices services)
         services.fillThumbnail = [cache](const std::string& name, LoadedPicture& picture) {
             return prepareThumbnail(cache.get(), name, picture);
         };
+        // Decoded on the workers, uploaded on the loader thread.
+        if (!services.makeThumbnail)
+            services.makeThumbnail = [cache](const std::string& name, int edge) -> PictureFiller {
+                auto made = std::make_shared<ThumbnailImage>(makeThumbnailImage(cache.get(), name, edge));
+                return [made](const std::string& file, LoadedPicture& picture) {
+                    uploadThumbnail(file, *made, picture);
+                    return true;
+                };
+            };
         if (!services.fileChanged)
             services.fileChanged = [cache](const std::string& name) { cache->forget(name); };
     }

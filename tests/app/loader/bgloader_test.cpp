@@ -5,6 +5,8 @@
 #include "app/loader/simpleloader.h"
 
 #include <algorithm>
+#include <filesystem>
+#include <thread>
 #include <random>
 #include <time.h>
 
@@ -256,6 +258,64 @@ TEST(BGTextureLoader, VisibleThumbnailsAreMadeFirst)
     ASSERT_TRUE(waitUntil([&] { return rig.fill.calls().size() >= 3; }));
     const auto calls = rig.fill.calls();
     EXPECT_EQ(calls[1].name, "/v/1500.jpg") << "after the rotation, which reloads nothing";
+}
+
+// Thumbnails are decoded on the workers and published by the loader thread
+// alone; a decode that throws gives a record with its reason.
+TEST(BGTextureLoader, WorkersDecodeThumbnailsTheLoaderThreadPublishesThem)
+{
+    std::mutex mutex;
+    std::set<std::thread::id> decoders, publishers;
+    LoaderRig rig(LoaderRig::numbered(300, "/w/"), true, true, [&](LoaderServices& s) {
+        s.thumbnailWorkers = 3;
+        s.makeThumbnail = [&](const std::string& name, int edge) -> PictureFiller {
+            {
+                std::lock_guard<std::mutex> lock(mutex);
+                decoders.insert(std::this_thread::get_id());
+            }
+            if (name == "/w/13.jpg")
+                throw oxImageException("broken on purpose", name);
+            return [&, edge](const std::string&, LoadedPicture& p) {
+                std::lock_guard<std::mutex> lock(mutex);
+                publishers.insert(std::this_thread::get_id());
+                p.imageWidth = edge;
+                return true;
+            };
+        };
+    });
+    rig.loader->setThumbnailSize(64);
+    rig.loader->updateThumbnails();
+    ASSERT_TRUE(rig.idle());
+    EXPECT_EQ(rig.loader->thumbnailNames().size(), 300u);
+    EXPECT_EQ(rig.loader->readThumbnail("/w/299.jpg")->imageWidth, 64);
+    EXPECT_NE(rig.loader->readThumbnail("/w/13.jpg")->note.find("broken on purpose"), std::string::npos);
+    std::lock_guard<std::mutex> lock(mutex);
+    ASSERT_EQ(publishers.size(), 1u);
+    EXPECT_EQ(decoders.count(*publishers.begin()), 0u);
+}
+
+// Stopping while the workers decode: the file operation asked for is still
+// carried out, and nothing is left over (no box from the leftover checks).
+TEST(BGTextureLoader, ShutDownWithThumbnailsInFlightKeepsFileOperations)
+{
+    ThreadSafeMessages boxes;
+    TempDir dir;
+    const std::string source = writeJpeg(dir.file("s.jpg"), 8, 8);
+    auto rig = std::make_unique<LoaderRig>(LoaderRig::numbered(500, "/d/"), true, true, [](LoaderServices& s) {
+        s.thumbnailWorkers = 2;
+        s.makeThumbnail = [](const std::string&, int) -> PictureFiller {
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+            return [](const std::string&, LoadedPicture&) { return true; };
+        };
+    });
+    rig->loader->updateThumbnails();
+    ASSERT_TRUE(waitUntil([&] { return rig->loader->thumbnailNames().size() >= 5; }));
+    rig->loader->copyMovePicture(source, dir.file("t.jpg"), true, 4242);
+    rig->loader.reset();
+    EXPECT_TRUE(std::filesystem::exists(dir.file("t.jpg")));
+    const auto posted = rig->commands();
+    EXPECT_NE(std::find(posted.begin(), posted.end(), 4242u), posted.end());
+    EXPECT_EQ(boxes.count(), 0u) << boxes.texts();
 }
 
 TEST(BGTextureLoader, WakesForEachCommandAndSleepsWhileIdle)
