@@ -242,6 +242,9 @@ void BGTextureLoader::setVisibleRange(int first, int last)
 {
     oxLock lock(threadLock());
     m_thumbnailQueue.setVisible(first, last);
+    // Thumbnails beyond the count may be wanted now.
+    m_wake.signal();
+    notifyThumbnailWorkers();
 }
 
 ThumbnailReader BGTextureLoader::readThumbnail(const std::string& name)
@@ -321,20 +324,22 @@ void BGTextureLoader::run()
         bool finishedWork = false;
         const LoadCommand* fullLoad = nullptr;
         bool thumbnailWork = false;
-        std::optional<ReadyThumbnail> ready;
+        std::vector<ReadyThumbnail> ready;
         {
             oxLock lock(threadLock());
             // Commands first, then the thumbnails still to make.
             if (m_queue.empty() && thumbnailsIdle()) {
                 finishedWork = m_queue.resetCountersWhenEmpty();
-                finishedWork = m_thumbnailQueue.resetCountersWhenEmpty() || finishedWork;
+                finishedWork = m_thumbnailQueue.resetCounters() || finishedWork;
             }
             command = m_queue.takeFront();
             if (!command && !m_readyThumbnails.empty() && !m_shuttingDown) {
-                ready = std::move(m_readyThumbnails.front());
-                m_readyThumbnails.pop_front();
+                // Every ready one at once: one wait for the GL and one redisplay.
+                ready.assign(std::make_move_iterator(m_readyThumbnails.begin()),
+                             std::make_move_iterator(m_readyThumbnails.end()));
+                m_readyThumbnails.clear();
             } else if (!command && !m_shuttingDown && m_workers.empty())
-                if (std::optional<std::string> name = m_thumbnailQueue.takeNext()) {
+                if (std::optional<std::string> name = takeThumbnail()) {
                     command = LoadCommand{.name = std::move(*name), .thumbnail = true};
                     thumbnailWork = true;
                 }
@@ -346,14 +351,12 @@ void BGTextureLoader::run()
         }
         if (finishedWork)
             redisplay(); // the progress display goes away
-        if (ready) {
-            notifyThumbnailWorkers(); // room for the next one
+        if (!ready.empty()) {
+            notifyThumbnailWorkers(); // room for the next ones
             if (m_context && !m_context->isCurrent())
                 m_context->makeCurrent();
-            publishThumbnail(*ready);
+            publishThumbnails(ready);
             m_memoryKept = true;
-            oxLock lock(threadLock());
-            m_thumbnailQueue.markDone();
             continue;
         }
         if (!command) {
@@ -386,6 +389,8 @@ void BGTextureLoader::run()
                 m_queue.markDone();
             m_runningLoad.clear();
         }
+        if (thumbnailWork)
+            dropFarthestThumbnails();
         if (fullLoad)
             m_loaded.signal(); // also after a load that published nothing
         m_log.write(": %g ms\n", double(timer.elapsed(oxTimer::Microseconds)) / 1000.0);

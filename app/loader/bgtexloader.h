@@ -119,8 +119,11 @@ public:
 
     void setThumbnailSize(int size) override { m_thumbnailSize = size; }
     int thumbnailSize() const { return m_thumbnailSize; }
-    // Kept for the thumbnail view; the loader does not use it.
-    void setThumbnailCount(int count) override { m_thumbnailCount = count; }
+    // The most thumbnails kept as textures: beyond it those farthest from
+    // the screen are dropped, and made again (from the cache) when the
+    // screen comes near them. Thumbnails farther than every kept one are
+    // not made.
+    void setThumbnailCount(int count) override { m_thumbnailCount = std::max(count, 1); }
     int thumbnailCount() const { return m_thumbnailCount; }
     // False (and the user told why) when the log cannot be opened.
     bool setLogging(bool on);
@@ -183,13 +186,20 @@ private:
     void stopThumbnailWorkers();
     void notifyThumbnailWorkers();
     void thumbnailWorker();
-    // Loader thread: the ready thumbnail into its record, published.
-    void publishThumbnail(ReadyThumbnail& ready);
-    // Nothing left to make or publish. Under threadLock.
+    // Loader thread: the ready thumbnails into their records, published.
+    void publishThumbnails(std::vector<ReadyThumbnail>& ready);
+    // Under threadLock: whether the next pending thumbnail is to be made
+    // within the thumbnail count; nothing left to make or publish.
+    bool thumbnailWanted() const;
     bool thumbnailsIdle() const
     {
-        return !m_thumbnailQueue.pending() && m_readyThumbnails.empty() && m_thumbnailsInFlight == 0;
+        return m_readyThumbnails.empty() && m_thumbnailsInFlight == 0 && !thumbnailWanted();
     }
+    // Under threadLock: the next thumbnail to make, if one is wanted.
+    std::optional<std::string> takeThumbnail();
+    // Loader thread: drops the thumbnails farthest from the screen beyond
+    // the count; they are pending again.
+    void dropFarthestThumbnails();
     struct Leftovers {
         bool commands = false, pictures = false, thumbnails = false;
     };

@@ -3,9 +3,10 @@
 // loader thread, which alone uploads it in its GL context and publishes it.
 #include "app/loader/bgtexloader.h"
 
-#include "oxengine/platform/glapp.h"
-
+#include <algorithm>
+#include <climits>
 #include <exception>
+#include <functional>
 
 namespace {
 
@@ -75,7 +76,7 @@ void BGTextureLoader::thumbnailWorker()
             oxLock lock(threadLock());
             const size_t waiting = m_readyThumbnails.size() + size_t(m_thumbnailsInFlight);
             if (!m_shuttingDown && waiting < READY_PER_WORKER * m_workers.size()) {
-                name = m_thumbnailQueue.takeNext();
+                name = takeThumbnail();
                 if (name)
                     ++m_thumbnailsInFlight;
             }
@@ -103,24 +104,87 @@ void BGTextureLoader::thumbnailWorker()
     }
 }
 
-void BGTextureLoader::publishThumbnail(ReadyThumbnail& ready)
+void BGTextureLoader::publishThumbnails(std::vector<ReadyThumbnail>& ready)
 {
-    m_log.write("Load %s ", ready.name.c_str());
-    oxTimer timer;
-    timer.restart();
+    std::vector<std::pair<std::string, std::unique_ptr<LoadedPicture>>> made;
+    for (ReadyThumbnail& r : ready) {
+        {
+            oxLock lock(threadLock());
+            // Made already, or no longer listed since the worker took it.
+            if (m_thumbnails.count(r.name) || m_thumbnailQueue.indexOf(r.name) < 0)
+                continue;
+        }
+        m_log.write("Load %s\n", r.name.c_str());
+        auto record = std::make_unique<LoadedPicture>();
+        record->imageWidth = record->imageHeight = m_thumbnailSize.load();
+        std::string error;
+        fillLoadedPicture(r.finish, *record, r.name, &error);
+        if (!error.empty())
+            m_log.write("Error Load %s: %s\n", r.name.c_str(), error.c_str());
+        made.emplace_back(r.name, std::move(record));
+    }
+    // The textures are complete before the main context draws them.
+    if (m_context)
+        m_context->finish();
     {
         oxLock lock(threadLock());
-        // Made already, or no longer listed since the worker took it.
-        if (m_thumbnails.count(ready.name) || m_thumbnailQueue.indexOf(ready.name) < 0) {
-            m_log.write(": skipped\n");
+        for (auto& [name, record] : made)
+            m_thumbnails[name] = std::move(record);
+        for (size_t i = 0; i < ready.size(); ++i)
+            m_thumbnailQueue.markDone();
+    }
+    dropFarthestThumbnails();
+    redisplay();
+}
+
+bool BGTextureLoader::thumbnailWanted() const
+{
+    const int next = m_thumbnailQueue.peekNext();
+    if (next < 0)
+        return false;
+    const size_t held = m_thumbnails.size() + m_readyThumbnails.size() + size_t(m_thumbnailsInFlight);
+    if (held < size_t(m_thumbnailCount.load()))
+        return true;
+    // Full: only one nearer than the farthest kept replaces it.
+    const int distance = m_thumbnailQueue.distance(next);
+    for (const auto& [name, t] : m_thumbnails) {
+        const int index = m_thumbnailQueue.indexOf(name);
+        if (index < 0 || m_thumbnailQueue.distance(index) > distance)
+            return true;
+    }
+    return false;
+}
+
+std::optional<std::string> BGTextureLoader::takeThumbnail()
+{
+    if (!thumbnailWanted())
+        return std::nullopt;
+    return m_thumbnailQueue.takeNext();
+}
+
+void BGTextureLoader::dropFarthestThumbnails()
+{
+    std::vector<std::unique_ptr<LoadedPicture>> gone;
+    {
+        oxLock lock(threadLock());
+        const size_t count = size_t(m_thumbnailCount.load());
+        if (m_thumbnails.size() <= count)
             return;
+        // Farthest first; names no longer listed before any listed one.
+        std::vector<std::pair<int64_t, std::string>> byDistance;
+        for (const auto& [name, t] : m_thumbnails) {
+            const int index = m_thumbnailQueue.indexOf(name);
+            byDistance.emplace_back(index < 0 ? INT64_MAX : m_thumbnailQueue.distance(index), name);
+        }
+        std::sort(byDistance.begin(), byDistance.end(), std::greater<>());
+        for (size_t i = 0; i < byDistance.size() - count; ++i) {
+            auto it = m_thumbnails.find(byDistance[i].second);
+            gone.push_back(std::move(it->second));
+            m_thumbnails.erase(it);
+            m_thumbnailQueue.putBack(byDistance[i].second); // made again when the screen comes near
         }
     }
-    std::unique_ptr<LoadedPicture> record = prepareRecord(ready.name, true, false, nullptr, &ready.finish);
-    {
-        oxLock lock(threadLock());
-        m_thumbnails[ready.name] = std::move(record);
-    }
-    redisplay();
-    m_log.write(": %g ms\n", double(timer.elapsed(oxTimer::Microseconds)) / 1000.0);
+    // The textures go here, on the thread whose context made them.
+    for (auto& record : gone)
+        fillLoadedPicture(m_services.fill, *record, std::string());
 }

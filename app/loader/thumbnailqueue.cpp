@@ -17,11 +17,13 @@ void ThumbnailQueue::setList(const std::vector<std::string>& names,
     }
     // Those still pending count once; those no longer listed no longer count.
     m_queued = std::max(0, m_queued + int(m_pending.size()) - before);
-    setVisible(m_first, m_last);
+    setVisible(m_askedFirst, m_askedLast);
 }
 
 void ThumbnailQueue::setVisible(int first, int last)
 {
+    m_askedFirst = first;
+    m_askedLast = last;
     const int size = int(m_names.size());
     m_first = std::clamp(first, 0, std::max(size - 1, 0));
     m_last = std::min(last, size - 1);
@@ -63,13 +65,10 @@ std::optional<std::string> ThumbnailQueue::takeNext()
     return m_names[size_t(next)];
 }
 
-bool ThumbnailQueue::add(const std::string& name)
+bool ThumbnailQueue::putBack(const std::string& name)
 {
     const int index = indexOf(name);
-    if (index < 0 || !m_pending.insert(index).second)
-        return false;
-    ++m_queued;
-    return true;
+    return index >= 0 && m_pending.insert(index).second;
 }
 
 void ThumbnailQueue::clear()
@@ -90,9 +89,9 @@ int ThumbnailQueue::indexOf(const std::string& name) const
     return it == m_index.end() ? -1 : it->second;
 }
 
-bool ThumbnailQueue::resetCountersWhenEmpty()
+bool ThumbnailQueue::resetCounters()
 {
-    if (!m_pending.empty() || (m_queued == 0 && m_done == 0))
+    if (m_queued == 0 && m_done == 0)
         return false;
     m_queued = m_done = 0;
     return true;

@@ -29,9 +29,6 @@ public:
     std::optional<std::string> takeNext();
     // The index takeNext would choose, -1 when nothing is pending.
     int peekNext() const;
-    // Pending again (dropped to save memory and scrolled to again); false
-    // when the name is not listed or already pending.
-    bool add(const std::string& name);
     void clear();
 
     size_t pending() const { return m_pending.size(); }
@@ -49,9 +46,12 @@ public:
     int queuedCount() const { return m_queued; }
     int doneCount() const { return m_done; }
     void markDone() { ++m_done; }
-    // Starts the counts again from 0 once nothing is pending; true when
-    // there was something to reset.
-    bool resetCountersWhenEmpty();
+    // Pending again without counting as asked for (a thumbnail dropped to
+    // save memory); false when not listed or pending already.
+    bool putBack(const std::string& name);
+    // Starts the counts again from 0 (the loader found nothing left worth
+    // making); true when there was something to reset.
+    bool resetCounters();
 
     // The pending names in the order they would be made (tests).
     std::vector<std::string> pendingInOrder() const;
@@ -60,6 +60,7 @@ private:
     std::vector<std::string> m_names;
     std::unordered_map<std::string, int> m_index;
     std::set<int> m_pending;
-    int m_first = 0, m_last = -1;
+    int m_first = 0, m_last = -1;           // within the list
+    int m_askedFirst = 0, m_askedLast = -1; // as asked, kept for the next list
     int m_queued = 0, m_done = 0;
 };

@@ -260,6 +260,36 @@ TEST(BGTextureLoader, VisibleThumbnailsAreMadeFirst)
     EXPECT_EQ(calls[1].name, "/v/1500.jpg") << "after the rotation, which reloads nothing";
 }
 
+// A folder larger than the thumbnail count keeps the thumbnails nearest the
+// screen; scrolled elsewhere, the farthest go and the new screen's come.
+TEST(BGTextureLoader, ThumbnailCountKeepsThoseNearestTheScreen)
+{
+    LoaderRig rig(LoaderRig::numbered(300, "/m/"));
+    rig.loader->setThumbnailCount(50);
+    rig.loader->setVisibleRange(200, 209);
+    rig.loader->updateThumbnails();
+    ASSERT_TRUE(rig.idle());
+    const auto indexes = [&] {
+        std::vector<int> out;
+        for (const std::string& name : rig.loader->thumbnailNames())
+            out.push_back(std::stoi(name.substr(3)));
+        std::sort(out.begin(), out.end());
+        return out;
+    };
+    std::vector<int> kept = indexes();
+    ASSERT_EQ(kept.size(), 50u);
+    EXPECT_EQ(kept.front(), 180);
+    EXPECT_EQ(kept.back(), 229);
+    EXPECT_EQ(rig.loader->progress(), LoaderProgress{}) << "nothing more is wanted: the progress display goes";
+
+    rig.loader->setVisibleRange(0, 9);
+    ASSERT_TRUE(waitUntil([&] { return indexes().front() == 0 && rig.loader->progress() == LoaderProgress{}; }));
+    kept = indexes();
+    EXPECT_EQ(kept.size(), 50u);
+    EXPECT_EQ(kept.back(), 49);
+    EXPECT_EQ(rig.fill.callsFor("/m/0.jpg"), 1);
+}
+
 // Thumbnails are decoded on the workers and published by the loader thread
 // alone; a decode that throws gives a record with its reason.
 TEST(BGTextureLoader, WorkersDecodeThumbnailsTheLoaderThreadPublishesThem)
@@ -284,6 +314,7 @@ TEST(BGTextureLoader, WorkersDecodeThumbnailsTheLoaderThreadPublishesThem)
         };
     });
     rig.loader->setThumbnailSize(64);
+    rig.loader->setThumbnailCount(300);
     rig.loader->updateThumbnails();
     ASSERT_TRUE(rig.idle());
     EXPECT_EQ(rig.loader->thumbnailNames().size(), 300u);
