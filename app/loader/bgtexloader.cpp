@@ -218,21 +218,27 @@ void BGTextureLoader::updateThumbnails()
     oxLock lock(threadLock());
     for (auto& [name, t] : m_thumbnails)
         t->wanted = false;
-    m_thumbnailQueue.setList(m_pictureList, [&](const std::string& name) {
-        auto it = m_thumbnails.find(name);
-        if (it == m_thumbnails.end())
-            return true;
-        it->second->wanted = true;
-        // Wanted again before an earlier update's unload ran.
-        m_queue.cancelUnload(name, true);
-        return false;
-    });
+    bool pending = false;
+    {
+        std::lock_guard<std::mutex> work(m_workMutex);
+        m_thumbnailQueue.setList(m_pictureList, [&](const std::string& name) {
+            auto it = m_thumbnails.find(name);
+            if (it == m_thumbnails.end())
+                return true;
+            it->second->wanted = true;
+            // Wanted again before an earlier update's unload ran.
+            m_queue.cancelUnload(name, true);
+            return false;
+        });
+        refreshKeptThumbnails();
+        pending = m_thumbnailQueue.pending() > 0;
+    }
     for (auto& [name, t] : m_thumbnails) {
         if (t->wanted)
             continue;
         enqueueLocked(UnloadCommand{.name = name, .thumbnail = true, .urgent = true});
     }
-    if (m_thumbnailQueue.pending()) {
+    if (pending) {
         m_wake.signal();
         notifyThumbnailWorkers();
     }
@@ -241,7 +247,11 @@ void BGTextureLoader::updateThumbnails()
 void BGTextureLoader::setVisibleRange(int first, int last)
 {
     oxLock lock(threadLock());
-    m_thumbnailQueue.setVisible(first, last);
+    {
+        std::lock_guard<std::mutex> work(m_workMutex);
+        m_thumbnailQueue.setVisible(first, last);
+        refreshKeptThumbnails();
+    }
     // Thumbnails beyond the count may be wanted now.
     m_wake.signal();
     notifyThumbnailWorkers();
@@ -259,6 +269,7 @@ ThumbnailReader BGTextureLoader::readThumbnail(const std::string& name)
 LoaderProgress BGTextureLoader::progress()
 {
     oxLock lock(threadLock());
+    std::lock_guard<std::mutex> work(m_workMutex);
     return {m_queue.doneCount() + m_thumbnailQueue.doneCount(),
             m_queue.queuedCount() + m_thumbnailQueue.queuedCount()};
 }
@@ -302,7 +313,7 @@ std::vector<std::string> BGTextureLoader::thumbnailNames()
 
 std::vector<std::string> BGTextureLoader::pendingThumbnails()
 {
-    oxLock lock(threadLock());
+    std::lock_guard<std::mutex> work(m_workMutex);
     return m_thumbnailQueue.pendingInOrder();
 }
 
@@ -327,6 +338,7 @@ void BGTextureLoader::run()
         std::vector<ReadyThumbnail> ready;
         {
             oxLock lock(threadLock());
+            std::lock_guard<std::mutex> work(m_workMutex);
             // Commands first, then the thumbnails still to make.
             if (m_queue.empty() && thumbnailsIdle()) {
                 finishedWork = m_queue.resetCountersWhenEmpty();
@@ -383,11 +395,14 @@ void BGTextureLoader::run()
             m_services.postCommand(operation->notifyCode);
         {
             oxLock lock(threadLock());
+            std::lock_guard<std::mutex> work(m_workMutex);
             if (thumbnailWork)
                 m_thumbnailQueue.markDone();
             else
                 m_queue.markDone();
             m_runningLoad.clear();
+            // A thumbnail may have come or gone.
+            refreshKeptThumbnails();
         }
         if (thumbnailWork)
             dropFarthestThumbnails();
@@ -427,7 +442,10 @@ void BGTextureLoader::shutdownLoader()
             // Loads and unloads only serve the views, which are gone; file
             // operations are what the user asked for and are carried out.
             m_queue.dropLoadsAndUnloads();
-            m_thumbnailQueue.clear();
+            {
+                std::lock_guard<std::mutex> work(m_workMutex);
+                m_thumbnailQueue.clear();
+            }
             for (const auto& p : m_pictures)
                 enqueueLocked(UnloadCommand{.name = p->name, .force = true});
             for (const auto& [name, t] : m_thumbnails)

@@ -188,15 +188,19 @@ private:
     void thumbnailWorker();
     // Loader thread: the ready thumbnails into their records, published.
     void publishThumbnails(std::vector<ReadyThumbnail>& ready);
-    // Under threadLock: whether the next pending thumbnail is to be made
+    // Under m_workMutex: whether the next pending thumbnail is to be made
     // within the thumbnail count; nothing left to make or publish.
     bool thumbnailWanted() const;
     bool thumbnailsIdle() const
     {
         return m_readyThumbnails.empty() && m_thumbnailsInFlight == 0 && !thumbnailWanted();
     }
-    // Under threadLock: the next thumbnail to make, if one is wanted.
+    // Under m_workMutex: the next thumbnail to make, if one is wanted.
     std::optional<std::string> takeThumbnail();
+    // Under threadLock and m_workMutex: what thumbnailWanted knows of the
+    // thumbnail set (the workers do not take threadLock, which views hold
+    // while they draw).
+    void refreshKeptThumbnails();
     // Loader thread: drops the thumbnails farthest from the screen beyond
     // the count; they are pending again.
     void dropFarthestThumbnails();
@@ -227,17 +231,20 @@ private:
     unsigned m_lastBatch = 0;
     std::vector<std::unique_ptr<LoadedPicture>> m_pictures;
     std::map<std::string, std::unique_ptr<LoadedPicture>> m_thumbnails;
+
+    // The thumbnail work, guarded by m_workMutex (taken after threadLock or
+    // alone, never the other way round), so that the workers never wait for
+    // a view drawing the sheet. They sleep on m_workChanged.
+    std::mutex m_workMutex;
+    std::condition_variable m_workChanged;
     ThumbnailQueue m_thumbnailQueue; // the thumbnails still to make (after every queued command)
     std::deque<ReadyThumbnail> m_readyThumbnails; // decoded, waiting for the loader thread
     int m_thumbnailsInFlight = 0;                 // taken by a worker, not ready yet
-
-    // The workers sleep on m_workChanged (a leaf lock: taken after
-    // threadLock or alone, never the other way round).
-    std::vector<std::thread> m_workers; // loader thread starts and joins them
-    std::mutex m_workMutex;
-    std::condition_variable m_workChanged;
-    uint64_t m_workGeneration = 0; // under m_workMutex
-    bool m_workersStop = false;    // under m_workMutex
+    size_t m_thumbnailsKept = 0;                  // thumbnails in the set
+    int64_t m_farthestKept = -1;                  // distance of the farthest from the screen
+    size_t m_workerCount = 0;
+    bool m_workersStop = false;
+    std::vector<std::thread> m_workers; // loader thread only: starts and joins them
     bool m_shuttingDown = false;
     std::string m_runningLoad; // the picture being loaded, if any
 

@@ -3,6 +3,8 @@
 // loader thread, which alone uploads it in its GL context and publishes it.
 #include "app/loader/bgtexloader.h"
 
+#include "oxengine/platform/glapp.h"
+
 #include <algorithm>
 #include <climits>
 #include <exception>
@@ -23,69 +25,52 @@ void BGTextureLoader::startThumbnailWorkers()
     const int count = m_services.thumbnailWorkers > 0 ? m_services.thumbnailWorkers
                                                       : int(std::max(1u, std::thread::hardware_concurrency()));
     {
-        std::lock_guard<std::mutex> guard(m_workMutex);
+        std::lock_guard<std::mutex> work(m_workMutex);
         m_workersStop = false;
+        m_workerCount = size_t(count);
     }
-    // Under threadLock: the workers read whether they exist through the
-    // loop's test, which runs under it.
-    oxLock lock(threadLock());
     for (int i = 0; i < count; ++i)
         m_workers.emplace_back([this] { thumbnailWorker(); });
 }
 
 void BGTextureLoader::notifyThumbnailWorkers()
 {
-    {
-        std::lock_guard<std::mutex> guard(m_workMutex);
-        ++m_workGeneration;
-    }
+    // Taken and left so that a worker between its look and its wait
+    // cannot miss the change.
+    { std::lock_guard<std::mutex> work(m_workMutex); }
     m_workChanged.notify_all();
 }
 
 void BGTextureLoader::stopThumbnailWorkers()
 {
     {
-        std::lock_guard<std::mutex> guard(m_workMutex);
+        std::lock_guard<std::mutex> work(m_workMutex);
         m_workersStop = true;
     }
     m_workChanged.notify_all();
-    std::vector<std::thread> workers;
-    {
-        oxLock lock(threadLock());
-        workers.swap(m_workers);
-    }
-    for (std::thread& worker : workers)
+    for (std::thread& worker : m_workers)
         worker.join();
+    m_workers.clear();
     // Decoded pictures only, no textures yet: dropped on any thread.
-    oxLock lock(threadLock());
+    std::lock_guard<std::mutex> work(m_workMutex);
     m_readyThumbnails.clear();
 }
 
 void BGTextureLoader::thumbnailWorker()
 {
+    std::unique_lock<std::mutex> work(m_workMutex);
     for (;;) {
-        uint64_t generation = 0;
-        {
-            std::lock_guard<std::mutex> guard(m_workMutex);
-            if (m_workersStop)
-                return;
-            generation = m_workGeneration;
-        }
+        if (m_workersStop)
+            return;
         std::optional<std::string> name;
-        {
-            oxLock lock(threadLock());
-            const size_t waiting = m_readyThumbnails.size() + size_t(m_thumbnailsInFlight);
-            if (!m_shuttingDown && waiting < READY_PER_WORKER * m_workers.size()) {
-                name = takeThumbnail();
-                if (name)
-                    ++m_thumbnailsInFlight;
-            }
-        }
+        if (m_readyThumbnails.size() + size_t(m_thumbnailsInFlight) < READY_PER_WORKER * m_workerCount)
+            name = takeThumbnail();
         if (!name) {
-            std::unique_lock<std::mutex> guard(m_workMutex);
-            m_workChanged.wait(guard, [&] { return m_workersStop || m_workGeneration != generation; });
+            m_workChanged.wait(work);
             continue;
         }
+        ++m_thumbnailsInFlight;
+        work.unlock();
         PictureFiller finish;
         try {
             finish = m_services.makeThumbnail(*name, m_thumbnailSize.load());
@@ -95,11 +80,9 @@ void BGTextureLoader::thumbnailWorker()
                 std::rethrow_exception(failure);
             };
         }
-        {
-            oxLock lock(threadLock());
-            m_readyThumbnails.push_back({std::move(*name), std::move(finish)});
-            --m_thumbnailsInFlight;
-        }
+        work.lock();
+        m_readyThumbnails.push_back({std::move(*name), std::move(finish)});
+        --m_thumbnailsInFlight;
         m_wake.signal();
     }
 }
@@ -110,17 +93,21 @@ void BGTextureLoader::publishThumbnails(std::vector<ReadyThumbnail>& ready)
     for (ReadyThumbnail& r : ready) {
         {
             oxLock lock(threadLock());
+            std::lock_guard<std::mutex> work(m_workMutex);
             // Made already, or no longer listed since the worker took it.
             if (m_thumbnails.count(r.name) || m_thumbnailQueue.indexOf(r.name) < 0)
                 continue;
         }
-        m_log.write("Load %s\n", r.name.c_str());
+        m_log.write("Load %s ", r.name.c_str());
+        oxTimer timer;
+        timer.restart();
         auto record = std::make_unique<LoadedPicture>();
         record->imageWidth = record->imageHeight = m_thumbnailSize.load();
         std::string error;
         fillLoadedPicture(r.finish, *record, r.name, &error);
         if (!error.empty())
-            m_log.write("Error Load %s: %s\n", r.name.c_str(), error.c_str());
+            m_log.write("Error Load %s: %s", r.name.c_str(), error.c_str());
+        m_log.write(": %g ms\n", double(timer.elapsed(oxTimer::Microseconds)) / 1000.0);
         made.emplace_back(r.name, std::move(record));
     }
     // The textures are complete before the main context draws them.
@@ -128,10 +115,12 @@ void BGTextureLoader::publishThumbnails(std::vector<ReadyThumbnail>& ready)
         m_context->finish();
     {
         oxLock lock(threadLock());
+        std::lock_guard<std::mutex> work(m_workMutex);
         for (auto& [name, record] : made)
             m_thumbnails[name] = std::move(record);
         for (size_t i = 0; i < ready.size(); ++i)
             m_thumbnailQueue.markDone();
+        refreshKeptThumbnails();
     }
     dropFarthestThumbnails();
     redisplay();
@@ -142,17 +131,21 @@ bool BGTextureLoader::thumbnailWanted() const
     const int next = m_thumbnailQueue.peekNext();
     if (next < 0)
         return false;
-    const size_t held = m_thumbnails.size() + m_readyThumbnails.size() + size_t(m_thumbnailsInFlight);
+    const size_t held = m_thumbnailsKept + m_readyThumbnails.size() + size_t(m_thumbnailsInFlight);
     if (held < size_t(m_thumbnailCount.load()))
         return true;
     // Full: only one nearer than the farthest kept replaces it.
-    const int distance = m_thumbnailQueue.distance(next);
+    return m_thumbnailQueue.distance(next) < m_farthestKept;
+}
+
+void BGTextureLoader::refreshKeptThumbnails()
+{
+    m_thumbnailsKept = m_thumbnails.size();
+    m_farthestKept = -1;
     for (const auto& [name, t] : m_thumbnails) {
         const int index = m_thumbnailQueue.indexOf(name);
-        if (index < 0 || m_thumbnailQueue.distance(index) > distance)
-            return true;
+        m_farthestKept = std::max<int64_t>(m_farthestKept, index < 0 ? INT64_MAX : m_thumbnailQueue.distance(index));
     }
-    return false;
 }
 
 std::optional<std::string> BGTextureLoader::takeThumbnail()
@@ -167,6 +160,7 @@ void BGTextureLoader::dropFarthestThumbnails()
     std::vector<std::unique_ptr<LoadedPicture>> gone;
     {
         oxLock lock(threadLock());
+        std::lock_guard<std::mutex> work(m_workMutex);
         const size_t count = size_t(m_thumbnailCount.load());
         if (m_thumbnails.size() <= count)
             return;
@@ -183,6 +177,7 @@ void BGTextureLoader::dropFarthestThumbnails()
             m_thumbnails.erase(it);
             m_thumbnailQueue.putBack(byDistance[i].second); // made again when the screen comes near
         }
+        refreshKeptThumbnails();
     }
     // The textures go here, on the thread whose context made them.
     for (auto& record : gone)
