@@ -220,24 +220,43 @@ void BGTextureLoader::updateThumbnails()
     oxLock lock(threadLock());
     for (auto& [name, t] : m_thumbnails)
         t->wanted = false;
-    std::unordered_set<std::string> listed(m_pictureList.begin(), m_pictureList.end());
-    // Loads for an earlier list would only fill the set with unwanted work.
-    m_queue.dropLoadsUnless(true, [&](const std::string& n) { return listed.count(n) > 0; });
-    for (const std::string& name : m_pictureList) {
-        auto it = m_thumbnails.find(name);
-        if (it != m_thumbnails.end()) {
+    bool pending = false;
+    {
+        std::lock_guard<std::mutex> work(m_workMutex);
+        m_thumbnailQueue.setList(m_pictureList, [&](const std::string& name) {
+            auto it = m_thumbnails.find(name);
+            if (it == m_thumbnails.end())
+                return true;
             it->second->wanted = true;
             // Wanted again before an earlier update's unload ran.
             m_queue.cancelUnload(name, true);
-            continue;
-        }
-        enqueueLocked(LoadCommand{.name = name, .thumbnail = true});
+            return false;
+        });
+        refreshKeptThumbnails();
+        pending = m_thumbnailQueue.pending() > 0;
     }
     for (auto& [name, t] : m_thumbnails) {
         if (t->wanted)
             continue;
         enqueueLocked(UnloadCommand{.name = name, .thumbnail = true, .urgent = true});
     }
+    if (pending) {
+        m_wake.signal();
+        notifyThumbnailWorkers();
+    }
+}
+
+void BGTextureLoader::setVisibleRange(int first, int last)
+{
+    oxLock lock(threadLock());
+    {
+        std::lock_guard<std::mutex> work(m_workMutex);
+        m_thumbnailQueue.setVisible(first, last);
+        refreshKeptThumbnails();
+    }
+    // Thumbnails beyond the count may be wanted now.
+    m_wake.signal();
+    notifyThumbnailWorkers();
 }
 
 ThumbnailReader BGTextureLoader::readThumbnail(const std::string& name)
@@ -252,7 +271,9 @@ ThumbnailReader BGTextureLoader::readThumbnail(const std::string& name)
 LoaderProgress BGTextureLoader::progress()
 {
     oxLock lock(threadLock());
-    return {m_queue.doneCount(), m_queue.queuedCount()};
+    std::lock_guard<std::mutex> work(m_workMutex);
+    return {m_queue.doneCount() + m_thumbnailQueue.doneCount(),
+            m_queue.queuedCount() + m_thumbnailQueue.queuedCount()};
 }
 
 bool BGTextureLoader::setLogging(bool on)
@@ -292,6 +313,12 @@ std::vector<std::string> BGTextureLoader::thumbnailNames()
     return names;
 }
 
+std::vector<std::string> BGTextureLoader::pendingThumbnails()
+{
+    std::lock_guard<std::mutex> work(m_workMutex);
+    return m_thumbnailQueue.pendingInOrder();
+}
+
 // ---- the thread -------------------------------------------------------------------------------------
 
 void BGTextureLoader::run()
@@ -301,6 +328,7 @@ void BGTextureLoader::run()
     // Told by startLoader: no box comes from this thread.
     m_contextFailed = !m_context || !m_context->makeCurrent();
     m_started.signal();
+    startThumbnailWorkers();
 
     for (;;) {
         ++m_loopPasses;
@@ -308,10 +336,27 @@ void BGTextureLoader::run()
         std::optional<LoaderCommand> command;
         bool finishedWork = false;
         const LoadCommand* fullLoad = nullptr;
+        bool thumbnailWork = false;
+        std::vector<ReadyThumbnail> ready;
         {
             oxLock lock(threadLock());
-            finishedWork = m_queue.resetCountersWhenEmpty();
+            std::lock_guard<std::mutex> work(m_workMutex);
+            // Commands first, then the thumbnails still to make.
+            if (m_queue.empty() && thumbnailsIdle()) {
+                finishedWork = m_queue.resetCountersWhenEmpty();
+                finishedWork = m_thumbnailQueue.resetCounters() || finishedWork;
+            }
             command = m_queue.takeFront();
+            if (!command && !m_readyThumbnails.empty() && !m_shuttingDown) {
+                // Every ready one at once: one wait for the GL and one redisplay.
+                ready.assign(std::make_move_iterator(m_readyThumbnails.begin()),
+                             std::make_move_iterator(m_readyThumbnails.end()));
+                m_readyThumbnails.clear();
+            } else if (!command && !m_shuttingDown && m_workers.empty())
+                if (std::optional<std::string> name = takeThumbnail()) {
+                    command = LoadCommand{.name = std::move(*name), .thumbnail = true};
+                    thumbnailWork = true;
+                }
             if (command)
                 if (const auto* load = std::get_if<LoadCommand>(&*command); load && !load->thumbnail) {
                     fullLoad = load;
@@ -320,6 +365,14 @@ void BGTextureLoader::run()
         }
         if (finishedWork)
             redisplay(); // the progress display goes away
+        if (!ready.empty()) {
+            notifyThumbnailWorkers(); // room for the next ones
+            if (m_context && !m_context->isCurrent())
+                m_context->makeCurrent();
+            publishThumbnails(ready);
+            m_memoryKept = true;
+            continue;
+        }
         if (!command) {
             if (isStopRequested())
                 break;
@@ -344,14 +397,23 @@ void BGTextureLoader::run()
             m_services.postCommand(operation->notifyCode);
         {
             oxLock lock(threadLock());
-            m_queue.markDone();
+            std::lock_guard<std::mutex> work(m_workMutex);
+            if (thumbnailWork)
+                m_thumbnailQueue.markDone();
+            else
+                m_queue.markDone();
             m_runningLoad.clear();
+            // A thumbnail may have come or gone.
+            refreshKeptThumbnails();
         }
+        if (thumbnailWork)
+            dropFarthestThumbnails();
         if (fullLoad)
             m_loaded.signal(); // also after a load that published nothing
         m_log.write(": %g ms\n", double(timer.elapsed(oxTimer::Microseconds)) / 1000.0);
     }
 
+    stopThumbnailWorkers();
     // Whatever a command still in progress at the stop published goes here,
     // in the context that made it.
     unloadEverything();
@@ -382,6 +444,10 @@ void BGTextureLoader::shutdownLoader()
             // Loads and unloads only serve the views, which are gone; file
             // operations are what the user asked for and are carried out.
             m_queue.dropLoadsAndUnloads();
+            {
+                std::lock_guard<std::mutex> work(m_workMutex);
+                m_thumbnailQueue.clear();
+            }
             for (const auto& p : m_pictures)
                 enqueueLocked(UnloadCommand{.name = p->name, .force = true});
             for (const auto& [name, t] : m_thumbnails)

@@ -179,7 +179,7 @@ void BGTextureLoader::execute(const UnloadCommand& command)
 }
 
 std::unique_ptr<LoadedPicture> BGTextureLoader::prepareRecord(const std::string& name, bool thumbnail, bool firstLook,
-                                                             bool* filled)
+                                                             bool* filled, const PictureFiller* given)
 {
     auto record = std::make_unique<LoadedPicture>();
     const int size = thumbnail ? m_thumbnailSize.load() : 0;
@@ -190,7 +190,10 @@ std::unique_ptr<LoadedPicture> BGTextureLoader::prepareRecord(const std::string&
         record->coverHeight = m_coverHeight.load();
     }
     std::string error;
-    const bool ok = fillLoadedPicture(m_services.fill, *record, name, &error);
+    const PictureFiller& fill = given                                     ? *given
+                                : thumbnail && m_services.fillThumbnail ? m_services.fillThumbnail
+                                                                        : m_services.fill;
+    const bool ok = fillLoadedPicture(fill, *record, name, &error);
     if (filled)
         *filled = ok;
     if (!error.empty())
@@ -228,6 +231,8 @@ void BGTextureLoader::execute(const LoadCommand& command)
 
 void BGTextureLoader::reloadPicture(const std::string& name)
 {
+    if (m_services.fileChanged)
+        m_services.fileChanged(name);
     for (bool thumbnail : {true, false})
         refillRecord(name, thumbnail, false);
 }
@@ -338,8 +343,11 @@ std::optional<std::string> BGTextureLoader::execute(const CopyMoveCommand& comma
         redisplay();
         return targetExistsReason(existing);
     }
-    if (outcome.done)
+    if (outcome.done) {
+        if (!command.copy && m_services.fileChanged)
+            m_services.fileChanged(command.name); // its thumbnails name a file that is gone
         reloadPicture(placedAt(command.name, command.target));
+    }
     redisplay();
     if (!outcome.done)
         return outcome.error;
