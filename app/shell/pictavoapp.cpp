@@ -77,7 +77,9 @@ PictureListHooks PictavoApp::listHooks()
     hooks.pictureShown = [this] {
         if (m_holdShowing)
             return;
-        if (m_transform)
+        // A picture still being prepared is fitted when it comes; the one
+        // on screen meanwhile stays as the user left it.
+        if (m_transform && !(m_imageDisplay && m_imageDisplay->isWaiting()))
             m_transform->refit();
         postRedisplay();
     };

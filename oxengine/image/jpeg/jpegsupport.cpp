@@ -1,6 +1,7 @@
 #include "oxengine/image/jpeg/jpegsupport.h"
 
 #include "oxengine/core/catalogue.h"
+#include "oxengine/core/thread.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -66,8 +67,9 @@ void outputMessage(j_common_ptr)
 
 void progressMonitor(j_common_ptr cinfo)
 {
-    if (cinfo->is_decompressor &&
-        reinterpret_cast<j_decompress_ptr>(cinfo)->input_scan_number > OX_JPEG_MAX_SCANS) {
+    const oxCancelToken* cancel = errorsOf(cinfo).cancel;
+    if ((cancel && cancel->cancelled()) ||
+        (cinfo->is_decompressor && reinterpret_cast<j_decompress_ptr>(cinfo)->input_scan_number > OX_JPEG_MAX_SCANS)) {
         cinfo->err->msg_code = JERR_NOT_COMPILED; // any code: the handler gives its own message
         errorExit(cinfo);
     }

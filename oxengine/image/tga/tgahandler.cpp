@@ -5,6 +5,7 @@
 #include "oxengine/core/strings.h"
 #include "oxengine/image/formatsupport.h"
 #include "oxengine/image/replacefile.h"
+#include "oxengine/image/rowreducer.h"
 
 #include <algorithm>
 #include <array>
@@ -104,46 +105,81 @@ inline oxColour pixelFrom(const unsigned char* p, int bytes)
     return oxColour(p[2], p[1], p[0], bytes == 4 ? p[3] : 255);
 }
 
-void readUncompressed(Reader& reader, oxImageUInt8& image, int bytes, const std::string& filename)
+// Where the file's rows go: row r of the file is the picture's row r, or
+// counted from the bottom. Polls the token before each row.
+class RowSink {
+public:
+    RowSink(oxRowReducer& reducer, uint32_t height, bool topFirst, const oxLoadOptions& options)
+        : m_reducer(reducer), m_height(height), m_topFirst(topFirst), m_options(options)
+    {
+    }
+    oxColour* row(uint32_t r)
+    {
+        m_options.checkCancelled();
+        return static_cast<oxColour*>(m_reducer.row(pictureRow(r)));
+    }
+    void done(uint32_t r) { m_reducer.rowDone(pictureRow(r)); }
+
+private:
+    uint32_t pictureRow(uint32_t r) const { return m_topFirst ? r : m_height - 1 - r; }
+
+    oxRowReducer& m_reducer;
+    uint32_t m_height;
+    bool m_topFirst;
+    const oxLoadOptions& m_options;
+};
+
+void readUncompressed(Reader& reader, RowSink& sink, uint32_t width, uint32_t height, int bytes,
+                      const std::string& filename)
 {
-    std::vector<unsigned char> row(size_t(image.width()) * size_t(bytes));
-    for (uint32_t y = 0; y < image.height(); ++y) {
+    std::vector<unsigned char> row(size_t(width) * size_t(bytes));
+    for (uint32_t r = 0; r < height; ++r) {
+        oxColour* out = sink.row(r);
         // The size was checked against the file; a shorter read means the
         // file shrank while we read it.
         if (reader.read(row.data(), row.size()) != row.size())
             fail(oxGetTranslation("the TGA file ends before its last pixel."), filename);
-        oxColour* out = image.row(y);
-        for (uint32_t x = 0; x < image.width(); ++x)
+        for (uint32_t x = 0; x < width; ++x)
             out[x] = pixelFrom(row.data() + size_t(x) * size_t(bytes), bytes);
+        sink.done(r);
     }
 }
 
-// Packets until the picture is full or the file ends; what is not decoded
-// stays as the image was filled (black, opaque).
-void readRunLength(Reader& reader, oxImageUInt8& image, int bytes)
+// Packets until the picture is full or the file ends (a packet may run on
+// into the next row); what is not decoded is black and opaque.
+void readRunLength(Reader& reader, RowSink& sink, uint32_t width, uint32_t height, int bytes)
 {
-    oxColour* out = image.pixels();
-    const size_t total = size_t(image.width()) * size_t(image.height());
+    const oxColour black(0, 0, 0, 255);
     std::array<unsigned char, 128 * 4> literal;
-    size_t at = 0;
+    uint32_t r = 0, x = 0;
+    oxColour* out = sink.row(0);
     unsigned char head = 0;
-    while (at < total && reader.read(&head, 1) == 1) {
-        const size_t count = std::min<size_t>((head & 0x7F) + 1, total - at);
+    while (r < height && reader.read(&head, 1) == 1) {
+        size_t count = (head & 0x7F) + 1;
+        unsigned char p[4];
+        size_t got = count;
         if (head & 0x80) {
-            unsigned char p[4];
             if (reader.read(p, size_t(bytes)) != size_t(bytes))
                 break;
-            std::fill_n(out + at, count, pixelFrom(p, bytes));
-            at += count;
         } else {
-            // A cut packet still reads its pixels that fit.
-            const size_t got = reader.read(literal.data(), count * size_t(bytes)) / size_t(bytes);
-            for (size_t i = 0; i < got; ++i)
-                out[at + i] = pixelFrom(literal.data() + i * size_t(bytes), bytes);
-            at += got;
-            if (got < count)
-                break;
+            // A cut packet still gives its pixels that came.
+            got = reader.read(literal.data(), count * size_t(bytes)) / size_t(bytes);
         }
+        for (size_t i = 0; i < got && r < height; ++i) {
+            out[x] = pixelFrom(head & 0x80 ? p : literal.data() + i * size_t(bytes), bytes);
+            if (++x == width) {
+                sink.done(r);
+                x = 0;
+                if (++r < height)
+                    out = sink.row(r);
+            }
+        }
+        if (got < count)
+            break;
+    }
+    if (r < height && x > 0) {
+        std::fill(out + x, out + width, black);
+        sink.done(r);
     }
 }
 
@@ -159,7 +195,7 @@ bool oxTgaHandler::canLoad(const std::string& filename) const
     return hasExtension(filename, ".tga");
 }
 
-std::unique_ptr<oxImage> oxTgaHandler::loadImage(const std::string& filename, const oxSize&) const
+std::unique_ptr<oxImage> oxTgaHandler::loadImage(const std::string& filename, const oxLoadOptions& options) const
 {
     oxStdioFile file = oxOpenForReading(filename, oxGetTranslation("cannot read from file."));
     const long long fileSize = oxOpenFileSize(file.get());
@@ -184,20 +220,22 @@ std::unique_ptr<oxImage> oxTgaHandler::loadImage(const std::string& filename, co
     if (h.imageType == TYPE_TRUE_COLOUR && available < uint64_t(h.width) * h.height * uint64_t(pixelBytes))
         fail(oxGetTranslation("the TGA file ends before its last pixel."), filename);
 
-    auto image = oxImageUInt8::create(h.width, h.height);
-    if (!image)
+    // Larger than the maximum or the budget: reduced as the rows come.
+    const int factor = oxDecodeReduction(options, h.width, h.height, sizeof(oxColour), oxOrientation(), 0, 0, filename);
+    oxRowReducer reducer(ST_UINT8, h.width, h.height, uint32_t(factor));
+    if (!reducer.valid())
         fail(oxGetTranslation("out of memory!"), filename);
     Reader reader(file.get(), filename);
     if (std::fseek(file.get(), long(std::min<uint64_t>(offset, uint64_t(fileSize))), SEEK_SET) != 0)
         fail(oxGetTranslation("cannot read from file."), filename);
+    RowSink sink(reducer, h.height, (h.descriptor & DESCRIPTOR_TOP_FIRST) != 0, options);
     if (h.imageType == TYPE_TRUE_COLOUR) {
-        readUncompressed(reader, *image, pixelBytes, filename);
+        readUncompressed(reader, sink, h.width, h.height, pixelBytes, filename);
     } else {
-        image->fill(oxColourValue(oxColour(0, 0, 0, 255)));
-        readRunLength(reader, *image, pixelBytes);
+        reducer.target().fill(oxColourValue(oxColour(0, 0, 0, 255)));
+        readRunLength(reader, sink, h.width, h.height, pixelBytes);
     }
-    if (!(h.descriptor & DESCRIPTOR_TOP_FIRST))
-        image->flipVertical();
+    std::unique_ptr<oxImage> image = reducer.finish();
     if (h.descriptor & DESCRIPTOR_RIGHT_TO_LEFT)
         image->flipHorizontal();
     return image;

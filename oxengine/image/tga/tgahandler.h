@@ -17,7 +17,7 @@ public:
     // Components 4 whatever the depth; 24-bit pixels get alpha 255. The ID
     // field and a colour map are skipped; the origin bits (bottom or top,
     // left or right) are honoured, so row 0 is the picture's top row.
-    std::unique_ptr<oxImage> loadImage(const std::string& filename, const oxSize& maximum) const override;
+    std::unique_ptr<oxImage> loadImage(const std::string& filename, const oxLoadOptions& options) const override;
     // 32 bits when the image has 4 components, else 24; rows top first.
     void saveImage(const oxImage& image, const std::string& filename, const oxToneMapping& toneMapping) const override;
     void transformFile(const std::string& filename, const oxImageTransform& transform) const override;
