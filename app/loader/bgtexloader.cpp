@@ -153,7 +153,7 @@ std::vector<std::string> BGTextureLoader::keepAround(const std::string& name)
     for (size_t i = 1; i < keep.size(); ++i) {
         if (isLoaded(keep[i]))
             m_queue.cancelUnload(keep[i], false);
-        else
+        else if (!isRunningLoad(keep[i]))
             enqueueLocked(LoadCommand{.name = keep[i]});
     }
     for (auto& p : m_pictures) {
@@ -206,8 +206,7 @@ PictureRequest BGTextureLoader::requestPicture(const std::string& name)
     }
     // A load of it that was cancelled (it was not wanted a moment ago) is
     // still running out: it has to be done again.
-    const bool running =
-        m_runningLoad && !m_runningLoad->thumbnail && m_runningLoad->name == name && !m_cancel.cancelled();
+    const bool running = isRunningLoad(name);
     if (m_wanted == name && m_wantedEnded) {
         // Its load could not even make a record; asking again tries again.
         m_wanted.clear();

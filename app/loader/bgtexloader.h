@@ -133,6 +133,12 @@ private:
     void enqueueLocked(LoaderCommand command);
     LoadedPicture* findLoaded(const std::string& name, bool skipInUse = false);
     bool isLoaded(const std::string& name) { return findLoaded(name) != nullptr; }
+    // With threadLock: the picture (not thumbnail) of name is being loaded
+    // and that load has not been cancelled.
+    bool isRunningLoad(const std::string& name) const
+    {
+        return m_runningLoad && !m_runningLoad->thumbnail && m_runningLoad->name == name && !m_cancel.cancelled();
+    }
     // With threadLock: the neighbours of name in the list are prefetched (or
     // kept), every other picture not in use is unloaded. Returns name and its
     // neighbours.

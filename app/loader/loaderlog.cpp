@@ -1,5 +1,6 @@
 #include "app/loader/loaderlog.h"
 
+#include "oxengine/core/regularfile.h"
 #include "oxengine/storage/files.h"
 
 #include <cerrno>
@@ -21,10 +22,12 @@ bool LoaderLog::setOpen(bool on, std::string* error)
     if (m_file)
         return true;
     const std::string file = path();
-    m_file.reset(std::fopen(file.c_str(), "a"));
+    // Only a regular file: a FIFO under the log's name would block the loader.
+    int reason = 0;
+    m_file.reset(oxOpenRegularStream(file, "a", reason).release());
     if (!m_file) {
         if (error)
-            *error = std::strerror(errno);
+            *error = oxSystemErrorText(reason);
         return false;
     }
     std::fputs("\n\n--------------------------------------------------------\n", m_file.get());

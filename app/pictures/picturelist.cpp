@@ -8,6 +8,7 @@
 #include "oxengine/platform/messagebox.h"
 #include "oxengine/platform/sound.h"
 #include "oxengine/storage/files.h"
+#include "oxengine/storage/temporaryfiles.h"
 
 #include <algorithm>
 #include <climits>
@@ -76,10 +77,10 @@ std::string PictureList::currentPath() const
 
 // ---- loading -----------------------------------------------------------------------
 
-void PictureList::openFolder(const std::string& path, int subfolderMode)
+bool PictureList::openFolder(const std::string& path, int subfolderMode)
 {
     m_folder = path;
-    loadFolder(0, subfolderMode);
+    return loadFolder(0, subfolderMode);
 }
 
 void PictureList::selectFolder()
@@ -91,9 +92,22 @@ void PictureList::selectFolder()
         openFolder(chosen, SUBFOLDERS_ASK);
 }
 
-void PictureList::loadFolder(int startIndex, int subfolderMode)
+bool PictureList::loadFolder(int startIndex, int subfolderMode)
 {
+    const oxFilename folder(m_folder);
+    if (!folder.exists() || !folder.isDirectory()) {
+        // Not a folder without pictures, and not one to come back to.
+        beginScan();
+        m_current = 0;
+        ask(formatString(oxGetTranslation("The folder '%s' does not exist."), m_folder.c_str()),
+            oxGetTranslation("Pictavo"), MB_OK, MI_ERROR);
+        notifyFolder();
+        showCurrentOrNothing();
+        return false;
+    }
     writeConfigText(ConfigKey::LastFolder, m_folder);
+    // What a rewrite or copy killed in this folder left behind.
+    oxRemoveStaleTemporaries(oxFilename(m_folder).systemPath());
     beginScan();
     scanFolder(m_folder, false);
     sortKeeping(sortModeSetting(), std::string());
@@ -125,6 +139,7 @@ void PictureList::loadFolder(int startIndex, int subfolderMode)
     }
     notifyFolder();
     showCurrentOrNothing();
+    return true;
 }
 
 void PictureList::rescanFolder()

@@ -67,14 +67,17 @@ public:
     int promptInterval() const { return m_promptInterval; }
 
     // Sets the folder, then loadFolder(0, subfolderMode).
-    void openFolder(const std::string& path, int subfolderMode);
+    bool openFolder(const std::string& path, int subfolderMode);
     // The folder dialog at the current folder; a confirmed folder is opened
     // with the sub-folder question.
     void selectFolder();
-    // Stores the folder as "LastFolder", lists it, sorts the list and shows
+    // Stores the folder as "LastFolder", removes stale temporary files of ours
+    // from it (oxRemoveStaleTemporaries), lists it, sorts the list and shows
     // the entry at startIndex (clamped). SubfolderMode says when the
     // sub-folders are searched as well; such a list is sorted by path.
-    void loadFolder(int startIndex, int subfolderMode);
+    // A folder that does not exist is said so, not stored, and leaves the
+    // list empty: false then.
+    bool loadFolder(int startIndex, int subfolderMode);
     // Lists the folder again as the last scan did (with or without
     // sub-folders, no question), keeping the current picture current when it
     // is still there.

@@ -16,11 +16,6 @@ std::string oneLine(std::string text)
     return trim(text);
 }
 
-int fullExtent(uint32_t decoded, int reduction)
-{
-    return int(std::min<int64_t>(int64_t(decoded) * std::max(reduction, 1), INT_MAX));
-}
-
 } // namespace
 
 bool hasTransparency(const oxImage& image)
@@ -56,8 +51,10 @@ void describePicture(const std::string& fileName, const oxImage& image, int edge
 
     picture.imageWidth = int(std::min<uint32_t>(image.width(), INT_MAX));
     picture.imageHeight = int(std::min<uint32_t>(image.height(), INT_MAX));
-    picture.fullWidth = fullExtent(image.width(), image.reduction());
-    picture.fullHeight = fullExtent(image.height(), image.reduction());
+    // The file's own size: a reduced decode's size times its reduction can
+    // exceed it (a 1500-line JPEG read at 1/8 has 188 lines, not 187.5).
+    picture.fullWidth = image.sourceSize().width;
+    picture.fullHeight = image.sourceSize().height;
     picture.text = oneLine(image.comment());
 
     measureSamples(image, picture);

@@ -57,6 +57,10 @@ bool PictavoApp::onKeyDown(int key, bool special)
     case 't':
         toggleView();
         return true;
+    case 'F':
+    case 'f':
+        setFullScreen(!isFullScreen());
+        return true;
     case GUI_KEY_DELETE: {
         const std::string path = m_list.currentPath();
         if (!thumbnailsActive() && !path.empty())
@@ -83,6 +87,10 @@ bool PictavoApp::onCommand(unsigned command)
     case CMD_SORT_BY_SIZE:
         writeConfigInt(ConfigKey::SortMode, int(command));
         m_list.sortList();
+        // The sheet's selection named places in the old order.
+        if (thumbnailsActive())
+            showFolderInSheet(m_list.folder());
+        updateWindowCaption(); // the position may have changed
         postRedisplay();
         return true;
     case CMD_HELP:
@@ -107,11 +115,6 @@ void PictavoApp::cycleOverlayLevel()
 {
     m_overlayLevel = (m_overlayLevel + 1) % 3;
     postRedisplay();
-}
-
-void PictavoApp::toggleView()
-{
-    // The thumbnail view is not there yet: the single-picture view stays.
 }
 
 void PictavoApp::showReportedFailures()
@@ -179,6 +182,7 @@ void PictavoApp::showHelp()
                                     "[1]\t\tOriginal size\n"
                                     "[T]\t\tThumbnails\n"
                                     "[I]\t\tShow/hide info\n"
+                                    "[F]\t\tFull screen/window\n"
                                     "[P]\t\tPause/play animation\n"
                                     "[.]\t\tNext frame of an animation\n"),
                    oxGetTranslation("Pictavo help"), MB_OK, MI_NONE);

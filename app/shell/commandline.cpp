@@ -2,17 +2,24 @@
 
 #include "oxengine/core/catalogue.h"
 #include "oxengine/core/strings.h"
+#include "oxengine/image/handler.h"
 #include "oxengine/storage/files.h"
+
+#ifndef PICTAVO_VERSION
+#define PICTAVO_VERSION "0"
+#endif
 
 namespace {
 
-enum class Option { None, Help, Log, Window, NoSound };
+enum class Option { None, Help, Version, Log, Window, NoSound, Thumbnails };
 
 Option optionOf(const std::string& argument)
 {
     const std::string arg = toLower(argument);
     if (arg == "-h" || arg == "--help" || arg == "/?")
         return Option::Help;
+    if (arg == "-v" || arg == "--version")
+        return Option::Version;
     std::string_view name = arg;
     if (startsWith(name, "--"))
         name.remove_prefix(2);
@@ -26,6 +33,8 @@ Option optionOf(const std::string& argument)
         return Option::Window;
     if (name == "nosound")
         return Option::NoSound;
+    if (name == "thumbnails")
+        return Option::Thumbnails;
     return Option::None;
 }
 
@@ -35,32 +44,48 @@ CommandLine parseCommandLine(const std::vector<std::string>& args,
                              const std::function<bool(const std::string&)>& pathExists)
 {
     CommandLine result;
-    size_t i = 0;
-    for (; i < args.size(); ++i) {
-        const Option option = optionOf(args[i]);
-        if (option == Option::None || (pathExists && pathExists(args[i])))
-            break;
-        ++result.consumedOptions;
+    bool optionsEnded = false;
+    for (const std::string& arg : args) {
+        const bool exists = pathExists && pathExists(arg);
+        const Option option = optionsEnded || exists ? Option::None : optionOf(arg);
+        if (!optionsEnded && !exists && arg == "--") {
+            optionsEnded = true;
+            continue;
+        }
         switch (option) {
         case Option::Help:
             result.help = true;
-            break;
+            continue;
+        case Option::Version:
+            result.version = true;
+            continue;
         case Option::Log:
             result.log = true;
-            break;
+            continue;
         case Option::Window:
             result.window = true;
-            break;
+            continue;
         case Option::NoSound:
             result.noSound = true;
-            break;
+            continue;
+        case Option::Thumbnails:
+            result.thumbnails = true;
+            continue;
         case Option::None:
             break;
         }
-    }
-    if (i < args.size()) {
-        result.startPath = args[i];
-        result.rest.assign(args.begin() + static_cast<long>(i) + 1, args.end());
+        if (!optionsEnded && !exists && startsWith(arg, "-")) {
+            if (result.error.empty())
+                result.error = formatString(oxGetTranslation("Unknown option '%s'."), arg.c_str());
+            continue;
+        }
+        if (!result.startPath.empty()) {
+            if (result.error.empty())
+                result.error = formatString(oxGetTranslation("Only one folder or file can be shown; '%s' is one too many."),
+                                            arg.c_str());
+            continue;
+        }
+        result.startPath = arg;
     }
     return result;
 }
@@ -68,11 +93,13 @@ CommandLine parseCommandLine(const std::vector<std::string>& args,
 StartLocation resolveStartPath(const std::string& path)
 {
     const oxFilename name(path);
-    // A missing path typed with a trailing "/" is meant as that folder (found
-    // empty and reported), not as a file in its parent.
-    name.exists();
-    if (name.isDirectory())
+    const bool exists = name.exists();
+    if (exists && name.isDirectory())
         return {name.toString(), {}};
+    // A missing path is a folder (reported as missing) unless it names a
+    // picture, whose folder is then opened.
+    if (!exists && !oxImageFilenameFilter().accept(name.parentFolder(), name.name()))
+        return {oxFilename(name.systemPath() + "/").toString(), {}};
     return {name.parentFolder().toString(), name.systemPath()};
 }
 
@@ -83,10 +110,21 @@ std::string usageTitle()
 
 std::string usageText()
 {
-    return oxGetTranslation("Pictavo picture viewer. Usage: \n\nPictavo [-window] [-log] [folder]\n\n"
-                            " folder      Show pictures in selected folder. \n"
-                            " -window     Shows the app in a window (not full-screen).\n"
-                            " -log        Creates a log file (in 'Documents').\n"
-                            " -nosound    Disables sound. (Can be re-enabled in the settings dialog.)\n\n"
-                            "Press [F1] for online help.");
+    // Tabs end the first column: a terminal puts the second at column 16, a
+    // box lines it up in its font.
+    return oxGetTranslation("Pictavo picture viewer. Usage: \n\npictavo [options] [folder or file]\n\n"
+                            " folder, file\tShow the pictures of the folder (a file: of its folder, from it).\n"
+                            " -window\tShows the app in a window (not full-screen).\n"
+                            " -log\t\tCreates a log file (in 'Documents').\n"
+                            " -nosound\tDisables sound. (Can be re-enabled in the settings dialog.)\n"
+                            " -h, --help\tShows this text.\n"
+                            " -thumbnails\tStarts in the thumbnail view.\n"
+                            " --version\tShows the version.\n\n"
+                            "Options may come before or after the folder and may be written -window, --window or "
+                            "/window.\nPress [F1] for online help.");
+}
+
+std::string versionText()
+{
+    return "Pictavo " PICTAVO_VERSION;
 }

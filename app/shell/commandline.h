@@ -1,5 +1,5 @@
-// The program's command line: options in their three spellings, the start
-// folder or file, and the usage text.
+// The program's command line: options in their three spellings, before or
+// after the start folder or file, and the usage text.
 #pragma once
 
 #include <functional>
@@ -8,27 +8,32 @@
 
 struct CommandLine {
     bool help = false;
+    bool version = false;
     bool log = false;
     bool window = false;
     bool noSound = false;
-    // The first argument that is not an option, as typed; empty when none.
+    bool thumbnails = false; // start in the thumbnail view
+    // The argument that is not an option, as typed; empty when none.
     std::string startPath;
-    // Options consumed before the start path (or before the end).
-    int consumedOptions = 0;
-    // The arguments after the start path; nobody reads them but GLUT.
-    std::vector<std::string> rest;
+    // Why the line cannot be used (translated; empty when it can): an
+    // unknown option, or a second start path.
+    std::string error;
 };
 
 // args are the arguments after the program path. An option is compared
 // after lower-casing, in its "-name", "--name" and "/name" forms; help is
-// "-h", "--help" or "/?". The first other argument ends the options and is
-// the start path. So does an argument that names an existing file or folder:
-// "/log" may be a folder on this system, and then it is one.
+// "-h", "--help" or "/?", the version "--version" (or "-v"). Options may
+// come before or after the start path, and after "--" every argument is a
+// path. An argument that names an existing file or folder is a path, even
+// when it is spelled like an option ("/log" may be a folder); one that
+// starts with "-" and is neither is an unknown option.
 CommandLine parseCommandLine(const std::vector<std::string>& args,
                              const std::function<bool(const std::string&)>& pathExists);
 
 // Where a start path leads: the folder to list and, when the path names a
-// file (or nothing that exists), the picture to open there.
+// picture file (or a picture file that is not there), the picture to open
+// there. A path that names nothing else is taken as a folder, so that the
+// user hears that it does not exist.
 struct StartLocation {
     std::string folder; // ends with "/"
     std::string file;   // full path, empty when the path is a folder
@@ -38,3 +43,5 @@ StartLocation resolveStartPath(const std::string& path);
 // The translated usage message and its caption.
 std::string usageText();
 std::string usageTitle();
+// "Pictavo" and the version.
+std::string versionText();

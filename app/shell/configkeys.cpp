@@ -24,6 +24,7 @@ constexpr ConfigKeyInfo TABLE[] = {
     {K::GuiBgColour, "GuiBgColour", T::Colour, 0, "#000A", false, 0, 0},
     {K::LastFolder, "LastFolder", T::Text, 0, nullptr, false, 0, 0},
     {K::LastFile, "LastFile", T::Integer, 0, nullptr, false, 0, 0},
+    {K::LastPath, "LastPath", T::Text, 0, "", false, 0, 0},
     {K::LastMode, "LastMode", T::Integer, 0, nullptr, false, 0, 0},
     {K::LastOverlays, "LastOverlays", T::Integer, 1, nullptr, true, 0, 2},
     {K::SortMode, "SortMode", T::Integer, CMD_SORT_BY_NAME, nullptr, false, 0, 0},

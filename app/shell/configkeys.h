@@ -15,6 +15,7 @@ enum class ConfigKey {
     GuiBgColour,
     LastFolder,
     LastFile,
+    LastPath,
     LastMode,
     LastOverlays,
     SortMode,

@@ -8,8 +8,8 @@
 #include "oxengine/storage/files.h"
 
 #include <cstdio>
+#include <optional>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 int main(int argc, char** argv)
@@ -23,27 +23,23 @@ int main(int argc, char** argv)
 
     const std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
     const CommandLine line = parseCommandLine(args, [](const std::string& a) { return oxFilename(a).exists(); });
+    if (const std::optional<int> code = answerCommandLine(line, stdout, stderr, terminalAttached()))
+        return *code;
     if (line.noSound)
         disableSoundForGood();
-    if (line.help) {
-        showUsage(stdout, isatty(STDOUT_FILENO) == 1);
-        return 0;
-    }
 
     PictavoApp app;
     if (line.window)
         app.setStartFullScreen(false);
     if (line.log)
         app.setLogging(true);
+    if (line.thumbnails)
+        app.setStartInThumbnails(true);
     if (!line.startPath.empty())
         app.setStartLocation(resolveStartPath(line.startPath));
 
-    // GLUT sees the program name and what followed the start path: the
-    // start path is ours, and a folder named like a GLUT option ("-display")
-    // must not be taken for one.
-    std::vector<char*> glutArgs{argc > 0 ? argv[0] : const_cast<char*>("pictavo")};
-    for (int i = argc - static_cast<int>(line.rest.size()); i < argc; ++i)
-        glutArgs.push_back(argv[i]);
-    glutArgs.push_back(nullptr);
-    return oxGLUTApplication::run(&app, static_cast<int>(glutArgs.size()) - 1, glutArgs.data());
+    // Every argument is ours: GLUT sees only the program name, so a folder
+    // named like a GLUT option ("-display") is never taken for one.
+    char* glutArgs[] = {argc > 0 ? argv[0] : const_cast<char*>("pictavo"), nullptr};
+    return oxGLUTApplication::run(&app, 1, glutArgs);
 }

@@ -8,9 +8,12 @@
 #include "oxengine/image/colour/colourprofile.h"
 #include "oxengine/platform/x11util.h"
 #include "oxengine/core/catalogue.h"
+#include "oxengine/core/embedded.h"
+#include "oxengine/core/strings.h"
 #include "oxengine/graphics/fontmanager.h"
 #include "oxengine/gui/folderdialog.h"
 #include "oxengine/gui/style.h"
+#include "oxengine/image/pixbuf/pixbufraster.h"
 #include "oxengine/platform/rc.h"
 #include "oxengine/platform/x11util.h"
 #include "oxengine/storage/files.h"
@@ -18,6 +21,33 @@
 #include <GL/gl.h>
 
 #include <algorithm>
+
+namespace {
+
+constexpr int WINDOW_ICON_SIZE = 64;
+
+bool sameFolder(const std::string& a, const std::string& b)
+{
+    return oxFilename(a).toString() == oxFilename(b).toString();
+}
+
+bool isFolder(const std::string& path)
+{
+    const oxFilename folder(path);
+    return !path.empty() && folder.exists() && folder.isDirectory();
+}
+
+// Where a start goes when the last folder has gone: the user's Pictures
+// folder, else home, else the documents folder.
+std::string fallbackStartFolder()
+{
+    for (const oxFilename& f : {oxFilename::picturesFolder(), oxFilename::homeFolder()})
+        if (!f.components().empty() && isFolder(f.systemPath()))
+            return f.toString();
+    return oxFilename::documentsFolder().toString();
+}
+
+} // namespace
 
 void initialWindowSize(int screenWidth, int screenHeight, int& width, int& height)
 {
@@ -36,6 +66,7 @@ PictavoApp::PictavoApp(LoaderServices loaderServices) : m_list(listHooks())
         };
     m_loader = std::make_unique<BGTextureLoader>(m_list.paths(), std::move(services));
     m_imageDisplay = std::make_unique<ImageDisplay>(this, *m_loader);
+    m_thumbnailDisplay = std::make_unique<ThumbnailDisplay>(this, m_list.paths(), *m_loader, *m_loader);
 
     int screenWidth = 1074, screenHeight = 818;
     oxPrimaryScreenSize(screenWidth, screenHeight);
@@ -46,6 +77,10 @@ PictavoApp::PictavoApp(LoaderServices loaderServices) : m_list(listHooks())
     // as sharp as the full picture at fit zoom.
     m_loader->setFirstLookCover(screenWidth, screenHeight);
     setTitle(oxGetTranslation("Pictavo"));
+    // The icon the desktop shows for the installed program, on the window too.
+    if (const oxEmbeddedFile* icon = findEmbeddedFile("pictavo.svg"))
+        setWindowIcon(WINDOW_ICON_SIZE, WINDOW_ICON_SIZE,
+                      oxRenderPictureBytes({reinterpret_cast<const char*>(icon->data()), icon->size()}, WINDOW_ICON_SIZE));
     setDisplayMode("rgba double depth");
     setFullScreen(true);
 
@@ -77,20 +112,25 @@ PictureListHooks PictavoApp::listHooks()
     hooks.pictureShown = [this] {
         if (m_holdShowing)
             return;
-        // A picture still being prepared is fitted when it comes; the one
-        // on screen meanwhile stays as the user left it.
-        if (m_transform && !(m_imageDisplay && m_imageDisplay->isWaiting()))
+        // The sheet is fitted when its folder changes, not when the current
+        // picture does (Home and End would scroll it away). A picture still
+        // being prepared is fitted when it comes; the one on screen
+        // meanwhile stays as the user left it.
+        if (m_transform && !thumbnailsActive() && !(m_imageDisplay && m_imageDisplay->isWaiting()))
             m_transform->refit();
+        updateWindowCaption();
         postRedisplay();
     };
     hooks.showNothing = [this] {
         if (m_imageDisplay)
             m_imageDisplay->showNothing();
-        if (m_transform)
+        if (m_transform && !thumbnailsActive())
             m_transform->refit();
+        updateWindowCaption();
         postRedisplay();
     };
     hooks.thumbnailsActive = [this] { return thumbnailsActive(); };
+    hooks.folderChanged = [this](const std::string& folder) { showFolderInSheet(folder); };
     return hooks;
 }
 
@@ -125,6 +165,70 @@ void PictavoApp::viewDestroyed(Display* view)
         m_transform->setView(nullptr);
 }
 
+void PictavoApp::enterThumbnails()
+{
+    makeActive(m_thumbnailDisplay.get());
+    m_thumbnailDisplay->setFolder(m_list.folder());
+    if (m_transform)
+        m_transform->setView(m_thumbnailDisplay.get());
+}
+
+void PictavoApp::showFolderInSheet(const std::string& folder)
+{
+    if (!m_thumbnailDisplay)
+        return;
+    const bool another = folder != m_thumbnailDisplay->folder();
+    m_thumbnailDisplay->setFolder(folder);
+    if (!m_transform || m_transform->view() != m_thumbnailDisplay.get())
+        return;
+    if (another)
+        m_transform->refit();
+    else
+        m_transform->onReshape(width(), height()); // the sheet's length may have changed
+    postRedisplay();
+}
+
+void PictavoApp::toggleView()
+{
+    if (!m_thumbnailDisplay || !m_imageDisplay)
+        return;
+    if (thumbnailsActive()) {
+        if (m_transform) {
+            m_sheetZoom = m_transform->zoom();
+            m_sheetOffsetX = m_transform->offsetX();
+            m_sheetOffsetY = m_transform->offsetY();
+        }
+        makeActive(m_imageDisplay.get());
+        if (m_transform)
+            m_transform->setView(m_imageDisplay.get());
+        // An empty list has had the view show nothing already.
+        m_list.showCurrent();
+        updateWindowCaption();
+        return;
+    }
+    enterThumbnails();
+    if (m_transform && m_sheetZoom >= 0.01) {
+        m_transform->zoomTo(m_sheetZoom, true, 0.5, 0.5);
+        m_transform->scrollTo(m_sheetOffsetX, m_sheetOffsetY);
+    }
+    updateWindowCaption(); // the sheet names its folder
+}
+
+void PictavoApp::showPictureAt(int index)
+{
+    // While the sheet is shown this only moves the position; the switch
+    // shows the picture.
+    m_list.goTo(index);
+    if (thumbnailsActive())
+        toggleView();
+}
+
+void PictavoApp::openFolder(const std::string& path, bool searchSubfolders)
+{
+    if (!path.empty())
+        m_list.openFolder(path, searchSubfolders ? SUBFOLDERS_ALWAYS : SUBFOLDERS_NEVER);
+}
+
 void PictavoApp::onStart()
 {
     makeActive(m_imageDisplay.get());
@@ -142,9 +246,12 @@ void PictavoApp::onStart()
     startLoader();
     loadInterfaceFont();
     m_imageDisplay->applyGlobalStyle();
+    m_thumbnailDisplay->applyGlobalStyle();
+    // A start in the sheet enters it before the folder is loaded, so the
+    // current picture is decoded only when the user switches to it.
+    if (m_startInThumbnails || readConfigInt(ConfigKey::LastMode) != 0)
+        enterThumbnails();
     loadStartFolder();
-    if (readConfigInt(ConfigKey::LastMode) != 0)
-        toggleView();
 }
 
 void PictavoApp::startLoader()
@@ -161,27 +268,61 @@ void PictavoApp::startLoader()
 
 void PictavoApp::loadStartFolder()
 {
-    if (m_startFile.empty()) {
-        // "LastFile" is a position in the last folder's list: meaningless in
-        // another folder given on the command line.
-        const bool sameFolder = !m_startFolderGiven ||
-                                oxFilename(m_list.folder()).toString() ==
-                                    oxFilename(readConfigText(ConfigKey::LastFolder)).toString();
-        m_list.loadFolder(sameFolder ? readConfigInt(ConfigKey::LastFile) : 0, SUBFOLDERS_ASK);
-        return;
+    const std::string last = readConfigText(ConfigKey::LastFolder);
+    // The last picture is found by its name, else by its position ("LastFile"
+    // is a position in the last folder's list, meaningless in another).
+    auto startInLastPlace = [&] {
+        const bool lastFolder = sameFolder(m_list.folder(), last);
+        return startAt(lastFolder ? readConfigText(ConfigKey::LastPath) : std::string(),
+                       lastFolder ? readConfigInt(ConfigKey::LastFile) : 0);
+    };
+    if (m_startFolderGiven) {
+        if (m_startFile.empty() ? startInLastPlace() : startAt(m_startFile, 0))
+            return;
+        // Told; the program goes on where it would have started.
     }
+    m_list.setFolder(isFolder(last) ? last : fallbackStartFolder());
+    startInLastPlace();
+}
+
+bool PictavoApp::startAt(const std::string& file, int index)
+{
     // Load without showing, then show the start file: the first picture
     // on screen is the one asked for.
     m_holdShowing = true;
-    m_list.loadFolder(0, SUBFOLDERS_ASK);
+    const bool found = m_list.loadFolder(index, SUBFOLDERS_ASK);
     m_holdShowing = false;
+    if (!found)
+        return false;
     const std::vector<std::string>& paths = m_list.paths();
-    const auto found = std::find(paths.begin(), paths.end(), m_startFile);
-    const int index = found == paths.end() ? m_list.currentIndex() : int(found - paths.begin());
-    if (index != m_list.currentIndex())
-        m_list.goTo(index);
+    const auto at = file.empty() ? paths.end() : std::find(paths.begin(), paths.end(), file);
+    const int shown = at == paths.end() ? m_list.currentIndex() : int(at - paths.begin());
+    if (shown != m_list.currentIndex())
+        m_list.goTo(shown);
     else
         m_list.showCurrent();
+    updateWindowCaption();
+    return true;
+}
+
+std::string PictavoApp::windowCaptionText() const
+{
+    const std::string program = oxGetTranslation("Pictavo");
+    if (thumbnailsActive()) {
+        const oxFilename folder(m_list.folder());
+        const std::string name = folder.name().empty() ? folder.systemPath() : folder.name();
+        return formatString(oxGetTranslation("%s (%d) - %s"), name.c_str(), m_list.count(), program.c_str());
+    }
+    const std::string path = m_list.currentPath();
+    if (path.empty())
+        return program;
+    return formatString(oxGetTranslation("%s (%d/%d) - %s"), oxFilename(path).name().c_str(), m_list.currentIndex() + 1,
+                        m_list.count(), program.c_str());
+}
+
+void PictavoApp::updateWindowCaption()
+{
+    setWindowCaption(windowCaptionText());
 }
 
 void PictavoApp::render()
@@ -204,6 +345,7 @@ void PictavoApp::destroyViews()
     if (m_transform)
         m_transform->setView(nullptr);
     makeActive(nullptr);
+    m_thumbnailDisplay.reset();
     m_imageDisplay.reset();
 }
 
@@ -216,6 +358,8 @@ void PictavoApp::shutDown()
     writeConfigInt(ConfigKey::LastOverlays, m_overlayLevel);
     if (m_imageDisplay)
         m_imageDisplay->shutDown();
+    if (m_thumbnailDisplay)
+        m_thumbnailDisplay->saveSettings();
     // The views' textures, shaders and fonts go while the window's context
     // still exists, as do the loader's in its own.
     destroyViews();
@@ -224,6 +368,7 @@ void PictavoApp::shutDown()
     showReportedFailures();
     GLFontManager::releaseAll();
     writeConfigInt(ConfigKey::LastFile, m_list.currentIndex());
+    writeConfigText(ConfigKey::LastPath, m_list.currentPath());
     leaveMainLoop();
 }
 

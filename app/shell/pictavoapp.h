@@ -1,7 +1,7 @@
 // The application object: owns the picture list, the background loader, the
-// single-picture view and the viewing transform, carries the global keys and
-// commands, and keeps the position, view and overlay level for the next
-// start.
+// single-picture view, the thumbnail view and the viewing transform, carries
+// the global keys and commands, and keeps the position, view and overlay
+// level for the next start.
 #pragma once
 
 #include "app/loader/bgtexloader.h"
@@ -10,6 +10,7 @@
 #include "app/shell/commands.h"
 #include "app/shell/loaderwiring.h"
 #include "app/views/image/imagedisplay.h"
+#include "app/views/thumbnails/thumbnaildisplay.h"
 #include "app/views/viewapplication.h"
 
 #include "oxengine/platform/glapp.h"
@@ -34,14 +35,16 @@ public:
 
     // ---- before run: the command line ----
     void setStartFullScreen(bool on) { setFullScreen(on); }
+    // Starts in the thumbnail view whatever "LastMode" says.
+    void setStartInThumbnails(bool on) { m_startInThumbnails = on; }
     // Replaces "LastFolder"; a file is shown first.
     void setStartLocation(const StartLocation& location);
     // The loader's log file (false, and the user told, when it cannot open).
     bool setLogging(bool on);
 
     // ---- what the keys and commands do ----
-    // Switches between the single-picture and the thumbnail view; with no
-    // thumbnail view yet, nothing changes.
+    // Switches between the single-picture and the thumbnail view; the sheet
+    // comes back at the zoom and scroll it was left at.
     void toggleView();
     // Moves the file to the Trash (asking first with confirm) and takes it
     // off the list. False when it could not be deleted (the user was told).
@@ -54,15 +57,24 @@ public:
     // loader, and ends the main loop. Runs once; later calls do nothing.
     void shutDown();
     void cycleOverlayLevel();
-    // The first folder load (onStart): at the start file, else at
-    // "LastFile" when the folder is the last one, else at the first picture.
+    // The first folder load (onStart): at the start file, else at the last
+    // picture ("LastPath", else the position "LastFile") when the folder is
+    // the last one, else at the first picture. A start folder given that
+    // does not exist is said so and the last folder shown instead; a last
+    // folder that has gone gives way to the Pictures folder, else home.
     void loadStartFolder();
+    // The window's caption: the picture's name and position ("a.jpg (3/40)
+    // - Pictavo"), the folder and its count in the thumbnail view, else
+    // the program's name.
+    std::string windowCaptionText() const;
+    void updateWindowCaption();
 
     PictureList& pictures() { return m_list; }
     BGTextureLoader& loader() { return *m_loader; }
     ImageDisplay* imageDisplay() { return m_imageDisplay.get(); }
+    ThumbnailDisplay* thumbnailDisplay() { return m_thumbnailDisplay.get(); }
     Display* activeView() const { return m_activeView; }
-    bool thumbnailsActive() const { return false; }
+    bool thumbnailsActive() const { return m_activeView && m_activeView == m_thumbnailDisplay.get(); }
     int overlayLevel() const { return m_overlayLevel; }
     bool isShutDown() const { return m_shutDown; }
 
@@ -86,10 +98,20 @@ public:
     void deletePicture(const std::string& path) override;
     void addCommonMenuEntries(oxGuiPopupMenu& menu) override;
     void viewDestroyed(Display* view) override;
+    void showPictureAt(int index) override;
+    void openFolder(const std::string& path, bool searchSubfolders) override;
 
 private:
     PictureListHooks listHooks();
+    // Loads the list's folder and shows file, else the entry at index;
+    // false when the folder does not exist (the list has said so).
+    bool startAt(const std::string& file, int index);
     void makeActive(Display* view);
+    // The thumbnail view becomes the active one, showing the list's folder.
+    void enterThumbnails();
+    // The list changed while the sheet is shown: a new folder is fitted
+    // anew, the same folder keeps its zoom and scroll.
+    void showFolderInSheet(const std::string& folder);
     void startLoader();
     void destroyViews();
 
@@ -97,9 +119,13 @@ private:
     ReportedFailures m_failures; // before the loader, whose thread adds to it
     std::unique_ptr<BGTextureLoader> m_loader;
     std::unique_ptr<ImageDisplay> m_imageDisplay;
+    std::unique_ptr<ThumbnailDisplay> m_thumbnailDisplay;
     FotoTransform* m_transform = nullptr; // owned by the framework
     Display* m_activeView = nullptr;
     int m_overlayLevel = 1;
+    // The sheet's zoom and offset when it was last left; zoom 0: never left.
+    double m_sheetZoom = 0, m_sheetOffsetX = 0, m_sheetOffsetY = 0;
+    bool m_startInThumbnails = false;
     // The start file given on the command line, shown instead of "LastFile".
     std::string m_startFile;
     bool m_startFolderGiven = false;

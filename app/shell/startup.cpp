@@ -11,6 +11,8 @@
 #include "oxengine/storage/config.h"
 #include "oxengine/storage/files.h"
 
+#include <unistd.h>
+
 void prepareEngine(const std::string& programPath)
 {
     // First: the catalogue loads at the first text looked up, and a broken
@@ -42,12 +44,29 @@ void disableSoundForGood()
     writeConfigBool(ConfigKey::NoSound, true);
 }
 
-void showUsage(std::FILE* out, bool outIsTerminal)
+std::optional<int> answerCommandLine(const CommandLine& line, std::FILE* out, std::FILE* err, bool terminal)
 {
+    if (!line.error.empty()) {
+        std::fprintf(err, "pictavo: %s\n\n%s\n", line.error.c_str(), usageText().c_str());
+        std::fflush(err);
+        return 2;
+    }
+    if (line.version) {
+        std::fprintf(out, "%s\n", versionText().c_str());
+        std::fflush(out);
+        return 0;
+    }
+    if (!line.help)
+        return std::nullopt;
     const std::string text = usageText();
-    std::fputs(text.c_str(), out);
-    std::fputc('\n', out);
+    std::fprintf(out, "%s\n", text.c_str());
     std::fflush(out);
-    if (!outIsTerminal)
+    if (!terminal)
         oxShowMessage(text, usageTitle(), MB_OK, MI_NONE);
+    return 0;
+}
+
+bool terminalAttached()
+{
+    return isatty(STDIN_FILENO) == 1 || isatty(STDOUT_FILENO) == 1 || isatty(STDERR_FILENO) == 1;
 }

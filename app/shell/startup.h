@@ -5,7 +5,10 @@
 #pragma once
 
 #include <cstdio>
+#include <optional>
 #include <string>
+
+struct CommandLine;
 
 // The engine's own failure reports (broken invariants, an unreadable
 // catalogue) shown in its message box; file names (program path, working and
@@ -25,6 +28,11 @@ void loadInterfaceFont();
 // -nosound: sound off now and at later starts.
 void disableSoundForGood();
 
-// The usage on out; in a message box as well unless out is a terminal (a
-// user who typed --help reads it there and needs no box).
-void showUsage(std::FILE* out, bool outIsTerminal);
+// What the command line asks before any window: a usage error goes to err
+// with the usage (exit code 2); the version and the usage go to out (exit
+// code 0), the usage also in a message box when no terminal is attached (a
+// start from a desktop launcher, where out is read by nobody). Nothing
+// when the program is to start.
+std::optional<int> answerCommandLine(const CommandLine& line, std::FILE* out, std::FILE* err, bool terminalAttached);
+// Whether standard input, output or error is a terminal.
+bool terminalAttached();

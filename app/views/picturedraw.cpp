@@ -105,7 +105,7 @@ float tileAnisotropy(const oxTextureCapabilities& caps, double scale)
     return float(std::max(caps.maxAnisotropy, 1));
 }
 
-void drawPicture(LoadedPicture& p, double scale, double alpha, double depth, ExposureShader* shader,
+void drawPicture(const LoadedPicture& p, double scale, double alpha, double depth, ExposureShader* shader,
                  const Exposure* exposure)
 {
     oxLock lock(p.lock);
@@ -145,20 +145,22 @@ void drawPicture(LoadedPicture& p, double scale, double alpha, double depth, Exp
         shader->unbind();
 }
 
-ThumbnailFit fitThumbnail(int width, int height, double base, double scale)
+ThumbnailFit fitThumbnail(int width, int height, double base, double scale, int fullExtent)
 {
     ThumbnailFit fit;
     if (!(base > 0))
         return fit;
     const double m = std::max({width, height, 1});
-    const double f = std::max(m / base, 0.1);
+    // Texels per drawn unit: to fit the square, and to stay at the picture's
+    // own size where it is smaller than the square.
+    const double f = std::max(m / base, m / std::max(double(fullExtent), m));
     fit.scale = scale / f;
     fit.marginX = (base * scale - std::max(width, 0) * fit.scale) / 2;
     fit.marginY = (base * scale - std::max(height, 0) * fit.scale) / 2;
     return fit;
 }
 
-void drawThumbnail(LoadedPicture* p, oxGuiPointD position, double base, double scale, oxColour background,
+void drawThumbnail(const LoadedPicture* p, oxGuiPointD position, double base, double scale, oxColour background,
                    bool selected, ExposureShader* shader)
 {
     const double side = base * scale;
@@ -170,7 +172,8 @@ void drawThumbnail(LoadedPicture* p, oxGuiPointD position, double base, double s
     if (p) {
         oxLock lock(p->lock);
         if (p->hasTiles()) {
-            const ThumbnailFit fit = fitThumbnail(p->shownWidth(), p->shownHeight(), base, scale);
+            const ThumbnailFit fit =
+                fitThumbnail(p->shownWidth(), p->shownHeight(), base, scale, std::max(p->fullWidth, p->fullHeight));
             const Exposure automatic = automaticExposure(*p);
             glPushMatrix();
             // Outer texel edges on the margins: the centre of texel 0 is half
@@ -180,12 +183,17 @@ void drawThumbnail(LoadedPicture* p, oxGuiPointD position, double base, double s
             glPopMatrix();
         }
     }
-    if (selected) {
-        glDisable(GL_TEXTURE_2D);
-        glEnable(GL_BLEND);
-        setColour(oxColour(255, 0, 0, 80));
-        fillRect(position, {side, side});
-    }
+    if (selected)
+        drawSelectionVeil(position, side);
     glColor4f(1, 1, 1, 1);
     glDisable(GL_BLEND);
+}
+
+void drawSelectionVeil(oxGuiPointD position, double side)
+{
+    glDisable(GL_TEXTURE_2D);
+    glEnable(GL_BLEND);
+    setColour(oxColour(255, 0, 0, 80));
+    fillRect(position, {side, side});
+    glColor4f(1, 1, 1, 1);
 }

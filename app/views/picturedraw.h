@@ -42,7 +42,7 @@ float tileAnisotropy(const oxTextureCapabilities& caps, double scale);
 // model-view matrix, holding the record's lock. A high-dynamic-range
 // picture goes through the shader with the exposure when one is given and
 // can be bound; the shader ignores alpha.
-void drawPicture(LoadedPicture& picture, double scale, double alpha, double depth, ExposureShader* shader,
+void drawPicture(const LoadedPicture& picture, double scale, double alpha, double depth, ExposureShader* shader,
                  const Exposure* exposure);
 
 // The exposure thumbnails and the navigator use: black 0, white at twice the
@@ -50,14 +50,19 @@ void drawPicture(LoadedPicture& picture, double scale, double alpha, double dept
 Exposure automaticExposure(const LoadedPicture& picture);
 
 // How a picture of width x height texels fits into a square of side base x
-// scale: the drawing scale and the margins that centre it.
+// scale: the drawing scale and the margins that centre it. The picture is
+// never drawn larger than its own size times scale: fullExtent is its longer
+// side in picture pixels (0: the texels are the picture's pixels).
 struct ThumbnailFit {
     double scale = 1.0;
     double marginX = 0, marginY = 0;
 };
-ThumbnailFit fitThumbnail(int width, int height, double base, double scale);
+ThumbnailFit fitThumbnail(int width, int height, double base, double scale, int fullExtent = 0);
+
+// The selection tint over a square at position of side side.
+void drawSelectionVeil(oxGuiPointD position, double side);
 
 // A picture (or none) in a square at position of side base x scale on a
 // background, with the selection tint when selected. Window pixels.
-void drawThumbnail(LoadedPicture* picture, oxGuiPointD position, double base, double scale, oxColour background,
+void drawThumbnail(const LoadedPicture* picture, oxGuiPointD position, double base, double scale, oxColour background,
                    bool selected, ExposureShader* shader);

@@ -8,6 +8,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 class Display;
 class ExposureShader;
@@ -22,6 +23,13 @@ struct SaveAsRequest {
     std::string path;
     bool hasExposure = false;
     oxToneMapping exposure; // mode TM_HDR_ONLY with the four slider values
+};
+
+// A picture of the thumbnail sheet handed to the conversion dialog, with the
+// tone mapping its conversion uses.
+struct PictureConversion {
+    std::string path;
+    oxToneMapping toneMapping;
 };
 
 class ViewApplication {
@@ -49,6 +57,17 @@ public:
     virtual void deletePicture(const std::string& /*path*/) {}
     // Opens the conversion dialog for one picture.
     virtual void saveAs(const SaveAsRequest& /*request*/) {}
+    // The thumbnail sheet: the picture at index of the list becomes the
+    // current one, shown alone.
+    virtual void showPictureAt(int /*index*/) {}
+    // The thumbnail sheet: opens a folder chosen in its folder panel, or
+    // with searchSubfolders the whole tree of a folder without pictures.
+    virtual void openFolder(const std::string& /*path*/, bool /*searchSubfolders*/) {}
+    // The thumbnail sheet's selection for the conversion dialog ("Save
+    // as..." for one picture, a batch for several) and for the copy/move
+    // dialog. Nothing happens until those dialogs exist.
+    virtual void convertPictures(const std::vector<PictureConversion>& /*pictures*/) {}
+    virtual void copyMovePictures(const std::vector<std::string>& /*paths*/, bool /*copy*/) {}
     // Appends the entries every view's context menu ends with.
     virtual void addCommonMenuEntries(oxGuiPopupMenu& /*menu*/) {}
     // A view is being destroyed: it must stop being the active one.

@@ -2,14 +2,14 @@
 
 #include "oxengine/core/embedded.h"
 #include "oxengine/core/errors.h"
+#include "oxengine/core/regularfile.h"
 #include "oxengine/core/strings.h"
 
 #include <atomic>
+#include <cerrno>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <mutex>
 #include <unistd.h>
 #include <vector>
@@ -261,12 +261,12 @@ std::string loadCatalogue(CatalogueState& s)
     path += fileName;
     std::optional<oxMoCatalogue> parsed;
     std::string error;
-    if (access(path.c_str(), F_OK) == 0) {
-        std::ifstream in(path, std::ios::binary);
-        if (!in)
-            return std::string();
-        std::vector<unsigned char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        parsed = oxParseMoCatalogue(bytes.data(), bytes.size(), error);
+    std::string bytes;
+    int readError = 0;
+    if (oxReadRegularFile(path, bytes, readError)) {
+        parsed = oxParseMoCatalogue(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), error);
+    } else if (readError != ENOENT) {
+        return std::string(); // there, but no file to read (a FIFO would block)
     } else if (const oxEmbeddedFile* f = findEmbeddedFile(fileName.c_str())) {
         parsed = oxParseMoCatalogue(f->data(), f->size(), error);
     } else {

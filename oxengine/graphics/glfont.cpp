@@ -2,6 +2,7 @@
 
 #include "oxengine/core/catalogue.h"
 #include "oxengine/core/errors.h"
+#include "oxengine/core/regularfile.h"
 
 #include <GL/gl.h>
 #include <GL/glu.h>
@@ -9,7 +10,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <fstream>
+#include <sstream>
 
 bool oxIsInvisibleCharacter(char32_t c)
 {
@@ -80,9 +81,11 @@ int GLFont::findBaseline() const
 
 void GLFont::loadFontFile(const std::string& path)
 {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
+    std::string bytes;
+    int error = 0;
+    if (!oxReadRegularFile(path, bytes, error))
         throw oxIOException(oxGetTranslation("GLFont: input could not be opened"), path);
+    std::istringstream in(std::move(bytes));
     loadFont(in, !path.empty() && path.back() == 'c');
 }
 

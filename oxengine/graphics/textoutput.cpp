@@ -8,8 +8,16 @@
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 namespace {
+
+// The first tab stop (every four reference heights t) at least half a
+// reference height right of pen.
+double nextTabStop(double pen, double t)
+{
+    return t > 0 ? std::ceil((pen + 0.5 * t) / (4 * t)) * 4 * t : pen;
+}
 
 // A glyph of the built-in font, or one from the system's fonts drawn into
 // the glyph cache.
@@ -43,22 +51,27 @@ double glyphHeight(const GLFont& font, const Glyph& g)
 
 // Calls f(glyph, pen, advance) for every character of the line, all in
 // font pixels, and returns the pen behind the last one. Measuring,
-// hit-testing and drawing share this walk, so they always agree. A tab moves
-// the pen to the next stop (every four reference heights) that lies at least
-// half a reference height ahead.
+// hit-testing and drawing share this walk, so they always agree. A run of
+// tabs ends a column: the text after the n-th run starts at columns[n - 1],
+// where the block lines up its columns, or at the next tab stop where the
+// block has no such column (or the pen is past it).
 template <typename F>
-double walkLine(const GLFont& font, std::string_view line, F&& f)
+double walkLine(const GLFont& font, std::string_view line, const std::vector<double>& columns, F&& f)
 {
     const double t = font.referenceHeight();
     double pen = 0;
-    size_t pos = 0;
+    size_t pos = 0, column = 0;
     while (pos < line.size()) {
         const char32_t c = utf8Decode(line, pos);
         Glyph glyph;
         double advance = 0;
         if (c == U'\t') {
-            if (t > 0)
-                advance = std::ceil((pen + 0.5 * t) / (4 * t)) * 4 * t - pen;
+            const bool runEnds = pos >= line.size() || line[pos] != '\t';
+            if (runEnds) {
+                const double stop = column < columns.size() ? columns[column] : 0;
+                advance = (stop > pen ? stop : nextTabStop(pen, t)) - pen;
+                ++column;
+            }
         } else if ((glyph = glyphOf(font, c)).record) {
             advance = glyphWidth(font, glyph);
         }
@@ -68,7 +81,52 @@ double walkLine(const GLFont& font, std::string_view line, F&& f)
     return pen;
 }
 
+// Splits a line at its runs of tabs.
+std::vector<std::string_view> tabCells(std::string_view line)
+{
+    std::vector<std::string_view> cells;
+    size_t start = 0;
+    for (;;) {
+        const size_t tab = line.find('\t', start);
+        cells.push_back(line.substr(start, tab == std::string_view::npos ? tab : tab - start));
+        if (tab == std::string_view::npos)
+            return cells;
+        start = line.find_first_not_of('\t', tab);
+        if (start == std::string_view::npos) {
+            cells.emplace_back();
+            return cells;
+        }
+    }
+}
+
 } // namespace
+
+std::vector<double> oxTextOutput::tabColumns() const
+{
+    std::vector<double> columns;
+    if (!m_font || m_text.find('\t') == std::string::npos)
+        return columns;
+    // Column n starts at the first tab stop that clears column n - 1 in
+    // every line that has a column n.
+    const double t = m_font->referenceHeight();
+    std::vector<std::vector<std::string_view>> lines;
+    size_t most = 0;
+    for (int i = 0, n = lineCount(); i < n; ++i) {
+        lines.push_back(tabCells(lineView(i)));
+        most = std::max(most, lines.back().size());
+    }
+    double start = 0;
+    for (size_t column = 1; column < most; ++column) {
+        double end = start;
+        for (const auto& cells : lines)
+            if (cells.size() > column)
+                end = std::max(end, start + walkLine(*m_font, cells[column - 1], {},
+                                                     [](const Glyph&, double, double) {}));
+        start = nextTabStop(end, t);
+        columns.push_back(start);
+    }
+    return columns;
+}
 
 oxTextOutput::~oxTextOutput() = default;
 
@@ -108,18 +166,18 @@ double oxTextOutput::scale() const
     return ref > 0 ? m_textHeight / ref : 0.0;
 }
 
-int oxTextOutput::lineFontWidth(std::string_view line) const
+int oxTextOutput::lineFontWidth(std::string_view line, const std::vector<double>& columns) const
 {
     if (!m_font)
         return 0;
-    return int(walkLine(*m_font, line, [](const Glyph&, double, double) {}));
+    return int(walkLine(*m_font, line, columns, [](const Glyph&, double, double) {}));
 }
 
 oxTextSize oxTextOutput::measureLine(int i) const
 {
     if (!m_font)
         return {};
-    return {lineFontWidth(lineView(i)) * scale(), m_textHeight};
+    return {lineFontWidth(lineView(i), tabColumns()) * scale(), m_textHeight};
 }
 
 oxTextSize oxTextOutput::measure() const
@@ -127,11 +185,11 @@ oxTextSize oxTextOutput::measure() const
     if (!m_font)
         return {};
     oxTextSize size;
+    const std::vector<double> columns = tabColumns();
     const int lines = lineCount();
     for (int i = 0; i < lines; ++i) {
-        const oxTextSize line = measureLine(i);
-        size.width = std::max(size.width, line.width);
-        size.height += line.height;
+        size.width = std::max(size.width, lineFontWidth(lineView(i), columns) * scale());
+        size.height += m_textHeight;
     }
     return size;
 }
@@ -167,11 +225,12 @@ oxTextPosition oxTextOutput::hitTest(double px, double py) const
     if (s <= 0)
         return hit;
     const std::string_view line = lineView(hit.line);
+    const std::vector<double> columns = tabColumns();
     // The same block width and offset as drawing uses, so a click lands
     // on the character drawn under it whatever the alignment.
-    const double offset = px - m_x - alignmentOffset(lineFontWidth(line) * s, blockWidth());
+    const double offset = px - m_x - alignmentOffset(lineFontWidth(line, columns) * s, blockWidth());
     bool done = false;
-    walkLine(*m_font, line, [&](const Glyph&, double pen, double) {
+    walkLine(*m_font, line, columns, [&](const Glyph&, double pen, double) {
         if (done || !(offset >= pen * s)) {
             done = true;
             return;
@@ -179,6 +238,42 @@ oxTextPosition oxTextOutput::hitTest(double px, double py) const
         ++hit.character;
     });
     return hit;
+}
+
+std::string oxTextOutput::elided(std::string_view text, double width) const
+{
+    const double s = scale();
+    if (s <= 0)
+        return {};
+    const double limit = width / s; // font pixels
+    if (lineFontWidth(text, {}) <= limit)
+        return std::string(text);
+    // The ellipsis character where the font or a system font has it.
+    const bool hasEllipsis = m_font->record(U'\u2026') || glyphOf(*m_font, U'\u2026').cached;
+    const std::string_view ellipsis = hasEllipsis ? "\u2026" : "...";
+    const int ellipsisWidth = lineFontWidth(ellipsis, {});
+    if (ellipsisWidth > limit)
+        return {};
+    // Character boundaries, then the longest start that fits beside the
+    // ellipsis (widths only grow with more characters).
+    std::vector<size_t> ends;
+    for (size_t pos = 0; pos < text.size();) {
+        utf8Decode(text, pos);
+        ends.push_back(pos);
+    }
+    size_t lo = 0, hi = ends.size(); // lo characters fit, hi do not
+    while (hi - lo > 1) {
+        const size_t mid = (lo + hi) / 2;
+        if (lineFontWidth(text.substr(0, ends[mid - 1]), {}) + ellipsisWidth <= limit)
+            lo = mid;
+        else
+            hi = mid;
+    }
+    std::string result(text.substr(0, lo ? ends[lo - 1] : 0));
+    // No stray space before the ellipsis.
+    while (!result.empty() && result.back() == ' ')
+        result.pop_back();
+    return result + std::string(ellipsis);
 }
 
 void oxTextOutput::drawBackground(double width, double height) const
@@ -201,13 +296,14 @@ void oxTextOutput::drawBackground(double width, double height) const
 void oxTextOutput::drawLines(double block, bool cached) const
 {
     const double s = scale();
+    const std::vector<double> columns = tabColumns();
     const int lines = lineCount();
     for (int i = 0; i < lines; ++i) {
         const std::string_view line = lineView(i);
-        const double left = m_x + alignmentOffset(lineFontWidth(line) * s, block);
+        const double left = m_x + alignmentOffset(lineFontWidth(line, columns) * s, block);
         const double bottom = m_y + i * m_textHeight;
         glBegin(GL_QUADS);
-        walkLine(*m_font, line, [&](const Glyph& g, double pen, double advance) {
+        walkLine(*m_font, line, columns, [&](const Glyph& g, double pen, double advance) {
             if (!g.record || g.cached != cached)
                 return;
             const GLFontChar* r = g.record;
@@ -231,7 +327,7 @@ bool oxTextOutput::usesCachedGlyphs() const
 {
     bool any = false;
     for (int i = 0, lines = lineCount(); i < lines && !any; ++i)
-        walkLine(*m_font, lineView(i), [&](const Glyph& g, double, double) { any = any || g.cached; });
+        walkLine(*m_font, lineView(i), {}, [&](const Glyph& g, double, double) { any = any || g.cached; });
     return any;
 }
 

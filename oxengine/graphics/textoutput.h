@@ -8,6 +8,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 class GLFont;
 
@@ -74,13 +75,24 @@ public:
     // of a line, its length right of it); points above or below the block
     // hit the first or last line.
     oxTextPosition hitTest(double px, double py) const;
+    // text (one line) cut to whole characters so that it fits width at the
+    // current font and height, with an ellipsis after the cut: "…" where
+    // the font or a system font has it, "..." otherwise. The whole text when it fits; empty
+    // when not even the ellipsis does, and without a font.
+    std::string elided(std::string_view text, double width) const;
 
 protected:
     std::string_view lineView(int i) const;
     // Output units per font pixel; 0 when nothing can be drawn.
     double scale() const;
-    // Line width in whole font pixels, as measured and drawn.
-    int lineFontWidth(std::string_view line) const;
+    // Line width in whole font pixels, as measured and drawn, with the
+    // block's tab columns.
+    int lineFontWidth(std::string_view line, const std::vector<double>& columns) const;
+    // Where the block's tab-separated columns start, in font pixels: a run
+    // of tabs ends a column, and each column starts at the first tab stop
+    // clear of the column before it in every line, so columns line up
+    // whatever the widths of their texts.
+    std::vector<double> tabColumns() const;
     // How far line i starts right of x within a block blockWidth wide.
     double alignmentOffset(double lineWidth, double blockWidth) const;
     double blockWidth() const;

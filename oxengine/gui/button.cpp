@@ -28,6 +28,9 @@ void oxGuiButton::click()
 
 void oxGuiButton::setTextHeight(int h)
 {
+    // A caption never touches the button's edge (a menu entry's edge is
+    // the menu's).
+    setSidePadding(h / 2);
     oxGuiLabel::setTextHeight(h);
     m_size.width = std::max(m_size.width, 3 * h);
 }
@@ -61,8 +64,9 @@ bool oxGuiButton::onKeyDown(int key, bool special)
 {
     if (special || !isActive())
         return false;
-    const bool bound = (key == KEY_ENTER && m_command == GUI_CMD_OK) || (key == KEY_ESCAPE && m_command == GUI_CMD_CANCEL) ||
-                       (key == KEY_SPACE && hasFocus());
+    // Enter answers the confirming button, or whichever has the focus.
+    const bool bound = (key == KEY_ENTER && (m_command == GUI_CMD_OK || hasFocus())) ||
+                       (key == KEY_ESCAPE && m_command == GUI_CMD_CANCEL) || (key == KEY_SPACE && hasFocus());
     if (!bound)
         return false;
     click();

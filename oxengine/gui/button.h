@@ -1,7 +1,7 @@
 // Buttons: a label that reacts to clicks and posts its command code to the
 // application; the modal button instead ends its panel's run with the code.
 // Code 1 (the confirming button) also answers Enter, code 8 (cancelling)
-// Escape; a button with the keyboard focus answers Space.
+// Escape; a button with the keyboard focus answers Space and Enter.
 #pragma once
 
 #include "oxengine/gui/label.h"

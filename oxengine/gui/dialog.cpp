@@ -11,6 +11,10 @@
 
 namespace {
 
+// How much of the scene behind a running dialog still shows: the dialog is
+// what the user reads now.
+constexpr float BACKDROP_DIMMING = 0.5f;
+
 std::string defaultTitle()
 {
     if (theApplication && !theApplication->title().empty())
@@ -25,8 +29,9 @@ oxGuiModalDialog::oxGuiModalDialog() : oxGuiModalDialog(nullptr) {}
 oxGuiModalDialog::oxGuiModalDialog(std::unique_ptr<oxGuiElement> content)
     : oxGuiModalPanel(std::move(content)), m_title(defaultTitle()), m_titleHeight(defaultGuiStyle.textHeight)
 {
-    // The title bar is the top of the frame.
+    // The title bar is the top of the frame; texts keep half a line from it.
     m_margins.top += m_titleHeight;
+    setPadding(m_titleHeight / 2);
 }
 
 void oxGuiModalDialog::setTitle(const std::string& title)
@@ -39,6 +44,7 @@ void oxGuiModalDialog::setTextHeight(int h)
 {
     m_margins.top += h - m_titleHeight;
     m_titleHeight = h;
+    setPadding(h / 2);
     oxGuiModalPanel::setTextHeight(h);
 }
 
@@ -73,15 +79,33 @@ void oxGuiModalDialog::dragBy(int dx, int dy)
     const oxGuiPoint to{int(x), int(y)};
     if (to == m_position)
         return;
+    m_movedByUser = m_movedByUser || dx != 0 || dy != 0;
     setPosition(to);
+    requestRedisplay();
+}
+
+void oxGuiModalDialog::onWindowResized()
+{
+    if (m_movedByUser)
+        dragBy(0, 0);
+    else
+        centreInWindow();
     requestRedisplay();
 }
 
 void oxGuiModalDialog::draw()
 {
-    oxGuiModalPanel::draw();
     if (!isVisible())
         return;
+    // The scene behind steps back (it is drawn anew each frame, so this
+    // never accumulates).
+    const oxGuiSize window = applicationWindowSize();
+    if (window.width > 0 && window.height > 0) {
+        prepare2D();
+        setColour(oxColour(0, 0, 0, uint8_t(255 * BACKDROP_DIMMING)));
+        fillRect({0, 0}, {double(window.width), double(window.height)});
+    }
+    oxGuiModalPanel::draw();
     if (!m_titleOutput.font())
         m_titleOutput.setFont(GLFontManager::getFont(m_fontName));
     const oxGuiPointD at = toWindowPoint(*this, m_position);
@@ -91,7 +115,7 @@ void oxGuiModalDialog::draw()
     m_titleOutput.setText(m_title);
     m_titleOutput.setColour(m_fgColour);
     m_titleOutput.setBackgroundColour({0, 0, 0, 0});
-    m_titleOutput.setPosition(at.x, at.y + bar.height);
+    m_titleOutput.setPosition(at.x + toWindowSize(*this, {padding(), 0}).width, at.y + bar.height);
     m_titleOutput.setTextHeight(bar.height);
     m_titleOutput.setMinimumSize(0, 0);
     m_titleOutput.setAlignment(TA_LEFT);

@@ -35,6 +35,9 @@ public:
     bool beginDrag(int x, int y, oxGuiElement*& dragged, int& axes) override;
     // Moves the dialog, never out of the window.
     void dragBy(int dx, int dy) override;
+    // Centred in the window again, unless the user has moved it; then kept
+    // inside.
+    void onWindowResized() override;
     void draw() override;
 
     // Appends flexi, the buttons (code, caption) and flexi, so the buttons
@@ -51,4 +54,5 @@ private:
     std::string m_title;
     oxTextOutput m_titleOutput;
     int m_titleHeight;
+    bool m_movedByUser = false;
 };

@@ -4,6 +4,7 @@
 #include "oxengine/gui/button.h"
 #include "oxengine/gui/edit.h"
 #include "oxengine/gui/host.h"
+#include "oxengine/gui/keys.h"
 #include "oxengine/gui/line.h"
 #include "oxengine/gui/sizers.h"
 #include "oxengine/platform/messagebox.h"
@@ -46,7 +47,7 @@ int oxGuiIconSound(int icon)
 }
 
 oxGuiModalMessageDialog::oxGuiModalMessageDialog(const std::string& text, const std::string& title, int buttons, int icon)
-    : oxGuiModalDialog(std::make_unique<oxGuiVSizer>()), m_icon(icon)
+    : oxGuiModalDialog(std::make_unique<oxGuiVSizer>()), m_icon(icon), m_buttonFlags(buttons)
 {
     setTitle(title);
     auto* column = static_cast<oxGuiVSizer*>(content());
@@ -61,6 +62,31 @@ oxGuiModalMessageDialog::oxGuiModalMessageDialog(const std::string& text, const 
 int oxGuiModalMessageDialog::run()
 {
     return runWithSound(oxGuiIconSound(m_icon));
+}
+
+int oxGuiModalMessageDialog::escapeAnswer() const
+{
+    if (m_buttonFlags & MB_CANCEL)
+        return GUI_RESULT_CANCEL;
+    return (m_buttonFlags & MB_OK) ? GUI_RESULT_OK : GUI_RESULT_NO;
+}
+
+bool oxGuiModalMessageDialog::onKeyDown(int key, bool special)
+{
+    // The focused button has had Enter and Space already; a Cancel
+    // button takes Escape here.
+    if (content() && content()->onKeyDown(key, special))
+        return true;
+    if (!special && key == GUI_KEY_ESCAPE) {
+        setResult(escapeAnswer());
+        return true;
+    }
+    const bool back = key == GUI_SPECIAL_LEFT || key == GUI_SPECIAL_UP;
+    if (special && (back || key == GUI_SPECIAL_RIGHT || key == GUI_SPECIAL_DOWN)) {
+        focusNext(*this, !back);
+        return true;
+    }
+    return oxGuiModalDialog::onKeyDown(key, special);
 }
 
 oxGuiModalInputDialog::oxGuiModalInputDialog(std::string& value, const std::string& prompt, const std::string& title)

@@ -19,6 +19,12 @@ public:
     oxGuiModalMessageDialog(const std::string& text, const std::string& title, int buttons, int icon);
     // The pressed button's code, or 0.
     int run();
+    // Enter presses the focused button (the first one until the focus
+    // moves), Escape answers Cancel, else No, else OK; Tab and the arrow
+    // keys move between the buttons.
+    bool onKeyDown(int key, bool special) override;
+    // The answer of Escape and of a dismissed dialog.
+    int escapeAnswer() const;
     const std::vector<oxGuiModalButton*>& buttons() const { return m_buttons; }
     oxGuiLabel* label() const { return m_label; }
     int icon() const { return m_icon; }
@@ -27,6 +33,7 @@ private:
     std::vector<oxGuiModalButton*> m_buttons;
     oxGuiLabel* m_label = nullptr;
     int m_icon;
+    int m_buttonFlags;
 };
 
 class oxGuiModalInputDialog : public oxGuiModalDialog {

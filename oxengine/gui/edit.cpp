@@ -34,6 +34,8 @@ oxGuiEdit::oxGuiEdit(int widthInChars, const std::string& text, int alignment)
 {
     // One line: the text never holds a line break.
     m_textOutput.setMultiLine(false);
+    // The text keeps clear of the frame at the sides.
+    m_margins.left = m_margins.right = 6;
     oxGuiEdit::setText(text);
 }
 

@@ -3,11 +3,17 @@
 #include "oxengine/core/strings.h"
 #include "oxengine/graphics/fontmanager.h"
 #include "oxengine/gui/draw.h"
+#include "oxengine/gui/host.h"
+#include "oxengine/gui/keys.h"
 #include "oxengine/platform/glapp.h"
 
 #include <algorithm>
 
 namespace {
+
+// Two clicks on one name within this time are a double click.
+constexpr std::chrono::milliseconds DOUBLE_CLICK{500};
+constexpr int PAGE_ROWS = 10;
 
 class FolderFilter : public oxFilenameFilter {
 public:
@@ -178,7 +184,19 @@ oxGuiPoint oxGuiFolderSelector::selectedRowPosition() const
 
 void oxGuiFolderSelector::recomputeSize()
 {
-    m_size = {oxGuiToPixel(20.0 * m_rowHeight), oxGuiToPixel(double(m_rowHeight) * double(m_entries.size()))};
+    // Wide enough for the longest name shown, so no name is cut where the
+    // window has the room.
+    double width = 20.0 * m_rowHeight;
+    if (GLFont* f = font()) {
+        m_textOutput.setFont(f);
+        m_textOutput.setMultiLine(false);
+        m_textOutput.setTextHeight(m_rowHeight);
+        for (const oxFolderEntry& e : m_entries) {
+            m_textOutput.setText(caption(e));
+            width = std::max(width, (e.depth + 2.0) * m_rowHeight + m_textOutput.measure().width);
+        }
+    }
+    m_size = {oxGuiToPixel(width), oxGuiToPixel(double(m_rowHeight) * double(m_entries.size()))};
 }
 
 void oxGuiFolderSelector::setFontName(const std::string& name)
@@ -212,6 +230,36 @@ int oxGuiFolderSelector::rowAt(int x, int y) const
     return row < int(m_entries.size()) ? row : -1;
 }
 
+int oxGuiFolderSelector::selectedRow() const
+{
+    if (m_selected.components().empty())
+        return -1;
+    for (size_t i = 0; i < m_entries.size(); ++i)
+        if (m_entries[i].path == m_selected)
+            return int(i);
+    return -1;
+}
+
+void oxGuiFolderSelector::notify(bool chosen)
+{
+    if (m_selectCommand != 0 && theApplication)
+        theApplication->postCommand(unsigned(m_selectCommand));
+    if (m_onSelection)
+        m_onSelection(chosen);
+    requestRedisplay();
+}
+
+void oxGuiFolderSelector::selectRow(int i)
+{
+    if (m_entries.empty())
+        return;
+    i = std::clamp(i, 0, int(m_entries.size()) - 1);
+    if (m_entries[size_t(i)].path == m_selected)
+        return;
+    m_selected = m_entries[size_t(i)].path;
+    notify(false);
+}
+
 std::string oxGuiFolderSelector::caption(const oxFolderEntry& e)
 {
     return e.depth == 0 ? e.path.systemPath() : e.path.name();
@@ -227,14 +275,73 @@ bool oxGuiFolderSelector::onClick(int button, int x, int y)
     const oxFolderEntry& e = m_entries[size_t(row)];
     const int rx = toElementPoint(*this, {double(x), double(y)}).x - m_position.x;
     if (rx >= (e.depth + 1) * m_rowHeight) {
+        const auto now = std::chrono::steady_clock::now();
+        const bool twice = row == m_lastClickRow && now - m_lastClick < DOUBLE_CLICK;
+        m_lastClickRow = twice ? -1 : row;
+        m_lastClick = now;
         m_selected = e.path;
-        if (m_selectCommand != 0 && theApplication)
-            theApplication->postCommand(unsigned(m_selectCommand));
-        requestRedisplay();
+        notify(twice);
     } else {
+        m_lastClickRow = -1;
         toggle(row);
     }
     return true;
+}
+
+bool oxGuiFolderSelector::onKeyDown(int key, bool special)
+{
+    // Only with the focus: beside a picture sheet the arrow keys scroll it.
+    if (!isActive() || m_entries.empty() || focusedElement() != this)
+        return false;
+    const int row = selectedRow();
+    if (!special) {
+        if (key != GUI_KEY_ENTER || row < 0)
+            return false;
+        notify(true);
+        return true;
+    }
+    switch (key) {
+    case GUI_SPECIAL_DOWN:
+        selectRow(row < 0 ? 0 : row + 1);
+        return true;
+    case GUI_SPECIAL_UP:
+        selectRow(row < 0 ? 0 : row - 1);
+        return true;
+    case GUI_SPECIAL_PAGE_DOWN:
+        selectRow(row + PAGE_ROWS);
+        return true;
+    case GUI_SPECIAL_PAGE_UP:
+        selectRow(row - PAGE_ROWS);
+        return true;
+    case GUI_SPECIAL_HOME:
+        selectRow(0);
+        return true;
+    case GUI_SPECIAL_END:
+        selectRow(int(m_entries.size()) - 1);
+        return true;
+    case GUI_SPECIAL_RIGHT:
+        if (row >= 0 && m_entries[size_t(row)].state == oxFolderEntry::COLLAPSED)
+            toggle(row);
+        else if (row >= 0 && m_entries[size_t(row)].state == oxFolderEntry::EXPANDED)
+            selectRow(row + 1);
+        return true;
+    case GUI_SPECIAL_LEFT: {
+        if (row < 0)
+            return true;
+        if (m_entries[size_t(row)].state == oxFolderEntry::EXPANDED) {
+            toggle(row);
+            return true;
+        }
+        int parent = row - 1;
+        while (parent >= 0 && m_entries[size_t(parent)].depth >= m_entries[size_t(row)].depth)
+            --parent;
+        if (parent >= 0)
+            selectRow(parent);
+        return true;
+    }
+    default:
+        return false;
+    }
 }
 
 void oxGuiFolderSelector::draw()

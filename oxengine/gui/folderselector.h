@@ -1,13 +1,18 @@
 // A tree of folders to pick one from: the roots (the file system root, the
 // home folder, the user-visible mounts), each opened by a click on its
 // marker. Folders are listed only when opened, so no disk is touched until
-// the user asks.
+// the user asks. With the keyboard focus the arrow keys walk the tree (Right
+// and Left open and close a folder, or go to its first child or its
+// parent), Enter chooses the selected folder, as a double click on a name
+// does.
 #pragma once
 
 #include "oxengine/graphics/textoutput.h"
 #include "oxengine/gui/element.h"
 #include "oxengine/storage/files.h"
 
+#include <chrono>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -27,6 +32,10 @@ public:
 
     virtual void setSelectCommand(int command) { m_selectCommand = command; }
     int getSelectCommand() const { return m_selectCommand; }
+    // Told when the user selects a folder (chosen false) and when the user
+    // chooses it by Enter or a double click (chosen true).
+    using SelectionHandler = std::function<void(bool chosen)>;
+    void setSelectionHandler(SelectionHandler handler) { m_onSelection = std::move(handler); }
 
     // Appends a root row, collapsed without looking into it.
     void addEntry(const oxFilename& path);
@@ -47,15 +56,22 @@ public:
     int rowHeight() const { return m_rowHeight; }
     // The row under the window point, or -1.
     int rowAt(int x, int y) const;
+    // The row of the selected folder, or -1 when it is not shown.
+    int selectedRow() const;
     // What a row shows: a root its whole path, any other folder its name.
     static std::string caption(const oxFolderEntry& e);
 
     void setTextHeight(int h) override;
     void setFontName(const std::string& name) override;
     bool onClick(int button, int x, int y) override;
+    bool onKeyDown(int key, bool special) override;
+    bool acceptsFocus() const override { return true; }
     void draw() override;
 
 private:
+    // Selects row i (clamped) as the user did, and says so.
+    void selectRow(int i);
+    void notify(bool chosen);
     // Rows directly below entry i: depth greater than its own, up to the
     // next row that is not.
     size_t subtreeEnd(size_t i) const;
@@ -68,6 +84,10 @@ private:
     int m_rowHeight;
     oxFilename m_selected;
     int m_selectCommand = 0;
+    SelectionHandler m_onSelection;
+    // The last click on a name, to tell a double click.
+    int m_lastClickRow = -1;
+    std::chrono::steady_clock::time_point m_lastClick;
 };
 
 // The sub-folders of folder in name order (hidden ones left out); empty for

@@ -54,6 +54,8 @@ void oxGuiPopupMenu::setRootMenu(oxGuiPopupMenu* root)
 
 void oxGuiPopupMenu::placeAt(int x, int y)
 {
+    // A little room between the frame and the first and last entries.
+    setPadding(defaultGuiStyle.textHeight / 5);
     setTextHeight(defaultGuiStyle.textHeight);
     setSize(getSize());
     const oxGuiSize window = applicationWindowSize();
@@ -284,7 +286,8 @@ void oxGuiSubMenu::setOpen(bool open)
         requestRedisplay();
         return;
     }
-    const int right = m_position.x + m_size.width;
+    // Beside the parent's inside, over its frame.
+    const int right = m_position.x + m_size.width + (m_parent ? m_parent->padding() : 0);
     m_menu.placeAt(right, m_position.y);
     // Pushed back over its parent by the window's right edge: it opens on
     // the parent's left instead when there is room, so no entry of the

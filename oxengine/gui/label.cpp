@@ -49,6 +49,7 @@ oxGuiSize oxGuiLabel::measureText(const std::string& text, double h)
 void oxGuiLabel::setTextHeight(int h)
 {
     m_size = measureText(m_text, h);
+    m_size.width += 2 * m_sidePadding;
 }
 
 oxColour oxGuiLabel::textColour() const
@@ -61,8 +62,8 @@ oxGuiLabel::TextPlace oxGuiLabel::textPlace(const std::string& text) const
     const int n = lineCountOf(text);
     TextPlace place;
     // The bottom of the first line; the glyphs scale with the element.
-    place.origin = toWindowPoint(*this, {m_position.x, m_position.y + m_size.height / n});
-    place.block = toWindowSize(*this, m_size);
+    place.origin = toWindowPoint(*this, {m_position.x + m_sidePadding, m_position.y + m_size.height / n});
+    place.block = toWindowSize(*this, {std::max(0, m_size.width - 2 * m_sidePadding), m_size.height});
     place.lineHeight = place.block.height / n;
     return place;
 }
@@ -75,7 +76,7 @@ void oxGuiLabel::drawLabel(oxColour colour, oxColour background, const std::stri
     prepare2D();
     setColour(background);
     const TextPlace place = textPlace(text);
-    fillRect(toWindowPoint(*this, m_position), place.block);
+    fillRect(toWindowPoint(*this, m_position), toWindowSize(*this, m_size));
     m_textOutput.setText(text);
     m_textOutput.setColour(colour);
     m_textOutput.setPosition(place.origin.x, place.origin.y);

@@ -19,8 +19,13 @@ public:
     virtual int getAlignment() const { return m_alignment; }
 
     void setFontName(const std::string& name) override;
-    // The size becomes the measured text: the widest line by h per line.
+    // The size becomes the measured text: the widest line by h per line,
+    // plus the side padding left and right.
     void setTextHeight(int h) override;
+    // Room kept free left and right of the text (takes effect at the next
+    // setTextHeight).
+    void setSidePadding(int padding) { m_sidePadding = padding; }
+    int sidePadding() const { return m_sidePadding; }
     void draw() override;
 
     // The text output's measure of text at height h, truncated (no font:
@@ -47,4 +52,5 @@ protected:
     oxTextOutput m_textOutput;
     std::string m_text;
     int m_alignment = TA_LEFT;
+    int m_sidePadding = 0;
 };

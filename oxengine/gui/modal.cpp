@@ -2,6 +2,7 @@
 
 #include "oxengine/gui/draw.h"
 #include "oxengine/gui/host.h"
+#include "oxengine/gui/keys.h"
 #include "oxengine/platform/sound.h"
 
 #include <algorithm>
@@ -9,6 +10,10 @@
 namespace {
 
 constexpr int KEY_TAB = 9;
+
+// Panels that take all input are read, not seen through: whatever the
+// style's alpha, their fill and frame cover at least this much.
+constexpr uint8_t MIN_FILL_ALPHA = 240;
 
 // Ends the run's bookkeeping however the loop is left (a handler may throw).
 struct RunningFlag {
@@ -58,8 +63,9 @@ int oxGuiModalPanel::runModal()
                 break;
             app->waitForEvents(!m_processIdle);
         }
-        requestRedisplay();
     }
+    // The next frame is drawn without the panel.
+    requestRedisplay();
     return std::max(m_result, 0);
 }
 
@@ -86,7 +92,7 @@ bool oxGuiModalPanel::onKeyDown(int key, bool special)
     if (m_content && m_content->onKeyDown(key, special))
         return true;
     if (key == KEY_TAB && !special)
-        focusNext(*this);
+        focusNext(*this, (oxGuiKeyModifiers() & KM_SHIFT) == 0);
     return true;
 }
 
@@ -97,17 +103,35 @@ bool oxGuiModalPanel::onKeyUp(int key, bool special)
     return true;
 }
 
+void oxGuiModalPanel::setPadding(int padding)
+{
+    padding = std::max(0, padding);
+    const int d = padding - m_padding;
+    m_margins = {m_margins.left + d, m_margins.top + d, m_margins.right + d, m_margins.bottom + d};
+    m_padding = padding;
+}
+
+oxColour oxGuiModalPanel::fillColour() const
+{
+    oxColour c = m_bgColour;
+    c.a = std::max(c.a, MIN_FILL_ALPHA);
+    return c;
+}
+
 void oxGuiModalPanel::draw()
 {
-    drawPanel();
+    drawPanel(fillColour());
     if (!isVisible())
         return;
-    // The frame over the margins.
-    const oxGuiMargins m = m_margins;
+    // The frame over the margins, the padding inside it left to the fill.
+    const int p = m_padding;
+    const oxGuiMargins m{m_margins.left - p, m_margins.top - p, m_margins.right - p, m_margins.bottom - p};
     const int w = m_size.width, h = m_size.height;
     // The content's text output may have left texturing on.
     prepare2D();
-    setColour(m_bgColour.blend(m_fgColour, 0.3f));
+    oxColour frame = m_bgColour.blend(m_fgColour, 0.3f);
+    frame.a = std::max(frame.a, MIN_FILL_ALPHA);
+    setColour(frame);
     auto strip = [&](int x, int y, int sw, int sh) {
         if (sw > 0 && sh > 0)
             fillRect(toWindowPoint(*this, {m_position.x + x, m_position.y + y}), toWindowSize(*this, {sw, sh}));
@@ -185,6 +209,11 @@ bool oxGuiModalHelper::onKeyUp(int key, bool special)
 {
     m_panel.onKeyUp(key, special);
     return true;
+}
+
+void oxGuiModalHelper::onReshape(int, int)
+{
+    m_panel.onWindowResized();
 }
 
 void oxGuiModalHelper::postRender()

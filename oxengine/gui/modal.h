@@ -38,9 +38,22 @@ public:
     // Always handled; Tab moves the focus when nothing inside uses it.
     bool onKeyDown(int key, bool special) override;
     bool onKeyUp(int key, bool special) override;
+    // The fill made opaque enough that nothing behind competes with the
+    // panel's text, and a frame over the margins (less the padding).
     void draw() override;
 
+    // The window changed its size while the panel runs (a window becoming
+    // full-screen after a dialog opened). Nothing by default.
+    virtual void onWindowResized() {}
+
+    // Room between the frame and the content, added to every margin.
+    void setPadding(int padding);
+    int padding() const { return m_padding; }
+    // The background colour as the panel fills with it.
+    oxColour fillColour() const;
+
 private:
+    int m_padding = 0;
     int m_result = 0;
     bool m_processIdle = false;
     bool m_running = false;
@@ -64,6 +77,7 @@ public:
     bool onCommand(unsigned command) override;
     bool onKeyDown(int key, bool special) override;
     bool onKeyUp(int key, bool special) override;
+    void onReshape(int width, int height) override;
     void postRender() override;
 
     const std::vector<unsigned>& keptCommands() const { return m_kept; }

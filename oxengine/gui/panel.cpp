@@ -120,10 +120,15 @@ void oxGuiPanel::collectFocusable(std::vector<oxGuiElement*>& out)
 
 void oxGuiPanel::drawPanel()
 {
+    drawPanel(m_bgColour);
+}
+
+void oxGuiPanel::drawPanel(oxColour fill)
+{
     if (!isVisible())
         return;
     prepare2D();
-    setColour(m_bgColour);
+    setColour(fill);
     fillRect(toWindowPoint(*this, m_position), toWindowSize(*this, m_size));
     if (m_content)
         m_content->draw();

@@ -57,8 +57,10 @@ public:
     void centreInWindow();
 
 protected:
-    // The fill and the content, as every panel draws them.
+    // The fill and the content, as every panel draws them (the fill in
+    // the background colour unless another is given).
     void drawPanel();
+    void drawPanel(oxColour fill);
     bool forwards() const { return isActive() && m_content; }
 
     std::unique_ptr<oxGuiElement> m_content;

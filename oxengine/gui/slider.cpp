@@ -106,11 +106,13 @@ oxGuiSlider::Track oxGuiSlider::track()
     const oxGuiPointD p = toWindowPoint(*this, m_position);
     const oxGuiSizeD s = toWindowSize(*this, m_size);
     const double h = s.height - 4;
-    const double n = textWidth(m_name, h);
+    const double n = std::max(textWidth(m_name, h), toWindowSize(*this, {m_nameColumn, 0}).width);
     const double z = textWidth(std::string(size_t(std::clamp(m_valueDigits, 0, 64)), '0'), h);
     const double v = textWidth(valueText(), h);
+    // Half a line between the name and the bar, so they never touch.
+    const double gap = std::max(2.0, h / 2);
     Track t;
-    t.position = {oxGuiToPixel(p.x + 2 + n + 2), oxGuiToPixel(p.y + 2)};
+    t.position = {oxGuiToPixel(p.x + 2 + n + gap), oxGuiToPixel(p.y + 2)};
     const double end = std::min(p.x + s.width - 2 - z, p.x + s.width - 2 - v);
     // A name longer than the slider leaves no bar rather than a negative one.
     t.size = {std::max(0, oxGuiToPixel(end - t.position.x - 2)), std::max(0, oxGuiToPixel(h))};

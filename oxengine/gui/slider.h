@@ -30,6 +30,11 @@ public:
     double getValue() const { return m_value; }
     // Room kept for the value text, in widths of "0".
     void setValueDigits(int digits) { m_valueDigits = digits; }
+    // The width of the name's column (element units; 0: the name's own
+    // width), so that sliders stacked in a column start their bars in line.
+    void setNameColumn(int width) { m_nameColumn = width; }
+    // The name's width at text height h (window units; 0 without a font).
+    double nameWidth(double h) { return textWidth(m_name, h); }
     // Decimals as formatNumber takes them (negative: at most that many,
     // trailing zeros dropped).
     void setDecimals(int decimals) { m_decimals = decimals; }
@@ -72,6 +77,7 @@ protected:
     double m_maximum = 1.0;
     double m_value = 0.0;
     int m_valueDigits = 6;
+    int m_nameColumn = 0;
     int m_decimals = -3;
 
 private:

@@ -78,9 +78,10 @@ const void* oxImageRows::row(uint32_t y)
 
 oxStdioFile oxOpenForReading(const std::string& filename, const std::string& message)
 {
-    oxStdioFile file(std::fopen(filename.c_str(), "rb"));
+    int error = 0;
+    oxStdioFile file = oxOpenRegularStream(filename, "rb", error);
     if (!file)
-        throw oxImageException(oxWithSystemReason(message, errno), filename);
+        throw oxImageException(oxWithSystemReason(message, error), filename);
     return file;
 }
 

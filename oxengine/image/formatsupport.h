@@ -3,6 +3,7 @@
 // needs them (converted, or tone-mapped, to the file's sample type).
 #pragma once
 
+#include "oxengine/core/regularfile.h"
 #include "oxengine/image/colour/colourprofile.h"
 #include "oxengine/image/image.h"
 #include "oxengine/image/orientation.h"
@@ -58,14 +59,10 @@ private:
     std::vector<oxColourFloat> m_floats;
 };
 
-struct oxStdioCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
-using oxStdioFile = std::unique_ptr<std::FILE, oxStdioCloser>;
-
-// Opens the file for reading. When it cannot be opened, throws an
-// oxImageException with the handler's (translated) message followed by the
-// system's reason, so that a missing or unreadable file is not taken for a
+// Opens the file for reading when it is a regular file (oxOpenRegularFile).
+// When it cannot be opened, throws an oxImageException with the handler's
+// (translated) message followed by the reason ("not a regular file" for a
+// FIFO or a device), so that a missing or unreadable file is not taken for a
 // damaged one.
 oxStdioFile oxOpenForReading(const std::string& filename, const std::string& message);
 

@@ -69,6 +69,7 @@ bool oxImage::resize(uint32_t width, uint32_t height, bool reset)
     if (reset) {
         m_components = 4;
         m_reduction = 1;
+        m_sourceSize = oxSize();
         m_comment.clear();
         m_damage.clear();
         m_animation.reset();
@@ -126,6 +127,16 @@ void oxImage::setReduction(int reduction)
     m_reduction = std::max(1, reduction);
 }
 
+oxSize oxImage::sourceSize() const
+{
+    if (m_sourceSize.width > 0 && m_sourceSize.height > 0)
+        return m_sourceSize;
+    const auto times = [this](uint32_t side) {
+        return int32_t(std::min<uint64_t>(uint64_t(side) * uint64_t(m_reduction), INT32_MAX));
+    };
+    return {times(m_width), times(m_height)};
+}
+
 void oxImage::setPixelLimit(uint64_t pixels)
 {
     g_pixelLimit = pixels;
@@ -156,6 +167,7 @@ void oxImage::copyInformation(const oxImage& other)
 {
     m_components = other.m_components;
     m_reduction = other.m_reduction;
+    m_sourceSize = other.m_sourceSize;
     if (&other != this) {
         m_comment = other.m_comment;
         m_damage = other.m_damage;

@@ -115,6 +115,11 @@ public:
     // By what integer factor this picture is smaller than its file (at least 1).
     int reduction() const { return m_reduction; }
     void setReduction(int reduction);
+    // The picture's size in its file: as the decoder recorded it, else the
+    // size times the reduction (a reduced decode rounds the size up, so
+    // that product may exceed the file's size by up to a reduction).
+    oxSize sourceSize() const;
+    void setSourceSize(const oxSize& size) { m_sourceSize = size; }
     const std::string& comment() const { return m_comment; }
     void setComment(std::string comment) { m_comment = std::move(comment); }
     // Why the file could be decoded only in part (a translated reason such
@@ -146,7 +151,7 @@ protected:
 
     // The typed operations share these; they work on whole rows of bytes.
     void copyRectBytes(int x, int y, int w, int h, oxImage& target, int tx, int ty) const;
-    // Components, reduction and comment from other.
+    // Components, reduction, source size and comment from other.
     void copyInformation(const oxImage& other);
     // Returns a new image of the given size carrying this one's information,
     // or null when the size is refused.
@@ -162,6 +167,7 @@ private:
     std::unique_ptr<unsigned char[], FreeBuffer> m_pixels;
     int m_components = 4;
     int m_reduction = 1;
+    oxSize m_sourceSize; // 0 x 0: not recorded
     std::string m_comment;
     std::string m_damage;
     std::shared_ptr<const oxAnimation> m_animation;

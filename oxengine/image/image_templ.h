@@ -112,6 +112,10 @@ template <class T> std::unique_ptr<oxImage> oxImageImpl<T>::rotatedCopy(int rota
     auto out = sizedLike<oxImageImpl>(quarter ? height() : width(), quarter ? width() : height());
     if (!out)
         return nullptr;
+    if (quarter) {
+        const oxSize source = sourceSize();
+        out->setSourceSize({source.height, source.width});
+    }
     if (empty())
         return out;
     const uint32_t w = width(), h = height();

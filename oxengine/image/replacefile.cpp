@@ -1,6 +1,7 @@
 #include "oxengine/image/replacefile.h"
 
 #include "oxengine/core/errors.h"
+#include "oxengine/storage/temporaryfiles.h"
 
 #include <cerrno>
 #include <climits>
@@ -9,30 +10,60 @@
 #include <cstring>
 #include <fcntl.h>
 #include <fstream>
+#include <memory>
 #include <mutex>
+#include <random>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 #include <vector>
 
 namespace {
 
-// The temporary file until it has been renamed into place: closed and removed
-// on every other way out.
+// The temporary file until it is in place: closed, and a name it was given
+// removed, on every other way out. An unnamed one (O_TMPFILE) vanishes with
+// its descriptor; a named one is in the signal handler's table meanwhile.
 class TemporaryFile {
 public:
-    TemporaryFile(std::string path, std::FILE* file) : m_path(std::move(path)), m_file(file) {}
+    TemporaryFile() = default;
     ~TemporaryFile()
     {
         if (m_file)
             std::fclose(m_file);
-        if (!m_path.empty())
-            unlink(m_path.c_str());
+        forgetName(true);
     }
     TemporaryFile(const TemporaryFile&) = delete;
     TemporaryFile& operator=(const TemporaryFile&) = delete;
 
+    // The path writers may open; for an unnamed file its /proc name.
     const std::string& path() const { return m_path; }
     std::FILE* file() const { return m_file; }
+    int fd() const { return fileno(m_file); }
+    bool unnamed() const { return m_unnamed; }
+    // The name in the folder (empty while unnamed).
+    const std::string& name() const { return m_name; }
+
+    void open(std::FILE* file, std::string path, bool unnamed)
+    {
+        m_file = file;
+        m_path = std::move(path);
+        m_unnamed = unnamed;
+        if (!unnamed)
+            setName(m_path);
+    }
+    void setName(const std::string& name)
+    {
+        m_name = name;
+        m_guard = std::make_unique<oxTemporaryGuard>(name);
+    }
+    // Removes (or only forgets, once renamed) the name.
+    void forgetName(bool remove)
+    {
+        if (remove && !m_name.empty())
+            unlink(m_name.c_str());
+        m_name.clear();
+        m_guard.reset();
+    }
     // fclose releases the stream even when it fails.
     int close()
     {
@@ -40,11 +71,13 @@ public:
         m_file = nullptr;
         return std::fclose(f);
     }
-    void keep() { m_path.clear(); }
 
 private:
+    std::FILE* m_file = nullptr;
     std::string m_path;
-    std::FILE* m_file;
+    bool m_unnamed = false;
+    std::string m_name;
+    std::unique_ptr<oxTemporaryGuard> m_guard;
 };
 
 [[noreturn]] void fail(const char* text, int code, const std::string& target)
@@ -91,19 +124,77 @@ std::string folderOf(const std::string& path)
     return slash == 0 ? std::string("/") : path.substr(0, slash);
 }
 
-// ".<name>.XXXXXX" beside the target: hidden from folder listings, and short
-// enough for the file system even when the name itself is at the limit.
-std::vector<char> temporaryTemplate(const std::string& path)
+// Six random letters and digits for a temporary name.
+std::string randomSuffix()
 {
-    const size_t slash = path.rfind('/');
-    const std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-    std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-    if (name.size() > 200)
-        name.resize(200);
-    const std::string pattern = folder + "." + name + ".XXXXXX";
-    std::vector<char> buffer(pattern.begin(), pattern.end());
-    buffer.push_back('\0');
-    return buffer;
+    static const char letters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    std::random_device random;
+    std::string suffix;
+    for (int i = 0; i < 6; ++i)
+        suffix += letters[random() % (sizeof letters - 1)];
+    return suffix;
+}
+
+// An unnamed file in the folder, or a named one where the file system has
+// none (or /proc, through which it is linked, is missing).
+void createTemporary(const std::string& path, TemporaryFile& temp, const oxReplaceOptions& options,
+                     const std::string& target)
+{
+    int fd = open(folderOf(path).c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+    std::string name;
+    if (fd >= 0) {
+        name = "/proc/self/fd/" + std::to_string(fd);
+        if (access(name.c_str(), F_OK) != 0) {
+            close(fd);
+            fd = -1;
+        }
+    }
+    const bool unnamed = fd >= 0;
+    if (!unnamed) {
+        std::string pattern = oxTemporaryStem(path) + "XXXXXX";
+        fd = mkostemp(pattern.data(), O_CLOEXEC);
+        if (fd < 0)
+            fail(options.createFailed, lastError(), target);
+        name = pattern;
+    }
+    std::FILE* stream = fdopen(fd, "wb");
+    if (!stream) {
+        const int code = lastError(ENOMEM);
+        close(fd);
+        if (!unnamed)
+            unlink(name.c_str());
+        fail(options.createFailed, code, target);
+    }
+    temp.open(stream, name, unnamed);
+}
+
+// The extended attributes of the old file (ACLs are among them) onto the
+// new one. Those a user cannot set (security, trusted) are the system's
+// business; the user's own and the ACLs must come along or the rewrite
+// fails. errno is set on failure.
+bool copyExtendedAttributes(const std::string& from, int to)
+{
+    ssize_t size = listxattr(from.c_str(), nullptr, 0);
+    if (size < 0)
+        return errno == ENOTSUP; // nothing to keep where there are none
+    std::vector<char> names(size_t(size) + 1);
+    size = listxattr(from.c_str(), names.data(), names.size());
+    if (size < 0)
+        return false;
+    std::vector<char> value;
+    for (const char* name = names.data(); name < names.data() + size; name += std::strlen(name) + 1) {
+        const bool essential = std::strncmp(name, "user.", 5) == 0 || std::strncmp(name, "system.", 7) == 0;
+        ssize_t n = getxattr(from.c_str(), name, nullptr, 0);
+        if (n >= 0) {
+            value.resize(size_t(n) + 1);
+            n = getxattr(from.c_str(), name, value.data(), value.size());
+        }
+        if (n < 0 || fsetxattr(to, name, value.data(), size_t(n), 0) != 0) {
+            if (essential)
+                return false;
+        }
+    }
+    return true;
 }
 
 void syncFolder(const std::string& folder)
@@ -118,18 +209,6 @@ void syncFolder(const std::string& folder)
 }
 
 } // namespace
-
-std::string oxSystemErrorText(int code)
-{
-    char buffer[256];
-    // The GNU strerror_r returns its text, which need not be in buffer.
-    return strerror_r(code, buffer, sizeof buffer);
-}
-
-std::string oxWithSystemReason(const std::string& message, int code)
-{
-    return code == 0 ? message : message + " (" + oxSystemErrorText(code) + ")";
-}
 
 void oxIgnoreFileSizeSignal()
 {
@@ -152,24 +231,14 @@ void oxReplaceFile(const std::string& target, const oxReplaceWriter& write, cons
     if (existed && !S_ISREG(old.st_mode)) // never replace a folder or a device by a file
         fail(options.createFailed, S_ISDIR(old.st_mode) ? EISDIR : ENOTSUP, target);
 
-    std::vector<char> name = temporaryTemplate(path);
-    const int fd = mkostemp(name.data(), O_CLOEXEC);
-    if (fd < 0)
-        fail(options.createFailed, lastError(), target);
-    std::FILE* stream = fdopen(fd, "wb");
-    if (!stream) {
-        const int code = lastError(ENOMEM);
-        close(fd);
-        unlink(name.data());
-        fail(options.createFailed, code, target);
-    }
-    TemporaryFile temp(name.data(), stream);
-
+    TemporaryFile temp;
+    createTemporary(path, temp, options, target);
     write(temp.file(), temp.path());
 
     // A failed write of the writer's leaves its errno (no call in between).
     if (std::ferror(temp.file()) || std::fflush(temp.file()) != 0)
         fail(options.writeFailed, lastError(), target);
+    const int fd = temp.fd();
     if (existed) {
         mode_t mode = old.st_mode & 07777;
         struct stat now;
@@ -177,6 +246,8 @@ void oxReplaceFile(const std::string& target, const oxReplaceWriter& write, cons
             fchown(fd, old.st_uid, old.st_gid) != 0)
             mode &= ~mode_t(S_ISUID | S_ISGID); // not for another owner's group
         (void)fchmod(fd, mode);
+        if (!copyExtendedAttributes(path, fd))
+            fail(N_("cannot keep the file's extended attributes."), lastError(), target);
         if (options.keepModificationDate) {
             const struct timespec times[2] = {{0, UTIME_OMIT}, old.st_mtim};
             (void)futimens(fd, times);
@@ -186,10 +257,24 @@ void oxReplaceFile(const std::string& target, const oxReplaceWriter& write, cons
     }
     if (fsync(fd) != 0 && errno != EINVAL) // EINVAL: the file system cannot sync
         fail(options.writeFailed, lastError(), target);
+    if (temp.unnamed()) {
+        // A name for the rename, linked while the descriptor still holds the file.
+        const std::string stem = oxTemporaryStem(path);
+        for (int attempt = 0; temp.name().empty(); ++attempt) {
+            const std::string name = stem + randomSuffix();
+            temp.setName(name);
+            if (linkat(AT_FDCWD, temp.path().c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0)
+                break;
+            const int code = lastError();
+            temp.forgetName(false);
+            if (code != EEXIST || attempt == 100)
+                fail(options.replaceFailed, code, target);
+        }
+    }
     if (temp.close() != 0)
         fail(options.writeFailed, lastError(), target);
-    if (std::rename(temp.path().c_str(), path.c_str()) != 0)
+    if (std::rename(temp.name().c_str(), path.c_str()) != 0)
         fail(options.replaceFailed, lastError(), target);
-    temp.keep();
+    temp.forgetName(false);
     syncFolder(folderOf(path));
 }

@@ -187,8 +187,17 @@ public:
     virtual void updateProjection();
 
     void setInitialWindowSize(int width, int height);
+    // The application's name: the window's caption unless one is set, and
+    // the caption of boxes and dialogs without a title of their own.
     void setTitle(const std::string& title);
     const std::string& title() const { return m_title; }
+    // What the window's title bar (and a task switcher) shows now, such as
+    // the picture's name; empty: the title.
+    void setWindowCaption(const std::string& caption);
+    const std::string& windowCaption() const { return m_caption; }
+    // The window's icon, ARGB pixels with rows top first (applied when the
+    // window opens if it does not exist yet).
+    void setWindowIcon(int width, int height, std::vector<uint32_t> argb);
     void setDisplayMode(const std::string& mode) { m_displayMode = mode; }
 
     // Does not return until the main loop ends (leaveMainLoop, or the window
@@ -202,6 +211,7 @@ public:
     bool setSwapInterval(bool on);
     // Before run the wish is applied when the window opens.
     void setFullScreen(bool on);
+    bool isFullScreen() const { return m_fullScreen; }
 
     // All null/0 while no window exists.
     oxNativeWindowHandles nativeHandles() const;
@@ -281,6 +291,8 @@ private:
     int m_width = 640;
     int m_height = 480;
     std::string m_title;
+    std::string m_caption;
+    std::vector<unsigned long> m_icon; // _NET_WM_ICON: width, height, pixels
     std::string m_displayMode = "rgb double depth";
     bool m_buttonDown[4] = {false, false, false, false};
 

@@ -4,8 +4,10 @@
 #include "oxengine/platform/x11util.h"
 
 #include <GL/glx.h>
+#include <X11/Xatom.h>
 
 #include <cstring>
+#include <unistd.h>
 
 #include <poll.h>
 
@@ -54,6 +56,12 @@ void oxGLUTPlatform::open()
         m_handles.visualId = visual;
     oxSetMainWindowContext({m_display, m_window, ctx});
 
+    // Which process the window is, for task switchers and window managers
+    // (freeglut leaves it to the window manager, and not all set it).
+    const unsigned long pid = static_cast<unsigned long>(getpid());
+    XChangeProperty(m_display, m_window, XInternAtom(m_display, "_NET_WM_PID", False), XA_CARDINAL, 32,
+                    PropModeReplace, reinterpret_cast<const unsigned char*>(&pid), 1);
+
     // The window only receives DestroyNotify when someone else destroys it;
     // freeglut ignores that event, so we watch for it ourselves.
     XWindowAttributes attributes;
@@ -72,6 +80,16 @@ void oxGLUTPlatform::open()
     m_wakeDisplay = oxOpenXDisplay(DisplayString(m_display));
     if (m_wakeDisplay)
         m_wakeWindow = m_wakeTarget;
+}
+
+void oxGLUTPlatform::setIcon(const std::vector<unsigned long>& icon) const
+{
+    if (!m_display || !m_window || icon.size() < 3)
+        return;
+    // Format 32 properties travel as longs, whatever their width.
+    XChangeProperty(m_display, m_window, XInternAtom(m_display, "_NET_WM_ICON", False), XA_CARDINAL, 32,
+                    PropModeReplace, reinterpret_cast<const unsigned char*>(icon.data()), int(icon.size()));
+    XFlush(m_display);
 }
 
 void oxGLUTPlatform::close()

@@ -8,6 +8,7 @@
 #include <X11/Xlib.h>
 
 #include <mutex>
+#include <vector>
 
 struct oxGLUTPlatform {
     ~oxGLUTPlatform() { close(); }
@@ -33,6 +34,8 @@ struct oxGLUTPlatform {
 
     oxNativeWindowHandles handles() const { return m_handles; }
     bool setSwapInterval(bool on) const;
+    // Main thread: the window's _NET_WM_ICON (width, height, ARGB pixels).
+    void setIcon(const std::vector<unsigned long>& icon) const;
 
 private:
     oxNativeWindowHandles m_handles;

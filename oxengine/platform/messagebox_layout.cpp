@@ -3,6 +3,8 @@
 #include "oxengine/core/catalogue.h"
 #include "oxengine/platform/messagebox.h"
 
+#include <algorithm>
+
 std::vector<oxBoxButton> oxMessageBoxButtons(int flags)
 {
     std::vector<oxBoxButton> buttons;
@@ -31,21 +33,6 @@ namespace {
 bool isBlank(char32_t c)
 {
     return c == U' ';
-}
-
-std::u32string expandTabs(std::u32string_view line)
-{
-    std::u32string out;
-    for (char32_t c : line) {
-        if (c == U'\t') {
-            do
-                out.push_back(U' ');
-            while (out.size() % 8 != 0);
-        } else {
-            out.push_back(c);
-        }
-    }
-    return out;
 }
 
 void wrapParagraph(const std::u32string& text, int maxWidth, const std::function<int(std::u32string_view)>& width,
@@ -104,12 +91,47 @@ std::vector<std::u32string> oxWrapText(std::u32string_view text, int maxWidth,
         std::u32string_view paragraph = text.substr(start, end == std::u32string_view::npos ? end : end - start);
         if (!paragraph.empty() && paragraph.back() == U'\r')
             paragraph.remove_suffix(1);
-        wrapParagraph(expandTabs(paragraph), maxWidth, lineWidth, out);
+        wrapParagraph(std::u32string(paragraph), maxWidth, lineWidth, out);
         if (end == std::u32string_view::npos)
             break;
         start = end + 1;
     }
     return out;
+}
+
+std::pair<std::u32string_view, std::u32string_view> oxSplitAtTab(std::u32string_view line)
+{
+    const size_t tab = line.find(U'\t');
+    if (tab == std::u32string_view::npos)
+        return {line, {}};
+    size_t after = tab;
+    while (after < line.size() && line[after] == U'\t')
+        ++after;
+    return {line.substr(0, tab), line.substr(after)};
+}
+
+int oxTabColumn(std::u32string_view text, int gap, const std::function<int(std::u32string_view)>& width)
+{
+    int column = 0;
+    size_t start = 0;
+    for (;;) {
+        const size_t end = text.find(U'\n', start);
+        const std::u32string_view line = text.substr(start, end == std::u32string_view::npos ? end : end - start);
+        if (line.find(U'\t') != std::u32string_view::npos)
+            column = std::max(column, width(oxSplitAtTab(line).first) + gap);
+        if (end == std::u32string_view::npos)
+            return column;
+        start = end + 1;
+    }
+}
+
+int oxTabbedWidth(std::u32string_view line, int column, int gap,
+                  const std::function<int(std::u32string_view)>& width)
+{
+    if (line.find(U'\t') == std::u32string_view::npos)
+        return width(line);
+    const auto [before, after] = oxSplitAtTab(line);
+    return std::max(column, width(before) + gap) + width(after);
 }
 
 // ---- oxEditText -------------------------------------------------------------------

@@ -7,6 +7,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 struct oxBoxButton {
@@ -22,9 +23,21 @@ int oxMessageBoxEscapeAnswer(int flags);
 
 // Breaks text into lines no wider than maxWidth: at line breaks, then between
 // words, and inside a word only when it alone is too wide. lineWidth measures
-// a candidate line. Tabs become blanks up to the next multiple of 8 characters.
+// a candidate line; tabs are kept for it (see oxTabbedWidth).
 std::vector<std::u32string> oxWrapText(std::u32string_view text, int maxWidth,
                                        const std::function<int(std::u32string_view)>& lineWidth);
+
+// Tab columns in a proportional font: a line's first run of tabs ends its
+// first column. The column after it starts, for every line of text, gap
+// right of the widest first column; 0 when no line has a tab.
+int oxTabColumn(std::u32string_view text, int gap, const std::function<int(std::u32string_view)>& width);
+// The line before and after its first run of tabs (all of it before when it
+// has none).
+std::pair<std::u32string_view, std::u32string_view> oxSplitAtTab(std::u32string_view line);
+// A line's width with the text after its tabs at column (or gap right of
+// the text before them, should that reach further).
+int oxTabbedWidth(std::u32string_view line, int column, int gap,
+                  const std::function<int(std::u32string_view)>& width);
 
 // Text of an edit field, edited by whole characters.
 class oxEditText {

@@ -18,6 +18,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 
@@ -43,6 +45,19 @@ struct DisplayCloser {
     void operator()(Display* d) const { XCloseDisplay(d); }
 };
 
+// The boxes' own connection to a display, opened at the first box there and
+// kept: Xft and Xrender keep state per connection that a connection opened
+// later at the same address would inherit, garbling its requests. Called
+// with g_boxMutex held; null when the display cannot be opened.
+Display* boxDisplay(const std::string& name)
+{
+    static std::map<std::string, std::unique_ptr<Display, DisplayCloser>> displays;
+    std::unique_ptr<Display, DisplayCloser>& display = displays[name];
+    if (!display)
+        display.reset(oxOpenXDisplay(name.empty() ? nullptr : name.c_str()));
+    return display.get();
+}
+
 constexpr int kMaxInputChars = 4999;
 constexpr int kFieldFocus = -1; // focus index of the input box's edit field
 
@@ -63,7 +78,15 @@ private:
     };
 
     unsigned long colour(const char* name, unsigned long fallback);
+    // A colour for text; false when it cannot be had.
+    bool textColour(const char* name, XftColor& out);
     void layoutMessage();
+    // A line's width with its tab column.
+    int lineWidth(std::u32string_view line) const { return oxTabbedWidth(line, m_tabColumn, m_tabGap, fontWidth()); }
+    std::function<int(std::u32string_view)> fontWidth() const
+    {
+        return [this](std::u32string_view s) { return m_font.width(s); };
+    }
     void layoutInput();
     void createWindow();
     void setProperties();
@@ -74,7 +97,8 @@ private:
     void drawIcon(Drawable target);
     void drawButton(Drawable target, size_t i);
     void drawField(Drawable target);
-    void drawText(Drawable target, int x, int top, std::u32string_view text);
+    // Text goes to the buffer, where everything is drawn before it is shown.
+    void drawText(int x, int top, std::u32string_view text);
 
     void onKey(XKeyEvent& e);
     void onPress(int x, int y);
@@ -87,11 +111,12 @@ private:
     const oxMessageRequest& m_request;
     int m_screen;
     oxBoxFont m_font;
-    unsigned long m_bg, m_fg, m_face, m_pressedFace, m_border, m_focusColour, m_fieldBg, m_iconColour, m_white;
+    unsigned long m_bg, m_fg, m_face, m_pressedFace, m_border, m_focusColour, m_fieldBg, m_iconColour;
 
     int m_width = 0, m_height = 0;
     int m_lineHeight = 0;
     std::vector<std::u32string> m_lines;
+    int m_tabColumn = 0, m_tabGap = 0;
     Rect m_textRect;
     Rect m_iconRect;
     std::vector<Button> m_buttons;
@@ -108,6 +133,9 @@ private:
     bool m_windowDestroyed = false;
     GC m_gc = nullptr;
     Pixmap m_buffer = 0;
+    XftDraw* m_textDraw = nullptr; // text on the buffer
+    XftColor m_textInk{}, m_markInk{};
+    bool m_textInkSet = false, m_markInkSet = false;
     XIM m_im = nullptr;
     XIC m_ic = nullptr;
     Atom m_wmProtocols = 0, m_wmDelete = 0;
@@ -118,7 +146,7 @@ private:
 };
 
 Box::Box(Display* d, const oxMessageRequest& request)
-    : m_d(d), m_request(request), m_screen(DefaultScreen(d)), m_font(d, fontCandidates())
+    : m_d(d), m_request(request), m_screen(DefaultScreen(d)), m_font(d, DefaultScreen(d), fontCandidates())
 {
     m_bg = colour("#ececec", WhitePixel(d, m_screen));
     m_fg = colour("#1e1e1e", BlackPixel(d, m_screen));
@@ -127,7 +155,6 @@ Box::Box(Display* d, const oxMessageRequest& request)
     m_border = colour("#8c8c8c", BlackPixel(d, m_screen));
     m_focusColour = colour("#2a6fc9", BlackPixel(d, m_screen));
     m_fieldBg = colour("#ffffff", WhitePixel(d, m_screen));
-    m_white = WhitePixel(d, m_screen);
     switch (request.icon) {
     case MI_WARNING: m_iconColour = colour("#e8b100", BlackPixel(d, m_screen)); break;
     case MI_ERROR: m_iconColour = colour("#d0302a", BlackPixel(d, m_screen)); break;
@@ -147,6 +174,14 @@ Box::Box(Display* d, const oxMessageRequest& request)
 
 Box::~Box()
 {
+    Visual* visual = DefaultVisual(m_d, m_screen);
+    const Colormap map = DefaultColormap(m_d, m_screen);
+    if (m_textInkSet)
+        XftColorFree(m_d, visual, map, &m_textInk);
+    if (m_markInkSet)
+        XftColorFree(m_d, visual, map, &m_markInk);
+    if (m_textDraw)
+        XftDrawDestroy(m_textDraw);
     if (m_ic)
         XDestroyIC(m_ic);
     if (m_im)
@@ -169,14 +204,27 @@ unsigned long Box::colour(const char* name, unsigned long fallback)
     return fallback;
 }
 
+bool Box::textColour(const char* name, XftColor& out)
+{
+    return XftColorAllocName(m_d, DefaultVisual(m_d, m_screen), DefaultColormap(m_d, m_screen), name, &out);
+}
+
 void Box::layoutMessage()
 {
     const int margin = 16, gap = 12;
     const int iconSize = m_request.icon != MI_NONE ? 32 : 0;
     const int screenW = DisplayWidth(m_d, m_screen), screenH = DisplayHeight(m_d, m_screen);
     const int maxTextW = std::max(200, std::min(60 * m_font.averageWidth(), screenW * 3 / 4));
-    auto width = [this](std::u32string_view s) { return m_font.width(s); };
-    m_lines = oxWrapText(utf8ToCodePoints(m_request.text), maxTextW, width);
+    // Tab-separated columns (the usage's options) line up in the
+    // proportional font; a first column wider than half the text is no column.
+    const std::u32string text = utf8ToCodePoints(m_request.text);
+    m_tabGap = 2 * m_font.averageWidth();
+    auto plain = [this](std::u32string_view s) { return m_font.width(s); };
+    m_tabColumn = oxTabColumn(text, m_tabGap, plain);
+    if (m_tabColumn > maxTextW / 2)
+        m_tabColumn = 0;
+    auto width = [this](std::u32string_view s) { return lineWidth(s); };
+    m_lines = oxWrapText(text, maxTextW, width);
 
     for (const oxBoxButton& b : oxMessageBoxButtons(m_request.buttons))
         m_buttons.push_back({utf8ToCodePoints(oxGetTranslation(b.label)), b.answer, {}});
@@ -195,7 +243,7 @@ void Box::layoutMessage()
     }
     int textW = 0;
     for (const std::u32string& line : m_lines)
-        textW = std::max(textW, m_font.width(line));
+        textW = std::max(textW, lineWidth(line));
     const int textH = int(m_lines.size()) * m_lineHeight;
     const int contentW = iconSize ? iconSize + gap + textW : textW;
     m_width = std::max({contentW + 2 * margin, buttonsW + 2 * margin, 240});
@@ -268,10 +316,11 @@ void Box::createWindow()
     m_window = XCreateSimpleWindow(m_d, RootWindow(m_d, m_screen), x, y, unsigned(m_width), unsigned(m_height), 0,
                                    m_border, m_bg);
     m_gc = XCreateGC(m_d, m_window, 0, nullptr);
-    if (m_font.valid())
-        XSetFont(m_d, m_gc, m_font.id());
     m_buffer = XCreatePixmap(m_d, m_window, unsigned(m_width), unsigned(m_height),
                              unsigned(DefaultDepth(m_d, m_screen)));
+    m_textDraw = XftDrawCreate(m_d, m_buffer, DefaultVisual(m_d, m_screen), DefaultColormap(m_d, m_screen));
+    m_textInkSet = textColour("#1e1e1e", m_textInk);
+    m_markInkSet = textColour(m_request.icon == MI_WARNING ? "#1e1e1e" : "#ffffff", m_markInk);
     setProperties();
     openInputMethod();
     long mask = ExposureMask | KeyPressMask | KeyReleaseMask | ButtonPressMask | ButtonReleaseMask |
@@ -351,10 +400,10 @@ void Box::openInputMethod()
 
 // ---- Drawing -------------------------------------------------------------------------
 
-void Box::drawText(Drawable target, int x, int top, std::u32string_view text)
+void Box::drawText(int x, int top, std::u32string_view text)
 {
-    XSetForeground(m_d, m_gc, m_fg);
-    m_font.draw(target, m_gc, x, top + 1 + m_font.ascent(), text);
+    if (m_textInkSet)
+        m_font.draw(m_textDraw, m_textInk, x, top + 1 + m_font.ascent(), text);
 }
 
 void Box::drawIcon(Drawable target)
@@ -373,10 +422,10 @@ void Box::drawIcon(Drawable target)
         XFillArc(m_d, target, m_gc, r.x, r.y, unsigned(r.w), unsigned(r.h), 0, 360 * 64);
         mark = m_request.icon == MI_ERROR ? U"\u00d7" : m_request.icon == MI_QUESTION ? U"?" : U"i";
     }
-    XSetForeground(m_d, m_gc, m_request.icon == MI_WARNING ? m_fg : m_white);
     const int tx = r.x + (r.w - m_font.width(mark)) / 2;
     const int ty = r.y + (r.h - m_font.height()) / 2 + (m_request.icon == MI_WARNING ? 4 : 0);
-    m_font.draw(target, m_gc, tx, ty + m_font.ascent(), mark);
+    if (m_markInkSet)
+        m_font.draw(m_textDraw, m_markInk, tx, ty + m_font.ascent(), mark);
 }
 
 void Box::drawButton(Drawable target, size_t i)
@@ -393,7 +442,7 @@ void Box::drawButton(Drawable target, size_t i)
     XDrawRectangle(m_d, target, m_gc, r.x, r.y, unsigned(r.w - 1), unsigned(r.h - 1));
     if (focused)
         XDrawRectangle(m_d, target, m_gc, r.x + 1, r.y + 1, unsigned(r.w - 3), unsigned(r.h - 3));
-    drawText(target, r.x + (r.w - m_font.width(b.label)) / 2, r.y + (r.h - m_lineHeight) / 2, b.label);
+    drawText(r.x + (r.w - m_font.width(b.label)) / 2, r.y + (r.h - m_lineHeight) / 2, b.label);
 }
 
 void Box::drawField(Drawable target)
@@ -423,9 +472,11 @@ void Box::drawField(Drawable target)
     XRectangle clip{short(inner.x), short(inner.y), static_cast<unsigned short>(inner.w),
                     static_cast<unsigned short>(inner.h)};
     XSetClipRectangles(m_d, m_gc, 0, 0, &clip, 1, Unsorted);
+    if (m_textDraw)
+        XftDrawSetClipRectangles(m_textDraw, 0, 0, &clip, 1);
     const int top = m_request.multiLine ? inner.y : inner.y + (inner.h - m_lineHeight) / 2;
     for (size_t l = m_scrollLine; l < lines.size() && l < m_scrollLine + visible; ++l)
-        drawText(target, inner.x - m_scrollX, top + int(l - m_scrollLine) * m_lineHeight, lines[l]);
+        drawText(inner.x - m_scrollX, top + int(l - m_scrollLine) * m_lineHeight, lines[l]);
     if (focused) {
         XSetForeground(m_d, m_gc, m_fg);
         const int cx = inner.x - m_scrollX + caretX;
@@ -433,6 +484,8 @@ void Box::drawField(Drawable target)
         XDrawLine(m_d, target, m_gc, cx, cy + 1, cx, cy + m_lineHeight - 1);
     }
     XSetClipMask(m_d, m_gc, None);
+    if (m_textDraw)
+        XftDrawSetClip(m_textDraw, nullptr);
 }
 
 void Box::draw()
@@ -444,7 +497,10 @@ void Box::draw()
         const int top = m_textRect.y + int(i) * m_lineHeight;
         if (m_request.input && top + m_lineHeight > m_textRect.y + m_textRect.h)
             break; // the prompt has a fixed area
-        drawText(m_buffer, m_textRect.x, top, m_lines[i]);
+        const auto [before, after] = oxSplitAtTab(m_lines[i]);
+        drawText(m_textRect.x, top, before);
+        if (!after.empty())
+            drawText(m_textRect.x + lineWidth(m_lines[i]) - m_font.width(after), top, after);
     }
     if (m_edit)
         drawField(m_buffer);
@@ -613,6 +669,10 @@ oxMessageAnswer Box::run()
         XNextEvent(m_d, &e);
         if (XFilterEvent(&e, None))
             continue;
+        // The connection outlives the box: events of an earlier box's window
+        // may still arrive.
+        if (e.type != MappingNotify && e.xany.window != m_window)
+            continue;
         switch (e.type) {
         case Expose:
             if (e.xexpose.count == 0)
@@ -682,15 +742,13 @@ std::optional<oxMessageAnswer> oxNativeMessageBox(const oxMessageRequest& reques
     // On the display of the program's window when there is one.
     const oxMainWindowContext main = oxGetMainWindowContext();
     const std::string name = main.display ? DisplayString(static_cast<Display*>(main.display)) : "";
-    std::unique_ptr<Display, DisplayCloser> display(oxOpenXDisplay(name.empty() ? nullptr : name.c_str()));
+    Display* display = boxDisplay(name);
     if (!display)
         return std::nullopt;
-    oxMessageAnswer answer;
-    {
-        Box box(display.get(), request);
-        answer = box.run();
-    }
-    return answer;
+    // What the last box left queued (its window's last events) is not ours.
+    XSync(display, True);
+    Box box(display, request);
+    return box.run();
 }
 
 void oxSetNativeBoxFonts(std::vector<std::string> names)

@@ -1,6 +1,7 @@
 #include "oxengine/storage/config.h"
 
 #include "oxengine/core/catalogue.h"
+#include "oxengine/core/regularfile.h"
 #include "oxengine/core/strings.h"
 
 #include <glib.h>
@@ -162,12 +163,13 @@ LoadResult loadStore(const std::string& path, GKeyFile* keys)
         return errno == ENOENT ? LoadResult::Missing : LoadResult::Unreadable;
     if (!S_ISREG(st.st_mode) || st.st_size > MAX_FILE_SIZE)
         return keepAside(path) ? LoadResult::Missing : LoadResult::Unreadable;
-    gchar* data = nullptr;
-    gsize size = 0;
-    if (!g_file_get_contents(path.c_str(), &data, &size, nullptr))
+    // Opened as a regular file only: what the check above saw may have been
+    // replaced by a FIFO since, which would block.
+    std::string data;
+    int error = 0;
+    if (!oxReadRegularFile(path, data, error, MAX_FILE_SIZE))
         return LoadResult::Unreadable; // no permission, I/O error: leave it alone
-    GCharPtr owned(data);
-    if (!g_key_file_load_from_data(keys, data, size, G_KEY_FILE_KEEP_COMMENTS, nullptr))
+    if (!g_key_file_load_from_data(keys, data.data(), data.size(), G_KEY_FILE_KEEP_COMMENTS, nullptr))
         return keepAside(path) ? LoadResult::Missing : LoadResult::Unreadable;
     return LoadResult::Loaded;
 }

@@ -1,7 +1,9 @@
 #include "oxengine/storage/fileops.h"
 
 #include "oxengine/core/catalogue.h"
+#include "oxengine/core/regularfile.h"
 #include "oxengine/core/strings.h"
+#include "oxengine/storage/temporaryfiles.h"
 
 #include <gio/gio.h>
 
@@ -71,10 +73,11 @@ void relayProgress(goffset current, goffset total, gpointer data)
         (*relay->progress)(relay->title, current, total);
 }
 
-// The temporary file of a copy: removed unless the copy was put in place.
+// The temporary file of a copy: removed unless the copy was put in place,
+// also by an interrupt while it is written.
 class TempFile {
 public:
-    explicit TempFile(std::string path) : m_path(std::move(path)) {}
+    explicit TempFile(std::string path) : m_path(std::move(path)), m_guard(m_path) {}
     ~TempFile()
     {
         if (!m_path.empty())
@@ -87,6 +90,7 @@ public:
 
 private:
     std::string m_path;
+    oxTemporaryGuard m_guard;
 };
 
 bool flushToDisk(const std::string& path)
@@ -123,6 +127,11 @@ Result copyPath(const std::string& src, const std::string& dst, bool replace, bo
         error = oxGetTranslation("Folders cannot be copied.");
         return Result::Failed;
     }
+    // Reading a FIFO or a device would block or never end.
+    if (!S_ISREG(source.st_mode) && !S_ISLNK(source.st_mode)) {
+        error = oxSystemErrorText(OX_NOT_REGULAR_FILE);
+        return Result::Failed;
+    }
     struct stat existing;
     if (!replace && lstat(dst.c_str(), &existing) == 0)
         return Result::TargetExists; // found out before copying anything
@@ -134,19 +143,20 @@ Result copyPath(const std::string& src, const std::string& dst, bool replace, bo
     ProgressRelay relay{progress, std::string()};
     std::unique_ptr<TempFile> temp;
     for (int attempt = 0; attempt < 20 && !temp; ++attempt) {
-        const std::string candidate = folderOf(dst) + formatString("/.oxcopy-%08x", g_random_int());
-        GFilePtr to(g_file_new_for_path(candidate.c_str()));
+        auto candidate = std::make_unique<TempFile>(folderOf(dst) + "/" + std::string(OX_COPY_PREFIX) +
+                                                    formatString("%08x", g_random_int()));
+        GFilePtr to(g_file_new_for_path(candidate->path().c_str()));
         GError* raw = nullptr;
         if (g_file_copy(from.get(), to.get(), flags, nullptr, progress ? relayProgress : nullptr, &relay, &raw)) {
-            temp = std::make_unique<TempFile>(candidate);
+            temp = std::move(candidate);
             break;
         }
         GErrorPtr e(raw);
         if (!g_error_matches(raw, G_IO_ERROR, G_IO_ERROR_EXISTS)) {
-            TempFile partial(candidate); // whatever GIO left behind goes
             error = raw ? raw->message : systemError(EIO);
-            return Result::Failed;
+            return Result::Failed; // whatever GIO left behind goes with candidate
         }
+        candidate->release(); // another file's name
     }
     if (!temp) {
         error = systemError(EEXIST);
@@ -321,13 +331,18 @@ oxFileOpOutcome shellDelete(const oxFilename& path, bool confirm, const oxFileOp
     const bool trashed = g_file_trash(file.get(), nullptr, &raw);
     GErrorPtr error(raw);
     if (!trashed) {
-        if (!g_error_matches(raw, G_IO_ERROR, G_IO_ERROR_NOT_SUPPORTED))
-            return fail(raw ? raw->message : systemError(EIO));
-        // No Trash on this volume: nothing goes for good without a yes.
+        const std::string reason = raw ? raw->message : systemError(EIO);
+        // Where the file cannot be removed at all there is nothing to offer.
+        if (lstat(p.c_str(), &st) != 0 || g_error_matches(raw, G_IO_ERROR, G_IO_ERROR_NOT_FOUND) ||
+            g_error_matches(raw, G_IO_ERROR, G_IO_ERROR_PERMISSION_DENIED) ||
+            g_error_matches(raw, G_IO_ERROR, G_IO_ERROR_READ_ONLY))
+            return fail(reason);
+        // No Trash on this volume, or one that refuses the file (a name too
+        // long for its record): nothing goes for good without a yes.
         if (!askYes(options,
-                    formatString(oxGetTranslation("\"%s\" cannot be moved to the trash.\nDo you want to delete it "
-                                                  "permanently?"),
-                                 p.c_str()),
+                    formatString(oxGetTranslation("\"%s\" cannot be moved to the trash:\n%s\n\nDo you want to "
+                                                  "delete it permanently?"),
+                                 p.c_str(), reason.c_str()),
                     N_("Confirm file delete")))
             return {};
         if (!path.removeFile())

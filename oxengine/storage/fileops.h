@@ -36,7 +36,8 @@ struct [[nodiscard]] oxFileOpOutcome {
 };
 
 // Moves the file or folder to the Trash. With confirm the user is asked
-// first. Where the volume has no Trash the user is always asked before the
+// first. Where the volume has no Trash, or the Trash refuses the file (a name
+// too long for its record), the user is asked, with the reason, before the
 // file is deleted for good.
 oxFileOpOutcome shellDelete(const oxFilename& path, bool confirm, const oxFileOpOptions& options = {});
 // to is the new path, or an existing folder to move into. The user is asked

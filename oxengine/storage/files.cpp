@@ -91,15 +91,21 @@ struct DirCloser {
     void operator()(DIR* d) const { closedir(d); }
 };
 
-bool isFolderEntry(const std::string& folder, const dirent* entry)
+enum class EntryKind { File, Folder, Other };
+
+EntryKind entryKind(const std::string& folder, const dirent* entry)
 {
     if (entry->d_type == DT_DIR)
-        return true;
+        return EntryKind::Folder;
+    if (entry->d_type == DT_REG)
+        return EntryKind::File;
     if (entry->d_type != DT_LNK && entry->d_type != DT_UNKNOWN)
-        return false;
+        return EntryKind::Other;
     // Symlinks count as what they point to.
     struct stat st;
-    return stat((folder + entry->d_name).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+    if (stat((folder + entry->d_name).c_str(), &st) != 0)
+        return EntryKind::Other;
+    return S_ISDIR(st.st_mode) ? EntryKind::Folder : S_ISREG(st.st_mode) ? EntryKind::File : EntryKind::Other;
 }
 
 } // namespace
@@ -156,6 +162,18 @@ oxFilename oxFilename::documentsFolder()
 {
     std::lock_guard<std::mutex> lock(folders().mutex);
     return folders().documents.empty() ? oxFilename() : oxFilename(folders().documents);
+}
+
+oxFilename oxFilename::homeFolder()
+{
+    const char* home = g_get_home_dir();
+    return home && *home ? oxFilename(withSeparator(home)) : oxFilename();
+}
+
+oxFilename oxFilename::picturesFolder()
+{
+    const char* pictures = g_get_user_special_dir(G_USER_DIRECTORY_PICTURES);
+    return pictures && *pictures ? oxFilename(withSeparator(pictures)) : oxFilename();
 }
 
 oxFilename oxFilename::appDataFolder()
@@ -371,7 +389,10 @@ std::vector<oxFilename> oxFilename::listDirectory(const oxFilenameFilter* filter
             continue;
         if (!includeHidden && isHiddenName(name))
             continue;
-        if (isFolderEntry(folderPath, entry))
+        const EntryKind kind = entryKind(folderPath, entry);
+        if (kind == EntryKind::Other)
+            continue;
+        if (kind == EntryKind::Folder)
             name += '/';
         if (filter && !filter->accept(folder, name))
             continue;

@@ -37,6 +37,10 @@ public:
     static oxFilename programFile();
     static oxFilename documentsFolder();
     static oxFilename appDataFolder();
+    // The user's home folder and pictures folder (the desktop's "Pictures"
+    // in its language), as the environment says now; empty when unknown.
+    static oxFilename homeFolder();
+    static oxFilename picturesFolder();
 
     // The empty path: no components, depth -1.
     oxFilename() = default;
@@ -77,9 +81,11 @@ public:
     bool setModificationDate(double seconds) const;
 
     // The entries of this folder, or of the parent folder when this is a file,
-    // in the order the file system gives them. Hidden entries (names starting
-    // with ".") are left out unless includeHidden is set. A folder that cannot
-    // be read gives an empty list.
+    // in the order the file system gives them. Only folders and regular files
+    // are listed (a link counts as what it points to): named pipes, devices,
+    // sockets and broken links are left out, as nothing may open them like a
+    // file. Hidden entries (names starting with ".") are left out unless
+    // includeHidden is set. A folder that cannot be read gives an empty list.
     std::vector<oxFilename> listDirectory(const oxFilenameFilter* filter = nullptr, bool includeHidden = false) const;
     // "/", the home folder and the user-visible mounts (under /media,
     // /run/media, /mnt), each once, as folders.

@@ -10,17 +10,17 @@ picture "$pics/2.jpg" '#00b000' '#e0e000' 800 600
 
 for option in --help -h /? -H --HELP; do
     : >"$messages"
-    OX_MESSAGE_LOG=$messages timeout 20 "$exe" $option >"$tmp/usage" 2>&1 &
+    OX_MESSAGE_LOG=$messages timeout 20 "$exe" $option </dev/null >"$tmp/usage" 2>&1 &
     hpid=$!
     windows=0
     while kill -0 "$hpid" 2>/dev/null; do
-        [ -n "$(xdotool search --onlyvisible --name "^Pictavo" 2>/dev/null)" ] && windows=1
+        [ -n "$(xdotool search --onlyvisible --name "Pictavo" 2>/dev/null)" ] && windows=1
         sleep 0.02
     done
     wait "$hpid"
     code=$?
     check "$option: exit code 0" test "$code" -eq 0
-    check "$option: usage on stdout" grep -qF "Pictavo [-window] [-log] [folder]" "$tmp/usage"
+    check "$option: usage on stdout, once" test "$(grep -cF "pictavo [options] [folder or file]" "$tmp/usage")" -eq 1
     check "$option: documents folder named" grep -qF "(in 'Documents')" "$tmp/usage"
     check "$option: box (stdout is no terminal)" logged "Pictavo command line help"
     check "$option: no window" test "$windows" -eq 0
@@ -85,6 +85,9 @@ fi
 cmake --install "$build" --prefix "$tmp/prefix" >/dev/null
 entry=$tmp/prefix/share/applications/pictavo.desktop
 check "install: program" test -x "$tmp/prefix/bin/pictavo"
+check "install: manual page" test -s "$tmp/prefix/share/man/man1/pictavo.1"
+check "install: icon" grep -q "<svg" "$tmp/prefix/share/icons/hicolor/scalable/apps/pictavo.svg"
+check "install: desktop entry names the icon" grep -qx "Icon=pictavo" "$entry"
 check "install: desktop entry for JPEG, PNG, EXR" grep -qE "^MimeType=(.*;)?image/jpeg;(.*;)?image/png;(.*;)?image/x-exr;" "$entry"
 if command -v desktop-file-validate >/dev/null; then
     check "install: desktop entry valid" desktop-file-validate "$entry"

@@ -53,16 +53,22 @@ check "sub-folders: Yes/No question" grep -qP "\t6\t1\t.*Search sub-folders" "$m
 check "sub-folders: found and shown" shows '#c000c0' '#00c0c0'
 stop_with Escape
 
-# ---- A folder that does not exist, and an empty one (answered No)
-for case in missing empty; do
-    folder=$tmp/$case/
-    [ "$case" = empty ] && mkdir -p "$folder"
-    OX_MESSAGE_ANSWERS=no start "$folder" || exit 1
-    check "$case: reported" logged "does not contain any supported picture files"
-    check "$case: nothing shown" shows '#000000' '#000000'
-    key space
-    stop_with Escape
-    check "$case: exit code 0" test "$rc" -eq 0
-    check "$case: folder stored" test "$(setting LastFolder)" = "$folder"
-done
+# ---- A folder that does not exist: said, not stored, the last folder instead
+last=$(setting LastFolder)
+start "$tmp/missing/" || exit 1
+check "missing: said" logged "The folder '$tmp/missing/' does not exist."
+stop_with Escape
+check "missing: exit code 0" test "$rc" -eq 0
+check "missing: not stored" test "$(setting LastFolder)" = "$last"
+
+# ---- An empty folder (the question answered No)
+folder=$tmp/empty/
+mkdir -p "$folder"
+OX_MESSAGE_ANSWERS=no start "$folder" || exit 1
+check "empty: reported" logged "does not contain any supported picture files"
+check "empty: nothing shown" shows '#000000' '#000000'
+key space
+stop_with Escape
+check "empty: exit code 0" test "$rc" -eq 0
+check "empty: folder stored" test "$(setting LastFolder)" = "$folder"
 finish

@@ -86,7 +86,8 @@ start() {
     : >"$messages"
     OX_MESSAGE_LOG=${OX_MESSAGE_LOG-$messages} "$exe" "$@" >"$tmp/out" 2>&1 &
     pid=$!
-    if ! find_window "^Pictavo$" "$pid"; then
+    # The caption names the picture: "a.jpg (1/3) - Pictavo", or "Pictavo".
+    if ! find_window "Pictavo$" "$pid"; then
         echo "no window; output:"
         cat "$tmp/out"
         return 1

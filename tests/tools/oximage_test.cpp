@@ -52,7 +52,7 @@ TEST(OxImageTool, InfoPrintsOneLinePerFile)
     EXPECT_EQ(oximage("info " + good), 0);
     std::string out;
     EXPECT_EQ(oximage("info " + good + " " + dir.file("bad.jpg") + " x.psd " + dir.file("gone.jpg"), &out), 1);
-    EXPECT_EQ(out, good + "\tok\t64x32\tuint8\t3\t5\n" + dir.file("bad.jpg") + "\terror\tdecompression failed.\n" +
+    EXPECT_EQ(out, good + "\tok\t64x32\tuint8\t3\t5\n" + dir.file("bad.jpg") + "\terror\tdecompression failed. (Not a JPEG file: starts with 0x6e 0x6f)\n" +
                        "x.psd\terror\tunsupported image file type\n" + dir.file("gone.jpg") +
                        "\terror\tcannot open file. (No such file or directory)\n");
 }

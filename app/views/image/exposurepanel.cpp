@@ -5,6 +5,7 @@
 #include "oxengine/gui/slider.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -67,6 +68,12 @@ void ExposurePanel::layoutFor(oxGuiSize window, int textHeight)
     m_laidOutFor = {width, window.height};
     m_laidOutHeight = textHeight;
     setTextHeight(textHeight);
+    // The names in one column, the bars in line beside it.
+    double names = 0;
+    for (oxGuiSlider* s : {m_black, m_white, m_gamma, m_saturation})
+        names = std::max(names, s->nameWidth(textHeight));
+    for (oxGuiSlider* s : {m_black, m_white, m_gamma, m_saturation})
+        s->setNameColumn(int(std::ceil(names)));
     const int height = getSize().height;
     setSize({width, height});
     setPosition({0, window.height - height});

@@ -7,6 +7,7 @@
 namespace {
 
 constexpr unsigned char MAGIC[4] = {0x76, 0x2f, 0x31, 0x01};
+constexpr uint32_t FLAG_TILED = 0x200;
 constexpr uint32_t FLAG_LONG_NAMES = 0x400;
 constexpr uint32_t FLAG_NON_IMAGE = 0x800; // deep data
 constexpr uint32_t FLAG_MULTIPART = 0x1000;
@@ -62,7 +63,8 @@ bool oxExrLayout::onlyRgba() const
 
 bool oxReadExrLayout(const std::string& filename, oxExrLayout& layout)
 {
-    oxStdioFile file(std::fopen(filename.c_str(), "rb"));
+    int error = 0;
+    oxStdioFile file = oxOpenRegularStream(filename, "rb", error);
     if (!file)
         return false;
     std::FILE* f = file.get();
@@ -72,6 +74,7 @@ bool oxReadExrLayout(const std::string& filename, oxExrLayout& layout)
     const uint32_t flags = le32(start + 4);
     layout.multipart = flags & FLAG_MULTIPART;
     layout.deep = flags & FLAG_NON_IMAGE;
+    layout.tiled = flags & FLAG_TILED;
     const size_t nameLimit = flags & FLAG_LONG_NAMES ? 255 : 31;
     std::string name, type;
     for (int i = 0; i < MAX_ATTRIBUTES; ++i) {
@@ -87,7 +90,17 @@ bool oxReadExrLayout(const std::string& filename, oxExrLayout& layout)
             return false;
         const bool channels = name == "channels" && type == "chlist";
         const bool partType = name == "type" && type == "string";
-        if (channels || partType) {
+        const bool tiles = name == "tiles" && type == "tiledesc";
+        layout.environmentMap = layout.environmentMap || name == "envmap";
+        if (tiles && size == 9) {
+            unsigned char t[9];
+            if (std::fread(t, 1, 9, f) != 9)
+                return false;
+            layout.tileWidth = le32(t);
+            layout.tileHeight = le32(t + 4);
+            layout.levelMode = t[8] & 0x0f;
+            layout.roundingMode = t[8] >> 4;
+        } else if (channels || partType) {
             if (size > MAX_CHANNEL_LIST)
                 return false;
             std::string value(size_t(size), '\0');

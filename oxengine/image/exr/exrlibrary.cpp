@@ -48,7 +48,22 @@ std::shared_ptr<const oxExrLibrary> oxExrLibrary::open(const std::vector<std::st
             find(handle, "ImfOpenOutputFile", l.openOutputFile) &&
             find(handle, "ImfCloseOutputFile", l.closeOutputFile) &&
             find(handle, "ImfOutputSetFrameBuffer", l.outputSetFrameBuffer) &&
-            find(handle, "ImfOutputWritePixels", l.outputWritePixels))
+            find(handle, "ImfOutputWritePixels", l.outputWritePixels) &&
+            find(handle, "ImfHeaderDisplayWindow", l.headerDisplayWindow) &&
+            find(handle, "ImfHeaderPixelAspectRatio", l.headerPixelAspectRatio) &&
+            find(handle, "ImfHeaderCompression", l.headerCompression) &&
+            find(handle, "ImfHeaderIntAttribute", l.headerIntAttribute) &&
+            find(handle, "ImfHeaderV2fAttribute", l.headerV2fAttribute) &&
+            find(handle, "ImfHeaderScreenWindowWidth", l.headerScreenWindowWidth) &&
+            find(handle, "ImfCopyHeader", l.copyHeader) &&
+            find(handle, "ImfHeaderSetPixelAspectRatio", l.headerSetPixelAspectRatio) &&
+            find(handle, "ImfHeaderSetIntAttribute", l.headerSetIntAttribute) &&
+            find(handle, "ImfHeaderSetV2fAttribute", l.headerSetV2fAttribute) &&
+            find(handle, "ImfHeaderSetScreenWindowWidth", l.headerSetScreenWindowWidth) &&
+            find(handle, "ImfOpenTiledOutputFile", l.openTiledOutputFile) &&
+            find(handle, "ImfCloseTiledOutputFile", l.closeTiledOutputFile) &&
+            find(handle, "ImfTiledOutputSetFrameBuffer", l.tiledOutputSetFrameBuffer) &&
+            find(handle, "ImfTiledOutputWriteTiles", l.tiledOutputWriteTiles))
             return library;
         // ~oxExrLibrary closes this one; try the next name.
     }

@@ -55,6 +55,7 @@ struct LoadJob {
     PartDecoder top;
     std::unique_ptr<PartDecoder> bottom; // the second thread's, for a split decode
     int scale = 1;
+    oxSize sourceSize; // the upright picture's in the file, from its header
     int components = 3;
     std::string comment;
     oxOrientation orientation;
@@ -121,6 +122,10 @@ bool readHeader(LoadJob& job, PartDecoder& part)
         if (!oxImage::sizeAllowed(info.image_width, info.image_height, sizeof(oxColour)))
             return false;
         readPictureMarkers(job, info);
+        oxSize size(int32_t(info.image_width), int32_t(info.image_height));
+        if (job.orientation.transpose)
+            std::swap(size.width, size.height);
+        job.sourceSize = size;
         // The library scales by 1/8 at most; a picture that would still be
         // over the budget then is refused.
         job.scale = decoderScale(oxDecodeReduction(job.options, info.image_width, info.image_height,
@@ -249,12 +254,16 @@ std::unique_ptr<oxImage> oxJpegHandler::loadImage(const std::string& filename, c
                 filename);
     if (!decode(job)) {
         options.checkCancelled();
-        throw oxImageException(oxGetTranslation("decompression failed."), filename);
+        const bool second = job.bottom && job.top.errors.message[0] == '\0' && !job.top.errors.ownReason;
+        throw oxImageException(
+            oxJpegFailure(oxGetTranslation("decompression failed."), second ? job.bottom->errors : job.top.errors),
+            filename);
     }
     job.prefault.reset();
     std::unique_ptr<oxImage> image = oxAsMeantToBeSeen(std::move(job.image), job.colours, job.orientation, filename);
     image->setComponents(job.components);
     image->setReduction(job.scale);
+    image->setSourceSize(job.sourceSize);
     image->setComment(std::move(job.comment));
     if (const int code = damageCode(job))
         image->setDamage(oxJpegDamageReason(code));

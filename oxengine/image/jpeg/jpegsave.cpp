@@ -91,7 +91,7 @@ void oxJpegHandler::saveImage(const oxImage& image, const std::string& filename,
             job.out = file;
             if (!encode(job)) {
                 throw oxImageException(
-                    oxWithSystemReason(oxGetTranslation("compression failed."), job.errors.systemError), filename);
+                    oxJpegFailure(oxGetTranslation("compression failed."), job.errors), filename);
             }
         },
         options);

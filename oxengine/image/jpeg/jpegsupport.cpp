@@ -1,6 +1,7 @@
 #include "oxengine/image/jpeg/jpegsupport.h"
 
 #include "oxengine/core/catalogue.h"
+#include "oxengine/core/regularfile.h"
 #include "oxengine/core/thread.h"
 
 #include <algorithm>
@@ -24,6 +25,7 @@ oxJpegErrors& errorsOf(j_common_ptr cinfo)
     const int code = cinfo->err->msg_code;
     if (code == JERR_FILE_WRITE || code == JERR_FILE_READ)
         errors.systemError = errno;
+    cinfo->err->format_message(cinfo, errors.message);
     std::longjmp(errors.jump, 1);
 }
 
@@ -67,11 +69,13 @@ void outputMessage(j_common_ptr)
 
 void progressMonitor(j_common_ptr cinfo)
 {
-    const oxCancelToken* cancel = errorsOf(cinfo).cancel;
-    if ((cancel && cancel->cancelled()) ||
-        (cinfo->is_decompressor && reinterpret_cast<j_decompress_ptr>(cinfo)->input_scan_number > OX_JPEG_MAX_SCANS)) {
-        cinfo->err->msg_code = JERR_NOT_COMPILED; // any code: the handler gives its own message
-        errorExit(cinfo);
+    oxJpegErrors& errors = errorsOf(cinfo);
+    if (errors.cancel && errors.cancel->cancelled())
+        std::longjmp(errors.jump, 1); // the caller notices the token itself
+    if (cinfo->is_decompressor &&
+        reinterpret_cast<j_decompress_ptr>(cinfo)->input_scan_number > OX_JPEG_MAX_SCANS) {
+        errors.ownReason = N_("the file holds too many progressive scans");
+        std::longjmp(errors.jump, 1);
     }
 }
 
@@ -174,6 +178,17 @@ oxJpegEncoder::oxJpegEncoder(oxJpegErrors& errors)
 void oxJpegEncoder::create()
 {
     jpeg_create_compress(&info);
+}
+
+std::string oxJpegFailure(const std::string& message, const oxJpegErrors& errors)
+{
+    if (errors.systemError != 0)
+        return oxWithSystemReason(message, errors.systemError);
+    if (errors.ownReason)
+        return message + " (" + oxGetTranslation(errors.ownReason) + ")";
+    if (errors.message[0] != '\0')
+        return message + " (" + errors.message + ")";
+    return message;
 }
 
 std::string oxJpegDamageReason(int code)

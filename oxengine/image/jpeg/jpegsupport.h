@@ -26,6 +26,10 @@ struct oxJpegErrors {
     std::jmp_buf jump;
     // errno of a failed read or write inside the library, else 0.
     int systemError = 0;
+    // The library's text for the error that ended the work ("" if none), or
+    // a reason of our own (untranslated) where we stopped it.
+    char message[JMSG_LENGTH_MAX] = {};
+    const char* ownReason = nullptr;
     // Data that is missing or does not decode: when tolerated (a picture to
     // be shown) the decoder goes on and the first such warning is kept here;
     // otherwise (a transformation) it is an error and its code is kept.
@@ -39,6 +43,11 @@ struct oxJpegErrors {
     oxJpegErrors(const oxJpegErrors&) = delete;
     oxJpegErrors& operator=(const oxJpegErrors&) = delete;
 };
+
+// message followed by the reason of the failure in parentheses: the system's
+// for a failed read or write, else ours or the library's; message alone
+// when there is none (the caller refused the file itself).
+std::string oxJpegFailure(const std::string& message, const oxJpegErrors& errors);
 
 // Progressive files with absurdly many scans cost a pass over the whole
 // picture each; a real file has a dozen or so.

@@ -430,7 +430,7 @@ void oxJpegHandler::transform(const std::string& filename, const oxImageTransfor
             job.output = file;
             if (!writeTarget(job)) {
                 throw oxImageException(
-                    oxWithSystemReason(oxGetTranslation("JPEG transformation failed."), job.errors.systemError), filename);
+                    oxJpegFailure(oxGetTranslation("JPEG transformation failed."), job.errors), filename);
             }
         },
         options);

@@ -16,9 +16,12 @@
 
 namespace {
 
-[[noreturn]] void fail(const char* step, const std::string& filename)
+// reason: the decoder's own, when it gave one.
+[[noreturn]] void fail(const char* step, const std::string& filename, const std::string& reason = {})
 {
-    throw oxImageException(std::string(oxGetTranslation("OLE image loading: ")) + oxGetTranslation(step), filename);
+    throw oxImageException(std::string(oxGetTranslation("OLE image loading: ")) + oxGetTranslation(step) +
+                               (reason.empty() ? std::string() : " (" + reason + ")"),
+                           filename);
 }
 
 struct SizeCheck {
@@ -57,16 +60,38 @@ public:
     Loader& operator=(const Loader&) = delete;
 
     GdkPixbufLoader* get() const { return m_loader; }
-    bool write(const unsigned char* data, size_t n) { return gdk_pixbuf_loader_write(m_loader, data, n, nullptr); }
+    bool write(const unsigned char* data, size_t n)
+    {
+        return keepReason(gdk_pixbuf_loader_write(m_loader, data, n, error()));
+    }
     bool close()
     {
         m_closed = true;
-        return gdk_pixbuf_loader_close(m_loader, nullptr);
+        return keepReason(gdk_pixbuf_loader_close(m_loader, error()));
     }
+    // The decoder's text for its first failure.
+    const std::string& reason() const { return m_reason; }
 
 private:
+    GError** error()
+    {
+        m_error = nullptr;
+        return m_reason.empty() ? &m_error : nullptr;
+    }
+    bool keepReason(bool ok)
+    {
+        if (m_error) {
+            m_reason = m_error->message ? m_error->message : "";
+            g_error_free(m_error);
+            m_error = nullptr;
+        }
+        return ok;
+    }
+
     GdkPixbufLoader* m_loader;
     bool m_closed = false;
+    GError* m_error = nullptr;
+    std::string m_reason;
 };
 
 uint32_t le32(const unsigned char* p)
@@ -223,7 +248,7 @@ std::unique_ptr<oxImage> oxOLEImageHandler::loadImage(const std::string& filenam
     }
     GdkPixbuf* pixbuf = gdk_pixbuf_loader_get_pixbuf(loader.get());
     if (!decoded || !pixbuf)
-        fail(N_("Can't load image."), filename);
+        fail(N_("Can't load image."), filename, loader.reason());
 
     const int width = gdk_pixbuf_get_width(pixbuf), height = gdk_pixbuf_get_height(pixbuf);
     if (width <= 0 || height <= 0)

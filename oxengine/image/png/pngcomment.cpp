@@ -24,9 +24,9 @@ constexpr unsigned char SIGNATURE[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '
 constexpr uint32_t MAX_CHUNK_LENGTH = 0x7FFFFFFFu;
 constexpr size_t MAX_KEY_BYTES = 79;
 
-[[noreturn]] void damaged(const std::string& filename)
+[[noreturn]] void damaged(const std::string& filename, const oxPngErrors& errors = {})
 {
-    throw oxImageException(oxGetTranslation("decompression failed."), filename);
+    throw oxImageException(oxPngFailure(oxGetTranslation("decompression failed."), errors), filename);
 }
 
 uint32_t be32(const unsigned char* p)
@@ -171,7 +171,7 @@ void oxPngHandler::transformFile(const std::string& filename, const oxImageTrans
             if (check.sizeRefused)
                 oxCheckImageSize(check.width, check.height, check.sixteenBit ? 8 : 4, filename);
             if (check.width == 0 && !check.guard.truncated)
-                damaged(filename);
+                damaged(filename, check.errors);
             // Never written back from what a damaged file decodes to.
             throw oxImageException(formatString(oxGetTranslation("The file is damaged (%s) and is not rewritten."),
                                                 oxPngDamageReason(check).c_str()),

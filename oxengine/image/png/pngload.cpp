@@ -35,7 +35,7 @@ std::unique_ptr<oxImage> oxPngHandler::loadImage(const std::string& filename, co
             oxCheckImageSize(job.width, job.height, job.sixteenBit ? 8 : 4, filename);
         // What was decoded is shown; the rows never reached stay transparent.
         if (!job.image || job.rowsDone == 0)
-            throw oxImageException(oxGetTranslation("decompression failed."), filename);
+            throw oxImageException(oxPngFailure(oxGetTranslation("decompression failed."), job.errors), filename);
         const size_t done = size_t(job.rowsDone) * job.image->rowBytes();
         std::memset(job.image->rowData(0) + done, 0, job.image->byteSize() - done);
         damage = oxPngDamageReason(job);

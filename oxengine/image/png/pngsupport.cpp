@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <bit>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 
 namespace {
@@ -18,12 +19,13 @@ oxPngErrors& errorsOf(png_const_structp png)
     return *static_cast<oxPngErrors*>(png_get_error_ptr(png));
 }
 
-[[noreturn]] void errorExit(png_structp png, png_const_charp)
+[[noreturn]] void errorExit(png_structp png, png_const_charp message)
 {
     oxPngErrors& errors = errorsOf(png);
     // The library's stdio read and write report a short transfer this way.
     if (errno != 0)
         errors.systemError = errno;
+    std::snprintf(errors.message, sizeof errors.message, "%s", message ? message : "");
     std::longjmp(errors.jump, 1);
 }
 
@@ -166,6 +168,15 @@ bool startRead(oxPngReadJob& job)
 }
 
 } // namespace
+
+std::string oxPngFailure(const std::string& message, const oxPngErrors& errors)
+{
+    if (errors.systemError != 0)
+        return oxWithSystemReason(message, errors.systemError);
+    if (errors.message[0] != '\0')
+        return message + " (" + errors.message + ")";
+    return message;
+}
 
 bool oxPngReader::create()
 {

@@ -29,7 +29,14 @@ struct oxPngErrors {
     std::jmp_buf jump;
     // errno of the failed call when the library's own read or write failed.
     int systemError = 0;
+    // The library's text for the error that ended the work ("" if none).
+    char message[128] = {};
 };
+
+// message followed by the reason of the failure in parentheses: the
+// system's for a failed read or write, else the library's; message alone
+// when there is none (the caller refused the file itself).
+std::string oxPngFailure(const std::string& message, const oxPngErrors& errors);
 
 // A read structure with its two info structures, destroyed with its owner.
 // create() must run under the caller's setjmp.

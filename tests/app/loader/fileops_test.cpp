@@ -33,7 +33,7 @@ TEST(LoaderFileOperations, RotationsRewriteTheJpegAndReloadPictureAndThumbnail)
 {
     FileRig rig;
     rig.loader->setThumbnailSize(16);
-    LoadedPicture* shown = rig.loader->acquirePicture(rig.picture);
+    LoadedPicture* shown = rig.loader->awaitPicture(rig.picture);
     rig.loader->updateThumbnails();
     ASSERT_TRUE(rig.idle());
     const LoadedPicture* thumb = rig.loader->readThumbnail(rig.picture).get();
@@ -196,7 +196,7 @@ TEST(LoaderLog, SeparatorThenOneLinePerCommandWithItsDuration)
         LoaderRig rig({"/log/a.jpg"}, false);
         ASSERT_TRUE(rig.loader->setLogging(true));
         ASSERT_TRUE(rig.loader->startLoader());
-        rig.loader->releasePicture(rig.loader->acquirePicture("/log/a.jpg"));
+        rig.loader->releasePicture(rig.loader->awaitPicture("/log/a.jpg"));
         rig.loader->enqueue(LoadCommand{.name = "/log/throw-engine.jpg"});
         rig.loader->enqueue(UnloadCommand{.name = "/log/a.jpg"});
         ASSERT_TRUE(rig.idle());

@@ -191,7 +191,7 @@ TEST_F(Prepare, ThumbnailIsReducedTo32)
     ASSERT_TRUE(prepare("mid.jpg", 32));
     // 1/8 by the decoder (375 x 250), then every 12th pixel.
     EXPECT_EQ(std::tuple(m_picture.imageWidth, m_picture.imageHeight, m_picture.fullWidth, m_picture.note),
-              std::tuple(31, 20, 31 * 96, std::string("[Picture scaled to 1/96.]")));
+              std::tuple(31, 20, 3000, std::string("[Picture scaled to 1/96.]"))); // the file's own width
     expectTiles(1, 1);
 }
 
@@ -305,7 +305,7 @@ TEST_F(Prepare, UnreadableFilesThrowTheirReasonIntoTheNoteWithoutABox)
         MessageCapture boxes;
         m_picture.note = "[Picture scaled to 1/2.]";
         std::string error;
-        EXPECT_FALSE(fillLoadedPicture(preparePicture, m_picture, file(name), &error));
+        EXPECT_FALSE(fillLoadedPicture(preparePicture, m_picture, file(name), oxCancelToken::none(), &error));
         EXPECT_EQ(boxes.count(), 0u);
         EXPECT_FALSE(error.empty());
         EXPECT_EQ(m_picture.name, file(name));

@@ -103,6 +103,12 @@ TEST(PictureDescription, SizesTextsAndNotes)
         describePicture(file, *image, coverable, picture);
         EXPECT_EQ(picture.note, note);
     }
+
+    // The size the decoder read from the file wins over size times reduction.
+    image->setSourceSize({2999, 1995});
+    describePicture(file, *image, 5116, picture);
+    EXPECT_EQ(std::pair(picture.fullWidth, picture.fullHeight), std::pair(2999, 1995));
+
     // A huge reduction does not overflow the full size; a vanished file has no size.
     auto wide = oxImageUInt8::create(40000, 1);
     wide->setReduction(1 << 20);

@@ -1,5 +1,5 @@
-// The command line: option spellings, where options end, start paths that
-// look like options, and where a start path leads.
+// The command line: option spellings, options before or after the path,
+// unknown options, paths that look like options, and where a start path leads.
 #include "app/shell/commandline.h"
 
 #include "oxengine/storage/files.h"
@@ -10,46 +10,55 @@
 #include <filesystem>
 #include <set>
 
-TEST(CommandLine, OptionsPathsAndWhereTheOptionsEnd)
+TEST(CommandLine, OptionsBeforeOrAfterThePathAndUnknownOnes)
 {
     const struct {
         std::vector<std::string> args;
-        const char* flags; // h l w s for help, log, window, nosound
-        int consumed;
+        const char* flags; // h v l w s t for help, version, log, window, nosound, thumbnails
         const char* startPath;
+        const char* error; // the start of the error, "" for none
     } cases[] = {
-        {{"-window"}, "w", 1, ""},
-        {{"--WinDow"}, "w", 1, ""},
-        {{"/Window"}, "w", 1, ""},
-        {{"/LOG", "--nosound", "-Window"}, "lws", 3, ""},
-        {{"-H"}, "h", 1, ""},
-        {{"--HELP"}, "h", 1, ""},
-        {{"/?"}, "h", 1, ""},
-        // The first other argument ends the options; later ones are not examined.
-        {{"-window", "My Pictures/x", "-log"}, "w", 1, "My Pictures/x"},
-        // There are no unknown options: they are paths, kept as typed.
-        {{"-Foo", "-window"}, "", 0, "-Foo"},
-        {{"//log", "-window"}, "", 0, "//log"},
-        {{"-help"}, "", 0, "-help"},
-        {{"--"}, "", 0, "--"},
-        {{""}, "", 0, ""},
+        {{"-window"}, "w", "", ""},
+        {{"--WinDow"}, "w", "", ""},
+        {{"/Window"}, "w", "", ""},
+        {{"/LOG", "--nosound", "-Window"}, "lws", "", ""},
+        {{"-H"}, "h", "", ""},
+        {{"--HELP"}, "h", "", ""},
+        {{"/?"}, "h", "", ""},
+        {{"--version"}, "v", "", ""},
+        {{"--ThumbNails", "/window"}, "tw", "", ""},
+        {{"pics", "/THUMBNAILS"}, "t", "pics", ""},
+        {{"/thumbnails"}, "", "/thumbnails", ""}, // an existing path of that name
+        // Options before or after the path.
+        {{"-window", "My Pictures/x", "-log"}, "lw", "My Pictures/x", ""},
+        {{"pics", "-window"}, "w", "pics", ""},
+        // An argument with "-" that is no option, unless it names something.
+        {{"-Foo", "-window"}, "w", "", "Unknown option '-Foo'."},
+        {{"pics", "-help"}, "", "pics", "Unknown option '-help'."},
+        {{"-"}, "", "", "Unknown option '-'."},
+        {{"-existing", "-window"}, "w", "-existing", ""},
+        // After "--" everything is a path.
+        {{"--", "-window"}, "", "-window", ""},
+        {{"a", "b"}, "", "a", "Only one folder or file"},
+        {{"//log", "-window"}, "w", "//log", ""},
         // "/log" is an absolute path here; when it exists it is meant.
-        {{"-nosound", "/log", "-window"}, "s", 1, "/log"},
-        {{"/window"}, "w", 1, ""},
-        {{}, "", 0, ""},
+        {{"-nosound", "/log", "-window"}, "sw", "/log", ""},
+        {{}, "", "", ""},
     };
-    const std::set<std::string> existing{"/log"};
+    const std::set<std::string> existing{"/log", "/thumbnails", "-existing"};
     for (const auto& c : cases) {
         const CommandLine line = parseCommandLine(c.args, [&](const std::string& p) { return existing.count(p) != 0; });
         const std::string flags = c.flags, what = c.args.empty() ? "(none)" : c.args[0];
         EXPECT_EQ(line.help, flags.find('h') != std::string::npos) << what;
+        EXPECT_EQ(line.version, flags.find('v') != std::string::npos) << what;
         EXPECT_EQ(line.log, flags.find('l') != std::string::npos) << what;
         EXPECT_EQ(line.window, flags.find('w') != std::string::npos) << what;
         EXPECT_EQ(line.noSound, flags.find('s') != std::string::npos) << what;
-        EXPECT_EQ(line.consumedOptions, c.consumed) << what;
+        EXPECT_EQ(line.thumbnails, flags.find('t') != std::string::npos) << what;
         EXPECT_EQ(line.startPath, c.startPath) << what;
+        EXPECT_EQ(line.error.substr(0, std::string(c.error).size()), c.error) << what;
+        EXPECT_EQ(line.error.empty(), *c.error == 0) << what;
     }
-    EXPECT_EQ(parseCommandLine({"x", "-log", "more"}, {}).rest, (std::vector<std::string>{"-log", "more"}));
 }
 
 TEST(StartPath, FolderFileMissingPathsAndRelativePaths)
@@ -65,9 +74,11 @@ TEST(StartPath, FolderFileMissingPathsAndRelativePaths)
         {folder, folder + "/", ""},
         {folder + "/", folder + "/", ""},
         {folder + "/a.jpg", folder + "/", folder + "/a.jpg"},
-        // Missing: still its folder (listed, found empty, reported).
+        // Missing: a picture's folder is opened; anything else is a folder
+        // (reported as missing).
         {folder + "/gone/b.jpg", folder + "/gone/", folder + "/gone/b.jpg"},
         {folder + "/gone/", folder + "/gone/", ""},
+        {folder + "/gone", folder + "/gone/", ""},
     };
     for (const auto& c : cases) {
         const StartLocation s = resolveStartPath(c.arg);

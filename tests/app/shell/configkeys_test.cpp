@@ -32,6 +32,7 @@ TEST_F(ConfigKeys, EmptyStoreGivesTheTableDefaults)
     EXPECT_EQ(readConfigColour(ConfigKey::GuiFgColour), oxColour(255, 255, 255, 255));
     EXPECT_EQ(readConfigColour(ConfigKey::GuiBgColour), oxColour(0, 0, 0, 170));
     EXPECT_EQ(readConfigText(ConfigKey::LastFolder), oxFilename::documentsFolder().toString());
+    EXPECT_EQ(readConfigText(ConfigKey::LastPath), ""); // no picture yet
 }
 
 TEST_F(ConfigKeys, RangesAreAppliedOnRead)

@@ -6,6 +6,8 @@
 #include "app/shell/pictavoapp.h"
 #include "app/shell/startup.h"
 #include "app/views/fototransform.h"
+#include "app/views/image/imagedisplay.h"
+#include "app/views/thumbnails/thumbnaildisplay.h"
 
 #include "oxengine/gui/keys.h"
 #include "oxengine/storage/config.h"
@@ -16,9 +18,11 @@
 #include <GL/freeglut.h>
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <mutex>
+#include <thread>
 #include <sys/stat.h>
 
 namespace fs = std::filesystem;
@@ -42,6 +46,15 @@ struct FakeContext : LoaderContext {
     void finish() override {}
 };
 
+// Takes the picture the view asked for once the loader has it (within 20 s).
+bool pickedUp(ImageDisplay& view)
+{
+    for (int i = 0; i < 20000 && view.isWaiting(); ++i)
+        if (!view.pickUpPicture())
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    return !view.isWaiting();
+}
+
 class App : public ::testing::Test {
 protected:
     void SetUp() override
@@ -63,7 +76,7 @@ protected:
         for (const char* n : names)
             make(n);
         LoaderServices services;
-        services.fill = [this](const std::string& name, LoadedPicture&) {
+        services.fill = [this](const std::string& name, LoadedPicture&, const oxCancelToken&) {
             std::lock_guard<std::mutex> lock(m_fillMutex);
             m_filled.push_back(name);
             return false;
@@ -118,19 +131,72 @@ TEST_F(App, OverlayLevelIsReadClampedAndCyclesByKeysAndCommand)
     EXPECT_EQ(a.overlayLevel(), (expected + 1) % 3);
 }
 
-TEST_F(App, ThumbnailSwitchAndUnlistedInputChangeNothing)
+TEST_F(App, UnlistedInputChangesNothing)
 {
     PictavoApp& a = app();
     MessageCapture boxes;
-    Display* before = a.activeView();
-    EXPECT_TRUE(a.onCommand(CMD_TOGGLE_VIEW));
-    EXPECT_TRUE(a.onKeyDown('t', false));
-    EXPECT_EQ(a.activeView(), before); // no thumbnail view yet
     for (int key : {int('x'), int('+'), int(GUI_KEY_DELETE)}) // Delete: nothing listed
         EXPECT_FALSE(a.onKeyDown(key, false)) << key;
     for (unsigned c : {0u, 211u, unsigned(CMD_SETTINGS), 224u})
         EXPECT_FALSE(a.onCommand(c)) << c;
     EXPECT_EQ(boxes.count(), 0u);
+}
+
+TEST_F(App, TheSheetComesBackAtItsZoomAndScroll)
+{
+    std::vector<std::string> names;
+    for (int i = 0; i < 40; ++i)
+        names.push_back(make("p" + std::to_string(100 + i) + ".jpg"));
+    PictavoApp& a = app({}, true);
+    FotoTransform* t = a.fotoTransform();
+    EXPECT_TRUE(a.onKeyDown('t', false));
+    ASSERT_TRUE(a.thumbnailsActive());
+    EXPECT_EQ(t->view(), a.thumbnailDisplay());
+    EXPECT_EQ(a.thumbnailDisplay()->folder(), a.pictures().folder());
+    t->zoomTo(t->fitZoom() * 1.5, true, 0.5, 0.5);
+    t->scrollTo(40, 900);
+    const double zoom = t->zoom(), x = t->offsetX(), y = t->offsetY();
+    ASSERT_GT(y, 0);
+    // Delete is not acted on in the sheet; the file stays.
+    EXPECT_FALSE(a.onKeyDown(GUI_KEY_DELETE, false));
+    EXPECT_TRUE(fs::exists(names[0]));
+
+    EXPECT_TRUE(a.onCommand(CMD_TOGGLE_VIEW));
+    EXPECT_EQ(a.activeView(), a.imageDisplay());
+    EXPECT_EQ(t->view(), a.imageDisplay());
+    EXPECT_TRUE(a.onKeyDown('T', false));
+    EXPECT_TRUE(a.thumbnailsActive());
+    EXPECT_DOUBLE_EQ(t->zoom(), zoom);
+    EXPECT_DOUBLE_EQ(t->offsetX(), x);
+    EXPECT_DOUBLE_EQ(t->offsetY(), y);
+    // The same folder listed again keeps the place; sorting clears the
+    // selection, whose indexes named places in the old order.
+    a.thumbnailDisplay()->selection().ctrlClick(3, false);
+    EXPECT_TRUE(a.onCommand(CMD_RESCAN));
+    EXPECT_DOUBLE_EQ(t->offsetY(), y);
+    a.thumbnailDisplay()->selection().ctrlClick(3, false);
+    EXPECT_TRUE(a.onCommand(CMD_SORT_BY_DATE));
+    EXPECT_TRUE(a.thumbnailDisplay()->selection().empty());
+}
+
+TEST_F(App, ASheetClickOpensThePictureAndAChosenFolderIsShown)
+{
+    PictavoApp& a = app({"a.jpg", "b.jpg", "c.jpg"});
+    a.toggleView();
+    a.showPictureAt(2);
+    EXPECT_EQ(a.activeView(), a.imageDisplay());
+    EXPECT_EQ(a.pictures().currentIndex(), 2);
+    a.toggleView();
+    const std::string other = g_home.home.path() + "/other-" + std::to_string(s_counter);
+    fs::create_directories(other);
+    writeFile(other + "/x.jpg", "x");
+    a.openFolder(other, false);
+    EXPECT_EQ(a.thumbnailDisplay()->folder(), other);
+    EXPECT_EQ(a.pictures().count(), 1);
+    // Ending in the sheet: it comes back at the next start, with its settings.
+    a.shutDown();
+    EXPECT_EQ(oxConfig::getString("LastMode", ""), "1");
+    EXPECT_EQ(oxConfig::getString("ThnItemSize", ""), "256");
 }
 
 TEST_F(App, SortCommandsAreStoredAndKeepTheCurrentPicture)
@@ -184,6 +250,7 @@ TEST_F(App, EmptiedListShowsNothingAndDeletesNothing)
 {
     const std::string shown = make("a.jpg");
     PictavoApp& a = app({}, true);
+    ASSERT_TRUE(pickedUp(*a.imageDisplay()));
     ASSERT_NE(a.imageDisplay()->currentPicture(), nullptr);
     fs::create_directories(m_dir + "/empty");
     MessageCapture boxes;
@@ -246,9 +313,13 @@ TEST_F(App, StartFolderFromTheCommandLine)
         EXPECT_EQ(a.pictures().currentIndex(), index) << last;
         EXPECT_EQ(readConfigText(ConfigKey::LastFolder), m_dir + "/");
     }
-    // A file: its folder, and that picture is the first one asked for.
-    m_filled.clear();
+    // A file: its folder, and that picture is the first one asked for. (The
+    // last application's loader may still be filling until it is replaced.)
     PictavoApp& a = app();
+    {
+        std::lock_guard<std::mutex> lock(m_fillMutex);
+        m_filled.clear();
+    }
     a.setStartLocation(resolveStartPath(m_dir + "/b.jpg"));
     a.loadStartFolder();
     EXPECT_EQ(a.pictures().currentPath(), m_dir + "/b.jpg");

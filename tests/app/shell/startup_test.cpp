@@ -17,6 +17,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <optional>
 
 namespace {
 
@@ -37,10 +38,8 @@ protected:
     oxGuiStyle m_savedStyle;
 };
 
-std::string usageOutput(bool terminal)
+std::string contents(std::FILE* f)
 {
-    std::FILE* f = std::tmpfile();
-    showUsage(f, terminal);
     std::string text(static_cast<size_t>(std::ftell(f)), '\0');
     std::rewind(f);
     text.resize(std::fread(text.data(), 1, text.size(), f));
@@ -93,17 +92,35 @@ TEST_F(Startup, NoSoundIsStoredAndHoldsAtTheNextStart)
     EXPECT_FALSE(soundEnabled);
 }
 
-TEST_F(Startup, UsageGoesToOutputAndToABoxOnlyWithoutTerminal)
+TEST_F(Startup, HelpVersionAndUsageErrorsAnswerBeforeAnyWindow)
 {
-    for (bool terminal : {true, false}) {
+    const struct {
+        std::vector<std::string> args;
+        bool terminal;
+        std::optional<int> code;
+        std::string out, err;
+        size_t boxes;
+    } cases[] = {
+        {{"--help"}, true, 0, usageText() + "\n", "", 0},
+        // Started from a launcher: nobody reads the output, a box shows it.
+        {{"--help"}, false, 0, usageText() + "\n", "", 1},
+        {{"--version", "-window"}, false, 0, versionText() + "\n", "", 0},
+        {{"-windoww", "--help"}, true, 2, "", "pictavo: Unknown option '-windoww'.\n\n" + usageText() + "\n", 0},
+        {{"-window", "pics"}, true, std::nullopt, "", "", 0},
+    };
+    for (const auto& c : cases) {
         MessageCapture boxes;
-        EXPECT_EQ(usageOutput(terminal), usageText() + "\n");
-        ASSERT_EQ(boxes.count(), terminal ? 0u : 1u);
-        if (!terminal) {
+        std::FILE* out = std::tmpfile();
+        std::FILE* err = std::tmpfile();
+        EXPECT_EQ(answerCommandLine(parseCommandLine(c.args, {}), out, err, c.terminal), c.code) << c.args[0];
+        EXPECT_EQ(contents(out), c.out) << c.args[0];
+        EXPECT_EQ(contents(err), c.err) << c.args[0];
+        ASSERT_EQ(boxes.count(), c.boxes) << c.args[0];
+        if (c.boxes) {
             EXPECT_EQ(boxes.messages()[0].title, "Pictavo command line help");
-            EXPECT_EQ(boxes.messages()[0].icon, MI_NONE);
         }
     }
+    EXPECT_EQ(versionText().rfind("Pictavo ", 0), 0u);
     EXPECT_NE(usageText().find("(in 'Documents')"), std::string::npos);
     setenv("LANGUAGE", "de", 1);
     oxResetCatalogueForTests();

@@ -149,3 +149,51 @@ TEST_F(TextDrawing, OverlayDrawsInWindowPixelsWhateverTheProjection)
     EXPECT_EQ(mode, GL_MODELVIEW);
     GLFontManager::releaseAll();
 }
+
+TEST_F(TextDrawing, TabColumnsLineUpWhateverTheWidthsBeforeThem)
+{
+    // Key names of different widths, one or two tabs after them: the
+    // descriptions start in one column.
+    out.setMultiLine(true);
+    out.setTextHeight(20);
+    out.setPosition(20, 40);
+    out.setText("[F1]\t\tHelp\n[F2], [Tab]\tSelect folder\n[Q], [Esc]\t\tQuit\n[Space]\t\tNext image");
+    out.draw();
+    glSaveArtifact("textoutput_tab_columns", W, H);
+    const std::vector<uint8_t> px = glReadBack(0, 0, W, H);
+    auto inkAt = [&](int x, int top) {
+        for (int y = top; y < top + 20; ++y)
+            if (px[(size_t(y) * W + x) * 4] > 8)
+                return true;
+        return false;
+    };
+    // Per line: where the ink starts again after a gap of at least 12 pixels.
+    std::vector<int> starts;
+    for (int line = 0; line < 4; ++line) {
+        const int top = 40 - 20 + line * 20 + 1;
+        int gap = 0, start = -1;
+        bool seen = false;
+        for (int x = 0; x < W && start < 0; ++x) {
+            if (!inkAt(x, top)) {
+                ++gap;
+                continue;
+            }
+            if (seen && gap >= 12)
+                start = x;
+            seen = true;
+            gap = 0;
+        }
+        ASSERT_GE(start, 0) << "line " << line;
+        starts.push_back(start);
+    }
+    for (int start : starts)
+        EXPECT_NEAR(start, starts[0], 2) << "descriptions out of line";
+    // The column starts at the first stop (every 4 X heights) clear of the
+    // widest key, not one further.
+    oxTextOutput key;
+    key.setFont(font);
+    key.setTextHeight(20);
+    key.setText("[F2], [Tab]");
+    EXPECT_GT(starts[0], 20 + key.measure().width);
+    EXPECT_LT(starts[0], 20 + key.measure().width + 4 * 20 + 2);
+}

@@ -50,6 +50,27 @@ TEST_F(TextLayout, ScaleMakesTheXCellTextHeightHighAndTabsStopEveryFourXHeights)
     EXPECT_DOUBLE_EQ(width("X"), 40);
 }
 
+TEST_F(TextLayout, TabRunsEndColumnsThatLineUpAcrossTheBlock)
+{
+    // A run of tabs is one column break; the columns of a block start at the
+    // first stop clear of the widest cell before them ("a" is 3.6 X heights,
+    // so the second column starts at 8 for every line).
+    out.setMultiLine(true);
+    out.setText("X\t\tX\na\tXX\nXX\t\t\tXi");
+    EXPECT_DOUBLE_EQ(out.measureLine(0).width, (256 + 20) * 0.5);
+    EXPECT_DOUBLE_EQ(out.measureLine(1).width, (256 + 40) * 0.5);
+    EXPECT_DOUBLE_EQ(out.measureLine(2).width, (256 + 24) * 0.5);
+    // The caret lands behind the character drawn under the point.
+    EXPECT_EQ(out.hitTest(100 + 130, 50 - 8), (oxTextPosition{4, 0}));
+    EXPECT_EQ(out.hitTest(100 + 130, 50 + 8), (oxTextPosition{3, 1}));
+    // A third column starts clear of every line's second one.
+    out.setText("X\tXXXXXX\tX\n\tX\tX");
+    EXPECT_DOUBLE_EQ(out.measureLine(1).width, (384 + 20) * 0.5);
+    // A single line: a run breaks once, single tabs keep their stops.
+    out.setMultiLine(false);
+    EXPECT_DOUBLE_EQ(width("X\t\tX"), (128 + 20) * 0.5);
+}
+
 TEST_F(TextLayout, LinesAndTheBlock)
 {
     out.setText("Xi\nXXXX\n\rX");
@@ -80,6 +101,28 @@ TEST_F(TextLayout, Utf8CharactersAreMeasuredNotBytes)
     EXPECT_DOUBLE_EQ(width("\xe9"), 4);           // an invalid byte is taken as Latin-1 é
     EXPECT_DOUBLE_EQ(width("\xc2\x85X"), 10);     // U+0085 is a control: invisible
     EXPECT_DOUBLE_EQ(width("\xe2\x80\x8bX"), 10); // zero-width space
+}
+
+TEST_F(TextLayout, ElidedCutsWholeCharactersBeforeAnEllipsis)
+{
+    // A font with the ellipsis character (without it, a system font's or
+    // "..." stands in). Widths at text height 16: X 10, space 5, "\u2026" 15, ü 7.
+    GLFont font;
+    loadLayoutFont(font, {{'X', 20}, {U'\u00fc', 14}, {U'\u2026', 30}}, 32, 0x2026);
+    out.setFont(&font);
+    const struct {
+        const char* text;
+        double width;
+        const char* shown;
+    } cases[] = {
+        {"XXXX", 40, "XXXX"}, // fits exactly
+        {"XXXXXX", 39, "XX\u2026"},
+        {"XXX XXXX", 50, "XXX\u2026"}, // no space before the ellipsis
+        {"XXXX", 14, ""},            // not even the ellipsis fits
+        {"\xc3\xbc\xc3\xbc\xc3\xbc\xc3\xbc", 25, "\xc3\xbc\u2026"}, // whole characters
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(out.elided(c.text, c.width), c.shown) << c.text << " in " << c.width;
 }
 
 TEST_F(TextLayout, HitTestFindsTheCharacterUnderThePointAsDrawn)

@@ -90,7 +90,10 @@ TEST_F(Controls, SliderValueFromClicksDragsWheelAndKeys)
     EXPECT_EQ(s->getSize(), (oxGuiSize{360, 24}));
     EXPECT_EQ(s->valueText(), "2.5");
     const oxGuiSlider::Track t = s->track(); // between the name and the value
-    EXPECT_EQ(t.position, (oxGuiPoint{int(4 + textWidth("Gamma", 20)), 2}));
+    EXPECT_EQ(t.position, (oxGuiPoint{int(2 + textWidth("Gamma", 20) + 10), 2})); // half a line after the name
+    s->setNameColumn(100); // a column wider than the name: the bar starts behind it
+    EXPECT_EQ(s->track().position.x, 2 + 100 + 10);
+    s->setNameColumn(0);
     EXPECT_EQ(t.position.x + t.size.width, int(360 - 2 - textWidth("000000", 20) - 2));
     const int w = t.size.width, x0 = t.position.x;
     EXPECT_TRUE(s->onClick(0, x0 + w / 2, 10));

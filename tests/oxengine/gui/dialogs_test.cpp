@@ -11,6 +11,7 @@
 #include "oxengine/gui/edit.h"
 #include "oxengine/gui/folderdialog.h"
 #include "oxengine/gui/folderselector.h"
+#include "oxengine/gui/keys.h"
 #include "oxengine/gui/scrollpanel.h"
 #include "oxengine/platform/messagebox.h"
 
@@ -51,10 +52,12 @@ TEST_F(Dialogs, MessageDialogButtonsFollowTheFlagsAndTheDialogIsCentred)
     const oxGuiPoint at = d.getPosition();
     const oxGuiSize size = d.getSize();
     EXPECT_EQ(at, (oxGuiPoint{(1600 - size.width) / 2, (1000 - size.height) / 2}));
-    EXPECT_EQ(d.getMargins().top, 3 + defaultGuiStyle.textHeight); // the title bar
+    // The title bar, and half a line between the frame and the texts.
+    const int pad = defaultGuiStyle.textHeight / 2;
+    EXPECT_EQ(d.getMargins(), (oxGuiMargins{3 + pad, 3 + defaultGuiStyle.textHeight + pad, 3 + pad, 3 + pad}));
     const oxGuiModalButton *yes = d.buttons().front(), *no = d.buttons().back();
-    const int leftGap = yes->getPosition().x - (at.x + 3);
-    const int rightGap = at.x + size.width - 3 - (no->getPosition().x + no->getSize().width);
+    const int leftGap = yes->getPosition().x - (at.x + 3 + pad);
+    const int rightGap = at.x + size.width - 3 - pad - (no->getPosition().x + no->getSize().width);
     EXPECT_LE(std::abs(leftGap - rightGap), 1);
     EXPECT_GT(leftGap, 0);
     // Without a title of its own the window's is shown, or "Dialog".
@@ -77,7 +80,8 @@ TEST_F(Dialogs, TheTitleBarDragsTheDialogWithinTheWindow)
     EXPECT_EQ(std::pair(dragged, axes), (std::pair<oxGuiElement*, int>(&d, 3)));
     d.dragBy(-10, 7);
     EXPECT_EQ(d.getPosition(), (oxGuiPoint{at.x - 10, at.y + 7}));
-    EXPECT_EQ(d.content()->getPosition(), (oxGuiPoint{at.x - 10 + 3, at.y + 7 + 3 + th})); // the content moves along
+    const int pad = th / 2;
+    EXPECT_EQ(d.content()->getPosition(), (oxGuiPoint{at.x - 10 + 3 + pad, at.y + 7 + 3 + th + pad})); // moves along
     std::vector<oxGuiPoint> stops; // at the window's edges
     for (int d5000 : {-5000, 5000})
         d.dragBy(d5000, d5000), stops.push_back(d.getPosition());
@@ -98,10 +102,48 @@ TEST_F(Dialogs, MessageDialogAnswersWithThePressedButtonAndItsSound)
     EXPECT_EQ(runMessageDialog("Stop?", "", MB_OK | MB_CANCEL, MI_WARNING), GUI_RESULT_CANCEL);
     app.script.push_back([&] { app.type("\r"); });
     EXPECT_EQ(runMessageDialog("Done.", "", MB_OK, MI_NONE), GUI_RESULT_OK);
-    EXPECT_EQ(app.runs, 3);
+    // Enter is the focused button (the first at the start), Escape the
+    // cancelling answer: Cancel, else No, else OK; the arrows move the focus.
+    const struct {
+        int buttons;
+        std::string keys;
+        int answer;
+    } byKeys[] = {
+        {MB_YES | MB_NO, "\r", GUI_RESULT_YES},
+        {MB_YES | MB_NO, "\x1b", GUI_RESULT_NO},
+        {MB_YES | MB_NO | MB_CANCEL, "\x1b", GUI_RESULT_CANCEL},
+        {MB_OK, "\x1b", GUI_RESULT_OK},
+        {MB_YES | MB_NO, "<Right>\r", GUI_RESULT_NO},
+        {MB_YES | MB_NO | MB_CANCEL, "<Left>\r", GUI_RESULT_CANCEL},
+        {MB_OK | MB_CANCEL, "<Down>\r", GUI_RESULT_CANCEL},
+    };
+    for (const auto& c : byKeys) {
+        app.script.push_back([&] { app.type(c.keys); });
+        EXPECT_EQ(runMessageDialog("?", "", c.buttons, MI_NONE), c.answer) << c.buttons << " " << c.keys;
+    }
+    EXPECT_EQ(app.runs, 3 + int(std::size(byKeys)));
     EXPECT_EQ(sounds.played(), (V{"dialog-question", "dialog-warning"}));
     EXPECT_TRUE(only(take(), "key").empty()); // no key got past the dialogs
     EXPECT_EQ(std::pair(oxGuiIconSound(MI_INFORMATION), oxGuiIconSound(MI_ERROR)), std::pair(0, 3));
+}
+
+TEST_F(Dialogs, ARunningDialogStaysCentredWhenTheWindowChangesSize)
+{
+    // Opened while the window still had its first size, before it went
+    // full-screen: centred again; once the user has moved it, kept inside.
+    oxGuiModalMessageDialog d("Search sub-folders?", "", MB_YES | MB_NO, MI_NONE);
+    const oxGuiSize size = d.getSize();
+    app.script.push_back([&] {
+        app.windowWidth = 3000, app.windowHeight = 2000;
+        app.dispatchReshape(3000, 2000);
+        EXPECT_EQ(d.getPosition(), (oxGuiPoint{(3000 - size.width) / 2, (2000 - size.height) / 2}));
+        d.dragBy(2000, 1000);
+        app.windowWidth = 1000, app.windowHeight = 800;
+        app.dispatchReshape(1000, 800);
+        EXPECT_EQ(d.getPosition(), (oxGuiPoint{1000 - size.width, 800 - size.height}));
+        app.type("\r");
+    });
+    EXPECT_EQ(d.run(), GUI_RESULT_YES);
 }
 
 TEST_F(Dialogs, InputDialogAnsweredByKeys)
@@ -294,4 +336,56 @@ TEST_F(Folders, FolderDialogOpensAtADeepPathAndReturnsTheChoice)
     app.script.push_back([&] { app.type("\x1b"); }); // cancelled: unchanged
     EXPECT_FALSE(e.run());
     EXPECT_EQ(chosen, root + "/alpha");
+}
+
+TEST_F(Folders, TheTreeAnswersTheKeysAndADoubleClickChooses)
+{
+    std::string chosen = root + "/beta";
+    oxGuiModalFolderDialog d(chosen, "Where to?", {oxFilename(root)});
+    oxGuiFolderSelector* s = d.selector();
+    EXPECT_EQ(focusedElement(), s); // the arrows walk the tree at once
+    // root, alpha, beta, Beta2, gamma: Up to alpha, Right opens it, Right
+    // goes to its first child (deep), Left to alpha again, Enter chooses.
+    app.script.push_back([&] {
+        app.type("<Up><Right><Right>");
+        EXPECT_EQ(s->getSelectedPath(), root + "/alpha/deep");
+        EXPECT_EQ(d.pathField()->getText(), root + "/alpha/deep"); // the field follows
+        app.type("<Left>\r");
+    });
+    EXPECT_TRUE(d.run());
+    EXPECT_EQ(chosen, root + "/alpha");
+    // Two clicks on one name choose it.
+    const int gamma = int(s->entries().size()) - 1;
+    const oxGuiPointD at = toWindowPoint(
+        *s, {s->getPosition().x + 2 * s->rowHeight() + 3, s->getPosition().y + gamma * s->rowHeight() + 2});
+    app.script.push_back([&] {
+        for (int i = 0; i < 2; ++i) {
+            app.handleMouseButton(0, true, int(at.x), int(at.y));
+            app.handleMouseButton(0, false, int(at.x), int(at.y));
+        }
+    });
+    EXPECT_TRUE(d.run());
+    EXPECT_EQ(chosen, root + "/gamma");
+}
+
+TEST_F(Folders, APathTypedOrPastedIsChosenWhenItExists)
+{
+    MessageCapture boxes;
+    std::string chosen = root;
+    oxGuiModalFolderDialog d(chosen, "Where to?", {oxFilename(root)});
+    app.script.push_back([&] { app.type("\x0c" + root + "/nowhere\r"); }); // Ctrl+L: the field
+    // Told, and back in the dialog with the field's keys: a file stands for
+    // its folder.
+    app.script.push_back([&] {
+        d.pathField()->selectAll();
+        app.type(root + "/file.txt\r");
+    });
+    EXPECT_TRUE(d.run());
+    EXPECT_EQ(chosen, root);
+    ASSERT_EQ(boxes.count(), 1u);
+    EXPECT_EQ(boxes.messages()[0].text, "The folder '" + root + "/nowhere' does not exist.");
+    // "~" is the home folder.
+    app.script.push_back([&] { app.type("\x0c~\r"); });
+    EXPECT_TRUE(d.run());
+    EXPECT_EQ(oxFilename(chosen), oxFilename::homeFolder());
 }

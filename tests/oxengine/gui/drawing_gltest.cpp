@@ -4,6 +4,7 @@
 #include "guitest.h"
 
 #include "oxengine/gui/checkbox.h"
+#include "oxengine/gui/dialogs.h"
 #include "oxengine/gui/edit.h"
 #include "oxengine/gui/guimenu.h"
 #include "oxengine/gui/line.h"
@@ -11,6 +12,7 @@
 #include "oxengine/gui/progressbar.h"
 #include "oxengine/gui/scrollpanel.h"
 #include "oxengine/gui/sizers.h"
+#include "oxengine/platform/messagebox.h"
 
 #include <GL/gl.h>
 
@@ -155,6 +157,47 @@ TEST_P(DialogDrawing, EachWidgetDrawsInsideItsRectangleWithFocusHoverAndInactive
 }
 
 INSTANTIATE_TEST_SUITE_P(TextHeights, DialogDrawing, testing::Values(20, 40));
+
+TEST_F(Drawing, ADialogDimsTheSceneAndCoversItWithItsFillAndMenusToo)
+{
+    clear(1.0f); // the brightest picture there is
+    oxGuiModalMessageDialog d("A question\nover a bright picture", "Title", MB_YES | MB_NO, MI_NONE);
+    d.label()->setFgColour({255, 0, 0});
+    d.render();
+    glSaveArtifact("gui_dialog_backdrop", W, H);
+    const Frame frame;
+    const PixelRect r = windowRect(d);
+    // Outside: the scene at half its brightness.
+    for (const auto& [x, y] : {std::pair{2, 2}, {W - 3, H - 3}, {r.x - 2, r.y + r.h / 2}})
+        EXPECT_NEAR(frame.at(x, y)[1], 128, 12) << x << "," << y;
+    // Inside, between the frame and the text: nearly the style's black.
+    const int pad = d.padding();
+    EXPECT_LT(frame.at(r.x + 3 + pad / 2, r.y + r.h / 2)[1], 20);
+    EXPECT_LT(frame.at(r.x + r.w / 2, r.y + r.h - 3 - pad / 2)[1], 20);
+    // The text keeps its distance from the frame.
+    const PixelBox text = frame.find(RED, r);
+    ASSERT_FALSE(text.empty());
+    EXPECT_GE(text.left, r.x + 3 + pad);
+    EXPECT_GE(text.top, windowRect(*d.label()).y);
+
+    // A menu is not dimmed around, but its fill covers the scene as well,
+    // and its entries keep their text off its edges.
+    clear(1.0f);
+    oxGuiPopupMenu menu;
+    menu.addItem("Hide image information", 210);
+    menu.applyStyle(oxGuiStyle{});
+    menu.setFgColour({255, 0, 0});
+    menu.placeAt(100, 100);
+    menu.render();
+    const Frame menuFrame;
+    const PixelRect m = windowRect(menu);
+    EXPECT_GT(menuFrame.at(2, 2)[1], 250);
+    EXPECT_LT(menuFrame.at(m.x + 4, m.y + m.h / 2)[1], 20);
+    const PixelBox entry = menuFrame.find(RED, {m.x + 3, m.y + 3, m.w - 6, m.h - 6});
+    ASSERT_FALSE(entry.empty());
+    EXPECT_GE(entry.left, m.x + 3 + 20 / 2 - 1);
+    EXPECT_LE(entry.right, m.x + m.w - 3 - 20 / 2);
+}
 
 TEST_F(Drawing, RenderRestoresTheStateAndMatricesItFound)
 {

@@ -165,7 +165,7 @@ TEST_F(Editing, ReplacedTextKeepsTheCaretAndSelectionInsideIt)
 
 TEST_F(Editing, OverlongTextScrollsSoTheCaretStaysInView)
 {
-    const double inner = edit->getSize().width - 6;
+    const double inner = edit->getSize().width - 12; // 6 each side
     app.type("a text far longer than ten letters X can hold");
     auto caretInView = [&] {
         const std::string shown = edit->shownText();

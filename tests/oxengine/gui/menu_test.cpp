@@ -48,8 +48,10 @@ TEST_F(Menus, OpenAtThePointerAndStayInsideTheWindow)
 {
     menu.placeAt(100, 50);
     const oxGuiSize size = menu.getSize();
-    EXPECT_EQ(entry(0)->getPosition(), (oxGuiPoint{103, 53})); // each entry as wide as the inside
-    EXPECT_EQ(entry(0)->getSize().width, size.width - 6);
+    // Inside the frame and a fifth of a line: each entry as wide as the inside.
+    const int inset = 3 + defaultGuiStyle.textHeight / 5;
+    EXPECT_EQ(entry(0)->getPosition(), (oxGuiPoint{100 + inset, 50 + inset}));
+    EXPECT_EQ(entry(0)->getSize().width, size.width - 2 * inset);
     for (const auto& [pointer, placed] : {std::pair{oxGuiPoint{-10, 5}, oxGuiPoint{0, 5}},
                                           {{950, 790}, {1000 - size.width, 800 - size.height}}}) {
         menu.placeAt(pointer.x, pointer.y);
@@ -87,7 +89,8 @@ TEST_F(Menus, SubmenusOpenBesideTheirEntryAlongThePointersPath)
     ASSERT_TRUE(sort->isOpen());
     EXPECT_TRUE(sort->isHovered());
     oxGuiPopupMenu* sub = sort->popupMenu();
-    EXPECT_EQ(sub->getPosition(), (oxGuiPoint{sort->getPosition().x + sort->getSize().width, sort->getPosition().y}));
+    // Over the parent's frame, beside its inside.
+    EXPECT_EQ(sub->getPosition(), (oxGuiPoint{menu.getPosition().x + menu.getSize().width - 3, sort->getPosition().y}));
     EXPECT_EQ(sub->rootMenu(), &menu);
     // Into the nested menu: it stays open and its entry lights up.
     moveOnto(entry(*sub, 1));

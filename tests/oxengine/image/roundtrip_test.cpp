@@ -55,11 +55,9 @@ TYPED_TEST(RoundTrip, LosslessFormatsKeepWhatTheyCanHold)
     struct Format {
         const char* name;
         oxSampleType stored;
-        bool comment;
     };
-    const Format formats[] = {{"r.png", type == ST_UINT8 ? ST_UINT8 : ST_UINT16, true},
-                              {"r.tga", ST_UINT8, false},
-                              {"r.exr", ST_HALF, true}};
+    const Format formats[] = {
+        {"r.png", type == ST_UINT8 ? ST_UINT8 : ST_UINT16}, {"r.tga", ST_UINT8}, {"r.exr", ST_HALF}};
     for (const Format& format : formats) {
         if (!exr && std::string(format.name) == "r.exr")
             continue;
@@ -69,7 +67,7 @@ TYPED_TEST(RoundTrip, LosslessFormatsKeepWhatTheyCanHold)
             image->saveToFile(dir.file(format.name), oxToneMapping::neutral());
             auto back = oxImageRegistry::instance().loadImage(dir.file(format.name), oxSize());
             EXPECT_TRUE(samePixels(*back, *asStored(*image, format.stored, components == 4)));
-            EXPECT_EQ(back->comment(), format.comment ? "round trip" : "");
+            EXPECT_EQ(back->comment(), "round trip");
         }
     }
 }

@@ -101,6 +101,11 @@ TEST_F(FileOps, CopyKeepsContentAndDateAndReportsProgressButNotOntoItself)
     EXPECT_NE(same.error.find("same file"), std::string::npos) << same.error;
     EXPECT_FALSE(shellCopy(file("alias"), source, false, options).done);
     EXPECT_EQ(readFile(source), data);
+    // A named pipe is refused at once, not read until a writer comes.
+    ASSERT_EQ(mkfifo(file("pipe.jpg").c_str(), 0644), 0);
+    const oxFileOpOutcome pipe = shellCopy(file("pipe.jpg"), file("piped.jpg"), true, options);
+    EXPECT_FALSE(pipe.done);
+    EXPECT_NE(pipe.error.find("not a regular file"), std::string::npos) << pipe.error;
 }
 
 TEST_F(FileOps, ReplacingAsksUnlessAnUnconfirmedCopyAndNoOrNoHookChangesNothing)
@@ -246,6 +251,21 @@ TEST_F(FileOps, DeleteGoesToTheTrashWithItsInfoAskingFirstWhenConfirming)
     const oxFileOpOutcome gone = shellDelete(file("Ωmega.jpg"), false);
     EXPECT_FALSE(gone.done);
     EXPECT_NE(gone.error.find("Could not delete"), std::string::npos) << gone.error;
+}
+
+TEST_F(FileOps, ATrashThatRefusesTheFileMeansAskingBeforeDeletingForGood)
+{
+    // The Trash's record of a 255-byte name would need a longer name.
+    const std::string victim = file(std::string(255, 'n'));
+    writeFile(victim, "v");
+    Recorded no;
+    EXPECT_TRUE(shellDelete(victim, false, no).done);
+    ASSERT_EQ(no.questions.size(), 1u);
+    EXPECT_NE(no.questions[0].find("cannot be moved to the trash:\n"), std::string::npos) << no.questions[0];
+    EXPECT_NE(no.questions[0].find("delete it permanently?"), std::string::npos);
+    EXPECT_TRUE(exists(victim));
+    EXPECT_TRUE(shellDelete(victim, false, Recorded(true)).done);
+    EXPECT_FALSE(exists(victim));
 }
 
 TEST_F(FileOps, NoTrashMeansAskingBeforeDeletingForGood)

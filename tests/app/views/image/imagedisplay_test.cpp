@@ -202,6 +202,13 @@ TEST(ExposurePanel, StartValuesAndRangesFollowTheSamples)
         EXPECT_EQ(panel.getSize(), (oxGuiSize{width, 4 * 24})) << window;
         EXPECT_EQ(panel.getPosition(), (oxGuiPoint{0, 700 - 4 * 24})) << window;
     }
+    // The names in one column: the bars start in line, half a line after the widest name.
+    double widest = 0;
+    for (oxGuiSlider* s : {&panel.blackPoint(), &panel.whitePoint(), &panel.gamma(), &panel.saturation()})
+        widest = std::max(widest, s->nameWidth(20));
+    ASSERT_GT(widest, 0);
+    for (oxGuiSlider* s : {&panel.blackPoint(), &panel.whitePoint(), &panel.gamma(), &panel.saturation()})
+        EXPECT_EQ(s->track().position.x, int(2 + std::ceil(widest) + 10)) << s->getName();
 }
 
 TEST(CrossFade, RunsItsLengthLinearlyAndAtLeastAMicrosecondPerStep)

@@ -79,8 +79,9 @@ TEST_F(ImageDisplayGL, FittedPictureIsDrawnWhereTheTransformSays)
 }
 
 // The first look of a large JPEG is drawn over the full picture's place;
+// it is laid out at the file's own size (1000 texels stretched to 3999), so
 // when the full picture replaces it nothing moves, the fit is kept and the
-// detail line gives the file's own size (the first look's estimate is 4000).
+// detail line gives that size.
 TEST_F(ImageDisplayGL, FirstLookAndTheFullPictureAreDrawnInTheSamePlace)
 {
     const std::string small = writePicture(dir.file("a.png"), 64, 64, [](uint32_t, uint32_t) { return GREEN; });
@@ -92,7 +93,7 @@ TEST_F(ImageDisplayGL, FirstLookAndTheFullPictureAreDrawnInTheSamePlace)
         a.loader->setFirstLookCover(640, 480);
         a.show(2);
         a.view->idle(int64_t(100) * 1000000); // past the cross-fade
-        const double zoom = 640.0 / 3999; // laid out 4000 wide: 1000 texels x 4
+        const double zoom = 640.0 / 3998; // laid out 3999 wide
         const int top = int(std::lround(-a.transform->offsetY())), bottom = int(std::lround(top + 1999 * zoom));
         const auto expectQuadrants = [&](const Frame& f) {
             const oxColour bg = a.guiStyle().bgColour;
@@ -110,7 +111,7 @@ TEST_F(ImageDisplayGL, FirstLookAndTheFullPictureAreDrawnInTheSamePlace)
             ASSERT_TRUE(p->firstLook);
             EXPECT_EQ(p->imageWidth, 1000); // 1/4 covers a fit of 0.16
         }
-        EXPECT_EQ(a.view->contentSize(), (oxGuiSize{3999, 1999}));
+        EXPECT_EQ(a.view->contentSize(), (oxGuiSize{3998, 1999}));
         EXPECT_DOUBLE_EQ(a.transform->zoom(), zoom);
         const Frame first = a.frame();
         a.save(first, "view_first_look");

@@ -6,7 +6,9 @@
 
 #include <sys/resource.h>
 
+#include <array>
 #include <climits>
+#include <optional>
 #include <functional>
 #include <map>
 
@@ -20,6 +22,7 @@ namespace {
 // have any data window, channels (half, sorted by name) and flags.
 struct ExrFile {
     int xMin = 0, yMin = 0, xMax = 3, yMax = 2;
+    std::optional<std::array<int, 4>> display; // the display window; without: the data window
     std::vector<std::string> channels{"A", "B", "G", "R"};
     std::map<std::string, std::string> strings; // string attributes
     uint32_t flags = 0;
@@ -37,9 +40,13 @@ struct ExrFile {
         std::string head = std::string("\x76\x2f\x31\x01", 4) + le32(2 | flags), list, table, lines;
         for (const std::string& c : channels)
             list += c + '\0' + le32(1) + std::string(4, '\0') + le32(1) + le32(1);
-        const std::string window = le32(uint32_t(xMin)) + le32(uint32_t(yMin)) + le32(uint32_t(xMax)) + le32(uint32_t(yMax));
+        const auto box = [](int x0, int y0, int x1, int y1) {
+            return le32(uint32_t(x0)) + le32(uint32_t(y0)) + le32(uint32_t(x1)) + le32(uint32_t(y1));
+        };
+        const std::string window = box(xMin, yMin, xMax, yMax);
+        const std::string shown = display ? box((*display)[0], (*display)[1], (*display)[2], (*display)[3]) : window;
         head += attribute("channels", "chlist", list + '\0') + attribute("compression", "compression", std::string(1, 0)) +
-                attribute("dataWindow", "box2i", window) + attribute("displayWindow", "box2i", window) +
+                attribute("dataWindow", "box2i", window) + attribute("displayWindow", "box2i", shown) +
                 attribute("lineOrder", "lineOrder", std::string(1, 0)) + attribute("pixelAspectRatio", "float", le32(0x3f800000)) +
                 attribute("screenWindowCenter", "v2f", std::string(8, 0)) + attribute("screenWindowWidth", "float", le32(0x3f800000));
         for (const auto& [name, text] : strings)
@@ -92,14 +99,18 @@ TEST(ExrLoad, TheDataWindowBecomesThePicture)
     REQUIRE_OPENEXR();
     TempDir dir;
     const std::string f = dir.file("w.exr");
-    for (const auto& [x0, y0] : {std::pair{10, 20}, std::pair{-5, -3}}) {
+    for (const auto& [left, top] : {std::pair{10, 20}, std::pair{-5, -3}}) {
+        const int x0 = left, y0 = top; // clang 14 cannot capture a structured binding
         ExrFile exr;
         exr.xMin = x0, exr.yMin = y0, exr.xMax = x0 + 4, exr.yMax = y0 + 2;
         exr.strings["comments"] = "a picture";
         ASSERT_TRUE(writeFile(f, exr.bytes()));
         auto image = load(f);
         EXPECT_EQ(std::tuple(image->components(), image->comment()), std::tuple(4, "a picture"));
-        const auto channel = [&](char c, uint32_t x, uint32_t y) { return oxHalf(exr.value(c, x0 + int(x), y0 + int(y))); };
+        // Bindings are captured by copy: clang 14 cannot capture them by reference.
+        const auto channel = [&, x0 = x0, y0 = y0](char c, uint32_t x, uint32_t y) {
+            return oxHalf(exr.value(c, x0 + int(x), y0 + int(y)));
+        };
         EXPECT_TRUE(samePixels(*image, *imageOf<oxColourHalf>(5, 3, [&](uint32_t x, uint32_t y) {
             return oxColourHalf(channel('R', x, y), channel('G', x, y), channel('B', x, y), channel('A', x, y));
         }))) << "data window at " << x0 << ", " << y0;
@@ -208,6 +219,39 @@ TEST(ExrTransform, RotatesRgbaFilesAndRefusesFilesWithMore)
         EXPECT_EQ(readFile(f), bytes);
     }
     EXPECT_EQ(loadError(f, depth.bytes(), load), "");
+}
+
+// The data window turns within the display window, which keeps its corner.
+TEST(ExrTransform, TheDataWindowTurnsWithinTheDisplayWindow)
+{
+    REQUIRE_OPENEXR();
+    TempDir dir;
+    const std::string f = dir.file("part.exr");
+    ExrFile exr;
+    exr.xMin = 2, exr.yMin = 1, exr.xMax = 5, exr.yMax = 3;
+    exr.display = {0, 0, 9, 4};
+    const oxExrLibrary& l = *oxExrLibrary::process();
+    const struct {
+        int turns;
+        std::array<int, 4> data, display;
+    } cases[] = {{1, {1, 2, 3, 5}, {0, 0, 4, 9}}, {2, {4, 1, 7, 3}, {0, 0, 9, 4}}, {3, {1, 4, 3, 7}, {0, 0, 4, 9}}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.turns << " turns");
+        ASSERT_TRUE(writeFile(f, exr.bytes()));
+        const auto before = load(f);
+        oxImageTransform turn;
+        turn.rotation = c.turns;
+        oxImageRegistry::instance().transformFile(f, turn);
+        ImfInputFile* in = l.openInputFile(f.c_str());
+        ASSERT_NE(in, nullptr);
+        std::array<int, 4> data{}, display{};
+        l.headerDataWindow(l.inputHeader(in), &data[0], &data[1], &data[2], &data[3]);
+        l.headerDisplayWindow(l.inputHeader(in), &display[0], &display[1], &display[2], &display[3]);
+        l.closeInputFile(in);
+        EXPECT_EQ(data, c.data);
+        EXPECT_EQ(display, c.display);
+        EXPECT_TRUE(samePixels(*load(f), *before->rotatedCopy(c.turns)));
+    }
 }
 
 TEST(ExrLibrary, OnlyALibraryWithTheEntryPointsIsUsed)

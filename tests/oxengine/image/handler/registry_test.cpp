@@ -157,10 +157,10 @@ TEST(ImageRegistry, MissingFilesAreReportedWithTheSystemsReason)
              {"gone.tga", "cannot read from file." + reason},
              {"gone.gif", "OLE image loading: Can't open file." + reason},
              {"gone.bmp", "OLE image loading: Can't open file." + reason},
-             {"gone.exr", "cannot open EXR file: Cannot read image file \"" + dir.file("gone.exr") + "\". " +
-                              oxSystemErrorText(ENOENT) + "."}}) {
+             {"gone.exr", "cannot open EXR file" + reason}}) {
         if (registry.canLoad(name)) { // not EXR without its library
-            EXPECT_EQ(imageError([&] { registry.loadImage(dir.file(name), oxSize()); }), message);
+            const std::string path = dir.file(name); // clang 14 cannot capture a structured binding
+            EXPECT_EQ(imageError([&] { registry.loadImage(path, oxSize()); }), message);
         }
     }
     oxImageTransform comment;

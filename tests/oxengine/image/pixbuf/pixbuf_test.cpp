@@ -61,7 +61,8 @@ TEST(PixbufLoad, FailuresSayWhichStepFailed)
     // refused before the decoder allocates.
     for (const auto& [bytes, message] : std::initializer_list<std::pair<std::string, std::string>>{
              {"", "Can't load image."},
-             {"GIF89a\x05\x00\x05\x00\xf7\x00\x00 corrupt", "Can't load image."},
+             {"GIF89a\x05\x00\x05\x00\xf7\x00\x00 corrupt", // with the decoder's reason
+              "Can't load image. (GIF image was truncated or incomplete.)"},
              {bmp(4, 4).substr(0, 40), "Can't load image."},
              {"P6\n2 2\n255\n012345678901", "Can't load image."},
              {huge, "the picture is too large: 100000 × 100000 pixels"}})

@@ -210,8 +210,12 @@ TEST(PngLoad, DamagedAndHugeFilesAreRefusedBeforeAllocation)
     const std::string good = file({ihdr(64, 64, 8, 2), idat(64, 64, 8, 2, pixel), IEND});
     std::string badCrc = good;
     badCrc[30] ^= 1; // inside IHDR
-    for (const std::string& bad : {good.substr(0, good.size() / 2), badCrc, std::string()})
-        EXPECT_EQ(error(f, bad), "decompression failed.");
+    // With the library's reason (our reader's for a short file).
+    for (const auto& [bad, reason] : std::initializer_list<std::pair<std::string, std::string>>{
+             {good.substr(0, good.size() / 2), "chunk runs past the end of the file"},
+             {badCrc, "IHDR: CRC error"},
+             {"", "Read Error"}})
+        EXPECT_EQ(error(f, bad), "decompression failed. (" + reason + ")");
     // 40 GB and the largest size a header can declare, in tiny files.
     EXPECT_EQ(error(f, file({ihdr(100000, 100000, 8, 6), {"IDAT", "x"}, IEND})), "the picture is too large: 100000 × 100000 pixels");
     EXPECT_EQ(error(f, file({ihdr(0x7fffffff, 0x7fffffff, 16, 6), {"IDAT", "x"}, IEND})),
@@ -221,7 +225,7 @@ TEST(PngLoad, DamagedAndHugeFilesAreRefusedBeforeAllocation)
     const Chunk title{"tEXt", std::string("Title\0harbour", 13)};
     const std::string runsPast = file({ihdr(64, 64, 8, 2), title}) + be32(0x6a000000) + "tEXtAuthor";
     EXPECT_EQ(runInChild([&] {
-                  const bool refused = error(f, runsPast) == "decompression failed.";
+                  const bool refused = error(f, runsPast).rfind("decompression failed. (", 0) == 0;
                   rusage usage{};
                   getrusage(RUSAGE_SELF, &usage);
                   return refused && usage.ru_maxrss < 300 * 1024 ? 0 : 1; // kB
@@ -319,7 +323,7 @@ TEST(PngComment, RotationAndDamagedFilesLeaveTheFileUntouched)
                                        original.substr(0, original.size() - 5), std::string("GIF89a not a png")}) {
         ASSERT_TRUE(writeFile(f, damaged));
         const std::string error = imageError([&] { oxPngHandler().transformFile(f, comment("x")); });
-        EXPECT_EQ(error, damaged.starts_with("GIF") ? "decompression failed."
+        EXPECT_EQ(error, damaged.starts_with("GIF") ? "decompression failed. (Not a PNG file)"
                                                     : "The file is damaged (the file ends early) and is not rewritten.");
         EXPECT_EQ(readFile(f), damaged);
     }

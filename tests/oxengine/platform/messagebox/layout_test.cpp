@@ -37,7 +37,7 @@ TEST(MessageBoxButtons, SetsAndEscapeAnswers)
     }
 }
 
-TEST(WrapText, BreaksBetweenWordsCutsOnlyWordsTooWideAloneAndExpandsTabs)
+TEST(WrapText, BreaksBetweenWordsCutsOnlyWordsTooWideAloneAndKeepsTabs)
 {
     const struct {
         std::u32string text;
@@ -52,11 +52,27 @@ TEST(WrapText, BreaksBetweenWordsCutsOnlyWordsTooWideAloneAndExpandsTabs)
         {U"  x", 6, {U"  x"}},                        // an indentation stays
         {U"ab abcdefghijklmnop", 10, {U"ab", U"abcdefghij", U"klmnop"}},
         {U"abc", 0, {U"a", U"b", U"c"}}, // too narrow for one character: still progresses
-        {U"a\tb", 40, {U"a       b"}},
-        {U"abcdefgh\tc", 40, {U"abcdefgh        c"}},
+        {U"a\tb", 40, {U"a\tb"}},
     };
     for (size_t i = 0; i < std::size(cases); ++i)
         EXPECT_EQ(oxWrapText(cases[i].text, cases[i].width, monospace), cases[i].lines) << "case " << i;
+}
+
+TEST(WrapText, TabColumnsLineUpInAProportionalFont)
+{
+    // The second column starts a gap of 2 after the widest first column;
+    // a tab run counts once; lines without tabs do not count.
+    const std::u32string text = U"-window\tin a window\n-h\t\tthis text\nno tab at all, but long";
+    const int column = oxTabColumn(text, 2, monospace);
+    EXPECT_EQ(column, 9);
+    EXPECT_EQ(oxTabbedWidth(U"-h\t\tthis text", column, 2, monospace), 9 + 9);
+    EXPECT_EQ(oxSplitAtTab(U"-h\t\tthis text"), (std::pair<std::u32string_view, std::u32string_view>{U"-h", U"this text"}));
+    EXPECT_EQ(oxTabColumn(U"no tabs", 2, monospace), 0);
+    // Without a column the text after the tabs keeps the gap.
+    EXPECT_EQ(oxTabbedWidth(U"abc\tde", 0, 2, monospace), 7);
+    // Wrapping measures with the columns: "-window" and its text stay together.
+    auto tabbed = [&](std::u32string_view s) { return oxTabbedWidth(s, column, 2, monospace); };
+    EXPECT_EQ(oxWrapText(U"-h\tthis text is long", 18, tabbed), (Lines{U"-h\tthis text", U"is long"}));
 }
 
 TEST(EditText, EditsWholeCharactersWithinItsLimit)

@@ -145,7 +145,7 @@ TEST(NativeBox, KeysMouseAndTheCloseButtonGiveTheAnswers)
                               std::to_string(height - 25) + " click 1");
                   }).button,
                   MB_NO);
-        // Without any usable font the box still appears and answers.
+        // A family nobody has: fontconfig stands in its nearest, and the box answers.
         oxSetNativeBoxFonts({"-no-such-foundry-no-such-font-*"});
         EXPECT_EQ(answer("oxbox nofont", MB_YES | MB_NO, keys("Tab Return")), MB_NO);
         oxSetNativeBoxFonts({});

@@ -1,0 +1,388 @@
+#include "app/views/thumbnails/thumbnaildisplay.h"
+
+#include "app/loader/loaderroles.h"
+#include "app/shell/commands.h"
+#include "app/shell/configkeys.h"
+#include "app/views/fototransform.h"
+#include "app/views/thumbnails/folderpanel.h"
+#include "app/views/thumbnails/thumbnailmenu.h"
+#include "app/views/viewapplication.h"
+
+#include "oxengine/core/catalogue.h"
+#include "oxengine/core/strings.h"
+#include "oxengine/graphics/fontmanager.h"
+#include "oxengine/gui/folderselector.h"
+#include "oxengine/gui/guimenu.h"
+#include "oxengine/gui/keys.h"
+#include "oxengine/gui/progressbar.h"
+#include "oxengine/platform/messagebox.h"
+#include "oxengine/platform/sound.h"
+
+#include <GL/gl.h>
+
+#include <algorithm>
+#include <cmath>
+
+ThumbnailDisplay::ThumbnailDisplay(ViewApplication* app, const std::vector<std::string>& pictures,
+                                   ThumbnailSource& thumbnails, PictureOperations& operations,
+                                   const std::vector<oxFilename>& roots)
+    : Display(app), m_pictures(pictures), m_thumbnails(thumbnails), m_operations(operations)
+{
+    m_metrics.listMargin = readConfigInt(ConfigKey::ThnListMargin);
+    m_metrics.titleMargin = readConfigInt(ConfigKey::ThnTitleMargin);
+    m_metrics.itemSize = roundItemSize(readConfigInt(ConfigKey::ThnItemSize));
+    m_metrics.borderWidth = readConfigInt(ConfigKey::ThnBorderWidth);
+    m_captions.comments = readConfigBool(ConfigKey::ShowComments);
+    m_captions.sizes = readConfigBool(ConfigKey::ShowSizes);
+    m_captions.date = readConfigBool(ConfigKey::ShowDate);
+    m_thumbnails.setThumbnailCount(readConfigInt(ConfigKey::ThnMaxCount));
+    m_thumbnails.setThumbnailSize(m_metrics.itemSize);
+
+    m_folderPanel = addElement(std::make_unique<FolderPanel>(roots, CMD_FOLDER_CHOSEN,
+                                                             [this](int began, int now) { splitMoved(began, now); }));
+    m_progress = addElement(std::make_unique<oxGuiProgressBar>());
+    m_progress->setName(oxGetTranslation(N_("Thumbnails")));
+    m_progress->setVisible(false);
+}
+
+ThumbnailDisplay::~ThumbnailDisplay() = default;
+
+void ThumbnailDisplay::applyGlobalStyle()
+{
+    const std::string fontName = application() ? application()->guiStyle().fontName : defaultGuiStyle.fontName;
+    GLFont* font = GLFontManager::getFont(fontName);
+    m_text.setFont(font);
+    if (!font && !m_fontReported) {
+        // Told once: the sheet goes on without text.
+        m_fontReported = true;
+        oxShowMessage(oxGetTranslation(N_("Thumbnail initialization error:\n")) +
+                          formatString(oxGetTranslation(N_("Font '%s' not found.")), fontName.c_str()),
+                      oxGetTranslation("Pictavo"), MB_OK, MI_ERROR);
+    }
+    Display::applyGlobalStyle();
+}
+
+void ThumbnailDisplay::applyStyle(const oxGuiStyle& style)
+{
+    Display::applyStyle(style);
+    // Opaque: a sheet zoomed in or scrolled sideways passes under the panel.
+    oxColour panel = style.bgColour;
+    panel.a = 255;
+    m_folderPanel->setBgColour(panel);
+    m_text.setColour(style.fgColour);
+    m_text.setBackgroundColour(style.bgColour);
+    m_text.setTextHeight(style.textHeight);
+    m_folderPanel->place(m_metrics.listMargin, windowSize().height);
+}
+
+SheetGrid ThumbnailDisplay::grid() const
+{
+    return sheetGrid(m_metrics, windowSize().width, count());
+}
+
+SheetView ThumbnailDisplay::sheetView() const
+{
+    SheetView v{m_displayScale, 0, 0};
+    if (const FotoTransform* t = application() ? application()->fotoTransform() : nullptr)
+        v.offsetX = t->offsetX(), v.offsetY = t->offsetY();
+    return v;
+}
+
+oxGuiSize ThumbnailDisplay::contentSize()
+{
+    const oxGuiSize window = windowSize();
+    const oxGuiSize size = sheetContentSize(m_metrics, grid(), window);
+    placeFolderPanel(size.width);
+    return size;
+}
+
+oxGuiSizeD ThumbnailDisplay::scaledContentSize()
+{
+    const oxGuiSize s = contentSize();
+    return {s.width * m_displayScale, s.height * m_displayScale};
+}
+
+void ThumbnailDisplay::placeFolderPanel(int contentWidth)
+{
+    const oxGuiSize window = windowSize();
+    const int width = contentWidth > 0 ? int(int64_t(m_metrics.listMargin) * window.width / contentWidth) : 0;
+    m_folderPanel->place(width, window.height);
+}
+
+void ThumbnailDisplay::splitMoved(int, int now)
+{
+    // The margin that puts the panel's edge where the drag ended. (Scaling
+    // the margin by now / began would move it further, as the sheet's scale
+    // changes with the margin, and cannot scale a drag that began at 0.)
+    const oxGuiSize window = windowSize();
+    const ConfigKeyInfo& range = configKeyInfo(ConfigKey::ThnListMargin);
+    m_metrics.listMargin = listMarginForPanel(m_metrics, window.width, now, range.min, range.max);
+    if (FotoTransform* t = application() ? application()->fotoTransform() : nullptr)
+        if (t->view() == this)
+            t->onReshape(window.width, window.height);
+    requestRedraw();
+}
+
+void ThumbnailDisplay::setFolder(const std::string& path)
+{
+    m_folder = path;
+    m_thumbnails.updateThumbnails();
+    m_folderPanel->showFolder(path);
+    m_selection.clear();
+    requestRedraw();
+}
+
+void ThumbnailDisplay::saveSettings() const
+{
+    writeConfigInt(ConfigKey::ThnListMargin, m_metrics.listMargin);
+    writeConfigInt(ConfigKey::ThnTitleMargin, m_metrics.titleMargin);
+    writeConfigInt(ConfigKey::ThnItemSize, m_metrics.itemSize);
+    writeConfigInt(ConfigKey::ThnBorderWidth, m_metrics.borderWidth);
+    writeConfigBool(ConfigKey::ShowComments, m_captions.comments);
+    writeConfigBool(ConfigKey::ShowSizes, m_captions.sizes);
+    writeConfigBool(ConfigKey::ShowDate, m_captions.date);
+}
+
+// ---- drawing ---------------------------------------------------------------------------------
+
+void ThumbnailDisplay::drawView(int infoLevel)
+{
+    setInfoLevel(infoLevel);
+    const oxGuiSize window = windowSize();
+    const oxGuiStyle& style = application() ? application()->guiStyle() : defaultGuiStyle;
+    const SheetColours colours{style.fgColour, style.bgColour};
+    const double s = m_displayScale;
+    const double th = captionHeight(s, style.textHeight);
+    const SheetView view = sheetView();
+
+    glPushMatrix();
+    glLoadIdentity();
+    glTranslated(-view.offsetX, -view.offsetY, 0);
+    const double title = m_metrics.titleMargin * s;
+    drawTextLine(m_text, m_folderPanel->selector().getSelectedPath(),
+                 (m_metrics.listMargin + m_metrics.borderWidth) * s, title, title, style.fgColour, colours.title());
+    if (m_pictures.empty()) {
+        const oxGuiPointD origin = cellOrigin(m_metrics, grid(), 0);
+        const double x = origin.x * s, y = origin.y * s;
+        drawTextLine(m_text, oxGetTranslation(N_("The selected folder does not contain any supported picture files.")),
+                     x, y + th, th, style.fgColour, colours.message());
+        drawTextLine(m_text, oxGetTranslation(N_("Click here to search sub-folders for pictures.")), x, y + 2 * th,
+                     th, style.fgColour, colours.message());
+    } else {
+        drawCells(window, view, colours, th);
+    }
+    glPopMatrix();
+
+    updateProgress(window);
+    renderElements();
+}
+
+void ThumbnailDisplay::drawCells(oxGuiSize window, const SheetView& view, const SheetColours& colours, double th)
+{
+    const SheetGrid g = grid();
+    const bool clipped = application() && application()->fotoTransform();
+    const RowRange rows = clipped ? visibleRows(m_metrics, g, view, window) : RowRange{0, g.rows - 1};
+    ExposureShader* shader = &exposureShader();
+    for (int row = rows.first; row <= rows.last; ++row) {
+        for (int column = 0; column < g.columns; ++column) {
+            const int index = row * g.columns + column;
+            if (index >= count())
+                return;
+            if (clipped && !cellVisible(cellWindowRect(m_metrics, g, view, index), window))
+                continue;
+            const std::string& path = m_pictures[size_t(index)];
+            const oxGuiPointD origin = cellOrigin(m_metrics, g, index);
+            CellDrawing cell;
+            cell.position = {origin.x * view.scale, origin.y * view.scale};
+            cell.itemSize = m_metrics.itemSize;
+            cell.scale = view.scale;
+            cell.captionHeight = th;
+            cell.selected = m_selection.contains(index);
+            // Held while the cell is drawn: the loader can neither drop nor
+            // refill the thumbnail meanwhile.
+            ThumbnailReader thumbnail = m_thumbnails.readThumbnail(path);
+            const LoadedPicture* record = thumbnail.get();
+            drawCell(cell, record, captionLines(path, record, m_captions), colours, m_text, shader);
+        }
+    }
+}
+
+void ThumbnailDisplay::updateProgress(oxGuiSize window)
+{
+    const LoaderProgress progress = m_thumbnails.progress();
+    const bool shown = progress.queued > 0;
+    if (m_progress->isVisible() != shown)
+        m_progress->setVisible(shown);
+    if (!shown)
+        return;
+    m_progress->setRange(0, progress.queued);
+    m_progress->setValue(progress.done);
+    const oxGuiSize size = m_progress->getSize();
+    m_progress->setPosition({window.width - size.width, window.height - size.height});
+}
+
+// ---- input ------------------------------------------------------------------------------------
+
+int ThumbnailDisplay::hitTest(int x, int y, bool quiet)
+{
+    ViewApplication* app = application();
+    if (!app || !app->fotoTransform())
+        return -1;
+    const SheetHit hit = sheetHitTest(m_metrics, grid(), count(), sheetView(), x, y);
+    if (hit.searchLine && !quiet)
+        app->openFolder(m_folderPanel->selector().getSelectedPath(), true);
+    return hit.index;
+}
+
+bool ThumbnailDisplay::onClick(int button, int x, int y)
+{
+    return click(button, x, y, oxGuiKeyModifiers());
+}
+
+bool ThumbnailDisplay::click(int button, int x, int y, int modifiers)
+{
+    if (Display::onClick(button, x, y))
+        return true;
+    if (button == 0) {
+        if (!(modifiers & KM_CTRL)) {
+            const int index = hitTest(x, y, false);
+            if (index >= 0 && application()) {
+                application()->showPictureAt(index);
+                return true;
+            }
+            m_selection.clear();
+        } else {
+            m_selection.ctrlClick(hitTest(x, y, true), (modifiers & KM_SHIFT) != 0);
+        }
+        requestRedraw();
+        return true;
+    }
+    if (button == 2) {
+        m_selection.rightClick(hitTest(x, y, true));
+        requestRedraw();
+        // Runs modally; the chosen entry posts its command.
+        contextMenu()->popup(x, y);
+        return false;
+    }
+    return false;
+}
+
+std::unique_ptr<oxGuiPopupMenu> ThumbnailDisplay::contextMenu()
+{
+    ThumbnailMenuState state;
+    state.selected = m_selection.within(count()).size();
+    state.showComments = m_captions.comments;
+    state.showSizes = m_captions.sizes;
+    state.showDate = m_captions.date;
+    state.sortMode = unsigned(readConfigInt(ConfigKey::SortMode));
+    auto menu = buildThumbnailMenu(state, application());
+    menu->applyStyle(application() ? application()->guiStyle() : defaultGuiStyle);
+    return menu;
+}
+
+// ---- commands ---------------------------------------------------------------------------------
+
+bool ThumbnailDisplay::onCommand(unsigned command)
+{
+    switch (command) {
+    case CMD_ROTATE_CLOCKWISE:
+        rotateSelection(1);
+        return true;
+    case CMD_ROTATE_COUNTER_CLOCKWISE:
+        rotateSelection(3);
+        return true;
+    case CMD_ROTATE_HALF:
+        rotateSelection(2);
+        return true;
+    case CMD_CHANGE_COMMENT:
+        changeComment();
+        return true;
+    case CMD_SAVE_AS:
+        convertSelection();
+        return true;
+    case CMD_MOVE_TO:
+        copyMoveSelection(false);
+        return true;
+    case CMD_COPY_TO:
+        copyMoveSelection(true);
+        return true;
+    case CMD_TOGGLE_COMMENTS:
+    case CMD_TOGGLE_SIZES:
+    case CMD_TOGGLE_DATE: {
+        bool& on = command == CMD_TOGGLE_COMMENTS ? m_captions.comments
+                   : command == CMD_TOGGLE_SIZES  ? m_captions.sizes
+                                                  : m_captions.date;
+        on = !on;
+        requestRedraw();
+        return true;
+    }
+    case CMD_FOLDER_CHOSEN:
+        if (application())
+            application()->openFolder(m_folderPanel->selector().getSelectedPath(), false);
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool ThumbnailDisplay::forSelected(const std::function<void(int index, const std::string& path)>& action)
+{
+    const std::vector<int> selected = m_selection.within(count());
+    if (selected.empty()) {
+        beep(2);
+        return false;
+    }
+    for (int index : selected)
+        action(index, m_pictures[size_t(index)]);
+    return true;
+}
+
+void ThumbnailDisplay::rotateSelection(int quarterTurns)
+{
+    oxImageTransform transform;
+    transform.rotation = quarterTurns;
+    // One batch: the failures (a PNG refuses) come in one message.
+    PictureOperationBatch batch(m_operations);
+    forSelected([&](int, const std::string& path) { m_operations.transformPicture(path, transform); });
+}
+
+void ThumbnailDisplay::changeComment()
+{
+    const std::vector<int> selected = m_selection.within(count());
+    if (selected.empty()) {
+        beep(2);
+        return;
+    }
+    std::string comment;
+    if (ThumbnailReader first = m_thumbnails.readThumbnail(m_pictures[size_t(selected.front())]))
+        comment = first->text;
+    const char* prompt =
+        selected.size() == 1 ? N_("New comment for the image:") : N_("New comment for all selected images:");
+    if (!oxInputBox(oxGetTranslation(prompt), oxGetTranslation("Pictavo"), comment))
+        return;
+    oxImageTransform transform;
+    transform.setComment = true;
+    transform.comment = comment;
+    PictureOperationBatch batch(m_operations);
+    forSelected([&](int, const std::string& path) { m_operations.transformPicture(path, transform); });
+}
+
+void ThumbnailDisplay::convertSelection()
+{
+    std::vector<PictureConversion> pictures;
+    const bool any = forSelected([&](int, const std::string& path) {
+        PictureConversion item{path, oxToneMapping::neutral()};
+        if (ThumbnailReader t = m_thumbnails.readThumbnail(path); t && t->hdr)
+            item.toneMapping = {TM_HDR_ONLY, 0.0f, std::min(2.0f * t->midValue, t->maxValue), 1.0f, 1.0f};
+        pictures.push_back(item);
+    });
+    if (any && application())
+        application()->convertPictures(pictures);
+}
+
+void ThumbnailDisplay::copyMoveSelection(bool copy)
+{
+    std::vector<std::string> paths;
+    if (forSelected([&](int, const std::string& path) { paths.push_back(path); }) && application())
+        application()->copyMovePictures(paths, copy);
+}

@@ -1,0 +1,106 @@
+// The thumbnail view: the pictures of the list as a sheet of square
+// thumbnails with captions beside a folder panel, under a title line with
+// the folder, with a progress bar while the loader makes thumbnails. The
+// user selects pictures and rotates them, changes their comments, or hands
+// them to the conversion and copy/move dialogs. The viewing transform zooms
+// and scrolls the sheet; the loader makes the thumbnails, the view only
+// draws those that are ready.
+#pragma once
+
+#include "app/views/display.h"
+#include "app/views/thumbnails/selection.h"
+#include "app/views/thumbnails/sheetdraw.h"
+#include "app/views/thumbnails/sheetgrid.h"
+
+#include "oxengine/graphics/textoutput.h"
+#include "oxengine/storage/files.h"
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+class FolderPanel;
+class PictureOperations;
+class ThumbnailSource;
+class oxGuiPopupMenu;
+class oxGuiProgressBar;
+
+class ThumbnailDisplay : public Display {
+public:
+    // pictures is the application's picture list (full paths), which must
+    // outlive the view. Reads the sheet's settings and gives the loader the
+    // thumbnail size and count. roots: the folder panel's tree.
+    ThumbnailDisplay(ViewApplication* app, const std::vector<std::string>& pictures, ThumbnailSource& thumbnails,
+                     PictureOperations& operations, const std::vector<oxFilename>& roots = oxFilename::listDrives());
+    ~ThumbnailDisplay() override;
+
+    // The font of the style (a box says so when there is none), then the style.
+    void applyGlobalStyle() override;
+    void applyStyle(const oxGuiStyle& style) override;
+    void setDisplayScale(double scale) override { m_displayScale = scale; }
+    double displayScale() const { return m_displayScale; }
+    // The sheet in content units; sizes the folder panel to match.
+    oxGuiSize contentSize() override;
+    oxGuiSizeD scaledContentSize() override;
+    bool fitsToWidth() const override { return true; }
+    void drawView(int infoLevel) override;
+
+    // The list now shows this folder: the loader's thumbnail set follows
+    // the list, the folder panel shows the folder, the selection is cleared.
+    void setFolder(const std::string& path);
+    const std::string& folder() const { return m_folder; }
+    // Writes margins, item size, border width and the caption switches.
+    void saveSettings() const;
+
+    // Elements first; see click.
+    bool onClick(int button, int x, int y) override;
+    bool onCommand(unsigned command) override;
+    // Left: a picture opens alone; elsewhere the selection is cleared.
+    // CTRL+left (and SHIFT) selects; right selects and opens the menu.
+    // modifiers: KM_* bits.
+    bool click(int button, int x, int y, int modifiers);
+    // The picture under the window point, or -1. Unless quiet, a point in
+    // the first row of an empty list starts the sub-folder search.
+    int hitTest(int x, int y, bool quiet);
+    std::unique_ptr<oxGuiPopupMenu> contextMenu();
+
+    // The end of a splitter drag: the panel's width when it began and now.
+    // The list margin follows, so the panel keeps the width it was dragged to.
+    void splitMoved(int began, int now);
+
+    const SheetMetrics& metrics() const { return m_metrics; }
+    SheetGrid grid() const;
+    const CaptionSwitches& captions() const { return m_captions; }
+    const SheetSelection& selection() const { return m_selection; }
+    SheetSelection& selection() { return m_selection; }
+    FolderPanel& folderPanel() const { return *m_folderPanel; }
+    oxGuiProgressBar& progressBar() const { return *m_progress; }
+    SheetView sheetView() const;
+
+private:
+    int count() const { return int(m_pictures.size()); }
+    void placeFolderPanel(int contentWidth);
+    void updateProgress(oxGuiSize window);
+    void drawCells(oxGuiSize window, const SheetView& view, const SheetColours& colours, double th);
+    // For each selected index in order; false (and the warning sound) when
+    // nothing is selected.
+    bool forSelected(const std::function<void(int index, const std::string& path)>& action);
+    void rotateSelection(int quarterTurns);
+    void changeComment();
+    void convertSelection();
+    void copyMoveSelection(bool copy);
+
+    const std::vector<std::string>& m_pictures;
+    ThumbnailSource& m_thumbnails;
+    PictureOperations& m_operations;
+    SheetMetrics m_metrics;
+    double m_displayScale = 1.0;
+    CaptionSwitches m_captions;
+    SheetSelection m_selection;
+    FolderPanel* m_folderPanel;
+    oxGuiProgressBar* m_progress;
+    oxTextOutput m_text; // title, lines of an empty folder, captions
+    std::string m_folder;
+    bool m_fontReported = false;
+};

@@ -1,0 +1,209 @@
+// The thumbnail sheet drawn into a real GL context and read back: pictures
+// upright, undistorted and never enlarged past their own size, the broken
+// mark, the selection veil, captions cut at the cell's edge, the caption
+// lines of a made thumbnail, and the progress bar.
+#include "../viewtest.h"
+#include "fakethumbnails.h"
+
+#include "app/prepare/preparesteps.h"
+#include "app/views/thumbnails/sheetdraw.h"
+#include "app/views/thumbnails/thumbnaildisplay.h"
+
+#include "oxengine/core/format.h"
+#include "oxengine/core/strings.h"
+#include "oxengine/graphics/fontmanager.h"
+#include "oxengine/graphics/texsupport.h"
+#include "oxengine/gui/progressbar.h"
+#include "oxengine/storage/config.h"
+#include "oxengine/storage/files.h"
+#include "support/gltest.h"
+#include "support/testsupport.h"
+
+#include <GL/gl.h>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <functional>
+
+namespace {
+
+const oxColour RED(255, 0, 0), GREEN(0, 255, 0), BLUE(0, 0, 255), YELLOW(255, 255, 0);
+const int W = 640, H = 480;
+
+// Within tolerance of c in red, green and blue.
+PixelTest near(oxColour c, int tolerance = 10)
+{
+    return [=](int r, int g, int b) {
+        return std::abs(r - c.r) <= tolerance && std::abs(g - c.g) <= tolerance && std::abs(b - c.b) <= tolerance;
+    };
+}
+
+std::string text(const GLFrame& f, int x, int y)
+{
+    return formatString("(%d,%d,%d)", f.at(x, y)[0], f.at(x, y)[1], f.at(x, y)[2]);
+}
+
+class SheetGL : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (!glTestContext(W, H))
+            GTEST_SKIP() << "no X display with GLX";
+        setenv("XDG_CONFIG_HOME", m_home.path().c_str(), 1);
+        oxConfig::initialize("Quorvel Software", "Pictavo");
+        if (!oxFilename::isInitialized())
+            oxFilename::initialize("thumbnails_gltest");
+        // As the application sets it up.
+        glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+        glClearColor(0, 0, 0, 1);
+        glClear(GL_COLOR_BUFFER_BIT);
+        m_text.setFont(GLFontManager::getFont("arial"));
+    }
+    void TearDown() override
+    {
+        for (auto& r : m_records)
+            r->releaseTiles();
+        GLFontManager::releaseAll();
+    }
+    // A record whose tiles hold a width x height picture; the picture it
+    // stands for is full x its height (a thumbnail decoded smaller).
+    LoadedPicture* record(int width, int height, const std::function<oxColour(int x, int y)>& pixel, int full = 0)
+    {
+        auto image = oxImageUInt8::create(uint32_t(width), uint32_t(height));
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width; ++x)
+                image->row(uint32_t(y))[x] = pixel(x, y);
+        auto r = std::make_unique<LoadedPicture>();
+        r->imageWidth = r->fullWidth = width;
+        r->imageHeight = r->fullHeight = height;
+        if (full > 0)
+            r->fullWidth = full, r->fullHeight = full * height / width;
+        const oxTextureCapabilities caps = textureCapabilities();
+        uploadTiles(*image, planTiles(width, height, caps.maxTextureSize, caps.npotTextures), MIPMAP_ENGINE, *r);
+        m_records.push_back(std::move(r));
+        return m_records.back().get();
+    }
+    void cell(LoadedPicture* r, double x, double y, bool selected = false, std::vector<std::string> caption = {})
+    {
+        CellDrawing c;
+        c.position = {x, y};
+        c.itemSize = 128;
+        c.captionHeight = 17;
+        c.selected = selected;
+        drawCell(c, r, caption, colours, m_text, nullptr);
+    }
+
+    TempDir m_home;
+    oxTextOutput m_text;
+    std::vector<std::unique_ptr<LoadedPicture>> m_records;
+    const SheetColours colours{oxColour(255, 255, 255, 255), oxColour(0, 0, 0, 170)};
+};
+
+} // namespace
+
+TEST_F(SheetGL, PicturesAreUprightUndistortedAndNeverEnlarged)
+{
+    const oxColour cellColour = colours.cell();
+    // Top red, bottom blue; left red, right green; small yellow; a thumbnail
+    // decoded at 64 x 48 of a 1600 x 1200 picture.
+    cell(record(64, 128, [](int, int y) { return y < 64 ? RED : BLUE; }), 0, 0);
+    cell(record(128, 32, [](int x, int) { return x < 64 ? RED : GREEN; }), 150, 0);
+    cell(record(40, 20, [](int, int) { return YELLOW; }), 300, 0);
+    cell(record(64, 48, [](int, int) { return GREEN; }, 1600), 450, 0);
+    const GLFrame p(W, H);
+    glSaveArtifact("thumbnails_cells", W, H);
+    struct Probe {
+        int x, y;
+        oxColour colour;
+    } probes[] = {
+        {64, 10, RED},   {64, 118, BLUE},        {20, 64, cellColour}, {108, 64, cellColour}, // 64 wide, centred
+        {35, 80, BLUE},  {92, 80, BLUE},                                                       // ... to its edges
+        {160, 64, RED},  {270, 64, GREEN},       {214, 40, cellColour}, {214, 88, cellColour}, // 32 high
+        {364, 64, YELLOW}, {345, 55, YELLOW},    {340, 64, cellColour}, {388, 64, cellColour}, // 40 x 20, 1:1
+        {364, 50, cellColour},
+        {452, 64, GREEN}, {575, 64, GREEN},      {514, 10, cellColour},                        // fills the width
+    };
+    for (const Probe& probe : probes)
+        EXPECT_TRUE(p.is(near(probe.colour), probe.x, probe.y))
+            << probe.x << "," << probe.y << " is " << text(p, probe.x, probe.y);
+}
+
+TEST_F(SheetGL, BrokenThumbnailShowsItsMarkAndSelectionIsVeiled)
+{
+    LoadedPicture broken; // made, but without tiles
+    broken.note = "[Error while loading: damaged]";
+    cell(&broken, 0, 0);
+    cell(nullptr, 150, 0, true); // not made yet, selected
+    const GLFrame p(W, H);
+    const int marked = p.count(near(colours.broken(), 2), {0, 0, 128, 128});
+    EXPECT_GT(marked, 200) << "the mark is plainly visible";
+    EXPECT_LT(marked, 128 * 128 / 4) << "and leaves the square's colour around it";
+    EXPECT_TRUE(p.is(near(colours.cell(), 2), 5, 5));
+    // Red at alpha 80 over the square's colour.
+    const oxColour c = colours.cell();
+    auto veiled = [](int under, int red) { return uint8_t((red * 80 + under * (255 - 80)) / 255); };
+    EXPECT_TRUE(p.is(near(oxColour(veiled(c.r, 255), veiled(c.g, 0), veiled(c.b, 0)), 3), 214, 64)) << text(p, 214, 64);
+}
+
+TEST_F(SheetGL, LongCaptionsStopAtTheCellEdge)
+{
+    cell(nullptr, 0, 0, false, {"a_very_long_file_name_that_goes_on_and_on_and_on.jpg"});
+    const GLFrame p(W, H);
+    glSaveArtifact("thumbnails_caption", W, H);
+    const PixelRect caption{0, 128 - 17, 128, 17}, beside{128, 128 - 17, 172, 17};
+    EXPECT_GT(p.count([](int r, int, int) { return r > 120; }, caption), 50) << "glyph pixels, white on dark";
+    EXPECT_EQ(p.count([](int r, int g, int b) { return r + g + b > 0; }, beside), 0);
+}
+
+TEST_F(SheetGL, CaptionsNameTheFileOrItsCommentAndTellDateAndSizes)
+{
+    LoadedPicture* r = record(8, 8, [](int, int) { return RED; });
+    r->name = "/p/dir/a.jpg";
+    r->text = "A comment";
+    r->fullWidth = 4000, r->fullHeight = 3000;
+    r->fileSize = 2500000;
+    EXPECT_EQ(captionLines("/p/dir/a.jpg", nullptr, {true, true, true}), std::vector<std::string>{"a.jpg"})
+        << "no thumbnail yet: the name only";
+    EXPECT_EQ(captionLines("/p/dir/a.jpg", r, {true, false, false}), std::vector<std::string>{"A comment"});
+    EXPECT_EQ(captionLines("/p/dir/b.jpg", r, {true, false, false}), std::vector<std::string>{"b.jpg"})
+        << "another file's record";
+    EXPECT_EQ(captionLines("/p/dir/a.jpg", r, {false, true, true}),
+              (std::vector<std::string>{"a.jpg", formatDateTime(0, true, "%c"), "4000 x 3000", "2.5 MB"}));
+    LoadedPicture broken;
+    broken.name = "/p/dir/a.jpg";
+    EXPECT_EQ(captionLines("/p/dir/a.jpg", &broken, {false, true, true}), std::vector<std::string>{"a.jpg"})
+        << "a thumbnail that could not be made has no date or sizes";
+}
+
+TEST_F(SheetGL, ProgressBarShowsTheLoaderProgressInTheBottomRightCorner)
+{
+    FakeFramework framework(W, H);
+    FakeViewApp app(&framework);
+    FakeThumbnails thumbnails;
+    const std::vector<std::string> pictures{"/p/a.jpg"};
+    ThumbnailDisplay view(&app, pictures, thumbnails, thumbnails, {});
+    view.applyGlobalStyle();
+    thumbnails.progressNow = {3, 10};
+    view.drawView(1);
+    const GLFrame p(W, H);
+    glSaveArtifact("thumbnails_progress", W, H);
+    oxGuiProgressBar& bar = view.progressBar();
+    ASSERT_TRUE(bar.isVisible());
+    EXPECT_EQ(bar.getMaximum(), 10);
+    EXPECT_EQ(bar.getValue(), 3);
+    EXPECT_EQ(bar.getPosition().x + bar.getSize().width, W);
+    EXPECT_EQ(bar.getPosition().y + bar.getSize().height, H);
+    const oxGuiSlider::Track track = bar.track();
+    const int y = track.position.y + track.size.height / 2;
+    const int filled = track.position.x + int(0.3 * track.size.width);
+    const oxColour white(255, 255, 255);
+    EXPECT_TRUE(p.is(near(white), track.position.x + 2, y)) << text(p, track.position.x + 2, y);
+    EXPECT_TRUE(p.is(near(white), filled - 3, y));
+    EXPECT_FALSE(p.is(near(white), filled + 3, y)) << "70 % of the track still to go";
+
+    thumbnails.progressNow = {};
+    glClear(GL_COLOR_BUFFER_BIT);
+    view.drawView(1);
+    EXPECT_FALSE(bar.isVisible()) << "nothing queued";
+    EXPECT_TRUE(GLFrame(W, H).is(near(oxColour(0, 0, 0), 2), filled - 3, y));
+}

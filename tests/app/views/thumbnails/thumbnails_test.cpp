@@ -1,0 +1,366 @@
+// The thumbnail sheet without a display: grid rule, hit test, visible rows,
+// selection rules, menu content, commands and their empty-selection warning,
+// item-size rounding, the splitter's margin rule and the caption lines.
+#include "../viewtest.h"
+#include "fakethumbnails.h"
+
+#include "app/shell/commands.h"
+#include "app/views/thumbnails/folderpanel.h"
+#include "app/views/thumbnails/sheetgrid.h"
+#include "app/views/thumbnails/thumbnaildisplay.h"
+#include "app/views/thumbnails/thumbnailmenu.h"
+
+#include "oxengine/gui/button.h"
+#include "oxengine/gui/container.h"
+#include "oxengine/gui/folderselector.h"
+#include "oxengine/gui/guimenu.h"
+#include "oxengine/platform/sound.h"
+#include "oxengine/storage/config.h"
+#include "oxengine/storage/files.h"
+#include "support/switches.h"
+#include "support/testsupport.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <random>
+
+namespace {
+
+const SheetMetrics METRICS{100, 20, 128, 2}; // pitch 130
+
+// The entries of a menu as "text=command" ("-" for a separator, "text>"
+// for a submenu).
+std::vector<std::string> entries(oxGuiPopupMenu& menu)
+{
+    std::vector<std::string> out;
+    auto* column = dynamic_cast<oxGuiContainer*>(menu.content());
+    for (size_t i = 0; i < column->childCount(); ++i) {
+        oxGuiElement* child = column->child(i);
+        if (auto* sub = dynamic_cast<oxGuiSubMenu*>(child))
+            out.push_back(sub->getText() + ">");
+        else if (auto* item = dynamic_cast<oxGuiButton*>(child))
+            out.push_back(item->getText() + "=" + std::to_string(item->getCommand()));
+        else
+            out.push_back("-");
+    }
+    return out;
+}
+
+} // namespace
+
+TEST(SheetGrid, ColumnsAndRowsFollowTheWindowAndTheCount)
+{
+    const struct {
+        int window, count, columns, rows;
+    } cases[] = {
+        {1920, 300, 11, 28}, // (1920 - 400) / 128
+        {1000, 0, 4, 1},     // an empty list still has a row
+        {1000, 4, 4, 1},     {1000, 5, 4, 2},
+        {500, 7, 3, 3},      // narrower than the margin and 1.5 items: still 3 columns
+        {100, 1, 3, 1},
+    };
+    const SheetMetrics m{400, 50, 256, 5};
+    for (const auto& c : cases) {
+        const SheetGrid g = sheetGrid(m, c.window, c.count);
+        EXPECT_EQ(g.columns, c.columns) << c.window << " " << c.count;
+        EXPECT_EQ(g.rows, c.rows) << c.window << " " << c.count;
+    }
+    const SheetGrid g{11, 28};
+    EXPECT_EQ(cellOrigin(m, g, 12), (oxGuiPointD{261.0 + 400, 261.0 + 50}));
+    // 11 x 261 + 400 wide; 28 rows are taller than a window of that aspect,
+    // 1 row is not.
+    EXPECT_EQ(sheetContentSize(m, g, {1920, 1200}), (oxGuiSize{3271, 28 * 261 + 50}));
+    EXPECT_EQ(sheetContentSize(m, {11, 1}, {1920, 1200}), (oxGuiSize{3271, 3271 * 1200 / 1920}));
+}
+
+TEST(SheetGrid, HitTestFindsPicturesAndNothingElse)
+{
+    const SheetGrid g = sheetGrid(METRICS, 800, 25); // 10 columns, 3 rows
+    ASSERT_EQ(g.columns, 10);
+    const struct {
+        SheetView view;
+        int x, y, count, index;
+        bool searchLine;
+    } cases[] = {
+        {{1, 0, 0}, 99, 50, 25, -1, false},   // folder panel
+        {{1, 0, 0}, 150, 19, 25, -1, false},  // title strip
+        {{1, 0, 0}, 100, 20, 25, 0, false},   // first cell's corner
+        {{1, 0, 0}, 229, 149, 25, 0, false},  // its borders belong to it
+        {{1, 0, 0}, 230, 20, 25, 1, false},
+        {{1, 0, 0}, 100, 150, 25, 10, false},
+        {{1, 0, 0}, 100 + 5 * 130, 280, 25, -1, false}, // row 2 holds only 5 pictures
+        {{1, 0, 0}, 100 + 10 * 130, 20, 25, -1, false}, // right of the last column
+        {{1, 0, 0}, 100 + 4 * 130, 280, 25, 24, false},
+        {{0.5, 0, 0}, 50 + 65, 10, 25, 1, false},       // scaled
+        {{1, 130, 130}, 100, 20, 25, 11, false},         // scrolled by one cell
+        {{1, 0, 0}, 700, 100, 0, -1, true},              // empty list, first row: the search line
+        {{1, 0, 0}, 700, 160, 0, -1, false},             // second row
+    };
+    for (const auto& c : cases) {
+        const SheetHit hit = sheetHitTest(METRICS, g, c.count, c.view, c.x, c.y);
+        EXPECT_EQ(hit.index, c.index) << c.x << "," << c.y;
+        EXPECT_EQ(hit.searchLine, c.searchLine) << c.x << "," << c.y;
+    }
+}
+
+TEST(SheetGrid, VisibleRowsAreExactlyThoseThatOverlapTheWindow)
+{
+    std::mt19937 random(7);
+    std::uniform_real_distribution<double> scale(0.05, 4.0), offset(-500.0, 20000.0);
+    const oxGuiSize window{800, 600};
+    const SheetGrid g = sheetGrid(METRICS, window.width, 2000);
+    for (int i = 0; i < 300; ++i) {
+        const SheetView v{scale(random), 0, offset(random)};
+        RowRange expected{g.rows, -1};
+        for (int row = 0; row < g.rows; ++row)
+            if (cellVisible(cellWindowRect(METRICS, g, v, row * g.columns), window))
+                expected.first = std::min(expected.first, row), expected.last = row;
+        const RowRange rows = visibleRows(METRICS, g, v, window);
+        if (expected.last < 0) {
+            EXPECT_GT(rows.first, rows.last) << "scale " << v.scale << " offset " << v.offsetY;
+        } else {
+            EXPECT_EQ(rows.first, expected.first) << "scale " << v.scale << " offset " << v.offsetY;
+            EXPECT_EQ(rows.last, expected.last) << "scale " << v.scale << " offset " << v.offsetY;
+        }
+    }
+}
+
+TEST(SheetSelection, CtrlClicksToggleAndShiftExtendsFromTheAnchor)
+{
+    const struct {
+        std::set<int> before;
+        int index;
+        bool shift;
+        std::set<int> after;
+    } cases[] = {
+        {{}, 4, false, {4}},
+        {{4}, 4, false, {}},
+        {{2, 9}, 5, true, {2, 3, 4, 5, 9}},   // anchor: greatest below
+        {{2, 9}, 12, true, {2, 9, 10, 11, 12}},
+        {{2, 9}, 0, true, {0, 1, 2, 9}},      // none below: the smallest
+        {{}, 3, true, {3}},                   // an empty selection toggles
+        {{2, 9}, -1, false, {}},              // no picture clears
+        {{2, 9}, -1, true, {}},
+    };
+    for (const auto& c : cases) {
+        SheetSelection s;
+        for (int i : c.before)
+            s.ctrlClick(i, false);
+        s.ctrlClick(c.index, c.shift);
+        EXPECT_EQ(s.indexes(), c.after) << c.index << (c.shift ? " with shift" : "");
+    }
+    SheetSelection s;
+    s.ctrlClick(1, false), s.ctrlClick(3, false);
+    s.rightClick(3);
+    EXPECT_EQ(s.indexes(), (std::set<int>{1, 3})) << "a selected picture keeps the selection";
+    s.rightClick(5);
+    EXPECT_EQ(s.indexes(), (std::set<int>{5})) << "an unselected one replaces it";
+    s.rightClick(-1);
+    EXPECT_EQ(s.indexes(), (std::set<int>{5}));
+    EXPECT_EQ(s.within(5), std::vector<int>{}) << "indexes past a shrunk list are left out";
+}
+
+TEST(ThumbnailMenu, SelectionEntriesComeOnlyWithASelection)
+{
+    ThumbnailMenuState state;
+    state.sortMode = CMD_SORT_BY_DATE;
+    auto none = buildThumbnailMenu(state, nullptr);
+    EXPECT_EQ(entries(*none), (std::vector<std::string>{"Show size=215", "Show date=216", "Show comments=214",
+                                                        "Single picture=212", "Sort by>"}));
+    state.selected = 1;
+    state.showSizes = state.showDate = state.showComments = true;
+    auto one = buildThumbnailMenu(state, nullptr);
+    EXPECT_EQ(entries(*one),
+              (std::vector<std::string>{"Rotate clockwise=204", "Rotate counter-clockwise=205",
+                                        "Rotate by 180 degrees=206", "Change comment=207", "-", "Move to...=209",
+                                        "Copy to...=210", "Save as...=208", "-", "Hide size=215", "Hide date=216",
+                                        "Show file names=214", "Single picture=212", "Sort by>"}));
+    state.selected = 2;
+    auto two = buildThumbnailMenu(state, nullptr);
+    EXPECT_EQ(entries(*two)[7], "Batch conversion...=208");
+
+    auto* column = dynamic_cast<oxGuiContainer*>(two->content());
+    auto* sort = dynamic_cast<oxGuiSubMenu*>(column->child(column->childCount() - 1));
+    ASSERT_NE(sort, nullptr);
+    EXPECT_EQ(entries(*sort->popupMenu()), (std::vector<std::string>{"o Name=217", "x Date=218", "o Size=219"}));
+}
+
+// ---- the view ----------------------------------------------------------------------------------
+
+class ThumbnailView : public ::testing::Test {
+protected:
+    ThumbnailView()
+    {
+        setenv("XDG_CONFIG_HOME", m_home.path().c_str(), 1);
+        oxConfig::initialize("Quorvel Software", "Pictavo");
+        if (!oxFilename::isInitialized())
+            oxFilename::initialize("thumbnails_test");
+        oxConfig::setInt("ThnListMargin", METRICS.listMargin);
+        oxConfig::setInt("ThnTitleMargin", METRICS.titleMargin);
+        oxConfig::setInt("ThnItemSize", METRICS.itemSize);
+        oxConfig::setInt("ThnBorderWidth", METRICS.borderWidth);
+        app.transform = &transform;
+    }
+    // The view over count pictures /p/0.jpg ..., at zoom 1 and no offset,
+    // so window points are content units.
+    ThumbnailDisplay& view(int count = 25)
+    {
+        for (int i = 0; i < count; ++i)
+            pictures.push_back("/p/" + std::to_string(i) + ".jpg");
+        m_view = std::make_unique<ThumbnailDisplay>(&app, pictures, thumbnails, thumbnails,
+                                                    std::vector<oxFilename>{oxFilename(m_home.path())});
+        transform.setView(m_view.get());
+        transform.zoomTo(1.0, true, 0.0, 0.0);
+        transform.scrollTo(0, 0);
+        return *m_view;
+    }
+    // The centre of cell index.
+    static oxGuiPoint at(int index)
+    {
+        const oxGuiPointD o = cellOrigin(METRICS, {10, 3}, index);
+        return {int(o.x) + 64, int(o.y) + 64};
+    }
+
+    TempDir m_home;
+    FakeFramework framework{800, 600};
+    FakeViewApp app{&framework};
+    FakeThumbnails thumbnails;
+    FotoTransform transform{nullptr, &framework};
+    std::vector<std::string> pictures;
+    std::unique_ptr<ThumbnailDisplay> m_view;
+};
+
+TEST_F(ThumbnailView, ItemSizeIsClampedThenRoundedUpToAPowerOfTwo)
+{
+    const std::pair<const char*, int> cases[] = {{"300", 512}, {"256", 256}, {"1", 2}, {"3", 4}, {"5000", 1024}};
+    for (const auto& [stored, size] : cases) {
+        oxConfig::setString("ThnItemSize", stored);
+        oxConfig::setString("ThnMaxCount", "20");
+        ThumbnailDisplay v(&app, pictures, thumbnails, thumbnails, {});
+        EXPECT_EQ(v.metrics().itemSize, size) << stored;
+        EXPECT_EQ(thumbnails.thumbnailSize, size) << "the loader makes thumbnails of that size";
+        EXPECT_EQ(thumbnails.thumbnailCount, 50) << "ThnMaxCount clamped";
+    }
+}
+
+TEST_F(ThumbnailView, SelectionCommandsWithoutASelectionOnlyWarn)
+{
+    ThumbnailDisplay& v = view();
+    SoundRecorder sounds;
+    MessageCapture boxes;
+    const unsigned commands[] = {CMD_ROTATE_CLOCKWISE, CMD_ROTATE_COUNTER_CLOCKWISE, CMD_ROTATE_HALF,
+                                 CMD_CHANGE_COMMENT,   CMD_SAVE_AS,                  CMD_MOVE_TO,
+                                 CMD_COPY_TO};
+    size_t warnings = 0;
+    for (unsigned c : commands) {
+        EXPECT_TRUE(v.onCommand(c)) << c;
+        // One at a time: the sound layer cuts a burst short.
+        const std::vector<std::string> played = sounds.played();
+        EXPECT_EQ(played.size(), ++warnings) << c;
+        EXPECT_EQ(played.back(), oxSoundEventId(2)) << c;
+    }
+    EXPECT_TRUE(thumbnails.operations.empty());
+    EXPECT_TRUE(app.calls.empty());
+    EXPECT_EQ(boxes.count(), 0u);
+    EXPECT_FALSE(v.onCommand(CMD_TOGGLE_VIEW)) << "the application's";
+    EXPECT_FALSE(v.onCommand(CMD_RESCAN));
+}
+
+TEST_F(ThumbnailView, SelectedPicturesGoToTheLoaderOrTheDialogsInListOrder)
+{
+    ThumbnailDisplay& v = view();
+    v.selection().ctrlClick(7, false);
+    v.selection().ctrlClick(2, false);
+    thumbnails.add("/p/2.jpg").text = "old words";
+    thumbnails.add("/p/7.jpg").hdr = true;
+    v.onCommand(CMD_SAVE_AS);
+    v.onCommand(CMD_MOVE_TO);
+    v.onCommand(CMD_COPY_TO);
+    EXPECT_EQ(app.calls, (std::vector<std::string>{"convert /p/2.jpg mode 0", "convert /p/7.jpg mode 2",
+                                                   "move /p/2.jpg", "move /p/7.jpg", "copy /p/2.jpg",
+                                                   "copy /p/7.jpg"}));
+    v.onCommand(CMD_ROTATE_CLOCKWISE);
+    v.onCommand(CMD_ROTATE_COUNTER_CLOCKWISE);
+    v.onCommand(CMD_ROTATE_HALF);
+    MessageCapture boxes({oxMessageAnswer{MB_OK, "new words"}, oxMessageAnswer{MB_CANCEL, ""}});
+    v.onCommand(CMD_CHANGE_COMMENT);
+    v.onCommand(CMD_CHANGE_COMMENT); // cancelled: nothing sent
+    EXPECT_EQ(thumbnails.operations,
+              (std::vector<std::string>{"transform /p/2.jpg rotation 1", "transform /p/7.jpg rotation 1",
+                                        "transform /p/2.jpg rotation 3", "transform /p/7.jpg rotation 3",
+                                        "transform /p/2.jpg rotation 2", "transform /p/7.jpg rotation 2",
+                                        "transform /p/2.jpg rotation 0 comment new words",
+                                        "transform /p/7.jpg rotation 0 comment new words"}));
+    ASSERT_EQ(boxes.count(), 2u);
+    EXPECT_TRUE(boxes.messages()[0].input);
+    EXPECT_EQ(boxes.messages()[0].text, "New comment for all selected images:");
+    EXPECT_EQ(boxes.messages()[0].inputText, "old words") << "the first selected picture's comment";
+
+    v.selection().ctrlClick(7, false);
+    boxes.clear();
+    v.onCommand(CMD_CHANGE_COMMENT);
+    EXPECT_EQ(boxes.messages().at(0).text, "New comment for the image:");
+}
+
+TEST_F(ThumbnailView, ClicksOpenSelectAndClear)
+{
+    ThumbnailDisplay& v = view();
+    EXPECT_TRUE(v.click(0, at(12).x, at(12).y, KM_CTRL));
+    EXPECT_TRUE(v.click(0, at(15).x, at(15).y, KM_CTRL | KM_SHIFT));
+    EXPECT_EQ(v.selection().indexes(), (std::set<int>{12, 13, 14, 15}));
+    v.click(2, at(13).x, at(13).y, 0);
+    EXPECT_EQ(v.selection().size(), 4u) << "right click on a selected picture";
+    v.click(0, 50, 300, 0); // over the folder panel's place, below its rows
+    EXPECT_TRUE(v.selection().empty());
+    EXPECT_TRUE(v.click(0, at(24).x, at(24).y, 0));
+    EXPECT_EQ(app.calls, std::vector<std::string>{"show 24"});
+    EXPECT_FALSE(v.click(1, at(3).x, at(3).y, 0)) << "middle button";
+}
+
+TEST_F(ThumbnailView, AFolderShownClearsTheSelectionAndAnEmptyOneOffersTheSearch)
+{
+    ThumbnailDisplay& v = view(0);
+    v.selection().ctrlClick(3, false);
+    v.setFolder(m_home.path());
+    EXPECT_EQ(thumbnails.updates, 1);
+    EXPECT_TRUE(v.selection().empty());
+    EXPECT_EQ(v.folderPanel().selector().getSelectedPath(), m_home.path());
+    v.click(0, at(1).x, at(1).y + 130, 0); // second row
+    v.click(0, at(1).x, at(1).y, KM_CTRL); // quiet
+    EXPECT_TRUE(app.calls.empty());
+    v.click(0, at(5).x, at(5).y, 0);
+    EXPECT_TRUE(v.onCommand(CMD_FOLDER_CHOSEN));
+    EXPECT_EQ(app.calls, (std::vector<std::string>{"search " + m_home.path(), "open " + m_home.path()}));
+}
+
+TEST_F(ThumbnailView, SplitterDragLeavesThePanelWhereItEnded)
+{
+    ThumbnailDisplay& v = view();
+    // Any start width, 0 included: the margin follows the width at the end.
+    for (const auto& [began, now] : {std::pair{120, 150}, {0, 200}, {200, 333}, {333, 90}, {90, 420}}) {
+        v.splitMoved(began, now);
+        v.contentSize(); // lays the panel out
+        EXPECT_NEAR(v.folderPanel().getSize().width, now, 0.05 * now) << began << " -> " << now;
+        EXPECT_DOUBLE_EQ(transform.minimumZoom(),
+                         std::min(1.0, 800.0 / sheetContentSize(v.metrics(), v.grid(), {800, 600}).width))
+            << "limits recomputed";
+    }
+    v.splitMoved(420, 790);
+    EXPECT_EQ(v.metrics().listMargin, 1000) << "kept in the setting's range";
+}
+
+TEST_F(ThumbnailView, CaptionSwitchesAndSettingsAreKept)
+{
+    ThumbnailDisplay& v = view();
+    for (unsigned c : {CMD_TOGGLE_COMMENTS, CMD_TOGGLE_SIZES, CMD_TOGGLE_DATE})
+        EXPECT_TRUE(v.onCommand(c));
+    v.splitMoved(100, 150);
+    v.saveSettings();
+    for (const char* key : {"ShowComments", "ShowSizes", "ShowDate"})
+        EXPECT_EQ(oxConfig::getInt(key, 0), 1) << key;
+    EXPECT_EQ(oxConfig::getInt("ThnListMargin", 0), 240); // 150 pixels of 800 beside 8 columns
+    EXPECT_EQ(oxConfig::getInt("ThnItemSize", 0), 128);
+    ThumbnailDisplay again(&app, pictures, thumbnails, thumbnails, {});
+    EXPECT_TRUE(again.captions().comments && again.captions().sizes && again.captions().date);
+}

@@ -1,0 +1,46 @@
+#!/bin/bash
+# Named pipes among the pictures: one there when the folder is listed is left
+# out; one that replaces a picture afterwards fails to load at once. The
+# viewer never waits for a pipe: stepping goes on and Escape ends it within a
+# second.
+# Arguments: build folder, source folder, shared folder.
+source "$(dirname "$0")/lib.sh"
+
+# escape_within MS: Escape ends the program with code 0 within MS ms.
+escape_within() {
+    local begin end
+    begin=$(date +%s%N)
+    stop_with Escape
+    end=$(date +%s%N)
+    echo "Escape to exit: $(((end - begin) / 1000000)) ms, exit code $rc"
+    [ "$rc" -eq 0 ] && [ $(((end - begin) / 1000000)) -le "$1" ]
+}
+
+pics=$tmp/pictures
+picture "$pics/a.jpg" '#c00000' '#0000c0' 800 600
+mkfifo "$pics/b.jpg"
+picture "$pics/c.jpg" '#00b000' '#e0e000' 800 600
+
+start "$pics" || exit 1
+check "first picture" shows '#c00000' '#0000c0'
+sleep 2 # the loader reads ahead meanwhile
+key space
+check "the pipe is no picture: the next one follows" shows '#00b000' '#e0e000'
+check "Escape within 1 s" escape_within 1000
+
+# A picture replaced by a pipe after the folder was listed.
+rm "$pics/b.jpg"
+picture "$pics/b.jpg" '#ffffff' '#606060' 800 600
+start "$pics/a.jpg" || exit 1
+check "listed: first picture" shows '#c00000' '#0000c0'
+rm "$pics/c.jpg"
+mkfifo "$pics/c.jpg"
+key space
+check "second picture" shows '#ffffff' '#606060'
+sleep 1 # the read-ahead of the pipe has failed by now
+key space
+sleep 1
+key BackSpace
+check "stepping onto the pipe and back" shows '#ffffff' '#606060'
+check "Escape within 1 s after the pipe" escape_within 1000
+finish

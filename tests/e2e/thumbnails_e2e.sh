@@ -1,0 +1,184 @@
+#!/bin/bash
+# The thumbnail sheet driven like a user: "T" shows it (colours in the
+# cells, a broken file's mark and no box), a click opens that picture, "T"
+# returns at the same scroll, CTRL-clicked JPEGs rotated from the context
+# menu equal jpegtran's, a comment changed from the menu, the sheet back
+# after Escape and a restart, -thumbnails, the sub-folder search of an empty
+# folder, and German texts.
+# Works at any screen size: the sheet's geometry is computed from it.
+# Arguments: build folder, source folder, shared folder.
+source "$(dirname "$0")/lib.sh"
+for tool in jpegtran rdjpgcom; do
+    command -v "$tool" >/dev/null || { echo "missing $tool"; exit 1; }
+done
+
+screen_size
+W=$sw H=$sh
+# The sheet's defaults: list margin 400, title 50, items 256, borders 5, fitted
+# to the window's width.
+columns=$(((W - 400) / 128))
+[ "$columns" -lt 3 ] && columns=3
+scale=$(awk -v w="$W" -v c="$columns" 'BEGIN { printf "%.6f", w / (261 * c + 400) }')
+# at INDEX FX FY [SCROLL]: window point FX, FY (content units, 0..256) in the
+# square of the picture at INDEX, with the sheet scrolled down by SCROLL pixels.
+at() {
+    awk -v i="$1" -v fx="$2" -v fy="$3" -v oy="${4:-0}" -v c="$columns" -v s="$scale" \
+        'BEGIN { printf "%d %d", (261 * (i % c) + 400 + fx) * s, (261 * int(i / c) + 50 + fy) * s - oy }'
+}
+# cell_is INDEX FX FY COLOUR [SCROLL]
+cell_is() {
+    local x y
+    read -r x y < <(at "$1" "$2" "$3" "${5:-0}")
+    pixel_is "$x" "$y" "$4"
+}
+# click_cell BUTTON INDEX [SCROLL] [MODIFIER]
+click_cell() {
+    local x y
+    read -r x y < <(at "$2" 128 128 "${3:-0}")
+    if [ -n "${4:-}" ]; then
+        xdotool mousemove --window "$window" "$x" "$y" keydown "$4" click "$1" keyup "$4"
+    else
+        click "$1" "$x" "$y"
+    fi
+}
+
+# settled: the signature of the sheet (right of the folder panel, whose
+# scroll bars show while the pointer is over it, and above the progress
+# bar's row) once it stops changing: thumbnails still arriving change it.
+settled() {
+    local a b x
+    x=$(awk -v s="$scale" 'BEGIN { printf "%d", 400 * s + 10 }')
+    a=$(signature "$x" 0 "$((W - x))" "$((H - 60))")
+    for _ in $(seq 25); do
+        sleep 0.2
+        b=$(signature "$x" 0 "$((W - x))" "$((H - 60))")
+        same "$a" "$b" && break
+        a=$b
+    done
+    echo "$b"
+}
+
+# Formats and aspect ratios; JPEG sides are multiples of 16, so jpegtran
+# -perfect can turn them too. Fillers make the sheet taller than the screen.
+pics=$tmp/pictures
+picture "$pics/01.jpg" '#c00000' '#0000c0' 640 480
+picture "$pics/02.jpg" '#00b000' '#e0e000' 480 640
+picture "$pics/03.png" '#c000c0' '#00c0c0' 800 200
+"$convert" -size 150x300 xc:'#ff8000' -size 150x300 xc:'#0080ff' +append "$pics/04.gif"
+picture "$pics/05.tga" '#ffffff' '#606060' 300 300
+head -c 4000 /dev/urandom >"$pics/06.jpg" # cannot be decoded
+fill=(FF0000:00FFFF 00FF00:FF00FF 0000FF:FFFF00 808080:FFFFFF)
+for k in 0 1 2 3; do
+    picture "$tmp/fill$k.jpg" "#${fill[k]%:*}" "#${fill[k]#*:}" 320 240
+done
+rows=$(awk -v h="$H" -v s="$scale" 'BEGIN { r = ((h + 600) / s - 50) / 261; print int(r) + 2 }')
+for ((i = 6; i < columns * rows; ++i)); do
+    cp "$tmp/fill$((i % 4)).jpg" "$pics/fill-$(printf '%04d' "$i").jpg" # after the others by name
+done
+for n in 01 02; do cp "$pics/$n.jpg" "$tmp/orig$n.jpg"; done
+
+OX_MESSAGE_ANSWERS="=Holiday at the sea" start "$pics" || exit 1
+check "single picture first" shows '#c00000' '#0000c0'
+key t
+check "T: sheet, wide JPEG left" cell_is 0 64 128 '#c00000'
+check "T: sheet, wide JPEG right" cell_is 0 192 128 '#0000c0'
+check "tall JPEG upright and narrow" cell_is 1 80 128 '#00b000'
+check "tall JPEG right half" cell_is 1 176 128 '#e0e000'
+check "tall JPEG leaves its sides" cell_is 1 16 128 '#2e2e2e'
+check "wide PNG" cell_is 2 64 128 '#c000c0'
+check "wide PNG is low" cell_is 2 64 80 '#2e2e2e'
+check "GIF" cell_is 3 96 128 '#ff8000'
+check "TGA" cell_is 4 200 128 '#606060'
+# The broken picture's mark: a red picture icon in the middle of its square.
+check "corrupt file: its mark" cell_is 5 107 137 '#dc3232'
+check "corrupt file: no box" test ! -s "$messages"
+
+# Scrolled down, a click opens the picture clicked; T comes back there.
+key --repeat 15 Down
+scroll=300
+index=$(((columns * 3) + 1)) # row 3, column 1: on screen after the scroll
+sheet=$(settled)
+click_cell 1 "$index" "$scroll"
+k=$((index % 4))
+check "click: that picture alone" shows "#${fill[k]%:*}" "#${fill[k]#*:}"
+key t
+check "T: the sheet at the same scroll" cell_is "$index" 64 128 "#${fill[k]%:*}" "$scroll"
+check "T: the same sheet" same "$sheet" "$(settled)"
+key --repeat 15 Up
+
+# CTRL-click both JPEGs, rotate them clockwise from the context menu.
+click_cell 1 0 0 ctrl
+click_cell 1 1 0 ctrl
+click_cell 3 1
+sleep 0.5
+key Down Return
+rotated() {
+    for n in 01 02; do
+        jpegtran -perfect -copy all -rotate 90 -outfile "$tmp/want$n.jpg" "$tmp/orig$n.jpg" || return 1
+    done
+    for _ in $(seq 100); do
+        cmp -s "$pics/01.jpg" "$tmp/want01.jpg" && cmp -s "$pics/02.jpg" "$tmp/want02.jpg" && return 0
+        sleep 0.1
+    done
+    return 1
+}
+check "rotate: both files equal jpegtran's" rotated
+check "rotate: the thumbnail turned (wide JPEG now tall)" cell_is 0 128 16 '#c00000'
+
+# A click beside the pictures clears the selection; the menu of one picture
+# changes its comment.
+click 1 "$((W / 2))" 5 # the title strip
+click_cell 3 0
+sleep 0.5
+key Down Down Down Down Return
+commented() {
+    for _ in $(seq 100); do
+        [ "$(rdjpgcom "$pics/01.jpg")" = "Holiday at the sea" ] && return 0
+        sleep 0.1
+    done
+    rdjpgcom "$pics/01.jpg"
+    return 1
+}
+check "comment: asked for one picture" logged "New comment for the image:"
+check "comment: written" commented
+check "comment: the other picture untouched" test -z "$(rdjpgcom "$pics/02.jpg")"
+check "no error box at all" test "$(grep -c '^message' "$messages")" -eq 0
+
+stop_with Escape
+check "Escape: exit code 0" test "$rc" -eq 0
+check "LastMode stored" test "$(setting LastMode)" = 1
+start || exit 1
+check "restart: the sheet again" cell_is 2 64 128 '#c000c0'
+stop_with Escape
+
+store LastMode 0
+start "$pics" || exit 1
+check "LastMode 0: the picture last opened" shows "#${fill[k]%:*}" "#${fill[k]#*:}"
+stop_with Escape
+start -THUMBNAILS "$pics" || exit 1
+check "-thumbnails: the sheet" cell_is 2 192 128 '#00c0c0'
+stop_with Escape
+
+# A folder without pictures: its lines, and a click on them searches the
+# sub-folders.
+picture "$tmp/empty/inner/x.jpg" '#c000c0' '#00c0c0' 640 480
+OX_MESSAGE_ANSWERS=no start -thumbnails "$tmp/empty" || exit 1
+check "empty folder: the sub-folder question declined" logged "Search sub-folders"
+sleep 0.5
+read -r x y < <(at 1 128 40)
+click 1 "$x" "$y"
+check "click on the lines: the sub-folder's picture" cell_is 0 64 128 '#c000c0'
+stop_with Escape
+
+# German: the help and the comment prompt.
+# Not on a terminal, the usage goes to a box as well: the seam answers it.
+LANG=de_DE.UTF-8 OX_MESSAGE_LOG=/dev/null "$exe" --help >"$tmp/help" 2>&1
+check "German help names -thumbnails" grep -qF -- "-thumbnails	Startet in der Miniaturansicht" "$tmp/help"
+LANG=de_DE.UTF-8 start -thumbnails "$pics" || exit 1
+check "German: the sheet" cell_is 2 64 128 '#c000c0'
+click_cell 3 2
+sleep 0.5
+key Down Down Down Down Return
+check "German comment prompt" logged "Neuer Kommentar für das Bild:"
+stop_with Escape
+finish

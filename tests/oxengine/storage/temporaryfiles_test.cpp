@@ -1,0 +1,75 @@
+#include "oxengine/storage/temporaryfiles.h"
+
+#include "childprocess.h"
+#include "testsupport.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <filesystem>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+bool exists(const std::string& path)
+{
+    struct stat st;
+    return lstat(path.c_str(), &st) == 0;
+}
+
+void age(const std::string& path, time_t seconds)
+{
+    const struct timespec times[2] = {{time(nullptr) - seconds, 0}, {time(nullptr) - seconds, 0}};
+    utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW);
+}
+
+} // namespace
+
+TEST(TemporaryFiles, AnInterruptRemovesTheNamedFilesBeingWritten)
+{
+    for (const int signal : {SIGINT, SIGTERM}) {
+        TempDir dir;
+        const std::string written = oxTemporaryStem(dir.file("a.exr")) + "abcdef", done = dir.file(".oxtmp-done");
+        const int status = runInChild([&] {
+            if (!writeFile(done, "finished") || !writeFile(written, "half"))
+                return 10;
+            { oxTemporaryGuard finished(done); }
+            oxTemporaryGuard guard(written);
+            raise(signal);
+            return 0;
+        });
+        EXPECT_EQ(status, 128 + signal); // the signal still ends the program
+        EXPECT_FALSE(exists(written));
+        EXPECT_TRUE(exists(done)); // no longer in the table: not ours to remove
+    }
+}
+
+TEST(TemporaryFiles, StaleOnesOfOursGoWhenTheFolderIsOpened)
+{
+    TempDir dir;
+    const std::string stale = dir.file(".oxtmp-a.jpg.x1y2z3"), copy = dir.file(".oxcopy-1234abcd"),
+                      fresh = dir.file(".oxtmp-b.jpg.q1w2e3"), theirs = dir.file(".other.tmp"),
+                      folder = dir.file(".oxtmp-folder"), link = dir.file(".oxtmp-link");
+    for (const std::string& f : {stale, copy, fresh, theirs})
+        ASSERT_TRUE(writeFile(f, "x"));
+    ASSERT_EQ(mkdir(folder.c_str(), 0755), 0);
+    ASSERT_EQ(symlink("a.jpg", link.c_str()), 0);
+    for (const std::string& f : {stale, copy, theirs, folder, link})
+        age(f, 2 * 24 * 3600);
+    age(fresh, 3600);
+    EXPECT_EQ(oxRemoveStaleTemporaries(dir.path()), 2);
+    EXPECT_FALSE(exists(stale));
+    EXPECT_FALSE(exists(copy));
+    for (const std::string& f : {fresh, theirs, folder, link})
+        EXPECT_TRUE(exists(f)) << f;
+    EXPECT_EQ(oxRemoveStaleTemporaries(dir.file("missing")), 0);
+}
+
+TEST(TemporaryFiles, TheStemLeavesRoomForTheSuffix)
+{
+    EXPECT_EQ(oxTemporaryStem("/p/q/a.exr"), "/p/q/.oxtmp-a.exr.");
+    const std::string stem = oxTemporaryStem("/p/" + std::string(255, 'n'));
+    EXPECT_EQ(stem.size(), std::string("/p/.oxtmp-.").size() + 200);
+}

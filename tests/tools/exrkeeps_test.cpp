@@ -1,0 +1,102 @@
+// An EXR rotation keeps the file's header: checked with OpenEXR's own tools
+// (exrstdattr writes the attributes, exrheader reads them back).
+#include "oxengine/image/exr/exrlibrary.h"
+#include "oxengine/image/handler.h"
+#include "testsupport.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <sstream>
+
+namespace {
+
+int run(const std::string& command, std::string* out = nullptr)
+{
+    return runCommand(command + " 2>&1", out);
+}
+
+// exrheader's lines without the first (the file name) and empty ones.
+std::vector<std::string> header(const std::string& file)
+{
+    std::string out;
+    run("exrheader '" + file + "'", &out);
+    std::vector<std::string> lines;
+    std::istringstream in(out);
+    for (std::string line; std::getline(in, line);)
+        if (!line.empty() && line.rfind("file ", 0) != 0)
+            lines.push_back(line);
+    return lines;
+}
+
+std::vector<std::string> without(std::vector<std::string> lines, const std::vector<std::string>& names)
+{
+    std::erase_if(lines, [&](const std::string& l) {
+        for (const std::string& n : names)
+            if (l.rfind(n + " ", 0) == 0)
+                return true;
+        return false;
+    });
+    return lines;
+}
+
+std::string line(const std::vector<std::string>& lines, const std::string& name)
+{
+    for (const std::string& l : lines)
+        if (l.rfind(name + " ", 0) == 0)
+            return l;
+    return "(none)";
+}
+
+} // namespace
+
+TEST(OxImageExr, ARotationKeepsEveryAttributeAndTurnsTheGeometry)
+{
+    if (!oxExrLibrary::process() || run("exrheader -h >/dev/null; exrstdattr -h >/dev/null") == 127)
+        GTEST_SKIP() << "needs the OpenEXR library and its tools (package openexr)";
+    TempDir dir;
+    auto image = oxImageHalf::create(7, 5);
+    for (uint32_t i = 0; i < 35; ++i)
+        image->pixels()[i] = oxColourHalf(float(i) / 35.0f, 0.5f, float(i % 7) / 7.0f, 1.0f);
+    oxImageRegistry::instance().saveImage(*image, dir.file("plain.exr"), oxToneMapping::neutral());
+    ASSERT_EQ(run("exrstdattr -owner Ann -comments 'old words' -chromaticities 0.64 0.33 0.3 0.6 0.15 0.06 0.3127 "
+                  "0.329 -capDate '2020:01:02 03:04:05' -pixelAspectRatio 2 -screenWindowCenter 0.5 0.25 "
+                  "-string myKey myValue -float myFloat 1.5 '" +
+                  dir.file("plain.exr") + "' '" + dir.file("scan.exr") + "'"),
+              0);
+    ASSERT_EQ(run("exrmaketiled -t 4 2 '" + dir.file("scan.exr") + "' '" + dir.file("tiled.exr") + "'"), 0);
+    const std::vector<std::string> geometry{"dataWindow", "displayWindow", "pixelAspectRatio", "screenWindowCenter",
+                                            "screenWindowWidth", "chunkCount", "comments"};
+    for (const char* name : {"scan.exr", "tiled.exr"}) {
+        SCOPED_TRACE(name);
+        const std::string file = dir.file(name);
+        const std::vector<std::string> before = header(file);
+        ASSERT_EQ(run(OX_BINARY_DIR "/tools/oximage transform '" + file + "' --rotate 1 --comment 'new words'"), 0);
+        const std::vector<std::string> after = header(file);
+        EXPECT_EQ(without(after, geometry), without(before, geometry));
+        EXPECT_EQ(line(after, "dataWindow"), "dataWindow (type box2i): (0 0) - (4 6)");
+        EXPECT_EQ(line(after, "displayWindow"), "displayWindow (type box2i): (0 0) - (4 6)");
+        EXPECT_EQ(line(after, "pixelAspectRatio"), "pixelAspectRatio (type float): 0.5");
+        EXPECT_EQ(line(after, "screenWindowCenter"), "screenWindowCenter (type v2f): (0.25 -0.5)");
+        EXPECT_EQ(line(after, "comments"), "comments (type string): \"new words\"");
+        if (std::string(name) == "tiled.exr") {
+            EXPECT_EQ(line(after, "chunkCount"), "chunkCount (type int): 8"); // 2 × 4 tiles of 4 × 2
+        }
+        const auto turned = oxImageRegistry::instance().loadImage(file, oxSize());
+        const auto expected = image->rotatedCopy(1);
+        ASSERT_EQ(turned->size(), expected->size());
+        EXPECT_EQ(std::memcmp(turned->data(), expected->data(), expected->byteSize()), 0);
+    }
+    // What a turn would break is refused, and the file stays as it was.
+    ASSERT_EQ(run("exrmaketiled -m -t 4 4 '" + dir.file("scan.exr") + "' '" + dir.file("levels.exr") + "'"), 0);
+    ASSERT_EQ(run("exrstdattr -envmap LATLONG '" + dir.file("plain.exr") + "' '" + dir.file("sky.exr") + "'"), 0);
+    for (const auto& [name, reason] :
+         {std::pair{"levels.exr", "this EXR file holds mip-map levels; rewriting it would lose them"},
+          std::pair{"sky.exr", "this EXR file is an environment map, which cannot be rotated"}}) {
+        const std::string file = dir.file(name), bytes = readFile(file);
+        std::string out;
+        EXPECT_EQ(run(OX_BINARY_DIR "/tools/oximage transform '" + file + "' --rotate 2", &out), 1);
+        EXPECT_EQ(out, "oximage: " + file + ": " + reason + "\n");
+        EXPECT_EQ(readFile(file), bytes);
+    }
+}
