@@ -41,7 +41,8 @@ private:
     std::unique_ptr<oxImage> m_target;
     uint32_t m_width, m_height, m_factor;
     std::vector<unsigned char> m_row;  // a source row, for factor > 1
-    std::vector<double> m_sums;        // four per result column
+    std::vector<uint64_t> m_integerSums; // four per result column (uint8, uint16)
+    std::vector<double> m_sums;          // four per result column (half)
     std::vector<float> m_floats;       // a half row as floats
     int64_t m_band = -1;               // the result row being summed
     uint32_t m_bandRows = 0;           // source rows in it so far
