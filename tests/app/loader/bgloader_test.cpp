@@ -5,6 +5,7 @@
 #include "app/loader/simpleloader.h"
 
 #include <algorithm>
+#include <chrono>
 #include <random>
 #include <time.h>
 
@@ -193,6 +194,41 @@ TEST(BGTextureLoader, FirstLookIsReplacedByTheFullPictureAfterTheNeighbours)
     EXPECT_FALSE(d->firstLook);
     EXPECT_EQ(d->shownWidth(), 64);
     EXPECT_EQ(rig.fill.callsFor("/f/d-full-refused.jpg"), 2);
+}
+
+// A view never waits for a decoder: while a picture's decoding hangs, asking
+// for it and then for another returns at once; the hanging decoding is
+// cancelled and dropped, the newer picture comes, and the view is redrawn.
+TEST(BGTextureLoader, RequestsNeverWaitAndANewerOneCancelsTheDecodingInProgress)
+{
+    LoaderRig rig({"/r/a.jpg", "/r/b.jpg", "/r/c.jpg", "/r/d.jpg", "/r/e.jpg"});
+    rig.fill.block("/r/b.jpg");
+    EXPECT_TRUE(rig.loader->requestPicture("/r/b.jpg").pending);
+    ASSERT_TRUE(rig.fill.waitBlocked("/r/b.jpg"));
+    EXPECT_TRUE(rig.loader->requestPicture("/r/b.jpg").pending); // asking again changes nothing
+    const int redisplays = rig.redisplays;
+    EXPECT_TRUE(rig.loader->requestPicture("/r/e.jpg").pending);
+    LoadedPicture* e = rig.loader->awaitPicture("/r/e.jpg");
+    ASSERT_NE(e, nullptr);
+    EXPECT_EQ(rig.fill.cancelledFills(), 1);
+    EXPECT_GT(rig.redisplays, redisplays);
+    ASSERT_TRUE(rig.idle());
+    const auto loaded = rig.loader->loadedNames();
+    EXPECT_EQ(std::count(loaded.begin(), loaded.end(), "/r/b.jpg"), 0); // dropped, not kept
+    rig.loader->releasePicture(e);
+}
+
+// Shutting down stops a decoding that hangs (Escape must end the program).
+TEST(BGTextureLoader, ShutdownCancelsTheDecodingInProgress)
+{
+    LoaderRig rig({"/s/a.jpg"});
+    rig.fill.block("/s/a.jpg");
+    EXPECT_TRUE(rig.loader->requestPicture("/s/a.jpg").pending);
+    ASSERT_TRUE(rig.fill.waitBlocked("/s/a.jpg"));
+    const auto start = std::chrono::steady_clock::now();
+    rig.loader->shutdownLoader();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+    EXPECT_EQ(rig.fill.cancelledFills(), 1);
 }
 
 TEST(BGTextureLoader, UpdateThumbnailsMarksWantedLoadsMissingAndUnloadsTheRest)
