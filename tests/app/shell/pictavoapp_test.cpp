@@ -340,6 +340,7 @@ TEST_F(App, StartFolderFromTheCommandLine)
     a.setStartLocation(resolveStartPath(m_dir + "/b.jpg"));
     a.loadStartFolder();
     EXPECT_EQ(a.pictures().currentPath(), m_dir + "/b.jpg");
+    ASSERT_TRUE(pickedUp(*a.imageDisplay())); // the view asks without waiting
     ASSERT_FALSE(filled().empty());
     EXPECT_EQ(filled()[0], m_dir + "/b.jpg");
 }
