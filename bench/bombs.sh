@@ -42,10 +42,11 @@ for kind in "${kinds[@]}"; do
         fi
         sleep 0.05
     done
-    window=$(xdotool search --name '^Pictavo$' 2>/dev/null | head -1)
+    viewer=$(pgrep -P "$pid" | head -1) # /usr/bin/time's child
+    window=$(xdotool search --pid "$viewer" --name Pictavo 2>/dev/null | head -1)
     [ -n "$window" ] && xdotool mousemove --window "$window" 40 40
     escape=$(now)
-    if [ -n "$window" ]; then xdotool key --window "$window" Escape; else kill "$pid"; fi
+    if [ -n "$window" ]; then xdotool key --window "$window" Escape; else kill "$viewer"; fi
     while kill -0 "$pid" 2>/dev/null; do sleep 0.01; done
     ended=$(now)
     wait "$pid"
