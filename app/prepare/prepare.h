@@ -15,7 +15,9 @@
 // shown (its decoded pixels, and its tile textures with their mipmaps,
 // which on a software renderer live in the process too), and at most half
 // the memory the system has available. A larger picture is decoded reduced.
-constexpr uint64_t kPictureMemoryCeiling = uint64_t(1) << 30;
+// 768 MB keeps the whole program, with the picture it is leaving, near 1 GB
+// (a 16000 x 12000 photo is decoded at half its size).
+constexpr uint64_t kPictureMemoryCeiling = uint64_t(768) << 20;
 // The budget of one picture now: the ceiling, or half of what is available.
 uint64_t pictureMemoryBudget();
 // The part of a picture's budget its decoded pixels may take: the tiles take

@@ -28,7 +28,7 @@ constexpr bool kSanitized = false;
 #endif
 
 // The decoded pixels' part of the program's budget for one picture.
-constexpr uint64_t kBudget = (uint64_t(1) << 30) / 7 * 3;
+constexpr uint64_t kBudget = (uint64_t(768) << 20) / 7 * 3;
 
 struct BombCase {
     Bomb kind;
