@@ -164,16 +164,13 @@ std::vector<std::string> BGTextureLoader::keepAround(const std::string& name)
     return keep;
 }
 
-void BGTextureLoader::cancelLoadUnless(const std::vector<std::string>& keep, bool thumbnails)
+void BGTextureLoader::cancelLoadUnless(const std::vector<std::string>& keep)
 {
-    if (!m_runningLoad || (m_runningLoad->thumbnail && !thumbnails))
+    if (!m_runningLoad || m_runningLoad->thumbnail)
         return;
-    if (!m_runningLoad->thumbnail && std::find(keep.begin(), keep.end(), m_runningLoad->name) != keep.end())
+    if (std::find(keep.begin(), keep.end(), m_runningLoad->name) != keep.end())
         return;
     m_cancel.cancel();
-    // The thumbnail set still wants it (a later update drops it if not).
-    if (m_runningLoad->thumbnail && !m_queue.hasLoad(m_runningLoad->name, true))
-        enqueueLocked(LoadCommand{.name = m_runningLoad->name, .thumbnail = true});
 }
 
 PictureRequest BGTextureLoader::requestPicture(const std::string& name)
@@ -183,7 +180,7 @@ PictureRequest BGTextureLoader::requestPicture(const std::string& name)
         m_wanted.clear(); // nothing is waited for
         ++picture->useCount;
         m_queue.cancelUnload(name, false);
-        cancelLoadUnless(keepAround(name), false);
+        cancelLoadUnless(keepAround(name));
         // The full picture after the neighbours: a first look already shows
         // the picture as fitted, the neighbours make the next step quick.
         bool isFirstLook = false;
@@ -216,9 +213,9 @@ PictureRequest BGTextureLoader::requestPicture(const std::string& name)
         return {nullptr, true};
     m_wanted = name;
     m_wantedEnded = false;
-    // It comes first: every other decoding stops (and is done again later
-    // if it is still wanted).
-    cancelLoadUnless({name}, true);
+    // It comes first: every other picture's decoding stops (and is done
+    // again later if it is still wanted).
+    cancelLoadUnless({name});
     if (!running)
         enqueueLocked(LoadCommand{.name = name, .urgent = true});
     keepAround(name);
@@ -253,24 +250,43 @@ void BGTextureLoader::updateThumbnails()
     oxLock lock(threadLock());
     for (auto& [name, t] : m_thumbnails)
         t->wanted = false;
-    std::unordered_set<std::string> listed(m_pictureList.begin(), m_pictureList.end());
-    // Loads for an earlier list would only fill the set with unwanted work.
-    m_queue.dropLoadsUnless(true, [&](const std::string& n) { return listed.count(n) > 0; });
-    for (const std::string& name : m_pictureList) {
-        auto it = m_thumbnails.find(name);
-        if (it != m_thumbnails.end()) {
+    bool pending = false;
+    {
+        std::lock_guard<std::mutex> work(m_workMutex);
+        m_thumbnailQueue.setList(m_pictureList, [&](const std::string& name) {
+            auto it = m_thumbnails.find(name);
+            if (it == m_thumbnails.end())
+                return true;
             it->second->wanted = true;
             // Wanted again before an earlier update's unload ran.
             m_queue.cancelUnload(name, true);
-            continue;
-        }
-        enqueueLocked(LoadCommand{.name = name, .thumbnail = true});
+            return false;
+        });
+        refreshKeptThumbnails();
+        pending = m_thumbnailQueue.pending() > 0;
     }
     for (auto& [name, t] : m_thumbnails) {
         if (t->wanted)
             continue;
         enqueueLocked(UnloadCommand{.name = name, .thumbnail = true, .urgent = true});
     }
+    if (pending) {
+        m_wake.signal();
+        notifyThumbnailWorkers();
+    }
+}
+
+void BGTextureLoader::setVisibleRange(int first, int last)
+{
+    oxLock lock(threadLock());
+    {
+        std::lock_guard<std::mutex> work(m_workMutex);
+        m_thumbnailQueue.setVisible(first, last);
+        refreshKeptThumbnails();
+    }
+    // Thumbnails beyond the count may be wanted now.
+    m_wake.signal();
+    notifyThumbnailWorkers();
 }
 
 ThumbnailReader BGTextureLoader::readThumbnail(const std::string& name)
@@ -285,7 +301,9 @@ ThumbnailReader BGTextureLoader::readThumbnail(const std::string& name)
 LoaderProgress BGTextureLoader::progress()
 {
     oxLock lock(threadLock());
-    return {m_queue.doneCount(), m_queue.queuedCount()};
+    std::lock_guard<std::mutex> work(m_workMutex);
+    return {m_queue.doneCount() + m_thumbnailQueue.doneCount(),
+            m_queue.queuedCount() + m_thumbnailQueue.queuedCount()};
 }
 
 bool BGTextureLoader::setLogging(bool on)
@@ -325,6 +343,12 @@ std::vector<std::string> BGTextureLoader::thumbnailNames()
     return names;
 }
 
+std::vector<std::string> BGTextureLoader::pendingThumbnails()
+{
+    std::lock_guard<std::mutex> work(m_workMutex);
+    return m_thumbnailQueue.pendingInOrder();
+}
+
 // ---- the thread -------------------------------------------------------------------------------------
 
 void BGTextureLoader::run()
@@ -334,6 +358,7 @@ void BGTextureLoader::run()
     // Told by startLoader: no box comes from this thread.
     m_contextFailed = !m_context || !m_context->makeCurrent();
     m_started.signal();
+    startThumbnailWorkers();
 
     for (;;) {
         ++m_loopPasses;
@@ -341,12 +366,29 @@ void BGTextureLoader::run()
         std::optional<LoaderCommand> command;
         bool finishedWork = false;
         bool fullLoad = false;
+        bool thumbnailWork = false;
+        std::vector<ReadyThumbnail> ready;
         {
             oxLock lock(threadLock());
-            finishedWork = m_queue.resetCountersWhenEmpty();
+            std::lock_guard<std::mutex> work(m_workMutex);
+            // Commands first, then the thumbnails still to make.
+            if (m_queue.empty() && thumbnailsIdle()) {
+                finishedWork = m_queue.resetCountersWhenEmpty();
+                finishedWork = m_thumbnailQueue.resetCounters() || finishedWork;
+            }
             command = m_queue.takeFront();
             if (!m_shuttingDown)
                 m_cancel.reset();
+            if (!command && !m_readyThumbnails.empty() && !m_shuttingDown) {
+                // Every ready one at once: one wait for the GL and one redisplay.
+                ready.assign(std::make_move_iterator(m_readyThumbnails.begin()),
+                             std::make_move_iterator(m_readyThumbnails.end()));
+                m_readyThumbnails.clear();
+            } else if (!command && !m_shuttingDown && m_workers.empty())
+                if (std::optional<std::string> name = takeThumbnail()) {
+                    command = LoadCommand{.name = std::move(*name), .thumbnail = true};
+                    thumbnailWork = true;
+                }
             if (command)
                 if (const auto* load = std::get_if<LoadCommand>(&*command)) {
                     m_runningLoad = *load;
@@ -355,6 +397,14 @@ void BGTextureLoader::run()
         }
         if (finishedWork)
             redisplay(); // the progress display goes away
+        if (!ready.empty()) {
+            notifyThumbnailWorkers(); // room for the next ones
+            if (m_context && !m_context->isCurrent())
+                m_context->makeCurrent();
+            publishThumbnails(ready);
+            m_memoryKept = true;
+            continue;
+        }
         if (!command) {
             if (isStopRequested())
                 break;
@@ -380,20 +430,29 @@ void BGTextureLoader::run()
         bool wantedEnded = false;
         {
             oxLock lock(threadLock());
-            m_queue.markDone();
+            std::lock_guard<std::mutex> work(m_workMutex);
+            if (thumbnailWork)
+                m_thumbnailQueue.markDone();
+            else
+                m_queue.markDone();
             // The picture a view waits for got no record (not even one
             // with a note): the view is told, not left waiting.
             if (fullLoad && m_runningLoad->name == m_wanted && !m_cancel.cancelled() && !isLoaded(m_wanted))
                 wantedEnded = m_wantedEnded = true;
             m_runningLoad.reset();
+            // A thumbnail may have come or gone.
+            refreshKeptThumbnails();
         }
         if (wantedEnded)
             redisplay();
+        if (thumbnailWork)
+            dropFarthestThumbnails();
         if (fullLoad)
             m_loaded.signal(); // also after a load that published nothing
         m_log.write(": %g ms\n", double(timer.elapsed(oxTimer::Microseconds)) / 1000.0);
     }
 
+    stopThumbnailWorkers();
     // Whatever a command still in progress at the stop published goes here,
     // in the context that made it.
     unloadEverything();
@@ -427,6 +486,10 @@ void BGTextureLoader::shutdownLoader()
             // operations are what the user asked for and are carried out.
             m_cancel.cancel();
             m_queue.dropLoadsAndUnloads();
+            {
+                std::lock_guard<std::mutex> work(m_workMutex);
+                m_thumbnailQueue.clear();
+            }
             for (const auto& p : m_pictures)
                 enqueueLocked(UnloadCommand{.name = p->name, .force = true});
             for (const auto& [name, t] : m_thumbnails)

@@ -172,7 +172,7 @@ void BGTextureLoader::execute(const UnloadCommand& command)
 }
 
 std::unique_ptr<LoadedPicture> BGTextureLoader::prepareRecord(const std::string& name, bool thumbnail, bool firstLook,
-                                                             bool* filled)
+                                                             bool* filled, const PictureFiller* given)
 {
     auto record = std::make_unique<LoadedPicture>();
     const int size = thumbnail ? m_thumbnailSize.load() : 0;
@@ -183,9 +183,12 @@ std::unique_ptr<LoadedPicture> BGTextureLoader::prepareRecord(const std::string&
         record->coverHeight = m_coverHeight.load();
     }
     std::string error;
+    const PictureFiller& fill = given                                     ? *given
+                                : thumbnail && m_services.fillThumbnail ? m_services.fillThumbnail
+                                                                        : m_services.fill;
     bool ok = false;
     try {
-        ok = fillLoadedPicture(m_services.fill, *record, name, m_cancel, &error);
+        ok = fillLoadedPicture(fill, *record, name, m_cancel, &error);
     } catch (const oxCancelled&) {
         m_log.write("Cancelled %s ", name.c_str());
         return nullptr;
@@ -234,6 +237,8 @@ void BGTextureLoader::execute(const LoadCommand& command)
 
 void BGTextureLoader::reloadPicture(const std::string& name)
 {
+    if (m_services.fileChanged)
+        m_services.fileChanged(name);
     for (bool thumbnail : {true, false})
         refillRecord(name, thumbnail, false);
 }
@@ -335,8 +340,11 @@ std::optional<std::string> BGTextureLoader::execute(const CopyMoveCommand& comma
     // failure is reported.
     const oxFileOpOutcome outcome = command.copy ? shellCopy(command.name, command.target, true, options)
                                                  : shellMove(command.name, command.target, false, options);
-    if (outcome.done)
+    if (outcome.done) {
+        if (!command.copy && m_services.fileChanged)
+            m_services.fileChanged(command.name); // its thumbnails name a file that is gone
         reloadPicture(placedAt(command.name, command.target));
+    }
     redisplay();
     if (!outcome.done)
         return outcome.error;

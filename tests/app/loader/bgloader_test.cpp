@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <chrono>
+#include <filesystem>
+#include <thread>
 #include <random>
 #include <time.h>
 
@@ -237,7 +239,8 @@ TEST(BGTextureLoader, UpdateThumbnailsMarksWantedLoadsMissingAndUnloadsTheRest)
     rig.loader->setThumbnailSize(256);
     rig.hold("gate", false);
     rig.loader->updateThumbnails();
-    EXPECT_EQ(rig.queued(), (Names{"loadT:/a/0.jpg", "loadT:/a/1.jpg", "loadT:/a/2.jpg", "loadT:/a/3.jpg"}));
+    EXPECT_TRUE(rig.queued().empty());
+    EXPECT_EQ(rig.loader->pendingThumbnails(), rig.list);
     EXPECT_EQ(rig.loader->progress(), (LoaderProgress{0, 5}));
     rig.fill.release("gate");
     ASSERT_TRUE(rig.idle());
@@ -250,10 +253,8 @@ TEST(BGTextureLoader, UpdateThumbnailsMarksWantedLoadsMissingAndUnloadsTheRest)
     rig.list = {"/a/1.jpg", "/a/new.jpg", "/a/3.jpg"};
     rig.hold("gate2", false);
     rig.loader->updateThumbnails();
-    const Names queued = rig.queued();
-    ASSERT_EQ(queued.size(), 3u) << ::testing::PrintToString(queued);
-    EXPECT_EQ(sorted(Names(queued.begin(), queued.begin() + 2)), (Names{"unloadT:/a/0.jpg", "unloadT:/a/2.jpg"}));
-    EXPECT_EQ(queued[2], "loadT:/a/new.jpg");
+    EXPECT_EQ(sorted(rig.queued()), (Names{"unloadT:/a/0.jpg", "unloadT:/a/2.jpg"}));
+    EXPECT_EQ(rig.loader->pendingThumbnails(), (Names{"/a/new.jpg"}));
     {
         oxLock lock(rig.loader->threadLock());
         EXPECT_TRUE(kept->wanted);
@@ -264,6 +265,7 @@ TEST(BGTextureLoader, UpdateThumbnailsMarksWantedLoadsMissingAndUnloadsTheRest)
     rig.list = LoaderRig::numbered(4, "/a/");
     rig.loader->updateThumbnails();
     EXPECT_TRUE(rig.loader->queuedCommands().empty());
+    EXPECT_TRUE(rig.loader->pendingThumbnails().empty());
     EXPECT_EQ(rig.loader->progress(), (LoaderProgress{0, 1}));
     rig.fill.release("gate2");
     ASSERT_TRUE(rig.idle());
@@ -271,6 +273,116 @@ TEST(BGTextureLoader, UpdateThumbnailsMarksWantedLoadsMissingAndUnloadsTheRest)
     EXPECT_EQ(rig.loader->readThumbnail("/a/1.jpg").get(), kept);
     EXPECT_EQ(rig.fill.callsFor("/a/new.jpg"), 0);
     EXPECT_NE(rig.loader->awaitPicture("/a/1.jpg"), kept); // full pictures are separate records
+}
+
+// Scrolled far down a long list: the cells on screen come first, then the
+// nearest around them; commands still go before any thumbnail.
+TEST(BGTextureLoader, VisibleThumbnailsAreMadeFirst)
+{
+    LoaderRig rig(LoaderRig::numbered(2000, "/v/"));
+    rig.hold("gate", false);
+    rig.loader->updateThumbnails();
+    rig.loader->setVisibleRange(1500, 1503);
+    rig.loader->transformPicture("/v/7.jpg", oxImageTransform());
+    const Names order = rig.loader->pendingThumbnails();
+    ASSERT_EQ(order.size(), 2000u);
+    EXPECT_EQ(Names(order.begin(), order.begin() + 7),
+              (Names{"/v/1500.jpg", "/v/1501.jpg", "/v/1502.jpg", "/v/1503.jpg", "/v/1504.jpg", "/v/1499.jpg",
+                     "/v/1505.jpg"}));
+    EXPECT_EQ(order.back(), "/v/0.jpg");
+    rig.fill.release("gate");
+    ASSERT_TRUE(waitUntil([&] { return rig.fill.calls().size() >= 3; }));
+    const auto calls = rig.fill.calls();
+    EXPECT_EQ(calls[1].name, "/v/1500.jpg") << "after the rotation, which reloads nothing";
+}
+
+// A folder larger than the thumbnail count keeps the thumbnails nearest the
+// screen; scrolled elsewhere, the farthest go and the new screen's come.
+TEST(BGTextureLoader, ThumbnailCountKeepsThoseNearestTheScreen)
+{
+    LoaderRig rig(LoaderRig::numbered(300, "/m/"));
+    rig.loader->setThumbnailCount(50);
+    rig.loader->setVisibleRange(200, 209);
+    rig.loader->updateThumbnails();
+    ASSERT_TRUE(rig.idle());
+    const auto indexes = [&] {
+        std::vector<int> out;
+        for (const std::string& name : rig.loader->thumbnailNames())
+            out.push_back(std::stoi(name.substr(3)));
+        std::sort(out.begin(), out.end());
+        return out;
+    };
+    std::vector<int> kept = indexes();
+    ASSERT_EQ(kept.size(), 50u);
+    EXPECT_EQ(kept.front(), 180);
+    EXPECT_EQ(kept.back(), 229);
+    EXPECT_EQ(rig.loader->progress(), LoaderProgress{}) << "nothing more is wanted: the progress display goes";
+
+    rig.loader->setVisibleRange(0, 9);
+    ASSERT_TRUE(waitUntil([&] { return indexes().front() == 0 && rig.loader->progress() == LoaderProgress{}; }));
+    kept = indexes();
+    EXPECT_EQ(kept.size(), 50u);
+    EXPECT_EQ(kept.back(), 49);
+    EXPECT_EQ(rig.fill.callsFor("/m/0.jpg"), 1);
+}
+
+// Thumbnails are decoded on the workers and published by the loader thread
+// alone; a decode that throws gives a record with its reason.
+TEST(BGTextureLoader, WorkersDecodeThumbnailsTheLoaderThreadPublishesThem)
+{
+    std::mutex mutex;
+    std::set<std::thread::id> decoders, publishers;
+    LoaderRig rig(LoaderRig::numbered(300, "/w/"), true, true, [&](LoaderServices& s) {
+        s.thumbnailWorkers = 3;
+        s.makeThumbnail = [&](const std::string& name, int edge) -> PictureFiller {
+            {
+                std::lock_guard<std::mutex> lock(mutex);
+                decoders.insert(std::this_thread::get_id());
+            }
+            if (name == "/w/13.jpg")
+                throw oxImageException("broken on purpose", name);
+            return [&, edge](const std::string&, LoadedPicture& p, const oxCancelToken&) {
+                std::lock_guard<std::mutex> lock(mutex);
+                publishers.insert(std::this_thread::get_id());
+                p.imageWidth = edge;
+                return true;
+            };
+        };
+    });
+    rig.loader->setThumbnailSize(64);
+    rig.loader->setThumbnailCount(300);
+    rig.loader->updateThumbnails();
+    ASSERT_TRUE(rig.idle());
+    EXPECT_EQ(rig.loader->thumbnailNames().size(), 300u);
+    EXPECT_EQ(rig.loader->readThumbnail("/w/299.jpg")->imageWidth, 64);
+    EXPECT_NE(rig.loader->readThumbnail("/w/13.jpg")->note.find("broken on purpose"), std::string::npos);
+    std::lock_guard<std::mutex> lock(mutex);
+    ASSERT_EQ(publishers.size(), 1u);
+    EXPECT_EQ(decoders.count(*publishers.begin()), 0u);
+}
+
+// Stopping while the workers decode: the file operation asked for is still
+// carried out, and nothing is left over (no box from the leftover checks).
+TEST(BGTextureLoader, ShutDownWithThumbnailsInFlightKeepsFileOperations)
+{
+    ThreadSafeMessages boxes;
+    TempDir dir;
+    const std::string source = writeJpeg(dir.file("s.jpg"), 8, 8);
+    auto rig = std::make_unique<LoaderRig>(LoaderRig::numbered(500, "/d/"), true, true, [](LoaderServices& s) {
+        s.thumbnailWorkers = 2;
+        s.makeThumbnail = [](const std::string&, int) -> PictureFiller {
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+            return [](const std::string&, LoadedPicture&, const oxCancelToken&) { return true; };
+        };
+    });
+    rig->loader->updateThumbnails();
+    ASSERT_TRUE(waitUntil([&] { return rig->loader->thumbnailNames().size() >= 5; }));
+    rig->loader->copyMovePicture(source, dir.file("t.jpg"), true, 4242);
+    rig->loader.reset();
+    EXPECT_TRUE(std::filesystem::exists(dir.file("t.jpg")));
+    const auto posted = rig->commands();
+    EXPECT_NE(std::find(posted.begin(), posted.end(), 4242u), posted.end());
+    EXPECT_EQ(boxes.count(), 0u) << boxes.texts();
 }
 
 TEST(BGTextureLoader, WakesForEachCommandAndSleepsWhileIdle)

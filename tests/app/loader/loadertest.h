@@ -147,7 +147,8 @@ inline std::string describe(const LoaderCommand& command)
 
 // A started loader over its own picture list, with the doubles above.
 struct LoaderRig {
-    explicit LoaderRig(std::vector<std::string> names = {}, bool start = true, bool contextWorks = true)
+    explicit LoaderRig(std::vector<std::string> names = {}, bool start = true, bool contextWorks = true,
+                       const std::function<void(LoaderServices&)>& adjust = {})
         : list(std::move(names))
     {
         LoaderServices s;
@@ -163,6 +164,8 @@ struct LoaderRig {
             reports.push_back(f);
         };
         s.confirm = oxAskYesNo; // questions reach the test's message seam
+        if (adjust)
+            adjust(s);
         loader = std::make_unique<BGTextureLoader>(list, s);
         if (start) {
             EXPECT_TRUE(loader->startLoader());
