@@ -139,36 +139,8 @@ LoadedPicture* BGTextureLoader::findLoaded(const std::string& name, bool skipInU
     return nullptr;
 }
 
-LoadedPicture* BGTextureLoader::acquirePicture(const std::string& name)
+std::vector<std::string> BGTextureLoader::keepAround(const std::string& name)
 {
-    oxLock lock(threadLock());
-    LoadedPicture* picture = findLoaded(name);
-    if (!picture && isRunning() && !m_shuttingDown) {
-        enqueueLocked(LoadCommand{.name = name, .urgent = true});
-        while (!(picture = findLoaded(name)) && isRunning()) {
-            // A load that ended without a record (it could not even make one)
-            // must not keep the caller waiting.
-            if (!m_queue.hasLoad(name, false) && m_runningLoad != name)
-                return nullptr;
-            threadLock().leave();
-            if (m_loaded.wait(1000) == oxEvent::WAIT_TIMEOUT)
-                m_wake.signal(); // a fallback: the thread can never sleep through a queued load
-            threadLock().enter();
-        }
-    }
-    if (!picture) {
-        if (!isRunning()) {
-            threadLock().leave();
-            oxShowMessage(oxGetTranslation("BGTextureLoader: Thread is no longer running, can't load any images!"),
-                          std::string());
-            threadLock().enter();
-        }
-        return nullptr;
-    }
-    ++picture->useCount;
-    m_queue.cancelUnload(name, false);
-
-    // Prefetch the neighbours, keep them if they are there already.
     std::vector<std::string> keep{name};
     const auto at = std::find(m_pictureList.begin(), m_pictureList.end(), name);
     if (at != m_pictureList.end()) {
@@ -183,24 +155,84 @@ LoadedPicture* BGTextureLoader::acquirePicture(const std::string& name)
     for (size_t i = 1; i < keep.size(); ++i) {
         if (isLoaded(keep[i]))
             m_queue.cancelUnload(keep[i], false);
-        else
+        else if (!isRunningLoad(keep[i]))
             enqueueLocked(LoadCommand{.name = keep[i]});
     }
-    // The full picture after the neighbours: a first look already shows the
-    // picture as fitted, the neighbours make the next step quick.
-    bool isFirstLook = false;
-    {
-        oxLock recordLock(picture->lock);
-        isFirstLook = picture->firstLook;
-    }
-    if (isFirstLook)
-        enqueueLocked(LoadCommand{.name = name, .fullAfterFirstLook = true});
     for (auto& p : m_pictures) {
         if (p->inUse() || kept(p->name))
             continue;
         enqueueLocked(UnloadCommand{.name = p->name});
     }
-    return picture;
+    return keep;
+}
+
+void BGTextureLoader::cancelLoadUnless(const std::vector<std::string>& keep)
+{
+    if (!m_runningLoad || m_runningLoad->thumbnail)
+        return;
+    if (std::find(keep.begin(), keep.end(), m_runningLoad->name) != keep.end())
+        return;
+    m_cancel.cancel();
+}
+
+PictureRequest BGTextureLoader::requestPicture(const std::string& name)
+{
+    oxLock lock(threadLock());
+    if (LoadedPicture* picture = findLoaded(name)) {
+        m_wanted.clear(); // nothing is waited for
+        ++picture->useCount;
+        m_queue.cancelUnload(name, false);
+        cancelLoadUnless(keepAround(name));
+        // The full picture after the neighbours: a first look already shows
+        // the picture as fitted, the neighbours make the next step quick.
+        bool isFirstLook = false;
+        {
+            oxLock recordLock(picture->lock);
+            isFirstLook = picture->firstLook;
+        }
+        if (isFirstLook)
+            enqueueLocked(LoadCommand{.name = name, .fullAfterFirstLook = true});
+        return {picture, false};
+    }
+    if (!isRunning() || m_shuttingDown) {
+        if (!isRunning()) {
+            threadLock().leave();
+            oxShowMessage(oxGetTranslation("BGTextureLoader: Thread is no longer running, can't load any images!"),
+                          std::string());
+            threadLock().enter();
+        }
+        return {};
+    }
+    // A load of it that was cancelled (it was not wanted a moment ago) is
+    // still running out: it has to be done again.
+    const bool running = isRunningLoad(name);
+    if (m_wanted == name && m_wantedEnded) {
+        // Its load could not even make a record; asking again tries again.
+        m_wanted.clear();
+        return {};
+    }
+    if (m_wanted == name && (running || m_queue.hasLoad(name, false)))
+        return {nullptr, true};
+    m_wanted = name;
+    m_wantedEnded = false;
+    // It comes first: every other picture's decoding stops (and is done
+    // again later if it is still wanted).
+    cancelLoadUnless({name});
+    if (!running)
+        enqueueLocked(LoadCommand{.name = name, .urgent = true});
+    keepAround(name);
+    return {nullptr, true};
+}
+
+LoadedPicture* BGTextureLoader::awaitPicture(const std::string& name)
+{
+    for (;;) {
+        const PictureRequest request = requestPicture(name);
+        if (!request.pending)
+            return request.picture;
+        if (m_loaded.wait(1000) == oxEvent::WAIT_TIMEOUT)
+            m_wake.signal(); // a fallback: the thread can never sleep through a queued load
+    }
 }
 
 void BGTextureLoader::releasePicture(LoadedPicture* picture)
@@ -335,7 +367,7 @@ void BGTextureLoader::run()
         reportFinishedBatches();
         std::optional<LoaderCommand> command;
         bool finishedWork = false;
-        const LoadCommand* fullLoad = nullptr;
+        bool fullLoad = false;
         bool thumbnailWork = false;
         std::vector<ReadyThumbnail> ready;
         {
@@ -347,6 +379,8 @@ void BGTextureLoader::run()
                 finishedWork = m_thumbnailQueue.resetCounters() || finishedWork;
             }
             command = m_queue.takeFront();
+            if (!m_shuttingDown)
+                m_cancel.reset();
             if (!command && !m_readyThumbnails.empty() && !m_shuttingDown) {
                 // Every ready one at once: one wait for the GL and one redisplay.
                 ready.assign(std::make_move_iterator(m_readyThumbnails.begin()),
@@ -358,9 +392,9 @@ void BGTextureLoader::run()
                     thumbnailWork = true;
                 }
             if (command)
-                if (const auto* load = std::get_if<LoadCommand>(&*command); load && !load->thumbnail) {
-                    fullLoad = load;
-                    m_runningLoad = load->name;
+                if (const auto* load = std::get_if<LoadCommand>(&*command)) {
+                    m_runningLoad = *load;
+                    fullLoad = !load->thumbnail;
                 }
         }
         if (finishedWork)
@@ -395,6 +429,7 @@ void BGTextureLoader::run()
         m_memoryKept = true;
         if (const FileOperation* operation = fileOperation(*command); operation && operation->notifyCode)
             m_services.postCommand(operation->notifyCode);
+        bool wantedEnded = false;
         {
             oxLock lock(threadLock());
             std::lock_guard<std::mutex> work(m_workMutex);
@@ -402,10 +437,16 @@ void BGTextureLoader::run()
                 m_thumbnailQueue.markDone();
             else
                 m_queue.markDone();
-            m_runningLoad.clear();
+            // The picture a view waits for got no record (not even one
+            // with a note): the view is told, not left waiting.
+            if (fullLoad && m_runningLoad->name == m_wanted && !m_cancel.cancelled() && !isLoaded(m_wanted))
+                wantedEnded = m_wantedEnded = true;
+            m_runningLoad.reset();
             // A thumbnail may have come or gone.
             refreshKeptThumbnails();
         }
+        if (wantedEnded)
+            redisplay();
         if (thumbnailWork)
             dropFarthestThumbnails();
         if (fullLoad)
@@ -441,8 +482,11 @@ void BGTextureLoader::shutdownLoader()
         {
             oxLock lock(threadLock());
             m_shuttingDown = true;
-            // Loads and unloads only serve the views, which are gone; file
+            m_wanted.clear();
+            // Loads and unloads only serve the views, which are gone: a
+            // decoding in progress stops at its next band of rows. File
             // operations are what the user asked for and are carried out.
+            m_cancel.cancel();
             m_queue.dropLoadsAndUnloads();
             {
                 std::lock_guard<std::mutex> work(m_workMutex);

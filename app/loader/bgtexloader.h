@@ -76,13 +76,19 @@ public:
     // loader thread and stops it. Also run by the destructor.
     void shutdownLoader();
 
-    // Returns once the picture is loaded or its loading has failed (a record
-    // without tiles and with a note); null when the thread is not running.
-    // The caller must not hold threadLock() (the loader needs it meanwhile).
-    // Then the neighbours in the list are prefetched and every other picture
-    // not in use is unloaded.
-    LoadedPicture* acquirePicture(const std::string& name) override;
+    // The picture when it is loaded (or its loading has failed: a record
+    // without tiles and with a note); otherwise it is loaded first thing (a
+    // first look, see setFirstLookCover) and the result is pending: the
+    // loader asks for a redraw once it is ready. Either way the neighbours
+    // in the list are prefetched after it and every other picture not in
+    // use is unloaded. Asking for another picture cancels the decoding of
+    // any picture or thumbnail but this one. Null and not pending when the
+    // thread is not running (the user is told).
+    PictureRequest requestPicture(const std::string& name) override;
     void releasePicture(LoadedPicture* picture) override;
+    // Asks for the picture and waits until it is ready: for tests and
+    // benchmarks, never for a view. The caller must not hold threadLock().
+    LoadedPicture* awaitPicture(const std::string& name);
 
     // File operations, queued urgently. The notify code (when not 0) is
     // posted to the application once the command is done, failed or not;
@@ -146,6 +152,19 @@ private:
     void enqueueLocked(LoaderCommand command);
     LoadedPicture* findLoaded(const std::string& name, bool skipInUse = false);
     bool isLoaded(const std::string& name) { return findLoaded(name) != nullptr; }
+    // With threadLock: the picture (not thumbnail) of name is being loaded
+    // and that load has not been cancelled.
+    bool isRunningLoad(const std::string& name) const
+    {
+        return m_runningLoad && !m_runningLoad->thumbnail && m_runningLoad->name == name && !m_cancel.cancelled();
+    }
+    // With threadLock: the neighbours of name in the list are prefetched (or
+    // kept), every other picture not in use is unloaded. Returns name and its
+    // neighbours.
+    std::vector<std::string> keepAround(const std::string& name);
+    // With threadLock: stops the decoding of the picture in progress unless
+    // keep has its name (thumbnails are left to their own queue).
+    void cancelLoadUnless(const std::vector<std::string>& keep);
 
     // Loader thread.
     void execute(const LoaderCommand& command);
@@ -163,7 +182,7 @@ private:
     void reportFinishedBatches(bool finalAll = false);
     // A new record of the file, filled as a picture (a first look when
     // firstLook is set) or as a thumbnail; filled tells whether it can be
-    // shown.
+    // shown. Null when the preparation was cancelled.
     std::unique_ptr<LoadedPicture> prepareRecord(const std::string& name, bool thumbnail, bool firstLook = false,
                                                  bool* filled = nullptr, const PictureFiller* fill = nullptr);
     // Fills the thumbnail and the picture of that name again, if loaded.
@@ -243,7 +262,14 @@ private:
     bool m_workersStop = false;
     std::vector<std::thread> m_workers; // loader thread only: starts and joins them
     bool m_shuttingDown = false;
-    std::string m_runningLoad; // the picture being loaded, if any
+    std::optional<LoadCommand> m_runningLoad; // the load in progress, if any
+    // The picture a view waits for (empty: none), and whether its load ended
+    // without a record to give.
+    std::string m_wanted;
+    bool m_wantedEnded = false;
+    // Cancels the decoding of the command in progress (any thread; reset by
+    // the loader thread as it takes the next command).
+    oxCancelToken m_cancel;
 
     oxEvent m_wake;
     oxEvent m_loaded;

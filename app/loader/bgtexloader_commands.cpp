@@ -175,7 +175,7 @@ void BGTextureLoader::execute(const UnloadCommand& command)
         }
     }
     if (gone)
-        fillLoadedPicture(m_services.fill, *gone, std::string()); // releases the tiles
+        fillLoadedPicture(m_services.fill, *gone, std::string(), m_cancel); // releases the tiles
 }
 
 std::unique_ptr<LoadedPicture> BGTextureLoader::prepareRecord(const std::string& name, bool thumbnail, bool firstLook,
@@ -193,7 +193,13 @@ std::unique_ptr<LoadedPicture> BGTextureLoader::prepareRecord(const std::string&
     const PictureFiller& fill = given                                     ? *given
                                 : thumbnail && m_services.fillThumbnail ? m_services.fillThumbnail
                                                                         : m_services.fill;
-    const bool ok = fillLoadedPicture(fill, *record, name, &error);
+    bool ok = false;
+    try {
+        ok = fillLoadedPicture(fill, *record, name, m_cancel, &error);
+    } catch (const oxCancelled&) {
+        m_log.write("Cancelled %s ", name.c_str());
+        return nullptr;
+    }
     if (filled)
         *filled = ok;
     if (!error.empty())
@@ -218,14 +224,21 @@ void BGTextureLoader::execute(const LoadCommand& command)
     }
     // Only a view waits for an urgent load: it gets a first look.
     std::unique_ptr<LoadedPicture> record = prepareRecord(command.name, command.thumbnail, command.urgent);
+    bool wanted = false;
     {
         oxLock lock(threadLock());
+        wanted = !command.thumbnail && command.name == m_wanted;
+        if (!record) {
+            // Cancelled: dropped (a stop, or a newer picture was asked for).
+            return;
+        }
         if (command.thumbnail)
             m_thumbnails[command.name] = std::move(record);
         else
             m_pictures.push_back(std::move(record));
     }
-    if (command.thumbnail)
+    // The view waiting for it picks it up at its next redraw.
+    if (command.thumbnail || wanted)
         redisplay();
 }
 
@@ -258,6 +271,8 @@ void BGTextureLoader::refillRecord(const std::string& name, bool thumbnail, bool
     // by the decoding; then exchanged under the record's lock.
     bool filled = false;
     std::unique_ptr<LoadedPicture> fresh = prepareRecord(name, thumbnail, false, &filled);
+    if (!fresh)
+        return; // cancelled: the record keeps what it has
     {
         oxLock lock(threadLock());
         if (LoadedPicture* target = loaded()) {
@@ -367,5 +382,5 @@ void BGTextureLoader::unloadEverything()
         m_thumbnails.clear();
     }
     for (auto& p : gone)
-        fillLoadedPicture(m_services.fill, *p, std::string());
+        fillLoadedPicture(m_services.fill, *p, std::string(), m_cancel);
 }

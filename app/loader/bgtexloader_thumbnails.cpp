@@ -76,7 +76,7 @@ void BGTextureLoader::thumbnailWorker()
             finish = m_services.makeThumbnail(*name, m_thumbnailSize.load());
         } catch (...) {
             // The record notes why, as if the loader thread had failed.
-            finish = [failure = std::current_exception()](const std::string&, LoadedPicture&) -> bool {
+            finish = [failure = std::current_exception()](const std::string&, LoadedPicture&, const oxCancelToken&) -> bool {
                 std::rethrow_exception(failure);
             };
         }
@@ -104,7 +104,7 @@ void BGTextureLoader::publishThumbnails(std::vector<ReadyThumbnail>& ready)
         auto record = std::make_unique<LoadedPicture>();
         record->imageWidth = record->imageHeight = m_thumbnailSize.load();
         std::string error;
-        fillLoadedPicture(r.finish, *record, r.name, &error);
+        fillLoadedPicture(r.finish, *record, r.name, oxCancelToken::none(), &error); // an upload, quick
         if (!error.empty())
             m_log.write("Error Load %s: %s", r.name.c_str(), error.c_str());
         m_log.write(": %g ms\n", double(timer.elapsed(oxTimer::Microseconds)) / 1000.0);
@@ -181,5 +181,5 @@ void BGTextureLoader::dropFarthestThumbnails()
     }
     // The textures go here, on the thread whose context made them.
     for (auto& record : gone)
-        fillLoadedPicture(m_services.fill, *record, std::string());
+        fillLoadedPicture(m_services.fill, *record, std::string(), oxCancelToken::none());
 }

@@ -16,14 +16,14 @@ LoaderServices programLoaderServices(LoaderServices services)
     if (!services.fillThumbnail) {
         // The thumbnails other programs share: made once, kept across runs.
         auto cache = std::make_shared<const oxThumbnailCache>(oxThumbnailCache::userRoot(), "pictavo-" PICTAVO_VERSION);
-        services.fillThumbnail = [cache](const std::string& name, LoadedPicture& picture) {
+        services.fillThumbnail = [cache](const std::string& name, LoadedPicture& picture, const oxCancelToken&) {
             return prepareThumbnail(cache.get(), name, picture);
         };
         // Decoded on the workers, uploaded on the loader thread.
         if (!services.makeThumbnail)
             services.makeThumbnail = [cache](const std::string& name, int edge) -> PictureFiller {
                 auto made = std::make_shared<ThumbnailImage>(makeThumbnailImage(cache.get(), name, edge));
-                return [made](const std::string& file, LoadedPicture& picture) {
+                return [made](const std::string& file, LoadedPicture& picture, const oxCancelToken&) {
                     uploadThumbnail(file, *made, picture);
                     return true;
                 };

@@ -5,6 +5,7 @@
 #include "app/loader/simpleloader.h"
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <thread>
 #include <random>
@@ -48,7 +49,7 @@ TEST(BGTextureLoader, AcquirePrefetchesTheNeighboursAndUnloadsEveryOtherPictureN
 {
     LoaderRig rig(LoaderRig::numbered(10, "/p/"));
     const Names& l = rig.list;
-    LoadedPicture* p2 = rig.loader->acquirePicture(l[2]); // cold; stays in use
+    LoadedPicture* p2 = rig.loader->awaitPicture(l[2]); // cold; stays in use
     ASSERT_NE(p2, nullptr);
     EXPECT_EQ(p2->name, l[2]);
     ASSERT_TRUE(rig.idle());
@@ -57,7 +58,7 @@ TEST(BGTextureLoader, AcquirePrefetchesTheNeighboursAndUnloadsEveryOtherPictureN
     ASSERT_TRUE(rig.idle());
 
     rig.hold("gate");
-    LoadedPicture* p5 = rig.loader->acquirePicture(l[5]);
+    LoadedPicture* p5 = rig.loader->awaitPicture(l[5]);
     const Names queued = rig.queued();
     ASSERT_EQ(queued.size(), 6u) << ::testing::PrintToString(queued);
     EXPECT_EQ(Names(queued.begin(), queued.begin() + 2), (Names{"load:" + l[4], "load:" + l[6]}));
@@ -76,7 +77,7 @@ TEST(BGTextureLoader, AcquirePrefetchesTheNeighboursAndUnloadsEveryOtherPictureN
     ASSERT_TRUE(rig.idle());
     const int fills = rig.fill.callsFor(l[0]);
     rig.hold("gate2");
-    rig.loader->releasePicture(rig.loader->acquirePicture(l[0]));
+    rig.loader->releasePicture(rig.loader->awaitPicture(l[0]));
     EXPECT_EQ(rig.queued().at(0), "load:" + l[1]);
     rig.fill.release("gate2");
     ASSERT_TRUE(rig.idle());
@@ -88,16 +89,16 @@ TEST(BGTextureLoader, PicturesInUseAreNeverUnloaded)
 {
     LoaderRig rig(LoaderRig::numbered(10, "/p/"));
     const Names& l = rig.list;
-    LoadedPicture* p2 = rig.loader->acquirePicture(l[2]);
+    LoadedPicture* p2 = rig.loader->awaitPicture(l[2]);
     rig.loader->releasePicture(p2);
     rig.loader->enqueue(LoadCommand{.name = l[8]});
     ASSERT_TRUE(rig.idle());
     // Stepping to 8 queues the unload of 1, 2 and 3; taking 2 again before
     // they ran keeps 2 and its neighbours.
     rig.hold("gate");
-    rig.loader->releasePicture(rig.loader->acquirePicture(l[8]));
+    rig.loader->releasePicture(rig.loader->awaitPicture(l[8]));
     ASSERT_TRUE(contains(rig.queued(), "unload:" + l[2]));
-    EXPECT_EQ(rig.loader->acquirePicture(l[2]), p2);
+    EXPECT_EQ(rig.loader->awaitPicture(l[2]), p2);
     rig.fill.release("gate");
     ASSERT_TRUE(rig.idle());
     for (int i : {1, 2, 3})
@@ -107,14 +108,14 @@ TEST(BGTextureLoader, PicturesInUseAreNeverUnloaded)
 
     // Held twice (the old and the new picture of a cross-fade): it stays
     // until it is given back twice.
-    rig.loader->acquirePicture(l[2]);
+    rig.loader->awaitPicture(l[2]);
     rig.loader->releasePicture(p2);
     EXPECT_TRUE(p2->inUse());
-    rig.loader->acquirePicture(l[6]);
+    rig.loader->awaitPicture(l[6]);
     ASSERT_TRUE(rig.idle());
     EXPECT_TRUE(contains(rig.loader->loadedNames(), l[2]));
     rig.loader->releasePicture(p2);
-    rig.loader->acquirePicture(l[6]);
+    rig.loader->awaitPicture(l[6]);
     ASSERT_TRUE(rig.idle());
     EXPECT_FALSE(contains(rig.loader->loadedNames(), l[2]));
     rig.loader->releasePicture(p2); // no longer ours: ignored
@@ -145,12 +146,12 @@ TEST(BGTextureLoader, FailedLoadsGiveARecordWithItsNoteALogLineAndNoBox)
     };
     // Asked for one by one, the next one read ahead each time.
     for (int i = 0; i < 5; ++i)
-        expectNoted(rig.loader->acquirePicture(rig.list[i]), i);
+        expectNoted(rig.loader->awaitPicture(rig.list[i]), i);
     ASSERT_TRUE(rig.idle());
     for (int i = 0; i < 5; ++i)
         expectNoted(rig.loader->readThumbnail(rig.list[i]).get(), i);
-    EXPECT_EQ(rig.loader->acquirePicture("/x/refuse.jpg")->note, ""); // no reason given
-    EXPECT_EQ(rig.loader->acquirePicture("/x/ok.jpg")->note, "");
+    EXPECT_EQ(rig.loader->awaitPicture("/x/refuse.jpg")->note, ""); // no reason given
+    EXPECT_EQ(rig.loader->awaitPicture("/x/ok.jpg")->note, "");
     EXPECT_TRUE(rig.loader->isRunning());
     EXPECT_EQ(boxes.count(), 0u) << boxes.texts();
     rig.loader->setLogging(false);
@@ -168,7 +169,7 @@ TEST(BGTextureLoader, FirstLookIsReplacedByTheFullPictureAfterTheNeighbours)
     LoaderRig rig({"/f/a.jpg", "/f/b.jpg", "/f/c.jpg", "/f/d-full-refused.jpg"});
     rig.loader->setFirstLookCover(64, 48);
     rig.fill.block("/f/a.jpg"); // holds the thread at the first neighbour
-    LoadedPicture* b = rig.loader->acquirePicture("/f/b.jpg");
+    LoadedPicture* b = rig.loader->awaitPicture("/f/b.jpg");
     ASSERT_NE(b, nullptr);
     EXPECT_TRUE(b->firstLook);
     EXPECT_EQ(b->shownWidth(), 256);
@@ -188,13 +189,48 @@ TEST(BGTextureLoader, FirstLookIsReplacedByTheFullPictureAfterTheNeighbours)
     EXPECT_FALSE(calls[1].firstLook || calls[2].firstLook || calls[3].firstLook); // prefetches and the full picture
     EXPECT_GT(rig.redisplays, redisplays);
 
-    LoadedPicture* d = rig.loader->acquirePicture("/f/d-full-refused.jpg");
+    LoadedPicture* d = rig.loader->awaitPicture("/f/d-full-refused.jpg");
     ASSERT_NE(d, nullptr);
     ASSERT_TRUE(rig.idle());
     oxLock lock(d->lock);
     EXPECT_FALSE(d->firstLook);
     EXPECT_EQ(d->shownWidth(), 64);
     EXPECT_EQ(rig.fill.callsFor("/f/d-full-refused.jpg"), 2);
+}
+
+// A view never waits for a decoder: while a picture's decoding hangs, asking
+// for it and then for another returns at once; the hanging decoding is
+// cancelled and dropped, the newer picture comes, and the view is redrawn.
+TEST(BGTextureLoader, RequestsNeverWaitAndANewerOneCancelsTheDecodingInProgress)
+{
+    LoaderRig rig({"/r/a.jpg", "/r/b.jpg", "/r/c.jpg", "/r/d.jpg", "/r/e.jpg"});
+    rig.fill.block("/r/b.jpg");
+    EXPECT_TRUE(rig.loader->requestPicture("/r/b.jpg").pending);
+    ASSERT_TRUE(rig.fill.waitBlocked("/r/b.jpg"));
+    EXPECT_TRUE(rig.loader->requestPicture("/r/b.jpg").pending); // asking again changes nothing
+    const int redisplays = rig.redisplays;
+    EXPECT_TRUE(rig.loader->requestPicture("/r/e.jpg").pending);
+    LoadedPicture* e = rig.loader->awaitPicture("/r/e.jpg");
+    ASSERT_NE(e, nullptr);
+    EXPECT_EQ(rig.fill.cancelledFills(), 1);
+    EXPECT_GT(rig.redisplays, redisplays);
+    ASSERT_TRUE(rig.idle());
+    const auto loaded = rig.loader->loadedNames();
+    EXPECT_EQ(std::count(loaded.begin(), loaded.end(), "/r/b.jpg"), 0); // dropped, not kept
+    rig.loader->releasePicture(e);
+}
+
+// Shutting down stops a decoding that hangs (Escape must end the program).
+TEST(BGTextureLoader, ShutdownCancelsTheDecodingInProgress)
+{
+    LoaderRig rig({"/s/a.jpg"});
+    rig.fill.block("/s/a.jpg");
+    EXPECT_TRUE(rig.loader->requestPicture("/s/a.jpg").pending);
+    ASSERT_TRUE(rig.fill.waitBlocked("/s/a.jpg"));
+    const auto start = std::chrono::steady_clock::now();
+    rig.loader->shutdownLoader();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+    EXPECT_EQ(rig.fill.cancelledFills(), 1);
 }
 
 TEST(BGTextureLoader, UpdateThumbnailsMarksWantedLoadsMissingAndUnloadsTheRest)
@@ -236,7 +272,7 @@ TEST(BGTextureLoader, UpdateThumbnailsMarksWantedLoadsMissingAndUnloadsTheRest)
     EXPECT_EQ(rig.loader->thumbnailNames(), rig.list);
     EXPECT_EQ(rig.loader->readThumbnail("/a/1.jpg").get(), kept);
     EXPECT_EQ(rig.fill.callsFor("/a/new.jpg"), 0);
-    EXPECT_NE(rig.loader->acquirePicture("/a/1.jpg"), kept); // full pictures are separate records
+    EXPECT_NE(rig.loader->awaitPicture("/a/1.jpg"), kept); // full pictures are separate records
 }
 
 // Scrolled far down a long list: the cells on screen come first, then the
@@ -305,7 +341,7 @@ TEST(BGTextureLoader, WorkersDecodeThumbnailsTheLoaderThreadPublishesThem)
             }
             if (name == "/w/13.jpg")
                 throw oxImageException("broken on purpose", name);
-            return [&, edge](const std::string&, LoadedPicture& p) {
+            return [&, edge](const std::string&, LoadedPicture& p, const oxCancelToken&) {
                 std::lock_guard<std::mutex> lock(mutex);
                 publishers.insert(std::this_thread::get_id());
                 p.imageWidth = edge;
@@ -336,7 +372,7 @@ TEST(BGTextureLoader, ShutDownWithThumbnailsInFlightKeepsFileOperations)
         s.thumbnailWorkers = 2;
         s.makeThumbnail = [](const std::string&, int) -> PictureFiller {
             std::this_thread::sleep_for(std::chrono::milliseconds(2));
-            return [](const std::string&, LoadedPicture&) { return true; };
+            return [](const std::string&, LoadedPicture&, const oxCancelToken&) { return true; };
         };
     });
     rig->loader->updateThumbnails();
@@ -358,7 +394,7 @@ TEST(BGTextureLoader, WakesForEachCommandAndSleepsWhileIdle)
         ASSERT_TRUE(rig.idle());
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
         const auto start = std::chrono::steady_clock::now();
-        rig.loader->releasePicture(rig.loader->acquirePicture(rig.list[i]));
+        rig.loader->releasePicture(rig.loader->awaitPicture(rig.list[i]));
         slowest = std::max(slowest, std::chrono::steady_clock::now() - start);
     }
     EXPECT_LT(slowest, std::chrono::milliseconds(250));
@@ -382,7 +418,7 @@ TEST(BGTextureLoader, RapidAcquireAndReleaseNeitherDeadlocksNorFreesPicturesInUs
     std::mt19937 random(1234);
     std::vector<LoadedPicture*> held;
     for (int i = 0; i < 1000; ++i) {
-        LoadedPicture* p = rig.loader->acquirePicture(rig.list[random() % rig.list.size()]);
+        LoadedPicture* p = rig.loader->awaitPicture(rig.list[random() % rig.list.size()]);
         ASSERT_NE(p, nullptr);
         held.push_back(p);
         for (LoadedPicture* h : held) { // a freed one trips the sanitizers
@@ -400,7 +436,7 @@ TEST(BGTextureLoader, RapidAcquireAndReleaseNeitherDeadlocksNorFreesPicturesInUs
         rig.loader->releasePicture(h);
     // Twice: the second step also unloads what a load in progress at the first brought in.
     for (int i = 0; i < 2; ++i) {
-        rig.loader->releasePicture(rig.loader->acquirePicture(rig.list[20]));
+        rig.loader->releasePicture(rig.loader->awaitPicture(rig.list[20]));
         ASSERT_TRUE(rig.idle());
     }
     EXPECT_EQ(sorted(rig.loader->loadedNames()), (Names{rig.list[19], rig.list[20], rig.list[21]}));
@@ -414,7 +450,7 @@ TEST(BGTextureLoader, ShutDownDropsLoadsFinishesTheCommandInProgressAndCarriesOu
     ASSERT_TRUE(writeFile(source, "picture bytes"));
     auto rig = std::make_unique<LoaderRig>(LoaderRig::numbered(60, "/s/"));
     ASSERT_TRUE(rig->loader->setLogging(true));
-    rig->loader->acquirePicture(rig->list[10]); // still in use at the end
+    rig->loader->awaitPicture(rig->list[10]); // still in use at the end
     rig->loader->updateThumbnails();
     ASSERT_TRUE(rig->idle());
     rig->hold("in progress", false);
@@ -444,7 +480,7 @@ TEST(BGTextureLoader, ShutDownDropsLoadsFinishesTheCommandInProgressAndCarriesOu
     EXPECT_EQ(boxes.count(), 0u) << boxes.texts();
 
     // A stopped loader says so; destroying it stays quiet.
-    EXPECT_EQ(rig->loader->acquirePicture(rig->list[0]), nullptr);
+    EXPECT_EQ(rig->loader->awaitPicture(rig->list[0]), nullptr);
     rig.reset();
     ASSERT_EQ(boxes.count(), 1u) << boxes.texts();
     EXPECT_EQ(boxes.boxes()[0].request.text, "BGTextureLoader: Thread is no longer running, can't load any images!");
@@ -477,10 +513,10 @@ TEST(SimpleTextureLoader, LoadsInTheCallingThreadAndDestroysOnRelease)
 {
     FakeFill fill;
     SimpleTextureLoader loader(fill.filler());
-    LoadedPicture* p = loader.acquirePicture("/x/a.jpg");
+    LoadedPicture* p = loader.requestPicture("/x/a.jpg").picture;
     ASSERT_NE(p, nullptr);
-    EXPECT_EQ(loader.acquirePicture("/x/refuse.jpg"), nullptr);
-    LoadedPicture* broken = loader.acquirePicture("/x/throw-engine.jpg"); // tells the view why
+    EXPECT_EQ(loader.requestPicture("/x/refuse.jpg").picture, nullptr);
+    LoadedPicture* broken = loader.requestPicture("/x/throw-engine.jpg").picture; // tells the view why
     ASSERT_NE(broken, nullptr);
     EXPECT_NE(broken->note.find("damaged picture"), std::string::npos);
     loader.releasePicture(p);

@@ -40,7 +40,7 @@ TEST(LoaderFileOperations, RotationRemakesTheCachedThumbnail)
     const oxThumbnailCache cache(dir.file("thumbnails"), "pictavo-test");
     std::vector<std::string> changed;
     LoaderRig rig({picture}, true, true, [&](LoaderServices& s) {
-        s.fillThumbnail = [&](const std::string& name, LoadedPicture& p) {
+        s.fillThumbnail = [&](const std::string& name, LoadedPicture& p, const oxCancelToken&) {
             const ThumbnailImage made = makeThumbnailImage(&cache, name, p.imageWidth);
             p.imageWidth = int(made.image->width());
             p.imageHeight = int(made.image->height());
@@ -69,7 +69,7 @@ TEST(LoaderFileOperations, RotationsRewriteTheJpegAndReloadPictureAndThumbnail)
 {
     FileRig rig;
     rig.loader->setThumbnailSize(16);
-    LoadedPicture* shown = rig.loader->acquirePicture(rig.picture);
+    LoadedPicture* shown = rig.loader->awaitPicture(rig.picture);
     rig.loader->updateThumbnails();
     ASSERT_TRUE(rig.idle());
     const LoadedPicture* thumb = rig.loader->readThumbnail(rig.picture).get();
@@ -247,7 +247,7 @@ TEST(LoaderLog, SeparatorThenOneLinePerCommandWithItsDuration)
         LoaderRig rig({"/log/a.jpg"}, false);
         ASSERT_TRUE(rig.loader->setLogging(true));
         ASSERT_TRUE(rig.loader->startLoader());
-        rig.loader->releasePicture(rig.loader->acquirePicture("/log/a.jpg"));
+        rig.loader->releasePicture(rig.loader->awaitPicture("/log/a.jpg"));
         rig.loader->enqueue(LoadCommand{.name = "/log/throw-engine.jpg"});
         rig.loader->enqueue(UnloadCommand{.name = "/log/a.jpg"});
         ASSERT_TRUE(rig.idle());

@@ -42,7 +42,9 @@ public:
     };
     PictureFiller filler()
     {
-        return [this](const std::string& name, LoadedPicture& p) { return fill(name, p); };
+        return [this](const std::string& name, LoadedPicture& p, const oxCancelToken& cancel) {
+            return fill(name, p, cancel);
+        };
     }
     void block(const std::string& name, bool blocked = true)
     {
@@ -70,9 +72,15 @@ public:
         }));
     }
     std::atomic<int> delayUs{0};
+    // Blocked fills that gave up because they were cancelled.
+    int cancelledFills() const
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_cancelled;
+    }
 
 private:
-    bool fill(const std::string& name, LoadedPicture& p)
+    bool fill(const std::string& name, LoadedPicture& p, const oxCancelToken& cancel)
     {
         const int maximum = p.imageWidth;
         {
@@ -81,9 +89,15 @@ private:
             p.text = "fill " + std::to_string(m_calls.size());
             m_waiting.insert(name);
             m_cv.notify_all();
-            m_cv.wait(lock, [&] { return m_blocked.count(name) == 0; });
+            // A blocked fill is a long decode: it gives up once cancelled.
+            while (!m_cv.wait_for(lock, std::chrono::milliseconds(2), [&] { return m_blocked.count(name) == 0; }))
+                if (cancel.cancelled())
+                    break;
             m_waiting.erase(name);
+            if (cancel.cancelled())
+                ++m_cancelled;
         }
+        cancel.check();
         std::this_thread::sleep_for(std::chrono::microseconds(delayUs.load()));
         const auto has = [&](const char* part) { return name.find(part) != std::string::npos; };
         if (has("throw-engine"))
@@ -110,6 +124,7 @@ private:
     std::condition_variable m_cv;
     std::set<std::string> m_blocked, m_waiting;
     std::vector<Call> m_calls;
+    int m_cancelled = 0;
 };
 
 struct FakeContext : LoaderContext {
