@@ -84,7 +84,7 @@ void BGTextureLoader::transformPicture(const std::string& name, const oxImageTra
 }
 
 void BGTextureLoader::convertPicture(const std::string& name, const std::string& target, int width, int height,
-                                     const oxToneMapping& toneMapping, unsigned notifyCode)
+                                     const oxToneMapping& toneMapping, unsigned notifyCode, bool replace)
 {
     ConvertCommand c;
     c.name = name;
@@ -93,17 +93,19 @@ void BGTextureLoader::convertPicture(const std::string& name, const std::string&
     c.width = width;
     c.height = height;
     c.toneMapping = toneMapping;
+    c.replace = replace;
     enqueue(std::move(c));
 }
 
 void BGTextureLoader::copyMovePicture(const std::string& name, const std::string& target, bool copy,
-                                      unsigned notifyCode)
+                                      unsigned notifyCode, bool replace)
 {
     CopyMoveCommand c;
     c.name = name;
     c.notifyCode = notifyCode;
     c.target = target;
     c.copy = copy;
+    c.replace = replace;
     enqueue(std::move(c));
 }
 

@@ -56,10 +56,6 @@ struct LoaderServices {
     // as it happens, or those of a batch together once the batch is over.
     // It must not block on the main thread. Empty: only the log hears of them.
     std::function<void(const std::vector<FileOperationFailure>& failures)> reportFailures;
-    // Questions of file operations (replace the existing target?), asked on
-    // the loader thread; true goes ahead. Empty: answered no, nothing is
-    // replaced.
-    oxFileConfirm confirm;
 };
 
 class BGTextureLoader : public oxThread, public TextureLoader, public ThumbnailSource, public PictureOperations {
@@ -99,8 +95,9 @@ public:
     // failures go to the report hook.
     void transformPicture(const std::string& name, const oxImageTransform& transform) override;
     void convertPicture(const std::string& name, const std::string& target, int width, int height,
-                        const oxToneMapping& toneMapping, unsigned notifyCode) override;
-    void copyMovePicture(const std::string& name, const std::string& target, bool copy, unsigned notifyCode) override;
+                        const oxToneMapping& toneMapping, unsigned notifyCode, bool replace) override;
+    void copyMovePicture(const std::string& name, const std::string& target, bool copy, unsigned notifyCode,
+                         bool replace) override;
     void beginBatch() override;
     void endBatch() override;
 

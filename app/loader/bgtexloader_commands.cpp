@@ -16,6 +16,13 @@ namespace {
 
 // Runs work; an exception becomes the reason of the failure. Nothing may
 // escape: the operation must still be counted off its batch.
+// The user was asked before the operation was queued; a target that exists
+// without that consent (it appeared since) stays as it is.
+std::string targetExistsReason(const std::string& target)
+{
+    return formatString(oxGetTranslation("The file \"%s\" already exists and was left as it is."), target.c_str());
+}
+
 template <class Work> std::optional<std::string> reasonOfFailure(Work work)
 {
     try {
@@ -304,6 +311,11 @@ std::optional<std::string> BGTextureLoader::execute(const ConvertCommand& comman
 {
     m_log.write("Convert %s to %s, size=(%d,%d)", command.name.c_str(), command.target.c_str(), command.width,
                 command.height);
+    struct stat existing;
+    if (!command.replace && lstat(command.target.c_str(), &existing) == 0)
+        return targetExistsReason(command.target);
+    // The save replaces the target in one step, so converting a picture
+    // onto itself keeps it whole whatever happens.
     std::optional<std::string> failure = reasonOfFailure([&] {
         std::unique_ptr<oxImage> image = oxImageRegistry::instance().loadImage(command.name, oxSize(0, 0));
         const int64_t width = image->width(), height = image->height();
@@ -335,11 +347,17 @@ std::optional<std::string> BGTextureLoader::execute(const CopyMoveCommand& comma
 {
     m_log.write("Copy/move %s to %s, copy=%d", command.name.c_str(), command.target.c_str(), command.copy ? 1 : 0);
     oxFileOpOptions options;
-    options.confirm = m_services.confirm;
-    // A declined replacement counts as done and stays silent; every real
-    // failure is reported.
+    std::string existing;
+    options.confirm = [&](const std::string&, const std::string&) {
+        existing = placedAt(command.name, command.target);
+        return command.replace;
+    };
     const oxFileOpOutcome outcome = command.copy ? shellCopy(command.name, command.target, true, options)
                                                  : shellMove(command.name, command.target, false, options);
+    if (outcome.done && !command.replace && !existing.empty()) {
+        redisplay();
+        return targetExistsReason(existing);
+    }
     if (outcome.done) {
         if (!command.copy && m_services.fileChanged)
             m_services.fileChanged(command.name); // its thumbnails name a file that is gone

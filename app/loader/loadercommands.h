@@ -47,11 +47,13 @@ struct ConvertCommand : FileOperation {
     // > 0 pixels, < 0 percent, 0 follows the other side (conversionSide).
     int width = 0, height = 0;
     oxToneMapping toneMapping = oxToneMapping::neutral();
+    bool replace = false; // an existing target: the user agreed to replace it
 };
 
 struct CopyMoveCommand : FileOperation {
     std::string target; // the new path, or a folder to put the file into
     bool copy = true;   // false: move
+    bool replace = false; // an existing target: the user agreed to replace it
 };
 
 using LoaderCommand = std::variant<LoadCommand, UnloadCommand, TransformCommand, ConvertCommand, CopyMoveCommand>;

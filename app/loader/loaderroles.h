@@ -112,10 +112,13 @@ public:
     // Lossless rotation and comment changes.
     virtual void transformPicture(const std::string& name, const oxImageTransform& transform) = 0;
     // width, height: > 0 pixels, < 0 percent, 0 follows the other side.
+    // The caller asks the user before it queues an operation whose target
+    // exists; replace says the answer. A target that exists without replace
+    // (it appeared meanwhile) is left alone and reported as a failure.
     virtual void convertPicture(const std::string& name, const std::string& target, int width, int height,
-                                const oxToneMapping& toneMapping, unsigned notifyCode) = 0;
-    virtual void copyMovePicture(const std::string& name, const std::string& target, bool copy,
-                                 unsigned notifyCode) = 0;
+                                const oxToneMapping& toneMapping, unsigned notifyCode, bool replace) = 0;
+    virtual void copyMovePicture(const std::string& name, const std::string& target, bool copy, unsigned notifyCode,
+                                 bool replace) = 0;
     // The operations asked for between beginBatch and endBatch form one
     // batch: their failures are reported together, once endBatch was called
     // and the last of them is done. Without a batch each failure is reported

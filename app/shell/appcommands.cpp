@@ -1,4 +1,6 @@
 // PictavoApp: keys, commands, deleting, help and the common menu entries.
+#include "app/dialogs/conversiondialog.h"
+#include "app/dialogs/copymovedialog.h"
 #include "app/shell/appmessages.h"
 #include "app/shell/configkeys.h"
 #include "app/shell/pictavoapp.h"
@@ -136,6 +138,41 @@ void PictavoApp::deletePicture(const std::string& path)
     if (path.empty() || path != m_list.currentPath())
         return;
     deletePicture(path, false);
+}
+
+void PictavoApp::saveAs(const SaveAsRequest& request)
+{
+    if (request.path.empty())
+        return;
+    PictureConversion picture{request.path, oxToneMapping::neutral()};
+    if (request.hasExposure)
+        picture.toneMapping = request.exposure;
+    convertPictures({picture});
+}
+
+void PictavoApp::convertPictures(const std::vector<PictureConversion>& pictures)
+{
+    ConversionTask task;
+    task.pictures = pictures;
+    task.operations = m_loader.get();
+    task.isListed = [this](const std::string& folder) { return isListedFolder(folder); };
+    task.run();
+}
+
+void PictavoApp::copyMovePictures(const std::vector<std::string>& paths, bool copy)
+{
+    CopyMoveTask task;
+    task.copy = copy;
+    task.entries = paths;
+    task.operations = m_loader.get();
+    task.isListed = [this](const std::string& folder) { return isListedFolder(folder); };
+    task.run();
+}
+
+bool PictavoApp::isListedFolder(const std::string& folder) const
+{
+    const oxFilename target(folder + "/"), listed(m_list.folder() + "/");
+    return target == listed || (m_list.isRecursive() && listed.isAncestorOf(target));
 }
 
 bool PictavoApp::deletePicture(const std::string& path, bool confirm)

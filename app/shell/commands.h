@@ -45,4 +45,12 @@ enum Command : unsigned {
     // The application: background work reported failures; they are shown
     // in message boxes on the main thread.
     CMD_SHOW_FAILURES = 225,
+
+    // The conversion dialog's own, while it runs.
+    CMD_CONVERT_TYPE = 300,
+    CMD_CONVERT_RESIZE = 301,
+    CMD_CONVERT_KEEP_ASPECT = 302,
+    CMD_CONVERT_WIDTH = 303,
+    CMD_CONVERT_HEIGHT = 304,
+    CMD_CONVERT_HELP = 305,
 };

@@ -33,9 +33,6 @@ LoaderServices programLoaderServices(LoaderServices services)
     }
     if (!services.makeContext)
         services.makeContext = makeGLLoaderContext;
-    // The engine's own box works from the loader thread too.
-    if (!services.confirm)
-        services.confirm = oxAskYesNo;
     return services;
 }
 

@@ -96,6 +96,12 @@ public:
     void selectFolder() override { m_list.selectFolder(); }
     PictureOperations* pictureOperations() override { return m_loader.get(); }
     void deletePicture(const std::string& path) override;
+    void saveAs(const SaveAsRequest& request) override;
+    void convertPictures(const std::vector<PictureConversion>& pictures) override;
+    void copyMovePictures(const std::vector<std::string>& paths, bool copy) override;
+    // The list shows the folder's pictures (its folder, or one inside it
+    // when sub-folders are searched).
+    bool isListedFolder(const std::string& folder) const;
     void addCommonMenuEntries(oxGuiPopupMenu& menu) override;
     void viewDestroyed(Display* view) override;
     void showPictureAt(int index) override;

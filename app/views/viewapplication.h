@@ -65,7 +65,7 @@ public:
     virtual void openFolder(const std::string& /*path*/, bool /*searchSubfolders*/) {}
     // The thumbnail sheet's selection for the conversion dialog ("Save
     // as..." for one picture, a batch for several) and for the copy/move
-    // dialog. Nothing happens until those dialogs exist.
+    // dialog.
     virtual void convertPictures(const std::vector<PictureConversion>& /*pictures*/) {}
     virtual void copyMovePictures(const std::vector<std::string>& /*paths*/, bool /*copy*/) {}
     // Appends the entries every view's context menu ends with.

@@ -28,6 +28,13 @@ std::vector<std::pair<int, std::string>> buttonsFor(int flags)
     return buttons;
 }
 
+int escapeAnswerFor(int flags)
+{
+    if (flags & MB_CANCEL)
+        return GUI_RESULT_CANCEL;
+    return (flags & MB_OK) ? GUI_RESULT_OK : GUI_RESULT_NO;
+}
+
 } // namespace
 
 int oxGuiIconSound(int icon)
@@ -47,13 +54,20 @@ int oxGuiIconSound(int icon)
 }
 
 oxGuiModalMessageDialog::oxGuiModalMessageDialog(const std::string& text, const std::string& title, int buttons, int icon)
-    : oxGuiModalDialog(std::make_unique<oxGuiVSizer>()), m_icon(icon), m_buttonFlags(buttons)
+    : oxGuiModalMessageDialog(text, title, buttonsFor(buttons), escapeAnswerFor(buttons), icon)
+{
+}
+
+oxGuiModalMessageDialog::oxGuiModalMessageDialog(const std::string& text, const std::string& title,
+                                                 const std::vector<std::pair<int, std::string>>& buttons,
+                                                 int escapeAnswer, int icon)
+    : oxGuiModalDialog(std::make_unique<oxGuiVSizer>()), m_icon(icon), m_escapeAnswer(escapeAnswer)
 {
     setTitle(title);
     auto* column = static_cast<oxGuiVSizer*>(content());
     m_label = column->addChild(std::make_unique<oxGuiLabel>(text, TA_LEFT));
     column->addChild(std::make_unique<oxGuiHLine>());
-    m_buttons = addButtonRow(*column, buttonsFor(buttons));
+    m_buttons = addButtonRow(*column, buttons);
     finishLayout();
     // The keyboard reaches every button: Space presses the focused one.
     setFocus(m_buttons.front());
@@ -62,13 +76,6 @@ oxGuiModalMessageDialog::oxGuiModalMessageDialog(const std::string& text, const 
 int oxGuiModalMessageDialog::run()
 {
     return runWithSound(oxGuiIconSound(m_icon));
-}
-
-int oxGuiModalMessageDialog::escapeAnswer() const
-{
-    if (m_buttonFlags & MB_CANCEL)
-        return GUI_RESULT_CANCEL;
-    return (m_buttonFlags & MB_OK) ? GUI_RESULT_OK : GUI_RESULT_NO;
 }
 
 bool oxGuiModalMessageDialog::onKeyDown(int key, bool special)

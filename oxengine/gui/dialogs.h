@@ -17,6 +17,9 @@ public:
     // MB_CANCEL); without it "Yes" and "No" (and "Cancel" with MB_CANCEL).
     // The icon (MessageIcon) chooses the sound played when it runs.
     oxGuiModalMessageDialog(const std::string& text, const std::string& title, int buttons, int icon);
+    // With buttons of the caller's (code, caption); Escape answers escapeAnswer.
+    oxGuiModalMessageDialog(const std::string& text, const std::string& title,
+                            const std::vector<std::pair<int, std::string>>& buttons, int escapeAnswer, int icon);
     // The pressed button's code, or 0.
     int run();
     // Enter presses the focused button (the first one until the focus
@@ -24,7 +27,7 @@ public:
     // keys move between the buttons.
     bool onKeyDown(int key, bool special) override;
     // The answer of Escape and of a dismissed dialog.
-    int escapeAnswer() const;
+    int escapeAnswer() const { return m_escapeAnswer; }
     const std::vector<oxGuiModalButton*>& buttons() const { return m_buttons; }
     oxGuiLabel* label() const { return m_label; }
     int icon() const { return m_icon; }
@@ -33,7 +36,7 @@ private:
     std::vector<oxGuiModalButton*> m_buttons;
     oxGuiLabel* m_label = nullptr;
     int m_icon;
-    int m_buttonFlags;
+    int m_escapeAnswer;
 };
 
 class oxGuiModalInputDialog : public oxGuiModalDialog {

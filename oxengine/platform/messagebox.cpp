@@ -67,6 +67,10 @@ std::optional<oxMessageAnswer> environmentAnswer(const oxMessageRequest& r)
             answer.button = MB_NO;
         else if (a == "cancel")
             answer.button = MB_CANCEL;
+        else if (a == "yesall" && (r.buttons & MB_YES_ALL))
+            answer.button = MB_YES_ALL;
+        else if (a == "noall" && (r.buttons & MB_NO_ALL))
+            answer.button = MB_NO_ALL;
         else
             answer.button = MB_OK;
     }
@@ -144,7 +148,8 @@ std::optional<int> oxMessageSeamAnswer(const std::string& text, const std::strin
     if (!answer)
         return std::nullopt;
     const int pressed = answer->button;
-    return (pressed == MB_YES || pressed == MB_NO) ? pressed : MB_OK;
+    const bool offered = (pressed & buttons & (MB_YES_ALL | MB_NO_ALL)) != 0;
+    return (pressed == MB_YES || pressed == MB_NO || offered) ? pressed : MB_OK;
 }
 
 bool oxInputBox(const std::string& prompt, const std::string& title, std::string& text, bool multiLine)

@@ -8,7 +8,9 @@
 #include <optional>
 #include <string>
 
-enum MessageButton { MB_OK = 1, MB_YES = 2, MB_NO = 4, MB_CANCEL = 8 };
+// MB_YES_ALL and MB_NO_ALL are answers of the widget toolkit's dialogs that
+// offer "to all" buttons; the engine's own box never shows them.
+enum MessageButton { MB_OK = 1, MB_YES = 2, MB_NO = 4, MB_CANCEL = 8, MB_YES_ALL = 16, MB_NO_ALL = 32 };
 enum MessageIcon { MI_NONE = 0, MI_INFORMATION = 1, MI_WARNING = 2, MI_ERROR = 3, MI_QUESTION = 4 };
 
 // Returns MB_YES, MB_NO or MB_OK (every other way of closing the box gives
@@ -42,7 +44,8 @@ std::string oxMessageBoxDefaultTitle();
 //                              (kind "message" or "input"; tabs and line breaks
 //                              in the texts written as \t and \n) and answered
 //                              without a window;
-//   OX_MESSAGE_ANSWERS=a,b,... answers used in order: ok, yes, no, cancel, or
+//   OX_MESSAGE_ANSWERS=a,b,... answers used in order: ok, yes, no, cancel,
+//                              yesall, noall (for boxes that offer them), or
 //                              "=text" for an input box confirmed with text.
 //                              When the list is used up, a box gets its
 //                              default: OK, Yes for a Yes/No box, and input
@@ -64,7 +67,8 @@ using oxMessageHandler = std::function<oxMessageAnswer(const oxMessageRequest&)>
 // Installs a process-wide handler (empty function = none). Returns the previous one.
 oxMessageHandler oxSetMessageHandler(oxMessageHandler handler);
 
-// The seam's answer (MB_YES, MB_NO or MB_OK) to a message, recorded as
+// The seam's answer (MB_YES, MB_NO or MB_OK; MB_YES_ALL or MB_NO_ALL where
+// buttons offer them) to a message, recorded as
 // oxShowMessage records it; nothing, and nothing recorded, when neither a
 // handler nor OX_MESSAGE_LOG is in place. For dialogs drawn by other means
 // (the widget toolkit's) that are to be tested the same way.

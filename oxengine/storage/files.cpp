@@ -288,6 +288,19 @@ std::string oxFilename::extension() const
     return dot == std::string::npos || n == "/" ? std::string() : n.substr(dot + 1);
 }
 
+std::string oxFilename::replaceExtension(const std::string& path, std::string_view extension)
+{
+    if (!extension.empty() && extension.front() == '.')
+        extension.remove_prefix(1);
+    const size_t nameStart = path.rfind(SEPARATOR) == std::string::npos ? 0 : path.rfind(SEPARATOR) + 1;
+    const size_t dot = path.rfind('.');
+    const bool hasOne = dot != std::string::npos && dot > nameStart;
+    std::string out = hasOne ? path.substr(0, dot) : path;
+    if (!extension.empty())
+        out.append(".").append(extension);
+    return out;
+}
+
 bool oxFilename::hasExtension(std::string_view ext) const
 {
     if (!ext.empty() && ext.front() == '.')

@@ -67,6 +67,12 @@ public:
     // Text after the last "." of the name, as written ("" when none).
     std::string extension() const;
     bool hasExtension(std::string_view extension) const; // ignores case
+    // path with the extension of its file name replaced by extension (with or
+    // without its dot; empty removes it). Only the last component counts, so
+    // a dot in a folder name is no extension; nor is a name's leading dot
+    // (".hidden" gets ".hidden.png"). "a.tar.jpg" keeps "a.tar"; "a." and a
+    // name without a dot get the extension added.
+    static std::string replaceExtension(const std::string& path, std::string_view extension);
 
     bool exists() const;
     // Known from construction for texts ending in "/" and for parents,

@@ -377,7 +377,7 @@ TEST(BGTextureLoader, ShutDownWithThumbnailsInFlightKeepsFileOperations)
     });
     rig->loader->updateThumbnails();
     ASSERT_TRUE(waitUntil([&] { return rig->loader->thumbnailNames().size() >= 5; }));
-    rig->loader->copyMovePicture(source, dir.file("t.jpg"), true, 4242);
+    rig->loader->copyMovePicture(source, dir.file("t.jpg"), true, 4242, false);
     rig->loader.reset();
     EXPECT_TRUE(std::filesystem::exists(dir.file("t.jpg")));
     const auto posted = rig->commands();
@@ -456,8 +456,8 @@ TEST(BGTextureLoader, ShutDownDropsLoadsFinishesTheCommandInProgressAndCarriesOu
     rig->hold("in progress", false);
     for (int i = 20; i < 60; ++i)
         rig->loader->enqueue(LoadCommand{.name = rig->list[i]});
-    rig->loader->copyMovePicture(source, dir.file("copy1.jpg"), true, 501);
-    rig->loader->copyMovePicture(source, dir.file("copy2.jpg"), true, 502);
+    rig->loader->copyMovePicture(source, dir.file("copy1.jpg"), true, 501, false);
+    rig->loader->copyMovePicture(source, dir.file("copy2.jpg"), true, 502, false);
     std::thread release([&] {
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
         rig->fill.release("in progress");

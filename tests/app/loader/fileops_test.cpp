@@ -109,7 +109,7 @@ TEST(LoaderFileOperations, ConversionScalesSavesAndAlwaysNotifies)
     writeJpeg(rig.picture, 400, 300);
     ASSERT_TRUE(rig.loader->setLogging(true));
     const std::string target = rig.dir.file("out.jpg");
-    rig.loader->convertPicture(rig.picture, target, -50, 0, oxToneMapping::neutral(), 600);
+    rig.loader->convertPicture(rig.picture, target, -50, 0, oxToneMapping::neutral(), 600, false);
     ASSERT_TRUE(rig.notified(600));
     EXPECT_EQ(decode(target)->size(), oxSize(200, 150));
     EXPECT_NE(readFile(LoaderLog::path()).find("Convert " + rig.picture + " to " + target +
@@ -119,9 +119,9 @@ TEST(LoaderFileOperations, ConversionScalesSavesAndAlwaysNotifies)
     // An unwritable format, a size of nothing, a missing source: each
     // reported on its own, the source kept, no target left.
     const std::string before = readFile(rig.picture);
-    rig.loader->convertPicture(rig.picture, rig.dir.file("out.xyz"), 0, 0, oxToneMapping::neutral(), 700);
-    rig.loader->convertPicture(rig.picture, rig.dir.file("tiny.jpg"), 1, 0, oxToneMapping::neutral(), 701);
-    rig.loader->convertPicture(rig.dir.file("none.jpg"), rig.dir.file("n.jpg"), 0, 0, oxToneMapping::neutral(), 702);
+    rig.loader->convertPicture(rig.picture, rig.dir.file("out.xyz"), 0, 0, oxToneMapping::neutral(), 700, false);
+    rig.loader->convertPicture(rig.picture, rig.dir.file("tiny.jpg"), 1, 0, oxToneMapping::neutral(), 701, false);
+    rig.loader->convertPicture(rig.dir.file("none.jpg"), rig.dir.file("n.jpg"), 0, 0, oxToneMapping::neutral(), 702, false);
     ASSERT_TRUE(rig.notified(700) && rig.notified(701) && rig.notified(702));
     const auto reports = rig.failures();
     ASSERT_EQ(reports.size(), 3u);
@@ -137,6 +137,16 @@ TEST(LoaderFileOperations, ConversionScalesSavesAndAlwaysNotifies)
     EXPECT_FALSE(oxFilename(rig.dir.file("tiny.jpg")).exists());
     rig.loader->setLogging(false);
     unlink(LoaderLog::path().c_str());
+
+    // Onto an existing file only with the user's consent; onto the source
+    // itself it is rewritten in one step.
+    rig.loader->convertPicture(rig.picture, rig.picture, -50, 0, oxToneMapping::neutral(), 703, false);
+    ASSERT_TRUE(rig.notified(703));
+    EXPECT_EQ(readFile(rig.picture), before);
+    EXPECT_NE(rig.failures().back()[0].reason.find("already exists"), std::string::npos);
+    rig.loader->convertPicture(rig.picture, rig.picture, -50, 0, oxToneMapping::neutral(), 704, true);
+    ASSERT_TRUE(rig.notified(704));
+    EXPECT_EQ(decode(rig.picture)->size(), oxSize(200, 150));
 }
 
 TEST(LoaderFileOperations, CopyAndMoveKeepTheSourceWhenTheyFail)
@@ -145,35 +155,40 @@ TEST(LoaderFileOperations, CopyAndMoveKeepTheSourceWhenTheyFail)
     const std::string bytes = readFile(rig.picture), folder = rig.dir.file("target");
     mkdir(folder.c_str(), 0755);
     ASSERT_TRUE(writeFile(rig.dir.file("plain"), "x"));
-    ThreadSafeMessages declining(MB_NO);
-    rig.loader->copyMovePicture(rig.picture, folder, true, 801); // into the folder
+    ThreadSafeMessages boxes(MB_YES);
+    rig.loader->copyMovePicture(rig.picture, folder, true, 801, false); // into the folder
     ASSERT_TRUE(rig.notified(801));
     EXPECT_EQ(readFile(folder + "/picture.jpg"), bytes);
-    // The user declines to replace it: silent, both stay.
+    // A target that exists without the user's consent (it appeared after
+    // the question): left alone and reported; the loader never asks.
     ASSERT_TRUE(writeFile(folder + "/picture.jpg", "older"));
-    rig.loader->copyMovePicture(rig.picture, folder, true, 802);
+    rig.loader->copyMovePicture(rig.picture, folder, true, 802, false);
     // Targets that cannot be made: reported with the source's name.
-    rig.loader->copyMovePicture(rig.picture, rig.dir.file("plain/picture.jpg"), true, 803);
-    rig.loader->copyMovePicture(rig.picture, rig.dir.file("missing/picture.jpg"), false, 804);
+    rig.loader->copyMovePicture(rig.picture, rig.dir.file("plain/picture.jpg"), true, 803, false);
+    rig.loader->copyMovePicture(rig.picture, rig.dir.file("missing/picture.jpg"), false, 804, false);
     ASSERT_TRUE(rig.notified(804));
-    ASSERT_EQ(declining.count(), 1u) << declining.texts(); // the replacement question only
-    EXPECT_EQ(declining.boxes()[0].request.buttons, MB_YES | MB_NO);
+    EXPECT_EQ(boxes.count(), 0u) << boxes.texts();
     const auto reports = rig.failures();
-    ASSERT_EQ(reports.size(), 2u);
-    EXPECT_EQ(reports[0][0].operation, FileOperationFailure::COPY);
-    EXPECT_EQ(reports[1][0].operation, FileOperationFailure::MOVE);
+    ASSERT_EQ(reports.size(), 3u);
+    EXPECT_NE(reports[0][0].reason.find("already exists"), std::string::npos);
+    EXPECT_EQ(reports[1][0].operation, FileOperationFailure::COPY);
+    EXPECT_EQ(reports[2][0].operation, FileOperationFailure::MOVE);
     for (const auto& r : reports) {
         EXPECT_EQ(r[0].name, rig.picture);
         EXPECT_FALSE(r[0].reason.empty());
     }
     EXPECT_EQ(readFile(folder + "/picture.jpg"), "older");
     EXPECT_EQ(readFile(rig.picture), bytes);
+    // With the user's consent it is replaced.
+    rig.loader->copyMovePicture(rig.picture, folder, true, 806, true);
+    ASSERT_TRUE(rig.notified(806));
+    EXPECT_EQ(readFile(folder + "/picture.jpg"), bytes);
     // A move that works takes the file away.
-    rig.loader->copyMovePicture(rig.picture, rig.dir.file("moved.jpg"), false, 805);
+    rig.loader->copyMovePicture(rig.picture, rig.dir.file("moved.jpg"), false, 805, false);
     ASSERT_TRUE(rig.notified(805));
     EXPECT_EQ(readFile(rig.dir.file("moved.jpg")), bytes);
     EXPECT_FALSE(oxFilename(rig.picture).exists());
-    EXPECT_EQ(rig.commands(), (std::vector<unsigned>{801, 802, 803, 804, 805}));
+    EXPECT_EQ(rig.commands(), (std::vector<unsigned>{801, 802, 803, 804, 806, 805}));
 }
 
 // The failures of a batch come in one report once its last operation is
@@ -182,7 +197,7 @@ TEST(LoaderFileOperations, FailuresOfABatchAreReportedTogetherAtItsEnd)
 {
     FileRig rig;
     const auto convert = [&](const std::string& target, unsigned code) {
-        rig.loader->convertPicture(rig.picture, rig.dir.file(target), 0, 0, oxToneMapping::neutral(), code);
+        rig.loader->convertPicture(rig.picture, rig.dir.file(target), 0, 0, oxToneMapping::neutral(), code, false);
     };
     rig.hold("gate");
     oxImageTransform quarter;

@@ -163,7 +163,6 @@ struct LoaderRig {
             std::lock_guard<std::mutex> lock(mutex);
             reports.push_back(f);
         };
-        s.confirm = oxAskYesNo; // questions reach the test's message seam
         if (adjust)
             adjust(s);
         loader = std::make_unique<BGTextureLoader>(list, s);

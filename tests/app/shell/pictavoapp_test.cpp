@@ -290,7 +290,7 @@ TEST_F(App, FileOperationFailuresAreShownOnTheMainThread)
     quarter.rotation = 1;
     MessageCapture boxes;
     a.loader().transformPicture(damaged, quarter);
-    a.loader().copyMovePicture(damaged, m_dir + "/missing/x.jpg", false, 0);
+    a.loader().copyMovePicture(damaged, m_dir + "/missing/x.jpg", false, 0, false);
     ASSERT_TRUE(waitUntil([&] { return a.loader().progress() == LoaderProgress{}; }));
     EXPECT_EQ(boxes.count(), 0u); // none from the loader thread
     EXPECT_TRUE(a.onCommand(CMD_SHOW_FAILURES));

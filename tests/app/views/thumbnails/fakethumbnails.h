@@ -26,12 +26,12 @@ public:
         operations.push_back("transform " + name + " rotation " + std::to_string(t.rotation) +
                              (t.setComment ? " comment " + t.comment : ""));
     }
-    void convertPicture(const std::string& name, const std::string&, int, int, const oxToneMapping&,
-                        unsigned) override
+    void convertPicture(const std::string& name, const std::string&, int, int, const oxToneMapping&, unsigned,
+                        bool) override
     {
         operations.push_back("convert " + name);
     }
-    void copyMovePicture(const std::string& name, const std::string&, bool, unsigned) override
+    void copyMovePicture(const std::string& name, const std::string&, bool, unsigned, bool) override
     {
         operations.push_back("copy/move " + name);
     }

@@ -230,3 +230,23 @@ TEST(RemoveFile, FilesEmptyFoldersAndLinksThemselves)
     EXPECT_EQ(readFile(dir.file("a")), "A");
     EXPECT_FALSE(oxFilename(dir.file("never")).removeFile());
 }
+
+TEST(Filename, ReplaceExtensionOnlyTouchesTheFileNamesLastDot)
+{
+    const std::pair<const char*, const char*> cases[] = {
+        {"a.jpg", "a.png"},
+        {"/p/a.JPG", "/p/a.png"},
+        {"a", "a.png"},                       // none: added
+        {"a.", "a.png"},                      // an empty one is replaced
+        {".hidden", ".hidden.png"},           // a leading dot is no extension
+        {"/p/.hidden.jpg", "/p/.hidden.png"}, // but a later one is
+        {"/my.pics/a", "/my.pics/a.png"},     // a dot in a folder name is not
+        {"/my.pics/a.b.c.jpg", "/my.pics/a.b.c.png"},
+        {"Ωmega.tga", "Ωmega.png"},
+    };
+    for (const auto& [path, expected] : cases) {
+        EXPECT_EQ(oxFilename::replaceExtension(path, "png"), expected) << path;
+        EXPECT_EQ(oxFilename::replaceExtension(path, ".png"), expected) << path;
+    }
+    EXPECT_EQ(oxFilename::replaceExtension("/p/a.jpg", ""), "/p/a");
+}

@@ -1,0 +1,239 @@
+// The copy/move and conversion dialogs without a display: their layout, and
+// what their tasks ask and queue for the edge cases.
+#include "oxengine/gui/guitest.h"
+#include "support/testsupport.h"
+
+#include "app/dialogs/conversiondialog.h"
+#include "app/dialogs/copymovedialog.h"
+#include "app/loader/loaderroles.h"
+#include "app/shell/commands.h"
+
+#include "oxengine/gui/checkbox.h"
+#include "oxengine/gui/edit.h"
+#include "oxengine/gui/label.h"
+#include "oxengine/gui/list.h"
+#include "oxengine/platform/messagebox.h"
+
+#include <climits>
+
+#include <sys/stat.h>
+
+using V = std::vector<std::string>;
+
+namespace {
+
+struct RecordingOperations : PictureOperations {
+    void transformPicture(const std::string&, const oxImageTransform&) override {}
+    void convertPicture(const std::string& name, const std::string& target, int width, int height,
+                        const oxToneMapping& t, unsigned notify, bool replace) override
+    {
+        sent.push_back(formatString("convert %s %s %d/%d mode%d %u%s", name.c_str(), target.c_str(), width, height,
+                                    int(t.mode), notify, replace ? " replace" : ""));
+    }
+    void copyMovePicture(const std::string& name, const std::string& target, bool copy, unsigned notify,
+                         bool replace) override
+    {
+        sent.push_back(formatString("%s %s %s %u%s", copy ? "copy" : "move", name.c_str(), target.c_str(), notify,
+                                    replace ? " replace" : ""));
+    }
+    void beginBatch() override { sent.push_back("begin"); }
+    void endBatch() override { sent.push_back("end"); }
+    V sent;
+};
+
+class DialogTasks : public GuiTest {
+protected:
+    void SetUp() override
+    {
+        GuiTest::SetUp();
+        if (!oxFilename::isInitialized())
+            oxFilename::initialize("app_dialogs_test");
+        app.windowWidth = 1024, app.windowHeight = 768;
+        mkdir(dir.file("to").c_str(), 0755);
+        for (const char* n : {"a.jpg", "b.png"})
+            ASSERT_TRUE(writeFile(dir.file(n), "x"));
+    }
+    // Answers each question with the next of answers, noting the target.
+    AskReplace answering(std::vector<int> answers)
+    {
+        return [this, answers](const std::string& target, bool several) mutable {
+            asked.push_back(target + (several ? " several" : ""));
+            const int a = answers.front();
+            answers.erase(answers.begin());
+            return a;
+        };
+    }
+    CopyMoveTask copyTask(bool copy, V entries)
+    {
+        CopyMoveTask t;
+        t.copy = copy;
+        t.entries = std::move(entries);
+        t.operations = &ops;
+        t.isListed = [this](const std::string& f) { return f == dir.path(); };
+        t.askReplace = answering({});
+        return t;
+    }
+    TempDir dir;
+    RecordingOperations ops;
+    V asked;
+};
+
+std::string labelText(const CopyMoveDialog& d)
+{
+    return d.label()->getText();
+}
+
+} // namespace
+
+TEST_F(DialogTasks, CopyMoveDialogLabelsTitleAndFileNameFieldFollowTheCount)
+{
+    CopyMoveDialog one(1, true), two(2, true), moving(3, false);
+    EXPECT_EQ(labelText(one), "Copy image to this folder:");
+    EXPECT_NE(one.fileNameEdit(), nullptr);
+    EXPECT_EQ(one.getTitle(), "Copy Image");
+    EXPECT_EQ(labelText(two), "Copy 2 images to this folder:");
+    EXPECT_EQ(two.fileNameEdit(), nullptr);
+    EXPECT_EQ(labelText(moving), "Move 3 images to this folder:");
+    EXPECT_EQ(moving.getTitle(), "Move Image");
+    // At least half the window wide, 70 % of it high, inside it.
+    EXPECT_GE(two.getSize().width, 512);
+    EXPECT_LE(two.getSize().width, int(0.9 * 1024));
+    EXPECT_EQ(two.getSize().height, int(0.7 * 768));
+}
+
+TEST_F(DialogTasks, CopyMoveSendsTheRescanOnlyWhenTheListChanges)
+{
+    const std::string a = dir.file("a.jpg"), b = dir.file("b.png"), to = dir.file("to");
+    copyTask(true, {a, b}).queue(to, "");
+    copyTask(true, {a}).queue(dir.path(), "c.jpg");
+    copyTask(false, {a}).queue(to, "a2.jpg");
+    EXPECT_EQ(ops.sent, (V{"begin", "copy " + a + " " + to + "/a.jpg 0", "copy " + b + " " + to + "/b.png 0", "end",
+                           "begin", "copy " + a + " " + dir.file("c.jpg") + " 223", "end", "begin",
+                           "move " + a + " " + to + "/a2.jpg 223", "end"}));
+    EXPECT_TRUE(asked.empty());
+}
+
+TEST_F(DialogTasks, ExistingTargetsAreAskedAboutBeforeAnythingIsQueued)
+{
+    const std::string a = dir.file("a.jpg"), b = dir.file("b.png"), to = dir.file("to");
+    ASSERT_TRUE(writeFile(to + "/a.jpg", "old") && writeFile(to + "/b.png", "old"));
+    // One picture: Skip sends nothing, Replace sends it with consent.
+    CopyMoveTask one = copyTask(true, {a});
+    one.askReplace = answering({MB_NO});
+    one.queue(to, "a.jpg");
+    one.askReplace = answering({MB_YES});
+    one.queue(to, "a.jpg");
+    // A batch: "Replace all" answers for the rest, "Skip all" likewise.
+    CopyMoveTask both = copyTask(true, {a, b});
+    both.askReplace = answering({MB_YES_ALL});
+    both.queue(to, "");
+    both.askReplace = answering({MB_NO_ALL});
+    both.queue(to, "");
+    // Onto itself: not asked; the loader refuses it with its reason.
+    copyTask(true, {a}).queue(dir.path(), "a.jpg");
+    EXPECT_EQ(asked, (V{to + "/a.jpg", to + "/a.jpg", to + "/a.jpg several", to + "/a.jpg several"}));
+    EXPECT_EQ(ops.sent, (V{"begin", "end", "begin", "copy " + a + " " + to + "/a.jpg 0 replace", "end", "begin",
+                           "copy " + a + " " + to + "/a.jpg 0 replace", "copy " + b + " " + to + "/b.png 0 replace",
+                           "end", "begin", "end", "begin", "copy " + a + " " + a + " 223", "end"}));
+}
+
+TEST_F(DialogTasks, CopyMoveRunPrefillsTheNameAndKeysEndTheDialog)
+{
+    const std::string a = dir.file("a.jpg");
+    CopyMoveTask task = copyTask(true, {a});
+    std::string shownName;
+    app.script.push_back([&] { app.type("\x1b"); }); // Escape: nothing sent
+    EXPECT_FALSE(task.run());
+    EXPECT_TRUE(ops.sent.empty());
+    app.script.push_back([&] {
+        // The name field has the focus, its text selected.
+        auto* edit = dynamic_cast<oxGuiEdit*>(focusedElement());
+        ASSERT_NE(edit, nullptr);
+        shownName = edit->getText();
+        app.type("Ωmega.jpg\r"); // typed over the selected name; Enter is OK
+    });
+    EXPECT_TRUE(task.run());
+    EXPECT_EQ(shownName, "a.jpg");
+    EXPECT_EQ(ops.sent, (V{"begin", "copy " + a + " " + dir.file("Ωmega.jpg") + " 223", "end"}));
+}
+
+TEST(ConversionDialogParts, FileTypesAndSizeTexts)
+{
+    const auto types = fileTypesOfFilter("JPEG files|*.jpg;*.jpeg|PNG files|*.png|Odd|noext|All Files (*.*)|*|");
+    ASSERT_EQ(types.size(), 2u);
+    EXPECT_EQ(types[0].description + "=" + types[0].extension, "JPEG files=jpg");
+    EXPECT_EQ(types[1].extension, "png");
+    for (const auto& [text, value] : std::vector<std::pair<std::string, int>>{
+             {"800", 800}, {"50%", -50}, {" 50 %", -50}, {"*", 0}, {"", 0}, {"12abc", 12}, {"99999999999", INT_MAX}})
+        EXPECT_EQ(conversionSizeOf(text), value) << text;
+}
+
+TEST_F(DialogTasks, ConversionDialogLinksItsFields)
+{
+    ConversionDialog d(true);
+    EXPECT_EQ(d.getTitle(), "Convert Image");
+    ASSERT_NE(d.fileNameEdit(), nullptr);
+    EXPECT_EQ(ConversionDialog(false).fileNameEdit(), nullptr);
+    EXPECT_FALSE(d.keepAspectBox()->isEnabled());
+    EXPECT_FALSE(d.sizeRow()->isEnabled());
+    EXPECT_EQ(d.requestedSize(), (std::pair<int, int>{0, 0}));
+    d.resizeBox()->setChecked(true);
+    d.onCommand(CMD_CONVERT_RESIZE);
+    EXPECT_TRUE(d.keepAspectBox()->isEnabled() && d.sizeRow()->isEnabled());
+    EXPECT_EQ(d.requestedSize(), (std::pair<int, int>{-100, -100}));
+    d.keepAspectBox()->setChecked(true);
+    d.widthEdit()->setText("50%");
+    d.onCommand(CMD_CONVERT_WIDTH);
+    EXPECT_EQ(d.heightEdit()->getText(), "50%");
+    EXPECT_EQ(d.requestedSize(), (std::pair<int, int>{-50, -50}));
+    d.widthEdit()->setText("800");
+    d.onCommand(CMD_CONVERT_WIDTH);
+    EXPECT_EQ(d.requestedSize(), (std::pair<int, int>{800, 0}));
+    // Unchecked again: nothing is resized whatever the fields say.
+    d.resizeBox()->setChecked(false);
+    d.onCommand(CMD_CONVERT_RESIZE);
+    EXPECT_EQ(d.requestedSize(), (std::pair<int, int>{0, 0}));
+
+    // The chosen type's extension replaces the name's; the first without a choice.
+    const V types = d.typeList()->getItems();
+    ASSERT_GE(types.size(), 3u);
+    EXPECT_FALSE(d.selectedExtension().empty());
+    d.fileNameEdit()->setText("my.pics.jpg");
+    d.typeList()->setSelected(1);
+    d.onCommand(CMD_CONVERT_TYPE);
+    EXPECT_EQ(d.fileNameEdit()->getText(), "my.pics." + d.selectedExtension());
+}
+
+TEST_F(DialogTasks, ConversionKeepsNamesWithTheNewExtensionAndEachToneMapping)
+{
+    const std::string a = dir.file("a.jpg"), b = dir.file("b.png"), to = dir.file("to");
+    ASSERT_TRUE(writeFile(to + "/b.png", "old"));
+    ConversionTask task;
+    oxToneMapping hdr = oxToneMapping::neutral();
+    hdr.mode = TM_HDR_ONLY;
+    task.pictures = {{a, oxToneMapping::neutral()}, {b, hdr}};
+    task.operations = &ops;
+    task.isListed = [&](const std::string& f) { return f == dir.path(); };
+    task.askReplace = answering({MB_NO});
+    task.queue(to, "", "png", -50, -50);
+    task.askReplace = answering({MB_YES});
+    task.pictures.resize(1);
+    task.queue(dir.path(), "a.jpg", "png", 800, 0); // one picture: the name as typed, onto itself
+    EXPECT_EQ(asked, (V{to + "/b.png several", a}));
+    EXPECT_EQ(ops.sent, (V{"begin", "convert " + a + " " + to + "/a.png -50/-50 mode0 0", "end", "begin",
+                           "convert " + a + " " + a + " 800/0 mode0 223 replace", "end"}));
+}
+
+TEST(ReplaceQuestion, OffersToAllAnswersOnlyForSeveral)
+{
+    std::vector<int> offered;
+    const oxMessageHandler before = oxSetMessageHandler([&](const oxMessageRequest& r) {
+        offered.push_back(r.buttons);
+        return oxMessageAnswer{MB_YES_ALL, {}};
+    });
+    EXPECT_EQ(askReplaceOnScreen("/p/a.jpg", true), MB_YES_ALL);
+    // Not offered: the answer that keeps the file.
+    EXPECT_EQ(askReplaceOnScreen("/p/a.jpg", false), MB_NO);
+    oxSetMessageHandler(before);
+    EXPECT_EQ(offered, (std::vector<int>{MB_YES | MB_NO | MB_YES_ALL | MB_NO_ALL, MB_YES | MB_NO}));
+}
