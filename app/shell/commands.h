@@ -45,4 +45,7 @@ enum Command : unsigned {
     // The application: background work reported failures; they are shown
     // in message boxes on the main thread.
     CMD_SHOW_FAILURES = 225,
+
+    // The settings dialog while it runs: a colour field changed.
+    CMD_SETTINGS_COLOUR_CHANGED = 400,
 };
