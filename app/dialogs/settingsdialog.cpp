@@ -114,8 +114,8 @@ PVSettingsDlg::PVSettingsDlg(const oxGuiStyle& current, SettingsHooks hooks)
                                                                    MAX_FONT_SIZE, current.textHeight));
     m_noSound = column->addChild(std::make_unique<oxGuiCheckbox>(0, oxGetTranslation("Disable all sounds")));
     m_noSound->setChecked(readConfigBool(ConfigKey::NoSound));
-    m_glScaling = column->addChild(std::make_unique<oxGuiCheckbox>(
-        0, oxGetTranslation("Use OpenGL to scale photos (only disable when they aren't shown correctly)")));
+    m_glScalingText = oxGetTranslation("Use OpenGL to scale photos (only disable when they aren't shown correctly)");
+    m_glScaling = column->addChild(std::make_unique<oxGuiCheckbox>(0, m_glScalingText));
     m_glScaling->setChecked(readConfigBool(ConfigKey::UseGLMipmap));
     m_crossFade = column->addChild(std::make_unique<oxGuiSlider>(oxGetTranslation("Crossfade duration (sec):"), 0.0,
                                                                  MAX_CROSSFADE_SECONDS,
@@ -196,10 +196,23 @@ void PVSettingsDlg::onWindowResized()
 void PVSettingsDlg::fitToWindow()
 {
     const oxGuiSize window = applicationWindowSize();
+    auto fits = [&] {
+        return window.width <= 0 || window.height <= 0 ||
+               (m_size.width <= window.width && m_size.height <= window.height);
+    };
     int h = m_style.textHeight;
+    m_glScaling->setText(m_glScalingText);
     layOut(h);
-    while (window.width > 0 && window.height > 0 && h > MIN_FITTED_TEXT_HEIGHT &&
-           (m_size.width > window.width || m_size.height > window.height)) {
+    // The longest line first: its remark in parentheses goes to a line of
+    // its own, which lets the text stay larger.
+    const size_t remark = m_glScalingText.find(" (");
+    if (!fits() && remark != std::string::npos) {
+        std::string wrapped = m_glScalingText;
+        wrapped.replace(remark, 1, "\n");
+        m_glScaling->setText(wrapped);
+        layOut(h);
+    }
+    while (!fits() && h > MIN_FITTED_TEXT_HEIGHT) {
         const double f = std::min(double(window.width) / m_size.width, double(window.height) / m_size.height);
         h = std::max(MIN_FITTED_TEXT_HEIGHT, std::min(h - 1, int(h * f)));
         layOut(h);

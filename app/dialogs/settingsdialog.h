@@ -74,6 +74,7 @@ private:
     oxGuiSlider* m_fontSize = nullptr;
     oxGuiCheckbox* m_noSound = nullptr;
     oxGuiCheckbox* m_glScaling = nullptr;
+    std::string m_glScalingText; // in one line where there is room
     oxGuiSlider* m_crossFade = nullptr;
     oxGuiModalButton* m_ok = nullptr;
     oxGuiModalButton* m_cancel = nullptr;
