@@ -13,14 +13,21 @@ picture "$pics/2.jpg" '#00b000' '#e0e000' 400 600
 # open_settings: the context menu's "Settings..." (the third entry from the
 # end: Settings..., Help, Exit), then waits for the dialog.
 open_settings() {
-    local before
+    local before menu now
     geometry
     before=$(signature)
     click 3 "$((ww / 2))" "$((wh / 2))"
-    sleep 0.7
+    # A loaded machine draws late: keys go out only once the menu shows.
+    for _ in $(seq 100); do
+        menu=$(signature)
+        differ "$before" "$menu" && break
+        sleep 0.1
+    done
+    sleep 0.3
     key Up Up Up Return
-    for _ in $(seq 50); do
-        differ "$before" "$(signature)" && sleep 0.3 && return 0
+    for _ in $(seq 100); do
+        now=$(signature)
+        differ "$menu" "$now" && differ "$before" "$now" && sleep 0.5 && return 0
         sleep 0.1
     done
     echo "no dialog"
