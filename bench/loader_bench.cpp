@@ -115,7 +115,7 @@ void waitIdle(BGTextureLoader& loader)
 void timedAcquire(benchmark::State& state, BGTextureLoader& loader, const std::string& name)
 {
     const auto start = Clock::now();
-    LoadedPicture* p = loader.acquirePicture(name);
+    LoadedPicture* p = loader.awaitPicture(name);
     state.SetIterationTime(msSince(start) / 1000.0);
     if (!p || !p->hasTiles())
         state.SkipWithError("picture not loaded");
@@ -155,7 +155,7 @@ void BM_NextPictureAfterPrefetch(benchmark::State& state)
     auto loader = startLoader(g_large);
     size_t i = 0;
     for (auto _ : state) {
-        LoadedPicture* shown = loader->acquirePicture(g_large[i]);
+        LoadedPicture* shown = loader->awaitPicture(g_large[i]);
         std::this_thread::sleep_for(std::chrono::seconds(1));
         loader->releasePicture(shown);
         timedAcquire(state, *loader, g_large[i + 1]);
@@ -169,7 +169,7 @@ void BM_SteppingEvery50ms(benchmark::State& state)
 {
     for (auto _ : state) {
         auto loader = startLoader(g_large);
-        LoadedPicture* shown = loader->acquirePicture(g_large[0]);
+        LoadedPicture* shown = loader->awaitPicture(g_large[0]);
         std::this_thread::sleep_for(std::chrono::seconds(1));
         int ready = 0;
         double waited = 0, longest = 0;
@@ -177,7 +177,7 @@ void BM_SteppingEvery50ms(benchmark::State& state)
             const auto step = Clock::now();
             const std::vector<std::string> loaded = loader->loadedNames();
             ready += std::find(loaded.begin(), loaded.end(), g_large[i]) != loaded.end();
-            LoadedPicture* next = loader->acquirePicture(g_large[i]);
+            LoadedPicture* next = loader->awaitPicture(g_large[i]);
             const double ms = msSince(step);
             waited += ms;
             longest = std::max(longest, ms);

@@ -49,12 +49,12 @@ public:
         for (auto& [name, p] : m_pictures)
             m_inner.releasePicture(p);
     }
-    LoadedPicture* acquirePicture(const std::string& name) override
+    PictureRequest requestPicture(const std::string& name) override
     {
         LoadedPicture*& p = m_pictures[name];
         if (!p)
-            p = m_inner.acquirePicture(name);
-        return p;
+            p = m_inner.requestPicture(name).picture;
+        return {p, false};
     }
     void releasePicture(LoadedPicture*) override {}
 

@@ -137,36 +137,8 @@ LoadedPicture* BGTextureLoader::findLoaded(const std::string& name, bool skipInU
     return nullptr;
 }
 
-LoadedPicture* BGTextureLoader::acquirePicture(const std::string& name)
+std::vector<std::string> BGTextureLoader::keepAround(const std::string& name)
 {
-    oxLock lock(threadLock());
-    LoadedPicture* picture = findLoaded(name);
-    if (!picture && isRunning() && !m_shuttingDown) {
-        enqueueLocked(LoadCommand{.name = name, .urgent = true});
-        while (!(picture = findLoaded(name)) && isRunning()) {
-            // A load that ended without a record (it could not even make one)
-            // must not keep the caller waiting.
-            if (!m_queue.hasLoad(name, false) && m_runningLoad != name)
-                return nullptr;
-            threadLock().leave();
-            if (m_loaded.wait(1000) == oxEvent::WAIT_TIMEOUT)
-                m_wake.signal(); // a fallback: the thread can never sleep through a queued load
-            threadLock().enter();
-        }
-    }
-    if (!picture) {
-        if (!isRunning()) {
-            threadLock().leave();
-            oxShowMessage(oxGetTranslation("BGTextureLoader: Thread is no longer running, can't load any images!"),
-                          std::string());
-            threadLock().enter();
-        }
-        return nullptr;
-    }
-    ++picture->useCount;
-    m_queue.cancelUnload(name, false);
-
-    // Prefetch the neighbours, keep them if they are there already.
     std::vector<std::string> keep{name};
     const auto at = std::find(m_pictureList.begin(), m_pictureList.end(), name);
     if (at != m_pictureList.end()) {
@@ -181,24 +153,84 @@ LoadedPicture* BGTextureLoader::acquirePicture(const std::string& name)
     for (size_t i = 1; i < keep.size(); ++i) {
         if (isLoaded(keep[i]))
             m_queue.cancelUnload(keep[i], false);
-        else
+        else if (!isRunningLoad(keep[i]))
             enqueueLocked(LoadCommand{.name = keep[i]});
     }
-    // The full picture after the neighbours: a first look already shows the
-    // picture as fitted, the neighbours make the next step quick.
-    bool isFirstLook = false;
-    {
-        oxLock recordLock(picture->lock);
-        isFirstLook = picture->firstLook;
-    }
-    if (isFirstLook)
-        enqueueLocked(LoadCommand{.name = name, .fullAfterFirstLook = true});
     for (auto& p : m_pictures) {
         if (p->inUse() || kept(p->name))
             continue;
         enqueueLocked(UnloadCommand{.name = p->name});
     }
-    return picture;
+    return keep;
+}
+
+void BGTextureLoader::cancelLoadUnless(const std::vector<std::string>& keep)
+{
+    if (!m_runningLoad || m_runningLoad->thumbnail)
+        return;
+    if (std::find(keep.begin(), keep.end(), m_runningLoad->name) != keep.end())
+        return;
+    m_cancel.cancel();
+}
+
+PictureRequest BGTextureLoader::requestPicture(const std::string& name)
+{
+    oxLock lock(threadLock());
+    if (LoadedPicture* picture = findLoaded(name)) {
+        m_wanted.clear(); // nothing is waited for
+        ++picture->useCount;
+        m_queue.cancelUnload(name, false);
+        cancelLoadUnless(keepAround(name));
+        // The full picture after the neighbours: a first look already shows
+        // the picture as fitted, the neighbours make the next step quick.
+        bool isFirstLook = false;
+        {
+            oxLock recordLock(picture->lock);
+            isFirstLook = picture->firstLook;
+        }
+        if (isFirstLook)
+            enqueueLocked(LoadCommand{.name = name, .fullAfterFirstLook = true});
+        return {picture, false};
+    }
+    if (!isRunning() || m_shuttingDown) {
+        if (!isRunning()) {
+            threadLock().leave();
+            oxShowMessage(oxGetTranslation("BGTextureLoader: Thread is no longer running, can't load any images!"),
+                          std::string());
+            threadLock().enter();
+        }
+        return {};
+    }
+    // A load of it that was cancelled (it was not wanted a moment ago) is
+    // still running out: it has to be done again.
+    const bool running = isRunningLoad(name);
+    if (m_wanted == name && m_wantedEnded) {
+        // Its load could not even make a record; asking again tries again.
+        m_wanted.clear();
+        return {};
+    }
+    if (m_wanted == name && (running || m_queue.hasLoad(name, false)))
+        return {nullptr, true};
+    m_wanted = name;
+    m_wantedEnded = false;
+    // It comes first: every other picture's decoding stops (and is done
+    // again later if it is still wanted).
+    cancelLoadUnless({name});
+    if (!running)
+        enqueueLocked(LoadCommand{.name = name, .urgent = true});
+    keepAround(name);
+    return {nullptr, true};
+}
+
+LoadedPicture* BGTextureLoader::awaitPicture(const std::string& name)
+{
+    for (;;) {
+        const PictureRequest request = requestPicture(name);
+        if (!request.pending)
+            return request.picture;
+        if (m_loaded.wait(1000) == oxEvent::WAIT_TIMEOUT)
+            m_wake.signal(); // a fallback: the thread can never sleep through a queued load
+    }
 }
 
 void BGTextureLoader::releasePicture(LoadedPicture* picture)
@@ -218,24 +250,43 @@ void BGTextureLoader::updateThumbnails()
     oxLock lock(threadLock());
     for (auto& [name, t] : m_thumbnails)
         t->wanted = false;
-    std::unordered_set<std::string> listed(m_pictureList.begin(), m_pictureList.end());
-    // Loads for an earlier list would only fill the set with unwanted work.
-    m_queue.dropLoadsUnless(true, [&](const std::string& n) { return listed.count(n) > 0; });
-    for (const std::string& name : m_pictureList) {
-        auto it = m_thumbnails.find(name);
-        if (it != m_thumbnails.end()) {
+    bool pending = false;
+    {
+        std::lock_guard<std::mutex> work(m_workMutex);
+        m_thumbnailQueue.setList(m_pictureList, [&](const std::string& name) {
+            auto it = m_thumbnails.find(name);
+            if (it == m_thumbnails.end())
+                return true;
             it->second->wanted = true;
             // Wanted again before an earlier update's unload ran.
             m_queue.cancelUnload(name, true);
-            continue;
-        }
-        enqueueLocked(LoadCommand{.name = name, .thumbnail = true});
+            return false;
+        });
+        refreshKeptThumbnails();
+        pending = m_thumbnailQueue.pending() > 0;
     }
     for (auto& [name, t] : m_thumbnails) {
         if (t->wanted)
             continue;
         enqueueLocked(UnloadCommand{.name = name, .thumbnail = true, .urgent = true});
     }
+    if (pending) {
+        m_wake.signal();
+        notifyThumbnailWorkers();
+    }
+}
+
+void BGTextureLoader::setVisibleRange(int first, int last)
+{
+    oxLock lock(threadLock());
+    {
+        std::lock_guard<std::mutex> work(m_workMutex);
+        m_thumbnailQueue.setVisible(first, last);
+        refreshKeptThumbnails();
+    }
+    // Thumbnails beyond the count may be wanted now.
+    m_wake.signal();
+    notifyThumbnailWorkers();
 }
 
 ThumbnailReader BGTextureLoader::readThumbnail(const std::string& name)
@@ -250,7 +301,9 @@ ThumbnailReader BGTextureLoader::readThumbnail(const std::string& name)
 LoaderProgress BGTextureLoader::progress()
 {
     oxLock lock(threadLock());
-    return {m_queue.doneCount(), m_queue.queuedCount()};
+    std::lock_guard<std::mutex> work(m_workMutex);
+    return {m_queue.doneCount() + m_thumbnailQueue.doneCount(),
+            m_queue.queuedCount() + m_thumbnailQueue.queuedCount()};
 }
 
 bool BGTextureLoader::setLogging(bool on)
@@ -290,6 +343,12 @@ std::vector<std::string> BGTextureLoader::thumbnailNames()
     return names;
 }
 
+std::vector<std::string> BGTextureLoader::pendingThumbnails()
+{
+    std::lock_guard<std::mutex> work(m_workMutex);
+    return m_thumbnailQueue.pendingInOrder();
+}
+
 // ---- the thread -------------------------------------------------------------------------------------
 
 void BGTextureLoader::run()
@@ -299,25 +358,53 @@ void BGTextureLoader::run()
     // Told by startLoader: no box comes from this thread.
     m_contextFailed = !m_context || !m_context->makeCurrent();
     m_started.signal();
+    startThumbnailWorkers();
 
     for (;;) {
         ++m_loopPasses;
         reportFinishedBatches();
         std::optional<LoaderCommand> command;
         bool finishedWork = false;
-        const LoadCommand* fullLoad = nullptr;
+        bool fullLoad = false;
+        bool thumbnailWork = false;
+        std::vector<ReadyThumbnail> ready;
         {
             oxLock lock(threadLock());
-            finishedWork = m_queue.resetCountersWhenEmpty();
+            std::lock_guard<std::mutex> work(m_workMutex);
+            // Commands first, then the thumbnails still to make.
+            if (m_queue.empty() && thumbnailsIdle()) {
+                finishedWork = m_queue.resetCountersWhenEmpty();
+                finishedWork = m_thumbnailQueue.resetCounters() || finishedWork;
+            }
             command = m_queue.takeFront();
+            if (!m_shuttingDown)
+                m_cancel.reset();
+            if (!command && !m_readyThumbnails.empty() && !m_shuttingDown) {
+                // Every ready one at once: one wait for the GL and one redisplay.
+                ready.assign(std::make_move_iterator(m_readyThumbnails.begin()),
+                             std::make_move_iterator(m_readyThumbnails.end()));
+                m_readyThumbnails.clear();
+            } else if (!command && !m_shuttingDown && m_workers.empty())
+                if (std::optional<std::string> name = takeThumbnail()) {
+                    command = LoadCommand{.name = std::move(*name), .thumbnail = true};
+                    thumbnailWork = true;
+                }
             if (command)
-                if (const auto* load = std::get_if<LoadCommand>(&*command); load && !load->thumbnail) {
-                    fullLoad = load;
-                    m_runningLoad = load->name;
+                if (const auto* load = std::get_if<LoadCommand>(&*command)) {
+                    m_runningLoad = *load;
+                    fullLoad = !load->thumbnail;
                 }
         }
         if (finishedWork)
             redisplay(); // the progress display goes away
+        if (!ready.empty()) {
+            notifyThumbnailWorkers(); // room for the next ones
+            if (m_context && !m_context->isCurrent())
+                m_context->makeCurrent();
+            publishThumbnails(ready);
+            m_memoryKept = true;
+            continue;
+        }
         if (!command) {
             if (isStopRequested())
                 break;
@@ -340,16 +427,32 @@ void BGTextureLoader::run()
         m_memoryKept = true;
         if (const FileOperation* operation = fileOperation(*command); operation && operation->notifyCode)
             m_services.postCommand(operation->notifyCode);
+        bool wantedEnded = false;
         {
             oxLock lock(threadLock());
-            m_queue.markDone();
-            m_runningLoad.clear();
+            std::lock_guard<std::mutex> work(m_workMutex);
+            if (thumbnailWork)
+                m_thumbnailQueue.markDone();
+            else
+                m_queue.markDone();
+            // The picture a view waits for got no record (not even one
+            // with a note): the view is told, not left waiting.
+            if (fullLoad && m_runningLoad->name == m_wanted && !m_cancel.cancelled() && !isLoaded(m_wanted))
+                wantedEnded = m_wantedEnded = true;
+            m_runningLoad.reset();
+            // A thumbnail may have come or gone.
+            refreshKeptThumbnails();
         }
+        if (wantedEnded)
+            redisplay();
+        if (thumbnailWork)
+            dropFarthestThumbnails();
         if (fullLoad)
             m_loaded.signal(); // also after a load that published nothing
         m_log.write(": %g ms\n", double(timer.elapsed(oxTimer::Microseconds)) / 1000.0);
     }
 
+    stopThumbnailWorkers();
     // Whatever a command still in progress at the stop published goes here,
     // in the context that made it.
     unloadEverything();
@@ -377,9 +480,16 @@ void BGTextureLoader::shutdownLoader()
         {
             oxLock lock(threadLock());
             m_shuttingDown = true;
-            // Loads and unloads only serve the views, which are gone; file
+            m_wanted.clear();
+            // Loads and unloads only serve the views, which are gone: a
+            // decoding in progress stops at its next band of rows. File
             // operations are what the user asked for and are carried out.
+            m_cancel.cancel();
             m_queue.dropLoadsAndUnloads();
+            {
+                std::lock_guard<std::mutex> work(m_workMutex);
+                m_thumbnailQueue.clear();
+            }
             for (const auto& p : m_pictures)
                 enqueueLocked(UnloadCommand{.name = p->name, .force = true});
             for (const auto& [name, t] : m_thumbnails)

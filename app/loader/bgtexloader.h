@@ -14,17 +14,21 @@
 #include "app/loader/loaderlog.h"
 #include "app/loader/loaderroles.h"
 #include "app/loader/textureloader.h"
+#include "app/loader/thumbnailqueue.h"
 
 #include "oxengine/core/thread.h"
 #include "oxengine/storage/fileops.h"
 
 #include <algorithm>
 #include <atomic>
+#include <condition_variable>
+#include <deque>
 #include <functional>
 #include <map>
 #include <memory>
 #include <optional>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -34,6 +38,17 @@
 // application.
 struct LoaderServices {
     PictureFiller fill;              // required
+    PictureFiller fillThumbnail;     // thumbnails; empty: fill
+    // Thumbnails in two steps, so that a pool of worker threads decodes
+    // them: makeThumbnail runs on a worker (no GL, no lock of the loader)
+    // and returns the step that fills the record on the loader thread. It
+    // may throw; the record then notes why. Empty: thumbnails are filled on
+    // the loader thread.
+    std::function<PictureFiller(const std::string& name, int edge)> makeThumbnail;
+    int thumbnailWorkers = 0; // 0: one per core
+    // A file the loader rotated, changed the comment of or wrote (its
+    // cached thumbnails are stale), on the loader thread. May be empty.
+    std::function<void(const std::string& file)> fileChanged;
     LoaderContextFactory makeContext; // required
     std::function<void(unsigned command)> postCommand; // any thread
     std::function<void()> requestRedisplay;            // any thread
@@ -65,13 +80,19 @@ public:
     // loader thread and stops it. Also run by the destructor.
     void shutdownLoader();
 
-    // Returns once the picture is loaded or its loading has failed (a record
-    // without tiles and with a note); null when the thread is not running.
-    // The caller must not hold threadLock() (the loader needs it meanwhile).
-    // Then the neighbours in the list are prefetched and every other picture
-    // not in use is unloaded.
-    LoadedPicture* acquirePicture(const std::string& name) override;
+    // The picture when it is loaded (or its loading has failed: a record
+    // without tiles and with a note); otherwise it is loaded first thing (a
+    // first look, see setFirstLookCover) and the result is pending: the
+    // loader asks for a redraw once it is ready. Either way the neighbours
+    // in the list are prefetched after it and every other picture not in
+    // use is unloaded. Asking for another picture cancels the decoding of
+    // any picture or thumbnail but this one. Null and not pending when the
+    // thread is not running (the user is told).
+    PictureRequest requestPicture(const std::string& name) override;
     void releasePicture(LoadedPicture* picture) override;
+    // Asks for the picture and waits until it is ready: for tests and
+    // benchmarks, never for a view. The caller must not hold threadLock().
+    LoadedPicture* awaitPicture(const std::string& name);
 
     // File operations, queued urgently. The notify code (when not 0) is
     // posted to the application once the command is done, failed or not;
@@ -87,8 +108,10 @@ public:
     // are queued, those of names no longer listed are unloaded.
     void updateThumbnails() override;
     ThumbnailReader readThumbnail(const std::string& name) override;
-    // Commands done and queued since the queue was last empty.
+    // Commands and thumbnails done and asked for since there was last
+    // nothing to do.
     LoaderProgress progress() override;
+    void setVisibleRange(int first, int last) override;
 
     // A picture a view waits for is first decoded only as large as needed to
     // cover width x height at fit zoom (where its format can decode reduced
@@ -102,8 +125,11 @@ public:
 
     void setThumbnailSize(int size) override { m_thumbnailSize = size; }
     int thumbnailSize() const { return m_thumbnailSize; }
-    // Kept for the thumbnail view; the loader does not use it.
-    void setThumbnailCount(int count) override { m_thumbnailCount = count; }
+    // The most thumbnails kept as textures: beyond it those farthest from
+    // the screen are dropped, and made again (from the cache) when the
+    // screen comes near them. Thumbnails farther than every kept one are
+    // not made.
+    void setThumbnailCount(int count) override { m_thumbnailCount = std::max(count, 1); }
     int thumbnailCount() const { return m_thumbnailCount; }
     // False (and the user told why) when the log cannot be opened.
     bool setLogging(bool on);
@@ -117,6 +143,8 @@ public:
     std::vector<LoaderCommand> queuedCommands();
     std::vector<std::string> loadedNames();
     std::vector<std::string> thumbnailNames();
+    // The thumbnails still to make, in the order they will be made.
+    std::vector<std::string> pendingThumbnails();
     // How often the thread went round its loop; stays put while it is idle.
     uint64_t loopPasses() const { return m_loopPasses.load(); }
 
@@ -127,6 +155,19 @@ private:
     void enqueueLocked(LoaderCommand command);
     LoadedPicture* findLoaded(const std::string& name, bool skipInUse = false);
     bool isLoaded(const std::string& name) { return findLoaded(name) != nullptr; }
+    // With threadLock: the picture (not thumbnail) of name is being loaded
+    // and that load has not been cancelled.
+    bool isRunningLoad(const std::string& name) const
+    {
+        return m_runningLoad && !m_runningLoad->thumbnail && m_runningLoad->name == name && !m_cancel.cancelled();
+    }
+    // With threadLock: the neighbours of name in the list are prefetched (or
+    // kept), every other picture not in use is unloaded. Returns name and its
+    // neighbours.
+    std::vector<std::string> keepAround(const std::string& name);
+    // With threadLock: stops the decoding of the picture in progress unless
+    // keep has its name (thumbnails are left to their own queue).
+    void cancelLoadUnless(const std::vector<std::string>& keep);
 
     // Loader thread.
     void execute(const LoaderCommand& command);
@@ -144,15 +185,44 @@ private:
     void reportFinishedBatches(bool finalAll = false);
     // A new record of the file, filled as a picture (a first look when
     // firstLook is set) or as a thumbnail; filled tells whether it can be
-    // shown.
+    // shown. Null when the preparation was cancelled.
     std::unique_ptr<LoadedPicture> prepareRecord(const std::string& name, bool thumbnail, bool firstLook = false,
-                                                 bool* filled = nullptr);
+                                                 bool* filled = nullptr, const PictureFiller* fill = nullptr);
     // Fills the thumbnail and the picture of that name again, if loaded.
     void reloadPicture(const std::string& name);
     // Fills the loaded record of that name again, prepared aside and then
     // exchanged; only while it is a first look when firstLookOnly is set.
     void refillRecord(const std::string& name, bool thumbnail, bool firstLookOnly);
     void unloadEverything();
+
+    // The thumbnail workers (bgtexloader_thumbnails.cpp).
+    struct ReadyThumbnail {
+        std::string name;
+        PictureFiller finish; // fills the record on the loader thread
+    };
+    void startThumbnailWorkers();
+    // Lets the decodes in progress end, then joins; their results are dropped.
+    void stopThumbnailWorkers();
+    void notifyThumbnailWorkers();
+    void thumbnailWorker();
+    // Loader thread: the ready thumbnails into their records, published.
+    void publishThumbnails(std::vector<ReadyThumbnail>& ready);
+    // Under m_workMutex: whether the next pending thumbnail is to be made
+    // within the thumbnail count; nothing left to make or publish.
+    bool thumbnailWanted() const;
+    bool thumbnailsIdle() const
+    {
+        return m_readyThumbnails.empty() && m_thumbnailsInFlight == 0 && !thumbnailWanted();
+    }
+    // Under m_workMutex: the next thumbnail to make, if one is wanted.
+    std::optional<std::string> takeThumbnail();
+    // Under threadLock and m_workMutex: what thumbnailWanted knows of the
+    // thumbnail set (the workers do not take threadLock, which views hold
+    // while they draw).
+    void refreshKeptThumbnails();
+    // Loader thread: drops the thumbnails farthest from the screen beyond
+    // the count; they are pending again.
+    void dropFarthestThumbnails();
     struct Leftovers {
         bool commands = false, pictures = false, thumbnails = false;
     };
@@ -180,8 +250,29 @@ private:
     unsigned m_lastBatch = 0;
     std::vector<std::unique_ptr<LoadedPicture>> m_pictures;
     std::map<std::string, std::unique_ptr<LoadedPicture>> m_thumbnails;
+
+    // The thumbnail work, guarded by m_workMutex (taken after threadLock or
+    // alone, never the other way round), so that the workers never wait for
+    // a view drawing the sheet. They sleep on m_workChanged.
+    std::mutex m_workMutex;
+    std::condition_variable m_workChanged;
+    ThumbnailQueue m_thumbnailQueue; // the thumbnails still to make (after every queued command)
+    std::deque<ReadyThumbnail> m_readyThumbnails; // decoded, waiting for the loader thread
+    int m_thumbnailsInFlight = 0;                 // taken by a worker, not ready yet
+    size_t m_thumbnailsKept = 0;                  // thumbnails in the set
+    int64_t m_farthestKept = -1;                  // distance of the farthest from the screen
+    size_t m_workerCount = 0;
+    bool m_workersStop = false;
+    std::vector<std::thread> m_workers; // loader thread only: starts and joins them
     bool m_shuttingDown = false;
-    std::string m_runningLoad; // the picture being loaded, if any
+    std::optional<LoadCommand> m_runningLoad; // the load in progress, if any
+    // The picture a view waits for (empty: none), and whether its load ended
+    // without a record to give.
+    std::string m_wanted;
+    bool m_wantedEnded = false;
+    // Cancels the decoding of the command in progress (any thread; reset by
+    // the loader thread as it takes the next command).
+    oxCancelToken m_cancel;
 
     oxEvent m_wake;
     oxEvent m_loaded;

@@ -168,11 +168,11 @@ void BGTextureLoader::execute(const UnloadCommand& command)
         }
     }
     if (gone)
-        fillLoadedPicture(m_services.fill, *gone, std::string()); // releases the tiles
+        fillLoadedPicture(m_services.fill, *gone, std::string(), m_cancel); // releases the tiles
 }
 
 std::unique_ptr<LoadedPicture> BGTextureLoader::prepareRecord(const std::string& name, bool thumbnail, bool firstLook,
-                                                             bool* filled)
+                                                             bool* filled, const PictureFiller* given)
 {
     auto record = std::make_unique<LoadedPicture>();
     const int size = thumbnail ? m_thumbnailSize.load() : 0;
@@ -183,7 +183,16 @@ std::unique_ptr<LoadedPicture> BGTextureLoader::prepareRecord(const std::string&
         record->coverHeight = m_coverHeight.load();
     }
     std::string error;
-    const bool ok = fillLoadedPicture(m_services.fill, *record, name, &error);
+    const PictureFiller& fill = given                                     ? *given
+                                : thumbnail && m_services.fillThumbnail ? m_services.fillThumbnail
+                                                                        : m_services.fill;
+    bool ok = false;
+    try {
+        ok = fillLoadedPicture(fill, *record, name, m_cancel, &error);
+    } catch (const oxCancelled&) {
+        m_log.write("Cancelled %s ", name.c_str());
+        return nullptr;
+    }
     if (filled)
         *filled = ok;
     if (!error.empty())
@@ -208,19 +217,28 @@ void BGTextureLoader::execute(const LoadCommand& command)
     }
     // Only a view waits for an urgent load: it gets a first look.
     std::unique_ptr<LoadedPicture> record = prepareRecord(command.name, command.thumbnail, command.urgent);
+    bool wanted = false;
     {
         oxLock lock(threadLock());
+        wanted = !command.thumbnail && command.name == m_wanted;
+        if (!record) {
+            // Cancelled: dropped (a stop, or a newer picture was asked for).
+            return;
+        }
         if (command.thumbnail)
             m_thumbnails[command.name] = std::move(record);
         else
             m_pictures.push_back(std::move(record));
     }
-    if (command.thumbnail)
+    // The view waiting for it picks it up at its next redraw.
+    if (command.thumbnail || wanted)
         redisplay();
 }
 
 void BGTextureLoader::reloadPicture(const std::string& name)
 {
+    if (m_services.fileChanged)
+        m_services.fileChanged(name);
     for (bool thumbnail : {true, false})
         refillRecord(name, thumbnail, false);
 }
@@ -246,6 +264,8 @@ void BGTextureLoader::refillRecord(const std::string& name, bool thumbnail, bool
     // by the decoding; then exchanged under the record's lock.
     bool filled = false;
     std::unique_ptr<LoadedPicture> fresh = prepareRecord(name, thumbnail, false, &filled);
+    if (!fresh)
+        return; // cancelled: the record keeps what it has
     {
         oxLock lock(threadLock());
         if (LoadedPicture* target = loaded()) {
@@ -320,8 +340,11 @@ std::optional<std::string> BGTextureLoader::execute(const CopyMoveCommand& comma
     // failure is reported.
     const oxFileOpOutcome outcome = command.copy ? shellCopy(command.name, command.target, true, options)
                                                  : shellMove(command.name, command.target, false, options);
-    if (outcome.done)
+    if (outcome.done) {
+        if (!command.copy && m_services.fileChanged)
+            m_services.fileChanged(command.name); // its thumbnails name a file that is gone
         reloadPicture(placedAt(command.name, command.target));
+    }
     redisplay();
     if (!outcome.done)
         return outcome.error;
@@ -341,5 +364,5 @@ void BGTextureLoader::unloadEverything()
         m_thumbnails.clear();
     }
     for (auto& p : gone)
-        fillLoadedPicture(m_services.fill, *p, std::string());
+        fillLoadedPicture(m_services.fill, *p, std::string(), m_cancel);
 }

@@ -83,6 +83,13 @@ public:
     virtual void setThumbnailSize(int size) = 0;
     // How many thumbnails the view wants kept at most.
     virtual void setThumbnailCount(int count) = 0;
+    // The list indexes of the cells on screen (inclusive): their thumbnails
+    // are made first. first > last: not known.
+    virtual void setVisibleRange(int first, int last)
+    {
+        (void)first;
+        (void)last;
+    }
 };
 
 // A file operation that failed, for the application to show.

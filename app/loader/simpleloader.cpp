@@ -14,14 +14,14 @@ SimpleTextureLoader::~SimpleTextureLoader()
     }
 }
 
-LoadedPicture* SimpleTextureLoader::acquirePicture(const std::string& name)
+PictureRequest SimpleTextureLoader::requestPicture(const std::string& name)
 {
     auto picture = std::make_unique<LoadedPicture>();
     std::string error;
-    if (!fillLoadedPicture(m_fill, *picture, name, &error) && error.empty())
-        return nullptr; // the preparation said no
+    if (!fillLoadedPicture(m_fill, *picture, name, oxCancelToken::none(), &error) && error.empty())
+        return {}; // the preparation said no
     m_pictures.push_back(std::move(picture));
-    return m_pictures.back().get();
+    return {m_pictures.back().get(), false};
 }
 
 void SimpleTextureLoader::releasePicture(LoadedPicture* picture)

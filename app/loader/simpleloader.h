@@ -14,9 +14,10 @@ public:
     explicit SimpleTextureLoader(PictureFiller fill);
     ~SimpleTextureLoader() override;
 
-    // Null when the preparation fails; a record whose preparation threw comes
-    // back without tiles and with the error in its note.
-    LoadedPicture* acquirePicture(const std::string& name) override;
+    // Prepared at once, never pending. Null when the preparation fails; a
+    // record whose preparation threw comes back without tiles and with the
+    // error in its note.
+    PictureRequest requestPicture(const std::string& name) override;
     // Releases the tiles and destroys the record; unknown pointers are ignored.
     void releasePicture(LoadedPicture* picture) override;
 

@@ -16,7 +16,7 @@ void noteFailure(LoadedPicture& picture, const std::string& message)
 } // namespace
 
 bool fillLoadedPicture(const PictureFiller& fill, LoadedPicture& picture, const std::string& name,
-                       std::string* errorText)
+                       const oxCancelToken& cancel, std::string* errorText)
 {
     oxLock lock(picture.lock);
     picture.releaseTiles();
@@ -24,10 +24,14 @@ bool fillLoadedPicture(const PictureFiller& fill, LoadedPicture& picture, const 
     if (name.empty())
         return false; // how a record is emptied
     try {
-        if (fill(name, picture))
+        if (fill(name, picture, cancel))
             return true;
         picture.releaseTiles();
         return false;
+    } catch (const oxCancelled&) {
+        picture.releaseTiles();
+        picture.note.clear();
+        throw;
     } catch (const oxException& e) {
         if (errorText)
             *errorText = e.describe();

@@ -4,8 +4,11 @@
 #include "app/shell/configkeys.h"
 #include "oxengine/core/catalogue.h"
 #include "oxengine/core/errors.h"
+#include "oxengine/core/memory.h"
 #include "oxengine/core/strings.h"
 #include "oxengine/image/handler.h"
+
+#include <algorithm>
 
 MipmapGen tileMipmapMode(const TilePlan& plan, bool useDriverMipmaps)
 {
@@ -15,7 +18,14 @@ MipmapGen tileMipmapMode(const TilePlan& plan, bool useDriverMipmaps)
     return powerOfTwo ? MIPMAP_GLU : MIPMAP_ENGINE;
 }
 
-void uploadTiles(oxImage& image, const TilePlan& plan, MipmapGen mode, LoadedPicture& picture)
+uint64_t pictureMemoryBudget()
+{
+    const uint64_t available = oxAvailableMemory();
+    return available == 0 ? kPictureMemoryCeiling : std::min(kPictureMemoryCeiling, available / 2);
+}
+
+void uploadTiles(oxImage& image, const TilePlan& plan, MipmapGen mode, LoadedPicture& picture,
+                 const oxCancelToken& cancel)
 {
     // Pictures without alpha keep opaque alpha bytes, so only the margins
     // beyond the picture become transparent.
@@ -25,6 +35,7 @@ void uploadTiles(oxImage& image, const TilePlan& plan, MipmapGen mode, LoadedPic
     const oxTextureParams params = oxTextureParams().setFilterQuality(2).setWrap(GL_CLAMP_TO_EDGE);
     for (int column = 0; column < plan.columns; ++column) {
         for (int row = 0; row < plan.rows; ++row) {
+            cancel.check();
             // Read in place: the part of a tile beyond the picture's edge
             // becomes transparent black.
             std::unique_ptr<oxTexture2D> texture = createTexture(image, plan.tileX(column), plan.tileY(row),
@@ -38,19 +49,20 @@ void uploadTiles(oxImage& image, const TilePlan& plan, MipmapGen mode, LoadedPic
 
 // The tiles of every frame of an animated picture (its first frame's are
 // those already uploaded).
-void uploadFrames(const oxAnimation& animation, const TilePlan& plan, MipmapGen mode, LoadedPicture& picture)
+void uploadFrames(const oxAnimation& animation, const TilePlan& plan, MipmapGen mode, LoadedPicture& picture,
+                  const oxCancelToken& cancel)
 {
     picture.frames.push_back(picture.tiles);
     for (size_t k = 1; k < animation.frames.size(); ++k) {
         LoadedPicture frame;
-        uploadTiles(*animation.frames[k], plan, mode, frame);
+        uploadTiles(*animation.frames[k], plan, mode, frame, cancel);
         picture.frames.push_back(std::move(frame.tiles));
     }
     picture.frameDelays = animation.delays;
     picture.framePlays = animation.plays;
 }
 
-bool preparePicture(const std::string& fileName, LoadedPicture& picture)
+bool preparePicture(const std::string& fileName, LoadedPicture& picture, const oxCancelToken& cancel)
 {
     picture.name = fileName;
     // A record filled again must not keep the texts of its last load.
@@ -78,8 +90,10 @@ bool preparePicture(const std::string& fileName, LoadedPicture& picture)
     if (picture.imageHeight <= 0 || picture.imageHeight > limit)
         picture.imageHeight = limit;
 
-    std::unique_ptr<oxImage> image =
-        oxImageRegistry::instance().loadImage(fileName, oxSize(picture.imageWidth, picture.imageHeight));
+    oxLoadOptions options(oxSize(picture.imageWidth, picture.imageHeight));
+    options.budget = decodedPictureBudget(pictureMemoryBudget());
+    options.cancel = &cancel;
+    std::unique_ptr<oxImage> image = oxImageRegistry::instance().loadImage(fileName, options);
     picture.firstLook = wantFirstLook && image->reduction() > 1;
     describePicture(fileName, *image, limit, picture);
     const TilePlan plan = planTiles(int(std::min<uint32_t>(image->width(), INT32_MAX)),
@@ -89,10 +103,10 @@ bool preparePicture(const std::string& fileName, LoadedPicture& picture)
     picture.frames.clear();
     picture.frameDelays.clear();
     picture.shownFrame = 0;
-    uploadTiles(*image, plan, mode, picture);
+    uploadTiles(*image, plan, mode, picture, cancel);
     // Frames only for a whole picture at the file's size (a thumbnail, a
     // first look or a reduced picture is still).
     if (image->animation() && wholePicture && image->reduction() == 1 && !picture.firstLook)
-        uploadFrames(*image->animation(), plan, mode, picture);
+        uploadFrames(*image->animation(), plan, mode, picture, cancel);
     return true;
 }

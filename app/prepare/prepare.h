@@ -6,10 +6,31 @@
 
 #include "app/loader/loadedpicture.h"
 
+#include "oxengine/core/thread.h"
+
+#include <cstdint>
 #include <string>
+
+// One picture may take at most this much memory while it is decoded and
+// shown (its decoded pixels, and its tile textures with their mipmaps,
+// which on a software renderer live in the process too), and at most half
+// the memory the system has available. A larger picture is decoded reduced.
+// 768 MB keeps the whole program, with the picture it is leaving, near 1 GB
+// (a 16000 x 12000 photo is decoded at half its size).
+constexpr uint64_t kPictureMemoryCeiling = uint64_t(768) << 20;
+// The budget of one picture now: the ceiling, or half of what is available.
+uint64_t pictureMemoryBudget();
+// The part of a picture's budget its decoded pixels may take: the tiles take
+// as much again, and their mipmaps a third of that.
+constexpr uint64_t decodedPictureBudget(uint64_t pictureBudget)
+{
+    return pictureBudget / 7 * 3;
+}
 
 // True when the record holds a displayable picture. Never shows a box: it
 // runs on the loader thread. A file that cannot be read or decoded, or a
 // texture that cannot be made, throws (oxImageException, oxIOException,
-// oxTextureException); the caller notes why in the record.
-bool preparePicture(const std::string& fileName, LoadedPicture& picture);
+// oxTextureException); the caller notes why in the record. Polls cancel
+// between bands of rows and between tiles, and then throws oxCancelled.
+bool preparePicture(const std::string& fileName, LoadedPicture& picture,
+                    const oxCancelToken& cancel = oxCancelToken::none());

@@ -46,5 +46,7 @@ MipmapGen tileMipmapMode(const TilePlan& plan, bool useDriverMipmaps);
 // the record (tiles[row][column]) and sets its tile size. Tiles always carry
 // alpha (the picture's components become 4), so that the part of a tile
 // beyond the picture is transparent. Throws oxTextureException when a
-// texture cannot be made; tiles made before stay in the record.
-void uploadTiles(oxImage& image, const TilePlan& plan, MipmapGen mode, LoadedPicture& picture);
+// texture cannot be made, and oxCancelled when cancel is cancelled before a
+// tile; tiles made before stay in the record.
+void uploadTiles(oxImage& image, const TilePlan& plan, MipmapGen mode, LoadedPicture& picture,
+                 const oxCancelToken& cancel = oxCancelToken::none());

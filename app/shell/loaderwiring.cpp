@@ -2,14 +2,35 @@
 
 #include "app/loader/loadercontext.h"
 #include "app/prepare/prepare.h"
+#include "app/prepare/thumbnail.h"
 
 #include "oxengine/core/catalogue.h"
 #include "oxengine/platform/messagebox.h"
+
+#include <memory>
 
 LoaderServices programLoaderServices(LoaderServices services)
 {
     if (!services.fill)
         services.fill = preparePicture;
+    if (!services.fillThumbnail) {
+        // The thumbnails other programs share: made once, kept across runs.
+        auto cache = std::make_shared<const oxThumbnailCache>(oxThumbnailCache::userRoot(), "pictavo-" PICTAVO_VERSION);
+        services.fillThumbnail = [cache](const std::string& name, LoadedPicture& picture, const oxCancelToken&) {
+            return prepareThumbnail(cache.get(), name, picture);
+        };
+        // Decoded on the workers, uploaded on the loader thread.
+        if (!services.makeThumbnail)
+            services.makeThumbnail = [cache](const std::string& name, int edge) -> PictureFiller {
+                auto made = std::make_shared<ThumbnailImage>(makeThumbnailImage(cache.get(), name, edge));
+                return [made](const std::string& file, LoadedPicture& picture, const oxCancelToken&) {
+                    uploadThumbnail(file, *made, picture);
+                    return true;
+                };
+            };
+        if (!services.fileChanged)
+            services.fileChanged = [cache](const std::string& name) { cache->forget(name); };
+    }
     if (!services.makeContext)
         services.makeContext = makeGLLoaderContext;
     // The engine's own box works from the loader thread too.

@@ -113,8 +113,10 @@ PictureListHooks PictavoApp::listHooks()
         if (m_holdShowing)
             return;
         // The sheet is fitted when its folder changes, not when the current
-        // picture does (Home and End would scroll it away).
-        if (m_transform && !thumbnailsActive())
+        // picture does (Home and End would scroll it away). A picture still
+        // being prepared is fitted when it comes; the one on screen
+        // meanwhile stays as the user left it.
+        if (m_transform && !thumbnailsActive() && !(m_imageDisplay && m_imageDisplay->isWaiting()))
             m_transform->refit();
         updateWindowCaption();
         postRedisplay();

@@ -1,5 +1,6 @@
 #include "oxengine/core/memory.h"
 
+#include <cstdio>
 #include <cstdlib> // defines __GLIBC__ on glibc
 
 #if defined(__GLIBC__)
@@ -24,4 +25,18 @@ void oxReleaseFreeMemory()
 #if defined(__GLIBC__)
     malloc_trim(0);
 #endif
+}
+
+uint64_t oxAvailableMemory()
+{
+    std::FILE* f = std::fopen("/proc/meminfo", "r");
+    if (!f)
+        return 0;
+    char line[256];
+    unsigned long long kilobytes = 0;
+    while (std::fgets(line, sizeof line, f))
+        if (std::sscanf(line, "MemAvailable: %llu kB", &kilobytes) == 1)
+            break;
+    std::fclose(f);
+    return uint64_t(kilobytes) * 1024;
 }

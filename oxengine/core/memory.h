@@ -1,6 +1,8 @@
 // How the process keeps memory it has freed.
 #pragma once
 
+#include <cstdint>
+
 // Pictures come and go in buffers of tens to hundreds of megabytes (decoded
 // pixels, and a software renderer's textures). By default such buffers go
 // back to the kernel when freed and the next picture gets fresh pages, whose
@@ -17,3 +19,7 @@ bool oxReuseLargeAllocations();
 // Gives the free memory the heap keeps back to the system, for a pause in
 // which no picture is coming. Does nothing where there is no such heap.
 void oxReleaseFreeMemory();
+
+// The memory the system can give without swapping (MemAvailable of
+// /proc/meminfo), in bytes; 0 when it is not known.
+uint64_t oxAvailableMemory();

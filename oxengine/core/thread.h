@@ -10,6 +10,7 @@
 
 #include <atomic>
 #include <condition_variable>
+#include <exception>
 #include <mutex>
 #include <thread>
 
@@ -61,6 +62,41 @@ private:
     std::mutex m_mutex;
     std::condition_variable m_cv;
     bool m_signalled = false;
+};
+
+// Thrown by work that stopped early because it was cancelled. It is not a
+// failure: nothing is reported, the result is just not made.
+class oxCancelled : public std::exception {
+public:
+    const char* what() const noexcept override { return "cancelled"; }
+};
+
+// Asks work on another thread to stop early. The work polls the token
+// between steps it can abandon (a band of rows) and gives up with
+// oxCancelled; any thread may cancel.
+class oxCancelToken {
+public:
+    oxCancelToken() = default;
+    oxCancelToken(const oxCancelToken&) = delete;
+    oxCancelToken& operator=(const oxCancelToken&) = delete;
+    void cancel() { m_cancelled.store(true, std::memory_order_relaxed); }
+    void reset() { m_cancelled.store(false, std::memory_order_relaxed); }
+    bool cancelled() const { return m_cancelled.load(std::memory_order_relaxed); }
+    // Throws oxCancelled once cancelled.
+    void check() const
+    {
+        if (cancelled())
+            throw oxCancelled();
+    }
+    // A token nothing can cancel, for work done where nobody could.
+    static const oxCancelToken& none()
+    {
+        static const oxCancelToken token;
+        return token;
+    }
+
+private:
+    std::atomic<bool> m_cancelled{false};
 };
 
 class oxThread {

@@ -2,12 +2,14 @@
 
 #include "oxengine/core/catalogue.h"
 #include "oxengine/core/errors.h"
+#include "oxengine/core/format.h"
 #include "oxengine/core/strings.h"
 #include "oxengine/image/replacefile.h"
 #include "oxengine/image/sampleconv.h"
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
 
 void oxCheckImageSize(uint64_t width, uint64_t height, int bytesPerPixel, const std::string& filename)
@@ -20,6 +22,32 @@ std::string oxImageTooLargeText(uint64_t width, uint64_t height)
 {
     return formatString(oxGetTranslation("the picture is too large: %s × %s pixels"), std::to_string(width).c_str(),
                         std::to_string(height).c_str());
+}
+
+int oxDecodeReduction(const oxLoadOptions& options, uint64_t width, uint64_t height, int bytesPerPixel,
+                      const oxOrientation& orientation, int largestFactor, uint64_t reducedPixelLimit,
+                      const std::string& filename)
+{
+    oxSize seen(int32_t(std::min<uint64_t>(width, INT32_MAX)), int32_t(std::min<uint64_t>(height, INT32_MAX)));
+    if (orientation.transpose)
+        std::swap(seen.width, seen.height);
+    const uint64_t budget =
+        options.budget == 0 ? 0 : std::max<uint64_t>(1, orientation.identity() ? options.budget : options.budget / 2);
+    const int forBudget = budgetFactor(width, height, bytesPerPixel, budget);
+    if (forBudget > 1 && ((largestFactor > 0 && forBudget > largestFactor) ||
+                          (reducedPixelLimit > 0 && width * height > reducedPixelLimit)))
+        throw oxImageException(oxTooLargeForMemoryText(width, height, width * height * uint64_t(bytesPerPixel), budget),
+                               filename);
+    return std::max(forBudget, reductionFactor(seen, options.maximum));
+}
+
+std::string oxTooLargeForMemoryText(uint64_t width, uint64_t height, uint64_t needed, uint64_t budget)
+{
+    return formatString(oxGetTranslation("the picture is too large: %s × %s pixels need %s of memory, more than the %s "
+                                         "one picture may take"),
+                        std::to_string(width).c_str(), std::to_string(height).c_str(),
+                        formatWithPrefix(double(needed), 1, "B").c_str(),
+                        formatWithPrefix(double(budget), 1, "B").c_str());
 }
 
 oxImageRows::oxImageRows(const oxImage& image, oxSampleType target, const oxToneMapping& toneMapping)

@@ -20,6 +20,22 @@ void oxCheckImageSize(uint64_t width, uint64_t height, int bytesPerPixel, const 
 // That message alone, translated.
 std::string oxImageTooLargeText(uint64_t width, uint64_t height);
 
+// How much a decoder reduces a width × height picture of bytesPerPixel-byte
+// pixels while it decodes: by the larger factor of what options.maximum and
+// options.budget ask for. The maximum is meant for the picture as it is seen
+// (turned by orientation); a turned picture is copied once decoded, so it
+// gets half the budget. A picture that needs a larger factor than
+// largestFactor (0: any; 1 for a decoder that cannot reduce) to keep the
+// budget, or that needs any and has more than reducedPixelLimit pixels (0:
+// no limit; what the decoder reads reduced in a few seconds), is refused:
+// oxImageException with oxTooLargeForMemoryText.
+int oxDecodeReduction(const oxLoadOptions& options, uint64_t width, uint64_t height, int bytesPerPixel,
+                      const oxOrientation& orientation, int largestFactor, uint64_t reducedPixelLimit,
+                      const std::string& filename);
+// "the picture is too large: W × H pixels need N of memory, more than the B
+// one picture may take", translated.
+std::string oxTooLargeForMemoryText(uint64_t width, uint64_t height, uint64_t needed, uint64_t budget);
+
 // Row y of an image in the sample type a writer wants. The rows are the
 // image's own when the types match and the tone mapping does not apply;
 // otherwise each row is converted (or tone-mapped by the tone mapping's

@@ -9,6 +9,7 @@
 #include "oxengine/image/png/pnghandler.h"
 #include "oxengine/image/tga/tgahandler.h"
 
+#include <algorithm>
 #include <map>
 #include <mutex>
 
@@ -69,18 +70,20 @@ const oxImageRegistry& oxImageRegistry::instance()
     return registry;
 }
 
-std::unique_ptr<oxImage> oxImageRegistry::loadImage(const std::string& filename, const oxSize& maximum) const
+std::unique_ptr<oxImage> oxImageRegistry::loadImage(const std::string& filename, const oxLoadOptions& options) const
 {
     std::unique_ptr<oxImage> image;
     for (const auto& handler : m_handlers) {
         if (handler->canLoad(filename)) {
-            image = handler->loadImage(filename, maximum);
+            image = handler->loadImage(filename, options);
             break;
         }
     }
     if (!image)
         unsupported(filename);
-    const int f = reductionFactor(image->size(), maximum);
+    // The decoders keep to both already; this is for those that cannot.
+    const int f = std::max(reductionFactor(image->size(), options.maximum),
+                           budgetFactor(image->width(), image->height(), image->pixelBytes(), options.budget));
     if (f >= 2) {
         image = image->reducedCopy(f);
         if (!image)

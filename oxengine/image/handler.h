@@ -31,10 +31,12 @@ public:
     // Whether the handler transforms such files itself (otherwise the
     // registry loads, changes and saves them).
     virtual bool canTransform(const std::string& filename) const { return canLoad(filename); }
-    // A new image (or null); maximum is a hint a decoder may use to decode
-    // smaller, the registry reduces whatever comes back. Throws
-    // oxImageException on failure.
-    virtual std::unique_ptr<oxImage> loadImage(const std::string& filename, const oxSize& maximum) const = 0;
+    // A new image (or null). The options' maximum is a hint a decoder may use
+    // to decode smaller (the registry reduces whatever comes back); their
+    // budget is kept by decoding reduced or by refusing, and their token is
+    // polled between bands of rows. Throws oxImageException on failure and
+    // oxCancelled when cancelled.
+    virtual std::unique_ptr<oxImage> loadImage(const std::string& filename, const oxLoadOptions& options) const = 0;
     // Whether a smaller maximum makes loadImage decode less (and so finish
     // sooner) rather than decode everything and reduce afterwards.
     virtual bool decodesReduced() const { return false; }
@@ -65,10 +67,11 @@ public:
     const std::vector<std::unique_ptr<oxImageHandler>>& handlers() const { return m_handlers; }
 
     // Decodes through the first handler that can load the name, then reduces
-    // the picture by reductionFactor(size, maximum) when that is 2 or more.
-    // Throws oxImageException ("unsupported image file type" without a
-    // handler); the caller owns the result, which is never null.
-    std::unique_ptr<oxImage> loadImage(const std::string& filename, const oxSize& maximum) const;
+    // the picture by the larger of reductionFactor(size, maximum) and
+    // budgetFactor when that is 2 or more. Throws oxImageException
+    // ("unsupported image file type" without a handler) and oxCancelled; the
+    // caller owns the result, which is never null.
+    std::unique_ptr<oxImage> loadImage(const std::string& filename, const oxLoadOptions& options) const;
     bool canLoad(const std::string& filename) const;
     // The handler that would load the name decodes reduced pictures cheaply.
     bool decodesReduced(const std::string& filename) const;

@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <atomic>
 #include <climits>
+#include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 
@@ -28,6 +30,25 @@ int reductionFactor(const oxSize& size, const oxSize& maximum)
         return f;
     };
     return int(std::max<int64_t>({1, direction(size.width, maximum.width), direction(size.height, maximum.height)}));
+}
+
+int budgetFactor(uint64_t width, uint64_t height, int bytesPerPixel, uint64_t budget)
+{
+    if (budget == 0 || width == 0 || height == 0)
+        return 1;
+    const auto bytes = [&](uint64_t f) {
+        return std::max<uint64_t>(1, width / f) * std::max<uint64_t>(1, height / f) * uint64_t(bytesPerPixel);
+    };
+    // Start near the answer (the square root of the excess) and step up;
+    // a 1 x 1 picture is as small as it gets.
+    const double excess = double(width) * double(height) * bytesPerPixel / double(budget);
+    uint64_t f = std::max<uint64_t>(1, uint64_t(std::sqrt(excess)));
+    while (f > 1 && bytes(f - 1) <= budget)
+        --f;
+    const uint64_t largest = std::max(width, height);
+    while (f < largest && bytes(f) > budget)
+        ++f;
+    return int(std::min<uint64_t>(f, INT32_MAX));
 }
 
 oxImage::~oxImage() = default;

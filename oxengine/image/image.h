@@ -3,6 +3,7 @@
 // comment).
 #pragma once
 
+#include "oxengine/core/thread.h"
 #include "oxengine/image/animation.h"
 #include "oxengine/image/resample.h"
 #include "oxengine/image/sampletypes.h"
@@ -25,6 +26,34 @@ struct oxSize {
 // The smallest integer factor that brings size within maximum (each direction
 // with a maximum above 0), at least 1. 1000 with a maximum of 300 gives 4.
 int reductionFactor(const oxSize& size, const oxSize& maximum);
+// The smallest integer factor f that brings a width × height picture of
+// bytesPerPixel-byte pixels, reduced to max(1, width / f) × max(1, height / f)
+// as reducedCopy does, within budget bytes (0: no budget), at least 1.
+int budgetFactor(uint64_t width, uint64_t height, int bytesPerPixel, uint64_t budget);
+
+// What a decoder is asked for besides the file.
+struct oxLoadOptions {
+    // The picture should fit (0 or below: no limit in that direction); a
+    // decoder may decode smaller, the registry reduces whatever comes back.
+    oxSize maximum;
+    // At most this many bytes for the decoded pixels (0: no budget). A larger
+    // picture is decoded reduced, never at full size first, or refused with
+    // "too large" and the numbers when its decoder cannot reduce it.
+    uint64_t budget = 0;
+    // Polled between bands of rows; once it is cancelled the decoder stops
+    // and throws oxCancelled.
+    const oxCancelToken* cancel = nullptr;
+
+    oxLoadOptions() = default;
+    // A maximum alone (implicit: most callers only limit the size).
+    oxLoadOptions(const oxSize& max) : maximum(max) {}
+    bool cancelled() const { return cancel && cancel->cancelled(); }
+    void checkCancelled() const
+    {
+        if (cancel)
+            cancel->check();
+    }
+};
 
 class oxImage;
 // Writes an image through the image handler registry, which defines it

@@ -118,6 +118,16 @@ wait_exit() {
     pid=
 }
 
+# escape_within MS: Escape ends the program with code 0 within MS ms.
+escape_within() {
+    local begin end
+    begin=$(date +%s%N)
+    stop_with Escape
+    end=$(date +%s%N)
+    echo "Escape to exit: $(((end - begin) / 1000000)) ms, exit code $rc"
+    [ "$rc" -eq 0 ] && [ $(((end - begin) / 1000000)) -le "$1" ]
+}
+
 # logged TEXT: a message box whose line holds TEXT was logged.
 # The program answers boxes on its own schedule: waits (5 s at most).
 logged() {

@@ -6,16 +6,6 @@
 # Arguments: build folder, source folder, shared folder.
 source "$(dirname "$0")/lib.sh"
 
-# escape_within MS: Escape ends the program with code 0 within MS ms.
-escape_within() {
-    local begin end
-    begin=$(date +%s%N)
-    stop_with Escape
-    end=$(date +%s%N)
-    echo "Escape to exit: $(((end - begin) / 1000000)) ms, exit code $rc"
-    [ "$rc" -eq 0 ] && [ $(((end - begin) / 1000000)) -le "$1" ]
-}
-
 pics=$tmp/pictures
 picture "$pics/a.jpg" '#c00000' '#0000c0' 800 600
 mkfifo "$pics/b.jpg"

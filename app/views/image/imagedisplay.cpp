@@ -18,6 +18,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <utility>
 
 namespace {
 
@@ -52,6 +53,7 @@ void ImageDisplay::releasePicture(LoadedPicture*& picture)
 
 void ImageDisplay::shutDown()
 {
+    m_waitingFor.clear();
     LoadedPicture* previous = m_fade.take();
     releasePicture(previous);
     releasePicture(m_current);
@@ -60,7 +62,7 @@ void ImageDisplay::shutDown()
 
 void ImageDisplay::showNothing()
 {
-    shutDown();
+    shutDown(); // also forgets a picture being prepared
     m_overlays.setFileName({});
     m_overlays.setPictureText({});
     m_overlays.clearDetails();
@@ -115,6 +117,42 @@ oxGuiSizeD ImageDisplay::scaledContentSize()
 
 void ImageDisplay::showPicture(const std::string& entry)
 {
+    const PictureRequest request = m_loader.requestPicture(entry);
+    if (request.pending) {
+        // The last one asked for is the one that matters.
+        m_waitingFor = entry;
+        m_waitingSince = m_clock();
+        if (oxApplication* app = framework())
+            app->postRedisplayAfter(int(kLoadingHintDelayUs / 1000));
+        return;
+    }
+    m_waitingFor.clear();
+    show(entry, request.picture);
+}
+
+bool ImageDisplay::pickUpPicture()
+{
+    if (m_waitingFor.empty())
+        return false;
+    const PictureRequest request = m_loader.requestPicture(m_waitingFor);
+    if (request.pending)
+        return false;
+    const std::string entry = std::exchange(m_waitingFor, {});
+    show(entry, request.picture);
+    // What the application does after a picture shown at once.
+    ViewApplication* app = application();
+    if (FotoTransform* t = app ? app->fotoTransform() : nullptr; t && t->view() == this)
+        t->refit();
+    return true;
+}
+
+bool ImageDisplay::loadingHintShown() const
+{
+    return !m_waitingFor.empty() && m_clock() - m_waitingSince >= kLoadingHintDelayUs;
+}
+
+void ImageDisplay::show(const std::string& entry, LoadedPicture* picture)
+{
     LoadedPicture* fading = m_fade.take();
     releasePicture(fading);
     if (m_current) {
@@ -126,7 +164,7 @@ void ImageDisplay::showPicture(const std::string& entry)
         startFadeListener();
     }
     m_player.stop(); // the next picture's frames start when it is first drawn
-    m_current = m_loader.acquirePicture(entry);
+    m_current = picture;
     m_overlays.setFileName(entry);
     m_overlays.clearDetails();
     m_hdr = false;
@@ -213,6 +251,7 @@ bool ImageDisplay::onKeyDown(int key, bool special)
 void ImageDisplay::drawView(int infoLevel)
 {
     setInfoLevel(infoLevel);
+    pickUpPicture();
     animate();
     const oxGuiSize window = windowSize();
     ViewApplication* app = application();
@@ -273,6 +312,14 @@ void ImageDisplay::drawView(int infoLevel)
         m_exposurePanel->setVisible(panelShown);
     if (infoLevel != 0 && t)
         drawInfo(infoLevel);
+    if (loadingHintShown()) {
+        m_overlays.drawLoadingHint(window, m_waitingFor);
+    } else if (isWaiting()) {
+        // Drawn sooner for another reason: the hint's own redraw again.
+        const int64_t due = kLoadingHintDelayUs - (m_clock() - m_waitingSince);
+        if (oxApplication* a = framework())
+            a->postRedisplayAfter(int((due + 999) / 1000));
+    }
 }
 
 void ImageDisplay::drawInfo(int infoLevel)

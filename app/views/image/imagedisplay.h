@@ -36,8 +36,19 @@ public:
     void drawView(int infoLevel) override;
 
     // Shows the picture of a picture-list entry; the picture on screen
-    // starts fading out.
+    // starts fading out. A picture the loader is still preparing is shown
+    // when it is ready (the redraw after the loader's call picks it up);
+    // until then the view shows what it shows, with a loading hint after
+    // kLoadingHintDelayUs. Asking for another entry meanwhile replaces it.
     void showPicture(const std::string& entry);
+    // Takes the awaited picture from the loader once it is ready (drawView
+    // does so first thing); true when it was shown.
+    bool pickUpPicture();
+    // A picture asked for is still being prepared.
+    bool isWaiting() const { return !m_waitingFor.empty(); }
+    const std::string& waitingFor() const { return m_waitingFor; }
+    // Whether the loading hint is due (it is drawn from then on).
+    bool loadingHintShown() const;
     // Gives both pictures back and stops the fade (before the loader stops).
     void shutDown();
     // Shows nothing (the picture list ran empty): no picture, no lines.
@@ -68,7 +79,11 @@ public:
     // The context menu for the current info level.
     std::unique_ptr<oxGuiPopupMenu> contextMenu();
 
+    static constexpr int64_t kLoadingHintDelayUs = 300000;
+
 private:
+    // Shows the entry's picture (null: its loading failed).
+    void show(const std::string& entry, LoadedPicture* picture);
     void releasePicture(LoadedPicture*& picture);
     void startFadeListener();
     void stopFadeListener();
@@ -90,4 +105,6 @@ private:
     bool m_detailsShown = false;
     FramePlayer m_player; // of the current picture
     std::function<int64_t()> m_clock;
+    std::string m_waitingFor;   // the entry being prepared, empty for none
+    int64_t m_waitingSince = 0; // m_clock() when it was asked for
 };

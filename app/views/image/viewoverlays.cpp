@@ -24,7 +24,7 @@ long zoomPercent(double zoom)
 
 ViewOverlays::ViewOverlays()
 {
-    for (oxGLUTOverlay* o : {&m_zoom, &m_fileName, &m_text, &m_detail})
+    for (oxGLUTOverlay* o : {&m_zoom, &m_fileName, &m_text, &m_detail, &m_loading})
         o->setFontName(defaultGuiStyle.fontName);
 }
 
@@ -32,7 +32,7 @@ void ViewOverlays::applyStyle(const oxGuiStyle& style)
 {
     const double height = (style.textHeight * 11 + 5) / 10;
     const oxColour dim = style.fgColour.blend(style.bgColour, 0.14f);
-    for (oxGLUTOverlay* o : {&m_zoom, &m_fileName, &m_text, &m_detail}) {
+    for (oxGLUTOverlay* o : {&m_zoom, &m_fileName, &m_text, &m_detail, &m_loading}) {
         if (o->fontName() != style.fontName)
             o->setFont(nullptr);
         o->setFontName(style.fontName);
@@ -41,6 +41,7 @@ void ViewOverlays::applyStyle(const oxGuiStyle& style)
     }
     m_zoom.setColour(style.fgColour);
     m_fileName.setColour(style.fgColour);
+    m_loading.setColour(style.fgColour);
     m_text.setColour(dim);
     m_detail.setColour(dim);
 }
@@ -92,4 +93,20 @@ void ViewOverlays::draw(oxGuiSize window, bool showDetails)
         m_text.setPosition(5, y);
         m_text.draw();
     }
+}
+
+void ViewOverlays::drawLoadingHint(oxGuiSize window, const std::string& name)
+{
+    const size_t slash = name.find_last_of('/');
+    const std::string text =
+        formatString(oxGetTranslation("Loading %s ..."), (slash == std::string::npos ? name : name.substr(slash + 1)).c_str());
+    if (m_loading.text() != text)
+        m_loading.setText(text);
+    glDisable(GL_DEPTH_TEST);
+    glDisable(GL_ALPHA_TEST);
+    if (!m_loading.font())
+        m_loading.useFont(m_loading.fontName(), m_loading.textHeight());
+    const oxTextSize size = m_loading.measure();
+    m_loading.setPosition((window.width - size.width) / 2, (window.height + size.height) / 2);
+    m_loading.draw();
 }

@@ -31,6 +31,10 @@ public:
     // Places and draws the lines for a window of that size; the detail line
     // only when showDetails.
     void draw(oxGuiSize window, bool showDetails);
+    // The hint that the picture of name is being prepared, in the middle of
+    // the window in the file name line's style, whatever the info level.
+    void drawLoadingHint(oxGuiSize window, const std::string& name);
+    const oxGLUTOverlay& loadingHint() const { return m_loading; }
 
     const oxGLUTOverlay& zoomLabel() const { return m_zoom; }
     const oxGLUTOverlay& fileNameLine() const { return m_fileName; }
@@ -44,6 +48,6 @@ public:
     static std::string zoomText(double zoom);
 
 private:
-    oxGLUTOverlay m_zoom, m_fileName, m_text, m_detail;
+    oxGLUTOverlay m_zoom, m_fileName, m_text, m_detail, m_loading;
     long m_zoomPercent = -1;
 };

@@ -25,7 +25,8 @@ std::vector<std::string> captionLines(const std::string& path, const LoadedPictu
     if (switches.date)
         lines.push_back(formatDateTime(record->fileDate, true, "%c"));
     if (switches.sizes) {
-        lines.push_back(formatString("%d x %d", record->fullWidth, record->fullHeight));
+        if (record->fullWidth > 0) // unknown for some thumbnails of other programs
+            lines.push_back(formatString("%d x %d", record->fullWidth, record->fullHeight));
         lines.push_back(formatWithPrefix(double(record->fileSize), -3, "B"));
     }
     return lines;

@@ -183,6 +183,14 @@ void ThumbnailDisplay::drawCells(oxGuiSize window, const SheetView& view, const 
     const SheetGrid g = grid();
     const bool clipped = application() && application()->fotoTransform();
     const RowRange rows = clipped ? visibleRows(m_metrics, g, view, window) : RowRange{0, g.rows - 1};
+    // The loader makes the thumbnails on screen first.
+    const std::pair<int, int> visible =
+        clipped ? std::pair(rows.first * g.columns, std::min(count(), (rows.last + 1) * g.columns) - 1)
+                : std::pair(0, -1);
+    if (visible != m_visibleRange) {
+        m_visibleRange = visible;
+        m_thumbnails.setVisibleRange(visible.first, visible.second);
+    }
     ExposureShader* shader = &exposureShader();
     for (int row = rows.first; row <= rows.last; ++row) {
         for (int column = 0; column < g.columns; ++column) {

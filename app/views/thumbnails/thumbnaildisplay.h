@@ -93,6 +93,7 @@ private:
 
     const std::vector<std::string>& m_pictures;
     ThumbnailSource& m_thumbnails;
+    std::pair<int, int> m_visibleRange{0, -1}; // last told to the loader
     PictureOperations& m_operations;
     SheetMetrics m_metrics;
     double m_displayScale = 1.0;

@@ -6,6 +6,7 @@
 #include "oxengine/image/exr/exrlayout.h"
 #include "oxengine/image/formatsupport.h"
 #include "oxengine/image/replacefile.h"
+#include "oxengine/image/rowreducer.h"
 
 #include <algorithm>
 #include <climits>
@@ -20,6 +21,13 @@
 static_assert(sizeof(ImfRgba) == sizeof(oxColourHalf), "an RGBA record is one half pixel");
 
 namespace {
+
+// Beyond this many pixels a picture over the memory budget is refused rather
+// than decoded reduced: every row is still decompressed, at some 40 million
+// pixels a second (a 16384 x 16384 picture takes about 7 s).
+constexpr uint64_t EXR_REDUCED_PIXEL_LIMIT = uint64_t(1) << 28;
+// The rows read at a time take about this much.
+constexpr int64_t EXR_BAND_BYTES = int64_t(32) << 20;
 
 class InputFile {
 public:
@@ -147,37 +155,59 @@ Box dataWindow(const oxExrLibrary& library, const ImfHeader* header)
 }
 
 // The file's data window read into a new half image (its corner at row 0,
-// column 0) with the "comments" attribute as its comment.
-std::unique_ptr<oxImageHalf> readPicture(const oxExrLibrary& library, ImfInputFile* in, const Source& source,
-                                         const std::string& filename)
+// column 0) with the "comments" attribute as its comment; reduced as the
+// rows come when it is over the options' budget or maximum.
+std::unique_ptr<oxImage> readPicture(const oxExrLibrary& library, ImfInputFile* in, const Source& source,
+                                     const std::string& filename, const oxLoadOptions& options)
 {
     const ImfHeader* header = library.inputHeader(in);
     if (!header)
         source.fail(N_("cannot read EXR header"));
     const Box window = dataWindow(library, header);
+    const auto invalidWindow = [&] {
+        return oxImageException(formatString(oxGetTranslation("invalid EXR data window (%d, %d) - (%d, %d)"),
+                                             int(window.x0), int(window.y0), int(window.x1), int(window.y1)),
+                                filename);
+    };
     if (window.width() <= 0 || window.height() <= 0)
-        throw oxImageException(formatString(oxGetTranslation("invalid EXR data window (%d, %d) - (%d, %d)"),
-                                            int(window.x0), int(window.y0), int(window.x1), int(window.y1)),
-                               filename);
-    oxCheckImageSize(uint64_t(window.width()), uint64_t(window.height()), sizeof(oxColourHalf), filename);
+        throw invalidWindow();
+    const int64_t width = window.width(), height = window.height();
+    oxCheckImageSize(uint64_t(width), uint64_t(height), sizeof(oxColourHalf), filename);
+    const int factor = oxDecodeReduction(options, uint64_t(width), uint64_t(height), sizeof(oxColourHalf),
+                                         oxOrientation(), 0, EXR_REDUCED_PIXEL_LIMIT, filename);
     std::string comment;
     const char* text = nullptr;
     if (library.headerStringAttribute(header, "comments", &text) && text)
         comment = text;
 
-    auto image = oxImageHalf::create(uint32_t(window.width()), uint32_t(window.height()));
-    if (!image)
+    oxRowReducer reducer(ST_HALF, uint32_t(width), uint32_t(height), uint32_t(factor));
+    if (!reducer.valid())
         throw oxImageException(oxGetTranslation("not enough memory for this image"), filename);
+    // Read in bands, so that a stop is noticed soon and a reduced picture
+    // needs one band at full width only; at full size straight into the image.
+    const int64_t bandRows =
+        std::clamp<int64_t>(EXR_BAND_BYTES / (width * int64_t(sizeof(ImfRgba))), 16, 256) / 16 * 16;
+    std::vector<ImfRgba> band;
+    if (factor > 1)
+        band.resize(size_t(bandRows * width));
+    for (int64_t y = 0; y < height; y += bandRows) {
+        options.checkCancelled();
+        const int64_t rows = std::min(bandRows, height - y);
+        oxColourHalf* pixels = factor > 1 ? reinterpret_cast<oxColourHalf*>(band.data())
+                                          : static_cast<oxColourHalf*>(reducer.row(uint32_t(y)));
+        ImfRgba* base = nullptr;
+        if (!frameBufferBase(pixels, window.x0, int64_t(window.y0) + y, width, base))
+            throw invalidWindow();
+        if (!library.inputSetFrameBuffer(in, base, 1, size_t(width)))
+            source.fail(N_("cannot set EXR frame buffer"));
+        if (!library.inputReadPixels(in, int(window.y0 + y), int(window.y0 + y + rows - 1)))
+            source.fail(N_("cannot read EXR image data"));
+        if (factor > 1)
+            for (int64_t i = 0; i < rows; ++i)
+                reducer.addRow(uint32_t(y + i), band.data() + i * width);
+    }
+    std::unique_ptr<oxImage> image = reducer.finish();
     image->setComment(std::move(comment));
-    ImfRgba* base = nullptr;
-    if (!frameBufferBase(image->pixels(), window.x0, window.y0, window.width(), base))
-        throw oxImageException(formatString(oxGetTranslation("invalid EXR data window (%d, %d) - (%d, %d)"),
-                                            int(window.x0), int(window.y0), int(window.x1), int(window.y1)),
-                               filename);
-    if (!library.inputSetFrameBuffer(in, base, 1, size_t(window.width())))
-        source.fail(N_("cannot set EXR frame buffer"));
-    if (!library.inputReadPixels(in, int(window.y0), int(window.y1)))
-        source.fail(N_("cannot read EXR image data"));
     return image;
 }
 
@@ -347,14 +377,14 @@ bool oxExrHandler::canLoad(const std::string& filename) const
     return hasExtension(filename, ".exr");
 }
 
-std::unique_ptr<oxImage> oxExrHandler::loadImage(const std::string& filename, const oxSize&) const
+std::unique_ptr<oxImage> oxExrHandler::loadImage(const std::string& filename, const oxLoadOptions& options) const
 {
     const oxExrLibrary& library = *m_library;
     const Source source(library, filename);
     InputFile in(library, library.openInputFile(source.path()));
     if (!in.get())
         source.fail(N_("cannot open EXR file"));
-    return readPicture(library, in.get(), source, filename);
+    return readPicture(library, in.get(), source, filename, options);
 }
 
 void oxExrHandler::saveImage(const oxImage& image, const std::string& filename, const oxToneMapping& toneMapping) const
@@ -417,7 +447,7 @@ void oxExrHandler::transformFile(const std::string& filename, const oxImageTrans
     InputFile in(library, library.openInputFile(source.path()));
     if (!in.get())
         source.fail(N_("cannot open EXR file"));
-    std::unique_ptr<oxImage> image = readPicture(library, in.get(), source, filename);
+    std::unique_ptr<oxImage> image = readPicture(library, in.get(), source, filename, oxLoadOptions());
     // Every attribute stays; those that describe the geometry are turned.
     Header header(library, library.copyHeader(library.inputHeader(in.get())));
     if (!header.get())

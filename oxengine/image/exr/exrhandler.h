@@ -16,7 +16,7 @@ public:
     bool canLoad(const std::string& filename) const override;
     // The data window becomes the image: its corner is row 0, column 0.
     // Components 4; the comment is the "comments" attribute.
-    std::unique_ptr<oxImage> loadImage(const std::string& filename, const oxSize& maximum) const override;
+    std::unique_ptr<oxImage> loadImage(const std::string& filename, const oxLoadOptions& options) const override;
     // RGBA for 4 components, else RGB; the comment as "comments" when it is
     // not empty. The file is read back before it replaces the old one: the
     // library reports some write failures only by leaving the file short.

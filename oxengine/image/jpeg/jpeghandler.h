@@ -22,7 +22,7 @@ public:
     bool canLoad(const std::string& filename) const override;
     // A grey file gives components 1, a colour file 3; the decoder scales by
     // 1/n (n = 1, 2, 4, 8) towards maximum and reduction is n.
-    std::unique_ptr<oxImage> loadImage(const std::string& filename, const oxSize& maximum) const override;
+    std::unique_ptr<oxImage> loadImage(const std::string& filename, const oxLoadOptions& options) const override;
     bool decodesReduced() const override { return true; }
     // RGB at the "Quality" option (98 without it); alpha and components are
     // not written. Tone-mapped when the mapping applies to the image's type.

@@ -1,6 +1,6 @@
 // Decoding: straight into the rows of the new image, RGBA by the library's
 // own colour conversion, at the smallest DCT scale that still fits the
-// requested maximum. A large sequential file is decoded by two threads: the
+// requested maximum and the memory budget. A large sequential file is decoded by two threads: the
 // first decodes the top rows, the second skips them (entropy decoding only,
 // which cannot be avoided without restart markers) and decodes the rest.
 #include "oxengine/image/jpeg/jpeghandler.h"
@@ -43,10 +43,15 @@ struct PartDecoder {
 };
 
 struct LoadJob {
-    LoadJob(const oxSize& max, oxFilePtr f) : file(std::move(f)), maximum(max), top(fileno(file.get())) {}
+    LoadJob(const oxLoadOptions& o, oxFilePtr f, const std::string& name)
+        : file(std::move(f)), options(o), filename(name), top(fileno(file.get()))
+    {
+        top.errors.cancel = options.cancel;
+    }
 
     oxFilePtr file;
-    oxSize maximum;
+    const oxLoadOptions& options;
+    const std::string& filename;
     PartDecoder top;
     std::unique_ptr<PartDecoder> bottom; // the second thread's, for a split decode
     int scale = 1;
@@ -62,9 +67,8 @@ struct LoadJob {
 
 // 1/n with n the smallest power of two not below the reduction factor, at
 // most 8 (the smallest scale the library has).
-int decoderScale(const oxSize& size, const oxSize& maximum)
+int decoderScale(int f)
 {
-    const int f = reductionFactor(size, maximum);
     int n = 1;
     while (n < f && n < 8)
         n *= 2;
@@ -120,9 +124,12 @@ bool readHeader(LoadJob& job, PartDecoder& part)
         readPictureMarkers(job, info);
         oxSize size(int32_t(info.image_width), int32_t(info.image_height));
         if (job.orientation.transpose)
-            std::swap(size.width, size.height); // the maximum is meant for the upright picture
+            std::swap(size.width, size.height);
         job.sourceSize = size;
-        job.scale = decoderScale(size, job.maximum);
+        // The library scales by 1/8 at most; a picture that would still be
+        // over the budget then is refused.
+        job.scale = decoderScale(oxDecodeReduction(job.options, info.image_width, info.image_height,
+                                                   sizeof(oxColour), job.orientation, 8, 0, job.filename));
     }
     info.scale_num = 1;
     info.scale_denom = unsigned(job.scale);
@@ -149,6 +156,8 @@ bool decodeRows(LoadJob& job, PartDecoder& part, JDIMENSION first, JDIMENSION la
     if (first > 0)
         jpeg_skip_scanlines(&info, first);
     while (info.output_scanline < last) {
+        if (job.options.cancelled())
+            return false;
         jpeg_read_scanlines(&info, job.rows.data() + info.output_scanline, last - info.output_scanline);
         part.reached = info.output_scanline;
     }
@@ -214,6 +223,7 @@ bool decode(LoadJob& job)
         ok = decodeRows(job, job.top, 0, info.output_height);
     } else {
         job.bottom = std::make_unique<PartDecoder>(fileno(job.file.get()));
+        job.bottom->errors.cancel = job.options.cancel;
         job.bottom->first = job.bottom->reached = split;
         // Item 0 the top rows, item 1 the rest; each part with its own decoder.
         ok = oxParallelFor(2, MIN_SPLIT_PIXELS, [&](size_t begin, size_t end) {
@@ -226,7 +236,7 @@ bool decode(LoadJob& job)
             return partsOk;
         });
     }
-    return ok || keepDecodedPart(job, split);
+    return ok || (!job.options.cancelled() && keepDecodedPart(job, split));
 }
 
 int damageCode(const LoadJob& job)
@@ -238,10 +248,12 @@ int damageCode(const LoadJob& job)
 
 } // namespace
 
-std::unique_ptr<oxImage> oxJpegHandler::loadImage(const std::string& filename, const oxSize& maximum) const
+std::unique_ptr<oxImage> oxJpegHandler::loadImage(const std::string& filename, const oxLoadOptions& options) const
 {
-    LoadJob job(maximum, oxFilePtr(oxOpenForReading(filename, oxGetTranslation("cannot open file.")).release()));
+    LoadJob job(options, oxFilePtr(oxOpenForReading(filename, oxGetTranslation("cannot open file.")).release()),
+                filename);
     if (!decode(job)) {
+        options.checkCancelled();
         const bool second = job.bottom && job.top.errors.message[0] == '\0' && !job.top.errors.ownReason;
         throw oxImageException(
             oxJpegFailure(oxGetTranslation("decompression failed."), second ? job.bottom->errors : job.top.errors),

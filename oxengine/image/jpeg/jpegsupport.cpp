@@ -2,6 +2,7 @@
 
 #include "oxengine/core/catalogue.h"
 #include "oxengine/core/regularfile.h"
+#include "oxengine/core/thread.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -68,9 +69,11 @@ void outputMessage(j_common_ptr)
 
 void progressMonitor(j_common_ptr cinfo)
 {
+    oxJpegErrors& errors = errorsOf(cinfo);
+    if (errors.cancel && errors.cancel->cancelled())
+        std::longjmp(errors.jump, 1); // the caller notices the token itself
     if (cinfo->is_decompressor &&
         reinterpret_cast<j_decompress_ptr>(cinfo)->input_scan_number > OX_JPEG_MAX_SCANS) {
-        oxJpegErrors& errors = errorsOf(cinfo);
         errors.ownReason = N_("the file holds too many progressive scans");
         std::longjmp(errors.jump, 1);
     }

@@ -18,6 +18,8 @@
 
 #include <jpeglib.h>
 
+class oxCancelToken;
+
 // One per call (never shared between threads).
 struct oxJpegErrors {
     jpeg_error_mgr manager; // first: the library only sees this part
@@ -33,6 +35,9 @@ struct oxJpegErrors {
     // otherwise (a transformation) it is an error and its code is kept.
     bool tolerateDamage = false;
     int damageCode = 0;
+    // Once cancelled, the decoder stops at its next progress report (a
+    // progressive file is read whole before its first row) as after an error.
+    const oxCancelToken* cancel = nullptr;
 
     oxJpegErrors();
     oxJpegErrors(const oxJpegErrors&) = delete;

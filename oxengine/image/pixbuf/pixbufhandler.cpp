@@ -25,14 +25,18 @@ namespace {
 }
 
 struct SizeCheck {
+    uint64_t budget = 0; // bytes the picture may take, 0 for any
     bool refused = false;
     int width = 0, height = 0;
 };
 
+// The decoder cannot reduce a picture as it decodes: a picture over the
+// budget is refused before its pixels are allocated.
 void sizePrepared(GdkPixbufLoader* loader, gint width, gint height, gpointer data)
 {
     auto* check = static_cast<SizeCheck*>(data);
-    if (width > 0 && height > 0 && oxImage::sizeAllowed(uint64_t(width), uint64_t(height), sizeof(oxColour)))
+    if (width > 0 && height > 0 && oxImage::sizeAllowed(uint64_t(width), uint64_t(height), sizeof(oxColour)) &&
+        budgetFactor(uint64_t(width), uint64_t(height), sizeof(oxColour), check->budget) == 1)
         return;
     check->refused = true;
     check->width = width;
@@ -199,7 +203,7 @@ bool oxOLEImageHandler::canLoad(const std::string& filename) const
     return hasExtension(filename, ".gif") || hasExtension(filename, ".bmp");
 }
 
-std::unique_ptr<oxImage> oxOLEImageHandler::loadImage(const std::string& filename, const oxSize& maximum) const
+std::unique_ptr<oxImage> oxOLEImageHandler::loadImage(const std::string& filename, const oxLoadOptions& options) const
 {
     oxStdioFile file = oxOpenForReading(
         filename, std::string(oxGetTranslation("OLE image loading: ")) + oxGetTranslation("Can't open file."));
@@ -219,12 +223,14 @@ std::unique_ptr<oxImage> oxOLEImageHandler::loadImage(const std::string& filenam
     if (!loader.get())
         fail(N_("Can't load image."), filename);
     SizeCheck check;
+    check.budget = options.budget;
     g_signal_connect(loader.get(), "size-prepared", G_CALLBACK(sizePrepared), &check);
     // A GIF's blocks are kept for its timing, unless it is too large to animate.
     const bool gif = std::strcmp(type, "gif") == 0 && uint64_t(fileSize) <= ANIMATION_BYTES;
     std::vector<unsigned char> whole;
     bool decoded = true;
     while (n > 0 && decoded && !check.refused) {
+        options.checkCancelled();
         if (gif)
             whole.insert(whole.end(), block.begin(), block.begin() + ptrdiff_t(n));
         decoded = loader.write(block.data(), n);
@@ -233,11 +239,13 @@ std::unique_ptr<oxImage> oxOLEImageHandler::loadImage(const std::string& filenam
             fail(N_("Error reading image file."), filename);
     }
     decoded = loader.close() && decoded;
-    if (check.refused)
-        throw oxImageException(std::string(oxGetTranslation("OLE image loading: ")) +
-                                   oxImageTooLargeText(uint64_t(std::max(check.width, 0)),
-                                                       uint64_t(std::max(check.height, 0))),
+    if (check.refused) {
+        const uint64_t width = uint64_t(std::max(check.width, 0)), height = uint64_t(std::max(check.height, 0));
+        if (oxImage::sizeAllowed(width, height, sizeof(oxColour)))
+            oxDecodeReduction(options, width, height, sizeof(oxColour), oxOrientation(), 1, 0, filename); // throws
+        throw oxImageException(std::string(oxGetTranslation("OLE image loading: ")) + oxImageTooLargeText(width, height),
                                filename);
+    }
     GdkPixbuf* pixbuf = gdk_pixbuf_loader_get_pixbuf(loader.get());
     if (!decoded || !pixbuf)
         fail(N_("Can't load image."), filename, loader.reason());
@@ -253,7 +261,7 @@ std::unique_ptr<oxImage> oxOLEImageHandler::loadImage(const std::string& filenam
     if (!image)
         fail(N_("Can't allocate memory for image."), filename);
     // Animated only when shown at full size (a thumbnail shows the first frame).
-    if (gif && reductionFactor(image->size(), maximum) == 1)
+    if (gif && reductionFactor(image->size(), options.maximum) == 1)
         image->setAnimation(animationOf(loader.get(), oxReadGifTiming(whole.data(), whole.size()), *image));
     return image;
 }

@@ -15,7 +15,7 @@ public:
     // The decoder is chosen by the file's first bytes ("GIF8", "BM"), so a
     // file with another content is refused, whatever its name says, and
     // never reaches a decoder for some other format.
-    std::unique_ptr<oxImage> loadImage(const std::string& filename, const oxSize& maximum) const override;
+    std::unique_ptr<oxImage> loadImage(const std::string& filename, const oxLoadOptions& options) const override;
     // Refuses: GIF and BMP are read-only here.
     void saveImage(const oxImage& image, const std::string& filename, const oxToneMapping& toneMapping) const override;
     void transformFile(const std::string& filename, const oxImageTransform& transform) const override;

@@ -14,7 +14,7 @@ public:
     // uint16 for 16-bit files, uint8 otherwise; components 4 whatever the
     // colour type (alpha from the file, a tRNS chunk, or opaque). Samples
     // are delivered as stored (no gamma correction).
-    std::unique_ptr<oxImage> loadImage(const std::string& filename, const oxSize& maximum) const override;
+    std::unique_ptr<oxImage> loadImage(const std::string& filename, const oxLoadOptions& options) const override;
     // 8 bits for uint8 images, 16 for the others (tone-mapped when the
     // mapping asks for it); RGB below 4 components, else RGB with alpha.
     void saveImage(const oxImage& image, const std::string& filename, const oxToneMapping& toneMapping) const override;

@@ -1,5 +1,6 @@
 // Decoding: straight into the rows of the new image, RGBA by the library's
-// own transformations.
+// own transformations; a picture larger than the maximum or the memory
+// budget is reduced row by row as it is decoded.
 #include "oxengine/core/catalogue.h"
 #include "oxengine/core/errors.h"
 #include "oxengine/image/formatsupport.h"
@@ -18,15 +19,18 @@ bool oxPngHandler::canLoad(const std::string& filename) const
     return hasExtension(filename, ".png");
 }
 
-std::unique_ptr<oxImage> oxPngHandler::loadImage(const std::string& filename, const oxSize&) const
+std::unique_ptr<oxImage> oxPngHandler::loadImage(const std::string& filename, const oxLoadOptions& options) const
 {
     oxStdioFile file = oxOpenForReading(filename, oxGetTranslation("decompression failed."));
     // Large reads: the library asks for a few KB at a time.
     std::setvbuf(file.get(), nullptr, _IOFBF, size_t(1) << 18);
     oxPngReadJob job;
     job.file = file.get();
+    job.filename = filename;
+    job.options = &options;
     std::string damage;
     if (!oxPngRead(job)) {
+        options.checkCancelled();
         if (job.sizeRefused)
             oxCheckImageSize(job.width, job.height, job.sixteenBit ? 8 : 4, filename);
         // What was decoded is shown; the rows never reached stay transparent.

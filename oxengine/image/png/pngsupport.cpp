@@ -41,6 +41,11 @@ void allowEverySize(png_structp png)
     png_set_user_limits(png, PNG_UINT_31_MAX, PNG_UINT_31_MAX);
 }
 
+// Beyond this many pixels a picture over the memory budget is refused rather
+// than decoded reduced: the decoder still has to go through every row, at
+// some 50 to 60 million pixels a second (16384 x 16384 takes about 5 s).
+constexpr uint64_t PNG_REDUCED_PIXEL_LIMIT = uint64_t(1) << 28;
+
 // Compressed text and profiles unpack to at most this much (or the file's
 // size, if larger); beyond it the library drops the chunk.
 constexpr png_alloc_size_t UNPACKED_CHUNK_BYTES = png_alloc_size_t(8) << 20;
@@ -134,6 +139,9 @@ bool startRead(oxPngReadJob& job)
         job.sizeRefused = true;
         return false;
     }
+    if (job.keepPixels && job.options)
+        job.factor = oxDecodeReduction(*job.options, job.width, job.height, job.sixteenBit ? 8 : 4, job.orientation, 0,
+                                       PNG_REDUCED_PIXEL_LIMIT, job.filename);
     if (colour == PNG_COLOR_TYPE_PALETTE)
         png_set_palette_to_rgb(png);
     if (colour == PNG_COLOR_TYPE_GRAY && depth < 8)
@@ -147,7 +155,10 @@ bool startRead(oxPngReadJob& job)
         png_set_filler(png, 0xFFFF, PNG_FILLER_AFTER); // the low byte for 8-bit samples
     if (!(colour & PNG_COLOR_MASK_COLOR))
         png_set_gray_to_rgb(png);
-    job.passes = png_set_interlace_handling(png);
+    // A reduced interlaced picture is sampled pass by pass (see readSampled).
+    job.passes = job.factor > 1 && png_get_interlace_type(png, info) == PNG_INTERLACE_ADAM7
+                     ? -PNG_INTERLACE_ADAM7_PASSES
+                     : png_set_interlace_handling(png);
     png_read_update_info(png, info);
     // Whatever the file, the conversions above give four samples a pixel.
     const size_t pixelBytes = job.sixteenBit ? 8 : 4;
@@ -186,17 +197,88 @@ bool oxPngWriter::create()
     return info != nullptr;
 }
 
+namespace {
+
+// The rows one after the other into the reducer.
+void readReduced(oxPngReadJob& job)
+{
+    oxRowReducer& reducer = *job.reducer;
+    for (png_uint_32 y = 0; y < job.height; ++y) {
+        if (job.options->cancelled())
+            return;
+        png_read_row(job.reader.png, static_cast<png_bytep>(reducer.row(y)), nullptr);
+        reducer.rowDone(y);
+        job.rowsDone = std::min(reducer.target().height(), (y + job.factor) / job.factor);
+    }
+}
+
+// An interlaced file comes in seven passes of sparse pixels, so rows cannot
+// be reduced as they come: the reduced picture takes the top-left pixel of
+// each block instead, from whichever pass has it.
+void readSampled(oxPngReadJob& job)
+{
+    oxImage& image = job.reducer->target();
+    const uint32_t f = uint32_t(job.factor), pixelBytes = uint32_t(image.pixelBytes());
+    job.scratch.resize(png_get_rowbytes(job.reader.png, job.reader.info));
+    for (int pass = 0; pass < PNG_INTERLACE_ADAM7_PASSES; ++pass) {
+        const png_uint_32 columns = PNG_PASS_COLS(job.width, pass), rows = PNG_PASS_ROWS(job.height, pass);
+        if (columns == 0 || rows == 0)
+            continue; // the library skips empty passes
+        for (png_uint_32 r = 0; r < rows; ++r) {
+            if (job.options->cancelled())
+                return;
+            png_read_row(job.reader.png, job.scratch.data(), nullptr);
+            const png_uint_32 y = PNG_ROW_FROM_PASS_ROW(r, pass);
+            if (y % f != 0 || y / f >= image.height())
+                continue;
+            for (png_uint_32 c = 0; c < columns; ++c) {
+                const png_uint_32 x = PNG_COL_FROM_PASS_COL(c, pass);
+                if (x % f == 0 && x / f < image.width())
+                    std::memcpy(image.rowData(y / f) + size_t(x / f) * pixelBytes,
+                                job.scratch.data() + size_t(c) * pixelBytes, pixelBytes);
+            }
+            job.rowsDone = std::max(job.rowsDone, png_uint_32(y / f + 1));
+        }
+    }
+}
+
+// After a library error or a cancellation: a reduced picture keeps what it
+// has (the rest is transparent).
+bool readStopped(oxPngReadJob& job)
+{
+    if (job.reducer)
+        job.image = job.reducer->finish();
+    job.reducer.reset();
+    return false;
+}
+
+} // namespace
+
 bool oxPngRead(oxPngReadJob& job)
 {
     if (setjmp(job.errors.jump))
-        return false;
+        return readStopped(job);
     if (!job.reader.create())
         return false;
     errno = 0;
     if (!startRead(job))
         return false;
     png_structp png = job.reader.png;
-    if (job.keepPixels) {
+    if (job.keepPixels && job.factor > 1) {
+        job.reducer = std::make_unique<oxRowReducer>(job.sixteenBit ? ST_UINT16 : ST_UINT8, job.width, job.height,
+                                                     uint32_t(job.factor));
+        if (!job.reducer->valid())
+            return false;
+        std::memset(job.reducer->target().data(), 0, job.reducer->target().byteSize());
+        if (job.passes < 0)
+            readSampled(job);
+        else
+            readReduced(job);
+        if (job.options->cancelled())
+            return readStopped(job);
+        job.image = job.reducer->finish();
+        job.reducer.reset();
+    } else if (job.keepPixels) {
         job.image = oxCreateImage(job.sixteenBit ? ST_UINT16 : ST_UINT8, job.width, job.height);
         if (!job.image)
             return false;
@@ -209,6 +291,8 @@ bool oxPngRead(oxPngReadJob& job)
             std::memset(job.image->data(), 0, job.image->byteSize());
         for (int pass = 0; pass < job.passes; ++pass) {
             for (png_uint_32 y = 0; y < job.height; ++y) {
+                if (job.options && job.options->cancelled())
+                    return false;
                 png_read_row(png, job.rows[y], nullptr);
                 job.rowsDone = std::max(job.rowsDone, y + 1);
             }

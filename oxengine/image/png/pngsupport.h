@@ -13,6 +13,7 @@
 #include "oxengine/image/image.h"
 #include "oxengine/image/orientation.h"
 #include "oxengine/image/prefault.h"
+#include "oxengine/image/rowreducer.h"
 
 #include <csetjmp>
 #include <cstdint>
@@ -96,8 +97,14 @@ struct oxPngReadJob {
     // With keepPixels the image receives the rows; otherwise they are only
     // decoded (one row at a time) to prove that the file is whole.
     bool keepPixels = true;
-    // Rows that received pixels before the library failed (any pass of an
-    // interlaced file; the others are then cleared to transparent).
+    // The maximum, budget and cancellation of the pixels kept (none: the
+    // whole picture, at its size).
+    const oxLoadOptions* options = nullptr;
+    // The picture is reduced by this factor while it is decoded.
+    int factor = 1;
+    std::unique_ptr<oxRowReducer> reducer;
+    // Rows of the image that received pixels before the library failed (any
+    // pass of an interlaced file; the others are then cleared to transparent).
     png_uint_32 rowsDone = 0;
     // After the header: the colours and the orientation the file gives.
     oxColourSource colours;
@@ -109,8 +116,8 @@ struct oxPngReadJob {
     oxPngChunkGuard guard;
 };
 
-// Reads job.file to the end. False on any library error or a refused size
-// (sizeRefused). Call with no objects of the caller's alive that the library
+// Reads job.file to the end. False on any library error, a refused size
+// (sizeRefused) or a cancellation (job.options). Call with no objects of the caller's alive that the library
 // error path would skip (see above).
 bool oxPngRead(oxPngReadJob& job);
 // Why a read that got past the header failed, translated: "the file ends

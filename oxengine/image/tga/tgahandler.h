@@ -18,7 +18,7 @@ public:
     // field of text is the comment (other ID data is none); a colour map is
     // skipped; the origin bits (bottom or top, left or right) are honoured,
     // so row 0 is the picture's top row.
-    std::unique_ptr<oxImage> loadImage(const std::string& filename, const oxSize& maximum) const override;
+    std::unique_ptr<oxImage> loadImage(const std::string& filename, const oxLoadOptions& options) const override;
     // 32 bits when the image has 4 components, else 24; rows top first. The
     // comment goes into the ID field, cut to 255 bytes at a character.
     void saveImage(const oxImage& image, const std::string& filename, const oxToneMapping& toneMapping) const override;

@@ -5,6 +5,9 @@
 #include "app/loader/simpleloader.h"
 
 #include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <thread>
 #include <random>
 #include <time.h>
 
@@ -46,7 +49,7 @@ TEST(BGTextureLoader, AcquirePrefetchesTheNeighboursAndUnloadsEveryOtherPictureN
 {
     LoaderRig rig(LoaderRig::numbered(10, "/p/"));
     const Names& l = rig.list;
-    LoadedPicture* p2 = rig.loader->acquirePicture(l[2]); // cold; stays in use
+    LoadedPicture* p2 = rig.loader->awaitPicture(l[2]); // cold; stays in use
     ASSERT_NE(p2, nullptr);
     EXPECT_EQ(p2->name, l[2]);
     ASSERT_TRUE(rig.idle());
@@ -55,7 +58,7 @@ TEST(BGTextureLoader, AcquirePrefetchesTheNeighboursAndUnloadsEveryOtherPictureN
     ASSERT_TRUE(rig.idle());
 
     rig.hold("gate");
-    LoadedPicture* p5 = rig.loader->acquirePicture(l[5]);
+    LoadedPicture* p5 = rig.loader->awaitPicture(l[5]);
     const Names queued = rig.queued();
     ASSERT_EQ(queued.size(), 6u) << ::testing::PrintToString(queued);
     EXPECT_EQ(Names(queued.begin(), queued.begin() + 2), (Names{"load:" + l[4], "load:" + l[6]}));
@@ -74,7 +77,7 @@ TEST(BGTextureLoader, AcquirePrefetchesTheNeighboursAndUnloadsEveryOtherPictureN
     ASSERT_TRUE(rig.idle());
     const int fills = rig.fill.callsFor(l[0]);
     rig.hold("gate2");
-    rig.loader->releasePicture(rig.loader->acquirePicture(l[0]));
+    rig.loader->releasePicture(rig.loader->awaitPicture(l[0]));
     EXPECT_EQ(rig.queued().at(0), "load:" + l[1]);
     rig.fill.release("gate2");
     ASSERT_TRUE(rig.idle());
@@ -86,16 +89,16 @@ TEST(BGTextureLoader, PicturesInUseAreNeverUnloaded)
 {
     LoaderRig rig(LoaderRig::numbered(10, "/p/"));
     const Names& l = rig.list;
-    LoadedPicture* p2 = rig.loader->acquirePicture(l[2]);
+    LoadedPicture* p2 = rig.loader->awaitPicture(l[2]);
     rig.loader->releasePicture(p2);
     rig.loader->enqueue(LoadCommand{.name = l[8]});
     ASSERT_TRUE(rig.idle());
     // Stepping to 8 queues the unload of 1, 2 and 3; taking 2 again before
     // they ran keeps 2 and its neighbours.
     rig.hold("gate");
-    rig.loader->releasePicture(rig.loader->acquirePicture(l[8]));
+    rig.loader->releasePicture(rig.loader->awaitPicture(l[8]));
     ASSERT_TRUE(contains(rig.queued(), "unload:" + l[2]));
-    EXPECT_EQ(rig.loader->acquirePicture(l[2]), p2);
+    EXPECT_EQ(rig.loader->awaitPicture(l[2]), p2);
     rig.fill.release("gate");
     ASSERT_TRUE(rig.idle());
     for (int i : {1, 2, 3})
@@ -105,14 +108,14 @@ TEST(BGTextureLoader, PicturesInUseAreNeverUnloaded)
 
     // Held twice (the old and the new picture of a cross-fade): it stays
     // until it is given back twice.
-    rig.loader->acquirePicture(l[2]);
+    rig.loader->awaitPicture(l[2]);
     rig.loader->releasePicture(p2);
     EXPECT_TRUE(p2->inUse());
-    rig.loader->acquirePicture(l[6]);
+    rig.loader->awaitPicture(l[6]);
     ASSERT_TRUE(rig.idle());
     EXPECT_TRUE(contains(rig.loader->loadedNames(), l[2]));
     rig.loader->releasePicture(p2);
-    rig.loader->acquirePicture(l[6]);
+    rig.loader->awaitPicture(l[6]);
     ASSERT_TRUE(rig.idle());
     EXPECT_FALSE(contains(rig.loader->loadedNames(), l[2]));
     rig.loader->releasePicture(p2); // no longer ours: ignored
@@ -143,12 +146,12 @@ TEST(BGTextureLoader, FailedLoadsGiveARecordWithItsNoteALogLineAndNoBox)
     };
     // Asked for one by one, the next one read ahead each time.
     for (int i = 0; i < 5; ++i)
-        expectNoted(rig.loader->acquirePicture(rig.list[i]), i);
+        expectNoted(rig.loader->awaitPicture(rig.list[i]), i);
     ASSERT_TRUE(rig.idle());
     for (int i = 0; i < 5; ++i)
         expectNoted(rig.loader->readThumbnail(rig.list[i]).get(), i);
-    EXPECT_EQ(rig.loader->acquirePicture("/x/refuse.jpg")->note, ""); // no reason given
-    EXPECT_EQ(rig.loader->acquirePicture("/x/ok.jpg")->note, "");
+    EXPECT_EQ(rig.loader->awaitPicture("/x/refuse.jpg")->note, ""); // no reason given
+    EXPECT_EQ(rig.loader->awaitPicture("/x/ok.jpg")->note, "");
     EXPECT_TRUE(rig.loader->isRunning());
     EXPECT_EQ(boxes.count(), 0u) << boxes.texts();
     rig.loader->setLogging(false);
@@ -166,7 +169,7 @@ TEST(BGTextureLoader, FirstLookIsReplacedByTheFullPictureAfterTheNeighbours)
     LoaderRig rig({"/f/a.jpg", "/f/b.jpg", "/f/c.jpg", "/f/d-full-refused.jpg"});
     rig.loader->setFirstLookCover(64, 48);
     rig.fill.block("/f/a.jpg"); // holds the thread at the first neighbour
-    LoadedPicture* b = rig.loader->acquirePicture("/f/b.jpg");
+    LoadedPicture* b = rig.loader->awaitPicture("/f/b.jpg");
     ASSERT_NE(b, nullptr);
     EXPECT_TRUE(b->firstLook);
     EXPECT_EQ(b->shownWidth(), 256);
@@ -186,7 +189,7 @@ TEST(BGTextureLoader, FirstLookIsReplacedByTheFullPictureAfterTheNeighbours)
     EXPECT_FALSE(calls[1].firstLook || calls[2].firstLook || calls[3].firstLook); // prefetches and the full picture
     EXPECT_GT(rig.redisplays, redisplays);
 
-    LoadedPicture* d = rig.loader->acquirePicture("/f/d-full-refused.jpg");
+    LoadedPicture* d = rig.loader->awaitPicture("/f/d-full-refused.jpg");
     ASSERT_NE(d, nullptr);
     ASSERT_TRUE(rig.idle());
     oxLock lock(d->lock);
@@ -195,13 +198,49 @@ TEST(BGTextureLoader, FirstLookIsReplacedByTheFullPictureAfterTheNeighbours)
     EXPECT_EQ(rig.fill.callsFor("/f/d-full-refused.jpg"), 2);
 }
 
+// A view never waits for a decoder: while a picture's decoding hangs, asking
+// for it and then for another returns at once; the hanging decoding is
+// cancelled and dropped, the newer picture comes, and the view is redrawn.
+TEST(BGTextureLoader, RequestsNeverWaitAndANewerOneCancelsTheDecodingInProgress)
+{
+    LoaderRig rig({"/r/a.jpg", "/r/b.jpg", "/r/c.jpg", "/r/d.jpg", "/r/e.jpg"});
+    rig.fill.block("/r/b.jpg");
+    EXPECT_TRUE(rig.loader->requestPicture("/r/b.jpg").pending);
+    ASSERT_TRUE(rig.fill.waitBlocked("/r/b.jpg"));
+    EXPECT_TRUE(rig.loader->requestPicture("/r/b.jpg").pending); // asking again changes nothing
+    const int redisplays = rig.redisplays;
+    EXPECT_TRUE(rig.loader->requestPicture("/r/e.jpg").pending);
+    LoadedPicture* e = rig.loader->awaitPicture("/r/e.jpg");
+    ASSERT_NE(e, nullptr);
+    EXPECT_EQ(rig.fill.cancelledFills(), 1);
+    EXPECT_GT(rig.redisplays, redisplays);
+    ASSERT_TRUE(rig.idle());
+    const auto loaded = rig.loader->loadedNames();
+    EXPECT_EQ(std::count(loaded.begin(), loaded.end(), "/r/b.jpg"), 0); // dropped, not kept
+    rig.loader->releasePicture(e);
+}
+
+// Shutting down stops a decoding that hangs (Escape must end the program).
+TEST(BGTextureLoader, ShutdownCancelsTheDecodingInProgress)
+{
+    LoaderRig rig({"/s/a.jpg"});
+    rig.fill.block("/s/a.jpg");
+    EXPECT_TRUE(rig.loader->requestPicture("/s/a.jpg").pending);
+    ASSERT_TRUE(rig.fill.waitBlocked("/s/a.jpg"));
+    const auto start = std::chrono::steady_clock::now();
+    rig.loader->shutdownLoader();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+    EXPECT_EQ(rig.fill.cancelledFills(), 1);
+}
+
 TEST(BGTextureLoader, UpdateThumbnailsMarksWantedLoadsMissingAndUnloadsTheRest)
 {
     LoaderRig rig(LoaderRig::numbered(4, "/a/"));
     rig.loader->setThumbnailSize(256);
     rig.hold("gate", false);
     rig.loader->updateThumbnails();
-    EXPECT_EQ(rig.queued(), (Names{"loadT:/a/0.jpg", "loadT:/a/1.jpg", "loadT:/a/2.jpg", "loadT:/a/3.jpg"}));
+    EXPECT_TRUE(rig.queued().empty());
+    EXPECT_EQ(rig.loader->pendingThumbnails(), rig.list);
     EXPECT_EQ(rig.loader->progress(), (LoaderProgress{0, 5}));
     rig.fill.release("gate");
     ASSERT_TRUE(rig.idle());
@@ -214,10 +253,8 @@ TEST(BGTextureLoader, UpdateThumbnailsMarksWantedLoadsMissingAndUnloadsTheRest)
     rig.list = {"/a/1.jpg", "/a/new.jpg", "/a/3.jpg"};
     rig.hold("gate2", false);
     rig.loader->updateThumbnails();
-    const Names queued = rig.queued();
-    ASSERT_EQ(queued.size(), 3u) << ::testing::PrintToString(queued);
-    EXPECT_EQ(sorted(Names(queued.begin(), queued.begin() + 2)), (Names{"unloadT:/a/0.jpg", "unloadT:/a/2.jpg"}));
-    EXPECT_EQ(queued[2], "loadT:/a/new.jpg");
+    EXPECT_EQ(sorted(rig.queued()), (Names{"unloadT:/a/0.jpg", "unloadT:/a/2.jpg"}));
+    EXPECT_EQ(rig.loader->pendingThumbnails(), (Names{"/a/new.jpg"}));
     {
         oxLock lock(rig.loader->threadLock());
         EXPECT_TRUE(kept->wanted);
@@ -228,13 +265,124 @@ TEST(BGTextureLoader, UpdateThumbnailsMarksWantedLoadsMissingAndUnloadsTheRest)
     rig.list = LoaderRig::numbered(4, "/a/");
     rig.loader->updateThumbnails();
     EXPECT_TRUE(rig.loader->queuedCommands().empty());
+    EXPECT_TRUE(rig.loader->pendingThumbnails().empty());
     EXPECT_EQ(rig.loader->progress(), (LoaderProgress{0, 1}));
     rig.fill.release("gate2");
     ASSERT_TRUE(rig.idle());
     EXPECT_EQ(rig.loader->thumbnailNames(), rig.list);
     EXPECT_EQ(rig.loader->readThumbnail("/a/1.jpg").get(), kept);
     EXPECT_EQ(rig.fill.callsFor("/a/new.jpg"), 0);
-    EXPECT_NE(rig.loader->acquirePicture("/a/1.jpg"), kept); // full pictures are separate records
+    EXPECT_NE(rig.loader->awaitPicture("/a/1.jpg"), kept); // full pictures are separate records
+}
+
+// Scrolled far down a long list: the cells on screen come first, then the
+// nearest around them; commands still go before any thumbnail.
+TEST(BGTextureLoader, VisibleThumbnailsAreMadeFirst)
+{
+    LoaderRig rig(LoaderRig::numbered(2000, "/v/"));
+    rig.hold("gate", false);
+    rig.loader->updateThumbnails();
+    rig.loader->setVisibleRange(1500, 1503);
+    rig.loader->transformPicture("/v/7.jpg", oxImageTransform());
+    const Names order = rig.loader->pendingThumbnails();
+    ASSERT_EQ(order.size(), 2000u);
+    EXPECT_EQ(Names(order.begin(), order.begin() + 7),
+              (Names{"/v/1500.jpg", "/v/1501.jpg", "/v/1502.jpg", "/v/1503.jpg", "/v/1504.jpg", "/v/1499.jpg",
+                     "/v/1505.jpg"}));
+    EXPECT_EQ(order.back(), "/v/0.jpg");
+    rig.fill.release("gate");
+    ASSERT_TRUE(waitUntil([&] { return rig.fill.calls().size() >= 3; }));
+    const auto calls = rig.fill.calls();
+    EXPECT_EQ(calls[1].name, "/v/1500.jpg") << "after the rotation, which reloads nothing";
+}
+
+// A folder larger than the thumbnail count keeps the thumbnails nearest the
+// screen; scrolled elsewhere, the farthest go and the new screen's come.
+TEST(BGTextureLoader, ThumbnailCountKeepsThoseNearestTheScreen)
+{
+    LoaderRig rig(LoaderRig::numbered(300, "/m/"));
+    rig.loader->setThumbnailCount(50);
+    rig.loader->setVisibleRange(200, 209);
+    rig.loader->updateThumbnails();
+    ASSERT_TRUE(rig.idle());
+    const auto indexes = [&] {
+        std::vector<int> out;
+        for (const std::string& name : rig.loader->thumbnailNames())
+            out.push_back(std::stoi(name.substr(3)));
+        std::sort(out.begin(), out.end());
+        return out;
+    };
+    std::vector<int> kept = indexes();
+    ASSERT_EQ(kept.size(), 50u);
+    EXPECT_EQ(kept.front(), 180);
+    EXPECT_EQ(kept.back(), 229);
+    EXPECT_EQ(rig.loader->progress(), LoaderProgress{}) << "nothing more is wanted: the progress display goes";
+
+    rig.loader->setVisibleRange(0, 9);
+    ASSERT_TRUE(waitUntil([&] { return indexes().front() == 0 && rig.loader->progress() == LoaderProgress{}; }));
+    kept = indexes();
+    EXPECT_EQ(kept.size(), 50u);
+    EXPECT_EQ(kept.back(), 49);
+    EXPECT_EQ(rig.fill.callsFor("/m/0.jpg"), 1);
+}
+
+// Thumbnails are decoded on the workers and published by the loader thread
+// alone; a decode that throws gives a record with its reason.
+TEST(BGTextureLoader, WorkersDecodeThumbnailsTheLoaderThreadPublishesThem)
+{
+    std::mutex mutex;
+    std::set<std::thread::id> decoders, publishers;
+    LoaderRig rig(LoaderRig::numbered(300, "/w/"), true, true, [&](LoaderServices& s) {
+        s.thumbnailWorkers = 3;
+        s.makeThumbnail = [&](const std::string& name, int edge) -> PictureFiller {
+            {
+                std::lock_guard<std::mutex> lock(mutex);
+                decoders.insert(std::this_thread::get_id());
+            }
+            if (name == "/w/13.jpg")
+                throw oxImageException("broken on purpose", name);
+            return [&, edge](const std::string&, LoadedPicture& p, const oxCancelToken&) {
+                std::lock_guard<std::mutex> lock(mutex);
+                publishers.insert(std::this_thread::get_id());
+                p.imageWidth = edge;
+                return true;
+            };
+        };
+    });
+    rig.loader->setThumbnailSize(64);
+    rig.loader->setThumbnailCount(300);
+    rig.loader->updateThumbnails();
+    ASSERT_TRUE(rig.idle());
+    EXPECT_EQ(rig.loader->thumbnailNames().size(), 300u);
+    EXPECT_EQ(rig.loader->readThumbnail("/w/299.jpg")->imageWidth, 64);
+    EXPECT_NE(rig.loader->readThumbnail("/w/13.jpg")->note.find("broken on purpose"), std::string::npos);
+    std::lock_guard<std::mutex> lock(mutex);
+    ASSERT_EQ(publishers.size(), 1u);
+    EXPECT_EQ(decoders.count(*publishers.begin()), 0u);
+}
+
+// Stopping while the workers decode: the file operation asked for is still
+// carried out, and nothing is left over (no box from the leftover checks).
+TEST(BGTextureLoader, ShutDownWithThumbnailsInFlightKeepsFileOperations)
+{
+    ThreadSafeMessages boxes;
+    TempDir dir;
+    const std::string source = writeJpeg(dir.file("s.jpg"), 8, 8);
+    auto rig = std::make_unique<LoaderRig>(LoaderRig::numbered(500, "/d/"), true, true, [](LoaderServices& s) {
+        s.thumbnailWorkers = 2;
+        s.makeThumbnail = [](const std::string&, int) -> PictureFiller {
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+            return [](const std::string&, LoadedPicture&, const oxCancelToken&) { return true; };
+        };
+    });
+    rig->loader->updateThumbnails();
+    ASSERT_TRUE(waitUntil([&] { return rig->loader->thumbnailNames().size() >= 5; }));
+    rig->loader->copyMovePicture(source, dir.file("t.jpg"), true, 4242);
+    rig->loader.reset();
+    EXPECT_TRUE(std::filesystem::exists(dir.file("t.jpg")));
+    const auto posted = rig->commands();
+    EXPECT_NE(std::find(posted.begin(), posted.end(), 4242u), posted.end());
+    EXPECT_EQ(boxes.count(), 0u) << boxes.texts();
 }
 
 TEST(BGTextureLoader, WakesForEachCommandAndSleepsWhileIdle)
@@ -246,7 +394,7 @@ TEST(BGTextureLoader, WakesForEachCommandAndSleepsWhileIdle)
         ASSERT_TRUE(rig.idle());
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
         const auto start = std::chrono::steady_clock::now();
-        rig.loader->releasePicture(rig.loader->acquirePicture(rig.list[i]));
+        rig.loader->releasePicture(rig.loader->awaitPicture(rig.list[i]));
         slowest = std::max(slowest, std::chrono::steady_clock::now() - start);
     }
     EXPECT_LT(slowest, std::chrono::milliseconds(250));
@@ -270,7 +418,7 @@ TEST(BGTextureLoader, RapidAcquireAndReleaseNeitherDeadlocksNorFreesPicturesInUs
     std::mt19937 random(1234);
     std::vector<LoadedPicture*> held;
     for (int i = 0; i < 1000; ++i) {
-        LoadedPicture* p = rig.loader->acquirePicture(rig.list[random() % rig.list.size()]);
+        LoadedPicture* p = rig.loader->awaitPicture(rig.list[random() % rig.list.size()]);
         ASSERT_NE(p, nullptr);
         held.push_back(p);
         for (LoadedPicture* h : held) { // a freed one trips the sanitizers
@@ -288,7 +436,7 @@ TEST(BGTextureLoader, RapidAcquireAndReleaseNeitherDeadlocksNorFreesPicturesInUs
         rig.loader->releasePicture(h);
     // Twice: the second step also unloads what a load in progress at the first brought in.
     for (int i = 0; i < 2; ++i) {
-        rig.loader->releasePicture(rig.loader->acquirePicture(rig.list[20]));
+        rig.loader->releasePicture(rig.loader->awaitPicture(rig.list[20]));
         ASSERT_TRUE(rig.idle());
     }
     EXPECT_EQ(sorted(rig.loader->loadedNames()), (Names{rig.list[19], rig.list[20], rig.list[21]}));
@@ -302,7 +450,7 @@ TEST(BGTextureLoader, ShutDownDropsLoadsFinishesTheCommandInProgressAndCarriesOu
     ASSERT_TRUE(writeFile(source, "picture bytes"));
     auto rig = std::make_unique<LoaderRig>(LoaderRig::numbered(60, "/s/"));
     ASSERT_TRUE(rig->loader->setLogging(true));
-    rig->loader->acquirePicture(rig->list[10]); // still in use at the end
+    rig->loader->awaitPicture(rig->list[10]); // still in use at the end
     rig->loader->updateThumbnails();
     ASSERT_TRUE(rig->idle());
     rig->hold("in progress", false);
@@ -332,7 +480,7 @@ TEST(BGTextureLoader, ShutDownDropsLoadsFinishesTheCommandInProgressAndCarriesOu
     EXPECT_EQ(boxes.count(), 0u) << boxes.texts();
 
     // A stopped loader says so; destroying it stays quiet.
-    EXPECT_EQ(rig->loader->acquirePicture(rig->list[0]), nullptr);
+    EXPECT_EQ(rig->loader->awaitPicture(rig->list[0]), nullptr);
     rig.reset();
     ASSERT_EQ(boxes.count(), 1u) << boxes.texts();
     EXPECT_EQ(boxes.boxes()[0].request.text, "BGTextureLoader: Thread is no longer running, can't load any images!");
@@ -365,10 +513,10 @@ TEST(SimpleTextureLoader, LoadsInTheCallingThreadAndDestroysOnRelease)
 {
     FakeFill fill;
     SimpleTextureLoader loader(fill.filler());
-    LoadedPicture* p = loader.acquirePicture("/x/a.jpg");
+    LoadedPicture* p = loader.requestPicture("/x/a.jpg").picture;
     ASSERT_NE(p, nullptr);
-    EXPECT_EQ(loader.acquirePicture("/x/refuse.jpg"), nullptr);
-    LoadedPicture* broken = loader.acquirePicture("/x/throw-engine.jpg"); // tells the view why
+    EXPECT_EQ(loader.requestPicture("/x/refuse.jpg").picture, nullptr);
+    LoadedPicture* broken = loader.requestPicture("/x/throw-engine.jpg").picture; // tells the view why
     ASSERT_NE(broken, nullptr);
     EXPECT_NE(broken->note.find("damaged picture"), std::string::npos);
     loader.releasePicture(p);

@@ -3,6 +3,8 @@
 // the preparation is the GL-free double.
 #include "loadertest.h"
 
+#include "app/prepare/thumbnail.h"
+
 #include <regex>
 #include <sys/stat.h>
 
@@ -29,11 +31,45 @@ struct FileRig : LoaderRig {
 
 } // namespace
 
+// The shared cache holds the rotated thumbnail afterwards, also when the
+// rotation falls into the second the file was written in.
+TEST(LoaderFileOperations, RotationRemakesTheCachedThumbnail)
+{
+    TempDir dir;
+    const std::string picture = writeJpeg(dir.file("p.jpg"), 64, 32);
+    const oxThumbnailCache cache(dir.file("thumbnails"), "pictavo-test");
+    std::vector<std::string> changed;
+    LoaderRig rig({picture}, true, true, [&](LoaderServices& s) {
+        s.fillThumbnail = [&](const std::string& name, LoadedPicture& p, const oxCancelToken&) {
+            const ThumbnailImage made = makeThumbnailImage(&cache, name, p.imageWidth);
+            p.imageWidth = int(made.image->width());
+            p.imageHeight = int(made.image->height());
+            return true;
+        };
+        s.fileChanged = [&](const std::string& name) {
+            changed.push_back(name);
+            cache.forget(name);
+        };
+    });
+    rig.loader->setThumbnailSize(128);
+    rig.loader->updateThumbnails();
+    ASSERT_TRUE(rig.idle());
+    ASSERT_TRUE(cache.find(picture, 128));
+    EXPECT_EQ(cache.find(picture, 128)->image->size(), oxSize(64, 32));
+    oxImageTransform quarter;
+    quarter.rotation = 1;
+    rig.loader->transformPicture(picture, quarter);
+    ASSERT_TRUE(rig.idle());
+    EXPECT_EQ(changed, std::vector<std::string>{picture});
+    ASSERT_TRUE(cache.find(picture, 128));
+    EXPECT_EQ(cache.find(picture, 128)->image->size(), oxSize(32, 64));
+}
+
 TEST(LoaderFileOperations, RotationsRewriteTheJpegAndReloadPictureAndThumbnail)
 {
     FileRig rig;
     rig.loader->setThumbnailSize(16);
-    LoadedPicture* shown = rig.loader->acquirePicture(rig.picture);
+    LoadedPicture* shown = rig.loader->awaitPicture(rig.picture);
     rig.loader->updateThumbnails();
     ASSERT_TRUE(rig.idle());
     const LoadedPicture* thumb = rig.loader->readThumbnail(rig.picture).get();
@@ -196,7 +232,7 @@ TEST(LoaderLog, SeparatorThenOneLinePerCommandWithItsDuration)
         LoaderRig rig({"/log/a.jpg"}, false);
         ASSERT_TRUE(rig.loader->setLogging(true));
         ASSERT_TRUE(rig.loader->startLoader());
-        rig.loader->releasePicture(rig.loader->acquirePicture("/log/a.jpg"));
+        rig.loader->releasePicture(rig.loader->awaitPicture("/log/a.jpg"));
         rig.loader->enqueue(LoadCommand{.name = "/log/throw-engine.jpg"});
         rig.loader->enqueue(UnloadCommand{.name = "/log/a.jpg"});
         ASSERT_TRUE(rig.idle());

@@ -85,7 +85,7 @@ TEST(BGTextureLoaderGL, TexturesAreDrawnByTheMainContextReloadedOnRotationAndFre
     {
         auto loader = realLoader(files);
         loader->setThumbnailSize(32);
-        LoadedPicture* p = loader->acquirePicture(file); // still in use at the end
+        LoadedPicture* p = loader->awaitPicture(file); // still in use at the end
         ASSERT_NE(p, nullptr);
         loader->updateThumbnails();
         ASSERT_TRUE(idle(*loader));
@@ -117,7 +117,7 @@ TEST(BGTextureLoaderGL, TexturesAreDrawnByTheMainContextReloadedOnRotationAndFre
 
     // The simple loader works in the caller's context.
     SimpleTextureLoader simple(preparePicture);
-    LoadedPicture* p = simple.acquirePicture(files[1]);
+    LoadedPicture* p = simple.requestPicture(files[1]).picture;
     ASSERT_NE(p, nullptr);
     const Drawn drawn = draw(*p);
     EXPECT_GT(drawn.red(16, 32), 200);

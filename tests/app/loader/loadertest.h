@@ -42,7 +42,9 @@ public:
     };
     PictureFiller filler()
     {
-        return [this](const std::string& name, LoadedPicture& p) { return fill(name, p); };
+        return [this](const std::string& name, LoadedPicture& p, const oxCancelToken& cancel) {
+            return fill(name, p, cancel);
+        };
     }
     void block(const std::string& name, bool blocked = true)
     {
@@ -70,9 +72,15 @@ public:
         }));
     }
     std::atomic<int> delayUs{0};
+    // Blocked fills that gave up because they were cancelled.
+    int cancelledFills() const
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_cancelled;
+    }
 
 private:
-    bool fill(const std::string& name, LoadedPicture& p)
+    bool fill(const std::string& name, LoadedPicture& p, const oxCancelToken& cancel)
     {
         const int maximum = p.imageWidth;
         {
@@ -81,9 +89,15 @@ private:
             p.text = "fill " + std::to_string(m_calls.size());
             m_waiting.insert(name);
             m_cv.notify_all();
-            m_cv.wait(lock, [&] { return m_blocked.count(name) == 0; });
+            // A blocked fill is a long decode: it gives up once cancelled.
+            while (!m_cv.wait_for(lock, std::chrono::milliseconds(2), [&] { return m_blocked.count(name) == 0; }))
+                if (cancel.cancelled())
+                    break;
             m_waiting.erase(name);
+            if (cancel.cancelled())
+                ++m_cancelled;
         }
+        cancel.check();
         std::this_thread::sleep_for(std::chrono::microseconds(delayUs.load()));
         const auto has = [&](const char* part) { return name.find(part) != std::string::npos; };
         if (has("throw-engine"))
@@ -110,6 +124,7 @@ private:
     std::condition_variable m_cv;
     std::set<std::string> m_blocked, m_waiting;
     std::vector<Call> m_calls;
+    int m_cancelled = 0;
 };
 
 struct FakeContext : LoaderContext {
@@ -132,7 +147,8 @@ inline std::string describe(const LoaderCommand& command)
 
 // A started loader over its own picture list, with the doubles above.
 struct LoaderRig {
-    explicit LoaderRig(std::vector<std::string> names = {}, bool start = true, bool contextWorks = true)
+    explicit LoaderRig(std::vector<std::string> names = {}, bool start = true, bool contextWorks = true,
+                       const std::function<void(LoaderServices&)>& adjust = {})
         : list(std::move(names))
     {
         LoaderServices s;
@@ -148,6 +164,8 @@ struct LoaderRig {
             reports.push_back(f);
         };
         s.confirm = oxAskYesNo; // questions reach the test's message seam
+        if (adjust)
+            adjust(s);
         loader = std::make_unique<BGTextureLoader>(list, s);
         if (start) {
             EXPECT_TRUE(loader->startLoader());

@@ -305,7 +305,7 @@ TEST_F(Prepare, UnreadableFilesThrowTheirReasonIntoTheNoteWithoutABox)
         MessageCapture boxes;
         m_picture.note = "[Picture scaled to 1/2.]";
         std::string error;
-        EXPECT_FALSE(fillLoadedPicture(preparePicture, m_picture, file(name), &error));
+        EXPECT_FALSE(fillLoadedPicture(preparePicture, m_picture, file(name), oxCancelToken::none(), &error));
         EXPECT_EQ(boxes.count(), 0u);
         EXPECT_FALSE(error.empty());
         EXPECT_EQ(m_picture.name, file(name));

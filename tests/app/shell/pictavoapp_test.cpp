@@ -6,6 +6,7 @@
 #include "app/shell/pictavoapp.h"
 #include "app/shell/startup.h"
 #include "app/views/fototransform.h"
+#include "app/views/image/imagedisplay.h"
 #include "app/views/thumbnails/folderpanel.h"
 #include "app/views/thumbnails/thumbnaildisplay.h"
 
@@ -18,9 +19,11 @@
 #include <GL/freeglut.h>
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <mutex>
+#include <thread>
 #include <sys/stat.h>
 
 namespace fs = std::filesystem;
@@ -44,6 +47,15 @@ struct FakeContext : LoaderContext {
     void finish() override {}
 };
 
+// Takes the picture the view asked for once the loader has it (within 20 s).
+bool pickedUp(ImageDisplay& view)
+{
+    for (int i = 0; i < 20000 && view.isWaiting(); ++i)
+        if (!view.pickUpPicture())
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    return !view.isWaiting();
+}
+
 class App : public ::testing::Test {
 protected:
     void SetUp() override
@@ -65,7 +77,7 @@ protected:
         for (const char* n : names)
             make(n);
         LoaderServices services;
-        services.fill = [this](const std::string& name, LoadedPicture&) {
+        services.fill = [this](const std::string& name, LoadedPicture&, const oxCancelToken&) {
             std::lock_guard<std::mutex> lock(m_fillMutex);
             m_filled.push_back(name);
             return false;
@@ -274,6 +286,7 @@ TEST_F(App, EmptiedListShowsNothingAndDeletesNothing)
 {
     const std::string shown = make("a.jpg");
     PictavoApp& a = app({}, true);
+    ASSERT_TRUE(pickedUp(*a.imageDisplay()));
     ASSERT_NE(a.imageDisplay()->currentPicture(), nullptr);
     fs::create_directories(m_dir + "/empty");
     MessageCapture boxes;
@@ -337,15 +350,16 @@ TEST_F(App, StartFolderFromTheCommandLine)
         EXPECT_EQ(readConfigText(ConfigKey::LastFolder), m_dir + "/");
     }
     // A file: its folder, and that picture is the first one asked for. (The
-    // last application's loader may still be filling: under the lock.)
+    // last application's loader may still be filling until it is replaced.)
+    PictavoApp& a = app();
     {
         std::lock_guard<std::mutex> lock(m_fillMutex);
         m_filled.clear();
     }
-    PictavoApp& a = app();
     a.setStartLocation(resolveStartPath(m_dir + "/b.jpg"));
     a.loadStartFolder();
     EXPECT_EQ(a.pictures().currentPath(), m_dir + "/b.jpg");
+    ASSERT_TRUE(pickedUp(*a.imageDisplay())); // the view asks without waiting
     ASSERT_FALSE(filled().empty());
     EXPECT_EQ(filled()[0], m_dir + "/b.jpg");
 }

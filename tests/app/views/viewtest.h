@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -53,10 +54,13 @@ public:
 // background loader does) and counts its holders; "missing" fails, "broken" has a note.
 class FakeLoader : public TextureLoader {
 public:
-    LoadedPicture* acquirePicture(const std::string& name) override
+    // Names in pending are still being prepared.
+    PictureRequest requestPicture(const std::string& name) override
     {
+        if (pending.count(name))
+            return {nullptr, true};
         if (name.find("missing") != std::string::npos)
-            return nullptr;
+            return {};
         auto& p = pictures[name];
         if (!p) {
             p = std::make_unique<LoadedPicture>();
@@ -67,8 +71,9 @@ public:
                 p->note = "[Error while loading: damaged]";
         }
         ++uses[p.get()];
-        return p.get();
+        return {p.get(), false};
     }
+    std::set<std::string> pending;
     void releasePicture(LoadedPicture* p) override { --uses[p]; }
     int usesOf(const std::string& name) { return pictures.count(name) ? uses[pictures[name].get()] : 0; }
     LoadedPicture* record(const std::string& name) { return pictures[name].get(); }

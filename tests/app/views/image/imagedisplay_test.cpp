@@ -91,6 +91,30 @@ TEST_F(ImageView, QuickSuccessionReleasesTheFadingPictureAndRestartsTheFade)
     EXPECT_EQ(app.calls.size(), 0u); // nothing to delete
 }
 
+// A picture still being prepared: the view keeps what it shows, the hint
+// comes after its delay, the last picture asked for is the one picked up.
+TEST_F(ImageView, PendingPictureKeepsTheShownOneUntilItIsReady)
+{
+    int64_t now = 0;
+    view.setClock([&] { return now; });
+    view.showPicture("/p/a.jpg");
+    loader.pending = {"/p/b.jpg", "/p/c.jpg"};
+    view.showPicture("/p/b.jpg");
+    view.showPicture("/p/c.jpg");
+    EXPECT_EQ(view.currentPicture(), loader.record("/p/a.jpg"));
+    EXPECT_EQ(view.waitingFor(), "/p/c.jpg");
+    now = ImageDisplay::kLoadingHintDelayUs - 1;
+    EXPECT_FALSE(view.loadingHintShown());
+    now += 1;
+    EXPECT_TRUE(view.loadingHintShown());
+    EXPECT_FALSE(view.pickUpPicture()); // still pending
+    loader.pending.clear();
+    EXPECT_TRUE(view.pickUpPicture());
+    EXPECT_EQ(view.currentPicture(), loader.record("/p/c.jpg"));
+    EXPECT_EQ(loader.usesOf("/p/b.jpg"), 0); // never taken
+    EXPECT_FALSE(view.isWaiting() || view.loadingHintShown());
+}
+
 TEST_F(ImageView, FailedLoadsSayWhy)
 {
     view.showPicture("/p/missing.jpg");

@@ -17,7 +17,7 @@ public:
     bool canLoad(const std::string& filename) const override { return hasExtension(filename, ".fake"); }
     bool canSave(const std::string& filename) const override { return m_save && canLoad(filename); }
     bool canTransform(const std::string& filename) const override { return m_transform && canLoad(filename); }
-    std::unique_ptr<oxImage> loadImage(const std::string&, const oxSize&) const override
+    std::unique_ptr<oxImage> loadImage(const std::string&, const oxLoadOptions&) const override
     {
         ++loads;
         if (m_size.width == 0)

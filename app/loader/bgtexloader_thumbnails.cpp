@@ -1,0 +1,185 @@
+// The background loader's thumbnail workers: they take the next thumbnail
+// the sheet wants, decode it without any lock held, and hand it to the
+// loader thread, which alone uploads it in its GL context and publishes it.
+#include "app/loader/bgtexloader.h"
+
+#include "oxengine/platform/glapp.h"
+
+#include <algorithm>
+#include <climits>
+#include <exception>
+#include <functional>
+
+namespace {
+
+// Decoded thumbnails waiting for the loader thread, per worker at most:
+// enough to keep the uploads going, few enough to bound the memory.
+constexpr size_t READY_PER_WORKER = 2;
+
+} // namespace
+
+void BGTextureLoader::startThumbnailWorkers()
+{
+    if (!m_services.makeThumbnail)
+        return;
+    const int count = m_services.thumbnailWorkers > 0 ? m_services.thumbnailWorkers
+                                                      : int(std::max(1u, std::thread::hardware_concurrency()));
+    {
+        std::lock_guard<std::mutex> work(m_workMutex);
+        m_workersStop = false;
+        m_workerCount = size_t(count);
+    }
+    for (int i = 0; i < count; ++i)
+        m_workers.emplace_back([this] { thumbnailWorker(); });
+}
+
+void BGTextureLoader::notifyThumbnailWorkers()
+{
+    // Taken and left so that a worker between its look and its wait
+    // cannot miss the change.
+    { std::lock_guard<std::mutex> work(m_workMutex); }
+    m_workChanged.notify_all();
+}
+
+void BGTextureLoader::stopThumbnailWorkers()
+{
+    {
+        std::lock_guard<std::mutex> work(m_workMutex);
+        m_workersStop = true;
+    }
+    m_workChanged.notify_all();
+    for (std::thread& worker : m_workers)
+        worker.join();
+    m_workers.clear();
+    // Decoded pictures only, no textures yet: dropped on any thread.
+    std::lock_guard<std::mutex> work(m_workMutex);
+    m_readyThumbnails.clear();
+}
+
+void BGTextureLoader::thumbnailWorker()
+{
+    std::unique_lock<std::mutex> work(m_workMutex);
+    for (;;) {
+        if (m_workersStop)
+            return;
+        std::optional<std::string> name;
+        if (m_readyThumbnails.size() + size_t(m_thumbnailsInFlight) < READY_PER_WORKER * m_workerCount)
+            name = takeThumbnail();
+        if (!name) {
+            m_workChanged.wait(work);
+            continue;
+        }
+        ++m_thumbnailsInFlight;
+        work.unlock();
+        PictureFiller finish;
+        try {
+            finish = m_services.makeThumbnail(*name, m_thumbnailSize.load());
+        } catch (...) {
+            // The record notes why, as if the loader thread had failed.
+            finish = [failure = std::current_exception()](const std::string&, LoadedPicture&, const oxCancelToken&) -> bool {
+                std::rethrow_exception(failure);
+            };
+        }
+        work.lock();
+        m_readyThumbnails.push_back({std::move(*name), std::move(finish)});
+        --m_thumbnailsInFlight;
+        m_wake.signal();
+    }
+}
+
+void BGTextureLoader::publishThumbnails(std::vector<ReadyThumbnail>& ready)
+{
+    std::vector<std::pair<std::string, std::unique_ptr<LoadedPicture>>> made;
+    for (ReadyThumbnail& r : ready) {
+        {
+            oxLock lock(threadLock());
+            std::lock_guard<std::mutex> work(m_workMutex);
+            // Made already, or no longer listed since the worker took it.
+            if (m_thumbnails.count(r.name) || m_thumbnailQueue.indexOf(r.name) < 0)
+                continue;
+        }
+        m_log.write("Load %s ", r.name.c_str());
+        oxTimer timer;
+        timer.restart();
+        auto record = std::make_unique<LoadedPicture>();
+        record->imageWidth = record->imageHeight = m_thumbnailSize.load();
+        std::string error;
+        fillLoadedPicture(r.finish, *record, r.name, oxCancelToken::none(), &error); // an upload, quick
+        if (!error.empty())
+            m_log.write("Error Load %s: %s", r.name.c_str(), error.c_str());
+        m_log.write(": %g ms\n", double(timer.elapsed(oxTimer::Microseconds)) / 1000.0);
+        made.emplace_back(r.name, std::move(record));
+    }
+    // The textures are complete before the main context draws them.
+    if (m_context)
+        m_context->finish();
+    {
+        oxLock lock(threadLock());
+        std::lock_guard<std::mutex> work(m_workMutex);
+        for (auto& [name, record] : made)
+            m_thumbnails[name] = std::move(record);
+        for (size_t i = 0; i < ready.size(); ++i)
+            m_thumbnailQueue.markDone();
+        refreshKeptThumbnails();
+    }
+    dropFarthestThumbnails();
+    redisplay();
+}
+
+bool BGTextureLoader::thumbnailWanted() const
+{
+    const int next = m_thumbnailQueue.peekNext();
+    if (next < 0)
+        return false;
+    const size_t held = m_thumbnailsKept + m_readyThumbnails.size() + size_t(m_thumbnailsInFlight);
+    if (held < size_t(m_thumbnailCount.load()))
+        return true;
+    // Full: only one nearer than the farthest kept replaces it.
+    return m_thumbnailQueue.distance(next) < m_farthestKept;
+}
+
+void BGTextureLoader::refreshKeptThumbnails()
+{
+    m_thumbnailsKept = m_thumbnails.size();
+    m_farthestKept = -1;
+    for (const auto& [name, t] : m_thumbnails) {
+        const int index = m_thumbnailQueue.indexOf(name);
+        m_farthestKept = std::max<int64_t>(m_farthestKept, index < 0 ? INT64_MAX : m_thumbnailQueue.distance(index));
+    }
+}
+
+std::optional<std::string> BGTextureLoader::takeThumbnail()
+{
+    if (!thumbnailWanted())
+        return std::nullopt;
+    return m_thumbnailQueue.takeNext();
+}
+
+void BGTextureLoader::dropFarthestThumbnails()
+{
+    std::vector<std::unique_ptr<LoadedPicture>> gone;
+    {
+        oxLock lock(threadLock());
+        std::lock_guard<std::mutex> work(m_workMutex);
+        const size_t count = size_t(m_thumbnailCount.load());
+        if (m_thumbnails.size() <= count)
+            return;
+        // Farthest first; names no longer listed before any listed one.
+        std::vector<std::pair<int64_t, std::string>> byDistance;
+        for (const auto& [name, t] : m_thumbnails) {
+            const int index = m_thumbnailQueue.indexOf(name);
+            byDistance.emplace_back(index < 0 ? INT64_MAX : m_thumbnailQueue.distance(index), name);
+        }
+        std::sort(byDistance.begin(), byDistance.end(), std::greater<>());
+        for (size_t i = 0; i < byDistance.size() - count; ++i) {
+            auto it = m_thumbnails.find(byDistance[i].second);
+            gone.push_back(std::move(it->second));
+            m_thumbnails.erase(it);
+            m_thumbnailQueue.putBack(byDistance[i].second); // made again when the screen comes near
+        }
+        refreshKeptThumbnails();
+    }
+    // The textures go here, on the thread whose context made them.
+    for (auto& record : gone)
+        fillLoadedPicture(m_services.fill, *record, std::string(), oxCancelToken::none());
+}

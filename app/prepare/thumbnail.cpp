@@ -1,0 +1,101 @@
+#include "app/prepare/thumbnail.h"
+
+#include "app/prepare/preparesteps.h"
+#include "app/shell/configkeys.h"
+#include "oxengine/core/catalogue.h"
+#include "oxengine/core/errors.h"
+#include "oxengine/graphics/texsupport.h"
+#include "oxengine/image/handler.h"
+
+#include <algorithm>
+
+namespace {
+
+// The picture fitted into the square (a smaller one stays as it is).
+std::unique_ptr<oxImage> fitInto(std::unique_ptr<oxImage> image, int edge, const std::string& fileName)
+{
+    image->setSourceSize(image->sourceSize()); // kept by the copy below
+    const int64_t width = image->width(), height = image->height();
+    const int64_t longer = std::max(width, height);
+    if (longer <= edge)
+        return image;
+    const int fitWidth = int(std::max<int64_t>(1, (width * edge + longer / 2) / longer));
+    const int fitHeight = int(std::max<int64_t>(1, (height * edge + longer / 2) / longer));
+    std::unique_ptr<oxImage> fitted = image->resampledCopy(fitWidth, fitHeight, -1);
+    if (!fitted)
+        throw oxImageException(oxGetTranslation("not enough memory for this image"), fileName);
+    return fitted;
+}
+
+// The picture decoded at least as large as the square along its longer side
+// where the decoder can reduce cheaply, then fitted into the square.
+std::unique_ptr<oxImage> decodeThumbnail(const std::string& fileName, int edge)
+{
+    // Within twice the square less one keeps the smallest reduction that
+    // still covers it (the one before was at least twice the square).
+    const oxSize cover(2 * edge - 1, 2 * edge - 1);
+    return fitInto(oxImageRegistry::instance().loadImage(fileName, cover), edge, fileName);
+}
+
+// The thumbnail at the cache's size for the edge.
+ThumbnailImage cachedThumbnail(const oxThumbnailCache& cache, const std::string& fileName, int edge)
+{
+    ThumbnailImage made;
+    if (std::optional<oxThumbnailCache::Thumbnail> found = cache.find(fileName, edge)) {
+        made.sizeKnown = found->full.width > 0;
+        found->image->setComment(std::move(found->comment));
+        made.image = std::move(found->image);
+        return made;
+    }
+    if (std::optional<std::string> reason = cache.failure(fileName))
+        throw oxImageException(*reason, fileName);
+    try {
+        made.image = decodeThumbnail(fileName, edge);
+    } catch (const oxException& e) {
+        cache.recordFailure(fileName, e.oxException::getMessage()); // without the file name, added again when thrown
+        throw;
+    }
+    // Damaged pictures are shown but not kept: they may still be arriving.
+    if (made.image->sampleType() == ST_UINT8 && made.image->damage().empty())
+        cache.store(fileName, edge, *made.image, made.image->sourceSize(), made.image->comment());
+    return made;
+}
+
+} // namespace
+
+ThumbnailImage makeThumbnailImage(const oxThumbnailCache* cache, const std::string& fileName, int edge)
+{
+    if (!cache)
+        return {decodeThumbnail(fileName, edge)};
+    ThumbnailImage made = cachedThumbnail(*cache, fileName, oxThumbnailCache::folderEdge(edge));
+    // Sheets of small squares get thumbnails no larger than their squares.
+    if (edge < oxThumbnailCache::folderEdge(edge))
+        made.image = fitInto(std::move(made.image), edge, fileName);
+    return made;
+}
+
+void uploadThumbnail(const std::string& fileName, ThumbnailImage& thumbnail, LoadedPicture& picture)
+{
+    picture.name = fileName;
+    picture.text.clear();
+    picture.note.clear();
+    picture.firstLook = false;
+    const oxTextureCapabilities caps = textureCapabilities();
+    const int limit = pictureEdgeLimit(caps.maxTextureSize);
+    oxImage& image = *thumbnail.image;
+    describePicture(fileName, image, limit, picture);
+    if (!thumbnail.sizeKnown)
+        picture.fullWidth = picture.fullHeight = 0;
+    const TilePlan plan = planTiles(int(image.width()), int(image.height()), caps.maxTextureSize, caps.npotTextures);
+    picture.frames.clear();
+    picture.frameDelays.clear();
+    picture.shownFrame = 0;
+    uploadTiles(image, plan, tileMipmapMode(plan, readConfigBool(ConfigKey::UseGLMipmap)), picture);
+}
+
+bool prepareThumbnail(const oxThumbnailCache* cache, const std::string& fileName, LoadedPicture& picture)
+{
+    ThumbnailImage thumbnail = makeThumbnailImage(cache, fileName, std::max(picture.imageWidth, 1));
+    uploadThumbnail(fileName, thumbnail, picture);
+    return true;
+}

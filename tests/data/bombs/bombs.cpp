@@ -1,0 +1,278 @@
+#include "bombs.h"
+
+#include <zlib.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+using Bytes = std::vector<unsigned char>;
+
+void put16(Bytes& out, uint32_t v)
+{
+    out.push_back(uint8_t(v));
+    out.push_back(uint8_t(v >> 8));
+}
+void put32(Bytes& out, uint32_t v)
+{
+    put16(out, v & 0xFFFF);
+    put16(out, v >> 16);
+}
+void put64(Bytes& out, uint64_t v)
+{
+    put32(out, uint32_t(v));
+    put32(out, uint32_t(v >> 32));
+}
+void put32be(Bytes& out, uint32_t v)
+{
+    for (int shift = 24; shift >= 0; shift -= 8)
+        out.push_back(uint8_t(v >> shift));
+}
+void put16be(Bytes& out, uint32_t v)
+{
+    out.push_back(uint8_t(v >> 8));
+    out.push_back(uint8_t(v));
+}
+void putText(Bytes& out, const char* text)
+{
+    out.insert(out.end(), text, text + std::strlen(text) + 1);
+}
+
+bool save(const std::string& path, const Bytes& bytes)
+{
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    if (!f)
+        return false;
+    const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+    return std::fclose(f) == 0 && ok;
+}
+
+// Raw deflate data for n copies of byte value, as blocks that refer to
+// nothing before them: made once for a band and repeated for the rest.
+Bytes deflatedRun(unsigned char value, size_t n, int flush)
+{
+    z_stream z{};
+    deflateInit2(&z, 9, Z_DEFLATED, -15, 9, Z_DEFAULT_STRATEGY);
+    const Bytes in(n, value);
+    Bytes out(deflateBound(&z, uLong(n)) + 64);
+    z.next_in = const_cast<Bytes::value_type*>(in.data());
+    z.avail_in = uInt(n);
+    z.next_out = out.data();
+    z.avail_out = uInt(out.size());
+    deflate(&z, flush);
+    out.resize(out.size() - z.avail_out);
+    deflateEnd(&z);
+    return out;
+}
+
+// A zlib stream of n zero bytes.
+Bytes zlibZeros(uint64_t n)
+{
+    constexpr uint64_t BAND = uint64_t(8) << 20;
+    Bytes out{0x78, 0xDA};
+    const Bytes band = deflatedRun(0, size_t(std::min(n, BAND)), Z_FULL_FLUSH);
+    for (uint64_t i = 0; i < n / BAND; ++i)
+        out.insert(out.end(), band.begin(), band.end());
+    if (n % BAND) {
+        const Bytes rest = deflatedRun(0, size_t(n % BAND), Z_FULL_FLUSH);
+        out.insert(out.end(), rest.begin(), rest.end());
+    }
+    const Bytes end = deflatedRun(0, 0, Z_FINISH);
+    out.insert(out.end(), end.begin(), end.end());
+    put32be(out, uint32_t((n % 65521) << 16 | 1)); // Adler-32 of zeros
+    return out;
+}
+
+void pngChunk(Bytes& out, const char* type, const Bytes& data)
+{
+    put32be(out, uint32_t(data.size()));
+    const size_t start = out.size();
+    out.insert(out.end(), type, type + 4);
+    out.insert(out.end(), data.begin(), data.end());
+    put32be(out, uint32_t(crc32(0, out.data() + start, uInt(out.size() - start))));
+}
+
+Bytes png(uint32_t width, uint32_t height)
+{
+    Bytes out{0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    Bytes header;
+    put32be(header, width);
+    put32be(header, height);
+    header.insert(header.end(), {8, 2, 0, 0, 0}); // 8-bit RGB, not interlaced
+    pngChunk(out, "IHDR", header);
+    // Each row: filter byte 0 and zero pixels.
+    pngChunk(out, "IDAT", zlibZeros(uint64_t(height) * (uint64_t(width) * 3 + 1)));
+    pngChunk(out, "IEND", {});
+    return out;
+}
+
+Bytes exr(uint32_t width, uint32_t height)
+{
+    Bytes out{0x76, 0x2F, 0x31, 0x01, 2, 0, 0, 0};
+    const auto attribute = [&](const char* name, const char* type, const Bytes& value) {
+        putText(out, name);
+        putText(out, type);
+        put32(out, uint32_t(value.size()));
+        out.insert(out.end(), value.begin(), value.end());
+    };
+    Bytes channels;
+    for (const char* c : {"B", "G", "R"}) {
+        putText(channels, c);
+        put32(channels, 1); // half
+        put32(channels, 0); // linear flag and reserved
+        put32(channels, 1);
+        put32(channels, 1);
+    }
+    channels.push_back(0);
+    Bytes window;
+    for (uint32_t v : {0u, 0u, width - 1, height - 1})
+        put32(window, v);
+    Bytes one;
+    put32(one, 0x3F800000); // 1.0f
+    attribute("channels", "chlist", channels);
+    attribute("compression", "compression", {3}); // ZIP, 16 rows a chunk
+    attribute("dataWindow", "box2i", window);
+    attribute("displayWindow", "box2i", window);
+    attribute("lineOrder", "lineOrder", {0});
+    attribute("pixelAspectRatio", "float", one);
+    attribute("screenWindowCenter", "v2f", Bytes(8, 0));
+    attribute("screenWindowWidth", "float", one);
+    out.push_back(0);
+
+    // Zeros after the format's predictor: 0, then 128 for every byte.
+    const auto chunkData = [&](uint32_t rows) {
+        Bytes raw(size_t(rows) * width * 6, 128);
+        raw[0] = 0;
+        uLongf size = compressBound(uLong(raw.size()));
+        Bytes packed(size);
+        compress2(packed.data(), &size, raw.data(), uLong(raw.size()), 9);
+        packed.resize(size);
+        return packed;
+    };
+    const uint32_t chunks = (height + 15) / 16;
+    const Bytes full = chunkData(16), last = chunkData(height - (chunks - 1) * 16);
+    uint64_t offset = out.size() + uint64_t(chunks) * 8;
+    for (uint32_t i = 0; i < chunks; ++i) {
+        put64(out, offset);
+        offset += 8 + (i + 1 < chunks ? full.size() : last.size());
+    }
+    for (uint32_t i = 0; i < chunks; ++i) {
+        const Bytes& data = i + 1 < chunks ? full : last;
+        put32(out, i * 16);
+        put32(out, uint32_t(data.size()));
+        out.insert(out.end(), data.begin(), data.end());
+    }
+    return out;
+}
+
+Bytes bmp(uint32_t width, uint32_t height)
+{
+    Bytes out{'B', 'M'};
+    put32(out, 64);
+    put32(out, 0);
+    put32(out, 62); // the pixel data
+    put32(out, 40);
+    put32(out, width);
+    put32(out, height);
+    put16(out, 1);
+    put16(out, 8);
+    put32(out, 1); // RLE8
+    put32(out, 2);
+    put32(out, 2835);
+    put32(out, 2835);
+    put32(out, 2); // colours
+    put32(out, 0);
+    put32(out, 0x000000);
+    put32(out, 0xFFFFFF);
+    out.insert(out.end(), {0x00, 0x01}); // end of the picture
+    return out;
+}
+
+Bytes tga(uint32_t width, uint32_t height)
+{
+    Bytes out{0, 0, 10, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+    put16(out, width);
+    put16(out, height);
+    out.insert(out.end(), {24, 0x20});
+    return out;
+}
+
+Bytes jpeg(uint32_t width, uint32_t height)
+{
+    Bytes out{0xFF, 0xD8};
+    const auto segment = [&](uint8_t marker, const Bytes& data) {
+        out.insert(out.end(), {0xFF, marker});
+        put16be(out, uint32_t(data.size() + 2));
+        out.insert(out.end(), data.begin(), data.end());
+    };
+    Bytes tables{0x00};
+    tables.resize(65, 1);
+    segment(0xDB, tables);
+    Bytes frame{8};
+    put16be(frame, height);
+    put16be(frame, width);
+    frame.insert(frame.end(), {1, 1, 0x11, 0});
+    segment(0xC0, frame);
+    // One code each, "0": DC difference 0 and end of block.
+    Bytes huffman;
+    for (uint8_t table : {0x00, 0x10}) {
+        huffman.push_back(table);
+        huffman.push_back(1);
+        huffman.insert(huffman.end(), 15, 0);
+        huffman.push_back(0);
+    }
+    segment(0xC4, huffman);
+    segment(0xDA, {1, 1, 0x00, 0, 63, 0});
+    const uint64_t blocks = uint64_t((width + 7) / 8) * ((height + 7) / 8);
+    const uint64_t bits = blocks * 2;
+    out.insert(out.end(), size_t(bits / 8), 0);
+    if (bits % 8)
+        out.push_back(uint8_t(0xFF >> (bits % 8))); // padded with ones
+    out.insert(out.end(), {0xFF, 0xD9});
+    return out;
+}
+
+} // namespace
+
+bool bombNamed(const std::string& name, Bomb& kind)
+{
+    static const struct {
+        const char* name;
+        Bomb kind;
+    } names[] = {{"exr", Bomb::EXR_ZIP_ZEROS},
+                 {"bmp", Bomb::BMP_RLE_END},
+                 {"png", Bomb::PNG_ZEROS},
+                 {"jpeg", Bomb::JPEG_ZEROS},
+                 {"tga", Bomb::TGA_RLE_END}};
+    for (const auto& n : names)
+        if (name == n.name) {
+            kind = n.kind;
+            return true;
+        }
+    return false;
+}
+
+uint32_t defaultBombSide(Bomb kind)
+{
+    return kind == Bomb::EXR_ZIP_ZEROS ? 32767 : 20000;
+}
+
+bool writeBomb(Bomb kind, const std::string& path, uint32_t width, uint32_t height)
+{
+    switch (kind) {
+    case Bomb::EXR_ZIP_ZEROS:
+        return save(path, exr(width, height));
+    case Bomb::BMP_RLE_END:
+        return save(path, bmp(width, height));
+    case Bomb::PNG_ZEROS:
+        return save(path, png(width, height));
+    case Bomb::JPEG_ZEROS:
+        return save(path, jpeg(width, height));
+    case Bomb::TGA_RLE_END:
+        return save(path, tga(width, height));
+    }
+    return false;
+}

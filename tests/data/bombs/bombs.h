@@ -1,0 +1,23 @@
+// Decompression bombs: small legal files whose pictures are huge. Each is
+// written in well under a second (the compressed data of one band is made
+// once and repeated), so the tests and the end-to-end scripts make them
+// instead of keeping megabytes of them.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+enum class Bomb {
+    EXR_ZIP_ZEROS, // RGB half, ZIP-compressed zeros (about 6 MB at 32767 x 32767)
+    BMP_RLE_END,   // 8-bit RLE whose data ends at once: 64 bytes whatever the size
+    PNG_ZEROS,     // 8-bit RGB zeros (about 1.2 MB at 20000 x 20000)
+    JPEG_ZEROS,    // grey, every block zero, two bits each (1.5 MB at 20000 x 20000)
+    TGA_RLE_END,   // 24-bit RLE without a single packet: the 18-byte header
+};
+
+// The kind named "exr", "bmp", "png", "jpeg" or "tga"; false for another name.
+bool bombNamed(const std::string& name, Bomb& kind);
+// The size the issue that found them used: 32767 x 32767 for EXR, else 20000 x 20000.
+uint32_t defaultBombSide(Bomb kind);
+// False when the file cannot be written.
+bool writeBomb(Bomb kind, const std::string& path, uint32_t width, uint32_t height);

@@ -1,0 +1,152 @@
+// The shared thumbnail cache against the standard: names, keys, staleness,
+// thumbnails of other programs, failure records, a cache that cannot be
+// written.
+#include "../imagetest.h"
+
+#include "oxengine/image/thumbnailcache.h"
+
+#include <gdk-pixbuf/gdk-pixbuf.h>
+
+#include <sys/stat.h>
+#include <sys/time.h>
+#include <unistd.h>
+
+namespace {
+
+struct ThumbnailCache : testing::Test {
+    TempDir dir;
+    oxThumbnailCache cache{dir.file("thumbnails"), "pictavo-test"};
+    std::string picture = dir.file("a b#ü.jpg");
+    std::unique_ptr<oxImageUInt8> thumb =
+        imageOf<oxColour>(8, 6, [](uint32_t x, uint32_t y) { return oxColour(uint8_t(x * 30), uint8_t(y * 40), 7); });
+
+    void SetUp() override { ASSERT_TRUE(writeFile(picture, "not really a picture")); }
+
+    void setMTime(const std::string& path, time_t seconds)
+    {
+        const struct timeval times[2] = {{seconds, 0}, {seconds, 0}};
+        ASSERT_EQ(utimes(path.c_str(), times), 0);
+    }
+    int mode(const std::string& path)
+    {
+        struct stat st;
+        return stat(path.c_str(), &st) == 0 ? int(st.st_mode & 0777) : -1;
+    }
+};
+
+} // namespace
+
+TEST_F(ThumbnailCache, NamesFollowTheStandard)
+{
+    // The standard's own example: the MD5 of the URI.
+    EXPECT_EQ(oxThumbnailCache::fileNameOf("file:///home/jens/photos/me.png"), "c6ee772d9e49320e97ec29a7eb5b1697.png");
+    EXPECT_EQ(oxThumbnailCache::uriOf("/tmp/a b#ü.jpg"), "file:///tmp/a%20b%23%C3%BC.jpg");
+    const std::pair<int, const char*> folders[] = {{32, "normal"},    {128, "normal"},  {256, "large"},
+                                                   {512, "x-large"}, {1024, "xx-large"}};
+    for (const auto& [edge, folder] : folders)
+        EXPECT_STREQ(oxThumbnailCache::sizeFolder(edge), folder) << edge;
+    EXPECT_EQ(oxThumbnailCache::folderEdge(200), 256);
+}
+
+TEST_F(ThumbnailCache, StoredThumbnailIsReadByGdkPixbufWithItsKeys)
+{
+    setMTime(picture, 1700000000);
+    ASSERT_TRUE(cache.store(picture, 256, *thumb, oxSize(1600, 1200), "a comment"));
+    const std::string path = cache.thumbnailPath(picture, 256);
+    EXPECT_EQ(path, dir.file("thumbnails/large/") + oxThumbnailCache::fileNameOf(oxThumbnailCache::uriOf(picture)));
+    EXPECT_EQ(mode(path), 0600);
+    EXPECT_EQ(mode(dir.file("thumbnails/large")), 0700);
+
+    GdkPixbuf* pixbuf = gdk_pixbuf_new_from_file(path.c_str(), nullptr);
+    ASSERT_TRUE(pixbuf);
+    EXPECT_STREQ(gdk_pixbuf_get_option(pixbuf, "tEXt::Thumb::URI"), oxThumbnailCache::uriOf(picture).c_str());
+    EXPECT_STREQ(gdk_pixbuf_get_option(pixbuf, "tEXt::Thumb::MTime"), "1700000000");
+    EXPECT_STREQ(gdk_pixbuf_get_option(pixbuf, "tEXt::Thumb::Image::Width"), "1600");
+    EXPECT_EQ(gdk_pixbuf_get_width(pixbuf), 8);
+    g_object_unref(pixbuf);
+
+    auto found = cache.find(picture, 256);
+    ASSERT_TRUE(found);
+    EXPECT_EQ(found->full, oxSize(1600, 1200));
+    EXPECT_EQ(found->comment, "a comment");
+    EXPECT_EQ(static_cast<oxImageUInt8&>(*found->image).at(3, 2), thumb->at(3, 2));
+    EXPECT_FALSE(cache.find(picture, 128)) << "another size folder";
+}
+
+TEST_F(ThumbnailCache, ChangedFileMakesTheThumbnailStale)
+{
+    setMTime(picture, 1700000000);
+    ASSERT_TRUE(cache.store(picture, 128, *thumb, oxSize(8, 6), ""));
+    setMTime(picture, 1700000001);
+    EXPECT_FALSE(cache.find(picture, 128));
+    setMTime(picture, 1700000000);
+    ASSERT_TRUE(cache.find(picture, 128));
+    ASSERT_TRUE(writeFile(picture, "same time, other size"));
+    setMTime(picture, 1700000000);
+    EXPECT_FALSE(cache.find(picture, 128));
+}
+
+TEST_F(ThumbnailCache, ThumbnailOfAnotherProgramIsUsed)
+{
+    // As a file manager writes it: URI and MTime only, RGB, no size.
+    setMTime(picture, 1600000000);
+    GdkPixbuf* pixbuf = gdk_pixbuf_new(GDK_COLORSPACE_RGB, false, 8, 5, 4);
+    gdk_pixbuf_fill(pixbuf, 0x336699ff);
+    ASSERT_EQ(g_mkdir_with_parents(dir.file("thumbnails/large").c_str(), 0700), 0);
+    const std::string uri = oxThumbnailCache::uriOf(picture);
+    ASSERT_TRUE(gdk_pixbuf_save(pixbuf, cache.thumbnailPath(picture, 256).c_str(), "png", nullptr, "tEXt::Thumb::URI",
+                                uri.c_str(), "tEXt::Thumb::MTime", "1600000000", nullptr));
+    g_object_unref(pixbuf);
+    auto found = cache.find(picture, 256);
+    ASSERT_TRUE(found);
+    EXPECT_EQ(found->full, oxSize(0, 0));
+    EXPECT_EQ(found->image->components(), 3);
+    EXPECT_EQ(static_cast<oxImageUInt8&>(*found->image).at(4, 3), oxColour(0x33, 0x66, 0x99));
+}
+
+TEST_F(ThumbnailCache, FailureIsRecordedUntilTheFileChanges)
+{
+    setMTime(picture, 1700000000);
+    EXPECT_FALSE(cache.failure(picture));
+    ASSERT_TRUE(cache.recordFailure(picture, "bad header"));
+    EXPECT_EQ(cache.failurePath(picture),
+              dir.file("thumbnails/fail/pictavo-test/") + oxThumbnailCache::fileNameOf(oxThumbnailCache::uriOf(picture)));
+    EXPECT_EQ(cache.failure(picture), std::optional<std::string>("bad header"));
+    setMTime(picture, 1700000005);
+    EXPECT_FALSE(cache.failure(picture));
+}
+
+TEST_F(ThumbnailCache, ForgetDropsEverySizeAndTheFailure)
+{
+    for (int edge : {128, 256, 512})
+        ASSERT_TRUE(cache.store(picture, edge, *thumb, oxSize(8, 6), ""));
+    ASSERT_TRUE(cache.recordFailure(picture, "x"));
+    cache.forget(picture);
+    for (int edge : {128, 256, 512})
+        EXPECT_FALSE(cache.find(picture, edge));
+    EXPECT_FALSE(cache.failure(picture));
+}
+
+TEST_F(ThumbnailCache, UnwritableOrBrokenCacheIsNoError)
+{
+    // A file where the folder should be cannot be written, by anyone.
+    ASSERT_TRUE(writeFile(dir.file("thumbnails"), "in the way"));
+    EXPECT_FALSE(cache.store(picture, 256, *thumb, oxSize(8, 6), ""));
+    EXPECT_FALSE(cache.recordFailure(picture, "x"));
+    EXPECT_FALSE(cache.find(picture, 256));
+    EXPECT_FALSE(cache.failure(picture));
+    ASSERT_EQ(unlink(dir.file("thumbnails").c_str()), 0);
+    // A cut-off file and a hostile size are not thumbnails.
+    ASSERT_TRUE(cache.store(picture, 256, *thumb, oxSize(8, 6), ""));
+    const std::string path = cache.thumbnailPath(picture, 256);
+    std::string bytes = readFile(path);
+    ASSERT_TRUE(writeFile(path, bytes.substr(0, bytes.size() / 2)));
+    EXPECT_FALSE(cache.find(picture, 256));
+    bytes[16] = 0x7f; // width far beyond any thumbnail
+    ASSERT_TRUE(writeFile(path, bytes));
+    EXPECT_FALSE(cache.find(picture, 256));
+    std::vector<std::string> left;
+    for (const auto& e : std::filesystem::directory_iterator(dir.file("thumbnails/large")))
+        left.push_back(e.path().filename());
+    EXPECT_EQ(left.size(), 1u) << "no temporary file stays";
+}
