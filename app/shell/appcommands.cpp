@@ -1,6 +1,7 @@
 // PictavoApp: keys, commands, deleting, help and the common menu entries.
 #include "app/dialogs/conversiondialog.h"
 #include "app/dialogs/copymovedialog.h"
+#include "app/dialogs/settingsdialog.h"
 #include "app/shell/appmessages.h"
 #include "app/shell/configkeys.h"
 #include "app/shell/pictavoapp.h"
@@ -95,6 +96,9 @@ bool PictavoApp::onCommand(unsigned command)
         updateWindowCaption(); // the position may have changed
         postRedisplay();
         return true;
+    case CMD_SETTINGS:
+        showSettings();
+        return true;
     case CMD_HELP:
         showHelp();
         return true;
@@ -108,7 +112,6 @@ bool PictavoApp::onCommand(unsigned command)
         showReportedFailures();
         return true;
     default:
-        // CMD_SETTINGS waits for the settings dialog.
         return false;
     }
 }
@@ -195,6 +198,26 @@ bool PictavoApp::deletePicture(const std::string& path, bool confirm)
     return true; // the user kept the file
 }
 
+void PictavoApp::showSettings()
+{
+    SettingsHooks hooks;
+    hooks.applyStyle = [this](const oxGuiStyle& style) { applyGuiStyle(style); };
+    hooks.reportError = [](const std::string& text) {
+        showAppMessage(text, oxGetTranslation("Pictavo - Error"), MB_OK, MI_ERROR);
+    };
+    PVSettingsDlg dialog(guiStyle(), std::move(hooks));
+    dialog.run();
+}
+
+void PictavoApp::applyGuiStyle(const oxGuiStyle& style)
+{
+    // Elements made from now on (menus, dialogs) copy the process-wide one.
+    defaultGuiStyle = style;
+    m_imageDisplay->applyStyle(style);
+    m_thumbnailDisplay->applyStyle(style);
+    postRedisplay();
+}
+
 void PictavoApp::showHelp()
 {
     showAppMessage(oxGetTranslation("Pictavo\n"
@@ -228,7 +251,7 @@ void PictavoApp::showHelp()
 void PictavoApp::addCommonMenuEntries(oxGuiPopupMenu& menu)
 {
     menu.addSeparator();
-    // "Settings..." joins when the settings dialog exists.
+    menu.addItem(oxGetTranslation("Settings..."), CMD_SETTINGS);
     menu.addItem(oxGetTranslation("Help"), CMD_HELP);
     menu.addItem(oxGetTranslation("Exit"), CMD_EXIT);
 }

@@ -53,4 +53,7 @@ enum Command : unsigned {
     CMD_CONVERT_WIDTH = 303,
     CMD_CONVERT_HEIGHT = 304,
     CMD_CONVERT_HELP = 305,
+
+    // The settings dialog while it runs: a colour field changed.
+    CMD_SETTINGS_COLOUR_CHANGED = 400,
 };

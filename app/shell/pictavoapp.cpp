@@ -338,7 +338,14 @@ void PictavoApp::updateWindowCaption()
 void PictavoApp::render()
 {
     const oxColour bg = defaultGuiStyle.bgColour;
-    glClearColor(bg.r / 255.0f, bg.g / 255.0f, bg.b / 255.0f, 1.0f);
+    const float colour[4] = {bg.r / 255.0f, bg.g / 255.0f, bg.b / 255.0f, 1.0f};
+    float cleared[4] = {0, 0, 0, 0};
+    glGetFloatv(GL_COLOR_CLEAR_VALUE, cleared);
+    glClearColor(colour[0], colour[1], colour[2], colour[3]);
+    // A new background (the settings dialog) shows in this frame already,
+    // not only once something else asks for a redraw; nothing is drawn yet.
+    if (!std::equal(colour, colour + 4, cleared))
+        glClear(GL_COLOR_BUFFER_BIT);
     if (m_activeView)
         m_activeView->drawView(m_overlayLevel);
 }

@@ -50,6 +50,11 @@ public:
     // off the list. False when it could not be deleted (the user was told).
     bool deletePicture(const std::string& path, bool confirm);
     void showHelp();
+    // The settings dialog; "OK" applies the style at once.
+    void showSettings();
+    // The style becomes the application's and both views take it now: text
+    // sizes and colours change in the views and the folder panel alike.
+    void applyGuiStyle(const oxGuiStyle& style);
     // Main thread: the failures background work reported so far, each in
     // a message box (the engine's own once the window is going).
     void showReportedFailures();

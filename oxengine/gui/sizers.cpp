@@ -103,6 +103,11 @@ oxGuiFlexi::oxGuiFlexi(int sx, int sy)
     m_stretch = {sx, sy};
 }
 
+void oxGuiFlexi::setTextHeight(int)
+{
+    m_size = {0, 0};
+}
+
 void oxGuiFlexi::draw()
 {
     if (!isVisible())

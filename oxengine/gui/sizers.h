@@ -46,5 +46,8 @@ std::vector<int> oxGuiDistribute(const std::vector<int>& extents, const std::vec
 class oxGuiFlexi : public oxGuiElement {
 public:
     oxGuiFlexi(int sx, int sy);
+    // Back to no size: what a sizer stretched it to is no natural size, and
+    // kept it would stop the sizer from ever shrinking again.
+    void setTextHeight(int h) override;
     void draw() override;
 };

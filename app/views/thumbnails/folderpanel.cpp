@@ -25,6 +25,12 @@ void FolderPanel::showFolder(const std::string& path)
     m_revealPending = getSize().height <= 0;
 }
 
+void FolderPanel::applyStyle(const oxGuiStyle& style)
+{
+    oxGuiHSizer::applyStyle(style);
+    m_revealPending = true;
+}
+
 void FolderPanel::place(int width, int height)
 {
     setSize({std::max(width, 0), std::max(height, 0)});

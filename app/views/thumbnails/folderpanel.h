@@ -40,6 +40,9 @@ public:
     void showFolder(const std::string& path);
     // Width x height at the window's top-left corner.
     void place(int width, int height);
+    // Rows of another height put other folders at the scroll position: the
+    // shown folder is scrolled into view again at the next place.
+    void applyStyle(const oxGuiStyle& style) override;
 
 private:
     oxGuiFolderSelector* m_selector;

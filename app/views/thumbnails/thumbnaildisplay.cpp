@@ -72,7 +72,8 @@ void ThumbnailDisplay::applyStyle(const oxGuiStyle& style)
     m_text.setColour(style.fgColour);
     m_text.setBackgroundColour(style.bgColour);
     m_text.setTextHeight(style.textHeight);
-    m_folderPanel->place(m_metrics.listMargin, windowSize().height);
+    // As wide as the sheet's margin is at its present scale.
+    placeFolderPanel(contentSize().width);
 }
 
 SheetGrid ThumbnailDisplay::grid() const

@@ -7,6 +7,7 @@
 #include "app/shell/startup.h"
 #include "app/views/fototransform.h"
 #include "app/views/image/imagedisplay.h"
+#include "app/views/thumbnails/folderpanel.h"
 #include "app/views/thumbnails/thumbnaildisplay.h"
 
 #include "oxengine/gui/keys.h"
@@ -137,9 +138,27 @@ TEST_F(App, UnlistedInputChangesNothing)
     MessageCapture boxes;
     for (int key : {int('x'), int('+'), int(GUI_KEY_DELETE)}) // Delete: nothing listed
         EXPECT_FALSE(a.onKeyDown(key, false)) << key;
-    for (unsigned c : {0u, 211u, unsigned(CMD_SETTINGS), 224u})
+    for (unsigned c : {0u, 211u, unsigned(CMD_SETTINGS_COLOUR_CHANGED), 224u})
         EXPECT_FALSE(a.onCommand(c)) << c;
     EXPECT_EQ(boxes.count(), 0u);
+}
+
+TEST_F(App, ANewStyleReachesBothViewsAndLaterElementsAtOnce)
+{
+    PictavoApp& a = app();
+    const oxGuiStyle old = defaultGuiStyle;
+    oxGuiStyle style = old;
+    style.textHeight = 33;
+    style.bgColour = oxColour(0x20, 0x40, 0x80, 255);
+    a.applyGuiStyle(style);
+    EXPECT_EQ(defaultGuiStyle.textHeight, 33);
+    EXPECT_EQ(a.guiStyle().bgColour, style.bgColour);
+    // The folder panel takes the new colour.
+    FolderPanel& panel = a.thumbnailDisplay()->folderPanel();
+    EXPECT_EQ(panel.getBgColour(), style.bgColour);
+    // The dialog cannot run without a window; the command is still taken.
+    EXPECT_TRUE(a.onCommand(CMD_SETTINGS));
+    defaultGuiStyle = old;
 }
 
 TEST_F(App, TheSheetComesBackAtItsZoomAndScroll)

@@ -1,0 +1,80 @@
+#!/bin/bash
+# The settings dialog driven by keys from the context menu: a larger font
+# and another background colour take effect at once (the window's margins,
+# the overlay text) and are stored; reopened and cancelled, nothing changes.
+# Works at any screen size: the dialog is reached and filled by keys only.
+# Arguments: build folder, source folder, shared folder.
+source "$(dirname "$0")/lib.sh"
+
+pics=$tmp/pictures
+picture "$pics/1.jpg" '#c00000' '#0000c0' 400 600 # taller than wide: margins on any wider screen
+picture "$pics/2.jpg" '#00b000' '#e0e000' 400 600
+
+# open_settings: the context menu's "Settings..." (the third entry from the
+# end: Settings..., Help, Exit), then waits for the dialog.
+open_settings() {
+    local before menu now
+    geometry
+    before=$(signature)
+    click 3 "$((ww / 2))" "$((wh / 2))"
+    # A loaded machine draws late: keys go out only once the menu shows.
+    for _ in $(seq 100); do
+        menu=$(signature)
+        differ "$before" "$menu" && break
+        sleep 0.1
+    done
+    sleep 0.3
+    key Up Up Up Return
+    for _ in $(seq 100); do
+        now=$(signature)
+        differ "$menu" "$now" && differ "$before" "$now" && sleep 0.5 && return 0
+        sleep 0.1
+    done
+    echo "no dialog"
+    return 1
+}
+
+start "$pics" || exit 1
+check "first picture" shows '#c00000' '#0000c0'
+geometry
+check "margin black before" pixel_is 5 "$((wh / 2))" '#000000'
+sleep 0.5
+overlay=$(signature 0 0 "$((ww / 2))" "$((wh / 8))")
+
+open_settings
+# The foreground field has the focus: Tab to the background colour, which is
+# replaced; Tab to the font size, End for the largest; Enter is "OK".
+key Tab Home shift+End
+xdotool type --delay 30 '#204080'
+key Tab End Return
+check "OK: background colour at once" pixel_is 5 "$((wh / 2))" '#204080'
+sleep 0.5
+check "OK: overlay text changed" differ "$overlay" "$(signature 0 0 "$((ww / 2))" "$((wh / 8))")"
+check "GuiTextHeight stored" test "$(setting GuiTextHeight)" = 50
+check "GuiBgColour stored" test "$(setting GuiBgColour)" = '#204080'
+check "the other values stored" test "$(setting NoSound)/$(setting UseGLMipmap)/$(setting AnimLengthUs)" = 0/1/500000
+key space
+check "the next picture shows with the new margins" shows '#00b000' '#e0e000'
+check "margins still the new colour" pixel_is 5 "$((wh / 2))" '#204080'
+
+# Reopened: a colour typed, then Escape (Cancel) changes nothing.
+cp "$settings" "$tmp/settings.before"
+shown=$(signature)
+open_settings
+key Tab Home shift+End
+xdotool type --delay 30 '#00ff00'
+key Tab Home Escape
+sleep 0.7
+check "Cancel: settings file unchanged" cmp -s "$settings" "$tmp/settings.before"
+check "Cancel: screen as before" same "$shown" "$(signature)"
+check "Cancel: margins keep the colour" pixel_is 5 "$((wh / 2))" '#204080'
+
+stop_with Escape
+check "Escape: exit code 0" test "$rc" -eq 0
+check "no message boxes" test ! -s "$messages"
+
+# The next start comes up in the stored look.
+start || exit 1
+check "restart: background colour" pixel_is 5 "$((wh / 2))" '#204080'
+stop_with Escape
+finish
