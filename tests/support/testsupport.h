@@ -56,6 +56,10 @@ private:
 };
 
 std::string readFile(const std::string& path);
+// Every name in the folder, hidden ones included, sorted.
+std::vector<std::string> folderEntries(const std::string& folder);
+// The path names something, a dangling link included.
+bool pathExists(const std::string& path);
 bool writeFile(const std::string& path, const std::string& bytes);
 // Folder for artefacts a person may look at (screenshots): $OX_TEST_ARTIFACTS
 // or ./test-artifacts; created when missing.
