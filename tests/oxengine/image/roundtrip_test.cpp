@@ -1,7 +1,4 @@
-// Save, then load, through the registry, for every writable format and
-// sample type: lossless where the format holds the type (PNG and TGA at
-// their depths, EXR's half values exactly), within a stated tolerance for
-// JPEG.
+// Save and load every writable format and sample type: lossless where the format holds it, JPEG within tolerance.
 #include "imagetest.h"
 
 #include "oxengine/image/exr/exrlibrary.h"

@@ -55,10 +55,7 @@ TEST(JpegLoad, MatchesTheReferenceDecoderAtEveryScale)
     }
 }
 
-// Above a megapixel a sequential file is decoded by two threads, the second
-// skipping the top rows: the rows must meet exactly, for every sampling
-// (the chroma of the row above the split is context for the row below it),
-// and damage anywhere must still mark the whole decode as damaged.
+// Above a megapixel two threads decode: rows meet exactly for every sampling; damage anywhere marks all.
 TEST(JpegLoad, TwoThreadDecodeMatchesTheReferenceDecoder)
 {
     REQUIRE_JPEG_TOOLS();

@@ -14,9 +14,7 @@ namespace jpegtest {
     if (runCommand("command -v cjpeg && command -v djpeg && command -v jpegtran >/dev/null") != 0)                   \
     GTEST_SKIP() << "cjpeg, djpeg and jpegtran (libjpeg-turbo-progs) are needed"
 
-// A JPEG made by cjpeg with the given options ("-sample 2x2 -progressive")
-// from detail at every frequency plus gradients, different per channel, so a
-// misplaced block or a wrong sign shows in the pixels.
+// A cjpeg picture of detail at every frequency, different per channel: a misplaced block shows.
 inline bool makeJpeg(const std::string& path, uint32_t w, uint32_t h, const std::string& options, int channels = 3)
 {
     std::string pnm = (channels == 1 ? "P5\n" : "P6\n") + std::to_string(w) + " " + std::to_string(h) + "\n255\n";

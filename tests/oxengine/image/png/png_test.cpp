@@ -113,9 +113,7 @@ oxImageTransform comment(const std::string& text)
     return t;
 }
 
-// A picture with every kind of chunk a comment edit must keep: colour
-// information, an ICC profile, Exif, a chunk libpng does not know, text that
-// is not a comment, two IDAT chunks; and three comment chunks.
+// Every kind of chunk a comment edit must keep (colour, ICC, Exif, unknown, text, split IDAT), three comments.
 Chunks richFile()
 {
     const Chunk pixels = idat(16, 8, 8, 3, [](uint32_t x, uint32_t y, int) { return uint16_t((x + y) % 4); });
