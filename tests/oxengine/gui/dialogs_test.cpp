@@ -166,9 +166,7 @@ TEST_F(Dialogs, InputDialogAnsweredByKeys)
 
 namespace {
 
-// root/
-//   alpha/ beta/ gamma/      (alpha holds deep/deeper/deepest, beta is empty)
-//   Beta2/ .hidden/ file.txt
+// root/ alpha/{deep/deeper/deepest,other} beta/ gamma/sub Beta2/ .hidden/sub file.txt
 class Folders : public Dialogs {
 protected:
     void SetUp() override

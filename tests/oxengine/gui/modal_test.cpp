@@ -5,9 +5,7 @@
 
 namespace {
 
-// A modal panel whose command handler is the test's script. Its content is
-// a column of modal buttons OK (1), "No" (4) and Cancel (8) and a draggable
-// probe, laid out at (0, 0) with the default style.
+// Modal buttons OK (1), No (4), Cancel (8) and a draggable probe; commands go to `script`.
 class ScriptPanel : public oxGuiModalPanel {
 public:
     explicit ScriptPanel(Log* log = nullptr) : oxGuiModalPanel(std::make_unique<oxGuiVSizer>())
