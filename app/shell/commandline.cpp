@@ -79,13 +79,10 @@ CommandLine parseCommandLine(const std::vector<std::string>& args,
                 result.error = formatString(oxGetTranslation("Unknown option '%s'."), arg.c_str());
             continue;
         }
-        if (!result.startPath.empty()) {
-            if (result.error.empty())
-                result.error = formatString(oxGetTranslation("Only one folder or file can be shown; '%s' is one too many."),
-                                            arg.c_str());
-            continue;
-        }
-        result.startPath = arg;
+        // Further paths are passed over: "pictavo *.jpg" from a shell, or a
+        // launcher handing over several files, opens the folder at the first.
+        if (result.startPath.empty())
+            result.startPath = arg;
     }
     return result;
 }

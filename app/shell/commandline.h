@@ -13,10 +13,11 @@ struct CommandLine {
     bool window = false;
     bool noSound = false;
     bool thumbnails = false; // start in the thumbnail view
-    // The argument that is not an option, as typed; empty when none.
+    // The first argument that is not an option, as typed (any further ones
+    // are passed over); empty when none.
     std::string startPath;
     // Why the line cannot be used (translated; empty when it can): an
-    // unknown option, or a second start path.
+    // unknown option.
     std::string error;
 };
 

@@ -167,8 +167,17 @@ void PictavoApp::enterThumbnails()
 {
     makeActive(m_thumbnailDisplay.get());
     m_thumbnailDisplay->setFolder(m_list.folder());
-    if (m_transform)
+    if (m_transform) {
         m_transform->setView(m_thumbnailDisplay.get());
+        showSheetTop();
+    }
+}
+
+void PictavoApp::showSheetTop()
+{
+    // The fit zooms about the window's centre, which leaves a sheet longer
+    // than the window scrolled part-way down (its title cut off).
+    m_transform->scrollTo(m_transform->minimumOffsetX(), m_transform->minimumOffsetY());
 }
 
 void PictavoApp::showFolderInSheet(const std::string& folder)
@@ -179,9 +188,10 @@ void PictavoApp::showFolderInSheet(const std::string& folder)
     m_thumbnailDisplay->setFolder(folder);
     if (!m_transform || m_transform->view() != m_thumbnailDisplay.get())
         return;
-    if (another)
+    if (another) {
         m_transform->refit();
-    else
+        showSheetTop();
+    } else
         m_transform->onReshape(width(), height()); // the sheet's length may have changed
     postRedisplay();
 }
@@ -334,8 +344,14 @@ void PictavoApp::render()
 void PictavoApp::onReshape(int, int)
 {
     // Runs before the transform's own reshape, which keeps any other zoom.
-    if (m_transform && m_transform->view() && m_transform->zoom() == m_transform->fitZoom())
+    if (m_transform && m_transform->view() && m_transform->zoom() == m_transform->fitZoom()) {
+        // A sheet shown from its top stays there (the window going
+        // full-screen just after the start, for one).
+        const bool sheetAtTop = thumbnailsActive() && m_transform->offsetY() <= m_transform->minimumOffsetY();
         m_transform->refit();
+        if (sheetAtTop)
+            showSheetTop();
+    }
 }
 
 void PictavoApp::destroyViews()

@@ -109,6 +109,7 @@ private:
     void makeActive(Display* view);
     // The thumbnail view becomes the active one, showing the list's folder.
     void enterThumbnails();
+    void showSheetTop(); // a newly shown sheet starts at its top
     // The list changed while the sheet is shown: a new folder is fitted
     // anew, the same folder keeps its zoom and scroll.
     void showFolderInSheet(const std::string& folder);

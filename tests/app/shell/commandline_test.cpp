@@ -39,7 +39,8 @@ TEST(CommandLine, OptionsBeforeOrAfterThePathAndUnknownOnes)
         {{"-existing", "-window"}, "w", "-existing", ""},
         // After "--" everything is a path.
         {{"--", "-window"}, "", "-window", ""},
-        {{"a", "b"}, "", "a", "Only one folder or file"},
+        // Further paths are passed over (a shell's "*.jpg").
+        {{"a", "-window", "b"}, "w", "a", ""},
         {{"//log", "-window"}, "w", "//log", ""},
         // "/log" is an absolute path here; when it exists it is meant.
         {{"-nosound", "/log", "-window"}, "sw", "/log", ""},

@@ -141,6 +141,9 @@ TEST_F(App, TheSheetComesBackAtItsZoomAndScroll)
     ASSERT_TRUE(a.thumbnailsActive());
     EXPECT_EQ(t->view(), a.thumbnailDisplay());
     EXPECT_EQ(a.thumbnailDisplay()->folder(), a.pictures().folder());
+    // A sheet longer than the window starts at its top (its title showing).
+    ASSERT_GT(t->maximumOffsetY(), 0);
+    EXPECT_DOUBLE_EQ(t->offsetY(), 0);
     t->zoomTo(t->fitZoom() * 1.5, true, 0.5, 0.5);
     t->scrollTo(40, 900);
     const double zoom = t->zoom(), x = t->offsetX(), y = t->offsetY();
@@ -165,6 +168,20 @@ TEST_F(App, TheSheetComesBackAtItsZoomAndScroll)
     a.thumbnailDisplay()->selection().ctrlClick(3, false);
     EXPECT_TRUE(a.onCommand(CMD_SORT_BY_DATE));
     EXPECT_TRUE(a.thumbnailDisplay()->selection().empty());
+    // Another folder is shown from its top.
+    t->scrollTo(0, 600);
+    const std::string other = m_dir + "-other";
+    fs::create_directories(other);
+    for (int i = 0; i < 40; ++i)
+        writeFile(other + "/q" + std::to_string(i) + ".jpg", "x");
+    a.openFolder(other, false);
+    EXPECT_DOUBLE_EQ(t->offsetY(), 0);
+    // and stays there when the window goes full-screen.
+    a.handleReshape(1024, 768);
+    a.handleReshape(1280, 1024);
+    EXPECT_DOUBLE_EQ(t->zoom(), t->fitZoom());
+    ASSERT_GT(t->maximumOffsetY(), 0);
+    EXPECT_DOUBLE_EQ(t->offsetY(), 0);
 }
 
 TEST_F(App, ASheetClickOpensThePictureAndAChosenFolderIsShown)
