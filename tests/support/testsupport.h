@@ -69,8 +69,7 @@ bool writePngRGBA(const std::string& path, const unsigned char* rgba, int width,
 // Runs a shell command, returns its exit status (-1 when it could not run).
 int runCommand(const std::string& command, std::string* output = nullptr);
 
-// The message of the E that fn throws (without the file an oxIOException
-// names), "" when it throws none.
+// The message of the E that fn throws (without the file an oxIOException names), "" when it throws none.
 template <class E = oxException, class Fn> std::string thrownMessage(Fn&& fn)
 {
     try {

@@ -131,8 +131,7 @@ protected:
     Behind behind{log};
 };
 
-// An element that records its events under a name. Its natural size (what
-// setTextHeight gives it) is set by the test.
+// An element that records its events under a name. Its natural size (what setTextHeight gives it) is set by the test.
 class Probe : public oxGuiElement {
 public:
     Probe(std::string name, Log* log, oxGuiSize natural) : natural(natural), m_name(std::move(name)), m_log(log)

@@ -25,8 +25,7 @@ template <class T> std::unique_ptr<oxImageImpl<T>> smoothImage(bool extremes)
     return image;
 }
 
-// The image as a file of sample type `stored` holds it: converted, and
-// opaque when only colour is written.
+// The image as a file of sample type `stored` holds it: converted, and opaque when only colour is written.
 template <class T> std::unique_ptr<oxImage> asStored(const oxImageImpl<T>& image, oxSampleType stored, bool alpha)
 {
     oxImageImpl<T> source(image);

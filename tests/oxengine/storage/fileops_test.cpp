@@ -37,8 +37,7 @@ protected:
     static inline int s_counter = 0;
 };
 
-// Options that answer every question with `answer` and record the
-// questions ("<title>: <text>") and the progress.
+// Options that answer every question with `answer` and record the questions ("<title>: <text>") and the progress.
 struct Recorded : oxFileOpOptions {
     explicit Recorded(bool answer = false)
     {

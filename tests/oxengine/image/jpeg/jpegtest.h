@@ -37,8 +37,7 @@ struct Segment {
     friend bool operator==(const Segment&, const Segment&) = default;
 };
 
-// The marker segments after SOI up to and including SOS; only those of one
-// marker, or only APPn and COM, when asked.
+// The marker segments after SOI up to and including SOS; only those of one marker, or only APPn and COM, when asked.
 enum { ALL = 0, APP_AND_COM = -1 };
 inline std::vector<Segment> segments(const std::string& jpeg, int which = ALL)
 {
