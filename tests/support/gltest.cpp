@@ -48,8 +48,7 @@ bool glTestContext(int width, int height)
     glutSetWindow(g_window);
     if (width != g_width || height != g_height) {
         glutReshapeWindow(width, height);
-        // freeglut reports the new size before the server has applied it;
-        // wait until the X window itself has the size.
+        // freeglut reports the new size before the server has applied it; wait until the X window itself has the size.
         Display* dpy = glXGetCurrentDisplay();
         const GLXDrawable drawable = glXGetCurrentDrawable();
         for (int i = 0; i < 500; ++i) {
@@ -65,8 +64,7 @@ bool glTestContext(int width, int height)
                 break;
             usleep(2000);
         }
-        // Software GL resizes its buffers only when the drawable is bound
-        // again or swapped.
+        // Software GL resizes its buffers only when the drawable is bound again or swapped.
         glutSwapBuffers();
         if (dpy && drawable)
             glXMakeCurrent(dpy, drawable, glXGetCurrentContext());
@@ -80,8 +78,7 @@ bool glTestContext(int width, int height)
     glLoadIdentity();
     glDrawBuffer(GL_BACK);
     glReadBuffer(GL_BACK);
-    // Each test starts from the same fixed-function state, whatever the
-    // tests before it left switched on.
+    // Each test starts from the same fixed-function state, whatever the tests before it left switched on.
     glDisable(GL_CULL_FACE);
     glFrontFace(GL_CCW);
     glDisable(GL_BLEND);

@@ -43,8 +43,7 @@ private:
     bool m_old;
 };
 
-// Sound on, and what would be played recorded instead, optionally as slowly
-// as a stuck audio server plays it.
+// Sound on, and what would be played recorded instead, optionally as slowly as a stuck audio server plays it.
 class SoundRecorder {
 public:
     explicit SoundRecorder(std::chrono::milliseconds delay = {});

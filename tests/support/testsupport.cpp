@@ -2,6 +2,7 @@
 
 #include "oxengine/image/png/pnghandler.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -64,6 +65,20 @@ MessageCapture::MessageCapture(std::vector<oxMessageAnswer> answers) : m_answers
 MessageCapture::~MessageCapture()
 {
     oxSetMessageHandler(m_previous);
+}
+
+std::vector<std::string> folderEntries(const std::string& folder)
+{
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+bool pathExists(const std::string& path)
+{
+    return std::filesystem::exists(std::filesystem::symlink_status(path));
 }
 
 std::string readFile(const std::string& path)

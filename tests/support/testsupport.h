@@ -56,6 +56,10 @@ private:
 };
 
 std::string readFile(const std::string& path);
+// Every name in the folder, hidden ones included, sorted.
+std::vector<std::string> folderEntries(const std::string& folder);
+// The path names something, a dangling link included.
+bool pathExists(const std::string& path);
 bool writeFile(const std::string& path, const std::string& bytes);
 // Folder for artefacts a person may look at (screenshots): $OX_TEST_ARTIFACTS
 // or ./test-artifacts; created when missing.
@@ -65,8 +69,7 @@ bool writePngRGBA(const std::string& path, const unsigned char* rgba, int width,
 // Runs a shell command, returns its exit status (-1 when it could not run).
 int runCommand(const std::string& command, std::string* output = nullptr);
 
-// The message of the E that fn throws (without the file an oxIOException
-// names), "" when it throws none.
+// The message of the E that fn throws (without the file an oxIOException names), "" when it throws none.
 template <class E = oxException, class Fn> std::string thrownMessage(Fn&& fn)
 {
     try {

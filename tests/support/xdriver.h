@@ -14,8 +14,7 @@ bool haveXDisplay();
 // X connection itself was refused. Returns xdotool's exit status.
 int xdotool(const std::string& args, std::string* output = nullptr);
 
-// The visible windows whose name matches the pattern (an extended regular
-// expression, as xdotool search takes it).
+// The visible windows whose name matches the pattern (an extended regular expression, as xdotool search takes it).
 std::vector<unsigned long> visibleWindows(const std::string& namePattern);
 
 // Waits until the window has the keyboard focus, so that XTEST keys reach it.
@@ -38,6 +37,5 @@ bool waitUntil(const std::function<bool()>& done, std::chrono::milliseconds limi
 // is true when it ended without failures.
 bool runIsolated(const std::function<void()>& body, std::chrono::seconds limit);
 
-// A whole test case in a process of its own (runIsolated); skipped without
-// an X display.
+// A whole test case in a process of its own (runIsolated); skipped without an X display.
 void isolatedCase(const std::function<void()>& body, std::chrono::seconds limit = std::chrono::seconds(90));

@@ -12,8 +12,7 @@
 
 namespace {
 
-// The error of opening path with flags, in a child that an alarm ends
-// should the open block (exit code 128 + SIGALRM).
+// The error of opening path with flags, in a child that an alarm ends should the open block (exit code 128 + SIGALRM).
 int openError(const std::string& path, int flags)
 {
     return runInChild([&] {

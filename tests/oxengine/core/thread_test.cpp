@@ -18,8 +18,7 @@ long long msSince(Clock::time_point start)
     return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
 }
 
-// A thread whose body is a function, stopped in its own destructor as every
-// subclass should.
+// A thread whose body is a function, stopped in its own destructor as every subclass should.
 class FunctionThread : public oxThread {
 public:
     explicit FunctionThread(std::function<void(FunctionThread&)> body) : m_body(std::move(body)) {}

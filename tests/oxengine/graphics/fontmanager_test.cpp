@@ -90,8 +90,7 @@ TEST(GLFontManager, MissingOrBrokenBuiltInFontIsReportedOnce)
     }
 }
 
-// The compiled-in font: Latin-1 and Latin Extended-A, antialiased, "X" about
-// 46 texels high, compressed well.
+// The compiled-in font: Latin-1 and Latin Extended-A, antialiased, "X" about 46 texels high, compressed well.
 TEST(BuiltInFont, CoversLatinTextAndIsCompact)
 {
     const oxEmbeddedFile* file = findEmbeddedFile("arial.glfc");

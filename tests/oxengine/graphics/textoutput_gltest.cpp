@@ -152,8 +152,7 @@ TEST_F(TextDrawing, OverlayDrawsInWindowPixelsWhateverTheProjection)
 
 TEST_F(TextDrawing, TabColumnsLineUpWhateverTheWidthsBeforeThem)
 {
-    // Key names of different widths, one or two tabs after them: the
-    // descriptions start in one column.
+    // Key names of different widths, one or two tabs after them: the descriptions start in one column.
     out.setMultiLine(true);
     out.setTextHeight(20);
     out.setPosition(20, 40);
@@ -188,8 +187,7 @@ TEST_F(TextDrawing, TabColumnsLineUpWhateverTheWidthsBeforeThem)
     }
     for (int start : starts)
         EXPECT_NEAR(start, starts[0], 2) << "descriptions out of line";
-    // The column starts at the first stop (every 4 X heights) clear of the
-    // widest key, not one further.
+    // The column starts at the first stop (every 4 X heights) clear of the widest key, not one further.
     oxTextOutput key;
     key.setFont(font);
     key.setTextHeight(20);

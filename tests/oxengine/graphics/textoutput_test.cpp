@@ -9,8 +9,7 @@
 
 namespace {
 
-// Cells 32 font pixels high ("X" too), so a text height of 16 halves every
-// width. Default glyph width 10.
+// Cells 32 font pixels high ("X" too), so a text height of 16 halves every width. Default glyph width 10.
 class TextLayout : public testing::Test {
 protected:
     void SetUp() override

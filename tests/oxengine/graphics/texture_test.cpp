@@ -118,9 +118,7 @@ TYPED_TEST(MipmapLevels, HalveDownToOnePixelAveragingBlocks)
     EXPECT_TRUE(oxBuildMipmapLevels(oxImageImpl<T>()).empty());
 }
 
-// The vector path for 8-bit 2 x 2 blocks against the plain mean, read in
-// place from a part of a wider buffer, with widths that leave 0-3 pixels
-// for the tail.
+// The vector path against the plain mean, in place in a wider buffer, tails of 0-3 pixels.
 TEST(MipmapLevels, EightBitLevelsReadInPlaceEqualThePlainMean)
 {
     for (uint32_t width : {8u, 9u, 13u, 75u}) {

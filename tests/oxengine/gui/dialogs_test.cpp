@@ -166,9 +166,7 @@ TEST_F(Dialogs, InputDialogAnsweredByKeys)
 
 namespace {
 
-// root/
-//   alpha/ beta/ gamma/      (alpha holds deep/deeper/deepest, beta is empty)
-//   Beta2/ .hidden/ file.txt
+// root/ alpha/{deep/deeper/deepest,other} beta/ gamma/sub Beta2/ .hidden/sub file.txt
 class Folders : public Dialogs {
 protected:
     void SetUp() override
@@ -374,8 +372,7 @@ TEST_F(Folders, APathTypedOrPastedIsChosenWhenItExists)
     std::string chosen = root;
     oxGuiModalFolderDialog d(chosen, "Where to?", {oxFilename(root)});
     app.script.push_back([&] { app.type("\x0c" + root + "/nowhere\r"); }); // Ctrl+L: the field
-    // Told, and back in the dialog with the field's keys: a file stands for
-    // its folder.
+    // Told, and back in the dialog with the field's keys: a file stands for its folder.
     app.script.push_back([&] {
         d.pathField()->selectAll();
         app.type(root + "/file.txt\r");

@@ -272,8 +272,7 @@ TEST_F(Drawing, ADialogWithEditListSliderAndProgressBar)
     expectInside(frame.find(GREEN), l, "list");
     expectInside(frame.find(BLUE), windowRect(*slider), "slider");
     expectInside(frame.find(MAGENTA), windowRect(*progress), "progress bar");
-    // The edit's text reaches its right edge; the selection is a filled block
-    // behind the caret mark.
+    // The edit's text reaches its right edge; the selection is a filled block behind the caret mark.
     EXPECT_GE(frame.find(RED, {e.x + e.w / 2, e.y + 4, e.w / 2 - 4, e.h - 8}).right, e.x + e.w - 8);
     const int from = e.x + 3 + int(textWidth("|", 20)) + 1, to = e.x + 3 + int(textWidth("|Gr\xc3\xbc\xc3\x9f" "e ", 20)) - 1;
     EXPECT_GT(frame.rowShare(RED, e.y + 4, from, to), 0.9);
@@ -307,8 +306,7 @@ class MenuAtEdges : public Drawing, public testing::WithParamInterface<EdgeCase>
 
 } // namespace
 
-// A menu with red entries and a submenu with green ones, opened at the
-// pointer with the submenu open.
+// A menu with red entries and a submenu with green ones, opened at the pointer with the submenu open.
 TEST_P(MenuAtEdges, MenuAndSubmenuStayInsideTheWindow)
 {
     const EdgeCase c = GetParam();
@@ -332,8 +330,7 @@ TEST_P(MenuAtEdges, MenuAndSubmenuStayInsideTheWindow)
         EXPECT_TRUE(r.x >= 0 && r.y >= 0 && r.x + r.w <= W && r.y + r.h <= H) << r.x << "," << r.y;
     // Neither hides the other's entries.
     EXPECT_TRUE(inner.x >= outer.x + outer.w - 3 || inner.x + inner.w <= outer.x);
-    // What is drawn is where the menus are: the frames are their edges (the
-    // submenu may cover the menu's right one).
+    // What is drawn is where the menus are: the frames are their edges (the submenu may cover the menu's right one).
     const Frame frame;
     const PixelBox red = frame.find(RED), green = frame.find(GREEN);
     const auto edges = [](const PixelBox& b) { return std::vector{b.left, b.top, b.right, b.bottom}; };

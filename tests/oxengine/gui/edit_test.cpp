@@ -43,8 +43,7 @@ void setState(oxGuiEdit& e, const std::string& s)
     e.setCaret(caret, open >= 0);
 }
 
-// A focused edit at (10, 10) in a host, text height 20 (so the inner
-// rectangle is 20 high), posting 77 on every change.
+// A focused edit at (10, 10) in a host, text height 20 (so the inner rectangle is 20 high), posting 77 on every change.
 class Editing : public GuiTest {
 protected:
     void SetUp() override
@@ -63,8 +62,7 @@ protected:
 
 } // namespace
 
-// Every key here is the field's (none reaches the widgets behind); moves
-// post nothing, each change posts once.
+// Every key here is the field's (none reaches the widgets behind); moves post nothing, each change posts once.
 TEST_F(Editing, KeysEditTheTextByCharacters)
 {
     std::string board = "unused";
@@ -86,8 +84,7 @@ TEST_F(Editing, KeysEditTheTextByCharacters)
         {"bc|", "<Del><Left>X", "bX|c", 1},
         {"bX|c", "\b", "b|c", 1},
         {"b|c", "<PgUp><Ins>", "b|c", 0}, // taken without effect
-        // GLUT hands Latin-1 bytes for ü and ß; they are stored as UTF-8, and
-        // characters move and go as a whole.
+        // GLUT hands Latin-1 bytes for ü and ß; they are stored as UTF-8, and characters move and go as a whole.
         {"|", "Gr\xfc\xdf" "e", "Gr\xc3\xbc\xc3\x9f" "e|", 5},
         {"Gr\xc3\xbc\xc3\x9f" "e|", "<Left><Left>\b", "Gr|\xc3\x9f" "e", 1},
         {"Gr|\xc3\x9f" "e", "\x7f", "Gr|e", 1},

@@ -1,6 +1,4 @@
-// Helpers of the widget toolkit's tests: an application without a window
-// (so commands, listeners and modal runs work), probe elements that record
-// what reaches them, and recorders for the cursor and the sounds.
+// Widget toolkit test helpers: a windowless application, recording probes and listeners.
 #pragma once
 
 #include "oxengine/core/strings.h"
@@ -35,10 +33,7 @@ inline Log only(const Log& log, const std::string& prefix)
     return out;
 }
 
-// Installed as theApplication for its lifetime; never opens a window. Sounds
-// are off unless a test records them (SoundRecorder). A modal run's first redraw request
-// (its start) acts out the next script step, so functions that build and
-// run their dialog internally can be answered.
+// theApplication without a window, silent; a modal run's first redraw plays the next `script` step.
 class GuiTestApp : public oxGLUTApplication {
 public:
     GuiTestApp() { theApplication = this; }
@@ -136,8 +131,7 @@ protected:
     Behind behind{log};
 };
 
-// An element that records its events under a name. Its natural size (what
-// setTextHeight gives it) is set by the test.
+// An element that records its events under a name. Its natural size (what setTextHeight gives it) is set by the test.
 class Probe : public oxGuiElement {
 public:
     Probe(std::string name, Log* log, oxGuiSize natural) : natural(natural), m_name(std::move(name)), m_log(log)

@@ -160,8 +160,7 @@ TEST(GuiFocus, TabVisitsTheActiveFocusableElementsInTreeOrder)
 TEST(GuiTransforms, ClicksHitWhatIsDrawnThroughNestedScrolledPanels)
 {
     Log log;
-    // An outer scrolled panel holding a 200 high filler and an inner
-    // scrolled panel with ten 40 high rows.
+    // An outer scrolled panel holding a 200 high filler and an inner scrolled panel with ten 40 high rows.
     auto outerColumn = std::make_unique<oxGuiVSizer>();
     outerColumn->addChild(probe("filler", &log, {100, 200}));
     auto innerColumn = std::make_unique<oxGuiVSizer>();
@@ -185,8 +184,7 @@ TEST(GuiTransforms, ClicksHitWhatIsDrawnThroughNestedScrolledPanels)
     // Scrolled back, the same window point is over the filler's place.
     outer.setScroll({0, 0});
     EXPECT_TRUE(outer.onClick(0, 10, 60));
-    // Outside the outer viewport nothing inside is hit, though rows lie there
-    // in content space.
+    // Outside the outer viewport nothing inside is hit, though rows lie there in content space.
     EXPECT_FALSE(outer.onClick(0, 10, 300));
     EXPECT_EQ(log, (Log{"q1:click", "filler:click"}));
 }

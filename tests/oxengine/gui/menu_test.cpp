@@ -1,5 +1,4 @@
-// Popup menus without a display: placing, choosing, dismissing, submenus
-// by pointer and by keys.
+// Popup menus without a display: placing, choosing, dismissing, submenus by pointer and by keys.
 #include "guitest.h"
 
 #include "oxengine/gui/guimenu.h"
@@ -11,8 +10,7 @@
 
 namespace {
 
-// "Open" (210), a separator, "Sort" with "By name" (213) and "By date"
-// (214), "Quit" (0) in a 1000 x 800 window.
+// "Open" (210), a separator, "Sort" with "By name" (213) and "By date" (214), "Quit" (0) in a 1000 x 800 window.
 class Menus : public GuiTest {
 protected:
     void SetUp() override
@@ -160,8 +158,7 @@ TEST_F(Menus, KeyboardMovesOpensChoosesAndCloses)
         app.type("<Up><Right><Down>\r");
     });
     EXPECT_EQ(menu.popup(100, 100), 214);
-    // Inactive entries are skipped and not chosen; Escape in the outermost
-    // menu closes it without a command.
+    // Inactive entries are skipped and not chosen; Escape in the outermost menu closes it without a command.
     entry(0)->setEnabled(false);
     app.script.push_back([&] {
         EXPECT_EQ(press({"<Down>"}), std::vector<std::string>{"2"});

@@ -5,9 +5,7 @@
 
 namespace {
 
-// A modal panel whose command handler is the test's script. Its content is
-// a column of modal buttons OK (1), "No" (4) and Cancel (8) and a draggable
-// probe, laid out at (0, 0) with the default style.
+// Modal buttons OK (1), No (4), Cancel (8) and a draggable probe; commands go to `script`.
 class ScriptPanel : public oxGuiModalPanel {
 public:
     explicit ScriptPanel(Log* log = nullptr) : oxGuiModalPanel(std::make_unique<oxGuiVSizer>())
@@ -72,8 +70,7 @@ TEST_F(ModalRun, TheHelperSwallowsAllInputButReleases)
         app.dispatchMouseWheel(1, 1500, 900);
         EXPECT_TRUE(app.dispatchCommand(4711));
         EXPECT_EQ(helper.keptCommands(), (std::vector<unsigned>{4711}));
-        // A drag inside the panel moves once per motion, though the view
-        // behind forwards every motion as well.
+        // A drag inside the panel moves once per motion, though the view behind forwards every motion as well.
         const oxGuiPoint at = panel.drag->getPosition();
         app.handleMouseButton(0, true, at.x + 5, at.y + 5);
         app.handleMotion(at.x + 25, at.y + 15);
@@ -117,8 +114,7 @@ TEST_F(ModalRun, RunEndsWithTheModalButtonsCodeAndPostsNothing)
     EXPECT_EQ(dlg.runModal(), 0);
     EXPECT_EQ(dlg.result(), -3);
     EXPECT_EQ(take(), (Log{"button0up"})); // the release of the click on "No" goes on
-    // Runs that could never end return at once: no window and nothing
-    // queued, or the application shutting down.
+    // Runs that could never end return at once: no window and nothing queued, or the application shutting down.
     dlg.script = [&](unsigned) { return app.leaveMainLoop(), true; };
     EXPECT_EQ(dlg.runModal(), 0);
     app.postCommand(500);

@@ -6,9 +6,7 @@
 using Sizes = std::vector<oxGuiSize>;
 using Ints = std::vector<int>;
 
-// A sizer of probes with natural sizes and stretch factors, resized in steps;
-// extents along the sizer's axis afterwards. Children always stack without
-// gaps from the sizer's position.
+// Probes of natural sizes and stretches, resized in steps: their extents, stacked without gaps.
 TEST(GuiSizers, MainAxisLayouts)
 {
     const struct {

@@ -95,8 +95,7 @@ TEST(GuiPanel, ContentSitsInsideTheMarginsAndCentresInTheWindow)
 
 namespace {
 
-// A scrollable panel over a 100 x 400 content, with a 100 x 100 viewport
-// at (0, 0), text height 20.
+// A scrollable panel over a 100 x 400 content, with a 100 x 100 viewport at (0, 0), text height 20.
 class Scrolling : public testing::Test {
 protected:
     void SetUp() override

@@ -1,7 +1,4 @@
-// Every picture of the shared conformance corpus through the registry: the
-// files marked decode load at their size with plausible pixels, the files
-// marked reject fail with a message, and nothing crashes (under the
-// sanitizers: nothing reads out of bounds or leaks).
+// The shared corpus through the registry: decode rows load plausibly at their size, reject rows fail.
 #include "imagetest.h"
 
 #include "oxengine/image/exr/exrlibrary.h"
@@ -37,9 +34,7 @@ std::vector<Expectation> expectations()
     return rows;
 }
 
-// Pixels that a decoder which gave up half way, or never wrote the buffer,
-// would not produce: some pixel with colour or opacity, and in a picture of
-// some size more than one value.
+// What a decoder that gave up half way or never wrote the buffer leaves: all zero or all alike.
 std::string implausible(const oxImage& image)
 {
     const auto* p = static_cast<const unsigned char*>(image.data());
@@ -52,9 +47,7 @@ std::string implausible(const oxImage& image)
     return n >= 64 ? "every pixel is the same" : "";
 }
 
-// Files whose picture is one colour: ImageMagick sees a single colour in
-// the first three, the TGA is a header only (black), and the EXR's R channel
-// is zero throughout (its other channel is Z).
+// One colour for real (ImageMagick agrees; the TGA is a bare header; the EXR's R is zero beside Z).
 const std::set<std::string> UNIFORM = {
     "gif/more/pillow/duplicate_frame.gif", "png/more/image-rs/issue403.png", "jpeg/more/pillow/icc-after-SOF.jpg",
     "tga/more/image-rs-regression/slice-copy-length.tga", "exr/more/v1.7.test.interleaved.exr"};

@@ -76,8 +76,7 @@ TEST(Half, EveryValueWidensExactlyAndSurvivesTheRoundTrip)
 
 TEST(Half, NarrowingRoundsToNearestEven)
 {
-    // The midpoint of every pair of neighbouring finite halves, and one float
-    // step either side of it.
+    // The midpoint of every pair of neighbouring finite halves, and one float step either side of it.
     std::vector<float> probes;
     std::vector<uint16_t> expected;
     for (uint32_t h = 0; h < 0x7c00; ++h) {

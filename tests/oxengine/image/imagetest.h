@@ -60,16 +60,6 @@ inline std::string le32(uint32_t v)
     return {char(v), char(v >> 8), char(v >> 16), char(v >> 24)};
 }
 
-// Every name in the folder, hidden ones included, sorted.
-inline std::vector<std::string> folderEntries(const std::string& folder)
-{
-    std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(folder))
-        names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 // The handler's image of path as an image of pixel type T (which it must be).
 template <class T> std::unique_ptr<oxImageImpl<T>> loadAs(const oxImageHandler& handler, const std::string& path)
 {

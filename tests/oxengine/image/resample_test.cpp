@@ -11,8 +11,7 @@ double weight(int filter, double x)
     return oxChooseFilter(filter, 1, 1, 1, 1).weight(x);
 }
 
-// One row of half values (exact inputs for hand-worked cases), resampled;
-// the red values of the result.
+// One row of half values (exact inputs for hand-worked cases), resampled; the red values of the result.
 std::vector<float> resampledRow(std::initializer_list<float> values, int width, int filter)
 {
     auto row = imageOf<oxColourHalf>(uint32_t(values.size()), 1, [&](uint32_t x, uint32_t) {
@@ -62,8 +61,7 @@ TEST(Filters, ValuesAtThePieceBoundariesAndUnitShiftsSumToOne)
         }
 }
 
-// Lanczos 3 for reductions (source sums at least the target's), Mitchell
-// otherwise and for unknown codes.
+// Lanczos 3 for reductions (source sums at least the target's), Mitchell otherwise and for unknown codes.
 TEST(Filters, AutomaticChoice)
 {
     const auto lanczos = oxChooseFilter(IF_LANCZOS3, 1, 1, 1, 1).weight;

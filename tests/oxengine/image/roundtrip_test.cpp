@@ -1,7 +1,4 @@
-// Save, then load, through the registry, for every writable format and
-// sample type: lossless where the format holds the type (PNG and TGA at
-// their depths, EXR's half values exactly), within a stated tolerance for
-// JPEG.
+// Save and load every writable format and sample type: lossless where the format holds it, JPEG within tolerance.
 #include "imagetest.h"
 
 #include "oxengine/image/exr/exrlibrary.h"
@@ -28,8 +25,7 @@ template <class T> std::unique_ptr<oxImageImpl<T>> smoothImage(bool extremes)
     return image;
 }
 
-// The image as a file of sample type `stored` holds it: converted, and
-// opaque when only colour is written.
+// The image as a file of sample type `stored` holds it: converted, and opaque when only colour is written.
 template <class T> std::unique_ptr<oxImage> asStored(const oxImageImpl<T>& image, oxSampleType stored, bool alpha)
 {
     oxImageImpl<T> source(image);

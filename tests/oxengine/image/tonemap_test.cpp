@@ -62,8 +62,7 @@ TEST(ToneMapping, WorkedByHand)
 
 TEST(ToneMapping, BelowBlackWithFractionalExponentStaysDefined)
 {
-    // Red's power would be NaN and make the whole pixel black: it counts as
-    // 0 and the other channels keep their values.
+    // Red's power would be NaN and make the whole pixel black: it counts as 0 and the other channels keep their values.
     const oxColourFloat f = oxToneMap({0.0f, 0.5f, 0.5f, 1.0f}, mapping(TM_ALWAYS, 0.25f, 1.25f, 0.5f, 1.0f));
     EXPECT_EQ(f.r, 0.0f);
     EXPECT_NEAR(f.g, 0.5f, 1e-6f);

@@ -17,8 +17,7 @@
 
 namespace {
 
-// Opens the test window and records it as the main window, as the framework
-// does for the program.
+// Opens the test window and records it as the main window, as the framework does for the program.
 bool mainWindow(int width = 64, int height = 64)
 {
     if (!glTestContext(width, height))

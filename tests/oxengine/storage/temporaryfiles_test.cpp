@@ -6,18 +6,11 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
-#include <filesystem>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
-
-bool exists(const std::string& path)
-{
-    struct stat st;
-    return lstat(path.c_str(), &st) == 0;
-}
 
 void age(const std::string& path, time_t seconds)
 {
@@ -41,8 +34,8 @@ TEST(TemporaryFiles, AnInterruptRemovesTheNamedFilesBeingWritten)
             return 0;
         });
         EXPECT_EQ(status, 128 + signal); // the signal still ends the program
-        EXPECT_FALSE(exists(written));
-        EXPECT_TRUE(exists(done)); // no longer in the table: not ours to remove
+        EXPECT_FALSE(pathExists(written));
+        EXPECT_TRUE(pathExists(done)); // no longer in the table: not ours to remove
     }
 }
 
@@ -60,10 +53,10 @@ TEST(TemporaryFiles, StaleOnesOfOursGoWhenTheFolderIsOpened)
         age(f, 2 * 24 * 3600);
     age(fresh, 3600);
     EXPECT_EQ(oxRemoveStaleTemporaries(dir.path()), 2);
-    EXPECT_FALSE(exists(stale));
-    EXPECT_FALSE(exists(copy));
+    EXPECT_FALSE(pathExists(stale));
+    EXPECT_FALSE(pathExists(copy));
     for (const std::string& f : {fresh, theirs, folder, link})
-        EXPECT_TRUE(exists(f)) << f;
+        EXPECT_TRUE(pathExists(f)) << f;
     EXPECT_EQ(oxRemoveStaleTemporaries(dir.file("missing")), 0);
 }
 

@@ -1,7 +1,4 @@
-// A modal run inside the real main loop: it sleeps while nothing happens,
-// takes posts from other threads and real clicks, and hands on what it does
-// not use. A program of its own: each case forks a fresh GLUT session, which
-// a process that has opened the shared test window cannot give.
+// A modal run in the real main loop; a program of its own, as each case forks a fresh GLUT session.
 #include <gtest/gtest.h>
 
 #include "support/loopapp.h"

@@ -1,6 +1,4 @@
-// Colour management: embedded profiles, PNG's colour chunks and CMYK ink
-// become display colours, compared with ImageMagick's conversions of the
-// same files; untagged pictures on an sRGB display stay untouched.
+// Profiles, PNG colour chunks and CMYK against ImageMagick's conversions; untagged sRGB untouched.
 #include "../imagetest.h"
 
 #include "oxengine/image/colour/colourprofile.h"

@@ -55,10 +55,7 @@ TEST(JpegLoad, MatchesTheReferenceDecoderAtEveryScale)
     }
 }
 
-// Above a megapixel a sequential file is decoded by two threads, the second
-// skipping the top rows: the rows must meet exactly, for every sampling
-// (the chroma of the row above the split is context for the row below it),
-// and damage anywhere must still mark the whole decode as damaged.
+// Above a megapixel two threads decode: rows meet exactly for every sampling; damage anywhere marks all.
 TEST(JpegLoad, TwoThreadDecodeMatchesTheReferenceDecoder)
 {
     REQUIRE_JPEG_TOOLS();
@@ -75,8 +72,7 @@ TEST(JpegLoad, TwoThreadDecodeMatchesTheReferenceDecoder)
     ASSERT_TRUE(makeJpeg(file, 2411, 1703, "-sample 2x2"));
     EXPECT_TRUE(asPnm(*load(file, oxSize(1300, 900))) == djpeg(file, "-scale 1/2"));
 
-    // Cut (the first thread's rows are all there, the second finds the end),
-    // and damaged in the first thread's rows.
+    // Cut (the first thread's rows are all there, the second finds the end), and damaged in the first thread's rows.
     const std::string good = readFile(file);
     // A damaged file shows what decodes, marked as damaged.
     const auto damageOf = [&](const std::string& bytes) {
@@ -123,8 +119,7 @@ TEST(JpegLoad, RefusesBadInput)
     };
     ASSERT_TRUE(makeJpeg(file, 40, 24, "-sample 2x2 -progressive"));
     const std::string good = readFile(file);
-    // Every length short of the end marker: refused, or (once picture data
-    // came) shown as a damaged file.
+    // Every length short of the end marker: refused, or (once picture data came) shown as a damaged file.
     for (size_t n = 0; n + 2 < good.size(); n += 3) {
         const std::string refusal = loadFailure(file, good.substr(0, n));
         if (refusal.empty())
@@ -135,8 +130,7 @@ TEST(JpegLoad, RefusesBadInput)
     std::string garbage = good.substr(0, good.find("\xFF\xDA") + 14);
     for (uint32_t i = 0, seed = 1; i < 3000; ++i)
         garbage += char((seed = seed * 1103515245u + 12345u) >> 16);
-    // Not a picture, above the pixel limit, no width, no height: with the
-    // library's reason.
+    // Not a picture, above the pixel limit, no width, no height: with the library's reason.
     for (const auto& [bad, reason] : std::initializer_list<std::pair<std::string, std::string>>{
              {"this is not a picture", "Not a JPEG file: starts with 0x74 0x68"},
              {withFrameSize(good, 65535, 65535), "Maximum supported image dimension is 65500 pixels"},

@@ -14,9 +14,7 @@ namespace jpegtest {
     if (runCommand("command -v cjpeg && command -v djpeg && command -v jpegtran >/dev/null") != 0)                   \
     GTEST_SKIP() << "cjpeg, djpeg and jpegtran (libjpeg-turbo-progs) are needed"
 
-// A JPEG made by cjpeg with the given options ("-sample 2x2 -progressive")
-// from detail at every frequency plus gradients, different per channel, so a
-// misplaced block or a wrong sign shows in the pixels.
+// A cjpeg picture of detail at every frequency, different per channel: a misplaced block shows.
 inline bool makeJpeg(const std::string& path, uint32_t w, uint32_t h, const std::string& options, int channels = 3)
 {
     std::string pnm = (channels == 1 ? "P5\n" : "P6\n") + std::to_string(w) + " " + std::to_string(h) + "\n255\n";
@@ -39,8 +37,7 @@ struct Segment {
     friend bool operator==(const Segment&, const Segment&) = default;
 };
 
-// The marker segments after SOI up to and including SOS; only those of one
-// marker, or only APPn and COM, when asked.
+// The marker segments after SOI up to and including SOS; only those of one marker, or only APPn and COM, when asked.
 enum { ALL = 0, APP_AND_COM = -1 };
 inline std::vector<Segment> segments(const std::string& jpeg, int which = ALL)
 {

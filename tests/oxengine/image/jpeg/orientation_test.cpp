@@ -40,6 +40,12 @@ std::unique_ptr<oxImageUInt8> upright()
     return image;
 }
 
+// A cjpeg picture carrying the orientation tag code.
+bool orientedJpeg(const std::string& path, uint32_t w, uint32_t h, const std::string& options, int code)
+{
+    return makeJpeg(path, w, h, options) && writeFile(path, withSegments(readFile(path), {exifOrientation(code)}));
+}
+
 bool near(const oxColour& a, const oxColour& b)
 {
     return std::abs(a.r - b.r) < 12 && std::abs(a.g - b.g) < 12 && std::abs(a.b - b.b) < 12;
@@ -70,13 +76,9 @@ TEST(ExifOrientation, MaximumAppliesToTheUprightPicture)
     REQUIRE_JPEG_TOOLS();
     TempDir dir;
     const std::string path = dir.file("tall.jpg");
-    ASSERT_TRUE(makeJpeg(path, 800, 400, ""));
-    ASSERT_TRUE(writeFile(path, withSegments(readFile(path), {exifOrientation(6)})));
-    // Upright 400 x 800: a 400 x 800 box needs no reduction.
-    const auto image = load(path, oxSize(400, 800));
-    EXPECT_EQ(image->width(), 400u);
-    EXPECT_EQ(image->height(), 800u);
-    EXPECT_EQ(image->reduction(), 1);
+    ASSERT_TRUE(orientedJpeg(path, 800, 400, "", 6));
+    const auto image = load(path, oxSize(400, 800)); // upright 400 x 800: no reduction
+    EXPECT_EQ(std::tuple(image->width(), image->height(), image->reduction()), std::tuple(400u, 800u, 1));
 }
 
 // Turning what the user sees: the stored pixels get the orientation and the
@@ -117,8 +119,7 @@ TEST(ExifOrientation, TagAloneTakesATurnTheEdgesForbid)
     REQUIRE_JPEG_TOOLS();
     TempDir dir;
     const std::string path = dir.file("edge.jpg");
-    ASSERT_TRUE(makeJpeg(path, 64, 40, "-sample 2x2")); // 40 is no multiple of 16
-    ASSERT_TRUE(writeFile(path, withSegments(readFile(path), {exifOrientation(6)})));
+    ASSERT_TRUE(orientedJpeg(path, 64, 40, "-sample 2x2", 6)); // 40 is no multiple of 16
     const std::string pixels = djpeg(path);
     oxImageTransform t;
     t.rotation = 1; // 6 then clockwise: upside down, which would move the bottom edge
@@ -132,11 +133,9 @@ TEST(ExifOrientation, CommentChangeKeepsTheTag)
     REQUIRE_JPEG_TOOLS();
     TempDir dir;
     const std::string path = dir.file("c.jpg");
-    ASSERT_TRUE(makeJpeg(path, 64, 48, ""));
-    ASSERT_TRUE(writeFile(path, withSegments(readFile(path), {exifOrientation(8)})));
+    ASSERT_TRUE(orientedJpeg(path, 64, 48, "", 8));
     oxImageTransform t;
-    t.setComment = true;
-    t.comment = "x";
+    t.setComment = true, t.comment = "x";
     oxJpegHandler().transformFile(path, t);
     EXPECT_EQ(tagOf(readFile(path)), 8);
 }

@@ -27,8 +27,7 @@ TEST(GifAnimation, FramesCarryTheFilesTiming)
 
 TEST(GifAnimation, TimingReaderStopsAtDamage)
 {
-    // Header, no colour table, a control extension (30 hundredths), a frame
-    // whose data runs past the end.
+    // Header, no colour table, a control extension (30 hundredths), a frame whose data runs past the end.
     std::string gif("GIF89a\x02\0\x02\0\0\0\0", 13);
     gif += std::string("\x21\xF9\x04\x00\x1E\x00\x00\x00", 8);
     gif += std::string("\x2C\0\0\0\0\x02\0\x02\0\0\x02\x05\x01", 13);

@@ -57,8 +57,7 @@ TEST(PixbufLoad, FailuresSayWhichStepFailed)
     const std::string f = dir.file("bad.gif");
     std::string huge = bmp(1, 1);
     huge.replace(18, 8, le32(100000) + le32(100000));
-    // Other formats reach no other decoder; sizes beyond the pixel limit are
-    // refused before the decoder allocates.
+    // Other formats reach no other decoder; sizes beyond the pixel limit are refused before the decoder allocates.
     for (const auto& [bytes, message] : std::initializer_list<std::pair<std::string, std::string>>{
              {"", "Can't load image."},
              {"GIF89a\x05\x00\x05\x00\xf7\x00\x00 corrupt", // with the decoder's reason

@@ -61,8 +61,7 @@ Chunk ihdr(uint32_t w, uint32_t h, int depth, int colour)
     return {"IHDR", be32(w) + be32(h) + std::string{char(depth), char(colour), 0, 0, 0}};
 }
 
-// Image data: sample(x, y, channel) for every pixel, packed at the bit depth,
-// each row with filter type 0.
+// Image data: sample(x, y, channel) for every pixel, packed at the bit depth, each row with filter type 0.
 Chunk idat(uint32_t w, uint32_t h, int depth, int colour, const std::function<uint16_t(uint32_t, uint32_t, int)>& sample)
 {
     const int channels = colour == 0 || colour == 3 ? 1 : colour == 4 ? 2 : colour == 2 ? 3 : 4;
@@ -113,9 +112,7 @@ oxImageTransform comment(const std::string& text)
     return t;
 }
 
-// A picture with every kind of chunk a comment edit must keep: colour
-// information, an ICC profile, Exif, a chunk libpng does not know, text that
-// is not a comment, two IDAT chunks; and three comment chunks.
+// Every kind of chunk a comment edit must keep (colour, ICC, Exif, unknown, text, split IDAT), three comments.
 Chunks richFile()
 {
     const Chunk pixels = idat(16, 8, 8, 3, [](uint32_t x, uint32_t y, int) { return uint16_t((x + y) % 4); });
@@ -238,8 +235,7 @@ TEST(PngLoad, DamagedAndHugeFilesAreRefusedBeforeAllocation)
     EXPECT_EQ(error(f, good), "");
 }
 
-// Pixels of every type and component count come back as the round trip
-// test shows; here what the file holds.
+// Pixels of every type and component count come back as the round trip test shows; here what the file holds.
 TEST(PngSave, DepthColourTypeTitleChunkAndToneMappingFollowTheImage)
 {
     TempDir dir;
@@ -294,8 +290,7 @@ TEST(PngComment, ReplacesOnlyTheCommentChunksAndKeepsEveryOtherByte)
     EXPECT_EQ(readFile(f), file(expected) + "appended data");
     EXPECT_DOUBLE_EQ(oxFilename(f).modificationDate(), 1234567890.0);
     EXPECT_TRUE(samePixels(*load(f), *before));
-    // Through the registry, with a comment only UTF-8 can hold; an empty
-    // comment writes no chunk.
+    // Through the registry, with a comment only UTF-8 can hold; an empty comment writes no chunk.
     oxImageRegistry::instance().transformFile(f, comment("\xce\xa9 caf\xc3\xa9"));
     *firstIdat = itext("Title", "\xce\xa9 caf\xc3\xa9");
     EXPECT_EQ(readFile(f), file(expected) + "appended data");

@@ -1,6 +1,4 @@
-// This program uses nothing of the handlers but oxImage::saveToFile, so
-// nothing else pulls the registry into the link: the save must still reach
-// the real handlers (no stand-in of the image model may win).
+// Only oxImage::saveToFile links the registry in: the save must reach the real handlers, not a stand-in.
 #include "oxengine/image/image.h"
 #include "testsupport.h"
 

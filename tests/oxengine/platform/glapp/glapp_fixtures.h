@@ -13,8 +13,7 @@
 
 using EventLog = std::vector<std::string>;
 
-// Logs "<name>:<event>" into any log with push_back and answers `handles`
-// for the events that report.
+// Logs "<name>:<event>" into any log with push_back and answers `handles` for the events that report.
 class RecordingListener : public oxGUIEventListener {
 public:
     template <class Log>

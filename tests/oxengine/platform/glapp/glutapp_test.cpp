@@ -14,9 +14,7 @@ TEST_F(GlutApplication, ReshapeToHeightZeroKeepsAPositiveHeight)
     EXPECT_EQ(log, (EventLog{"a:reshape(800,1)"}));
 }
 
-// A click is a release of the last pressed button within five pixels
-// (Manhattan) of its press; it is offered from the front again even when a
-// listener handled the button events.
+// A click: the last pressed button released within 5 px (Manhattan), offered to all even if the press was taken.
 TEST_F(GlutApplication, ClicksButtonsAndDrags)
 {
     RecordingListener first("first", log, true), second("second", log);
@@ -68,9 +66,7 @@ TEST_F(GlutApplication, WithoutAWindowNothingBlocksOrCrashes)
     app.waitForEvents(); // must not block without a loop
 }
 
-// One command per idle pass, in order, to the first taker; the queue's idle
-// listener is there only while commands wait. A post from a handler waits
-// for the next pass.
+// One command per idle pass, in order; a post from a handler waits for the next pass.
 TEST_F(CommandQueue, DeliversOnePerIdlePassInOrder)
 {
     RecordingListener a("a", log, true), b("b", log);

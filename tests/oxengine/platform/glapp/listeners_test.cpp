@@ -73,8 +73,7 @@ TEST_F(Listeners, ListenersAddedTwiceAreCalledTwiceAndRemovedCompletely)
     app.removeRenderListener(&r1);
     EXPECT_EQ(std::pair(r1.detaches, app.renderListeners().size()), std::pair(2, size_t(1)));
 
-    // Idle listeners are counted: each registration needs its removal, and the
-    // idle callback stays while any is left.
+    // Idle listeners are counted: each registration needs its removal, and the idle callback stays while any is left.
     CountingIdle idle;
     app.addIdleListener(&idle);
     app.addIdleListener(&idle);
@@ -148,8 +147,7 @@ TEST_F(Listeners, IdlePassRereadsTheListenerCount)
     app.addIdleListener(&remover);
     app.addIdleListener(&after);
     app.dispatchIdle();
-    // The one behind moved into the leaver's slot and waits for the next
-    // pass; nothing is called out of range.
+    // The one behind moved into the leaver's slot and waits for the next pass; nothing is called out of range.
     EXPECT_EQ(after.calls, 0);
     app.dispatchIdle();
     EXPECT_EQ(std::pair(after.calls, remover.calls), std::pair(1, 1));

@@ -102,8 +102,7 @@ TEST(MainLoop, WindowedRunDrawsListenersInOrder)
             const uint8_t* p = &pixels[(size_t(239 - y) * 320 + x) * 4];
             return (p[0] > 128 ? 4 : 0) | (p[1] > 128 ? 2 : 0) | (p[2] > 128 ? 1 : 0);
         };
-        // Pre-render only, the scene over it and over the background, the
-        // post-render on top, the cleared background.
+        // Pre-render only, the scene over it and over the background, the post-render on top, the cleared background.
         EXPECT_EQ(std::vector({at(20, 200), at(90, 20), at(200, 20), at(120, 120), at(300, 200)}),
                   (std::vector{4, 2, 2, 1, 0}));
         writePngRGBA(artifactDir() + "/glapp_windowed_bottom_up.png", pixels.data(), 320, 240);

@@ -10,11 +10,8 @@
 #include "support/testsupport.h"
 #include "support/xdriver.h"
 
-#include <X11/Xlib.h>
-
 #include <atomic>
 #include <cstdlib>
-#include <cstring>
 #include <future>
 #include <thread>
 
@@ -24,16 +21,9 @@ namespace {
 
 using Driver = std::function<void(unsigned long window)>;
 
-// The visible windows with exactly this name.
 std::vector<unsigned long> windows(const std::string& title)
 {
-    std::string out;
-    xdotool("search --onlyvisible --name '^" + title + "$'", &out);
-    std::vector<unsigned long> ids;
-    for (const std::string& line : splitString(out, "\n"))
-        if (const unsigned long id = std::strtoul(line.c_str(), nullptr, 10))
-            ids.push_back(id);
-    return ids;
+    return visibleWindows("^" + title + "$");
 }
 
 // The box named title once it has the keyboard (so XTEST keys reach it), or 0.
@@ -41,11 +31,7 @@ unsigned long focusedBox(const std::string& title)
 {
     unsigned long w = 0;
     EXPECT_TRUE(waitUntil([&] { return !windows(title).empty() && (w = windows(title).front()); }, 10s)) << title;
-    EXPECT_TRUE(waitUntil([&] {
-        std::string out;
-        xdotool("getwindowfocus", &out);
-        return std::strtoul(out.c_str(), nullptr, 10) == w;
-    }, 5s)) << title;
+    EXPECT_TRUE(waitForFocus(w, 5s)) << title;
     return w;
 }
 
@@ -80,22 +66,6 @@ std::string windowProperty(unsigned long window, const std::string& name)
     std::string out;
     runCommand("xprop -id " + std::to_string(window) + " " + name, &out);
     return out;
-}
-
-// The close request a window manager sends for the title bar's button.
-void sendDeleteWindow(unsigned long window)
-{
-    Display* d = oxOpenXDisplay();
-    ASSERT_NE(d, nullptr);
-    XEvent e;
-    std::memset(&e, 0, sizeof e);
-    e.xclient.type = ClientMessage;
-    e.xclient.window = window;
-    e.xclient.message_type = XInternAtom(d, "WM_PROTOCOLS", False);
-    e.xclient.format = 32;
-    e.xclient.data.l[0] = long(XInternAtom(d, "WM_DELETE_WINDOW", False));
-    XSendEvent(d, window, False, NoEventMask, &e);
-    XCloseDisplay(d);
 }
 
 // The test entry answers boxes without a window; these cases want the window.
@@ -134,15 +104,13 @@ TEST(NativeBox, KeysMouseAndTheCloseButtonGiveTheAnswers)
         for (const auto& c : cases)
             EXPECT_EQ(answer(c.title, c.buttons, keys(c.keys)), c.answer) << c.title;
         EXPECT_EQ(nativeAnswer("oxbox native cancel", MB_OK | MB_CANCEL, keys("Escape")).button, MB_CANCEL);
-        EXPECT_EQ(nativeAnswer("oxbox native close", MB_YES | MB_NO, sendDeleteWindow).button, MB_NO);
+        EXPECT_EQ(nativeAnswer("oxbox native close", MB_YES | MB_NO, requestWindowClose).button, MB_NO);
         // "No" is the last button, at the bottom right corner.
         EXPECT_EQ(nativeAnswer("oxbox click", MB_YES | MB_NO, [](unsigned long w) {
                       std::string g;
                       xdotool("getwindowgeometry --shell " + std::to_string(w), &g);
-                      const int width = std::atoi(g.substr(g.find("WIDTH=") + 6).c_str());
-                      const int height = std::atoi(g.substr(g.find("HEIGHT=") + 7).c_str());
-                      xdotool("mousemove --window " + std::to_string(w) + " " + std::to_string(width - 40) + " " +
-                              std::to_string(height - 25) + " click 1");
+                      clickInWindow(w, std::atoi(g.substr(g.find("WIDTH=") + 6).c_str()) - 40,
+                                    std::atoi(g.substr(g.find("HEIGHT=") + 7).c_str()) - 25);
                   }).button,
                   MB_NO);
         // A family nobody has: fontconfig stands in its nearest, and the box answers.

@@ -127,8 +127,7 @@ TEST(FolderListing, FilterHiddenFoldersAndFilePaths)
         ASSERT_TRUE(writeFile(dir.file(n), "x"));
     }
     ASSERT_EQ(symlink(dir.file("sub.jpg").c_str(), dir.file("linked").c_str()), 0);
-    // Nothing that is neither a file nor a folder is listed: a FIFO, a link to
-    // one, a broken link.
+    // Nothing that is neither a file nor a folder is listed: a FIFO, a link to one, a broken link.
     ASSERT_EQ(mkfifo(dir.file("pipe.jpg").c_str(), 0644), 0);
     ASSERT_EQ(symlink("pipe.jpg", dir.file("to-pipe.jpg").c_str()), 0);
     ASSERT_EQ(symlink("gone.jpg", dir.file("broken.jpg").c_str()), 0);
