@@ -57,6 +57,9 @@ oxGifTiming oxReadGifTiming(const unsigned char* data, size_t n)
             if (!r.has(9))
                 return timing;
             const int packed = data[r.at + 8];
+            const int screenWidth = r.le16(6), screenHeight = r.le16(8);
+            if (r.le16(r.at) + r.le16(r.at + 4) > screenWidth || r.le16(r.at + 2) + r.le16(r.at + 6) > screenHeight)
+                timing.framesInside = false;
             r.at += 9;
             timing.delays.push_back(delay);
             delay = 0;

@@ -9,6 +9,9 @@
 struct oxGifTiming {
     std::vector<int> delays; // milliseconds per frame, as the file says (0 when it says nothing)
     int plays = 1;           // 0: forever
+    // Every frame lies within the logical screen. The library composes
+    // frames that do not out of bounds, so such a file is not animated.
+    bool framesInside = true;
 };
 
 // Never reads outside the n bytes; a damaged file gives the frames before

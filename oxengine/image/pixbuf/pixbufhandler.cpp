@@ -153,7 +153,7 @@ std::shared_ptr<const oxAnimation> animationOf(GdkPixbufLoader* loader, const ox
 {
     GdkPixbufAnimation* animation = gdk_pixbuf_loader_get_animation(loader);
     const size_t frames = timing.delays.size();
-    if (!animation || gdk_pixbuf_animation_is_static_image(animation) || frames < 2 ||
+    if (!animation || gdk_pixbuf_animation_is_static_image(animation) || frames < 2 || !timing.framesInside ||
         uint64_t(frames) * first.byteSize() > ANIMATION_BYTES)
         return nullptr;
     auto result = std::make_shared<oxAnimation>();

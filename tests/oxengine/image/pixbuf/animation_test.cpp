@@ -36,3 +36,15 @@ TEST(GifAnimation, TimingReaderStopsAtDamage)
     EXPECT_EQ(timing.plays, 1);
     EXPECT_TRUE(oxReadGifTiming(nullptr, 0).delays.empty());
 }
+
+TEST(GifAnimation, AFrameOutsideTheScreenLeavesTheFirstFrameStill)
+{
+    // A fuzzer finding: the second frame starts at x 255 of a 38 pixel wide
+    // screen, and the library's composition of it wrote out of bounds.
+    const std::string path = OX_TEST_DATA_DIR "/regressions/gif-frame-outside-screen.gif";
+    const std::string bytes = readFile(path);
+    EXPECT_FALSE(oxReadGifTiming(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size()).framesInside);
+    const auto image = oxImageRegistry::instance().loadImage(path, oxSize());
+    EXPECT_EQ(image->size(), oxSize(38, 32));
+    EXPECT_FALSE(image->animation());
+}
