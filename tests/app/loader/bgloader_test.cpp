@@ -150,8 +150,13 @@ TEST(BGTextureLoader, FailedLoadsGiveARecordWithItsNoteALogLineAndNoBox)
     ASSERT_TRUE(rig.idle());
     for (int i = 0; i < 5; ++i)
         expectNoted(rig.loader->readThumbnail(rig.list[i]).get(), i);
-    EXPECT_EQ(rig.loader->awaitPicture("/x/refuse.jpg")->note, ""); // no reason given
-    EXPECT_EQ(rig.loader->awaitPicture("/x/ok.jpg")->note, "");
+    // Under the record's lock: the loader may still be completing its first look.
+    const auto noteOf = [](const LoadedPicture* p) {
+        oxLock lock(p->lock);
+        return p->note;
+    };
+    EXPECT_EQ(noteOf(rig.loader->awaitPicture("/x/refuse.jpg")), ""); // no reason given
+    EXPECT_EQ(noteOf(rig.loader->awaitPicture("/x/ok.jpg")), "");
     EXPECT_TRUE(rig.loader->isRunning());
     EXPECT_EQ(boxes.count(), 0u) << boxes.texts();
     rig.loader->setLogging(false);
