@@ -51,6 +51,13 @@ void GLFont::loadFont(std::istream& in, bool compressed)
     m_endChar = data.endChar;
     m_glyphs = std::move(data.glyphs);
     m_pendingAlpha = std::move(data.alpha);
+    // A glyph outside its texture (or not a number) would be measured in
+    // pixels beyond any int: such a glyph is drawn as nothing.
+    const auto fraction = [](float f) { return std::isfinite(f) && f >= 0.0f && f <= 1.0f; };
+    for (GLFontChar& g : m_glyphs)
+        if (!fraction(g.dx) || !fraction(g.dy) || !fraction(g.tx1) || !fraction(g.ty1) || !fraction(g.tx2) ||
+            !fraction(g.ty2))
+            g = GLFontChar();
 
     m_referenceHeight = charHeight(U'X');
     if (m_referenceHeight == 0)
