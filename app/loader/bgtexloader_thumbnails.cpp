@@ -46,6 +46,7 @@ void BGTextureLoader::stopThumbnailWorkers()
     {
         std::lock_guard<std::mutex> work(m_workMutex);
         m_workersStop = true;
+        cancelThumbnailsUnless();
     }
     m_workChanged.notify_all();
     for (std::thread& worker : m_workers)
@@ -56,6 +57,30 @@ void BGTextureLoader::stopThumbnailWorkers()
     m_readyThumbnails.clear();
 }
 
+void BGTextureLoader::cancelThumbnailsUnless(const std::function<bool(const std::string&)>& keep)
+{
+    for (auto& [name, token] : m_thumbnailsMaking)
+        if (!keep || !keep(name))
+            token->cancel();
+}
+
+void BGTextureLoader::holdThumbnails(bool hold)
+{
+    {
+        std::lock_guard<std::mutex> work(m_workMutex);
+        if (m_thumbnailsHeld == hold)
+            return;
+        m_thumbnailsHeld = hold;
+        // Both cores for the picture: the thumbnails are made again later.
+        if (hold)
+            cancelThumbnailsUnless();
+    }
+    if (!hold) {
+        m_workChanged.notify_all();
+        m_wake.signal();
+    }
+}
+
 void BGTextureLoader::thumbnailWorker()
 {
     std::unique_lock<std::mutex> work(m_workMutex);
@@ -63,17 +88,21 @@ void BGTextureLoader::thumbnailWorker()
         if (m_workersStop)
             return;
         std::optional<std::string> name;
-        if (m_readyThumbnails.size() + size_t(m_thumbnailsInFlight) < READY_PER_WORKER * m_workerCount)
+        if (m_readyThumbnails.size() + m_thumbnailsMaking.size() < READY_PER_WORKER * m_workerCount)
             name = takeThumbnail();
         if (!name) {
             m_workChanged.wait(work);
             continue;
         }
-        ++m_thumbnailsInFlight;
+        const auto token = std::make_shared<oxCancelToken>();
+        m_thumbnailsMaking.emplace(*name, token);
         work.unlock();
         PictureFiller finish;
+        bool cancelled = false;
         try {
-            finish = m_services.makeThumbnail(*name, m_thumbnailSize.load());
+            finish = m_services.makeThumbnail(*name, m_thumbnailSize.load(), *token);
+        } catch (const oxCancelled&) {
+            cancelled = true;
         } catch (...) {
             // The record notes why, as if the loader thread had failed.
             finish = [failure = std::current_exception()](const std::string&, LoadedPicture&, const oxCancelToken&) -> bool {
@@ -81,8 +110,13 @@ void BGTextureLoader::thumbnailWorker()
             };
         }
         work.lock();
-        m_readyThumbnails.push_back({std::move(*name), std::move(finish)});
-        --m_thumbnailsInFlight;
+        m_thumbnailsMaking.erase(*name);
+        if (cancelled) {
+            // Made again when wanted again, unless it is no longer listed.
+            if (m_thumbnailQueue.putBack(*name))
+                m_workChanged.notify_all();
+        } else
+            m_readyThumbnails.push_back({std::move(*name), std::move(finish)});
         m_wake.signal();
     }
 }
@@ -129,9 +163,9 @@ void BGTextureLoader::publishThumbnails(std::vector<ReadyThumbnail>& ready)
 bool BGTextureLoader::thumbnailWanted() const
 {
     const int next = m_thumbnailQueue.peekNext();
-    if (next < 0)
+    if (next < 0 || m_thumbnailsHeld || m_thumbnailsEnded)
         return false;
-    const size_t held = m_thumbnailsKept + m_readyThumbnails.size() + size_t(m_thumbnailsInFlight);
+    const size_t held = m_thumbnailsKept + m_readyThumbnails.size() + m_thumbnailsMaking.size();
     if (held < size_t(m_thumbnailCount.load()))
         return true;
     // Full: only one nearer than the farthest kept replaces it.
