@@ -309,8 +309,8 @@ LoaderProgress BGTextureLoader::progress()
 {
     oxLock lock(threadLock());
     std::lock_guard<std::mutex> work(m_workMutex);
-    return {m_queue.doneCount() + m_thumbnailQueue.doneCount(),
-            m_queue.queuedCount() + m_thumbnailQueue.queuedCount()};
+    const int thumbnailsDone = m_thumbnailQueue.doneCount();
+    return {m_queue.doneCount() + thumbnailsDone, m_queue.queuedCount() + thumbnailsDone + int(thumbnailsLeft())};
 }
 
 bool BGTextureLoader::setLogging(bool on)
@@ -394,7 +394,7 @@ void BGTextureLoader::run()
             } else if (!command && !m_shuttingDown && m_workers.empty())
                 if (std::optional<std::string> name = takeThumbnail()) {
                     command = LoadCommand{.name = std::move(*name), .thumbnail = true};
-                    thumbnailWork = true;
+                    thumbnailWork = m_loaderMakesThumbnail = true;
                 }
             if (command)
                 if (const auto* load = std::get_if<LoadCommand>(&*command)) {
@@ -438,8 +438,10 @@ void BGTextureLoader::run()
         {
             oxLock lock(threadLock());
             std::lock_guard<std::mutex> work(m_workMutex);
-            if (thumbnailWork)
+            if (thumbnailWork) {
                 m_thumbnailQueue.markDone();
+                m_loaderMakesThumbnail = false;
+            }
             else
                 m_queue.markDone();
             // The picture a view waits for got no record (not even one

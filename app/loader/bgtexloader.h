@@ -219,6 +219,11 @@ private:
     {
         return m_readyThumbnails.empty() && m_thumbnailsMaking.empty() && !thumbnailWanted();
     }
+    // Under m_workMutex: the thumbnails still to make within the thumbnail
+    // count (those decoding or waiting to be published, and the pending ones
+    // the count lets in: as many as there is room for, or those nearer the
+    // screen than the farthest kept one, which they replace).
+    size_t thumbnailsLeft() const;
     // Under m_workMutex: the next thumbnail to make, if one is wanted.
     std::optional<std::string> takeThumbnail();
     // Under threadLock and m_workMutex: what thumbnailWanted knows of the
@@ -267,6 +272,7 @@ private:
     std::map<std::string, std::shared_ptr<oxCancelToken>> m_thumbnailsMaking;
     bool m_thumbnailsHeld = false;                // see holdThumbnails
     bool m_thumbnailsEnded = false;               // shutting down
+    bool m_loaderMakesThumbnail = false;          // without workers: the loader thread does
     size_t m_thumbnailsKept = 0;                  // thumbnails in the set
     int64_t m_farthestKept = -1;                  // distance of the farthest from the screen
     size_t m_workerCount = 0;

@@ -172,6 +172,19 @@ bool BGTextureLoader::thumbnailWanted() const
     return m_thumbnailQueue.distance(next) < m_farthestKept;
 }
 
+size_t BGTextureLoader::thumbnailsLeft() const
+{
+    const size_t busy = m_readyThumbnails.size() + m_thumbnailsMaking.size() + (m_loaderMakesThumbnail ? 1 : 0);
+    if (m_thumbnailsHeld || m_thumbnailsEnded)
+        return busy;
+    const size_t count = size_t(m_thumbnailCount.load());
+    const size_t held = m_thumbnailsKept + busy;
+    const size_t room = count > held ? count - held : 0;
+    const size_t pending = std::max(std::min(m_thumbnailQueue.pending(), room),
+                                    m_thumbnailQueue.pendingNearerThan(m_farthestKept, count));
+    return busy + pending;
+}
+
 void BGTextureLoader::refreshKeptThumbnails()
 {
     m_thumbnailsKept = m_thumbnails.size();

@@ -309,7 +309,10 @@ TEST(BGTextureLoader, ThumbnailCountKeepsThoseNearestTheScreen)
     LoaderRig rig(LoaderRig::numbered(300, "/m/"));
     rig.loader->setThumbnailCount(50);
     rig.loader->setVisibleRange(200, 209);
+    rig.hold("gate", false);
     rig.loader->updateThumbnails();
+    EXPECT_EQ(rig.loader->progress(), (LoaderProgress{0, 51})) << "the progress counts what the count lets in";
+    rig.fill.release("gate");
     ASSERT_TRUE(rig.idle());
     const auto indexes = [&] {
         std::vector<int> out;
