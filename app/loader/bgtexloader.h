@@ -21,6 +21,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <functional>
@@ -273,6 +274,8 @@ private:
     bool m_thumbnailsHeld = false;                // see holdThumbnails
     bool m_thumbnailsEnded = false;               // shutting down
     bool m_loaderMakesThumbnail = false;          // without workers: the loader thread does
+    // Loader thread: when thumbnails made off screen last asked for a redraw.
+    std::chrono::steady_clock::time_point m_progressRedisplayed;
     size_t m_thumbnailsKept = 0;                  // thumbnails in the set
     int64_t m_farthestKept = -1;                  // distance of the farthest from the screen
     size_t m_workerCount = 0;

@@ -6,6 +6,7 @@
 #include "oxengine/platform/glapp.h"
 
 #include <algorithm>
+#include <chrono>
 #include <climits>
 #include <exception>
 #include <functional>
@@ -15,6 +16,7 @@ namespace {
 // Decoded thumbnails waiting for the loader thread, per worker at most:
 // enough to keep the uploads going, few enough to bound the memory.
 constexpr size_t READY_PER_WORKER = 2;
+constexpr std::chrono::milliseconds PROGRESS_REDISPLAY{250};
 
 } // namespace
 
@@ -147,17 +149,29 @@ void BGTextureLoader::publishThumbnails(std::vector<ReadyThumbnail>& ready)
     // The textures are complete before the main context draws them.
     if (m_context)
         m_context->finish();
+    bool onScreen = false;
     {
         oxLock lock(threadLock());
         std::lock_guard<std::mutex> work(m_workMutex);
-        for (auto& [name, record] : made)
+        const bool screenKnown = m_thumbnailQueue.visibleFirst() <= m_thumbnailQueue.visibleLast();
+        for (auto& [name, record] : made) {
+            const int index = m_thumbnailQueue.indexOf(name);
+            onScreen = onScreen || !screenKnown || (index >= 0 && m_thumbnailQueue.distance(index) == 0);
             m_thumbnails[name] = std::move(record);
+        }
         for (size_t i = 0; i < ready.size(); ++i)
             m_thumbnailQueue.markDone();
         refreshKeptThumbnails();
     }
     dropFarthestThumbnails();
-    redisplay();
+    // A sheet redrawn for every thumbnail made off screen keeps a software
+    // renderer busy for nothing: those redraw only for the progress bar, a
+    // few times a second.
+    const auto now = std::chrono::steady_clock::now();
+    if (onScreen || now - m_progressRedisplayed >= PROGRESS_REDISPLAY) {
+        m_progressRedisplayed = now;
+        redisplay();
+    }
 }
 
 bool BGTextureLoader::thumbnailWanted() const
