@@ -6,7 +6,6 @@
 #include <GL/glx.h>
 #include <X11/Xatom.h>
 
-#include <cstring>
 #include <unistd.h>
 
 #include <poll.h>
@@ -136,16 +135,9 @@ void oxGLUTPlatform::sendWake()
     std::lock_guard<std::mutex> lock(m_wakeMutex);
     if (!m_wakeDisplay)
         return;
-    XEvent e;
-    std::memset(&e, 0, sizeof e);
-    e.xclient.type = ClientMessage;
-    e.xclient.window = m_wakeWindow;
-    e.xclient.message_type = m_wakeAtom;
-    e.xclient.format = 32;
-    // An empty event mask sends the event to the window's creator: freeglut's
-    // connection, on which the main thread sleeps.
-    XSendEvent(m_wakeDisplay, m_wakeWindow, False, NoEventMask, &e);
-    XFlush(m_wakeDisplay);
+    // To the window's creator: freeglut's connection, on which the main
+    // thread sleeps.
+    oxSendClientMessage(m_wakeDisplay, m_wakeWindow, m_wakeAtom);
 }
 
 bool oxGLUTPlatform::drainWakesAndCheckDestroyed()

@@ -1,5 +1,6 @@
 #include "oxengine/platform/keyboard_x11.h"
 
+#include "oxengine/core/strings.h"
 #include "oxengine/platform/keysyms.h"
 #include "oxengine/platform/x11util.h"
 
@@ -7,7 +8,6 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
-#include <cstring>
 
 std::unique_ptr<oxX11Keyboard> oxX11Keyboard::create(const char* displayName, unsigned long window,
                                                      std::function<void()> wake)
@@ -36,15 +36,8 @@ oxX11Keyboard::oxX11Keyboard(Display* display, unsigned long window, std::functi
 
 oxX11Keyboard::~oxX11Keyboard()
 {
-    XEvent e;
-    std::memset(&e, 0, sizeof e);
-    e.xclient.type = ClientMessage;
-    e.xclient.window = m_stopWindow;
-    e.xclient.message_type = m_stopAtom;
-    e.xclient.format = 32;
-    // No event mask: the window's creator, the reader, gets it.
-    XSendEvent(m_display, m_stopWindow, False, NoEventMask, &e);
-    XFlush(m_display);
+    // The stop window's creator is the reader's connection.
+    oxSendClientMessage(m_display, m_stopWindow, m_stopAtom);
     m_reader.join();
     {
         // The window may be gone already (destroyed with freeglut's).
@@ -66,8 +59,19 @@ bool oxX11Keyboard::take(oxKeyEvent& key)
     return true;
 }
 
+void oxX11Keyboard::push(const oxKeyEvent& key)
+{
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_keys.push_back(key);
+    }
+    m_wake();
+}
+
 void oxX11Keyboard::read()
 {
+    // Here rather than at start-up: reading the table takes a moment.
+    m_composer = oxKeyComposer::create(oxInputLocale());
     for (;;) {
         XEvent e;
         XNextEvent(m_display, &e);
@@ -78,13 +82,20 @@ void oxX11Keyboard::read()
         char bytes[32];
         KeySym keysym = NoSymbol;
         const int count = XLookupString(&e.xkey, bytes, sizeof bytes, &keysym, nullptr);
-        const oxKeyCode code = oxTranslateKey(keysym, bytes, count);
-        if (code.code == 0)
-            continue;
-        {
-            std::lock_guard<std::mutex> lock(m_mutex);
-            m_keys.push_back({code.code, code.special, e.type == KeyPress, oxKeyModifiersOfState(e.xkey.state)});
+        const int modifiers = oxKeyModifiersOfState(e.xkey.state);
+        if (e.type == KeyPress && m_composer) {
+            std::string text;
+            const oxKeyComposer::Step step = m_composer->feed(keysym, text);
+            if (step == oxKeyComposer::Step::Swallow)
+                continue;
+            if (step == oxKeyComposer::Step::Composed) {
+                for (const char32_t c : utf8ToCodePoints(text))
+                    push({int(c), false, true, modifiers});
+                continue;
+            }
         }
-        m_wake();
+        const oxKeyCode code = oxTranslateKey(keysym, bytes, count);
+        if (code.code != 0)
+            push({code.code, code.special, e.type == KeyPress, modifiers});
     }
 }

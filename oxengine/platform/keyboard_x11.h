@@ -5,8 +5,11 @@
 // every key keeps delivery exactly once and in the order typed. The reader
 // is a thread that sleeps in the X event wait; each key it queues wakes the
 // main loop, which takes the keys one at a time (a key that opens a modal
-// dialog leaves the following ones to the dialog's loop).
+// dialog leaves the following ones to the dialog's loop). Dead keys and the
+// Compose key type what the user's compose table says.
 #pragma once
+
+#include "oxengine/platform/compose.h"
 
 #include <deque>
 #include <functional>
@@ -40,12 +43,14 @@ public:
 private:
     oxX11Keyboard(_XDisplay* display, unsigned long window, std::function<void()> wake);
     void read();
+    void push(const oxKeyEvent& key);
 
     _XDisplay* m_display; // owned
     unsigned long m_window;
     unsigned long m_stopWindow = 0; // ours: the stop message goes to it
     unsigned long m_stopAtom = 0;
     std::function<void()> m_wake;
+    std::unique_ptr<oxKeyComposer> m_composer; // the reader's
     std::mutex m_mutex;
     std::deque<oxKeyEvent> m_keys;
     std::thread m_reader;

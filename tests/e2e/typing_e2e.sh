@@ -1,8 +1,9 @@
 #!/bin/bash
 # Characters beyond Latin-1 typed into the copy dialog's file-name field:
 # "Ω" from a Greek keyboard layout (its own key symbol), Cyrillic letters and
-# "é" from keys xdotool maps for the moment (it reads them as UTF-8). The copy has exactly the name
-# typed: every character once, in order.
+# "é" from keys xdotool maps for the moment (it reads them as UTF-8), and
+# "é" again from a dead key and "e" (through the compose table). The copy
+# has exactly the name typed: every character once, in order.
 # Arguments: build folder, source folder, shared folder.
 source "$(dirname "$0")/lib.sh"
 
@@ -19,7 +20,8 @@ read -r cx cy < <(awk -v w="$sw" -v c="$columns" 'BEGIN { s = w / (261 * c + 400
 
 p=$tmp/pics
 picture "$p/a.jpg" '#c00000' '#0000c0' 320 240
-start -thumbnails "$p" || exit 1
+# The compose table a UTF-8 locale has, whatever the locale here.
+XCOMPOSEFILE=/usr/share/X11/locale/en_US.UTF-8/Compose start -thumbnails "$p" || exit 1
 sleep 1
 
 # "Copy to...": the picture selected, its context menu's sixth entry; the
@@ -40,10 +42,12 @@ if setxkbmap gr 2>/dev/null; then
     sleep 0.3
 fi
 LC_ALL=C.UTF-8 xdotool type --delay 60 "Жж"
-LC_ALL=C.UTF-8 xdotool type --delay 60 "é.jpg"
+LC_ALL=C.UTF-8 xdotool type --delay 60 "é"
+key dead_acute e
+xdotool type --delay 60 ".jpg"
 key Return
 
-wanted="${greek}Жжé.jpg"
+wanted="${greek}Жжéé.jpg"
 copied() { cmp -s "$p/a.jpg" "$p/$wanted"; }
 for _ in $(seq 100); do
     copied && break
