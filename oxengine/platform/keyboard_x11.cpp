@@ -8,7 +8,6 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
-
 std::unique_ptr<oxX11Keyboard> oxX11Keyboard::create(const char* displayName, unsigned long window,
                                                      std::function<void()> wake)
 {
