@@ -188,8 +188,9 @@ TEST_F(SettingsDialog, FitsASmallScreenAtTheLargestFontSize)
         EXPECT_GE(at.y, 0) << w;
         // Shrunk only as far as needed: the text height is what decides.
         EXPECT_EQ(d->titleHeight() < 50, shrinks) << w;
-        if (shrinks)
+        if (shrinks) {
             EXPECT_GT(size.width, w * 9 / 10) << w;
+        }
         // The slider keeps the chosen size, whatever the dialog shows at.
         EXPECT_EQ(d->fontSizeSlider()->getValue(), 50);
     }
