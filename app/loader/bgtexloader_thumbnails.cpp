@@ -16,7 +16,7 @@ namespace {
 // Decoded thumbnails waiting for the loader thread, per worker at most:
 // enough to keep the uploads going, few enough to bound the memory.
 constexpr size_t READY_PER_WORKER = 2;
-constexpr std::chrono::milliseconds PROGRESS_REDISPLAY{250};
+constexpr std::chrono::milliseconds PROGRESS_REDISPLAY{1000};
 
 } // namespace
 
@@ -165,8 +165,8 @@ void BGTextureLoader::publishThumbnails(std::vector<ReadyThumbnail>& ready)
     }
     dropFarthestThumbnails();
     // A sheet redrawn for every thumbnail made off screen keeps a software
-    // renderer busy for nothing: those redraw only for the progress bar, a
-    // few times a second.
+    // renderer busy for nothing: those redraw only for the progress bar,
+    // once a second.
     const auto now = std::chrono::steady_clock::now();
     if (onScreen || now - m_progressRedisplayed >= PROGRESS_REDISPLAY) {
         m_progressRedisplayed = now;
