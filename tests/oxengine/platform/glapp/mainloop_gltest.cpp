@@ -109,26 +109,6 @@ TEST(MainLoop, WindowedRunDrawsListenersInOrder)
     });
 }
 
-TEST(MainLoop, FullScreenWindowCoversTheScreen)
-{
-    isolatedCase([] {
-        LoopApp app;
-        app.setInitialWindowSize(300, 200);
-        app.setFullScreen(true);
-        int screenW = 0, screenH = 0;
-        app.startHook = [&] {
-            screenW = glutGet(GLUT_SCREEN_WIDTH), screenH = glutGet(GLUT_SCREEN_HEIGHT);
-            app.setInitialWindowSize(10, 10); // ignored once the application runs
-        };
-        EXPECT_EQ(app.runFor(20s, [&] {
-            waitUntil([&] { return app.width() == screenW && app.height() == screenH; }, 5s);
-            app.postCommand(LoopApp::CMD_QUIT);
-        }), 0);
-        EXPECT_GT(screenW, 300);
-        EXPECT_EQ(std::pair(app.width(), app.height()), std::pair(screenW, screenH));
-    });
-}
-
 TEST(MainLoop, InputFromXdotoolReachesListenersInOrder)
 {
     isolatedCase([] {
