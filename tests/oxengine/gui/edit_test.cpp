@@ -126,23 +126,6 @@ TEST_F(Editing, KeysEditTheTextByCharacters)
     EXPECT_EQ(state(*edit), "xab|");
 }
 
-TEST_F(Editing, KeysWithoutTheFocusReachTheWidgetsBehind)
-{
-    Log probeLog;
-    host.addElement(probe("next", &probeLog));
-    {
-        oxGuiEdit other(5, "x");
-        setFocus(&other);
-        app.type("q");
-        EXPECT_EQ(other.getText(), "qx");
-    }
-    ASSERT_EQ(focusedElement(), nullptr); // no edit has the focus now
-    app.type("z");
-    EXPECT_EQ(edit->getText(), "");
-    EXPECT_EQ(probeLog, (Log{"next:key122"}));
-    EXPECT_EQ(log, (Log{"key122"}));
-}
-
 // Caret and selection stay inside a text the owner replaces; that posts nothing.
 TEST_F(Editing, ReplacedTextKeepsTheCaretAndSelectionInsideIt)
 {
