@@ -52,6 +52,19 @@ TEST_F(GlutApplication, ClicksButtonsAndDrags)
     EXPECT_EQ(take(), (EventLog{"first:move-1(20,21)"}));
 }
 
+TEST_F(GlutApplication, WithoutAWindowNothingBlocksOrCrashes)
+{
+    app.setInitialWindowSize(320, 200);
+    EXPECT_EQ(app.width(), 320);
+    app.setFullScreen(true);
+    EXPECT_FALSE(app.setSwapInterval(true));
+    EXPECT_EQ(app.nativeHandles().window, 0u);
+    app.postRedisplay();
+    app.postRedisplayFromAnyThread();
+    app.processPendingEvents();
+    app.waitForEvents(); // must not block without a loop
+}
+
 // One command per idle pass, in order; a post from a handler waits for the next pass.
 TEST_F(CommandQueue, DeliversOnePerIdlePassInOrder)
 {
