@@ -19,13 +19,6 @@ void writeText(const std::string& target, const std::string& text, const oxRepla
     oxReplaceFile(target, [&](std::FILE* f, const std::string&) { std::fwrite(text.data(), 1, text.size(), f); }, options);
 }
 
-struct stat statOf(const std::string& path)
-{
-    struct stat st{};
-    lstat(path.c_str(), &st);
-    return st;
-}
-
 std::string because(const char* text, int code)
 {
     return std::string(text) + " (" + oxSystemErrorText(code) + ")";
