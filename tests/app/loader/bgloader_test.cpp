@@ -225,19 +225,6 @@ TEST(BGTextureLoader, RequestsNeverWaitAndANewerOneCancelsTheDecodingInProgress)
     rig.loader->releasePicture(e);
 }
 
-// Shutting down stops a decoding that hangs (Escape must end the program).
-TEST(BGTextureLoader, ShutdownCancelsTheDecodingInProgress)
-{
-    LoaderRig rig({"/s/a.jpg"});
-    rig.fill.block("/s/a.jpg");
-    EXPECT_TRUE(rig.loader->requestPicture("/s/a.jpg").pending);
-    ASSERT_TRUE(rig.fill.waitBlocked("/s/a.jpg"));
-    const auto start = std::chrono::steady_clock::now();
-    rig.loader->shutdownLoader();
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
-    EXPECT_EQ(rig.fill.cancelledFills(), 1);
-}
-
 TEST(BGTextureLoader, UpdateThumbnailsMarksWantedLoadsMissingAndUnloadsTheRest)
 {
     LoaderRig rig(LoaderRig::numbered(4, "/a/"));
