@@ -82,14 +82,8 @@ check "LastOverlays stored" test "$(setting LastOverlays)" = 2
 # The next start, without arguments, comes back where the last one ended.
 start || exit 1
 check "restart: same folder and picture" shows '#00b000' '#e0e000'
-stop_with Escape
-check "restart: overlay level kept" test "$(setting LastOverlays)" = 2
-
-# A file argument (what a file manager's "Open with" passes) opens its folder there.
-start "$pics/3.png" || exit 1
-check "file argument: that picture" shows '#c000c0' '#00c0c0'
-key space
-check "file argument: its folder" shows '#ffffff' '#606060'
 stop_with q
 check "q: exit code 0" test "$rc" -eq 0
+check "restart: overlay level kept" test "$(setting LastOverlays)" = 2
+
 finish
