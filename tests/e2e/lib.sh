@@ -128,15 +128,6 @@ escape_within() {
     [ "$rc" -eq 0 ] && [ $(((end - begin) / 1000000)) -le "$1" ]
 }
 
-# eventually COMMAND...: true within 10 s (checked afresh each time).
-eventually() {
-    for _ in $(seq 100); do
-        "$@" && return 0
-        sleep 0.1
-    done
-    return 1
-}
-
 # logged TEXT: a message box whose line holds TEXT was logged.
 # The program answers boxes on its own schedule: waits.
 logged() {

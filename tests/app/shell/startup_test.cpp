@@ -109,6 +109,7 @@ TEST_F(Startup, HelpVersionAndUsageErrorsAnswerBeforeAnyWindow)
     unsetenv("LANGUAGE");
     oxResetCatalogueForTests();
     EXPECT_NE(german.find("(in 'Dokumente')"), std::string::npos);
+    EXPECT_NE(german.find("-thumbnails\tStartet in der Miniaturansicht"), std::string::npos);
 }
 
 TEST_F(Startup, EngineFailuresReachTheUserInBoxes)

@@ -89,7 +89,6 @@ public:
     std::atomic<int> frames{0};
     std::function<void(ViewTestApp&)> script;
     bool keepRunning = false; // the script leaves the loop running
-    bool logging = false;     // the loader's log, from its first command on
 
     oxApplication* framework() override { return this; }
     FotoTransform* fotoTransform() override { return transform; }
@@ -119,7 +118,6 @@ public:
         services.requestRedisplay = [this] { postRedisplayFromAnyThread(); };
         loader = std::make_unique<BGTextureLoader>(paths, programLoaderServices(services));
         loader->setSharedContext(nativeHandles().context, 0);
-        loader->setLogging(logging);
         loader->startLoader();
         view = std::make_unique<ImageDisplay>(this, *loader);
         transform = new FotoTransform(view.get(), this);

@@ -15,7 +15,6 @@
 #include <cmath>
 #include <cstdlib>
 #include <random>
-#include <sys/resource.h>
 #include <unistd.h>
 
 namespace {
@@ -41,13 +40,6 @@ protected:
     }
     TempDir dir;
 };
-
-double cpuSeconds()
-{
-    rusage u{};
-    getrusage(RUSAGE_SELF, &u);
-    return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) + double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
-}
 
 const oxColour RED(255, 0, 0), GREEN(0, 255, 0), BLUE(0, 0, 255), WHITE(255, 255, 255);
 
