@@ -88,23 +88,19 @@ stop_with Escape
 # The toolkit's own Yes/No dialog: a folder whose pictures are in a sub-folder.
 mkdir -p "$tmp/outer/inner"
 cp "$pics/3.jpg" "$tmp/outer/inner/3.jpg"
-for answer in Escape Return; do
-    OX_MESSAGE_LOG= start "$tmp/outer" -window || exit 1
-    sleep 1.5
-    key "$answer"
-    if [ "$answer" = Return ]; then
-        check "dialog: Return answers Yes (sub-folders searched)" name_is "3.jpg (1/1) - Pictavo"
-    else
-        check "dialog: Escape answers No (nothing shown)" name_is "Pictavo"
-    fi
-    stop_with Escape
-done
+# (Escape answering No is the engine's dialog tests'.)
+OX_MESSAGE_LOG= start "$tmp/outer" -window || exit 1
+sleep 1.5
+key Return
+check "dialog: Return answers Yes (sub-folders searched)" name_is "3.jpg (1/1) - Pictavo"
+stop_with Escape
 
 # ---- missing folders, the last picture by name ------------------------------
 start "$pics" -window || exit 1
 key End
 check "last picture shown" name_is "3.jpg (3/3) - Pictavo"
 stop_with q
+check "q: exit code 0" test "$rc" -eq 0
 check "LastPath stored" test "$(setting LastPath)" = "$pics/3.jpg"
 picture "$pics/0.jpg" '#808080' '#808080' 800 600 # sorts in front
 start -window || exit 1

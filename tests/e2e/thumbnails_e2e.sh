@@ -116,10 +116,6 @@ start || exit 1
 check "restart: the sheet again" cell_is 2 64 128 '#c000c0'
 stop_with Escape
 
-store LastMode 0
-start "$pics" || exit 1
-check "LastMode 0: the picture last opened" shows "#${fill[k]%:*}" "#${fill[k]#*:}"
-stop_with Escape
 start -THUMBNAILS "$pics" || exit 1
 check "-thumbnails: the sheet" cell_is 2 192 128 '#00c0c0'
 stop_with Escape
