@@ -12,9 +12,9 @@
 
 #include "oxengine/graphics/fontmanager.h"
 #include "oxengine/image/handler.h"
-#include "oxengine/platform/glapp.h"
 #include "oxengine/storage/config.h"
 #include "oxengine/storage/files.h"
+#include "support/loopapp.h"
 #include "support/testsupport.h"
 #include "tests/app/apptest.h"
 
@@ -66,7 +66,7 @@ struct Frame {
     }
 };
 
-class ViewTestApp : public oxGLUTApplication, public ViewApplication {
+class ViewTestApp : public LoopApp, public ViewApplication {
 public:
     explicit ViewTestApp(std::vector<std::string> files, int width = 640, int height = 480) : paths(std::move(files))
     {
@@ -86,7 +86,6 @@ public:
     FotoTransform* transform = nullptr;
     int infoLevel = 0;
     int current = 0;
-    std::atomic<int> frames{0};
     std::function<void(ViewTestApp&)> script;
     bool keepRunning = false; // the script leaves the loop running
 
@@ -130,8 +129,15 @@ public:
             show(0);
         if (script)
             script(*this);
+        LoopApp::onStart(); // the driver thread of runFor
         if (!keepRunning)
             finish();
+    }
+    bool onCommand(unsigned c) override
+    {
+        if (c == CMD_QUIT)
+            return finish(), true;
+        return LoopApp::onCommand(c);
     }
     // Everything with GL objects goes while the window's context exists.
     void finish()
@@ -146,7 +152,7 @@ public:
     }
     void render() override
     {
-        ++frames;
+        LoopApp::render();
         view->drawView(infoLevel);
     }
 
@@ -185,22 +191,5 @@ public:
         return false;
     }
 
-    // Runs the application once; a watchdog ends a run that hangs.
-    int runOnce(std::chrono::seconds limit = std::chrono::seconds(120))
-    {
-        std::string name = "app_view_gltest";
-        char* argv[] = {name.data(), nullptr};
-        std::atomic<bool> done{false};
-        std::thread watchdog([&] {
-            const auto end = std::chrono::steady_clock::now() + limit;
-            while (!done && std::chrono::steady_clock::now() < end)
-                std::this_thread::sleep_for(std::chrono::milliseconds(20));
-            if (!done)
-                leaveMainLoop();
-        });
-        const int rc = run(this, 1, argv);
-        done = true;
-        watchdog.join();
-        return rc;
-    }
+    int runOnce() { return runFor(std::chrono::seconds(120)); }
 };

@@ -237,35 +237,24 @@ TEST_F(ImageDisplayGL, NothingIsDrawnWhileNothingMoves)
     ViewTestApp app(files);
     app.keepRunning = true;
     app.infoLevel = 2;
-    std::atomic<int> framesDuringFade{0}, framesIdle{-1};
-    std::atomic<double> cpuIdle{-1};
-    std::thread driver;
     app.script = [&](ViewTestApp& a) {
         a.show(1); // a fade and a zoom animation start
         a.transform->zoomAnimated(a.transform->zoom() * 1.5);
-        driver = std::thread([&] {
-            std::this_thread::sleep_for(std::chrono::milliseconds(1500));
-            framesDuringFade = a.frames.load();
-            a.loaderIdle();
-            std::this_thread::sleep_for(std::chrono::milliseconds(300));
-            const int frames = a.frames.load();
-            const double cpu = cpuSeconds();
-            std::this_thread::sleep_for(std::chrono::seconds(3));
-            framesIdle = a.frames.load() - frames;
-            cpuIdle = cpuSeconds() - cpu;
-            a.postCommand(9999);
-        });
     };
-    struct Quit : oxGUIEventListener {
-        ViewTestApp* app;
-        bool onCommand(unsigned c) override { return c == 9999 && (app->finish(), true); }
-    } quit;
-    quit.app = &app;
-    app.addGUIEventListener(&quit);
-    EXPECT_EQ(app.runOnce(), 0);
-    if (driver.joinable())
-        driver.join();
-    app.removeGUIEventListener(&quit);
+    std::atomic<int> framesDuringFade{0}, framesIdle{-1};
+    std::atomic<double> cpuIdle{-1};
+    EXPECT_EQ(app.runFor(std::chrono::seconds(120), [&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+        framesDuringFade = app.frames.load();
+        app.loaderIdle();
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        const int frames = app.frames.load();
+        const double cpu = cpuSeconds();
+        std::this_thread::sleep_for(std::chrono::seconds(3));
+        framesIdle = app.frames.load() - frames;
+        cpuIdle = cpuSeconds() - cpu;
+        app.postCommand(LoopApp::CMD_QUIT);
+    }), 0);
     EXPECT_GT(framesDuringFade.load(), 3);
     EXPECT_EQ(framesIdle.load(), 0);
     EXPECT_LT(cpuIdle.load(), 0.15);
