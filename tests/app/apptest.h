@@ -28,6 +28,19 @@ struct TestSettings {
     TempDir dir;
 };
 
+// A temporary HOME for a whole test program (one per program: an inline
+// variable of the fixture header), with the file-name support and the
+// settings store the program's units read.
+struct AppTestHome {
+    explicit AppTestHome(const char* program)
+    {
+        if (!oxFilename::isInitialized())
+            oxFilename::initialize(program);
+        oxConfig::initialize("Quorvel Software", "Pictavo");
+    }
+    TempHome home;
+};
+
 // An 8-bit picture of pixel(x, y), written by the engine's writer for the
 // path's format; returns the path.
 inline std::string writePicture(const std::string& path, uint32_t w, uint32_t h,

@@ -13,8 +13,6 @@
 
 namespace {
 
-LoaderTestHome g_home;
-
 // The loader thread never opens a box, in any test of this program (those
 // that expect a box capture it themselves).
 class NoBoxFromTheLoaderThread : public testing::Environment {

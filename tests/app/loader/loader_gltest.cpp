@@ -17,8 +17,6 @@
 
 namespace {
 
-LoaderTestHome g_home;
-
 #define REQUIRE_DISPLAY()                                                                                              \
     if (!glTestContext(128, 64))                                                                                       \
         GTEST_SKIP() << "no X display with GLX";                                                                       \

@@ -28,15 +28,7 @@
 #include <thread>
 #include <vector>
 
-struct ViewTestHome {
-    ViewTestHome()
-    {
-        if (!oxFilename::isInitialized())
-            oxFilename::initialize("app_view_gltest");
-        oxConfig::initialize("Quorvel Software", "Pictavo");
-    }
-    TempHome home;
-};
+inline AppTestHome g_viewTestHome("app_view_gltest");
 
 struct Frame {
     int width = 0, height = 0;

@@ -19,8 +19,6 @@
 
 namespace {
 
-ViewTestHome g_home;
-
 class ImageDisplayGL : public testing::Test {
 protected:
     void SetUp() override
