@@ -39,21 +39,15 @@ bool idle(BGTextureLoader& loader)
     return waitUntil([&] { return loader.progress() == LoaderProgress{}; });
 }
 
-// Draws the picture at the scale into the 128 x 64 window; the red channel
-// at (x, y) and the blue one.
-struct Drawn {
-    std::vector<uint8_t> px;
-    int red(int x, int y) const { return px[(size_t(y) * 128 + x) * 4]; }
-    int blue(int x, int y) const { return px[(size_t(y) * 128 + x) * 4 + 2]; }
-};
-Drawn draw(LoadedPicture& p, double scale)
+// Draws the picture at the scale into the 128 x 64 window and reads it.
+GLFrame draw(LoadedPicture& p, double scale)
 {
     glClearColor(0, 1, 0, 1);
     glClear(GL_COLOR_BUFFER_BIT);
     glLoadIdentity();
     glTranslated(0.5, 0.5, 0); // texel centres on pixel centres
     drawPicture(p, scale, 1.0, 0.0, nullptr, nullptr);
-    return {glReadBack(0, 0, 128, 64)};
+    return GLFrame(128, 64);
 }
 
 } // namespace
@@ -80,10 +74,10 @@ TEST(BGTextureLoaderGL, TexturesAreDrawnByTheMainContextReloadedOnRotationAndFre
         EXPECT_EQ(p->note, "");
         EXPECT_EQ(p->imageWidth, 256);
         EXPECT_GE(oxLiveTextureCount(), texturesBefore + 8); // 2 pictures, 6 thumbnails
-        Drawn drawn = draw(*p, 0.5);
+        GLFrame drawn = draw(*p, 0.5);
         glSaveArtifact("loader_tile", 128, 64);
-        EXPECT_GT(drawn.red(16, 32), 200);
-        EXPECT_GT(drawn.blue(112, 32), 200);
+        EXPECT_GT(drawn.at(16, 32)[0], 200);
+        EXPECT_GT(drawn.at(112, 32)[2], 200);
         const LoadedPicture* thumb = loader->readThumbnail(file).get();
         ASSERT_NE(thumb, nullptr);
         EXPECT_EQ(thumb->imageWidth, 32);
@@ -95,9 +89,9 @@ TEST(BGTextureLoaderGL, TexturesAreDrawnByTheMainContextReloadedOnRotationAndFre
         EXPECT_EQ(loader->readThumbnail(file).get(), thumb);
         EXPECT_TRUE(thumb->hasTiles());
         drawn = draw(*p, 0.25); // turned clockwise, 32 x 64: red on top
-        EXPECT_GT(drawn.red(4, 12), 200);
-        EXPECT_GT(drawn.red(28, 12), 200);
-        EXPECT_GT(drawn.blue(16, 52), 200);
+        EXPECT_GT(drawn.at(4, 12)[0], 200);
+        EXPECT_GT(drawn.at(28, 12)[0], 200);
+        EXPECT_GT(drawn.at(16, 52)[2], 200);
         for (const std::string& f : files)
             loader->enqueue(LoadCommand{.name = f});
     }
@@ -107,9 +101,9 @@ TEST(BGTextureLoaderGL, TexturesAreDrawnByTheMainContextReloadedOnRotationAndFre
     SimpleTextureLoader simple(preparePicture);
     LoadedPicture* p = simple.requestPicture(files[1]).picture;
     ASSERT_NE(p, nullptr);
-    const Drawn drawn = draw(*p, 0.5); // 128 x 90: 64 x 45
-    EXPECT_GT(drawn.red(16, 22), 200);
-    EXPECT_GT(drawn.blue(48, 22), 200);
+    const GLFrame drawn = draw(*p, 0.5); // 128 x 90: 64 x 45
+    EXPECT_GT(drawn.at(16, 22)[0], 200);
+    EXPECT_GT(drawn.at(48, 22)[2], 200);
     simple.releasePicture(p);
     EXPECT_EQ(oxLiveTextureCount(), texturesBefore);
     EXPECT_EQ(boxes.count(), 0u) << boxes.texts();
