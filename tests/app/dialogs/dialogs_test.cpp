@@ -137,6 +137,15 @@ TEST_F(DialogTasks, ExistingTargetsAreAskedAboutBeforeAnythingIsQueued)
                            "end", "begin", "end", "begin", "copy " + a + " " + a + " 223", "end"}));
 }
 
+// Typing over the proposed name and Enter: dialogs_e2e.
+TEST_F(DialogTasks, EscapeEndsTheCopyMoveDialogWithoutSendingAnything)
+{
+    CopyMoveTask task = copyTask(true, {dir.file("a.jpg")});
+    app.script.push_back([&] { app.type("\x1b"); });
+    EXPECT_FALSE(task.run());
+    EXPECT_TRUE(ops.sent.empty());
+}
+
 TEST(ConversionDialogParts, FileTypesAndSizeTexts)
 {
     const auto types = fileTypesOfFilter("JPEG files|*.jpg;*.jpeg|PNG files|*.png|Odd|noext|All Files (*.*)|*|");
