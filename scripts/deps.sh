@@ -9,7 +9,7 @@ packages=(
   build-essential cmake ninja-build pkg-config gettext ccache freeglut3-dev libglu1-mesa-dev
   libgl1-mesa-dri libjpeg62-turbo-dev libpng-dev zlib1g-dev libglib2.0-dev libgdk-pixbuf-2.0-dev
   libcanberra-dev libfreetype-dev libxft-dev fonts-liberation2 libgtest-dev libgmock-dev libbenchmark-dev
-  liblcms2-dev libfontconfig-dev
+  liblcms2-dev libfontconfig-dev libxkbcommon-dev
   # sanitizers and fuzzing
   clang libclang-rt-14-dev
   # run time: EXR support (loaded with dlopen); the SVG loader that draws the window icon

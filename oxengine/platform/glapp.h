@@ -286,6 +286,8 @@ private:
     void windowGone();
     void windowDestroyedElsewhere();
     void mainLoop();
+    // Hands the keys read on the keyboard's connection to the listeners.
+    void deliverKeys();
 
     CommandQueue m_commands;
     int m_width = 640;

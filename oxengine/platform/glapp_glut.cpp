@@ -515,7 +515,21 @@ void oxGLUTApplication::processPendingEvents()
     if (m_window && m_platform->drainWakesAndCheckDestroyed())
         windowDestroyedElsewhere();
     glutMainLoopEvent();
+    deliverKeys();
     processCrossThreadRequests();
+}
+
+void oxGLUTApplication::deliverKeys()
+{
+    // One at a time: a key that runs a modal loop leaves the rest to it.
+    oxKeyEvent key;
+    while (!m_leave && m_window && m_platform->takeKey(key)) {
+        setKeyModifiers(key.modifiers);
+        if (key.pressed)
+            dispatchKeyDown(key.code, key.special);
+        else
+            dispatchKeyUp(key.code, key.special);
+    }
 }
 
 void oxGLUTApplication::postRedisplayAfter(int milliseconds)

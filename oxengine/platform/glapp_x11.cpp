@@ -6,7 +6,6 @@
 #include <GL/glx.h>
 #include <X11/Xatom.h>
 
-#include <cstring>
 #include <unistd.h>
 
 #include <poll.h>
@@ -76,10 +75,22 @@ void oxGLUTPlatform::open()
     m_wakeAtom = XInternAtom(m_display, kWakeAtomName, False);
     XFlush(m_display);
 
-    std::lock_guard<std::mutex> lock(m_wakeMutex);
-    m_wakeDisplay = oxOpenXDisplay(DisplayString(m_display));
-    if (m_wakeDisplay)
-        m_wakeWindow = m_wakeTarget;
+    {
+        std::lock_guard<std::mutex> lock(m_wakeMutex);
+        m_wakeDisplay = oxOpenXDisplay(DisplayString(m_display));
+        if (m_wakeDisplay)
+            m_wakeWindow = m_wakeTarget;
+    }
+
+    // Keys are read on a connection of their own (freeglut would drop every
+    // character beyond Latin-1) and then no longer selected on freeglut's,
+    // so each arrives once. Without that connection freeglut keeps them.
+    if (!m_wakeDisplay)
+        return;
+    m_keyboard = oxX11Keyboard::create(DisplayString(m_display), m_window, [this] { sendWake(); });
+    if (m_keyboard && XGetWindowAttributes(m_display, m_window, &attributes))
+        XSelectInput(m_display, m_window, attributes.your_event_mask & ~(KeyPressMask | KeyReleaseMask));
+    XFlush(m_display);
 }
 
 void oxGLUTPlatform::setIcon(const std::vector<unsigned long>& icon) const
@@ -92,8 +103,15 @@ void oxGLUTPlatform::setIcon(const std::vector<unsigned long>& icon) const
     XFlush(m_display);
 }
 
+bool oxGLUTPlatform::takeKey(oxKeyEvent& key)
+{
+    return m_keyboard && m_keyboard->take(key);
+}
+
 void oxGLUTPlatform::close()
 {
+    // Before the wake-up channel goes: the reader may be sending a wake-up.
+    m_keyboard.reset();
     {
         std::lock_guard<std::mutex> lock(m_wakeMutex);
         if (m_wakeDisplay)
@@ -117,16 +135,9 @@ void oxGLUTPlatform::sendWake()
     std::lock_guard<std::mutex> lock(m_wakeMutex);
     if (!m_wakeDisplay)
         return;
-    XEvent e;
-    std::memset(&e, 0, sizeof e);
-    e.xclient.type = ClientMessage;
-    e.xclient.window = m_wakeWindow;
-    e.xclient.message_type = m_wakeAtom;
-    e.xclient.format = 32;
-    // An empty event mask sends the event to the window's creator: freeglut's
-    // connection, on which the main thread sleeps.
-    XSendEvent(m_wakeDisplay, m_wakeWindow, False, NoEventMask, &e);
-    XFlush(m_wakeDisplay);
+    // To the window's creator: freeglut's connection, on which the main
+    // thread sleeps.
+    oxSendClientMessage(m_wakeDisplay, m_wakeWindow, m_wakeAtom);
 }
 
 bool oxGLUTPlatform::drainWakesAndCheckDestroyed()

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "oxengine/platform/glapp.h"
+#include "oxengine/platform/keyboard_x11.h"
 
 #include <X11/Xlib.h>
 
@@ -32,6 +33,11 @@ struct oxGLUTPlatform {
     // most timeoutMs milliseconds when that is 0 or more.
     void waitForEvent(int timeoutMs = -1);
 
+    // Main thread: the oldest key typed in the window not delivered yet.
+    // False when none is waiting, and always while freeglut reads the keys
+    // itself (the keyboard's own connection could not be opened).
+    bool takeKey(oxKeyEvent& key);
+
     oxNativeWindowHandles handles() const { return m_handles; }
     bool setSwapInterval(bool on) const;
     // Main thread: the window's _NET_WM_ICON (width, height, ARGB pixels).
@@ -47,4 +53,6 @@ private:
     Window m_wakeWindow = 0; // an unmapped window of freeglut's connection
     Window m_wakeTarget = 0; // the same window, for the main thread
     Atom m_wakeAtom = 0;
+
+    std::unique_ptr<oxX11Keyboard> m_keyboard;
 };

@@ -283,33 +283,3 @@ void oxEditText::place(size_t line, size_t column)
     const size_t e = lineEnd(pos);
     m_cursor = pos + (column < e - pos ? column : e - pos);
 }
-
-// ---- Key symbols -------------------------------------------------------------------
-
-char32_t oxKeysymToUnicode(unsigned long keysym)
-{
-    if ((keysym >= 0x20 && keysym <= 0x7E) || (keysym >= 0xA0 && keysym <= 0xFF))
-        return char32_t(keysym); // Latin-1 key symbols are the code points
-    if ((keysym & 0xFF000000ul) == 0x01000000ul) {
-        const unsigned long cp = keysym & 0x00FFFFFFul;
-        return cp <= 0x10FFFF && cp >= 0x20 ? char32_t(cp) : 0;
-    }
-    if (keysym >= 0x20A0 && keysym <= 0x20AC)
-        return char32_t(keysym); // currency signs, the euro among them
-    if (keysym >= 0xFFB0 && keysym <= 0xFFB9)
-        return char32_t(U'0' + (keysym - 0xFFB0)); // keypad digits
-    switch (keysym) {
-    case 0xFF80: return U' ';  // KP_Space
-    case 0xFFAA: return U'*';
-    case 0xFFAB: return U'+';
-    case 0xFFAC: return U',';
-    case 0xFFAD: return U'-';
-    case 0xFFAE: return U'.';
-    case 0xFFAF: return U'/';
-    case 0xFFBD: return U'=';
-    case 0x13BC: return 0x152; // OE (Latin-9)
-    case 0x13BD: return 0x153; // oe
-    case 0x13BE: return 0x178; // Ydiaeresis
-    default: return 0;
-    }
-}

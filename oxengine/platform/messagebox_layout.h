@@ -80,7 +80,3 @@ private:
     size_t m_goalColumn = npos;
     static constexpr size_t npos = size_t(-1);
 };
-
-// The character an X key symbol types, or 0 for keys that type nothing
-// (fallback when no input method is available).
-char32_t oxKeysymToUnicode(unsigned long keysym);

@@ -5,6 +5,7 @@
 
 #include "oxengine/core/catalogue.h"
 #include "oxengine/core/strings.h"
+#include "oxengine/platform/keysyms.h"
 #include "oxengine/platform/mainwindow.h"
 #include "oxengine/platform/messagebox_font.h"
 #include "oxengine/platform/messagebox_layout.h"

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <thread>
 #include <cstdio>
+#include <cstring>
 #include <mutex>
 
 namespace {
@@ -94,4 +95,16 @@ std::vector<unsigned char> oxDisplayIccProfile(Display* display)
     if (data)
         XFree(data);
     return profile;
+}
+
+void oxSendClientMessage(Display* display, unsigned long window, unsigned long atom)
+{
+    XEvent e;
+    std::memset(&e, 0, sizeof e);
+    e.xclient.type = ClientMessage;
+    e.xclient.window = window;
+    e.xclient.message_type = atom;
+    e.xclient.format = 32;
+    XSendEvent(display, window, False, NoEventMask, &e);
+    XFlush(display);
 }

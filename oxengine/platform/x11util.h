@@ -26,6 +26,11 @@ public:
 // display (at once when none is named and DISPLAY is unset).
 _XDisplay* oxOpenXDisplay(const char* name = nullptr);
 
+// Sends an empty client message of type atom to window and flushes. With
+// no event mask it reaches the client that created the window, whoever
+// else watches it.
+void oxSendClientMessage(_XDisplay* display, unsigned long window, unsigned long atom);
+
 // Size in pixels of the default screen of the default display; false (and
 // nothing written) when there is no display.
 bool oxPrimaryScreenSize(int& width, int& height);

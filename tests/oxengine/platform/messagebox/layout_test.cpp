@@ -122,15 +122,3 @@ TEST(EditText, MultiLineCursorKeepsItsColumn)
     e.moveTo(99, 99);
     EXPECT_EQ(e.cursor(), e.text().size());
 }
-
-TEST(KeysymToUnicode, MapsWhatKeysTypeAndNothingElse)
-{
-    const std::pair<unsigned long, char32_t> cases[] = {
-        {0x61, U'a'}, {0xFC, U'ü'}, {0xDF, U'ß'}, {0x10003A9, U'Ω'}, {0x20AC, U'€'}, {0xFFB5, U'5'},
-        {0x13BD, char32_t(0x153)},
-        // Return, Shift, DEL, and Unicode key symbols out of range.
-        {0xFF0D, 0}, {0xFFE1, 0}, {0x7F, 0}, {0x1000008, 0}, {0x1110000, 0},
-    };
-    for (const auto& [sym, c] : cases)
-        EXPECT_EQ(oxKeysymToUnicode(sym), c) << std::hex << sym;
-}

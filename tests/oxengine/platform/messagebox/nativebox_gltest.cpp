@@ -169,6 +169,12 @@ TEST(NativeBox, InputBoxTakesTypedText)
             {"oxinput typed", "old", false,
              "xdotool key BackSpace BackSpace BackSpace && xdotool type --delay 30 'Grüße Ω€' && xdotool key Return",
              true, "Grüße Ω€"},
+            // A layout's own key symbols (Greek), not Unicode ones; the
+            // display's layout is put back.
+            {"oxinput layout", "", false,
+             "l=$(setxkbmap -query | sed -n 's/^layout: *//p'); setxkbmap gr && "
+             "xdotool key --delay 30 Greek_OMEGA Greek_omega; setxkbmap \"$l\" && xdotool key Return",
+             true, "Ωω"},
             {"oxinput cancel", "keep me", false, "xdotool type --delay 30 'xyz' && xdotool key Escape", false, "keep me"},
             // Tab goes to OK, then CANCEL, which answers like Escape.
             {"oxinput tab cancel", "keep me", false, "xdotool key Tab Tab Return", false, "keep me"},

@@ -1,0 +1,60 @@
+#!/bin/bash
+# Characters beyond Latin-1 typed into the copy dialog's file-name field:
+# "Ω" from a Greek keyboard layout (its own key symbol), Cyrillic letters and
+# "é" from keys xdotool maps for the moment (it reads them as UTF-8), and
+# "é" again from a dead key and "e" (through the compose table). The copy
+# has exactly the name typed: every character once, in order.
+# Arguments: build folder, source folder, shared folder.
+source "$(dirname "$0")/lib.sh"
+
+# The layout is the display's, shared with the other scripts: put it back.
+layout=$(setxkbmap -query 2>/dev/null | sed -n 's/^layout: *//p')
+restore_layout() { [ -n "$layout" ] && setxkbmap "$layout"; }
+trap 'restore_layout; cleanup' EXIT
+
+screen_size
+columns=$(((sw - 400) / 128))
+[ "$columns" -lt 3 ] && columns=3
+# The middle of the first picture's square, as the sheet places it.
+read -r cx cy < <(awk -v w="$sw" -v c="$columns" 'BEGIN { s = w / (261 * c + 400); printf "%d %d", 528 * s, 178 * s }')
+
+p=$tmp/pics
+picture "$p/a.jpg" '#c00000' '#0000c0' 320 240
+# The compose table a UTF-8 locale has, whatever the locale here.
+XCOMPOSEFILE=/usr/share/X11/locale/en_US.UTF-8/Compose start -thumbnails "$p" || exit 1
+sleep 1
+
+# "Copy to...": the picture selected, its context menu's sixth entry; the
+# name field has the focus with the name selected, so typing replaces it.
+click 1 "$((sw / 2))" 5
+xdotool mousemove --window "$window" "$cx" "$cy" keydown ctrl click 1 keyup ctrl
+click 3 "$cx" "$cy"
+sleep 0.5
+key Down Down Down Down Down Down Return
+sleep 1.5
+
+greek=
+if setxkbmap gr 2>/dev/null; then
+    greek=Ω
+    sleep 0.3
+    key Greek_OMEGA
+    restore_layout
+    sleep 0.3
+fi
+LC_ALL=C.UTF-8 xdotool type --delay 60 "Жж"
+LC_ALL=C.UTF-8 xdotool type --delay 60 "é"
+key dead_acute e
+xdotool type --delay 60 ".jpg"
+key Return
+
+wanted="${greek}Жжéé.jpg"
+copied() { cmp -s "$p/a.jpg" "$p/$wanted"; }
+for _ in $(seq 100); do
+    copied && break
+    sleep 0.1
+done
+check "copied as $wanted" copied || ls "$p"
+[ -n "$greek" ] || echo "note: no Greek layout on this display, only the mapped keys were typed"
+stop_with Escape
+check "exit code 0" test "$rc" -eq 0
+finish
