@@ -1,6 +1,5 @@
 // Shared by the viewer's test programs: a settings store of the test's own,
-// waiting for the loader thread, pictures written for a test, and a message
-// capture any thread may use.
+// pictures written for a test, and a message capture any thread may use.
 #pragma once
 
 #include "oxengine/image/handler.h"
@@ -8,6 +7,7 @@
 #include "oxengine/storage/config.h"
 #include "oxengine/storage/files.h"
 #include "support/testsupport.h"
+#include "support/xdriver.h"
 
 #include <chrono>
 #include <cstdlib>
@@ -28,25 +28,25 @@ struct TestSettings {
     TempDir dir;
 };
 
-// Polls cond for at most 20 s; its last value.
-template <class Cond> bool waitUntil(Cond cond)
-{
-    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    while (!cond() && std::chrono::steady_clock::now() < end)
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    return cond();
-}
+// A temporary HOME for a whole test program (one per program: an inline
+// variable of the fixture header), with the file-name support and the
+// settings store the program's units read.
+struct AppTestHome {
+    explicit AppTestHome(const char* program)
+    {
+        if (!oxFilename::isInitialized())
+            oxFilename::initialize(program);
+        oxConfig::initialize("Quorvel Software", "Pictavo");
+    }
+    TempHome home;
+};
 
 // An 8-bit picture of pixel(x, y), written by the engine's writer for the
 // path's format; returns the path.
 inline std::string writePicture(const std::string& path, uint32_t w, uint32_t h,
                                 const std::function<oxColour(uint32_t x, uint32_t y)>& pixel)
 {
-    auto image = oxImageUInt8::create(w, h);
-    for (uint32_t y = 0; y < h; ++y)
-        for (uint32_t x = 0; x < w; ++x)
-            image->at(x, y) = pixel(x, y);
-    oxImageRegistry::instance().saveImage(*image, path, oxToneMapping::neutral());
+    oxImageRegistry::instance().saveImage(*imageOf<oxColour>(w, h, pixel), path, oxToneMapping::neutral());
     return path;
 }
 

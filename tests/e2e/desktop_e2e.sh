@@ -1,6 +1,6 @@
 #!/bin/bash
-# Everyday use on a desktop with a window manager: the command line's
-# answers and exit codes, options after the folder, the window title, "f"
+# Everyday use on a desktop with a window manager: an unknown option's
+# exit code, options after the folder, the window title, "f"
 # for full screen, the real boxes answered by Return and Escape and centred
 # over the window, missing folders, the last picture found by name, and the
 # folder dialog's path field.
@@ -20,33 +20,19 @@ screen_size
 # The window: 1024 x 768, or 50 pixels less than a smaller screen.
 winw=$((sw - 50 < 1024 ? sw - 50 : 1024)) winh=$((sh - 50 < 768 ? sh - 50 : 768))
 
-# name_is TEXT: waits (5 s at most) until the window's title is TEXT.
+# name_is TEXT: the window's title becomes TEXT.
+title_is() { [ "$(xdotool getwindowname "$window" 2>/dev/null)" = "$1" ]; }
 name_is() {
-    local n
-    for _ in $(seq 50); do
-        n=$(xdotool getwindowname "$window" 2>/dev/null)
-        [ "$n" = "$1" ] && return 0
-        sleep 0.1
-    done
-    echo "title is '$n', expected '$1'"
+    eventually title_is "$1" && return 0
+    echo "title is '$(xdotool getwindowname "$window" 2>/dev/null)', expected '$1'"
     return 1
 }
 
 # ---- the command line ------------------------------------------------------
-# --help in a terminal: the usage once on stdout, exit 0, no box.
-: >"$messages"
-OX_MESSAGE_LOG=$messages script -qec "'$exe' --help" /dev/null >"$tmp/usage" 2>&1
-check "--help in a terminal: exit code 0" test $? -eq 0
-check "--help in a terminal: usage once" test "$(grep -c "pictavo \[options\]" "$tmp/usage")" -eq 1
-check "--help in a terminal: no box" test ! -s "$messages"
-"$exe" --version </dev/null >"$tmp/version" 2>"$tmp/errors"
-check "--version: exit code 0" test $? -eq 0
-check "--version: the version" grep -qx "Pictavo [0-9][0-9.]*" "$tmp/version"
+# The answers themselves are pinned by the unit tests; here the exit code.
 OX_MESSAGE_LOG=$messages timeout 20 "$exe" "$pics" -windoww </dev/null >"$tmp/out" 2>"$tmp/errors"
 check "unknown option: exit code 2" test $? -eq 2
 check "unknown option: said on stderr" grep -qF "Unknown option '-windoww'." "$tmp/errors"
-check "unknown option: the usage on stderr" grep -qF "pictavo [options] [folder or file]" "$tmp/errors"
-check "unknown option: nothing on stdout" test ! -s "$tmp/out"
 check "unknown option: nothing stored" test ! -e "$settings"
 
 # A folder named like an option still opens; options after the folder count.
@@ -80,13 +66,8 @@ stop_with Escape
 OX_MESSAGE_LOG= start "$pics" -window || exit 1
 check "boxes: picture shown" shows '#00b000' '#e0e000'
 key Delete
-box=
-for _ in $(seq 50); do
-    box=$(xdotool search --onlyvisible --name "^Confirm file delete$" 2>/dev/null | head -1)
-    [ -n "$box" ] && break
-    sleep 0.1
-done
-check "Delete asks in a box" test -n "$box"
+box_shown() { box=$(xdotool search --onlyvisible --name "^Confirm file delete$" 2>/dev/null | head -1) && [ -n "$box" ]; }
+check "Delete asks in a box" eventually box_shown
 if [ -n "$box" ]; then
     geometry
     eval "$(xdotool getwindowgeometry --shell "$box" | sed -n 's/^X=/bx=/p;s/^Y=/by=/p;s/^WIDTH=/bw=/p;s/^HEIGHT=/bh=/p')"
@@ -94,17 +75,12 @@ if [ -n "$box" ]; then
     dx=$(((bx + bw / 2) - (wx + ww / 2))) dy=$(((by + bh / 2) - (wy + wh / 2)))
     check "box centred over the window" test "${dx#-}" -le 30 -a "${dy#-}" -le 40
     xdotool key Escape
-    for _ in $(seq 50); do
-        xdotool search --onlyvisible --name "^Confirm file delete$" >/dev/null 2>&1 || break
-        sleep 0.1
-    done
-    check "Escape answers No: the box closes, the picture stays" \
-        eval '! xdotool search --onlyvisible --name "^Confirm file delete$" >/dev/null 2>&1 && test -f "$pics/2.jpg"'
+    check "Escape answers No: the box closes" eventually eval '! box_shown'
+    check "Escape answers No: the picture stays" test -f "$pics/2.jpg"
     key Delete
     sleep 1.5
     xdotool key Return
-    for _ in $(seq 50); do [ -f "$pics/2.jpg" ] || break; sleep 0.1; done
-    check "Return answers Yes: the picture goes to the Trash" test ! -f "$pics/2.jpg"
+    check "Return answers Yes: the picture goes to the Trash" eventually test ! -f "$pics/2.jpg"
     mv "$XDG_DATA_HOME/Trash/files/2.jpg" "$pics/2.jpg" 2>/dev/null
 fi
 stop_with Escape
@@ -112,23 +88,19 @@ stop_with Escape
 # The toolkit's own Yes/No dialog: a folder whose pictures are in a sub-folder.
 mkdir -p "$tmp/outer/inner"
 cp "$pics/3.jpg" "$tmp/outer/inner/3.jpg"
-for answer in Escape Return; do
-    OX_MESSAGE_LOG= start "$tmp/outer" -window || exit 1
-    sleep 1.5
-    key "$answer"
-    if [ "$answer" = Return ]; then
-        check "dialog: Return answers Yes (sub-folders searched)" name_is "3.jpg (1/1) - Pictavo"
-    else
-        check "dialog: Escape answers No (nothing shown)" name_is "Pictavo"
-    fi
-    stop_with Escape
-done
+# (Escape answering No is the engine's dialog tests'.)
+OX_MESSAGE_LOG= start "$tmp/outer" -window || exit 1
+sleep 1.5
+key Return
+check "dialog: Return answers Yes (sub-folders searched)" name_is "3.jpg (1/1) - Pictavo"
+stop_with Escape
 
 # ---- missing folders, the last picture by name ------------------------------
 start "$pics" -window || exit 1
 key End
 check "last picture shown" name_is "3.jpg (3/3) - Pictavo"
 stop_with q
+check "q: exit code 0" test "$rc" -eq 0
 check "LastPath stored" test "$(setting LastPath)" = "$pics/3.jpg"
 picture "$pics/0.jpg" '#808080' '#808080' 800 600 # sorts in front
 start -window || exit 1

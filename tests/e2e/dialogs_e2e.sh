@@ -9,31 +9,19 @@
 source "$(dirname "$0")/lib.sh"
 command -v identify >/dev/null || { echo "missing identify"; exit 1; }
 
-screen_size
+sheet_geometry
 W=$sw
-columns=$(((W - 400) / 128))
-[ "$columns" -lt 3 ] && columns=3
-scale=$(awk -v w="$W" -v c="$columns" 'BEGIN { printf "%.6f", w / (261 * c + 400) }')
-# cell_xy INDEX: the window point in the middle of the picture's square.
-cell_xy() {
-    awk -v i="$1" -v c="$columns" -v s="$scale" \
-        'BEGIN { printf "%d %d", (261 * (i % c) + 528) * s, (261 * int(i / c) + 178) * s }'
-}
 # select INDEX...: exactly these pictures selected (a click on the title
 # strip clears the selection, CTRL-clicks add).
 select_cells() {
     click 1 "$((W / 2))" 5
-    local x y
     for i in "$@"; do
-        read -r x y < <(cell_xy "$i")
-        xdotool mousemove --window "$window" "$x" "$y" keydown ctrl click 1 keyup ctrl
+        click_cell 1 "$i" 0 ctrl
     done
 }
-# menu DOWNS: the context menu of the first selected cell, that entry chosen.
+# menu INDEX DOWNS: the context menu of the cell, that entry chosen.
 menu() {
-    local x y
-    read -r x y < <(cell_xy "$1")
-    click 3 "$x" "$y"
+    click_cell 3 "$1"
     sleep 0.5
     key $(printf 'Down %.0s' $(seq "$2")) Return
     sleep 1.5 # the dialog builds its folder tree
@@ -41,16 +29,7 @@ menu() {
 typed() {
     xdotool type --delay 40 "$1"
 }
-# eventually COMMAND...: true within 10 s.
-eventually() {
-    for _ in $(seq 100); do
-        "$@" && return 0
-        sleep 0.1
-    done
-    return 1
-}
 dims() { identify -format '%m %wx%h' "$1" 2>/dev/null; }
-# Checked afresh on each try.
 dims_are() { [ "$(dims "$1")" = "$2" ]; }
 format_is() { [ "$(dims "$1" | cut -d' ' -f1)" = "$2" ]; }
 boxes_are() { [ "$(grep -c '^message' "$messages")" -eq "$1" ]; }
@@ -97,7 +76,7 @@ typed "out/c2.jpg"
 key Return
 check "move: target equal" eventually cmp -s "$tmp/c.orig" "$p/out/c2.jpg"
 check "move: source gone" test ! -e "$p/c.jpg"
-read -r x y < <(cell_xy 2)
+read -r x y < <(at 2)
 check "move: the sheet rescanned (d in c's place)" pixel_is "$((x - 30))" "$y" '#ffffff'
 
 # Save as PNG at 50 %: name, then Tab to "Resize image:", Space, Tab to

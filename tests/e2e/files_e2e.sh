@@ -1,8 +1,8 @@
 #!/bin/bash
-# Files and folders: Delete to the Trash of the temporary HOME and the
-# end-of-list signal, a corrupt picture between two good ones (no box, a
-# line in the log), the sub-folder question, a folder that does not exist
-# and an empty folder.
+# Files: Delete to the Trash of the temporary HOME and the end-of-list
+# signal, and a corrupt picture between two good ones (no box, a line in
+# the log). Missing and empty folders are driven in desktop_e2e.sh and
+# thumbnails_e2e.sh.
 # Arguments: build folder, source folder, shared folder.
 source "$(dirname "$0")/lib.sh"
 store NoSound 1 # the end of the list is then a message, which the seam logs
@@ -43,32 +43,4 @@ key space
 check "corrupt: stepping goes on" shows '#00b000' '#e0e000'
 stop_with Escape
 check "corrupt: exit code 0" test "$rc" -eq 0
-
-# ---- Pictures only in a sub-folder: the question, answered Yes
-top=$tmp/top
-picture "$top/inner/x.jpg" '#c000c0' '#00c0c0' 800 600
-OX_MESSAGE_ANSWERS=yes start "$top" || exit 1
-check "sub-folders: asked" logged "does not contain any supported picture files"
-check "sub-folders: Yes/No question" grep -qP "\t6\t1\t.*Search sub-folders" "$messages"
-check "sub-folders: found and shown" shows '#c000c0' '#00c0c0'
-stop_with Escape
-
-# ---- A folder that does not exist: said, not stored, the last folder instead
-last=$(setting LastFolder)
-start "$tmp/missing/" || exit 1
-check "missing: said" logged "The folder '$tmp/missing/' does not exist."
-stop_with Escape
-check "missing: exit code 0" test "$rc" -eq 0
-check "missing: not stored" test "$(setting LastFolder)" = "$last"
-
-# ---- An empty folder (the question answered No)
-folder=$tmp/empty/
-mkdir -p "$folder"
-OX_MESSAGE_ANSWERS=no start "$folder" || exit 1
-check "empty: reported" logged "does not contain any supported picture files"
-check "empty: nothing shown" shows '#000000' '#000000'
-key space
-stop_with Escape
-check "empty: exit code 0" test "$rc" -eq 0
-check "empty: folder stored" test "$(setting LastFolder)" = "$folder"
 finish

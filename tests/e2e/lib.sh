@@ -129,13 +129,37 @@ escape_within() {
 }
 
 # logged TEXT: a message box whose line holds TEXT was logged.
-# The program answers boxes on its own schedule: waits (5 s at most).
+# The program answers boxes on its own schedule: waits.
 logged() {
-    for _ in $(seq 50); do
-        grep -qF -- "$1" "$messages" && return 0
-        sleep 0.1
-    done
+    eventually grep -qF -- "$1" "$messages" && return 0
     echo "no message with '$1'; messages:"
     cat "$messages"
     return 1
+}
+
+# The thumbnail sheet at its defaults (list margin 400, title 50, items
+# 256, borders 5) fitted to the screen's width: sets columns and scale.
+sheet_geometry() {
+    screen_size
+    columns=$(((sw - 400) / 128))
+    [ "$columns" -lt 3 ] && columns=3
+    scale=$(awk -v w="$sw" -v c="$columns" 'BEGIN { printf "%.6f", w / (261 * c + 400) }')
+}
+
+# at INDEX [FX FY [SCROLL]]: window point FX, FY (content units, 0..256,
+# the middle by default) in the square of the picture at INDEX, with the
+# sheet scrolled down by SCROLL pixels.
+at() {
+    awk -v i="$1" -v fx="${2:-128}" -v fy="${3:-128}" -v oy="${4:-0}" -v c="$columns" -v s="$scale" \
+        'BEGIN { printf "%d %d", (261 * (i % c) + 400 + fx) * s, (261 * int(i / c) + 50 + fy) * s - oy }'
+}
+# click_cell BUTTON INDEX [SCROLL] [MODIFIER]
+click_cell() {
+    local x y
+    read -r x y < <(at "$2" 128 128 "${3:-0}")
+    if [ -n "${4:-}" ]; then
+        xdotool mousemove --window "$window" "$x" "$y" keydown "$4" click "$1" keyup "$4"
+    else
+        click "$1" "$x" "$y"
+    fi
 }

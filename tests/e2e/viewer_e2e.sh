@@ -2,7 +2,7 @@
 # The viewer driven like a user: stepping keys with a screenshot check after
 # each step, the overlay levels, zoom by keys and wheel, scrolling by
 # arrows, the context menu's "Next", and Escape with exit code 0 and the
-# folder, picture and overlay level back at the next start.
+# folder, picture and overlay level stored (desktop_e2e starts again there).
 # Arguments: build folder, source folder, shared folder.
 source "$(dirname "$0")/lib.sh"
 
@@ -78,18 +78,4 @@ check "Escape: exit code 0" test "$rc" -eq 0
 check "LastFolder stored" test "$(setting LastFolder)" = "$pics/"
 check "LastFile stored" test "$(setting LastFile)" = 1
 check "LastOverlays stored" test "$(setting LastOverlays)" = 2
-
-# The next start, without arguments, comes back where the last one ended.
-start || exit 1
-check "restart: same folder and picture" shows '#00b000' '#e0e000'
-stop_with Escape
-check "restart: overlay level kept" test "$(setting LastOverlays)" = 2
-
-# A file argument (what a file manager's "Open with" passes) opens its folder there.
-start "$pics/3.png" || exit 1
-check "file argument: that picture" shows '#c000c0' '#00c0c0'
-key space
-check "file argument: its folder" shows '#ffffff' '#606060'
-stop_with q
-check "q: exit code 0" test "$rc" -eq 0
 finish

@@ -3,9 +3,8 @@
 #pragma once
 
 #include "oxengine/platform/glapp.h"
+#include "testsupport.h"
 #include "xdriver.h"
-
-#include <sys/resource.h>
 
 #include <atomic>
 #include <chrono>
@@ -34,14 +33,6 @@ private:
     mutable std::mutex m_mutex;
     std::vector<std::string> m_items;
 };
-
-// The process's own processor time (user and system) in seconds.
-inline double cpuSeconds()
-{
-    rusage u{};
-    getrusage(RUSAGE_SELF, &u);
-    return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) + double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
-}
 
 class LoopApp : public oxGLUTApplication {
 public:

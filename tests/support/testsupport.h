@@ -68,6 +68,8 @@ std::string artifactDir();
 bool writePngRGBA(const std::string& path, const unsigned char* rgba, int width, int height);
 // Runs a shell command, returns its exit status (-1 when it could not run).
 int runCommand(const std::string& command, std::string* output = nullptr);
+// The process's own processor time (user and system) in seconds.
+double cpuSeconds();
 
 // The message of the E that fn throws (without the file an oxIOException names), "" when it throws none.
 template <class E = oxException, class Fn> std::string thrownMessage(Fn&& fn)

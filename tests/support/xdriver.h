@@ -27,7 +27,7 @@ void clickInWindow(unsigned long window, int x, int y, int button = 1);
 void requestWindowClose(unsigned long window);
 
 // Polls done every 5 ms until it holds or the limit passes.
-bool waitUntil(const std::function<bool()>& done, std::chrono::milliseconds limit);
+bool waitUntil(const std::function<bool()>& done, std::chrono::milliseconds limit = std::chrono::seconds(20));
 
 // Runs body in a forked child (startChild) and waits for it, killing it after
 // limit.

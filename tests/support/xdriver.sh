@@ -31,13 +31,19 @@ geometry() {
     eval "$(xdotool getwindowgeometry --shell "$window" | sed -n 's/^X=/wx=/p;s/^Y=/wy=/p;s/^WIDTH=/ww=/p;s/^HEIGHT=/wh=/p')"
 }
 
-# size_is W H: waits (5 s at most) until the window has that size.
-size_is() {
-    for _ in $(seq 50); do
-        geometry
-        [ "$ww" -eq "$1" ] && [ "$wh" -eq "$2" ] && return 0
+# eventually COMMAND...: true within 10 s (checked afresh each time).
+eventually() {
+    for _ in $(seq 100); do
+        "$@" && return 0
         sleep 0.1
     done
+    return 1
+}
+
+# size_is W H: waits until the window has that size.
+size_now() { geometry && [ "$ww" -eq "$1" ] && [ "$wh" -eq "$2" ]; }
+size_is() {
+    eventually size_now "$@" && return 0
     echo "window is ${ww}x$wh, expected ${1}x$2"
     return 1
 }
@@ -76,31 +82,29 @@ near() {
 # the left colour a little left of the middle and the right one right of it.
 # The geometry is read each time: a full-screen start maps the window at its
 # initial size first and resizes it a moment later.
+shows_now() {
+    geometry
+    screenshot
+    local y=$((wy + wh / 2)) xl=$((wx + ww / 2 - ww / 8)) xr=$((wx + ww / 2 + ww / 8))
+    l=$(colour_at "$xl" "$y")
+    r=$(colour_at "$xr" "$y")
+    near "$l" "$1" && near "$r" "$2"
+}
 shows() {
-    local l r
-    for _ in $(seq 100); do
-        geometry
-        screenshot
-        local y=$((wy + wh / 2)) xl=$((wx + ww / 2 - ww / 8)) xr=$((wx + ww / 2 + ww / 8))
-        l=$(colour_at "$xl" "$y")
-        r=$(colour_at "$xr" "$y")
-        near "$l" "$1" && near "$r" "$2" && return 0
-        sleep 0.1
-    done
+    eventually shows_now "$@" && return 0
     echo "expected $1 | $2 at the centre, saw $l | $r"
     return 1
 }
 
 # pixel_is X Y COLOUR: waits (10 s at most) until the window pixel has the colour.
+pixel_now() {
+    geometry
+    screenshot
+    c=$(colour_at "$((wx + $1))" "$((wy + $2))")
+    near "$c" "$3"
+}
 pixel_is() {
-    local c
-    for _ in $(seq 100); do
-        geometry
-        screenshot
-        c=$(colour_at "$((wx + $1))" "$((wy + $2))")
-        near "$c" "$3" && return 0
-        sleep 0.1
-    done
+    eventually pixel_now "$@" && return 0
     echo "expected $3 at $1,$2, saw $c"
     return 1
 }

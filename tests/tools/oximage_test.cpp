@@ -24,9 +24,9 @@ std::string info(const std::string& file)
 // A picture of distinct pixels, saved through the registry.
 std::string save(const std::string& file, uint32_t w, uint32_t h, const std::string& comment = "")
 {
-    auto image = oxImageUInt8::create(w, h);
-    for (uint32_t i = 0; i < w * h; ++i)
-        image->pixels()[i] = oxColour(uint8_t(i % w * 2), uint8_t(i / w * 3), uint8_t(i * 5 % 256));
+    auto image = imageOf<oxColour>(w, h, [&](uint32_t x, uint32_t y) {
+        return oxColour(uint8_t(x * 2), uint8_t(y * 3), uint8_t((y * w + x) * 5 % 256));
+    });
     image->setComment(comment);
     oxImageRegistry::instance().saveImage(*image, file, oxToneMapping::neutral());
     return file;

@@ -14,8 +14,6 @@
 
 namespace {
 
-LoaderTestHome g_home;
-
 // The loader thread never opens a box, in any test of this program (those
 // that expect a box capture it themselves).
 class NoBoxFromTheLoaderThread : public testing::Environment {
@@ -224,19 +222,6 @@ TEST(BGTextureLoader, RequestsNeverWaitAndANewerOneCancelsTheDecodingInProgress)
     const auto loaded = rig.loader->loadedNames();
     EXPECT_EQ(std::count(loaded.begin(), loaded.end(), "/r/b.jpg"), 0); // dropped, not kept
     rig.loader->releasePicture(e);
-}
-
-// Shutting down stops a decoding that hangs (Escape must end the program).
-TEST(BGTextureLoader, ShutdownCancelsTheDecodingInProgress)
-{
-    LoaderRig rig({"/s/a.jpg"});
-    rig.fill.block("/s/a.jpg");
-    EXPECT_TRUE(rig.loader->requestPicture("/s/a.jpg").pending);
-    ASSERT_TRUE(rig.fill.waitBlocked("/s/a.jpg"));
-    const auto start = std::chrono::steady_clock::now();
-    rig.loader->shutdownLoader();
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
-    EXPECT_EQ(rig.fill.cancelledFills(), 1);
 }
 
 TEST(BGTextureLoader, UpdateThumbnailsMarksWantedLoadsMissingAndUnloadsTheRest)

@@ -10,8 +10,6 @@
 
 namespace {
 
-LoaderTestHome g_home;
-
 std::unique_ptr<oxImage> decode(const std::string& path)
 {
     return oxImageRegistry::instance().loadImage(path, oxSize());

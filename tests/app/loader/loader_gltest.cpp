@@ -6,6 +6,7 @@
 #include "app/loader/simpleloader.h"
 #include "app/prepare/prepare.h"
 #include "app/shell/loaderwiring.h"
+#include "app/views/picturedraw.h"
 
 #include "oxengine/graphics/texture.h"
 #include "oxengine/platform/mainwindow.h"
@@ -15,8 +16,6 @@
 #include <GL/glx.h>
 
 namespace {
-
-LoaderTestHome g_home;
 
 #define REQUIRE_DISPLAY()                                                                                              \
     if (!glTestContext(128, 64))                                                                                       \
@@ -40,32 +39,15 @@ bool idle(BGTextureLoader& loader)
     return waitUntil([&] { return loader.progress() == LoaderProgress{}; });
 }
 
-// Draws the picture's first tile over the 128 x 64 window; the red channel
-// at (x, y) and the blue one.
-struct Drawn {
-    std::vector<uint8_t> px;
-    int red(int x, int y) const { return px.empty() ? -1 : px[(size_t(y) * 128 + x) * 4]; }
-    int blue(int x, int y) const { return px.empty() ? -1 : px[(size_t(y) * 128 + x) * 4 + 2]; }
-};
-Drawn draw(LoadedPicture& p)
+// Draws the picture at the scale into the 128 x 64 window and reads it.
+GLFrame draw(LoadedPicture& p, double scale)
 {
-    oxLock lock(p.lock);
     glClearColor(0, 1, 0, 1);
     glClear(GL_COLOR_BUFFER_BIT);
-    if (!p.tiles[0][0] || !p.tileWidth || !p.tileHeight)
-        return {};
-    glEnable(GL_TEXTURE_2D);
-    p.tiles[0][0]->bind();
-    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_REPLACE);
-    const float s = float(p.imageWidth) / float(p.tileWidth), t = float(p.imageHeight) / float(p.tileHeight);
-    glBegin(GL_QUADS);
-    glTexCoord2f(0, 0), glVertex2f(0, 0);
-    glTexCoord2f(s, 0), glVertex2f(128, 0);
-    glTexCoord2f(s, t), glVertex2f(128, 64);
-    glTexCoord2f(0, t), glVertex2f(0, 64);
-    glEnd();
-    glDisable(GL_TEXTURE_2D);
-    return {glReadBack(0, 0, 128, 64)};
+    glLoadIdentity();
+    glTranslated(0.5, 0.5, 0); // texel centres on pixel centres
+    drawPicture(p, scale, 1.0, 0.0, nullptr, nullptr);
+    return GLFrame(128, 64);
 }
 
 } // namespace
@@ -92,10 +74,10 @@ TEST(BGTextureLoaderGL, TexturesAreDrawnByTheMainContextReloadedOnRotationAndFre
         EXPECT_EQ(p->note, "");
         EXPECT_EQ(p->imageWidth, 256);
         EXPECT_GE(oxLiveTextureCount(), texturesBefore + 8); // 2 pictures, 6 thumbnails
-        Drawn drawn = draw(*p);
+        GLFrame drawn = draw(*p, 0.5);
         glSaveArtifact("loader_tile", 128, 64);
-        EXPECT_GT(drawn.red(16, 32), 200);
-        EXPECT_GT(drawn.blue(112, 32), 200);
+        EXPECT_GT(drawn.at(16, 32)[0], 200);
+        EXPECT_GT(drawn.at(112, 32)[2], 200);
         const LoadedPicture* thumb = loader->readThumbnail(file).get();
         ASSERT_NE(thumb, nullptr);
         EXPECT_EQ(thumb->imageWidth, 32);
@@ -106,10 +88,10 @@ TEST(BGTextureLoaderGL, TexturesAreDrawnByTheMainContextReloadedOnRotationAndFre
         ASSERT_TRUE(idle(*loader));
         EXPECT_EQ(loader->readThumbnail(file).get(), thumb);
         EXPECT_TRUE(thumb->hasTiles());
-        drawn = draw(*p); // turned clockwise: red on top
-        EXPECT_GT(drawn.red(16, 12), 200);
-        EXPECT_GT(drawn.red(112, 12), 200);
-        EXPECT_GT(drawn.blue(64, 52), 200);
+        drawn = draw(*p, 0.25); // turned clockwise, 32 x 64: red on top
+        EXPECT_GT(drawn.at(4, 12)[0], 200);
+        EXPECT_GT(drawn.at(28, 12)[0], 200);
+        EXPECT_GT(drawn.at(16, 52)[2], 200);
         for (const std::string& f : files)
             loader->enqueue(LoadCommand{.name = f});
     }
@@ -119,9 +101,9 @@ TEST(BGTextureLoaderGL, TexturesAreDrawnByTheMainContextReloadedOnRotationAndFre
     SimpleTextureLoader simple(preparePicture);
     LoadedPicture* p = simple.requestPicture(files[1]).picture;
     ASSERT_NE(p, nullptr);
-    const Drawn drawn = draw(*p);
-    EXPECT_GT(drawn.red(16, 32), 200);
-    EXPECT_GT(drawn.blue(112, 32), 200);
+    const GLFrame drawn = draw(*p, 0.5); // 128 x 90: 64 x 45
+    EXPECT_GT(drawn.at(16, 22)[0], 200);
+    EXPECT_GT(drawn.at(48, 22)[2], 200);
     simple.releasePicture(p);
     EXPECT_EQ(oxLiveTextureCount(), texturesBefore);
     EXPECT_EQ(boxes.count(), 0u) << boxes.texts();

@@ -15,10 +15,7 @@
 #include <set>
 
 // The loader's log lands in the temporary HOME.
-struct LoaderTestHome {
-    LoaderTestHome() { oxFilename::initialize("loader_test"); }
-    TempHome home;
-};
+inline AppTestHome g_loaderTestHome("loader_test");
 
 // A JPEG file whose left half is red and right half blue.
 inline std::string writeJpeg(const std::string& path, uint32_t width, uint32_t height)

@@ -1,7 +1,7 @@
 // The application object without a display: what the end-to-end tests do
-// not reach (stored values out of range, declined and failed deletes, a start
-// in another folder, a second shut-down, the window growing under a fitted
-// picture). Stepping, help and the Trash are driven in tests/e2e.
+// not reach (declined and failed deletes, a start in another folder, a
+// second shut-down, the sheet's place kept across a full-screen change).
+// Stepping, help and the Trash are driven in tests/e2e.
 #include "app/shell/configkeys.h"
 #include "app/shell/pictavoapp.h"
 #include "app/shell/startup.h"
@@ -113,16 +113,12 @@ oxMessageAnswer answer(int button)
 
 } // namespace
 
-TEST_F(App, OverlayLevelIsReadClampedAndCyclesByKeysAndCommand)
+// The stored level's range is read through its key (ConfigKeys tests).
+TEST_F(App, OverlayLevelCyclesByKeysAndCommand)
 {
-    // Read through the key's range (its clamping is tested with the keys).
-    const std::pair<const char*, int> stored[] = {{"7", 2}, {"abc", 1}};
-    for (const auto& [text, level] : stored) {
-        oxConfig::setString("LastOverlays", text);
-        EXPECT_EQ(PictavoApp().overlayLevel(), level) << text;
-    }
-    PictavoApp& a = app(); // "abc": level 1
-    int expected = 1;
+    oxConfig::setString("LastOverlays", "7");
+    PictavoApp& a = app();
+    int expected = 2;
     for (int key : {'i', 'I', 'o', 'O'}) {
         EXPECT_TRUE(a.onKeyDown(key, false));
         expected = (expected + 1) % 3;
@@ -213,26 +209,6 @@ TEST_F(App, TheSheetComesBackAtItsZoomAndScroll)
     EXPECT_DOUBLE_EQ(t->zoom(), t->fitZoom());
     ASSERT_GT(t->maximumOffsetY(), 0);
     EXPECT_DOUBLE_EQ(t->offsetY(), 0);
-}
-
-TEST_F(App, ASheetClickOpensThePictureAndAChosenFolderIsShown)
-{
-    PictavoApp& a = app({"a.jpg", "b.jpg", "c.jpg"});
-    a.toggleView();
-    a.showPictureAt(2);
-    EXPECT_EQ(a.activeView(), a.imageDisplay());
-    EXPECT_EQ(a.pictures().currentIndex(), 2);
-    a.toggleView();
-    const std::string other = g_home.home.path() + "/other-" + std::to_string(s_counter);
-    fs::create_directories(other);
-    writeFile(other + "/x.jpg", "x");
-    a.openFolder(other, false);
-    EXPECT_EQ(a.thumbnailDisplay()->folder(), other);
-    EXPECT_EQ(a.pictures().count(), 1);
-    // Ending in the sheet: it comes back at the next start, with its settings.
-    a.shutDown();
-    EXPECT_EQ(oxConfig::getString("LastMode", ""), "1");
-    EXPECT_EQ(oxConfig::getString("ThnItemSize", ""), "256");
 }
 
 TEST_F(App, SortCommandsAreStoredAndKeepTheCurrentPicture)
@@ -381,23 +357,4 @@ TEST_F(App, ShutDownStoresTheStateOnceAndStopsTheLoader)
     a.onClose();
     EXPECT_TRUE(a.onCommand(CMD_EXIT));
     EXPECT_EQ(oxConfig::getString("LastOverlays", ""), "2");
-}
-
-TEST_F(App, FittedPictureStaysFittedWhenTheWindowChanges)
-{
-    PictavoApp& a = app({"a.jpg"});
-    FotoTransform* t = a.fotoTransform();
-    ASSERT_NE(t, nullptr);
-    // The full-screen start: 1024 x 768 first, then the 1920 x 1200 screen.
-    a.handleReshape(1024, 768);
-    t->refit();
-    const double small = t->zoom();
-    a.handleReshape(1920, 1200);
-    EXPECT_GT(t->zoom(), small);
-    EXPECT_DOUBLE_EQ(t->zoom(), t->fitZoom());
-    // A zoom the user chose is kept.
-    t->zoomTo(t->fitZoom() * 1.5, true, 0.5, 0.5);
-    const double chosen = t->zoom();
-    a.handleReshape(1000, 700);
-    EXPECT_DOUBLE_EQ(t->zoom(), chosen);
 }

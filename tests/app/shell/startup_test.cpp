@@ -1,4 +1,4 @@
-// Start-up settings (sound, GUI look, clamping and bad colours), the usage
+// Start-up settings (the GUI look and its fallbacks), the usage
 // on standard output and in a box, and the engine's reports reaching the user.
 #include "app/shell/commandline.h"
 #include "app/shell/configkeys.h"
@@ -8,7 +8,6 @@
 #include "oxengine/core/errors.h"
 #include "oxengine/graphics/fontmanager.h"
 #include "oxengine/gui/style.h"
-#include "oxengine/platform/sound.h"
 #include "oxengine/storage/config.h"
 #include "support/testsupport.h"
 
@@ -29,11 +28,7 @@ protected:
         prepareEngine("startup_test");
         m_savedStyle = defaultGuiStyle;
     }
-    void TearDown() override
-    {
-        defaultGuiStyle = m_savedStyle;
-        soundEnabled = true;
-    }
+    void TearDown() override { defaultGuiStyle = m_savedStyle; }
     TempDir m_home;
     oxGuiStyle m_savedStyle;
 };
@@ -59,9 +54,7 @@ TEST_F(Startup, StoredLookIsClampedAndBadValuesFallBack)
     } cases[] = {
         {nullptr, nullptr, nullptr, 20, white, shade},
         {"500", "#0F08", "#123456", 100, oxColour(0, 255, 0, 136), oxColour(0x12, 0x34, 0x56, 255)},
-        {"3", "#12", "#GGG", 10, white, shade},
-        {"abc", "white", "", 20, white, shade},
-        {"-7", "", "#12", 10, white, shade},
+        {"abc", "white", "#12", 20, white, shade}, // the keys' ranges and bad colours: ConfigKeys tests
         {"64", nullptr, nullptr, 64, white, shade},
     };
     for (const auto& c : cases) {
@@ -78,18 +71,6 @@ TEST_F(Startup, StoredLookIsClampedAndBadValuesFallBack)
         EXPECT_EQ(defaultGuiStyle.fgColour, c.fgColour) << what;
         EXPECT_EQ(defaultGuiStyle.bgColour, c.bgColour) << what;
     }
-}
-
-TEST_F(Startup, NoSoundIsStoredAndHoldsAtTheNextStart)
-{
-    oxConfig::setString("NoSound", "0");
-    applyStoredSettings();
-    EXPECT_TRUE(soundEnabled);
-    disableSoundForGood();
-    EXPECT_EQ(oxConfig::getString("NoSound", ""), "1");
-    soundEnabled = true; // a new process
-    applyStoredSettings();
-    EXPECT_FALSE(soundEnabled);
 }
 
 TEST_F(Startup, HelpVersionAndUsageErrorsAnswerBeforeAnyWindow)
@@ -128,6 +109,7 @@ TEST_F(Startup, HelpVersionAndUsageErrorsAnswerBeforeAnyWindow)
     unsetenv("LANGUAGE");
     oxResetCatalogueForTests();
     EXPECT_NE(german.find("(in 'Dokumente')"), std::string::npos);
+    EXPECT_NE(german.find("-thumbnails\tStartet in der Miniaturansicht"), std::string::npos);
 }
 
 TEST_F(Startup, EngineFailuresReachTheUserInBoxes)

@@ -15,15 +15,12 @@
 
 namespace {
 
-ViewTestHome g_exposureHome;
-
 // x / (w - 1) in red, y / (h - 1) in green, 0.25 in blue, scaled by gain.
 std::string writeExr(const TempDir& dir, const std::string& name, uint32_t w, uint32_t h, float gain)
 {
-    auto image = oxImageHalf::create(w, h);
-    for (uint32_t y = 0; y < h; ++y)
-        for (uint32_t x = 0; x < w; ++x)
-            image->row(y)[x] = oxColourHalf(gain * float(x) / float(w - 1), gain * float(y) / float(h - 1), gain * 0.25f);
+    auto image = imageOf<oxColourHalf>(w, h, [&](uint32_t x, uint32_t y) {
+        return oxColourHalf(gain * float(x) / float(w - 1), gain * float(y) / float(h - 1), gain * 0.25f);
+    });
     try {
         oxImageRegistry::instance().saveImage(*image, dir.file(name), oxToneMapping::neutral());
     } catch (const std::exception&) {

@@ -8,8 +8,6 @@
 
 namespace {
 
-ViewTestHome g_transparencyHome;
-
 // How many pixels of the square at (x, y) are near each grey of the board.
 std::pair<int, int> boardGreys(const Frame& f, int x0, int y0)
 {

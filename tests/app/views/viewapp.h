@@ -12,9 +12,9 @@
 
 #include "oxengine/graphics/fontmanager.h"
 #include "oxengine/image/handler.h"
-#include "oxengine/platform/glapp.h"
 #include "oxengine/storage/config.h"
 #include "oxengine/storage/files.h"
+#include "support/loopapp.h"
 #include "support/testsupport.h"
 #include "tests/app/apptest.h"
 
@@ -28,15 +28,7 @@
 #include <thread>
 #include <vector>
 
-struct ViewTestHome {
-    ViewTestHome()
-    {
-        if (!oxFilename::isInitialized())
-            oxFilename::initialize("app_view_gltest");
-        oxConfig::initialize("Quorvel Software", "Pictavo");
-    }
-    TempHome home;
-};
+inline AppTestHome g_viewTestHome("app_view_gltest");
 
 struct Frame {
     int width = 0, height = 0;
@@ -66,7 +58,7 @@ struct Frame {
     }
 };
 
-class ViewTestApp : public oxGLUTApplication, public ViewApplication {
+class ViewTestApp : public LoopApp, public ViewApplication {
 public:
     explicit ViewTestApp(std::vector<std::string> files, int width = 640, int height = 480) : paths(std::move(files))
     {
@@ -86,10 +78,8 @@ public:
     FotoTransform* transform = nullptr;
     int infoLevel = 0;
     int current = 0;
-    std::atomic<int> frames{0};
     std::function<void(ViewTestApp&)> script;
     bool keepRunning = false; // the script leaves the loop running
-    bool logging = false;     // the loader's log, from its first command on
 
     oxApplication* framework() override { return this; }
     FotoTransform* fotoTransform() override { return transform; }
@@ -119,7 +109,6 @@ public:
         services.requestRedisplay = [this] { postRedisplayFromAnyThread(); };
         loader = std::make_unique<BGTextureLoader>(paths, programLoaderServices(services));
         loader->setSharedContext(nativeHandles().context, 0);
-        loader->setLogging(logging);
         loader->startLoader();
         view = std::make_unique<ImageDisplay>(this, *loader);
         transform = new FotoTransform(view.get(), this);
@@ -132,8 +121,15 @@ public:
             show(0);
         if (script)
             script(*this);
+        LoopApp::onStart(); // the driver thread of runFor
         if (!keepRunning)
             finish();
+    }
+    bool onCommand(unsigned c) override
+    {
+        if (c == CMD_QUIT)
+            return finish(), true;
+        return LoopApp::onCommand(c);
     }
     // Everything with GL objects goes while the window's context exists.
     void finish()
@@ -148,7 +144,7 @@ public:
     }
     void render() override
     {
-        ++frames;
+        LoopApp::render();
         view->drawView(infoLevel);
     }
 
@@ -187,22 +183,5 @@ public:
         return false;
     }
 
-    // Runs the application once; a watchdog ends a run that hangs.
-    int runOnce(std::chrono::seconds limit = std::chrono::seconds(120))
-    {
-        std::string name = "app_view_gltest";
-        char* argv[] = {name.data(), nullptr};
-        std::atomic<bool> done{false};
-        std::thread watchdog([&] {
-            const auto end = std::chrono::steady_clock::now() + limit;
-            while (!done && std::chrono::steady_clock::now() < end)
-                std::this_thread::sleep_for(std::chrono::milliseconds(20));
-            if (!done)
-                leaveMainLoop();
-        });
-        const int rc = run(this, 1, argv);
-        done = true;
-        watchdog.join();
-        return rc;
-    }
+    int runOnce() { return runFor(std::chrono::seconds(120)); }
 };

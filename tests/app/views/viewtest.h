@@ -8,6 +8,9 @@
 #include "app/views/fototransform.h"
 #include "app/views/viewapplication.h"
 
+#include "oxengine/gui/button.h"
+#include "oxengine/gui/container.h"
+#include "oxengine/gui/guimenu.h"
 #include "oxengine/platform/glapp.h"
 
 #include <algorithm>
@@ -119,3 +122,21 @@ public:
 private:
     oxApplication* m_framework;
 };
+
+// The entries of a menu as "text=command" ("-" for a separator, "text>"
+// for a submenu).
+inline std::vector<std::string> menuEntries(oxGuiPopupMenu& menu)
+{
+    std::vector<std::string> out;
+    auto* column = dynamic_cast<oxGuiContainer*>(menu.content());
+    for (size_t i = 0; column && i < column->childCount(); ++i) {
+        oxGuiElement* child = column->child(i);
+        if (auto* sub = dynamic_cast<oxGuiSubMenu*>(child))
+            out.push_back(sub->getText() + ">");
+        else if (auto* item = dynamic_cast<oxGuiButton*>(child))
+            out.push_back(item->getText() + "=" + std::to_string(item->getCommand()));
+        else
+            out.push_back("-");
+    }
+    return out;
+}

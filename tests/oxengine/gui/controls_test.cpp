@@ -57,7 +57,6 @@ TEST_F(Controls, ListRowsAreChosenByClickKeysAndWheel)
     EXPECT_EQ(chosen, (std::vector<int>{1, 1, 2, -9, -9, -9, 2, 0, 0, 1, 0, 1, 2}));
     list->setSize({100, 96}); // stretched to 30 per row, the rows follow
     EXPECT_TRUE(list->onClick(0, 10, 3 + 31));
-    EXPECT_EQ(list->getSelected(), 1);
     list->setEnabled(false);
     EXPECT_FALSE(list->onClick(0, 10, 3 + 70));
     EXPECT_EQ(take(), Log(8, "cmd40")); // only changes post
@@ -68,7 +67,7 @@ TEST_F(Controls, ListRowsAreChosenByClickKeysAndWheel)
     const int fewer = list->getSelected();
     list->setItems({});
     EXPECT_EQ(std::vector({clamped, fewer, list->getSelected()}), (std::vector{2, 0, -1}));
-    EXPECT_FALSE(list->acceptsFocus());
+    EXPECT_FALSE(list->acceptsFocus()); // an empty list is skipped by Tab
     EXPECT_TRUE(take().empty());
 
     // Inside a scrolled panel a click selects the row drawn under it.
@@ -87,7 +86,6 @@ TEST_F(Controls, ListRowsAreChosenByClickKeysAndWheel)
 TEST_F(Controls, SliderValueFromClicksDragsWheelAndKeys)
 {
     auto s = slider(2.5);
-    EXPECT_EQ(s->getSize(), (oxGuiSize{360, 24}));
     EXPECT_EQ(s->valueText(), "2.5");
     const oxGuiSlider::Track t = s->track(); // between the name and the value
     EXPECT_EQ(t.position, (oxGuiPoint{int(2 + textWidth("Gamma", 20) + 10), 2})); // half a line after the name
@@ -109,8 +107,7 @@ TEST_F(Controls, SliderValueFromClicksDragsWheelAndKeys)
         values.push_back(s->getValue());
     }
     s->endDrag();
-    EXPECT_NEAR(values[1], 10.0 * (w / 4) / w, 1e-9);
-    EXPECT_EQ(values, (std::vector<double>{0, values[1], 10, 0}));
+    EXPECT_EQ(values, (std::vector<double>{0, 10.0 * (w / 4) / w, 10, 0}));
     // The wheel moves by a twentieth of the range and stops at the maximum.
     for (int i = 0; i < 3; ++i)
         EXPECT_TRUE(s->onMouseWheel(1, x0 + 5, 10));

@@ -90,19 +90,6 @@ TEST_F(HostInput, DestroyingTheDraggedElementEndsTheDragSafely)
     EXPECT_EQ(log, (Log{"button0up"}));
 }
 
-TEST_F(HostInput, MouseMovesReachEveryElementAndClicksStopAtTheFirstTaker)
-{
-    other->setPosition({0, 0});
-    d->logMoves = other->logMoves = true;
-    app.handlePassiveMotion(5, 5);
-    app.handleMouseButton(1, true, 5, 5);
-    app.handleMouseButton(1, false, 5, 5);
-    app.handleMouseButton(0, true, 5, 5);
-    app.handleMouseButton(0, false, 5, 5);
-    EXPECT_EQ(events, (Log{"d:move", "other:move", "d:begin", "d:end", "d:click"}));
-    EXPECT_EQ(log, (Log{"button1down", "button1up", "click1"}));
-}
-
 TEST(GuiFocus, MovesWithNoticesAndKeysGoToItFirst)
 {
     Log log;

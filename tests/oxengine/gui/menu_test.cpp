@@ -41,21 +41,14 @@ protected:
 
 } // namespace
 
-// Placing at the window edges is also read back under GL.
-TEST_F(Menus, OpenAtThePointerAndStayInsideTheWindow)
+// Placing at the window edges is read back under GL; here the inset and a menu larger than the window.
+TEST_F(Menus, EntriesFillTheInsideAndTheCornerStaysInView)
 {
     menu.placeAt(100, 50);
-    const oxGuiSize size = menu.getSize();
-    // Inside the frame and a fifth of a line: each entry as wide as the inside.
-    const int inset = 3 + defaultGuiStyle.textHeight / 5;
+    const int inset = 3 + defaultGuiStyle.textHeight / 5; // the frame and a fifth of a line
     EXPECT_EQ(entry(0)->getPosition(), (oxGuiPoint{100 + inset, 50 + inset}));
-    EXPECT_EQ(entry(0)->getSize().width, size.width - 2 * inset);
-    for (const auto& [pointer, placed] : {std::pair{oxGuiPoint{-10, 5}, oxGuiPoint{0, 5}},
-                                          {{950, 790}, {1000 - size.width, 800 - size.height}}}) {
-        menu.placeAt(pointer.x, pointer.y);
-        EXPECT_EQ(menu.getPosition(), placed);
-    }
-    app.windowWidth = 20; // larger than the window: the top left corner stays in view
+    EXPECT_EQ(entry(0)->getSize().width, menu.getSize().width - 2 * inset);
+    app.windowWidth = 20;
     menu.placeAt(10, 10);
     EXPECT_EQ(menu.getPosition().x, 0);
 }

@@ -9,6 +9,7 @@
 #include "support/testsupport.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <cstring>
@@ -48,6 +49,14 @@ template <class Load> std::string loadError(const std::string& file, const std::
 {
     EXPECT_TRUE(writeFile(file, bytes));
     return imageError([&] { load(file); });
+}
+
+// The file's own status (a link's, not its target's).
+inline struct stat statOf(const std::string& path)
+{
+    struct stat st{};
+    lstat(path.c_str(), &st);
+    return st;
 }
 
 inline std::string corpusFile(const std::string& name)

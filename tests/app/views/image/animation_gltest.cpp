@@ -6,12 +6,6 @@
 
 #include <cstdlib>
 
-namespace {
-
-ViewTestHome g_animationHome;
-
-} // namespace
-
 TEST(AnimationGL, FramesAdvanceByTheirDelaysAndStopWithTheNextPicture)
 {
     if (!std::getenv("DISPLAY") || runCommand("command -v convert >/dev/null") != 0)

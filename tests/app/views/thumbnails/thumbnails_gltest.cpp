@@ -69,10 +69,9 @@ protected:
     // stands for is full x its height (a thumbnail decoded smaller).
     LoadedPicture* record(int width, int height, const std::function<oxColour(int x, int y)>& pixel, int full = 0)
     {
-        auto image = oxImageUInt8::create(uint32_t(width), uint32_t(height));
-        for (int y = 0; y < height; ++y)
-            for (int x = 0; x < width; ++x)
-                image->row(uint32_t(y))[x] = pixel(x, y);
+        auto image = imageOf<oxColour>(uint32_t(width), uint32_t(height), [&](uint32_t x, uint32_t y) {
+            return pixel(int(x), int(y));
+        });
         auto r = std::make_unique<LoadedPicture>();
         r->imageWidth = r->fullWidth = width;
         r->imageHeight = r->fullHeight = height;

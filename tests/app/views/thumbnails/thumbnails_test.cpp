@@ -10,10 +10,7 @@
 #include "app/views/thumbnails/thumbnaildisplay.h"
 #include "app/views/thumbnails/thumbnailmenu.h"
 
-#include "oxengine/gui/button.h"
-#include "oxengine/gui/container.h"
 #include "oxengine/gui/folderselector.h"
-#include "oxengine/gui/guimenu.h"
 #include "oxengine/platform/sound.h"
 #include "oxengine/storage/config.h"
 #include "oxengine/storage/files.h"
@@ -28,24 +25,6 @@
 namespace {
 
 const SheetMetrics METRICS{100, 20, 128, 2}; // pitch 130
-
-// The entries of a menu as "text=command" ("-" for a separator, "text>"
-// for a submenu).
-std::vector<std::string> entries(oxGuiPopupMenu& menu)
-{
-    std::vector<std::string> out;
-    auto* column = dynamic_cast<oxGuiContainer*>(menu.content());
-    for (size_t i = 0; i < column->childCount(); ++i) {
-        oxGuiElement* child = column->child(i);
-        if (auto* sub = dynamic_cast<oxGuiSubMenu*>(child))
-            out.push_back(sub->getText() + ">");
-        else if (auto* item = dynamic_cast<oxGuiButton*>(child))
-            out.push_back(item->getText() + "=" + std::to_string(item->getCommand()));
-        else
-            out.push_back("-");
-    }
-    return out;
-}
 
 } // namespace
 
@@ -192,24 +171,24 @@ TEST(ThumbnailMenu, SelectionEntriesComeOnlyWithASelection)
     ThumbnailMenuState state;
     state.sortMode = CMD_SORT_BY_DATE;
     auto none = buildThumbnailMenu(state, nullptr);
-    EXPECT_EQ(entries(*none), (std::vector<std::string>{"Show size=215", "Show date=216", "Show comments=214",
+    EXPECT_EQ(menuEntries(*none), (std::vector<std::string>{"Show size=215", "Show date=216", "Show comments=214",
                                                         "Single picture=212", "Sort by>"}));
     state.selected = 1;
     state.showSizes = state.showDate = state.showComments = true;
     auto one = buildThumbnailMenu(state, nullptr);
-    EXPECT_EQ(entries(*one),
+    EXPECT_EQ(menuEntries(*one),
               (std::vector<std::string>{"Rotate clockwise=204", "Rotate counter-clockwise=205",
                                         "Rotate by 180 degrees=206", "Change comment=207", "-", "Move to...=209",
                                         "Copy to...=210", "Save as...=208", "-", "Hide size=215", "Hide date=216",
                                         "Show file names=214", "Single picture=212", "Sort by>"}));
     state.selected = 2;
     auto two = buildThumbnailMenu(state, nullptr);
-    EXPECT_EQ(entries(*two)[7], "Batch conversion...=208");
+    EXPECT_EQ(menuEntries(*two)[7], "Batch conversion...=208");
 
     auto* column = dynamic_cast<oxGuiContainer*>(two->content());
     auto* sort = dynamic_cast<oxGuiSubMenu*>(column->child(column->childCount() - 1));
     ASSERT_NE(sort, nullptr);
-    EXPECT_EQ(entries(*sort->popupMenu()), (std::vector<std::string>{"o Name=217", "x Date=218", "o Size=219"}));
+    EXPECT_EQ(menuEntries(*sort->popupMenu()), (std::vector<std::string>{"o Name=217", "x Date=218", "o Size=219"}));
 }
 
 // ---- the view ----------------------------------------------------------------------------------

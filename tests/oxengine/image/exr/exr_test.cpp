@@ -107,7 +107,6 @@ TEST(ExrLoad, TheDataWindowBecomesThePicture)
         ASSERT_TRUE(writeFile(f, exr.bytes()));
         auto image = load(f);
         EXPECT_EQ(std::tuple(image->components(), image->comment()), std::tuple(4, "a picture"));
-        // Bindings are captured by copy: clang 14 cannot capture them by reference.
         const auto channel = [&, x0 = x0, y0 = y0](char c, uint32_t x, uint32_t y) {
             return oxHalf(exr.value(c, x0 + int(x), y0 + int(y)));
         };

@@ -89,7 +89,6 @@ TEST(ImageRegistry, FirstHandlerServesAndLoadsAreReducedToTheMaximum)
     registry.saveImage(*image, "x.fake", oxToneMapping::neutral());
     EXPECT_EQ(fake(registry, 0).loads + fake(registry, 0).saves, 3);
     EXPECT_EQ(fake(registry, 1).loads + fake(registry, 1).saves, 0);
-    EXPECT_EQ(registry.saveFilterString(), "Fake (*.fake)|*.fake|Fake (*.fake)|*.fake|All Files (*.*)|*|");
     auto empty = registryOf(std::make_unique<FakeHandler>(true, false, oxSize(0, 0)));
     EXPECT_EQ(imageError([&] { empty.loadImage("x.fake", oxSize()); }), "unsupported image file type");
 
@@ -156,7 +155,6 @@ TEST(ImageRegistry, MissingFilesAreReportedWithTheSystemsReason)
              {"gone.png", "decompression failed." + reason},
              {"gone.tga", "cannot read from file." + reason},
              {"gone.gif", "OLE image loading: Can't open file." + reason},
-             {"gone.bmp", "OLE image loading: Can't open file." + reason},
              {"gone.exr", "cannot open EXR file" + reason}}) {
         if (registry.canLoad(name)) { // not EXR without its library
             const std::string path = dir.file(name); // clang 14 cannot capture a structured binding

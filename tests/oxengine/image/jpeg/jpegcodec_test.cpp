@@ -137,8 +137,9 @@ TEST(JpegLoad, RefusesBadInput)
              {withFrameSize(good, 0, 24), "Empty JPEG image (DNL not supported)"},
              {withFrameSize(good, 40, 0), "Empty JPEG image (DNL not supported)"}})
         EXPECT_EQ(loadFailure(file, bad), failed + " (" + reason + ")");
-    if (loadFailure(file, garbage).empty()) // noise after the scan header
+    if (loadFailure(file, garbage).empty()) { // noise after the scan header
         EXPECT_FALSE(load(file)->damage().empty());
+    }
     EXPECT_EQ(loadFailure(file, good + "bytes after the end marker"), ""); // harmless
     PixelLimit limit(100);
     EXPECT_EQ(loadFailure(file, good), failed);

@@ -29,13 +29,6 @@ std::string makePicture(const std::string& path, uint32_t w, uint32_t h, const s
     return writeFile(path, jpeg) ? jpeg : std::string();
 }
 
-struct stat statOf(const std::string& path)
-{
-    struct stat st{};
-    stat(path.c_str(), &st);
-    return st;
-}
-
 } // namespace
 
 // Every turn of every kind of picture against jpegtran: the same pixels and

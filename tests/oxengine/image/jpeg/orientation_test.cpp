@@ -140,17 +140,6 @@ TEST(ExifOrientation, CommentChangeKeepsTheTag)
     EXPECT_EQ(tagOf(readFile(path)), 8);
 }
 
-TEST(ExifOrientation, TransformsComposeAndInvert)
-{
-    for (int a = 1; a <= 8; ++a) {
-        const oxOrientation o = oxOrientation::fromExif(a);
-        EXPECT_EQ(o.exifCode(), a);
-        EXPECT_TRUE(o.then(o.inverse()).identity()) << a;
-    }
-    EXPECT_EQ(oxOrientation::rotation(1).then(oxOrientation::rotation(1)), oxOrientation::rotation(2));
-    EXPECT_EQ(oxOrientation::rotation(3).then(oxOrientation::rotation(2)), oxOrientation::rotation(1));
-}
-
 TEST(ExifOrientation, ReaderRejectsMalformedData)
 {
     const std::string good = exifOrientation(6, false).data;

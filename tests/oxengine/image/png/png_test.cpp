@@ -213,10 +213,8 @@ TEST(PngLoad, DamagedAndHugeFilesAreRefusedBeforeAllocation)
              {badCrc, "IHDR: CRC error"},
              {"", "Read Error"}})
         EXPECT_EQ(error(f, bad), "decompression failed. (" + reason + ")");
-    // 40 GB and the largest size a header can declare, in tiny files.
+    // 40 GB in a tiny file.
     EXPECT_EQ(error(f, file({ihdr(100000, 100000, 8, 6), {"IDAT", "x"}, IEND})), "the picture is too large: 100000 × 100000 pixels");
-    EXPECT_EQ(error(f, file({ihdr(0x7fffffff, 0x7fffffff, 16, 6), {"IDAT", "x"}, IEND})),
-              "the picture is too large: 2147483647 × 2147483647 pixels");
     // A text chunk declaring 1.7 GB in a file of a few hundred bytes (found
     // by the fuzzer: the library would allocate and clear it all first).
     const Chunk title{"tEXt", std::string("Title\0harbour", 13)};
@@ -253,7 +251,6 @@ TEST(PngSave, DepthColourTypeTitleChunkAndToneMappingFollowTheImage)
     // tEXt holds Latin-1 only, so other UTF-8 goes into iTXt; NUL cannot be in a text chunk.
     rgb->setComment("\xce\xa9mega");
     EXPECT_EQ(saved(*rgb)[1], itext("Title", "\xce\xa9mega"));
-    EXPECT_EQ(load(f)->comment(), "\xce\xa9mega");
     rgb->setComment(std::string("a\0b", 3));
     EXPECT_EQ(saved(*rgb)[1], text("Title", "a b"));
     // Half and 16-bit images become 16-bit files, with alpha for 4 components.

@@ -109,54 +109,6 @@ TEST(MainLoop, WindowedRunDrawsListenersInOrder)
     });
 }
 
-TEST(MainLoop, FullScreenWindowCoversTheScreen)
-{
-    isolatedCase([] {
-        LoopApp app;
-        app.setInitialWindowSize(300, 200);
-        app.setFullScreen(true);
-        int screenW = 0, screenH = 0;
-        app.startHook = [&] {
-            screenW = glutGet(GLUT_SCREEN_WIDTH), screenH = glutGet(GLUT_SCREEN_HEIGHT);
-            app.setInitialWindowSize(10, 10); // ignored once the application runs
-        };
-        EXPECT_EQ(app.runFor(20s, [&] {
-            waitUntil([&] { return app.width() == screenW && app.height() == screenH; }, 5s);
-            app.postCommand(LoopApp::CMD_QUIT);
-        }), 0);
-        EXPECT_GT(screenW, 300);
-        EXPECT_EQ(std::pair(app.width(), app.height()), std::pair(screenW, screenH));
-    });
-}
-
-TEST(MainLoop, InputFromXdotoolReachesListenersInOrder)
-{
-    isolatedCase([] {
-        LoopApp app;
-        app.setInitialWindowSize(320, 240);
-        SharedLog log;
-        RecordingListener a("a", log), b("b", log, true), c("c", log);
-        for (RecordingListener* r : {&a, &b, &c})
-            app.addGUIEventListener(r);
-        bool arrived = false;
-        EXPECT_EQ(app.runFor(30s, [&] {
-            // Without a window manager the keyboard follows the pointer.
-            xdotool("mousemove --window " + std::to_string(app.nativeHandles().window) + " 50 60 key x F1 click 1 click 4");
-            arrived = waitUntil([&] { return !log.items().empty() && log.items().back() == "b:wheel1(50,60)"; }, 5s);
-            app.postCommand(LoopApp::CMD_QUIT);
-        }), 0);
-        EXPECT_TRUE(arrived);
-        std::vector<std::string> events = log.items();
-        std::erase_if(events, [](const std::string& s) { return s.find(":reshape") != s.npos || s.find(":move") != s.npos; });
-        // The application itself is the first listener and handles nothing;
-        // b handles everything, so c never sees any of it.
-        EXPECT_EQ(events, (std::vector<std::string>{"a:key120", "b:key120", "a:key1s", "b:key1s", "a:button0down(50,60)",
-                                                    "b:button0down(50,60)", "a:button0up(50,60)", "b:button0up(50,60)",
-                                                    "a:click0(50,60)", "b:click0(50,60)", "a:wheel1(50,60)",
-                                                    "b:wheel1(50,60)"}));
-    });
-}
-
 TEST(MainLoop, CommandsFromFourThreadsArriveOnceAndInOrder)
 {
     isolatedCase([] {
