@@ -1,5 +1,6 @@
 // The main thread's side of the background loader and the thread's loop.
 // The commands themselves are carried out in bgtexloader_commands.cpp.
+#include "oxengine/core/startuptrace.h"
 #include "app/loader/bgtexloader.h"
 
 #include "oxengine/core/catalogue.h"
@@ -357,6 +358,7 @@ void BGTextureLoader::run()
 {
     m_context = m_services.makeContext(m_pixelFormat, m_sharedContext);
     m_log.write("Win,RC created\n");
+    oxMarkStartup("loader context ready");
     // Told by startLoader: no box comes from this thread.
     m_contextFailed = !m_context || !m_context->makeCurrent();
     m_started.signal();

@@ -131,6 +131,8 @@ public:
     // False (and the user told why) when the log cannot be opened.
     bool setLogging(bool on);
     bool isLogging() const { return m_log.isOpen(); }
+    // One line of text into the log (nothing while it is closed).
+    void writeLog(const std::string& line) { m_log.write("%s\n", line.c_str()); }
 
     // Queues a command and wakes the thread; a file operation joins the
     // open batch.

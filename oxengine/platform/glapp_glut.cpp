@@ -5,6 +5,7 @@
 
 #include "oxengine/core/catalogue.h"
 #include "oxengine/core/errors.h"
+#include "oxengine/core/startuptrace.h"
 #include "oxengine/platform/glapp_x11.h"
 #include "oxengine/platform/messagebox.h"
 #include "oxengine/platform/rc.h"
@@ -616,8 +617,10 @@ int oxGLUTApplication::run(oxGLUTApplication* app, int argc, char** argv)
         std::fprintf(stderr, "%s\n", oxGetTranslation("Cannot open a window: no X display is available."));
         return 1;
     }
+    oxMarkStartup("window mapped");
     oxGLUTCallbacks::install();
     app->m_platform->open();
+    oxMarkStartup("GL context ready");
     if (!app->m_icon.empty())
         app->m_platform->setIcon(app->m_icon);
     app->m_running = true;
