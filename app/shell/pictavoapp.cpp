@@ -364,10 +364,18 @@ void PictavoApp::render()
 
 void PictavoApp::display(bool flushOnly)
 {
-    oxMarkStartup("first frame begun");
-    oxGLUTApplication::display(flushOnly);
-    oxMarkStartup("first frame swapped");
-    if (!oxStartupTraced() || m_activeView != m_imageDisplay.get() || !m_imageDisplay->hasPicture() ||
+    // While the first picture is still coming the frame is drawn (the
+    // renderer prepares what the picture's frame needs meanwhile) but not
+    // shown: the screen goes from the desktop straight to the picture, not
+    // through an empty window. The loading hint, when due, is shown.
+    if (m_imageDisplay && m_activeView == m_imageDisplay.get())
+        m_imageDisplay->pickUpPicture(); // a picture ready now is in this frame
+    const bool nothingYet = m_imageDisplay && m_activeView == m_imageDisplay.get() && !m_imageDisplay->hasPicture() &&
+                            m_imageDisplay->isWaiting() && !m_imageDisplay->loadingHintShown();
+    oxGLUTApplication::display(flushOnly || nothingYet);
+    if (!flushOnly && !nothingYet)
+        oxMarkStartup("first frame swapped");
+    if (!oxStartupTraced() || !m_imageDisplay || m_activeView != m_imageDisplay.get() || !m_imageDisplay->hasPicture() ||
         m_imageDisplay->isWaiting())
         return;
     oxMarkStartup("first picture swapped");

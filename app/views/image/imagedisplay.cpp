@@ -248,6 +248,17 @@ bool ImageDisplay::onKeyDown(int key, bool special)
     return Display::onKeyDown(key, special);
 }
 
+bool ImageDisplay::firstLookMagnified() const
+{
+    if (!hasPicture())
+        return false;
+    oxLock lock(m_current->lock);
+    const LoadedPicture& p = *m_current;
+    // A first look covers the screen at fit zoom; past that its texels show.
+    return p.firstLook && (m_displayScale * p.shownWidth() > 1.001 * p.imageWidth ||
+                           m_displayScale * p.shownHeight() > 1.001 * p.imageHeight);
+}
+
 void ImageDisplay::drawView(int infoLevel)
 {
     setInfoLevel(infoLevel);
@@ -266,6 +277,8 @@ void ImageDisplay::drawView(int infoLevel)
         oxLock lock(m_current->lock);
         m_overlays.setDetails(*m_current); // the full picture's own size
     }
+    if (firstLookMagnified())
+        m_loader.completePicture(m_current);
     const Exposure exposure = m_exposurePanel->exposure();
     ExposureShader* shader = &exposureShader();
     LoadedPicture* previous = m_fade.previous();

@@ -81,7 +81,8 @@ TEST_F(ImageDisplayGL, FittedPictureIsDrawnWhereTheTransformSays)
 // The first look of a large JPEG is drawn over the full picture's place;
 // it is laid out at the file's own size (1000 texels stretched to 3999), so
 // when the full picture replaces it nothing moves, the fit is kept and the
-// detail line gives that size.
+// detail line gives that size. The full picture comes only once the view is
+// zoomed in past the first look's texels.
 TEST_F(ImageDisplayGL, FirstLookAndTheFullPictureAreDrawnInTheSamePlace)
 {
     const std::string small = writePicture(dir.file("a.png"), 64, 64, [](uint32_t, uint32_t) { return GREEN; });
@@ -117,6 +118,11 @@ TEST_F(ImageDisplayGL, FirstLookAndTheFullPictureAreDrawnInTheSamePlace)
         a.save(first, "view_first_look");
         expectQuadrants(first);
         ASSERT_TRUE(a.loaderIdle());
+        EXPECT_TRUE(a.view->currentPicture()->firstLook);
+        a.transform->zoomTo(2 * zoom, true, 0.5, 0.5);
+        a.frame();
+        ASSERT_TRUE(a.loaderIdle());
+        a.transform->zoomTo(zoom, true, 0.5, 0.5);
         EXPECT_FALSE(a.view->currentPicture()->firstLook);
         EXPECT_EQ(a.view->currentPicture()->imageWidth, 3999);
         const Frame full = a.frame();
