@@ -1,5 +1,6 @@
 // The main thread's side of the background loader and the thread's loop.
 // The commands themselves are carried out in bgtexloader_commands.cpp.
+#include "oxengine/core/startuptrace.h"
 #include "app/loader/bgtexloader.h"
 
 #include "oxengine/core/catalogue.h"
@@ -184,15 +185,6 @@ PictureRequest BGTextureLoader::requestPicture(const std::string& name)
         ++picture->useCount;
         m_queue.cancelUnload(name, false);
         cancelLoadUnless(keepAround(name));
-        // The full picture after the neighbours: a first look already shows
-        // the picture as fitted, the neighbours make the next step quick.
-        bool isFirstLook = false;
-        {
-            oxLock recordLock(picture->lock);
-            isFirstLook = picture->firstLook;
-        }
-        if (isFirstLook)
-            enqueueLocked(LoadCommand{.name = name, .fullAfterFirstLook = true});
         return {picture, false};
     }
     if (!isRunning() || m_shuttingDown) {
@@ -236,6 +228,25 @@ LoadedPicture* BGTextureLoader::awaitPicture(const std::string& name)
         if (m_loaded.wait(1000) == oxEvent::WAIT_TIMEOUT)
             m_wake.signal(); // a fallback: the thread can never sleep through a queued load
     }
+}
+
+void BGTextureLoader::completePicture(LoadedPicture* picture)
+{
+    oxLock lock(threadLock());
+    const auto held = std::find_if(m_pictures.begin(), m_pictures.end(), [&](const auto& p) { return p.get() == picture; });
+    if (held == m_pictures.end() || m_shuttingDown)
+        return;
+    {
+        oxLock recordLock(picture->lock);
+        if (!picture->firstLook)
+            return;
+    }
+    // Asked at every frame while zoomed in: one load is enough.
+    if (m_queue.hasLoad(picture->name, false) || (m_runningLoad && m_runningLoad->fullAfterFirstLook &&
+                                                  m_runningLoad->name == picture->name))
+        return;
+    // Before the neighbours: the user looks at this one.
+    enqueueLocked(LoadCommand{.name = picture->name, .urgent = true, .fullAfterFirstLook = true});
 }
 
 void BGTextureLoader::releasePicture(LoadedPicture* picture)
@@ -362,6 +373,7 @@ void BGTextureLoader::run()
 {
     m_context = m_services.makeContext(m_pixelFormat, m_sharedContext);
     m_log.write("Win,RC created\n");
+    oxMarkStartup("loader context ready");
     // Told by startLoader: no box comes from this thread.
     m_contextFailed = !m_context || !m_context->makeCurrent();
     m_started.signal();

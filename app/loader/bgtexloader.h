@@ -112,10 +112,11 @@ public:
     LoaderProgress progress() override;
     void setVisibleRange(int first, int last) override;
 
-    // A picture a view waits for is first decoded only as large as needed to
-    // cover width x height at fit zoom (where its format can decode reduced
-    // pictures cheaply); the full picture replaces it after the neighbours
-    // are prefetched. 0 x 0, the default, loads the full picture at once.
+    // Pictures are first decoded only as large as needed to cover width x
+    // height at fit zoom (where their format can decode reduced pictures
+    // cheaply); the full picture replaces such a first look when a view asks
+    // (completePicture). 0 x 0, the default, loads full pictures at once.
+    void completePicture(LoadedPicture* picture) override;
     void setFirstLookCover(int width, int height)
     {
         m_coverWidth = std::max(width, 0);
@@ -133,6 +134,8 @@ public:
     // False (and the user told why) when the log cannot be opened.
     bool setLogging(bool on);
     bool isLogging() const { return m_log.isOpen(); }
+    // One line of text into the log (nothing while it is closed).
+    void writeLog(const std::string& line) { m_log.write("%s\n", line.c_str()); }
 
     // Queues a command and wakes the thread; a file operation joins the
     // open batch.

@@ -222,8 +222,10 @@ void BGTextureLoader::execute(const LoadCommand& command)
         if (command.thumbnail ? m_thumbnails.count(command.name) > 0 : isLoaded(command.name))
             return;
     }
-    // Only a view waits for an urgent load: it gets a first look.
-    std::unique_ptr<LoadedPicture> record = prepareRecord(command.name, command.thumbnail, command.urgent);
+    // Pictures come as first looks (at screen size where the format decodes
+    // reduced cheaply), the shown one and its neighbours alike: their full
+    // detail only when a view zooms in past it.
+    std::unique_ptr<LoadedPicture> record = prepareRecord(command.name, command.thumbnail, !command.thumbnail);
     bool wanted = false;
     {
         oxLock lock(threadLock());

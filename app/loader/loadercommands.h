@@ -16,7 +16,7 @@
 struct LoadCommand {
     std::string name;
     bool thumbnail = false;
-    // A view waits for it: queued at the front, and it brings a first look.
+    // A view waits for it: queued at the front.
     bool urgent = false;
     // Replaces the first look of a loaded picture with the full picture.
     bool fullAfterFirstLook = false;

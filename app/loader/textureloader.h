@@ -29,6 +29,10 @@ public:
     // Asking again for the picture being prepared changes nothing.
     virtual PictureRequest requestPicture(const std::string& name) = 0;
     virtual void releasePicture(LoadedPicture* picture) = 0;
+    // A view shows a first look larger than its texels (zoomed in past it):
+    // its full detail is loaded into the same record, once. Nothing for a
+    // picture that has it already.
+    virtual void completePicture(LoadedPicture* /*picture*/) {}
 };
 
 // The step that turns a file into a filled record (preparePicture in the

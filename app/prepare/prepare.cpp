@@ -5,6 +5,7 @@
 #include "oxengine/core/catalogue.h"
 #include "oxengine/core/errors.h"
 #include "oxengine/core/memory.h"
+#include "oxengine/core/startuptrace.h"
 #include "oxengine/core/strings.h"
 #include "oxengine/image/handler.h"
 
@@ -94,6 +95,7 @@ bool preparePicture(const std::string& fileName, LoadedPicture& picture, const o
     options.budget = decodedPictureBudget(pictureMemoryBudget());
     options.cancel = &cancel;
     std::unique_ptr<oxImage> image = oxImageRegistry::instance().loadImage(fileName, options);
+    oxMarkStartup("first decode done");
     picture.firstLook = wantFirstLook && image->reduction() > 1;
     describePicture(fileName, *image, limit, picture);
     const TilePlan plan = planTiles(int(std::min<uint32_t>(image->width(), INT32_MAX)),

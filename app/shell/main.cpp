@@ -4,10 +4,12 @@
 #include "app/shell/startup.h"
 
 #include "oxengine/core/memory.h"
+#include "oxengine/core/startuptrace.h"
 #include "oxengine/image/replacefile.h"
 #include "oxengine/storage/files.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <optional>
 #include <string>
 #include <vector>
@@ -25,6 +27,10 @@ int main(int argc, char** argv)
     const CommandLine line = parseCommandLine(args, [](const std::string& a) { return oxFilename(a).exists(); });
     if (const std::optional<int> code = answerCommandLine(line, stdout, stderr, terminalAttached()))
         return *code;
+    // The trace starts here: what came before is the dynamic loader and the settings.
+    if (const char* trace = std::getenv("PICTAVO_TRACE"); trace && *trace && std::string(trace) != "0")
+        oxTraceStartup(true);
+    oxMarkStartup("options parsed");
     if (line.noSound)
         disableSoundForGood();
 

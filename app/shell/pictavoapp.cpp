@@ -9,6 +9,7 @@
 #include "oxengine/platform/x11util.h"
 #include "oxengine/core/catalogue.h"
 #include "oxengine/core/embedded.h"
+#include "oxengine/core/startuptrace.h"
 #include "oxengine/core/strings.h"
 #include "oxengine/graphics/fontmanager.h"
 #include "oxengine/gui/folderdialog.h"
@@ -97,6 +98,8 @@ PictavoApp::~PictavoApp()
     // The transform goes while everything it may point at still exists.
     setViewingTransform(nullptr, true);
     m_transform = nullptr;
+    if (oxStartupTraced())
+        oxTraceStartup(false); // its log goes with the loader
     m_loader.reset();
 }
 
@@ -143,7 +146,14 @@ void PictavoApp::setStartLocation(const StartLocation& location)
 
 bool PictavoApp::setLogging(bool on)
 {
-    return m_loader->setLogging(on);
+    if (!m_loader->setLogging(on))
+        return false;
+    // The start-up stages go to the log as well.
+    if (on)
+        oxTraceStartup(false, [loader = m_loader.get()](const std::string& line) { loader->writeLog(line); });
+    else if (oxStartupTraced())
+        oxTraceStartup(false);
+    return true;
 }
 
 void PictavoApp::makeActive(Display* view)
@@ -262,11 +272,13 @@ void PictavoApp::onStart()
     loadInterfaceFont();
     m_imageDisplay->applyGlobalStyle();
     m_thumbnailDisplay->applyGlobalStyle();
+    oxMarkStartup("fonts and shaders ready");
     // A start in the sheet enters it before the folder is loaded, so the
     // current picture is decoded only when the user switches to it.
     if (m_startInThumbnails || readConfigInt(ConfigKey::LastMode) != 0)
         enterThumbnails();
     loadStartFolder();
+    oxMarkStartup("start folder listed");
 }
 
 void PictavoApp::startLoader()
@@ -353,6 +365,29 @@ void PictavoApp::render()
         glClear(GL_COLOR_BUFFER_BIT);
     if (m_activeView)
         m_activeView->drawView(m_overlayLevel);
+}
+
+void PictavoApp::display(bool flushOnly)
+{
+    // While the first picture is still coming the frame is drawn (the
+    // renderer prepares what the picture's frame needs meanwhile) but not
+    // shown: the screen goes from the desktop straight to the picture, not
+    // through an empty window. The loading hint, when due, is shown.
+    if (m_imageDisplay && m_activeView == m_imageDisplay.get())
+        m_imageDisplay->pickUpPicture(); // a picture ready now is in this frame
+    const bool nothingYet = m_imageDisplay && m_activeView == m_imageDisplay.get() && !m_imageDisplay->hasPicture() &&
+                            m_imageDisplay->isWaiting() && !m_imageDisplay->loadingHintShown();
+    oxGLUTApplication::display(flushOnly || nothingYet);
+    if (!flushOnly && !nothingYet)
+        oxMarkStartup("first frame swapped");
+    if (!oxStartupTraced() || !m_imageDisplay || m_activeView != m_imageDisplay.get() || !m_imageDisplay->hasPicture() ||
+        m_imageDisplay->isWaiting())
+        return;
+    oxMarkStartup("first picture swapped");
+    LoadedPicture* shown = m_imageDisplay->currentPicture();
+    oxLock lock(shown->lock);
+    if (!shown->firstLook)
+        oxMarkStartup("full picture swapped");
 }
 
 void PictavoApp::onReshape(int, int)

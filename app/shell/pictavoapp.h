@@ -86,6 +86,7 @@ public:
     // ---- framework ----
     void onStart() override;
     void render() override;
+    void display(bool flushOnly) override;
     // The window's close button: the same orderly end as Escape.
     void onClose() override;
     bool onCommand(unsigned command) override;

@@ -11,9 +11,11 @@ bool oxReuseLargeAllocations()
 {
 #if defined(__GLIBC__)
     // Served from the heap up to 1 GiB; free memory at the heap's top is
-    // given back only beyond 512 MiB; one arena, because the other arenas
-    // cannot grow past 64 MiB and map larger buffers afresh every time.
-    return mallopt(M_MMAP_THRESHOLD, 1 << 30) == 1 && mallopt(M_TRIM_THRESHOLD, 512 << 20) == 1 &&
+    // given back beyond 128 MiB (room for the buffers of a screen-sized
+    // picture and its neighbours, not for a whole huge one kept after it has
+    // gone); one arena, because the other arenas cannot grow past 64 MiB and
+    // map larger buffers afresh every time.
+    return mallopt(M_MMAP_THRESHOLD, 1 << 30) == 1 && mallopt(M_TRIM_THRESHOLD, 128 << 20) == 1 &&
            mallopt(M_ARENA_MAX, 1) == 1;
 #else
     return false;

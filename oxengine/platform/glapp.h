@@ -305,6 +305,12 @@ private:
 
     int m_window = 0;
     bool m_fullScreen = false;
+    // The window manager takes full-screen requests (else freeglut sizes the window).
+    bool m_managedFullScreen = false;
+    // Opened full-screen: leaving it the first time gives the window its initial size.
+    bool m_openedFullScreen = false;
+    int m_windowedWidth = 640;
+    int m_windowedHeight = 480;
     bool m_started = false;
     bool m_running = false;
     std::atomic<bool> m_leave{false};

@@ -5,6 +5,7 @@
 
 #include "oxengine/core/catalogue.h"
 #include "oxengine/core/errors.h"
+#include "oxengine/core/startuptrace.h"
 #include "oxengine/platform/glapp_x11.h"
 #include "oxengine/platform/messagebox.h"
 #include "oxengine/platform/rc.h"
@@ -351,10 +352,19 @@ void oxGLUTApplication::setFullScreen(bool on)
     if (!m_window)
         return;
     glutSetWindow(m_window);
-    if (on)
-        glutFullScreen();
-    else
-        glutLeaveFullScreen();
+    if (!m_managedFullScreen) {
+        if (on)
+            glutFullScreen();
+        else
+            glutLeaveFullScreen();
+        return;
+    }
+    m_platform->requestFullScreen(on);
+    // A window mapped full-screen has no other size the manager could return to.
+    if (!on && m_openedFullScreen) {
+        m_openedFullScreen = false;
+        glutReshapeWindow(m_windowedWidth, m_windowedHeight);
+    }
 }
 
 oxNativeWindowHandles oxGLUTApplication::nativeHandles() const
@@ -622,21 +632,37 @@ int oxGLUTApplication::run(oxGLUTApplication* app, int argc, char** argv)
     glutSetOption(GLUT_ACTION_ON_WINDOW_CLOSE, GLUT_ACTION_CONTINUE_EXECUTION);
     glutInitDisplayString(app->m_displayMode.c_str());
     glutInitWindowPosition(0, 0);
+    app->m_windowedWidth = app->m_width;
+    app->m_windowedHeight = app->m_height;
+    if (app->m_fullScreen) {
+        // At the screen's size and full-screen from the first map: the
+        // first frame is drawn at its final size, and no framed window at
+        // the initial size shows before.
+        app->m_width = std::max(glutGet(GLUT_SCREEN_WIDTH), 1);
+        app->m_height = std::max(glutGet(GLUT_SCREEN_HEIGHT), 1);
+        oxMapNextWindowFullScreen(true);
+    }
     glutInitWindowSize(app->m_width, app->m_height);
     app->openWindow();
+    oxMapNextWindowFullScreen(false);
     if (app->m_window <= 0) {
         app->m_window = 0;
         glutExit();
         std::fprintf(stderr, "%s\n", oxGetTranslation("Cannot open a window: no X display is available."));
         return 1;
     }
+    oxMarkStartup("window mapped");
     oxGLUTCallbacks::install();
     app->m_platform->open();
+    oxMarkStartup("GL context ready");
     if (!app->m_icon.empty())
         app->m_platform->setIcon(app->m_icon);
     app->m_running = true;
     oxSetMessageBoxDefaultTitle(app->m_title);
-    if (app->m_fullScreen)
+    app->m_managedFullScreen = app->m_platform->managerDoesFullScreen();
+    app->m_openedFullScreen = app->m_fullScreen && app->m_managedFullScreen;
+    // A manager mapped it full-screen already; without one freeglut sizes it.
+    if (app->m_fullScreen && !app->m_managedFullScreen)
         app->setFullScreen(true);
     // Commands posted before the loop existed.
     app->processCrossThreadRequests();

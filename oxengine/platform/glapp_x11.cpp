@@ -6,6 +6,9 @@
 #include <GL/glx.h>
 #include <X11/Xatom.h>
 
+#include <algorithm>
+#include <cstring>
+#include <dlfcn.h>
 #include <unistd.h>
 
 #include <poll.h>
@@ -35,7 +38,74 @@ GLXFBConfig configOfContext(Display* d, GLXContext ctx, int screen)
     return config;
 }
 
+bool mapNextFullScreen = false;
+
+using MapWindowFunction = int (*)(Display*, Window);
+
+MapWindowFunction libraryMapWindow()
+{
+    static const auto function = reinterpret_cast<MapWindowFunction>(dlsym(RTLD_NEXT, "XMapWindow"));
+    return function;
+}
+
 } // namespace
+
+void oxMapNextWindowFullScreen(bool on)
+{
+    mapNextFullScreen = on && libraryMapWindow() != nullptr;
+}
+
+// Takes the place of Xlib's XMapWindow for everything linked with us
+// (freeglut included); without the request above it only passes the call on.
+extern "C" int XMapWindow(Display* display, Window window)
+{
+    if (mapNextFullScreen) {
+        mapNextFullScreen = false;
+        const Atom fullScreen = XInternAtom(display, "_NET_WM_STATE_FULLSCREEN", False);
+        XChangeProperty(display, window, XInternAtom(display, "_NET_WM_STATE", False), XA_ATOM, 32, PropModeReplace,
+                        reinterpret_cast<const unsigned char*>(&fullScreen), 1);
+    }
+    const MapWindowFunction map = libraryMapWindow();
+    return map ? map(display, window) : 0;
+}
+
+bool oxGLUTPlatform::managerDoesFullScreen() const
+{
+    if (!m_display)
+        return false;
+    const Atom wanted = XInternAtom(m_display, "_NET_WM_STATE_FULLSCREEN", False);
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    bool found = false;
+    if (XGetWindowProperty(m_display, DefaultRootWindow(m_display), XInternAtom(m_display, "_NET_SUPPORTED", False), 0,
+                           4096, False, XA_ATOM, &type, &format, &count, &after, &data) == Success &&
+        data && type == XA_ATOM && format == 32) {
+        const Atom* atoms = reinterpret_cast<const Atom*>(data); // format 32 travels as longs
+        found = std::find(atoms, atoms + count, wanted) != atoms + count;
+    }
+    if (data)
+        XFree(data);
+    return found;
+}
+
+void oxGLUTPlatform::requestFullScreen(bool on) const
+{
+    if (!m_display || !m_window)
+        return;
+    XEvent e;
+    std::memset(&e, 0, sizeof e);
+    e.xclient.type = ClientMessage;
+    e.xclient.window = m_window;
+    e.xclient.message_type = XInternAtom(m_display, "_NET_WM_STATE", False);
+    e.xclient.format = 32;
+    e.xclient.data.l[0] = on ? 1 : 0; // _NET_WM_STATE_ADD or _REMOVE
+    e.xclient.data.l[1] = long(XInternAtom(m_display, "_NET_WM_STATE_FULLSCREEN", False));
+    e.xclient.data.l[3] = 1; // from a normal application
+    XSendEvent(m_display, DefaultRootWindow(m_display), False, SubstructureRedirectMask | SubstructureNotifyMask, &e);
+    XFlush(m_display);
+}
 
 void oxGLUTPlatform::open()
 {

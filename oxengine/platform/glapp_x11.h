@@ -11,6 +11,12 @@
 #include <mutex>
 #include <vector>
 
+// Main thread: while on, the next window mapped on any connection carries
+// _NET_WM_STATE_FULLSCREEN from its first map, so a window manager shows it
+// full-screen at once rather than as a framed window first (freeglut maps
+// its window inside glutCreateWindow, before we could set the state).
+void oxMapNextWindowFullScreen(bool on);
+
 struct oxGLUTPlatform {
     ~oxGLUTPlatform() { close(); }
 
@@ -40,6 +46,11 @@ struct oxGLUTPlatform {
 
     oxNativeWindowHandles handles() const { return m_handles; }
     bool setSwapInterval(bool on) const;
+    // Main thread: whether a window manager runs that takes full-screen
+    // requests (_NET_WM_STATE_FULLSCREEN among its _NET_SUPPORTED).
+    bool managerDoesFullScreen() const;
+    // Main thread: asks that window manager to add or remove the state.
+    void requestFullScreen(bool on) const;
     // Main thread: the window's _NET_WM_ICON (width, height, ARGB pixels).
     void setIcon(const std::vector<unsigned long>& icon) const;
 

@@ -160,6 +160,10 @@ void ImageDisplay::show(const std::string& entry, LoadedPicture* picture)
         // Read once per fade rather than on every frame.
         m_fade.start(m_current, m_displayScale, t ? t->offsetX() : 0.0, t ? t->offsetY() : 0.0,
                      readConfigInt(ConfigKey::AnimLengthUs));
+        // The frame right after the key shows the new picture already: a
+        // quarter in, as if a frame had passed (on a software renderer a
+        // frame takes a good part of the fade).
+        m_fade.advance(m_fade.length() / 4);
         m_current = nullptr;
         startFadeListener();
     }
@@ -248,6 +252,17 @@ bool ImageDisplay::onKeyDown(int key, bool special)
     return Display::onKeyDown(key, special);
 }
 
+bool ImageDisplay::firstLookMagnified() const
+{
+    if (!hasPicture())
+        return false;
+    oxLock lock(m_current->lock);
+    const LoadedPicture& p = *m_current;
+    // A first look covers the screen at fit zoom; past that its texels show.
+    return p.firstLook && (m_displayScale * p.shownWidth() > 1.001 * p.imageWidth ||
+                           m_displayScale * p.shownHeight() > 1.001 * p.imageHeight);
+}
+
 void ImageDisplay::drawView(int infoLevel)
 {
     setInfoLevel(infoLevel);
@@ -266,6 +281,8 @@ void ImageDisplay::drawView(int infoLevel)
         oxLock lock(m_current->lock);
         m_overlays.setDetails(*m_current); // the full picture's own size
     }
+    if (firstLookMagnified())
+        m_loader.completePicture(m_current);
     const Exposure exposure = m_exposurePanel->exposure();
     ExposureShader* shader = &exposureShader();
     LoadedPicture* previous = m_fade.previous();

@@ -85,6 +85,8 @@ private:
     // Shows the entry's picture (null: its loading failed).
     void show(const std::string& entry, LoadedPicture* picture);
     void releasePicture(LoadedPicture*& picture);
+    // The current picture is a first look drawn larger than its texels.
+    bool firstLookMagnified() const;
     void startFadeListener();
     void stopFadeListener();
     void drawInfo(int infoLevel);

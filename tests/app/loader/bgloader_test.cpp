@@ -165,10 +165,11 @@ TEST(BGTextureLoader, FailedLoadsGiveARecordWithItsNoteALogLineAndNoBox)
     unlink(LoaderLog::path().c_str());
 }
 
-// A view waiting for a picture gets a first look; the full picture is loaded
-// after the neighbours into the same record, which the view keeps holding.
+// Pictures and their prefetched neighbours come as first looks; the full
+// picture is loaded into the same record, which the view keeps holding, when
+// the view asks, ahead of queued prefetches and once however often it asks.
 // When the full load fails, the first look stays at its own size.
-TEST(BGTextureLoader, FirstLookIsReplacedByTheFullPictureAfterTheNeighbours)
+TEST(BGTextureLoader, FirstLookIsReplacedByTheFullPictureWhenAskedFor)
 {
     LoaderRig rig({"/f/a.jpg", "/f/b.jpg", "/f/c.jpg", "/f/d-full-refused.jpg"});
     rig.loader->setFirstLookCover(64, 48);
@@ -178,23 +179,27 @@ TEST(BGTextureLoader, FirstLookIsReplacedByTheFullPictureAfterTheNeighbours)
     EXPECT_TRUE(b->firstLook);
     EXPECT_EQ(b->shownWidth(), 256);
     ASSERT_TRUE(rig.fill.waitBlocked("/f/a.jpg"));
-    EXPECT_EQ(rig.queued(), (std::vector<std::string>{"load:/f/c.jpg", "load:/f/b.jpg"}));
+    rig.loader->completePicture(b);
+    rig.loader->completePicture(b);
+    EXPECT_EQ(rig.queued(), (std::vector<std::string>{"load:/f/b.jpg", "load:/f/c.jpg"}));
     const int redisplays = rig.redisplays;
     rig.fill.release("/f/a.jpg");
     ASSERT_TRUE(rig.idle());
     {
         oxLock lock(b->lock);
         EXPECT_FALSE(b->firstLook);
-        EXPECT_EQ(b->text, "fill 4");
+        EXPECT_EQ(b->text, "fill 3");
     }
     const auto calls = rig.fill.calls();
     ASSERT_EQ(calls.size(), 4u);
-    EXPECT_TRUE(calls[0].firstLook);
-    EXPECT_FALSE(calls[1].firstLook || calls[2].firstLook || calls[3].firstLook); // prefetches and the full picture
+    EXPECT_TRUE(calls[0].firstLook && calls[1].firstLook && calls[3].firstLook); // b, the prefetches
+    EXPECT_FALSE(calls[2].firstLook); // b in full
     EXPECT_GT(rig.redisplays, redisplays);
 
     LoadedPicture* d = rig.loader->awaitPicture("/f/d-full-refused.jpg");
     ASSERT_NE(d, nullptr);
+    ASSERT_TRUE(rig.idle());
+    rig.loader->completePicture(d);
     ASSERT_TRUE(rig.idle());
     oxLock lock(d->lock);
     EXPECT_FALSE(d->firstLook);

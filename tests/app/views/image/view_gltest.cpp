@@ -46,7 +46,8 @@ const oxColour RED(255, 0, 0), GREEN(0, 255, 0), BLUE(0, 0, 255), WHITE(255, 255
 // A fitted picture is drawn where the transform says, its first look too:
 // that is laid out at the file's own size (1000 texels stretched to 3999),
 // so when the full picture replaces it nothing moves, the fit is kept and
-// the detail line gives that size.
+// the detail line gives that size. The full picture comes only once the
+// view is zoomed in past the first look's texels.
 TEST_F(ImageDisplayGL, FirstLookAndTheFullPictureAreDrawnInTheSamePlace)
 {
     const std::string small = writePicture(dir.file("a.png"), 64, 64, [](uint32_t, uint32_t) { return GREEN; });
@@ -82,6 +83,11 @@ TEST_F(ImageDisplayGL, FirstLookAndTheFullPictureAreDrawnInTheSamePlace)
         a.save(first, "view_first_look");
         expectQuadrants(first);
         ASSERT_TRUE(a.loaderIdle());
+        EXPECT_TRUE(a.view->currentPicture()->firstLook);
+        a.transform->zoomTo(2 * zoom, true, 0.5, 0.5);
+        a.frame();
+        ASSERT_TRUE(a.loaderIdle());
+        a.transform->zoomTo(zoom, true, 0.5, 0.5);
         EXPECT_FALSE(a.view->currentPicture()->firstLook);
         EXPECT_EQ(a.view->currentPicture()->imageWidth, 3999);
         const Frame full = a.frame();
@@ -210,7 +216,7 @@ TEST_F(ImageDisplayGL, CrossFadeShowsTheOldPictureUnderTheNewAndEnds)
         EXPECT_EQ(a.view->crossFade().previous(), second);
         // Half way through the default fade the old picture shows under the new one half opaque.
         EXPECT_EQ(a.view->crossFade().length(), 500000);
-        a.view->idle(250000);
+        a.view->idle(125000); // it began a quarter in
         const Frame mid = a.frame();
         a.save(mid, "view_crossfade_half");
         EXPECT_NEAR(mid.r(320, 240), 60 + 30, 6) << mid.text(320, 240);
