@@ -181,6 +181,7 @@ PictureRequest BGTextureLoader::requestPicture(const std::string& name)
     oxLock lock(threadLock());
     if (LoadedPicture* picture = findLoaded(name)) {
         m_wanted.clear(); // nothing is waited for
+        holdThumbnails(false);
         ++picture->useCount;
         m_queue.cancelUnload(name, false);
         cancelLoadUnless(keepAround(name));
@@ -201,6 +202,7 @@ PictureRequest BGTextureLoader::requestPicture(const std::string& name)
     if (m_wanted == name && m_wantedEnded) {
         // Its load could not even make a record; asking again tries again.
         m_wanted.clear();
+        holdThumbnails(false);
         return {};
     }
     if (m_wanted == name && (running || m_queue.hasLoad(name, false)))
@@ -210,6 +212,7 @@ PictureRequest BGTextureLoader::requestPicture(const std::string& name)
     // It comes first: every other picture's decoding stops (and is done
     // again later if it is still wanted).
     cancelLoadUnless({name});
+    holdThumbnails(true);
     if (!running)
         enqueueLocked(LoadCommand{.name = name, .urgent = true});
     keepAround(name);
@@ -277,6 +280,8 @@ void BGTextureLoader::updateThumbnails()
         });
         refreshKeptThumbnails();
         pending = m_thumbnailQueue.pending() > 0;
+        // A folder left: its decodes stop at once.
+        cancelThumbnailsUnless([this](const std::string& name) { return m_thumbnailQueue.indexOf(name) >= 0; });
     }
     for (auto& [name, t] : m_thumbnails) {
         if (t->wanted)
@@ -315,8 +320,8 @@ LoaderProgress BGTextureLoader::progress()
 {
     oxLock lock(threadLock());
     std::lock_guard<std::mutex> work(m_workMutex);
-    return {m_queue.doneCount() + m_thumbnailQueue.doneCount(),
-            m_queue.queuedCount() + m_thumbnailQueue.queuedCount()};
+    const int thumbnailsDone = m_thumbnailQueue.doneCount();
+    return {m_queue.doneCount() + thumbnailsDone, m_queue.queuedCount() + thumbnailsDone + int(thumbnailsLeft())};
 }
 
 bool BGTextureLoader::setLogging(bool on)
@@ -401,7 +406,7 @@ void BGTextureLoader::run()
             } else if (!command && !m_shuttingDown && m_workers.empty())
                 if (std::optional<std::string> name = takeThumbnail()) {
                     command = LoadCommand{.name = std::move(*name), .thumbnail = true};
-                    thumbnailWork = true;
+                    thumbnailWork = m_loaderMakesThumbnail = true;
                 }
             if (command)
                 if (const auto* load = std::get_if<LoadCommand>(&*command)) {
@@ -441,22 +446,29 @@ void BGTextureLoader::run()
         m_memoryKept = true;
         if (const FileOperation* operation = fileOperation(*command); operation && operation->notifyCode)
             m_services.postCommand(operation->notifyCode);
-        bool wantedEnded = false;
+        bool wantedEnded = false, wantedReady = false;
         {
             oxLock lock(threadLock());
             std::lock_guard<std::mutex> work(m_workMutex);
-            if (thumbnailWork)
+            if (thumbnailWork) {
                 m_thumbnailQueue.markDone();
+                m_loaderMakesThumbnail = false;
+            }
             else
                 m_queue.markDone();
             // The picture a view waits for got no record (not even one
             // with a note): the view is told, not left waiting.
-            if (fullLoad && m_runningLoad->name == m_wanted && !m_cancel.cancelled() && !isLoaded(m_wanted))
-                wantedEnded = m_wantedEnded = true;
+            if (fullLoad && m_runningLoad->name == m_wanted && !m_cancel.cancelled()) {
+                wantedReady = true;
+                if (!isLoaded(m_wanted))
+                    wantedEnded = m_wantedEnded = true;
+            }
             m_runningLoad.reset();
             // A thumbnail may have come or gone.
             refreshKeptThumbnails();
         }
+        if (wantedReady)
+            holdThumbnails(false);
         if (wantedEnded)
             redisplay();
         if (thumbnailWork)
@@ -503,6 +515,9 @@ void BGTextureLoader::shutdownLoader()
             {
                 std::lock_guard<std::mutex> work(m_workMutex);
                 m_thumbnailQueue.clear();
+                // The workers take nothing more.
+                m_thumbnailsEnded = true;
+                cancelThumbnailsUnless();
             }
             for (const auto& p : m_pictures)
                 enqueueLocked(UnloadCommand{.name = p->name, .force = true});

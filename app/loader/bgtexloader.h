@@ -21,6 +21,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <functional>
@@ -42,9 +43,10 @@ struct LoaderServices {
     // Thumbnails in two steps, so that a pool of worker threads decodes
     // them: makeThumbnail runs on a worker (no GL, no lock of the loader)
     // and returns the step that fills the record on the loader thread. It
-    // may throw; the record then notes why. Empty: thumbnails are filled on
-    // the loader thread.
-    std::function<PictureFiller(const std::string& name, int edge)> makeThumbnail;
+    // may throw; the record then notes why. It polls the token and throws
+    // oxCancelled once the thumbnail is no longer wanted. Empty: thumbnails
+    // are filled on the loader thread.
+    std::function<PictureFiller(const std::string& name, int edge, const oxCancelToken& cancel)> makeThumbnail;
     int thumbnailWorkers = 0; // 0: one per core
     // A file the loader rotated, changed the comment of or wrote (its
     // cached thumbnails are stale), on the loader thread. May be empty.
@@ -201,8 +203,15 @@ private:
         PictureFiller finish; // fills the record on the loader thread
     };
     void startThumbnailWorkers();
-    // Lets the decodes in progress end, then joins; their results are dropped.
+    // Cancels the decodes in progress, then joins; their results are dropped.
     void stopThumbnailWorkers();
+    // Under m_workMutex: cancels the decodes in progress, those of names not
+    // kept by keep (all without one); the workers put the names still listed
+    // back to be made again.
+    void cancelThumbnailsUnless(const std::function<bool(const std::string&)>& keep = {});
+    // Not under m_workMutex: while a picture a view waits for is pending,
+    // the workers start no thumbnail and stop those they are making.
+    void holdThumbnails(bool hold);
     void notifyThumbnailWorkers();
     void thumbnailWorker();
     // Loader thread: the ready thumbnails into their records, published.
@@ -212,8 +221,13 @@ private:
     bool thumbnailWanted() const;
     bool thumbnailsIdle() const
     {
-        return m_readyThumbnails.empty() && m_thumbnailsInFlight == 0 && !thumbnailWanted();
+        return m_readyThumbnails.empty() && m_thumbnailsMaking.empty() && !thumbnailWanted();
     }
+    // Under m_workMutex: the thumbnails still to make within the thumbnail
+    // count (those decoding or waiting to be published, and the pending ones
+    // the count lets in: as many as there is room for, or those nearer the
+    // screen than the farthest kept one, which they replace).
+    size_t thumbnailsLeft() const;
     // Under m_workMutex: the next thumbnail to make, if one is wanted.
     std::optional<std::string> takeThumbnail();
     // Under threadLock and m_workMutex: what thumbnailWanted knows of the
@@ -258,7 +272,13 @@ private:
     std::condition_variable m_workChanged;
     ThumbnailQueue m_thumbnailQueue; // the thumbnails still to make (after every queued command)
     std::deque<ReadyThumbnail> m_readyThumbnails; // decoded, waiting for the loader thread
-    int m_thumbnailsInFlight = 0;                 // taken by a worker, not ready yet
+    // Taken by a worker, not ready yet, each with the token that stops it.
+    std::map<std::string, std::shared_ptr<oxCancelToken>> m_thumbnailsMaking;
+    bool m_thumbnailsHeld = false;                // see holdThumbnails
+    bool m_thumbnailsEnded = false;               // shutting down
+    bool m_loaderMakesThumbnail = false;          // without workers: the loader thread does
+    // Loader thread: when thumbnails made off screen last asked for a redraw.
+    std::chrono::steady_clock::time_point m_progressRedisplayed;
     size_t m_thumbnailsKept = 0;                  // thumbnails in the set
     int64_t m_farthestKept = -1;                  // distance of the farthest from the screen
     size_t m_workerCount = 0;

@@ -6,6 +6,7 @@
 #include "oxengine/platform/glapp.h"
 
 #include <algorithm>
+#include <chrono>
 #include <climits>
 #include <exception>
 #include <functional>
@@ -15,6 +16,7 @@ namespace {
 // Decoded thumbnails waiting for the loader thread, per worker at most:
 // enough to keep the uploads going, few enough to bound the memory.
 constexpr size_t READY_PER_WORKER = 2;
+constexpr std::chrono::milliseconds PROGRESS_REDISPLAY{1000};
 
 } // namespace
 
@@ -46,6 +48,7 @@ void BGTextureLoader::stopThumbnailWorkers()
     {
         std::lock_guard<std::mutex> work(m_workMutex);
         m_workersStop = true;
+        cancelThumbnailsUnless();
     }
     m_workChanged.notify_all();
     for (std::thread& worker : m_workers)
@@ -56,6 +59,30 @@ void BGTextureLoader::stopThumbnailWorkers()
     m_readyThumbnails.clear();
 }
 
+void BGTextureLoader::cancelThumbnailsUnless(const std::function<bool(const std::string&)>& keep)
+{
+    for (auto& [name, token] : m_thumbnailsMaking)
+        if (!keep || !keep(name))
+            token->cancel();
+}
+
+void BGTextureLoader::holdThumbnails(bool hold)
+{
+    {
+        std::lock_guard<std::mutex> work(m_workMutex);
+        if (m_thumbnailsHeld == hold)
+            return;
+        m_thumbnailsHeld = hold;
+        // Both cores for the picture: the thumbnails are made again later.
+        if (hold)
+            cancelThumbnailsUnless();
+    }
+    if (!hold) {
+        m_workChanged.notify_all();
+        m_wake.signal();
+    }
+}
+
 void BGTextureLoader::thumbnailWorker()
 {
     std::unique_lock<std::mutex> work(m_workMutex);
@@ -63,17 +90,21 @@ void BGTextureLoader::thumbnailWorker()
         if (m_workersStop)
             return;
         std::optional<std::string> name;
-        if (m_readyThumbnails.size() + size_t(m_thumbnailsInFlight) < READY_PER_WORKER * m_workerCount)
+        if (m_readyThumbnails.size() + m_thumbnailsMaking.size() < READY_PER_WORKER * m_workerCount)
             name = takeThumbnail();
         if (!name) {
             m_workChanged.wait(work);
             continue;
         }
-        ++m_thumbnailsInFlight;
+        const auto token = std::make_shared<oxCancelToken>();
+        m_thumbnailsMaking.emplace(*name, token);
         work.unlock();
         PictureFiller finish;
+        bool cancelled = false;
         try {
-            finish = m_services.makeThumbnail(*name, m_thumbnailSize.load());
+            finish = m_services.makeThumbnail(*name, m_thumbnailSize.load(), *token);
+        } catch (const oxCancelled&) {
+            cancelled = true;
         } catch (...) {
             // The record notes why, as if the loader thread had failed.
             finish = [failure = std::current_exception()](const std::string&, LoadedPicture&, const oxCancelToken&) -> bool {
@@ -81,8 +112,13 @@ void BGTextureLoader::thumbnailWorker()
             };
         }
         work.lock();
-        m_readyThumbnails.push_back({std::move(*name), std::move(finish)});
-        --m_thumbnailsInFlight;
+        m_thumbnailsMaking.erase(*name);
+        if (cancelled) {
+            // Made again when wanted again, unless it is no longer listed.
+            if (m_thumbnailQueue.putBack(*name))
+                m_workChanged.notify_all();
+        } else
+            m_readyThumbnails.push_back({std::move(*name), std::move(finish)});
         m_wake.signal();
     }
 }
@@ -113,29 +149,54 @@ void BGTextureLoader::publishThumbnails(std::vector<ReadyThumbnail>& ready)
     // The textures are complete before the main context draws them.
     if (m_context)
         m_context->finish();
+    bool onScreen = false;
     {
         oxLock lock(threadLock());
         std::lock_guard<std::mutex> work(m_workMutex);
-        for (auto& [name, record] : made)
+        const bool screenKnown = m_thumbnailQueue.visibleFirst() <= m_thumbnailQueue.visibleLast();
+        for (auto& [name, record] : made) {
+            const int index = m_thumbnailQueue.indexOf(name);
+            onScreen = onScreen || !screenKnown || (index >= 0 && m_thumbnailQueue.distance(index) == 0);
             m_thumbnails[name] = std::move(record);
+        }
         for (size_t i = 0; i < ready.size(); ++i)
             m_thumbnailQueue.markDone();
         refreshKeptThumbnails();
     }
     dropFarthestThumbnails();
-    redisplay();
+    // A sheet redrawn for every thumbnail made off screen keeps a software
+    // renderer busy for nothing: those redraw only for the progress bar,
+    // once a second.
+    const auto now = std::chrono::steady_clock::now();
+    if (onScreen || now - m_progressRedisplayed >= PROGRESS_REDISPLAY) {
+        m_progressRedisplayed = now;
+        redisplay();
+    }
 }
 
 bool BGTextureLoader::thumbnailWanted() const
 {
     const int next = m_thumbnailQueue.peekNext();
-    if (next < 0)
+    if (next < 0 || m_thumbnailsHeld || m_thumbnailsEnded)
         return false;
-    const size_t held = m_thumbnailsKept + m_readyThumbnails.size() + size_t(m_thumbnailsInFlight);
+    const size_t held = m_thumbnailsKept + m_readyThumbnails.size() + m_thumbnailsMaking.size();
     if (held < size_t(m_thumbnailCount.load()))
         return true;
     // Full: only one nearer than the farthest kept replaces it.
     return m_thumbnailQueue.distance(next) < m_farthestKept;
+}
+
+size_t BGTextureLoader::thumbnailsLeft() const
+{
+    const size_t busy = m_readyThumbnails.size() + m_thumbnailsMaking.size() + (m_loaderMakesThumbnail ? 1 : 0);
+    if (m_thumbnailsHeld || m_thumbnailsEnded)
+        return busy;
+    const size_t count = size_t(m_thumbnailCount.load());
+    const size_t held = m_thumbnailsKept + busy;
+    const size_t room = count > held ? count - held : 0;
+    const size_t pending = std::max(std::min(m_thumbnailQueue.pending(), room),
+                                    m_thumbnailQueue.pendingNearerThan(m_farthestKept, count));
+    return busy + pending;
 }
 
 void BGTextureLoader::refreshKeptThumbnails()

@@ -1,6 +1,7 @@
 #include "app/loader/loadercontext.h"
 
 #include "oxengine/core/catalogue.h"
+#include "oxengine/graphics/texsupport.h"
 #include "oxengine/platform/rc.h"
 
 #include <GL/gl.h>
@@ -25,7 +26,15 @@ public:
     bool isCurrent() const override { return m_rc->isCurrent(); }
     void finish() override
     {
-        if (m_rc->isCurrent())
+        if (!m_rc->isCurrent())
+            return;
+        // A renderer on the processor has copied the textures by the time
+        // the upload returns, so a flush hands them over; a finish would
+        // wait for it to rasterise the window's frame (a whole sheet, a
+        // tenth of a second) before the next thumbnail could be uploaded.
+        if (textureCapabilities().softwareRenderer)
+            glFlush();
+        else
             glFinish();
     }
 

@@ -5,7 +5,6 @@
 void ThumbnailQueue::setList(const std::vector<std::string>& names,
                              const std::function<bool(const std::string&)>& missing)
 {
-    const int before = int(m_pending.size());
     m_names = names;
     m_index.clear();
     m_index.reserve(names.size());
@@ -15,8 +14,7 @@ void ThumbnailQueue::setList(const std::vector<std::string>& names,
         if (missing(names[i]))
             m_pending.insert(m_pending.end(), int(i));
     }
-    // Those still pending count once; those no longer listed no longer count.
-    m_queued = std::max(0, m_queued + int(m_pending.size()) - before);
+    m_worked = m_worked || !m_pending.empty();
     setVisible(m_askedFirst, m_askedLast);
 }
 
@@ -68,12 +66,31 @@ std::optional<std::string> ThumbnailQueue::takeNext()
 bool ThumbnailQueue::putBack(const std::string& name)
 {
     const int index = indexOf(name);
-    return index >= 0 && m_pending.insert(index).second;
+    if (index < 0 || !m_pending.insert(index).second)
+        return false;
+    m_worked = true;
+    return true;
+}
+
+size_t ThumbnailQueue::pendingNearerThan(int64_t distance, size_t limit) const
+{
+    if (distance <= 0)
+        return 0;
+    distance = std::min<int64_t>(distance, int64_t(m_names.size()) + 1);
+    // Those nearer lie within [first - distance, last + distance] (below
+    // distance itself without a screen).
+    const bool screen = m_first <= m_last;
+    const int64_t low = screen ? int64_t(m_first) - distance + 1 : 0;
+    const int64_t high = screen ? int64_t(m_last) + distance - 1 : distance - 1;
+    size_t n = 0;
+    for (auto it = m_pending.lower_bound(int(std::max<int64_t>(low, 0))); it != m_pending.end() && *it <= high && n < limit;
+         ++it)
+        ++n;
+    return n;
 }
 
 void ThumbnailQueue::clear()
 {
-    m_queued = std::max(0, m_queued - int(m_pending.size()));
     m_pending.clear();
 }
 
@@ -91,9 +108,10 @@ int ThumbnailQueue::indexOf(const std::string& name) const
 
 bool ThumbnailQueue::resetCounters()
 {
-    if (m_queued == 0 && m_done == 0)
+    if (!m_worked && m_done == 0)
         return false;
-    m_queued = m_done = 0;
+    m_worked = false;
+    m_done = 0;
     return true;
 }
 

@@ -41,16 +41,19 @@ public:
     // screen; the index itself when the screen is unknown).
     int distance(int index) const;
 
-    // Progress since nothing was last pending: thumbnails asked for (less
-    // those no longer listed) and made.
-    int queuedCount() const { return m_queued; }
+    // How many pending ones lie nearer the screen than distance, counted up
+    // to limit.
+    size_t pendingNearerThan(int64_t distance, size_t limit) const;
+
+    // Thumbnails made since the loader last found nothing left worth making.
     int doneCount() const { return m_done; }
     void markDone() { ++m_done; }
-    // Pending again without counting as asked for (a thumbnail dropped to
-    // save memory); false when not listed or pending already.
+    // Pending again (a thumbnail dropped to save memory, or a decode
+    // stopped); false when not listed or pending already.
     bool putBack(const std::string& name);
-    // Starts the counts again from 0 (the loader found nothing left worth
-    // making); true when there was something to reset.
+    // Starts the count again from 0 (the loader found nothing left worth
+    // making); true when there was work since the last reset (the progress
+    // display goes away).
     bool resetCounters();
 
     // The pending names in the order they would be made (tests).
@@ -62,5 +65,6 @@ private:
     std::set<int> m_pending;
     int m_first = 0, m_last = -1;           // within the list
     int m_askedFirst = 0, m_askedLast = -1; // as asked, kept for the next list
-    int m_queued = 0, m_done = 0;
+    int m_done = 0;
+    bool m_worked = false; // something was pending since the last reset
 };

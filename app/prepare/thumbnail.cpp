@@ -29,16 +29,18 @@ std::unique_ptr<oxImage> fitInto(std::unique_ptr<oxImage> image, int edge, const
 
 // The picture decoded at least as large as the square along its longer side
 // where the decoder can reduce cheaply, then fitted into the square.
-std::unique_ptr<oxImage> decodeThumbnail(const std::string& fileName, int edge)
+std::unique_ptr<oxImage> decodeThumbnail(const std::string& fileName, int edge, const oxLoadOptions& limits)
 {
+    oxLoadOptions options = limits;
     // Within twice the square less one keeps the smallest reduction that
     // still covers it (the one before was at least twice the square).
-    const oxSize cover(2 * edge - 1, 2 * edge - 1);
-    return fitInto(oxImageRegistry::instance().loadImage(fileName, cover), edge, fileName);
+    options.maximum = oxSize(2 * edge - 1, 2 * edge - 1);
+    return fitInto(oxImageRegistry::instance().loadImage(fileName, options), edge, fileName);
 }
 
 // The thumbnail at the cache's size for the edge.
-ThumbnailImage cachedThumbnail(const oxThumbnailCache& cache, const std::string& fileName, int edge)
+ThumbnailImage cachedThumbnail(const oxThumbnailCache& cache, const std::string& fileName, int edge,
+                               const oxLoadOptions& limits)
 {
     ThumbnailImage made;
     if (std::optional<oxThumbnailCache::Thumbnail> found = cache.find(fileName, edge)) {
@@ -50,7 +52,7 @@ ThumbnailImage cachedThumbnail(const oxThumbnailCache& cache, const std::string&
     if (std::optional<std::string> reason = cache.failure(fileName))
         throw oxImageException(*reason, fileName);
     try {
-        made.image = decodeThumbnail(fileName, edge);
+        made.image = decodeThumbnail(fileName, edge, limits);
     } catch (const oxException& e) {
         cache.recordFailure(fileName, e.oxException::getMessage()); // without the file name, added again when thrown
         throw;
@@ -63,11 +65,12 @@ ThumbnailImage cachedThumbnail(const oxThumbnailCache& cache, const std::string&
 
 } // namespace
 
-ThumbnailImage makeThumbnailImage(const oxThumbnailCache* cache, const std::string& fileName, int edge)
+ThumbnailImage makeThumbnailImage(const oxThumbnailCache* cache, const std::string& fileName, int edge,
+                                  const oxLoadOptions& limits)
 {
     if (!cache)
-        return {decodeThumbnail(fileName, edge)};
-    ThumbnailImage made = cachedThumbnail(*cache, fileName, oxThumbnailCache::folderEdge(edge));
+        return {decodeThumbnail(fileName, edge, limits)};
+    ThumbnailImage made = cachedThumbnail(*cache, fileName, oxThumbnailCache::folderEdge(edge), limits);
     // Sheets of small squares get thumbnails no larger than their squares.
     if (edge < oxThumbnailCache::folderEdge(edge))
         made.image = fitInto(std::move(made.image), edge, fileName);
@@ -93,9 +96,10 @@ void uploadThumbnail(const std::string& fileName, ThumbnailImage& thumbnail, Loa
     uploadTiles(image, plan, tileMipmapMode(plan, readConfigBool(ConfigKey::UseGLMipmap)), picture);
 }
 
-bool prepareThumbnail(const oxThumbnailCache* cache, const std::string& fileName, LoadedPicture& picture)
+bool prepareThumbnail(const oxThumbnailCache* cache, const std::string& fileName, LoadedPicture& picture,
+                      const oxLoadOptions& limits)
 {
-    ThumbnailImage thumbnail = makeThumbnailImage(cache, fileName, std::max(picture.imageWidth, 1));
+    ThumbnailImage thumbnail = makeThumbnailImage(cache, fileName, std::max(picture.imageWidth, 1), limits);
     uploadThumbnail(fileName, thumbnail, picture);
     return true;
 }

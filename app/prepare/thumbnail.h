@@ -21,8 +21,11 @@ struct ThumbnailImage {
 // the smallest DCT scale that still covers the square), reduced and stored
 // in the cache. A file the cache records as failed in its present state
 // throws again without being read; a new failure is recorded. cache may be
-// null. No GL; safe on any thread. Throws like oxImageRegistry::loadImage.
-ThumbnailImage makeThumbnailImage(const oxThumbnailCache* cache, const std::string& fileName, int edge);
+// null. The decode keeps the budget and polls the token of limits (their
+// maximum is ignored: the edge decides). No GL; safe on any thread. Throws
+// like oxImageRegistry::loadImage (oxCancelled is not recorded as a failure).
+ThumbnailImage makeThumbnailImage(const oxThumbnailCache* cache, const std::string& fileName, int edge,
+                                  const oxLoadOptions& limits = {});
 
 // Fills the record from the thumbnail: texts, file data, statistics, tiles.
 // The record's lock is held and a GL context current.
@@ -30,4 +33,5 @@ void uploadThumbnail(const std::string& fileName, ThumbnailImage& thumbnail, Loa
 
 // Both steps: the filler of thumbnail records (the record's imageWidth is
 // the edge asked for).
-bool prepareThumbnail(const oxThumbnailCache* cache, const std::string& fileName, LoadedPicture& picture);
+bool prepareThumbnail(const oxThumbnailCache* cache, const std::string& fileName, LoadedPicture& picture,
+                      const oxLoadOptions& limits = {});

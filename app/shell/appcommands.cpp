@@ -27,9 +27,14 @@ bool PictavoApp::onKeyDown(int key, bool special)
             return true;
         case GUI_SPECIAL_HOME:
             m_list.goTo(0);
+            // The sheet shows where the position went.
+            if (thumbnailsActive() && m_transform)
+                showSheetTop();
             return true;
         case GUI_SPECIAL_END:
             m_list.goTo(m_list.count() - 1);
+            if (thumbnailsActive() && m_transform)
+                showSheetEnd();
             return true;
         default:
             return false;

@@ -16,13 +16,23 @@ LoaderServices programLoaderServices(LoaderServices services)
     if (!services.fillThumbnail) {
         // The thumbnails other programs share: made once, kept across runs.
         auto cache = std::make_shared<const oxThumbnailCache>(oxThumbnailCache::userRoot(), "pictavo-" PICTAVO_VERSION);
-        services.fillThumbnail = [cache](const std::string& name, LoadedPicture& picture, const oxCancelToken&) {
-            return prepareThumbnail(cache.get(), name, picture);
+        // Each decode keeps a picture's budget, as in the single view: a
+        // decompression bomb among the thumbnails is reduced or refused.
+        const auto limits = [](const oxCancelToken& cancel) {
+            oxLoadOptions options;
+            options.budget = decodedPictureBudget(pictureMemoryBudget());
+            options.cancel = &cancel;
+            return options;
+        };
+        services.fillThumbnail = [cache, limits](const std::string& name, LoadedPicture& picture,
+                                                 const oxCancelToken& cancel) {
+            return prepareThumbnail(cache.get(), name, picture, limits(cancel));
         };
         // Decoded on the workers, uploaded on the loader thread.
         if (!services.makeThumbnail)
-            services.makeThumbnail = [cache](const std::string& name, int edge) -> PictureFiller {
-                auto made = std::make_shared<ThumbnailImage>(makeThumbnailImage(cache.get(), name, edge));
+            services.makeThumbnail = [cache, limits](const std::string& name, int edge,
+                                                     const oxCancelToken& cancel) -> PictureFiller {
+                auto made = std::make_shared<ThumbnailImage>(makeThumbnailImage(cache.get(), name, edge, limits(cancel)));
                 return [made](const std::string& file, LoadedPicture& picture, const oxCancelToken&) {
                     uploadThumbnail(file, *made, picture);
                     return true;

@@ -192,6 +192,11 @@ void PictavoApp::showSheetTop()
     m_transform->scrollTo(m_transform->minimumOffsetX(), m_transform->minimumOffsetY());
 }
 
+void PictavoApp::showSheetEnd()
+{
+    m_transform->scrollTo(m_transform->offsetX(), m_transform->maximumOffsetY());
+}
+
 void PictavoApp::showFolderInSheet(const std::string& folder)
 {
     if (!m_thumbnailDisplay)

@@ -122,6 +122,7 @@ private:
     // The thumbnail view becomes the active one, showing the list's folder.
     void enterThumbnails();
     void showSheetTop(); // a newly shown sheet starts at its top
+    void showSheetEnd();
     // The list changed while the sheet is shown: a new folder is fitted
     // anew, the same folder keeps its zoom and scroll.
     void showFolderInSheet(const std::string& folder);

@@ -21,6 +21,7 @@
 #include <GL/gl.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 
 ThumbnailDisplay::ThumbnailDisplay(ViewApplication* app, const std::vector<std::string>& pictures,
@@ -219,7 +220,8 @@ void ThumbnailDisplay::drawCells(oxGuiSize window, const SheetView& view, const 
 void ThumbnailDisplay::updateProgress(oxGuiSize window)
 {
     const LoaderProgress progress = m_thumbnails.progress();
-    const bool shown = progress.queued > 0;
+    const double now = std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+    const bool shown = m_progressShowing.update(progress.done, progress.queued, now);
     if (m_progress->isVisible() != shown)
         m_progress->setVisible(shown);
     if (!shown)
@@ -228,6 +230,28 @@ void ThumbnailDisplay::updateProgress(oxGuiSize window)
     m_progress->setValue(progress.done);
     const oxGuiSize size = m_progress->getSize();
     m_progress->setPosition({window.width - size.width, window.height - size.height});
+}
+
+bool ProgressShowing::update(int done, int queued, double now)
+{
+    if (queued <= 0 || done >= queued) {
+        m_start = -1;
+        m_shown = false;
+        return false;
+    }
+    if (m_start < 0) {
+        m_start = now;
+        m_startDone = done;
+    }
+    if (m_shown)
+        return true;
+    const double elapsed = now - m_start;
+    const int made = done - m_startDone;
+    if (made <= 0)
+        m_shown = elapsed >= delay; // slow work, nothing to go by yet
+    else
+        m_shown = elapsed >= delay / 4 && (queued - done) * elapsed / made >= delay;
+    return m_shown;
 }
 
 // ---- input ------------------------------------------------------------------------------------

@@ -26,6 +26,21 @@ class ThumbnailSource;
 class oxGuiPopupMenu;
 class oxGuiProgressBar;
 
+// Whether the progress bar is worth showing: work that is over within about
+// delay seconds (a sheet found in the cache) never flashes it; work that
+// lasts longer shows it until it is done.
+class ProgressShowing {
+public:
+    // At now (seconds, any steady origin) the loader reports progress.
+    bool update(int done, int queued, double now);
+    double delay = 0.5;
+
+private:
+    double m_start = -1; // when the work began
+    int m_startDone = 0;
+    bool m_shown = false;
+};
+
 class ThumbnailDisplay : public Display {
 public:
     // pictures is the application's picture list (full paths), which must
@@ -76,6 +91,7 @@ public:
     SheetSelection& selection() { return m_selection; }
     FolderPanel& folderPanel() const { return *m_folderPanel; }
     oxGuiProgressBar& progressBar() const { return *m_progress; }
+    ProgressShowing& progressShowing() { return m_progressShowing; }
     SheetView sheetView() const;
 
 private:
@@ -101,6 +117,7 @@ private:
     SheetSelection m_selection;
     FolderPanel* m_folderPanel;
     oxGuiProgressBar* m_progress;
+    ProgressShowing m_progressShowing;
     oxTextOutput m_text; // title, lines of an empty folder, captions
     std::string m_folder;
     bool m_fontReported = false;

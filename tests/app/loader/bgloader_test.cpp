@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
+#include <map>
 #include <thread>
 #include <random>
 #include <time.h>
@@ -298,7 +299,10 @@ TEST(BGTextureLoader, ThumbnailCountKeepsThoseNearestTheScreen)
     LoaderRig rig(LoaderRig::numbered(300, "/m/"));
     rig.loader->setThumbnailCount(50);
     rig.loader->setVisibleRange(200, 209);
+    rig.hold("gate", false);
     rig.loader->updateThumbnails();
+    EXPECT_EQ(rig.loader->progress(), (LoaderProgress{0, 51})) << "the progress counts what the count lets in";
+    rig.fill.release("gate");
     ASSERT_TRUE(rig.idle());
     const auto indexes = [&] {
         std::vector<int> out;
@@ -329,7 +333,7 @@ TEST(BGTextureLoader, WorkersDecodeThumbnailsTheLoaderThreadPublishesThem)
     std::set<std::thread::id> decoders, publishers;
     LoaderRig rig(LoaderRig::numbered(300, "/w/"), true, true, [&](LoaderServices& s) {
         s.thumbnailWorkers = 3;
-        s.makeThumbnail = [&](const std::string& name, int edge) -> PictureFiller {
+        s.makeThumbnail = [&](const std::string& name, int edge, const oxCancelToken&) -> PictureFiller {
             {
                 std::lock_guard<std::mutex> lock(mutex);
                 decoders.insert(std::this_thread::get_id());
@@ -365,7 +369,7 @@ TEST(BGTextureLoader, ShutDownWithThumbnailsInFlightKeepsFileOperations)
     const std::string source = writeJpeg(dir.file("s.jpg"), 8, 8);
     auto rig = std::make_unique<LoaderRig>(LoaderRig::numbered(500, "/d/"), true, true, [](LoaderServices& s) {
         s.thumbnailWorkers = 2;
-        s.makeThumbnail = [](const std::string&, int) -> PictureFiller {
+        s.makeThumbnail = [](const std::string&, int, const oxCancelToken&) -> PictureFiller {
             std::this_thread::sleep_for(std::chrono::milliseconds(2));
             return [](const std::string&, LoadedPicture&, const oxCancelToken&) { return true; };
         };
@@ -378,6 +382,55 @@ TEST(BGTextureLoader, ShutDownWithThumbnailsInFlightKeepsFileOperations)
     const auto posted = rig->commands();
     EXPECT_NE(std::find(posted.begin(), posted.end(), 4242u), posted.end());
     EXPECT_EQ(boxes.count(), 0u) << boxes.texts();
+}
+
+// A decode that would run for long (a decompression bomb) stops at once
+// when its folder is left, when a picture is asked for (which comes first)
+// and at shut-down.
+TEST(BGTextureLoader, ThumbnailDecodesInFlightStopWhenNoLongerWanted)
+{
+    std::mutex mutex;
+    std::map<std::string, int> started, stopped;
+    auto rig = std::make_unique<LoaderRig>(LoaderRig::numbered(4, "/a/"), true, true, [&](LoaderServices& s) {
+        s.thumbnailWorkers = 2;
+        s.makeThumbnail = [&](const std::string& name, int, const oxCancelToken& cancel) -> PictureFiller {
+            {
+                std::lock_guard<std::mutex> lock(mutex);
+                ++started[name];
+            }
+            for (int i = 0; i < 30000 && !cancel.cancelled(); ++i)
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            if (cancel.cancelled()) {
+                std::lock_guard<std::mutex> lock(mutex);
+                ++stopped[name];
+            }
+            cancel.check();
+            return [](const std::string&, LoadedPicture&, const oxCancelToken&) { return true; };
+        };
+    });
+    const auto count = [&](const std::map<std::string, int>& m, const std::string& folder) {
+        std::lock_guard<std::mutex> lock(mutex);
+        int n = 0;
+        for (const auto& [name, times] : m)
+            n += name.rfind(folder, 0) == 0 ? times : 0;
+        return n;
+    };
+    rig->loader->updateThumbnails();
+    ASSERT_TRUE(waitUntil([&] { return count(started, "/a/") == 2; }));
+    rig->list = LoaderRig::numbered(3, "/b/");
+    rig->loader->updateThumbnails();
+    ASSERT_TRUE(waitUntil([&] { return count(stopped, "/a/") == 2 && count(started, "/b/") == 2; }));
+    EXPECT_EQ(count(started, "/a/"), 2); // not taken again
+
+    LoadedPicture* picture = rig->loader->awaitPicture("/b/2.jpg");
+    ASSERT_NE(picture, nullptr);
+    rig->loader->releasePicture(picture);
+    ASSERT_TRUE(waitUntil([&] { return count(started, "/b/") == 4; })); // made again after it
+    EXPECT_EQ(count(stopped, "/b/"), 2);
+    const auto before = std::chrono::steady_clock::now();
+    rig.reset();
+    EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::seconds(2));
+    EXPECT_EQ(count(stopped, "/b/"), 4);
 }
 
 TEST(BGTextureLoader, WakesForEachCommandAndSleepsWhileIdle)

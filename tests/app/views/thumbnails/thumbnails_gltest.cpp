@@ -182,6 +182,7 @@ TEST_F(SheetGL, ProgressBarShowsTheLoaderProgressInTheBottomRightCorner)
     const std::vector<std::string> pictures{"/p/a.jpg"};
     ThumbnailDisplay view(&app, pictures, thumbnails, thumbnails, {});
     view.applyGlobalStyle();
+    view.progressShowing().delay = 0;
     thumbnails.progressNow = {3, 10};
     view.drawView(1);
     const GLFrame p(W, H);

@@ -140,6 +140,32 @@ TEST(SheetSelection, CtrlClicksToggleAndShiftExtendsFromTheAnchor)
     EXPECT_EQ(s.within(5), std::vector<int>{}) << "indexes past a shrunk list are left out";
 }
 
+// Quick work never flashes the bar; work that lasts shows it until it is done.
+TEST(ProgressShowing, OnlyWorkThatLastsShowsTheBarUntilItIsDone)
+{
+    struct Step {
+        int done, queued;
+        double now;
+        bool shown;
+    };
+    const std::vector<std::vector<Step>> runs{
+        // 300 from the cache in 0.3 s: never.
+        {{0, 300, 0, false}, {100, 300, 0.1, false}, {200, 300, 0.2, false}, {300, 300, 0.3, false}},
+        // 300 made at 40 a second: once the rate is known, until the end.
+        {{0, 300, 0, false}, {4, 300, 0.1, false}, {10, 300, 0.25, true}, {200, 300, 5, true}, {300, 300, 7.5, false}},
+        // One slow picture: after the delay.
+        {{0, 1, 0, false}, {0, 1, 0.4, false}, {0, 1, 0.6, true}, {1, 1, 2, false}},
+        // New work after the end starts the clock again.
+        {{0, 5, 0, false}, {0, 5, 1, true}, {0, 0, 2, false}, {0, 5, 3, false}, {4, 5, 3.1, false}},
+    };
+    for (size_t r = 0; r < runs.size(); ++r) {
+        ProgressShowing showing;
+        for (size_t i = 0; i < runs[r].size(); ++i)
+            EXPECT_EQ(showing.update(runs[r][i].done, runs[r][i].queued, runs[r][i].now), runs[r][i].shown)
+                << "run " << r << " step " << i;
+    }
+}
+
 TEST(ThumbnailMenu, SelectionEntriesComeOnlyWithASelection)
 {
     ThumbnailMenuState state;
