@@ -6,15 +6,9 @@
 #
 # usage: bench/thumbnail_sheet.sh [BUILD_DIR] [CORPUS]   (defaults: build, ~/bench-corpus)
 set -uo pipefail
-src=$(cd "$(dirname "$0")/.." && pwd)
-build=$(cd "${1:-$src/build}" && pwd)
-corpus=${2:-$HOME/bench-corpus}
-harness=${BENCH_HARNESS:-$src/../../shared/bench/measure.sh}
-[ -x "$harness" ] || harness=/work/shared/bench/measure.sh
+source "$(dirname "$0")/harness.sh"
 pictavo=$build/app/pictavo
-repeats=${REPEATS:-3}
 
-out=$(mktemp -d)
 # Pictavo takes one file (its folder is shown), the harness gives them all.
 sheet=$out/pictavo-sheet
 printf '#!/bin/sh\nexec "%s" -thumbnails "$1"\n' "$pictavo" >"$sheet"

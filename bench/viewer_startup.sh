@@ -10,13 +10,7 @@
 # usage: bench/viewer_startup.sh [BUILD_DIR] [CORPUS]   (defaults: build, ~/bench-corpus)
 #        REPEATS=N (default 3) repeats of each figure
 set -uo pipefail
-src=$(cd "$(dirname "$0")/.." && pwd)
-build=$(cd "${1:-$src/build}" && pwd)
-corpus=${2:-$HOME/bench-corpus}
-harness=${BENCH_HARNESS:-$src/../../shared/bench/measure.sh}
-[ -x "$harness" ] || harness=/work/shared/bench/measure.sh
-repeats=${REPEATS:-3}
-out=$(mktemp -d)
+source "$(dirname "$0")/harness.sh"
 
 # name, next key, command line (%f: the pictures)
 viewers=("pictavo|space|$build/app/pictavo %f")
