@@ -356,7 +356,8 @@ void ImageDisplay::drawInfo(int infoLevel)
         m_exposurePanel->layoutFor(window, application()->guiStyle().textHeight);
         renderElements();
     }
-    m_overlays.setZoom(t.zoom());
+    // Without a picture there is no zoom to tell.
+    m_overlays.setZoom(shown ? std::optional<double>(t.zoom()) : std::nullopt);
     m_overlays.draw(window, infoLevel == 2 && shown);
 }
 

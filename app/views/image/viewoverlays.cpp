@@ -62,12 +62,12 @@ void ViewOverlays::setDetails(const LoadedPicture& p)
     m_detail.setText(detailText(p.fileDate, p.fileSize, p.fullWidth, p.fullHeight));
 }
 
-void ViewOverlays::setZoom(double zoom)
+void ViewOverlays::setZoom(std::optional<double> zoom)
 {
-    const long percent = zoomPercent(zoom);
+    const long percent = zoom ? zoomPercent(*zoom) : -1;
     if (percent != m_zoomPercent) {
         m_zoomPercent = percent;
-        m_zoom.setText(zoomText(zoom));
+        m_zoom.setText(zoom ? zoomText(*zoom) : std::string());
     }
 }
 

@@ -9,6 +9,7 @@
 #include "oxengine/gui/geometry.h"
 #include "oxengine/gui/style.h"
 
+#include <optional>
 #include <string>
 
 class ViewOverlays {
@@ -26,7 +27,7 @@ public:
     void setDetails(const LoadedPicture& picture);
     void clearDetails() { m_detail.setText({}); }
     // "<zoom x 100, rounded> %"; the text is only rebuilt when it changes.
-    void setZoom(double zoom);
+    void setZoom(std::optional<double> zoom);
 
     // Places and draws the lines for a window of that size; the detail line
     // only when showDetails.
