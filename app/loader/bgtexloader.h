@@ -135,7 +135,7 @@ public:
     bool setLogging(bool on);
     bool isLogging() const { return m_log.isOpen(); }
     // One line of text into the log (nothing while it is closed).
-    void writeLog(const std::string& line) { m_log.write("%s\n", line.c_str()); }
+    void writeLog(const std::string& line) { m_log.writeLine(line); }
 
     // Queues a command and wakes the thread; a file operation joins the
     // open batch.

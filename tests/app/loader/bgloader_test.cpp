@@ -165,6 +165,26 @@ TEST(BGTextureLoader, FailedLoadsGiveARecordWithItsNoteALogLineAndNoBox)
     unlink(LoaderLog::path().c_str());
 }
 
+// A whole line from another source (the start-up trace) waits for the end of
+// a load's line, which the loader writes in parts; scripts read those lines.
+TEST(LoaderLog, WholeLinesWaitForTheOpenLine)
+{
+    LoaderLog log;
+    ASSERT_TRUE(log.setOpen(true));
+    log.write("Load %s ", "/x/a.jpg");
+    log.writeLine("startup: first decode done");
+    log.write(": %g ms\n", 1.5);
+    log.writeLine("after");
+    log.write("Load %s ", "/x/b.jpg");
+    log.writeLine("closed midway");
+    log.setOpen(false);
+    const std::string text = readFile(LoaderLog::path());
+    EXPECT_NE(text.find("Load /x/a.jpg : 1.5 ms\nstartup: first decode done\nafter\nLoad /x/b.jpg \nclosed midway\n"),
+              std::string::npos)
+        << text;
+    unlink(LoaderLog::path().c_str());
+}
+
 // Pictures and their prefetched neighbours come as first looks; the full
 // picture is loaded into the same record, which the view keeps holding, when
 // the view asks, ahead of queued prefetches and once however often it asks.
