@@ -1,9 +1,9 @@
 // The main thread's side of the background loader and the thread's loop.
 // The commands themselves are carried out in bgtexloader_commands.cpp.
-#include "oxengine/core/startuptrace.h"
 #include "app/loader/bgtexloader.h"
 
 #include "oxengine/core/catalogue.h"
+#include "oxengine/core/startuptrace.h"
 #include "oxengine/core/errors.h"
 #include "oxengine/core/memory.h"
 #include "oxengine/core/strings.h"

@@ -149,7 +149,7 @@ void BGTextureLoader::publishThumbnails(std::vector<ReadyThumbnail>& ready)
     // The textures are complete before the main context draws them.
     if (m_context)
         m_context->finish();
-    bool onScreen = false;
+    bool onScreen = false, allMade = false;
     {
         oxLock lock(threadLock());
         std::lock_guard<std::mutex> work(m_workMutex);
@@ -162,13 +162,14 @@ void BGTextureLoader::publishThumbnails(std::vector<ReadyThumbnail>& ready)
         for (size_t i = 0; i < ready.size(); ++i)
             m_thumbnailQueue.markDone();
         refreshKeptThumbnails();
+        allMade = thumbnailsLeft() == 0;
     }
     dropFarthestThumbnails();
     // A sheet redrawn for every thumbnail made off screen keeps a software
     // renderer busy for nothing: those redraw only for the progress bar,
-    // once a second.
+    // once a second, and when the last is made (the bar goes).
     const auto now = std::chrono::steady_clock::now();
-    if (onScreen || now - m_progressRedisplayed >= PROGRESS_REDISPLAY) {
+    if (onScreen || allMade || now - m_progressRedisplayed >= PROGRESS_REDISPLAY) {
         m_progressRedisplayed = now;
         redisplay();
     }
