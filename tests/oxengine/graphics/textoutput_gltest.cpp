@@ -195,3 +195,30 @@ TEST_F(TextDrawing, TabColumnsLineUpWhateverTheWidthsBeforeThem)
     EXPECT_GT(starts[0], 20 + key.measure().width);
     EXPECT_LT(starts[0], 20 + key.measure().width + 4 * 20 + 2);
 }
+
+// Characters the built-in font lacks come from a system font (fontconfig's choice), not as "?", on the same baseline.
+TEST_F(TextDrawing, MissingCharactersAreDrawnWithSystemFontsOnTheBaseline)
+{
+    out.setTextHeight(40);
+    const auto drawn = [&](const std::string& text) {
+        glClear(GL_COLOR_BUFFER_BIT);
+        out.setText(text);
+        out.draw();
+        return glReadBack(0, 0, W, H);
+    };
+    const std::vector<uint8_t> question = drawn("?");
+    for (const auto& [text, hex] : {std::pair{"\xce\xa9", "3a9"}, {"\xd0\x96", "416"}, {"\xe6\x97\xa5", "65e5"}}) {
+        SCOPED_TRACE(hex);
+        std::string fonts;
+        if (runCommand(std::string("fc-list ':charset=") + hex + "' file", &fonts) != 0 || fonts.empty())
+            continue; // "?" is right on a system without such a font
+        EXPECT_NE(drawn(text), question);
+        // Within the line (its cell ends at the baseline's 100; the glyphs' baseline lies a fifth higher).
+        const PixelBox box = find([](int r, int, int) { return r > 100; });
+        EXPECT_GE(box.top, 100 - 41);
+        EXPECT_LE(box.bottom, 100);
+        EXPECT_GT(box.bottom, 100 - 14);
+    }
+    drawn("Gr\xc3\xbc\xc3\x9f" "e aus K\xc3\xb6ln \xe2\x80\x93 \xe6\x97\xa5\xe6\x9c\xac \xce\xa9\xce\xbc\xce\xad\xce\xb3\xce\xb1");
+    glSaveArtifact("glyph_fallback", W, H);
+}
