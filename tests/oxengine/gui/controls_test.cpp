@@ -40,7 +40,6 @@ std::unique_ptr<oxGuiSlider> slider(double value)
 TEST_F(Controls, ListRowsAreChosenByClickKeysAndWheel)
 {
     auto list = threeRows();
-    EXPECT_EQ(list->getSize(), (oxGuiSize{6 + int(textWidth("JPEG", 20)), 66}));
     EXPECT_FALSE(list->onKeyDown(GUI_SPECIAL_DOWN, true)); // no focus yet
     std::vector<int> chosen; // -9: not taken
     // Rows, margins (no row) and another button; a click on the chosen row posts nothing.
@@ -87,12 +86,10 @@ TEST_F(Controls, SliderValueFromClicksDragsWheelAndKeys)
 {
     auto s = slider(2.5);
     EXPECT_EQ(s->valueText(), "2.5");
-    const oxGuiSlider::Track t = s->track(); // between the name and the value
-    EXPECT_EQ(t.position, (oxGuiPoint{int(2 + textWidth("Gamma", 20) + 10), 2})); // half a line after the name
+    const oxGuiSlider::Track t = s->track();
     s->setNameColumn(100); // a column wider than the name: the bar starts behind it
     EXPECT_EQ(s->track().position.x, 2 + 100 + 10);
     s->setNameColumn(0);
-    EXPECT_EQ(t.position.x + t.size.width, int(360 - 2 - textWidth("000000", 20) - 2));
     const int w = t.size.width, x0 = t.position.x;
     EXPECT_TRUE(s->onClick(0, x0 + w / 2, 10));
     EXPECT_NEAR(s->getValue(), 10.0 * (w / 2) / w, 1e-9);
@@ -217,11 +214,10 @@ TEST_F(Controls, SplitterKeepsItsTargetWithinTheLimits)
     Probe* target = row.addChild(probe("tree", nullptr, {200, 100}));
     Split* bar = row.addChild(std::make_unique<Split>(target));
     row.addChild(std::make_unique<oxGuiFlexi>(1, 0));
-    EXPECT_EQ(bar->getStretch(), (oxGuiSize{0, 1}));
     row.setTextHeight(20);
     row.setSize({800, 100});
     row.setPosition({0, 0});
-    EXPECT_EQ(bar->getSize(), (oxGuiSize{5, 100}));
+    EXPECT_EQ(bar->getSize().height, 100); // the full height of its row
     oxGuiElement* dragged = nullptr;
     int axes = 0;
     EXPECT_FALSE(bar->beginDrag(100, 50, dragged, axes)); // on the target

@@ -1,8 +1,6 @@
 #include "glapp_fixtures.h"
 
-#include "oxengine/core/errors.h"
 #include "oxengine/platform/viewingtransform.h"
-#include "support/switches.h"
 
 #include <thread>
 
@@ -197,18 +195,6 @@ TEST(ViewingTransform, IsAListenerAndOwnedOnRequest)
         app.setViewingTransform(new Transform(ownedGone), true);
     }
     EXPECT_TRUE(ownedGone); // owned: destroyed with the application
-}
-
-TEST(ListenersDeathTest, NullListenersEndTheProcessWithCode3)
-{
-    GTEST_FLAG_SET(death_test_style, "threadsafe");
-    Seam<oxFailureSink> toStderr(oxSetFailureSink, {}); // where the message is matched
-    WindowlessApp app;
-    EXPECT_EXIT(app.addGUIEventListener(nullptr), testing::ExitedWithCode(3),
-                "GUIEventListener must not be 0\nCondition: !\\(l != 0\\)");
-    EXPECT_EXIT(app.removeRenderListener(nullptr), testing::ExitedWithCode(3), "RenderListener must not be 0");
-    EXPECT_EXIT(app.addIdleListener(nullptr), testing::ExitedWithCode(3), "IdleListener must not be 0");
-    EXPECT_EXIT(app.setInitialWindowSize(0, 10), testing::ExitedWithCode(3), "invalid initial GLUT window size");
 }
 
 TEST(ExtensionTokens, MatchWholeTokensOnly)

@@ -91,7 +91,6 @@ TEST(NativeBox, KeysMouseAndTheCloseButtonGiveTheAnswers)
             const char* keys;
             int answer;
         } cases[] = {
-            {"oxbox ok enter", MB_OK, "Return", MB_OK},
             {"oxbox ok escape", MB_OK, "Escape", MB_OK},
             {"oxbox yesno enter", MB_YES | MB_NO, "Return", MB_YES},
             {"oxbox yesno escape", MB_YES | MB_NO, "Escape", MB_NO},
