@@ -87,6 +87,8 @@ TEST_F(ModalRun, TheHelperSwallowsAllInputButReleases)
 
 TEST_F(ModalRun, RunEndsWithTheModalButtonsCodeAndPostsNothing)
 {
+    CountingIdle idle; // asked for by nobody: not run while the commands arrive
+    app.addIdleListener(&idle);
     ScriptPanel dlg;
     const size_t before = listenerCount();
     dlg.script = [&](unsigned c) {
@@ -103,6 +105,8 @@ TEST_F(ModalRun, RunEndsWithTheModalButtonsCodeAndPostsNothing)
     app.postCommand(500);
     EXPECT_EQ(dlg.runModal(), GUI_CMD_CANCEL);
     EXPECT_FALSE(dlg.isRunning());
+    EXPECT_EQ(idle.calls, 0);
+    app.removeIdleListener(&idle);
     EXPECT_EQ(listenerCount(), before);
     EXPECT_EQ(app.renderListeners().size(), 0u);
     EXPECT_EQ(app.pendingCommands(), 0u);
@@ -161,30 +165,16 @@ TEST_F(ModalRun, RunsNestTwoDeepAndKeepCommandsNobodyHandled)
     EXPECT_EQ(only(take(), "cmd"), (Log{"cmd223"}));
 }
 
-TEST_F(ModalRun, IdleListenersRunOnlyWhenAskedAndUnhandledCommandsWait)
+// A plain panel handles no command: what is queued waits for its end. A
+// listener behind the panel ends the run from an idle pass it asked for.
+TEST_F(ModalRun, IdlePassesRunWhenAskedAndUnhandledCommandsWait)
 {
     CountingIdle idle;
-    app.addIdleListener(&idle);
-    ScriptPanel dlg;
-    dlg.script = [&](unsigned c) {
-        if (c == 500)
-            app.postCommand(501);
-        else
-            dlg.setResult(1);
-        return true;
-    };
-    app.postCommand(500);
-    EXPECT_EQ(dlg.runModal(), 1);
-    EXPECT_EQ(idle.calls, 0); // the commands still arrived
-    app.removeIdleListener(&idle);
-
-    // A plain panel handles no command: what is queued waits for its end.
-    // A listener behind the panel ends the run from an idle pass.
     oxGuiModalPanel panel;
     panel.setProcessIdle(true);
     app.postCommand(223);
     app.postCommand(500);
-    idle.calls = 0, idle.endAfter = 3, idle.panel = &panel;
+    idle.endAfter = 3, idle.panel = &panel;
     app.addIdleListener(&idle);
     EXPECT_EQ(panel.runModal(), 1);
     app.removeIdleListener(&idle);
