@@ -26,16 +26,9 @@ public:
     Probe* drag = nullptr;
 };
 
-// Ends panel's run on its endAfter-th pass.
 struct CountingIdle : oxIdleListener {
-    bool idle(int64_t) override
-    {
-        if (++calls == endAfter)
-            panel->setResult(1);
-        return true;
-    }
-    int calls = 0, endAfter = -1;
-    oxGuiModalPanel* panel = nullptr;
+    bool idle(int64_t) override { return ++calls, true; }
+    int calls = 0;
 };
 
 class ModalRun : public GuiTest {
@@ -163,23 +156,6 @@ TEST_F(ModalRun, RunsNestTwoDeepAndKeepCommandsNobodyHandled)
     EXPECT_TRUE(only(log, "cmd").empty());
     // Passed on by both runs, it reaches the application once, after them.
     EXPECT_EQ(only(take(), "cmd"), (Log{"cmd223"}));
-}
-
-// A plain panel handles no command: what is queued waits for its end. A
-// listener behind the panel ends the run from an idle pass it asked for.
-TEST_F(ModalRun, IdlePassesRunWhenAskedAndUnhandledCommandsWait)
-{
-    CountingIdle idle;
-    oxGuiModalPanel panel;
-    panel.setProcessIdle(true);
-    app.postCommand(223);
-    app.postCommand(500);
-    idle.endAfter = 3, idle.panel = &panel;
-    app.addIdleListener(&idle);
-    EXPECT_EQ(panel.runModal(), 1);
-    app.removeIdleListener(&idle);
-    EXPECT_TRUE(log.empty());
-    EXPECT_EQ(only(take(), "cmd"), (Log{"cmd223", "cmd500"}));
 }
 
 TEST(GuiModal, WithoutAnApplicationNothingRuns)
