@@ -95,18 +95,6 @@ TEST_F(Menus, SubmenusOpenBesideTheirEntryAlongThePointersPath)
     EXPECT_EQ(only(take(), "cmd"), (Log{"cmd214"}));
     EXPECT_FALSE(sort->isOpen()); // the next popup starts closed
 
-    // Three levels stay open along the path.
-    oxGuiSubMenu* more = sub->addSubMenu("More");
-    more->popupMenu()->addItem("By size", 215);
-    app.script.push_back([&] {
-        moveOnto(sort);
-        moveOnto(more);
-        ASSERT_TRUE(more->isOpen());
-        moveOnto(entry(*more->popupMenu(), 0));
-        EXPECT_TRUE(sort->isOpen() && more->isOpen());
-        app.click(*entry(*more->popupMenu(), 0));
-    });
-    EXPECT_EQ(menu.popup(100, 100), 215);
     // A click on the parent while a submenu is open reaches the parent's entry
     // (one that lies below the open submenu's entry).
     menu.addItem("Close", 300);
