@@ -101,3 +101,24 @@ TEST(EditText, EditsWholeCharactersWithinItsLimit)
     // A one-line field shows line breaks as blanks.
     EXPECT_EQ(oxEditText(U"a\nb\r\nc", false, 100).text(), U"a b  c");
 }
+
+TEST(EditText, MultiLineCursorKeepsItsColumn)
+{
+    oxEditText e(U"first line\nab\nthird line", true, 100);
+    std::vector<size_t> columns;
+    // Up through the short line and back; a sideways move forgets the column.
+    for (void (oxEditText::*move)() : {&oxEditText::up, &oxEditText::up, &oxEditText::up, &oxEditText::left,
+                                       &oxEditText::down, &oxEditText::down}) {
+        (e.*move)();
+        columns.push_back(e.cursorLine() * 100 + e.cursorColumn());
+    }
+    EXPECT_EQ(columns, (std::vector<size_t>{102, 10, 10, 9, 102, 209}));
+    e.end();
+    e.down(); // past the last line: stays on it
+    EXPECT_EQ(e.cursorLine() * 100 + e.cursorColumn(), 210u);
+    e.home();
+    EXPECT_TRUE(e.insert(U'\n'));
+    EXPECT_EQ(e.lines().size(), 4u);
+    e.moveTo(99, 99);
+    EXPECT_EQ(e.cursor(), e.text().size());
+}
