@@ -76,6 +76,7 @@ PictavoApp::PictavoApp(LoaderServices loaderServices) : m_list(listHooks())
     // The window becomes full-screen: a first look covering the screen is
     // as sharp as the full picture at fit zoom.
     m_loader->setFirstLookCover(screenWidth, screenHeight);
+    m_loader->holdReadAhead(true); // until the first frame is on screen
     setTitle(oxGetTranslation("Pictavo"));
     // The icon the desktop shows for the installed program, on the window
     // too (rendered from it at build time: no SVG renderer at start-up).
@@ -382,8 +383,11 @@ void PictavoApp::display(bool flushOnly)
     const bool nothingYet = m_imageDisplay && m_activeView == m_imageDisplay.get() && !m_imageDisplay->hasPicture() &&
                             m_imageDisplay->isWaiting() && !m_imageDisplay->loadingHintShown();
     oxGLUTApplication::display(flushOnly || nothingYet);
-    if (!flushOnly && !nothingYet)
+    if (!flushOnly && !nothingYet && !m_firstFrameShown) {
+        m_firstFrameShown = true;
+        m_loader->holdReadAhead(false);
         oxMarkStartup("first frame swapped");
+    }
     if (!oxStartupTraced() || !m_imageDisplay || m_activeView != m_imageDisplay.get() || !m_imageDisplay->hasPicture() ||
         m_imageDisplay->isWaiting())
         return;
