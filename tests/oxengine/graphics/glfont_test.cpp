@@ -73,6 +73,7 @@ TEST(GLFontFile, BrokenFilesAreRefusedBeforeReadingOrAllocatingTooMuch)
         {"end after 4 of 8 texels", smallFont().byte(0x30).bytes, true, END},
         {"plain, one byte short", smallFont().raw(std::string(15, '\x7f')).bytes, false, END},
         {"texture width 0", header(0, 16, 32, 32), true, "texture size 0 x 16"},
+        {"negative height", header(16, -4, 32, 32), true, "texture size"},
         {"texture too wide", header(16385, 1, 32, 32), true, "texture size"},
         {"reversed range", header(16, 16, 40, 39), true, "reversed"},
         {"65537 glyphs", header(16, 16, 0, 65536), true, "more than 65536"},

@@ -22,6 +22,8 @@ TEST(TextureFilters, QualityChoosesFiltersAndAnisotropy)
     // Unknown qualities (7, -1) filter like 0 but magnify smoothly.
     const Row rows[] = {{0, GL_NEAREST_MIPMAP_NEAREST, GL_NEAREST, GL_NEAREST, 1},
                         {1, GL_LINEAR_MIPMAP_NEAREST, GL_LINEAR, GL_LINEAR, 1},
+                        {2, GL_LINEAR_MIPMAP_LINEAR, GL_LINEAR, GL_LINEAR, 1},
+                        {3, GL_LINEAR_MIPMAP_LINEAR, GL_LINEAR, GL_LINEAR, 8},
                         {4, GL_LINEAR_MIPMAP_LINEAR, GL_LINEAR, GL_LINEAR, 16},
                         {7, GL_NEAREST_MIPMAP_NEAREST, GL_NEAREST, GL_LINEAR, 1},
                         {-1, GL_NEAREST_MIPMAP_NEAREST, GL_NEAREST, GL_LINEAR, 1}};
