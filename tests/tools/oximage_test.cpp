@@ -1,4 +1,5 @@
 // The oximage tool end to end: the built program on real files.
+#include "oxengine/image/exr/exrlibrary.h"
 #include "oxengine/image/handler.h"
 #include "testsupport.h"
 
@@ -42,6 +43,13 @@ TEST(OxImageTool, InfoPrintsOneLinePerFile)
     EXPECT_EQ(out, good + "\tok\t64x32\tuint8\t3\t5\n" + dir.file("bad.jpg") + "\terror\tdecompression failed. (Not a JPEG file: starts with 0x6e 0x6f)\n" +
                        "x.psd\terror\tunsupported image file type\n" + dir.file("gone.jpg") +
                        "\terror\tcannot open file. (No such file or directory)\n");
+    std::vector<std::pair<std::string, std::string>> deeper{{dir.file("deep.png"), "uint16"}};
+    if (oxExrLibrary::process())
+        deeper.emplace_back(dir.file("half.exr"), "half");
+    for (const auto& [file, type] : deeper) {
+        oxImageRegistry::instance().saveImage(*oxImageHalf::create(2, 1), file, oxToneMapping::neutral());
+        EXPECT_EQ(info(file), file + "\tok\t2x1\t" + type + "\t4\t0\n");
+    }
 }
 
 TEST(OxImageTool, ConvertAndTransformJpeg)

@@ -105,6 +105,20 @@ TEST(Thread, ThreadThatWillNotStopIsLeftRunningAndReported)
     EXPECT_EQ(t.state(), oxThread::FINISHED);
 }
 
+TEST(Thread, DestroyingARunningThreadStopsIt)
+{
+    std::atomic<bool> bodyDone{false};
+    {
+        FunctionThread t([&](FunctionThread& self) {
+            pollUntilStopped(self);
+            bodyDone = true;
+        });
+        ASSERT_TRUE(t.start());
+        std::this_thread::sleep_for(5ms);
+    }
+    EXPECT_TRUE(bodyDone);
+}
+
 TEST(Event, ASignalWakesOneWaitAndSignalsDoNotAddUp)
 {
     oxEvent e;
