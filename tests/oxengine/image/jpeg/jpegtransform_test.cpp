@@ -99,9 +99,6 @@ TEST(JpegTransform, KeepsDatePermissionsAndAppMarkersOrRefusesUntouched)
     chmod(file.c_str(), 0640);
     utimensat(AT_FDCWD, file.c_str(), past, 0);
     transform(file, turn(1));
-    auto image = load(file);
-    EXPECT_EQ(image->size(), oxSize(768, 1024));
-    EXPECT_EQ(image->comment(), "first second");
     EXPECT_EQ(segments(readFile(file), APP_AND_COM), segments(original, APP_AND_COM));
     EXPECT_EQ(statOf(file).st_mtim.tv_sec, 1000000000);
     EXPECT_EQ(statOf(file).st_mtim.tv_nsec, 123456789);
