@@ -173,9 +173,6 @@ std::unique_ptr<oxTexture2D> createTexture(const oxImage& image, int x, int y, i
                                            const oxTextureParams& params = defaultTextureParams());
 std::unique_ptr<oxTexture2D> createTexture(const oxPixelRect& pixels, MipmapGen mode,
                                            const oxTextureParams& params = defaultTextureParams());
-// Level i of the list becomes mipmap level i; level 0 decides the size rules.
-std::unique_ptr<oxTexture2D> createTextureFromLevels(const std::vector<const oxImage*>& levels,
-                                                     const oxTextureParams& params = defaultTextureParams());
 
 // Level 0 is a copy; each next level halves the sides above 1 and averages
 // the 2 x 2 (or 2) pixels, rounded, down to 1 x 1. Empty list when the image
