@@ -18,16 +18,6 @@ oxGuiElement* oxGuiContainer::addChildOwned(std::unique_ptr<oxGuiElement> e)
     return m_children.back().get();
 }
 
-oxGuiElement* oxGuiContainer::addChildFrontOwned(std::unique_ptr<oxGuiElement> e)
-{
-    if (!e)
-        return nullptr;
-    if (m_transform)
-        e->setTransform(m_transform);
-    m_children.insert(m_children.begin(), std::move(e));
-    return m_children.front().get();
-}
-
 void oxGuiContainer::setFontName(const std::string& name)
 {
     oxGuiElement::setFontName(name);

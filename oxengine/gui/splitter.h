@@ -12,8 +12,6 @@ public:
     // After a drag: the target's width when it began and now.
     virtual void onSplitMoved(int oldWidth, int newWidth);
 
-    void setTarget(oxGuiElement* target) { m_target = target; }
-    oxGuiElement* target() const { return m_target; }
     bool isHovered() const { return m_hover; }
     bool isDragging() const { return m_dragging; }
 
