@@ -23,6 +23,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <optional>
 
 namespace {
 
@@ -241,6 +242,37 @@ TEST(CrossFade, RunsItsLengthLinearlyAndAtLeastAMicrosecondPerStep)
     EXPECT_DOUBLE_EQ(fade.previousScale(), 1.0);
     fade.start(&old, 1.0, 0, 0, 1000000000);
     EXPECT_EQ(fade.length(), 10000000); // at most ten seconds
+}
+
+TEST(CrossFade, UncoveredPartsAreTheBandsAroundTheCover)
+{
+    const WindowRect outer{0, 0, 100, 80};
+    struct Case {
+        const char* name;
+        std::optional<WindowRect> inner;
+        size_t bands;
+        double area;
+    } cases[] = {
+        {"none", std::nullopt, 1, 8000},
+        {"the same", WindowRect{0, 0, 100, 80}, 0, 0},
+        {"larger", WindowRect{-10, -10, 200, 200}, 0, 0},
+        {"narrower", WindowRect{20, 0, 80, 80}, 2, 3200},
+        {"lower", WindowRect{0, 10, 100, 70}, 2, 2000},
+        {"inside", WindowRect{10, 10, 90, 70}, 4, 3200},
+        {"beside", WindowRect{100, 0, 200, 80}, 1, 8000},
+        {"empty", WindowRect{50, 50, 50, 60}, 1, 8000},
+    };
+    for (const Case& c : cases) {
+        const std::vector<WindowRect> parts = uncoveredParts(outer, c.inner ? &*c.inner : nullptr);
+        double area = 0;
+        for (const WindowRect& r : parts) {
+            EXPECT_FALSE(r.empty()) << c.name;
+            EXPECT_TRUE(r.x0 >= outer.x0 && r.x1 <= outer.x1 && r.y0 >= outer.y0 && r.y1 <= outer.y1) << c.name;
+            area += (r.x1 - r.x0) * (r.y1 - r.y0);
+        }
+        EXPECT_EQ(parts.size(), c.bands) << c.name;
+        EXPECT_DOUBLE_EQ(area, c.area) << c.name;
+    }
 }
 
 TEST(PictureTiles, NeighboursMeetOnTheSharedTexelAndTheMarginIsNotDrawn)
