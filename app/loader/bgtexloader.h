@@ -117,6 +117,11 @@ public:
     // cheaply); the full picture replaces such a first look when a view asks
     // (completePicture). 0 x 0, the default, loads full pictures at once.
     void completePicture(LoadedPicture* picture) override;
+    // A picture waited for, a file operation, a cancel or the shut-down
+    // ends a hold at once.
+    void holdReadAhead() override;
+    void resumeReadAhead() override;
+    static constexpr std::chrono::milliseconds kReadAheadHoldMax{1000};
     void setFirstLookCover(int width, int height)
     {
         m_coverWidth = std::max(width, 0);
@@ -293,6 +298,13 @@ private:
     // Cancels the decoding of the command in progress (any thread; reset by
     // the loader thread as it takes the next command).
     oxCancelToken m_cancel;
+
+    // Reading ahead waits until then (a time in the past: no hold). Leaf lock.
+    std::mutex m_holdMutex;
+    std::condition_variable m_holdChanged;
+    std::chrono::steady_clock::time_point m_holdUntil;
+    // Loader thread: before a load read ahead.
+    void waitWhileReadAheadHeld();
 
     oxEvent m_wake;
     oxEvent m_loaded;

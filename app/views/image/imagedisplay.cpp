@@ -60,8 +60,15 @@ void ImageDisplay::releasePicture(LoadedPicture*& picture)
     picture = nullptr;
 }
 
+void ImageDisplay::resumeReadAhead()
+{
+    if (std::exchange(m_readAheadHeld, false))
+        m_loader.resumeReadAhead();
+}
+
 void ImageDisplay::shutDown()
 {
+    resumeReadAhead();
     m_waitingFor.clear();
     LoadedPicture* previous = m_fade.take();
     releasePicture(previous);
@@ -126,6 +133,13 @@ oxGuiSizeD ImageDisplay::scaledContentSize()
 
 void ImageDisplay::showPicture(const std::string& entry)
 {
+    if (m_current) {
+        // The frame that starts the fade to it comes before the decoding of
+        // its neighbours, which would take the cores that frame needs.
+        m_loader.holdReadAhead();
+        m_readAheadHeld = true;
+        m_holdFrame = m_frames;
+    }
     const PictureRequest request = m_loader.requestPicture(entry);
     if (request.pending) {
         // The last one asked for is the one that matters.
@@ -206,6 +220,9 @@ void ImageDisplay::show(const std::string& entry, LoadedPicture* picture)
 
 bool ImageDisplay::idle(int64_t elapsedMicroseconds)
 {
+    // Idle ticks come after the frame of their pass is on screen.
+    if (m_frames != m_holdFrame)
+        resumeReadAhead();
     if (!m_fade.previous()) {
         stopFadeListener();
         return true;
@@ -274,6 +291,7 @@ bool ImageDisplay::firstLookMagnified() const
 
 void ImageDisplay::drawView(int infoLevel)
 {
+    ++m_frames;
     setInfoLevel(infoLevel);
     pickUpPicture();
     animate();
