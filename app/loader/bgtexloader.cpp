@@ -66,34 +66,8 @@ void BGTextureLoader::enqueueLocked(LoaderCommand command)
         operation->batch = m_openBatch;
         ++m_batches[m_openBatch].pending;
     }
-    const auto* load = std::get_if<LoadCommand>(&command);
-    const bool readAheadOrUnload = load ? !load->urgent : std::holds_alternative<UnloadCommand>(command);
     m_queue.enqueue(std::move(command));
-    // Whatever someone waits for goes before a held read-ahead.
-    if (!readAheadOrUnload)
-        resumeReadAhead();
     m_wake.signal();
-}
-
-void BGTextureLoader::holdReadAhead()
-{
-    std::lock_guard<std::mutex> lock(m_holdMutex);
-    m_holdUntil = std::chrono::steady_clock::now() + kReadAheadHoldMax;
-}
-
-void BGTextureLoader::resumeReadAhead()
-{
-    {
-        std::lock_guard<std::mutex> lock(m_holdMutex);
-        m_holdUntil = {};
-    }
-    m_holdChanged.notify_all();
-}
-
-void BGTextureLoader::waitWhileReadAheadHeld()
-{
-    std::unique_lock<std::mutex> lock(m_holdMutex);
-    m_holdChanged.wait_until(lock, m_holdUntil, [&] { return std::chrono::steady_clock::now() >= m_holdUntil; });
 }
 
 void BGTextureLoader::enqueue(LoaderCommand command)
@@ -231,7 +205,6 @@ PictureRequest BGTextureLoader::requestPicture(const std::string& name)
         holdThumbnails(false);
         return {};
     }
-    resumeReadAhead(); // it may be the one read ahead
     if (m_wanted == name && (running || m_queue.hasLoad(name, false)))
         return {nullptr, true};
     m_wanted = name;
@@ -274,6 +247,17 @@ void BGTextureLoader::completePicture(LoadedPicture* picture)
         return;
     // Before the neighbours: the user looks at this one.
     enqueueLocked(LoadCommand{.name = picture->name, .urgent = true, .fullAfterFirstLook = true});
+}
+
+void BGTextureLoader::holdReadAhead(bool hold)
+{
+    {
+        oxLock lock(threadLock());
+        std::lock_guard<std::mutex> work(m_workMutex);
+        m_readAheadHeld = hold;
+    }
+    if (!hold)
+        m_wake.signal();
 }
 
 void BGTextureLoader::releasePicture(LoadedPicture* picture)
@@ -422,7 +406,8 @@ void BGTextureLoader::run()
                 finishedWork = m_queue.resetCountersWhenEmpty();
                 finishedWork = m_thumbnailQueue.resetCounters() || finishedWork;
             }
-            command = m_queue.takeFront();
+            if (!m_readAheadHeld || !m_queue.frontIsReadAhead())
+                command = m_queue.takeFront();
             if (!m_shuttingDown)
                 m_cancel.reset();
             if (!command && !m_readyThumbnails.empty() && !m_shuttingDown) {
@@ -467,9 +452,6 @@ void BGTextureLoader::run()
         }
         if (m_context && !m_context->isCurrent())
             m_context->makeCurrent();
-        if (const auto* load = std::get_if<LoadCommand>(&*command);
-            load && !load->urgent && !load->thumbnail && !load->fullAfterFirstLook)
-            waitWhileReadAheadHeld();
         oxTimer timer;
         timer.restart();
         execute(*command);
@@ -541,7 +523,6 @@ void BGTextureLoader::shutdownLoader()
             // decoding in progress stops at its next band of rows. File
             // operations are what the user asked for and are carried out.
             m_cancel.cancel();
-            resumeReadAhead();
             m_queue.dropLoadsAndUnloads();
             {
                 std::lock_guard<std::mutex> work(m_workMutex);

@@ -117,11 +117,10 @@ public:
     // cheaply); the full picture replaces such a first look when a view asks
     // (completePicture). 0 x 0, the default, loads full pictures at once.
     void completePicture(LoadedPicture* picture) override;
-    // A picture waited for, a file operation, a cancel or the shut-down
-    // ends a hold at once.
-    void holdReadAhead() override;
-    void resumeReadAhead() override;
-    static constexpr std::chrono::milliseconds kReadAheadHoldMax{1000};
+    // While held, pictures read ahead wait in the queue (what a view waits
+    // for and file operations go on): at start-up the first picture's
+    // frame needs both cores, its neighbours can come a moment later.
+    void holdReadAhead(bool hold) override;
     void setFirstLookCover(int width, int height)
     {
         m_coverWidth = std::max(width, 0);
@@ -280,6 +279,7 @@ private:
     // Taken by a worker, not ready yet, each with the token that stops it.
     std::map<std::string, std::shared_ptr<oxCancelToken>> m_thumbnailsMaking;
     bool m_thumbnailsHeld = false;                // see holdThumbnails
+    bool m_readAheadHeld = false;                 // see holdReadAhead
     bool m_thumbnailsEnded = false;               // shutting down
     bool m_loaderMakesThumbnail = false;          // without workers: the loader thread does
     // Loader thread: when thumbnails made off screen last asked for a redraw.
@@ -298,13 +298,6 @@ private:
     // Cancels the decoding of the command in progress (any thread; reset by
     // the loader thread as it takes the next command).
     oxCancelToken m_cancel;
-
-    // Reading ahead waits until then (a time in the past: no hold). Leaf lock.
-    std::mutex m_holdMutex;
-    std::condition_variable m_holdChanged;
-    std::chrono::steady_clock::time_point m_holdUntil;
-    // Loader thread: before a load read ahead.
-    void waitWhileReadAheadHeld();
 
     oxEvent m_wake;
     oxEvent m_loaded;

@@ -33,12 +33,9 @@ public:
     // its full detail is loaded into the same record, once. Nothing for a
     // picture that has it already.
     virtual void completePicture(LoadedPicture* /*picture*/) {}
-    // Around the first frame of a newly shown picture: the pictures read
-    // ahead (its neighbours) are decoded only after it, so that the frame
-    // has the cores to itself. Held before requestPicture, resumed once the
-    // frame is on screen; a hold nobody resumes ends after a second.
-    virtual void holdReadAhead() {}
-    virtual void resumeReadAhead() {}
+    // While held, pictures read ahead (the neighbours of the one asked for)
+    // wait: the first frame of a newly shown picture gets the cores.
+    virtual void holdReadAhead(bool /*hold*/) {}
 };
 
 // The step that turns a file into a filled record (preparePicture in the

@@ -63,7 +63,7 @@ void ImageDisplay::releasePicture(LoadedPicture*& picture)
 void ImageDisplay::resumeReadAhead()
 {
     if (std::exchange(m_readAheadHeld, false))
-        m_loader.resumeReadAhead();
+        m_loader.holdReadAhead(false);
 }
 
 void ImageDisplay::shutDown()
@@ -97,6 +97,7 @@ void ImageDisplay::startFadeListener()
 
 void ImageDisplay::stopFadeListener()
 {
+    resumeReadAhead(); // a fade that ran out without a frame (nothing drawn) too
     if (oxApplication* app = oxIdleListener::owner())
         app->removeIdleListener(this);
 }
@@ -136,7 +137,7 @@ void ImageDisplay::showPicture(const std::string& entry)
     if (m_current) {
         // The frame that starts the fade to it comes before the decoding of
         // its neighbours, which would take the cores that frame needs.
-        m_loader.holdReadAhead();
+        m_loader.holdReadAhead(true);
         m_readAheadHeld = true;
         m_holdFrame = m_frames;
     }

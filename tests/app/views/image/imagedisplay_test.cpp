@@ -90,6 +90,24 @@ TEST_F(ImageView, QuickSuccessionReleasesTheFadingPictureAndRestartsTheFade)
     EXPECT_EQ(app.calls.size(), 0u); // nothing to delete
 }
 
+// Stepping holds the reading ahead of the new picture's neighbours from
+// before it is asked for until a frame of it was drawn or the fade ran out.
+TEST_F(ImageView, AStepHoldsTheReadAheadUntilTheFadeHasAFrame)
+{
+    view.showPicture("/p/a.jpg");
+    EXPECT_FALSE(loader.heldAtRequest); // nothing to fade from: nothing held
+    view.showPicture("/p/b.jpg");
+    EXPECT_TRUE(loader.heldAtRequest);
+    view.idle(1000); // the tick of the key's own pass: no frame yet
+    EXPECT_TRUE(loader.readAheadHeld);
+    view.idle(10000000);
+    EXPECT_FALSE(framework.hasIdle(&view));
+    EXPECT_FALSE(loader.readAheadHeld);
+    view.showPicture("/p/c.jpg");
+    view.shutDown();
+    EXPECT_FALSE(loader.readAheadHeld);
+}
+
 // A picture still being prepared: the view keeps what it shows, the hint
 // comes after its delay, the last picture asked for is the one picked up.
 TEST_F(ImageView, PendingPictureKeepsTheShownOneUntilItIsReady)
