@@ -44,8 +44,8 @@ float tileAnisotropy(const oxTextureCapabilities& caps, double scale);
 
 // How tiles with mipmaps are shrunk: blending the two nearest levels, or
 // from the nearest level alone, which a software renderer draws in about
-// two thirds of the time and which looks the same while pictures blend into
-// each other.
+// three quarters of the time and which looks the same while pictures blend
+// into each other.
 enum class TileSampling { Smooth, NearestLevel };
 
 // Draws every tile at depth z with opacity alpha under the current

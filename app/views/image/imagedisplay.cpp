@@ -320,8 +320,8 @@ void ImageDisplay::drawView(int infoLevel)
         // The old picture, the veil over what of it the new one leaves
         // uncovered, then the new one over both: the order does what a depth
         // test would, without a depth buffer to clear and test on every
-        // frame. Both sampled from one mipmap level: a software renderer
-        // draws such a frame in about two thirds of the time.
+        // frame. Both sampled from one mipmap level, which a software
+        // renderer draws in about three quarters of the time.
         const double x = pixelCentreOrigin(m_fade.previousOffsetX()), y = pixelCentreOrigin(m_fade.previousOffsetY());
         glPushMatrix();
         glLoadIdentity();
