@@ -74,7 +74,6 @@ key Down Down Return
 check "menu Next: second picture" shows '#00b000' '#e0e000'
 
 stop_with Escape
-check "Escape: exit code 0" test "$rc" -eq 0
 check "LastFolder stored" test "$(setting LastFolder)" = "$pics/"
 check "LastFile stored" test "$(setting LastFile)" = 1
 check "LastOverlays stored" test "$(setting LastOverlays)" = 2

@@ -104,13 +104,6 @@ protected:
     static inline int s_counter = 0;
 };
 
-oxMessageAnswer answer(int button)
-{
-    oxMessageAnswer a;
-    a.button = button;
-    return a;
-}
-
 } // namespace
 
 // The stored level's range is read through its key (ConfigKeys tests).
@@ -232,7 +225,7 @@ TEST_F(App, DeclinedVanishedAndFailedDeletes)
     const std::string kept = make("keep.jpg"), gone = make("gone.jpg"), locked = make("locked.jpg");
     PictavoApp& a = app({}, true);
     {
-        MessageCapture declined({answer(MB_NO)});
+        MessageCapture declined({oxMessageAnswer{MB_NO, {}}});
         EXPECT_TRUE(a.deletePicture(kept, true));
         EXPECT_TRUE(fs::exists(kept));
         // Removed by someone else: the list forgets it all the same.
