@@ -16,6 +16,7 @@
 #include "oxengine/storage/files.h"
 #include "support/switches.h"
 #include "support/testsupport.h"
+#include "tests/app/apptest.h"
 
 #include <gtest/gtest.h>
 
@@ -197,10 +198,6 @@ class ThumbnailView : public ::testing::Test {
 protected:
     ThumbnailView()
     {
-        setenv("XDG_CONFIG_HOME", m_home.path().c_str(), 1);
-        oxConfig::initialize("Quorvel Software", "Pictavo");
-        if (!oxFilename::isInitialized())
-            oxFilename::initialize("thumbnails_test");
         oxConfig::setInt("ThnListMargin", METRICS.listMargin);
         oxConfig::setInt("ThnTitleMargin", METRICS.titleMargin);
         oxConfig::setInt("ThnItemSize", METRICS.itemSize);
@@ -227,7 +224,8 @@ protected:
         return {int(o.x) + 64, int(o.y) + 64};
     }
 
-    TempDir m_home;
+    TestSettings m_settings{"thumbnails_test"};
+    const TempDir& m_home = m_settings.dir;
     FakeFramework framework{800, 600};
     FakeViewApp app{&framework};
     FakeThumbnails thumbnails;
