@@ -1,9 +1,6 @@
 #!/bin/bash
-# The command line and the language: help from a launcher (usage on
-# standard output and in a box, exit 0, no window), -nosound stored, a
-# full-screen start, with a German locale the help box and the context menu
-# in German, the close button, and the installed files.
-# Arguments: build folder, source folder, shared folder.
+# The command line and the language: help from a launcher, -nosound, the
+# German texts, the close button, and the installed files.
 source "$(dirname "$0")/lib.sh"
 pics=$tmp/pictures
 picture "$pics/1.jpg" '#c00000' '#0000c0' 800 600

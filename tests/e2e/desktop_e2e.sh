@@ -1,10 +1,6 @@
 #!/bin/bash
-# Everyday use on a desktop with a window manager: an unknown option's
-# exit code, options after the folder, the window title, "f"
-# for full screen, the real boxes answered by Return and Escape and centred
-# over the window, missing folders, the last picture found by name, and the
-# folder dialog's path field.
-# Arguments: build folder, source folder, shared folder.
+# Everyday use on a desktop with a window manager: the real boxes and
+# dialogs, the title, full screen, missing folders, the last picture by name.
 source "$(dirname "$0")/lib.sh"
 command -v openbox >/dev/null || { echo "skipped: needs openbox"; exit 0; }
 openbox --sm-disable >/dev/null 2>&1 &

@@ -1,9 +1,6 @@
 #!/bin/bash
-# Files: Delete to the Trash of the temporary HOME and the end-of-list
-# signal, and a corrupt picture between two good ones (no box, a line in
-# the log). Missing and empty folders are driven in desktop_e2e.sh and
-# thumbnails_e2e.sh.
-# Arguments: build folder, source folder, shared folder.
+# Delete to the Trash with the end-of-list signal, and a corrupt picture
+# between two good ones (no box, a line in the log).
 source "$(dirname "$0")/lib.sh"
 store NoSound 1 # the end of the list is then a message, which the seam logs
 trash=$XDG_DATA_HOME/Trash

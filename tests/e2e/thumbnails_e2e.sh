@@ -1,12 +1,6 @@
 #!/bin/bash
-# The thumbnail sheet driven like a user: "T" shows it (colours in the
-# cells, a broken file's mark and no box), a click opens that picture, "T"
-# returns at the same scroll, CTRL-clicked JPEGs rotated from the context
-# menu equal jpegtran's, a comment changed from the menu, the sheet back
-# after Escape and a restart, -thumbnails, the sub-folder search of an empty
-# folder, and a German prompt.
-# Works at any screen size: the sheet's geometry is computed from it.
-# Arguments: build folder, source folder, shared folder.
+# The thumbnail sheet driven like a user, its geometry computed from the
+# screen's size; rotations from its menu must equal jpegtran's.
 source "$(dirname "$0")/lib.sh"
 for tool in jpegtran rdjpgcom; do
     command -v "$tool" >/dev/null || { echo "missing $tool"; exit 1; }

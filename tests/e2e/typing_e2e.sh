@@ -1,10 +1,6 @@
 #!/bin/bash
-# Characters beyond Latin-1 typed into the copy dialog's file-name field:
-# "Ω" from a Greek keyboard layout (its own key symbol), Cyrillic letters and
-# "é" from keys xdotool maps for the moment (it reads them as UTF-8), and
-# "é" again from a dead key and "e" (through the compose table). The copy
-# has exactly the name typed: every character once, in order.
-# Arguments: build folder, source folder, shared folder.
+# Characters beyond Latin-1 typed into the copy dialog's file-name field
+# (a Greek layout, keys xdotool maps, a dead key): the copy has exactly the name typed.
 source "$(dirname "$0")/lib.sh"
 
 # The layout is the display's, shared with the other scripts: put it back.

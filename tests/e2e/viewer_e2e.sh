@@ -1,9 +1,6 @@
 #!/bin/bash
-# The viewer driven like a user: stepping keys with a screenshot check after
-# each step, the overlay levels, zoom by keys and wheel, scrolling by
-# arrows, the context menu's "Next", and Escape with exit code 0 and the
-# folder, picture and overlay level stored (desktop_e2e starts again there).
-# Arguments: build folder, source folder, shared folder.
+# The viewer driven like a user: stepping, overlay levels, zoom, scrolling,
+# the context menu, and the state stored at Escape.
 source "$(dirname "$0")/lib.sh"
 
 pics=$tmp/pictures

@@ -1,6 +1,4 @@
-// The loader's file operations on real JPEG files (rotation, conversion,
-// copy and move), how their failures reach the report hook, and the log;
-// the preparation is the GL-free double.
+// The loader's file operations on real JPEG files, with the GL-free preparation.
 #include "loadertest.h"
 
 #include "app/prepare/thumbnail.h"

@@ -1,7 +1,4 @@
-// The application object without a display: what the end-to-end tests do
-// not reach (declined and failed deletes, a start in another folder, a
-// second shut-down, the sheet's place kept across a full-screen change).
-// Stepping, help and the Trash are driven in tests/e2e.
+// The application object without a display: what the end-to-end tests do not reach.
 #include "app/shell/configkeys.h"
 #include "app/shell/pictavoapp.h"
 #include "app/shell/startup.h"
@@ -41,12 +38,6 @@ struct IsolatedHome {
 };
 IsolatedHome g_home;
 
-struct FakeContext : LoaderContext {
-    bool makeCurrent() override { return true; }
-    bool isCurrent() const override { return true; }
-    void finish() override {}
-};
-
 // Takes the picture the view asked for once the loader has it (within 20 s).
 bool pickedUp(ImageDisplay& view)
 {
@@ -82,7 +73,7 @@ protected:
             m_filled.push_back(name);
             return false;
         };
-        services.makeContext = [](int, void*) { return std::make_unique<FakeContext>(); };
+        services.makeContext = [](int, void*) { return std::make_unique<FakeContext>(true); };
         services.postCommand = [](unsigned) {};
         services.requestRedisplay = [] {};
         m_app = std::make_unique<PictavoApp>(services);

@@ -1,7 +1,6 @@
-// A test application for the single-picture view on a real window: it owns
-// a picture list, the background loader and the viewing transform as the
-// program's application object will, runs a script on the main thread once
-// the window exists, and reads frames back before they are swapped.
+// A test application for the single-picture view on a real window, owning
+// the loader and the transform as the program does; the script runs on the
+// main thread once the window exists.
 #pragma once
 
 #include "app/loader/bgtexloader.h"

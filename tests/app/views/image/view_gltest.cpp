@@ -1,7 +1,5 @@
 // The single-picture view on a real window with the background loader and
-// the real preparation: where the picture lands, texel for pixel at the
-// original size, seams, overlay lines, navigator, cross-fade release, and
-// no drawing while nothing moves.
+// the real preparation.
 #include "../viewapp.h"
 
 #include "app/shell/commands.h"

@@ -1,7 +1,4 @@
-// The thumbnail sheet drawn into a real GL context and read back: pictures
-// upright, undistorted and never enlarged past their own size, the broken
-// mark, the selection veil, captions cut at the cell's edge, the caption
-// lines of a made thumbnail, and the progress bar.
+// The thumbnail sheet drawn into a real GL context and read back.
 #include "../viewtest.h"
 #include "fakethumbnails.h"
 

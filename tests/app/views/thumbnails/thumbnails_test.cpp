@@ -1,6 +1,4 @@
-// The thumbnail sheet without a display: grid rule, hit test, visible rows,
-// selection rules, menu content, commands and their empty-selection warning,
-// item-size rounding, the splitter's margin rule and the caption lines.
+// The thumbnail sheet without a display.
 #include "../viewtest.h"
 #include "fakethumbnails.h"
 
