@@ -27,30 +27,17 @@ check "-nosound: stored before anything else" test "$(setting NoSound)" = 1
 check "full-screen by default" size_is "$sw" "$sh"
 stop_with Escape
 
-# The same menu in English and in German: different texts, different pixels.
-menu_signature() {
-    check "$1: picture shown" shows '#c00000' '#0000c0'
-    click 3 200 200
-    sleep 0.7
-    menu=$(signature 200 200 400 300)
-    key Escape
-    sleep 0.3
-}
 start -window "$pics" || exit 1
+check "picture shown" shows '#c00000' '#0000c0'
 key F1
 check "help box" logged "Pictavo help"
-check "help text" logged "Left mouse button: Go to next image."
-menu_signature English
-english=$menu
 stop_with Escape
 check "-nosound: still stored after a start without it" test "$(setting NoSound)" = 1
 
+# The catalogue reaches the program (the texts themselves are the catalogue's).
 LANG=de_DE.UTF-8 start -window "$pics" || exit 1
 key F1
 check "German help box" logged "Pictavo-Hilfe"
-check "German help text" logged "Linke Maustaste: Zum nächsten Bild."
-menu_signature German
-check "German context menu" differ "$english" "$menu"
 stop_with Escape
 
 # The window's close button (here a window manager's Alt+F4) ends as Escape does.

@@ -41,12 +41,6 @@ check "a path named like an option opens" name_is "x.jpg (1/1) - Pictavo"
 check "-window after the path: a window" size_is "$winw" "$winh"
 stop_with Escape
 
-# Several paths (a shell's "*.jpg"): the first is opened.
-cp "$pics/1.jpg" "$tmp/-odd/y.jpg"
-start "$tmp/-odd/y.jpg" "$tmp/-odd/x.jpg" -window || exit 1
-check "several paths: the first opens" name_is "y.jpg (2/2) - Pictavo"
-stop_with Escape
-
 # ---- title, full screen -----------------------------------------------------
 start "$pics" -window || exit 1
 check "title: picture and position" name_is "1.jpg (1/3) - Pictavo"
