@@ -249,6 +249,17 @@ void BGTextureLoader::completePicture(LoadedPicture* picture)
     enqueueLocked(LoadCommand{.name = picture->name, .urgent = true, .fullAfterFirstLook = true});
 }
 
+void BGTextureLoader::holdReadAhead(bool hold)
+{
+    {
+        oxLock lock(threadLock());
+        std::lock_guard<std::mutex> work(m_workMutex);
+        m_readAheadHeld = hold;
+    }
+    if (!hold)
+        m_wake.signal();
+}
+
 void BGTextureLoader::releasePicture(LoadedPicture* picture)
 {
     oxLock lock(threadLock());
@@ -395,7 +406,8 @@ void BGTextureLoader::run()
                 finishedWork = m_queue.resetCountersWhenEmpty();
                 finishedWork = m_thumbnailQueue.resetCounters() || finishedWork;
             }
-            command = m_queue.takeFront();
+            if (!m_readAheadHeld || !m_queue.frontIsReadAhead())
+                command = m_queue.takeFront();
             if (!m_shuttingDown)
                 m_cancel.reset();
             if (!command && !m_readyThumbnails.empty() && !m_shuttingDown) {

@@ -117,6 +117,10 @@ public:
     // cheaply); the full picture replaces such a first look when a view asks
     // (completePicture). 0 x 0, the default, loads full pictures at once.
     void completePicture(LoadedPicture* picture) override;
+    // While held, pictures read ahead wait in the queue (what a view waits
+    // for and file operations go on): at start-up the first picture's
+    // frame needs both cores, its neighbours can come a moment later.
+    void holdReadAhead(bool hold);
     void setFirstLookCover(int width, int height)
     {
         m_coverWidth = std::max(width, 0);
@@ -275,6 +279,7 @@ private:
     // Taken by a worker, not ready yet, each with the token that stops it.
     std::map<std::string, std::shared_ptr<oxCancelToken>> m_thumbnailsMaking;
     bool m_thumbnailsHeld = false;                // see holdThumbnails
+    bool m_readAheadHeld = false;                 // see holdReadAhead
     bool m_thumbnailsEnded = false;               // shutting down
     bool m_loaderMakesThumbnail = false;          // without workers: the loader thread does
     // Loader thread: when thumbnails made off screen last asked for a redraw.

@@ -74,6 +74,12 @@ void LoaderCommandQueue::enqueue(LoaderCommand command)
     ++m_queued;
 }
 
+bool LoaderCommandQueue::frontIsReadAhead() const
+{
+    const auto* load = m_commands.empty() ? nullptr : std::get_if<LoadCommand>(&m_commands.front());
+    return load && !load->urgent && !load->thumbnail;
+}
+
 std::optional<LoaderCommand> LoaderCommandQueue::takeFront()
 {
     if (m_commands.empty())

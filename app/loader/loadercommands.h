@@ -95,6 +95,8 @@ public:
     bool hasLoad(const std::string& name, bool thumbnail) const;
 
     bool empty() const { return m_commands.empty(); }
+    // The next command reads a picture ahead: a load nobody waits for.
+    bool frontIsReadAhead() const;
     size_t size() const { return m_commands.size(); }
     const std::deque<LoaderCommand>& commands() const { return m_commands; }
 

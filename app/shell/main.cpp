@@ -6,6 +6,7 @@
 #include "oxengine/core/memory.h"
 #include "oxengine/core/startuptrace.h"
 #include "oxengine/image/replacefile.h"
+#include "oxengine/platform/rc.h"
 #include "oxengine/storage/files.h"
 
 #include <cstdio>
@@ -20,6 +21,7 @@ int main(int argc, char** argv)
     oxIgnoreFileSizeSignal();
     // Before the loader thread exists: the next picture reuses the pages of the last.
     oxReuseLargeAllocations();
+    oxPreferInterpretedVertexPrograms();
     prepareEngine(argc > 0 && argv[0] ? argv[0] : "pictavo");
     applyStoredSettings();
 

@@ -14,7 +14,6 @@
 #include "oxengine/graphics/fontmanager.h"
 #include "oxengine/gui/folderdialog.h"
 #include "oxengine/gui/style.h"
-#include "oxengine/image/pixbuf/pixbufraster.h"
 #include "oxengine/platform/rc.h"
 #include "oxengine/platform/x11util.h"
 #include "oxengine/storage/files.h"
@@ -77,11 +76,17 @@ PictavoApp::PictavoApp(LoaderServices loaderServices) : m_list(listHooks())
     // The window becomes full-screen: a first look covering the screen is
     // as sharp as the full picture at fit zoom.
     m_loader->setFirstLookCover(screenWidth, screenHeight);
+    m_loader->holdReadAhead(true); // until the first frame is on screen
     setTitle(oxGetTranslation("Pictavo"));
-    // The icon the desktop shows for the installed program, on the window too.
-    if (const oxEmbeddedFile* icon = findEmbeddedFile("pictavo.svg"))
-        setWindowIcon(WINDOW_ICON_SIZE, WINDOW_ICON_SIZE,
-                      oxRenderPictureBytes({reinterpret_cast<const char*>(icon->data()), icon->size()}, WINDOW_ICON_SIZE));
+    // The icon the desktop shows for the installed program, on the window
+    // too (rendered from it at build time: no SVG renderer at start-up).
+    if (const oxEmbeddedFile* icon = findEmbeddedFile("pictavo-64.argb")) {
+        std::vector<uint32_t> argb(icon->size() / 4);
+        for (size_t i = 0; i < argb.size(); ++i)
+            argb[i] = uint32_t(icon->data()[4 * i]) | uint32_t(icon->data()[4 * i + 1]) << 8 |
+                      uint32_t(icon->data()[4 * i + 2]) << 16 | uint32_t(icon->data()[4 * i + 3]) << 24;
+        setWindowIcon(WINDOW_ICON_SIZE, WINDOW_ICON_SIZE, std::move(argb));
+    }
     setDisplayMode("rgba double depth");
     setFullScreen(true);
 
@@ -378,8 +383,11 @@ void PictavoApp::display(bool flushOnly)
     const bool nothingYet = m_imageDisplay && m_activeView == m_imageDisplay.get() && !m_imageDisplay->hasPicture() &&
                             m_imageDisplay->isWaiting() && !m_imageDisplay->loadingHintShown();
     oxGLUTApplication::display(flushOnly || nothingYet);
-    if (!flushOnly && !nothingYet)
+    if (!flushOnly && !nothingYet && !m_firstFrameShown) {
+        m_firstFrameShown = true;
+        m_loader->holdReadAhead(false);
         oxMarkStartup("first frame swapped");
+    }
     if (!oxStartupTraced() || !m_imageDisplay || m_activeView != m_imageDisplay.get() || !m_imageDisplay->hasPicture() ||
         m_imageDisplay->isWaiting())
         return;

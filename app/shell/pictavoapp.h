@@ -132,6 +132,7 @@ private:
     PictureList m_list;
     ReportedFailures m_failures; // before the loader, whose thread adds to it
     std::unique_ptr<BGTextureLoader> m_loader;
+    bool m_firstFrameShown = false; // the loader reads ahead from then on
     std::unique_ptr<ImageDisplay> m_imageDisplay;
     std::unique_ptr<ThumbnailDisplay> m_thumbnailDisplay;
     FotoTransform* m_transform = nullptr; // owned by the framework

@@ -8,6 +8,7 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <mutex>
 
@@ -97,6 +98,11 @@ GLXFBConfig configById(Display* display, int id)
 }
 
 } // namespace
+
+void oxPreferInterpretedVertexPrograms()
+{
+    setenv("DRAW_USE_LLVM", "0", 0);
+}
 
 void oxInitXThreads()
 {

@@ -9,6 +9,15 @@
 // call (the framework calls it before glutInit); later calls do nothing.
 void oxInitXThreads();
 
+// Before the first GL context and before any other thread: Mesa's software
+// renderers (llvmpipe) then interpret vertex programs instead of compiling
+// each one to machine code on first use. Our frames have a few thousand
+// vertices at most, so compiling costs far more than it saves: about a
+// third of the processor time before a software-rendered first frame.
+// Hardware drivers do their vertex work on the GPU and ignore it; a value
+// the user set stays.
+void oxPreferInterpretedVertexPrograms();
+
 // A native window that exists to own a GL drawing surface. It is made on the
 // main window's X connection when one is recorded (oxengine/mainwindow.h),
 // else on a connection of its own. When anything fails the window has no

@@ -561,6 +561,25 @@ TEST(BGTextureLoader, ThreadProblemsAreToldOnTheCallingThread)
         EXPECT_EQ(box.thread, std::this_thread::get_id());
 }
 
+// At start-up the first picture's frame comes before its neighbours.
+TEST(BGTextureLoader, HeldReadAheadWaitsWhilePicturesAskedForLoad)
+{
+    LoaderRig rig(LoaderRig::numbered(5, "/p/"));
+    const Names& l = rig.list;
+    rig.loader->holdReadAhead(true);
+    LoadedPicture* p = rig.loader->awaitPicture(l[2]);
+    ASSERT_NE(p, nullptr);
+    rig.loader->releasePicture(p);
+    ASSERT_TRUE(waitUntil([&] { return rig.queued() == Names{"load:" + l[1], "load:" + l[3]}; }));
+    EXPECT_EQ(rig.loader->loadedNames(), Names{l[2]});
+    rig.loader->releasePicture(rig.loader->awaitPicture(l[4])); // asked for: not held
+    EXPECT_TRUE(contains(rig.loader->loadedNames(), l[4]));
+
+    rig.loader->holdReadAhead(false);
+    ASSERT_TRUE(rig.idle());
+    EXPECT_TRUE(contains(rig.loader->loadedNames(), l[3]));
+}
+
 TEST(SimpleTextureLoader, LoadsInTheCallingThreadAndDestroysOnRelease)
 {
     FakeFill fill;

@@ -1,6 +1,15 @@
-#include "oxengine/image/pixbuf/pixbufraster.h"
-
+// Renders the program's SVG icon once at build time into the window icon's
+// pixels: SIZE x SIZE ARGB words (alpha in the top byte, little-endian, rows
+// top first). The viewer then sets its icon without loading an SVG renderer
+// (and the libraries behind it) at every start. Without the desktop's SVG
+// loader the file is left empty and the window has no icon of its own.
 #include <gdk-pixbuf/gdk-pixbuf.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <vector>
 
 namespace {
 
@@ -10,12 +19,8 @@ void atSize(GdkPixbufLoader* loader, gint, gint, gpointer size)
     gdk_pixbuf_loader_set_size(loader, s, s);
 }
 
-} // namespace
-
-std::vector<uint32_t> oxRenderPictureBytes(std::string_view bytes, int size)
+std::vector<uint32_t> render(const std::vector<char>& bytes, int size)
 {
-    if (size <= 0 || size > 1024 || bytes.empty())
-        return {};
     GdkPixbufLoader* loader = gdk_pixbuf_loader_new();
     g_signal_connect(loader, "size-prepared", G_CALLBACK(atSize), &size);
     const bool read = gdk_pixbuf_loader_write(loader, reinterpret_cast<const guchar*>(bytes.data()), bytes.size(),
@@ -37,4 +42,26 @@ std::vector<uint32_t> oxRenderPictureBytes(std::string_view bytes, int size)
     }
     g_object_unref(loader);
     return argb;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    const int size = argc == 4 ? std::atoi(argv[3]) : 0;
+    if (size <= 0 || size > 1024) {
+        std::fprintf(stderr, "usage: iconbaker ICON.svg OUT.argb SIZE\n");
+        return 2;
+    }
+    std::ifstream in(argv[1], std::ios::binary);
+    const std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::vector<uint32_t> argb = bytes.empty() ? std::vector<uint32_t>() : render(bytes, size);
+    if (argb.empty())
+        std::fprintf(stderr, "iconbaker: %s could not be rendered; the window gets no icon\n", argv[1]);
+    std::ofstream out(argv[2], std::ios::binary | std::ios::trunc);
+    for (const uint32_t word : argb) {
+        const unsigned char le[4] = {uint8_t(word), uint8_t(word >> 8), uint8_t(word >> 16), uint8_t(word >> 24)};
+        out.write(reinterpret_cast<const char*>(le), 4);
+    }
+    return out ? 0 : 1;
 }
