@@ -5,22 +5,25 @@
 # pause and while stepping rapidly, peak memory; then each program's own
 # baseline, its RSS showing a 64x64 picture full-screen. Prints each figure
 # with its ratio to the best peer, and the memory the pictures add (peak
-# minus baseline) with its ratio.
+# minus baseline) with its ratio. glfloor (bench/glfloor) runs beside them as
+# the least a GL viewer does on the same renderer: its start-up and baseline
+# show what the renderer itself costs; it is no peer and does not step.
 #
 # usage: bench/viewer_startup.sh [BUILD_DIR] [CORPUS]   (defaults: build, ~/bench-corpus)
 #        REPEATS=N (default 3) repeats of each figure
 set -uo pipefail
 source "$(dirname "$0")/harness.sh"
 
-# name, next key, command line (%f: the pictures)
-viewers=("pictavo|space|$build/app/pictavo %f")
-command -v nsxiv >/dev/null && viewers+=("nsxiv|n|nsxiv -f -b %f")
-command -v feh >/dev/null && viewers+=("feh|space|feh -F %f")
+# name, next key, figures, command line (%f: the pictures)
+viewers=("pictavo|space|cold,huge,step|$build/app/pictavo %f")
+command -v nsxiv >/dev/null && viewers+=("nsxiv|n|cold,huge,step|nsxiv -f -b %f")
+command -v feh >/dev/null && viewers+=("feh|space|cold,huge,step|feh -F %f")
+[ -x "$build/bench/glfloor" ] && viewers+=("glfloor|q|cold,huge|$build/bench/glfloor %f")
 
 for v in "${viewers[@]}"; do
-    IFS='|' read -r name key cmd <<<"$v"
+    IFS='|' read -r name key figs cmd <<<"$v"
     # shellcheck disable=SC2086 # the command line is word-split on purpose
-    "$harness" -n "$name" -k "$key" -F cold,huge,step -r "$repeats" -C "$corpus" -o "$out/$name" -- $cmd \
+    "$harness" -n "$name" -k "$key" -F "$figs" -r "$repeats" -C "$corpus" -o "$out/$name" -- $cmd \
         >"$out/$name.tsv" 2>>"$out/harness.log"
 done
 
@@ -28,9 +31,9 @@ done
 # harness's kind of display, fresh HOME, RSS after it has settled.
 tiny=$out/tiny
 mkdir -p "$tiny"
-convert -size 64x64 xc:'#808080' "$tiny/tiny.png"
+convert -size 64x64 xc:'#808080' "$tiny/tiny.jpg"
 baseline() {
-    local cmd=${1//%f/$tiny/tiny.png} vhome
+    local cmd=${1//%f/$tiny/tiny.jpg} vhome
     vhome=$(mktemp -d)
     # shellcheck disable=SC2016
     xvfb-run -a -s "-screen 0 1920x1080x24 +extension GLX" bash -c '
@@ -47,7 +50,7 @@ baseline() {
     rm -rf "$vhome"
 }
 for v in "${viewers[@]}"; do
-    IFS='|' read -r name key cmd <<<"$v"
+    IFS='|' read -r name key figs cmd <<<"$v"
     printf '%s\trss_baseline_64x64\t%s\tMiB\n' "$name" "$(baseline "$cmd")" >>"$out/$name.tsv"
 done
 
@@ -60,15 +63,14 @@ awk -F'\t' -v order="${figures[*]}" '
     END {
         for (i = 1; i <= n; ++i) {
             v = names[i]; b = value[v, "rss_baseline_64x64"]
-            if (b != "") {
-                value[v, "picture_memory_4000x3000"] = value[v, "rss_4000x3000"] - b
-                value[v, "picture_memory_12000x9000"] = value[v, "rss_12000x9000"] - b
-                value[v, "picture_memory_after_steps"] = value[v, "rss_after_steps"] - b
-            }
+            split("4000x3000 12000x9000 after_steps", kinds, " ")
+            for (m in kinds)
+                if (b != "" && value[v, "rss_" kinds[m]] != "")
+                    value[v, "picture_memory_" kinds[m]] = value[v, "rss_" kinds[m]] - b
         }
         printf "%-28s", "figure (ms / MiB)"
         for (i = 1; i <= n; ++i) printf "%12s", names[i]
-        printf "%16s\n", "pictavo/best"
+        printf "%16s%16s\n", "pictavo/best", "pictavo/glfloor"
         k = split(order, fig, " ")
         for (j = 1; j <= k; ++j) {
             f = fig[j]; best = ""
@@ -76,10 +78,13 @@ awk -F'\t' -v order="${figures[*]}" '
             for (i = 1; i <= n; ++i) {
                 x = value[names[i], f]
                 printf "%12s", x == "" ? "-" : x
-                if (names[i] != "pictavo" && x != "" && x != "fail" && (best == "" || x + 0 < best + 0)) best = x
+                if (names[i] != "pictavo" && names[i] != "glfloor" && x != "" && x != "fail" && (best == "" || x + 0 < best + 0)) best = x
             }
             p = value["pictavo", f]
-            if (best + 0 > 0 && p != "" && p != "fail") printf "%16.2f\n", p / best
+            if (best + 0 > 0 && p != "" && p != "fail") printf "%16.2f", p / best
+            else printf "%16s", "-"
+            g = value["glfloor", f]
+            if (g + 0 > 0 && p != "" && p != "fail") printf "%16.2f\n", p / g
             else printf "%16s\n", "-"
         }
     }' "$out/all.tsv"
