@@ -26,16 +26,9 @@ public:
     Probe* drag = nullptr;
 };
 
-// Ends panel's run on its endAfter-th pass.
 struct CountingIdle : oxIdleListener {
-    bool idle(int64_t) override
-    {
-        if (++calls == endAfter)
-            panel->setResult(1);
-        return true;
-    }
-    int calls = 0, endAfter = -1;
-    oxGuiModalPanel* panel = nullptr;
+    bool idle(int64_t) override { return ++calls, true; }
+    int calls = 0;
 };
 
 class ModalRun : public GuiTest {
@@ -87,6 +80,8 @@ TEST_F(ModalRun, TheHelperSwallowsAllInputButReleases)
 
 TEST_F(ModalRun, RunEndsWithTheModalButtonsCodeAndPostsNothing)
 {
+    CountingIdle idle; // asked for by nobody: not run while the commands arrive
+    app.addIdleListener(&idle);
     ScriptPanel dlg;
     const size_t before = listenerCount();
     dlg.script = [&](unsigned c) {
@@ -103,6 +98,8 @@ TEST_F(ModalRun, RunEndsWithTheModalButtonsCodeAndPostsNothing)
     app.postCommand(500);
     EXPECT_EQ(dlg.runModal(), GUI_CMD_CANCEL);
     EXPECT_FALSE(dlg.isRunning());
+    EXPECT_EQ(idle.calls, 0);
+    app.removeIdleListener(&idle);
     EXPECT_EQ(listenerCount(), before);
     EXPECT_EQ(app.renderListeners().size(), 0u);
     EXPECT_EQ(app.pendingCommands(), 0u);
@@ -159,37 +156,6 @@ TEST_F(ModalRun, RunsNestTwoDeepAndKeepCommandsNobodyHandled)
     EXPECT_TRUE(only(log, "cmd").empty());
     // Passed on by both runs, it reaches the application once, after them.
     EXPECT_EQ(only(take(), "cmd"), (Log{"cmd223"}));
-}
-
-TEST_F(ModalRun, IdleListenersRunOnlyWhenAskedAndUnhandledCommandsWait)
-{
-    CountingIdle idle;
-    app.addIdleListener(&idle);
-    ScriptPanel dlg;
-    dlg.script = [&](unsigned c) {
-        if (c == 500)
-            app.postCommand(501);
-        else
-            dlg.setResult(1);
-        return true;
-    };
-    app.postCommand(500);
-    EXPECT_EQ(dlg.runModal(), 1);
-    EXPECT_EQ(idle.calls, 0); // the commands still arrived
-    app.removeIdleListener(&idle);
-
-    // A plain panel handles no command: what is queued waits for its end.
-    // A listener behind the panel ends the run from an idle pass.
-    oxGuiModalPanel panel;
-    panel.setProcessIdle(true);
-    app.postCommand(223);
-    app.postCommand(500);
-    idle.calls = 0, idle.endAfter = 3, idle.panel = &panel;
-    app.addIdleListener(&idle);
-    EXPECT_EQ(panel.runModal(), 1);
-    app.removeIdleListener(&idle);
-    EXPECT_TRUE(log.empty());
-    EXPECT_EQ(only(take(), "cmd"), (Log{"cmd223", "cmd500"}));
 }
 
 TEST(GuiModal, WithoutAnApplicationNothingRuns)

@@ -23,9 +23,7 @@ TEST(GuiSizers, MainAxisLayouts)
          {{30, 10}}, {3, 20, 6}, {}},
         {"squeezed: stretchable children get nothing", false, {{40, 10}, {0, 0}, {60, 10}}, {{0, 0}, {1, 0}, {0, 0}},
          {{50, 10}}, {20, 0, 30}, {}},
-        {"overfull row", false, {{300, 10}, {500, 10}, {200, 10}}, {}, {{100, 10}}, {30, 50, 20}, {}},
         {"zero-sized children: the last takes all", true, {{0, 0}, {0, 0}, {0, 0}}, {}, {{10, 30}}, {0, 0, 30}, {}},
-        {"sized to nothing", false, {{10, 10}, {20, 10}}, {}, {{0, 0}}, {0, 0}, {0, 0}},
         {"sized below nothing", false, {{10, 10}, {20, 10}}, {}, {{-40, -5}}, {0, 0}, {0, 0}},
     };
     for (const auto& c : cases) {
@@ -139,9 +137,6 @@ TEST(GuiContainers, HiddenOrDisabledContainersPassNothingAndKeepTheChildrensFlag
     EXPECT_TRUE(box.onClick(0, 1, 1)); // stops at the first taker
     box.onMouseMove(-1, 1, 1);         // reaches every child
     EXPECT_EQ(log, (Log{"a:click", "a:move", "b:move"}));
-    EXPECT_TRUE(box.removeChild(b));
-    EXPECT_FALSE(box.removeChild(b));
-    EXPECT_EQ(box.childCount(), 1u);
 }
 
 TEST(GuiContainers, ChildrenFollowStyleValuesAndTheContainersTransform)

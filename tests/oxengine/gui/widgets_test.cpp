@@ -1,23 +1,18 @@
 #include "guitest.h"
 
 #include "oxengine/gui/checkbox.h"
-#include "oxengine/gui/line.h"
 #include "oxengine/gui/scrollpanel.h"
 
 TEST(GuiLabel, SizeIsTheMeasuredTextLineByLine)
 {
-    oxGuiLabel label("Short\nA longer line"), umlaut("\xc3\x9c" "bersicht");
+    oxGuiLabel label("Short\nA longer line");
     label.setTextHeight(20);
     const oxGuiSize twoLines = label.getSize();
     label.setText("One line"); // measured at the next setTextHeight
     const oxGuiSize stored = label.getSize();
     label.setTextHeight(40);
-    umlaut.setTextHeight(20); // measured by characters
-    oxGuiHLine line; // half a text high
-    line.setTextHeight(25);
-    EXPECT_EQ(std::vector({twoLines, stored, label.getSize(), umlaut.getSize(), line.getSize()}),
-              (std::vector<oxGuiSize>{{int(textWidth("A longer line", 20)), 40}, twoLines, {int(textWidth("One line", 40)), 40},
-                                      {int(textWidth("\xc3\x9c" "bersicht", 20)), 20}, {100, 12}}));
+    EXPECT_EQ(std::vector({twoLines, stored, label.getSize()}),
+              (std::vector<oxGuiSize>{{int(textWidth("A longer line", 20)), 40}, twoLines, {int(textWidth("One line", 40)), 40}}));
 }
 
 using GuiButtons = GuiTest;
@@ -55,7 +50,6 @@ TEST_F(GuiButtons, CheckboxTogglesByClickAndKeyboard)
 {
     oxGuiCheckbox quiet(0, "Quiet"), resize(301, "Resize image:");
     quiet.setTextHeight(20);
-    EXPECT_EQ(quiet.getSize().width, 60 + int(textWidth("O ", 20)));
     EXPECT_TRUE(quiet.onClick(0, 5, 5) && quiet.isChecked());
     setFocus(&quiet);
     EXPECT_TRUE(quiet.onKeyDown(32, false) && !quiet.isChecked());

