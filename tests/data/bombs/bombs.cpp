@@ -11,30 +11,11 @@ namespace {
 
 using Bytes = std::vector<unsigned char>;
 
-void put16(Bytes& out, uint32_t v)
+// v in n bytes, least significant first unless bigEndian.
+void put(Bytes& out, uint64_t v, int n, bool bigEndian = false)
 {
-    out.push_back(uint8_t(v));
-    out.push_back(uint8_t(v >> 8));
-}
-void put32(Bytes& out, uint32_t v)
-{
-    put16(out, v & 0xFFFF);
-    put16(out, v >> 16);
-}
-void put64(Bytes& out, uint64_t v)
-{
-    put32(out, uint32_t(v));
-    put32(out, uint32_t(v >> 32));
-}
-void put32be(Bytes& out, uint32_t v)
-{
-    for (int shift = 24; shift >= 0; shift -= 8)
-        out.push_back(uint8_t(v >> shift));
-}
-void put16be(Bytes& out, uint32_t v)
-{
-    out.push_back(uint8_t(v >> 8));
-    out.push_back(uint8_t(v));
+    for (int i = 0; i < n; ++i)
+        out.push_back(uint8_t(v >> 8 * (bigEndian ? n - 1 - i : i)));
 }
 void putText(Bytes& out, const char* text)
 {
@@ -82,25 +63,25 @@ Bytes zlibZeros(uint64_t n)
     }
     const Bytes end = deflatedRun(0, 0, Z_FINISH);
     out.insert(out.end(), end.begin(), end.end());
-    put32be(out, uint32_t((n % 65521) << 16 | 1)); // Adler-32 of zeros
+    put(out, uint32_t((n % 65521) << 16 | 1), 4, true); // Adler-32 of zeros
     return out;
 }
 
 void pngChunk(Bytes& out, const char* type, const Bytes& data)
 {
-    put32be(out, uint32_t(data.size()));
+    put(out, uint32_t(data.size()), 4, true);
     const size_t start = out.size();
     out.insert(out.end(), type, type + 4);
     out.insert(out.end(), data.begin(), data.end());
-    put32be(out, uint32_t(crc32(0, out.data() + start, uInt(out.size() - start))));
+    put(out, uint32_t(crc32(0, out.data() + start, uInt(out.size() - start))), 4, true);
 }
 
 Bytes png(uint32_t width, uint32_t height)
 {
     Bytes out{0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
     Bytes header;
-    put32be(header, width);
-    put32be(header, height);
+    put(header, width, 4, true);
+    put(header, height, 4, true);
     header.insert(header.end(), {8, 2, 0, 0, 0}); // 8-bit RGB, not interlaced
     pngChunk(out, "IHDR", header);
     // Each row: filter byte 0 and zero pixels.
@@ -115,23 +96,21 @@ Bytes exr(uint32_t width, uint32_t height)
     const auto attribute = [&](const char* name, const char* type, const Bytes& value) {
         putText(out, name);
         putText(out, type);
-        put32(out, uint32_t(value.size()));
+        put(out, uint32_t(value.size()), 4);
         out.insert(out.end(), value.begin(), value.end());
     };
     Bytes channels;
     for (const char* c : {"B", "G", "R"}) {
         putText(channels, c);
-        put32(channels, 1); // half
-        put32(channels, 0); // linear flag and reserved
-        put32(channels, 1);
-        put32(channels, 1);
+        for (uint32_t v : {1u, 0u, 1u, 1u}) // half; linear flag and reserved; sampling 1, 1
+            put(channels, v, 4);
     }
     channels.push_back(0);
     Bytes window;
     for (uint32_t v : {0u, 0u, width - 1, height - 1})
-        put32(window, v);
+        put(window, v, 4);
     Bytes one;
-    put32(one, 0x3F800000); // 1.0f
+    put(one, 0x3F800000, 4); // 1.0f
     attribute("channels", "chlist", channels);
     attribute("compression", "compression", {3}); // ZIP, 16 rows a chunk
     attribute("dataWindow", "box2i", window);
@@ -156,13 +135,13 @@ Bytes exr(uint32_t width, uint32_t height)
     const Bytes full = chunkData(16), last = chunkData(height - (chunks - 1) * 16);
     uint64_t offset = out.size() + uint64_t(chunks) * 8;
     for (uint32_t i = 0; i < chunks; ++i) {
-        put64(out, offset);
+        put(out, offset, 8);
         offset += 8 + (i + 1 < chunks ? full.size() : last.size());
     }
     for (uint32_t i = 0; i < chunks; ++i) {
         const Bytes& data = i + 1 < chunks ? full : last;
-        put32(out, i * 16);
-        put32(out, uint32_t(data.size()));
+        put(out, i * 16, 4);
+        put(out, uint32_t(data.size()), 4);
         out.insert(out.end(), data.begin(), data.end());
     }
     return out;
@@ -171,22 +150,14 @@ Bytes exr(uint32_t width, uint32_t height)
 Bytes bmp(uint32_t width, uint32_t height)
 {
     Bytes out{'B', 'M'};
-    put32(out, 64);
-    put32(out, 0);
-    put32(out, 62); // the pixel data
-    put32(out, 40);
-    put32(out, width);
-    put32(out, height);
-    put16(out, 1);
-    put16(out, 8);
-    put32(out, 1); // RLE8
-    put32(out, 2);
-    put32(out, 2835);
-    put32(out, 2835);
-    put32(out, 2); // colours
-    put32(out, 0);
-    put32(out, 0x000000);
-    put32(out, 0xFFFFFF);
+    // File size, reserved, pixel data at 62; a 40-byte info header: size, one plane of 8 bits.
+    for (uint32_t v : {64u, 0u, 62u, 40u, width, height})
+        put(out, v, 4);
+    put(out, 1, 2);
+    put(out, 8, 2);
+    // RLE8, the data's size, the resolution, two colours (black and white).
+    for (uint32_t v : {1u, 2u, 2835u, 2835u, 2u, 0u, 0x000000u, 0xFFFFFFu})
+        put(out, v, 4);
     out.insert(out.end(), {0x00, 0x01}); // end of the picture
     return out;
 }
@@ -194,8 +165,8 @@ Bytes bmp(uint32_t width, uint32_t height)
 Bytes tga(uint32_t width, uint32_t height)
 {
     Bytes out{0, 0, 10, 0, 0, 0, 0, 0, 0, 0, 0, 0};
-    put16(out, width);
-    put16(out, height);
+    put(out, width, 2);
+    put(out, height, 2);
     out.insert(out.end(), {24, 0x20});
     return out;
 }
@@ -205,15 +176,15 @@ Bytes jpeg(uint32_t width, uint32_t height)
     Bytes out{0xFF, 0xD8};
     const auto segment = [&](uint8_t marker, const Bytes& data) {
         out.insert(out.end(), {0xFF, marker});
-        put16be(out, uint32_t(data.size() + 2));
+        put(out, uint32_t(data.size() + 2), 2, true);
         out.insert(out.end(), data.begin(), data.end());
     };
     Bytes tables{0x00};
     tables.resize(65, 1);
     segment(0xDB, tables);
     Bytes frame{8};
-    put16be(frame, height);
-    put16be(frame, width);
+    put(frame, height, 2, true);
+    put(frame, width, 2, true);
     frame.insert(frame.end(), {1, 1, 0x11, 0});
     segment(0xC0, frame);
     // One code each, "0": DC difference 0 and end of block.

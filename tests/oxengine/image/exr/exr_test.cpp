@@ -79,19 +79,6 @@ std::unique_ptr<oxImageHalf> load(const std::string& path)
     return loadAs<oxColourHalf>(oxExrHandler(oxExrLibrary::process()), path);
 }
 
-// What the library reads in a file: its channel set and "comments" (or
-// "none").
-std::pair<int, std::string> channelsAndComment(const std::string& path)
-{
-    const oxExrLibrary& l = *oxExrLibrary::process();
-    ImfInputFile* in = l.openInputFile(path.c_str());
-    const char* text = nullptr;
-    const bool has = l.headerStringAttribute(l.inputHeader(in), "comments", &text) != 0;
-    std::pair<int, std::string> result{l.inputChannels(in), has ? text : "none"};
-    l.closeInputFile(in);
-    return result;
-}
-
 } // namespace
 
 TEST(ExrLoad, TheDataWindowBecomesThePicture)
@@ -137,26 +124,17 @@ TEST(ExrLoad, BadWindowsSizesAndFilesAreRefused)
         EXPECT_EQ(loadError(f, junk, load).rfind("cannot open EXR file: ", 0), 0u);
 }
 
-// The pixels come back as the round trip test shows; here the channels,
-// the comment and the tone mapping.
-TEST(ExrSave, ChannelsCommentAndToneMappingFollowTheImage)
+// The channels and the comment come back as the round trip test shows.
+TEST(ExrSave, TheFileKeepsTheRangeUnlessToneMappingIsAlways)
 {
     REQUIRE_OPENEXR();
     TempDir dir;
     const std::string f = dir.file("s.exr");
-    const oxExrHandler exr(oxExrLibrary::process());
-    auto image = patternImage<oxColourHalf>(6, 4);
-    exr.saveImage(*image, f, oxToneMapping::neutral());
-    EXPECT_EQ(channelsAndComment(f), std::make_pair(oxExrLibrary::WRITE_RGBA, std::string("none")));
-    image->setComponents(3);
-    image->setComment("grey sky");
-    exr.saveImage(*image, f, oxToneMapping::neutral());
-    EXPECT_EQ(channelsAndComment(f), std::make_pair(oxExrLibrary::WRITE_RGB, std::string("grey sky")));
-    // Not tone-mapped unless the mode says always: the file keeps the range.
     oxToneMapping mapping;
     mapping.mode = TM_HDR_ONLY, mapping.whitePoint = 4.0f;
-    exr.saveImage(*imageOf<oxColourHalf>(1, 1, [](uint32_t, uint32_t) { return oxColourHalf(4.0f, 2.0f, 1.0f, 1.0f); }), f,
-                  mapping);
+    oxExrHandler(oxExrLibrary::process())
+        .saveImage(*imageOf<oxColourHalf>(1, 1, [](uint32_t, uint32_t) { return oxColourHalf(4.0f, 2.0f, 1.0f, 1.0f); }), f,
+                   mapping);
     EXPECT_EQ(load(f)->at(0, 0).r.toFloat(), 4.0f);
 }
 
@@ -204,13 +182,12 @@ TEST(ExrTransform, RotatesRgbaFilesAndRefusesFilesWithMore)
     EXPECT_EQ(load(f)->size(), oxSize(3, 4));
 
     // Depth, ids, layers, several parts, deep data: viewable, not rewritten.
-    ExrFile depth, ids, layers, parts, deep;
+    ExrFile depth, layers, parts, deep;
     depth.channels = {"A", "B", "G", "R", "Z"};
-    ids.channels = {"B", "G", "R", "id"};
     layers.channels = {"B", "G", "R", "diffuse.B", "diffuse.G", "diffuse.R"};
     parts.flags = 0x1000;
     deep.strings["type"] = "deepscanline";
-    for (const ExrFile* exr : {&depth, &ids, &layers, &parts, &deep}) {
+    for (const ExrFile* exr : {&depth, &layers, &parts, &deep}) {
         const std::string bytes = exr->bytes();
         EXPECT_EQ(loadError(f, bytes, [&](const std::string& file) { oxImageRegistry::instance().transformFile(file, turn); }),
                   "this EXR file holds more than one RGBA picture (other channels, layers, parts or deep data); "
@@ -279,8 +256,7 @@ TEST(ExrLibrary, WithoutTheLibraryExrIsNotOffered)
     }
     EXPECT_EQ(oxExrLibrary::process(), nullptr);
     const oxImageRegistry& registry = oxImageRegistry::instance();
-    EXPECT_EQ(registry.saveFilterString(), "Truevision Targa Files (*.tga)|*.tga|JPEG images (*.jpg)|*.jpg|"
-                                           "PNG images (*.png)|*.png|All Files (*.*)|*|");
+    EXPECT_EQ(registry.saveFilterString().find("EXR"), std::string::npos);
     TempDir dir;
     ASSERT_TRUE(writeFile(dir.file("x.exr"), ExrFile().bytes()));
     EXPECT_EQ(imageError([&] { registry.loadImage(dir.file("x.exr"), oxSize()); }), "unsupported image file type");

@@ -5,6 +5,8 @@
 #include "oxengine/image/replacefile.h"
 
 #include <cerrno>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -143,22 +145,25 @@ TEST(ImageRegistry, TransformUsesTheHandlerItselfTheGenericWayOrNone)
     EXPECT_EQ(readFile(file), "not a picture");
 }
 
-// A missing file must not read as a damaged one: every handler says why,
-// and nothing is created.
-TEST(ImageRegistry, MissingFilesAreReportedWithTheSystemsReason)
+// A missing file must not read as a damaged one, and a named pipe under a
+// picture's name must not block: every handler says why, nothing is created.
+TEST(ImageRegistry, MissingFilesAndPipesAreRefusedWithTheReason)
 {
     TempDir dir;
     const std::string reason = " (" + oxSystemErrorText(ENOENT) + ")";
     const oxImageRegistry& registry = oxImageRegistry::instance();
     for (const auto& [name, message] : std::initializer_list<std::pair<std::string, std::string>>{
-             {"gone.jpg", "cannot open file." + reason},
-             {"gone.png", "decompression failed." + reason},
-             {"gone.tga", "cannot read from file." + reason},
-             {"gone.gif", "OLE image loading: Can't open file." + reason},
-             {"gone.exr", "cannot open EXR file" + reason}}) {
+             {"gone.jpg", "cannot open file."},
+             {"gone.png", "decompression failed."},
+             {"gone.tga", "cannot read from file."},
+             {"gone.gif", "OLE image loading: Can't open file."},
+             {"gone.exr", "cannot open EXR file"}}) {
         if (registry.canLoad(name)) { // not EXR without its library
-            const std::string path = dir.file(name); // clang 14 cannot capture a structured binding
-            EXPECT_EQ(imageError([&] { registry.loadImage(path, oxSize()); }), message);
+            const std::string path = dir.file(name), pipe = dir.file("pipe-" + name); // clang 14 cannot capture a structured binding
+            EXPECT_EQ(imageError([&] { registry.loadImage(path, oxSize()); }), message + reason);
+            ASSERT_EQ(mkfifo(pipe.c_str(), 0644), 0);
+            EXPECT_EQ(imageError([&] { registry.loadImage(pipe, oxSize()); }), message + " (not a regular file)");
+            unlink(pipe.c_str());
         }
     }
     oxImageTransform comment;

@@ -3,7 +3,6 @@
 #include "childprocess.h"
 #include "oxengine/image/replacefile.h"
 
-#include <csignal>
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -151,39 +150,6 @@ TEST(ReplaceFile, AFailingRenameLeavesTheTarget)
     EXPECT_EQ(failsWith(because("cannot replace file.", EPERM), [&] { writeText(theirs, "new"); }), 0);
     EXPECT_EQ(readFile(theirs), "old");
     EXPECT_EQ(folderEntries(shared), std::vector<std::string>{"picture"});
-}
-
-TEST(ReplaceFile, AKillInTheMiddleLeavesNoTemporaryFile)
-{
-    TempDir dir;
-    const std::string file = dir.file("big.tga");
-    ASSERT_TRUE(writeFile(file, "the old picture"));
-    int ready[2];
-    ASSERT_EQ(pipe(ready), 0);
-    // The child writes 64 MB in steps; once it has started, it is killed.
-    const pid_t child = startChild([&] {
-        close(ready[0]);
-        const std::string block(1 << 20, 'x');
-        oxReplaceFile(file, [&](std::FILE* f, const std::string&) {
-            for (int i = 0; i < 64; ++i) {
-                std::fwrite(block.data(), 1, block.size(), f);
-                if (i == 4) {
-                    std::fflush(f);
-                    (void)!write(ready[1], "w", 1);
-                }
-                usleep(50000);
-            }
-        });
-        return 0;
-    });
-    close(ready[1]);
-    char c = 0;
-    ASSERT_EQ(read(ready[0], &c, 1), 1);
-    close(ready[0]);
-    kill(child, SIGKILL);
-    EXPECT_EQ(waitChild(child), 128 + SIGKILL);
-    EXPECT_EQ(folderEntries(dir.path()), std::vector<std::string>{"big.tga"});
-    EXPECT_EQ(readFile(file), "the old picture");
 }
 
 // A rotation (a rewrite by replacement) keeps what setfattr and setfacl put

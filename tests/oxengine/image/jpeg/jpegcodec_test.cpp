@@ -189,6 +189,8 @@ TEST(JpegSave, WritesRgbAtTheQualityOptionConvertingOtherTypes)
     EXPECT_TRUE(segments(readFile(file), 0xFE).empty()); // no comment, no COM marker
     EXPECT_EQ(load(file)->components(), 3);
 
+    save(*imageOf<oxColourUInt16>(16, 16, [](uint32_t, uint32_t) { return oxColourUInt16(65535, 0, 32896, 65535); }), file);
+    EXPECT_EQ(load(file)->at(8, 8), oxColour(255, 0, 128, 255)); // 16 bits are converted, not tone-mapped
     // Half pictures are tone-mapped as high dynamic range.
     auto half = oxImageHalf::create(16, 16);
     half->fill(oxColourHalf(0.5f, 0.25f, 2.0f, 1.0f));

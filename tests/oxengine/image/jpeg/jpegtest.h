@@ -118,9 +118,9 @@ inline std::unique_ptr<oxImageUInt8> load(const std::string& path, const oxSize&
     return std::unique_ptr<oxImageUInt8>(static_cast<oxImageUInt8*>(image.release()));
 }
 
-// A file written with the library itself (cjpeg cannot make these): 16 × 16
-// CMYK, or grey 32 × 8 with the DC terms of its blocks set by dc(block).
-template <class Dc> bool writeWithLibrary(const std::string& path, bool cmyk, Dc dc)
+// A grey 32 × 8 file written with the library itself (cjpeg cannot make
+// it), the DC terms of its four blocks set by dc(block).
+template <class Dc> bool writeWithLibrary(const std::string& path, Dc dc)
 {
     std::FILE* f = std::fopen(path.c_str(), "wb");
     jpeg_compress_struct info;
@@ -128,25 +128,18 @@ template <class Dc> bool writeWithLibrary(const std::string& path, bool cmyk, Dc
     info.err = jpeg_std_error(&errors);
     jpeg_create_compress(&info);
     jpeg_stdio_dest(&info, f);
-    info.image_width = cmyk ? 16 : 32;
-    info.image_height = cmyk ? 16 : 8;
-    info.input_components = cmyk ? 4 : 1;
-    info.in_color_space = cmyk ? JCS_CMYK : JCS_GRAYSCALE;
+    info.image_width = 32;
+    info.image_height = 8;
+    info.input_components = 1;
+    info.in_color_space = JCS_GRAYSCALE;
     jpeg_set_defaults(&info);
-    if (cmyk) {
-        jpeg_start_compress(&info, TRUE);
-        std::vector<JSAMPLE> row(16 * 4, 100);
-        for (JSAMPROW r = row.data(); info.next_scanline < info.image_height;)
-            jpeg_write_scanlines(&info, &r, 1);
-    } else {
-        const auto common = reinterpret_cast<j_common_ptr>(&info);
-        jvirt_barray_ptr arrays[1] = {(*info.mem->request_virt_barray)(common, JPOOL_IMAGE, TRUE, 4, 1, 1)};
-        (*info.mem->realize_virt_arrays)(common);
-        JBLOCKROW row = (*info.mem->access_virt_barray)(common, arrays[0], 0, 1, TRUE)[0];
-        for (int x = 0; x < 4; ++x)
-            row[x][0] = JCOEF(dc(x));
-        jpeg_write_coefficients(&info, arrays);
-    }
+    const auto common = reinterpret_cast<j_common_ptr>(&info);
+    jvirt_barray_ptr arrays[1] = {(*info.mem->request_virt_barray)(common, JPOOL_IMAGE, TRUE, 4, 1, 1)};
+    (*info.mem->realize_virt_arrays)(common);
+    JBLOCKROW row = (*info.mem->access_virt_barray)(common, arrays[0], 0, 1, TRUE)[0];
+    for (int x = 0; x < 4; ++x)
+        row[x][0] = JCOEF(dc(x));
+    jpeg_write_coefficients(&info, arrays);
     jpeg_finish_compress(&info);
     jpeg_destroy_compress(&info);
     return std::fclose(f) == 0;

@@ -233,8 +233,8 @@ TEST(PngLoad, DamagedAndHugeFilesAreRefusedBeforeAllocation)
     EXPECT_EQ(error(f, good), "");
 }
 
-// Pixels of every type and component count come back as the round trip test shows; here what the file holds.
-TEST(PngSave, DepthColourTypeTitleChunkAndToneMappingFollowTheImage)
+// Pixels, depth and colour type of every image type come back as the round trip test shows; here the text chunks.
+TEST(PngSave, TitleChunkAndClampingFollowTheImage)
 {
     TempDir dir;
     const std::string f = dir.file("s.png");
@@ -253,10 +253,7 @@ TEST(PngSave, DepthColourTypeTitleChunkAndToneMappingFollowTheImage)
     EXPECT_EQ(saved(*rgb)[1], itext("Title", "\xce\xa9mega"));
     rgb->setComment(std::string("a\0b", 3));
     EXPECT_EQ(saved(*rgb)[1], text("Title", "a b"));
-    // Half and 16-bit images become 16-bit files, with alpha for 4 components.
-    EXPECT_EQ(saved(*patternImage<oxColourHalf>(5, 4))[0], ihdr(5, 4, 16, 6));
-    c = saved(*patternImage<oxColourUInt16>(5, 4));
-    EXPECT_EQ(std::pair(c[0], c.size()), std::pair(ihdr(5, 4, 16, 6), size_t(3))); // no comment, no text chunk
+    EXPECT_EQ(saved(*patternImage<oxColourUInt16>(5, 4)).size(), size_t(3)); // no comment, no text chunk
     auto bright = imageOf<oxColourHalf>(1, 1, [](uint32_t, uint32_t) { return oxColourHalf(2.0f, 1.0f, 0.5f, 1.0f); });
     saved(*bright); // clamped
     EXPECT_EQ(loadAs<oxColourUInt16>(oxPngHandler(), f)->at(0, 0), oxColourUInt16(65535, 65535, 32768, 65535));
