@@ -1,6 +1,4 @@
-// Doubles for the view tests without a display: a framework with a window
-// size that counts redraws and keeps an idle list, a view of a given content
-// size, and a loader handing out records without textures.
+// Doubles for the view tests without a display.
 #pragma once
 
 #include "app/loader/textureloader.h"
