@@ -21,6 +21,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <optional>
 #include <set>
 
 namespace {
@@ -86,6 +87,24 @@ TEST_F(ImageView, QuickSuccessionReleasesTheFadingPictureAndRestartsTheFade)
     EXPECT_EQ(view.overlays().fileNameLine().text() + view.overlays().pictureTextLine().text(), "");
     EXPECT_TRUE(view.onCommand(CMD_DELETE));
     EXPECT_EQ(app.calls.size(), 0u); // nothing to delete
+}
+
+// Stepping holds the reading ahead of the new picture's neighbours from
+// before it is asked for until a frame of it was drawn or the fade ran out.
+TEST_F(ImageView, AStepHoldsTheReadAheadUntilTheFadeHasAFrame)
+{
+    view.showPicture("/p/a.jpg");
+    EXPECT_FALSE(loader.heldAtRequest); // nothing to fade from: nothing held
+    view.showPicture("/p/b.jpg");
+    EXPECT_TRUE(loader.heldAtRequest);
+    view.idle(1000); // the tick of the key's own pass: no frame yet
+    EXPECT_TRUE(loader.readAheadHeld);
+    view.idle(10000000);
+    EXPECT_FALSE(framework.hasIdle(&view));
+    EXPECT_FALSE(loader.readAheadHeld);
+    view.showPicture("/p/c.jpg");
+    view.shutDown();
+    EXPECT_FALSE(loader.readAheadHeld);
 }
 
 // A picture still being prepared: the view keeps what it shows, the hint
@@ -218,6 +237,37 @@ TEST(CrossFade, RunsItsLengthLinearlyAndAtLeastAMicrosecondPerStep)
     EXPECT_DOUBLE_EQ(fade.previousScale(), 1.0);
     fade.start(&old, 1.0, 0, 0, 1000000000);
     EXPECT_EQ(fade.length(), 10000000); // at most ten seconds
+}
+
+TEST(CrossFade, UncoveredPartsAreTheBandsAroundTheCover)
+{
+    const WindowRect outer{0, 0, 100, 80};
+    struct Case {
+        const char* name;
+        std::optional<WindowRect> inner;
+        size_t bands;
+        double area;
+    } cases[] = {
+        {"none", std::nullopt, 1, 8000},
+        {"the same", WindowRect{0, 0, 100, 80}, 0, 0},
+        {"larger", WindowRect{-10, -10, 200, 200}, 0, 0},
+        {"narrower", WindowRect{20, 0, 80, 80}, 2, 3200},
+        {"lower", WindowRect{0, 10, 100, 70}, 2, 2000},
+        {"inside", WindowRect{10, 10, 90, 70}, 4, 3200},
+        {"beside", WindowRect{100, 0, 200, 80}, 1, 8000},
+        {"empty", WindowRect{50, 50, 50, 60}, 1, 8000},
+    };
+    for (const Case& c : cases) {
+        const std::vector<WindowRect> parts = uncoveredParts(outer, c.inner ? &*c.inner : nullptr);
+        double area = 0;
+        for (const WindowRect& r : parts) {
+            EXPECT_FALSE(r.empty()) << c.name;
+            EXPECT_TRUE(r.x0 >= outer.x0 && r.x1 <= outer.x1 && r.y0 >= outer.y0 && r.y1 <= outer.y1) << c.name;
+            area += (r.x1 - r.x0) * (r.y1 - r.y0);
+        }
+        EXPECT_EQ(parts.size(), c.bands) << c.name;
+        EXPECT_DOUBLE_EQ(area, c.area) << c.name;
+    }
 }
 
 TEST(PictureTiles, NeighboursMeetOnTheSharedTexelAndTheMarginIsNotDrawn)

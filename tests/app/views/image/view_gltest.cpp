@@ -231,6 +231,34 @@ TEST_F(ImageDisplayGL, CrossFadeShowsTheOldPictureUnderTheNewAndEnds)
     });
 }
 
+// Half way through a fade between pictures of other shapes: where both lie
+// they mix, what of the old one the new leaves uncovered fades to the
+// background, and the new one fades in over the background.
+TEST_F(ImageDisplayGL, CrossFadeVeilsWhatTheNewPictureLeavesUncovered)
+{
+    const oxColour oldColour(200, 0, 0), newColour(0, 200, 0);
+    // 4:3 fills the 640 x 480 window; 8:3 fits as a band from y 120 to 360.
+    const std::string full = writePicture(dir.file("full.png"), 200, 150, [&](uint32_t, uint32_t) { return oldColour; });
+    const std::string band = writePicture(dir.file("band.png"), 400, 150, [&](uint32_t, uint32_t) { return newColour; });
+    run({full, band, full}, [&](ViewTestApp& a) {
+        const oxColour bg = a.guiStyle().bgColour;
+        auto mix = [](oxColour x, oxColour y) {
+            return oxColour(uint8_t((x.r + y.r) / 2), uint8_t((x.g + y.g) / 2), uint8_t((x.b + y.b) / 2));
+        };
+        a.show(1);
+        a.view->idle(125000); // half way: it began a quarter in
+        const GLFrame in = a.frame();
+        in.save("view_crossfade_veil");
+        EXPECT_TRUE(in.near(320, 240, mix(oldColour, newColour), 6)) << in.text(320, 240); // both
+        EXPECT_TRUE(in.near(320, 40, mix(oldColour, bg), 6)) << in.text(320, 40);           // old only
+        a.show(2);
+        a.view->idle(125000);
+        const GLFrame out = a.frame();
+        EXPECT_TRUE(out.near(320, 240, mix(newColour, oldColour), 6)) << out.text(320, 240);
+        EXPECT_TRUE(out.near(320, 40, mix(oldColour, bg), 6)) << out.text(320, 40); // new only
+    });
+}
+
 TEST_F(ImageDisplayGL, NothingIsDrawnWhileNothingMoves)
 {
     std::vector<std::string> files;
