@@ -120,7 +120,7 @@ public:
     // While held, pictures read ahead wait in the queue (what a view waits
     // for and file operations go on): at start-up the first picture's
     // frame needs both cores, its neighbours can come a moment later.
-    void holdReadAhead(bool hold);
+    void holdReadAhead(bool hold) override;
     void setFirstLookCover(int width, int height)
     {
         m_coverWidth = std::max(width, 0);

@@ -14,6 +14,8 @@
 #include <vector>
 
 constexpr int kMaxTiles = 5;
+// The filter quality tile textures are made with (oxMinFilterForQuality).
+constexpr int kTileFilterQuality = 2;
 using TileGrid = std::array<std::array<oxTextureRef, kMaxTiles>, kMaxTiles>;
 
 // What the preparation fills in: everything a first look and the full

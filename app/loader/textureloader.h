@@ -33,6 +33,9 @@ public:
     // its full detail is loaded into the same record, once. Nothing for a
     // picture that has it already.
     virtual void completePicture(LoadedPicture* /*picture*/) {}
+    // While held, pictures read ahead (the neighbours of the one asked for)
+    // wait: the first frame of a newly shown picture gets the cores.
+    virtual void holdReadAhead(bool /*hold*/) {}
 };
 
 // The step that turns a file into a filled record (preparePicture in the

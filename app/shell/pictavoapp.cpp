@@ -266,7 +266,7 @@ void PictavoApp::onStart()
     setSwapInterval(true);
 
     glClearColor(0, 0, 0, 1);
-    setClearMask(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    setClearMask(GL_COLOR_BUFFER_BIT); // nothing tests depth
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
     glEnable(GL_CULL_FACE);
     glCullFace(GL_BACK);

@@ -31,6 +31,26 @@ LoadedPicture* CrossFade::take()
     return p;
 }
 
+std::vector<WindowRect> uncoveredParts(const WindowRect& outer, const WindowRect* inner)
+{
+    if (outer.empty())
+        return {};
+    if (!inner || inner->empty() || inner->x0 >= outer.x1 || inner->x1 <= outer.x0 || inner->y0 >= outer.y1 ||
+        inner->y1 <= outer.y0)
+        return {outer};
+    // Above and below across the whole width, left and right between them.
+    const double top = std::max(outer.y0, inner->y0), bottom = std::min(outer.y1, inner->y1);
+    const WindowRect bands[] = {{outer.x0, outer.y0, outer.x1, top},
+                                {outer.x0, bottom, outer.x1, outer.y1},
+                                {outer.x0, top, std::max(outer.x0, inner->x0), bottom},
+                                {std::min(outer.x1, inner->x1), top, outer.x1, bottom}};
+    std::vector<WindowRect> parts;
+    for (const WindowRect& band : bands)
+        if (!band.empty())
+            parts.push_back(band);
+    return parts;
+}
+
 double CrossFade::opacity() const
 {
     return std::clamp(1.0 - m_fade, 0.0, 1.0);

@@ -7,6 +7,18 @@
 #include "app/loader/loadedpicture.h"
 
 #include <cstdint>
+#include <vector>
+
+// A rectangle in window pixels, [x0, x1) x [y0, y1).
+struct WindowRect {
+    double x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+    bool empty() const { return !(x0 < x1 && y0 < y1); }
+};
+
+// The parts of outer that inner does not cover, as at most four bands (the
+// whole of outer when inner is null or misses it). The veil of a fade goes
+// there: over the old picture only where the new one does not hide it.
+std::vector<WindowRect> uncoveredParts(const WindowRect& outer, const WindowRect* inner);
 
 class CrossFade {
 public:

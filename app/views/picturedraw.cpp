@@ -48,21 +48,7 @@ bool tileSpan(int index, int tileSize, int imageSize, int shownSize, double scal
 // The checkerboard under the picture's tiles.
 void drawBehindTiles(const LoadedPicture& p, double scale, double alpha, double depth)
 {
-    bool any = false;
-    TileQuad bounds;
-    for (int row = 0; row < kMaxTiles; ++row) {
-        for (int column = 0; column < kMaxTiles; ++column) {
-            TileQuad q;
-            if (!p.tiles[row][column] || !tileQuad(p, column, row, scale, q))
-                continue;
-            if (!any)
-                bounds = q;
-            bounds.x0 = std::min(bounds.x0, q.x0), bounds.y0 = std::min(bounds.y0, q.y0);
-            bounds.x1 = std::max(bounds.x1, q.x1), bounds.y1 = std::max(bounds.y1, q.y1);
-            any = true;
-        }
-    }
-    if (any) {
+    if (TileQuad bounds; pictureBounds(p, scale, bounds)) {
         drawCheckerboard(bounds.x0, bounds.y0, bounds.x1, bounds.y1, alpha, depth);
         glEnable(GL_TEXTURE_2D);
         glColor4d(1.0, 1.0, 1.0, alpha);
@@ -81,6 +67,24 @@ bool tileQuad(const LoadedPicture& p, int column, int row, double scale, TileQua
         return false;
     quad = {x.c0, y.c0, x.c1, y.c1, x.t0, y.t0, x.t1, y.t1};
     return true;
+}
+
+bool pictureBounds(const LoadedPicture& p, double scale, TileQuad& bounds)
+{
+    bool any = false;
+    for (int row = 0; row < kMaxTiles; ++row) {
+        for (int column = 0; column < kMaxTiles; ++column) {
+            TileQuad q;
+            if (!p.tiles[row][column] || !tileQuad(p, column, row, scale, q))
+                continue;
+            if (!any)
+                bounds = q;
+            bounds.x0 = std::min(bounds.x0, q.x0), bounds.y0 = std::min(bounds.y0, q.y0);
+            bounds.x1 = std::max(bounds.x1, q.x1), bounds.y1 = std::max(bounds.y1, q.y1);
+            any = true;
+        }
+    }
+    return any;
 }
 
 double pixelCentreOrigin(double offset)
@@ -106,7 +110,7 @@ float tileAnisotropy(const oxTextureCapabilities& caps, double scale)
 }
 
 void drawPicture(const LoadedPicture& p, double scale, double alpha, double depth, ExposureShader* shader,
-                 const Exposure* exposure)
+                 const Exposure* exposure, TileSampling sampling)
 {
     oxLock lock(p.lock);
     glEnable(GL_TEXTURE_2D);
@@ -117,6 +121,9 @@ void drawPicture(const LoadedPicture& p, double scale, double alpha, double dept
     // reload replaced are covered too.
     const oxTextureCapabilities caps = textureCapabilities();
     const GLfloat anisotropy = tileAnisotropy(caps, scale);
+    const GLint minFilter = sampling == TileSampling::NearestLevel
+                                ? GL_LINEAR_MIPMAP_NEAREST
+                                : GLint(oxMinFilterForQuality(kTileFilterQuality, true));
     if (p.transparent)
         drawBehindTiles(p, scale, alpha, depth);
     bool shaded = false;
@@ -130,6 +137,8 @@ void drawPicture(const LoadedPicture& p, double scale, double alpha, double dept
             if (!p.tiles[row][column] || !tileQuad(p, column, row, scale, q))
                 continue;
             p.tiles[row][column]->bind();
+            if (p.tiles[row][column]->hasMipmaps())
+                glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, minFilter);
             if (caps.anisotropic)
                 glTexParameterf(GL_TEXTURE_2D, GL_TEXTURE_MAX_ANISOTROPY_EXT, anisotropy);
             glBegin(GL_QUADS);

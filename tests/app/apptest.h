@@ -2,6 +2,8 @@
 // pictures written for a test, and a message capture any thread may use.
 #pragma once
 
+#include "app/loader/loadercontext.h"
+
 #include "oxengine/image/handler.h"
 #include "oxengine/platform/messagebox.h"
 #include "oxengine/storage/config.h"
@@ -14,6 +16,15 @@
 #include <functional>
 #include <mutex>
 #include <thread>
+
+// A loader context that makes itself current, or fails to.
+struct FakeContext : LoaderContext {
+    explicit FakeContext(bool works) : works(works) {}
+    bool makeCurrent() override { return current = works; }
+    bool isCurrent() const override { return current; }
+    void finish() override {}
+    bool works, current = false;
+};
 
 // A fresh, empty settings store for as long as it lives (make one per test),
 // and the file-name support the settings' defaults need.

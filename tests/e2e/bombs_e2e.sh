@@ -1,10 +1,6 @@
 #!/bin/bash
-# A decompression bomb among the pictures: a 64-byte-header TGA of 20000 x
-# 20000 pixels, decoded reduced to the memory budget. Stepping onto it keeps
-# the shown picture until it is ready, Escape while it is prepared ends the
-# program within a second, and the whole program stays near 1 GB. On the
-# thumbnail sheet the same: bombs refused or reduced, no box, quick Escape.
-# Arguments: build folder, source folder, shared folder.
+# A decompression bomb (a TGA header claiming 20000 x 20000 pixels) among the
+# pictures: the shown picture stays, Escape stays quick, memory stays near 1 GB.
 source "$(dirname "$0")/lib.sh"
 
 # peak_below MB: the program's peak resident memory so far is below MB.

@@ -1,9 +1,6 @@
 #!/bin/bash
-# The command line and the language: help from a launcher (usage on
-# standard output and in a box, exit 0, no window), -nosound stored, a
-# full-screen start, with a German locale the help box and the context menu
-# in German, the close button, and the installed files.
-# Arguments: build folder, source folder, shared folder.
+# The command line and the language: help from a launcher, -nosound, the
+# German texts, the close button, and the installed files.
 source "$(dirname "$0")/lib.sh"
 pics=$tmp/pictures
 picture "$pics/1.jpg" '#c00000' '#0000c0' 800 600
@@ -30,32 +27,18 @@ check "-nosound: stored before anything else" test "$(setting NoSound)" = 1
 check "full-screen by default" size_is "$sw" "$sh"
 stop_with Escape
 
-# The same menu in English and in German: different texts, different pixels.
-menu_signature() {
-    check "$1: picture shown" shows '#c00000' '#0000c0'
-    click 3 200 200
-    sleep 0.7
-    menu=$(signature 200 200 400 300)
-    key Escape
-    sleep 0.3
-}
 start -window "$pics" || exit 1
+check "picture shown" shows '#c00000' '#0000c0'
 key F1
 check "help box" logged "Pictavo help"
-check "help text" logged "Left mouse button: Go to next image."
-menu_signature English
-english=$menu
 stop_with Escape
 check "-nosound: still stored after a start without it" test "$(setting NoSound)" = 1
 
+# The catalogue reaches the program (the texts themselves are the catalogue's).
 LANG=de_DE.UTF-8 start -window "$pics" || exit 1
 key F1
 check "German help box" logged "Pictavo-Hilfe"
-check "German help text" logged "Linke Maustaste: Zum nächsten Bild."
-menu_signature German
-check "German context menu" differ "$english" "$menu"
 stop_with Escape
-check "German: exit code 0" test "$rc" -eq 0
 
 # The window's close button (here a window manager's Alt+F4) ends as Escape does.
 if command -v openbox >/dev/null; then

@@ -1,10 +1,6 @@
 #!/bin/bash
-# Everyday use on a desktop with a window manager: an unknown option's
-# exit code, options after the folder, the window title, "f"
-# for full screen, the real boxes answered by Return and Escape and centred
-# over the window, missing folders, the last picture found by name, and the
-# folder dialog's path field.
-# Arguments: build folder, source folder, shared folder.
+# Everyday use on a desktop with a window manager: the real boxes and
+# dialogs, the title, full screen, missing folders, the last picture by name.
 source "$(dirname "$0")/lib.sh"
 command -v openbox >/dev/null || { echo "skipped: needs openbox"; exit 0; }
 openbox --sm-disable >/dev/null 2>&1 &
@@ -43,12 +39,6 @@ start -odd -window || exit 1
 cd - >/dev/null || exit 1
 check "a path named like an option opens" name_is "x.jpg (1/1) - Pictavo"
 check "-window after the path: a window" size_is "$winw" "$winh"
-stop_with Escape
-
-# Several paths (a shell's "*.jpg"): the first is opened.
-cp "$pics/1.jpg" "$tmp/-odd/y.jpg"
-start "$tmp/-odd/y.jpg" "$tmp/-odd/x.jpg" -window || exit 1
-check "several paths: the first opens" name_is "y.jpg (2/2) - Pictavo"
 stop_with Escape
 
 # ---- title, full screen -----------------------------------------------------
@@ -100,7 +90,6 @@ start "$pics" -window || exit 1
 key End
 check "last picture shown" name_is "3.jpg (3/3) - Pictavo"
 stop_with q
-check "q: exit code 0" test "$rc" -eq 0
 check "LastPath stored" test "$(setting LastPath)" = "$pics/3.jpg"
 picture "$pics/0.jpg" '#808080' '#808080' 800 600 # sorts in front
 start -window || exit 1

@@ -96,11 +96,12 @@ start() {
     xdotool mousemove --window "$window" 40 40
 }
 
-# stop_with KEY: the key ends the program; its exit code goes to $rc.
+# stop_with KEY: the key ends the program with exit code 0 (a check).
 rc=
 stop_with() {
     key "$1"
     wait_exit
+    check "$1: exit code 0" test "$rc" -eq 0
 }
 
 wait_exit() {
@@ -122,7 +123,8 @@ wait_exit() {
 escape_within() {
     local begin end
     begin=$(date +%s%N)
-    stop_with Escape
+    key Escape
+    wait_exit
     end=$(date +%s%N)
     echo "Escape to exit: $(((end - begin) / 1000000)) ms, exit code $rc"
     [ "$rc" -eq 0 ] && [ $(((end - begin) / 1000000)) -le "$1" ]

@@ -1,9 +1,5 @@
 #!/bin/bash
-# Named pipes among the pictures: one there when the folder is listed is left
-# out; one that replaces a picture afterwards fails to load at once. The
-# viewer never waits for a pipe: stepping goes on and Escape ends it within a
-# second.
-# Arguments: build folder, source folder, shared folder.
+# Named pipes among the pictures: the viewer never waits for one.
 source "$(dirname "$0")/lib.sh"
 
 pics=$tmp/pictures

@@ -90,13 +90,13 @@ bool glTestContext(int width, int height)
     return true;
 }
 
-std::vector<uint8_t> glReadBack(int x, int y, int width, int height)
+std::vector<uint8_t> glReadBack(int x, int y, int width, int height, int windowHeight)
 {
     std::vector<uint8_t> raw(size_t(width) * height * 4);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     glReadBuffer(GL_BACK);
     // GL rows start at the bottom; flip to top-first window coordinates.
-    glReadPixels(x, g_height - y - height, width, height, GL_RGBA, GL_UNSIGNED_BYTE, raw.data());
+    glReadPixels(x, (windowHeight ? windowHeight : g_height) - y - height, width, height, GL_RGBA, GL_UNSIGNED_BYTE, raw.data());
     std::vector<uint8_t> out(raw.size());
     for (int row = 0; row < height; ++row)
         std::copy_n(raw.begin() + size_t(height - 1 - row) * width * 4, size_t(width) * 4,
@@ -106,8 +106,7 @@ std::vector<uint8_t> glReadBack(int x, int y, int width, int height)
 
 void glSaveArtifact(const std::string& name, int width, int height)
 {
-    const std::vector<uint8_t> pixels = glReadBack(0, 0, width, height);
-    writePngRGBA(artifactDir() + "/" + name + ".png", pixels.data(), width, height);
+    GLFrame(width, height).save(name);
 }
 
 void glQuad(float x0, float y0, float x1, float y1)
@@ -139,4 +138,30 @@ int GLFrame::count(const PixelTest& p, PixelRect in) const
     int n = 0;
     find(p, in, &n);
     return n;
+}
+
+PixelTest nearColour(oxColour c, int tolerance)
+{
+    return [=](int r, int g, int b) {
+        return std::abs(r - c.r) <= tolerance && std::abs(g - c.g) <= tolerance && std::abs(b - c.b) <= tolerance;
+    };
+}
+
+std::string GLFrame::text(int x, int y) const
+{
+    return "(" + std::to_string(r(x, y)) + "," + std::to_string(g(x, y)) + "," + std::to_string(b(x, y)) + ")";
+}
+
+int GLFrame::maxDifference(const GLFrame& other) const
+{
+    int worst = 0;
+    for (size_t i = 0; i < m_pixels.size() && i < other.m_pixels.size(); ++i)
+        if (i % 4 != 3)
+            worst = std::max(worst, std::abs(int(m_pixels[i]) - int(other.m_pixels[i])));
+    return worst;
+}
+
+void GLFrame::save(const std::string& name) const
+{
+    writePngRGBA(artifactDir() + "/" + name + ".png", m_pixels.data(), m_width, m_height);
 }

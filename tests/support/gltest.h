@@ -2,6 +2,8 @@
 // GLUT window per process (under Xvfb), current on the calling thread.
 #pragma once
 
+#include "oxengine/image/sampletypes.h"
+
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -13,8 +15,9 @@
 // culling, blending, depth test and texturing are switched off.
 bool glTestContext(int width = 640, int height = 480);
 
-// RGBA pixels of the back buffer, rows top first (window coordinates).
-std::vector<uint8_t> glReadBack(int x, int y, int width, int height);
+// RGBA pixels of the back buffer, rows top first (window coordinates);
+// windowHeight 0: that of glTestContext.
+std::vector<uint8_t> glReadBack(int x, int y, int width, int height, int windowHeight = 0);
 
 // Saves the back buffer's region as a PNG in the artefact folder.
 void glSaveArtifact(const std::string& name, int width, int height);
@@ -24,6 +27,8 @@ void glQuad(float x0, float y0, float x1, float y1);
 
 // A test on a pixel's red, green and blue.
 using PixelTest = std::function<bool(int r, int g, int b)>;
+// Within tolerance of c in red, green and blue.
+PixelTest nearColour(oxColour c, int tolerance = 12);
 struct PixelRect {
     int x, y, w, h;
 };
@@ -33,17 +38,33 @@ struct PixelBox {
     bool empty() const { return right < left; }
 };
 
-// The back buffer's window (0, 0, width, height) read once, rows top first.
+// The back buffer's window (0, 0, width, height) read once, rows top first;
+// windowHeight as for glReadBack.
 class GLFrame {
 public:
-    GLFrame(int width, int height) : m_width(width), m_height(height), m_pixels(glReadBack(0, 0, width, height)) {}
+    GLFrame(int width, int height, int windowHeight = 0)
+        : m_width(width), m_height(height), m_pixels(glReadBack(0, 0, width, height, windowHeight))
+    {
+    }
+    int width() const { return m_width; }
+    int height() const { return m_height; }
     const uint8_t* at(int x, int y) const { return &m_pixels[(size_t(y) * m_width + x) * 4]; }
-    bool is(const PixelTest& p, int x, int y) const { return p(at(x, y)[0], at(x, y)[1], at(x, y)[2]); }
+    int r(int x, int y) const { return at(x, y)[0]; }
+    int g(int x, int y) const { return at(x, y)[1]; }
+    int b(int x, int y) const { return at(x, y)[2]; }
+    bool is(const PixelTest& p, int x, int y) const { return p(r(x, y), g(x, y), b(x, y)); }
+    bool near(int x, int y, oxColour c, int tolerance = 12) const { return is(nearColour(c, tolerance), x, y); }
+    // "(r,g,b)" of the pixel, for failure output.
+    std::string text(int x, int y) const;
+    // The largest difference of a colour channel between the frames.
+    int maxDifference(const GLFrame& other) const;
     // The matching pixels in the rectangle (the whole frame by default).
     PixelBox find(const PixelTest& p, PixelRect in = {0, 0, 1 << 30, 1 << 30}, int* count = nullptr) const;
     int count(const PixelTest& p, PixelRect in) const;
     // The share of matching pixels in row y from x0 up to x1.
     double rowShare(const PixelTest& p, int y, int x0, int x1) const { return double(count(p, {x0, y, x1 - x0, 1})) / (x1 - x0); }
+    // Saves the frame as a PNG in the artefact folder.
+    void save(const std::string& name) const;
 
 private:
     int m_width, m_height;

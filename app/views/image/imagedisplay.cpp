@@ -22,7 +22,16 @@
 
 namespace {
 
-constexpr double DEPTH_NEW = -0.2, DEPTH_VEIL = -0.3, DEPTH_OLD = -0.4;
+// The window rectangle of a picture drawn at the scale from the origin.
+bool windowBounds(const LoadedPicture& p, double scale, double originX, double originY, WindowRect& rect)
+{
+    oxLock lock(p.lock);
+    TileQuad b;
+    if (!pictureBounds(p, scale, b))
+        return false;
+    rect = {b.x0 + originX, b.y0 + originY, b.x1 + originX, b.y1 + originY};
+    return true;
+}
 
 int64_t steadyMicroseconds()
 {
@@ -51,8 +60,15 @@ void ImageDisplay::releasePicture(LoadedPicture*& picture)
     picture = nullptr;
 }
 
+void ImageDisplay::resumeReadAhead()
+{
+    if (std::exchange(m_readAheadHeld, false))
+        m_loader.holdReadAhead(false);
+}
+
 void ImageDisplay::shutDown()
 {
+    resumeReadAhead();
     m_waitingFor.clear();
     LoadedPicture* previous = m_fade.take();
     releasePicture(previous);
@@ -81,6 +97,7 @@ void ImageDisplay::startFadeListener()
 
 void ImageDisplay::stopFadeListener()
 {
+    resumeReadAhead(); // a fade that ran out without a frame (nothing drawn) too
     if (oxApplication* app = oxIdleListener::owner())
         app->removeIdleListener(this);
 }
@@ -117,6 +134,13 @@ oxGuiSizeD ImageDisplay::scaledContentSize()
 
 void ImageDisplay::showPicture(const std::string& entry)
 {
+    if (m_current) {
+        // The frame that starts the fade to it comes before the decoding of
+        // its neighbours, which would take the cores that frame needs.
+        m_loader.holdReadAhead(true);
+        m_readAheadHeld = true;
+        m_holdFrame = m_frames;
+    }
     const PictureRequest request = m_loader.requestPicture(entry);
     if (request.pending) {
         // The last one asked for is the one that matters.
@@ -197,6 +221,9 @@ void ImageDisplay::show(const std::string& entry, LoadedPicture* picture)
 
 bool ImageDisplay::idle(int64_t elapsedMicroseconds)
 {
+    // Idle ticks come after the frame of their pass is on screen.
+    if (m_frames != m_holdFrame)
+        resumeReadAhead();
     if (!m_fade.previous()) {
         stopFadeListener();
         return true;
@@ -265,6 +292,7 @@ bool ImageDisplay::firstLookMagnified() const
 
 void ImageDisplay::drawView(int infoLevel)
 {
+    ++m_frames;
     setInfoLevel(infoLevel);
     pickUpPicture();
     animate();
@@ -289,14 +317,31 @@ void ImageDisplay::drawView(int infoLevel)
     const bool fading = previous && m_fade.fade() > 0.0;
 
     if (fading) {
-        glEnable(GL_DEPTH_TEST);
-        glDepthMask(GL_TRUE);
-        glEnable(GL_ALPHA_TEST);
-        glAlphaFunc(GL_GEQUAL, 0.01f);
+        // The old picture, the veil over what of it the new one leaves
+        // uncovered, then the new one over both: the order does what a depth
+        // test would, without a depth buffer to clear and test on every
+        // frame. Both sampled from one mipmap level, which a software
+        // renderer draws in about three quarters of the time.
+        const double x = pixelCentreOrigin(m_fade.previousOffsetX()), y = pixelCentreOrigin(m_fade.previousOffsetY());
         glPushMatrix();
         glLoadIdentity();
-        glTranslated(pixelCentreOrigin(m_fade.previousOffsetX()), pixelCentreOrigin(m_fade.previousOffsetY()), 0);
-        drawPicture(*previous, m_fade.previousScale(), 1.0, DEPTH_OLD, shader, &exposure);
+        glTranslated(x, y, 0);
+        drawPicture(*previous, m_fade.previousScale(), 1.0, 0.0, shader, &exposure, TileSampling::NearestLevel);
+        WindowRect old, shown;
+        const bool covered = t && m_current &&
+                             windowBounds(*m_current, m_displayScale, pixelCentreOrigin(t->offsetX()),
+                                          pixelCentreOrigin(t->offsetY()), shown);
+        if (windowBounds(*previous, m_fade.previousScale(), x, y, old)) {
+            glLoadIdentity();
+            glDisable(GL_TEXTURE_2D);
+            glEnable(GL_BLEND);
+            oxColour veil = app ? app->guiStyle().bgColour : defaultGuiStyle.bgColour;
+            veil.a = uint8_t(m_fade.opacity() * 255.0 + 0.5);
+            setColour(veil);
+            for (const WindowRect& r : uncoveredParts(old, covered ? &shown : nullptr))
+                fillRect({r.x0, r.y0}, {r.x1 - r.x0, r.y1 - r.y0});
+            glDisable(GL_BLEND);
+        }
         glPopMatrix();
     }
     if (m_current && m_fade.fade() < 1.0) {
@@ -305,22 +350,9 @@ void ImageDisplay::drawView(int infoLevel)
             glLoadIdentity();
             glTranslated(pixelCentreOrigin(t->offsetX()), pixelCentreOrigin(t->offsetY()), 0);
         }
-        drawPicture(*m_current, m_displayScale, m_fade.opacity(), DEPTH_NEW, shader, &exposure);
+        drawPicture(*m_current, m_displayScale, m_fade.opacity(), 0.0, shader, &exposure,
+                    fading ? TileSampling::NearestLevel : TileSampling::Smooth);
         glPopMatrix();
-    }
-    if (fading) {
-        glPushMatrix();
-        glLoadIdentity();
-        glDisable(GL_TEXTURE_2D);
-        glEnable(GL_BLEND);
-        oxColour veil = app ? app->guiStyle().bgColour : defaultGuiStyle.bgColour;
-        veil.a = uint8_t(m_fade.opacity() * 255.0 + 0.5);
-        setColour(veil);
-        fillRect({0, 0}, {double(window.width), double(window.height)}, DEPTH_VEIL);
-        glPopMatrix();
-        glDisable(GL_BLEND);
-        glDisable(GL_DEPTH_TEST);
-        glDisable(GL_ALPHA_TEST);
     }
     glColor4f(1, 1, 1, 1);
     // Hidden controls must not take clicks either.

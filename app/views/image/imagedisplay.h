@@ -90,6 +90,7 @@ private:
     void startFadeListener();
     void stopFadeListener();
     void drawInfo(int infoLevel);
+    void resumeReadAhead();
     // Puts the frame due now into the current picture's tiles and asks for
     // the redraw of the next one.
     void animate();
@@ -107,6 +108,10 @@ private:
     bool m_detailsShown = false;
     FramePlayer m_player; // of the current picture
     std::function<int64_t()> m_clock;
+    int64_t m_frames = 0; // drawn so far
+    // Reading ahead waits for the first frame after m_holdFrame.
+    bool m_readAheadHeld = false;
+    int64_t m_holdFrame = 0;
     std::string m_waitingFor;   // the entry being prepared, empty for none
     int64_t m_waitingSince = 0; // m_clock() when it was asked for
 };

@@ -1,6 +1,4 @@
-// The settings dialog without a display: what "OK" applies and stores, the
-// colour fields guarding "OK", a failure while applying, Cancel, and the fit
-// on a small screen at the largest font size.
+// The settings dialog without a display.
 #include "tests/app/apptest.h"
 #include "tests/oxengine/gui/guitest.h"
 

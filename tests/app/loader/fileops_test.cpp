@@ -1,6 +1,4 @@
-// The loader's file operations on real JPEG files (rotation, conversion,
-// copy and move), how their failures reach the report hook, and the log;
-// the preparation is the GL-free double.
+// The loader's file operations on real JPEG files, with the GL-free preparation.
 #include "loadertest.h"
 
 #include "app/prepare/thumbnail.h"
@@ -29,9 +27,10 @@ struct FileRig : LoaderRig {
 
 } // namespace
 
-// The shared cache holds the rotated thumbnail afterwards, also when the
-// rotation falls into the second the file was written in.
-TEST(LoaderFileOperations, RotationRemakesTheCachedThumbnail)
+// The same records are filled again from the rewritten file, and the shared
+// cache holds the rotated thumbnail, also when the rotation falls into the
+// second the file was written in.
+TEST(LoaderFileOperations, RotationsRewriteTheJpegAndReloadPictureAndThumbnail)
 {
     TempDir dir;
     const std::string picture = writeJpeg(dir.file("p.jpg"), 64, 32);
@@ -50,44 +49,31 @@ TEST(LoaderFileOperations, RotationRemakesTheCachedThumbnail)
         };
     });
     rig.loader->setThumbnailSize(128);
+    LoadedPicture* shown = rig.loader->awaitPicture(picture);
     rig.loader->updateThumbnails();
     ASSERT_TRUE(rig.idle());
+    const LoadedPicture* thumb = rig.loader->readThumbnail(picture).get();
+    ASSERT_NE(thumb, nullptr);
+    EXPECT_EQ(sizeOf(thumb), oxSize(64, 32));
     ASSERT_TRUE(cache.find(picture, 128));
     EXPECT_EQ(cache.find(picture, 128)->image->size(), oxSize(64, 32));
+    const int redisplays = rig.redisplays.load();
     oxImageTransform quarter;
     quarter.rotation = 1;
     rig.loader->transformPicture(picture, quarter);
     ASSERT_TRUE(rig.idle());
+    EXPECT_EQ(decode(picture)->size(), oxSize(32, 64));
+    EXPECT_EQ(sizeOf(shown), oxSize(32, 64));
+    EXPECT_EQ(rig.loader->readThumbnail(picture).get(), thumb);
+    EXPECT_EQ(sizeOf(thumb), oxSize(32, 64));
+    EXPECT_TRUE(shown->inUse());
+    EXPECT_GT(rig.redisplays.load(), redisplays);
     EXPECT_EQ(changed, std::vector<std::string>{picture});
     ASSERT_TRUE(cache.find(picture, 128));
     EXPECT_EQ(cache.find(picture, 128)->image->size(), oxSize(32, 64));
-}
-
-TEST(LoaderFileOperations, RotationsRewriteTheJpegAndReloadPictureAndThumbnail)
-{
-    FileRig rig;
-    rig.loader->setThumbnailSize(16);
-    LoadedPicture* shown = rig.loader->awaitPicture(rig.picture);
-    rig.loader->updateThumbnails();
-    ASSERT_TRUE(rig.idle());
-    const LoadedPicture* thumb = rig.loader->readThumbnail(rig.picture).get();
-    ASSERT_NE(thumb, nullptr);
-    EXPECT_EQ(sizeOf(thumb), oxSize(16, 8));
-    const int redisplays = rig.redisplays.load();
-    oxImageTransform quarter;
-    quarter.rotation = 1;
-    rig.loader->transformPicture(rig.picture, quarter);
-    ASSERT_TRUE(rig.idle());
-    EXPECT_EQ(decode(rig.picture)->size(), oxSize(32, 64));
-    // The same records, filled again from the rewritten file.
-    EXPECT_EQ(sizeOf(shown), oxSize(32, 64));
-    EXPECT_EQ(rig.loader->readThumbnail(rig.picture).get(), thumb);
-    EXPECT_EQ(sizeOf(thumb), oxSize(8, 16));
-    EXPECT_TRUE(shown->inUse());
-    EXPECT_GT(rig.redisplays.load(), redisplays);
 
     // A file the handler cannot rewrite: reported, left as it was, nothing reloaded.
-    const std::string damaged = rig.dir.file("damaged.jpg");
+    const std::string damaged = dir.file("damaged.jpg");
     ASSERT_TRUE(writeFile(damaged, "\xFF\xD8\xFF\xDB broken"));
     const int fills = int(rig.fill.calls().size());
     rig.loader->transformPicture(damaged, quarter);

@@ -1,6 +1,5 @@
-// Both loaders with the real preparation on a real display: textures made on
-// the loader thread are drawn by the main context, a rotation reloads the
-// picture and its thumbnail, and the shut-down leaves no texture behind.
+// Both loaders with the real preparation: textures made on the loader thread,
+// drawn by the main context and all freed at shut-down.
 #include "loadertest.h"
 
 #include "app/loader/simpleloader.h"

@@ -124,14 +124,6 @@ private:
     int m_cancelled = 0;
 };
 
-struct FakeContext : LoaderContext {
-    explicit FakeContext(bool works) : works(works) {}
-    bool makeCurrent() override { return current = works; }
-    bool isCurrent() const override { return current; }
-    void finish() override {}
-    bool works, current = false;
-};
-
 // "kind:name", "kindT:name" for thumbnails.
 inline std::string describe(const LoaderCommand& command)
 {

@@ -11,6 +11,7 @@
 #include "support/gltest.h"
 #include "support/switches.h"
 #include "support/testsupport.h"
+#include "tests/app/apptest.h"
 
 #include <GL/gl.h>
 #include <GL/glext.h>
@@ -64,9 +65,6 @@ protected:
     {
         if (!glTestContext(640, 480))
             GTEST_SKIP() << "no X display with GLX";
-        oxConfig::initialize("Quorvel Software", "Pictavo");
-        if (!oxFilename::isInitialized())
-            oxFilename::initialize("prepare_gltest");
     }
     void TearDown() override { m_picture.releaseTiles(); }
 
@@ -103,8 +101,7 @@ protected:
 
     static std::unique_ptr<TempDir> s_files;
     TextureDriver m_driver; // the real limits back after each test
-    TempDir m_config;
-    EnvironmentVariable m_configHome{"XDG_CONFIG_HOME", m_config.path().c_str()};
+    TestSettings m_settings{"prepare_gltest"};
     LoadedPicture m_picture;
 };
 std::unique_ptr<TempDir> Prepare::s_files;

@@ -23,7 +23,6 @@ TEST(CommandLine, OptionsBeforeOrAfterThePathAndUnknownOnes)
         {{"/Window"}, "w", "", ""},
         {{"/LOG", "--nosound", "-Window"}, "lws", "", ""},
         {{"-H"}, "h", "", ""},
-        {{"--HELP"}, "h", "", ""},
         {{"/?"}, "h", "", ""},
         {{"--version"}, "v", "", ""},
         {{"--ThumbNails", "/window"}, "tw", "", ""},
@@ -31,7 +30,6 @@ TEST(CommandLine, OptionsBeforeOrAfterThePathAndUnknownOnes)
         {{"/thumbnails"}, "", "/thumbnails", ""}, // an existing path of that name
         // Options before or after the path.
         {{"-window", "My Pictures/x", "-log"}, "lw", "My Pictures/x", ""},
-        {{"pics", "-window"}, "w", "pics", ""},
         // An argument with "-" that is no option, unless it names something.
         {{"-Foo", "-window"}, "w", "", "Unknown option '-Foo'."},
         {{"pics", "-help"}, "", "pics", "Unknown option '-help'."},

@@ -1,7 +1,4 @@
-// The application object without a display: what the end-to-end tests do
-// not reach (declined and failed deletes, a start in another folder, a
-// second shut-down, the sheet's place kept across a full-screen change).
-// Stepping, help and the Trash are driven in tests/e2e.
+// The application object without a display: what the end-to-end tests do not reach.
 #include "app/shell/configkeys.h"
 #include "app/shell/pictavoapp.h"
 #include "app/shell/startup.h"
@@ -41,12 +38,6 @@ struct IsolatedHome {
 };
 IsolatedHome g_home;
 
-struct FakeContext : LoaderContext {
-    bool makeCurrent() override { return true; }
-    bool isCurrent() const override { return true; }
-    void finish() override {}
-};
-
 // Takes the picture the view asked for once the loader has it (within 20 s).
 bool pickedUp(ImageDisplay& view)
 {
@@ -82,7 +73,7 @@ protected:
             m_filled.push_back(name);
             return false;
         };
-        services.makeContext = [](int, void*) { return std::make_unique<FakeContext>(); };
+        services.makeContext = [](int, void*) { return std::make_unique<FakeContext>(true); };
         services.postCommand = [](unsigned) {};
         services.requestRedisplay = [] {};
         m_app = std::make_unique<PictavoApp>(services);
@@ -104,13 +95,6 @@ protected:
     static inline int s_counter = 0;
 };
 
-oxMessageAnswer answer(int button)
-{
-    oxMessageAnswer a;
-    a.button = button;
-    return a;
-}
-
 } // namespace
 
 // The stored level's range is read through its key (ConfigKeys tests).
@@ -126,17 +110,6 @@ TEST_F(App, OverlayLevelCyclesByKeysAndCommand)
     }
     EXPECT_TRUE(a.onCommand(CMD_CYCLE_OVERLAYS));
     EXPECT_EQ(a.overlayLevel(), (expected + 1) % 3);
-}
-
-TEST_F(App, UnlistedInputChangesNothing)
-{
-    PictavoApp& a = app();
-    MessageCapture boxes;
-    for (int key : {int('x'), int('+'), int(GUI_KEY_DELETE)}) // Delete: nothing listed
-        EXPECT_FALSE(a.onKeyDown(key, false)) << key;
-    for (unsigned c : {0u, 211u, unsigned(CMD_SETTINGS_COLOUR_CHANGED), 224u})
-        EXPECT_FALSE(a.onCommand(c)) << c;
-    EXPECT_EQ(boxes.count(), 0u);
 }
 
 TEST_F(App, ANewStyleReachesBothViewsAndLaterElementsAtOnce)
@@ -177,6 +150,10 @@ TEST_F(App, TheSheetComesBackAtItsZoomAndScroll)
     ASSERT_GT(y, 0);
     // Delete is not acted on in the sheet; the file stays.
     EXPECT_FALSE(a.onKeyDown(GUI_KEY_DELETE, false));
+    // Keys and commands the application does not handle go on to the views.
+    EXPECT_FALSE(a.onKeyDown('+', false));
+    for (unsigned c : {0u, unsigned(CMD_DELETE), 224u})
+        EXPECT_FALSE(a.onCommand(c)) << c;
     EXPECT_TRUE(fs::exists(names[0]));
 
     EXPECT_TRUE(a.onCommand(CMD_TOGGLE_VIEW));
@@ -232,7 +209,7 @@ TEST_F(App, DeclinedVanishedAndFailedDeletes)
     const std::string kept = make("keep.jpg"), gone = make("gone.jpg"), locked = make("locked.jpg");
     PictavoApp& a = app({}, true);
     {
-        MessageCapture declined({answer(MB_NO)});
+        MessageCapture declined({oxMessageAnswer{MB_NO, {}}});
         EXPECT_TRUE(a.deletePicture(kept, true));
         EXPECT_TRUE(fs::exists(kept));
         // Removed by someone else: the list forgets it all the same.
@@ -270,6 +247,11 @@ TEST_F(App, EmptiedListShowsNothingAndDeletesNothing)
     EXPECT_EQ(a.imageDisplay()->currentPicture(), nullptr);
     EXPECT_EQ(a.imageDisplay()->overlays().fileNameLine().text(), "");
     EXPECT_TRUE(a.imageDisplay()->onCommand(CMD_DELETE));
+    EXPECT_FALSE(a.onKeyDown(GUI_KEY_DELETE, false));
+    // Keys and commands the application does not handle go on to the views.
+    EXPECT_FALSE(a.onKeyDown('+', false));
+    for (unsigned c : {0u, unsigned(CMD_DELETE), 224u})
+        EXPECT_FALSE(a.onCommand(c)) << c;
     static_cast<ViewApplication&>(a).deletePicture(shown); // as a view holding it would ask
     EXPECT_TRUE(fs::exists(shown));
     EXPECT_EQ(boxes.count(), 0u);

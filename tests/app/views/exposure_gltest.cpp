@@ -29,15 +29,6 @@ std::string writeExr(const TempDir& dir, const std::string& name, uint32_t w, ui
     return dir.file(name);
 }
 
-int maxDifference(const Frame& a, const Frame& b)
-{
-    int worst = 0;
-    for (size_t i = 0; i < a.rgba.size(); ++i)
-        if (i % 4 != 3)
-            worst = std::max(worst, std::abs(int(a.rgba[i]) - int(b.rgba[i])));
-    return worst;
-}
-
 } // namespace
 
 TEST(ExposureShaderGL, HdrPictureFollowsTheSlidersAndIdentityReproducesTheTexture)
@@ -57,33 +48,33 @@ TEST(ExposureShaderGL, HdrPictureFollowsTheSlidersAndIdentityReproducesTheTextur
         EXPECT_TRUE(panel.isVisible());
         EXPECT_DOUBLE_EQ(panel.blackPoint().getValue(), 0.0);
         EXPECT_NEAR(panel.whitePoint().getValue(), std::min(2.0 * p.midValue, double(p.maxValue)), 1e-6);
-        const Frame start = a.frame();
-        a.save(start, "view_exposure_panel");
+        const GLFrame start = a.frame();
+        start.save("view_exposure_panel");
         EXPECT_TRUE(a.view->exposureShader().exists());
 
         // Black 0, white 1, gamma 1, saturation 1: the texture as it is.
         panel.whitePoint().setValue(1.0);
         a.infoLevel = 0;
-        const Frame identity = a.frame();
+        const GLFrame identity = a.frame();
         const auto setHdr = [&](bool hdr) {
             oxLock lock(p.lock);
             p.hdr = hdr;
         };
         setHdr(false); // the same tiles without the shader
-        const Frame plain = a.frame();
+        const GLFrame plain = a.frame();
         setHdr(true);
-        EXPECT_LE(maxDifference(identity, plain), 2);
+        EXPECT_LE(identity.maxDifference(plain), 2);
         const int x = 200, y = 150; // a texel of about (0.31, 0.3, 0.25)
         const int before = identity.r(x, y);
 
         // A lower white point brightens; saturation 0 gives the weighted grey.
         panel.whitePoint().setValue(0.7);
-        const Frame brighter = a.frame();
+        const GLFrame brighter = a.frame();
         EXPECT_NEAR(brighter.r(x, y), before / 0.7, 3);
         panel.whitePoint().setValue(1.0);
         panel.saturation().setRange(0.0, 2.5);
         panel.saturation().setValue(0.0);
-        const Frame grey = a.frame();
+        const GLFrame grey = a.frame();
         const double expected = 0.39 * identity.r(x, y) + 0.5 * identity.g(x, y) + 0.11 * identity.b(x, y);
         EXPECT_NEAR(grey.r(x, y), expected, 3);
         EXPECT_TRUE(grey.r(x, y) == grey.g(x, y) && grey.g(x, y) == grey.b(x, y)) << grey.text(x, y);
@@ -118,7 +109,7 @@ TEST(ExposureShaderGL, WithoutShaderSupportHdrPicturesShowTheirValuesAsTheyAre)
         glLoadIdentity();
         glTranslated(0.5, 0.5, 0);
         drawPicture(p, 1.0, 1.0, 0.0, &unsupported, &automatic);
-        const Frame f = a.readBack();
+        const GLFrame f = a.readBack();
         oxOverrideShaderDriver(std::nullopt);
         EXPECT_FALSE(unsupported.exists());
         EXPECT_EQ(boxes.count(), 0u);

@@ -9,7 +9,7 @@
 namespace {
 
 // How many pixels of the square at (x, y) are near each grey of the board.
-std::pair<int, int> boardGreys(const Frame& f, int x0, int y0)
+std::pair<int, int> boardGreys(const GLFrame& f, int x0, int y0)
 {
     int dark = 0, light = 0;
     for (int y = y0; y < y0 + 16; ++y)
@@ -34,8 +34,8 @@ TEST(TransparencyGL, TransparentPartsShowTheCheckerboard)
     app.script = [&](ViewTestApp& a) {
         ASSERT_TRUE(a.view->hasPicture());
         EXPECT_TRUE(a.view->currentPicture()->transparent);
-        const Frame f = a.frame();
-        a.save(f, "view_transparency");
+        const GLFrame f = a.frame();
+        f.save("view_transparency");
         // The board's two greys in equal parts where the picture is
         // transparent; the black half stays black.
         const auto [dark, light] = boardGreys(f, 480, 232);

@@ -1,7 +1,6 @@
-// A test application for the single-picture view on a real window: it owns
-// a picture list, the background loader and the viewing transform as the
-// program's application object will, runs a script on the main thread once
-// the window exists, and reads frames back before they are swapped.
+// A test application for the single-picture view on a real window, owning
+// the loader and the transform as the program does; the script runs on the
+// main thread once the window exists.
 #pragma once
 
 #include "app/loader/bgtexloader.h"
@@ -14,6 +13,7 @@
 #include "oxengine/image/handler.h"
 #include "oxengine/storage/config.h"
 #include "oxengine/storage/files.h"
+#include "support/gltest.h"
 #include "support/loopapp.h"
 #include "support/testsupport.h"
 #include "tests/app/apptest.h"
@@ -29,34 +29,6 @@
 #include <vector>
 
 inline AppTestHome g_viewTestHome("app_view_gltest");
-
-struct Frame {
-    int width = 0, height = 0;
-    std::vector<uint8_t> rgba; // rows top first
-    const uint8_t* at(int x, int y) const { return &rgba[(size_t(y) * width + x) * 4]; }
-    int r(int x, int y) const { return at(x, y)[0]; }
-    int g(int x, int y) const { return at(x, y)[1]; }
-    int b(int x, int y) const { return at(x, y)[2]; }
-    // Within tolerance of c in red, green and blue.
-    bool near(int x, int y, oxColour c, int tolerance = 12) const
-    {
-        return std::abs(r(x, y) - c.r) <= tolerance && std::abs(g(x, y) - c.g) <= tolerance &&
-               std::abs(b(x, y) - c.b) <= tolerance;
-    }
-    std::string text(int x, int y) const
-    {
-        return "(" + std::to_string(r(x, y)) + "," + std::to_string(g(x, y)) + "," + std::to_string(b(x, y)) + ")";
-    }
-    struct Expected {
-        int x, y;
-        oxColour colour;
-    };
-    void expectColours(std::initializer_list<Expected> points, int tolerance) const
-    {
-        for (const Expected& p : points)
-            EXPECT_TRUE(near(p.x, p.y, p.colour, tolerance)) << p.x << "," << p.y << " " << text(p.x, p.y);
-    }
-};
 
 class ViewTestApp : public LoopApp, public ViewApplication {
 public:
@@ -149,29 +121,12 @@ public:
     }
 
     // Draws one frame into the back buffer and reads it, without a swap.
-    Frame frame()
+    GLFrame frame()
     {
         display(true);
         return readBack();
     }
-    Frame readBack()
-    {
-        Frame f;
-        f.width = width(), f.height = height();
-        std::vector<uint8_t> raw(size_t(f.width) * f.height * 4);
-        glPixelStorei(GL_PACK_ALIGNMENT, 1);
-        glReadBuffer(GL_BACK);
-        glReadPixels(0, 0, f.width, f.height, GL_RGBA, GL_UNSIGNED_BYTE, raw.data());
-        f.rgba.resize(raw.size());
-        for (int row = 0; row < f.height; ++row)
-            std::copy_n(raw.begin() + size_t(f.height - 1 - row) * f.width * 4, size_t(f.width) * 4,
-                        f.rgba.begin() + size_t(row) * f.width * 4);
-        return f;
-    }
-    void save(const Frame& f, const std::string& name)
-    {
-        writePngRGBA(artifactDir() + "/" + name + ".png", f.rgba.data(), f.width, f.height);
-    }
+    GLFrame readBack() { return GLFrame(width(), height(), height()); }
     // Waits until the loader has nothing queued.
     bool loaderIdle()
     {

@@ -1,6 +1,4 @@
-// Doubles for the view tests without a display: a framework with a window
-// size that counts redraws and keeps an idle list, a view of a given content
-// size, and a loader handing out records without textures.
+// Doubles for the view tests without a display.
 #pragma once
 
 #include "app/loader/textureloader.h"
@@ -60,6 +58,7 @@ public:
     // Names in pending are still being prepared.
     PictureRequest requestPicture(const std::string& name) override
     {
+        heldAtRequest = readAheadHeld;
         if (pending.count(name))
             return {nullptr, true};
         if (name.find("missing") != std::string::npos)
@@ -78,6 +77,8 @@ public:
     }
     std::set<std::string> pending;
     void releasePicture(LoadedPicture* p) override { --uses[p]; }
+    void holdReadAhead(bool hold) override { readAheadHeld = hold; }
+    bool readAheadHeld = false, heldAtRequest = false;
     int usesOf(const std::string& name) { return pictures.count(name) ? uses[pictures[name].get()] : 0; }
     LoadedPicture* record(const std::string& name) { return pictures[name].get(); }
     int inUse() const

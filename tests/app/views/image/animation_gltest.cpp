@@ -21,7 +21,7 @@ TEST(AnimationGL, FramesAdvanceByTheirDelaysAndStopWithTheNextPicture)
         a.show(0);
         ASSERT_TRUE(a.view->hasPicture());
         const auto centre = [&] {
-            const Frame f = a.frame();
+            const GLFrame f = a.frame();
             return oxColour(uint8_t(f.r(320, 240)), uint8_t(f.g(320, 240)), uint8_t(f.b(320, 240)));
         };
         while (a.view->isFading())

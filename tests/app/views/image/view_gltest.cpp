@@ -1,7 +1,5 @@
 // The single-picture view on a real window with the background loader and
-// the real preparation: where the picture lands, texel for pixel at the
-// original size, seams, overlay lines, navigator, cross-fade release, and
-// no drawing while nothing moves.
+// the real preparation.
 #include "../viewapp.h"
 
 #include "app/shell/commands.h"
@@ -15,6 +13,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <random>
+#include <tuple>
 #include <unistd.h>
 
 namespace {
@@ -61,12 +60,13 @@ TEST_F(ImageDisplayGL, FirstLookAndTheFullPictureAreDrawnInTheSamePlace)
         a.view->idle(int64_t(100) * 1000000); // past the cross-fade
         const double zoom = 640.0 / 3998; // laid out 3999 wide
         const int top = int(std::lround(-a.transform->offsetY())), bottom = int(std::lround(top + 1999 * zoom));
-        const auto expectQuadrants = [&](const Frame& f) {
+        const auto expectQuadrants = [&](const GLFrame& f) {
             const oxColour bg = a.guiStyle().bgColour;
-            f.expectColours({{320, top - 2, bg}, {320, bottom + 2, bg}, {1, top + 1, RED}, {317, top + 1, RED},
-                             {323, top + 1, GREEN}, {638, top + 1, GREEN}, {1, bottom - 1, BLUE},
-                             {638, bottom - 1, WHITE}, {317, bottom - 1, BLUE}, {323, bottom - 1, WHITE}},
-                            40);
+            for (const auto& [x, y, colour] : std::initializer_list<std::tuple<int, int, oxColour>>{
+                     {320, top - 2, bg}, {320, bottom + 2, bg}, {1, top + 1, RED}, {317, top + 1, RED},
+                     {323, top + 1, GREEN}, {638, top + 1, GREEN}, {1, bottom - 1, BLUE},
+                     {638, bottom - 1, WHITE}, {317, bottom - 1, BLUE}, {323, bottom - 1, WHITE}})
+                EXPECT_TRUE(f.near(x, y, colour, 40)) << x << "," << y << " " << f.text(x, y);
         };
         {
             // The loader publishes the full picture under its lock.
@@ -79,8 +79,8 @@ TEST_F(ImageDisplayGL, FirstLookAndTheFullPictureAreDrawnInTheSamePlace)
         }
         EXPECT_EQ(a.view->contentSize(), (oxGuiSize{3998, 1999}));
         EXPECT_DOUBLE_EQ(a.transform->zoom(), zoom);
-        const Frame first = a.frame();
-        a.save(first, "view_first_look");
+        const GLFrame first = a.frame();
+        first.save("view_first_look");
         expectQuadrants(first);
         ASSERT_TRUE(a.loaderIdle());
         EXPECT_TRUE(a.view->currentPicture()->firstLook);
@@ -90,7 +90,7 @@ TEST_F(ImageDisplayGL, FirstLookAndTheFullPictureAreDrawnInTheSamePlace)
         a.transform->zoomTo(zoom, true, 0.5, 0.5);
         EXPECT_FALSE(a.view->currentPicture()->firstLook);
         EXPECT_EQ(a.view->currentPicture()->imageWidth, 3999);
-        const Frame full = a.frame();
+        const GLFrame full = a.frame();
         expectQuadrants(full);
         EXPECT_NE(a.view->overlays().detailLine().text().find("3999 x 2000"), std::string::npos)
             << a.view->overlays().detailLine().text();
@@ -118,12 +118,12 @@ TEST_F(ImageDisplayGL, OriginalSizeShowsTexelForPixelAcrossTileSeams)
         EXPECT_DOUBLE_EQ(a.transform->zoom(), 1.0);
         for (double scrollX : {0.0, 37.0, 59.5}) {
             a.transform->scrollTo(scrollX, 10.25);
-            const Frame f = a.frame();
+            const GLFrame f = a.frame();
             // Texel centres on pixel centres, the origin at the pixel centre nearest to -offset.
             const int dx = -int(std::floor(-a.transform->offsetX())), dy = -int(std::floor(-a.transform->offsetY()));
             int wrong = 0;
-            for (int y = 0; y < f.height; ++y)
-                for (int x = 0; x < f.width; ++x) {
+            for (int y = 0; y < f.height(); ++y)
+                for (int x = 0; x < f.width(); ++x) {
                     const int px = x + dx, py = y + dy;
                     if (px < 0 || py < 0 || px >= 700 || py >= 500)
                         continue;
@@ -147,12 +147,12 @@ TEST_F(ImageDisplayGL, TilesMeetWithoutSeamsAtEveryZoom)
         for (double zoom : {a.transform->fitZoom(), 0.37, 1.0, 2.3, 7.9}) {
             a.transform->zoomTo(zoom, true, 0.5, 0.5);
             a.transform->scrollTo(a.transform->maximumOffsetX() / 3, a.transform->maximumOffsetY() / 3);
-            const Frame f = a.frame();
+            const GLFrame f = a.frame();
             if (zoom == 2.3)
-                a.save(f, "view_ramp_zoomed");
+                f.save("view_ramp_zoomed");
             // Neighbours inside the picture differ by at most one ramp step per pixel plus rounding.
             int worst = 0;
-            for (int x = 1, y = f.height / 2; x < f.width - 1; ++x) {
+            for (int x = 1, y = f.height() / 2; x < f.width() - 1; ++x) {
                 const double cx = (x + a.transform->offsetX()) / zoom;
                 if (cx >= 2 && cx <= 596)
                     worst = std::max(worst, std::abs(f.r(x, y) - f.r(x - 1, y)));
@@ -168,16 +168,16 @@ TEST_F(ImageDisplayGL, OverlayLinesAndNavigatorFollowTheInfoLevel)
         return oxColour(100, 100, 100);
     });
     // Bright text pixels in the top left; red navigator frame pixels in the bottom right.
-    const auto count = [](const Frame& f, int x0, int y0, int x1, int y1, bool navigator) {
+    const auto count = [](const GLFrame& f, int x0, int y0, int x1, int y1, bool navigator) {
         int n = 0;
         for (int y = y0; y < y1; ++y)
             for (int x = x0; x < x1; ++x)
                 n += navigator ? f.r(x, y) > f.g(x, y) + 30 : f.r(x, y) > 200;
         return n;
     };
-    const auto ink = [&](const Frame& f) { return count(f, 0, 0, 300, 90, false); };
-    const auto navigator = [&](const Frame& f) {
-        return count(f, f.width - 256, f.height - 256, f.width, f.height, true);
+    const auto ink = [&](const GLFrame& f) { return count(f, 0, 0, 300, 90, false); };
+    const auto navigator = [&](const GLFrame& f) {
+        return count(f, f.width() - 256, f.height() - 256, f.width(), f.height(), true);
     };
     run({file}, [&](ViewTestApp& a) {
         ASSERT_TRUE(a.view->hasPicture());
@@ -193,8 +193,8 @@ TEST_F(ImageDisplayGL, OverlayLinesAndNavigatorFollowTheInfoLevel)
         EXPECT_NE(detail.find("1600 x 1200 pixels"), std::string::npos) << detail;
 
         a.transform->zoomTo(1.0, true, 0.5, 0.5);
-        const Frame f = a.frame();
-        a.save(f, "view_overlays_level2_navigator");
+        const GLFrame f = a.frame();
+        f.save("view_overlays_level2_navigator");
         EXPECT_GT(navigator(f), 1000);
         EXPECT_EQ(a.view->overlays().zoomLabel().text(), "100 %");
         a.infoLevel = 1;
@@ -217,8 +217,8 @@ TEST_F(ImageDisplayGL, CrossFadeShowsTheOldPictureUnderTheNewAndEnds)
         // Half way through the default fade the old picture shows under the new one half opaque.
         EXPECT_EQ(a.view->crossFade().length(), 500000);
         a.view->idle(125000); // it began a quarter in
-        const Frame mid = a.frame();
-        a.save(mid, "view_crossfade_half");
+        const GLFrame mid = a.frame();
+        mid.save("view_crossfade_half");
         EXPECT_NEAR(mid.r(320, 240), 60 + 30, 6) << mid.text(320, 240);
 
         writeConfigInt(ConfigKey::AnimLengthUs, 0); // ends on the next idle call, exactly at the new picture
@@ -228,6 +228,34 @@ TEST_F(ImageDisplayGL, CrossFadeShowsTheOldPictureUnderTheNewAndEnds)
         EXPECT_EQ(a.view->crossFade().previous(), nullptr);
         EXPECT_NEAR(a.frame().r(320, 240), 180, 3);
         writeConfigInt(ConfigKey::AnimLengthUs, 500000);
+    });
+}
+
+// Half way through a fade between pictures of other shapes: where both lie
+// they mix, what of the old one the new leaves uncovered fades to the
+// background, and the new one fades in over the background.
+TEST_F(ImageDisplayGL, CrossFadeVeilsWhatTheNewPictureLeavesUncovered)
+{
+    const oxColour oldColour(200, 0, 0), newColour(0, 200, 0);
+    // 4:3 fills the 640 x 480 window; 8:3 fits as a band from y 120 to 360.
+    const std::string full = writePicture(dir.file("full.png"), 200, 150, [&](uint32_t, uint32_t) { return oldColour; });
+    const std::string band = writePicture(dir.file("band.png"), 400, 150, [&](uint32_t, uint32_t) { return newColour; });
+    run({full, band, full}, [&](ViewTestApp& a) {
+        const oxColour bg = a.guiStyle().bgColour;
+        auto mix = [](oxColour x, oxColour y) {
+            return oxColour(uint8_t((x.r + y.r) / 2), uint8_t((x.g + y.g) / 2), uint8_t((x.b + y.b) / 2));
+        };
+        a.show(1);
+        a.view->idle(125000); // half way: it began a quarter in
+        const GLFrame in = a.frame();
+        in.save("view_crossfade_veil");
+        EXPECT_TRUE(in.near(320, 240, mix(oldColour, newColour), 6)) << in.text(320, 240); // both
+        EXPECT_TRUE(in.near(320, 40, mix(oldColour, bg), 6)) << in.text(320, 40);           // old only
+        a.show(2);
+        a.view->idle(125000);
+        const GLFrame out = a.frame();
+        EXPECT_TRUE(out.near(320, 240, mix(newColour, oldColour), 6)) << out.text(320, 240);
+        EXPECT_TRUE(out.near(320, 40, mix(oldColour, bg), 6)) << out.text(320, 40); // new only
     });
 }
 

@@ -1,7 +1,4 @@
-// The thumbnail sheet drawn into a real GL context and read back: pictures
-// upright, undistorted and never enlarged past their own size, the broken
-// mark, the selection veil, captions cut at the cell's edge, the caption
-// lines of a made thumbnail, and the progress bar.
+// The thumbnail sheet drawn into a real GL context and read back.
 #include "../viewtest.h"
 #include "fakethumbnails.h"
 
@@ -18,6 +15,7 @@
 #include "oxengine/storage/files.h"
 #include "support/gltest.h"
 #include "support/testsupport.h"
+#include "tests/app/apptest.h"
 
 #include <GL/gl.h>
 #include <gtest/gtest.h>
@@ -30,29 +28,12 @@ namespace {
 const oxColour RED(255, 0, 0), GREEN(0, 255, 0), BLUE(0, 0, 255), YELLOW(255, 255, 0);
 const int W = 640, H = 480;
 
-// Within tolerance of c in red, green and blue.
-PixelTest near(oxColour c, int tolerance = 10)
-{
-    return [=](int r, int g, int b) {
-        return std::abs(r - c.r) <= tolerance && std::abs(g - c.g) <= tolerance && std::abs(b - c.b) <= tolerance;
-    };
-}
-
-std::string text(const GLFrame& f, int x, int y)
-{
-    return formatString("(%d,%d,%d)", f.at(x, y)[0], f.at(x, y)[1], f.at(x, y)[2]);
-}
-
 class SheetGL : public testing::Test {
 protected:
     void SetUp() override
     {
         if (!glTestContext(W, H))
             GTEST_SKIP() << "no X display with GLX";
-        setenv("XDG_CONFIG_HOME", m_home.path().c_str(), 1);
-        oxConfig::initialize("Quorvel Software", "Pictavo");
-        if (!oxFilename::isInitialized())
-            oxFilename::initialize("thumbnails_gltest");
         // As the application sets it up.
         glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
         glClearColor(0, 0, 0, 1);
@@ -92,7 +73,7 @@ protected:
         drawCell(c, r, caption, colours, m_text, nullptr);
     }
 
-    TempDir m_home;
+    TestSettings m_settings{"thumbnails_gltest"};
     oxTextOutput m_text;
     std::vector<std::unique_ptr<LoadedPicture>> m_records;
     const SheetColours colours{oxColour(255, 255, 255, 255), oxColour(0, 0, 0, 170)};
@@ -123,8 +104,8 @@ TEST_F(SheetGL, PicturesAreUprightUndistortedAndNeverEnlarged)
         {452, 64, GREEN}, {575, 64, GREEN},      {514, 10, cellColour},                        // fills the width
     };
     for (const Probe& probe : probes)
-        EXPECT_TRUE(p.is(near(probe.colour), probe.x, probe.y))
-            << probe.x << "," << probe.y << " is " << text(p, probe.x, probe.y);
+        EXPECT_TRUE(p.near(probe.x, probe.y, probe.colour, 10))
+            << probe.x << "," << probe.y << " is " << p.text(probe.x, probe.y);
 }
 
 TEST_F(SheetGL, BrokenThumbnailShowsItsMarkAndSelectionIsVeiled)
@@ -134,14 +115,14 @@ TEST_F(SheetGL, BrokenThumbnailShowsItsMarkAndSelectionIsVeiled)
     cell(&broken, 0, 0);
     cell(nullptr, 150, 0, true); // not made yet, selected
     const GLFrame p(W, H);
-    const int marked = p.count(near(colours.broken(), 2), {0, 0, 128, 128});
+    const int marked = p.count(nearColour(colours.broken(), 2), {0, 0, 128, 128});
     EXPECT_GT(marked, 200) << "the mark is plainly visible";
     EXPECT_LT(marked, 128 * 128 / 4) << "and leaves the square's colour around it";
-    EXPECT_TRUE(p.is(near(colours.cell(), 2), 5, 5));
+    EXPECT_TRUE(p.near(5, 5, colours.cell(), 2));
     // Red at alpha 80 over the square's colour.
     const oxColour c = colours.cell();
     auto veiled = [](int under, int red) { return uint8_t((red * 80 + under * (255 - 80)) / 255); };
-    EXPECT_TRUE(p.is(near(oxColour(veiled(c.r, 255), veiled(c.g, 0), veiled(c.b, 0)), 3), 214, 64)) << text(p, 214, 64);
+    EXPECT_TRUE(p.near(214, 64, oxColour(veiled(c.r, 255), veiled(c.g, 0), veiled(c.b, 0)), 3)) << p.text(214, 64);
 }
 
 TEST_F(SheetGL, LongCaptionsStopAtTheCellEdge)
@@ -197,13 +178,13 @@ TEST_F(SheetGL, ProgressBarShowsTheLoaderProgressInTheBottomRightCorner)
     const int y = track.position.y + track.size.height / 2;
     const int filled = track.position.x + int(0.3 * track.size.width);
     const oxColour white(255, 255, 255);
-    EXPECT_TRUE(p.is(near(white), track.position.x + 2, y)) << text(p, track.position.x + 2, y);
-    EXPECT_TRUE(p.is(near(white), filled - 3, y));
-    EXPECT_FALSE(p.is(near(white), filled + 3, y)) << "70 % of the track still to go";
+    EXPECT_TRUE(p.near(track.position.x + 2, y, white, 10)) << p.text(track.position.x + 2, y);
+    EXPECT_TRUE(p.near(filled - 3, y, white, 10));
+    EXPECT_FALSE(p.near(filled + 3, y, white, 10)) << "70 % of the track still to go";
 
     thumbnails.progressNow = {};
     glClear(GL_COLOR_BUFFER_BIT);
     view.drawView(1);
     EXPECT_FALSE(bar.isVisible()) << "nothing queued";
-    EXPECT_TRUE(GLFrame(W, H).is(near(oxColour(0, 0, 0), 2), filled - 3, y));
+    EXPECT_TRUE(GLFrame(W, H).near(filled - 3, y, oxColour(0, 0, 0), 2));
 }

@@ -1,6 +1,4 @@
-// The thumbnail sheet without a display: grid rule, hit test, visible rows,
-// selection rules, menu content, commands and their empty-selection warning,
-// item-size rounding, the splitter's margin rule and the caption lines.
+// The thumbnail sheet without a display.
 #include "../viewtest.h"
 #include "fakethumbnails.h"
 
@@ -16,6 +14,7 @@
 #include "oxengine/storage/files.h"
 #include "support/switches.h"
 #include "support/testsupport.h"
+#include "tests/app/apptest.h"
 
 #include <gtest/gtest.h>
 
@@ -197,10 +196,6 @@ class ThumbnailView : public ::testing::Test {
 protected:
     ThumbnailView()
     {
-        setenv("XDG_CONFIG_HOME", m_home.path().c_str(), 1);
-        oxConfig::initialize("Quorvel Software", "Pictavo");
-        if (!oxFilename::isInitialized())
-            oxFilename::initialize("thumbnails_test");
         oxConfig::setInt("ThnListMargin", METRICS.listMargin);
         oxConfig::setInt("ThnTitleMargin", METRICS.titleMargin);
         oxConfig::setInt("ThnItemSize", METRICS.itemSize);
@@ -227,7 +222,8 @@ protected:
         return {int(o.x) + 64, int(o.y) + 64};
     }
 
-    TempDir m_home;
+    TestSettings m_settings{"thumbnails_test"};
+    const TempDir& m_home = m_settings.dir;
     FakeFramework framework{800, 600};
     FakeViewApp app{&framework};
     FakeThumbnails thumbnails;
