@@ -87,7 +87,7 @@ PictavoApp::PictavoApp(LoaderServices loaderServices) : m_list(listHooks())
                       uint32_t(icon->data()[4 * i + 2]) << 16 | uint32_t(icon->data()[4 * i + 3]) << 24;
         setWindowIcon(WINDOW_ICON_SIZE, WINDOW_ICON_SIZE, std::move(argb));
     }
-    setDisplayMode("rgba double depth");
+    setDisplayMode("rgba double"); // no depth buffer: nothing tests depth, and it would cost a screen of memory
     setFullScreen(true);
 
     m_transform = new FotoTransform(m_imageDisplay.get(), this);
