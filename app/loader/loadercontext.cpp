@@ -11,7 +11,7 @@ namespace {
 class GLLoaderContext final : public LoaderContext {
 public:
     GLLoaderContext(int pixelFormat, void* sharedContext)
-        : m_window(oxGetTranslation("Dummy Texture Loader Window"), 0, -1, -1, -1, -1)
+        : m_window(oxGetTranslation("Dummy Texture Loader Window"))
     {
         // No context may be current on this thread while the new one joins
         // the shared object space.

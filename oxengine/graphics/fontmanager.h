@@ -49,7 +49,6 @@ public:
     std::vector<oxFontProblem> takeProblems() { return std::exchange(m_problems, {}); }
 
     bool isCached(const std::string& name) const { return m_fonts.count(name) != 0; }
-    size_t cachedCount() const { return m_fonts.size(); }
 
 private:
     std::shared_ptr<GLFont> embeddedFont(const std::string& fileName);

@@ -51,9 +51,6 @@ public:
     // needed. False when the font has no usable texture.
     bool bindTexture();
 
-    // Alpha of every texel while the texture is not yet uploaded (tests).
-    const std::vector<uint8_t>& pendingAlpha() const { return m_pendingAlpha; }
-
 private:
     void release();
     bool upload();

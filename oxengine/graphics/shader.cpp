@@ -145,8 +145,6 @@ oxShaderObject::oxShaderObject(GLenum type) : m_gl(shaderApi()), m_handle(m_gl->
 
 oxShaderObject::~oxShaderObject()
 {
-    while (!m_programs.empty())
-        (*m_programs.begin())->remove(*this);
     m_gl->glDeleteObjectARB(m_handle);
 }
 
@@ -178,12 +176,10 @@ oxShaderProgram::oxShaderProgram() : m_gl(shaderApi()), m_handle(m_gl->glCreateP
 
 oxShaderProgram::~oxShaderProgram()
 {
-    while (!m_shaders.empty()) {
-        oxShaderObject* shader = m_shaders.begin()->first;
-        // Taken out first, so the shader's destructor no longer sees this program.
-        if (remove(*shader))
-            delete shader;
-    }
+    for (const Attached& a : m_shaders)
+        if (a.attached)
+            m_gl->glDetachObjectARB(m_handle, a.shader->m_handle);
+    m_shaders.clear();
     // GL keeps a deleted program running while it is current; drawing after
     // its owner is gone returns to fixed function instead.
     if (m_gl->glGetHandleARB(GL_PROGRAM_OBJECT_ARB) == m_handle)
@@ -191,54 +187,21 @@ oxShaderProgram::~oxShaderProgram()
     m_gl->glDeleteObjectARB(m_handle);
 }
 
-oxShaderProgram::Flags& oxShaderProgram::enter(oxShaderObject& shader)
-{
-    m_state = UNLINKED;
-    auto [it, added] = m_shaders.try_emplace(&shader);
-    if (added)
-        shader.m_programs.insert(this);
-    return it->second;
-}
-
 void oxShaderProgram::attachShader(std::unique_ptr<oxShaderObject> shader)
 {
     if (!shader)
         return;
-    enter(*shader).owned = true;
-    shader.release();
-}
-
-void oxShaderProgram::attachShader(oxShaderObject& shader)
-{
-    enter(shader);
-}
-
-bool oxShaderProgram::remove(oxShaderObject& shader)
-{
-    const auto it = m_shaders.find(&shader);
-    if (it == m_shaders.end())
-        return false;
-    const Flags flags = it->second;
-    if (flags.attached)
-        m_gl->glDetachObjectARB(m_handle, shader.m_handle);
-    m_shaders.erase(it);
-    shader.m_programs.erase(this);
     m_state = UNLINKED;
-    return flags.owned;
-}
-
-std::unique_ptr<oxShaderObject> oxShaderProgram::detachShader(oxShaderObject& shader)
-{
-    return std::unique_ptr<oxShaderObject>(remove(shader) ? &shader : nullptr);
+    m_shaders.push_back({std::move(shader)});
 }
 
 std::string oxShaderProgram::link()
 {
     m_state = UNLINKED;
-    for (auto& [shader, flags] : m_shaders)
-        if (!flags.attached) {
-            m_gl->glAttachObjectARB(m_handle, shader->m_handle);
-            flags.attached = true;
+    for (Attached& a : m_shaders)
+        if (!a.attached) {
+            m_gl->glAttachObjectARB(m_handle, a.shader->m_handle);
+            a.attached = true;
         }
     m_gl->glLinkProgramARB(m_handle);
     const bool linked = objectParameter(*m_gl, m_handle, GL_OBJECT_LINK_STATUS_ARB) != 0;

@@ -8,11 +8,10 @@
 #include <GL/glext.h>
 
 #include <functional>
-#include <map>
 #include <memory>
 #include <optional>
-#include <set>
 #include <string>
+#include <vector>
 
 struct oxShaderApi;
 class oxShaderProgram;
@@ -26,8 +25,7 @@ void loadShaderExtensions();
 // without a shader when there is none ask this first).
 bool fragmentShadersSupported();
 
-// A compiled shader. It knows the programs it is attached to, so that it and
-// its programs may be destroyed in any order.
+// A compiled shader, owned by the program it is attached to.
 class oxShaderObject {
 public:
     virtual ~oxShaderObject();
@@ -35,7 +33,6 @@ public:
     oxShaderObject& operator=(const oxShaderObject&) = delete;
 
     GLhandleARB handle() const { return m_handle; }
-    const std::set<oxShaderProgram*>& programs() const { return m_programs; }
 
 protected:
     // Loads the entry points (may throw) and creates the GL object.
@@ -47,10 +44,7 @@ private:
     friend class oxShaderProgram;
     std::shared_ptr<const oxShaderApi> m_gl;
     GLhandleARB m_handle = 0;
-    std::set<oxShaderProgram*> m_programs;
 };
-
-using oxShader = oxShaderObject;
 
 class oxFragmentShader final : public oxShaderObject {
 public:
@@ -65,25 +59,19 @@ private:
 // without fragment-shader support and oxShaderCompileException with the log.
 std::unique_ptr<oxFragmentShader> createFragmentShader(const std::string& source);
 
-// A program linking shader objects. Attaching or detaching makes it unlinked;
-// it is linked explicitly or on the next use.
+// A program linking shader objects. Attaching makes it unlinked; it is
+// linked explicitly or on the next use.
 class oxShaderProgram {
 public:
     // Loads the entry points (may throw oxShaderSupportException).
     oxShaderProgram();
-    // Detaches every shader and deletes the ones it owns.
+    // Detaches and deletes its shaders.
     ~oxShaderProgram();
     oxShaderProgram(const oxShaderProgram&) = delete;
     oxShaderProgram& operator=(const oxShaderProgram&) = delete;
 
-    // The program owns the shader from now on (also one attached before
-    // without ownership). A null shader is ignored.
+    // The program owns the shader from now on. A null shader is ignored.
     void attachShader(std::unique_ptr<oxShaderObject> shader);
-    // The caller keeps the shader; one the program owns already stays owned,
-    // since nobody else could delete it.
-    void attachShader(oxShaderObject& shader);
-    // Returns the shader if the program owned it, so it is never lost.
-    std::unique_ptr<oxShaderObject> detachShader(oxShaderObject& shader);
 
     // Links and returns the driver's log (often empty); throws
     // oxShaderLinkException with the log when linking fails.
@@ -103,27 +91,21 @@ public:
 
     GLhandleARB handle() const { return m_handle; }
     bool isLinked() const { return m_state == LINKED; }
-    bool hasShader(const oxShaderObject& shader) const { return m_shaders.count(&shader) != 0; }
-    size_t shaderCount() const { return m_shaders.size(); }
 
 private:
-    friend class oxShaderObject;
-    struct Flags {
-        bool owned = false;
+    struct Attached {
+        std::unique_ptr<oxShaderObject> shader;
         bool attached = false; // given to GL (happens at the next link)
     };
     enum State { UNLINKED, LINKED, LINK_FAILED };
 
-    Flags& enter(oxShaderObject& shader);
-    // Takes the shader out of the program; true when the program owned it.
-    bool remove(oxShaderObject& shader);
     bool setUniform(const char* name, const std::function<void(GLint)>& set);
 
     std::shared_ptr<const oxShaderApi> m_gl;
     GLhandleARB m_handle = 0;
     State m_state = UNLINKED;
     std::string m_linkFailure; // message of the last failed link
-    std::map<oxShaderObject*, Flags, std::less<>> m_shaders;
+    std::vector<Attached> m_shaders;
 };
 
 // Test seam: replaces the extension test and the GL procedure lookup (the

@@ -159,25 +159,3 @@ std::vector<std::unique_ptr<oxImage>> oxBuildSmallerMipmapLevels(const oxPixelRe
         levels.clear();
     return levels;
 }
-
-std::vector<std::unique_ptr<oxImage>> oxBuildMipmapLevels(const oxImage& image)
-{
-    std::vector<std::unique_ptr<oxImage>> levels;
-    if (image.empty() || image.sampleType() == ST_FLOAT)
-        return levels;
-    auto first = image.clone();
-    if (!first)
-        return levels;
-    oxPixelRect rect;
-    rect.type = image.sampleType();
-    rect.components = image.components();
-    rect.data = image.data();
-    rect.width = image.width(), rect.height = image.height(), rect.rowPixels = image.width();
-    std::vector<std::unique_ptr<oxImage>> smaller = oxBuildSmallerMipmapLevels(rect);
-    if (smaller.empty() && (image.width() > 1 || image.height() > 1))
-        return levels;
-    levels.push_back(std::move(first));
-    for (auto& level : smaller)
-        levels.push_back(std::move(level));
-    return levels;
-}

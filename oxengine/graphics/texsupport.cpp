@@ -22,7 +22,6 @@ struct SupportState {
     std::optional<oxTextureCapabilities> override;
     int sizeLimit = 0;
     bool npotDisabled = false;
-    PFNGLACTIVETEXTUREARBPROC activeTexture = nullptr;
 };
 
 SupportState& state()
@@ -53,9 +52,7 @@ void probe(SupportState& s)
         isExtensionSupported("GL_EXT_texture_filter_anisotropic") || isExtensionSupported("GL_ARB_texture_filter_anisotropic");
     c.multitexture = c.versionAtLeast(1, 3) || isExtensionSupported("GL_ARB_multitexture");
     if (c.multitexture) {
-        s.activeTexture = reinterpret_cast<PFNGLACTIVETEXTUREARBPROC>(oxGetProcAddress("glActiveTextureARB"));
-        PFNGLACTIVETEXTUREARBPROC glextActiveTexture = s.activeTexture;
-        oxAssert(glextActiveTexture,
+        oxAssert(oxGetProcAddress("glActiveTextureARB"),
                  "extension GL_ARB_multitexture supported but required function couldn't be found.");
         GLint units = 1;
         glGetIntegerv(GL_MAX_TEXTURE_UNITS_ARB, &units);
@@ -155,15 +152,3 @@ void overrideTextureCapabilities(std::optional<oxTextureCapabilities> capabiliti
     s.override = std::move(capabilities);
 }
 
-void oxActiveTexture(GLenum unit)
-{
-    initTextureSupport();
-    PFNGLACTIVETEXTUREARBPROC f;
-    {
-        SupportState& s = state();
-        std::lock_guard lock(s.mutex);
-        f = s.activeTexture;
-    }
-    if (f)
-        f(unit);
-}

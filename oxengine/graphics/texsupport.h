@@ -46,10 +46,6 @@ void setNPOTTexturesDisabled(bool disabled);
 // returns to the driver's. For tests that emulate older drivers.
 void overrideTextureCapabilities(std::optional<oxTextureCapabilities> capabilities);
 
-// Selects the active texture unit through glActiveTextureARB; does nothing
-// on drivers without multitexturing.
-void oxActiveTexture(GLenum unit);
-
 // The leading "major.minor" of a GL version string ("2.1 Mesa 22.3" gives
 // 2, 1); false (and 0, 0) when it does not start with a number.
 bool oxParseGLVersion(const char* version, int& major, int& minor);

@@ -128,7 +128,7 @@ const oxTextureParams& defaultTextureParams();
 enum MipmapGen : int {
     MIPMAP_NONE = 0,   // one level
     MIPMAP_GLU = 1,    // gluBuild2DMipmaps, any size (scaled to powers of two)
-    MIPMAP_ENGINE = 2, // oxBuildMipmapLevels, uploaded one by one
+    MIPMAP_ENGINE = 2, // oxBuildSmallerMipmapLevels, uploaded one by one
     MIPMAP_AUTO = 3,   // the driver (GL_GENERATE_MIPMAP) from GL 1.4, GLU before
 };
 
@@ -173,14 +173,9 @@ std::unique_ptr<oxTexture2D> createTexture(const oxImage& image, int x, int y, i
                                            const oxTextureParams& params = defaultTextureParams());
 std::unique_ptr<oxTexture2D> createTexture(const oxPixelRect& pixels, MipmapGen mode,
                                            const oxTextureParams& params = defaultTextureParams());
-// Level i of the list becomes mipmap level i; level 0 decides the size rules.
-std::unique_ptr<oxTexture2D> createTextureFromLevels(const std::vector<const oxImage*>& levels,
-                                                     const oxTextureParams& params = defaultTextureParams());
 
-// Level 0 is a copy; each next level halves the sides above 1 and averages
-// the 2 x 2 (or 2) pixels, rounded, down to 1 x 1. Empty list when the image
-// is empty or memory runs out.
-std::vector<std::unique_ptr<oxImage>> oxBuildMipmapLevels(const oxImage& image);
-// The same levels without level 0, read in place from the pixels (8-bit,
-// half and 16-bit). Empty when memory runs out or the pixels are 1 x 1.
+// The mipmap levels below level 0, read in place from the pixels (8-bit,
+// half and 16-bit): each level halves the sides above 1 and averages the
+// 2 x 2 (or 2) pixels, rounded, down to 1 x 1. Empty when memory runs out or
+// the pixels are 1 x 1.
 std::vector<std::unique_ptr<oxImage>> oxBuildSmallerMipmapLevels(const oxPixelRect& base);

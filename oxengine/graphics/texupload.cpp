@@ -243,26 +243,6 @@ void uploadLevels(const std::vector<const oxImage*>& levels, GLint first)
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, first + GLint(levels.size()) - 1);
 }
 
-std::unique_ptr<oxTexture2D> fromLevels(const std::vector<const oxImage*>& levels, const oxTextureParams& params)
-{
-    if (levels.empty() || !levels[0] || levels[0]->empty())
-        fail(N_("An empty picture can't become a texture."));
-    for (const oxImage* level : levels) {
-        if (!level || level->empty())
-            fail(N_("An empty picture can't become a texture."));
-        uploadFormat(level->sampleType(), level->components()); // refuses unsupported types before any GL call
-    }
-    checkSize(levels[0]->width(), levels[0]->height(), true, textureCapabilities());
-
-    auto texture = std::make_unique<oxTexture2D>();
-    oxTextureBuilder::begin(*texture, true, params);
-    clearGLErrors();
-    uploadLevels(levels, 0);
-    checkGLErrors();
-    oxTextureBuilder::finish(*texture);
-    return texture;
-}
-
 // Level 0 goes up from the caller's pixels in place and the smaller levels
 // are built from them directly, so an unpadded picture is never copied whole.
 std::unique_ptr<oxTexture2D> withEngineLevels(const Source& given, const oxTextureParams& params)
@@ -404,10 +384,4 @@ std::unique_ptr<oxTexture2D> createTexture(const oxPixelRect& pixels, MipmapGen 
     s.width = s.texWidth = pixels.width;
     s.height = s.texHeight = pixels.height;
     return fromSource(s, mode, params);
-}
-
-std::unique_ptr<oxTexture2D> createTextureFromLevels(const std::vector<const oxImage*>& levels,
-                                                     const oxTextureParams& params)
-{
-    return fromLevels(levels, params);
 }

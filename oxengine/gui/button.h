@@ -15,7 +15,6 @@ public:
     oxGuiButton();
     oxGuiButton(int command, const std::string& text);
 
-    virtual void setCommand(int command) { m_command = command; }
     virtual int getCommand() const { return m_command; }
     // Posts the command when the button is active and the command is not 0.
     virtual void click();

@@ -18,27 +18,6 @@ oxGuiElement* oxGuiContainer::addChildOwned(std::unique_ptr<oxGuiElement> e)
     return m_children.back().get();
 }
 
-oxGuiElement* oxGuiContainer::addChildFrontOwned(std::unique_ptr<oxGuiElement> e)
-{
-    if (!e)
-        return nullptr;
-    if (m_transform)
-        e->setTransform(m_transform);
-    m_children.insert(m_children.begin(), std::move(e));
-    return m_children.front().get();
-}
-
-bool oxGuiContainer::removeChild(oxGuiElement* e)
-{
-    const auto it = std::find_if(m_children.begin(), m_children.end(), [e](const auto& c) { return c.get() == e; });
-    if (it == m_children.end())
-        return false;
-    // Out of the list first, then destroyed.
-    std::unique_ptr<oxGuiElement> doomed = std::move(*it);
-    m_children.erase(it);
-    return true;
-}
-
 void oxGuiContainer::setFontName(const std::string& name)
 {
     oxGuiElement::setFontName(name);

@@ -15,26 +15,14 @@ public:
     // Destroys the children (the last first), then the element part.
     ~oxGuiContainer() override;
 
-    // Same as removeChild.
-    virtual bool remove(oxGuiElement* e) { return removeChild(e); }
-    virtual Children::const_iterator childrenBegin() const { return m_children.begin(); }
-    virtual Children::const_iterator childrenEnd() const { return m_children.end(); }
-    // Both take ownership; a child of a transformed container gets the
+    // Takes ownership; a child of a transformed container gets the
     // transform too, so it is hit and drawn where its siblings are.
     virtual oxGuiElement* addChildOwned(std::unique_ptr<oxGuiElement> e);
-    virtual oxGuiElement* addChildFrontOwned(std::unique_ptr<oxGuiElement> e);
-    // Destroys the child; false when it is not a child of this container.
-    virtual bool removeChild(oxGuiElement* e);
 
     template <typename T>
     T* addChild(std::unique_ptr<T> e)
     {
         return static_cast<T*>(addChildOwned(std::move(e)));
-    }
-    template <typename T>
-    T* addChildFront(std::unique_ptr<T> e)
-    {
-        return static_cast<T*>(addChildFrontOwned(std::move(e)));
     }
     size_t childCount() const { return m_children.size(); }
     oxGuiElement* child(size_t i) const { return i < m_children.size() ? m_children[i].get() : nullptr; }

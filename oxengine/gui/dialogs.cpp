@@ -125,11 +125,6 @@ int runMessageDialog(const std::string& text, const std::string& title, int butt
     return dialog.run();
 }
 
-int runQuestionDialog(const std::string& text, const std::string& title, bool withCancel)
-{
-    return runMessageDialog(text, title, MB_YES | MB_NO | (withCancel ? MB_CANCEL : 0), MI_QUESTION);
-}
-
 bool runInputDialog(std::string& value, const std::string& prompt, const std::string& title)
 {
     oxGuiModalInputDialog dialog(value, prompt, title);

@@ -59,7 +59,5 @@ int oxGuiIconSound(int icon);
 // The code of the pressed button (GUI_RESULT_*), or 0.
 int runMessageDialog(const std::string& text, const std::string& title = std::string(), int buttons = 1,
                      int icon = 0);
-// Yes, No and, with withCancel, Cancel, with the question sound.
-int runQuestionDialog(const std::string& text, const std::string& title = std::string(), bool withCancel = false);
 // True when ended with OK; value then holds the edited text.
 bool runInputDialog(std::string& value, const std::string& prompt, const std::string& title = std::string());

@@ -16,14 +16,6 @@ void oxGuiList::setMargins(int left, int top, int right, int bottom)
     m_margins = {left, top, right, bottom};
 }
 
-void oxGuiList::setItems(const std::vector<std::string>& items)
-{
-    m_items = items;
-    // An index past the rows would be handed to the owner as the choice.
-    setSelected(m_selected);
-    requestRedisplay();
-}
-
 void oxGuiList::setSelected(int index)
 {
     const int last = int(m_items.size()) - 1;

@@ -19,8 +19,6 @@ public:
     virtual oxGuiMargins getMargins() const { return m_margins; }
     virtual void setAlignment(int alignment) { m_alignment = alignment; }
     virtual int getAlignment() const { return m_alignment; }
-    // A selection past the new end moves to the last row.
-    virtual void setItems(const std::vector<std::string>& items);
     virtual std::vector<std::string> getItems() const { return m_items; }
     // -1 or below clears the selection; past the end selects the last row.
     // Posts nothing.

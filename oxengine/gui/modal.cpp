@@ -49,19 +49,15 @@ int oxGuiModalPanel::runModal()
             if (m_result != 0 || app->isLeaving())
                 break;
             // Dialogs hear about their own widgets through commands, so
-            // those are delivered even when the idle listeners rest.
-            if (m_processIdle)
-                app->dispatchIdle();
-            else
-                app->deliverNextCommand();
+            // those are delivered while the idle listeners rest.
+            app->deliverNextCommand();
             if (m_result != 0)
                 break;
             // Without a window no event can come: a run with nothing left to
             // do would never end.
-            if (!app->isRunning() && app->pendingCommands() == 0 &&
-                (!m_processIdle || app->idleListeners().empty()))
+            if (!app->isRunning() && app->pendingCommands() == 0)
                 break;
-            app->waitForEvents(!m_processIdle);
+            app->waitForEvents(true);
         }
     }
     // The next frame is drawn without the panel.

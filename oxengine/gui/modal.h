@@ -26,10 +26,6 @@ public:
     int runModal();
     void setResult(int result) { m_result = result; }
     int result() const { return m_result; }
-    // Also run the application's idle listeners during the run (queued
-    // commands are delivered either way).
-    void setProcessIdle(bool on) { m_processIdle = on; }
-    bool processIdle() const { return m_processIdle; }
     bool isRunning() const { return m_running; }
 
     // Swallowed when the point is on the panel; a warning sound outside.
@@ -55,7 +51,6 @@ public:
 private:
     int m_padding = 0;
     int m_result = 0;
-    bool m_processIdle = false;
     bool m_running = false;
 };
 

@@ -22,14 +22,6 @@ public:
     virtual oxGuiMargins getMargins() const { return m_margins; }
     // Destroys the previous content and owns the new one (null: none).
     virtual void setContent(std::unique_ptr<oxGuiElement> e);
-
-    template <typename T>
-    T* setContentOf(std::unique_ptr<T> e)
-    {
-        T* raw = e.get();
-        setContent(std::unique_ptr<oxGuiElement>(std::move(e)));
-        return raw;
-    }
     oxGuiElement* content() const { return m_content.get(); }
 
     void setFontName(const std::string& name) override;

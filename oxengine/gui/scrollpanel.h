@@ -24,7 +24,6 @@ public:
     bool isDragging() const { return m_dragging; }
     // The thickness of the scroll bars.
     int barWidth() const { return m_barTextHeight / 2; }
-    const oxGuiScrollTransform& scrollTransform() const { return m_scrollTransform; }
 
     void setContent(std::unique_ptr<oxGuiElement> e) override;
     // Kept for the panel itself: the content keeps the scroll transform,

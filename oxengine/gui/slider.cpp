@@ -107,7 +107,7 @@ oxGuiSlider::Track oxGuiSlider::track()
     const oxGuiSizeD s = toWindowSize(*this, m_size);
     const double h = s.height - 4;
     const double n = std::max(textWidth(m_name, h), toWindowSize(*this, {m_nameColumn, 0}).width);
-    const double z = textWidth(std::string(size_t(std::clamp(m_valueDigits, 0, 64)), '0'), h);
+    const double z = textWidth(std::string(VALUE_DIGITS, '0'), h);
     const double v = textWidth(valueText(), h);
     // Half a line between the name and the bar, so they never touch.
     const double gap = std::max(2.0, h / 2);

@@ -28,8 +28,6 @@ public:
     // Clamped to the range; NaN is ignored.
     void setValue(double value);
     double getValue() const { return m_value; }
-    // Room kept for the value text, in widths of "0".
-    void setValueDigits(int digits) { m_valueDigits = digits; }
     // The width of the name's column (element units; 0: the name's own
     // width), so that sliders stacked in a column start their bars in line.
     void setNameColumn(int width) { m_nameColumn = width; }
@@ -76,11 +74,13 @@ protected:
     double m_minimum = 0.0;
     double m_maximum = 1.0;
     double m_value = 0.0;
-    int m_valueDigits = 6;
     int m_nameColumn = 0;
     int m_decimals = -3;
 
 private:
+    // Room kept for the value text, in widths of "0".
+    static constexpr size_t VALUE_DIGITS = 6;
+
     void setFromWindowX(double x);
     void stepBy(double share);
 

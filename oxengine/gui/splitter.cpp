@@ -12,12 +12,6 @@ oxGuiHSplitter::oxGuiHSplitter(oxGuiElement* target) : m_target(target)
 
 void oxGuiHSplitter::onSplitMoved(int, int) {}
 
-void oxGuiHSplitter::setLimits(int minWidth, int maxWidth)
-{
-    m_minWidth = std::max(0, minWidth);
-    m_maxWidth = std::max(m_minWidth, maxWidth);
-}
-
 void oxGuiHSplitter::onMouseMove(int, int x, int y)
 {
     const bool hover = hits(x, y);
@@ -46,10 +40,10 @@ void oxGuiHSplitter::dragBy(int dx, int)
     // From the width at the press, so the bar stays under the pointer after
     // it was held at a limit.
     m_dragOffset += dx;
-    int64_t w = std::clamp<int64_t>(m_dragStartWidth + m_dragOffset, m_minWidth, m_maxWidth);
+    int64_t w = std::clamp<int64_t>(m_dragStartWidth + m_dragOffset, MIN_WIDTH, MAX_WIDTH);
     const int window = applicationWindowSize().width;
     if (window > 0)
-        w = std::min<int64_t>(w, window - m_minWidth);
+        w = std::min<int64_t>(w, window - MIN_WIDTH);
     const int width = int(std::max<int64_t>(w, 0));
     m_target->setSize({width, m_target->getSize().height});
     m_target->setPosition(m_target->getPosition());

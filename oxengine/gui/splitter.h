@@ -12,13 +12,6 @@ public:
     // After a drag: the target's width when it began and now.
     virtual void onSplitMoved(int oldWidth, int newWidth);
 
-    void setTarget(oxGuiElement* target) { m_target = target; }
-    oxGuiElement* target() const { return m_target; }
-    // The target is kept between these widths, and narrow enough to leave
-    // minWidth of the window beside it.
-    void setLimits(int minWidth, int maxWidth);
-    int minWidth() const { return m_minWidth; }
-    int maxWidth() const { return m_maxWidth; }
     bool isHovered() const { return m_hover; }
     bool isDragging() const { return m_dragging; }
 
@@ -29,11 +22,14 @@ public:
     void draw() override;
 
 private:
+    // The target is kept between these widths, and narrow enough to leave
+    // MIN_WIDTH of the window beside it.
+    static constexpr int MIN_WIDTH = 50;
+    static constexpr int MAX_WIDTH = 10000;
+
     oxGuiElement* m_target;
     bool m_hover = false;
     bool m_dragging = false;
     int m_dragStartWidth = 0;
     int64_t m_dragOffset = 0;
-    int m_minWidth = 50;
-    int m_maxWidth = 10000;
 };

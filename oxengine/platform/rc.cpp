@@ -119,7 +119,6 @@ struct oxWindow::Impl {
     Colormap colormap = 0;
     Window window = 0;
     GLXWindow drawable = 0;
-    int width = 0, height = 0;
 
     ~Impl()
     {
@@ -138,18 +137,17 @@ struct oxWindow::Impl {
     }
 };
 
-oxWindow::oxWindow(const std::string& title, int flags, int x, int y, int width, int height) : impl(new Impl)
+oxWindow::oxWindow(const std::string& title) : impl(new Impl)
 {
+    constexpr unsigned width = 640, height = 480;
     oxInitXThreads();
-    impl->width = width < 0 ? 640 : width;
-    impl->height = height < 0 ? 480 : height;
     impl->display = static_cast<Display*>(oxGetMainWindowContext().display);
     if (!impl->display) {
         impl->display = XOpenDisplay(nullptr);
         impl->ownsDisplay = impl->display != nullptr;
     }
     Display* d = impl->display;
-    if (!d || impl->width == 0 || impl->height == 0)
+    if (!d)
         return;
     impl->config = chooseConfig(d);
     if (!impl->config)
@@ -163,8 +161,7 @@ oxWindow::oxWindow(const std::string& title, int flags, int x, int y, int width,
     XSetWindowAttributes attributes{};
     attributes.colormap = impl->colormap;
     attributes.border_pixel = 0;
-    impl->window = XCreateWindow(d, root, x < 0 ? 0 : x, y < 0 ? 0 : y, static_cast<unsigned>(impl->width),
-                                 static_cast<unsigned>(impl->height), 0, visual->depth, InputOutput, visual->visual,
+    impl->window = XCreateWindow(d, root, 0, 0, width, height, 0, visual->depth, InputOutput, visual->visual,
                                  CWColormap | CWBorderPixel, &attributes);
     XFree(visual);
     if (trap.failed() || !impl->window) {
@@ -175,26 +172,17 @@ oxWindow::oxWindow(const std::string& title, int flags, int x, int y, int width,
     XChangeProperty(d, impl->window, XInternAtom(d, "_NET_WM_NAME", False), XInternAtom(d, "UTF8_STRING", False), 8,
                     PropModeReplace, reinterpret_cast<const unsigned char*>(title.data()),
                     static_cast<int>(title.size()));
-    if (flags & WF_NOFRAME) {
-        const long hints[5] = {2, 0, 0, 0, 0}; // MWM_HINTS_DECORATIONS, none
-        const Atom motif = XInternAtom(d, "_MOTIF_WM_HINTS", False);
-        XChangeProperty(d, impl->window, motif, motif, 32, PropModeReplace,
-                        reinterpret_cast<const unsigned char*>(hints), 5);
-    }
     XSizeHints* size = XAllocSizeHints();
     if (size) {
-        size->flags = PMinSize | PMaxSize | (x >= 0 || y >= 0 ? PPosition : 0);
-        size->min_width = size->max_width = impl->width;
-        size->min_height = size->max_height = impl->height;
-        size->x = x, size->y = y;
+        size->flags = PMinSize | PMaxSize;
+        size->min_width = size->max_width = int(width);
+        size->min_height = size->max_height = int(height);
         XSetWMNormalHints(d, impl->window, size);
         XFree(size);
     }
     impl->drawable = glXCreateWindow(d, impl->config, impl->window, nullptr);
     if (trap.failed())
         impl->drawable = 0;
-    if (flags & WF_VISIBLE)
-        XMapWindow(d, impl->window);
     XFlush(d);
 }
 
@@ -216,14 +204,6 @@ void* oxWindow::fbConfig() const
 {
     return impl->config;
 }
-int oxWindow::width() const
-{
-    return impl->width;
-}
-int oxWindow::height() const
-{
-    return impl->height;
-}
 
 // ---- oxRC ---------------------------------------------------------------------------------------
 
@@ -232,7 +212,6 @@ struct oxRC::Impl {
     GLXDrawable window = 0;
     GLXDrawable drawable = 0;
     GLXContext context = nullptr;
-    bool shared = false;
 };
 
 oxRC::oxRC(const oxWindow& window, int pixelFormat, void* sharedContext) : impl(new Impl)
@@ -261,10 +240,8 @@ oxRC::oxRC(const oxWindow& window, int pixelFormat, void* sharedContext) : impl(
             impl->context = nullptr;
         }
     }
-    if (impl->context) {
-        impl->shared = share != nullptr;
+    if (impl->context)
         return;
-    }
     if (share) {
         // As a context that cannot join the shared objects still draws, go on
         // without sharing.
@@ -304,16 +281,6 @@ void oxRC::doneCurrent()
 {
     if (Display* d = glXGetCurrentDisplay())
         glXMakeContextCurrent(d, None, None, nullptr);
-}
-
-void* oxRC::context() const
-{
-    return impl->context;
-}
-
-bool oxRC::isShared() const
-{
-    return impl->shared;
 }
 
 bool makeMainWindowCurrent()

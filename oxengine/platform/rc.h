@@ -18,19 +18,13 @@ void oxInitXThreads();
 // the user set stays.
 void oxPreferInterpretedVertexPrograms();
 
-// A native window that exists to own a GL drawing surface. It is made on the
-// main window's X connection when one is recorded (oxengine/mainwindow.h),
-// else on a connection of its own. When anything fails the window has no
-// native handles.
+// A native window that exists to own a GL drawing surface: 640 x 480, never
+// shown. It is made on the main window's X connection when one is recorded
+// (oxengine/mainwindow.h), else on a connection of its own. When anything
+// fails the window has no native handles.
 class oxWindow {
 public:
-    enum Flags { WF_VISIBLE = 1, WF_NOFRAME = 2 };
-
-    // Negative x or y: placed by the window manager; negative width 640,
-    // negative height 480. Without WF_NOFRAME the window has a frame but
-    // cannot be resized.
-    explicit oxWindow(const std::string& title = std::string(), int flags = 0, int x = -1, int y = -1,
-                      int width = -1, int height = -1);
+    explicit oxWindow(const std::string& title = std::string());
     virtual ~oxWindow();
     oxWindow(const oxWindow&) = delete;
     oxWindow& operator=(const oxWindow&) = delete;
@@ -39,8 +33,6 @@ public:
     unsigned long deviceContext() const; // the GLXWindow drawn to, 0 when failed
     void* display() const;               // Display*
     void* fbConfig() const;              // GLXFBConfig of the drawable
-    int width() const;
-    int height() const;
 
 private:
     struct Impl;
@@ -66,8 +58,6 @@ public:
     bool isCurrent() const;
     // The calling thread has no current context afterwards.
     static void doneCurrent();
-    void* context() const; // GLXContext, null when creation failed
-    bool isShared() const;
 
 private:
     struct Impl;

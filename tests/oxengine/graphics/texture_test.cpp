@@ -81,6 +81,20 @@ TEST(TextureCreation, RefusesBadInputBeforeTouchingGL)
 
 // ---- the engine's mipmap levels, per pixel type ---------------------------------
 
+namespace {
+
+std::vector<std::unique_ptr<oxImage>> smallerLevels(const oxImage& image)
+{
+    oxPixelRect rect;
+    rect.type = image.sampleType();
+    rect.components = image.components();
+    rect.data = image.data();
+    rect.width = image.width(), rect.height = image.height(), rect.rowPixels = image.width();
+    return oxBuildSmallerMipmapLevels(rect);
+}
+
+} // namespace
+
 template <class T> class MipmapLevels : public testing::Test {};
 TYPED_TEST_SUITE(MipmapLevels, TextureSampleTypes);
 
@@ -92,24 +106,21 @@ TYPED_TEST(MipmapLevels, HalveDownToOnePixelAveragingBlocks)
         const uint8_t v[] = {0, 102, 204, 255, 9};
         return oxColour(v[x], uint8_t(255 - v[x]), 51, y ? 255 : 0);
     });
-    const auto levels = oxBuildMipmapLevels(*image);
-    ASSERT_EQ(levels.size(), 3u);
-    EXPECT_EQ(levels[1]->size(), oxSize(2, 1));
-    EXPECT_EQ(levels[2]->size(), oxSize(1, 1));
-    EXPECT_EQ(levels[2]->sampleType(), oxSampleTraits<T>::type);
-    EXPECT_EQ(std::memcmp(levels[0]->data(), image->data(), image->byteSize()), 0);
-    EXPECT_NE(levels[0]->data(), image->data()); // a copy, not the caller's pixels
+    const auto levels = smallerLevels(*image);
+    ASSERT_EQ(levels.size(), 2u);
+    EXPECT_EQ(levels[0]->size(), oxSize(2, 1));
+    EXPECT_EQ(levels[1]->size(), oxSize(1, 1));
+    EXPECT_EQ(levels[1]->sampleType(), oxSampleTraits<T>::type);
     image->setComponents(3);
-    EXPECT_EQ(oxBuildMipmapLevels(*image)[2]->components(), 3);
+    EXPECT_EQ(smallerLevels(*image)[1]->components(), 3);
     const auto near = [&](size_t level, uint32_t x, oxColourFloat w) { // within one 8-bit step
         const auto g = oxConvertPixel<oxColourFloat>(static_cast<const oxImageImpl<T>&>(*levels[level]).at(x, 0));
         return std::max({std::abs(g.r - w.r), std::abs(g.g - w.g), std::abs(g.b - w.b), std::abs(g.a - w.a)}) < 1.f / 255;
     };
-    EXPECT_TRUE(near(1, 0, {51 / 255.f, 204 / 255.f, 0.2f, 0.5f}));
-    EXPECT_TRUE(near(1, 1, {229.5f / 255, 25.5f / 255, 0.2f, 0.5f}));
-    EXPECT_TRUE(near(2, 0, {140.25f / 255, 114.75f / 255, 0.2f, 0.5f}));
-    EXPECT_EQ(oxBuildMipmapLevels(*imageOf<T>(1, 1, palette)).size(), 1u);
-    EXPECT_TRUE(oxBuildMipmapLevels(oxImageImpl<T>()).empty());
+    EXPECT_TRUE(near(0, 0, {51 / 255.f, 204 / 255.f, 0.2f, 0.5f}));
+    EXPECT_TRUE(near(0, 1, {229.5f / 255, 25.5f / 255, 0.2f, 0.5f}));
+    EXPECT_TRUE(near(1, 0, {140.25f / 255, 114.75f / 255, 0.2f, 0.5f}));
+    EXPECT_TRUE(smallerLevels(*imageOf<T>(1, 1, palette)).empty());
 }
 
 // The vector path against the plain mean, in place in a wider buffer, tails of 0-3 pixels.
@@ -151,7 +162,7 @@ TEST(MipmapLevels, MeansRoundHalfUpWithoutOverflowAndKeepHighRange)
 {
     const auto mean = [](const auto& image) {
         using T = typename std::remove_reference_t<decltype(*image)>::Pixel;
-        return static_cast<const oxImageImpl<T>&>(*oxBuildMipmapLevels(*image).at(1)).at(0, 0);
+        return static_cast<const oxImageImpl<T>&>(*smallerLevels(*image).at(0)).at(0, 0);
     };
     // (7 + 2) / 4 = 2, (1 + 2) / 4 = 0, (1019 + 2) / 4 = 255, (13 + 2) / 4 = 3
     const oxColour bytes[] = {{1, 0, 255, 3}, {2, 0, 255, 3}, {2, 1, 254, 3}, {2, 0, 255, 4}};
