@@ -88,8 +88,9 @@ public:
         glEnable(GL_CULL_FACE);
         setSwapInterval(false);
         view = std::make_unique<ImageDisplay>(this, loader);
-        transform = new FotoTransform(view.get(), this);
-        setViewingTransform(transform, true);
+        auto owned = std::make_unique<FotoTransform>(view.get(), this);
+        transform = owned.get();
+        setViewingTransform(std::move(owned));
         addGUIEventListener(view.get(), true);
         view->applyGlobalStyle();
         show();

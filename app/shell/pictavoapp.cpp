@@ -90,8 +90,9 @@ PictavoApp::PictavoApp(LoaderServices loaderServices) : m_list(listHooks())
     setDisplayMode("rgba double"); // no depth buffer: nothing tests depth, and it would cost a screen of memory
     setFullScreen(true);
 
-    m_transform = new FotoTransform(m_imageDisplay.get(), this);
-    setViewingTransform(m_transform, true);
+    auto transform = std::make_unique<FotoTransform>(m_imageDisplay.get(), this);
+    m_transform = transform.get();
+    setViewingTransform(std::move(transform));
 
     m_list.setFolder(readConfigText(ConfigKey::LastFolder));
     m_overlayLevel = readConfigInt(ConfigKey::LastOverlays);
@@ -101,7 +102,7 @@ PictavoApp::~PictavoApp()
 {
     destroyViews();
     // The transform goes while everything it may point at still exists.
-    setViewingTransform(nullptr, true);
+    setViewingTransform(nullptr);
     m_transform = nullptr;
     if (oxStartupTraced())
         oxTraceStartup(false); // its log goes with the loader

@@ -131,8 +131,7 @@ oxApplication::~oxApplication()
     for (oxRenderListener* l : m_renderListeners)
         l->detach();
     m_renderListeners.clear();
-    if (m_ownsViewingTransform)
-        delete m_viewingTransform;
+    m_viewingTransform.reset();
 }
 
 void oxApplication::addGUIEventListener(oxGUIEventListener* l, bool atFront)
@@ -186,20 +185,15 @@ void oxApplication::removeIdleListener(oxIdleListener* l)
     idleListenersChanged(n + 1, n);
 }
 
-void oxApplication::setViewingTransform(oxViewingTransform* t, bool deleteOld)
+void oxApplication::setViewingTransform(std::unique_ptr<oxViewingTransform> t)
 {
     if (m_viewingTransform) {
-        oxViewingTransform* old = m_viewingTransform;
-        m_viewingTransform = nullptr;
-        m_ownsViewingTransform = false;
-        removeGUIEventListener(old);
-        if (deleteOld)
-            delete old;
+        removeGUIEventListener(m_viewingTransform.get());
+        m_viewingTransform.reset();
     }
-    m_viewingTransform = t;
-    m_ownsViewingTransform = t && deleteOld;
-    if (t)
-        addGUIEventListener(t);
+    m_viewingTransform = std::move(t);
+    if (m_viewingTransform)
+        addGUIEventListener(m_viewingTransform.get());
 }
 
 void oxApplication::display(bool flushOnly)

@@ -119,12 +119,10 @@ public:
     void removeGUIEventListener(oxGUIEventListener* l);
     void addRenderListener(oxRenderListener* l, bool atFront = false);
     void removeRenderListener(oxRenderListener* l);
-    // Replaces the installed transform (the old one is destroyed when
-    // deleteOld); the new one is appended to the GUI event listeners. A
-    // transform installed with deleteOld true is owned by the application and
-    // destroyed with it.
-    void setViewingTransform(oxViewingTransform* t, bool deleteOld);
-    oxViewingTransform* viewingTransform() const { return m_viewingTransform; }
+    // Replaces (and destroys) the installed transform; the new one is
+    // appended to the GUI event listeners and owned by the application.
+    void setViewingTransform(std::unique_ptr<oxViewingTransform> t);
+    oxViewingTransform* viewingTransform() const { return m_viewingTransform.get(); }
 
     void setClearMask(unsigned mask) { m_clearMask = mask; }
     unsigned clearMask() const { return m_clearMask; }
@@ -150,8 +148,7 @@ public:
     void dispatchIdle();
 
 private:
-    oxViewingTransform* m_viewingTransform = nullptr;
-    bool m_ownsViewingTransform = false;
+    std::unique_ptr<oxViewingTransform> m_viewingTransform;
     unsigned m_clearMask;
     std::vector<oxGUIEventListener*> m_guiListeners;
     std::vector<oxIdleListener*> m_idleListeners;

@@ -83,8 +83,9 @@ public:
         loader->setSharedContext(nativeHandles().context, 0);
         loader->startLoader();
         view = std::make_unique<ImageDisplay>(this, *loader);
-        transform = new FotoTransform(view.get(), this);
-        setViewingTransform(transform, true);
+        auto owned = std::make_unique<FotoTransform>(view.get(), this);
+        transform = owned.get();
+        setViewingTransform(std::move(owned));
         addGUIEventListener(view.get(), true);
         view->applyGlobalStyle();
         const oxColour bg = guiStyle().bgColour;

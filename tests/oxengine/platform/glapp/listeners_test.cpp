@@ -173,15 +173,16 @@ TEST(ViewingTransform, IsAListenerAndDeletedWhenReplaced)
     bool firstGone = false, secondGone = false, lastGone = false;
     {
         WindowlessApp app;
-        auto* second = new Transform(secondGone);
-        app.setViewingTransform(new Transform(firstGone), true);
-        app.setViewingTransform(second, true);
+        auto owned = std::make_unique<Transform>(secondGone);
+        Transform* second = owned.get();
+        app.setViewingTransform(std::make_unique<Transform>(firstGone));
+        app.setViewingTransform(std::move(owned));
         EXPECT_TRUE(firstGone);
         EXPECT_EQ(app.guiEventListeners(), (std::vector<oxGUIEventListener*>{&app, second}));
-        app.setViewingTransform(nullptr, true);
+        app.setViewingTransform(nullptr);
         EXPECT_TRUE(secondGone);
         EXPECT_EQ(app.guiEventListeners().size(), 1u);
-        app.setViewingTransform(new Transform(lastGone), true);
+        app.setViewingTransform(std::make_unique<Transform>(lastGone));
     }
     EXPECT_TRUE(lastGone);
 }
