@@ -3,6 +3,7 @@
 // loader thread, which alone uploads it in its GL context and publishes it.
 #include "app/loader/bgtexloader.h"
 
+#include "oxengine/core/memory.h"
 #include "oxengine/platform/glapp.h"
 
 #include <algorithm>
@@ -17,6 +18,9 @@ namespace {
 // enough to keep the uploads going, few enough to bound the memory.
 constexpr size_t READY_PER_WORKER = 2;
 constexpr std::chrono::milliseconds PROGRESS_REDISPLAY{1000};
+// Thumbnails dropped between two returns of free memory to the system
+// (about 16 MB of textures at the default size).
+constexpr size_t RELEASE_AFTER_DROPPED = 64;
 
 } // namespace
 
@@ -125,15 +129,19 @@ void BGTextureLoader::thumbnailWorker()
 
 void BGTextureLoader::publishThumbnails(std::vector<ReadyThumbnail>& ready)
 {
+    {
+        oxLock lock(threadLock());
+        std::lock_guard<std::mutex> work(m_workMutex);
+        // Made already, or no longer listed since the worker took it.
+        std::erase_if(ready, [this](const ReadyThumbnail& r) {
+            return m_thumbnails.count(r.name) || m_thumbnailQueue.indexOf(r.name) < 0;
+        });
+    }
+    // Room first: the set never holds more textures than the count, and a
+    // new texture takes the place the dropped one freed in the heap.
+    dropFarthestThumbnails(ready.size());
     std::vector<std::pair<std::string, std::unique_ptr<LoadedPicture>>> made;
     for (ReadyThumbnail& r : ready) {
-        {
-            oxLock lock(threadLock());
-            std::lock_guard<std::mutex> work(m_workMutex);
-            // Made already, or no longer listed since the worker took it.
-            if (m_thumbnails.count(r.name) || m_thumbnailQueue.indexOf(r.name) < 0)
-                continue;
-        }
         m_log.write("Load %s ", r.name.c_str());
         oxTimer timer;
         timer.restart();
@@ -159,8 +167,9 @@ void BGTextureLoader::publishThumbnails(std::vector<ReadyThumbnail>& ready)
             onScreen = onScreen || !screenKnown || (index >= 0 && m_thumbnailQueue.distance(index) == 0);
             m_thumbnails[name] = std::move(record);
         }
-        for (size_t i = 0; i < ready.size(); ++i)
+        for (size_t i = 0; i < m_thumbnailsPublishing; ++i)
             m_thumbnailQueue.markDone();
+        m_thumbnailsPublishing = 0;
         refreshKeptThumbnails();
         allMade = thumbnailsLeft() == 0;
     }
@@ -180,7 +189,7 @@ bool BGTextureLoader::thumbnailWanted() const
     const int next = m_thumbnailQueue.peekNext();
     if (next < 0 || m_thumbnailsHeld || m_thumbnailsEnded)
         return false;
-    const size_t held = m_thumbnailsKept + m_readyThumbnails.size() + m_thumbnailsMaking.size();
+    const size_t held = m_thumbnailsKept + thumbnailsComing();
     if (held < size_t(m_thumbnailCount.load()))
         return true;
     // Full: only one nearer than the farthest kept replaces it.
@@ -189,7 +198,7 @@ bool BGTextureLoader::thumbnailWanted() const
 
 size_t BGTextureLoader::thumbnailsLeft() const
 {
-    const size_t busy = m_readyThumbnails.size() + m_thumbnailsMaking.size() + (m_loaderMakesThumbnail ? 1 : 0);
+    const size_t busy = thumbnailsComing() + (m_loaderMakesThumbnail ? 1 : 0);
     if (m_thumbnailsHeld || m_thumbnailsEnded)
         return busy;
     const size_t count = size_t(m_thumbnailCount.load());
@@ -217,13 +226,14 @@ std::optional<std::string> BGTextureLoader::takeThumbnail()
     return m_thumbnailQueue.takeNext();
 }
 
-void BGTextureLoader::dropFarthestThumbnails()
+void BGTextureLoader::dropFarthestThumbnails(size_t room)
 {
     std::vector<std::unique_ptr<LoadedPicture>> gone;
     {
         oxLock lock(threadLock());
         std::lock_guard<std::mutex> work(m_workMutex);
-        const size_t count = size_t(m_thumbnailCount.load());
+        const size_t limit = size_t(m_thumbnailCount.load());
+        const size_t count = limit > room ? limit - room : 0;
         if (m_thumbnails.size() <= count)
             return;
         // Farthest first; names no longer listed before any listed one.
@@ -244,4 +254,12 @@ void BGTextureLoader::dropFarthestThumbnails()
     // The textures go here, on the thread whose context made them.
     for (auto& record : gone)
         fillLoadedPicture(m_services.fill, *record, std::string(), oxCancelToken::none());
+    // Thumbnails coming and going while the user scrolls leave holes in the
+    // heap that the decodes' buffers of other sizes keep from being reused:
+    // given back every so often, so the process stays near what the set holds.
+    m_thumbnailsDropped += gone.size();
+    if (m_thumbnailsDropped >= RELEASE_AFTER_DROPPED) {
+        m_thumbnailsDropped = 0;
+        oxReleaseFreeMemory();
+    }
 }
