@@ -245,6 +245,9 @@ private:
     // the count less room (kept for thumbnails about to be published); they
     // are pending again.
     void dropFarthestThumbnails(size_t room = 0);
+    // Loader thread: counts thumbnails published or dropped and gives free
+    // heap memory back to the system after every few.
+    void releaseChurnedMemory(size_t changed);
     struct Leftovers {
         bool commands = false, pictures = false, thumbnails = false;
     };
@@ -291,7 +294,7 @@ private:
     std::chrono::steady_clock::time_point m_progressRedisplayed;
     size_t m_thumbnailsKept = 0;                  // thumbnails in the set
     int64_t m_farthestKept = -1;                  // distance of the farthest from the screen
-    size_t m_thumbnailsDropped = 0;               // loader thread: since free memory last went back
+    size_t m_thumbnailsChurned = 0;               // loader thread: see releaseChurnedMemory
     size_t m_workerCount = 0;
     bool m_workersStop = false;
     std::vector<std::thread> m_workers; // loader thread only: starts and joins them

@@ -18,9 +18,9 @@ namespace {
 // enough to keep the uploads going, few enough to bound the memory.
 constexpr size_t READY_PER_WORKER = 2;
 constexpr std::chrono::milliseconds PROGRESS_REDISPLAY{1000};
-// Thumbnails dropped between two returns of free memory to the system
-// (about 16 MB of textures at the default size).
-constexpr size_t RELEASE_AFTER_DROPPED = 64;
+// Thumbnails published or dropped between two returns of free memory to
+// the system (about 8 MB of textures at the default size).
+constexpr size_t RELEASE_AFTER_CHURN = 32;
 
 } // namespace
 
@@ -174,6 +174,9 @@ void BGTextureLoader::publishThumbnails(std::vector<ReadyThumbnail>& ready)
         allMade = thumbnailsLeft() == 0;
     }
     dropFarthestThumbnails();
+    releaseChurnedMemory(made.size());
+    // What they skipped while these counted as coming may be wanted now.
+    notifyThumbnailWorkers();
     // A sheet redrawn for every thumbnail made off screen keeps a software
     // renderer busy for nothing: those redraw only for the progress bar,
     // once a second, and when the last is made (the bar goes).
@@ -254,12 +257,18 @@ void BGTextureLoader::dropFarthestThumbnails(size_t room)
     // The textures go here, on the thread whose context made them.
     for (auto& record : gone)
         fillLoadedPicture(m_services.fill, *record, std::string(), oxCancelToken::none());
-    // Thumbnails coming and going while the user scrolls leave holes in the
-    // heap that the decodes' buffers of other sizes keep from being reused:
-    // given back every so often, so the process stays near what the set holds.
-    m_thumbnailsDropped += gone.size();
-    if (m_thumbnailsDropped >= RELEASE_AFTER_DROPPED) {
-        m_thumbnailsDropped = 0;
+    releaseChurnedMemory(gone.size());
+}
+
+void BGTextureLoader::releaseChurnedMemory(size_t changed)
+{
+    // Textures coming and going beside the decodes' buffers of other sizes
+    // (and the cache's PNG encoders) leave holes in the heap that are seldom
+    // reused: given back every so often, so the process stays near what the
+    // set holds.
+    m_thumbnailsChurned += changed;
+    if (m_thumbnailsChurned >= RELEASE_AFTER_CHURN) {
+        m_thumbnailsChurned = 0;
         oxReleaseFreeMemory();
     }
 }
