@@ -228,8 +228,7 @@ void ThumbnailDisplay::updateProgress(oxGuiSize window)
         m_progress->setVisible(shown);
     if (!shown)
         return;
-    m_progress->setRange(0, progress.queued);
-    m_progress->setValue(progress.done);
+    m_progress->setProgress(progress.done, progress.queued);
     const oxGuiSize size = m_progress->getSize();
     m_progress->setPosition({window.width - size.width, window.height - size.height});
 }
