@@ -35,7 +35,10 @@ void BGTextureLoader::startThumbnailWorkers()
         m_workerCount = size_t(count);
     }
     for (int i = 0; i < count; ++i)
-        m_workers.emplace_back([this] { thumbnailWorker(); });
+        m_workers.emplace_back([this] {
+            oxLowerThisThreadsPriority(); // frames and keys first; the sheet fills with what is left
+            thumbnailWorker();
+        });
 }
 
 void BGTextureLoader::notifyThumbnailWorkers()
