@@ -5,11 +5,7 @@
 
 #include "oxengine/image/exr/exrlayout.h"
 
-extern "C" int LLVMFuzzerInitialize(int*, char***)
-{
-    fuzztarget::create("exr_load", ".exr", uint64_t(1) << 20);
-    return 0;
-}
+OX_FUZZ_INITIALIZE("exr_load", ".exr", uint64_t(1) << 20)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

@@ -64,14 +64,18 @@ inline void loadEverySize()
 
 } // namespace fuzztarget
 
-// A whole fuzz target that feeds each input, as a file with the extension,
-// to the registry at every size (pixel limit as for create).
-#define OX_FUZZ_LOAD_TARGET(name, extension, ...)                                                                      \
+// The LLVMFuzzerInitialize of a picture target: fuzztarget::create(name, extension[, pixel limit]).
+#define OX_FUZZ_INITIALIZE(name, extension, ...)                                                                       \
     extern "C" int LLVMFuzzerInitialize(int*, char***)                                                                 \
     {                                                                                                                  \
         fuzztarget::create(name, extension __VA_OPT__(, ) __VA_ARGS__);                                                \
         return 0;                                                                                                      \
-    }                                                                                                                  \
+    }
+
+// A whole fuzz target that feeds each input, as a file with the extension,
+// to the registry at every size (pixel limit as for create).
+#define OX_FUZZ_LOAD_TARGET(name, extension, ...)                                                                      \
+    OX_FUZZ_INITIALIZE(name, extension __VA_OPT__(, ) __VA_ARGS__)                                                     \
     extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)                                            \
     {                                                                                                                  \
         fuzztarget::write(data, size);                                                                                 \

@@ -6,11 +6,7 @@
 
 #include "oxengine/image/jpeg/jpeghandler.h"
 
-extern "C" int LLVMFuzzerInitialize(int*, char***)
-{
-    fuzztarget::create("jpeg_transform", ".jpg");
-    return 0;
-}
+OX_FUZZ_INITIALIZE("jpeg_transform", ".jpg")
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

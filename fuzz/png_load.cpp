@@ -4,11 +4,7 @@
 // file whose comment was rewritten must decode with the new comment.
 #include "fuzztarget.h"
 
-extern "C" int LLVMFuzzerInitialize(int*, char***)
-{
-    fuzztarget::create("png_load", ".png");
-    return 0;
-}
+OX_FUZZ_INITIALIZE("png_load", ".png")
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
