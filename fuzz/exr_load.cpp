@@ -1,6 +1,5 @@
-// Feeds arbitrary bytes to the EXR handler (the OpenEXR library behind it),
-// and the header scan the rotation uses: every input must load or fail with
-// oxImageException. Does nothing where the library is not installed.
+// Arbitrary bytes to the EXR handler and the header scan the rotation uses (nothing
+// to do without the OpenEXR library).
 #include "fuzztarget.h"
 
 #include "oxengine/image/exr/exrlayout.h"

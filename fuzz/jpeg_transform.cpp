@@ -1,7 +1,5 @@
-// Feeds arbitrary bytes to the lossless JPEG transformation (a turn chosen by
-// the first byte, sometimes with a new comment): it must succeed or fail with
-// oxImageException without touching memory it does not own, and a file it
-// did transform must decode again.
+// Arbitrary bytes to the lossless JPEG transformation (turn and comment from the first
+// byte): a file it transformed must decode again.
 #include "fuzztarget.h"
 
 #include "oxengine/image/jpeg/jpeghandler.h"
