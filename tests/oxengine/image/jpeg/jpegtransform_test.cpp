@@ -115,10 +115,6 @@ TEST(JpegTransform, CommentOnlyRewriteIsLossless)
     }
     transform(file, transformOf(0, "")); // an empty comment removes them all
     EXPECT_TRUE(segments(readFile(file), 0xFE).empty());
-    const std::string longComment(140000, 'x');
-    transform(file, transformOf(0, longComment));
-    EXPECT_EQ(segments(readFile(file), 0xFE).size(), 3u);
-    EXPECT_TRUE(load(file)->comment() == longComment);
     const std::string before = readFile(file); // nothing to do: not even rewritten
     transform(file, {});
     transform(file, transformOf(4));
