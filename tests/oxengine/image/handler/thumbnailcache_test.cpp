@@ -1,6 +1,4 @@
-// The shared thumbnail cache against the standard: names, keys, staleness,
-// thumbnails of other programs, failure records, a cache that cannot be
-// written.
+// The shared thumbnail cache against the freedesktop.org standard, as other programs read and write it.
 #include "../imagetest.h"
 
 #include "oxengine/image/thumbnailcache.h"

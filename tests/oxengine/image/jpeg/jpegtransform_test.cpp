@@ -157,10 +157,9 @@ TEST(JpegTransform, FailuresLeaveTheFile)
     EXPECT_EQ(failure(whole.substr(0, whole.size() - 200), transformOf(1)),
               "The file is damaged (the file ends early) and is not rewritten.");
     EXPECT_EQ(failure("not a JPEG file", transformOf(0, "x")), "JPEG transformation failed.");
-    // A grey 32 × 8 file (written through the library's coefficient interface) whose
-    // DC terms climb by 800 per block: a valid stream (each difference is small)
-    // that decodes, to nonsense; turned, the first block's difference would no
-    // longer fit the format.
+    // 32 × 8 grey, written through the library's coefficient interface, whose DC terms climb by
+    // 800 per block: it decodes (each difference is small), but turned, the first block's
+    // difference would no longer fit the format.
     const std::string climbing = readFile(OX_TEST_DATA_DIR "/regressions/jpeg-dc-climbs-800-per-block.jpg");
     ASSERT_TRUE(writeFile(file, climbing));
     EXPECT_EQ(load(file)->size(), oxSize(32, 8));
