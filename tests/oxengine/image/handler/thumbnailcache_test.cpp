@@ -5,7 +5,6 @@
 
 #include <gdk-pixbuf/gdk-pixbuf.h>
 
-#include <sys/stat.h>
 #include <sys/time.h>
 #include <unistd.h>
 
