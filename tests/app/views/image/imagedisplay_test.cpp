@@ -270,46 +270,6 @@ TEST(CrossFade, UncoveredPartsAreTheBandsAroundTheCover)
     }
 }
 
-TEST(PictureTiles, NeighboursMeetOnTheSharedTexelAndTheMarginIsNotDrawn)
-{
-    // 1000 x 300 in tiles of 256 x 256: columns start at 0, 255, 510, 765.
-    LoadedPicture p;
-    p.imageWidth = 1000, p.imageHeight = 300;
-    p.tileWidth = p.tileHeight = 256;
-    for (double scale : {0.07, 1.0, 3.3}) {
-        SCOPED_TRACE(scale);
-        std::vector<TileQuad> row;
-        for (int c = 0; c < kMaxTiles; ++c)
-            if (TileQuad q; tileQuad(p, c, 0, scale, q))
-                row.push_back(q);
-        ASSERT_EQ(row.size(), 4u);
-        EXPECT_DOUBLE_EQ(row[0].x0, -0.5 * scale);
-        EXPECT_FLOAT_EQ(row[0].u0, 0.0f);
-        for (size_t c = 0; c + 1 < row.size(); ++c) {
-            EXPECT_DOUBLE_EQ(row[c].x1, row[c + 1].x0);
-            EXPECT_DOUBLE_EQ(row[c].x1, 255.0 * (c + 1) * scale);
-            // Both sides sample the centre of the shared texel.
-            EXPECT_FLOAT_EQ(row[c].u1, 255.5f / 256);
-            EXPECT_FLOAT_EQ(row[c + 1].u0, 0.5f / 256);
-        }
-        // The last tile ends at the picture's edge, not at the tile's.
-        EXPECT_DOUBLE_EQ(row[3].x1, 999.5 * scale);
-        EXPECT_FLOAT_EQ(row[3].u1, (1000.0f - 765) / 256);
-        TileQuad q;
-        EXPECT_TRUE(tileQuad(p, 0, 1, scale, q));
-        EXPECT_DOUBLE_EQ(q.y1, 299.5 * scale);
-        EXPECT_FALSE(tileQuad(p, 0, 2, scale, q));
-    }
-    // A one-pixel picture is one texel wide around its centre.
-    LoadedPicture dot;
-    dot.imageWidth = dot.imageHeight = dot.tileWidth = dot.tileHeight = 1;
-    TileQuad q;
-    ASSERT_TRUE(tileQuad(dot, 0, 0, 8.0, q));
-    EXPECT_DOUBLE_EQ(q.x0, -4.0);
-    EXPECT_DOUBLE_EQ(q.x1, 4.0);
-    EXPECT_FLOAT_EQ(q.u1, 1.0f);
-}
-
 // A first look of 1001 x 301 texels covers the 2002 x 602 picture the full
 // load will bring: its outer texel edges on the full picture's edges.
 TEST(PictureTiles, FirstLookIsStretchedOverTheFullPicture)
