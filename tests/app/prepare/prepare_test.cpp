@@ -1,8 +1,9 @@
 // Picture preparation without a display: the tile plan, the record's texts
-// and sizes, and the sample statistics.
+// and sizes, the transparency, and the sample statistics.
 #include "app/prepare/preparesteps.h"
 #include "app/prepare/tileplan.h"
 
+#include "oxengine/image/half.h"
 #include "oxengine/storage/files.h"
 #include "support/testsupport.h"
 
@@ -13,6 +14,7 @@
 #include <limits>
 #include <set>
 
+// The everyday plans (6000 x 4000, 300 x 200, 1 x 1) are checked on the driver by the preparation's GL test.
 TEST(TilePlan, TileSizesAndCounts)
 {
     struct Case {
@@ -21,15 +23,9 @@ TEST(TilePlan, TileSizesAndCounts)
         int tileWidth, tileHeight, columns, rows;
     };
     const Case cases[] = {
-        {false, 6000, 4000, 2048, 2048, 2048, 3, 2},
-        {false, 3000, 2000, 1024, 1024, 1024, 3, 2},
-        {false, 300, 200, 2048, 512, 256, 1, 1},
         {false, 2048, 2049, 2048, 2048, 2048, 1, 2}, // the second row holds the last two picture rows
         {false, 4095, 4096, 2048, 2048, 2048, 2, 3}, // 4095 is exactly two overlapping tiles
         {false, 20000, 1, 2048, 2048, 1, 5, 1},      // beyond 5 x 2048 - 4: cut off at five tiles
-        {false, 1, 1, 2048, 1, 1, 1, 1},
-        {true, 300, 200, 2048, 300, 200, 1, 1},
-        {true, 6000, 4000, 2048, 2001, 2001, 3, 2},   // 3 x 2000 + 1 = 6001 covers 6000
         {true, 12000, 9000, 16384, 6001, 4501, 2, 2}, // the edge is capped at 8192
         {true, 10236, 10236, 2048, 2048, 2048, 5, 5}, // the largest picture takes full tiles
         {true, 1, 5000, 1024, 1, 1001, 1, 5},
@@ -109,11 +105,37 @@ TEST(PictureDescription, SizesTextsAndNotes)
     describePicture(file, *image, 5116, picture);
     EXPECT_EQ(std::pair(picture.fullWidth, picture.fullHeight), std::pair(2999, 1995));
 
+    // A damaged file's note comes after the scale note.
+    LoadedPicture damaged;
+    image->setReduction(2);
+    image->setDamage("the file ends early");
+    describePicture(file, *image, 5116, damaged);
+    EXPECT_EQ(damaged.note, "[Picture scaled to 1/2.] [damaged file: the file ends early]");
+
     // A huge reduction does not overflow the full size; a vanished file has no size.
     auto wide = oxImageUInt8::create(40000, 1);
     wide->setReduction(1 << 20);
     describePicture(dir.file("gone.jpg"), *wide, 40956, picture);
     EXPECT_EQ(std::pair(picture.fullWidth, picture.fileSize), std::pair(std::numeric_limits<int>::max(), int64_t(0)));
+}
+
+TEST(DescribePicture, TransparencyNeedsAnAlphaChannelWithAPixelBelowFull)
+{
+    auto rgba = oxImageUInt8::create(3, 2);
+    rgba->fill(oxColourValue(oxColour(1, 2, 3, 255)));
+    EXPECT_FALSE(hasTransparency(*rgba));
+    rgba->at(2, 1).a = 254;
+    EXPECT_TRUE(hasTransparency(*rgba));
+    rgba->setComponents(3); // no alpha channel: whatever the bytes say
+    EXPECT_FALSE(hasTransparency(*rgba));
+    auto deep = oxImageUInt16::create(2, 2);
+    deep->fill(oxColourValue(oxColourUInt16(0, 0, 0, 65535)));
+    EXPECT_FALSE(hasTransparency(*deep));
+    deep->at(0, 0).a = 0;
+    EXPECT_TRUE(hasTransparency(*deep));
+    auto half = oxImageHalf::create(1, 1);
+    half->at(0, 0) = oxColourHalf(1.0f, 1.0f, 1.0f, 0.5f);
+    EXPECT_TRUE(hasTransparency(*half));
 }
 
 namespace {
