@@ -30,12 +30,6 @@ bool mainWindow(int width = 64, int height = 64)
     if (!mainWindow())                                                                                                 \
     GTEST_SKIP() << "no X display with GLX"
 
-// The red, green and blue of the window's pixel (x, y).
-std::vector<int> rgb(const GLFrame& frame, int x, int y)
-{
-    return {frame.at(x, y)[0], frame.at(x, y)[1], frame.at(x, y)[2]};
-}
-
 } // namespace
 
 // The loader thread's window: on the main window's connection, never shown.
@@ -88,8 +82,8 @@ TEST(RenderingContext, TextureMadeOnAnotherThreadIsDrawnByTheMainThread)
     glDisable(GL_TEXTURE_2D);
     glSaveArtifact("rc_shared_texture", 64, 64);
     const GLFrame back(64, 64);
-    EXPECT_EQ(std::vector({rgb(back, 16, 16), rgb(back, 48, 16), rgb(back, 16, 48), rgb(back, 48, 48)}),
-              (std::vector<std::vector<int>>{{255, 0, 0}, {0, 255, 0}, {0, 0, 255}, {255, 255, 255}}));
+    EXPECT_EQ(back.text(16, 16) + back.text(48, 16) + back.text(16, 48) + back.text(48, 48),
+              "(255,0,0)(0,255,0)(0,0,255)(255,255,255)");
     glDeleteTextures(1, &texture);
 }
 
@@ -138,7 +132,7 @@ TEST(ColourGL, SetGLColourSetsTheCurrentColour)
     glClear(GL_COLOR_BUFFER_BIT);
     parseColour("#FF8040").setGLColour();
     glQuad(0, 0, 64, 64);
-    EXPECT_EQ(rgb(GLFrame(64, 64), 32, 32), (std::vector<int>{255, 128, 64}));
+    EXPECT_EQ(GLFrame(64, 64).text(32, 32), "(255,128,64)");
     parseColour("#00000080").setGLColour();
     GLfloat current[4];
     glGetFloatv(GL_CURRENT_COLOR, current);
