@@ -65,10 +65,7 @@ TEST_F(Dialogs, TheTitleBarDragsTheDialogWithinTheWindow)
     const oxGuiPoint at = d.getPosition();
     const oxGuiSize size = d.getSize();
     const int th = defaultGuiStyle.textHeight;
-    oxGuiElement* dragged = nullptr;
-    int axes = 0;
-    ASSERT_TRUE(d.beginDrag(at.x + 5, at.y + 5, dragged, axes));
-    EXPECT_EQ(std::pair(dragged, axes), (std::pair<oxGuiElement*, int>(&d, 3)));
+    ASSERT_EQ(dragAt(d, at.x + 5, at.y + 5), Drag(&d, 3));
     d.dragBy(-10, 7);
     EXPECT_EQ(d.getPosition(), (oxGuiPoint{at.x - 10, at.y + 7}));
     std::vector<oxGuiPoint> stops; // at the window's edges
@@ -76,7 +73,7 @@ TEST_F(Dialogs, TheTitleBarDragsTheDialogWithinTheWindow)
         d.dragBy(d5000, d5000), stops.push_back(d.getPosition());
     EXPECT_EQ(stops, (std::vector<oxGuiPoint>{{0, 0}, {1600 - size.width, 1000 - size.height}}));
     // Below the title bar the press is the content's (nothing to drag there).
-    EXPECT_FALSE(d.beginDrag(d.getPosition().x + 5, d.getPosition().y + th + 5, dragged, axes));
+    EXPECT_EQ(dragAt(d, d.getPosition().x + 5, d.getPosition().y + th + 5), NO_DRAG);
 }
 
 TEST_F(Dialogs, MessageDialogAnswersWithThePressedButtonAndItsSound)

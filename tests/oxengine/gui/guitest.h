@@ -185,6 +185,17 @@ inline std::unique_ptr<Probe> probe(const std::string& name, Log* log = nullptr,
     return std::make_unique<Probe>(name, log, natural);
 }
 
+using Drag = std::pair<const oxGuiElement*, int>;
+const Drag NO_DRAG{nullptr, 0};
+
+// What a press at (x, y) on e starts dragging, and along which axes.
+inline Drag dragAt(oxGuiElement& e, int x, int y)
+{
+    oxGuiElement* dragged = nullptr;
+    int axes = 0;
+    return e.beginDrag(x, y, dragged, axes) ? Drag(dragged, axes) : NO_DRAG;
+}
+
 // The width of one line of text in the toolkit's font at height h.
 inline double textWidth(const std::string& text, double h)
 {

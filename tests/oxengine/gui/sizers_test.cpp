@@ -123,10 +123,8 @@ TEST(GuiContainers, HiddenOrDisabledContainersPassNothingAndKeepTheChildrensFlag
     a->dragAxes = 3;
     b->setEnabled(false);
     box.setVisible(false);
-    oxGuiElement* dragged = nullptr;
-    int axes = 0;
-    EXPECT_FALSE(box.onClick(0, 5, 5) || box.onKeyDown('a', false) || box.onMouseWheel(1, 5, 5) ||
-                 box.beginDrag(5, 5, dragged, axes));
+    EXPECT_FALSE(box.onClick(0, 5, 5) || box.onKeyDown('a', false) || box.onMouseWheel(1, 5, 5));
+    EXPECT_EQ(dragAt(box, 5, 5), NO_DRAG);
     box.onMouseMove(-1, 5, 5);
     EXPECT_TRUE(log.empty());
     EXPECT_TRUE(a->isVisible());
