@@ -1,13 +1,8 @@
 // Lists, sliders, progress bars and splitters without a display.
 #include "guitest.h"
 
-#include "oxengine/gui/button.h"
-#include "oxengine/gui/edit.h"
-#include "oxengine/gui/keys.h"
 #include "oxengine/gui/list.h"
 #include "oxengine/gui/progressbar.h"
-#include "oxengine/gui/scrollpanel.h"
-#include "oxengine/gui/sizers.h"
 #include "oxengine/gui/splitter.h"
 
 #include <cmath>

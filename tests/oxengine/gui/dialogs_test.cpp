@@ -6,13 +6,9 @@
 #include "testsupport.h"
 
 #include "oxengine/core/catalogue.h"
-#include "oxengine/gui/button.h"
 #include "oxengine/gui/dialogs.h"
-#include "oxengine/gui/edit.h"
 #include "oxengine/gui/folderdialog.h"
 #include "oxengine/gui/folderselector.h"
-#include "oxengine/gui/keys.h"
-#include "oxengine/gui/scrollpanel.h"
 #include "oxengine/platform/messagebox.h"
 
 #include <filesystem>
@@ -22,14 +18,7 @@ using V = std::vector<std::string>;
 
 namespace {
 
-class Dialogs : public GuiTest {
-protected:
-    void SetUp() override
-    {
-        GuiTest::SetUp();
-        app.windowWidth = 1600, app.windowHeight = 1000;
-    }
-};
+using Dialogs = GuiTest; // in a 1920 x 1080 window
 
 V captions(const oxGuiModalMessageDialog& d)
 {
@@ -50,7 +39,7 @@ TEST_F(Dialogs, MessageDialogButtonsFollowTheFlagsAndTheDialogIsCentred)
     oxGuiModalMessageDialog d("A longer text than the buttons are wide\nin two lines", "Title", MB_YES | MB_NO, MI_NONE);
     const oxGuiPoint at = d.getPosition();
     const oxGuiSize size = d.getSize();
-    EXPECT_EQ(at, (oxGuiPoint{(1600 - size.width) / 2, (1000 - size.height) / 2}));
+    EXPECT_EQ(at, (oxGuiPoint{(1920 - size.width) / 2, (1080 - size.height) / 2}));
     // Without a title of its own the window's is shown, or "Dialog".
     for (const std::string window : {"", "Pictavo"}) {
         app.setTitle(window);
@@ -71,7 +60,7 @@ TEST_F(Dialogs, TheTitleBarDragsTheDialogWithinTheWindow)
     std::vector<oxGuiPoint> stops; // at the window's edges
     for (int d5000 : {-5000, 5000})
         d.dragBy(d5000, d5000), stops.push_back(d.getPosition());
-    EXPECT_EQ(stops, (std::vector<oxGuiPoint>{{0, 0}, {1600 - size.width, 1000 - size.height}}));
+    EXPECT_EQ(stops, (std::vector<oxGuiPoint>{{0, 0}, {1920 - size.width, 1080 - size.height}}));
     // Below the title bar the press is the content's (nothing to drag there).
     EXPECT_EQ(dragAt(d, d.getPosition().x + 5, d.getPosition().y + th + 5), NO_DRAG);
 }
@@ -128,11 +117,11 @@ TEST_F(Dialogs, ARunningDialogStaysCentredWhenTheWindowChangesSize)
 namespace {
 
 // root/ alpha/{deep/deeper/deepest,other} beta/ gamma/sub Beta2/ .hidden/sub file.txt
-class Folders : public Dialogs {
+class Folders : public GuiTest {
 protected:
     void SetUp() override
     {
-        Dialogs::SetUp();
+        GuiTest::SetUp();
         if (!oxFilename::isInitialized())
             oxFilename::initialize("oxengine_gui_test");
         root = tmp.path();

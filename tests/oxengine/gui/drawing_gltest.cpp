@@ -5,13 +5,10 @@
 
 #include "oxengine/gui/checkbox.h"
 #include "oxengine/gui/dialogs.h"
-#include "oxengine/gui/edit.h"
 #include "oxengine/gui/guimenu.h"
 #include "oxengine/gui/line.h"
 #include "oxengine/gui/list.h"
 #include "oxengine/gui/progressbar.h"
-#include "oxengine/gui/scrollpanel.h"
-#include "oxengine/gui/sizers.h"
 #include "oxengine/platform/messagebox.h"
 
 #include <GL/gl.h>

@@ -1,8 +1,5 @@
 #include "guitest.h"
 
-#include "oxengine/gui/scrollpanel.h"
-#include "oxengine/gui/sizers.h"
-
 #include <GL/freeglut_std.h>
 
 namespace {

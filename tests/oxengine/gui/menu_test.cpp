@@ -2,10 +2,6 @@
 #include "guitest.h"
 
 #include "oxengine/gui/guimenu.h"
-#include "oxengine/gui/keys.h"
-#include "oxengine/gui/sizers.h"
-
-#include <algorithm>
 
 namespace {
 

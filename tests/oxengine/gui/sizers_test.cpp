@@ -1,6 +1,5 @@
 #include "guitest.h"
 
-#include "oxengine/gui/sizers.h"
 #include "oxengine/gui/transforms.h"
 
 using Sizes = std::vector<oxGuiSize>;

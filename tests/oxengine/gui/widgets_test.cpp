@@ -1,7 +1,6 @@
 #include "guitest.h"
 
 #include "oxengine/gui/checkbox.h"
-#include "oxengine/gui/scrollpanel.h"
 
 TEST(GuiLabel, SizeIsTheMeasuredTextLineByLine)
 {
