@@ -92,8 +92,7 @@ TEST_F(TextLayout, Utf8CharactersAreMeasuredNotBytes)
 
 TEST_F(TextLayout, ElidedCutsWholeCharactersBeforeAnEllipsis)
 {
-    // A font with the ellipsis character (without it, a system font's or
-    // "..." stands in). Widths at text height 16: X 10, space 5, "\u2026" 15, ü 7.
+    // A font with the ellipsis; widths at text height 16: X 10, space 5, "\u2026" 15, ü 7.
     GLFont font;
     loadLayoutFont(font, {{'X', 20}, {U'\u00fc', 14}, {U'\u2026', 30}}, 32, 0x2026);
     out.setFont(&font);

@@ -1,5 +1,4 @@
-// Texture rules that need no display: the quality table, the size rules, the
-// driver facts and the engine's mipmap levels.
+// Texture rules that need no display: filters, driver facts, refused input and the engine's mipmap levels.
 #include "oxengine/graphics/texture.h"
 
 #include "texturetest.h"

@@ -203,9 +203,7 @@ TEST_F(Controls, SplitterKeepsItsTargetWithinTheLimits)
     EXPECT_EQ(bar->getSize().height, 100); // the full height of its row
     EXPECT_EQ(dragAt(*bar, 100, 50), NO_DRAG); // on the target
     ASSERT_EQ(dragAt(*bar, 202, 50), Drag(bar, 1));
-    // Dragged by dx in a window that may shrink meanwhile: the smallest width
-    // is 50 and 50 of the window stay; back from a limit the bar is where the
-    // pointer is.
+    // At least 50 wide and 50 of the (shrinking) window left; back from a limit the bar is under the pointer.
     const auto drag = [&](std::vector<std::pair<int, int>> steps) {
         std::vector<int> widths;
         for (const auto& [dx, window] : steps) {

@@ -1,6 +1,4 @@
-// Message and folder dialogs and the folder selector without a display;
-// modal runs are answered by scripted events. The input dialog is driven
-// by the slider's typed values.
+// Message and folder dialogs and the folder selector without a display; modal runs answered by scripted events.
 #include "guitest.h"
 
 #include "testsupport.h"
@@ -95,8 +93,7 @@ TEST_F(Dialogs, MessageDialogAnswersWithThePressedButtonAndItsSound)
 
 TEST_F(Dialogs, ARunningDialogStaysCentredWhenTheWindowChangesSize)
 {
-    // Opened while the window still had its first size, before it went
-    // full-screen: centred again; once the user has moved it, kept inside.
+    // Opened before the window went full-screen: centred again; once the user moved it, kept inside.
     oxGuiModalMessageDialog d("Search sub-folders?", "", MB_YES | MB_NO, MI_NONE);
     const oxGuiSize size = d.getSize();
     app.script.push_back([&] {
@@ -255,8 +252,7 @@ TEST_F(Folders, TheTreeAnswersTheKeysAndADoubleClickChooses)
     oxGuiModalFolderDialog d(chosen, "Where to?", {oxFilename(root)});
     oxGuiFolderSelector* s = d.selector();
     EXPECT_EQ(focusedElement(), s); // the arrows walk the tree at once
-    // root, alpha, beta, Beta2, gamma: Up to alpha, Right opens it, Right
-    // goes to its first child (deep), Left to alpha again, Enter chooses.
+    // From beta: Up to alpha, Right opens it, Right to its first child, Left back to alpha, Enter.
     app.script.push_back([&] {
         app.type("<Up><Right><Right>");
         EXPECT_EQ(s->getSelectedPath(), root + "/alpha/deep");

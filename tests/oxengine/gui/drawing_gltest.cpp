@@ -1,5 +1,4 @@
-// The toolkit drawn for real and read back from the GL window: a small
-// dialog, the editing controls, scrolled content and menus at the edges.
+// The toolkit drawn for real and read back: a dialog, the editing controls, scrolled content, menus at the edges.
 #include "gltest.h"
 #include "guitest.h"
 
@@ -32,8 +31,7 @@ PixelRect windowRect(const oxGuiElement& e)
     return {int(p.x), int(p.y), int(s.width), int(s.height)};
 }
 
-// Text sizes are the measured width truncated to whole pixels, so a text's
-// last glyph may reach `slack` pixel columns right of the rectangle.
+// Text sizes are truncated to whole pixels: the last glyph may reach `slack` columns past the rectangle.
 void expectInside(const PixelBox& ink, const PixelRect& r, const char* what, int slack = 0)
 {
     ASSERT_FALSE(ink.empty()) << what << " drew nothing";
@@ -166,8 +164,7 @@ TEST_F(Drawing, ADialogDimsTheSceneAndCoversItWithItsFillAndMenusToo)
     EXPECT_GE(text.left, r.x + 3 + pad);
     EXPECT_GE(text.top, windowRect(*d.label()).y);
 
-    // A menu is not dimmed around, but its fill covers the scene as well,
-    // and its entries keep their text off its edges.
+    // A menu dims nothing around it, but its fill covers the scene and its text keeps off its edges.
     clear(1.0f);
     oxGuiPopupMenu menu;
     menu.addItem("Hide image information", 210);

@@ -105,8 +105,7 @@ TEST(GuiSizers, NestedSizersTakeTheirNaturalSizeAndFlexisCentre)
     EXPECT_EQ(right->getSize().width, 20);
     EXPECT_EQ(a->getPosition(), (oxGuiPoint{30, 30}));
     EXPECT_EQ(b->getPosition(), (oxGuiPoint{60, 30}));
-    // Laid out again (a smaller text height), the stretched flexis give
-    // their room back and the column shrinks to its content.
+    // Laid out again, the stretched flexis give their room back and the column shrinks to its content.
     caption->natural = {40, 20};
     column->applyStyle(oxGuiStyle{});
     EXPECT_EQ(column->getSize(), (oxGuiSize{60, 40}));

@@ -1,5 +1,4 @@
-// A windowless application and recording listeners for the framework's unit
-// tests: the GLUT binding's logic runs, GLUT itself never does.
+// A windowless application and recording listeners: the GLUT binding's logic runs, GLUT itself never does.
 #pragma once
 
 #include "oxengine/platform/glapp.h"

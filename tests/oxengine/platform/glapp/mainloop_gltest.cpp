@@ -59,9 +59,7 @@ TEST(MainLoop, WindowedRunDrawsListenersInOrder)
         SharedLog log;
         RecordingListener rec("r", log);
         app.addGUIEventListener(&rec);
-        // In the default projection of window pixels: the pre-render listener
-        // fills the left half red, the scene fills a middle band green, the
-        // post-render listener puts a blue square on top.
+        // In window pixels: pre-render the left half red, the scene a middle band green, post-render a blue square.
         struct Layers : oxRenderListener {
             void preRender() override
             {
@@ -146,8 +144,7 @@ TEST(MainLoop, CommandsFromFourThreadsArriveOnceAndInOrder)
     });
 }
 
-// Asleep without idle listeners or commands, the loop uses no processor
-// time; a post or a redraw request from another thread wakes it at once.
+// Asleep with nothing to do the loop uses no processor time; a post or redraw from another thread wakes it.
 TEST(MainLoop, IdleLoopSleepsAndPostsFromAnotherThreadWakeIt)
 {
     isolatedCase([] {
@@ -187,8 +184,7 @@ TEST(MainLoop, IdleLoopSleepsAndPostsFromAnotherThreadWakeIt)
     });
 }
 
-// The window manager's close button goes to onClose; a window destroyed by
-// another client or a leave from another thread end the run in order too.
+// The close button (to onClose), a window destroyed by another client or a leave all end the run in order.
 TEST(MainLoop, CloseDestroyAndLeaveEndTheRun)
 {
     for (int way = 0; way < 3; ++way) {
