@@ -18,24 +18,23 @@
 namespace {
 
 // Opens the test window and records it as the main window, as the framework does for the program.
-bool mainWindow(int width = 64, int height = 64)
-{
-    if (!glTestContext(width, height))
-        return false;
-    oxSetMainWindowContext({glXGetCurrentDisplay(), glXGetCurrentDrawable(), glXGetCurrentContext()});
-    return true;
-}
-
-#define REQUIRE_DISPLAY()                                                                                              \
-    if (!mainWindow())                                                                                                 \
-    GTEST_SKIP() << "no X display with GLX"
+class MainWindowGL : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (!glTestContext(64, 64))
+            GTEST_SKIP() << "no X display with GLX";
+        oxSetMainWindowContext({glXGetCurrentDisplay(), glXGetCurrentDrawable(), glXGetCurrentContext()});
+    }
+};
+using RenderingContext = MainWindowGL;
+using ColourGL = MainWindowGL;
 
 } // namespace
 
 // The loader thread's window: on the main window's connection, never shown.
-TEST(Window, DefaultWindowIsHiddenOnTheMainConnection)
+TEST_F(MainWindowGL, ADefaultWindowIsHiddenOnTheMainConnection)
 {
-    REQUIRE_DISPLAY();
     oxWindow window("Dummy Texture Loader Window");
     auto* display = static_cast<Display*>(window.display());
     EXPECT_EQ(display, glXGetCurrentDisplay());
@@ -45,9 +44,8 @@ TEST(Window, DefaultWindowIsHiddenOnTheMainConnection)
     EXPECT_EQ(std::tuple(attributes.width, attributes.height, attributes.map_state), std::tuple(640, 480, IsUnmapped));
 }
 
-TEST(RenderingContext, TextureMadeOnAnotherThreadIsDrawnByTheMainThread)
+TEST_F(RenderingContext, TextureMadeOnAnotherThreadIsDrawnByTheMainThread)
 {
-    REQUIRE_DISPLAY();
     void* mainContext = glXGetCurrentContext();
     GLuint texture = 0;
     bool madeCurrent = false, wasCurrent = false, currentAfterDone = true;
@@ -88,9 +86,8 @@ TEST(RenderingContext, TextureMadeOnAnotherThreadIsDrawnByTheMainThread)
 }
 
 // The main thread's context after another was current, released or destroyed.
-TEST(RenderingContext, DoneCurrentAndDestroyingLeaveTheMainContextAlone)
+TEST_F(RenderingContext, DoneCurrentAndDestroyingLeaveTheMainContextAlone)
 {
-    REQUIRE_DISPLAY();
     void* mainContext = glXGetCurrentContext();
     oxWindow window;
     oxRC rc(window, 0, mainContext);
@@ -107,9 +104,8 @@ TEST(RenderingContext, DoneCurrentAndDestroyingLeaveTheMainContextAlone)
     EXPECT_EQ(glXGetCurrentContext(), mainContext);
 }
 
-TEST(RenderingContext, FailedWindowIsReportedAndCannotBeMadeCurrent)
+TEST_F(RenderingContext, FailedWindowIsReportedAndCannotBeMadeCurrent)
 {
-    REQUIRE_DISPLAY();
     const oxMainWindowContext main = oxGetMainWindowContext();
     oxSetMainWindowContext({});
     auto display = std::make_unique<EnvironmentVariable>("DISPLAY", ":9876"); // no such server: the window cannot be made
@@ -125,9 +121,8 @@ TEST(RenderingContext, FailedWindowIsReportedAndCannotBeMadeCurrent)
     EXPECT_EQ(glXGetCurrentContext(), main.context);
 }
 
-TEST(ColourGL, SetGLColourSetsTheCurrentColour)
+TEST_F(ColourGL, SetGLColourSetsTheCurrentColour)
 {
-    REQUIRE_DISPLAY();
     glClearColor(0, 0, 0, 1);
     glClear(GL_COLOR_BUFFER_BIT);
     parseColour("#FF8040").setGLColour();
