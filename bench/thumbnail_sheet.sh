@@ -17,13 +17,23 @@ PICTAVO_TRACE=1 "$harness" -n pictavo -F thumb -r "$repeats" -C "$corpus" -o "$o
     -T "$sheet %f" -- "$pictavo" %f >"$out/pictavo.tsv"
 "$harness" -n nsxiv -F thumb -r "$repeats" -C "$corpus" -o "$out/nsxiv" \
     -T "nsxiv -t -f -b %f" -- nsxiv -f -b %f >"$out/nsxiv.tsv"
+# glfloor (bench/glfloor) showing the first picture of the folder: the least
+# a GL program takes to put a picture on this renderer's screen, no peer.
+floor=""
+if [ -x "$build/bench/glfloor" ]; then
+    "$harness" -n glfloor -F thumb -r "$repeats" -C "$corpus" -o "$out/glfloor" \
+        -T "$build/bench/glfloor %f" -- "$build/bench/glfloor" %f >"$out/glfloor.tsv"
+    floor=$(awk '$2 == "thumb_warm" { print $3 }' "$out/glfloor.tsv")
+fi
 cat "$out/pictavo.tsv" "$out/nsxiv.tsv"
 for figure in thumb_cold thumb_warm; do
     p=$(awk -v f=$figure '$2 == f { print $3 }' "$out/pictavo.tsv")
     n=$(awk -v f=$figure '$2 == f { print $3 }' "$out/nsxiv.tsv")
-    awk -v f=$figure -v p="$p" -v n="$n" 'BEGIN {
-        if (p + 0 > 0 && n + 0 > 0) printf "%s: pictavo %s ms, nsxiv %s ms, ratio %.2f\n", f, p, n, p / n
-        else printf "%s: pictavo %s, nsxiv %s\n", f, p, n }'
+    awk -v f=$figure -v p="$p" -v n="$n" -v g="$floor" 'BEGIN {
+        if (p + 0 > 0 && n + 0 > 0) printf "%s: pictavo %s ms, nsxiv %s ms, ratio %.2f", f, p, n, p / n
+        else printf "%s: pictavo %s, nsxiv %s", f, p, n
+        if (f == "thumb_warm" && g + 0 > 0) printf " (glfloor, one picture: %s ms)", g
+        printf "\n" }'
 done
 
 # The cold figure above is when the screen stops changing. Pictavo's
