@@ -6,8 +6,9 @@
 # baseline, its RSS showing a 64x64 picture full-screen. Prints each figure
 # with its ratio to the best peer, and the memory the pictures add (peak
 # minus baseline) with its ratio. glfloor (bench/glfloor) runs beside them as
-# the least a GL viewer does on the same renderer: its start-up and baseline
-# show what the renderer itself costs; it is no peer and does not step.
+# the least a GL viewer does on the same renderer: its start-up, its step (one
+# cross-fade frame of two pictures read ahead) and its baseline show what the
+# renderer itself costs; it is no peer.
 #
 # usage: bench/viewer_startup.sh [BUILD_DIR] [CORPUS]   (defaults: build, ~/bench-corpus)
 #        REPEATS=N (default 3) repeats of each figure
@@ -18,7 +19,7 @@ source "$(dirname "$0")/harness.sh"
 viewers=("pictavo|space|cold,huge,step|$build/app/pictavo %f")
 command -v nsxiv >/dev/null && viewers+=("nsxiv|n|cold,huge,step|nsxiv -f -b %f")
 command -v feh >/dev/null && viewers+=("feh|space|cold,huge,step|feh -F %f")
-[ -x "$build/bench/glfloor" ] && viewers+=("glfloor|q|cold,huge|$build/bench/glfloor %f")
+[ -x "$build/bench/glfloor" ] && viewers+=("glfloor|space|cold,huge,step|$build/bench/glfloor %f")
 
 for v in "${viewers[@]}"; do
     IFS='|' read -r name key figs cmd <<<"$v"

@@ -1,6 +1,5 @@
-// Feeds arbitrary bytes as an embedded ICC profile to the colour conversion
-// of RGB, 16-bit and CMYK pixels, and as the display's profile: every input
-// is used or ignored, without reading or writing out of bounds or leaking.
+// Arbitrary bytes as an embedded ICC profile (RGB, 16-bit and CMYK pixels) and as
+// the display's profile: used or ignored, never out of bounds, never leaking.
 #include "oxengine/image/colour/colourprofile.h"
 #include "oxengine/image/image.h"
 

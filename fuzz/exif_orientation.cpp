@@ -1,6 +1,5 @@
-// Feeds arbitrary bytes to the Exif orientation reader and writer, as the
-// TIFF data of a PNG eXIf chunk and as a JPEG APP1 marker: never a read or
-// write outside the bytes, and a tag that was rewritten reads back.
+// Arbitrary bytes as Exif TIFF data and as a JPEG APP1 marker: no access outside
+// them, and a rewritten tag reads back.
 #include "oxengine/image/orientation.h"
 
 #include <cstdlib>

@@ -1,6 +1,5 @@
-// What the picture fuzz targets share: the scratch file each input is
-// written to before a handler reads it (the handlers read files by name),
-// removed when the fuzzer ends, and loading it through the registry.
+// What the picture fuzz targets share: handlers read files by name, so each input goes
+// to a scratch file first; every load must succeed or throw oxImageException.
 #pragma once
 
 #include "oxengine/core/errors.h"
@@ -25,9 +24,8 @@ inline void remove()
     unlink(path().c_str());
 }
 
-// Call from LLVMFuzzerInitialize: a fresh file name ending in extension,
-// and a pixel limit that keeps the decoders within the fuzzer's memory (and
-// its runs fast: a header alone can ask for the largest picture allowed).
+// A fresh scratch file name; the pixel limit keeps the decoders within the fuzzer's
+// memory (a header alone can ask for the largest picture allowed).
 inline void create(const char* name, const char* extension, uint64_t pixelLimit = uint64_t(1) << 24)
 {
     oxImage::setPixelLimit(pixelLimit);
@@ -50,8 +48,7 @@ inline void write(const uint8_t* data, size_t size)
     std::fclose(f);
 }
 
-// Loads the scratch file through the registry at full size and reduced:
-// it must load or fail with oxImageException (anything else ends the run).
+// Loads the scratch file through the registry at full size and reduced.
 inline void loadEverySize()
 {
     for (const oxSize& maximum : {oxSize(), oxSize(64, 64)}) {
@@ -64,14 +61,18 @@ inline void loadEverySize()
 
 } // namespace fuzztarget
 
-// A whole fuzz target that feeds each input, as a file with the extension,
-// to the registry at every size (pixel limit as for create).
-#define OX_FUZZ_LOAD_TARGET(name, extension, ...)                                                                      \
+// The LLVMFuzzerInitialize of a picture target: fuzztarget::create(name, extension[, pixel limit]).
+#define OX_FUZZ_INITIALIZE(name, extension, ...)                                                                       \
     extern "C" int LLVMFuzzerInitialize(int*, char***)                                                                 \
     {                                                                                                                  \
         fuzztarget::create(name, extension __VA_OPT__(, ) __VA_ARGS__);                                                \
         return 0;                                                                                                      \
-    }                                                                                                                  \
+    }
+
+// A whole fuzz target that feeds each input, as a file with the extension,
+// to the registry at every size (pixel limit as for create).
+#define OX_FUZZ_LOAD_TARGET(name, extension, ...)                                                                      \
+    OX_FUZZ_INITIALIZE(name, extension __VA_OPT__(, ) __VA_ARGS__)                                                     \
     extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)                                            \
     {                                                                                                                  \
         fuzztarget::write(data, size);                                                                                 \

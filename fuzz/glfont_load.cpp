@@ -1,6 +1,4 @@
-// Feeds arbitrary bytes to the font reader, both variants: it must refuse or
-// accept without reading out of bounds or allocating what it was not given,
-// and an accepted font must lay out text safely.
+// Arbitrary bytes to the font reader, both variants; an accepted font must lay out text safely.
 #include "oxengine/core/errors.h"
 #include "oxengine/graphics/glfont.h"
 #include "oxengine/graphics/textoutput.h"

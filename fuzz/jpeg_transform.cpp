@@ -1,16 +1,10 @@
-// Feeds arbitrary bytes to the lossless JPEG transformation (a turn chosen by
-// the first byte, sometimes with a new comment): it must succeed or fail with
-// oxImageException without touching memory it does not own, and a file it
-// did transform must decode again.
+// Arbitrary bytes to the lossless JPEG transformation (turn and comment from the first
+// byte): a file it transformed must decode again.
 #include "fuzztarget.h"
 
 #include "oxengine/image/jpeg/jpeghandler.h"
 
-extern "C" int LLVMFuzzerInitialize(int*, char***)
-{
-    fuzztarget::create("jpeg_transform", ".jpg");
-    return 0;
-}
+OX_FUZZ_INITIALIZE("jpeg_transform", ".jpg")
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

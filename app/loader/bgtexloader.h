@@ -235,6 +235,9 @@ private:
     // the count lets in: as many as there is room for, or those nearer the
     // screen than the farthest kept one, which they replace).
     size_t thumbnailsLeft() const;
+    // Under threadLock and m_workMutex: the thumbnails of cells on screen
+    // not yet published (pending, decoding or waiting for the upload).
+    size_t onScreenLeft() const;
     // Under m_workMutex: the next thumbnail to make, if one is wanted.
     std::optional<std::string> takeThumbnail();
     // Under threadLock and m_workMutex: what thumbnailWanted knows of the

@@ -18,6 +18,9 @@ namespace {
 // enough to keep the uploads going, few enough to bound the memory.
 constexpr size_t READY_PER_WORKER = 2;
 constexpr std::chrono::milliseconds PROGRESS_REDISPLAY{1000};
+// While cells on screen fill, at most one sheet frame per this: on a software
+// renderer a frame costs the cores as much as several decodes.
+constexpr std::chrono::milliseconds ON_SCREEN_REDISPLAY{150};
 // Thumbnails published or dropped between two returns of free memory to
 // the system (about 8 MB of textures at the default size).
 constexpr size_t RELEASE_AFTER_CHURN = 32;
@@ -36,7 +39,10 @@ void BGTextureLoader::startThumbnailWorkers()
         m_workerCount = size_t(count);
     }
     for (int i = 0; i < count; ++i)
-        m_workers.emplace_back([this] { thumbnailWorker(); });
+        m_workers.emplace_back([this] {
+            oxLowerThisThreadsPriority(); // frames and keys first; the sheet fills with what is left
+            thumbnailWorker();
+        });
 }
 
 void BGTextureLoader::notifyThumbnailWorkers()
@@ -157,7 +163,7 @@ void BGTextureLoader::publishThumbnails(std::vector<ReadyThumbnail>& ready)
     // The textures are complete before the main context draws them.
     if (m_context)
         m_context->finish();
-    bool onScreen = false, allMade = false;
+    bool onScreen = false, screenDone = false, allMade = false;
     {
         oxLock lock(threadLock());
         std::lock_guard<std::mutex> work(m_workMutex);
@@ -172,19 +178,36 @@ void BGTextureLoader::publishThumbnails(std::vector<ReadyThumbnail>& ready)
         m_thumbnailsPublishing = 0;
         refreshKeptThumbnails();
         allMade = thumbnailsLeft() == 0;
+        screenDone = screenKnown && onScreen && onScreenLeft() == 0;
     }
     dropFarthestThumbnails();
     releaseChurnedMemory(made.size());
     // What they skipped while these counted as coming may be wanted now.
     notifyThumbnailWorkers();
-    // A sheet redrawn for every thumbnail made off screen keeps a software
-    // renderer busy for nothing: those redraw only for the progress bar,
-    // once a second, and when the last is made (the bar goes).
+    // A sheet redrawn for every thumbnail made keeps a software renderer
+    // busy for little: those on screen redraw at a bounded rate and at once
+    // when the screen is complete; those off screen only for the progress
+    // bar, once a second, and when the last is made (the bar goes).
     const auto now = std::chrono::steady_clock::now();
-    if (onScreen || allMade || now - m_progressRedisplayed >= PROGRESS_REDISPLAY) {
+    const auto since = now - m_progressRedisplayed;
+    if (screenDone || allMade || (onScreen && since >= ON_SCREEN_REDISPLAY) || since >= PROGRESS_REDISPLAY) {
         m_progressRedisplayed = now;
         redisplay();
     }
+}
+
+size_t BGTextureLoader::onScreenLeft() const
+{
+    size_t left = m_thumbnailQueue.pendingNearerThan(1, 1);
+    const auto onScreen = [this](const std::string& name) {
+        const int index = m_thumbnailQueue.indexOf(name);
+        return index >= 0 && m_thumbnailQueue.distance(index) == 0;
+    };
+    for (const auto& making : m_thumbnailsMaking)
+        left += onScreen(making.first);
+    for (const ReadyThumbnail& ready : m_readyThumbnails)
+        left += onScreen(ready.name);
+    return left;
 }
 
 bool BGTextureLoader::thumbnailWanted() const

@@ -389,6 +389,8 @@ void PictavoApp::display(bool flushOnly)
         m_loader->holdReadAhead(false);
         oxMarkStartup("first frame swapped");
     }
+    if (!flushOnly && oxStartupTraced() && thumbnailsActive() && m_thumbnailDisplay->visibleCellsComplete())
+        oxMarkStartup("visible thumbnails swapped");
     if (!oxStartupTraced() || !m_imageDisplay || m_activeView != m_imageDisplay.get() || !m_imageDisplay->hasPicture() ||
         m_imageDisplay->isWaiting())
         return;

@@ -2,8 +2,14 @@
 
 #include "oxengine/core/errors.h"
 
+#include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <exception>
+
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
 namespace {
 thread_local oxThread* t_currentThread = nullptr;
@@ -138,4 +144,15 @@ void oxThread::releaseThread()
 oxThread* oxThread::current()
 {
     return t_currentThread;
+}
+
+bool oxLowerThisThreadsPriority()
+{
+    // On Linux a thread is a task of its own: its id names it alone.
+    const auto self = id_t(syscall(SYS_gettid));
+    errno = 0;
+    const int now = getpriority(PRIO_PROCESS, self);
+    if (errno != 0)
+        return false;
+    return setpriority(PRIO_PROCESS, self, std::max(now, 10)) == 0;
 }

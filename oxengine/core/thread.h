@@ -14,6 +14,12 @@
 #include <mutex>
 #include <thread>
 
+// Lowers the calling thread's scheduling priority (nice 10): background work
+// such as making thumbnails then takes only what the interface and the
+// renderer leave of the cores. Other threads keep theirs; false when the
+// system refused.
+bool oxLowerThisThreadsPriority();
+
 // A recursive lock: the thread that holds it may enter it again.
 class oxCriticalSection {
 public:

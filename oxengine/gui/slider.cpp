@@ -43,10 +43,13 @@ void oxGuiSlider::setRange(double minimum, double maximum)
 {
     if (std::isnan(minimum) || std::isnan(maximum))
         return;
-    m_minimum = std::min(minimum, maximum);
-    m_maximum = std::max(minimum, maximum);
-    m_value = std::clamp(m_value, m_minimum, m_maximum);
-    requestRedisplay();
+    const double low = std::min(minimum, maximum), high = std::max(minimum, maximum);
+    const double value = std::clamp(m_value, low, high);
+    if (low != m_minimum || high != m_maximum || value != m_value)
+        requestRedisplay();
+    m_minimum = low;
+    m_maximum = high;
+    m_value = value;
 }
 
 void oxGuiSlider::setValue(double value)

@@ -1,11 +1,10 @@
-// Shared by the viewer's test programs: a settings store of the test's own,
-// pictures written for a test, and a message capture any thread may use.
+// Shared by the viewer's test programs: a settings store of the test's own
+// and pictures written for a test.
 #pragma once
 
 #include "app/loader/loadercontext.h"
 
 #include "oxengine/image/handler.h"
-#include "oxengine/platform/messagebox.h"
 #include "oxengine/storage/config.h"
 #include "oxengine/storage/files.h"
 #include "support/testsupport.h"
@@ -14,8 +13,6 @@
 #include <chrono>
 #include <cstdlib>
 #include <functional>
-#include <mutex>
-#include <thread>
 
 // A loader context that makes itself current, or fails to.
 struct FakeContext : LoaderContext {
@@ -60,40 +57,3 @@ inline std::string writePicture(const std::string& path, uint32_t w, uint32_t h,
     oxImageRegistry::instance().saveImage(*imageOf<oxColour>(w, h, pixel), path, oxToneMapping::neutral());
     return path;
 }
-
-// Boxes from any thread, with the thread that asked; Yes/No questions get
-// `answer`.
-class ThreadSafeMessages {
-public:
-    struct Box {
-        oxMessageRequest request;
-        std::thread::id thread;
-    };
-    explicit ThreadSafeMessages(int answer = MB_YES)
-    {
-        m_previous = oxSetMessageHandler([this, answer](const oxMessageRequest& r) {
-            std::lock_guard<std::mutex> lock(m_mutex);
-            m_boxes.push_back({r, std::this_thread::get_id()});
-            return oxMessageAnswer{(r.buttons & MB_YES) ? answer : MB_OK, {}};
-        });
-    }
-    ~ThreadSafeMessages() { oxSetMessageHandler(m_previous); }
-    std::vector<Box> boxes() const
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        return m_boxes;
-    }
-    size_t count() const { return boxes().size(); }
-    std::string texts() const // for failure output
-    {
-        std::string all;
-        for (const Box& b : boxes())
-            all += b.request.title + ": " + b.request.text + "\n";
-        return all;
-    }
-
-private:
-    mutable std::mutex m_mutex;
-    std::vector<Box> m_boxes;
-    oxMessageHandler m_previous;
-};

@@ -54,7 +54,9 @@ std::string TempDir::file(const std::string& name) const
 MessageCapture::MessageCapture(std::vector<oxMessageAnswer> answers) : m_answers(std::move(answers))
 {
     m_previous = oxSetMessageHandler([this](const oxMessageRequest& r) {
+        std::lock_guard<std::mutex> lock(m_mutex);
         m_messages.push_back(r);
+        m_threads.push_back(std::this_thread::get_id());
         if (m_next < m_answers.size())
             return m_answers[m_next++];
         oxMessageAnswer a;
@@ -66,6 +68,33 @@ MessageCapture::MessageCapture(std::vector<oxMessageAnswer> answers) : m_answers
 MessageCapture::~MessageCapture()
 {
     oxSetMessageHandler(m_previous);
+}
+
+std::vector<oxMessageRequest> MessageCapture::messages() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_messages;
+}
+
+std::vector<std::thread::id> MessageCapture::threads() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_threads;
+}
+
+void MessageCapture::clear()
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_messages.clear();
+    m_threads.clear();
+}
+
+std::string MessageCapture::texts() const
+{
+    std::string all;
+    for (const oxMessageRequest& m : messages())
+        all += m.title + ": " + m.text + "\n";
+    return all;
 }
 
 std::vector<std::string> folderEntries(const std::string& folder)

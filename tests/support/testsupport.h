@@ -7,7 +7,9 @@
 #include "oxengine/platform/messagebox.h"
 
 #include <memory>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 // A fresh folder under $TMPDIR, removed with everything in it on destruction.
@@ -38,18 +40,24 @@ private:
     TempDir m_dir;
 };
 
-// Records every message box while alive and answers with the given buttons
-// in turn (then the default: OK / Yes / input cancelled).
+// Records every message box while alive, from any thread, and answers with
+// the given buttons in turn (then the default: OK / Yes / input cancelled).
 class MessageCapture {
 public:
     explicit MessageCapture(std::vector<oxMessageAnswer> answers = {});
     ~MessageCapture();
-    const std::vector<oxMessageRequest>& messages() const { return m_messages; }
-    size_t count() const { return m_messages.size(); }
-    void clear() { m_messages.clear(); }
+    std::vector<oxMessageRequest> messages() const;
+    // The thread that asked for each message.
+    std::vector<std::thread::id> threads() const;
+    size_t count() const { return messages().size(); }
+    void clear();
+    // Title and text of every message, for failure output.
+    std::string texts() const;
 
 private:
+    mutable std::mutex m_mutex;
     std::vector<oxMessageRequest> m_messages;
+    std::vector<std::thread::id> m_threads;
     std::vector<oxMessageAnswer> m_answers;
     size_t m_next = 0;
     oxMessageHandler m_previous;

@@ -193,6 +193,7 @@ void ThumbnailDisplay::drawCells(oxGuiSize window, const SheetView& view, const 
         m_thumbnails.setVisibleRange(visible.first, visible.second);
     }
     ExposureShader* shader = &exposureShader();
+    m_visibleComplete = true;
     for (int row = rows.first; row <= rows.last; ++row) {
         for (int column = 0; column < g.columns; ++column) {
             const int index = row * g.columns + column;
@@ -212,6 +213,7 @@ void ThumbnailDisplay::drawCells(oxGuiSize window, const SheetView& view, const 
             // refill the thumbnail meanwhile.
             ThumbnailReader thumbnail = m_thumbnails.readThumbnail(path);
             const LoadedPicture* record = thumbnail.get();
+            m_visibleComplete = m_visibleComplete && record;
             drawCell(cell, record, captionLines(path, record, m_captions), colours, m_text, shader);
         }
     }
@@ -226,8 +228,7 @@ void ThumbnailDisplay::updateProgress(oxGuiSize window)
         m_progress->setVisible(shown);
     if (!shown)
         return;
-    m_progress->setRange(0, progress.queued);
-    m_progress->setValue(progress.done);
+    m_progress->setProgress(progress.done, progress.queued);
     const oxGuiSize size = m_progress->getSize();
     m_progress->setPosition({window.width - size.width, window.height - size.height});
 }

@@ -93,6 +93,9 @@ public:
     oxGuiProgressBar& progressBar() const { return *m_progress; }
     ProgressShowing& progressShowing() { return m_progressShowing; }
     SheetView sheetView() const;
+    // Whether every cell of the last frame had its thumbnail or its
+    // failure mark (none was still waiting for the loader).
+    bool visibleCellsComplete() const { return m_visibleComplete; }
 
 private:
     int count() const { return int(m_pictures.size()); }
@@ -121,4 +124,5 @@ private:
     oxTextOutput m_text; // title, lines of an empty folder, captions
     std::string m_folder;
     bool m_fontReported = false;
+    bool m_visibleComplete = false;
 };

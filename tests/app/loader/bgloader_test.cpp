@@ -17,14 +17,14 @@ namespace {
 // The loader thread never opens a box, in any test of this program (those
 // that expect a box capture it themselves).
 class NoBoxFromTheLoaderThread : public testing::Environment {
-    void SetUp() override { m_boxes = std::make_unique<ThreadSafeMessages>(); }
+    void SetUp() override { m_boxes = std::make_unique<MessageCapture>(); }
     void TearDown() override
     {
-        for (const auto& box : m_boxes->boxes())
-            EXPECT_EQ(box.thread, m_main) << box.request.text;
+        for (std::thread::id thread : m_boxes->threads())
+            EXPECT_EQ(thread, m_main) << m_boxes->texts();
         m_boxes.reset();
     }
-    std::unique_ptr<ThreadSafeMessages> m_boxes;
+    std::unique_ptr<MessageCapture> m_boxes;
     std::thread::id m_main = std::this_thread::get_id();
 };
 testing::Environment* const g_noBox = testing::AddGlobalTestEnvironment(new NoBoxFromTheLoaderThread);
@@ -125,7 +125,7 @@ TEST(BGTextureLoader, PicturesInUseAreNeverUnloaded)
 // never a box, and the loader goes on.
 TEST(BGTextureLoader, FailedLoadsGiveARecordWithItsNoteALogLineAndNoBox)
 {
-    ThreadSafeMessages boxes;
+    MessageCapture boxes;
     TempDir dir;
     const std::string corrupt = dir.file("corrupt.jpg");
     ASSERT_TRUE(writeFile(corrupt, std::string("\xFF\xD8\xFF\xE0 not a JPEG", 15)));
@@ -386,7 +386,7 @@ TEST(BGTextureLoader, WorkersDecodeThumbnailsTheLoaderThreadPublishesThem)
 // and nothing is left over (no box from the leftover checks).
 TEST(BGTextureLoader, ThumbnailDecodesInFlightStopWhenNoLongerWanted)
 {
-    ThreadSafeMessages boxes;
+    MessageCapture boxes;
     TempDir dir;
     const std::string source = writeJpeg(dir.file("s.jpg"), 8, 8);
     std::mutex mutex;
@@ -496,7 +496,7 @@ TEST(BGTextureLoader, RapidAcquireAndReleaseNeitherDeadlocksNorFreesPicturesInUs
 
 TEST(BGTextureLoader, ShutDownDropsLoadsFinishesTheCommandInProgressAndCarriesOutFileOperations)
 {
-    ThreadSafeMessages boxes;
+    MessageCapture boxes;
     TempDir dir;
     const std::string source = dir.file("source.jpg");
     ASSERT_TRUE(writeFile(source, "picture bytes"));
@@ -535,7 +535,7 @@ TEST(BGTextureLoader, ShutDownDropsLoadsFinishesTheCommandInProgressAndCarriesOu
     EXPECT_EQ(rig->loader->awaitPicture(rig->list[0]), nullptr);
     rig.reset();
     ASSERT_EQ(boxes.count(), 1u) << boxes.texts();
-    EXPECT_EQ(boxes.boxes()[0].request.text, "BGTextureLoader: Thread is no longer running, can't load any images!");
+    EXPECT_EQ(boxes.messages()[0].text, "BGTextureLoader: Thread is no longer running, can't load any images!");
     unlink(LoaderLog::path().c_str());
 }
 
@@ -544,7 +544,7 @@ TEST(BGTextureLoader, ShutDownDropsLoadsFinishesTheCommandInProgressAndCarriesOu
 // shut-down.
 TEST(BGTextureLoader, ThreadProblemsAreToldOnTheCallingThread)
 {
-    ThreadSafeMessages boxes;
+    MessageCapture boxes;
     {
         LoaderRig rig({}, true, false);
         rig.hold("gate"); // still works without its context
@@ -553,12 +553,11 @@ TEST(BGTextureLoader, ThreadProblemsAreToldOnTheCallingThread)
     auto neverRan = std::make_unique<LoaderRig>(Names{}, false);
     neverRan->loader->enqueue(LoadCommand{.name = "/k/thumb", .thumbnail = true});
     neverRan.reset(); // never done: reported, not dropped silently
-    const auto shown = boxes.boxes();
+    const auto shown = boxes.messages();
     ASSERT_EQ(shown.size(), 2u) << boxes.texts();
-    EXPECT_EQ(shown[0].request.text, "BGTextureLoader: MakeCurrent failed.");
-    EXPECT_NE(shown[1].request.text.find("BGTL: Commands left over on exit"), std::string::npos);
-    for (const auto& box : shown)
-        EXPECT_EQ(box.thread, std::this_thread::get_id());
+    EXPECT_EQ(shown[0].text, "BGTextureLoader: MakeCurrent failed.");
+    EXPECT_NE(shown[1].text.find("BGTL: Commands left over on exit"), std::string::npos);
+    EXPECT_EQ(boxes.threads(), std::vector<std::thread::id>(2, std::this_thread::get_id()));
 }
 
 // At start-up the first picture's frame comes before its neighbours.

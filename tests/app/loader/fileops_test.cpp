@@ -139,7 +139,7 @@ TEST(LoaderFileOperations, CopyAndMoveKeepTheSourceWhenTheyFail)
     const std::string bytes = readFile(rig.picture), folder = rig.dir.file("target");
     mkdir(folder.c_str(), 0755);
     ASSERT_TRUE(writeFile(rig.dir.file("plain"), "x"));
-    ThreadSafeMessages boxes(MB_YES);
+    MessageCapture boxes;
     rig.loader->copyMovePicture(rig.picture, folder, true, 801, false); // into the folder
     ASSERT_TRUE(rig.notified(801));
     EXPECT_EQ(readFile(folder + "/picture.jpg"), bytes);
@@ -225,7 +225,7 @@ TEST(LoaderFileOperations, FailuresOfABatchAreReportedTogetherAtItsEnd)
 
 TEST(LoaderLog, SeparatorThenOneLinePerCommandWithItsDuration)
 {
-    ThreadSafeMessages boxes;
+    MessageCapture boxes;
     ASSERT_TRUE(writeFile(LoaderLog::path(), "earlier session\n"));
     {
         LoaderRig rig({"/log/a.jpg"}, false);
@@ -253,6 +253,6 @@ TEST(LoaderLog, SeparatorThenOneLinePerCommandWithItsDuration)
     EXPECT_FALSE(rig.loader->setLogging(true));
     EXPECT_FALSE(rig.loader->isLogging());
     ASSERT_EQ(boxes.count(), 1u);
-    EXPECT_NE(boxes.boxes()[0].request.text.find("Pictavo_BGTexLoader.log"), std::string::npos);
+    EXPECT_NE(boxes.messages()[0].text.find("Pictavo_BGTexLoader.log"), std::string::npos);
     rmdir(LoaderLog::path().c_str());
 }

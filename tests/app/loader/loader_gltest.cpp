@@ -56,7 +56,7 @@ GLFrame draw(LoadedPicture& p, double scale)
 TEST(BGTextureLoaderGL, TexturesAreDrawnByTheMainContextReloadedOnRotationAndFreedAtShutDown)
 {
     REQUIRE_DISPLAY();
-    ThreadSafeMessages boxes;
+    MessageCapture boxes;
     TempDir dir;
     std::vector<std::string> files{writeJpeg(dir.file("turn.jpg"), 256, 128)};
     for (int i = 0; i < 5; ++i)

@@ -1,8 +1,14 @@
 // Picture preparation without a display: the tile plan, the record's texts
-// and sizes, and the sample statistics.
+// and sizes, the transparency, the sample statistics, and thumbnails made
+// through the shared cache (decoded once, remade when the file changes,
+// failures not tried again).
 #include "app/prepare/preparesteps.h"
+#include "app/prepare/thumbnail.h"
 #include "app/prepare/tileplan.h"
 
+#include "oxengine/core/errors.h"
+#include "oxengine/image/half.h"
+#include "oxengine/image/handler.h"
 #include "oxengine/storage/files.h"
 #include "support/testsupport.h"
 
@@ -12,7 +18,9 @@
 #include <cmath>
 #include <limits>
 #include <set>
+#include <sys/time.h>
 
+// The everyday plans (6000 x 4000, 300 x 200, 1 x 1) are checked on the driver by the preparation's GL test.
 TEST(TilePlan, TileSizesAndCounts)
 {
     struct Case {
@@ -21,15 +29,9 @@ TEST(TilePlan, TileSizesAndCounts)
         int tileWidth, tileHeight, columns, rows;
     };
     const Case cases[] = {
-        {false, 6000, 4000, 2048, 2048, 2048, 3, 2},
-        {false, 3000, 2000, 1024, 1024, 1024, 3, 2},
-        {false, 300, 200, 2048, 512, 256, 1, 1},
         {false, 2048, 2049, 2048, 2048, 2048, 1, 2}, // the second row holds the last two picture rows
         {false, 4095, 4096, 2048, 2048, 2048, 2, 3}, // 4095 is exactly two overlapping tiles
         {false, 20000, 1, 2048, 2048, 1, 5, 1},      // beyond 5 x 2048 - 4: cut off at five tiles
-        {false, 1, 1, 2048, 1, 1, 1, 1},
-        {true, 300, 200, 2048, 300, 200, 1, 1},
-        {true, 6000, 4000, 2048, 2001, 2001, 3, 2},   // 3 x 2000 + 1 = 6001 covers 6000
         {true, 12000, 9000, 16384, 6001, 4501, 2, 2}, // the edge is capped at 8192
         {true, 10236, 10236, 2048, 2048, 2048, 5, 5}, // the largest picture takes full tiles
         {true, 1, 5000, 1024, 1, 1001, 1, 5},
@@ -109,11 +111,37 @@ TEST(PictureDescription, SizesTextsAndNotes)
     describePicture(file, *image, 5116, picture);
     EXPECT_EQ(std::pair(picture.fullWidth, picture.fullHeight), std::pair(2999, 1995));
 
+    // A damaged file's note comes after the scale note.
+    LoadedPicture damaged;
+    image->setReduction(2);
+    image->setDamage("the file ends early");
+    describePicture(file, *image, 5116, damaged);
+    EXPECT_EQ(damaged.note, "[Picture scaled to 1/2.] [damaged file: the file ends early]");
+
     // A huge reduction does not overflow the full size; a vanished file has no size.
     auto wide = oxImageUInt8::create(40000, 1);
     wide->setReduction(1 << 20);
     describePicture(dir.file("gone.jpg"), *wide, 40956, picture);
     EXPECT_EQ(std::pair(picture.fullWidth, picture.fileSize), std::pair(std::numeric_limits<int>::max(), int64_t(0)));
+}
+
+TEST(DescribePicture, TransparencyNeedsAnAlphaChannelWithAPixelBelowFull)
+{
+    auto rgba = oxImageUInt8::create(3, 2);
+    rgba->fill(oxColourValue(oxColour(1, 2, 3, 255)));
+    EXPECT_FALSE(hasTransparency(*rgba));
+    rgba->at(2, 1).a = 254;
+    EXPECT_TRUE(hasTransparency(*rgba));
+    rgba->setComponents(3); // no alpha channel: whatever the bytes say
+    EXPECT_FALSE(hasTransparency(*rgba));
+    auto deep = oxImageUInt16::create(2, 2);
+    deep->fill(oxColourValue(oxColourUInt16(0, 0, 0, 65535)));
+    EXPECT_FALSE(hasTransparency(*deep));
+    deep->at(0, 0).a = 0;
+    EXPECT_TRUE(hasTransparency(*deep));
+    auto half = oxImageHalf::create(1, 1);
+    half->at(0, 0) = oxColourHalf(1.0f, 1.0f, 1.0f, 0.5f);
+    EXPECT_TRUE(hasTransparency(*half));
 }
 
 namespace {
@@ -175,4 +203,69 @@ TEST(SampleStatistics, IntegerPictures)
     EXPECT_EQ(std::tuple(picture.hdr, picture.minValue, picture.maxValue), std::tuple(false, 0.2f, 0.4f));
     measureSamples(*oxImageUInt16::create(2, 2), picture); // the full range, the middle kept
     EXPECT_EQ(std::tuple(picture.hdr, picture.minValue, picture.maxValue, picture.midValue), std::tuple(true, 0.0f, 1.0f, 0.3f));
+}
+
+namespace {
+
+struct MakeThumbnail : testing::Test {
+    TempDir dir;
+    oxThumbnailCache cache{dir.file("thumbnails"), "pictavo-test"};
+    std::string jpeg = dir.file("photo.jpg");
+
+    void SetUp() override
+    {
+        auto image = imageOf<oxColour>(1600, 1200, [](uint32_t x, uint32_t y) { return oxColour(uint8_t(x), uint8_t(y), 90); });
+        image->setComponents(3);
+        oxImageRegistry::instance().saveImage(*image, jpeg, oxToneMapping::neutral());
+        setMTime(1700000000);
+    }
+    void setMTime(time_t seconds)
+    {
+        const struct timeval times[2] = {{seconds, 0}, {seconds, 0}};
+        ASSERT_EQ(utimes(jpeg.c_str(), times), 0);
+    }
+    // Same size and time, other bytes: only the cache can still answer.
+    void spoil()
+    {
+        std::string bytes = readFile(jpeg);
+        std::fill(bytes.begin(), bytes.end(), 'x');
+        ASSERT_TRUE(writeFile(jpeg, bytes));
+        setMTime(1700000000);
+    }
+};
+
+} // namespace
+
+TEST_F(MakeThumbnail, DecodedOnceFittedThenFoundInTheCache)
+{
+    ThumbnailImage made = makeThumbnailImage(&cache, jpeg, 256);
+    ASSERT_TRUE(made.image);
+    EXPECT_EQ(made.image->size(), oxSize(256, 192)) << "fitted to the square, not an undershooting DCT scale";
+    EXPECT_EQ(made.image->sourceSize(), oxSize(1600, 1200));
+    spoil();
+    ThumbnailImage found = makeThumbnailImage(&cache, jpeg, 256);
+    ASSERT_TRUE(found.image);
+    EXPECT_EQ(found.image->size(), oxSize(256, 192));
+    EXPECT_TRUE(found.sizeKnown);
+    EXPECT_EQ(found.image->sourceSize(), oxSize(1600, 1200));
+    // A smaller square of the same cache folder: the cached one, fitted.
+    EXPECT_EQ(makeThumbnailImage(&cache, jpeg, 200).image->size(), oxSize(200, 150));
+}
+
+TEST_F(MakeThumbnail, ChangedFileIsRemadeAndAFailureNotRetried)
+{
+    ASSERT_TRUE(makeThumbnailImage(&cache, jpeg, 256).image);
+    spoil();
+    setMTime(1700000100); // now stale: read again, which fails
+    const std::string first = thrownMessage([&] { makeThumbnailImage(&cache, jpeg, 256); });
+    EXPECT_FALSE(first.empty());
+    EXPECT_TRUE(cache.failure(jpeg));
+    EXPECT_EQ(thrownMessage([&] { makeThumbnailImage(&cache, jpeg, 256); }), first);
+}
+
+TEST_F(MakeThumbnail, WorksWithoutACache)
+{
+    ThumbnailImage made = makeThumbnailImage(nullptr, jpeg, 100);
+    ASSERT_TRUE(made.image);
+    EXPECT_EQ(made.image->size(), oxSize(100, 75));
 }

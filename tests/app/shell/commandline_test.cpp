@@ -18,9 +18,6 @@ TEST(CommandLine, OptionsBeforeOrAfterThePathAndUnknownOnes)
         const char* startPath;
         const char* error; // the start of the error, "" for none
     } cases[] = {
-        {{"-window"}, "w", "", ""},
-        {{"--WinDow"}, "w", "", ""},
-        {{"/Window"}, "w", "", ""},
         {{"/LOG", "--nosound", "-Window"}, "lws", "", ""},
         {{"-H"}, "h", "", ""},
         {{"/?"}, "h", "", ""},

@@ -1,4 +1,4 @@
-// Start-up settings (the GUI look and its fallbacks), the usage
+// Start-up settings (the stored keys, the GUI look and its fallbacks), the usage
 // on standard output and in a box, and the engine's reports reaching the user.
 #include "app/shell/commandline.h"
 #include "app/shell/configkeys.h"
@@ -9,6 +9,7 @@
 #include "oxengine/graphics/fontmanager.h"
 #include "oxengine/gui/style.h"
 #include "oxengine/storage/config.h"
+#include "oxengine/storage/files.h"
 #include "support/testsupport.h"
 
 #include <gtest/gtest.h>
@@ -32,6 +33,9 @@ protected:
     TempDir m_home;
     oxGuiStyle m_savedStyle;
 };
+
+// The settings keys' reading and writing, in the same fresh store.
+class ConfigKeys : public Startup {};
 
 std::string contents(std::FILE* f)
 {
@@ -151,4 +155,39 @@ TEST_F(Startup, BrokenInterfaceFontIsToldOnceAndTheBuiltInOneUsed)
     EXPECT_EQ(boxes.messages()[0].title, "Error creating GLFont");
     EXPECT_NE(GLFontManager::getFont("startup-test-font"), nullptr);
     GLFontManager::releaseAll();
+}
+
+TEST_F(ConfigKeys, RangesAreAppliedOnRead)
+{
+    struct Case {
+        ConfigKey key;
+        const char* stored;
+        int expected;
+    };
+    const Case cases[] = {
+        {ConfigKey::GuiTextHeight, "500", 100},
+        {ConfigKey::GuiTextHeight, "3", 10},
+        {ConfigKey::GuiTextHeight, "abc", 20},
+        {ConfigKey::AnimLengthUs, "99999999999", 10000000},
+        {ConfigKey::SortMode, "4294967297", 2147483647}, // unranged keys still never wrap
+        {ConfigKey::LastFile, "-12", -12},
+    };
+    for (const Case& c : cases) {
+        oxConfig::setString(configKeyInfo(c.key).name, c.stored);
+        EXPECT_EQ(readConfigInt(c.key), c.expected) << configKeyInfo(c.key).name << " = " << c.stored;
+    }
+}
+
+// Written under their names: the settings dialog's tests.
+TEST_F(ConfigKeys, ValuesRoundTrip)
+{
+    EXPECT_EQ(readConfigText(ConfigKey::LastFolder), oxFilename::documentsFolder().toString());
+    writeConfigColour(ConfigKey::GuiBgColour, oxColour(1, 2, 3, 4));
+    EXPECT_EQ(readConfigColour(ConfigKey::GuiBgColour), oxColour(1, 2, 3, 4));
+    for (const char* bad : {"white", "#12345", "#GGG", ""}) { // a malformed colour reads as the default
+        oxConfig::setString("GuiFgColour", bad);
+        EXPECT_EQ(readConfigColour(ConfigKey::GuiFgColour), oxColour(255, 255, 255, 255)) << bad;
+    }
+    writeConfigText(ConfigKey::LastFolder, "/Bilder/Ωmega 写真/");
+    EXPECT_EQ(readConfigText(ConfigKey::LastFolder), "/Bilder/Ωmega 写真/");
 }

@@ -1,4 +1,5 @@
-// High-dynamic-range pictures through the exposure shader on a real window.
+// How pictures look on a real window: high dynamic range through the exposure
+// shader, transparency over a checkerboard.
 #include "viewapp.h"
 
 #include "app/views/exposureshader.h"
@@ -27,6 +28,18 @@ std::string writeExr(const TempDir& dir, const std::string& name, uint32_t w, ui
         return {};
     }
     return dir.file(name);
+}
+
+// How many pixels of the square at (x, y) are near each grey of the board.
+std::pair<int, int> boardGreys(const GLFrame& f, int x0, int y0)
+{
+    int dark = 0, light = 0;
+    for (int y = y0; y < y0 + 16; ++y)
+        for (int x = x0; x < x0 + 16; ++x) {
+            dark += f.near(x, y, oxColour(77, 77, 77), 4);
+            light += f.near(x, y, oxColour(102, 102, 102), 4);
+        }
+    return {dark, light};
 }
 
 } // namespace
@@ -117,6 +130,28 @@ TEST(ExposureShaderGL, WithoutShaderSupportHdrPicturesShowTheirValuesAsTheyAre)
         EXPECT_NEAR(f.r(40, 10), 64, 3);   // 0.25
         EXPECT_EQ(f.r(400, 10), 255);      // 2.5, clamped
         EXPECT_EQ(f.b(400, 10), 255);      // 1.0
+    };
+    EXPECT_EQ(app.runOnce(), 0);
+}
+
+TEST(TransparencyGL, TransparentPartsShowTheCheckerboard)
+{
+    if (!std::getenv("DISPLAY"))
+        GTEST_SKIP() << "no X display";
+    TempDir dir;
+    // Left half opaque black, right half fully transparent.
+    const auto halves = [](uint32_t x, uint32_t) { return x < 160 ? oxColour(0, 0, 0, 255) : oxColour(0, 0, 0, 0); };
+    ViewTestApp app({writePicture(dir.file("half.png"), 320, 240, halves)});
+    app.script = [&](ViewTestApp& a) {
+        ASSERT_TRUE(a.view->hasPicture());
+        EXPECT_TRUE(a.view->currentPicture()->transparent);
+        const GLFrame f = a.frame();
+        f.save("view_transparency");
+        // The board's two greys in equal parts where the picture is transparent; the black half stays black.
+        const auto [dark, light] = boardGreys(f, 480, 232);
+        EXPECT_EQ(dark, 128);
+        EXPECT_EQ(light, 128);
+        EXPECT_TRUE(f.near(160, 240, oxColour(0, 0, 0), 2)) << f.text(160, 240);
     };
     EXPECT_EQ(app.runOnce(), 0);
 }

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 #include <vector>
 
 namespace {
@@ -206,21 +207,19 @@ Bytes jpeg(uint32_t width, uint32_t height)
     return out;
 }
 
+// In the order of Bomb, with the names makebomb takes.
+const struct {
+    const char* name;
+    Bytes (*make)(uint32_t width, uint32_t height);
+} KINDS[] = {{"exr", exr}, {"bmp", bmp}, {"png", png}, {"jpeg", jpeg}, {"tga", tga}};
+
 } // namespace
 
 bool bombNamed(const std::string& name, Bomb& kind)
 {
-    static const struct {
-        const char* name;
-        Bomb kind;
-    } names[] = {{"exr", Bomb::EXR_ZIP_ZEROS},
-                 {"bmp", Bomb::BMP_RLE_END},
-                 {"png", Bomb::PNG_ZEROS},
-                 {"jpeg", Bomb::JPEG_ZEROS},
-                 {"tga", Bomb::TGA_RLE_END}};
-    for (const auto& n : names)
-        if (name == n.name) {
-            kind = n.kind;
+    for (size_t i = 0; i < std::size(KINDS); ++i)
+        if (name == KINDS[i].name) {
+            kind = Bomb(i);
             return true;
         }
     return false;
@@ -233,17 +232,5 @@ uint32_t defaultBombSide(Bomb kind)
 
 bool writeBomb(Bomb kind, const std::string& path, uint32_t width, uint32_t height)
 {
-    switch (kind) {
-    case Bomb::EXR_ZIP_ZEROS:
-        return save(path, exr(width, height));
-    case Bomb::BMP_RLE_END:
-        return save(path, bmp(width, height));
-    case Bomb::PNG_ZEROS:
-        return save(path, png(width, height));
-    case Bomb::JPEG_ZEROS:
-        return save(path, jpeg(width, height));
-    case Bomb::TGA_RLE_END:
-        return save(path, tga(width, height));
-    }
-    return false;
+    return save(path, KINDS[size_t(kind)].make(width, height));
 }

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string>
 
-enum class Bomb {
+enum class Bomb { // in the order of the table in bombs.cpp
     EXR_ZIP_ZEROS, // RGB half, ZIP-compressed zeros (about 6 MB at 32767 x 32767)
     BMP_RLE_END,   // 8-bit RLE whose data ends at once: 64 bytes whatever the size
     PNG_ZEROS,     // 8-bit RGB zeros (about 1.2 MB at 20000 x 20000)

@@ -5,8 +5,14 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <functional>
+#include <thread>
+
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
 namespace {
 
@@ -134,4 +140,18 @@ TEST(Event, ASignalWakesOneWaitAndSignalsDoNotAddUp)
     std::this_thread::sleep_for(20ms);
     e.signal();
     waiter.join();
+}
+
+// Only the calling thread gives way: the interface's thread keeps its priority.
+TEST(Thread, LoweringThePriorityTouchesOnlyTheCallingThread)
+{
+    errno = 0;
+    const int before = getpriority(PRIO_PROCESS, 0);
+    int worker = 0;
+    std::thread([&] {
+        ASSERT_TRUE(oxLowerThisThreadsPriority());
+        worker = getpriority(PRIO_PROCESS, id_t(syscall(SYS_gettid)));
+    }).join();
+    EXPECT_GE(worker, 10);
+    EXPECT_EQ(getpriority(PRIO_PROCESS, id_t(syscall(SYS_gettid))), before);
 }

@@ -9,8 +9,7 @@
 #include <sstream>
 #include <string>
 
-// Appends the fields of a GLFont file byte by byte (little-endian), so the
-// reader is tested against the format, not against our own writer.
+// A GLFont file written field by field (little-endian): the reader is tested against the format, not our writer.
 struct FontBytes {
     std::string bytes;
 
@@ -38,8 +37,7 @@ struct FontBytes {
     FontBytes& byte(int b) { return bytes.push_back(char(b)), *this; }
 };
 
-// A font for layout tests: codes startChar..endChar in a 256 x 64 texture,
-// every cell cellHeight font pixels high, 10 wide unless widths says otherwise.
+// A layout font of codes startChar..endChar: cells cellHeight high, 10 wide unless widths says otherwise.
 inline void loadLayoutFont(GLFont& font, const std::map<char32_t, double>& widths = {}, int startChar = 32,
                            int endChar = 255, int cellHeight = 32)
 {

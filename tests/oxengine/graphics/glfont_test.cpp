@@ -40,8 +40,7 @@ TEST(GLFontFile, ReadsPlainAndCompressedFonts)
     EXPECT_FLOAT_EQ(font.glyphs[1].tx2, 0.75f);
     EXPECT_EQ(font.alpha, (std::vector<uint8_t>{0, 30, 60, 90, 120, 150, 180, 210}));
 
-    // 3 texels of alpha 17*15, then 5 of alpha 17*2 fill the texture exactly;
-    // nothing after the filling run is consumed.
+    // Runs of 3 x 255 and 5 x 34 fill the texture exactly; nothing after them is consumed.
     std::istringstream packed(smallFont().byte(0x2F).byte(0x42).raw("trailing bytes").bytes);
     EXPECT_EQ(oxReadGLFont(packed, true).alpha, (std::vector<uint8_t>{255, 255, 255, 34, 34, 34, 34, 34}));
     std::string rest;
@@ -142,8 +141,7 @@ TEST(GLFont, FailedLoadsLeaveTheFontEmpty)
     }
 }
 
-// What the text layout tests do not show: records of invisible characters
-// are skipped, widths are truncated, the reference height without an "X".
+// Invisible characters' records are skipped, widths truncated; the reference height without an "X".
 TEST(GLFont, GlyphLookupFollowsTheTextRules)
 {
     GLFont font;

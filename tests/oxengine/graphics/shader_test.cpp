@@ -17,8 +17,7 @@ int g_lookups = 0;
 
 void notCalled() {}
 
-// A driver that announces all three extensions and every function, until a
-// test takes some away. The entry points are never called.
+// A driver with all three extensions and every function (never called) until a test takes some away.
 struct EmulatedDriver {
     EmulatedDriver()
     {

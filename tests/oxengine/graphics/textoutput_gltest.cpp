@@ -59,8 +59,7 @@ TEST_F(TextDrawing, InkStaysInsideTheMeasuredBoxAndTheBackgroundSurroundsIt)
             const double width = out.measure().width;
             const PixelBox box = ink();
             ASSERT_FALSE(box.empty());
-            // Pixel x covers [x, x+1): ink stays within [50, 50 + width] and the
-            // text height above the baseline at 100, give or take a pixel.
+            // Ink within [50, 50 + width] and the text height above the baseline at 100, give or take a pixel.
             EXPECT_GE(box.left, 50 - 1);
             EXPECT_LE(box.right + 1, 50 + width + 1);
             EXPECT_GE(box.top, 100 - size - 1);

@@ -26,8 +26,7 @@ protected:
 template <class T> class TypedTextureGL : public TextureGL {};
 TYPED_TEST_SUITE(TypedTextureGL, TextureSampleTypes);
 
-// Clears to the background and draws the texture as a w x h quad at the
-// origin in GL_REPLACE mode, blended by its alpha when asked.
+// The texture as a w x h quad at the origin over a cleared background, blended by its alpha when asked.
 void draw(oxTexture2D& texture, int w, int h, bool blend = false, oxColour background = {0, 0, 0})
 {
     glClearColor(background.r / 255.f, background.g / 255.f, background.b / 255.f, 1);
@@ -182,8 +181,7 @@ TYPED_TEST(TypedTextureGL, EveryMipmapModeGivesCompleteLevels)
 
 TEST_F(TextureGL, IncompleteMipmapChainsCannotHappen)
 {
-    // GL's default minification filter wants mipmaps: a one-level texture
-    // made without parameters must still draw when shown smaller.
+    // GL's default minifying filter wants mipmaps: a one-level texture must still draw when shown smaller.
     auto green = imageOf<oxColour>(4, 4, [](uint32_t, uint32_t) { return oxColour(10, 200, 30); });
     draw(*createTexture(*green, MIPMAP_NONE), 2, 2);
     EXPECT_TRUE(pixelIs(1, 1, {10, 200, 30}));

@@ -11,16 +11,6 @@
 
 using TextureSampleTypes = testing::Types<oxColour, oxColourHalf, oxColourUInt16>;
 
-// A capable driver, for tests that must not depend on the real one.
-inline oxTextureCapabilities modernDriver()
-{
-    oxTextureCapabilities c;
-    c.glMajor = 4, c.glMinor = 5;
-    c.anisotropic = c.multitexture = c.floatTextures = c.npotTextures = true;
-    c.textureUnits = 8, c.maxAnisotropy = 16, c.maxTextureSize = 4096;
-    return c;
-}
-
 // Distinct colours whose 8-bit values survive every sample type.
 inline oxColour palette(uint32_t x, uint32_t y)
 {

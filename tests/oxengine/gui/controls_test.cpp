@@ -1,13 +1,8 @@
 // Lists, sliders, progress bars and splitters without a display.
 #include "guitest.h"
 
-#include "oxengine/gui/button.h"
-#include "oxengine/gui/edit.h"
-#include "oxengine/gui/keys.h"
 #include "oxengine/gui/list.h"
 #include "oxengine/gui/progressbar.h"
-#include "oxengine/gui/scrollpanel.h"
-#include "oxengine/gui/sizers.h"
 #include "oxengine/gui/splitter.h"
 
 #include <cmath>
@@ -86,10 +81,7 @@ TEST_F(Controls, SliderValueFromClicksDragsWheelAndKeys)
     EXPECT_TRUE(s->onClick(0, x0 + w / 2, 10));
     EXPECT_NEAR(s->getValue(), 10.0 * (w / 2) / w, 1e-9);
     // A drag follows the pointer and stops at the ends.
-    oxGuiElement* dragged = nullptr;
-    int axes = 0;
-    ASSERT_TRUE(s->beginDrag(x0, 10, dragged, axes));
-    EXPECT_EQ(std::pair(dragged, axes), (std::pair<oxGuiElement*, int>(s.get(), 1)));
+    ASSERT_EQ(dragAt(*s, x0, 10), Drag(s.get(), 1));
     std::vector<double> values{s->getValue()};
     for (int dx : {w / 4, 10 * w, -20 * w}) {
         s->dragBy(dx, 0);
@@ -112,7 +104,8 @@ TEST_F(Controls, SliderValueFromClicksDragsWheelAndKeys)
     EXPECT_EQ(values, (std::vector<double>{9.5, 0, 0, 10}));
     EXPECT_FALSE(s->onKeyDown('5', false));
     s->setEnabled(false); // inactive: nothing takes effect
-    EXPECT_FALSE(s->onClick(0, x0 + 2, 10) || s->onMouseWheel(-1, x0 + 5, 10) || s->beginDrag(x0, 10, dragged, axes));
+    EXPECT_FALSE(s->onClick(0, x0 + 2, 10) || s->onMouseWheel(-1, x0 + 5, 10));
+    EXPECT_EQ(dragAt(*s, x0, 10), NO_DRAG);
     EXPECT_EQ(s->getValue(), 10);
     EXPECT_TRUE(take().empty()); // the owner reads the value
 }
@@ -133,9 +126,7 @@ TEST_F(Controls, SliderRangesThatChangeWhileShown)
     EXPECT_EQ(std::pair(s->getValue(), s->fraction()), std::pair(2.0, 0.0));
     // A drag reads the range of the moment it moves.
     s->setRange(0, 10);
-    oxGuiElement* dragged = nullptr;
-    int axes = 0;
-    ASSERT_TRUE(s->beginDrag(t.position.x + t.size.width / 2, 10, dragged, axes));
+    ASSERT_EQ(dragAt(*s, t.position.x + t.size.width / 2, 10), Drag(s.get(), 1));
     s->setRange(0, 100);
     s->dragBy(0, 0);
     EXPECT_NEAR(s->getValue(), 100.0 * (t.size.width / 2) / t.size.width, 1e-9);
@@ -210,14 +201,9 @@ TEST_F(Controls, SplitterKeepsItsTargetWithinTheLimits)
     row.setSize({800, 100});
     row.setPosition({0, 0});
     EXPECT_EQ(bar->getSize().height, 100); // the full height of its row
-    oxGuiElement* dragged = nullptr;
-    int axes = 0;
-    EXPECT_FALSE(bar->beginDrag(100, 50, dragged, axes)); // on the target
-    ASSERT_TRUE(bar->beginDrag(202, 50, dragged, axes));
-    EXPECT_EQ(std::pair(dragged, axes), (std::pair<oxGuiElement*, int>(bar, 1)));
-    // Dragged by dx in a window that may shrink meanwhile: the smallest width
-    // is 50 and 50 of the window stay; back from a limit the bar is where the
-    // pointer is.
+    EXPECT_EQ(dragAt(*bar, 100, 50), NO_DRAG); // on the target
+    ASSERT_EQ(dragAt(*bar, 202, 50), Drag(bar, 1));
+    // At least 50 wide and 50 of the (shrinking) window left; back from a limit the bar is under the pointer.
     const auto drag = [&](std::vector<std::pair<int, int>> steps) {
         std::vector<int> widths;
         for (const auto& [dx, window] : steps) {
@@ -231,6 +217,6 @@ TEST_F(Controls, SplitterKeepsItsTargetWithinTheLimits)
     EXPECT_EQ(drag({{-100, 800}, {-500, 800}, {550, 800}, {5000, 800}}), (std::vector<int>{100, 50, 150, 750}));
     bar->endDrag(); // no drag runs: nothing reported
     EXPECT_EQ(bar->moves, (std::vector<std::pair<int, int>>{{200, 750}}));
-    ASSERT_TRUE(bar->beginDrag(bar->getPosition().x + 2, 50, dragged, axes));
+    ASSERT_EQ(dragAt(*bar, bar->getPosition().x + 2, 50), Drag(bar, 1));
     EXPECT_EQ(drag({{0, 100}, {0, 50}}), (std::vector<int>{50, 0})); // a shrunk window wins; never negative
 }

@@ -1,18 +1,12 @@
-// Message and folder dialogs and the folder selector without a display;
-// modal runs are answered by scripted events. The input dialog is driven
-// by the slider's typed values.
+// Message and folder dialogs and the folder selector without a display; modal runs answered by scripted events.
 #include "guitest.h"
 
 #include "testsupport.h"
 
 #include "oxengine/core/catalogue.h"
-#include "oxengine/gui/button.h"
 #include "oxengine/gui/dialogs.h"
-#include "oxengine/gui/edit.h"
 #include "oxengine/gui/folderdialog.h"
 #include "oxengine/gui/folderselector.h"
-#include "oxengine/gui/keys.h"
-#include "oxengine/gui/scrollpanel.h"
 #include "oxengine/platform/messagebox.h"
 
 #include <filesystem>
@@ -22,14 +16,7 @@ using V = std::vector<std::string>;
 
 namespace {
 
-class Dialogs : public GuiTest {
-protected:
-    void SetUp() override
-    {
-        GuiTest::SetUp();
-        app.windowWidth = 1600, app.windowHeight = 1000;
-    }
-};
+using Dialogs = GuiTest; // in a 1920 x 1080 window
 
 V captions(const oxGuiModalMessageDialog& d)
 {
@@ -50,7 +37,7 @@ TEST_F(Dialogs, MessageDialogButtonsFollowTheFlagsAndTheDialogIsCentred)
     oxGuiModalMessageDialog d("A longer text than the buttons are wide\nin two lines", "Title", MB_YES | MB_NO, MI_NONE);
     const oxGuiPoint at = d.getPosition();
     const oxGuiSize size = d.getSize();
-    EXPECT_EQ(at, (oxGuiPoint{(1600 - size.width) / 2, (1000 - size.height) / 2}));
+    EXPECT_EQ(at, (oxGuiPoint{(1920 - size.width) / 2, (1080 - size.height) / 2}));
     // Without a title of its own the window's is shown, or "Dialog".
     for (const std::string window : {"", "Pictavo"}) {
         app.setTitle(window);
@@ -65,18 +52,15 @@ TEST_F(Dialogs, TheTitleBarDragsTheDialogWithinTheWindow)
     const oxGuiPoint at = d.getPosition();
     const oxGuiSize size = d.getSize();
     const int th = defaultGuiStyle.textHeight;
-    oxGuiElement* dragged = nullptr;
-    int axes = 0;
-    ASSERT_TRUE(d.beginDrag(at.x + 5, at.y + 5, dragged, axes));
-    EXPECT_EQ(std::pair(dragged, axes), (std::pair<oxGuiElement*, int>(&d, 3)));
+    ASSERT_EQ(dragAt(d, at.x + 5, at.y + 5), Drag(&d, 3));
     d.dragBy(-10, 7);
     EXPECT_EQ(d.getPosition(), (oxGuiPoint{at.x - 10, at.y + 7}));
     std::vector<oxGuiPoint> stops; // at the window's edges
     for (int d5000 : {-5000, 5000})
         d.dragBy(d5000, d5000), stops.push_back(d.getPosition());
-    EXPECT_EQ(stops, (std::vector<oxGuiPoint>{{0, 0}, {1600 - size.width, 1000 - size.height}}));
+    EXPECT_EQ(stops, (std::vector<oxGuiPoint>{{0, 0}, {1920 - size.width, 1080 - size.height}}));
     // Below the title bar the press is the content's (nothing to drag there).
-    EXPECT_FALSE(d.beginDrag(d.getPosition().x + 5, d.getPosition().y + th + 5, dragged, axes));
+    EXPECT_EQ(dragAt(d, d.getPosition().x + 5, d.getPosition().y + th + 5), NO_DRAG);
 }
 
 TEST_F(Dialogs, MessageDialogAnswersWithThePressedButtonAndItsSound)
@@ -109,8 +93,7 @@ TEST_F(Dialogs, MessageDialogAnswersWithThePressedButtonAndItsSound)
 
 TEST_F(Dialogs, ARunningDialogStaysCentredWhenTheWindowChangesSize)
 {
-    // Opened while the window still had its first size, before it went
-    // full-screen: centred again; once the user has moved it, kept inside.
+    // Opened before the window went full-screen: centred again; once the user moved it, kept inside.
     oxGuiModalMessageDialog d("Search sub-folders?", "", MB_YES | MB_NO, MI_NONE);
     const oxGuiSize size = d.getSize();
     app.script.push_back([&] {
@@ -131,11 +114,11 @@ TEST_F(Dialogs, ARunningDialogStaysCentredWhenTheWindowChangesSize)
 namespace {
 
 // root/ alpha/{deep/deeper/deepest,other} beta/ gamma/sub Beta2/ .hidden/sub file.txt
-class Folders : public Dialogs {
+class Folders : public GuiTest {
 protected:
     void SetUp() override
     {
-        Dialogs::SetUp();
+        GuiTest::SetUp();
         if (!oxFilename::isInitialized())
             oxFilename::initialize("oxengine_gui_test");
         root = tmp.path();
@@ -269,8 +252,7 @@ TEST_F(Folders, TheTreeAnswersTheKeysAndADoubleClickChooses)
     oxGuiModalFolderDialog d(chosen, "Where to?", {oxFilename(root)});
     oxGuiFolderSelector* s = d.selector();
     EXPECT_EQ(focusedElement(), s); // the arrows walk the tree at once
-    // root, alpha, beta, Beta2, gamma: Up to alpha, Right opens it, Right
-    // goes to its first child (deep), Left to alpha again, Enter chooses.
+    // From beta: Up to alpha, Right opens it, Right to its first child, Left back to alpha, Enter.
     app.script.push_back([&] {
         app.type("<Up><Right><Right>");
         EXPECT_EQ(s->getSelectedPath(), root + "/alpha/deep");

@@ -1,17 +1,13 @@
-// The toolkit drawn for real and read back from the GL window: a small
-// dialog, the editing controls, scrolled content and menus at the edges.
+// The toolkit drawn for real and read back: a dialog, the editing controls, scrolled content, menus at the edges.
 #include "gltest.h"
 #include "guitest.h"
 
 #include "oxengine/gui/checkbox.h"
 #include "oxengine/gui/dialogs.h"
-#include "oxengine/gui/edit.h"
 #include "oxengine/gui/guimenu.h"
 #include "oxengine/gui/line.h"
 #include "oxengine/gui/list.h"
 #include "oxengine/gui/progressbar.h"
-#include "oxengine/gui/scrollpanel.h"
-#include "oxengine/gui/sizers.h"
 #include "oxengine/platform/messagebox.h"
 
 #include <GL/gl.h>
@@ -35,13 +31,7 @@ PixelRect windowRect(const oxGuiElement& e)
     return {int(p.x), int(p.y), int(s.width), int(s.height)};
 }
 
-// The back buffer of the test window.
-struct Frame : GLFrame {
-    Frame() : GLFrame(W, H) {}
-};
-
-// Text sizes are the measured width truncated to whole pixels, so a text's
-// last glyph may reach `slack` pixel columns right of the rectangle.
+// Text sizes are truncated to whole pixels: the last glyph may reach `slack` columns past the rectangle.
 void expectInside(const PixelBox& ink, const PixelRect& r, const char* what, int slack = 0)
 {
     ASSERT_FALSE(ink.empty()) << what << " drew nothing";
@@ -99,26 +89,20 @@ struct Dialog {
     }
 };
 
-class DialogDrawing : public Drawing, public testing::WithParamInterface<int> {
-protected:
-    void SetUp() override
-    {
-        Drawing::SetUp();
-        clear(0.5f); // so the panel and its frame show
-    }
-};
+class DialogDrawing : public Drawing, public testing::WithParamInterface<int> {};
 
 } // namespace
 
 TEST_P(DialogDrawing, EachWidgetDrawsInsideItsRectangleWithFocusHoverAndInactiveStates)
 {
     const int th = GetParam();
+    clear(0.5f); // so the panel and its frame show
     Dialog d(th);
     d.check->setChecked(true);
     setFocus(d.cancel);
     d.panel.render();
     glSaveArtifact("gui_dialog_" + std::to_string(th), W, H);
-    const Frame frame;
+    const GLFrame frame(W, H);
     expectInside(frame.find(RED), windowRect(*d.label), "label", 1);
     expectInside(frame.find(GREEN), windowRect(*d.ok), "OK", 1);
     expectInside(frame.find(BLUE), windowRect(*d.cancel), "Cancel", 1);
@@ -133,7 +117,7 @@ TEST_P(DialogDrawing, EachWidgetDrawsInsideItsRectangleWithFocusHoverAndInactive
     d.check->setChecked(false);
     clear(0.5f);
     d.panel.render();
-    EXPECT_GT(frame.count(MAGENTA, {k.x, k.y, th, k.h}), Frame().count(MAGENTA, {k.x, k.y, th, k.h}) + th);
+    EXPECT_GT(frame.count(MAGENTA, {k.x, k.y, th, k.h}), GLFrame(W, H).count(MAGENTA, {k.x, k.y, th, k.h}) + th);
 
     // Hovered: the button is filled with its text colour, the text cut out.
     // Inactive: blended 30 % towards the panel's black, so no full blue.
@@ -143,7 +127,7 @@ TEST_P(DialogDrawing, EachWidgetDrawsInsideItsRectangleWithFocusHoverAndInactive
     clear(0.5f);
     d.panel.render();
     glSaveArtifact("gui_dialog_states_" + std::to_string(th), W, H);
-    const Frame states;
+    const GLFrame states(W, H);
     EXPECT_GT(states.rowShare(GREEN, o.y + 1, o.x, o.x + o.w), 0.95);
     const PixelBox fill = states.find(GREEN);
     EXPECT_EQ(fill.left, o.x);
@@ -165,7 +149,7 @@ TEST_F(Drawing, ADialogDimsTheSceneAndCoversItWithItsFillAndMenusToo)
     d.label()->setFgColour({255, 0, 0});
     d.render();
     glSaveArtifact("gui_dialog_backdrop", W, H);
-    const Frame frame;
+    const GLFrame frame(W, H);
     const PixelRect r = windowRect(d);
     // Outside: the scene at half its brightness.
     for (const auto& [x, y] : {std::pair{2, 2}, {W - 3, H - 3}, {r.x - 2, r.y + r.h / 2}})
@@ -180,8 +164,7 @@ TEST_F(Drawing, ADialogDimsTheSceneAndCoversItWithItsFillAndMenusToo)
     EXPECT_GE(text.left, r.x + 3 + pad);
     EXPECT_GE(text.top, windowRect(*d.label()).y);
 
-    // A menu is not dimmed around, but its fill covers the scene as well,
-    // and its entries keep their text off its edges.
+    // A menu dims nothing around it, but its fill covers the scene and its text keeps off its edges.
     clear(1.0f);
     oxGuiPopupMenu menu;
     menu.addItem("Hide image information", 210);
@@ -189,7 +172,7 @@ TEST_F(Drawing, ADialogDimsTheSceneAndCoversItWithItsFillAndMenusToo)
     menu.setFgColour({255, 0, 0});
     menu.placeAt(100, 100);
     menu.render();
-    const Frame menuFrame;
+    const GLFrame menuFrame(W, H);
     const PixelRect m = windowRect(menu);
     EXPECT_GT(menuFrame.at(2, 2)[1], 250);
     EXPECT_LT(menuFrame.at(m.x + 4, m.y + m.h / 2)[1], 20);
@@ -232,7 +215,7 @@ TEST_F(Drawing, ScrolledContentIsClippedToTheViewport)
     panel.onMouseMove(-1, 150, 150); // hovered: the bar shows
     panel.render();
     glSaveArtifact("gui_scrolled", W, H);
-    const Frame frame;
+    const GLFrame frame(W, H);
     const PixelBox ink = frame.find(RED);
     expectInside(ink, {100, 100, 200, 106}, "scrolled rows");
     // The thumb: 10 wide at the right edge, 106 * 106 / 406 high, 50 * 106 / 406 down.
@@ -266,7 +249,7 @@ TEST_F(Drawing, ADialogWithEditListSliderAndProgressBar)
     edit->setCaret(0, true); // "Grüße " selected
     panel.render();
     glSaveArtifact("gui_controls_dialog", W, H);
-    const Frame frame;
+    const GLFrame frame(W, H);
     const PixelRect e = windowRect(*edit), l = windowRect(*list);
     expectInside(frame.find(RED), e, "edit");
     expectInside(frame.find(GREEN), l, "list");
@@ -331,7 +314,7 @@ TEST_P(MenuAtEdges, MenuAndSubmenuStayInsideTheWindow)
     // Neither hides the other's entries.
     EXPECT_TRUE(inner.x >= outer.x + outer.w - 3 || inner.x + inner.w <= outer.x);
     // What is drawn is where the menus are: the frames are their edges (the submenu may cover the menu's right one).
-    const Frame frame;
+    const GLFrame frame(W, H);
     const PixelBox red = frame.find(RED), green = frame.find(GREEN);
     const auto edges = [](const PixelBox& b) { return std::vector{b.left, b.top, b.right, b.bottom}; };
     EXPECT_EQ(edges(green), (std::vector{inner.x, inner.y, inner.x + inner.w - 1, inner.y + inner.h - 1}));

@@ -1,7 +1,6 @@
 #include "guitest.h"
 
 #include "oxengine/gui/clipboard.h"
-#include "oxengine/gui/edit.h"
 
 namespace {
 

@@ -4,10 +4,14 @@
 #include "oxengine/core/strings.h"
 #include "oxengine/graphics/fontmanager.h"
 #include "oxengine/graphics/textoutput.h"
+#include "oxengine/gui/button.h"
 #include "oxengine/gui/draw.h"
+#include "oxengine/gui/edit.h"
 #include "oxengine/gui/host.h"
 #include "oxengine/gui/keys.h"
 #include "oxengine/gui/modal.h"
+#include "oxengine/gui/scrollpanel.h"
+#include "oxengine/gui/sizers.h"
 #include "oxengine/platform/glapp.h"
 #include "support/switches.h"
 
@@ -183,6 +187,17 @@ private:
 inline std::unique_ptr<Probe> probe(const std::string& name, Log* log = nullptr, oxGuiSize natural = {10, 10})
 {
     return std::make_unique<Probe>(name, log, natural);
+}
+
+using Drag = std::pair<const oxGuiElement*, int>;
+const Drag NO_DRAG{nullptr, 0};
+
+// What a press at (x, y) on e starts dragging, and along which axes.
+inline Drag dragAt(oxGuiElement& e, int x, int y)
+{
+    oxGuiElement* dragged = nullptr;
+    int axes = 0;
+    return e.beginDrag(x, y, dragged, axes) ? Drag(dragged, axes) : NO_DRAG;
 }
 
 // The width of one line of text in the toolkit's font at height h.

@@ -1,16 +1,12 @@
 #include "guitest.h"
 
-#include "oxengine/gui/scrollpanel.h"
-#include "oxengine/gui/sizers.h"
-
 #include <GL/freeglut_std.h>
 
 namespace {
 
 std::vector<int> g_cursors;
 
-// A host registered with an application, with a draggable probe "d" at
-// (0, 0) and a probe "other" at (100, 0), both 50 x 50.
+// A registered host with a draggable 50 x 50 probe "d" at (0, 0) and a probe "other" at (100, 0).
 class HostInput : public GuiTest {
 protected:
     void SetUp() override

@@ -2,10 +2,6 @@
 #include "guitest.h"
 
 #include "oxengine/gui/guimenu.h"
-#include "oxengine/gui/keys.h"
-#include "oxengine/gui/sizers.h"
-
-#include <algorithm>
 
 namespace {
 
@@ -95,8 +91,7 @@ TEST_F(Menus, SubmenusOpenBesideTheirEntryAlongThePointersPath)
     EXPECT_EQ(only(take(), "cmd"), (Log{"cmd214"}));
     EXPECT_FALSE(sort->isOpen()); // the next popup starts closed
 
-    // A click on the parent while a submenu is open reaches the parent's entry
-    // (one that lies below the open submenu's entry).
+    // With a submenu open, a click on a parent's entry below it reaches that entry.
     menu.addItem("Close", 300);
     app.script.push_back([&] {
         moveOnto(sort);
@@ -143,7 +138,6 @@ TEST_F(Menus, KeyboardMovesOpensChoosesAndCloses)
         app.type("\x1b");
     });
     EXPECT_EQ(menu.popup(100, 100), 0);
-    // Keys never reach the application behind the menu: only the command and
-    // the release of the swallowed click went on.
+    // No key got past the menu: only the command and the swallowed click's release went on.
     EXPECT_EQ(take(), (Log{"button0up", "cmd214"}));
 }

@@ -1,8 +1,5 @@
 #include "guitest.h"
 
-#include "oxengine/gui/button.h"
-#include "oxengine/gui/sizers.h"
-
 namespace {
 
 // Modal buttons OK (1), No (4), Cancel (8) and a draggable probe; commands go to `script`.

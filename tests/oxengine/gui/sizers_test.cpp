@@ -1,6 +1,5 @@
 #include "guitest.h"
 
-#include "oxengine/gui/sizers.h"
 #include "oxengine/gui/transforms.h"
 
 using Sizes = std::vector<oxGuiSize>;
@@ -106,8 +105,7 @@ TEST(GuiSizers, NestedSizersTakeTheirNaturalSizeAndFlexisCentre)
     EXPECT_EQ(right->getSize().width, 20);
     EXPECT_EQ(a->getPosition(), (oxGuiPoint{30, 30}));
     EXPECT_EQ(b->getPosition(), (oxGuiPoint{60, 30}));
-    // Laid out again (a smaller text height), the stretched flexis give
-    // their room back and the column shrinks to its content.
+    // Laid out again, the stretched flexis give their room back and the column shrinks to its content.
     caption->natural = {40, 20};
     column->applyStyle(oxGuiStyle{});
     EXPECT_EQ(column->getSize(), (oxGuiSize{60, 40}));
@@ -123,10 +121,8 @@ TEST(GuiContainers, HiddenOrDisabledContainersPassNothingAndKeepTheChildrensFlag
     a->dragAxes = 3;
     b->setEnabled(false);
     box.setVisible(false);
-    oxGuiElement* dragged = nullptr;
-    int axes = 0;
-    EXPECT_FALSE(box.onClick(0, 5, 5) || box.onKeyDown('a', false) || box.onMouseWheel(1, 5, 5) ||
-                 box.beginDrag(5, 5, dragged, axes));
+    EXPECT_FALSE(box.onClick(0, 5, 5) || box.onKeyDown('a', false) || box.onMouseWheel(1, 5, 5));
+    EXPECT_EQ(dragAt(box, 5, 5), NO_DRAG);
     box.onMouseMove(-1, 5, 5);
     EXPECT_TRUE(log.empty());
     EXPECT_TRUE(a->isVisible());

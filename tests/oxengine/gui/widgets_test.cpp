@@ -1,7 +1,6 @@
 #include "guitest.h"
 
 #include "oxengine/gui/checkbox.h"
-#include "oxengine/gui/scrollpanel.h"
 
 TEST(GuiLabel, SizeIsTheMeasuredTextLineByLine)
 {
@@ -122,10 +121,7 @@ TEST_F(Scrolling, DraggingTheBarOrTheContentMovesThroughTheWholeContent)
 {
     panel.setMargins(0, 0, 0, 0);
     panel.setSize({100, 100}); // a 100 high viewport over 400 rows
-    oxGuiElement* dragged = nullptr;
-    int axes = 0;
-    EXPECT_TRUE(panel.beginDrag(97, 50, dragged, axes)); // the bar: the rightmost 10 pixels
-    EXPECT_EQ(std::pair(dragged, axes), (std::pair<oxGuiElement*, int>(&panel, 2)));
+    EXPECT_EQ(dragAt(panel, 97, 50), Drag(&panel, 2)); // the bar: the rightmost 10 pixels
     std::vector<int> offsets;
     for (int dy : {10, 1000, -2000}) {
         panel.dragBy(0, dy);
@@ -134,10 +130,9 @@ TEST_F(Scrolling, DraggingTheBarOrTheContentMovesThroughTheWholeContent)
     EXPECT_EQ(offsets, (std::vector<int>{40, 300, 0}));
     panel.endDrag();
     EXPECT_FALSE(panel.isDragging());
-    EXPECT_TRUE(panel.beginDrag(20, 20, dragged, axes)); // the content, along the long axis
-    EXPECT_EQ(axes, 2);
+    EXPECT_EQ(dragAt(panel, 20, 20), Drag(&panel, 2)); // the content, along the long axis
     panel.setVisible(false);
-    EXPECT_FALSE(panel.beginDrag(97, 50, dragged, axes));
+    EXPECT_EQ(dragAt(panel, 97, 50), NO_DRAG);
 }
 
 TEST_F(Scrolling, SizeStaysWithinAThirdOfTheWindowAndEnsureVisibleScrollsAsLittleAsNeeded)

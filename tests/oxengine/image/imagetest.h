@@ -15,6 +15,7 @@
 #include <cstring>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -56,6 +57,12 @@ inline struct stat statOf(const std::string& path)
     struct stat st{};
     lstat(path.c_str(), &st);
     return st;
+}
+
+// Quarter turns and, when given, a new comment.
+inline oxImageTransform transformOf(int rotation, std::optional<std::string> comment = std::nullopt)
+{
+    return {rotation, comment.has_value(), comment.value_or("")};
 }
 
 inline std::string corpusFile(const std::string& name)

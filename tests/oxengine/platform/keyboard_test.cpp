@@ -36,21 +36,13 @@ std::string composed(oxKeyComposer& composer, const std::vector<unsigned long>& 
 
 } // namespace
 
-TEST(KeysymToUnicode, TypesTheCharacterOfEveryLayout)
+// The mapping itself is xkbcommon's; what is ours is that keys which type no text give nothing.
+TEST(KeysymToUnicode, TypesPrintableCharactersOnly)
 {
     const std::pair<unsigned long, const char*> cases[] = {
-        {0x61, "a"}, {0xFC, "ü"}, {0xDF, "ß"},                 // Latin-1 key symbols are the code points
-        {0x7D9, "Ω"}, {0x7F9, "ω"}, {0x7E1, "α"},              // Greek
-        {0x6F7, "В"}, {0x6D6, "ж"}, {0x6B3, "Ё"},              // Cyrillic
-        {0x4B1, "ア"}, {0xCE0, "א"}, {0xDA1, "ก"},             // kana, Hebrew, Thai
-        {0x1B6, "ś"}, {0x13BD, "œ"}, {0x20AC, "€"},             // Latin-2, Latin-9, currency
-        {0x10003A9, "Ω"}, {0x1006F22, "漢"}, {0x101F600, "😀"}, // Unicode key symbols (CJK, beyond the BMP)
-        {0xFFB5, "5"}, {0xFF80, " "}, {0xFFAB, "+"},            // the keypad
-        // Return, Backspace, Escape, Delete, Shift, F1, Left: they type nothing,
-        // nor do a control character, a surrogate or a code point out of range
-        // as Unicode key symbols, nor 0x7F, which is no key symbol.
-        {0xFF0D, ""}, {0xFF08, ""}, {0xFF1B, ""}, {0xFFFF, ""}, {0xFFE1, ""}, {0xFFBE, ""}, {0xFF51, ""},
-        {0x1000008, ""}, {0x1000085, ""}, {0x100D800, ""}, {0x1110000, ""}, {0x7F, ""}, {0, ""},
+        {0xFC, "ü"}, {0x7D9, "Ω"}, {0x1006F22, "漢"}, {0x101F600, "😀"}, {0xFF80, " "}, // keypad space
+        // Return, Delete, a control character, a surrogate, a code point out of range, more than 32 bits.
+        {0xFF0D, ""}, {0xFFFF, ""}, {0x1000085, ""}, {0x100D800, ""}, {0x1110000, ""}, {0x1000000FCul, ""},
     };
     for (const auto& [keysym, text] : cases)
         EXPECT_EQ(typed(keysym), text) << std::hex << keysym;
@@ -58,29 +50,22 @@ TEST(KeysymToUnicode, TypesTheCharacterOfEveryLayout)
 
 TEST(TranslateKey, LatinBytesFirstThenSpecialKeysThenWideCharacters)
 {
-    struct Case {
+    const struct {
         unsigned long keysym;
         const char* bytes;
         int code;
         bool special;
+    } cases[] = {
+        {0xE9, "\xE9", 0xE9, false},       // a Latin-1 byte stays the key, not its UTF-8
+        {0xFF0D, "\r", 13, false},         // Return as its byte
+        {0xFFC1, "", GLUT_KEY_F1 + 3, true}, // F4
+        {0xFF96, "", GLUT_KEY_LEFT, true},  // keypad Left
+        {0x7D9, "", 0x3A9, false},          // beyond Latin-1: the character
+        {0xFE52, "", 0, false},             // a dead key types nothing by itself
     };
-    const Case cases[] = {
-        {0x61, "a", 'a', false},
-        {0xE9, "\xE9", 0xE9, false},     // a Latin-1 byte stays the key, not its UTF-8
-        {0x61, "\x01", 1, false},        // Ctrl+A as the control character
-        {0xFF0D, "\r", 13, false},       // Return and Delete as bytes
-        {0xFFFF, "\x7F", 127, false},
-        {0xFFBE, "", GLUT_KEY_F1, true}, // F1
-        {0xFF96, "", GLUT_KEY_LEFT, true},      // keypad Left
-        {0xFFE1, "", GLUT_KEY_SHIFT_L, true},
-        {0x7D9, "", 0x3A9, false},       // beyond Latin-1: the character
-        {0xFE52, "", 0, false},          // a dead key types nothing by itself
-        {0, "", 0, false},
-    };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         const oxKeyCode k = oxTranslateKey(c.keysym, c.bytes, int(std::char_traits<char>::length(c.bytes)));
-        EXPECT_EQ(k.code, c.code) << std::hex << c.keysym;
-        EXPECT_EQ(k.special, c.special) << std::hex << c.keysym;
+        EXPECT_EQ(std::pair(k.code, k.special), std::pair(c.code, c.special)) << std::hex << c.keysym;
     }
 }
 

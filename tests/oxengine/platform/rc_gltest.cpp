@@ -18,30 +18,23 @@
 namespace {
 
 // Opens the test window and records it as the main window, as the framework does for the program.
-bool mainWindow(int width = 64, int height = 64)
-{
-    if (!glTestContext(width, height))
-        return false;
-    oxSetMainWindowContext({glXGetCurrentDisplay(), glXGetCurrentDrawable(), glXGetCurrentContext()});
-    return true;
-}
-
-#define REQUIRE_DISPLAY()                                                                                              \
-    if (!mainWindow())                                                                                                 \
-    GTEST_SKIP() << "no X display with GLX"
-
-// The red, green and blue of the window's pixel (x, y).
-std::vector<int> rgb(const GLFrame& frame, int x, int y)
-{
-    return {frame.at(x, y)[0], frame.at(x, y)[1], frame.at(x, y)[2]};
-}
+class MainWindowGL : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (!glTestContext(64, 64))
+            GTEST_SKIP() << "no X display with GLX";
+        oxSetMainWindowContext({glXGetCurrentDisplay(), glXGetCurrentDrawable(), glXGetCurrentContext()});
+    }
+};
+using RenderingContext = MainWindowGL;
+using ColourGL = MainWindowGL;
 
 } // namespace
 
 // The loader thread's window: on the main window's connection, never shown.
-TEST(Window, DefaultWindowIsHiddenOnTheMainConnection)
+TEST_F(MainWindowGL, ADefaultWindowIsHiddenOnTheMainConnection)
 {
-    REQUIRE_DISPLAY();
     oxWindow window("Dummy Texture Loader Window");
     auto* display = static_cast<Display*>(window.display());
     EXPECT_EQ(display, glXGetCurrentDisplay());
@@ -51,9 +44,8 @@ TEST(Window, DefaultWindowIsHiddenOnTheMainConnection)
     EXPECT_EQ(std::tuple(attributes.width, attributes.height, attributes.map_state), std::tuple(640, 480, IsUnmapped));
 }
 
-TEST(RenderingContext, TextureMadeOnAnotherThreadIsDrawnByTheMainThread)
+TEST_F(RenderingContext, TextureMadeOnAnotherThreadIsDrawnByTheMainThread)
 {
-    REQUIRE_DISPLAY();
     void* mainContext = glXGetCurrentContext();
     GLuint texture = 0;
     bool madeCurrent = false, wasCurrent = false, currentAfterDone = true;
@@ -88,15 +80,14 @@ TEST(RenderingContext, TextureMadeOnAnotherThreadIsDrawnByTheMainThread)
     glDisable(GL_TEXTURE_2D);
     glSaveArtifact("rc_shared_texture", 64, 64);
     const GLFrame back(64, 64);
-    EXPECT_EQ(std::vector({rgb(back, 16, 16), rgb(back, 48, 16), rgb(back, 16, 48), rgb(back, 48, 48)}),
-              (std::vector<std::vector<int>>{{255, 0, 0}, {0, 255, 0}, {0, 0, 255}, {255, 255, 255}}));
+    EXPECT_EQ(back.text(16, 16) + back.text(48, 16) + back.text(16, 48) + back.text(48, 48),
+              "(255,0,0)(0,255,0)(0,0,255)(255,255,255)");
     glDeleteTextures(1, &texture);
 }
 
 // The main thread's context after another was current, released or destroyed.
-TEST(RenderingContext, DoneCurrentAndDestroyingLeaveTheMainContextAlone)
+TEST_F(RenderingContext, DoneCurrentAndDestroyingLeaveTheMainContextAlone)
 {
-    REQUIRE_DISPLAY();
     void* mainContext = glXGetCurrentContext();
     oxWindow window;
     oxRC rc(window, 0, mainContext);
@@ -113,9 +104,8 @@ TEST(RenderingContext, DoneCurrentAndDestroyingLeaveTheMainContextAlone)
     EXPECT_EQ(glXGetCurrentContext(), mainContext);
 }
 
-TEST(RenderingContext, FailedWindowIsReportedAndCannotBeMadeCurrent)
+TEST_F(RenderingContext, FailedWindowIsReportedAndCannotBeMadeCurrent)
 {
-    REQUIRE_DISPLAY();
     const oxMainWindowContext main = oxGetMainWindowContext();
     oxSetMainWindowContext({});
     auto display = std::make_unique<EnvironmentVariable>("DISPLAY", ":9876"); // no such server: the window cannot be made
@@ -131,14 +121,13 @@ TEST(RenderingContext, FailedWindowIsReportedAndCannotBeMadeCurrent)
     EXPECT_EQ(glXGetCurrentContext(), main.context);
 }
 
-TEST(ColourGL, SetGLColourSetsTheCurrentColour)
+TEST_F(ColourGL, SetGLColourSetsTheCurrentColour)
 {
-    REQUIRE_DISPLAY();
     glClearColor(0, 0, 0, 1);
     glClear(GL_COLOR_BUFFER_BIT);
     parseColour("#FF8040").setGLColour();
     glQuad(0, 0, 64, 64);
-    EXPECT_EQ(rgb(GLFrame(64, 64), 32, 32), (std::vector<int>{255, 128, 64}));
+    EXPECT_EQ(GLFrame(64, 64).text(32, 32), "(255,128,64)");
     parseColour("#00000080").setGLColour();
     GLfloat current[4];
     glGetFloatv(GL_CURRENT_COLOR, current);

@@ -6,6 +6,7 @@
 #include "app/views/crossfade.h"
 #include "app/views/exposureshader.h"
 #include "app/views/image/exposurepanel.h"
+#include "app/views/image/frameplayer.h"
 #include "app/views/image/imagedisplay.h"
 #include "app/views/image/imagemenu.h"
 #include "app/views/image/navigator.h"
@@ -25,6 +26,8 @@
 #include <set>
 
 namespace {
+
+constexpr int64_t MS = 1000;
 
 class ImageView : public ::testing::Test {
 protected:
@@ -270,46 +273,6 @@ TEST(CrossFade, UncoveredPartsAreTheBandsAroundTheCover)
     }
 }
 
-TEST(PictureTiles, NeighboursMeetOnTheSharedTexelAndTheMarginIsNotDrawn)
-{
-    // 1000 x 300 in tiles of 256 x 256: columns start at 0, 255, 510, 765.
-    LoadedPicture p;
-    p.imageWidth = 1000, p.imageHeight = 300;
-    p.tileWidth = p.tileHeight = 256;
-    for (double scale : {0.07, 1.0, 3.3}) {
-        SCOPED_TRACE(scale);
-        std::vector<TileQuad> row;
-        for (int c = 0; c < kMaxTiles; ++c)
-            if (TileQuad q; tileQuad(p, c, 0, scale, q))
-                row.push_back(q);
-        ASSERT_EQ(row.size(), 4u);
-        EXPECT_DOUBLE_EQ(row[0].x0, -0.5 * scale);
-        EXPECT_FLOAT_EQ(row[0].u0, 0.0f);
-        for (size_t c = 0; c + 1 < row.size(); ++c) {
-            EXPECT_DOUBLE_EQ(row[c].x1, row[c + 1].x0);
-            EXPECT_DOUBLE_EQ(row[c].x1, 255.0 * (c + 1) * scale);
-            // Both sides sample the centre of the shared texel.
-            EXPECT_FLOAT_EQ(row[c].u1, 255.5f / 256);
-            EXPECT_FLOAT_EQ(row[c + 1].u0, 0.5f / 256);
-        }
-        // The last tile ends at the picture's edge, not at the tile's.
-        EXPECT_DOUBLE_EQ(row[3].x1, 999.5 * scale);
-        EXPECT_FLOAT_EQ(row[3].u1, (1000.0f - 765) / 256);
-        TileQuad q;
-        EXPECT_TRUE(tileQuad(p, 0, 1, scale, q));
-        EXPECT_DOUBLE_EQ(q.y1, 299.5 * scale);
-        EXPECT_FALSE(tileQuad(p, 0, 2, scale, q));
-    }
-    // A one-pixel picture is one texel wide around its centre.
-    LoadedPicture dot;
-    dot.imageWidth = dot.imageHeight = dot.tileWidth = dot.tileHeight = 1;
-    TileQuad q;
-    ASSERT_TRUE(tileQuad(dot, 0, 0, 8.0, q));
-    EXPECT_DOUBLE_EQ(q.x0, -4.0);
-    EXPECT_DOUBLE_EQ(q.x1, 4.0);
-    EXPECT_FLOAT_EQ(q.u1, 1.0f);
-}
-
 // A first look of 1001 x 301 texels covers the 2002 x 602 picture the full
 // load will bring: its outer texel edges on the full picture's edges.
 TEST(PictureTiles, FirstLookIsStretchedOverTheFullPicture)
@@ -363,26 +326,68 @@ TEST(Navigator, ShownOnlyForPicturesLargerThanTheWindow)
     EXPECT_EQ(navigatorLayout({800, 600}, 8000, 6000, 1.0, 1.0, 0, 0, 256).alpha, 255); // far larger: saturates
 }
 
-TEST(ExposureShader, WithoutFragmentShadersPicturesAreDrawnPlainlyWithoutAMessage)
+// Without the announcement there is no box at all: the exposure GL test.
+TEST(ExposureShader, ShadersAnnouncedButNotDeliveredAreToldOnceNotPerFrame)
 {
     MessageCapture boxes;
-    const auto driver = [](bool announced) {
-        oxOverrideShaderDriver(oxShaderDriverHooks{announced ? +[](const char*) { return true; }
-                                                             : +[](const char*) { return false; },
-                                                   [](const char*) -> void* { return nullptr; }});
-    };
-    driver(false);
+    oxOverrideShaderDriver(
+        oxShaderDriverHooks{[](const char*) { return true; }, [](const char*) -> void* { return nullptr; }});
     ExposureShader shader;
     EXPECT_FALSE(shader.bind());
-    EXPECT_FALSE(shader.exists());
+    EXPECT_FALSE(shader.bind());
     shader.setExposure(0, 1, 1, 1); // no program: nothing happens
-    EXPECT_EQ(boxes.count(), 0u);
-    // Announced but not delivered: one box, not one per frame.
-    driver(true);
-    EXPECT_FALSE(shader.bind());
-    EXPECT_FALSE(shader.bind());
     ASSERT_EQ(boxes.count(), 1u);
     EXPECT_EQ(boxes.messages()[0].title, "expshader create error");
     EXPECT_TRUE(shader.hasFailed());
     oxOverrideShaderDriver(std::nullopt);
+}
+
+// An animation's frames on a fake clock.
+TEST(FramePlayer, FramesFollowTheirDelaysAndStopAfterTheLastPlay)
+{
+    FramePlayer p;
+    p.start({50, 20, 100}, 2, 0);
+    const struct {
+        int64_t at;
+        int frame;
+        int64_t untilNext;
+    } steps[] = {
+        {0, 0, 50 * MS},   {49 * MS, 0, 1 * MS}, {50 * MS, 1, 20 * MS},  {70 * MS, 2, 100 * MS},
+        {170 * MS, 0, 50 * MS}, // the second play
+        {339 * MS, 2, 1 * MS},  {340 * MS, 2, -1},   {10000 * MS, 2, -1}, // the last frame stays
+    };
+    for (const auto& s : steps) {
+        EXPECT_EQ(p.frame(s.at), s.frame) << s.at;
+        EXPECT_EQ(p.untilNext(s.at), s.untilNext) << s.at;
+    }
+    EXPECT_TRUE(p.finished());
+}
+
+TEST(FramePlayer, ForeverSkipsWholePlaysAfterALongAbsence)
+{
+    FramePlayer p;
+    p.start({30, 30}, 0, 0);
+    EXPECT_EQ(p.frame(6000000 * MS + 45 * MS), 1);
+    EXPECT_EQ(p.untilNext(6000000 * MS + 45 * MS), 15 * MS);
+}
+
+TEST(FramePlayer, PauseHoldsTheFrameAndStepMovesOne)
+{
+    FramePlayer p;
+    p.start({40, 40, 40}, 0, 0);
+    p.togglePause(30 * MS);
+    EXPECT_EQ(p.untilNext(500 * MS), -1); // no timed redraw while paused
+    EXPECT_EQ(p.frame(500 * MS), 0);
+    p.togglePause(500 * MS); // goes on with the 10 ms the frame had left
+    EXPECT_EQ(p.untilNext(500 * MS), 10 * MS);
+    p.step(505 * MS);
+    EXPECT_TRUE(p.paused());
+    EXPECT_EQ(p.frame(900 * MS), 1);
+    p.step(900 * MS);
+    p.step(900 * MS);
+    EXPECT_EQ(p.frame(900 * MS), 0); // after the last, the first
+    FramePlayer still;
+    still.start({100}, 0, 0);
+    EXPECT_FALSE(still.active());
+    EXPECT_EQ(still.untilNext(0), -1);
 }

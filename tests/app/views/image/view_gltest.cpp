@@ -291,3 +291,43 @@ TEST_F(ImageDisplayGL, NothingIsDrawnWhileNothingMoves)
     EXPECT_EQ(framesIdle.load(), 0);
     EXPECT_LT(cpuIdle.load(), 0.15);
 }
+
+// An animated GIF: its frames are drawn as their delays pass on a fake clock,
+// and the animation stops when the view changes.
+TEST_F(ImageDisplayGL, AnimationFramesAdvanceByTheirDelaysAndStopWithTheNextPicture)
+{
+    if (runCommand("command -v convert >/dev/null") != 0)
+        GTEST_SKIP() << "no ImageMagick";
+    const std::string gif = dir.file("anim.gif");
+    ASSERT_EQ(runCommand("convert -size 64x48 -delay 5 xc:red xc:lime -delay 10 xc:blue -loop 0 '" + gif + "'"), 0);
+    const auto grey = [](uint32_t, uint32_t) { return oxColour(90, 90, 90); };
+    int64_t now = 0;
+    run({gif, writePicture(dir.file("still.png"), 64, 48, grey)}, [&](ViewTestApp& a) {
+        a.view->setClock([&] { return now; });
+        a.show(0);
+        ASSERT_TRUE(a.view->hasPicture());
+        const auto centre = [&] {
+            const GLFrame f = a.frame();
+            return oxColour(uint8_t(f.r(320, 240)), uint8_t(f.g(320, 240)), uint8_t(f.b(320, 240)));
+        };
+        while (a.view->isFading())
+            a.view->idle(1000000);
+        EXPECT_TRUE(centre() == RED) << a.frame().text(320, 240);
+        ASSERT_TRUE(a.view->framePlayer().active());
+        now = 49000;
+        EXPECT_TRUE(centre() == RED);
+        now = 50000;
+        EXPECT_TRUE(centre() == GREEN);
+        now = 100000;
+        EXPECT_TRUE(centre() == BLUE);
+        // P pauses: the frame stays however long.
+        EXPECT_TRUE(a.view->onKeyDown('p', false));
+        now = 1000000;
+        EXPECT_TRUE(centre() == BLUE);
+        EXPECT_TRUE(a.view->onKeyDown('.', false));
+        EXPECT_TRUE(centre() == RED);
+        a.show(1);
+        EXPECT_FALSE(a.view->framePlayer().active());
+        EXPECT_FALSE(a.view->onKeyDown('p', false)); // a still picture leaves the key alone
+    });
+}

@@ -11,6 +11,7 @@
 #include "oxengine/graphics/fontmanager.h"
 #include "oxengine/graphics/texsupport.h"
 #include "oxengine/gui/progressbar.h"
+#include "oxengine/platform/glapp.h"
 #include "oxengine/storage/config.h"
 #include "oxengine/storage/files.h"
 #include "support/gltest.h"
@@ -181,6 +182,20 @@ TEST_F(SheetGL, ProgressBarShowsTheLoaderProgressInTheBottomRightCorner)
     EXPECT_TRUE(p.near(track.position.x + 2, y, white, 10)) << p.text(track.position.x + 2, y);
     EXPECT_TRUE(p.near(filled - 3, y, white, 10));
     EXPECT_FALSE(p.near(filled + 3, y, white, 10)) << "70 % of the track still to go";
+    {
+        // The bar's widgets ask the running application for frames.
+        struct CountingApp : oxGLUTApplication {
+            CountingApp() { theApplication = this; }
+            ~CountingApp() override { theApplication = nullptr; }
+            void postRedisplay() override { ++posted; }
+            int posted = 0;
+        } running;
+        thumbnails.progressNow = {4, 10};
+        view.drawView(1);
+        view.drawView(1);
+        EXPECT_EQ(bar.getValue(), 4);
+        EXPECT_EQ(running.posted, 0) << "a frame showing new progress asks for no other: it would never rest";
+    }
 
     thumbnails.progressNow = {};
     glClear(GL_COLOR_BUFFER_BIT);

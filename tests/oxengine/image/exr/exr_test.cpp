@@ -170,8 +170,7 @@ TEST(ExrTransform, RotatesRgbaFilesAndRefusesFilesWithMore)
     const std::string f = dir.file("t.exr");
     auto image = patternImage<oxColourHalf>(5, 3);
     oxExrHandler(oxExrLibrary::process()).saveImage(*image, f, oxToneMapping::neutral());
-    oxImageTransform turn;
-    turn.rotation = 3;
+    const oxImageTransform turn = transformOf(3);
     oxImageRegistry::instance().transformFile(f, turn);
     EXPECT_TRUE(samePixels(*load(f), *image->rotatedCopy(3)));
     // Luminance holds nothing the rewrite loses.
@@ -215,9 +214,7 @@ TEST(ExrTransform, TheDataWindowTurnsWithinTheDisplayWindow)
         SCOPED_TRACE(testing::Message() << c.turns << " turns");
         ASSERT_TRUE(writeFile(f, exr.bytes()));
         const auto before = load(f);
-        oxImageTransform turn;
-        turn.rotation = c.turns;
-        oxImageRegistry::instance().transformFile(f, turn);
+        oxImageRegistry::instance().transformFile(f, transformOf(c.turns));
         ImfInputFile* in = l.openInputFile(f.c_str());
         ASSERT_NE(in, nullptr);
         std::array<int, 4> data{}, display{};

@@ -1,7 +1,5 @@
-// Decompression bombs: small files whose pictures need gigabytes. Each is
-// loaded in a child process under the budget a shown picture gets, so its
-// peak memory can be measured; each ends in a reduced picture or a "too
-// large" refusal, quickly and within about a gigabyte.
+// Decompression bombs, each loaded in a child (so its peak memory can be measured) under the budget
+// of a shown picture: a reduced picture or a "too large" refusal, quickly and within about a gigabyte.
 #include "../imagetest.h"
 
 #include "childprocess.h"

@@ -76,7 +76,7 @@ TEST(ImageRegistry, ProcessRegistryChoosesByExtension)
     EXPECT_EQ(failure([&] { registry.loadImage("/nowhere/x.psd", oxSize()); }), "unsupported image file type / /nowhere/x.psd");
     EXPECT_EQ(failure([&] { oxImageUInt8::create(2, 2)->saveToFile("x.psd", oxToneMapping::neutral()); }),
               "unsupported image file type / x.psd");
-    EXPECT_EQ(failure([&] { registry.transformFile("x.psd", oxImageTransform()); }), "cannot transform this image / x.psd");
+    EXPECT_EQ(failure([&] { registry.transformFile("x.psd", {}); }), "cannot transform this image / x.psd");
 }
 
 TEST(ImageRegistry, FirstHandlerServesAndLoadsAreReducedToTheMaximum)
@@ -114,15 +114,15 @@ TEST(ImageRegistry, TransformUsesTheHandlerItselfTheGenericWayOrNone)
 {
     oxFilename::initialize("test");
     auto own = registryOf(std::make_unique<FakeHandler>(true, true));
-    own.transformFile("a.fake", oxImageTransform());
+    own.transformFile("a.fake", {});
     EXPECT_EQ(fake(own, 0).transforms, 1);
     // A handler that can only load is passed over.
     auto generic = registryOf(std::make_unique<FakeHandler>(false, false), std::make_unique<FakeHandler>(true, false));
-    generic.transformFile("a.fake", oxImageTransform());
+    generic.transformFile("a.fake", {});
     EXPECT_EQ(fake(generic, 0).loads, 0);
     EXPECT_EQ(std::tuple(fake(generic, 1).loads, fake(generic, 1).saves, fake(generic, 1).transforms), std::tuple(1, 1, 0));
     auto none = registryOf(std::make_unique<FakeHandler>(false, false));
-    EXPECT_EQ(imageError([&] { none.transformFile("a.fake", oxImageTransform()); }), "cannot transform this image");
+    EXPECT_EQ(imageError([&] { none.transformFile("a.fake", {}); }), "cannot transform this image");
 
     // The generic way on a real file: rotated, commented, the date kept; a
     // file it cannot read stays as it was.
@@ -132,8 +132,7 @@ TEST(ImageRegistry, TransformUsesTheHandlerItselfTheGenericWayOrNone)
     auto image = imageOf<oxColour>(64, 32, [](uint32_t x, uint32_t) { return x < 32 ? oxColour(250, 0, 0) : oxColour(0, 0, 250); });
     jpeg.saveImage(*image, file, oxToneMapping::neutral());
     ASSERT_TRUE(oxFilename(file).setModificationDate(1e9));
-    oxImageTransform change;
-    change.rotation = 1, change.setComment = true, change.comment = "new";
+    const oxImageTransform change = transformOf(1, "new");
     genericTransform(jpeg, file, change);
     auto turned = jpeg.loadImage(file, oxSize());
     EXPECT_EQ(turned->size(), oxSize(32, 64));
@@ -166,8 +165,7 @@ TEST(ImageRegistry, MissingFilesAndPipesAreRefusedWithTheReason)
             unlink(pipe.c_str());
         }
     }
-    oxImageTransform comment;
-    comment.setComment = true, comment.comment = "x";
+    const oxImageTransform comment = transformOf(0, "x");
     for (const char* name : {"gone.jpg", "gone.png"}) {
         const std::string error = imageError([&] { registry.transformFile(dir.file(name), comment); });
         EXPECT_NE(error.find(reason), std::string::npos) << name << ": " << error;

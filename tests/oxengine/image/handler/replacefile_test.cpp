@@ -169,9 +169,7 @@ TEST(ReplaceFile, ARotationKeepsExtendedAttributesAndAcls)
     runCommand("getfacl -cn " + quoted + " 2>/dev/null", &acl);
     ASSERT_NE(acl.find("user:65534:r--"), std::string::npos) << acl;
 
-    oxImageTransform turn;
-    turn.rotation = 1;
-    oxImageRegistry::instance().transformFile(file, turn);
+    oxImageRegistry::instance().transformFile(file, transformOf(1));
     EXPECT_EQ(oxImageRegistry::instance().loadImage(file, oxSize())->size(), oxSize(2, 3));
     runCommand("getfattr --only-values -n user.rating " + quoted + " 2>/dev/null", &rating);
     EXPECT_EQ(rating, "5");

@@ -1,13 +1,10 @@
-// The shared thumbnail cache against the standard: names, keys, staleness,
-// thumbnails of other programs, failure records, a cache that cannot be
-// written.
+// The shared thumbnail cache against the freedesktop.org standard, as other programs read and write it.
 #include "../imagetest.h"
 
 #include "oxengine/image/thumbnailcache.h"
 
 #include <gdk-pixbuf/gdk-pixbuf.h>
 
-#include <sys/stat.h>
 #include <sys/time.h>
 #include <unistd.h>
 
@@ -26,11 +23,6 @@ struct ThumbnailCache : testing::Test {
     {
         const struct timeval times[2] = {{seconds, 0}, {seconds, 0}};
         ASSERT_EQ(utimes(path.c_str(), times), 0);
-    }
-    int mode(const std::string& path)
-    {
-        struct stat st;
-        return stat(path.c_str(), &st) == 0 ? int(st.st_mode & 0777) : -1;
     }
 };
 
@@ -54,8 +46,8 @@ TEST_F(ThumbnailCache, StoredThumbnailIsReadByGdkPixbufWithItsKeys)
     ASSERT_TRUE(cache.store(picture, 256, *thumb, oxSize(1600, 1200), "a comment"));
     const std::string path = cache.thumbnailPath(picture, 256);
     EXPECT_EQ(path, dir.file("thumbnails/large/") + oxThumbnailCache::fileNameOf(oxThumbnailCache::uriOf(picture)));
-    EXPECT_EQ(mode(path), 0600);
-    EXPECT_EQ(mode(dir.file("thumbnails/large")), 0700);
+    EXPECT_EQ(statOf(path).st_mode & 0777, 0600u);
+    EXPECT_EQ(statOf(dir.file("thumbnails/large")).st_mode & 0777, 0700u);
 
     GdkPixbuf* pixbuf = gdk_pixbuf_new_from_file(path.c_str(), nullptr);
     ASSERT_TRUE(pixbuf);

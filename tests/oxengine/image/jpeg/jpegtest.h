@@ -6,8 +6,6 @@
 
 #include "oxengine/image/jpeg/jpeghandler.h"
 
-#include <jpeglib.h>
-
 namespace jpegtest {
 
 #define REQUIRE_JPEG_TOOLS()                                                                                           \
@@ -116,33 +114,6 @@ inline std::unique_ptr<oxImageUInt8> load(const std::string& path, const oxSize&
 {
     std::unique_ptr<oxImage> image = oxJpegHandler().loadImage(path, maximum);
     return std::unique_ptr<oxImageUInt8>(static_cast<oxImageUInt8*>(image.release()));
-}
-
-// A grey 32 × 8 file written with the library itself (cjpeg cannot make
-// it), the DC terms of its four blocks set by dc(block).
-template <class Dc> bool writeWithLibrary(const std::string& path, Dc dc)
-{
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    jpeg_compress_struct info;
-    jpeg_error_mgr errors;
-    info.err = jpeg_std_error(&errors);
-    jpeg_create_compress(&info);
-    jpeg_stdio_dest(&info, f);
-    info.image_width = 32;
-    info.image_height = 8;
-    info.input_components = 1;
-    info.in_color_space = JCS_GRAYSCALE;
-    jpeg_set_defaults(&info);
-    const auto common = reinterpret_cast<j_common_ptr>(&info);
-    jvirt_barray_ptr arrays[1] = {(*info.mem->request_virt_barray)(common, JPOOL_IMAGE, TRUE, 4, 1, 1)};
-    (*info.mem->realize_virt_arrays)(common);
-    JBLOCKROW row = (*info.mem->access_virt_barray)(common, arrays[0], 0, 1, TRUE)[0];
-    for (int x = 0; x < 4; ++x)
-        row[x][0] = JCOEF(dc(x));
-    jpeg_write_coefficients(&info, arrays);
-    jpeg_finish_compress(&info);
-    jpeg_destroy_compress(&info);
-    return std::fclose(f) == 0;
 }
 
 } // namespace jpegtest

@@ -91,9 +91,7 @@ TEST(ExifOrientation, TurnMatchesJpegtranAndResetsTheTag)
         const std::string source = dir.file("source.jpg"), ours = dir.file("ours.jpg"), theirs = dir.file("theirs.jpg");
         ASSERT_TRUE(writeFile(source, withSegments(readFile(plain), {exifOrientation(c.orientation)})));
         ASSERT_TRUE(writeFile(ours, readFile(source)));
-        oxImageTransform t;
-        t.rotation = c.rotation;
-        oxJpegHandler().transformFile(ours, t);
+        oxJpegHandler().transformFile(ours, transformOf(c.rotation));
         ASSERT_EQ(runCommand(std::string("jpegtran -copy all ") + c.jpegtran + " -outfile '" + theirs + "' '" + source + "'"), 0);
         EXPECT_EQ(djpeg(ours), djpeg(theirs));
         EXPECT_EQ(tagOf(readFile(ours)), 1);
@@ -113,13 +111,11 @@ TEST(ExifOrientation, TagAloneTakesATurnTheEdgesForbidAndACommentKeepsIt)
     // The maximum applies to the upright picture: 40 x 64 fits without reduction.
     EXPECT_EQ(load(path, oxSize(40, 64))->reduction(), 1);
     const std::string pixels = djpeg(path);
-    oxImageTransform t;
-    t.rotation = 1; // 6 then clockwise: upside down, which would move the bottom edge
-    oxJpegHandler().transformFile(path, t);
+    // 6 then clockwise: upside down, which would move the bottom edge.
+    oxJpegHandler().transformFile(path, transformOf(1));
     EXPECT_EQ(tagOf(readFile(path)), 3);
     EXPECT_EQ(djpeg(path), pixels);
-    t.rotation = 0, t.setComment = true, t.comment = "x";
-    oxJpegHandler().transformFile(path, t);
+    oxJpegHandler().transformFile(path, transformOf(0, "x"));
     EXPECT_EQ(tagOf(readFile(path)), 3);
 }
 

@@ -79,7 +79,7 @@ TEST(PixbufHandler, CannotWriteOrTransform)
               "GIF and BMP images cannot be written");
     EXPECT_TRUE(folderEntries(dir.path()).empty());
     ASSERT_TRUE(writeFile(f, bmp(2, 2)));
-    EXPECT_EQ(imageError([&] { oxImageRegistry::instance().transformFile(f, oxImageTransform()); }),
+    EXPECT_EQ(imageError([&] { oxImageRegistry::instance().transformFile(f, {}); }),
               "cannot transform this image");
 }
 

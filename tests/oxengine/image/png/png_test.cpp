@@ -105,13 +105,6 @@ std::string error(const std::string& file, const std::string& bytes)
     return loadError(file, bytes, load);
 }
 
-oxImageTransform comment(const std::string& text)
-{
-    oxImageTransform t;
-    t.setComment = true, t.comment = text;
-    return t;
-}
-
 // Every kind of chunk a comment edit must keep (colour, ICC, Exif, unknown, text, split IDAT), three comments.
 Chunks richFile()
 {
@@ -272,7 +265,7 @@ TEST(PngComment, ReplacesOnlyTheCommentChunksAndKeepsEveryOtherByte)
     ASSERT_TRUE(oxFilename(f).setModificationDate(1234567890.0));
     const auto before = load(f);
     EXPECT_EQ(before->comment(), "old title");
-    oxPngHandler().transformFile(f, comment("a new title"));
+    oxPngHandler().transformFile(f, transformOf(0, "a new title"));
     // Everything but the three comment chunks, in order and byte for byte,
     // the new Title before the pixels, and what followed the file's end.
     Chunks expected = original;
@@ -285,10 +278,10 @@ TEST(PngComment, ReplacesOnlyTheCommentChunksAndKeepsEveryOtherByte)
     EXPECT_DOUBLE_EQ(oxFilename(f).modificationDate(), 1234567890.0);
     EXPECT_TRUE(samePixels(*load(f), *before));
     // Through the registry, with a comment only UTF-8 can hold; an empty comment writes no chunk.
-    oxImageRegistry::instance().transformFile(f, comment("\xce\xa9 caf\xc3\xa9"));
+    oxImageRegistry::instance().transformFile(f, transformOf(0, "\xce\xa9 caf\xc3\xa9"));
     *firstIdat = itext("Title", "\xce\xa9 caf\xc3\xa9");
     EXPECT_EQ(readFile(f), file(expected) + "appended data");
-    oxPngHandler().transformFile(f, comment(""));
+    oxPngHandler().transformFile(f, transformOf(0, ""));
     expected.erase(firstIdat);
     EXPECT_EQ(readFile(f), file(expected) + "appended data");
 }
@@ -300,18 +293,16 @@ TEST(PngComment, RotationAndDamagedFilesLeaveTheFileUntouched)
     const std::string f = dir.file("r.png"), original = file(richFile());
     ASSERT_TRUE(writeFile(f, original));
     ASSERT_TRUE(oxFilename(f).setModificationDate(1e9));
-    oxImageTransform turn = comment("x");
-    turn.rotation = 1;
-    EXPECT_EQ(imageError([&] { oxImageRegistry::instance().transformFile(f, turn); }),
+    EXPECT_EQ(imageError([&] { oxImageRegistry::instance().transformFile(f, transformOf(1)); }),
               "rotation is currently not supported for PNG images");
-    oxPngHandler().transformFile(f, oxImageTransform()); // nothing to change: not rewritten
+    oxPngHandler().transformFile(f, {}); // nothing to change: not rewritten
     EXPECT_EQ(readFile(f), original);
     EXPECT_DOUBLE_EQ(oxFilename(f).modificationDate(), 1e9);
     // Image data cut short, a chunk running past the end, not a PNG.
     for (const std::string& damaged : {original.substr(0, original.find("IDAT") + 30),
                                        original.substr(0, original.size() - 5), std::string("GIF89a not a png")}) {
         ASSERT_TRUE(writeFile(f, damaged));
-        const std::string error = imageError([&] { oxPngHandler().transformFile(f, comment("x")); });
+        const std::string error = imageError([&] { oxPngHandler().transformFile(f, transformOf(0, "x")); });
         EXPECT_EQ(error, damaged.starts_with("GIF") ? "decompression failed. (Not a PNG file)"
                                                     : "The file is damaged (the file ends early) and is not rewritten.");
         EXPECT_EQ(readFile(f), damaged);

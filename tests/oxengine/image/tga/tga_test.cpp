@@ -160,9 +160,7 @@ TEST(TgaComment, ATransformStoresTheCommentOrRefusesOneTooLong)
     TempDir dir;
     const std::string f = dir.file("t.tga");
     ASSERT_TRUE(writeFile(f, header(2, 1, 1, 24, 0x20) + "\x10\x20\x30"));
-    oxImageTransform comment;
-    comment.setComment = true;
-    comment.comment = "T";
+    oxImageTransform comment = transformOf(0, "T");
     oxImageRegistry::instance().transformFile(f, comment);
     EXPECT_EQ(load(f)->comment(), "T");
     const std::string before = readFile(f);

@@ -1,5 +1,4 @@
-// A windowless application and recording listeners for the framework's unit
-// tests: the GLUT binding's logic runs, GLUT itself never does.
+// A windowless application and recording listeners: the GLUT binding's logic runs, GLUT itself never does.
 #pragma once
 
 #include "oxengine/platform/glapp.h"
@@ -28,7 +27,6 @@ public:
     bool onClick(int b, int x, int y) override { return note("click" + std::to_string(b) + at(x, y)); }
     void onDrag(int dx, int dy) override { note("drag" + at(dx, dy)); }
     void onMouseMove(int b, int x, int y) override { note("move" + std::to_string(b) + at(x, y)); }
-    bool onMouseWheel(int d, int x, int y) override { return note("wheel" + std::to_string(d) + at(x, y)); }
     bool onCommand(unsigned c) override { return hooked(c, "cmd" + std::to_string(c)); }
     bool onKeyDown(int k, bool s) override { return hooked(0, "key" + std::to_string(k) + (s ? "s" : "")); }
     void onReshape(int w, int h) override { note("reshape" + at(w, h)); }

@@ -84,8 +84,7 @@ TEST_F(Listeners, ListenersAddedTwiceAreCalledTwiceAndRemovedCompletely)
     EXPECT_EQ(app.changes, (std::vector<std::pair<int, int>>{{0, 1}, {1, 2}, {2, 1}, {1, 0}}));
 }
 
-// A listener that puts another in front (as a modal run does) and destroys
-// the next one: the event goes on, reaches nobody twice and no dead listener.
+// A listener puts another in front (as a modal run does) and destroys the next: nobody is reached twice or dead.
 TEST_F(Listeners, ListenersChangingTheListDuringAnEvent)
 {
     RecordingListener a("a", log), late("late", log), b("b", log);

@@ -1,0 +1,40 @@
+// When the loader asks the sheet for a frame while thumbnails arrive.
+#include "loadertest.h"
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+// Frames for cells on screen are rate-limited; the one that completes the
+// screen must still be asked for, even right after the one before, since the
+// next thumbnail (off screen, here never done) may come much later.
+TEST(BGTextureLoader, TheThumbnailCompletingTheScreenIsShownAtOnce)
+{
+    std::atomic<int> mostShown{0};
+    LoaderRig* rig = nullptr;
+    LoaderRig made(LoaderRig::numbered(5, "/s/"), false, true, [&](LoaderServices& s) {
+        s.thumbnailWorkers = 2;
+        s.makeThumbnail = [&](const std::string& name, int, const oxCancelToken& cancel) -> PictureFiller {
+            // The last on screen comes alone, just after the others.
+            const auto waits = [&] {
+                return name == "/s/4.jpg" || (name == "/s/3.jpg" && !rig->loader->readThumbnail("/s/2.jpg").get());
+            };
+            while (waits() && !cancel.cancelled())
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            cancel.check();
+            return [](const std::string&, LoadedPicture&, const oxCancelToken&) { return true; };
+        };
+        s.requestRedisplay = [&] {
+            int shown = 0;
+            for (int i = 0; i < 4; ++i)
+                shown += rig->loader->readThumbnail(rig->list[size_t(i)]).get() != nullptr;
+            mostShown = std::max(mostShown.load(), shown);
+        };
+    });
+    rig = &made;
+    made.loader->setVisibleRange(0, 3);
+    ASSERT_TRUE(made.loader->startLoader());
+    made.loader->updateThumbnails();
+    EXPECT_TRUE(waitUntil([&] { return mostShown.load() == 4; })) << mostShown.load();
+}
