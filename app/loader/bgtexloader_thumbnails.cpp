@@ -22,8 +22,8 @@ constexpr std::chrono::milliseconds PROGRESS_REDISPLAY{1000};
 // renderer a frame costs the cores as much as several decodes.
 constexpr std::chrono::milliseconds ON_SCREEN_REDISPLAY{150};
 // Thumbnails published or dropped between two returns of free memory to
-// the system (about 8 MB of textures at the default size).
-constexpr size_t RELEASE_AFTER_CHURN = 32;
+// the system (about 4 MB of textures at the default size).
+constexpr size_t RELEASE_AFTER_CHURN = 16;
 
 } // namespace
 
