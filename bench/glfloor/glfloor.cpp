@@ -3,9 +3,9 @@
 // the pictures decoded with libjpeg at the DCT scale that still covers the
 // screen, one texture each with driver-made mipmaps, one quad, swap. Space
 // shows the next picture, read ahead while idle, through one frame of a
-// cross-fade (the old picture with the new one over it at a quarter); the
-// new picture alone follows 100 ms later. Nothing else (no fonts, no
-// overlays, no second thread); q or Escape quits.
+// cross-fade (the old picture with the new one over it at a quarter, each
+// from one mipmap level); the new picture alone follows 100 ms later.
+// Nothing else (no fonts, no overlays, no second thread); q or Escape quits.
 //
 // usage: glfloor PICTURE.jpg [NEXT.jpg ...]
 #include <GL/glut.h>
@@ -85,9 +85,11 @@ Texture upload(const char* path, int w, int h)
     return t;
 }
 
-void quad(const Texture& t, int w, int h, float opacity)
+// While two pictures blend, each samples one mipmap level: half the reads.
+void quad(const Texture& t, int w, int h, float opacity, GLint filter = GL_LINEAR_MIPMAP_LINEAR)
 {
     glBindTexture(GL_TEXTURE_2D, t.name);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, filter);
     glColor4f(1, 1, 1, opacity);
     const double scale = std::min(double(w) / t.width, double(h) / t.height);
     const double x0 = (w - t.width * scale) / 2, y0 = (h - t.height * scale) / 2;
@@ -115,10 +117,10 @@ void display()
     glEnable(GL_TEXTURE_2D);
     glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
     if (g_fading) {
-        quad(g_current, w, h, 1);
+        quad(g_current, w, h, 1, GL_LINEAR_MIPMAP_NEAREST);
         glEnable(GL_BLEND);
         glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-        quad(g_next, w, h, 0.25f);
+        quad(g_next, w, h, 0.25f, GL_LINEAR_MIPMAP_NEAREST);
         glDisable(GL_BLEND);
     } else {
         quad(g_current, w, h, 1);
