@@ -415,6 +415,7 @@ void BGTextureLoader::run()
                 ready.assign(std::make_move_iterator(m_readyThumbnails.begin()),
                              std::make_move_iterator(m_readyThumbnails.end()));
                 m_readyThumbnails.clear();
+                m_thumbnailsPublishing = ready.size();
             } else if (!command && !m_shuttingDown && m_workers.empty())
                 if (std::optional<std::string> name = takeThumbnail()) {
                     command = LoadCommand{.name = std::move(*name), .thumbnail = true};

@@ -223,9 +223,12 @@ private:
     // Under m_workMutex: whether the next pending thumbnail is to be made
     // within the thumbnail count; nothing left to make or publish.
     bool thumbnailWanted() const;
-    bool thumbnailsIdle() const
+    bool thumbnailsIdle() const { return thumbnailsComing() == 0 && !thumbnailWanted(); }
+    // Under m_workMutex: thumbnails decoding, waiting for the loader thread
+    // or being published: each will take a place in the set.
+    size_t thumbnailsComing() const
     {
-        return m_readyThumbnails.empty() && m_thumbnailsMaking.empty() && !thumbnailWanted();
+        return m_thumbnailsMaking.size() + m_readyThumbnails.size() + m_thumbnailsPublishing;
     }
     // Under m_workMutex: the thumbnails still to make within the thumbnail
     // count (those decoding or waiting to be published, and the pending ones
@@ -242,8 +245,12 @@ private:
     // while they draw).
     void refreshKeptThumbnails();
     // Loader thread: drops the thumbnails farthest from the screen beyond
-    // the count; they are pending again.
-    void dropFarthestThumbnails();
+    // the count less room (kept for thumbnails about to be published); they
+    // are pending again.
+    void dropFarthestThumbnails(size_t room = 0);
+    // Loader thread: counts thumbnails published or dropped and gives free
+    // heap memory back to the system after every few.
+    void releaseChurnedMemory(size_t changed);
     struct Leftovers {
         bool commands = false, pictures = false, thumbnails = false;
     };
@@ -279,6 +286,7 @@ private:
     std::condition_variable m_workChanged;
     ThumbnailQueue m_thumbnailQueue; // the thumbnails still to make (after every queued command)
     std::deque<ReadyThumbnail> m_readyThumbnails; // decoded, waiting for the loader thread
+    size_t m_thumbnailsPublishing = 0;            // taken from it by the loader thread, not yet published
     // Taken by a worker, not ready yet, each with the token that stops it.
     std::map<std::string, std::shared_ptr<oxCancelToken>> m_thumbnailsMaking;
     bool m_thumbnailsHeld = false;                // see holdThumbnails
@@ -289,6 +297,7 @@ private:
     std::chrono::steady_clock::time_point m_progressRedisplayed;
     size_t m_thumbnailsKept = 0;                  // thumbnails in the set
     int64_t m_farthestKept = -1;                  // distance of the farthest from the screen
+    size_t m_thumbnailsChurned = 0;               // loader thread: see releaseChurnedMemory
     size_t m_workerCount = 0;
     bool m_workersStop = false;
     std::vector<std::thread> m_workers; // loader thread only: starts and joins them

@@ -3,6 +3,7 @@
 // loader thread, which alone uploads it in its GL context and publishes it.
 #include "app/loader/bgtexloader.h"
 
+#include "oxengine/core/memory.h"
 #include "oxengine/platform/glapp.h"
 
 #include <algorithm>
@@ -20,6 +21,9 @@ constexpr std::chrono::milliseconds PROGRESS_REDISPLAY{1000};
 // While cells on screen fill, at most one sheet frame per this: on a software
 // renderer a frame costs the cores as much as several decodes.
 constexpr std::chrono::milliseconds ON_SCREEN_REDISPLAY{150};
+// Thumbnails published or dropped between two returns of free memory to
+// the system (about 4 MB of textures at the default size).
+constexpr size_t RELEASE_AFTER_CHURN = 16;
 
 } // namespace
 
@@ -131,15 +135,19 @@ void BGTextureLoader::thumbnailWorker()
 
 void BGTextureLoader::publishThumbnails(std::vector<ReadyThumbnail>& ready)
 {
+    {
+        oxLock lock(threadLock());
+        std::lock_guard<std::mutex> work(m_workMutex);
+        // Made already, or no longer listed since the worker took it.
+        std::erase_if(ready, [this](const ReadyThumbnail& r) {
+            return m_thumbnails.count(r.name) || m_thumbnailQueue.indexOf(r.name) < 0;
+        });
+    }
+    // Room first: the set never holds more textures than the count, and a
+    // new texture takes the place the dropped one freed in the heap.
+    dropFarthestThumbnails(ready.size());
     std::vector<std::pair<std::string, std::unique_ptr<LoadedPicture>>> made;
     for (ReadyThumbnail& r : ready) {
-        {
-            oxLock lock(threadLock());
-            std::lock_guard<std::mutex> work(m_workMutex);
-            // Made already, or no longer listed since the worker took it.
-            if (m_thumbnails.count(r.name) || m_thumbnailQueue.indexOf(r.name) < 0)
-                continue;
-        }
         m_log.write("Load %s ", r.name.c_str());
         oxTimer timer;
         timer.restart();
@@ -165,13 +173,17 @@ void BGTextureLoader::publishThumbnails(std::vector<ReadyThumbnail>& ready)
             onScreen = onScreen || !screenKnown || (index >= 0 && m_thumbnailQueue.distance(index) == 0);
             m_thumbnails[name] = std::move(record);
         }
-        for (size_t i = 0; i < ready.size(); ++i)
+        for (size_t i = 0; i < m_thumbnailsPublishing; ++i)
             m_thumbnailQueue.markDone();
+        m_thumbnailsPublishing = 0;
         refreshKeptThumbnails();
         allMade = thumbnailsLeft() == 0;
         screenDone = screenKnown && onScreen && onScreenLeft() == 0;
     }
     dropFarthestThumbnails();
+    releaseChurnedMemory(made.size());
+    // What they skipped while these counted as coming may be wanted now.
+    notifyThumbnailWorkers();
     // A sheet redrawn for every thumbnail made keeps a software renderer
     // busy for little: those on screen redraw at a bounded rate and at once
     // when the screen is complete; those off screen only for the progress
@@ -203,7 +215,7 @@ bool BGTextureLoader::thumbnailWanted() const
     const int next = m_thumbnailQueue.peekNext();
     if (next < 0 || m_thumbnailsHeld || m_thumbnailsEnded)
         return false;
-    const size_t held = m_thumbnailsKept + m_readyThumbnails.size() + m_thumbnailsMaking.size();
+    const size_t held = m_thumbnailsKept + thumbnailsComing();
     if (held < size_t(m_thumbnailCount.load()))
         return true;
     // Full: only one nearer than the farthest kept replaces it.
@@ -212,7 +224,7 @@ bool BGTextureLoader::thumbnailWanted() const
 
 size_t BGTextureLoader::thumbnailsLeft() const
 {
-    const size_t busy = m_readyThumbnails.size() + m_thumbnailsMaking.size() + (m_loaderMakesThumbnail ? 1 : 0);
+    const size_t busy = thumbnailsComing() + (m_loaderMakesThumbnail ? 1 : 0);
     if (m_thumbnailsHeld || m_thumbnailsEnded)
         return busy;
     const size_t count = size_t(m_thumbnailCount.load());
@@ -240,13 +252,14 @@ std::optional<std::string> BGTextureLoader::takeThumbnail()
     return m_thumbnailQueue.takeNext();
 }
 
-void BGTextureLoader::dropFarthestThumbnails()
+void BGTextureLoader::dropFarthestThumbnails(size_t room)
 {
     std::vector<std::unique_ptr<LoadedPicture>> gone;
     {
         oxLock lock(threadLock());
         std::lock_guard<std::mutex> work(m_workMutex);
-        const size_t count = size_t(m_thumbnailCount.load());
+        const size_t limit = size_t(m_thumbnailCount.load());
+        const size_t count = limit > room ? limit - room : 0;
         if (m_thumbnails.size() <= count)
             return;
         // Farthest first; names no longer listed before any listed one.
@@ -267,4 +280,18 @@ void BGTextureLoader::dropFarthestThumbnails()
     // The textures go here, on the thread whose context made them.
     for (auto& record : gone)
         fillLoadedPicture(m_services.fill, *record, std::string(), oxCancelToken::none());
+    releaseChurnedMemory(gone.size());
+}
+
+void BGTextureLoader::releaseChurnedMemory(size_t changed)
+{
+    // Textures coming and going beside the decodes' buffers of other sizes
+    // (and the cache's PNG encoders) leave holes in the heap that are seldom
+    // reused: given back every so often, so the process stays near what the
+    // set holds.
+    m_thumbnailsChurned += changed;
+    if (m_thumbnailsChurned >= RELEASE_AFTER_CHURN) {
+        m_thumbnailsChurned = 0;
+        oxReleaseFreeMemory();
+    }
 }
