@@ -248,10 +248,15 @@ bool ProgressShowing::update(int done, int queued, double now)
         return true;
     const double elapsed = now - m_start;
     const int made = done - m_startDone;
-    if (made <= 0)
+    if (made <= 0) {
         m_shown = elapsed >= delay; // slow work, nothing to go by yet
-    else
-        m_shown = elapsed >= delay / 4 && (queued - done) * elapsed / made >= delay;
+    } else {
+        // Early only when clearly long: the first rate understates a sheet
+        // that speeds up once the window is up (a cache read in 0.4 s
+        // looked like 0.6 s more and flashed the bar).
+        const double remaining = (queued - done) * elapsed / made;
+        m_shown = (elapsed >= delay / 4 && remaining >= 2 * delay) || (elapsed >= delay && remaining >= delay);
+    }
     return m_shown;
 }
 

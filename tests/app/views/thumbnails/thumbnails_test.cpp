@@ -150,6 +150,8 @@ TEST(ProgressShowing, OnlyWorkThatLastsShowsTheBarUntilItIsDone)
     const std::vector<std::vector<Step>> runs{
         // 300 from the cache in 0.3 s: never.
         {{0, 300, 0, false}, {100, 300, 0.1, false}, {200, 300, 0.2, false}, {300, 300, 0.3, false}},
+        // Slow at first, while the window starts, then quick: never.
+        {{0, 300, 0, false}, {60, 300, 0.15, false}, {300, 300, 0.39, false}},
         // 300 made at 40 a second: once the rate is known, until the end.
         {{0, 300, 0, false}, {4, 300, 0.1, false}, {10, 300, 0.25, true}, {200, 300, 5, true}, {300, 300, 7.5, false}},
         // One slow picture: after the delay.
