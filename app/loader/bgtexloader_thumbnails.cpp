@@ -169,8 +169,7 @@ void BGTextureLoader::publishThumbnails(std::vector<ReadyThumbnail>& ready)
         std::lock_guard<std::mutex> work(m_workMutex);
         const bool screenKnown = m_thumbnailQueue.visibleFirst() <= m_thumbnailQueue.visibleLast();
         for (auto& [name, record] : made) {
-            const int index = m_thumbnailQueue.indexOf(name);
-            onScreen = onScreen || !screenKnown || (index >= 0 && m_thumbnailQueue.distance(index) == 0);
+            onScreen = onScreen || !screenKnown || m_thumbnailQueue.onScreen(name);
             m_thumbnails[name] = std::move(record);
         }
         for (size_t i = 0; i < m_thumbnailsPublishing; ++i)
@@ -199,14 +198,10 @@ void BGTextureLoader::publishThumbnails(std::vector<ReadyThumbnail>& ready)
 size_t BGTextureLoader::onScreenLeft() const
 {
     size_t left = m_thumbnailQueue.pendingNearerThan(1, 1);
-    const auto onScreen = [this](const std::string& name) {
-        const int index = m_thumbnailQueue.indexOf(name);
-        return index >= 0 && m_thumbnailQueue.distance(index) == 0;
-    };
     for (const auto& making : m_thumbnailsMaking)
-        left += onScreen(making.first);
+        left += m_thumbnailQueue.onScreen(making.first);
     for (const ReadyThumbnail& ready : m_readyThumbnails)
-        left += onScreen(ready.name);
+        left += m_thumbnailQueue.onScreen(ready.name);
     return left;
 }
 

@@ -40,6 +40,12 @@ public:
     // How far the index lies outside the screen, in list entries (0 on
     // screen; the index itself when the screen is unknown).
     int distance(int index) const;
+    // Whether the name is listed and its cell on a known screen.
+    bool onScreen(const std::string& name) const
+    {
+        const int index = indexOf(name);
+        return m_first <= m_last && index >= m_first && index <= m_last;
+    }
 
     // How many pending ones lie nearer the screen than distance, counted up
     // to limit.
