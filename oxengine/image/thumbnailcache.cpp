@@ -1,6 +1,7 @@
 #include "oxengine/image/thumbnailcache.h"
 
 #include "oxengine/core/regularfile.h"
+#include "oxengine/image/png/pnghandler.h"
 #include "oxengine/storage/temporaryfiles.h"
 
 #include <gdk-pixbuf/gdk-pixbuf.h>
@@ -127,31 +128,6 @@ std::unique_ptr<oxImage> imageOf(GdkPixbuf* pixbuf)
     return image;
 }
 
-PixbufPtr pixbufOf(const oxImage& image)
-{
-    if (image.sampleType() != ST_UINT8 || image.empty())
-        return nullptr;
-    const bool alpha = image.components() == 4;
-    PixbufPtr pixbuf(
-        gdk_pixbuf_new(GDK_COLORSPACE_RGB, alpha, 8, int(image.width()), int(image.height())));
-    if (!pixbuf)
-        return nullptr;
-    const int stride = gdk_pixbuf_get_rowstride(pixbuf.get());
-    guchar* pixels = gdk_pixbuf_get_pixels(pixbuf.get());
-    const auto& typed = static_cast<const oxImageUInt8&>(image);
-    for (uint32_t y = 0; y < image.height(); ++y) {
-        guchar* out = pixels + size_t(y) * size_t(stride);
-        for (const oxColour* in = typed.row(y); in != typed.row(y) + image.width(); ++in) {
-            *out++ = in->r;
-            *out++ = in->g;
-            *out++ = in->b;
-            if (alpha)
-                *out++ = in->a;
-        }
-    }
-    return pixbuf;
-}
-
 bool writeAll(int fd, const char* data, size_t size)
 {
     while (size > 0) {
@@ -166,39 +142,19 @@ bool writeAll(int fd, const char* data, size_t size)
     return true;
 }
 
-// The PNG of the pixbuf with the text chunks, written beside path and then
+// The picture as PNG with the text chunks, written beside path and then
 // renamed over it, so that readers never see half a file.
-bool writePng(GdkPixbuf* pixbuf, const std::string& path, const std::vector<std::pair<std::string, std::string>>& texts)
+bool writePng(const oxImage& image, const std::string& path, const std::vector<std::pair<std::string, std::string>>& texts)
 {
-    if (g_mkdir_with_parents(folderOf(path).c_str(), 0700) != 0)
+    const std::string bytes = oxPngQuickEncode(image, texts);
+    if (bytes.empty() || g_mkdir_with_parents(folderOf(path).c_str(), 0700) != 0)
         return false;
-    std::vector<std::string> keys;
-    std::vector<char*> keyList, valueList;
-    for (const auto& [key, value] : texts)
-        keys.push_back("tEXt::" + key);
-    for (size_t i = 0; i < texts.size(); ++i) {
-        keyList.push_back(keys[i].data());
-        valueList.push_back(const_cast<char*>(texts[i].second.c_str()));
-    }
-    // The fastest compression: at the default level the deflate took twice
-    // as long as decoding the photo, for files only a little smaller.
-    static char compression[] = "compression", fastest[] = "1";
-    keyList.push_back(compression);
-    valueList.push_back(fastest);
-    keyList.push_back(nullptr);
-    valueList.push_back(nullptr);
-    gchar* buffer = nullptr;
-    gsize size = 0;
-    if (!gdk_pixbuf_save_to_bufferv(pixbuf, &buffer, &size, "png", keyList.data(), valueList.data(), nullptr))
-        return false;
-    GString_ owned(buffer);
-
     std::string temporary = oxTemporaryStem(path) + "XXXXXX";
     const int fd = mkostemp(temporary.data(), O_CLOEXEC); // mode 0600
     if (fd < 0)
         return false;
     oxTemporaryGuard guard(temporary);
-    const bool written = writeAll(fd, buffer, size);
+    const bool written = writeAll(fd, bytes.data(), bytes.size());
     const bool closed = close(fd) == 0;
     if (written && closed && rename(temporary.c_str(), path.c_str()) == 0)
         return true;
@@ -293,8 +249,7 @@ bool oxThumbnailCache::store(const std::string& file, int edge, const oxImage& t
                              const std::string& comment) const
 {
     const std::optional<FileStamp> stamp = stampOf(file);
-    PixbufPtr pixbuf = pixbufOf(thumbnail);
-    if (!stamp || !pixbuf)
+    if (!stamp)
         return false;
     std::vector<std::pair<std::string, std::string>> texts = {
         {"Thumb::URI", uriOf(file)},
@@ -306,7 +261,7 @@ bool oxThumbnailCache::store(const std::string& file, int edge, const oxImage& t
     };
     if (const std::string text = textValue(comment); !text.empty())
         texts.emplace_back("Description", text);
-    return writePng(pixbuf.get(), thumbnailPath(file, edge), texts);
+    return writePng(thumbnail, thumbnailPath(file, edge), texts);
 }
 
 std::optional<std::string> oxThumbnailCache::failure(const std::string& file) const
@@ -325,11 +280,12 @@ bool oxThumbnailCache::recordFailure(const std::string& file, const std::string&
     const std::optional<FileStamp> stamp = stampOf(file);
     if (!stamp)
         return false;
-    PixbufPtr pixbuf(gdk_pixbuf_new(GDK_COLORSPACE_RGB, true, 8, 1, 1));
-    if (!pixbuf)
+    std::unique_ptr<oxImageUInt8> pixel = oxImageUInt8::create(1, 1);
+    if (!pixel)
         return false;
-    gdk_pixbuf_fill(pixbuf.get(), 0);
-    return writePng(pixbuf.get(), failurePath(file),
+    pixel->at(0, 0) = oxColour(0, 0, 0, 0);
+    pixel->setComponents(4);
+    return writePng(*pixel, failurePath(file),
                     {{"Thumb::URI", uriOf(file)},
                      {"Thumb::MTime", std::to_string(stamp->mtime)},
                      {"Thumb::Size", std::to_string(stamp->size)},

@@ -7,6 +7,10 @@
 
 #include "oxengine/image/handler.h"
 
+#include <string>
+#include <utility>
+#include <vector>
+
 class oxPngHandler : public oxImageHandler {
 public:
     std::string loadFilter() const override;
@@ -24,3 +28,8 @@ public:
     // and leaves the file untouched.
     void transformFile(const std::string& filename, const oxImageTransform& transform) const override;
 };
+
+// The 8-bit picture as a PNG in memory, made for speed (caches): RGB below 4
+// components, else RGB with alpha, with the text chunks given (UTF-8
+// values). Empty when it cannot be made.
+std::string oxPngQuickEncode(const oxImage& image, const std::vector<std::pair<std::string, std::string>>& texts);

@@ -43,7 +43,7 @@ TEST_F(ThumbnailCache, NamesFollowTheStandard)
 TEST_F(ThumbnailCache, StoredThumbnailIsReadByGdkPixbufWithItsKeys)
 {
     setMTime(picture, 1700000000);
-    ASSERT_TRUE(cache.store(picture, 256, *thumb, oxSize(1600, 1200), "a comment"));
+    ASSERT_TRUE(cache.store(picture, 256, *thumb, oxSize(1600, 1200), "Grüße"));
     const std::string path = cache.thumbnailPath(picture, 256);
     EXPECT_EQ(path, dir.file("thumbnails/large/") + oxThumbnailCache::fileNameOf(oxThumbnailCache::uriOf(picture)));
     EXPECT_EQ(statOf(path).st_mode & 0777, 0600u);
@@ -60,7 +60,7 @@ TEST_F(ThumbnailCache, StoredThumbnailIsReadByGdkPixbufWithItsKeys)
     auto found = cache.find(picture, 256);
     ASSERT_TRUE(found);
     EXPECT_EQ(found->full, oxSize(1600, 1200));
-    EXPECT_EQ(found->comment, "a comment");
+    EXPECT_EQ(found->comment, "Grüße") << "UTF-8 beyond ASCII";
     EXPECT_EQ(static_cast<oxImageUInt8&>(*found->image).at(3, 2), thumb->at(3, 2));
     EXPECT_FALSE(cache.find(picture, 128)) << "another size folder";
 }
