@@ -33,6 +33,18 @@
 #include <utility>
 #include <vector>
 
+// A thumbnail a worker made: the step that fills the record on the loader
+// thread, and work the worker does after handing it over (writing it into
+// the shared cache).
+struct MadeThumbnail {
+    MadeThumbnail(PictureFiller fill = {}, std::function<void()> later = {})
+        : fill(std::move(fill)), later(std::move(later))
+    {
+    }
+    PictureFiller fill;
+    std::function<void()> later;
+};
+
 // What the loader uses of the program. The application wires in the
 // preparation and the GL context (app/shell/loaderwiring.h); tests put in
 // doubles. Empty postCommand and requestRedisplay reach the running
@@ -46,7 +58,7 @@ struct LoaderServices {
     // may throw; the record then notes why. It polls the token and throws
     // oxCancelled once the thumbnail is no longer wanted. Empty: thumbnails
     // are filled on the loader thread.
-    std::function<PictureFiller(const std::string& name, int edge, const oxCancelToken& cancel)> makeThumbnail;
+    std::function<MadeThumbnail(const std::string& name, int edge, const oxCancelToken& cancel)> makeThumbnail;
     int thumbnailWorkers = 0; // 0: one per core
     // A file the loader rotated, changed the comment of or wrote (its
     // cached thumbnails are stale), on the loader thread. May be empty.

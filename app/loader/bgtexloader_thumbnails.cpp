@@ -109,15 +109,15 @@ void BGTextureLoader::thumbnailWorker()
         const auto token = std::make_shared<oxCancelToken>();
         m_thumbnailsMaking.emplace(*name, token);
         work.unlock();
-        PictureFiller finish;
+        MadeThumbnail made;
         bool cancelled = false;
         try {
-            finish = m_services.makeThumbnail(*name, m_thumbnailSize.load(), *token);
+            made = m_services.makeThumbnail(*name, m_thumbnailSize.load(), *token);
         } catch (const oxCancelled&) {
             cancelled = true;
         } catch (...) {
             // The record notes why, as if the loader thread had failed.
-            finish = [failure = std::current_exception()](const std::string&, LoadedPicture&, const oxCancelToken&) -> bool {
+            made.fill = [failure = std::current_exception()](const std::string&, LoadedPicture&, const oxCancelToken&) -> bool {
                 std::rethrow_exception(failure);
             };
         }
@@ -128,8 +128,14 @@ void BGTextureLoader::thumbnailWorker()
             if (m_thumbnailQueue.putBack(*name))
                 m_workChanged.notify_all();
         } else
-            m_readyThumbnails.push_back({std::move(*name), std::move(finish)});
+            m_readyThumbnails.push_back({std::move(*name), std::move(made.fill)});
         m_wake.signal();
+        // The cache write after the hand-off: the cell need not wait for it.
+        if (made.later) {
+            work.unlock();
+            made.later();
+            work.lock();
+        }
     }
 }
 

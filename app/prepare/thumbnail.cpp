@@ -40,8 +40,10 @@ std::unique_ptr<oxImage> decodeThumbnail(const std::string& fileName, int edge, 
 
 // The thumbnail at the cache's size for the edge.
 ThumbnailImage cachedThumbnail(const oxThumbnailCache& cache, const std::string& fileName, int edge,
-                               const oxLoadOptions& limits)
+                               const oxLoadOptions& limits, CacheWrite write)
 {
+    // Before reading: a file changed meanwhile is not stored as it is now.
+    const std::optional<oxThumbnailCache::Stamp> stamp = oxThumbnailCache::stampOf(fileName);
     ThumbnailImage made;
     if (std::optional<oxThumbnailCache::Thumbnail> found = cache.find(fileName, edge)) {
         made.sizeKnown = found->full.width > 0;
@@ -58,19 +60,30 @@ ThumbnailImage cachedThumbnail(const oxThumbnailCache& cache, const std::string&
         throw;
     }
     // Damaged pictures are shown but not kept: they may still be arriving.
-    if (made.image->sampleType() == ST_UINT8 && made.image->damage().empty())
-        cache.store(fileName, edge, *made.image, made.image->sourceSize(), made.image->comment());
+    if (!stamp || made.image->sampleType() != ST_UINT8 || !made.image->damage().empty())
+        return made;
+    if (write == CacheWrite::Now) {
+        cache.store(fileName, edge, *made.image, made.image->sourceSize(), made.image->comment(), *stamp);
+        return made;
+    }
+    if (std::shared_ptr<const oxImage> copy = made.image->clone())
+        made.store = [&cache, fileName, edge, copy, stamp = *stamp] {
+            cache.store(fileName, edge, *copy, copy->sourceSize(), copy->comment(), stamp);
+        };
     return made;
 }
 
 } // namespace
 
 ThumbnailImage makeThumbnailImage(const oxThumbnailCache* cache, const std::string& fileName, int edge,
-                                  const oxLoadOptions& limits)
+                                  const oxLoadOptions& limits, CacheWrite write)
 {
-    if (!cache)
-        return {decodeThumbnail(fileName, edge, limits)};
-    ThumbnailImage made = cachedThumbnail(*cache, fileName, oxThumbnailCache::folderEdge(edge), limits);
+    if (!cache) {
+        ThumbnailImage made;
+        made.image = decodeThumbnail(fileName, edge, limits);
+        return made;
+    }
+    ThumbnailImage made = cachedThumbnail(*cache, fileName, oxThumbnailCache::folderEdge(edge), limits, write);
     // Sheets of small squares get thumbnails no larger than their squares.
     if (edge < oxThumbnailCache::folderEdge(edge))
         made.image = fitInto(std::move(made.image), edge, fileName);

@@ -7,6 +7,7 @@
 #include "oxengine/image/image.h"
 #include "oxengine/image/thumbnailcache.h"
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -14,7 +15,15 @@
 struct ThumbnailImage {
     std::unique_ptr<oxImage> image;
     bool sizeKnown = true; // a cached thumbnail of another program may not record the picture's size
+    // With CacheWrite::Later, a new thumbnail's write into the cache; it
+    // writes only while the file is as it was read. Empty: nothing to write.
+    std::function<void()> store;
 };
+
+// When a new thumbnail goes into the cache: at once, or when the caller runs
+// its store (on any thread, while the cache lives; or never: it is made
+// again next time).
+enum class CacheWrite { Now, Later };
 
 // The thumbnail of the file within edge x edge: from the cache (at the
 // cache's size for the edge, fitted to the edge) when it holds a current one, else decoded (JPEG at
@@ -25,7 +34,7 @@ struct ThumbnailImage {
 // maximum is ignored: the edge decides). No GL; safe on any thread. Throws
 // like oxImageRegistry::loadImage (oxCancelled is not recorded as a failure).
 ThumbnailImage makeThumbnailImage(const oxThumbnailCache* cache, const std::string& fileName, int edge,
-                                  const oxLoadOptions& limits = {});
+                                  const oxLoadOptions& limits = {}, CacheWrite write = CacheWrite::Now);
 
 // Fills the record from the thumbnail: texts, file data, statistics, tiles.
 // The record's lock is held and a GL context current.

@@ -31,12 +31,15 @@ LoaderServices programLoaderServices(LoaderServices services)
         // Decoded on the workers, uploaded on the loader thread.
         if (!services.makeThumbnail)
             services.makeThumbnail = [cache, limits](const std::string& name, int edge,
-                                                     const oxCancelToken& cancel) -> PictureFiller {
-                auto made = std::make_shared<ThumbnailImage>(makeThumbnailImage(cache.get(), name, edge, limits(cancel)));
-                return [made](const std::string& file, LoadedPicture& picture, const oxCancelToken&) {
-                    uploadThumbnail(file, *made, picture);
-                    return true;
-                };
+                                                     const oxCancelToken& cancel) -> MadeThumbnail {
+                auto made = std::make_shared<ThumbnailImage>(
+                    makeThumbnailImage(cache.get(), name, edge, limits(cancel), CacheWrite::Later));
+                std::function<void()> store = std::move(made->store);
+                return {[made](const std::string& file, LoadedPicture& picture, const oxCancelToken&) {
+                            uploadThumbnail(file, *made, picture);
+                            return true;
+                        },
+                        store ? [cache, store] { store(); } : std::function<void()>()};
             };
         if (!services.fileChanged)
             services.fileChanged = [cache](const std::string& name) { cache->forget(name); };

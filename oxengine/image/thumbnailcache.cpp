@@ -31,18 +31,7 @@ using LoaderPtr = std::unique_ptr<GdkPixbufLoader, GObjectDeleter>;
 constexpr uint32_t MAX_EDGE = 4096;
 constexpr size_t MAX_BYTES = size_t(64) << 20;
 
-struct FileStamp {
-    int64_t mtime = 0;
-    int64_t size = 0;
-};
-
-std::optional<FileStamp> stampOf(const std::string& file)
-{
-    struct stat st;
-    if (stat(file.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
-        return std::nullopt;
-    return FileStamp{int64_t(st.st_mtim.tv_sec), int64_t(st.st_size)};
-}
+using FileStamp = oxThumbnailCache::Stamp;
 
 std::string folderOf(const std::string& path)
 {
@@ -175,6 +164,15 @@ oxThumbnailCache::oxThumbnailCache(std::string root, std::string program)
 {
 }
 
+std::optional<oxThumbnailCache::Stamp> oxThumbnailCache::stampOf(const std::string& file)
+{
+    struct stat st;
+    if (stat(file.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+        return std::nullopt;
+    return Stamp{int64_t(st.st_mtim.tv_sec), int64_t(st.st_size), uint64_t(st.st_dev), uint64_t(st.st_ino),
+                 int64_t(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec};
+}
+
 std::string oxThumbnailCache::userRoot()
 {
     const char* cache = std::getenv("XDG_CACHE_HOME");
@@ -246,10 +244,10 @@ std::optional<oxThumbnailCache::Thumbnail> oxThumbnailCache::find(const std::str
 }
 
 bool oxThumbnailCache::store(const std::string& file, int edge, const oxImage& thumbnail, const oxSize& full,
-                             const std::string& comment) const
+                             const std::string& comment, const Stamp& made) const
 {
     const std::optional<FileStamp> stamp = stampOf(file);
-    if (!stamp)
+    if (stamp != made)
         return false;
     std::vector<std::pair<std::string, std::string>> texts = {
         {"Thumb::URI", uriOf(file)},
@@ -261,7 +259,15 @@ bool oxThumbnailCache::store(const std::string& file, int edge, const oxImage& t
     };
     if (const std::string text = textValue(comment); !text.empty())
         texts.emplace_back("Description", text);
-    return writePng(thumbnail, thumbnailPath(file, edge), texts);
+    const std::string path = thumbnailPath(file, edge);
+    if (!writePng(thumbnail, path, texts))
+        return false;
+    // Changed while written: whoever changed it forgets the thumbnails
+    // after the change, which may have come before this one was in place.
+    if (stampOf(file) == made)
+        return true;
+    unlink(path.c_str());
+    return false;
 }
 
 std::optional<std::string> oxThumbnailCache::failure(const std::string& file) const

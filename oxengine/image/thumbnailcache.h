@@ -49,10 +49,22 @@ public:
     // The cached thumbnail of the file for the edge when it is there and
     // current (URI, modification time and, when recorded, size match).
     std::optional<Thumbnail> find(const std::string& file, int edge) const;
+    // Which state of a file a thumbnail was made from: a replaced file
+    // (new inode) or one written in place differs even within one second.
+    struct Stamp {
+        int64_t mtime = 0, size = 0;
+        uint64_t device = 0, inode = 0;
+        int64_t ctimeNs = 0;
+        bool operator==(const Stamp&) const = default;
+    };
+    // Of a regular file; none otherwise.
+    static std::optional<Stamp> stampOf(const std::string& file);
     // Stores an 8-bit picture as the file's thumbnail for the edge; full is
-    // the picture's size in its file. False when it cannot be written.
+    // the picture's size in its file, made the state it was read in. False
+    // when it cannot be written or the file is no longer in that state (so
+    // that a late write never records an old picture as current).
     bool store(const std::string& file, int edge, const oxImage& thumbnail, const oxSize& full,
-               const std::string& comment) const;
+               const std::string& comment, const Stamp& made) const;
 
     // The reason the file could not be thumbnailed, when recorded for its
     // current state.

@@ -1,9 +1,11 @@
-// When the loader asks the sheet for a frame while thumbnails arrive.
+// When the loader asks the sheet for a frame while thumbnails arrive, and
+// when it writes them into the cache.
 #include "loadertest.h"
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <string>
 #include <thread>
 
 // Frames for cells on screen are rate-limited; the one that completes the
@@ -37,4 +39,23 @@ TEST(BGTextureLoader, TheThumbnailCompletingTheScreenIsShownAtOnce)
     ASSERT_TRUE(made.loader->startLoader());
     made.loader->updateThumbnails();
     EXPECT_TRUE(waitUntil([&] { return mostShown.load() == 4; })) << mostShown.load();
+}
+
+// A thumbnail's cache write comes after it is handed over: its cell does
+// not wait for the disk.
+TEST(BGTextureLoader, ThumbnailIsPublishedBeforeItsCacheWrite)
+{
+    std::atomic<bool> publishedFirst{false};
+    LoaderRig* rig = nullptr;
+    LoaderRig made(LoaderRig::numbered(1, "/s/"), false, true, [&](LoaderServices& s) {
+        s.thumbnailWorkers = 1;
+        s.makeThumbnail = [&](const std::string& name, int, const oxCancelToken&) -> MadeThumbnail {
+            return {[](const std::string&, LoadedPicture&, const oxCancelToken&) { return true; },
+                    [&, name] { publishedFirst = waitUntil([&] { return rig->loader->readThumbnail(name).get() != nullptr; }); }};
+        };
+    });
+    rig = &made;
+    ASSERT_TRUE(made.loader->startLoader());
+    made.loader->updateThumbnails();
+    EXPECT_TRUE(waitUntil([&] { return publishedFirst.load(); }));
 }

@@ -18,6 +18,7 @@ struct ThumbnailCache : testing::Test {
         imageOf<oxColour>(8, 6, [](uint32_t x, uint32_t y) { return oxColour(uint8_t(x * 30), uint8_t(y * 40), 7); });
 
     void SetUp() override { ASSERT_TRUE(writeFile(picture, "not really a picture")); }
+    oxThumbnailCache::Stamp stamp() const { return oxThumbnailCache::stampOf(picture).value_or(oxThumbnailCache::Stamp{}); }
 
     void setMTime(const std::string& path, time_t seconds)
     {
@@ -43,7 +44,7 @@ TEST_F(ThumbnailCache, NamesFollowTheStandard)
 TEST_F(ThumbnailCache, StoredThumbnailIsReadByGdkPixbufWithItsKeys)
 {
     setMTime(picture, 1700000000);
-    ASSERT_TRUE(cache.store(picture, 256, *thumb, oxSize(1600, 1200), "Grüße"));
+    ASSERT_TRUE(cache.store(picture, 256, *thumb, oxSize(1600, 1200), "Grüße", stamp()));
     const std::string path = cache.thumbnailPath(picture, 256);
     EXPECT_EQ(path, dir.file("thumbnails/large/") + oxThumbnailCache::fileNameOf(oxThumbnailCache::uriOf(picture)));
     EXPECT_EQ(statOf(path).st_mode & 0777, 0600u);
@@ -68,13 +69,22 @@ TEST_F(ThumbnailCache, StoredThumbnailIsReadByGdkPixbufWithItsKeys)
 TEST_F(ThumbnailCache, ChangedFileMakesTheThumbnailStale)
 {
     setMTime(picture, 1700000000);
-    ASSERT_TRUE(cache.store(picture, 128, *thumb, oxSize(8, 6), ""));
+    ASSERT_TRUE(cache.store(picture, 128, *thumb, oxSize(8, 6), "", stamp()));
     setMTime(picture, 1700000001);
     EXPECT_FALSE(cache.find(picture, 128));
     setMTime(picture, 1700000000);
     ASSERT_TRUE(cache.find(picture, 128));
     ASSERT_TRUE(writeFile(picture, "same time, other size"));
     setMTime(picture, 1700000000);
+    EXPECT_FALSE(cache.find(picture, 128));
+    // A thumbnail made before the file was replaced by one of the same
+    // time and size (a rotation keeping the date) is not stored late.
+    const oxThumbnailCache::Stamp before = stamp();
+    const std::string replacement = dir.file("replacement");
+    ASSERT_TRUE(writeFile(replacement, "same time, other SIZE"));
+    setMTime(replacement, 1700000000);
+    ASSERT_EQ(rename(replacement.c_str(), picture.c_str()), 0);
+    EXPECT_FALSE(cache.store(picture, 128, *thumb, oxSize(8, 6), "", before));
     EXPECT_FALSE(cache.find(picture, 128));
 }
 
@@ -111,7 +121,7 @@ TEST_F(ThumbnailCache, FailureIsRecordedUntilTheFileChanges)
 TEST_F(ThumbnailCache, ForgetDropsEverySizeAndTheFailure)
 {
     for (int edge : {128, 256, 512})
-        ASSERT_TRUE(cache.store(picture, edge, *thumb, oxSize(8, 6), ""));
+        ASSERT_TRUE(cache.store(picture, edge, *thumb, oxSize(8, 6), "", stamp()));
     ASSERT_TRUE(cache.recordFailure(picture, "x"));
     cache.forget(picture);
     for (int edge : {128, 256, 512})
@@ -123,13 +133,13 @@ TEST_F(ThumbnailCache, UnwritableOrBrokenCacheIsNoError)
 {
     // A file where the folder should be cannot be written, by anyone.
     ASSERT_TRUE(writeFile(dir.file("thumbnails"), "in the way"));
-    EXPECT_FALSE(cache.store(picture, 256, *thumb, oxSize(8, 6), ""));
+    EXPECT_FALSE(cache.store(picture, 256, *thumb, oxSize(8, 6), "", stamp()));
     EXPECT_FALSE(cache.recordFailure(picture, "x"));
     EXPECT_FALSE(cache.find(picture, 256));
     EXPECT_FALSE(cache.failure(picture));
     ASSERT_EQ(unlink(dir.file("thumbnails").c_str()), 0);
     // A cut-off file and a hostile size are not thumbnails.
-    ASSERT_TRUE(cache.store(picture, 256, *thumb, oxSize(8, 6), ""));
+    ASSERT_TRUE(cache.store(picture, 256, *thumb, oxSize(8, 6), "", stamp()));
     const std::string path = cache.thumbnailPath(picture, 256);
     std::string bytes = readFile(path);
     ASSERT_TRUE(writeFile(path, bytes.substr(0, bytes.size() / 2)));
