@@ -1,5 +1,4 @@
-// When the loader asks the sheet for a frame while thumbnails arrive, and
-// when it writes them into the cache.
+// When the loader asks the sheet for a frame and writes thumbnails into the cache.
 #include "loadertest.h"
 
 #include <algorithm>
@@ -8,9 +7,7 @@
 #include <string>
 #include <thread>
 
-// Frames for cells on screen are rate-limited; the one that completes the
-// screen must still be asked for, even right after the one before, since the
-// next thumbnail (off screen, here never done) may come much later.
+// Frames are rate-limited, but the one completing the screen is asked for: the next may come much later.
 TEST(BGTextureLoader, TheThumbnailCompletingTheScreenIsShownAtOnce)
 {
     std::atomic<int> mostShown{0};
@@ -41,8 +38,7 @@ TEST(BGTextureLoader, TheThumbnailCompletingTheScreenIsShownAtOnce)
     EXPECT_TRUE(waitUntil([&] { return mostShown.load() == 4; })) << mostShown.load();
 }
 
-// A thumbnail's cache write comes after it is handed over: its cell does
-// not wait for the disk.
+// A cell does not wait for the disk: the thumbnail is handed over before its cache write.
 TEST(BGTextureLoader, ThumbnailIsPublishedBeforeItsCacheWrite)
 {
     std::atomic<bool> publishedFirst{false};

@@ -5,9 +5,7 @@
 
 using Names = std::vector<std::string>;
 
-// While the user scrolls a folder larger than the thumbnail count, the set
-// makes room before each upload: the thumbnails kept plus the one being
-// uploaded never exceed the count, not even for a moment.
+// While scrolling a large folder, the set makes room before each upload: never beyond the count.
 TEST(BGTextureLoader, ThumbnailUploadsNeverTakeTheSetBeyondItsCount)
 {
     constexpr int COUNT = 20;

@@ -1,5 +1,4 @@
-// Start-up settings (the stored keys, the GUI look and its fallbacks), the usage
-// on standard output and in a box, and the engine's reports reaching the user.
+// Start-up: the stored settings and look, the usage, and the engine's reports reaching the user.
 #include "app/shell/commandline.h"
 #include "app/shell/configkeys.h"
 #include "app/shell/startup.h"
