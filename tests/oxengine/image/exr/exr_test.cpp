@@ -1,6 +1,7 @@
 #include "../imagetest.h"
 
 #include "childprocess.h"
+#include "data/bombs/bombs.h"
 #include "oxengine/image/exr/exrhandler.h"
 #include "oxengine/storage/files.h"
 
@@ -26,28 +27,13 @@ struct ExrFile {
         return float(c - 'A') * 0.25f + float(x) * 0.01f + float(y) * 0.001f;
     };
 
-    static std::string attribute(const std::string& name, const std::string& type, const std::string& value)
-    {
-        return name + '\0' + type + '\0' + le32(uint32_t(value.size())) + value;
-    }
-
     std::string bytes() const
     {
-        std::string head = std::string("\x76\x2f\x31\x01", 4) + le32(2 | flags), list, table, lines;
-        for (const std::string& c : channels)
-            list += c + '\0' + le32(1) + std::string(4, '\0') + le32(1) + le32(1);
-        const auto box = [](int x0, int y0, int x1, int y1) {
-            return le32(uint32_t(x0)) + le32(uint32_t(y0)) + le32(uint32_t(x1)) + le32(uint32_t(y1));
-        };
-        const std::string window = box(xMin, yMin, xMax, yMax);
-        const std::string shown = display ? box((*display)[0], (*display)[1], (*display)[2], (*display)[3]) : window;
-        head += attribute("channels", "chlist", list + '\0') + attribute("compression", "compression", std::string(1, 0)) +
-                attribute("dataWindow", "box2i", window) + attribute("displayWindow", "box2i", shown) +
-                attribute("lineOrder", "lineOrder", std::string(1, 0)) + attribute("pixelAspectRatio", "float", le32(0x3f800000)) +
-                attribute("screenWindowCenter", "v2f", std::string(8, 0)) + attribute("screenWindowWidth", "float", le32(0x3f800000));
+        std::string more, table, lines;
         for (const auto& [name, text] : strings)
-            head += attribute(name, "string", text);
-        head += '\0';
+            more += exrAttribute(name, "string", text);
+        const std::array<int, 4> window{xMin, yMin, xMax, yMax};
+        const std::string head = exrHeader(channels, window, display.value_or(window), 0, more, flags);
         const uint64_t first = head.size() + 8 * uint64_t(yMax - yMin + 1);
         for (int y = yMin; y <= yMax; ++y) {
             const uint64_t at = first + lines.size();
