@@ -74,7 +74,7 @@ TEST_F(JpegTransform, MatchesJpegtranForEveryTurn)
     EXPECT_EQ(folderEntries(dir.path()), (std::vector<std::string>{"ours.jpg", "source.jpg", "theirs.jpg"}));
 }
 
-TEST_F(JpegTransform, KeepsDatePermissionsAndAppMarkersOrRefusesUntouched)
+TEST_F(JpegTransform, KeepsDateAndPermissionsOrRefusesUntouched)
 {
     REQUIRE_JPEG_TOOLS();
     const struct timespec past[2] = {{1000000000, 123456789}, {1000000000, 123456789}};
@@ -86,11 +86,10 @@ TEST_F(JpegTransform, KeepsDatePermissionsAndAppMarkersOrRefusesUntouched)
     EXPECT_TRUE(readFile(refused) == odd);
     EXPECT_EQ(statOf(refused).st_mtim.tv_nsec, 123456789);
 
-    const std::string original = makePicture(file, 1024, 768, "-sample 2x2");
+    ASSERT_FALSE(makePicture(file, 1024, 768, "-sample 2x2").empty());
     chmod(file.c_str(), 0640);
     utimensat(AT_FDCWD, file.c_str(), past, 0);
     transform(file, transformOf(1));
-    EXPECT_EQ(segments(readFile(file), APP_AND_COM), segments(original, APP_AND_COM));
     EXPECT_EQ(statOf(file).st_mtim.tv_sec, 1000000000);
     EXPECT_EQ(statOf(file).st_mtim.tv_nsec, 123456789);
     EXPECT_EQ(statOf(file).st_mode & 07777, 0640u);
