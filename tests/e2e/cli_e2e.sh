@@ -1,13 +1,11 @@
 #!/bin/bash
-# The command line and the language: help from a launcher, -nosound, the
-# German texts, the close button, and the installed files.
+# Help from a launcher, -nosound, the German texts, the close button, and the installed files.
 source "$(dirname "$0")/lib.sh"
 pics=$tmp/pictures
 picture "$pics/1.jpg" '#c00000' '#0000c0' 800 600
 picture "$pics/2.jpg" '#00b000' '#e0e000' 800 600
 
-# Started from a launcher (stdout no terminal): the usage on stdout and in a
-# box, no window. Spellings and texts are pinned by the unit tests.
+# Started from a launcher (stdout no terminal): the usage on stdout and in a box, no window.
 OX_MESSAGE_LOG=$messages timeout 20 "$exe" "/?" </dev/null >"$tmp/usage" 2>&1 &
 hpid=$!
 windows=0

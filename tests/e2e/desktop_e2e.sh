@@ -1,6 +1,5 @@
 #!/bin/bash
-# Everyday use on a desktop with a window manager: the real boxes and
-# dialogs, the title, full screen, missing folders, the last picture by name.
+# On a desktop with a window manager: real boxes and dialogs, title, full screen, missing folders.
 source "$(dirname "$0")/lib.sh"
 command -v openbox >/dev/null || { echo "skipped: needs openbox"; exit 0; }
 openbox --sm-disable >/dev/null 2>&1 &
@@ -24,8 +23,7 @@ name_is() {
     return 1
 }
 
-# ---- the command line ------------------------------------------------------
-# The answers themselves are pinned by the unit tests; here the exit code.
+# ---- the command line (its texts: the unit tests) -----------------------------
 OX_MESSAGE_LOG=$messages timeout 20 "$exe" "$pics" -windoww </dev/null >"$tmp/out" 2>"$tmp/errors"
 check "unknown option: exit code 2" test $? -eq 2
 check "unknown option: said on stderr" grep -qF "Unknown option '-windoww'." "$tmp/errors"
