@@ -188,16 +188,12 @@ TEST(ImageMenu, TheInfoEntryFollowsTheLevel)
 TEST(ExposurePanel, StartValuesAndRangesFollowTheSamples)
 {
     ExposurePanel panel;
-    const auto expect = [](const oxGuiSlider& s, double value, double min, double max, const char* what) {
-        EXPECT_DOUBLE_EQ(s.getValue(), value) << what;
-        EXPECT_DOUBLE_EQ(s.getMinimum(), min) << what;
-        EXPECT_DOUBLE_EQ(s.getMaximum(), max) << what;
-    };
     // A negative minimum; white never above the maximum; the ranges while drawn keep both values.
     panel.startFor({-2.0, 3.0, 4.0});
     panel.gamma().setValue(2.0);
     panel.updateRanges({-2.0, 3.0, 4.0});
-    expect(panel.whitePoint(), 4.0, -2.0, 8.0, "white after update");
+    EXPECT_DOUBLE_EQ(panel.whitePoint().getMinimum(), -2.0);
+    EXPECT_DOUBLE_EQ(panel.whitePoint().getMaximum(), 8.0);
     const Exposure e = panel.exposure();
     EXPECT_DOUBLE_EQ(e.blackPoint, -2.0);
     EXPECT_DOUBLE_EQ(e.whitePoint, 4.0);
