@@ -48,9 +48,13 @@ key f
 check "f: full screen" size_is "$sw" "$sh"
 key f
 check "f again: the window" size_is "$winw" "$winh"
+# The close button (the window manager's Alt+F4) ends as Escape does.
+xdotool windowactivate --sync "$window" key alt+F4
+wait_exit
+check "close button: exit code 0" test "$rc" -eq 0
+check "close button: position stored" test "$(setting LastFile)" = 1
 
 # ---- the real boxes: Return and Escape, centred over the window ------------
-stop_with Escape
 OX_MESSAGE_LOG= start "$pics" -window || exit 1
 check "boxes: picture shown" shows '#00b000' '#e0e000'
 key Delete
