@@ -1,5 +1,4 @@
-// Shared by the viewer's test programs: a settings store of the test's own
-// and pictures written for a test.
+// Shared by the viewer's test programs: a settings store of their own, pictures written for a test.
 #pragma once
 
 #include "app/loader/loadercontext.h"
@@ -10,7 +9,6 @@
 #include "support/testsupport.h"
 #include "support/xdriver.h"
 
-#include <chrono>
 #include <cstdlib>
 #include <functional>
 
@@ -23,8 +21,7 @@ struct FakeContext : LoaderContext {
     bool works, current = false;
 };
 
-// A fresh, empty settings store for as long as it lives (make one per test),
-// and the file-name support the settings' defaults need.
+// A fresh, empty settings store for as long as it lives (one per test).
 struct TestSettings {
     explicit TestSettings(const char* program = "app_test")
     {
@@ -36,9 +33,7 @@ struct TestSettings {
     TempDir dir;
 };
 
-// A temporary HOME for a whole test program (one per program: an inline
-// variable of the fixture header), with the file-name support and the
-// settings store the program's units read.
+// A temporary HOME with a settings store for a whole test program (an inline variable of its header).
 struct AppTestHome {
     explicit AppTestHome(const char* program)
     {
@@ -49,8 +44,7 @@ struct AppTestHome {
     TempHome home;
 };
 
-// An 8-bit picture of pixel(x, y), written by the engine's writer for the
-// path's format; returns the path.
+// An 8-bit picture of pixel(x, y) in the path's format; returns the path.
 inline std::string writePicture(const std::string& path, uint32_t w, uint32_t h,
                                 const std::function<oxColour(uint32_t x, uint32_t y)>& pixel)
 {

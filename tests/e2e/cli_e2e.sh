@@ -1,13 +1,11 @@
 #!/bin/bash
-# The command line and the language: help from a launcher, -nosound, the
-# German texts, the close button, and the installed files.
+# Help from a launcher, -nosound, the German texts, and the installed files.
 source "$(dirname "$0")/lib.sh"
 pics=$tmp/pictures
 picture "$pics/1.jpg" '#c00000' '#0000c0' 800 600
 picture "$pics/2.jpg" '#00b000' '#e0e000' 800 600
 
-# Started from a launcher (stdout no terminal): the usage on stdout and in a
-# box, no window. Spellings and texts are pinned by the unit tests.
+# Started from a launcher (stdout no terminal): the usage on stdout and in a box, no window.
 OX_MESSAGE_LOG=$messages timeout 20 "$exe" "/?" </dev/null >"$tmp/usage" 2>&1 &
 hpid=$!
 windows=0
@@ -39,22 +37,6 @@ LANG=de_DE.UTF-8 start -window "$pics" || exit 1
 key F1
 check "German help box" logged "Pictavo-Hilfe"
 stop_with Escape
-
-# The window's close button (here a window manager's Alt+F4) ends as Escape does.
-if command -v openbox >/dev/null; then
-    openbox --sm-disable >/dev/null 2>&1 &
-    wm=$!
-    sleep 1
-    start -window "$pics" || exit 1
-    key space
-    check "close button: picture shown" shows '#00b000' '#e0e000'
-    xdotool windowactivate --sync "$window" key alt+F4
-    wait_exit
-    check "close button: exit code 0" test "$rc" -eq 0
-    check "close button: position stored" test "$(setting LastFile)" = 1
-    kill "$wm"
-    wait "$wm" 2>/dev/null
-fi
 
 # Install: the program and a desktop entry offering it for the formats it reads.
 cmake --install "$build" --prefix "$tmp/prefix" >/dev/null

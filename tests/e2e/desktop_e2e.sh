@@ -1,6 +1,5 @@
 #!/bin/bash
-# Everyday use on a desktop with a window manager: the real boxes and
-# dialogs, the title, full screen, missing folders, the last picture by name.
+# On a desktop with a window manager: real boxes and dialogs, title, full screen, missing folders.
 source "$(dirname "$0")/lib.sh"
 command -v openbox >/dev/null || { echo "skipped: needs openbox"; exit 0; }
 openbox --sm-disable >/dev/null 2>&1 &
@@ -24,8 +23,7 @@ name_is() {
     return 1
 }
 
-# ---- the command line ------------------------------------------------------
-# The answers themselves are pinned by the unit tests; here the exit code.
+# ---- the command line (its texts: the unit tests) -----------------------------
 OX_MESSAGE_LOG=$messages timeout 20 "$exe" "$pics" -windoww </dev/null >"$tmp/out" 2>"$tmp/errors"
 check "unknown option: exit code 2" test $? -eq 2
 check "unknown option: said on stderr" grep -qF "Unknown option '-windoww'." "$tmp/errors"
@@ -50,9 +48,13 @@ key f
 check "f: full screen" size_is "$sw" "$sh"
 key f
 check "f again: the window" size_is "$winw" "$winh"
+# The close button (the window manager's Alt+F4) ends as Escape does.
+xdotool windowactivate --sync "$window" key alt+F4
+wait_exit
+check "close button: exit code 0" test "$rc" -eq 0
+check "close button: position stored" test "$(setting LastFile)" = 1
 
 # ---- the real boxes: Return and Escape, centred over the window ------------
-stop_with Escape
 OX_MESSAGE_LOG= start "$pics" -window || exit 1
 check "boxes: picture shown" shows '#00b000' '#e0e000'
 key Delete

@@ -1,13 +1,11 @@
 #!/bin/bash
-# Copy, move and convert through the real menus and dialogs, driven by keys;
-# cells are placed from the screen's size.
+# Copy, move and convert through the real menus and dialogs, driven by keys.
 source "$(dirname "$0")/lib.sh"
 command -v identify >/dev/null || { echo "missing identify"; exit 1; }
 
 sheet_geometry
 W=$sw
-# select INDEX...: exactly these pictures selected (a click on the title
-# strip clears the selection, CTRL-clicks add).
+# select INDEX...: exactly these pictures selected (the title strip clears, CTRL-clicks add).
 select_cells() {
     click 1 "$((W / 2))" 5
     for i in "$@"; do
@@ -46,8 +44,7 @@ trap '[ -n "$immutable" ] && chattr -i "$ro"; cleanup' EXIT
 OX_MESSAGE_ANSWERS=no start -thumbnails "$p" || exit 1
 sleep 1
 
-# Copy two: the tree has the keys; Right opens the folder, Down goes to
-# "out", Enter chooses it.
+# Copy two: in the tree Right opens the folder, Down goes to "out", Enter chooses it.
 select_cells 0 1
 menu 0 6
 key Right Down Return
@@ -90,8 +87,7 @@ sleep 0.5
 key Return
 check "convert: PNG at 50 %" eventually dims_are "$p/out/half.png" "PNG 320x240"
 
-# Batch to TGA: the tree to "out", Tab to the types, Home picks the first
-# (TGA), Enter.
+# Batch to TGA: the tree to "out", Tab to the types, Home picks the first (TGA).
 select_cells 0 1 2
 menu 0 7
 key Right Down Tab Home Return
@@ -111,8 +107,7 @@ check "read-only: only one" boxes_are 1
 check "read-only: it names both" grep -q "a.jpg.*b.jpg" "$messages"
 check "read-only: nothing lost" test -s "$p/a.jpg" -a -s "$p/b.jpg"
 
-# "Save as..." in the single view: T, its menu (Back, Next, Original size,
-# Save as...), a name.
+# "Save as..." in the single view: its menu's fourth entry.
 key t
 sleep 1
 click 3 "$((W / 2))" 300

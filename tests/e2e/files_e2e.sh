@@ -1,6 +1,5 @@
 #!/bin/bash
-# Delete to the Trash with the end-of-list signal, and a corrupt picture
-# between two good ones (no box, a line in the log).
+# Delete to the Trash up to the end of the list; a corrupt picture between good ones: no box, logged.
 source "$(dirname "$0")/lib.sh"
 store NoSound 1 # the end of the list is then a message, which the seam logs
 trash=$XDG_DATA_HOME/Trash

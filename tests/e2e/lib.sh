@@ -1,7 +1,5 @@
-# Shared by the end-to-end scripts (sourced): a temporary HOME and XDG
-# folders, the message seam, starting and stopping the real program; keys,
-# clicks and colour checks come from tests/support/xdriver.sh.
-# The sourcing script is called with: build folder, source folder, shared folder.
+# Sourced by the end-to-end scripts (arguments: build folder, source folder): a temporary HOME, the message
+# seam, starting and stopping the real program; keys, clicks and colours from tests/support/xdriver.sh.
 set -u
 build=$1
 src=$2
@@ -52,8 +50,7 @@ finish() {
     exit $?
 }
 
-# picture FILE LEFT RIGHT [W H]: a picture whose left and right halves have
-# the given colours, written by Pictavo's own writer for the file's format.
+# picture FILE LEFT RIGHT [W H]: halves of those colours, written by Pictavo's own writer.
 picture() {
     local out=$1 left=$2 right=$3 w=${4:-1600} h=${5:-1200}
     mkdir -p "$(dirname "$out")" "$tmp/.gen"
@@ -79,8 +76,7 @@ store() {
 }
 
 window=
-# start ARGS...: starts the program in the background (messages logged and
-# answered through the seam unless OX_MESSAGE_LOG is set to ""), waits for
+# start ARGS...: the program in the background, boxes through the seam unless OX_MESSAGE_LOG=""; waits for
 # its window.
 start() {
     : >"$messages"
@@ -130,8 +126,7 @@ escape_within() {
     [ "$rc" -eq 0 ] && [ $(((end - begin) / 1000000)) -le "$1" ]
 }
 
-# logged TEXT: a message box whose line holds TEXT was logged.
-# The program answers boxes on its own schedule: waits.
+# logged TEXT: a message box whose line holds TEXT is logged (waits for it).
 logged() {
     eventually grep -qF -- "$1" "$messages" && return 0
     echo "no message with '$1'; messages:"
@@ -139,8 +134,7 @@ logged() {
     return 1
 }
 
-# The thumbnail sheet at its defaults (list margin 400, title 50, items
-# 256, borders 5) fitted to the screen's width: sets columns and scale.
+# The sheet at its defaults (margins 400 and 50, items 256, borders 5) fitted to the screen: columns, scale.
 sheet_geometry() {
     screen_size
     columns=$(((sw - 400) / 128))
@@ -148,9 +142,8 @@ sheet_geometry() {
     scale=$(awk -v w="$sw" -v c="$columns" 'BEGIN { printf "%.6f", w / (261 * c + 400) }')
 }
 
-# at INDEX [FX FY [SCROLL]]: window point FX, FY (content units, 0..256,
-# the middle by default) in the square of the picture at INDEX, with the
-# sheet scrolled down by SCROLL pixels.
+# at INDEX [FX FY [SCROLL]]: the window point at FX, FY (0..256, the middle by default) of cell INDEX,
+# the sheet scrolled down by SCROLL pixels.
 at() {
     awk -v i="$1" -v fx="${2:-128}" -v fy="${3:-128}" -v oy="${4:-0}" -v c="$columns" -v s="$scale" \
         'BEGIN { printf "%d %d", (261 * (i % c) + 400 + fx) * s, (261 * int(i / c) + 50 + fy) * s - oy }'

@@ -1,14 +1,12 @@
 #!/bin/bash
-# The settings dialog reached and filled by keys only (any screen size):
-# the new look takes effect at once, is stored and comes back at the next start.
+# The settings dialog by keys only: the new look takes effect at once and comes back at the next start.
 source "$(dirname "$0")/lib.sh"
 
 pics=$tmp/pictures
 picture "$pics/1.jpg" '#c00000' '#0000c0' 400 600 # taller than wide: margins on any wider screen
 picture "$pics/2.jpg" '#00b000' '#e0e000' 400 600
 
-# open_settings: the context menu's "Settings..." (the third entry from the
-# end: Settings..., Help, Exit), then waits for the dialog.
+# open_settings: the context menu's third entry from the end, then waits for the dialog.
 open_settings() {
     local before menu now
     geometry
@@ -39,8 +37,7 @@ sleep 0.5
 overlay=$(signature 0 0 "$((ww / 2))" "$((wh / 8))")
 
 open_settings
-# The foreground field has the focus: Tab to the background colour, which is
-# replaced; Tab to the font size, End for the largest; Enter is "OK".
+# From the foreground field: Tab to the background colour, replaced; Tab, End: the largest font; Enter: OK.
 key Tab Home shift+End
 xdotool type --delay 30 '#204080'
 key Tab End Return

@@ -1,6 +1,5 @@
 #!/bin/bash
-# The thumbnail sheet driven like a user, its geometry computed from the
-# screen's size; rotations from its menu must equal jpegtran's.
+# The thumbnail sheet driven like a user; rotations from its menu must equal jpegtran's.
 source "$(dirname "$0")/lib.sh"
 for tool in jpegtran rdjpgcom; do
     command -v "$tool" >/dev/null || { echo "missing $tool"; exit 1; }
@@ -15,9 +14,8 @@ cell_is() {
     pixel_is "$x" "$y" "$4"
 }
 
-# settled: the signature of the sheet (right of the folder panel, whose
-# scroll bars show while the pointer is over it, and above the progress
-# bar's row) once it stops changing: thumbnails still arriving change it.
+# settled: the signature of the sheet (beside the folder panel, above the progress bar) once arriving
+# thumbnails stop changing it.
 settled() {
     local a b x
     x=$(awk -v s="$scale" 'BEGIN { printf "%d", 400 * s + 10 }')
@@ -31,8 +29,7 @@ settled() {
     echo "$b"
 }
 
-# Formats and aspect ratios; JPEG sides are multiples of 16, so jpegtran
-# -perfect can turn them too. Fillers make the sheet taller than the screen.
+# JPEG sides are multiples of 16 for jpegtran -perfect; fillers make the sheet taller than the screen.
 pics=$tmp/pictures
 picture "$pics/01.jpg" '#c00000' '#0000c0' 640 480
 picture "$pics/02.jpg" '#00b000' '#e0e000' 480 640
@@ -89,8 +86,7 @@ for n in 01 02; do
 done
 check "rotate: the thumbnail turned (wide JPEG now tall)" cell_is 0 128 16 '#c00000'
 
-# A click beside the pictures clears the selection; the menu of one picture
-# changes its comment.
+# A click beside the pictures clears the selection; one picture's menu changes its comment.
 click 1 "$((W / 2))" 5 # the title strip
 click_cell 3 0
 sleep 0.5
@@ -111,8 +107,7 @@ start -THUMBNAILS "$pics" || exit 1
 check "-thumbnails: the sheet" cell_is 2 192 128 '#00c0c0'
 stop_with Escape
 
-# A folder without pictures: its lines, and a click on them searches the
-# sub-folders.
+# A folder without pictures: a click on its lines searches the sub-folders.
 picture "$tmp/empty/inner/x.jpg" '#c000c0' '#00c0c0' 640 480
 OX_MESSAGE_ANSWERS=no start -thumbnails "$tmp/empty" || exit 1
 check "empty folder: the sub-folder question declined" logged "Search sub-folders"

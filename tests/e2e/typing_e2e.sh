@@ -1,6 +1,5 @@
 #!/bin/bash
-# Characters beyond Latin-1 typed into the copy dialog's file-name field
-# (a Greek layout, keys xdotool maps, a dead key): the copy has exactly the name typed.
+# Beyond Latin-1 (a Greek layout, keys xdotool maps, a dead key) into the copy dialog: the name as typed.
 source "$(dirname "$0")/lib.sh"
 
 # The layout is the display's, shared with the other scripts: put it back.
@@ -16,8 +15,7 @@ picture "$p/a.jpg" '#c00000' '#0000c0' 320 240
 XCOMPOSEFILE=/usr/share/X11/locale/en_US.UTF-8/Compose start -thumbnails "$p" || exit 1
 sleep 1
 
-# "Copy to...": the picture selected, its context menu's sixth entry; the
-# name field has the focus with the name selected, so typing replaces it.
+# "Copy to...", the menu's sixth entry; the name field has the focus, its text selected.
 click 1 "$((sw / 2))" 5
 click_cell 1 0 0 ctrl
 click_cell 3 0

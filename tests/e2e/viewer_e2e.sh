@@ -1,6 +1,5 @@
 #!/bin/bash
-# The viewer driven like a user: stepping, overlay levels, zoom, scrolling,
-# the context menu, and the state stored at Escape.
+# The viewer driven like a user: stepping, zoom, scrolling, the menu, the state stored at Escape.
 source "$(dirname "$0")/lib.sh"
 
 pics=$tmp/pictures
@@ -24,8 +23,7 @@ check "Home: first" shows '#c00000' '#0000c0'
 
 key i # level 2, stored at the end (levels drawn: the view's GL test)
 
-# Fitted, the first picture is as high as the window and leaves a black
-# margin at either side: its left edge at m, d is a fiftieth of its width.
+# Fitted, the first picture leaves black margins: its left edge at m, d a fiftieth of its width.
 geometry
 mid=$((wh / 2)) pw=$((wh * 2 / 3))
 m=$(((ww - pw) / 2)) d=$((pw / 50))

@@ -25,12 +25,12 @@ namespace {
 }
 } // namespace
 
-pid_t startChild(const std::function<int()>& fn)
+pid_t startChild(const std::function<int()>& fn, bool dropPrivileges)
 {
     std::fflush(nullptr);
     const pid_t pid = fork();
     if (pid == 0)
-        runAndExit(fn, false);
+        runAndExit(fn, dropPrivileges);
     return pid;
 }
 
@@ -48,11 +48,7 @@ int waitChild(pid_t pid)
 
 int runInChild(const std::function<int()>& fn, bool dropPrivileges)
 {
-    std::fflush(nullptr);
-    const pid_t pid = fork();
-    if (pid == 0)
-        runAndExit(fn, dropPrivileges);
-    return waitChild(pid);
+    return waitChild(startChild(fn, dropPrivileges));
 }
 
 void allowOthersToEnter(const std::string& path)

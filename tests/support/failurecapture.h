@@ -1,5 +1,4 @@
-// Records what reaches the engine's failure sink while alive, instead of
-// showing it; the previous sink comes back afterwards.
+// Records what reaches the engine's failure sink while alive, instead of showing it.
 #pragma once
 
 #include "oxengine/core/errors.h"

@@ -2,6 +2,7 @@
 
 #include "testsupport.h"
 
+#include "oxengine/image/png/pnghandler.h"
 #include "oxengine/platform/x11util.h"
 
 #include <GL/freeglut.h>
@@ -163,5 +164,10 @@ int GLFrame::maxDifference(const GLFrame& other) const
 
 void GLFrame::save(const std::string& name) const
 {
-    writePngRGBA(artifactDir() + "/" + name + ".png", m_pixels.data(), m_width, m_height);
+    const auto image = imageOf<oxColour>(m_width, m_height, [&](uint32_t x, uint32_t y) {
+        const uint8_t* p = at(int(x), int(y));
+        return oxColour(p[0], p[1], p[2], p[3]);
+    });
+    const std::string path = artifactDir() + "/" + name + ".png";
+    thrownMessage([&] { oxPngHandler().saveImage(*image, path, oxToneMapping::neutral()); }); // never fails a test
 }

@@ -1,5 +1,4 @@
-// A GL context for tests that draw without the application framework: one
-// GLUT window per process (under Xvfb), current on the calling thread.
+// A GL context for tests without the application framework: one GLUT window per process.
 #pragma once
 
 #include "oxengine/image/sampletypes.h"
@@ -9,14 +8,11 @@
 #include <string>
 #include <vector>
 
-// Opens the window on first use; false when no display is available.
-// The window is resized to width x height and the viewport and an
-// orthographic projection (origin top-left, y down) are set to match, and
-// culling, blending, depth test and texturing are switched off.
+// Opens the window on first use (false without a display), sized, with a top-left orthographic projection
+// and culling, blending, depth test and texturing off.
 bool glTestContext(int width = 640, int height = 480);
 
-// RGBA pixels of the back buffer, rows top first (window coordinates);
-// windowHeight 0: that of glTestContext.
+// RGBA pixels of the back buffer, rows top first; windowHeight 0: that of glTestContext.
 std::vector<uint8_t> glReadBack(int x, int y, int width, int height, int windowHeight = 0);
 
 // Saves the back buffer's region as a PNG in the artefact folder.
@@ -38,8 +34,7 @@ struct PixelBox {
     bool empty() const { return right < left; }
 };
 
-// The back buffer's window (0, 0, width, height) read once, rows top first;
-// windowHeight as for glReadBack.
+// The back buffer's (0, 0, width, height) read once; windowHeight as for glReadBack.
 class GLFrame {
 public:
     GLFrame(int width, int height, int windowHeight = 0)

@@ -1,5 +1,4 @@
-// Helpers for the framework's tests under Xvfb: an application whose start,
-// render and command hooks are set by the test, run with a watchdog.
+// An application whose start, render and command hooks the test sets, run with a watchdog.
 #pragma once
 
 #include "oxengine/platform/glapp.h"
@@ -62,8 +61,7 @@ public:
     }
     void onClose() override { closed = true; }
 
-    // Runs the application; a watchdog ends the loop after `limit`. The
-    // driver, when given, runs on its own thread from the first frame on.
+    // Runs until a watchdog ends the loop after `limit`; the driver runs on its own thread from the first frame.
     int runFor(std::chrono::seconds limit, std::function<void()> driver = {})
     {
         char name[] = "glapp_gltest";

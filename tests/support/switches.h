@@ -1,6 +1,4 @@
-// Guards for the process-wide switches that tests flip: each sets its switch
-// for one scope and puts back what it found, also when an assertion ends the
-// test early.
+// Guards for process-wide switches: each sets one for a scope and puts back what it found.
 #pragma once
 
 #include "oxengine/graphics/texsupport.h"
@@ -16,9 +14,7 @@
 #include <string>
 #include <vector>
 
-// A seam whose setter returns what it replaces (the message handler, the
-// sound player, the clipboard, ...), set for one scope:
-//   Seam messages(oxSetMessageHandler, handler);
+// A seam whose setter returns what it replaces, for one scope: Seam messages(oxSetMessageHandler, handler);
 template <class Value> class Seam {
 public:
     Seam(Value (*set)(Value), Value value) : m_set(set), m_previous(set(std::move(value))) {}

@@ -1,8 +1,5 @@
-// Test entry: every test program starts with a message handler that answers
-// boxes without a window (default answers) and prints them, so an unexpected
-// box can never block a test run under Xvfb. Tests that want to see real
-// boxes remove it with oxSetMessageHandler({}). The engine's failure reports
-// go to the boxes, as the program's start-up has them.
+// Every test program answers and prints boxes without a window, so that none can block a run; failure
+// reports go to the boxes, as at the program's start-up.
 #include "oxengine/core/errors.h"
 #include "oxengine/platform/messagebox.h"
 

@@ -1,7 +1,5 @@
 #include "testsupport.h"
 
-#include "oxengine/image/png/pnghandler.h"
-
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -131,15 +129,6 @@ std::string artifactDir()
     std::error_code ec;
     fs::create_directories(dir, ec);
     return dir;
-}
-
-bool writePngRGBA(const std::string& path, const unsigned char* rgba, int width, int height)
-{
-    auto image = imageOf<oxColour>(uint32_t(width), uint32_t(height), [&](uint32_t x, uint32_t y) {
-        const unsigned char* p = rgba + (size_t(y) * width + x) * 4;
-        return oxColour(p[0], p[1], p[2], p[3]);
-    });
-    return image && thrownMessage([&] { oxPngHandler().saveImage(*image, path, oxToneMapping::neutral()); }).empty();
 }
 
 int runCommand(const std::string& command, std::string* output)

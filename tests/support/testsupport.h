@@ -27,9 +27,8 @@ private:
     std::string m_path;
 };
 
-// A temporary HOME with its XDG config and data folders (settings, Trash)
-// and GIO on local files only, set before GLib first reads them, so that no
-// test reaches the user's own. Make it before anything else runs.
+// A temporary HOME with XDG folders (settings, Trash) and GIO on local files, so no test reaches the user's
+// own. Make it before GLib first reads them.
 class TempHome {
 public:
     TempHome();
@@ -40,8 +39,7 @@ private:
     TempDir m_dir;
 };
 
-// Records every message box while alive, from any thread, and answers with
-// the given buttons in turn (then the default: OK / Yes / input cancelled).
+// Records every message box while alive, from any thread, answering with the given buttons, then defaults.
 class MessageCapture {
 public:
     explicit MessageCapture(std::vector<oxMessageAnswer> answers = {});
@@ -69,11 +67,8 @@ std::vector<std::string> folderEntries(const std::string& folder);
 // The path names something, a dangling link included.
 bool pathExists(const std::string& path);
 bool writeFile(const std::string& path, const std::string& bytes);
-// Folder for artefacts a person may look at (screenshots): $OX_TEST_ARTIFACTS
-// or ./test-artifacts; created when missing.
+// Folder for screenshots: $OX_TEST_ARTIFACTS or ./test-artifacts, created when missing.
 std::string artifactDir();
-// Writes RGBA pixels (rows top first) as a PNG file.
-bool writePngRGBA(const std::string& path, const unsigned char* rgba, int width, int height);
 // Runs a shell command, returns its exit status (-1 when it could not run).
 int runCommand(const std::string& command, std::string* output = nullptr);
 // The process's own processor time (user and system) in seconds.

@@ -12,12 +12,10 @@
 #include <X11/Xlib.h>
 
 #include <csignal>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <sys/wait.h>
 #include <thread>
-#include <unistd.h>
 
 bool haveXDisplay()
 {

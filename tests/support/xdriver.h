@@ -1,5 +1,4 @@
-// Driving X11 programs from tests under Xvfb: display probe, xdotool, the
-// windows a program shows, and running a case in a child process of its own.
+// Driving X11 programs from tests under Xvfb, and running a case in a process of its own.
 #pragma once
 
 #include <chrono>
@@ -10,8 +9,7 @@
 // True when an X display can be opened.
 bool haveXDisplay();
 
-// Runs "xdotool <args>" (stderr included in output); tries again when the
-// X connection itself was refused. Returns xdotool's exit status.
+// Runs "xdotool <args>" (stderr in output), again when the connection was refused; its exit status.
 int xdotool(const std::string& args, std::string* output = nullptr);
 
 // The visible windows whose name matches the pattern (an extended regular expression, as xdotool search takes it).
@@ -29,12 +27,8 @@ void requestWindowClose(unsigned long window);
 // Polls done every 5 ms until it holds or the limit passes.
 bool waitUntil(const std::function<bool()>& done, std::chrono::milliseconds limit = std::chrono::seconds(20));
 
-// Runs body in a forked child (startChild) and waits for it, killing it after
-// limit.
-// freeglut, Mesa and Xlib keep per-process state that a second GLUT session in
-// one process does not reset cleanly, so each GL case gets a fresh process.
-// The child reports assertion failures on stdout as they happen; the result
-// is true when it ended without failures.
+// Runs body in a forked child, killed after limit; true when it ended without failures. freeglut, Mesa
+// and Xlib do not reset a second GLUT session cleanly, so each GL case gets a fresh process.
 bool runIsolated(const std::function<void()>& body, std::chrono::seconds limit);
 
 // A whole test case in a process of its own (runIsolated); skipped without an X display.

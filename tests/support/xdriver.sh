@@ -1,7 +1,4 @@
-# Driving an X11 program from shell scripts (sourced): finding its window,
-# keys and clicks through xdotool, and colour checks on screenshots. Works
-# on whatever screen the display has; read its size with screen_size.
-# The sourcing script provides $tmp, a scratch folder.
+# Sourced by scripts that drive an X11 program (they provide $tmp): its window, keys, clicks, colours.
 if [ -x /usr/bin/convert ]; then convert=/usr/bin/convert; else convert=$(command -v convert); fi
 for tool in xdotool xwd "$convert"; do
     command -v "$tool" >/dev/null || { echo "missing $tool"; exit 1; }
@@ -13,8 +10,7 @@ screen_size() {
     read -r sw sh < <(xdotool getdisplaygeometry)
 }
 
-# find_window NAME PID: waits (15 s at most, while PID lives) for a visible
-# window whose name matches the pattern NAME; sets window ("" when none).
+# find_window NAME PID: waits (15 s, while PID lives) for a visible window matching NAME; sets window.
 find_window() {
     window=
     for _ in $(seq 300); do
@@ -78,10 +74,8 @@ near() {
         [ $((c > bl ? c - bl : bl - c)) -le 40 ]
 }
 
-# shows LEFT RIGHT: waits (10 s at most) until the window's centre shows
-# the left colour a little left of the middle and the right one right of it.
-# The geometry is read each time: a full-screen start maps the window at its
-# initial size first and resizes it a moment later.
+# shows LEFT RIGHT: waits (10 s) for these colours left and right of the centre. The geometry is read each
+# time: a full-screen start resizes the window a moment after mapping it.
 shows_now() {
     geometry
     screenshot
@@ -109,8 +103,7 @@ pixel_is() {
     return 1
 }
 
-# signature [X Y W H]: a small grey thumbnail of the window (or of that part
-# of it), to tell screens apart.
+# signature [X Y W H]: a small grey thumbnail of the window (or part), to tell screens apart.
 signature() {
     geometry
     screenshot

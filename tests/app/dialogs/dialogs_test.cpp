@@ -1,5 +1,4 @@
-// The copy/move and conversion dialogs without a display: their layout, and
-// what their tasks ask and queue for the edge cases.
+// The copy/move and conversion dialogs without a display: layout, questions, what they queue.
 #include "oxengine/gui/guitest.h"
 #include "support/testsupport.h"
 

@@ -112,8 +112,7 @@ TEST_F(SettingsDialog, OkIsEnabledOnlyWhileBothFieldsHoldColours)
 
 TEST_F(SettingsDialog, TypingIntoAFieldReachesTheDialogWhileItRuns)
 {
-    // The change command goes through the application's queue to the
-    // running dialog; a disabled "OK" ignores Enter, Escape cancels.
+    // The change command reaches the running dialog through the queue; a disabled "OK" ignores Enter.
     auto d = dialog();
     bool disabledSeen = false;
     app.script.push_back([&] {

@@ -1,5 +1,4 @@
-// The background loader's queue and record logic with a preparation that
-// needs no GL (ThreadSanitizer runs this program).
+// The background loader's queue and records, with a preparation without GL (ThreadSanitizer runs this).
 #include "loadertest.h"
 
 #include "app/loader/simpleloader.h"
@@ -14,8 +13,7 @@
 
 namespace {
 
-// The loader thread never opens a box, in any test of this program (those
-// that expect a box capture it themselves).
+// The loader thread never opens a box, in any test of this program.
 class NoBoxFromTheLoaderThread : public testing::Environment {
     void SetUp() override { m_boxes = std::make_unique<MessageCapture>(); }
     void TearDown() override
@@ -92,8 +90,7 @@ TEST(BGTextureLoader, PicturesInUseAreNeverUnloaded)
     rig.loader->releasePicture(p2);
     rig.loader->enqueue(LoadCommand{.name = l[8]});
     ASSERT_TRUE(rig.idle());
-    // Stepping to 8 queues the unload of 1, 2 and 3; taking 2 again before
-    // they ran keeps 2 and its neighbours.
+    // Stepping to 8 queues the unload of 1, 2 and 3; taking 2 again before they ran keeps them.
     rig.hold("gate");
     rig.loader->releasePicture(rig.loader->awaitPicture(l[8]));
     ASSERT_TRUE(contains(rig.queued(), "unload:" + l[2]));
@@ -105,8 +102,7 @@ TEST(BGTextureLoader, PicturesInUseAreNeverUnloaded)
     EXPECT_FALSE(contains(rig.loader->loadedNames(), l[8]));
     EXPECT_EQ(p2->name, l[2]);
 
-    // Held twice (the old and the new picture of a cross-fade): it stays
-    // until it is given back twice.
+    // Held twice (the old and the new picture of a cross-fade): it stays until given back twice.
     rig.loader->awaitPicture(l[2]);
     rig.loader->releasePicture(p2);
     EXPECT_TRUE(p2->inUse());
@@ -120,9 +116,7 @@ TEST(BGTextureLoader, PicturesInUseAreNeverUnloaded)
     rig.loader->releasePicture(p2); // no longer ours: ignored
 }
 
-// Whether the user asked for it, it is read ahead or it is a thumbnail: a
-// picture that cannot be loaded gets its reason as its note and a log line,
-// never a box, and the loader goes on.
+// Asked for, read ahead or a thumbnail: a failed load gets its reason as its note, never a box.
 TEST(BGTextureLoader, FailedLoadsGiveARecordWithItsNoteALogLineAndNoBox)
 {
     MessageCapture boxes;
@@ -165,8 +159,7 @@ TEST(BGTextureLoader, FailedLoadsGiveARecordWithItsNoteALogLineAndNoBox)
     unlink(LoaderLog::path().c_str());
 }
 
-// A whole line from another source (the start-up trace) waits for the end of
-// a load's line, which the loader writes in parts; scripts read those lines.
+// Scripts read the log by lines: the start-up trace must not split a load's line.
 TEST(LoaderLog, WholeLinesWaitForTheOpenLine)
 {
     LoaderLog log;
@@ -185,10 +178,7 @@ TEST(LoaderLog, WholeLinesWaitForTheOpenLine)
     unlink(LoaderLog::path().c_str());
 }
 
-// Pictures and their prefetched neighbours come as first looks; the full
-// picture is loaded into the same record, which the view keeps holding, when
-// the view asks, ahead of queued prefetches and once however often it asks.
-// When the full load fails, the first look stays at its own size.
+// The full picture fills the first look's record once, ahead of prefetches; if it fails, the first look stays.
 TEST(BGTextureLoader, FirstLookIsReplacedByTheFullPictureWhenAskedFor)
 {
     LoaderRig rig({"/f/a.jpg", "/f/b.jpg", "/f/c.jpg", "/f/d-full-refused.jpg"});
@@ -227,9 +217,7 @@ TEST(BGTextureLoader, FirstLookIsReplacedByTheFullPictureWhenAskedFor)
     EXPECT_EQ(rig.fill.callsFor("/f/d-full-refused.jpg"), 2);
 }
 
-// A view never waits for a decoder: while a picture's decoding hangs, asking
-// for it and then for another returns at once; the hanging decoding is
-// cancelled and dropped, the newer picture comes, and the view is redrawn.
+// A view never waits for a hanging decoder: a newer request cancels and drops it.
 TEST(BGTextureLoader, RequestsNeverWaitAndANewerOneCancelsTheDecodingInProgress)
 {
     LoaderRig rig({"/r/a.jpg", "/r/b.jpg", "/r/c.jpg", "/r/d.jpg", "/r/e.jpg"});
@@ -276,8 +264,7 @@ TEST(BGTextureLoader, UpdateThumbnailsMarksWantedLoadsMissingAndUnloadsTheRest)
         EXPECT_TRUE(kept->wanted);
         EXPECT_FALSE(rig.loader->readThumbnail("/a/0.jpg").get()->wanted);
     }
-    // Back to the first list before those ran: the unloads are taken back
-    // and the loads for the list in between dropped, also from the count.
+    // Back to the first list before those ran: unloads taken back, loads in between dropped and uncounted.
     rig.list = LoaderRig::numbered(4, "/a/");
     rig.loader->updateThumbnails();
     EXPECT_TRUE(rig.loader->queuedCommands().empty());
@@ -291,8 +278,7 @@ TEST(BGTextureLoader, UpdateThumbnailsMarksWantedLoadsMissingAndUnloadsTheRest)
     EXPECT_NE(rig.loader->awaitPicture("/a/1.jpg"), kept); // full pictures are separate records
 }
 
-// Scrolled far down a long list: the cells on screen come first, then the
-// nearest around them; commands still go before any thumbnail.
+// The cells on screen first, then the nearest around them; commands before any thumbnail.
 TEST(BGTextureLoader, VisibleThumbnailsAreMadeFirst)
 {
     LoaderRig rig(LoaderRig::numbered(2000, "/v/"));
@@ -312,8 +298,7 @@ TEST(BGTextureLoader, VisibleThumbnailsAreMadeFirst)
     EXPECT_EQ(calls[1].name, "/v/1500.jpg") << "after the rotation, which reloads nothing";
 }
 
-// A folder larger than the thumbnail count keeps the thumbnails nearest the
-// screen; scrolled elsewhere, the farthest go and the new screen's come.
+// Beyond the thumbnail count, those nearest the screen are kept, also after scrolling.
 TEST(BGTextureLoader, ThumbnailCountKeepsThoseNearestTheScreen)
 {
     LoaderRig rig(LoaderRig::numbered(300, "/m/"));
@@ -345,8 +330,7 @@ TEST(BGTextureLoader, ThumbnailCountKeepsThoseNearestTheScreen)
     EXPECT_EQ(rig.fill.callsFor("/m/0.jpg"), 1);
 }
 
-// Thumbnails are decoded on the workers and published by the loader thread
-// alone; a decode that throws gives a record with its reason.
+// Workers decode, the loader thread alone publishes; a throwing decode gives a record with its reason.
 TEST(BGTextureLoader, WorkersDecodeThumbnailsTheLoaderThreadPublishesThem)
 {
     std::mutex mutex;
@@ -380,10 +364,8 @@ TEST(BGTextureLoader, WorkersDecodeThumbnailsTheLoaderThreadPublishesThem)
     EXPECT_EQ(decoders.count(*publishers.begin()), 0u);
 }
 
-// A decode that would run for long (a decompression bomb) stops at once
-// when its folder is left, when a picture is asked for (which comes first)
-// and at shut-down, where a file operation asked for is still carried out
-// and nothing is left over (no box from the leftover checks).
+// A long decode (a bomb) stops when its folder is left, a picture is asked for, or at shut-down,
+// where file operations still run and nothing is left over.
 TEST(BGTextureLoader, ThumbnailDecodesInFlightStopWhenNoLongerWanted)
 {
     MessageCapture boxes;
@@ -522,8 +504,7 @@ TEST(BGTextureLoader, ShutDownDropsLoadsFinishesTheCommandInProgressAndCarriesOu
     EXPECT_EQ(readFile(dir.file("copy1.jpg")), "picture bytes");
     EXPECT_EQ(readFile(dir.file("copy2.jpg")), "picture bytes");
     EXPECT_EQ(rig->commands(), (std::vector<unsigned>{501, 502}));
-    // Everything, the picture in use and the one loaded last too, is gone;
-    // the loader's own commands unloaded what was there.
+    // Everything, the picture in use and the one loaded last too, was unloaded by the loader's commands.
     EXPECT_TRUE(rig->loader->loadedNames().empty());
     EXPECT_TRUE(rig->loader->thumbnailNames().empty());
     const std::string log = readFile(LoaderLog::path());
@@ -539,9 +520,7 @@ TEST(BGTextureLoader, ShutDownDropsLoadsFinishesTheCommandInProgressAndCarriesOu
     unlink(LoaderLog::path().c_str());
 }
 
-// The loader thread opens no box: a context it cannot use is told by
-// startLoader on the thread that started it, work left in the queue by the
-// shut-down.
+// An unusable context and work left over are told on the calling thread, not the loader's.
 TEST(BGTextureLoader, ThreadProblemsAreToldOnTheCallingThread)
 {
     MessageCapture boxes;

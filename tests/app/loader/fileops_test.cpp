@@ -27,9 +27,7 @@ struct FileRig : LoaderRig {
 
 } // namespace
 
-// The same records are filled again from the rewritten file, and the shared
-// cache holds the rotated thumbnail, also when the rotation falls into the
-// second the file was written in.
+// The same records are refilled and the cache holds the rotated thumbnail, even within the file's second.
 TEST(LoaderFileOperations, RotationsRewriteTheJpegAndReloadPictureAndThumbnail)
 {
     TempDir dir;
@@ -100,8 +98,7 @@ TEST(LoaderFileOperations, ConversionScalesSavesAndAlwaysNotifies)
                                                ", size=(-50,0)  -> Resizing from (400,300) to (200,150).: "),
               std::string::npos);
 
-    // An unwritable format, a size of nothing, a missing source: each
-    // reported on its own, the source kept, no target left.
+    // Each failure reported on its own, the source kept, no target left.
     const std::string before = readFile(rig.picture);
     rig.loader->convertPicture(rig.picture, rig.dir.file("out.xyz"), 0, 0, oxToneMapping::neutral(), 700, false);
     rig.loader->convertPicture(rig.picture, rig.dir.file("tiny.jpg"), 1, 0, oxToneMapping::neutral(), 701, false);
@@ -122,8 +119,7 @@ TEST(LoaderFileOperations, ConversionScalesSavesAndAlwaysNotifies)
     rig.loader->setLogging(false);
     unlink(LoaderLog::path().c_str());
 
-    // Onto an existing file only with the user's consent; onto the source
-    // itself it is rewritten in one step.
+    // Onto an existing file only with consent; onto the source itself in one step.
     rig.loader->convertPicture(rig.picture, rig.picture, -50, 0, oxToneMapping::neutral(), 703, false);
     ASSERT_TRUE(rig.notified(703));
     EXPECT_EQ(readFile(rig.picture), before);
@@ -143,8 +139,7 @@ TEST(LoaderFileOperations, CopyAndMoveKeepTheSourceWhenTheyFail)
     rig.loader->copyMovePicture(rig.picture, folder, true, 801, false); // into the folder
     ASSERT_TRUE(rig.notified(801));
     EXPECT_EQ(readFile(folder + "/picture.jpg"), bytes);
-    // A target that exists without the user's consent (it appeared after
-    // the question): left alone and reported; the loader never asks.
+    // A target that appeared after the question: left alone and reported; the loader never asks.
     ASSERT_TRUE(writeFile(folder + "/picture.jpg", "older"));
     rig.loader->copyMovePicture(rig.picture, folder, true, 802, false);
     // Targets that cannot be made: reported with the source's name.
@@ -175,8 +170,7 @@ TEST(LoaderFileOperations, CopyAndMoveKeepTheSourceWhenTheyFail)
     EXPECT_EQ(rig.commands(), (std::vector<unsigned>{801, 802, 803, 804, 806, 805}));
 }
 
-// The failures of a batch come in one report once its last operation is
-// done, also when that was before the batch was ended; others at once.
+// A batch's failures come in one report after its last operation, also one done before the batch ended.
 TEST(LoaderFileOperations, FailuresOfABatchAreReportedTogetherAtItsEnd)
 {
     FileRig rig;
@@ -206,8 +200,7 @@ TEST(LoaderFileOperations, FailuresOfABatchAreReportedTogetherAtItsEnd)
     EXPECT_EQ(batch[0].batch, batch[1].batch);
     EXPECT_TRUE(oxFilename(rig.dir.file("b.jpg")).exists());
 
-    // A batch without failures reports nothing; one ended while its last
-    // command is still queued reports when it is done.
+    // A batch without failures reports nothing; one ended early reports when its last command is done.
     {
         PictureOperationBatch quiet(*rig.loader);
         convert("d.jpg", 4);

@@ -1,5 +1,4 @@
-// Both loaders with the real preparation: textures made on the loader thread,
-// drawn by the main context and all freed at shut-down.
+// Both loaders with the real preparation: textures made on the loader thread, drawn by the main context.
 #include "loadertest.h"
 
 #include "app/loader/simpleloader.h"
@@ -51,8 +50,7 @@ GLFrame draw(LoadedPicture& p, double scale)
 
 } // namespace
 
-// A rotation fills the same records again, in new textures; the shut-down
-// destroys every texture, also of a picture in use, without leftover reports.
+// The shut-down destroys every texture, also of a picture in use, without leftover reports.
 TEST(BGTextureLoaderGL, TexturesAreDrawnByTheMainContextReloadedOnRotationAndFreedAtShutDown)
 {
     REQUIRE_DISPLAY();

@@ -1,6 +1,5 @@
-// Doubles for the background loader: a preparation without GL that can be
-// held up or made to fail per file, the application's queue, redisplay and
-// failure report, and a message capture any thread may use.
+// Doubles for the background loader: a preparation without GL that can be held up or made to fail per file,
+// and the application's queue, redisplay and failure report.
 #pragma once
 
 #include "app/loader/bgtexloader.h"
@@ -24,12 +23,9 @@ inline std::string writeJpeg(const std::string& path, uint32_t width, uint32_t h
                         [&](uint32_t x, uint32_t) { return x < width / 2 ? oxColour(255, 0, 0) : oxColour(0, 0, 255); });
 }
 
-// Names containing "throw-engine", "throw-memory", "throw-std" or "refuse"
-// fail that way, with "full-refused" only the full picture after a first
-// look; a name in an existing folder is decoded through the registry (so
-// corrupt or vanished files fail as in the program, and sizes follow the
-// file); others succeed. A first look asked for is a quarter of the full
-// picture, 4 x the cover. Fills of blocked names wait.
+// Names containing "throw-engine", "throw-memory", "throw-std" or "refuse" fail that way ("full-refused":
+// only the full picture); names in existing folders are decoded for real. A first look is 4 x the cover.
+// Fills of blocked names wait.
 class FakeFill {
 public:
     struct Call {

@@ -46,9 +46,7 @@ TEST(LoaderCommandQueue, LoadsAndUnloadsReplaceEachOtherButFileOperationsStay)
     EXPECT_EQ(q.names(), (Names{"load:/b", "loadT:/a", "load:/A", "unload:/a"}));
     EXPECT_EQ(q.queuedCount(), 4); // replaced ones are not counted twice
 
-    // A prefetch or unload never wipes out a rotation, and a second rotation
-    // rotates again; file operations keep their order, urgent loads still go
-    // first.
+    // A load or unload never replaces a file operation; those keep their order, urgent loads go first.
     Queue f;
     f.operation<TransformCommand>("/a");
     f.load("/a");

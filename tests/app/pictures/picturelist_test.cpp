@@ -1,5 +1,4 @@
-// The picture list over a temporary folder tree, with every hook recorded:
-// scanning, positions, sorting.
+// The picture list over a temporary folder tree, with every hook recorded.
 #include "app/pictures/picturelist.h"
 #include "app/shell/configkeys.h"
 #include "oxengine/platform/messagebox.h"
@@ -94,8 +93,7 @@ TEST_F(PictureListTest, ListsOnlyVisiblePictureFilesOfTheFolder)
     for (const char* name : {"B.JPEG", "a.jpg", "with space.jpeg", "Ωμέγα.jpg", "notes.txt", "a.jpg.txt",
                              ".hidden.jpg", "album.jpg/inside.jpg"}) // a folder named like a picture is none
         make(name);
-    // A named pipe is no picture whatever its name; a rewrite's temporary
-    // file left by a killed program goes once it is a day old.
+    // A pipe is no picture; a killed rewrite's temporary file goes once a day old.
     ASSERT_EQ(mkfifo(tree.file("pipe.jpg").c_str(), 0644), 0);
     const std::string stale = make(".oxtmp-a.jpg.Xy12Z9");
     const struct timespec old[2] = {{time(nullptr) - 2 * 86400, 0}, {time(nullptr) - 2 * 86400, 0}};
@@ -107,9 +105,7 @@ TEST_F(PictureListTest, ListsOnlyVisiblePictureFilesOfTheFolder)
     EXPECT_TRUE(asked.empty());
     EXPECT_EQ(shown, at({"B.JPEG"}));
     EXPECT_EQ(readConfigText(ConfigKey::LastFolder), tree.path());
-    // A missing folder is said to be missing and not kept for the next
-    // start; an empty one asks (answered OK: nothing searched). Either way
-    // the earlier folder's picture is let go.
+    // A missing folder is said and not stored; an empty one asks. Either way the last picture is let go.
     TempDir other;
     fs::create_directory(other.file("empty"));
     for (const std::string& path : {other.file("absent"), other.file("empty")}) {

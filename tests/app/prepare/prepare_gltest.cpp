@@ -1,5 +1,4 @@
-// Picture preparation on a real driver (Mesa under Xvfb), with the texture
-// limit forced so that the results do not depend on the driver.
+// Picture preparation on a real driver, with the texture limit forced so that results do not depend on it.
 #include "app/loader/textureloader.h"
 #include "app/prepare/prepare.h"
 #include "app/prepare/preparesteps.h"
@@ -19,7 +18,6 @@
 
 #include <cmath>
 #include <cstdlib>
-#include <algorithm>
 #include <memory>
 
 namespace {
@@ -84,8 +82,7 @@ protected:
         return preparePicture(file(name), m_picture);
     }
 
-    // Columns x rows of the record's tiles, checking that they form one
-    // block from (0, 0) and that each has the record's tile size.
+    // Columns x rows of tiles from (0, 0), each of the record's tile size.
     void expectTiles(int columns, int rows)
     {
         for (int r = 0; r < kMaxTiles; ++r)
@@ -152,9 +149,7 @@ TEST_F(Prepare, LargePictureIsTiledAtTheLargestShowableSize)
     }
 }
 
-// A first look is the smallest decode that still covers the cover at fit
-// zoom, laid out at the size the full load will have; it is no first look
-// where the full load would not be larger or the format cannot decode less.
+// The smallest decode covering the cover at fit zoom, laid out at the full size; none where it gains nothing.
 TEST_F(Prepare, FirstLookIsTheSmallestDecodeCoveringTheCover)
 {
     struct Case {
@@ -192,10 +187,7 @@ TEST_F(Prepare, ThumbnailIsReducedTo32)
     expectTiles(1, 1);
 }
 
-// One tile, transparent black beyond the picture; the mipmap setting decides
-// who builds the levels: the driver (the engine on a software renderer, which
-// is faster there), or the processor without shrinking the tile to a power of
-// two first.
+// Transparent black beyond the picture; the levels built by the driver (but not a software one) or the engine.
 TEST_F(Prepare, SmallPictureGetsOneTileWithItsMipmaps)
 {
     const auto decoded = oxImageRegistry::instance().loadImage(file("small.jpg"), oxSize());
@@ -249,9 +241,7 @@ TEST_F(Prepare, OnePixelPictureGetsItsTile)
     }
 }
 
-// Tiles drawn at 1:1 where the record places them reproduce the picture
-// across the seams: a tile one texel off or a seam filtered with the wrong
-// neighbours shows in the noise.
+// A tile one texel off or a seam filtered with the wrong neighbours shows in the noise.
 TEST_F(Prepare, NoVisibleSeamAcrossFourTiles)
 {
     const auto decoded = oxImageRegistry::instance().loadImage(file("seams.jpg"), oxSize());
@@ -291,8 +281,7 @@ TEST_F(Prepare, NoVisibleSeamAcrossFourTiles)
     }
 }
 
-// It runs on the loader thread: a file it cannot read throws with the
-// reason, which the loader's fill puts into the note; no box.
+// On the loader thread: the reason goes into the note, never a box.
 TEST_F(Prepare, UnreadableFilesThrowTheirReasonIntoTheNoteWithoutABox)
 {
     ASSERT_TRUE(writeFile(file("broken.jpg"), std::string("\xFF\xD8\xFF\xE0 this is not a picture", 27)));
@@ -313,8 +302,7 @@ TEST_F(Prepare, UnreadableFilesThrowTheirReasonIntoTheNoteWithoutABox)
     }
 }
 
-// High-dynamic-range files go through the same path; their statistics come
-// from the decoded picture.
+// High dynamic range through the same path, the statistics from the decoded picture.
 TEST_F(Prepare, HalfFloatFileIsHighDynamicRange)
 {
     if (!oxImageRegistry::instance().canLoad("x.exr"))

@@ -1,7 +1,4 @@
-// Picture preparation without a display: the tile plan, the record's texts
-// and sizes, the transparency, the sample statistics, and thumbnails made
-// through the shared cache (decoded once, remade when the file changes,
-// failures not tried again).
+// Picture preparation without a display: tile plan, record texts, statistics, thumbnails through the cache.
 #include "app/prepare/preparesteps.h"
 #include "app/prepare/thumbnail.h"
 #include "app/prepare/tileplan.h"
@@ -46,9 +43,7 @@ TEST(TilePlan, TileSizesAndCounts)
     EXPECT_EQ(std::vector({p.tileX(2), p.tileY(1), pictureEdgeLimit(16384)}), std::vector({4094, 2047, 5 * 8192 - 4}));
 }
 
-// Every tile starts inside the picture, the tiles cover it up to the limit,
-// no edge exceeds the driver's limit or the cap, and without power-of-two
-// rounding the tiles of any picture take at most 1.2 times its pixels.
+// Tiles start inside the picture, cover it up to the limit, keep the edge limits, and (npot) use <= 1.2 x its pixels.
 TEST(TilePlan, CoversEveryPictureWithinTheLimitsAndTheMemoryBound)
 {
     for (int maxTexture : {64, 1024, 2048, 16384}) {
@@ -96,8 +91,7 @@ TEST(PictureDescription, SizesTextsAndNotes)
               std::tuple("first line  second line", "[Picture scaled to 1/8.]", 1234, false));
     EXPECT_DOUBLE_EQ(picture.fileDate, oxFilename(file).modificationDate());
 
-    // Larger than the tiles cover: both notes, the second with its blank;
-    // exactly at the limit is not cropped.
+    // Larger than the tiles cover: both notes; exactly at the limit is not cropped.
     for (const auto& [reduction, coverable, note] :
          {std::tuple(2, 300, "[Picture scaled to 1/2.] [Picture is too large and has been cropped.]"), {1, 375, ""}}) {
         image->setReduction(reduction);
@@ -169,8 +163,7 @@ TEST(SampleStatistics, HalfPicturesCountVisibleFiniteValuesOnly)
     EXPECT_FLOAT_EQ(picture.midValue, (7.75f + 3.0f + 1.5f) / 9.0f);
 }
 
-// No pixel reaches the threshold: the start values stay, and the middle
-// value (the mean of no values) is left as the record had it.
+// No visible pixel: the start values stay, the middle (a mean of nothing) as the record had it.
 TEST(SampleStatistics, NoVisiblePixelKeepsTheStartValuesAndTheMiddle)
 {
     auto image = halfImage(4, 4, oxColourHalf(3.0f, 3.0f, 3.0f, 0.0f));
@@ -182,8 +175,7 @@ TEST(SampleStatistics, NoVisiblePixelKeepsTheStartValuesAndTheMiddle)
               std::tuple(true, -1000000.0f, 100000.0f, 0.5f, 0.75f));
 }
 
-// 12.6 million values of 0.3: a single-precision running sum stops growing
-// correctly long before the end and gives a mean far from 0.3.
+// 12.6 million values: a single-precision running sum would drift far from 0.3.
 TEST(SampleStatistics, MeanOfALargePictureIsExact)
 {
     auto image = halfImage(2048, 2048, oxColourHalf(0.3f, 0.3f, 0.3f, 1.0f));

@@ -1,5 +1,4 @@
-// The command line: option spellings, options before or after the path,
-// unknown options, paths that look like options, and where a start path leads.
+// The command line: option spellings and places, unknown options, paths like options, start paths.
 #include "app/shell/commandline.h"
 
 #include "oxengine/storage/files.h"
@@ -70,8 +69,7 @@ TEST(StartPath, FolderFileMissingPathsAndRelativePaths)
         {folder, folder + "/", ""},
         {folder + "/", folder + "/", ""},
         {folder + "/a.jpg", folder + "/", folder + "/a.jpg"},
-        // Missing: a picture's folder is opened; anything else is a folder
-        // (reported as missing).
+        // Missing: a picture's folder is opened; anything else is a (missing) folder.
         {folder + "/gone/b.jpg", folder + "/gone/", folder + "/gone/b.jpg"},
         {folder + "/gone/", folder + "/gone/", ""},
         {folder + "/gone", folder + "/gone/", ""},

@@ -61,8 +61,7 @@ protected:
         writeFile(m_dir + "/" + name, bytes);
         return m_dir + "/" + name;
     }
-    // The application, its loader running without GL and recording what it
-    // was asked to load; with names, over a folder holding those files.
+    // The application, its loader recording what it loads; with names, over a folder of those files.
     PictavoApp& app(std::initializer_list<const char*> names = {}, bool open = false)
     {
         for (const char* n : names)
@@ -164,8 +163,7 @@ TEST_F(App, TheSheetComesBackAtItsZoomAndScroll)
     EXPECT_DOUBLE_EQ(t->zoom(), zoom);
     EXPECT_DOUBLE_EQ(t->offsetX(), x);
     EXPECT_DOUBLE_EQ(t->offsetY(), y);
-    // The same folder listed again keeps the place; sorting clears the
-    // selection, whose indexes named places in the old order.
+    // A rescan keeps the place; sorting clears the selection, whose indexes named the old order.
     a.thumbnailDisplay()->selection().ctrlClick(3, false);
     EXPECT_TRUE(a.onCommand(CMD_RESCAN));
     EXPECT_DOUBLE_EQ(t->offsetY(), y);
@@ -233,8 +231,7 @@ TEST_F(App, DeclinedVanishedAndFailedDeletes)
     EXPECT_EQ(code, 0);
 }
 
-// A folder load that finds nothing lets go of the last folder's picture: its
-// lines go, and its "Delete" (or any delete of a file not current) does nothing.
+// An empty folder lets go of the last picture: its lines go, a delete of it does nothing.
 TEST_F(App, EmptiedListShowsNothingAndDeletesNothing)
 {
     const std::string shown = make("a.jpg");
@@ -253,8 +250,7 @@ TEST_F(App, EmptiedListShowsNothingAndDeletesNothing)
     EXPECT_EQ(boxes.count(), 0u);
 }
 
-// Failed file operations reach the user from the main thread, in boxes with
-// their texts; also those finished while the program stops.
+// Failed file operations reach the user from the main thread, also those finished while stopping.
 TEST_F(App, FileOperationFailuresAreShownOnTheMainThread)
 {
     PictavoApp& a = app();
@@ -303,8 +299,7 @@ TEST_F(App, StartFolderFromTheCommandLine)
         EXPECT_EQ(a.pictures().currentIndex(), index) << last;
         EXPECT_EQ(readConfigText(ConfigKey::LastFolder), m_dir + "/");
     }
-    // A file: its folder, and that picture is the first one asked for. (The
-    // last application's loader may still be filling until it is replaced.)
+    // A file: its folder, that picture asked for first (the last loader may fill until it is replaced).
     PictavoApp& a = app();
     {
         std::lock_guard<std::mutex> lock(m_fillMutex);

@@ -1,5 +1,4 @@
-// How pictures look on a real window: high dynamic range through the exposure
-// shader, transparency over a checkerboard.
+// High dynamic range through the exposure shader, and transparency, on a real window.
 #include "viewapp.h"
 
 #include "app/views/exposureshader.h"

@@ -226,8 +226,7 @@ TEST(FotoTransform, ReshapeKeepsTheFitAndZeroSizesGiveAFiniteZoom)
     EXPECT_TRUE(rig.finite());
     EXPECT_DOUBLE_EQ(rig.transform.fitZoom(), 0.01);
 
-    // A one-pixel picture has content size 0 in both directions, a one-pixel
-    // row or column in one; the window may have no size at all.
+    // One-pixel pictures, rows or columns have content size 0; the window may have none.
     for (auto [content, w, h] : {std::tuple{oxGuiSize{0, 0}, 800, 600}, {oxGuiSize{0, 300}, 800, 600},
                                  {oxGuiSize{300, 0}, 800, 600}, {oxGuiSize{1600, 1200}, 0, 0}}) {
         SCOPED_TRACE(testing::Message() << content.width << "x" << content.height << " in " << w << "x" << h);
@@ -242,8 +241,7 @@ TEST(FotoTransform, ReshapeKeepsTheFitAndZeroSizesGiveAFiniteZoom)
     }
 }
 
-// The full picture replacing a first look changes the content's size under
-// the same picture: nothing on screen may move.
+// The full picture replacing a first look resizes the content: nothing on screen may move.
 TEST(FotoTransform, ContentResizedKeepsThePictureWhereItIsOnScreen)
 {
     Rig rig({1999, 1499}); // a first look of 2000 x 1500 laid out too small, fitted

@@ -1,6 +1,5 @@
-// A test application for the single-picture view on a real window, owning
-// the loader and the transform as the program does; the script runs on the
-// main thread once the window exists.
+// The single-picture view on a real window, owning loader and transform as the program does; the script
+// runs on the main thread once the window exists.
 #pragma once
 
 #include "app/loader/bgtexloader.h"
@@ -21,9 +20,7 @@
 #include <GL/gl.h>
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <chrono>
-#include <cstdlib>
 #include <functional>
 #include <thread>
 #include <vector>

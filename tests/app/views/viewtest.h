@@ -51,8 +51,7 @@ public:
     double scale = 1.0;
 };
 
-// Hands out one 400 x 300 record per name (held while in use, as the
-// background loader does) and counts its holders; "missing" fails, "broken" has a note.
+// One 400 x 300 record per name, its holders counted; "missing" fails, "broken" has a note.
 class FakeLoader : public TextureLoader {
 public:
     // Names in pending are still being prepared.
@@ -124,8 +123,7 @@ private:
     oxApplication* m_framework;
 };
 
-// The entries of a menu as "text=command" ("-" for a separator, "text>"
-// for a submenu).
+// A menu's entries as "text=command", "-" for a separator, "text>" for a submenu.
 inline std::vector<std::string> menuEntries(oxGuiPopupMenu& menu)
 {
     std::vector<std::string> out;

@@ -79,8 +79,7 @@ TEST_F(ImageView, QuickSuccessionReleasesTheFadingPictureAndRestartsTheFade)
     EXPECT_EQ(loader.usesOf("/p/b.jpg"), 0);
     EXPECT_FALSE(framework.hasIdle(&view));
 
-    // The same picture again is held twice; an emptied list gives
-    // everything back and leaves no line of it on screen.
+    // The same picture again is held twice; an emptied list gives all back and leaves no line.
     view.showPicture("/p/c.jpg");
     EXPECT_EQ(loader.usesOf("/p/c.jpg"), 2);
     view.showNothing();
@@ -92,8 +91,7 @@ TEST_F(ImageView, QuickSuccessionReleasesTheFadingPictureAndRestartsTheFade)
     EXPECT_EQ(app.calls.size(), 0u); // nothing to delete
 }
 
-// Stepping holds the reading ahead of the new picture's neighbours from
-// before it is asked for until a frame of it was drawn or the fade ran out.
+// A step holds the read-ahead from before the request until a frame was drawn or the fade ran out.
 TEST_F(ImageView, AStepHoldsTheReadAheadUntilTheFadeHasAFrame)
 {
     view.showPicture("/p/a.jpg");
@@ -110,8 +108,7 @@ TEST_F(ImageView, AStepHoldsTheReadAheadUntilTheFadeHasAFrame)
     EXPECT_FALSE(loader.readAheadHeld);
 }
 
-// A picture still being prepared: the view keeps what it shows, the hint
-// comes after its delay, the last picture asked for is the one picked up.
+// While a picture is prepared the view keeps the old one; the hint comes after its delay; the last asked wins.
 TEST_F(ImageView, PendingPictureKeepsTheShownOneUntilItIsReady)
 {
     int64_t now = 0;
@@ -191,17 +188,12 @@ TEST(ImageMenu, TheInfoEntryFollowsTheLevel)
 TEST(ExposurePanel, StartValuesAndRangesFollowTheSamples)
 {
     ExposurePanel panel;
-    const auto expect = [](const oxGuiSlider& s, double value, double min, double max, const char* what) {
-        EXPECT_DOUBLE_EQ(s.getValue(), value) << what;
-        EXPECT_DOUBLE_EQ(s.getMinimum(), min) << what;
-        EXPECT_DOUBLE_EQ(s.getMaximum(), max) << what;
-    };
-    // Samples all >= 0 (black at 0, white at twice the middle): the exposure GL test.
     // A negative minimum; white never above the maximum; the ranges while drawn keep both values.
     panel.startFor({-2.0, 3.0, 4.0});
     panel.gamma().setValue(2.0);
     panel.updateRanges({-2.0, 3.0, 4.0});
-    expect(panel.whitePoint(), 4.0, -2.0, 8.0, "white after update");
+    EXPECT_DOUBLE_EQ(panel.whitePoint().getMinimum(), -2.0);
+    EXPECT_DOUBLE_EQ(panel.whitePoint().getMaximum(), 8.0);
     const Exposure e = panel.exposure();
     EXPECT_DOUBLE_EQ(e.blackPoint, -2.0);
     EXPECT_DOUBLE_EQ(e.whitePoint, 4.0);
@@ -273,8 +265,7 @@ TEST(CrossFade, UncoveredPartsAreTheBandsAroundTheCover)
     }
 }
 
-// A first look of 1001 x 301 texels covers the 2002 x 602 picture the full
-// load will bring: its outer texel edges on the full picture's edges.
+// A first look's outer texel edges lie on the full picture's edges.
 TEST(PictureTiles, FirstLookIsStretchedOverTheFullPicture)
 {
     LoadedPicture p;

@@ -1,5 +1,4 @@
-// The single-picture view on a real window with the background loader and
-// the real preparation.
+// The single-picture view on a real window with the background loader and the real preparation.
 #include "../viewapp.h"
 
 #include "app/shell/commands.h"
@@ -14,7 +13,6 @@
 #include <cstdlib>
 #include <random>
 #include <tuple>
-#include <unistd.h>
 
 namespace {
 
@@ -42,11 +40,8 @@ const oxColour RED(255, 0, 0), GREEN(0, 255, 0), BLUE(0, 0, 255), WHITE(255, 255
 
 } // namespace
 
-// A fitted picture is drawn where the transform says, its first look too:
-// that is laid out at the file's own size (1000 texels stretched to 3999),
-// so when the full picture replaces it nothing moves, the fit is kept and
-// the detail line gives that size. The full picture comes only once the
-// view is zoomed in past the first look's texels.
+// The first look is laid out at the file's size, so nothing moves when the full picture (asked for only
+// once zoomed in past its texels) replaces it.
 TEST_F(ImageDisplayGL, FirstLookAndTheFullPictureAreDrawnInTheSamePlace)
 {
     const std::string small = writePicture(dir.file("a.png"), 64, 64, [](uint32_t, uint32_t) { return GREEN; });
@@ -231,9 +226,7 @@ TEST_F(ImageDisplayGL, CrossFadeShowsTheOldPictureUnderTheNewAndEnds)
     });
 }
 
-// Half way through a fade between pictures of other shapes: where both lie
-// they mix, what of the old one the new leaves uncovered fades to the
-// background, and the new one fades in over the background.
+// Half way through a fade between shapes: both mix, and the uncovered parts fade to the background.
 TEST_F(ImageDisplayGL, CrossFadeVeilsWhatTheNewPictureLeavesUncovered)
 {
     const oxColour oldColour(200, 0, 0), newColour(0, 200, 0);
@@ -292,8 +285,7 @@ TEST_F(ImageDisplayGL, NothingIsDrawnWhileNothingMoves)
     EXPECT_LT(cpuIdle.load(), 0.15);
 }
 
-// An animated GIF: its frames are drawn as their delays pass on a fake clock,
-// and the animation stops when the view changes.
+// An animated GIF's frames follow their delays on a fake clock and stop with the next picture.
 TEST_F(ImageDisplayGL, AnimationFramesAdvanceByTheirDelaysAndStopWithTheNextPicture)
 {
     if (runCommand("command -v convert >/dev/null") != 0)

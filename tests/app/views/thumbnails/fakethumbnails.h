@@ -1,5 +1,4 @@
-// A thumbnail set and file operations for the sheet's tests: records made
-// by the test, progress set by it, operations recorded.
+// A thumbnail set and file operations for the sheet's tests: records and progress set, operations recorded.
 #pragma once
 
 #include "app/loader/loaderroles.h"

@@ -21,7 +21,6 @@
 #include <GL/gl.h>
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <functional>
 
 namespace {
@@ -47,8 +46,7 @@ protected:
             r->releaseTiles();
         GLFontManager::releaseAll();
     }
-    // A record whose tiles hold a width x height picture; the picture it
-    // stands for is full x its height (a thumbnail decoded smaller).
+    // A record with tiles of width x height; full: the width of the picture it stands for.
     LoadedPicture* record(int width, int height, const std::function<oxColour(int x, int y)>& pixel, int full = 0)
     {
         auto image = imageOf<oxColour>(uint32_t(width), uint32_t(height), [&](uint32_t x, uint32_t y) {
@@ -85,8 +83,7 @@ protected:
 TEST_F(SheetGL, PicturesAreUprightUndistortedAndNeverEnlarged)
 {
     const oxColour cellColour = colours.cell();
-    // Top red, bottom blue; left red, right green; small yellow; a thumbnail
-    // decoded at 64 x 48 of a 1600 x 1200 picture.
+    // Tall, wide, small, and a 64 x 48 thumbnail of a 1600 x 1200 picture.
     cell(record(64, 128, [](int, int y) { return y < 64 ? RED : BLUE; }), 0, 0);
     cell(record(128, 32, [](int x, int) { return x < 64 ? RED : GREEN; }), 150, 0);
     cell(record(40, 20, [](int, int) { return YELLOW; }), 300, 0);

@@ -18,7 +18,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <random>
 
 namespace {
@@ -46,8 +45,7 @@ TEST(SheetGrid, ColumnsAndRowsFollowTheWindowAndTheCount)
     }
     const SheetGrid g{11, 28};
     EXPECT_EQ(cellOrigin(m, g, 12), (oxGuiPointD{261.0 + 400, 261.0 + 50}));
-    // 11 x 261 + 400 wide; 28 rows are taller than a window of that aspect,
-    // 1 row is not.
+    // 28 rows are taller than a window of that aspect, 1 row is not.
     EXPECT_EQ(sheetContentSize(m, g, {1920, 1200}), (oxGuiSize{3271, 28 * 261 + 50}));
     EXPECT_EQ(sheetContentSize(m, {11, 1}, {1920, 1200}), (oxGuiSize{3271, 3271 * 1200 / 1920}));
 }
@@ -204,8 +202,7 @@ protected:
         oxConfig::setInt("ThnBorderWidth", METRICS.borderWidth);
         app.transform = &transform;
     }
-    // The view over count pictures /p/0.jpg ..., at zoom 1 and no offset,
-    // so window points are content units.
+    // The view over /p/0.jpg ... at zoom 1: window points are content units.
     ThumbnailDisplay& view(int count = 25)
     {
         for (int i = 0; i < count; ++i)
