@@ -21,6 +21,7 @@
 #include <GL/gl.h>
 
 #include <algorithm>
+#include <chrono>
 
 namespace {
 
@@ -383,7 +384,23 @@ void PictavoApp::display(bool flushOnly)
         m_imageDisplay->pickUpPicture(); // a picture ready now is in this frame
     const bool nothingYet = m_imageDisplay && m_activeView == m_imageDisplay.get() && !m_imageDisplay->hasPicture() &&
                             m_imageDisplay->isWaiting() && !m_imageDisplay->loadingHintShown();
-    oxGLUTApplication::display(flushOnly || nothingYet);
+    // A sheet opens filled: its first frame is shown once every cell on
+    // screen has its thumbnail, or after a short wait for slow ones. Thumbnails
+    // from the cache come within that; empty cells filling in would be a
+    // screen more, and each frame costs a software renderer dearly.
+    const bool sheetFirst = !flushOnly && !nothingYet && !m_firstFrameShown && thumbnailsActive();
+    oxGLUTApplication::display(flushOnly || nothingYet || sheetFirst);
+    if (sheetFirst) {
+        const auto now = std::chrono::steady_clock::now();
+        if (!m_sheetDrawnSince)
+            m_sheetDrawnSince = now;
+        const auto waited = now - *m_sheetDrawnSince;
+        if (!m_thumbnailDisplay->visibleCellsComplete() && waited < SHEET_FIRST_FRAME_WAIT) {
+            postRedisplayAfter(int(std::chrono::ceil<std::chrono::milliseconds>(SHEET_FIRST_FRAME_WAIT - waited).count()));
+            return;
+        }
+        swapBuffers();
+    }
     if (!flushOnly && !nothingYet && !m_firstFrameShown) {
         m_firstFrameShown = true;
         m_loader->holdReadAhead(false);

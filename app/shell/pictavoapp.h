@@ -15,7 +15,9 @@
 
 #include "oxengine/platform/glapp.h"
 
+#include <chrono>
 #include <memory>
+#include <optional>
 #include <string>
 
 class FotoTransform;
@@ -133,6 +135,9 @@ private:
     ReportedFailures m_failures; // before the loader, whose thread adds to it
     std::unique_ptr<BGTextureLoader> m_loader;
     bool m_firstFrameShown = false; // the loader reads ahead from then on
+    // When the sheet's first frame was drawn first (and not yet shown).
+    std::optional<std::chrono::steady_clock::time_point> m_sheetDrawnSince;
+    static constexpr std::chrono::milliseconds SHEET_FIRST_FRAME_WAIT{250};
     std::unique_ptr<ImageDisplay> m_imageDisplay;
     std::unique_ptr<ThumbnailDisplay> m_thumbnailDisplay;
     FotoTransform* m_transform = nullptr; // owned by the framework

@@ -3,9 +3,10 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
-#include <cstring>
 #include <iterator>
+#include <string>
 #include <vector>
 
 namespace {
@@ -17,10 +18,6 @@ void put(Bytes& out, uint64_t v, int n, bool bigEndian = false)
 {
     for (int i = 0; i < n; ++i)
         out.push_back(uint8_t(v >> 8 * (bigEndian ? n - 1 - i : i)));
-}
-void putText(Bytes& out, const char* text)
-{
-    out.insert(out.end(), text, text + std::strlen(text) + 1);
 }
 
 bool save(const std::string& path, const Bytes& bytes)
@@ -93,34 +90,9 @@ Bytes png(uint32_t width, uint32_t height)
 
 Bytes exr(uint32_t width, uint32_t height)
 {
-    Bytes out{0x76, 0x2F, 0x31, 0x01, 2, 0, 0, 0};
-    const auto attribute = [&](const char* name, const char* type, const Bytes& value) {
-        putText(out, name);
-        putText(out, type);
-        put(out, uint32_t(value.size()), 4);
-        out.insert(out.end(), value.begin(), value.end());
-    };
-    Bytes channels;
-    for (const char* c : {"B", "G", "R"}) {
-        putText(channels, c);
-        for (uint32_t v : {1u, 0u, 1u, 1u}) // half; linear flag and reserved; sampling 1, 1
-            put(channels, v, 4);
-    }
-    channels.push_back(0);
-    Bytes window;
-    for (uint32_t v : {0u, 0u, width - 1, height - 1})
-        put(window, v, 4);
-    Bytes one;
-    put(one, 0x3F800000, 4); // 1.0f
-    attribute("channels", "chlist", channels);
-    attribute("compression", "compression", {3}); // ZIP, 16 rows a chunk
-    attribute("dataWindow", "box2i", window);
-    attribute("displayWindow", "box2i", window);
-    attribute("lineOrder", "lineOrder", {0});
-    attribute("pixelAspectRatio", "float", one);
-    attribute("screenWindowCenter", "v2f", Bytes(8, 0));
-    attribute("screenWindowWidth", "float", one);
-    out.push_back(0);
+    const std::array<int, 4> window{0, 0, int(width - 1), int(height - 1)};
+    const std::string header = exrHeader({"B", "G", "R"}, window, window, 3); // ZIP, 16 rows a chunk
+    Bytes out(header.begin(), header.end());
 
     // Zeros after the format's predictor: 0, then 128 for every byte.
     const auto chunkData = [&](uint32_t rows) {
@@ -214,6 +186,29 @@ const struct {
 } KINDS[] = {{"exr", exr}, {"bmp", bmp}, {"png", png}, {"jpeg", jpeg}, {"tga", tga}};
 
 } // namespace
+
+std::string exrAttribute(const std::string& name, const std::string& type, const std::string& value)
+{
+    const uint32_t n = uint32_t(value.size());
+    return name + '\0' + type + '\0' + std::string{char(n), char(n >> 8), char(n >> 16), char(n >> 24)} + value;
+}
+
+std::string exrHeader(const std::vector<std::string>& channels, const std::array<int, 4>& data, const std::array<int, 4>& display,
+                      int compression, const std::string& more, uint32_t flags)
+{
+    const auto le32 = [](uint32_t v) { return std::string{char(v), char(v >> 8), char(v >> 16), char(v >> 24)}; };
+    const auto box = [&](const std::array<int, 4>& b) { return le32(b[0]) + le32(b[1]) + le32(b[2]) + le32(b[3]); };
+    std::string list;
+    for (const std::string& c : channels) // half; linear flag and reserved; sampling 1, 1
+        list += c + '\0' + le32(1) + le32(0) + le32(1) + le32(1);
+    const std::string one = le32(0x3F800000); // 1.0f
+    return "\x76\x2F\x31\x01" + le32(2 | flags) + exrAttribute("channels", "chlist", list + '\0') +
+           exrAttribute("compression", "compression", std::string(1, char(compression))) +
+           exrAttribute("dataWindow", "box2i", box(data)) + exrAttribute("displayWindow", "box2i", box(display)) +
+           exrAttribute("lineOrder", "lineOrder", std::string(1, '\0')) + exrAttribute("pixelAspectRatio", "float", one) +
+           exrAttribute("screenWindowCenter", "v2f", std::string(8, '\0')) +
+           exrAttribute("screenWindowWidth", "float", one) + more + '\0';
+}
 
 bool bombNamed(const std::string& name, Bomb& kind)
 {

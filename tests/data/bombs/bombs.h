@@ -4,8 +4,10 @@
 // instead of keeping megabytes of them.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 enum class Bomb { // in the order of the table in bombs.cpp
     EXR_ZIP_ZEROS, // RGB half, ZIP-compressed zeros (about 6 MB at 32767 x 32767)
@@ -21,3 +23,9 @@ bool bombNamed(const std::string& name, Bomb& kind);
 uint32_t defaultBombSide(Bomb kind);
 // False when the file cannot be written.
 bool writeBomb(Bomb kind, const std::string& path, uint32_t width, uint32_t height);
+
+// An EXR file's header, which the EXR tests share: half channels (names sorted), the data and
+// display windows (x0, y0, x1, y1), the compression code, more attributes (exrAttribute) and flags.
+std::string exrAttribute(const std::string& name, const std::string& type, const std::string& value);
+std::string exrHeader(const std::vector<std::string>& channels, const std::array<int, 4>& data, const std::array<int, 4>& display,
+                      int compression, const std::string& more = "", uint32_t flags = 0);

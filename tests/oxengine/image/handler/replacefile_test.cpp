@@ -23,12 +23,15 @@ std::string because(const char* text, int code)
     return std::string(text) + " (" + oxSystemErrorText(code) + ")";
 }
 
-} // namespace
-
-TEST(ReplaceFile, TakesOverTheOldFilesAttributes)
-{
+struct ReplaceFile : testing::Test {
     TempDir dir;
     const std::string file = dir.file("f");
+};
+
+} // namespace
+
+TEST_F(ReplaceFile, TakesOverTheOldFilesAttributes)
+{
     const mode_t umaskBefore = umask(027);
     writeText(file, "new file");
     umask(umaskBefore);
@@ -62,10 +65,8 @@ TEST(ReplaceFile, TakesOverTheOldFilesAttributes)
     EXPECT_EQ(folderEntries(dir.path()), (std::vector<std::string>{"f", "link", std::string(255, 'n')}));
 }
 
-TEST(ReplaceFile, FailuresLeaveTheTargetAndNoTemporaryFile)
+TEST_F(ReplaceFile, FailuresLeaveTheTargetAndNoTemporaryFile)
 {
-    TempDir dir;
-    const std::string file = dir.file("keep");
     ASSERT_TRUE(writeFile(file, "precious"));
     std::vector<std::string> whileWriting;
     EXPECT_THROW(oxReplaceFile(file,
@@ -76,7 +77,7 @@ TEST(ReplaceFile, FailuresLeaveTheTargetAndNoTemporaryFile)
                                }),
                  std::runtime_error);
     EXPECT_EQ(readFile(file), "precious");
-    EXPECT_EQ(whileWriting, std::vector<std::string>{"keep"}); // the temporary file has no name
+    EXPECT_EQ(whileWriting, std::vector<std::string>{"f"}); // the temporary file has no name
     // Folders, devices and missing folders are refused.
     ASSERT_EQ(mkdir(dir.file("folder").c_str(), 0755), 0);
     ASSERT_EQ(mkfifo(dir.file("pipe").c_str(), 0644), 0);
@@ -94,16 +95,15 @@ TEST(ReplaceFile, FailuresLeaveTheTargetAndNoTemporaryFile)
     });
     EXPECT_EQ(code, 0);
     EXPECT_EQ(readFile(file), "precious");
-    EXPECT_EQ(folderEntries(dir.path()), (std::vector<std::string>{"folder", "keep", "pipe"}));
+    EXPECT_EQ(folderEntries(dir.path()), (std::vector<std::string>{"f", "folder", "pipe"}));
     // Writers may also write by path.
     oxReplaceFile(file, [](std::FILE*, const std::string& path) { ASSERT_TRUE(writeFile(path, "by path")); });
     EXPECT_EQ(readFile(file), "by path");
 }
 
-TEST(ReplaceFile, ConcurrentReplacementsNeverMix)
+TEST_F(ReplaceFile, ConcurrentReplacementsNeverMix)
 {
-    TempDir dir;
-    const std::string file = dir.file("shared"), a(100000, 'a'), b(100000, 'b');
+    const std::string a(100000, 'a'), b(100000, 'b');
     const auto writer = [&](const std::string& text) {
         for (int i = 0; i < 20; ++i)
             writeText(file, text);
@@ -113,15 +113,14 @@ TEST(ReplaceFile, ConcurrentReplacementsNeverMix)
     second.join();
     const std::string result = readFile(file);
     EXPECT_TRUE(result == a || result == b);
-    EXPECT_EQ(folderEntries(dir.path()), std::vector<std::string>{"shared"});
+    EXPECT_EQ(folderEntries(dir.path()), std::vector<std::string>{"f"});
 }
 
 // Two ways the final rename fails, as an ordinary user (root may do anything).
-TEST(ReplaceFile, AFailingRenameLeavesTheTarget)
+TEST_F(ReplaceFile, AFailingRenameLeavesTheTarget)
 {
     if (geteuid() != 0)
         GTEST_SKIP() << "needs root to set the scene for another user";
-    TempDir dir;
     allowOthersToEnter(dir.path());
     // The folder becomes read-only after the temporary file is written.
     const std::string own = dir.file("own"), target = dir.file("own/picture");
@@ -154,12 +153,11 @@ TEST(ReplaceFile, AFailingRenameLeavesTheTarget)
 
 // A rotation (a rewrite by replacement) keeps what setfattr and setfacl put
 // on the file.
-TEST(ReplaceFile, ARotationKeepsExtendedAttributesAndAcls)
+TEST_F(ReplaceFile, ARotationKeepsExtendedAttributesAndAcls)
 {
     oxFilename::initialize("test");
-    TempDir dir;
-    const std::string file = dir.file("tagged.tga"), quoted = "'" + file + "'";
-    oxImageRegistry::instance().saveImage(*patternImage<oxColour>(3, 2), file, oxToneMapping::neutral());
+    const std::string tga = dir.file("tagged.tga"), quoted = "'" + tga + "'";
+    oxImageRegistry::instance().saveImage(*patternImage<oxColour>(3, 2), tga, oxToneMapping::neutral());
     std::string out;
     if (runCommand("setfattr -n user.rating -v 5 " + quoted + " 2>&1", &out) != 0)
         GTEST_SKIP() << "no user extended attributes here (setfattr from the package attr): " << out;
@@ -169,8 +167,8 @@ TEST(ReplaceFile, ARotationKeepsExtendedAttributesAndAcls)
     runCommand("getfacl -cn " + quoted + " 2>/dev/null", &acl);
     ASSERT_NE(acl.find("user:65534:r--"), std::string::npos) << acl;
 
-    oxImageRegistry::instance().transformFile(file, transformOf(1));
-    EXPECT_EQ(oxImageRegistry::instance().loadImage(file, oxSize())->size(), oxSize(2, 3));
+    oxImageRegistry::instance().transformFile(tga, transformOf(1));
+    EXPECT_EQ(oxImageRegistry::instance().loadImage(tga, oxSize())->size(), oxSize(2, 3));
     runCommand("getfattr --only-values -n user.rating " + quoted + " 2>/dev/null", &rating);
     EXPECT_EQ(rating, "5");
     std::string after;

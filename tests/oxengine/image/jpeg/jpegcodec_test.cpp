@@ -31,11 +31,9 @@ std::string loadFailure(const std::string& file, const std::string& bytes)
 
 } // namespace
 
-TEST(JpegLoad, MatchesTheReferenceDecoderAtEveryScale)
+TEST_F(JpegLoad, MatchesTheReferenceDecoderAtEveryScale)
 {
     REQUIRE_JPEG_TOOLS();
-    TempDir dir;
-    const std::string file = dir.file("p.jpg");
     for (const char* options : {"-sample 1x1", "-sample 2x1", "-sample 2x2 -progressive -restart 1", "-grayscale"}) {
         const int channels = std::string(options) == "-grayscale" ? 1 : 3;
         ASSERT_TRUE(makeJpeg(file, 203, 131, options, channels));
@@ -56,12 +54,10 @@ TEST(JpegLoad, MatchesTheReferenceDecoderAtEveryScale)
 }
 
 // Above a megapixel two threads decode: rows meet exactly for every sampling; damage anywhere marks all.
-TEST(JpegLoad, TwoThreadDecodeMatchesTheReferenceDecoder)
+TEST_F(JpegLoad, TwoThreadDecodeMatchesTheReferenceDecoder)
 {
     REQUIRE_JPEG_TOOLS();
     ImageThreads threads(2);
-    TempDir dir;
-    const std::string file = dir.file("large.jpg");
     for (const char* options : {"-sample 1x1", "-sample 2x2 -restart 1", "-sample 1x2", "-sample 2x1 -arithmetic",
                                 "-grayscale"}) {
         SCOPED_TRACE(options);
@@ -86,11 +82,9 @@ TEST(JpegLoad, TwoThreadDecodeMatchesTheReferenceDecoder)
     EXPECT_FALSE(damageOf(damaged).empty());
 }
 
-TEST(JpegLoad, CommentMarkersPassTheCommentTest)
+TEST_F(JpegLoad, CommentMarkersPassTheCommentTest)
 {
     REQUIRE_JPEG_TOOLS();
-    TempDir dir;
-    const std::string file = dir.file("c.jpg");
     ASSERT_TRUE(makeJpeg(file, 16, 16, "-sample 1x1"));
     const std::string plain = readFile(file);
     const auto commentOf = [&](const std::vector<std::string>& comments) {
@@ -107,11 +101,10 @@ TEST(JpegLoad, CommentMarkersPassTheCommentTest)
 }
 
 // Each gives the handler's message, and (under the sanitizers) leaks nothing.
-TEST(JpegLoad, RefusesBadInput)
+TEST_F(JpegLoad, RefusesBadInput)
 {
     REQUIRE_JPEG_TOOLS();
-    TempDir dir;
-    const std::string file = dir.file("bad.jpg"), failed = "decompression failed.";
+    const std::string failed = "decompression failed.";
     // The test files are progressive: the size is in the SOF2 header.
     const auto withFrameSize = [](std::string jpeg, uint16_t width, uint16_t height) {
         const char size[4] = {char(height >> 8), char(height), char(width >> 8), char(width)};
@@ -145,10 +138,9 @@ TEST(JpegLoad, RefusesBadInput)
     EXPECT_EQ(loadFailure(file, good), failed);
 }
 
-TEST(JpegLoad, LoadsOnTwoThreadsDoNotInterfere)
+TEST_F(JpegLoad, LoadsOnTwoThreadsDoNotInterfere)
 {
     REQUIRE_JPEG_TOOLS();
-    TempDir dir;
     const std::string a = dir.file("a.jpg"), b = dir.file("b.jpg"), bad = dir.file("bad.jpg");
     ASSERT_TRUE(makeJpeg(a, 301, 207, "-sample 2x2 -progressive"));
     ASSERT_TRUE(makeJpeg(b, 190, 260, "-grayscale", 1));
@@ -168,11 +160,10 @@ TEST(JpegLoad, LoadsOnTwoThreadsDoNotInterfere)
     EXPECT_EQ(wrong[0] + wrong[1], 0);
 }
 
-TEST(JpegSave, WritesRgbAtTheQualityOptionConvertingOtherTypes)
+TEST_F(JpegSave, WritesRgbAtTheQualityOptionConvertingOtherTypes)
 {
     REQUIRE_JPEG_TOOLS();
-    TempDir dir;
-    const std::string file = dir.file("out.jpg"), reference = dir.file("ref.jpg");
+    const std::string reference = dir.file("ref.jpg");
     auto image = gradient(120, 80);
     image->setComponents(1); // grey pictures are written as RGB too
     for (int quality : {IMAGE_OPTION_ABSENT, 20, 500}) {
@@ -200,10 +191,8 @@ TEST(JpegSave, WritesRgbAtTheQualityOptionConvertingOtherTypes)
     EXPECT_NEAR(load(file)->at(8, 8).r, 64, 2);
 }
 
-TEST(JpegSave, LongCommentsSpanSeveralMarkers)
+TEST_F(JpegSave, LongCommentsSpanSeveralMarkers)
 {
-    TempDir dir;
-    const std::string file = dir.file("c.jpg");
     auto image = gradient(16, 16);
     for (size_t length : {size_t(65533), size_t(65534), size_t(150000)}) {
         std::string comment(length, 'c');
@@ -217,10 +206,8 @@ TEST(JpegSave, LongCommentsSpanSeveralMarkers)
 }
 
 // A failed save never leaves a truncated file and never destroys the old one.
-TEST(JpegSave, FailuresLeaveTheOldFile)
+TEST_F(JpegSave, FailuresLeaveTheOldFile)
 {
-    TempDir dir;
-    const std::string file = dir.file("old.jpg");
     ASSERT_TRUE(writeFile(file, "the old picture"));
     EXPECT_EQ(imageError([&] { save(*oxImageUInt8::create(0, 0), file); }),
               "compression failed. (Empty JPEG image (DNL not supported))");
@@ -234,7 +221,7 @@ TEST(JpegSave, FailuresLeaveTheOldFile)
     });
     EXPECT_EQ(code, 0);
     EXPECT_EQ(readFile(file), "the old picture");
-    EXPECT_EQ(folderEntries(dir.path()), std::vector<std::string>{"old.jpg"});
+    EXPECT_EQ(folderEntries(dir.path()), std::vector<std::string>{"p.jpg"});
     EXPECT_EQ(imageError([&] { save(*gradient(8, 8), dir.file("missing/x.jpg")); }),
               "cannot open file. (" + oxSystemErrorText(ENOENT) + ")");
     save(*gradient(40, 30), file); // converting a file onto itself

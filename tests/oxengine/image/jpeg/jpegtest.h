@@ -110,6 +110,16 @@ inline std::string asPnm(const oxImageUInt8& image)
     return bytes;
 }
 
+// A scratch folder for each test, and a picture's name in it.
+struct JpegTest : testing::Test {
+    TempDir dir;
+    const std::string file = dir.file("p.jpg");
+};
+using JpegLoad = JpegTest;
+using JpegSave = JpegTest;
+using JpegTransform = JpegTest;
+using ExifOrientation = JpegTest;
+
 inline std::unique_ptr<oxImageUInt8> load(const std::string& path, const oxSize& maximum = oxSize())
 {
     std::unique_ptr<oxImage> image = oxJpegHandler().loadImage(path, maximum);

@@ -53,9 +53,8 @@ bool near(const oxColour& a, const oxColour& b)
 
 } // namespace
 
-TEST(ExifOrientation, EveryOrientationLoadsUpright)
+TEST_F(ExifOrientation, EveryOrientationLoadsUpright)
 {
-    TempDir dir;
     const auto reference = upright();
     for (int code = 1; code <= 8; ++code) {
         SCOPED_TRACE(code);
@@ -73,7 +72,7 @@ TEST(ExifOrientation, EveryOrientationLoadsUpright)
 
 // Turning what the user sees: the stored pixels get the orientation and the
 // turn at once (jpegtran's operation on the original) and the tag becomes 1.
-TEST(ExifOrientation, TurnMatchesJpegtranAndResetsTheTag)
+TEST_F(ExifOrientation, TurnMatchesJpegtranAndResetsTheTag)
 {
     REQUIRE_JPEG_TOOLS();
     struct Case {
@@ -83,7 +82,6 @@ TEST(ExifOrientation, TurnMatchesJpegtranAndResetsTheTag)
     const Case cases[] = {
         {6, 1, "-rotate 180"}, {5, 1, "-flip horizontal"}, {3, 3, "-rotate 90"}, {8, 1, ""}, {1, 2, "-rotate 180"},
     };
-    TempDir dir;
     const std::string plain = dir.file("plain.jpg");
     ASSERT_TRUE(makeJpeg(plain, 64, 48, "-sample 2x2"));
     for (const Case& c : cases) {
@@ -102,24 +100,22 @@ TEST(ExifOrientation, TurnMatchesJpegtranAndResetsTheTag)
     }
 }
 
-TEST(ExifOrientation, TagAloneTakesATurnTheEdgesForbidAndACommentKeepsIt)
+TEST_F(ExifOrientation, TagAloneTakesATurnTheEdgesForbidAndACommentKeepsIt)
 {
     REQUIRE_JPEG_TOOLS();
-    TempDir dir;
-    const std::string path = dir.file("edge.jpg");
-    ASSERT_TRUE(orientedJpeg(path, 64, 40, "-sample 2x2", 6)); // 40 is no multiple of 16
+    ASSERT_TRUE(orientedJpeg(file, 64, 40, "-sample 2x2", 6)); // 40 is no multiple of 16
     // The maximum applies to the upright picture: 40 x 64 fits without reduction.
-    EXPECT_EQ(load(path, oxSize(40, 64))->reduction(), 1);
-    const std::string pixels = djpeg(path);
+    EXPECT_EQ(load(file, oxSize(40, 64))->reduction(), 1);
+    const std::string pixels = djpeg(file);
     // 6 then clockwise: upside down, which would move the bottom edge.
-    oxJpegHandler().transformFile(path, transformOf(1));
-    EXPECT_EQ(tagOf(readFile(path)), 3);
-    EXPECT_EQ(djpeg(path), pixels);
-    oxJpegHandler().transformFile(path, transformOf(0, "x"));
-    EXPECT_EQ(tagOf(readFile(path)), 3);
+    oxJpegHandler().transformFile(file, transformOf(1));
+    EXPECT_EQ(tagOf(readFile(file)), 3);
+    EXPECT_EQ(djpeg(file), pixels);
+    oxJpegHandler().transformFile(file, transformOf(0, "x"));
+    EXPECT_EQ(tagOf(readFile(file)), 3);
 }
 
-TEST(ExifOrientation, ReaderRejectsMalformedData)
+TEST_F(ExifOrientation, ReaderRejectsMalformedData)
 {
     const std::string good = exifOrientation(6, false).data;
     const auto* bytes = reinterpret_cast<const unsigned char*>(good.data());

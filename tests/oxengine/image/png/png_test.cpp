@@ -99,11 +99,13 @@ std::unique_ptr<oxImage> load(const std::string& path)
     return oxPngHandler().loadImage(path, oxSize());
 }
 
-// The handler's error for a file of these bytes ("" when it loads).
-std::string error(const std::string& file, const std::string& bytes)
-{
-    return loadError(file, bytes, load);
-}
+struct Png : testing::Test {
+    TempDir dir;
+    const std::string f = dir.file("p.png");
+    std::unique_ptr<oxImage> loaded(const Chunks& c) { return writeFile(f, file(c)) ? load(f) : nullptr; }
+    // The handler's error for a file of these bytes ("" when it loads).
+    std::string error(const std::string& bytes) { return loadError(f, bytes, load); }
+};
 
 // Every kind of chunk a comment edit must keep (colour, ICC, Exif, unknown, text, split IDAT), three comments.
 Chunks richFile()
@@ -132,11 +134,8 @@ Chunks richFile()
 
 } // namespace
 
-TEST(PngLoad, EveryColourTypeBecomesRgbaOfItsDepth)
+TEST_F(Png, EveryColourTypeLoadsAsRgbaOfItsDepth)
 {
-    TempDir dir;
-    const std::string f = dir.file("p.png");
-    const auto loaded = [&](const Chunks& c) { return writeFile(f, file(c)) ? load(f) : nullptr; };
     const Chunk palette{"PLTE", std::string("\xff\x00\x00\x00\xff\x00\x00\x00\xff", 9)};
     const auto index = [](uint32_t x, uint32_t, int) { return uint16_t(x % 3); };
     // Entry 0 transparent, 1 half, 2 (beyond the tRNS entries) opaque.
@@ -167,18 +166,15 @@ TEST(PngLoad, EveryColourTypeBecomesRgbaOfItsDepth)
     }
 }
 
-TEST(PngLoad, TheCommentIsTheTextOfTheBestKey)
+TEST_F(Png, TheCommentIsTheTextOfTheBestKey)
 {
-    TempDir dir;
-    const std::string f = dir.file("t.png");
     const auto commentOf = [&](const Chunks& before, const Chunks& after = {}) {
         Chunks all{ihdr(1, 1, 8, 2)};
         all.insert(all.end(), before.begin(), before.end());
         all.push_back(idat(1, 1, 8, 2, [](uint32_t, uint32_t, int) { return uint16_t(9); }));
         all.insert(all.end(), after.begin(), after.end());
         all.push_back(IEND);
-        EXPECT_TRUE(writeFile(f, file(all)));
-        return load(f)->comment();
+        return loaded(all)->comment();
     };
     EXPECT_EQ(commentOf({text("comment", "c"), text("Title", "t")}), "t");
     EXPECT_EQ(commentOf({text("Description", "d"), text("Author", "a")}), "d");
@@ -192,10 +188,8 @@ TEST(PngLoad, TheCommentIsTheTextOfTheBestKey)
     EXPECT_EQ(commentOf({text("Title", "Gr\xc3\xbc\xc3\x9f")}), "Gr\xc3\xbc\xc3\x9f");
 }
 
-TEST(PngLoad, DamagedAndHugeFilesAreRefusedBeforeAllocation)
+TEST_F(Png, DamagedAndHugeFilesAreRefusedBeforeAllocation)
 {
-    TempDir dir;
-    const std::string f = dir.file("d.png");
     const auto pixel = [](uint32_t x, uint32_t y, int c) { return uint16_t((x * 3 + y * 5 + c * 7) & 255); };
     const std::string good = file({ihdr(64, 64, 8, 2), idat(64, 64, 8, 2, pixel), IEND});
     std::string badCrc = good;
@@ -205,32 +199,30 @@ TEST(PngLoad, DamagedAndHugeFilesAreRefusedBeforeAllocation)
              {good.substr(0, good.size() / 2), "chunk runs past the end of the file"},
              {badCrc, "IHDR: CRC error"},
              {"", "Read Error"}})
-        EXPECT_EQ(error(f, bad), "decompression failed. (" + reason + ")");
+        EXPECT_EQ(error(bad), "decompression failed. (" + reason + ")");
     // 40 GB in a tiny file.
-    EXPECT_EQ(error(f, file({ihdr(100000, 100000, 8, 6), {"IDAT", "x"}, IEND})), "the picture is too large: 100000 × 100000 pixels");
+    EXPECT_EQ(error(file({ihdr(100000, 100000, 8, 6), {"IDAT", "x"}, IEND})), "the picture is too large: 100000 × 100000 pixels");
     // A text chunk declaring 1.7 GB in a file of a few hundred bytes (found
     // by the fuzzer: the library would allocate and clear it all first).
     const Chunk title{"tEXt", std::string("Title\0harbour", 13)};
     const std::string runsPast = file({ihdr(64, 64, 8, 2), title}) + be32(0x6a000000) + "tEXtAuthor";
     EXPECT_EQ(runInChild([&] {
-                  const bool refused = error(f, runsPast).rfind("decompression failed. (", 0) == 0;
+                  const bool refused = error(runsPast).rfind("decompression failed. (", 0) == 0;
                   rusage usage{};
                   getrusage(RUSAGE_SELF, &usage);
                   return refused && usage.ru_maxrss < 300 * 1024 ? 0 : 1; // kB
               }),
               0);
-    EXPECT_EQ(error(f, file({ihdr(64, 64, 8, 2), title, idat(64, 64, 8, 2, pixel), IEND})), ""); // whole, it loads
+    EXPECT_EQ(error(file({ihdr(64, 64, 8, 2), title, idat(64, 64, 8, 2, pixel), IEND})), ""); // whole, it loads
     PixelLimit limit(4095);
-    EXPECT_EQ(error(f, good), "the picture is too large: 64 × 64 pixels");
+    EXPECT_EQ(error(good), "the picture is too large: 64 × 64 pixels");
     oxImage::setPixelLimit(4096);
-    EXPECT_EQ(error(f, good), "");
+    EXPECT_EQ(error(good), "");
 }
 
 // Pixels, depth and colour type of every image type come back as the round trip test shows; here the text chunks.
-TEST(PngSave, TitleChunkAndClampingFollowTheImage)
+TEST_F(Png, SavedTitleChunkAndClampingFollowTheImage)
 {
-    TempDir dir;
-    const std::string f = dir.file("s.png");
     const auto saved = [&](const oxImage& image) {
         oxPngHandler().saveImage(image, f, oxToneMapping::neutral());
         return chunks(readFile(f));
@@ -255,11 +247,9 @@ TEST(PngSave, TitleChunkAndClampingFollowTheImage)
     EXPECT_EQ(readFile(f), "old");
 }
 
-TEST(PngComment, ReplacesOnlyTheCommentChunksAndKeepsEveryOtherByte)
+TEST_F(Png, CommentEditReplacesOnlyTheCommentChunksAndKeepsEveryOtherByte)
 {
     oxFilename::initialize("test");
-    TempDir dir;
-    const std::string f = dir.file("rich.png");
     const Chunks original = richFile();
     ASSERT_TRUE(writeFile(f, file(original) + "appended data"));
     ASSERT_TRUE(oxFilename(f).setModificationDate(1234567890.0));
@@ -286,11 +276,10 @@ TEST(PngComment, ReplacesOnlyTheCommentChunksAndKeepsEveryOtherByte)
     EXPECT_EQ(readFile(f), file(expected) + "appended data");
 }
 
-TEST(PngComment, RotationAndDamagedFilesLeaveTheFileUntouched)
+TEST_F(Png, RotationAndDamagedFilesLeaveTheFileUntouched)
 {
     oxFilename::initialize("test");
-    TempDir dir;
-    const std::string f = dir.file("r.png"), original = file(richFile());
+    const std::string original = file(richFile());
     ASSERT_TRUE(writeFile(f, original));
     ASSERT_TRUE(oxFilename(f).setModificationDate(1e9));
     EXPECT_EQ(imageError([&] { oxImageRegistry::instance().transformFile(f, transformOf(1)); }),
@@ -307,5 +296,5 @@ TEST(PngComment, RotationAndDamagedFilesLeaveTheFileUntouched)
                                                     : "The file is damaged (the file ends early) and is not rewritten.");
         EXPECT_EQ(readFile(f), damaged);
     }
-    EXPECT_EQ(folderEntries(dir.path()), std::vector<std::string>{"r.png"}); // no temporary file left
+    EXPECT_EQ(folderEntries(dir.path()), std::vector<std::string>{"p.png"}); // no temporary file left
 }

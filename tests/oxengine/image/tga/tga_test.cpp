@@ -36,12 +36,15 @@ std::unique_ptr<oxImageUInt8> load(const std::string& path)
     return loadAs<oxColour>(oxTgaHandler(), path);
 }
 
+struct Tga : testing::Test {
+    TempDir dir;
+    const std::string f = dir.file("t.tga");
+};
+
 } // namespace
 
-TEST(TgaLoad, EveryOriginLoadsUpright)
+TEST_F(Tga, EveryOriginLoadsUpright)
 {
-    TempDir dir;
-    const std::string f = dir.file("o.tga");
     const uint32_t w = 3, h = 2;
     for (int depth : {24, 32})
         for (int descriptor : {0x00, 0x20, 0x10, 0x30}) {
@@ -57,10 +60,8 @@ TEST(TgaLoad, EveryOriginLoadsUpright)
         EXPECT_TRUE(samePixels(*load(corpusFile(std::string("tga/") + name)), *rgba)) << name;
 }
 
-TEST(TgaLoad, SkipsTheIdFieldAndAColourMap)
+TEST_F(Tga, SkipsTheIdFieldAndAColourMap)
 {
-    TempDir dir;
-    const std::string f = dir.file("id.tga");
     // A 5-byte ID and a colour map of 3 entries of 24 bits before the pixels.
     ASSERT_TRUE(writeFile(f, header(2, 2, 2, 24, 0x20, 5, 1, 3) + "ident" + std::string(9, '\x55') + rawPixels(4, 24)));
     EXPECT_EQ(load(f)->at(1, 1), filePixel(3, false));
@@ -69,10 +70,8 @@ TEST(TgaLoad, SkipsTheIdFieldAndAColourMap)
     EXPECT_EQ(load(f)->at(1, 0), filePixel(7, false));
 }
 
-TEST(TgaLoad, RunLengthPacketsFillThePictureAndStopAtItsEnd)
+TEST_F(Tga, RunLengthPacketsFillThePictureAndStopAtItsEnd)
 {
-    TempDir dir;
-    const std::string f = dir.file("rle.tga");
     const oxColour a = filePixel(1, true), b = filePixel(2, true), c = filePixel(3, true), black(0, 0, 0, 255);
     // A run of 3 across the row end, 2 literal pixels, then a run that
     // announces 128 pixels where one is left, and a packet too many.
@@ -89,10 +88,9 @@ TEST(TgaLoad, RunLengthPacketsFillThePictureAndStopAtItsEnd)
     EXPECT_EQ(pixels(""), std::vector<oxColour>(6, black));
 }
 
-TEST(TgaLoad, RefusesWhatItCannotShowWithAMessage)
+TEST_F(Tga, RefusesWhatItCannotShowWithAMessage)
 {
-    TempDir dir;
-    const std::string f = dir.file("bad.tga"), endsEarly = "the TGA file ends before its last pixel.";
+    const std::string endsEarly = "the TGA file ends before its last pixel.";
     // An uncompressed file shorter than its pixels would show whatever the memory held.
     for (const auto& [bytes, message] : std::initializer_list<std::pair<std::string, std::string>>{
              {header(2, 2, 2, 16, 0) + std::string(8, 0), "unsupported pixel size: 16 bits"},
@@ -107,10 +105,8 @@ TEST(TgaLoad, RefusesWhatItCannotShowWithAMessage)
     EXPECT_EQ(loadError(f, header(10, 11, 10, 24, 0), load), "the picture is too large: 11 × 10 pixels");
 }
 
-TEST(TgaSave, HeaderAndPixelsFollowTheComponents)
+TEST_F(Tga, HeaderAndPixelsFollowTheComponents)
 {
-    TempDir dir;
-    const std::string f = dir.file("s.tga");
     auto image = patternImage<oxColour>(3, 2);
     oxTgaHandler().saveImage(*image, f, oxToneMapping::neutral());
     std::string pixels; // memory order, top row first
@@ -127,10 +123,8 @@ TEST(TgaSave, HeaderAndPixelsFollowTheComponents)
 }
 
 // The comment lives in the image ID field.
-TEST(TgaComment, TheIdFieldHoldsTheComment)
+TEST_F(Tga, TheIdFieldHoldsTheComment)
 {
-    TempDir dir;
-    const std::string f = dir.file("c.tga");
     auto image = patternImage<oxColour>(1, 1);
     image->setComponents(3);
     image->setComment("Ωmega sky");
@@ -154,11 +148,9 @@ TEST(TgaComment, TheIdFieldHoldsTheComment)
     }
 }
 
-TEST(TgaComment, ATransformStoresTheCommentOrRefusesOneTooLong)
+TEST_F(Tga, ATransformStoresTheCommentOrRefusesOneTooLong)
 {
     oxFilename::initialize("test");
-    TempDir dir;
-    const std::string f = dir.file("t.tga");
     ASSERT_TRUE(writeFile(f, header(2, 1, 1, 24, 0x20) + "\x10\x20\x30"));
     oxImageTransform comment = transformOf(0, "T");
     oxImageRegistry::instance().transformFile(f, comment);
