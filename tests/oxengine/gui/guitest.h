@@ -58,6 +58,12 @@ public:
         step();
         m_busy = false;
     }
+    // Delivers every queued command, as idle passes of the main loop would.
+    void deliverAll()
+    {
+        while (deliverNextCommand()) {
+        }
+    }
     // Each character (UTF-8 decoded) as a plain key press; <Name> a special
     // key (<Left>, <Home>, <PgUp>, <Ins>, <Del>, <F1>, ...), <S-Name> with Shift.
     void type(const std::string& keys)
@@ -118,11 +124,10 @@ private:
 class GuiTest : public testing::Test {
 protected:
     void SetUp() override { app.addGUIEventListener(&behind); }
-    // Delivers the queued commands, as idle passes of the main loop would; what reached the listener since the last call.
+    // Delivers the queued commands; what reached the listener since the last call.
     Log take()
     {
-        while (app.deliverNextCommand()) {
-        }
+        app.deliverAll();
         return std::exchange(log, {});
     }
     GuiTestApp app;
