@@ -90,31 +90,10 @@ TEST_F(TextDrawing, InkStaysInsideTheMeasuredBoxAndTheBackgroundSurroundsIt)
     EXPECT_NEAR(blue().bottom + 1, 90, 1);
 }
 
-TEST_F(TextDrawing, RestoresTheStateItChanges)
+// Under a projection, modelview and state of the caller's own (plain text output would land elsewhere), the overlay
+// draws in window pixels and leaves all of it as it found it.
+TEST_F(TextDrawing, OverlayDrawsInWindowPixelsAndRestoresWhatItChanges)
 {
-    glDisable(GL_TEXTURE_2D);
-    glDisable(GL_BLEND);
-    glEnable(GL_LIGHTING);
-    glBlendFunc(GL_ONE, GL_ZERO);
-    glColor4f(0.5f, 0.25f, 0.125f, 1);
-    out.setBackgroundColour(oxColour(10, 20, 30, 255));
-    out.draw();
-    EXPECT_FALSE(glIsEnabled(GL_TEXTURE_2D) || glIsEnabled(GL_BLEND));
-    EXPECT_TRUE(glIsEnabled(GL_LIGHTING));
-    GLint src = 0, dst = 0;
-    glGetIntegerv(GL_BLEND_SRC, &src);
-    glGetIntegerv(GL_BLEND_DST, &dst);
-    EXPECT_EQ(src * 10 + dst, GL_ONE * 10 + GL_ZERO);
-    GLfloat c[4];
-    glGetFloatv(GL_CURRENT_COLOR, c);
-    EXPECT_FLOAT_EQ(c[1], 0.25f);
-    glDisable(GL_LIGHTING);
-    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
-}
-
-TEST_F(TextDrawing, OverlayDrawsInWindowPixelsWhateverTheProjection)
-{
-    // A projection and modelview under which plain text output would land elsewhere.
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
     glOrtho(-5, 5, -5, 5, -1, 1);
@@ -124,11 +103,17 @@ TEST_F(TextDrawing, OverlayDrawsInWindowPixelsWhateverTheProjection)
     GLfloat projection[16], modelview[16], after[16];
     glGetFloatv(GL_PROJECTION_MATRIX, projection);
     glGetFloatv(GL_MODELVIEW_MATRIX, modelview);
+    glDisable(GL_TEXTURE_2D);
+    glDisable(GL_BLEND);
+    glEnable(GL_LIGHTING);
+    glBlendFunc(GL_ONE, GL_ZERO);
+    glColor4f(0.5f, 0.25f, 0.125f, 1);
 
     oxGLUTOverlay overlay; // 18 pixels high
     overlay.setFontName("no such font here"); // the built-in one
     overlay.setText("Pictavo");
     overlay.setPosition(50, 100);
+    overlay.setBackgroundColour(oxColour(0, 20, 30, 255)); // no red: not taken for ink
     overlay.draw();
     ASSERT_NE(overlay.font(), nullptr);
     const PixelBox box = ink();
@@ -142,9 +127,19 @@ TEST_F(TextDrawing, OverlayDrawsInWindowPixelsWhateverTheProjection)
     EXPECT_TRUE(std::equal(after, after + 16, projection));
     glGetFloatv(GL_MODELVIEW_MATRIX, after);
     EXPECT_TRUE(std::equal(after, after + 16, modelview));
-    GLint mode = 0;
+    GLint mode = 0, src = 0, dst = 0;
     glGetIntegerv(GL_MATRIX_MODE, &mode);
     EXPECT_EQ(mode, GL_MODELVIEW);
+    EXPECT_FALSE(glIsEnabled(GL_TEXTURE_2D) || glIsEnabled(GL_BLEND));
+    EXPECT_TRUE(glIsEnabled(GL_LIGHTING));
+    glGetIntegerv(GL_BLEND_SRC, &src);
+    glGetIntegerv(GL_BLEND_DST, &dst);
+    EXPECT_EQ(src * 10 + dst, GL_ONE * 10 + GL_ZERO);
+    GLfloat c[4];
+    glGetFloatv(GL_CURRENT_COLOR, c);
+    EXPECT_FLOAT_EQ(c[1], 0.25f);
+    glDisable(GL_LIGHTING);
+    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
     GLFontManager::releaseAll();
 }
 

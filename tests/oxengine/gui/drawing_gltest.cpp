@@ -100,7 +100,20 @@ TEST_P(DialogDrawing, EachWidgetDrawsInsideItsRectangleWithFocusHoverAndInactive
     Dialog d(th);
     d.check->setChecked(true);
     setFocus(d.cancel);
+    // The caller's matrices and state come back as they were, and its modelview moves nothing.
+    GLdouble projection[16], modelview[16], after[16];
+    glGetDoublev(GL_PROJECTION_MATRIX, projection);
+    glMatrixMode(GL_MODELVIEW);
+    glTranslated(5, 7, 0);
+    glGetDoublev(GL_MODELVIEW_MATRIX, modelview);
     d.panel.render();
+    for (GLenum cap : {GL_CULL_FACE, GL_BLEND, GL_TEXTURE_2D, GL_SCISSOR_TEST})
+        EXPECT_FALSE(glIsEnabled(cap)) << cap;
+    glGetDoublev(GL_PROJECTION_MATRIX, after);
+    EXPECT_TRUE(std::equal(projection, projection + 16, after));
+    glGetDoublev(GL_MODELVIEW_MATRIX, after);
+    EXPECT_TRUE(std::equal(modelview, modelview + 16, after));
+    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
     glSaveArtifact("gui_dialog_" + std::to_string(th), W, H);
     const GLFrame frame(W, H);
     expectInside(frame.find(RED), windowRect(*d.label), "label", 1);
@@ -180,24 +193,6 @@ TEST_F(Drawing, ADialogDimsTheSceneAndCoversItWithItsFillAndMenusToo)
     ASSERT_FALSE(entry.empty());
     EXPECT_GE(entry.left, m.x + 3 + 20 / 2 - 1);
     EXPECT_LE(entry.right, m.x + m.w - 3 - 20 / 2);
-}
-
-TEST_F(Drawing, RenderRestoresTheStateAndMatricesItFound)
-{
-    Dialog d(20);
-    GLdouble projection[16], modelview[16], after[16];
-    glGetDoublev(GL_PROJECTION_MATRIX, projection);
-    glMatrixMode(GL_MODELVIEW);
-    glTranslated(5, 7, 0);
-    glGetDoublev(GL_MODELVIEW_MATRIX, modelview);
-    d.panel.render();
-    for (GLenum cap : {GL_CULL_FACE, GL_BLEND, GL_TEXTURE_2D, GL_SCISSOR_TEST})
-        EXPECT_FALSE(glIsEnabled(cap)) << cap;
-    glGetDoublev(GL_PROJECTION_MATRIX, after);
-    EXPECT_TRUE(std::equal(projection, projection + 16, after));
-    glGetDoublev(GL_MODELVIEW_MATRIX, after);
-    EXPECT_TRUE(std::equal(modelview, modelview + 16, after));
-    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
 }
 
 TEST_F(Drawing, ScrolledContentIsClippedToTheViewport)
