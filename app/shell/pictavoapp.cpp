@@ -25,6 +25,11 @@
 
 namespace {
 
+int millisecondsLeft(std::chrono::steady_clock::duration left)
+{
+    return int(std::chrono::ceil<std::chrono::milliseconds>(left).count());
+}
+
 constexpr int WINDOW_ICON_SIZE = 64;
 
 bool sameFolder(const std::string& a, const std::string& b)
@@ -387,16 +392,27 @@ void PictavoApp::display(bool flushOnly)
     // A sheet opens filled: its first frame is shown once every cell on
     // screen has its thumbnail, or after a short wait for slow ones. Thumbnails
     // from the cache come within that; empty cells filling in would be a
-    // screen more, and each frame costs a software renderer dearly.
+    // screen more, and each frame costs a software renderer dearly. The first
+    // frame is drawn at once all the same (the renderer prepares itself, the
+    // loader learns which cells are on screen); then no frame is drawn until
+    // it can show them all.
     const bool sheetFirst = !flushOnly && !nothingYet && !m_firstFrameShown && thumbnailsActive();
-    oxGLUTApplication::display(flushOnly || nothingYet || sheetFirst);
+    std::chrono::steady_clock::duration waited{};
     if (sheetFirst) {
         const auto now = std::chrono::steady_clock::now();
-        if (!m_sheetDrawnSince)
+        const bool drawnBefore = m_sheetDrawnSince.has_value();
+        if (!drawnBefore)
             m_sheetDrawnSince = now;
-        const auto waited = now - *m_sheetDrawnSince;
+        waited = now - *m_sheetDrawnSince;
+        if (drawnBefore && waited < SHEET_FIRST_FRAME_WAIT && !m_thumbnailDisplay->visibleCellsReady()) {
+            postRedisplayAfter(millisecondsLeft(SHEET_FIRST_FRAME_WAIT - waited));
+            return;
+        }
+    }
+    oxGLUTApplication::display(flushOnly || nothingYet || sheetFirst);
+    if (sheetFirst) {
         if (!m_thumbnailDisplay->visibleCellsComplete() && waited < SHEET_FIRST_FRAME_WAIT) {
-            postRedisplayAfter(int(std::chrono::ceil<std::chrono::milliseconds>(SHEET_FIRST_FRAME_WAIT - waited).count()));
+            postRedisplayAfter(millisecondsLeft(SHEET_FIRST_FRAME_WAIT - waited));
             return;
         }
         swapBuffers();

@@ -219,6 +219,17 @@ void ThumbnailDisplay::drawCells(oxGuiSize window, const SheetView& view, const 
     }
 }
 
+bool ThumbnailDisplay::visibleCellsReady() const
+{
+    const auto [first, last] = m_visibleRange;
+    if (first > last)
+        return false;
+    for (int index = first; index <= last && index < count(); ++index)
+        if (!m_thumbnails.readThumbnail(m_pictures[size_t(index)]))
+            return false;
+    return true;
+}
+
 void ThumbnailDisplay::updateProgress(oxGuiSize window)
 {
     const LoaderProgress progress = m_thumbnails.progress();

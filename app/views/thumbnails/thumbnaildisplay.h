@@ -96,6 +96,10 @@ public:
     // Whether every cell of the last frame had its thumbnail or its
     // failure mark (none was still waiting for the loader).
     bool visibleCellsComplete() const { return m_visibleComplete; }
+    // Whether the cells on screen in the last frame all have their
+    // thumbnails (or failure marks) now, so that a frame would show them
+    // all; false before the first frame.
+    bool visibleCellsReady() const;
 
 private:
     int count() const { return int(m_pictures.size()); }

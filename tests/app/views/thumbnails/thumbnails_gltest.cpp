@@ -200,3 +200,28 @@ TEST_F(SheetGL, ProgressBarShowsTheLoaderProgressInTheBottomRightCorner)
     EXPECT_FALSE(bar.isVisible()) << "nothing queued";
     EXPECT_TRUE(GLFrame(W, H).near(filled - 3, y, oxColour(0, 0, 0), 2));
 }
+
+// The sheet's first frame waits on this: only the cells on screen count.
+TEST_F(SheetGL, ReadyOnceEveryCellOnScreenHasItsThumbnail)
+{
+    FakeFramework framework(W, H);
+    FakeViewApp app(&framework);
+    FotoTransform transform{nullptr, &framework};
+    app.transform = &transform;
+    FakeThumbnails thumbnails;
+    std::vector<std::string> pictures;
+    for (int i = 0; i < 200; ++i)
+        pictures.push_back("/p/" + std::to_string(i) + ".jpg");
+    ThumbnailDisplay view(&app, pictures, thumbnails, thumbnails, {});
+    view.applyGlobalStyle();
+    transform.setView(&view);
+    transform.zoomTo(1.0, true, 0.0, 0.0);
+    transform.scrollTo(0, 0);
+    view.drawView(1);
+    EXPECT_FALSE(view.visibleCellsReady());
+    for (size_t i = 0; i + 1 < pictures.size(); ++i) // the last one is far below the screen
+        thumbnails.add(pictures[i]).note = "[Error while loading: damaged]";
+    EXPECT_TRUE(view.visibleCellsReady());
+    thumbnails.records.erase(pictures[0]);
+    EXPECT_FALSE(view.visibleCellsReady());
+}
