@@ -42,8 +42,6 @@ std::unique_ptr<oxImage> decodeThumbnail(const std::string& fileName, int edge, 
 ThumbnailImage cachedThumbnail(const oxThumbnailCache& cache, const std::string& fileName, int edge,
                                const oxLoadOptions& limits, CacheWrite write)
 {
-    // Before reading: a file changed meanwhile is not stored as it is now.
-    const std::optional<oxThumbnailCache::Stamp> stamp = oxThumbnailCache::stampOf(fileName);
     ThumbnailImage made;
     if (std::optional<oxThumbnailCache::Thumbnail> found = cache.find(fileName, edge)) {
         made.sizeKnown = found->full.width > 0;
@@ -53,6 +51,8 @@ ThumbnailImage cachedThumbnail(const oxThumbnailCache& cache, const std::string&
     }
     if (std::optional<std::string> reason = cache.failure(fileName))
         throw oxImageException(*reason, fileName);
+    // Before reading: a file changed meanwhile is not stored as it is now.
+    const std::optional<oxThumbnailCache::Stamp> stamp = oxThumbnailCache::stampOf(fileName);
     try {
         made.image = decodeThumbnail(fileName, edge, limits);
     } catch (const oxException& e) {

@@ -31,8 +31,6 @@ using LoaderPtr = std::unique_ptr<GdkPixbufLoader, GObjectDeleter>;
 constexpr uint32_t MAX_EDGE = 4096;
 constexpr size_t MAX_BYTES = size_t(64) << 20;
 
-using FileStamp = oxThumbnailCache::Stamp;
-
 std::string folderOf(const std::string& path)
 {
     return path.substr(0, path.find_last_of('/'));
@@ -90,7 +88,7 @@ std::optional<int64_t> numberOption(GdkPixbuf* pixbuf, const char* key)
 }
 
 // The stored picture belongs to the file as it is now.
-bool isCurrent(GdkPixbuf* pixbuf, const std::string& uri, const FileStamp& stamp)
+bool isCurrent(GdkPixbuf* pixbuf, const std::string& uri, const oxThumbnailCache::Stamp& stamp)
 {
     if (option(pixbuf, "Thumb::URI") != uri || numberOption(pixbuf, "Thumb::MTime") != stamp.mtime)
         return false;
@@ -222,7 +220,7 @@ std::string oxThumbnailCache::failurePath(const std::string& file) const
 
 std::optional<oxThumbnailCache::Thumbnail> oxThumbnailCache::find(const std::string& file, int edge) const
 {
-    const std::optional<FileStamp> stamp = stampOf(file);
+    const std::optional<Stamp> stamp = stampOf(file);
     if (!stamp)
         return std::nullopt;
     PixbufPtr pixbuf = readPng(thumbnailPath(file, edge));
@@ -246,7 +244,7 @@ std::optional<oxThumbnailCache::Thumbnail> oxThumbnailCache::find(const std::str
 bool oxThumbnailCache::store(const std::string& file, int edge, const oxImage& thumbnail, const oxSize& full,
                              const std::string& comment, const Stamp& made) const
 {
-    const std::optional<FileStamp> stamp = stampOf(file);
+    const std::optional<Stamp> stamp = stampOf(file);
     if (stamp != made)
         return false;
     std::vector<std::pair<std::string, std::string>> texts = {
@@ -272,7 +270,7 @@ bool oxThumbnailCache::store(const std::string& file, int edge, const oxImage& t
 
 std::optional<std::string> oxThumbnailCache::failure(const std::string& file) const
 {
-    const std::optional<FileStamp> stamp = stampOf(file);
+    const std::optional<Stamp> stamp = stampOf(file);
     if (!stamp)
         return std::nullopt;
     PixbufPtr pixbuf = readPng(failurePath(file));
@@ -283,7 +281,7 @@ std::optional<std::string> oxThumbnailCache::failure(const std::string& file) co
 
 bool oxThumbnailCache::recordFailure(const std::string& file, const std::string& reason) const
 {
-    const std::optional<FileStamp> stamp = stampOf(file);
+    const std::optional<Stamp> stamp = stampOf(file);
     if (!stamp)
         return false;
     std::unique_ptr<oxImageUInt8> pixel = oxImageUInt8::create(1, 1);
