@@ -1,5 +1,6 @@
 #include "app/prepare/prepare.h"
 
+#include "app/prepare/headstart.h"
 #include "app/prepare/preparesteps.h"
 #include "app/shell/configkeys.h"
 #include "oxengine/core/catalogue.h"
@@ -63,7 +64,23 @@ void uploadFrames(const oxAnimation& animation, const TilePlan& plan, MipmapGen 
     picture.framePlays = animation.plays;
 }
 
-bool preparePicture(const std::string& fileName, LoadedPicture& picture, const oxCancelToken& cancel)
+namespace {
+
+oxSize firstLookBox(int coverWidth, int coverHeight, int limit)
+{
+    return {int(std::min<int64_t>(2 * int64_t(coverWidth) - 1, limit)),
+            int(std::min<int64_t>(2 * int64_t(coverHeight) - 1, limit))};
+}
+
+oxLoadOptions decodeOptions(const oxSize& maximum)
+{
+    oxLoadOptions options(maximum);
+    options.budget = decodedPictureBudget(pictureMemoryBudget());
+    return options;
+}
+
+bool prepare(const std::string& fileName, LoadedPicture& picture, const oxCancelToken& cancel,
+             DecodeHeadStart* headStart)
 {
     picture.name = fileName;
     // A record filled again must not keep the texts of its last load.
@@ -83,19 +100,22 @@ bool preparePicture(const std::string& fileName, LoadedPicture& picture, const o
         // halving that still covers it: the halving before it was at least
         // twice the cover along one side, so this one is at least the cover
         // along that side, and fitting is limited by that side or the other.
-        picture.imageWidth = int(std::min<int64_t>(2 * int64_t(picture.coverWidth) - 1, limit));
-        picture.imageHeight = int(std::min<int64_t>(2 * int64_t(picture.coverHeight) - 1, limit));
+        const oxSize box = firstLookBox(picture.coverWidth, picture.coverHeight, limit);
+        picture.imageWidth = box.width;
+        picture.imageHeight = box.height;
     }
     if (picture.imageWidth <= 0 || picture.imageWidth > limit)
         picture.imageWidth = limit;
     if (picture.imageHeight <= 0 || picture.imageHeight > limit)
         picture.imageHeight = limit;
 
-    oxLoadOptions options(oxSize(picture.imageWidth, picture.imageHeight));
-    options.budget = decodedPictureBudget(pictureMemoryBudget());
+    oxLoadOptions options = decodeOptions(oxSize(picture.imageWidth, picture.imageHeight));
     options.cancel = &cancel;
-    std::unique_ptr<oxImage> image = oxImageRegistry::instance().loadImage(fileName, options);
-    oxMarkStartup("first decode done");
+    std::unique_ptr<oxImage> image = headStart ? headStart->take(fileName, options.maximum, cancel) : nullptr;
+    if (!image) {
+        image = oxImageRegistry::instance().loadImage(fileName, options);
+        oxMarkStartup("first decode done");
+    }
     picture.firstLook = wantFirstLook && image->reduction() > 1;
     describePicture(fileName, *image, limit, picture);
     const TilePlan plan = planTiles(int(std::min<uint32_t>(image->width(), INT32_MAX)),
@@ -111,4 +131,23 @@ bool preparePicture(const std::string& fileName, LoadedPicture& picture, const o
     if (image->animation() && wholePicture && image->reduction() == 1 && !picture.firstLook)
         uploadFrames(*image->animation(), plan, mode, picture, cancel);
     return true;
+}
+
+} // namespace
+
+bool preparePicture(const std::string& fileName, LoadedPicture& picture, const oxCancelToken& cancel)
+{
+    return prepare(fileName, picture, cancel, nullptr);
+}
+
+bool prepareHeadStartedPicture(const std::string& fileName, LoadedPicture& picture, const oxCancelToken& cancel,
+                               DecodeHeadStart& headStart)
+{
+    return prepare(fileName, picture, cancel, &headStart);
+}
+
+void startFirstLookDecode(DecodeHeadStart& headStart, const std::string& fileName, int coverWidth, int coverHeight)
+{
+    if (coverWidth > 0 && coverHeight > 0 && oxImageRegistry::instance().decodesReduced(fileName))
+        headStart.start(fileName, decodeOptions(firstLookBox(coverWidth, coverHeight, INT32_MAX)));
 }

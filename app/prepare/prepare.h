@@ -11,6 +11,8 @@
 #include <cstdint>
 #include <string>
 
+class DecodeHeadStart;
+
 // One picture may take at most this much memory while it is decoded and
 // shown (its decoded pixels, and its tile textures with their mipmaps,
 // which on a software renderer live in the process too), and at most half
@@ -34,3 +36,11 @@ constexpr uint64_t decodedPictureBudget(uint64_t pictureBudget)
 // between bands of rows and between tiles, and then throws oxCancelled.
 bool preparePicture(const std::string& fileName, LoadedPicture& picture,
                     const oxCancelToken& cancel = oxCancelToken::none());
+// The same, asking the head start first for the decoded picture.
+bool prepareHeadStartedPicture(const std::string& fileName, LoadedPicture& picture, const oxCancelToken& cancel,
+                               DecodeHeadStart& headStart);
+// Starts decoding, before the window and GL exist, the first look of a
+// picture that prepareHeadStartedPicture will then ask the head start for.
+// Only formats that decode reduced: the others are decoded at the largest
+// texture size, which is not known yet.
+void startFirstLookDecode(DecodeHeadStart& headStart, const std::string& fileName, int coverWidth, int coverHeight);

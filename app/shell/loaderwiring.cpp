@@ -1,6 +1,7 @@
 #include "app/shell/loaderwiring.h"
 
 #include "app/loader/loadercontext.h"
+#include "app/prepare/headstart.h"
 #include "app/prepare/prepare.h"
 #include "app/prepare/thumbnail.h"
 
@@ -9,9 +10,13 @@
 
 #include <memory>
 
-LoaderServices programLoaderServices(LoaderServices services)
+LoaderServices programLoaderServices(LoaderServices services, std::shared_ptr<DecodeHeadStart> headStart)
 {
-    if (!services.fill)
+    if (!services.fill && headStart)
+        services.fill = [headStart](const std::string& name, LoadedPicture& picture, const oxCancelToken& cancel) {
+            return prepareHeadStartedPicture(name, picture, cancel, *headStart);
+        };
+    else if (!services.fill)
         services.fill = preparePicture;
     if (!services.fillThumbnail) {
         // The thumbnails other programs share: made once, kept across runs.

@@ -6,14 +6,18 @@
 
 #include "app/loader/bgtexloader.h"
 
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
 
+class DecodeHeadStart;
+
 // services with the program's preparation, GL context and file-operation
 // questions (the engine's Yes/No box) where they are empty; the members
-// given stay.
-LoaderServices programLoaderServices(LoaderServices services = {});
+// given stay. The picture fill asks the head start first, when there is one.
+LoaderServices programLoaderServices(LoaderServices services = {},
+                                     std::shared_ptr<DecodeHeadStart> headStart = nullptr);
 
 // The message for failed file operations: "Error editing picture:\n<reason>"
 // for rotations, comments and conversions, "Error processing image

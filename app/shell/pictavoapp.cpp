@@ -3,6 +3,8 @@
 #include "app/shell/appmessages.h"
 #include "app/shell/configkeys.h"
 #include "app/shell/startup.h"
+#include "app/prepare/headstart.h"
+#include "app/prepare/prepare.h"
 #include "app/views/fototransform.h"
 
 #include "oxengine/image/colour/colourprofile.h"
@@ -62,9 +64,10 @@ void initialWindowSize(int screenWidth, int screenHeight, int& width, int& heigh
     height = std::max(64, std::min(screenHeight - 50, 768));
 }
 
-PictavoApp::PictavoApp(LoaderServices loaderServices) : m_list(listHooks())
+PictavoApp::PictavoApp(LoaderServices loaderServices)
+    : m_list(listHooks()), m_headStart(std::make_shared<DecodeHeadStart>())
 {
-    LoaderServices services = programLoaderServices(std::move(loaderServices));
+    LoaderServices services = programLoaderServices(std::move(loaderServices), m_headStart);
     if (!services.reportFailures)
         services.reportFailures = [this](const std::vector<FileOperationFailure>& failures) {
             m_failures.add(fileOperationFailureText(failures));
@@ -81,6 +84,8 @@ PictavoApp::PictavoApp(LoaderServices loaderServices) : m_list(listHooks())
     setInitialWindowSize(width, height);
     // The window becomes full-screen: a first look covering the screen is
     // as sharp as the full picture at fit zoom.
+    m_coverWidth = screenWidth;
+    m_coverHeight = screenHeight;
     m_loader->setFirstLookCover(screenWidth, screenHeight);
     m_loader->holdReadAhead(true); // until the first frame is on screen
     setTitle(oxGetTranslation("Pictavo"));
@@ -266,6 +271,16 @@ void PictavoApp::openFolder(const std::string& path, bool searchSubfolders)
         m_list.openFolder(path, searchSubfolders ? SUBFOLDERS_ALWAYS : SUBFOLDERS_NEVER);
 }
 
+void PictavoApp::onBeforeWindow(_XDisplay* display)
+{
+    // Pictures are converted to the display's colours as they are decoded,
+    // from the first one on.
+    oxSetDisplayProfile(oxDisplayIccProfile(display));
+    // The sheet shows no picture first.
+    if (!m_startFile.empty() && !m_startInThumbnails && readConfigInt(ConfigKey::LastMode) == 0)
+        startFirstLookDecode(*m_headStart, m_startFile, m_coverWidth, m_coverHeight);
+}
+
 void PictavoApp::onStart()
 {
     makeActive(m_imageDisplay.get());
@@ -278,8 +293,6 @@ void PictavoApp::onStart()
     glEnable(GL_CULL_FACE);
     glCullFace(GL_BACK);
 
-    // Pictures are converted to the display's colours as they are decoded.
-    oxSetDisplayProfile(oxDisplayIccProfile(static_cast<_XDisplay*>(nativeHandles().display)));
     startLoader();
     loadInterfaceFont();
     m_imageDisplay->applyGlobalStyle();

@@ -20,6 +20,7 @@
 #include <optional>
 #include <string>
 
+class DecodeHeadStart;
 class FotoTransform;
 class oxGuiPopupMenu;
 
@@ -86,6 +87,7 @@ public:
     bool isShutDown() const { return m_shutDown; }
 
     // ---- framework ----
+    void onBeforeWindow(_XDisplay* display) override;
     void onStart() override;
     void render() override;
     void display(bool flushOnly) override;
@@ -133,6 +135,9 @@ private:
 
     PictureList m_list;
     ReportedFailures m_failures; // before the loader, whose thread adds to it
+    // Decodes the start picture while the window comes up; the loader's fill takes it.
+    std::shared_ptr<DecodeHeadStart> m_headStart;
+    int m_coverWidth = 0, m_coverHeight = 0; // the screen: what first looks cover
     std::unique_ptr<BGTextureLoader> m_loader;
     bool m_firstFrameShown = false; // the loader reads ahead from then on
     // When the sheet's first frame was drawn first (and not yet shown).

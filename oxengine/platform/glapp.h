@@ -164,6 +164,7 @@ struct oxNativeWindowHandles {
     int visualId = 0;
 };
 
+struct _XDisplay;
 struct oxGLUTPlatform; // X11 side of the main loop (glapp_x11.cpp)
 
 class oxGLUTApplication : public oxApplication {
@@ -180,6 +181,10 @@ public:
     // Safe from any thread: the command reaches the listeners on the main
     // thread, one per idle pass, in the order posted per thread.
     virtual void postCommand(unsigned command);
+    // Called by run once the display is known to be there, before the window
+    // and its GL context are made (loading the GL driver takes a while): work
+    // that needs neither can start here. The connection closes after the call.
+    virtual void onBeforeWindow(_XDisplay* /*display*/) {}
     // Window pixels: origin at the top left, y downward, depth 0 to 1.
     virtual void updateProjection();
 

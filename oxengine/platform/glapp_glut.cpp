@@ -621,6 +621,7 @@ int oxGLUTApplication::run(oxGLUTApplication* app, int argc, char** argv)
         std::fprintf(stderr, "%s\n", oxGetTranslation("Cannot open a window: no X display is available."));
         return 1;
     }
+    app->onBeforeWindow(probe.get());
     theApplication = app;
     app->m_started = true;
     app->m_leave = false;
