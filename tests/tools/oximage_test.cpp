@@ -63,9 +63,7 @@ TEST(OxImageTool, ConvertAndTransformJpeg)
     EXPECT_LT(readFile(rough).size(), readFile(source).size() / 2);
     ASSERT_EQ(oximage("transform " + small + " --rotate 3 --comment 'a new comment'"), 0);
     EXPECT_EQ(info(small), small + "\tok\t75x128\tuint8\t3\t13\n");
-    std::string out;
-    EXPECT_EQ(oximage("transform " + source + " --rotate 2", &out), 1); // 300 is no multiple of 16
-    EXPECT_NE(out.find("can be divided by 16."), std::string::npos) << out;
+    std::string out; // a refused transformation: the EXR tool test
     EXPECT_EQ(oximage("convert " + source + " " + dir.file("t.gif"), &out), 1);
     EXPECT_EQ(out, "oximage: " + dir.file("t.gif") + ": unsupported image file type\n");
 }
