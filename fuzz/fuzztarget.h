@@ -19,13 +19,8 @@ inline std::string& path()
     return p;
 }
 
-inline void remove()
-{
-    unlink(path().c_str());
-}
-
-// A fresh scratch file name; the pixel limit keeps the decoders within the fuzzer's
-// memory (a header alone can ask for the largest picture allowed).
+// A fresh scratch file name, removed at exit; the pixel limit keeps the decoders within the
+// fuzzer's memory (a header alone can ask for the largest picture allowed).
 inline void create(const char* name, const char* extension, uint64_t pixelLimit = uint64_t(1) << 24)
 {
     oxImage::setPixelLimit(pixelLimit);
@@ -36,7 +31,7 @@ inline void create(const char* name, const char* extension, uint64_t pixelLimit 
         std::abort();
     close(fd);
     path() = pattern;
-    std::atexit(remove);
+    std::atexit([] { unlink(path().c_str()); });
 }
 
 inline void write(const uint8_t* data, size_t size)

@@ -4,7 +4,7 @@
 
 #include <algorithm>
 #include <array>
-#include <cstdio>
+#include <fstream>
 #include <iterator>
 #include <string>
 #include <vector>
@@ -22,11 +22,8 @@ void put(Bytes& out, uint64_t v, int n, bool bigEndian = false)
 
 bool save(const std::string& path, const Bytes& bytes)
 {
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f)
-        return false;
-    const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-    return std::fclose(f) == 0 && ok;
+    std::ofstream out(path, std::ios::binary);
+    return bool(out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size())).flush());
 }
 
 // Raw deflate data for n copies of byte value, as blocks that refer to

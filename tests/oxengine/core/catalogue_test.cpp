@@ -23,36 +23,25 @@ void put32(std::string& out, size_t at, uint32_t v)
 // A GNU MO image: header, two tables, then the strings (NUL-terminated).
 std::string buildMo(const Entries& entries, uint32_t revision = 0)
 {
-    const uint32_t n = static_cast<uint32_t>(entries.size());
-    const uint32_t idTable = 28, trTable = 28 + 8 * n;
+    const uint32_t n = uint32_t(entries.size()), idTable = 28, trTable = 28 + 8 * n;
     std::string out(28 + 16 * n, '\0');
-    put32(out, 0, 0x950412de);
-    put32(out, 4, revision);
-    put32(out, 8, n);
-    put32(out, 12, idTable);
-    put32(out, 16, trTable);
-    for (uint32_t i = 0; i < n; ++i) {
-        const auto add = [&](const std::string& s, uint32_t table) {
-            put32(out, table + 8 * i, static_cast<uint32_t>(s.size()));
-            put32(out, table + 8 * i + 4, static_cast<uint32_t>(out.size()));
-            out += s;
-            out += '\0';
-        };
-        add(entries[i].first, idTable);
-        add(entries[i].second, trTable);
-    }
+    for (const auto& [at, v] : {std::pair{0u, 0x950412deu}, {4u, revision}, {8u, n}, {12u, idTable}, {16u, trTable}})
+        put32(out, at, v);
+    for (uint32_t i = 0; i < n; ++i)
+        for (const auto& [text, table] : {std::pair{&entries[i].first, idTable}, {&entries[i].second, trTable}}) {
+            put32(out, table + 8 * i, uint32_t(text->size()));
+            put32(out, table + 8 * i + 4, uint32_t(out.size()));
+            out += *text + '\0';
+        }
     return out;
 }
 
 const std::string kHeader = "Content-Type: text/plain; charset=UTF-8\n";
 
-std::optional<oxMoCatalogue> parse(const std::string& bytes, std::string* errorOut = nullptr)
+std::optional<oxMoCatalogue> parse(const std::string& bytes, std::string* error = nullptr)
 {
-    std::string error;
-    auto c = oxParseMoCatalogue(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), error);
-    if (errorOut)
-        *errorOut = error;
-    return c;
+    std::string ignored;
+    return oxParseMoCatalogue(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), error ? *error : ignored);
 }
 
 // The language environment for one scope (LANG alone, or nothing), and the catalogue read again.

@@ -53,13 +53,4 @@ TEST(RegularFile, OnlyRegularFilesOpenAndNothingBlocks)
     for (const auto& c : cases)
         EXPECT_EQ(openError(c.path, c.flags), c.expected) << c.path << " flags " << c.flags;
     EXPECT_EQ(readFile(dir.file("new log")), "");
-
-    int error = -5;
-    oxStdioFile file = oxOpenRegularStream(dir.file("file"), "rb", error);
-    ASSERT_TRUE(file);
-    EXPECT_EQ(error, 0);
-    char text[8] = {};
-    EXPECT_EQ(std::fread(text, 1, 7, file.get()), 7u);
-    EXPECT_STREQ(text, "content");
-    EXPECT_EQ(oxWithSystemReason("cannot open file.", OX_NOT_REGULAR_FILE), "cannot open file. (not a regular file)");
 }

@@ -43,7 +43,7 @@ TEST(TextUtilities, TrimReplaceCase)
     EXPECT_FALSE(endsWith("picture.JPG", ".jpg")); // case-sensitive
 }
 
-TEST(Utf8, DecodesAndFallsBackToLatin1)
+TEST(Utf8, DecodesCountsAndFallsBackToLatin1)
 {
     EXPECT_EQ(utf8ToCodePoints("aü€😀"), (std::u32string{U'a', 0xFC, 0x20AC, 0x1F600}));
     // A stray continuation byte and a cut-off sequence read as Latin-1 bytes.
@@ -51,17 +51,13 @@ TEST(Utf8, DecodesAndFallsBackToLatin1)
     // Overlong encodings are not accepted as the character they spell.
     EXPECT_EQ(utf8ToCodePoints("\xC0\xAF"), (std::u32string{0xC0, 0xAF}));
     EXPECT_EQ(utf8FromCodePoints(U"Ωmega"), "Ωmega");
-}
-
-TEST(Utf8, CharacterCountAndOffsets)
-{
     const std::string text = "aΩ€b"; // 1 + 2 + 3 + 1 bytes
     EXPECT_EQ(utf8Length(text), 4u);
     EXPECT_EQ(utf8Offset(text, 2), 3u);
     EXPECT_EQ(utf8Offset(text, 10), text.size());
 }
 
-TEST(FormatNumber, FixedTrimmedAndIntegerBases)
+TEST(FormatNumber, FixedTrimmedIntegerBasesAndSiPrefixes)
 {
     EXPECT_EQ(formatNumber(2.5, 2), "2.50");
     EXPECT_EQ(formatNumber(2.5, -2), "2.5");
@@ -71,10 +67,6 @@ TEST(FormatNumber, FixedTrimmedAndIntegerBases)
     EXPECT_EQ(formatNumber(10, -2), "10"); // zeros before the point stay
     EXPECT_EQ(formatNumber(-0.125, 2), "-0.12");
     EXPECT_EQ(formatNumber(1e300, 0).size(), 301u);
-}
-
-TEST(FormatWithPrefix, SiPrefixes)
-{
     EXPECT_EQ(formatWithPrefix(999, 1, "B"), "999.0 B");
     EXPECT_EQ(formatWithPrefix(1000, 0, "B"), "1000 B");
     EXPECT_EQ(formatWithPrefix(1500, 1, "B"), "1.5 kB");

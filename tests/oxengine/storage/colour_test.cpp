@@ -7,7 +7,7 @@
 #include <cmath>
 #include <limits>
 
-TEST(ColourSpec, ParsesAndFormatsAllFourForms)
+TEST(ColourSpec, ParsesAndFormatsAllFourFormsAndRejectsMalformedText)
 {
     EXPECT_EQ(parseColour("#FFF"), oxColour(255, 255, 255, 255));
     EXPECT_EQ(parseColour("#000A"), oxColour(0, 0, 0, 170));
@@ -18,10 +18,6 @@ TEST(ColourSpec, ParsesAndFormatsAllFourForms)
     EXPECT_EQ(formatColour(parseColour("#FFFFFFFF")), "#FFFFFF");
     for (const char* text : {"#01020300", "#ABCDEF", "#00000001", "#FEDCBA98"})
         EXPECT_EQ(formatColour(parseColour(text)), text);
-}
-
-TEST(ColourSpec, RejectsMalformedText)
-{
     const auto messageOf = [](const std::string& text) -> std::string {
         try {
             parseColour(text);

@@ -106,7 +106,7 @@ TEST_F(ThumbnailCache, ThumbnailOfAnotherProgramIsUsed)
     EXPECT_EQ(static_cast<oxImageUInt8&>(*found->image).at(4, 3), oxColour(0x33, 0x66, 0x99));
 }
 
-TEST_F(ThumbnailCache, FailureIsRecordedUntilTheFileChanges)
+TEST_F(ThumbnailCache, FailureIsRecordedUntilTheFileChangesAndForgetDropsEverything)
 {
     setMTime(picture, 1700000000);
     EXPECT_FALSE(cache.failure(picture));
@@ -114,18 +114,14 @@ TEST_F(ThumbnailCache, FailureIsRecordedUntilTheFileChanges)
     EXPECT_EQ(cache.failurePath(picture),
               dir.file("thumbnails/fail/pictavo-test/") + oxThumbnailCache::fileNameOf(oxThumbnailCache::uriOf(picture)));
     EXPECT_EQ(cache.failure(picture), std::optional<std::string>("bad header"));
-    setMTime(picture, 1700000005);
-    EXPECT_FALSE(cache.failure(picture));
-}
-
-TEST_F(ThumbnailCache, ForgetDropsEverySizeAndTheFailure)
-{
     for (int edge : {128, 256, 512})
         ASSERT_TRUE(cache.store(picture, edge, *thumb, oxSize(8, 6), "", stamp()));
-    ASSERT_TRUE(cache.recordFailure(picture, "x"));
     cache.forget(picture);
     for (int edge : {128, 256, 512})
         EXPECT_FALSE(cache.find(picture, edge));
+    EXPECT_FALSE(cache.failure(picture));
+    ASSERT_TRUE(cache.recordFailure(picture, "bad header"));
+    setMTime(picture, 1700000005);
     EXPECT_FALSE(cache.failure(picture));
 }
 

@@ -220,8 +220,8 @@ TEST_F(Png, DamagedAndHugeFilesAreRefusedBeforeAllocation)
     EXPECT_EQ(error(good), "");
 }
 
-// Pixels, depth and colour type of every image type come back as the round trip test shows; here the text chunks.
-TEST_F(Png, SavedTitleChunkAndClampingFollowTheImage)
+// Pixels, depth, clamping and colour type of every image type come back as the round trip test shows; here the text chunks.
+TEST_F(Png, SavedTitleChunkFollowsTheComment)
 {
     const auto saved = [&](const oxImage& image) {
         oxPngHandler().saveImage(image, f, oxToneMapping::neutral());
@@ -239,9 +239,6 @@ TEST_F(Png, SavedTitleChunkAndClampingFollowTheImage)
     rgb->setComment(std::string("a\0b", 3));
     EXPECT_EQ(saved(*rgb)[1], text("Title", "a b"));
     EXPECT_EQ(saved(*patternImage<oxColourUInt16>(5, 4)).size(), size_t(3)); // no comment, no text chunk
-    auto bright = imageOf<oxColourHalf>(1, 1, [](uint32_t, uint32_t) { return oxColourHalf(2.0f, 1.0f, 0.5f, 1.0f); });
-    saved(*bright); // clamped
-    EXPECT_EQ(loadAs<oxColourUInt16>(oxPngHandler(), f)->at(0, 0), oxColourUInt16(65535, 65535, 32768, 65535));
     ASSERT_TRUE(writeFile(f, "old"));
     EXPECT_EQ(imageError([&] { oxPngHandler().saveImage(oxImageUInt8(), f, oxToneMapping::neutral()); }), "compression failed.");
     EXPECT_EQ(readFile(f), "old");

@@ -148,16 +148,22 @@ TEST_F(Tga, TheIdFieldHoldsTheComment)
     }
 }
 
-TEST_F(Tga, ATransformStoresTheCommentOrRefusesOneTooLong)
+// TGA has no transformation of its own: this is the registry's generic one (load, change, save).
+TEST_F(Tga, ATransformTurnsAndCommentsKeepingTheDateOrChangesNothing)
 {
     oxFilename::initialize("test");
-    ASSERT_TRUE(writeFile(f, header(2, 1, 1, 24, 0x20) + "\x10\x20\x30"));
-    oxImageTransform comment = transformOf(0, "T");
-    oxImageRegistry::instance().transformFile(f, comment);
-    EXPECT_EQ(load(f)->comment(), "T");
+    ASSERT_TRUE(writeFile(f, header(2, 2, 1, 24, 0x20) + rawPixels(2, 24)));
+    ASSERT_TRUE(oxFilename(f).setModificationDate(1e9));
+    oxImageRegistry::instance().transformFile(f, transformOf(1, "T"));
+    auto turned = load(f);
+    EXPECT_EQ(std::tuple(turned->size(), turned->comment()), std::tuple(oxSize(1, 2), "T"));
+    EXPECT_EQ(turned->at(0, 1), filePixel(1, false)); // clockwise: the right end now at the bottom
+    EXPECT_DOUBLE_EQ(oxFilename(f).modificationDate(), 1e9);
     const std::string before = readFile(f);
-    comment.comment = std::string(256, 'x');
-    EXPECT_EQ(imageError([&] { oxImageRegistry::instance().transformFile(f, comment); }),
+    EXPECT_EQ(imageError([&] { oxImageRegistry::instance().transformFile(f, transformOf(0, std::string(256, 'x'))); }),
               "a TGA file holds a comment of at most 255 bytes, not 256.");
     EXPECT_EQ(readFile(f), before);
+    ASSERT_TRUE(writeFile(f, "not a picture"));
+    EXPECT_NE(imageError([&] { oxImageRegistry::instance().transformFile(f, transformOf(1)); }), "");
+    EXPECT_EQ(readFile(f), "not a picture");
 }
