@@ -26,12 +26,6 @@ export LANG=C
 messages=$tmp/messages.log
 settings="$XDG_CONFIG_HOME/Quorvel Software/Pictavo/settings.ini"
 
-fail() {
-    echo "FAIL: $*"
-    failures=$((failures + 1))
-    return 1
-}
-
 # check NAME COMMAND...: runs a check, counts it.
 check() {
     local name=$1
@@ -40,7 +34,9 @@ check() {
         passes=$((passes + 1))
         echo "ok: $name"
     else
-        fail "$name"
+        echo "FAIL: $name"
+        failures=$((failures + 1))
+        return 1
     fi
 }
 

@@ -1,5 +1,5 @@
 #!/bin/bash
-# The viewer driven like a user: stepping, zoom, scrolling, the menu, the state stored at Escape.
+# The viewer driven like a user: stepping, zoom, scrolling, the menu.
 source "$(dirname "$0")/lib.sh"
 
 pics=$tmp/pictures
@@ -20,8 +20,6 @@ key End
 check "End: last (TGA)" shows '#ffffff' '#606060'
 key Home
 check "Home: first" shows '#c00000' '#0000c0'
-
-key i # level 2, stored at the end (levels drawn: the view's GL test)
 
 # Fitted, the first picture leaves black margins: its left edge at m, d a fiftieth of its width.
 geometry
@@ -54,7 +52,4 @@ key Down Down Return
 check "menu Next: second picture" shows '#00b000' '#e0e000'
 
 stop_with Escape
-check "LastFolder stored" test "$(setting LastFolder)" = "$pics/"
-check "LastFile stored" test "$(setting LastFile)" = 1
-check "LastOverlays stored" test "$(setting LastOverlays)" = 2
 finish

@@ -17,15 +17,6 @@
 #include <sys/wait.h>
 #include <thread>
 
-bool haveXDisplay()
-{
-    Display* d = oxOpenXDisplay();
-    if (!d)
-        return false;
-    XCloseDisplay(d);
-    return true;
-}
-
 int xdotool(const std::string& args, std::string* output)
 {
     std::string text;
@@ -93,31 +84,26 @@ bool waitUntil(const std::function<bool()>& done, std::chrono::milliseconds limi
     return true;
 }
 
-bool runIsolated(const std::function<void()>& body, std::chrono::seconds limit)
+void isolatedCase(const std::function<void()>& body, std::chrono::seconds limit)
 {
+    Display* d = oxOpenXDisplay();
+    if (!d)
+        GTEST_SKIP() << "no X display";
+    XCloseDisplay(d);
     const pid_t pid = startChild([&] {
         body();
         return testing::Test::HasFailure() ? 1 : 0;
     });
-    if (pid < 0)
-        return false;
+    ASSERT_GE(pid, 0);
     const auto end = std::chrono::steady_clock::now() + limit;
     int status = 0;
     while (waitpid(pid, &status, WNOHANG) == 0) {
         if (std::chrono::steady_clock::now() > end) {
             kill(pid, SIGKILL);
             waitChild(pid);
-            ADD_FAILURE() << "the case did not finish within " << limit.count() << " s";
-            return false;
+            FAIL() << "the case did not finish within " << limit.count() << " s";
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
-}
-
-void isolatedCase(const std::function<void()>& body, std::chrono::seconds limit)
-{
-    if (!haveXDisplay())
-        GTEST_SKIP() << "no X display";
-    EXPECT_TRUE(runIsolated(body, limit));
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
 }

@@ -6,9 +6,6 @@
 #include <string>
 #include <vector>
 
-// True when an X display can be opened.
-bool haveXDisplay();
-
 // Runs "xdotool <args>" (stderr in output), again when the connection was refused; its exit status.
 int xdotool(const std::string& args, std::string* output = nullptr);
 
@@ -27,9 +24,6 @@ void requestWindowClose(unsigned long window);
 // Polls done every 5 ms until it holds or the limit passes.
 bool waitUntil(const std::function<bool()>& done, std::chrono::milliseconds limit = std::chrono::seconds(20));
 
-// Runs body in a forked child, killed after limit; true when it ended without failures. freeglut, Mesa
+// A whole test case in a forked child, killed after limit; skipped without an X display. freeglut, Mesa
 // and Xlib do not reset a second GLUT session cleanly, so each GL case gets a fresh process.
-bool runIsolated(const std::function<void()>& body, std::chrono::seconds limit);
-
-// A whole test case in a process of its own (runIsolated); skipped without an X display.
 void isolatedCase(const std::function<void()>& body, std::chrono::seconds limit = std::chrono::seconds(90));

@@ -35,6 +35,14 @@ protected:
         edit->setText(text);
         EXPECT_TRUE(d.onCommand(CMD_SETTINGS_COLOUR_CHANGED));
     }
+    // The stored values of the dialog's keys, "-" for none.
+    static std::string stored()
+    {
+        std::string out;
+        for (const char* key : {"GuiTextHeight", "GuiFgColour", "GuiBgColour", "AnimLengthUs", "NoSound", "UseGLMipmap"})
+            out += oxConfig::getString(key, "-") + " ";
+        return out;
+    }
 
     TestSettings settings{"app_dialogs_test"};
     SoundSwitch sound{true};
@@ -54,12 +62,9 @@ TEST_F(SettingsDialog, StartsFromTheStyleAndTheStoredValues)
     style.textHeight = 23;
     style.fgColour = oxColour(0x88, 0xAA, 0xFF, 255);
     auto d = dialog(style);
-    EXPECT_EQ(d->fgEdit()->getText(), "#88AAFF");
-    EXPECT_EQ(d->bgEdit()->getText(), "#000000AA");
-    EXPECT_EQ(d->fontSizeSlider()->getValue(), 23);
-    EXPECT_DOUBLE_EQ(d->crossFadeSlider()->getValue(), 1.25);
-    EXPECT_FALSE(d->glScalingBox()->isChecked());
-    EXPECT_TRUE(d->noSoundBox()->isChecked());
+    EXPECT_EQ(std::tuple(d->fgEdit()->getText(), d->bgEdit()->getText(), d->fontSizeSlider()->getValue(),
+                         d->crossFadeSlider()->getValue(), d->glScalingBox()->isChecked(), d->noSoundBox()->isChecked()),
+              std::tuple("#88AAFF", "#000000AA", 23.0, 1.25, false, true));
 }
 
 TEST_F(SettingsDialog, OkAppliesTheStyleAndStoresTruncatedValues)
@@ -79,13 +84,7 @@ TEST_F(SettingsDialog, OkAppliesTheStyleAndStoresTruncatedValues)
     EXPECT_EQ(applied[0].bgColour, oxColour(0x10, 0x20, 0x30, 0x40));
     EXPECT_EQ(applied[0].fontName, "arial");
     EXPECT_FALSE(soundEnabled);
-    EXPECT_EQ(oxConfig::getString("GuiTextHeight", ""), "17");
-    EXPECT_EQ(oxConfig::getString("GuiFgColour", ""), "#88AAFF");
-    EXPECT_EQ(oxConfig::getString("GuiBgColour", ""), "#10203040");
-    EXPECT_EQ(oxConfig::getString("NoSound", ""), "1");
-    EXPECT_EQ(oxConfig::getString("UseGLMipmap", ""), "0");
-    // What the single-picture view reads at its next fade.
-    EXPECT_EQ(readConfigInt(ConfigKey::AnimLengthUs), 750000);
+    EXPECT_EQ(stored(), "17 #88AAFF #10203040 750000 1 0 ");
     EXPECT_TRUE(errors.empty());
 }
 
@@ -144,8 +143,7 @@ TEST_F(SettingsDialog, CancelChangesNothing)
     EXPECT_FALSE(d->run());
     EXPECT_TRUE(applied.empty());
     EXPECT_TRUE(soundEnabled);
-    EXPECT_EQ(oxConfig::getString("GuiTextHeight", "none"), "none");
-    EXPECT_EQ(oxConfig::getString("NoSound", "none"), "none");
+    EXPECT_EQ(stored(), "- - - - - - ");
 }
 
 TEST_F(SettingsDialog, AFailureWhileApplyingIsReportedAndTheRestStillSaved)
@@ -162,11 +160,7 @@ TEST_F(SettingsDialog, AFailureWhileApplyingIsReportedAndTheRestStillSaved)
     ASSERT_EQ(errors.size(), 1u);
     EXPECT_EQ(errors[0], "Error applying settings:\nno font");
     EXPECT_EQ(d->style().textHeight, 24);
-    // The style as it was, the other values as chosen.
-    EXPECT_EQ(oxConfig::getString("GuiTextHeight", ""), "24");
-    EXPECT_EQ(oxConfig::getString("GuiFgColour", ""), "#FFFFFF");
-    EXPECT_EQ(oxConfig::getString("AnimLengthUs", ""), "1500000");
-    EXPECT_EQ(oxConfig::getString("NoSound", ""), "1");
+    EXPECT_EQ(stored(), "24 #FFFFFF #000000AA 1500000 1 1 ") << "the style as it was, the other values as chosen";
     EXPECT_FALSE(soundEnabled);
 }
 

@@ -15,11 +15,6 @@
 
 namespace {
 
-#define REQUIRE_DISPLAY()                                                                                              \
-    if (!glTestContext(128, 64))                                                                                       \
-        GTEST_SKIP() << "no X display with GLX";                                                                       \
-    oxSetMainWindowContext({glXGetCurrentDisplay(), glXGetCurrentDrawable(), glXGetCurrentContext()})
-
 // Everything real but the application's queue.
 std::unique_ptr<BGTextureLoader> realLoader(const std::vector<std::string>& list)
 {
@@ -53,7 +48,9 @@ GLFrame draw(LoadedPicture& p, double scale)
 // The shut-down destroys every texture, also of a picture in use, without leftover reports.
 TEST(BGTextureLoaderGL, TexturesAreDrawnByTheMainContextReloadedOnRotationAndFreedAtShutDown)
 {
-    REQUIRE_DISPLAY();
+    if (!glTestContext(128, 64))
+        GTEST_SKIP() << "no X display with GLX";
+    oxSetMainWindowContext({glXGetCurrentDisplay(), glXGetCurrentDrawable(), glXGetCurrentContext()});
     MessageCapture boxes;
     TempDir dir;
     std::vector<std::string> files{writeJpeg(dir.file("turn.jpg"), 256, 128)};

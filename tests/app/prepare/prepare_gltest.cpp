@@ -16,8 +16,6 @@
 #include <GL/glext.h>
 #include <gtest/gtest.h>
 
-#include <cmath>
-#include <cstdlib>
 #include <memory>
 
 namespace {
@@ -48,7 +46,6 @@ protected:
         save(*big, "big.jpg");
         save(*imageOf<oxColour>(3000, 2000, smoothPixel), "mid.jpg");
         save(*imageOf<oxColour>(300, 200, noisyPixel), "small.jpg");
-        save(*imageOf<oxColour>(600, 600, noisyPixel), "seams.jpg");
         save(*imageOf<oxColour>(600, 400, noisyPixel), "wide.png");
     }
     static void TearDownTestSuite() { s_files.reset(); }
@@ -238,46 +235,6 @@ TEST_F(Prepare, OnePixelPictureGetsItsTile)
         const std::vector<uint8_t> texel = textureLevel0(*m_picture.tiles[0][0]);
         EXPECT_EQ(texel[0], static_cast<const oxImageUInt8&>(*dot).at(0, 0).r);
         EXPECT_EQ(texel[3], 255);
-    }
-}
-
-// A tile one texel off or a seam filtered with the wrong neighbours shows in the noise.
-TEST_F(Prepare, NoVisibleSeamAcrossFourTiles)
-{
-    const auto decoded = oxImageRegistry::instance().loadImage(file("seams.jpg"), oxSize());
-    const auto& source = static_cast<const oxImageUInt8&>(*decoded);
-    ASSERT_TRUE(glTestContext(640, 640));
-    for (bool powerOfTwoOnly : {true, false}) {
-        SCOPED_TRACE(powerOfTwoOnly ? "power-of-two tiles" : "any tile size");
-        driver(512, powerOfTwoOnly);
-        ASSERT_TRUE(prepare("seams.jpg"));
-        expectTiles(2, 2);
-        glClearColor(0, 0, 0, 1);
-        glClear(GL_COLOR_BUFFER_BIT);
-        glEnable(GL_TEXTURE_2D);
-        glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_REPLACE);
-        const float tw = float(m_picture.tileWidth), th = float(m_picture.tileHeight);
-        for (int c = 0; c < 2; ++c)
-            for (int r = 0; r < 2; ++r) {
-                m_picture.tiles[r][c]->bind();
-                const float x = (tw - 1) * c, y = (th - 1) * r;
-                glQuad(x, y, x + tw, y + th);
-            }
-        glDisable(GL_TEXTURE_2D);
-        glSaveArtifact(powerOfTwoOnly ? "prepare_seams_pot" : "prepare_seams_npot", 600, 600);
-        const GLFrame shown(600, 600);
-        int wrong = 0, firstX = -1, firstY = -1;
-        for (int y = 0; y < 600; ++y)
-            for (int x = 0; x < 600; ++x) {
-                const uint8_t* p = shown.at(x, y);
-                const oxColour& want = source.at(x, y);
-                if (std::abs(p[0] - want.r) > 1 || std::abs(p[1] - want.g) > 1 || std::abs(p[2] - want.b) > 1) {
-                    if (wrong++ == 0)
-                        firstX = x, firstY = y;
-                }
-            }
-        EXPECT_EQ(wrong, 0) << "first wrong pixel at " << firstX << "," << firstY << "; seams at x "
-                            << m_picture.tileWidth - 1 << ", y " << m_picture.tileHeight - 1;
     }
 }
 

@@ -66,9 +66,8 @@ TEST_F(ImageView, QuickSuccessionReleasesTheFadingPictureAndRestartsTheFade)
     EXPECT_EQ(loader.usesOf("/p/a.jpg"), 0); // released at once
     EXPECT_EQ(view.crossFade().previous(), loader.record("/p/b.jpg"));
     EXPECT_DOUBLE_EQ(view.crossFade().fade(), 0.75);
-    EXPECT_DOUBLE_EQ(view.crossFade().previousScale(), 3.0);
-    EXPECT_DOUBLE_EQ(view.crossFade().previousOffsetX(), x);
-    EXPECT_DOUBLE_EQ(view.crossFade().previousOffsetY(), y);
+    EXPECT_EQ(std::tuple(view.crossFade().previousScale(), view.crossFade().previousOffsetX(),
+                         view.crossFade().previousOffsetY()), std::tuple(3.0, x, y));
     EXPECT_EQ(loader.inUse(), 2);
 
     // Once the rest of the fade has run in wall time, and not before, the old picture goes.
@@ -80,7 +79,9 @@ TEST_F(ImageView, QuickSuccessionReleasesTheFadingPictureAndRestartsTheFade)
     EXPECT_FALSE(framework.hasIdle(&view));
 
     // The same picture again is held twice; an emptied list gives all back and leaves no line.
+    writeConfigInt(ConfigKey::AnimLengthUs, 2000);
     view.showPicture("/p/c.jpg");
+    EXPECT_EQ(view.crossFade().length(), 2000);
     EXPECT_EQ(loader.usesOf("/p/c.jpg"), 2);
     view.showNothing();
     EXPECT_EQ(loader.inUse(), 0);
@@ -195,10 +196,7 @@ TEST(ExposurePanel, StartValuesAndRangesFollowTheSamples)
     EXPECT_DOUBLE_EQ(panel.whitePoint().getMinimum(), -2.0);
     EXPECT_DOUBLE_EQ(panel.whitePoint().getMaximum(), 8.0);
     const Exposure e = panel.exposure();
-    EXPECT_DOUBLE_EQ(e.blackPoint, -2.0);
-    EXPECT_DOUBLE_EQ(e.whitePoint, 4.0);
-    EXPECT_DOUBLE_EQ(e.gamma, 2.0);
-    EXPECT_DOUBLE_EQ(e.saturation, 1.0);
+    EXPECT_EQ(std::tuple(e.blackPoint, e.whitePoint, e.gamma, e.saturation), std::tuple(-2.0, 4.0, 2.0, 1.0));
 
     // Width clamped to 300..600, the panel at the bottom left, four sliders of h + 4.
     for (auto [window, width] : {std::pair{500, 300}, {556, 300}, {700, 444}, {856, 600}, {1920, 600}}) {
@@ -232,6 +230,8 @@ TEST(CrossFade, RunsItsLengthLinearlyAndAtLeastAMicrosecondPerStep)
     EXPECT_DOUBLE_EQ(fade.previousScale(), 1.0);
     fade.start(&old, 1.0, 0, 0, 1000000000);
     EXPECT_EQ(fade.length(), 10000000); // at most ten seconds
+    fade.start(&old, 1.0, 0, 0, 0);
+    EXPECT_EQ(fade.length(), 1); // none: over at the next step
 }
 
 TEST(CrossFade, UncoveredPartsAreTheBandsAroundTheCover)

@@ -296,11 +296,6 @@ TEST_F(ThumbnailView, SelectedPicturesGoToTheLoaderOrTheDialogsInListOrder)
     EXPECT_TRUE(boxes.messages()[0].input);
     EXPECT_EQ(boxes.messages()[0].text, "New comment for all selected images:");
     EXPECT_EQ(boxes.messages()[0].inputText, "old words") << "the first selected picture's comment";
-
-    v.selection().ctrlClick(7, false);
-    boxes.clear();
-    v.onCommand(CMD_CHANGE_COMMENT);
-    EXPECT_EQ(boxes.messages().at(0).text, "New comment for the image:");
 }
 
 TEST_F(ThumbnailView, ClicksOpenSelectAndClear)
