@@ -77,15 +77,24 @@ TEST_F(Tga, RunLengthPacketsFillThePictureAndStopAtItsEnd)
     // announces 128 pixels where one is left, and a packet too many.
     const std::string data = "\x82" + bytesOf(a, 32) + "\x01" + bytesOf(b, 32) + bytesOf(c, 32) + "\xff" +
                              bytesOf(b, 32) + "\x81" + bytesOf(c, 32);
+    std::string damage;
     const auto pixels = [&](const std::string& bytes) {
         EXPECT_TRUE(writeFile(f, header(10, 2, 3, 32, 0x28) + bytes));
         auto image = load(f);
+        damage = image->damage();
         return std::vector<oxColour>(image->pixels(), image->pixels() + 6);
     };
     EXPECT_EQ(pixels(data), (std::vector<oxColour>{a, a, a, b, c, b}));
-    // A file that ends early keeps what it holds; the rest is black, opaque.
+    EXPECT_EQ(damage, "");
+    // A file that ends early keeps what it holds; the rest is black, opaque,
+    // and the picture is damaged, so no rotation writes that black into the file.
     EXPECT_EQ(pixels(data.substr(0, 12)), (std::vector<oxColour>{a, a, a, b, black, black}));
+    EXPECT_EQ(damage, "the file ends early");
     EXPECT_EQ(pixels(""), std::vector<oxColour>(6, black));
+    const std::string cut = readFile(f);
+    EXPECT_EQ(imageError([&] { oxImageRegistry::instance().transformFile(f, transformOf(1)); }),
+              "The file is damaged (the file ends early) and is not rewritten.");
+    EXPECT_EQ(readFile(f), cut);
 }
 
 TEST_F(Tga, RefusesWhatItCannotShowWithAMessage)
