@@ -170,8 +170,8 @@ void genericTransform(const oxImageHandler& handler, const std::string& filename
         file.setModificationDate(date);
 }
 
-// Replaces the image model's stand-in, which only reports that no registry
-// is linked in.
+// The image model saves through the registry (declared in image.h, which
+// cannot include the registry).
 void oxSaveImageFile(const oxImage& image, const std::string& filename, const oxToneMapping& toneMapping)
 {
     oxImageRegistry::instance().saveImage(image, filename, toneMapping);

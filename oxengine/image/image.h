@@ -72,7 +72,6 @@ public:
     virtual bool resize(uint32_t width, uint32_t height, bool reset);
     // Takes other's size, information and pixels, converted to this type.
     virtual bool assign(const oxImage& other);
-    virtual std::unique_ptr<oxImage> createEmpty() const = 0;
     // Null when the pixels cannot be allocated.
     virtual std::unique_ptr<oxImage> clone() const = 0;
     virtual ~oxImage();
@@ -192,7 +191,6 @@ public:
     T& at(uint32_t x, uint32_t y) { return row(y)[x]; }
     const T& at(uint32_t x, uint32_t y) const { return row(y)[x]; }
 
-    std::unique_ptr<oxImage> createEmpty() const override;
     std::unique_ptr<oxImage> clone() const override;
     void flipHorizontal() override;
     std::unique_ptr<oxImage> reducedCopy(int f) const override;

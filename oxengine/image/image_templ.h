@@ -46,11 +46,6 @@ template <class T> std::unique_ptr<oxImageImpl<T>> oxImageImpl<T>::create(uint32
     return image;
 }
 
-template <class T> std::unique_ptr<oxImage> oxImageImpl<T>::createEmpty() const
-{
-    return std::make_unique<oxImageImpl>();
-}
-
 template <class T> std::unique_ptr<oxImage> oxImageImpl<T>::clone() const
 {
     auto copy = std::make_unique<oxImageImpl>(*this);
