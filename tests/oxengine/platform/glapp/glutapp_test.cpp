@@ -52,6 +52,12 @@ TEST_F(GlutApplication, ClicksButtonsAndDrags)
     EXPECT_EQ(take(), (EventLog{"first:move-1(20,21)"}));
 }
 
+TEST_F(GlutApplication, WithoutAWindowNothingBlocksOrCrashes)
+{
+    EXPECT_FALSE(app.setSwapInterval(true));
+    app.waitForEvents(); // must not block without a loop
+}
+
 // One command per idle pass, in order; a post from a handler waits for the next pass.
 TEST_F(CommandQueue, DeliversOnePerIdlePassInOrder)
 {
