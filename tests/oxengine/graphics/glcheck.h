@@ -1,4 +1,4 @@
-// Read-back checks shared by the GL tests of this folder.
+// Read-back checks shared by the GL tests of the engine.
 #pragma once
 
 #include "oxengine/image/sampletypes.h"
@@ -6,7 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include <GL/gl.h>
+
 #include <cstdlib>
+#include <vector>
 
 // The window pixel (x, y) is within tolerance of want in red, green and blue.
 inline testing::AssertionResult pixelIs(int x, int y, oxColour want, int tolerance = 0)
@@ -16,4 +19,13 @@ inline testing::AssertionResult pixelIs(int x, int y, oxColour want, int toleran
         return testing::AssertionSuccess();
     return testing::AssertionFailure() << "pixel " << x << "," << y << " is " << int(p[0]) << "," << int(p[1]) << ","
                                        << int(p[2]);
+}
+
+// The projection and modelview matrices, to compare before and after a drawing that must leave them alone.
+inline std::vector<GLdouble> glMatrices()
+{
+    std::vector<GLdouble> m(32);
+    glGetDoublev(GL_PROJECTION_MATRIX, m.data());
+    glGetDoublev(GL_MODELVIEW_MATRIX, m.data() + 16);
+    return m;
 }

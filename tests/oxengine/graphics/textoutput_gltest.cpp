@@ -1,14 +1,11 @@
-#include "gltest.h"
+#include "glcheck.h"
 #include "testsupport.h"
 
 #include "oxengine/graphics/fontmanager.h"
 #include "oxengine/graphics/overlay.h"
 #include "oxengine/graphics/textoutput.h"
 
-#include <GL/gl.h>
 #include <gtest/gtest.h>
-
-#include <algorithm>
 
 namespace {
 
@@ -100,9 +97,7 @@ TEST_F(TextDrawing, OverlayDrawsInWindowPixelsAndRestoresWhatItChanges)
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
     glTranslatef(2, 2, 0);
-    GLfloat projection[16], modelview[16], after[16];
-    glGetFloatv(GL_PROJECTION_MATRIX, projection);
-    glGetFloatv(GL_MODELVIEW_MATRIX, modelview);
+    const std::vector<GLdouble> matrices = glMatrices();
     glDisable(GL_TEXTURE_2D);
     glDisable(GL_BLEND);
     glEnable(GL_LIGHTING);
@@ -123,10 +118,7 @@ TEST_F(TextDrawing, OverlayDrawsInWindowPixelsAndRestoresWhatItChanges)
     EXPECT_GE(box.top, 100 - 18 - 1);
     EXPECT_LE(box.bottom, 100);
 
-    glGetFloatv(GL_PROJECTION_MATRIX, after);
-    EXPECT_TRUE(std::equal(after, after + 16, projection));
-    glGetFloatv(GL_MODELVIEW_MATRIX, after);
-    EXPECT_TRUE(std::equal(after, after + 16, modelview));
+    EXPECT_EQ(glMatrices(), matrices);
     GLint mode = 0, src = 0, dst = 0;
     glGetIntegerv(GL_MATRIX_MODE, &mode);
     EXPECT_EQ(mode, GL_MODELVIEW);

@@ -69,14 +69,9 @@ const MipmapGen ALL_MODES[] = {MIPMAP_NONE, MIPMAP_GLU, MIPMAP_ENGINE, MIPMAP_AU
 
 } // namespace
 
-TYPED_TEST(TypedTextureGL, DrawsThePicturesColoursAndAlphaOnlyWithFourComponents)
+TYPED_TEST(TypedTextureGL, AlphaIsDrawnOnlyWithFourComponents)
 {
     using T = TypeParam;
-    auto texture = createTexture(*imageOf<T>(4, 4, palette), MIPMAP_NONE, NEAREST);
-    EXPECT_FALSE(texture->hasMipmaps());
-    draw(*texture, 64, 64);
-    expectTexels(4, 4, palette, TOLERANCE<T>);
-
     auto image = imageOf<T>(512, 256, [](uint32_t, uint32_t) { return oxColour(0, 255, 0, 0); });
     for (int components : {4, 3}) {
         image->setComponents(components);
@@ -183,7 +178,9 @@ TEST_F(TextureGL, IncompleteMipmapChainsCannotHappen)
 {
     // GL's default minifying filter wants mipmaps: a one-level texture must still draw when shown smaller.
     auto green = imageOf<oxColour>(4, 4, [](uint32_t, uint32_t) { return oxColour(10, 200, 30); });
-    draw(*createTexture(*green, MIPMAP_NONE), 2, 2);
+    auto flat = createTexture(*green, MIPMAP_NONE);
+    EXPECT_FALSE(flat->hasMipmaps()); // a later filter change must not ask for levels it lacks
+    draw(*flat, 2, 2);
     EXPECT_TRUE(pixelIs(1, 1, {10, 200, 30}));
     // Drivers before GL 1.4 cannot generate levels: GLU does, at any size.
     oxTextureCapabilities old = textureCapabilities();

@@ -157,15 +157,13 @@ TEST(MipmapLevels, EightBitLevelsReadInPlaceEqualThePlainMean)
     }
 }
 
-TEST(MipmapLevels, MeansRoundHalfUpWithoutOverflowAndKeepHighRange)
+// 8-bit rounding is checked against the plain mean above.
+TEST(MipmapLevels, WideMeansRoundHalfUpWithoutOverflowAndKeepHighRange)
 {
     const auto mean = [](const auto& image) {
         using T = typename std::remove_reference_t<decltype(*image)>::Pixel;
         return static_cast<const oxImageImpl<T>&>(*smallerLevels(*image).at(0)).at(0, 0);
     };
-    // (7 + 2) / 4 = 2, (1 + 2) / 4 = 0, (1019 + 2) / 4 = 255, (13 + 2) / 4 = 3
-    const oxColour bytes[] = {{1, 0, 255, 3}, {2, 0, 255, 3}, {2, 1, 254, 3}, {2, 0, 255, 4}};
-    EXPECT_EQ(mean(imageOf<oxColour>(2, 2, [&](uint32_t x, uint32_t y) { return bytes[y * 2 + x]; })), oxColour(2, 0, 255, 3));
     const oxColourUInt16 words[] = {{65535, 0, 1, 65535}, {65534, 0, 2, 65535}};
     EXPECT_EQ(mean(imageOf<oxColourUInt16>(2, 1, [&](uint32_t x, uint32_t) { return words[x]; })),
               oxColourUInt16(65535, 0, 2, 65535));

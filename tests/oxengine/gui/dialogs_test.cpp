@@ -88,7 +88,6 @@ TEST_F(Dialogs, MessageDialogAnswersWithThePressedButtonAndItsSound)
     }
     EXPECT_EQ(app.runs, int(std::size(byKeys)));
     EXPECT_EQ(sounds.played(), (V{"dialog-question", "dialog-warning"}));
-    EXPECT_TRUE(only(take(), "key").empty()); // no key got past the dialogs
 }
 
 TEST_F(Dialogs, ARunningDialogStaysCentredWhenTheWindowChangesSize)
@@ -237,7 +236,6 @@ TEST_F(Folders, FolderDialogOpensAtADeepPathAndReturnsTheChoice)
     // The selected row is scrolled into the viewport.
     const oxGuiScrollablePanel* panel = d.scrollPanel();
     const int top = panel->getPosition().y, shownAt = s->selectedRowPosition().y - panel->scroll().y;
-    EXPECT_GT(panel->scroll().y, 0);
     EXPECT_GT(shownAt, top);
     EXPECT_LE(shownAt, top + panel->getSize().height);
 

@@ -1,6 +1,6 @@
 // The toolkit drawn for real and read back: a dialog, the editing controls, scrolled content, menus at the edges.
-#include "gltest.h"
 #include "guitest.h"
+#include "oxengine/graphics/glcheck.h"
 
 #include "oxengine/gui/checkbox.h"
 #include "oxengine/gui/dialogs.h"
@@ -9,8 +9,6 @@
 #include "oxengine/gui/list.h"
 #include "oxengine/gui/progressbar.h"
 #include "oxengine/platform/messagebox.h"
-
-#include <GL/gl.h>
 
 #include <algorithm>
 
@@ -101,18 +99,13 @@ TEST_P(DialogDrawing, EachWidgetDrawsInsideItsRectangleWithFocusHoverAndInactive
     d.check->setChecked(true);
     setFocus(d.cancel);
     // The caller's matrices and state come back as they were, and its modelview moves nothing.
-    GLdouble projection[16], modelview[16], after[16];
-    glGetDoublev(GL_PROJECTION_MATRIX, projection);
     glMatrixMode(GL_MODELVIEW);
     glTranslated(5, 7, 0);
-    glGetDoublev(GL_MODELVIEW_MATRIX, modelview);
+    const std::vector<GLdouble> matrices = glMatrices();
     d.panel.render();
     for (GLenum cap : {GL_CULL_FACE, GL_BLEND, GL_TEXTURE_2D, GL_SCISSOR_TEST})
         EXPECT_FALSE(glIsEnabled(cap)) << cap;
-    glGetDoublev(GL_PROJECTION_MATRIX, after);
-    EXPECT_TRUE(std::equal(projection, projection + 16, after));
-    glGetDoublev(GL_MODELVIEW_MATRIX, after);
-    EXPECT_TRUE(std::equal(modelview, modelview + 16, after));
+    EXPECT_EQ(glMatrices(), matrices);
     EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
     glSaveArtifact("gui_dialog_" + std::to_string(th), W, H);
     const GLFrame frame(W, H);

@@ -65,11 +65,11 @@ public:
         }
     }
     // Each character (UTF-8 decoded) as a plain key press; <Name> a special
-    // key (<Left>, <Home>, <PgUp>, <Ins>, <Del>, <F1>, ...), <S-Name> with Shift.
+    // key (<Left>, <Home>, <PgUp>, <Ins>, <Del>, ...), <S-Name> with Shift.
     void type(const std::string& keys)
     {
         static const std::map<std::string, int> names = {
-            {"F1", 1},   {"Left", GUI_SPECIAL_LEFT},    {"Up", GUI_SPECIAL_UP},      {"Right", GUI_SPECIAL_RIGHT},
+            {"Left", GUI_SPECIAL_LEFT},    {"Up", GUI_SPECIAL_UP},      {"Right", GUI_SPECIAL_RIGHT},
             {"Down", GUI_SPECIAL_DOWN}, {"PgUp", GUI_SPECIAL_PAGE_UP}, {"Home", GUI_SPECIAL_HOME}, {"End", GUI_SPECIAL_END},
             {"Ins", GUI_SPECIAL_INSERT}, {"Del", GUI_SPECIAL_DELETE}};
         for (size_t pos = 0; pos < keys.size();) {

@@ -1,4 +1,5 @@
 #include "guitest.h"
+#include "oxengine/platform/glapp/glapp_fixtures.h"
 
 namespace {
 
@@ -21,11 +22,6 @@ public:
     oxGuiModalButton* ok = nullptr;
     oxGuiModalButton* no = nullptr;
     Probe* drag = nullptr;
-};
-
-struct CountingIdle : oxIdleListener {
-    bool idle(int64_t) override { return ++calls, true; }
-    int calls = 0;
 };
 
 class ModalRun : public GuiTest {

@@ -54,14 +54,7 @@ TEST_F(GlutApplication, ClicksButtonsAndDrags)
 
 TEST_F(GlutApplication, WithoutAWindowNothingBlocksOrCrashes)
 {
-    app.setInitialWindowSize(320, 200);
-    EXPECT_EQ(app.width(), 320);
-    app.setFullScreen(true);
     EXPECT_FALSE(app.setSwapInterval(true));
-    EXPECT_EQ(app.nativeHandles().window, 0u);
-    app.postRedisplay();
-    app.postRedisplayFromAnyThread();
-    app.processPendingEvents();
     app.waitForEvents(); // must not block without a loop
 }
 
@@ -123,7 +116,6 @@ TEST(Timer, UnitConversionWithoutOverflow)
 TEST(Timer, StoppedTimerKeepsItsSpan)
 {
     oxTimer timer;
-    EXPECT_FALSE(timer.isRunning());
     EXPECT_EQ(timer.stop(), 0); // never started: nothing elapsed
     timer.restart();
     std::this_thread::sleep_for(std::chrono::milliseconds(2));
