@@ -140,7 +140,7 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "[message box] %s: %s\n", r.title.c_str(), r.text.c_str());
         return oxMessageAnswer();
     });
-    prepareEngine(argv[0]);
+    prepareEngine();
     applyStoredSettings();
 
     // Photo-like content, as a camera's JPEG at quality 90 would hold.

@@ -255,7 +255,7 @@ int main(int argc, char** argv)
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
         return 1;
-    oxFilename::initialize(argv[0]);
+    oxFilename::initialize();
     // A box must never stop an unattended run: print it and go on.
     oxSetMessageHandler([](const oxMessageRequest& r) {
         std::fprintf(stderr, "[message box] %s: %s\n", r.title.c_str(), r.text.c_str());

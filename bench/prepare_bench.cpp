@@ -273,7 +273,7 @@ int main(int argc, char** argv)
     const char* plain = std::getenv("OX_BENCH_DEFAULT_ALLOCATOR");
     if (!plain || std::string(plain) != "1")
         g_reuse = oxReuseLargeAllocations();
-    oxFilename::initialize(argv[0]);
+    oxFilename::initialize();
     // A box must never wait for a click in an unattended run.
     oxSetMessageHandler([](const oxMessageRequest& r) {
         std::fprintf(stderr, "[message box] %s: %s\n", r.title.c_str(), r.text.c_str());

@@ -200,7 +200,7 @@ int main(int argc, char** argv)
     if (!mkdtemp(folder))
         return 1;
     setenv("XDG_CONFIG_HOME", folder, 1);
-    oxFilename::initialize(argv[0]);
+    oxFilename::initialize();
     oxConfig::initialize("Quorvel Software", "Pictavo");
     oxSetMessageHandler([](const oxMessageRequest& r) {
         std::fprintf(stderr, "[message box] %s: %s\n", r.title.c_str(), r.text.c_str());

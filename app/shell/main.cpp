@@ -22,7 +22,7 @@ int main(int argc, char** argv)
     // Before the loader thread exists: the next picture reuses the pages of the last.
     oxReuseLargeAllocations();
     oxPreferInterpretedVertexPrograms();
-    prepareEngine(argc > 0 && argv[0] ? argv[0] : "pictavo");
+    prepareEngine();
     applyStoredSettings();
 
     const std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);

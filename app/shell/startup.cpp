@@ -13,12 +13,12 @@
 
 #include <unistd.h>
 
-void prepareEngine(const std::string& programPath)
+void prepareEngine()
 {
     // First: the catalogue loads at the first text looked up, and a broken
     // one is reported through the sink.
     oxSetFailureSink(oxShowFailure);
-    oxFilename::initialize(programPath);
+    oxFilename::initialize();
     oxConfig::initialize("Quorvel Software", "Pictavo");
 }
 

@@ -11,9 +11,9 @@
 struct CommandLine;
 
 // The engine's own failure reports (broken invariants, an unreadable
-// catalogue) shown in its message box; file names (program path, working and
-// documents folders); the settings store of "Quorvel Software" / "Pictavo".
-void prepareEngine(const std::string& programPath);
+// catalogue) shown in its message box; file names (working and documents
+// folders); the settings store of "Quorvel Software" / "Pictavo".
+void prepareEngine();
 
 // The sound switch from "NoSound" and the process-wide GUI style from
 // "GuiTextHeight", "GuiFgColour" and "GuiBgColour" (defaults and ranges from

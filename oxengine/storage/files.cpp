@@ -26,7 +26,7 @@ struct SpecialFolders {
     std::mutex mutex;
     std::atomic<bool> initialized{false};
     std::atomic<bool> warned{false};
-    std::string working, program, documents, appData;
+    std::string working, documents;
 };
 
 SpecialFolders& folders()
@@ -57,15 +57,6 @@ std::string workingFolderText()
             return f.working;
     }
     return withSeparator(currentDirectory());
-}
-
-std::string programExecutable(const std::string& fallback)
-{
-    std::vector<char> buffer(4096);
-    const ssize_t n = readlink("/proc/self/exe", buffer.data(), buffer.size() - 1);
-    if (n > 0 && static_cast<size_t>(n) < buffer.size() - 1)
-        return std::string(buffer.data(), static_cast<size_t>(n));
-    return fallback;
 }
 
 std::string realPath(const std::string& path)
@@ -112,32 +103,23 @@ EntryKind entryKind(const std::string& folder, const dirent* entry)
 
 // ---- special folders -----------------------------------------------------------
 
-void oxFilename::initialize(const std::string& programPath)
+void oxFilename::initialize()
 {
     // g_get_user_special_dir caches; re-read so a second initialize sees the
     // current environment.
     g_reload_user_special_dirs_cache();
     const char* documents = g_get_user_special_dir(G_USER_DIRECTORY_DOCUMENTS);
     const char* home = g_get_home_dir();
-    const char* data = g_get_user_data_dir();
 
     SpecialFolders& f = folders();
     std::string working = withSeparator(currentDirectory());
-    std::string program = programExecutable(programPath);
-    if (!program.empty() && program[0] != '/')
-        program = working + program;
     std::string docs = withSeparator(documents && *documents ? documents : (home ? home : ""));
-    std::string appData = withSeparator(data ? data : "");
     if (docs.empty())
         docs = working;
-    if (appData.empty())
-        appData = withSeparator(program.substr(0, program.rfind('/') + 1));
     {
         std::lock_guard<std::mutex> lock(f.mutex);
         f.working = working;
-        f.program = program;
         f.documents = docs;
-        f.appData = appData;
     }
     f.initialized = true;
 }
@@ -150,12 +132,6 @@ bool oxFilename::isInitialized()
 oxFilename oxFilename::workingFolder()
 {
     return oxFilename(workingFolderText());
-}
-
-oxFilename oxFilename::programFile()
-{
-    std::lock_guard<std::mutex> lock(folders().mutex);
-    return folders().program.empty() ? oxFilename() : oxFilename(folders().program);
 }
 
 oxFilename oxFilename::documentsFolder()
@@ -176,12 +152,6 @@ oxFilename oxFilename::picturesFolder()
     return pictures && *pictures ? oxFilename(withSeparator(pictures)) : oxFilename();
 }
 
-oxFilename oxFilename::appDataFolder()
-{
-    std::lock_guard<std::mutex> lock(folders().mutex);
-    return folders().appData.empty() ? oxFilename() : oxFilename(folders().appData);
-}
-
 // ---- construction and text ---------------------------------------------------------
 
 oxFilename::oxFilename(const char* path) : oxFilename(std::string(path ? path : "")) {}
@@ -196,7 +166,7 @@ oxFilename::oxFilename(const std::string& path)
             oxReportFailure(
                 {false, std::string(),
                  oxGetTranslation("You need to Initialize() the oxFilename class in your main() before using it")});
-        initialize(std::string());
+        initialize();
     }
     if (path.empty() || path[0] != '/') {
         m_components.push_back("/");

@@ -28,15 +28,12 @@ class oxFilename {
 public:
     static constexpr char SEPARATOR = '/';
 
-    // Reads the working folder, the program file (/proc/self/exe, else
-    // programPath) and the documents and application-data folders. Runs once
-    // at start-up; may run again (tests) to read the environment afresh.
-    static void initialize(const std::string& programPath);
+    // Reads the working folder and the documents folder. Runs once at
+    // start-up; may run again (tests) to read the environment afresh.
+    static void initialize();
     static bool isInitialized();
     static oxFilename workingFolder();
-    static oxFilename programFile();
     static oxFilename documentsFolder();
-    static oxFilename appDataFolder();
     // The user's home folder and pictures folder (the desktop's "Pictures"
     // in its language), as the environment says now; empty when unknown.
     static oxFilename homeFolder();

@@ -23,22 +23,22 @@ struct FakeContext : LoaderContext {
 
 // A fresh, empty settings store for as long as it lives (one per test).
 struct TestSettings {
-    explicit TestSettings(const char* program = "app_test")
+    TestSettings()
     {
         setenv("XDG_CONFIG_HOME", dir.path().c_str(), 1);
         oxConfig::initialize("Quorvel Software", "Pictavo");
         if (!oxFilename::isInitialized())
-            oxFilename::initialize(program);
+            oxFilename::initialize();
     }
     TempDir dir;
 };
 
 // A temporary HOME with a settings store for a whole test program (an inline variable of its header).
 struct AppTestHome {
-    explicit AppTestHome(const char* program)
+    AppTestHome()
     {
         if (!oxFilename::isInitialized())
-            oxFilename::initialize(program);
+            oxFilename::initialize();
         oxConfig::initialize("Quorvel Software", "Pictavo");
     }
     TempHome home;

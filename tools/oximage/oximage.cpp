@@ -191,7 +191,7 @@ int main(int argc, char** argv)
 {
     try {
         oxIgnoreFileSizeSignal();
-        oxFilename::initialize(argv[0]);
+        oxFilename::initialize();
         if (argc < 2)
             return usage(std::string());
         const std::string command = argv[1];

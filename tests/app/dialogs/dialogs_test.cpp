@@ -46,7 +46,7 @@ protected:
     {
         GuiTest::SetUp();
         if (!oxFilename::isInitialized())
-            oxFilename::initialize("app_dialogs_test");
+            oxFilename::initialize();
         app.windowWidth = 1024, app.windowHeight = 768;
         mkdir(dir.file("to").c_str(), 0755);
         for (const char* n : {"a.jpg", "b.png"})

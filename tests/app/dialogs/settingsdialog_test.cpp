@@ -44,7 +44,7 @@ protected:
         return out;
     }
 
-    TestSettings settings{"app_dialogs_test"};
+    TestSettings settings;
     SoundSwitch sound{true};
     std::vector<oxGuiStyle> applied;
     std::vector<std::string> errors;

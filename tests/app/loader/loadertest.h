@@ -14,7 +14,7 @@
 #include <set>
 
 // The loader's log lands in the temporary HOME.
-inline AppTestHome g_loaderTestHome("loader_test");
+inline AppTestHome g_loaderTestHome;
 
 // A JPEG file whose left half is red and right half blue.
 inline std::string writeJpeg(const std::string& path, uint32_t width, uint32_t height)

@@ -74,7 +74,7 @@ protected:
         return paths;
     }
 
-    TestSettings m_settings{"picturelist_test"};
+    TestSettings m_settings;
     TempDir tree;
     std::vector<Asked> asked;
     std::vector<int> answers; // to the questions in turn; then OK

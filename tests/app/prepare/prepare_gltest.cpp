@@ -95,7 +95,7 @@ protected:
 
     static std::unique_ptr<TempDir> s_files;
     TextureDriver m_driver; // the real limits back after each test
-    TestSettings m_settings{"prepare_gltest"};
+    TestSettings m_settings;
     LoadedPicture m_picture;
 };
 std::unique_ptr<TempDir> Prepare::s_files;

@@ -31,7 +31,7 @@ struct IsolatedHome {
     IsolatedHome()
     {
         unsetenv("OX_MESSAGE_LOG");
-        prepareEngine("pictavoapp_test");
+        prepareEngine();
         allowOthersToEnter(home.path());
     }
     TempHome home;

@@ -26,7 +26,7 @@ protected:
     void SetUp() override
     {
         setenv("XDG_CONFIG_HOME", m_home.path().c_str(), 1);
-        prepareEngine("startup_test");
+        prepareEngine();
         m_savedStyle = defaultGuiStyle;
     }
     void TearDown() override { defaultGuiStyle = m_savedStyle; }
@@ -114,7 +114,7 @@ TEST_F(Startup, HelpVersionAndUsageErrorsAnswerBeforeAnyWindow)
 TEST_F(Startup, EngineFailuresReachTheUserInBoxes)
 {
     const oxFailureSink previous = oxSetFailureSink({}); // as a fresh process has it
-    prepareEngine("startup_test");
+    prepareEngine();
     MessageCapture boxes;
     EXPECT_FALSE(oxVerify(1 + 1 == 3, "arithmetic is broken"));
     oxSetFailureSink(previous);
@@ -237,7 +237,7 @@ TEST(CommandLine, OptionsBeforeOrAfterThePathAndUnknownOnes)
 TEST(StartPath, FolderFileMissingPathsAndRelativePaths)
 {
     TempDir dir;
-    oxFilename::initialize("commandline_test");
+    oxFilename::initialize();
     const std::string folder = dir.file("with blank");
     std::filesystem::create_directories(folder + "/sub");
     writeFile(folder + "/a.jpg", "x");
@@ -260,10 +260,10 @@ TEST(StartPath, FolderFileMissingPathsAndRelativePaths)
     // Relative paths start at the working folder.
     const auto before = std::filesystem::current_path();
     std::filesystem::current_path(dir.path());
-    oxFilename::initialize("commandline_test");
+    oxFilename::initialize();
     const StartLocation file = resolveStartPath("with blank/a.jpg"), sub = resolveStartPath("with blank/sub");
     std::filesystem::current_path(before);
-    oxFilename::initialize("commandline_test");
+    oxFilename::initialize();
     const std::string real = std::filesystem::canonical(dir.path()).string();
     EXPECT_EQ(file.file, real + "/with blank/a.jpg");
     EXPECT_EQ(sub.folder, real + "/with blank/sub/");

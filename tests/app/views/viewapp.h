@@ -25,7 +25,7 @@
 #include <thread>
 #include <vector>
 
-inline AppTestHome g_viewTestHome("app_view_gltest");
+inline AppTestHome g_viewTestHome;
 
 class ViewTestApp : public LoopApp, public ViewApplication {
 public:

@@ -119,7 +119,7 @@ protected:
     {
         GuiTest::SetUp();
         if (!oxFilename::isInitialized())
-            oxFilename::initialize("oxengine_gui_test");
+            oxFilename::initialize();
         root = tmp.path();
         for (const char* d : {"alpha/deep/deeper/deepest", "alpha/other", "beta", "gamma/sub", "Beta2", ".hidden/sub"})
             fs::create_directories(root + "/" + d);

@@ -16,7 +16,7 @@ namespace {
 struct IsolatedHome {
     IsolatedHome()
     {
-        oxFilename::initialize("fileops_test");
+        oxFilename::initialize();
         allowOthersToEnter(home.path()); // for the children that run as another user
     }
     std::string trash() const { return home.trash(); }

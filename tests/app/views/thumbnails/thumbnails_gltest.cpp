@@ -72,7 +72,7 @@ protected:
         drawCell(c, r, caption, colours, m_text, nullptr);
     }
 
-    TestSettings m_settings{"thumbnails_gltest"};
+    TestSettings m_settings;
     oxTextOutput m_text;
     std::vector<std::unique_ptr<LoadedPicture>> m_records;
     const SheetColours colours{oxColour(255, 255, 255, 255), oxColour(0, 0, 0, 170)};

@@ -221,7 +221,7 @@ protected:
         return {int(o.x) + 64, int(o.y) + 64};
     }
 
-    TestSettings m_settings{"thumbnails_test"};
+    TestSettings m_settings;
     const TempDir& m_home = m_settings.dir;
     FakeFramework framework{800, 600};
     FakeViewApp app{&framework};

@@ -67,7 +67,7 @@ struct Exr : testing::Test {
     {
         if (!oxExrLibrary::process())
             GTEST_SKIP() << "the OpenEXR library is not installed";
-        oxFilename::initialize("test");
+        oxFilename::initialize();
     }
     TempDir dir;
     const std::string f = dir.file("t.exr");

@@ -110,7 +110,7 @@ TEST(ImageRegistry, FirstHandlerServesAndLoadsAreReducedToTheMaximum)
 // The generic way on a real file is the TGA tests' (TGA has no transformation of its own).
 TEST(ImageRegistry, TransformUsesTheHandlerItselfTheGenericWayOrNone)
 {
-    oxFilename::initialize("test");
+    oxFilename::initialize();
     auto own = registryOf(std::make_unique<FakeHandler>(true, true));
     own.transformFile("a.fake", {});
     EXPECT_EQ(fake(own, 0).transforms, 1);

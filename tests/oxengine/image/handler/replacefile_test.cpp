@@ -155,7 +155,7 @@ TEST_F(ReplaceFile, AFailingRenameLeavesTheTarget)
 // on the file.
 TEST_F(ReplaceFile, ARotationKeepsExtendedAttributesAndAcls)
 {
-    oxFilename::initialize("test");
+    oxFilename::initialize();
     const std::string tga = dir.file("tagged.tga"), quoted = "'" + tga + "'";
     oxImageRegistry::instance().saveImage(*patternImage<oxColour>(3, 2), tga, oxToneMapping::neutral());
     std::string out;

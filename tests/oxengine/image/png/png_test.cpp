@@ -246,7 +246,7 @@ TEST_F(Png, SavedTitleChunkFollowsTheComment)
 
 TEST_F(Png, CommentEditReplacesOnlyTheCommentChunksAndKeepsEveryOtherByte)
 {
-    oxFilename::initialize("test");
+    oxFilename::initialize();
     const Chunks original = richFile();
     ASSERT_TRUE(writeFile(f, file(original) + "appended data"));
     ASSERT_TRUE(oxFilename(f).setModificationDate(1234567890.0));
@@ -275,7 +275,7 @@ TEST_F(Png, CommentEditReplacesOnlyTheCommentChunksAndKeepsEveryOtherByte)
 
 TEST_F(Png, RotationAndDamagedFilesLeaveTheFileUntouched)
 {
-    oxFilename::initialize("test");
+    oxFilename::initialize();
     const std::string original = file(richFile());
     ASSERT_TRUE(writeFile(f, original));
     ASSERT_TRUE(oxFilename(f).setModificationDate(1e9));

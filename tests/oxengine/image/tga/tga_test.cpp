@@ -160,7 +160,7 @@ TEST_F(Tga, TheIdFieldHoldsTheComment)
 // TGA has no transformation of its own: this is the registry's generic one (load, change, save).
 TEST_F(Tga, ATransformTurnsAndCommentsKeepingTheDateOrChangesNothing)
 {
-    oxFilename::initialize("test");
+    oxFilename::initialize();
     ASSERT_TRUE(writeFile(f, header(2, 2, 1, 24, 0x20) + rawPixels(2, 24)));
     ASSERT_TRUE(oxFilename(f).setModificationDate(1e9));
     oxImageRegistry::instance().transformFile(f, transformOf(1, "T"));

@@ -20,7 +20,7 @@ struct IsolatedHome {
     IsolatedHome()
     {
         if (!std::getenv("OX_TEST_UNINITIALISED"))
-            oxFilename::initialize("files_test");
+            oxFilename::initialize();
     }
     TempHome home;
 };
@@ -179,10 +179,10 @@ TEST(SpecialFolders, DocumentsComeFromUserDirsWithTheHomeAsFallback)
     EXPECT_EQ(oxFilename::documentsFolder().toString(), home + "/");
     ASSERT_EQ(runCommand("mkdir -p '" + home + "/config' '" + home + "/Dokumente'"), 0);
     writeFile(home + "/config/user-dirs.dirs", "XDG_DOCUMENTS_DIR=\"$HOME/Dokumente\"\n");
-    oxFilename::initialize("files_test");
+    oxFilename::initialize();
     EXPECT_EQ(oxFilename::documentsFolder().toString(), home + "/Dokumente/");
     unlink((home + "/config/user-dirs.dirs").c_str());
-    oxFilename::initialize("files_test");
+    oxFilename::initialize();
 }
 
 // Run as it is, this starts this program again with nothing initialised.
