@@ -160,6 +160,7 @@ TEST_F(Prepare, FirstLookIsTheSmallestDecodeCoveringTheCover)
     const Case cases[] = {
         {"big.jpg", 8192, {1920, 1080}, true, 3000, 6000, ""}, // fitted at 0.27: 1/2 covers, 1/4 would not
         {"big.jpg", 8192, {200, 200}, true, 375, 6000, ""},    // 1/8 by the decoder, then halved
+        {"big.jpg", 8192, {1080, 1920}, true, 1500, 6000, ""}, // a tall screen: fitted by the width, 1/4 covers
         {"big.jpg", 8192, {4000, 3000}, false, 6000, 6000, ""},
         {"big.jpg", 1024, {1920, 1080}, false, 3000, 3000, "[Picture scaled to 1/2.]"}, // the full load is as small
         {"wide.png", 8192, {100, 100}, false, 600, 600, ""},
