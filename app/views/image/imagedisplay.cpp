@@ -179,6 +179,9 @@ void ImageDisplay::show(const std::string& entry, LoadedPicture* picture)
 {
     LoadedPicture* fading = m_fade.take();
     releasePicture(fading);
+    // A copy of any other record could show a later picture that reuses it.
+    if (m_copied.picture != m_current)
+        m_copied = {};
     if (m_current) {
         const FotoTransform* t = application() ? application()->fotoTransform() : nullptr;
         // Read once per fade rather than on every frame.
@@ -188,6 +191,7 @@ void ImageDisplay::show(const std::string& entry, LoadedPicture* picture)
         // quarter in, as if a frame had passed (on a software renderer a
         // frame takes a good part of the fade).
         m_fade.advance(m_fade.length() / 4);
+        m_copyFrames = true;
         m_current = nullptr;
         startFadeListener();
     }
@@ -326,7 +330,12 @@ void ImageDisplay::drawView(int infoLevel)
         glPushMatrix();
         glLoadIdentity();
         glTranslated(x, y, 0);
-        drawPicture(*previous, m_fade.previousScale(), 1.0, 0.0, shader, &exposure, TileSampling::NearestLevel);
+        if (copyShowsFade(window)) {
+            glLoadIdentity();
+            m_frameCopy.draw();
+        } else {
+            drawPicture(*previous, m_fade.previousScale(), 1.0, 0.0, shader, &exposure, TileSampling::NearestLevel);
+        }
         WindowRect old, shown;
         const bool covered = t && m_current &&
                              windowBounds(*m_current, m_displayScale, pixelCentreOrigin(t->offsetX()),
@@ -354,6 +363,8 @@ void ImageDisplay::drawView(int infoLevel)
                     fading ? TileSampling::NearestLevel : TileSampling::Smooth);
         glPopMatrix();
     }
+    if (!fading)
+        keepFrame(t);
     glColor4f(1, 1, 1, 1);
     // Hidden controls must not take clicks either.
     const bool panelShown = m_hdr && infoLevel != 0;
@@ -369,6 +380,26 @@ void ImageDisplay::drawView(int infoLevel)
         if (oxApplication* a = framework())
             a->postRedisplayAfter(int((due + 999) / 1000));
     }
+}
+
+void ImageDisplay::keepFrame(const FotoTransform* t)
+{
+    // Not while the view moves or an animated picture plays: every frame would
+    // pay for a copy no fade uses.
+    const oxGuiSize window = windowSize();
+    if (m_copyFrames && m_current && t && !t->isAnimating() && !m_player.active() &&
+        m_frameCopy.capture(window.width, window.height))
+        m_copied = {m_current, m_displayScale, t->offsetX(), t->offsetY()};
+    else
+        m_copied = {};
+}
+
+bool ImageDisplay::copyShowsFade(const oxGuiSize& window) const
+{
+    // The leaving picture exactly as the copy has it, or drawn anew.
+    return m_copied.picture && m_copied.picture == m_fade.previous() && m_copied.scale == m_fade.previousScale() &&
+           m_copied.offsetX == m_fade.previousOffsetX() && m_copied.offsetY == m_fade.previousOffsetY() &&
+           m_frameCopy.holds(window.width, window.height);
 }
 
 void ImageDisplay::drawInfo(int infoLevel)

@@ -11,12 +11,14 @@
 #include "app/views/image/frameplayer.h"
 #include "app/views/image/viewoverlays.h"
 
+#include "oxengine/graphics/framecopy.h"
 #include "oxengine/platform/glapp.h"
 
 #include <functional>
 #include <memory>
 #include <string>
 
+class FotoTransform;
 class TextureLoader;
 class oxGuiPopupMenu;
 
@@ -94,10 +96,23 @@ private:
     // Puts the frame due now into the current picture's tiles and asks for
     // the redraw of the next one.
     void animate();
+    // Keeps this frame's copy when it is at rest, or forgets the last one.
+    void keepFrame(const FotoTransform* t);
+    bool copyShowsFade(const oxGuiSize& window) const;
 
     TextureLoader& m_loader;
     LoadedPicture* m_current = nullptr;
     CrossFade m_fade;
+    // The last frame at rest, without the overlays: a cross-fade from it puts
+    // it back instead of drawing the picture that leaves again.
+    oxFrameCopy m_frameCopy;
+    // From the first fade on: the first frame after start-up does not pay for
+    // a copy (nor for the renderer's first preparation of one).
+    bool m_copyFrames = false;
+    struct {
+        const LoadedPicture* picture = nullptr;
+        double scale = 0, offsetX = 0, offsetY = 0;
+    } m_copied;
     double m_displayScale = 1.0;
     oxGuiSize m_laidOut; // contentSize() the transform last saw for the current picture
     ViewOverlays m_overlays;

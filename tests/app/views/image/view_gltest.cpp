@@ -220,6 +220,29 @@ TEST_F(ImageDisplayGL, CrossFadeVeilsWhatTheNewPictureLeavesUncovered)
     });
 }
 
+// A fade that starts from a frame at rest puts that frame back instead of drawing the leaving picture again.
+TEST_F(ImageDisplayGL, CrossFadeFromAFrameAtRestLooksAsDrawnAnew)
+{
+    // Detail in both directions: a copy turned, mirrored or shifted shows.
+    const auto detail = [](uint32_t x, uint32_t y) { return oxColour(uint8_t(x), uint8_t(y * 3 / 2), uint8_t((x * y) % 251)); };
+    const std::string full = writePicture(dir.file("full.png"), 200, 150, detail);
+    const std::string band = writePicture(dir.file("band.png"), 400, 150, detail);
+    std::vector<GLFrame> fades;
+    for (bool atRest : {false, true})
+        run({full, band, full}, [&](ViewTestApp& a) {
+            a.show(1);
+            a.view->idle(1000000); // the first fade ends: copies are made from now on
+            if (atRest)
+                a.frame();
+            a.show(2);
+            a.view->idle(125000);
+            fades.push_back(a.frame());
+        });
+    ASSERT_EQ(fades.size(), 2u);
+    fades[1].save("view_crossfade_from_rest");
+    EXPECT_LE(fades[0].maxDifference(fades[1]), 2);
+}
+
 TEST_F(ImageDisplayGL, NothingIsDrawnWhileNothingMoves)
 {
     std::vector<std::string> files;
