@@ -4,6 +4,17 @@
 
 #include <GL/gl.h>
 
+namespace {
+
+// What glGetError says next is then about the call that follows.
+void forgetGLErrors()
+{
+    for (int i = 0; i < 32 && glGetError() != GL_NO_ERROR; ++i) {
+    }
+}
+
+} // namespace
+
 bool oxFrameCopy::capture(int width, int height)
 {
     const oxTextureCapabilities caps = textureCapabilities();
@@ -20,8 +31,7 @@ bool oxFrameCopy::capture(int width, int height)
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);
         texture->setWrap(GL_CLAMP_TO_EDGE);
-        for (int i = 0; i < 32 && glGetError() != GL_NO_ERROR; ++i) {
-        } // earlier errors are not this texture's
+        forgetGLErrors();
         glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
         if (glGetError() != GL_NO_ERROR)
             return false;
@@ -29,7 +39,14 @@ bool oxFrameCopy::capture(int width, int height)
         m_width = width, m_height = height;
     }
     m_texture->bind();
+    forgetGLErrors();
     glCopyTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, 0, 0, width, height);
+    // A buffer the driver cannot copy from (a multisampled one) leaves the
+    // texture undefined: no copy rather than a wrong one.
+    if (glGetError() != GL_NO_ERROR) {
+        clear();
+        return false;
+    }
     return true;
 }
 
