@@ -138,6 +138,8 @@ public:
         m_coverWidth = std::max(width, 0);
         m_coverHeight = std::max(height, 0);
     }
+    int firstLookCoverWidth() const { return m_coverWidth; }
+    int firstLookCoverHeight() const { return m_coverHeight; }
 
     void setThumbnailSize(int size) override { m_thumbnailSize = size; }
     int thumbnailSize() const { return m_thumbnailSize; }

@@ -84,8 +84,6 @@ PictavoApp::PictavoApp(LoaderServices loaderServices)
     setInitialWindowSize(width, height);
     // The window becomes full-screen: a first look covering the screen is
     // as sharp as the full picture at fit zoom.
-    m_coverWidth = screenWidth;
-    m_coverHeight = screenHeight;
     m_loader->setFirstLookCover(screenWidth, screenHeight);
     m_loader->holdReadAhead(true); // until the first frame is on screen
     setTitle(oxGetTranslation("Pictavo"));
@@ -278,7 +276,8 @@ void PictavoApp::onBeforeWindow(_XDisplay* display)
     oxSetDisplayProfile(oxDisplayIccProfile(display));
     // The sheet shows no picture first.
     if (!m_startFile.empty() && !m_startInThumbnails && readConfigInt(ConfigKey::LastMode) == 0)
-        startFirstLookDecode(*m_headStart, m_startFile, m_coverWidth, m_coverHeight);
+        startFirstLookDecode(*m_headStart, m_startFile, m_loader->firstLookCoverWidth(),
+                             m_loader->firstLookCoverHeight());
 }
 
 void PictavoApp::onStart()

@@ -137,7 +137,6 @@ private:
     ReportedFailures m_failures; // before the loader, whose thread adds to it
     // Decodes the start picture while the window comes up; the loader's fill takes it.
     std::shared_ptr<DecodeHeadStart> m_headStart;
-    int m_coverWidth = 0, m_coverHeight = 0; // the screen: what first looks cover
     std::unique_ptr<BGTextureLoader> m_loader;
     bool m_firstFrameShown = false; // the loader reads ahead from then on
     // When the sheet's first frame was drawn first (and not yet shown).
