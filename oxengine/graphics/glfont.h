@@ -29,6 +29,9 @@ public:
     int endChar() const { return m_endChar; }
     // The OpenGL texture name; 0 until the texture has been made.
     unsigned texture() const { return m_texture; }
+    // The texture's alpha bytes, rows top first, until it is uploaded (then
+    // empty): what a drawing without OpenGL samples.
+    const std::vector<uint8_t>& alphaTexels() const { return m_pendingAlpha; }
 
     // The table's record for code c, or null outside the table.
     const GLFontChar* record(char32_t c) const;

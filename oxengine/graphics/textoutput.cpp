@@ -276,25 +276,9 @@ std::string oxTextOutput::elided(std::string_view text, double width) const
     return result + std::string(ellipsis);
 }
 
-void oxTextOutput::drawBackground(double width, double height) const
+std::vector<oxGlyphQuad> oxTextOutput::glyphQuads(double block, bool cached) const
 {
-    // The block runs down from the top of the first line, so a multi-line
-    // block's background covers all its lines.
-    const double left = m_x - 0.1 * m_textHeight;
-    const double right = left + width + 0.2 * m_textHeight;
-    const double top = m_y - m_textHeight;
-    const double bottom = top + height;
-    m_backgroundColour.setGLColour();
-    glBegin(GL_QUADS);
-    glVertex3d(left, top, 0);
-    glVertex3d(left, bottom, 0);
-    glVertex3d(right, bottom, 0);
-    glVertex3d(right, top, 0);
-    glEnd();
-}
-
-void oxTextOutput::drawLines(double block, bool cached) const
-{
+    std::vector<oxGlyphQuad> quads;
     const double s = scale();
     const std::vector<double> columns = tabColumns();
     const int lines = lineCount();
@@ -302,34 +286,59 @@ void oxTextOutput::drawLines(double block, bool cached) const
         const std::string_view line = lineView(i);
         const double left = m_x + alignmentOffset(lineFontWidth(line, columns) * s, block);
         const double bottom = m_y + i * m_textHeight;
-        glBegin(GL_QUADS);
         walkLine(*m_font, line, columns, [&](const Glyph& g, double pen, double advance) {
             if (!g.record || g.cached != cached)
                 return;
             const GLFontChar* r = g.record;
             const double x0 = left + pen * s;
-            const double x1 = x0 + advance * s;
-            const double top = bottom - glyphHeight(*m_font, g) * s;
-            glTexCoord2f(r->tx1, r->ty1);
-            glVertex3d(x0, top, 0);
-            glTexCoord2f(r->tx1, r->ty2);
-            glVertex3d(x0, bottom, 0);
-            glTexCoord2f(r->tx2, r->ty2);
-            glVertex3d(x1, bottom, 0);
-            glTexCoord2f(r->tx2, r->ty1);
-            glVertex3d(x1, top, 0);
+            quads.push_back({x0, bottom - glyphHeight(*m_font, g) * s, x0 + advance * s, bottom, r->tx1, r->ty1, r->tx2,
+                             r->ty2});
         });
-        glEnd();
     }
+    return quads;
 }
 
-bool oxTextOutput::usesCachedGlyphs() const
+oxTextLayout oxTextOutput::layout() const
 {
-    bool any = false;
-    for (int i = 0, lines = lineCount(); i < lines && !any; ++i)
-        walkLine(*m_font, lineView(i), {}, [&](const Glyph& g, double, double) { any = any || g.cached; });
-    return any;
+    oxTextLayout out;
+    if (!m_font)
+        return out;
+    const oxTextSize size = measure();
+    const double width = std::max(size.width, m_minWidth);
+    const double height = std::max(size.height, m_minHeight);
+    // The block runs down from the top of the first line, so a multi-line
+    // block's background covers all its lines.
+    out.background = m_backgroundColour.a != 0;
+    out.left = m_x - 0.1 * m_textHeight;
+    out.right = out.left + width + 0.2 * m_textHeight;
+    out.top = m_y - m_textHeight;
+    out.bottom = out.top + height;
+    if (scale() > 0) {
+        out.glyphs = glyphQuads(width, false);
+        out.cachedGlyphs = glyphQuads(width, true);
+    }
+    return out;
 }
+
+namespace {
+
+void drawGlyphQuads(const std::vector<oxGlyphQuad>& quads)
+{
+    glBegin(GL_QUADS);
+    for (const oxGlyphQuad& q : quads) {
+        glTexCoord2f(q.u0, q.v0);
+        glVertex3d(q.x0, q.y0, 0);
+        glTexCoord2f(q.u0, q.v1);
+        glVertex3d(q.x0, q.y1, 0);
+        glTexCoord2f(q.u1, q.v1);
+        glVertex3d(q.x1, q.y1, 0);
+        glTexCoord2f(q.u1, q.v0);
+        glVertex3d(q.x1, q.y0, 0);
+    }
+    glEnd();
+}
+
+} // namespace
 
 void oxTextOutput::draw()
 {
@@ -358,21 +367,26 @@ void oxTextOutput::draw()
     glEnable(GL_BLEND);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
 
-    const oxTextSize size = measure();
-    const double width = std::max(size.width, m_minWidth);
-    const double height = std::max(size.height, m_minHeight);
-    if (m_backgroundColour.a != 0)
-        drawBackground(width, height);
+    const oxTextLayout out = layout();
+    if (out.background) {
+        m_backgroundColour.setGLColour();
+        glBegin(GL_QUADS);
+        glVertex3d(out.left, out.top, 0);
+        glVertex3d(out.left, out.bottom, 0);
+        glVertex3d(out.right, out.bottom, 0);
+        glVertex3d(out.right, out.top, 0);
+        glEnd();
+    }
 
     m_colour.setGLColour();
     // A font that cannot be scaled or has no texture draws no glyphs: an
     // untextured quad per glyph would be worse than nothing.
     if (scale() > 0 && m_font->bindTexture()) {
         glEnable(GL_TEXTURE_2D);
-        drawLines(width, false);
+        drawGlyphQuads(out.glyphs);
         // Then the glyphs from the system's fonts, from their own texture.
-        if (usesCachedGlyphs() && oxGlyphCache::instance().bindTexture())
-            drawLines(width, true);
+        if (!out.cachedGlyphs.empty() && oxGlyphCache::instance().bindTexture())
+            drawGlyphQuads(out.cachedGlyphs);
     }
 
     glColor4fv(savedColour);

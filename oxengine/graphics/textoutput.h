@@ -26,6 +26,23 @@ struct oxTextPosition {
 
 enum oxTextAlignment { TA_LEFT = 0, TA_CENTRE = 1, TA_RIGHT = 2 };
 
+// One glyph as drawn: its rectangle in output units and the texture
+// coordinates of its cell (left/top, right/bottom).
+struct oxGlyphQuad {
+    double x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+    float u0 = 0, v0 = 0, u1 = 0, v1 = 0;
+};
+
+// Everything a draw puts down, so that a renderer other than OpenGL draws
+// the same: the background (when its colour is not transparent), the glyphs
+// of the font's texture, and those of the glyph cache's texture.
+struct oxTextLayout {
+    bool background = false;
+    double left = 0, top = 0, right = 0, bottom = 0;
+    std::vector<oxGlyphQuad> glyphs;
+    std::vector<oxGlyphQuad> cachedGlyphs;
+};
+
 class oxTextOutput {
 public:
     oxTextOutput() = default;
@@ -33,6 +50,9 @@ public:
     // Draws the block with the current OpenGL transformation; nothing
     // without a font.
     virtual void draw();
+    // What draw() puts down; empty without a font (no glyphs either when the
+    // font cannot be scaled).
+    oxTextLayout layout() const;
 
     // All setters take effect at the next draw. The font is not owned.
     void setFont(GLFont* font) { m_font = font; }
@@ -96,10 +116,8 @@ protected:
     // How far line i starts right of x within a block blockWidth wide.
     double alignmentOffset(double lineWidth, double blockWidth) const;
     double blockWidth() const;
-    void drawBackground(double width, double height) const;
     // The glyphs of the font's texture, or (cached) those of the glyph cache.
-    void drawLines(double blockWidth, bool cached) const;
-    bool usesCachedGlyphs() const;
+    std::vector<oxGlyphQuad> glyphQuads(double blockWidth, bool cached) const;
 
     GLFont* m_font = nullptr;
     double m_x = 100.0;
