@@ -31,6 +31,15 @@ void DecodeHeadStart::start(const std::string& fileName, oxLoadOptions options)
     });
 }
 
+const oxImage* DecodeHeadStart::wait(std::chrono::milliseconds limit)
+{
+    std::unique_lock<std::mutex> lock(m_mutex);
+    if (m_taken || !m_thread.joinable())
+        return nullptr;
+    // The thread writes the picture before it sets m_done under the mutex.
+    return m_doneChanged.wait_for(lock, limit, [this] { return m_done; }) ? m_image.get() : nullptr;
+}
+
 std::unique_ptr<oxImage> DecodeHeadStart::take(const std::string& fileName, const oxSize& maximum,
                                                const oxCancelToken& cancel)
 {

@@ -6,6 +6,7 @@
 #include "oxengine/core/thread.h"
 #include "oxengine/image/image.h"
 
+#include <chrono>
 #include <condition_variable>
 #include <exception>
 #include <memory>
@@ -29,6 +30,11 @@ public:
     // what the decode threw. Anything else (and every later call) gets
     // nullptr, and a decode still running is stopped. Cancelling the caller's
     // token stops the wait and the decode, and throws oxCancelled.
+    // Waits at most limit for the decode and lends its picture without
+    // ending the head start: null when none was started, it failed, is not
+    // done by then or was taken. Only while nothing can call take (the
+    // picture is take's to hand over).
+    const oxImage* wait(std::chrono::milliseconds limit);
     std::unique_ptr<oxImage> take(const std::string& fileName, const oxSize& maximum,
                                   const oxCancelToken& cancel = oxCancelToken::none());
 

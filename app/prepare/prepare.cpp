@@ -146,8 +146,10 @@ bool prepareHeadStartedPicture(const std::string& fileName, LoadedPicture& pictu
     return prepare(fileName, picture, cancel, &headStart);
 }
 
-void startFirstLookDecode(DecodeHeadStart& headStart, const std::string& fileName, int coverWidth, int coverHeight)
+bool startFirstLookDecode(DecodeHeadStart& headStart, const std::string& fileName, int coverWidth, int coverHeight)
 {
-    if (coverWidth > 0 && coverHeight > 0 && oxImageRegistry::instance().decodesReduced(fileName))
-        headStart.start(fileName, decodeOptions(firstLookBox(coverWidth, coverHeight, INT32_MAX)));
+    if (coverWidth <= 0 || coverHeight <= 0 || !oxImageRegistry::instance().decodesReduced(fileName))
+        return false;
+    headStart.start(fileName, decodeOptions(firstLookBox(coverWidth, coverHeight, INT32_MAX)));
+    return true;
 }

@@ -42,5 +42,5 @@ bool prepareHeadStartedPicture(const std::string& fileName, LoadedPicture& pictu
 // Starts decoding, before the window and GL exist, the first look of a
 // picture that prepareHeadStartedPicture will then ask the head start for.
 // Only formats that decode reduced: the others are decoded at the largest
-// texture size, which is not known yet.
-void startFirstLookDecode(DecodeHeadStart& headStart, const std::string& fileName, int coverWidth, int coverHeight);
+// texture size, which is not known yet. True when the decode started.
+bool startFirstLookDecode(DecodeHeadStart& headStart, const std::string& fileName, int coverWidth, int coverHeight);

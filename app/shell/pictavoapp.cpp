@@ -6,6 +6,7 @@
 #include "app/prepare/headstart.h"
 #include "app/prepare/prepare.h"
 #include "app/views/fototransform.h"
+#include "app/views/image/firstframe.h"
 
 #include "oxengine/image/colour/colourprofile.h"
 #include "oxengine/platform/x11util.h"
@@ -275,9 +276,27 @@ void PictavoApp::onBeforeWindow(_XDisplay* display)
     // from the first one on.
     oxSetDisplayProfile(oxDisplayIccProfile(display));
     // The sheet shows no picture first.
-    if (!m_startFile.empty() && !m_startInThumbnails && readConfigInt(ConfigKey::LastMode) == 0)
-        startFirstLookDecode(*m_headStart, m_startFile, m_loader->firstLookCoverWidth(),
-                             m_loader->firstLookCoverHeight());
+    if (m_startFile.empty() || m_startInThumbnails || readConfigInt(ConfigKey::LastMode) != 0)
+        return;
+    // On screen as soon as it is decoded, drawn without GL: the driver and
+    // its first shaders take longer than the decode on a software renderer.
+    if (!startFirstLookDecode(*m_headStart, m_startFile, m_loader->firstLookCoverWidth(),
+                              m_loader->firstLookCoverHeight()) ||
+        !isFullScreen())
+        return;
+    // The window and the frame's memory are made while the decode runs.
+    std::unique_ptr<oxFirstFrameWindow> window = oxFirstFrameWindow::open(display);
+    if (!window)
+        return;
+    oxSoftFrame frame(window->width(), window->height(), oxColour(0, 0, 0));
+    // A decode that takes longer (a very large picture) must not hold up the
+    // GL window: that one then shows the picture first.
+    const oxImage* picture = m_headStart->wait(std::chrono::milliseconds(150));
+    if (picture && drawFirstFrame(frame, *picture, m_startFile, m_overlayLevel, guiStyle()) &&
+        window->show(frame.pixels())) {
+        m_firstFrameWindow = std::move(window);
+        oxMarkStartup("first frame shown without GL");
+    }
 }
 
 void PictavoApp::onStart()
@@ -431,6 +450,7 @@ void PictavoApp::display(bool flushOnly)
     }
     if (!flushOnly && !nothingYet && !m_firstFrameShown) {
         m_firstFrameShown = true;
+        m_firstFrameWindow.reset();
         m_loader->holdReadAhead(false);
         oxMarkStartup("first frame swapped");
     }

@@ -13,6 +13,7 @@
 #include "app/views/thumbnails/thumbnaildisplay.h"
 #include "app/views/viewapplication.h"
 
+#include "oxengine/platform/firstframe.h"
 #include "oxengine/platform/glapp.h"
 
 #include <chrono>
@@ -139,6 +140,8 @@ private:
     std::shared_ptr<DecodeHeadStart> m_headStart;
     std::unique_ptr<BGTextureLoader> m_loader;
     bool m_firstFrameShown = false; // the loader reads ahead from then on
+    // The start picture on screen before the GL window; goes with its first frame.
+    std::unique_ptr<oxFirstFrameWindow> m_firstFrameWindow;
     // When the sheet's first frame was drawn first (and not yet shown).
     std::optional<std::chrono::steady_clock::time_point> m_sheetDrawnSince;
     static constexpr std::chrono::milliseconds SHEET_FIRST_FRAME_WAIT{250};

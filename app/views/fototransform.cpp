@@ -26,7 +26,19 @@ double divisor(int extent)
     return extent > 0 ? double(extent) : 1.0;
 }
 
+// Fitting before the zoom limits: the whole content, or its width.
+double rawFit(double W, double H, oxGuiSize content, bool fitsToWidth)
+{
+    const double fx = W / divisor(content.width), fy = H / divisor(content.height);
+    return fy < fx && fitsToWidth ? fx : std::min(fx, fy);
+}
+
 } // namespace
+
+double fitZoomFor(double windowWidth, double windowHeight, oxGuiSize content, bool fitsToWidth)
+{
+    return std::clamp(rawFit(windowWidth, windowHeight, content, fitsToWidth), FIT_MIN, FIT_MAX);
+}
 
 FotoTransform::FotoTransform(Display* view, oxApplication* app) : m_app(app), m_view(view) {}
 
@@ -89,10 +101,7 @@ void FotoTransform::computeFit()
         content = m_view->contentSize();
     else
         content = {int(W), int(H)};
-    const double fx = W / divisor(content.width), fy = H / divisor(content.height);
-    double fit = std::min(fx, fy);
-    if (fy < fx && m_view && m_view->fitsToWidth())
-        fit = fx;
+    const double fit = rawFit(W, H, content, m_view && m_view->fitsToWidth());
     m_fitZoom = std::clamp(fit, FIT_MIN, FIT_MAX);
     m_minZoom = std::min(1.0, m_fitZoom);
     m_maxZoom = fit >= ZOOM_MAX ? fit : ZOOM_MAX;

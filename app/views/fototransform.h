@@ -10,6 +10,10 @@
 
 class Display;
 
+// The zoom at which content (pixels - 1, as views measure it) fits a window
+// of that size: whole, or as wide as the window when fitsToWidth.
+double fitZoomFor(double windowWidth, double windowHeight, oxGuiSize content, bool fitsToWidth);
+
 class FotoTransform : public oxViewingTransform, public oxIdleListener {
 public:
     enum DragState { DRAG_IDLE = 0, DRAG_PRESSED = 1, DRAG_MOVING = 2 };

@@ -71,28 +71,36 @@ void ViewOverlays::setZoom(std::optional<double> zoom)
     }
 }
 
-void ViewOverlays::draw(oxGuiSize window, bool showDetails)
+std::vector<oxGLUTOverlay*> ViewOverlays::place(oxGuiSize window, bool showDetails)
 {
-    glDisable(GL_DEPTH_TEST);
-    glDisable(GL_ALPHA_TEST);
-    // The width needs the font, which the first draw fetches.
-    if (!m_zoom.font())
-        m_zoom.useFont(m_zoom.fontName(), m_zoom.textHeight());
+    std::vector<oxGLUTOverlay*> placed;
+    for (oxGLUTOverlay* o : {&m_zoom, &m_fileName, &m_text, &m_detail})
+        if (!o->font())
+            o->useFont(o->fontName(), o->textHeight());
     m_zoom.setPosition(window.width - m_zoom.measure().width - 5, 30);
-    m_zoom.draw();
+    placed.push_back(&m_zoom);
     const double line = m_fileName.textHeight();
     m_fileName.setPosition(5, line + 5);
-    m_fileName.draw();
+    placed.push_back(&m_fileName);
     double y = m_fileName.y() + line;
     if (showDetails) {
         m_detail.setPosition(5, y);
-        m_detail.draw();
+        placed.push_back(&m_detail);
         y += line;
     }
     if (!m_text.text().empty()) {
         m_text.setPosition(5, y);
-        m_text.draw();
+        placed.push_back(&m_text);
     }
+    return placed;
+}
+
+void ViewOverlays::draw(oxGuiSize window, bool showDetails)
+{
+    glDisable(GL_DEPTH_TEST);
+    glDisable(GL_ALPHA_TEST);
+    for (oxGLUTOverlay* o : place(window, showDetails))
+        o->draw();
 }
 
 void ViewOverlays::drawLoadingHint(oxGuiSize window, const std::string& name)

@@ -11,6 +11,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 class ViewOverlays {
 public:
@@ -29,8 +30,11 @@ public:
     // "<zoom x 100, rounded> %"; the text is only rebuilt when it changes.
     void setZoom(std::optional<double> zoom);
 
-    // Places and draws the lines for a window of that size; the detail line
-    // only when showDetails.
+    // Places the lines for a window of that size (the detail line only when
+    // showDetails) and returns those to draw, in drawing order, each with
+    // its font.
+    std::vector<oxGLUTOverlay*> place(oxGuiSize window, bool showDetails);
+    // Places and draws them.
     void draw(oxGuiSize window, bool showDetails);
     // The hint that the picture of name is being prepared, in the middle of
     // the window in the file name line's style, whatever the info level.

@@ -3,6 +3,9 @@
 
 #include "app/shell/commands.h"
 #include "app/shell/configkeys.h"
+#include "app/prepare/headstart.h"
+#include "app/prepare/prepare.h"
+#include "app/views/image/firstframe.h"
 #include "app/views/image/imagemenu.h"
 
 #include "oxengine/graphics/texsupport.h"
@@ -86,6 +89,50 @@ TEST_F(ImageDisplayGL, FirstLookAndTheFullPictureAreDrawnInTheSamePlace)
         EXPECT_NE(a.view->overlays().detailLine().text().find("3999 x 2000"), std::string::npos)
             << a.view->overlays().detailLine().text();
         EXPECT_DOUBLE_EQ(a.transform->zoom(), 640.0 / 3998); // still fitted
+    });
+}
+
+// The frame shown before GL is up gives way to the view's first frame: nothing may visibly change. Compared
+// as a screen probe does (the mean colour of small cells) and pixel by pixel for gross faults.
+TEST_F(ImageDisplayGL, FirstFrameDrawnWithoutGLLooksLikeTheViewsFirstFrame)
+{
+    const std::string other = writePicture(dir.file("a.png"), 8, 8, [](uint32_t, uint32_t) { return GREEN; });
+    const std::string photo = writePicture(dir.file("photo.jpg"), 1600, 1200, [](uint32_t x, uint32_t y) {
+        const bool stripe = (x / 37 + y / 29) % 2 == 0;
+        return oxColour(uint8_t(x * 255 / 1599), uint8_t(y * 255 / 1199), stripe ? 220 : 40);
+    });
+    run({other, other, photo}, [&](ViewTestApp& a) { // not a neighbour the loader reads ahead
+        a.loader->setFirstLookCover(a.width(), a.height());
+        DecodeHeadStart decode;
+        startFirstLookDecode(decode, photo, a.width(), a.height());
+        const oxImage* picture = decode.wait(std::chrono::seconds(60));
+        ASSERT_TRUE(picture);
+        oxSoftFrame soft(a.width(), a.height(), oxColour(0, 0, 0));
+        ASSERT_TRUE(drawFirstFrame(soft, *picture, photo, 1, a.guiStyle()));
+
+        a.show(2);
+        a.view->idle(int64_t(100) * 1000000); // past the cross-fade
+        ASSERT_TRUE(a.view->currentPicture()->firstLook);
+        a.infoLevel = 1;
+        const GLFrame gl = a.frame();
+        const auto channel = [&](int x, int y, int c) { return int(soft.pixel(x, y) >> (16 - 8 * c)) & 0xFF; };
+        const auto glChannel = [&](int x, int y, int c) { return c == 0 ? gl.r(x, y) : c == 1 ? gl.g(x, y) : gl.b(x, y); };
+        constexpr int cell = 16;
+        int worstCell = 0, farPixels = 0;
+        for (int cy = 0; cy + cell <= gl.height(); cy += cell)
+            for (int cx = 0; cx + cell <= gl.width(); cx += cell)
+                for (int c = 0; c < 3; ++c) {
+                    int sum = 0;
+                    for (int y = cy; y < cy + cell; ++y)
+                        for (int x = cx; x < cx + cell; ++x) {
+                            const int d = channel(x, y, c) - glChannel(x, y, c);
+                            sum += d;
+                            farPixels += std::abs(d) > 64;
+                        }
+                    worstCell = std::max(worstCell, std::abs(sum) / (cell * cell));
+                }
+        EXPECT_LE(worstCell, 4);
+        EXPECT_LE(farPixels, gl.width() * gl.height() / 500);
     });
 }
 

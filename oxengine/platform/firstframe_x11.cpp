@@ -1,0 +1,107 @@
+#include "oxengine/platform/firstframe.h"
+
+#include "oxengine/platform/x11util.h"
+
+#include <GL/glx.h>
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+#include <chrono>
+
+#include <poll.h>
+
+namespace {
+
+// Waits (briefly) until the window is mapped, and tells whether it covers the
+// screen from its top-left corner.
+bool placedOnScreen(Display* d, Window window, int width, int height)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(250);
+    for (XEvent event; !XCheckTypedWindowEvent(d, window, MapNotify, &event);) {
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0)
+            return false;
+        XFlush(d);
+        pollfd wait{ConnectionNumber(d), POLLIN, 0};
+        poll(&wait, 1, int(left.count()));
+        XEventsQueued(d, QueuedAfterReading);
+    }
+    XWindowAttributes attributes{};
+    int x = -1, y = -1;
+    Window child = 0;
+    return XGetWindowAttributes(d, window, &attributes) && attributes.width == width && attributes.height == height &&
+           XTranslateCoordinates(d, window, DefaultRootWindow(d), 0, 0, &x, &y, &child) && x == 0 && y == 0;
+}
+
+} // namespace
+
+std::unique_ptr<oxFirstFrameWindow> oxFirstFrameWindow::open(Display* probe)
+{
+    if (!probe)
+        return nullptr;
+    const int screen = DefaultScreen(probe);
+    const Visual* visual = DefaultVisual(probe, screen);
+    if (DefaultDepth(probe, screen) != 24 || visual->c_class != TrueColor || visual->red_mask != 0xFF0000 ||
+        visual->green_mask != 0xFF00 || visual->blue_mask != 0xFF)
+        return nullptr;
+    // Our own connection: the probe closes before the GL frame replaces ours.
+    std::unique_ptr<oxFirstFrameWindow> window(new oxFirstFrameWindow);
+    window->m_display = oxOpenXDisplay(DisplayString(probe));
+    Display* d = window->m_display;
+    if (!d)
+        return nullptr;
+    window->m_width = DisplayWidth(d, screen);
+    window->m_height = DisplayHeight(d, screen);
+    // No background until the frame is there: the screen keeps what it showed.
+    XSetWindowAttributes attributes{};
+    attributes.background_pixmap = None;
+    attributes.event_mask = StructureNotifyMask;
+    window->m_window = XCreateWindow(d, RootWindow(d, screen), 0, 0, unsigned(window->m_width),
+                                     unsigned(window->m_height), 0, 24, InputOutput, DefaultVisual(d, screen),
+                                     CWBackPixmap | CWEventMask, &attributes);
+    const Atom fullScreen = XInternAtom(d, "_NET_WM_STATE_FULLSCREEN", False);
+    XChangeProperty(d, window->m_window, XInternAtom(d, "_NET_WM_STATE", False), XA_ATOM, 32, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(&fullScreen), 1);
+    XMapWindow(d, window->m_window);
+    XFlush(d);
+    return window;
+}
+
+bool oxFirstFrameWindow::show(const std::vector<uint32_t>& frame)
+{
+    Display* d = m_display;
+    if (frame.size() != size_t(m_width) * size_t(m_height) || !placedOnScreen(d, m_window, m_width, m_height))
+        return false;
+    const int screen = DefaultScreen(d);
+    const unsigned width = unsigned(m_width), height = unsigned(m_height);
+    XImage* image = XCreateImage(d, DefaultVisual(d, screen), 24, ZPixmap, 0,
+                                 reinterpret_cast<char*>(const_cast<uint32_t*>(frame.data())), width, height,
+                                 32, int(width * 4));
+    if (!image)
+        return false;
+    m_pixmap = XCreatePixmap(d, m_window, width, height, 24);
+    XPutImage(d, m_pixmap, DefaultGC(d, screen), image, 0, 0, 0, 0, width, height);
+    image->data = nullptr; // the frame's, not Xlib's to free
+    XDestroyImage(image);
+    XSetWindowBackgroundPixmap(d, m_window, m_pixmap);
+    XClearWindow(d, m_window);
+    XSync(d, False);
+    return true;
+}
+
+oxFirstFrameWindow::~oxFirstFrameWindow()
+{
+    if (!m_display)
+        return;
+    if (Display* gl = glXGetCurrentDisplay()) {
+        glFinish();
+        XSync(gl, False);
+    }
+    if (m_window)
+        XDestroyWindow(m_display, m_window);
+    if (m_pixmap)
+        XFreePixmap(m_display, m_pixmap);
+    XCloseDisplay(m_display);
+}
