@@ -10,18 +10,30 @@
 
 namespace {
 
-// The pixels [first, end) whose centres lie in [from, to), within [0, size).
+// The pixels [first, end) of an axis, within [0, size), whose centres lie
+// in [from, to), or in (from, to] for rows: GL counts rows from the bottom
+// and takes a centre on an edge for the pixel above or right of it.
 struct PixelSpan {
     int first = 0, end = 0;
 };
 
-PixelSpan pixelSpan(double from, double to, int size)
+PixelSpan pixelSpan(double from, double to, int size, bool rows)
 {
     if (!(from < to))
         return {};
-    const double first = std::clamp(std::ceil(from - 0.5), 0.0, double(size));
-    const double end = std::clamp(std::ceil(to - 0.5), 0.0, double(size));
-    return {int(first), int(end)};
+    const double first = rows ? std::floor(from - 0.5) + 1 : std::ceil(from - 0.5);
+    const double end = rows ? std::floor(to - 0.5) + 1 : std::ceil(to - 0.5);
+    return {int(std::clamp(first, 0.0, double(size))), int(std::clamp(end, 0.0, double(size)))};
+}
+
+PixelSpan columnSpan(double from, double to, int size)
+{
+    return pixelSpan(from, to, size, false);
+}
+
+PixelSpan rowSpan(double from, double to, int size)
+{
+    return pixelSpan(from, to, size, true);
 }
 
 struct Tap {
@@ -137,7 +149,7 @@ oxSoftFrame::oxSoftFrame(int width, int height, oxColour clear)
 
 void oxSoftFrame::fillRect(double left, double top, double right, double bottom, oxColour colour)
 {
-    const PixelSpan xs = pixelSpan(left, right, m_width), ys = pixelSpan(top, bottom, m_height);
+    const PixelSpan xs = columnSpan(left, right, m_width), ys = rowSpan(top, bottom, m_height);
     const float alpha = colour.a / 255.0f;
     for (int y = ys.first; y < ys.end; ++y) {
         uint32_t* row = m_pixels.data() + size_t(y) * size_t(m_width);
@@ -152,7 +164,7 @@ bool oxSoftFrame::drawPicture(const oxImage& picture, double left, double top, d
         picture.height() == 0)
         return false;
     const int w = int(std::min<uint32_t>(picture.width(), 1u << 20)), h = int(std::min<uint32_t>(picture.height(), 1u << 20));
-    const PixelSpan xs = pixelSpan(left, right, m_width), ys = pixelSpan(top, bottom, m_height);
+    const PixelSpan xs = columnSpan(left, right, m_width), ys = rowSpan(top, bottom, m_height);
     const AxisTaps columns = axisTaps(xs, left, right, w), rows = axisTaps(ys, top, bottom, h);
     const bool grey = picture.components() == 1;
     // Rows first: one source-wide line of the columns' sums per target row,
@@ -187,7 +199,7 @@ bool oxSoftFrame::drawText(const oxTextOutput& output)
         fillRect(text.left, text.top, text.right, text.bottom, output.backgroundColour());
     std::vector<Tap> us, vs;
     for (const oxGlyphQuad& q : text.glyphs) {
-        const PixelSpan xs = pixelSpan(q.x0, q.x1, m_width), ys = pixelSpan(q.y0, q.y1, m_height);
+        const PixelSpan xs = columnSpan(q.x0, q.x1, m_width), ys = rowSpan(q.y0, q.y1, m_height);
         const double uPerPixel = (q.u1 - q.u0) * tw / (q.x1 - q.x0), vPerPixel = (q.v1 - q.v0) * th / (q.y1 - q.y0);
         for (int y = ys.first; y < ys.end; ++y) {
             boxTaps(q.v0 * th + (y + 0.5 - q.y0) * vPerPixel, std::max(std::abs(vPerPixel), 1.0), th, vs);

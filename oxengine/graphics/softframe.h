@@ -2,7 +2,8 @@
 // each pixel a 0x00RRGGBB word as a 24-bit X visual takes it. The start
 // picture's first frame is drawn with it before the GL driver is loaded, so
 // it follows OpenGL's rules where they show: a pixel belongs to a rectangle
-// when its centre lies inside, a picture stretched over a rectangle maps its
+// when its centre lies inside (on the left or bottom edge, as GL counts rows
+// from the bottom of the window), a picture stretched over a rectangle maps its
 // outer texel edges onto the rectangle's edges, blending is source-over.
 #pragma once
 

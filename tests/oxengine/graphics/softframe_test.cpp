@@ -33,8 +33,9 @@ TEST(SoftFrame, PictureCoversThePixelsWhoseCentresLieInsideAndFiltersLikeMipmaps
     struct Row {
         const char* what;
         std::initializer_list<uint8_t> levels;
-        double left, right;
-        std::vector<int> expected; // pixels 0..5 of the row, -1: untouched (blue)
+        double from, to;
+        std::vector<int> expected; // pixels 0..5 along the axis, -1: untouched (blue)
+        bool rows = false;         // along a column of the frame
     };
     const Row rows[] = {
         // Only centres inside count: 0.5 and 2.5 lie outside [0.6, 2.4).
@@ -47,14 +48,18 @@ TEST(SoftFrame, PictureCoversThePixelsWhoseCentresLieInsideAndFiltersLikeMipmaps
         {"enlarged", {0, 200}, 0, 4, {0, 50, 150, 200, -1, -1}},
         // Nothing for an empty or inverted rectangle.
         {"empty", {50}, 3, 3, {-1, -1, -1, -1, -1, -1}},
+        // GL counts rows from the bottom: a centre on the lower edge is in, one on the upper edge out.
+        {"rows", {50}, 0.5, 2.5, {-1, 50, 50, -1, -1, -1}, true},
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.what);
-        oxSoftFrame frame(6, 1, oxColour(0, 0, 255));
-        EXPECT_TRUE(frame.drawPicture(*greyRow(r.levels), r.left, 0, r.right, 1));
-        for (int x = 0; x < 6; ++x) {
-            const int v = r.expected[size_t(x)];
-            EXPECT_EQ(frame.pixel(x, 0), v < 0 ? rgb(0, 0, 255) : rgb(v, v, v)) << "pixel " << x;
+        oxSoftFrame frame(r.rows ? 1 : 6, r.rows ? 6 : 1, oxColour(0, 0, 255));
+        EXPECT_TRUE(r.rows ? frame.drawPicture(*greyRow(r.levels), 0, r.from, 1, r.to)
+                           : frame.drawPicture(*greyRow(r.levels), r.from, 0, r.to, 1));
+        for (int i = 0; i < 6; ++i) {
+            const int v = r.expected[size_t(i)];
+            EXPECT_EQ(r.rows ? frame.pixel(0, i) : frame.pixel(i, 0), v < 0 ? rgb(0, 0, 255) : rgb(v, v, v))
+                << "pixel " << i;
         }
     }
 }
