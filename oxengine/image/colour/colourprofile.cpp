@@ -194,20 +194,31 @@ std::shared_ptr<const MatrixShaper> matrixShaper(cmsHPROFILE from, cmsHPROFILE t
     if (!shaperOf(from, source, in, cmsSigAToB0Tag) || !shaperOf(to, target, outCurves, cmsSigBToA0Tag) ||
         !invert(target, targetInverse))
         return nullptr;
+    // A hostile profile's numbers can be beyond what a float holds, or no
+    // numbers at all: the library converts such pictures, not the fast path.
+    const auto sane = [](double v) { return std::fabs(v) <= 1e6; }; // false for NaN
     auto shaper = std::make_shared<MatrixShaper>();
     for (int r = 0; r < 3; ++r)
-        for (int c = 0; c < 3; ++c)
-            shaper->matrix[r * 3 + c] = float(targetInverse[r * 3] * source[c] + targetInverse[r * 3 + 1] * source[3 + c] +
-                                              targetInverse[r * 3 + 2] * source[6 + c]);
+        for (int c = 0; c < 3; ++c) {
+            const double v = targetInverse[r * 3] * source[c] + targetInverse[r * 3 + 1] * source[3 + c] +
+                             targetInverse[r * 3 + 2] * source[6 + c];
+            if (!sane(v))
+                return nullptr;
+            shaper->matrix[r * 3 + c] = float(v);
+        }
     for (int c = 0; c < 3; ++c) {
-        for (int v = 0; v < 256; ++v)
+        for (int v = 0; v < 256; ++v) {
             shaper->in[c][v] = cmsEvalToneCurveFloat(in[c], float(v) / 255.0f);
+            if (!sane(shaper->in[c][v]))
+                return nullptr;
+        }
         cmsToneCurve* back = cmsReverseToneCurve(outCurves[c]);
         if (!back)
             return nullptr;
         for (int j = 0; j <= MatrixShaper::OUT; ++j) {
             const float root = float(j) / MatrixShaper::OUT;
-            const float encoded = std::clamp(cmsEvalToneCurveFloat(back, root * root), 0.0f, 1.0f);
+            const float value = cmsEvalToneCurveFloat(back, root * root);
+            const float encoded = std::isfinite(value) ? std::clamp(value, 0.0f, 1.0f) : 0.0f;
             shaper->out[c][j] = uint8_t(std::lround(encoded * 255.0f));
         }
         cmsFreeToneCurve(back);
