@@ -20,6 +20,8 @@ cleanup() {
 trap cleanup EXIT
 export HOME=$tmp/home XDG_CONFIG_HOME=$tmp/home/.config XDG_DATA_HOME=$tmp/home/.local/share
 export XDG_CACHE_HOME=$tmp/home/.cache LIBGL_ALWAYS_SOFTWARE=1
+# glibc reports a fatal error (a corrupted heap) on the terminal unless told otherwise.
+export LIBC_FATAL_STDERR_=1
 mkdir -p "$HOME" "$XDG_CONFIG_HOME" "$XDG_DATA_HOME" "$XDG_CACHE_HOME"
 unset OX_MESSAGE_LOG OX_MESSAGE_ANSWERS LANGUAGE LC_ALL LC_MESSAGES
 export LANG=C
@@ -80,8 +82,12 @@ start() {
     pid=$!
     # The caption names the picture: "a.jpg (1/3) - Pictavo", or "Pictavo".
     if ! find_window "Pictavo$" "$pid"; then
-        echo "no window; output:"
+        local code=running
+        kill -0 "$pid" 2>/dev/null || { wait "$pid"; code=$?; }
+        echo "no window (exit code $code); output:"
         cat "$tmp/out"
+        echo "messages:"
+        cat "$messages"
         return 1
     fi
     # Without a window manager the keyboard follows the pointer.
