@@ -121,9 +121,9 @@ void drawPicture(const LoadedPicture& p, double scale, double alpha, double dept
     // reload replaced are covered too.
     const oxTextureCapabilities caps = textureCapabilities();
     const GLfloat anisotropy = tileAnisotropy(caps, scale);
-    const GLint minFilter = sampling == TileSampling::NearestLevel
-                                ? GL_LINEAR_MIPMAP_NEAREST
-                                : GLint(oxMinFilterForQuality(kTileFilterQuality, true));
+    const GLint minFilter = sampling == TileSampling::NearestTexel   ? GL_NEAREST_MIPMAP_NEAREST
+                            : sampling == TileSampling::NearestLevel ? GL_LINEAR_MIPMAP_NEAREST
+                                                                     : GLint(oxMinFilterForQuality(kTileFilterQuality, true));
     if (p.transparent)
         drawBehindTiles(p, scale, alpha, depth);
     bool shaded = false;

@@ -45,8 +45,11 @@ float tileAnisotropy(const oxTextureCapabilities& caps, double scale);
 // How tiles with mipmaps are shrunk: blending the two nearest levels, or
 // from the nearest level alone, which a software renderer draws in about
 // three quarters of the time and which looks the same while pictures blend
-// into each other.
-enum class TileSampling { Smooth, NearestLevel };
+// into each other; or the one texel nearest each pixel of that level, for a
+// picture only faintly over another (the first frame of a cross-fade),
+// where the coarser sampling does not show and a quarter of the texel reads
+// bring the frame sooner.
+enum class TileSampling { Smooth, NearestLevel, NearestTexel };
 
 // Draws every tile at depth z with opacity alpha under the current
 // model-view matrix, holding the record's lock. A high-dynamic-range

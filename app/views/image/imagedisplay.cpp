@@ -22,6 +22,10 @@
 
 namespace {
 
+// Up to this opacity the arriving picture is only faintly over the leaving
+// one (the first frame after a key shows it a quarter opaque).
+constexpr double kFaintFade = 0.3;
+
 // The window rectangle of a picture drawn at the scale from the origin.
 bool windowBounds(const LoadedPicture& p, double scale, double originX, double originY, WindowRect& rect)
 {
@@ -359,8 +363,10 @@ void ImageDisplay::drawView(int infoLevel)
             glLoadIdentity();
             glTranslated(pixelCentreOrigin(t->offsetX()), pixelCentreOrigin(t->offsetY()), 0);
         }
-        drawPicture(*m_current, m_displayScale, m_fade.opacity(), 0.0, shader, &exposure,
-                    fading ? TileSampling::NearestLevel : TileSampling::Smooth);
+        const TileSampling sampling = !fading                       ? TileSampling::Smooth
+                                      : m_fade.opacity() <= kFaintFade ? TileSampling::NearestTexel
+                                                                      : TileSampling::NearestLevel;
+        drawPicture(*m_current, m_displayScale, m_fade.opacity(), 0.0, shader, &exposure, sampling);
         glPopMatrix();
     }
     if (!fading)
