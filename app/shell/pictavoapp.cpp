@@ -466,6 +466,11 @@ void PictavoApp::display(bool flushOnly)
         oxMarkStartup("full picture swapped");
 }
 
+bool PictavoApp::frameCoversWindow()
+{
+    return m_imageDisplay && m_activeView == m_imageDisplay.get() && m_imageDisplay->nextFrameStartsFromCopy();
+}
+
 void PictavoApp::onReshape(int, int)
 {
     // Runs before the transform's own reshape, which keeps any other zoom.

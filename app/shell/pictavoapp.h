@@ -92,6 +92,7 @@ public:
     void onStart() override;
     void render() override;
     void display(bool flushOnly) override;
+    bool frameCoversWindow() override;
     // The window's close button: the same orderly end as Escape.
     void onClose() override;
     bool onCommand(unsigned command) override;

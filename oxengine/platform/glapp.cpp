@@ -198,7 +198,7 @@ void oxApplication::setViewingTransform(std::unique_ptr<oxViewingTransform> t)
 
 void oxApplication::display(bool flushOnly)
 {
-    if (m_clearMask != 0)
+    if (m_clearMask != 0 && !frameCoversWindow())
         glClear(m_clearMask);
     glLoadIdentity();
     if (m_viewingTransform)

@@ -108,6 +108,9 @@ public:
     virtual void idleListenersChanged(int oldCount, int newCount) = 0;
     virtual void onStart() {}
     virtual void render() {}
+    // Whether the next frame's drawing covers every pixel of the window
+    // opaquely, so clearing first would be a pass for nothing.
+    virtual bool frameCoversWindow() { return false; }
     virtual void onClose() {}
     virtual int width() const { return 0; }
     virtual int height() const { return 0; }

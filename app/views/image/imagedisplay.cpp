@@ -400,6 +400,11 @@ void ImageDisplay::keepFrame(const FotoTransform* t)
         m_copied = {};
 }
 
+bool ImageDisplay::nextFrameStartsFromCopy() const
+{
+    return m_fade.previous() && m_fade.fade() > 0.0 && copyShowsFade(windowSize());
+}
+
 bool ImageDisplay::copyShowsFade(const oxGuiSize& window) const
 {
     // The leaving picture exactly as the copy has it, or drawn anew.

@@ -68,6 +68,9 @@ public:
     LoadedPicture* currentPicture() const { return m_current; }
     // Whether the current picture can be drawn (a failed load has no tiles).
     bool hasPicture() const;
+    // The next frame starts a cross-fade from the copy of the last frame at
+    // rest, which covers the whole window.
+    bool nextFrameStartsFromCopy() const;
     const CrossFade& crossFade() const { return m_fade; }
     bool isFading() const { return oxIdleListener::owner() != nullptr; }
     const ViewOverlays& overlays() const { return m_overlays; }
