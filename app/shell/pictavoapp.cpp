@@ -280,17 +280,20 @@ void PictavoApp::onBeforeWindow(_XDisplay* display)
         return;
     // On screen as soon as it is decoded, drawn without GL: the driver and
     // its first shaders take longer than the decode on a software renderer.
+    // A file larger than about 12 MB does not decode within the wait below
+    // (a 4 MB photo takes ~50 ms), and the GL window should not wait for it.
+    constexpr int64_t kFirstFrameFileBytes = int64_t(12) << 20;
     if (!startFirstLookDecode(*m_headStart, m_startFile, m_loader->firstLookCoverWidth(),
                               m_loader->firstLookCoverHeight()) ||
-        !isFullScreen())
+        !isFullScreen() || oxFilename(m_startFile).size() > kFirstFrameFileBytes)
         return;
     // The window and the frame's memory are made while the decode runs.
     std::unique_ptr<oxFirstFrameWindow> window = oxFirstFrameWindow::open(display);
     if (!window)
         return;
     oxSoftFrame frame(window->width(), window->height(), oxColour(0, 0, 0));
-    // A decode that takes longer (a very large picture) must not hold up the
-    // GL window: that one then shows the picture first.
+    // A decode that takes longer anyway must not hold up the GL window:
+    // that one then shows the picture first.
     const oxImage* picture = m_headStart->wait(std::chrono::milliseconds(150));
     if (picture && drawFirstFrame(frame, *picture, m_startFile, m_overlayLevel, guiStyle()) &&
         window->show(frame.pixels())) {
