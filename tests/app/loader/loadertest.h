@@ -155,7 +155,14 @@ struct LoaderRig {
             EXPECT_TRUE(loader->startLoader());
         }
     }
-    ~LoaderRig() { loader.reset(); }
+    // The thread stops while the pointer is still set: hooks that reach the loader through it may run
+    // until then (reset clears the pointer before the destructor joins the thread).
+    ~LoaderRig()
+    {
+        if (loader && loader->isRunning())
+            loader->shutdownLoader();
+        loader.reset();
+    }
     // Until the queue has run empty after the last command.
     bool idle()
     {
