@@ -36,7 +36,6 @@ cd "$tmp" || exit 1
 start -odd -window || exit 1
 cd - >/dev/null || exit 1
 check "a path named like an option opens" name_is "x.jpg (1/1) - Pictavo"
-check "-window after the path: a window" size_is "$winw" "$winh"
 stop_with Escape
 
 # ---- title, full screen -----------------------------------------------------
