@@ -54,9 +54,6 @@ check "T: sheet, wide JPEG left" cell_is 0 64 128 '#c00000'
 check "T: sheet, wide JPEG right" cell_is 0 192 128 '#0000c0'
 check "tall JPEG upright and narrow" cell_is 1 80 128 '#00b000'
 check "tall JPEG right half" cell_is 1 176 128 '#e0e000'
-check "wide PNG" cell_is 2 64 128 '#c000c0'
-check "GIF" cell_is 3 96 128 '#ff8000'
-check "TGA" cell_is 4 200 128 '#606060'
 # The broken picture's mark: a red picture icon in the middle of its square.
 check "corrupt file: its mark" cell_is 5 107 137 '#dc3232'
 
