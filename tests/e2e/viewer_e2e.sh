@@ -28,7 +28,8 @@ m=$(((ww - pw) / 2)) d=$((pw / 50))
 check "fitted: margin at the left" pixel_is $((m - d)) "$mid" '#000000'
 key plus
 check "+: zoomed in over the margin" pixel_is $((m - d)) "$mid" '#c00000'
-key minus minus # (its step: the transform's unit test) out again, for the wheel
+key minus minus
+check "-: zoomed out, margin wider" pixel_is $((m + d)) "$mid" '#000000'
 xdotool mousemove --window "$window" "$((ww / 2))" "$mid" click 4 click 4 click 4
 check "wheel up: zoomed in" pixel_is $((m - d)) "$mid" '#c00000'
 # The second picture zoomed in well past the window's width scrolls.
