@@ -38,9 +38,10 @@ cd - >/dev/null || exit 1
 check "a path named like an option opens" name_is "x.jpg (1/1) - Pictavo"
 stop_with Escape
 
-# ---- full screen, the close button (the title: every section's) -------------
+# ---- title, full screen, the close button -------------------------------------
 start "$pics" -window || exit 1
-key space # the next start comes back here
+check "title: picture and position" name_is "1.jpg (1/3) - Pictavo"
+key space # the next start comes back here (the title after a step: End below)
 key f
 check "f: full screen" size_is "$sw" "$sh"
 key f
