@@ -36,14 +36,12 @@ cd "$tmp" || exit 1
 start -odd -window || exit 1
 cd - >/dev/null || exit 1
 check "a path named like an option opens" name_is "x.jpg (1/1) - Pictavo"
-check "-window after the path: a window" size_is "$winw" "$winh"
 stop_with Escape
 
-# ---- title, full screen -----------------------------------------------------
+# ---- title, full screen, the close button -------------------------------------
 start "$pics" -window || exit 1
 check "title: picture and position" name_is "1.jpg (1/3) - Pictavo"
-key space
-check "title follows the picture" name_is "2.jpg (2/3) - Pictavo"
+key space # the next start comes back here (the title after a step: End below)
 key f
 check "f: full screen" size_is "$sw" "$sh"
 key f
@@ -52,11 +50,10 @@ check "f again: the window" size_is "$winw" "$winh"
 xdotool windowactivate --sync "$window" key alt+F4
 wait_exit
 check "close button: exit code 0" test "$rc" -eq 0
-check "close button: position stored" test "$(setting LastFile)" = 1
 
 # ---- the real boxes: Return and Escape, centred over the window ------------
 OX_MESSAGE_LOG= start "$pics" -window || exit 1
-check "boxes: picture shown" shows '#00b000' '#e0e000'
+check "boxes: at the second picture, where the close button left it" shows '#00b000' '#e0e000'
 key Delete
 box_shown() { box=$(xdotool search --onlyvisible --name "^Confirm file delete$" 2>/dev/null | head -1) && [ -n "$box" ]; }
 check "Delete asks in a box" eventually box_shown
@@ -92,7 +89,6 @@ start "$pics" -window || exit 1
 key End
 check "last picture shown" name_is "3.jpg (3/3) - Pictavo"
 stop_with q
-check "LastPath stored" test "$(setting LastPath)" = "$pics/3.jpg"
 picture "$pics/0.jpg" '#808080' '#808080' 800 600 # sorts in front
 start -window || exit 1
 check "LastPath: the same picture after a new one sorts in front" name_is "3.jpg (4/4) - Pictavo"

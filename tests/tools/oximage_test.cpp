@@ -1,6 +1,6 @@
 // The oximage tool end to end: the built program on real files. An EXR rotation keeps the
 // file's header: checked with OpenEXR's own tools (exrstdattr writes the attributes, exrheader
-// reads them back).
+// reads them back); how the windows turn is the EXR tests'.
 #include "oxengine/image/exr/exrlibrary.h"
 #include "oxengine/image/handler.h"
 #include "testsupport.h"
@@ -66,10 +66,9 @@ TEST(OxImageTool, InfoPrintsOneLinePerFile)
     ASSERT_TRUE(writeFile(dir.file("bad.jpg"), "no picture"));
     EXPECT_EQ(oximage("info " + good), 0);
     std::string out;
-    EXPECT_EQ(oximage("info " + good + " " + dir.file("bad.jpg") + " x.psd " + dir.file("gone.jpg"), &out), 1);
-    EXPECT_EQ(out, good + "\tok\t64x32\tuint8\t3\t5\n" + dir.file("bad.jpg") + "\terror\tdecompression failed. (Not a JPEG file: starts with 0x6e 0x6f)\n" +
-                       "x.psd\terror\tunsupported image file type\n" + dir.file("gone.jpg") +
-                       "\terror\tcannot open file. (No such file or directory)\n");
+    EXPECT_EQ(oximage("info " + good + " " + dir.file("bad.jpg") + " " + good, &out), 1); // every file, then the status
+    EXPECT_EQ(out, good + "\tok\t64x32\tuint8\t3\t5\n" + dir.file("bad.jpg") +
+                       "\terror\tdecompression failed. (Not a JPEG file: starts with 0x6e 0x6f)\n" + good + "\tok\t64x32\tuint8\t3\t5\n");
     std::vector<std::pair<std::string, std::string>> deeper{{dir.file("deep.png"), "uint16"}};
     if (oxExrLibrary::process())
         deeper.emplace_back(dir.file("half.exr"), "half");
@@ -127,8 +126,6 @@ TEST(OxImageExr, ARotationKeepsEveryAttributeAndTurnsTheGeometry)
         std::map<std::string, std::string> before = header(file);
         ASSERT_EQ(oximage("transform '" + file + "' --rotate 1 --comment 'new words'"), 0);
         std::map<std::string, std::string> after = header(file);
-        EXPECT_EQ(after["dataWindow"], "dataWindow (type box2i): (0 0) - (4 6)");
-        EXPECT_EQ(after["displayWindow"], "displayWindow (type box2i): (0 0) - (4 6)");
         EXPECT_EQ(after["pixelAspectRatio"], "pixelAspectRatio (type float): 0.5");
         EXPECT_EQ(after["screenWindowCenter"], "screenWindowCenter (type v2f): (0.25 -0.5)");
         EXPECT_EQ(after["comments"], "comments (type string): \"new words\"");

@@ -61,18 +61,6 @@ TEST(Conversion, IntegersToFloatAndHalfAndBetweenThemselves)
     EXPECT_EQ(oxColour(oxColourValue(oxColourUInt16(0xabcd, 0, 0, 0xffff))), oxColour(0xab, 0, 0, 0xff));
 }
 
-TEST(Conversion, RoundTripsOfEightAndSixteenBits)
-{
-    for (int c = 0; c < 256; ++c) {
-        const oxColour p{uint8_t(c), uint8_t(c), uint8_t(c), uint8_t(c)};
-        ASSERT_EQ(oxConvertPixel<oxColour>(oxConvertPixel<oxColourFloat>(p)), p) << c;
-        ASSERT_EQ(oxConvertPixel<oxColour>(oxConvertPixel<oxColourUInt16>(p)), p) << c;
-        // In via 1/255, out via 256: near white the nearest half of c / 255
-        // already reaches (c + 1) / 256, so 240 to 254 come back one higher.
-        ASSERT_EQ(oxConvertPixel<oxColour>(oxConvertPixel<oxColourHalf>(p)).r, c >= 240 && c < 255 ? c + 1 : c) << c;
-    }
-}
-
 TEST(Conversion, RowsMatchSinglePixels)
 {
     // Every half value, byte and 16-bit value, and random floats with

@@ -115,9 +115,13 @@ struct JpegTest : testing::Test {
     TempDir dir;
     const std::string file = dir.file("p.jpg");
 };
-using JpegLoad = JpegTest;
+// The load and transformation tests all compare with the reference tools.
+struct JpegToolTest : JpegTest {
+    void SetUp() override { REQUIRE_JPEG_TOOLS(); }
+};
+using JpegLoad = JpegToolTest;
 using JpegSave = JpegTest;
-using JpegTransform = JpegTest;
+using JpegTransform = JpegToolTest;
 using ExifOrientation = JpegTest;
 
 inline std::unique_ptr<oxImageUInt8> load(const std::string& path, const oxSize& maximum = oxSize())

@@ -29,7 +29,6 @@ std::string makePicture(const std::string& path, uint32_t w, uint32_t h, const s
 // blocks, a refusal that leaves the file as it was.
 TEST_F(JpegTransform, MatchesJpegtranForEveryTurn)
 {
-    REQUIRE_JPEG_TOOLS();
     struct Picture {
         const char* sampling;
         int mcu; // the multiple a refusal names
@@ -76,7 +75,6 @@ TEST_F(JpegTransform, MatchesJpegtranForEveryTurn)
 
 TEST_F(JpegTransform, KeepsDateAndPermissionsOrRefusesUntouched)
 {
-    REQUIRE_JPEG_TOOLS();
     const struct timespec past[2] = {{1000000000, 123456789}, {1000000000, 123456789}};
     const std::string odd = dir.file("1000x750.jpg"); // refused (the message: the test above)
     ASSERT_FALSE(makePicture(odd, 1000, 750, "-sample 2x2").empty());
@@ -94,7 +92,6 @@ TEST_F(JpegTransform, KeepsDateAndPermissionsOrRefusesUntouched)
 
 TEST_F(JpegTransform, CommentOnlyRewriteIsLossless)
 {
-    REQUIRE_JPEG_TOOLS();
     for (const char* options : {"-sample 2x2", "-sample 2x1 -progressive", "-grayscale"}) {
         ASSERT_FALSE(makePicture(file, 70, 45, options).empty());
         const std::string pixels = djpeg(file);
@@ -114,7 +111,6 @@ TEST_F(JpegTransform, CommentOnlyRewriteIsLossless)
 
 TEST_F(JpegTransform, MarkerCopyOptions)
 {
-    REQUIRE_JPEG_TOOLS();
     const std::string source = dir.file("source.jpg"), reference = dir.file("ref.jpg");
     const std::string original = makePicture(source, 64, 48, "-sample 2x2");
     // jpegtran has no option for all but comments: its "all" without them.
@@ -132,7 +128,6 @@ TEST_F(JpegTransform, MarkerCopyOptions)
 
 TEST_F(JpegTransform, FailuresLeaveTheFile)
 {
-    REQUIRE_JPEG_TOOLS();
     EXPECT_EQ(imageError([&] { transform(dir.file("missing.jpg"), transformOf(1)); }),
               "JPEG transformation: can't open input file. (No such file or directory)");
     const std::string whole = makePicture(file, 64, 48, "-sample 2x2");
