@@ -119,8 +119,7 @@ bool readHeader(LoadJob& job, PartDecoder& part)
         // The library's own buffers grow with the declared size (a
         // progressive file keeps every coefficient), so the declared size
         // must be one the image model would accept, whatever the scale.
-        if (!oxImage::sizeAllowed(info.image_width, info.image_height, sizeof(oxColour)))
-            return false;
+        oxCheckImageSize(info.image_width, info.image_height, sizeof(oxColour), job.filename);
         readPictureMarkers(job, info);
         oxSize size(int32_t(info.image_width), int32_t(info.image_height));
         if (job.orientation.transpose)

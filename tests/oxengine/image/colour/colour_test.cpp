@@ -141,7 +141,8 @@ TEST(ColourManagement, BrokenProfilesLeaveOrConvertPixelsWithoutFault)
         image->fill(oxColourValue(oxColour(10, 20, 30, 40)));
         oxConvertToDisplay(*image, source);
         EXPECT_EQ(image->at(1, 1).a, 40);
-        if (std::string(name) == "no-transform")
+        if (std::string(name) == "no-transform") {
             EXPECT_EQ(image->at(1, 1), oxColour(10, 20, 30, 40));
+        }
     }
 }
