@@ -16,6 +16,11 @@
 constexpr int kMaxTiles = 5;
 // The filter quality tile textures are made with (oxMinFilterForQuality).
 constexpr int kTileFilterQuality = 2;
+// How tile textures are made: their filters and edges.
+inline oxTextureParams tileTextureParams()
+{
+    return oxTextureParams().setFilterQuality(kTileFilterQuality).setWrap(GL_CLAMP_TO_EDGE);
+}
 using TileGrid = std::array<std::array<oxTextureRef, kMaxTiles>, kMaxTiles>;
 
 // What the preparation fills in: everything a first look and the full

@@ -34,7 +34,7 @@ void uploadTiles(oxImage& image, const TilePlan& plan, MipmapGen mode, LoadedPic
     image.setComponents(4);
     picture.tileWidth = plan.tileWidth;
     picture.tileHeight = plan.tileHeight;
-    const oxTextureParams params = oxTextureParams().setFilterQuality(kTileFilterQuality).setWrap(GL_CLAMP_TO_EDGE);
+    const oxTextureParams params = tileTextureParams();
     for (int column = 0; column < plan.columns; ++column) {
         for (int row = 0; row < plan.rows; ++row) {
             cancel.check();

@@ -305,6 +305,8 @@ void ImageDisplay::drawView(int infoLevel)
     pickUpPicture();
     animate();
     const oxGuiSize window = windowSize();
+    if (!m_current && isWaiting() && !m_rehearsed)
+        rehearseFirstFrame(window);
     ViewApplication* app = application();
     FotoTransform* t = app ? app->fotoTransform() : nullptr;
     // The loader replaced the picture's content with a larger (or smaller)
@@ -386,6 +388,30 @@ void ImageDisplay::drawView(int infoLevel)
         if (oxApplication* a = framework())
             a->postRedisplayAfter(int((due + 999) / 1000));
     }
+}
+
+void ImageDisplay::rehearseFirstFrame(const oxGuiSize& window)
+{
+    // A software renderer compiles the code of each kind of drawing the first
+    // time it meets it: for a picture's tiles and the overlay text that is
+    // ~100 ms, which would otherwise come between the start picture's decode
+    // and its frame. The frames before the first picture are drawn while the
+    // decode runs, so they meet a transparent tile made as the picture's are
+    // and a text line, and clear them again.
+    m_rehearsed = true;
+    auto image = oxImageUInt8::create(3, 3);
+    if (!image)
+        return;
+    image->fill(oxColourValue(oxColour(0, 0, 0, 0)));
+    LoadedPicture tile;
+    tile.tiles[0][0] = oxTextureRef(createTexture(*image, MIPMAP_ENGINE, tileTextureParams()));
+    tile.imageWidth = tile.tileWidth = 3;
+    tile.imageHeight = tile.tileHeight = 3;
+    if (tile.tiles[0][0])
+        drawPicture(tile, 1.0, 1.0, 0.0, nullptr, nullptr);
+    m_overlays.drawLoadingHint(window, m_waitingFor);
+    glClear(GL_COLOR_BUFFER_BIT);
+    tile.releaseTiles();
 }
 
 void ImageDisplay::keepFrame(const FotoTransform* t)

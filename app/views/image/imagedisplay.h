@@ -95,6 +95,9 @@ private:
     void startFadeListener();
     void stopFadeListener();
     void drawInfo(int infoLevel);
+    // Meets, in a frame that is then cleared, what the first picture's frame
+    // will need.
+    void rehearseFirstFrame(const oxGuiSize& window);
     void resumeReadAhead();
     // Puts the frame due now into the current picture's tiles and asks for
     // the redraw of the next one.
@@ -127,6 +130,7 @@ private:
     FramePlayer m_player; // of the current picture
     std::function<int64_t()> m_clock;
     int64_t m_frames = 0; // drawn so far
+    bool m_rehearsed = false;
     // Reading ahead waits for the first frame after m_holdFrame.
     bool m_readAheadHeld = false;
     int64_t m_holdFrame = 0;
