@@ -123,7 +123,7 @@ TEST_F(PictureListTest, SubfolderQuestionAndModes)
     make(".cache/hidden.jpg");
     writeConfigInt(ConfigKey::SortMode, CMD_SORT_BY_SIZE);
     answers = {MB_NO, MB_YES, MB_YES};
-    list.openFolder(tree.path(), SUBFOLDERS_ASK);
+    EXPECT_TRUE(list.openFolder(tree.path(), SUBFOLDERS_ASK)); // there, if empty
     ASSERT_EQ(asked.size(), 1u);
     EXPECT_EQ(asked[0].title, "Pictavo error");
     EXPECT_EQ(asked[0].buttons | asked[0].icon << 8, MB_YES | MB_NO | MI_INFORMATION << 8);
