@@ -278,6 +278,7 @@ TEST(BGTextureLoader, UpdateThumbnailsMarksWantedLoadsMissingAndUnloadsTheRest)
 TEST(BGTextureLoader, VisibleThumbnailsAreMadeFirst)
 {
     LoaderRig rig(LoaderRig::numbered(2000, "/v/"));
+    rig.loader->setThumbnailCount(50);
     rig.hold("gate", false);
     rig.loader->updateThumbnails();
     rig.loader->setVisibleRange(1500, 1503);
@@ -292,6 +293,10 @@ TEST(BGTextureLoader, VisibleThumbnailsAreMadeFirst)
     ASSERT_TRUE(waitUntil([&] { return rig.fill.calls().size() >= 3; }));
     const auto calls = rig.fill.calls();
     EXPECT_EQ(calls[1].name, "/v/1500.jpg") << "after the rotation, which reloads nothing";
+    // Made on the loader thread, the set too stays within its count after scrolling.
+    rig.loader->setVisibleRange(0, 3);
+    ASSERT_TRUE(rig.idle());
+    EXPECT_EQ(rig.loader->thumbnailNames().size(), 50u);
 }
 
 // Workers decode, the loader thread alone publishes; a throwing decode gives a record with its reason.

@@ -98,6 +98,7 @@ TEST_F(PictureListTest, ListsOnlyVisiblePictureFilesOfTheFolder)
     list.openFolder(tree.path(), SUBFOLDERS_NEVER);
     EXPECT_EQ(list.paths(), at({"B.JPEG", "a.jpg", "with space.jpeg", "Ωμέγα.jpg"}));
     EXPECT_FALSE(fs::exists(stale));
+    EXPECT_FALSE(list.isRecursive()); // a rescan stays in the folder
     EXPECT_EQ(shown, at({"B.JPEG"}));
     EXPECT_EQ(readConfigText(ConfigKey::LastFolder), tree.path());
     // A missing folder is said and not stored; the last picture is let go.

@@ -235,7 +235,8 @@ TEST_F(App, EmptiedListShowsNothingAndDeletesNothing)
     MessageCapture boxes;
     a.pictures().openFolder(m_dir + "/empty", SUBFOLDERS_NEVER);
     EXPECT_EQ(a.imageDisplay()->currentPicture(), nullptr);
-    EXPECT_EQ(a.imageDisplay()->overlays().fileNameLine().text(), "");
+    const ViewOverlays& lines = a.imageDisplay()->overlays();
+    EXPECT_EQ(lines.fileNameLine().text() + lines.pictureTextLine().text(), "");
     EXPECT_TRUE(a.imageDisplay()->onCommand(CMD_DELETE));
     EXPECT_FALSE(a.onKeyDown(GUI_KEY_DELETE, false));
     static_cast<ViewApplication&>(a).deletePicture(shown); // as a view holding it would ask
