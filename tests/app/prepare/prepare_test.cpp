@@ -265,13 +265,6 @@ TEST_F(MakeThumbnail, ChangedFileIsRemadeAndAFailureNotRetried)
     EXPECT_EQ(thrownMessage([&] { makeThumbnailImage(&cache, jpeg, 256); }), first);
 }
 
-TEST_F(MakeThumbnail, WorksWithoutACache)
-{
-    ThumbnailImage made = makeThumbnailImage(nullptr, jpeg, 100);
-    ASSERT_TRUE(made.image);
-    EXPECT_EQ(made.image->size(), oxSize(100, 75));
-}
-
 TEST_F(HeadStart, HandsItsDecodeOnlyToTheFileAndSizeItWasStartedFor)
 {
     struct Case {
