@@ -46,7 +46,7 @@ GLFrame draw(LoadedPicture& p, double scale)
 } // namespace
 
 // The shut-down destroys every texture, also of a picture in use, without leftover reports.
-TEST(BGTextureLoaderGL, TexturesAreDrawnByTheMainContextReloadedOnRotationAndFreedAtShutDown)
+TEST(BGTextureLoaderGL, TexturesAreDrawnByTheMainContextAndFreedAtShutDown)
 {
     if (!glTestContext(128, 64))
         GTEST_SKIP() << "no X display with GLX";
@@ -68,24 +68,13 @@ TEST(BGTextureLoaderGL, TexturesAreDrawnByTheMainContextReloadedOnRotationAndFre
         EXPECT_EQ(p->note, "");
         EXPECT_EQ(p->imageWidth, 256);
         EXPECT_GE(oxLiveTextureCount(), texturesBefore + 8); // 2 pictures, 6 thumbnails
-        GLFrame drawn = draw(*p, 0.5);
+        const GLFrame drawn = draw(*p, 0.5);
         glSaveArtifact("loader_tile", 128, 64);
         EXPECT_GT(drawn.at(16, 32)[0], 200);
         EXPECT_GT(drawn.at(112, 32)[2], 200);
         const LoadedPicture* thumb = loader->readThumbnail(file).get();
         ASSERT_NE(thumb, nullptr);
         EXPECT_EQ(thumb->imageWidth, 32);
-
-        oxImageTransform quarter;
-        quarter.rotation = 1;
-        loader->transformPicture(file, quarter);
-        ASSERT_TRUE(idle(*loader));
-        EXPECT_EQ(loader->readThumbnail(file).get(), thumb);
-        EXPECT_TRUE(thumb->hasTiles());
-        drawn = draw(*p, 0.25); // turned clockwise, 32 x 64: red on top
-        EXPECT_GT(drawn.at(4, 12)[0], 200);
-        EXPECT_GT(drawn.at(28, 12)[0], 200);
-        EXPECT_GT(drawn.at(16, 52)[2], 200);
         for (const std::string& f : files)
             loader->enqueue(LoadCommand{.name = f});
     }

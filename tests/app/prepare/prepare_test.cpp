@@ -1,4 +1,7 @@
-// Picture preparation without a display: tile plan, record texts, statistics, thumbnails through the cache.
+// Picture preparation without a display: tile plan, record texts, statistics, thumbnails through the cache,
+// the start picture's head start.
+#include "app/prepare/headstart.h"
+#include "app/prepare/prepare.h"
 #include "app/prepare/preparesteps.h"
 #include "app/prepare/thumbnail.h"
 #include "app/prepare/tileplan.h"
@@ -199,6 +202,7 @@ TEST(SampleStatistics, IntegerPictures)
 
 namespace {
 
+// A 1600 x 1200 photo.
 struct MakeThumbnail : testing::Test {
     TempDir dir;
     oxThumbnailCache cache{dir.file("thumbnails"), "pictavo-test"};
@@ -224,6 +228,12 @@ struct MakeThumbnail : testing::Test {
         ASSERT_TRUE(writeFile(jpeg, bytes));
         setMTime(1700000000);
     }
+};
+
+// The start picture's decode begun before the window: handed over once, to the picture it was begun for.
+struct HeadStart : MakeThumbnail {
+    const oxSize cover{1920, 1080};
+    const oxSize box{2 * 1920 - 1, 2 * 1080 - 1}; // what a first look covering that asks for
 };
 
 } // namespace
@@ -255,9 +265,49 @@ TEST_F(MakeThumbnail, ChangedFileIsRemadeAndAFailureNotRetried)
     EXPECT_EQ(thrownMessage([&] { makeThumbnailImage(&cache, jpeg, 256); }), first);
 }
 
-TEST_F(MakeThumbnail, WorksWithoutACache)
+TEST_F(HeadStart, HandsItsDecodeOnlyToTheFileAndSizeItWasStartedFor)
 {
-    ThumbnailImage made = makeThumbnailImage(nullptr, jpeg, 100);
-    ASSERT_TRUE(made.image);
-    EXPECT_EQ(made.image->size(), oxSize(100, 75));
+    struct Case {
+        std::string file;
+        oxSize maximum;
+        bool handed;
+    };
+    for (const Case& c : {Case{jpeg, box, true}, Case{jpeg, {800, 600}, false}, Case{dir.file("other.jpg"), box, false}}) {
+        SCOPED_TRACE(c.file + " " + std::to_string(c.maximum.width));
+        DecodeHeadStart head;
+        startFirstLookDecode(head, jpeg, cover.width, cover.height);
+        std::unique_ptr<oxImage> image = head.take(c.file, c.maximum);
+        EXPECT_EQ(bool(image), c.handed);
+        if (image) {
+            EXPECT_EQ(image->size(), oxSize(1600, 1200));
+        }
+        EXPECT_FALSE(head.take(jpeg, box)) << "the head start ends with the first question";
+    }
+    // A format decoded at the largest texture size is not started early.
+    DecodeHeadStart head;
+    const std::string png = dir.file("photo.png");
+    oxImageRegistry::instance().saveImage(*oxImageRegistry::instance().loadImage(jpeg, oxLoadOptions()), png,
+                                          oxToneMapping::neutral());
+    startFirstLookDecode(head, png, cover.width, cover.height);
+    EXPECT_FALSE(head.take(png, box));
+}
+
+TEST_F(HeadStart, BrokenPictureThrowsWhatItsDecodeThrew)
+{
+    ASSERT_TRUE(writeFile(jpeg, std::string("\xFF\xD8\xFF\xE0 not a picture after all", 28)));
+    const std::string direct = thrownMessage([&] { oxImageRegistry::instance().loadImage(jpeg, oxLoadOptions(box)); });
+    ASSERT_FALSE(direct.empty());
+    DecodeHeadStart head;
+    startFirstLookDecode(head, jpeg, cover.width, cover.height);
+    EXPECT_EQ(thrownMessage([&] { head.take(jpeg, box); }), direct);
+}
+
+TEST_F(HeadStart, CancelledWaitStopsTheDecode)
+{
+    DecodeHeadStart head;
+    startFirstLookDecode(head, jpeg, cover.width, cover.height);
+    oxCancelToken cancel;
+    cancel.cancel();
+    EXPECT_THROW(head.take(jpeg, box, cancel), oxCancelled);
+    EXPECT_FALSE(head.take(jpeg, box));
 }

@@ -50,9 +50,8 @@ TEST(ExposureShaderGL, HdrPictureFollowsTheSlidersAndIdentityReproducesTheTextur
     if (!std::getenv("DISPLAY") || exr.empty())
         GTEST_SKIP() << "no X display or no EXR support";
     const auto flat = [](uint32_t, uint32_t) { return oxColour(90, 90, 90); };
-    ViewTestApp app({exr, writePicture(dir.file("plain.png"), 320, 240, flat)});
-    app.infoLevel = 1;
-    app.script = [&](ViewTestApp& a) {
+    runView({exr, writePicture(dir.file("plain.png"), 320, 240, flat)}, [&](ViewTestApp& a) {
+        a.infoLevel = 1;
         ASSERT_TRUE(a.view->hasPicture());
         LoadedPicture& p = *a.view->currentPicture();
         ASSERT_TRUE(p.hdr);
@@ -98,8 +97,7 @@ TEST(ExposureShaderGL, HdrPictureFollowsTheSlidersAndIdentityReproducesTheTextur
         // A picture without high dynamic range hides the panel again.
         a.show(1);
         EXPECT_FALSE(panel.isVisible());
-    };
-    EXPECT_EQ(app.runOnce(), 0);
+    });
 }
 
 TEST(ExposureShaderGL, WithoutShaderSupportHdrPicturesShowTheirValuesAsTheyAre)
@@ -108,8 +106,7 @@ TEST(ExposureShaderGL, WithoutShaderSupportHdrPicturesShowTheirValuesAsTheyAre)
     const std::string exr = writeExr(dir, "bright.exr", 641, 120, 4.0f); // red 4 x / 640
     if (!std::getenv("DISPLAY") || exr.empty())
         GTEST_SKIP() << "no X display or no EXR support";
-    ViewTestApp app({exr});
-    app.script = [&](ViewTestApp& a) {
+    runView({exr}, [&](ViewTestApp& a) {
         ASSERT_TRUE(a.view->hasPicture());
         LoadedPicture& p = *a.view->currentPicture();
         MessageCapture boxes;
@@ -129,8 +126,7 @@ TEST(ExposureShaderGL, WithoutShaderSupportHdrPicturesShowTheirValuesAsTheyAre)
         EXPECT_NEAR(f.r(40, 10), 64, 3);   // 0.25
         EXPECT_EQ(f.r(400, 10), 255);      // 2.5, clamped
         EXPECT_EQ(f.b(400, 10), 255);      // 1.0
-    };
-    EXPECT_EQ(app.runOnce(), 0);
+    });
 }
 
 TEST(TransparencyGL, TransparentPartsShowTheCheckerboard)
@@ -140,8 +136,7 @@ TEST(TransparencyGL, TransparentPartsShowTheCheckerboard)
     TempDir dir;
     // Left half opaque black, right half fully transparent.
     const auto halves = [](uint32_t x, uint32_t) { return x < 160 ? oxColour(0, 0, 0, 255) : oxColour(0, 0, 0, 0); };
-    ViewTestApp app({writePicture(dir.file("half.png"), 320, 240, halves)});
-    app.script = [&](ViewTestApp& a) {
+    runView({writePicture(dir.file("half.png"), 320, 240, halves)}, [&](ViewTestApp& a) {
         ASSERT_TRUE(a.view->hasPicture());
         EXPECT_TRUE(a.view->currentPicture()->transparent);
         const GLFrame f = a.frame();
@@ -151,6 +146,5 @@ TEST(TransparencyGL, TransparentPartsShowTheCheckerboard)
         EXPECT_EQ(dark, 128);
         EXPECT_EQ(light, 128);
         EXPECT_TRUE(f.near(160, 240, oxColour(0, 0, 0), 2)) << f.text(160, 240);
-    };
-    EXPECT_EQ(app.runOnce(), 0);
+    });
 }

@@ -138,3 +138,13 @@ public:
 
     int runOnce() { return runFor(std::chrono::seconds(120)); }
 };
+
+// Runs the script on a window showing the pictures.
+inline void runView(const std::vector<std::string>& files, const std::function<void(ViewTestApp&)>& script)
+{
+    ViewTestApp app(files);
+    bool ran = false;
+    app.script = [&](ViewTestApp& a) { ran = true, script(a); };
+    EXPECT_EQ(app.runOnce(), 0);
+    EXPECT_TRUE(ran);
+}

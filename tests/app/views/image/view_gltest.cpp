@@ -31,15 +31,6 @@ protected:
         setTextureSizeLimit(0);
         setNPOTTexturesDisabled(false);
     }
-    // Runs the script on a window showing the pictures.
-    void run(const std::vector<std::string>& files, const std::function<void(ViewTestApp&)>& script)
-    {
-        ViewTestApp app(files);
-        bool ran = false;
-        app.script = [&](ViewTestApp& a) { ran = true, script(a); };
-        EXPECT_EQ(app.runOnce(), 0);
-        EXPECT_TRUE(ran);
-    }
     TempDir dir;
 };
 
@@ -56,7 +47,7 @@ TEST_F(ImageDisplayGL, FirstLookAndTheFullPictureAreDrawnInTheSamePlace)
         return y < 1000 ? (x < 2000 ? RED : GREEN) : (x < 2000 ? BLUE : WHITE);
     });
     // Not a neighbour of the first picture, which the loader would prefetch.
-    run({small, small, large}, [&](ViewTestApp& a) {
+    runView({small, small, large}, [&](ViewTestApp& a) {
         a.loader->setFirstLookCover(640, 480);
         a.show(2);
         a.view->idle(int64_t(100) * 1000000); // past the cross-fade
@@ -101,7 +92,7 @@ TEST_F(ImageDisplayGL, FirstFrameDrawnWithoutGLLooksLikeTheViewsFirstFrame)
         const bool stripe = (x / 37 + y / 29) % 2 == 0;
         return oxColour(uint8_t(x * 255 / 1599), uint8_t(y * 255 / 1199), stripe ? 220 : 40);
     });
-    run({other, other, photo}, [&](ViewTestApp& a) { // not a neighbour the loader reads ahead
+    runView({other, other, photo}, [&](ViewTestApp& a) { // not a neighbour the loader reads ahead
         a.loader->setFirstLookCover(a.width(), a.height());
         DecodeHeadStart decode;
         startFirstLookDecode(decode, photo, a.width(), a.height());
@@ -148,7 +139,7 @@ TEST_F(ImageDisplayGL, OriginalSizeShowsTexelForPixelAcrossTileSeams)
         writePicture(dir.file("noise.png"), 700, 500, [&](uint32_t x, uint32_t y) { return noise[y * 700 + x]; });
     for (bool powerOfTwoOnly : {false, true}) {
         setNPOTTexturesDisabled(powerOfTwoOnly);
-        run({file}, [&](ViewTestApp& a) {
+        runView({file}, [&](ViewTestApp& a) {
             ASSERT_TRUE(a.view->hasPicture());
             {
                 oxLock lock(a.view->currentPicture()->lock);
@@ -185,7 +176,7 @@ TEST_F(ImageDisplayGL, TilesMeetWithoutSeamsAtEveryZoom)
     const std::string file = writePicture(dir.file("ramp.png"), 600, 450, [](uint32_t x, uint32_t y) {
         return oxColour(uint8_t(x * 255 / 599), uint8_t(y * 255 / 449), 128);
     });
-    run({file}, [&](ViewTestApp& a) {
+    runView({file}, [&](ViewTestApp& a) {
         ASSERT_TRUE(a.view->hasPicture());
         for (double zoom : {a.transform->fitZoom(), 0.37, 1.0, 2.3, 7.9}) {
             a.transform->zoomTo(zoom, true, 0.5, 0.5);
@@ -222,7 +213,7 @@ TEST_F(ImageDisplayGL, OverlayLinesAndNavigatorFollowTheInfoLevel)
     const auto navigator = [&](const GLFrame& f) {
         return count(f, f.width() - 256, f.height() - 256, f.width(), f.height(), true);
     };
-    run({file}, [&](ViewTestApp& a) {
+    runView({file}, [&](ViewTestApp& a) {
         ASSERT_TRUE(a.view->hasPicture());
         EXPECT_EQ(ink(a.frame()), 0); // level 0: no lines
         a.infoLevel = 1;
@@ -248,7 +239,7 @@ TEST_F(ImageDisplayGL, CrossFadeVeilsWhatTheNewPictureLeavesUncovered)
     // 4:3 fills the 640 x 480 window; 8:3 fits as a band from y 120 to 360.
     const std::string full = writePicture(dir.file("full.png"), 200, 150, [&](uint32_t, uint32_t) { return oldColour; });
     const std::string band = writePicture(dir.file("band.png"), 400, 150, [&](uint32_t, uint32_t) { return newColour; });
-    run({full, band, full}, [&](ViewTestApp& a) {
+    runView({full, band, full}, [&](ViewTestApp& a) {
         const oxColour bg = a.guiStyle().bgColour;
         auto mix = [](oxColour x, oxColour y) {
             return oxColour(uint8_t((x.r + y.r) / 2), uint8_t((x.g + y.g) / 2), uint8_t((x.b + y.b) / 2));
@@ -276,7 +267,7 @@ TEST_F(ImageDisplayGL, CrossFadeFromAFrameAtRestLooksAsDrawnAnew)
     const std::string band = writePicture(dir.file("band.png"), 400, 150, detail);
     std::vector<GLFrame> fades;
     for (bool atRest : {false, true})
-        run({full, band, full}, [&](ViewTestApp& a) {
+        runView({full, band, full}, [&](ViewTestApp& a) {
             a.show(1);
             a.view->idle(1000000); // the first fade ends: copies are made from now on
             if (atRest)
@@ -332,7 +323,7 @@ TEST_F(ImageDisplayGL, AnimationFramesAdvanceByTheirDelaysAndStopWithTheNextPict
     ASSERT_EQ(runCommand("convert -size 64x48 -delay 5 xc:red xc:lime -delay 10 xc:blue -loop 0 '" + gif + "'"), 0);
     const auto grey = [](uint32_t, uint32_t) { return oxColour(90, 90, 90); };
     int64_t now = 0;
-    run({gif, writePicture(dir.file("still.png"), 64, 48, grey)}, [&](ViewTestApp& a) {
+    runView({gif, writePicture(dir.file("still.png"), 64, 48, grey)}, [&](ViewTestApp& a) {
         a.view->setClock([&] { return now; });
         a.show(0);
         ASSERT_TRUE(a.view->hasPicture());

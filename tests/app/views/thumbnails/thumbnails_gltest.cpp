@@ -76,6 +76,10 @@ protected:
     oxTextOutput m_text;
     std::vector<std::unique_ptr<LoadedPicture>> m_records;
     const SheetColours colours{oxColour(255, 255, 255, 255), oxColour(0, 0, 0, 170)};
+    // For the whole sheet.
+    FakeFramework framework{W, H};
+    FakeViewApp app{&framework};
+    FakeThumbnails thumbnails;
 };
 
 } // namespace
@@ -155,9 +159,6 @@ TEST_F(SheetGL, CaptionsNameTheFileOrItsCommentAndTellDateAndSizes)
 
 TEST_F(SheetGL, ProgressBarShowsTheLoaderProgressInTheBottomRightCorner)
 {
-    FakeFramework framework(W, H);
-    FakeViewApp app(&framework);
-    FakeThumbnails thumbnails;
     const std::vector<std::string> pictures{"/p/a.jpg"};
     ThumbnailDisplay view(&app, pictures, thumbnails, thumbnails, {});
     view.applyGlobalStyle();
@@ -204,11 +205,8 @@ TEST_F(SheetGL, ProgressBarShowsTheLoaderProgressInTheBottomRightCorner)
 // The sheet's first frame waits on this: only the cells on screen count.
 TEST_F(SheetGL, ReadyOnceEveryCellOnScreenHasItsThumbnail)
 {
-    FakeFramework framework(W, H);
-    FakeViewApp app(&framework);
     FotoTransform transform{nullptr, &framework};
     app.transform = &transform;
-    FakeThumbnails thumbnails;
     std::vector<std::string> pictures;
     for (int i = 0; i < 200; ++i)
         pictures.push_back("/p/" + std::to_string(i) + ".jpg");

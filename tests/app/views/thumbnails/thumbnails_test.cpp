@@ -304,8 +304,6 @@ TEST_F(ThumbnailView, ClicksOpenSelectAndClear)
     EXPECT_TRUE(v.click(0, at(12).x, at(12).y, KM_CTRL));
     EXPECT_TRUE(v.click(0, at(15).x, at(15).y, KM_CTRL | KM_SHIFT));
     EXPECT_EQ(v.selection().indexes(), (std::set<int>{12, 13, 14, 15}));
-    v.click(2, at(13).x, at(13).y, 0);
-    EXPECT_EQ(v.selection().size(), 4u) << "right click on a selected picture";
     v.click(0, 50, 300, 0); // over the folder panel's place, below its rows
     EXPECT_TRUE(v.selection().empty());
     EXPECT_TRUE(v.click(0, at(24).x, at(24).y, 0));
