@@ -49,6 +49,7 @@ struct FolderFilter : oxFilenameFilter {
 
 } // namespace
 
+// Relative paths, parents, folders' "/" and self-ancestry are the start path's, listings' and folder tree's tests.
 TEST(Filename, SplitsNormalisesAndComparesPaths)
 {
     const oxFilename f("/photos//2012/./a.jpg");
@@ -60,9 +61,7 @@ TEST(Filename, SplitsNormalisesAndComparesPaths)
     EXPECT_EQ(oxFilename("/a/../..").toString(), "/");
     EXPECT_EQ(oxFilename("/no/such/dir/../x").toString(), "/no/such/x"); // lexical where nothing exists
     EXPECT_EQ(oxFilename("/a\\b.jpg").components().back(), "a\\b.jpg"); // "\" is part of a name here
-    EXPECT_EQ(oxFilename("sub/x.png").toString(), oxFilename::workingFolder().toString() + "sub/x.png");
     EXPECT_EQ(oxFilename::join(oxFilename("/base/"), "a/../sub/").toString(), "/base/sub/");
-    EXPECT_EQ(oxFilename("/a/b.jpg").parentFolder().toString(), "/a/");
     // A trailing "/" marks a folder; without it a path is a folder once asked.
     EXPECT_TRUE(oxFilename("/not/asked/").isDirectory());
     const TempDir dir;
@@ -70,12 +69,10 @@ TEST(Filename, SplitsNormalisesAndComparesPaths)
     EXPECT_FALSE(plain.isDirectory());
     EXPECT_TRUE(plain.exists());
     EXPECT_TRUE(plain.isDirectory());
-    EXPECT_EQ(plain.toString(), dir.path() + "/");
     // Identity is case-sensitive, extensions are not.
     EXPECT_TRUE(oxFilename("/Photos/2012").equals(oxFilename("/Photos/2012/")));
     EXPECT_FALSE(oxFilename("/photos/a.jpg").equals(oxFilename("/Photos/a.jpg")));
     EXPECT_TRUE(oxFilename("/Photos/2012").isAncestorOf(oxFilename("/Photos/2012/a.jpg")));
-    EXPECT_FALSE(oxFilename("/Photos/2012").isAncestorOf(oxFilename("/Photos/2012")));
     EXPECT_FALSE(oxFilename("/photos/2012").isAncestorOf(oxFilename("/Photos/2012/a.jpg")));
     EXPECT_TRUE(oxFilename("/x/a.Jpg").hasExtension(".JPG"));
     EXPECT_FALSE(oxFilename("/x/a.jpeg").hasExtension("jpg"));
