@@ -87,8 +87,6 @@ TEST_F(Editing, KeysEditTheTextByCharacters)
         {"|", "Gr\xfc\xdf" "e", "Gr\xc3\xbc\xc3\x9f" "e|", 5},
         {"Gr\xc3\xbc\xc3\x9f" "e|", "<Left><Left>\b", "Gr|\xc3\x9f" "e", 1},
         {"Gr|\xc3\x9f" "e", "\x7f", "Gr|e", 1},
-        {"|", "\xce\xbb\xcf\x8c\xce\xb3\xce\xbf\xcf\x82", "\xce\xbb\xcf\x8c\xce\xb3\xce\xbf\xcf\x82|", 5}, // λόγος
-        {"\xce\xbb\xcf\x8c\xce\xb3\xce\xbf\xcf\x82|", "<Home><Right>\x7f", "\xce\xbb|\xce\xb3\xce\xbf\xcf\x82", 1},
         // Shift selects; typing replaces the selection; Left collapses it to
         // its start; a selection shrinks when Shift moves back over it.
         {"|picture", "<S-Right><S-Right><S-Right>", "[pic|]ture", 0},

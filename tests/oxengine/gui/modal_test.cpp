@@ -3,27 +3,6 @@
 
 namespace {
 
-// Modal buttons OK (1), No (4), Cancel (8) and a draggable probe; commands go to `script`.
-class ScriptPanel : public oxGuiModalPanel {
-public:
-    explicit ScriptPanel(Log* log = nullptr) : oxGuiModalPanel(std::make_unique<oxGuiVSizer>())
-    {
-        auto* column = static_cast<oxGuiVSizer*>(content());
-        ok = column->addChild(std::make_unique<oxGuiModalButton>(this, GUI_CMD_OK, "OK"));
-        no = column->addChild(std::make_unique<oxGuiModalButton>(this, 4, "No"));
-        column->addChild(std::make_unique<oxGuiModalButton>(this, GUI_CMD_CANCEL, "Cancel"));
-        drag = column->addChild(probe("drag", log, {50, 50}));
-        drag->dragAxes = 3;
-        applyStyle(oxGuiStyle{});
-        setPosition({0, 0});
-    }
-    bool onCommand(unsigned c) override { return script ? script(c) : false; }
-    std::function<bool(unsigned)> script;
-    oxGuiModalButton* ok = nullptr;
-    oxGuiModalButton* no = nullptr;
-    Probe* drag = nullptr;
-};
-
 class ModalRun : public GuiTest {
 protected:
     size_t listenerCount() const { return app.guiEventListeners().size(); }

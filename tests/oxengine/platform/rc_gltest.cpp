@@ -3,7 +3,6 @@
 #include "oxengine/platform/rc.h"
 
 #include "oxengine/platform/mainwindow.h"
-#include "oxengine/storage/colour.h"
 #include "support/gltest.h"
 #include "support/switches.h"
 #include "support/testsupport.h"
@@ -12,7 +11,6 @@
 #include <GL/glx.h>
 #include <X11/Xlib.h>
 
-#include <cmath>
 #include <cstdlib>
 #include <thread>
 
@@ -29,7 +27,6 @@ protected:
     }
 };
 using RenderingContext = MainWindowGL;
-using ColourGL = MainWindowGL;
 
 } // namespace
 
@@ -120,14 +117,4 @@ TEST_F(RenderingContext, FailedWindowIsReportedAndCannotBeMadeCurrent)
     EXPECT_NE(boxes.messages()[0].text.find("The passed window is not yet initialized."), std::string::npos);
     EXPECT_FALSE(rc.makeCurrent() || rc.isCurrent());
     EXPECT_EQ(glXGetCurrentContext(), main.context);
-}
-
-TEST_F(ColourGL, SetGLColourSetsTheCurrentColour)
-{
-    parseColour("#FF804080").setGLColour();
-    GLfloat c[4];
-    glGetFloatv(GL_CURRENT_COLOR, c);
-    EXPECT_EQ(std::vector<long>({std::lround(c[0] * 255), std::lround(c[1] * 255), std::lround(c[2] * 255), std::lround(c[3] * 255)}),
-              (std::vector<long>{255, 128, 64, 128}));
-    glColor4f(1, 1, 1, 1);
 }

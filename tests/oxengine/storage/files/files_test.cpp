@@ -1,6 +1,5 @@
 #include "oxengine/storage/files.h"
 
-#include "support/childprocess.h"
 #include "support/failurecapture.h"
 #include "support/testsupport.h"
 
@@ -50,6 +49,7 @@ struct FolderFilter : oxFilenameFilter {
 
 } // namespace
 
+// Relative paths, parents, folders' "/" and self-ancestry are the start path's, listings' and folder tree's tests.
 TEST(Filename, SplitsNormalisesAndComparesPaths)
 {
     const oxFilename f("/photos//2012/./a.jpg");
@@ -61,9 +61,7 @@ TEST(Filename, SplitsNormalisesAndComparesPaths)
     EXPECT_EQ(oxFilename("/a/../..").toString(), "/");
     EXPECT_EQ(oxFilename("/no/such/dir/../x").toString(), "/no/such/x"); // lexical where nothing exists
     EXPECT_EQ(oxFilename("/a\\b.jpg").components().back(), "a\\b.jpg"); // "\" is part of a name here
-    EXPECT_EQ(oxFilename("sub/x.png").toString(), oxFilename::workingFolder().toString() + "sub/x.png");
     EXPECT_EQ(oxFilename::join(oxFilename("/base/"), "a/../sub/").toString(), "/base/sub/");
-    EXPECT_EQ(oxFilename("/a/b.jpg").parentFolder().toString(), "/a/");
     // A trailing "/" marks a folder; without it a path is a folder once asked.
     EXPECT_TRUE(oxFilename("/not/asked/").isDirectory());
     const TempDir dir;
@@ -71,12 +69,10 @@ TEST(Filename, SplitsNormalisesAndComparesPaths)
     EXPECT_FALSE(plain.isDirectory());
     EXPECT_TRUE(plain.exists());
     EXPECT_TRUE(plain.isDirectory());
-    EXPECT_EQ(plain.toString(), dir.path() + "/");
     // Identity is case-sensitive, extensions are not.
     EXPECT_TRUE(oxFilename("/Photos/2012").equals(oxFilename("/Photos/2012/")));
     EXPECT_FALSE(oxFilename("/photos/a.jpg").equals(oxFilename("/Photos/a.jpg")));
     EXPECT_TRUE(oxFilename("/Photos/2012").isAncestorOf(oxFilename("/Photos/2012/a.jpg")));
-    EXPECT_FALSE(oxFilename("/Photos/2012").isAncestorOf(oxFilename("/Photos/2012")));
     EXPECT_FALSE(oxFilename("/photos/2012").isAncestorOf(oxFilename("/Photos/2012/a.jpg")));
     EXPECT_TRUE(oxFilename("/x/a.Jpg").hasExtension(".JPG"));
     EXPECT_FALSE(oxFilename("/x/a.jpeg").hasExtension("jpg"));
@@ -147,18 +143,14 @@ TEST(FolderListing, FilterHiddenFoldersAndFilePaths)
     EXPECT_EQ(names(oxFilename(dir.file("sub.jpg")).listDirectory()), (std::vector<std::string>{"x.jpg"}));
 }
 
-TEST(FolderListing, VanishedAndUnreadableFoldersUnreadableFilesAndNamesOfAnyScript)
+// An unreadable folder is the picture list's test; it ends where a vanished one does.
+TEST(FolderListing, VanishedFoldersUnreadableFilesAndNamesOfAnyScript)
 {
     TempDir dir;
     ASSERT_EQ(mkdir(dir.file("gone").c_str(), 0755), 0);
     const oxFilename gone(dir.file("gone") + "/");
     rmdir(dir.file("gone").c_str());
     EXPECT_TRUE(gone.listDirectory().empty());
-    ASSERT_EQ(mkdir(dir.file("closed").c_str(), 0), 0);
-    allowOthersToEnter(dir.path());
-    const std::string closed = dir.file("closed") + "/";
-    EXPECT_EQ(runInChild([&] { return oxFilename(closed).listDirectory().empty() ? 0 : 1; }, true), 0);
-
     std::vector<std::string> expected{"Ωmega φωτο.jpg", "\"quoted\" 'single'.jpg", "with  two  spaces.jpg", "写真.jpg",
                                       "no read.jpg"};
     for (const std::string& n : expected)
