@@ -329,11 +329,6 @@ bool PictureList::removePath(const std::string& path)
     return true;
 }
 
-bool PictureList::hasPathWithPrefix(const std::string& prefix) const
-{
-    return std::any_of(m_paths.begin(), m_paths.end(), [&](const std::string& p) { return startsWith(p, prefix); });
-}
-
 // ---- hooks -------------------------------------------------------------------------
 
 int PictureList::ask(const std::string& text, const std::string& title, int buttons, int icon) const

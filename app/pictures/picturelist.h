@@ -96,9 +96,6 @@ public:
     // False when no entry matched.
     bool removePath(const std::string& path);
 
-    // Some entry begins with prefix (byte-wise, case-sensitive).
-    bool hasPathWithPrefix(const std::string& prefix) const;
-
 private:
     // Starts a scan: empty list, timer restarted, prompt interval 10.
     void beginScan();
