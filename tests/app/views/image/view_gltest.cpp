@@ -1,5 +1,6 @@
 // The single-picture view on a real window with the background loader and the real preparation.
 #include "../viewapp.h"
+#include "../viewtest.h"
 
 #include "app/shell/commands.h"
 #include "app/shell/configkeys.h"
@@ -312,6 +313,27 @@ TEST_F(ImageDisplayGL, NothingIsDrawnWhileNothingMoves)
     EXPECT_GT(framesDuringFade.load(), 3);
     EXPECT_EQ(framesIdle.load(), 0);
     EXPECT_LT(cpuIdle.load(), 0.15);
+}
+
+// The frames before the first picture meet its drawing ahead of time and show none of it.
+TEST_F(ImageDisplayGL, FramesWhileTheFirstPictureIsAwaitedShowOnlyTheBackground)
+{
+    ViewTestApp app({});
+    app.script = [](ViewTestApp& a) {
+        FakeLoader loader;
+        loader.pending = {"/p/awaited.jpg"};
+        ImageDisplay waiting(&a, loader);
+        waiting.applyGlobalStyle();
+        waiting.showPicture("/p/awaited.jpg");
+        glClear(GL_COLOR_BUFFER_BIT);
+        waiting.drawView(1);
+        const GLFrame frame = a.readBack();
+        const oxColour bg = a.guiStyle().bgColour;
+        EXPECT_EQ(frame.count([&](int r, int g, int b) { return r != bg.r || g != bg.g || b != bg.b; },
+                              {0, 0, frame.width(), frame.height()}),
+                  0);
+    };
+    app.runOnce();
 }
 
 // An animated GIF's frames follow their delays on a fake clock and stop with the next picture.
