@@ -419,6 +419,11 @@ void PictavoApp::display(bool flushOnly)
     // renderer prepares what the picture's frame needs meanwhile) but not
     // shown: the screen goes from the desktop straight to the picture, not
     // through an empty window. The loading hint, when due, is shown.
+    // What the single view put into the back buffer holds for the next frame
+    // only, and only if that frame is the single view's.
+    if (m_imageDisplay)
+        m_imageDisplay->setBackBufferHoldsCopy(std::exchange(m_backBufferPrimed, false) &&
+                                               m_activeView == m_imageDisplay.get());
     if (m_imageDisplay && m_activeView == m_imageDisplay.get())
         m_imageDisplay->pickUpPicture(); // a picture ready now is in this frame
     const bool nothingYet = m_imageDisplay && m_activeView == m_imageDisplay.get() && !m_imageDisplay->hasPicture() &&
@@ -444,6 +449,8 @@ void PictavoApp::display(bool flushOnly)
         }
     }
     oxGLUTApplication::display(flushOnly || nothingYet || sheetFirst);
+    if (!flushOnly && !nothingYet && !sheetFirst && m_imageDisplay && m_activeView == m_imageDisplay.get())
+        m_backBufferPrimed = m_imageDisplay->primeBackBuffer();
     if (sheetFirst) {
         if (!m_thumbnailDisplay->visibleCellsComplete() && waited < SHEET_FIRST_FRAME_WAIT) {
             postRedisplayAfter(millisecondsLeft(SHEET_FIRST_FRAME_WAIT - waited));

@@ -141,6 +141,9 @@ private:
     std::shared_ptr<DecodeHeadStart> m_headStart;
     std::unique_ptr<BGTextureLoader> m_loader;
     bool m_firstFrameShown = false; // the loader reads ahead from then on
+    // The single view put its frame at rest back into the back buffer after
+    // the last frame; it holds for the next frame only.
+    bool m_backBufferPrimed = false;
     // The start picture on screen before the GL window; goes with its first frame.
     std::unique_ptr<oxFirstFrameWindow> m_firstFrameWindow;
     // When the sheet's first frame was drawn first (and not yet shown).

@@ -301,6 +301,8 @@ bool ImageDisplay::firstLookMagnified() const
 void ImageDisplay::drawView(int infoLevel)
 {
     ++m_frames;
+    m_copiedThisFrame = false;
+    const bool copyInBackBuffer = std::exchange(m_backBufferHoldsCopy, false);
     setInfoLevel(infoLevel);
     pickUpPicture();
     animate();
@@ -338,7 +340,8 @@ void ImageDisplay::drawView(int infoLevel)
         glTranslated(x, y, 0);
         if (copyShowsFade(window)) {
             glLoadIdentity();
-            m_frameCopy.draw();
+            if (!copyInBackBuffer)
+                m_frameCopy.draw();
         } else {
             drawPicture(*previous, m_fade.previousScale(), 1.0, 0.0, shader, &exposure, TileSampling::NearestLevel);
         }
@@ -419,11 +422,26 @@ void ImageDisplay::keepFrame(const FotoTransform* t)
     // Not while the view moves or an animated picture plays: every frame would
     // pay for a copy no fade uses.
     const oxGuiSize window = windowSize();
-    if (m_copyFrames && m_current && t && !t->isAnimating() && !m_player.active() &&
-        m_frameCopy.capture(window.width, window.height))
+    m_copiedThisFrame = m_copyFrames && m_current && t && !t->isAnimating() && !m_player.active() &&
+                        m_frameCopy.capture(window.width, window.height);
+    if (m_copiedThisFrame)
         m_copied = {m_current, m_displayScale, t->offsetX(), t->offsetY()};
     else
         m_copied = {};
+}
+
+bool ImageDisplay::primeBackBuffer()
+{
+    // A step from rest then costs the arriving picture and the overlays
+    // only; putting the copy back here is paid once, while nobody waits.
+    if (!m_copiedThisFrame)
+        return false;
+    glPushMatrix();
+    glLoadIdentity();
+    m_frameCopy.draw();
+    glPopMatrix();
+    glFlush();
+    return true;
 }
 
 bool ImageDisplay::nextFrameStartsFromCopy() const

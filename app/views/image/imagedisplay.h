@@ -71,6 +71,13 @@ public:
     // The next frame starts a cross-fade from the copy of the last frame at
     // rest, which covers the whole window.
     bool nextFrameStartsFromCopy() const;
+    // Right after a frame at rest was shown: puts its copy (the frame without
+    // the overlays) back into the back buffer, so that a fade starting in the
+    // next frame need not draw it. True when done. The application then
+    // tells the next frame that the back buffer holds it, and every other
+    // frame that it does not.
+    bool primeBackBuffer();
+    void setBackBufferHoldsCopy(bool holds) { m_backBufferHoldsCopy = holds; }
     const CrossFade& crossFade() const { return m_fade; }
     bool isFading() const { return oxIdleListener::owner() != nullptr; }
     const ViewOverlays& overlays() const { return m_overlays; }
@@ -115,6 +122,8 @@ private:
     // From the first fade on: the first frame after start-up does not pay for
     // a copy (nor for the renderer's first preparation of one).
     bool m_copyFrames = false;
+    bool m_copiedThisFrame = false;
+    bool m_backBufferHoldsCopy = false;
     struct {
         const LoadedPicture* picture = nullptr;
         double scale = 0, offsetX = 0, offsetY = 0;

@@ -259,27 +259,37 @@ TEST_F(ImageDisplayGL, CrossFadeVeilsWhatTheNewPictureLeavesUncovered)
     });
 }
 
-// A fade that starts from a frame at rest puts that frame back instead of drawing the leaving picture again.
+// A fade that starts from a frame at rest puts that frame back instead of drawing the leaving picture again,
+// or finds it put back into the back buffer right after the frame at rest.
 TEST_F(ImageDisplayGL, CrossFadeFromAFrameAtRestLooksAsDrawnAnew)
 {
     // Detail in both directions: a copy turned, mirrored or shifted shows.
     const auto detail = [](uint32_t x, uint32_t y) { return oxColour(uint8_t(x), uint8_t(y * 3 / 2), uint8_t((x * y) % 251)); };
     const std::string full = writePicture(dir.file("full.png"), 200, 150, detail);
     const std::string band = writePicture(dir.file("band.png"), 400, 150, detail);
+    enum Start { Anew, FromCopy, FromBackBuffer };
     std::vector<GLFrame> fades;
-    for (bool atRest : {false, true})
+    for (Start start : {Anew, FromCopy, FromBackBuffer})
         runView({full, band, full}, [&](ViewTestApp& a) {
             a.show(1);
             a.view->idle(1000000); // the first fade ends: copies are made from now on
-            if (atRest)
+            if (start != Anew)
                 a.frame();
+            if (start == FromBackBuffer) {
+                glClearColor(1, 0, 1, 1); // what the copy must replace
+                glClear(GL_COLOR_BUFFER_BIT);
+                EXPECT_TRUE(a.view->primeBackBuffer());
+            }
             a.show(2);
             a.view->idle(125000);
+            a.view->setBackBufferHoldsCopy(start == FromBackBuffer);
+            a.setClearMask(start == FromBackBuffer ? 0 : GL_COLOR_BUFFER_BIT);
             fades.push_back(a.frame());
         });
-    ASSERT_EQ(fades.size(), 2u);
+    ASSERT_EQ(fades.size(), 3u);
     fades[1].save("view_crossfade_from_rest");
     EXPECT_LE(fades[0].maxDifference(fades[1]), 2);
+    EXPECT_LE(fades[0].maxDifference(fades[2]), 2);
 }
 
 TEST_F(ImageDisplayGL, NothingIsDrawnWhileNothingMoves)
