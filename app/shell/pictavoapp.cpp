@@ -415,15 +415,15 @@ void PictavoApp::render()
 
 void PictavoApp::display(bool flushOnly)
 {
-    // While the first picture is still coming the frame is drawn (the
-    // renderer prepares what the picture's frame needs meanwhile) but not
-    // shown: the screen goes from the desktop straight to the picture, not
-    // through an empty window. The loading hint, when due, is shown.
     // What the single view put into the back buffer holds for the next frame
     // only, and only if that frame is the single view's.
     if (m_imageDisplay)
         m_imageDisplay->setBackBufferHoldsCopy(std::exchange(m_backBufferPrimed, false) &&
                                                m_activeView == m_imageDisplay.get());
+    // While the first picture is still coming the frame is drawn (the
+    // renderer prepares what the picture's frame needs meanwhile) but not
+    // shown: the screen goes from the desktop straight to the picture, not
+    // through an empty window. The loading hint, when due, is shown.
     if (m_imageDisplay && m_activeView == m_imageDisplay.get())
         m_imageDisplay->pickUpPicture(); // a picture ready now is in this frame
     const bool nothingYet = m_imageDisplay && m_activeView == m_imageDisplay.get() && !m_imageDisplay->hasPicture() &&
