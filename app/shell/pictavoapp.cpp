@@ -418,15 +418,14 @@ void PictavoApp::display(bool flushOnly)
     // What the single view put into the back buffer holds for the next frame
     // only, and only if that frame is the single view's.
     if (m_imageDisplay)
-        m_imageDisplay->setBackBufferHoldsCopy(std::exchange(m_backBufferPrimed, false) &&
-                                               m_activeView == m_imageDisplay.get());
+        m_imageDisplay->setBackBufferHoldsCopy(std::exchange(m_backBufferPrimed, false) && pictureViewActive());
     // While the first picture is still coming the frame is drawn (the
     // renderer prepares what the picture's frame needs meanwhile) but not
     // shown: the screen goes from the desktop straight to the picture, not
     // through an empty window. The loading hint, when due, is shown.
-    if (m_imageDisplay && m_activeView == m_imageDisplay.get())
+    if (pictureViewActive())
         m_imageDisplay->pickUpPicture(); // a picture ready now is in this frame
-    const bool nothingYet = m_imageDisplay && m_activeView == m_imageDisplay.get() && !m_imageDisplay->hasPicture() &&
+    const bool nothingYet = pictureViewActive() && !m_imageDisplay->hasPicture() &&
                             m_imageDisplay->isWaiting() && !m_imageDisplay->loadingHintShown();
     // A sheet opens filled: its first frame is shown once every cell on
     // screen has its thumbnail, or after a short wait for slow ones. Thumbnails
@@ -449,7 +448,7 @@ void PictavoApp::display(bool flushOnly)
         }
     }
     oxGLUTApplication::display(flushOnly || nothingYet || sheetFirst);
-    if (!flushOnly && !nothingYet && !sheetFirst && m_imageDisplay && m_activeView == m_imageDisplay.get())
+    if (!flushOnly && !nothingYet && !sheetFirst && pictureViewActive())
         m_backBufferPrimed = m_imageDisplay->primeBackBuffer();
     if (sheetFirst) {
         if (!m_thumbnailDisplay->visibleCellsComplete() && waited < SHEET_FIRST_FRAME_WAIT) {
@@ -478,7 +477,7 @@ void PictavoApp::display(bool flushOnly)
 
 bool PictavoApp::frameCoversWindow()
 {
-    return m_imageDisplay && m_activeView == m_imageDisplay.get() && m_imageDisplay->nextFrameStartsFromCopy();
+    return pictureViewActive() && m_imageDisplay->nextFrameStartsFromCopy();
 }
 
 void PictavoApp::onReshape(int, int)

@@ -84,6 +84,7 @@ public:
     ThumbnailDisplay* thumbnailDisplay() { return m_thumbnailDisplay.get(); }
     Display* activeView() const { return m_activeView; }
     bool thumbnailsActive() const { return m_activeView && m_activeView == m_thumbnailDisplay.get(); }
+    bool pictureViewActive() const { return m_activeView && m_activeView == m_imageDisplay.get(); }
     int overlayLevel() const { return m_overlayLevel; }
     bool isShutDown() const { return m_shutDown; }
 
