@@ -10,30 +10,20 @@
 
 namespace {
 
-// The pixels [first, end) of an axis, within [0, size), whose centres lie
+// The pixels [first, end) of an axis, within [lo, hi), whose centres lie
 // in [from, to), or in (from, to] for rows: GL counts rows from the bottom
 // and takes a centre on an edge for the pixel above or right of it.
 struct PixelSpan {
     int first = 0, end = 0;
 };
 
-PixelSpan pixelSpan(double from, double to, int size, bool rows)
+PixelSpan pixelSpan(double from, double to, int lo, int hi, bool rows)
 {
-    if (!(from < to))
+    if (!(from < to) || lo >= hi)
         return {};
     const double first = rows ? std::floor(from - 0.5) + 1 : std::ceil(from - 0.5);
     const double end = rows ? std::floor(to - 0.5) + 1 : std::ceil(to - 0.5);
-    return {int(std::clamp(first, 0.0, double(size))), int(std::clamp(end, 0.0, double(size)))};
-}
-
-PixelSpan columnSpan(double from, double to, int size)
-{
-    return pixelSpan(from, to, size, false);
-}
-
-PixelSpan rowSpan(double from, double to, int size)
-{
-    return pixelSpan(from, to, size, true);
+    return {int(std::clamp(first, double(lo), double(hi))), int(std::clamp(end, double(lo), double(hi)))};
 }
 
 struct Tap {
@@ -143,18 +133,31 @@ uint32_t blend(uint32_t under, oxColour c, float alpha)
 
 oxSoftFrame::oxSoftFrame(int width, int height, oxColour clear)
     : m_width(std::max(width, 0)), m_height(std::max(height, 0)),
-      m_pixels(size_t(m_width) * size_t(m_height), uint32_t(clear.r) << 16 | uint32_t(clear.g) << 8 | clear.b)
+      m_pixels(size_t(m_width) * size_t(m_height), uint32_t(clear.r) << 16 | uint32_t(clear.g) << 8 | clear.b),
+      m_clip{0, 0, m_width, m_height}
 {
 }
 
+void oxSoftFrame::setClip(int x0, int y0, int x1, int y1)
+{
+    m_clip[0] = std::clamp(x0, 0, m_width), m_clip[1] = std::clamp(y0, 0, m_height);
+    m_clip[2] = std::clamp(x1, 0, m_width), m_clip[3] = std::clamp(y1, 0, m_height);
+}
+
+
 void oxSoftFrame::fillRect(double left, double top, double right, double bottom, oxColour colour)
 {
-    const PixelSpan xs = columnSpan(left, right, m_width), ys = rowSpan(top, bottom, m_height);
+    const PixelSpan xs = pixelSpan(left, right, m_clip[0], m_clip[2], false);
+    const PixelSpan ys = pixelSpan(top, bottom, m_clip[1], m_clip[3], true);
     const float alpha = colour.a / 255.0f;
+    const uint32_t opaque = uint32_t(colour.r) << 16 | uint32_t(colour.g) << 8 | colour.b;
     for (int y = ys.first; y < ys.end; ++y) {
         uint32_t* row = m_pixels.data() + size_t(y) * size_t(m_width);
-        for (int x = xs.first; x < xs.end; ++x)
-            row[x] = blend(row[x], colour, alpha);
+        if (colour.a == 255) // most fills: the cells, the panel
+            std::fill(row + xs.first, row + std::max(xs.first, xs.end), opaque);
+        else
+            for (int x = xs.first; x < xs.end; ++x)
+                row[x] = blend(row[x], colour, alpha);
     }
 }
 
@@ -164,19 +167,21 @@ bool oxSoftFrame::drawPicture(const oxImage& picture, double left, double top, d
         picture.height() == 0)
         return false;
     const int w = int(std::min<uint32_t>(picture.width(), 1u << 20)), h = int(std::min<uint32_t>(picture.height(), 1u << 20));
-    const PixelSpan xs = columnSpan(left, right, m_width), ys = rowSpan(top, bottom, m_height);
-    const AxisTaps columns = axisTaps(xs, left, right, w), rows = axisTaps(ys, top, bottom, h);
+    const PixelSpan xs = pixelSpan(left, right, m_clip[0], m_clip[2], false);
+    const PixelSpan ys = pixelSpan(top, bottom, m_clip[1], m_clip[3], true);
+    const AxisTaps columnTaps = axisTaps(xs, left, right, w);
+    const AxisTaps rowTaps = axisTaps(ys, top, bottom, h);
     const bool grey = picture.components() == 1;
     // Rows first: one source-wide line of the columns' sums per target row,
     // all four samples of a pixel alike so that the loops vectorise.
-    const size_t cost = size_t(w * rows.perPixel + (xs.end - xs.first) * columns.perPixel) * 4;
+    const size_t cost = size_t(w * rowTaps.perPixel + (xs.end - xs.first) * columnTaps.perPixel) * 4;
     oxParallelFor(size_t(std::max(ys.end - ys.first, 0)), cost, [&](size_t begin, size_t end) {
         std::vector<float> line(size_t(w) * 4);
         for (size_t y = begin; y < end; ++y) {
             std::fill(line.begin(), line.end(), 0.0f);
-            for (size_t k = y * size_t(rows.perPixel); k < (y + 1) * size_t(rows.perPixel); ++k)
-                addWeighted(line.data(), picture.rowData(uint32_t(rows.index[k])), rows.weight[k], line.size());
-            gatherColumns(line.data(), columns, xs.end - xs.first, grey,
+            for (size_t k = y * size_t(rowTaps.perPixel); k < (y + 1) * size_t(rowTaps.perPixel); ++k)
+                addWeighted(line.data(), picture.rowData(uint32_t(rowTaps.index[k])), rowTaps.weight[k], line.size());
+            gatherColumns(line.data(), columnTaps, xs.end - xs.first, grey,
                           m_pixels.data() + (size_t(ys.first) + y) * size_t(m_width) + size_t(xs.first));
         }
         return true;
@@ -199,7 +204,8 @@ bool oxSoftFrame::drawText(const oxTextOutput& output)
         fillRect(text.left, text.top, text.right, text.bottom, output.backgroundColour());
     std::vector<Tap> us, vs;
     for (const oxGlyphQuad& q : text.glyphs) {
-        const PixelSpan xs = columnSpan(q.x0, q.x1, m_width), ys = rowSpan(q.y0, q.y1, m_height);
+        const PixelSpan xs = pixelSpan(q.x0, q.x1, m_clip[0], m_clip[2], false);
+        const PixelSpan ys = pixelSpan(q.y0, q.y1, m_clip[1], m_clip[3], true);
         const double uPerPixel = (q.u1 - q.u0) * tw / (q.x1 - q.x0), vPerPixel = (q.v1 - q.v0) * th / (q.y1 - q.y0);
         for (int y = ys.first; y < ys.end; ++y) {
             boxTaps(q.v0 * th + (y + 0.5 - q.y0) * vPerPixel, std::max(std::abs(vPerPixel), 1.0), th, vs);

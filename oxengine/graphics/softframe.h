@@ -25,6 +25,11 @@ public:
     const std::vector<uint32_t>& pixels() const { return m_pixels; }
     uint32_t pixel(int x, int y) const { return m_pixels[size_t(y) * size_t(m_width) + size_t(x)]; }
 
+    // Later drawing stays within the whole pixels [x0, x1) x [y0, y1), as
+    // within GL's scissor box; the whole frame again by default.
+    void setClip(int x0, int y0, int x1, int y1);
+    void clearClip() { setClip(0, 0, m_width, m_height); }
+
     // colour blended over the rectangle by its alpha.
     void fillRect(double left, double top, double right, double bottom, oxColour colour);
     // An opaque 8-bit picture stretched over the rectangle: averaged over
@@ -39,4 +44,5 @@ public:
 private:
     int m_width, m_height;
     std::vector<uint32_t> m_pixels;
+    int m_clip[4]; // x0, y0, x1, y1
 };

@@ -346,10 +346,14 @@ bool oxGuiFolderSelector::onKeyDown(int key, bool special)
 
 void oxGuiFolderSelector::draw()
 {
+    layOutRows(applicationWindowSize().height, [](oxTextOutput& text) { text.draw(); });
+}
+
+void oxGuiFolderSelector::layOutRows(double window, const std::function<void(oxTextOutput& text)>& paint)
+{
     if (!isVisible() || !font())
         return;
     const oxGuiSizeD row = toWindowSize(*this, {m_rowHeight, m_rowHeight});
-    const double window = applicationWindowSize().height;
     const oxColour highlight(m_bgColour.r, m_bgColour.g, m_bgColour.b, 255);
     m_textOutput.setMultiLine(false);
     m_textOutput.setKeepGLState(true);
@@ -368,13 +372,13 @@ void oxGuiFolderSelector::draw()
         if (e.state != oxFolderEntry::LEAF) {
             m_textOutput.setText(e.state == oxFolderEntry::COLLAPSED ? "+" : "-");
             m_textOutput.setPosition(at.x + e.depth * row.width, baseline);
-            m_textOutput.draw();
+            paint(m_textOutput);
         }
         const bool selected = e.path == m_selected;
         m_textOutput.setText(caption(e));
         m_textOutput.setColour(selected ? highlight : m_fgColour);
         m_textOutput.setBackgroundColour(selected ? m_fgColour : oxColour(0, 0, 0, 0));
         m_textOutput.setPosition(at.x + (e.depth + 1) * row.width, baseline);
-        m_textOutput.draw();
+        paint(m_textOutput);
     }
 }

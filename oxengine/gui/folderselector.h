@@ -67,6 +67,10 @@ public:
     bool onKeyDown(int key, bool special) override;
     bool acceptsFocus() const override { return true; }
     void draw() override;
+    // Lays out the rows a window of that height shows, one text at a time
+    // (expander marks and names), and hands each to paint: draw paints with
+    // GL, a frame drawn without GL paints the same texts.
+    void layOutRows(double windowHeight, const std::function<void(oxTextOutput& text)>& paint);
 
 private:
     // Selects row i (clamped) as the user did, and says so.

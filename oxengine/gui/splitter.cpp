@@ -64,7 +64,7 @@ void oxGuiHSplitter::draw()
 {
     if (!isVisible())
         return;
-    const oxColour bar = m_bgColour.blend(m_fgColour, 0.3f);
+    const oxColour bar = barColour();
     const oxGuiPoint p = m_position;
     const int w = m_size.width, h = m_size.height;
     auto fill = [&](oxColour c, int x, int y, int sw, int sh) {

@@ -14,6 +14,8 @@ public:
 
     bool isHovered() const { return m_hover; }
     bool isDragging() const { return m_dragging; }
+    // The bar's colour when the pointer is not over it.
+    oxColour barColour() const { return m_bgColour.blend(m_fgColour, 0.3f); }
 
     void onMouseMove(int button, int x, int y) override;
     bool beginDrag(int x, int y, oxGuiElement*& dragged, int& axes) override;
