@@ -38,17 +38,12 @@ std::unique_ptr<oxImage> decodeThumbnail(const std::string& fileName, int edge, 
     return fitInto(oxImageRegistry::instance().loadImage(fileName, options), edge, fileName);
 }
 
-// The thumbnail at the cache's size for the edge.
+// A thumbnail the cache does not hold, at the cache's size for the edge: made and stored, or its
+// failure recorded (or the one recorded thrown again).
 ThumbnailImage cachedThumbnail(const oxThumbnailCache& cache, const std::string& fileName, int edge,
                                const oxLoadOptions& limits, CacheWrite write)
 {
     ThumbnailImage made;
-    if (std::optional<oxThumbnailCache::Thumbnail> found = cache.find(fileName, edge)) {
-        made.sizeKnown = found->full.width > 0;
-        found->image->setComment(std::move(found->comment));
-        made.image = std::move(found->image);
-        return made;
-    }
     if (std::optional<std::string> reason = cache.failure(fileName))
         throw oxImageException(*reason, fileName);
     // Before reading: a file changed meanwhile is not stored as it is now.
@@ -75,6 +70,22 @@ ThumbnailImage cachedThumbnail(const oxThumbnailCache& cache, const std::string&
 
 } // namespace
 
+std::optional<ThumbnailImage> findCachedThumbnail(const oxThumbnailCache& cache, const std::string& fileName,
+                                                  int edge)
+{
+    std::optional<oxThumbnailCache::Thumbnail> found = cache.find(fileName, oxThumbnailCache::folderEdge(edge));
+    if (!found)
+        return std::nullopt;
+    ThumbnailImage made;
+    made.sizeKnown = found->full.width > 0;
+    found->image->setComment(std::move(found->comment));
+    made.image = std::move(found->image);
+    // Sheets of small squares get thumbnails no larger than their squares.
+    if (edge < oxThumbnailCache::folderEdge(edge))
+        made.image = fitInto(std::move(made.image), edge, fileName);
+    return made;
+}
+
 ThumbnailImage makeThumbnailImage(const oxThumbnailCache* cache, const std::string& fileName, int edge,
                                   const oxLoadOptions& limits, CacheWrite write)
 {
@@ -83,6 +94,8 @@ ThumbnailImage makeThumbnailImage(const oxThumbnailCache* cache, const std::stri
         made.image = decodeThumbnail(fileName, edge, limits);
         return made;
     }
+    if (std::optional<ThumbnailImage> found = findCachedThumbnail(*cache, fileName, edge))
+        return std::move(*found);
     ThumbnailImage made = cachedThumbnail(*cache, fileName, oxThumbnailCache::folderEdge(edge), limits, write);
     // Sheets of small squares get thumbnails no larger than their squares.
     if (edge < oxThumbnailCache::folderEdge(edge))

@@ -9,6 +9,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 // A thumbnail before it becomes textures.
@@ -35,6 +36,12 @@ enum class CacheWrite { Now, Later };
 // like oxImageRegistry::loadImage (oxCancelled is not recorded as a failure).
 ThumbnailImage makeThumbnailImage(const oxThumbnailCache* cache, const std::string& fileName, int edge,
                                   const oxLoadOptions& limits = {}, CacheWrite write = CacheWrite::Now);
+
+// The thumbnail the cache holds for the file, as makeThumbnailImage gives
+// it when the cache has a current one; nothing otherwise (nothing is
+// decoded or written).
+std::optional<ThumbnailImage> findCachedThumbnail(const oxThumbnailCache& cache, const std::string& fileName,
+                                                  int edge);
 
 // Fills the record from the thumbnail: texts, file data, statistics, tiles.
 // The record's lock is held and a GL context current.

@@ -240,6 +240,8 @@ struct HeadStart : MakeThumbnail {
 
 TEST_F(MakeThumbnail, DecodedOnceFittedThenFoundInTheCache)
 {
+    EXPECT_FALSE(findCachedThumbnail(cache, jpeg, 256)) << "looking neither decodes nor stores";
+    EXPECT_FALSE(findCachedThumbnail(cache, jpeg, 256));
     ThumbnailImage made = makeThumbnailImage(&cache, jpeg, 256);
     ASSERT_TRUE(made.image);
     EXPECT_EQ(made.image->size(), oxSize(256, 192)) << "fitted to the square, not an undershooting DCT scale";
@@ -252,6 +254,9 @@ TEST_F(MakeThumbnail, DecodedOnceFittedThenFoundInTheCache)
     EXPECT_EQ(found.image->sourceSize(), oxSize(1600, 1200));
     // A smaller square of the same cache folder: the cached one, fitted.
     EXPECT_EQ(makeThumbnailImage(&cache, jpeg, 200).image->size(), oxSize(200, 150));
+    std::optional<ThumbnailImage> looked = findCachedThumbnail(cache, jpeg, 200);
+    ASSERT_TRUE(looked);
+    EXPECT_EQ(looked->image->size(), oxSize(200, 150));
 }
 
 TEST_F(MakeThumbnail, ChangedFileIsRemadeAndAFailureNotRetried)
