@@ -10,6 +10,11 @@
 
 #include <memory>
 
+std::shared_ptr<const oxThumbnailCache> programThumbnailCache()
+{
+    return std::make_shared<const oxThumbnailCache>(oxThumbnailCache::userRoot(), "pictavo-" PICTAVO_VERSION);
+}
+
 LoaderServices programLoaderServices(LoaderServices services, std::shared_ptr<DecodeHeadStart> headStart)
 {
     if (!services.fill && headStart)
@@ -20,7 +25,7 @@ LoaderServices programLoaderServices(LoaderServices services, std::shared_ptr<De
         services.fill = preparePicture;
     if (!services.fillThumbnail) {
         // The thumbnails other programs share: made once, kept across runs.
-        auto cache = std::make_shared<const oxThumbnailCache>(oxThumbnailCache::userRoot(), "pictavo-" PICTAVO_VERSION);
+        std::shared_ptr<const oxThumbnailCache> cache = programThumbnailCache();
         // Each decode keeps a picture's budget, as in the single view: a
         // decompression bomb among the thumbnails is reduced or refused.
         const auto limits = [](const oxCancelToken& cancel) {

@@ -12,6 +12,10 @@
 #include <vector>
 
 class DecodeHeadStart;
+class oxThumbnailCache;
+
+// The shared thumbnail cache of the user, as this program writes into it.
+std::shared_ptr<const oxThumbnailCache> programThumbnailCache();
 
 // services with the program's preparation, GL context and file-operation
 // questions (the engine's Yes/No box) where they are empty; the members

@@ -5,6 +5,8 @@
 #include "app/shell/startup.h"
 #include "app/prepare/headstart.h"
 #include "app/prepare/prepare.h"
+#include "app/prepare/thumbnail.h"
+#include "app/shell/loaderwiring.h"
 #include "app/views/fototransform.h"
 #include "app/views/image/firstframe.h"
 
@@ -17,6 +19,7 @@
 #include "oxengine/graphics/fontmanager.h"
 #include "oxengine/gui/folderdialog.h"
 #include "oxengine/gui/style.h"
+#include "oxengine/platform/messagebox.h"
 #include "oxengine/platform/rc.h"
 #include "oxengine/platform/x11util.h"
 #include "oxengine/storage/files.h"
@@ -25,6 +28,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <optional>
 
 namespace {
 
@@ -275,8 +279,12 @@ void PictavoApp::onBeforeWindow(_XDisplay* display)
     // Pictures are converted to the display's colours as they are decoded,
     // from the first one on.
     oxSetDisplayProfile(oxDisplayIccProfile(display));
-    // The sheet shows no picture first.
-    if (m_startFile.empty() || m_startInThumbnails || readConfigInt(ConfigKey::LastMode) != 0)
+    if (m_startInThumbnails || readConfigInt(ConfigKey::LastMode) != 0) {
+        if (m_startFolderGiven && isFullScreen())
+            showSheetFirstFrame(display);
+        return;
+    }
+    if (m_startFile.empty())
         return;
     // On screen as soon as it is decoded, drawn without GL: the driver and
     // its first shaders take longer than the decode on a software renderer.
@@ -297,6 +305,41 @@ void PictavoApp::onBeforeWindow(_XDisplay* display)
     const oxImage* picture = m_headStart->wait(std::chrono::milliseconds(150));
     if (picture && drawFirstFrame(frame, *picture, m_startFile, m_overlayLevel, guiStyle()) &&
         window->show(frame.pixels())) {
+        m_firstFrameWindow = std::move(window);
+        oxMarkStartup("first frame shown without GL");
+    }
+}
+
+void PictavoApp::showSheetFirstFrame(_XDisplay* display)
+{
+    // The folder as the list will read it; one without pictures of its own
+    // would ask about its sub-folders first.
+    PictureListHooks quiet;
+    quiet.message = [](const std::string&, const std::string&, int, int) { return int(MB_NO); };
+    PictureList listing(quiet);
+    listing.setFolder(m_list.folder());
+    if (!isFolder(m_list.folder()) || !listing.loadFolder(0, SUBFOLDERS_NEVER) || listing.count() == 0)
+        return;
+    std::unique_ptr<oxFirstFrameWindow> window = oxFirstFrameWindow::open(display);
+    if (!window)
+        return;
+    m_thumbnailDisplay->applyGlobalStyle();
+    const std::shared_ptr<const oxThumbnailCache> cache = programThumbnailCache();
+    const int edge = m_thumbnailDisplay->metrics().itemSize;
+    const std::vector<std::string>& paths = listing.paths();
+    // Only what the cache holds: a cell it lacks is made by the loader, and
+    // then the GL frame is the first.
+    const auto cached = [&](int index) -> std::optional<ThumbnailDisplay::FirstFrameThumbnail> {
+        std::optional<ThumbnailImage> t = findCachedThumbnail(*cache, paths[size_t(index)], edge);
+        if (!t)
+            return std::nullopt;
+        const oxSize full = t->image->sourceSize();
+        return ThumbnailDisplay::FirstFrameThumbnail{std::move(t->image),
+                                                     t->sizeKnown ? std::max(full.width, full.height) : 0};
+    };
+    const oxColour bg = defaultGuiStyle.bgColour;
+    oxSoftFrame frame(window->width(), window->height(), oxColour(bg.r, bg.g, bg.b));
+    if (m_thumbnailDisplay->drawFirstFrame(frame, paths, listing.folder(), cached) && window->show(frame.pixels())) {
         m_firstFrameWindow = std::move(window);
         oxMarkStartup("first frame shown without GL");
     }
@@ -436,14 +479,17 @@ void PictavoApp::display(bool flushOnly)
     // it can show them all.
     const bool sheetFirst = !flushOnly && !nothingYet && !m_firstFrameShown && thumbnailsActive();
     std::chrono::steady_clock::duration waited{};
+    // Behind a first frame drawn without GL the user already sees the sheet
+    // complete: a GL frame with cells still empty would take them away again.
+    const auto sheetWait = m_firstFrameWindow ? SHEET_BEHIND_FIRST_FRAME_WAIT : SHEET_FIRST_FRAME_WAIT;
     if (sheetFirst) {
         const auto now = std::chrono::steady_clock::now();
         const bool drawnBefore = m_sheetDrawnSince.has_value();
         if (!drawnBefore)
             m_sheetDrawnSince = now;
         waited = now - *m_sheetDrawnSince;
-        if (drawnBefore && waited < SHEET_FIRST_FRAME_WAIT && !m_thumbnailDisplay->visibleCellsReady()) {
-            postRedisplayAfter(millisecondsLeft(SHEET_FIRST_FRAME_WAIT - waited));
+        if (drawnBefore && waited < sheetWait && !m_thumbnailDisplay->visibleCellsReady()) {
+            postRedisplayAfter(millisecondsLeft(sheetWait - waited));
             return;
         }
     }
@@ -451,8 +497,8 @@ void PictavoApp::display(bool flushOnly)
     if (!flushOnly && !nothingYet && !sheetFirst && pictureViewActive())
         m_backBufferPrimed = m_imageDisplay->primeBackBuffer();
     if (sheetFirst) {
-        if (!m_thumbnailDisplay->visibleCellsComplete() && waited < SHEET_FIRST_FRAME_WAIT) {
-            postRedisplayAfter(millisecondsLeft(SHEET_FIRST_FRAME_WAIT - waited));
+        if (!m_thumbnailDisplay->visibleCellsComplete() && waited < sheetWait) {
+            postRedisplayAfter(millisecondsLeft(sheetWait - waited));
             return;
         }
         swapBuffers();

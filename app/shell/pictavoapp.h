@@ -72,6 +72,9 @@ public:
     // does not exist is said so and the last folder shown instead; a last
     // folder that has gone gives way to the Pictures folder, else home.
     void loadStartFolder();
+    // The sheet's first frame drawn without GL, when every cell on screen
+    // has its thumbnail in the cache.
+    void showSheetFirstFrame(_XDisplay* display);
     // The window's caption: the picture's name and position ("a.jpg (3/40)
     // - Pictavo"), the folder and its count in the thumbnail view, else
     // the program's name.
@@ -150,6 +153,7 @@ private:
     // When the sheet's first frame was drawn first (and not yet shown).
     std::optional<std::chrono::steady_clock::time_point> m_sheetDrawnSince;
     static constexpr std::chrono::milliseconds SHEET_FIRST_FRAME_WAIT{250};
+    static constexpr std::chrono::milliseconds SHEET_BEHIND_FIRST_FRAME_WAIT{3000};
     std::unique_ptr<ImageDisplay> m_imageDisplay;
     std::unique_ptr<ThumbnailDisplay> m_thumbnailDisplay;
     FotoTransform* m_transform = nullptr; // owned by the framework

@@ -162,6 +162,27 @@ int GLFrame::maxDifference(const GLFrame& other) const
     return worst;
 }
 
+GLFrame::Distance GLFrame::distanceTo(const std::vector<uint32_t>& soft, int block) const
+{
+    Distance d;
+    if (soft.size() != size_t(m_width) * size_t(m_height))
+        return {256, m_width * m_height};
+    for (int by = 0; by + block <= m_height; by += block)
+        for (int bx = 0; bx + block <= m_width; bx += block)
+            for (int c = 0; c < 3; ++c) {
+                int sum = 0;
+                for (int y = by; y < by + block; ++y)
+                    for (int x = bx; x < bx + block; ++x) {
+                        const int s = int(soft[size_t(y) * size_t(m_width) + size_t(x)] >> (16 - 8 * c)) & 0xFF;
+                        const int diff = s - at(x, y)[c];
+                        sum += diff;
+                        d.farPixels += std::abs(diff) > 64;
+                    }
+                d.worstBlock = std::max(d.worstBlock, std::abs(sum) / (block * block));
+            }
+    return d;
+}
+
 void GLFrame::save(const std::string& name) const
 {
     const auto image = imageOf<oxColour>(m_width, m_height, [&](uint32_t x, uint32_t y) {

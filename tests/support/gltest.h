@@ -53,6 +53,14 @@ public:
     std::string text(int x, int y) const;
     // The largest difference of a colour channel between the frames.
     int maxDifference(const GLFrame& other) const;
+    // How far a frame drawn without GL (0x00RRGGBB words, rows top first, this frame's size) lies from
+    // this one: the largest mean difference of a channel over blocks of block x block pixels, and the
+    // pixels whose channels differ by more than 64.
+    struct Distance {
+        int worstBlock = 0;
+        int farPixels = 0;
+    };
+    Distance distanceTo(const std::vector<uint32_t>& soft, int block) const;
     // The matching pixels in the rectangle (the whole frame by default).
     PixelBox find(const PixelTest& p, PixelRect in = {0, 0, 1 << 30, 1 << 30}, int* count = nullptr) const;
     int count(const PixelTest& p, PixelRect in) const;

@@ -1,9 +1,11 @@
 #include "app/views/thumbnails/folderpanel.h"
 
+#include "oxengine/graphics/softframe.h"
 #include "oxengine/gui/folderselector.h"
 #include "oxengine/gui/scrollpanel.h"
 
 #include <algorithm>
+#include <cmath>
 
 FolderPanel::FolderPanel(const std::vector<oxFilename>& roots, int selectCommand, ThnHSplitter::MovedHook moved)
 {
@@ -39,4 +41,29 @@ void FolderPanel::place(int width, int height)
         m_revealPending = false;
         m_scroll->ensureVisible(m_selector->selectedRowPosition());
     }
+}
+
+bool FolderPanel::drawInto(oxSoftFrame& frame)
+{
+    if (!isVisible())
+        return true;
+    auto fill = [&frame](const oxGuiElement& e, oxColour colour) {
+        const oxGuiPointD p = toWindowPoint(e, e.getPosition());
+        const oxGuiSizeD s = toWindowSize(e, e.getSize());
+        frame.fillRect(p.x, p.y, p.x + s.width, p.y + s.height, colour);
+    };
+    bool drawn = true;
+    if (m_scroll->isVisible()) {
+        // Clipped to whole pixels as the scroll panel clips its content.
+        const oxGuiPointD p = toWindowPoint(*m_scroll, m_scroll->getPosition());
+        const oxGuiSizeD s = toWindowSize(*m_scroll, m_scroll->getSize());
+        frame.setClip(int(std::floor(p.x)), int(std::floor(p.y)), int(std::ceil(p.x + s.width)),
+                      int(std::ceil(p.y + s.height)));
+        fill(*m_scroll, m_scroll->getBgColour());
+        m_selector->layOutRows(frame.height(), [&](oxTextOutput& text) { drawn = frame.drawText(text) && drawn; });
+        frame.clearClip();
+    }
+    if (m_splitter->isVisible())
+        fill(*m_splitter, m_splitter->barColour());
+    return drawn;
 }

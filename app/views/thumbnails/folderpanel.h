@@ -9,6 +9,7 @@
 #include <vector>
 
 class oxFilename;
+class oxSoftFrame;
 class oxGuiFolderSelector;
 class oxGuiScrollablePanel;
 
@@ -43,6 +44,9 @@ public:
     // Rows of another height put other folders at the scroll position: the
     // shown folder is scrolled into view again at the next place.
     void applyStyle(const oxGuiStyle& style) override;
+    // The panel as draw shows it with the pointer elsewhere, into a frame
+    // drawn without GL; false when one of its texts cannot be drawn there.
+    bool drawInto(oxSoftFrame& frame);
 
 private:
     oxGuiFolderSelector* m_selector;

@@ -5,12 +5,14 @@
 #include "oxengine/core/catalogue.h"
 #include "oxengine/core/format.h"
 #include "oxengine/core/strings.h"
+#include "oxengine/graphics/softframe.h"
 #include "oxengine/graphics/textoutput.h"
 #include "oxengine/gui/draw.h"
 
 #include <GL/gl.h>
 
 #include <algorithm>
+#include <functional>
 
 std::vector<std::string> captionLines(const std::string& path, const LoadedPicture* record,
                                       const CaptionSwitches& switches)
@@ -60,8 +62,8 @@ oxColour SheetColours::broken() const
     return oxColour(220, 50, 50, 255);
 }
 
-void drawTextLine(oxTextOutput& out, const std::string& text, double x, double y, double height, oxColour colour,
-                  oxColour background, double maxWidth)
+bool setUpTextLine(oxTextOutput& out, const std::string& text, double x, double y, double height, oxColour colour,
+                   oxColour background, double maxWidth)
 {
     out.setTextHeight(height);
     out.setMultiLine(false);
@@ -70,9 +72,37 @@ void drawTextLine(oxTextOutput& out, const std::string& text, double x, double y
     out.setBackgroundColour(background);
     out.setPosition(x, y);
     out.setText(maxWidth > 0 ? out.elided(text, maxWidth) : text);
-    if (!out.text().empty())
+    return !out.text().empty();
+}
+
+void drawTextLine(oxTextOutput& out, const std::string& text, double x, double y, double height, oxColour colour,
+                  oxColour background, double maxWidth)
+{
+    if (setUpTextLine(out, text, x, y, height, colour, background, maxWidth))
         out.draw();
 }
+
+namespace {
+
+// The caption lines grow upward from the square's lower edge, each cut to
+// the square's width; paint draws each line set up in out.
+void layOutCaption(const CellDrawing& cell, const std::vector<std::string>& caption, const SheetColours& colours,
+                   oxTextOutput& out, const std::function<void(oxTextOutput&)>& paint)
+{
+    const double side = cell.itemSize * cell.scale, th = cell.captionHeight;
+    // The background reaches 0.1 th beyond the text on either side.
+    const double width = side - 0.2 * th;
+    double y = cell.position.y + side;
+    for (const std::string& line : caption) {
+        if (y - th < cell.position.y - 0.5)
+            break; // no room left in the square
+        if (setUpTextLine(out, line, cell.position.x + 0.1 * th, y, th, colours.foreground, colours.background, width))
+            paint(out);
+        y -= th;
+    }
+}
+
+} // namespace
 
 void drawCell(const CellDrawing& cell, const LoadedPicture* record, const std::vector<std::string>& caption,
               const SheetColours& colours, oxTextOutput& out, ExposureShader* shader)
@@ -86,16 +116,28 @@ void drawCell(const CellDrawing& cell, const LoadedPicture* record, const std::v
         if (cell.selected)
             drawSelectionVeil(cell.position, side);
     }
-    const double th = cell.captionHeight;
-    // The background reaches 0.1 th beyond the text on either side.
-    const double width = side - 0.2 * th;
-    double y = cell.position.y + side;
-    for (const std::string& line : caption) {
-        if (y - th < cell.position.y - 0.5)
-            break; // no room left in the square
-        drawTextLine(out, line, cell.position.x + 0.1 * th, y, th, colours.foreground, colours.background, width);
-        y -= th;
-    }
+    layOutCaption(cell, caption, colours, out, [](oxTextOutput& text) { text.draw(); });
+}
+
+bool drawSquareInto(oxSoftFrame& frame, const CellDrawing& cell, const oxImage& thumbnail, int fullExtent,
+                    oxColour background)
+{
+    const double side = cell.itemSize * cell.scale;
+    const oxGuiPointD p = cell.position;
+    frame.fillRect(p.x, p.y, p.x + side, p.y + side, background);
+    // The outer texel edges on the margins, as the tiles are drawn.
+    const ThumbnailFit fit =
+        fitThumbnail(int(thumbnail.width()), int(thumbnail.height()), cell.itemSize, cell.scale, fullExtent);
+    const double x = p.x + fit.marginX, y = p.y + fit.marginY;
+    return frame.drawPicture(thumbnail, x, y, x + thumbnail.width() * fit.scale, y + thumbnail.height() * fit.scale);
+}
+
+bool drawCaptionInto(oxSoftFrame& frame, const CellDrawing& cell, const std::vector<std::string>& caption,
+                     const SheetColours& colours, oxTextOutput& out)
+{
+    bool drawn = true;
+    layOutCaption(cell, caption, colours, out, [&](oxTextOutput& text) { drawn = frame.drawText(text) && drawn; });
+    return drawn;
 }
 
 void drawBrokenMark(oxGuiPointD position, double side, oxColour colour, oxColour background)

@@ -13,6 +13,8 @@
 #include <vector>
 
 class ExposureShader;
+class oxImage;
+class oxSoftFrame;
 class oxTextOutput;
 
 struct CaptionSwitches {
@@ -42,7 +44,10 @@ struct SheetColours {
 };
 
 // One line at (x, bottom y) of the given height; cut with an ellipsis at
-// maxWidth when it is positive.
+// maxWidth when it is positive. setUpTextLine only sets out up for it and
+// says whether there is anything to draw.
+bool setUpTextLine(oxTextOutput& out, const std::string& text, double x, double y, double height, oxColour colour,
+                   oxColour background, double maxWidth = 0);
 void drawTextLine(oxTextOutput& out, const std::string& text, double x, double y, double height, oxColour colour,
                   oxColour background, double maxWidth = 0);
 
@@ -59,6 +64,16 @@ struct CellDrawing {
 };
 void drawCell(const CellDrawing& cell, const LoadedPicture* record, const std::vector<std::string>& caption,
               const SheetColours& colours, oxTextOutput& out, ExposureShader* shader);
+
+// The same cell, not selected, into a frame drawn without GL, in two
+// steps: the square with its thumbnail (8-bit, opaque) of a picture whose
+// longer side is fullExtent (0: unknown), which cells may draw on several
+// threads at once; then, on one thread, the caption over it. False when the
+// thumbnail or a glyph cannot be drawn there.
+bool drawSquareInto(oxSoftFrame& frame, const CellDrawing& cell, const oxImage& thumbnail, int fullExtent,
+                    oxColour background);
+bool drawCaptionInto(oxSoftFrame& frame, const CellDrawing& cell, const std::vector<std::string>& caption,
+                     const SheetColours& colours, oxTextOutput& out);
 
 // A picture icon with a crack through it, centred in the square of side
 // side at position; the crack has the square's colour.

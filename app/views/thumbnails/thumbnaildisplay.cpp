@@ -11,6 +11,8 @@
 #include "oxengine/core/catalogue.h"
 #include "oxengine/core/strings.h"
 #include "oxengine/graphics/fontmanager.h"
+#include "oxengine/graphics/softframe.h"
+#include "oxengine/image/parallel.h"
 #include "oxengine/gui/folderselector.h"
 #include "oxengine/gui/guimenu.h"
 #include "oxengine/gui/keys.h"
@@ -23,6 +25,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <thread>
 
 ThumbnailDisplay::ThumbnailDisplay(ViewApplication* app, const std::vector<std::string>& pictures,
                                    ThumbnailSource& thumbnails, PictureOperations& operations,
@@ -74,7 +77,7 @@ void ThumbnailDisplay::applyStyle(const oxGuiStyle& style)
     m_text.setBackgroundColour(style.bgColour);
     m_text.setTextHeight(style.textHeight);
     // As wide as the sheet's margin is at its present scale.
-    placeFolderPanel(contentSize().width);
+    placeFolderPanel(contentSize().width, windowSize());
 }
 
 SheetGrid ThumbnailDisplay::grid() const
@@ -94,7 +97,7 @@ oxGuiSize ThumbnailDisplay::contentSize()
 {
     const oxGuiSize window = windowSize();
     const oxGuiSize size = sheetContentSize(m_metrics, grid(), window);
-    placeFolderPanel(size.width);
+    placeFolderPanel(size.width, window);
     return size;
 }
 
@@ -104,9 +107,8 @@ oxGuiSizeD ThumbnailDisplay::scaledContentSize()
     return {s.width * m_displayScale, s.height * m_displayScale};
 }
 
-void ThumbnailDisplay::placeFolderPanel(int contentWidth)
+void ThumbnailDisplay::placeFolderPanel(int contentWidth, oxGuiSize window)
 {
-    const oxGuiSize window = windowSize();
     const int width = contentWidth > 0 ? int(int64_t(m_metrics.listMargin) * window.width / contentWidth) : 0;
     m_folderPanel->place(width, window.height);
 }
@@ -217,6 +219,72 @@ void ThumbnailDisplay::drawCells(oxGuiSize window, const SheetView& view, const 
             drawCell(cell, record, captionLines(path, record, m_captions), colours, m_text, shader);
         }
     }
+}
+
+SheetView ThumbnailDisplay::firstView(oxGuiSize window, int count) const
+{
+    // As the viewing transform fits the sheet and then scrolls to its top
+    // left: content narrower or lower than the window is centred.
+    const oxGuiSize content = sheetContentSize(m_metrics, sheetGrid(m_metrics, window.width, count), window);
+    SheetView v{fitZoomFor(window.width, window.height, content, true), 0, 0};
+    const double spareX = content.width * v.scale - window.width, spareY = content.height * v.scale - window.height;
+    v.offsetX = spareX < 0 ? spareX * 0.5 : 0.0;
+    v.offsetY = spareY < 0 ? spareY * 0.5 : 0.0;
+    return v;
+}
+
+bool ThumbnailDisplay::drawFirstFrame(oxSoftFrame& frame, const std::vector<std::string>& pictures,
+                                      const std::string& folder, const FirstFrameThumbnails& thumbnail)
+{
+    const oxGuiSize window{frame.width(), frame.height()};
+    const int n = int(pictures.size());
+    if (n == 0 || m_captions.comments || m_captions.sizes || m_captions.date || !m_text.font())
+        return false;
+    const oxGuiStyle& style = application() ? application()->guiStyle() : defaultGuiStyle;
+    const SheetColours colours{style.fgColour, style.bgColour};
+    const SheetView view = firstView(window, n);
+    const SheetGrid g = sheetGrid(m_metrics, window.width, n);
+    const RowRange rows = visibleRows(m_metrics, g, view, window);
+    std::vector<std::pair<int, CellDrawing>> cells;
+    for (int index = rows.first * g.columns; index < std::min(n, (rows.last + 1) * g.columns); ++index) {
+        if (!cellVisible(cellWindowRect(m_metrics, g, view, index), window))
+            continue;
+        const oxGuiPointD origin = cellOrigin(m_metrics, g, index);
+        CellDrawing& cell = cells.emplace_back(index, CellDrawing{}).second;
+        cell.position = {origin.x * view.scale - view.offsetX, origin.y * view.scale - view.offsetY};
+        cell.itemSize = m_metrics.itemSize;
+        cell.scale = view.scale;
+        cell.captionHeight = captionHeight(view.scale, style.textHeight);
+    }
+    // The squares (reading their thumbnails takes longest) while the title
+    // is drawn and the panel laid out, neither overlapping a square; then
+    // the panel and the captions over the squares.
+    bool squares = false;
+    std::thread squareDrawing([&] {
+        squares = oxParallelFor(cells.size(), size_t(1) << 20, [&](size_t begin, size_t end) {
+            for (size_t i = begin; i < end; ++i) {
+                const std::optional<FirstFrameThumbnail> t = thumbnail(cells[i].first);
+                if (!t || !t->image ||
+                    !drawSquareInto(frame, cells[i].second, *t->image, t->fullExtent, colours.cell()))
+                    return false;
+            }
+            return true;
+        });
+    });
+    m_folderPanel->showFolder(folder);
+    placeFolderPanel(sheetContentSize(m_metrics, g, window).width, window);
+    const double title = m_metrics.titleMargin * view.scale;
+    bool drawn = !setUpTextLine(m_text, m_folderPanel->selector().getSelectedPath(),
+                                (m_metrics.listMargin + m_metrics.borderWidth) * view.scale - view.offsetX,
+                                title - view.offsetY, title, style.fgColour, colours.title()) ||
+                 frame.drawText(m_text);
+    squareDrawing.join();
+    // The panel clips what it draws, which would clip the squares too.
+    drawn = m_folderPanel->drawInto(frame) && drawn;
+    for (size_t i = 0; i < cells.size() && drawn && squares; ++i)
+        drawn = drawCaptionInto(frame, cells[i].second, captionLines(pictures[size_t(cells[i].first)], nullptr, m_captions),
+                                colours, m_text);
+    return drawn && squares && !cells.empty();
 }
 
 bool ThumbnailDisplay::visibleCellsReady() const

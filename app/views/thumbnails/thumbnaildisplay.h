@@ -17,6 +17,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,8 @@ class PictureOperations;
 class ThumbnailSource;
 class oxGuiPopupMenu;
 class oxGuiProgressBar;
+class oxImage;
+class oxSoftFrame;
 
 // Whether the progress bar is worth showing: work that is over within about
 // delay seconds (a sheet found in the cache) never flashes it; work that
@@ -101,9 +104,29 @@ public:
     // all; false before the first frame.
     bool visibleCellsReady() const;
 
+    // The sheet's first frame, drawn without GL before the window is up, as
+    // the view's own first frame of pictures (full paths) in folder will
+    // look: fitted to the width, at the top, nothing selected, the pointer
+    // elsewhere. thumbnail(index) gives the thumbnail of a cell on screen as
+    // the thumbnail cache holds it, or nothing; it is asked on several
+    // threads at once while the rest is drawn. False, the frame then
+    // unusable, when the view would draw what this cannot (an empty list, a
+    // cell without its thumbnail, caption lines beyond the name, glyphs from
+    // the system's fonts).
+    struct FirstFrameThumbnail {
+        std::unique_ptr<oxImage> image;
+        int fullExtent = 0; // the picture's longer side, 0 when unknown
+    };
+    using FirstFrameThumbnails = std::function<std::optional<FirstFrameThumbnail>(int index)>;
+    bool drawFirstFrame(oxSoftFrame& frame, const std::vector<std::string>& pictures, const std::string& folder,
+                        const FirstFrameThumbnails& thumbnail);
+
 private:
     int count() const { return int(m_pictures.size()); }
-    void placeFolderPanel(int contentWidth);
+    void placeFolderPanel(int contentWidth, oxGuiSize window);
+    // Where the sheet of count pictures lies when fitted to the window's
+    // width and scrolled to the top.
+    SheetView firstView(oxGuiSize window, int count) const;
     void updateProgress(oxGuiSize window);
     void drawCells(oxGuiSize window, const SheetView& view, const SheetColours& colours, double th);
     // For each selected index in order; false (and the warning sound) when

@@ -107,24 +107,9 @@ TEST_F(ImageDisplayGL, FirstFrameDrawnWithoutGLLooksLikeTheViewsFirstFrame)
         ASSERT_TRUE(a.view->currentPicture()->firstLook);
         a.infoLevel = 1;
         const GLFrame gl = a.frame();
-        const auto channel = [&](int x, int y, int c) { return int(soft.pixel(x, y) >> (16 - 8 * c)) & 0xFF; };
-        const auto glChannel = [&](int x, int y, int c) { return c == 0 ? gl.r(x, y) : c == 1 ? gl.g(x, y) : gl.b(x, y); };
-        constexpr int cell = 16;
-        int worstCell = 0, farPixels = 0;
-        for (int cy = 0; cy + cell <= gl.height(); cy += cell)
-            for (int cx = 0; cx + cell <= gl.width(); cx += cell)
-                for (int c = 0; c < 3; ++c) {
-                    int sum = 0;
-                    for (int y = cy; y < cy + cell; ++y)
-                        for (int x = cx; x < cx + cell; ++x) {
-                            const int d = channel(x, y, c) - glChannel(x, y, c);
-                            sum += d;
-                            farPixels += std::abs(d) > 64;
-                        }
-                    worstCell = std::max(worstCell, std::abs(sum) / (cell * cell));
-                }
-        EXPECT_LE(worstCell, 4);
-        EXPECT_LE(farPixels, gl.width() * gl.height() / 500);
+        const GLFrame::Distance d = gl.distanceTo(soft.pixels(), 16);
+        EXPECT_LE(d.worstBlock, 4);
+        EXPECT_LE(d.farPixels, gl.width() * gl.height() / 500);
     });
 }
 

@@ -9,6 +9,7 @@
 #include "oxengine/core/format.h"
 #include "oxengine/core/strings.h"
 #include "oxengine/graphics/fontmanager.h"
+#include "oxengine/graphics/softframe.h"
 #include "oxengine/graphics/texsupport.h"
 #include "oxengine/gui/progressbar.h"
 #include "oxengine/platform/glapp.h"
@@ -22,6 +23,9 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <optional>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -49,18 +53,24 @@ protected:
     // A record with tiles of width x height; full: the width of the picture it stands for.
     LoadedPicture* record(int width, int height, const std::function<oxColour(int x, int y)>& pixel, int full = 0)
     {
-        auto image = imageOf<oxColour>(uint32_t(width), uint32_t(height), [&](uint32_t x, uint32_t y) {
-            return pixel(int(x), int(y));
-        });
-        auto r = std::make_unique<LoadedPicture>();
-        r->imageWidth = r->fullWidth = width;
-        r->imageHeight = r->fullHeight = height;
-        if (full > 0)
-            r->fullWidth = full, r->fullHeight = full * height / width;
-        const oxTextureCapabilities caps = textureCapabilities();
-        uploadTiles(*image, planTiles(width, height, caps.maxTextureSize, caps.npotTextures), MIPMAP_ENGINE, *r);
-        m_records.push_back(std::move(r));
+        m_records.push_back(std::make_unique<LoadedPicture>());
+        fill(*m_records.back(), *picture(width, height, pixel), full);
         return m_records.back().get();
+    }
+    static std::unique_ptr<oxImage> picture(int width, int height, const std::function<oxColour(int x, int y)>& pixel)
+    {
+        return imageOf<oxColour>(uint32_t(width), uint32_t(height),
+                                 [&](uint32_t x, uint32_t y) { return pixel(int(x), int(y)); });
+    }
+    static void fill(LoadedPicture& r, oxImage& image, int full = 0)
+    {
+        const int width = int(image.width()), height = int(image.height());
+        r.imageWidth = r.fullWidth = width;
+        r.imageHeight = r.fullHeight = height;
+        if (full > 0)
+            r.fullWidth = full, r.fullHeight = full * height / width;
+        const oxTextureCapabilities caps = textureCapabilities();
+        uploadTiles(image, planTiles(width, height, caps.maxTextureSize, caps.npotTextures), MIPMAP_ENGINE, r);
     }
     void cell(LoadedPicture* r, double x, double y, bool selected = false, std::vector<std::string> caption = {})
     {
@@ -222,4 +232,55 @@ TEST_F(SheetGL, ReadyOnceEveryCellOnScreenHasItsThumbnail)
     EXPECT_TRUE(view.visibleCellsReady());
     thumbnails.records.erase(pictures[0]);
     EXPECT_FALSE(view.visibleCellsReady());
+}
+
+// The sheet's first frame is drawn without GL before the window is up, and the view's own first frame takes
+// its place: any difference between the two shows as a flicker.
+TEST_F(SheetGL, FirstFrameDrawnWithoutGLLooksLikeTheSheetsFirstFrame)
+{
+    TempDir dir;
+    // A tree opened down to the folder, and a name the panel cuts off.
+    for (const char* sub : {"holiday", "work", "a folder whose name is longer than the panel is wide"})
+        mkdir(dir.file(sub).c_str(), 0755);
+    const std::string folder = dir.file("holiday");
+    std::vector<std::string> pictures;
+    std::vector<std::unique_ptr<oxImage>> images;
+    for (int i = 0; i < 14; ++i) {
+        pictures.push_back(folder + formatString("/p%02d.jpg", i));
+        // Wide, tall and small ones, in stripes that any misplaced texel shows.
+        const int w = i % 3 == 0 ? 200 : i % 3 == 1 ? 96 : 40, h = i % 3 == 0 ? 150 : i % 3 == 1 ? 128 : 30;
+        images.push_back(picture(w, h, [i](int x, int y) {
+            return oxColour(uint8_t(x * 37 + i * 20), uint8_t((x / 3 + y / 5) % 2 ? 220 : 30), uint8_t(y * 11));
+        }));
+        images.back()->setComponents(3); // opaque, as the cache's are
+    }
+    const int fullExtent = 1600; // the small ones are thumbnails of large pictures
+    ThumbnailDisplay view(&app, pictures, thumbnails, thumbnails, {oxFilename(dir.path())});
+    view.applyGlobalStyle();
+    oxSoftFrame soft(W, H, oxColour(0, 0, 0));
+    EXPECT_FALSE(view.drawFirstFrame(soft, pictures, folder, [](int) { return std::nullopt; }))
+        << "a cell without its thumbnail";
+    soft = oxSoftFrame(W, H, oxColour(0, 0, 0));
+    ASSERT_TRUE(view.drawFirstFrame(soft, pictures, folder, [&](int i) {
+        return std::optional<ThumbnailDisplay::FirstFrameThumbnail>({images[size_t(i)]->clone(), fullExtent});
+    }));
+
+    // The view as the application opens it: fitted, at the top, every thumbnail there.
+    for (size_t i = 0; i < pictures.size(); ++i)
+        fill(thumbnails.add(pictures[i]), *images[i], fullExtent);
+    FotoTransform transform{nullptr, &framework};
+    app.transform = &transform;
+    view.setFolder(folder);
+    transform.setView(&view);
+    transform.refit();
+    transform.scrollTo(transform.minimumOffsetX(), transform.minimumOffsetY());
+    glClear(GL_COLOR_BUFFER_BIT);
+    view.drawView(1);
+    const GLFrame gl(W, H);
+    glSaveArtifact("thumbnails_first_frame", W, H);
+    const GLFrame::Distance d = gl.distanceTo(soft.pixels(), 16);
+    EXPECT_LE(d.worstBlock, 4);
+    EXPECT_LE(d.farPixels, W * H / 500);
+    for (auto& [name, r] : thumbnails.records)
+        r->releaseTiles();
 }
