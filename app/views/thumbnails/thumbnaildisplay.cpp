@@ -256,9 +256,9 @@ bool ThumbnailDisplay::drawFirstFrame(oxSoftFrame& frame, const std::vector<std:
         cell.scale = view.scale;
         cell.captionHeight = captionHeight(view.scale, style.textHeight);
     }
-    // The squares (reading their thumbnails takes longest) while the title
-    // is drawn and the panel laid out, neither overlapping a square; then
-    // the panel and the captions over the squares.
+    // The squares (reading their thumbnails takes longest) while the panel
+    // is laid out; then the title and the panel, which no square overlaps,
+    // and the captions over the squares.
     bool squares = false;
     std::thread squareDrawing([&] {
         squares = oxParallelFor(cells.size(), size_t(1) << 20, [&](size_t begin, size_t end) {
@@ -273,17 +273,17 @@ bool ThumbnailDisplay::drawFirstFrame(oxSoftFrame& frame, const std::vector<std:
     });
     m_folderPanel->showFolder(folder);
     placeFolderPanel(sheetContentSize(m_metrics, g, window).width, window);
+    squareDrawing.join();
     const double title = m_metrics.titleMargin * view.scale;
     bool drawn = !setUpTextLine(m_text, m_folderPanel->selector().getSelectedPath(),
                                 (m_metrics.listMargin + m_metrics.borderWidth) * view.scale - view.offsetX,
                                 title - view.offsetY, title, style.fgColour, colours.title()) ||
                  frame.drawText(m_text);
-    squareDrawing.join();
-    // The panel clips what it draws, which would clip the squares too.
     drawn = m_folderPanel->drawInto(frame) && drawn;
-    for (size_t i = 0; i < cells.size() && drawn && squares; ++i)
-        drawn = drawCaptionInto(frame, cells[i].second, captionLines(pictures[size_t(cells[i].first)], nullptr, m_captions),
-                                colours, m_text);
+    for (size_t i = 0; i < cells.size() && drawn && squares; ++i) {
+        const std::vector<std::string> caption = captionLines(pictures[size_t(cells[i].first)], nullptr, m_captions);
+        drawn = drawCaptionInto(frame, cells[i].second, caption, colours, m_text);
+    }
     return drawn && squares && !cells.empty();
 }
 
