@@ -15,7 +15,8 @@ std::shared_ptr<const oxThumbnailCache> programThumbnailCache()
     return std::make_shared<const oxThumbnailCache>(oxThumbnailCache::userRoot(), "pictavo-" PICTAVO_VERSION);
 }
 
-LoaderServices programLoaderServices(LoaderServices services, std::shared_ptr<DecodeHeadStart> headStart)
+LoaderServices programLoaderServices(LoaderServices services, std::shared_ptr<DecodeHeadStart> headStart,
+                                     std::shared_ptr<ThumbnailHandover> handover)
 {
     if (!services.fill && headStart)
         services.fill = [headStart](const std::string& name, LoadedPicture& picture, const oxCancelToken& cancel) {
@@ -40,10 +41,12 @@ LoaderServices programLoaderServices(LoaderServices services, std::shared_ptr<De
         };
         // Decoded on the workers, uploaded on the loader thread.
         if (!services.makeThumbnail)
-            services.makeThumbnail = [cache, limits](const std::string& name, int edge,
-                                                     const oxCancelToken& cancel) -> MadeThumbnail {
+            services.makeThumbnail = [cache, limits, handover](const std::string& name, int edge,
+                                                               const oxCancelToken& cancel) -> MadeThumbnail {
+                std::optional<ThumbnailImage> handed = handover ? handover->take(name, edge) : std::nullopt;
                 auto made = std::make_shared<ThumbnailImage>(
-                    makeThumbnailImage(cache.get(), name, edge, limits(cancel), CacheWrite::Later));
+                    handed ? std::move(*handed)
+                           : makeThumbnailImage(cache.get(), name, edge, limits(cancel), CacheWrite::Later));
                 std::function<void()> store = std::move(made->store);
                 return {[made](const std::string& file, LoadedPicture& picture, const oxCancelToken&) {
                             uploadThumbnail(file, *made, picture);

@@ -28,6 +28,8 @@
 
 #include <algorithm>
 #include <chrono>
+#include <map>
+#include <mutex>
 #include <optional>
 
 namespace {
@@ -70,9 +72,10 @@ void initialWindowSize(int screenWidth, int screenHeight, int& width, int& heigh
 }
 
 PictavoApp::PictavoApp(LoaderServices loaderServices)
-    : m_list(listHooks()), m_headStart(std::make_shared<DecodeHeadStart>())
+    : m_list(listHooks()), m_headStart(std::make_shared<DecodeHeadStart>()),
+      m_thumbnailHandover(std::make_shared<ThumbnailHandover>())
 {
-    LoaderServices services = programLoaderServices(std::move(loaderServices), m_headStart);
+    LoaderServices services = programLoaderServices(std::move(loaderServices), m_headStart, m_thumbnailHandover);
     if (!services.reportFailures)
         services.reportFailures = [this](const std::vector<FileOperationFailure>& failures) {
             m_failures.add(fileOperationFailureText(failures));
@@ -328,18 +331,26 @@ void PictavoApp::showSheetFirstFrame(_XDisplay* display)
     const int edge = m_thumbnailDisplay->metrics().itemSize;
     const std::vector<std::string>& paths = listing.paths();
     // Only what the cache holds: a cell it lacks is made by the loader, and
-    // then the GL frame is the first.
+    // then the GL frame is the first. What is read goes to the loader after.
+    std::map<int, ThumbnailImage> read;
+    std::mutex readLock;
     const auto cached = [&](int index) -> std::optional<ThumbnailDisplay::FirstFrameThumbnail> {
         std::optional<ThumbnailImage> t = findCachedThumbnail(*cache, paths[size_t(index)], edge);
         if (!t)
             return std::nullopt;
         const oxSize full = t->image->sourceSize();
-        return ThumbnailDisplay::FirstFrameThumbnail{std::move(t->image),
-                                                     t->sizeKnown ? std::max(full.width, full.height) : 0};
+        const ThumbnailDisplay::FirstFrameThumbnail cell{t->image.get(),
+                                                         t->sizeKnown ? std::max(full.width, full.height) : 0};
+        std::lock_guard<std::mutex> lock(readLock);
+        read.emplace(index, std::move(*t));
+        return cell;
     };
     const oxColour bg = defaultGuiStyle.bgColour;
     oxSoftFrame frame(window->width(), window->height(), oxColour(bg.r, bg.g, bg.b));
-    if (m_thumbnailDisplay->drawFirstFrame(frame, paths, listing.folder(), cached) && window->show(frame.pixels())) {
+    const bool drawn = m_thumbnailDisplay->drawFirstFrame(frame, paths, listing.folder(), cached);
+    for (auto& [index, thumbnail] : read)
+        m_thumbnailHandover->put(paths[size_t(index)], edge, std::move(thumbnail));
+    if (drawn && window->show(frame.pixels())) {
         m_firstFrameWindow = std::move(window);
         oxMarkStartup("first frame shown without GL");
     }
@@ -506,6 +517,7 @@ void PictavoApp::display(bool flushOnly)
     if (!flushOnly && !nothingYet && !m_firstFrameShown) {
         m_firstFrameShown = true;
         m_firstFrameWindow.reset();
+        m_thumbnailHandover->clear();
         m_loader->holdReadAhead(false);
         oxMarkStartup("first frame swapped");
     }

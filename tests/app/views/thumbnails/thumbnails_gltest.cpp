@@ -262,7 +262,7 @@ TEST_F(SheetGL, FirstFrameDrawnWithoutGLLooksLikeTheSheetsFirstFrame)
         << "a cell without its thumbnail";
     soft = oxSoftFrame(W, H, oxColour(0, 0, 0));
     ASSERT_TRUE(view.drawFirstFrame(soft, pictures, folder, [&](int i) {
-        return std::optional<ThumbnailDisplay::FirstFrameThumbnail>({images[size_t(i)]->clone(), fullExtent});
+        return std::optional<ThumbnailDisplay::FirstFrameThumbnail>({images[size_t(i)].get(), fullExtent});
     }));
 
     // The view as the application opens it: fitted, at the top, every thumbnail there.
