@@ -114,7 +114,6 @@ TEST_P(DialogDrawing, EachWidgetDrawsInsideItsRectangleWithFocusHoverAndInactive
     expectInside(frame.find(BLUE), windowRect(*d.cancel), "Cancel", 1);
     expectInside(frame.find(MAGENTA), windowRect(*d.check), "checkbox", 1);
     const PixelRect c = windowRect(*d.cancel), o = windowRect(*d.ok), k = windowRect(*d.check);
-    EXPECT_EQ(std::pair(o.w, o.h), std::pair(3 * th, th));
     // The focused button is framed along its whole edge, the other is not.
     EXPECT_GT(frame.rowShare(BLUE, c.y, c.x, c.x + c.w), 0.95);
     EXPECT_GT(frame.rowShare(BLUE, c.y + c.h - 1, c.x, c.x + c.w), 0.95);

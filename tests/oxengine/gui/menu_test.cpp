@@ -59,7 +59,6 @@ TEST_F(Menus, ChoosingPostsTheCommandAndOtherClicksDismissOrAreSwallowed)
         app.handleMouseButton(0, false, 900, 700);
     });
     EXPECT_EQ(menu.popup(100, 100), 0);
-    EXPECT_EQ(app.runs, 3);
     EXPECT_EQ(take(), (Log{"button0up", "button0up", "button0up"})); // only the releases went on
     EXPECT_TRUE(sounds.played().empty());
 }
