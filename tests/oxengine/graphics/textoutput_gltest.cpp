@@ -141,15 +141,12 @@ TEST_F(TextDrawing, TabColumnsLineUpWhateverTheWidthsBeforeThem)
     out.setMultiLine(true);
     out.setTextHeight(20);
     out.setPosition(20, 40);
+    out.setText("[F2], [Tab]"); // the widest key
+    const int keyEnd = 20 + int(out.measure().width) + 1;
     out.setText("[F1]\t\tHelp\n[F2], [Tab]\tSelect folder\n[Q], [Esc]\t\tQuit\n[Space]\t\tNext image");
     out.draw();
     glSaveArtifact("textoutput_tab_columns", W, H);
     // Where the column starts is the layout test's; here the drawn lines follow it.
-    oxTextOutput key;
-    key.setFont(font);
-    key.setTextHeight(20);
-    key.setText("[F2], [Tab]");
-    const int keyEnd = 20 + int(key.measure().width) + 1;
     const GLFrame frame(W, H);
     std::vector<int> starts; // of the ink right of the widest key, per line
     for (int line = 0; line < 4; ++line)
