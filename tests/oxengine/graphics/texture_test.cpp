@@ -9,7 +9,6 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <cstring>
 
 TEST(TextureFilters, QualityChoosesFiltersAndAnisotropy)
 {

@@ -114,7 +114,6 @@ TEST_P(DialogDrawing, EachWidgetDrawsInsideItsRectangleWithFocusHoverAndInactive
     expectInside(frame.find(BLUE), windowRect(*d.cancel), "Cancel", 1);
     expectInside(frame.find(MAGENTA), windowRect(*d.check), "checkbox", 1);
     const PixelRect c = windowRect(*d.cancel), o = windowRect(*d.ok), k = windowRect(*d.check);
-    EXPECT_EQ(std::pair(o.w, o.h), std::pair(3 * th, th));
     // The focused button is framed along its whole edge, the other is not.
     EXPECT_GT(frame.rowShare(BLUE, c.y, c.x, c.x + c.w), 0.95);
     EXPECT_GT(frame.rowShare(BLUE, c.y + c.h - 1, c.x, c.x + c.w), 0.95);
@@ -138,12 +137,8 @@ TEST_P(DialogDrawing, EachWidgetDrawsInsideItsRectangleWithFocusHoverAndInactive
     const PixelBox fill = states.find(GREEN);
     EXPECT_EQ(fill.left, o.x);
     EXPECT_EQ(fill.right, o.x + o.w - 1);
-    int brightest = 0;
-    for (int y = c.y; y < c.y + c.h; ++y)
-        for (int x = c.x; x < c.x + c.w; ++x)
-            brightest = std::max(brightest, int(states.at(x, y)[2]));
-    EXPECT_GT(brightest, 120);
-    EXPECT_LT(brightest, 200);
+    EXPECT_GT(states.count([](int, int, int b) { return b > 120; }, c), 0);
+    EXPECT_EQ(states.count([](int, int, int b) { return b >= 200; }, c), 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(TextHeights, DialogDrawing, testing::Values(20, 40));

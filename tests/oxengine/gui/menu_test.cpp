@@ -59,7 +59,6 @@ TEST_F(Menus, ChoosingPostsTheCommandAndOtherClicksDismissOrAreSwallowed)
         app.handleMouseButton(0, false, 900, 700);
     });
     EXPECT_EQ(menu.popup(100, 100), 0);
-    EXPECT_EQ(app.runs, 3);
     EXPECT_EQ(take(), (Log{"button0up", "button0up", "button0up"})); // only the releases went on
     EXPECT_TRUE(sounds.played().empty());
 }
@@ -73,7 +72,6 @@ TEST_F(Menus, SubmenusOpenBesideTheirEntryAlongThePointersPath)
     oxGuiPopupMenu* sub = sort->popupMenu();
     // Over the parent's frame, beside its inside.
     EXPECT_EQ(sub->getPosition(), (oxGuiPoint{menu.getPosition().x + menu.getSize().width - 3, sort->getPosition().y}));
-    EXPECT_EQ(sub->rootMenu(), &menu);
     // Into the nested menu: it stays open and its entry lights up.
     moveOnto(entry(*sub, 1));
     EXPECT_TRUE(sort->isOpen());

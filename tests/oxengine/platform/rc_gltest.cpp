@@ -11,7 +11,6 @@
 #include <GL/glx.h>
 #include <X11/Xlib.h>
 
-#include <cstdlib>
 #include <thread>
 
 namespace {

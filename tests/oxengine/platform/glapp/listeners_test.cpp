@@ -113,8 +113,6 @@ TEST_F(Listeners, WhicheverGoesFirstTheRegistrationEnds)
     }
     EXPECT_EQ(app.guiEventListeners().size(), 1u);
     EXPECT_FALSE(!app.idleListeners().empty() || app.isIdleCallbackInstalled());
-    app.dispatchKeyDown(1, false); // nothing dangling
-    EXPECT_TRUE(log.empty());
 
     // The application detaches its listeners but does not destroy them.
     RecordingListener a("a", log);

@@ -18,7 +18,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <cstring>
 #include <numeric>
 #include <optional>
 
@@ -145,25 +144,17 @@ TEST(MainLoop, IdleLoopSleepsAndPostsFromAnotherThreadWakeIt)
     isolatedCase([] {
         LoopApp app;
         app.setInitialWindowSize(64, 64);
-        std::atomic<int64_t> deliveredAt{0};
-        app.commandHook = [&](unsigned c) { return c == 42 && (deliveredAt = oxTimer::now(), true); };
-        std::vector<double> latencies;
+        std::atomic<bool> delivered{false};
+        app.commandHook = [&](unsigned c) { return c == 42 && (delivered = true); };
         double used = -1;
-        bool redrawWoke = false;
+        bool postWoke = false, redrawWoke = false;
         EXPECT_EQ(app.runFor(30s, [&] {
             std::this_thread::sleep_for(300ms);
             const double start = cpuSeconds();
             std::this_thread::sleep_for(3s);
             used = cpuSeconds() - start;
-            for (int i = 0; i < 5; ++i) {
-                std::this_thread::sleep_for(200ms); // the loop is asleep again
-                deliveredAt = 0;
-                const int64_t postedAt = oxTimer::now();
-                app.postCommand(42);
-                if (!waitUntil([&] { return deliveredAt != 0; }, 2s))
-                    break;
-                latencies.push_back(double(deliveredAt - postedAt) * 1000.0 / double(oxTimer::frequency()));
-            }
+            app.postCommand(42);
+            postWoke = waitUntil([&] { return delivered.load(); }, 2s);
             const int before = app.frames;
             app.postRedisplayFromAnyThread();
             redrawWoke = waitUntil([&] { return app.frames > before; }, 2s);
@@ -172,10 +163,8 @@ TEST(MainLoop, IdleLoopSleepsAndPostsFromAnotherThreadWakeIt)
         std::printf("processor time while idle: %.1f ms over 3 s (%.2f%%)\n", used * 1000.0, used / 3.0 * 100.0);
         EXPECT_GE(used, 0.0);
         EXPECT_LT(used, 0.02 * 3.0);
-        ASSERT_EQ(latencies.size(), 5u) << "a posted command was not delivered within 2 s";
+        EXPECT_TRUE(postWoke);
         EXPECT_TRUE(redrawWoke);
-        std::sort(latencies.begin(), latencies.end());
-        std::printf("wake-up latency of a cross-thread post: median %.3f ms, max %.3f ms\n", latencies[2], latencies[4]);
     });
 }
 
@@ -238,20 +227,16 @@ TEST(MainLoop, MessageBoxFromAThreadShowsAboveTheFullScreenWindow)
     });
 }
 
-// A modal run sleeps as the main loop does, takes its own posts and clicks, and passes on the rest.
-TEST(GuiModalRun, SleepsTakesPostsAndClicksAndPassesOnTheRest)
+// A modal run sleeps as the main loop does and takes its own posts and the window's clicks.
+TEST(GuiModalRun, SleepsAndTakesPostsAndClicks)
 {
     isolatedCase([] {
         LoopApp app;
         app.setInitialWindowSize(320, 200);
-        std::atomic<bool> running{false}, rescanned{false}, ownCommand{false};
+        std::atomic<bool> running{false}, ownCommand{false};
         std::atomic<int> result{-1}, okX{0}, okY{0};
         std::unique_ptr<ScriptPanel> dialog;
         app.commandHook = [&](unsigned c) {
-            if (c == 223) {
-                rescanned = !running;
-                return true;
-            }
             if (c != 700)
                 return false;
             dialog = std::make_unique<ScriptPanel>();
@@ -273,18 +258,16 @@ TEST(GuiModalRun, SleepsTakesPostsAndClicksAndPassesOnTheRest)
             const double start = cpuSeconds();
             std::this_thread::sleep_for(1s);
             used = cpuSeconds() - start;
-            app.postCommand(223); // background work done: not the dialog's
             app.postCommand(701);
             tookPost = waitUntil([&] { return ownCommand.load(); }, 5s);
             clickInWindow(app.nativeHandles().window, okX, okY);
-            waitUntil([&] { return !running && rescanned; }, 5s);
+            waitUntil([&] { return !running; }, 5s);
             app.postCommand(LoopApp::CMD_QUIT);
         });
         EXPECT_EQ(rc, 0);
         EXPECT_FALSE(app.timedOut);
         EXPECT_TRUE(tookPost);
         EXPECT_EQ(result.load(), GUI_CMD_OK);
-        EXPECT_TRUE(rescanned.load()); // delivered after the run, not swallowed
         std::printf("processor time during an idle modal run: %.1f ms over 1 s\n", used * 1000.0);
         EXPECT_GE(used, 0.0);
         EXPECT_LT(used, 0.02);
