@@ -13,14 +13,11 @@
 #include "support/testsupport.h"
 #include "tests/app/apptest.h"
 
-#include <GL/freeglut.h>
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <mutex>
-#include <thread>
 #include <sys/stat.h>
 
 namespace fs = std::filesystem;
