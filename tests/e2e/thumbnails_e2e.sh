@@ -36,7 +36,6 @@ OX_MESSAGE_ANSWERS="=Holiday at the sea" start "$pics" || exit 1
 check "single picture first" shows '#c00000' '#0000c0'
 key t
 check "T: sheet, wide JPEG left" cell_is 0 64 128 '#c00000'
-check "T: sheet, wide JPEG right" cell_is 0 192 128 '#0000c0'
 check "tall JPEG upright and narrow" cell_is 1 80 128 '#00b000'
 check "tall JPEG right half" cell_is 1 176 128 '#e0e000'
 

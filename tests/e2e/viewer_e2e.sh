@@ -43,11 +43,8 @@ key 1 BackSpace
 check "back to the first" shows '#c00000' '#0000c0'
 
 # Right click opens the context menu; its second entry is "Next".
-before=$(signature "$((ww / 2))" "$mid" 300 300)
 click 3 "$((ww / 2))" "$mid"
 sleep 0.7
-menu=$(signature "$((ww / 2))" "$mid" 300 300)
-check "right click: menu shown" differ "$before" "$menu"
 key Down Down Return
 check "menu Next: second picture" shows '#00b000' '#e0e000'
 

@@ -1,4 +1,4 @@
-// Both loaders with the real preparation: textures made on the loader thread, drawn by the main context.
+// Both loaders with the real preparation: textures made on the loader thread and freed; the simple loader's drawn.
 #include "loadertest.h"
 
 #include "app/loader/simpleloader.h"
@@ -46,7 +46,7 @@ GLFrame draw(LoadedPicture& p, double scale)
 } // namespace
 
 // The shut-down destroys every texture, also of a picture in use, without leftover reports.
-TEST(BGTextureLoaderGL, TexturesAreDrawnByTheMainContextAndFreedAtShutDown)
+TEST(BGTextureLoaderGL, TexturesAreMadeOnTheLoaderThreadAndFreedAtShutDown)
 {
     if (!glTestContext(128, 64))
         GTEST_SKIP() << "no X display with GLX";
@@ -68,10 +68,6 @@ TEST(BGTextureLoaderGL, TexturesAreDrawnByTheMainContextAndFreedAtShutDown)
         EXPECT_EQ(p->note, "");
         EXPECT_EQ(p->imageWidth, 256);
         EXPECT_GE(oxLiveTextureCount(), texturesBefore + 8); // 2 pictures, 6 thumbnails
-        const GLFrame drawn = draw(*p, 0.5);
-        glSaveArtifact("loader_tile", 128, 64);
-        EXPECT_GT(drawn.at(16, 32)[0], 200);
-        EXPECT_GT(drawn.at(112, 32)[2], 200);
         const LoadedPicture* thumb = loader->readThumbnail(file).get();
         ASSERT_NE(thumb, nullptr);
         EXPECT_EQ(thumb->imageWidth, 32);

@@ -13,14 +13,11 @@
 #include "support/testsupport.h"
 #include "tests/app/apptest.h"
 
-#include <GL/freeglut.h>
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <mutex>
-#include <thread>
 #include <sys/stat.h>
 
 namespace fs = std::filesystem;
@@ -37,15 +34,6 @@ struct IsolatedHome {
     TempHome home;
 };
 IsolatedHome g_home;
-
-// Takes the picture the view asked for once the loader has it (within 20 s).
-bool pickedUp(ImageDisplay& view)
-{
-    for (int i = 0; i < 20000 && view.isWaiting(); ++i)
-        if (!view.pickUpPicture())
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    return !view.isWaiting();
-}
 
 class App : public ::testing::Test {
 protected:
@@ -233,7 +221,6 @@ TEST_F(App, EmptiedListShowsNothingAndDeletesNothing)
     EXPECT_EQ(a.imageDisplay()->currentPicture(), nullptr);
     const ViewOverlays& lines = a.imageDisplay()->overlays();
     EXPECT_EQ(lines.fileNameLine().text() + lines.pictureTextLine().text(), "");
-    EXPECT_TRUE(a.imageDisplay()->onCommand(CMD_DELETE));
     EXPECT_FALSE(a.onKeyDown(GUI_KEY_DELETE, false));
     static_cast<ViewApplication&>(a).deletePicture(shown); // as a view holding it would ask
     EXPECT_TRUE(fs::exists(shown));

@@ -58,10 +58,7 @@ public:
     {
         current = std::clamp(index, 0, int(paths.size()) - 1);
         view->showPicture(paths[size_t(current)]);
-        // The view asks without waiting; the scripts want the picture there.
-        for (int i = 0; i < 20000 && view->isWaiting(); ++i)
-            if (!view->pickUpPicture())
-                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        pickedUp(*view); // the scripts want the picture there
         transform->refit();
     }
 
