@@ -78,8 +78,7 @@ TEST(ImageRegistry, ProcessRegistryChoosesByExtension)
 
 TEST(ImageRegistry, FirstHandlerServesAndLoadsAreReducedToTheMaximum)
 {
-    auto registry = registryOf(std::make_unique<FakeHandler>(true, oxSize(4000, 3000)),
-                               std::make_unique<FakeHandler>(true));
+    auto registry = registryOf(std::make_unique<FakeHandler>(true, oxSize(4000, 3000)), std::make_unique<FakeHandler>(true));
     auto image = registry.loadImage("big.fake", oxSize(1000, 1000));
     EXPECT_EQ(image->size(), oxSize(1000, 750));
     EXPECT_EQ(image->reduction(), 4);

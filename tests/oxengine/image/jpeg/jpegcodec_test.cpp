@@ -68,7 +68,6 @@ TEST_F(JpegLoad, TwoThreadDecodeMatchesTheReferenceDecoder)
 
     // Cut (the first thread's rows are all there, the second finds the end), and damaged in the first thread's rows.
     const std::string good = readFile(file);
-    // A damaged file shows what decodes, marked as damaged.
     const auto damageOf = [&](const std::string& bytes) {
         EXPECT_TRUE(writeFile(file, bytes));
         return load(file)->damage();
