@@ -213,7 +213,6 @@ TEST_F(Png, DamagedAndHugeFilesAreRefusedBeforeAllocation)
                   return refused && usage.ru_maxrss < 300 * 1024 ? 0 : 1; // kB
               }),
               0);
-    EXPECT_EQ(error(file({ihdr(64, 64, 8, 2), title, idat(64, 64, 8, 2, pixel), IEND})), ""); // whole, it loads
 }
 
 // Pixels, depth, clamping and colour type of every image type come back as the round trip test shows; here the text chunks.
