@@ -61,7 +61,6 @@ TEST(ImageRegistry, ProcessRegistryChoosesByExtension)
         EXPECT_FALSE(registry.canLoad(name)) << name;
     // TGA, JPEG, PNG, the empty GIF/BMP filter, and EXR where OpenEXR is installed.
     const std::string exr = oxExrLibrary::process() ? "EXR images (*.exr)|*.exr|" : "";
-    EXPECT_EQ(registry.canLoad("e.exr"), !exr.empty());
     EXPECT_EQ(registry.saveFilterString(), "Truevision Targa Files (*.tga)|*.tga|JPEG images (*.jpg)|*.jpg|"
                                            "PNG images (*.png)|*.png|" + exr + "All Files (*.*)|*|");
     const auto failure = [](auto fn) {
