@@ -57,8 +57,7 @@ TEST_F(ExifOrientation, EveryOrientationLoadsUpright)
         oxJpegHandler().saveImage(*stored, path, oxToneMapping::neutral());
         ASSERT_TRUE(writeFile(path, withSegments(readFile(path), {exifOrientation(code, code % 2 == 0)})));
         const auto image = load(path);
-        ASSERT_EQ(image->width(), 64u);
-        ASSERT_EQ(image->height(), 48u);
+        ASSERT_EQ(image->size(), oxSize(64, 48));
         for (int q = 0; q < 4; ++q)
             EXPECT_TRUE(near(image->at(16 + 32 * (q & 1), 12 + 24 * (q >> 1)), QUADRANT[q])) << "quadrant " << q;
     }
