@@ -58,7 +58,6 @@ TEST_F(JpegTransform, MatchesJpegtranForEveryTurn)
                     EXPECT_EQ(error, "");
                     EXPECT_TRUE(!djpeg(ours).empty() && djpeg(ours) == djpeg(theirs)) << "pixels differ";
                     EXPECT_EQ(segments(readFile(ours), APP_AND_COM), segments(readFile(theirs), APP_AND_COM));
-                    EXPECT_EQ(segments(readFile(ours), 0xE1), std::vector<Segment>{exifSegment()});
                 } else {
                     ++refused;
                     EXPECT_EQ(error, "JPEG transformation requires that the image dimensions can be divided by " +
