@@ -110,7 +110,6 @@ TEST_F(FileOps, ReplacingAsksUnlessAnUnconfirmedCopyAndNoOrNoHookChangesNothing)
     writeFile(file("new"), "NEWER");
     EXPECT_TRUE(shellCopy(file("new"), file("old"), false).done); // no confirmation wanted
     EXPECT_EQ(readFile(file("old")), "NEWER");
-    EXPECT_EQ(folderEntries(m_dir), (std::vector<std::string>{"new", "old"}));
     EXPECT_TRUE(shellMove(file("old"), file("new"), false, yes).done);
     EXPECT_EQ(folderEntries(m_dir), (std::vector<std::string>{"new"}));
     EXPECT_EQ(yes.questions.size(), 2u);
