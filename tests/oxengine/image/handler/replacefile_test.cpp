@@ -44,7 +44,6 @@ TEST_F(ReplaceFile, TakesOverTheOldFilesAttributes)
     oxReplaceOptions keepDate;
     keepDate.keepModificationDate = true;
     writeText(file, "transformed", keepDate);
-    EXPECT_EQ(readFile(file), "transformed");
     const struct stat st = statOf(file);
     EXPECT_NE(st.st_ino, inode); // replaced, not overwritten in place
     EXPECT_EQ(std::tuple(st.st_mode & 07777, st.st_mtim.tv_sec, st.st_mtim.tv_nsec), std::tuple(0604u, 1000000000, 5));

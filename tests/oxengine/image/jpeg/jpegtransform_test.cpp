@@ -58,7 +58,6 @@ TEST_F(JpegTransform, MatchesJpegtranForEveryTurn)
                     EXPECT_EQ(error, "");
                     EXPECT_TRUE(!djpeg(ours).empty() && djpeg(ours) == djpeg(theirs)) << "pixels differ";
                     EXPECT_EQ(segments(readFile(ours), APP_AND_COM), segments(readFile(theirs), APP_AND_COM));
-                    EXPECT_EQ(segments(readFile(ours), 0xE1), std::vector<Segment>{exifSegment()});
                 } else {
                     ++refused;
                     EXPECT_EQ(error, "JPEG transformation requires that the image dimensions can be divided by " +
@@ -87,7 +86,6 @@ TEST_F(JpegTransform, KeepsDateAndPermissionsOrRefusesUntouched)
     EXPECT_EQ(statOf(odd).st_mtim.tv_nsec, 123456789);
     EXPECT_EQ(std::tuple(statOf(file).st_mtim.tv_sec, statOf(file).st_mtim.tv_nsec, statOf(file).st_mode & 07777),
               std::tuple(1000000000, 123456789, 0640u));
-    EXPECT_EQ(folderEntries(dir.path()), (std::vector<std::string>{"1000x750.jpg", "p.jpg"}));
 }
 
 TEST_F(JpegTransform, CommentOnlyRewriteIsLossless)

@@ -57,8 +57,7 @@ TEST_F(ExifOrientation, EveryOrientationLoadsUpright)
         oxJpegHandler().saveImage(*stored, path, oxToneMapping::neutral());
         ASSERT_TRUE(writeFile(path, withSegments(readFile(path), {exifOrientation(code, code % 2 == 0)})));
         const auto image = load(path);
-        ASSERT_EQ(image->width(), 64u);
-        ASSERT_EQ(image->height(), 48u);
+        ASSERT_EQ(image->size(), oxSize(64, 48));
         for (int q = 0; q < 4; ++q)
             EXPECT_TRUE(near(image->at(16 + 32 * (q & 1), 12 + 24 * (q >> 1)), QUADRANT[q])) << "quadrant " << q;
     }
@@ -86,8 +85,7 @@ TEST_F(ExifOrientation, TurnMatchesJpegtranAndResetsTheTag)
         oxJpegHandler().transformFile(ours, transformOf(c.rotation));
         ASSERT_EQ(runCommand(std::string("jpegtran -copy all ") + c.jpegtran + " -outfile '" + theirs + "' '" + source + "'"), 0);
         EXPECT_EQ(djpeg(ours), djpeg(theirs));
-        EXPECT_EQ(tagOf(readFile(ours)), 1);
-        // The tag edit jpegtran leaves to exiftran: the rest of the marker is the same.
+        // The tag becomes 1, an edit jpegtran leaves to exiftran: the rest of the marker is the same.
         std::string expected = segments(readFile(theirs), 0xE1).at(0).data;
         expected[ORIENTATION_AT + 1] = 1;
         EXPECT_EQ(segments(readFile(ours), 0xE1).at(0).data, expected);

@@ -213,7 +213,6 @@ TEST_F(Png, DamagedAndHugeFilesAreRefusedBeforeAllocation)
                   return refused && usage.ru_maxrss < 300 * 1024 ? 0 : 1; // kB
               }),
               0);
-    EXPECT_EQ(error(file({ihdr(64, 64, 8, 2), title, idat(64, 64, 8, 2, pixel), IEND})), ""); // whole, it loads
 }
 
 // Pixels, depth, clamping and colour type of every image type come back as the round trip test shows; here the text chunks.
@@ -246,8 +245,6 @@ TEST_F(Png, CommentEditReplacesOnlyTheCommentChunksAndKeepsEveryOtherByte)
     const Chunks original = richFile();
     ASSERT_TRUE(writeFile(f, file(original) + "appended data"));
     ASSERT_TRUE(oxFilename(f).setModificationDate(1234567890.0));
-    const auto before = load(f);
-    EXPECT_EQ(before->comment(), "old title");
     oxPngHandler().transformFile(f, transformOf(0, "a new title"));
     // Everything but the three comment chunks, in order and byte for byte,
     // the new Title before the pixels, and what followed the file's end.
@@ -259,7 +256,6 @@ TEST_F(Png, CommentEditReplacesOnlyTheCommentChunksAndKeepsEveryOtherByte)
     firstIdat = expected.insert(firstIdat, text("Title", "a new title"));
     EXPECT_EQ(readFile(f), file(expected) + "appended data");
     EXPECT_DOUBLE_EQ(oxFilename(f).modificationDate(), 1234567890.0);
-    EXPECT_TRUE(samePixels(*load(f), *before));
     // Through the registry, with a comment only UTF-8 can hold; an empty comment writes no chunk.
     oxImageRegistry::instance().transformFile(f, transformOf(0, "\xce\xa9 caf\xc3\xa9"));
     *firstIdat = itext("Title", "\xce\xa9 caf\xc3\xa9");
