@@ -79,6 +79,7 @@ TYPED_TEST(RoundTrip, LosslessFormatsKeepWhatTheyCanHold)
             auto back = oxImageRegistry::instance().loadImage(dir.file(format.name), oxSize());
             EXPECT_TRUE(samePixels(*back, *asStored(*image, format.stored, components == 4)));
             EXPECT_EQ(back->comment(), "round trip");
+            EXPECT_EQ(back->damage(), "") << "a whole file";
         }
     }
 }
