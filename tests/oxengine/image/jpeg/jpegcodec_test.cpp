@@ -128,6 +128,12 @@ TEST_F(JpegLoad, RefusesBadInput)
         EXPECT_FALSE(load(file)->damage().empty());
     }
     EXPECT_EQ(loadFailure(file, good + "bytes after the end marker"), ""); // harmless
+    // A stray marker amid the picture data: the decoder goes on, and says why the picture is damaged.
+    ASSERT_TRUE(makeJpeg(file, 64, 64, "-sample 2x2"));
+    std::string marked = readFile(file);
+    marked.insert((marked.find("\xFF\xDA") + marked.rfind("\xFF\xD9")) / 2, "\xFF\xD3");
+    EXPECT_EQ(loadFailure(file, marked), "");
+    EXPECT_EQ(load(file)->damage(), "corrupt data");
     PixelLimit limit(100);
     EXPECT_EQ(loadFailure(file, good), "the picture is too large: 40 × 24 pixels");
 }
