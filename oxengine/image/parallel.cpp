@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -14,6 +15,10 @@ std::atomic<unsigned> g_threadLimit{0};
 constexpr size_t MIN_WORK_PER_THREAD = size_t(1) << 17;
 constexpr unsigned MAX_THREADS = 16;
 
+// Whether this thread runs a part of a loop spread over threads: a loop
+// inside it then runs on this thread alone, as every core is busy already.
+thread_local bool t_inSpreadLoop = false;
+
 bool runPart(const std::function<bool(size_t, size_t)>& work, size_t begin, size_t end)
 {
     try {
@@ -21,6 +26,14 @@ bool runPart(const std::function<bool(size_t, size_t)>& work, size_t begin, size
     } catch (...) {
         return false;
     }
+}
+
+bool runSpreadPart(const std::function<bool(size_t, size_t)>& work, size_t begin, size_t end)
+{
+    const bool outer = std::exchange(t_inSpreadLoop, true);
+    const bool ok = runPart(work, begin, end);
+    t_inSpreadLoop = outer;
+    return ok;
 }
 
 } // namespace
@@ -43,7 +56,7 @@ bool oxParallelFor(size_t count, size_t costPerItem, const std::function<bool(si
         return true;
     const size_t total = count * std::max<size_t>(costPerItem, 1);
     size_t parts = std::min<size_t>({oxImageThreads(), count, std::max<size_t>(1, total / MIN_WORK_PER_THREAD)});
-    if (parts <= 1)
+    if (parts <= 1 || t_inSpreadLoop)
         return runPart(work, 0, count);
 
     std::vector<std::thread> threads;
@@ -54,14 +67,14 @@ bool oxParallelFor(size_t count, size_t costPerItem, const std::function<bool(si
     const auto bound = [&](size_t part) { return count * part / parts; };
     for (size_t part = 1; part < parts; ++part) {
         try {
-            threads.emplace_back([&, part] { ok[part] = runPart(work, bound(part), bound(part + 1)); });
+            threads.emplace_back([&, part] { ok[part] = runSpreadPart(work, bound(part), bound(part + 1)); });
         } catch (...) {
             here.push_back(part);
         }
     }
-    ok[0] = runPart(work, 0, bound(1));
+    ok[0] = runSpreadPart(work, 0, bound(1));
     for (size_t part : here)
-        ok[part] = runPart(work, bound(part), bound(part + 1));
+        ok[part] = runSpreadPart(work, bound(part), bound(part + 1));
     for (auto& t : threads)
         t.join();
     return std::all_of(ok.begin(), ok.end(), [](char c) { return c != 0; });

@@ -1,5 +1,12 @@
 #include "imagetest.h"
 
+#include "oxengine/image/parallel.h"
+#include "support/switches.h"
+
+#include <atomic>
+#include <mutex>
+#include <set>
+#include <thread>
 #include <tuple>
 
 namespace {
@@ -181,4 +188,29 @@ TEST(ImageSizes, ProductsThatOverflow)
                  oxImage::sizeAllowed(0x7fffffff, 0x7fffffff, 16) || oxImage::sizeAllowed(uint64_t(1) << 31, 1, 4));
     EXPECT_FALSE(oxImageUInt8::create(0xffffffffu, 0xffffffffu) || oxImageHalf::create(0x80000000u, 2));
     EXPECT_TRUE(oxImage::sizeAllowed(0, 0, 16, &bytes) && bytes == 0u);
+}
+
+// Row bands of an operation inside a loop already spread over the cores stay on their thread (more threads
+// would only take turns); an operation inside a loop that runs on one thread still spreads.
+TEST(ParallelFor, LoopsInsideASpreadLoopStayOnTheirThread)
+{
+    ImageThreads threads(2);
+    const auto threadsOf = [](size_t cost) {
+        std::mutex lock;
+        std::set<std::thread::id> ids;
+        EXPECT_TRUE(oxParallelFor(64, cost, [&](size_t, size_t) {
+            std::lock_guard<std::mutex> hold(lock);
+            ids.insert(std::this_thread::get_id());
+            return true;
+        }));
+        return ids.size();
+    };
+    std::atomic<size_t> inner{0};
+    EXPECT_TRUE(oxParallelFor(2, size_t(1) << 20, [&](size_t, size_t) {
+        inner += threadsOf(size_t(1) << 20);
+        return true;
+    }));
+    EXPECT_EQ(inner, 2u) << "one thread for each inner loop";
+    EXPECT_TRUE(oxParallelFor(1, 1, [&](size_t, size_t) { return threadsOf(size_t(1) << 20) == 2; }))
+        << "the outer loop ran on one thread";
 }
