@@ -103,29 +103,6 @@ ThumbnailImage makeThumbnailImage(const oxThumbnailCache* cache, const std::stri
     return made;
 }
 
-void ThumbnailHandover::put(const std::string& fileName, int edge, ThumbnailImage thumbnail)
-{
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_thumbnails[{fileName, edge}] = std::move(thumbnail);
-}
-
-std::optional<ThumbnailImage> ThumbnailHandover::take(const std::string& fileName, int edge)
-{
-    std::lock_guard<std::mutex> lock(m_mutex);
-    const auto it = m_thumbnails.find({fileName, edge});
-    if (it == m_thumbnails.end())
-        return std::nullopt;
-    std::optional<ThumbnailImage> taken(std::move(it->second));
-    m_thumbnails.erase(it);
-    return taken;
-}
-
-void ThumbnailHandover::clear()
-{
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_thumbnails.clear();
-}
-
 void uploadThumbnail(const std::string& fileName, ThumbnailImage& thumbnail, LoadedPicture& picture)
 {
     picture.name = fileName;

@@ -8,12 +8,9 @@
 #include "oxengine/image/thumbnailcache.h"
 
 #include <functional>
-#include <map>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <string>
-#include <utility>
 
 // A thumbnail before it becomes textures.
 struct ThumbnailImage {
@@ -45,21 +42,6 @@ ThumbnailImage makeThumbnailImage(const oxThumbnailCache* cache, const std::stri
 // decoded or written).
 std::optional<ThumbnailImage> findCachedThumbnail(const oxThumbnailCache& cache, const std::string& fileName,
                                                   int edge);
-
-// Thumbnails read before the loader runs (for the sheet's first frame),
-// each handed to the first that asks for that file at that edge instead of
-// being read again. Any thread.
-class ThumbnailHandover {
-public:
-    void put(const std::string& fileName, int edge, ThumbnailImage thumbnail);
-    std::optional<ThumbnailImage> take(const std::string& fileName, int edge);
-    // Those nobody asked for (the user went elsewhere at once).
-    void clear();
-
-private:
-    std::mutex m_mutex;
-    std::map<std::pair<std::string, int>, ThumbnailImage> m_thumbnails;
-};
 
 // Fills the record from the thumbnail: texts, file data, statistics, tiles.
 // The record's lock is held and a GL context current.

@@ -15,8 +15,7 @@ std::shared_ptr<const oxThumbnailCache> programThumbnailCache()
     return std::make_shared<const oxThumbnailCache>(oxThumbnailCache::userRoot(), "pictavo-" PICTAVO_VERSION);
 }
 
-LoaderServices programLoaderServices(LoaderServices services, std::shared_ptr<DecodeHeadStart> headStart,
-                                     std::shared_ptr<ThumbnailHandover> handover)
+LoaderServices programLoaderServices(LoaderServices services, std::shared_ptr<DecodeHeadStart> headStart)
 {
     if (!services.fill && headStart)
         services.fill = [headStart](const std::string& name, LoadedPicture& picture, const oxCancelToken& cancel) {
@@ -41,12 +40,10 @@ LoaderServices programLoaderServices(LoaderServices services, std::shared_ptr<De
         };
         // Decoded on the workers, uploaded on the loader thread.
         if (!services.makeThumbnail)
-            services.makeThumbnail = [cache, limits, handover](const std::string& name, int edge,
-                                                               const oxCancelToken& cancel) -> MadeThumbnail {
-                std::optional<ThumbnailImage> handed = handover ? handover->take(name, edge) : std::nullopt;
+            services.makeThumbnail = [cache, limits](const std::string& name, int edge,
+                                                     const oxCancelToken& cancel) -> MadeThumbnail {
                 auto made = std::make_shared<ThumbnailImage>(
-                    handed ? std::move(*handed)
-                           : makeThumbnailImage(cache.get(), name, edge, limits(cancel), CacheWrite::Later));
+                    makeThumbnailImage(cache.get(), name, edge, limits(cancel), CacheWrite::Later));
                 std::function<void()> store = std::move(made->store);
                 return {[made](const std::string& file, LoadedPicture& picture, const oxCancelToken&) {
                             uploadThumbnail(file, *made, picture);

@@ -12,7 +12,6 @@
 #include <vector>
 
 class DecodeHeadStart;
-class ThumbnailHandover;
 class oxThumbnailCache;
 
 // The shared thumbnail cache of the user, as this program writes into it.
@@ -20,11 +19,9 @@ std::shared_ptr<const oxThumbnailCache> programThumbnailCache();
 
 // services with the program's preparation, GL context and file-operation
 // questions (the engine's Yes/No box) where they are empty; the members
-// given stay. The picture fill asks the head start first, and the
-// thumbnail workers the handover, when there is one.
+// given stay. The picture fill asks the head start first, when there is one.
 LoaderServices programLoaderServices(LoaderServices services = {},
-                                     std::shared_ptr<DecodeHeadStart> headStart = nullptr,
-                                     std::shared_ptr<ThumbnailHandover> handover = nullptr);
+                                     std::shared_ptr<DecodeHeadStart> headStart = nullptr);
 
 // The message for failed file operations: "Error editing picture:\n<reason>"
 // for rotations, comments and conversions, "Error processing image

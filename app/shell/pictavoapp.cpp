@@ -14,6 +14,7 @@
 #include "oxengine/platform/x11util.h"
 #include "oxengine/core/catalogue.h"
 #include "oxengine/core/embedded.h"
+#include "oxengine/core/memory.h"
 #include "oxengine/core/startuptrace.h"
 #include "oxengine/core/strings.h"
 #include "oxengine/graphics/fontmanager.h"
@@ -28,8 +29,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <map>
-#include <mutex>
 #include <optional>
 #include <thread>
 
@@ -73,10 +72,9 @@ void initialWindowSize(int screenWidth, int screenHeight, int& width, int& heigh
 }
 
 PictavoApp::PictavoApp(LoaderServices loaderServices)
-    : m_list(listHooks()), m_headStart(std::make_shared<DecodeHeadStart>()),
-      m_thumbnailHandover(std::make_shared<ThumbnailHandover>())
+    : m_list(listHooks()), m_headStart(std::make_shared<DecodeHeadStart>())
 {
-    LoaderServices services = programLoaderServices(std::move(loaderServices), m_headStart, m_thumbnailHandover);
+    LoaderServices services = programLoaderServices(std::move(loaderServices), m_headStart);
     if (!services.reportFailures)
         services.reportFailures = [this](const std::vector<FileOperationFailure>& failures) {
             m_failures.add(fileOperationFailureText(failures));
@@ -284,8 +282,12 @@ void PictavoApp::onBeforeWindow(_XDisplay* display)
     // from the first one on.
     oxSetDisplayProfile(oxDisplayIccProfile(display));
     if (m_startInThumbnails || readConfigInt(ConfigKey::LastMode) != 0) {
-        if (m_startFolderGiven && isFullScreen())
+        if (m_startFolderGiven && isFullScreen()) {
             showSheetFirstFrame(display);
+            // The frame and the folder's second listing are gone: their
+            // memory goes back before the sheet's thumbnails take theirs.
+            oxReleaseFreeMemory();
+        }
         return;
     }
     if (m_startFile.empty())
@@ -342,23 +344,18 @@ void PictavoApp::showSheetFirstFrame(_XDisplay* display)
     const int edge = m_thumbnailDisplay->metrics().itemSize;
     const std::vector<std::string>& paths = listing.paths();
     // Only what the cache holds: a cell it lacks is made by the loader, and
-    // then the GL frame is the first. What is read goes to the loader after.
-    std::map<int, ThumbnailImage> read;
-    std::mutex readLock;
+    // then the GL frame is the first. The loader reads these again: handed
+    // over, they all came in while the GL driver set up, which raised the
+    // sheet's peak memory by 12 MB.
     const auto cached = [&](int index) -> std::optional<ThumbnailDisplay::FirstFrameThumbnail> {
         std::optional<ThumbnailImage> t = findCachedThumbnail(*cache, paths[size_t(index)], edge);
         if (!t)
             return std::nullopt;
         const oxSize full = t->image->sourceSize();
-        const ThumbnailDisplay::FirstFrameThumbnail cell{t->image.get(),
-                                                         t->sizeKnown ? std::max(full.width, full.height) : 0};
-        std::lock_guard<std::mutex> lock(readLock);
-        read.emplace(index, std::move(*t));
-        return cell;
+        return ThumbnailDisplay::FirstFrameThumbnail{std::move(t->image),
+                                                     t->sizeKnown ? std::max(full.width, full.height) : 0};
     };
     const bool drawn = m_thumbnailDisplay->drawFirstFrame(*frame, paths, listing.folder(), cached);
-    for (auto& [index, thumbnail] : read)
-        m_thumbnailHandover->put(paths[size_t(index)], edge, std::move(thumbnail));
     if (drawn && window->show(frame->pixels())) {
         m_firstFrameWindow = std::move(window);
         oxMarkStartup("first frame shown without GL");
@@ -526,7 +523,6 @@ void PictavoApp::display(bool flushOnly)
     if (!flushOnly && !nothingYet && !m_firstFrameShown) {
         m_firstFrameShown = true;
         m_firstFrameWindow.reset();
-        m_thumbnailHandover->clear();
         m_loader->holdReadAhead(false);
         oxMarkStartup("first frame swapped");
     }

@@ -22,7 +22,6 @@
 #include <string>
 
 class DecodeHeadStart;
-class ThumbnailHandover;
 class FotoTransform;
 class oxGuiPopupMenu;
 
@@ -144,8 +143,6 @@ private:
     ReportedFailures m_failures; // before the loader, whose thread adds to it
     // Decodes the start picture while the window comes up; the loader's fill takes it.
     std::shared_ptr<DecodeHeadStart> m_headStart;
-    // The thumbnails the sheet's first frame read, for the loader.
-    std::shared_ptr<ThumbnailHandover> m_thumbnailHandover;
     std::unique_ptr<BGTextureLoader> m_loader;
     bool m_firstFrameShown = false; // the loader reads ahead from then on
     // The single view put its frame at rest back into the back buffer after

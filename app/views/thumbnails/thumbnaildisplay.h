@@ -108,14 +108,13 @@ public:
     // the view's own first frame of pictures (full paths) in folder will
     // look: fitted to the width, at the top, nothing selected, the pointer
     // elsewhere; the folder panel then shows folder. thumbnail(index) gives
-    // the thumbnail of a cell on screen as the thumbnail cache holds it
-    // (kept by the caller until this returns), or nothing; it is asked on
-    // several threads at once while the rest is drawn. False, the frame then
-    // unusable, when the view would draw what this cannot (an empty list, a
-    // cell without its thumbnail, caption lines beyond the name, glyphs from
-    // the system's fonts).
+    // the thumbnail of a cell on screen as the thumbnail cache holds it, or
+    // nothing; it is asked on several threads at once while the rest is
+    // drawn. False, the frame then unusable, when the view would draw what
+    // this cannot (an empty list, a cell without its thumbnail, caption
+    // lines beyond the name, glyphs from the system's fonts).
     struct FirstFrameThumbnail {
-        const oxImage* image = nullptr;
+        std::unique_ptr<oxImage> image;
         int fullExtent = 0; // the picture's longer side, 0 when unknown
     };
     using FirstFrameThumbnails = std::function<std::optional<FirstFrameThumbnail>(int index)>;

@@ -38,15 +38,15 @@ TEST(SheetFirstFrame, AsksOnlyForTheCellsOnScreenAndRefusesWhatGLWouldDrawOtherw
         ++asked;
         for (int seen = highest; index > seen && !highest.compare_exchange_weak(seen, index);) {
         }
-        return Thumbnail({opaque.get(), 0});
+        return Thumbnail({opaque->clone(), 0});
     }));
     EXPECT_GT(asked, 0);
     EXPECT_EQ(asked, highest + 1) << "the cells on screen, each once";
     EXPECT_LT(highest, 60);
 
-    EXPECT_FALSE(drawn([&](int index) { return index == 3 ? std::nullopt : Thumbnail({opaque.get(), 0}); }))
+    EXPECT_FALSE(drawn([&](int index) { return index == 3 ? std::nullopt : Thumbnail({opaque->clone(), 0}); }))
         << "a thumbnail the cache lacks";
-    EXPECT_FALSE(drawn([&](int) { return Thumbnail({transparent.get(), 0}); })) << "transparency";
+    EXPECT_FALSE(drawn([&](int) { return Thumbnail({transparent->clone(), 0}); })) << "transparency";
     writeConfigBool(ConfigKey::ShowSizes, true);
-    EXPECT_FALSE(drawn([&](int) { return Thumbnail({opaque.get(), 0}); })) << "caption lines beyond the name";
+    EXPECT_FALSE(drawn([&](int) { return Thumbnail({opaque->clone(), 0}); })) << "caption lines beyond the name";
 }

@@ -259,7 +259,7 @@ TEST_F(SheetGL, FirstFrameDrawnWithoutGLLooksLikeTheSheetsFirstFrame)
     view.applyGlobalStyle();
     oxSoftFrame soft(W, H, oxColour(0, 0, 0));
     ASSERT_TRUE(view.drawFirstFrame(soft, pictures, folder, [&](int i) {
-        return std::optional<ThumbnailDisplay::FirstFrameThumbnail>({images[size_t(i)].get(), fullExtent});
+        return std::optional<ThumbnailDisplay::FirstFrameThumbnail>({images[size_t(i)]->clone(), fullExtent});
     }));
 
     // The view as the application opens it: fitted, at the top, every thumbnail there.
