@@ -68,6 +68,15 @@ ThumbnailImage cachedThumbnail(const oxThumbnailCache& cache, const std::string&
     return made;
 }
 
+// Sheets of squares smaller than the cache's get thumbnails no larger than
+// their squares.
+ThumbnailImage fitToEdge(ThumbnailImage made, int edge, const std::string& fileName)
+{
+    if (edge < oxThumbnailCache::folderEdge(edge))
+        made.image = fitInto(std::move(made.image), edge, fileName);
+    return made;
+}
+
 } // namespace
 
 std::optional<ThumbnailImage> findCachedThumbnail(const oxThumbnailCache& cache, const std::string& fileName,
@@ -80,10 +89,7 @@ std::optional<ThumbnailImage> findCachedThumbnail(const oxThumbnailCache& cache,
     made.sizeKnown = found->full.width > 0;
     found->image->setComment(std::move(found->comment));
     made.image = std::move(found->image);
-    // Sheets of small squares get thumbnails no larger than their squares.
-    if (edge < oxThumbnailCache::folderEdge(edge))
-        made.image = fitInto(std::move(made.image), edge, fileName);
-    return made;
+    return fitToEdge(std::move(made), edge, fileName);
 }
 
 ThumbnailImage makeThumbnailImage(const oxThumbnailCache* cache, const std::string& fileName, int edge,
@@ -96,11 +102,8 @@ ThumbnailImage makeThumbnailImage(const oxThumbnailCache* cache, const std::stri
     }
     if (std::optional<ThumbnailImage> found = findCachedThumbnail(*cache, fileName, edge))
         return std::move(*found);
-    ThumbnailImage made = cachedThumbnail(*cache, fileName, oxThumbnailCache::folderEdge(edge), limits, write);
-    // Sheets of small squares get thumbnails no larger than their squares.
-    if (edge < oxThumbnailCache::folderEdge(edge))
-        made.image = fitInto(std::move(made.image), edge, fileName);
-    return made;
+    return fitToEdge(cachedThumbnail(*cache, fileName, oxThumbnailCache::folderEdge(edge), limits, write), edge,
+                     fileName);
 }
 
 void uploadThumbnail(const std::string& fileName, ThumbnailImage& thumbnail, LoadedPicture& picture)

@@ -318,8 +318,6 @@ void PictavoApp::onBeforeWindow(_XDisplay* display)
 
 void PictavoApp::showSheetFirstFrame(_XDisplay* display)
 {
-    // The folder as the list will read it; one without pictures of its own
-    // would ask about its sub-folders first.
     if (!isFolder(m_list.folder()))
         return;
     std::unique_ptr<oxFirstFrameWindow> window = oxFirstFrameWindow::open(display);
@@ -331,6 +329,8 @@ void PictavoApp::showSheetFirstFrame(_XDisplay* display)
         const oxColour bg = defaultGuiStyle.bgColour;
         frame.emplace(window->width(), window->height(), oxColour(bg.r, bg.g, bg.b));
     });
+    // The folder as the list will read it; one without pictures of its own
+    // would ask about its sub-folders first.
     PictureListHooks quiet;
     quiet.message = [](const std::string&, const std::string&, int, int) { return int(MB_NO); };
     PictureList listing(quiet);

@@ -72,9 +72,6 @@ public:
     // does not exist is said so and the last folder shown instead; a last
     // folder that has gone gives way to the Pictures folder, else home.
     void loadStartFolder();
-    // The sheet's first frame drawn without GL, when every cell on screen
-    // has its thumbnail in the cache.
-    void showSheetFirstFrame(_XDisplay* display);
     // The window's caption: the picture's name and position ("a.jpg (3/40)
     // - Pictavo"), the folder and its count in the thumbnail view, else
     // the program's name.
@@ -128,6 +125,9 @@ private:
     // Loads the list's folder and shows file, else the entry at index;
     // false when the folder does not exist (the list has said so).
     bool startAt(const std::string& file, int index);
+    // The sheet's first frame drawn without GL, when every cell on screen
+    // has its thumbnail in the cache.
+    void showSheetFirstFrame(_XDisplay* display);
     void makeActive(Display* view);
     // The thumbnail view becomes the active one, showing the list's folder.
     void enterThumbnails();
