@@ -498,15 +498,21 @@ void PictavoApp::display(bool flushOnly)
     std::chrono::steady_clock::duration waited{};
     // Behind a first frame drawn without GL the user already sees the sheet
     // complete: a GL frame with cells still empty would take them away again.
-    const auto sheetWait = m_firstFrameWindow ? SHEET_BEHIND_FIRST_FRAME_WAIT : SHEET_FIRST_FRAME_WAIT;
+    // Once the user has moved the sheet the screen follows at the usual pace.
+    const auto sheetWait = [this] {
+        return m_firstFrameWindow && m_thumbnailDisplay->visibleRange() == m_sheetFirstCells
+                   ? SHEET_BEHIND_FIRST_FRAME_WAIT
+                   : SHEET_FIRST_FRAME_WAIT;
+    };
+    bool firstSheetDraw = false;
     if (sheetFirst) {
         const auto now = std::chrono::steady_clock::now();
-        const bool drawnBefore = m_sheetDrawnSince.has_value();
-        if (!drawnBefore)
+        firstSheetDraw = !m_sheetDrawnSince.has_value();
+        if (firstSheetDraw)
             m_sheetDrawnSince = now;
         waited = now - *m_sheetDrawnSince;
-        if (drawnBefore && waited < sheetWait && !m_thumbnailDisplay->visibleCellsReady()) {
-            postRedisplayAfter(millisecondsLeft(sheetWait - waited));
+        if (!firstSheetDraw && waited < sheetWait() && !m_thumbnailDisplay->visibleCellsReady()) {
+            postRedisplayAfter(millisecondsLeft(sheetWait() - waited));
             return;
         }
     }
@@ -514,8 +520,10 @@ void PictavoApp::display(bool flushOnly)
     if (!flushOnly && !nothingYet && !sheetFirst && pictureViewActive())
         m_backBufferPrimed = m_imageDisplay->primeBackBuffer();
     if (sheetFirst) {
-        if (!m_thumbnailDisplay->visibleCellsComplete() && waited < sheetWait) {
-            postRedisplayAfter(millisecondsLeft(sheetWait - waited));
+        if (firstSheetDraw)
+            m_sheetFirstCells = m_thumbnailDisplay->visibleRange();
+        if (!m_thumbnailDisplay->visibleCellsComplete() && waited < sheetWait()) {
+            postRedisplayAfter(millisecondsLeft(sheetWait() - waited));
             return;
         }
         swapBuffers();

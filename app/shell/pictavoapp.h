@@ -152,6 +152,7 @@ private:
     std::unique_ptr<oxFirstFrameWindow> m_firstFrameWindow;
     // When the sheet's first frame was drawn first (and not yet shown).
     std::optional<std::chrono::steady_clock::time_point> m_sheetDrawnSince;
+    std::pair<int, int> m_sheetFirstCells{0, -1}; // the cells that frame showed
     static constexpr std::chrono::milliseconds SHEET_FIRST_FRAME_WAIT{250};
     static constexpr std::chrono::milliseconds SHEET_BEHIND_FIRST_FRAME_WAIT{3000};
     std::unique_ptr<ImageDisplay> m_imageDisplay;

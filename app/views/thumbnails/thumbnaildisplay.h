@@ -103,6 +103,8 @@ public:
     // thumbnails (or failure marks) now, so that a frame would show them
     // all; false before the first frame.
     bool visibleCellsReady() const;
+    // The cells the last frame showed, first and last (first > last: none).
+    std::pair<int, int> visibleRange() const { return m_visibleRange; }
 
     // The sheet's first frame, drawn without GL before the window is up, as
     // the view's own first frame of pictures (full paths) in folder will
