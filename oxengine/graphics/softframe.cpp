@@ -144,7 +144,6 @@ void oxSoftFrame::setClip(int x0, int y0, int x1, int y1)
     m_clip[2] = std::clamp(x1, 0, m_width), m_clip[3] = std::clamp(y1, 0, m_height);
 }
 
-
 void oxSoftFrame::fillRect(double left, double top, double right, double bottom, oxColour colour)
 {
     const PixelSpan xs = pixelSpan(left, right, m_clip[0], m_clip[2], false);
@@ -154,7 +153,7 @@ void oxSoftFrame::fillRect(double left, double top, double right, double bottom,
     for (int y = ys.first; y < ys.end; ++y) {
         uint32_t* row = m_pixels.data() + size_t(y) * size_t(m_width);
         if (colour.a == 255) // most fills: the cells, the panel
-            std::fill(row + xs.first, row + std::max(xs.first, xs.end), opaque);
+            std::fill(row + xs.first, row + xs.end, opaque);
         else
             for (int x = xs.first; x < xs.end; ++x)
                 row[x] = blend(row[x], colour, alpha);

@@ -274,17 +274,19 @@ bool ThumbnailDisplay::drawFirstFrame(oxSoftFrame& frame, const std::vector<std:
     m_folderPanel->showFolder(folder);
     placeFolderPanel(sheetContentSize(m_metrics, g, window).width, window);
     squareDrawing.join();
+    if (!squares || cells.empty())
+        return false; // a cold cache: the GL frame comes first, without this one's work
     const double title = m_metrics.titleMargin * view.scale;
     bool drawn = !setUpTextLine(m_text, m_folderPanel->selector().getSelectedPath(),
                                 (m_metrics.listMargin + m_metrics.borderWidth) * view.scale - view.offsetX,
                                 title - view.offsetY, title, style.fgColour, colours.title()) ||
                  frame.drawText(m_text);
     drawn = m_folderPanel->drawInto(frame) && drawn;
-    for (size_t i = 0; i < cells.size() && drawn && squares; ++i) {
+    for (size_t i = 0; i < cells.size() && drawn; ++i) {
         const std::vector<std::string> caption = captionLines(pictures[size_t(cells[i].first)], nullptr, m_captions);
         drawn = drawCaptionInto(frame, cells[i].second, caption, colours, m_text);
     }
-    return drawn && squares && !cells.empty();
+    return drawn;
 }
 
 bool ThumbnailDisplay::visibleCellsReady() const
