@@ -23,20 +23,11 @@ name_is() {
     return 1
 }
 
-# ---- the command line (its texts: the unit tests) -----------------------------
+# ---- the command line (its texts, and paths named like options: the unit tests) --
 OX_MESSAGE_LOG=$messages timeout 20 "$exe" "$pics" -windoww </dev/null >"$tmp/out" 2>"$tmp/errors"
 check "unknown option: exit code 2" test $? -eq 2
 check "unknown option: said on stderr" grep -qF "Unknown option '-windoww'." "$tmp/errors"
 check "unknown option: nothing stored" test ! -e "$settings"
-
-# A folder named like an option still opens; options after the folder count.
-mkdir -p "$tmp/-odd"
-cp "$pics/2.jpg" "$tmp/-odd/x.jpg"
-cd "$tmp" || exit 1
-start -odd -window || exit 1
-cd - >/dev/null || exit 1
-check "a path named like an option opens" name_is "x.jpg (1/1) - Pictavo"
-stop_with Escape
 
 # ---- title, full screen, the close button -------------------------------------
 start "$pics" -window || exit 1
