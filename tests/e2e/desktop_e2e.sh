@@ -94,7 +94,7 @@ check "missing folder: not stored" test "$(setting LastFolder)" = "$pics/"
 mkdir -p "$HOME/Bilder"
 echo "XDG_PICTURES_DIR=\"$HOME/Bilder\"" >"$XDG_CONFIG_HOME/user-dirs.dirs"
 cp "$pics/1.jpg" "$HOME/Bilder/b.jpg"
-store LastFolder "$tmp/gone/"
+sed -i "s|^LastFolder=.*|LastFolder=$tmp/gone/|" "$settings" # stored above
 start -window || exit 1
 check "last folder gone: the Pictures folder" name_is "b.jpg (1/1) - Pictavo"
 stop_with q

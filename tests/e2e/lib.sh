@@ -65,14 +65,6 @@ setting() {
     [ -f "$settings" ] && sed -n "s/^$1=//p" "$settings" | head -1
 }
 
-# store KEY VALUE before a start.
-store() {
-    mkdir -p "$(dirname "$settings")"
-    [ -f "$settings" ] || printf '[Settings]\n' >"$settings"
-    sed -i "/^$1=/d" "$settings"
-    echo "$1=$2" >>"$settings"
-}
-
 window=
 # start ARGS...: the program in the background, boxes through the seam unless OX_MESSAGE_LOG=""; waits for
 # its window.

@@ -59,7 +59,7 @@ std::map<std::string, std::string> header(const std::string& file)
 
 } // namespace
 
-TEST(OxImageTool, InfoPrintsOneLinePerFile)
+TEST(OxImageTool, InfoPrintsOneLinePerFileConvertAndTransformWorkAndWrongCommandLinesAreRefused)
 {
     TempDir dir;
     const std::string good = save(dir.file("good.jpg"), 64, 32, "hello");
@@ -76,11 +76,8 @@ TEST(OxImageTool, InfoPrintsOneLinePerFile)
         oxImageRegistry::instance().saveImage(*oxImageHalf::create(2, 1), file, oxToneMapping::neutral());
         EXPECT_EQ(info(file), file + "\tok\t2x1\t" + type + "\t4\t0\n");
     }
-}
 
-TEST(OxImageTool, ConvertAndTransformJpeg)
-{
-    TempDir dir;
+    // Convert and transform a JPEG.
     const std::string source = save(dir.file("source.jpg"), 512, 300, "hello");
     const std::string small = dir.file("small.jpg"), rough = dir.file("rough.jpg");
     ASSERT_EQ(oximage("convert " + source + " " + small + " --max 128x128"), 0);
@@ -89,20 +86,15 @@ TEST(OxImageTool, ConvertAndTransformJpeg)
     EXPECT_LT(readFile(rough).size(), readFile(source).size() / 2);
     ASSERT_EQ(oximage("transform " + small + " --rotate 3 --comment 'a new comment'"), 0);
     EXPECT_EQ(info(small), small + "\tok\t75x128\tuint8\t3\t13\n");
-    std::string out; // a refused transformation: the EXR test below
+    // A refused conversion (a refused transformation: the EXR test below); wrong command lines.
     EXPECT_EQ(oximage("convert " + source + " " + dir.file("t.gif"), &out), 1);
     EXPECT_EQ(out, "oximage: " + dir.file("t.gif") + ": unsupported image file type\n");
-}
-
-TEST(OxImageTool, WrongCommandLines)
-{
     for (const char* wrong : {"", "frobnicate x", "info", "convert a.jpg", "convert a.jpg b.jpg --max 100",
                               "convert a.jpg b.jpg --max 0x10", "convert a.jpg b.jpg --quality 101",
                               "convert a.jpg b.jpg --quality", "transform a.jpg", "transform a.jpg --rotate 4"})
         EXPECT_EQ(oximage(wrong), 2) << wrong;
-    std::string help;
-    EXPECT_EQ(oximage("--help", &help), 0);
-    EXPECT_NE(help.find("oximage convert IN OUT"), std::string::npos);
+    EXPECT_EQ(oximage("--help", &out), 0);
+    EXPECT_NE(out.find("oximage convert IN OUT"), std::string::npos);
 }
 
 TEST(OxImageExr, ARotationKeepsEveryAttributeAndTurnsTheGeometry)

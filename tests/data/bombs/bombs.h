@@ -1,7 +1,5 @@
-// Decompression bombs: small legal files whose pictures are huge. Each is
-// written in well under a second (the compressed data of one band is made
-// once and repeated), so the tests and the end-to-end scripts make them
-// instead of keeping megabytes of them.
+// Decompression bombs: small legal files whose pictures are huge, written in well under a second (one
+// band's compressed data is repeated), so the tests make them instead of keeping megabytes of them.
 #pragma once
 
 #include <array>
@@ -19,7 +17,7 @@ enum class Bomb { // in the order of the table in bombs.cpp
 
 // The kind named "exr", "bmp", "png", "jpeg" or "tga"; false for another name.
 bool bombNamed(const std::string& name, Bomb& kind);
-// The size the issue that found them used: 32767 x 32767 for EXR, else 20000 x 20000.
+// The size they were found at: 32767 x 32767 for EXR, else 20000 x 20000.
 uint32_t defaultBombSide(Bomb kind);
 // False when the file cannot be written.
 bool writeBomb(Bomb kind, const std::string& path, uint32_t width, uint32_t height);

@@ -8,7 +8,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <cstring>
 
 namespace {
 
@@ -56,7 +55,7 @@ struct LanguageScope {
 
 } // namespace
 
-TEST(MoCatalogue, ParsesEntriesKeepsUtf8AndConvertsLatin1)
+TEST(MoCatalogue, ParsesEntriesKeepsUtf8ConvertsLatin1AndDropsOtherFormatConversions)
 {
     const auto c = parse(buildMo({{"", kHeader}, {"Yes", "Ja"}, {"untranslated", ""}, {"over", "\xC3\xBC" "ber \xE2\x82\xAC"}}));
     ASSERT_TRUE(c);
@@ -66,6 +65,27 @@ TEST(MoCatalogue, ParsesEntriesKeepsUtf8AndConvertsLatin1)
     auto latin1 = parse(buildMo({{"", "Content-Type: text/plain; charset=ISO-8859-1\n"}, {"over", "\xFC" "ber"}}));
     ASSERT_TRUE(latin1);
     EXPECT_EQ(latin1->table.at("over"), "über");
+    // Translations whose format conversions differ from the original's are dropped.
+    const struct {
+        const char *id, *translation;
+        bool kept;
+    } cases[] = {{"Can't load picture '%s'. Skipping.", "Bild '%s' nicht ladbar.", true},
+                 {"%d of %s", "%s von %d", false}, // swapped types
+                 {"%s done", "%s fertig %s", false}, // an extra argument
+                 {"%s gone", "weg %n", false},
+                 {"%d of %s ", "%2$s: %1$d ", true}, // reordered by position
+                 {"plain", "100 %", false},          // a bare % in a non-format
+                 {"%ld bytes", "%d Bytes", false}};
+    Entries entries{{"", kHeader}};
+    for (const auto& c : cases)
+        entries.emplace_back(c.id, c.translation);
+    const auto catalogue = parse(buildMo(entries));
+    ASSERT_TRUE(catalogue);
+    for (const auto& c : cases)
+        EXPECT_EQ(catalogue->table.count(c.id), c.kept ? 1u : 0u) << c.id;
+    EXPECT_TRUE(oxSameFormatConversions("100%% sure", "100%% sicher"));
+    EXPECT_TRUE(oxSameFormatConversions("%5.2f%%", "%.1f %%"));
+    EXPECT_FALSE(oxSameFormatConversions("%*d", "%d"));
 }
 
 TEST(MoCatalogue, RejectsMalformedImagesAsAWhole)
@@ -93,30 +113,6 @@ TEST(MoCatalogue, RejectsMalformedImagesAsAWhole)
         EXPECT_FALSE(parse(bytes, &error)) << expected;
         EXPECT_EQ(error, expected);
     }
-}
-
-TEST(MoCatalogue, DropsTranslationsWithOtherFormatConversions)
-{
-    const struct {
-        const char *id, *translation;
-        bool kept;
-    } cases[] = {{"Can't load picture '%s'. Skipping.", "Bild '%s' nicht ladbar.", true},
-                 {"%d of %s", "%s von %d", false}, // swapped types
-                 {"%s done", "%s fertig %s", false}, // an extra argument
-                 {"%s gone", "weg %n", false},
-                 {"%d of %s ", "%2$s: %1$d ", true}, // reordered by position
-                 {"plain", "100 %", false},          // a bare % in a non-format
-                 {"%ld bytes", "%d Bytes", false}};
-    Entries entries{{"", kHeader}};
-    for (const auto& c : cases)
-        entries.emplace_back(c.id, c.translation);
-    const auto catalogue = parse(buildMo(entries));
-    ASSERT_TRUE(catalogue);
-    for (const auto& c : cases)
-        EXPECT_EQ(catalogue->table.count(c.id), c.kept ? 1u : 0u) << c.id;
-    EXPECT_TRUE(oxSameFormatConversions("100%% sure", "100%% sicher"));
-    EXPECT_TRUE(oxSameFormatConversions("%5.2f%%", "%.1f %%"));
-    EXPECT_FALSE(oxSameFormatConversions("%*d", "%d"));
 }
 
 TEST(Catalogue, GermanUsesTheCompiledInCatalogueUnlessTheStartFolderHasOne)

@@ -10,23 +10,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace {
-
-// The error of opening path with flags, in a child that an alarm ends should the open block (exit code 128 + SIGALRM).
-int openError(const std::string& path, int flags)
-{
-    return runInChild([&] {
-        alarm(5);
-        int error = 0;
-        const oxFileDescriptor fd = oxOpenRegularFile(path, flags, error);
-        if (fd && (fcntl(fd.get(), F_GETFL) & O_NONBLOCK))
-            return 99; // handed out non-blocking
-        return fd ? 0 : error == OX_NOT_REGULAR_FILE ? 100 : error;
-    });
-}
-
-} // namespace
-
 TEST(RegularFile, OnlyRegularFilesOpenAndNothingBlocks)
 {
     TempDir dir;
@@ -50,6 +33,16 @@ TEST(RegularFile, OnlyRegularFilesOpenAndNothingBlocks)
         {dir.file("missing"), O_RDONLY, ENOENT},
         {dir.file("new log"), append, 0},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(openError(c.path, c.flags), c.expected) << c.path << " flags " << c.flags;
+    for (const auto& c : cases) { // in a child that an alarm ends should the open block (code 128 + SIGALRM)
+        EXPECT_EQ(runInChild([&] {
+                      alarm(5);
+                      int error = 0;
+                      const oxFileDescriptor fd = oxOpenRegularFile(c.path, c.flags, error);
+                      if (fd && (fcntl(fd.get(), F_GETFL) & O_NONBLOCK))
+                          return 99; // handed out non-blocking
+                      return fd ? 0 : error == OX_NOT_REGULAR_FILE ? 100 : error;
+                  }),
+                  c.expected)
+            << c.path << " flags " << c.flags;
+    }
 }

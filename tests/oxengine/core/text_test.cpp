@@ -33,17 +33,14 @@ TEST(SplitString, QuotesEmptyTokensAndLimits)
 }
 
 // Trimming and ASCII lower-casing are checked through the picture descriptions and the registry.
-TEST(TextUtilities, ReplaceCaseAndAffixes)
+TEST(TextUtilities, ReplaceCaseAffixesAndUtf8WithItsLatin1Fallback)
 {
     EXPECT_EQ(replaceAll("aaa", "a", "aa"), "aaaaaa");
     EXPECT_EQ(replaceAll("abc", "", "x"), "abc");
     EXPECT_EQ(toLower("AbC-ÄÖ"), "abc-ÄÖ"); // UTF-8 bytes stay intact
     EXPECT_FALSE(startsWith("pi", "pic"));
     EXPECT_FALSE(endsWith("picture.JPG", ".jpg")); // case-sensitive
-}
-
-TEST(Utf8, DecodesCountsAndFallsBackToLatin1)
-{
+    // UTF-8: decoded, counted, and Latin-1 where it is none.
     EXPECT_EQ(utf8ToCodePoints("aü€😀"), (std::u32string{U'a', 0xFC, 0x20AC, 0x1F600}));
     // A stray continuation byte and a cut-off sequence read as Latin-1 bytes.
     EXPECT_EQ(utf8ToCodePoints("\xA9x\xC3"), (std::u32string{0xA9, U'x', 0xC3}));
@@ -56,7 +53,7 @@ TEST(Utf8, DecodesCountsAndFallsBackToLatin1)
     EXPECT_EQ(utf8Offset(text, 10), text.size());
 }
 
-TEST(FormatNumber, FixedTrimmedIntegerBasesAndSiPrefixes)
+TEST(Format, NumbersFixedTrimmedIntegerBasesSiPrefixesAndDatesPlainAndLocale)
 {
     EXPECT_EQ(formatNumber(2.5, 2), "2.50");
     EXPECT_EQ(formatNumber(2.5, -2), "2.5");
@@ -71,10 +68,7 @@ TEST(FormatNumber, FixedTrimmedIntegerBasesAndSiPrefixes)
     EXPECT_EQ(formatWithPrefix(0.000002, 0, "s"), "2 µs");
     EXPECT_EQ(formatWithPrefix(5e18, 0, "B"), "5000 PB"); // no prefix beyond P
     EXPECT_EQ(formatWithPrefix(0, 0, "B"), "0 B");
-}
-
-TEST(FormatDateTime, PlainAndLocale)
-{
+    // Dates, plain and in the locale.
     setenv("TZ", "UTC", 1);
     tzset();
     EXPECT_EQ(formatDateTime(0, false, "%Y-%m-%d %H:%M:%S"), "1970-01-01 00:00:00");

@@ -35,7 +35,7 @@ TYPED_TEST_SUITE(Resampling, ImageTypes);
 
 } // namespace
 
-TEST(Filters, ValuesAtThePieceBoundariesAndUnitShiftsSumToOne)
+TEST(Filters, ValuesAtThePieceBoundariesUnitShiftsSumToOneAndTheAutomaticChoice)
 {
     // The comparison of each piece decides the value exactly on its boundary.
     struct Case {
@@ -59,11 +59,7 @@ TEST(Filters, ValuesAtThePieceBoundariesAndUnitShiftsSumToOne)
                 sum += weight(filter, offset + j);
             EXPECT_NEAR(sum, 1.0, filter == IF_LANCZOS3 || filter == IF_LANCZOS8 ? 0.02 : 1e-12) << filter << " " << offset;
         }
-}
-
-// Lanczos 3 for reductions (source sums at least the target's), Mitchell otherwise and for unknown codes.
-TEST(Filters, AutomaticChoice)
-{
+    // Automatic: Lanczos 3 for reductions (source sums at least the target's), Mitchell otherwise and for unknown codes.
     const auto lanczos = oxChooseFilter(IF_LANCZOS3, 1, 1, 1, 1).weight;
     const auto mitchell = oxChooseFilter(IF_MITCHELL, 1, 1, 1, 1).weight;
     EXPECT_EQ(std::vector({oxChooseFilter(IF_AUTO, 100, 100, 50, 50).weight, oxChooseFilter(IF_AUTO, 100, 100, 150, 50).weight,
@@ -107,7 +103,7 @@ TYPED_TEST(Resampling, OnePixelWideAndOneRowPicturesAgree)
                 << filter << " " << size;
 }
 
-TEST(Resampling, WorkedByHand)
+TEST(Resampling, WorkedByHandInformationReductionAndRefusedRequests)
 {
     // No half-pixel offset: target i is centred on source 2i. The box of
     // support 1 takes both ends (a <= 0.5), so target 1 averages sources 1..3.
@@ -121,10 +117,7 @@ TEST(Resampling, WorkedByHand)
     // Target 0 is centred on source 0 with support 2: sources 0 and 1 only.
     const std::vector<float> inf = resampledRow({0.5f, 0.5f, 0.5f, INFINITY, 0.5f, 0.5f}, 3, IF_TRIANGLE);
     EXPECT_TRUE(inf[0] == 0.5f && std::isinf(inf[1]));
-}
-
-TEST(Resampling, InformationReductionAndRefusedRequests)
-{
+    // The picture information, the reduction, and refused requests.
     auto image = patternImage<oxColour>(1000, 600);
     image->setComment("c"), image->setComponents(1);
     auto small = image->resampledCopy(250, 150, IF_BOX);

@@ -15,7 +15,7 @@ template <class T> T grey(float v)
 
 } // namespace
 
-TEST(Conversion, FloatAndHalfToIntegersAtTheBoundaries)
+TEST(Conversion, FloatAndHalfToIntegersAtTheBoundariesAndIntegersToFloatHalfAndEachOther)
 {
     // The same result from a float channel and from a half channel (all exact in half).
     struct Case {
@@ -36,10 +36,7 @@ TEST(Conversion, FloatAndHalfToIntegersAtTheBoundaries)
     EXPECT_EQ(grey<oxColour>(std::nextafter(1.0f / 256, 0.0f)).r, 0);
     const oxHalf below = oxHalf::fromBits(oxHalf(1.0f / 256).bits() - 1);
     EXPECT_EQ(oxConvertPixel<oxColour>(oxColourHalf(below, below, below, below)).r, 0);
-}
-
-TEST(Conversion, IntegersToFloatAndHalfAndBetweenThemselves)
-{
+    // Integers to float and half, and between themselves.
     EXPECT_EQ(oxConvertPixel<oxColourFloat>(oxColour(0, 1, 255, 128)),
               oxColourFloat(0.0f, 0.003921569f, 255 * 0.003921569f, 128 * 0.003921569f));
     EXPECT_EQ(oxConvertPixel<oxColourFloat>(oxColourUInt16(0, 1, 65535, 32768)),

@@ -3,7 +3,6 @@
 #include "support/childprocess.h"
 #include "support/testsupport.h"
 
-#include <glib.h>
 #include <gtest/gtest.h>
 
 #include <climits>
@@ -35,7 +34,7 @@ protected:
 
 } // namespace
 
-TEST_F(ConfigTest, IntegersAreKeptInTheFileParseLenientlyAndClampWithoutWrapping)
+TEST_F(ConfigTest, IntegersParseLenientlyAndClampTextsRoundTripAndBadKeysOrOverlongValuesReadAsMissing)
 {
     oxConfig::setInt("GuiTextHeight", 42);
     EXPECT_NE(readFile(storeFile()).find("[Settings]\nGuiTextHeight=42\n"), std::string::npos);
@@ -57,10 +56,7 @@ TEST_F(ConfigTest, IntegersAreKeptInTheFileParseLenientlyAndClampWithoutWrapping
         EXPECT_EQ(oxConfig::getIntClamped("N", 20, 10, 100), c.clamped) << '"' << c.text << '"';
     }
     EXPECT_EQ(oxConfig::getIntClamped("Missing", 500, 10, 100), 100); // a default outside the range too
-}
-
-TEST_F(ConfigTest, TextsOfAnyCharactersRoundTripAndBadKeysOrOverlongValuesReadAsMissing)
-{
+    // Texts of any characters round trip; bad keys and overlong values read as missing.
     for (const std::string& t : {std::string("  leading and trailing  "), std::string("tab\there"), std::string("two\nlines\r\n"),
                                  std::string("back\\slash\\n"), std::string("#not a comment"), std::string("key=value; [group]"),
                                  std::string("Ελληνικά 中文 \"quoted\" 'single'"), std::string("latin1 \xe9\xff bytes"),
@@ -78,7 +74,7 @@ TEST_F(ConfigTest, TextsOfAnyCharactersRoundTripAndBadKeysOrOverlongValuesReadAs
     }
 }
 
-TEST_F(ConfigTest, CorruptFileGivesDefaultsAndIsKeptAside)
+TEST_F(ConfigTest, CorruptFileGivesDefaultsAndIsKeptAsideButAnUnreadableOneIsLeftAlone)
 {
     const std::string garbage = "this is not\na key file\0\x01\x02";
     writeStore(garbage);
@@ -95,10 +91,7 @@ TEST_F(ConfigTest, CorruptFileGivesDefaultsAndIsKeptAside)
     EXPECT_EQ(readFile(storeFile() + ".bad.2"), "[Settings\nbroken");
     EXPECT_EQ(oxConfig::getInt("LastFile", 0), 3);
     EXPECT_NE(oxConfig::takeNotice().value_or("").find("settings.ini.bad.2"), std::string::npos);
-}
-
-TEST_F(ConfigTest, UnreadableFileIsLeftAloneByWrites)
-{
+    // An unreadable file is left alone by writes.
     writeStore("[Settings]\nA=1\n");
     chmod(storeFile().c_str(), 0);
     for (const char* sub : {"", "/Quorvel Software", "/Quorvel Software/Pictavo"})
@@ -117,10 +110,10 @@ TEST_F(ConfigTest, UnreadableFileIsLeftAloneByWrites)
               0);
     chmod(storeFile().c_str(), 0600);
     EXPECT_EQ(readFile(storeFile()), "[Settings]\nA=1\n");
-    EXPECT_FALSE(std::filesystem::exists(storeFile() + ".bad"));
+    EXPECT_FALSE(std::filesystem::exists(storeFile() + ".bad.3")); // not taken for a broken one
 }
 
-TEST_F(ConfigTest, ConcurrentWritersLoseNothing)
+TEST_F(ConfigTest, ConcurrentWritersLoseNothingAndASaveKilledMidwayLeavesTheOldOrTheNewFile)
 {
     std::vector<std::thread> writers;
     for (int t = 0; t < 4; ++t)
@@ -133,10 +126,6 @@ TEST_F(ConfigTest, ConcurrentWritersLoseNothing)
     for (int t = 0; t < 4; ++t)
         for (int i = 0; i < 25; ++i)
             ASSERT_EQ(oxConfig::getInt("K" + std::to_string(t) + "_" + std::to_string(i), -1), i);
-}
-
-TEST_F(ConfigTest, SaveKilledMidwayLeavesOldOrNewFileComplete)
-{
     // Many long values make each save take long enough to be caught midway.
     const int keys = 200;
     const std::string a(1900, 'a'), b(1900, 'b');

@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
-#include <cstdlib>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -19,7 +18,6 @@ struct IsolatedHome {
         oxFilename::initialize();
         allowOthersToEnter(home.path()); // for the children that run as another user
     }
-    std::string trash() const { return home.trash(); }
     TempHome home;
 };
 IsolatedHome g_home;
@@ -115,7 +113,7 @@ TEST_F(FileOps, ReplacingAsksUnlessAnUnconfirmedCopyAndNoOrNoHookChangesNothing)
     EXPECT_EQ(yes.questions.size(), 2u);
 }
 
-TEST_F(FileOps, ReadOnlyTargetFolderLeavesNothingBehind)
+TEST_F(FileOps, ReadOnlyTargetFolderOrFullDiskLeaveNoPartialTarget)
 {
     writeFile(file("src.jpg"), std::string(5000, 's'));
     chmod(file("src.jpg").c_str(), 0644);
@@ -135,10 +133,6 @@ TEST_F(FileOps, ReadOnlyTargetFolderLeavesNothingBehind)
     EXPECT_EQ(code, 0);
     EXPECT_EQ(readFile(src), std::string(5000, 's'));
     EXPECT_TRUE(folderEntries(locked).empty());
-}
-
-TEST_F(FileOps, FullDiskLeavesNoPartialTarget)
-{
     // A file size limit makes writes fail part way, as a full disk does.
     const std::string big = file("big.jpg"), old = file("old.jpg"), other = otherFileSystem(m_dir);
     writeFile(big, std::string(1 << 20, 'b'));
@@ -146,7 +140,7 @@ TEST_F(FileOps, FullDiskLeavesNoPartialTarget)
     const std::string away = other.empty() ? std::string() : other + "/oxtest-full-" + std::to_string(getpid());
     if (!away.empty())
         writeFile(away, std::string(1 << 20, 'w'));
-    const int code = runInChild([&] {
+    const int full = runInChild([&] {
         signal(SIGXFSZ, SIG_IGN);
         const rlimit limit{64 * 1024, 64 * 1024};
         setrlimit(RLIMIT_FSIZE, &limit);
@@ -157,10 +151,10 @@ TEST_F(FileOps, FullDiskLeavesNoPartialTarget)
             return 2;
         return !away.empty() && shellMove(away, file("back.jpg"), false, yes).done ? 3 : 0; // the source must stay
     });
-    EXPECT_EQ(code, 0);
+    EXPECT_EQ(full, 0);
     EXPECT_EQ(readFile(big), std::string(1 << 20, 'b'));
     EXPECT_EQ(readFile(old), "OLD");
-    EXPECT_EQ(folderEntries(m_dir), (std::vector<std::string>{"big.jpg", "old.jpg"}));
+    EXPECT_EQ(folderEntries(m_dir), (std::vector<std::string>{"big.jpg", "locked", "old.jpg", "src.jpg"}));
     if (!away.empty()) {
         EXPECT_EQ(readFile(away).size(), size_t(1) << 20);
         unlink(away.c_str());
@@ -207,7 +201,7 @@ TEST_F(FileOps, MovesBetweenFileSystemsKeepTheSourceUntilTheCopyIsComplete)
     EXPECT_TRUE(options.questions.empty());
 }
 
-TEST_F(FileOps, DeleteGoesToTheTrashWithItsInfoAskingFirstWhenConfirming)
+TEST_F(FileOps, DeleteGoesToTheTrashAskingFirstWhenConfirmingAndElseAsksBeforeDeletingForGood)
 {
     writeFile(file("Ωmega.jpg"), "pic");
     Recorded no;
@@ -221,16 +215,12 @@ TEST_F(FileOps, DeleteGoesToTheTrashWithItsInfoAskingFirstWhenConfirming)
     EXPECT_TRUE(options.questions.empty());
     EXPECT_EQ(options.title, "Deleting file...");
     EXPECT_FALSE(pathExists(file("Ωmega.jpg")));
-    EXPECT_EQ(readFile(g_home.trash() + "/files/Ωmega.jpg"), "pic"); // GIO writes the info beside it
+    EXPECT_EQ(readFile(g_home.home.trash() + "/files/Ωmega.jpg"), "pic"); // GIO writes the info beside it
     const oxFileOpOutcome gone = shellDelete(file("Ωmega.jpg"), false);
     EXPECT_FALSE(gone.done);
     EXPECT_NE(gone.error.find("Could not delete"), std::string::npos) << gone.error;
-}
-
-// A 255-byte name (its Trash record would need a longer one) and /dev/shm
-// (GIO offers no Trash on system-internal mounts): asked, kept unless yes.
-TEST_F(FileOps, ATrashThatRefusesTheFileOrNoTrashMeansAskingBeforeDeletingForGood)
-{
+    // A 255-byte name (its Trash record would need a longer one) and /dev/shm (GIO offers no Trash on
+    // system-internal mounts): asked, kept unless yes.
     const std::string other = otherFileSystem(m_dir);
     std::vector<std::string> victims{file(std::string(255, 'n'))};
     if (!other.empty())
@@ -238,12 +228,12 @@ TEST_F(FileOps, ATrashThatRefusesTheFileOrNoTrashMeansAskingBeforeDeletingForGoo
     for (const std::string& victim : victims) {
         SCOPED_TRACE(victim.substr(0, 40));
         writeFile(victim, "v");
-        Recorded no;
-        EXPECT_TRUE(shellDelete(victim, false, no).done);
+        Recorded declined;
+        EXPECT_TRUE(shellDelete(victim, false, declined).done);
         EXPECT_TRUE(shellDelete(victim, false).done); // nobody to ask: kept
-        ASSERT_EQ(no.questions.size(), 1u);
-        EXPECT_NE(no.questions[0].find("cannot be moved to the trash:\n"), std::string::npos) << no.questions[0];
-        EXPECT_NE(no.questions[0].find("delete it permanently?"), std::string::npos);
+        ASSERT_EQ(declined.questions.size(), 1u);
+        EXPECT_NE(declined.questions[0].find("cannot be moved to the trash:\n"), std::string::npos) << declined.questions[0];
+        EXPECT_NE(declined.questions[0].find("delete it permanently?"), std::string::npos);
         EXPECT_TRUE(pathExists(victim));
         EXPECT_TRUE(shellDelete(victim, false, Recorded(true)).done);
         EXPECT_FALSE(pathExists(victim));

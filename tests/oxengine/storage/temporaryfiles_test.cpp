@@ -10,16 +10,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace {
-
-void age(const std::string& path, time_t seconds)
-{
-    const struct timespec times[2] = {{time(nullptr) - seconds, 0}, {time(nullptr) - seconds, 0}};
-    utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW);
-}
-
-} // namespace
-
 TEST(TemporaryFiles, AnInterruptRemovesTheNamedFilesBeingWritten)
 {
     for (const int signal : {SIGINT, SIGTERM}) {
@@ -49,9 +39,11 @@ TEST(TemporaryFiles, StaleOnesOfOursGoWhenTheFolderIsOpened)
         ASSERT_TRUE(writeFile(f, "x"));
     ASSERT_EQ(mkdir(folder.c_str(), 0755), 0);
     ASSERT_EQ(symlink("a.jpg", link.c_str()), 0);
-    for (const std::string& f : {stale, copy, theirs, folder, link})
-        age(f, 2 * 24 * 3600);
-    age(fresh, 3600);
+    for (const std::string& f : {stale, copy, theirs, folder, link, fresh}) {
+        const time_t then = time(nullptr) - (f == fresh ? 3600 : 2 * 24 * 3600);
+        const struct timespec times[2] = {{then, 0}, {then, 0}};
+        utimensat(AT_FDCWD, f.c_str(), times, AT_SYMLINK_NOFOLLOW);
+    }
     EXPECT_EQ(oxRemoveStaleTemporaries(dir.path()), 2);
     EXPECT_FALSE(pathExists(stale));
     EXPECT_FALSE(pathExists(copy));

@@ -49,13 +49,6 @@ struct ExrFile {
     }
 };
 
-// The file with another data window in its header (the pixels stay).
-std::string withDataWindow(std::string exr, int xMin, int xMax)
-{
-    const size_t at = exr.find("dataWindow") + sizeof "dataWindow" + sizeof "box2i" + 4;
-    return exr.replace(at, 16, le32(uint32_t(xMin)) + le32(0) + le32(uint32_t(xMax)) + le32(0));
-}
-
 std::unique_ptr<oxImageHalf> load(const std::string& path)
 {
     return loadAs<oxColourHalf>(oxExrHandler(oxExrLibrary::process()), path);
@@ -104,16 +97,19 @@ TEST_F(Exr, BadWindowsSizesAndFilesAreRefused)
         EXPECT_EQ(loadError(f, whole, load), "the picture is too large: 100 × 100 pixels");
     }
     EXPECT_EQ(loadError(f, whole.substr(0, whole.size() - 3000), load).rfind("cannot read EXR image data: ", 0), 0u);
-    // A window too wide for the image model, and one the wrong way round,
-    // never reach an allocation.
-    for (const auto& [x0, x1] : {std::pair{INT_MIN + 2, INT_MAX - 2}, std::pair{5, 2}})
-        EXPECT_NE(loadError(f, withDataWindow(ExrFile().bytes(), x0, x1), load), "");
+    // Data windows too wide for the image model or the wrong way round never reach an allocation.
+    for (const auto& [x0, x1] : {std::pair{INT_MIN + 2, INT_MAX - 2}, std::pair{5, 2}}) {
+        std::string exr = ExrFile().bytes();
+        exr.replace(exr.find("dataWindow") + sizeof "dataWindow" + sizeof "box2i" + 4, 16,
+                    le32(uint32_t(x0)) + le32(0) + le32(uint32_t(x1)) + le32(0));
+        EXPECT_NE(loadError(f, exr, load), "");
+    }
     for (const std::string& junk : {std::string(), std::string("not an exr file"), whole.substr(0, 40)})
         EXPECT_EQ(loadError(f, junk, load).rfind("cannot open EXR file: ", 0), 0u);
 }
 
 // The channels and the comment come back as the round trip test shows.
-TEST_F(Exr, SavingKeepsTheRangeUnlessToneMappingIsAlways)
+TEST_F(Exr, SavingKeepsTheRangeUnlessToneMappingIsAlwaysAndAWriteTheLibraryCannotFinishChangesNothing)
 {
     oxToneMapping mapping;
     mapping.mode = TM_HDR_ONLY, mapping.whitePoint = 4.0f;
@@ -121,10 +117,6 @@ TEST_F(Exr, SavingKeepsTheRangeUnlessToneMappingIsAlways)
         .saveImage(*imageOf<oxColourHalf>(1, 1, [](uint32_t, uint32_t) { return oxColourHalf(4.0f, 2.0f, 1.0f, 1.0f); }), f,
                    mapping);
     EXPECT_EQ(load(f)->at(0, 0).r.toFloat(), 4.0f);
-}
-
-TEST_F(Exr, AWriteTheLibraryCannotFinishIsReportedAndChangesNothing)
-{
     ASSERT_TRUE(writeFile(f, "the old file"));
     // The disk is full after 64 KB: a file-size limit fails every write
     // beyond it, also those the library makes while closing the file.

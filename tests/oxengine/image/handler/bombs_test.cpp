@@ -4,8 +4,6 @@
 
 #include "childprocess.h"
 #include "data/bombs/bombs.h"
-#include "oxengine/core/errors.h"
-#include "oxengine/image/handler.h"
 
 #include <chrono>
 #include <cstdio>

@@ -41,7 +41,7 @@ TEST_F(ThumbnailCache, NamesFollowTheStandard)
     EXPECT_EQ(oxThumbnailCache::folderEdge(200), 256);
 }
 
-TEST_F(ThumbnailCache, StoredThumbnailIsReadByGdkPixbufWithItsKeys)
+TEST_F(ThumbnailCache, StoredThumbnailIsReadByGdkPixbufWithItsKeysAndAnotherProgramsIsUsed)
 {
     setMTime(picture, 1700000000);
     ASSERT_TRUE(cache.store(picture, 256, *thumb, oxSize(1600, 1200), "Grüße", stamp()));
@@ -64,9 +64,23 @@ TEST_F(ThumbnailCache, StoredThumbnailIsReadByGdkPixbufWithItsKeys)
     EXPECT_EQ(found->comment, "Grüße") << "UTF-8 beyond ASCII";
     EXPECT_EQ(static_cast<oxImageUInt8&>(*found->image).at(3, 2), thumb->at(3, 2));
     EXPECT_FALSE(cache.find(picture, 128)) << "another size folder";
+
+    // As a file manager writes it: URI and MTime only, RGB, no size.
+    setMTime(picture, 1600000000);
+    pixbuf = gdk_pixbuf_new(GDK_COLORSPACE_RGB, false, 8, 5, 4);
+    gdk_pixbuf_fill(pixbuf, 0x336699ff);
+    const std::string uri = oxThumbnailCache::uriOf(picture);
+    ASSERT_TRUE(gdk_pixbuf_save(pixbuf, path.c_str(), "png", nullptr, "tEXt::Thumb::URI", uri.c_str(), "tEXt::Thumb::MTime",
+                                "1600000000", nullptr));
+    g_object_unref(pixbuf);
+    found = cache.find(picture, 256);
+    ASSERT_TRUE(found);
+    EXPECT_EQ(found->full, oxSize(0, 0));
+    EXPECT_EQ(found->image->components(), 3);
+    EXPECT_EQ(static_cast<oxImageUInt8&>(*found->image).at(4, 3), oxColour(0x33, 0x66, 0x99));
 }
 
-TEST_F(ThumbnailCache, ChangedFileMakesTheThumbnailStale)
+TEST_F(ThumbnailCache, ChangedFileMakesTheThumbnailAndTheFailureStaleAndForgetDropsBoth)
 {
     setMTime(picture, 1700000000);
     ASSERT_TRUE(cache.store(picture, 128, *thumb, oxSize(8, 6), "", stamp()));
@@ -86,28 +100,7 @@ TEST_F(ThumbnailCache, ChangedFileMakesTheThumbnailStale)
     ASSERT_EQ(rename(replacement.c_str(), picture.c_str()), 0);
     EXPECT_FALSE(cache.store(picture, 128, *thumb, oxSize(8, 6), "", before));
     EXPECT_FALSE(cache.find(picture, 128));
-}
-
-TEST_F(ThumbnailCache, ThumbnailOfAnotherProgramIsUsed)
-{
-    // As a file manager writes it: URI and MTime only, RGB, no size.
-    setMTime(picture, 1600000000);
-    GdkPixbuf* pixbuf = gdk_pixbuf_new(GDK_COLORSPACE_RGB, false, 8, 5, 4);
-    gdk_pixbuf_fill(pixbuf, 0x336699ff);
-    ASSERT_EQ(g_mkdir_with_parents(dir.file("thumbnails/large").c_str(), 0700), 0);
-    const std::string uri = oxThumbnailCache::uriOf(picture);
-    ASSERT_TRUE(gdk_pixbuf_save(pixbuf, cache.thumbnailPath(picture, 256).c_str(), "png", nullptr, "tEXt::Thumb::URI",
-                                uri.c_str(), "tEXt::Thumb::MTime", "1600000000", nullptr));
-    g_object_unref(pixbuf);
-    auto found = cache.find(picture, 256);
-    ASSERT_TRUE(found);
-    EXPECT_EQ(found->full, oxSize(0, 0));
-    EXPECT_EQ(found->image->components(), 3);
-    EXPECT_EQ(static_cast<oxImageUInt8&>(*found->image).at(4, 3), oxColour(0x33, 0x66, 0x99));
-}
-
-TEST_F(ThumbnailCache, FailureIsRecordedUntilTheFileChangesAndForgetDropsEverything)
-{
+    // A failure is recorded until the file changes; forget drops everything.
     setMTime(picture, 1700000000);
     ASSERT_TRUE(cache.recordFailure(picture, "bad header"));
     EXPECT_EQ(cache.failurePath(picture),

@@ -73,23 +73,6 @@ inline std::string withSegments(const std::string& jpeg, const std::vector<Segme
     return head + jpeg.substr(at);
 }
 
-// Exif- and ICC-like payloads that must be copied byte for byte.
-inline Segment exifSegment()
-{
-    std::string data("Exif\0\0MM\0*\0\0\0\x08", 14);
-    for (int i = 0; i < 300; ++i)
-        data += char(i * 7);
-    return {0xE1, data};
-}
-
-inline Segment iccSegment()
-{
-    std::string data("ICC_PROFILE\0\x01\x01", 14);
-    for (int i = 0; i < 500; ++i)
-        data += char(255 - i % 251);
-    return {0xE2, data};
-}
-
 // djpeg's decoding as PNM bytes, empty when it fails.
 inline std::string djpeg(const std::string& path, const std::string& options = std::string())
 {

@@ -12,12 +12,23 @@ void transform(const std::string& file, const oxImageTransform& t)
     oxJpegHandler().transformFile(file, t);
 }
 
+// Exif- and ICC-like payloads that must be copied byte for byte.
+Segment payload(int marker, const std::string& head, int n)
+{
+    std::string data = head;
+    for (int i = 0; i < n; ++i)
+        data += char(marker == 0xE1 ? i * 7 : 255 - i % 251);
+    return {marker, data};
+}
+const Segment EXIF = payload(0xE1, std::string("Exif\0\0MM\0*\0\0\0\x08", 14), 300),
+              ICC = payload(0xE2, std::string("ICC_PROFILE\0\x01\x01", 14), 500);
+
 // A test picture with Exif, ICC and two comments.
 std::string makePicture(const std::string& path, uint32_t w, uint32_t h, const std::string& options, bool jfif = true)
 {
     if (!makeJpeg(path, w, h, options, options.find("-grayscale") == std::string::npos ? 3 : 1))
         return std::string();
-    const std::vector<Segment> markers = {exifSegment(), {0xFE, "first "}, iccSegment(), {0xFE, "second"}};
+    const std::vector<Segment> markers = {EXIF, {0xFE, "first "}, ICC, {0xFE, "second"}};
     const std::string jpeg = withSegments(readFile(path), markers, !jfif);
     return writeFile(path, jpeg) ? jpeg : std::string();
 }
@@ -72,22 +83,6 @@ TEST_F(JpegTransform, MatchesJpegtranForEveryTurn)
     EXPECT_EQ(folderEntries(dir.path()), (std::vector<std::string>{"ours.jpg", "source.jpg", "theirs.jpg"}));
 }
 
-TEST_F(JpegTransform, KeepsDateAndPermissionsOrRefusesUntouched)
-{
-    const struct timespec past[2] = {{1000000000, 123456789}, {1000000000, 123456789}};
-    const std::string odd = dir.file("1000x750.jpg"); // refused (the message: the test above)
-    ASSERT_FALSE(makePicture(odd, 1000, 750, "-sample 2x2").empty());
-    ASSERT_FALSE(makePicture(file, 1024, 768, "-sample 2x2").empty());
-    chmod(file.c_str(), 0640);
-    for (const std::string& f : {odd, file})
-        utimensat(AT_FDCWD, f.c_str(), past, 0);
-    EXPECT_NE(imageError([&] { transform(odd, transformOf(1)); }), "");
-    transform(file, transformOf(1));
-    EXPECT_EQ(statOf(odd).st_mtim.tv_nsec, 123456789);
-    EXPECT_EQ(std::tuple(statOf(file).st_mtim.tv_sec, statOf(file).st_mtim.tv_nsec, statOf(file).st_mode & 07777),
-              std::tuple(1000000000, 123456789, 0640u));
-}
-
 TEST_F(JpegTransform, CommentOnlyRewriteIsLossless)
 {
     for (const char* options : {"-sample 2x2", "-sample 2x1 -progressive", "-grayscale"}) {
@@ -95,9 +90,8 @@ TEST_F(JpegTransform, CommentOnlyRewriteIsLossless)
         const std::string pixels = djpeg(file);
         transform(file, transformOf(0, "the new comment"));
         EXPECT_TRUE(djpeg(file) == pixels) << options;
-        EXPECT_EQ(segments(readFile(file), APP_AND_COM), (std::vector<Segment>{segments(readFile(file), 0xE0)[0],
-                                                                               exifSegment(), iccSegment(),
-                                                                               {0xFE, "the new comment"}}));
+        const std::vector<Segment> expected{segments(readFile(file), 0xE0)[0], EXIF, ICC, {0xFE, "the new comment"}};
+        EXPECT_EQ(segments(readFile(file), APP_AND_COM), expected);
     }
     transform(file, transformOf(0, "")); // an empty comment removes them all
     EXPECT_TRUE(segments(readFile(file), 0xFE).empty());
@@ -107,15 +101,21 @@ TEST_F(JpegTransform, CommentOnlyRewriteIsLossless)
     EXPECT_TRUE(readFile(file) == before);
 }
 
-TEST_F(JpegTransform, MarkerCopyOptions)
+// Each turn keeps the file's date to the nanosecond and its permissions.
+TEST_F(JpegTransform, MarkerCopyOptionsAndTheFilesAttributes)
 {
+    const struct timespec past[2] = {{1000000000, 123456789}, {1000000000, 123456789}};
     const std::string source = dir.file("source.jpg"), reference = dir.file("ref.jpg");
     const std::string original = makePicture(source, 64, 48, "-sample 2x2");
     // jpegtran has no option for all but comments: its "all" without them.
     for (const auto& [option, copy] : {std::pair{oxJpegHandler::COPY_NONE, "none"}, {oxJpegHandler::COPY_COMMENTS, "comments"},
                                         {oxJpegHandler::COPY_ALL, "all"}, {oxJpegHandler::COPY_ALL_BUT_COMMENTS, "all"}}) {
         ASSERT_TRUE(writeFile(file, original));
+        chmod(file.c_str(), 0640);
+        utimensat(AT_FDCWD, file.c_str(), past, 0);
         oxJpegHandler::transform(file, transformOf(2), option);
+        EXPECT_EQ(std::tuple(statOf(file).st_mtim.tv_sec, statOf(file).st_mtim.tv_nsec, statOf(file).st_mode & 07777),
+                  std::tuple(1000000000, 123456789, 0640u));
         EXPECT_EQ(runCommand("jpegtran -rotate 180 -copy " + std::string(copy) + " -outfile " + reference + " " + source), 0);
         auto expected = segments(readFile(reference), APP_AND_COM);
         if (option == oxJpegHandler::COPY_ALL_BUT_COMMENTS)
@@ -128,13 +128,15 @@ TEST_F(JpegTransform, FailuresLeaveTheFile)
 {
     EXPECT_EQ(imageError([&] { transform(dir.file("missing.jpg"), transformOf(1)); }),
               "JPEG transformation: can't open input file. (No such file or directory)");
-    const std::string whole = makePicture(file, 64, 48, "-sample 2x2");
-    const auto failure = [&](const std::string& bytes, const oxImageTransform& t) {
-        EXPECT_TRUE(writeFile(file, bytes));
+    const auto failure = [&](const std::string& bytes, const oxImageTransform& t) { // untouched, not rewritten
+        const struct timespec past[2] = {{1000000000, 5}, {1000000000, 5}};
+        EXPECT_TRUE(writeFile(file, bytes) && utimensat(AT_FDCWD, file.c_str(), past, 0) == 0);
         const std::string message = imageError([&] { transform(file, t); });
-        EXPECT_TRUE(readFile(file) == bytes);
+        EXPECT_TRUE(readFile(file) == bytes && statOf(file).st_mtim.tv_nsec == 5);
         return message;
     };
+    EXPECT_NE(failure(makePicture(file, 70, 45, "-sample 2x2"), transformOf(1)), ""); // edge blocks to trim
+    const std::string whole = makePicture(file, 64, 48, "-sample 2x2");
     EXPECT_EQ(failure(whole.substr(0, whole.size() - 200), transformOf(1)),
               "The file is damaged (the file ends early) and is not rewritten.");
     EXPECT_EQ(failure("not a JPEG file", transformOf(0, "x")), "JPEG transformation failed.");

@@ -21,35 +21,26 @@ Segment exifOrientation(int code, bool bigEndian = true)
     return {0xE1, d};
 }
 
+int orientationOf(const std::string& exif)
+{
+    return oxJpegExifOrientation(reinterpret_cast<const unsigned char*>(exif.data()), exif.size());
+}
+
 int tagOf(const std::string& jpeg)
 {
     for (const Segment& s : segments(jpeg, 0xE1))
-        if (int code = oxJpegExifOrientation(reinterpret_cast<const unsigned char*>(s.data.data()), s.data.size()))
+        if (int code = orientationOf(s.data))
             return code;
     return 0;
-}
-
-// 64 x 48, four flat quadrants that JPEG keeps close to their colours.
-const oxColour QUADRANT[4] = {{220, 30, 30, 255}, {30, 200, 40, 255}, {40, 40, 210, 255}, {230, 230, 40, 255}};
-std::unique_ptr<oxImageUInt8> upright()
-{
-    auto image = oxImageUInt8::create(64, 48);
-    for (uint32_t y = 0; y < 48; ++y)
-        for (uint32_t x = 0; x < 64; ++x)
-            image->at(x, y) = QUADRANT[(y >= 24) * 2 + (x >= 32)];
-    return image;
-}
-
-bool near(const oxColour& a, const oxColour& b)
-{
-    return std::abs(a.r - b.r) < 12 && std::abs(a.g - b.g) < 12 && std::abs(a.b - b.b) < 12;
 }
 
 } // namespace
 
 TEST_F(ExifOrientation, EveryOrientationLoadsUpright)
 {
-    const auto reference = upright();
+    // 64 x 48, four flat quadrants that JPEG keeps close to their colours.
+    const oxColour quadrant[4] = {{220, 30, 30, 255}, {30, 200, 40, 255}, {40, 40, 210, 255}, {230, 230, 40, 255}};
+    const auto reference = imageOf<oxColour>(64, 48, [&](uint32_t x, uint32_t y) { return quadrant[(y >= 24) * 2 + (x >= 32)]; });
     for (int code = 1; code <= 8; ++code) {
         SCOPED_TRACE(code);
         const auto stored = oxOrientedCopy(*reference, oxOrientation::fromExif(code).inverse());
@@ -58,14 +49,16 @@ TEST_F(ExifOrientation, EveryOrientationLoadsUpright)
         ASSERT_TRUE(writeFile(path, withSegments(readFile(path), {exifOrientation(code, code % 2 == 0)})));
         const auto image = load(path);
         ASSERT_EQ(image->size(), oxSize(64, 48));
-        for (int q = 0; q < 4; ++q)
-            EXPECT_TRUE(near(image->at(16 + 32 * (q & 1), 12 + 24 * (q >> 1)), QUADRANT[q])) << "quadrant " << q;
+        for (int q = 0; q < 4; ++q) {
+            const oxColour got = image->at(16 + 32 * (q & 1), 12 + 24 * (q >> 1)), &want = quadrant[q];
+            EXPECT_TRUE(std::abs(got.r - want.r) < 12 && std::abs(got.g - want.g) < 12 && std::abs(got.b - want.b) < 12) << q;
+        }
     }
 }
 
 // Turning what the user sees: the stored pixels get the orientation and the
 // turn at once (jpegtran's operation on the original) and the tag becomes 1.
-TEST_F(ExifOrientation, TurnMatchesJpegtranAndResetsTheTag)
+TEST_F(ExifOrientation, TurnMatchesJpegtranAndResetsTheTagOrTheTagAloneTakesATurnTheEdgesForbid)
 {
     REQUIRE_JPEG_TOOLS();
     struct Case {
@@ -90,11 +83,7 @@ TEST_F(ExifOrientation, TurnMatchesJpegtranAndResetsTheTag)
         expected[ORIENTATION_AT + 1] = 1;
         EXPECT_EQ(segments(readFile(ours), 0xE1).at(0).data, expected);
     }
-}
-
-TEST_F(ExifOrientation, TagAloneTakesATurnTheEdgesForbidAndACommentKeepsIt)
-{
-    REQUIRE_JPEG_TOOLS();
+    // The tag alone takes a turn the edges forbid, and a comment edit keeps it.
     ASSERT_TRUE(makeJpeg(file, 64, 40, "-sample 2x2")); // 40 is no multiple of 16
     ASSERT_TRUE(writeFile(file, withSegments(readFile(file), {exifOrientation(6)})));
     // The maximum applies to the upright picture: 40 x 64 fits without reduction.
@@ -111,14 +100,12 @@ TEST_F(ExifOrientation, TagAloneTakesATurnTheEdgesForbidAndACommentKeepsIt)
 TEST_F(ExifOrientation, ReaderRejectsMalformedData)
 {
     const std::string good = exifOrientation(6, false).data;
-    const auto* bytes = reinterpret_cast<const unsigned char*>(good.data());
-    EXPECT_EQ(oxJpegExifOrientation(bytes, good.size()), 6);
+    EXPECT_EQ(orientationOf(good), 6);
     for (size_t cut = 0; cut < ORIENTATION_AT + 2; ++cut)
-        EXPECT_EQ(oxJpegExifOrientation(bytes, cut), 0) << cut;
-    std::string wrongType = good;
-    wrongType[18] = 4; // LONG instead of SHORT
-    EXPECT_EQ(oxJpegExifOrientation(reinterpret_cast<const unsigned char*>(wrongType.data()), wrongType.size()), 0);
-    std::string outOfRange = good;
-    outOfRange[ORIENTATION_AT] = 9;
-    EXPECT_EQ(oxJpegExifOrientation(reinterpret_cast<const unsigned char*>(outOfRange.data()), outOfRange.size()), 0);
+        EXPECT_EQ(orientationOf(good.substr(0, cut)), 0) << cut;
+    for (const auto& [at, value] : {std::pair{size_t(18), 4}, {ORIENTATION_AT, 9}}) { // LONG, not SHORT; beyond 8
+        std::string bad = good;
+        bad[at] = char(value);
+        EXPECT_EQ(orientationOf(bad), 0) << at;
+    }
 }

@@ -1,5 +1,4 @@
-// PNG files are put together chunk by chunk, so every colour type, depth and
-// chunk is exactly what a test says, independent of the library under test.
+// PNG files put together chunk by chunk: every colour type, depth and chunk is exactly what a test says.
 #include "../imagetest.h"
 #include "childprocess.h"
 
@@ -47,11 +46,9 @@ std::string file(const Chunks& chunks)
 Chunks chunks(const std::string& png)
 {
     Chunks found;
-    for (size_t at = 8; at + 12 <= png.size();) {
-        const size_t length = size_t(uint8_t(png[at])) << 24 | size_t(uint8_t(png[at + 1])) << 16 |
-                              size_t(uint8_t(png[at + 2])) << 8 | uint8_t(png[at + 3]);
+    for (size_t at = 8, length; at + 12 <= png.size(); at += 12 + length) {
+        length = size_t(uint8_t(png[at])) << 24 | uint8_t(png[at + 1]) << 16 | uint8_t(png[at + 2]) << 8 | uint8_t(png[at + 3]);
         found.push_back({png.substr(at + 4, 4), png.substr(at + 8, length)});
-        at += 12 + length;
     }
     return found;
 }
@@ -94,10 +91,7 @@ Chunk ztext(const std::string& key, const std::string& value) { return {"zTXt", 
 Chunk itext(const std::string& key, const std::string& value) { return {"iTXt", key + std::string(5, '\0') + value}; }
 const Chunk IEND{"IEND", ""};
 
-std::unique_ptr<oxImage> load(const std::string& path)
-{
-    return oxPngHandler().loadImage(path, oxSize());
-}
+std::unique_ptr<oxImage> load(const std::string& path) { return oxPngHandler().loadImage(path, oxSize()); }
 
 struct Png : testing::Test {
     TempDir dir;

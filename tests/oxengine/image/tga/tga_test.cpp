@@ -31,10 +31,7 @@ std::string rawPixels(size_t n, int depth)
     return b;
 }
 
-std::unique_ptr<oxImageUInt8> load(const std::string& path)
-{
-    return loadAs<oxColour>(oxTgaHandler(), path);
-}
+std::unique_ptr<oxImageUInt8> load(const std::string& path) { return loadAs<oxColour>(oxTgaHandler(), path); }
 
 struct Tga : testing::Test {
     TempDir dir;
@@ -43,7 +40,7 @@ struct Tga : testing::Test {
 
 } // namespace
 
-TEST_F(Tga, EveryOriginLoadsUpright)
+TEST_F(Tga, EveryOriginLoadsUprightPastTheIdFieldAndAColourMap)
 {
     const uint32_t w = 3, h = 2;
     for (int depth : {24, 32})
@@ -58,10 +55,6 @@ TEST_F(Tga, EveryOriginLoadsUpright)
     auto rgba = oxImageRegistry::instance().loadImage(corpusFile("tga/pillow/200x32_rgba.png"), oxSize());
     for (const char* name : {"pillow/200x32_rgba_bl_rle.tga", "pillow/200x32_rgba_tl_raw.tga"})
         EXPECT_TRUE(samePixels(*load(corpusFile(std::string("tga/") + name)), *rgba)) << name;
-}
-
-TEST_F(Tga, SkipsTheIdFieldAndAColourMap)
-{
     // A 5-byte ID and a colour map of 3 entries of 24 bits before the pixels.
     ASSERT_TRUE(writeFile(f, header(2, 2, 2, 24, 0x20, 5, 1, 3) + "ident" + std::string(9, '\x55') + rawPixels(4, 24)));
     EXPECT_EQ(load(f)->at(1, 1), filePixel(3, false));
@@ -112,24 +105,21 @@ TEST_F(Tga, RefusesWhatItCannotShowWithAMessage)
         EXPECT_EQ(loadError(f, bytes, load), message);
 }
 
-TEST_F(Tga, HeaderAndPixelsFollowTheComponents)
+TEST_F(Tga, HeaderPixelsAndTheIdFieldFollowTheComponentsAndTheComment)
 {
     auto image = patternImage<oxColour>(3, 2);
     oxTgaHandler().saveImage(*image, f, oxToneMapping::neutral());
     std::string pixels; // memory order, top row first
     for (uint32_t i = 0; i < 6; ++i)
         pixels += bytesOf(image->pixels()[i], 32);
-    EXPECT_EQ(readFile(f), header(2, 3, 2, 32, 0x28) + pixels); // three components: the comment's test
+    EXPECT_EQ(readFile(f), header(2, 3, 2, 32, 0x28) + pixels);
     // A size the 16-bit header cannot hold is refused, not written wrong.
     EXPECT_EQ(imageError([&] { oxTgaHandler().saveImage(*oxImageUInt8::create(65536, 1), f, oxToneMapping::neutral()); }),
               "a TGA file holds pictures from 1 × 1 to 65535 × 65535 pixels, not 65536 × 1.");
     EXPECT_EQ(readFile(f).substr(0, 18), header(2, 3, 2, 32, 0x28));
-}
 
-// The comment lives in the image ID field.
-TEST_F(Tga, TheIdFieldHoldsTheComment)
-{
-    auto image = patternImage<oxColour>(1, 1);
+    // The comment lives in the ID field.
+    image = patternImage<oxColour>(1, 1);
     image->setComponents(3);
     image->setComment("Ωmega sky");
     oxTgaHandler().saveImage(*image, f, oxToneMapping::neutral());

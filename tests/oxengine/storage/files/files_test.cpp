@@ -6,9 +6,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <filesystem>
 #include <cmath>
 #include <cstdlib>
+#include <filesystem>
 #include <limits>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -50,7 +50,7 @@ struct FolderFilter : oxFilenameFilter {
 } // namespace
 
 // Relative paths, parents, folders' "/" and self-ancestry are the start path's, listings' and folder tree's tests.
-TEST(Filename, SplitsNormalisesAndComparesPaths)
+TEST(Filename, SplitsNormalisesFollowsLinksAndComparesPaths)
 {
     const oxFilename f("/photos//2012/./a.jpg");
     EXPECT_EQ(f.components(), (std::vector<std::string>{"/", "photos", "2012", "a.jpg"}));
@@ -77,22 +77,16 @@ TEST(Filename, SplitsNormalisesAndComparesPaths)
     EXPECT_TRUE(oxFilename("/x/a.Jpg").hasExtension(".JPG"));
     EXPECT_FALSE(oxFilename("/x/a.jpeg").hasExtension("jpg"));
     EXPECT_EQ(oxFilename("/x/archive.tar.GZ").extension(), "GZ");
-}
-
-TEST(Filename, DotDotFollowsSymlinkedFolders)
-{
-    TempDir dir;
+    // "..", where something exists, is the file system's: after a link, the link target's parent.
     ASSERT_EQ(runCommand("mkdir -p '" + dir.path() + "/real/inner' '" + dir.path() + "/lexical'"), 0);
     ASSERT_EQ(symlink((dir.path() + "/real/inner").c_str(), (dir.path() + "/lexical/link").c_str()), 0);
     writeFile(dir.file("real/target.txt"), "real");
     writeFile(dir.file("lexical/target.txt"), "decoy");
-    // The file system takes "link/.." to the link target's parent.
-    const oxFilename f(dir.path() + "/lexical/link/../target.txt");
-    EXPECT_EQ(readFile(f.toString()), "real");
-    EXPECT_EQ(f.size(), 4);
+    const oxFilename viaLink(dir.path() + "/lexical/link/../target.txt");
+    EXPECT_TRUE(readFile(viaLink.toString()) == "real" && viaLink.size() == 4);
 }
 
-TEST(FileInfo, IsAskedOnceAndKeptAndDatesAreSet)
+TEST(FileInfo, IsAskedOnceAndKeptDatesAreSetAndRemovalTakesFilesEmptyFoldersAndLinksThemselves)
 {
     TempDir dir;
     writeFile(dir.file("a.jpg"), "12345");
@@ -111,6 +105,20 @@ TEST(FileInfo, IsAskedOnceAndKeptAndDatesAreSet)
     EXPECT_EQ(oxFilename(dir.file("a.jpg")).size(), -1);
     EXPECT_EQ(f.modificationDate(), std::numeric_limits<double>::lowest());
     EXPECT_FALSE(f.setModificationDate(0));
+    // Removal: files, empty folders, and links themselves.
+    writeFile(dir.file("ro"), "x");
+    chmod(dir.file("ro").c_str(), 0444);
+    EXPECT_TRUE(oxFilename(dir.file("ro")).removeFile());
+    EXPECT_FALSE(oxFilename(dir.file("ro")).exists());
+    ASSERT_EQ(mkdir(dir.file("full").c_str(), 0755), 0);
+    writeFile(dir.file("full/x"), "x");
+    EXPECT_FALSE(oxFilename(dir.file("full")).removeFile());
+    EXPECT_EQ(readFile(dir.file("full/x")), "x");
+    writeFile(dir.file("a"), "A");
+    ASSERT_EQ(symlink(dir.file("a").c_str(), dir.file("link").c_str()), 0);
+    EXPECT_TRUE(oxFilename(dir.file("link")).removeFile()); // the link, not its target
+    EXPECT_EQ(readFile(dir.file("a")), "A");
+    EXPECT_FALSE(oxFilename(dir.file("never")).removeFile());
 }
 
 TEST(FolderListing, FilterHiddenFoldersAndFilePaths)
@@ -196,24 +204,6 @@ TEST(SpecialFolders, ForgottenInitializeIsReportedOnceAndRepaired)
     EXPECT_EQ(capture.failures()[0].text, "You need to Initialize() the oxFilename class in your main() before using it");
     EXPECT_TRUE(oxFilename::isInitialized());
     EXPECT_EQ(first.toString(), oxFilename::workingFolder().toString() + "relative.jpg");
-}
-
-TEST(RemoveFile, FilesEmptyFoldersAndLinksThemselves)
-{
-    TempDir dir;
-    writeFile(dir.file("ro"), "x");
-    chmod(dir.file("ro").c_str(), 0444);
-    EXPECT_TRUE(oxFilename(dir.file("ro")).removeFile());
-    EXPECT_FALSE(oxFilename(dir.file("ro")).exists());
-    ASSERT_EQ(mkdir(dir.file("full").c_str(), 0755), 0);
-    writeFile(dir.file("full/x"), "x");
-    EXPECT_FALSE(oxFilename(dir.file("full")).removeFile());
-    EXPECT_EQ(readFile(dir.file("full/x")), "x");
-    writeFile(dir.file("a"), "A");
-    ASSERT_EQ(symlink(dir.file("a").c_str(), dir.file("link").c_str()), 0);
-    EXPECT_TRUE(oxFilename(dir.file("link")).removeFile()); // the link, not its target
-    EXPECT_EQ(readFile(dir.file("a")), "A");
-    EXPECT_FALSE(oxFilename(dir.file("never")).removeFile());
 }
 
 TEST(Filename, ReplaceExtensionOnlyTouchesTheFileNamesLastDot)
