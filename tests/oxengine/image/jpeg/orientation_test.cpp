@@ -40,7 +40,8 @@ TEST_F(ExifOrientation, EveryOrientationLoadsUpright)
 {
     // 64 x 48, four flat quadrants that JPEG keeps close to their colours.
     const oxColour quadrant[4] = {{220, 30, 30, 255}, {30, 200, 40, 255}, {40, 40, 210, 255}, {230, 230, 40, 255}};
-    const auto reference = imageOf<oxColour>(64, 48, [&](uint32_t x, uint32_t y) { return quadrant[(y >= 24) * 2 + (x >= 32)]; });
+    const auto reference =
+        imageOf<oxColour>(64, 48, [&](uint32_t x, uint32_t y) { return quadrant[(y >= 24) * 2 + (x >= 32)]; });
     for (int code = 1; code <= 8; ++code) {
         SCOPED_TRACE(code);
         const auto stored = oxOrientedCopy(*reference, oxOrientation::fromExif(code).inverse());
@@ -51,7 +52,8 @@ TEST_F(ExifOrientation, EveryOrientationLoadsUpright)
         ASSERT_EQ(image->size(), oxSize(64, 48));
         for (int q = 0; q < 4; ++q) {
             const oxColour got = image->at(16 + 32 * (q & 1), 12 + 24 * (q >> 1)), &want = quadrant[q];
-            EXPECT_TRUE(std::abs(got.r - want.r) < 12 && std::abs(got.g - want.g) < 12 && std::abs(got.b - want.b) < 12) << q;
+            EXPECT_TRUE(std::abs(got.r - want.r) < 12 && std::abs(got.g - want.g) < 12 && std::abs(got.b - want.b) < 12)
+                << "quadrant " << q;
         }
     }
 }

@@ -47,7 +47,8 @@ Chunks chunks(const std::string& png)
 {
     Chunks found;
     for (size_t at = 8, length; at + 12 <= png.size(); at += 12 + length) {
-        length = size_t(uint8_t(png[at])) << 24 | uint8_t(png[at + 1]) << 16 | uint8_t(png[at + 2]) << 8 | uint8_t(png[at + 3]);
+        length = size_t(uint8_t(png[at])) << 24 | uint8_t(png[at + 1]) << 16 | uint8_t(png[at + 2]) << 8 |
+                 uint8_t(png[at + 3]);
         found.push_back({png.substr(at + 4, 4), png.substr(at + 8, length)});
     }
     return found;
