@@ -9,10 +9,8 @@
 #include "support/testsupport.h"
 #include "support/xdriver.h"
 
-#include <chrono>
 #include <cstdlib>
 #include <functional>
-#include <thread>
 
 // A loader context that makes itself current, or fails to.
 struct FakeContext : LoaderContext {
@@ -57,8 +55,5 @@ inline std::string writePicture(const std::string& path, uint32_t w, uint32_t h,
 // Takes the picture the view asked for (it asks without waiting) once the loader has it, within 20 s.
 template <class View> bool pickedUp(View& view) // an ImageDisplay
 {
-    for (int i = 0; i < 20000 && view.isWaiting(); ++i)
-        if (!view.pickUpPicture())
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    return !view.isWaiting();
+    return waitUntil([&] { return !view.isWaiting() || view.pickUpPicture(); });
 }

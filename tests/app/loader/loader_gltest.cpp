@@ -13,38 +13,6 @@
 #include <GL/gl.h>
 #include <GL/glx.h>
 
-namespace {
-
-// Everything real but the application's queue.
-std::unique_ptr<BGTextureLoader> realLoader(const std::vector<std::string>& list)
-{
-    LoaderServices services;
-    services.postCommand = [](unsigned) {};
-    services.requestRedisplay = [] {};
-    auto loader = std::make_unique<BGTextureLoader>(list, programLoaderServices(services));
-    loader->setSharedContext(glXGetCurrentContext(), 0);
-    EXPECT_TRUE(loader->startLoader());
-    return loader;
-}
-
-bool idle(BGTextureLoader& loader)
-{
-    return waitUntil([&] { return loader.progress() == LoaderProgress{}; });
-}
-
-// Draws the picture at the scale into the 128 x 64 window and reads it.
-GLFrame draw(LoadedPicture& p, double scale)
-{
-    glClearColor(0, 1, 0, 1);
-    glClear(GL_COLOR_BUFFER_BIT);
-    glLoadIdentity();
-    glTranslated(0.5, 0.5, 0); // texel centres on pixel centres
-    drawPicture(p, scale, 1.0, 0.0, nullptr, nullptr);
-    return GLFrame(128, 64);
-}
-
-} // namespace
-
 // The shut-down destroys every texture, also of a picture in use, without leftover reports.
 TEST(BGTextureLoaderGL, TexturesAreMadeOnTheLoaderThreadAndFreedAtShutDown)
 {
@@ -59,12 +27,17 @@ TEST(BGTextureLoaderGL, TexturesAreMadeOnTheLoaderThreadAndFreedAtShutDown)
     const std::string& file = files[0];
     const size_t texturesBefore = oxLiveTextureCount();
     {
-        auto loader = realLoader(files);
+        LoaderServices services; // everything real but the application's queue
+        services.postCommand = [](unsigned) {};
+        services.requestRedisplay = [] {};
+        auto loader = std::make_unique<BGTextureLoader>(files, programLoaderServices(services));
+        loader->setSharedContext(glXGetCurrentContext(), 0);
+        ASSERT_TRUE(loader->startLoader());
         loader->setThumbnailSize(32);
         LoadedPicture* p = loader->awaitPicture(file); // still in use at the end
         ASSERT_NE(p, nullptr);
         loader->updateThumbnails();
-        ASSERT_TRUE(idle(*loader));
+        ASSERT_TRUE(waitUntil([&] { return loader->progress() == LoaderProgress{}; }));
         EXPECT_EQ(p->note, "");
         EXPECT_EQ(p->imageWidth, 256);
         EXPECT_GE(oxLiveTextureCount(), texturesBefore + 8); // 2 pictures, 6 thumbnails
@@ -80,7 +53,12 @@ TEST(BGTextureLoaderGL, TexturesAreMadeOnTheLoaderThreadAndFreedAtShutDown)
     SimpleTextureLoader simple(preparePicture);
     LoadedPicture* p = simple.requestPicture(files[1]).picture;
     ASSERT_NE(p, nullptr);
-    const GLFrame drawn = draw(*p, 0.5); // 128 x 90: 64 x 45
+    glClearColor(0, 1, 0, 1);
+    glClear(GL_COLOR_BUFFER_BIT);
+    glLoadIdentity();
+    glTranslated(0.5, 0.5, 0); // texel centres on pixel centres
+    drawPicture(*p, 0.5, 1.0, 0.0, nullptr, nullptr); // 128 x 90: 64 x 45
+    const GLFrame drawn(128, 64);
     EXPECT_GT(drawn.at(16, 22)[0], 200);
     EXPECT_GT(drawn.at(48, 22)[2], 200);
     simple.releasePicture(p);

@@ -12,6 +12,7 @@
 
 #include <condition_variable>
 #include <set>
+#include <thread>
 
 // The loader's log lands in the temporary HOME.
 inline AppTestHome g_loaderTestHome;
@@ -120,14 +121,18 @@ private:
     int m_cancelled = 0;
 };
 
-// "kind:name", "kindT:name" for thumbnails.
-inline std::string describe(const LoaderCommand& command)
+// "kind:name" per command, "kindT:name" for thumbnails.
+template <class Commands> std::vector<std::string> describe(const Commands& commands)
 {
     static const char* kinds[] = {"load", "unload", "transform", "convert", "copymove"};
-    const auto* load = std::get_if<LoadCommand>(&command);
-    const auto* unload = std::get_if<UnloadCommand>(&command);
-    const bool thumbnail = (load && load->thumbnail) || (unload && unload->thumbnail);
-    return kinds[command.index()] + std::string(thumbnail ? "T:" : ":") + commandFile(command);
+    std::vector<std::string> out;
+    for (const LoaderCommand& command : commands) {
+        const auto* load = std::get_if<LoadCommand>(&command);
+        const auto* unload = std::get_if<UnloadCommand>(&command);
+        const bool thumbnail = (load && load->thumbnail) || (unload && unload->thumbnail);
+        out.push_back(kinds[command.index()] + std::string(thumbnail ? "T:" : ":") + commandFile(command));
+    }
+    return out;
 }
 
 // A started loader over its own picture list, with the doubles above.
@@ -193,13 +198,7 @@ struct LoaderRig {
             return std::find(c.begin(), c.end(), code) != c.end();
         });
     }
-    std::vector<std::string> queued() const
-    {
-        std::vector<std::string> out;
-        for (const LoaderCommand& c : loader->queuedCommands())
-            out.push_back(describe(c));
-        return out;
-    }
+    std::vector<std::string> queued() const { return describe(loader->queuedCommands()); }
     static std::vector<std::string> numbered(int n, const std::string& prefix)
     {
         std::vector<std::string> names;

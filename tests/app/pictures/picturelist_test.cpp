@@ -3,11 +3,8 @@
 #include "app/shell/configkeys.h"
 #include "oxengine/platform/messagebox.h"
 #include "oxengine/platform/sound.h"
-#include "oxengine/storage/config.h"
-#include "oxengine/storage/files.h"
 #include "support/childprocess.h"
 #include "support/switches.h"
-#include "support/testsupport.h"
 #include "tests/app/apptest.h"
 
 #include <gtest/gtest.h>

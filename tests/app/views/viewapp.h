@@ -9,19 +9,14 @@
 #include "app/views/viewapplication.h"
 
 #include "oxengine/graphics/fontmanager.h"
-#include "oxengine/image/handler.h"
-#include "oxengine/storage/config.h"
-#include "oxengine/storage/files.h"
 #include "support/gltest.h"
 #include "support/loopapp.h"
-#include "support/testsupport.h"
 #include "tests/app/apptest.h"
 
 #include <GL/gl.h>
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <functional>
 #include <thread>
 #include <vector>
 
@@ -125,12 +120,7 @@ public:
     // Waits until the loader has nothing queued.
     bool loaderIdle()
     {
-        for (int i = 0; i < 20000; ++i) {
-            if (loader->progress() == LoaderProgress{} && loader->queuedCommands().empty())
-                return true;
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
-        return false;
+        return waitUntil([&] { return loader->progress() == LoaderProgress{} && loader->queuedCommands().empty(); });
     }
 
     int runOnce() { return runFor(std::chrono::seconds(120)); }

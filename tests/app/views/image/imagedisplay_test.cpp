@@ -16,7 +16,6 @@
 #include "oxengine/graphics/shader.h"
 #include "oxengine/graphics/texsupport.h"
 #include "oxengine/gui/slider.h"
-#include "support/testsupport.h"
 #include "tests/app/apptest.h"
 
 #include <gtest/gtest.h>
@@ -285,15 +284,13 @@ TEST(PictureTiles, FirstLookIsStretchedOverTheFullPicture)
 
 TEST(PictureTiles, AnisotropyOnlyWhileShrinkingOnHardware)
 {
-    oxTextureCapabilities caps;
-    caps.anisotropic = true, caps.maxAnisotropy = 16;
-    EXPECT_EQ(tileAnisotropy(caps, 0.5), 16.0f);
-    EXPECT_EQ(tileAnisotropy(caps, 1.0), 1.0f);
-    EXPECT_EQ(tileAnisotropy(caps, 4.0), 1.0f);
-    caps.softwareRenderer = true;
-    EXPECT_EQ(tileAnisotropy(caps, 0.5), 1.0f);
-    caps.softwareRenderer = false, caps.anisotropic = false;
-    EXPECT_EQ(tileAnisotropy(caps, 0.5), 1.0f);
+    for (auto [anisotropic, software, scale, expected] : {std::tuple{true, false, 0.5, 16.0f}, {true, false, 1.0, 1.0f},
+                                                          {true, false, 4.0, 1.0f}, {true, true, 0.5, 1.0f},
+                                                          {false, false, 0.5, 1.0f}}) {
+        oxTextureCapabilities caps;
+        caps.anisotropic = anisotropic, caps.softwareRenderer = software, caps.maxAnisotropy = 16;
+        EXPECT_EQ(tileAnisotropy(caps, scale), expected) << anisotropic << software << scale;
+    }
 }
 
 TEST(Navigator, ShownOnlyForPicturesLargerThanTheWindow)
@@ -332,7 +329,7 @@ TEST(ExposureShader, ShadersAnnouncedButNotDeliveredAreToldOnceNotPerFrame)
 }
 
 // An animation's frames on a fake clock.
-TEST(FramePlayer, FramesFollowTheirDelaysAndStopAfterTheLastPlay)
+TEST(FramePlayer, FramesFollowTheirDelaysAndStopAfterTheLastPlayOrRunForever)
 {
     FramePlayer p;
     p.start({50, 20, 100}, 2, 0);
@@ -350,11 +347,7 @@ TEST(FramePlayer, FramesFollowTheirDelaysAndStopAfterTheLastPlay)
         EXPECT_EQ(p.untilNext(s.at), s.untilNext) << s.at;
     }
     EXPECT_TRUE(p.finished());
-}
-
-TEST(FramePlayer, ForeverSkipsWholePlaysAfterALongAbsence)
-{
-    FramePlayer p;
+    // Forever skips whole plays after a long absence.
     p.start({30, 30}, 0, 0);
     EXPECT_EQ(p.frame(6000000 * MS + 45 * MS), 1);
     EXPECT_EQ(p.untilNext(6000000 * MS + 45 * MS), 15 * MS);

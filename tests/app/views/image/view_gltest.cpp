@@ -1,4 +1,5 @@
-// The single-picture view on a real window with the background loader and the real preparation.
+// The single-picture view on a real window with the background loader and the real preparation; high dynamic
+// range through the exposure shader, and transparency.
 #include "../viewapp.h"
 #include "../viewtest.h"
 
@@ -6,15 +7,16 @@
 #include "app/shell/configkeys.h"
 #include "app/prepare/headstart.h"
 #include "app/prepare/prepare.h"
+#include "app/views/exposureshader.h"
 #include "app/views/image/firstframe.h"
-#include "app/views/image/imagemenu.h"
+#include "app/views/picturedraw.h"
 
+#include "oxengine/graphics/shader.h"
 #include "oxengine/graphics/texsupport.h"
-
-#include <gtest/gtest.h>
+#include "oxengine/gui/slider.h"
+#include "oxengine/image/half.h"
 
 #include <cmath>
-#include <cstdlib>
 #include <random>
 #include <tuple>
 
@@ -36,6 +38,20 @@ protected:
 };
 
 const oxColour RED(255, 0, 0), GREEN(0, 255, 0), BLUE(0, 0, 255), WHITE(255, 255, 255);
+
+// x / (w - 1) in red, y / (h - 1) in green, 0.25 in blue, scaled by gain.
+std::string writeExr(const TempDir& dir, const std::string& name, uint32_t w, uint32_t h, float gain)
+{
+    auto image = imageOf<oxColourHalf>(w, h, [&](uint32_t x, uint32_t y) {
+        return oxColourHalf(gain * float(x) / float(w - 1), gain * float(y) / float(h - 1), gain * 0.25f);
+    });
+    try {
+        oxImageRegistry::instance().saveImage(*image, dir.file(name), oxToneMapping::neutral());
+    } catch (const std::exception&) {
+        return {};
+    }
+    return dir.file(name);
+}
 
 } // namespace
 
@@ -128,12 +144,11 @@ TEST_F(ImageDisplayGL, OriginalSizeShowsTexelForPixelAcrossTileSeams)
         runView({file}, [&](ViewTestApp& a) {
             ASSERT_TRUE(a.view->hasPicture());
             {
-                oxLock lock(a.view->currentPicture()->lock);
+                oxLock lock(a.view->currentPicture()->lock); // the seams are there to be tested
                 EXPECT_EQ(a.view->currentPicture()->tileWidth == 256, powerOfTwoOnly);
                 EXPECT_TRUE(a.view->currentPicture()->tiles[1][2]);
             }
             EXPECT_TRUE(a.view->onCommand(CMD_ORIGINAL_SIZE));
-            EXPECT_DOUBLE_EQ(a.transform->zoom(), 1.0);
             for (double scrollX : {0.0, 37.0, 59.5}) {
                 a.transform->scrollTo(scrollX, 10.25);
                 const GLFrame f = a.frame();
@@ -188,16 +203,9 @@ TEST_F(ImageDisplayGL, OverlayLinesAndNavigatorFollowTheInfoLevel)
         return oxColour(100, 100, 100);
     });
     // Bright text pixels in the top left; red navigator frame pixels in the bottom right.
-    const auto count = [](const GLFrame& f, int x0, int y0, int x1, int y1, bool navigator) {
-        int n = 0;
-        for (int y = y0; y < y1; ++y)
-            for (int x = x0; x < x1; ++x)
-                n += navigator ? f.r(x, y) > f.g(x, y) + 30 : f.r(x, y) > 200;
-        return n;
-    };
-    const auto ink = [&](const GLFrame& f) { return count(f, 0, 0, 300, 90, false); };
-    const auto navigator = [&](const GLFrame& f) {
-        return count(f, f.width() - 256, f.height() - 256, f.width(), f.height(), true);
+    const auto ink = [](const GLFrame& f) { return f.count([](int r, int, int) { return r > 200; }, {0, 0, 300, 90}); };
+    const auto navigator = [](const GLFrame& f) {
+        return f.count([](int r, int g, int) { return r > g + 30; }, {f.width() - 256, f.height() - 256, 256, 256});
     };
     runView({file}, [&](ViewTestApp& a) {
         ASSERT_TRUE(a.view->hasPicture());
@@ -344,24 +352,119 @@ TEST_F(ImageDisplayGL, AnimationFramesAdvanceByTheirDelaysAndStopWithTheNextPict
         a.view->setClock([&] { return now; });
         a.show(0);
         ASSERT_TRUE(a.view->hasPicture());
-        const auto centre = [&] {
-            const GLFrame f = a.frame();
-            return oxColour(uint8_t(f.r(320, 240)), uint8_t(f.g(320, 240)), uint8_t(f.b(320, 240)));
-        };
+        const auto shows = [&](oxColour c) { return a.frame().near(320, 240, c, 0); };
         while (a.view->isFading())
             a.view->idle(1000000);
-        EXPECT_TRUE(centre() == RED) << a.frame().text(320, 240);
+        EXPECT_TRUE(shows(RED)) << a.frame().text(320, 240);
         ASSERT_TRUE(a.view->framePlayer().active());
         now = 50000;
-        EXPECT_TRUE(centre() == GREEN);
+        EXPECT_TRUE(shows(GREEN));
         // P pauses: the frame stays however long; the full stop steps one.
         EXPECT_TRUE(a.view->onKeyDown('p', false));
         now = 1000000;
-        EXPECT_TRUE(centre() == GREEN);
+        EXPECT_TRUE(shows(GREEN));
         EXPECT_TRUE(a.view->onKeyDown('.', false));
-        EXPECT_TRUE(centre() == BLUE);
+        EXPECT_TRUE(shows(BLUE));
         a.show(1);
         EXPECT_FALSE(a.view->framePlayer().active());
         EXPECT_FALSE(a.view->onKeyDown('p', false)); // a still picture leaves the key alone
+    });
+}
+
+TEST_F(ImageDisplayGL, HdrPictureFollowsTheExposureSlidersAndIdentityReproducesTheTexture)
+{
+    const std::string exr = writeExr(dir, "ramp.exr", 320, 240, 1.0f);
+    if (exr.empty())
+        GTEST_SKIP() << "no EXR support";
+    const auto flat = [](uint32_t, uint32_t) { return oxColour(90, 90, 90); };
+    runView({exr, writePicture(dir.file("plain.png"), 320, 240, flat)}, [&](ViewTestApp& a) {
+        a.infoLevel = 1;
+        ASSERT_TRUE(a.view->hasPicture());
+        LoadedPicture& p = *a.view->currentPicture();
+        ASSERT_TRUE(p.hdr);
+        ExposurePanel& panel = a.view->exposurePanel();
+        EXPECT_TRUE(panel.isVisible());
+        const GLFrame start = a.frame();
+        start.save("view_exposure_panel");
+        EXPECT_TRUE(a.view->exposureShader().exists());
+
+        // Black 0, white 1, gamma 1, saturation 1: the texture as it is.
+        panel.whitePoint().setValue(1.0);
+        a.infoLevel = 0;
+        const GLFrame identity = a.frame();
+        const auto setHdr = [&](bool hdr) {
+            oxLock lock(p.lock);
+            p.hdr = hdr;
+        };
+        setHdr(false); // the same tiles without the shader
+        const GLFrame plain = a.frame();
+        setHdr(true);
+        EXPECT_LE(identity.maxDifference(plain), 2);
+        const int x = 200, y = 150; // a texel of about (0.31, 0.3, 0.25)
+        const int before = identity.r(x, y);
+
+        // A lower white point brightens; saturation 0 gives the weighted grey.
+        panel.whitePoint().setValue(0.7);
+        const GLFrame brighter = a.frame();
+        EXPECT_NEAR(brighter.r(x, y), before / 0.7, 3);
+        panel.whitePoint().setValue(1.0);
+        panel.saturation().setRange(0.0, 2.5);
+        panel.saturation().setValue(0.0);
+        const GLFrame grey = a.frame();
+        const double expected = 0.39 * identity.r(x, y) + 0.5 * identity.g(x, y) + 0.11 * identity.b(x, y);
+        EXPECT_NEAR(grey.r(x, y), expected, 3);
+        EXPECT_TRUE(grey.r(x, y) == grey.g(x, y) && grey.g(x, y) == grey.b(x, y)) << grey.text(x, y);
+        // Gamma above 1 darkens the middle tones.
+        panel.saturation().setValue(1.0);
+        panel.gamma().setValue(2.0);
+        EXPECT_NEAR(a.frame().r(x, y), 255.0 * std::pow(before / 255.0, 2.0), 3);
+
+        // A picture without high dynamic range hides the panel again.
+        a.show(1);
+        EXPECT_FALSE(panel.isVisible());
+    });
+}
+
+TEST_F(ImageDisplayGL, WithoutShaderSupportHdrPicturesShowTheirValuesAsTheyAre)
+{
+    const std::string exr = writeExr(dir, "bright.exr", 641, 120, 4.0f); // red 4 x / 640
+    if (exr.empty())
+        GTEST_SKIP() << "no EXR support";
+    runView({exr}, [&](ViewTestApp& a) {
+        ASSERT_TRUE(a.view->hasPicture());
+        LoadedPicture& p = *a.view->currentPicture();
+        MessageCapture boxes;
+        oxOverrideShaderDriver(oxShaderDriverHooks{[](const char*) { return false; }, nullptr});
+        ExposureShader unsupported;
+        const Exposure automatic = automaticExposure(p);
+        glClearColor(0, 0, 0, 1);
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        glLoadIdentity();
+        glTranslated(0.5, 0.5, 0);
+        drawPicture(p, 1.0, 1.0, 0.0, &unsupported, &automatic);
+        const GLFrame f = a.readBack();
+        oxOverrideShaderDriver(std::nullopt);
+        EXPECT_FALSE(unsupported.exists());
+        EXPECT_EQ(boxes.count(), 0u);
+        EXPECT_NEAR(f.r(80, 10), 128, 3);  // 0.5
+        EXPECT_NEAR(f.r(40, 10), 64, 3);   // 0.25
+        EXPECT_EQ(f.r(400, 10), 255);      // 2.5, clamped
+        EXPECT_EQ(f.b(400, 10), 255);      // 1.0
+    });
+}
+
+TEST_F(ImageDisplayGL, TransparentPartsShowTheCheckerboard)
+{
+    // Left half opaque black, right half fully transparent.
+    const auto halves = [](uint32_t x, uint32_t) { return x < 160 ? oxColour(0, 0, 0, 255) : oxColour(0, 0, 0, 0); };
+    runView({writePicture(dir.file("half.png"), 320, 240, halves)}, [&](ViewTestApp& a) {
+        ASSERT_TRUE(a.view->hasPicture());
+        EXPECT_TRUE(a.view->currentPicture()->transparent);
+        const GLFrame f = a.frame();
+        f.save("view_transparency");
+        // The board's two greys in equal parts where the picture is transparent; the black half stays black.
+        EXPECT_EQ(f.count(nearColour(oxColour(77, 77, 77), 4), {480, 232, 16, 16}), 128);
+        EXPECT_EQ(f.count(nearColour(oxColour(102, 102, 102), 4), {480, 232, 16, 16}), 128);
+        EXPECT_TRUE(f.near(160, 240, oxColour(0, 0, 0), 2)) << f.text(160, 240);
     });
 }

@@ -12,17 +12,12 @@
 #include "oxengine/graphics/softframe.h"
 #include "oxengine/graphics/texsupport.h"
 #include "oxengine/gui/progressbar.h"
-#include "oxengine/platform/glapp.h"
-#include "oxengine/storage/config.h"
-#include "oxengine/storage/files.h"
 #include "support/gltest.h"
-#include "support/testsupport.h"
 #include "tests/app/apptest.h"
 
 #include <GL/gl.h>
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <optional>
 
 #include <sys/stat.h>

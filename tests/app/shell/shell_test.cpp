@@ -1,4 +1,6 @@
-// The application object without a display: what the end-to-end tests do not reach.
+// The start-up (command line, stored settings and look, usage, the engine's reports reaching the user) and the
+// application object without a display: what the end-to-end tests do not reach.
+#include "app/shell/commandline.h"
 #include "app/shell/configkeys.h"
 #include "app/shell/pictavoapp.h"
 #include "app/shell/startup.h"
@@ -7,22 +9,51 @@
 #include "app/views/thumbnails/folderpanel.h"
 #include "app/views/thumbnails/thumbnaildisplay.h"
 
+#include "oxengine/core/catalogue.h"
+#include "oxengine/core/errors.h"
+#include "oxengine/graphics/fontmanager.h"
 #include "oxengine/gui/keys.h"
-#include "oxengine/storage/config.h"
+#include "oxengine/gui/style.h"
 #include "support/childprocess.h"
-#include "support/testsupport.h"
 #include "tests/app/apptest.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
+#include <cstdio>
 #include <filesystem>
 #include <mutex>
+#include <optional>
+#include <set>
 #include <sys/stat.h>
 
 namespace fs = std::filesystem;
 
 namespace {
+
+class Startup : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        setenv("XDG_CONFIG_HOME", m_home.path().c_str(), 1);
+        prepareEngine();
+        m_savedStyle = defaultGuiStyle;
+    }
+    void TearDown() override { defaultGuiStyle = m_savedStyle; }
+    TempDir m_home;
+    oxGuiStyle m_savedStyle;
+};
+
+// The settings keys' reading and writing, in the same fresh store.
+class ConfigKeys : public Startup {};
+
+std::string contents(std::FILE* f)
+{
+    std::string text(static_cast<size_t>(std::ftell(f)), '\0');
+    std::rewind(f);
+    text.resize(std::fread(text.data(), 1, text.size(), f));
+    std::fclose(f);
+    return text;
+}
 
 struct IsolatedHome {
     IsolatedHome()
@@ -108,7 +139,6 @@ TEST_F(App, ANewStyleReachesBothViewsAndLaterElementsAtOnce)
     style.bgColour = oxColour(0x20, 0x40, 0x80, 255);
     a.applyGuiStyle(style);
     EXPECT_EQ(defaultGuiStyle.textHeight, 33);
-    EXPECT_EQ(a.guiStyle().bgColour, style.bgColour);
     // The folder panel takes the new colour.
     FolderPanel& panel = a.thumbnailDisplay()->folderPanel();
     EXPECT_EQ(panel.getBgColour(), style.bgColour);
@@ -309,4 +339,205 @@ TEST_F(App, ShutDownStoresTheStateOnceAndStopsTheLoader)
     a.onClose();
     EXPECT_TRUE(a.onCommand(CMD_EXIT));
     EXPECT_EQ(stored(), "2 2 0");
+}
+
+// The keys' ranges and bad colours: ConfigKeys tests.
+TEST_F(Startup, StoredLookIsApplied)
+{
+    oxConfig::setString("GuiTextHeight", "500");
+    oxConfig::setString("GuiFgColour", "#0F08");
+    oxConfig::setString("GuiBgColour", "#123456");
+    applyStoredSettings();
+    EXPECT_EQ(defaultGuiStyle.textHeight, 100);
+    EXPECT_EQ(defaultGuiStyle.fgColour, oxColour(0, 255, 0, 136));
+    EXPECT_EQ(defaultGuiStyle.bgColour, oxColour(0x12, 0x34, 0x56, 255));
+}
+
+TEST_F(Startup, HelpVersionAndUsageErrorsAnswerBeforeAnyWindow)
+{
+    const struct {
+        std::vector<std::string> args;
+        bool terminal;
+        std::optional<int> code;
+        std::string out, err;
+    } cases[] = {
+        // Help from a launcher, also shown in a box: cli_e2e.
+        {{"--help"}, true, 0, usageText() + "\n", ""},
+        {{"--version", "-window"}, false, 0, versionText() + "\n", ""},
+        {{"-windoww", "--help"}, true, 2, "", "pictavo: Unknown option '-windoww'.\n\n" + usageText() + "\n"},
+        {{"-window", "pics"}, true, std::nullopt, "", ""},
+    };
+    for (const auto& c : cases) {
+        MessageCapture boxes;
+        std::FILE* out = std::tmpfile();
+        std::FILE* err = std::tmpfile();
+        EXPECT_EQ(answerCommandLine(parseCommandLine(c.args, {}), out, err, c.terminal), c.code) << c.args[0];
+        EXPECT_EQ(contents(out), c.out) << c.args[0];
+        EXPECT_EQ(contents(err), c.err) << c.args[0];
+        EXPECT_EQ(boxes.count(), 0u) << c.args[0];
+    }
+    EXPECT_EQ(versionText().rfind("Pictavo ", 0), 0u);
+    EXPECT_NE(usageText().find("(in 'Documents')"), std::string::npos);
+    setenv("LANGUAGE", "de", 1);
+    oxResetCatalogueForTests();
+    const std::string german = usageText();
+    unsetenv("LANGUAGE");
+    oxResetCatalogueForTests();
+    EXPECT_NE(german.find("(in 'Dokumente')"), std::string::npos);
+    EXPECT_NE(german.find("-thumbnails\tStartet in der Miniaturansicht"), std::string::npos);
+}
+
+TEST_F(Startup, EngineFailuresReachTheUserInBoxes)
+{
+    const oxFailureSink previous = oxSetFailureSink({}); // as a fresh process has it
+    prepareEngine();
+    MessageCapture boxes;
+    EXPECT_FALSE(oxVerify(1 + 1 == 3, "arithmetic is broken"));
+    oxSetFailureSink(previous);
+    ASSERT_EQ(boxes.count(), 1u);
+    EXPECT_EQ(boxes.messages()[0].title, "Fatal Error");
+    EXPECT_EQ(boxes.messages()[0].icon, MI_ERROR);
+}
+
+TEST_F(Startup, UnreadableSettingsFileIsToldOnce)
+{
+    std::filesystem::create_directories(m_home.path() + "/Quorvel Software/Pictavo");
+    writeFile(oxConfig::storePath(), "[Settings\nbroken");
+    MessageCapture boxes;
+    applyStoredSettings();
+    writeConfigInt(ConfigKey::LastFile, 2);
+    EXPECT_EQ(readConfigInt(ConfigKey::LastFile), 2);
+    ASSERT_EQ(boxes.count(), 1u);
+    EXPECT_EQ(boxes.messages()[0].icon, MI_WARNING);
+    EXPECT_NE(boxes.messages()[0].text.find("settings.ini.bad"), std::string::npos);
+}
+
+TEST_F(Startup, BrokenInterfaceFontIsToldOnceAndTheBuiltInOneUsed)
+{
+    const std::filesystem::path before = std::filesystem::current_path();
+    std::filesystem::current_path(m_home.path());
+    writeFile("startup-test-font.glfc", std::string(30, '\0')); // cut short in its glyph table
+    defaultGuiStyle.fontName = "startup-test-font";
+    MessageCapture boxes;
+    loadInterfaceFont();
+    loadInterfaceFont();
+    std::filesystem::current_path(before);
+    ASSERT_EQ(boxes.count(), 1u);
+    EXPECT_EQ(boxes.messages()[0].title, "Error creating GLFont");
+    EXPECT_NE(GLFontManager::getFont("startup-test-font"), nullptr);
+    GLFontManager::releaseAll();
+}
+
+TEST_F(ConfigKeys, RangesAreAppliedOnRead)
+{
+    struct Case {
+        ConfigKey key;
+        const char* stored;
+        int expected;
+    };
+    const Case cases[] = {
+        {ConfigKey::GuiTextHeight, "500", 100},
+        {ConfigKey::GuiTextHeight, "3", 10},
+        {ConfigKey::GuiTextHeight, "abc", 20},
+        {ConfigKey::AnimLengthUs, "99999999999", 10000000},
+        {ConfigKey::SortMode, "4294967297", 2147483647}, // unranged keys still never wrap
+        {ConfigKey::LastFile, "-12", -12},
+    };
+    for (const Case& c : cases) {
+        oxConfig::setString(configKeyInfo(c.key).name, c.stored);
+        EXPECT_EQ(readConfigInt(c.key), c.expected) << configKeyInfo(c.key).name << " = " << c.stored;
+    }
+}
+
+// Colours written under their names: the settings dialog's tests.
+TEST_F(ConfigKeys, MalformedColoursReadAsTheDefaultAndTextKeepsItsBytes)
+{
+    for (const char* bad : {"white", "#12345", "#GGG", ""}) { // a malformed colour reads as the default
+        oxConfig::setString("GuiFgColour", bad);
+        EXPECT_EQ(readConfigColour(ConfigKey::GuiFgColour), oxColour(255, 255, 255, 255)) << bad;
+    }
+    writeConfigText(ConfigKey::LastFolder, "/Bilder/Ωmega 写真/");
+    EXPECT_EQ(readConfigText(ConfigKey::LastFolder), "/Bilder/Ωmega 写真/");
+}
+
+TEST(CommandLine, OptionsBeforeOrAfterThePathAndUnknownOnes)
+{
+    const struct {
+        std::vector<std::string> args;
+        const char* flags; // h v l w s t for help, version, log, window, nosound, thumbnails
+        const char* startPath;
+        const char* error; // the start of the error, "" for none
+    } cases[] = {
+        {{"/LOG", "--nosound", "-Window"}, "lws", "", ""},
+        {{"-H"}, "h", "", ""},
+        {{"/?"}, "h", "", ""},
+        {{"--version"}, "v", "", ""},
+        {{"--ThumbNails", "/window"}, "tw", "", ""},
+        {{"pics", "/THUMBNAILS"}, "t", "pics", ""},
+        {{"/thumbnails"}, "", "/thumbnails", ""}, // an existing path of that name
+        // Options before or after the path.
+        {{"-window", "My Pictures/x", "-log"}, "lw", "My Pictures/x", ""},
+        // An argument with "-" that is no option, unless it names something.
+        {{"-Foo", "-window"}, "w", "", "Unknown option '-Foo'."},
+        {{"pics", "-help"}, "", "pics", "Unknown option '-help'."},
+        {{"-"}, "", "", "Unknown option '-'."},
+        {{"-existing", "-window"}, "w", "-existing", ""},
+        // After "--" everything is a path.
+        {{"--", "-window"}, "", "-window", ""},
+        // Further paths are passed over (a shell's "*.jpg").
+        {{"a", "-window", "b"}, "w", "a", ""},
+        {{"//log", "-window"}, "w", "//log", ""},
+        // "/log" is an absolute path here; when it exists it is meant.
+        {{"-nosound", "/log", "-window"}, "sw", "/log", ""},
+        {{}, "", "", ""},
+    };
+    const std::set<std::string> existing{"/log", "/thumbnails", "-existing"};
+    for (const auto& c : cases) {
+        const CommandLine line = parseCommandLine(c.args, [&](const std::string& p) { return existing.count(p) != 0; });
+        const std::string flags = c.flags, what = c.args.empty() ? "(none)" : c.args[0];
+        EXPECT_EQ(line.help, flags.find('h') != std::string::npos) << what;
+        EXPECT_EQ(line.version, flags.find('v') != std::string::npos) << what;
+        EXPECT_EQ(line.log, flags.find('l') != std::string::npos) << what;
+        EXPECT_EQ(line.window, flags.find('w') != std::string::npos) << what;
+        EXPECT_EQ(line.noSound, flags.find('s') != std::string::npos) << what;
+        EXPECT_EQ(line.thumbnails, flags.find('t') != std::string::npos) << what;
+        EXPECT_EQ(line.startPath, c.startPath) << what;
+        EXPECT_EQ(line.error.substr(0, std::string(c.error).size()), c.error) << what;
+        EXPECT_EQ(line.error.empty(), *c.error == 0) << what;
+    }
+}
+
+TEST(StartPath, FolderFileMissingPathsAndRelativePaths)
+{
+    TempDir dir;
+    oxFilename::initialize();
+    const std::string folder = dir.file("with blank");
+    std::filesystem::create_directories(folder + "/sub");
+    writeFile(folder + "/a.jpg", "x");
+    const struct {
+        std::string arg, folder, file;
+    } cases[] = {
+        {folder, folder + "/", ""},
+        {folder + "/", folder + "/", ""},
+        {folder + "/a.jpg", folder + "/", folder + "/a.jpg"},
+        // Missing: a picture's folder is opened; anything else is a (missing) folder.
+        {folder + "/gone/b.jpg", folder + "/gone/", folder + "/gone/b.jpg"},
+        {folder + "/gone/", folder + "/gone/", ""},
+        {folder + "/gone", folder + "/gone/", ""},
+    };
+    for (const auto& c : cases) {
+        const StartLocation s = resolveStartPath(c.arg);
+        EXPECT_EQ(s.folder, c.folder) << c.arg;
+        EXPECT_EQ(s.file, c.file) << c.arg;
+    }
+    // Relative paths start at the working folder.
+    const auto before = std::filesystem::current_path();
+    std::filesystem::current_path(dir.path());
+    oxFilename::initialize();
+    const StartLocation file = resolveStartPath("with blank/a.jpg"), sub = resolveStartPath("with blank/sub");
+    std::filesystem::current_path(before);
+    oxFilename::initialize();
+    const std::string real = std::filesystem::canonical(dir.path()).string();
+    EXPECT_EQ(file.file, real + "/with blank/a.jpg");
+    EXPECT_EQ(sub.folder, real + "/with blank/sub/");
 }
