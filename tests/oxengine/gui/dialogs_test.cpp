@@ -14,44 +14,22 @@
 namespace fs = std::filesystem;
 using V = std::vector<std::string>;
 
-namespace {
-
 using Dialogs = GuiTest; // in a 1920 x 1080 window
 
-V captions(const oxGuiModalMessageDialog& d)
-{
-    V out;
-    for (const oxGuiModalButton* b : d.buttons())
-        out.push_back(b->getText() + "=" + std::to_string(b->getCommand()));
-    return out;
-}
-
-} // namespace
-
-TEST_F(Dialogs, MessageDialogButtonsFollowTheFlagsAndTheDialogIsCentred)
+TEST_F(Dialogs, ButtonsFollowTheFlagsAndTheTitleBarDragsTheCentredDialogWithinTheWindow)
 {
     for (const auto& [flags, buttons] : {std::pair<int, V>{0, {"Yes=2", "No=4"}}, {MB_OK | MB_CANCEL, {"OK=1", "Cancel=8"}},
-                                         {MB_CANCEL, {"Yes=2", "No=4", "Cancel=8"}}, {MB_OK | MB_YES, {"OK=1"}}})
-        EXPECT_EQ(captions(oxGuiModalMessageDialog("?", "", flags, MI_NONE)), buttons) << flags;
-
+                                         {MB_CANCEL, {"Yes=2", "No=4", "Cancel=8"}}, {MB_OK | MB_YES, {"OK=1"}}}) {
+        const oxGuiModalMessageDialog d("?", "", flags, MI_NONE);
+        V captions;
+        for (const oxGuiModalButton* b : d.buttons())
+            captions.push_back(b->getText() + "=" + std::to_string(b->getCommand()));
+        EXPECT_EQ(captions, buttons) << flags;
+    }
     oxGuiModalMessageDialog d("A longer text than the buttons are wide\nin two lines", "Title", MB_YES | MB_NO, MI_NONE);
     const oxGuiPoint at = d.getPosition();
     const oxGuiSize size = d.getSize();
     EXPECT_EQ(at, (oxGuiPoint{(1920 - size.width) / 2, (1080 - size.height) / 2}));
-    // Without a title of its own the window's is shown, or "Dialog".
-    for (const std::string window : {"", "Pictavo"}) {
-        app.setTitle(window);
-        d.setTitle("");
-        EXPECT_EQ(d.getTitle(), window.empty() ? oxGetTranslation(std::string("Dialog")) : window);
-    }
-}
-
-TEST_F(Dialogs, TheTitleBarDragsTheDialogWithinTheWindow)
-{
-    oxGuiModalMessageDialog d("Drag me", "", MB_OK, MI_NONE);
-    const oxGuiPoint at = d.getPosition();
-    const oxGuiSize size = d.getSize();
-    const int th = defaultGuiStyle.textHeight;
     ASSERT_EQ(dragAt(d, at.x + 5, at.y + 5), Drag(&d, 3));
     d.dragBy(-10, 7);
     EXPECT_EQ(d.getPosition(), (oxGuiPoint{at.x - 10, at.y + 7}));
@@ -60,7 +38,13 @@ TEST_F(Dialogs, TheTitleBarDragsTheDialogWithinTheWindow)
         d.dragBy(d5000, d5000), stops.push_back(d.getPosition());
     EXPECT_EQ(stops, (std::vector<oxGuiPoint>{{0, 0}, {1920 - size.width, 1080 - size.height}}));
     // Below the title bar the press is the content's (nothing to drag there).
-    EXPECT_EQ(dragAt(d, d.getPosition().x + 5, d.getPosition().y + th + 5), NO_DRAG);
+    EXPECT_EQ(dragAt(d, d.getPosition().x + 5, d.getPosition().y + defaultGuiStyle.textHeight + 5), NO_DRAG);
+    // Without a title of its own the window's is shown, or "Dialog".
+    for (const std::string window : {"", "Pictavo"}) {
+        app.setTitle(window);
+        d.setTitle("");
+        EXPECT_EQ(d.getTitle(), window.empty() ? oxGetTranslation(std::string("Dialog")) : window);
+    }
 }
 
 TEST_F(Dialogs, MessageDialogAnswersWithThePressedButtonAndItsSound)
