@@ -112,7 +112,7 @@ TEST(GuiSizers, NestedSizersTakeTheirNaturalSizeAndFlexisCentre)
     EXPECT_EQ(left->getSize().width, 0);
 }
 
-TEST(GuiContainers, HiddenOrDisabledContainersPassNothingAndKeepTheChildrensFlags)
+TEST(GuiContainers, PassEventsStyleAndTransformToTheirChildrenButNothingWhileHidden)
 {
     Log log;
     oxGuiHSizer box;
@@ -133,10 +133,8 @@ TEST(GuiContainers, HiddenOrDisabledContainersPassNothingAndKeepTheChildrensFlag
     EXPECT_TRUE(box.onClick(0, 1, 1)); // stops at the first taker
     box.onMouseMove(-1, 1, 1);         // reaches every child
     EXPECT_EQ(log, (Log{"a:click", "a:move", "b:move"}));
-}
 
-TEST(GuiContainers, ChildrenFollowStyleValuesAndTheContainersTransform)
-{
+    // Children follow the style's values and the container's transform.
     oxGuiVSizer outer;
     auto* inner = outer.addChild(std::make_unique<oxGuiHSizer>());
     Probe* p = inner->addChild(probe("p"));

@@ -16,7 +16,7 @@ TEST(GuiLabel, SizeIsTheMeasuredTextLineByLine)
 
 using GuiButtons = GuiTest;
 
-TEST_F(GuiButtons, ClicksAndKeysPostTheCommandOnlyWhileActive)
+TEST_F(GuiButtons, ClicksAndKeysPostTheCommandOnlyWhileActiveAndToggleCheckboxes)
 {
     oxGuiButton ok(GUI_CMD_OK, "OK"), cancel(GUI_CMD_CANCEL, "Cancel"), other(5, "Other"), none(0, "Nothing");
     ok.setTextHeight(20); // 60 x 20: at least three text heights
@@ -43,17 +43,15 @@ TEST_F(GuiButtons, ClicksAndKeysPostTheCommandOnlyWhileActive)
     oxGuiModalButton(&panel, GUI_CMD_CANCEL, "Cancel").click();
     EXPECT_EQ(panel.result(), GUI_CMD_CANCEL);
     EXPECT_TRUE(take().empty());
-}
 
-TEST_F(GuiButtons, CheckboxTogglesByClickAndKeyboard)
-{
+    // A checkbox toggles by click and keyboard; the owner's change posts nothing.
     oxGuiCheckbox quiet(0, "Quiet"), resize(301, "Resize image:");
     quiet.setTextHeight(20);
     EXPECT_TRUE(quiet.onClick(0, 5, 5) && quiet.isChecked());
     setFocus(&quiet);
     EXPECT_TRUE(quiet.onKeyDown(32, false) && !quiet.isChecked());
     resize.click();
-    resize.setChecked(false); // the owner's change posts nothing
+    resize.setChecked(false);
     resize.setEnabled(false);
     resize.click();
     EXPECT_FALSE(resize.isChecked());

@@ -48,7 +48,7 @@ TEST(KeysymToUnicode, TypesPrintableCharactersOnly)
         EXPECT_EQ(typed(keysym), text) << std::hex << keysym;
 }
 
-TEST(TranslateKey, LatinBytesFirstThenSpecialKeysThenWideCharacters)
+TEST(TranslateKey, LatinBytesFirstThenSpecialKeysThenWideCharactersAndModifiers)
 {
     const struct {
         unsigned long keysym;
@@ -67,10 +67,7 @@ TEST(TranslateKey, LatinBytesFirstThenSpecialKeysThenWideCharacters)
         const oxKeyCode k = oxTranslateKey(c.keysym, c.bytes, int(std::char_traits<char>::length(c.bytes)));
         EXPECT_EQ(std::pair(k.code, k.special), std::pair(c.code, c.special)) << std::hex << c.keysym;
     }
-}
-
-TEST(KeyModifiersOfState, CapsLockCountsAsShiftAndOthersAreIgnored)
-{
+    // Caps Lock counts as Shift; Num Lock and the Super key are ignored.
     EXPECT_EQ(oxKeyModifiersOfState(0), 0);
     EXPECT_EQ(oxKeyModifiersOfState(LockMask), KM_SHIFT);
     EXPECT_EQ(oxKeyModifiersOfState(ShiftMask | ControlMask | Mod1Mask | Mod2Mask | Mod4Mask),

@@ -75,7 +75,7 @@ TEST(WrapText, TabColumnsLineUpInAProportionalFont)
     EXPECT_EQ(oxWrapText(U"-h\tthis text is long", 18, tabbed), (Lines{U"-h\tthis text", U"is long"}));
 }
 
-TEST(EditText, EditsWholeCharactersWithinItsLimit)
+TEST(EditText, EditsWholeCharactersWithinItsLimitAndKeepsTheColumnAcrossLines)
 {
     oxEditText e(U"Grüße", false, 100);
     e.backspace();
@@ -100,11 +100,9 @@ TEST(EditText, EditsWholeCharactersWithinItsLimit)
     EXPECT_EQ(e.text(), U"rΩü");
     // A one-line field shows line breaks as blanks.
     EXPECT_EQ(oxEditText(U"a\nb\r\nc", false, 100).text(), U"a b  c");
-}
 
-TEST(EditText, MultiLineCursorKeepsItsColumn)
-{
-    oxEditText e(U"first line\nab\nthird line", true, 100);
+    // A multi-line cursor keeps its column.
+    e = oxEditText(U"first line\nab\nthird line", true, 100);
     std::vector<size_t> columns;
     // Up through the short line and back; a sideways move forgets the column.
     for (void (oxEditText::*move)() : {&oxEditText::up, &oxEditText::up, &oxEditText::up, &oxEditText::left,
