@@ -158,26 +158,7 @@ TEST_F(Folders, WalksIntoTheTreeAndReturnsTheChosenPath)
     EXPECT_EQ(rows(s), (V{"-" + root, " +alpha", " .beta", " .Beta2", " .delta", " +gamma"}));
 }
 
-TEST_F(Folders, FoldersThatVanishLeaveTheTree)
-{
-    oxGuiFolderSelector s({oxFilename(root)});
-    s.setTextHeight(20);
-    s.toggle(0);
-    fs::remove_all(root + "/gamma");
-    s.toggle(4); // gamma, listed as having a sub-folder
-    EXPECT_EQ(rows(s), (V{"-" + root, " +alpha", " .beta", " .Beta2"}));
-    fs::remove_all(root + "/alpha/deep"); // emptied since: a leaf now
-    fs::remove_all(root + "/alpha/other");
-    s.toggle(1);
-    EXPECT_EQ(rows(s), (V{"-" + root, " .alpha", " .beta", " .Beta2"}));
-    fs::remove_all(root); // the whole tree gone
-    s.toggle(0);
-    s.toggle(0);
-    EXPECT_TRUE(s.entries().empty());
-    fs::create_directories(root); // for TempDir
-}
-
-TEST_F(Folders, ExpandTowardsOpensUnderTheClosestRoot)
+TEST_F(Folders, ExpandTowardsOpensUnderTheClosestRootAndVanishedFoldersLeave)
 {
     // A root inside another, as the home folder lies inside "/".
     oxGuiFolderSelector s({oxFilename(root), oxFilename(root + "/alpha")});
@@ -204,30 +185,43 @@ TEST_F(Folders, ExpandTowardsOpensUnderTheClosestRoot)
     EXPECT_EQ(machine.entries().front().path.systemPath(), "/");
     for (const oxFolderEntry& e : machine.entries())
         EXPECT_TRUE(e.depth == 0 && e.state == oxFolderEntry::COLLAPSED) << e.path.systemPath();
+
+    // Folders that vanish leave the tree.
+    oxGuiFolderSelector v({oxFilename(root)});
+    v.setTextHeight(20);
+    v.toggle(0);
+    fs::remove_all(root + "/gamma");
+    v.toggle(4); // gamma, listed as having a sub-folder
+    EXPECT_EQ(rows(v), (V{"-" + root, " +alpha", " .beta", " .Beta2"}));
+    fs::remove_all(root + "/alpha/deep"); // emptied since: a leaf now
+    fs::remove_all(root + "/alpha/other");
+    v.toggle(1);
+    EXPECT_EQ(rows(v), (V{"-" + root, " .alpha", " .beta", " .Beta2"}));
+    fs::remove_all(root); // the whole tree gone
+    v.toggle(0);
+    v.toggle(0);
+    EXPECT_TRUE(v.entries().empty());
+    fs::create_directories(root); // for TempDir
 }
 
-TEST_F(Folders, FolderDialogOpensAtADeepPathAndReturnsTheChoice)
+TEST_F(Folders, TheDialogOpensAtADeepPathAnswersTheTreesKeysAndADoubleClickChooses)
 {
     // Enough sibling folders that the deep one lies below the viewport.
     for (int i = 0; i < 60; ++i)
         fs::create_directories(root + "/alpha/deep/deeper/f" + std::to_string(100 + i));
     std::string path = root + "/alpha/deep/deeper/f159";
-    oxGuiModalFolderDialog d(path, "Where to?", {oxFilename(root)});
-    const oxGuiFolderSelector* s = d.selector();
-    EXPECT_EQ(s->getSelectedPath(), path);
+    oxGuiModalFolderDialog atDeep(path, "Where to?", {oxFilename(root)});
+    const oxGuiFolderSelector* deepTree = atDeep.selector();
+    EXPECT_EQ(deepTree->getSelectedPath(), path);
     // The selected row is scrolled into the viewport.
-    const oxGuiScrollablePanel* panel = d.scrollPanel();
-    const int top = panel->getPosition().y, shownAt = s->selectedRowPosition().y - panel->scroll().y;
+    const oxGuiScrollablePanel* panel = atDeep.scrollPanel();
+    const int top = panel->getPosition().y, shownAt = deepTree->selectedRowPosition().y - panel->scroll().y;
     EXPECT_GT(shownAt, top);
     EXPECT_LE(shownAt, top + panel->getSize().height);
-
     app.script.push_back([&] { app.type("\x1b"); }); // cancelled: unchanged
-    EXPECT_FALSE(d.run());
+    EXPECT_FALSE(atDeep.run());
     EXPECT_EQ(path, root + "/alpha/deep/deeper/f159");
-}
 
-TEST_F(Folders, TheTreeAnswersTheKeysAndADoubleClickChooses)
-{
     std::string chosen = root + "/beta";
     oxGuiModalFolderDialog d(chosen, "Where to?", {oxFilename(root)});
     oxGuiFolderSelector* s = d.selector();
