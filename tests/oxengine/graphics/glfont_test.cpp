@@ -170,7 +170,7 @@ TEST(GLFont, GlyphLookupFollowsTheTextRules)
     EXPECT_EQ(font.referenceHeight(), 24);
 }
 
-TEST(GLFontManager, PlainFileIsPreferredOverCompressed)
+TEST(GLFontManager, PlainFileIsPreferredOverCompressedAndUnknownFontsGetTheBuiltInOne)
 {
     TempDir dir;
     ASSERT_TRUE(writeFile(dir.file("both.glf"), fontFile(3, false)));
@@ -183,14 +183,7 @@ TEST(GLFontManager, PlainFileIsPreferredOverCompressed)
     EXPECT_EQ(manager.font("both")->texWidth(), 3);
     EXPECT_EQ(manager.font("packed")->texWidth(), 7);
     EXPECT_EQ(manager.font("folder")->texWidth(), 9);
-    EXPECT_TRUE(manager.takeProblems().empty());
-}
-
-// A broken file's font is met once and stands in as the built-in one: the start-up's test.
-TEST(GLFontManager, UnknownFontsGetTheBuiltInFontCachedUnderTheirName)
-{
-    TempDir dir;
-    GLFontManager manager(dir.path());
+    // A font without a file gets the built-in one, cached under its name (a broken file's: the start-up's test).
     GLFont* font = manager.font("no such font");
     ASSERT_NE(font, nullptr);
     EXPECT_TRUE(manager.isCached("no such font"));

@@ -51,7 +51,7 @@ std::unique_ptr<oxImageUInt8> greyRow(std::initializer_list<uint8_t> levels)
 
 } // namespace
 
-TEST_F(TextLayout, ScaleMakesTheXCellTextHeightHighAndTabsStopEveryFourXHeights)
+TEST_F(TextLayout, ScaleMakesTheXCellTextHeightHighTabsStopEveryFourXHeightsAndCharactersAreNotBytes)
 {
     EXPECT_DOUBLE_EQ(width("X"), 10);
     EXPECT_DOUBLE_EQ(out.measureLine(0).height, 16);
@@ -63,6 +63,13 @@ TEST_F(TextLayout, ScaleMakesTheXCellTextHeightHighAndTabsStopEveryFourXHeights)
     EXPECT_DOUBLE_EQ(width("a\t"), 256 * 0.5); // pen at 3.6 X heights
     EXPECT_DOUBLE_EQ(width("XXXXX\t"), 128 * 0.5); // pen 100 + 16 = 116 < 128
     EXPECT_DOUBLE_EQ(width("XXXXX\ti"), 132 * 0.5);
+    // UTF-8 characters are measured, not bytes.
+    EXPECT_DOUBLE_EQ(width("\xc3\xbc"), 7); // ü, two bytes, one glyph of 14
+    EXPECT_GT(width("\xce\xa9"), 3); // Ω is not in the font: drawn from a system font, not as "?"
+    EXPECT_DOUBLE_EQ(width("\xf4\x8f\xbf\xbd"), 3); // U+10FFFD: no font has it, shown as "?"
+    EXPECT_DOUBLE_EQ(width("\xe9"), 4);           // an invalid byte is taken as Latin-1 é
+    EXPECT_DOUBLE_EQ(width("\xc2\x85X"), 10);     // U+0085 is a control: invisible
+    EXPECT_DOUBLE_EQ(width("\xe2\x80\x8bX"), 10); // zero-width space
 }
 
 TEST_F(TextLayout, TabRunsEndColumnsThatLineUpAcrossTheBlock)
@@ -98,16 +105,6 @@ TEST_F(TextLayout, LinesAndTheBlock)
     EXPECT_DOUBLE_EQ(out.measure().height, 48);
     out.setText("a\n");
     EXPECT_EQ(out.lineCount(), 2);
-}
-
-TEST_F(TextLayout, Utf8CharactersAreMeasuredNotBytes)
-{
-    EXPECT_DOUBLE_EQ(width("\xc3\xbc"), 7); // ü, two bytes, one glyph of 14
-    EXPECT_GT(width("\xce\xa9"), 3); // Ω is not in the font: drawn from a system font, not as "?"
-    EXPECT_DOUBLE_EQ(width("\xf4\x8f\xbf\xbd"), 3); // U+10FFFD: no font has it, shown as "?"
-    EXPECT_DOUBLE_EQ(width("\xe9"), 4);           // an invalid byte is taken as Latin-1 é
-    EXPECT_DOUBLE_EQ(width("\xc2\x85X"), 10);     // U+0085 is a control: invisible
-    EXPECT_DOUBLE_EQ(width("\xe2\x80\x8bX"), 10); // zero-width space
 }
 
 TEST_F(TextLayout, ElidedCutsWholeCharactersBeforeAnEllipsis)
@@ -182,7 +179,7 @@ TEST(TextOutput, WithoutVisibleGlyphsMeasuresNothing)
     }
 }
 
-TEST(SoftFrame, PictureCoversThePixelsWhoseCentresLieInsideAndFiltersLikeMipmaps)
+TEST(SoftFrame, PictureCoversThePixelsWhoseCentresLieInsideFiltersLikeMipmapsAndNeedsNoBlending)
 {
     struct Row {
         const char* what;
@@ -216,10 +213,7 @@ TEST(SoftFrame, PictureCoversThePixelsWhoseCentresLieInsideAndFiltersLikeMipmaps
                 << "pixel " << i;
         }
     }
-}
-
-TEST(SoftFrame, RefusesWhatOnlyGLCanDraw)
-{
+    // What only GL can draw is refused.
     oxSoftFrame frame(4, 4, oxColour(0, 0, 0));
     std::unique_ptr<oxImageUInt8> transparent = greyRow({1, 2});
     transparent->setComponents(4);

@@ -98,27 +98,7 @@ TEST_F(TextureGL, FloatPixelsFromMemoryWithRowPadding)
     expectTexels(2, 2, [&](uint32_t x, uint32_t y) { return want[y * 2 + x]; }, 1);
 }
 
-TEST_F(TextureGL, DeletedExactlyWhenTheLastHolderLetsGo)
-{
-    const size_t live = oxLiveTextureCount();
-    oxTextureRef first(createTexture(*imageOf<oxColour>(4, 4, palette), MIPMAP_NONE));
-    const GLuint name = first->textureName();
-    EXPECT_EQ(oxFindTexture(name), first.get());
-    oxTextureRef second = first, third;
-    third = second;
-    oxTextureRef moved = std::move(third);
-    second = second;
-    EXPECT_EQ(first->references(), 3);
-    first.reset();
-    second.reset();
-    EXPECT_TRUE(glIsTexture(name));
-    moved = oxTextureRef(); // the last holder
-    EXPECT_FALSE(glIsTexture(name));
-    EXPECT_EQ(oxFindTexture(name), nullptr);
-    EXPECT_EQ(oxLiveTextureCount(), live);
-}
-
-TEST_F(TextureGL, SizesBeyondTheLimitsAreRefusedAndLeaveNothing)
+TEST_F(TextureGL, SizesBeyondTheLimitsAreRefusedAndLeaveNothingAndTexturesGoWithTheirLastHolder)
 {
     const size_t live = oxLiveTextureCount();
     GLint probed = 0;
@@ -150,6 +130,23 @@ TEST_F(TextureGL, SizesBeyondTheLimitsAreRefusedAndLeaveNothing)
     EXPECT_THAT(textureError([&] { createTexture(*huge, MIPMAP_NONE); }),
                 testing::StartsWith("The graphics driver could not store the texture (OpenGL error 0x"));
     EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+    EXPECT_EQ(oxLiveTextureCount(), live);
+
+    // A texture is deleted exactly when its last holder lets go.
+    oxTextureRef first(createTexture(*imageOf<oxColour>(4, 4, palette), MIPMAP_NONE));
+    const GLuint name = first->textureName();
+    EXPECT_EQ(oxFindTexture(name), first.get());
+    oxTextureRef second = first, third;
+    third = second;
+    oxTextureRef moved = std::move(third);
+    second = second;
+    EXPECT_EQ(first->references(), 3);
+    first.reset();
+    second.reset();
+    EXPECT_TRUE(glIsTexture(name));
+    moved = oxTextureRef(); // the last holder
+    EXPECT_FALSE(glIsTexture(name));
+    EXPECT_EQ(oxFindTexture(name), nullptr);
     EXPECT_EQ(oxLiveTextureCount(), live);
 }
 

@@ -47,7 +47,7 @@ TEST_F(Dialogs, ButtonsFollowTheFlagsAndTheTitleBarDragsTheCentredDialogWithinTh
     }
 }
 
-TEST_F(Dialogs, MessageDialogAnswersWithThePressedButtonAndItsSound)
+TEST_F(Dialogs, MessageDialogAnswersWithThePressedButtonAndItsSoundAndStaysInTheResizedWindow)
 {
     SoundRecorder sounds;
     // Enter is the focused button (the first at the start), Escape the
@@ -71,11 +71,8 @@ TEST_F(Dialogs, MessageDialogAnswersWithThePressedButtonAndItsSound)
         EXPECT_EQ(runMessageDialog("?", "", c.buttons, c.icon), c.answer) << c.buttons << " " << c.keys;
     }
     EXPECT_EQ(sounds.played(), (V{"dialog-question", "dialog-warning"}));
-}
 
-TEST_F(Dialogs, ARunningDialogStaysCentredWhenTheWindowChangesSize)
-{
-    // Opened before the window went full-screen: centred again; once the user moved it, kept inside.
+    // Running, a dialog opened before the window went full-screen is centred again; moved by the user, kept inside.
     oxGuiModalMessageDialog d("Search sub-folders?", "", MB_YES | MB_NO, MI_NONE);
     const oxGuiSize size = d.getSize();
     app.script.push_back([&] {

@@ -13,14 +13,6 @@
 
 namespace {
 
-std::string typed(unsigned long keysym)
-{
-    std::string text;
-    if (const char32_t c = oxKeysymToUnicode(keysym))
-        utf8Append(text, c);
-    return text;
-}
-
 // The steps and the texts of composed sequences for the key symbols fed.
 std::string composed(oxKeyComposer& composer, const std::vector<unsigned long>& keysyms, std::string& steps)
 {
@@ -44,8 +36,12 @@ TEST(KeysymToUnicode, TypesPrintableCharactersOnly)
         // Return, Delete, a control character, a surrogate, a code point out of range, more than 32 bits.
         {0xFF0D, ""}, {0xFFFF, ""}, {0x1000085, ""}, {0x100D800, ""}, {0x1110000, ""}, {0x1000000FCul, ""},
     };
-    for (const auto& [keysym, text] : cases)
-        EXPECT_EQ(typed(keysym), text) << std::hex << keysym;
+    for (const auto& [keysym, text] : cases) {
+        std::string typed;
+        if (const char32_t c = oxKeysymToUnicode(keysym))
+            utf8Append(typed, c);
+        EXPECT_EQ(typed, text) << std::hex << keysym;
+    }
 }
 
 TEST(TranslateKey, LatinBytesFirstThenSpecialKeysThenWideCharactersAndModifiers)

@@ -59,7 +59,7 @@ TEST_F(GlutApplication, ClicksButtonsAndDrags)
 }
 
 // One command per idle pass, in order; a post from a handler waits for the next pass.
-TEST_F(CommandQueue, DeliversOnePerIdlePassInOrder)
+TEST_F(CommandQueue, DeliversOnePerIdlePassInOrderAndRegistersOnlyOnTheMainThread)
 {
     RecordingListener a("a", log, true), b("b", log);
     a.hook = [&](unsigned c) {
@@ -77,6 +77,21 @@ TEST_F(CommandQueue, DeliversOnePerIdlePassInOrder)
     EXPECT_EQ(passes, (std::vector<EventLog>{{"a:cmd7"}, {"a:cmd8"}, {"a:cmd9"}, {"a:cmd10"}}));
     EXPECT_FALSE(app.isIdleCallbackInstalled());
     EXPECT_EQ(app.changes, (std::vector<std::pair<int, int>>{{0, 1}, {1, 0}}));
+
+    // Posts from other threads register the queue's idle listener only on the main thread.
+    std::thread poster([&] {
+        for (unsigned c = 1; c <= 3; ++c)
+            app.postCommand(c);
+    });
+    poster.join();
+    EXPECT_TRUE(app.idleListeners().empty()); // the list belongs to the main thread
+    EXPECT_EQ(app.pendingCommands(), 3u);
+    app.processCrossThreadRequests();
+    ASSERT_EQ(app.idleListeners().size(), 1u);
+    for (int i = 0; i < 3; ++i)
+        app.dispatchIdle();
+    EXPECT_EQ(log, (EventLog{"a:cmd1", "a:cmd2", "a:cmd3"}));
+    EXPECT_TRUE(app.idleListeners().empty());
 }
 
 TEST_F(CommandQueue, PostsFromOtherThreadsRegisterOnlyOnTheMainThread)

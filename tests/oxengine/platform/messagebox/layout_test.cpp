@@ -37,7 +37,7 @@ TEST(MessageBoxButtons, SetsAndEscapeAnswers)
     }
 }
 
-TEST(WrapText, BreaksBetweenWordsCutsOnlyWordsTooWideAloneAndKeepsTabs)
+TEST(WrapText, BreaksBetweenWordsCutsOnlyWordsTooWideAloneAndLinesUpTabColumns)
 {
     const struct {
         std::u32string text;
@@ -56,10 +56,8 @@ TEST(WrapText, BreaksBetweenWordsCutsOnlyWordsTooWideAloneAndKeepsTabs)
     };
     for (size_t i = 0; i < std::size(cases); ++i)
         EXPECT_EQ(oxWrapText(cases[i].text, cases[i].width, monospace), cases[i].lines) << "case " << i;
-}
 
-TEST(WrapText, TabColumnsLineUpInAProportionalFont)
-{
+    // Tab columns line up in a proportional font.
     // The second column starts a gap of 2 after the widest first column;
     // a tab run counts once; lines without tabs do not count.
     const std::u32string text = U"-window\tin a window\n-h\t\tthis text\nno tab at all, but long";
