@@ -13,8 +13,8 @@
 #include <cmath>
 #include <set>
 
-// The mapping itself is a switch (and the GL tests read qualities 0, 2, 3 and 4 back); these are its edges.
-TEST(TextureFilters, UnknownQualitiesFilterLikeZeroButMagnifySmoothlyAndAnisotropyIsAtLeastTwo)
+// Unknown qualities filter like 0 but magnify smoothly; half of a small maximum would be no anisotropy at all.
+TEST(TextureFilters, QualityChoosesFiltersAndAnisotropy)
 {
     for (int quality : {7, -1}) {
         EXPECT_EQ(oxMinFilterForQuality(quality, true), GLenum(GL_NEAREST_MIPMAP_NEAREST)) << quality;
@@ -23,10 +23,14 @@ TEST(TextureFilters, UnknownQualitiesFilterLikeZeroButMagnifySmoothlyAndAnisotro
         EXPECT_EQ(oxAnisotropyForQuality(quality, 16), 1) << quality;
     }
     EXPECT_EQ(oxMagFilterForQuality(0), GLenum(GL_NEAREST));
-    EXPECT_EQ(oxMinFilterForQuality(1, true), GLenum(GL_LINEAR_MIPMAP_NEAREST));
+    for (int quality : {1, 2, 3, 4}) {
+        const GLenum mipmapped = quality == 1 ? GL_LINEAR_MIPMAP_NEAREST : GL_LINEAR_MIPMAP_LINEAR;
+        EXPECT_EQ(oxMinFilterForQuality(quality, true), mipmapped) << quality;
+        EXPECT_EQ(oxMinFilterForQuality(quality, false), GLenum(GL_LINEAR)) << quality;
+    }
     EXPECT_EQ(oxAnisotropyForQuality(3, 16), 8);
     EXPECT_EQ(oxAnisotropyForQuality(4, 16), 16);
-    for (int maximum : {4, 2, 0}) // half of a small maximum would be no anisotropy at all
+    for (int maximum : {4, 2, 0})
         EXPECT_EQ(oxAnisotropyForQuality(3, maximum), 2) << maximum;
 }
 
