@@ -58,13 +58,6 @@ int answer(const std::string& title, int buttons, const Driver& act, bool native
     }, act);
 }
 
-std::string windowProperty(unsigned long window, const std::string& name)
-{
-    std::string out;
-    runCommand("xprop -id " + std::to_string(window) + " " + name, &out);
-    return out;
-}
-
 // The test entry answers boxes without a window; these cases want the window.
 void isolated(const std::function<void()>& body)
 {
@@ -122,11 +115,13 @@ TEST(NativeBox, WindowPropertiesForWindowManagers)
                  "weil er viel zu lang ist für eine Zeile.";
         r.icon = MI_WARNING;
         drive(r.title, [&] { return oxNativeMessageBox(r); }, [](unsigned long w) {
-            EXPECT_NE(windowProperty(w, "_NET_WM_NAME").find("\"oxbox Grüße\""), std::string::npos);
-            EXPECT_NE(windowProperty(w, "WM_NAME").find("oxbox Gr"), std::string::npos);
-            EXPECT_NE(windowProperty(w, "_NET_WM_STATE").find("_NET_WM_STATE_ABOVE"), std::string::npos);
-            EXPECT_NE(windowProperty(w, "_NET_WM_WINDOW_TYPE").find("_NET_WM_WINDOW_TYPE_DIALOG"), std::string::npos);
-            EXPECT_NE(windowProperty(w, "WM_PROTOCOLS").find("WM_DELETE_WINDOW"), std::string::npos);
+            std::string props; // a line per property, WM_NAME's first
+            runCommand("xprop -id " + std::to_string(w) + " WM_NAME _NET_WM_NAME _NET_WM_STATE _NET_WM_WINDOW_TYPE WM_PROTOCOLS",
+                       &props);
+            EXPECT_NE(props.substr(0, props.find('\n')).find("oxbox Gr"), std::string::npos) << props;
+            for (const char* want : {"_NET_WM_NAME(UTF8_STRING) = \"oxbox Grüße\"", "_NET_WM_STATE_ABOVE",
+                                     "_NET_WM_WINDOW_TYPE_DIALOG", "WM_DELETE_WINDOW"})
+                EXPECT_NE(props.find(want), std::string::npos) << want << " in " << props;
             runCommand("import -window " + std::to_string(w) + " " + artifactDir() + "/messagebox_warning.png");
             xdotool("key Return");
         });
