@@ -41,7 +41,7 @@ oxEmbeddedFile g_broken("broken.glfc", BROKEN_FONT, sizeof BROKEN_FONT);
 
 } // namespace
 
-TEST(GLFontFile, ReadsPlainAndCompressedFonts)
+TEST(GLFontFile, ReadsAndWritesPlainAndCompressedFonts)
 {
     FontBytes plain = smallFont();
     for (int i = 0; i < 8; ++i)
@@ -61,6 +61,25 @@ TEST(GLFontFile, ReadsPlainAndCompressedFonts)
     std::string rest;
     std::getline(packed, rest);
     EXPECT_EQ(rest, "trailing bytes");
+
+    // The writer round-trips, with sixteen alpha levels when compressed.
+    oxGLFontData written;
+    written.texWidth = 40, written.texHeight = 3, written.startChar = 200, written.endChar = 202;
+    written.glyphs = {GLFontChar{0.1f, 0.2f, 0.3f, 0.4f, 0.5f, 0.6f}, GLFontChar{}, GLFontChar{1, 1, 2, 3, 4, 5}};
+    for (int i = 0; i < 120; ++i)
+        written.alpha.push_back(uint8_t(i < 37 ? 0 : i < 60 ? 255 : (i * 7) & 0xFF));
+    for (bool compressed : {false, true}) {
+        std::stringstream bytes;
+        oxWriteGLFont(bytes, written, compressed);
+        const oxGLFontData back = oxReadGLFont(bytes, compressed);
+        EXPECT_FLOAT_EQ(back.glyphs.at(2).ty2, 5);
+        std::vector<uint8_t> expected = written.alpha; // compressed: rounded to the nearest multiple of 17
+        for (uint8_t& a : expected)
+            a = compressed ? uint8_t(std::lround(a / 17.0) * 17) : a;
+        EXPECT_EQ(back.alpha, expected) << (compressed ? "compressed" : "plain");
+    }
+    // Runs never exceed 16 texels; 37 zeros take three bytes.
+    EXPECT_EQ(oxEncodeGLFontRuns(std::vector<uint8_t>(37, 0)), std::string("\xf0\xf0\x40", 3));
 }
 
 TEST(GLFontFile, BrokenFilesAreRefusedBeforeReadingOrAllocatingTooMuch)
@@ -111,28 +130,7 @@ TEST(GLFontFile, BrokenFilesAreRefusedBeforeReadingOrAllocatingTooMuch)
     }
 }
 
-TEST(GLFontFile, WriterRoundTripsWithSixteenAlphaLevelsWhenCompressed)
-{
-    oxGLFontData font;
-    font.texWidth = 40, font.texHeight = 3, font.startChar = 200, font.endChar = 202;
-    font.glyphs = {GLFontChar{0.1f, 0.2f, 0.3f, 0.4f, 0.5f, 0.6f}, GLFontChar{}, GLFontChar{1, 1, 2, 3, 4, 5}};
-    for (int i = 0; i < 120; ++i)
-        font.alpha.push_back(uint8_t(i < 37 ? 0 : i < 60 ? 255 : (i * 7) & 0xFF));
-    for (bool compressed : {false, true}) {
-        std::stringstream bytes;
-        oxWriteGLFont(bytes, font, compressed);
-        const oxGLFontData back = oxReadGLFont(bytes, compressed);
-        EXPECT_FLOAT_EQ(back.glyphs.at(2).ty2, 5);
-        std::vector<uint8_t> expected = font.alpha; // compressed: rounded to the nearest multiple of 17
-        for (uint8_t& a : expected)
-            a = compressed ? uint8_t(std::lround(a / 17.0) * 17) : a;
-        EXPECT_EQ(back.alpha, expected) << (compressed ? "compressed" : "plain");
-    }
-    // Runs never exceed 16 texels; 37 zeros take three bytes.
-    EXPECT_EQ(oxEncodeGLFontRuns(std::vector<uint8_t>(37, 0)), std::string("\xf0\xf0\x40", 3));
-}
-
-TEST(GLFont, FailedLoadsLeaveTheFontEmpty)
+TEST(GLFont, FailedLoadsLeaveTheFontEmptyAndGlyphLookupFollowsTheTextRules)
 {
     TempDir dir;
     FontBytes plain = smallFont();
@@ -152,12 +150,8 @@ TEST(GLFont, FailedLoadsLeaveTheFontEmpty)
     } catch (const oxIOException& e) {
         EXPECT_EQ(e.getFilename(), dir.file("missing.glf"));
     }
-}
 
-// Invisible characters' records are skipped, widths truncated; the reference height without an "X".
-TEST(GLFont, GlyphLookupFollowsTheTextRules)
-{
-    GLFont font;
+    // Invisible characters' records are skipped, widths truncated; the reference height without an "X".
     loadLayoutFont(font, {{'?', 7}, {U'\u00e9', 12.9}}, 32, 255);
     EXPECT_EQ(font.charWidth(U'\u00e9'), 12);
     for (char32_t c : {char32_t(0x7F), char32_t(0x85)}) {

@@ -72,7 +72,7 @@ TEST_F(TextLayout, ScaleMakesTheXCellTextHeightHighTabsStopEveryFourXHeightsAndC
     EXPECT_DOUBLE_EQ(width("\xe2\x80\x8bX"), 10); // zero-width space
 }
 
-TEST_F(TextLayout, TabRunsEndColumnsThatLineUpAcrossTheBlock)
+TEST_F(TextLayout, LinesMakeABlockAndTabRunsEndColumnsThatLineUpAcrossIt)
 {
     // A run of tabs is one column break; the columns of a block start at the
     // first stop clear of the widest cell before them ("a" is 3.6 X heights,
@@ -88,13 +88,11 @@ TEST_F(TextLayout, TabRunsEndColumnsThatLineUpAcrossTheBlock)
     // A single line: a run breaks once, single tabs keep their stops.
     out.setMultiLine(false);
     EXPECT_DOUBLE_EQ(width("X\t\tX"), (128 + 20) * 0.5);
-}
 
-TEST_F(TextLayout, LinesAndTheBlock)
-{
+    // Lines and the block: newline and CR are invisible and have no width.
     out.setText("Xi\nXXXX\n\rX");
     EXPECT_EQ(out.lineCount(), 1);
-    EXPECT_DOUBLE_EQ(out.measure().width, 12 + 40 + 10); // newline and CR invisible, no width
+    EXPECT_DOUBLE_EQ(out.measure().width, 12 + 40 + 10);
     out.setMultiLine(true);
     EXPECT_EQ(out.lineCount(), 3);
     EXPECT_EQ(out.lineText(1), "XXXX");

@@ -105,7 +105,7 @@ protected:
 
 } // namespace
 
-TEST_F(Scrolling, WheelStepsAreThreeLinesWithinTheContent)
+TEST_F(Scrolling, WheelStepsAreThreeLinesAndDragsMoveThroughTheWholeContent)
 {
     EXPECT_TRUE(panel.onMouseWheel(-1, 50, 50)); // no hover yet: the content takes it
     panel.onMouseMove(-1, 50, 50);
@@ -119,14 +119,13 @@ TEST_F(Scrolling, WheelStepsAreThreeLinesWithinTheContent)
     panel.setVisible(false); // hidden, nothing reaches the content
     EXPECT_FALSE(panel.onClick(0, 10, 10) || panel.onMouseWheel(1, 10, 10));
     EXPECT_EQ(log, (Log{"content:wheel", "content:move", "content:click"}));
-}
 
-TEST_F(Scrolling, DraggingTheBarOrTheContentMovesThroughTheWholeContent)
-{
+    // Dragging the bar or the content moves through the whole content.
+    panel.setVisible(true);
     panel.setMargins(0, 0, 0, 0);
     panel.setSize({100, 100}); // a 100 high viewport over 400 rows
     EXPECT_EQ(dragAt(panel, 97, 50), Drag(&panel, 2)); // the bar: the rightmost 10 pixels
-    std::vector<int> offsets;
+    offsets.clear();
     for (int dy : {10, 1000, -2000}) {
         panel.dragBy(0, dy);
         offsets.push_back(panel.scroll().y);
