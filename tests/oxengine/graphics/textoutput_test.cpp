@@ -105,28 +105,7 @@ TEST_F(TextLayout, LinesMakeABlockAndTabRunsEndColumnsThatLineUpAcrossIt)
     EXPECT_EQ(out.lineCount(), 2);
 }
 
-TEST_F(TextLayout, ElidedCutsWholeCharactersBeforeAnEllipsis)
-{
-    // A font with the ellipsis; widths at text height 16: X 10, space 5, "\u2026" 15, ü 7.
-    GLFont font;
-    loadLayoutFont(font, {{'X', 20}, {U'\u00fc', 14}, {U'\u2026', 30}}, 32, 0x2026);
-    out.setFont(&font);
-    const struct {
-        const char* text;
-        double width;
-        const char* shown;
-    } cases[] = {
-        {"XXXX", 40, "XXXX"}, // fits exactly
-        {"XXXXXX", 39, "XX\u2026"},
-        {"XXX XXXX", 50, "XXX\u2026"}, // no space before the ellipsis
-        {"XXXX", 14, ""},            // not even the ellipsis fits
-        {"\xc3\xbc\xc3\xbc\xc3\xbc\xc3\xbc", 25, "\xc3\xbc\u2026"}, // whole characters
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(out.elided(c.text, c.width), c.shown) << c.text << " in " << c.width;
-}
-
-TEST_F(TextLayout, HitTestFindsTheCharacterUnderThePointAsDrawn)
+TEST_F(TextLayout, HitTestFindsTheCharacterUnderThePointAsDrawnAndElidingCutsWholeCharacters)
 {
     const double nan = std::numeric_limits<double>::quiet_NaN();
     const struct {
@@ -161,6 +140,24 @@ TEST_F(TextLayout, HitTestFindsTheCharacterUnderThePointAsDrawn)
         out.setText(c.text);
         EXPECT_EQ(out.hitTest(c.x, c.y), c.expected) << c.text << " at " << c.x << "," << c.y;
     }
+
+    // Eliding cuts whole characters before an ellipsis; widths at text height 16: X 10, space 5, "\u2026" 15, ü 7.
+    GLFont ellipsisFont;
+    loadLayoutFont(ellipsisFont, {{'X', 20}, {U'\u00fc', 14}, {U'\u2026', 30}}, 32, 0x2026);
+    out.setFont(&ellipsisFont);
+    const struct {
+        const char* text;
+        double width;
+        const char* shown;
+    } elided[] = {
+        {"XXXX", 40, "XXXX"}, // fits exactly
+        {"XXXXXX", 39, "XX\u2026"},
+        {"XXX XXXX", 50, "XXX\u2026"}, // no space before the ellipsis
+        {"XXXX", 14, ""},            // not even the ellipsis fits
+        {"\xc3\xbc\xc3\xbc\xc3\xbc\xc3\xbc", 25, "\xc3\xbc\u2026"}, // whole characters
+    };
+    for (const auto& c : elided)
+        EXPECT_EQ(out.elided(c.text, c.width), c.shown) << c.text << " in " << c.width;
 }
 
 // No font, or one whose glyphs have no height: nothing to measure, no division by zero.

@@ -85,7 +85,7 @@ TEST_F(HostInput, DragThresholdAxesButtonsAndTheDraggedElementDestroyed)
     EXPECT_EQ(log, (Log{"button0up"}));
 }
 
-TEST(GuiFocus, MovesWithNoticesAndKeysGoToItFirst)
+TEST(GuiFocus, MovesWithNoticesKeysGoToItFirstAndTabVisitsTheActiveFocusableElementsInTreeOrder)
 {
     Log log;
     oxGuiHost host;
@@ -108,19 +108,17 @@ TEST(GuiFocus, MovesWithNoticesAndKeysGoToItFirst)
     EXPECT_EQ(log, (Log{"f:key98"}));
     f.reset(); // a destroyed element loses the focus
     EXPECT_EQ(focusedElement(), nullptr);
-}
 
-TEST(GuiFocus, TabVisitsTheActiveFocusableElementsInTreeOrder)
-{
+    // Tab visits the active focusable elements in tree order.
     oxGuiModalPanel panel(std::make_unique<oxGuiVSizer>());
     auto* column = static_cast<oxGuiVSizer*>(panel.content());
-    Probe* a = column->addChild(probe("a"));
+    Probe* first = column->addChild(probe("a"));
     column->addChild(probe("plain"));
     auto* row = column->addChild(std::make_unique<oxGuiHSizer>());
     Probe* c = row->addChild(probe("c"));
     Probe* disabled = row->addChild(probe("disabled"));
     Probe* hidden = row->addChild(probe("hidden"));
-    for (Probe* p : {a, c, disabled, hidden})
+    for (Probe* p : {first, c, disabled, hidden})
         p->focusable = true;
     disabled->setEnabled(false);
     hidden->setVisible(false);
@@ -129,13 +127,13 @@ TEST(GuiFocus, TabVisitsTheActiveFocusableElementsInTreeOrder)
         EXPECT_TRUE(panel.onKeyDown(9, false));
         seen.push_back(focusedElement());
     }
-    EXPECT_EQ(seen, (std::vector<oxGuiElement*>{a, c, a, c}));
+    EXPECT_EQ(seen, (std::vector<oxGuiElement*>{first, c, first, c}));
     EXPECT_TRUE(focusNext(panel, false));
-    EXPECT_EQ(focusedElement(), a);
+    EXPECT_EQ(focusedElement(), first);
     row->setEnabled(false); // a disabled subtree is skipped as a whole
     EXPECT_TRUE(focusNext(panel));
-    EXPECT_EQ(focusedElement(), a);
-    a->setEnabled(false);
+    EXPECT_EQ(focusedElement(), first);
+    first->setEnabled(false);
     EXPECT_FALSE(focusNext(panel));
 }
 
@@ -231,7 +229,7 @@ TEST(GuiSizers, MainAxisLayouts)
     EXPECT_EQ(empty.getSize(), (oxGuiSize{50, 50}));
 }
 
-TEST(GuiSizers, HorizontalCrossAxisClampsStretchesAndCentres)
+TEST(GuiSizers, CrossAxisClampsStretchesAndCentresAndNestedSizersTakeTheirNaturalSize)
 {
     oxGuiHSizer row;
     Probe* tall = row.addChild(probe("tall", nullptr, {10, 50}));
@@ -250,22 +248,19 @@ TEST(GuiSizers, HorizontalCrossAxisClampsStretchesAndCentres)
     Probe* big = thin.addChild(probe("big", nullptr, {10, 50}));
     thin.setPosition({0, 7});
     EXPECT_EQ(big->getPosition().y, 7);
-}
 
-TEST(GuiSizers, NestedSizersTakeTheirNaturalSizeAndFlexisCentre)
-{
-    // A column: a 60 x 20 caption, then a row of flexi, two 30 x 20 items and
-    // a flexi; applying a style makes every sizer as large as its content.
+    // Nested: a 60 x 20 caption over a row of a flexi, two 30 x 20 items and a flexi; applying a style makes every
+    // sizer as large as its content, and the flexis centre.
     auto column = std::make_unique<oxGuiVSizer>();
     Probe* caption = column->addChild(probe("caption", nullptr, {60, 20}));
-    auto* row = column->addChild(std::make_unique<oxGuiHSizer>());
-    auto* left = row->addChild(std::make_unique<oxGuiFlexi>(1, 0));
-    Probe* a = row->addChild(probe("a", nullptr, {30, 20}));
-    Probe* b = row->addChild(probe("b", nullptr, {30, 20}));
-    auto* right = row->addChild(std::make_unique<oxGuiFlexi>(1, 0));
+    auto* buttons = column->addChild(std::make_unique<oxGuiHSizer>());
+    auto* left = buttons->addChild(std::make_unique<oxGuiFlexi>(1, 0));
+    Probe* a = buttons->addChild(probe("a", nullptr, {30, 20}));
+    Probe* b = buttons->addChild(probe("b", nullptr, {30, 20}));
+    auto* right = buttons->addChild(std::make_unique<oxGuiFlexi>(1, 0));
     column->applyStyle(oxGuiStyle{});
     EXPECT_EQ(column->getSize(), (oxGuiSize{60, 40}));
-    EXPECT_EQ(row->getSize(), (oxGuiSize{60, 20}));
+    EXPECT_EQ(buttons->getSize(), (oxGuiSize{60, 20}));
     EXPECT_EQ(left->getSize().width, 0);
     column->setSize({100, 40});
     column->setPosition({10, 10});

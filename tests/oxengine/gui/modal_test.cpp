@@ -171,7 +171,7 @@ protected:
 
 } // namespace
 
-TEST_F(Menus, ChoosingPostsTheCommandAndOtherClicksDismissOrAreSwallowed)
+TEST_F(Menus, ChoosingByPointerAndKeysPostsTheCommandAndOtherClicksDismissOrAreSwallowed)
 {
     SoundRecorder sounds;
     app.script.push_back([&] { app.click(*entry(0)); });
@@ -188,6 +188,44 @@ TEST_F(Menus, ChoosingPostsTheCommandAndOtherClicksDismissOrAreSwallowed)
     EXPECT_EQ(menu.popup(100, 100), 0);
     EXPECT_EQ(take(), (Log{"button0up", "button0up", "button0up"})); // only the releases went on
     EXPECT_TRUE(sounds.played().empty());
+
+    // By keys; the highlighted entry, and after ">" the open submenu's.
+    const auto at = [&] {
+        const oxGuiPopupMenu& sub = *sort->popupMenu();
+        return std::to_string(menu.highlighted()) + (sort->isOpen() ? ">" + std::to_string(sub.highlighted()) : "");
+    };
+    const auto press = [&](std::vector<std::string> keys) {
+        std::vector<std::string> seen;
+        for (const std::string& k : keys)
+            app.type(k), seen.push_back(at());
+        return seen;
+    };
+    // Down past the separator, Right opens the submenu, Up wraps around, Left
+    // closes it; Enter on a submenu opens it, Escape closes only the submenu.
+    app.script.push_back([&] {
+        EXPECT_EQ(press({"<Down>", "<Down>", "<Right>", "<Up>", "<Left>", "\r", "\x1b", "<Up>"}),
+                  (std::vector<std::string>{"0", "2", "2>0", "2>1", "2", "2>0", "2", "0"}));
+        EXPECT_EQ(menu.result(), 0);
+        app.type(" ");
+    });
+    EXPECT_EQ(menu.popup(100, 100), 210);
+    EXPECT_EQ(only(take(), "cmd"), (Log{"cmd210"}));
+    app.script.push_back([&] {
+        EXPECT_EQ(press({"<Up>"}), std::vector<std::string>{"3"}); // from none: the last entry
+        app.type("<Up><Right><Down>\r");
+    });
+    EXPECT_EQ(menu.popup(100, 100), 214);
+    // Inactive entries are skipped and not chosen; Escape in the outermost menu closes it without a command.
+    entry(0)->setEnabled(false);
+    app.script.push_back([&] {
+        EXPECT_EQ(press({"<Down>"}), std::vector<std::string>{"2"});
+        app.click(*entry(0)); // swallowed
+        EXPECT_EQ(menu.result(), 0);
+        app.type("\x1b");
+    });
+    EXPECT_EQ(menu.popup(100, 100), 0);
+    // No key got past the menu: only the command and the swallowed click's release went on.
+    EXPECT_EQ(take(), (Log{"button0up", "cmd214"}));
 }
 
 TEST_F(Menus, SubmenusOpenBesideTheirEntryAlongThePointersPath)
@@ -230,43 +268,3 @@ TEST_F(Menus, SubmenusOpenBesideTheirEntryAlongThePointersPath)
     EXPECT_EQ(menu.getPosition().x, 0);
 }
 
-TEST_F(Menus, KeyboardMovesOpensChoosesAndCloses)
-{
-    // The highlighted entry, and after ">" the open submenu's.
-    const auto at = [&] {
-        const oxGuiPopupMenu& sub = *sort->popupMenu();
-        return std::to_string(menu.highlighted()) + (sort->isOpen() ? ">" + std::to_string(sub.highlighted()) : "");
-    };
-    const auto press = [&](std::vector<std::string> keys) {
-        std::vector<std::string> seen;
-        for (const std::string& k : keys)
-            app.type(k), seen.push_back(at());
-        return seen;
-    };
-    // Down past the separator, Right opens the submenu, Up wraps around, Left
-    // closes it; Enter on a submenu opens it, Escape closes only the submenu.
-    app.script.push_back([&] {
-        EXPECT_EQ(press({"<Down>", "<Down>", "<Right>", "<Up>", "<Left>", "\r", "\x1b", "<Up>"}),
-                  (std::vector<std::string>{"0", "2", "2>0", "2>1", "2", "2>0", "2", "0"}));
-        EXPECT_EQ(menu.result(), 0);
-        app.type(" ");
-    });
-    EXPECT_EQ(menu.popup(100, 100), 210);
-    EXPECT_EQ(only(take(), "cmd"), (Log{"cmd210"}));
-    app.script.push_back([&] {
-        EXPECT_EQ(press({"<Up>"}), std::vector<std::string>{"3"}); // from none: the last entry
-        app.type("<Up><Right><Down>\r");
-    });
-    EXPECT_EQ(menu.popup(100, 100), 214);
-    // Inactive entries are skipped and not chosen; Escape in the outermost menu closes it without a command.
-    entry(0)->setEnabled(false);
-    app.script.push_back([&] {
-        EXPECT_EQ(press({"<Down>"}), std::vector<std::string>{"2"});
-        app.click(*entry(0)); // swallowed
-        EXPECT_EQ(menu.result(), 0);
-        app.type("\x1b");
-    });
-    EXPECT_EQ(menu.popup(100, 100), 0);
-    // No key got past the menu: only the command and the swallowed click's release went on.
-    EXPECT_EQ(take(), (Log{"button0up", "cmd214"}));
-}

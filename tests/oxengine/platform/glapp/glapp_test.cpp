@@ -234,7 +234,7 @@ TEST_F(Listeners, ListenersChangingTheListDuringAnEvent)
     EXPECT_EQ(take(), (EventLog{"late:key9", "a:key9", "b:key9"}));
 }
 
-TEST_F(Listeners, WhicheverGoesFirstTheRegistrationEnds)
+TEST_F(Listeners, WhicheverGoesFirstTheRegistrationEndsAndAViewingTransformGoesWhenReplaced)
 {
     {
         RecordingListener a("a", log);
@@ -256,6 +256,23 @@ TEST_F(Listeners, WhicheverGoesFirstTheRegistrationEnds)
         other.postCommand(5); // the queue's own idle listener goes with it
     }
     EXPECT_EQ(std::tuple(a.owner(), a.detaches, idle.owner()), std::tuple(nullptr, 1, nullptr));
+
+    // Replacing or clearing the transform deletes the old one; the application deletes the last.
+    bool firstGone = false, secondGone = false, lastGone = false;
+    {
+        WindowlessApp owner;
+        auto owned = std::make_unique<Transform>(secondGone);
+        Transform* second = owned.get();
+        owner.setViewingTransform(std::make_unique<Transform>(firstGone));
+        owner.setViewingTransform(std::move(owned));
+        EXPECT_TRUE(firstGone);
+        EXPECT_EQ(owner.guiEventListeners(), (std::vector<oxGUIEventListener*>{&owner, second}));
+        owner.setViewingTransform(nullptr);
+        EXPECT_TRUE(secondGone);
+        EXPECT_EQ(owner.guiEventListeners().size(), 1u);
+        owner.setViewingTransform(std::make_unique<Transform>(lastGone));
+    }
+    EXPECT_TRUE(lastGone);
 }
 
 TEST_F(Listeners, IdleTimeAccumulatesUntilAcceptedAndAPassRereadsTheListenerCount)
@@ -290,26 +307,6 @@ TEST_F(Listeners, IdleTimeAccumulatesUntilAcceptedAndAPassRereadsTheListenerCoun
     EXPECT_EQ(after.calls, 0);
     app.dispatchIdle();
     EXPECT_EQ(std::pair(after.calls, remover.calls), std::pair(1, 1));
-}
-
-// Replacing or clearing the transform deletes the old one; the application deletes the last.
-TEST(ViewingTransform, IsAListenerAndDeletedWhenReplaced)
-{
-    bool firstGone = false, secondGone = false, lastGone = false;
-    {
-        WindowlessApp app;
-        auto owned = std::make_unique<Transform>(secondGone);
-        Transform* second = owned.get();
-        app.setViewingTransform(std::make_unique<Transform>(firstGone));
-        app.setViewingTransform(std::move(owned));
-        EXPECT_TRUE(firstGone);
-        EXPECT_EQ(app.guiEventListeners(), (std::vector<oxGUIEventListener*>{&app, second}));
-        app.setViewingTransform(nullptr);
-        EXPECT_TRUE(secondGone);
-        EXPECT_EQ(app.guiEventListeners().size(), 1u);
-        app.setViewingTransform(std::make_unique<Transform>(lastGone));
-    }
-    EXPECT_TRUE(lastGone);
 }
 
 TEST(ExtensionTokens, MatchWholeTokensOnly)
