@@ -164,7 +164,7 @@ TEST(GLFont, FailedLoadsLeaveTheFontEmptyAndGlyphLookupFollowsTheTextRules)
     EXPECT_EQ(font.referenceHeight(), 24);
 }
 
-TEST(GLFontManager, PlainFileIsPreferredOverCompressedAndUnknownFontsGetTheBuiltInOne)
+TEST(GLFontManager, PlainFileIsPreferredOverCompressedUnknownFontsGetTheBuiltInOneAndItsLackIsReportedOnce)
 {
     TempDir dir;
     ASSERT_TRUE(writeFile(dir.file("both.glf"), fontFile(3, false)));
@@ -183,27 +183,24 @@ TEST(GLFontManager, PlainFileIsPreferredOverCompressedAndUnknownFontsGetTheBuilt
     EXPECT_TRUE(manager.isCached("no such font"));
     EXPECT_EQ(manager.font("arial"), font); // every fallback shares the one built-in font
     EXPECT_TRUE(manager.takeProblems().empty());
-}
 
-TEST(GLFontManager, MissingOrBrokenBuiltInFontIsReportedOnce)
-{
+    // A missing built-in font is reported once per name, a broken one parsed and reported once for all names.
     using Lookup = const oxEmbeddedFile* (*)(const char*);
     const Lookup none = [](const char*) -> const oxEmbeddedFile* { return nullptr; };
     const Lookup broken = [](const char* n) -> const oxEmbeddedFile* { return std::string(n) == "arial.glfc" ? &g_broken : nullptr; };
-    // A broken one is parsed once for all names, a missing one reported once per name.
     for (auto [lookup, title, second] :
          {std::tuple{none, "GLFontManager Error", "a"}, std::tuple{broken, "Error creating GLFont", "b"}}) {
         SCOPED_TRACE(title);
-        TempDir dir;
-        GLFontManager manager(dir.path(), lookup);
-        EXPECT_EQ(manager.font("a"), nullptr);
-        EXPECT_EQ(manager.font(second), nullptr);
-        const std::vector<oxFontProblem> problems = manager.takeProblems();
+        TempDir empty;
+        GLFontManager lacking(empty.path(), lookup);
+        EXPECT_EQ(lacking.font("a"), nullptr);
+        EXPECT_EQ(lacking.font(second), nullptr);
+        const std::vector<oxFontProblem> problems = lacking.takeProblems();
         ASSERT_EQ(problems.size(), 1u);
         EXPECT_EQ(problems[0].title, title);
         // A font file still works without the embedded one.
-        ASSERT_TRUE(writeFile(dir.file("mine.glf"), fontFile(2, false)));
-        EXPECT_NE(manager.font("mine"), nullptr);
+        ASSERT_TRUE(writeFile(empty.file("mine.glf"), fontFile(2, false)));
+        EXPECT_NE(lacking.font("mine"), nullptr);
     }
 }
 

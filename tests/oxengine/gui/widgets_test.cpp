@@ -220,7 +220,7 @@ TEST_F(Controls, ListRowsAreChosenByClickKeysAndWheel)
     EXPECT_EQ(inner->getSelected(), 1);
 }
 
-TEST_F(Controls, SliderValueFromClicksDragsWheelAndKeys)
+TEST_F(Controls, SliderValueFromClicksDragsWheelAndKeysAndAProgressBarTakesNoInput)
 {
     auto s = slider(2.5);
     EXPECT_EQ(s->valueText(), "2.5");
@@ -259,6 +259,19 @@ TEST_F(Controls, SliderValueFromClicksDragsWheelAndKeys)
     EXPECT_EQ(dragAt(*s, x0, 10), NO_DRAG);
     EXPECT_EQ(s->getValue(), 10);
     EXPECT_TRUE(take().empty()); // the owner reads the value
+
+    // A progress bar shows its rounded value of the maximum and takes no input.
+    oxGuiProgressBar bar;
+    bar.setRange(0, 10);
+    bar.setValue(2.6);
+    const std::string rounded = bar.valueText();
+    bar.setRange(0, 99.5);
+    bar.setValue(500);
+    EXPECT_EQ(std::pair(rounded, bar.valueText()), (std::pair<std::string, std::string>("3/10", "100/100")));
+    bar.setTextHeight(20);
+    bar.setPosition({0, 0});
+    EXPECT_FALSE(bar.onClick(0, bar.track().position.x + 3, 10) || bar.acceptsFocus());
+    EXPECT_EQ(bar.getValue(), 99.5);
 }
 
 TEST_F(Controls, SliderRangesThatChangeWhileShownAndTypedValues)
@@ -311,21 +324,6 @@ TEST_F(Controls, SliderRangesThatChangeWhileShownAndTypedValues)
     EXPECT_TRUE(warned);
     EXPECT_EQ(s->getValue(), 7.25);
     EXPECT_EQ(app.runs, 6);
-}
-
-TEST_F(Controls, ProgressBarShowsRoundedValueOfMaximumAndTakesNoInput)
-{
-    oxGuiProgressBar bar;
-    bar.setRange(0, 10);
-    bar.setValue(2.6);
-    const std::string rounded = bar.valueText();
-    bar.setRange(0, 99.5);
-    bar.setValue(500);
-    EXPECT_EQ(std::pair(rounded, bar.valueText()), (std::pair<std::string, std::string>("3/10", "100/100")));
-    bar.setTextHeight(20);
-    bar.setPosition({0, 0});
-    EXPECT_FALSE(bar.onClick(0, bar.track().position.x + 3, 10) || bar.acceptsFocus());
-    EXPECT_EQ(bar.getValue(), 99.5);
 }
 
 namespace {

@@ -70,7 +70,7 @@ TEST_F(RenderingContext, TextureMadeOnAnotherThreadIsDrawnByTheMainThread)
 }
 
 // The main thread's context after another was current, released or destroyed.
-TEST_F(RenderingContext, ADefaultWindowIsHiddenAndDoneCurrentOrDestroyingLeaveTheMainContextAlone)
+TEST_F(RenderingContext, ADefaultWindowIsHiddenDoneCurrentOrDestroyingLeaveTheMainContextAloneAndAFailedWindowIsReported)
 {
     void* mainContext = glXGetCurrentContext();
     oxWindow window; // as the loader thread's: on the main window's connection, never shown
@@ -92,21 +92,20 @@ TEST_F(RenderingContext, ADefaultWindowIsHiddenAndDoneCurrentOrDestroyingLeaveTh
         oxRC other(window); // not current when destroyed
     }
     EXPECT_EQ(glXGetCurrentContext(), mainContext);
-}
 
-TEST_F(RenderingContext, FailedWindowIsReportedAndCannotBeMadeCurrent)
-{
+    // A window that could not be made is reported and cannot be made current.
     const oxMainWindowContext main = oxGetMainWindowContext();
     oxSetMainWindowContext({});
-    auto display = std::make_unique<EnvironmentVariable>("DISPLAY", ":9876"); // no such server: the window cannot be made
+    auto noServer = std::make_unique<EnvironmentVariable>("DISPLAY", ":9876"); // no such server: the window cannot be made
     oxWindow broken("broken");
-    display.reset();
+    noServer.reset();
     oxSetMainWindowContext(main);
     EXPECT_EQ(std::pair(broken.nativeWindow(), broken.deviceContext()), std::pair(0ul, 0ul));
     MessageCapture boxes;
-    oxRC rc(broken, 0, main.context);
+    oxRC brokenRc(broken, 0, main.context);
     ASSERT_EQ(boxes.count(), 1u);
     EXPECT_NE(boxes.messages()[0].text.find("The passed window is not yet initialized."), std::string::npos);
-    EXPECT_FALSE(rc.makeCurrent() || rc.isCurrent());
+    EXPECT_FALSE(brokenRc.makeCurrent() || brokenRc.isCurrent());
     EXPECT_EQ(glXGetCurrentContext(), main.context);
 }
+
