@@ -11,23 +11,6 @@
 #include <string>
 #include <vector>
 
-namespace {
-
-// The steps and the texts of composed sequences for the key symbols fed.
-std::string composed(oxKeyComposer& composer, const std::vector<unsigned long>& keysyms, std::string& steps)
-{
-    std::string all;
-    for (unsigned long k : keysyms) {
-        std::string text;
-        const oxKeyComposer::Step step = composer.feed(k, text);
-        steps += step == oxKeyComposer::Step::Pass ? 'p' : step == oxKeyComposer::Step::Swallow ? 's' : 'c';
-        all += text;
-    }
-    return all;
-}
-
-} // namespace
-
 // The mapping itself is xkbcommon's; what is ours is that keys which type no text give nothing.
 TEST(KeysymToUnicode, TypesPrintableCharactersOnly)
 {
@@ -90,8 +73,14 @@ TEST(KeyComposer, DeadKeysAndComposeSequencesTypeOneCharacter)
         {{'a', 0x7D9}, "", "pp"},                  // keys outside a sequence pass
     };
     for (const Case& c : cases) {
-        std::string steps;
-        EXPECT_EQ(composed(*composer, c.keysyms, steps), c.text) << c.steps;
+        std::string steps, all; // 'p'ass, 's'wallow, 'c'ompose per key; the composed texts
+        for (unsigned long k : c.keysyms) {
+            std::string text;
+            const oxKeyComposer::Step step = composer->feed(k, text);
+            steps += step == oxKeyComposer::Step::Pass ? 'p' : step == oxKeyComposer::Step::Swallow ? 's' : 'c';
+            all += text;
+        }
+        EXPECT_EQ(all, c.text) << c.steps;
         EXPECT_EQ(steps, c.steps);
     }
 }
