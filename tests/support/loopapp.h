@@ -10,28 +10,7 @@
 #include <condition_variable>
 #include <functional>
 #include <mutex>
-#include <string>
 #include <thread>
-#include <vector>
-
-// Texts recorded on the main thread and read by the test's driver thread.
-class SharedLog {
-public:
-    void push_back(const std::string& s)
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_items.push_back(s);
-    }
-    std::vector<std::string> items() const
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        return m_items;
-    }
-
-private:
-    mutable std::mutex m_mutex;
-    std::vector<std::string> m_items;
-};
 
 class LoopApp : public oxGLUTApplication {
 public:

@@ -1,13 +1,17 @@
+// Font files, fonts and the font manager: what is read, refused, measured and found.
 #include "fontbytes.h"
 #include "testsupport.h"
 
+#include "oxengine/core/embedded.h"
 #include "oxengine/core/errors.h"
-#include "oxengine/graphics/glfont.h"
+#include "oxengine/graphics/fontmanager.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <filesystem>
 #include <limits>
+#include <tuple>
 
 namespace {
 
@@ -24,9 +28,20 @@ FontBytes smallFont()
     return FontBytes().header(4, 2, 65, 66).glyph(0.5f, 1).glyph(0.25f, 0.5f, 0.5f, 0, 0.75f, 0.5f);
 }
 
+// A one-glyph font ("X") whose texture width tells the files apart.
+std::string fontFile(int texWidth, bool compressed)
+{
+    FontBytes f = FontBytes().header(texWidth, 1, 'X', 'X').glyph(1, 1);
+    return compressed ? f.raw(std::string(size_t(texWidth), '\x0f')).bytes
+                      : f.raw(std::string(size_t(texWidth) * 2, '\xff')).bytes;
+}
+
+const unsigned char BROKEN_FONT[] = {1, 2, 3};
+oxEmbeddedFile g_broken("broken.glfc", BROKEN_FONT, sizeof BROKEN_FONT);
+
 } // namespace
 
-TEST(GLFontFile, ReadsPlainAndCompressedFonts)
+TEST(GLFontFile, ReadsAndWritesPlainAndCompressedFonts)
 {
     FontBytes plain = smallFont();
     for (int i = 0; i < 8; ++i)
@@ -46,6 +61,25 @@ TEST(GLFontFile, ReadsPlainAndCompressedFonts)
     std::string rest;
     std::getline(packed, rest);
     EXPECT_EQ(rest, "trailing bytes");
+
+    // The writer round-trips, with sixteen alpha levels when compressed.
+    oxGLFontData written;
+    written.texWidth = 40, written.texHeight = 3, written.startChar = 200, written.endChar = 202;
+    written.glyphs = {GLFontChar{0.1f, 0.2f, 0.3f, 0.4f, 0.5f, 0.6f}, GLFontChar{}, GLFontChar{1, 1, 2, 3, 4, 5}};
+    for (int i = 0; i < 120; ++i)
+        written.alpha.push_back(uint8_t(i < 37 ? 0 : i < 60 ? 255 : (i * 7) & 0xFF));
+    for (bool compressed : {false, true}) {
+        std::stringstream bytes;
+        oxWriteGLFont(bytes, written, compressed);
+        const oxGLFontData back = oxReadGLFont(bytes, compressed);
+        EXPECT_FLOAT_EQ(back.glyphs.at(2).ty2, 5);
+        std::vector<uint8_t> expected = written.alpha; // compressed: rounded to the nearest multiple of 17
+        for (uint8_t& a : expected)
+            a = compressed ? uint8_t(std::lround(a / 17.0) * 17) : a;
+        EXPECT_EQ(back.alpha, expected) << (compressed ? "compressed" : "plain");
+    }
+    // Runs never exceed 16 texels; 37 zeros take three bytes.
+    EXPECT_EQ(oxEncodeGLFontRuns(std::vector<uint8_t>(37, 0)), std::string("\xf0\xf0\x40", 3));
 }
 
 TEST(GLFontFile, BrokenFilesAreRefusedBeforeReadingOrAllocatingTooMuch)
@@ -96,28 +130,7 @@ TEST(GLFontFile, BrokenFilesAreRefusedBeforeReadingOrAllocatingTooMuch)
     }
 }
 
-TEST(GLFontFile, WriterRoundTripsWithSixteenAlphaLevelsWhenCompressed)
-{
-    oxGLFontData font;
-    font.texWidth = 40, font.texHeight = 3, font.startChar = 200, font.endChar = 202;
-    font.glyphs = {GLFontChar{0.1f, 0.2f, 0.3f, 0.4f, 0.5f, 0.6f}, GLFontChar{}, GLFontChar{1, 1, 2, 3, 4, 5}};
-    for (int i = 0; i < 120; ++i)
-        font.alpha.push_back(uint8_t(i < 37 ? 0 : i < 60 ? 255 : (i * 7) & 0xFF));
-    for (bool compressed : {false, true}) {
-        std::stringstream bytes;
-        oxWriteGLFont(bytes, font, compressed);
-        const oxGLFontData back = oxReadGLFont(bytes, compressed);
-        EXPECT_FLOAT_EQ(back.glyphs.at(2).ty2, 5);
-        std::vector<uint8_t> expected = font.alpha; // compressed: rounded to the nearest multiple of 17
-        for (uint8_t& a : expected)
-            a = compressed ? uint8_t(std::lround(a / 17.0) * 17) : a;
-        EXPECT_EQ(back.alpha, expected) << (compressed ? "compressed" : "plain");
-    }
-    // Runs never exceed 16 texels; 37 zeros take three bytes.
-    EXPECT_EQ(oxEncodeGLFontRuns(std::vector<uint8_t>(37, 0)), std::string("\xf0\xf0\x40", 3));
-}
-
-TEST(GLFont, FailedLoadsLeaveTheFontEmpty)
+TEST(GLFont, FailedLoadsLeaveTheFontEmptyAndGlyphLookupFollowsTheTextRules)
 {
     TempDir dir;
     FontBytes plain = smallFont();
@@ -137,12 +150,8 @@ TEST(GLFont, FailedLoadsLeaveTheFontEmpty)
     } catch (const oxIOException& e) {
         EXPECT_EQ(e.getFilename(), dir.file("missing.glf"));
     }
-}
 
-// Invisible characters' records are skipped, widths truncated; the reference height without an "X".
-TEST(GLFont, GlyphLookupFollowsTheTextRules)
-{
-    GLFont font;
+    // Invisible characters' records are skipped, widths truncated; the reference height without an "X".
     loadLayoutFont(font, {{'?', 7}, {U'\u00e9', 12.9}}, 32, 255);
     EXPECT_EQ(font.charWidth(U'\u00e9'), 12);
     for (char32_t c : {char32_t(0x7F), char32_t(0x85)}) {
@@ -153,4 +162,73 @@ TEST(GLFont, GlyphLookupFollowsTheTextRules)
     loadLayoutFont(font, {}, 'a', 'z', 24); // no "X", no "?"
     EXPECT_EQ(font.glyphFor('X'), nullptr);
     EXPECT_EQ(font.referenceHeight(), 24);
+}
+
+TEST(GLFontManager, PlainFileIsPreferredOverCompressedUnknownFontsGetTheBuiltInOneAndItsLackIsReportedOnce)
+{
+    TempDir dir;
+    ASSERT_TRUE(writeFile(dir.file("both.glf"), fontFile(3, false)));
+    ASSERT_TRUE(writeFile(dir.file("both.glfc"), fontFile(5, true)));
+    ASSERT_TRUE(writeFile(dir.file("packed.glfc"), fontFile(7, true)));
+    std::filesystem::create_directory(dir.file("folder.glf")); // not a file: skipped
+    ASSERT_TRUE(writeFile(dir.file("folder.glfc"), fontFile(9, true)));
+    GLFontManager manager(dir.path());
+    ASSERT_NE(manager.font("both"), nullptr);
+    EXPECT_EQ(manager.font("both")->texWidth(), 3);
+    EXPECT_EQ(manager.font("packed")->texWidth(), 7);
+    EXPECT_EQ(manager.font("folder")->texWidth(), 9);
+    // A font without a file gets the built-in one, cached under its name (a broken file's: the start-up's test).
+    GLFont* font = manager.font("no such font");
+    ASSERT_NE(font, nullptr);
+    EXPECT_TRUE(manager.isCached("no such font"));
+    EXPECT_EQ(manager.font("arial"), font); // every fallback shares the one built-in font
+    EXPECT_TRUE(manager.takeProblems().empty());
+
+    // A missing built-in font is reported once per name, a broken one parsed and reported once for all names.
+    using Lookup = const oxEmbeddedFile* (*)(const char*);
+    const Lookup none = [](const char*) -> const oxEmbeddedFile* { return nullptr; };
+    const Lookup broken = [](const char* n) -> const oxEmbeddedFile* { return std::string(n) == "arial.glfc" ? &g_broken : nullptr; };
+    for (auto [lookup, title, second] :
+         {std::tuple{none, "GLFontManager Error", "a"}, std::tuple{broken, "Error creating GLFont", "b"}}) {
+        SCOPED_TRACE(title);
+        TempDir empty;
+        GLFontManager lacking(empty.path(), lookup);
+        EXPECT_EQ(lacking.font("a"), nullptr);
+        EXPECT_EQ(lacking.font(second), nullptr);
+        const std::vector<oxFontProblem> problems = lacking.takeProblems();
+        ASSERT_EQ(problems.size(), 1u);
+        EXPECT_EQ(problems[0].title, title);
+        // A font file still works without the embedded one.
+        ASSERT_TRUE(writeFile(empty.file("mine.glf"), fontFile(2, false)));
+        EXPECT_NE(lacking.font("mine"), nullptr);
+    }
+}
+
+// The compiled-in font: Latin-1 and Latin Extended-A, antialiased, "X" about 46 texels high.
+TEST(BuiltInFont, CoversLatinTextAntialiased)
+{
+    const oxEmbeddedFile* file = findEmbeddedFile("arial.glfc");
+    ASSERT_NE(file, nullptr);
+    const std::string bytes(reinterpret_cast<const char*>(file->data()), file->size());
+    std::istringstream in(bytes), again(bytes);
+    const oxGLFontData data = oxReadGLFont(in, true);
+    EXPECT_LE(data.startChar, 32);
+    EXPECT_GE(data.endChar, 383);
+    GLFont font;
+    font.loadFont(again, true);
+    EXPECT_NEAR(font.charHeight('X'), 46, 2);
+    for (char32_t c = 32; c <= 383; ++c) {
+        if (oxIsInvisibleCharacter(c))
+            continue;
+        EXPECT_GT(font.charWidth(c), 0) << unsigned(c);
+        EXPECT_EQ(font.charHeight(c), font.charHeight('X')) << unsigned(c); // one baseline for all
+    }
+    // Antialiased: the "X" cell has partly covered texels.
+    const GLFontChar* x = font.record('X');
+    const size_t x0 = size_t(std::lround(x->tx1 * data.texWidth)), y0 = size_t(std::lround(x->ty1 * data.texHeight));
+    int partial = 0;
+    for (int r = 0; r < font.charHeight('X'); ++r)
+        for (int c = 0; c < font.charWidth('X'); ++c)
+            partial += data.alpha[(y0 + size_t(r)) * size_t(data.texWidth) + x0 + size_t(c)] % 255 != 0;
+    EXPECT_GT(partial, 20);
 }

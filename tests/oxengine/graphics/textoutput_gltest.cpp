@@ -43,7 +43,7 @@ protected:
 
 } // namespace
 
-TEST_F(TextDrawing, InkStaysInsideTheMeasuredBoxAndTheBackgroundSurroundsIt)
+TEST_F(TextDrawing, InkStaysInsideTheMeasuredBoxTheBackgroundSurroundsItAndTabColumnsLineUp)
 {
     for (int size : {20, 40})
         for (bool boxed : {false, true}) {
@@ -85,6 +85,24 @@ TEST_F(TextDrawing, InkStaysInsideTheMeasuredBoxAndTheBackgroundSurroundsIt)
     out.draw();
     EXPECT_NEAR(blue().top, 30, 1);
     EXPECT_NEAR(blue().bottom + 1, 90, 1);
+
+    // Key names of different widths, one or two tabs after them: the descriptions start in one column.
+    glClear(GL_COLOR_BUFFER_BIT);
+    out.setBackgroundColour(oxColour(0, 0, 0, 0));
+    out.setTextHeight(20);
+    out.setPosition(20, 40);
+    out.setText("[F2], [Tab]"); // the widest key
+    const int keyEnd = 20 + int(out.measure().width) + 1;
+    out.setText("[F1]\t\tHelp\n[F2], [Tab]\tSelect folder\n[Q], [Esc]\t\tQuit\n[Space]\t\tNext image");
+    out.draw();
+    glSaveArtifact("textoutput_tab_columns", W, H);
+    // Where the column starts is the layout test's; here the drawn lines follow it.
+    const GLFrame frame(W, H);
+    std::vector<int> starts; // of the ink right of the widest key, per line
+    for (int line = 0; line < 4; ++line)
+        starts.push_back(frame.find([](int r, int, int) { return r > 8; }, {keyEnd, 21 + line * 20, W, 20}).left);
+    for (int start : starts)
+        EXPECT_NEAR(start, starts[0], 2) << "descriptions out of line";
 }
 
 // Under a projection, modelview and state of the caller's own (plain text output would land elsewhere), the overlay
@@ -133,26 +151,6 @@ TEST_F(TextDrawing, OverlayDrawsInWindowPixelsAndRestoresWhatItChanges)
     glDisable(GL_LIGHTING);
     EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
     GLFontManager::releaseAll();
-}
-
-TEST_F(TextDrawing, TabColumnsLineUpWhateverTheWidthsBeforeThem)
-{
-    // Key names of different widths, one or two tabs after them: the descriptions start in one column.
-    out.setMultiLine(true);
-    out.setTextHeight(20);
-    out.setPosition(20, 40);
-    out.setText("[F2], [Tab]"); // the widest key
-    const int keyEnd = 20 + int(out.measure().width) + 1;
-    out.setText("[F1]\t\tHelp\n[F2], [Tab]\tSelect folder\n[Q], [Esc]\t\tQuit\n[Space]\t\tNext image");
-    out.draw();
-    glSaveArtifact("textoutput_tab_columns", W, H);
-    // Where the column starts is the layout test's; here the drawn lines follow it.
-    const GLFrame frame(W, H);
-    std::vector<int> starts; // of the ink right of the widest key, per line
-    for (int line = 0; line < 4; ++line)
-        starts.push_back(frame.find([](int r, int, int) { return r > 8; }, {keyEnd, 21 + line * 20, W, 20}).left);
-    for (int start : starts)
-        EXPECT_NEAR(start, starts[0], 2) << "descriptions out of line";
 }
 
 // Characters the built-in font lacks come from a system font (fontconfig's choice), not as "?", on the same baseline.

@@ -1,11 +1,15 @@
+// Text layout, and frames drawn without OpenGL following GL's rules where they show.
 #include "fontbytes.h"
 
 #include "oxengine/graphics/glfont.h"
+#include "oxengine/graphics/softframe.h"
 #include "oxengine/graphics/textoutput.h"
+#include "oxengine/image/image.h"
 
 #include <gtest/gtest.h>
 
 #include <limits>
+#include <sstream>
 
 namespace {
 
@@ -29,9 +33,25 @@ protected:
     oxTextOutput out;
 };
 
+uint32_t rgb(int r, int g, int b)
+{
+    return uint32_t(r) << 16 | uint32_t(g) << 8 | uint32_t(b);
+}
+
+// A grey picture of the given levels, one row.
+std::unique_ptr<oxImageUInt8> greyRow(std::initializer_list<uint8_t> levels)
+{
+    std::unique_ptr<oxImageUInt8> image = oxImageUInt8::create(uint32_t(levels.size()), 1);
+    image->setComponents(3);
+    uint32_t x = 0;
+    for (uint8_t v : levels)
+        image->pixels()[x++] = oxColour(v, v, v);
+    return image;
+}
+
 } // namespace
 
-TEST_F(TextLayout, ScaleMakesTheXCellTextHeightHighAndTabsStopEveryFourXHeights)
+TEST_F(TextLayout, ScaleMakesTheXCellTextHeightHighTabsStopEveryFourXHeightsAndCharactersAreNotBytes)
 {
     EXPECT_DOUBLE_EQ(width("X"), 10);
     EXPECT_DOUBLE_EQ(out.measureLine(0).height, 16);
@@ -43,9 +63,16 @@ TEST_F(TextLayout, ScaleMakesTheXCellTextHeightHighAndTabsStopEveryFourXHeights)
     EXPECT_DOUBLE_EQ(width("a\t"), 256 * 0.5); // pen at 3.6 X heights
     EXPECT_DOUBLE_EQ(width("XXXXX\t"), 128 * 0.5); // pen 100 + 16 = 116 < 128
     EXPECT_DOUBLE_EQ(width("XXXXX\ti"), 132 * 0.5);
+    // UTF-8 characters are measured, not bytes.
+    EXPECT_DOUBLE_EQ(width("\xc3\xbc"), 7); // ü, two bytes, one glyph of 14
+    EXPECT_GT(width("\xce\xa9"), 3); // Ω is not in the font: drawn from a system font, not as "?"
+    EXPECT_DOUBLE_EQ(width("\xf4\x8f\xbf\xbd"), 3); // U+10FFFD: no font has it, shown as "?"
+    EXPECT_DOUBLE_EQ(width("\xe9"), 4);           // an invalid byte is taken as Latin-1 é
+    EXPECT_DOUBLE_EQ(width("\xc2\x85X"), 10);     // U+0085 is a control: invisible
+    EXPECT_DOUBLE_EQ(width("\xe2\x80\x8bX"), 10); // zero-width space
 }
 
-TEST_F(TextLayout, TabRunsEndColumnsThatLineUpAcrossTheBlock)
+TEST_F(TextLayout, LinesMakeABlockAndTabRunsEndColumnsThatLineUpAcrossIt)
 {
     // A run of tabs is one column break; the columns of a block start at the
     // first stop clear of the widest cell before them ("a" is 3.6 X heights,
@@ -61,13 +88,11 @@ TEST_F(TextLayout, TabRunsEndColumnsThatLineUpAcrossTheBlock)
     // A single line: a run breaks once, single tabs keep their stops.
     out.setMultiLine(false);
     EXPECT_DOUBLE_EQ(width("X\t\tX"), (128 + 20) * 0.5);
-}
 
-TEST_F(TextLayout, LinesAndTheBlock)
-{
+    // Lines and the block: newline and CR are invisible and have no width.
     out.setText("Xi\nXXXX\n\rX");
     EXPECT_EQ(out.lineCount(), 1);
-    EXPECT_DOUBLE_EQ(out.measure().width, 12 + 40 + 10); // newline and CR invisible, no width
+    EXPECT_DOUBLE_EQ(out.measure().width, 12 + 40 + 10);
     out.setMultiLine(true);
     EXPECT_EQ(out.lineCount(), 3);
     EXPECT_EQ(out.lineText(1), "XXXX");
@@ -80,38 +105,7 @@ TEST_F(TextLayout, LinesAndTheBlock)
     EXPECT_EQ(out.lineCount(), 2);
 }
 
-TEST_F(TextLayout, Utf8CharactersAreMeasuredNotBytes)
-{
-    EXPECT_DOUBLE_EQ(width("\xc3\xbc"), 7); // ü, two bytes, one glyph of 14
-    EXPECT_GT(width("\xce\xa9"), 3); // Ω is not in the font: drawn from a system font, not as "?"
-    EXPECT_DOUBLE_EQ(width("\xf4\x8f\xbf\xbd"), 3); // U+10FFFD: no font has it, shown as "?"
-    EXPECT_DOUBLE_EQ(width("\xe9"), 4);           // an invalid byte is taken as Latin-1 é
-    EXPECT_DOUBLE_EQ(width("\xc2\x85X"), 10);     // U+0085 is a control: invisible
-    EXPECT_DOUBLE_EQ(width("\xe2\x80\x8bX"), 10); // zero-width space
-}
-
-TEST_F(TextLayout, ElidedCutsWholeCharactersBeforeAnEllipsis)
-{
-    // A font with the ellipsis; widths at text height 16: X 10, space 5, "\u2026" 15, ü 7.
-    GLFont font;
-    loadLayoutFont(font, {{'X', 20}, {U'\u00fc', 14}, {U'\u2026', 30}}, 32, 0x2026);
-    out.setFont(&font);
-    const struct {
-        const char* text;
-        double width;
-        const char* shown;
-    } cases[] = {
-        {"XXXX", 40, "XXXX"}, // fits exactly
-        {"XXXXXX", 39, "XX\u2026"},
-        {"XXX XXXX", 50, "XXX\u2026"}, // no space before the ellipsis
-        {"XXXX", 14, ""},            // not even the ellipsis fits
-        {"\xc3\xbc\xc3\xbc\xc3\xbc\xc3\xbc", 25, "\xc3\xbc\u2026"}, // whole characters
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(out.elided(c.text, c.width), c.shown) << c.text << " in " << c.width;
-}
-
-TEST_F(TextLayout, HitTestFindsTheCharacterUnderThePointAsDrawn)
+TEST_F(TextLayout, HitTestFindsTheCharacterUnderThePointAsDrawnAndElidingCutsWholeCharacters)
 {
     const double nan = std::numeric_limits<double>::quiet_NaN();
     const struct {
@@ -146,6 +140,24 @@ TEST_F(TextLayout, HitTestFindsTheCharacterUnderThePointAsDrawn)
         out.setText(c.text);
         EXPECT_EQ(out.hitTest(c.x, c.y), c.expected) << c.text << " at " << c.x << "," << c.y;
     }
+
+    // Eliding cuts whole characters before an ellipsis; widths at text height 16: X 10, space 5, "\u2026" 15, ü 7.
+    GLFont ellipsisFont;
+    loadLayoutFont(ellipsisFont, {{'X', 20}, {U'\u00fc', 14}, {U'\u2026', 30}}, 32, 0x2026);
+    out.setFont(&ellipsisFont);
+    const struct {
+        const char* text;
+        double width;
+        const char* shown;
+    } elided[] = {
+        {"XXXX", 40, "XXXX"}, // fits exactly
+        {"XXXXXX", 39, "XX\u2026"},
+        {"XXX XXXX", 50, "XXX\u2026"}, // no space before the ellipsis
+        {"XXXX", 14, ""},            // not even the ellipsis fits
+        {"\xc3\xbc\xc3\xbc\xc3\xbc\xc3\xbc", 25, "\xc3\xbc\u2026"}, // whole characters
+    };
+    for (const auto& c : elided)
+        EXPECT_EQ(out.elided(c.text, c.width), c.shown) << c.text << " in " << c.width;
 }
 
 // No font, or one whose glyphs have no height: nothing to measure, no division by zero.
@@ -160,4 +172,77 @@ TEST(TextOutput, WithoutVisibleGlyphsMeasuresNothing)
         EXPECT_DOUBLE_EQ(out.measure().width, 0);
         EXPECT_EQ(out.hitTest(1000, 1000), (oxTextPosition{0, 0}));
     }
+}
+
+TEST(SoftFrame, PictureCoversThePixelsWhoseCentresLieInsideFiltersLikeMipmapsAndNeedsNoBlending)
+{
+    struct Row {
+        const char* what;
+        std::initializer_list<uint8_t> levels;
+        double from, to;
+        std::vector<int> expected; // pixels 0..5 along the axis, -1: untouched (blue)
+        bool rows = false;         // along a column of the frame
+    };
+    const Row rows[] = {
+        // Only centres inside count: 0.5 and 2.5 lie outside [0.6, 2.4).
+        {"centres", {50}, 0.6, 2.4, {-1, 50, -1, -1, -1, -1}},
+        // Texel centres on pixel centres: a copy.
+        {"1:1", {10, 20, 30}, 1, 4, {-1, 10, 20, 30, -1, -1}},
+        // Halved: each pixel the mean of its two texels.
+        {"shrunk", {0, 200, 100, 100}, 0, 2, {100, 100, -1, -1, -1, -1}},
+        // Doubled: linear between texel centres, the edge texels repeated.
+        {"enlarged", {0, 200}, 0, 4, {0, 50, 150, 200, -1, -1}},
+        // Nothing for an empty or inverted rectangle.
+        {"empty", {50}, 3, 3, {-1, -1, -1, -1, -1, -1}},
+        // GL counts rows from the bottom: a centre on the lower edge is in, one on the upper edge out.
+        {"rows", {50}, 0.5, 2.5, {-1, 50, 50, -1, -1, -1}, true},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.what);
+        oxSoftFrame frame(r.rows ? 1 : 6, r.rows ? 6 : 1, oxColour(0, 0, 255));
+        EXPECT_TRUE(r.rows ? frame.drawPicture(*greyRow(r.levels), 0, r.from, 1, r.to)
+                           : frame.drawPicture(*greyRow(r.levels), r.from, 0, r.to, 1));
+        for (int i = 0; i < 6; ++i) {
+            const int v = r.expected[size_t(i)];
+            EXPECT_EQ(r.rows ? frame.pixel(0, i) : frame.pixel(i, 0), v < 0 ? rgb(0, 0, 255) : rgb(v, v, v))
+                << "pixel " << i;
+        }
+    }
+    // What only GL can draw is refused.
+    oxSoftFrame frame(4, 4, oxColour(0, 0, 0));
+    std::unique_ptr<oxImageUInt8> transparent = greyRow({1, 2});
+    transparent->setComponents(4);
+    EXPECT_FALSE(frame.drawPicture(*transparent, 0, 0, 4, 4));
+    EXPECT_EQ(frame.pixel(0, 0), 0u);
+}
+
+TEST(SoftFrame, TextIsItsBackgroundThenItsGlyphsInItsColour)
+{
+    // "X" is the left half of a 4 x 2 texture, fully opaque; the right half is empty.
+    oxGLFontData data;
+    data.texWidth = 4, data.texHeight = 2, data.startChar = 'X', data.endChar = 'X';
+    data.glyphs = {GLFontChar{0.5f, 1.0f, 0, 0, 0.5f, 1.0f}};
+    data.alpha = {255, 255, 0, 0, 255, 255, 0, 0};
+    std::stringstream bytes;
+    oxWriteGLFont(bytes, data, false);
+    GLFont font;
+    font.loadFont(bytes, false);
+    oxTextOutput text;
+    text.setFont(&font);
+    text.setTextHeight(10); // "X" 2 font pixels high: 5 x 10 window pixels
+    text.setPosition(2, 12);
+    text.setText("X");
+    text.setColour(oxColour(255, 255, 255));
+    text.setBackgroundColour(oxColour(0, 0, 200, 128));
+
+    // The glyph covers [2, 12) x [2, 12), its background [1, 13) x [2, 12).
+    oxSoftFrame frame(16, 14, oxColour(0, 0, 0));
+    ASSERT_TRUE(frame.drawText(text));
+    EXPECT_EQ(frame.pixel(4, 6), rgb(255, 255, 255));
+    EXPECT_EQ(frame.pixel(1, 6), rgb(0, 0, 100));
+    EXPECT_EQ(frame.pixel(13, 6), rgb(0, 0, 0));
+    EXPECT_EQ(frame.pixel(4, 12), rgb(0, 0, 0));
+    // Sampled at a pixel centre, the last column reaches into the empty texel beside the cell, as GL's
+    // linear filter does.
+    EXPECT_EQ(frame.pixel(11, 6), rgb(153, 153, 153 + 40));
 }

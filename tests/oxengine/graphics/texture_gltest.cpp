@@ -1,4 +1,6 @@
-// Textures on a real driver (Mesa under Xvfb): drawn and read back.
+// Textures and shaders on a real driver (Mesa under Xvfb): made, drawn and read back.
+#define GL_GLEXT_PROTOTYPES
+#include "oxengine/graphics/shader.h"
 #include "oxengine/graphics/texture.h"
 
 #include "glcheck.h"
@@ -96,27 +98,7 @@ TEST_F(TextureGL, FloatPixelsFromMemoryWithRowPadding)
     expectTexels(2, 2, [&](uint32_t x, uint32_t y) { return want[y * 2 + x]; }, 1);
 }
 
-TEST_F(TextureGL, DeletedExactlyWhenTheLastHolderLetsGo)
-{
-    const size_t live = oxLiveTextureCount();
-    oxTextureRef first(createTexture(*imageOf<oxColour>(4, 4, palette), MIPMAP_NONE));
-    const GLuint name = first->textureName();
-    EXPECT_EQ(oxFindTexture(name), first.get());
-    oxTextureRef second = first, third;
-    third = second;
-    oxTextureRef moved = std::move(third);
-    second = second;
-    EXPECT_EQ(first->references(), 3);
-    first.reset();
-    second.reset();
-    EXPECT_TRUE(glIsTexture(name));
-    moved = oxTextureRef(); // the last holder
-    EXPECT_FALSE(glIsTexture(name));
-    EXPECT_EQ(oxFindTexture(name), nullptr);
-    EXPECT_EQ(oxLiveTextureCount(), live);
-}
-
-TEST_F(TextureGL, SizesBeyondTheLimitsAreRefusedAndLeaveNothing)
+TEST_F(TextureGL, SizesBeyondTheLimitsAreRefusedAndLeaveNothingAndTexturesGoWithTheirLastHolder)
 {
     const size_t live = oxLiveTextureCount();
     GLint probed = 0;
@@ -149,6 +131,23 @@ TEST_F(TextureGL, SizesBeyondTheLimitsAreRefusedAndLeaveNothing)
                 testing::StartsWith("The graphics driver could not store the texture (OpenGL error 0x"));
     EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
     EXPECT_EQ(oxLiveTextureCount(), live);
+
+    // A texture is deleted exactly when its last holder lets go.
+    oxTextureRef first(createTexture(*imageOf<oxColour>(4, 4, palette), MIPMAP_NONE));
+    const GLuint name = first->textureName();
+    EXPECT_EQ(oxFindTexture(name), first.get());
+    oxTextureRef second = first, third;
+    third = second;
+    oxTextureRef moved = std::move(third);
+    second = second;
+    EXPECT_EQ(first->references(), 3);
+    first.reset();
+    second.reset();
+    EXPECT_TRUE(glIsTexture(name));
+    moved = oxTextureRef(); // the last holder
+    EXPECT_FALSE(glIsTexture(name));
+    EXPECT_EQ(oxFindTexture(name), nullptr);
+    EXPECT_EQ(oxLiveTextureCount(), live);
 }
 
 TYPED_TEST(TypedTextureGL, EveryMipmapModeGivesCompleteLevels)
@@ -166,8 +165,7 @@ TYPED_TEST(TypedTextureGL, EveryMipmapModeGivesCompleteLevels)
             auto texture = createTexture(*image, mode, oxTextureParams().setFilterQuality(2));
             const bool driverBuilds = mode == MIPMAP_AUTO && !(software && std::is_same_v<TypeParam, oxColour>);
             EXPECT_EQ(texParameter(*texture, GL_GENERATE_MIPMAP), driverBuilds ? GL_TRUE : GL_FALSE);
-            EXPECT_TRUE(texture->hasMipmaps());
-            EXPECT_EQ(texParameter(*texture, GL_TEXTURE_MIN_FILTER), GL_LINEAR_MIPMAP_LINEAR);
+            EXPECT_EQ(texParameter(*texture, GL_TEXTURE_MIN_FILTER), GL_LINEAR_MIPMAP_LINEAR); // so hasMipmaps()
             EXPECT_EQ(texParameter(*texture, GL_TEXTURE_WIDTH, 6), 1);
             draw(*texture, 8, 8);
             EXPECT_TRUE(pixelIs(4, 4, PURPLE, 4));
@@ -235,4 +233,85 @@ TYPED_TEST(TypedTextureGL, RectanglesReadInPlaceAndPadPastTheEdge)
     glGetIntegerv(GL_UNPACK_SKIP_ROWS, &skip);
     EXPECT_EQ(alignment * 100 + rowLength * 10 + skip, 800);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+}
+
+// ---- shaders ------------------------------------------------------------------------
+
+using testing::HasSubstr;
+
+namespace {
+
+const char* const COLOUR_SHADER = R"(
+uniform float red;
+uniform int blue;
+void main() { gl_FragColor = vec4(red, 0.5, float(blue), 1.0); })";
+
+class ShaderGL : public TextureGL {
+protected:
+    void TearDown() override { oxShaderProgram::unbind(); }
+};
+
+GLuint currentProgram()
+{
+    GLint p = 0;
+    glGetIntegerv(GL_CURRENT_PROGRAM, &p);
+    return GLuint(p);
+}
+
+} // namespace
+
+TEST_F(ShaderGL, UniformsReachTheirProgramWhileAnotherIsBoundAndDrawUntilUnbound)
+{
+    glClearColor(0, 0, 0, 1);
+    glClear(GL_COLOR_BUFFER_BIT);
+    oxShaderProgram a, b;
+    a.attachShader(createFragmentShader(COLOUR_SHADER));
+    b.attachShader(createFragmentShader(COLOUR_SHADER));
+    b.use();
+    EXPECT_FALSE(a.isLinked());
+    EXPECT_TRUE(a.setUniformFloat("red", 1.0f)); // links a on the way
+    EXPECT_TRUE(a.setUniformInt("blue", 1));
+    EXPECT_FALSE(a.setUniformFloat("green", 1.0f)); // no such uniform
+    EXPECT_TRUE(a.isLinked());
+    EXPECT_EQ(currentProgram(), b.handle());
+    a.use();
+    glColor3ub(0, 255, 0);
+    glRecti(0, 0, 64, 64);
+    oxShaderProgram::unbind();
+    glRecti(64, 0, 128, 64);
+    glSaveArtifact("shader_colour", 128, 64);
+    EXPECT_TRUE(pixelIs(32, 32, oxColour(255, 128, 255), 1));
+    EXPECT_TRUE(pixelIs(96, 32, oxColour(0, 255, 0), 1));
+}
+
+TEST_F(ShaderGL, CompileAndLinkFailuresCarryTheirLogsUntilTheShadersChange)
+{
+    const std::string message =
+        thrownMessage<oxShaderCompileException>([] { createFragmentShader("void main() { gl_FragColor = ; }"); });
+    EXPECT_THAT(message, HasSubstr("error"));
+    EXPECT_FALSE(message.empty() || message.back() == '\n');
+
+    oxShaderProgram program;
+    program.attachShader(createFragmentShader("vec4 shade(); void main() { gl_FragColor = shade(); }"));
+    const std::string log = thrownMessage<oxShaderLinkException>([&] { program.link(); });
+    EXPECT_THAT(log, HasSubstr("shade"));
+    EXPECT_EQ(thrownMessage<oxShaderLinkException>([&] { program.use(); }), log);
+    EXPECT_NE(currentProgram(), program.handle());
+    program.attachShader(createFragmentShader("vec4 shade() { return vec4(1.0); }"));
+    EXPECT_EQ(thrownMessage<oxShaderLinkException>([&] { program.use(); }), "");
+    EXPECT_EQ(currentProgram(), program.handle());
+}
+
+TEST_F(ShaderGL, OwnedShadersGoWithTheirProgram)
+{
+    GLuint programHandle = 0, shaderHandle = 0;
+    {
+        oxShaderProgram program;
+        auto owned = createFragmentShader(COLOUR_SHADER);
+        shaderHandle = owned->handle(), programHandle = program.handle();
+        program.attachShader(std::move(owned));
+        program.use();
+    }
+    EXPECT_EQ(currentProgram(), 0u);
+    EXPECT_FALSE(glIsProgram(programHandle) || glIsShader(shaderHandle));
 }

@@ -1,4 +1,6 @@
-// Texture rules that need no display: filters, driver facts, refused input and the engine's mipmap levels.
+// Texture and shader rules that need no display: filters, driver facts, refused input, the engine's mipmap levels
+// and shader support against emulated drivers.
+#include "oxengine/graphics/shader.h"
 #include "oxengine/graphics/texture.h"
 
 #include "texturetest.h"
@@ -9,30 +11,25 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <set>
 
+// Unknown qualities filter like 0 but magnify smoothly; half of a small maximum would be no anisotropy at all.
 TEST(TextureFilters, QualityChoosesFiltersAndAnisotropy)
 {
-    struct Row {
-        int quality;
-        GLenum withMipmaps, without, mag;
-        int anisotropy; // at a driver maximum of 16
-    };
-    // Unknown qualities (7, -1) filter like 0 but magnify smoothly.
-    const Row rows[] = {{0, GL_NEAREST_MIPMAP_NEAREST, GL_NEAREST, GL_NEAREST, 1},
-                        {1, GL_LINEAR_MIPMAP_NEAREST, GL_LINEAR, GL_LINEAR, 1},
-                        {2, GL_LINEAR_MIPMAP_LINEAR, GL_LINEAR, GL_LINEAR, 1},
-                        {3, GL_LINEAR_MIPMAP_LINEAR, GL_LINEAR, GL_LINEAR, 8},
-                        {4, GL_LINEAR_MIPMAP_LINEAR, GL_LINEAR, GL_LINEAR, 16},
-                        {7, GL_NEAREST_MIPMAP_NEAREST, GL_NEAREST, GL_LINEAR, 1},
-                        {-1, GL_NEAREST_MIPMAP_NEAREST, GL_NEAREST, GL_LINEAR, 1}};
-    for (const Row& r : rows) {
-        SCOPED_TRACE(r.quality);
-        EXPECT_EQ(oxMinFilterForQuality(r.quality, true), r.withMipmaps);
-        EXPECT_EQ(oxMinFilterForQuality(r.quality, false), r.without);
-        EXPECT_EQ(oxMagFilterForQuality(r.quality), r.mag);
-        EXPECT_EQ(oxAnisotropyForQuality(r.quality, 16), r.anisotropy);
+    for (int quality : {7, -1}) {
+        EXPECT_EQ(oxMinFilterForQuality(quality, true), GLenum(GL_NEAREST_MIPMAP_NEAREST)) << quality;
+        EXPECT_EQ(oxMinFilterForQuality(quality, false), GLenum(GL_NEAREST)) << quality;
+        EXPECT_EQ(oxMagFilterForQuality(quality), GLenum(GL_LINEAR)) << quality;
+        EXPECT_EQ(oxAnisotropyForQuality(quality, 16), 1) << quality;
     }
-    // Half of a small maximum would be no anisotropy at all.
+    EXPECT_EQ(oxMagFilterForQuality(0), GLenum(GL_NEAREST));
+    for (int quality : {1, 2, 3, 4}) {
+        const GLenum mipmapped = quality == 1 ? GL_LINEAR_MIPMAP_NEAREST : GL_LINEAR_MIPMAP_LINEAR;
+        EXPECT_EQ(oxMinFilterForQuality(quality, true), mipmapped) << quality;
+        EXPECT_EQ(oxMinFilterForQuality(quality, false), GLenum(GL_LINEAR)) << quality;
+    }
+    EXPECT_EQ(oxAnisotropyForQuality(3, 16), 8);
+    EXPECT_EQ(oxAnisotropyForQuality(4, 16), 16);
     for (int maximum : {4, 2, 0})
         EXPECT_EQ(oxAnisotropyForQuality(3, maximum), 2) << maximum;
 }
@@ -170,4 +167,79 @@ TEST(MipmapLevels, WideMeansRoundHalfUpWithoutOverflowAndKeepHighRange)
         return x + y ? oxColourHalf(0.0f, 0.0f, 0.0f, 1.0f) : oxColourHalf(8.0f, 1000.0f, 0.25f, 1.0f);
     }));
     EXPECT_EQ(std::vector({p.r.toFloat(), p.g.toFloat(), p.b.toFloat()}), std::vector({2.0f, 250.0f, 0.0625f}));
+}
+
+// ---- shader support ------------------------------------------------------------------
+
+namespace {
+
+std::set<std::string> g_extensions, g_withheld;
+int g_lookups = 0;
+
+void notCalled() {}
+
+// A driver with all three extensions and every function (never called) until a test takes some away.
+struct EmulatedDriver {
+    EmulatedDriver()
+    {
+        g_extensions = {"GL_ARB_shader_objects", "GL_ARB_shading_language_100", "GL_ARB_fragment_shader"};
+        g_withheld.clear();
+        g_lookups = 0;
+        oxOverrideShaderDriver(oxShaderDriverHooks{[](const char* name) { return g_extensions.count(name) != 0; },
+                                                   [](const char* name) {
+                                                       ++g_lookups;
+                                                       return g_withheld.count(name) ? nullptr
+                                                                                     : reinterpret_cast<void*>(&notCalled);
+                                                   }});
+    }
+    ~EmulatedDriver() { oxOverrideShaderDriver(std::nullopt); }
+};
+
+std::string supportError(const std::function<void()>& call)
+{
+    return thrownMessage<oxShaderSupportException>(call);
+}
+
+const std::string NO_OBJECTS = "shader objects are not supported by your graphics hardware.";
+const std::string NO_FUNCTION = "extension supported, but required function couldn't be found.";
+
+} // namespace
+
+TEST(ShaderSupport, EachMissingExtensionHasItsMessage)
+{
+    for (const char* missing : {"GL_ARB_shader_objects", "GL_ARB_shading_language_100"}) {
+        SCOPED_TRACE(missing);
+        EmulatedDriver driver;
+        g_extensions.erase(missing);
+        EXPECT_EQ(supportError(loadShaderExtensions), NO_OBJECTS);
+        EXPECT_EQ(supportError([] { oxShaderProgram program; }), NO_OBJECTS);
+        EXPECT_EQ(g_lookups, 0);
+        EXPECT_TRUE(fragmentShadersSupported());
+    }
+    EmulatedDriver driver;
+    g_extensions = {"GL_ARB_shading_language_100"};
+    // The fragment-shader test comes first, so its message wins.
+    EXPECT_EQ(supportError([] { createFragmentShader("void main() {}"); }),
+              "fragment shaders are not supported by your graphics hardware.");
+    EXPECT_FALSE(fragmentShadersSupported());
+    oxShaderProgram::unbind(); // callers unbind after drawing whether or not a shader could be made
+    EXPECT_EQ(g_lookups, 0);
+}
+
+TEST(ShaderSupport, EntryPointsAreFetchedOnceAndFailuresRetried)
+{
+    EmulatedDriver driver;
+    // Vertex-shader functions are not needed for fragment shaders.
+    g_withheld = {"glGetAttribLocationARB", "glVertexAttrib4NubARB", "glGetHandleARB"};
+    EXPECT_EQ(supportError(loadShaderExtensions), NO_FUNCTION);
+    const int firstTry = g_lookups;
+    EXPECT_EQ(supportError(loadShaderExtensions), NO_FUNCTION);
+    EXPECT_EQ(g_lookups, 2 * firstTry) << "a failed load is not remembered";
+
+    g_withheld.erase("glGetHandleARB");
+    EXPECT_EQ(supportError(loadShaderExtensions), "");
+    const int loaded = g_lookups;
+    g_extensions.clear();
+    EXPECT_EQ(supportError(loadShaderExtensions), "");
+    EXPECT_EQ(g_lookups, loaded);
 }

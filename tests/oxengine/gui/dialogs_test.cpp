@@ -14,44 +14,22 @@
 namespace fs = std::filesystem;
 using V = std::vector<std::string>;
 
-namespace {
-
 using Dialogs = GuiTest; // in a 1920 x 1080 window
 
-V captions(const oxGuiModalMessageDialog& d)
-{
-    V out;
-    for (const oxGuiModalButton* b : d.buttons())
-        out.push_back(b->getText() + "=" + std::to_string(b->getCommand()));
-    return out;
-}
-
-} // namespace
-
-TEST_F(Dialogs, MessageDialogButtonsFollowTheFlagsAndTheDialogIsCentred)
+TEST_F(Dialogs, ButtonsFollowTheFlagsAndTheTitleBarDragsTheCentredDialogWithinTheWindow)
 {
     for (const auto& [flags, buttons] : {std::pair<int, V>{0, {"Yes=2", "No=4"}}, {MB_OK | MB_CANCEL, {"OK=1", "Cancel=8"}},
-                                         {MB_CANCEL, {"Yes=2", "No=4", "Cancel=8"}}, {MB_OK | MB_YES, {"OK=1"}}})
-        EXPECT_EQ(captions(oxGuiModalMessageDialog("?", "", flags, MI_NONE)), buttons) << flags;
-
+                                         {MB_CANCEL, {"Yes=2", "No=4", "Cancel=8"}}, {MB_OK | MB_YES, {"OK=1"}}}) {
+        const oxGuiModalMessageDialog d("?", "", flags, MI_NONE);
+        V captions;
+        for (const oxGuiModalButton* b : d.buttons())
+            captions.push_back(b->getText() + "=" + std::to_string(b->getCommand()));
+        EXPECT_EQ(captions, buttons) << flags;
+    }
     oxGuiModalMessageDialog d("A longer text than the buttons are wide\nin two lines", "Title", MB_YES | MB_NO, MI_NONE);
     const oxGuiPoint at = d.getPosition();
     const oxGuiSize size = d.getSize();
     EXPECT_EQ(at, (oxGuiPoint{(1920 - size.width) / 2, (1080 - size.height) / 2}));
-    // Without a title of its own the window's is shown, or "Dialog".
-    for (const std::string window : {"", "Pictavo"}) {
-        app.setTitle(window);
-        d.setTitle("");
-        EXPECT_EQ(d.getTitle(), window.empty() ? oxGetTranslation(std::string("Dialog")) : window);
-    }
-}
-
-TEST_F(Dialogs, TheTitleBarDragsTheDialogWithinTheWindow)
-{
-    oxGuiModalMessageDialog d("Drag me", "", MB_OK, MI_NONE);
-    const oxGuiPoint at = d.getPosition();
-    const oxGuiSize size = d.getSize();
-    const int th = defaultGuiStyle.textHeight;
     ASSERT_EQ(dragAt(d, at.x + 5, at.y + 5), Drag(&d, 3));
     d.dragBy(-10, 7);
     EXPECT_EQ(d.getPosition(), (oxGuiPoint{at.x - 10, at.y + 7}));
@@ -60,10 +38,16 @@ TEST_F(Dialogs, TheTitleBarDragsTheDialogWithinTheWindow)
         d.dragBy(d5000, d5000), stops.push_back(d.getPosition());
     EXPECT_EQ(stops, (std::vector<oxGuiPoint>{{0, 0}, {1920 - size.width, 1080 - size.height}}));
     // Below the title bar the press is the content's (nothing to drag there).
-    EXPECT_EQ(dragAt(d, d.getPosition().x + 5, d.getPosition().y + th + 5), NO_DRAG);
+    EXPECT_EQ(dragAt(d, d.getPosition().x + 5, d.getPosition().y + defaultGuiStyle.textHeight + 5), NO_DRAG);
+    // Without a title of its own the window's is shown, or "Dialog".
+    for (const std::string window : {"", "Pictavo"}) {
+        app.setTitle(window);
+        d.setTitle("");
+        EXPECT_EQ(d.getTitle(), window.empty() ? oxGetTranslation(std::string("Dialog")) : window);
+    }
 }
 
-TEST_F(Dialogs, MessageDialogAnswersWithThePressedButtonAndItsSound)
+TEST_F(Dialogs, MessageDialogAnswersWithThePressedButtonAndItsSoundAndStaysInTheResizedWindow)
 {
     SoundRecorder sounds;
     // Enter is the focused button (the first at the start), Escape the
@@ -87,11 +71,8 @@ TEST_F(Dialogs, MessageDialogAnswersWithThePressedButtonAndItsSound)
         EXPECT_EQ(runMessageDialog("?", "", c.buttons, c.icon), c.answer) << c.buttons << " " << c.keys;
     }
     EXPECT_EQ(sounds.played(), (V{"dialog-question", "dialog-warning"}));
-}
 
-TEST_F(Dialogs, ARunningDialogStaysCentredWhenTheWindowChangesSize)
-{
-    // Opened before the window went full-screen: centred again; once the user moved it, kept inside.
+    // Running, a dialog opened before the window went full-screen is centred again; moved by the user, kept inside.
     oxGuiModalMessageDialog d("Search sub-folders?", "", MB_YES | MB_NO, MI_NONE);
     const oxGuiSize size = d.getSize();
     app.script.push_back([&] {
@@ -174,26 +155,7 @@ TEST_F(Folders, WalksIntoTheTreeAndReturnsTheChosenPath)
     EXPECT_EQ(rows(s), (V{"-" + root, " +alpha", " .beta", " .Beta2", " .delta", " +gamma"}));
 }
 
-TEST_F(Folders, FoldersThatVanishLeaveTheTree)
-{
-    oxGuiFolderSelector s({oxFilename(root)});
-    s.setTextHeight(20);
-    s.toggle(0);
-    fs::remove_all(root + "/gamma");
-    s.toggle(4); // gamma, listed as having a sub-folder
-    EXPECT_EQ(rows(s), (V{"-" + root, " +alpha", " .beta", " .Beta2"}));
-    fs::remove_all(root + "/alpha/deep"); // emptied since: a leaf now
-    fs::remove_all(root + "/alpha/other");
-    s.toggle(1);
-    EXPECT_EQ(rows(s), (V{"-" + root, " .alpha", " .beta", " .Beta2"}));
-    fs::remove_all(root); // the whole tree gone
-    s.toggle(0);
-    s.toggle(0);
-    EXPECT_TRUE(s.entries().empty());
-    fs::create_directories(root); // for TempDir
-}
-
-TEST_F(Folders, ExpandTowardsOpensUnderTheClosestRoot)
+TEST_F(Folders, ExpandTowardsOpensUnderTheClosestRootAndVanishedFoldersLeave)
 {
     // A root inside another, as the home folder lies inside "/".
     oxGuiFolderSelector s({oxFilename(root), oxFilename(root + "/alpha")});
@@ -220,30 +182,43 @@ TEST_F(Folders, ExpandTowardsOpensUnderTheClosestRoot)
     EXPECT_EQ(machine.entries().front().path.systemPath(), "/");
     for (const oxFolderEntry& e : machine.entries())
         EXPECT_TRUE(e.depth == 0 && e.state == oxFolderEntry::COLLAPSED) << e.path.systemPath();
+
+    // Folders that vanish leave the tree.
+    oxGuiFolderSelector v({oxFilename(root)});
+    v.setTextHeight(20);
+    v.toggle(0);
+    fs::remove_all(root + "/gamma");
+    v.toggle(4); // gamma, listed as having a sub-folder
+    EXPECT_EQ(rows(v), (V{"-" + root, " +alpha", " .beta", " .Beta2"}));
+    fs::remove_all(root + "/alpha/deep"); // emptied since: a leaf now
+    fs::remove_all(root + "/alpha/other");
+    v.toggle(1);
+    EXPECT_EQ(rows(v), (V{"-" + root, " .alpha", " .beta", " .Beta2"}));
+    fs::remove_all(root); // the whole tree gone
+    v.toggle(0);
+    v.toggle(0);
+    EXPECT_TRUE(v.entries().empty());
+    fs::create_directories(root); // for TempDir
 }
 
-TEST_F(Folders, FolderDialogOpensAtADeepPathAndReturnsTheChoice)
+TEST_F(Folders, TheDialogOpensAtADeepPathAnswersTheTreesKeysAndADoubleClickChooses)
 {
     // Enough sibling folders that the deep one lies below the viewport.
     for (int i = 0; i < 60; ++i)
         fs::create_directories(root + "/alpha/deep/deeper/f" + std::to_string(100 + i));
     std::string path = root + "/alpha/deep/deeper/f159";
-    oxGuiModalFolderDialog d(path, "Where to?", {oxFilename(root)});
-    const oxGuiFolderSelector* s = d.selector();
-    EXPECT_EQ(s->getSelectedPath(), path);
+    oxGuiModalFolderDialog atDeep(path, "Where to?", {oxFilename(root)});
+    const oxGuiFolderSelector* deepTree = atDeep.selector();
+    EXPECT_EQ(deepTree->getSelectedPath(), path);
     // The selected row is scrolled into the viewport.
-    const oxGuiScrollablePanel* panel = d.scrollPanel();
-    const int top = panel->getPosition().y, shownAt = s->selectedRowPosition().y - panel->scroll().y;
+    const oxGuiScrollablePanel* panel = atDeep.scrollPanel();
+    const int top = panel->getPosition().y, shownAt = deepTree->selectedRowPosition().y - panel->scroll().y;
     EXPECT_GT(shownAt, top);
     EXPECT_LE(shownAt, top + panel->getSize().height);
-
     app.script.push_back([&] { app.type("\x1b"); }); // cancelled: unchanged
-    EXPECT_FALSE(d.run());
+    EXPECT_FALSE(atDeep.run());
     EXPECT_EQ(path, root + "/alpha/deep/deeper/f159");
-}
 
-TEST_F(Folders, TheTreeAnswersTheKeysAndADoubleClickChooses)
-{
     std::string chosen = root + "/beta";
     oxGuiModalFolderDialog d(chosen, "Where to?", {oxFilename(root)});
     oxGuiFolderSelector* s = d.selector();

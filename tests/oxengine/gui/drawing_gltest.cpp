@@ -183,31 +183,7 @@ TEST_F(Drawing, ADialogDimsTheSceneAndCoversItWithItsFillAndMenusToo)
     EXPECT_LE(entry.right, m.x + m.w - 3 - 20 / 2);
 }
 
-TEST_F(Drawing, ScrolledContentIsClippedToTheViewport)
-{
-    clear(0.5f);
-    auto column = std::make_unique<oxGuiVSizer>();
-    for (int i = 0; i < 20; ++i)
-        column->addChild(std::make_unique<oxGuiLabel>("Row " + std::to_string(i)));
-    oxGuiScrollablePanel panel(std::move(column));
-    panel.applyStyle(oxGuiStyle{});
-    panel.setFgColour({255, 0, 0});
-    panel.setSize({200, 106});
-    panel.setPosition({100, 100});
-    panel.setScroll({0, 50});
-    panel.onMouseMove(-1, 150, 150); // hovered: the bar shows
-    panel.render();
-    glSaveArtifact("gui_scrolled", W, H);
-    const GLFrame frame(W, H);
-    const PixelBox ink = frame.find(RED);
-    expectInside(ink, {100, 100, 200, 106}, "scrolled rows");
-    // The thumb: 10 wide at the right edge, 106 * 106 / 406 high, 50 * 106 / 406 down.
-    EXPECT_EQ(ink.right, 299);
-    EXPECT_TRUE(frame.is(RED, 295, 100 + 50 * 106 / 406 + 2));
-    EXPECT_FALSE(frame.is(RED, 295, 100 + 50 * 106 / 406 + 106 * 106 / 406 + 2));
-}
-
-TEST_F(Drawing, ADialogWithEditListSliderAndProgressBar)
+TEST_F(Drawing, ADialogWithEditListSliderAndProgressBarAndScrolledContentClippedToItsViewport)
 {
     oxGuiModalPanel panel(std::make_unique<oxGuiVSizer>());
     auto* column = static_cast<oxGuiVSizer*>(panel.content());
@@ -259,6 +235,28 @@ TEST_F(Drawing, ADialogWithEditListSliderAndProgressBar)
     EXPECT_NEAR(filled(*slider, BLUE), 0.25, 0.02);
     EXPECT_NEAR(filled(*progress, MAGENTA), 0.30, 0.02);
     EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+
+    // Scrolled content is clipped to the viewport.
+    clear(0.5f);
+    auto rows = std::make_unique<oxGuiVSizer>();
+    for (int i = 0; i < 20; ++i)
+        rows->addChild(std::make_unique<oxGuiLabel>("Row " + std::to_string(i)));
+    oxGuiScrollablePanel scroller(std::move(rows));
+    scroller.applyStyle(oxGuiStyle{});
+    scroller.setFgColour({255, 0, 0});
+    scroller.setSize({200, 106});
+    scroller.setPosition({100, 100});
+    scroller.setScroll({0, 50});
+    scroller.onMouseMove(-1, 150, 150); // hovered: the bar shows
+    scroller.render();
+    glSaveArtifact("gui_scrolled", W, H);
+    const GLFrame scrolled(W, H);
+    const PixelBox ink = scrolled.find(RED);
+    expectInside(ink, {100, 100, 200, 106}, "scrolled rows");
+    // The thumb: 10 wide at the right edge, 106 * 106 / 406 high, 50 * 106 / 406 down.
+    EXPECT_EQ(ink.right, 299);
+    EXPECT_TRUE(scrolled.is(RED, 295, 100 + 50 * 106 / 406 + 2));
+    EXPECT_FALSE(scrolled.is(RED, 295, 100 + 50 * 106 / 406 + 106 * 106 / 406 + 2));
 }
 
 namespace {

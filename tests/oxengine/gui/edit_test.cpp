@@ -124,7 +124,7 @@ TEST_F(Editing, KeysEditTheTextByCharacters)
 }
 
 // Caret and selection stay inside a text the owner replaces; that posts nothing.
-TEST_F(Editing, ReplacedTextKeepsTheCaretAndSelectionInsideIt)
+TEST_F(Editing, ReplacedTextKeepsTheCaretInsideAndOverlongTextScrollsToIt)
 {
     setState(*edit, "a lo[ng name|]");
     edit->setText("ab");
@@ -137,10 +137,9 @@ TEST_F(Editing, ReplacedTextKeepsTheCaretAndSelectionInsideIt)
     edit->setCaret(-4);
     EXPECT_EQ(edit->caret(), 0);
     EXPECT_TRUE(take().empty());
-}
 
-TEST_F(Editing, OverlongTextScrollsSoTheCaretStaysInView)
-{
+    // An overlong text scrolls so that the caret stays in view.
+    edit->setText("");
     const double inner = edit->getSize().width - 12; // 6 each side
     app.type("a text far longer than ten letters X can hold");
     auto caretInView = [&] {

@@ -1,6 +1,12 @@
+// Labels, buttons, panels, lists, sliders, progress bars and splitters without a display.
 #include "guitest.h"
 
 #include "oxengine/gui/checkbox.h"
+#include "oxengine/gui/list.h"
+#include "oxengine/gui/progressbar.h"
+#include "oxengine/gui/splitter.h"
+
+#include <cmath>
 
 TEST(GuiLabel, SizeIsTheMeasuredTextLineByLine)
 {
@@ -16,7 +22,7 @@ TEST(GuiLabel, SizeIsTheMeasuredTextLineByLine)
 
 using GuiButtons = GuiTest;
 
-TEST_F(GuiButtons, ClicksAndKeysPostTheCommandOnlyWhileActive)
+TEST_F(GuiButtons, ClicksAndKeysPostTheCommandOnlyWhileActiveAndToggleCheckboxes)
 {
     oxGuiButton ok(GUI_CMD_OK, "OK"), cancel(GUI_CMD_CANCEL, "Cancel"), other(5, "Other"), none(0, "Nothing");
     ok.setTextHeight(20); // 60 x 20: at least three text heights
@@ -43,17 +49,15 @@ TEST_F(GuiButtons, ClicksAndKeysPostTheCommandOnlyWhileActive)
     oxGuiModalButton(&panel, GUI_CMD_CANCEL, "Cancel").click();
     EXPECT_EQ(panel.result(), GUI_CMD_CANCEL);
     EXPECT_TRUE(take().empty());
-}
 
-TEST_F(GuiButtons, CheckboxTogglesByClickAndKeyboard)
-{
+    // A checkbox toggles by click and keyboard; the owner's change posts nothing.
     oxGuiCheckbox quiet(0, "Quiet"), resize(301, "Resize image:");
     quiet.setTextHeight(20);
     EXPECT_TRUE(quiet.onClick(0, 5, 5) && quiet.isChecked());
     setFocus(&quiet);
     EXPECT_TRUE(quiet.onKeyDown(32, false) && !quiet.isChecked());
     resize.click();
-    resize.setChecked(false); // the owner's change posts nothing
+    resize.setChecked(false);
     resize.setEnabled(false);
     resize.click();
     EXPECT_FALSE(resize.isChecked());
@@ -101,7 +105,7 @@ protected:
 
 } // namespace
 
-TEST_F(Scrolling, WheelStepsAreThreeLinesWithinTheContent)
+TEST_F(Scrolling, WheelStepsAreThreeLinesAndDragsMoveThroughTheWholeContent)
 {
     EXPECT_TRUE(panel.onMouseWheel(-1, 50, 50)); // no hover yet: the content takes it
     panel.onMouseMove(-1, 50, 50);
@@ -115,14 +119,13 @@ TEST_F(Scrolling, WheelStepsAreThreeLinesWithinTheContent)
     panel.setVisible(false); // hidden, nothing reaches the content
     EXPECT_FALSE(panel.onClick(0, 10, 10) || panel.onMouseWheel(1, 10, 10));
     EXPECT_EQ(log, (Log{"content:wheel", "content:move", "content:click"}));
-}
 
-TEST_F(Scrolling, DraggingTheBarOrTheContentMovesThroughTheWholeContent)
-{
+    // Dragging the bar or the content moves through the whole content.
+    panel.setVisible(true);
     panel.setMargins(0, 0, 0, 0);
     panel.setSize({100, 100}); // a 100 high viewport over 400 rows
     EXPECT_EQ(dragAt(panel, 97, 50), Drag(&panel, 2)); // the bar: the rightmost 10 pixels
-    std::vector<int> offsets;
+    offsets.clear();
     for (int dy : {10, 1000, -2000}) {
         panel.dragBy(0, dy);
         offsets.push_back(panel.scroll().y);
@@ -154,4 +157,213 @@ TEST_F(Scrolling, SizeStaysWithinAThirdOfTheWindowAndEnsureVisibleScrollsAsLittl
     EXPECT_EQ(sizes, (std::vector<oxGuiSize>{{99, 297}, {106, 297}}));
     panel.setSize({506, 506}); // the content never shrinks below the viewport
     EXPECT_EQ(panel.content()->getSize(), (oxGuiSize{500, 500}));
+}
+
+namespace {
+
+using Controls = GuiTest;
+
+// Three rows at (0, 0), text height 20: rows at inner y 0, 20, 40.
+std::unique_ptr<oxGuiList> threeRows()
+{
+    auto list = std::make_unique<oxGuiList>(std::vector<std::string>{"JPEG", "PNG", "TGA"});
+    list->setTextHeight(20);
+    list->setPosition({0, 0});
+    list->setSelectCommand(40);
+    return list;
+}
+
+// A slider from 0 to 10 at (0, 0), text height 20, so 360 x 24.
+std::unique_ptr<oxGuiSlider> slider(double value)
+{
+    auto s = std::make_unique<oxGuiSlider>("Gamma", 0.0, 10.0, value);
+    s->setTextHeight(20);
+    s->setPosition({0, 0});
+    return s;
+}
+
+} // namespace
+
+TEST_F(Controls, ListRowsAreChosenByClickKeysAndWheel)
+{
+    auto list = threeRows();
+    EXPECT_FALSE(list->onKeyDown(GUI_SPECIAL_DOWN, true)); // no focus yet
+    std::vector<int> chosen; // -9: not taken
+    // Rows, margins (no row) and another button; a click on the chosen row posts nothing.
+    for (const auto& [button, y] : {std::pair{0, 3 + 25}, {0, 3 + 39}, {0, 3 + 40}, {0, 1}, {0, 3 + 60}, {1, 10}})
+        chosen.push_back(list->onClick(button, 10, y) ? list->getSelected() : -9);
+    EXPECT_FALSE(list->onKeyDown('x', false));
+    for (int key : {GUI_SPECIAL_DOWN, GUI_SPECIAL_HOME, GUI_SPECIAL_UP, GUI_SPECIAL_DOWN})
+        chosen.push_back(list->onKeyDown(key, true) ? list->getSelected() : -9);
+    // The wheel over the list: towards the user is down the list.
+    for (int d : {1, -1, -1})
+        chosen.push_back(list->onMouseWheel(d, 10, 10) ? list->getSelected() : -9);
+    EXPECT_FALSE(list->onMouseWheel(-1, 500, 10)); // not over it
+    EXPECT_EQ(chosen, (std::vector<int>{1, 1, 2, -9, -9, -9, 2, 0, 0, 1, 0, 1, 2}));
+    list->setSize({100, 96}); // stretched to 30 per row, the rows follow
+    EXPECT_TRUE(list->onClick(0, 10, 3 + 31));
+    list->setEnabled(false);
+    EXPECT_FALSE(list->onClick(0, 10, 3 + 70));
+    EXPECT_EQ(take(), Log(8, "cmd40")); // only changes post
+    EXPECT_FALSE(oxGuiList(std::vector<std::string>{}).acceptsFocus()); // an empty list is skipped by Tab
+
+    // Inside a scrolled panel a click selects the row drawn under it.
+    auto column = std::make_unique<oxGuiVSizer>();
+    auto* inner = column->addChild(threeRows());
+    oxGuiScrollablePanel panel(std::move(column));
+    panel.setTextHeight(20);
+    panel.setMargins(0, 0, 0, 0);
+    panel.setSize({100, 40});
+    panel.setPosition({0, 0});
+    panel.setScroll({0, 20});
+    EXPECT_TRUE(inner->onClick(0, 10, 3 + 5));
+    EXPECT_EQ(inner->getSelected(), 1);
+}
+
+TEST_F(Controls, SliderValueFromClicksDragsWheelAndKeysAndAProgressBarTakesNoInput)
+{
+    auto s = slider(2.5);
+    EXPECT_EQ(s->valueText(), "2.5");
+    const oxGuiSlider::Track t = s->track();
+    s->setNameColumn(100); // a column wider than the name: the bar starts behind it
+    EXPECT_EQ(s->track().position.x, 2 + 100 + 10);
+    s->setNameColumn(0);
+    const int w = t.size.width, x0 = t.position.x;
+    EXPECT_TRUE(s->onClick(0, x0 + w / 2, 10));
+    EXPECT_NEAR(s->getValue(), 10.0 * (w / 2) / w, 1e-9);
+    // A drag follows the pointer and stops at the ends.
+    ASSERT_EQ(dragAt(*s, x0, 10), Drag(s.get(), 1));
+    std::vector<double> values{s->getValue()};
+    for (int dx : {w / 4, 10 * w, -20 * w}) {
+        s->dragBy(dx, 0);
+        values.push_back(s->getValue());
+    }
+    s->endDrag();
+    EXPECT_EQ(values, (std::vector<double>{0, 10.0 * (w / 4) / w, 10, 0}));
+    // The wheel moves by a twentieth of the range and stops at the maximum.
+    for (int i = 0; i < 3; ++i)
+        EXPECT_TRUE(s->onMouseWheel(1, x0 + 5, 10));
+    EXPECT_NEAR(s->getValue(), 1.5, 1e-9);
+    for (int i = 0; i < 30; ++i)
+        s->onMouseWheel(1, x0 + 5, 10);
+    EXPECT_EQ(s->getValue(), 10);
+    EXPECT_FALSE(s->onMouseWheel(-1, 1, 10)); // on the name
+    // Keys with the focus (the click gave it).
+    values.clear();
+    for (int key : {GUI_SPECIAL_LEFT, GUI_SPECIAL_HOME, GUI_SPECIAL_DOWN, GUI_SPECIAL_END})
+        values.push_back(s->onKeyDown(key, true) ? s->getValue() : -1);
+    EXPECT_EQ(values, (std::vector<double>{9.5, 0, 0, 10}));
+    EXPECT_FALSE(s->onKeyDown('5', false));
+    s->setEnabled(false); // inactive: nothing takes effect
+    EXPECT_FALSE(s->onClick(0, x0 + 2, 10) || s->onMouseWheel(-1, x0 + 5, 10));
+    EXPECT_EQ(dragAt(*s, x0, 10), NO_DRAG);
+    EXPECT_EQ(s->getValue(), 10);
+    EXPECT_TRUE(take().empty()); // the owner reads the value
+
+    // A progress bar shows its rounded value of the maximum and takes no input.
+    oxGuiProgressBar bar;
+    bar.setRange(0, 10);
+    bar.setValue(2.6);
+    const std::string rounded = bar.valueText();
+    bar.setRange(0, 99.5);
+    bar.setValue(500);
+    EXPECT_EQ(std::pair(rounded, bar.valueText()), (std::pair<std::string, std::string>("3/10", "100/100")));
+    bar.setTextHeight(20);
+    bar.setPosition({0, 0});
+    EXPECT_FALSE(bar.onClick(0, bar.track().position.x + 3, 10) || bar.acceptsFocus());
+    EXPECT_EQ(bar.getValue(), 99.5);
+}
+
+TEST_F(Controls, SliderRangesThatChangeWhileShownAndTypedValues)
+{
+    auto s = slider(8);
+    s->setRange(0, 5);
+    EXPECT_EQ(s->getValue(), 5);
+    s->setRange(7, 3); // either order
+    s->setRange(NAN, 1);
+    s->setValue(NAN);
+    EXPECT_EQ(std::vector({s->getMinimum(), s->getMaximum(), s->getValue()}), (std::vector<double>{3, 7, 5}));
+    // An empty range: the bar shows nothing instead of dividing by zero.
+    s->setRange(2, 2);
+    const oxGuiSlider::Track t = s->track();
+    s->onMouseWheel(1, t.position.x + 5, 10);
+    EXPECT_EQ(std::pair(s->getValue(), s->fraction()), std::pair(2.0, 0.0));
+    // A drag reads the range of the moment it moves.
+    s->setRange(0, 10);
+    ASSERT_EQ(dragAt(*s, t.position.x + t.size.width / 2, 10), Drag(s.get(), 1));
+    s->setRange(0, 100);
+    s->dragBy(0, 0);
+    EXPECT_NEAR(s->getValue(), 100.0 * (t.size.width / 2) / t.size.width, 1e-9);
+    s->setRange(0, 1);
+    s->dragBy(0, 0);
+    EXPECT_LE(s->getValue(), 1);
+    s->endDrag();
+
+    // Clicks on the name or the value ask for a number (the old one selected), kept within the range.
+    s->setRange(0, 10);
+    s->setValue(4);
+    const struct {
+        const char* typed;
+        int x;
+        double value;
+    } answers[] = {{"25\r", 2, 10}, {"-3\r", 359, 0}, {"7.25\r", 2, 7.25}, {"3\x1b", 2, 7.25}};
+    for (const auto& a : answers) {
+        app.script.push_back([&] { app.type(a.typed); });
+        EXPECT_TRUE(s->onClick(0, a.x, 10));
+        EXPECT_EQ(s->getValue(), a.value) << a.typed;
+    }
+    // Not a number: the value stays and a warning says so.
+    bool warned = false;
+    app.script.push_back([&] { app.type("many\r"); });
+    app.script.push_back([&] {
+        auto* ok = dynamic_cast<oxGuiButton*>(focusedElement());
+        warned = ok && ok->getCommand() == GUI_CMD_OK && !dynamic_cast<oxGuiEdit*>(focusedElement());
+        app.type("\r");
+    });
+    s->onClick(0, 2, 10);
+    EXPECT_TRUE(warned);
+    EXPECT_EQ(s->getValue(), 7.25);
+    EXPECT_EQ(app.runs, 6);
+}
+
+namespace {
+
+class Split : public oxGuiHSplitter {
+public:
+    using oxGuiHSplitter::oxGuiHSplitter;
+    void onSplitMoved(int oldWidth, int newWidth) override { moves.emplace_back(oldWidth, newWidth); }
+    std::vector<std::pair<int, int>> moves;
+};
+
+} // namespace
+
+TEST_F(Controls, SplitterKeepsItsTargetWithinTheLimits)
+{
+    app.windowWidth = 800;
+    oxGuiHSizer row;
+    Probe* target = row.addChild(probe("tree", nullptr, {200, 100}));
+    Split* bar = row.addChild(std::make_unique<Split>(target));
+    row.addChild(std::make_unique<oxGuiFlexi>(1, 0));
+    row.setTextHeight(20);
+    row.setSize({800, 100});
+    row.setPosition({0, 0});
+    EXPECT_EQ(bar->getSize().height, 100); // the full height of its row
+    EXPECT_EQ(dragAt(*bar, 100, 50), NO_DRAG); // on the target
+    ASSERT_EQ(dragAt(*bar, 202, 50), Drag(bar, 1));
+    // At least 50 wide and 50 of the (shrinking) window left; back from a limit the bar is under the pointer.
+    const auto drag = [&](std::vector<std::pair<int, int>> steps) {
+        std::vector<int> widths;
+        for (const auto& [dx, window] : steps) {
+            app.windowWidth = window;
+            bar->dragBy(dx, 7);
+            widths.push_back(target->getSize().width);
+        }
+        bar->endDrag();
+        return widths;
+    };
+    EXPECT_EQ(drag({{-100, 800}, {-500, 800}, {550, 800}, {5000, 800}}), (std::vector<int>{100, 50, 150, 750}));
+    bar->endDrag(); // no drag runs: nothing reported
+    EXPECT_EQ(bar->moves, (std::vector<std::pair<int, int>>{{200, 750}}));
+    ASSERT_EQ(dragAt(*bar, bar->getPosition().x + 2, 50), Drag(bar, 1));
+    EXPECT_EQ(drag({{0, 100}, {0, 50}}), (std::vector<int>{50, 0})); // a shrunk window wins; never negative
 }

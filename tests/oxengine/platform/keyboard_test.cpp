@@ -11,31 +11,6 @@
 #include <string>
 #include <vector>
 
-namespace {
-
-std::string typed(unsigned long keysym)
-{
-    std::string text;
-    if (const char32_t c = oxKeysymToUnicode(keysym))
-        utf8Append(text, c);
-    return text;
-}
-
-// The steps and the texts of composed sequences for the key symbols fed.
-std::string composed(oxKeyComposer& composer, const std::vector<unsigned long>& keysyms, std::string& steps)
-{
-    std::string all;
-    for (unsigned long k : keysyms) {
-        std::string text;
-        const oxKeyComposer::Step step = composer.feed(k, text);
-        steps += step == oxKeyComposer::Step::Pass ? 'p' : step == oxKeyComposer::Step::Swallow ? 's' : 'c';
-        all += text;
-    }
-    return all;
-}
-
-} // namespace
-
 // The mapping itself is xkbcommon's; what is ours is that keys which type no text give nothing.
 TEST(KeysymToUnicode, TypesPrintableCharactersOnly)
 {
@@ -44,11 +19,15 @@ TEST(KeysymToUnicode, TypesPrintableCharactersOnly)
         // Return, Delete, a control character, a surrogate, a code point out of range, more than 32 bits.
         {0xFF0D, ""}, {0xFFFF, ""}, {0x1000085, ""}, {0x100D800, ""}, {0x1110000, ""}, {0x1000000FCul, ""},
     };
-    for (const auto& [keysym, text] : cases)
-        EXPECT_EQ(typed(keysym), text) << std::hex << keysym;
+    for (const auto& [keysym, text] : cases) {
+        std::string typed;
+        if (const char32_t c = oxKeysymToUnicode(keysym))
+            utf8Append(typed, c);
+        EXPECT_EQ(typed, text) << std::hex << keysym;
+    }
 }
 
-TEST(TranslateKey, LatinBytesFirstThenSpecialKeysThenWideCharacters)
+TEST(TranslateKey, LatinBytesFirstThenSpecialKeysThenWideCharactersAndModifiers)
 {
     const struct {
         unsigned long keysym;
@@ -67,10 +46,7 @@ TEST(TranslateKey, LatinBytesFirstThenSpecialKeysThenWideCharacters)
         const oxKeyCode k = oxTranslateKey(c.keysym, c.bytes, int(std::char_traits<char>::length(c.bytes)));
         EXPECT_EQ(std::pair(k.code, k.special), std::pair(c.code, c.special)) << std::hex << c.keysym;
     }
-}
-
-TEST(KeyModifiersOfState, CapsLockCountsAsShiftAndOthersAreIgnored)
-{
+    // Caps Lock counts as Shift; Num Lock and the Super key are ignored.
     EXPECT_EQ(oxKeyModifiersOfState(0), 0);
     EXPECT_EQ(oxKeyModifiersOfState(LockMask), KM_SHIFT);
     EXPECT_EQ(oxKeyModifiersOfState(ShiftMask | ControlMask | Mod1Mask | Mod2Mask | Mod4Mask),
@@ -97,8 +73,14 @@ TEST(KeyComposer, DeadKeysAndComposeSequencesTypeOneCharacter)
         {{'a', 0x7D9}, "", "pp"},                  // keys outside a sequence pass
     };
     for (const Case& c : cases) {
-        std::string steps;
-        EXPECT_EQ(composed(*composer, c.keysyms, steps), c.text) << c.steps;
+        std::string steps, all; // 'p'ass, 's'wallow, 'c'ompose per key; the composed texts
+        for (unsigned long k : c.keysyms) {
+            std::string text;
+            const oxKeyComposer::Step step = composer->feed(k, text);
+            steps += step == oxKeyComposer::Step::Pass ? 'p' : step == oxKeyComposer::Step::Swallow ? 's' : 'c';
+            all += text;
+        }
+        EXPECT_EQ(all, c.text) << c.steps;
         EXPECT_EQ(steps, c.steps);
     }
 }

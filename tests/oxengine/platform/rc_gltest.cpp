@@ -16,7 +16,7 @@
 namespace {
 
 // Opens the test window and records it as the main window, as the framework does for the program.
-class MainWindowGL : public testing::Test {
+class RenderingContext : public testing::Test {
 protected:
     void SetUp() override
     {
@@ -25,21 +25,8 @@ protected:
         oxSetMainWindowContext({glXGetCurrentDisplay(), glXGetCurrentDrawable(), glXGetCurrentContext()});
     }
 };
-using RenderingContext = MainWindowGL;
 
 } // namespace
-
-// The loader thread's window: on the main window's connection, never shown.
-TEST_F(MainWindowGL, ADefaultWindowIsHiddenOnTheMainConnection)
-{
-    oxWindow window("Dummy Texture Loader Window");
-    auto* display = static_cast<Display*>(window.display());
-    EXPECT_EQ(display, glXGetCurrentDisplay());
-    ASSERT_NE(window.deviceContext(), 0u);
-    XWindowAttributes attributes;
-    ASSERT_TRUE(XGetWindowAttributes(display, window.nativeWindow(), &attributes));
-    EXPECT_EQ(std::tuple(attributes.width, attributes.height, attributes.map_state), std::tuple(640, 480, IsUnmapped));
-}
 
 TEST_F(RenderingContext, TextureMadeOnAnotherThreadIsDrawnByTheMainThread)
 {
@@ -83,10 +70,16 @@ TEST_F(RenderingContext, TextureMadeOnAnotherThreadIsDrawnByTheMainThread)
 }
 
 // The main thread's context after another was current, released or destroyed.
-TEST_F(RenderingContext, DoneCurrentAndDestroyingLeaveTheMainContextAlone)
+TEST_F(RenderingContext, ADefaultWindowIsHiddenDoneCurrentOrDestroyingLeaveTheMainContextAloneAndAFailedWindowIsReported)
 {
     void* mainContext = glXGetCurrentContext();
-    oxWindow window;
+    oxWindow window; // as the loader thread's: on the main window's connection, never shown
+    auto* display = static_cast<Display*>(window.display());
+    EXPECT_EQ(display, glXGetCurrentDisplay());
+    ASSERT_NE(window.deviceContext(), 0u);
+    XWindowAttributes attributes;
+    ASSERT_TRUE(XGetWindowAttributes(display, window.nativeWindow(), &attributes));
+    EXPECT_EQ(std::tuple(attributes.width, attributes.height, attributes.map_state), std::tuple(640, 480, IsUnmapped));
     oxRC rc(window, 0, mainContext);
     ASSERT_TRUE(rc.makeCurrent());
     oxRC::doneCurrent();
@@ -99,21 +92,20 @@ TEST_F(RenderingContext, DoneCurrentAndDestroyingLeaveTheMainContextAlone)
         oxRC other(window); // not current when destroyed
     }
     EXPECT_EQ(glXGetCurrentContext(), mainContext);
-}
 
-TEST_F(RenderingContext, FailedWindowIsReportedAndCannotBeMadeCurrent)
-{
+    // A window that could not be made is reported and cannot be made current.
     const oxMainWindowContext main = oxGetMainWindowContext();
     oxSetMainWindowContext({});
-    auto display = std::make_unique<EnvironmentVariable>("DISPLAY", ":9876"); // no such server: the window cannot be made
+    auto noServer = std::make_unique<EnvironmentVariable>("DISPLAY", ":9876"); // no such server: the window cannot be made
     oxWindow broken("broken");
-    display.reset();
+    noServer.reset();
     oxSetMainWindowContext(main);
     EXPECT_EQ(std::pair(broken.nativeWindow(), broken.deviceContext()), std::pair(0ul, 0ul));
     MessageCapture boxes;
-    oxRC rc(broken, 0, main.context);
+    oxRC brokenRc(broken, 0, main.context);
     ASSERT_EQ(boxes.count(), 1u);
     EXPECT_NE(boxes.messages()[0].text.find("The passed window is not yet initialized."), std::string::npos);
-    EXPECT_FALSE(rc.makeCurrent() || rc.isCurrent());
+    EXPECT_FALSE(brokenRc.makeCurrent() || brokenRc.isCurrent());
     EXPECT_EQ(glXGetCurrentContext(), main.context);
 }
+

@@ -33,16 +33,12 @@ TEST(Sound, SlowAudioNeverBlocksTheCallerAndBurstsAreCut)
     EXPECT_LE(played, 4u);
 }
 
-TEST(Sound, RealBackendWithoutAudioDeviceIsNoError)
+TEST(Sound, RealBackendWithoutAudioDeviceIsNoErrorAndOutputIsExpectedOnlyWithAServerOrAPlaybackDevice)
 {
     SoundSwitch on(true);
     const auto start = std::chrono::steady_clock::now();
     EXPECT_TRUE(beep(1));
     EXPECT_LT(std::chrono::steady_clock::now() - start, 100ms);
-}
-
-TEST(Sound, AudioOutputIsExpectedOnlyWithAServerOrAPlaybackDevice)
-{
     TempDir runtime, devices, empty;
     EXPECT_FALSE(oxAudioOutputAvailable("", "", devices.path() + "/missing"));
     EXPECT_TRUE(oxAudioOutputAvailable("", "tcp:localhost", devices.path()));

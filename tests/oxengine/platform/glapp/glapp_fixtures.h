@@ -12,12 +12,11 @@
 
 using EventLog = std::vector<std::string>;
 
-// Logs "<name>:<event>" into any log with push_back and answers `handles` for the events that report.
+// Logs "<name>:<event>" and answers `handles` for the events that report.
 class RecordingListener : public oxGUIEventListener {
 public:
-    template <class Log>
-    RecordingListener(std::string name, Log& log, bool handles = false)
-        : handles(handles), m_name(std::move(name)), m_log([&log](const std::string& s) { log.push_back(s); })
+    RecordingListener(std::string name, EventLog& log, bool handles = false)
+        : handles(handles), m_name(std::move(name)), m_log(log)
     {
     }
     bool onMouseButton(int b, bool p, int x, int y) override
@@ -38,7 +37,7 @@ public:
 
 private:
     static std::string at(int x, int y) { return "(" + std::to_string(x) + "," + std::to_string(y) + ")"; }
-    bool note(const std::string& event) { return m_log(m_name + ":" + event), handles; }
+    bool note(const std::string& event) { return m_log.push_back(m_name + ":" + event), handles; }
     bool hooked(unsigned c, const std::string& event)
     {
         if (hook)
@@ -46,7 +45,7 @@ private:
         return note(event);
     }
     std::string m_name;
-    std::function<void(const std::string&)> m_log;
+    EventLog& m_log;
 };
 
 // Records how the idle listener count changes (the idle callback follows it).

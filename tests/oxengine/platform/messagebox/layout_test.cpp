@@ -37,7 +37,7 @@ TEST(MessageBoxButtons, SetsAndEscapeAnswers)
     }
 }
 
-TEST(WrapText, BreaksBetweenWordsCutsOnlyWordsTooWideAloneAndKeepsTabs)
+TEST(WrapText, BreaksBetweenWordsCutsOnlyWordsTooWideAloneAndLinesUpTabColumns)
 {
     const struct {
         std::u32string text;
@@ -56,10 +56,8 @@ TEST(WrapText, BreaksBetweenWordsCutsOnlyWordsTooWideAloneAndKeepsTabs)
     };
     for (size_t i = 0; i < std::size(cases); ++i)
         EXPECT_EQ(oxWrapText(cases[i].text, cases[i].width, monospace), cases[i].lines) << "case " << i;
-}
 
-TEST(WrapText, TabColumnsLineUpInAProportionalFont)
-{
+    // Tab columns line up in a proportional font.
     // The second column starts a gap of 2 after the widest first column;
     // a tab run counts once; lines without tabs do not count.
     const std::u32string text = U"-window\tin a window\n-h\t\tthis text\nno tab at all, but long";
@@ -75,7 +73,7 @@ TEST(WrapText, TabColumnsLineUpInAProportionalFont)
     EXPECT_EQ(oxWrapText(U"-h\tthis text is long", 18, tabbed), (Lines{U"-h\tthis text", U"is long"}));
 }
 
-TEST(EditText, EditsWholeCharactersWithinItsLimit)
+TEST(EditText, EditsWholeCharactersWithinItsLimitAndKeepsTheColumnAcrossLines)
 {
     oxEditText e(U"Grüße", false, 100);
     e.backspace();
@@ -100,11 +98,9 @@ TEST(EditText, EditsWholeCharactersWithinItsLimit)
     EXPECT_EQ(e.text(), U"rΩü");
     // A one-line field shows line breaks as blanks.
     EXPECT_EQ(oxEditText(U"a\nb\r\nc", false, 100).text(), U"a b  c");
-}
 
-TEST(EditText, MultiLineCursorKeepsItsColumn)
-{
-    oxEditText e(U"first line\nab\nthird line", true, 100);
+    // A multi-line cursor keeps its column.
+    e = oxEditText(U"first line\nab\nthird line", true, 100);
     std::vector<size_t> columns;
     // Up through the short line and back; a sideways move forgets the column.
     for (void (oxEditText::*move)() : {&oxEditText::up, &oxEditText::up, &oxEditText::up, &oxEditText::left,

@@ -1,0 +1,320 @@
+// The GLUT binding's dispatch, listener lists, command queue and timer, without a window.
+#include "glapp_fixtures.h"
+
+#include "oxengine/platform/viewingtransform.h"
+
+#include <thread>
+
+using GlutApplication = AppTest;
+using CommandQueue = AppTest;
+using Listeners = AppTest;
+
+TEST_F(GlutApplication, WithoutAWindowNothingBlocksAndAZeroHeightStaysPositive)
+{
+    EXPECT_FALSE(app.setSwapInterval(true));
+    app.waitForEvents(); // must not block without a loop
+    RecordingListener a("a", log);
+    app.addGUIEventListener(&a);
+    app.handleReshape(800, 0);
+    EXPECT_EQ(app.height(), 1);
+    EXPECT_EQ(log, (EventLog{"a:reshape(800,1)"}));
+}
+
+// A click: the last pressed button released within 5 px (Manhattan), offered to all even if the press was taken.
+TEST_F(GlutApplication, ClicksButtonsAndDrags)
+{
+    RecordingListener first("first", log, true), second("second", log);
+    app.addGUIEventListener(&first);
+    app.handleMouseButton(0, true, 10, 10);
+    app.handleMouseButton(0, false, 13, 12);
+    app.handleMouseButton(0, true, 10, 10);
+    app.handleMouseButton(0, false, 13, 13); // 6 away: a small drag
+    EXPECT_EQ(take(), (EventLog{"first:button0down(10,10)", "first:button0up(13,12)", "first:click0(13,12)",
+                                "first:button0down(10,10)", "first:button0up(13,13)"}));
+    app.addGUIEventListener(&second);
+    app.handleMouseButton(0, true, 10, 10);
+    app.handleMouseButton(2, true, 10, 10);
+    app.handleMouseButton(0, false, 10, 10); // not the last pressed button
+    first.handles = false;
+    app.handleMouseButton(2, false, 9, 6);
+    EXPECT_EQ(take(), (EventLog{"first:button0down(10,10)", "first:button2down(10,10)", "first:button0up(10,10)",
+                                "first:button2up(9,6)", "second:button2up(9,6)", "first:click2(9,6)",
+                                "second:click2(9,6)"}));
+    app.removeGUIEventListener(&second);
+    // A drag reports deltas with the held button; 2 wins over 1. Side buttons
+    // (7, 8, ...) and bad numbers are delivered but never tracked as held.
+    app.handleMouseButton(2, true, 10, 10);
+    app.handleMouseButton(1, true, 10, 10);
+    take();
+    app.handleMotion(15, 7);
+    app.handleMotion(16, 7);
+    EXPECT_EQ(take(), (EventLog{"first:drag(5,-3)", "first:move2(15,7)", "first:drag(1,0)", "first:move2(16,7)"}));
+    app.handleMouseButton(2, false, 16, 7);
+    app.handleMouseButton(1, false, 16, 7);
+    app.handleMouseButton(8, true, 1, 1);
+    app.handleMouseButton(-1, true, 1, 1);
+    log.clear();
+    app.handlePassiveMotion(20, 21);
+    EXPECT_EQ(take(), (EventLog{"first:move-1(20,21)"}));
+}
+
+// One command per idle pass, in order; a post from a handler waits for the next pass.
+TEST_F(CommandQueue, DeliversOnePerIdlePassInOrderAndRegistersOnlyOnTheMainThread)
+{
+    RecordingListener a("a", log, true), b("b", log);
+    a.hook = [&](unsigned c) {
+        if (c == 8)
+            app.postCommand(10);
+    };
+    app.addGUIEventListener(&a);
+    app.addGUIEventListener(&b);
+    for (unsigned c : {7u, 8u, 9u})
+        app.postCommand(c);
+    EXPECT_EQ(app.idleListeners().size(), 1u); // registered once
+    std::vector<EventLog> passes;
+    for (int i = 0; i < 4; ++i)
+        app.dispatchIdle(), passes.push_back(take());
+    EXPECT_EQ(passes, (std::vector<EventLog>{{"a:cmd7"}, {"a:cmd8"}, {"a:cmd9"}, {"a:cmd10"}}));
+    EXPECT_FALSE(app.isIdleCallbackInstalled());
+    EXPECT_EQ(app.changes, (std::vector<std::pair<int, int>>{{0, 1}, {1, 0}}));
+
+    // Posts from other threads register the queue's idle listener only on the main thread.
+    std::thread poster([&] {
+        for (unsigned c = 1; c <= 3; ++c)
+            app.postCommand(c);
+    });
+    poster.join();
+    EXPECT_TRUE(app.idleListeners().empty()); // the list belongs to the main thread
+    EXPECT_EQ(app.pendingCommands(), 3u);
+    app.processCrossThreadRequests();
+    ASSERT_EQ(app.idleListeners().size(), 1u);
+    for (int i = 0; i < 3; ++i)
+        app.dispatchIdle();
+    EXPECT_EQ(log, (EventLog{"a:cmd1", "a:cmd2", "a:cmd3"}));
+    EXPECT_TRUE(app.idleListeners().empty());
+}
+
+TEST_F(CommandQueue, PostsFromOtherThreadsRegisterOnlyOnTheMainThread)
+{
+    RecordingListener a("a", log, true);
+    app.addGUIEventListener(&a);
+    std::thread poster([&] {
+        for (unsigned c = 1; c <= 3; ++c)
+            app.postCommand(c);
+    });
+    poster.join();
+    EXPECT_TRUE(app.idleListeners().empty()); // the list belongs to the main thread
+    EXPECT_EQ(app.pendingCommands(), 3u);
+    app.processCrossThreadRequests();
+    ASSERT_EQ(app.idleListeners().size(), 1u);
+    for (int i = 0; i < 3; ++i)
+        app.dispatchIdle();
+    EXPECT_EQ(log, (EventLog{"a:cmd1", "a:cmd2", "a:cmd3"}));
+    EXPECT_TRUE(app.idleListeners().empty());
+}
+
+TEST(Timer, UnitConversionWithoutOverflowAndAStoppedTimerKeepsItsSpan)
+{
+    const int64_t f = oxTimer::frequency();
+    ASSERT_GT(f, 0);
+    const int64_t t = f + f / 2; // 1.5 s
+    EXPECT_EQ(oxTimer::ticksToUnit(t, oxTimer::Seconds), 1);
+    EXPECT_EQ(oxTimer::ticksToUnit(t, oxTimer::Milliseconds), 1500);
+    EXPECT_EQ(oxTimer::ticksToUnit(t, oxTimer::Ticks), t);
+    EXPECT_EQ(oxTimer::ticksToUnit(t, 4), 0); // no such unit
+    EXPECT_EQ(oxTimer::ticksToUnit(t, -1), 0);
+    // 30 days: ticks * 1000000 would exceed 64 bits at nanosecond resolution.
+    const int64_t days = 30LL * 24 * 3600;
+    EXPECT_EQ(oxTimer::ticksToUnit(days * f + 1, oxTimer::Microseconds), days * 1000000);
+
+    oxTimer timer;
+    EXPECT_EQ(timer.stop(), 0); // never started: nothing elapsed
+    timer.restart();
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    EXPECT_GE(timer.elapsed(oxTimer::Microseconds), 2000);
+    const int64_t span = timer.stop();
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    EXPECT_EQ(timer.elapsed(oxTimer::Ticks), span);
+    EXPECT_EQ(timer.stop(), span);
+}
+
+namespace {
+
+class Transform : public oxViewingTransform {
+public:
+    explicit Transform(bool& destroyed) : m_destroyed(destroyed) {}
+    ~Transform() override { m_destroyed = true; }
+    void apply() override {}
+    void setEnabled(bool) override {}
+
+private:
+    bool& m_destroyed;
+};
+
+struct Render : oxRenderListener {
+    void detach() override { ++detaches, oxRenderListener::detach(); }
+    int detaches = 0;
+};
+
+} // namespace
+
+TEST_F(Listeners, KeysStopAtTheFirstTakerAndNoticesReachEveryone)
+{
+    RecordingListener a("a", log), b("b", log, true), c("c", log), front("front", log);
+    for (RecordingListener* l : {&a, &b, &c})
+        app.addGUIEventListener(l);
+    app.addGUIEventListener(&front, true);
+    EXPECT_TRUE(app.dispatchKeyDown(65, false));
+    EXPECT_EQ(take(), (EventLog{"front:key65", "a:key65", "b:key65"}));
+    b.handles = false;
+    EXPECT_FALSE(app.dispatchKeyDown(1, true));
+    EXPECT_EQ(take(), (EventLog{"front:key1s", "a:key1s", "b:key1s", "c:key1s"}));
+    // Drags, moves and reshapes are notices: handling them stops nothing.
+    a.handles = b.handles = true;
+    app.removeGUIEventListener(&front);
+    app.removeGUIEventListener(&c);
+    app.dispatchDrag(3, -4);
+    app.dispatchMouseMove(-1, 7, 8);
+    app.dispatchReshape(100, 50);
+    EXPECT_EQ(take(), (EventLog{"a:drag(3,-4)", "b:drag(3,-4)", "a:move-1(7,8)", "b:move-1(7,8)",
+                                "a:reshape(100,50)", "b:reshape(100,50)"}));
+}
+
+TEST_F(Listeners, ListenersAddedTwiceAreCalledTwiceAndRemovedCompletely)
+{
+    RecordingListener a("a", log), stranger("s", log);
+    app.addGUIEventListener(&a);
+    app.addGUIEventListener(&a);
+    app.dispatchKeyDown(1, false);
+    EXPECT_EQ(take().size(), 2u);
+    app.removeGUIEventListener(&a);
+    app.removeGUIEventListener(&a);        // again: nothing
+    app.removeGUIEventListener(&stranger); // never added: nothing
+    EXPECT_EQ(app.guiEventListeners().size(), 1u);
+    EXPECT_EQ(std::tuple(a.detaches, stranger.detaches, a.owner()), std::tuple(2, 0, nullptr));
+
+    Render r1, r2;
+    app.addRenderListener(&r1);
+    app.addRenderListener(&r2, true);
+    app.addRenderListener(&r1);
+    EXPECT_EQ(app.renderListeners(), (std::vector<oxRenderListener*>{&r2, &r1, &r1}));
+    app.removeRenderListener(&r1);
+    EXPECT_EQ(std::pair(r1.detaches, app.renderListeners().size()), std::pair(2, size_t(1)));
+
+    // Idle listeners are counted: each registration needs its removal, and the idle callback stays while any is left.
+    CountingIdle idle;
+    app.addIdleListener(&idle);
+    app.addIdleListener(&idle);
+    app.dispatchIdle();
+    EXPECT_EQ(idle.calls, 2);
+    app.removeIdleListener(&idle);
+    EXPECT_TRUE(app.isIdleCallbackInstalled());
+    app.removeIdleListener(&idle);
+    app.removeIdleListener(&idle); // not registered any more: no change reported
+    EXPECT_FALSE(app.isIdleCallbackInstalled());
+    EXPECT_EQ(app.changes, (std::vector<std::pair<int, int>>{{0, 1}, {1, 2}, {2, 1}, {1, 0}}));
+}
+
+// A listener puts another in front (as a modal run does) and destroys the next: nobody is reached twice or dead.
+TEST_F(Listeners, ListenersChangingTheListDuringAnEvent)
+{
+    RecordingListener a("a", log), late("late", log), b("b", log);
+    auto gone = std::make_unique<RecordingListener>("gone", log);
+    app.addGUIEventListener(&a);
+    app.addGUIEventListener(gone.get());
+    app.addGUIEventListener(&b);
+    a.hook = [&](unsigned) {
+        if (!late.owner())
+            app.addGUIEventListener(&late, true);
+        gone.reset();
+    };
+    app.dispatchKeyDown(9, false);
+    EXPECT_EQ(take(), (EventLog{"a:key9", "b:key9"}));
+    app.dispatchKeyDown(9, false);
+    EXPECT_EQ(take(), (EventLog{"late:key9", "a:key9", "b:key9"}));
+}
+
+TEST_F(Listeners, WhicheverGoesFirstTheRegistrationEndsAndAViewingTransformGoesWhenReplaced)
+{
+    {
+        RecordingListener a("a", log);
+        CountingIdle idle;
+        app.addGUIEventListener(&a);
+        app.addIdleListener(&idle);
+        EXPECT_TRUE(app.isIdleCallbackInstalled());
+    }
+    EXPECT_EQ(app.guiEventListeners().size(), 1u);
+    EXPECT_FALSE(!app.idleListeners().empty() || app.isIdleCallbackInstalled());
+
+    // The application detaches its listeners but does not destroy them.
+    RecordingListener a("a", log);
+    CountingIdle idle;
+    {
+        WindowlessApp other;
+        other.addGUIEventListener(&a);
+        other.addIdleListener(&idle);
+        other.postCommand(5); // the queue's own idle listener goes with it
+    }
+    EXPECT_EQ(std::tuple(a.owner(), a.detaches, idle.owner()), std::tuple(nullptr, 1, nullptr));
+
+    // Replacing or clearing the transform deletes the old one; the application deletes the last.
+    bool firstGone = false, secondGone = false, lastGone = false;
+    {
+        WindowlessApp owner;
+        auto owned = std::make_unique<Transform>(secondGone);
+        Transform* second = owned.get();
+        owner.setViewingTransform(std::make_unique<Transform>(firstGone));
+        owner.setViewingTransform(std::move(owned));
+        EXPECT_TRUE(firstGone);
+        EXPECT_EQ(owner.guiEventListeners(), (std::vector<oxGUIEventListener*>{&owner, second}));
+        owner.setViewingTransform(nullptr);
+        EXPECT_TRUE(secondGone);
+        EXPECT_EQ(owner.guiEventListeners().size(), 1u);
+        owner.setViewingTransform(std::make_unique<Transform>(lastGone));
+    }
+    EXPECT_TRUE(lastGone);
+}
+
+TEST_F(Listeners, IdleTimeAccumulatesUntilAcceptedAndAPassRereadsTheListenerCount)
+{
+    CountingIdle idle;
+    app.addIdleListener(&idle);
+    std::vector<int64_t> seen;
+    for (bool accept : {false, false, true, true}) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(accept ? 0 : 3));
+        idle.accept = accept;
+        app.dispatchIdle();
+        seen.push_back(idle.lastElapsed);
+    }
+    EXPECT_GE(seen[0], 3000);
+    EXPECT_GE(seen[1], seen[0] + 3000);
+    EXPECT_LT(seen[3], seen[0]); // accepted: the timer started again
+    app.removeIdleListener(&idle);
+
+    CountingIdle adder, added, remover, after;
+    adder.hook = [&] {
+        if (!added.owner())
+            app.addIdleListener(&added);
+    };
+    app.addIdleListener(&adder);
+    app.dispatchIdle();
+    EXPECT_EQ(added.calls, 1); // appended during the pass, reached in it
+    remover.hook = [&] { app.removeIdleListener(&remover); };
+    app.addIdleListener(&remover);
+    app.addIdleListener(&after);
+    app.dispatchIdle();
+    // The one behind moved into the leaver's slot and waits for the next pass; nothing is called out of range.
+    EXPECT_EQ(after.calls, 0);
+    app.dispatchIdle();
+    EXPECT_EQ(std::pair(after.calls, remover.calls), std::pair(1, 1));
+}
+
+TEST(ExtensionTokens, MatchWholeTokensOnly)
+{
+    const char* list = "GL_ARB_multitexture  GL_EXT_texture GL_EXT_texture_filter_anisotropic";
+    for (const char* name : {"GL_EXT_texture", "GL_EXT_texture_filter_anisotropic", "GL_ARB_multitexture"})
+        EXPECT_TRUE(oxHasExtensionToken(list, name)) << name;
+    for (const char* name : {"GL_EXT_tex", "GL_ARB_MULTITEXTURE", "multitexture", ""})
+        EXPECT_FALSE(oxHasExtensionToken(list, name)) << name;
+    EXPECT_FALSE(oxHasExtensionToken(nullptr, "GL_EXT_texture") || oxHasExtensionToken("", "GL_EXT_texture"));
+}
