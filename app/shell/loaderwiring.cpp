@@ -4,18 +4,42 @@
 #include "app/prepare/headstart.h"
 #include "app/prepare/prepare.h"
 #include "app/prepare/thumbnail.h"
+#include "app/prepare/thumbnailheadstart.h"
 
 #include "oxengine/core/catalogue.h"
 #include "oxengine/platform/messagebox.h"
 
+#include <algorithm>
 #include <memory>
+#include <thread>
 
 std::shared_ptr<const oxThumbnailCache> programThumbnailCache()
 {
     return std::make_shared<const oxThumbnailCache>(oxThumbnailCache::userRoot(), "pictavo-" PICTAVO_VERSION);
 }
 
-LoaderServices programLoaderServices(LoaderServices services, std::shared_ptr<DecodeHeadStart> headStart)
+namespace {
+
+// Each decode keeps a picture's budget, as in the single view: a
+// decompression bomb among the thumbnails is reduced or refused.
+oxLoadOptions thumbnailLimits(const oxCancelToken& cancel)
+{
+    oxLoadOptions options;
+    options.budget = decodedPictureBudget(pictureMemoryBudget());
+    options.cancel = &cancel;
+    return options;
+}
+
+} // namespace
+
+void startThumbnailHeadStart(ThumbnailHeadStart& headStart, std::vector<std::string> files, int edge)
+{
+    headStart.start(programThumbnailCache(), std::move(files), edge, thumbnailLimits(oxCancelToken::none()),
+                    int(std::max(1u, std::thread::hardware_concurrency())));
+}
+
+LoaderServices programLoaderServices(LoaderServices services, std::shared_ptr<DecodeHeadStart> headStart,
+                                     std::shared_ptr<ThumbnailHeadStart> thumbnailHeadStart)
 {
     if (!services.fill && headStart)
         services.fill = [headStart](const std::string& name, LoadedPicture& picture, const oxCancelToken& cancel) {
@@ -26,24 +50,19 @@ LoaderServices programLoaderServices(LoaderServices services, std::shared_ptr<De
     if (!services.fillThumbnail) {
         // The thumbnails other programs share: made once, kept across runs.
         std::shared_ptr<const oxThumbnailCache> cache = programThumbnailCache();
-        // Each decode keeps a picture's budget, as in the single view: a
-        // decompression bomb among the thumbnails is reduced or refused.
-        const auto limits = [](const oxCancelToken& cancel) {
-            oxLoadOptions options;
-            options.budget = decodedPictureBudget(pictureMemoryBudget());
-            options.cancel = &cancel;
-            return options;
+        services.fillThumbnail = [cache](const std::string& name, LoadedPicture& picture,
+                                         const oxCancelToken& cancel) {
+            return prepareThumbnail(cache.get(), name, picture, thumbnailLimits(cancel));
         };
-        services.fillThumbnail = [cache, limits](const std::string& name, LoadedPicture& picture,
-                                                 const oxCancelToken& cancel) {
-            return prepareThumbnail(cache.get(), name, picture, limits(cancel));
-        };
-        // Decoded on the workers, uploaded on the loader thread.
+        // Decoded on the workers, uploaded on the loader thread; what the
+        // head start made is read from the cache.
         if (!services.makeThumbnail)
-            services.makeThumbnail = [cache, limits](const std::string& name, int edge,
-                                                     const oxCancelToken& cancel) -> MadeThumbnail {
+            services.makeThumbnail = [cache, thumbnailHeadStart](const std::string& name, int edge,
+                                                                 const oxCancelToken& cancel) -> MadeThumbnail {
+                if (thumbnailHeadStart)
+                    thumbnailHeadStart->handOver(name, cancel);
                 auto made = std::make_shared<ThumbnailImage>(
-                    makeThumbnailImage(cache.get(), name, edge, limits(cancel), CacheWrite::Later));
+                    makeThumbnailImage(cache.get(), name, edge, thumbnailLimits(cancel), CacheWrite::Later));
                 std::function<void()> store = std::move(made->store);
                 return {[made](const std::string& file, LoadedPicture& picture, const oxCancelToken&) {
                             uploadThumbnail(file, *made, picture);

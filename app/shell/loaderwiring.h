@@ -12,6 +12,7 @@
 #include <vector>
 
 class DecodeHeadStart;
+class ThumbnailHeadStart;
 class oxThumbnailCache;
 
 // The shared thumbnail cache of the user, as this program writes into it.
@@ -19,9 +20,15 @@ std::shared_ptr<const oxThumbnailCache> programThumbnailCache();
 
 // services with the program's preparation, GL context and file-operation
 // questions (the engine's Yes/No box) where they are empty; the members
-// given stay. The picture fill asks the head start first, when there is one.
+// given stay. The picture fill asks the head start first, when there is one;
+// the thumbnail workers hand over from the thumbnail head start.
 LoaderServices programLoaderServices(LoaderServices services = {},
-                                     std::shared_ptr<DecodeHeadStart> headStart = nullptr);
+                                     std::shared_ptr<DecodeHeadStart> headStart = nullptr,
+                                     std::shared_ptr<ThumbnailHeadStart> thumbnailHeadStart = nullptr);
+
+// Starts making the files' thumbnails into the program's cache, on every
+// core, as the loader's workers would.
+void startThumbnailHeadStart(ThumbnailHeadStart& headStart, std::vector<std::string> files, int edge);
 
 // The message for failed file operations: "Error editing picture:\n<reason>"
 // for rotations, comments and conversions, "Error processing image

@@ -6,6 +6,7 @@
 #include "app/prepare/headstart.h"
 #include "app/prepare/prepare.h"
 #include "app/prepare/thumbnail.h"
+#include "app/prepare/thumbnailheadstart.h"
 #include "app/shell/loaderwiring.h"
 #include "app/views/fototransform.h"
 #include "app/views/image/firstframe.h"
@@ -28,6 +29,7 @@
 #include <GL/gl.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <optional>
 #include <thread>
@@ -72,9 +74,10 @@ void initialWindowSize(int screenWidth, int screenHeight, int& width, int& heigh
 }
 
 PictavoApp::PictavoApp(LoaderServices loaderServices)
-    : m_list(listHooks()), m_headStart(std::make_shared<DecodeHeadStart>())
+    : m_list(listHooks()), m_headStart(std::make_shared<DecodeHeadStart>()),
+      m_thumbnailHeadStart(std::make_shared<ThumbnailHeadStart>())
 {
-    LoaderServices services = programLoaderServices(std::move(loaderServices), m_headStart);
+    LoaderServices services = programLoaderServices(std::move(loaderServices), m_headStart, m_thumbnailHeadStart);
     if (!services.reportFailures)
         services.reportFailures = [this](const std::vector<FileOperationFailure>& failures) {
             m_failures.add(fileOperationFailureText(failures));
@@ -347,10 +350,13 @@ void PictavoApp::showSheetFirstFrame(_XDisplay* display)
     // then the GL frame is the first. The loader reads these again: handed
     // over, they all came in while the GL driver set up, which raised the
     // sheet's peak memory by 12 MB.
+    std::atomic<bool> missing{false};
     const auto cached = [&](int index) -> std::optional<ThumbnailDisplay::FirstFrameThumbnail> {
         std::optional<ThumbnailImage> t = findCachedThumbnail(*cache, paths[size_t(index)], edge);
-        if (!t)
+        if (!t) {
+            missing = true;
             return std::nullopt;
+        }
         const oxSize full = t->image->sourceSize();
         return ThumbnailDisplay::FirstFrameThumbnail{std::move(t->image),
                                                      t->sizeKnown ? std::max(full.width, full.height) : 0};
@@ -359,6 +365,13 @@ void PictavoApp::showSheetFirstFrame(_XDisplay* display)
     if (drawn && window->show(frame->pixels())) {
         m_firstFrameWindow = std::move(window);
         oxMarkStartup("first frame shown without GL");
+    } else if (missing) {
+        // A cold cache: the first screen's thumbnails are made while the GL
+        // driver sets up, not after.
+        std::vector<std::string> files;
+        for (int index : m_thumbnailDisplay->firstFrameCells({window->width(), window->height()}, int(paths.size())))
+            files.push_back(paths[size_t(index)]);
+        startThumbnailHeadStart(*m_thumbnailHeadStart, std::move(files), edge);
     }
 }
 

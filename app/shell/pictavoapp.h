@@ -22,6 +22,7 @@
 #include <string>
 
 class DecodeHeadStart;
+class ThumbnailHeadStart;
 class FotoTransform;
 class oxGuiPopupMenu;
 
@@ -143,6 +144,9 @@ private:
     ReportedFailures m_failures; // before the loader, whose thread adds to it
     // Decodes the start picture while the window comes up; the loader's fill takes it.
     std::shared_ptr<DecodeHeadStart> m_headStart;
+    // Makes the first screen's thumbnails of a sheet the cache lacks while the
+    // window comes up; the loader's workers take over.
+    std::shared_ptr<ThumbnailHeadStart> m_thumbnailHeadStart;
     std::unique_ptr<BGTextureLoader> m_loader;
     bool m_firstFrameShown = false; // the loader reads ahead from then on
     // The single view put its frame at rest back into the back buffer after

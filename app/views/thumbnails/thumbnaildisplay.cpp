@@ -233,6 +233,18 @@ SheetView ThumbnailDisplay::firstView(oxGuiSize window, int count) const
     return v;
 }
 
+std::vector<int> ThumbnailDisplay::firstFrameCells(oxGuiSize window, int count) const
+{
+    const SheetView view = firstView(window, count);
+    const SheetGrid g = sheetGrid(m_metrics, window.width, count);
+    const RowRange rows = visibleRows(m_metrics, g, view, window);
+    std::vector<int> cells;
+    for (int index = rows.first * g.columns; index < std::min(count, (rows.last + 1) * g.columns); ++index)
+        if (cellVisible(cellWindowRect(m_metrics, g, view, index), window))
+            cells.push_back(index);
+    return cells;
+}
+
 bool ThumbnailDisplay::drawFirstFrame(oxSoftFrame& frame, const std::vector<std::string>& pictures,
                                       const std::string& folder, const FirstFrameThumbnails& thumbnail)
 {
@@ -244,11 +256,8 @@ bool ThumbnailDisplay::drawFirstFrame(oxSoftFrame& frame, const std::vector<std:
     const SheetColours colours{style.fgColour, style.bgColour};
     const SheetView view = firstView(window, n);
     const SheetGrid g = sheetGrid(m_metrics, window.width, n);
-    const RowRange rows = visibleRows(m_metrics, g, view, window);
     std::vector<std::pair<int, CellDrawing>> cells;
-    for (int index = rows.first * g.columns; index < std::min(n, (rows.last + 1) * g.columns); ++index) {
-        if (!cellVisible(cellWindowRect(m_metrics, g, view, index), window))
-            continue;
+    for (int index : firstFrameCells(window, n)) {
         const oxGuiPointD origin = cellOrigin(m_metrics, g, index);
         CellDrawing& cell = cells.emplace_back(index, CellDrawing{}).second;
         cell.position = {origin.x * view.scale - view.offsetX, origin.y * view.scale - view.offsetY};

@@ -119,6 +119,9 @@ public:
         std::unique_ptr<oxImage> image;
         int fullExtent = 0; // the picture's longer side, 0 when unknown
     };
+    // The indices of the cells on screen in that frame, in a window of that
+    // size, for a sheet of count pictures.
+    std::vector<int> firstFrameCells(oxGuiSize window, int count) const;
     using FirstFrameThumbnails = std::function<std::optional<FirstFrameThumbnail>(int index)>;
     bool drawFirstFrame(oxSoftFrame& frame, const std::vector<std::string>& pictures, const std::string& folder,
                         const FirstFrameThumbnails& thumbnail);
