@@ -252,6 +252,12 @@ private:
     // Under threadLock and m_workMutex: the thumbnails of cells on screen
     // not yet published (pending, decoding or waiting for the upload).
     size_t onScreenLeft() const;
+    // Under m_workMutex: whether new thumbnails' cache writes wait until the
+    // cells on screen are made.
+    bool cacheWritesWait() const;
+    // Under m_workMutex, held again on return: runs the oldest waiting cache
+    // write without it; false when none waits.
+    bool runLaterWrite(std::unique_lock<std::mutex>& work);
     // Under m_workMutex: the next thumbnail to make, if one is wanted.
     std::optional<std::string> takeThumbnail();
     // Under threadLock and m_workMutex: what thumbnailWanted knows of the
@@ -303,6 +309,7 @@ private:
     size_t m_thumbnailsPublishing = 0;            // taken from it by the loader thread, not yet published
     // Taken by a worker, not ready yet, each with the token that stops it.
     std::map<std::string, std::shared_ptr<oxCancelToken>> m_thumbnailsMaking;
+    std::deque<std::function<void()>> m_laterWrites; // cache writes of thumbnails made, oldest first
     bool m_thumbnailsHeld = false;                // see holdThumbnails
     bool m_readAheadHeld = false;                 // see holdReadAhead
     bool m_thumbnailsEnded = false;               // shutting down

@@ -93,17 +93,44 @@ void BGTextureLoader::holdThumbnails(bool hold)
     }
 }
 
+bool BGTextureLoader::cacheWritesWait() const
+{
+    // A write costs about a third of a decode; each waiting one holds a
+    // thumbnail, so they wait only within the room the set has left.
+    return m_thumbnailQueue.pendingNearerThan(1, 1) > 0 &&
+           m_thumbnailsKept + thumbnailsComing() + m_laterWrites.size() < size_t(m_thumbnailCount.load());
+}
+
+bool BGTextureLoader::runLaterWrite(std::unique_lock<std::mutex>& work)
+{
+    if (m_laterWrites.empty())
+        return false;
+    std::function<void()> write = std::move(m_laterWrites.front());
+    m_laterWrites.pop_front();
+    work.unlock();
+    write();
+    work.lock();
+    return true;
+}
+
 void BGTextureLoader::thumbnailWorker()
 {
     std::unique_lock<std::mutex> work(m_workMutex);
     for (;;) {
-        if (m_workersStop)
+        if (m_workersStop) {
+            // Written on the way out: the next start finds them.
+            while (runLaterWrite(work)) {
+            }
             return;
+        }
+        if (!cacheWritesWait() && runLaterWrite(work))
+            continue;
         std::optional<std::string> name;
         if (m_readyThumbnails.size() + m_thumbnailsMaking.size() < READY_PER_WORKER * m_workerCount)
             name = takeThumbnail();
         if (!name) {
-            m_workChanged.wait(work);
+            if (cacheWritesWait() || !runLaterWrite(work))
+                m_workChanged.wait(work);
             continue;
         }
         const auto token = std::make_shared<oxCancelToken>();
@@ -130,11 +157,12 @@ void BGTextureLoader::thumbnailWorker()
         } else
             m_readyThumbnails.push_back({std::move(*name), std::move(made.fill)});
         m_wake.signal();
-        // The cache write after the hand-off: the cell need not wait for it.
+        // The cache write after the hand-off: the cell need not wait for it,
+        // nor, while the screen fills, the cells after it.
         if (made.later) {
-            work.unlock();
-            made.later();
-            work.lock();
+            m_laterWrites.push_back(std::move(made.later));
+            if (!cacheWritesWait())
+                runLaterWrite(work);
         }
     }
 }

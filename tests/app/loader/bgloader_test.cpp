@@ -635,20 +635,60 @@ TEST(BGTextureLoader, TheThumbnailCompletingTheScreenIsShownAtOnce)
     EXPECT_TRUE(waitUntil([&] { return mostShown.load() == 4; })) << mostShown.load();
 }
 
-// A cell does not wait for the disk: the thumbnail is handed over before its cache write.
-TEST(BGTextureLoader, ThumbnailIsPublishedBeforeItsCacheWrite)
+// A thumbnail's cache write comes after its publication; while cells on screen are still to be made the
+// writes wait (only within the room the count leaves), and those waiting at shut-down are written then.
+TEST(BGTextureLoader, CacheWritesFollowThePublicationAndWaitForTheScreen)
 {
-    std::atomic<bool> publishedFirst{false};
-    LoaderRig made(LoaderRig::numbered(1, "/s/"), false, true, [&](LoaderServices& s) {
-        s.thumbnailWorkers = 1;
-        s.makeThumbnail = [&](const std::string& name, int, const oxCancelToken&) -> MadeThumbnail {
-            return {[](const std::string&, LoadedPicture&, const oxCancelToken&) { return true; },
-                    [&, name] { publishedFirst = waitUntil([&] { return made.loader->readThumbnail(name).get() != nullptr; }); }};
+    for (const int count : {100, 3, 0}) { // 0: shut down while the fourth is being made
+        SCOPED_TRACE(count);
+        std::mutex mutex;
+        std::vector<std::string> events;
+        size_t mostWaiting = 0;
+        std::atomic<bool> publishedFirst{true};
+        LoaderRig rig(LoaderRig::numbered(12, "/s/"), false, true, [&](LoaderServices& s) {
+            s.thumbnailWorkers = 1;
+            s.makeThumbnail = [&](const std::string& name, int, const oxCancelToken& cancel) -> MadeThumbnail {
+                if (count == 0 && name == rig.list[3]) {
+                    waitUntil([&] { return cancel.cancelled(); });
+                    throw oxCancelled();
+                }
+                std::lock_guard<std::mutex> lock(mutex);
+                events.push_back("make " + name);
+                const auto made = std::count_if(events.begin(), events.end(), [](auto& e) { return e[0] == 'm'; });
+                mostWaiting = std::max(mostWaiting, size_t(2 * made - ptrdiff_t(events.size())));
+                return {[](const std::string&, LoadedPicture&, const oxCancelToken&) { return true; },
+                        [&, name] {
+                            if (count && !waitUntil([&] { return rig.loader->readThumbnail(name).get() != nullptr; }))
+                                publishedFirst = false;
+                            std::lock_guard<std::mutex> lock(mutex);
+                            events.push_back("write " + name);
+                        }};
+            };
+        });
+        rig.loader->setThumbnailCount(count ? count : 100);
+        rig.loader->setVisibleRange(0, 5);
+        ASSERT_TRUE(rig.loader->startLoader());
+        rig.loader->updateThumbnails();
+        const auto written = [&] {
+            std::lock_guard<std::mutex> lock(mutex);
+            return std::count_if(events.begin(), events.end(), [](auto& e) { return e[0] == 'w'; });
         };
-    });
-    ASSERT_TRUE(made.loader->startLoader());
-    made.loader->updateThumbnails();
-    EXPECT_TRUE(waitUntil([&] { return publishedFirst.load(); }));
+        if (count == 0) {
+            ASSERT_TRUE(waitUntil([&] { return rig.loader->thumbnailNames().size() == 3; }));
+            rig.loader->shutdownLoader();
+            EXPECT_EQ(written(), 3);
+            continue;
+        }
+        ASSERT_TRUE(waitUntil([&] { return written() == std::min(count, 12); })) << ::testing::PrintToString(events);
+        EXPECT_TRUE(publishedFirst);
+        std::lock_guard<std::mutex> lock(mutex);
+        EXPECT_LE(mostWaiting, size_t(count));
+        if (count == 100) {
+            const auto firstWrite = std::find_if(events.begin(), events.end(), [](auto& e) { return e[0] == 'w'; });
+            EXPECT_EQ(std::find(events.begin(), events.end(), "make " + rig.list[5]) + 1, firstWrite)
+                << ::testing::PrintToString(events);
+        }
+    }
 }
 
 // Beyond the thumbnail count, those nearest the screen are kept, also after scrolling; the set makes room
