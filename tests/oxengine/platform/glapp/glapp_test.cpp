@@ -94,25 +94,6 @@ TEST_F(CommandQueue, DeliversOnePerIdlePassInOrderAndRegistersOnlyOnTheMainThrea
     EXPECT_TRUE(app.idleListeners().empty());
 }
 
-TEST_F(CommandQueue, PostsFromOtherThreadsRegisterOnlyOnTheMainThread)
-{
-    RecordingListener a("a", log, true);
-    app.addGUIEventListener(&a);
-    std::thread poster([&] {
-        for (unsigned c = 1; c <= 3; ++c)
-            app.postCommand(c);
-    });
-    poster.join();
-    EXPECT_TRUE(app.idleListeners().empty()); // the list belongs to the main thread
-    EXPECT_EQ(app.pendingCommands(), 3u);
-    app.processCrossThreadRequests();
-    ASSERT_EQ(app.idleListeners().size(), 1u);
-    for (int i = 0; i < 3; ++i)
-        app.dispatchIdle();
-    EXPECT_EQ(log, (EventLog{"a:cmd1", "a:cmd2", "a:cmd3"}));
-    EXPECT_TRUE(app.idleListeners().empty());
-}
-
 TEST(Timer, UnitConversionWithoutOverflowAndAStoppedTimerKeepsItsSpan)
 {
     const int64_t f = oxTimer::frequency();
