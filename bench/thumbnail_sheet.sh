@@ -41,12 +41,13 @@ done
 # nsxiv shows nothing of its off-screen work; so the moment every visible
 # cell is filled comes from Pictavo's start-up trace, put on the harness's
 # clock by the offset between the harness's first paint and the trace's
-# first frame of the same run. Launches alternate cold, warm.
+# first frame of the same run (the earlier of the frames with and without
+# GL, and so for the visible cells). Launches alternate cold, warm.
 awk -F'\t' '$2 == "thumb_cold_first_paint" || $2 == "thumb_warm_first_paint" { print $4 }' \
     "$out/pictavo/raw.tsv" >"$out/first_paint"
 awk '/startup: options parsed/ { n++ }
-     /startup: first frame swapped/ { first[n] = $(NF - 1) }
-     /startup: visible thumbnails swapped/ { visible[n] = $(NF - 1) }
+     /startup: first frame (swapped|shown without GL)/ && !(n in first) { first[n] = $(NF - 1) }
+     /startup: visible thumbnails (swapped|shown without GL)/ && !(n in visible) { visible[n] = $(NF - 1) }
      END { for (i = 1; i <= n; i++) print first[i], visible[i] }' "$out/pictavo/viewer.log" >"$out/trace"
 n=$(awk '$2 == "thumb_cold" { print $3 }' "$out/nsxiv.tsv")
 paste -d' ' "$out/first_paint" "$out/trace" | awk -v n="$n" '

@@ -32,10 +32,11 @@ oxLoadOptions thumbnailLimits(const oxCancelToken& cancel)
 
 } // namespace
 
-void startThumbnailHeadStart(ThumbnailHeadStart& headStart, std::vector<std::string> files, int edge)
+void startThumbnailHeadStart(ThumbnailHeadStart& headStart, std::vector<std::string> files, int edge,
+                             ThumbnailHeadStart::Made made)
 {
     headStart.start(programThumbnailCache(), std::move(files), edge, thumbnailLimits(oxCancelToken::none()),
-                    int(std::max(1u, std::thread::hardware_concurrency())));
+                    int(std::max(1u, std::thread::hardware_concurrency())), std::move(made));
 }
 
 LoaderServices programLoaderServices(LoaderServices services, std::shared_ptr<DecodeHeadStart> headStart,

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "app/loader/bgtexloader.h"
+#include "app/prepare/thumbnailheadstart.h"
 
 #include <memory>
 #include <mutex>
@@ -12,7 +13,6 @@
 #include <vector>
 
 class DecodeHeadStart;
-class ThumbnailHeadStart;
 class oxThumbnailCache;
 
 // The shared thumbnail cache of the user, as this program writes into it.
@@ -27,8 +27,9 @@ LoaderServices programLoaderServices(LoaderServices services = {},
                                      std::shared_ptr<ThumbnailHeadStart> thumbnailHeadStart = nullptr);
 
 // Starts making the files' thumbnails into the program's cache, on every
-// core, as the loader's workers would.
-void startThumbnailHeadStart(ThumbnailHeadStart& headStart, std::vector<std::string> files, int edge);
+// core, as the loader's workers would; made sees each as it comes.
+void startThumbnailHeadStart(ThumbnailHeadStart& headStart, std::vector<std::string> files, int edge,
+                             ThumbnailHeadStart::Made made = {});
 
 // The message for failed file operations: "Error editing picture:\n<reason>"
 // for rotations, comments and conversions, "Error processing image

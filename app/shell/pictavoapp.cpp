@@ -8,6 +8,7 @@
 #include "app/prepare/thumbnail.h"
 #include "app/prepare/thumbnailheadstart.h"
 #include "app/shell/loaderwiring.h"
+#include "app/shell/sheetfill.h"
 #include "app/views/fototransform.h"
 #include "app/views/image/firstframe.h"
 
@@ -29,7 +30,6 @@
 #include <GL/gl.h>
 
 #include <algorithm>
-#include <atomic>
 #include <chrono>
 #include <optional>
 #include <thread>
@@ -62,6 +62,14 @@ std::string fallbackStartFolder()
         if (!f.components().empty() && isFolder(f.systemPath()))
             return f.toString();
     return oxFilename::documentsFolder().toString();
+}
+
+std::vector<std::string> firstScreenFiles(const std::vector<int>& cells, const std::vector<std::string>& paths)
+{
+    std::vector<std::string> files;
+    for (int index : cells)
+        files.push_back(paths[size_t(index)]);
+    return files;
 }
 
 } // namespace
@@ -346,33 +354,49 @@ void PictavoApp::showSheetFirstFrame(_XDisplay* display)
     const std::shared_ptr<const oxThumbnailCache> cache = programThumbnailCache();
     const int edge = m_thumbnailDisplay->metrics().itemSize;
     const std::vector<std::string>& paths = listing.paths();
-    // Only what the cache holds: a cell it lacks is made by the loader, and
-    // then the GL frame is the first. The loader reads these again: handed
-    // over, they all came in while the GL driver set up, which raised the
-    // sheet's peak memory by 12 MB.
-    std::atomic<bool> missing{false};
+    // What the cache holds; a cell it lacks is drawn empty and filled in as
+    // the head start makes its thumbnail. The loader reads these again:
+    // handed over, they all came in while the GL driver set up, which raised
+    // the sheet's peak memory by 12 MB.
     const auto cached = [&](int index) -> std::optional<ThumbnailDisplay::FirstFrameThumbnail> {
         std::optional<ThumbnailImage> t = findCachedThumbnail(*cache, paths[size_t(index)], edge);
-        if (!t) {
-            missing = true;
+        if (!t)
             return std::nullopt;
-        }
         const oxSize full = t->image->sourceSize();
         return ThumbnailDisplay::FirstFrameThumbnail{std::move(t->image),
                                                      t->sizeKnown ? std::max(full.width, full.height) : 0};
     };
-    const bool drawn = m_thumbnailDisplay->drawFirstFrame(*frame, paths, listing.folder(), cached);
-    if (drawn && window->show(frame->pixels())) {
-        m_firstFrameWindow = std::move(window);
-        oxMarkStartup("first frame shown without GL");
-    } else if (missing) {
-        // A cold cache: the first screen's thumbnails are made while the GL
+    std::vector<int> missing;
+    const bool drawn = m_thumbnailDisplay->drawFirstFrame(*frame, paths, listing.folder(), cached, &missing);
+    if (!drawn || !window->show(frame->pixels())) {
+        // The first screen's thumbnails are made all the same while the GL
         // driver sets up, not after.
-        std::vector<std::string> files;
-        for (int index : m_thumbnailDisplay->firstFrameCells({window->width(), window->height()}, int(paths.size())))
-            files.push_back(paths[size_t(index)]);
-        startThumbnailHeadStart(*m_thumbnailHeadStart, std::move(files), edge);
+        if (!missing.empty())
+            startThumbnailHeadStart(*m_thumbnailHeadStart, firstScreenFiles(missing, paths), edge);
+        return;
     }
+    m_firstFrameWindow = std::move(window);
+    oxMarkStartup("first frame shown without GL");
+    if (missing.empty())
+        return;
+    m_sheetFill = std::make_unique<SheetFill>(std::move(*frame), paths, missing);
+    startThumbnailHeadStart(*m_thumbnailHeadStart, firstScreenFiles(missing, paths), edge, m_sheetFill->receiver());
+}
+
+bool PictavoApp::fillSheetWithoutGL()
+{
+    const bool shown =
+        m_firstFrameWindow && m_sheetFill->present(*m_thumbnailDisplay, *m_firstFrameWindow, nativeHandles().window);
+    if (shown && m_sheetFill->complete())
+        oxMarkStartup("visible thumbnails shown without GL");
+    if (shown && !m_sheetFill->over()) {
+        postRedisplayAfter(int(m_sheetFill->timeLeft().count()));
+        return true;
+    }
+    // The loader's workers go on from what the head start made.
+    m_sheetFill.reset();
+    m_thumbnailHeadStart->release();
+    return false;
 }
 
 void PictavoApp::onStart()
@@ -398,6 +422,10 @@ void PictavoApp::onStart()
         enterThumbnails();
     loadStartFolder();
     oxMarkStartup("start folder listed");
+    if (m_sheetFill) {
+        addGUIEventListener(m_sheetFill.get(), true);
+        m_sheetFill->setWake([this] { postRedisplayFromAnyThread(); });
+    }
 }
 
 void PictavoApp::startLoader()
@@ -488,6 +516,8 @@ void PictavoApp::render()
 
 void PictavoApp::display(bool flushOnly)
 {
+    if (m_sheetFill && !flushOnly && fillSheetWithoutGL())
+        return;
     // What the single view put into the back buffer holds for the next frame
     // only, and only if that frame is the single view's.
     if (m_imageDisplay)

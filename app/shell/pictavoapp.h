@@ -22,6 +22,7 @@
 #include <string>
 
 class DecodeHeadStart;
+class SheetFill;
 class ThumbnailHeadStart;
 class FotoTransform;
 class oxGuiPopupMenu;
@@ -126,9 +127,12 @@ private:
     // Loads the list's folder and shows file, else the entry at index;
     // false when the folder does not exist (the list has said so).
     bool startAt(const std::string& file, int index);
-    // The sheet's first frame drawn without GL, when every cell on screen
-    // has its thumbnail in the cache.
+    // The sheet's first frame drawn without GL; the cells on screen the
+    // cache lacks are filled in as they are made (m_sheetFill).
     void showSheetFirstFrame(_XDisplay* display);
+    // Shows the thumbnails made since, without GL; false once that is over
+    // and the GL frame takes the screen.
+    bool fillSheetWithoutGL();
     void makeActive(Display* view);
     // The thumbnail view becomes the active one, showing the list's folder.
     void enterThumbnails();
@@ -154,6 +158,7 @@ private:
     bool m_backBufferPrimed = false;
     // The start picture on screen before the GL window; goes with its first frame.
     std::unique_ptr<oxFirstFrameWindow> m_firstFrameWindow;
+    std::unique_ptr<SheetFill> m_sheetFill;
     // When the sheet's first frame was drawn first (and not yet shown).
     std::optional<std::chrono::steady_clock::time_point> m_sheetDrawnSince;
     std::pair<int, int> m_sheetFirstCells{0, -1}; // the cells that frame showed

@@ -5,11 +5,6 @@
 #include "oxengine/gui/element.h"
 #include "oxengine/gui/panel.h"
 
-struct oxGuiRect {
-    oxGuiPoint position;
-    oxGuiSize size;
-};
-
 // The element's rectangle less the margins (never negative), in element
 // coordinates.
 oxGuiRect oxGuiInnerRect(const oxGuiElement& e, const oxGuiMargins& m);

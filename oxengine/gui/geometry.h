@@ -27,6 +27,12 @@ struct oxGuiSizeD {
     friend constexpr bool operator==(const oxGuiSizeD&, const oxGuiSizeD&) = default;
 };
 
+struct oxGuiRect {
+    oxGuiPoint position;
+    oxGuiSize size;
+    bool empty() const { return size.width <= 0 || size.height <= 0; }
+};
+
 // Half-open: a point on the right or bottom edge is outside.
 constexpr bool pointInRect(int x, int y, oxGuiPoint position, oxGuiSize size)
 {

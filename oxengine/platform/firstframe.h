@@ -4,6 +4,8 @@
 // screen as soon as it is decoded. It is a plain full-screen window whose
 // background becomes the frame, so the server paints it without waiting for
 // us; the GL window maps over it, and it goes once the GL frame is shown.
+// Until then parts of the frame may change and be shown again, also in the
+// GL window over it.
 #pragma once
 
 #include <cstdint>
@@ -35,6 +37,17 @@ public:
     // another size or a window manager put the window elsewhere (one of
     // several monitors, inside a frame).
     bool show(const std::vector<uint32_t>& frame);
+    // A pixel rectangle of a frame shown before.
+    struct Area {
+        int x = 0, y = 0, width = 0, height = 0;
+    };
+    // Shows the areas of the frame again (changed since it was shown), and in
+    // cover too when given: a window over this one that shows nothing of its
+    // own yet (the GL window before its first frame), which first gets the
+    // whole frame. False, nothing shown, when no frame was shown, the frame
+    // has another size, or cover is not a 24-bit window at the screen's top
+    // left.
+    bool update(const std::vector<uint32_t>& frame, const std::vector<Area>& areas, unsigned long cover = 0);
 
 private:
     oxFirstFrameWindow() = default;
@@ -43,4 +56,5 @@ private:
     unsigned long m_window = 0;
     unsigned long m_pixmap = 0;
     int m_width = 0, m_height = 0;
+    unsigned long m_cover = 0; // the window given the whole frame last
 };

@@ -7,6 +7,7 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
+#include <algorithm>
 #include <chrono>
 
 #include <poll.h>
@@ -69,24 +70,81 @@ std::unique_ptr<oxFirstFrameWindow> oxFirstFrameWindow::open(Display* probe)
     return window;
 }
 
+namespace {
+
+// The frame as an image of the server's format; its pixels stay the frame's.
+struct FrameImage {
+    FrameImage(Display* d, const std::vector<uint32_t>& frame, unsigned width, unsigned height)
+        : image(XCreateImage(d, DefaultVisual(d, DefaultScreen(d)), 24, ZPixmap, 0,
+                             reinterpret_cast<char*>(const_cast<uint32_t*>(frame.data())), width, height, 32,
+                             int(width * 4)))
+    {
+    }
+    ~FrameImage()
+    {
+        if (!image)
+            return;
+        image->data = nullptr;
+        XDestroyImage(image);
+    }
+    FrameImage(const FrameImage&) = delete;
+    FrameImage& operator=(const FrameImage&) = delete;
+    XImage* image;
+};
+
+} // namespace
+
 bool oxFirstFrameWindow::show(const std::vector<uint32_t>& frame)
 {
     Display* d = m_display;
     if (frame.size() != size_t(m_width) * size_t(m_height) || !placedOnScreen(d, m_window, m_width, m_height))
         return false;
-    const int screen = DefaultScreen(d);
     const unsigned width = unsigned(m_width), height = unsigned(m_height);
-    XImage* image = XCreateImage(d, DefaultVisual(d, screen), 24, ZPixmap, 0,
-                                 reinterpret_cast<char*>(const_cast<uint32_t*>(frame.data())), width, height,
-                                 32, int(width * 4));
-    if (!image)
+    const FrameImage image(d, frame, width, height);
+    if (!image.image)
         return false;
-    m_pixmap = XCreatePixmap(d, m_window, width, height, 24);
-    XPutImage(d, m_pixmap, DefaultGC(d, screen), image, 0, 0, 0, 0, width, height);
-    image->data = nullptr; // the frame's, not Xlib's to free
-    XDestroyImage(image);
+    if (!m_pixmap)
+        m_pixmap = XCreatePixmap(d, m_window, width, height, 24);
+    XPutImage(d, m_pixmap, DefaultGC(d, DefaultScreen(d)), image.image, 0, 0, 0, 0, width, height);
     XSetWindowBackgroundPixmap(d, m_window, m_pixmap);
     XClearWindow(d, m_window);
+    XSync(d, False);
+    return true;
+}
+
+bool oxFirstFrameWindow::update(const std::vector<uint32_t>& frame, const std::vector<Area>& areas,
+                                unsigned long cover)
+{
+    Display* d = m_display;
+    if (!m_pixmap || frame.size() != size_t(m_width) * size_t(m_height))
+        return false;
+    // The cover must take our pixels as they are (same depth) where they
+    // lie on the screen.
+    XWindowAttributes attributes{};
+    int x = -1, y = -1;
+    Window child = 0;
+    if (cover && (!XGetWindowAttributes(d, cover, &attributes) || attributes.depth != 24 ||
+                  !XTranslateCoordinates(d, cover, DefaultRootWindow(d), 0, 0, &x, &y, &child) || x != 0 || y != 0))
+        return false;
+    const FrameImage image(d, frame, unsigned(m_width), unsigned(m_height));
+    if (!image.image)
+        return false;
+    GC gc = DefaultGC(d, DefaultScreen(d));
+    for (const Area& a : areas) {
+        const int x0 = std::max(0, a.x), y0 = std::max(0, a.y);
+        const int x1 = std::min(m_width, a.x + a.width), y1 = std::min(m_height, a.y + a.height);
+        if (x1 <= x0 || y1 <= y0)
+            continue;
+        XPutImage(d, m_pixmap, gc, image.image, x0, y0, x0, y0, unsigned(x1 - x0), unsigned(y1 - y0));
+        XClearArea(d, m_window, x0, y0, unsigned(x1 - x0), unsigned(y1 - y0), False);
+        if (cover && cover == m_cover)
+            XCopyArea(d, m_pixmap, cover, gc, x0, y0, unsigned(x1 - x0), unsigned(y1 - y0), x0, y0);
+    }
+    if (cover && cover != m_cover) {
+        XCopyArea(d, m_pixmap, cover, gc, 0, 0, unsigned(std::min(attributes.width, m_width)),
+                  unsigned(std::min(attributes.height, m_height)), 0, 0);
+        m_cover = cover;
+    }
     XSync(d, False);
     return true;
 }

@@ -245,8 +245,22 @@ std::vector<int> ThumbnailDisplay::firstFrameCells(oxGuiSize window, int count) 
     return cells;
 }
 
+CellDrawing ThumbnailDisplay::firstFrameCell(oxGuiSize window, int count, int index) const
+{
+    const oxGuiStyle& style = application() ? application()->guiStyle() : defaultGuiStyle;
+    const SheetView view = firstView(window, count);
+    const oxGuiPointD origin = cellOrigin(m_metrics, sheetGrid(m_metrics, window.width, count), index);
+    CellDrawing cell;
+    cell.position = {origin.x * view.scale - view.offsetX, origin.y * view.scale - view.offsetY};
+    cell.itemSize = m_metrics.itemSize;
+    cell.scale = view.scale;
+    cell.captionHeight = captionHeight(view.scale, style.textHeight);
+    return cell;
+}
+
 bool ThumbnailDisplay::drawFirstFrame(oxSoftFrame& frame, const std::vector<std::string>& pictures,
-                                      const std::string& folder, const FirstFrameThumbnails& thumbnail)
+                                      const std::string& folder, const FirstFrameThumbnails& thumbnail,
+                                      std::vector<int>* missing)
 {
     const oxGuiSize window{frame.width(), frame.height()};
     const int n = int(pictures.size());
@@ -257,25 +271,25 @@ bool ThumbnailDisplay::drawFirstFrame(oxSoftFrame& frame, const std::vector<std:
     const SheetView view = firstView(window, n);
     const SheetGrid g = sheetGrid(m_metrics, window.width, n);
     std::vector<std::pair<int, CellDrawing>> cells;
-    for (int index : firstFrameCells(window, n)) {
-        const oxGuiPointD origin = cellOrigin(m_metrics, g, index);
-        CellDrawing& cell = cells.emplace_back(index, CellDrawing{}).second;
-        cell.position = {origin.x * view.scale - view.offsetX, origin.y * view.scale - view.offsetY};
-        cell.itemSize = m_metrics.itemSize;
-        cell.scale = view.scale;
-        cell.captionHeight = captionHeight(view.scale, style.textHeight);
-    }
+    for (int index : firstFrameCells(window, n))
+        cells.emplace_back(index, firstFrameCell(window, n, index));
     // The squares (reading their thumbnails takes longest) while the panel
     // is laid out; then the title and the panel, which no square overlaps,
     // and the captions over the squares.
+    std::vector<char> empty(cells.size(), 0);
     bool squares = false;
     std::thread squareDrawing([&] {
         squares = oxParallelFor(cells.size(), size_t(1) << 20, [&](size_t begin, size_t end) {
             for (size_t i = begin; i < end; ++i) {
                 const std::optional<FirstFrameThumbnail> t = thumbnail(cells[i].first);
-                if (!t || !t->image ||
-                    !drawSquareInto(frame, cells[i].second, *t->image, t->fullExtent, colours.cell()))
+                if (t && t->image && drawSquareInto(frame, cells[i].second, *t->image, t->fullExtent, colours.cell()))
+                    continue;
+                if (!missing)
                     return false;
+                const CellDrawing& c = cells[i].second;
+                const double side = c.itemSize * c.scale;
+                frame.fillRect(c.position.x, c.position.y, c.position.x + side, c.position.y + side, colours.cell());
+                empty[i] = 1;
             }
             return true;
         });
@@ -295,7 +309,32 @@ bool ThumbnailDisplay::drawFirstFrame(oxSoftFrame& frame, const std::vector<std:
         const std::vector<std::string> caption = captionLines(pictures[size_t(cells[i].first)], nullptr, m_captions);
         drawn = drawCaptionInto(frame, cells[i].second, caption, colours, m_text);
     }
+    for (size_t i = 0; i < cells.size() && missing; ++i)
+        if (empty[i])
+            missing->push_back(cells[i].first);
     return drawn;
+}
+
+oxGuiRect ThumbnailDisplay::drawFirstFrameCell(oxSoftFrame& frame, const std::vector<std::string>& pictures,
+                                               int index, const FirstFrameThumbnail& thumbnail)
+{
+    const int n = int(pictures.size());
+    if (index < 0 || index >= n || !thumbnail.image)
+        return {};
+    const oxGuiStyle& style = application() ? application()->guiStyle() : defaultGuiStyle;
+    const SheetColours colours{style.fgColour, style.bgColour};
+    const CellDrawing cell = firstFrameCell({frame.width(), frame.height()}, n, index);
+    if (!drawSquareInto(frame, cell, *thumbnail.image, thumbnail.fullExtent, colours.cell()) ||
+        !drawCaptionInto(frame, cell, captionLines(pictures[size_t(index)], nullptr, m_captions), colours, m_text))
+        return {};
+    // Whole pixels around the square, within the frame.
+    const double side = cell.itemSize * cell.scale;
+    const int x0 = std::max(0, int(std::floor(cell.position.x))), y0 = std::max(0, int(std::floor(cell.position.y)));
+    const int x1 = std::min(frame.width(), int(std::ceil(cell.position.x + side)));
+    const int y1 = std::min(frame.height(), int(std::ceil(cell.position.y + side)));
+    if (x1 <= x0 || y1 <= y0)
+        return {};
+    return oxGuiRect{{x0, y0}, {x1 - x0, y1 - y0}};
 }
 
 bool ThumbnailDisplay::visibleCellsReady() const

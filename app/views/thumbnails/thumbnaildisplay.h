@@ -113,8 +113,9 @@ public:
     // the thumbnail of a cell on screen as the thumbnail cache holds it, or
     // nothing; it is asked on several threads at once while the rest is
     // drawn. False, the frame then unusable, when the view would draw what
-    // this cannot (an empty list, a cell without its thumbnail, caption
-    // lines beyond the name, glyphs from the system's fonts).
+    // this cannot (an empty list, caption lines beyond the name, glyphs from
+    // the system's fonts), or when a cell has no thumbnail and missing is
+    // null; with missing, such a cell is drawn empty and listed there.
     struct FirstFrameThumbnail {
         std::unique_ptr<oxImage> image;
         int fullExtent = 0; // the picture's longer side, 0 when unknown
@@ -124,7 +125,11 @@ public:
     std::vector<int> firstFrameCells(oxGuiSize window, int count) const;
     using FirstFrameThumbnails = std::function<std::optional<FirstFrameThumbnail>(int index)>;
     bool drawFirstFrame(oxSoftFrame& frame, const std::vector<std::string>& pictures, const std::string& folder,
-                        const FirstFrameThumbnails& thumbnail);
+                        const FirstFrameThumbnails& thumbnail, std::vector<int>* missing = nullptr);
+    // A cell of that frame drawn again with its thumbnail, over the empty
+    // square; the pixels it covers, or an empty rectangle when it could not.
+    oxGuiRect drawFirstFrameCell(oxSoftFrame& frame, const std::vector<std::string>& pictures, int index,
+                                 const FirstFrameThumbnail& thumbnail);
 
 private:
     int count() const { return int(m_pictures.size()); }
@@ -132,6 +137,7 @@ private:
     // Where the sheet of count pictures lies when fitted to the window's
     // width and scrolled to the top.
     SheetView firstView(oxGuiSize window, int count) const;
+    CellDrawing firstFrameCell(oxGuiSize window, int count, int index) const;
     void updateProgress(oxGuiSize window);
     void drawCells(oxGuiSize window, const SheetView& view, const SheetColours& colours, double th);
     // For each selected index in order; false (and the warning sound) when

@@ -9,7 +9,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
+#include <mutex>
 #include <thread>
 
 TEST(ThumbnailHeadStart, MakesEveryFileUntilHandedOverThenOnlyFinishesTheOneInHand)
@@ -54,4 +56,50 @@ TEST(ThumbnailHeadStart, MakesEveryFileUntilHandedOverThenOnlyFinishesTheOneInHa
     }
     for (const std::string& file : files)
         EXPECT_TRUE(cached(file)) << file;
+}
+
+// Shown as they come: a hand-over waits for the whole list and for the cache write of its file, unless the
+// head start was released; then nothing more is taken.
+TEST(ThumbnailHeadStart, WithAShowerTheWholeListComesFirstUnlessReleased)
+{
+    TempDir dir;
+    auto cache = std::make_shared<const oxThumbnailCache>(dir.file("thumbnails"), "pictavo-test");
+    std::vector<std::string> files;
+    for (int i = 0; i < 4; ++i) {
+        auto image = imageOf<oxColour>(320, 240, [i](uint32_t x, uint32_t y) { return oxColour(uint8_t(x * i), uint8_t(y), 0); });
+        image->setComponents(3);
+        files.push_back(dir.file("p" + std::to_string(i) + ".jpg"));
+        oxImageRegistry::instance().saveImage(*image, files.back(), oxToneMapping::neutral());
+    }
+    files.push_back(dir.file("missing.jpg"));
+    using Shown = std::vector<std::pair<size_t, bool>>; // index, with an image
+    for (bool released : {false, true}) {
+        std::mutex mutex;
+        Shown shown;
+        std::atomic<bool> gate{!released}, entered{false};
+        {
+            ThumbnailHeadStart headStart;
+            headStart.start(cache, files, 128, {}, 1, [&](size_t index, ThumbnailImage t) {
+                entered = true;
+                while (!gate) // held at the first one, to release while it is made
+                    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+                std::lock_guard<std::mutex> lock(mutex);
+                shown.emplace_back(index, t.image != nullptr);
+            });
+            while (released && !entered)
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            if (released)
+                headStart.release();
+            headStart.handOver(files[released ? 3 : 0]);
+            gate = true;
+            if (!released) {
+                std::lock_guard<std::mutex> lock(mutex);
+                EXPECT_EQ(shown, (Shown{{0, true}, {1, true}, {2, true}, {3, true}, {4, false}}));
+                EXPECT_TRUE(findCachedThumbnail(*cache, files[0], 128));
+            }
+        }
+        std::lock_guard<std::mutex> lock(mutex);
+        if (released)
+            EXPECT_EQ(shown, (Shown{{0, true}}));
+    }
 }

@@ -205,11 +205,12 @@ TEST(SheetFirstFrame, AsksOnlyForTheCellsOnScreenAndRefusesWhatGLWouldDrawOtherw
     const auto opaque = oxImageUInt8::create(64, 48), transparent = oxImageUInt8::create(64, 48);
     opaque->setComponents(3);
     using Thumbnail = std::optional<ThumbnailDisplay::FirstFrameThumbnail>;
-    auto drawn = [&](const ThumbnailDisplay::FirstFrameThumbnails& thumbnail) {
-        ThumbnailDisplay view(&app, pictures, thumbnails, thumbnails, {});
-        view.applyGlobalStyle();
-        oxSoftFrame frame(W, H, oxColour(0, 0, 0));
-        return view.drawFirstFrame(frame, pictures, "/p/sheet", thumbnail);
+    ThumbnailDisplay view(&app, pictures, thumbnails, thumbnails, {});
+    view.applyGlobalStyle();
+    oxSoftFrame frame(W, H, oxColour(0, 0, 0));
+    auto drawn = [&](const ThumbnailDisplay::FirstFrameThumbnails& thumbnail, std::vector<int>* missing = nullptr) {
+        frame = oxSoftFrame(W, H, oxColour(0, 0, 0));
+        return view.drawFirstFrame(frame, pictures, "/p/sheet", thumbnail, missing);
     };
     std::atomic<int> highest{-1}, asked{0};
     EXPECT_TRUE(drawn([&](int index) {
@@ -222,11 +223,23 @@ TEST(SheetFirstFrame, AsksOnlyForTheCellsOnScreenAndRefusesWhatGLWouldDrawOtherw
     EXPECT_EQ(asked, highest + 1) << "the cells on screen, each once";
     EXPECT_LT(highest, 60);
 
-    EXPECT_FALSE(drawn([&](int index) { return index == 3 ? std::nullopt : Thumbnail({opaque->clone(), 0}); }))
-        << "a thumbnail the cache lacks";
+    const std::vector<uint32_t> whole = frame.pixels();
+    const auto lacking3 = [&](int index) { return index == 3 ? std::nullopt : Thumbnail({opaque->clone(), 0}); };
+    EXPECT_FALSE(drawn(lacking3)) << "a thumbnail the cache lacks";
+    // With a list for them, such cells are drawn empty, and filled in later to the same pixels.
+    std::vector<int> missing;
+    EXPECT_TRUE(drawn(lacking3, &missing));
+    EXPECT_EQ(missing, std::vector<int>{3});
+    EXPECT_NE(frame.pixels(), whole);
+    const oxGuiRect cell = view.drawFirstFrameCell(frame, pictures, 3, {opaque->clone(), 0});
+    EXPECT_FALSE(cell.empty());
+    EXPECT_EQ(frame.pixels(), whole);
     EXPECT_FALSE(drawn([&](int) { return Thumbnail({transparent->clone(), 0}); })) << "transparency";
     writeConfigBool(ConfigKey::ShowSizes, true);
-    EXPECT_FALSE(drawn([&](int) { return Thumbnail({opaque->clone(), 0}); })) << "caption lines beyond the name";
+    ThumbnailDisplay sizes(&app, pictures, thumbnails, thumbnails, {});
+    sizes.applyGlobalStyle();
+    EXPECT_FALSE(sizes.drawFirstFrame(frame, pictures, "/p/sheet", [&](int) { return Thumbnail({opaque->clone(), 0}); }))
+        << "caption lines beyond the name";
 }
 
 // ---- the view ----------------------------------------------------------------------------------
