@@ -377,8 +377,10 @@ void PictavoApp::showSheetFirstFrame(_XDisplay* display)
     }
     m_firstFrameWindow = std::move(window);
     oxMarkStartup("first frame shown without GL");
-    if (missing.empty())
+    if (missing.empty()) {
+        oxMarkStartup("visible thumbnails shown without GL");
         return;
+    }
     m_sheetFill = std::make_unique<SheetFill>(std::move(*frame), paths, missing);
     startThumbnailHeadStart(*m_thumbnailHeadStart, firstScreenFiles(missing, paths), edge, m_sheetFill->receiver());
 }
