@@ -10,17 +10,19 @@ SheetFill::SheetFill(oxSoftFrame frame, std::vector<std::string> pictures, std::
 ThumbnailHeadStart::Made SheetFill::receiver() const
 {
     return [inbox = m_inbox](size_t index, ThumbnailImage thumbnail) {
-        std::function<void()> wake;
-        {
-            std::lock_guard<std::mutex> lock(inbox->mutex);
-            ++inbox->came;
-            if (thumbnail.image)
-                inbox->thumbnails.emplace_back(index, std::move(thumbnail));
-            wake = inbox->wake;
-        }
-        if (wake)
-            wake();
+        std::lock_guard<std::mutex> lock(inbox->mutex);
+        ++inbox->came;
+        if (thumbnail.image)
+            inbox->thumbnails.emplace_back(index, std::move(thumbnail));
+        // Under the lock: once the fill is gone, whoever woke is not called.
+        if (inbox->wake)
+            inbox->wake();
     };
+}
+
+SheetFill::~SheetFill()
+{
+    setWake({});
 }
 
 void SheetFill::setWake(std::function<void()> wake)

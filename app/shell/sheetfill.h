@@ -25,12 +25,13 @@ class SheetFill : public oxGUIEventListener {
 public:
     // The frame as shown, the sheet's pictures and the cells it drew empty.
     SheetFill(oxSoftFrame frame, std::vector<std::string> pictures, std::vector<int> missing);
+    ~SheetFill() override;
 
     // What the head start reports to, for the list of missing cells' files;
     // safe on any thread, also after this fill is gone.
     ThumbnailHeadStart::Made receiver() const;
-    // Called (on the reporting thread) whenever a thumbnail came; set once
-    // the main loop runs.
+    // Called (on the reporting thread, briefly) whenever a thumbnail came;
+    // set once the main loop runs, never called once this fill is gone.
     void setWake(std::function<void()> wake);
 
     // Main thread: draws the thumbnails that came into the frame and shows
