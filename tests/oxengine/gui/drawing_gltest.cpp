@@ -260,7 +260,7 @@ TEST_P(MenuAtEdges, MenuAndSubmenuStayInsideTheWindow)
     const EdgeCase c = GetParam();
     clear(1.0f);
     oxGuiPopupMenu menu;
-    menu.addItem("Open folder", 210);
+    menu.addItem("Open the folder", 210);
     menu.addSeparator();
     oxGuiSubMenu* sort = menu.addSubMenu("Sort by");
     for (const char* item : {"Name", "Date", "Size"})
@@ -290,7 +290,9 @@ TEST_P(MenuAtEdges, MenuAndSubmenuStayInsideTheWindow)
     const PixelRect first = windowRect(*static_cast<oxGuiContainer*>(menu.content())->child(0));
     EXPECT_GT(frame.at(W - 1 - std::clamp(c.x, 0, W - 1), H - 1 - std::clamp(c.y, 0, H - 1))[1], 250);
     EXPECT_LT(frame.at(outer.x + 4, first.y + first.h / 2)[1], 20);
-    EXPECT_GE(frame.find(RED, first).left, outer.x + 3 + 20 / 2 - 1);
+    const PixelBox text = frame.find(RED, first); // the widest entry
+    EXPECT_GE(text.left, outer.x + 3 + 20 / 2 - 1);
+    EXPECT_LE(text.right, outer.x + outer.w - 3 - 20 / 2);
 }
 
 INSTANTIATE_TEST_SUITE_P(Edges, MenuAtEdges,
