@@ -176,10 +176,8 @@ TEST(GLFontManager, PlainFileIsPreferredOverCompressedUnknownFontsGetTheBuiltInO
     EXPECT_EQ(manager.font("packed")->texWidth(), 7);
     EXPECT_EQ(manager.font("folder")->texWidth(), 9);
     // A font without a file gets the built-in one, cached under its name (a broken file's: the start-up's test).
-    GLFont* font = manager.font("no such font");
-    ASSERT_NE(font, nullptr);
+    EXPECT_NE(manager.font("no such font"), nullptr);
     EXPECT_TRUE(manager.isCached("no such font"));
-    EXPECT_EQ(manager.font("arial"), font); // every fallback shares the one built-in font
     EXPECT_TRUE(manager.takeProblems().empty());
 
     // A missing built-in font is reported once per name, a broken one parsed and reported once for all names.
