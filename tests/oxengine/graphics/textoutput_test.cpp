@@ -74,9 +74,8 @@ TEST_F(TextLayout, ScaleMakesTheXCellTextHeightHighTabsStopEveryFourXHeightsAndC
 
 TEST_F(TextLayout, LinesMakeABlockAndTabRunsEndColumnsThatLineUpAcrossIt)
 {
-    // A run of tabs is one column break; the columns of a block start at the
-    // first stop clear of the widest cell before them ("a" is 3.6 X heights,
-    // so the second column starts at 8 for every line; the GL test reads the columns back).
+    // A run of tabs is one column break; a block's columns start at the first stop clear of the widest cell
+    // before them ("a" is 3.6 X heights: the second column starts at 8 on every line).
     out.setMultiLine(true);
     out.setText("X\t\tX\na\tXX\nXX\t\t\tXi");
     // The caret lands behind the character drawn under the point.

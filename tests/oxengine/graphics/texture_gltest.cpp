@@ -154,9 +154,8 @@ TEST_F(TextureGL, SizesBeyondTheLimitsAreRefusedAndLeaveNothingAndTexturesGoWith
 
 TYPED_TEST(TypedTextureGL, EveryMipmapModeGivesCompleteLevels)
 {
-    // A checkerboard shown at 1/8 is purple only with a complete chain of
-    // levels; an incomplete texture draws untextured white. On a software
-    // renderer the engine builds 8-bit levels in place of the driver.
+    // A checkerboard shown at 1/8 is purple only with a complete chain of levels (an incomplete texture draws
+    // untextured white). On a software renderer the engine builds 8-bit levels in place of the driver.
     auto image = imageOf<TypeParam>(64, 64, checker);
     for (MipmapGen mode : {MIPMAP_GLU, MIPMAP_ENGINE, MIPMAP_AUTO})
         for (bool software : {false, true}) {

@@ -199,8 +199,8 @@ TEST_F(Menus, ChoosingByPointerAndKeysPostsTheCommandAndOtherClicksDismissOrAreS
             app.type(k), seen.push_back(at());
         return seen;
     };
-    // Down past the separator, Right opens the submenu, Up wraps around, Left
-    // closes it; Enter on a submenu opens it, Escape closes only the submenu.
+    // Down skips the separator, Right opens the submenu, Up wraps, Left closes it; Enter opens it, Escape
+    // closes only the submenu.
     app.script.push_back([&] {
         EXPECT_EQ(press({"<Down>", "<Down>", "<Right>", "<Up>", "<Left>", "\r", "\x1b", "<Up>"}),
                   (std::vector<std::string>{"0", "2", "2>0", "2>1", "2", "2>0", "2", "0"}));
