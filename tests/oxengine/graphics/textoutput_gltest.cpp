@@ -55,7 +55,6 @@ TEST_F(TextDrawing, InkStaysInsideTheMeasuredBoxTheBackgroundSurroundsItAndTabCo
             glSaveArtifact("textoutput_pictavo_" + std::to_string(size) + (boxed ? "_boxed" : ""), W, H);
             const double width = out.measure().width;
             const PixelBox box = ink();
-            ASSERT_FALSE(box.empty());
             // Ink within [50, 50 + width] and the text height above the baseline at 100, give or take a pixel.
             EXPECT_GE(box.left, 50 - 1);
             EXPECT_LE(box.right + 1, 50 + width + 1);

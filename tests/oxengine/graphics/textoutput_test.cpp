@@ -74,9 +74,8 @@ TEST_F(TextLayout, ScaleMakesTheXCellTextHeightHighTabsStopEveryFourXHeightsAndC
 
 TEST_F(TextLayout, LinesMakeABlockAndTabRunsEndColumnsThatLineUpAcrossIt)
 {
-    // A run of tabs is one column break; the columns of a block start at the
-    // first stop clear of the widest cell before them ("a" is 3.6 X heights,
-    // so the second column starts at 8 for every line; the GL test reads the columns back).
+    // A run of tabs is one column break; a block's columns start at the first stop clear of the widest cell
+    // before them ("a" is 3.6 X heights: the second column starts at 8 on every line).
     out.setMultiLine(true);
     out.setText("X\t\tX\na\tXX\nXX\t\t\tXi");
     // The caret lands behind the character drawn under the point.
@@ -219,12 +218,9 @@ TEST(SoftFrame, PictureCoversThePixelsWhoseCentresLieInsideFiltersLikeMipmapsAnd
 TEST(SoftFrame, TextIsItsBackgroundThenItsGlyphsInItsColour)
 {
     // "X" is the left half of a 4 x 2 texture, fully opaque; the right half is empty.
-    oxGLFontData data;
-    data.texWidth = 4, data.texHeight = 2, data.startChar = 'X', data.endChar = 'X';
-    data.glyphs = {GLFontChar{0.5f, 1.0f, 0, 0, 0.5f, 1.0f}};
-    data.alpha = {255, 255, 0, 0, 255, 255, 0, 0};
-    std::stringstream bytes;
-    oxWriteGLFont(bytes, data, false);
+    const std::string texels("\xff\xff\xff\xff\0\0\0\0", 8); // luminance and alpha
+    std::istringstream bytes(
+        FontBytes().header(4, 2, 'X', 'X').glyph(0.5f, 1, 0, 0, 0.5f, 1).raw(texels + texels).bytes);
     GLFont font;
     font.loadFont(bytes, false);
     oxTextOutput text;

@@ -71,6 +71,7 @@ const MipmapGen ALL_MODES[] = {MIPMAP_NONE, MIPMAP_GLU, MIPMAP_ENGINE, MIPMAP_AU
 
 } // namespace
 
+// Shown smaller, which GL's default minifying filter would draw untextured without levels.
 TYPED_TEST(TypedTextureGL, AlphaIsDrawnOnlyWithFourComponents)
 {
     using T = TypeParam;
@@ -78,6 +79,7 @@ TYPED_TEST(TypedTextureGL, AlphaIsDrawnOnlyWithFourComponents)
     for (int components : {4, 3}) {
         image->setComponents(components);
         auto t = createTexture(*image, MIPMAP_NONE, NEAREST);
+        EXPECT_FALSE(t->hasMipmaps()); // a later filter change must not ask for levels it lacks
         EXPECT_EQ(texParameter(*t, GL_TEXTURE_INTERNAL_FORMAT, 0), uploadFormat(oxSampleTraits<T>::type, components).internalFormat);
         draw(*t, 64, 64, true, RED);
         EXPECT_TRUE(pixelIs(32, 32, components == 4 ? RED : oxColour(0, 255, 0))) << components;
@@ -152,9 +154,8 @@ TEST_F(TextureGL, SizesBeyondTheLimitsAreRefusedAndLeaveNothingAndTexturesGoWith
 
 TYPED_TEST(TypedTextureGL, EveryMipmapModeGivesCompleteLevels)
 {
-    // A checkerboard shown at 1/8 is purple only with a complete chain of
-    // levels; an incomplete texture draws untextured white. On a software
-    // renderer the engine builds 8-bit levels in place of the driver.
+    // A checkerboard shown at 1/8 is purple only with a complete chain of levels (an incomplete texture draws
+    // untextured white). On a software renderer the engine builds 8-bit levels in place of the driver.
     auto image = imageOf<TypeParam>(64, 64, checker);
     for (MipmapGen mode : {MIPMAP_GLU, MIPMAP_ENGINE, MIPMAP_AUTO})
         for (bool software : {false, true}) {
@@ -172,15 +173,9 @@ TYPED_TEST(TypedTextureGL, EveryMipmapModeGivesCompleteLevels)
         }
 }
 
-TEST_F(TextureGL, IncompleteMipmapChainsCannotHappen)
+// Drivers before GL 1.4 cannot generate levels: GLU does, at any size.
+TEST_F(TextureGL, OldDriversGetLevelsFromGLU)
 {
-    // GL's default minifying filter wants mipmaps: a one-level texture must still draw when shown smaller.
-    auto green = imageOf<oxColour>(4, 4, [](uint32_t, uint32_t) { return oxColour(10, 200, 30); });
-    auto flat = createTexture(*green, MIPMAP_NONE);
-    EXPECT_FALSE(flat->hasMipmaps()); // a later filter change must not ask for levels it lacks
-    draw(*flat, 2, 2);
-    EXPECT_TRUE(pixelIs(1, 1, {10, 200, 30}));
-    // Drivers before GL 1.4 cannot generate levels: GLU does, at any size.
     oxTextureCapabilities old = textureCapabilities();
     old.glMajor = 1, old.glMinor = 3, old.npotTextures = false;
     overrideTextureCapabilities(old);
@@ -300,18 +295,4 @@ TEST_F(ShaderGL, CompileAndLinkFailuresCarryTheirLogsUntilTheShadersChange)
     program.attachShader(createFragmentShader("vec4 shade() { return vec4(1.0); }"));
     EXPECT_EQ(thrownMessage<oxShaderLinkException>([&] { program.use(); }), "");
     EXPECT_EQ(currentProgram(), program.handle());
-}
-
-TEST_F(ShaderGL, OwnedShadersGoWithTheirProgram)
-{
-    GLuint programHandle = 0, shaderHandle = 0;
-    {
-        oxShaderProgram program;
-        auto owned = createFragmentShader(COLOUR_SHADER);
-        shaderHandle = owned->handle(), programHandle = program.handle();
-        program.attachShader(std::move(owned));
-        program.use();
-    }
-    EXPECT_EQ(currentProgram(), 0u);
-    EXPECT_FALSE(glIsProgram(programHandle) || glIsShader(shaderHandle));
 }

@@ -50,8 +50,7 @@ TEST_F(Dialogs, ButtonsFollowTheFlagsAndTheTitleBarDragsTheCentredDialogWithinTh
 TEST_F(Dialogs, MessageDialogAnswersWithThePressedButtonAndItsSoundAndStaysInTheResizedWindow)
 {
     SoundRecorder sounds;
-    // Enter is the focused button (the first at the start), Escape the
-    // cancelling answer: Cancel, else No, else OK; Tab and the arrows move the focus.
+    // Enter is the focused button (at first the first), Escape Cancel, else No, else OK; Tab and arrows move.
     const struct {
         int buttons, icon;
         std::string keys;

@@ -143,7 +143,7 @@ TEST_P(DialogDrawing, EachWidgetDrawsInsideItsRectangleWithFocusHoverAndInactive
 
 INSTANTIATE_TEST_SUITE_P(TextHeights, DialogDrawing, testing::Values(20, 40));
 
-TEST_F(Drawing, ADialogDimsTheSceneAndCoversItWithItsFillAndMenusToo)
+TEST_F(Drawing, ADialogDimsTheSceneAndCoversItWithItsFill)
 {
     clear(1.0f); // the brightest picture there is
     oxGuiModalMessageDialog d("A question\nover a bright picture", "Title", MB_YES | MB_NO, MI_NONE);
@@ -165,22 +165,6 @@ TEST_F(Drawing, ADialogDimsTheSceneAndCoversItWithItsFillAndMenusToo)
     EXPECT_GE(text.left, r.x + 3 + pad);
     EXPECT_GE(text.top, windowRect(*d.label()).y);
 
-    // A menu dims nothing around it, but its fill covers the scene and its text keeps off its edges.
-    clear(1.0f);
-    oxGuiPopupMenu menu;
-    menu.addItem("Hide image information", 210);
-    menu.applyStyle(oxGuiStyle{});
-    menu.setFgColour({255, 0, 0});
-    menu.placeAt(100, 100);
-    menu.render();
-    const GLFrame menuFrame(W, H);
-    const PixelRect m = windowRect(menu);
-    EXPECT_GT(menuFrame.at(2, 2)[1], 250);
-    EXPECT_LT(menuFrame.at(m.x + 4, m.y + m.h / 2)[1], 20);
-    const PixelBox entry = menuFrame.find(RED, {m.x + 3, m.y + 3, m.w - 6, m.h - 6});
-    ASSERT_FALSE(entry.empty());
-    EXPECT_GE(entry.left, m.x + 3 + 20 / 2 - 1);
-    EXPECT_LE(entry.right, m.x + m.w - 3 - 20 / 2);
 }
 
 TEST_F(Drawing, ADialogWithEditListSliderAndProgressBarAndScrolledContentClippedToItsViewport)
@@ -274,8 +258,9 @@ class MenuAtEdges : public Drawing, public testing::WithParamInterface<EdgeCase>
 TEST_P(MenuAtEdges, MenuAndSubmenuStayInsideTheWindow)
 {
     const EdgeCase c = GetParam();
+    clear(1.0f);
     oxGuiPopupMenu menu;
-    menu.addItem("Open folder", 210);
+    menu.addItem("Open the folder", 210);
     menu.addSeparator();
     oxGuiSubMenu* sort = menu.addSubMenu("Sort by");
     for (const char* item : {"Name", "Date", "Size"})
@@ -301,6 +286,13 @@ TEST_P(MenuAtEdges, MenuAndSubmenuStayInsideTheWindow)
     EXPECT_EQ(edges(green), (std::vector{inner.x, inner.y, inner.x + inner.w - 1, inner.y + inner.h - 1}));
     expectInside(red, outer, "menu");
     EXPECT_EQ(std::tuple(red.left, red.top, red.bottom), std::tuple(outer.x, outer.y, outer.y + outer.h - 1));
+    // A menu dims nothing around it, but its fill covers the (white) scene and its text keeps off its edge.
+    const PixelRect first = windowRect(*static_cast<oxGuiContainer*>(menu.content())->child(0));
+    EXPECT_GT(frame.at(W - 1 - std::clamp(c.x, 0, W - 1), H - 1 - std::clamp(c.y, 0, H - 1))[1], 250);
+    EXPECT_LT(frame.at(outer.x + 4, first.y + first.h / 2)[1], 20);
+    const PixelBox text = frame.find(RED, first); // the widest entry
+    EXPECT_GE(text.left, outer.x + 3 + 20 / 2 - 1);
+    EXPECT_LE(text.right, outer.x + outer.w - 3 - 20 / 2);
 }
 
 INSTANTIATE_TEST_SUITE_P(Edges, MenuAtEdges,

@@ -55,7 +55,6 @@ TEST_F(HostInput, DragIsCapturedUntilTheLeftReleaseFollowsThresholdAndAxesAndEnd
     app.handleMouseButton(2, true, 10, 10);
     app.handleMotion(40, 40);
     app.handleMouseButton(2, false, 40, 40);
-    EXPECT_EQ(dragState().element, nullptr);
     EXPECT_TRUE(events.empty());
 
     app.handleMouseButton(0, true, 10, 10);

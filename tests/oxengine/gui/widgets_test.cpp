@@ -44,10 +44,6 @@ TEST_F(GuiButtons, ClicksAndKeysPostTheCommandOnlyWhileActiveAndToggleCheckboxes
     ok.click();
     ok.setEnabled(true), ok.setVisible(false);
     EXPECT_FALSE(ok.onClick(0, 5, 5));
-    // A modal button ends its panel with its code instead of posting it.
-    oxGuiModalPanel panel;
-    oxGuiModalButton(&panel, GUI_CMD_CANCEL, "Cancel").click();
-    EXPECT_EQ(panel.result(), GUI_CMD_CANCEL);
     EXPECT_TRUE(take().empty());
 
     // A checkbox toggles by click and keyboard; the owner's change posts nothing.
