@@ -141,19 +141,10 @@ TEST(DescribePicture, TransparencyNeedsAnAlphaChannelWithAPixelBelowFull)
     EXPECT_TRUE(hasTransparency(*half));
 }
 
-namespace {
-
-std::unique_ptr<oxImageHalf> halfImage(uint32_t w, uint32_t h, const oxColourHalf& fill)
-{
-    return imageOf<oxColourHalf>(w, h, [&](uint32_t, uint32_t) { return fill; });
-}
-
-} // namespace
-
 TEST(SampleStatistics, HalfPicturesCountVisibleFiniteValuesOnly)
 {
     const float inf = std::numeric_limits<float>::infinity();
-    auto image = halfImage(3, 2, oxColourHalf(0.5f, 0.5f, 0.5f, 1.0f));
+    auto image = imageOf<oxColourHalf>(3, 2, [](uint32_t, uint32_t) { return oxColourHalf(0.5f, 0.5f, 0.5f, 1.0f); });
     image->at(0, 0) = oxColourHalf(-0.25f, 2.0f, 6.0f, 1.0f);
     image->at(1, 0) = oxColourHalf(100.0f, -50.0f, 9.0f, 0.05f);   // nearly transparent: left out
     image->at(2, 0) = oxColourHalf(0.0f, 1.0f, 0.5f, 0.1f);        // the nearest half to 0.1 is just below it
@@ -169,7 +160,7 @@ TEST(SampleStatistics, HalfPicturesCountVisibleFiniteValuesOnly)
 // 12.6 million values: a single-precision running sum would drift far from 0.3.
 TEST(SampleStatistics, MeanOfALargePictureIsExact)
 {
-    auto image = halfImage(2048, 2048, oxColourHalf(0.3f, 0.3f, 0.3f, 1.0f));
+    auto image = imageOf<oxColourHalf>(2048, 2048, [](uint32_t, uint32_t) { return oxColourHalf(0.3f, 0.3f, 0.3f, 1.0f); });
     image->at(7, 9) = oxColourHalf(0.3f, 0.3f, 8.0f, 1.0f);
     LoadedPicture picture;
     measureSamples(*image, picture);
@@ -181,7 +172,7 @@ TEST(SampleStatistics, MeanOfALargePictureIsExact)
 // No visible pixel: the start values stay, the middle (a mean of nothing) as the record had it.
 TEST(SampleStatistics, NoVisiblePixelOrIntegerPicturesKeepTheStartValuesAndTheMiddle)
 {
-    auto image = halfImage(4, 4, oxColourHalf(3.0f, 3.0f, 3.0f, 0.0f));
+    auto image = imageOf<oxColourHalf>(4, 4, [](uint32_t, uint32_t) { return oxColourHalf(3.0f, 3.0f, 3.0f, 0.0f); });
     LoadedPicture fresh, reloaded;
     reloaded.midValue = 0.75f;
     measureSamples(*image, fresh);
@@ -200,7 +191,8 @@ TEST(SampleStatistics, NoVisiblePixelOrIntegerPicturesKeepTheStartValuesAndTheMi
 
 namespace {
 
-// A 1600 x 1200 photo.
+// A 1600 x 1200 photo; for the start picture's head start, a screen to cover and what a first look covering
+// it asks for.
 struct MakeThumbnail : testing::Test {
     TempDir dir;
     oxThumbnailCache cache{dir.file("thumbnails"), "pictavo-test"};
@@ -226,13 +218,10 @@ struct MakeThumbnail : testing::Test {
         ASSERT_TRUE(writeFile(jpeg, bytes));
         setMTime(1700000000);
     }
-};
-
-// The start picture's decode begun before the window: handed over once, to the picture it was begun for.
-struct HeadStart : MakeThumbnail {
     const oxSize cover{1920, 1080};
-    const oxSize box{2 * 1920 - 1, 2 * 1080 - 1}; // what a first look covering that asks for
+    const oxSize box{2 * 1920 - 1, 2 * 1080 - 1};
 };
+using HeadStart = MakeThumbnail;
 
 } // namespace
 
@@ -268,6 +257,7 @@ TEST_F(MakeThumbnail, ChangedFileIsRemadeAndAFailureNotRetried)
     EXPECT_EQ(thrownMessage([&] { makeThumbnailImage(&cache, jpeg, 256); }), first);
 }
 
+// The start picture's decode begun before the window: handed over once, to the picture it was begun for.
 TEST_F(HeadStart, HandsItsDecodeOnlyToTheFileAndSizeItWasStartedFor)
 {
     struct Case {
@@ -295,22 +285,19 @@ TEST_F(HeadStart, HandsItsDecodeOnlyToTheFileAndSizeItWasStartedFor)
     EXPECT_FALSE(head.take(png, box));
 }
 
-TEST_F(HeadStart, BrokenPictureThrowsWhatItsDecodeThrew)
+TEST_F(HeadStart, CancelledWaitStopsTheDecodeABrokenPictureThrowsWhatItsDecodeThrew)
 {
+    DecodeHeadStart cancelled;
+    startFirstLookDecode(cancelled, jpeg, cover.width, cover.height);
+    oxCancelToken cancel;
+    cancel.cancel();
+    EXPECT_THROW(cancelled.take(jpeg, box, cancel), oxCancelled);
+    EXPECT_FALSE(cancelled.take(jpeg, box));
+
     ASSERT_TRUE(writeFile(jpeg, std::string("\xFF\xD8\xFF\xE0 not a picture after all", 28)));
     const std::string direct = thrownMessage([&] { oxImageRegistry::instance().loadImage(jpeg, oxLoadOptions(box)); });
     ASSERT_FALSE(direct.empty());
     DecodeHeadStart head;
     startFirstLookDecode(head, jpeg, cover.width, cover.height);
     EXPECT_EQ(thrownMessage([&] { head.take(jpeg, box); }), direct);
-}
-
-TEST_F(HeadStart, CancelledWaitStopsTheDecode)
-{
-    DecodeHeadStart head;
-    startFirstLookDecode(head, jpeg, cover.width, cover.height);
-    oxCancelToken cancel;
-    cancel.cancel();
-    EXPECT_THROW(head.take(jpeg, box, cancel), oxCancelled);
-    EXPECT_FALSE(head.take(jpeg, box));
 }

@@ -24,6 +24,7 @@
 #include <mutex>
 #include <optional>
 #include <set>
+#include <tuple>
 #include <sys/stat.h>
 
 namespace fs = std::filesystem;
@@ -115,31 +116,14 @@ protected:
 
 } // namespace
 
-// The stored level's range is read through its key (ConfigKeys tests).
-TEST_F(App, OverlayLevelCyclesByKeysAndCommand)
-{
-    oxConfig::setString("LastOverlays", "7");
-    PictavoApp& a = app();
-    int expected = 2;
-    for (int key : {'i', 'I', 'o', 'O'}) {
-        EXPECT_TRUE(a.onKeyDown(key, false));
-        expected = (expected + 1) % 3;
-        EXPECT_EQ(a.overlayLevel(), expected) << char(key);
-    }
-    EXPECT_TRUE(a.onCommand(CMD_CYCLE_OVERLAYS));
-    EXPECT_EQ(a.overlayLevel(), (expected + 1) % 3);
-}
-
 TEST_F(App, ANewStyleReachesBothViewsAndLaterElementsAtOnce)
 {
     PictavoApp& a = app();
     const oxGuiStyle old = defaultGuiStyle;
     oxGuiStyle style = old;
-    style.textHeight = 33;
     style.bgColour = oxColour(0x20, 0x40, 0x80, 255);
     a.applyGuiStyle(style);
-    EXPECT_EQ(defaultGuiStyle.textHeight, 33);
-    // The folder panel takes the new colour.
+    EXPECT_EQ(defaultGuiStyle.bgColour, style.bgColour); // for elements made later
     FolderPanel& panel = a.thumbnailDisplay()->folderPanel();
     EXPECT_EQ(panel.getBgColour(), style.bgColour);
     defaultGuiStyle = old;
@@ -320,11 +304,20 @@ TEST_F(App, StartFolderFromTheCommandLine)
     EXPECT_EQ(filled()[0], m_dir + "/b.jpg");
 }
 
-TEST_F(App, ShutDownStoresTheStateOnceAndStopsTheLoader)
+// The stored level's range is read through its key (ConfigKeys tests).
+TEST_F(App, OverlayLevelCyclesAndShutDownStoresTheStateOnceAndStopsTheLoader)
 {
-    oxConfig::setString("LastOverlays", "1");
+    oxConfig::setString("LastOverlays", "7");
     PictavoApp& a = app({"a.jpg", "b.jpg", "c.jpg"});
     a.pictures().goTo(2);
+    int expected = 2;
+    for (int key : {'i', 'I', 'o', 'O'}) {
+        EXPECT_TRUE(a.onKeyDown(key, false));
+        expected = (expected + 1) % 3;
+        EXPECT_EQ(a.overlayLevel(), expected) << char(key);
+    }
+    EXPECT_TRUE(a.onCommand(CMD_CYCLE_OVERLAYS));
+    EXPECT_EQ(a.overlayLevel(), 1);
     a.onKeyDown('i', false);
     EXPECT_TRUE(a.onKeyDown(GUI_KEY_ESCAPE, false));
     EXPECT_FALSE(a.loader().isRunning());
@@ -339,18 +332,6 @@ TEST_F(App, ShutDownStoresTheStateOnceAndStopsTheLoader)
     a.onClose();
     EXPECT_TRUE(a.onCommand(CMD_EXIT));
     EXPECT_EQ(stored(), "2 2 0");
-}
-
-// The keys' ranges and bad colours: ConfigKeys tests.
-TEST_F(Startup, StoredLookIsApplied)
-{
-    oxConfig::setString("GuiTextHeight", "500");
-    oxConfig::setString("GuiFgColour", "#0F08");
-    oxConfig::setString("GuiBgColour", "#123456");
-    applyStoredSettings();
-    EXPECT_EQ(defaultGuiStyle.textHeight, 100);
-    EXPECT_EQ(defaultGuiStyle.fgColour, oxColour(0, 255, 0, 136));
-    EXPECT_EQ(defaultGuiStyle.bgColour, oxColour(0x12, 0x34, 0x56, 255));
 }
 
 TEST_F(Startup, HelpVersionAndUsageErrorsAnswerBeforeAnyWindow)
@@ -447,6 +428,10 @@ TEST_F(ConfigKeys, RangesAreAppliedOnRead)
         oxConfig::setString(configKeyInfo(c.key).name, c.stored);
         EXPECT_EQ(readConfigInt(c.key), c.expected) << configKeyInfo(c.key).name << " = " << c.stored;
     }
+    // The start-up reads the stored look through the same keys (the background colour: settings_e2e).
+    oxConfig::setString("GuiFgColour", "#0F08");
+    applyStoredSettings();
+    EXPECT_EQ(std::tuple(defaultGuiStyle.textHeight, defaultGuiStyle.fgColour), std::tuple(20, oxColour(0, 255, 0, 136)));
 }
 
 // Colours written under their names: the settings dialog's tests.
