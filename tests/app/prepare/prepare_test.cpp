@@ -155,6 +155,22 @@ TEST(SampleStatistics, HalfPicturesCountVisibleFiniteValuesOnly)
     // (-0.25 + 2 + 6) + 3 x 1 + 3 x 0.5 over 9 values
     EXPECT_EQ(std::tuple(picture.hdr, picture.minValue, picture.maxValue), std::tuple(true, -0.25f, 6.0f));
     EXPECT_FLOAT_EQ(picture.midValue, (7.75f + 3.0f + 1.5f) / 9.0f);
+    // No visible pixel: the start values stay, the middle (a mean of nothing) as the record had it.
+    auto invisible = imageOf<oxColourHalf>(4, 4, [](uint32_t, uint32_t) { return oxColourHalf(3.0f, 3.0f, 3.0f, 0.0f); });
+    LoadedPicture fresh, reloaded;
+    reloaded.midValue = 0.75f;
+    measureSamples(*invisible, fresh);
+    measureSamples(*invisible, reloaded);
+    EXPECT_EQ(std::tuple(fresh.hdr, fresh.maxValue, fresh.minValue, fresh.midValue, reloaded.midValue),
+              std::tuple(true, -1000000.0f, 100000.0f, 0.5f, 0.75f));
+
+    // Integer pictures: 8 bits are not measured, 16 bits take the full range and keep the middle.
+    LoadedPicture integer;
+    integer.minValue = 0.2f, integer.midValue = 0.3f, integer.maxValue = 0.4f;
+    measureSamples(*oxImageUInt8::create(2, 2), integer);
+    EXPECT_EQ(std::tuple(integer.hdr, integer.minValue, integer.maxValue), std::tuple(false, 0.2f, 0.4f));
+    measureSamples(*oxImageUInt16::create(2, 2), integer);
+    EXPECT_EQ(std::tuple(integer.hdr, integer.minValue, integer.maxValue, integer.midValue), std::tuple(true, 0.0f, 1.0f, 0.3f));
 }
 
 // 12.6 million values: a single-precision running sum would drift far from 0.3.
@@ -169,25 +185,6 @@ TEST(SampleStatistics, MeanOfALargePictureIsExact)
     EXPECT_FLOAT_EQ(picture.maxValue, 8.0f);
 }
 
-// No visible pixel: the start values stay, the middle (a mean of nothing) as the record had it.
-TEST(SampleStatistics, NoVisiblePixelOrIntegerPicturesKeepTheStartValuesAndTheMiddle)
-{
-    auto image = imageOf<oxColourHalf>(4, 4, [](uint32_t, uint32_t) { return oxColourHalf(3.0f, 3.0f, 3.0f, 0.0f); });
-    LoadedPicture fresh, reloaded;
-    reloaded.midValue = 0.75f;
-    measureSamples(*image, fresh);
-    measureSamples(*image, reloaded);
-    EXPECT_EQ(std::tuple(fresh.hdr, fresh.maxValue, fresh.minValue, fresh.midValue, reloaded.midValue),
-              std::tuple(true, -1000000.0f, 100000.0f, 0.5f, 0.75f));
-
-    // Integer pictures: 8 bits are not measured, 16 bits take the full range and keep the middle.
-    LoadedPicture picture;
-    picture.minValue = 0.2f, picture.midValue = 0.3f, picture.maxValue = 0.4f;
-    measureSamples(*oxImageUInt8::create(2, 2), picture);
-    EXPECT_EQ(std::tuple(picture.hdr, picture.minValue, picture.maxValue), std::tuple(false, 0.2f, 0.4f));
-    measureSamples(*oxImageUInt16::create(2, 2), picture);
-    EXPECT_EQ(std::tuple(picture.hdr, picture.minValue, picture.maxValue, picture.midValue), std::tuple(true, 0.0f, 1.0f, 0.3f));
-}
 
 namespace {
 
