@@ -134,7 +134,7 @@ TEST_F(DialogTasks, CopyMoveDialogLabelsTitleAndFileNameFieldFollowTheCount)
     EXPECT_EQ(two.getSize().height, int(0.7 * 768));
 }
 
-TEST_F(DialogTasks, CopyMoveSendsTheRescanOnlyWhenTheListChanges)
+TEST_F(DialogTasks, CopyMoveRescansOnlyWhenTheListChangesAndAsksAboutExistingTargetsFirst)
 {
     const std::string a = dir.file("a.jpg"), b = dir.file("b.png"), to = dir.file("to");
     copyTask(true, {a, b}).queue(to, "");
@@ -144,11 +144,8 @@ TEST_F(DialogTasks, CopyMoveSendsTheRescanOnlyWhenTheListChanges)
                            "begin", "copy " + a + " " + dir.file("c.jpg") + " 223", "end", "begin",
                            "move " + a + " " + to + "/a2.jpg 223", "end"}));
     EXPECT_TRUE(asked.empty());
-}
 
-TEST_F(DialogTasks, ExistingTargetsAreAskedAboutBeforeAnythingIsQueued)
-{
-    const std::string a = dir.file("a.jpg"), b = dir.file("b.png"), to = dir.file("to");
+    ops.sent.clear();
     ASSERT_TRUE(writeFile(to + "/a.jpg", "old") && writeFile(to + "/b.png", "old"));
     // One picture: Skip sends nothing, Replace sends it with consent.
     CopyMoveTask one = copyTask(true, {a});
@@ -320,7 +317,7 @@ TEST(SettingsCrossFade, SecondsBecomeWholeMicroseconds)
         EXPECT_EQ(crossFadeMicroseconds(seconds), us) << seconds;
 }
 
-TEST_F(SettingsDialog, OkIsEnabledOnlyWhileBothFieldsHoldColours)
+TEST_F(SettingsDialog, OkIsEnabledOnlyWhileBothFieldsHoldColoursAlsoWhileTyped)
 {
     auto d = dialog();
     oxGuiModalButton* ok = d->okButton();
@@ -332,12 +329,9 @@ TEST_F(SettingsDialog, OkIsEnabledOnlyWhileBothFieldsHoldColours)
         EXPECT_EQ(ok->isEnabled(), enabled) << fg << " " << bg;
     }
     EXPECT_FALSE(d->onCommand(CMD_SETTINGS));
-}
 
-TEST_F(SettingsDialog, TypingIntoAFieldReachesTheDialogWhileItRuns)
-{
-    // The change command reaches the running dialog through the queue; a disabled "OK" ignores Enter.
-    auto d = dialog();
+    // Typed while the dialog runs: the change command comes through the queue; a disabled "OK" ignores Enter.
+    d = dialog();
     bool disabledSeen = false;
     app.script.push_back([&] {
         setFocus(d->fgEdit());

@@ -379,7 +379,7 @@ TEST_F(ThumbnailView, AFolderShownClearsTheSelectionAndAnEmptyOneOffersTheSearch
     EXPECT_EQ(app.calls, (std::vector<std::string>{"search " + m_home.path(), "open " + m_home.path()}));
 }
 
-TEST_F(ThumbnailView, SplitterDragLeavesThePanelWhereItEnded)
+TEST_F(ThumbnailView, SplitterDragLeavesThePanelWhereItEndedAndSettingsAreKept)
 {
     ThumbnailDisplay& v = view();
     // Any start width, 0 included: the margin follows the width at the end.
@@ -393,11 +393,8 @@ TEST_F(ThumbnailView, SplitterDragLeavesThePanelWhereItEnded)
     }
     v.splitMoved(420, 790);
     EXPECT_EQ(v.metrics().listMargin, 1000) << "kept in the setting's range";
-}
 
-TEST_F(ThumbnailView, CaptionSwitchesAndSettingsAreKept)
-{
-    ThumbnailDisplay& v = view();
+    // The panel's width and the caption switches are stored.
     for (unsigned c : {CMD_TOGGLE_COMMENTS, CMD_TOGGLE_SIZES, CMD_TOGGLE_DATE})
         EXPECT_TRUE(v.onCommand(c));
     v.splitMoved(100, 150);
