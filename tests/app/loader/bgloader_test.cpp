@@ -528,6 +528,7 @@ TEST(BGTextureLoader, ShutDownDropsLoadsFinishesTheCommandInProgressAndCarriesOu
     const std::string source = dir.file("source.jpg");
     ASSERT_TRUE(writeFile(source, "picture bytes"));
     auto rig = std::make_unique<LoaderRig>(LoaderRig::numbered(60, "/s/"));
+    ASSERT_TRUE(rig->loader->setLogging(true));
     rig->loader->awaitPicture(rig->list[10]); // still in use at the end
     rig->loader->updateThumbnails();
     ASSERT_TRUE(rig->idle());
@@ -548,9 +549,12 @@ TEST(BGTextureLoader, ShutDownDropsLoadsFinishesTheCommandInProgressAndCarriesOu
     EXPECT_EQ(readFile(dir.file("copy1.jpg")), "picture bytes");
     EXPECT_EQ(readFile(dir.file("copy2.jpg")), "picture bytes");
     EXPECT_EQ(rig->commands(), (std::vector<unsigned>{501, 502}));
-    // Everything, the picture in use too, was unloaded (its textures freed: the loader's GL test).
+    // Everything, the picture in use and the one loaded last too, was unloaded by the loader's commands.
     EXPECT_TRUE(rig->loader->loadedNames().empty());
     EXPECT_TRUE(rig->loader->thumbnailNames().empty());
+    const std::string log = readFile(LoaderLog::path());
+    for (const std::string& name : {rig->list[10], rig->list[11], rig->list[59]})
+        EXPECT_NE(log.find("Unload " + name + " "), std::string::npos) << name;
     EXPECT_EQ(boxes.count(), 0u) << boxes.texts();
 
     // A stopped loader says so; destroying it stays quiet.
@@ -558,6 +562,7 @@ TEST(BGTextureLoader, ShutDownDropsLoadsFinishesTheCommandInProgressAndCarriesOu
     rig.reset();
     ASSERT_EQ(boxes.count(), 1u) << boxes.texts();
     EXPECT_EQ(boxes.messages()[0].text, "BGTextureLoader: Thread is no longer running, can't load any images!");
+    unlink(LoaderLog::path().c_str());
 }
 
 // An unusable context and work left over are told on the calling thread, not the loader's.
