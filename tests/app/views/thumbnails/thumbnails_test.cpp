@@ -296,7 +296,7 @@ TEST_F(ThumbnailView, ItemSizeIsClampedThenRoundedUpToAPowerOfTwo)
     }
 }
 
-TEST_F(ThumbnailView, SelectionCommandsWithoutASelectionOnlyWarn)
+TEST_F(ThumbnailView, SelectionCommandsWarnWithoutASelectionAndGoOutInListOrder)
 {
     ThumbnailDisplay& v = view();
     SoundRecorder sounds;
@@ -317,11 +317,7 @@ TEST_F(ThumbnailView, SelectionCommandsWithoutASelectionOnlyWarn)
     EXPECT_EQ(boxes.count(), 0u);
     EXPECT_FALSE(v.onCommand(CMD_TOGGLE_VIEW)) << "the application's";
     EXPECT_FALSE(v.onCommand(CMD_RESCAN));
-}
-
-TEST_F(ThumbnailView, SelectedPicturesGoToTheLoaderOrTheDialogsInListOrder)
-{
-    ThumbnailDisplay& v = view();
+    // With a selection: to the loader or the dialogs, in list order.
     v.selection().ctrlClick(7, false);
     v.selection().ctrlClick(2, false);
     thumbnails.add("/p/2.jpg").text = "old words";
@@ -335,7 +331,7 @@ TEST_F(ThumbnailView, SelectedPicturesGoToTheLoaderOrTheDialogsInListOrder)
     v.onCommand(CMD_ROTATE_CLOCKWISE);
     v.onCommand(CMD_ROTATE_COUNTER_CLOCKWISE);
     v.onCommand(CMD_ROTATE_HALF);
-    MessageCapture boxes({oxMessageAnswer{MB_OK, "new words"}, oxMessageAnswer{MB_CANCEL, ""}});
+    MessageCapture asked({oxMessageAnswer{MB_OK, "new words"}, oxMessageAnswer{MB_CANCEL, ""}});
     v.onCommand(CMD_CHANGE_COMMENT);
     v.onCommand(CMD_CHANGE_COMMENT); // cancelled: nothing sent
     EXPECT_EQ(thumbnails.operations,
@@ -344,10 +340,10 @@ TEST_F(ThumbnailView, SelectedPicturesGoToTheLoaderOrTheDialogsInListOrder)
                                         "transform /p/2.jpg rotation 2", "transform /p/7.jpg rotation 2",
                                         "transform /p/2.jpg rotation 0 comment new words",
                                         "transform /p/7.jpg rotation 0 comment new words"}));
-    ASSERT_EQ(boxes.count(), 2u);
-    EXPECT_TRUE(boxes.messages()[0].input);
-    EXPECT_EQ(boxes.messages()[0].text, "New comment for all selected images:");
-    EXPECT_EQ(boxes.messages()[0].inputText, "old words") << "the first selected picture's comment";
+    ASSERT_EQ(asked.count(), 2u);
+    EXPECT_TRUE(asked.messages()[0].input);
+    EXPECT_EQ(asked.messages()[0].text, "New comment for all selected images:");
+    EXPECT_EQ(asked.messages()[0].inputText, "old words") << "the first selected picture's comment";
 }
 
 TEST_F(ThumbnailView, ClicksOpenSelectAndClear)
