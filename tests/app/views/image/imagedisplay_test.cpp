@@ -209,7 +209,7 @@ TEST(ExposurePanel, StartValuesAndRangesFollowTheSamples)
         EXPECT_EQ(s->track().position.x, int(2 + std::ceil(widest) + 10)) << s->getName();
 }
 
-TEST(CrossFade, RunsItsLengthLinearlyAndAtLeastAMicrosecondPerStep)
+TEST(CrossFade, RunsItsLengthLinearlyAtLeastAMicrosecondPerStepAndVeilsTheBandsAroundTheCover)
 {
     LoadedPicture old;
     CrossFade fade;
@@ -228,10 +228,8 @@ TEST(CrossFade, RunsItsLengthLinearlyAndAtLeastAMicrosecondPerStep)
     EXPECT_EQ(fade.length(), 10000000); // at most ten seconds
     fade.start(&old, 1.0, 0, 0, 0);
     EXPECT_EQ(fade.length(), 1); // none: over at the next step
-}
 
-TEST(CrossFade, UncoveredPartsAreTheBandsAroundTheCover)
-{
+    // What the new picture leaves uncovered: the bands around it.
     const WindowRect outer{0, 0, 100, 80};
     struct Case {
         const char* name;
