@@ -79,7 +79,7 @@ TEST(TilePlan, CoversEveryPictureWithinTheLimitsAndTheMemoryBound)
     }
 }
 
-TEST(PictureDescription, SizesTextsAndNotes)
+TEST(PictureDescription, SizesTextsNotesAndTransparency)
 {
     TempDir dir;
     const std::string file = dir.file("picture.jpg");
@@ -120,10 +120,8 @@ TEST(PictureDescription, SizesTextsAndNotes)
     wide->setReduction(1 << 20);
     describePicture(dir.file("gone.jpg"), *wide, 40956, picture);
     EXPECT_EQ(std::pair(picture.fullWidth, picture.fileSize), std::pair(std::numeric_limits<int>::max(), int64_t(0)));
-}
 
-TEST(DescribePicture, TransparencyNeedsAnAlphaChannelWithAPixelBelowFull)
-{
+    // Transparency needs an alpha channel with a pixel below full.
     auto rgba = oxImageUInt8::create(3, 2);
     rgba->fill(oxColourValue(oxColour(1, 2, 3, 255)));
     EXPECT_FALSE(hasTransparency(*rgba));

@@ -48,7 +48,7 @@ std::vector<int> g_cursors;
 
 } // namespace
 
-TEST(FotoTransform, FitZoomAndLimitsFollowTheContent)
+TEST(FotoTransform, FitZoomAndLimitsFollowTheContentZoomAndScrollAreClampedSmallContentCentred)
 {
     const struct {
         oxGuiSize content;
@@ -72,10 +72,8 @@ TEST(FotoTransform, FitZoomAndLimitsFollowTheContent)
         EXPECT_DOUBLE_EQ(rig.transform.maximumZoom(), c.max);
         EXPECT_DOUBLE_EQ(rig.view.scale, c.fit);
     }
-}
 
-TEST(FotoTransform, ZoomAndScrollAreClampedAndSmallContentIsCentred)
-{
+    // Zoom and scroll are clamped; small content is centred.
     Rig rig({1600, 1200});
     rig.transform.zoomTo(100.0, true, 0.5, 0.5);
     EXPECT_DOUBLE_EQ(rig.transform.zoom(), 16.0);

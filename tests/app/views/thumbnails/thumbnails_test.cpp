@@ -27,7 +27,7 @@ const SheetMetrics METRICS{100, 20, 128, 2}; // pitch 130
 
 } // namespace
 
-TEST(SheetGrid, ColumnsAndRowsFollowTheWindowAndTheCount)
+TEST(SheetGrid, ColumnsAndRowsFollowTheWindowAndTheCountHitsFindPicturesOnly)
 {
     const struct {
         int window, count, columns, rows;
@@ -49,17 +49,15 @@ TEST(SheetGrid, ColumnsAndRowsFollowTheWindowAndTheCount)
     // 28 rows are taller than a window of that aspect, 1 row is not.
     EXPECT_EQ(sheetContentSize(m, g, {1920, 1200}), (oxGuiSize{3271, 28 * 261 + 50}));
     EXPECT_EQ(sheetContentSize(m, {11, 1}, {1920, 1200}), (oxGuiSize{3271, 3271 * 1200 / 1920}));
-}
 
-TEST(SheetGrid, HitTestFindsPicturesAndNothingElse)
-{
-    const SheetGrid g = sheetGrid(METRICS, 800, 25); // 10 columns, 3 rows
-    ASSERT_EQ(g.columns, 10);
+    // The hit test finds pictures and nothing else.
+    const SheetGrid grid = sheetGrid(METRICS, 800, 25); // 10 columns, 3 rows
+    ASSERT_EQ(grid.columns, 10);
     const struct {
         SheetView view;
         int x, y, count, index;
         bool searchLine;
-    } cases[] = {
+    } hits[] = {
         {{1, 0, 0}, 99, 50, 25, -1, false},   // folder panel
         {{1, 0, 0}, 150, 19, 25, -1, false},  // title strip
         {{1, 0, 0}, 100, 20, 25, 0, false},   // first cell's corner
@@ -74,8 +72,8 @@ TEST(SheetGrid, HitTestFindsPicturesAndNothingElse)
         {{1, 0, 0}, 700, 100, 0, -1, true},              // empty list, first row: the search line
         {{1, 0, 0}, 700, 160, 0, -1, false},             // second row
     };
-    for (const auto& c : cases) {
-        const SheetHit hit = sheetHitTest(METRICS, g, c.count, c.view, c.x, c.y);
+    for (const auto& c : hits) {
+        const SheetHit hit = sheetHitTest(METRICS, grid, c.count, c.view, c.x, c.y);
         EXPECT_EQ(hit.index, c.index) << c.x << "," << c.y;
         EXPECT_EQ(hit.searchLine, c.searchLine) << c.x << "," << c.y;
     }
