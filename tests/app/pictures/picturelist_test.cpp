@@ -98,10 +98,11 @@ TEST_F(PictureListTest, ListsOnlyVisiblePictureFilesOfTheFolder)
     EXPECT_FALSE(list.isRecursive()); // a rescan stays in the folder
     EXPECT_EQ(shown, at({"B.JPEG"}));
     EXPECT_EQ(readConfigText(ConfigKey::LastFolder), tree.path());
-    // A missing folder (said and not stored: desktop_e2e) lets go of the last picture.
+    // A missing folder (said: desktop_e2e) is not stored; the last picture is let go.
     shown.clear();
     EXPECT_FALSE(list.openFolder(tree.file("absent"), SUBFOLDERS_ASK));
     EXPECT_TRUE(list.paths().empty());
+    EXPECT_EQ(readConfigText(ConfigKey::LastFolder), tree.path());
     EXPECT_EQ(nothings, 1);
     list.step(1);
     list.showCurrent();
