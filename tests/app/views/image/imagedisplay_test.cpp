@@ -165,10 +165,11 @@ TEST_F(ImageView, CommandsGoToTheApplication)
     EXPECT_DOUBLE_EQ(transform.zoom(), 1.0);
 }
 
-// Whole percentages as the GL view test reads them; the rounding and no zoom at all here.
+// Whole percentages as the GL view test reads them; the rounding, the largest and no zoom at all here.
 TEST(ViewOverlays, TextsOfTheZoomAndDetailLines)
 {
     EXPECT_EQ(ViewOverlays::zoomText(0.125), "13 %");
+    EXPECT_EQ(ViewOverlays::zoomText(16.0), "1600 %");
     EXPECT_EQ(ViewOverlays::zoomText(std::nan("")), "0 %");
     EXPECT_EQ(ViewOverlays::detailText(86400.0 * 365, 1536000, 4000, 3000),
               formatDateTime(86400.0 * 365, true, "%c") + "  -  1.536 MB  -  4000 x 3000 pixels");
