@@ -142,7 +142,9 @@ TEST(PictureDescription, SizesTextsNotesAndTransparency)
 TEST(SampleStatistics, HalfPicturesCountVisibleFiniteValuesOnly)
 {
     const float inf = std::numeric_limits<float>::infinity();
-    auto image = imageOf<oxColourHalf>(3, 2, [](uint32_t, uint32_t) { return oxColourHalf(0.5f, 0.5f, 0.5f, 1.0f); });
+    auto image = imageOf<oxColourHalf>(3, 2, [](uint32_t, uint32_t) {
+        return oxColourHalf(0.5f, 0.5f, 0.5f, 1.0f);
+    });
     image->at(0, 0) = oxColourHalf(-0.25f, 2.0f, 6.0f, 1.0f);
     image->at(1, 0) = oxColourHalf(100.0f, -50.0f, 9.0f, 0.05f);   // nearly transparent: left out
     image->at(2, 0) = oxColourHalf(0.0f, 1.0f, 0.5f, 0.1f);        // the nearest half to 0.1 is just below it
@@ -154,7 +156,9 @@ TEST(SampleStatistics, HalfPicturesCountVisibleFiniteValuesOnly)
     EXPECT_EQ(std::tuple(picture.hdr, picture.minValue, picture.maxValue), std::tuple(true, -0.25f, 6.0f));
     EXPECT_FLOAT_EQ(picture.midValue, (7.75f + 3.0f + 1.5f) / 9.0f);
     // No visible pixel: the start values stay, the middle (a mean of nothing) as the record had it.
-    auto invisible = imageOf<oxColourHalf>(4, 4, [](uint32_t, uint32_t) { return oxColourHalf(3.0f, 3.0f, 3.0f, 0.0f); });
+    auto invisible = imageOf<oxColourHalf>(4, 4, [](uint32_t, uint32_t) {
+        return oxColourHalf(3.0f, 3.0f, 3.0f, 0.0f);
+    });
     LoadedPicture fresh, reloaded;
     reloaded.midValue = 0.75f;
     measureSamples(*invisible, fresh);
@@ -168,13 +172,16 @@ TEST(SampleStatistics, HalfPicturesCountVisibleFiniteValuesOnly)
     measureSamples(*oxImageUInt8::create(2, 2), integer);
     EXPECT_EQ(std::tuple(integer.hdr, integer.minValue, integer.maxValue), std::tuple(false, 0.2f, 0.4f));
     measureSamples(*oxImageUInt16::create(2, 2), integer);
-    EXPECT_EQ(std::tuple(integer.hdr, integer.minValue, integer.maxValue, integer.midValue), std::tuple(true, 0.0f, 1.0f, 0.3f));
+    EXPECT_EQ(std::tuple(integer.hdr, integer.minValue, integer.maxValue, integer.midValue),
+              std::tuple(true, 0.0f, 1.0f, 0.3f));
 }
 
 // 12.6 million values: a single-precision running sum would drift far from 0.3.
 TEST(SampleStatistics, MeanOfALargePictureIsExact)
 {
-    auto image = imageOf<oxColourHalf>(2048, 2048, [](uint32_t, uint32_t) { return oxColourHalf(0.3f, 0.3f, 0.3f, 1.0f); });
+    auto image = imageOf<oxColourHalf>(2048, 2048, [](uint32_t, uint32_t) {
+        return oxColourHalf(0.3f, 0.3f, 0.3f, 1.0f);
+    });
     image->at(7, 9) = oxColourHalf(0.3f, 0.3f, 8.0f, 1.0f);
     LoadedPicture picture;
     measureSamples(*image, picture);

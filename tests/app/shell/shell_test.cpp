@@ -426,7 +426,8 @@ TEST_F(ConfigKeys, RangesAreAppliedOnRead)
     // The start-up reads the stored look through the same keys (the background colour: settings_e2e).
     oxConfig::setString("GuiFgColour", "#0F08");
     applyStoredSettings();
-    EXPECT_EQ(std::tuple(defaultGuiStyle.textHeight, defaultGuiStyle.fgColour), std::tuple(20, oxColour(0, 255, 0, 136)));
+    EXPECT_EQ(std::tuple(defaultGuiStyle.textHeight, defaultGuiStyle.fgColour),
+              std::tuple(20, oxColour(0, 255, 0, 136)));
 }
 
 // Colours written under their names: the settings dialog's tests.
