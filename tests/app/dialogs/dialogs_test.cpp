@@ -176,18 +176,7 @@ TEST_F(DialogTasks, EscapeEndsTheCopyMoveDialogWithoutSendingAnything)
     EXPECT_TRUE(ops.sent.empty());
 }
 
-TEST(ConversionDialogParts, FileTypesAndSizeTexts)
-{
-    const auto types = fileTypesOfFilter("JPEG files|*.jpg;*.jpeg|PNG files|*.png|Odd|noext|All Files (*.*)|*|");
-    ASSERT_EQ(types.size(), 2u);
-    EXPECT_EQ(types[0].description + "=" + types[0].extension, "JPEG files=jpg");
-    EXPECT_EQ(types[1].extension, "png");
-    for (const auto& [text, value] : std::vector<std::pair<std::string, int>>{
-             {"800", 800}, {"50%", -50}, {" 50 %", -50}, {"*", 0}, {"", 0}, {"12abc", 12}, {"99999999999", INT_MAX}})
-        EXPECT_EQ(conversionSizeOf(text), value) << text;
-}
-
-TEST_F(DialogTasks, ConversionDialogLinksItsFields)
+TEST_F(DialogTasks, ConversionDialogLinksItsFieldsAndReadsItsTexts)
 {
     ConversionDialog d(true);
     ASSERT_NE(d.fileNameEdit(), nullptr);
@@ -215,6 +204,15 @@ TEST_F(DialogTasks, ConversionDialogLinksItsFields)
     d.typeList()->setSelected(1);
     d.onCommand(CMD_CONVERT_TYPE);
     EXPECT_EQ(d.fileNameEdit()->getText(), "my.pics." + d.selectedExtension());
+
+    // The filter's filter and the size fields' texts.
+    const auto filter = fileTypesOfFilter("JPEG files|*.jpg;*.jpeg|PNG files|*.png|Odd|noext|All Files (*.*)|*|");
+    ASSERT_EQ(filter.size(), 2u);
+    EXPECT_EQ(filter[0].description + "=" + filter[0].extension, "JPEG files=jpg");
+    EXPECT_EQ(filter[1].extension, "png");
+    for (const auto& [text, value] : std::vector<std::pair<std::string, int>>{
+             {"800", 800}, {"50%", -50}, {" 50 %", -50}, {"*", 0}, {"", 0}, {"12abc", 12}, {"99999999999", INT_MAX}})
+        EXPECT_EQ(conversionSizeOf(text), value) << text;
 }
 
 TEST_F(DialogTasks, ConversionKeepsNamesWithTheNewExtensionAndEachToneMapping)
