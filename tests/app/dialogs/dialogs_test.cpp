@@ -134,7 +134,7 @@ TEST_F(DialogTasks, CopyMoveDialogLabelsTitleAndFileNameFieldFollowTheCount)
     EXPECT_EQ(two.getSize().height, int(0.7 * 768));
 }
 
-TEST_F(DialogTasks, CopyMoveSendsTheRescanOnlyWhenTheListChanges)
+TEST_F(DialogTasks, CopyMoveRescansOnlyWhenTheListChangesAndAsksAboutExistingTargetsFirst)
 {
     const std::string a = dir.file("a.jpg"), b = dir.file("b.png"), to = dir.file("to");
     copyTask(true, {a, b}).queue(to, "");
@@ -144,11 +144,8 @@ TEST_F(DialogTasks, CopyMoveSendsTheRescanOnlyWhenTheListChanges)
                            "begin", "copy " + a + " " + dir.file("c.jpg") + " 223", "end", "begin",
                            "move " + a + " " + to + "/a2.jpg 223", "end"}));
     EXPECT_TRUE(asked.empty());
-}
 
-TEST_F(DialogTasks, ExistingTargetsAreAskedAboutBeforeAnythingIsQueued)
-{
-    const std::string a = dir.file("a.jpg"), b = dir.file("b.png"), to = dir.file("to");
+    ops.sent.clear();
     ASSERT_TRUE(writeFile(to + "/a.jpg", "old") && writeFile(to + "/b.png", "old"));
     // One picture: Skip sends nothing, Replace sends it with consent.
     CopyMoveTask one = copyTask(true, {a});
@@ -179,34 +176,18 @@ TEST_F(DialogTasks, EscapeEndsTheCopyMoveDialogWithoutSendingAnything)
     EXPECT_TRUE(ops.sent.empty());
 }
 
-TEST(ConversionDialogParts, FileTypesAndSizeTexts)
-{
-    const auto types = fileTypesOfFilter("JPEG files|*.jpg;*.jpeg|PNG files|*.png|Odd|noext|All Files (*.*)|*|");
-    ASSERT_EQ(types.size(), 2u);
-    EXPECT_EQ(types[0].description + "=" + types[0].extension, "JPEG files=jpg");
-    EXPECT_EQ(types[1].extension, "png");
-    for (const auto& [text, value] : std::vector<std::pair<std::string, int>>{
-             {"800", 800}, {"50%", -50}, {" 50 %", -50}, {"*", 0}, {"", 0}, {"12abc", 12}, {"99999999999", INT_MAX}})
-        EXPECT_EQ(conversionSizeOf(text), value) << text;
-}
-
-TEST_F(DialogTasks, ConversionDialogLinksItsFields)
+TEST_F(DialogTasks, ConversionDialogLinksItsFieldsAndReadsItsTexts)
 {
     ConversionDialog d(true);
     ASSERT_NE(d.fileNameEdit(), nullptr);
     EXPECT_EQ(ConversionDialog(false).fileNameEdit(), nullptr);
     EXPECT_FALSE(d.keepAspectBox()->isEnabled());
     EXPECT_FALSE(d.sizeRow()->isEnabled());
-    EXPECT_EQ(d.requestedSize(), (std::pair<int, int>{0, 0}));
+    // The boxes enabling the fields and a percentage for both sides: dialogs_e2e. Pixels leave the other side
+    // to the aspect ratio.
     d.resizeBox()->setChecked(true);
     d.onCommand(CMD_CONVERT_RESIZE);
-    EXPECT_TRUE(d.keepAspectBox()->isEnabled() && d.sizeRow()->isEnabled());
-    EXPECT_EQ(d.requestedSize(), (std::pair<int, int>{-100, -100}));
     d.keepAspectBox()->setChecked(true);
-    d.widthEdit()->setText("50%");
-    d.onCommand(CMD_CONVERT_WIDTH);
-    EXPECT_EQ(d.heightEdit()->getText(), "50%");
-    EXPECT_EQ(d.requestedSize(), (std::pair<int, int>{-50, -50}));
     d.widthEdit()->setText("800");
     d.onCommand(CMD_CONVERT_WIDTH);
     EXPECT_EQ(d.requestedSize(), (std::pair<int, int>{800, 0}));
@@ -223,6 +204,15 @@ TEST_F(DialogTasks, ConversionDialogLinksItsFields)
     d.typeList()->setSelected(1);
     d.onCommand(CMD_CONVERT_TYPE);
     EXPECT_EQ(d.fileNameEdit()->getText(), "my.pics." + d.selectedExtension());
+
+    // The filter's filter and the size fields' texts.
+    const auto filter = fileTypesOfFilter("JPEG files|*.jpg;*.jpeg|PNG files|*.png|Odd|noext|All Files (*.*)|*|");
+    ASSERT_EQ(filter.size(), 2u);
+    EXPECT_EQ(filter[0].description + "=" + filter[0].extension, "JPEG files=jpg");
+    EXPECT_EQ(filter[1].extension, "png");
+    for (const auto& [text, value] : std::vector<std::pair<std::string, int>>{
+             {"800", 800}, {"50%", -50}, {" 50 %", -50}, {"*", 0}, {"", 0}, {"12abc", 12}, {"99999999999", INT_MAX}})
+        EXPECT_EQ(conversionSizeOf(text), value) << text;
 }
 
 TEST_F(DialogTasks, ConversionKeepsNamesWithTheNewExtensionAndEachToneMapping)
@@ -325,7 +315,7 @@ TEST(SettingsCrossFade, SecondsBecomeWholeMicroseconds)
         EXPECT_EQ(crossFadeMicroseconds(seconds), us) << seconds;
 }
 
-TEST_F(SettingsDialog, OkIsEnabledOnlyWhileBothFieldsHoldColours)
+TEST_F(SettingsDialog, OkIsEnabledOnlyWhileBothFieldsHoldColoursAlsoWhileTyped)
 {
     auto d = dialog();
     oxGuiModalButton* ok = d->okButton();
@@ -337,12 +327,9 @@ TEST_F(SettingsDialog, OkIsEnabledOnlyWhileBothFieldsHoldColours)
         EXPECT_EQ(ok->isEnabled(), enabled) << fg << " " << bg;
     }
     EXPECT_FALSE(d->onCommand(CMD_SETTINGS));
-}
 
-TEST_F(SettingsDialog, TypingIntoAFieldReachesTheDialogWhileItRuns)
-{
-    // The change command reaches the running dialog through the queue; a disabled "OK" ignores Enter.
-    auto d = dialog();
+    // Typed while the dialog runs: the change command comes through the queue; a disabled "OK" ignores Enter.
+    d = dialog();
     bool disabledSeen = false;
     app.script.push_back([&] {
         setFocus(d->fgEdit());

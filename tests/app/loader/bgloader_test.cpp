@@ -62,7 +62,7 @@ struct Queue : LoaderCommandQueue {
 
 } // namespace
 
-TEST(LoaderCommandQueue, LoadsAndUnloadsReplaceEachOtherButFileOperationsStay)
+TEST(LoaderCommandQueue, LoadsAndUnloadsReplaceEachOtherFileOperationsStayRemovalsAreForgotten)
 {
     Queue q;
     q.load("/a");
@@ -74,7 +74,8 @@ TEST(LoaderCommandQueue, LoadsAndUnloadsReplaceEachOtherButFileOperationsStay)
     EXPECT_EQ(q.names(), (Names{"load:/b", "loadT:/a", "load:/A", "unload:/a"}));
     EXPECT_EQ(q.queuedCount(), 4); // replaced ones are not counted twice
 
-    // A load or unload never replaces a file operation; those keep their order, urgent loads go first.
+    // A load or unload never replaces a file operation; those keep their order, urgent loads go first (dropped
+    // at shut-down: the shut-down test).
     Queue f;
     f.operation<TransformCommand>("/a");
     f.load("/a");
@@ -84,43 +85,38 @@ TEST(LoaderCommandQueue, LoadsAndUnloadsReplaceEachOtherButFileOperationsStay)
     f.unload("/a");
     f.load("/b", true);
     EXPECT_EQ(f.names(), (Names{"load:/b", "transform:/a", "transform:/a", "convert:/a", "copymove:/a", "unload:/a"}));
-    f.dropLoadsAndUnloads();
-    EXPECT_EQ(f.queuedCount(), 4);
-    EXPECT_TRUE(std::holds_alternative<TransformCommand>(*f.takeFront()));
-}
 
-TEST(LoaderCommandQueue, RemovalsKeepOrderAndAreForgotten)
-{
-    Queue q;
+    // Removals keep the order and are forgotten.
+    Queue r;
     for (const char* n : {"/1", "/2", "/3", "/4"})
-        q.load(n, false, true);
-    q.unload("/5", true, true);
-    q.load("/6");
-    EXPECT_TRUE(q.cancelUnload("/5", true));
-    EXPECT_FALSE(q.cancelUnload("/5", true));
-    EXPECT_FALSE(q.cancelUnload("/1", true)); // a load is no unload
-    q.dropLoadsUnless(true, [](const std::string& n) { return n == "/2" || n == "/4"; });
-    EXPECT_EQ(q.names(), (Names{"loadT:/2", "loadT:/4", "load:/6"}));
-    EXPECT_EQ(q.queuedCount(), 3);
-    EXPECT_TRUE(q.hasLoad("/2", true));
-    EXPECT_FALSE(q.hasLoad("/2", false));
+        r.load(n, false, true);
+    r.unload("/5", true, true);
+    r.load("/6");
+    EXPECT_TRUE(r.cancelUnload("/5", true));
+    EXPECT_FALSE(r.cancelUnload("/5", true));
+    EXPECT_FALSE(r.cancelUnload("/1", true)); // a load is no unload
+    r.dropLoadsUnless(true, [](const std::string& n) { return n == "/2" || n == "/4"; });
+    EXPECT_EQ(r.names(), (Names{"loadT:/2", "loadT:/4", "load:/6"}));
+    EXPECT_EQ(r.queuedCount(), 3);
+    EXPECT_TRUE(r.hasLoad("/2", true));
+    EXPECT_FALSE(r.hasLoad("/2", false));
     // Taken out or dropped: a new command replaces nothing; still queued: replaced.
-    EXPECT_EQ(commandFile(*q.takeFront()), "/2");
-    q.unload("/2", false, true);
-    q.load("/1", false, true);
-    q.unload("/4", false, true);
-    EXPECT_EQ(q.names(), (Names{"load:/6", "unloadT:/2", "loadT:/1", "unloadT:/4"}));
-    EXPECT_EQ(q.queuedCount(), 5);
+    EXPECT_EQ(commandFile(*r.takeFront()), "/2");
+    r.unload("/2", false, true);
+    r.load("/1", false, true);
+    r.unload("/4", false, true);
+    EXPECT_EQ(r.names(), (Names{"load:/6", "unloadT:/2", "loadT:/1", "unloadT:/4"}));
+    EXPECT_EQ(r.queuedCount(), 5);
 
     // The counters start again only once the queue has run empty.
-    q.markDone();
-    EXPECT_FALSE(q.resetCountersWhenEmpty());
-    while (q.takeFront())
-        q.markDone();
-    EXPECT_EQ(q.doneCount(), 5);
-    EXPECT_TRUE(q.resetCountersWhenEmpty());
-    EXPECT_EQ(q.queuedCount() + q.doneCount(), 0);
-    EXPECT_FALSE(q.resetCountersWhenEmpty());
+    r.markDone();
+    EXPECT_FALSE(r.resetCountersWhenEmpty());
+    while (r.takeFront())
+        r.markDone();
+    EXPECT_EQ(r.doneCount(), 5);
+    EXPECT_TRUE(r.resetCountersWhenEmpty());
+    EXPECT_EQ(r.queuedCount() + r.doneCount(), 0);
+    EXPECT_FALSE(r.resetCountersWhenEmpty());
 }
 
 TEST(ConversionSize, PercentagesSizesAndAspectRatio)
@@ -139,7 +135,6 @@ TEST(BGTextureLoader, AcquirePrefetchesTheNeighboursAndUnloadsEveryOtherPictureN
     const Names& l = rig.list;
     LoadedPicture* p2 = rig.loader->awaitPicture(l[2]); // cold; stays in use
     ASSERT_NE(p2, nullptr);
-    EXPECT_EQ(p2->name, l[2]);
     ASSERT_TRUE(rig.idle());
     for (int i : {0, 5, 7})
         rig.loader->enqueue(LoadCommand{.name = l[i]});

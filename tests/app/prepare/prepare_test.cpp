@@ -79,7 +79,7 @@ TEST(TilePlan, CoversEveryPictureWithinTheLimitsAndTheMemoryBound)
     }
 }
 
-TEST(PictureDescription, SizesTextsAndNotes)
+TEST(PictureDescription, SizesTextsNotesAndTransparency)
 {
     TempDir dir;
     const std::string file = dir.file("picture.jpg");
@@ -120,10 +120,8 @@ TEST(PictureDescription, SizesTextsAndNotes)
     wide->setReduction(1 << 20);
     describePicture(dir.file("gone.jpg"), *wide, 40956, picture);
     EXPECT_EQ(std::pair(picture.fullWidth, picture.fileSize), std::pair(std::numeric_limits<int>::max(), int64_t(0)));
-}
 
-TEST(DescribePicture, TransparencyNeedsAnAlphaChannelWithAPixelBelowFull)
-{
+    // Transparency needs an alpha channel with a pixel below full.
     auto rgba = oxImageUInt8::create(3, 2);
     rgba->fill(oxColourValue(oxColour(1, 2, 3, 255)));
     EXPECT_FALSE(hasTransparency(*rgba));
@@ -141,19 +139,12 @@ TEST(DescribePicture, TransparencyNeedsAnAlphaChannelWithAPixelBelowFull)
     EXPECT_TRUE(hasTransparency(*half));
 }
 
-namespace {
-
-std::unique_ptr<oxImageHalf> halfImage(uint32_t w, uint32_t h, const oxColourHalf& fill)
-{
-    return imageOf<oxColourHalf>(w, h, [&](uint32_t, uint32_t) { return fill; });
-}
-
-} // namespace
-
 TEST(SampleStatistics, HalfPicturesCountVisibleFiniteValuesOnly)
 {
     const float inf = std::numeric_limits<float>::infinity();
-    auto image = halfImage(3, 2, oxColourHalf(0.5f, 0.5f, 0.5f, 1.0f));
+    auto image = imageOf<oxColourHalf>(3, 2, [](uint32_t, uint32_t) {
+        return oxColourHalf(0.5f, 0.5f, 0.5f, 1.0f);
+    });
     image->at(0, 0) = oxColourHalf(-0.25f, 2.0f, 6.0f, 1.0f);
     image->at(1, 0) = oxColourHalf(100.0f, -50.0f, 9.0f, 0.05f);   // nearly transparent: left out
     image->at(2, 0) = oxColourHalf(0.0f, 1.0f, 0.5f, 0.1f);        // the nearest half to 0.1 is just below it
@@ -164,12 +155,33 @@ TEST(SampleStatistics, HalfPicturesCountVisibleFiniteValuesOnly)
     // (-0.25 + 2 + 6) + 3 x 1 + 3 x 0.5 over 9 values
     EXPECT_EQ(std::tuple(picture.hdr, picture.minValue, picture.maxValue), std::tuple(true, -0.25f, 6.0f));
     EXPECT_FLOAT_EQ(picture.midValue, (7.75f + 3.0f + 1.5f) / 9.0f);
+    // No visible pixel: the start values stay, the middle (a mean of nothing) as the record had it.
+    auto invisible = imageOf<oxColourHalf>(4, 4, [](uint32_t, uint32_t) {
+        return oxColourHalf(3.0f, 3.0f, 3.0f, 0.0f);
+    });
+    LoadedPicture fresh, reloaded;
+    reloaded.midValue = 0.75f;
+    measureSamples(*invisible, fresh);
+    measureSamples(*invisible, reloaded);
+    EXPECT_EQ(std::tuple(fresh.hdr, fresh.maxValue, fresh.minValue, fresh.midValue, reloaded.midValue),
+              std::tuple(true, -1000000.0f, 100000.0f, 0.5f, 0.75f));
+
+    // Integer pictures: 8 bits are not measured, 16 bits take the full range and keep the middle.
+    LoadedPicture integer;
+    integer.minValue = 0.2f, integer.midValue = 0.3f, integer.maxValue = 0.4f;
+    measureSamples(*oxImageUInt8::create(2, 2), integer);
+    EXPECT_EQ(std::tuple(integer.hdr, integer.minValue, integer.maxValue), std::tuple(false, 0.2f, 0.4f));
+    measureSamples(*oxImageUInt16::create(2, 2), integer);
+    EXPECT_EQ(std::tuple(integer.hdr, integer.minValue, integer.maxValue, integer.midValue),
+              std::tuple(true, 0.0f, 1.0f, 0.3f));
 }
 
 // 12.6 million values: a single-precision running sum would drift far from 0.3.
 TEST(SampleStatistics, MeanOfALargePictureIsExact)
 {
-    auto image = halfImage(2048, 2048, oxColourHalf(0.3f, 0.3f, 0.3f, 1.0f));
+    auto image = imageOf<oxColourHalf>(2048, 2048, [](uint32_t, uint32_t) {
+        return oxColourHalf(0.3f, 0.3f, 0.3f, 1.0f);
+    });
     image->at(7, 9) = oxColourHalf(0.3f, 0.3f, 8.0f, 1.0f);
     LoadedPicture picture;
     measureSamples(*image, picture);
@@ -178,29 +190,11 @@ TEST(SampleStatistics, MeanOfALargePictureIsExact)
     EXPECT_FLOAT_EQ(picture.maxValue, 8.0f);
 }
 
-// No visible pixel: the start values stay, the middle (a mean of nothing) as the record had it.
-TEST(SampleStatistics, NoVisiblePixelOrIntegerPicturesKeepTheStartValuesAndTheMiddle)
-{
-    auto image = halfImage(4, 4, oxColourHalf(3.0f, 3.0f, 3.0f, 0.0f));
-    LoadedPicture fresh, reloaded;
-    reloaded.midValue = 0.75f;
-    measureSamples(*image, fresh);
-    measureSamples(*image, reloaded);
-    EXPECT_EQ(std::tuple(fresh.hdr, fresh.maxValue, fresh.minValue, fresh.midValue, reloaded.midValue),
-              std::tuple(true, -1000000.0f, 100000.0f, 0.5f, 0.75f));
-
-    // Integer pictures: 8 bits are not measured, 16 bits take the full range and keep the middle.
-    LoadedPicture picture;
-    picture.minValue = 0.2f, picture.midValue = 0.3f, picture.maxValue = 0.4f;
-    measureSamples(*oxImageUInt8::create(2, 2), picture);
-    EXPECT_EQ(std::tuple(picture.hdr, picture.minValue, picture.maxValue), std::tuple(false, 0.2f, 0.4f));
-    measureSamples(*oxImageUInt16::create(2, 2), picture);
-    EXPECT_EQ(std::tuple(picture.hdr, picture.minValue, picture.maxValue, picture.midValue), std::tuple(true, 0.0f, 1.0f, 0.3f));
-}
 
 namespace {
 
-// A 1600 x 1200 photo.
+// A 1600 x 1200 photo; for the start picture's head start, a screen to cover and what a first look covering
+// it asks for.
 struct MakeThumbnail : testing::Test {
     TempDir dir;
     oxThumbnailCache cache{dir.file("thumbnails"), "pictavo-test"};
@@ -226,17 +220,14 @@ struct MakeThumbnail : testing::Test {
         ASSERT_TRUE(writeFile(jpeg, bytes));
         setMTime(1700000000);
     }
-};
-
-// The start picture's decode begun before the window: handed over once, to the picture it was begun for.
-struct HeadStart : MakeThumbnail {
     const oxSize cover{1920, 1080};
-    const oxSize box{2 * 1920 - 1, 2 * 1080 - 1}; // what a first look covering that asks for
+    const oxSize box{2 * 1920 - 1, 2 * 1080 - 1};
 };
+using HeadStart = MakeThumbnail;
 
 } // namespace
 
-TEST_F(MakeThumbnail, DecodedOnceFittedThenFoundInTheCache)
+TEST_F(MakeThumbnail, DecodedOnceFittedFoundInTheCacheRemadeWhenChanged)
 {
     EXPECT_FALSE(findCachedThumbnail(cache, jpeg, 256)) << "looking neither decodes nor stores";
     EXPECT_FALSE(findCachedThumbnail(cache, jpeg, 256));
@@ -255,19 +246,16 @@ TEST_F(MakeThumbnail, DecodedOnceFittedThenFoundInTheCache)
     std::optional<ThumbnailImage> looked = findCachedThumbnail(cache, jpeg, 200);
     ASSERT_TRUE(looked);
     EXPECT_EQ(looked->image->size(), oxSize(200, 150));
-}
 
-TEST_F(MakeThumbnail, ChangedFileIsRemadeAndAFailureNotRetried)
-{
-    ASSERT_TRUE(makeThumbnailImage(&cache, jpeg, 256).image);
-    spoil();
-    setMTime(1700000100); // now stale: read again, which fails
+    // Changed since: made again, which fails; the failure is not retried.
+    setMTime(1700000100);
     const std::string first = thrownMessage([&] { makeThumbnailImage(&cache, jpeg, 256); });
     EXPECT_FALSE(first.empty());
     EXPECT_TRUE(cache.failure(jpeg));
     EXPECT_EQ(thrownMessage([&] { makeThumbnailImage(&cache, jpeg, 256); }), first);
 }
 
+// The start picture's decode begun before the window: handed over once, to the picture it was begun for.
 TEST_F(HeadStart, HandsItsDecodeOnlyToTheFileAndSizeItWasStartedFor)
 {
     struct Case {
@@ -295,22 +283,19 @@ TEST_F(HeadStart, HandsItsDecodeOnlyToTheFileAndSizeItWasStartedFor)
     EXPECT_FALSE(head.take(png, box));
 }
 
-TEST_F(HeadStart, BrokenPictureThrowsWhatItsDecodeThrew)
+TEST_F(HeadStart, CancelledWaitStopsTheDecodeABrokenPictureThrowsWhatItsDecodeThrew)
 {
+    DecodeHeadStart cancelled;
+    startFirstLookDecode(cancelled, jpeg, cover.width, cover.height);
+    oxCancelToken cancel;
+    cancel.cancel();
+    EXPECT_THROW(cancelled.take(jpeg, box, cancel), oxCancelled);
+    EXPECT_FALSE(cancelled.take(jpeg, box));
+
     ASSERT_TRUE(writeFile(jpeg, std::string("\xFF\xD8\xFF\xE0 not a picture after all", 28)));
     const std::string direct = thrownMessage([&] { oxImageRegistry::instance().loadImage(jpeg, oxLoadOptions(box)); });
     ASSERT_FALSE(direct.empty());
     DecodeHeadStart head;
     startFirstLookDecode(head, jpeg, cover.width, cover.height);
     EXPECT_EQ(thrownMessage([&] { head.take(jpeg, box); }), direct);
-}
-
-TEST_F(HeadStart, CancelledWaitStopsTheDecode)
-{
-    DecodeHeadStart head;
-    startFirstLookDecode(head, jpeg, cover.width, cover.height);
-    oxCancelToken cancel;
-    cancel.cancel();
-    EXPECT_THROW(head.take(jpeg, box, cancel), oxCancelled);
-    EXPECT_FALSE(head.take(jpeg, box));
 }

@@ -24,6 +24,7 @@
 #include <mutex>
 #include <optional>
 #include <set>
+#include <tuple>
 #include <sys/stat.h>
 
 namespace fs = std::filesystem;
@@ -115,31 +116,14 @@ protected:
 
 } // namespace
 
-// The stored level's range is read through its key (ConfigKeys tests).
-TEST_F(App, OverlayLevelCyclesByKeysAndCommand)
-{
-    oxConfig::setString("LastOverlays", "7");
-    PictavoApp& a = app();
-    int expected = 2;
-    for (int key : {'i', 'I', 'o', 'O'}) {
-        EXPECT_TRUE(a.onKeyDown(key, false));
-        expected = (expected + 1) % 3;
-        EXPECT_EQ(a.overlayLevel(), expected) << char(key);
-    }
-    EXPECT_TRUE(a.onCommand(CMD_CYCLE_OVERLAYS));
-    EXPECT_EQ(a.overlayLevel(), (expected + 1) % 3);
-}
-
 TEST_F(App, ANewStyleReachesBothViewsAndLaterElementsAtOnce)
 {
     PictavoApp& a = app();
     const oxGuiStyle old = defaultGuiStyle;
     oxGuiStyle style = old;
-    style.textHeight = 33;
     style.bgColour = oxColour(0x20, 0x40, 0x80, 255);
     a.applyGuiStyle(style);
-    EXPECT_EQ(defaultGuiStyle.textHeight, 33);
-    // The folder panel takes the new colour.
+    EXPECT_EQ(defaultGuiStyle.bgColour, style.bgColour); // for elements made later
     FolderPanel& panel = a.thumbnailDisplay()->folderPanel();
     EXPECT_EQ(panel.getBgColour(), style.bgColour);
     defaultGuiStyle = old;
@@ -214,7 +198,8 @@ TEST_F(App, SortCommandsAreStoredAndKeepTheCurrentPicture)
     EXPECT_EQ(a.pictures().currentPath(), m_dir + "/c.jpg");
 }
 
-TEST_F(App, VanishedAndFailedDeletes)
+// Removed by someone else, not removable, or gone from an emptied list (whose lines go).
+TEST_F(App, VanishedFailedAndEmptiedListDeletes)
 {
     const std::string gone = make("gone.jpg"), locked = make("locked.jpg");
     PictavoApp& a = app({}, true);
@@ -236,24 +221,18 @@ TEST_F(App, VanishedAndFailedDeletes)
         true);
     chmod(m_dir.c_str(), 0755);
     EXPECT_EQ(code, 0);
-}
 
-// An empty folder lets go of the last picture: its lines go, a delete of it does nothing.
-TEST_F(App, EmptiedListShowsNothingAndDeletesNothing)
-{
-    const std::string shown = make("a.jpg");
-    PictavoApp& a = app({}, true);
+    // An empty folder lets go of the last picture; a delete of it does nothing.
     ASSERT_TRUE(pickedUp(*a.imageDisplay()));
     ASSERT_NE(a.imageDisplay()->currentPicture(), nullptr);
     fs::create_directories(m_dir + "/empty");
-    MessageCapture boxes;
     a.pictures().openFolder(m_dir + "/empty", SUBFOLDERS_NEVER);
     EXPECT_EQ(a.imageDisplay()->currentPicture(), nullptr);
     const ViewOverlays& lines = a.imageDisplay()->overlays();
     EXPECT_EQ(lines.fileNameLine().text() + lines.pictureTextLine().text(), "");
     EXPECT_FALSE(a.onKeyDown(GUI_KEY_DELETE, false));
-    static_cast<ViewApplication&>(a).deletePicture(shown); // as a view holding it would ask
-    EXPECT_TRUE(fs::exists(shown));
+    static_cast<ViewApplication&>(a).deletePicture(locked); // as a view holding it would ask
+    EXPECT_TRUE(fs::exists(locked));
     EXPECT_EQ(boxes.count(), 0u);
 }
 
@@ -320,11 +299,20 @@ TEST_F(App, StartFolderFromTheCommandLine)
     EXPECT_EQ(filled()[0], m_dir + "/b.jpg");
 }
 
-TEST_F(App, ShutDownStoresTheStateOnceAndStopsTheLoader)
+// The stored level's range is read through its key (ConfigKeys tests).
+TEST_F(App, OverlayLevelCyclesAndShutDownStoresTheStateOnceAndStopsTheLoader)
 {
-    oxConfig::setString("LastOverlays", "1");
+    oxConfig::setString("LastOverlays", "7");
     PictavoApp& a = app({"a.jpg", "b.jpg", "c.jpg"});
     a.pictures().goTo(2);
+    int expected = 2;
+    for (int key : {'i', 'I', 'o', 'O'}) {
+        EXPECT_TRUE(a.onKeyDown(key, false));
+        expected = (expected + 1) % 3;
+        EXPECT_EQ(a.overlayLevel(), expected) << char(key);
+    }
+    EXPECT_TRUE(a.onCommand(CMD_CYCLE_OVERLAYS));
+    EXPECT_EQ(a.overlayLevel(), 1);
     a.onKeyDown('i', false);
     EXPECT_TRUE(a.onKeyDown(GUI_KEY_ESCAPE, false));
     EXPECT_FALSE(a.loader().isRunning());
@@ -339,18 +327,6 @@ TEST_F(App, ShutDownStoresTheStateOnceAndStopsTheLoader)
     a.onClose();
     EXPECT_TRUE(a.onCommand(CMD_EXIT));
     EXPECT_EQ(stored(), "2 2 0");
-}
-
-// The keys' ranges and bad colours: ConfigKeys tests.
-TEST_F(Startup, StoredLookIsApplied)
-{
-    oxConfig::setString("GuiTextHeight", "500");
-    oxConfig::setString("GuiFgColour", "#0F08");
-    oxConfig::setString("GuiBgColour", "#123456");
-    applyStoredSettings();
-    EXPECT_EQ(defaultGuiStyle.textHeight, 100);
-    EXPECT_EQ(defaultGuiStyle.fgColour, oxColour(0, 255, 0, 136));
-    EXPECT_EQ(defaultGuiStyle.bgColour, oxColour(0x12, 0x34, 0x56, 255));
 }
 
 TEST_F(Startup, HelpVersionAndUsageErrorsAnswerBeforeAnyWindow)
@@ -399,7 +375,8 @@ TEST_F(Startup, EngineFailuresReachTheUserInBoxes)
     EXPECT_EQ(boxes.messages()[0].icon, MI_ERROR);
 }
 
-TEST_F(Startup, UnreadableSettingsFileIsToldOnce)
+// An unreadable settings file, and a broken interface font (the built-in one used instead): each told once.
+TEST_F(Startup, UnreadableSettingsAndABrokenFontAreToldOnce)
 {
     std::filesystem::create_directories(m_home.path() + "/Quorvel Software/Pictavo");
     writeFile(oxConfig::storePath(), "[Settings\nbroken");
@@ -410,20 +387,16 @@ TEST_F(Startup, UnreadableSettingsFileIsToldOnce)
     ASSERT_EQ(boxes.count(), 1u);
     EXPECT_EQ(boxes.messages()[0].icon, MI_WARNING);
     EXPECT_NE(boxes.messages()[0].text.find("settings.ini.bad"), std::string::npos);
-}
 
-TEST_F(Startup, BrokenInterfaceFontIsToldOnceAndTheBuiltInOneUsed)
-{
     const std::filesystem::path before = std::filesystem::current_path();
     std::filesystem::current_path(m_home.path());
     writeFile("startup-test-font.glfc", std::string(30, '\0')); // cut short in its glyph table
     defaultGuiStyle.fontName = "startup-test-font";
-    MessageCapture boxes;
     loadInterfaceFont();
     loadInterfaceFont();
     std::filesystem::current_path(before);
-    ASSERT_EQ(boxes.count(), 1u);
-    EXPECT_EQ(boxes.messages()[0].title, "Error creating GLFont");
+    ASSERT_EQ(boxes.count(), 2u);
+    EXPECT_EQ(boxes.messages()[1].title, "Error creating GLFont");
     EXPECT_NE(GLFontManager::getFont("startup-test-font"), nullptr);
     GLFontManager::releaseAll();
 }
@@ -447,6 +420,11 @@ TEST_F(ConfigKeys, RangesAreAppliedOnRead)
         oxConfig::setString(configKeyInfo(c.key).name, c.stored);
         EXPECT_EQ(readConfigInt(c.key), c.expected) << configKeyInfo(c.key).name << " = " << c.stored;
     }
+    // The start-up reads the stored look through the same keys (the background colour: settings_e2e).
+    oxConfig::setString("GuiFgColour", "#0F08");
+    applyStoredSettings();
+    EXPECT_EQ(std::tuple(defaultGuiStyle.textHeight, defaultGuiStyle.fgColour),
+              std::tuple(20, oxColour(0, 255, 0, 136)));
 }
 
 // Colours written under their names: the settings dialog's tests.

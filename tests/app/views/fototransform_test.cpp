@@ -48,7 +48,7 @@ std::vector<int> g_cursors;
 
 } // namespace
 
-TEST(FotoTransform, FitZoomAndLimitsFollowTheContent)
+TEST(FotoTransform, FitZoomAndLimitsFollowTheContentZoomAndScrollAreClampedSmallContentCentred)
 {
     const struct {
         oxGuiSize content;
@@ -72,10 +72,8 @@ TEST(FotoTransform, FitZoomAndLimitsFollowTheContent)
         EXPECT_DOUBLE_EQ(rig.transform.maximumZoom(), c.max);
         EXPECT_DOUBLE_EQ(rig.view.scale, c.fit);
     }
-}
 
-TEST(FotoTransform, ZoomAndScrollAreClampedAndSmallContentIsCentred)
-{
+    // Zoom and scroll are clamped; small content is centred.
     Rig rig({1600, 1200});
     rig.transform.zoomTo(100.0, true, 0.5, 0.5);
     EXPECT_DOUBLE_EQ(rig.transform.zoom(), 16.0);
@@ -97,7 +95,7 @@ TEST(FotoTransform, ZoomAndScrollAreClampedAndSmallContentIsCentred)
     EXPECT_EQ(wide.app.redraws, redraws);
 }
 
-TEST(FotoTransform, ZoomAboutAnAnchorKeepsTheContentPointUnderIt)
+TEST(FotoTransform, ZoomAboutAnAnchorKeepsTheContentPointUnderItAndWheelAndKeysStep)
 {
     Rig rig({8000, 6000});
     rig.transform.zoomTo(1.0, true, 0.5, 0.5);
@@ -112,11 +110,8 @@ TEST(FotoTransform, ZoomAboutAnAnchorKeepsTheContentPointUnderIt)
     rig.animate();
     EXPECT_NEAR(rig.transform.zoom(), 2.75, 1e-12);
     EXPECT_NEAR(rig.contentX(800), corner, 1e-9);
-}
 
-TEST(FotoTransform, WheelStepsAreSymmetricKeyStepsAreNot)
-{
-    Rig rig({8000, 6000});
+    // Wheel steps are symmetric, key steps are not.
     rig.transform.zoomTo(2.0, true, 0.5, 0.5);
     for (int i = 0; i < 5; ++i)
         rig.transform.onMouseWheel(1, 400, 300);

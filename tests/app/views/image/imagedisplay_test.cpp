@@ -165,9 +165,9 @@ TEST_F(ImageView, CommandsGoToTheApplication)
     EXPECT_DOUBLE_EQ(transform.zoom(), 1.0);
 }
 
+// Whole percentages as the GL view test reads them; the rounding, the largest and no zoom at all here.
 TEST(ViewOverlays, TextsOfTheZoomAndDetailLines)
 {
-    EXPECT_EQ(ViewOverlays::zoomText(0.12345), "12 %");
     EXPECT_EQ(ViewOverlays::zoomText(0.125), "13 %");
     EXPECT_EQ(ViewOverlays::zoomText(16.0), "1600 %");
     EXPECT_EQ(ViewOverlays::zoomText(std::nan("")), "0 %");
@@ -210,7 +210,7 @@ TEST(ExposurePanel, StartValuesAndRangesFollowTheSamples)
         EXPECT_EQ(s->track().position.x, int(2 + std::ceil(widest) + 10)) << s->getName();
 }
 
-TEST(CrossFade, RunsItsLengthLinearlyAndAtLeastAMicrosecondPerStep)
+TEST(CrossFade, RunsItsLengthLinearlyAtLeastAMicrosecondPerStepAndVeilsTheBandsAroundTheCover)
 {
     LoadedPicture old;
     CrossFade fade;
@@ -229,10 +229,8 @@ TEST(CrossFade, RunsItsLengthLinearlyAndAtLeastAMicrosecondPerStep)
     EXPECT_EQ(fade.length(), 10000000); // at most ten seconds
     fade.start(&old, 1.0, 0, 0, 0);
     EXPECT_EQ(fade.length(), 1); // none: over at the next step
-}
 
-TEST(CrossFade, UncoveredPartsAreTheBandsAroundTheCover)
-{
+    // What the new picture leaves uncovered: the bands around it.
     const WindowRect outer{0, 0, 100, 80};
     struct Case {
         const char* name;
@@ -329,7 +327,7 @@ TEST(ExposureShader, ShadersAnnouncedButNotDeliveredAreToldOnceNotPerFrame)
 }
 
 // An animation's frames on a fake clock.
-TEST(FramePlayer, FramesFollowTheirDelaysAndStopAfterTheLastPlayOrRunForever)
+TEST(FramePlayer, FramesFollowTheirDelaysStopAfterTheLastPlayOrRunForeverAndPause)
 {
     FramePlayer p;
     p.start({50, 20, 100}, 2, 0);
@@ -351,11 +349,8 @@ TEST(FramePlayer, FramesFollowTheirDelaysAndStopAfterTheLastPlayOrRunForever)
     p.start({30, 30}, 0, 0);
     EXPECT_EQ(p.frame(6000000 * MS + 45 * MS), 1);
     EXPECT_EQ(p.untilNext(6000000 * MS + 45 * MS), 15 * MS);
-}
 
-TEST(FramePlayer, PauseHoldsTheFrameAndStepMovesOne)
-{
-    FramePlayer p;
+    // Pause holds the frame, step moves one.
     p.start({40, 40, 40}, 0, 0);
     p.togglePause(30 * MS);
     EXPECT_EQ(p.untilNext(500 * MS), -1); // no timed redraw while paused

@@ -27,7 +27,7 @@ const SheetMetrics METRICS{100, 20, 128, 2}; // pitch 130
 
 } // namespace
 
-TEST(SheetGrid, ColumnsAndRowsFollowTheWindowAndTheCount)
+TEST(SheetGrid, ColumnsAndRowsFollowTheWindowAndTheCountHitsFindPicturesOnly)
 {
     const struct {
         int window, count, columns, rows;
@@ -49,17 +49,15 @@ TEST(SheetGrid, ColumnsAndRowsFollowTheWindowAndTheCount)
     // 28 rows are taller than a window of that aspect, 1 row is not.
     EXPECT_EQ(sheetContentSize(m, g, {1920, 1200}), (oxGuiSize{3271, 28 * 261 + 50}));
     EXPECT_EQ(sheetContentSize(m, {11, 1}, {1920, 1200}), (oxGuiSize{3271, 3271 * 1200 / 1920}));
-}
 
-TEST(SheetGrid, HitTestFindsPicturesAndNothingElse)
-{
-    const SheetGrid g = sheetGrid(METRICS, 800, 25); // 10 columns, 3 rows
-    ASSERT_EQ(g.columns, 10);
+    // The hit test finds pictures and nothing else.
+    const SheetGrid grid = sheetGrid(METRICS, 800, 25); // 10 columns, 3 rows
+    ASSERT_EQ(grid.columns, 10);
     const struct {
         SheetView view;
         int x, y, count, index;
         bool searchLine;
-    } cases[] = {
+    } hits[] = {
         {{1, 0, 0}, 99, 50, 25, -1, false},   // folder panel
         {{1, 0, 0}, 150, 19, 25, -1, false},  // title strip
         {{1, 0, 0}, 100, 20, 25, 0, false},   // first cell's corner
@@ -74,8 +72,8 @@ TEST(SheetGrid, HitTestFindsPicturesAndNothingElse)
         {{1, 0, 0}, 700, 100, 0, -1, true},              // empty list, first row: the search line
         {{1, 0, 0}, 700, 160, 0, -1, false},             // second row
     };
-    for (const auto& c : cases) {
-        const SheetHit hit = sheetHitTest(METRICS, g, c.count, c.view, c.x, c.y);
+    for (const auto& c : hits) {
+        const SheetHit hit = sheetHitTest(METRICS, grid, c.count, c.view, c.x, c.y);
         EXPECT_EQ(hit.index, c.index) << c.x << "," << c.y;
         EXPECT_EQ(hit.searchLine, c.searchLine) << c.x << "," << c.y;
     }
@@ -296,7 +294,7 @@ TEST_F(ThumbnailView, ItemSizeIsClampedThenRoundedUpToAPowerOfTwo)
     }
 }
 
-TEST_F(ThumbnailView, SelectionCommandsWithoutASelectionOnlyWarn)
+TEST_F(ThumbnailView, SelectionCommandsWarnWithoutASelectionAndGoOutInListOrder)
 {
     ThumbnailDisplay& v = view();
     SoundRecorder sounds;
@@ -317,11 +315,7 @@ TEST_F(ThumbnailView, SelectionCommandsWithoutASelectionOnlyWarn)
     EXPECT_EQ(boxes.count(), 0u);
     EXPECT_FALSE(v.onCommand(CMD_TOGGLE_VIEW)) << "the application's";
     EXPECT_FALSE(v.onCommand(CMD_RESCAN));
-}
-
-TEST_F(ThumbnailView, SelectedPicturesGoToTheLoaderOrTheDialogsInListOrder)
-{
-    ThumbnailDisplay& v = view();
+    // With a selection: to the loader or the dialogs, in list order.
     v.selection().ctrlClick(7, false);
     v.selection().ctrlClick(2, false);
     thumbnails.add("/p/2.jpg").text = "old words";
@@ -335,7 +329,7 @@ TEST_F(ThumbnailView, SelectedPicturesGoToTheLoaderOrTheDialogsInListOrder)
     v.onCommand(CMD_ROTATE_CLOCKWISE);
     v.onCommand(CMD_ROTATE_COUNTER_CLOCKWISE);
     v.onCommand(CMD_ROTATE_HALF);
-    MessageCapture boxes({oxMessageAnswer{MB_OK, "new words"}, oxMessageAnswer{MB_CANCEL, ""}});
+    MessageCapture asked({oxMessageAnswer{MB_OK, "new words"}, oxMessageAnswer{MB_CANCEL, ""}});
     v.onCommand(CMD_CHANGE_COMMENT);
     v.onCommand(CMD_CHANGE_COMMENT); // cancelled: nothing sent
     EXPECT_EQ(thumbnails.operations,
@@ -344,10 +338,10 @@ TEST_F(ThumbnailView, SelectedPicturesGoToTheLoaderOrTheDialogsInListOrder)
                                         "transform /p/2.jpg rotation 2", "transform /p/7.jpg rotation 2",
                                         "transform /p/2.jpg rotation 0 comment new words",
                                         "transform /p/7.jpg rotation 0 comment new words"}));
-    ASSERT_EQ(boxes.count(), 2u);
-    EXPECT_TRUE(boxes.messages()[0].input);
-    EXPECT_EQ(boxes.messages()[0].text, "New comment for all selected images:");
-    EXPECT_EQ(boxes.messages()[0].inputText, "old words") << "the first selected picture's comment";
+    ASSERT_EQ(asked.count(), 2u);
+    EXPECT_TRUE(asked.messages()[0].input);
+    EXPECT_EQ(asked.messages()[0].text, "New comment for all selected images:");
+    EXPECT_EQ(asked.messages()[0].inputText, "old words") << "the first selected picture's comment";
 }
 
 TEST_F(ThumbnailView, ClicksOpenSelectAndClear)
@@ -379,7 +373,7 @@ TEST_F(ThumbnailView, AFolderShownClearsTheSelectionAndAnEmptyOneOffersTheSearch
     EXPECT_EQ(app.calls, (std::vector<std::string>{"search " + m_home.path(), "open " + m_home.path()}));
 }
 
-TEST_F(ThumbnailView, SplitterDragLeavesThePanelWhereItEnded)
+TEST_F(ThumbnailView, SplitterDragLeavesThePanelWhereItEndedAndSettingsAreKept)
 {
     ThumbnailDisplay& v = view();
     // Any start width, 0 included: the margin follows the width at the end.
@@ -393,11 +387,8 @@ TEST_F(ThumbnailView, SplitterDragLeavesThePanelWhereItEnded)
     }
     v.splitMoved(420, 790);
     EXPECT_EQ(v.metrics().listMargin, 1000) << "kept in the setting's range";
-}
 
-TEST_F(ThumbnailView, CaptionSwitchesAndSettingsAreKept)
-{
-    ThumbnailDisplay& v = view();
+    // The panel's width and the caption switches are stored.
     for (unsigned c : {CMD_TOGGLE_COMMENTS, CMD_TOGGLE_SIZES, CMD_TOGGLE_DATE})
         EXPECT_TRUE(v.onCommand(c));
     v.splitMoved(100, 150);
