@@ -80,7 +80,6 @@ TEST_F(JpegTransform, MatchesJpegtranForEveryTurn)
     }
     EXPECT_GT(perfect, 30);
     EXPECT_GT(refused, 30);
-    EXPECT_EQ(folderEntries(dir.path()), (std::vector<std::string>{"ours.jpg", "source.jpg", "theirs.jpg"}));
 }
 
 TEST_F(JpegTransform, CommentOnlyRewriteIsLossless)
