@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <limits>
@@ -93,7 +92,6 @@ TEST(FileInfo, IsAskedOnceAndKeptDatesAreSetAndRemovalTakesFilesEmptyFoldersAndL
     EXPECT_NEAR(f.modificationDate(), 1000000000.25, 1e-6);
     EXPECT_TRUE(f.setModificationDate(-86400.5)); // before 1970
     EXPECT_NEAR(f.modificationDate(), -86400.5, 1e-6);
-    EXPECT_FALSE(f.setModificationDate(std::nan("")));
     const oxFilename unasked(dir.file("a.jpg"));
     unlink(dir.file("a.jpg").c_str());
     EXPECT_TRUE(f.exists()); // kept information
