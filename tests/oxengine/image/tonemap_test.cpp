@@ -63,26 +63,3 @@ TEST(ToneMapping, WhichConversionsAreMappedAndHow)
     // With an integer exponent the negative value has a power and keeps it.
     EXPECT_NEAR(oxToneMap({0.0f, 0.5f, 0.5f, 1.0f}, mapping(TM_ALWAYS, 0.25f, 1.25f, 1.0f, 1.0f)).r, -0.25f, 1e-6f);
 }
-
-TEST(ConvertFrom, ModesSelfConversionAndRefusedSizes)
-{
-    auto bytes = patternImage<oxColour>(4, 3);
-    bytes->setComment("kept"), bytes->setComponents(3), bytes->setReduction(2);
-    oxImageUInt8 target;
-    ASSERT_TRUE(target.convertFrom(*bytes, mapping(TM_HDR_ONLY, 0.3f, 0.6f, 2.0f, 0.0f))); // not mapped
-    EXPECT_TRUE(samePixels(target, *bytes));
-    EXPECT_EQ(std::pair(target.comment(), target.reduction()), (std::pair<std::string, int>("kept", 2)));
-    ASSERT_TRUE(target.convertFrom(*bytes, mapping(TM_ALWAYS, 0, 1, 1, 0))); // mapped: grey
-    const oxColour c = target.at(1, 1);
-    EXPECT_TRUE(c.r == c.g && c.g == c.b);
-
-    auto image = halfImage({{2.0f, 0.5f, 0.25f, 1.0f}});
-    image->setComment("self");
-    ASSERT_TRUE(image->convertFrom(*image, mapping(TM_ALWAYS, 0, 2, 1, 1)));
-    EXPECT_EQ(image->at(0, 0), oxColourHalf(1.0f, 0.25f, 0.125f, 1.0f));
-    EXPECT_EQ(image->comment(), "self");
-    auto large = patternImage<oxColour>(40, 40);
-    PixelLimit limit(1000); // a refused size keeps the old picture
-    EXPECT_FALSE(image->convertFrom(*large, oxToneMapping::neutral()));
-    EXPECT_EQ(image->width(), 1u);
-}
