@@ -9,10 +9,8 @@ using GlutApplication = AppTest;
 using CommandQueue = AppTest;
 using Listeners = AppTest;
 
-TEST_F(GlutApplication, WithoutAWindowNothingBlocksAndAZeroHeightStaysPositive)
+TEST_F(GlutApplication, AZeroHeightStaysPositive)
 {
-    EXPECT_FALSE(app.setSwapInterval(true));
-    app.waitForEvents(); // must not block without a loop
     RecordingListener a("a", log);
     app.addGUIEventListener(&a);
     app.handleReshape(800, 0);
