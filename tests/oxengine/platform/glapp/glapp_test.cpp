@@ -233,20 +233,18 @@ TEST_F(Listeners, WhicheverGoesFirstTheRegistrationEndsAndAViewingTransformGoesW
     EXPECT_TRUE(lastGone);
 }
 
-TEST_F(Listeners, IdleTimeAccumulatesUntilAcceptedAndAPassRereadsTheListenerCount)
+TEST_F(Listeners, IdleTimeRestartsWhenAcceptedAndAPassRereadsTheListenerCount)
 {
-    CountingIdle idle;
+    CountingIdle idle; // accepts its time, as every idle listener of the program does
     app.addIdleListener(&idle);
     std::vector<int64_t> seen;
-    for (bool accept : {false, false, true, true}) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(accept ? 0 : 3));
-        idle.accept = accept;
+    for (int ms : {3, 0}) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(ms));
         app.dispatchIdle();
         seen.push_back(idle.lastElapsed);
     }
     EXPECT_GE(seen[0], 3000);
-    EXPECT_GE(seen[1], seen[0] + 3000);
-    EXPECT_LT(seen[3], seen[0]); // accepted: the timer started again
+    EXPECT_LT(seen[1], seen[0]); // accepted: the timer started again
     app.removeIdleListener(&idle);
 
     CountingIdle adder, added, remover, after;
