@@ -42,8 +42,9 @@ TEST(Filters, TheAutomaticChoiceAndItsKernelsAtThePieceBoundariesWhoseUnitShifts
     struct Case {
         int filter;
         double x, value;
-    } cases[] = {{IF_LANCZOS3, 3.0, 0.0}, {IF_MITCHELL, 0.0, 16.0 / 18}, {IF_MITCHELL, 1.0, 1.0 / 18}, {IF_MITCHELL, 2.0, 0.0},
-                 {IF_LANCZOS3, 1.5, 3 * std::sin(1.5 * M_PI) * std::sin(1.5 * M_PI / 3) / std::pow(1.5 * M_PI, 2)}};
+    } cases[] = {{IF_LANCZOS3, 3.0, 0.0},
+                 {IF_LANCZOS3, 1.5, 3 * std::sin(1.5 * M_PI) * std::sin(1.5 * M_PI / 3) / std::pow(1.5 * M_PI, 2)},
+                 {IF_MITCHELL, 0.0, 16.0 / 18}, {IF_MITCHELL, 1.0, 1.0 / 18}, {IF_MITCHELL, 2.0, 0.0}};
     for (const Case& c : cases)
         EXPECT_NEAR(weight(c.filter, c.x), c.value, 1e-15) << "filter " << c.filter << " at " << c.x;
     // A wrong coefficient inside a piece breaks this; Lanczos only approximates it.

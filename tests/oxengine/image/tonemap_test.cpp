@@ -20,7 +20,8 @@ TEST(ToneMapping, WhichConversionsAreMappedAndHow)
 {
     // The program maps high dynamic range only.
     const auto hdr = mapping(TM_HDR_ONLY, 0, 1, 1, 1);
-    EXPECT_TRUE(hdr.appliesTo(ST_UINT8, ST_HALF) && hdr.appliesTo(ST_UINT16, ST_HALF) && hdr.appliesTo(ST_UINT8, ST_FLOAT));
+    EXPECT_TRUE(hdr.appliesTo(ST_UINT8, ST_HALF) && hdr.appliesTo(ST_UINT16, ST_HALF) &&
+                hdr.appliesTo(ST_UINT8, ST_FLOAT));
     EXPECT_FALSE(hdr.appliesTo(ST_HALF, ST_HALF) || hdr.appliesTo(ST_UINT8, ST_UINT16) || hdr.appliesTo(ST_HALF, ST_UINT8) ||
                  oxToneMapping::neutral().appliesTo(ST_UINT8, ST_HALF));
     // Values exact in half. B = 0.125, W = 2.125: k = 0.5; exponent 2; saturation 0.5.

@@ -136,7 +136,8 @@ TEST_F(Exr, SavingKeepsTheRangeUnlessToneMappingIsAlwaysAndAWriteTheLibraryCanno
     EXPECT_EQ(folderEntries(dir.path()), std::vector<std::string>{"t.exr"});
 }
 
-// The data window turns within the display window, which keeps its corner; only RGBA (or luminance) is rewritten.
+// The data window turns within the display window, which keeps its corner; only RGBA (or luminance) is
+// rewritten.
 TEST_F(Exr, RotationTurnsTheDataWindowWithinTheDisplayWindowAndRefusesFilesWithMoreThanRgba)
 {
     ExrFile exr;

@@ -233,7 +233,8 @@ TEST_F(Png, SavedTitleChunkFollowsTheComment)
     EXPECT_EQ(readFile(f), "old");
 }
 
-// A comment edit keeps every byte but the comment chunks; a rotation, nothing to change or damage leave the file.
+// A comment edit keeps every byte but the comment chunks; a rotation, nothing to change or damage leave the
+// file as it was.
 TEST_F(Png, CommentEditReplacesOnlyTheCommentChunksAndAnythingElseLeavesTheFileUntouched)
 {
     oxFilename::initialize();
