@@ -1,22 +1,12 @@
 #!/bin/bash
-# Named pipes among the pictures: the viewer never waits for one.
+# A picture replaced by a named pipe after the folder was listed: the viewer never waits for it. (A pipe
+# there at the listing is no picture: the picture list's test.)
 source "$(dirname "$0")/lib.sh"
 
 pics=$tmp/pictures
 picture "$pics/a.jpg" '#c00000' '#0000c0' 800 600
-mkfifo "$pics/b.jpg"
-picture "$pics/c.jpg" '#00b000' '#e0e000' 800 600
-
-start "$pics" || exit 1
-check "first picture" shows '#c00000' '#0000c0'
-sleep 2 # the loader reads ahead meanwhile
-key space
-check "the pipe is no picture: the next one follows" shows '#00b000' '#e0e000'
-check "Escape within 1 s" escape_within 1000
-
-# A picture replaced by a pipe after the folder was listed.
-rm "$pics/b.jpg"
 picture "$pics/b.jpg" '#ffffff' '#606060' 800 600
+picture "$pics/c.jpg" '#00b000' '#e0e000' 800 600
 start "$pics/a.jpg" || exit 1
 check "listed: first picture" shows '#c00000' '#0000c0'
 rm "$pics/c.jpg"

@@ -121,7 +121,3 @@ differ() {
         exit d > 400 ? 0 : 1
     }'
 }
-
-same() {
-    ! differ "$1" "$2"
-}

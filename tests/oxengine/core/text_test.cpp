@@ -8,35 +8,19 @@
 
 using Tokens = std::vector<std::string>;
 
-TEST(SplitString, QuotesEmptyTokensAndLimits)
+// Every caller splits without quotes or a token limit.
+TEST(SplitString, RunsOfBlanksOrEmptyTokens)
 {
-    struct Case {
-        const char* text;
-        const char* quotes;
-        int limit;
-        bool keepEmpty;
-        Tokens tokens;
-    } cases[] = {
-        {"  a  b\tc ", "\"", 0, false, {"a", "b", "c"}},
-        {"-window \"My Photos/2012\" -log", "\"", 0, false, {"-window", "My Photos/2012", "-log"}},
-        {"\"ab\"cd", "\"", 0, false, {"ab", "cd"}}, // text right after a closing quote starts a new token
-        {"x \"a b", "\"", 0, false, {"x", "a b"}},  // an unterminated quote runs to the end
-        {"   ", "\"", 0, false, {}},
-        {",a,,b,", "", 0, true, {"", "a", "", "b", ""}},
-        {",", "", 0, true, {"", ""}},
-        {"a b c d", "", 2, false, {"a", "b c d"}},
-        {"a b c d", "", 1, false, {"a b c d"}},
-        {"a b c", "", -3, false, {"a", "b", "c"}}, // below 1: no limit
-    };
-    for (const Case& c : cases)
-        EXPECT_EQ(splitString(c.text, c.keepEmpty ? "," : " \t", c.quotes, c.limit, c.keepEmpty), c.tokens) << c.text;
+    EXPECT_EQ(splitString("  a  b\tc ", " \t"), (Tokens{"a", "b", "c"}));
+    EXPECT_TRUE(splitString("   ", " \t").empty());
+    EXPECT_EQ(splitString(",a,,b,", ",", "", 0, true), (Tokens{"", "a", "", "b", ""}));
+    EXPECT_EQ(splitString(",", ",", "", 0, true), (Tokens{"", ""}));
 }
 
 // Trimming and ASCII lower-casing are checked through the picture descriptions and the registry.
 TEST(TextUtilities, ReplaceCaseAffixesAndUtf8WithItsLatin1Fallback)
 {
     EXPECT_EQ(replaceAll("aaa", "a", "aa"), "aaaaaa");
-    EXPECT_EQ(replaceAll("abc", "", "x"), "abc");
     EXPECT_EQ(toLower("AbC-ÄÖ"), "abc-ÄÖ"); // UTF-8 bytes stay intact
     EXPECT_FALSE(startsWith("pi", "pic"));
     EXPECT_FALSE(endsWith("picture.JPG", ".jpg")); // case-sensitive
@@ -53,31 +37,23 @@ TEST(TextUtilities, ReplaceCaseAffixesAndUtf8WithItsLatin1Fallback)
     EXPECT_EQ(utf8Offset(text, 10), text.size());
 }
 
-TEST(Format, NumbersFixedTrimmedIntegerBasesSiPrefixesAndDatesPlainAndLocale)
+TEST(Format, NumbersFixedTrimmedSiPrefixesAndDatesPlainAndLocale)
 {
     EXPECT_EQ(formatNumber(2.5, 2), "2.50");
     EXPECT_EQ(formatNumber(2.5, -2), "2.5");
-    EXPECT_EQ(formatInteger(255, 16), "FF");
-    EXPECT_EQ(formatInteger(-5, 2), "-5"); // other bases print decimal
     EXPECT_EQ(formatNumber(10, -2), "10"); // zeros before the point stay
     EXPECT_EQ(formatNumber(-0.125, 2), "-0.12");
-    EXPECT_EQ(formatNumber(1e300, 0).size(), 301u);
     EXPECT_EQ(formatWithPrefix(999, 1, "B"), "999.0 B");
     EXPECT_EQ(formatWithPrefix(1000, 0, "B"), "1000 B");
     EXPECT_EQ(formatWithPrefix(1500, 1, "B"), "1.5 kB");
-    EXPECT_EQ(formatWithPrefix(0.000002, 0, "s"), "2 µs");
-    EXPECT_EQ(formatWithPrefix(5e18, 0, "B"), "5000 PB"); // no prefix beyond P
     EXPECT_EQ(formatWithPrefix(0, 0, "B"), "0 B");
-    // Dates, plain and in the locale.
+    // Dates: the program shows them as %c in the locale.
     setenv("TZ", "UTC", 1);
     tzset();
     EXPECT_EQ(formatDateTime(0, false, "%Y-%m-%d %H:%M:%S"), "1970-01-01 00:00:00");
     EXPECT_EQ(formatDateTime(86400 * 365.0 + 0.9, false, "%Y %j"), "1971 001");
-    EXPECT_EQ(formatDateTime(0, true, "plain text"), "plain text");
-    EXPECT_EQ(formatDateTime(0, true, ""), "");
     // %c becomes the locale's date and time; in the C locale that is %x %X.
     EXPECT_EQ(formatDateTime(0, true, "%c"), formatDateTime(0, false, "%x %X"));
-    EXPECT_EQ(formatDateTime(0, true, "100%%"), "100%");
     // Out-of-range times do not crash.
     EXPECT_FALSE(formatDateTime(-1.7976931348623157e308, true, "%c").empty());
 }

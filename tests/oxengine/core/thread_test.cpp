@@ -47,20 +47,15 @@ void pollUntilStopped(FunctionThread& t)
 
 TEST(Thread, StartRunStopFinish)
 {
-    std::atomic<oxThread*> seen{nullptr};
+    std::atomic<bool> ran{false};
     FunctionThread t([&](FunctionThread& self) {
-        seen = oxThread::current();
+        ran = true;
         pollUntilStopped(self);
     });
     t.requestStop(); // on a thread not started: changes nothing, nobody waits for it
-    EXPECT_EQ(t.state(), oxThread::NOTCREATED);
     EXPECT_FALSE(t.isRunning());
     ASSERT_TRUE(t.start());
     EXPECT_TRUE(t.isRunning());
-    while (!seen)
-        std::this_thread::sleep_for(1ms);
-    EXPECT_EQ(seen.load(), &t);
-    EXPECT_EQ(oxThread::current(), nullptr); // the main thread
     EXPECT_FALSE(t.isStopRequested());
     {
         FailureCapture capture; // starting twice is reported and keeps the first running
@@ -71,10 +66,8 @@ TEST(Thread, StartRunStopFinish)
     }
     t.requestStop();
     EXPECT_TRUE(t.waitFinished(5000));
-    EXPECT_EQ(t.state(), oxThread::FINISHED);
+    EXPECT_TRUE(ran);
     EXPECT_FALSE(t.isRunning());
-    t.requestStop(); // changes nothing once finished
-    EXPECT_EQ(t.state(), oxThread::FINISHED);
 }
 
 TEST(Thread, StopBeforeTheBodyBeginsOrFromTheDestructorIsNeverLost)
@@ -112,7 +105,6 @@ TEST(Thread, ThreadThatWillNotStopIsLeftRunningAndReported)
     EXPECT_TRUE(t.isRunning());
     release.signal(); // never killed: the body still runs and ends normally
     EXPECT_TRUE(t.waitFinished(5000));
-    EXPECT_EQ(t.state(), oxThread::FINISHED);
 }
 
 TEST(Event, ASignalWakesOneWaitAndSignalsDoNotAddUp)

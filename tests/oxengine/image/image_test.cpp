@@ -25,7 +25,8 @@ TYPED_TEST_SUITE(ImageOps, ImageTypes);
 
 } // namespace
 
-TYPED_TEST(ImageOps, CreationCloneAndResize)
+// Pictures get their size when made (create, clone) and keep it.
+TYPED_TEST(ImageOps, CloneCopiesPixelsAndInformation)
 {
     using T = TypeParam;
     auto image = patternImage<T>(7, 4);
@@ -33,54 +34,6 @@ TYPED_TEST(ImageOps, CreationCloneAndResize)
     auto copy = image->clone();
     EXPECT_TRUE(samePixels(*copy, *image) && copy->data() != image->data());
     EXPECT_EQ(information(*copy), std::tuple(3, 2, "a comment"));
-    // Shrinking keeps the leading bytes (the first two rows); reset clears
-    // the information; a zero size frees the pixels.
-    ASSERT_TRUE(image->resize(7, 2, false));
-    EXPECT_EQ(image->at(6, 1), (patternPixel<T>(6, 1)));
-    EXPECT_EQ(image->comment(), "a comment");
-    ASSERT_TRUE(image->resize(oxSize(2, 3), true));
-    EXPECT_EQ(information(*image), std::tuple(4, 1, ""));
-    ASSERT_TRUE(image->resize(0, 5, false));
-    EXPECT_TRUE(image->size() == oxSize(0, 0) && image->data() == nullptr);
-}
-
-TYPED_TEST(ImageOps, AssignAndCopyRectConvertFromEveryType)
-{
-    using T = TypeParam;
-    auto source = patternImage<T>(6, 5);
-    source->setComponents(3), source->setReduction(5), source->setComment("from elsewhere");
-    const auto check = [&](auto target) {
-        using U = typename std::remove_reference_t<decltype(*target)>::Pixel;
-        const U marker = oxConvertPixel<U>(oxColour(9, 9, 9, 9));
-        target->fill(oxColourValue(marker));
-        // From (4, 2) with 10 × 10 asked: 2 × 2 fit the source, and the
-        // target at (1, 2) of a 5 × 3 image leaves room for one row.
-        source->copyRectTo(4, 2, 10, 10, *target, 1, 2);
-        EXPECT_TRUE(samePixels(*target, *imageOf<U>(5, 3, [&](uint32_t x, uint32_t y) {
-            return x >= 1 && x < 3 && y == 2 ? oxConvertPixel<U, T>(source->at(x + 3, y)) : marker;
-        })));
-        // Start points outside either image, or an empty rectangle, copy nothing.
-        auto before = target->clone();
-        for (const auto& [x, w, tx, ty] : {std::tuple(6, 2, 0, 0), {-1, 2, 0, 0}, {0, 2, 5, 0}, {0, 2, 0, -1}, {0, -2, 0, 0}})
-            source->copyRectTo(x, 0, w, 2, *target, tx, ty);
-        EXPECT_TRUE(samePixels(*target, *before));
-        ASSERT_TRUE(target->assign(*source));
-        EXPECT_EQ(information(*target), std::tuple(3, 5, "from elsewhere"));
-        EXPECT_TRUE(samePixels(*target, *imageOf<U>(6, 5, [&](uint32_t x, uint32_t y) { return source->at(x, y); })));
-    };
-    check(oxImageUInt8::create(5, 3)), check(oxImageHalf::create(5, 3)), check(oxImageUInt16::create(5, 3));
-    auto before = source->clone();
-    ASSERT_TRUE(source->assign(*source)); // into itself: nothing lost
-    EXPECT_TRUE(source->comment() == "from elsewhere" && samePixels(*source, *before));
-    // Within one image, down-right and up-left: no row read after it was overwritten.
-    for (int shift : {1, -1}) {
-        auto image = patternImage<T>(8, 8);
-        const int from = shift > 0 ? 0 : 1, to = shift > 0 ? 1 : 0;
-        image->copyRectTo(from, from, 7, 7, *image, to, to);
-        for (int y = 0; y < 7; ++y)
-            for (int x = 0; x < 7; ++x)
-                ASSERT_EQ(image->at(x + to, y + to), (patternPixel<T>(x + from, y + from))) << shift;
-    }
 }
 
 TYPED_TEST(ImageOps, FlipsAndRotationsOfNonSquarePictures)
@@ -124,13 +77,6 @@ TEST(ReducedCopy, TakesTheTopLeftPixelOfEachBlockByTheFactorThatFits)
     auto tiny = image->reducedCopy(2000);
     ASSERT_EQ(tiny->size(), oxSize(1, 1));
     EXPECT_EQ(std::pair(as<oxColour>(*tiny).at(0, 0), tiny->reduction()), std::pair(image->at(0, 0), 4000));
-    EXPECT_TRUE(samePixels(*image->reducedCopy(1), *image));
-    EXPECT_EQ(image->reducedCopy(2000000000)->reduction(), 2147483647); // saturates, no overflow
-
-    MessageCapture capture; // a broken invariant, reported
-    EXPECT_FALSE(image->reducedCopy(0) || image->reducedCopy(-3));
-    EXPECT_EQ(capture.count(), 2u);
-    EXPECT_FALSE(oxImageUInt8().reducedCopy(2)); // nothing to reduce
 
     // The factor that fits a size into a maximum (0 or less: no limit that way).
     struct Case {
@@ -145,8 +91,8 @@ TEST(ReducedCopy, TakesTheTopLeftPixelOfEachBlockByTheFactorThatFits)
                                                                 << c.maximum.width << "x" << c.maximum.height;
 }
 
-// Nothing is allocated short (no product wraps); a refused size keeps the old buffer.
-TEST(ImageSizes, LimitsRefuseBeforeAllocatingAndKeepTheOldBuffer)
+// Nothing is allocated short: no product wraps.
+TEST(ImageSizes, LimitsRefuseBeforeAllocating)
 {
     {
         PixelLimit limit(UINT64_MAX);
@@ -165,20 +111,7 @@ TEST(ImageSizes, LimitsRefuseBeforeAllocatingAndKeepTheOldBuffer)
     EXPECT_FALSE(oxImage::sizeAllowed(32768, 32769, 4));
     PixelLimit limit(1000);
     EXPECT_TRUE(oxImageUInt8::create(40, 25) && !oxImageUInt8::create(40, 26));
-    auto image = patternImage<oxColour>(10, 10);
-    const void* before = image->data();
-    image->setComment("stays");
-    EXPECT_FALSE(image->resize(100, 100, false) || image->resize(oxSize(-1, 5), false));
-    EXPECT_TRUE(image->size() == oxSize(10, 10) && image->data() == before && image->comment() == "stays");
-    EXPECT_EQ(image->at(9, 9), patternPixel<oxColour>(9, 9));
-    EXPECT_FALSE(image->resize(oxSize(100, 100), true)); // reset even so
-    EXPECT_TRUE(image->comment().empty() && image->width() == 10u);
     EXPECT_TRUE(patternImage<oxColour>(40, 25)->rotatedCopy(1)); // the same number of pixels
-    oxImage::setPixelLimit(0); // only empty pictures
-    EXPECT_FALSE(oxImageUInt8::create(1, 1));
-    auto empty = oxImageUInt8::create(0, 1); // operations on empty pictures give empty pictures
-    ASSERT_TRUE(empty);
-    EXPECT_TRUE(empty->data() == nullptr && empty->rotatedCopy(1)->empty());
 }
 
 // Row bands of an operation inside a loop already spread over the cores stay on their thread (more threads

@@ -136,34 +136,9 @@ TEST_F(Exr, SavingKeepsTheRangeUnlessToneMappingIsAlwaysAndAWriteTheLibraryCanno
     EXPECT_EQ(folderEntries(dir.path()), std::vector<std::string>{"t.exr"});
 }
 
-// The turned pixels are checked with the display window below and by the oximage tool's test.
-TEST_F(Exr, RotationRefusesFilesWithMoreThanRgba)
-{
-    const oxImageTransform turn = transformOf(3);
-    // Luminance holds nothing the rewrite loses.
-    ExrFile grey;
-    grey.channels = {"Y"};
-    ASSERT_TRUE(writeFile(f, grey.bytes()));
-    oxImageRegistry::instance().transformFile(f, turn);
-    EXPECT_EQ(load(f)->size(), oxSize(3, 4));
-
-    // Depth, ids, layers, several parts, deep data: not rewritten (viewable: the corpus's depth files).
-    ExrFile depth, layers, parts, deep;
-    depth.channels = {"A", "B", "G", "R", "Z"};
-    layers.channels = {"B", "G", "R", "diffuse.B", "diffuse.G", "diffuse.R"};
-    parts.flags = 0x1000;
-    deep.strings["type"] = "deepscanline";
-    for (const ExrFile* exr : {&depth, &layers, &parts, &deep}) {
-        const std::string bytes = exr->bytes();
-        EXPECT_EQ(loadError(f, bytes, [&](const std::string& file) { oxImageRegistry::instance().transformFile(file, turn); }),
-                  "this EXR file holds more than one RGBA picture (other channels, layers, parts or deep data); "
-                  "rewriting it would lose them");
-        EXPECT_EQ(readFile(f), bytes);
-    }
-}
-
-// The data window turns within the display window, which keeps its corner.
-TEST_F(Exr, TheDataWindowTurnsWithinTheDisplayWindow)
+// The data window turns within the display window, which keeps its corner; only RGBA (or luminance) is
+// rewritten.
+TEST_F(Exr, RotationTurnsTheDataWindowWithinTheDisplayWindowAndRefusesFilesWithMoreThanRgba)
 {
     ExrFile exr;
     exr.xMin = 2, exr.yMin = 1, exr.xMax = 5, exr.yMax = 3;
@@ -187,6 +162,26 @@ TEST_F(Exr, TheDataWindowTurnsWithinTheDisplayWindow)
         EXPECT_EQ(data, c.data);
         EXPECT_EQ(display, c.display);
         EXPECT_TRUE(samePixels(*load(f), *before->rotatedCopy(c.turns)));
+    }
+    const oxImageTransform turn = transformOf(3);
+    // Luminance holds nothing the rewrite loses.
+    ExrFile grey;
+    grey.channels = {"Y"};
+    ASSERT_TRUE(writeFile(f, grey.bytes()));
+    oxImageRegistry::instance().transformFile(f, turn);
+    EXPECT_EQ(load(f)->size(), oxSize(3, 4));
+    // Depth, ids, layers, several parts, deep data: not rewritten (viewable: the corpus's depth files).
+    ExrFile depth, layers, parts, deep;
+    depth.channels = {"A", "B", "G", "R", "Z"};
+    layers.channels = {"B", "G", "R", "diffuse.B", "diffuse.G", "diffuse.R"};
+    parts.flags = 0x1000;
+    deep.strings["type"] = "deepscanline";
+    for (const ExrFile* refused : {&depth, &layers, &parts, &deep}) {
+        const std::string bytes = refused->bytes();
+        EXPECT_EQ(loadError(f, bytes, [&](const std::string& file) { oxImageRegistry::instance().transformFile(file, turn); }),
+                  "this EXR file holds more than one RGBA picture (other channels, layers, parts or deep data); "
+                  "rewriting it would lose them");
+        EXPECT_EQ(readFile(f), bytes);
     }
 }
 

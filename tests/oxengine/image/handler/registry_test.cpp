@@ -73,18 +73,15 @@ TEST(ImageRegistry, ProcessRegistryChoosesByExtension)
 
 TEST(ImageRegistry, FirstHandlerServesLoadsAreReducedToTheMaximumAndTransformsNeedASaver)
 {
-    auto registry = registryOf(std::make_unique<FakeHandler>(true, oxSize(4000, 3000)), std::make_unique<FakeHandler>(true));
-    auto image = registry.loadImage("big.fake", oxSize(1000, 1000));
-    EXPECT_EQ(image->size(), oxSize(1000, 750));
-    EXPECT_EQ(image->reduction(), 4);
-    EXPECT_EQ(static_cast<oxImageUInt8&>(*image).at(1, 1), oxColour(4, 4, 0)); // every 4th pixel
-    registry.saveImage(*image, "x.fake", oxToneMapping::neutral());
+    auto registry = registryOf(std::make_unique<FakeHandler>(true), std::make_unique<FakeHandler>(true));
+    registry.saveImage(*registry.loadImage("x.fake", oxSize()), "x.fake", oxToneMapping::neutral());
     EXPECT_EQ(fake(registry, 0).loads + fake(registry, 0).saves, 2);
     EXPECT_EQ(fake(registry, 1).loads + fake(registry, 1).saves, 0);
     auto empty = registryOf(std::make_unique<FakeHandler>(true, oxSize(0, 0)));
     EXPECT_EQ(imageError([&] { empty.loadImage("x.fake", oxSize()); }), "unsupported image file type");
 
-    // JPEG decodes at 1/2, 1/4 or 1/8 itself and the registry reduces the rest.
+    // JPEG decodes at 1/2, 1/4 or 1/8 itself and the registry reduces the rest (every n-th pixel: the reduced
+    // copy's test).
     TempDir dir;
     const std::string file = dir.file("4000x3000.jpg");
     auto source = oxImageUInt8::create(4000, 3000);

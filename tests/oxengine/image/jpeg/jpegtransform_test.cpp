@@ -80,7 +80,6 @@ TEST_F(JpegTransform, MatchesJpegtranForEveryTurn)
     }
     EXPECT_GT(perfect, 30);
     EXPECT_GT(refused, 30);
-    EXPECT_EQ(folderEntries(dir.path()), (std::vector<std::string>{"ours.jpg", "source.jpg", "theirs.jpg"}));
 }
 
 TEST_F(JpegTransform, CommentOnlyRewriteIsLossless)
@@ -101,27 +100,23 @@ TEST_F(JpegTransform, CommentOnlyRewriteIsLossless)
     EXPECT_TRUE(readFile(file) == before);
 }
 
-// Each turn keeps the file's date to the nanosecond and its permissions.
-TEST_F(JpegTransform, MarkerCopyOptionsAndTheFilesAttributes)
+// A turn keeps the file's date to the nanosecond and its permissions; with a new comment, all markers but
+// the old comments (copying them all is the jpegtran comparison above).
+TEST_F(JpegTransform, ATurnKeepsTheFilesAttributesAndAllMarkersButTheOldComments)
 {
     const struct timespec past[2] = {{1000000000, 123456789}, {1000000000, 123456789}};
     const std::string source = dir.file("source.jpg"), reference = dir.file("ref.jpg");
-    const std::string original = makePicture(source, 64, 48, "-sample 2x2");
+    ASSERT_TRUE(writeFile(file, makePicture(source, 64, 48, "-sample 2x2")));
+    chmod(file.c_str(), 0640);
+    utimensat(AT_FDCWD, file.c_str(), past, 0);
+    oxJpegHandler::transform(file, transformOf(2), oxJpegHandler::COPY_ALL_BUT_COMMENTS);
+    EXPECT_EQ(std::tuple(statOf(file).st_mtim.tv_sec, statOf(file).st_mtim.tv_nsec, statOf(file).st_mode & 07777),
+              std::tuple(1000000000, 123456789, 0640u));
     // jpegtran has no option for all but comments: its "all" without them.
-    for (const auto& [option, copy] : {std::pair{oxJpegHandler::COPY_NONE, "none"}, {oxJpegHandler::COPY_COMMENTS, "comments"},
-                                        {oxJpegHandler::COPY_ALL, "all"}, {oxJpegHandler::COPY_ALL_BUT_COMMENTS, "all"}}) {
-        ASSERT_TRUE(writeFile(file, original));
-        chmod(file.c_str(), 0640);
-        utimensat(AT_FDCWD, file.c_str(), past, 0);
-        oxJpegHandler::transform(file, transformOf(2), option);
-        EXPECT_EQ(std::tuple(statOf(file).st_mtim.tv_sec, statOf(file).st_mtim.tv_nsec, statOf(file).st_mode & 07777),
-                  std::tuple(1000000000, 123456789, 0640u));
-        EXPECT_EQ(runCommand("jpegtran -rotate 180 -copy " + std::string(copy) + " -outfile " + reference + " " + source), 0);
-        auto expected = segments(readFile(reference), APP_AND_COM);
-        if (option == oxJpegHandler::COPY_ALL_BUT_COMMENTS)
-            std::erase_if(expected, [](const Segment& s) { return s.marker == 0xFE; });
-        EXPECT_EQ(segments(readFile(file), APP_AND_COM), expected) << copy;
-    }
+    ASSERT_EQ(runCommand("jpegtran -rotate 180 -copy all -outfile " + reference + " " + source), 0);
+    auto expected = segments(readFile(reference), APP_AND_COM);
+    std::erase_if(expected, [](const Segment& s) { return s.marker == 0xFE; });
+    EXPECT_EQ(segments(readFile(file), APP_AND_COM), expected);
 }
 
 TEST_F(JpegTransform, FailuresLeaveTheFile)

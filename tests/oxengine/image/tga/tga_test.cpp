@@ -116,7 +116,6 @@ TEST_F(Tga, HeaderPixelsAndTheIdFieldFollowTheComponentsAndTheComment)
     // A size the 16-bit header cannot hold is refused, not written wrong.
     EXPECT_EQ(imageError([&] { oxTgaHandler().saveImage(*oxImageUInt8::create(65536, 1), f, oxToneMapping::neutral()); }),
               "a TGA file holds pictures from 1 × 1 to 65535 × 65535 pixels, not 65536 × 1.");
-    EXPECT_EQ(readFile(f).substr(0, 18), header(2, 3, 2, 32, 0x28));
 
     // The comment lives in the ID field.
     image = patternImage<oxColour>(1, 1);

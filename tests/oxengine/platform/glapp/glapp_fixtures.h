@@ -66,11 +66,10 @@ public:
         ++calls, lastElapsed = elapsed;
         if (hook)
             hook();
-        return accept;
+        return true;
     }
     int calls = 0;
     int64_t lastElapsed = -1;
-    bool accept = true;
     std::function<void()> hook;
 };
 

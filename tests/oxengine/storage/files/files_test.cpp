@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <limits>
@@ -55,9 +54,6 @@ TEST(Filename, SplitsNormalisesFollowsLinksAndComparesPaths)
     const oxFilename f("/photos//2012/./a.jpg");
     EXPECT_EQ(f.components(), (std::vector<std::string>{"/", "photos", "2012", "a.jpg"}));
     EXPECT_EQ(f.toString(), "/photos/2012/a.jpg");
-    EXPECT_EQ(f.depth(), 3);
-    EXPECT_EQ(oxFilename("/").depth(), 0);
-    EXPECT_EQ(oxFilename().depth(), -1);
     EXPECT_EQ(oxFilename("/a/../..").toString(), "/");
     EXPECT_EQ(oxFilename("/no/such/dir/../x").toString(), "/no/such/x"); // lexical where nothing exists
     EXPECT_EQ(oxFilename("/a\\b.jpg").components().back(), "a\\b.jpg"); // "\" is part of a name here
@@ -96,7 +92,6 @@ TEST(FileInfo, IsAskedOnceAndKeptDatesAreSetAndRemovalTakesFilesEmptyFoldersAndL
     EXPECT_NEAR(f.modificationDate(), 1000000000.25, 1e-6);
     EXPECT_TRUE(f.setModificationDate(-86400.5)); // before 1970
     EXPECT_NEAR(f.modificationDate(), -86400.5, 1e-6);
-    EXPECT_FALSE(f.setModificationDate(std::nan("")));
     const oxFilename unasked(dir.file("a.jpg"));
     unlink(dir.file("a.jpg").c_str());
     EXPECT_TRUE(f.exists()); // kept information
