@@ -126,7 +126,6 @@ public:
     // The thread exists and its body has not returned (CREATED, RUNNING or
     // STOPPING).
     bool isRunning() const;
-    State state() const { return static_cast<State>(m_state.load()); }
 
     // True once the body has returned (waits at most timeoutMs; negative:
     // without limit).

@@ -436,8 +436,3 @@ void oxSetDisplayProfile(std::vector<unsigned char> icc)
 {
     Colours::instance().setDisplay(std::move(icc));
 }
-
-bool oxDisplayIsSrgb()
-{
-    return Colours::instance().displayIsSrgb();
-}

@@ -44,5 +44,3 @@ void oxConvertToDisplay(oxImage& image, const oxColourSource& source);
 // The display's ICC profile; empty (the default) for sRGB. A profile Little
 // CMS cannot read counts as sRGB. Any thread; later conversions use it.
 void oxSetDisplayProfile(std::vector<unsigned char> icc);
-// Whether the display is taken as sRGB (no profile set, or an unusable one).
-bool oxDisplayIsSrgb();

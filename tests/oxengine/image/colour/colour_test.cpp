@@ -106,8 +106,12 @@ TEST(ColourManagement, DescriptionsBecomeDisplayColoursAndADisplayProfileApplies
     EXPECT_NEAR(image->at(0, 0).r, 219 * 257, 2 * 257);
     EXPECT_LT(image->at(0, 0).g, 20 * 257);
     EXPECT_EQ(image->at(0, 0).a, 65535);
-    oxSetDisplayProfile({'n', 'o', 't', ' ', 'I', 'C', 'C'});
-    EXPECT_TRUE(oxDisplayIsSrgb());
+    oxSetDisplayProfile({'n', 'o', 't', ' ', 'I', 'C', 'C'}); // unusable: taken as sRGB, the pixels stay
+    image->at(0, 0) = oxColourUInt16(65535, 0, 0, 65535);
+    oxConvertToDisplay(*image, oxColourSource());
+    oxSetDisplayProfile({});
+    EXPECT_EQ(image->at(0, 0).r, 65535);
+    EXPECT_EQ(image->at(0, 0).g, 0);
 }
 
 // Found by fuzzing. no-transform: Little CMS reads it but makes no transform from it. nan-curve: a curve
