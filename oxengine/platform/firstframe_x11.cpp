@@ -118,13 +118,15 @@ bool oxFirstFrameWindow::update(const std::vector<uint32_t>& frame, const std::v
     Display* d = m_display;
     if (!m_pixmap || frame.size() != size_t(m_width) * size_t(m_height))
         return false;
-    // The cover must take our pixels as they are (same depth) where they
-    // lie on the screen.
+    // A new cover must take our pixels as they are (same depth) where they
+    // lie on the screen; asked once, not at every update.
+    const bool newCover = cover && cover != m_cover;
     XWindowAttributes attributes{};
     int x = -1, y = -1;
     Window child = 0;
-    if (cover && (!XGetWindowAttributes(d, cover, &attributes) || attributes.depth != 24 ||
-                  !XTranslateCoordinates(d, cover, DefaultRootWindow(d), 0, 0, &x, &y, &child) || x != 0 || y != 0))
+    if (newCover && (!XGetWindowAttributes(d, cover, &attributes) || attributes.depth != 24 ||
+                     !XTranslateCoordinates(d, cover, DefaultRootWindow(d), 0, 0, &x, &y, &child) || x != 0 ||
+                     y != 0))
         return false;
     const FrameImage image(d, frame, unsigned(m_width), unsigned(m_height));
     if (!image.image)
@@ -137,10 +139,10 @@ bool oxFirstFrameWindow::update(const std::vector<uint32_t>& frame, const std::v
             continue;
         XPutImage(d, m_pixmap, gc, image.image, x0, y0, x0, y0, unsigned(x1 - x0), unsigned(y1 - y0));
         XClearArea(d, m_window, x0, y0, unsigned(x1 - x0), unsigned(y1 - y0), False);
-        if (cover && cover == m_cover)
+        if (cover && !newCover)
             XCopyArea(d, m_pixmap, cover, gc, x0, y0, unsigned(x1 - x0), unsigned(y1 - y0), x0, y0);
     }
-    if (cover && cover != m_cover) {
+    if (newCover) {
         XCopyArea(d, m_pixmap, cover, gc, 0, 0, unsigned(std::min(attributes.width, m_width)),
                   unsigned(std::min(attributes.height, m_height)), 0, 0);
         m_cover = cover;
