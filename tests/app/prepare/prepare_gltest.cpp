@@ -37,9 +37,7 @@ protected:
     {
         s_files = std::make_unique<TempDir>();
         ImageOption quality("Quality", 95);
-        auto big = imageOf<oxColour>(6000, 4000, smoothPixel);
-        big->setComment("Harbour\nat dusk\t");
-        save(*big, "big.jpg");
+        save(*imageOf<oxColour>(6000, 4000, smoothPixel), "big.jpg");
         save(*imageOf<oxColour>(300, 200, noisyPixel), "small.jpg");
         save(*imageOf<oxColour>(600, 400, noisyPixel), "wide.png");
         save(*imageOf<oxColour>(1, 1, noisyPixel), "dot.jpg");
@@ -111,12 +109,9 @@ std::vector<uint8_t> textureLevel0(oxTexture2D& t)
 // x at 0, 2047, 4094; y at 0, 2047. A smaller texture limit: the first look's test.
 TEST_F(Prepare, LargePictureIsTiledAtTheLargestShowableSize)
 {
-    const oxFilename f(file("big.jpg"));
     driver(2048, true);
     ASSERT_TRUE(prepare("big.jpg"));
     const LoadedPicture& p = m_picture;
-    EXPECT_EQ(std::tuple(p.name, p.note, p.text, p.hdr, p.fileSize),
-              std::tuple(f.toString(), std::string(), std::string("Harbour at dusk"), false, f.size()));
     EXPECT_EQ(std::vector({p.imageWidth, p.imageHeight, p.fullWidth, p.fullHeight, p.tileWidth, p.tileHeight}),
               std::vector({6000, 4000, 6000, 4000, 2048, 2048}));
     expectTiles(3, 2);
