@@ -14,7 +14,7 @@
 #include <mutex>
 #include <thread>
 
-TEST(ThumbnailHeadStart, MakesEveryFileUntilHandedOverThenOnlyFinishesTheOneInHand)
+TEST(ThumbnailHeadStart, MakesEveryFileUntilHandedOverThenOnlyFinishesTheOneInHandAndShowsThemInOrder)
 {
     TempDir dir;
     auto cache = std::make_shared<const oxThumbnailCache>(dir.file("thumbnails"), "pictavo-test");
@@ -56,24 +56,14 @@ TEST(ThumbnailHeadStart, MakesEveryFileUntilHandedOverThenOnlyFinishesTheOneInHa
     }
     for (const std::string& file : files)
         EXPECT_TRUE(cached(file)) << file;
-}
 
-// Shown as they come: a hand-over waits for the whole list and for the cache write of its file, unless the
-// head start was released; then nothing more is taken.
-TEST(ThumbnailHeadStart, WithAShowerTheWholeListComesFirstUnlessReleased)
-{
-    TempDir dir;
-    auto cache = std::make_shared<const oxThumbnailCache>(dir.file("thumbnails"), "pictavo-test");
-    std::vector<std::string> files;
-    for (int i = 0; i < 4; ++i) {
-        auto image = imageOf<oxColour>(320, 240, [i](uint32_t x, uint32_t y) { return oxColour(uint8_t(x * i), uint8_t(y), 0); });
-        image->setComponents(3);
-        files.push_back(dir.file("p" + std::to_string(i) + ".jpg"));
-        oxImageRegistry::instance().saveImage(*image, files.back(), oxToneMapping::neutral());
-    }
+    // Shown as they come: a hand-over waits for the whole list and for the cache write of its file, unless the
+    // head start was released; then nothing more is taken.
     files.push_back(dir.file("missing.jpg"));
     using Shown = std::vector<std::pair<size_t, bool>>; // index, with an image
     for (bool released : {false, true}) {
+        for (const std::string& file : files)
+            cache->forget(file);
         std::mutex mutex;
         Shown shown;
         std::atomic<bool> gate{!released}, entered{false};
@@ -94,7 +84,7 @@ TEST(ThumbnailHeadStart, WithAShowerTheWholeListComesFirstUnlessReleased)
             gate = true;
             if (!released) {
                 std::lock_guard<std::mutex> lock(mutex);
-                EXPECT_EQ(shown, (Shown{{0, true}, {1, true}, {2, true}, {3, true}, {4, false}}));
+                EXPECT_EQ(shown, (Shown{{0, true}, {1, true}, {2, true}, {3, true}, {4, true}, {5, true}, {6, false}}));
                 EXPECT_TRUE(findCachedThumbnail(*cache, files[0], 128));
             }
         }
