@@ -37,18 +37,14 @@ protected:
     {
         s_files = std::make_unique<TempDir>();
         ImageOption quality("Quality", 95);
-        save(*imageOf<oxColour>(6000, 4000, smoothPixel), "big.jpg");
-        save(*imageOf<oxColour>(300, 200, noisyPixel), "small.jpg");
-        save(*imageOf<oxColour>(600, 400, noisyPixel), "wide.png");
-        save(*imageOf<oxColour>(1, 1, noisyPixel), "dot.jpg");
+        writePicture(file("big.jpg"), 6000, 4000, smoothPixel);
+        writePicture(file("small.jpg"), 300, 200, noisyPixel);
+        writePicture(file("wide.png"), 600, 400, noisyPixel);
+        writePicture(file("dot.jpg"), 1, 1, noisyPixel);
     }
     static void TearDownTestSuite() { s_files.reset(); }
 
     static std::string file(const std::string& name) { return s_files->file(name); }
-    static void save(const oxImage& image, const std::string& name)
-    {
-        oxImageRegistry::instance().saveImage(image, file(name), oxToneMapping::neutral());
-    }
 
     void SetUp() override
     {

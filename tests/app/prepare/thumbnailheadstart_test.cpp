@@ -3,8 +3,7 @@
 #include "app/prepare/thumbnail.h"
 #include "app/prepare/thumbnailheadstart.h"
 
-#include "oxengine/image/handler.h"
-#include "support/testsupport.h"
+#include "tests/app/apptest.h"
 
 #include <gtest/gtest.h>
 
@@ -19,12 +18,9 @@ TEST(ThumbnailHeadStart, MakesEveryFileUntilHandedOverThenOnlyFinishesTheOneInHa
     TempDir dir;
     auto cache = std::make_shared<const oxThumbnailCache>(dir.file("thumbnails"), "pictavo-test");
     std::vector<std::string> files;
-    for (int i = 0; i < 6; ++i) {
-        auto image = imageOf<oxColour>(640, 480, [i](uint32_t x, uint32_t y) { return oxColour(uint8_t(x + i), uint8_t(y), 90); });
-        image->setComponents(3);
-        files.push_back(dir.file("p" + std::to_string(i) + ".jpg"));
-        oxImageRegistry::instance().saveImage(*image, files.back(), oxToneMapping::neutral());
-    }
+    for (int i = 0; i < 6; ++i)
+        files.push_back(writePicture(dir.file("p" + std::to_string(i) + ".jpg"), 640, 480,
+                                     [i](uint32_t x, uint32_t y) { return oxColour(uint8_t(x + i), uint8_t(y), 90); }));
     const auto cached = [&](const std::string& file) { return findCachedThumbnail(*cache, file, 128).has_value(); };
     const auto count = [&] { return std::count_if(files.begin(), files.end(), cached); };
     // Handed over before the file is taken, while it is made or after: in
