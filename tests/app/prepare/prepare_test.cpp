@@ -8,9 +8,7 @@
 
 #include "oxengine/core/errors.h"
 #include "oxengine/image/half.h"
-#include "oxengine/image/handler.h"
-#include "oxengine/storage/files.h"
-#include "support/testsupport.h"
+#include "tests/app/apptest.h"
 
 #include <gtest/gtest.h>
 
@@ -198,9 +196,7 @@ struct MakeThumbnail : testing::Test {
 
     void SetUp() override
     {
-        auto image = imageOf<oxColour>(1600, 1200, [](uint32_t x, uint32_t y) { return oxColour(uint8_t(x), uint8_t(y), 90); });
-        image->setComponents(3);
-        oxImageRegistry::instance().saveImage(*image, jpeg, oxToneMapping::neutral());
+        writePicture(jpeg, 1600, 1200, [](uint32_t x, uint32_t y) { return oxColour(uint8_t(x), uint8_t(y), 90); });
         setMTime(1700000000);
     }
     void setMTime(time_t seconds)
