@@ -12,6 +12,8 @@
 #include <map>
 #include <numeric>
 #include <random>
+#include <regex>
+#include <sys/stat.h>
 
 namespace {
 
@@ -240,8 +242,9 @@ TEST(BGTextureLoader, FailedLoadsGiveARecordWithItsNoteAndNoBox)
     EXPECT_EQ(boxes.count(), 0u) << boxes.texts();
 }
 
-// Scripts read the log by lines: the start-up trace must not split a load's line.
-TEST(LoaderLog, WholeLinesWaitForTheOpenLine)
+// Scripts read the log by lines: the start-up trace must not split a load's line; each session starts with a
+// separator, then one line per command with its duration.
+TEST(LoaderLog, WholeLinesOnePerCommandWithItsDurationAfterASeparator)
 {
     LoaderLog log;
     ASSERT_TRUE(log.setOpen(true));
@@ -256,7 +259,37 @@ TEST(LoaderLog, WholeLinesWaitForTheOpenLine)
     EXPECT_NE(text.find("Load /x/a.jpg : 1.5 ms\nstartup: first decode done\nafter\nLoad /x/b.jpg \nclosed midway\n"),
               std::string::npos)
         << text;
+
+    MessageCapture boxes;
+    ASSERT_TRUE(writeFile(LoaderLog::path(), "earlier session\n"));
+    {
+        LoaderRig rig({"/log/a.jpg"}, false);
+        ASSERT_TRUE(rig.loader->setLogging(true));
+        ASSERT_TRUE(rig.loader->startLoader());
+        rig.loader->releasePicture(rig.loader->awaitPicture("/log/a.jpg"));
+        rig.loader->enqueue(LoadCommand{.name = "/log/throw-engine.jpg"});
+        rig.loader->enqueue(UnloadCommand{.name = "/log/a.jpg"});
+        ASSERT_TRUE(rig.idle());
+        rig.loader->setLogging(false);
+        rig.loader->enqueue(LoadCommand{.name = "/log/b.jpg"});
+    }
+    const std::string d = ": [0-9.e+-]+ ms\n";
+    EXPECT_TRUE(std::regex_match(
+        readFile(LoaderLog::path()),
+        std::regex("earlier session\n\n\n-{56}\nWin,RC created\nLoad /log/a\\.jpg " + d +
+                   "Load /log/throw-engine\\.jpg Error Load /log/throw-engine\\.jpg: exception [A-Za-z]+: "
+                   "file \"/log/throw-engine\\.jpg\": damaged picture" + d + "Unload /log/a\\.jpg " + d)))
+        << readFile(LoaderLog::path());
+
+    // A log that cannot be written is said so.
+    LoaderRig rig;
     unlink(LoaderLog::path().c_str());
+    mkdir(LoaderLog::path().c_str(), 0755); // a folder in its place
+    EXPECT_FALSE(rig.loader->setLogging(true));
+    EXPECT_FALSE(rig.loader->isLogging());
+    ASSERT_EQ(boxes.count(), 1u);
+    EXPECT_NE(boxes.messages()[0].text.find("Pictavo_BGTexLoader.log"), std::string::npos);
+    rmdir(LoaderLog::path().c_str());
 }
 
 // The full picture fills the first look's record once, ahead of prefetches; if it fails, the first look stays.

@@ -3,7 +3,6 @@
 
 #include "app/prepare/thumbnail.h"
 
-#include <regex>
 #include <sys/stat.h>
 
 namespace {
@@ -206,38 +205,4 @@ TEST(LoaderFileOperations, FailuresOfABatchAreReportedTogetherAtItsEnd)
     rig.fill.release("gate2");
     ASSERT_TRUE(waitUntil([&] { return rig.failures().size() == 3; }));
     EXPECT_EQ(rig.failures()[2].size(), 1u);
-}
-
-TEST(LoaderLog, SeparatorThenOneLinePerCommandWithItsDuration)
-{
-    MessageCapture boxes;
-    ASSERT_TRUE(writeFile(LoaderLog::path(), "earlier session\n"));
-    {
-        LoaderRig rig({"/log/a.jpg"}, false);
-        ASSERT_TRUE(rig.loader->setLogging(true));
-        ASSERT_TRUE(rig.loader->startLoader());
-        rig.loader->releasePicture(rig.loader->awaitPicture("/log/a.jpg"));
-        rig.loader->enqueue(LoadCommand{.name = "/log/throw-engine.jpg"});
-        rig.loader->enqueue(UnloadCommand{.name = "/log/a.jpg"});
-        ASSERT_TRUE(rig.idle());
-        rig.loader->setLogging(false);
-        rig.loader->enqueue(LoadCommand{.name = "/log/b.jpg"});
-    }
-    const std::string d = ": [0-9.e+-]+ ms\n";
-    EXPECT_TRUE(std::regex_match(
-        readFile(LoaderLog::path()),
-        std::regex("earlier session\n\n\n-{56}\nWin,RC created\nLoad /log/a\\.jpg " + d +
-                   "Load /log/throw-engine\\.jpg Error Load /log/throw-engine\\.jpg: exception [A-Za-z]+: "
-                   "file \"/log/throw-engine\\.jpg\": damaged picture" + d + "Unload /log/a\\.jpg " + d)))
-        << readFile(LoaderLog::path());
-
-    // A log that cannot be written is said so.
-    LoaderRig rig;
-    unlink(LoaderLog::path().c_str());
-    mkdir(LoaderLog::path().c_str(), 0755); // a folder in its place
-    EXPECT_FALSE(rig.loader->setLogging(true));
-    EXPECT_FALSE(rig.loader->isLogging());
-    ASSERT_EQ(boxes.count(), 1u);
-    EXPECT_NE(boxes.messages()[0].text.find("Pictavo_BGTexLoader.log"), std::string::npos);
-    rmdir(LoaderLog::path().c_str());
 }
