@@ -248,7 +248,7 @@ TEST_F(MakeThumbnail, DecodedOnceFittedFoundInTheCacheRemadeWhenChanged)
 }
 
 // The start picture's decode begun before the window: handed over once, to the picture it was begun for.
-TEST_F(HeadStart, HandsItsDecodeOnlyToTheFileAndSizeItWasStartedFor)
+TEST_F(HeadStart, HandsItsDecodeOnlyToItsFileAndSizeStopsWhenCancelledThrowsWhatItsDecodeThrew)
 {
     struct Case {
         std::string file;
@@ -273,10 +273,8 @@ TEST_F(HeadStart, HandsItsDecodeOnlyToTheFileAndSizeItWasStartedFor)
                                           oxToneMapping::neutral());
     startFirstLookDecode(head, png, cover.width, cover.height);
     EXPECT_FALSE(head.take(png, box));
-}
 
-TEST_F(HeadStart, CancelledWaitStopsTheDecodeABrokenPictureThrowsWhatItsDecodeThrew)
-{
+    // A cancelled wait stops the decode; a broken picture throws what its decode threw.
     DecodeHeadStart cancelled;
     startFirstLookDecode(cancelled, jpeg, cover.width, cover.height);
     oxCancelToken cancel;
@@ -287,7 +285,7 @@ TEST_F(HeadStart, CancelledWaitStopsTheDecodeABrokenPictureThrowsWhatItsDecodeTh
     ASSERT_TRUE(writeFile(jpeg, std::string("\xFF\xD8\xFF\xE0 not a picture after all", 28)));
     const std::string direct = thrownMessage([&] { oxImageRegistry::instance().loadImage(jpeg, oxLoadOptions(box)); });
     ASSERT_FALSE(direct.empty());
-    DecodeHeadStart head;
-    startFirstLookDecode(head, jpeg, cover.width, cover.height);
-    EXPECT_EQ(thrownMessage([&] { head.take(jpeg, box); }), direct);
+    DecodeHeadStart broken;
+    startFirstLookDecode(broken, jpeg, cover.width, cover.height);
+    EXPECT_EQ(thrownMessage([&] { broken.take(jpeg, box); }), direct);
 }
