@@ -51,7 +51,7 @@ const FakeHandler& fake(const oxImageRegistry& r, size_t i)
 
 } // namespace
 
-TEST(ImageRegistry, ProcessRegistryChoosesByExtension)
+TEST(ImageRegistry, ProcessRegistryChoosesByExtensionAndRefusesMissingFilesAndPipesWithTheReason)
 {
     const oxImageRegistry& registry = oxImageRegistry::instance();
     for (const char* name : {"a.JPG", "a.jpeg", "A.Jpeg", "/x/PHOTO.JPEG", ".jpg", "a.TGA", "b.png", "c.Gif", "d.bmp"})
@@ -69,6 +69,29 @@ TEST(ImageRegistry, ProcessRegistryChoosesByExtension)
     } catch (const oxImageException& e) {
         EXPECT_EQ(e.getMessage(), "file \"x.psd\": cannot transform this image");
     }
+
+    // A missing file must not read as a damaged one, and a named pipe under a picture's name must not block:
+    // every handler says why, nothing is created.
+    TempDir dir;
+    const std::string reason = " (" + oxSystemErrorText(ENOENT) + ")";
+    for (const auto& [name, message] : std::initializer_list<std::pair<std::string, std::string>>{
+             {"gone.jpg", "cannot open file."},
+             {"gone.png", "decompression failed."},
+             {"gone.tga", "cannot read from file."},
+             {"gone.gif", "OLE image loading: Can't open file."},
+             {"gone.exr", "cannot open EXR file"}}) {
+        if (registry.canLoad(name)) { // not EXR without its library
+            const std::string path = dir.file(name), pipe = dir.file("pipe-" + name); // clang 14 cannot capture a structured binding
+            EXPECT_EQ(imageError([&] { registry.loadImage(path, oxSize()); }), message + reason);
+            ASSERT_EQ(mkfifo(pipe.c_str(), 0644), 0);
+            EXPECT_EQ(imageError([&] { registry.loadImage(pipe, oxSize()); }), message + " (not a regular file)");
+            unlink(pipe.c_str());
+        }
+    }
+    // The JPEG transformation's reason is its own test's.
+    const std::string error = imageError([&] { registry.transformFile(dir.file("gone.png"), transformOf(0, "x")); });
+    EXPECT_NE(error.find(reason), std::string::npos) << error;
+    EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
 }
 
 TEST(ImageRegistry, FirstHandlerServesLoadsAreReducedToTheMaximumAndTransformsNeedASaver)
@@ -98,31 +121,4 @@ TEST(ImageRegistry, FirstHandlerServesLoadsAreReducedToTheMaximumAndTransformsNe
     generic.transformFile("a.fake", {});
     EXPECT_EQ(fake(generic, 0).loads, 0);
     EXPECT_EQ(std::tuple(fake(generic, 1).loads, fake(generic, 1).saves, fake(generic, 1).transforms), std::tuple(1, 1, 0));
-}
-
-// A missing file must not read as a damaged one, and a named pipe under a
-// picture's name must not block: every handler says why, nothing is created.
-TEST(ImageRegistry, MissingFilesAndPipesAreRefusedWithTheReason)
-{
-    TempDir dir;
-    const std::string reason = " (" + oxSystemErrorText(ENOENT) + ")";
-    const oxImageRegistry& registry = oxImageRegistry::instance();
-    for (const auto& [name, message] : std::initializer_list<std::pair<std::string, std::string>>{
-             {"gone.jpg", "cannot open file."},
-             {"gone.png", "decompression failed."},
-             {"gone.tga", "cannot read from file."},
-             {"gone.gif", "OLE image loading: Can't open file."},
-             {"gone.exr", "cannot open EXR file"}}) {
-        if (registry.canLoad(name)) { // not EXR without its library
-            const std::string path = dir.file(name), pipe = dir.file("pipe-" + name); // clang 14 cannot capture a structured binding
-            EXPECT_EQ(imageError([&] { registry.loadImage(path, oxSize()); }), message + reason);
-            ASSERT_EQ(mkfifo(pipe.c_str(), 0644), 0);
-            EXPECT_EQ(imageError([&] { registry.loadImage(pipe, oxSize()); }), message + " (not a regular file)");
-            unlink(pipe.c_str());
-        }
-    }
-    // The JPEG transformation's reason is its own test's.
-    const std::string error = imageError([&] { registry.transformFile(dir.file("gone.png"), transformOf(0, "x")); });
-    EXPECT_NE(error.find(reason), std::string::npos) << error;
-    EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
 }
