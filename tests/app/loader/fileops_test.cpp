@@ -65,16 +65,6 @@ TEST(LoaderFileOperations, RotationsRewriteTheJpegAndReloadPictureAndThumbnail)
     EXPECT_EQ(changed, std::vector<std::string>{picture});
     ASSERT_TRUE(cache.find(picture, 128));
     EXPECT_EQ(cache.find(picture, 128)->image->size(), oxSize(32, 64));
-
-    // A file the handler cannot rewrite: reported, nothing reloaded.
-    const std::string damaged = dir.file("damaged.jpg");
-    ASSERT_TRUE(writeFile(damaged, "\xFF\xD8\xFF\xDB broken"));
-    const int fills = int(rig.fill.calls().size());
-    rig.loader->transformPicture(damaged, quarter);
-    ASSERT_TRUE(rig.idle());
-    ASSERT_EQ(rig.failures().size(), 1u);
-    EXPECT_EQ(rig.failures()[0].at(0).name, damaged);
-    EXPECT_EQ(int(rig.fill.calls().size()), fills);
 }
 
 TEST(LoaderFileOperations, ConversionScalesSavesAndAlwaysNotifies)
