@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <climits>
 #include <map>
 #include <numeric>
 #include <random>
@@ -119,16 +118,6 @@ TEST(LoaderCommandQueue, LoadsAndUnloadsReplaceEachOtherFileOperationsStayRemova
     EXPECT_TRUE(r.resetCountersWhenEmpty());
     EXPECT_EQ(r.queuedCount() + r.doneCount(), 0);
     EXPECT_FALSE(r.resetCountersWhenEmpty());
-}
-
-TEST(ConversionSize, PercentagesSizesAndAspectRatio)
-{
-    EXPECT_EQ(conversionSide(3000, 0, 4000, 800), 600); // 800, 0 keeps the aspect ratio
-    EXPECT_EQ(conversionSide(4000, 0, 3000, 0), 4000);  // 0, 0 keeps the size
-    EXPECT_EQ(conversionSide(3, -50, 333, -50), 1);     // integer division
-    // Extreme requests neither overflow nor wrap round to small sizes.
-    EXPECT_EQ(conversionSide(60000, INT_MIN, 60000, 0), INT_MAX);
-    EXPECT_EQ(conversionSide(60000, 0, 1, INT_MAX), INT_MAX);
 }
 
 TEST(BGTextureLoader, AcquirePrefetchesTheNeighboursAndUnloadsEveryOtherPictureNotInUseNeverOneInUse)

@@ -3,6 +3,7 @@
 
 #include "app/prepare/thumbnail.h"
 
+#include <climits>
 #include <sys/stat.h>
 
 namespace {
@@ -69,6 +70,13 @@ TEST(LoaderFileOperations, RotationsRewriteTheJpegAndReloadPictureAndThumbnail)
 
 TEST(LoaderFileOperations, ConversionScalesSavesAndAlwaysNotifies)
 {
+    EXPECT_EQ(conversionSide(3000, 0, 4000, 800), 600); // 800, 0 keeps the aspect ratio
+    EXPECT_EQ(conversionSide(4000, 0, 3000, 0), 4000);  // 0, 0 keeps the size
+    EXPECT_EQ(conversionSide(3, -50, 333, -50), 1);     // integer division
+    // Extreme requests neither overflow nor wrap round to small sizes.
+    EXPECT_EQ(conversionSide(60000, INT_MIN, 60000, 0), INT_MAX);
+    EXPECT_EQ(conversionSide(60000, 0, 1, INT_MAX), INT_MAX);
+
     FileRig rig;
     writeJpeg(rig.picture, 400, 300);
     ASSERT_TRUE(rig.loader->setLogging(true));
