@@ -105,15 +105,9 @@ TEST_F(Exr, TheDataWindowBecomesThePictureBadWindowsSizesAndFilesAreRefused)
         EXPECT_EQ(loadError(f, junk, load).rfind("cannot open EXR file: ", 0), 0u);
 }
 
-// The channels and the comment come back as the round trip test shows.
-TEST_F(Exr, SavingKeepsTheRangeUnlessToneMappingIsAlwaysAndAWriteTheLibraryCannotFinishChangesNothing)
+// The channels, the comment and the range come back as the round trip test shows (unmapped: the tone mapping's).
+TEST_F(Exr, AWriteTheLibraryCannotFinishChangesNothing)
 {
-    oxToneMapping mapping;
-    mapping.mode = TM_HDR_ONLY, mapping.whitePoint = 4.0f;
-    oxExrHandler(oxExrLibrary::process())
-        .saveImage(*imageOf<oxColourHalf>(1, 1, [](uint32_t, uint32_t) { return oxColourHalf(4.0f, 2.0f, 1.0f, 1.0f); }), f,
-                   mapping);
-    EXPECT_EQ(load(f)->at(0, 0).r.toFloat(), 4.0f);
     ASSERT_TRUE(writeFile(f, "the old file"));
     // The disk is full after 64 KB: a file-size limit fails every write
     // beyond it, also those the library makes while closing the file.
