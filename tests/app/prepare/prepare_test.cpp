@@ -8,9 +8,7 @@
 
 #include "oxengine/core/errors.h"
 #include "oxengine/image/half.h"
-#include "oxengine/image/handler.h"
-#include "oxengine/storage/files.h"
-#include "support/testsupport.h"
+#include "tests/app/apptest.h"
 
 #include <gtest/gtest.h>
 
@@ -139,7 +137,7 @@ TEST(PictureDescription, SizesTextsNotesAndTransparency)
     EXPECT_TRUE(hasTransparency(*half));
 }
 
-TEST(SampleStatistics, HalfPicturesCountVisibleFiniteValuesOnly)
+TEST(SampleStatistics, HalfPicturesCountVisibleFiniteValuesOnlyAndSumExactly)
 {
     const float inf = std::numeric_limits<float>::infinity();
     auto image = imageOf<oxColourHalf>(3, 2, [](uint32_t, uint32_t) {
@@ -174,22 +172,18 @@ TEST(SampleStatistics, HalfPicturesCountVisibleFiniteValuesOnly)
     measureSamples(*oxImageUInt16::create(2, 2), integer);
     EXPECT_EQ(std::tuple(integer.hdr, integer.minValue, integer.maxValue, integer.midValue),
               std::tuple(true, 0.0f, 1.0f, 0.3f));
-}
 
-// 12.6 million values: a single-precision running sum would drift far from 0.3.
-TEST(SampleStatistics, MeanOfALargePictureIsExact)
-{
-    auto image = imageOf<oxColourHalf>(2048, 2048, [](uint32_t, uint32_t) {
+    // 12.6 million values: a single-precision running sum would drift far from 0.3.
+    auto large = imageOf<oxColourHalf>(2048, 2048, [](uint32_t, uint32_t) {
         return oxColourHalf(0.3f, 0.3f, 0.3f, 1.0f);
     });
-    image->at(7, 9) = oxColourHalf(0.3f, 0.3f, 8.0f, 1.0f);
-    LoadedPicture picture;
-    measureSamples(*image, picture);
+    large->at(7, 9) = oxColourHalf(0.3f, 0.3f, 8.0f, 1.0f);
+    LoadedPicture measured;
+    measureSamples(*large, measured);
     const double v = double(oxHalf(0.3f).toFloat()), n = 2048.0 * 2048.0 * 3.0;
-    EXPECT_NEAR(picture.midValue, (v * (n - 1) + 8.0) / n, 1e-6);
-    EXPECT_FLOAT_EQ(picture.maxValue, 8.0f);
+    EXPECT_NEAR(measured.midValue, (v * (n - 1) + 8.0) / n, 1e-6);
+    EXPECT_FLOAT_EQ(measured.maxValue, 8.0f);
 }
-
 
 namespace {
 
@@ -202,9 +196,7 @@ struct MakeThumbnail : testing::Test {
 
     void SetUp() override
     {
-        auto image = imageOf<oxColour>(1600, 1200, [](uint32_t x, uint32_t y) { return oxColour(uint8_t(x), uint8_t(y), 90); });
-        image->setComponents(3);
-        oxImageRegistry::instance().saveImage(*image, jpeg, oxToneMapping::neutral());
+        writePicture(jpeg, 1600, 1200, [](uint32_t x, uint32_t y) { return oxColour(uint8_t(x), uint8_t(y), 90); });
         setMTime(1700000000);
     }
     void setMTime(time_t seconds)
@@ -256,7 +248,7 @@ TEST_F(MakeThumbnail, DecodedOnceFittedFoundInTheCacheRemadeWhenChanged)
 }
 
 // The start picture's decode begun before the window: handed over once, to the picture it was begun for.
-TEST_F(HeadStart, HandsItsDecodeOnlyToTheFileAndSizeItWasStartedFor)
+TEST_F(HeadStart, HandsItsDecodeOnlyToItsFileAndSizeStopsWhenCancelledThrowsWhatItsDecodeThrew)
 {
     struct Case {
         std::string file;
@@ -281,10 +273,8 @@ TEST_F(HeadStart, HandsItsDecodeOnlyToTheFileAndSizeItWasStartedFor)
                                           oxToneMapping::neutral());
     startFirstLookDecode(head, png, cover.width, cover.height);
     EXPECT_FALSE(head.take(png, box));
-}
 
-TEST_F(HeadStart, CancelledWaitStopsTheDecodeABrokenPictureThrowsWhatItsDecodeThrew)
-{
+    // A cancelled wait stops the decode; a broken picture throws what its decode threw.
     DecodeHeadStart cancelled;
     startFirstLookDecode(cancelled, jpeg, cover.width, cover.height);
     oxCancelToken cancel;
@@ -295,7 +285,7 @@ TEST_F(HeadStart, CancelledWaitStopsTheDecodeABrokenPictureThrowsWhatItsDecodeTh
     ASSERT_TRUE(writeFile(jpeg, std::string("\xFF\xD8\xFF\xE0 not a picture after all", 28)));
     const std::string direct = thrownMessage([&] { oxImageRegistry::instance().loadImage(jpeg, oxLoadOptions(box)); });
     ASSERT_FALSE(direct.empty());
-    DecodeHeadStart head;
-    startFirstLookDecode(head, jpeg, cover.width, cover.height);
-    EXPECT_EQ(thrownMessage([&] { head.take(jpeg, box); }), direct);
+    DecodeHeadStart broken;
+    startFirstLookDecode(broken, jpeg, cover.width, cover.height);
+    EXPECT_EQ(thrownMessage([&] { broken.take(jpeg, box); }), direct);
 }

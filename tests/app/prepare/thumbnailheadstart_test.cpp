@@ -3,8 +3,7 @@
 #include "app/prepare/thumbnail.h"
 #include "app/prepare/thumbnailheadstart.h"
 
-#include "oxengine/image/handler.h"
-#include "support/testsupport.h"
+#include "tests/app/apptest.h"
 
 #include <gtest/gtest.h>
 
@@ -14,17 +13,14 @@
 #include <mutex>
 #include <thread>
 
-TEST(ThumbnailHeadStart, MakesEveryFileUntilHandedOverThenOnlyFinishesTheOneInHand)
+TEST(ThumbnailHeadStart, MakesEveryFileUntilHandedOverThenOnlyFinishesTheOneInHandAndShowsThemInOrder)
 {
     TempDir dir;
     auto cache = std::make_shared<const oxThumbnailCache>(dir.file("thumbnails"), "pictavo-test");
     std::vector<std::string> files;
-    for (int i = 0; i < 6; ++i) {
-        auto image = imageOf<oxColour>(640, 480, [i](uint32_t x, uint32_t y) { return oxColour(uint8_t(x + i), uint8_t(y), 90); });
-        image->setComponents(3);
-        files.push_back(dir.file("p" + std::to_string(i) + ".jpg"));
-        oxImageRegistry::instance().saveImage(*image, files.back(), oxToneMapping::neutral());
-    }
+    for (int i = 0; i < 6; ++i)
+        files.push_back(writePicture(dir.file("p" + std::to_string(i) + ".jpg"), 640, 480,
+                                     [i](uint32_t x, uint32_t y) { return oxColour(uint8_t(x + i), uint8_t(y), 90); }));
     const auto cached = [&](const std::string& file) { return findCachedThumbnail(*cache, file, 128).has_value(); };
     const auto count = [&] { return std::count_if(files.begin(), files.end(), cached); };
     // Handed over before the file is taken, while it is made or after: in
@@ -56,24 +52,14 @@ TEST(ThumbnailHeadStart, MakesEveryFileUntilHandedOverThenOnlyFinishesTheOneInHa
     }
     for (const std::string& file : files)
         EXPECT_TRUE(cached(file)) << file;
-}
 
-// Shown as they come: a hand-over waits for the whole list and for the cache write of its file, unless the
-// head start was released; then nothing more is taken.
-TEST(ThumbnailHeadStart, WithAShowerTheWholeListComesFirstUnlessReleased)
-{
-    TempDir dir;
-    auto cache = std::make_shared<const oxThumbnailCache>(dir.file("thumbnails"), "pictavo-test");
-    std::vector<std::string> files;
-    for (int i = 0; i < 4; ++i) {
-        auto image = imageOf<oxColour>(320, 240, [i](uint32_t x, uint32_t y) { return oxColour(uint8_t(x * i), uint8_t(y), 0); });
-        image->setComponents(3);
-        files.push_back(dir.file("p" + std::to_string(i) + ".jpg"));
-        oxImageRegistry::instance().saveImage(*image, files.back(), oxToneMapping::neutral());
-    }
+    // Shown as they come: a hand-over waits for the whole list and for the cache write of its file, unless the
+    // head start was released; then nothing more is taken.
     files.push_back(dir.file("missing.jpg"));
     using Shown = std::vector<std::pair<size_t, bool>>; // index, with an image
     for (bool released : {false, true}) {
+        for (const std::string& file : files)
+            cache->forget(file);
         std::mutex mutex;
         Shown shown;
         std::atomic<bool> gate{!released}, entered{false};
@@ -94,7 +80,7 @@ TEST(ThumbnailHeadStart, WithAShowerTheWholeListComesFirstUnlessReleased)
             gate = true;
             if (!released) {
                 std::lock_guard<std::mutex> lock(mutex);
-                EXPECT_EQ(shown, (Shown{{0, true}, {1, true}, {2, true}, {3, true}, {4, false}}));
+                EXPECT_EQ(shown, (Shown{{0, true}, {1, true}, {2, true}, {3, true}, {4, true}, {5, true}, {6, false}}));
                 EXPECT_TRUE(findCachedThumbnail(*cache, files[0], 128));
             }
         }

@@ -15,7 +15,7 @@ template <class T> T grey(float v)
 
 } // namespace
 
-TEST(Conversion, FloatAndHalfToIntegersAtTheBoundariesAndIntegersToFloatHalfAndEachOther)
+TEST(Conversion, FloatAndHalfToIntegersAtTheBoundariesIntegersToFloatHalfAndEachOtherRowsAsPixels)
 {
     // The same result from a float channel and from a half channel (all exact in half).
     struct Case {
@@ -56,10 +56,7 @@ TEST(Conversion, FloatAndHalfToIntegersAtTheBoundariesAndIntegersToFloatHalfAndE
     EXPECT_EQ(oxColour(oxColourFloat(-1.0f, NaN, 0.25f, 2.0f)), oxColour(0, 0, 64, 255));
     EXPECT_EQ(oxColour(oxColourValue(oxColourHalf(0.5f, 0.5f, 0.5f, 1.0f))), oxColour(128, 128, 128, 255));
     EXPECT_EQ(oxColour(oxColourValue(oxColourUInt16(0xabcd, 0, 0, 0xffff))), oxColour(0xab, 0, 0, 0xff));
-}
 
-TEST(Conversion, RowsMatchSinglePixels)
-{
     // Every half value, byte and 16-bit value, and random floats with
     // specials, through the row converters of every pair of types.
     std::vector<oxColourHalf> halves(16384);

@@ -51,7 +51,7 @@ const FakeHandler& fake(const oxImageRegistry& r, size_t i)
 
 } // namespace
 
-TEST(ImageRegistry, ProcessRegistryChoosesByExtension)
+TEST(ImageRegistry, ProcessRegistryChoosesByExtensionAndRefusesMissingFilesAndPipesWithTheReason)
 {
     const oxImageRegistry& registry = oxImageRegistry::instance();
     for (const char* name : {"a.JPG", "a.jpeg", "A.Jpeg", "/x/PHOTO.JPEG", ".jpg", "a.TGA", "b.png", "c.Gif", "d.bmp"})
@@ -69,49 +69,11 @@ TEST(ImageRegistry, ProcessRegistryChoosesByExtension)
     } catch (const oxImageException& e) {
         EXPECT_EQ(e.getMessage(), "file \"x.psd\": cannot transform this image");
     }
-}
 
-TEST(ImageRegistry, FirstHandlerServesLoadsAreReducedToTheMaximumAndTransformsNeedASaver)
-{
-    auto registry = registryOf(std::make_unique<FakeHandler>(true), std::make_unique<FakeHandler>(true));
-    registry.saveImage(*registry.loadImage("x.fake", oxSize()), "x.fake", oxToneMapping::neutral());
-    EXPECT_EQ(fake(registry, 0).loads + fake(registry, 0).saves, 2);
-    EXPECT_EQ(fake(registry, 1).loads + fake(registry, 1).saves, 0);
-    auto empty = registryOf(std::make_unique<FakeHandler>(true, oxSize(0, 0)));
-    EXPECT_EQ(imageError([&] { empty.loadImage("x.fake", oxSize()); }), "unsupported image file type");
-
-    // JPEG decodes at 1/2, 1/4 or 1/8 itself and the registry reduces the rest (every n-th pixel: the reduced
-    // copy's test).
-    TempDir dir;
-    const std::string file = dir.file("4000x3000.jpg");
-    auto source = oxImageUInt8::create(4000, 3000);
-    source->fill(oxColour(200, 100, 50));
-    source->saveToFile(file, oxToneMapping::neutral());
-    const oxImageRegistry& process = oxImageRegistry::instance();
-    auto quarter = process.loadImage(file, oxSize(1000, 1000));
-    EXPECT_EQ(quarter->size(), oxSize(1000, 750));
-    EXPECT_EQ(quarter->reduction(), 4);
-    auto small = process.loadImage(file, oxSize(300, 300)); // 1/8, then halved
-    EXPECT_EQ(small->size(), oxSize(250, 187));
-    EXPECT_EQ(small->reduction(), 16);
-    EXPECT_EQ(process.loadImage(file, oxSize(1400, 0))->size(), oxSize(1000, 750)); // factor 3: 1/4
-
-    // The generic transformation passes over a handler that cannot save. A handler's own transformation is the
-    // PNG comment tests', the generic way on a real file the TGA tests', no way at all the GIF handler's test.
-    oxFilename::initialize();
-    auto generic = registryOf(std::make_unique<FakeHandler>(false), std::make_unique<FakeHandler>(true));
-    generic.transformFile("a.fake", {});
-    EXPECT_EQ(fake(generic, 0).loads, 0);
-    EXPECT_EQ(std::tuple(fake(generic, 1).loads, fake(generic, 1).saves, fake(generic, 1).transforms), std::tuple(1, 1, 0));
-}
-
-// A missing file must not read as a damaged one, and a named pipe under a
-// picture's name must not block: every handler says why, nothing is created.
-TEST(ImageRegistry, MissingFilesAndPipesAreRefusedWithTheReason)
-{
+    // A missing file must not read as a damaged one, and a named pipe under a picture's name must not block:
+    // every handler says why, nothing is created.
     TempDir dir;
     const std::string reason = " (" + oxSystemErrorText(ENOENT) + ")";
-    const oxImageRegistry& registry = oxImageRegistry::instance();
     for (const auto& [name, message] : std::initializer_list<std::pair<std::string, std::string>>{
              {"gone.jpg", "cannot open file."},
              {"gone.png", "decompression failed."},
@@ -130,4 +92,33 @@ TEST(ImageRegistry, MissingFilesAndPipesAreRefusedWithTheReason)
     const std::string error = imageError([&] { registry.transformFile(dir.file("gone.png"), transformOf(0, "x")); });
     EXPECT_NE(error.find(reason), std::string::npos) << error;
     EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
+}
+
+TEST(ImageRegistry, FirstHandlerServesLoadsAreReducedToTheMaximumAndTransformsNeedASaver)
+{
+    auto registry = registryOf(std::make_unique<FakeHandler>(true), std::make_unique<FakeHandler>(true));
+    registry.saveImage(*registry.loadImage("x.fake", oxSize()), "x.fake", oxToneMapping::neutral());
+    EXPECT_EQ(fake(registry, 0).loads + fake(registry, 0).saves, 2);
+    EXPECT_EQ(fake(registry, 1).loads + fake(registry, 1).saves, 0);
+    auto empty = registryOf(std::make_unique<FakeHandler>(true, oxSize(0, 0)));
+    EXPECT_EQ(imageError([&] { empty.loadImage("x.fake", oxSize()); }), "unsupported image file type");
+
+    // JPEG decodes at 1/2, 1/4 or 1/8 itself (its scale choice: the JPEG and first-look tests) and the registry
+    // reduces the rest (every n-th pixel: the reduced copy's test).
+    TempDir dir;
+    const std::string file = dir.file("4000x3000.jpg");
+    auto source = oxImageUInt8::create(4000, 3000);
+    source->fill(oxColour(200, 100, 50));
+    source->saveToFile(file, oxToneMapping::neutral());
+    auto small = oxImageRegistry::instance().loadImage(file, oxSize(300, 300)); // 1/8, then halved
+    EXPECT_EQ(small->size(), oxSize(250, 187));
+    EXPECT_EQ(small->reduction(), 16);
+
+    // The generic transformation passes over a handler that cannot save. A handler's own transformation is the
+    // PNG comment tests', the generic way on a real file the TGA tests', no way at all the GIF handler's test.
+    oxFilename::initialize();
+    auto generic = registryOf(std::make_unique<FakeHandler>(false), std::make_unique<FakeHandler>(true));
+    generic.transformFile("a.fake", {});
+    EXPECT_EQ(fake(generic, 0).loads, 0);
+    EXPECT_EQ(std::tuple(fake(generic, 1).loads, fake(generic, 1).saves, fake(generic, 1).transforms), std::tuple(1, 1, 0));
 }

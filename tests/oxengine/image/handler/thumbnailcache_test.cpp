@@ -29,7 +29,7 @@ struct ThumbnailCache : testing::Test {
 
 } // namespace
 
-TEST_F(ThumbnailCache, NamesFollowTheStandard)
+TEST_F(ThumbnailCache, NamedAsTheStandardSaysReadByGdkPixbufWithItsKeysAndAnotherProgramsIsUsed)
 {
     // The standard's own example: the MD5 of the URI.
     EXPECT_EQ(oxThumbnailCache::fileNameOf("file:///home/jens/photos/me.png"), "c6ee772d9e49320e97ec29a7eb5b1697.png");
@@ -39,10 +39,7 @@ TEST_F(ThumbnailCache, NamesFollowTheStandard)
     for (const auto& [edge, folder] : folders)
         EXPECT_STREQ(oxThumbnailCache::sizeFolder(edge), folder) << edge;
     EXPECT_EQ(oxThumbnailCache::folderEdge(200), 256);
-}
 
-TEST_F(ThumbnailCache, StoredThumbnailIsReadByGdkPixbufWithItsKeysAndAnotherProgramsIsUsed)
-{
     setMTime(picture, 1700000000);
     ASSERT_TRUE(cache.store(picture, 256, *thumb, oxSize(1600, 1200), "Grüße", stamp()));
     const std::string path = cache.thumbnailPath(picture, 256);

@@ -82,7 +82,7 @@ TEST_F(JpegTransform, MatchesJpegtranForEveryTurn)
     EXPECT_GT(refused, 30);
 }
 
-TEST_F(JpegTransform, CommentOnlyRewriteIsLossless)
+TEST_F(JpegTransform, CommentOnlyRewriteIsLosslessATurnKeepsTheFilesAttributesAndAllMarkersButOldComments)
 {
     for (const char* options : {"-sample 2x2", "-sample 2x1 -progressive", "-grayscale"}) {
         ASSERT_FALSE(makePicture(file, 70, 45, options).empty());
@@ -98,12 +98,9 @@ TEST_F(JpegTransform, CommentOnlyRewriteIsLossless)
     transform(file, {});
     transform(file, transformOf(4));
     EXPECT_TRUE(readFile(file) == before);
-}
 
-// A turn keeps the file's date to the nanosecond and its permissions; with a new comment, all markers but
-// the old comments (copying them all is the jpegtran comparison above).
-TEST_F(JpegTransform, ATurnKeepsTheFilesAttributesAndAllMarkersButTheOldComments)
-{
+    // A turn keeps the file's date to the nanosecond and its permissions; with a new comment, all markers but
+    // the old comments (copying them all is the jpegtran comparison above).
     const struct timespec past[2] = {{1000000000, 123456789}, {1000000000, 123456789}};
     const std::string source = dir.file("source.jpg"), reference = dir.file("ref.jpg");
     ASSERT_TRUE(writeFile(file, makePicture(source, 64, 48, "-sample 2x2")));

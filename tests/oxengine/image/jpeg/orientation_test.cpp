@@ -36,8 +36,19 @@ int tagOf(const std::string& jpeg)
 
 } // namespace
 
-TEST_F(ExifOrientation, EveryOrientationLoadsUpright)
+// The tag's reader takes well-formed data only.
+TEST_F(ExifOrientation, ReaderRejectsMalformedDataAndEveryOrientationLoadsUpright)
 {
+    const std::string good = exifOrientation(6, false).data;
+    EXPECT_EQ(orientationOf(good), 6);
+    for (size_t cut = 0; cut < ORIENTATION_AT + 2; ++cut)
+        EXPECT_EQ(orientationOf(good.substr(0, cut)), 0) << cut;
+    for (const auto& [at, value] : {std::pair{size_t(18), 4}, {ORIENTATION_AT, 9}}) { // LONG, not SHORT; beyond 8
+        std::string bad = good;
+        bad[at] = char(value);
+        EXPECT_EQ(orientationOf(bad), 0) << at;
+    }
+
     // 64 x 48, four flat quadrants that JPEG keeps close to their colours.
     const oxColour quadrant[4] = {{220, 30, 30, 255}, {30, 200, 40, 255}, {40, 40, 210, 255}, {230, 230, 40, 255}};
     const auto reference =
@@ -97,17 +108,4 @@ TEST_F(ExifOrientation, TurnMatchesJpegtranAndResetsTheTagOrTheTagAloneTakesATur
     EXPECT_EQ(djpeg(file), pixels);
     oxJpegHandler().transformFile(file, transformOf(0, "x"));
     EXPECT_EQ(tagOf(readFile(file)), 3);
-}
-
-TEST_F(ExifOrientation, ReaderRejectsMalformedData)
-{
-    const std::string good = exifOrientation(6, false).data;
-    EXPECT_EQ(orientationOf(good), 6);
-    for (size_t cut = 0; cut < ORIENTATION_AT + 2; ++cut)
-        EXPECT_EQ(orientationOf(good.substr(0, cut)), 0) << cut;
-    for (const auto& [at, value] : {std::pair{size_t(18), 4}, {ORIENTATION_AT, 9}}) { // LONG, not SHORT; beyond 8
-        std::string bad = good;
-        bad[at] = char(value);
-        EXPECT_EQ(orientationOf(bad), 0) << at;
-    }
 }

@@ -210,8 +210,10 @@ TEST_F(Png, DamagedAndHugeFilesAreRefusedBeforeAllocation)
               0);
 }
 
-// Pixels, depth, clamping and colour type of every image type come back as the round trip test shows; here the text chunks.
-TEST_F(Png, SavedTitleChunkFollowsTheComment)
+// Pixels, depth, clamping and colour type of every image type come back as the round trip test shows; here
+// the text chunks. A comment edit keeps every byte but the comment chunks; a rotation, nothing to change or
+// damage leave the file as it was.
+TEST_F(Png, SavedTitleFollowsTheCommentAnEditReplacesOnlyTheCommentChunksAnythingElseLeavesTheFile)
 {
     const auto saved = [&](const oxImage& image) {
         oxPngHandler().saveImage(image, f, oxToneMapping::neutral());
@@ -231,12 +233,7 @@ TEST_F(Png, SavedTitleChunkFollowsTheComment)
     ASSERT_TRUE(writeFile(f, "old"));
     EXPECT_EQ(imageError([&] { oxPngHandler().saveImage(oxImageUInt8(), f, oxToneMapping::neutral()); }), "compression failed.");
     EXPECT_EQ(readFile(f), "old");
-}
 
-// A comment edit keeps every byte but the comment chunks; a rotation, nothing to change or damage leave the
-// file as it was.
-TEST_F(Png, CommentEditReplacesOnlyTheCommentChunksAndAnythingElseLeavesTheFileUntouched)
-{
     oxFilename::initialize();
     const Chunks original = richFile();
     const std::string bytes = file(original);

@@ -63,7 +63,7 @@ TEST_F(Tga, EveryOriginLoadsUprightPastTheIdFieldAndAColourMap)
     EXPECT_EQ(load(f)->at(1, 0), filePixel(7, false));
 }
 
-TEST_F(Tga, RunLengthPacketsFillThePictureAndStopAtItsEnd)
+TEST_F(Tga, RunLengthPacketsFillThePictureAndStopAtItsEndWhatCannotBeShownIsRefusedWithAMessage)
 {
     const oxColour a = filePixel(1, true), b = filePixel(2, true), c = filePixel(3, true), black(0, 0, 0, 255);
     // A run of 3 across the row end, 2 literal pixels, then a run that
@@ -88,10 +88,8 @@ TEST_F(Tga, RunLengthPacketsFillThePictureAndStopAtItsEnd)
     EXPECT_EQ(imageError([&] { oxImageRegistry::instance().transformFile(f, transformOf(1)); }),
               "The file is damaged (the file ends early) and is not rewritten.");
     EXPECT_EQ(readFile(f), cut);
-}
 
-TEST_F(Tga, RefusesWhatItCannotShowWithAMessage)
-{
+    // What cannot be shown is refused with a message.
     const std::string endsEarly = "the TGA file ends before its last pixel.";
     // An uncompressed file shorter than its pixels would show whatever the memory held.
     for (const auto& [bytes, message] : std::initializer_list<std::pair<std::string, std::string>>{
