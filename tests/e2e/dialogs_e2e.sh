@@ -1,8 +1,13 @@
 #!/bin/bash
 # Copy and convert through the real menus and dialogs, driven by keys (a move and its rescan: the dialog and
-# loader tests).
+# loader tests); a name typed beyond Latin-1 (a Greek layout, keys xdotool maps, a dead key).
 source "$(dirname "$0")/lib.sh"
 command -v identify >/dev/null || { echo "missing identify"; exit 1; }
+
+# The layout is the display's, shared with the other scripts: put it back.
+layout=$(setxkbmap -query 2>/dev/null | sed -n 's/^layout: *//p')
+restore_layout() { [ -n "$layout" ] && setxkbmap "$layout"; }
+trap 'restore_layout; cleanup' EXIT
 
 sheet_geometry
 W=$sw
@@ -33,7 +38,8 @@ picture "$p/b.jpg" '#00b000' '#e0e000' 400 300
 picture "$p/c.jpg" '#c000c0' '#00c0c0' 320 240
 mkdir -p "$p/out"
 
-start -thumbnails "$p" || exit 1
+# The compose table a UTF-8 locale has, whatever the locale here.
+XCOMPOSEFILE=/usr/share/X11/locale/en_US.UTF-8/Compose start -thumbnails "$p" || exit 1
 sleep 1
 
 # Copy two: in the tree Right opens the folder, Down goes to "out", Enter chooses it.
@@ -66,6 +72,26 @@ for n in a b c; do
     check "batch TGA: $n" eventually format_is "$p/out/$n.tga" TGA
 done
 check "batch TGA: b keeps its size" test "$(dims "$p/out/b.tga")" = "TGA 400x300"
+
+# Copy one under a typed name; the name field has the focus, its text selected.
+select_cells 0
+menu 0 6
+greek=
+if setxkbmap gr 2>/dev/null; then
+    greek=Ω
+    sleep 0.3
+    key Greek_OMEGA
+    restore_layout
+    sleep 0.3
+fi
+LC_ALL=C.UTF-8 xdotool type --delay 60 "Жж"
+LC_ALL=C.UTF-8 xdotool type --delay 60 "é"
+key dead_acute e
+typed ".jpg"
+key Return
+wanted="${greek}Жжéé.jpg"
+check "copied as $wanted" eventually cmp -s "$p/a.jpg" "$p/$wanted" || ls "$p"
+[ -n "$greek" ] || echo "note: no Greek layout on this display, only the mapped keys were typed"
 
 # "Save as..." in the single view: its menu's fourth entry.
 key t
