@@ -167,7 +167,7 @@ TEST_F(DialogTasks, CopyMoveRescansOnlyWhenTheListChangesAndAsksAboutExistingTar
                            "end", "begin", "end", "begin", "copy " + a + " " + a + " 223", "end"}));
 }
 
-// Typing over the proposed name and Enter: dialogs_e2e.
+// Typing over the proposed name and Enter: thumbnails_e2e.
 TEST_F(DialogTasks, EscapeEndsTheCopyMoveDialogWithoutSendingAnything)
 {
     CopyMoveTask task = copyTask(true, {dir.file("a.jpg")});
@@ -183,7 +183,7 @@ TEST_F(DialogTasks, ConversionDialogLinksItsFieldsAndReadsItsTexts)
     EXPECT_EQ(ConversionDialog(false).fileNameEdit(), nullptr);
     EXPECT_FALSE(d.keepAspectBox()->isEnabled());
     EXPECT_FALSE(d.sizeRow()->isEnabled());
-    // The boxes enabling the fields and a percentage for both sides: dialogs_e2e. Pixels leave the other side
+    // The boxes enabling the fields and a percentage for both sides: thumbnails_e2e. Pixels leave the other side
     // to the aspect ratio.
     d.resizeBox()->setChecked(true);
     d.onCommand(CMD_CONVERT_RESIZE);
