@@ -14,6 +14,7 @@
 #include "oxengine/gui/progressbar.h"
 #include "support/gltest.h"
 #include "tests/app/apptest.h"
+#include "tests/oxengine/gui/guitest.h"
 
 #include <GL/gl.h>
 #include <gtest/gtest.h>
@@ -184,18 +185,12 @@ TEST_F(SheetGL, ProgressBarShowsTheLoaderProgressInTheBottomRightCorner)
     EXPECT_TRUE(p.near(filled - 3, y, white, 10));
     EXPECT_FALSE(p.near(filled + 3, y, white, 10)) << "70 % of the track still to go";
     {
-        // The bar's widgets ask the running application for frames.
-        struct CountingApp : oxGLUTApplication {
-            CountingApp() { theApplication = this; }
-            ~CountingApp() override { theApplication = nullptr; }
-            void postRedisplay() override { ++posted; }
-            int posted = 0;
-        } running;
+        GuiTestApp running; // the bar's widgets ask the running application for frames
         thumbnails.progressNow = {4, 10};
         view.drawView(1);
         view.drawView(1);
         EXPECT_EQ(bar.getValue(), 4);
-        EXPECT_EQ(running.posted, 0) << "a frame showing new progress asks for no other: it would never rest";
+        EXPECT_EQ(running.redisplays, 0) << "a frame showing new progress asks for no other: it would never rest";
     }
 
     thumbnails.progressNow = {};
