@@ -116,13 +116,15 @@ TEST_F(SheetGL, PicturesAreUprightUndistortedAndNeverEnlarged)
             << probe.x << "," << probe.y << " is " << p.text(probe.x, probe.y);
 }
 
-TEST_F(SheetGL, BrokenThumbnailShowsItsMarkAndSelectionIsVeiled)
+TEST_F(SheetGL, BrokenThumbnailShowsItsMarkSelectionIsVeiledAndLongCaptionsStopAtTheCellEdge)
 {
     LoadedPicture broken; // made, but without tiles
     broken.note = "[Error while loading: damaged]";
     cell(&broken, 0, 0);
     cell(nullptr, 150, 0, true); // not made yet, selected
+    cell(nullptr, 0, 200, false, {"a_very_long_file_name_that_goes_on_and_on_and_on.jpg"});
     const GLFrame p(W, H);
+    glSaveArtifact("thumbnails_marks", W, H);
     const int marked = p.count(nearColour(colours.broken(), 2), {0, 0, 128, 128});
     EXPECT_GT(marked, 200) << "the mark is plainly visible";
     EXPECT_LT(marked, 128 * 128 / 4) << "and leaves the square's colour around it";
@@ -131,14 +133,7 @@ TEST_F(SheetGL, BrokenThumbnailShowsItsMarkAndSelectionIsVeiled)
     const oxColour c = colours.cell();
     auto veiled = [](int under, int red) { return uint8_t((red * 80 + under * (255 - 80)) / 255); };
     EXPECT_TRUE(p.near(214, 64, oxColour(veiled(c.r, 255), veiled(c.g, 0), veiled(c.b, 0)), 3)) << p.text(214, 64);
-}
-
-TEST_F(SheetGL, LongCaptionsStopAtTheCellEdge)
-{
-    cell(nullptr, 0, 0, false, {"a_very_long_file_name_that_goes_on_and_on_and_on.jpg"});
-    const GLFrame p(W, H);
-    glSaveArtifact("thumbnails_caption", W, H);
-    const PixelRect caption{0, 128 - 17, 128, 17}, beside{128, 128 - 17, 172, 17};
+    const PixelRect caption{0, 200 + 128 - 17, 128, 17}, beside{128, 200 + 128 - 17, 172, 17};
     EXPECT_GT(p.count([](int r, int, int) { return r > 120; }, caption), 50) << "glyph pixels, white on dark";
     EXPECT_EQ(p.count([](int r, int g, int b) { return r + g + b > 0; }, beside), 0);
 }
