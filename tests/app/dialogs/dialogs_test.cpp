@@ -121,12 +121,11 @@ protected:
 
 } // namespace
 
-TEST_F(DialogTasks, CopyMoveDialogLabelsTitleAndFileNameFieldFollowTheCount)
+// A name field for one picture only: thumbnails_e2e types into it, and walks the tree of a copy of two.
+TEST_F(DialogTasks, CopyMoveDialogLabelsAndSizeFollowTheCountAndTheWindow)
 {
-    CopyMoveDialog one(1, true), two(2, true), moving(3, false);
-    EXPECT_NE(one.fileNameEdit(), nullptr);
+    CopyMoveDialog two(2, true), moving(3, false);
     EXPECT_EQ(two.label()->getText(), "Copy 2 images to this folder:");
-    EXPECT_EQ(two.fileNameEdit(), nullptr);
     EXPECT_EQ(moving.label()->getText(), "Move 3 images to this folder:");
     // At least half the window wide, 70 % of it high, inside it.
     EXPECT_GE(two.getSize().width, 512);
@@ -167,7 +166,7 @@ TEST_F(DialogTasks, CopyMoveRescansOnlyWhenTheListChangesAndAsksAboutExistingTar
                            "end", "begin", "end", "begin", "copy " + a + " " + a + " 223", "end"}));
 }
 
-// Typing over the proposed name and Enter: dialogs_e2e.
+// Typing over the proposed name and Enter: thumbnails_e2e.
 TEST_F(DialogTasks, EscapeEndsTheCopyMoveDialogWithoutSendingAnything)
 {
     CopyMoveTask task = copyTask(true, {dir.file("a.jpg")});
@@ -178,12 +177,11 @@ TEST_F(DialogTasks, EscapeEndsTheCopyMoveDialogWithoutSendingAnything)
 
 TEST_F(DialogTasks, ConversionDialogLinksItsFieldsAndReadsItsTexts)
 {
-    ConversionDialog d(true);
+    ConversionDialog d(true); // several pictures, no name field: thumbnails_e2e's batch
     ASSERT_NE(d.fileNameEdit(), nullptr);
-    EXPECT_EQ(ConversionDialog(false).fileNameEdit(), nullptr);
     EXPECT_FALSE(d.keepAspectBox()->isEnabled());
     EXPECT_FALSE(d.sizeRow()->isEnabled());
-    // The boxes enabling the fields and a percentage for both sides: dialogs_e2e. Pixels leave the other side
+    // The boxes enabling the fields and a percentage for both sides: thumbnails_e2e. Pixels leave the other side
     // to the aspect ratio.
     d.resizeBox()->setChecked(true);
     d.onCommand(CMD_CONVERT_RESIZE);
@@ -247,20 +245,6 @@ TEST(ReplaceQuestion, OffersToAllAnswersOnlyForSeveral)
     EXPECT_EQ(askReplaceOnScreen("/p/a.jpg", false), MB_NO);
     oxSetMessageHandler(before);
     EXPECT_EQ(offered, (std::vector<int>{MB_YES | MB_NO | MB_YES_ALL | MB_NO_ALL, MB_YES | MB_NO}));
-}
-
-TEST_F(SettingsDialog, StartsFromTheStyleAndTheStoredValues)
-{
-    writeConfigInt(ConfigKey::AnimLengthUs, 1250000);
-    writeConfigBool(ConfigKey::UseGLMipmap, false);
-    writeConfigBool(ConfigKey::NoSound, true);
-    oxGuiStyle style;
-    style.textHeight = 23;
-    style.fgColour = oxColour(0x88, 0xAA, 0xFF, 255);
-    auto d = dialog(style);
-    EXPECT_EQ(std::tuple(d->fgEdit()->getText(), d->bgEdit()->getText(), d->fontSizeSlider()->getValue(),
-                         d->crossFadeSlider()->getValue(), d->glScalingBox()->isChecked(), d->noSoundBox()->isChecked()),
-              std::tuple("#88AAFF", "#000000AA", 23.0, 1.25, false, true));
 }
 
 // OK applies the style and stores every value (sizes truncated); a style that fails to apply is reported, the
@@ -349,10 +333,14 @@ TEST_F(SettingsDialog, OkIsEnabledOnlyWhileBothFieldsHoldColoursAlsoWhileTyped)
     EXPECT_EQ(applied[0].fgColour, oxColour(255, 255, 255, 255));
 }
 
-TEST_F(SettingsDialog, FitsASmallScreenAtTheLargestFontSize)
+TEST_F(SettingsDialog, StartsFromTheStyleAndTheStoredValuesAndFitsASmallScreenAtTheLargestFontSize)
 {
+    writeConfigInt(ConfigKey::AnimLengthUs, 1250000);
+    writeConfigBool(ConfigKey::UseGLMipmap, false);
+    writeConfigBool(ConfigKey::NoSound, true);
     oxGuiStyle style;
     style.textHeight = 50;
+    style.fgColour = oxColour(0x88, 0xAA, 0xFF, 255);
     for (const auto& [w, h, shrinks] : {std::tuple{1024, 768, true}, {800, 600, true}, {3840, 2160, false}}) {
         app.windowWidth = w, app.windowHeight = h;
         auto d = dialog(style);
@@ -368,6 +356,9 @@ TEST_F(SettingsDialog, FitsASmallScreenAtTheLargestFontSize)
             EXPECT_GT(size.width, w * 9 / 10) << w;
         }
         // The slider keeps the chosen size, whatever the dialog shows at.
-        EXPECT_EQ(d->fontSizeSlider()->getValue(), 50);
+        EXPECT_EQ(std::tuple(d->fgEdit()->getText(), d->bgEdit()->getText(), d->fontSizeSlider()->getValue(),
+                             d->crossFadeSlider()->getValue(), d->glScalingBox()->isChecked(),
+                             d->noSoundBox()->isChecked()),
+                  std::tuple("#88AAFF", "#000000AA", 50.0, 1.25, false, true)) << w;
     }
 }

@@ -164,7 +164,6 @@ TEST_F(Drawing, ADialogDimsTheSceneAndCoversItWithItsFill)
     ASSERT_FALSE(text.empty());
     EXPECT_GE(text.left, r.x + 3 + pad);
     EXPECT_GE(text.top, windowRect(*d.label()).y);
-
 }
 
 TEST_F(Drawing, ADialogWithEditListSliderAndProgressBarAndScrolledContentClippedToItsViewport)

@@ -37,7 +37,8 @@ inline Log only(const Log& log, const std::string& prefix)
     return out;
 }
 
-// theApplication without a window, silent; a modal run's first redraw plays the next `script` step.
+// theApplication without a window, silent, counting redraws; a modal run's first redraw plays the next `script`
+// step.
 class GuiTestApp : public oxGLUTApplication {
 public:
     GuiTestApp() { theApplication = this; }
@@ -46,6 +47,7 @@ public:
     int height() const override { return windowHeight; }
     void postRedisplay() override
     {
+        ++redisplays;
         const auto& listeners = guiEventListeners();
         auto* helper = listeners.empty() ? nullptr : dynamic_cast<oxGuiModalHelper*>(listeners.front());
         if (!helper)
@@ -96,7 +98,7 @@ public:
 
     int windowWidth = 1920, windowHeight = 1080;
     std::deque<std::function<void()>> script;
-    int runs = 0;
+    int runs = 0, redisplays = 0;
 
 private:
     SoundSwitch m_quiet{false};

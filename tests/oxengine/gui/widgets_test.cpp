@@ -60,7 +60,7 @@ TEST_F(GuiButtons, ClicksAndKeysPostTheCommandOnlyWhileActiveAndToggleCheckboxes
     EXPECT_EQ(take(), (Log{"cmd301"}));
 }
 
-TEST(GuiPanel, ContentSitsInsideTheMarginsAndCentresInTheWindow)
+TEST(GuiPanel, ContentSitsInsideTheMarginsAndShrinksToFitTheWindow)
 {
     GuiTestApp app;
     oxGuiPanel panel(probe("content", nullptr, {40, 30}));
@@ -75,11 +75,8 @@ TEST(GuiPanel, ContentSitsInsideTheMarginsAndCentresInTheWindow)
     panel.setSize({1, 1}); // smaller than its margins
     EXPECT_EQ(panel.content()->getSize(), (oxGuiSize{0, 0}));
     app.windowWidth = 800, app.windowHeight = 600;
-    panel.setSize({200, 100});
-    panel.centreInWindow();
-    EXPECT_EQ(panel.getPosition(), (oxGuiPoint{300, 250}));
     panel.setSize({1600, 600});
-    panel.centreInWindow(); // shrunk to fit
+    panel.centreInWindow(); // shrunk to fit (centring alone: the dialog tests)
     EXPECT_EQ(std::pair(panel.getSize(), panel.getPosition()), std::pair(oxGuiSize{800, 300}, oxGuiPoint{0, 150}));
 }
 

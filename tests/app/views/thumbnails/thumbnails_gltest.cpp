@@ -14,6 +14,7 @@
 #include "oxengine/gui/progressbar.h"
 #include "support/gltest.h"
 #include "tests/app/apptest.h"
+#include "tests/oxengine/gui/guitest.h"
 
 #include <GL/gl.h>
 #include <gtest/gtest.h>
@@ -115,13 +116,15 @@ TEST_F(SheetGL, PicturesAreUprightUndistortedAndNeverEnlarged)
             << probe.x << "," << probe.y << " is " << p.text(probe.x, probe.y);
 }
 
-TEST_F(SheetGL, BrokenThumbnailShowsItsMarkAndSelectionIsVeiled)
+TEST_F(SheetGL, BrokenThumbnailShowsItsMarkSelectionIsVeiledAndLongCaptionsStopAtTheCellEdge)
 {
     LoadedPicture broken; // made, but without tiles
     broken.note = "[Error while loading: damaged]";
     cell(&broken, 0, 0);
     cell(nullptr, 150, 0, true); // not made yet, selected
+    cell(nullptr, 0, 200, false, {"a_very_long_file_name_that_goes_on_and_on_and_on.jpg"});
     const GLFrame p(W, H);
+    glSaveArtifact("thumbnails_marks", W, H);
     const int marked = p.count(nearColour(colours.broken(), 2), {0, 0, 128, 128});
     EXPECT_GT(marked, 200) << "the mark is plainly visible";
     EXPECT_LT(marked, 128 * 128 / 4) << "and leaves the square's colour around it";
@@ -130,14 +133,7 @@ TEST_F(SheetGL, BrokenThumbnailShowsItsMarkAndSelectionIsVeiled)
     const oxColour c = colours.cell();
     auto veiled = [](int under, int red) { return uint8_t((red * 80 + under * (255 - 80)) / 255); };
     EXPECT_TRUE(p.near(214, 64, oxColour(veiled(c.r, 255), veiled(c.g, 0), veiled(c.b, 0)), 3)) << p.text(214, 64);
-}
-
-TEST_F(SheetGL, LongCaptionsStopAtTheCellEdge)
-{
-    cell(nullptr, 0, 0, false, {"a_very_long_file_name_that_goes_on_and_on_and_on.jpg"});
-    const GLFrame p(W, H);
-    glSaveArtifact("thumbnails_caption", W, H);
-    const PixelRect caption{0, 128 - 17, 128, 17}, beside{128, 128 - 17, 172, 17};
+    const PixelRect caption{0, 200 + 128 - 17, 128, 17}, beside{128, 200 + 128 - 17, 172, 17};
     EXPECT_GT(p.count([](int r, int, int) { return r > 120; }, caption), 50) << "glyph pixels, white on dark";
     EXPECT_EQ(p.count([](int r, int g, int b) { return r + g + b > 0; }, beside), 0);
 }
@@ -184,18 +180,12 @@ TEST_F(SheetGL, ProgressBarShowsTheLoaderProgressInTheBottomRightCorner)
     EXPECT_TRUE(p.near(filled - 3, y, white, 10));
     EXPECT_FALSE(p.near(filled + 3, y, white, 10)) << "70 % of the track still to go";
     {
-        // The bar's widgets ask the running application for frames.
-        struct CountingApp : oxGLUTApplication {
-            CountingApp() { theApplication = this; }
-            ~CountingApp() override { theApplication = nullptr; }
-            void postRedisplay() override { ++posted; }
-            int posted = 0;
-        } running;
+        GuiTestApp running; // the bar's widgets ask the running application for frames
         thumbnails.progressNow = {4, 10};
         view.drawView(1);
         view.drawView(1);
         EXPECT_EQ(bar.getValue(), 4);
-        EXPECT_EQ(running.posted, 0) << "a frame showing new progress asks for no other: it would never rest";
+        EXPECT_EQ(running.redisplays, 0) << "a frame showing new progress asks for no other: it would never rest";
     }
 
     thumbnails.progressNow = {};
