@@ -31,7 +31,6 @@ open_settings() {
 start "$pics" || exit 1
 check "first picture" shows '#c00000' '#0000c0'
 geometry
-check "margin black before" pixel_is 5 "$((wh / 2))" '#000000'
 
 open_settings
 # From the foreground field: Tab to the background colour, replaced; Tab, End: the largest font; Enter: OK.
