@@ -448,8 +448,6 @@ TEST(CommandLine, OptionsBeforeOrAfterThePathAndUnknownOnes)
     } cases[] = {
         {{"/LOG", "--nosound", "-Window"}, "lws", "", ""},
         {{"-H"}, "h", "", ""},
-        {{"/?"}, "h", "", ""},
-        {{"--version"}, "v", "", ""},
         {{"--ThumbNails", "/window"}, "tw", "", ""},
         {{"pics", "/THUMBNAILS"}, "t", "pics", ""},
         {{"/thumbnails"}, "", "/thumbnails", ""}, // an existing path of that name

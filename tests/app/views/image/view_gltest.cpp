@@ -15,6 +15,7 @@
 #include "oxengine/graphics/texsupport.h"
 #include "oxengine/gui/slider.h"
 #include "oxengine/image/half.h"
+#include "support/switches.h"
 
 #include <cmath>
 #include <random>
@@ -29,11 +30,7 @@ protected:
         if (!std::getenv("DISPLAY"))
             GTEST_SKIP() << "no X display";
     }
-    void TearDown() override
-    {
-        setTextureSizeLimit(0);
-        setNPOTTexturesDisabled(false);
-    }
+    TextureDriver m_driver; // the size limits put back
     TempDir dir;
 };
 
