@@ -420,7 +420,7 @@ TEST_F(ConfigKeys, RangesAreAppliedOnRead)
         oxConfig::setString(configKeyInfo(c.key).name, c.stored);
         EXPECT_EQ(readConfigInt(c.key), c.expected) << configKeyInfo(c.key).name << " = " << c.stored;
     }
-    // The start-up reads the stored look through the same keys (the background colour: settings_e2e).
+    // The start-up reads the stored look through the same keys (the background colour: viewer_e2e).
     oxConfig::setString("GuiFgColour", "#0F08");
     applyStoredSettings();
     EXPECT_EQ(std::tuple(defaultGuiStyle.textHeight, defaultGuiStyle.fgColour),
