@@ -282,6 +282,7 @@ TEST_F(ImageDisplayGL, CrossFadeFromAFrameAtRestLooksAsDrawnAnew)
     EXPECT_LE(fades[0].maxDifference(fades[2]), 2);
 }
 
+// Processor time while idle: the main loop's and the loader's own tests; a view left ticking: its unit test.
 TEST_F(ImageDisplayGL, NothingIsDrawnWhileNothingMoves)
 {
     std::vector<std::string> files;
@@ -297,22 +298,18 @@ TEST_F(ImageDisplayGL, NothingIsDrawnWhileNothingMoves)
         a.transform->zoomAnimated(a.transform->zoom() * 1.5);
     };
     std::atomic<int> framesDuringFade{0}, framesIdle{-1};
-    std::atomic<double> cpuIdle{-1};
     EXPECT_EQ(app.runFor(std::chrono::seconds(120), [&] {
         std::this_thread::sleep_for(std::chrono::milliseconds(1500));
         framesDuringFade = app.frames.load();
         app.loaderIdle();
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
         const int frames = app.frames.load();
-        const double cpu = cpuSeconds();
         std::this_thread::sleep_for(std::chrono::seconds(3));
         framesIdle = app.frames.load() - frames;
-        cpuIdle = cpuSeconds() - cpu;
         app.postCommand(LoopApp::CMD_QUIT);
     }), 0);
     EXPECT_GT(framesDuringFade.load(), 3);
     EXPECT_EQ(framesIdle.load(), 0);
-    EXPECT_LT(cpuIdle.load(), 0.15);
 }
 
 // The frames before the first picture meet its drawing ahead of time and show none of it.
