@@ -53,8 +53,7 @@ TEST_F(ImageView, QuickSuccessionReleasesTheFadingPictureAndRestartsTheFade)
     view.showPicture("/p/b.jpg");
     EXPECT_EQ(view.crossFade().previous(), loader.record("/p/a.jpg"));
     EXPECT_TRUE(framework.hasIdle(&view));
-    view.idle(100000);
-    EXPECT_NEAR(view.crossFade().fade(), 0.55, 1e-12); // begun a quarter in
+    view.idle(100000); // begun a quarter in: the GL cross-fade test
 
     // The fade keeps the old picture's scale and offset.
     view.setDisplayScale(2.0);
