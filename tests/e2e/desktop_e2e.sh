@@ -32,7 +32,7 @@ check "unknown option: nothing stored" test ! -e "$settings"
 # ---- title, full screen, the close button -------------------------------------
 start "$pics" -window || exit 1
 check "title: picture and position" name_is "1.jpg (1/3) - Pictavo"
-key space # the next start comes back here (the title after a step: End below)
+key space # the next start comes back here
 key f
 check "f: full screen" size_is "$sw" "$sh"
 key f
@@ -42,7 +42,7 @@ xdotool windowactivate --sync "$window" key alt+F4
 wait_exit
 check "close button: exit code 0" test "$rc" -eq 0
 
-# ---- the real boxes: Return and Escape, centred over the window ------------
+# ---- the real box, centred over the window (Escape answering No: the box and file tests) --
 OX_MESSAGE_LOG= start "$pics" -window || exit 1
 check "boxes: at the second picture, where the close button left it" shows '#00b000' '#e0e000'
 key Delete
@@ -54,11 +54,6 @@ if [ -n "$box" ]; then
     # Centred over the window's client area, give or take its decorations.
     dx=$(((bx + bw / 2) - (wx + ww / 2))) dy=$(((by + bh / 2) - (wy + wh / 2)))
     check "box centred over the window" test "${dx#-}" -le 30 -a "${dy#-}" -le 40
-    xdotool key Escape
-    check "Escape answers No: the box closes" eventually eval '! box_shown'
-    check "Escape answers No: the picture stays" test -f "$pics/2.jpg"
-    key Delete
-    sleep 1.5
     xdotool key Return
     check "Return answers Yes: the picture goes to the Trash" eventually test ! -f "$pics/2.jpg"
     mv "$XDG_DATA_HOME/Trash/files/2.jpg" "$pics/2.jpg" 2>/dev/null
@@ -77,8 +72,7 @@ stop_with Escape
 
 # ---- missing folders, the last picture by name ------------------------------
 start "$pics" -window || exit 1
-key End
-check "last picture shown" name_is "3.jpg (3/3) - Pictavo"
+key End # the last picture (shown: viewer_e2e)
 stop_with q
 picture "$pics/0.jpg" '#808080' '#808080' 800 600 # sorts in front
 start -window || exit 1
@@ -89,7 +83,6 @@ start -window "$tmp/nothere" || exit 1
 check "missing folder: said" logged "The folder '$tmp/nothere/' does not exist."
 check "missing folder: the last folder instead" name_is "3.jpg (4/4) - Pictavo"
 stop_with q
-check "missing folder: not stored" test "$(setting LastFolder)" = "$pics/"
 
 mkdir -p "$HOME/Bilder"
 echo "XDG_PICTURES_DIR=\"$HOME/Bilder\"" >"$XDG_CONFIG_HOME/user-dirs.dirs"

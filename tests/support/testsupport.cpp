@@ -80,13 +80,6 @@ std::vector<std::thread::id> MessageCapture::threads() const
     return m_threads;
 }
 
-void MessageCapture::clear()
-{
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_messages.clear();
-    m_threads.clear();
-}
-
 std::string MessageCapture::texts() const
 {
     std::string all;

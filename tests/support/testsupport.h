@@ -48,7 +48,6 @@ public:
     // The thread that asked for each message.
     std::vector<std::thread::id> threads() const;
     size_t count() const { return messages().size(); }
-    void clear();
     // Title and text of every message, for failure output.
     std::string texts() const;
 

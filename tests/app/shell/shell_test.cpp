@@ -44,9 +44,6 @@ protected:
     oxGuiStyle m_savedStyle;
 };
 
-// The settings keys' reading and writing, in the same fresh store.
-class ConfigKeys : public Startup {};
-
 std::string contents(std::FILE* f)
 {
     std::string text(static_cast<size_t>(std::ftell(f)), '\0');
@@ -299,7 +296,7 @@ TEST_F(App, StartFolderFromTheCommandLine)
     EXPECT_EQ(filled()[0], m_dir + "/b.jpg");
 }
 
-// The stored level's range is read through its key (ConfigKeys tests).
+// The stored level's range is read through its key (the settings keys' test).
 TEST_F(App, OverlayLevelCyclesAndShutDownStoresTheStateOnceAndStopsTheLoader)
 {
     oxConfig::setString("LastOverlays", "7");
@@ -401,7 +398,7 @@ TEST_F(Startup, UnreadableSettingsAndABrokenFontAreToldOnce)
     GLFontManager::releaseAll();
 }
 
-TEST_F(ConfigKeys, RangesAreAppliedOnRead)
+TEST_F(Startup, SettingsKeysApplyTheirRangesOnReadMalformedColoursReadAsTheDefaultTextKeepsItsBytes)
 {
     struct Case {
         ConfigKey key;
@@ -420,16 +417,12 @@ TEST_F(ConfigKeys, RangesAreAppliedOnRead)
         oxConfig::setString(configKeyInfo(c.key).name, c.stored);
         EXPECT_EQ(readConfigInt(c.key), c.expected) << configKeyInfo(c.key).name << " = " << c.stored;
     }
-    // The start-up reads the stored look through the same keys (the background colour: settings_e2e).
+    // The start-up reads the stored look through the same keys (the background colour: viewer_e2e).
     oxConfig::setString("GuiFgColour", "#0F08");
     applyStoredSettings();
     EXPECT_EQ(std::tuple(defaultGuiStyle.textHeight, defaultGuiStyle.fgColour),
               std::tuple(20, oxColour(0, 255, 0, 136)));
-}
-
-// Colours written under their names: the settings dialog's tests.
-TEST_F(ConfigKeys, MalformedColoursReadAsTheDefaultAndTextKeepsItsBytes)
-{
+    // Colours written under their names: the settings dialog's tests.
     for (const char* bad : {"white", "#12345", "#GGG", ""}) { // a malformed colour reads as the default
         oxConfig::setString("GuiFgColour", bad);
         EXPECT_EQ(readConfigColour(ConfigKey::GuiFgColour), oxColour(255, 255, 255, 255)) << bad;
@@ -448,8 +441,6 @@ TEST(CommandLine, OptionsBeforeOrAfterThePathAndUnknownOnes)
     } cases[] = {
         {{"/LOG", "--nosound", "-Window"}, "lws", "", ""},
         {{"-H"}, "h", "", ""},
-        {{"/?"}, "h", "", ""},
-        {{"--version"}, "v", "", ""},
         {{"--ThumbNails", "/window"}, "tw", "", ""},
         {{"pics", "/THUMBNAILS"}, "t", "pics", ""},
         {{"/thumbnails"}, "", "/thumbnails", ""}, // an existing path of that name

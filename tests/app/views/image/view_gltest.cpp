@@ -15,6 +15,7 @@
 #include "oxengine/graphics/texsupport.h"
 #include "oxengine/gui/slider.h"
 #include "oxengine/image/half.h"
+#include "support/switches.h"
 
 #include <cmath>
 #include <random>
@@ -29,11 +30,7 @@ protected:
         if (!std::getenv("DISPLAY"))
             GTEST_SKIP() << "no X display";
     }
-    void TearDown() override
-    {
-        setTextureSizeLimit(0);
-        setNPOTTexturesDisabled(false);
-    }
+    TextureDriver m_driver; // the size limits put back
     TempDir dir;
 };
 
@@ -285,6 +282,7 @@ TEST_F(ImageDisplayGL, CrossFadeFromAFrameAtRestLooksAsDrawnAnew)
     EXPECT_LE(fades[0].maxDifference(fades[2]), 2);
 }
 
+// Processor time while idle: the main loop's and the loader's own tests; a view left ticking: its unit test.
 TEST_F(ImageDisplayGL, NothingIsDrawnWhileNothingMoves)
 {
     std::vector<std::string> files;
@@ -300,22 +298,18 @@ TEST_F(ImageDisplayGL, NothingIsDrawnWhileNothingMoves)
         a.transform->zoomAnimated(a.transform->zoom() * 1.5);
     };
     std::atomic<int> framesDuringFade{0}, framesIdle{-1};
-    std::atomic<double> cpuIdle{-1};
     EXPECT_EQ(app.runFor(std::chrono::seconds(120), [&] {
         std::this_thread::sleep_for(std::chrono::milliseconds(1500));
         framesDuringFade = app.frames.load();
         app.loaderIdle();
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
         const int frames = app.frames.load();
-        const double cpu = cpuSeconds();
         std::this_thread::sleep_for(std::chrono::seconds(3));
         framesIdle = app.frames.load() - frames;
-        cpuIdle = cpuSeconds() - cpu;
         app.postCommand(LoopApp::CMD_QUIT);
     }), 0);
     EXPECT_GT(framesDuringFade.load(), 3);
     EXPECT_EQ(framesIdle.load(), 0);
-    EXPECT_LT(cpuIdle.load(), 0.15);
 }
 
 // The frames before the first picture meet its drawing ahead of time and show none of it.
@@ -386,7 +380,6 @@ TEST_F(ImageDisplayGL, HdrPictureFollowsTheExposureSlidersAndIdentityReproducesT
         EXPECT_TRUE(panel.isVisible());
         const GLFrame start = a.frame();
         start.save("view_exposure_panel");
-        EXPECT_TRUE(a.view->exposureShader().exists());
 
         // Black 0, white 1, gamma 1, saturation 1: the texture as it is.
         panel.whitePoint().setValue(1.0);
@@ -459,7 +452,6 @@ TEST_F(ImageDisplayGL, TransparentPartsShowTheCheckerboard)
     const auto halves = [](uint32_t x, uint32_t) { return x < 160 ? oxColour(0, 0, 0, 255) : oxColour(0, 0, 0, 0); };
     runView({writePicture(dir.file("half.png"), 320, 240, halves)}, [&](ViewTestApp& a) {
         ASSERT_TRUE(a.view->hasPicture());
-        EXPECT_TRUE(a.view->currentPicture()->transparent);
         const GLFrame f = a.frame();
         f.save("view_transparency");
         // The board's two greys in equal parts where the picture is transparent; the black half stays black.

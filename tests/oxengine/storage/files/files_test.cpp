@@ -49,7 +49,7 @@ struct FolderFilter : oxFilenameFilter {
 } // namespace
 
 // Relative paths, parents, folders' "/" and self-ancestry are the start path's, listings' and folder tree's tests.
-TEST(Filename, SplitsNormalisesFollowsLinksAndComparesPaths)
+TEST(Filename, SplitsNormalisesFollowsLinksComparesPathsAndReplacesExtensions)
 {
     const oxFilename f("/photos//2012/./a.jpg");
     EXPECT_EQ(f.components(), (std::vector<std::string>{"/", "photos", "2012", "a.jpg"}));
@@ -80,6 +80,23 @@ TEST(Filename, SplitsNormalisesFollowsLinksAndComparesPaths)
     writeFile(dir.file("lexical/target.txt"), "decoy");
     const oxFilename viaLink(dir.path() + "/lexical/link/../target.txt");
     EXPECT_TRUE(readFile(viaLink.toString()) == "real" && viaLink.size() == 4);
+    // A new extension replaces only the file name's last dot.
+    const std::pair<const char*, const char*> cases[] = {
+        {"a.jpg", "a.png"},
+        {"/p/a.JPG", "/p/a.png"},
+        {"a", "a.png"},                       // none: added
+        {"a.", "a.png"},                      // an empty one is replaced
+        {".hidden", ".hidden.png"},           // a leading dot is no extension
+        {"/p/.hidden.jpg", "/p/.hidden.png"}, // but a later one is
+        {"/my.pics/a", "/my.pics/a.png"},     // a dot in a folder name is not
+        {"/my.pics/a.b.c.jpg", "/my.pics/a.b.c.png"},
+        {"Ωmega.tga", "Ωmega.png"},
+    };
+    for (const auto& [path, expected] : cases) {
+        EXPECT_EQ(oxFilename::replaceExtension(path, "png"), expected) << path;
+        EXPECT_EQ(oxFilename::replaceExtension(path, ".png"), expected) << path;
+    }
+    EXPECT_EQ(oxFilename::replaceExtension("/p/a.jpg", ""), "/p/a");
 }
 
 TEST(FileInfo, IsAskedOnceAndKeptDatesAreSetAndRemovalTakesFilesEmptyFoldersAndLinksThemselves)
@@ -199,24 +216,4 @@ TEST(SpecialFolders, ForgottenInitializeIsReportedOnceAndRepaired)
     EXPECT_EQ(capture.failures()[0].text, "You need to Initialize() the oxFilename class in your main() before using it");
     EXPECT_TRUE(oxFilename::isInitialized());
     EXPECT_EQ(first.toString(), oxFilename::workingFolder().toString() + "relative.jpg");
-}
-
-TEST(Filename, ReplaceExtensionOnlyTouchesTheFileNamesLastDot)
-{
-    const std::pair<const char*, const char*> cases[] = {
-        {"a.jpg", "a.png"},
-        {"/p/a.JPG", "/p/a.png"},
-        {"a", "a.png"},                       // none: added
-        {"a.", "a.png"},                      // an empty one is replaced
-        {".hidden", ".hidden.png"},           // a leading dot is no extension
-        {"/p/.hidden.jpg", "/p/.hidden.png"}, // but a later one is
-        {"/my.pics/a", "/my.pics/a.png"},     // a dot in a folder name is not
-        {"/my.pics/a.b.c.jpg", "/my.pics/a.b.c.png"},
-        {"Ωmega.tga", "Ωmega.png"},
-    };
-    for (const auto& [path, expected] : cases) {
-        EXPECT_EQ(oxFilename::replaceExtension(path, "png"), expected) << path;
-        EXPECT_EQ(oxFilename::replaceExtension(path, ".png"), expected) << path;
-    }
-    EXPECT_EQ(oxFilename::replaceExtension("/p/a.jpg", ""), "/p/a");
 }
