@@ -86,8 +86,6 @@ TEST(OxImageTool, InfoPrintsOneLinePerFileConvertAndTransformWorkAndWrongCommand
                               "convert a.jpg b.jpg --max 0x10", "convert a.jpg b.jpg --quality 101",
                               "convert a.jpg b.jpg --quality", "transform a.jpg", "transform a.jpg --rotate 4"})
         EXPECT_EQ(oximage(wrong), 2) << wrong;
-    EXPECT_EQ(oximage("--help", &out), 0);
-    EXPECT_NE(out.find("oximage convert IN OUT"), std::string::npos);
 }
 
 TEST(OxImageExr, ARotationKeepsEveryAttributeAndTurnsTheGeometry)
