@@ -86,20 +86,6 @@ TYPED_TEST(TypedTextureGL, AlphaIsDrawnOnlyWithFourComponents)
     }
 }
 
-TEST_F(TextureGL, FloatPixelsFromMemoryWithRowPadding)
-{
-    if (!floatTexturesSupported())
-        GTEST_SKIP() << "driver without float textures";
-    // Rows three pixels apart; the third pixel of each must not show.
-    const oxColourFloat junk(9, 9, 9, 1);
-    const oxColourFloat pixels[] = {{1, 0, 0, 1}, {0, 0.5f, 0, 1}, junk, {0.2f, 0.2f, 4, 1}, {0, 0, 0, 1}, junk};
-    oxPixelRect rect;
-    rect.type = ST_FLOAT, rect.data = pixels, rect.width = 2, rect.height = 2, rect.rowPixels = 3;
-    draw(*createTexture(rect, MIPMAP_NONE, NEAREST), 32, 32);
-    const oxColour want[] = {{255, 0, 0}, {0, 128, 0}, {51, 51, 255}, {0, 0, 0}}; // above 1 clamps
-    expectTexels(2, 2, [&](uint32_t x, uint32_t y) { return want[y * 2 + x]; }, 1);
-}
-
 TEST_F(TextureGL, SizesBeyondTheLimitsAreRefusedAndLeaveNothingAndTexturesGoWithTheirLastHolder)
 {
     const size_t live = oxLiveTextureCount();
