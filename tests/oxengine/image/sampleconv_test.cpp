@@ -51,10 +51,6 @@ TEST(Conversion, FloatAndHalfToIntegersAtTheBoundariesIntegersToFloatHalfAndEach
     // Byte duplication up, high byte down.
     EXPECT_EQ(oxConvertPixel<oxColourUInt16>(oxColour(0, 1, 0x12, 255)), oxColourUInt16(0, 257, 0x1212, 65535));
     EXPECT_EQ(oxConvertPixel<oxColour>(oxColourUInt16(0x1234, 0xffff, 0x00ff, 0x0100)), oxColour(0x12, 0xff, 0, 1));
-    // Half to float is exact, specials included; float to half saturates to infinity.
-    EXPECT_EQ(oxConvertPixel<oxColourFloat>(oxColourHalf(oxHalf::fromBits(1), oxHalf(-2.0f), oxHalf::fromBits(0x7c00), oxHalf(0.1f))),
-              oxColourFloat(std::ldexp(1.0f, -24), -2.0f, INF, oxHalf(0.1f).toFloat()));
-    EXPECT_EQ(grey<oxColourHalf>(1e6f).r.bits(), 0x7c00);
     // oxColour from every type and from a colour value converts by its own type.
     EXPECT_EQ(oxColour(oxColourFloat(-1.0f, NaN, 0.25f, 2.0f)), oxColour(0, 0, 64, 255));
     EXPECT_EQ(oxColour(oxColourValue(oxColourHalf(0.5f, 0.5f, 0.5f, 1.0f))), oxColour(128, 128, 128, 255));
