@@ -158,9 +158,8 @@ TEST(GLFontManager, PlainFileIsPreferredOverCompressedUnknownFontsGetTheBuiltInO
     EXPECT_EQ(manager.font("both")->texWidth(), 3);
     EXPECT_EQ(manager.font("packed")->texWidth(), 7);
     EXPECT_EQ(manager.font("folder")->texWidth(), 9);
-    // A font without a file gets the built-in one, cached under its name (a broken file's: the start-up's test).
+    // A font without a file gets the built-in one (a broken file's: the start-up's test).
     EXPECT_NE(manager.font("no such font"), nullptr);
-    EXPECT_TRUE(manager.isCached("no such font"));
     EXPECT_TRUE(manager.takeProblems().empty());
 
     // A missing built-in font is reported once per name, a broken one parsed and reported once for all names.

@@ -229,7 +229,6 @@ TEST_F(Png, SavedTitleFollowsTheCommentAnEditReplacesOnlyTheCommentChunksAnythin
     EXPECT_EQ(saved(*rgb)[1], itext("Title", "\xce\xa9mega"));
     rgb->setComment(std::string("a\0b", 3));
     EXPECT_EQ(saved(*rgb)[1], text("Title", "a b"));
-    EXPECT_EQ(saved(*patternImage<oxColourUInt16>(5, 4)).size(), size_t(3)); // no comment, no text chunk
     ASSERT_TRUE(writeFile(f, "old"));
     EXPECT_EQ(imageError([&] { oxPngHandler().saveImage(oxImageUInt8(), f, oxToneMapping::neutral()); }), "compression failed.");
     EXPECT_EQ(readFile(f), "old");
