@@ -102,31 +102,6 @@ struct Png : testing::Test {
     std::string error(const std::string& bytes) { return loadError(f, bytes, load); }
 };
 
-// Every kind of chunk a comment edit must keep (colour, ICC, Exif, unknown, text, split IDAT), three comments.
-Chunks richFile()
-{
-    const Chunk pixels = idat(16, 8, 8, 3, [](uint32_t x, uint32_t y, int) { return uint16_t((x + y) % 4); });
-    const size_t half = pixels.data.size() / 2;
-    return {ihdr(16, 8, 8, 3),
-            {"gAMA", be32(45455)},
-            {"iCCP", std::string("icc\0\0", 5) + deflated(std::string(300, 'p'))},
-            {"cICP", std::string("\x01\x0d\x00\x01", 4)},
-            text("Author", "Ana"),
-            text("Comment", "old comment"),
-            {"PLTE", std::string("\x10\x20\x30\x40\x50\x60\x70\x80\x90\xa0\xb0\xc0", 12)},
-            {"tRNS", std::string("\x00\x80", 2)},
-            {"pHYs", be32(2835) + be32(2835) + "\x01"},
-            {"eXIf", std::string("MM\0*\0\0\0\x08\0\0", 10) + std::string(40, '\x07')},
-            itext("XML:com.adobe.xmp", "<x:xmpmeta/>"),
-            ztext("Copyright", "(c) Ana"),
-            {"prVt", "private data"},
-            {"IDAT", pixels.data.substr(0, half)},
-            {"IDAT", pixels.data.substr(half)},
-            itext("TITLE", "old title"),
-            ztext("description", "old description"),
-            IEND};
-}
-
 } // namespace
 
 TEST_F(Png, EveryColourTypeLoadsAsRgbaOfItsDepth)
@@ -234,7 +209,27 @@ TEST_F(Png, SavedTitleFollowsTheCommentAnEditReplacesOnlyTheCommentChunksAnythin
     EXPECT_EQ(readFile(f), "old");
 
     oxFilename::initialize();
-    const Chunks original = richFile();
+    // Every kind of chunk a comment edit must keep (colour, ICC, Exif, unknown, text, split IDAT), three comments.
+    const Chunk pixels = idat(16, 8, 8, 3, [](uint32_t x, uint32_t y, int) { return uint16_t((x + y) % 4); });
+    const size_t half = pixels.data.size() / 2;
+    const Chunks original{ihdr(16, 8, 8, 3),
+                          {"gAMA", be32(45455)},
+                          {"iCCP", std::string("icc\0\0", 5) + deflated(std::string(300, 'p'))},
+                          {"cICP", std::string("\x01\x0d\x00\x01", 4)},
+                          text("Author", "Ana"),
+                          text("Comment", "old comment"),
+                          {"PLTE", std::string("\x10\x20\x30\x40\x50\x60\x70\x80\x90\xa0\xb0\xc0", 12)},
+                          {"tRNS", std::string("\x00\x80", 2)},
+                          {"pHYs", be32(2835) + be32(2835) + "\x01"},
+                          {"eXIf", std::string("MM\0*\0\0\0\x08\0\0", 10) + std::string(40, '\x07')},
+                          itext("XML:com.adobe.xmp", "<x:xmpmeta/>"),
+                          ztext("Copyright", "(c) Ana"),
+                          {"prVt", "private data"},
+                          {"IDAT", pixels.data.substr(0, half)},
+                          {"IDAT", pixels.data.substr(half)},
+                          itext("TITLE", "old title"),
+                          ztext("description", "old description"),
+                          IEND};
     const std::string bytes = file(original);
     ASSERT_TRUE(writeFile(f, bytes + "appended data"));
     ASSERT_TRUE(oxFilename(f).setModificationDate(1234567890.0));
