@@ -69,21 +69,12 @@ TEST(OxImageTool, InfoPrintsOneLinePerFileConvertAndTransformWorkAndWrongCommand
     EXPECT_EQ(oximage("info " + good + " " + dir.file("bad.jpg") + " " + good, &out), 1); // every file, then the status
     EXPECT_EQ(out, good + "\tok\t64x32\tuint8\t3\t5\n" + dir.file("bad.jpg") +
                        "\terror\tdecompression failed. (Not a JPEG file: starts with 0x6e 0x6f)\n" + good + "\tok\t64x32\tuint8\t3\t5\n");
-    std::vector<std::pair<std::string, std::string>> deeper{{dir.file("deep.png"), "uint16"}};
-    if (oxExrLibrary::process())
-        deeper.emplace_back(dir.file("half.exr"), "half");
-    for (const auto& [file, type] : deeper) {
-        oxImageRegistry::instance().saveImage(*oxImageHalf::create(2, 1), file, oxToneMapping::neutral());
-        EXPECT_EQ(info(file), file + "\tok\t2x1\t" + type + "\t4\t0\n");
-    }
 
     // Convert and transform a JPEG.
     const std::string source = save(dir.file("source.jpg"), 512, 300, "hello");
-    const std::string small = dir.file("small.jpg"), rough = dir.file("rough.jpg");
+    const std::string small = dir.file("small.jpg");
     ASSERT_EQ(oximage("convert " + source + " " + small + " --max 128x128"), 0);
     EXPECT_EQ(info(small), small + "\tok\t128x75\tuint8\t3\t5\n");
-    ASSERT_EQ(oximage("convert --quality 5 " + source + " " + rough), 0);
-    EXPECT_LT(readFile(rough).size(), readFile(source).size() / 2);
     ASSERT_EQ(oximage("transform " + small + " --rotate 3 --comment 'a new comment'"), 0);
     EXPECT_EQ(info(small), small + "\tok\t75x128\tuint8\t3\t13\n");
     // A refused conversion (a refused transformation: the EXR test below); wrong command lines.
@@ -93,8 +84,6 @@ TEST(OxImageTool, InfoPrintsOneLinePerFileConvertAndTransformWorkAndWrongCommand
                               "convert a.jpg b.jpg --max 0x10", "convert a.jpg b.jpg --quality 101",
                               "convert a.jpg b.jpg --quality", "transform a.jpg", "transform a.jpg --rotate 4"})
         EXPECT_EQ(oximage(wrong), 2) << wrong;
-    EXPECT_EQ(oximage("--help", &out), 0);
-    EXPECT_NE(out.find("oximage convert IN OUT"), std::string::npos);
 }
 
 TEST(OxImageExr, ARotationKeepsEveryAttributeAndTurnsTheGeometry)

@@ -5,16 +5,6 @@
 
 #include <gtest/gtest.h>
 
-TEST(Exceptions, IOExceptionNamesTheFile)
-{
-    const oxImageException e("cannot open file.", "a.jpg");
-    EXPECT_EQ(e.getMessage(), "file \"a.jpg\": cannot open file.");
-    EXPECT_STREQ(e.what(), "file \"a.jpg\": cannot open file.");
-    // The dynamic class, also through a base.
-    EXPECT_EQ(static_cast<const oxException&>(e).describe(),
-              "exception oxImageException: file \"a.jpg\": cannot open file.");
-}
-
 // Colours hand parseLong one or two checked hex digits; the slider hands parseDouble whatever was typed.
 TEST(ParseNumbers, HexDigitsAndTypedNumbersOrTheirErrors)
 {

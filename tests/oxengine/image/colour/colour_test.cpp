@@ -8,14 +8,7 @@
 namespace {
 
 // Adobe RGB (1998)-like: its primaries and white with gamma 2.2.
-std::string adobeRgbProfile()
-{
-    return readFile(std::string(OX_TEST_DATA_DIR) + "/icc/adobe-like-rgb.icc");
-}
-
-#define REQUIRE_MAGICK()                                                                                               \
-    if (runCommand("command -v convert >/dev/null") != 0)                                                            \
-    GTEST_SKIP() << "ImageMagick is needed"
+const std::string ADOBE_RGB_PROFILE = OX_TEST_DATA_DIR "/icc/adobe-like-rgb.icc";
 
 // Colour bars and ramps, large flat areas so that JPEG keeps them.
 const std::string SOURCE_PICTURE = "-size 64x64 gradient:red-blue \\( -size 64x64 gradient:lime-yellow \\) "
@@ -26,9 +19,10 @@ const std::string SOURCE_PICTURE = "-size 64x64 gradient:red-blue \\( -size 64x6
 // A picture with an embedded profile, and a CMYK JPEG, come out as ImageMagick converts them to sRGB.
 TEST(ColourManagement, TaggedAndCmykPicturesMatchImageMagick)
 {
-    REQUIRE_MAGICK();
+    if (runCommand("command -v convert >/dev/null") != 0)
+        GTEST_SKIP() << "ImageMagick is needed";
     TempDir dir;
-    ASSERT_TRUE(writeFile(dir.file("adobe.icc"), adobeRgbProfile()));
+    ASSERT_TRUE(writeFile(dir.file("adobe.icc"), readFile(ADOBE_RGB_PROFILE)));
     cmsHPROFILE srgb = cmsCreate_sRGBProfile();
     cmsUInt32Number n = 0;
     cmsSaveProfileToMem(srgb, nullptr, &n);
@@ -96,7 +90,7 @@ TEST(ColourManagement, DescriptionsBecomeDisplayColoursAndADisplayProfileApplies
         EXPECT_EQ(got.a, c.out.a);
     }
     // A display profile applies to untagged pictures.
-    const std::string adobe = adobeRgbProfile();
+    const std::string adobe = readFile(ADOBE_RGB_PROFILE);
     oxSetDisplayProfile(std::vector<unsigned char>(adobe.begin(), adobe.end()));
     auto image = oxImageUInt16::create(1, 1);
     image->at(0, 0) = oxColourUInt16(65535, 0, 0, 65535);
