@@ -5,50 +5,36 @@
 
 #include <GL/freeglut_std.h>
 
-namespace {
-
-std::vector<int> g_cursors;
+using HostInput = GuiTest;
 
 // A registered host with a draggable 50 x 50 probe "d" at (0, 0) and a probe "other" at (100, 0).
-class HostInput : public GuiTest {
-protected:
-    void SetUp() override
-    {
-        g_cursors.clear();
-        app.addGUIEventListener(&host);
-        GuiTest::SetUp();
-        d = host.addElement(probe("d", &events, {50, 50}));
-        d->dragAxes = 3;
-        other = host.addElement(probe("other", &events, {50, 50}));
-        other->setPosition({100, 0});
-        d->logMoves = other->logMoves = false;
-    }
-    oxGuiHost host;
-    Log events;
-    Probe* d = nullptr;
-    Probe* other = nullptr;
-    Seam<oxGuiCursorSetter> m_cursor{oxSetGuiCursorSetter, [](int shape) { g_cursors.push_back(shape); }};
-};
-
-} // namespace
-
 TEST_F(HostInput, DragIsCapturedUntilTheLeftReleaseFollowsThresholdAndAxesAndEndsWithItsElement)
 {
+    static std::vector<int> cursors;
+    Seam<oxGuiCursorSetter> cursor(oxSetGuiCursorSetter, [](int shape) { cursors.push_back(shape); });
+    oxGuiHost host;
+    app.addGUIEventListener(&host, true);
+    Log events;
+    Probe* d = host.addElement(probe("d", &events, {50, 50}));
+    d->dragAxes = 3;
+    Probe* other = host.addElement(probe("other", &events, {50, 50}));
+    other->setPosition({100, 0});
+    d->logMoves = other->logMoves = false;
     app.handleMouseButton(0, true, 10, 10);
     app.handleMotion(13, 10); // 3 pixels: below the threshold
-    EXPECT_TRUE(g_cursors.empty());
+    EXPECT_TRUE(cursors.empty());
     app.handleMotion(113, 12); // far over "other"
-    EXPECT_EQ(g_cursors, (std::vector<int>{GLUT_CURSOR_CYCLE}));
+    EXPECT_EQ(cursors, (std::vector<int>{GLUT_CURSOR_CYCLE}));
     app.handleMouseButton(2, false, 113, 12); // a right release ends nothing
     app.handleMouseButton(0, false, 113, 12);
     EXPECT_EQ(events, (Log{"d:begin", "d:drag(3,0)", "d:drag(100,2)", "d:end"}));
-    EXPECT_EQ(g_cursors, (std::vector<int>{GLUT_CURSOR_CYCLE, GLUT_CURSOR_INHERIT}));
+    EXPECT_EQ(cursors, (std::vector<int>{GLUT_CURSOR_CYCLE, GLUT_CURSOR_INHERIT}));
     EXPECT_EQ(dragState().element, nullptr);
     // The press and release were the host's; the right release went on.
     EXPECT_EQ(log, (Log{"button2up"}));
 
     // The right button never drags; below the threshold the element still moves; across its axis no distance.
-    log.clear(), events.clear(), g_cursors.clear(), d->moved = {};
+    log.clear(), events.clear(), cursors.clear(), d->moved = {};
     app.handleMouseButton(2, true, 10, 10);
     app.handleMotion(40, 40);
     app.handleMouseButton(2, false, 40, 40);
@@ -58,7 +44,7 @@ TEST_F(HostInput, DragIsCapturedUntilTheLeftReleaseFollowsThresholdAndAxesAndEnd
     app.handleMotion(11, 11);
     app.handleMotion(13, 12); // 5 in all: not more than the threshold
     app.handleMouseButton(0, false, 13, 12);
-    EXPECT_TRUE(g_cursors.empty()); // never changed, never restored
+    EXPECT_TRUE(cursors.empty()); // never changed, never restored
     EXPECT_EQ(d->moved, (oxGuiPoint{3, 2}));  // motion below the threshold still moves
 
     d->dragAxes = 1, d->moved = {};
@@ -66,7 +52,7 @@ TEST_F(HostInput, DragIsCapturedUntilTheLeftReleaseFollowsThresholdAndAxesAndEnd
     app.handleMotion(10, 60); // across the axis: no distance
     EXPECT_FALSE(dragState().moved);
     app.handleMotion(17, 90);
-    EXPECT_EQ(g_cursors, (std::vector<int>{GLUT_CURSOR_LEFT_RIGHT}));
+    EXPECT_EQ(cursors, (std::vector<int>{GLUT_CURSOR_LEFT_RIGHT}));
     EXPECT_EQ(d->moved, (oxGuiPoint{7, 0}));
     EXPECT_EQ(dragState().distance, 7);
 
@@ -74,7 +60,7 @@ TEST_F(HostInput, DragIsCapturedUntilTheLeftReleaseFollowsThresholdAndAxesAndEnd
     log.clear();
     EXPECT_TRUE(host.removeElement(d));
     EXPECT_EQ(dragState().element, nullptr);
-    EXPECT_EQ(g_cursors.back(), GLUT_CURSOR_INHERIT);
+    EXPECT_EQ(cursors.back(), GLUT_CURSOR_INHERIT);
     app.handleMotion(40, 10);
     app.handleMouseButton(0, false, 40, 10); // nothing left to end: goes on
     EXPECT_EQ(log, (Log{"button0up"}));

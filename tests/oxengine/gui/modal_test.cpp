@@ -3,14 +3,7 @@
 #include "oxengine/gui/guimenu.h"
 #include "oxengine/platform/glapp/glapp_fixtures.h"
 
-namespace {
-
-class ModalRun : public GuiTest {
-protected:
-    size_t listenerCount() const { return app.guiEventListeners().size(); }
-};
-
-} // namespace
+using ModalRun = GuiTest;
 
 TEST_F(ModalRun, TheHelperSwallowsAllInputButReleases)
 {
@@ -56,9 +49,9 @@ TEST_F(ModalRun, RunEndsWithTheModalButtonsCodeAndPostsNothing)
     CountingIdle idle; // asked for by nobody: not run while the commands arrive
     app.addIdleListener(&idle);
     ScriptPanel dlg;
-    const size_t before = listenerCount();
+    const size_t before = app.guiEventListeners().size();
     dlg.script = [&](unsigned c) {
-        EXPECT_EQ(listenerCount(), before + 1);
+        EXPECT_EQ(app.guiEventListeners().size(), before + 1);
         EXPECT_TRUE(dlg.isRunning());
         if (c == 500)
             app.dispatchKeyDown(27, false); // Escape: the Cancel button
@@ -73,7 +66,7 @@ TEST_F(ModalRun, RunEndsWithTheModalButtonsCodeAndPostsNothing)
     EXPECT_FALSE(dlg.isRunning());
     EXPECT_EQ(idle.calls, 0);
     app.removeIdleListener(&idle);
-    EXPECT_EQ(listenerCount(), before);
+    EXPECT_EQ(app.guiEventListeners().size(), before);
     EXPECT_EQ(app.renderListeners().size(), 0u);
     EXPECT_TRUE(take().empty()); // nothing left queued
     app.postCommand(501);
@@ -88,20 +81,20 @@ TEST_F(ModalRun, RunEndsWithTheModalButtonsCodeAndPostsNothing)
     EXPECT_EQ(dlg.runModal(), 0);
     app.postCommand(500);
     EXPECT_EQ(dlg.runModal(), 0);
-    EXPECT_EQ(listenerCount(), before);
+    EXPECT_EQ(app.guiEventListeners().size(), before);
 }
 
 TEST_F(ModalRun, RunsNestTwoDeepAndKeepCommandsNobodyHandled)
 {
     ScriptPanel outer, inner;
-    const size_t base = listenerCount();
+    const size_t base = app.guiEventListeners().size();
     int innerResult = -1;
     outer.script = [&](unsigned c) {
         if (c == 500) {
-            EXPECT_EQ(listenerCount(), base + 1);
+            EXPECT_EQ(app.guiEventListeners().size(), base + 1);
             app.postCommand(600);
             innerResult = inner.runModal();
-            EXPECT_EQ(listenerCount(), base + 1);
+            EXPECT_EQ(app.guiEventListeners().size(), base + 1);
             app.postCommand(502);
             return true;
         }
@@ -111,7 +104,7 @@ TEST_F(ModalRun, RunsNestTwoDeepAndKeepCommandsNobodyHandled)
     };
     inner.script = [&](unsigned c) {
         if (c == 600) {
-            EXPECT_EQ(listenerCount(), base + 2);
+            EXPECT_EQ(app.guiEventListeners().size(), base + 2);
             app.dispatchKeyDown(27, false); // the inner Cancel, not the outer one
             EXPECT_EQ(inner.result(), GUI_CMD_CANCEL);
             inner.setResult(0); // carry on

@@ -80,26 +80,15 @@ TEST(GuiPanel, ContentSitsInsideTheMarginsAndShrinksToFitTheWindow)
     EXPECT_EQ(std::pair(panel.getSize(), panel.getPosition()), std::pair(oxGuiSize{800, 300}, oxGuiPoint{0, 150}));
 }
 
-namespace {
-
 // A scrollable panel over a 100 x 400 content, with a 100 x 100 viewport at (0, 0), text height 20.
-class Scrolling : public testing::Test {
-protected:
-    void SetUp() override
-    {
-        panel.setTextHeight(20);
-        panel.setSize({106, 106});
-        panel.setPosition({0, 0});
-    }
+TEST(GuiScrolling, WheelStepsAreThreeLinesDragsMoveThroughTheContentAndEnsureVisibleScrollsAsLittleAsNeeded)
+{
     GuiTestApp app;
     Log log;
-    oxGuiScrollablePanel panel{probe("content", &log, {100, 400})};
-};
-
-} // namespace
-
-TEST_F(Scrolling, WheelStepsAreThreeLinesAndDragsMoveThroughTheWholeContent)
-{
+    oxGuiScrollablePanel panel(probe("content", &log, {100, 400}));
+    panel.setTextHeight(20);
+    panel.setSize({106, 106});
+    panel.setPosition({0, 0});
     EXPECT_TRUE(panel.onMouseWheel(-1, 50, 50)); // no hover yet: the content takes it
     panel.onMouseMove(-1, 50, 50);
     std::vector<int> offsets;
@@ -129,19 +118,18 @@ TEST_F(Scrolling, WheelStepsAreThreeLinesAndDragsMoveThroughTheWholeContent)
     EXPECT_EQ(dragAt(panel, 20, 20), Drag(&panel, 2)); // the content, along the long axis
     panel.setVisible(false);
     EXPECT_EQ(dragAt(panel, 97, 50), NO_DRAG);
-}
 
-TEST_F(Scrolling, SizeStaysWithinAThirdOfTheWindowAndEnsureVisibleScrollsAsLittleAsNeeded)
-{
-    // The bottom of a row at content y (the content starts at 3), and the offset after.
+    // Back in its frame: the bottom of a row at content y (the content starts at 3), and the offset after.
     const int rows[][2] = {{250, 250 - 103}, {200, 147}, {60, 57}, {5000, 300}};
+    panel.setMargins(3, 3, 3, 3);
+    panel.setSize({106, 106});
     for (const auto& r : rows) {
         panel.ensureVisible({3, r[0]});
         EXPECT_EQ(panel.scroll().y, r[1]) << r[0];
     }
     panel.setSize({106, 306}); // a larger viewport pulls an offset past the end back
     EXPECT_EQ(panel.scroll().y, 100);
-    std::vector<oxGuiSize> sizes;
+    std::vector<oxGuiSize> sizes; // at most a third of the window
     for (const auto& [w, h] : {std::pair{300, 900}, {3000, 900}}) {
         app.windowWidth = w, app.windowHeight = h;
         panel.setTextHeight(20);
