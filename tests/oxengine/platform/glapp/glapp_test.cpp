@@ -125,20 +125,6 @@ struct Render : oxRenderListener {
 
 } // namespace
 
-// Notices (drags, moves, reshapes) that stopped at a taker would fail the text field's pointer test.
-TEST_F(Listeners, KeysStopAtTheFirstTakerOrReachEveryone)
-{
-    RecordingListener a("a", log), b("b", log, true), c("c", log), front("front", log);
-    for (RecordingListener* l : {&a, &b, &c})
-        app.addGUIEventListener(l);
-    app.addGUIEventListener(&front, true);
-    EXPECT_TRUE(app.dispatchKeyDown(65, false));
-    EXPECT_EQ(take(), (EventLog{"front:key65", "a:key65", "b:key65"}));
-    b.handles = false;
-    EXPECT_FALSE(app.dispatchKeyDown(1, true));
-    EXPECT_EQ(take(), (EventLog{"front:key1s", "a:key1s", "b:key1s", "c:key1s"}));
-}
-
 // The program adds a listener once; removals come again and for strangers.
 TEST_F(Listeners, RemovalDetachesOnceLeavesStrangersAloneAndTheIdleCallbackGoesWithTheLastIdleListener)
 {
