@@ -12,12 +12,7 @@ TEST(GuiLabel, SizeIsTheMeasuredTextLineByLine)
 {
     oxGuiLabel label("Short\nA longer line");
     label.setTextHeight(20);
-    const oxGuiSize twoLines = label.getSize();
-    label.setText("One line"); // measured at the next setTextHeight
-    const oxGuiSize stored = label.getSize();
-    label.setTextHeight(40);
-    EXPECT_EQ(std::vector({twoLines, stored, label.getSize()}),
-              (std::vector<oxGuiSize>{{int(textWidth("A longer line", 20)), 40}, twoLines, {int(textWidth("One line", 40)), 40}}));
+    EXPECT_EQ(label.getSize(), (oxGuiSize{int(textWidth("A longer line", 20)), 40}));
 }
 
 using GuiButtons = GuiTest;
@@ -64,8 +59,6 @@ TEST(GuiPanel, ContentSitsInsideTheMarginsAndShrinksToFitTheWindow)
 {
     GuiTestApp app;
     oxGuiPanel panel(probe("content", nullptr, {40, 30}));
-    panel.setBgColour({10, 20, 30, 170});
-    EXPECT_EQ(panel.content()->getBgColour(), (oxColour{10, 20, 30, 0})); // drawn on the panel's background
     panel.setSize({100, 50});
     panel.setPosition({7, 9});
     EXPECT_EQ(std::pair(panel.content()->getSize(), panel.content()->getPosition()),
