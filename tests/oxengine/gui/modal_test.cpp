@@ -123,12 +123,6 @@ TEST_F(ModalRun, RunsNestTwoDeepAndKeepCommandsNobodyHandled)
     EXPECT_EQ(only(take(), "cmd"), (Log{"cmd223"}));
 }
 
-TEST(GuiModal, WithoutAnApplicationNothingRuns)
-{
-    ASSERT_EQ(theApplication, nullptr);
-    EXPECT_EQ(oxGuiModalPanel().runModal(), 0);
-}
-
 namespace {
 
 // "Open" (210), a separator, "Sort" with "By name" (213) and "By date" (214), "Quit" (0) in a 1000 x 800 window.

@@ -9,15 +9,12 @@
 
 using namespace std::chrono_literals;
 
-TEST(Sound, KindsSelectTheDesktopEventSoundsInOrder)
+TEST(Sound, SwitchedOffIsSilentButStillASuccess)
 {
     SoundRecorder player;
-    for (int kind : {1, 2, 3, 4, 0, 5, -1}) // flushed one by one: a burst would be cut
-        EXPECT_TRUE(beep(kind) && oxFlushSounds(5s));
-    SoundSwitch off(false); // switched off: silent, but still a success
+    SoundSwitch off(false);
     EXPECT_TRUE(beep(3));
-    EXPECT_EQ(player.played(), (std::vector<std::string>{"dialog-information", "dialog-warning", "dialog-error",
-                                                         "dialog-question", "bell", "bell", "bell"}));
+    EXPECT_TRUE(player.played().empty());
 }
 
 TEST(Sound, SlowAudioNeverBlocksTheCallerAndBurstsAreCut)
