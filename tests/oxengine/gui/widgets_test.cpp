@@ -137,16 +137,6 @@ namespace {
 
 using Controls = GuiTest;
 
-// Three rows at (0, 0), text height 20: rows at inner y 0, 20, 40.
-std::unique_ptr<oxGuiList> threeRows()
-{
-    auto list = std::make_unique<oxGuiList>(std::vector<std::string>{"JPEG", "PNG", "TGA"});
-    list->setTextHeight(20);
-    list->setPosition({0, 0});
-    list->setSelectCommand(40);
-    return list;
-}
-
 // A slider from 0 to 10 at (0, 0), text height 20, so 360 x 24.
 std::unique_ptr<oxGuiSlider> slider(double value)
 {
@@ -160,7 +150,11 @@ std::unique_ptr<oxGuiSlider> slider(double value)
 
 TEST_F(Controls, ListRowsAreChosenByClickKeysAndWheel)
 {
-    auto list = threeRows();
+    // Three rows at (0, 0), text height 20: rows at inner y 0, 20, 40.
+    auto list = std::make_unique<oxGuiList>(std::vector<std::string>{"JPEG", "PNG", "TGA"});
+    list->setTextHeight(20);
+    list->setPosition({0, 0});
+    list->setSelectCommand(40);
     EXPECT_FALSE(list->onKeyDown(GUI_SPECIAL_DOWN, true)); // no focus yet
     std::vector<int> chosen; // -9: not taken
     // Rows, margins (no row) and another button; a click on the chosen row posts nothing.
@@ -180,18 +174,6 @@ TEST_F(Controls, ListRowsAreChosenByClickKeysAndWheel)
     EXPECT_FALSE(list->onClick(0, 10, 3 + 70));
     EXPECT_EQ(take(), Log(8, "cmd40")); // only changes post
     EXPECT_FALSE(oxGuiList(std::vector<std::string>{}).acceptsFocus()); // an empty list is skipped by Tab
-
-    // Inside a scrolled panel a click selects the row drawn under it.
-    auto column = std::make_unique<oxGuiVSizer>();
-    auto* inner = column->addChild(threeRows());
-    oxGuiScrollablePanel panel(std::move(column));
-    panel.setTextHeight(20);
-    panel.setMargins(0, 0, 0, 0);
-    panel.setSize({100, 40});
-    panel.setPosition({0, 0});
-    panel.setScroll({0, 20});
-    EXPECT_TRUE(inner->onClick(0, 10, 3 + 5));
-    EXPECT_EQ(inner->getSelected(), 1);
 }
 
 TEST_F(Controls, SliderValueFromClicksDragsWheelAndKeysAndAProgressBarTakesNoInput)
