@@ -9,15 +9,7 @@
 
 using namespace std::chrono_literals;
 
-TEST(Sound, SwitchedOffIsSilentButStillASuccess)
-{
-    SoundRecorder player;
-    SoundSwitch off(false);
-    EXPECT_TRUE(beep(3));
-    EXPECT_TRUE(player.played().empty());
-}
-
-TEST(Sound, SlowAudioNeverBlocksTheCallerAndBurstsAreCut)
+TEST(Sound, SlowAudioNeverBlocksTheCallerBurstsAreCutAndSwitchedOffIsSilent)
 {
     SoundRecorder player(200ms);
     const auto start = std::chrono::steady_clock::now();
@@ -28,6 +20,9 @@ TEST(Sound, SlowAudioNeverBlocksTheCallerAndBurstsAreCut)
     const size_t played = player.played().size();
     EXPECT_GE(played, 1u);
     EXPECT_LE(played, 4u);
+    SoundSwitch off(false); // silent, but still a success
+    EXPECT_TRUE(beep(3));
+    EXPECT_EQ(player.played().size(), played);
 }
 
 TEST(Sound, RealBackendWithoutAudioDeviceIsNoErrorAndOutputIsExpectedOnlyWithAServerOrAPlaybackDevice)
