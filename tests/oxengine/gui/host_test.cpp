@@ -22,7 +22,6 @@ TEST_F(HostInput, DragIsCapturedUntilTheLeftReleaseFollowsThresholdAndAxesAndEnd
     d->logMoves = other->logMoves = false;
     app.handleMouseButton(0, true, 10, 10);
     app.handleMotion(13, 10); // 3 pixels: below the threshold
-    EXPECT_TRUE(cursors.empty());
     app.handleMotion(113, 12); // far over "other"
     EXPECT_EQ(cursors, (std::vector<int>{GLUT_CURSOR_CYCLE}));
     app.handleMouseButton(2, false, 113, 12); // a right release ends nothing
@@ -44,7 +43,6 @@ TEST_F(HostInput, DragIsCapturedUntilTheLeftReleaseFollowsThresholdAndAxesAndEnd
     app.handleMotion(11, 11);
     app.handleMotion(13, 12); // 5 in all: not more than the threshold
     app.handleMouseButton(0, false, 13, 12);
-    EXPECT_TRUE(cursors.empty()); // never changed, never restored
     EXPECT_EQ(d->moved, (oxGuiPoint{3, 2}));  // motion below the threshold still moves
 
     d->dragAxes = 1, d->moved = {};

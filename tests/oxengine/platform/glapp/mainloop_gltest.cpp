@@ -237,8 +237,6 @@ TEST(MainLoop, IdleLoopsSleepAndPostsFromAnotherThreadWakeThem)
             }
             app.postCommand(LoopApp::CMD_QUIT);
         }), 0);
-        std::printf("processor time while idle: %.1f ms over 3 s, in a modal run %.1f ms over 1 s\n", loopUsed * 1000.0,
-                    modalUsed * 1000.0);
         EXPECT_FALSE(app.timedOut);
         EXPECT_TRUE(loopUsed >= 0 && loopUsed < 0.02 * 3.0) << loopUsed;
         EXPECT_TRUE(modalUsed >= 0 && modalUsed < 0.02) << modalUsed;
