@@ -123,7 +123,7 @@ protected:
 
 } // namespace
 
-TEST_F(Folders, WalksIntoTheTreeAndReturnsTheChosenPath)
+TEST_F(Folders, WalksIntoTheTreeReturnsTheChosenPathAndVanishedFoldersLeave)
 {
     oxGuiFolderSelector s({oxFilename(root)});
     s.setTextHeight(20);
@@ -149,9 +149,22 @@ TEST_F(Folders, WalksIntoTheTreeAndReturnsTheChosenPath)
     fs::create_directories(root + "/delta");
     s.toggle(0);
     EXPECT_EQ(rows(s), (V{"-" + root, " +alpha", " .beta", " .Beta2", " .delta", " +gamma"}));
+    // Folders that vanish leave the tree.
+    fs::remove_all(root + "/gamma");
+    s.toggle(5); // gamma, listed as having a sub-folder
+    EXPECT_EQ(rows(s), (V{"-" + root, " +alpha", " .beta", " .Beta2", " .delta"}));
+    fs::remove_all(root + "/alpha/deep"); // emptied since: a leaf now
+    fs::remove_all(root + "/alpha/other");
+    s.toggle(1);
+    EXPECT_EQ(rows(s), (V{"-" + root, " .alpha", " .beta", " .Beta2", " .delta"}));
+    fs::remove_all(root); // the whole tree gone
+    s.toggle(0);
+    s.toggle(0);
+    EXPECT_TRUE(s.entries().empty());
+    fs::create_directories(root); // for TempDir
 }
 
-TEST_F(Folders, ExpandTowardsOpensUnderTheClosestRootAndVanishedFoldersLeave)
+TEST_F(Folders, ExpandTowardsOpensUnderTheClosestRoot)
 {
     // A root inside another, as the home folder lies inside "/".
     oxGuiFolderSelector s({oxFilename(root), oxFilename(root + "/alpha")});
@@ -179,22 +192,6 @@ TEST_F(Folders, ExpandTowardsOpensUnderTheClosestRootAndVanishedFoldersLeave)
     for (const oxFolderEntry& e : machine.entries())
         EXPECT_TRUE(e.depth == 0 && e.state == oxFolderEntry::COLLAPSED) << e.path.systemPath();
 
-    // Folders that vanish leave the tree.
-    oxGuiFolderSelector v({oxFilename(root)});
-    v.setTextHeight(20);
-    v.toggle(0);
-    fs::remove_all(root + "/gamma");
-    v.toggle(4); // gamma, listed as having a sub-folder
-    EXPECT_EQ(rows(v), (V{"-" + root, " +alpha", " .beta", " .Beta2"}));
-    fs::remove_all(root + "/alpha/deep"); // emptied since: a leaf now
-    fs::remove_all(root + "/alpha/other");
-    v.toggle(1);
-    EXPECT_EQ(rows(v), (V{"-" + root, " .alpha", " .beta", " .Beta2"}));
-    fs::remove_all(root); // the whole tree gone
-    v.toggle(0);
-    v.toggle(0);
-    EXPECT_TRUE(v.entries().empty());
-    fs::create_directories(root); // for TempDir
 }
 
 TEST_F(Folders, TheDialogOpensAtADeepPathAnswersTheTreesKeysAndADoubleClickChooses)
