@@ -64,7 +64,6 @@ TEST(WrapText, BreaksBetweenWordsCutsOnlyWordsTooWideAloneAndLinesUpTabColumns)
     const int column = oxTabColumn(text, 2, monospace);
     EXPECT_EQ(column, 9);
     EXPECT_EQ(oxTabbedWidth(U"-h\t\tthis text", column, 2, monospace), 9 + 9);
-    EXPECT_EQ(oxSplitAtTab(U"-h\t\tthis text"), (std::pair<std::u32string_view, std::u32string_view>{U"-h", U"this text"}));
     EXPECT_EQ(oxTabColumn(U"no tabs", 2, monospace), 0);
     // Without a column the text after the tabs keeps the gap.
     EXPECT_EQ(oxTabbedWidth(U"abc\tde", 0, 2, monospace), 7);
