@@ -123,20 +123,7 @@ TEST(GuiScrolling, WheelStepsAreThreeLinesDragsMoveThroughTheContentAndEnsureVis
     EXPECT_EQ(panel.content()->getSize(), (oxGuiSize{500, 500}));
 }
 
-namespace {
-
 using Controls = GuiTest;
-
-// A slider from 0 to 10 at (0, 0), text height 20, so 360 x 24.
-std::unique_ptr<oxGuiSlider> slider(double value)
-{
-    auto s = std::make_unique<oxGuiSlider>("Gamma", 0.0, 10.0, value);
-    s->setTextHeight(20);
-    s->setPosition({0, 0});
-    return s;
-}
-
-} // namespace
 
 TEST_F(Controls, ListRowsAreChosenByClickKeysAndWheel)
 {
@@ -166,9 +153,12 @@ TEST_F(Controls, ListRowsAreChosenByClickKeysAndWheel)
     EXPECT_FALSE(oxGuiList(std::vector<std::string>{}).acceptsFocus()); // an empty list is skipped by Tab
 }
 
-TEST_F(Controls, SliderValueFromClicksDragsWheelAndKeysAndAProgressBarTakesNoInput)
+TEST_F(Controls, SliderValueFromClicksDragsWheelKeysRangesAndTypedValuesAndAProgressBarTakesNoInput)
 {
-    auto s = slider(2.5);
+    // From 0 to 10 at (0, 0), text height 20, so 360 x 24.
+    auto s = std::make_unique<oxGuiSlider>("Gamma", 0.0, 10.0, 2.5);
+    s->setTextHeight(20);
+    s->setPosition({0, 0});
     EXPECT_EQ(s->valueText(), "2.5");
     const oxGuiSlider::Track t = s->track();
     const int w = t.size.width, x0 = t.position.x;
@@ -203,23 +193,9 @@ TEST_F(Controls, SliderValueFromClicksDragsWheelAndKeysAndAProgressBarTakesNoInp
     EXPECT_EQ(s->getValue(), 10);
     EXPECT_TRUE(take().empty()); // the owner reads the value
 
-    // A progress bar shows its rounded value of the maximum and takes no input.
-    oxGuiProgressBar bar;
-    bar.setRange(0, 10);
-    bar.setValue(2.6);
-    const std::string rounded = bar.valueText();
-    bar.setRange(0, 99.5);
-    bar.setValue(500);
-    EXPECT_EQ(std::pair(rounded, bar.valueText()), (std::pair<std::string, std::string>("3/10", "100/100")));
-    bar.setTextHeight(20);
-    bar.setPosition({0, 0});
-    EXPECT_FALSE(bar.onClick(0, bar.track().position.x + 3, 10) || bar.acceptsFocus());
-    EXPECT_EQ(bar.getValue(), 99.5);
-}
-
-TEST_F(Controls, SliderRangesThatChangeWhileShownAndTypedValues)
-{
-    auto s = slider(8);
+    // Ranges that change while it is shown.
+    s->setEnabled(true);
+    s->setValue(8);
     s->setRange(0, 5);
     EXPECT_EQ(s->getValue(), 5);
     s->setRange(7, 3); // either order
@@ -228,15 +204,14 @@ TEST_F(Controls, SliderRangesThatChangeWhileShownAndTypedValues)
     EXPECT_EQ(std::vector({s->getMinimum(), s->getMaximum(), s->getValue()}), (std::vector<double>{3, 7, 5}));
     // An empty range: the bar shows nothing instead of dividing by zero.
     s->setRange(2, 2);
-    const oxGuiSlider::Track t = s->track();
-    s->onMouseWheel(1, t.position.x + 5, 10);
+    s->onMouseWheel(1, x0 + 5, 10);
     EXPECT_EQ(std::pair(s->getValue(), s->fraction()), std::pair(2.0, 0.0));
     // A drag reads the range of the moment it moves.
     s->setRange(0, 10);
-    ASSERT_EQ(dragAt(*s, t.position.x + t.size.width / 2, 10), Drag(s.get(), 1));
+    ASSERT_EQ(dragAt(*s, x0 + w / 2, 10), Drag(s.get(), 1));
     s->setRange(0, 100);
     s->dragBy(0, 0);
-    EXPECT_NEAR(s->getValue(), 100.0 * (t.size.width / 2) / t.size.width, 1e-9);
+    EXPECT_NEAR(s->getValue(), 100.0 * (w / 2) / w, 1e-9);
     s->setRange(0, 1);
     s->dragBy(0, 0);
     EXPECT_LE(s->getValue(), 1);
@@ -267,6 +242,19 @@ TEST_F(Controls, SliderRangesThatChangeWhileShownAndTypedValues)
     EXPECT_TRUE(warned);
     EXPECT_EQ(s->getValue(), 7.25);
     EXPECT_EQ(app.runs, 6);
+
+    // A progress bar shows its rounded value of the maximum and takes no input.
+    oxGuiProgressBar bar;
+    bar.setRange(0, 10);
+    bar.setValue(2.6);
+    const std::string rounded = bar.valueText();
+    bar.setRange(0, 99.5);
+    bar.setValue(500);
+    EXPECT_EQ(std::pair(rounded, bar.valueText()), (std::pair<std::string, std::string>("3/10", "100/100")));
+    bar.setTextHeight(20);
+    bar.setPosition({0, 0});
+    EXPECT_FALSE(bar.onClick(0, bar.track().position.x + 3, 10) || bar.acceptsFocus());
+    EXPECT_EQ(bar.getValue(), 99.5);
 }
 
 namespace {
