@@ -192,7 +192,7 @@ TEST_F(Folders, ExpandTowardsOpensUnderTheClosestRoot)
 
 }
 
-TEST_F(Folders, TheDialogOpensAtADeepPathAnswersTheTreesKeysAndADoubleClickChooses)
+TEST_F(Folders, TheDialogOpensAtADeepPathAnswersTheTreesKeysADoubleClickAndATypedPath)
 {
     // Enough sibling folders that the deep one lies below the viewport.
     for (int i = 0; i < 60; ++i)
@@ -235,13 +235,9 @@ TEST_F(Folders, TheDialogOpensAtADeepPathAnswersTheTreesKeysAndADoubleClickChoos
     });
     EXPECT_TRUE(d.run());
     EXPECT_EQ(chosen, root + "/gamma");
-}
 
-TEST_F(Folders, APathTypedOrPastedIsChosenWhenItExists)
-{
+    // A path typed or pasted is chosen when it exists.
     MessageCapture boxes;
-    std::string chosen = root;
-    oxGuiModalFolderDialog d(chosen, "Where to?", {oxFilename(root)});
     app.script.push_back([&] { app.type("\x0c" + root + "/nowhere\r"); }); // Ctrl+L: the field
     // Told, and back in the dialog with the field's keys: a file stands for its folder.
     app.script.push_back([&] {

@@ -129,31 +129,30 @@ TEST_P(DialogDrawing, EachWidgetDrawsInsideItsRectangleWithFocusHoverAndInactive
 
 INSTANTIATE_TEST_SUITE_P(TextHeights, DialogDrawing, testing::Values(20, 40));
 
-TEST_F(Drawing, ADialogDimsTheSceneAndCoversItWithItsFill)
+TEST_F(Drawing, ADialogDimsTheSceneAndEditListSliderProgressBarAndScrolledContentDrawInTheirPlaces)
 {
     clear(1.0f); // the brightest picture there is
     oxGuiModalMessageDialog d("A question\nover a bright picture", "Title", MB_YES | MB_NO, MI_NONE);
     d.label()->setFgColour({255, 0, 0});
     d.render();
     glSaveArtifact("gui_dialog_backdrop", W, H);
-    const GLFrame frame(W, H);
+    const GLFrame dimmed(W, H);
     const PixelRect r = windowRect(d);
     // Outside: the scene at half its brightness.
     for (const auto& [x, y] : {std::pair{2, 2}, {W - 3, H - 3}, {r.x - 2, r.y + r.h / 2}})
-        EXPECT_NEAR(frame.at(x, y)[1], 128, 12) << x << "," << y;
+        EXPECT_NEAR(dimmed.at(x, y)[1], 128, 12) << x << "," << y;
     // Inside, between the frame and the text: nearly the style's black.
     const int pad = d.padding();
-    EXPECT_LT(frame.at(r.x + 3 + pad / 2, r.y + r.h / 2)[1], 20);
-    EXPECT_LT(frame.at(r.x + r.w / 2, r.y + r.h - 3 - pad / 2)[1], 20);
+    EXPECT_LT(dimmed.at(r.x + 3 + pad / 2, r.y + r.h / 2)[1], 20);
+    EXPECT_LT(dimmed.at(r.x + r.w / 2, r.y + r.h - 3 - pad / 2)[1], 20);
     // The text keeps its distance from the frame.
-    const PixelBox text = frame.find(RED, r);
+    const PixelBox text = dimmed.find(RED, r);
     ASSERT_FALSE(text.empty());
     EXPECT_GE(text.left, r.x + 3 + pad);
     EXPECT_GE(text.top, windowRect(*d.label()).y);
-}
 
-TEST_F(Drawing, ADialogWithEditListSliderAndProgressBarAndScrolledContentClippedToItsViewport)
-{
+    // The editing controls, on black.
+    clear(0);
     oxGuiModalPanel panel(std::make_unique<oxGuiVSizer>());
     auto* column = static_cast<oxGuiVSizer*>(panel.content());
     auto* edit = column->addChild(std::make_unique<oxGuiEdit>(20, ""));

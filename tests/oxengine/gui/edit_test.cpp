@@ -62,7 +62,7 @@ protected:
 } // namespace
 
 // Every key here is the field's (none reaches the widgets behind); moves post nothing, each change posts once.
-TEST_F(Editing, KeysEditTheTextByCharacters)
+TEST_F(Editing, KeysEditTheTextByCharactersReplacedTextKeepsTheCaretInsideAndOverlongTextScrollsToIt)
 {
     std::string board = "unused";
     Seam<oxGuiClipboard> clipboard(oxSetGuiClipboard, {[&] { return board; }, [&](const std::string& t) { board = t; }});
@@ -118,11 +118,8 @@ TEST_F(Editing, KeysEditTheTextByCharacters)
                                        {9, false}, {2, false}, {31, false}, {0x85, false}, {0xD800, false}, {0x110000, false}})
         EXPECT_FALSE(edit->onKeyDown(key, special)) << key;
     EXPECT_EQ(state(*edit), "xab|");
-}
 
-// Caret and selection stay inside a text the owner replaces; that posts nothing.
-TEST_F(Editing, ReplacedTextKeepsTheCaretInsideAndOverlongTextScrollsToIt)
-{
+    // Caret and selection stay inside a text the owner replaces; that posts nothing.
     setState(*edit, "a lo[ng name|]");
     edit->setText("ab");
     EXPECT_EQ(state(*edit), "ab|");

@@ -146,7 +146,7 @@ using Sizes = std::vector<oxGuiSize>;
 using Ints = std::vector<int>;
 
 // Probes of natural sizes and stretches, resized in steps: their extents, stacked without gaps.
-TEST(GuiSizers, MainAxisLayouts)
+TEST(GuiSizers, MainAxisLayoutsCrossAxisClampsStretchesAndCentresAndNestedSizersTakeTheirNaturalSize)
 {
     const struct {
         const char* what;
@@ -200,10 +200,7 @@ TEST(GuiSizers, MainAxisLayouts)
     empty.setSize({50, 50});
     empty.setPosition({1, 1});
     EXPECT_EQ(empty.getSize(), (oxGuiSize{50, 50}));
-}
 
-TEST(GuiSizers, CrossAxisClampsStretchesAndCentresAndNestedSizersTakeTheirNaturalSize)
-{
     oxGuiHSizer row;
     Probe* tall = row.addChild(probe("tall", nullptr, {10, 50}));
     Probe* grown = row.addChild(probe("grown", nullptr, {10, 10}));

@@ -43,7 +43,7 @@ TEST_F(ModalRun, TheHelperSwallowsAllInputButReleases)
     EXPECT_EQ(take(), (Log{"button0up", "button0up", "cmd4711"}));
 }
 
-TEST_F(ModalRun, RunEndsWithTheModalButtonsCodeAndPostsNothing)
+TEST_F(ModalRun, RunEndsWithTheModalButtonsCodePostsNothingAndRunsNestTwoDeepKeepingCommandsNobodyHandled)
 {
     CountingIdle idle; // asked for by nobody: not run while the commands arrive
     app.addIdleListener(&idle);
@@ -71,25 +71,16 @@ TEST_F(ModalRun, RunEndsWithTheModalButtonsCodeAndPostsNothing)
     EXPECT_EQ(dlg.runModal(), 0);
     EXPECT_EQ(dlg.result(), -3);
     EXPECT_EQ(take(), (Log{"button0up"})); // the release of the click on "No" goes on
-    // Runs that could never end return at once: no window and nothing queued, or the application shutting down.
-    dlg.script = [&](unsigned) { return app.leaveMainLoop(), true; };
-    EXPECT_EQ(dlg.runModal(), 0);
-    app.postCommand(500);
-    EXPECT_EQ(dlg.runModal(), 0);
-    EXPECT_EQ(app.guiEventListeners().size(), before);
-}
 
-TEST_F(ModalRun, RunsNestTwoDeepAndKeepCommandsNobodyHandled)
-{
+    // Two runs nested: Escape is the inner run's, and a command neither handles waits for both.
     ScriptPanel outer, inner;
-    const size_t base = app.guiEventListeners().size();
     int innerResult = -1;
     outer.script = [&](unsigned c) {
         if (c == 500) {
-            EXPECT_EQ(app.guiEventListeners().size(), base + 1);
+            EXPECT_EQ(app.guiEventListeners().size(), before + 1);
             app.postCommand(600);
             innerResult = inner.runModal();
-            EXPECT_EQ(app.guiEventListeners().size(), base + 1);
+            EXPECT_EQ(app.guiEventListeners().size(), before + 1);
             app.postCommand(502);
             return true;
         }
@@ -99,7 +90,7 @@ TEST_F(ModalRun, RunsNestTwoDeepAndKeepCommandsNobodyHandled)
     };
     inner.script = [&](unsigned c) {
         if (c == 600) {
-            EXPECT_EQ(app.guiEventListeners().size(), base + 2);
+            EXPECT_EQ(app.guiEventListeners().size(), before + 2);
             app.dispatchKeyDown(27, false); // the inner Cancel, not the outer one
             EXPECT_EQ(inner.result(), GUI_CMD_CANCEL);
             inner.setResult(0); // carry on
@@ -116,6 +107,12 @@ TEST_F(ModalRun, RunsNestTwoDeepAndKeepCommandsNobodyHandled)
     EXPECT_EQ(log, (Log{"button0up"})); // the release of the click on OK
     // Passed on by both runs, it reaches the application once, after them.
     EXPECT_EQ(take(), (Log{"button0up", "cmd223"}));
+    // Runs that could never end return at once: no window and nothing queued, or the application shutting down.
+    dlg.script = [&](unsigned) { return app.leaveMainLoop(), true; };
+    EXPECT_EQ(dlg.runModal(), 0);
+    app.postCommand(500);
+    EXPECT_EQ(dlg.runModal(), 0);
+    EXPECT_EQ(app.guiEventListeners().size(), before);
 }
 
 namespace {
