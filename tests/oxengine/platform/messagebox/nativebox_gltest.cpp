@@ -70,7 +70,7 @@ void isolated(const std::function<void()>& body)
 
 } // namespace
 
-TEST(NativeBox, KeysMouseAndTheCloseButtonGiveTheAnswers)
+TEST(NativeBox, KeysMouseAndTheCloseButtonGiveTheAnswersOneBoxAtATimeWithItsWindowProperties)
 {
     isolated([] {
         const struct {
@@ -103,12 +103,8 @@ TEST(NativeBox, KeysMouseAndTheCloseButtonGiveTheAnswers)
         oxSetNativeBoxFonts({"-no-such-foundry-no-such-font-*"});
         EXPECT_EQ(answer("oxbox nofont", MB_YES | MB_NO, keys("Tab Return")), MB_NO);
         oxSetNativeBoxFonts({});
-    });
-}
 
-TEST(NativeBox, WindowPropertiesForWindowManagers)
-{
-    isolated([] {
+        // Window properties for window managers.
         oxMessageRequest r;
         r.title = "oxbox Grüße";
         r.text = "Ωmega ist ein schöner Name.\nZweite Zeile mit einem sehr langen Text, der umbrochen werden muss, "
@@ -125,12 +121,8 @@ TEST(NativeBox, WindowPropertiesForWindowManagers)
             runCommand("import -window " + std::to_string(w) + " " + artifactDir() + "/messagebox_warning.png");
             xdotool("key Return");
         });
-    });
-}
 
-TEST(NativeBox, BoxesFromOtherThreadsShowOneAtATime)
-{
-    isolated([] {
+        // Boxes from other threads show one at a time.
         std::atomic<int> done{0};
         for (int i = 0; i < 2; ++i)
             std::thread([&] { oxShowMessage("From a thread", "oxbox serial"), ++done; }).detach();
