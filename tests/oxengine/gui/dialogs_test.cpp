@@ -15,7 +15,7 @@ using V = std::vector<std::string>;
 
 using Dialogs = GuiTest; // in a 1920 x 1080 window
 
-TEST_F(Dialogs, ButtonsFollowTheFlagsAndTheTitleBarDragsTheCentredDialogWithinTheWindow)
+TEST_F(Dialogs, ButtonsFollowTheFlagsAnswerTheirKeysWithTheirSoundAndTheDialogStaysInTheWindow)
 {
     for (const auto& [flags, buttons] : {std::pair<int, V>{0, {"Yes=2", "No=4"}}, {MB_OK | MB_CANCEL, {"OK=1", "Cancel=8"}},
                                          {MB_CANCEL, {"Yes=2", "No=4", "Cancel=8"}}, {MB_OK | MB_YES, {"OK=1"}}}) {
@@ -42,10 +42,7 @@ TEST_F(Dialogs, ButtonsFollowTheFlagsAndTheTitleBarDragsTheCentredDialogWithinTh
     app.setTitle("Pictavo");
     d.setTitle("");
     EXPECT_EQ(d.getTitle(), "Pictavo");
-}
 
-TEST_F(Dialogs, MessageDialogAnswersWithThePressedButtonAndItsSoundAndStaysInTheResizedWindow)
-{
     SoundRecorder sounds;
     // Enter is the focused button (at first the first), Escape Cancel, else No, else OK; Tab and arrows move.
     const struct {
@@ -69,19 +66,19 @@ TEST_F(Dialogs, MessageDialogAnswersWithThePressedButtonAndItsSoundAndStaysInThe
     EXPECT_EQ(sounds.played(), (V{"dialog-question", "dialog-warning"}));
 
     // Running, a dialog opened before the window went full-screen is centred again; moved by the user, kept inside.
-    oxGuiModalMessageDialog d("Search sub-folders?", "", MB_YES | MB_NO, MI_NONE);
-    const oxGuiSize size = d.getSize();
+    oxGuiModalMessageDialog asking("Search sub-folders?", "", MB_YES | MB_NO, MI_NONE);
+    const oxGuiSize asked = asking.getSize();
     app.script.push_back([&] {
         app.windowWidth = 3000, app.windowHeight = 2000;
         app.dispatchReshape(3000, 2000);
-        EXPECT_EQ(d.getPosition(), (oxGuiPoint{(3000 - size.width) / 2, (2000 - size.height) / 2}));
-        d.dragBy(2000, 1000);
+        EXPECT_EQ(asking.getPosition(), (oxGuiPoint{(3000 - asked.width) / 2, (2000 - asked.height) / 2}));
+        asking.dragBy(2000, 1000);
         app.windowWidth = 1000, app.windowHeight = 800;
         app.dispatchReshape(1000, 800);
-        EXPECT_EQ(d.getPosition(), (oxGuiPoint{1000 - size.width, 800 - size.height}));
+        EXPECT_EQ(asking.getPosition(), (oxGuiPoint{1000 - asked.width, 800 - asked.height}));
         app.type("\r");
     });
-    EXPECT_EQ(d.run(), GUI_RESULT_YES);
+    EXPECT_EQ(asking.run(), GUI_RESULT_YES);
 }
 
 // ---- folder selector ----------------------------------------------------------------

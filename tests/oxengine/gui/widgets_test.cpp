@@ -8,13 +8,6 @@
 
 #include <cmath>
 
-TEST(GuiLabel, SizeIsTheMeasuredTextLineByLine)
-{
-    oxGuiLabel label("Short\nA longer line");
-    label.setTextHeight(20);
-    EXPECT_EQ(label.getSize(), (oxGuiSize{int(textWidth("A longer line", 20)), 40}));
-}
-
 using GuiButtons = GuiTest;
 
 TEST_F(GuiButtons, ClicksAndKeysPostTheCommandOnlyWhileActiveAndToggleCheckboxes)
@@ -52,9 +45,12 @@ TEST_F(GuiButtons, ClicksAndKeysPostTheCommandOnlyWhileActiveAndToggleCheckboxes
     EXPECT_EQ(take(), (Log{"cmd301"}));
 }
 
-TEST(GuiPanel, ContentSitsInsideTheMarginsAndShrinksToFitTheWindow)
+TEST(GuiLabelAndPanel, ALabelIsItsTextLineByLineAPanelsContentSitsInsideItsMarginsAndItShrinksToFitTheWindow)
 {
     GuiTestApp app;
+    oxGuiLabel label("Short\nA longer line");
+    label.setTextHeight(20);
+    EXPECT_EQ(label.getSize(), (oxGuiSize{int(textWidth("A longer line", 20)), 40}));
     oxGuiPanel panel(probe("content", nullptr, {40, 30}));
     panel.setSize({100, 50});
     panel.setPosition({7, 9});
