@@ -120,7 +120,7 @@ protected:
 
 } // namespace
 
-TEST_F(Folders, WalksIntoTheTreeReturnsTheChosenPathAndVanishedFoldersLeave)
+TEST_F(Folders, WalksIntoTheTreeReturnsTheChosenPathExpandsTowardsAPathAndVanishedFoldersLeave)
 {
     oxGuiFolderSelector s({oxFilename(root)});
     s.setTextHeight(20);
@@ -146,33 +146,17 @@ TEST_F(Folders, WalksIntoTheTreeReturnsTheChosenPathAndVanishedFoldersLeave)
     fs::create_directories(root + "/delta");
     s.toggle(0);
     EXPECT_EQ(rows(s), (V{"-" + root, " +alpha", " .beta", " .Beta2", " .delta", " +gamma"}));
-    // Folders that vanish leave the tree.
-    fs::remove_all(root + "/gamma");
-    s.toggle(5); // gamma, listed as having a sub-folder
-    EXPECT_EQ(rows(s), (V{"-" + root, " +alpha", " .beta", " .Beta2", " .delta"}));
-    fs::remove_all(root + "/alpha/deep"); // emptied since: a leaf now
-    fs::remove_all(root + "/alpha/other");
-    s.toggle(1);
-    EXPECT_EQ(rows(s), (V{"-" + root, " .alpha", " .beta", " .Beta2", " .delta"}));
-    fs::remove_all(root); // the whole tree gone
-    s.toggle(0);
-    s.toggle(0);
-    EXPECT_TRUE(s.entries().empty());
-    fs::create_directories(root); // for TempDir
-}
 
-TEST_F(Folders, ExpandTowardsOpensUnderTheClosestRoot)
-{
     // A root inside another, as the home folder lies inside "/".
-    oxGuiFolderSelector s({oxFilename(root), oxFilename(root + "/alpha")});
-    s.setTextHeight(20);
-    s.expandTowards(root + "/alpha/deep/deeper");
+    oxGuiFolderSelector nested({oxFilename(root), oxFilename(root + "/alpha")});
+    nested.setTextHeight(20);
+    nested.expandTowards(root + "/alpha/deep/deeper");
     const V expanded{"+" + root, "-" + root + "/alpha", " -deep", "  +deeper", " .other"};
-    EXPECT_EQ(rows(s), expanded);
-    s.toggle(0); // collapsing the outer root leaves the inner root where it is
-    EXPECT_EQ(s.entries().size(), 9u);
-    s.toggle(0);
-    EXPECT_EQ(rows(s), expanded);
+    EXPECT_EQ(rows(nested), expanded);
+    nested.toggle(0); // collapsing the outer root leaves the inner root where it is
+    EXPECT_EQ(nested.entries().size(), 10u);
+    nested.toggle(0);
+    EXPECT_EQ(rows(nested), expanded);
     // Outside every root, or nothing: nothing opens.
     oxGuiFolderSelector t({oxFilename(root + "/gamma")});
     t.expandTowards(root + "/alpha/deep");
@@ -187,6 +171,19 @@ TEST_F(Folders, ExpandTowardsOpensUnderTheClosestRoot)
     for (const oxFolderEntry& e : machine.entries())
         EXPECT_TRUE(e.depth == 0 && e.state == oxFolderEntry::COLLAPSED) << e.path.systemPath();
 
+    // Folders that vanish leave the tree.
+    fs::remove_all(root + "/gamma");
+    s.toggle(5); // gamma, listed as having a sub-folder
+    EXPECT_EQ(rows(s), (V{"-" + root, " +alpha", " .beta", " .Beta2", " .delta"}));
+    fs::remove_all(root + "/alpha/deep"); // emptied since: a leaf now
+    fs::remove_all(root + "/alpha/other");
+    s.toggle(1);
+    EXPECT_EQ(rows(s), (V{"-" + root, " .alpha", " .beta", " .Beta2", " .delta"}));
+    fs::remove_all(root); // the whole tree gone
+    s.toggle(0);
+    s.toggle(0);
+    EXPECT_TRUE(s.entries().empty());
+    fs::create_directories(root); // for TempDir
 }
 
 TEST_F(Folders, TheDialogOpensAtADeepPathAnswersTheTreesKeysADoubleClickAndATypedPath)

@@ -148,7 +148,7 @@ protected:
 
 } // namespace
 
-TEST_F(Menus, ChoosingByPointerAndKeysPostsTheCommandAndOtherClicksDismissOrAreSwallowed)
+TEST_F(Menus, ChoosingByPointerAndKeysPostsTheCommandOtherClicksDismissOrAreSwallowedAndSubmenusFollowThePointer)
 {
     SoundRecorder sounds;
     app.script.push_back([&] { app.click(*entry(0)); });
@@ -203,10 +203,8 @@ TEST_F(Menus, ChoosingByPointerAndKeysPostsTheCommandAndOtherClicksDismissOrAreS
     EXPECT_EQ(menu.popup(100, 100), 0);
     // No key got past the menu: only the command and the swallowed click's release went on.
     EXPECT_EQ(take(), (Log{"button0up", "cmd214"}));
-}
 
-TEST_F(Menus, SubmenusOpenAndCloseAlongThePointersPath)
-{
+    // Submenus open and close along the pointer's path.
     menu.placeAt(100, 100);
     moveOnto(sort);
     ASSERT_TRUE(sort->isOpen());
