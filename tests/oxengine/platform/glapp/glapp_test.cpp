@@ -9,17 +9,8 @@ using GlutApplication = AppTest;
 using CommandQueue = AppTest;
 using Listeners = AppTest;
 
-TEST_F(GlutApplication, AZeroHeightStaysPositive)
-{
-    RecordingListener a("a", log);
-    app.addGUIEventListener(&a);
-    app.handleReshape(800, 0);
-    EXPECT_EQ(app.height(), 1);
-    EXPECT_EQ(log, (EventLog{"a:reshape(800,1)"}));
-}
-
 // A click: the last pressed button released within 5 px (Manhattan), offered to all even if the press was taken.
-TEST_F(GlutApplication, ClicksButtonsAndDrags)
+TEST_F(GlutApplication, ClicksButtonsDragsAndReshapes)
 {
     RecordingListener first("first", log, true), second("second", log);
     app.addGUIEventListener(&first);
@@ -54,6 +45,9 @@ TEST_F(GlutApplication, ClicksButtonsAndDrags)
     log.clear();
     app.handlePassiveMotion(20, 21);
     EXPECT_EQ(take(), (EventLog{"first:move-1(20,21)"}));
+    app.handleReshape(800, 0); // a zero height stays positive
+    EXPECT_EQ(app.height(), 1);
+    EXPECT_EQ(take(), (EventLog{"first:reshape(800,1)"}));
 }
 
 // One command per idle pass, in order; a post from a handler waits for the next pass.
@@ -121,7 +115,7 @@ struct Render : oxRenderListener {
 } // namespace
 
 // The program adds a listener once; removals come again and for strangers.
-TEST_F(Listeners, RemovalDetachesOnceLeavesStrangersAloneAndTheIdleCallbackGoesWithTheLastIdleListener)
+TEST_F(Listeners, RemovalDetachesOnceLeavesStrangersAloneTheIdleCallbackGoesWithTheLastAndChangesDuringAnEvent)
 {
     RecordingListener a("a", log), stranger("s", log);
     app.addGUIEventListener(&a);
@@ -144,25 +138,22 @@ TEST_F(Listeners, RemovalDetachesOnceLeavesStrangersAloneAndTheIdleCallbackGoesW
     app.removeIdleListener(&other); // not registered any more: no change reported
     EXPECT_FALSE(app.isIdleCallbackInstalled());
     EXPECT_EQ(app.changes, (std::vector<std::pair<int, int>>{{0, 1}, {1, 2}, {2, 1}, {1, 0}}));
-}
 
-// A listener puts another in front (as a modal run does) and destroys the next: nobody is reached twice or dead.
-TEST_F(Listeners, ListenersChangingTheListDuringAnEvent)
-{
-    RecordingListener a("a", log), late("late", log), b("b", log);
+    // A listener puts another in front (as a modal run does) and destroys the next: nobody is reached twice or dead.
+    RecordingListener first("first", log), late("late", log), b("b", log);
     auto gone = std::make_unique<RecordingListener>("gone", log);
-    app.addGUIEventListener(&a);
+    app.addGUIEventListener(&first);
     app.addGUIEventListener(gone.get());
     app.addGUIEventListener(&b);
-    a.hook = [&](unsigned) {
+    first.hook = [&](unsigned) {
         if (!late.owner())
             app.addGUIEventListener(&late, true);
         gone.reset();
     };
     app.dispatchKeyDown(9, false);
-    EXPECT_EQ(take(), (EventLog{"a:key9", "b:key9"}));
+    EXPECT_EQ(take(), (EventLog{"first:key9", "b:key9"}));
     app.dispatchKeyDown(9, false);
-    EXPECT_EQ(take(), (EventLog{"late:key9", "a:key9", "b:key9"}));
+    EXPECT_EQ(take(), (EventLog{"late:key9", "first:key9", "b:key9"}));
 }
 
 TEST_F(Listeners, WhicheverGoesFirstTheRegistrationEndsAndAViewingTransformGoesWhenReplaced)
