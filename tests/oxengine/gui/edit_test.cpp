@@ -62,7 +62,7 @@ protected:
 } // namespace
 
 // Every key here is the field's (none reaches the widgets behind); moves post nothing, each change posts once.
-TEST_F(Editing, KeysEditTheTextByCharactersReplacedTextKeepsTheCaretInsideAndOverlongTextScrollsToIt)
+TEST_F(Editing, KeysEditTheTextReplacedTextKeepsTheCaretInsideOverlongTextScrollsToItAndThePointerSelects)
 {
     std::string board = "unused";
     Seam<oxGuiClipboard> clipboard(oxSetGuiClipboard, {[&] { return board; }, [&](const std::string& t) { board = t; }});
@@ -156,10 +156,8 @@ TEST_F(Editing, KeysEditTheTextByCharactersReplacedTextKeepsTheCaretInsideAndOve
     EXPECT_EQ(edit->scrollOffset(), middle);
     edit->setText("short");
     EXPECT_EQ(edit->scrollOffset(), 0);
-}
 
-TEST_F(Editing, ThePointerPlacesTheCaretAndSelects)
-{
+    // The pointer places the caret and selects.
     oxGuiEdit field(20, "Wide Mind");
     field.setTextHeight(20);
     field.setPosition({100, 50});

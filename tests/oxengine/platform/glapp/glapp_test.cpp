@@ -156,7 +156,7 @@ TEST_F(Listeners, RemovalDetachesOnceLeavesStrangersAloneTheIdleCallbackGoesWith
     EXPECT_EQ(take(), (EventLog{"late:key9", "first:key9", "b:key9"}));
 }
 
-TEST_F(Listeners, WhicheverGoesFirstTheRegistrationEndsAndAViewingTransformGoesWhenReplaced)
+TEST_F(Listeners, WhicheverGoesFirstTheRegistrationEndsAViewingTransformGoesWhenReplacedAndIdleTimeRestarts)
 {
     {
         RecordingListener a("a", log);
@@ -195,21 +195,19 @@ TEST_F(Listeners, WhicheverGoesFirstTheRegistrationEndsAndAViewingTransformGoesW
         owner.setViewingTransform(std::make_unique<Transform>(lastGone));
     }
     EXPECT_TRUE(lastGone);
-}
 
-TEST_F(Listeners, IdleTimeRestartsWhenAcceptedAndAPassRereadsTheListenerCount)
-{
-    CountingIdle idle; // accepts its time, as every idle listener of the program does
-    app.addIdleListener(&idle);
+    // Idle time restarts when accepted, and a pass rereads the listener count.
+    CountingIdle timed; // accepts its time, as every idle listener of the program does
+    app.addIdleListener(&timed);
     std::vector<int64_t> seen;
     for (int ms : {3, 0}) {
         std::this_thread::sleep_for(std::chrono::milliseconds(ms));
         app.dispatchIdle();
-        seen.push_back(idle.lastElapsed);
+        seen.push_back(timed.lastElapsed);
     }
     EXPECT_GE(seen[0], 3000);
     EXPECT_LT(seen[1], seen[0]); // accepted: the timer started again
-    app.removeIdleListener(&idle);
+    app.removeIdleListener(&timed);
 
     CountingIdle adder, added, remover, after;
     adder.hook = [&] {
