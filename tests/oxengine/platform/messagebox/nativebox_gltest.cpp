@@ -70,7 +70,7 @@ void isolated(const std::function<void()>& body)
 
 } // namespace
 
-TEST(NativeBox, KeysMouseAndTheCloseButtonGiveTheAnswersOneBoxAtATimeWithItsWindowProperties)
+TEST(NativeBox, KeysMouseAndTheCloseButtonAnswerOneBoxAtATimeWithItsWindowPropertiesAndTheInputBoxTakesText)
 {
     isolated([] {
         const struct {
@@ -132,19 +132,15 @@ TEST(NativeBox, KeysMouseAndTheCloseButtonGiveTheAnswersOneBoxAtATimeWithItsWind
             xdotool("key Return");
             ASSERT_TRUE(waitUntil([&] { return done == i + 1; }, 5s));
         }
-    });
-}
 
-TEST(NativeBox, InputBoxTakesTypedText)
-{
-    isolated([] {
+        // The input box takes typed text.
         const struct {
             const char* title;
             const char* before;
             const char* script;
             bool ok;
             const char* after;
-        } cases[] = {
+        } inputs[] = {
             // xdotool lends a spare key code to a character the layout lacks and takes it
             // back after the delay: a box slowed by a busy machine must still read it.
             {"oxinput typed", "old",
@@ -159,7 +155,7 @@ TEST(NativeBox, InputBoxTakesTypedText)
             // Tab goes to OK, then CANCEL, which answers like Escape.
             {"oxinput tab cancel", "keep me", "xdotool key Tab Tab Return", false, "keep me"},
         };
-        for (const auto& c : cases) {
+        for (const auto& c : inputs) {
             std::string text = c.before;
             EXPECT_EQ(drive(c.title, [&] { return oxInputBox("Comment:", c.title, text); },
                             [&](unsigned long) { runCommand(c.script); }),
