@@ -10,7 +10,7 @@
 
 using GuiButtons = GuiTest;
 
-TEST_F(GuiButtons, ClicksAndKeysPostTheCommandOnlyWhileActiveAndToggleCheckboxes)
+TEST_F(GuiButtons, ClicksAndKeysPostTheCommandOnlyWhileActiveCheckboxesToggleAndPanelsLayOutAndScroll)
 {
     oxGuiButton ok(GUI_CMD_OK, "OK"), cancel(GUI_CMD_CANCEL, "Cancel"), other(5, "Other"), none(0, "Nothing");
     ok.setTextHeight(20); // 60 x 20: at least three text heights
@@ -43,14 +43,12 @@ TEST_F(GuiButtons, ClicksAndKeysPostTheCommandOnlyWhileActiveAndToggleCheckboxes
     resize.click();
     EXPECT_FALSE(resize.isChecked());
     EXPECT_EQ(take(), (Log{"cmd301"}));
-}
 
-TEST(GuiLabelAndPanel, ALabelIsItsTextLineByLineAPanelsContentSitsInsideItsMarginsAndItShrinksToFitTheWindow)
-{
-    GuiTestApp app;
+    // A label is its measured text, line by line.
     oxGuiLabel label("Short\nA longer line");
     label.setTextHeight(20);
     EXPECT_EQ(label.getSize(), (oxGuiSize{int(textWidth("A longer line", 20)), 40}));
+    // A panel's content sits inside its margins; the panel shrinks to fit the window.
     oxGuiPanel panel(probe("content", nullptr, {40, 30}));
     panel.setSize({100, 50});
     panel.setPosition({7, 9});
@@ -64,64 +62,70 @@ TEST(GuiLabelAndPanel, ALabelIsItsTextLineByLineAPanelsContentSitsInsideItsMargi
     panel.setSize({1600, 600});
     panel.centreInWindow(); // shrunk to fit (centring alone: the dialog tests)
     EXPECT_EQ(std::pair(panel.getSize(), panel.getPosition()), std::pair(oxGuiSize{800, 300}, oxGuiPoint{0, 150}));
-}
 
-// A scrollable panel over a 100 x 400 content, with a 100 x 100 viewport at (0, 0), text height 20.
-TEST(GuiScrolling, WheelStepsAreThreeLinesDragsMoveThroughTheContentAndEnsureVisibleScrollsAsLittleAsNeeded)
-{
-    GuiTestApp app;
-    Log log;
-    oxGuiScrollablePanel panel(probe("content", &log, {100, 400}));
-    panel.setTextHeight(20);
-    panel.setSize({106, 106});
-    panel.setPosition({0, 0});
-    EXPECT_TRUE(panel.onMouseWheel(-1, 50, 50)); // no hover yet: the content takes it
-    panel.onMouseMove(-1, 50, 50);
+    // A scrollable panel over a 100 x 400 content, with a 100 x 100 viewport at (0, 0), text height 20.
+    oxGuiScrollablePanel scroller(probe("content", &log, {100, 400}));
+    scroller.setTextHeight(20);
+    scroller.setSize({106, 106});
+    scroller.setPosition({0, 0});
+    EXPECT_TRUE(scroller.onMouseWheel(-1, 50, 50)); // no hover yet: the content takes it
+    scroller.onMouseMove(-1, 50, 50);
     std::vector<int> offsets;
     for (int d : {-1, -1, -1, -1, -1, -1, 1, 1, 1, 1, 1, 1}) {
-        EXPECT_TRUE(panel.onMouseWheel(d, 50, 50));
-        offsets.push_back(panel.scroll().y);
+        EXPECT_TRUE(scroller.onMouseWheel(d, 50, 50));
+        offsets.push_back(scroller.scroll().y);
     }
     EXPECT_EQ(offsets, (std::vector<int>{60, 120, 180, 240, 300, 300, 240, 180, 120, 60, 0, 0}));
-    EXPECT_TRUE(panel.onClick(0, 10, 10));
-    panel.setVisible(false); // hidden, nothing reaches the content
-    EXPECT_FALSE(panel.onClick(0, 10, 10) || panel.onMouseWheel(1, 10, 10));
+    EXPECT_TRUE(scroller.onClick(0, 10, 10));
+    scroller.setVisible(false); // hidden, nothing reaches the content
+    EXPECT_FALSE(scroller.onClick(0, 10, 10) || scroller.onMouseWheel(1, 10, 10));
     EXPECT_EQ(log, (Log{"content:wheel", "content:move", "content:click"}));
 
     // Dragging the bar or the content moves through the whole content.
-    panel.setVisible(true);
-    panel.setMargins(0, 0, 0, 0);
-    panel.setSize({100, 100}); // a 100 high viewport over 400 rows
-    EXPECT_EQ(dragAt(panel, 97, 50), Drag(&panel, 2)); // the bar: the rightmost 10 pixels
+    scroller.setVisible(true);
+    scroller.setMargins(0, 0, 0, 0);
+    scroller.setSize({100, 100}); // a 100 high viewport over 400 rows
+    EXPECT_EQ(dragAt(scroller, 97, 50), Drag(&scroller, 2)); // the bar: the rightmost 10 pixels
     offsets.clear();
     for (int dy : {10, 1000, -2000}) {
-        panel.dragBy(0, dy);
-        offsets.push_back(panel.scroll().y);
+        scroller.dragBy(0, dy);
+        offsets.push_back(scroller.scroll().y);
     }
     EXPECT_EQ(offsets, (std::vector<int>{40, 300, 0}));
-    panel.endDrag();
-    EXPECT_FALSE(panel.isDragging());
-    EXPECT_EQ(dragAt(panel, 20, 20), Drag(&panel, 2)); // the content, along the long axis
-    panel.setVisible(false);
-    EXPECT_EQ(dragAt(panel, 97, 50), NO_DRAG);
+    scroller.endDrag();
+    EXPECT_FALSE(scroller.isDragging());
+    EXPECT_EQ(dragAt(scroller, 20, 20), Drag(&scroller, 2)); // the content, along the long axis
+    scroller.setVisible(false);
+    EXPECT_EQ(dragAt(scroller, 97, 50), NO_DRAG);
 
     // Back in its frame: the bottom of a row at content y (the content starts at 3), and the offset after.
     const int rows[][2] = {{250, 250 - 103}, {200, 147}, {60, 57}, {5000, 300}};
-    panel.setMargins(3, 3, 3, 3);
-    panel.setSize({106, 106});
+    scroller.setMargins(3, 3, 3, 3);
+    scroller.setSize({106, 106});
     for (const auto& r : rows) {
-        panel.ensureVisible({3, r[0]});
-        EXPECT_EQ(panel.scroll().y, r[1]) << r[0];
+        scroller.ensureVisible({3, r[0]});
+        EXPECT_EQ(scroller.scroll().y, r[1]) << r[0];
     }
-    panel.setSize({106, 306}); // a larger viewport pulls an offset past the end back
-    EXPECT_EQ(panel.scroll().y, 100);
-    panel.setSize({506, 506}); // the content never shrinks below the viewport
-    EXPECT_EQ(panel.content()->getSize(), (oxGuiSize{500, 500}));
+    scroller.setSize({106, 306}); // a larger viewport pulls an offset past the end back
+    EXPECT_EQ(scroller.scroll().y, 100);
+    scroller.setSize({506, 506}); // the content never shrinks below the viewport
+    EXPECT_EQ(scroller.content()->getSize(), (oxGuiSize{500, 500}));
 }
+
+namespace {
+
+class Split : public oxGuiHSplitter {
+public:
+    using oxGuiHSplitter::oxGuiHSplitter;
+    void onSplitMoved(int oldWidth, int newWidth) override { moves.emplace_back(oldWidth, newWidth); }
+    std::vector<std::pair<int, int>> moves;
+};
+
+} // namespace
 
 using Controls = GuiTest;
 
-TEST_F(Controls, ListRowsAreChosenByClickKeysAndWheel)
+TEST_F(Controls, ListsSlidersAndSplittersFollowClicksKeysWheelAndDragsWithinTheirLimits)
 {
     // Three rows at (0, 0), text height 20: rows at inner y 0, 20, 40.
     auto list = std::make_unique<oxGuiList>(std::vector<std::string>{"JPEG", "PNG", "TGA"});
@@ -147,10 +151,8 @@ TEST_F(Controls, ListRowsAreChosenByClickKeysAndWheel)
     EXPECT_FALSE(list->onClick(0, 10, 3 + 70));
     EXPECT_EQ(take(), Log(8, "cmd40")); // only changes post
     EXPECT_FALSE(oxGuiList(std::vector<std::string>{}).acceptsFocus()); // an empty list is skipped by Tab
-}
 
-TEST_F(Controls, SliderValueFromClicksDragsWheelKeysRangesAndTypedValuesAndAProgressBarTakesNoInput)
-{
+    // A slider.
     // From 0 to 10 at (0, 0), text height 20, so 360 x 24.
     auto s = std::make_unique<oxGuiSlider>("Gamma", 0.0, 10.0, 2.5);
     s->setTextHeight(20);
@@ -251,45 +253,32 @@ TEST_F(Controls, SliderValueFromClicksDragsWheelKeysRangesAndTypedValuesAndAProg
     bar.setPosition({0, 0});
     EXPECT_FALSE(bar.onClick(0, bar.track().position.x + 3, 10) || bar.acceptsFocus());
     EXPECT_EQ(bar.getValue(), 99.5);
-}
 
-namespace {
-
-class Split : public oxGuiHSplitter {
-public:
-    using oxGuiHSplitter::oxGuiHSplitter;
-    void onSplitMoved(int oldWidth, int newWidth) override { moves.emplace_back(oldWidth, newWidth); }
-    std::vector<std::pair<int, int>> moves;
-};
-
-} // namespace
-
-TEST_F(Controls, SplitterKeepsItsTargetWithinTheLimits)
-{
+    // A splitter keeps its target within the limits.
     app.windowWidth = 800;
     oxGuiHSizer row;
     Probe* target = row.addChild(probe("tree", nullptr, {200, 100}));
-    Split* bar = row.addChild(std::make_unique<Split>(target));
+    Split* split = row.addChild(std::make_unique<Split>(target));
     row.addChild(std::make_unique<oxGuiFlexi>(1, 0));
     row.setTextHeight(20);
     row.setSize({800, 100});
     row.setPosition({0, 0});
-    EXPECT_EQ(dragAt(*bar, 100, 50), NO_DRAG); // on the target
-    ASSERT_EQ(dragAt(*bar, 202, 50), Drag(bar, 1));
-    // At least 50 wide and 50 of the (shrinking) window left; back from a limit the bar is under the pointer.
+    EXPECT_EQ(dragAt(*split, 100, 50), NO_DRAG); // on the target
+    ASSERT_EQ(dragAt(*split, 202, 50), Drag(split, 1));
+    // At least 50 wide and 50 of the (shrinking) window left; back from a limit the split is under the pointer.
     const auto drag = [&](std::vector<std::pair<int, int>> steps) {
         std::vector<int> widths;
         for (const auto& [dx, window] : steps) {
             app.windowWidth = window;
-            bar->dragBy(dx, 7);
+            split->dragBy(dx, 7);
             widths.push_back(target->getSize().width);
         }
-        bar->endDrag();
+        split->endDrag();
         return widths;
     };
     EXPECT_EQ(drag({{-100, 800}, {-500, 800}, {550, 800}, {5000, 800}}), (std::vector<int>{100, 50, 150, 750}));
-    bar->endDrag(); // no drag runs: nothing reported
-    EXPECT_EQ(bar->moves, (std::vector<std::pair<int, int>>{{200, 750}}));
-    ASSERT_EQ(dragAt(*bar, bar->getPosition().x + 2, 50), Drag(bar, 1));
+    split->endDrag(); // no drag runs: nothing reported
+    EXPECT_EQ(split->moves, (std::vector<std::pair<int, int>>{{200, 750}}));
+    ASSERT_EQ(dragAt(*split, split->getPosition().x + 2, 50), Drag(split, 1));
     EXPECT_EQ(drag({{0, 100}, {0, 50}}), (std::vector<int>{50, 0})); // a shrunk window wins; never negative
 }
