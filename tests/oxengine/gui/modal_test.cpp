@@ -5,7 +5,7 @@
 
 using ModalRun = GuiTest;
 
-TEST_F(ModalRun, TheHelperSwallowsAllInputButReleases)
+TEST_F(ModalRun, TheHelperSwallowsAllInputButReleasesARunEndsWithItsButtonsCodeAndRunsNest)
 {
     SoundRecorder sounds;
     Log panelLog;
@@ -41,10 +41,8 @@ TEST_F(ModalRun, TheHelperSwallowsAllInputButReleases)
     EXPECT_EQ(panel.result(), 0);
     // Only the releases went on; the kept command was posted again when the helper went.
     EXPECT_EQ(take(), (Log{"button0up", "button0up", "cmd4711"}));
-}
 
-TEST_F(ModalRun, RunEndsWithTheModalButtonsCodePostsNothingAndRunsNestTwoDeepKeepingCommandsNobodyHandled)
-{
+    // A run ends with its modal button's code and posts nothing.
     CountingIdle idle; // asked for by nobody: not run while the commands arrive
     app.addIdleListener(&idle);
     ScriptPanel dlg;
