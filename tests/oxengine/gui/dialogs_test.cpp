@@ -120,7 +120,7 @@ protected:
 
 } // namespace
 
-TEST_F(Folders, WalksIntoTheTreeReturnsTheChosenPathExpandsTowardsAPathAndVanishedFoldersLeave)
+TEST_F(Folders, TheTreeAndItsDialogWalkExpandAndChooseAndVanishedFoldersLeave)
 {
     oxGuiFolderSelector s({oxFilename(root)});
     s.setTextHeight(20);
@@ -171,23 +171,7 @@ TEST_F(Folders, WalksIntoTheTreeReturnsTheChosenPathExpandsTowardsAPathAndVanish
     for (const oxFolderEntry& e : machine.entries())
         EXPECT_TRUE(e.depth == 0 && e.state == oxFolderEntry::COLLAPSED) << e.path.systemPath();
 
-    // Folders that vanish leave the tree.
-    fs::remove_all(root + "/gamma");
-    s.toggle(5); // gamma, listed as having a sub-folder
-    EXPECT_EQ(rows(s), (V{"-" + root, " +alpha", " .beta", " .Beta2", " .delta"}));
-    fs::remove_all(root + "/alpha/deep"); // emptied since: a leaf now
-    fs::remove_all(root + "/alpha/other");
-    s.toggle(1);
-    EXPECT_EQ(rows(s), (V{"-" + root, " .alpha", " .beta", " .Beta2", " .delta"}));
-    fs::remove_all(root); // the whole tree gone
-    s.toggle(0);
-    s.toggle(0);
-    EXPECT_TRUE(s.entries().empty());
-    fs::create_directories(root); // for TempDir
-}
-
-TEST_F(Folders, TheDialogOpensAtADeepPathAnswersTheTreesKeysADoubleClickAndATypedPath)
-{
+    // The dialog opens at a deep path and answers the tree's keys, a double click and a typed path.
     // Enough sibling folders that the deep one lies below the viewport.
     for (int i = 0; i < 60; ++i)
         fs::create_directories(root + "/alpha/deep/deeper/f" + std::to_string(100 + i));
@@ -206,21 +190,21 @@ TEST_F(Folders, TheDialogOpensAtADeepPathAnswersTheTreesKeysADoubleClickAndAType
 
     std::string chosen = root + "/beta";
     oxGuiModalFolderDialog d(chosen, "Where to?", {oxFilename(root)});
-    oxGuiFolderSelector* s = d.selector();
-    EXPECT_EQ(focusedElement(), s); // the arrows walk the tree at once
+    oxGuiFolderSelector* sel = d.selector();
+    EXPECT_EQ(focusedElement(), sel); // the arrows walk the tree at once
     // From beta: Up to alpha, Right opens it, Right to its first child, Left back to alpha, Enter.
     app.script.push_back([&] {
         app.type("<Up><Right><Right>");
-        EXPECT_EQ(s->getSelectedPath(), root + "/alpha/deep");
+        EXPECT_EQ(sel->getSelectedPath(), root + "/alpha/deep");
         EXPECT_EQ(d.pathField()->getText(), root + "/alpha/deep"); // the field follows
         app.type("<Left>\r");
     });
     EXPECT_TRUE(d.run());
     EXPECT_EQ(chosen, root + "/alpha");
     // Two clicks on one name choose it.
-    const int gamma = int(s->entries().size()) - 1;
+    const int gamma = int(sel->entries().size()) - 1;
     const oxGuiPointD at = toWindowPoint(
-        *s, {s->getPosition().x + 2 * s->rowHeight() + 3, s->getPosition().y + gamma * s->rowHeight() + 2});
+        *sel, {sel->getPosition().x + 2 * sel->rowHeight() + 3, sel->getPosition().y + gamma * sel->rowHeight() + 2});
     app.script.push_back([&] {
         for (int i = 0; i < 2; ++i) {
             app.handleMouseButton(0, true, int(at.x), int(at.y));
@@ -246,4 +230,18 @@ TEST_F(Folders, TheDialogOpensAtADeepPathAnswersTheTreesKeysADoubleClickAndAType
     app.script.push_back([&] { app.type("\x0c~\r"); });
     EXPECT_TRUE(d.run());
     EXPECT_EQ(oxFilename(chosen), oxFilename::homeFolder());
+
+    // Folders that vanish leave the tree.
+    fs::remove_all(root + "/gamma");
+    s.toggle(5); // gamma, listed as having a sub-folder
+    EXPECT_EQ(rows(s), (V{"-" + root, " +alpha", " .beta", " .Beta2", " .delta"}));
+    fs::remove_all(root + "/alpha/deep"); // emptied since: a leaf now
+    fs::remove_all(root + "/alpha/other");
+    s.toggle(1);
+    EXPECT_EQ(rows(s), (V{"-" + root, " .alpha", " .beta", " .Beta2", " .delta"}));
+    fs::remove_all(root); // the whole tree gone
+    s.toggle(0);
+    s.toggle(0);
+    EXPECT_TRUE(s.entries().empty());
+    fs::create_directories(root); // for TempDir
 }
