@@ -8,7 +8,7 @@
 using HostInput = GuiTest;
 
 // A registered host with a draggable 50 x 50 probe "d" at (0, 0) and a probe "other" at (100, 0).
-TEST_F(HostInput, DragIsCapturedUntilTheLeftReleaseFollowsThresholdAndAxesAndEndsWithItsElement)
+TEST_F(HostInput, DragsAreCapturedFollowThresholdAndAxesAndEndWithTheirElementAndTheFocusTakesKeysFirst)
 {
     static std::vector<int> cursors;
     Seam<oxGuiCursorSetter> cursor(oxSetGuiCursorSetter, [](int shape) { cursors.push_back(shape); });
@@ -61,26 +61,24 @@ TEST_F(HostInput, DragIsCapturedUntilTheLeftReleaseFollowsThresholdAndAxesAndEnd
     app.handleMotion(40, 10);
     app.handleMouseButton(0, false, 40, 10); // nothing left to end: goes on
     EXPECT_EQ(log, (Log{"button0up"}));
-}
 
-TEST(GuiFocus, MovesWithNoticesKeysGoToItFirstAndTabVisitsTheActiveFocusableElementsInTreeOrder)
-{
-    Log log;
-    oxGuiHost host;
-    host.addElement(probe("p1", &log));
-    Probe* p2 = host.addElement(probe("p2", &log));
-    host.addElement(probe("p0", &log), true);
+    // The focus moves with notices; keys go to it first; Tab visits the active focusable elements in tree order.
+    log.clear();
+    oxGuiHost focusHost;
+    focusHost.addElement(probe("p1", &log));
+    Probe* p2 = focusHost.addElement(probe("p2", &log));
+    focusHost.addElement(probe("p0", &log), true);
     p2->handlesKeys = true;
     auto a = probe("a", &log), f = probe("f", &log); // in no host
     setFocus(a.get());
     setFocus(f.get());
     setFocus(f.get());
     setFocus(nullptr); // never clears
-    EXPECT_TRUE(host.onKeyDown('a', false));
+    EXPECT_TRUE(focusHost.onKeyDown('a', false));
     EXPECT_EQ(log, (Log{"a:focus", "a:blur", "f:focus", "f:key97", "p0:key97", "p1:key97", "p2:key97"}));
     log.clear();
     f->handlesKeys = true;
-    EXPECT_TRUE(host.onKeyDown('b', false));
+    EXPECT_TRUE(focusHost.onKeyDown('b', false));
     EXPECT_EQ(log, (Log{"f:key98"}));
     f.reset(); // a destroyed element loses the focus
     EXPECT_EQ(focusedElement(), nullptr);
