@@ -13,74 +13,6 @@
 namespace fs = std::filesystem;
 using V = std::vector<std::string>;
 
-using Dialogs = GuiTest; // in a 1920 x 1080 window
-
-TEST_F(Dialogs, ButtonsFollowTheFlagsAnswerTheirKeysWithTheirSoundAndTheDialogStaysInTheWindow)
-{
-    for (const auto& [flags, buttons] : {std::pair<int, V>{0, {"Yes=2", "No=4"}}, {MB_OK | MB_CANCEL, {"OK=1", "Cancel=8"}},
-                                         {MB_CANCEL, {"Yes=2", "No=4", "Cancel=8"}}, {MB_OK | MB_YES, {"OK=1"}}}) {
-        const oxGuiModalMessageDialog d("?", "", flags, MI_NONE);
-        V captions;
-        for (const oxGuiModalButton* b : d.buttons())
-            captions.push_back(b->getText() + "=" + std::to_string(b->getCommand()));
-        EXPECT_EQ(captions, buttons) << flags;
-    }
-    oxGuiModalMessageDialog d("A longer text than the buttons are wide\nin two lines", "Title", MB_YES | MB_NO, MI_NONE);
-    const oxGuiPoint at = d.getPosition();
-    const oxGuiSize size = d.getSize();
-    EXPECT_EQ(at, (oxGuiPoint{(1920 - size.width) / 2, (1080 - size.height) / 2}));
-    ASSERT_EQ(dragAt(d, at.x + 5, at.y + 5), Drag(&d, 3));
-    d.dragBy(-10, 7);
-    EXPECT_EQ(d.getPosition(), (oxGuiPoint{at.x - 10, at.y + 7}));
-    std::vector<oxGuiPoint> stops; // at the window's edges
-    for (int d5000 : {-5000, 5000})
-        d.dragBy(d5000, d5000), stops.push_back(d.getPosition());
-    EXPECT_EQ(stops, (std::vector<oxGuiPoint>{{0, 0}, {1920 - size.width, 1080 - size.height}}));
-    // Below the title bar the press is the content's (nothing to drag there).
-    EXPECT_EQ(dragAt(d, d.getPosition().x + 5, d.getPosition().y + defaultGuiStyle.textHeight + 5), NO_DRAG);
-    // Without a title of its own the window's is shown.
-    app.setTitle("Pictavo");
-    d.setTitle("");
-    EXPECT_EQ(d.getTitle(), "Pictavo");
-
-    SoundRecorder sounds;
-    // Enter is the focused button (at first the first), Escape Cancel, else No, else OK; Tab and arrows move.
-    const struct {
-        int buttons, icon;
-        std::string keys;
-        int answer;
-    } byKeys[] = {
-        {0, MI_QUESTION, "\t ", GUI_RESULT_NO},
-        {MB_OK | MB_CANCEL, MI_WARNING, "\x1b", GUI_RESULT_CANCEL},
-        {MB_YES | MB_NO, MI_NONE, "\r", GUI_RESULT_YES},
-        {MB_YES | MB_NO, MI_NONE, "\x1b", GUI_RESULT_NO},
-        {MB_OK, MI_NONE, "\x1b", GUI_RESULT_OK},
-        {MB_YES | MB_NO, MI_NONE, "<Right>\r", GUI_RESULT_NO},
-        {MB_YES | MB_NO | MB_CANCEL, MI_NONE, "<Left>\r", GUI_RESULT_CANCEL},
-        {MB_OK | MB_CANCEL, MI_NONE, "<Down>\r", GUI_RESULT_CANCEL},
-    };
-    for (const auto& c : byKeys) {
-        app.script.push_back([&] { app.type(c.keys); });
-        EXPECT_EQ(runMessageDialog("?", "", c.buttons, c.icon), c.answer) << c.buttons << " " << c.keys;
-    }
-    EXPECT_EQ(sounds.played(), (V{"dialog-question", "dialog-warning"}));
-
-    // Running, a dialog opened before the window went full-screen is centred again; moved by the user, kept inside.
-    oxGuiModalMessageDialog asking("Search sub-folders?", "", MB_YES | MB_NO, MI_NONE);
-    const oxGuiSize asked = asking.getSize();
-    app.script.push_back([&] {
-        app.windowWidth = 3000, app.windowHeight = 2000;
-        app.dispatchReshape(3000, 2000);
-        EXPECT_EQ(asking.getPosition(), (oxGuiPoint{(3000 - asked.width) / 2, (2000 - asked.height) / 2}));
-        asking.dragBy(2000, 1000);
-        app.windowWidth = 1000, app.windowHeight = 800;
-        app.dispatchReshape(1000, 800);
-        EXPECT_EQ(asking.getPosition(), (oxGuiPoint{1000 - asked.width, 800 - asked.height}));
-        app.type("\r");
-    });
-    EXPECT_EQ(asking.run(), GUI_RESULT_YES);
-}
-
 // ---- folder selector ----------------------------------------------------------------
 
 namespace {
@@ -120,8 +52,73 @@ protected:
 
 } // namespace
 
-TEST_F(Folders, TheTreeAndItsDialogWalkExpandAndChooseAndVanishedFoldersLeave)
+TEST_F(Folders, MessageAndFolderDialogsAnswerTheirKeysAndTheTreeWalksExpandsAndLosesVanishedFolders)
 {
+    // Message dialogs, in a 1920 x 1080 window.
+    for (const auto& [flags, buttons] : {std::pair<int, V>{0, {"Yes=2", "No=4"}}, {MB_OK | MB_CANCEL, {"OK=1", "Cancel=8"}},
+                                         {MB_CANCEL, {"Yes=2", "No=4", "Cancel=8"}}, {MB_OK | MB_YES, {"OK=1"}}}) {
+        const oxGuiModalMessageDialog msg("?", "", flags, MI_NONE);
+        V captions;
+        for (const oxGuiModalButton* b : msg.buttons())
+            captions.push_back(b->getText() + "=" + std::to_string(b->getCommand()));
+        EXPECT_EQ(captions, buttons) << flags;
+    }
+    oxGuiModalMessageDialog msg("Wider than the buttons below it\nin two lines", "Title", MB_YES | MB_NO, MI_NONE);
+    const oxGuiPoint centred = msg.getPosition();
+    const oxGuiSize size = msg.getSize();
+    EXPECT_EQ(centred, (oxGuiPoint{(1920 - size.width) / 2, (1080 - size.height) / 2}));
+    ASSERT_EQ(dragAt(msg, centred.x + 5, centred.y + 5), Drag(&msg, 3));
+    msg.dragBy(-10, 7);
+    EXPECT_EQ(msg.getPosition(), (oxGuiPoint{centred.x - 10, centred.y + 7}));
+    std::vector<oxGuiPoint> stops; // at the window's edges
+    for (int d5000 : {-5000, 5000})
+        msg.dragBy(d5000, d5000), stops.push_back(msg.getPosition());
+    EXPECT_EQ(stops, (std::vector<oxGuiPoint>{{0, 0}, {1920 - size.width, 1080 - size.height}}));
+    // Below the title bar the press is the content's (nothing to drag there).
+    EXPECT_EQ(dragAt(msg, msg.getPosition().x + 5, msg.getPosition().y + defaultGuiStyle.textHeight + 5), NO_DRAG);
+    // Without a title of its own the window's is shown.
+    app.setTitle("Pictavo");
+    msg.setTitle("");
+    EXPECT_EQ(msg.getTitle(), "Pictavo");
+
+    SoundRecorder sounds;
+    // Enter is the focused button (at first the first), Escape Cancel, else No, else OK; Tab and arrows move.
+    const struct {
+        int buttons, icon;
+        std::string keys;
+        int answer;
+    } byKeys[] = {
+        {0, MI_QUESTION, "\t ", GUI_RESULT_NO},
+        {MB_OK | MB_CANCEL, MI_WARNING, "\x1b", GUI_RESULT_CANCEL},
+        {MB_YES | MB_NO, MI_NONE, "\r", GUI_RESULT_YES},
+        {MB_YES | MB_NO, MI_NONE, "\x1b", GUI_RESULT_NO},
+        {MB_OK, MI_NONE, "\x1b", GUI_RESULT_OK},
+        {MB_YES | MB_NO, MI_NONE, "<Right>\r", GUI_RESULT_NO},
+        {MB_YES | MB_NO | MB_CANCEL, MI_NONE, "<Left>\r", GUI_RESULT_CANCEL},
+        {MB_OK | MB_CANCEL, MI_NONE, "<Down>\r", GUI_RESULT_CANCEL},
+    };
+    for (const auto& c : byKeys) {
+        app.script.push_back([&] { app.type(c.keys); });
+        EXPECT_EQ(runMessageDialog("?", "", c.buttons, c.icon), c.answer) << c.buttons << " " << c.keys;
+    }
+    EXPECT_EQ(sounds.played(), (V{"dialog-question", "dialog-warning"}));
+
+    // Running, a dialog opened before the window went full-screen is centred again; moved by the user, kept inside.
+    oxGuiModalMessageDialog asking("Search sub-folders?", "", MB_YES | MB_NO, MI_NONE);
+    const oxGuiSize asked = asking.getSize();
+    app.script.push_back([&] {
+        app.windowWidth = 3000, app.windowHeight = 2000;
+        app.dispatchReshape(3000, 2000);
+        EXPECT_EQ(asking.getPosition(), (oxGuiPoint{(3000 - asked.width) / 2, (2000 - asked.height) / 2}));
+        asking.dragBy(2000, 1000);
+        app.windowWidth = 1000, app.windowHeight = 800;
+        app.dispatchReshape(1000, 800);
+        EXPECT_EQ(asking.getPosition(), (oxGuiPoint{1000 - asked.width, 800 - asked.height}));
+        app.type("\r");
+    });
+    EXPECT_EQ(asking.run(), GUI_RESULT_YES);
+
+    // The folder selector.
     oxGuiFolderSelector s({oxFilename(root)});
     s.setTextHeight(20);
     s.setPosition({0, 0});
