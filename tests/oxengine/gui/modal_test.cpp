@@ -180,7 +180,6 @@ TEST_F(Menus, ChoosingByPointerAndKeysPostsTheCommandOtherClicksDismissOrAreSwal
     app.script.push_back([&] {
         EXPECT_EQ(press({"<Down>", "<Down>", "<Right>", "<Up>", "<Left>", "\r", "\x1b", "<Up>"}),
                   (std::vector<std::string>{"0", "2", "2>0", "2>1", "2", "2>0", "2", "0"}));
-        EXPECT_EQ(menu.result(), 0);
         app.type(" ");
     });
     EXPECT_EQ(menu.popup(100, 100), 210);
