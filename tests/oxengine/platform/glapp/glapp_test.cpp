@@ -81,6 +81,7 @@ TEST_F(CommandQueue, DeliversOnePerIdlePassInOrderAndRegistersOnlyOnTheMainThrea
     for (int i = 0; i < 3; ++i)
         app.dispatchIdle();
     EXPECT_EQ(log, (EventLog{"a:cmd1", "a:cmd2", "a:cmd3"}));
+    EXPECT_TRUE(app.idleListeners().empty()); // no busy idle after the cross-thread posts either
 }
 
 // Elapsed time and restarts are the idle listeners' test below.
