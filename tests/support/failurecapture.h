@@ -1,6 +1,8 @@
 // Records what reaches the engine's failure sink while alive, instead of showing it.
 #pragma once
 
+#include "switches.h"
+
 #include "oxengine/core/errors.h"
 
 #include <mutex>
@@ -8,17 +10,6 @@
 
 class FailureCapture {
 public:
-    FailureCapture()
-        : m_previous(oxSetFailureSink([this](const oxFailure& f) {
-              std::lock_guard<std::mutex> lock(m_mutex);
-              m_failures.push_back(f);
-          }))
-    {
-    }
-    ~FailureCapture() { oxSetFailureSink(std::move(m_previous)); }
-    FailureCapture(const FailureCapture&) = delete;
-    FailureCapture& operator=(const FailureCapture&) = delete;
-
     std::vector<oxFailure> failures() const
     {
         std::lock_guard<std::mutex> lock(m_mutex);
@@ -28,5 +19,8 @@ public:
 private:
     mutable std::mutex m_mutex;
     std::vector<oxFailure> m_failures;
-    oxFailureSink m_previous;
+    Seam<oxFailureSink> m_sink{oxSetFailureSink, [this](const oxFailure& f) {
+                                   std::lock_guard<std::mutex> lock(m_mutex);
+                                   m_failures.push_back(f);
+                               }};
 };

@@ -1,4 +1,4 @@
-// An application whose start, render and command hooks the test sets, run with a watchdog.
+// An application whose render and command hooks the test sets, run with a watchdog.
 #pragma once
 
 #include "oxengine/platform/glapp.h"
@@ -16,15 +16,18 @@ class LoopApp : public oxGLUTApplication {
 public:
     static constexpr unsigned CMD_QUIT = 0xFFFF0001u;
 
-    std::function<void()> startHook, renderHook;
+    std::function<void()> renderHook;
     std::function<bool(unsigned)> commandHook;
     std::atomic<int> frames{0};
     std::atomic<bool> closed{false}, timedOut{false};
 
     void onStart() override
     {
-        if (startHook)
-            startHook();
+        if (m_driver)
+            m_driverThread = std::thread([this] {
+                waitUntil([this] { return frames > 0; }, std::chrono::seconds(5));
+                m_driver();
+            });
     }
     void render() override
     {
@@ -53,17 +56,7 @@ public:
             if (!cv.wait_for(lock, limit, [&] { return finished; }))
                 timedOut = true, leaveMainLoop();
         });
-        std::thread driverThread;
-        const auto userStart = startHook;
-        startHook = [&] {
-            if (userStart)
-                userStart();
-            if (driver)
-                driverThread = std::thread([&] {
-                    waitUntil([&] { return frames > 0; }, std::chrono::seconds(5));
-                    driver();
-                });
-        };
+        m_driver = std::move(driver);
         const int rc = run(this, 1, argv);
         {
             std::lock_guard<std::mutex> lock(m);
@@ -71,9 +64,12 @@ public:
         }
         cv.notify_all();
         watchdog.join();
-        if (driverThread.joinable())
-            driverThread.join();
-        startHook = userStart;
+        if (m_driverThread.joinable())
+            m_driverThread.join();
         return rc;
     }
+
+private:
+    std::function<void()> m_driver;
+    std::thread m_driverThread;
 };

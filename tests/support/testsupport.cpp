@@ -49,23 +49,18 @@ std::string TempDir::file(const std::string& name) const
     return m_path + "/" + name;
 }
 
-MessageCapture::MessageCapture(std::vector<oxMessageAnswer> answers) : m_answers(std::move(answers))
+MessageCapture::MessageCapture(std::vector<oxMessageAnswer> answers)
+    : m_answers(std::move(answers)), m_handler(oxSetMessageHandler, [this](const oxMessageRequest& r) {
+          std::lock_guard<std::mutex> lock(m_mutex);
+          m_messages.push_back(r);
+          m_threads.push_back(std::this_thread::get_id());
+          if (m_next < m_answers.size())
+              return m_answers[m_next++];
+          oxMessageAnswer a;
+          a.button = r.input ? MB_CANCEL : ((r.buttons & (MB_YES | MB_NO)) ? MB_YES : MB_OK);
+          return a;
+      })
 {
-    m_previous = oxSetMessageHandler([this](const oxMessageRequest& r) {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_messages.push_back(r);
-        m_threads.push_back(std::this_thread::get_id());
-        if (m_next < m_answers.size())
-            return m_answers[m_next++];
-        oxMessageAnswer a;
-        a.button = r.input ? MB_CANCEL : ((r.buttons & (MB_YES | MB_NO)) ? MB_YES : MB_OK);
-        return a;
-    });
-}
-
-MessageCapture::~MessageCapture()
-{
-    oxSetMessageHandler(m_previous);
 }
 
 std::vector<oxMessageRequest> MessageCapture::messages() const

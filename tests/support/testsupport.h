@@ -1,6 +1,8 @@
 // Helpers shared by the tests: temporary folders, message capture, artefacts.
 #pragma once
 
+#include "switches.h"
+
 #include "oxengine/core/errors.h"
 #include "oxengine/image/image.h"
 #include "oxengine/image/sampleconv.h"
@@ -43,7 +45,6 @@ private:
 class MessageCapture {
 public:
     explicit MessageCapture(std::vector<oxMessageAnswer> answers = {});
-    ~MessageCapture();
     std::vector<oxMessageRequest> messages() const;
     // The thread that asked for each message.
     std::vector<std::thread::id> threads() const;
@@ -57,7 +58,7 @@ private:
     std::vector<std::thread::id> m_threads;
     std::vector<oxMessageAnswer> m_answers;
     size_t m_next = 0;
-    oxMessageHandler m_previous;
+    Seam<oxMessageHandler> m_handler;
 };
 
 std::string readFile(const std::string& path);

@@ -3,7 +3,6 @@
 
 #include "testsupport.h"
 
-#include "oxengine/core/catalogue.h"
 #include "oxengine/gui/dialogs.h"
 #include "oxengine/gui/folderdialog.h"
 #include "oxengine/gui/folderselector.h"
@@ -13,79 +12,6 @@
 
 namespace fs = std::filesystem;
 using V = std::vector<std::string>;
-
-using Dialogs = GuiTest; // in a 1920 x 1080 window
-
-TEST_F(Dialogs, ButtonsFollowTheFlagsAndTheTitleBarDragsTheCentredDialogWithinTheWindow)
-{
-    for (const auto& [flags, buttons] : {std::pair<int, V>{0, {"Yes=2", "No=4"}}, {MB_OK | MB_CANCEL, {"OK=1", "Cancel=8"}},
-                                         {MB_CANCEL, {"Yes=2", "No=4", "Cancel=8"}}, {MB_OK | MB_YES, {"OK=1"}}}) {
-        const oxGuiModalMessageDialog d("?", "", flags, MI_NONE);
-        V captions;
-        for (const oxGuiModalButton* b : d.buttons())
-            captions.push_back(b->getText() + "=" + std::to_string(b->getCommand()));
-        EXPECT_EQ(captions, buttons) << flags;
-    }
-    oxGuiModalMessageDialog d("A longer text than the buttons are wide\nin two lines", "Title", MB_YES | MB_NO, MI_NONE);
-    const oxGuiPoint at = d.getPosition();
-    const oxGuiSize size = d.getSize();
-    EXPECT_EQ(at, (oxGuiPoint{(1920 - size.width) / 2, (1080 - size.height) / 2}));
-    ASSERT_EQ(dragAt(d, at.x + 5, at.y + 5), Drag(&d, 3));
-    d.dragBy(-10, 7);
-    EXPECT_EQ(d.getPosition(), (oxGuiPoint{at.x - 10, at.y + 7}));
-    std::vector<oxGuiPoint> stops; // at the window's edges
-    for (int d5000 : {-5000, 5000})
-        d.dragBy(d5000, d5000), stops.push_back(d.getPosition());
-    EXPECT_EQ(stops, (std::vector<oxGuiPoint>{{0, 0}, {1920 - size.width, 1080 - size.height}}));
-    // Below the title bar the press is the content's (nothing to drag there).
-    EXPECT_EQ(dragAt(d, d.getPosition().x + 5, d.getPosition().y + defaultGuiStyle.textHeight + 5), NO_DRAG);
-    // Without a title of its own the window's is shown, or "Dialog".
-    for (const std::string window : {"", "Pictavo"}) {
-        app.setTitle(window);
-        d.setTitle("");
-        EXPECT_EQ(d.getTitle(), window.empty() ? oxGetTranslation(std::string("Dialog")) : window);
-    }
-}
-
-TEST_F(Dialogs, MessageDialogAnswersWithThePressedButtonAndItsSoundAndStaysInTheResizedWindow)
-{
-    SoundRecorder sounds;
-    // Enter is the focused button (at first the first), Escape Cancel, else No, else OK; Tab and arrows move.
-    const struct {
-        int buttons, icon;
-        std::string keys;
-        int answer;
-    } byKeys[] = {
-        {0, MI_QUESTION, "\t ", GUI_RESULT_NO},
-        {MB_OK | MB_CANCEL, MI_WARNING, "\x1b", GUI_RESULT_CANCEL},
-        {MB_YES | MB_NO, MI_NONE, "\r", GUI_RESULT_YES},
-        {MB_YES | MB_NO, MI_NONE, "\x1b", GUI_RESULT_NO},
-        {MB_OK, MI_NONE, "\x1b", GUI_RESULT_OK},
-        {MB_YES | MB_NO, MI_NONE, "<Right>\r", GUI_RESULT_NO},
-        {MB_YES | MB_NO | MB_CANCEL, MI_NONE, "<Left>\r", GUI_RESULT_CANCEL},
-        {MB_OK | MB_CANCEL, MI_NONE, "<Down>\r", GUI_RESULT_CANCEL},
-    };
-    for (const auto& c : byKeys) {
-        app.script.push_back([&] { app.type(c.keys); });
-        EXPECT_EQ(runMessageDialog("?", "", c.buttons, c.icon), c.answer) << c.buttons << " " << c.keys;
-    }
-    EXPECT_EQ(sounds.played(), (V{"dialog-question", "dialog-warning"}));
-
-    // Running, a dialog opened before the window went full-screen is centred again; moved by the user, kept inside.
-    oxGuiModalMessageDialog d("Search sub-folders?", "", MB_YES | MB_NO, MI_NONE);
-    const oxGuiSize size = d.getSize();
-    app.script.push_back([&] {
-        app.windowWidth = 3000, app.windowHeight = 2000;
-        app.dispatchReshape(3000, 2000);
-        EXPECT_EQ(d.getPosition(), (oxGuiPoint{(3000 - size.width) / 2, (2000 - size.height) / 2}));
-        d.dragBy(2000, 1000);
-        app.windowWidth = 1000, app.windowHeight = 800;
-        app.dispatchReshape(1000, 800);
-        EXPECT_EQ(d.getPosition(), (oxGuiPoint{1000 - size.width, 800 - size.height}));
-        app.type("\r");
-    });
-    EXPECT_EQ(d.run(), GUI_RESULT_YES);
-}
 
 // ---- folder selector ----------------------------------------------------------------
 
@@ -126,8 +52,73 @@ protected:
 
 } // namespace
 
-TEST_F(Folders, WalksIntoTheTreeAndReturnsTheChosenPath)
+TEST_F(Folders, MessageAndFolderDialogsAnswerTheirKeysAndTheTreeWalksExpandsAndLosesVanishedFolders)
 {
+    // Message dialogs, in a 1920 x 1080 window.
+    for (const auto& [flags, buttons] : {std::pair<int, V>{0, {"Yes=2", "No=4"}}, {MB_OK | MB_CANCEL, {"OK=1", "Cancel=8"}},
+                                         {MB_CANCEL, {"Yes=2", "No=4", "Cancel=8"}}, {MB_OK | MB_YES, {"OK=1"}}}) {
+        const oxGuiModalMessageDialog msg("?", "", flags, MI_NONE);
+        V captions;
+        for (const oxGuiModalButton* b : msg.buttons())
+            captions.push_back(b->getText() + "=" + std::to_string(b->getCommand()));
+        EXPECT_EQ(captions, buttons) << flags;
+    }
+    oxGuiModalMessageDialog msg("Wider than the buttons below it\nin two lines", "Title", MB_YES | MB_NO, MI_NONE);
+    const oxGuiPoint centred = msg.getPosition();
+    const oxGuiSize size = msg.getSize();
+    EXPECT_EQ(centred, (oxGuiPoint{(1920 - size.width) / 2, (1080 - size.height) / 2}));
+    ASSERT_EQ(dragAt(msg, centred.x + 5, centred.y + 5), Drag(&msg, 3));
+    msg.dragBy(-10, 7);
+    EXPECT_EQ(msg.getPosition(), (oxGuiPoint{centred.x - 10, centred.y + 7}));
+    std::vector<oxGuiPoint> stops; // at the window's edges
+    for (int d5000 : {-5000, 5000})
+        msg.dragBy(d5000, d5000), stops.push_back(msg.getPosition());
+    EXPECT_EQ(stops, (std::vector<oxGuiPoint>{{0, 0}, {1920 - size.width, 1080 - size.height}}));
+    // Below the title bar the press is the content's (nothing to drag there).
+    EXPECT_EQ(dragAt(msg, msg.getPosition().x + 5, msg.getPosition().y + defaultGuiStyle.textHeight + 5), NO_DRAG);
+    // Without a title of its own the window's is shown.
+    app.setTitle("Pictavo");
+    msg.setTitle("");
+    EXPECT_EQ(msg.getTitle(), "Pictavo");
+
+    SoundRecorder sounds;
+    // Enter is the focused button (at first the first), Escape Cancel, else No, else OK; Tab and arrows move.
+    const struct {
+        int buttons, icon;
+        std::string keys;
+        int answer;
+    } byKeys[] = {
+        {0, MI_QUESTION, "\t ", GUI_RESULT_NO},
+        {MB_OK | MB_CANCEL, MI_WARNING, "\x1b", GUI_RESULT_CANCEL},
+        {MB_YES | MB_NO, MI_NONE, "\r", GUI_RESULT_YES},
+        {MB_YES | MB_NO, MI_NONE, "\x1b", GUI_RESULT_NO},
+        {MB_OK, MI_NONE, "\x1b", GUI_RESULT_OK},
+        {MB_YES | MB_NO, MI_NONE, "<Right>\r", GUI_RESULT_NO},
+        {MB_YES | MB_NO | MB_CANCEL, MI_NONE, "<Left>\r", GUI_RESULT_CANCEL},
+        {MB_OK | MB_CANCEL, MI_NONE, "<Down>\r", GUI_RESULT_CANCEL},
+    };
+    for (const auto& c : byKeys) {
+        app.script.push_back([&] { app.type(c.keys); });
+        EXPECT_EQ(runMessageDialog("?", "", c.buttons, c.icon), c.answer) << c.buttons << " " << c.keys;
+    }
+    EXPECT_EQ(sounds.played(), (V{"dialog-question", "dialog-warning"}));
+
+    // Running, a dialog opened before the window went full-screen is centred again; moved by the user, kept inside.
+    oxGuiModalMessageDialog asking("Search sub-folders?", "", MB_YES | MB_NO, MI_NONE);
+    const oxGuiSize asked = asking.getSize();
+    app.script.push_back([&] {
+        app.windowWidth = 3000, app.windowHeight = 2000;
+        app.dispatchReshape(3000, 2000);
+        EXPECT_EQ(asking.getPosition(), (oxGuiPoint{(3000 - asked.width) / 2, (2000 - asked.height) / 2}));
+        asking.dragBy(2000, 1000);
+        app.windowWidth = 1000, app.windowHeight = 800;
+        app.dispatchReshape(1000, 800);
+        EXPECT_EQ(asking.getPosition(), (oxGuiPoint{1000 - asked.width, 800 - asked.height}));
+        app.type("\r");
+    });
+    EXPECT_EQ(asking.run(), GUI_RESULT_YES);
+
+    // The folder selector.
     oxGuiFolderSelector s({oxFilename(root)});
     s.setTextHeight(20);
     s.setPosition({0, 0});
@@ -152,22 +143,17 @@ TEST_F(Folders, WalksIntoTheTreeAndReturnsTheChosenPath)
     fs::create_directories(root + "/delta");
     s.toggle(0);
     EXPECT_EQ(rows(s), (V{"-" + root, " +alpha", " .beta", " .Beta2", " .delta", " +gamma"}));
-}
 
-TEST_F(Folders, ExpandTowardsOpensUnderTheClosestRootAndVanishedFoldersLeave)
-{
     // A root inside another, as the home folder lies inside "/".
-    oxGuiFolderSelector s({oxFilename(root), oxFilename(root + "/alpha")});
-    s.setTextHeight(20);
-    s.expandTowards(root + "/alpha/deep/deeper");
+    oxGuiFolderSelector nested({oxFilename(root), oxFilename(root + "/alpha")});
+    nested.setTextHeight(20);
+    nested.expandTowards(root + "/alpha/deep/deeper");
     const V expanded{"+" + root, "-" + root + "/alpha", " -deep", "  +deeper", " .other"};
-    EXPECT_EQ(rows(s), expanded);
-    s.setSelectedPath(root + "/alpha/deep/deeper");
-    EXPECT_EQ(s.selectedRowPosition(), (oxGuiPoint{40, 80}));
-    s.toggle(0); // collapsing the outer root leaves the inner root where it is
-    EXPECT_EQ(s.entries().size(), 9u);
-    s.toggle(0);
-    EXPECT_EQ(rows(s), expanded);
+    EXPECT_EQ(rows(nested), expanded);
+    nested.toggle(0); // collapsing the outer root leaves the inner root where it is
+    EXPECT_EQ(nested.entries().size(), 10u);
+    nested.toggle(0);
+    EXPECT_EQ(rows(nested), expanded);
     // Outside every root, or nothing: nothing opens.
     oxGuiFolderSelector t({oxFilename(root + "/gamma")});
     t.expandTowards(root + "/alpha/deep");
@@ -182,26 +168,7 @@ TEST_F(Folders, ExpandTowardsOpensUnderTheClosestRootAndVanishedFoldersLeave)
     for (const oxFolderEntry& e : machine.entries())
         EXPECT_TRUE(e.depth == 0 && e.state == oxFolderEntry::COLLAPSED) << e.path.systemPath();
 
-    // Folders that vanish leave the tree.
-    oxGuiFolderSelector v({oxFilename(root)});
-    v.setTextHeight(20);
-    v.toggle(0);
-    fs::remove_all(root + "/gamma");
-    v.toggle(4); // gamma, listed as having a sub-folder
-    EXPECT_EQ(rows(v), (V{"-" + root, " +alpha", " .beta", " .Beta2"}));
-    fs::remove_all(root + "/alpha/deep"); // emptied since: a leaf now
-    fs::remove_all(root + "/alpha/other");
-    v.toggle(1);
-    EXPECT_EQ(rows(v), (V{"-" + root, " .alpha", " .beta", " .Beta2"}));
-    fs::remove_all(root); // the whole tree gone
-    v.toggle(0);
-    v.toggle(0);
-    EXPECT_TRUE(v.entries().empty());
-    fs::create_directories(root); // for TempDir
-}
-
-TEST_F(Folders, TheDialogOpensAtADeepPathAnswersTheTreesKeysAndADoubleClickChooses)
-{
+    // The dialog opens at a deep path and answers the tree's keys, a double click and a typed path.
     // Enough sibling folders that the deep one lies below the viewport.
     for (int i = 0; i < 60; ++i)
         fs::create_directories(root + "/alpha/deep/deeper/f" + std::to_string(100 + i));
@@ -220,21 +187,21 @@ TEST_F(Folders, TheDialogOpensAtADeepPathAnswersTheTreesKeysAndADoubleClickChoos
 
     std::string chosen = root + "/beta";
     oxGuiModalFolderDialog d(chosen, "Where to?", {oxFilename(root)});
-    oxGuiFolderSelector* s = d.selector();
-    EXPECT_EQ(focusedElement(), s); // the arrows walk the tree at once
+    oxGuiFolderSelector* sel = d.selector();
+    EXPECT_EQ(focusedElement(), sel); // the arrows walk the tree at once
     // From beta: Up to alpha, Right opens it, Right to its first child, Left back to alpha, Enter.
     app.script.push_back([&] {
         app.type("<Up><Right><Right>");
-        EXPECT_EQ(s->getSelectedPath(), root + "/alpha/deep");
+        EXPECT_EQ(sel->getSelectedPath(), root + "/alpha/deep");
         EXPECT_EQ(d.pathField()->getText(), root + "/alpha/deep"); // the field follows
         app.type("<Left>\r");
     });
     EXPECT_TRUE(d.run());
     EXPECT_EQ(chosen, root + "/alpha");
     // Two clicks on one name choose it.
-    const int gamma = int(s->entries().size()) - 1;
+    const int gamma = int(sel->entries().size()) - 1;
     const oxGuiPointD at = toWindowPoint(
-        *s, {s->getPosition().x + 2 * s->rowHeight() + 3, s->getPosition().y + gamma * s->rowHeight() + 2});
+        *sel, {sel->getPosition().x + 2 * sel->rowHeight() + 3, sel->getPosition().y + gamma * sel->rowHeight() + 2});
     app.script.push_back([&] {
         for (int i = 0; i < 2; ++i) {
             app.handleMouseButton(0, true, int(at.x), int(at.y));
@@ -243,13 +210,9 @@ TEST_F(Folders, TheDialogOpensAtADeepPathAnswersTheTreesKeysAndADoubleClickChoos
     });
     EXPECT_TRUE(d.run());
     EXPECT_EQ(chosen, root + "/gamma");
-}
 
-TEST_F(Folders, APathTypedOrPastedIsChosenWhenItExists)
-{
+    // A path typed or pasted is chosen when it exists.
     MessageCapture boxes;
-    std::string chosen = root;
-    oxGuiModalFolderDialog d(chosen, "Where to?", {oxFilename(root)});
     app.script.push_back([&] { app.type("\x0c" + root + "/nowhere\r"); }); // Ctrl+L: the field
     // Told, and back in the dialog with the field's keys: a file stands for its folder.
     app.script.push_back([&] {
@@ -264,4 +227,18 @@ TEST_F(Folders, APathTypedOrPastedIsChosenWhenItExists)
     app.script.push_back([&] { app.type("\x0c~\r"); });
     EXPECT_TRUE(d.run());
     EXPECT_EQ(oxFilename(chosen), oxFilename::homeFolder());
+
+    // Folders that vanish leave the tree.
+    fs::remove_all(root + "/gamma");
+    s.toggle(5); // gamma, listed as having a sub-folder
+    EXPECT_EQ(rows(s), (V{"-" + root, " +alpha", " .beta", " .Beta2", " .delta"}));
+    fs::remove_all(root + "/alpha/deep"); // emptied since: a leaf now
+    fs::remove_all(root + "/alpha/other");
+    s.toggle(1);
+    EXPECT_EQ(rows(s), (V{"-" + root, " .alpha", " .beta", " .Beta2", " .delta"}));
+    fs::remove_all(root); // the whole tree gone
+    s.toggle(0);
+    s.toggle(0);
+    EXPECT_TRUE(s.entries().empty());
+    fs::create_directories(root); // for TempDir
 }

@@ -57,36 +57,6 @@ protected:
     GuiTestApp app; // the window size for layout; nothing runs
 };
 
-// Label, line, a row of OK and Cancel between flexis, a checkbox.
-struct Dialog {
-    oxGuiModalPanel panel{std::make_unique<oxGuiVSizer>()};
-    oxGuiLabel* label;
-    oxGuiButton* ok;
-    oxGuiButton* cancel;
-    oxGuiCheckbox* check;
-
-    explicit Dialog(int textHeight)
-    {
-        auto* column = static_cast<oxGuiVSizer*>(panel.content());
-        label = column->addChild(std::make_unique<oxGuiLabel>("Convert the picture?"));
-        column->addChild(std::make_unique<oxGuiHLine>());
-        auto* row = column->addChild(std::make_unique<oxGuiHSizer>());
-        row->addChild(std::make_unique<oxGuiFlexi>(1, 0));
-        ok = row->addChild(std::make_unique<oxGuiModalButton>(&panel, GUI_CMD_OK, "OK"));
-        cancel = row->addChild(std::make_unique<oxGuiModalButton>(&panel, GUI_CMD_CANCEL, "Cancel"));
-        row->addChild(std::make_unique<oxGuiFlexi>(1, 0));
-        check = column->addChild(std::make_unique<oxGuiCheckbox>(0, "Keep aspect ratio"));
-        oxGuiStyle style;
-        style.textHeight = textHeight;
-        panel.applyStyle(style);
-        panel.setPosition({40, 30});
-        label->setFgColour({255, 0, 0});
-        ok->setFgColour({0, 255, 0});
-        cancel->setFgColour({0, 0, 255});
-        check->setFgColour({255, 0, 255});
-    }
-};
-
 class DialogDrawing : public Drawing, public testing::WithParamInterface<int> {};
 
 } // namespace
@@ -95,42 +65,58 @@ TEST_P(DialogDrawing, EachWidgetDrawsInsideItsRectangleWithFocusHoverAndInactive
 {
     const int th = GetParam();
     clear(0.5f); // so the panel and its frame show
-    Dialog d(th);
-    d.check->setChecked(true);
-    setFocus(d.cancel);
+    // Label, line, a row of OK and Cancel between flexis, a checkbox.
+    oxGuiModalPanel panel(std::make_unique<oxGuiVSizer>());
+    auto* column = static_cast<oxGuiVSizer*>(panel.content());
+    auto* label = column->addChild(std::make_unique<oxGuiLabel>("Convert the picture?"));
+    column->addChild(std::make_unique<oxGuiHLine>());
+    auto* row = column->addChild(std::make_unique<oxGuiHSizer>());
+    row->addChild(std::make_unique<oxGuiFlexi>(1, 0));
+    auto* ok = row->addChild(std::make_unique<oxGuiModalButton>(&panel, GUI_CMD_OK, "OK"));
+    auto* cancel = row->addChild(std::make_unique<oxGuiModalButton>(&panel, GUI_CMD_CANCEL, "Cancel"));
+    row->addChild(std::make_unique<oxGuiFlexi>(1, 0));
+    auto* check = column->addChild(std::make_unique<oxGuiCheckbox>(0, "Keep aspect ratio"));
+    panel.applyStyle(oxGuiStyle{th});
+    panel.setPosition({40, 30});
+    label->setFgColour({255, 0, 0});
+    ok->setFgColour({0, 255, 0});
+    cancel->setFgColour({0, 0, 255});
+    check->setFgColour({255, 0, 255});
+    check->setChecked(true);
+    setFocus(cancel);
     // The caller's matrices and state come back as they were, and its modelview moves nothing.
     glMatrixMode(GL_MODELVIEW);
     glTranslated(5, 7, 0);
     const std::vector<GLdouble> matrices = glMatrices();
-    d.panel.render();
+    panel.render();
     for (GLenum cap : {GL_CULL_FACE, GL_BLEND, GL_TEXTURE_2D, GL_SCISSOR_TEST})
         EXPECT_FALSE(glIsEnabled(cap)) << cap;
     EXPECT_EQ(glMatrices(), matrices);
     EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
     glSaveArtifact("gui_dialog_" + std::to_string(th), W, H);
     const GLFrame frame(W, H);
-    expectInside(frame.find(RED), windowRect(*d.label), "label", 1);
-    expectInside(frame.find(GREEN), windowRect(*d.ok), "OK", 1);
-    expectInside(frame.find(BLUE), windowRect(*d.cancel), "Cancel", 1);
-    expectInside(frame.find(MAGENTA), windowRect(*d.check), "checkbox", 1);
-    const PixelRect c = windowRect(*d.cancel), o = windowRect(*d.ok), k = windowRect(*d.check);
+    expectInside(frame.find(RED), windowRect(*label), "label", 1);
+    expectInside(frame.find(GREEN), windowRect(*ok), "OK", 1);
+    expectInside(frame.find(BLUE), windowRect(*cancel), "Cancel", 1);
+    expectInside(frame.find(MAGENTA), windowRect(*check), "checkbox", 1);
+    const PixelRect c = windowRect(*cancel), o = windowRect(*ok), k = windowRect(*check);
     // The focused button is framed along its whole edge, the other is not.
     EXPECT_GT(frame.rowShare(BLUE, c.y, c.x, c.x + c.w), 0.95);
     EXPECT_GT(frame.rowShare(BLUE, c.y + c.h - 1, c.x, c.x + c.w), 0.95);
     EXPECT_EQ(frame.rowShare(GREEN, o.y, o.x, o.x + o.w), 0.0);
     // The checked box shows its cross over the ring: more ink at the left.
-    d.check->setChecked(false);
+    check->setChecked(false);
     clear(0.5f);
-    d.panel.render();
+    panel.render();
     EXPECT_GT(frame.count(MAGENTA, {k.x, k.y, th, k.h}), GLFrame(W, H).count(MAGENTA, {k.x, k.y, th, k.h}) + th);
 
     // Hovered: the button is filled with its text colour, the text cut out.
     // Inactive: blended 30 % towards the panel's black, so no full blue.
-    setFocus(d.check);
-    d.ok->onMouseMove(-1, o.x + 2, o.y + 2);
-    d.cancel->setEnabled(false);
+    setFocus(check);
+    ok->onMouseMove(-1, o.x + 2, o.y + 2);
+    cancel->setEnabled(false);
     clear(0.5f);
-    d.panel.render();
+    panel.render();
     glSaveArtifact("gui_dialog_states_" + std::to_string(th), W, H);
     const GLFrame states(W, H);
     EXPECT_GT(states.rowShare(GREEN, o.y + 1, o.x, o.x + o.w), 0.95);
@@ -143,31 +129,30 @@ TEST_P(DialogDrawing, EachWidgetDrawsInsideItsRectangleWithFocusHoverAndInactive
 
 INSTANTIATE_TEST_SUITE_P(TextHeights, DialogDrawing, testing::Values(20, 40));
 
-TEST_F(Drawing, ADialogDimsTheSceneAndCoversItWithItsFill)
+TEST_F(Drawing, ADialogDimsTheSceneAndEditListSliderProgressBarAndScrolledContentDrawInTheirPlaces)
 {
     clear(1.0f); // the brightest picture there is
     oxGuiModalMessageDialog d("A question\nover a bright picture", "Title", MB_YES | MB_NO, MI_NONE);
     d.label()->setFgColour({255, 0, 0});
     d.render();
     glSaveArtifact("gui_dialog_backdrop", W, H);
-    const GLFrame frame(W, H);
+    const GLFrame dimmed(W, H);
     const PixelRect r = windowRect(d);
     // Outside: the scene at half its brightness.
     for (const auto& [x, y] : {std::pair{2, 2}, {W - 3, H - 3}, {r.x - 2, r.y + r.h / 2}})
-        EXPECT_NEAR(frame.at(x, y)[1], 128, 12) << x << "," << y;
+        EXPECT_NEAR(dimmed.at(x, y)[1], 128, 12) << x << "," << y;
     // Inside, between the frame and the text: nearly the style's black.
     const int pad = d.padding();
-    EXPECT_LT(frame.at(r.x + 3 + pad / 2, r.y + r.h / 2)[1], 20);
-    EXPECT_LT(frame.at(r.x + r.w / 2, r.y + r.h - 3 - pad / 2)[1], 20);
+    EXPECT_LT(dimmed.at(r.x + 3 + pad / 2, r.y + r.h / 2)[1], 20);
+    EXPECT_LT(dimmed.at(r.x + r.w / 2, r.y + r.h - 3 - pad / 2)[1], 20);
     // The text keeps its distance from the frame.
-    const PixelBox text = frame.find(RED, r);
+    const PixelBox text = dimmed.find(RED, r);
     ASSERT_FALSE(text.empty());
     EXPECT_GE(text.left, r.x + 3 + pad);
     EXPECT_GE(text.top, windowRect(*d.label()).y);
-}
 
-TEST_F(Drawing, ADialogWithEditListSliderAndProgressBarAndScrolledContentClippedToItsViewport)
-{
+    // The editing controls, on black.
+    clear(0);
     oxGuiModalPanel panel(std::make_unique<oxGuiVSizer>());
     auto* column = static_cast<oxGuiVSizer*>(panel.content());
     auto* edit = column->addChild(std::make_unique<oxGuiEdit>(20, ""));

@@ -27,16 +27,6 @@
 
 using Log = std::vector<std::string>;
 
-// The entries of log that start with prefix.
-inline Log only(const Log& log, const std::string& prefix)
-{
-    Log out;
-    for (const std::string& s : log)
-        if (s.rfind(prefix, 0) == 0)
-            out.push_back(s);
-    return out;
-}
-
 // theApplication without a window, silent, counting redraws; a modal run's first redraw plays the next `script`
 // step.
 class GuiTestApp : public oxGLUTApplication {

@@ -9,18 +9,7 @@
 
 using namespace std::chrono_literals;
 
-TEST(Sound, KindsSelectTheDesktopEventSoundsInOrder)
-{
-    SoundRecorder player;
-    for (int kind : {1, 2, 3, 4, 0, 5, -1}) // flushed one by one: a burst would be cut
-        EXPECT_TRUE(beep(kind) && oxFlushSounds(5s));
-    SoundSwitch off(false); // switched off: silent, but still a success
-    EXPECT_TRUE(beep(3));
-    EXPECT_EQ(player.played(), (std::vector<std::string>{"dialog-information", "dialog-warning", "dialog-error",
-                                                         "dialog-question", "bell", "bell", "bell"}));
-}
-
-TEST(Sound, SlowAudioNeverBlocksTheCallerAndBurstsAreCut)
+TEST(Sound, SlowAudioNeverBlocksTheCallerBurstsAreCutAndSwitchedOffIsSilent)
 {
     SoundRecorder player(200ms);
     const auto start = std::chrono::steady_clock::now();
@@ -31,6 +20,9 @@ TEST(Sound, SlowAudioNeverBlocksTheCallerAndBurstsAreCut)
     const size_t played = player.played().size();
     EXPECT_GE(played, 1u);
     EXPECT_LE(played, 4u);
+    SoundSwitch off(false); // silent, but still a success
+    EXPECT_TRUE(beep(3));
+    EXPECT_EQ(player.played().size(), played);
 }
 
 TEST(Sound, RealBackendWithoutAudioDeviceIsNoErrorAndOutputIsExpectedOnlyWithAServerOrAPlaybackDevice)
@@ -41,7 +33,6 @@ TEST(Sound, RealBackendWithoutAudioDeviceIsNoErrorAndOutputIsExpectedOnlyWithASe
     EXPECT_LT(std::chrono::steady_clock::now() - start, 100ms);
     TempDir runtime, devices, empty;
     EXPECT_FALSE(oxAudioOutputAvailable("", "", devices.path() + "/missing"));
-    EXPECT_TRUE(oxAudioOutputAvailable("", "tcp:localhost", devices.path()));
     // Capture devices and controls are not an output.
     writeFile(devices.file("controlC0"), "");
     writeFile(devices.file("pcmC0D0c"), "");

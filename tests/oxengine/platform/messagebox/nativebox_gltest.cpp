@@ -70,7 +70,7 @@ void isolated(const std::function<void()>& body)
 
 } // namespace
 
-TEST(NativeBox, KeysMouseAndTheCloseButtonGiveTheAnswers)
+TEST(NativeBox, KeysMouseAndTheCloseButtonAnswerOneBoxAtATimeWithItsWindowPropertiesAndTheInputBoxTakesText)
 {
     isolated([] {
         const struct {
@@ -103,12 +103,8 @@ TEST(NativeBox, KeysMouseAndTheCloseButtonGiveTheAnswers)
         oxSetNativeBoxFonts({"-no-such-foundry-no-such-font-*"});
         EXPECT_EQ(answer("oxbox nofont", MB_YES | MB_NO, keys("Tab Return")), MB_NO);
         oxSetNativeBoxFonts({});
-    });
-}
 
-TEST(NativeBox, WindowPropertiesForWindowManagers)
-{
-    isolated([] {
+        // Window properties for window managers.
         oxMessageRequest r;
         r.title = "oxbox Grüße";
         r.text = "Ωmega ist ein schöner Name.\nZweite Zeile mit einem sehr langen Text, der umbrochen werden muss, "
@@ -125,12 +121,8 @@ TEST(NativeBox, WindowPropertiesForWindowManagers)
             runCommand("import -window " + std::to_string(w) + " " + artifactDir() + "/messagebox_warning.png");
             xdotool("key Return");
         });
-    });
-}
 
-TEST(NativeBox, BoxesFromOtherThreadsShowOneAtATime)
-{
-    isolated([] {
+        // Boxes from other threads show one at a time.
         std::atomic<int> done{0};
         for (int i = 0; i < 2; ++i)
             std::thread([&] { oxShowMessage("From a thread", "oxbox serial"), ++done; }).detach();
@@ -140,19 +132,15 @@ TEST(NativeBox, BoxesFromOtherThreadsShowOneAtATime)
             xdotool("key Return");
             ASSERT_TRUE(waitUntil([&] { return done == i + 1; }, 5s));
         }
-    });
-}
 
-TEST(NativeBox, InputBoxTakesTypedText)
-{
-    isolated([] {
+        // The input box takes typed text.
         const struct {
             const char* title;
             const char* before;
             const char* script;
             bool ok;
             const char* after;
-        } cases[] = {
+        } inputs[] = {
             // xdotool lends a spare key code to a character the layout lacks and takes it
             // back after the delay: a box slowed by a busy machine must still read it.
             {"oxinput typed", "old",
@@ -167,7 +155,7 @@ TEST(NativeBox, InputBoxTakesTypedText)
             // Tab goes to OK, then CANCEL, which answers like Escape.
             {"oxinput tab cancel", "keep me", "xdotool key Tab Tab Return", false, "keep me"},
         };
-        for (const auto& c : cases) {
+        for (const auto& c : inputs) {
             std::string text = c.before;
             EXPECT_EQ(drive(c.title, [&] { return oxInputBox("Comment:", c.title, text); },
                             [&](unsigned long) { runCommand(c.script); }),
