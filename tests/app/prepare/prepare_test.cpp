@@ -18,7 +18,7 @@
 #include <set>
 #include <sys/time.h>
 
-// The everyday plans (6000 x 4000, 300 x 200, 1 x 1) are checked on the driver by the preparation's GL test.
+// The everyday plans (300 x 200, 1 x 1) are checked on the driver by the preparation's GL test.
 TEST(TilePlan, TileSizesAndCounts)
 {
     struct Case {
