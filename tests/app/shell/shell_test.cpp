@@ -6,7 +6,6 @@
 #include "app/shell/startup.h"
 #include "app/views/fototransform.h"
 #include "app/views/image/imagedisplay.h"
-#include "app/views/thumbnails/folderpanel.h"
 #include "app/views/thumbnails/thumbnaildisplay.h"
 
 #include "oxengine/core/catalogue.h"
@@ -113,19 +112,6 @@ protected:
 
 } // namespace
 
-TEST_F(App, ANewStyleReachesBothViewsAndLaterElementsAtOnce)
-{
-    PictavoApp& a = app();
-    const oxGuiStyle old = defaultGuiStyle;
-    oxGuiStyle style = old;
-    style.bgColour = oxColour(0x20, 0x40, 0x80, 255);
-    a.applyGuiStyle(style);
-    EXPECT_EQ(defaultGuiStyle.bgColour, style.bgColour); // for elements made later
-    FolderPanel& panel = a.thumbnailDisplay()->folderPanel();
-    EXPECT_EQ(panel.getBgColour(), style.bgColour);
-    defaultGuiStyle = old;
-}
-
 TEST_F(App, TheSheetComesBackAtItsZoomAndScroll)
 {
     std::vector<std::string> names;
@@ -160,12 +146,13 @@ TEST_F(App, TheSheetComesBackAtItsZoomAndScroll)
     EXPECT_DOUBLE_EQ(t->zoom(), zoom);
     EXPECT_DOUBLE_EQ(t->offsetX(), x);
     EXPECT_DOUBLE_EQ(t->offsetY(), y);
-    // A rescan keeps the place; sorting clears the selection, whose indexes named the old order.
+    // A rescan keeps the place; sorting is stored and clears the selection, whose indexes named the old order.
     a.thumbnailDisplay()->selection().ctrlClick(3, false);
     EXPECT_TRUE(a.onCommand(CMD_RESCAN));
     EXPECT_DOUBLE_EQ(t->offsetY(), y);
     a.thumbnailDisplay()->selection().ctrlClick(3, false);
     EXPECT_TRUE(a.onCommand(CMD_SORT_BY_DATE));
+    EXPECT_EQ(readConfigInt(ConfigKey::SortMode), CMD_SORT_BY_DATE);
     EXPECT_TRUE(a.thumbnailDisplay()->selection().empty());
     // Another folder is shown from its top.
     t->scrollTo(0, 600);
@@ -181,18 +168,6 @@ TEST_F(App, TheSheetComesBackAtItsZoomAndScroll)
     EXPECT_DOUBLE_EQ(t->zoom(), t->fitZoom());
     ASSERT_GT(t->maximumOffsetY(), 0);
     EXPECT_DOUBLE_EQ(t->offsetY(), 0);
-}
-
-TEST_F(App, SortCommandsAreStoredAndKeepTheCurrentPicture)
-{
-    make("a.jpg", "xxx");
-    make("c.jpg", "xx");
-    PictavoApp& a = app({"b.jpg"});
-    a.pictures().goTo(2); // c
-    EXPECT_TRUE(a.onCommand(CMD_SORT_BY_SIZE));
-    EXPECT_EQ(readConfigInt(ConfigKey::SortMode), 219);
-    EXPECT_EQ(a.pictures().paths(), (std::vector<std::string>{m_dir + "/b.jpg", m_dir + "/c.jpg", m_dir + "/a.jpg"}));
-    EXPECT_EQ(a.pictures().currentPath(), m_dir + "/c.jpg");
 }
 
 // Removed by someone else, not removable, or gone from an emptied list (whose lines go).
