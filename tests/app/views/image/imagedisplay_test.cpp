@@ -8,7 +8,6 @@
 #include "app/views/image/exposurepanel.h"
 #include "app/views/image/frameplayer.h"
 #include "app/views/image/imagedisplay.h"
-#include "app/views/image/imagemenu.h"
 #include "app/views/image/navigator.h"
 #include "app/views/picturedraw.h"
 
@@ -22,7 +21,6 @@
 
 #include <cmath>
 #include <optional>
-#include <set>
 
 namespace {
 
@@ -171,14 +169,6 @@ TEST(ViewOverlays, TextsOfTheZoomAndDetailLines)
               formatDateTime(86400.0 * 365, true, "%c") + "  -  1.536 MB  -  4000 x 3000 pixels");
 }
 
-TEST(ImageMenu, TheInfoEntryFollowsTheLevel)
-{
-    std::set<std::string> infoEntries;
-    for (int level = 0; level < 3; ++level)
-        infoEntries.insert(menuEntries(*buildImageMenu(level, nullptr)).at(7));
-    EXPECT_EQ(infoEntries.size(), 3u);
-}
-
 TEST(ExposurePanel, StartValuesAndRangesFollowTheSamples)
 {
     ExposurePanel panel;
@@ -197,13 +187,6 @@ TEST(ExposurePanel, StartValuesAndRangesFollowTheSamples)
         EXPECT_EQ(panel.getSize(), (oxGuiSize{width, 4 * 24})) << window;
         EXPECT_EQ(panel.getPosition(), (oxGuiPoint{0, 700 - 4 * 24})) << window;
     }
-    // The names in one column: the bars start in line, half a line after the widest name.
-    double widest = 0;
-    for (oxGuiSlider* s : {&panel.blackPoint(), &panel.whitePoint(), &panel.gamma(), &panel.saturation()})
-        widest = std::max(widest, s->nameWidth(20));
-    ASSERT_GT(widest, 0);
-    for (oxGuiSlider* s : {&panel.blackPoint(), &panel.whitePoint(), &panel.gamma(), &panel.saturation()})
-        EXPECT_EQ(s->track().position.x, int(2 + std::ceil(widest) + 10)) << s->getName();
 }
 
 TEST(CrossFade, RunsItsLengthLinearlyAtLeastAMicrosecondPerStepAndVeilsTheBandsAroundTheCover)
