@@ -394,7 +394,6 @@ TEST_F(ThumbnailView, SplitterDragLeavesThePanelWhereItEndedAndSettingsAreKept)
     for (const char* key : {"ShowComments", "ShowSizes", "ShowDate"})
         EXPECT_EQ(oxConfig::getInt(key, 0), 1) << key;
     EXPECT_EQ(oxConfig::getInt("ThnListMargin", 0), 240); // 150 pixels of 800 beside 8 columns
-    EXPECT_EQ(oxConfig::getInt("ThnItemSize", 0), 128);
     ThumbnailDisplay again(&app, pictures, thumbnails, thumbnails, {});
     EXPECT_TRUE(again.captions().comments && again.captions().sizes && again.captions().date);
 }
