@@ -121,8 +121,9 @@ protected:
 
 } // namespace
 
-// A name field for one picture only: thumbnails_e2e types into it, and walks the tree of a copy of two.
-TEST_F(DialogTasks, CopyMoveDialogLabelsAndSizeFollowTheCountAndTheWindow)
+// A name field for one picture only: thumbnails_e2e types into it, and walks the tree of a copy of two; typing over
+// the proposed name and Enter too.
+TEST_F(DialogTasks, CopyMoveDialogFollowsTheCountAndTheWindowAndEscapeSendsNothing)
 {
     CopyMoveDialog two(2, true), moving(3, false);
     EXPECT_EQ(two.label()->getText(), "Copy 2 images to this folder:");
@@ -131,6 +132,11 @@ TEST_F(DialogTasks, CopyMoveDialogLabelsAndSizeFollowTheCountAndTheWindow)
     EXPECT_GE(two.getSize().width, 512);
     EXPECT_LE(two.getSize().width, int(0.9 * 1024));
     EXPECT_EQ(two.getSize().height, int(0.7 * 768));
+
+    CopyMoveTask task = copyTask(true, {dir.file("a.jpg")});
+    app.script.push_back([&] { app.type("\x1b"); });
+    EXPECT_FALSE(task.run());
+    EXPECT_TRUE(ops.sent.empty());
 }
 
 TEST_F(DialogTasks, CopyMoveRescansOnlyWhenTheListChangesAndAsksAboutExistingTargetsFirst)
@@ -164,15 +170,6 @@ TEST_F(DialogTasks, CopyMoveRescansOnlyWhenTheListChangesAndAsksAboutExistingTar
     EXPECT_EQ(ops.sent, (V{"begin", "end", "begin", "copy " + a + " " + to + "/a.jpg 0 replace", "end", "begin",
                            "copy " + a + " " + to + "/a.jpg 0 replace", "copy " + b + " " + to + "/b.png 0 replace",
                            "end", "begin", "end", "begin", "copy " + a + " " + a + " 223", "end"}));
-}
-
-// Typing over the proposed name and Enter: thumbnails_e2e.
-TEST_F(DialogTasks, EscapeEndsTheCopyMoveDialogWithoutSendingAnything)
-{
-    CopyMoveTask task = copyTask(true, {dir.file("a.jpg")});
-    app.script.push_back([&] { app.type("\x1b"); });
-    EXPECT_FALSE(task.run());
-    EXPECT_TRUE(ops.sent.empty());
 }
 
 TEST_F(DialogTasks, ConversionDialogLinksItsFieldsAndReadsItsTexts)
