@@ -315,8 +315,7 @@ TEST_F(ImageDisplayGL, NothingIsDrawnWhileNothingMoves)
 // The frames before the first picture meet its drawing ahead of time and show none of it.
 TEST_F(ImageDisplayGL, FramesWhileTheFirstPictureIsAwaitedShowOnlyTheBackground)
 {
-    ViewTestApp app({});
-    app.script = [](ViewTestApp& a) {
+    runView({}, [](ViewTestApp& a) {
         FakeLoader loader;
         loader.pending = {"/p/awaited.jpg"};
         ImageDisplay waiting(&a, loader);
@@ -329,8 +328,7 @@ TEST_F(ImageDisplayGL, FramesWhileTheFirstPictureIsAwaitedShowOnlyTheBackground)
         EXPECT_EQ(frame.count([&](int r, int g, int b) { return r != bg.r || g != bg.g || b != bg.b; },
                               {0, 0, frame.width(), frame.height()}),
                   0);
-    };
-    app.runOnce();
+    });
 }
 
 // An animated GIF's frames follow their delays on a fake clock and stop with the next picture.

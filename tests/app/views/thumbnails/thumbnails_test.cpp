@@ -292,9 +292,19 @@ TEST_F(ThumbnailView, ItemSizeIsClampedThenRoundedUpToAPowerOfTwo)
     }
 }
 
-TEST_F(ThumbnailView, SelectionCommandsWarnWithoutASelectionAndGoOutInListOrder)
+TEST_F(ThumbnailView, ClicksSelectAndOpenSelectionCommandsWarnWithoutASelectionAndGoOutInListOrder)
 {
     ThumbnailDisplay& v = view();
+    EXPECT_TRUE(v.click(0, at(12).x, at(12).y, KM_CTRL));
+    EXPECT_TRUE(v.click(0, at(15).x, at(15).y, KM_CTRL | KM_SHIFT));
+    EXPECT_EQ(v.selection().indexes(), (std::set<int>{12, 13, 14, 15}));
+    v.click(0, 50, 300, 0); // over the folder panel's place, below its rows
+    EXPECT_TRUE(v.selection().empty());
+    EXPECT_TRUE(v.click(0, at(24).x, at(24).y, 0));
+    EXPECT_EQ(app.calls, std::vector<std::string>{"show 24"});
+    EXPECT_FALSE(v.click(1, at(3).x, at(3).y, 0)) << "middle button";
+
+    app.calls.clear();
     SoundRecorder sounds;
     MessageCapture boxes;
     const unsigned commands[] = {CMD_ROTATE_CLOCKWISE, CMD_ROTATE_COUNTER_CLOCKWISE, CMD_ROTATE_HALF,
@@ -340,19 +350,6 @@ TEST_F(ThumbnailView, SelectionCommandsWarnWithoutASelectionAndGoOutInListOrder)
     EXPECT_TRUE(asked.messages()[0].input);
     EXPECT_EQ(asked.messages()[0].text, "New comment for all selected images:");
     EXPECT_EQ(asked.messages()[0].inputText, "old words") << "the first selected picture's comment";
-}
-
-TEST_F(ThumbnailView, ClicksOpenSelectAndClear)
-{
-    ThumbnailDisplay& v = view();
-    EXPECT_TRUE(v.click(0, at(12).x, at(12).y, KM_CTRL));
-    EXPECT_TRUE(v.click(0, at(15).x, at(15).y, KM_CTRL | KM_SHIFT));
-    EXPECT_EQ(v.selection().indexes(), (std::set<int>{12, 13, 14, 15}));
-    v.click(0, 50, 300, 0); // over the folder panel's place, below its rows
-    EXPECT_TRUE(v.selection().empty());
-    EXPECT_TRUE(v.click(0, at(24).x, at(24).y, 0));
-    EXPECT_EQ(app.calls, std::vector<std::string>{"show 24"});
-    EXPECT_FALSE(v.click(1, at(3).x, at(3).y, 0)) << "middle button";
 }
 
 TEST_F(ThumbnailView, AFolderShownClearsTheSelectionAndAnEmptyOneOffersTheSearch)
