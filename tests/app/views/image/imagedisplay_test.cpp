@@ -13,7 +13,6 @@
 
 #include "oxengine/core/format.h"
 #include "oxengine/graphics/shader.h"
-#include "oxengine/graphics/texsupport.h"
 #include "oxengine/gui/slider.h"
 #include "tests/app/apptest.h"
 
@@ -193,7 +192,6 @@ TEST(CrossFade, RunsItsLengthLinearlyAtLeastAMicrosecondPerStepAndVeilsTheBandsA
     EXPECT_TRUE(fade.advance(749));
     EXPECT_EQ(fade.take(), &old);
     EXPECT_EQ(fade.previous(), nullptr);
-    EXPECT_DOUBLE_EQ(fade.previousScale(), 1.0);
     fade.start(&old, 1.0, 0, 0, 1000000000);
     EXPECT_EQ(fade.length(), 10000000); // at most ten seconds
     fade.start(&old, 1.0, 0, 0, 0);
@@ -247,17 +245,6 @@ TEST(PictureTiles, FirstLookIsStretchedOverTheFullPicture)
     p.firstLook = false; // the texels themselves
     ASSERT_TRUE(tileQuad(p, 0, 0, 0.5, q));
     EXPECT_DOUBLE_EQ(q.x1, 1000.5 * 0.5);
-}
-
-TEST(PictureTiles, AnisotropyOnlyWhileShrinkingOnHardware)
-{
-    for (auto [anisotropic, software, scale, expected] : {std::tuple{true, false, 0.5, 16.0f}, {true, false, 1.0, 1.0f},
-                                                          {true, false, 4.0, 1.0f}, {true, true, 0.5, 1.0f},
-                                                          {false, false, 0.5, 1.0f}}) {
-        oxTextureCapabilities caps;
-        caps.anisotropic = anisotropic, caps.softwareRenderer = software, caps.maxAnisotropy = 16;
-        EXPECT_EQ(tileAnisotropy(caps, scale), expected) << anisotropic << software << scale;
-    }
 }
 
 TEST(Navigator, ShownOnlyForPicturesLargerThanTheWindow)
