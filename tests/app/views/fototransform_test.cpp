@@ -91,7 +91,7 @@ TEST(FotoTransform, FitZoomAndLimitsFollowTheContentZoomAndScrollAreClampedSmall
     EXPECT_EQ(wide.app.redraws, redraws);
 }
 
-TEST(FotoTransform, ZoomAboutAnAnchorKeepsTheContentPointUnderItAndWheelAndKeysStep)
+TEST(FotoTransform, ZoomAboutAnAnchorKeepsTheContentPointUnderItWheelKeysAndDragsStep)
 {
     Rig rig({8000, 6000});
     rig.transform.zoomTo(1.0, true, 0.5, 0.5);
@@ -137,6 +137,34 @@ TEST(FotoTransform, ZoomAboutAnAnchorKeepsTheContentPointUnderItAndWheelAndKeysS
         rig.transform.onKeyDown(key, true);
     EXPECT_DOUBLE_EQ(rig.transform.offsetX(), 120);
     EXPECT_DOUBLE_EQ(rig.transform.offsetY(), 120);
+
+    // A drag starts past five pixels and scrolls three times as far.
+    FotoTransform& t = rig.transform;
+    t.zoomTo(1.0, true, 0.5, 0.5);
+    t.scrollTo(1000, 1000);
+    EXPECT_TRUE(t.onMouseButton(0, true, 10, 10));
+    t.onDrag(3, 0);
+    t.onDrag(0, -2); // |3| + |-2| = 5: still a click
+    EXPECT_EQ(t.dragState(), FotoTransform::DRAG_PRESSED);
+    EXPECT_DOUBLE_EQ(t.offsetX(), 1000);
+    t.onDrag(1, 0); // 6: a drag, the held-back movement included
+    EXPECT_EQ(t.dragState(), FotoTransform::DRAG_MOVING);
+    EXPECT_DOUBLE_EQ(t.offsetX(), 1000 + 3 * 4);
+    EXPECT_DOUBLE_EQ(t.offsetY(), 1000 - 3 * 2);
+    EXPECT_TRUE(t.onMouseButton(0, false, 0, 0));
+    EXPECT_EQ(t.dragState(), FotoTransform::DRAG_IDLE);
+    // A press and release without moving far scrolls nothing.
+    t.onMouseButton(0, true, 0, 0);
+    t.onDrag(2, 2);
+    t.onMouseButton(0, false, 0, 0);
+    EXPECT_DOUBLE_EQ(t.offsetX(), 1012);
+    // The middle button drags at once; a left press during it ends it.
+    t.onMouseButton(1, true, 0, 0);
+    t.onDrag(1, 0);
+    EXPECT_DOUBLE_EQ(t.offsetX(), 1015);
+    t.onMouseButton(0, true, 0, 0);
+    EXPECT_EQ(t.dragState(), FotoTransform::DRAG_IDLE);
+    EXPECT_FALSE(t.onMouseButton(2, true, 0, 0));
 }
 
 TEST(FotoTransform, AnimationIsGeometricInTimeAndRegisteredOnlyWhileItRuns)
@@ -164,37 +192,6 @@ TEST(FotoTransform, AnimationIsGeometricInTimeAndRegisteredOnlyWhileItRuns)
     small.reshape(2000, 2000); // unclamped fit 20 is the new maximum
     EXPECT_LT(small.animate(), 100000);
     EXPECT_FALSE(small.transform.isAnimating());
-}
-
-TEST(FotoTransform, DragStartsPastFivePixelsAndScrollsThreeTimesAsFar)
-{
-    Rig rig({8000, 6000});
-    FotoTransform& t = rig.transform;
-    t.zoomTo(1.0, true, 0.5, 0.5);
-    t.scrollTo(1000, 1000);
-    EXPECT_TRUE(t.onMouseButton(0, true, 10, 10));
-    t.onDrag(3, 0);
-    t.onDrag(0, -2); // |3| + |-2| = 5: still a click
-    EXPECT_EQ(t.dragState(), FotoTransform::DRAG_PRESSED);
-    EXPECT_DOUBLE_EQ(t.offsetX(), 1000);
-    t.onDrag(1, 0); // 6: a drag, the held-back movement included
-    EXPECT_EQ(t.dragState(), FotoTransform::DRAG_MOVING);
-    EXPECT_DOUBLE_EQ(t.offsetX(), 1000 + 3 * 4);
-    EXPECT_DOUBLE_EQ(t.offsetY(), 1000 - 3 * 2);
-    EXPECT_TRUE(t.onMouseButton(0, false, 0, 0));
-    EXPECT_EQ(t.dragState(), FotoTransform::DRAG_IDLE);
-    // A press and release without moving far scrolls nothing.
-    t.onMouseButton(0, true, 0, 0);
-    t.onDrag(2, 2);
-    t.onMouseButton(0, false, 0, 0);
-    EXPECT_DOUBLE_EQ(t.offsetX(), 1012);
-    // The middle button drags at once; a left press during it ends it.
-    t.onMouseButton(1, true, 0, 0);
-    t.onDrag(1, 0);
-    EXPECT_DOUBLE_EQ(t.offsetX(), 1015);
-    t.onMouseButton(0, true, 0, 0);
-    EXPECT_EQ(t.dragState(), FotoTransform::DRAG_IDLE);
-    EXPECT_FALSE(t.onMouseButton(2, true, 0, 0));
 }
 
 TEST(FotoTransform, ReshapeKeepsTheFitAndZeroSizesGiveAFiniteZoom)
