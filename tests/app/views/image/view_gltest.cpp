@@ -363,13 +363,14 @@ TEST_F(ImageDisplayGL, AnimationFramesAdvanceByTheirDelaysAndStopWithTheNextPict
     });
 }
 
-TEST_F(ImageDisplayGL, HdrPictureFollowsTheExposureSlidersAndIdentityReproducesTheTexture)
+TEST_F(ImageDisplayGL, HdrPicturesFollowTheExposureSlidersIdentityReproducesTheTextureWithoutShadersTheValues)
 {
     const std::string exr = writeExr(dir, "ramp.exr", 320, 240, 1.0f);
     if (exr.empty())
         GTEST_SKIP() << "no EXR support";
+    const std::string bright = writeExr(dir, "bright.exr", 641, 120, 4.0f); // red 4 x / 640
     const auto flat = [](uint32_t, uint32_t) { return oxColour(90, 90, 90); };
-    runView({exr, writePicture(dir.file("plain.png"), 320, 240, flat)}, [&](ViewTestApp& a) {
+    runView({exr, writePicture(dir.file("plain.png"), 320, 240, flat), bright}, [&](ViewTestApp& a) {
         a.infoLevel = 1;
         ASSERT_TRUE(a.view->hasPicture());
         LoadedPicture& p = *a.view->currentPicture();
@@ -413,26 +414,20 @@ TEST_F(ImageDisplayGL, HdrPictureFollowsTheExposureSlidersAndIdentityReproducesT
         // A picture without high dynamic range hides the panel again.
         a.show(1);
         EXPECT_FALSE(panel.isVisible());
-    });
-}
 
-TEST_F(ImageDisplayGL, WithoutShaderSupportHdrPicturesShowTheirValuesAsTheyAre)
-{
-    const std::string exr = writeExr(dir, "bright.exr", 641, 120, 4.0f); // red 4 x / 640
-    if (exr.empty())
-        GTEST_SKIP() << "no EXR support";
-    runView({exr}, [&](ViewTestApp& a) {
+        // Without shader support the values are drawn as they are.
+        a.show(2);
         ASSERT_TRUE(a.view->hasPicture());
-        LoadedPicture& p = *a.view->currentPicture();
+        LoadedPicture& bright = *a.view->currentPicture();
         MessageCapture boxes;
         oxOverrideShaderDriver(oxShaderDriverHooks{[](const char*) { return false; }, nullptr});
         ExposureShader unsupported;
-        const Exposure automatic = automaticExposure(p);
+        const Exposure automatic = automaticExposure(bright);
         glClearColor(0, 0, 0, 1);
         glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
         glLoadIdentity();
         glTranslated(0.5, 0.5, 0);
-        drawPicture(p, 1.0, 1.0, 0.0, &unsupported, &automatic);
+        drawPicture(bright, 1.0, 1.0, 0.0, &unsupported, &automatic);
         const GLFrame f = a.readBack();
         oxOverrideShaderDriver(std::nullopt);
         EXPECT_FALSE(unsupported.exists());
