@@ -312,25 +312,6 @@ TEST_F(ImageDisplayGL, NothingIsDrawnWhileNothingMoves)
     EXPECT_EQ(framesIdle.load(), 0);
 }
 
-// The frames before the first picture meet its drawing ahead of time and show none of it.
-TEST_F(ImageDisplayGL, FramesWhileTheFirstPictureIsAwaitedShowOnlyTheBackground)
-{
-    runView({}, [](ViewTestApp& a) {
-        FakeLoader loader;
-        loader.pending = {"/p/awaited.jpg"};
-        ImageDisplay waiting(&a, loader);
-        waiting.applyGlobalStyle();
-        waiting.showPicture("/p/awaited.jpg");
-        glClear(GL_COLOR_BUFFER_BIT);
-        waiting.drawView(1);
-        const GLFrame frame = a.readBack();
-        const oxColour bg = a.guiStyle().bgColour;
-        EXPECT_EQ(frame.count([&](int r, int g, int b) { return r != bg.r || g != bg.g || b != bg.b; },
-                              {0, 0, frame.width(), frame.height()}),
-                  0);
-    });
-}
-
 // An animated GIF's frames follow their delays on a fake clock and stop with the next picture.
 TEST_F(ImageDisplayGL, AnimationFramesAdvanceByTheirDelaysAndStopWithTheNextPicture)
 {
@@ -439,7 +420,9 @@ TEST_F(ImageDisplayGL, HdrPicturesFollowTheExposureSlidersIdentityReproducesTheT
     });
 }
 
-TEST_F(ImageDisplayGL, TransparentPartsShowTheCheckerboard)
+// Transparent parts show the checkerboard; the frames before the first picture meet its drawing ahead of time and
+// show none of it.
+TEST_F(ImageDisplayGL, TransparentPartsShowTheCheckerboardFramesWhileAPictureIsAwaitedOnlyTheBackground)
 {
     // Left half opaque black, right half fully transparent.
     const auto halves = [](uint32_t x, uint32_t) { return x < 160 ? oxColour(0, 0, 0, 255) : oxColour(0, 0, 0, 0); };
@@ -451,5 +434,18 @@ TEST_F(ImageDisplayGL, TransparentPartsShowTheCheckerboard)
         EXPECT_EQ(f.count(nearColour(oxColour(77, 77, 77), 4), {480, 232, 16, 16}), 128);
         EXPECT_EQ(f.count(nearColour(oxColour(102, 102, 102), 4), {480, 232, 16, 16}), 128);
         EXPECT_TRUE(f.near(160, 240, oxColour(0, 0, 0), 2)) << f.text(160, 240);
+
+        FakeLoader loader;
+        loader.pending = {"/p/awaited.jpg"};
+        ImageDisplay waiting(&a, loader);
+        waiting.applyGlobalStyle();
+        waiting.showPicture("/p/awaited.jpg");
+        glClear(GL_COLOR_BUFFER_BIT);
+        waiting.drawView(1);
+        const GLFrame frame = a.readBack();
+        const oxColour bg = a.guiStyle().bgColour;
+        EXPECT_EQ(frame.count([&](int r, int g, int b) { return r != bg.r || g != bg.g || b != bg.b; },
+                              {0, 0, frame.width(), frame.height()}),
+                  0);
     });
 }
