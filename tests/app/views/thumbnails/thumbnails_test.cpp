@@ -27,7 +27,7 @@ const SheetMetrics METRICS{100, 20, 128, 2}; // pitch 130
 
 } // namespace
 
-TEST(SheetGrid, ColumnsAndRowsFollowTheWindowAndTheCountHitsFindPicturesOnly)
+TEST(SheetGrid, LayoutHitsAndVisibleRowsFollowTheWindowAndTheCount)
 {
     const struct {
         int window, count, columns, rows;
@@ -75,21 +75,19 @@ TEST(SheetGrid, ColumnsAndRowsFollowTheWindowAndTheCountHitsFindPicturesOnly)
         EXPECT_EQ(hit.index, c.index) << c.x << "," << c.y;
         EXPECT_EQ(hit.searchLine, c.searchLine) << c.x << "," << c.y;
     }
-}
 
-TEST(SheetGrid, VisibleRowsAreExactlyThoseThatOverlapTheWindow)
-{
+    // Visible rows are exactly those that overlap the window.
     std::mt19937 random(7);
     std::uniform_real_distribution<double> scale(0.05, 4.0), offset(-500.0, 20000.0);
     const oxGuiSize window{800, 600};
-    const SheetGrid g = sheetGrid(METRICS, window.width, 2000);
+    const SheetGrid tall = sheetGrid(METRICS, window.width, 2000);
     for (int i = 0; i < 300; ++i) {
         const SheetView v{scale(random), 0, offset(random)};
-        RowRange expected{g.rows, -1};
-        for (int row = 0; row < g.rows; ++row)
-            if (cellVisible(cellWindowRect(METRICS, g, v, row * g.columns), window))
+        RowRange expected{tall.rows, -1};
+        for (int row = 0; row < tall.rows; ++row)
+            if (cellVisible(cellWindowRect(METRICS, tall, v, row * tall.columns), window))
                 expected.first = std::min(expected.first, row), expected.last = row;
-        const RowRange rows = visibleRows(METRICS, g, v, window);
+        const RowRange rows = visibleRows(METRICS, tall, v, window);
         if (expected.last < 0) {
             EXPECT_GT(rows.first, rows.last) << "scale " << v.scale << " offset " << v.offsetY;
         } else {
