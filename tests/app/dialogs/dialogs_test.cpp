@@ -169,6 +169,18 @@ TEST_F(DialogTasks, CopyMoveRescansOnlyWhenTheListChangesAndAsksAboutExistingTar
     EXPECT_EQ(ops.sent, (V{"begin", "end", "begin", "copy " + a + " " + to + "/a.jpg 0 replace", "end", "begin",
                            "copy " + a + " " + to + "/a.jpg 0 replace", "copy " + b + " " + to + "/b.png 0 replace",
                            "end", "begin", "end", "begin", "copy " + a + " " + a + " 223", "end"}));
+
+    // The question on screen offers the to-all answers only for several.
+    std::vector<int> offered;
+    const oxMessageHandler before = oxSetMessageHandler([&](const oxMessageRequest& r) {
+        offered.push_back(r.buttons);
+        return oxMessageAnswer{MB_YES_ALL, {}};
+    });
+    EXPECT_EQ(askReplaceOnScreen("/p/a.jpg", true), MB_YES_ALL);
+    // Not offered: the answer that keeps the file.
+    EXPECT_EQ(askReplaceOnScreen("/p/a.jpg", false), MB_NO);
+    oxSetMessageHandler(before);
+    EXPECT_EQ(offered, (std::vector<int>{MB_YES | MB_NO | MB_YES_ALL | MB_NO_ALL, MB_YES | MB_NO}));
 }
 
 TEST_F(DialogTasks, ConversionDialogLinksItsFieldsAndReadsItsTexts)
@@ -227,20 +239,6 @@ TEST_F(DialogTasks, ConversionKeepsNamesWithTheNewExtensionAndEachToneMapping)
                            "convert " + a + " " + a + " 800/0 mode0 223 replace", "end"}));
 }
 
-TEST(ReplaceQuestion, OffersToAllAnswersOnlyForSeveral)
-{
-    std::vector<int> offered;
-    const oxMessageHandler before = oxSetMessageHandler([&](const oxMessageRequest& r) {
-        offered.push_back(r.buttons);
-        return oxMessageAnswer{MB_YES_ALL, {}};
-    });
-    EXPECT_EQ(askReplaceOnScreen("/p/a.jpg", true), MB_YES_ALL);
-    // Not offered: the answer that keeps the file.
-    EXPECT_EQ(askReplaceOnScreen("/p/a.jpg", false), MB_NO);
-    oxSetMessageHandler(before);
-    EXPECT_EQ(offered, (std::vector<int>{MB_YES | MB_NO | MB_YES_ALL | MB_NO_ALL, MB_YES | MB_NO}));
-}
-
 // OK applies the style and stores every value (sizes truncated); a style that fails to apply is reported, the
 // style as it was and the other values as chosen stored; Cancel changes nothing.
 TEST_F(SettingsDialog, OkAppliesAndStoresAFailureKeepsTheStyleCancelChangesNothing)
@@ -283,10 +281,8 @@ TEST_F(SettingsDialog, OkAppliesAndStoresAFailureKeepsTheStyleCancelChangesNothi
             EXPECT_EQ(applied[0].bgColour, oxColour(0x10, 0x20, 0x30, 0x40));
         }
     }
-}
 
-TEST(SettingsCrossFade, SecondsBecomeWholeMicroseconds)
-{
+    // The cross-fade slider's seconds become whole microseconds.
     for (const auto& [seconds, us] : {std::pair{0.75, 750000}, {0.29, 290000}, {0.0, 0}, {2.0, 2000000},
                                       {0.0000019, 1}, {1.9999999, 1999999}, {5.0, 2000000}, {-1.0, 0}})
         EXPECT_EQ(crossFadeMicroseconds(seconds), us) << seconds;

@@ -370,10 +370,8 @@ TEST_F(PictureListTest, SortOrdersBreakTiesByPathAndKeepTheCurrentPicture)
         EXPECT_EQ(list.paths().front(), tree.file("z.jpg")) << mode;
         EXPECT_EQ(list.count(), 6);
     }
-}
 
-TEST(PictureSort, EachKeyIsReadOnceSoAChangingFileCannotUpsetTheOrder)
-{
+    // Each key is read once, so a changing file cannot upset the order.
     std::vector<std::string> paths;
     std::map<std::string, int> firstKey, reads;
     for (int i = 0; i < 300; ++i) {

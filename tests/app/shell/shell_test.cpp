@@ -297,7 +297,7 @@ TEST_F(App, OverlayLevelCyclesAndShutDownStoresTheStateOnceAndStopsTheLoader)
     EXPECT_EQ(stored(), "2 2 0");
 }
 
-TEST_F(Startup, HelpVersionAndUsageErrorsAnswerBeforeAnyWindow)
+TEST_F(Startup, TheCommandLineIsParsedAndHelpVersionAndUsageErrorsAnswerBeforeAnyWindow)
 {
     const struct {
         std::vector<std::string> args;
@@ -329,6 +329,47 @@ TEST_F(Startup, HelpVersionAndUsageErrorsAnswerBeforeAnyWindow)
     oxResetCatalogueForTests();
     EXPECT_NE(german.find("(in 'Dokumente')"), std::string::npos);
     EXPECT_NE(german.find("-thumbnails\tStartet in der Miniaturansicht"), std::string::npos);
+
+    // Options before or after the path, and unknown ones.
+    const struct {
+        std::vector<std::string> args;
+        const char* flags; // h v l w s t for help, version, log, window, nosound, thumbnails
+        const char* startPath;
+        const char* error; // the start of the error, "" for none
+    } lines[] = {
+        {{"/LOG", "--nosound", "-Window"}, "lws", "", ""},
+        {{"-H"}, "h", "", ""},
+        {{"--ThumbNails", "/window"}, "tw", "", ""},
+        {{"pics", "/THUMBNAILS"}, "t", "pics", ""},
+        {{"/thumbnails"}, "", "/thumbnails", ""}, // an existing path of that name
+        // An argument with "-" that is no option, unless it names something.
+        {{"-Foo", "-window"}, "w", "", "Unknown option '-Foo'."},
+        {{"pics", "-help"}, "", "pics", "Unknown option '-help'."},
+        {{"-"}, "", "", "Unknown option '-'."},
+        {{"-existing", "-window"}, "w", "-existing", ""},
+        // After "--" everything is a path.
+        {{"--", "-window"}, "", "-window", ""},
+        // Further paths are passed over (a shell's "*.jpg").
+        {{"a", "-window", "b"}, "w", "a", ""},
+        {{"//log", "-window"}, "w", "//log", ""},
+        // "/log" is an absolute path here; when it exists it is meant.
+        {{"-nosound", "/log", "-window"}, "sw", "/log", ""},
+        {{}, "", "", ""},
+    };
+    const std::set<std::string> existing{"/log", "/thumbnails", "-existing"};
+    for (const auto& c : lines) {
+        const CommandLine line = parseCommandLine(c.args, [&](const std::string& p) { return existing.count(p) != 0; });
+        const std::string flags = c.flags, what = c.args.empty() ? "(none)" : c.args[0];
+        EXPECT_EQ(line.help, flags.find('h') != std::string::npos) << what;
+        EXPECT_EQ(line.version, flags.find('v') != std::string::npos) << what;
+        EXPECT_EQ(line.log, flags.find('l') != std::string::npos) << what;
+        EXPECT_EQ(line.window, flags.find('w') != std::string::npos) << what;
+        EXPECT_EQ(line.noSound, flags.find('s') != std::string::npos) << what;
+        EXPECT_EQ(line.thumbnails, flags.find('t') != std::string::npos) << what;
+        EXPECT_EQ(line.startPath, c.startPath) << what;
+        EXPECT_EQ(line.error.substr(0, std::string(c.error).size()), c.error) << what;
+        EXPECT_EQ(line.error.empty(), *c.error == 0) << what;
+    }
 }
 
 // An engine failure, an unreadable settings file and a broken interface font (the built-in one used instead):
@@ -395,49 +436,6 @@ TEST_F(Startup, SettingsKeysApplyTheirRangesOnReadMalformedColoursReadAsTheDefau
     }
     writeConfigText(ConfigKey::LastFolder, "/Bilder/Ωmega 写真/");
     EXPECT_EQ(readConfigText(ConfigKey::LastFolder), "/Bilder/Ωmega 写真/");
-}
-
-TEST(CommandLine, OptionsBeforeOrAfterThePathAndUnknownOnes)
-{
-    const struct {
-        std::vector<std::string> args;
-        const char* flags; // h v l w s t for help, version, log, window, nosound, thumbnails
-        const char* startPath;
-        const char* error; // the start of the error, "" for none
-    } cases[] = {
-        {{"/LOG", "--nosound", "-Window"}, "lws", "", ""},
-        {{"-H"}, "h", "", ""},
-        {{"--ThumbNails", "/window"}, "tw", "", ""},
-        {{"pics", "/THUMBNAILS"}, "t", "pics", ""},
-        {{"/thumbnails"}, "", "/thumbnails", ""}, // an existing path of that name
-        // An argument with "-" that is no option, unless it names something.
-        {{"-Foo", "-window"}, "w", "", "Unknown option '-Foo'."},
-        {{"pics", "-help"}, "", "pics", "Unknown option '-help'."},
-        {{"-"}, "", "", "Unknown option '-'."},
-        {{"-existing", "-window"}, "w", "-existing", ""},
-        // After "--" everything is a path.
-        {{"--", "-window"}, "", "-window", ""},
-        // Further paths are passed over (a shell's "*.jpg").
-        {{"a", "-window", "b"}, "w", "a", ""},
-        {{"//log", "-window"}, "w", "//log", ""},
-        // "/log" is an absolute path here; when it exists it is meant.
-        {{"-nosound", "/log", "-window"}, "sw", "/log", ""},
-        {{}, "", "", ""},
-    };
-    const std::set<std::string> existing{"/log", "/thumbnails", "-existing"};
-    for (const auto& c : cases) {
-        const CommandLine line = parseCommandLine(c.args, [&](const std::string& p) { return existing.count(p) != 0; });
-        const std::string flags = c.flags, what = c.args.empty() ? "(none)" : c.args[0];
-        EXPECT_EQ(line.help, flags.find('h') != std::string::npos) << what;
-        EXPECT_EQ(line.version, flags.find('v') != std::string::npos) << what;
-        EXPECT_EQ(line.log, flags.find('l') != std::string::npos) << what;
-        EXPECT_EQ(line.window, flags.find('w') != std::string::npos) << what;
-        EXPECT_EQ(line.noSound, flags.find('s') != std::string::npos) << what;
-        EXPECT_EQ(line.thumbnails, flags.find('t') != std::string::npos) << what;
-        EXPECT_EQ(line.startPath, c.startPath) << what;
-        EXPECT_EQ(line.error.substr(0, std::string(c.error).size()), c.error) << what;
-        EXPECT_EQ(line.error.empty(), *c.error == 0) << what;
-    }
 }
 
 TEST(StartPath, FolderFileMissingPathsAndRelativePaths)

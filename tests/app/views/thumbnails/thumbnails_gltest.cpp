@@ -130,10 +130,8 @@ TEST_F(SheetGL, CellsShowPicturesUprightMarksTheSelectionAndCaptions)
     const PixelRect caption{0, 300 + 128 - 17, 128, 17}, beside{128, 300 + 128 - 17, 172, 17};
     EXPECT_GT(p.count([](int r, int, int) { return r > 120; }, caption), 50) << "glyph pixels, white on dark";
     EXPECT_EQ(p.count([](int r, int g, int b) { return r + g + b > 0; }, beside), 0);
-}
 
-TEST_F(SheetGL, CaptionsNameTheFileOrItsCommentAndTellDateAndSizes)
-{
+    // Captions name the file or its comment and tell date and sizes.
     LoadedPicture* r = record(8, 8, [](int, int) { return RED; });
     r->name = "/p/dir/a.jpg";
     r->text = "A comment";
@@ -146,9 +144,9 @@ TEST_F(SheetGL, CaptionsNameTheFileOrItsCommentAndTellDateAndSizes)
         << "another file's record";
     EXPECT_EQ(captionLines("/p/dir/a.jpg", r, {false, true, true}),
               (std::vector<std::string>{"a.jpg", formatDateTime(0, true, "%c"), "4000 x 3000", "2.5 MB"}));
-    LoadedPicture broken;
-    broken.name = "/p/dir/a.jpg";
-    EXPECT_EQ(captionLines("/p/dir/a.jpg", &broken, {false, true, true}), std::vector<std::string>{"a.jpg"})
+    LoadedPicture unmade;
+    unmade.name = "/p/dir/a.jpg";
+    EXPECT_EQ(captionLines("/p/dir/a.jpg", &unmade, {false, true, true}), std::vector<std::string>{"a.jpg"})
         << "a thumbnail that could not be made has no date or sizes";
 }
 
