@@ -464,7 +464,7 @@ TEST(BGTextureLoader, RapidAcquireAndReleaseNeitherDeadlocksNorFreesPicturesInUs
     EXPECT_EQ(sorted(rig.loader->loadedNames()), (Names{rig.list[19], rig.list[20], rig.list[21]}));
 }
 
-TEST(BGTextureLoader, ShutDownDropsLoadsFinishesTheCommandInProgressAndCarriesOutFileOperations)
+TEST(BGTextureLoader, ShutDownDropsLoadsFinishesWhatIsInProgressAndFileOperationsThreadProblemsReachTheMainThread)
 {
     MessageCapture boxes;
     TempDir dir;
@@ -505,25 +505,21 @@ TEST(BGTextureLoader, ShutDownDropsLoadsFinishesTheCommandInProgressAndCarriesOu
     ASSERT_EQ(boxes.count(), 1u) << boxes.texts();
     EXPECT_EQ(boxes.messages()[0].text, "BGTextureLoader: Thread is no longer running, can't load any images!");
     unlink(LoaderLog::path().c_str());
-}
 
-// An unusable context and work left over are told on the calling thread, not the loader's.
-TEST(BGTextureLoader, ThreadProblemsAreToldOnTheCallingThread)
-{
-    MessageCapture boxes;
+    // An unusable context and work left over are told on the calling thread, not the loader's.
     {
-        LoaderRig rig({}, true, false);
-        rig.hold("gate"); // still works without its context
-        rig.fill.release("gate");
+        LoaderRig noContext({}, true, false);
+        noContext.hold("gate"); // still works without its context
+        noContext.fill.release("gate");
     }
     auto neverRan = std::make_unique<LoaderRig>(Names{}, false);
     neverRan->loader->enqueue(LoadCommand{.name = "/k/thumb", .thumbnail = true});
     neverRan.reset(); // never done: reported, not dropped silently
     const auto shown = boxes.messages();
-    ASSERT_EQ(shown.size(), 2u) << boxes.texts();
-    EXPECT_EQ(shown[0].text, "BGTextureLoader: MakeCurrent failed.");
-    EXPECT_NE(shown[1].text.find("BGTL: Commands left over on exit"), std::string::npos);
-    EXPECT_EQ(boxes.threads(), std::vector<std::thread::id>(2, std::this_thread::get_id()));
+    ASSERT_EQ(shown.size(), 3u) << boxes.texts();
+    EXPECT_EQ(shown[1].text, "BGTextureLoader: MakeCurrent failed.");
+    EXPECT_NE(shown[2].text.find("BGTL: Commands left over on exit"), std::string::npos);
+    EXPECT_EQ(boxes.threads(), std::vector<std::thread::id>(3, std::this_thread::get_id()));
 }
 
 // At start-up the first picture's frame comes before its neighbours.

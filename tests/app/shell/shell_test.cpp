@@ -239,8 +239,41 @@ TEST_F(App, FileOperationFailuresAreShownOnTheMainThread)
               "Error processing image file:\n/a.jpg\n\nError editing picture:\ndisk full");
 }
 
+// The start path: a folder, a file, missing paths and relative ones; then the folder and picture shown first.
 TEST_F(App, StartFolderFromTheCommandLine)
 {
+    TempDir dir;
+    oxFilename::initialize();
+    const std::string folder = dir.file("with blank");
+    std::filesystem::create_directories(folder + "/sub");
+    writeFile(folder + "/a.jpg", "x");
+    const struct {
+        std::string arg, folder, file;
+    } cases[] = {
+        {folder, folder + "/", ""},
+        {folder + "/", folder + "/", ""},
+        {folder + "/a.jpg", folder + "/", folder + "/a.jpg"},
+        // Missing: a picture's folder is opened; anything else is a (missing) folder.
+        {folder + "/gone/b.jpg", folder + "/gone/", folder + "/gone/b.jpg"},
+        {folder + "/gone/", folder + "/gone/", ""},
+        {folder + "/gone", folder + "/gone/", ""},
+    };
+    for (const auto& c : cases) {
+        const StartLocation s = resolveStartPath(c.arg);
+        EXPECT_EQ(s.folder, c.folder) << c.arg;
+        EXPECT_EQ(s.file, c.file) << c.arg;
+    }
+    // Relative paths start at the working folder.
+    const auto before = std::filesystem::current_path();
+    std::filesystem::current_path(dir.path());
+    oxFilename::initialize();
+    const StartLocation file = resolveStartPath("with blank/a.jpg"), sub = resolveStartPath("with blank/sub");
+    std::filesystem::current_path(before);
+    oxFilename::initialize();
+    const std::string real = std::filesystem::canonical(dir.path()).string();
+    EXPECT_EQ(file.file, real + "/with blank/a.jpg");
+    EXPECT_EQ(sub.folder, real + "/with blank/sub/");
+
     for (const char* n : {"a.jpg", "b.jpg", "c.jpg"})
         make(n);
     writeConfigInt(ConfigKey::LastFile, 2);
@@ -436,39 +469,4 @@ TEST_F(Startup, SettingsKeysApplyTheirRangesOnReadMalformedColoursReadAsTheDefau
     }
     writeConfigText(ConfigKey::LastFolder, "/Bilder/Ωmega 写真/");
     EXPECT_EQ(readConfigText(ConfigKey::LastFolder), "/Bilder/Ωmega 写真/");
-}
-
-TEST(StartPath, FolderFileMissingPathsAndRelativePaths)
-{
-    TempDir dir;
-    oxFilename::initialize();
-    const std::string folder = dir.file("with blank");
-    std::filesystem::create_directories(folder + "/sub");
-    writeFile(folder + "/a.jpg", "x");
-    const struct {
-        std::string arg, folder, file;
-    } cases[] = {
-        {folder, folder + "/", ""},
-        {folder + "/", folder + "/", ""},
-        {folder + "/a.jpg", folder + "/", folder + "/a.jpg"},
-        // Missing: a picture's folder is opened; anything else is a (missing) folder.
-        {folder + "/gone/b.jpg", folder + "/gone/", folder + "/gone/b.jpg"},
-        {folder + "/gone/", folder + "/gone/", ""},
-        {folder + "/gone", folder + "/gone/", ""},
-    };
-    for (const auto& c : cases) {
-        const StartLocation s = resolveStartPath(c.arg);
-        EXPECT_EQ(s.folder, c.folder) << c.arg;
-        EXPECT_EQ(s.file, c.file) << c.arg;
-    }
-    // Relative paths start at the working folder.
-    const auto before = std::filesystem::current_path();
-    std::filesystem::current_path(dir.path());
-    oxFilename::initialize();
-    const StartLocation file = resolveStartPath("with blank/a.jpg"), sub = resolveStartPath("with blank/sub");
-    std::filesystem::current_path(before);
-    oxFilename::initialize();
-    const std::string real = std::filesystem::canonical(dir.path()).string();
-    EXPECT_EQ(file.file, real + "/with blank/a.jpg");
-    EXPECT_EQ(sub.folder, real + "/with blank/sub/");
 }
