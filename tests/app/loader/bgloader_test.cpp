@@ -175,8 +175,7 @@ TEST(BGTextureLoader, AcquirePrefetchesTheNeighboursAndUnloadsEveryOtherPictureN
     rig.loader->releasePicture(p2); // no longer ours: ignored
 }
 
-// Asked for, read ahead or a thumbnail: a failed load gets its reason as its note, never a box (its log line:
-// the log's test).
+// Asked for, read ahead or a thumbnail: a failed load gets its reason as its note, never a box.
 TEST(BGTextureLoader, FailedLoadsGiveARecordWithItsNoteAndNoBox)
 {
     MessageCapture boxes;
