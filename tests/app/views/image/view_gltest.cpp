@@ -52,19 +52,42 @@ std::string writeExr(const TempDir& dir, const std::string& name, uint32_t w, ui
 
 } // namespace
 
-// The first look is laid out at the file's size, so nothing moves when the full picture (asked for only
-// once zoomed in past its texels) replaces it.
-TEST_F(ImageDisplayGL, FirstLookAndTheFullPictureAreDrawnInTheSamePlace)
+// The frame shown before GL is up gives way to the view's first frame: nothing may visibly change. Compared
+// as a screen probe does (the mean colour of small cells) and pixel by pixel for gross faults. The first look
+// is laid out at the file's size, so nothing moves when the full picture (asked for only once zoomed in past
+// its texels) replaces it.
+TEST_F(ImageDisplayGL, FirstFrameWithoutGLFirstLookAndFullPictureLookTheSame)
 {
-    const std::string small = writePicture(dir.file("a.png"), 64, 64, [](uint32_t, uint32_t) { return GREEN; });
+    const std::string small = writePicture(dir.file("a.png"), 8, 8, [](uint32_t, uint32_t) { return GREEN; });
+    const std::string photo = writePicture(dir.file("photo.jpg"), 1600, 1200, [](uint32_t x, uint32_t y) {
+        const bool stripe = (x / 37 + y / 29) % 2 == 0;
+        return oxColour(uint8_t(x * 255 / 1599), uint8_t(y * 255 / 1199), stripe ? 220 : 40);
+    });
     const std::string large = writePicture(dir.file("b.jpg"), 3999, 2000, [](uint32_t x, uint32_t y) {
         return y < 1000 ? (x < 2000 ? RED : GREEN) : (x < 2000 ? BLUE : WHITE);
     });
-    // Not a neighbour of the first picture, which the loader would prefetch.
-    runView({small, small, large}, [&](ViewTestApp& a) {
-        a.loader->setFirstLookCover(640, 480);
+    // The photo is no neighbour of the first picture, read ahead before the cover is set.
+    runView({small, small, photo, large}, [&](ViewTestApp& a) {
+        a.loader->setFirstLookCover(a.width(), a.height());
+        DecodeHeadStart decode;
+        startFirstLookDecode(decode, photo, a.width(), a.height());
+        const oxImage* picture = decode.wait(std::chrono::seconds(60));
+        ASSERT_TRUE(picture);
+        oxSoftFrame soft(a.width(), a.height(), oxColour(0, 0, 0));
+        ASSERT_TRUE(drawFirstFrame(soft, *picture, photo, 1, a.guiStyle()));
+
         a.show(2);
         a.view->idle(int64_t(100) * 1000000); // past the cross-fade
+        ASSERT_TRUE(a.view->currentPicture()->firstLook);
+        a.infoLevel = 1;
+        const GLFrame gl = a.frame();
+        const GLFrame::Distance d = gl.distanceTo(soft.pixels(), 16);
+        EXPECT_LE(d.worstBlock, 4);
+        EXPECT_LE(d.farPixels, gl.width() * gl.height() / 500);
+
+        a.infoLevel = 0;
+        a.show(3);
+        a.view->idle(int64_t(100) * 1000000);
         const double zoom = 640.0 / 3998; // laid out 3999 wide
         const int top = int(std::lround(-a.transform->offsetY())), bottom = int(std::lround(top + 1999 * zoom));
         const auto expectQuadrants = [&](const GLFrame& f) {
@@ -94,35 +117,6 @@ TEST_F(ImageDisplayGL, FirstLookAndTheFullPictureAreDrawnInTheSamePlace)
         EXPECT_NE(a.view->overlays().detailLine().text().find("3999 x 2000"), std::string::npos)
             << a.view->overlays().detailLine().text();
         EXPECT_DOUBLE_EQ(a.transform->zoom(), 640.0 / 3998); // still fitted
-    });
-}
-
-// The frame shown before GL is up gives way to the view's first frame: nothing may visibly change. Compared
-// as a screen probe does (the mean colour of small cells) and pixel by pixel for gross faults.
-TEST_F(ImageDisplayGL, FirstFrameDrawnWithoutGLLooksLikeTheViewsFirstFrame)
-{
-    const std::string other = writePicture(dir.file("a.png"), 8, 8, [](uint32_t, uint32_t) { return GREEN; });
-    const std::string photo = writePicture(dir.file("photo.jpg"), 1600, 1200, [](uint32_t x, uint32_t y) {
-        const bool stripe = (x / 37 + y / 29) % 2 == 0;
-        return oxColour(uint8_t(x * 255 / 1599), uint8_t(y * 255 / 1199), stripe ? 220 : 40);
-    });
-    runView({other, other, photo}, [&](ViewTestApp& a) { // not a neighbour the loader reads ahead
-        a.loader->setFirstLookCover(a.width(), a.height());
-        DecodeHeadStart decode;
-        startFirstLookDecode(decode, photo, a.width(), a.height());
-        const oxImage* picture = decode.wait(std::chrono::seconds(60));
-        ASSERT_TRUE(picture);
-        oxSoftFrame soft(a.width(), a.height(), oxColour(0, 0, 0));
-        ASSERT_TRUE(drawFirstFrame(soft, *picture, photo, 1, a.guiStyle()));
-
-        a.show(2);
-        a.view->idle(int64_t(100) * 1000000); // past the cross-fade
-        ASSERT_TRUE(a.view->currentPicture()->firstLook);
-        a.infoLevel = 1;
-        const GLFrame gl = a.frame();
-        const GLFrame::Distance d = gl.distanceTo(soft.pixels(), 16);
-        EXPECT_LE(d.worstBlock, 4);
-        EXPECT_LE(d.farPixels, gl.width() * gl.height() / 500);
     });
 }
 
