@@ -183,7 +183,7 @@ TEST_F(DialogTasks, CopyMoveRescansOnlyWhenTheListChangesAndAsksAboutExistingTar
     EXPECT_EQ(offered, (std::vector<int>{MB_YES | MB_NO | MB_YES_ALL | MB_NO_ALL, MB_YES | MB_NO}));
 }
 
-TEST_F(DialogTasks, ConversionDialogLinksItsFieldsAndReadsItsTexts)
+TEST_F(DialogTasks, ConversionDialogLinksItsFieldsReadsItsTextsAndKeepsNamesAndToneMappings)
 {
     ConversionDialog d(true); // several pictures, no name field: thumbnails_e2e's batch
     ASSERT_NE(d.fileNameEdit(), nullptr);
@@ -217,10 +217,8 @@ TEST_F(DialogTasks, ConversionDialogLinksItsFieldsAndReadsItsTexts)
     for (const auto& [text, value] : std::vector<std::pair<std::string, int>>{
              {"800", 800}, {"50%", -50}, {" 50 %", -50}, {"*", 0}, {"", 0}, {"12abc", 12}, {"99999999999", INT_MAX}})
         EXPECT_EQ(conversionSizeOf(text), value) << text;
-}
 
-TEST_F(DialogTasks, ConversionKeepsNamesWithTheNewExtensionAndEachToneMapping)
-{
+    // The task keeps the names with the new extension and each picture's tone mapping.
     const std::string a = dir.file("a.jpg"), b = dir.file("b.png"), to = dir.file("to");
     ASSERT_TRUE(writeFile(to + "/b.png", "old"));
     ConversionTask task;

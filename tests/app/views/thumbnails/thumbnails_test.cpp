@@ -269,19 +269,6 @@ protected:
     std::unique_ptr<ThumbnailDisplay> m_view;
 };
 
-TEST_F(ThumbnailView, ItemSizeIsClampedThenRoundedUpToAPowerOfTwo)
-{
-    const std::pair<const char*, int> cases[] = {{"300", 512}, {"256", 256}, {"1", 2}, {"3", 4}, {"5000", 1024}};
-    for (const auto& [stored, size] : cases) {
-        oxConfig::setString("ThnItemSize", stored);
-        oxConfig::setString("ThnMaxCount", "20");
-        ThumbnailDisplay v(&app, pictures, thumbnails, thumbnails, {});
-        EXPECT_EQ(v.metrics().itemSize, size) << stored;
-        EXPECT_EQ(thumbnails.thumbnailSize, size) << "the loader makes thumbnails of that size";
-        EXPECT_EQ(thumbnails.thumbnailCount, 50) << "ThnMaxCount clamped";
-    }
-}
-
 TEST_F(ThumbnailView, ClicksSelectAndOpenSelectionCommandsWarnWithoutASelectionAndGoOutInListOrder)
 {
     ThumbnailDisplay& v = view();
@@ -358,7 +345,7 @@ TEST_F(ThumbnailView, AFolderShownClearsTheSelectionAndAnEmptyOneOffersTheSearch
     EXPECT_EQ(app.calls, (std::vector<std::string>{"search " + m_home.path(), "open " + m_home.path()}));
 }
 
-TEST_F(ThumbnailView, SplitterDragLeavesThePanelWhereItEndedAndSettingsAreKept)
+TEST_F(ThumbnailView, SplitterDragLeavesThePanelWhereItEndedSettingsAreKeptAndClamped)
 {
     ThumbnailDisplay& v = view();
     // Any start width, 0 included: the margin follows the width at the end.
@@ -383,4 +370,15 @@ TEST_F(ThumbnailView, SplitterDragLeavesThePanelWhereItEndedAndSettingsAreKept)
     EXPECT_EQ(oxConfig::getInt("ThnListMargin", 0), 240); // 150 pixels of 800 beside 8 columns
     ThumbnailDisplay again(&app, pictures, thumbnails, thumbnails, {});
     EXPECT_TRUE(again.captions().comments && again.captions().sizes && again.captions().date);
+
+    // The stored item size is clamped, then rounded up to a power of two.
+    const std::pair<const char*, int> cases[] = {{"300", 512}, {"256", 256}, {"1", 2}, {"3", 4}, {"5000", 1024}};
+    for (const auto& [stored, size] : cases) {
+        oxConfig::setString("ThnItemSize", stored);
+        oxConfig::setString("ThnMaxCount", "20");
+        ThumbnailDisplay sized(&app, pictures, thumbnails, thumbnails, {});
+        EXPECT_EQ(sized.metrics().itemSize, size) << stored;
+        EXPECT_EQ(thumbnails.thumbnailSize, size) << "the loader makes thumbnails of that size";
+        EXPECT_EQ(thumbnails.thumbnailCount, 50) << "ThnMaxCount clamped";
+    }
 }
