@@ -194,7 +194,7 @@ TEST(FotoTransform, AnimationIsGeometricInTimeAndRegisteredOnlyWhileItRuns)
     EXPECT_FALSE(small.transform.isAnimating());
 }
 
-TEST(FotoTransform, ReshapeKeepsTheFitAndZeroSizesGiveAFiniteZoom)
+TEST(FotoTransform, ReshapeKeepsTheFitZeroSizesGiveAFiniteZoomAContentResizeMovesNothing)
 {
     Rig rig({1600, 1200}); // fitted: 0.5
     rig.reshape(400, 300);
@@ -219,26 +219,23 @@ TEST(FotoTransform, ReshapeKeepsTheFitAndZeroSizesGiveAFiniteZoom)
         rig.transform.onDrag(50, 50);
         EXPECT_TRUE(rig.finite());
     }
-}
 
-// The full picture replacing a first look resizes the content: nothing on screen may move.
-TEST(FotoTransform, ContentResizedKeepsThePictureWhereItIsOnScreen)
-{
-    Rig rig({1999, 1499}); // a first look of 2000 x 1500 laid out too small, fitted
-    rig.view.content = {3999, 2999};
-    rig.transform.contentResized({1999, 1499});
-    EXPECT_DOUBLE_EQ(rig.transform.zoom(), rig.transform.fitZoom()); // stays fitted
-    EXPECT_DOUBLE_EQ(rig.transform.zoom(), 800.0 / 3999);
+    // The full picture replacing a first look resizes the content: nothing on screen may move.
+    Rig resized({1999, 1499}); // a first look of 2000 x 1500 laid out too small, fitted
+    resized.view.content = {3999, 2999};
+    resized.transform.contentResized({1999, 1499});
+    EXPECT_DOUBLE_EQ(resized.transform.zoom(), resized.transform.fitZoom()); // stays fitted
+    EXPECT_DOUBLE_EQ(resized.transform.zoom(), 800.0 / 3999);
 
-    rig.transform.zoomTo(0.5, true, 0.3, 0.6);
-    const double x = rig.contentX(240) / 4000, y = rig.contentY(360) / 3000;
-    const double offsetX = rig.transform.offsetX(), offsetY = rig.transform.offsetY();
-    rig.view.content = {3998, 2999}; // one pixel narrower than expected
-    rig.transform.contentResized({3999, 2999});
-    EXPECT_NEAR(rig.transform.zoom(), 0.5 * 4000 / 3999, 1e-12);
-    EXPECT_DOUBLE_EQ(rig.view.scale, rig.transform.zoom());
-    EXPECT_DOUBLE_EQ(rig.transform.offsetX(), offsetX);
-    EXPECT_DOUBLE_EQ(rig.transform.offsetY(), offsetY);
-    EXPECT_NEAR(rig.contentX(240) / 3999, x, 1e-9);
-    EXPECT_NEAR(rig.contentY(360), y * 3000, 1.0); // one zoom for both sides: within a pixel
+    resized.transform.zoomTo(0.5, true, 0.3, 0.6);
+    const double x = resized.contentX(240) / 4000, y = resized.contentY(360) / 3000;
+    const double offsetX = resized.transform.offsetX(), offsetY = resized.transform.offsetY();
+    resized.view.content = {3998, 2999}; // one pixel narrower than expected
+    resized.transform.contentResized({3999, 2999});
+    EXPECT_NEAR(resized.transform.zoom(), 0.5 * 4000 / 3999, 1e-12);
+    EXPECT_DOUBLE_EQ(resized.view.scale, resized.transform.zoom());
+    EXPECT_DOUBLE_EQ(resized.transform.offsetX(), offsetX);
+    EXPECT_DOUBLE_EQ(resized.transform.offsetY(), offsetY);
+    EXPECT_NEAR(resized.contentX(240) / 3999, x, 1e-9);
+    EXPECT_NEAR(resized.contentY(360), y * 3000, 1.0); // one zoom for both sides: within a pixel
 }

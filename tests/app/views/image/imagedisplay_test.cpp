@@ -115,7 +115,7 @@ TEST_F(ImageView, PendingPictureKeepsTheShownOneUntilItIsReady)
     EXPECT_FALSE(view.isWaiting() || view.loadingHintShown());
 }
 
-TEST_F(ImageView, CommandsGoToTheApplicationAndFailedLoadsSayWhy)
+TEST_F(ImageView, CommandsGoToTheApplicationFailedLoadsSayWhyAndTheOverlayTexts)
 {
     for (unsigned c : {200u, 201u, 203u, 208u, 211u})
         EXPECT_TRUE(view.onCommand(c)) << c;
@@ -143,11 +143,8 @@ TEST_F(ImageView, CommandsGoToTheApplicationAndFailedLoadsSayWhy)
     EXPECT_EQ(view.overlays().detailLine().text(), "");
     EXPECT_EQ(view.contentSize(), (oxGuiSize{256, 256}));
     EXPECT_FALSE(view.exposurePanel().isVisible());
-}
 
-// Whole percentages as the GL view test reads them; the rounding, the largest and no zoom at all here.
-TEST(ViewOverlays, TextsOfTheZoomAndDetailLines)
-{
+    // Whole percentages as the GL view test reads them; the rounding, the largest and no zoom at all here.
     EXPECT_EQ(ViewOverlays::zoomText(0.125), "13 %");
     EXPECT_EQ(ViewOverlays::zoomText(16.0), "1600 %");
     EXPECT_EQ(ViewOverlays::zoomText(std::nan("")), "0 %");
@@ -155,7 +152,7 @@ TEST(ViewOverlays, TextsOfTheZoomAndDetailLines)
               formatDateTime(86400.0 * 365, true, "%c") + "  -  1.536 MB  -  4000 x 3000 pixels");
 }
 
-TEST(ExposurePanel, StartValuesAndRangesFollowTheSamples)
+TEST(Exposure, PanelFollowsTheSamplesAndShadersAnnouncedButNotDeliveredAreToldOnce)
 {
     ExposurePanel panel;
     // A negative minimum; white never above the maximum; the ranges while drawn keep both values.
@@ -166,6 +163,20 @@ TEST(ExposurePanel, StartValuesAndRangesFollowTheSamples)
     EXPECT_DOUBLE_EQ(panel.whitePoint().getMaximum(), 8.0);
     const Exposure e = panel.exposure();
     EXPECT_EQ(std::tuple(e.blackPoint, e.whitePoint, e.gamma, e.saturation), std::tuple(-2.0, 4.0, 2.0, 1.0));
+
+    // Shaders announced but not delivered are told once, not per frame (without the announcement there is no
+    // box at all: the exposure GL test).
+    MessageCapture boxes;
+    oxOverrideShaderDriver(
+        oxShaderDriverHooks{[](const char*) { return true; }, [](const char*) -> void* { return nullptr; }});
+    ExposureShader shader;
+    EXPECT_FALSE(shader.bind());
+    EXPECT_FALSE(shader.bind());
+    shader.setExposure(0, 1, 1, 1); // no program: nothing happens
+    ASSERT_EQ(boxes.count(), 1u);
+    EXPECT_EQ(boxes.messages()[0].title, "expshader create error");
+    EXPECT_TRUE(shader.hasFailed());
+    oxOverrideShaderDriver(std::nullopt);
 }
 
 TEST(CrossFade, RunsItsLengthLinearlyAtLeastAMicrosecondPerStepAndVeilsTheBandsAroundTheCover)
@@ -253,22 +264,6 @@ TEST(Navigator, ShownOnlyForPicturesLargerThanTheWindow)
     EXPECT_DOUBLE_EQ(n.markSize.width, 128);
     EXPECT_DOUBLE_EQ(n.markSize.height, 96);
     EXPECT_EQ(navigatorLayout({800, 600}, 8000, 6000, 1.0, 1.0, 0, 0, 256).alpha, 255); // far larger: saturates
-}
-
-// Without the announcement there is no box at all: the exposure GL test.
-TEST(ExposureShader, ShadersAnnouncedButNotDeliveredAreToldOnceNotPerFrame)
-{
-    MessageCapture boxes;
-    oxOverrideShaderDriver(
-        oxShaderDriverHooks{[](const char*) { return true; }, [](const char*) -> void* { return nullptr; }});
-    ExposureShader shader;
-    EXPECT_FALSE(shader.bind());
-    EXPECT_FALSE(shader.bind());
-    shader.setExposure(0, 1, 1, 1); // no program: nothing happens
-    ASSERT_EQ(boxes.count(), 1u);
-    EXPECT_EQ(boxes.messages()[0].title, "expshader create error");
-    EXPECT_TRUE(shader.hasFailed());
-    oxOverrideShaderDriver(std::nullopt);
 }
 
 // An animation's frames on a fake clock.
