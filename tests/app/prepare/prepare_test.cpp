@@ -99,11 +99,6 @@ TEST(PictureDescription, SizesTextsNotesAndTransparency)
         EXPECT_EQ(picture.note, note);
     }
 
-    // The size the decoder read from the file wins over size times reduction.
-    image->setSourceSize({2999, 1995});
-    describePicture(file, *image, 5116, picture);
-    EXPECT_EQ(std::pair(picture.fullWidth, picture.fullHeight), std::pair(2999, 1995));
-
     // A damaged file's note comes after the scale note.
     LoadedPicture damaged;
     image->setReduction(2);
