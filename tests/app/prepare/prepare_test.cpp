@@ -44,7 +44,8 @@ TEST(TilePlan, TileSizesAndCountsCoverEveryPictureWithinTheLimits)
     EXPECT_EQ(std::vector({everyday.tileX(2), everyday.tileY(1), pictureEdgeLimit(16384)}),
               std::vector({4094, 2047, 5 * 8192 - 4}));
 
-    // Tiles start inside the picture, cover it up to the limit, keep the edge limits, and (npot) use <= 1.2 x its pixels.
+    // Tiles start inside the picture, cover it up to the limit, keep the edge limits, and (npot) use <= 1.2 x
+    // its pixels.
     for (int maxTexture : {64, 1024, 2048, 16384}) {
         const int edge = std::min(maxTexture, kMaxTileEdge), limit = pictureEdgeLimit(maxTexture);
         // Around every place where the tile count changes, and a few more.
