@@ -297,7 +297,6 @@ TEST_F(SettingsDialog, OkIsEnabledOnlyWhileBothFieldsHoldColoursAlsoWhileTyped)
         setColour(d->bgEdit(), bg, *d);
         EXPECT_EQ(ok->isEnabled(), enabled) << fg << " " << bg;
     }
-    EXPECT_FALSE(d->onCommand(CMD_SETTINGS));
 
     // Typed while the dialog runs: the change command comes through the queue; a disabled "OK" ignores Enter.
     d = dialog();
@@ -339,9 +338,6 @@ TEST_F(SettingsDialog, StartsFromTheStyleAndTheStoredValuesAndFitsASmallScreenAt
         EXPECT_GE(at.y, 0) << w;
         // Shrunk only as far as needed: the text height is what decides.
         EXPECT_EQ(d->titleHeight() < 50, shrinks) << w;
-        if (shrinks) {
-            EXPECT_GT(size.width, w * 9 / 10) << w;
-        }
         // The slider keeps the chosen size, whatever the dialog shows at.
         EXPECT_EQ(std::tuple(d->fgEdit()->getText(), d->bgEdit()->getText(), d->fontSizeSlider()->getValue(),
                              d->crossFadeSlider()->getValue(), d->glScalingBox()->isChecked(),
