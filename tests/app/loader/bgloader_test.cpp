@@ -358,40 +358,6 @@ TEST(BGTextureLoader, VisibleThumbnailsAreMadeFirst)
     EXPECT_EQ(calls[1].name, "/v/1500.jpg") << "after the rotation, which reloads nothing";
 }
 
-// Workers decode, the loader thread alone publishes; a throwing decode gives a record with its reason.
-TEST(BGTextureLoader, WorkersDecodeThumbnailsTheLoaderThreadPublishesThem)
-{
-    std::mutex mutex;
-    std::set<std::thread::id> decoders, publishers;
-    LoaderRig rig(LoaderRig::numbered(300, "/w/"), true, true, [&](LoaderServices& s) {
-        s.thumbnailWorkers = 3;
-        s.makeThumbnail = [&](const std::string& name, int edge, const oxCancelToken&) -> PictureFiller {
-            {
-                std::lock_guard<std::mutex> lock(mutex);
-                decoders.insert(std::this_thread::get_id());
-            }
-            if (name == "/w/13.jpg")
-                throw oxImageException("broken on purpose", name);
-            return [&, edge](const std::string&, LoadedPicture& p, const oxCancelToken&) {
-                std::lock_guard<std::mutex> lock(mutex);
-                publishers.insert(std::this_thread::get_id());
-                p.imageWidth = edge;
-                return true;
-            };
-        };
-    });
-    rig.loader->setThumbnailSize(64);
-    rig.loader->setThumbnailCount(300);
-    rig.loader->updateThumbnails();
-    ASSERT_TRUE(rig.idle());
-    EXPECT_EQ(rig.loader->thumbnailNames().size(), 300u);
-    EXPECT_EQ(rig.loader->readThumbnail("/w/299.jpg")->imageWidth, 64);
-    EXPECT_NE(rig.loader->readThumbnail("/w/13.jpg")->note.find("broken on purpose"), std::string::npos);
-    std::lock_guard<std::mutex> lock(mutex);
-    ASSERT_EQ(publishers.size(), 1u);
-    EXPECT_EQ(decoders.count(*publishers.begin()), 0u);
-}
-
 // A long decode (a bomb) stops when its folder is left, a picture is asked for, or at shut-down,
 // where nothing is left over.
 TEST(BGTextureLoader, ThumbnailDecodesInFlightStopWhenNoLongerWanted)
@@ -574,13 +540,20 @@ TEST(BGTextureLoader, HeldReadAheadWaitsWhilePicturesAskedForLoad)
     EXPECT_TRUE(contains(rig.loader->loadedNames(), l[3]));
 }
 
-// Frames are rate-limited, but the one completing the screen is asked for: the next may come much later.
-TEST(BGTextureLoader, TheThumbnailCompletingTheScreenIsShownAtOnce)
+// Workers decode, the loader thread alone publishes; a throwing decode gives a record with its reason. Frames are
+// rate-limited, but the one completing the screen is asked for: the next may come much later.
+TEST(BGTextureLoader, WorkersDecodeTheLoaderThreadPublishesAndTheThumbnailCompletingTheScreenIsShownAtOnce)
 {
+    std::mutex mutex;
+    std::set<std::thread::id> decoders, publishers;
     std::atomic<int> mostShown{0};
     LoaderRig made(LoaderRig::numbered(5, "/s/"), false, true, [&](LoaderServices& s) {
         s.thumbnailWorkers = 2;
-        s.makeThumbnail = [&](const std::string& name, int, const oxCancelToken& cancel) -> PictureFiller {
+        s.makeThumbnail = [&](const std::string& name, int edge, const oxCancelToken& cancel) -> PictureFiller {
+            {
+                std::lock_guard<std::mutex> lock(mutex);
+                decoders.insert(std::this_thread::get_id());
+            }
             // The last on screen comes alone, just after the others.
             const auto waits = [&] {
                 return name == "/s/4.jpg" || (name == "/s/3.jpg" && !made.loader->readThumbnail("/s/2.jpg").get());
@@ -588,7 +561,14 @@ TEST(BGTextureLoader, TheThumbnailCompletingTheScreenIsShownAtOnce)
             while (waits() && !cancel.cancelled())
                 std::this_thread::sleep_for(std::chrono::milliseconds(1));
             cancel.check();
-            return [](const std::string&, LoadedPicture&, const oxCancelToken&) { return true; };
+            if (name == "/s/1.jpg")
+                throw oxImageException("broken on purpose", name);
+            return [&, edge](const std::string&, LoadedPicture& p, const oxCancelToken&) {
+                std::lock_guard<std::mutex> lock(mutex);
+                publishers.insert(std::this_thread::get_id());
+                p.imageWidth = edge;
+                return true;
+            };
         };
         s.requestRedisplay = [&] {
             int shown = 0;
@@ -597,10 +577,16 @@ TEST(BGTextureLoader, TheThumbnailCompletingTheScreenIsShownAtOnce)
             mostShown = std::max(mostShown.load(), shown);
         };
     });
+    made.loader->setThumbnailSize(64);
     made.loader->setVisibleRange(0, 3);
     ASSERT_TRUE(made.loader->startLoader());
     made.loader->updateThumbnails();
     EXPECT_TRUE(waitUntil([&] { return mostShown.load() == 4; })) << mostShown.load();
+    EXPECT_EQ(made.loader->readThumbnail("/s/2.jpg")->imageWidth, 64);
+    EXPECT_NE(made.loader->readThumbnail("/s/1.jpg")->note.find("broken on purpose"), std::string::npos);
+    std::lock_guard<std::mutex> lock(mutex);
+    ASSERT_EQ(publishers.size(), 1u);
+    EXPECT_EQ(decoders.count(*publishers.begin()), 0u);
 }
 
 // A thumbnail's cache write comes after its publication; while cells on screen are still to be made the
