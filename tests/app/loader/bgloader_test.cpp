@@ -41,70 +41,55 @@ bool contains(const Names& v, const std::string& s)
     return std::find(v.begin(), v.end(), s) != v.end();
 }
 
-struct Queue : LoaderCommandQueue {
-    void load(const std::string& name, bool urgent = false, bool thumbnail = false)
-    {
-        enqueue(LoadCommand{.name = name, .thumbnail = thumbnail, .urgent = urgent});
-    }
-    void unload(const std::string& name, bool urgent = false, bool thumbnail = false)
-    {
-        enqueue(UnloadCommand{.name = name, .thumbnail = thumbnail, .urgent = urgent});
-    }
-    template <class Operation> void operation(const std::string& name)
-    {
-        Operation c;
-        c.name = name;
-        enqueue(c);
-    }
-    Names names() const { return describe(commands()); }
-};
 
 } // namespace
 
 TEST(LoaderCommandQueue, LoadsAndUnloadsReplaceEachOtherFileOperationsStayRemovalsAreForgotten)
 {
-    Queue q;
-    q.load("/a");
-    q.load("/b");
-    q.load("/a", false, true); // the thumbnail set is separate
-    q.load("/A");              // names compare exactly
-    q.unload("/a");
-    q.load("/b", true);
-    EXPECT_EQ(q.names(), (Names{"load:/b", "loadT:/a", "load:/A", "unload:/a"}));
+    const auto names = [](const LoaderCommandQueue& queue) { return describe(queue.commands()); };
+    LoaderCommandQueue q;
+    q.enqueue(LoadCommand{.name = "/a"});
+    q.enqueue(LoadCommand{.name = "/b"});
+    q.enqueue(LoadCommand{.name = "/a", .thumbnail = true}); // the thumbnail set is separate
+    q.enqueue(LoadCommand{.name = "/A"});                    // names compare exactly
+    q.enqueue(UnloadCommand{.name = "/a"});
+    q.enqueue(LoadCommand{.name = "/b", .urgent = true});
+    EXPECT_EQ(names(q), (Names{"load:/b", "loadT:/a", "load:/A", "unload:/a"}));
     EXPECT_EQ(q.queuedCount(), 4); // replaced ones are not counted twice
 
     // A load or unload never replaces a file operation; those keep their order, urgent loads go first (dropped
     // at shut-down: the shut-down test).
-    Queue f;
-    f.operation<TransformCommand>("/a");
-    f.load("/a");
-    f.operation<TransformCommand>("/a");
-    f.operation<ConvertCommand>("/a");
-    f.operation<CopyMoveCommand>("/a");
-    f.unload("/a");
-    f.load("/b", true);
-    EXPECT_EQ(f.names(), (Names{"load:/b", "transform:/a", "transform:/a", "convert:/a", "copymove:/a", "unload:/a"}));
+    const auto onA = [](auto operation) { return operation.name = "/a", operation; };
+    LoaderCommandQueue f;
+    f.enqueue(onA(TransformCommand()));
+    f.enqueue(LoadCommand{.name = "/a"});
+    f.enqueue(onA(TransformCommand()));
+    f.enqueue(onA(ConvertCommand()));
+    f.enqueue(onA(CopyMoveCommand()));
+    f.enqueue(UnloadCommand{.name = "/a"});
+    f.enqueue(LoadCommand{.name = "/b", .urgent = true});
+    EXPECT_EQ(names(f), (Names{"load:/b", "transform:/a", "transform:/a", "convert:/a", "copymove:/a", "unload:/a"}));
 
     // Removals keep the order and are forgotten.
-    Queue r;
+    LoaderCommandQueue r;
     for (const char* n : {"/1", "/2", "/3", "/4"})
-        r.load(n, false, true);
-    r.unload("/5", true, true);
-    r.load("/6");
+        r.enqueue(LoadCommand{.name = n, .thumbnail = true});
+    r.enqueue(UnloadCommand{.name = "/5", .thumbnail = true, .urgent = true});
+    r.enqueue(LoadCommand{.name = "/6"});
     EXPECT_TRUE(r.cancelUnload("/5", true));
     EXPECT_FALSE(r.cancelUnload("/5", true));
     EXPECT_FALSE(r.cancelUnload("/1", true)); // a load is no unload
     r.dropLoadsUnless(true, [](const std::string& n) { return n == "/2" || n == "/4"; });
-    EXPECT_EQ(r.names(), (Names{"loadT:/2", "loadT:/4", "load:/6"}));
+    EXPECT_EQ(names(r), (Names{"loadT:/2", "loadT:/4", "load:/6"}));
     EXPECT_EQ(r.queuedCount(), 3);
     EXPECT_TRUE(r.hasLoad("/2", true));
     EXPECT_FALSE(r.hasLoad("/2", false));
     // Taken out or dropped: a new command replaces nothing; still queued: replaced.
     EXPECT_EQ(commandFile(*r.takeFront()), "/2");
-    r.unload("/2", false, true);
-    r.load("/1", false, true);
-    r.unload("/4", false, true);
-    EXPECT_EQ(r.names(), (Names{"load:/6", "unloadT:/2", "loadT:/1", "unloadT:/4"}));
+    r.enqueue(UnloadCommand{.name = "/2", .thumbnail = true});
+    r.enqueue(LoadCommand{.name = "/1", .thumbnail = true});
+    r.enqueue(UnloadCommand{.name = "/4", .thumbnail = true});
+    EXPECT_EQ(names(r), (Names{"load:/6", "unloadT:/2", "loadT:/1", "unloadT:/4"}));
     EXPECT_EQ(r.queuedCount(), 5);
 }
 
