@@ -150,7 +150,7 @@ TEST_F(SheetGL, CellsShowPicturesUprightMarksTheSelectionAndCaptions)
         << "a thumbnail that could not be made has no date or sizes";
 }
 
-TEST_F(SheetGL, ProgressBarShowsTheLoaderProgressInTheBottomRightCorner)
+TEST_F(SheetGL, ProgressBarShowsTheLoaderProgressUntilNothingIsQueued)
 {
     const std::vector<std::string> pictures{"/p/a.jpg"};
     ThumbnailDisplay view(&app, pictures, thumbnails, thumbnails, {});
