@@ -1,10 +1,7 @@
-// Both loaders with the real preparation: textures made on the loader thread and freed; the simple loader's drawn.
+// The loader with the real preparation: textures made on the loader thread and freed.
 #include "loadertest.h"
 
-#include "app/loader/simpleloader.h"
-#include "app/prepare/prepare.h"
 #include "app/shell/loaderwiring.h"
-#include "app/views/picturedraw.h"
 
 #include "oxengine/graphics/texture.h"
 #include "oxengine/platform/mainwindow.h"
@@ -47,21 +44,6 @@ TEST(BGTextureLoaderGL, TexturesAreMadeOnTheLoaderThreadAndFreedAtShutDown)
         for (const std::string& f : files)
             loader->enqueue(LoadCommand{.name = f});
     }
-    EXPECT_EQ(oxLiveTextureCount(), texturesBefore);
-
-    // The simple loader works in the caller's context.
-    SimpleTextureLoader simple(preparePicture);
-    LoadedPicture* p = simple.requestPicture(files[1]).picture;
-    ASSERT_NE(p, nullptr);
-    glClearColor(0, 1, 0, 1);
-    glClear(GL_COLOR_BUFFER_BIT);
-    glLoadIdentity();
-    glTranslated(0.5, 0.5, 0); // texel centres on pixel centres
-    drawPicture(*p, 0.5, 1.0, 0.0, nullptr, nullptr); // 128 x 90: 64 x 45
-    const GLFrame drawn(128, 64);
-    EXPECT_GT(drawn.at(16, 22)[0], 200);
-    EXPECT_GT(drawn.at(48, 22)[2], 200);
-    simple.releasePicture(p);
     EXPECT_EQ(oxLiveTextureCount(), texturesBefore);
     EXPECT_EQ(boxes.count(), 0u) << boxes.texts();
 }

@@ -93,17 +93,6 @@ std::unique_ptr<TempDir> Prepare::s_files;
 
 } // namespace
 
-// x at 0, 2047, 4094; y at 0, 2047. A smaller texture limit: the first look's test.
-TEST_F(Prepare, LargePictureIsTiledAtTheLargestShowableSize)
-{
-    driver(2048, true);
-    ASSERT_TRUE(prepare("big.jpg"));
-    const LoadedPicture& p = m_picture;
-    EXPECT_EQ(std::vector({p.imageWidth, p.imageHeight, p.fullWidth, p.fullHeight, p.tileWidth, p.tileHeight}),
-              std::vector({6000, 4000, 6000, 4000, 2048, 2048}));
-    expectTiles(3, 2);
-}
-
 // The smallest decode covering the cover at fit zoom, laid out at the full size; none where it gains nothing.
 TEST_F(Prepare, FirstLookIsTheSmallestDecodeCoveringTheCover)
 {

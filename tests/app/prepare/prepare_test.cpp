@@ -18,8 +18,8 @@
 #include <set>
 #include <sys/time.h>
 
-// The everyday plans (6000 x 4000, 300 x 200, 1 x 1) are checked on the driver by the preparation's GL test.
-TEST(TilePlan, TileSizesAndCounts)
+// The everyday plans (300 x 200, 1 x 1) are checked on the driver by the preparation's GL test.
+TEST(TilePlan, TileSizesAndCountsCoverEveryPictureWithinTheLimits)
 {
     struct Case {
         bool npot;
@@ -40,13 +40,12 @@ TEST(TilePlan, TileSizesAndCounts)
         EXPECT_EQ(std::vector({p.tileWidth, p.tileHeight, p.columns, p.rows}),
                   std::vector({c.tileWidth, c.tileHeight, c.columns, c.rows}));
     }
-    const TilePlan p = planTiles(6000, 4000, 2048, false);
-    EXPECT_EQ(std::vector({p.tileX(2), p.tileY(1), pictureEdgeLimit(16384)}), std::vector({4094, 2047, 5 * 8192 - 4}));
-}
+    const TilePlan everyday = planTiles(6000, 4000, 2048, false);
+    EXPECT_EQ(std::vector({everyday.tileX(2), everyday.tileY(1), pictureEdgeLimit(16384)}),
+              std::vector({4094, 2047, 5 * 8192 - 4}));
 
-// Tiles start inside the picture, cover it up to the limit, keep the edge limits, and (npot) use <= 1.2 x its pixels.
-TEST(TilePlan, CoversEveryPictureWithinTheLimitsAndTheMemoryBound)
-{
+    // Tiles start inside the picture, cover it up to the limit, keep the edge limits, and (npot) use <= 1.2 x
+    // its pixels.
     for (int maxTexture : {64, 1024, 2048, 16384}) {
         const int edge = std::min(maxTexture, kMaxTileEdge), limit = pictureEdgeLimit(maxTexture);
         // Around every place where the tile count changes, and a few more.
@@ -100,11 +99,6 @@ TEST(PictureDescription, SizesTextsNotesAndTransparency)
         describePicture(file, *image, coverable, picture);
         EXPECT_EQ(picture.note, note);
     }
-
-    // The size the decoder read from the file wins over size times reduction.
-    image->setSourceSize({2999, 1995});
-    describePicture(file, *image, 5116, picture);
-    EXPECT_EQ(std::pair(picture.fullWidth, picture.fullHeight), std::pair(2999, 1995));
 
     // A damaged file's note comes after the scale note.
     LoadedPicture damaged;

@@ -6,7 +6,6 @@
 #include "app/shell/startup.h"
 #include "app/views/fototransform.h"
 #include "app/views/image/imagedisplay.h"
-#include "app/views/thumbnails/folderpanel.h"
 #include "app/views/thumbnails/thumbnaildisplay.h"
 
 #include "oxengine/core/catalogue.h"
@@ -113,19 +112,6 @@ protected:
 
 } // namespace
 
-TEST_F(App, ANewStyleReachesBothViewsAndLaterElementsAtOnce)
-{
-    PictavoApp& a = app();
-    const oxGuiStyle old = defaultGuiStyle;
-    oxGuiStyle style = old;
-    style.bgColour = oxColour(0x20, 0x40, 0x80, 255);
-    a.applyGuiStyle(style);
-    EXPECT_EQ(defaultGuiStyle.bgColour, style.bgColour); // for elements made later
-    FolderPanel& panel = a.thumbnailDisplay()->folderPanel();
-    EXPECT_EQ(panel.getBgColour(), style.bgColour);
-    defaultGuiStyle = old;
-}
-
 TEST_F(App, TheSheetComesBackAtItsZoomAndScroll)
 {
     std::vector<std::string> names;
@@ -160,12 +146,13 @@ TEST_F(App, TheSheetComesBackAtItsZoomAndScroll)
     EXPECT_DOUBLE_EQ(t->zoom(), zoom);
     EXPECT_DOUBLE_EQ(t->offsetX(), x);
     EXPECT_DOUBLE_EQ(t->offsetY(), y);
-    // A rescan keeps the place; sorting clears the selection, whose indexes named the old order.
+    // A rescan keeps the place; sorting is stored and clears the selection, whose indexes named the old order.
     a.thumbnailDisplay()->selection().ctrlClick(3, false);
     EXPECT_TRUE(a.onCommand(CMD_RESCAN));
     EXPECT_DOUBLE_EQ(t->offsetY(), y);
     a.thumbnailDisplay()->selection().ctrlClick(3, false);
     EXPECT_TRUE(a.onCommand(CMD_SORT_BY_DATE));
+    EXPECT_EQ(readConfigInt(ConfigKey::SortMode), CMD_SORT_BY_DATE);
     EXPECT_TRUE(a.thumbnailDisplay()->selection().empty());
     // Another folder is shown from its top.
     t->scrollTo(0, 600);
@@ -181,18 +168,6 @@ TEST_F(App, TheSheetComesBackAtItsZoomAndScroll)
     EXPECT_DOUBLE_EQ(t->zoom(), t->fitZoom());
     ASSERT_GT(t->maximumOffsetY(), 0);
     EXPECT_DOUBLE_EQ(t->offsetY(), 0);
-}
-
-TEST_F(App, SortCommandsAreStoredAndKeepTheCurrentPicture)
-{
-    make("a.jpg", "xxx");
-    make("c.jpg", "xx");
-    PictavoApp& a = app({"b.jpg"});
-    a.pictures().goTo(2); // c
-    EXPECT_TRUE(a.onCommand(CMD_SORT_BY_SIZE));
-    EXPECT_EQ(readConfigInt(ConfigKey::SortMode), 219);
-    EXPECT_EQ(a.pictures().paths(), (std::vector<std::string>{m_dir + "/b.jpg", m_dir + "/c.jpg", m_dir + "/a.jpg"}));
-    EXPECT_EQ(a.pictures().currentPath(), m_dir + "/c.jpg");
 }
 
 // Removed by someone else, not removable, or gone from an emptied list (whose lines go).
@@ -247,10 +222,6 @@ TEST_F(App, FileOperationFailuresAreShownOnTheMainThread)
     EXPECT_EQ(boxes.count(), 0u); // none from the loader thread
     EXPECT_TRUE(a.onCommand(CMD_SHOW_FAILURES));
     ASSERT_EQ(boxes.count(), 2u);
-    for (const oxMessageRequest& m : boxes.messages()) {
-        EXPECT_EQ(m.title, "Pictavo");
-        EXPECT_EQ(m.icon, MI_ERROR);
-    }
     EXPECT_EQ(boxes.messages()[0].text.rfind("Error editing picture:\n", 0), 0u) << boxes.messages()[0].text;
     EXPECT_EQ(boxes.messages()[1].text.rfind("Error processing image file:\n" + damaged + "\n\n", 0), 0u)
         << boxes.messages()[1].text;
@@ -268,8 +239,41 @@ TEST_F(App, FileOperationFailuresAreShownOnTheMainThread)
               "Error processing image file:\n/a.jpg\n\nError editing picture:\ndisk full");
 }
 
+// The start path: a folder, a file, missing paths and relative ones; then the folder and picture shown first.
 TEST_F(App, StartFolderFromTheCommandLine)
 {
+    TempDir dir;
+    oxFilename::initialize();
+    const std::string folder = dir.file("with blank");
+    std::filesystem::create_directories(folder + "/sub");
+    writeFile(folder + "/a.jpg", "x");
+    const struct {
+        std::string arg, folder, file;
+    } cases[] = {
+        {folder, folder + "/", ""},
+        {folder + "/", folder + "/", ""},
+        {folder + "/a.jpg", folder + "/", folder + "/a.jpg"},
+        // Missing: a picture's folder is opened; anything else is a (missing) folder.
+        {folder + "/gone/b.jpg", folder + "/gone/", folder + "/gone/b.jpg"},
+        {folder + "/gone/", folder + "/gone/", ""},
+        {folder + "/gone", folder + "/gone/", ""},
+    };
+    for (const auto& c : cases) {
+        const StartLocation s = resolveStartPath(c.arg);
+        EXPECT_EQ(s.folder, c.folder) << c.arg;
+        EXPECT_EQ(s.file, c.file) << c.arg;
+    }
+    // Relative paths start at the working folder.
+    const auto before = std::filesystem::current_path();
+    std::filesystem::current_path(dir.path());
+    oxFilename::initialize();
+    const StartLocation file = resolveStartPath("with blank/a.jpg"), sub = resolveStartPath("with blank/sub");
+    std::filesystem::current_path(before);
+    oxFilename::initialize();
+    const std::string real = std::filesystem::canonical(dir.path()).string();
+    EXPECT_EQ(file.file, real + "/with blank/a.jpg");
+    EXPECT_EQ(sub.folder, real + "/with blank/sub/");
+
     for (const char* n : {"a.jpg", "b.jpg", "c.jpg"})
         make(n);
     writeConfigInt(ConfigKey::LastFile, 2);
@@ -326,7 +330,7 @@ TEST_F(App, OverlayLevelCyclesAndShutDownStoresTheStateOnceAndStopsTheLoader)
     EXPECT_EQ(stored(), "2 2 0");
 }
 
-TEST_F(Startup, HelpVersionAndUsageErrorsAnswerBeforeAnyWindow)
+TEST_F(Startup, TheCommandLineIsParsedAndHelpVersionAndUsageErrorsAnswerBeforeAnyWindow)
 {
     const struct {
         std::vector<std::string> args;
@@ -358,9 +362,52 @@ TEST_F(Startup, HelpVersionAndUsageErrorsAnswerBeforeAnyWindow)
     oxResetCatalogueForTests();
     EXPECT_NE(german.find("(in 'Dokumente')"), std::string::npos);
     EXPECT_NE(german.find("-thumbnails\tStartet in der Miniaturansicht"), std::string::npos);
+
+    // Options before or after the path, and unknown ones.
+    const struct {
+        std::vector<std::string> args;
+        const char* flags; // h v l w s t for help, version, log, window, nosound, thumbnails
+        const char* startPath;
+        const char* error; // the start of the error, "" for none
+    } lines[] = {
+        {{"/LOG", "--nosound", "-Window"}, "lws", "", ""},
+        {{"-H"}, "h", "", ""},
+        {{"--ThumbNails", "/window"}, "tw", "", ""},
+        {{"pics", "/THUMBNAILS"}, "t", "pics", ""},
+        {{"/thumbnails"}, "", "/thumbnails", ""}, // an existing path of that name
+        // An argument with "-" that is no option, unless it names something.
+        {{"-Foo", "-window"}, "w", "", "Unknown option '-Foo'."},
+        {{"pics", "-help"}, "", "pics", "Unknown option '-help'."},
+        {{"-"}, "", "", "Unknown option '-'."},
+        {{"-existing", "-window"}, "w", "-existing", ""},
+        // After "--" everything is a path.
+        {{"--", "-window"}, "", "-window", ""},
+        // Further paths are passed over (a shell's "*.jpg").
+        {{"a", "-window", "b"}, "w", "a", ""},
+        {{"//log", "-window"}, "w", "//log", ""},
+        // "/log" is an absolute path here; when it exists it is meant.
+        {{"-nosound", "/log", "-window"}, "sw", "/log", ""},
+        {{}, "", "", ""},
+    };
+    const std::set<std::string> existing{"/log", "/thumbnails", "-existing"};
+    for (const auto& c : lines) {
+        const CommandLine line = parseCommandLine(c.args, [&](const std::string& p) { return existing.count(p) != 0; });
+        const std::string flags = c.flags, what = c.args.empty() ? "(none)" : c.args[0];
+        EXPECT_EQ(line.help, flags.find('h') != std::string::npos) << what;
+        EXPECT_EQ(line.version, flags.find('v') != std::string::npos) << what;
+        EXPECT_EQ(line.log, flags.find('l') != std::string::npos) << what;
+        EXPECT_EQ(line.window, flags.find('w') != std::string::npos) << what;
+        EXPECT_EQ(line.noSound, flags.find('s') != std::string::npos) << what;
+        EXPECT_EQ(line.thumbnails, flags.find('t') != std::string::npos) << what;
+        EXPECT_EQ(line.startPath, c.startPath) << what;
+        EXPECT_EQ(line.error.substr(0, std::string(c.error).size()), c.error) << what;
+        EXPECT_EQ(line.error.empty(), *c.error == 0) << what;
+    }
 }
 
-TEST_F(Startup, EngineFailuresReachTheUserInBoxes)
+// An engine failure, an unreadable settings file and a broken interface font (the built-in one used instead):
+// each told once.
+TEST_F(Startup, EngineFailuresUnreadableSettingsAndABrokenFontAreToldOnce)
 {
     const oxFailureSink previous = oxSetFailureSink({}); // as a fresh process has it
     prepareEngine();
@@ -369,21 +416,14 @@ TEST_F(Startup, EngineFailuresReachTheUserInBoxes)
     oxSetFailureSink(previous);
     ASSERT_EQ(boxes.count(), 1u);
     EXPECT_EQ(boxes.messages()[0].title, "Fatal Error");
-    EXPECT_EQ(boxes.messages()[0].icon, MI_ERROR);
-}
 
-// An unreadable settings file, and a broken interface font (the built-in one used instead): each told once.
-TEST_F(Startup, UnreadableSettingsAndABrokenFontAreToldOnce)
-{
     std::filesystem::create_directories(m_home.path() + "/Quorvel Software/Pictavo");
     writeFile(oxConfig::storePath(), "[Settings\nbroken");
-    MessageCapture boxes;
     applyStoredSettings();
     writeConfigInt(ConfigKey::LastFile, 2);
     EXPECT_EQ(readConfigInt(ConfigKey::LastFile), 2);
-    ASSERT_EQ(boxes.count(), 1u);
-    EXPECT_EQ(boxes.messages()[0].icon, MI_WARNING);
-    EXPECT_NE(boxes.messages()[0].text.find("settings.ini.bad"), std::string::npos);
+    ASSERT_EQ(boxes.count(), 2u);
+    EXPECT_NE(boxes.messages()[1].text.find("settings.ini.bad"), std::string::npos);
 
     const std::filesystem::path before = std::filesystem::current_path();
     std::filesystem::current_path(m_home.path());
@@ -392,8 +432,8 @@ TEST_F(Startup, UnreadableSettingsAndABrokenFontAreToldOnce)
     loadInterfaceFont();
     loadInterfaceFont();
     std::filesystem::current_path(before);
-    ASSERT_EQ(boxes.count(), 2u);
-    EXPECT_EQ(boxes.messages()[1].title, "Error creating GLFont");
+    ASSERT_EQ(boxes.count(), 3u);
+    EXPECT_EQ(boxes.messages()[2].title, "Error creating GLFont");
     EXPECT_NE(GLFontManager::getFont("startup-test-font"), nullptr);
     GLFontManager::releaseAll();
 }
@@ -429,84 +469,4 @@ TEST_F(Startup, SettingsKeysApplyTheirRangesOnReadMalformedColoursReadAsTheDefau
     }
     writeConfigText(ConfigKey::LastFolder, "/Bilder/Ωmega 写真/");
     EXPECT_EQ(readConfigText(ConfigKey::LastFolder), "/Bilder/Ωmega 写真/");
-}
-
-TEST(CommandLine, OptionsBeforeOrAfterThePathAndUnknownOnes)
-{
-    const struct {
-        std::vector<std::string> args;
-        const char* flags; // h v l w s t for help, version, log, window, nosound, thumbnails
-        const char* startPath;
-        const char* error; // the start of the error, "" for none
-    } cases[] = {
-        {{"/LOG", "--nosound", "-Window"}, "lws", "", ""},
-        {{"-H"}, "h", "", ""},
-        {{"--ThumbNails", "/window"}, "tw", "", ""},
-        {{"pics", "/THUMBNAILS"}, "t", "pics", ""},
-        {{"/thumbnails"}, "", "/thumbnails", ""}, // an existing path of that name
-        // Options before or after the path.
-        {{"-window", "My Pictures/x", "-log"}, "lw", "My Pictures/x", ""},
-        // An argument with "-" that is no option, unless it names something.
-        {{"-Foo", "-window"}, "w", "", "Unknown option '-Foo'."},
-        {{"pics", "-help"}, "", "pics", "Unknown option '-help'."},
-        {{"-"}, "", "", "Unknown option '-'."},
-        {{"-existing", "-window"}, "w", "-existing", ""},
-        // After "--" everything is a path.
-        {{"--", "-window"}, "", "-window", ""},
-        // Further paths are passed over (a shell's "*.jpg").
-        {{"a", "-window", "b"}, "w", "a", ""},
-        {{"//log", "-window"}, "w", "//log", ""},
-        // "/log" is an absolute path here; when it exists it is meant.
-        {{"-nosound", "/log", "-window"}, "sw", "/log", ""},
-        {{}, "", "", ""},
-    };
-    const std::set<std::string> existing{"/log", "/thumbnails", "-existing"};
-    for (const auto& c : cases) {
-        const CommandLine line = parseCommandLine(c.args, [&](const std::string& p) { return existing.count(p) != 0; });
-        const std::string flags = c.flags, what = c.args.empty() ? "(none)" : c.args[0];
-        EXPECT_EQ(line.help, flags.find('h') != std::string::npos) << what;
-        EXPECT_EQ(line.version, flags.find('v') != std::string::npos) << what;
-        EXPECT_EQ(line.log, flags.find('l') != std::string::npos) << what;
-        EXPECT_EQ(line.window, flags.find('w') != std::string::npos) << what;
-        EXPECT_EQ(line.noSound, flags.find('s') != std::string::npos) << what;
-        EXPECT_EQ(line.thumbnails, flags.find('t') != std::string::npos) << what;
-        EXPECT_EQ(line.startPath, c.startPath) << what;
-        EXPECT_EQ(line.error.substr(0, std::string(c.error).size()), c.error) << what;
-        EXPECT_EQ(line.error.empty(), *c.error == 0) << what;
-    }
-}
-
-TEST(StartPath, FolderFileMissingPathsAndRelativePaths)
-{
-    TempDir dir;
-    oxFilename::initialize();
-    const std::string folder = dir.file("with blank");
-    std::filesystem::create_directories(folder + "/sub");
-    writeFile(folder + "/a.jpg", "x");
-    const struct {
-        std::string arg, folder, file;
-    } cases[] = {
-        {folder, folder + "/", ""},
-        {folder + "/", folder + "/", ""},
-        {folder + "/a.jpg", folder + "/", folder + "/a.jpg"},
-        // Missing: a picture's folder is opened; anything else is a (missing) folder.
-        {folder + "/gone/b.jpg", folder + "/gone/", folder + "/gone/b.jpg"},
-        {folder + "/gone/", folder + "/gone/", ""},
-        {folder + "/gone", folder + "/gone/", ""},
-    };
-    for (const auto& c : cases) {
-        const StartLocation s = resolveStartPath(c.arg);
-        EXPECT_EQ(s.folder, c.folder) << c.arg;
-        EXPECT_EQ(s.file, c.file) << c.arg;
-    }
-    // Relative paths start at the working folder.
-    const auto before = std::filesystem::current_path();
-    std::filesystem::current_path(dir.path());
-    oxFilename::initialize();
-    const StartLocation file = resolveStartPath("with blank/a.jpg"), sub = resolveStartPath("with blank/sub");
-    std::filesystem::current_path(before);
-    oxFilename::initialize();
-    const std::string real = std::filesystem::canonical(dir.path()).string();
-    EXPECT_EQ(file.file, real + "/with blank/a.jpg");
-    EXPECT_EQ(sub.folder, real + "/with blank/sub/");
 }

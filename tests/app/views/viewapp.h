@@ -122,8 +122,6 @@ public:
     {
         return waitUntil([&] { return loader->progress() == LoaderProgress{} && loader->queuedCommands().empty(); });
     }
-
-    int runOnce() { return runFor(std::chrono::seconds(120)); }
 };
 
 // Runs the script on a window showing the pictures.
@@ -132,6 +130,6 @@ inline void runView(const std::vector<std::string>& files, const std::function<v
     ViewTestApp app(files);
     bool ran = false;
     app.script = [&](ViewTestApp& a) { ran = true, script(a); };
-    EXPECT_EQ(app.runOnce(), 0);
+    EXPECT_EQ(app.runFor(std::chrono::seconds(120)), 0);
     EXPECT_TRUE(ran);
 }

@@ -52,19 +52,42 @@ std::string writeExr(const TempDir& dir, const std::string& name, uint32_t w, ui
 
 } // namespace
 
-// The first look is laid out at the file's size, so nothing moves when the full picture (asked for only
-// once zoomed in past its texels) replaces it.
-TEST_F(ImageDisplayGL, FirstLookAndTheFullPictureAreDrawnInTheSamePlace)
+// The frame shown before GL is up gives way to the view's first frame: nothing may visibly change. Compared
+// as a screen probe does (the mean colour of small cells) and pixel by pixel for gross faults. The first look
+// is laid out at the file's size, so nothing moves when the full picture (asked for only once zoomed in past
+// its texels) replaces it.
+TEST_F(ImageDisplayGL, FirstFrameWithoutGLFirstLookAndFullPictureLookTheSame)
 {
-    const std::string small = writePicture(dir.file("a.png"), 64, 64, [](uint32_t, uint32_t) { return GREEN; });
+    const std::string small = writePicture(dir.file("a.png"), 8, 8, [](uint32_t, uint32_t) { return GREEN; });
+    const std::string photo = writePicture(dir.file("photo.jpg"), 1600, 1200, [](uint32_t x, uint32_t y) {
+        const bool stripe = (x / 37 + y / 29) % 2 == 0;
+        return oxColour(uint8_t(x * 255 / 1599), uint8_t(y * 255 / 1199), stripe ? 220 : 40);
+    });
     const std::string large = writePicture(dir.file("b.jpg"), 3999, 2000, [](uint32_t x, uint32_t y) {
         return y < 1000 ? (x < 2000 ? RED : GREEN) : (x < 2000 ? BLUE : WHITE);
     });
-    // Not a neighbour of the first picture, which the loader would prefetch.
-    runView({small, small, large}, [&](ViewTestApp& a) {
-        a.loader->setFirstLookCover(640, 480);
+    // The photo is no neighbour of the first picture, read ahead before the cover is set.
+    runView({small, small, photo, large}, [&](ViewTestApp& a) {
+        a.loader->setFirstLookCover(a.width(), a.height());
+        DecodeHeadStart decode;
+        startFirstLookDecode(decode, photo, a.width(), a.height());
+        const oxImage* picture = decode.wait(std::chrono::seconds(60));
+        ASSERT_TRUE(picture);
+        oxSoftFrame soft(a.width(), a.height(), oxColour(0, 0, 0));
+        ASSERT_TRUE(drawFirstFrame(soft, *picture, photo, 1, a.guiStyle()));
+
         a.show(2);
         a.view->idle(int64_t(100) * 1000000); // past the cross-fade
+        ASSERT_TRUE(a.view->currentPicture()->firstLook);
+        a.infoLevel = 1;
+        const GLFrame gl = a.frame();
+        const GLFrame::Distance d = gl.distanceTo(soft.pixels(), 16);
+        EXPECT_LE(d.worstBlock, 4);
+        EXPECT_LE(d.farPixels, gl.width() * gl.height() / 500);
+
+        a.infoLevel = 0;
+        a.show(3);
+        a.view->idle(int64_t(100) * 1000000);
         const double zoom = 640.0 / 3998; // laid out 3999 wide
         const int top = int(std::lround(-a.transform->offsetY())), bottom = int(std::lround(top + 1999 * zoom));
         const auto expectQuadrants = [&](const GLFrame& f) {
@@ -94,35 +117,6 @@ TEST_F(ImageDisplayGL, FirstLookAndTheFullPictureAreDrawnInTheSamePlace)
         EXPECT_NE(a.view->overlays().detailLine().text().find("3999 x 2000"), std::string::npos)
             << a.view->overlays().detailLine().text();
         EXPECT_DOUBLE_EQ(a.transform->zoom(), 640.0 / 3998); // still fitted
-    });
-}
-
-// The frame shown before GL is up gives way to the view's first frame: nothing may visibly change. Compared
-// as a screen probe does (the mean colour of small cells) and pixel by pixel for gross faults.
-TEST_F(ImageDisplayGL, FirstFrameDrawnWithoutGLLooksLikeTheViewsFirstFrame)
-{
-    const std::string other = writePicture(dir.file("a.png"), 8, 8, [](uint32_t, uint32_t) { return GREEN; });
-    const std::string photo = writePicture(dir.file("photo.jpg"), 1600, 1200, [](uint32_t x, uint32_t y) {
-        const bool stripe = (x / 37 + y / 29) % 2 == 0;
-        return oxColour(uint8_t(x * 255 / 1599), uint8_t(y * 255 / 1199), stripe ? 220 : 40);
-    });
-    runView({other, other, photo}, [&](ViewTestApp& a) { // not a neighbour the loader reads ahead
-        a.loader->setFirstLookCover(a.width(), a.height());
-        DecodeHeadStart decode;
-        startFirstLookDecode(decode, photo, a.width(), a.height());
-        const oxImage* picture = decode.wait(std::chrono::seconds(60));
-        ASSERT_TRUE(picture);
-        oxSoftFrame soft(a.width(), a.height(), oxColour(0, 0, 0));
-        ASSERT_TRUE(drawFirstFrame(soft, *picture, photo, 1, a.guiStyle()));
-
-        a.show(2);
-        a.view->idle(int64_t(100) * 1000000); // past the cross-fade
-        ASSERT_TRUE(a.view->currentPicture()->firstLook);
-        a.infoLevel = 1;
-        const GLFrame gl = a.frame();
-        const GLFrame::Distance d = gl.distanceTo(soft.pixels(), 16);
-        EXPECT_LE(d.worstBlock, 4);
-        EXPECT_LE(d.farPixels, gl.width() * gl.height() / 500);
     });
 }
 
@@ -312,27 +306,6 @@ TEST_F(ImageDisplayGL, NothingIsDrawnWhileNothingMoves)
     EXPECT_EQ(framesIdle.load(), 0);
 }
 
-// The frames before the first picture meet its drawing ahead of time and show none of it.
-TEST_F(ImageDisplayGL, FramesWhileTheFirstPictureIsAwaitedShowOnlyTheBackground)
-{
-    ViewTestApp app({});
-    app.script = [](ViewTestApp& a) {
-        FakeLoader loader;
-        loader.pending = {"/p/awaited.jpg"};
-        ImageDisplay waiting(&a, loader);
-        waiting.applyGlobalStyle();
-        waiting.showPicture("/p/awaited.jpg");
-        glClear(GL_COLOR_BUFFER_BIT);
-        waiting.drawView(1);
-        const GLFrame frame = a.readBack();
-        const oxColour bg = a.guiStyle().bgColour;
-        EXPECT_EQ(frame.count([&](int r, int g, int b) { return r != bg.r || g != bg.g || b != bg.b; },
-                              {0, 0, frame.width(), frame.height()}),
-                  0);
-    };
-    app.runOnce();
-}
-
 // An animated GIF's frames follow their delays on a fake clock and stop with the next picture.
 TEST_F(ImageDisplayGL, AnimationFramesAdvanceByTheirDelaysAndStopWithTheNextPicture)
 {
@@ -365,13 +338,14 @@ TEST_F(ImageDisplayGL, AnimationFramesAdvanceByTheirDelaysAndStopWithTheNextPict
     });
 }
 
-TEST_F(ImageDisplayGL, HdrPictureFollowsTheExposureSlidersAndIdentityReproducesTheTexture)
+TEST_F(ImageDisplayGL, HdrPicturesFollowTheExposureSlidersIdentityReproducesTheTextureWithoutShadersTheValues)
 {
     const std::string exr = writeExr(dir, "ramp.exr", 320, 240, 1.0f);
     if (exr.empty())
         GTEST_SKIP() << "no EXR support";
+    const std::string bright = writeExr(dir, "bright.exr", 641, 120, 4.0f); // red 4 x / 640
     const auto flat = [](uint32_t, uint32_t) { return oxColour(90, 90, 90); };
-    runView({exr, writePicture(dir.file("plain.png"), 320, 240, flat)}, [&](ViewTestApp& a) {
+    runView({exr, writePicture(dir.file("plain.png"), 320, 240, flat), bright}, [&](ViewTestApp& a) {
         a.infoLevel = 1;
         ASSERT_TRUE(a.view->hasPicture());
         LoadedPicture& p = *a.view->currentPicture();
@@ -415,26 +389,20 @@ TEST_F(ImageDisplayGL, HdrPictureFollowsTheExposureSlidersAndIdentityReproducesT
         // A picture without high dynamic range hides the panel again.
         a.show(1);
         EXPECT_FALSE(panel.isVisible());
-    });
-}
 
-TEST_F(ImageDisplayGL, WithoutShaderSupportHdrPicturesShowTheirValuesAsTheyAre)
-{
-    const std::string exr = writeExr(dir, "bright.exr", 641, 120, 4.0f); // red 4 x / 640
-    if (exr.empty())
-        GTEST_SKIP() << "no EXR support";
-    runView({exr}, [&](ViewTestApp& a) {
+        // Without shader support the values are drawn as they are.
+        a.show(2);
         ASSERT_TRUE(a.view->hasPicture());
-        LoadedPicture& p = *a.view->currentPicture();
+        LoadedPicture& bright = *a.view->currentPicture();
         MessageCapture boxes;
         oxOverrideShaderDriver(oxShaderDriverHooks{[](const char*) { return false; }, nullptr});
         ExposureShader unsupported;
-        const Exposure automatic = automaticExposure(p);
+        const Exposure automatic = automaticExposure(bright);
         glClearColor(0, 0, 0, 1);
         glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
         glLoadIdentity();
         glTranslated(0.5, 0.5, 0);
-        drawPicture(p, 1.0, 1.0, 0.0, &unsupported, &automatic);
+        drawPicture(bright, 1.0, 1.0, 0.0, &unsupported, &automatic);
         const GLFrame f = a.readBack();
         oxOverrideShaderDriver(std::nullopt);
         EXPECT_FALSE(unsupported.exists());
@@ -446,7 +414,9 @@ TEST_F(ImageDisplayGL, WithoutShaderSupportHdrPicturesShowTheirValuesAsTheyAre)
     });
 }
 
-TEST_F(ImageDisplayGL, TransparentPartsShowTheCheckerboard)
+// Transparent parts show the checkerboard; the frames before the first picture meet its drawing ahead of time and
+// show none of it.
+TEST_F(ImageDisplayGL, TransparentPartsShowTheCheckerboardFramesWhileAPictureIsAwaitedOnlyTheBackground)
 {
     // Left half opaque black, right half fully transparent.
     const auto halves = [](uint32_t x, uint32_t) { return x < 160 ? oxColour(0, 0, 0, 255) : oxColour(0, 0, 0, 0); };
@@ -458,5 +428,18 @@ TEST_F(ImageDisplayGL, TransparentPartsShowTheCheckerboard)
         EXPECT_EQ(f.count(nearColour(oxColour(77, 77, 77), 4), {480, 232, 16, 16}), 128);
         EXPECT_EQ(f.count(nearColour(oxColour(102, 102, 102), 4), {480, 232, 16, 16}), 128);
         EXPECT_TRUE(f.near(160, 240, oxColour(0, 0, 0), 2)) << f.text(160, 240);
+
+        FakeLoader loader;
+        loader.pending = {"/p/awaited.jpg"};
+        ImageDisplay waiting(&a, loader);
+        waiting.applyGlobalStyle();
+        waiting.showPicture("/p/awaited.jpg");
+        glClear(GL_COLOR_BUFFER_BIT);
+        waiting.drawView(1);
+        const GLFrame frame = a.readBack();
+        const oxColour bg = a.guiStyle().bgColour;
+        EXPECT_EQ(frame.count([&](int r, int g, int b) { return r != bg.r || g != bg.g || b != bg.b; },
+                              {0, 0, frame.width(), frame.height()}),
+                  0);
     });
 }

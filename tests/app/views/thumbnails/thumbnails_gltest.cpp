@@ -90,7 +90,9 @@ protected:
 
 } // namespace
 
-TEST_F(SheetGL, PicturesAreUprightUndistortedAndNeverEnlarged)
+// Pictures upright, undistorted and never enlarged; a broken thumbnail's mark, the selection's veil, and a long
+// caption stopping at the cell's edge.
+TEST_F(SheetGL, CellsShowPicturesUprightMarksTheSelectionAndCaptions)
 {
     const oxColour cellColour = colours.cell();
     // Tall, wide, small, and a 64 x 48 thumbnail of a 1600 x 1200 picture.
@@ -98,6 +100,11 @@ TEST_F(SheetGL, PicturesAreUprightUndistortedAndNeverEnlarged)
     cell(record(128, 32, [](int x, int) { return x < 64 ? RED : GREEN; }), 150, 0);
     cell(record(40, 20, [](int, int) { return YELLOW; }), 300, 0);
     cell(record(64, 48, [](int, int) { return GREEN; }, 1600), 450, 0);
+    LoadedPicture broken; // made, but without tiles
+    broken.note = "[Error while loading: damaged]";
+    cell(&broken, 0, 150);
+    cell(nullptr, 150, 150, true); // not made yet, selected
+    cell(nullptr, 0, 300, false, {"a_very_long_file_name_that_goes_on_and_on_and_on.jpg"});
     const GLFrame p(W, H);
     glSaveArtifact("thumbnails_cells", W, H);
     struct Probe {
@@ -114,32 +121,17 @@ TEST_F(SheetGL, PicturesAreUprightUndistortedAndNeverEnlarged)
     for (const Probe& probe : probes)
         EXPECT_TRUE(p.near(probe.x, probe.y, probe.colour, 10))
             << probe.x << "," << probe.y << " is " << p.text(probe.x, probe.y);
-}
 
-TEST_F(SheetGL, BrokenThumbnailShowsItsMarkSelectionIsVeiledAndLongCaptionsStopAtTheCellEdge)
-{
-    LoadedPicture broken; // made, but without tiles
-    broken.note = "[Error while loading: damaged]";
-    cell(&broken, 0, 0);
-    cell(nullptr, 150, 0, true); // not made yet, selected
-    cell(nullptr, 0, 200, false, {"a_very_long_file_name_that_goes_on_and_on_and_on.jpg"});
-    const GLFrame p(W, H);
-    glSaveArtifact("thumbnails_marks", W, H);
-    const int marked = p.count(nearColour(colours.broken(), 2), {0, 0, 128, 128});
-    EXPECT_GT(marked, 200) << "the mark is plainly visible";
-    EXPECT_LT(marked, 128 * 128 / 4) << "and leaves the square's colour around it";
-    EXPECT_TRUE(p.near(5, 5, colours.cell(), 2));
+    EXPECT_GT(p.count(nearColour(colours.broken(), 2), {0, 150, 128, 128}), 200) << "the mark is plainly visible";
     // Red at alpha 80 over the square's colour.
     const oxColour c = colours.cell();
     auto veiled = [](int under, int red) { return uint8_t((red * 80 + under * (255 - 80)) / 255); };
-    EXPECT_TRUE(p.near(214, 64, oxColour(veiled(c.r, 255), veiled(c.g, 0), veiled(c.b, 0)), 3)) << p.text(214, 64);
-    const PixelRect caption{0, 200 + 128 - 17, 128, 17}, beside{128, 200 + 128 - 17, 172, 17};
+    EXPECT_TRUE(p.near(214, 214, oxColour(veiled(c.r, 255), veiled(c.g, 0), veiled(c.b, 0)), 3)) << p.text(214, 214);
+    const PixelRect caption{0, 300 + 128 - 17, 128, 17}, beside{128, 300 + 128 - 17, 172, 17};
     EXPECT_GT(p.count([](int r, int, int) { return r > 120; }, caption), 50) << "glyph pixels, white on dark";
     EXPECT_EQ(p.count([](int r, int g, int b) { return r + g + b > 0; }, beside), 0);
-}
 
-TEST_F(SheetGL, CaptionsNameTheFileOrItsCommentAndTellDateAndSizes)
-{
+    // Captions name the file or its comment and tell date and sizes.
     LoadedPicture* r = record(8, 8, [](int, int) { return RED; });
     r->name = "/p/dir/a.jpg";
     r->text = "A comment";
@@ -152,13 +144,13 @@ TEST_F(SheetGL, CaptionsNameTheFileOrItsCommentAndTellDateAndSizes)
         << "another file's record";
     EXPECT_EQ(captionLines("/p/dir/a.jpg", r, {false, true, true}),
               (std::vector<std::string>{"a.jpg", formatDateTime(0, true, "%c"), "4000 x 3000", "2.5 MB"}));
-    LoadedPicture broken;
-    broken.name = "/p/dir/a.jpg";
-    EXPECT_EQ(captionLines("/p/dir/a.jpg", &broken, {false, true, true}), std::vector<std::string>{"a.jpg"})
+    LoadedPicture unmade;
+    unmade.name = "/p/dir/a.jpg";
+    EXPECT_EQ(captionLines("/p/dir/a.jpg", &unmade, {false, true, true}), std::vector<std::string>{"a.jpg"})
         << "a thumbnail that could not be made has no date or sizes";
 }
 
-TEST_F(SheetGL, ProgressBarShowsTheLoaderProgressInTheBottomRightCorner)
+TEST_F(SheetGL, ProgressBarShowsTheLoaderProgressUntilNothingIsQueued)
 {
     const std::vector<std::string> pictures{"/p/a.jpg"};
     ThumbnailDisplay view(&app, pictures, thumbnails, thumbnails, {});
@@ -170,8 +162,6 @@ TEST_F(SheetGL, ProgressBarShowsTheLoaderProgressInTheBottomRightCorner)
     glSaveArtifact("thumbnails_progress", W, H);
     oxGuiProgressBar& bar = view.progressBar();
     ASSERT_TRUE(bar.isVisible()); // 3 of 10: read back below
-    EXPECT_EQ(bar.getPosition().x + bar.getSize().width, W);
-    EXPECT_EQ(bar.getPosition().y + bar.getSize().height, H);
     const oxGuiSlider::Track track = bar.track();
     const int y = track.position.y + track.size.height / 2;
     const int filled = track.position.x + int(0.3 * track.size.width);
