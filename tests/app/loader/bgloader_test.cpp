@@ -10,6 +10,7 @@
 #include <map>
 #include <numeric>
 #include <random>
+#include <regex>
 #include <sys/stat.h>
 
 namespace {
@@ -195,7 +196,7 @@ TEST(BGTextureLoader, FailedLoadsGiveARecordWithItsNoteAndNoBox)
 }
 
 // Scripts read the log by lines: the start-up trace must not split a load's line.
-TEST(LoaderLog, WholeLinesAndAnUnwritableLogIsSaidSo)
+TEST(LoaderLog, WholeLinesFailuresWithTheirReasonAndAnUnwritableLogIsSaidSo)
 {
     LoaderLog log;
     ASSERT_TRUE(log.setOpen(true));
@@ -211,8 +212,21 @@ TEST(LoaderLog, WholeLinesAndAnUnwritableLogIsSaidSo)
               std::string::npos)
         << text;
 
-    // A log that cannot be written is said so.
+    // A broken picture between two good ones: its line tells why, the loader goes on.
     MessageCapture boxes;
+    {
+        LoaderRig rig({"/log/a.jpg", "/log/throw-engine.jpg", "/log/c.jpg"}, false);
+        ASSERT_TRUE(rig.loader->setLogging(true));
+        ASSERT_TRUE(rig.loader->startLoader());
+        rig.loader->releasePicture(rig.loader->awaitPicture(rig.list[1]));
+        ASSERT_TRUE(rig.idle());
+    }
+    EXPECT_TRUE(std::regex_search(readFile(LoaderLog::path()),
+                                  std::regex("Load /log/throw-engine\\.jpg Error Load /log/throw-engine\\.jpg: "
+                                             "[^\n]*damaged picture: [0-9.e+-]+ ms\nLoad /log/(a|c)\\.jpg : ")))
+        << readFile(LoaderLog::path());
+
+    // A log that cannot be written is said so.
     LoaderRig rig;
     unlink(LoaderLog::path().c_str());
     mkdir(LoaderLog::path().c_str(), 0755); // a folder in its place
