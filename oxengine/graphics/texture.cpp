@@ -54,14 +54,6 @@ oxTextureObject::~oxTextureObject()
     glDeleteTextures(1, &m_name);
 }
 
-oxTextureObject* oxFindTexture(GLuint name)
-{
-    Registry& r = registry();
-    std::lock_guard lock(r.mutex);
-    auto it = r.objects.find(name);
-    return it == r.objects.end() ? nullptr : it->second;
-}
-
 size_t oxLiveTextureCount()
 {
     Registry& r = registry();

@@ -45,8 +45,6 @@ private:
     std::atomic<int32_t> m_references{0};
 };
 
-// The texture that holds a given GL name, or null (textures of this process only).
-oxTextureObject* oxFindTexture(GLuint name);
 // How many texture objects exist; for leak checks.
 size_t oxLiveTextureCount();
 
@@ -150,8 +148,8 @@ int oxAnisotropyForQuality(int quality, int maxAnisotropy);
 bool oxIsPowerOfTwo(uint32_t n);
 
 // Pixels in memory: rows top first, four channels of the sample type per
-// pixel, rowPixels (>= width) pixels from one row to the next. For data that
-// is not an oxImage, such as float pixels.
+// pixel, rowPixels (>= width) pixels from one row to the next: a picture read
+// in place, padded or not, for the mipmap builder.
 struct oxPixelRect {
     oxSampleType type = ST_UINT8;
     int components = 4;
@@ -170,8 +168,6 @@ std::unique_ptr<oxTexture2D> createTexture(const oxImage& image, MipmapGen mode,
 // without a copy. The start must lie inside the image; the part that reaches
 // past its right or bottom edge becomes transparent black.
 std::unique_ptr<oxTexture2D> createTexture(const oxImage& image, int x, int y, int width, int height, MipmapGen mode,
-                                           const oxTextureParams& params = defaultTextureParams());
-std::unique_ptr<oxTexture2D> createTexture(const oxPixelRect& pixels, MipmapGen mode,
                                            const oxTextureParams& params = defaultTextureParams());
 
 // The mipmap levels below level 0, read in place from the pixels (8-bit,

@@ -368,20 +368,3 @@ std::unique_ptr<oxTexture2D> createTexture(const oxImage& image, int x, int y, i
     s.height = std::min(s.texHeight, image.height() - s.y);
     return fromSource(s, mode, params);
 }
-
-std::unique_ptr<oxTexture2D> createTexture(const oxPixelRect& pixels, MipmapGen mode, const oxTextureParams& params)
-{
-    checkMode(mode);
-    if (!pixels.data || pixels.width == 0 || pixels.height == 0)
-        fail(N_("An empty picture can't become a texture."));
-    if (pixels.rowPixels < pixels.width || pixels.components < 1 || pixels.components > 4)
-        fail(N_("This kind of picture can't become a texture."));
-    Source s;
-    s.type = pixels.type;
-    s.components = pixels.components;
-    s.base = static_cast<const unsigned char*>(pixels.data);
-    s.rowPixels = pixels.rowPixels;
-    s.width = s.texWidth = pixels.width;
-    s.height = s.texHeight = pixels.height;
-    return fromSource(s, mode, params);
-}

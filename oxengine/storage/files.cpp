@@ -352,7 +352,7 @@ bool oxFilename::setModificationDate(double seconds) const
 
 // ---- listing -------------------------------------------------------------------------
 
-std::vector<oxFilename> oxFilename::listDirectory(const oxFilenameFilter* filter, bool includeHidden) const
+std::vector<oxFilename> oxFilename::listDirectory(const oxFilenameFilter* filter) const
 {
     std::vector<oxFilename> result;
     if (m_components.empty())
@@ -370,7 +370,7 @@ std::vector<oxFilename> oxFilename::listDirectory(const oxFilenameFilter* filter
         std::string name = entry->d_name;
         if (name == "." || name == "..")
             continue;
-        if (!includeHidden && isHiddenName(name))
+        if (isHiddenName(name))
             continue;
         const EntryKind kind = entryKind(folderPath, entry);
         if (kind == EntryKind::Other)

@@ -87,9 +87,9 @@ public:
     // in the order the file system gives them. Only folders and regular files
     // are listed (a link counts as what it points to): named pipes, devices,
     // sockets and broken links are left out, as nothing may open them like a
-    // file. Hidden entries (names starting with ".") are left out unless
-    // includeHidden is set. A folder that cannot be read gives an empty list.
-    std::vector<oxFilename> listDirectory(const oxFilenameFilter* filter = nullptr, bool includeHidden = false) const;
+    // file. Hidden entries (names starting with ".") are left out. A folder
+    // that cannot be read gives an empty list.
+    std::vector<oxFilename> listDirectory(const oxFilenameFilter* filter = nullptr) const;
     // "/", the home folder and the user-visible mounts (under /media,
     // /run/media, /mnt), each once, as folders.
     static std::vector<oxFilename> listDrives();

@@ -85,7 +85,8 @@ TEST(ThumbnailHeadStart, MakesEveryFileUntilHandedOverThenOnlyFinishesTheOneInHa
             }
         }
         std::lock_guard<std::mutex> lock(mutex);
-        if (released)
+        if (released) {
             EXPECT_EQ(shown, (Shown{{0, true}}));
+        }
     }
 }
