@@ -76,10 +76,6 @@ TEST_F(Folders, MessageAndFolderDialogsAnswerTheirKeysAndTheTreeWalksExpandsAndL
     EXPECT_EQ(stops, (std::vector<oxGuiPoint>{{0, 0}, {1920 - size.width, 1080 - size.height}}));
     // Below the title bar the press is the content's (nothing to drag there).
     EXPECT_EQ(dragAt(msg, msg.getPosition().x + 5, msg.getPosition().y + defaultGuiStyle.textHeight + 5), NO_DRAG);
-    // Without a title of its own the window's is shown.
-    app.setTitle("Pictavo");
-    msg.setTitle("");
-    EXPECT_EQ(msg.getTitle(), "Pictavo");
 
     SoundRecorder sounds;
     // Enter is the focused button (at first the first), Escape Cancel, else No, else OK; Tab and arrows move.
