@@ -42,7 +42,7 @@ protected:
 
 } // namespace
 
-TEST_F(ImageView, QuickSuccessionReleasesTheFadingPictureAndRestartsTheFade)
+TEST_F(ImageView, QuickSuccessionReleasesTheFadingPictureRestartsTheFadePendingPicturesKeepTheShownOne)
 {
     view.showPicture("/p/a.jpg");
     EXPECT_EQ(view.currentPicture(), loader.record("/p/a.jpg"));
@@ -86,23 +86,16 @@ TEST_F(ImageView, QuickSuccessionReleasesTheFadingPictureAndRestartsTheFade)
     EXPECT_FALSE(framework.hasIdle(&view));
     EXPECT_TRUE(view.onCommand(CMD_DELETE));
     EXPECT_EQ(app.calls.size(), 0u); // nothing to delete
-    view.showPicture("/p/a.jpg");
-    view.showPicture("/p/b.jpg");
-    view.shutDown();
-    EXPECT_FALSE(loader.readAheadHeld);
-}
 
-// While a picture is prepared the view keeps the old one; the hint comes after its delay; the last asked wins.
-TEST_F(ImageView, PendingPictureKeepsTheShownOneUntilItIsReady)
-{
+    // While a picture is prepared the view keeps the old one; the hint comes after its delay; the last asked wins.
     int64_t now = 0;
     view.setClock([&] { return now; });
     view.showPicture("/p/a.jpg");
-    loader.pending = {"/p/b.jpg", "/p/c.jpg"};
-    view.showPicture("/p/b.jpg");
-    view.showPicture("/p/c.jpg");
+    loader.pending = {"/p/d.jpg", "/p/e.jpg"};
+    view.showPicture("/p/d.jpg");
+    view.showPicture("/p/e.jpg");
     EXPECT_EQ(view.currentPicture(), loader.record("/p/a.jpg"));
-    EXPECT_EQ(view.waitingFor(), "/p/c.jpg");
+    EXPECT_EQ(view.waitingFor(), "/p/e.jpg");
     now = ImageDisplay::kLoadingHintDelayUs - 1;
     EXPECT_FALSE(view.loadingHintShown());
     now += 1;
@@ -110,9 +103,12 @@ TEST_F(ImageView, PendingPictureKeepsTheShownOneUntilItIsReady)
     EXPECT_FALSE(view.pickUpPicture()); // still pending
     loader.pending.clear();
     EXPECT_TRUE(view.pickUpPicture());
-    EXPECT_EQ(view.currentPicture(), loader.record("/p/c.jpg"));
-    EXPECT_EQ(loader.usesOf("/p/b.jpg"), 0); // never taken
+    EXPECT_EQ(view.currentPicture(), loader.record("/p/e.jpg"));
+    EXPECT_EQ(loader.usesOf("/p/d.jpg"), 0); // never taken
     EXPECT_FALSE(view.isWaiting() || view.loadingHintShown());
+    view.showPicture("/p/b.jpg");
+    view.shutDown();
+    EXPECT_FALSE(loader.readAheadHeld);
 }
 
 TEST_F(ImageView, CommandsGoToTheApplicationFailedLoadsSayWhyAndTheOverlayTexts)
@@ -228,8 +224,9 @@ TEST(CrossFade, RunsItsLengthLinearlyAtLeastAMicrosecondPerStepAndVeilsTheBandsA
     }
 }
 
-// A first look's outer texel edges lie on the full picture's edges.
-TEST(PictureTiles, FirstLookIsStretchedOverTheFullPicture)
+// A first look's outer texel edges lie on the full picture's edges; the navigator shows only for pictures larger
+// than the window.
+TEST(PictureDrawing, FirstLookIsStretchedOverTheFullPictureNavigatorOnlyForPicturesLargerThanTheWindow)
 {
     LoadedPicture p;
     p.imageWidth = 1001, p.imageHeight = 301;
@@ -246,10 +243,7 @@ TEST(PictureTiles, FirstLookIsStretchedOverTheFullPicture)
     p.firstLook = false; // the texels themselves
     ASSERT_TRUE(tileQuad(p, 0, 0, 0.5, q));
     EXPECT_DOUBLE_EQ(q.x1, 1000.5 * 0.5);
-}
 
-TEST(Navigator, ShownOnlyForPicturesLargerThanTheWindow)
-{
     // Fits, also just below the window size, or nothing to show: no navigator.
     for (auto [w, h] : {std::pair{800, 600}, {805, 600}, {0, 0}})
         EXPECT_FALSE(navigatorLayout({800, 600}, w, h, 1.0, 1.0, 0, 0, 256).shown) << w;
@@ -259,10 +253,8 @@ TEST(Navigator, ShownOnlyForPicturesLargerThanTheWindow)
     EXPECT_EQ(n.square, (oxGuiPointD{544, 344}));
     EXPECT_DOUBLE_EQ(n.fit.scale, 0.16);
     EXPECT_DOUBLE_EQ(n.fit.marginY, (256 - 1200 * 0.16) / 2);
-    EXPECT_DOUBLE_EQ(n.markPosition.x, 544 + 128);
-    EXPECT_DOUBLE_EQ(n.markPosition.y, 344 + n.fit.marginY);
-    EXPECT_DOUBLE_EQ(n.markSize.width, 128);
-    EXPECT_DOUBLE_EQ(n.markSize.height, 96);
+    EXPECT_EQ(std::tuple(n.markPosition.x, n.markPosition.y, n.markSize.width, n.markSize.height),
+              std::tuple(544.0 + 128, 344 + n.fit.marginY, 128.0, 96.0));
     EXPECT_EQ(navigatorLayout({800, 600}, 8000, 6000, 1.0, 1.0, 0, 0, 256).alpha, 255); // far larger: saturates
 }
 
