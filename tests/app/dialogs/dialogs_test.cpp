@@ -123,7 +123,7 @@ protected:
 
 // A name field for one picture only: thumbnails_e2e types into it, and walks the tree of a copy of two; typing over
 // the proposed name and Enter too.
-TEST_F(DialogTasks, CopyMoveDialogFollowsTheCountAndTheWindowAndEscapeSendsNothing)
+TEST_F(DialogTasks, CopyMoveDialogFollowsTheCountEscapeSendsNothingRescansOnlyWhenTheListChangesAsksAboutTargets)
 {
     CopyMoveDialog two(2, true), moving(3, false);
     EXPECT_EQ(two.label()->getText(), "Copy 2 images to this folder:");
@@ -132,15 +132,11 @@ TEST_F(DialogTasks, CopyMoveDialogFollowsTheCountAndTheWindowAndEscapeSendsNothi
     EXPECT_LE(two.getSize().width, int(0.9 * 1024));
     EXPECT_LE(two.getSize().height, 768);
 
-    CopyMoveTask task = copyTask(true, {dir.file("a.jpg")});
+    const std::string a = dir.file("a.jpg"), b = dir.file("b.png"), to = dir.file("to");
+    CopyMoveTask task = copyTask(true, {a});
     app.script.push_back([&] { app.type("\x1b"); });
     EXPECT_FALSE(task.run());
     EXPECT_TRUE(ops.sent.empty());
-}
-
-TEST_F(DialogTasks, CopyMoveRescansOnlyWhenTheListChangesAndAsksAboutExistingTargetsFirst)
-{
-    const std::string a = dir.file("a.jpg"), b = dir.file("b.png"), to = dir.file("to");
     copyTask(true, {a, b}).queue(to, "");
     copyTask(true, {a}).queue(dir.path(), "c.jpg");
     copyTask(false, {a}).queue(to, "a2.jpg");
@@ -286,8 +282,32 @@ TEST_F(SettingsDialog, OkAppliesAndStoresAFailureKeepsTheStyleCancelChangesNothi
         EXPECT_EQ(crossFadeMicroseconds(seconds), us) << seconds;
 }
 
-TEST_F(SettingsDialog, OkIsEnabledOnlyWhileBothFieldsHoldColoursAlsoWhileTyped)
+TEST_F(SettingsDialog, StartsFromTheStyleAndStoredValuesFitsASmallScreenOkIsEnabledOnlyWhileBothFieldsHoldColours)
 {
+    writeConfigInt(ConfigKey::AnimLengthUs, 1250000);
+    writeConfigBool(ConfigKey::UseGLMipmap, false);
+    writeConfigBool(ConfigKey::NoSound, true);
+    oxGuiStyle style;
+    style.textHeight = 50;
+    style.fgColour = oxColour(0x88, 0xAA, 0xFF, 255);
+    for (const auto& [w, h, shrinks] : {std::tuple{1024, 768, true}, {800, 600, true}, {3840, 2160, false}}) {
+        app.windowWidth = w, app.windowHeight = h;
+        auto d = dialog(style);
+        const oxGuiSize size = d->getSize();
+        const oxGuiPoint at = d->getPosition();
+        EXPECT_LE(size.width, w) << w;
+        EXPECT_LE(size.height, h) << w;
+        EXPECT_GE(at.x, 0) << w;
+        EXPECT_GE(at.y, 0) << w;
+        // Shrunk only as far as needed: the text height is what decides.
+        EXPECT_EQ(d->titleHeight() < 50, shrinks) << w;
+        // The slider keeps the chosen size, whatever the dialog shows at.
+        EXPECT_EQ(std::tuple(d->fgEdit()->getText(), d->bgEdit()->getText(), d->fontSizeSlider()->getValue(),
+                             d->crossFadeSlider()->getValue(), d->glScalingBox()->isChecked(),
+                             d->noSoundBox()->isChecked()),
+                  std::tuple("#88AAFF", "#000000AA", 50.0, 1.25, false, true)) << w;
+    }
+
     auto d = dialog();
     oxGuiModalButton* ok = d->okButton();
     for (const auto& [fg, bg, enabled] :
@@ -317,31 +337,4 @@ TEST_F(SettingsDialog, OkIsEnabledOnlyWhileBothFieldsHoldColoursAlsoWhileTyped)
     EXPECT_TRUE(disabledSeen);
     ASSERT_EQ(applied.size(), 1u);
     EXPECT_EQ(applied[0].fgColour, oxColour(255, 255, 255, 255));
-}
-
-TEST_F(SettingsDialog, StartsFromTheStyleAndTheStoredValuesAndFitsASmallScreenAtTheLargestFontSize)
-{
-    writeConfigInt(ConfigKey::AnimLengthUs, 1250000);
-    writeConfigBool(ConfigKey::UseGLMipmap, false);
-    writeConfigBool(ConfigKey::NoSound, true);
-    oxGuiStyle style;
-    style.textHeight = 50;
-    style.fgColour = oxColour(0x88, 0xAA, 0xFF, 255);
-    for (const auto& [w, h, shrinks] : {std::tuple{1024, 768, true}, {800, 600, true}, {3840, 2160, false}}) {
-        app.windowWidth = w, app.windowHeight = h;
-        auto d = dialog(style);
-        const oxGuiSize size = d->getSize();
-        const oxGuiPoint at = d->getPosition();
-        EXPECT_LE(size.width, w) << w;
-        EXPECT_LE(size.height, h) << w;
-        EXPECT_GE(at.x, 0) << w;
-        EXPECT_GE(at.y, 0) << w;
-        // Shrunk only as far as needed: the text height is what decides.
-        EXPECT_EQ(d->titleHeight() < 50, shrinks) << w;
-        // The slider keeps the chosen size, whatever the dialog shows at.
-        EXPECT_EQ(std::tuple(d->fgEdit()->getText(), d->bgEdit()->getText(), d->fontSizeSlider()->getValue(),
-                             d->crossFadeSlider()->getValue(), d->glScalingBox()->isChecked(),
-                             d->noSoundBox()->isChecked()),
-                  std::tuple("#88AAFF", "#000000AA", 50.0, 1.25, false, true)) << w;
-    }
 }
