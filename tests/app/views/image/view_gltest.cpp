@@ -183,17 +183,21 @@ TEST_F(ImageDisplayGL, OriginalSizeShowsTexelForPixelTilesMeetWithoutSeamsAtEver
     }
 }
 
-TEST_F(ImageDisplayGL, OverlayLinesAndNavigatorFollowTheInfoLevel)
+// The overlay lines and the navigator follow the info level. Transparent parts show the checkerboard; the frames
+// before the first picture meet its drawing ahead of time and show none of it.
+TEST_F(ImageDisplayGL, OverlayLinesAndNavigatorFollowTheInfoLevelTransparentPartsShowTheCheckerboard)
 {
     const std::string file = writePicture(dir.file("grey.png"), 1600, 1200, [](uint32_t, uint32_t) {
         return oxColour(100, 100, 100);
     });
+    // Left half opaque black, right half fully transparent.
+    const auto halves = [](uint32_t x, uint32_t) { return x < 160 ? oxColour(0, 0, 0, 255) : oxColour(0, 0, 0, 0); };
     // Bright text pixels in the top left; red navigator frame pixels in the bottom right.
     const auto ink = [](const GLFrame& f) { return f.count([](int r, int, int) { return r > 200; }, {0, 0, 300, 90}); };
     const auto navigator = [](const GLFrame& f) {
         return f.count([](int r, int g, int) { return r > g + 30; }, {f.width() - 256, f.height() - 256, 256, 256});
     };
-    runView({file}, [&](ViewTestApp& a) {
+    runView({file, writePicture(dir.file("half.png"), 320, 240, halves)}, [&](ViewTestApp& a) {
         ASSERT_TRUE(a.view->hasPicture());
         EXPECT_EQ(ink(a.frame()), 0); // level 0: no lines
         a.infoLevel = 1;
@@ -209,6 +213,30 @@ TEST_F(ImageDisplayGL, OverlayLinesAndNavigatorFollowTheInfoLevel)
         EXPECT_EQ(a.view->overlays().zoomLabel().text(), "100 %");
         a.infoLevel = 1;
         EXPECT_EQ(navigator(a.frame()), 0);
+
+        a.infoLevel = 0;
+        a.show(1);
+        a.view->idle(int64_t(100) * 1000000); // past the cross-fade
+        ASSERT_TRUE(a.view->hasPicture());
+        const GLFrame board = a.frame();
+        board.save("view_transparency");
+        // The board's two greys in equal parts where the picture is transparent; the black half stays black.
+        EXPECT_EQ(board.count(nearColour(oxColour(77, 77, 77), 4), {480, 232, 16, 16}), 128);
+        EXPECT_EQ(board.count(nearColour(oxColour(102, 102, 102), 4), {480, 232, 16, 16}), 128);
+        EXPECT_TRUE(board.near(160, 240, oxColour(0, 0, 0), 2)) << board.text(160, 240);
+
+        FakeLoader loader;
+        loader.pending = {"/p/awaited.jpg"};
+        ImageDisplay waiting(&a, loader);
+        waiting.applyGlobalStyle();
+        waiting.showPicture("/p/awaited.jpg");
+        glClear(GL_COLOR_BUFFER_BIT);
+        waiting.drawView(1);
+        const GLFrame frame = a.readBack();
+        const oxColour bg = a.guiStyle().bgColour;
+        EXPECT_EQ(frame.count([&](int r, int g, int b) { return r != bg.r || g != bg.g || b != bg.b; },
+                              {0, 0, frame.width(), frame.height()}),
+                  0);
     });
 }
 
@@ -406,35 +434,5 @@ TEST_F(ImageDisplayGL, HdrPicturesFollowTheExposureSlidersIdentityReproducesTheT
         EXPECT_NEAR(f.r(40, 10), 64, 3);   // 0.25
         EXPECT_EQ(f.r(400, 10), 255);      // 2.5, clamped
         EXPECT_EQ(f.b(400, 10), 255);      // 1.0
-    });
-}
-
-// Transparent parts show the checkerboard; the frames before the first picture meet its drawing ahead of time and
-// show none of it.
-TEST_F(ImageDisplayGL, TransparentPartsShowTheCheckerboardFramesWhileAPictureIsAwaitedOnlyTheBackground)
-{
-    // Left half opaque black, right half fully transparent.
-    const auto halves = [](uint32_t x, uint32_t) { return x < 160 ? oxColour(0, 0, 0, 255) : oxColour(0, 0, 0, 0); };
-    runView({writePicture(dir.file("half.png"), 320, 240, halves)}, [&](ViewTestApp& a) {
-        ASSERT_TRUE(a.view->hasPicture());
-        const GLFrame f = a.frame();
-        f.save("view_transparency");
-        // The board's two greys in equal parts where the picture is transparent; the black half stays black.
-        EXPECT_EQ(f.count(nearColour(oxColour(77, 77, 77), 4), {480, 232, 16, 16}), 128);
-        EXPECT_EQ(f.count(nearColour(oxColour(102, 102, 102), 4), {480, 232, 16, 16}), 128);
-        EXPECT_TRUE(f.near(160, 240, oxColour(0, 0, 0), 2)) << f.text(160, 240);
-
-        FakeLoader loader;
-        loader.pending = {"/p/awaited.jpg"};
-        ImageDisplay waiting(&a, loader);
-        waiting.applyGlobalStyle();
-        waiting.showPicture("/p/awaited.jpg");
-        glClear(GL_COLOR_BUFFER_BIT);
-        waiting.drawView(1);
-        const GLFrame frame = a.readBack();
-        const oxColour bg = a.guiStyle().bgColour;
-        EXPECT_EQ(frame.count([&](int r, int g, int b) { return r != bg.r || g != bg.g || b != bg.b; },
-                              {0, 0, frame.width(), frame.height()}),
-                  0);
     });
 }
