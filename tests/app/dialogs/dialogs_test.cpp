@@ -123,7 +123,7 @@ protected:
 
 // A name field for one picture only: thumbnails_e2e types into it, and walks the tree of a copy of two; typing over
 // the proposed name and Enter too.
-TEST_F(DialogTasks, CopyMoveDialogFollowsTheCountEscapeSendsNothingRescansOnlyWhenTheListChangesAsksAboutTargets)
+TEST_F(DialogTasks, CopyMoveAndConversionDialogsAndTasksAskAboutExistingTargetsFirstAndKeepNamesAndToneMappings)
 {
     CopyMoveDialog two(2, true), moving(3, false);
     EXPECT_EQ(two.label()->getText(), "Copy 2 images to this folder:");
@@ -177,10 +177,8 @@ TEST_F(DialogTasks, CopyMoveDialogFollowsTheCountEscapeSendsNothingRescansOnlyWh
     EXPECT_EQ(askReplaceOnScreen("/p/a.jpg", false), MB_NO);
     oxSetMessageHandler(before);
     EXPECT_EQ(offered, (std::vector<int>{MB_YES | MB_NO | MB_YES_ALL | MB_NO_ALL, MB_YES | MB_NO}));
-}
 
-TEST_F(DialogTasks, ConversionDialogLinksItsFieldsReadsItsTextsAndKeepsNamesAndToneMappings)
-{
+    // The conversion dialog links its fields.
     ConversionDialog d(true); // several pictures, no name field: thumbnails_e2e's batch
     ASSERT_NE(d.fileNameEdit(), nullptr);
     // The boxes enabling the fields and a percentage for both sides: thumbnails_e2e. Pixels leave the other side
@@ -215,19 +213,19 @@ TEST_F(DialogTasks, ConversionDialogLinksItsFieldsReadsItsTextsAndKeepsNamesAndT
         EXPECT_EQ(conversionSizeOf(text), value) << text;
 
     // The task keeps the names with the new extension and each picture's tone mapping.
-    const std::string a = dir.file("a.jpg"), b = dir.file("b.png"), to = dir.file("to");
-    ASSERT_TRUE(writeFile(to + "/b.png", "old"));
-    ConversionTask task;
+    asked.clear();
+    ops.sent.clear();
+    ConversionTask conversion;
     oxToneMapping hdr = oxToneMapping::neutral();
     hdr.mode = TM_HDR_ONLY;
-    task.pictures = {{a, oxToneMapping::neutral()}, {b, hdr}};
-    task.operations = &ops;
-    task.isListed = [&](const std::string& f) { return f == dir.path(); };
-    task.askReplace = answering({MB_NO});
-    task.queue(to, "", "png", -50, -50);
-    task.askReplace = answering({MB_YES});
-    task.pictures.resize(1);
-    task.queue(dir.path(), "a.jpg", "png", 800, 0); // one picture: the name as typed, onto itself
+    conversion.pictures = {{a, oxToneMapping::neutral()}, {b, hdr}};
+    conversion.operations = &ops;
+    conversion.isListed = [&](const std::string& f) { return f == dir.path(); };
+    conversion.askReplace = answering({MB_NO});
+    conversion.queue(to, "", "png", -50, -50);
+    conversion.askReplace = answering({MB_YES});
+    conversion.pictures.resize(1);
+    conversion.queue(dir.path(), "a.jpg", "png", 800, 0); // one picture: the name as typed, onto itself
     EXPECT_EQ(asked, (V{to + "/b.png several", a}));
     EXPECT_EQ(ops.sent, (V{"begin", "convert " + a + " " + to + "/a.png -50/-50 mode0 0", "end", "begin",
                            "convert " + a + " " + a + " 800/0 mode0 223 replace", "end"}));
@@ -235,7 +233,7 @@ TEST_F(DialogTasks, ConversionDialogLinksItsFieldsReadsItsTextsAndKeepsNamesAndT
 
 // OK applies the style and stores every value (sizes truncated); a style that fails to apply is reported, the
 // style as it was and the other values as chosen stored; Cancel changes nothing.
-TEST_F(SettingsDialog, OkAppliesAndStoresAFailureKeepsTheStyleCancelChangesNothing)
+TEST_F(SettingsDialog, OkAppliesAndStoresAFailureKeepsTheStyleStartsFromStoredValuesOkOnlyWhileBothHoldColours)
 {
     const struct {
         const char* name;
@@ -280,14 +278,13 @@ TEST_F(SettingsDialog, OkAppliesAndStoresAFailureKeepsTheStyleCancelChangesNothi
     for (const auto& [seconds, us] : {std::pair{0.75, 750000}, {0.29, 290000}, {0.0, 0}, {2.0, 2000000},
                                       {0.0000019, 1}, {1.9999999, 1999999}, {5.0, 2000000}, {-1.0, 0}})
         EXPECT_EQ(crossFadeMicroseconds(seconds), us) << seconds;
-}
 
-TEST_F(SettingsDialog, StartsFromTheStyleAndStoredValuesFitsASmallScreenOkIsEnabledOnlyWhileBothFieldsHoldColours)
-{
+    // The dialog starts from the style and the stored values, within a small screen at the largest font size.
+    failWith = nullptr;
+    applied.clear();
     writeConfigInt(ConfigKey::AnimLengthUs, 1250000);
     writeConfigBool(ConfigKey::UseGLMipmap, false);
     writeConfigBool(ConfigKey::NoSound, true);
-    oxGuiStyle style;
     style.textHeight = 50;
     style.fgColour = oxColour(0x88, 0xAA, 0xFF, 255);
     for (const auto& [w, h, shrinks] : {std::tuple{1024, 768, true}, {800, 600, true}, {3840, 2160, false}}) {
@@ -338,3 +335,4 @@ TEST_F(SettingsDialog, StartsFromTheStyleAndStoredValuesFitsASmallScreenOkIsEnab
     ASSERT_EQ(applied.size(), 1u);
     EXPECT_EQ(applied[0].fgColour, oxColour(255, 255, 255, 255));
 }
+
