@@ -42,7 +42,7 @@ protected:
 
 } // namespace
 
-TEST_F(ImageView, QuickSuccessionReleasesTheFadingPictureRestartsTheFadePendingPicturesKeepTheShownOne)
+TEST_F(ImageView, QuickSuccessionRestartsTheFadeWhichRunsLinearlyAndVeilsTheBandsPendingPicturesKeepTheShownOne)
 {
     view.showPicture("/p/a.jpg");
     EXPECT_EQ(view.currentPicture(), loader.record("/p/a.jpg"));
@@ -109,74 +109,8 @@ TEST_F(ImageView, QuickSuccessionReleasesTheFadingPictureRestartsTheFadePendingP
     view.showPicture("/p/b.jpg");
     view.shutDown();
     EXPECT_FALSE(loader.readAheadHeld);
-}
 
-TEST_F(ImageView, CommandsGoToTheApplicationFailedLoadsSayWhyAndTheOverlayTexts)
-{
-    for (unsigned c : {200u, 201u, 203u, 208u, 211u})
-        EXPECT_TRUE(view.onCommand(c)) << c;
-    // Save and delete need a picture: nothing was shown.
-    EXPECT_EQ(app.calls, (std::vector<std::string>{"step -1", "step 1", "folder"}));
-    for (unsigned c : {199u, 204u, 209u, 212u, 213u})
-        EXPECT_FALSE(view.onCommand(c)) << c;
-    view.showPicture("/p/a.jpg");
-    app.calls.clear();
-    EXPECT_TRUE(view.onCommand(CMD_DELETE));
-    EXPECT_TRUE(view.onCommand(CMD_SAVE_AS)); // no tiles: nothing to save
-    EXPECT_TRUE(view.onClick(0, 10, 10));
-    EXPECT_FALSE(view.onClick(1, 10, 10));
-    EXPECT_EQ(app.calls, (std::vector<std::string>{"delete /p/a.jpg", "step 1"})); // original size: the GL test
-
-    view.showPicture("/p/missing.jpg");
-    EXPECT_EQ(view.currentPicture(), nullptr);
-    EXPECT_EQ(view.overlays().pictureTextLine().text(), "[Error loading image.]");
-    EXPECT_EQ(view.overlays().fileNameLine().text(), "/p/missing.jpg");
-    EXPECT_EQ(view.contentSize(), (oxGuiSize{256, 256}));
-    // A record without tiles: its note, no details, no picture to measure.
-    view.showPicture("/p/broken.jpg");
-    EXPECT_FALSE(view.hasPicture());
-    EXPECT_EQ(view.overlays().pictureTextLine().text(), "[Error while loading: damaged]");
-    EXPECT_EQ(view.overlays().detailLine().text(), "");
-    EXPECT_EQ(view.contentSize(), (oxGuiSize{256, 256}));
-    EXPECT_FALSE(view.exposurePanel().isVisible());
-
-    // Whole percentages as the GL view test reads them; the rounding, the largest and no zoom at all here.
-    EXPECT_EQ(ViewOverlays::zoomText(0.125), "13 %");
-    EXPECT_EQ(ViewOverlays::zoomText(16.0), "1600 %");
-    EXPECT_EQ(ViewOverlays::zoomText(std::nan("")), "0 %");
-    EXPECT_EQ(ViewOverlays::detailText(86400.0 * 365, 1536000, 4000, 3000),
-              formatDateTime(86400.0 * 365, true, "%c") + "  -  1.536 MB  -  4000 x 3000 pixels");
-}
-
-TEST(Exposure, PanelFollowsTheSamplesAndShadersAnnouncedButNotDeliveredAreToldOnce)
-{
-    ExposurePanel panel;
-    // A negative minimum; white never above the maximum; the ranges while drawn keep both values.
-    panel.startFor({-2.0, 3.0, 4.0});
-    panel.gamma().setValue(2.0);
-    panel.updateRanges({-2.0, 3.0, 4.0});
-    EXPECT_DOUBLE_EQ(panel.whitePoint().getMinimum(), -2.0);
-    EXPECT_DOUBLE_EQ(panel.whitePoint().getMaximum(), 8.0);
-    const Exposure e = panel.exposure();
-    EXPECT_EQ(std::tuple(e.blackPoint, e.whitePoint, e.gamma, e.saturation), std::tuple(-2.0, 4.0, 2.0, 1.0));
-
-    // Shaders announced but not delivered are told once, not per frame (without the announcement there is no
-    // box at all: the exposure GL test).
-    MessageCapture boxes;
-    oxOverrideShaderDriver(
-        oxShaderDriverHooks{[](const char*) { return true; }, [](const char*) -> void* { return nullptr; }});
-    ExposureShader shader;
-    EXPECT_FALSE(shader.bind());
-    EXPECT_FALSE(shader.bind());
-    shader.setExposure(0, 1, 1, 1); // no program: nothing happens
-    ASSERT_EQ(boxes.count(), 1u);
-    EXPECT_EQ(boxes.messages()[0].title, "expshader create error");
-    EXPECT_TRUE(shader.hasFailed());
-    oxOverrideShaderDriver(std::nullopt);
-}
-
-TEST(CrossFade, RunsItsLengthLinearlyAtLeastAMicrosecondPerStepAndVeilsTheBandsAroundTheCover)
-{
+    // A fade of its own runs its length linearly, at least a microsecond per step.
     LoadedPicture old;
     CrossFade fade;
     EXPECT_FALSE(fade.advance(1000)); // none runs
@@ -222,6 +156,68 @@ TEST(CrossFade, RunsItsLengthLinearlyAtLeastAMicrosecondPerStepAndVeilsTheBandsA
         EXPECT_EQ(parts.size(), c.bands) << c.name;
         EXPECT_DOUBLE_EQ(area, c.area) << c.name;
     }
+}
+
+TEST_F(ImageView, CommandsGoToTheApplicationFailedLoadsSayWhyOverlayTextsExposurePanelAndShaderFailuresToldOnce)
+{
+    for (unsigned c : {200u, 201u, 203u, 208u, 211u})
+        EXPECT_TRUE(view.onCommand(c)) << c;
+    // Save and delete need a picture: nothing was shown.
+    EXPECT_EQ(app.calls, (std::vector<std::string>{"step -1", "step 1", "folder"}));
+    for (unsigned c : {199u, 204u, 209u, 212u, 213u})
+        EXPECT_FALSE(view.onCommand(c)) << c;
+    view.showPicture("/p/a.jpg");
+    app.calls.clear();
+    EXPECT_TRUE(view.onCommand(CMD_DELETE));
+    EXPECT_TRUE(view.onCommand(CMD_SAVE_AS)); // no tiles: nothing to save
+    EXPECT_TRUE(view.onClick(0, 10, 10));
+    EXPECT_FALSE(view.onClick(1, 10, 10));
+    EXPECT_EQ(app.calls, (std::vector<std::string>{"delete /p/a.jpg", "step 1"})); // original size: the GL test
+
+    view.showPicture("/p/missing.jpg");
+    EXPECT_EQ(view.currentPicture(), nullptr);
+    EXPECT_EQ(view.overlays().pictureTextLine().text(), "[Error loading image.]");
+    EXPECT_EQ(view.overlays().fileNameLine().text(), "/p/missing.jpg");
+    EXPECT_EQ(view.contentSize(), (oxGuiSize{256, 256}));
+    // A record without tiles: its note, no details, no picture to measure.
+    view.showPicture("/p/broken.jpg");
+    EXPECT_FALSE(view.hasPicture());
+    EXPECT_EQ(view.overlays().pictureTextLine().text(), "[Error while loading: damaged]");
+    EXPECT_EQ(view.overlays().detailLine().text(), "");
+    EXPECT_EQ(view.contentSize(), (oxGuiSize{256, 256}));
+    EXPECT_FALSE(view.exposurePanel().isVisible());
+
+    // Whole percentages as the GL view test reads them; the rounding, the largest and no zoom at all here.
+    EXPECT_EQ(ViewOverlays::zoomText(0.125), "13 %");
+    EXPECT_EQ(ViewOverlays::zoomText(16.0), "1600 %");
+    EXPECT_EQ(ViewOverlays::zoomText(std::nan("")), "0 %");
+    EXPECT_EQ(ViewOverlays::detailText(86400.0 * 365, 1536000, 4000, 3000),
+              formatDateTime(86400.0 * 365, true, "%c") + "  -  1.536 MB  -  4000 x 3000 pixels");
+
+    // The exposure panel follows the samples: a negative minimum; white never above the maximum; the ranges while
+    // drawn keep both values.
+    ExposurePanel& panel = view.exposurePanel();
+    panel.startFor({-2.0, 3.0, 4.0});
+    panel.gamma().setValue(2.0);
+    panel.updateRanges({-2.0, 3.0, 4.0});
+    EXPECT_DOUBLE_EQ(panel.whitePoint().getMinimum(), -2.0);
+    EXPECT_DOUBLE_EQ(panel.whitePoint().getMaximum(), 8.0);
+    const Exposure e = panel.exposure();
+    EXPECT_EQ(std::tuple(e.blackPoint, e.whitePoint, e.gamma, e.saturation), std::tuple(-2.0, 4.0, 2.0, 1.0));
+
+    // Shaders announced but not delivered are told once, not per frame (without the announcement there is no
+    // box at all: the exposure GL test).
+    MessageCapture boxes;
+    oxOverrideShaderDriver(
+        oxShaderDriverHooks{[](const char*) { return true; }, [](const char*) -> void* { return nullptr; }});
+    ExposureShader shader;
+    EXPECT_FALSE(shader.bind());
+    EXPECT_FALSE(shader.bind());
+    shader.setExposure(0, 1, 1, 1); // no program: nothing happens
+    ASSERT_EQ(boxes.count(), 1u);
+    EXPECT_EQ(boxes.messages()[0].title, "expshader create error");
+    EXPECT_TRUE(shader.hasFailed());
+    oxOverrideShaderDriver(std::nullopt);
 }
 
 // A first look's outer texel edges lie on the full picture's edges; the navigator shows only for pictures larger
