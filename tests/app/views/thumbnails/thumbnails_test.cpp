@@ -97,7 +97,7 @@ TEST(SheetGrid, LayoutHitsAndVisibleRowsFollowTheWindowAndTheCount)
     }
 }
 
-TEST(SheetSelection, CtrlClicksToggleAndShiftExtendsFromTheAnchor)
+TEST(SheetSelection, CtrlClicksToggleShiftExtendsFromTheAnchorTheMenuOffersSelectionEntriesOnlyWithOne)
 {
     const struct {
         std::set<int> before;
@@ -130,6 +130,23 @@ TEST(SheetSelection, CtrlClicksToggleAndShiftExtendsFromTheAnchor)
     s.rightClick(-1);
     EXPECT_EQ(s.indexes(), (std::set<int>{5}));
     EXPECT_EQ(s.within(5), std::vector<int>{}) << "indexes past a shrunk list are left out";
+
+    // The context menu's entries for no, one and several selected pictures.
+    ThumbnailMenuState state;
+    auto none = buildThumbnailMenu(state, nullptr);
+    EXPECT_EQ(menuEntries(*none), (std::vector<std::string>{"Show size=215", "Show date=216", "Show comments=214",
+                                                        "Single picture=212", "Sort by>"}));
+    state.selected = 1;
+    state.showSizes = state.showDate = state.showComments = true;
+    auto one = buildThumbnailMenu(state, nullptr);
+    EXPECT_EQ(menuEntries(*one),
+              (std::vector<std::string>{"Rotate clockwise=204", "Rotate counter-clockwise=205",
+                                        "Rotate by 180 degrees=206", "Change comment=207", "-", "Move to...=209",
+                                        "Copy to...=210", "Save as...=208", "-", "Hide size=215", "Hide date=216",
+                                        "Show file names=214", "Single picture=212", "Sort by>"}));
+    state.selected = 2;
+    auto two = buildThumbnailMenu(state, nullptr);
+    EXPECT_EQ(menuEntries(*two)[7], "Batch conversion...=208");
 }
 
 // Quick work never flashes the bar; work that lasts shows it until it is done.
@@ -156,25 +173,6 @@ TEST(ProgressShowing, OnlyWorkThatLastsShowsTheBarUntilItIsDone)
             EXPECT_EQ(showing.update(runs[r][i].done, runs[r][i].queued, runs[r][i].now), runs[r][i].shown)
                 << "run " << r << " step " << i;
     }
-}
-
-TEST(ThumbnailMenu, SelectionEntriesComeOnlyWithASelection)
-{
-    ThumbnailMenuState state;
-    auto none = buildThumbnailMenu(state, nullptr);
-    EXPECT_EQ(menuEntries(*none), (std::vector<std::string>{"Show size=215", "Show date=216", "Show comments=214",
-                                                        "Single picture=212", "Sort by>"}));
-    state.selected = 1;
-    state.showSizes = state.showDate = state.showComments = true;
-    auto one = buildThumbnailMenu(state, nullptr);
-    EXPECT_EQ(menuEntries(*one),
-              (std::vector<std::string>{"Rotate clockwise=204", "Rotate counter-clockwise=205",
-                                        "Rotate by 180 degrees=206", "Change comment=207", "-", "Move to...=209",
-                                        "Copy to...=210", "Save as...=208", "-", "Hide size=215", "Hide date=216",
-                                        "Show file names=214", "Single picture=212", "Sort by>"}));
-    state.selected = 2;
-    auto two = buildThumbnailMenu(state, nullptr);
-    EXPECT_EQ(menuEntries(*two)[7], "Batch conversion...=208");
 }
 
 // The sheet's first frame drawn without GL: what it leaves to the GL frame.
