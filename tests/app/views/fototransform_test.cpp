@@ -44,7 +44,7 @@ struct Rig {
 
 } // namespace
 
-TEST(FotoTransform, FitZoomAndLimitsFollowTheContentZoomAndScrollAreClampedSmallContentCentred)
+TEST(FotoTransform, FitAndLimitsFollowTheContentZoomAboutAnAnchorKeepsItsPointWheelKeysAndDragsStep)
 {
     const struct {
         oxGuiSize content;
@@ -69,13 +69,13 @@ TEST(FotoTransform, FitZoomAndLimitsFollowTheContentZoomAndScrollAreClampedSmall
     }
 
     // Zoom and scroll are clamped; small content is centred.
-    Rig rig({1600, 1200});
-    rig.transform.zoomTo(100.0, true, 0.5, 0.5);
-    EXPECT_DOUBLE_EQ(rig.transform.zoom(), 16.0);
-    rig.transform.zoomTo(0.001, true, 0.5, 0.5);
-    EXPECT_DOUBLE_EQ(rig.transform.zoom(), 0.5);
-    rig.transform.zoomAnimated(1000.0);
-    EXPECT_DOUBLE_EQ(rig.transform.targetZoom(), 16.0);
+    Rig clamped({1600, 1200});
+    clamped.transform.zoomTo(100.0, true, 0.5, 0.5);
+    EXPECT_DOUBLE_EQ(clamped.transform.zoom(), 16.0);
+    clamped.transform.zoomTo(0.001, true, 0.5, 0.5);
+    EXPECT_DOUBLE_EQ(clamped.transform.zoom(), 0.5);
+    clamped.transform.zoomAnimated(1000.0);
+    EXPECT_DOUBLE_EQ(clamped.transform.targetZoom(), 16.0);
 
     // Wider than the window but lower: centred vertically, no vertical scroll.
     Rig wide({1600, 200});
@@ -88,10 +88,8 @@ TEST(FotoTransform, FitZoomAndLimitsFollowTheContentZoomAndScrollAreClampedSmall
     const int redraws = wide.app.redraws;
     wide.transform.scrollTo(6000, 0); // clamped to where it is: nothing to redraw
     EXPECT_EQ(wide.app.redraws, redraws);
-}
 
-TEST(FotoTransform, ZoomAboutAnAnchorKeepsTheContentPointUnderItWheelKeysAndDragsStep)
-{
+    // Zooming about an anchor keeps the content point under it; the wheel, keys and drags step.
     Rig rig({8000, 6000});
     rig.transform.zoomTo(1.0, true, 0.5, 0.5);
     rig.transform.scrollTo(3000, 2000);
