@@ -103,14 +103,6 @@ protected:
         edit->setText(text);
         EXPECT_TRUE(d.onCommand(CMD_SETTINGS_COLOUR_CHANGED));
     }
-    // The stored values of the dialog's keys, "-" for none.
-    static std::string stored()
-    {
-        std::string out;
-        for (const char* key : {"GuiTextHeight", "GuiFgColour", "GuiBgColour", "AnimLengthUs", "NoSound", "UseGLMipmap"})
-            out += oxConfig::getString(key, "-") + " ";
-        return out;
-    }
 
     TestSettings settings;
     SoundSwitch sound{true};
@@ -262,7 +254,10 @@ TEST_F(SettingsDialog, OkAppliesAndStoresAFailureKeepsTheStyleStartsFromStoredVa
             app.click(c.ok ? *d->okButton() : *d->cancelButton());
         });
         EXPECT_EQ(d->run(), c.ok);
-        EXPECT_EQ(stored(), c.stored);
+        std::string stored; // the dialog's keys, "-" for none
+        for (const char* key : {"GuiTextHeight", "GuiFgColour", "GuiBgColour", "AnimLengthUs", "NoSound", "UseGLMipmap"})
+            stored += oxConfig::getString(key, "-") + " ";
+        EXPECT_EQ(stored, c.stored);
         EXPECT_EQ(soundEnabled, !c.ok);
         EXPECT_EQ(errors, c.failWith ? std::vector<std::string>{"Error applying settings:\nno font"}
                                      : std::vector<std::string>{});
