@@ -44,7 +44,7 @@ struct Rig {
 
 } // namespace
 
-TEST(FotoTransform, FitAndLimitsFollowTheContentZoomAboutAnAnchorKeepsItsPointWheelKeysAndDragsStep)
+TEST(FotoTransform, FitAndLimitsFollowTheContentZoomsKeepTheAnchorAnimationsEndReshapesKeepTheFitNothingMoves)
 {
     const struct {
         oxGuiSize content;
@@ -162,10 +162,8 @@ TEST(FotoTransform, FitAndLimitsFollowTheContentZoomAboutAnAnchorKeepsItsPointWh
     t.onMouseButton(0, true, 0, 0);
     EXPECT_EQ(t.dragState(), FotoTransform::DRAG_IDLE);
     EXPECT_FALSE(t.onMouseButton(2, true, 0, 0));
-}
 
-TEST(FotoTransform, AnimationRunsWhileRegisteredReshapeKeepsTheFitZeroSizesGiveAFiniteZoomContentResizeMovesNothing)
-{
+    // An animation is registered only while it runs.
     Rig animated({8000, 6000}); // fit 0.1
     animated.transform.zoomAnimated(animated.transform.zoom()); // nothing to do
     EXPECT_FALSE(animated.app.hasIdle(&animated.transform));
@@ -190,15 +188,16 @@ TEST(FotoTransform, AnimationRunsWhileRegisteredReshapeKeepsTheFitZeroSizesGiveA
     EXPECT_LT(small.animate(), 100000);
     EXPECT_FALSE(small.transform.isAnimating());
 
-    Rig rig({1600, 1200}); // fitted: 0.5
-    rig.reshape(400, 300);
-    EXPECT_DOUBLE_EQ(rig.transform.zoom(), 0.25); // was at the minimum: follows it
-    rig.transform.zoomTo(2.0, true, 0.5, 0.5);
-    rig.reshape(800, 600);
-    EXPECT_DOUBLE_EQ(rig.transform.zoom(), 2.0); // zoomed in: kept
-    rig.reshape(800, 0);
-    EXPECT_TRUE(rig.finite());
-    EXPECT_DOUBLE_EQ(rig.transform.fitZoom(), 0.01);
+    // A reshape keeps the fit; zero sizes give a finite zoom; a content resize moves nothing.
+    Rig fitted({1600, 1200}); // fitted: 0.5
+    fitted.reshape(400, 300);
+    EXPECT_DOUBLE_EQ(fitted.transform.zoom(), 0.25); // was at the minimum: follows it
+    fitted.transform.zoomTo(2.0, true, 0.5, 0.5);
+    fitted.reshape(800, 600);
+    EXPECT_DOUBLE_EQ(fitted.transform.zoom(), 2.0); // zoomed in: kept
+    fitted.reshape(800, 0);
+    EXPECT_TRUE(fitted.finite());
+    EXPECT_DOUBLE_EQ(fitted.transform.fitZoom(), 0.01);
 
     // One-pixel pictures, rows or columns have content size 0; the window may have none.
     for (auto [content, w, h] : {std::tuple{oxGuiSize{0, 0}, 800, 600}, {oxGuiSize{0, 300}, 800, 600},
@@ -222,7 +221,7 @@ TEST(FotoTransform, AnimationRunsWhileRegisteredReshapeKeepsTheFitZeroSizesGiveA
     EXPECT_DOUBLE_EQ(resized.transform.zoom(), 800.0 / 3999);
 
     resized.transform.zoomTo(0.5, true, 0.3, 0.6);
-    const double x = resized.contentX(240) / 4000, y = resized.contentY(360) / 3000;
+    const double u = resized.contentX(240) / 4000, v = resized.contentY(360) / 3000;
     const double offsetX = resized.transform.offsetX(), offsetY = resized.transform.offsetY();
     resized.view.content = {3998, 2999}; // one pixel narrower than expected
     resized.transform.contentResized({3999, 2999});
@@ -230,6 +229,6 @@ TEST(FotoTransform, AnimationRunsWhileRegisteredReshapeKeepsTheFitZeroSizesGiveA
     EXPECT_DOUBLE_EQ(resized.view.scale, resized.transform.zoom());
     EXPECT_DOUBLE_EQ(resized.transform.offsetX(), offsetX);
     EXPECT_DOUBLE_EQ(resized.transform.offsetY(), offsetY);
-    EXPECT_NEAR(resized.contentX(240) / 3999, x, 1e-9);
-    EXPECT_NEAR(resized.contentY(360), y * 3000, 1.0); // one zoom for both sides: within a pixel
+    EXPECT_NEAR(resized.contentX(240) / 3999, u, 1e-9);
+    EXPECT_NEAR(resized.contentY(360), v * 3000, 1.0); // one zoom for both sides: within a pixel
 }
