@@ -185,19 +185,23 @@ TEST_F(ImageDisplayGL, OriginalSizeShowsTexelForPixelTilesMeetWithoutSeamsAtEver
 
 // The overlay lines and the navigator follow the info level. Transparent parts show the checkerboard; the frames
 // before the first picture meet its drawing ahead of time and show none of it.
-TEST_F(ImageDisplayGL, OverlayLinesAndNavigatorFollowTheInfoLevelTransparentPartsShowTheCheckerboard)
+TEST_F(ImageDisplayGL, OverlayLinesAndNavigatorFollowTheInfoLevelTransparencyShowsTheBoardAFadeVeilsWhatIsUncovered)
 {
     const std::string file = writePicture(dir.file("grey.png"), 1600, 1200, [](uint32_t, uint32_t) {
         return oxColour(100, 100, 100);
     });
     // Left half opaque black, right half fully transparent.
     const auto halves = [](uint32_t x, uint32_t) { return x < 160 ? oxColour(0, 0, 0, 255) : oxColour(0, 0, 0, 0); };
+    const oxColour oldColour(200, 0, 0), newColour(0, 200, 0);
+    // 4:3 fills the 640 x 480 window; 8:3 fits as a band from y 120 to 360.
+    const std::string full = writePicture(dir.file("full.png"), 200, 150, [&](uint32_t, uint32_t) { return oldColour; });
+    const std::string band = writePicture(dir.file("band.png"), 400, 150, [&](uint32_t, uint32_t) { return newColour; });
     // Bright text pixels in the top left; red navigator frame pixels in the bottom right.
     const auto ink = [](const GLFrame& f) { return f.count([](int r, int, int) { return r > 200; }, {0, 0, 300, 90}); };
     const auto navigator = [](const GLFrame& f) {
         return f.count([](int r, int g, int) { return r > g + 30; }, {f.width() - 256, f.height() - 256, 256, 256});
     };
-    runView({file, writePicture(dir.file("half.png"), 320, 240, halves)}, [&](ViewTestApp& a) {
+    runView({file, writePicture(dir.file("half.png"), 320, 240, halves), full, band, full}, [&](ViewTestApp& a) {
         ASSERT_TRUE(a.view->hasPicture());
         EXPECT_EQ(ink(a.frame()), 0); // level 0: no lines
         a.infoLevel = 1;
@@ -237,28 +241,20 @@ TEST_F(ImageDisplayGL, OverlayLinesAndNavigatorFollowTheInfoLevelTransparentPart
         EXPECT_EQ(frame.count([&](int r, int g, int b) { return r != bg.r || g != bg.g || b != bg.b; },
                               {0, 0, frame.width(), frame.height()}),
                   0);
-    });
-}
 
-// Half way through a fade between shapes: both mix, and the uncovered parts fade to the background.
-TEST_F(ImageDisplayGL, CrossFadeVeilsWhatTheNewPictureLeavesUncovered)
-{
-    const oxColour oldColour(200, 0, 0), newColour(0, 200, 0);
-    // 4:3 fills the 640 x 480 window; 8:3 fits as a band from y 120 to 360.
-    const std::string full = writePicture(dir.file("full.png"), 200, 150, [&](uint32_t, uint32_t) { return oldColour; });
-    const std::string band = writePicture(dir.file("band.png"), 400, 150, [&](uint32_t, uint32_t) { return newColour; });
-    runView({full, band, full}, [&](ViewTestApp& a) {
-        const oxColour bg = a.guiStyle().bgColour;
+        // Half way through a fade between shapes: both mix, and the uncovered parts fade to the background.
         auto mix = [](oxColour x, oxColour y) {
             return oxColour(uint8_t((x.r + y.r) / 2), uint8_t((x.g + y.g) / 2), uint8_t((x.b + y.b) / 2));
         };
-        a.show(1);
+        a.show(2);
+        a.view->idle(int64_t(100) * 1000000);
+        a.show(3);
         a.view->idle(125000); // half way: it began a quarter in
         const GLFrame in = a.frame();
         in.save("view_crossfade_veil");
         EXPECT_TRUE(in.near(320, 240, mix(oldColour, newColour), 6)) << in.text(320, 240); // both
         EXPECT_TRUE(in.near(320, 40, mix(oldColour, bg), 6)) << in.text(320, 40);           // old only
-        a.show(2);
+        a.show(4);
         a.view->idle(125000);
         const GLFrame out = a.frame();
         EXPECT_TRUE(out.near(320, 240, mix(newColour, oldColour), 6)) << out.text(320, 240);
