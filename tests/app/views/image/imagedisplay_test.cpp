@@ -222,7 +222,7 @@ TEST_F(ImageView, CommandsGoToTheApplicationFailedLoadsSayWhyOverlayTextsExposur
 
 // A first look's outer texel edges lie on the full picture's edges; the navigator shows only for pictures larger
 // than the window.
-TEST(PictureDrawing, FirstLookIsStretchedOverTheFullPictureNavigatorOnlyForPicturesLargerThanTheWindow)
+TEST(PictureDrawing, FirstLookIsStretchedNavigatorOnlyForLargePicturesFramesFollowTheirDelaysAndPause)
 {
     LoadedPicture p;
     p.imageWidth = 1001, p.imageHeight = 301;
@@ -252,13 +252,10 @@ TEST(PictureDrawing, FirstLookIsStretchedOverTheFullPictureNavigatorOnlyForPictu
     EXPECT_EQ(std::tuple(n.markPosition.x, n.markPosition.y, n.markSize.width, n.markSize.height),
               std::tuple(544.0 + 128, 344 + n.fit.marginY, 128.0, 96.0));
     EXPECT_EQ(navigatorLayout({800, 600}, 8000, 6000, 1.0, 1.0, 0, 0, 256).alpha, 255); // far larger: saturates
-}
 
-// An animation's frames on a fake clock.
-TEST(FramePlayer, FramesFollowTheirDelaysStopAfterTheLastPlayOrRunForeverAndPause)
-{
-    FramePlayer p;
-    p.start({50, 20, 100}, 2, 0);
+    // An animation's frames on a fake clock.
+    FramePlayer player;
+    player.start({50, 20, 100}, 2, 0);
     const struct {
         int64_t at;
         int frame;
@@ -269,28 +266,28 @@ TEST(FramePlayer, FramesFollowTheirDelaysStopAfterTheLastPlayOrRunForeverAndPaus
         {339 * MS, 2, 1 * MS},  {340 * MS, 2, -1},   {10000 * MS, 2, -1}, // the last frame stays
     };
     for (const auto& s : steps) {
-        EXPECT_EQ(p.frame(s.at), s.frame) << s.at;
-        EXPECT_EQ(p.untilNext(s.at), s.untilNext) << s.at;
+        EXPECT_EQ(player.frame(s.at), s.frame) << s.at;
+        EXPECT_EQ(player.untilNext(s.at), s.untilNext) << s.at;
     }
-    EXPECT_TRUE(p.finished());
+    EXPECT_TRUE(player.finished());
     // Forever skips whole plays after a long absence.
-    p.start({30, 30}, 0, 0);
-    EXPECT_EQ(p.frame(6000000 * MS + 45 * MS), 1);
-    EXPECT_EQ(p.untilNext(6000000 * MS + 45 * MS), 15 * MS);
+    player.start({30, 30}, 0, 0);
+    EXPECT_EQ(player.frame(6000000 * MS + 45 * MS), 1);
+    EXPECT_EQ(player.untilNext(6000000 * MS + 45 * MS), 15 * MS);
 
     // Pause holds the frame, step moves one.
-    p.start({40, 40, 40}, 0, 0);
-    p.togglePause(30 * MS);
-    EXPECT_EQ(p.untilNext(500 * MS), -1); // no timed redraw while paused
-    EXPECT_EQ(p.frame(500 * MS), 0);
-    p.togglePause(500 * MS); // goes on with the 10 ms the frame had left
-    EXPECT_EQ(p.untilNext(500 * MS), 10 * MS);
-    p.step(505 * MS);
-    EXPECT_TRUE(p.paused());
-    EXPECT_EQ(p.frame(900 * MS), 1);
-    p.step(900 * MS);
-    p.step(900 * MS);
-    EXPECT_EQ(p.frame(900 * MS), 0); // after the last, the first
+    player.start({40, 40, 40}, 0, 0);
+    player.togglePause(30 * MS);
+    EXPECT_EQ(player.untilNext(500 * MS), -1); // no timed redraw while paused
+    EXPECT_EQ(player.frame(500 * MS), 0);
+    player.togglePause(500 * MS); // goes on with the 10 ms the frame had left
+    EXPECT_EQ(player.untilNext(500 * MS), 10 * MS);
+    player.step(505 * MS);
+    EXPECT_TRUE(player.paused());
+    EXPECT_EQ(player.frame(900 * MS), 1);
+    player.step(900 * MS);
+    player.step(900 * MS);
+    EXPECT_EQ(player.frame(900 * MS), 0); // after the last, the first
     FramePlayer still;
     still.start({100}, 0, 0);
     EXPECT_FALSE(still.active());
