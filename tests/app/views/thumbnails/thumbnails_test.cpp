@@ -303,15 +303,13 @@ TEST_F(ThumbnailView, ClicksSelectAndOpenSelectionCommandsGoOutInListOrderAFolde
     v.selection().ctrlClick(2, false);
     thumbnails.add("/p/2.jpg").text = "old words";
     thumbnails.add("/p/7.jpg").hdr = true;
-    v.onCommand(CMD_SAVE_AS);
-    v.onCommand(CMD_MOVE_TO);
-    v.onCommand(CMD_COPY_TO);
+    for (unsigned c : {CMD_SAVE_AS, CMD_MOVE_TO, CMD_COPY_TO})
+        v.onCommand(c);
     EXPECT_EQ(app.calls, (std::vector<std::string>{"convert /p/2.jpg mode 0", "convert /p/7.jpg mode 2",
                                                    "move /p/2.jpg", "move /p/7.jpg", "copy /p/2.jpg",
                                                    "copy /p/7.jpg"}));
-    v.onCommand(CMD_ROTATE_CLOCKWISE);
-    v.onCommand(CMD_ROTATE_COUNTER_CLOCKWISE);
-    v.onCommand(CMD_ROTATE_HALF);
+    for (unsigned c : {CMD_ROTATE_CLOCKWISE, CMD_ROTATE_COUNTER_CLOCKWISE, CMD_ROTATE_HALF})
+        v.onCommand(c);
     MessageCapture asked({oxMessageAnswer{MB_OK, "new words"}, oxMessageAnswer{MB_CANCEL, ""}});
     v.onCommand(CMD_CHANGE_COMMENT);
     v.onCommand(CMD_CHANGE_COMMENT); // cancelled: nothing sent
