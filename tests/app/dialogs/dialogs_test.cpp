@@ -84,33 +84,6 @@ protected:
     V asked;
 };
 
-class SettingsDialog : public GuiTest {
-protected:
-    // Makes the dialog with hooks that record what reaches the application.
-    std::unique_ptr<PVSettingsDlg> dialog(const oxGuiStyle& current = oxGuiStyle{})
-    {
-        SettingsHooks hooks;
-        hooks.applyStyle = [this](const oxGuiStyle& s) {
-            if (failWith)
-                throw oxException(failWith);
-            applied.push_back(s);
-        };
-        hooks.reportError = [this](const std::string& text) { errors.push_back(text); };
-        return std::make_unique<PVSettingsDlg>(current, std::move(hooks));
-    }
-    void setColour(oxGuiEdit* edit, const std::string& text, PVSettingsDlg& d)
-    {
-        edit->setText(text);
-        EXPECT_TRUE(d.onCommand(CMD_SETTINGS_COLOUR_CHANGED));
-    }
-
-    TestSettings settings;
-    SoundSwitch sound{true};
-    std::vector<oxGuiStyle> applied;
-    std::vector<std::string> errors;
-    const char* failWith = nullptr;
-};
-
 } // namespace
 
 // A name field for one picture only: thumbnails_e2e types into it, and walks the tree of a copy of two; typing over
@@ -223,10 +196,32 @@ TEST_F(DialogTasks, CopyMoveAndConversionDialogsAndTasksAskAboutExistingTargetsF
                            "convert " + a + " " + a + " 800/0 mode0 223 replace", "end"}));
 }
 
+using SettingsDialog = GuiTest;
+
 // OK applies the style and stores every value (sizes truncated); a style that fails to apply is reported, the
 // style as it was and the other values as chosen stored; Cancel changes nothing.
 TEST_F(SettingsDialog, OkAppliesAndStoresAFailureKeepsTheStyleStartsFromStoredValuesOkOnlyWhileBothHoldColours)
 {
+    TestSettings settings;
+    SoundSwitch sound{true};
+    std::vector<oxGuiStyle> applied;
+    std::vector<std::string> errors;
+    const char* failWith = nullptr;
+    // Makes the dialog with hooks that record what reaches the application.
+    const auto dialog = [&](const oxGuiStyle& current = oxGuiStyle{}) {
+        SettingsHooks hooks;
+        hooks.applyStyle = [&](const oxGuiStyle& s) {
+            if (failWith)
+                throw oxException(failWith);
+            applied.push_back(s);
+        };
+        hooks.reportError = [&](const std::string& text) { errors.push_back(text); };
+        return std::make_unique<PVSettingsDlg>(current, std::move(hooks));
+    };
+    const auto setColour = [](oxGuiEdit* edit, const std::string& text, PVSettingsDlg& d) {
+        edit->setText(text);
+        EXPECT_TRUE(d.onCommand(CMD_SETTINGS_COLOUR_CHANGED));
+    };
     const struct {
         const char* name;
         bool ok;
