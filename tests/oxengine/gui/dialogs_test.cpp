@@ -17,43 +17,39 @@ using V = std::vector<std::string>;
 
 namespace {
 
-// root/ alpha/{deep/deeper/deepest,other} beta/ gamma/sub Beta2/ .hidden/sub file.txt
-class Folders : public GuiTest {
-protected:
-    void SetUp() override
-    {
-        GuiTest::SetUp();
-        if (!oxFilename::isInitialized())
-            oxFilename::initialize();
-        root = tmp.path();
-        for (const char* d : {"alpha/deep/deeper/deepest", "alpha/other", "beta", "gamma/sub", "Beta2", ".hidden/sub"})
-            fs::create_directories(root + "/" + d);
-        writeFile(root + "/file.txt", "x");
-    }
-    // "+" collapsed, "-" expanded, "." without sub-folders; indented by depth.
-    static V rows(const oxGuiFolderSelector& s)
-    {
-        V out;
-        for (const oxFolderEntry& e : s.entries())
-            out.push_back(std::string(size_t(e.depth), ' ') + "+-."[e.state == 1 ? 0 : e.state == 2 ? 1 : 2] +
-                          oxGuiFolderSelector::caption(e));
-        return out;
-    }
-    // A click on the marker (name: false) or the name of row i.
-    static bool clickRow(oxGuiFolderSelector& s, int i, bool name)
-    {
-        const oxFolderEntry& e = s.entries()[size_t(i)];
-        const int x = s.getPosition().x + e.depth * s.rowHeight() + (name ? s.rowHeight() + 3 : 2);
-        return s.onClick(0, x, s.getPosition().y + i * s.rowHeight() + 2);
-    }
-    TempDir tmp;
-    std::string root;
-};
+// "+" collapsed, "-" expanded, "." without sub-folders; indented by depth.
+V rows(const oxGuiFolderSelector& s)
+{
+    V out;
+    for (const oxFolderEntry& e : s.entries())
+        out.push_back(std::string(size_t(e.depth), ' ') + "+-."[e.state == 1 ? 0 : e.state == 2 ? 1 : 2] +
+                      oxGuiFolderSelector::caption(e));
+    return out;
+}
+
+// A click on the marker (name: false) or the name of row i.
+bool clickRow(oxGuiFolderSelector& s, int i, bool name)
+{
+    const oxFolderEntry& e = s.entries()[size_t(i)];
+    const int x = s.getPosition().x + e.depth * s.rowHeight() + (name ? s.rowHeight() + 3 : 2);
+    return s.onClick(0, x, s.getPosition().y + i * s.rowHeight() + 2);
+}
 
 } // namespace
 
+using Folders = GuiTest;
+
 TEST_F(Folders, MessageAndFolderDialogsAnswerTheirKeysAndTheTreeWalksExpandsAndLosesVanishedFolders)
 {
+    // root/ alpha/{deep/deeper/deepest,other} beta/ gamma/sub Beta2/ .hidden/sub file.txt
+    if (!oxFilename::isInitialized())
+        oxFilename::initialize();
+    TempDir tmp;
+    const std::string root = tmp.path();
+    for (const char* d : {"alpha/deep/deeper/deepest", "alpha/other", "beta", "gamma/sub", "Beta2", ".hidden/sub"})
+        fs::create_directories(root + "/" + d);
+    writeFile(root + "/file.txt", "x");
+
     // Message dialogs, in a 1920 x 1080 window.
     for (const auto& [flags, buttons] : {std::pair<int, V>{0, {"Yes=2", "No=4"}}, {MB_OK | MB_CANCEL, {"OK=1", "Cancel=8"}},
                                          {MB_CANCEL, {"Yes=2", "No=4", "Cancel=8"}}, {MB_OK | MB_YES, {"OK=1"}}}) {
