@@ -115,47 +115,42 @@ TEST_F(ModalRun, TheHelperSwallowsAllInputButReleasesARunEndsWithItsButtonsCodeA
 
 namespace {
 
-// "Open" (210), a separator, "Sort" with "By name" (213) and "By date" (214), "Quit" (0) in a 1000 x 800 window.
-class Menus : public GuiTest {
-protected:
-    void SetUp() override
-    {
-        GuiTest::SetUp();
-        app.windowWidth = 1000, app.windowHeight = 800;
-        menu.addItem("Open", 210);
-        menu.addSeparator();
-        sort = menu.addSubMenu("Sort");
-        sort->popupMenu()->addItem("By name", 213);
-        sort->popupMenu()->addItem("By date", 214);
-        menu.addItem("Quit", 0);
-    }
-    static oxGuiElement* entry(oxGuiPopupMenu& m, size_t i) { return static_cast<oxGuiContainer*>(m.content())->child(i); }
-    oxGuiElement* entry(size_t i) { return entry(menu, i); }
+oxGuiElement* entry(oxGuiPopupMenu& m, size_t i)
+{
+    return static_cast<oxGuiContainer*>(m.content())->child(i);
+}
+
+} // namespace
+
+using Menus = GuiTest;
+
+TEST_F(Menus, ChoosingByPointerAndKeysPostsTheCommandOtherClicksDismissOrAreSwallowedAndSubmenusFollowThePointer)
+{
+    // "Open" (210), a separator, "Sort" with "By name" (213) and "By date" (214), "Quit" (0) in a 1000 x 800 window.
+    app.windowWidth = 1000, app.windowHeight = 800;
+    oxGuiPopupMenu menu;
+    menu.addItem("Open", 210);
+    menu.addSeparator();
+    oxGuiSubMenu* sort = menu.addSubMenu("Sort");
+    sort->popupMenu()->addItem("By name", 213);
+    sort->popupMenu()->addItem("By date", 214);
+    menu.addItem("Quit", 0);
     // Through the framework while the menu runs, else to the menu itself.
-    void moveOnto(oxGuiElement* e)
-    {
+    const auto moveOnto = [&](oxGuiElement* e) {
         const int x = e->getPosition().x + 5, y = e->getPosition().y + e->getSize().height / 2;
         if (menu.isRunning())
             app.handlePassiveMotion(x, y);
         else
             menu.onMouseMove(-1, x, y);
-    }
-    oxGuiPopupMenu menu;
-    oxGuiSubMenu* sort = nullptr;
-};
-
-} // namespace
-
-TEST_F(Menus, ChoosingByPointerAndKeysPostsTheCommandOtherClicksDismissOrAreSwallowedAndSubmenusFollowThePointer)
-{
+    };
     SoundRecorder sounds;
-    app.script.push_back([&] { app.click(*entry(0)); });
+    app.script.push_back([&] { app.click(*entry(menu, 0)); });
     EXPECT_EQ(menu.popup(100, 100), 210);
     EXPECT_EQ(take(), (Log{"button0up", "cmd210"}));
-    app.script.push_back([&] { app.click(*entry(3)); }); // no command: closes, nothing chosen
+    app.script.push_back([&] { app.click(*entry(menu, 3)); }); // no command: closes, nothing chosen
     EXPECT_EQ(menu.popup(100, 100), 0);
     app.script.push_back([&] {
-        app.click(*entry(1)); // the separator: nothing happens
+        app.click(*entry(menu, 1)); // the separator: nothing happens
         EXPECT_EQ(menu.result(), 0);
         app.handleMouseButton(0, true, 900, 700); // outside: dismissed without a warning
         app.handleMouseButton(0, false, 900, 700);
@@ -190,10 +185,10 @@ TEST_F(Menus, ChoosingByPointerAndKeysPostsTheCommandOtherClicksDismissOrAreSwal
     });
     EXPECT_EQ(menu.popup(100, 100), 214);
     // Inactive entries are skipped and not chosen; Escape in the outermost menu closes it without a command.
-    entry(0)->setEnabled(false);
+    entry(menu, 0)->setEnabled(false);
     app.script.push_back([&] {
         EXPECT_EQ(press({"<Down>"}), std::vector<std::string>{"2"});
-        app.click(*entry(0)); // swallowed
+        app.click(*entry(menu, 0)); // swallowed
         EXPECT_EQ(menu.result(), 0);
         app.type("\x1b");
     });
@@ -209,7 +204,7 @@ TEST_F(Menus, ChoosingByPointerAndKeysPostsTheCommandOtherClicksDismissOrAreSwal
     // Into the nested menu it stays open; off both it closes.
     moveOnto(entry(*sub, 1));
     EXPECT_TRUE(sort->isOpen());
-    moveOnto(entry(0));
+    moveOnto(entry(menu, 0));
     EXPECT_FALSE(sort->isOpen());
     // An entry of the nested menu ends the outermost run.
     app.script.push_back([&] {
@@ -225,7 +220,7 @@ TEST_F(Menus, ChoosingByPointerAndKeysPostsTheCommandOtherClicksDismissOrAreSwal
     app.script.push_back([&] {
         moveOnto(sort);
         ASSERT_TRUE(sort->isOpen());
-        app.click(*entry(4));
+        app.click(*entry(menu, 4));
     });
     EXPECT_EQ(menu.popup(100, 100), 300);
     // Placing at the window edges is read back under GL; here a menu wider than the window.
