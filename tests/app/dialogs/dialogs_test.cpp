@@ -47,49 +47,42 @@ struct RecordingOperations : PictureOperations {
     V sent;
 };
 
-class DialogTasks : public GuiTest {
-protected:
-    void SetUp() override
-    {
-        GuiTest::SetUp();
-        if (!oxFilename::isInitialized())
-            oxFilename::initialize();
-        app.windowWidth = 1024, app.windowHeight = 768;
-        mkdir(dir.file("to").c_str(), 0755);
-        for (const char* n : {"a.jpg", "b.png"})
-            ASSERT_TRUE(writeFile(dir.file(n), "x"));
-    }
-    // Answers each question with the next of answers, noting the target.
-    AskReplace answering(std::vector<int> answers)
-    {
-        return [this, answers](const std::string& target, bool several) mutable {
-            asked.push_back(target + (several ? " several" : ""));
-            const int a = answers.front();
-            answers.erase(answers.begin());
-            return a;
-        };
-    }
-    CopyMoveTask copyTask(bool copy, V entries)
-    {
-        CopyMoveTask t;
-        t.copy = copy;
-        t.entries = std::move(entries);
-        t.operations = &ops;
-        t.isListed = [this](const std::string& f) { return f == dir.path(); };
-        t.askReplace = answering({});
-        return t;
-    }
-    TempDir dir;
-    RecordingOperations ops;
-    V asked;
-};
-
 } // namespace
+
+using DialogTasks = GuiTest;
 
 // A name field for one picture only: thumbnails_e2e types into it, and walks the tree of a copy of two; typing over
 // the proposed name and Enter too.
 TEST_F(DialogTasks, CopyMoveAndConversionDialogsAndTasksAskAboutExistingTargetsFirstAndKeepNamesAndToneMappings)
 {
+    if (!oxFilename::isInitialized())
+        oxFilename::initialize();
+    app.windowWidth = 1024, app.windowHeight = 768;
+    TempDir dir;
+    RecordingOperations ops;
+    V asked;
+    mkdir(dir.file("to").c_str(), 0755);
+    for (const char* n : {"a.jpg", "b.png"})
+        ASSERT_TRUE(writeFile(dir.file(n), "x"));
+    // Answers each question with the next of answers, noting the target.
+    const auto answering = [&](std::vector<int> answers) -> AskReplace {
+        return [&asked, answers](const std::string& target, bool several) mutable {
+            asked.push_back(target + (several ? " several" : ""));
+            const int a = answers.front();
+            answers.erase(answers.begin());
+            return a;
+        };
+    };
+    const auto copyTask = [&](bool copy, V entries) {
+        CopyMoveTask t;
+        t.copy = copy;
+        t.entries = std::move(entries);
+        t.operations = &ops;
+        t.isListed = [&dir](const std::string& f) { return f == dir.path(); };
+        t.askReplace = answering({});
+        return t;
+    };
+
     CopyMoveDialog two(2, true), moving(3, false);
     EXPECT_EQ(two.label()->getText(), "Copy 2 images to this folder:");
     EXPECT_EQ(moving.label()->getText(), "Move 3 images to this folder:");
