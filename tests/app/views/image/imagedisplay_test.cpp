@@ -42,7 +42,7 @@ protected:
 
 } // namespace
 
-TEST_F(ImageView, QuickSuccessionRestartsTheFadeWhichRunsLinearlyAndVeilsTheBandsPendingPicturesKeepTheShownOne)
+TEST_F(ImageView, QuickSuccessionRestartsTheFadePendingPicturesWaitCommandsGoOnFailedLoadsSayWhyExposurePanel)
 {
     view.showPicture("/p/a.jpg");
     EXPECT_EQ(view.currentPicture(), loader.record("/p/a.jpg"));
@@ -156,10 +156,8 @@ TEST_F(ImageView, QuickSuccessionRestartsTheFadeWhichRunsLinearlyAndVeilsTheBand
         EXPECT_EQ(parts.size(), c.bands) << c.name;
         EXPECT_DOUBLE_EQ(area, c.area) << c.name;
     }
-}
 
-TEST_F(ImageView, CommandsGoToTheApplicationFailedLoadsSayWhyOverlayTextsExposurePanelAndShaderFailuresToldOnce)
-{
+    // Shut down, the view shows nothing: its commands go to the application.
     for (unsigned c : {200u, 201u, 203u, 208u, 211u})
         EXPECT_TRUE(view.onCommand(c)) << c;
     // Save and delete need a picture: nothing was shown.
