@@ -267,7 +267,7 @@ protected:
     std::unique_ptr<ThumbnailDisplay> m_view;
 };
 
-TEST_F(ThumbnailView, ClicksSelectAndOpenSelectionCommandsGoOutInListOrderAFolderShownClearsTheSelection)
+TEST_F(ThumbnailView, ClicksSelectAndOpenCommandsGoOutInListOrderAFolderClearsTheSelectionTheSplitterAndSettings)
 {
     ThumbnailDisplay& v = view();
     EXPECT_TRUE(v.click(0, at(12).x, at(12).y, KM_CTRL));
@@ -337,28 +337,26 @@ TEST_F(ThumbnailView, ClicksSelectAndOpenSelectionCommandsGoOutInListOrderAFolde
     v.click(0, at(5).x, at(5).y, 0);
     EXPECT_TRUE(v.onCommand(CMD_FOLDER_CHOSEN));
     EXPECT_EQ(app.calls, (std::vector<std::string>{"search " + m_home.path(), "open " + m_home.path()}));
-}
 
-TEST_F(ThumbnailView, SplitterDragLeavesThePanelWhereItEndedSettingsAreKeptAndClamped)
-{
-    ThumbnailDisplay& v = view();
+    // A new list: the splitter's drag leaves the panel where it ended; settings are kept and clamped.
+    ThumbnailDisplay& sheet = view();
     // Any start width, 0 included: the margin follows the width at the end.
     for (const auto& [began, now] : {std::pair{120, 150}, {0, 200}, {200, 333}, {333, 90}, {90, 420}}) {
-        v.splitMoved(began, now);
-        v.contentSize(); // lays the panel out
-        EXPECT_NEAR(v.folderPanel().getSize().width, now, 0.05 * now) << began << " -> " << now;
+        sheet.splitMoved(began, now);
+        sheet.contentSize(); // lays the panel out
+        EXPECT_NEAR(sheet.folderPanel().getSize().width, now, 0.05 * now) << began << " -> " << now;
         EXPECT_DOUBLE_EQ(transform.minimumZoom(),
-                         std::min(1.0, 800.0 / sheetContentSize(v.metrics(), v.grid(), {800, 600}).width))
+                         std::min(1.0, 800.0 / sheetContentSize(sheet.metrics(), sheet.grid(), {800, 600}).width))
             << "limits recomputed";
     }
-    v.splitMoved(420, 790);
-    EXPECT_EQ(v.metrics().listMargin, 1000) << "kept in the setting's range";
+    sheet.splitMoved(420, 790);
+    EXPECT_EQ(sheet.metrics().listMargin, 1000) << "kept in the setting's range";
 
     // The panel's width and the caption switches are stored.
     for (unsigned c : {CMD_TOGGLE_COMMENTS, CMD_TOGGLE_SIZES, CMD_TOGGLE_DATE})
-        EXPECT_TRUE(v.onCommand(c));
-    v.splitMoved(100, 150);
-    v.saveSettings();
+        EXPECT_TRUE(sheet.onCommand(c));
+    sheet.splitMoved(100, 150);
+    sheet.saveSettings();
     for (const char* key : {"ShowComments", "ShowSizes", "ShowDate"})
         EXPECT_EQ(oxConfig::getInt(key, 0), 1) << key;
     EXPECT_EQ(oxConfig::getInt("ThnListMargin", 0), 240); // 150 pixels of 800 beside 8 columns
