@@ -25,6 +25,13 @@ namespace {
 
 const SheetMetrics METRICS{100, 20, 128, 2}; // pitch 130
 
+// The centre of cell index in ten columns.
+oxGuiPoint at(int index)
+{
+    const oxGuiPointD o = cellOrigin(METRICS, {10, 3}, index);
+    return {int(o.x) + 64, int(o.y) + 64};
+}
+
 } // namespace
 
 TEST(SheetGrid, LayoutHitsAndVisibleRowsFollowTheWindowAndTheCount)
@@ -228,47 +235,32 @@ TEST(SheetFirstFrame, AsksOnlyForTheCellsOnScreenAndRefusesWhatGLWouldDrawOtherw
 
 // ---- the view ----------------------------------------------------------------------------------
 
-class ThumbnailView : public ::testing::Test {
-protected:
-    ThumbnailView()
-    {
-        oxConfig::setInt("ThnListMargin", METRICS.listMargin);
-        oxConfig::setInt("ThnTitleMargin", METRICS.titleMargin);
-        oxConfig::setInt("ThnItemSize", METRICS.itemSize);
-        oxConfig::setInt("ThnBorderWidth", METRICS.borderWidth);
-        app.transform = &transform;
-    }
-    // The view over /p/0.jpg ... at zoom 1: window points are content units.
-    ThumbnailDisplay& view(int count = 25)
-    {
-        for (int i = 0; i < count; ++i)
-            pictures.push_back("/p/" + std::to_string(i) + ".jpg");
-        m_view = std::make_unique<ThumbnailDisplay>(&app, pictures, thumbnails, thumbnails,
-                                                    std::vector<oxFilename>{oxFilename(m_home.path())});
-        transform.setView(m_view.get());
-        transform.zoomTo(1.0, true, 0.0, 0.0);
-        transform.scrollTo(0, 0);
-        return *m_view;
-    }
-    // The centre of cell index.
-    static oxGuiPoint at(int index)
-    {
-        const oxGuiPointD o = cellOrigin(METRICS, {10, 3}, index);
-        return {int(o.x) + 64, int(o.y) + 64};
-    }
-
-    TestSettings m_settings;
-    const TempDir& m_home = m_settings.dir;
+TEST(ThumbnailView, ClicksSelectAndOpenCommandsGoOutInListOrderAFolderClearsTheSelectionTheSplitterAndSettings)
+{
+    TestSettings settings;
+    const TempDir& home = settings.dir;
+    oxConfig::setInt("ThnListMargin", METRICS.listMargin);
+    oxConfig::setInt("ThnTitleMargin", METRICS.titleMargin);
+    oxConfig::setInt("ThnItemSize", METRICS.itemSize);
+    oxConfig::setInt("ThnBorderWidth", METRICS.borderWidth);
     FakeFramework framework{800, 600};
     FakeViewApp app{&framework};
     FakeThumbnails thumbnails;
     FotoTransform transform{nullptr, &framework};
+    app.transform = &transform;
     std::vector<std::string> pictures;
-    std::unique_ptr<ThumbnailDisplay> m_view;
-};
-
-TEST_F(ThumbnailView, ClicksSelectAndOpenCommandsGoOutInListOrderAFolderClearsTheSelectionTheSplitterAndSettings)
-{
+    std::unique_ptr<ThumbnailDisplay> shown;
+    // The view over /p/0.jpg ... /p/24.jpg at zoom 1: window points are content units.
+    const auto view = [&]() -> ThumbnailDisplay& {
+        for (int i = 0; i < 25; ++i)
+            pictures.push_back("/p/" + std::to_string(i) + ".jpg");
+        shown = std::make_unique<ThumbnailDisplay>(&app, pictures, thumbnails, thumbnails,
+                                                   std::vector<oxFilename>{oxFilename(home.path())});
+        transform.setView(shown.get());
+        transform.zoomTo(1.0, true, 0.0, 0.0);
+        transform.scrollTo(0, 0);
+        return *shown;
+    };
     ThumbnailDisplay& v = view();
     EXPECT_TRUE(v.click(0, at(12).x, at(12).y, KM_CTRL));
     EXPECT_TRUE(v.click(0, at(15).x, at(15).y, KM_CTRL | KM_SHIFT));
@@ -327,16 +319,16 @@ TEST_F(ThumbnailView, ClicksSelectAndOpenCommandsGoOutInListOrderAFolderClearsTh
     // A folder shown clears the selection; an empty one offers the search.
     pictures.clear(); // the application's list, as the new folder leaves it
     app.calls.clear();
-    v.setFolder(m_home.path());
+    v.setFolder(home.path());
     EXPECT_EQ(thumbnails.updates, 1);
     EXPECT_TRUE(v.selection().empty());
-    EXPECT_EQ(v.folderPanel().selector().getSelectedPath(), m_home.path());
+    EXPECT_EQ(v.folderPanel().selector().getSelectedPath(), home.path());
     v.click(0, at(1).x, at(1).y + 130, 0); // second row
     v.click(0, at(1).x, at(1).y, KM_CTRL); // quiet
     EXPECT_TRUE(app.calls.empty());
     v.click(0, at(5).x, at(5).y, 0);
     EXPECT_TRUE(v.onCommand(CMD_FOLDER_CHOSEN));
-    EXPECT_EQ(app.calls, (std::vector<std::string>{"search " + m_home.path(), "open " + m_home.path()}));
+    EXPECT_EQ(app.calls, (std::vector<std::string>{"search " + home.path(), "open " + home.path()}));
 
     // A new list: the splitter's drag leaves the panel where it ended; settings are kept and clamped.
     ThumbnailDisplay& sheet = view();
