@@ -25,25 +25,18 @@ namespace {
 
 constexpr int64_t MS = 1000;
 
-class ImageView : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        app.transform = &transform;
-        transform.setView(&view);
-    }
-    TestSettings m_settings;
+} // namespace
+
+TEST(ImageView, QuickSuccessionRestartsTheFadePendingPicturesWaitCommandsGoOnFailedLoadsSayWhyExposurePanel)
+{
+    TestSettings settings;
     FakeFramework framework{800, 600};
     FakeViewApp app{&framework};
     FakeLoader loader;
     ImageDisplay view{&app, loader};
     FotoTransform transform{nullptr, &framework};
-};
-
-} // namespace
-
-TEST_F(ImageView, QuickSuccessionRestartsTheFadePendingPicturesWaitCommandsGoOnFailedLoadsSayWhyExposurePanel)
-{
+    app.transform = &transform;
+    transform.setView(&view);
     view.showPicture("/p/a.jpg");
     EXPECT_EQ(view.currentPicture(), loader.record("/p/a.jpg"));
     EXPECT_FALSE(view.isFading() || loader.heldAtRequest); // nothing to fade from, no read-ahead held
