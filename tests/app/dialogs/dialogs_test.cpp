@@ -26,35 +26,30 @@
 
 using V = std::vector<std::string>;
 
-namespace {
-
-struct RecordingOperations : PictureOperations {
-    void transformPicture(const std::string&, const oxImageTransform&) override {}
-    void convertPicture(const std::string& name, const std::string& target, int width, int height,
-                        const oxToneMapping& t, unsigned notify, bool replace) override
-    {
-        sent.push_back(formatString("convert %s %s %d/%d mode%d %u%s", name.c_str(), target.c_str(), width, height,
-                                    int(t.mode), notify, replace ? " replace" : ""));
-    }
-    void copyMovePicture(const std::string& name, const std::string& target, bool copy, unsigned notify,
-                         bool replace) override
-    {
-        sent.push_back(formatString("%s %s %s %u%s", copy ? "copy" : "move", name.c_str(), target.c_str(), notify,
-                                    replace ? " replace" : ""));
-    }
-    void beginBatch() override { sent.push_back("begin"); }
-    void endBatch() override { sent.push_back("end"); }
-    V sent;
-};
-
-} // namespace
-
 using DialogTasks = GuiTest;
 
 // A name field for one picture only: thumbnails_e2e types into it, and walks the tree of a copy of two; typing over
 // the proposed name and Enter too.
 TEST_F(DialogTasks, CopyMoveAndConversionDialogsAndTasksAskAboutExistingTargetsFirstAndKeepNamesAndToneMappings)
 {
+    struct RecordingOperations : PictureOperations {
+        void transformPicture(const std::string&, const oxImageTransform&) override {}
+        void convertPicture(const std::string& name, const std::string& target, int width, int height,
+                            const oxToneMapping& t, unsigned notify, bool replace) override
+        {
+            sent.push_back(formatString("convert %s %s %d/%d mode%d %u%s", name.c_str(), target.c_str(), width, height,
+                                        int(t.mode), notify, replace ? " replace" : ""));
+        }
+        void copyMovePicture(const std::string& name, const std::string& target, bool copy, unsigned notify,
+                             bool replace) override
+        {
+            sent.push_back(formatString("%s %s %s %u%s", copy ? "copy" : "move", name.c_str(), target.c_str(), notify,
+                                        replace ? " replace" : ""));
+        }
+        void beginBatch() override { sent.push_back("begin"); }
+        void endBatch() override { sent.push_back("end"); }
+        V sent;
+    };
     if (!oxFilename::isInitialized())
         oxFilename::initialize();
     app.windowWidth = 1024, app.windowHeight = 768;

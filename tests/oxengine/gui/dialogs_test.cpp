@@ -13,30 +13,6 @@
 namespace fs = std::filesystem;
 using V = std::vector<std::string>;
 
-// ---- folder selector ----------------------------------------------------------------
-
-namespace {
-
-// "+" collapsed, "-" expanded, "." without sub-folders; indented by depth.
-V rows(const oxGuiFolderSelector& s)
-{
-    V out;
-    for (const oxFolderEntry& e : s.entries())
-        out.push_back(std::string(size_t(e.depth), ' ') + "+-."[e.state == 1 ? 0 : e.state == 2 ? 1 : 2] +
-                      oxGuiFolderSelector::caption(e));
-    return out;
-}
-
-// A click on the marker (name: false) or the name of row i.
-bool clickRow(oxGuiFolderSelector& s, int i, bool name)
-{
-    const oxFolderEntry& e = s.entries()[size_t(i)];
-    const int x = s.getPosition().x + e.depth * s.rowHeight() + (name ? s.rowHeight() + 3 : 2);
-    return s.onClick(0, x, s.getPosition().y + i * s.rowHeight() + 2);
-}
-
-} // namespace
-
 using Folders = GuiTest;
 
 TEST_F(Folders, MessageAndFolderDialogsAnswerTheirKeysAndTheTreeWalksExpandsAndLosesVanishedFolders)
@@ -110,7 +86,20 @@ TEST_F(Folders, MessageAndFolderDialogsAnswerTheirKeysAndTheTreeWalksExpandsAndL
     });
     EXPECT_EQ(asking.run(), GUI_RESULT_YES);
 
-    // The folder selector.
+    // The folder selector. Its rows: "+" collapsed, "-" expanded, "." without sub-folders; indented by depth.
+    const auto rows = [](const oxGuiFolderSelector& s) {
+        V out;
+        for (const oxFolderEntry& e : s.entries())
+            out.push_back(std::string(size_t(e.depth), ' ') + "+-."[e.state == 1 ? 0 : e.state == 2 ? 1 : 2] +
+                          oxGuiFolderSelector::caption(e));
+        return out;
+    };
+    // A click on the marker (name: false) or the name of row i.
+    const auto clickRow = [](oxGuiFolderSelector& s, int i, bool name) {
+        const oxFolderEntry& e = s.entries()[size_t(i)];
+        const int x = s.getPosition().x + e.depth * s.rowHeight() + (name ? s.rowHeight() + 3 : 2);
+        return s.onClick(0, x, s.getPosition().y + i * s.rowHeight() + 2);
+    };
     oxGuiFolderSelector s({oxFilename(root)});
     s.setTextHeight(20);
     s.setPosition({0, 0});

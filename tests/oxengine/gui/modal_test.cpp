@@ -3,15 +3,6 @@
 #include "oxengine/gui/guimenu.h"
 #include "oxengine/platform/glapp/glapp_fixtures.h"
 
-namespace {
-
-oxGuiElement* entry(oxGuiPopupMenu& m, size_t i)
-{
-    return static_cast<oxGuiContainer*>(m.content())->child(i);
-}
-
-} // namespace
-
 using ModalRun = GuiTest;
 
 TEST_F(ModalRun, MenusChooseByPointerAndKeysTheHelperSwallowsInputButReleasesRunsEndWithTheirButtonsAndNest)
@@ -25,6 +16,7 @@ TEST_F(ModalRun, MenusChooseByPointerAndKeysTheHelperSwallowsInputButReleasesRun
     sort->popupMenu()->addItem("By name", 213);
     sort->popupMenu()->addItem("By date", 214);
     menu.addItem("Quit", 0);
+    const auto entry = [](oxGuiPopupMenu& m, size_t i) { return static_cast<oxGuiContainer*>(m.content())->child(i); };
     // Through the framework while the menu runs, else to the menu itself.
     const auto moveOnto = [&](oxGuiElement* e) {
         const int x = e->getPosition().x + 5, y = e->getPosition().y + e->getSize().height / 2;

@@ -8,17 +8,6 @@
 
 #include <cmath>
 
-namespace {
-
-class Split : public oxGuiHSplitter {
-public:
-    using oxGuiHSplitter::oxGuiHSplitter;
-    void onSplitMoved(int oldWidth, int newWidth) override { moves.emplace_back(oldWidth, newWidth); }
-    std::vector<std::pair<int, int>> moves;
-};
-
-} // namespace
-
 using Widgets = GuiTest;
 
 TEST_F(Widgets, ButtonsCheckboxesPanelsListsSlidersAndSplittersFollowClicksKeysWheelAndDragsWithinTheirLimits)
@@ -249,6 +238,12 @@ TEST_F(Widgets, ButtonsCheckboxesPanelsListsSlidersAndSplittersFollowClicksKeysW
     EXPECT_FALSE(bar.onClick(0, bar.track().position.x + 3, 10) || bar.acceptsFocus());
 
     // A splitter keeps its target within the limits.
+    class Split : public oxGuiHSplitter {
+    public:
+        using oxGuiHSplitter::oxGuiHSplitter;
+        void onSplitMoved(int oldWidth, int newWidth) override { moves.emplace_back(oldWidth, newWidth); }
+        std::vector<std::pair<int, int>> moves;
+    };
     app.windowWidth = 800;
     oxGuiHSizer row;
     Probe* target = row.addChild(probe("tree", nullptr, {200, 100}));

@@ -21,12 +21,6 @@
 #include <cmath>
 #include <optional>
 
-namespace {
-
-constexpr int64_t MS = 1000;
-
-} // namespace
-
 TEST(ImageView, QuickSuccessionRestartsTheFadePendingPicturesWaitCommandsGoOnFailedLoadsSayWhyExposurePanel)
 {
     TestSettings settings;
@@ -245,6 +239,7 @@ TEST(PictureDrawing, FirstLookIsStretchedNavigatorOnlyForLargePicturesFramesFoll
     EXPECT_EQ(navigatorLayout({800, 600}, 8000, 6000, 1.0, 1.0, 0, 0, 256).alpha, 255); // far larger: saturates
 
     // An animation's frames on a fake clock.
+    constexpr int64_t MS = 1000;
     FramePlayer player;
     player.start({50, 20, 100}, 2, 0);
     const struct {
