@@ -238,7 +238,8 @@ TEST_F(SettingsDialog, OkAppliesAndStoresAFailureKeepsTheStyleStartsFromStoredVa
         });
         EXPECT_EQ(d->run(), c.ok);
         std::string stored; // the dialog's keys, "-" for none
-        for (const char* key : {"GuiTextHeight", "GuiFgColour", "GuiBgColour", "AnimLengthUs", "NoSound", "UseGLMipmap"})
+        for (const char* key :
+             {"GuiTextHeight", "GuiFgColour", "GuiBgColour", "AnimLengthUs", "NoSound", "UseGLMipmap"})
             stored += oxConfig::getString(key, "-") + " ";
         EXPECT_EQ(stored, c.stored);
         EXPECT_EQ(soundEnabled, !c.ok);

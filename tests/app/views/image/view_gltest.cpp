@@ -194,8 +194,10 @@ TEST_F(ImageDisplayGL, OverlayLinesAndNavigatorFollowTheInfoLevelTransparencySho
     const auto halves = [](uint32_t x, uint32_t) { return x < 160 ? oxColour(0, 0, 0, 255) : oxColour(0, 0, 0, 0); };
     const oxColour oldColour(200, 0, 0), newColour(0, 200, 0);
     // 4:3 fills the 640 x 480 window; 8:3 fits as a band from y 120 to 360.
-    const std::string full = writePicture(dir.file("full.png"), 200, 150, [&](uint32_t, uint32_t) { return oldColour; });
-    const std::string band = writePicture(dir.file("band.png"), 400, 150, [&](uint32_t, uint32_t) { return newColour; });
+    const std::string full =
+        writePicture(dir.file("full.png"), 200, 150, [&](uint32_t, uint32_t) { return oldColour; });
+    const std::string band =
+        writePicture(dir.file("band.png"), 400, 150, [&](uint32_t, uint32_t) { return newColour; });
     // Bright text pixels in the top left; red navigator frame pixels in the bottom right.
     const auto ink = [](const GLFrame& f) { return f.count([](int r, int, int) { return r > 200; }, {0, 0, 300, 90}); };
     const auto navigator = [](const GLFrame& f) {
