@@ -26,105 +26,58 @@
 
 using V = std::vector<std::string>;
 
-namespace {
+using DialogTasks = GuiTest;
 
-struct RecordingOperations : PictureOperations {
-    void transformPicture(const std::string&, const oxImageTransform&) override {}
-    void convertPicture(const std::string& name, const std::string& target, int width, int height,
-                        const oxToneMapping& t, unsigned notify, bool replace) override
-    {
-        sent.push_back(formatString("convert %s %s %d/%d mode%d %u%s", name.c_str(), target.c_str(), width, height,
-                                    int(t.mode), notify, replace ? " replace" : ""));
-    }
-    void copyMovePicture(const std::string& name, const std::string& target, bool copy, unsigned notify,
-                         bool replace) override
-    {
-        sent.push_back(formatString("%s %s %s %u%s", copy ? "copy" : "move", name.c_str(), target.c_str(), notify,
-                                    replace ? " replace" : ""));
-    }
-    void beginBatch() override { sent.push_back("begin"); }
-    void endBatch() override { sent.push_back("end"); }
-    V sent;
-};
-
-class DialogTasks : public GuiTest {
-protected:
-    void SetUp() override
-    {
-        GuiTest::SetUp();
-        if (!oxFilename::isInitialized())
-            oxFilename::initialize();
-        app.windowWidth = 1024, app.windowHeight = 768;
-        mkdir(dir.file("to").c_str(), 0755);
-        for (const char* n : {"a.jpg", "b.png"})
-            ASSERT_TRUE(writeFile(dir.file(n), "x"));
-    }
+// A name field for one picture only: thumbnails_e2e types into it, and walks the tree of a copy of two; typing over
+// the proposed name and Enter too.
+TEST_F(DialogTasks, CopyMoveAndConversionDialogsAndTasksAskAboutExistingTargetsFirstAndKeepNamesAndToneMappings)
+{
+    struct RecordingOperations : PictureOperations {
+        void transformPicture(const std::string&, const oxImageTransform&) override {}
+        void convertPicture(const std::string& name, const std::string& target, int width, int height,
+                            const oxToneMapping& t, unsigned notify, bool replace) override
+        {
+            sent.push_back(formatString("convert %s %s %d/%d mode%d %u%s", name.c_str(), target.c_str(), width, height,
+                                        int(t.mode), notify, replace ? " replace" : ""));
+        }
+        void copyMovePicture(const std::string& name, const std::string& target, bool copy, unsigned notify,
+                             bool replace) override
+        {
+            sent.push_back(formatString("%s %s %s %u%s", copy ? "copy" : "move", name.c_str(), target.c_str(), notify,
+                                        replace ? " replace" : ""));
+        }
+        void beginBatch() override { sent.push_back("begin"); }
+        void endBatch() override { sent.push_back("end"); }
+        V sent;
+    };
+    if (!oxFilename::isInitialized())
+        oxFilename::initialize();
+    app.windowWidth = 1024, app.windowHeight = 768;
+    TempDir dir;
+    RecordingOperations ops;
+    V asked;
+    mkdir(dir.file("to").c_str(), 0755);
+    for (const char* n : {"a.jpg", "b.png"})
+        ASSERT_TRUE(writeFile(dir.file(n), "x"));
     // Answers each question with the next of answers, noting the target.
-    AskReplace answering(std::vector<int> answers)
-    {
-        return [this, answers](const std::string& target, bool several) mutable {
+    const auto answering = [&](std::vector<int> answers) -> AskReplace {
+        return [&asked, answers](const std::string& target, bool several) mutable {
             asked.push_back(target + (several ? " several" : ""));
             const int a = answers.front();
             answers.erase(answers.begin());
             return a;
         };
-    }
-    CopyMoveTask copyTask(bool copy, V entries)
-    {
+    };
+    const auto copyTask = [&](bool copy, V entries) {
         CopyMoveTask t;
         t.copy = copy;
         t.entries = std::move(entries);
         t.operations = &ops;
-        t.isListed = [this](const std::string& f) { return f == dir.path(); };
+        t.isListed = [&dir](const std::string& f) { return f == dir.path(); };
         t.askReplace = answering({});
         return t;
-    }
-    TempDir dir;
-    RecordingOperations ops;
-    V asked;
-};
+    };
 
-class SettingsDialog : public GuiTest {
-protected:
-    // Makes the dialog with hooks that record what reaches the application.
-    std::unique_ptr<PVSettingsDlg> dialog(const oxGuiStyle& current = oxGuiStyle{})
-    {
-        SettingsHooks hooks;
-        hooks.applyStyle = [this](const oxGuiStyle& s) {
-            if (failWith)
-                throw oxException(failWith);
-            applied.push_back(s);
-        };
-        hooks.reportError = [this](const std::string& text) { errors.push_back(text); };
-        return std::make_unique<PVSettingsDlg>(current, std::move(hooks));
-    }
-    void setColour(oxGuiEdit* edit, const std::string& text, PVSettingsDlg& d)
-    {
-        edit->setText(text);
-        EXPECT_TRUE(d.onCommand(CMD_SETTINGS_COLOUR_CHANGED));
-    }
-    // The stored values of the dialog's keys, "-" for none.
-    static std::string stored()
-    {
-        std::string out;
-        for (const char* key : {"GuiTextHeight", "GuiFgColour", "GuiBgColour", "AnimLengthUs", "NoSound", "UseGLMipmap"})
-            out += oxConfig::getString(key, "-") + " ";
-        return out;
-    }
-
-    TestSettings settings;
-    SoundSwitch sound{true};
-    std::vector<oxGuiStyle> applied;
-    std::vector<std::string> errors;
-    const char* failWith = nullptr;
-};
-
-} // namespace
-
-// A name field for one picture only: thumbnails_e2e types into it, and walks the tree of a copy of two; typing over
-// the proposed name and Enter too.
-TEST_F(DialogTasks, CopyMoveDialogFollowsTheCountAndTheWindowAndEscapeSendsNothing)
-{
     CopyMoveDialog two(2, true), moving(3, false);
     EXPECT_EQ(two.label()->getText(), "Copy 2 images to this folder:");
     EXPECT_EQ(moving.label()->getText(), "Move 3 images to this folder:");
@@ -132,15 +85,11 @@ TEST_F(DialogTasks, CopyMoveDialogFollowsTheCountAndTheWindowAndEscapeSendsNothi
     EXPECT_LE(two.getSize().width, int(0.9 * 1024));
     EXPECT_LE(two.getSize().height, 768);
 
-    CopyMoveTask task = copyTask(true, {dir.file("a.jpg")});
+    const std::string a = dir.file("a.jpg"), b = dir.file("b.png"), to = dir.file("to");
+    CopyMoveTask task = copyTask(true, {a});
     app.script.push_back([&] { app.type("\x1b"); });
     EXPECT_FALSE(task.run());
     EXPECT_TRUE(ops.sent.empty());
-}
-
-TEST_F(DialogTasks, CopyMoveRescansOnlyWhenTheListChangesAndAsksAboutExistingTargetsFirst)
-{
-    const std::string a = dir.file("a.jpg"), b = dir.file("b.png"), to = dir.file("to");
     copyTask(true, {a, b}).queue(to, "");
     copyTask(true, {a}).queue(dir.path(), "c.jpg");
     copyTask(false, {a}).queue(to, "a2.jpg");
@@ -181,10 +130,8 @@ TEST_F(DialogTasks, CopyMoveRescansOnlyWhenTheListChangesAndAsksAboutExistingTar
     EXPECT_EQ(askReplaceOnScreen("/p/a.jpg", false), MB_NO);
     oxSetMessageHandler(before);
     EXPECT_EQ(offered, (std::vector<int>{MB_YES | MB_NO | MB_YES_ALL | MB_NO_ALL, MB_YES | MB_NO}));
-}
 
-TEST_F(DialogTasks, ConversionDialogLinksItsFieldsReadsItsTextsAndKeepsNamesAndToneMappings)
-{
+    // The conversion dialog links its fields.
     ConversionDialog d(true); // several pictures, no name field: thumbnails_e2e's batch
     ASSERT_NE(d.fileNameEdit(), nullptr);
     // The boxes enabling the fields and a percentage for both sides: thumbnails_e2e. Pixels leave the other side
@@ -219,28 +166,50 @@ TEST_F(DialogTasks, ConversionDialogLinksItsFieldsReadsItsTextsAndKeepsNamesAndT
         EXPECT_EQ(conversionSizeOf(text), value) << text;
 
     // The task keeps the names with the new extension and each picture's tone mapping.
-    const std::string a = dir.file("a.jpg"), b = dir.file("b.png"), to = dir.file("to");
-    ASSERT_TRUE(writeFile(to + "/b.png", "old"));
-    ConversionTask task;
+    asked.clear();
+    ops.sent.clear();
+    ConversionTask conversion;
     oxToneMapping hdr = oxToneMapping::neutral();
     hdr.mode = TM_HDR_ONLY;
-    task.pictures = {{a, oxToneMapping::neutral()}, {b, hdr}};
-    task.operations = &ops;
-    task.isListed = [&](const std::string& f) { return f == dir.path(); };
-    task.askReplace = answering({MB_NO});
-    task.queue(to, "", "png", -50, -50);
-    task.askReplace = answering({MB_YES});
-    task.pictures.resize(1);
-    task.queue(dir.path(), "a.jpg", "png", 800, 0); // one picture: the name as typed, onto itself
+    conversion.pictures = {{a, oxToneMapping::neutral()}, {b, hdr}};
+    conversion.operations = &ops;
+    conversion.isListed = [&](const std::string& f) { return f == dir.path(); };
+    conversion.askReplace = answering({MB_NO});
+    conversion.queue(to, "", "png", -50, -50);
+    conversion.askReplace = answering({MB_YES});
+    conversion.pictures.resize(1);
+    conversion.queue(dir.path(), "a.jpg", "png", 800, 0); // one picture: the name as typed, onto itself
     EXPECT_EQ(asked, (V{to + "/b.png several", a}));
     EXPECT_EQ(ops.sent, (V{"begin", "convert " + a + " " + to + "/a.png -50/-50 mode0 0", "end", "begin",
                            "convert " + a + " " + a + " 800/0 mode0 223 replace", "end"}));
 }
 
+using SettingsDialog = GuiTest;
+
 // OK applies the style and stores every value (sizes truncated); a style that fails to apply is reported, the
 // style as it was and the other values as chosen stored; Cancel changes nothing.
-TEST_F(SettingsDialog, OkAppliesAndStoresAFailureKeepsTheStyleCancelChangesNothing)
+TEST_F(SettingsDialog, OkAppliesAndStoresAFailureKeepsTheStyleStartsFromStoredValuesOkOnlyWhileBothHoldColours)
 {
+    TestSettings settings;
+    SoundSwitch sound{true};
+    std::vector<oxGuiStyle> applied;
+    std::vector<std::string> errors;
+    const char* failWith = nullptr;
+    // Makes the dialog with hooks that record what reaches the application.
+    const auto dialog = [&](const oxGuiStyle& current = oxGuiStyle{}) {
+        SettingsHooks hooks;
+        hooks.applyStyle = [&](const oxGuiStyle& s) {
+            if (failWith)
+                throw oxException(failWith);
+            applied.push_back(s);
+        };
+        hooks.reportError = [&](const std::string& text) { errors.push_back(text); };
+        return std::make_unique<PVSettingsDlg>(current, std::move(hooks));
+    };
+    const auto setColour = [](oxGuiEdit* edit, const std::string& text, PVSettingsDlg& d) {
+        edit->setText(text);
+        EXPECT_TRUE(d.onCommand(CMD_SETTINGS_COLOUR_CHANGED));
+    };
     const struct {
         const char* name;
         bool ok;
@@ -268,7 +237,11 @@ TEST_F(SettingsDialog, OkAppliesAndStoresAFailureKeepsTheStyleCancelChangesNothi
             app.click(c.ok ? *d->okButton() : *d->cancelButton());
         });
         EXPECT_EQ(d->run(), c.ok);
-        EXPECT_EQ(stored(), c.stored);
+        std::string stored; // the dialog's keys, "-" for none
+        for (const char* key :
+             {"GuiTextHeight", "GuiFgColour", "GuiBgColour", "AnimLengthUs", "NoSound", "UseGLMipmap"})
+            stored += oxConfig::getString(key, "-") + " ";
+        EXPECT_EQ(stored, c.stored);
         EXPECT_EQ(soundEnabled, !c.ok);
         EXPECT_EQ(errors, c.failWith ? std::vector<std::string>{"Error applying settings:\nno font"}
                                      : std::vector<std::string>{});
@@ -284,10 +257,33 @@ TEST_F(SettingsDialog, OkAppliesAndStoresAFailureKeepsTheStyleCancelChangesNothi
     for (const auto& [seconds, us] : {std::pair{0.75, 750000}, {0.29, 290000}, {0.0, 0}, {2.0, 2000000},
                                       {0.0000019, 1}, {1.9999999, 1999999}, {5.0, 2000000}, {-1.0, 0}})
         EXPECT_EQ(crossFadeMicroseconds(seconds), us) << seconds;
-}
 
-TEST_F(SettingsDialog, OkIsEnabledOnlyWhileBothFieldsHoldColoursAlsoWhileTyped)
-{
+    // The dialog starts from the style and the stored values, within a small screen at the largest font size.
+    failWith = nullptr;
+    applied.clear();
+    writeConfigInt(ConfigKey::AnimLengthUs, 1250000);
+    writeConfigBool(ConfigKey::UseGLMipmap, false);
+    writeConfigBool(ConfigKey::NoSound, true);
+    style.textHeight = 50;
+    style.fgColour = oxColour(0x88, 0xAA, 0xFF, 255);
+    for (const auto& [w, h, shrinks] : {std::tuple{1024, 768, true}, {800, 600, true}, {3840, 2160, false}}) {
+        app.windowWidth = w, app.windowHeight = h;
+        auto d = dialog(style);
+        const oxGuiSize size = d->getSize();
+        const oxGuiPoint at = d->getPosition();
+        EXPECT_LE(size.width, w) << w;
+        EXPECT_LE(size.height, h) << w;
+        EXPECT_GE(at.x, 0) << w;
+        EXPECT_GE(at.y, 0) << w;
+        // Shrunk only as far as needed: the text height is what decides.
+        EXPECT_EQ(d->titleHeight() < 50, shrinks) << w;
+        // The slider keeps the chosen size, whatever the dialog shows at.
+        EXPECT_EQ(std::tuple(d->fgEdit()->getText(), d->bgEdit()->getText(), d->fontSizeSlider()->getValue(),
+                             d->crossFadeSlider()->getValue(), d->glScalingBox()->isChecked(),
+                             d->noSoundBox()->isChecked()),
+                  std::tuple("#88AAFF", "#000000AA", 50.0, 1.25, false, true)) << w;
+    }
+
     auto d = dialog();
     oxGuiModalButton* ok = d->okButton();
     for (const auto& [fg, bg, enabled] :
@@ -319,29 +315,3 @@ TEST_F(SettingsDialog, OkIsEnabledOnlyWhileBothFieldsHoldColoursAlsoWhileTyped)
     EXPECT_EQ(applied[0].fgColour, oxColour(255, 255, 255, 255));
 }
 
-TEST_F(SettingsDialog, StartsFromTheStyleAndTheStoredValuesAndFitsASmallScreenAtTheLargestFontSize)
-{
-    writeConfigInt(ConfigKey::AnimLengthUs, 1250000);
-    writeConfigBool(ConfigKey::UseGLMipmap, false);
-    writeConfigBool(ConfigKey::NoSound, true);
-    oxGuiStyle style;
-    style.textHeight = 50;
-    style.fgColour = oxColour(0x88, 0xAA, 0xFF, 255);
-    for (const auto& [w, h, shrinks] : {std::tuple{1024, 768, true}, {800, 600, true}, {3840, 2160, false}}) {
-        app.windowWidth = w, app.windowHeight = h;
-        auto d = dialog(style);
-        const oxGuiSize size = d->getSize();
-        const oxGuiPoint at = d->getPosition();
-        EXPECT_LE(size.width, w) << w;
-        EXPECT_LE(size.height, h) << w;
-        EXPECT_GE(at.x, 0) << w;
-        EXPECT_GE(at.y, 0) << w;
-        // Shrunk only as far as needed: the text height is what decides.
-        EXPECT_EQ(d->titleHeight() < 50, shrinks) << w;
-        // The slider keeps the chosen size, whatever the dialog shows at.
-        EXPECT_EQ(std::tuple(d->fgEdit()->getText(), d->bgEdit()->getText(), d->fontSizeSlider()->getValue(),
-                             d->crossFadeSlider()->getValue(), d->glScalingBox()->isChecked(),
-                             d->noSoundBox()->isChecked()),
-                  std::tuple("#88AAFF", "#000000AA", 50.0, 1.25, false, true)) << w;
-    }
-}

@@ -42,28 +42,22 @@ void setState(oxGuiEdit& e, const std::string& s)
     e.setCaret(caret, open >= 0);
 }
 
-// A focused edit at (10, 10) in a host, text height 20 (so the inner rectangle is 20 high), posting 77 on every change.
-class Editing : public GuiTest {
-protected:
-    void SetUp() override
-    {
-        app.addGUIEventListener(&host);
-        GuiTest::SetUp();
-        edit = host.addElement(std::make_unique<oxGuiEdit>(10, ""));
-        edit->setTextHeight(20);
-        edit->setPosition({10, 10});
-        edit->setChangeCommand(77);
-        setFocus(edit);
-    }
-    oxGuiHost host;
-    oxGuiEdit* edit = nullptr;
-};
-
 } // namespace
+
+using Editing = GuiTest;
 
 // Every key here is the field's (none reaches the widgets behind); moves post nothing, each change posts once.
 TEST_F(Editing, KeysEditTheTextReplacedTextKeepsTheCaretInsideOverlongTextScrollsToItAndThePointerSelects)
 {
+    // A focused edit at (10, 10) in a host, text height 20 (so the inner rectangle is 20 high), posting 77 on every
+    // change.
+    oxGuiHost host;
+    app.addGUIEventListener(&host, true);
+    oxGuiEdit* edit = host.addElement(std::make_unique<oxGuiEdit>(10, ""));
+    edit->setTextHeight(20);
+    edit->setPosition({10, 10});
+    edit->setChangeCommand(77);
+    setFocus(edit);
     std::string board = "unused";
     Seam<oxGuiClipboard> clipboard(oxSetGuiClipboard, {[&] { return board; }, [&](const std::string& t) { board = t; }});
     const struct {

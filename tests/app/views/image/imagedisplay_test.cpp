@@ -21,29 +21,16 @@
 #include <cmath>
 #include <optional>
 
-namespace {
-
-constexpr int64_t MS = 1000;
-
-class ImageView : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        app.transform = &transform;
-        transform.setView(&view);
-    }
-    TestSettings m_settings;
+TEST(ImageView, QuickSuccessionRestartsTheFadePendingPicturesWaitCommandsGoOnFailedLoadsSayWhyExposurePanel)
+{
+    TestSettings settings;
     FakeFramework framework{800, 600};
     FakeViewApp app{&framework};
     FakeLoader loader;
     ImageDisplay view{&app, loader};
     FotoTransform transform{nullptr, &framework};
-};
-
-} // namespace
-
-TEST_F(ImageView, QuickSuccessionReleasesTheFadingPictureAndRestartsTheFade)
-{
+    app.transform = &transform;
+    transform.setView(&view);
     view.showPicture("/p/a.jpg");
     EXPECT_EQ(view.currentPicture(), loader.record("/p/a.jpg"));
     EXPECT_FALSE(view.isFading() || loader.heldAtRequest); // nothing to fade from, no read-ahead held
@@ -86,23 +73,16 @@ TEST_F(ImageView, QuickSuccessionReleasesTheFadingPictureAndRestartsTheFade)
     EXPECT_FALSE(framework.hasIdle(&view));
     EXPECT_TRUE(view.onCommand(CMD_DELETE));
     EXPECT_EQ(app.calls.size(), 0u); // nothing to delete
-    view.showPicture("/p/a.jpg");
-    view.showPicture("/p/b.jpg");
-    view.shutDown();
-    EXPECT_FALSE(loader.readAheadHeld);
-}
 
-// While a picture is prepared the view keeps the old one; the hint comes after its delay; the last asked wins.
-TEST_F(ImageView, PendingPictureKeepsTheShownOneUntilItIsReady)
-{
+    // While a picture is prepared the view keeps the old one; the hint comes after its delay; the last asked wins.
     int64_t now = 0;
     view.setClock([&] { return now; });
     view.showPicture("/p/a.jpg");
-    loader.pending = {"/p/b.jpg", "/p/c.jpg"};
-    view.showPicture("/p/b.jpg");
-    view.showPicture("/p/c.jpg");
+    loader.pending = {"/p/d.jpg", "/p/e.jpg"};
+    view.showPicture("/p/d.jpg");
+    view.showPicture("/p/e.jpg");
     EXPECT_EQ(view.currentPicture(), loader.record("/p/a.jpg"));
-    EXPECT_EQ(view.waitingFor(), "/p/c.jpg");
+    EXPECT_EQ(view.waitingFor(), "/p/e.jpg");
     now = ImageDisplay::kLoadingHintDelayUs - 1;
     EXPECT_FALSE(view.loadingHintShown());
     now += 1;
@@ -110,77 +90,14 @@ TEST_F(ImageView, PendingPictureKeepsTheShownOneUntilItIsReady)
     EXPECT_FALSE(view.pickUpPicture()); // still pending
     loader.pending.clear();
     EXPECT_TRUE(view.pickUpPicture());
-    EXPECT_EQ(view.currentPicture(), loader.record("/p/c.jpg"));
-    EXPECT_EQ(loader.usesOf("/p/b.jpg"), 0); // never taken
+    EXPECT_EQ(view.currentPicture(), loader.record("/p/e.jpg"));
+    EXPECT_EQ(loader.usesOf("/p/d.jpg"), 0); // never taken
     EXPECT_FALSE(view.isWaiting() || view.loadingHintShown());
-}
+    view.showPicture("/p/b.jpg");
+    view.shutDown();
+    EXPECT_FALSE(loader.readAheadHeld);
 
-TEST_F(ImageView, CommandsGoToTheApplicationFailedLoadsSayWhyAndTheOverlayTexts)
-{
-    for (unsigned c : {200u, 201u, 203u, 208u, 211u})
-        EXPECT_TRUE(view.onCommand(c)) << c;
-    // Save and delete need a picture: nothing was shown.
-    EXPECT_EQ(app.calls, (std::vector<std::string>{"step -1", "step 1", "folder"}));
-    for (unsigned c : {199u, 204u, 209u, 212u, 213u})
-        EXPECT_FALSE(view.onCommand(c)) << c;
-    view.showPicture("/p/a.jpg");
-    app.calls.clear();
-    EXPECT_TRUE(view.onCommand(CMD_DELETE));
-    EXPECT_TRUE(view.onCommand(CMD_SAVE_AS)); // no tiles: nothing to save
-    EXPECT_TRUE(view.onClick(0, 10, 10));
-    EXPECT_FALSE(view.onClick(1, 10, 10));
-    EXPECT_EQ(app.calls, (std::vector<std::string>{"delete /p/a.jpg", "step 1"})); // original size: the GL test
-
-    view.showPicture("/p/missing.jpg");
-    EXPECT_EQ(view.currentPicture(), nullptr);
-    EXPECT_EQ(view.overlays().pictureTextLine().text(), "[Error loading image.]");
-    EXPECT_EQ(view.overlays().fileNameLine().text(), "/p/missing.jpg");
-    EXPECT_EQ(view.contentSize(), (oxGuiSize{256, 256}));
-    // A record without tiles: its note, no details, no picture to measure.
-    view.showPicture("/p/broken.jpg");
-    EXPECT_FALSE(view.hasPicture());
-    EXPECT_EQ(view.overlays().pictureTextLine().text(), "[Error while loading: damaged]");
-    EXPECT_EQ(view.overlays().detailLine().text(), "");
-    EXPECT_EQ(view.contentSize(), (oxGuiSize{256, 256}));
-    EXPECT_FALSE(view.exposurePanel().isVisible());
-
-    // Whole percentages as the GL view test reads them; the rounding, the largest and no zoom at all here.
-    EXPECT_EQ(ViewOverlays::zoomText(0.125), "13 %");
-    EXPECT_EQ(ViewOverlays::zoomText(16.0), "1600 %");
-    EXPECT_EQ(ViewOverlays::zoomText(std::nan("")), "0 %");
-    EXPECT_EQ(ViewOverlays::detailText(86400.0 * 365, 1536000, 4000, 3000),
-              formatDateTime(86400.0 * 365, true, "%c") + "  -  1.536 MB  -  4000 x 3000 pixels");
-}
-
-TEST(Exposure, PanelFollowsTheSamplesAndShadersAnnouncedButNotDeliveredAreToldOnce)
-{
-    ExposurePanel panel;
-    // A negative minimum; white never above the maximum; the ranges while drawn keep both values.
-    panel.startFor({-2.0, 3.0, 4.0});
-    panel.gamma().setValue(2.0);
-    panel.updateRanges({-2.0, 3.0, 4.0});
-    EXPECT_DOUBLE_EQ(panel.whitePoint().getMinimum(), -2.0);
-    EXPECT_DOUBLE_EQ(panel.whitePoint().getMaximum(), 8.0);
-    const Exposure e = panel.exposure();
-    EXPECT_EQ(std::tuple(e.blackPoint, e.whitePoint, e.gamma, e.saturation), std::tuple(-2.0, 4.0, 2.0, 1.0));
-
-    // Shaders announced but not delivered are told once, not per frame (without the announcement there is no
-    // box at all: the exposure GL test).
-    MessageCapture boxes;
-    oxOverrideShaderDriver(
-        oxShaderDriverHooks{[](const char*) { return true; }, [](const char*) -> void* { return nullptr; }});
-    ExposureShader shader;
-    EXPECT_FALSE(shader.bind());
-    EXPECT_FALSE(shader.bind());
-    shader.setExposure(0, 1, 1, 1); // no program: nothing happens
-    ASSERT_EQ(boxes.count(), 1u);
-    EXPECT_EQ(boxes.messages()[0].title, "expshader create error");
-    EXPECT_TRUE(shader.hasFailed());
-    oxOverrideShaderDriver(std::nullopt);
-}
-
-TEST(CrossFade, RunsItsLengthLinearlyAtLeastAMicrosecondPerStepAndVeilsTheBandsAroundTheCover)
-{
+    // A fade of its own runs its length linearly, at least a microsecond per step.
     LoadedPicture old;
     CrossFade fade;
     EXPECT_FALSE(fade.advance(1000)); // none runs
@@ -226,10 +143,71 @@ TEST(CrossFade, RunsItsLengthLinearlyAtLeastAMicrosecondPerStepAndVeilsTheBandsA
         EXPECT_EQ(parts.size(), c.bands) << c.name;
         EXPECT_DOUBLE_EQ(area, c.area) << c.name;
     }
+
+    // Shut down, the view shows nothing: its commands go to the application.
+    for (unsigned c : {200u, 201u, 203u, 208u, 211u})
+        EXPECT_TRUE(view.onCommand(c)) << c;
+    // Save and delete need a picture: nothing was shown.
+    EXPECT_EQ(app.calls, (std::vector<std::string>{"step -1", "step 1", "folder"}));
+    for (unsigned c : {199u, 204u, 209u, 212u, 213u})
+        EXPECT_FALSE(view.onCommand(c)) << c;
+    view.showPicture("/p/a.jpg");
+    app.calls.clear();
+    EXPECT_TRUE(view.onCommand(CMD_DELETE));
+    EXPECT_TRUE(view.onCommand(CMD_SAVE_AS)); // no tiles: nothing to save
+    EXPECT_TRUE(view.onClick(0, 10, 10));
+    EXPECT_FALSE(view.onClick(1, 10, 10));
+    EXPECT_EQ(app.calls, (std::vector<std::string>{"delete /p/a.jpg", "step 1"})); // original size: the GL test
+
+    view.showPicture("/p/missing.jpg");
+    EXPECT_EQ(view.currentPicture(), nullptr);
+    EXPECT_EQ(view.overlays().pictureTextLine().text(), "[Error loading image.]");
+    EXPECT_EQ(view.overlays().fileNameLine().text(), "/p/missing.jpg");
+    EXPECT_EQ(view.contentSize(), (oxGuiSize{256, 256}));
+    // A record without tiles: its note, no details, no picture to measure.
+    view.showPicture("/p/broken.jpg");
+    EXPECT_FALSE(view.hasPicture());
+    EXPECT_EQ(view.overlays().pictureTextLine().text(), "[Error while loading: damaged]");
+    EXPECT_EQ(view.overlays().detailLine().text(), "");
+    EXPECT_EQ(view.contentSize(), (oxGuiSize{256, 256}));
+    EXPECT_FALSE(view.exposurePanel().isVisible());
+
+    // Whole percentages as the GL view test reads them; the rounding, the largest and no zoom at all here.
+    EXPECT_EQ(ViewOverlays::zoomText(0.125), "13 %");
+    EXPECT_EQ(ViewOverlays::zoomText(16.0), "1600 %");
+    EXPECT_EQ(ViewOverlays::zoomText(std::nan("")), "0 %");
+    EXPECT_EQ(ViewOverlays::detailText(86400.0 * 365, 1536000, 4000, 3000),
+              formatDateTime(86400.0 * 365, true, "%c") + "  -  1.536 MB  -  4000 x 3000 pixels");
+
+    // The exposure panel follows the samples: a negative minimum; white never above the maximum; the ranges while
+    // drawn keep both values.
+    ExposurePanel& panel = view.exposurePanel();
+    panel.startFor({-2.0, 3.0, 4.0});
+    panel.gamma().setValue(2.0);
+    panel.updateRanges({-2.0, 3.0, 4.0});
+    EXPECT_DOUBLE_EQ(panel.whitePoint().getMinimum(), -2.0);
+    EXPECT_DOUBLE_EQ(panel.whitePoint().getMaximum(), 8.0);
+    const Exposure e = panel.exposure();
+    EXPECT_EQ(std::tuple(e.blackPoint, e.whitePoint, e.gamma, e.saturation), std::tuple(-2.0, 4.0, 2.0, 1.0));
+
+    // Shaders announced but not delivered are told once, not per frame (without the announcement there is no
+    // box at all: the exposure GL test).
+    MessageCapture boxes;
+    oxOverrideShaderDriver(
+        oxShaderDriverHooks{[](const char*) { return true; }, [](const char*) -> void* { return nullptr; }});
+    ExposureShader shader;
+    EXPECT_FALSE(shader.bind());
+    EXPECT_FALSE(shader.bind());
+    shader.setExposure(0, 1, 1, 1); // no program: nothing happens
+    ASSERT_EQ(boxes.count(), 1u);
+    EXPECT_EQ(boxes.messages()[0].title, "expshader create error");
+    EXPECT_TRUE(shader.hasFailed());
+    oxOverrideShaderDriver(std::nullopt);
 }
 
-// A first look's outer texel edges lie on the full picture's edges.
-TEST(PictureTiles, FirstLookIsStretchedOverTheFullPicture)
+// A first look's outer texel edges lie on the full picture's edges; the navigator shows only for pictures larger
+// than the window.
+TEST(PictureDrawing, FirstLookIsStretchedNavigatorOnlyForLargePicturesFramesFollowTheirDelaysAndPause)
 {
     LoadedPicture p;
     p.imageWidth = 1001, p.imageHeight = 301;
@@ -246,10 +224,7 @@ TEST(PictureTiles, FirstLookIsStretchedOverTheFullPicture)
     p.firstLook = false; // the texels themselves
     ASSERT_TRUE(tileQuad(p, 0, 0, 0.5, q));
     EXPECT_DOUBLE_EQ(q.x1, 1000.5 * 0.5);
-}
 
-TEST(Navigator, ShownOnlyForPicturesLargerThanTheWindow)
-{
     // Fits, also just below the window size, or nothing to show: no navigator.
     for (auto [w, h] : {std::pair{800, 600}, {805, 600}, {0, 0}})
         EXPECT_FALSE(navigatorLayout({800, 600}, w, h, 1.0, 1.0, 0, 0, 256).shown) << w;
@@ -259,18 +234,14 @@ TEST(Navigator, ShownOnlyForPicturesLargerThanTheWindow)
     EXPECT_EQ(n.square, (oxGuiPointD{544, 344}));
     EXPECT_DOUBLE_EQ(n.fit.scale, 0.16);
     EXPECT_DOUBLE_EQ(n.fit.marginY, (256 - 1200 * 0.16) / 2);
-    EXPECT_DOUBLE_EQ(n.markPosition.x, 544 + 128);
-    EXPECT_DOUBLE_EQ(n.markPosition.y, 344 + n.fit.marginY);
-    EXPECT_DOUBLE_EQ(n.markSize.width, 128);
-    EXPECT_DOUBLE_EQ(n.markSize.height, 96);
+    EXPECT_EQ(std::tuple(n.markPosition.x, n.markPosition.y, n.markSize.width, n.markSize.height),
+              std::tuple(544.0 + 128, 344 + n.fit.marginY, 128.0, 96.0));
     EXPECT_EQ(navigatorLayout({800, 600}, 8000, 6000, 1.0, 1.0, 0, 0, 256).alpha, 255); // far larger: saturates
-}
 
-// An animation's frames on a fake clock.
-TEST(FramePlayer, FramesFollowTheirDelaysStopAfterTheLastPlayOrRunForeverAndPause)
-{
-    FramePlayer p;
-    p.start({50, 20, 100}, 2, 0);
+    // An animation's frames on a fake clock.
+    constexpr int64_t MS = 1000;
+    FramePlayer player;
+    player.start({50, 20, 100}, 2, 0);
     const struct {
         int64_t at;
         int frame;
@@ -281,28 +252,28 @@ TEST(FramePlayer, FramesFollowTheirDelaysStopAfterTheLastPlayOrRunForeverAndPaus
         {339 * MS, 2, 1 * MS},  {340 * MS, 2, -1},   {10000 * MS, 2, -1}, // the last frame stays
     };
     for (const auto& s : steps) {
-        EXPECT_EQ(p.frame(s.at), s.frame) << s.at;
-        EXPECT_EQ(p.untilNext(s.at), s.untilNext) << s.at;
+        EXPECT_EQ(player.frame(s.at), s.frame) << s.at;
+        EXPECT_EQ(player.untilNext(s.at), s.untilNext) << s.at;
     }
-    EXPECT_TRUE(p.finished());
+    EXPECT_TRUE(player.finished());
     // Forever skips whole plays after a long absence.
-    p.start({30, 30}, 0, 0);
-    EXPECT_EQ(p.frame(6000000 * MS + 45 * MS), 1);
-    EXPECT_EQ(p.untilNext(6000000 * MS + 45 * MS), 15 * MS);
+    player.start({30, 30}, 0, 0);
+    EXPECT_EQ(player.frame(6000000 * MS + 45 * MS), 1);
+    EXPECT_EQ(player.untilNext(6000000 * MS + 45 * MS), 15 * MS);
 
     // Pause holds the frame, step moves one.
-    p.start({40, 40, 40}, 0, 0);
-    p.togglePause(30 * MS);
-    EXPECT_EQ(p.untilNext(500 * MS), -1); // no timed redraw while paused
-    EXPECT_EQ(p.frame(500 * MS), 0);
-    p.togglePause(500 * MS); // goes on with the 10 ms the frame had left
-    EXPECT_EQ(p.untilNext(500 * MS), 10 * MS);
-    p.step(505 * MS);
-    EXPECT_TRUE(p.paused());
-    EXPECT_EQ(p.frame(900 * MS), 1);
-    p.step(900 * MS);
-    p.step(900 * MS);
-    EXPECT_EQ(p.frame(900 * MS), 0); // after the last, the first
+    player.start({40, 40, 40}, 0, 0);
+    player.togglePause(30 * MS);
+    EXPECT_EQ(player.untilNext(500 * MS), -1); // no timed redraw while paused
+    EXPECT_EQ(player.frame(500 * MS), 0);
+    player.togglePause(500 * MS); // goes on with the 10 ms the frame had left
+    EXPECT_EQ(player.untilNext(500 * MS), 10 * MS);
+    player.step(505 * MS);
+    EXPECT_TRUE(player.paused());
+    EXPECT_EQ(player.frame(900 * MS), 1);
+    player.step(900 * MS);
+    player.step(900 * MS);
+    EXPECT_EQ(player.frame(900 * MS), 0); // after the last, the first
     FramePlayer still;
     still.start({100}, 0, 0);
     EXPECT_FALSE(still.active());

@@ -120,19 +120,22 @@ TEST_F(ImageDisplayGL, FirstFrameWithoutGLFirstLookAndFullPictureLookTheSame)
     });
 }
 
-// A tile uploaded or placed one texel off shows in the noise.
-TEST_F(ImageDisplayGL, OriginalSizeShowsTexelForPixelAcrossTileSeams)
+// A tile uploaded or placed one texel off shows in the noise; a seam at any zoom as a step in a smooth ramp.
+TEST_F(ImageDisplayGL, OriginalSizeShowsTexelForPixelTilesMeetWithoutSeamsAtEveryZoom)
 {
-    setTextureSizeLimit(256); // 700 x 500 in 3 x 2 tiles
+    setTextureSizeLimit(256); // 700 x 500 in 3 x 2 tiles, the ramp in 3 x 2
     std::mt19937 random(7);
     std::vector<oxColour> noise(700 * 500);
     for (oxColour& c : noise)
         c = oxColour(uint8_t(random()), uint8_t(random()), uint8_t(random()));
     const std::string file =
         writePicture(dir.file("noise.png"), 700, 500, [&](uint32_t x, uint32_t y) { return noise[y * 700 + x]; });
+    const std::string ramp = writePicture(dir.file("ramp.png"), 600, 450, [](uint32_t x, uint32_t y) {
+        return oxColour(uint8_t(x * 255 / 599), uint8_t(y * 255 / 449), 128);
+    });
     for (bool powerOfTwoOnly : {false, true}) {
         setNPOTTexturesDisabled(powerOfTwoOnly);
-        runView({file}, [&](ViewTestApp& a) {
+        runView({file, ramp}, [&](ViewTestApp& a) {
             ASSERT_TRUE(a.view->hasPicture());
             {
                 oxLock lock(a.view->currentPicture()->lock); // the seams are there to be tested
@@ -157,48 +160,50 @@ TEST_F(ImageDisplayGL, OriginalSizeShowsTexelForPixelAcrossTileSeams)
                     }
                 EXPECT_EQ(wrong, 0);
             }
+
+            a.show(1);
+            a.view->idle(int64_t(100) * 1000000); // past the cross-fade
+            ASSERT_TRUE(a.view->hasPicture());
+            for (double zoom : {a.transform->fitZoom(), 0.37, 1.0, 2.3, 7.9}) {
+                a.transform->zoomTo(zoom, true, 0.5, 0.5);
+                a.transform->scrollTo(a.transform->maximumOffsetX() / 3, a.transform->maximumOffsetY() / 3);
+                const GLFrame f = a.frame();
+                if (zoom == 2.3 && !powerOfTwoOnly)
+                    f.save("view_ramp_zoomed");
+                // Neighbours inside the picture differ by at most one ramp step per pixel plus rounding.
+                int worst = 0;
+                for (int x = 1, y = f.height() / 2; x < f.width() - 1; ++x) {
+                    const double cx = (x + a.transform->offsetX()) / zoom;
+                    if (cx >= 2 && cx <= 596)
+                        worst = std::max(worst, std::abs(f.r(x, y) - f.r(x - 1, y)));
+                }
+                EXPECT_LE(worst, std::max(1.0, 255.0 / 599 / zoom) + 2.5) << "zoom " << zoom;
+            }
         });
     }
 }
 
-TEST_F(ImageDisplayGL, TilesMeetWithoutSeamsAtEveryZoom)
-{
-    setTextureSizeLimit(128);
-    // A smooth horizontal ramp: any seam shows as a step between neighbours.
-    const std::string file = writePicture(dir.file("ramp.png"), 600, 450, [](uint32_t x, uint32_t y) {
-        return oxColour(uint8_t(x * 255 / 599), uint8_t(y * 255 / 449), 128);
-    });
-    runView({file}, [&](ViewTestApp& a) {
-        ASSERT_TRUE(a.view->hasPicture());
-        for (double zoom : {a.transform->fitZoom(), 0.37, 1.0, 2.3, 7.9}) {
-            a.transform->zoomTo(zoom, true, 0.5, 0.5);
-            a.transform->scrollTo(a.transform->maximumOffsetX() / 3, a.transform->maximumOffsetY() / 3);
-            const GLFrame f = a.frame();
-            if (zoom == 2.3)
-                f.save("view_ramp_zoomed");
-            // Neighbours inside the picture differ by at most one ramp step per pixel plus rounding.
-            int worst = 0;
-            for (int x = 1, y = f.height() / 2; x < f.width() - 1; ++x) {
-                const double cx = (x + a.transform->offsetX()) / zoom;
-                if (cx >= 2 && cx <= 596)
-                    worst = std::max(worst, std::abs(f.r(x, y) - f.r(x - 1, y)));
-            }
-            EXPECT_LE(worst, std::max(1.0, 255.0 / 599 / zoom) + 2.5) << "zoom " << zoom;
-        }
-    });
-}
-
-TEST_F(ImageDisplayGL, OverlayLinesAndNavigatorFollowTheInfoLevel)
+// The overlay lines and the navigator follow the info level. Transparent parts show the checkerboard; the frames
+// before the first picture meet its drawing ahead of time and show none of it.
+TEST_F(ImageDisplayGL, OverlayLinesAndNavigatorFollowTheInfoLevelTransparencyShowsTheBoardAFadeVeilsWhatIsUncovered)
 {
     const std::string file = writePicture(dir.file("grey.png"), 1600, 1200, [](uint32_t, uint32_t) {
         return oxColour(100, 100, 100);
     });
+    // Left half opaque black, right half fully transparent.
+    const auto halves = [](uint32_t x, uint32_t) { return x < 160 ? oxColour(0, 0, 0, 255) : oxColour(0, 0, 0, 0); };
+    const oxColour oldColour(200, 0, 0), newColour(0, 200, 0);
+    // 4:3 fills the 640 x 480 window; 8:3 fits as a band from y 120 to 360.
+    const std::string full =
+        writePicture(dir.file("full.png"), 200, 150, [&](uint32_t, uint32_t) { return oldColour; });
+    const std::string band =
+        writePicture(dir.file("band.png"), 400, 150, [&](uint32_t, uint32_t) { return newColour; });
     // Bright text pixels in the top left; red navigator frame pixels in the bottom right.
     const auto ink = [](const GLFrame& f) { return f.count([](int r, int, int) { return r > 200; }, {0, 0, 300, 90}); };
     const auto navigator = [](const GLFrame& f) {
         return f.count([](int r, int g, int) { return r > g + 30; }, {f.width() - 256, f.height() - 256, 256, 256});
     };
-    runView({file}, [&](ViewTestApp& a) {
+    runView({file, writePicture(dir.file("half.png"), 320, 240, halves), full, band, full}, [&](ViewTestApp& a) {
         ASSERT_TRUE(a.view->hasPicture());
         EXPECT_EQ(ink(a.frame()), 0); // level 0: no lines
         a.infoLevel = 1;
@@ -214,28 +219,44 @@ TEST_F(ImageDisplayGL, OverlayLinesAndNavigatorFollowTheInfoLevel)
         EXPECT_EQ(a.view->overlays().zoomLabel().text(), "100 %");
         a.infoLevel = 1;
         EXPECT_EQ(navigator(a.frame()), 0);
-    });
-}
 
-// Half way through a fade between shapes: both mix, and the uncovered parts fade to the background.
-TEST_F(ImageDisplayGL, CrossFadeVeilsWhatTheNewPictureLeavesUncovered)
-{
-    const oxColour oldColour(200, 0, 0), newColour(0, 200, 0);
-    // 4:3 fills the 640 x 480 window; 8:3 fits as a band from y 120 to 360.
-    const std::string full = writePicture(dir.file("full.png"), 200, 150, [&](uint32_t, uint32_t) { return oldColour; });
-    const std::string band = writePicture(dir.file("band.png"), 400, 150, [&](uint32_t, uint32_t) { return newColour; });
-    runView({full, band, full}, [&](ViewTestApp& a) {
+        a.infoLevel = 0;
+        a.show(1);
+        a.view->idle(int64_t(100) * 1000000); // past the cross-fade
+        ASSERT_TRUE(a.view->hasPicture());
+        const GLFrame board = a.frame();
+        board.save("view_transparency");
+        // The board's two greys in equal parts where the picture is transparent; the black half stays black.
+        EXPECT_EQ(board.count(nearColour(oxColour(77, 77, 77), 4), {480, 232, 16, 16}), 128);
+        EXPECT_EQ(board.count(nearColour(oxColour(102, 102, 102), 4), {480, 232, 16, 16}), 128);
+        EXPECT_TRUE(board.near(160, 240, oxColour(0, 0, 0), 2)) << board.text(160, 240);
+
+        FakeLoader loader;
+        loader.pending = {"/p/awaited.jpg"};
+        ImageDisplay waiting(&a, loader);
+        waiting.applyGlobalStyle();
+        waiting.showPicture("/p/awaited.jpg");
+        glClear(GL_COLOR_BUFFER_BIT);
+        waiting.drawView(1);
+        const GLFrame frame = a.readBack();
         const oxColour bg = a.guiStyle().bgColour;
+        EXPECT_EQ(frame.count([&](int r, int g, int b) { return r != bg.r || g != bg.g || b != bg.b; },
+                              {0, 0, frame.width(), frame.height()}),
+                  0);
+
+        // Half way through a fade between shapes: both mix, and the uncovered parts fade to the background.
         auto mix = [](oxColour x, oxColour y) {
             return oxColour(uint8_t((x.r + y.r) / 2), uint8_t((x.g + y.g) / 2), uint8_t((x.b + y.b) / 2));
         };
-        a.show(1);
+        a.show(2);
+        a.view->idle(int64_t(100) * 1000000);
+        a.show(3);
         a.view->idle(125000); // half way: it began a quarter in
         const GLFrame in = a.frame();
         in.save("view_crossfade_veil");
         EXPECT_TRUE(in.near(320, 240, mix(oldColour, newColour), 6)) << in.text(320, 240); // both
         EXPECT_TRUE(in.near(320, 40, mix(oldColour, bg), 6)) << in.text(320, 40);           // old only
-        a.show(2);
+        a.show(4);
         a.view->idle(125000);
         const GLFrame out = a.frame();
         EXPECT_TRUE(out.near(320, 240, mix(newColour, oldColour), 6)) << out.text(320, 240);
@@ -411,35 +432,5 @@ TEST_F(ImageDisplayGL, HdrPicturesFollowTheExposureSlidersIdentityReproducesTheT
         EXPECT_NEAR(f.r(40, 10), 64, 3);   // 0.25
         EXPECT_EQ(f.r(400, 10), 255);      // 2.5, clamped
         EXPECT_EQ(f.b(400, 10), 255);      // 1.0
-    });
-}
-
-// Transparent parts show the checkerboard; the frames before the first picture meet its drawing ahead of time and
-// show none of it.
-TEST_F(ImageDisplayGL, TransparentPartsShowTheCheckerboardFramesWhileAPictureIsAwaitedOnlyTheBackground)
-{
-    // Left half opaque black, right half fully transparent.
-    const auto halves = [](uint32_t x, uint32_t) { return x < 160 ? oxColour(0, 0, 0, 255) : oxColour(0, 0, 0, 0); };
-    runView({writePicture(dir.file("half.png"), 320, 240, halves)}, [&](ViewTestApp& a) {
-        ASSERT_TRUE(a.view->hasPicture());
-        const GLFrame f = a.frame();
-        f.save("view_transparency");
-        // The board's two greys in equal parts where the picture is transparent; the black half stays black.
-        EXPECT_EQ(f.count(nearColour(oxColour(77, 77, 77), 4), {480, 232, 16, 16}), 128);
-        EXPECT_EQ(f.count(nearColour(oxColour(102, 102, 102), 4), {480, 232, 16, 16}), 128);
-        EXPECT_TRUE(f.near(160, 240, oxColour(0, 0, 0), 2)) << f.text(160, 240);
-
-        FakeLoader loader;
-        loader.pending = {"/p/awaited.jpg"};
-        ImageDisplay waiting(&a, loader);
-        waiting.applyGlobalStyle();
-        waiting.showPicture("/p/awaited.jpg");
-        glClear(GL_COLOR_BUFFER_BIT);
-        waiting.drawView(1);
-        const GLFrame frame = a.readBack();
-        const oxColour bg = a.guiStyle().bgColour;
-        EXPECT_EQ(frame.count([&](int r, int g, int b) { return r != bg.r || g != bg.g || b != bg.b; },
-                              {0, 0, frame.width(), frame.height()}),
-                  0);
     });
 }

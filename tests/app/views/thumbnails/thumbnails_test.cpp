@@ -25,6 +25,13 @@ namespace {
 
 const SheetMetrics METRICS{100, 20, 128, 2}; // pitch 130
 
+// The centre of cell index in ten columns.
+oxGuiPoint at(int index)
+{
+    const oxGuiPointD o = cellOrigin(METRICS, {10, 3}, index);
+    return {int(o.x) + 64, int(o.y) + 64};
+}
+
 } // namespace
 
 TEST(SheetGrid, LayoutHitsAndVisibleRowsFollowTheWindowAndTheCount)
@@ -45,7 +52,6 @@ TEST(SheetGrid, LayoutHitsAndVisibleRowsFollowTheWindowAndTheCount)
         EXPECT_EQ(g.rows, c.rows) << c.window << " " << c.count;
     }
     const SheetGrid g{11, 28};
-    EXPECT_EQ(cellOrigin(m, g, 12), (oxGuiPointD{261.0 + 400, 261.0 + 50}));
     // 28 rows are taller than a window of that aspect (a lower sheet: the view's tests).
     EXPECT_EQ(sheetContentSize(m, g, {1920, 1200}), (oxGuiSize{3271, 28 * 261 + 50}));
 
@@ -97,7 +103,7 @@ TEST(SheetGrid, LayoutHitsAndVisibleRowsFollowTheWindowAndTheCount)
     }
 }
 
-TEST(SheetSelection, CtrlClicksToggleAndShiftExtendsFromTheAnchor)
+TEST(SheetSelection, CtrlClicksToggleShiftExtendsFromTheAnchorTheMenuOffersSelectionEntriesOnlyWithOne)
 {
     const struct {
         std::set<int> before;
@@ -130,6 +136,23 @@ TEST(SheetSelection, CtrlClicksToggleAndShiftExtendsFromTheAnchor)
     s.rightClick(-1);
     EXPECT_EQ(s.indexes(), (std::set<int>{5}));
     EXPECT_EQ(s.within(5), std::vector<int>{}) << "indexes past a shrunk list are left out";
+
+    // The context menu's entries for no, one and several selected pictures.
+    ThumbnailMenuState state;
+    auto none = buildThumbnailMenu(state, nullptr);
+    EXPECT_EQ(menuEntries(*none), (std::vector<std::string>{"Show size=215", "Show date=216", "Show comments=214",
+                                                        "Single picture=212", "Sort by>"}));
+    state.selected = 1;
+    state.showSizes = state.showDate = state.showComments = true;
+    auto one = buildThumbnailMenu(state, nullptr);
+    EXPECT_EQ(menuEntries(*one),
+              (std::vector<std::string>{"Rotate clockwise=204", "Rotate counter-clockwise=205",
+                                        "Rotate by 180 degrees=206", "Change comment=207", "-", "Move to...=209",
+                                        "Copy to...=210", "Save as...=208", "-", "Hide size=215", "Hide date=216",
+                                        "Show file names=214", "Single picture=212", "Sort by>"}));
+    state.selected = 2;
+    auto two = buildThumbnailMenu(state, nullptr);
+    EXPECT_EQ(menuEntries(*two)[7], "Batch conversion...=208");
 }
 
 // Quick work never flashes the bar; work that lasts shows it until it is done.
@@ -156,25 +179,6 @@ TEST(ProgressShowing, OnlyWorkThatLastsShowsTheBarUntilItIsDone)
             EXPECT_EQ(showing.update(runs[r][i].done, runs[r][i].queued, runs[r][i].now), runs[r][i].shown)
                 << "run " << r << " step " << i;
     }
-}
-
-TEST(ThumbnailMenu, SelectionEntriesComeOnlyWithASelection)
-{
-    ThumbnailMenuState state;
-    auto none = buildThumbnailMenu(state, nullptr);
-    EXPECT_EQ(menuEntries(*none), (std::vector<std::string>{"Show size=215", "Show date=216", "Show comments=214",
-                                                        "Single picture=212", "Sort by>"}));
-    state.selected = 1;
-    state.showSizes = state.showDate = state.showComments = true;
-    auto one = buildThumbnailMenu(state, nullptr);
-    EXPECT_EQ(menuEntries(*one),
-              (std::vector<std::string>{"Rotate clockwise=204", "Rotate counter-clockwise=205",
-                                        "Rotate by 180 degrees=206", "Change comment=207", "-", "Move to...=209",
-                                        "Copy to...=210", "Save as...=208", "-", "Hide size=215", "Hide date=216",
-                                        "Show file names=214", "Single picture=212", "Sort by>"}));
-    state.selected = 2;
-    auto two = buildThumbnailMenu(state, nullptr);
-    EXPECT_EQ(menuEntries(*two)[7], "Batch conversion...=208");
 }
 
 // The sheet's first frame drawn without GL: what it leaves to the GL frame.
@@ -230,47 +234,32 @@ TEST(SheetFirstFrame, AsksOnlyForTheCellsOnScreenAndRefusesWhatGLWouldDrawOtherw
 
 // ---- the view ----------------------------------------------------------------------------------
 
-class ThumbnailView : public ::testing::Test {
-protected:
-    ThumbnailView()
-    {
-        oxConfig::setInt("ThnListMargin", METRICS.listMargin);
-        oxConfig::setInt("ThnTitleMargin", METRICS.titleMargin);
-        oxConfig::setInt("ThnItemSize", METRICS.itemSize);
-        oxConfig::setInt("ThnBorderWidth", METRICS.borderWidth);
-        app.transform = &transform;
-    }
-    // The view over /p/0.jpg ... at zoom 1: window points are content units.
-    ThumbnailDisplay& view(int count = 25)
-    {
-        for (int i = 0; i < count; ++i)
-            pictures.push_back("/p/" + std::to_string(i) + ".jpg");
-        m_view = std::make_unique<ThumbnailDisplay>(&app, pictures, thumbnails, thumbnails,
-                                                    std::vector<oxFilename>{oxFilename(m_home.path())});
-        transform.setView(m_view.get());
-        transform.zoomTo(1.0, true, 0.0, 0.0);
-        transform.scrollTo(0, 0);
-        return *m_view;
-    }
-    // The centre of cell index.
-    static oxGuiPoint at(int index)
-    {
-        const oxGuiPointD o = cellOrigin(METRICS, {10, 3}, index);
-        return {int(o.x) + 64, int(o.y) + 64};
-    }
-
-    TestSettings m_settings;
-    const TempDir& m_home = m_settings.dir;
+TEST(ThumbnailView, ClicksSelectAndOpenCommandsGoOutInListOrderAFolderClearsTheSelectionTheSplitterAndSettings)
+{
+    TestSettings settings;
+    const TempDir& home = settings.dir;
+    oxConfig::setInt("ThnListMargin", METRICS.listMargin);
+    oxConfig::setInt("ThnTitleMargin", METRICS.titleMargin);
+    oxConfig::setInt("ThnItemSize", METRICS.itemSize);
+    oxConfig::setInt("ThnBorderWidth", METRICS.borderWidth);
     FakeFramework framework{800, 600};
     FakeViewApp app{&framework};
     FakeThumbnails thumbnails;
     FotoTransform transform{nullptr, &framework};
+    app.transform = &transform;
     std::vector<std::string> pictures;
-    std::unique_ptr<ThumbnailDisplay> m_view;
-};
-
-TEST_F(ThumbnailView, ClicksSelectAndOpenSelectionCommandsWarnWithoutASelectionAndGoOutInListOrder)
-{
+    std::unique_ptr<ThumbnailDisplay> shown;
+    // The view over /p/0.jpg ... /p/24.jpg at zoom 1: window points are content units.
+    const auto view = [&]() -> ThumbnailDisplay& {
+        for (int i = 0; i < 25; ++i)
+            pictures.push_back("/p/" + std::to_string(i) + ".jpg");
+        shown = std::make_unique<ThumbnailDisplay>(&app, pictures, thumbnails, thumbnails,
+                                                   std::vector<oxFilename>{oxFilename(home.path())});
+        transform.setView(shown.get());
+        transform.zoomTo(1.0, true, 0.0, 0.0);
+        transform.scrollTo(0, 0);
+        return *shown;
+    };
     ThumbnailDisplay& v = view();
     EXPECT_TRUE(v.click(0, at(12).x, at(12).y, KM_CTRL));
     EXPECT_TRUE(v.click(0, at(15).x, at(15).y, KM_CTRL | KM_SHIFT));
@@ -305,15 +294,13 @@ TEST_F(ThumbnailView, ClicksSelectAndOpenSelectionCommandsWarnWithoutASelectionA
     v.selection().ctrlClick(2, false);
     thumbnails.add("/p/2.jpg").text = "old words";
     thumbnails.add("/p/7.jpg").hdr = true;
-    v.onCommand(CMD_SAVE_AS);
-    v.onCommand(CMD_MOVE_TO);
-    v.onCommand(CMD_COPY_TO);
+    for (unsigned c : {CMD_SAVE_AS, CMD_MOVE_TO, CMD_COPY_TO})
+        v.onCommand(c);
     EXPECT_EQ(app.calls, (std::vector<std::string>{"convert /p/2.jpg mode 0", "convert /p/7.jpg mode 2",
                                                    "move /p/2.jpg", "move /p/7.jpg", "copy /p/2.jpg",
                                                    "copy /p/7.jpg"}));
-    v.onCommand(CMD_ROTATE_CLOCKWISE);
-    v.onCommand(CMD_ROTATE_COUNTER_CLOCKWISE);
-    v.onCommand(CMD_ROTATE_HALF);
+    for (unsigned c : {CMD_ROTATE_CLOCKWISE, CMD_ROTATE_COUNTER_CLOCKWISE, CMD_ROTATE_HALF})
+        v.onCommand(c);
     MessageCapture asked({oxMessageAnswer{MB_OK, "new words"}, oxMessageAnswer{MB_CANCEL, ""}});
     v.onCommand(CMD_CHANGE_COMMENT);
     v.onCommand(CMD_CHANGE_COMMENT); // cancelled: nothing sent
@@ -327,44 +314,40 @@ TEST_F(ThumbnailView, ClicksSelectAndOpenSelectionCommandsWarnWithoutASelectionA
     EXPECT_TRUE(asked.messages()[0].input);
     EXPECT_EQ(asked.messages()[0].text, "New comment for all selected images:");
     EXPECT_EQ(asked.messages()[0].inputText, "old words") << "the first selected picture's comment";
-}
 
-TEST_F(ThumbnailView, AFolderShownClearsTheSelectionAndAnEmptyOneOffersTheSearch)
-{
-    ThumbnailDisplay& v = view(0);
-    v.selection().ctrlClick(3, false);
-    v.setFolder(m_home.path());
+    // A folder shown clears the selection; an empty one offers the search.
+    pictures.clear(); // the application's list, as the new folder leaves it
+    app.calls.clear();
+    v.setFolder(home.path());
     EXPECT_EQ(thumbnails.updates, 1);
     EXPECT_TRUE(v.selection().empty());
-    EXPECT_EQ(v.folderPanel().selector().getSelectedPath(), m_home.path());
+    EXPECT_EQ(v.folderPanel().selector().getSelectedPath(), home.path());
     v.click(0, at(1).x, at(1).y + 130, 0); // second row
     v.click(0, at(1).x, at(1).y, KM_CTRL); // quiet
     EXPECT_TRUE(app.calls.empty());
     v.click(0, at(5).x, at(5).y, 0);
     EXPECT_TRUE(v.onCommand(CMD_FOLDER_CHOSEN));
-    EXPECT_EQ(app.calls, (std::vector<std::string>{"search " + m_home.path(), "open " + m_home.path()}));
-}
+    EXPECT_EQ(app.calls, (std::vector<std::string>{"search " + home.path(), "open " + home.path()}));
 
-TEST_F(ThumbnailView, SplitterDragLeavesThePanelWhereItEndedSettingsAreKeptAndClamped)
-{
-    ThumbnailDisplay& v = view();
+    // A new list: the splitter's drag leaves the panel where it ended; settings are kept and clamped.
+    ThumbnailDisplay& sheet = view();
     // Any start width, 0 included: the margin follows the width at the end.
     for (const auto& [began, now] : {std::pair{120, 150}, {0, 200}, {200, 333}, {333, 90}, {90, 420}}) {
-        v.splitMoved(began, now);
-        v.contentSize(); // lays the panel out
-        EXPECT_NEAR(v.folderPanel().getSize().width, now, 0.05 * now) << began << " -> " << now;
+        sheet.splitMoved(began, now);
+        sheet.contentSize(); // lays the panel out
+        EXPECT_NEAR(sheet.folderPanel().getSize().width, now, 0.05 * now) << began << " -> " << now;
         EXPECT_DOUBLE_EQ(transform.minimumZoom(),
-                         std::min(1.0, 800.0 / sheetContentSize(v.metrics(), v.grid(), {800, 600}).width))
+                         std::min(1.0, 800.0 / sheetContentSize(sheet.metrics(), sheet.grid(), {800, 600}).width))
             << "limits recomputed";
     }
-    v.splitMoved(420, 790);
-    EXPECT_EQ(v.metrics().listMargin, 1000) << "kept in the setting's range";
+    sheet.splitMoved(420, 790);
+    EXPECT_EQ(sheet.metrics().listMargin, 1000) << "kept in the setting's range";
 
     // The panel's width and the caption switches are stored.
     for (unsigned c : {CMD_TOGGLE_COMMENTS, CMD_TOGGLE_SIZES, CMD_TOGGLE_DATE})
-        EXPECT_TRUE(v.onCommand(c));
-    v.splitMoved(100, 150);
-    v.saveSettings();
+        EXPECT_TRUE(sheet.onCommand(c));
+    sheet.splitMoved(100, 150);
+    sheet.saveSettings();
     for (const char* key : {"ShowComments", "ShowSizes", "ShowDate"})
         EXPECT_EQ(oxConfig::getInt(key, 0), 1) << key;
     EXPECT_EQ(oxConfig::getInt("ThnListMargin", 0), 240); // 150 pixels of 800 beside 8 columns
