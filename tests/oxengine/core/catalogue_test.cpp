@@ -1,7 +1,6 @@
 #include "oxengine/core/catalogue.h"
 
 #include "failurecapture.h"
-#include "switches.h"
 #include "testsupport.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,5 @@
 #include "oxengine/platform/sound.h"
 
-#include "support/switches.h"
 #include "support/testsupport.h"
 
 #include <gtest/gtest.h>
