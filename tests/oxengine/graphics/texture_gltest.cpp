@@ -157,20 +157,6 @@ TYPED_TEST(TypedTextureGL, EveryMipmapModeGivesCompleteLevels)
         }
 }
 
-// Drivers before GL 1.4 cannot generate levels: GLU does, at any size. Before 1.2 there is no clamp-to-edge either.
-TEST_F(TextureGL, OldDriversGetLevelsFromGLUAndClampForEdges)
-{
-    oxTextureCapabilities old = textureCapabilities();
-    old.glMajor = 1, old.glMinor = 1, old.npotTextures = false;
-    overrideTextureCapabilities(old);
-    auto viaGlu = createTexture(*imageOf<oxColour>(500, 256, checker), MIPMAP_AUTO, oxTextureParams().setFilterQuality(2));
-    EXPECT_EQ(texParameter(*viaGlu, GL_GENERATE_MIPMAP), GL_FALSE);
-    draw(*viaGlu, 8, 4);
-    EXPECT_TRUE(pixelIs(4, 2, PURPLE, 4));
-    viaGlu->setWrap(GL_CLAMP_TO_EDGE);
-    EXPECT_EQ(texParameter(*viaGlu, GL_TEXTURE_WRAP_S), GL_CLAMP);
-}
-
 TYPED_TEST(TypedTextureGL, RectanglesReadInPlaceAndPadPastTheEdge)
 {
     auto image = imageOf<TypeParam>(9, 7, palette);
