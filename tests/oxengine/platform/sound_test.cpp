@@ -4,8 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
-
 using namespace std::chrono_literals;
 
 TEST(Sound, SlowAudioNeverBlocksTheCallerBurstsAreCutAndSwitchedOffIsSilent)
@@ -24,21 +22,11 @@ TEST(Sound, SlowAudioNeverBlocksTheCallerBurstsAreCutAndSwitchedOffIsSilent)
     EXPECT_EQ(player.played().size(), played);
 }
 
-TEST(Sound, RealBackendWithoutAudioDeviceIsNoErrorAndOutputIsExpectedOnlyWithAServerOrAPlaybackDevice)
+// The real backend, without an audio device here, is no error and does not keep the caller waiting.
+TEST(Sound, RealBackendWithoutAudioDeviceIsNoError)
 {
     SoundSwitch on(true);
     const auto start = std::chrono::steady_clock::now();
     EXPECT_TRUE(beep(1));
     EXPECT_LT(std::chrono::steady_clock::now() - start, 100ms);
-    TempDir runtime, devices, empty;
-    EXPECT_FALSE(oxAudioOutputAvailable("", "", devices.path() + "/missing"));
-    // Capture devices and controls are not an output.
-    writeFile(devices.file("controlC0"), "");
-    writeFile(devices.file("pcmC0D0c"), "");
-    EXPECT_FALSE(oxAudioOutputAvailable(runtime.path(), "", devices.path()));
-    writeFile(devices.file("pcmC0D0p"), "");
-    EXPECT_TRUE(oxAudioOutputAvailable(runtime.path(), "", devices.path()));
-    mkdir(runtime.file("pulse").c_str(), 0700);
-    writeFile(runtime.file("pulse/native"), "");
-    EXPECT_TRUE(oxAudioOutputAvailable(runtime.path(), "", empty.path()));
 }
