@@ -47,11 +47,6 @@ TempDir::~TempDir()
     fs::remove_all(m_path, ec);
 }
 
-std::string TempDir::file(const std::string& name) const
-{
-    return m_path + "/" + name;
-}
-
 MessageCapture::MessageCapture(std::vector<oxMessageAnswer> answers)
     : m_answers(std::move(answers)), m_handler(oxSetMessageHandler, [this](const oxMessageRequest& r) {
           std::lock_guard<std::mutex> lock(m_mutex);
