@@ -112,7 +112,7 @@ TEST(MoCatalogue, ParsesEntriesConvertsLatin1DropsOtherFormatConversionsAndRejec
     }
 }
 
-TEST(Catalogue, GermanUsesTheCompiledInCatalogueUnlessTheStartFolderHasOne)
+TEST(Catalogue, GermanUsesTheCompiledInCatalogueUnlessTheStartFolderHasOneAndTheLanguageFollowsGettextsVariables)
 {
     TempDir dir;
     {
@@ -140,11 +140,8 @@ TEST(Catalogue, GermanUsesTheCompiledInCatalogueUnlessTheStartFolderHasOne)
     EXPECT_FALSE(failures[0].brokenInvariant);
     EXPECT_EQ(failures[0].title, ""); // the application's own
     EXPECT_EQ(failures[0].text, "oxEngine: Error initializing translation: Only 1st version of MO files is supported");
-}
 
-TEST(Catalogue, LanguageComesFromTheGettextVariablesInOrder)
-{
-    TempDir dir;
+    // The language comes from the gettext variables in order.
     LanguageScope scope(nullptr, dir.path());
     EXPECT_EQ(oxLanguageCode(), "en");
     setenv("LANG", "fr_FR.UTF-8", 1);

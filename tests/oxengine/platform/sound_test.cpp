@@ -6,10 +6,17 @@
 
 using namespace std::chrono_literals;
 
-TEST(Sound, SlowAudioNeverBlocksTheCallerBurstsAreCutAndSwitchedOffIsSilent)
+TEST(Sound, NeitherTheRealBackendWithoutAudioNorSlowAudioBlocksTheCallerBurstsAreCutAndSwitchedOffIsSilent)
 {
+    auto start = std::chrono::steady_clock::now();
+    {
+        SoundSwitch on(true); // the real backend, without an audio device here: no error either
+        EXPECT_TRUE(beep(1));
+        EXPECT_LT(std::chrono::steady_clock::now() - start, 100ms);
+        oxFlushSounds(5s); // played before the recorder takes over
+    }
     SoundRecorder player(200ms);
-    const auto start = std::chrono::steady_clock::now();
+    start = std::chrono::steady_clock::now();
     for (int i = 0; i < 50; ++i)
         beep(2);
     EXPECT_LT(std::chrono::steady_clock::now() - start, 100ms);
@@ -20,13 +27,4 @@ TEST(Sound, SlowAudioNeverBlocksTheCallerBurstsAreCutAndSwitchedOffIsSilent)
     SoundSwitch off(false); // silent, but still a success
     EXPECT_TRUE(beep(3));
     EXPECT_EQ(player.played().size(), played);
-}
-
-// The real backend, without an audio device here, is no error and does not keep the caller waiting.
-TEST(Sound, RealBackendWithoutAudioDeviceIsNoError)
-{
-    SoundSwitch on(true);
-    const auto start = std::chrono::steady_clock::now();
-    EXPECT_TRUE(beep(1));
-    EXPECT_LT(std::chrono::steady_clock::now() - start, 100ms);
 }
