@@ -102,7 +102,7 @@ TEST(GLFontFile, ReadsPlainAndCompressedFontsAndRefusesBrokenOnesBeforeReadingOr
     }
 }
 
-TEST(GLFont, FailedLoadsLeaveTheFontEmptyAndGlyphLookupFollowsTheTextRules)
+TEST(GLFont, FailedLoadsLeaveTheFontEmptyGlyphLookupFollowsTheTextRulesAndTheManagerFindsFilesOrTheBuiltInOne)
 {
     TempDir dir;
     FontBytes plain = smallFont();
@@ -134,11 +134,9 @@ TEST(GLFont, FailedLoadsLeaveTheFontEmptyAndGlyphLookupFollowsTheTextRules)
     loadLayoutFont(font, {}, 'a', 'z', 24); // no "X", no "?"
     EXPECT_EQ(font.glyphFor('X'), nullptr);
     EXPECT_EQ(font.referenceHeight(), 24);
-}
 
-TEST(GLFontManager, PlainFileIsPreferredOverCompressedUnknownFontsGetTheBuiltInOneAndItsLackIsReportedOnce)
-{
-    TempDir dir;
+    // The manager prefers a plain file to a compressed one; unknown fonts get the built-in one, whose lack is
+    // reported once.
     ASSERT_TRUE(writeFile(dir.file("both.glf"), fontFile(3, false)));
     ASSERT_TRUE(writeFile(dir.file("both.glfc"), fontFile(5, true)));
     ASSERT_TRUE(writeFile(dir.file("packed.glfc"), fontFile(7, true)));
