@@ -46,11 +46,6 @@ int waitChild(pid_t pid)
     return WIFSIGNALED(status) ? 128 + WTERMSIG(status) : -1;
 }
 
-int runInChild(const std::function<int()>& fn, bool dropPrivileges)
-{
-    return waitChild(startChild(fn, dropPrivileges));
-}
-
 void allowOthersToEnter(const std::string& path)
 {
     struct stat st;

@@ -5,14 +5,16 @@
 #include <string>
 #include <sys/types.h>
 
-// Runs fn in a forked child: its exit code, or 128 + the signal that ended it. With dropPrivileges a child
-// of root runs as "nobody", so file permissions apply.
-int runInChild(const std::function<int()>& fn, bool dropPrivileges = false);
-
-// Starts fn in a forked child (as runInChild) and returns its pid at once (-1 on failure).
+// Starts fn in a forked child and returns its pid at once (-1 on failure). With dropPrivileges a child of
+// root runs as "nobody", so file permissions apply.
 pid_t startChild(const std::function<int()>& fn, bool dropPrivileges = false);
-// Waits for the child; exit code or 128 + signal.
+// Waits for the child: its exit code, or 128 + the signal that ended it.
 int waitChild(pid_t pid);
+// Runs fn in a forked child and waits for it.
+inline int runInChild(const std::function<int()>& fn, bool dropPrivileges = false)
+{
+    return waitChild(startChild(fn, dropPrivileges));
+}
 
 // Lets other users (children that dropped their privileges) enter and read the folder.
 void allowOthersToEnter(const std::string& path);

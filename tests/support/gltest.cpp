@@ -105,11 +105,6 @@ std::vector<uint8_t> glReadBack(int x, int y, int width, int height, int windowH
     return out;
 }
 
-void glSaveArtifact(const std::string& name, int width, int height)
-{
-    GLFrame(width, height).save(name);
-}
-
 void glQuad(float x0, float y0, float x1, float y1)
 {
     glBegin(GL_QUADS);

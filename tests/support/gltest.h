@@ -15,9 +15,6 @@ bool glTestContext(int width = 640, int height = 480);
 // RGBA pixels of the back buffer, rows top first; windowHeight 0: that of glTestContext.
 std::vector<uint8_t> glReadBack(int x, int y, int width, int height, int windowHeight = 0);
 
-// Saves the back buffer's region as a PNG in the artefact folder.
-void glSaveArtifact(const std::string& name, int width, int height);
-
 // Draws a quad from (x0, y0) to (x1, y1) with texture coordinates 0 to 1.
 void glQuad(float x0, float y0, float x1, float y1);
 
@@ -73,3 +70,6 @@ private:
     int m_width, m_height;
     std::vector<uint8_t> m_pixels;
 };
+
+// Saves the back buffer's region as a PNG in the artefact folder.
+inline void glSaveArtifact(const std::string& name, int width, int height) { GLFrame(width, height).save(name); }

@@ -1,5 +1,7 @@
 #include "testsupport.h"
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -8,6 +10,7 @@
 #include <iterator>
 #include <sys/resource.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -42,11 +45,6 @@ TempDir::~TempDir()
     }
     fs::permissions(m_path, fs::perms::owner_all, fs::perm_options::add, ec);
     fs::remove_all(m_path, ec);
-}
-
-std::string TempDir::file(const std::string& name) const
-{
-    return m_path + "/" + name;
 }
 
 MessageCapture::MessageCapture(std::vector<oxMessageAnswer> answers)
@@ -133,6 +131,20 @@ int runCommand(const std::string& command, std::string* output)
     if (output)
         *output = text;
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+bool inRerunWith(const std::string& variable, const std::string& value)
+{
+    if (std::getenv(variable.c_str()))
+        return true;
+    const testing::TestInfo* test = testing::UnitTest::GetInstance()->current_test_info();
+    std::string out;
+    EXPECT_EQ(runCommand(variable + "='" + value + "' /proc/" + std::to_string(getpid()) + "/exe --gtest_filter=" +
+                             test->test_suite_name() + "." + test->name() + " 2>&1", &out),
+              0)
+        << out;
+    EXPECT_NE(out.find("[  PASSED  ] 1 test"), std::string::npos) << out;
+    return false;
 }
 
 double cpuSeconds()

@@ -22,8 +22,7 @@ public:
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
     const std::string& path() const { return m_path; }
-    // path() + "/" + name
-    std::string file(const std::string& name) const;
+    std::string file(const std::string& name) const { return m_path + "/" + name; }
 
 private:
     std::string m_path;
@@ -71,6 +70,9 @@ bool writeFile(const std::string& path, const std::string& bytes);
 std::string artifactDir();
 // Runs a shell command, returns its exit status (-1 when it could not run).
 int runCommand(const std::string& command, std::string* output = nullptr);
+// True in a run of this program with the variable set; otherwise runs the current test again in a fresh
+// process of this program with variable=value and expects it to pass there.
+bool inRerunWith(const std::string& variable, const std::string& value = "1");
 // The process's own processor time (user and system) in seconds.
 double cpuSeconds();
 

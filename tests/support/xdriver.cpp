@@ -13,7 +13,6 @@
 
 #include <csignal>
 #include <cstdlib>
-#include <cstring>
 #include <sys/wait.h>
 #include <thread>
 
@@ -62,8 +61,7 @@ void requestWindowClose(unsigned long window)
 {
     Display* d = oxOpenXDisplay();
     ASSERT_NE(d, nullptr);
-    XEvent e;
-    std::memset(&e, 0, sizeof e);
+    XEvent e{};
     e.xclient.type = ClientMessage;
     e.xclient.window = window;
     e.xclient.message_type = XInternAtom(d, "WM_PROTOCOLS", False);

@@ -1,7 +1,6 @@
 #include "oxengine/core/catalogue.h"
 
 #include "failurecapture.h"
-#include "switches.h"
 #include "testsupport.h"
 
 #include <gtest/gtest.h>
@@ -55,7 +54,7 @@ struct LanguageScope {
 
 } // namespace
 
-TEST(MoCatalogue, ParsesEntriesKeepsUtf8ConvertsLatin1AndDropsOtherFormatConversions)
+TEST(MoCatalogue, ParsesEntriesConvertsLatin1DropsOtherFormatConversionsAndRejectsMalformedImages)
 {
     const auto c = parse(buildMo({{"", kHeader}, {"Yes", "Ja"}, {"untranslated", ""}, {"over", "\xC3\xBC" "ber \xE2\x82\xAC"}}));
     ASSERT_TRUE(c);
@@ -86,10 +85,8 @@ TEST(MoCatalogue, ParsesEntriesKeepsUtf8ConvertsLatin1AndDropsOtherFormatConvers
     EXPECT_TRUE(oxSameFormatConversions("100%% sure", "100%% sicher"));
     EXPECT_TRUE(oxSameFormatConversions("%5.2f%%", "%.1f %%"));
     EXPECT_FALSE(oxSameFormatConversions("%*d", "%d"));
-}
 
-TEST(MoCatalogue, RejectsMalformedImagesAsAWhole)
-{
+    // Malformed images are rejected as a whole.
     const std::string good = buildMo({{"", kHeader}, {"Yes", "Ja"}, {"No", "Nein"}});
     const auto patched = [&](size_t at, uint32_t v) {
         std::string bytes = good;
@@ -97,7 +94,7 @@ TEST(MoCatalogue, RejectsMalformedImagesAsAWhole)
         return bytes;
     };
     const size_t firstTranslation = 28 + 8 * 3 + 8; // length, then offset
-    const std::pair<std::string, const char*> cases[] = {
+    const std::pair<std::string, const char*> malformed[] = {
         {good.substr(0, 27), "Invalid MO file size"},
         {patched(0, 0x12345678), "Only MO files with system endianness are supported"},
         {buildMo({{"Yes", "Ja"}}, 1), "Only 1st version of MO files is supported"},
@@ -108,14 +105,14 @@ TEST(MoCatalogue, RejectsMalformedImagesAsAWhole)
         {good.substr(0, good.size() - 1), "Incomplete MO file"},     // the last NUL missing
         {buildMo({{"", "Content-Type: text/plain; charset=koi8-r\n"}, {"Yes", "Da"}}), "Unsupported MO charset koi8-r"},
     };
-    for (const auto& [bytes, expected] : cases) {
+    for (const auto& [bytes, expected] : malformed) {
         std::string error;
         EXPECT_FALSE(parse(bytes, &error)) << expected;
         EXPECT_EQ(error, expected);
     }
 }
 
-TEST(Catalogue, GermanUsesTheCompiledInCatalogueUnlessTheStartFolderHasOne)
+TEST(Catalogue, GermanUsesTheCompiledInCatalogueUnlessTheStartFolderHasOneAndTheLanguageFollowsGettextsVariables)
 {
     TempDir dir;
     {
@@ -143,11 +140,8 @@ TEST(Catalogue, GermanUsesTheCompiledInCatalogueUnlessTheStartFolderHasOne)
     EXPECT_FALSE(failures[0].brokenInvariant);
     EXPECT_EQ(failures[0].title, ""); // the application's own
     EXPECT_EQ(failures[0].text, "oxEngine: Error initializing translation: Only 1st version of MO files is supported");
-}
 
-TEST(Catalogue, LanguageComesFromTheGettextVariablesInOrder)
-{
-    TempDir dir;
+    // The language comes from the gettext variables in order.
     LanguageScope scope(nullptr, dir.path());
     EXPECT_EQ(oxLanguageCode(), "en");
     setenv("LANG", "fr_FR.UTF-8", 1);

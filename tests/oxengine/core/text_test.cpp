@@ -8,18 +8,14 @@
 
 using Tokens = std::vector<std::string>;
 
-// Every caller splits without quotes or a token limit.
-TEST(SplitString, RunsOfBlanksOrEmptyTokens)
+// Trimming and ASCII lower-casing are checked through the picture descriptions and the registry.
+TEST(TextUtilities, SplitReplaceCaseAffixesAndUtf8WithItsLatin1Fallback)
 {
+    // Every caller splits without quotes or a token limit.
     EXPECT_EQ(splitString("  a  b\tc ", " \t"), (Tokens{"a", "b", "c"}));
     EXPECT_TRUE(splitString("   ", " \t").empty());
     EXPECT_EQ(splitString(",a,,b,", ",", "", 0, true), (Tokens{"", "a", "", "b", ""}));
     EXPECT_EQ(splitString(",", ",", "", 0, true), (Tokens{"", ""}));
-}
-
-// Trimming and ASCII lower-casing are checked through the picture descriptions and the registry.
-TEST(TextUtilities, ReplaceCaseAffixesAndUtf8WithItsLatin1Fallback)
-{
     EXPECT_EQ(replaceAll("aaa", "a", "aa"), "aaaaaa");
     EXPECT_EQ(toLower("AbC-ÄÖ"), "abc-ÄÖ"); // UTF-8 bytes stay intact
     EXPECT_FALSE(startsWith("pi", "pic"));

@@ -45,7 +45,7 @@ void pollUntilStopped(FunctionThread& t)
 
 } // namespace
 
-TEST(Thread, StartRunStopFinish)
+TEST(Thread, StartRunStopFinishAndAStopBeforeTheBodyBeginsOrFromTheDestructorIsNeverLost)
 {
     std::atomic<bool> ran{false};
     FunctionThread t([&](FunctionThread& self) {
@@ -68,10 +68,7 @@ TEST(Thread, StartRunStopFinish)
     EXPECT_TRUE(t.waitFinished(5000));
     EXPECT_TRUE(ran);
     EXPECT_FALSE(t.isRunning());
-}
 
-TEST(Thread, StopBeforeTheBodyBeginsOrFromTheDestructorIsNeverLost)
-{
     // Asked right after start (or by the destructor, every other round), the stop often arrives
     // before the body runs; every such thread must still see it and end.
     for (int i = 0; i < 300; ++i) {
@@ -91,7 +88,7 @@ TEST(Thread, StopBeforeTheBodyBeginsOrFromTheDestructorIsNeverLost)
     }
 }
 
-TEST(Thread, ThreadThatWillNotStopIsLeftRunningAndReported)
+TEST(Thread, ThreadThatWillNotStopIsLeftRunningAndReportedAndEventSignalsWakeOneWaitWithoutAddingUp)
 {
     oxEvent release;
     FunctionThread t([&](FunctionThread&) { release.wait(oxEvent::INFINITE); }); // ignores stop requests
@@ -105,18 +102,16 @@ TEST(Thread, ThreadThatWillNotStopIsLeftRunningAndReported)
     EXPECT_TRUE(t.isRunning());
     release.signal(); // never killed: the body still runs and ends normally
     EXPECT_TRUE(t.waitFinished(5000));
-}
 
-TEST(Event, ASignalWakesOneWaitAndSignalsDoNotAddUp)
-{
+    // A signal wakes one wait; signals do not add up.
     oxEvent e;
-    const auto start = Clock::now();
+    const auto waited = Clock::now();
     EXPECT_EQ(e.wait(0), oxEvent::WAIT_TIMEOUT);
     e.signal();
     e.signal();
     EXPECT_EQ(e.wait(0), oxEvent::WAIT_SIGNALLED);
     EXPECT_EQ(e.wait(30), oxEvent::WAIT_TIMEOUT);
-    EXPECT_GE(msSince(start), 30);
+    EXPECT_GE(msSince(waited), 30);
     // A waiter blocked without limit on another thread wakes at the signal.
     std::thread waiter([&] { EXPECT_EQ(e.wait(oxEvent::INFINITE), oxEvent::WAIT_SIGNALLED); });
     std::this_thread::sleep_for(20ms);

@@ -8,7 +8,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <filesystem>
 #include <limits>
 #include <tuple>
@@ -41,7 +40,7 @@ oxEmbeddedFile g_broken("broken.glfc", BROKEN_FONT, sizeof BROKEN_FONT);
 
 } // namespace
 
-TEST(GLFontFile, ReadsPlainAndCompressedFonts)
+TEST(GLFontFile, ReadsPlainAndCompressedFontsAndRefusesBrokenOnesBeforeReadingOrAllocatingTooMuch)
 {
     FontBytes plain = smallFont();
     for (int i = 0; i < 8; ++i)
@@ -56,10 +55,7 @@ TEST(GLFontFile, ReadsPlainAndCompressedFonts)
     std::string rest;
     std::getline(packed, rest);
     EXPECT_EQ(rest, "trailing bytes");
-}
 
-TEST(GLFontFile, BrokenFilesAreRefusedBeforeReadingOrAllocatingTooMuch)
-{
     const std::string RUN = "GLFont: Run length exceeds target texture size";
     const std::string END = "GLFont: Unexpected end of file while reading data";
     const std::string full = smallFont().byte(0x7F).bytes; // 8 texels in one run
@@ -106,7 +102,7 @@ TEST(GLFontFile, BrokenFilesAreRefusedBeforeReadingOrAllocatingTooMuch)
     }
 }
 
-TEST(GLFont, FailedLoadsLeaveTheFontEmptyAndGlyphLookupFollowsTheTextRules)
+TEST(GLFont, FailedLoadsLeaveTheFontEmptyGlyphLookupFollowsTheTextRulesAndTheManagerFindsFilesOrTheBuiltInOne)
 {
     TempDir dir;
     FontBytes plain = smallFont();
@@ -138,11 +134,9 @@ TEST(GLFont, FailedLoadsLeaveTheFontEmptyAndGlyphLookupFollowsTheTextRules)
     loadLayoutFont(font, {}, 'a', 'z', 24); // no "X", no "?"
     EXPECT_EQ(font.glyphFor('X'), nullptr);
     EXPECT_EQ(font.referenceHeight(), 24);
-}
 
-TEST(GLFontManager, PlainFileIsPreferredOverCompressedUnknownFontsGetTheBuiltInOneAndItsLackIsReportedOnce)
-{
-    TempDir dir;
+    // The manager prefers a plain file to a compressed one; unknown fonts get the built-in one, whose lack is
+    // reported once.
     ASSERT_TRUE(writeFile(dir.file("both.glf"), fontFile(3, false)));
     ASSERT_TRUE(writeFile(dir.file("both.glfc"), fontFile(5, true)));
     ASSERT_TRUE(writeFile(dir.file("packed.glfc"), fontFile(7, true)));
@@ -175,33 +169,4 @@ TEST(GLFontManager, PlainFileIsPreferredOverCompressedUnknownFontsGetTheBuiltInO
         ASSERT_TRUE(writeFile(empty.file("mine.glf"), fontFile(2, false)));
         EXPECT_NE(lacking.font("mine"), nullptr);
     }
-}
-
-// The compiled-in font: Latin-1 and Latin Extended-A, antialiased, "X" about 46 texels high.
-TEST(BuiltInFont, CoversLatinTextAntialiased)
-{
-    const oxEmbeddedFile* file = findEmbeddedFile("arial.glfc");
-    ASSERT_NE(file, nullptr);
-    const std::string bytes(reinterpret_cast<const char*>(file->data()), file->size());
-    std::istringstream in(bytes), again(bytes);
-    const oxGLFontData data = oxReadGLFont(in, true);
-    EXPECT_LE(data.startChar, 32);
-    EXPECT_GE(data.endChar, 383);
-    GLFont font;
-    font.loadFont(again, true);
-    EXPECT_NEAR(font.charHeight('X'), 46, 2);
-    for (char32_t c = 32; c <= 383; ++c) {
-        if (oxIsInvisibleCharacter(c))
-            continue;
-        EXPECT_GT(font.charWidth(c), 0) << unsigned(c);
-        EXPECT_EQ(font.charHeight(c), font.charHeight('X')) << unsigned(c); // one baseline for all
-    }
-    // Antialiased: the "X" cell has partly covered texels.
-    const GLFontChar* x = font.record('X');
-    const size_t x0 = size_t(std::lround(x->tx1 * data.texWidth)), y0 = size_t(std::lround(x->ty1 * data.texHeight));
-    int partial = 0;
-    for (int r = 0; r < font.charHeight('X'); ++r)
-        for (int c = 0; c < font.charWidth('X'); ++c)
-            partial += data.alpha[(y0 + size_t(r)) * size_t(data.texWidth) + x0 + size_t(c)] % 255 != 0;
-    EXPECT_GT(partial, 20);
 }

@@ -104,7 +104,7 @@ TEST_F(TextLayout, LinesMakeABlockAndTabRunsEndColumnsThatLineUpAcrossIt)
     EXPECT_EQ(out.lineCount(), 2);
 }
 
-TEST_F(TextLayout, HitTestFindsTheCharacterUnderThePointAsDrawnAndElidingCutsWholeCharacters)
+TEST_F(TextLayout, HitTestFindsTheCharacterUnderThePointAsDrawnElidingCutsWholeCharactersAndNoGlyphsMeasureNothing)
 {
     const double nan = std::numeric_limits<double>::quiet_NaN();
     const struct {
@@ -157,23 +157,19 @@ TEST_F(TextLayout, HitTestFindsTheCharacterUnderThePointAsDrawnAndElidingCutsWho
     };
     for (const auto& c : elided)
         EXPECT_EQ(out.elided(c.text, c.width), c.shown) << c.text << " in " << c.width;
-}
 
-// No font, or one whose glyphs have no height: nothing to measure, no division by zero.
-TEST(TextOutput, WithoutVisibleGlyphsMeasuresNothing)
-{
+    // No font, or one whose glyphs have no height: nothing to measure, no division by zero.
     GLFont flat;
     loadLayoutFont(flat, {}, 'a', 'z', 0);
-    for (GLFont* font : {static_cast<GLFont*>(nullptr), &flat}) {
-        oxTextOutput out;
-        out.setFont(font);
+    for (GLFont* none : {static_cast<GLFont*>(nullptr), &flat}) {
+        out.setFont(none);
         out.setText("abc");
         EXPECT_DOUBLE_EQ(out.measure().width, 0);
         EXPECT_EQ(out.hitTest(1000, 1000), (oxTextPosition{0, 0}));
     }
 }
 
-TEST(SoftFrame, PictureCoversThePixelsWhoseCentresLieInsideFiltersLikeMipmapsAndNeedsNoBlending)
+TEST(SoftFrame, PicturesCoverPixelsWhoseCentresLieInsideFilterLikeMipmapsNeedNoBlendingAndTextIsBackgroundThenGlyphs)
 {
     struct Row {
         const char* what;
@@ -208,15 +204,13 @@ TEST(SoftFrame, PictureCoversThePixelsWhoseCentresLieInsideFiltersLikeMipmapsAnd
         }
     }
     // What only GL can draw is refused.
-    oxSoftFrame frame(4, 4, oxColour(0, 0, 0));
+    oxSoftFrame black(4, 4, oxColour(0, 0, 0));
     std::unique_ptr<oxImageUInt8> transparent = greyRow({1, 2});
     transparent->setComponents(4);
-    EXPECT_FALSE(frame.drawPicture(*transparent, 0, 0, 4, 4));
-    EXPECT_EQ(frame.pixel(0, 0), 0u);
-}
+    EXPECT_FALSE(black.drawPicture(*transparent, 0, 0, 4, 4));
+    EXPECT_EQ(black.pixel(0, 0), 0u);
 
-TEST(SoftFrame, TextIsItsBackgroundThenItsGlyphsInItsColour)
-{
+    // Text is its background, then its glyphs in its colour.
     // "X" is the left half of a 4 x 2 texture, fully opaque; the right half is empty.
     const std::string texels("\xff\xff\xff\xff\0\0\0\0", 8); // luminance and alpha
     std::istringstream bytes(

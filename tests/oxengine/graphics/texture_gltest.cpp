@@ -71,21 +71,6 @@ const MipmapGen ALL_MODES[] = {MIPMAP_NONE, MIPMAP_GLU, MIPMAP_ENGINE, MIPMAP_AU
 
 } // namespace
 
-// Shown smaller, which GL's default minifying filter would draw untextured without levels.
-TYPED_TEST(TypedTextureGL, AlphaIsDrawnOnlyWithFourComponents)
-{
-    using T = TypeParam;
-    auto image = imageOf<T>(512, 256, [](uint32_t, uint32_t) { return oxColour(0, 255, 0, 0); });
-    for (int components : {4, 3}) {
-        image->setComponents(components);
-        auto t = createTexture(*image, MIPMAP_NONE, NEAREST);
-        EXPECT_FALSE(t->hasMipmaps()); // a later filter change must not ask for levels it lacks
-        EXPECT_EQ(texParameter(*t, GL_TEXTURE_INTERNAL_FORMAT, 0), uploadFormat(oxSampleTraits<T>::type, components).internalFormat);
-        draw(*t, 64, 64, true, RED);
-        EXPECT_TRUE(pixelIs(32, 32, components == 4 ? RED : oxColour(0, 255, 0))) << components;
-    }
-}
-
 TEST_F(TextureGL, SizesBeyondTheLimitsAreRefusedAndLeaveNothingAndTexturesGoWithTheirLastHolder)
 {
     const size_t live = oxLiveTextureCount();
@@ -136,8 +121,21 @@ TEST_F(TextureGL, SizesBeyondTheLimitsAreRefusedAndLeaveNothingAndTexturesGoWith
     EXPECT_EQ(oxLiveTextureCount(), live);
 }
 
-TYPED_TEST(TypedTextureGL, EveryMipmapModeGivesCompleteLevels)
+// Alpha is drawn only with four components; shown smaller, which GL's default minifying filter would draw
+// untextured without levels.
+TYPED_TEST(TypedTextureGL, AlphaIsDrawnOnlyWithFourComponentsAndEveryMipmapModeGivesCompleteLevels)
 {
+    using T = TypeParam;
+    auto clear = imageOf<T>(512, 256, [](uint32_t, uint32_t) { return oxColour(0, 255, 0, 0); });
+    for (int components : {4, 3}) {
+        clear->setComponents(components);
+        auto t = createTexture(*clear, MIPMAP_NONE, NEAREST);
+        EXPECT_FALSE(t->hasMipmaps()); // a later filter change must not ask for levels it lacks
+        EXPECT_EQ(texParameter(*t, GL_TEXTURE_INTERNAL_FORMAT, 0), uploadFormat(oxSampleTraits<T>::type, components).internalFormat);
+        draw(*t, 64, 64, true, RED);
+        EXPECT_TRUE(pixelIs(32, 32, components == 4 ? RED : oxColour(0, 255, 0))) << components;
+    }
+
     // A checkerboard shown at 1/8 is purple only with a complete chain of levels (an incomplete texture draws
     // untextured white). On a software renderer the engine builds 8-bit levels in place of the driver.
     auto image = imageOf<TypeParam>(64, 64, checker);
@@ -155,20 +153,6 @@ TYPED_TEST(TypedTextureGL, EveryMipmapModeGivesCompleteLevels)
             draw(*texture, 8, 8);
             EXPECT_TRUE(pixelIs(4, 4, PURPLE, 4));
         }
-}
-
-// Drivers before GL 1.4 cannot generate levels: GLU does, at any size. Before 1.2 there is no clamp-to-edge either.
-TEST_F(TextureGL, OldDriversGetLevelsFromGLUAndClampForEdges)
-{
-    oxTextureCapabilities old = textureCapabilities();
-    old.glMajor = 1, old.glMinor = 1, old.npotTextures = false;
-    overrideTextureCapabilities(old);
-    auto viaGlu = createTexture(*imageOf<oxColour>(500, 256, checker), MIPMAP_AUTO, oxTextureParams().setFilterQuality(2));
-    EXPECT_EQ(texParameter(*viaGlu, GL_GENERATE_MIPMAP), GL_FALSE);
-    draw(*viaGlu, 8, 4);
-    EXPECT_TRUE(pixelIs(4, 2, PURPLE, 4));
-    viaGlu->setWrap(GL_CLAMP_TO_EDGE);
-    EXPECT_EQ(texParameter(*viaGlu, GL_TEXTURE_WRAP_S), GL_CLAMP);
 }
 
 TYPED_TEST(TypedTextureGL, RectanglesReadInPlaceAndPadPastTheEdge)

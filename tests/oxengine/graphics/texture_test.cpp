@@ -13,16 +13,10 @@
 #include <cmath>
 #include <set>
 
-// Without a version string there is no version.
-TEST(TextureSupport, VersionsAndPowersOfTwo)
-{
-    int major = -1, minor = -1;
-    EXPECT_FALSE(oxParseGLVersion("OpenGL ES 3.2", major, minor) || oxParseGLVersion(nullptr, major, minor));
-    EXPECT_FALSE(oxIsPowerOfTwo(0) || oxIsPowerOfTwo(0x80000001u));
-}
-
 TEST(TextureCreation, RefusesBadInputBeforeTouchingGL)
 {
+    int major = -1, minor = -1;
+    EXPECT_FALSE(oxParseGLVersion(nullptr, major, minor)); // no context: no version string
     oxTextureCapabilities old; // no float textures
     old.glMajor = 4, old.maxTextureSize = 4096;
     TextureDriver driver(old);
@@ -85,7 +79,7 @@ TYPED_TEST(MipmapLevels, HalveDownToOnePixelAveragingBlocks)
 }
 
 // The vector path against the plain mean, in place in a wider buffer, tails of 0-3 pixels.
-TEST(MipmapLevels, EightBitLevelsReadInPlaceEqualThePlainMean)
+TEST(MipmapLevels, EightBitLevelsReadInPlaceEqualThePlainMeanAndWideOnesRoundWithoutOverflow)
 {
     for (uint32_t width : {8u, 9u, 13u, 75u}) {
         SCOPED_TRACE(width);
@@ -117,11 +111,7 @@ TEST(MipmapLevels, EightBitLevelsReadInPlaceEqualThePlainMean)
             }
         EXPECT_EQ(wrong, 0);
     }
-}
-
-// 8-bit rounding is checked against the plain mean above.
-TEST(MipmapLevels, WideMeansRoundHalfUpWithoutOverflowAndKeepHighRange)
-{
+    // Wider types round half up too, without overflow, and keep their high range.
     const auto mean = [](const auto& image) {
         using T = typename std::remove_reference_t<decltype(*image)>::Pixel;
         return static_cast<const oxImageImpl<T>&>(*smallerLevels(*image).at(0)).at(0, 0);
@@ -171,7 +161,7 @@ const std::string NO_FUNCTION = "extension supported, but required function coul
 
 } // namespace
 
-TEST(ShaderSupport, EachMissingExtensionHasItsMessage)
+TEST(ShaderSupport, EachMissingExtensionHasItsMessageAndOnlyFragmentShaderEntryPointsAreNeeded)
 {
     for (const char* missing : {"GL_ARB_shader_objects", "GL_ARB_shading_language_100"}) {
         SCOPED_TRACE(missing);
@@ -190,12 +180,9 @@ TEST(ShaderSupport, EachMissingExtensionHasItsMessage)
     EXPECT_FALSE(fragmentShadersSupported());
     oxShaderProgram::unbind(); // callers unbind after drawing whether or not a shader could be made
     EXPECT_EQ(g_lookups, 0);
-}
 
-// Vertex-shader functions are not needed for fragment shaders; a failed load is not remembered.
-TEST(ShaderSupport, OnlyTheFragmentShaderEntryPointsAreNeeded)
-{
-    EmulatedDriver driver;
+    // Vertex-shader functions are not needed for fragment shaders; a failed load is not remembered.
+    EmulatedDriver full;
     g_withheld = {"glGetAttribLocationARB", "glVertexAttrib4NubARB", "glGetHandleARB"};
     EXPECT_EQ(supportError(loadShaderExtensions), NO_FUNCTION);
     g_withheld.erase("glGetHandleARB");

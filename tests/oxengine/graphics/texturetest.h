@@ -2,7 +2,6 @@
 #pragma once
 
 #include "oxengine/graphics/texsupport.h"
-#include "support/switches.h"
 #include "support/testsupport.h"
 
 #include <gtest/gtest.h>

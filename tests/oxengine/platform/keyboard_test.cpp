@@ -12,7 +12,7 @@
 #include <vector>
 
 // The mapping itself is xkbcommon's; what is ours is that keys which type no text give nothing.
-TEST(Keys, KeysymsTypePrintableCharactersOnlyAndTranslateLatinBytesFirstThenSpecialKeysThenWideCharacters)
+TEST(Keys, KeysymsTypePrintableCharactersOnlyTranslateLatinBytesFirstThenSpecialKeysAndDeadKeysCompose)
 {
     const std::pair<unsigned long, const char*> cases[] = {
         {0xFC, "ü"}, {0x7D9, "Ω"}, {0x1006F22, "漢"}, {0x101F600, "😀"}, {0xFF80, " "}, // keypad space
@@ -47,10 +47,8 @@ TEST(Keys, KeysymsTypePrintableCharactersOnlyAndTranslateLatinBytesFirstThenSpec
     EXPECT_EQ(oxKeyModifiersOfState(LockMask), KM_SHIFT);
     EXPECT_EQ(oxKeyModifiersOfState(ShiftMask | ControlMask | Mod1Mask | Mod2Mask | Mod4Mask),
               KM_SHIFT | KM_CTRL | KM_ALT);
-}
 
-TEST(KeyComposer, DeadKeysAndComposeSequencesTypeOneCharacter)
-{
+    // Dead keys and compose sequences type one character.
     auto composer = oxKeyComposer::create("en_US.UTF-8");
     if (!composer)
         GTEST_SKIP() << "no compose table for en_US.UTF-8 on this machine";
@@ -60,7 +58,7 @@ TEST(KeyComposer, DeadKeysAndComposeSequencesTypeOneCharacter)
         const char* text;
         const char* steps;
     };
-    const Case cases[] = {
+    const Case sequences[] = {
         {{deadAcute, 'e'}, "é", "sc"},
         {{deadAcute, shift, 'E'}, "É", "spc"},     // Shift between the two is no part of it
         {{deadAcute, 0x7F9}, "ώ", "sc"},           // beyond Latin-1: Greek omega with tonos
@@ -68,7 +66,7 @@ TEST(KeyComposer, DeadKeysAndComposeSequencesTypeOneCharacter)
         {{deadAcute, 'q', 'a'}, "", "ssp"},        // no such sequence: cancelled, then plain again
         {{'a', 0x7D9}, "", "pp"},                  // keys outside a sequence pass
     };
-    for (const Case& c : cases) {
+    for (const Case& c : sequences) {
         std::string steps, all; // 'p'ass, 's'wallow, 'c'ompose per key; the composed texts
         for (unsigned long k : c.keysyms) {
             std::string text;

@@ -4,7 +4,6 @@
 
 #include "oxengine/platform/mainwindow.h"
 #include "support/gltest.h"
-#include "support/switches.h"
 #include "support/testsupport.h"
 
 #include <GL/gl.h>

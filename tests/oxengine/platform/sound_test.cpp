@@ -1,18 +1,22 @@
 #include "oxengine/platform/sound.h"
 
-#include "support/switches.h"
 #include "support/testsupport.h"
 
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
-
 using namespace std::chrono_literals;
 
-TEST(Sound, SlowAudioNeverBlocksTheCallerBurstsAreCutAndSwitchedOffIsSilent)
+TEST(Sound, NeitherTheRealBackendWithoutAudioNorSlowAudioBlocksTheCallerBurstsAreCutAndSwitchedOffIsSilent)
 {
+    auto start = std::chrono::steady_clock::now();
+    {
+        SoundSwitch on(true); // the real backend, without an audio device here: no error either
+        EXPECT_TRUE(beep(1));
+        EXPECT_LT(std::chrono::steady_clock::now() - start, 100ms);
+        oxFlushSounds(5s); // played before the recorder takes over
+    }
     SoundRecorder player(200ms);
-    const auto start = std::chrono::steady_clock::now();
+    start = std::chrono::steady_clock::now();
     for (int i = 0; i < 50; ++i)
         beep(2);
     EXPECT_LT(std::chrono::steady_clock::now() - start, 100ms);
@@ -23,23 +27,4 @@ TEST(Sound, SlowAudioNeverBlocksTheCallerBurstsAreCutAndSwitchedOffIsSilent)
     SoundSwitch off(false); // silent, but still a success
     EXPECT_TRUE(beep(3));
     EXPECT_EQ(player.played().size(), played);
-}
-
-TEST(Sound, RealBackendWithoutAudioDeviceIsNoErrorAndOutputIsExpectedOnlyWithAServerOrAPlaybackDevice)
-{
-    SoundSwitch on(true);
-    const auto start = std::chrono::steady_clock::now();
-    EXPECT_TRUE(beep(1));
-    EXPECT_LT(std::chrono::steady_clock::now() - start, 100ms);
-    TempDir runtime, devices, empty;
-    EXPECT_FALSE(oxAudioOutputAvailable("", "", devices.path() + "/missing"));
-    // Capture devices and controls are not an output.
-    writeFile(devices.file("controlC0"), "");
-    writeFile(devices.file("pcmC0D0c"), "");
-    EXPECT_FALSE(oxAudioOutputAvailable(runtime.path(), "", devices.path()));
-    writeFile(devices.file("pcmC0D0p"), "");
-    EXPECT_TRUE(oxAudioOutputAvailable(runtime.path(), "", devices.path()));
-    mkdir(runtime.file("pulse").c_str(), 0700);
-    writeFile(runtime.file("pulse/native"), "");
-    EXPECT_TRUE(oxAudioOutputAvailable(runtime.path(), "", empty.path()));
 }

@@ -37,7 +37,7 @@ protected:
 
 } // namespace
 
-TEST_F(ConfigTest, IntegersParseLenientlyAndClampTextsRoundTripAndOverlongValuesReadAsMissing)
+TEST_F(ConfigTest, IntegersParseLenientlyAndClampTextsRoundTripOverlongValuesReadAsMissingAndHalfColoursAreNone)
 {
     oxConfig::setInt("GuiTextHeight", 42);
     EXPECT_NE(readFile(storeFile()).find("[Settings]\nGuiTextHeight=42\n"), std::string::npos);
@@ -70,6 +70,10 @@ TEST_F(ConfigTest, IntegersParseLenientlyAndClampTextsRoundTripAndOverlongValues
     EXPECT_EQ(oxConfig::getString("Long", "d").size(), oxConfig::MAX_VALUE_LENGTH);
     oxConfig::setString("Long", std::string(oxConfig::MAX_VALUE_LENGTH + 1, 'x'));
     EXPECT_EQ(oxConfig::getString("Long", "d"), "d");
+    // Colours: every form is parsed and formatted in the stored settings' and the settings dialog's tests;
+    // these are what a lenient number reader would half-accept, and digits without their '#'.
+    for (const char* text : {"#-1-1-1", "# FF", "#0x0x0x", "0FFF"})
+        EXPECT_THROW(parseColour(text), oxFormatException) << text;
 }
 
 TEST_F(ConfigTest, CorruptFileGivesDefaultsAndIsKeptAsideButAnUnreadableOneIsLeftAlone)
@@ -147,17 +151,4 @@ TEST_F(ConfigTest, ConcurrentWritersLoseNothingAndASaveKilledMidwayLeavesTheOldO
         EXPECT_EQ(oxConfig::getString("Other", ""), "kept");
         EXPECT_FALSE(oxConfig::takeNotice()); // a damaged file would have been put aside
     }
-}
-
-// Every form is parsed and formatted in the stored settings' and the settings dialog's tests; these
-// are what a lenient number reader would half-accept, and digits without their '#'.
-TEST(Colour, HalfNumbersAndBareDigitsAreNoColourAndBlendsWeighBothEnds)
-{
-    for (const char* text : {"#-1-1-1", "# FF", "#0x0x0x", "0FFF"})
-        EXPECT_THROW(parseColour(text), oxFormatException) << text;
-    // The ends and the middle (every caller blends by a constant fraction within 0..1).
-    const oxColour a(0, 100, 255, 40), b(255, 0, 55, 200);
-    EXPECT_EQ(a.blend(b, 0.0f), a);
-    EXPECT_EQ(a.blend(b, 1.0f), oxColour(255, 0, 55, 40)); // w = 256, alpha stays
-    EXPECT_EQ(a.blend(b, 0.5f), oxColour(127, 50, 155, 40)); // (x * 128 + y * 128) >> 8
 }

@@ -10,7 +10,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-TEST(TemporaryFiles, AnInterruptRemovesTheNamedFilesBeingWritten)
+TEST(TemporaryFiles, AnInterruptRemovesTheNamedFilesBeingWrittenAndStaleOnesGoWhenTheFolderIsOpened)
 {
     for (const int signal : {SIGINT, SIGTERM}) {
         TempDir dir;
@@ -27,10 +27,7 @@ TEST(TemporaryFiles, AnInterruptRemovesTheNamedFilesBeingWritten)
         EXPECT_FALSE(pathExists(written));
         EXPECT_TRUE(pathExists(done)); // no longer in the table: not ours to remove
     }
-}
-
-TEST(TemporaryFiles, StaleOnesOfOursGoWhenTheFolderIsOpened)
-{
+    // Stale ones of ours go when the folder is opened.
     TempDir dir;
     const std::string stale = dir.file(".oxtmp-a.jpg.x1y2z3"), copy = dir.file(".oxcopy-1234abcd"),
                       fresh = dir.file(".oxtmp-b.jpg.q1w2e3"), theirs = dir.file(".other.tmp"),

@@ -85,7 +85,7 @@ TEST_F(CommandQueue, DeliversOnePerIdlePassInOrderAndRegistersOnlyOnTheMainThrea
 }
 
 // Elapsed time and restarts are the idle listeners' test below.
-TEST(Timer, UnitConversionWithoutOverflow)
+TEST(DriverFacts, TimerUnitsConvertWithoutOverflowAndExtensionNamesMatchWholeTokens)
 {
     const int64_t f = oxTimer::frequency();
     ASSERT_GT(f, 0);
@@ -93,6 +93,14 @@ TEST(Timer, UnitConversionWithoutOverflow)
     // 30 days: ticks * 1000000 would exceed 64 bits at nanosecond resolution.
     const int64_t days = 30LL * 24 * 3600;
     EXPECT_EQ(oxTimer::ticksToUnit(days * f + 1, oxTimer::Microseconds), days * 1000000);
+
+    // Extension names match whole tokens only.
+    const char* list = "GL_ARB_multitexture  GL_EXT_texture GL_EXT_texture_filter_anisotropic";
+    for (const char* name : {"GL_EXT_texture", "GL_EXT_texture_filter_anisotropic", "GL_ARB_multitexture"})
+        EXPECT_TRUE(oxHasExtensionToken(list, name)) << name;
+    for (const char* name : {"GL_EXT_tex", "GL_ARB_MULTITEXTURE", "multitexture", ""})
+        EXPECT_FALSE(oxHasExtensionToken(list, name)) << name;
+    EXPECT_FALSE(oxHasExtensionToken(nullptr, "GL_EXT_texture") || oxHasExtensionToken("", "GL_EXT_texture"));
 }
 
 namespace {
@@ -223,14 +231,4 @@ TEST_F(Listeners, RemovalsChangesDuringAnEventDestructionsIdleTimeAndTheViewingT
     EXPECT_EQ(after.calls, 0);
     app.dispatchIdle();
     EXPECT_EQ(std::pair(after.calls, remover.calls), std::pair(1, 1));
-}
-
-TEST(ExtensionTokens, MatchWholeTokensOnly)
-{
-    const char* list = "GL_ARB_multitexture  GL_EXT_texture GL_EXT_texture_filter_anisotropic";
-    for (const char* name : {"GL_EXT_texture", "GL_EXT_texture_filter_anisotropic", "GL_ARB_multitexture"})
-        EXPECT_TRUE(oxHasExtensionToken(list, name)) << name;
-    for (const char* name : {"GL_EXT_tex", "GL_ARB_MULTITEXTURE", "multitexture", ""})
-        EXPECT_FALSE(oxHasExtensionToken(list, name)) << name;
-    EXPECT_FALSE(oxHasExtensionToken(nullptr, "GL_EXT_texture") || oxHasExtensionToken("", "GL_EXT_texture"));
 }

@@ -10,7 +10,6 @@
 #include "oxengine/platform/mainwindow.h"
 #include "oxengine/platform/messagebox.h"
 #include "oxengine/platform/x11util.h"
-#include "support/switches.h"
 #include "support/testsupport.h"
 
 #include <GL/gl.h>

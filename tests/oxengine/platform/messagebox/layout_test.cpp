@@ -15,7 +15,7 @@ int monospace(std::u32string_view s)
 
 } // namespace
 
-TEST(MessageBoxButtons, SetsAndEscapeAnswers)
+TEST(MessageBoxLayout, ButtonSetsEscapeAnswersAndTextWrappedBetweenWordsWithTabColumns)
 {
     const struct {
         int flags;
@@ -34,15 +34,13 @@ TEST(MessageBoxButtons, SetsAndEscapeAnswers)
         EXPECT_EQ(buttons, c.buttons) << c.flags;
         EXPECT_EQ(oxMessageBoxEscapeAnswer(c.flags), c.escape) << c.flags;
     }
-}
 
-TEST(WrapText, BreaksBetweenWordsCutsOnlyWordsTooWideAloneAndLinesUpTabColumns)
-{
+    // Text wraps between words, cuts only words too wide alone and lines up tab columns.
     const struct {
         std::u32string text;
         int width;
         Lines lines;
-    } cases[] = {
+    } texts[] = {
         {U"the quick brown fox", 10, {U"the quick", U"brown fox"}},
         {U"a\n\nb", 10, {U"a", U"", U"b"}},
         {U"one\r\ntwo", 10, {U"one", U"two"}},
@@ -53,8 +51,8 @@ TEST(WrapText, BreaksBetweenWordsCutsOnlyWordsTooWideAloneAndLinesUpTabColumns)
         {U"abc", 0, {U"a", U"b", U"c"}}, // too narrow for one character: still progresses
         {U"a\tb", 40, {U"a\tb"}},
     };
-    for (size_t i = 0; i < std::size(cases); ++i)
-        EXPECT_EQ(oxWrapText(cases[i].text, cases[i].width, monospace), cases[i].lines) << "case " << i;
+    for (size_t i = 0; i < std::size(texts); ++i)
+        EXPECT_EQ(oxWrapText(texts[i].text, texts[i].width, monospace), texts[i].lines) << "case " << i;
 
     // Tab columns line up in a proportional font.
     // The second column starts a gap of 2 after the widest first column;
