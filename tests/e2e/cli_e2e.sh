@@ -24,6 +24,9 @@ check "-nosound: still stored after a start without it" test "$(setting NoSound)
 cmake --install "$build" --prefix "$tmp/prefix" >/dev/null
 entry=$tmp/prefix/share/applications/pictavo.desktop
 check "install: program" test -x "$tmp/prefix/bin/pictavo"
+check "install: manual page" test -s "$tmp/prefix/share/man/man1/pictavo.1"
+check "install: icon" grep -q "<svg" "$tmp/prefix/share/icons/hicolor/scalable/apps/pictavo.svg"
+check "install: desktop entry names the icon" grep -qx "Icon=pictavo" "$entry"
 check "install: desktop entry for JPEG, PNG, EXR" grep -qE "^MimeType=(.*;)?image/jpeg;(.*;)?image/png;(.*;)?image/x-exr;" "$entry"
 if command -v desktop-file-validate >/dev/null; then
     check "install: desktop entry valid" desktop-file-validate "$entry"
