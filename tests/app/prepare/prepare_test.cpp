@@ -229,9 +229,6 @@ TEST_F(MakeThumbnail, DecodedOnceFittedFoundInTheCacheRemadeWhenChanged)
     EXPECT_EQ(found.image->sourceSize(), oxSize(1600, 1200));
     // A smaller square of the same cache folder: the cached one, fitted.
     EXPECT_EQ(makeThumbnailImage(&cache, jpeg, 200).image->size(), oxSize(200, 150));
-    std::optional<ThumbnailImage> looked = findCachedThumbnail(cache, jpeg, 200);
-    ASSERT_TRUE(looked);
-    EXPECT_EQ(looked->image->size(), oxSize(200, 150));
 
     // Changed since: made again, which fails; the failure is not retried.
     setMTime(1700000100);
