@@ -8,11 +8,6 @@
 
 namespace {
 
-std::unique_ptr<oxImage> decode(const std::string& path)
-{
-    return oxImageRegistry::instance().loadImage(path, oxSize());
-}
-
 oxSize sizeOf(const LoadedPicture* p)
 {
     oxLock lock(p->lock);
@@ -82,7 +77,7 @@ TEST(LoaderFileOperations, ConversionScalesSavesAndAlwaysNotifies)
     const std::string target = rig.dir.file("out.jpg");
     rig.loader->convertPicture(rig.picture, target, -50, 0, oxToneMapping::neutral(), 600, false);
     ASSERT_TRUE(rig.notified(600));
-    EXPECT_EQ(decode(target)->size(), oxSize(200, 150));
+    EXPECT_EQ(oxImageRegistry::instance().loadImage(target, oxSize())->size(), oxSize(200, 150));
 
     // Each failure reported on its own, the source kept, no target left.
     const std::string before = readFile(rig.picture);
@@ -109,7 +104,7 @@ TEST(LoaderFileOperations, ConversionScalesSavesAndAlwaysNotifies)
     EXPECT_NE(rig.failures().back()[0].reason.find("already exists"), std::string::npos);
     rig.loader->convertPicture(rig.picture, rig.picture, -50, 0, oxToneMapping::neutral(), 704, true);
     ASSERT_TRUE(rig.notified(704));
-    EXPECT_EQ(decode(rig.picture)->size(), oxSize(200, 150));
+    EXPECT_EQ(oxImageRegistry::instance().loadImage(rig.picture, oxSize())->size(), oxSize(200, 150));
 }
 
 TEST(LoaderFileOperations, CopyAndMoveKeepTheSourceWhenTheyFail)
