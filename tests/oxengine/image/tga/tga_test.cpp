@@ -103,7 +103,7 @@ TEST_F(Tga, RunLengthPacketsFillThePictureAndStopAtItsEndWhatCannotBeShownIsRefu
         EXPECT_EQ(loadError(f, bytes, load), message);
 }
 
-TEST_F(Tga, HeaderPixelsAndTheIdFieldFollowTheComponentsAndTheComment)
+TEST_F(Tga, HeaderPixelsAndTheIdFieldFollowTheComponentsAndTheCommentATransformKeepsTheDateOrChangesNothing)
 {
     auto image = patternImage<oxColour>(3, 2);
     oxTgaHandler().saveImage(*image, f, oxToneMapping::neutral());
@@ -136,11 +136,8 @@ TEST_F(Tga, HeaderPixelsAndTheIdFieldFollowTheComponentsAndTheComment)
         ASSERT_TRUE(writeFile(f, header(2, 1, 1, 24, 0x20, int(id.size())) + id + pixel));
         EXPECT_EQ(load(f)->comment(), comment);
     }
-}
 
-// TGA has no transformation of its own: this is the registry's generic one (load, change, save).
-TEST_F(Tga, ATransformTurnsAndCommentsKeepingTheDateOrChangesNothing)
-{
+    // TGA has no transformation of its own: the registry's generic one (load, change, save) keeps the date.
     oxFilename::initialize();
     ASSERT_TRUE(writeFile(f, header(2, 2, 1, 24, 0x20) + rawPixels(2, 24)));
     ASSERT_TRUE(oxFilename(f).setModificationDate(1e9));
