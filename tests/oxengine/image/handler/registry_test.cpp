@@ -103,17 +103,6 @@ TEST(ImageRegistry, FirstHandlerServesLoadsAreReducedToTheMaximumAndTransformsNe
     auto empty = registryOf(std::make_unique<FakeHandler>(true, oxSize(0, 0)));
     EXPECT_EQ(imageError([&] { empty.loadImage("x.fake", oxSize()); }), "unsupported image file type");
 
-    // JPEG decodes at 1/2, 1/4 or 1/8 itself (its scale choice: the JPEG and first-look tests) and the registry
-    // reduces the rest (every n-th pixel: the reduced copy's test).
-    TempDir dir;
-    const std::string file = dir.file("4000x3000.jpg");
-    auto source = oxImageUInt8::create(4000, 3000);
-    source->fill(oxColour(200, 100, 50));
-    source->saveToFile(file, oxToneMapping::neutral());
-    auto small = oxImageRegistry::instance().loadImage(file, oxSize(300, 300)); // 1/8, then halved
-    EXPECT_EQ(small->size(), oxSize(250, 187));
-    EXPECT_EQ(small->reduction(), 16);
-
     // The generic transformation passes over a handler that cannot save. A handler's own transformation is the
     // PNG comment tests', the generic way on a real file the TGA tests', no way at all the GIF handler's test.
     oxFilename::initialize();
