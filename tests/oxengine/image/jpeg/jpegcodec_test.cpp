@@ -28,7 +28,7 @@ std::string loadFailure(const std::string& file, const std::string& bytes)
 
 } // namespace
 
-TEST_F(JpegLoad, MatchesTheReferenceDecoderAtEveryScale)
+TEST_F(JpegLoad, MatchesTheReferenceDecoderAtEveryScaleAndCommentMarkersPassTheCommentTest)
 {
     for (const char* options : {"-sample 1x1", "-sample 2x1", "-sample 2x2 -progressive -restart 1", "-grayscale"}) {
         const int channels = std::string(options) == "-grayscale" ? 1 : 3;
@@ -45,6 +45,21 @@ TEST_F(JpegLoad, MatchesTheReferenceDecoderAtEveryScale)
                                     [](const oxColour& c) { return c.a == 255; }));
         }
     }
+
+    // Comment markers pass the comment test.
+    ASSERT_TRUE(makeJpeg(file, 16, 16, "-sample 1x1"));
+    const std::string plain = readFile(file);
+    const auto commentOf = [&](const std::vector<std::string>& comments) {
+        std::vector<Segment> markers;
+        for (const std::string& c : comments)
+            markers.push_back({0xFE, c});
+        EXPECT_TRUE(writeFile(file, withSegments(plain, markers)));
+        return load(file)->comment();
+    };
+    EXPECT_EQ(commentOf({"first ", "second"}), "first second");
+    EXPECT_EQ(commentOf({"line\r\nnext\ttab", std::string("nul\0end", 7)}), "line \nnext tabnul end");
+    EXPECT_EQ(commentOf({"form\ffeed", "kept", "bell\a", "del\x7f"}), "kept");
+    EXPECT_EQ(commentOf({"Grüße \xff"}), "Grüße \xff"); // bytes above 127 are text
 }
 
 // Above a megapixel two threads decode: rows meet exactly for every sampling; damage anywhere marks all.
@@ -72,23 +87,6 @@ TEST_F(JpegLoad, TwoThreadDecodeMatchesTheReferenceDecoder)
     for (size_t i = good.size() / 5, seed = 1; i < good.size() / 5 + 3000; ++i)
         damaged[i] = char((seed = seed * 1103515245u + 12345u) >> 16);
     EXPECT_FALSE(damageOf(damaged).empty());
-}
-
-TEST_F(JpegLoad, CommentMarkersPassTheCommentTest)
-{
-    ASSERT_TRUE(makeJpeg(file, 16, 16, "-sample 1x1"));
-    const std::string plain = readFile(file);
-    const auto commentOf = [&](const std::vector<std::string>& comments) {
-        std::vector<Segment> markers;
-        for (const std::string& c : comments)
-            markers.push_back({0xFE, c});
-        EXPECT_TRUE(writeFile(file, withSegments(plain, markers)));
-        return load(file)->comment();
-    };
-    EXPECT_EQ(commentOf({"first ", "second"}), "first second");
-    EXPECT_EQ(commentOf({"line\r\nnext\ttab", std::string("nul\0end", 7)}), "line \nnext tabnul end");
-    EXPECT_EQ(commentOf({"form\ffeed", "kept", "bell\a", "del\x7f"}), "kept");
-    EXPECT_EQ(commentOf({"Grüße \xff"}), "Grüße \xff"); // bytes above 127 are text
 }
 
 // Each gives the handler's message, and (under the sanitizers) leaks nothing.
