@@ -76,7 +76,7 @@ TEST(TilePlan, TileSizesAndCountsCoverEveryPictureWithinTheLimits)
     }
 }
 
-TEST(PictureDescription, SizesTextsNotesAndTransparency)
+TEST(PictureDescription, SizesTextsNotesTransparencyAndSampleStatistics)
 {
     TempDir dir;
     const std::string file = dir.file("picture.jpg");
@@ -129,24 +129,22 @@ TEST(PictureDescription, SizesTextsNotesAndTransparency)
     auto half = oxImageHalf::create(1, 1);
     half->at(0, 0) = oxColourHalf(1.0f, 1.0f, 1.0f, 0.5f);
     EXPECT_TRUE(hasTransparency(*half));
-}
 
-TEST(SampleStatistics, HalfPicturesCountVisibleFiniteValuesOnlyAndSumExactly)
-{
+    // Sample statistics: of half pictures only visible finite values count, and they sum exactly.
     const float inf = std::numeric_limits<float>::infinity();
-    auto image = imageOf<oxColourHalf>(3, 2, [](uint32_t, uint32_t) {
+    auto halves = imageOf<oxColourHalf>(3, 2, [](uint32_t, uint32_t) {
         return oxColourHalf(0.5f, 0.5f, 0.5f, 1.0f);
     });
-    image->at(0, 0) = oxColourHalf(-0.25f, 2.0f, 6.0f, 1.0f);
-    image->at(1, 0) = oxColourHalf(100.0f, -50.0f, 9.0f, 0.05f);   // nearly transparent: left out
-    image->at(2, 0) = oxColourHalf(0.0f, 1.0f, 0.5f, 0.1f);        // the nearest half to 0.1 is just below it
-    image->at(0, 1) = oxColourHalf(1.0f, 1.0f, 1.0f, 0.125f);      // above the threshold counts
-    image->at(1, 1) = oxColourHalf(std::nanf(""), inf, -inf, 1.0f); // would spoil every figure
-    LoadedPicture picture;
-    measureSamples(*image, picture);
+    halves->at(0, 0) = oxColourHalf(-0.25f, 2.0f, 6.0f, 1.0f);
+    halves->at(1, 0) = oxColourHalf(100.0f, -50.0f, 9.0f, 0.05f);   // nearly transparent: left out
+    halves->at(2, 0) = oxColourHalf(0.0f, 1.0f, 0.5f, 0.1f);        // the nearest half to 0.1 is just below it
+    halves->at(0, 1) = oxColourHalf(1.0f, 1.0f, 1.0f, 0.125f);      // above the threshold counts
+    halves->at(1, 1) = oxColourHalf(std::nanf(""), inf, -inf, 1.0f); // would spoil every figure
+    LoadedPicture stats;
+    measureSamples(*halves, stats);
     // (-0.25 + 2 + 6) + 3 x 1 + 3 x 0.5 over 9 values
-    EXPECT_EQ(std::tuple(picture.hdr, picture.minValue, picture.maxValue), std::tuple(true, -0.25f, 6.0f));
-    EXPECT_FLOAT_EQ(picture.midValue, (7.75f + 3.0f + 1.5f) / 9.0f);
+    EXPECT_EQ(std::tuple(stats.hdr, stats.minValue, stats.maxValue), std::tuple(true, -0.25f, 6.0f));
+    EXPECT_FLOAT_EQ(stats.midValue, (7.75f + 3.0f + 1.5f) / 9.0f);
     // No visible pixel: the start values stay, the middle (a mean of nothing) as the record had it.
     auto invisible = imageOf<oxColourHalf>(4, 4, [](uint32_t, uint32_t) {
         return oxColourHalf(3.0f, 3.0f, 3.0f, 0.0f);

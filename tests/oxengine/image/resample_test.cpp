@@ -36,7 +36,7 @@ TYPED_TEST_SUITE(Resampling, ImageTypes);
 } // namespace
 
 // The program always asks for the automatic choice: Lanczos 3 or Mitchell.
-TEST(Filters, TheAutomaticChoiceAndItsKernelsAtThePieceBoundariesWhoseUnitShiftsSumToOne)
+TEST(Filters, KernelsAtThePieceBoundariesSumToOneTheAutomaticChoiceWorkedByHandInformationAndRefusals)
 {
     // The comparison of each piece decides the value exactly on its boundary.
     struct Case {
@@ -66,6 +66,30 @@ TEST(Filters, TheAutomaticChoiceAndItsKernelsAtThePieceBoundariesWhoseUnitShifts
     auto image = patternImage<oxColour>(40, 30);
     EXPECT_TRUE(samePixels(*image->resampledCopy(17, 9, IF_AUTO), *image->resampledCopy(17, 9, IF_LANCZOS3)));
     EXPECT_TRUE(samePixels(*image->resampledCopy(77, 31, 200), *image->resampledCopy(77, 31, IF_MITCHELL)));
+
+    // No half-pixel offset: target i is centred on source 2i. The box of
+    // support 1 takes both ends (a <= 0.5), so target 1 averages sources 1..3.
+    EXPECT_EQ(resampledRow({0.0f, 0.25f, 0.5f, 1.0f}, 2, IF_BOX), std::vector({half(0.125), half(1.75 / 3)}));
+    // Triangle of support 2: weights 1, 0.5 around 0; 0.5, 1, 0.5 around 2.
+    EXPECT_EQ(resampledRow({0.0f, 0.25f, 0.5f, 1.0f}, 2, IF_TRIANGLE), std::vector({half(0.125 / 1.5), half(0.5625)}));
+    // A zero weight is dropped, not multiplied: 0 × infinity would give NaN.
+    // Target 0 is centred on source 0 with support 2: sources 0 and 1 only.
+    const std::vector<float> inf = resampledRow({0.5f, 0.5f, 0.5f, INFINITY, 0.5f, 0.5f}, 3, IF_TRIANGLE);
+    EXPECT_TRUE(inf[0] == 0.5f && std::isinf(inf[1]));
+    // The picture information, the reduction, and refused requests.
+    image = patternImage<oxColour>(1000, 600);
+    image->setComment("c"), image->setComponents(1);
+    auto small = image->resampledCopy(250, 150, IF_BOX);
+    EXPECT_EQ(std::tuple(small->reduction(), small->comment(), small->components()), std::tuple(4, "c", 1));
+    EXPECT_EQ(image->resampledCopy(300, 300, IF_BOX)->reduction(), 3); // max(1000/300, 600/300)
+    image->setReduction(2); // enlarging keeps the reduction the picture had
+    EXPECT_EQ(image->resampledCopy(2000, 1200, IF_TRIANGLE)->reduction(), 2);
+    EXPECT_FALSE(image->resampledCopy(0, 5, IF_BOX) || image->resampledCopy(5, -1, IF_BOX) ||
+                 oxImageUInt8().resampledCopy(5, 5, IF_BOX) ||
+                 oxResampleRows(nullptr, ST_UINT8, 4, 4, image->data(), 2, 2, IF_BOX));
+    PixelLimit limit(1000);
+    EXPECT_FALSE(image->resampledCopy(40, 40, IF_BOX));
+    EXPECT_TRUE(image->resampledCopy(40, 25, IF_BOX));
 }
 
 TYPED_TEST(Resampling, SameSizeCopiesUniformPicturesKeepTheirColourRowsAndColumnsAgree)
@@ -94,33 +118,6 @@ TYPED_TEST(Resampling, SameSizeCopiesUniformPicturesKeepTheirColourRowsAndColumn
             EXPECT_TRUE(samePixels(*row->resampledCopy(size, 1, filter)->rotatedCopy(1),
                                    *column->resampledCopy(1, size, filter)))
                 << filter << " " << size;
-}
-
-TEST(Resampling, WorkedByHandInformationReductionAndRefusedRequests)
-{
-    // No half-pixel offset: target i is centred on source 2i. The box of
-    // support 1 takes both ends (a <= 0.5), so target 1 averages sources 1..3.
-    EXPECT_EQ(resampledRow({0.0f, 0.25f, 0.5f, 1.0f}, 2, IF_BOX), std::vector({half(0.125), half(1.75 / 3)}));
-    // Triangle of support 2: weights 1, 0.5 around 0; 0.5, 1, 0.5 around 2.
-    EXPECT_EQ(resampledRow({0.0f, 0.25f, 0.5f, 1.0f}, 2, IF_TRIANGLE), std::vector({half(0.125 / 1.5), half(0.5625)}));
-    // A zero weight is dropped, not multiplied: 0 × infinity would give NaN.
-    // Target 0 is centred on source 0 with support 2: sources 0 and 1 only.
-    const std::vector<float> inf = resampledRow({0.5f, 0.5f, 0.5f, INFINITY, 0.5f, 0.5f}, 3, IF_TRIANGLE);
-    EXPECT_TRUE(inf[0] == 0.5f && std::isinf(inf[1]));
-    // The picture information, the reduction, and refused requests.
-    auto image = patternImage<oxColour>(1000, 600);
-    image->setComment("c"), image->setComponents(1);
-    auto small = image->resampledCopy(250, 150, IF_BOX);
-    EXPECT_EQ(std::tuple(small->reduction(), small->comment(), small->components()), std::tuple(4, "c", 1));
-    EXPECT_EQ(image->resampledCopy(300, 300, IF_BOX)->reduction(), 3); // max(1000/300, 600/300)
-    image->setReduction(2); // enlarging keeps the reduction the picture had
-    EXPECT_EQ(image->resampledCopy(2000, 1200, IF_TRIANGLE)->reduction(), 2);
-    EXPECT_FALSE(image->resampledCopy(0, 5, IF_BOX) || image->resampledCopy(5, -1, IF_BOX) ||
-                 oxImageUInt8().resampledCopy(5, 5, IF_BOX) ||
-                 oxResampleRows(nullptr, ST_UINT8, 4, 4, image->data(), 2, 2, IF_BOX));
-    PixelLimit limit(1000);
-    EXPECT_FALSE(image->resampledCopy(40, 40, IF_BOX));
-    EXPECT_TRUE(image->resampledCopy(40, 25, IF_BOX));
 }
 
 TEST(Parallel, ResultsDoNotDependOnTheThreadCount)

@@ -40,7 +40,7 @@ struct Tga : testing::Test {
 
 } // namespace
 
-TEST_F(Tga, EveryOriginLoadsUprightPastTheIdFieldAndAColourMap)
+TEST_F(Tga, EveryOriginPastTheIdAndColourMapRunLengthPacketsStopAtTheEndWhatCannotBeShownIsRefused)
 {
     const uint32_t w = 3, h = 2;
     for (int depth : {24, 32})
@@ -61,10 +61,8 @@ TEST_F(Tga, EveryOriginLoadsUprightPastTheIdFieldAndAColourMap)
     // Without a colour map (type 0) the map fields mean nothing.
     ASSERT_TRUE(writeFile(f, header(10, 2, 1, 24, 0x20, 0, 0, 500) + "\x81" + bytesOf(filePixel(7, false), 24)));
     EXPECT_EQ(load(f)->at(1, 0), filePixel(7, false));
-}
 
-TEST_F(Tga, RunLengthPacketsFillThePictureAndStopAtItsEndWhatCannotBeShownIsRefusedWithAMessage)
-{
+    // Run-length packets fill the picture and stop at its end.
     const oxColour a = filePixel(1, true), b = filePixel(2, true), c = filePixel(3, true), black(0, 0, 0, 255);
     // A run of 3 across the row end, 2 literal pixels, then a run that
     // announces 128 pixels where one is left, and a packet too many.
