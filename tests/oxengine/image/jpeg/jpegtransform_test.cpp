@@ -77,7 +77,7 @@ TEST_F(JpegTransform, MatchesJpegtranForEveryTurn)
     }
 }
 
-TEST_F(JpegTransform, CommentOnlyRewriteIsLosslessATurnKeepsTheFilesAttributesAndAllMarkersButOldComments)
+TEST_F(JpegTransform, CommentOnlyRewriteIsLosslessATurnKeepsAttributesAndMarkersButOldCommentsFailuresLeaveTheFile)
 {
     for (const char* options : {"-sample 2x2", "-sample 2x1 -progressive", "-grayscale"}) {
         ASSERT_FALSE(makePicture(file, 70, 45, options).empty());
@@ -105,10 +105,8 @@ TEST_F(JpegTransform, CommentOnlyRewriteIsLosslessATurnKeepsTheFilesAttributesAn
     auto expected = segments(readFile(reference), APP_AND_COM);
     std::erase_if(expected, [](const Segment& s) { return s.marker == 0xFE; });
     EXPECT_EQ(segments(readFile(file), APP_AND_COM), expected);
-}
 
-TEST_F(JpegTransform, FailuresLeaveTheFile)
-{
+    // Failures leave the file.
     EXPECT_EQ(imageError([&] { transform(dir.file("missing.jpg"), transformOf(1)); }),
               "JPEG transformation: can't open input file. (No such file or directory)");
     const auto failure = [&](const std::string& bytes, const oxImageTransform& t) { // untouched, not rewritten
@@ -137,5 +135,6 @@ TEST_F(JpegTransform, FailuresLeaveTheFile)
     ASSERT_TRUE(writeFile(file + ".tmp", "the user's file"));
     transform(file, transformOf(2));
     EXPECT_EQ(readFile(file + ".tmp"), "the user's file");
-    EXPECT_EQ(folderEntries(dir.path()), (std::vector<std::string>{"p.jpg", "p.jpg.tmp"}));
+    EXPECT_EQ(folderEntries(dir.path()), (std::vector<std::string>{"p.jpg", "p.jpg.tmp", "ref.jpg", "source.jpg"}));
 }
+
