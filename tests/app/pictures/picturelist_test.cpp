@@ -278,7 +278,7 @@ TEST_F(PictureListTest, StepAndGoToClampAndSignalTheEndsRemovingEntriesMovesTheV
     EXPECT_EQ(list.currentPath(), "");
 }
 
-TEST_F(PictureListTest, RescanKeepsTheCurrentPictureAndTheSearchDepth)
+TEST_F(PictureListTest, RescanKeepsTheCurrentPictureAndTheSearchDepthTheFolderDialogAndThumbnailNotice)
 {
     make("m.jpg");
     make("n.jpg");
@@ -303,13 +303,11 @@ TEST_F(PictureListTest, RescanKeepsTheCurrentPictureAndTheSearchDepth)
     EXPECT_TRUE(asked.empty()); // a rescan never asks about sub-folders
     EXPECT_TRUE(shown.empty());
     EXPECT_EQ(nothings, 1);
-}
 
-TEST_F(PictureListTest, FolderDialogAndThumbnailNotice)
-{
-    const std::string q = make("other/q.jpg"), other = tree.file("other");
-    list.openFolder(tree.path(), SUBFOLDERS_ALWAYS);
     EXPECT_TRUE(folders.empty()); // only told while thumbnails are shown
+
+    // The folder dialog, on the emptied tree.
+    const std::string q = make("other/q.jpg"), other = tree.file("other");
 
     Paths prompts;
     std::string answer;
