@@ -369,9 +369,7 @@ TEST(BGTextureLoader, ThumbnailDecodesInFlightStopWhenNoLongerWanted)
                 std::lock_guard<std::mutex> lock(mutex);
                 ++started[name];
             }
-            for (int i = 0; i < 30000 && !cancel.cancelled(); ++i)
-                std::this_thread::sleep_for(std::chrono::milliseconds(1));
-            if (cancel.cancelled()) {
+            if (waitUntil([&] { return cancel.cancelled(); }, std::chrono::seconds(30))) {
                 std::lock_guard<std::mutex> lock(mutex);
                 ++stopped[name];
             }
@@ -550,8 +548,7 @@ TEST(BGTextureLoader, WorkersDecodeTheLoaderThreadPublishesAndTheThumbnailComple
             const auto waits = [&] {
                 return name == "/s/4.jpg" || (name == "/s/3.jpg" && !made.loader->readThumbnail("/s/2.jpg").get());
             };
-            while (waits() && !cancel.cancelled())
-                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            waitUntil([&] { return !waits() || cancel.cancelled(); });
             cancel.check();
             if (name == "/s/1.jpg")
                 throw oxImageException("broken on purpose", name);
