@@ -16,7 +16,6 @@
 #include <cmath>
 #include <limits>
 #include <set>
-#include <sys/time.h>
 
 // The everyday plans (300 x 200, 1 x 1) are checked on the driver by the preparation's GL test.
 TEST(TilePlan, TileSizesAndCountsCoverEveryPictureWithinTheLimits)
@@ -191,11 +190,7 @@ struct MakeThumbnail : testing::Test {
         writePicture(jpeg, 1600, 1200, [](uint32_t x, uint32_t y) { return oxColour(uint8_t(x), uint8_t(y), 90); });
         setMTime(1700000000);
     }
-    void setMTime(time_t seconds)
-    {
-        const struct timeval times[2] = {{seconds, 0}, {seconds, 0}};
-        ASSERT_EQ(utimes(jpeg.c_str(), times), 0);
-    }
+    void setMTime(double seconds) { ASSERT_TRUE(oxFilename(jpeg).setModificationDate(seconds)); }
     // Same size and time, other bytes: only the cache can still answer.
     void spoil()
     {

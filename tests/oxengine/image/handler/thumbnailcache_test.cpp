@@ -5,7 +5,6 @@
 
 #include <gdk-pixbuf/gdk-pixbuf.h>
 
-#include <sys/time.h>
 #include <unistd.h>
 
 namespace {
@@ -20,11 +19,7 @@ struct ThumbnailCache : testing::Test {
     void SetUp() override { ASSERT_TRUE(writeFile(picture, "not really a picture")); }
     oxThumbnailCache::Stamp stamp() const { return oxThumbnailCache::stampOf(picture).value_or(oxThumbnailCache::Stamp{}); }
 
-    void setMTime(const std::string& path, time_t seconds)
-    {
-        const struct timeval times[2] = {{seconds, 0}, {seconds, 0}};
-        ASSERT_EQ(utimes(path.c_str(), times), 0);
-    }
+    void setMTime(const std::string& file, double s) { ASSERT_TRUE(oxFilename(file).setModificationDate(s)); }
 };
 
 } // namespace
