@@ -12,7 +12,6 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
-#include <fcntl.h>
 #include <filesystem>
 #include <limits>
 #include <map>
@@ -90,8 +89,7 @@ TEST_F(PictureListTest, ListsOnlyVisiblePictureFilesOfTheFolder)
     // A pipe is no picture; a killed rewrite's temporary file goes once a day old.
     ASSERT_EQ(mkfifo(tree.file("pipe.jpg").c_str(), 0644), 0);
     const std::string stale = make(".oxtmp-a.jpg.Xy12Z9");
-    const struct timespec old[2] = {{time(nullptr) - 2 * 86400, 0}, {time(nullptr) - 2 * 86400, 0}};
-    utimensat(AT_FDCWD, stale.c_str(), old, 0);
+    ASSERT_TRUE(oxFilename(stale).setModificationDate(double(time(nullptr) - 2 * 86400)));
     list.openFolder(tree.path(), SUBFOLDERS_NEVER);
     EXPECT_EQ(list.paths(), at({"B.JPEG", "a.jpg", "with space.jpeg", "Ωμέγα.jpg"}));
     EXPECT_FALSE(fs::exists(stale));
