@@ -315,11 +315,6 @@ TEST(BGTextureLoader, UpdateThumbnailsMarksWantedLoadsMissingAndUnloadsTheRest)
     rig.loader->updateThumbnails();
     EXPECT_EQ(sorted(rig.queued()), (Names{"unloadT:/a/0.jpg", "unloadT:/a/2.jpg"}));
     EXPECT_EQ(rig.loader->pendingThumbnails(), (Names{"/a/new.jpg"}));
-    {
-        oxLock lock(rig.loader->threadLock());
-        EXPECT_TRUE(kept->wanted);
-        EXPECT_FALSE(rig.loader->readThumbnail("/a/0.jpg").get()->wanted);
-    }
     // Back to the first list before those ran: unloads taken back, loads in between dropped and uncounted.
     rig.list = LoaderRig::numbered(4, "/a/");
     rig.loader->updateThumbnails();
