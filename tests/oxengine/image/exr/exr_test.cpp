@@ -69,7 +69,7 @@ struct Exr : testing::Test {
 } // namespace
 
 // The channels, the comment and the range come back as the round trip test shows (unmapped: the tone mapping's).
-TEST_F(Exr, TheDataWindowBecomesThePictureBadWindowsSizesFilesAndUnfinishedWritesAreRefused)
+TEST_F(Exr, TheDataWindowBecomesThePictureTurnsWithinTheDisplayWindowBadFilesAndWritesAreRefused)
 {
     for (const auto& [left, top] : {std::pair{10, 20}, std::pair{-5, -3}}) {
         const int x0 = left, y0 = top; // clang 14 cannot capture a structured binding
@@ -87,9 +87,9 @@ TEST_F(Exr, TheDataWindowBecomesThePictureBadWindowsSizesFilesAndUnfinishedWrite
         }))) << "data window at " << x0 << ", " << y0;
     }
 
-    ExrFile exr;
-    exr.xMax = 99, exr.yMax = 99;
-    const std::string whole = exr.bytes();
+    ExrFile large;
+    large.xMax = 99, large.yMax = 99;
+    const std::string whole = large.bytes();
     {
         PixelLimit limit(9999);
         EXPECT_EQ(loadError(f, whole, load), "the picture is too large: 100 × 100 pixels");
@@ -123,12 +123,9 @@ TEST_F(Exr, TheDataWindowBecomesThePictureBadWindowsSizesFilesAndUnfinishedWrite
     EXPECT_EQ(status, 0);
     EXPECT_EQ(readFile(f), "the old file");
     EXPECT_EQ(folderEntries(dir.path()), std::vector<std::string>{"t.exr"});
-}
 
-// The data window turns within the display window, which keeps its corner; only RGBA (or luminance) is
-// rewritten.
-TEST_F(Exr, RotationTurnsTheDataWindowWithinTheDisplayWindowAndRefusesFilesWithMoreThanRgba)
-{
+    // The data window turns within the display window, which keeps its corner; only RGBA (or luminance) is
+    // rewritten.
     ExrFile exr;
     exr.xMin = 2, exr.yMin = 1, exr.xMax = 5, exr.yMax = 3;
     exr.display = {0, 0, 9, 4};

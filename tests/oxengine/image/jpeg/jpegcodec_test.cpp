@@ -63,7 +63,7 @@ TEST_F(JpegLoad, MatchesTheReferenceDecoderAtEveryScaleAndCommentMarkersPassTheC
 }
 
 // Above a megapixel two threads decode: rows meet exactly for every sampling; damage anywhere marks all.
-TEST_F(JpegLoad, TwoThreadDecodeMatchesTheReferenceDecoder)
+TEST_F(JpegLoad, TwoThreadDecodeMatchesTheReferenceDecoderAndLoadsOnTwoThreadsDoNotInterfere)
 {
     ImageThreads threads(2);
     for (const char* options : {"-sample 1x1", "-sample 2x2 -restart 1", "-sample 1x2", "-sample 2x1 -arithmetic",
@@ -87,6 +87,25 @@ TEST_F(JpegLoad, TwoThreadDecodeMatchesTheReferenceDecoder)
     for (size_t i = good.size() / 5, seed = 1; i < good.size() / 5 + 3000; ++i)
         damaged[i] = char((seed = seed * 1103515245u + 12345u) >> 16);
     EXPECT_FALSE(damageOf(damaged).empty());
+
+    // Loads on two threads do not interfere.
+    const std::string a = dir.file("a.jpg"), b = dir.file("b.jpg"), bad = dir.file("bad.jpg");
+    ASSERT_TRUE(makeJpeg(a, 301, 207, "-sample 2x2 -progressive"));
+    ASSERT_TRUE(makeJpeg(b, 190, 260, "-grayscale", 1));
+    ASSERT_TRUE(writeFile(bad, readFile(a).substr(0, 900)));
+    // One thread's failures jump back into its own call, never the other's.
+    int wrong[2] = {0, 0};
+    const auto work = [&](int t, const std::string& file, const std::string& expected) {
+        for (int i = 0; i < 25; ++i) {
+            wrong[t] += asPnm(*load(file)) != expected;
+            if (t == 0)
+                wrong[t] += load(bad)->damage() != "the file ends early";
+        }
+    };
+    std::thread first(work, 0, a, asPnm(*load(a))), second(work, 1, b, asPnm(*load(b)));
+    first.join();
+    second.join();
+    EXPECT_EQ(wrong[0] + wrong[1], 0);
 }
 
 // Each gives the handler's message, and (under the sanitizers) leaks nothing.
@@ -130,27 +149,6 @@ TEST_F(JpegLoad, RefusesBadInput)
     EXPECT_EQ(load(file)->damage(), "corrupt data");
     PixelLimit limit(100);
     EXPECT_EQ(loadFailure(file, good), "the picture is too large: 40 × 24 pixels");
-}
-
-TEST_F(JpegLoad, LoadsOnTwoThreadsDoNotInterfere)
-{
-    const std::string a = dir.file("a.jpg"), b = dir.file("b.jpg"), bad = dir.file("bad.jpg");
-    ASSERT_TRUE(makeJpeg(a, 301, 207, "-sample 2x2 -progressive"));
-    ASSERT_TRUE(makeJpeg(b, 190, 260, "-grayscale", 1));
-    ASSERT_TRUE(writeFile(bad, readFile(a).substr(0, 900)));
-    // One thread's failures jump back into its own call, never the other's.
-    int wrong[2] = {0, 0};
-    const auto work = [&](int t, const std::string& file, const std::string& expected) {
-        for (int i = 0; i < 25; ++i) {
-            wrong[t] += asPnm(*load(file)) != expected;
-            if (t == 0)
-                wrong[t] += load(bad)->damage() != "the file ends early";
-        }
-    };
-    std::thread first(work, 0, a, asPnm(*load(a))), second(work, 1, b, asPnm(*load(b)));
-    first.join();
-    second.join();
-    EXPECT_EQ(wrong[0] + wrong[1], 0);
 }
 
 // The library's refusals leave the old file (a full disk: the replacement's own test).
