@@ -202,11 +202,10 @@ struct MakeThumbnail : testing::Test {
     const oxSize cover{1920, 1080};
     const oxSize box{2 * 1920 - 1, 2 * 1080 - 1};
 };
-using HeadStart = MakeThumbnail;
 
 } // namespace
 
-TEST_F(MakeThumbnail, DecodedOnceFittedFoundInTheCacheRemadeWhenChanged)
+TEST_F(MakeThumbnail, DecodedOnceFittedFoundInTheCacheRemadeWhenChangedAndTheStartPicturesHeadStart)
 {
     EXPECT_FALSE(findCachedThumbnail(cache, jpeg, 256)) << "looking neither decodes nor stores";
     EXPECT_FALSE(findCachedThumbnail(cache, jpeg, 256));
@@ -229,11 +228,10 @@ TEST_F(MakeThumbnail, DecodedOnceFittedFoundInTheCacheRemadeWhenChanged)
     EXPECT_FALSE(first.empty());
     EXPECT_TRUE(cache.failure(jpeg));
     EXPECT_EQ(thrownMessage([&] { makeThumbnailImage(&cache, jpeg, 256); }), first);
-}
 
-// The start picture's decode begun before the window: handed over once, to the picture it was begun for.
-TEST_F(HeadStart, HandsItsDecodeOnlyToItsFileAndSizeStopsWhenCancelledThrowsWhatItsDecodeThrew)
-{
+    // The start picture's decode begun before the window: handed over once, to the picture it was begun for;
+    // it stops when cancelled and throws what its decode threw.
+    SetUp(); // the photo again, unspoilt
     struct Case {
         std::string file;
         oxSize maximum;
@@ -273,3 +271,4 @@ TEST_F(HeadStart, HandsItsDecodeOnlyToItsFileAndSizeStopsWhenCancelledThrowsWhat
     startFirstLookDecode(broken, jpeg, cover.width, cover.height);
     EXPECT_EQ(thrownMessage([&] { broken.take(jpeg, box); }), direct);
 }
+

@@ -51,7 +51,7 @@ const FakeHandler& fake(const oxImageRegistry& r, size_t i)
 
 } // namespace
 
-TEST(ImageRegistry, ProcessRegistryChoosesByExtensionAndRefusesMissingFilesAndPipesWithTheReason)
+TEST(ImageRegistry, ChoosesByExtensionRefusesMissingFilesAndPipesTheFirstHandlerServesTransformsNeedASaver)
 {
     const oxImageRegistry& registry = oxImageRegistry::instance();
     for (const char* name : {"a.JPG", "a.jpeg", "A.Jpeg", "/x/PHOTO.JPEG", ".jpg", "a.TGA", "b.png", "c.Gif", "d.bmp"})
@@ -92,14 +92,12 @@ TEST(ImageRegistry, ProcessRegistryChoosesByExtensionAndRefusesMissingFilesAndPi
     const std::string error = imageError([&] { registry.transformFile(dir.file("gone.png"), transformOf(0, "x")); });
     EXPECT_NE(error.find(reason), std::string::npos) << error;
     EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
-}
 
-TEST(ImageRegistry, FirstHandlerServesLoadsAreReducedToTheMaximumAndTransformsNeedASaver)
-{
-    auto registry = registryOf(std::make_unique<FakeHandler>(true), std::make_unique<FakeHandler>(true));
-    registry.saveImage(*registry.loadImage("x.fake", oxSize()), "x.fake", oxToneMapping::neutral());
-    EXPECT_EQ(fake(registry, 0).loads + fake(registry, 0).saves, 2);
-    EXPECT_EQ(fake(registry, 1).loads + fake(registry, 1).saves, 0);
+    // The first handler serves; an empty load is refused.
+    auto fakes = registryOf(std::make_unique<FakeHandler>(true), std::make_unique<FakeHandler>(true));
+    fakes.saveImage(*fakes.loadImage("x.fake", oxSize()), "x.fake", oxToneMapping::neutral());
+    EXPECT_EQ(fake(fakes, 0).loads + fake(fakes, 0).saves, 2);
+    EXPECT_EQ(fake(fakes, 1).loads + fake(fakes, 1).saves, 0);
     auto empty = registryOf(std::make_unique<FakeHandler>(true, oxSize(0, 0)));
     EXPECT_EQ(imageError([&] { empty.loadImage("x.fake", oxSize()); }), "unsupported image file type");
 
@@ -111,3 +109,4 @@ TEST(ImageRegistry, FirstHandlerServesLoadsAreReducedToTheMaximumAndTransformsNe
     EXPECT_EQ(fake(generic, 0).loads, 0);
     EXPECT_EQ(std::tuple(fake(generic, 1).loads, fake(generic, 1).saves, fake(generic, 1).transforms), std::tuple(1, 1, 0));
 }
+

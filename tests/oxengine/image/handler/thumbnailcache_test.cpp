@@ -24,7 +24,7 @@ struct ThumbnailCache : testing::Test {
 
 } // namespace
 
-TEST_F(ThumbnailCache, NamedAsTheStandardSaysReadByGdkPixbufWithItsKeysAndAnotherProgramsIsUsed)
+TEST_F(ThumbnailCache, NamedAndReadAsTheStandardSaysStaleWhenChangedForgottenOnRequestABrokenCacheIsNoError)
 {
     // The standard's own example: the MD5 of the URI.
     EXPECT_EQ(oxThumbnailCache::fileNameOf("file:///home/jens/photos/me.png"), "c6ee772d9e49320e97ec29a7eb5b1697.png");
@@ -69,10 +69,7 @@ TEST_F(ThumbnailCache, NamedAsTheStandardSaysReadByGdkPixbufWithItsKeysAndAnothe
     EXPECT_EQ(found->full, oxSize(0, 0));
     EXPECT_EQ(found->image->components(), 3);
     EXPECT_EQ(static_cast<oxImageUInt8&>(*found->image).at(4, 3), oxColour(0x33, 0x66, 0x99));
-}
 
-TEST_F(ThumbnailCache, ChangedFileMakesTheThumbnailAndTheFailureStaleForgetDropsBothABrokenCacheIsNoError)
-{
     setMTime(picture, 1700000000);
     ASSERT_TRUE(cache.store(picture, 128, *thumb, oxSize(8, 6), "", stamp()));
     setMTime(picture, 1700000001);
@@ -115,7 +112,6 @@ TEST_F(ThumbnailCache, ChangedFileMakesTheThumbnailAndTheFailureStaleForgetDrops
     ASSERT_EQ(unlink(dir.file("thumbnails").c_str()), 0);
     // A cut-off file and a hostile size are not thumbnails.
     ASSERT_TRUE(cache.store(picture, 256, *thumb, oxSize(8, 6), "", stamp()));
-    const std::string path = cache.thumbnailPath(picture, 256);
     std::string bytes = readFile(path);
     ASSERT_TRUE(writeFile(path, bytes.substr(0, bytes.size() / 2)));
     EXPECT_FALSE(cache.find(picture, 256));
@@ -124,3 +120,4 @@ TEST_F(ThumbnailCache, ChangedFileMakesTheThumbnailAndTheFailureStaleForgetDrops
     EXPECT_FALSE(cache.find(picture, 256));
     EXPECT_EQ(folderEntries(dir.file("thumbnails/large")).size(), 1u) << "no temporary file stays";
 }
+

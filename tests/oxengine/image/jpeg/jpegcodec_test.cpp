@@ -28,7 +28,7 @@ std::string loadFailure(const std::string& file, const std::string& bytes)
 
 } // namespace
 
-TEST_F(JpegLoad, MatchesTheReferenceDecoderAtEveryScaleAndCommentMarkersPassTheCommentTest)
+TEST_F(JpegLoad, MatchesTheReferenceDecoderAtEveryScaleCommentMarkersPassTheCommentTestBadInputIsRefused)
 {
     for (const char* options : {"-sample 1x1", "-sample 2x1", "-sample 2x2 -progressive -restart 1", "-grayscale"}) {
         const int channels = std::string(options) == "-grayscale" ? 1 : 3;
@@ -60,6 +60,46 @@ TEST_F(JpegLoad, MatchesTheReferenceDecoderAtEveryScaleAndCommentMarkersPassTheC
     EXPECT_EQ(commentOf({"line\r\nnext\ttab", std::string("nul\0end", 7)}), "line \nnext tabnul end");
     EXPECT_EQ(commentOf({"form\ffeed", "kept", "bell\a", "del\x7f"}), "kept");
     EXPECT_EQ(commentOf({"Grüße \xff"}), "Grüße \xff"); // bytes above 127 are text
+
+    // Bad input is refused: each gives the handler's message, and (under the sanitizers) leaks nothing.
+    const std::string failed = "decompression failed.";
+    // The test files are progressive: the size is in the SOF2 header.
+    const auto withFrameSize = [](std::string jpeg, uint16_t width, uint16_t height) {
+        const char size[4] = {char(height >> 8), char(height), char(width >> 8), char(width)};
+        return jpeg.replace(jpeg.find("\xFF\xC2") + 5, 4, size, 4);
+    };
+    ASSERT_TRUE(makeJpeg(file, 40, 24, "-sample 2x2 -progressive"));
+    const std::string good = readFile(file);
+    // Every length short of the end marker: refused, or (once picture data came) shown as a damaged file.
+    for (size_t n = 0; n + 2 < good.size(); n += 3) {
+        const std::string refusal = loadFailure(file, good.substr(0, n));
+        if (refusal.empty())
+            EXPECT_EQ(load(file)->damage(), "the file ends early") << "cut at " << n;
+        else // with the library's reason
+            EXPECT_EQ(refusal.rfind(failed + " (", 0), 0u) << "cut at " << n << ": " << refusal;
+    }
+    std::string garbage = good.substr(0, good.find("\xFF\xDA") + 14);
+    for (uint32_t i = 0, seed = 1; i < 3000; ++i)
+        garbage += char((seed = seed * 1103515245u + 12345u) >> 16);
+    // Not a picture, above the pixel limit, no width, no height: with the library's reason.
+    for (const auto& [bad, reason] : std::initializer_list<std::pair<std::string, std::string>>{
+             {"this is not a picture", "Not a JPEG file: starts with 0x74 0x68"},
+             {withFrameSize(good, 65535, 65535), "Maximum supported image dimension is 65500 pixels"},
+             {withFrameSize(good, 0, 24), "Empty JPEG image (DNL not supported)"},
+             {withFrameSize(good, 40, 0), "Empty JPEG image (DNL not supported)"}})
+        EXPECT_EQ(loadFailure(file, bad), failed + " (" + reason + ")");
+    if (loadFailure(file, garbage).empty()) { // noise after the scan header
+        EXPECT_FALSE(load(file)->damage().empty());
+    }
+    EXPECT_EQ(loadFailure(file, good + "bytes after the end marker"), ""); // harmless
+    // A stray marker amid the picture data: the decoder goes on, and says why the picture is damaged.
+    ASSERT_TRUE(makeJpeg(file, 64, 64, "-sample 2x2"));
+    std::string marked = readFile(file);
+    marked.insert((marked.find("\xFF\xDA") + marked.rfind("\xFF\xD9")) / 2, "\xFF\xD3");
+    EXPECT_EQ(loadFailure(file, marked), "");
+    EXPECT_EQ(load(file)->damage(), "corrupt data");
+    PixelLimit limit(100);
+    EXPECT_EQ(loadFailure(file, good), "the picture is too large: 40 × 24 pixels");
 }
 
 // Above a megapixel two threads decode: rows meet exactly for every sampling; damage anywhere marks all.
@@ -106,49 +146,6 @@ TEST_F(JpegLoad, TwoThreadDecodeMatchesTheReferenceDecoderAndLoadsOnTwoThreadsDo
     first.join();
     second.join();
     EXPECT_EQ(wrong[0] + wrong[1], 0);
-}
-
-// Each gives the handler's message, and (under the sanitizers) leaks nothing.
-TEST_F(JpegLoad, RefusesBadInput)
-{
-    const std::string failed = "decompression failed.";
-    // The test files are progressive: the size is in the SOF2 header.
-    const auto withFrameSize = [](std::string jpeg, uint16_t width, uint16_t height) {
-        const char size[4] = {char(height >> 8), char(height), char(width >> 8), char(width)};
-        return jpeg.replace(jpeg.find("\xFF\xC2") + 5, 4, size, 4);
-    };
-    ASSERT_TRUE(makeJpeg(file, 40, 24, "-sample 2x2 -progressive"));
-    const std::string good = readFile(file);
-    // Every length short of the end marker: refused, or (once picture data came) shown as a damaged file.
-    for (size_t n = 0; n + 2 < good.size(); n += 3) {
-        const std::string refusal = loadFailure(file, good.substr(0, n));
-        if (refusal.empty())
-            EXPECT_EQ(load(file)->damage(), "the file ends early") << "cut at " << n;
-        else // with the library's reason
-            EXPECT_EQ(refusal.rfind(failed + " (", 0), 0u) << "cut at " << n << ": " << refusal;
-    }
-    std::string garbage = good.substr(0, good.find("\xFF\xDA") + 14);
-    for (uint32_t i = 0, seed = 1; i < 3000; ++i)
-        garbage += char((seed = seed * 1103515245u + 12345u) >> 16);
-    // Not a picture, above the pixel limit, no width, no height: with the library's reason.
-    for (const auto& [bad, reason] : std::initializer_list<std::pair<std::string, std::string>>{
-             {"this is not a picture", "Not a JPEG file: starts with 0x74 0x68"},
-             {withFrameSize(good, 65535, 65535), "Maximum supported image dimension is 65500 pixels"},
-             {withFrameSize(good, 0, 24), "Empty JPEG image (DNL not supported)"},
-             {withFrameSize(good, 40, 0), "Empty JPEG image (DNL not supported)"}})
-        EXPECT_EQ(loadFailure(file, bad), failed + " (" + reason + ")");
-    if (loadFailure(file, garbage).empty()) { // noise after the scan header
-        EXPECT_FALSE(load(file)->damage().empty());
-    }
-    EXPECT_EQ(loadFailure(file, good + "bytes after the end marker"), ""); // harmless
-    // A stray marker amid the picture data: the decoder goes on, and says why the picture is damaged.
-    ASSERT_TRUE(makeJpeg(file, 64, 64, "-sample 2x2"));
-    std::string marked = readFile(file);
-    marked.insert((marked.find("\xFF\xDA") + marked.rfind("\xFF\xD9")) / 2, "\xFF\xD3");
-    EXPECT_EQ(loadFailure(file, marked), "");
-    EXPECT_EQ(load(file)->damage(), "corrupt data");
-    PixelLimit limit(100);
-    EXPECT_EQ(loadFailure(file, good), "the picture is too large: 40 × 24 pixels");
 }
 
 // The library's refusals leave the old file (a full disk: the replacement's own test).
