@@ -28,7 +28,6 @@ TEST(LoaderFileOperations, RotationsRewriteTheJpegAndReloadPictureAndThumbnail)
     TempDir dir;
     const std::string picture = writeJpeg(dir.file("p.jpg"), 64, 32);
     const oxThumbnailCache cache(dir.file("thumbnails"), "pictavo-test");
-    std::vector<std::string> changed;
     LoaderRig rig({picture}, true, true, [&](LoaderServices& s) {
         s.fillThumbnail = [&](const std::string& name, LoadedPicture& p, const oxCancelToken&) {
             const ThumbnailImage made = makeThumbnailImage(&cache, name, p.imageWidth);
@@ -36,10 +35,7 @@ TEST(LoaderFileOperations, RotationsRewriteTheJpegAndReloadPictureAndThumbnail)
             p.imageHeight = int(made.image->height());
             return true;
         };
-        s.fileChanged = [&](const std::string& name) {
-            changed.push_back(name);
-            cache.forget(name);
-        };
+        s.fileChanged = [&](const std::string& name) { cache.forget(name); };
     });
     rig.loader->setThumbnailSize(128);
     LoadedPicture* shown = rig.loader->awaitPicture(picture);
@@ -58,7 +54,6 @@ TEST(LoaderFileOperations, RotationsRewriteTheJpegAndReloadPictureAndThumbnail)
     EXPECT_EQ(sizeOf(thumb), oxSize(32, 64));
     EXPECT_TRUE(shown->inUse());
     EXPECT_GT(rig.redisplays.load(), redisplays);
-    EXPECT_EQ(changed, std::vector<std::string>{picture});
     ASSERT_TRUE(cache.find(picture, 128));
     EXPECT_EQ(cache.find(picture, 128)->image->size(), oxSize(32, 64));
 }
