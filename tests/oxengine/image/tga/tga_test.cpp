@@ -40,7 +40,7 @@ struct Tga : testing::Test {
 
 } // namespace
 
-TEST_F(Tga, EveryOriginPastTheIdAndColourMapRunLengthPacketsStopAtTheEndWhatCannotBeShownIsRefused)
+TEST_F(Tga, LoadsEveryOriginAndRunLengthRefusesWhatCannotBeShownSavesTheCommentInTheIdFieldTransforms)
 {
     const uint32_t w = 3, h = 2;
     for (int depth : {24, 32})
@@ -99,16 +99,14 @@ TEST_F(Tga, EveryOriginPastTheIdAndColourMapRunLengthPacketsStopAtTheEndWhatCann
              {std::string("\0\0\x02", 3), "cannot read from file."},
              {header(10, 65535, 65535, 32, 0), "the picture is too large: 65535 × 65535 pixels"}})
         EXPECT_EQ(loadError(f, bytes, load), message);
-}
 
-TEST_F(Tga, HeaderPixelsAndTheIdFieldFollowTheComponentsAndTheCommentATransformKeepsTheDateOrChangesNothing)
-{
+    // Saved: header, pixels and the ID field follow the components and the comment.
     auto image = patternImage<oxColour>(3, 2);
     oxTgaHandler().saveImage(*image, f, oxToneMapping::neutral());
-    std::string pixels; // memory order, top row first
+    std::string stored; // memory order, top row first
     for (uint32_t i = 0; i < 6; ++i)
-        pixels += bytesOf(image->pixels()[i], 32);
-    EXPECT_EQ(readFile(f), header(2, 3, 2, 32, 0x28) + pixels);
+        stored += bytesOf(image->pixels()[i], 32);
+    EXPECT_EQ(readFile(f), header(2, 3, 2, 32, 0x28) + stored);
     // A size the 16-bit header cannot hold is refused, not written wrong.
     EXPECT_EQ(imageError([&] { oxTgaHandler().saveImage(*oxImageUInt8::create(65536, 1), f, oxToneMapping::neutral()); }),
               "a TGA file holds pictures from 1 × 1 to 65535 × 65535 pixels, not 65536 × 1.");
@@ -152,3 +150,4 @@ TEST_F(Tga, HeaderPixelsAndTheIdFieldFollowTheComponentsAndTheCommentATransformK
     EXPECT_NE(imageError([&] { oxImageRegistry::instance().transformFile(f, transformOf(1)); }), "");
     EXPECT_EQ(readFile(f), "not a picture");
 }
+
