@@ -633,7 +633,6 @@ TEST(BGTextureLoader, ThumbnailCountKeepsThoseNearestTheScreenAndIsNeverExceeded
 {
     constexpr int COUNT = 20;
     std::atomic<size_t> most{0};
-    std::atomic<int> uploads{0};
     LoaderRig rig(LoaderRig::numbered(400, "/s/"), true, true, [&](LoaderServices& s) {
         s.thumbnailWorkers = 3;
         s.makeThumbnail = [&](const std::string&, int, const oxCancelToken&) -> PictureFiller {
@@ -643,7 +642,6 @@ TEST(BGTextureLoader, ThumbnailCountKeepsThoseNearestTheScreenAndIsNeverExceeded
                 size_t seen = most.load();
                 while (held > seen && !most.compare_exchange_weak(seen, held)) {
                 }
-                ++uploads;
                 return true;
             };
         };
@@ -670,6 +668,5 @@ TEST(BGTextureLoader, ThumbnailCountKeepsThoseNearestTheScreenAndIsNeverExceeded
         EXPECT_TRUE(waitUntil([&] { return kept() == nearest && loader->progress() == LoaderProgress{}; }))
             << "scrolled to " << first << ": " << testing::PrintToString(kept());
     }
-    EXPECT_GE(uploads.load(), 5 * COUNT) << "each upload measured the set";
     EXPECT_LE(most.load(), size_t(COUNT));
 }
