@@ -160,7 +160,7 @@ TEST(BGTextureLoader, AcquirePrefetchesTheNeighboursAndUnloadsEveryOtherPictureN
     rig.loader->releasePicture(p2); // no longer ours: ignored
 }
 
-// Asked for, read ahead or a thumbnail: a failed load gets its reason as its note, never a box.
+// Asked for or read ahead, a failed load gets its reason as its note, never a box (a thumbnail's: the workers' test).
 TEST(BGTextureLoader, FailedLoadsGiveARecordWithItsNoteAndNoBox)
 {
     MessageCapture boxes;
@@ -168,7 +168,6 @@ TEST(BGTextureLoader, FailedLoadsGiveARecordWithItsNoteAndNoBox)
     LoaderRig rig({"/x/throw-engine.jpg", "/x/throw-memory.jpg", "/x/throw-std.jpg", dir.file("vanished.jpg"),
                    "/x/refuse.jpg"});
     rig.loader->setFirstLookCover(64, 48);
-    rig.loader->updateThumbnails();
     const char* inNote[] = {"damaged picture", "not enough memory", "odd failure", "vanished.jpg"};
     const auto expectNoted = [&](const LoadedPicture* p, int i) {
         ASSERT_NE(p, nullptr) << rig.list[i];
@@ -180,9 +179,6 @@ TEST(BGTextureLoader, FailedLoadsGiveARecordWithItsNoteAndNoBox)
     // Asked for one by one, the next one read ahead each time.
     for (int i = 0; i < 4; ++i)
         expectNoted(rig.loader->awaitPicture(rig.list[i]), i);
-    ASSERT_TRUE(rig.idle());
-    for (int i = 0; i < 4; ++i)
-        expectNoted(rig.loader->readThumbnail(rig.list[i]).get(), i);
     // Under the record's lock: the loader may still be completing its first look.
     const auto noteOf = [](const LoadedPicture* p) {
         oxLock lock(p->lock);
