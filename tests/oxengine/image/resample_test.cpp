@@ -36,7 +36,7 @@ TYPED_TEST_SUITE(Resampling, ImageTypes);
 } // namespace
 
 // The program always asks for the automatic choice: Lanczos 3 or Mitchell.
-TEST(Filters, KernelsAtThePieceBoundariesSumToOneTheAutomaticChoiceWorkedByHandInformationAndRefusals)
+TEST(Filters, KernelsSumToOneTheAutomaticChoiceAnyThreadCountWorkedByHandInformationAndRefusals)
 {
     // The comparison of each piece decides the value exactly on its boundary.
     struct Case {
@@ -66,6 +66,28 @@ TEST(Filters, KernelsAtThePieceBoundariesSumToOneTheAutomaticChoiceWorkedByHandI
     auto image = patternImage<oxColour>(40, 30);
     EXPECT_TRUE(samePixels(*image->resampledCopy(17, 9, IF_AUTO), *image->resampledCopy(17, 9, IF_LANCZOS3)));
     EXPECT_TRUE(samePixels(*image->resampledCopy(77, 31, 200), *image->resampledCopy(77, 31, IF_MITCHELL)));
+
+    // The results do not depend on the thread count.
+    auto halves = imageOf<oxColourHalf>(1500, 1100, [](uint32_t x, uint32_t y) {
+        return oxColourHalf(float((x * 7 + y * 3) % 256) / 100, float(x % 17) / 16, float((x ^ y) & 255) / 255, 1.0f);
+    });
+    const auto results = [&](unsigned threads) {
+        ImageThreads use(threads);
+        std::vector<std::unique_ptr<oxImage>> r;
+        for (const auto& [w, h, filter] : {std::tuple(701, 333, IF_LANCZOS3), {1920, 1300, IF_MITCHELL},
+                                           {64, 2, IF_AUTO}, {3, 700, IF_AUTO}})
+            r.push_back(halves->resampledCopy(w, h, filter));
+        r.push_back(halves->rotatedCopy(1));
+        r.push_back(halves->rotatedCopy(3));
+        r.push_back(std::make_unique<oxImageUInt8>());
+        r.back()->convertFrom(*halves, oxToneMapping::neutral());
+        r.push_back(halves->clone());
+        r.back()->flipHorizontal();
+        return r;
+    };
+    const auto one = results(1), many = results(5);
+    for (size_t i = 0; i < one.size(); ++i)
+        EXPECT_TRUE(one[i] && samePixels(*one[i], *many[i])) << i;
 
     // No half-pixel offset: target i is centred on source 2i. The box of
     // support 1 takes both ends (a <= 0.5), so target 1 averages sources 1..3.
@@ -118,28 +140,4 @@ TYPED_TEST(Resampling, SameSizeCopiesUniformPicturesKeepTheirColourRowsAndColumn
             EXPECT_TRUE(samePixels(*row->resampledCopy(size, 1, filter)->rotatedCopy(1),
                                    *column->resampledCopy(1, size, filter)))
                 << filter << " " << size;
-}
-
-TEST(Parallel, ResultsDoNotDependOnTheThreadCount)
-{
-    auto image = imageOf<oxColourHalf>(1500, 1100, [](uint32_t x, uint32_t y) {
-        return oxColourHalf(float((x * 7 + y * 3) % 256) / 100, float(x % 17) / 16, float((x ^ y) & 255) / 255, 1.0f);
-    });
-    const auto results = [&](unsigned threads) {
-        ImageThreads use(threads);
-        std::vector<std::unique_ptr<oxImage>> r;
-        for (const auto& [w, h, filter] : {std::tuple(701, 333, IF_LANCZOS3), {1920, 1300, IF_MITCHELL},
-                                           {64, 2, IF_AUTO}, {3, 700, IF_AUTO}})
-            r.push_back(image->resampledCopy(w, h, filter));
-        r.push_back(image->rotatedCopy(1));
-        r.push_back(image->rotatedCopy(3));
-        r.push_back(std::make_unique<oxImageUInt8>());
-        r.back()->convertFrom(*image, oxToneMapping::neutral());
-        r.push_back(image->clone());
-        r.back()->flipHorizontal();
-        return r;
-    };
-    const auto one = results(1), many = results(5);
-    for (size_t i = 0; i < one.size(); ++i)
-        EXPECT_TRUE(one[i] && samePixels(*one[i], *many[i])) << i;
 }
