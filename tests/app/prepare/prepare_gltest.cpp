@@ -80,7 +80,7 @@ std::unique_ptr<TempDir> Prepare::s_files;
 } // namespace
 
 // The smallest decode covering the cover at fit zoom, laid out at the full size; none where it gains nothing.
-TEST_F(Prepare, FirstLookIsTheSmallestDecodeCoveringTheCover)
+TEST_F(Prepare, FirstLookIsTheSmallestDecodeCoveringTheCoverSmallPicturesGetOneTileWithTheirMipmaps)
 {
     struct Case {
         const char* file;
@@ -106,17 +106,14 @@ TEST_F(Prepare, FirstLookIsTheSmallestDecodeCoveringTheCover)
         EXPECT_EQ(std::tuple(p.firstLook, p.imageWidth, p.shownWidth(), p.shownHeight() * 3, p.note),
                   std::tuple(c.firstLook, c.decodedWidth, c.shownWidth, c.shownWidth * 2, std::string(c.note)));
     }
-}
 
-// Transparent black beyond the picture; the levels built by the driver (but not a software one) or the engine.
-// The plan's one-pixel case too: a 1 x 1 tile holds the pixel.
-TEST_F(Prepare, SmallPicturesGetOneTileWithTheirMipmaps)
-{
-    struct Case {
+    // Transparent black beyond the picture; the levels built by the driver (but not a software one) or the engine.
+    // The plan's one-pixel case too: a 1 x 1 tile holds the pixel.
+    struct Small {
         const char* file;
         int width, height, potWidth, potHeight;
     };
-    for (const Case& c : {Case{"small.jpg", 300, 200, 512, 256}, Case{"dot.jpg", 1, 1, 1, 1}}) {
+    for (const Small& c : {Small{"small.jpg", 300, 200, 512, 256}, Small{"dot.jpg", 1, 1, 1, 1}}) {
         const auto decoded = oxImageRegistry::instance().loadImage(file(c.file), oxSize());
         for (bool powerOfTwoOnly : {true, false})
             for (bool useDriver : {true, false}) {
@@ -157,3 +154,4 @@ TEST_F(Prepare, SmallPicturesGetOneTileWithTheirMipmaps)
             }
     }
 }
+
