@@ -8,11 +8,6 @@
 
 namespace {
 
-std::unique_ptr<oxImage> decode(const std::string& path)
-{
-    return oxImageRegistry::instance().loadImage(path, oxSize());
-}
-
 oxSize sizeOf(const LoadedPicture* p)
 {
     oxLock lock(p->lock);
@@ -33,7 +28,6 @@ TEST(LoaderFileOperations, RotationsRewriteTheJpegAndReloadPictureAndThumbnail)
     TempDir dir;
     const std::string picture = writeJpeg(dir.file("p.jpg"), 64, 32);
     const oxThumbnailCache cache(dir.file("thumbnails"), "pictavo-test");
-    std::vector<std::string> changed;
     LoaderRig rig({picture}, true, true, [&](LoaderServices& s) {
         s.fillThumbnail = [&](const std::string& name, LoadedPicture& p, const oxCancelToken&) {
             const ThumbnailImage made = makeThumbnailImage(&cache, name, p.imageWidth);
@@ -41,10 +35,7 @@ TEST(LoaderFileOperations, RotationsRewriteTheJpegAndReloadPictureAndThumbnail)
             p.imageHeight = int(made.image->height());
             return true;
         };
-        s.fileChanged = [&](const std::string& name) {
-            changed.push_back(name);
-            cache.forget(name);
-        };
+        s.fileChanged = [&](const std::string& name) { cache.forget(name); };
     });
     rig.loader->setThumbnailSize(128);
     LoadedPicture* shown = rig.loader->awaitPicture(picture);
@@ -63,7 +54,6 @@ TEST(LoaderFileOperations, RotationsRewriteTheJpegAndReloadPictureAndThumbnail)
     EXPECT_EQ(sizeOf(thumb), oxSize(32, 64));
     EXPECT_TRUE(shown->inUse());
     EXPECT_GT(rig.redisplays.load(), redisplays);
-    EXPECT_EQ(changed, std::vector<std::string>{picture});
     ASSERT_TRUE(cache.find(picture, 128));
     EXPECT_EQ(cache.find(picture, 128)->image->size(), oxSize(32, 64));
 }
@@ -82,7 +72,7 @@ TEST(LoaderFileOperations, ConversionScalesSavesAndAlwaysNotifies)
     const std::string target = rig.dir.file("out.jpg");
     rig.loader->convertPicture(rig.picture, target, -50, 0, oxToneMapping::neutral(), 600, false);
     ASSERT_TRUE(rig.notified(600));
-    EXPECT_EQ(decode(target)->size(), oxSize(200, 150));
+    EXPECT_EQ(oxImageRegistry::instance().loadImage(target, oxSize())->size(), oxSize(200, 150));
 
     // Each failure reported on its own, the source kept, no target left.
     const std::string before = readFile(rig.picture);
@@ -109,7 +99,7 @@ TEST(LoaderFileOperations, ConversionScalesSavesAndAlwaysNotifies)
     EXPECT_NE(rig.failures().back()[0].reason.find("already exists"), std::string::npos);
     rig.loader->convertPicture(rig.picture, rig.picture, -50, 0, oxToneMapping::neutral(), 704, true);
     ASSERT_TRUE(rig.notified(704));
-    EXPECT_EQ(decode(rig.picture)->size(), oxSize(200, 150));
+    EXPECT_EQ(oxImageRegistry::instance().loadImage(rig.picture, oxSize())->size(), oxSize(200, 150));
 }
 
 TEST(LoaderFileOperations, CopyAndMoveKeepTheSourceWhenTheyFail)

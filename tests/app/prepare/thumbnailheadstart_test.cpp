@@ -46,12 +46,8 @@ TEST(ThumbnailHeadStart, MakesEveryFileUntilHandedOverThenOnlyFinishesTheOneInHa
     {
         ThumbnailHeadStart headStart;
         headStart.start(cache, files, 128, {}, 2);
-        const auto all = [&] { return std::all_of(files.begin(), files.end(), cached); };
-        for (int i = 0; i < 1000 && !all(); ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        EXPECT_TRUE(waitUntil([&] { return std::all_of(files.begin(), files.end(), cached); }));
     }
-    for (const std::string& file : files)
-        EXPECT_TRUE(cached(file)) << file;
 
     // Shown as they come: a hand-over waits for the whole list and for the cache write of its file, unless the
     // head start was released; then nothing more is taken.
@@ -72,9 +68,7 @@ TEST(ThumbnailHeadStart, MakesEveryFileUntilHandedOverThenOnlyFinishesTheOneInHa
                 std::lock_guard<std::mutex> lock(mutex);
                 shown.emplace_back(index, t.image != nullptr);
             });
-            while (released && !entered)
-                std::this_thread::sleep_for(std::chrono::milliseconds(1));
-            if (released)
+            if (released && waitUntil([&] { return entered.load(); }))
                 headStart.release();
             headStart.handOver(files[released ? 3 : 0]);
             gate = true;

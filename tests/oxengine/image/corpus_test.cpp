@@ -44,8 +44,19 @@ const std::map<std::string, Expectation> NOW = {
 
 } // namespace
 
-TEST(Corpus, EveryFileDecodesOrFailsAsExpected)
+TEST(Corpus, FuzzerFindingsAreRefusedWithAMessageEveryCorpusFileDecodesOrFailsAsExpected)
 {
+    // Inputs that once made a decoder ask for gigabytes or crash.
+    for (const auto& entry : std::filesystem::directory_iterator(OX_TEST_DATA_DIR "/formats")) {
+        SCOPED_TRACE(entry.path().string());
+        try {
+            (void)oxImageRegistry::instance().loadImage(entry.path().string(), oxSize());
+            ADD_FAILURE() << "decoded";
+        } catch (const oxImageException& e) {
+            EXPECT_FALSE(e.oxException::getMessage().empty());
+        }
+    }
+
     std::ifstream in(corpusFile("expect.tsv"));
     std::string line, w, h;
     if (!std::getline(in, line)) // the column names
@@ -84,20 +95,6 @@ TEST(Corpus, EveryFileDecodesOrFailsAsExpected)
             EXPECT_TRUE(!image || !image->damage().empty()) << "decoded at " << image->width() << " x " << image->height();
         } else if (image) {
             EXPECT_FALSE(image->empty());
-        }
-    }
-}
-
-TEST(Corpus, FuzzerFindingsAreRefusedWithAMessage)
-{
-    // Inputs that once made a decoder ask for gigabytes or crash.
-    for (const auto& entry : std::filesystem::directory_iterator(OX_TEST_DATA_DIR "/formats")) {
-        SCOPED_TRACE(entry.path().string());
-        try {
-            (void)oxImageRegistry::instance().loadImage(entry.path().string(), oxSize());
-            ADD_FAILURE() << "decoded";
-        } catch (const oxImageException& e) {
-            EXPECT_FALSE(e.oxException::getMessage().empty());
         }
     }
 }

@@ -56,7 +56,7 @@ TYPED_TEST(ImageOps, ClonesFlipsAndRotationsOfNonSquarePictures)
     }
 }
 
-TEST(ReducedCopy, TakesTheTopLeftPixelOfEachBlockByTheFactorThatFits)
+TEST(ImageSizes, ReducedCopiesTakeTheTopLeftPixelOfEachBlockByTheFactorThatFitsLimitsRefuseBeforeAllocating)
 {
     auto image = imageOf<oxColour>(1000, 600, [](uint32_t x, uint32_t y) {
         return oxColour(uint8_t(x), uint8_t(y), uint8_t(x >> 8), uint8_t(y >> 8));
@@ -83,11 +83,8 @@ TEST(ReducedCopy, TakesTheTopLeftPixelOfEachBlockByTheFactorThatFits)
     for (const Case& c : cases)
         EXPECT_EQ(reductionFactor(c.size, c.maximum), c.factor) << c.size.width << "x" << c.size.height << " in "
                                                                 << c.maximum.width << "x" << c.maximum.height;
-}
 
-// Nothing is allocated short: no product wraps.
-TEST(ImageSizes, LimitsRefuseBeforeAllocating)
-{
+    // Nothing is allocated short: no product wraps.
     {
         PixelLimit limit(UINT64_MAX);
         size_t bytes = 0;

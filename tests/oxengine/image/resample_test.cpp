@@ -36,7 +36,7 @@ TYPED_TEST_SUITE(Resampling, ImageTypes);
 } // namespace
 
 // The program always asks for the automatic choice: Lanczos 3 or Mitchell.
-TEST(Filters, TheAutomaticChoiceAndItsKernelsAtThePieceBoundariesWhoseUnitShiftsSumToOne)
+TEST(Filters, KernelsSumToOneTheAutomaticChoiceAnyThreadCountWorkedByHandInformationAndRefusals)
 {
     // The comparison of each piece decides the value exactly on its boundary.
     struct Case {
@@ -66,6 +66,52 @@ TEST(Filters, TheAutomaticChoiceAndItsKernelsAtThePieceBoundariesWhoseUnitShifts
     auto image = patternImage<oxColour>(40, 30);
     EXPECT_TRUE(samePixels(*image->resampledCopy(17, 9, IF_AUTO), *image->resampledCopy(17, 9, IF_LANCZOS3)));
     EXPECT_TRUE(samePixels(*image->resampledCopy(77, 31, 200), *image->resampledCopy(77, 31, IF_MITCHELL)));
+
+    // The results do not depend on the thread count.
+    auto halves = imageOf<oxColourHalf>(1500, 1100, [](uint32_t x, uint32_t y) {
+        return oxColourHalf(float((x * 7 + y * 3) % 256) / 100, float(x % 17) / 16, float((x ^ y) & 255) / 255, 1.0f);
+    });
+    const auto results = [&](unsigned threads) {
+        ImageThreads use(threads);
+        std::vector<std::unique_ptr<oxImage>> r;
+        for (const auto& [w, h, filter] : {std::tuple(701, 333, IF_LANCZOS3), {1920, 1300, IF_MITCHELL},
+                                           {64, 2, IF_AUTO}, {3, 700, IF_AUTO}})
+            r.push_back(halves->resampledCopy(w, h, filter));
+        r.push_back(halves->rotatedCopy(1));
+        r.push_back(halves->rotatedCopy(3));
+        r.push_back(std::make_unique<oxImageUInt8>());
+        r.back()->convertFrom(*halves, oxToneMapping::neutral());
+        r.push_back(halves->clone());
+        r.back()->flipHorizontal();
+        return r;
+    };
+    const auto one = results(1), many = results(5);
+    for (size_t i = 0; i < one.size(); ++i)
+        EXPECT_TRUE(one[i] && samePixels(*one[i], *many[i])) << i;
+
+    // No half-pixel offset: target i is centred on source 2i. The box of
+    // support 1 takes both ends (a <= 0.5), so target 1 averages sources 1..3.
+    EXPECT_EQ(resampledRow({0.0f, 0.25f, 0.5f, 1.0f}, 2, IF_BOX), std::vector({half(0.125), half(1.75 / 3)}));
+    // Triangle of support 2: weights 1, 0.5 around 0; 0.5, 1, 0.5 around 2.
+    EXPECT_EQ(resampledRow({0.0f, 0.25f, 0.5f, 1.0f}, 2, IF_TRIANGLE), std::vector({half(0.125 / 1.5), half(0.5625)}));
+    // A zero weight is dropped, not multiplied: 0 × infinity would give NaN.
+    // Target 0 is centred on source 0 with support 2: sources 0 and 1 only.
+    const std::vector<float> inf = resampledRow({0.5f, 0.5f, 0.5f, INFINITY, 0.5f, 0.5f}, 3, IF_TRIANGLE);
+    EXPECT_TRUE(inf[0] == 0.5f && std::isinf(inf[1]));
+    // The picture information, the reduction, and refused requests.
+    image = patternImage<oxColour>(1000, 600);
+    image->setComment("c"), image->setComponents(1);
+    auto small = image->resampledCopy(250, 150, IF_BOX);
+    EXPECT_EQ(std::tuple(small->reduction(), small->comment(), small->components()), std::tuple(4, "c", 1));
+    EXPECT_EQ(image->resampledCopy(300, 300, IF_BOX)->reduction(), 3); // max(1000/300, 600/300)
+    image->setReduction(2); // enlarging keeps the reduction the picture had
+    EXPECT_EQ(image->resampledCopy(2000, 1200, IF_TRIANGLE)->reduction(), 2);
+    EXPECT_FALSE(image->resampledCopy(0, 5, IF_BOX) || image->resampledCopy(5, -1, IF_BOX) ||
+                 oxImageUInt8().resampledCopy(5, 5, IF_BOX) ||
+                 oxResampleRows(nullptr, ST_UINT8, 4, 4, image->data(), 2, 2, IF_BOX));
+    PixelLimit limit(1000);
+    EXPECT_FALSE(image->resampledCopy(40, 40, IF_BOX));
+    EXPECT_TRUE(image->resampledCopy(40, 25, IF_BOX));
 }
 
 TYPED_TEST(Resampling, SameSizeCopiesUniformPicturesKeepTheirColourRowsAndColumnsAgree)
@@ -94,55 +140,4 @@ TYPED_TEST(Resampling, SameSizeCopiesUniformPicturesKeepTheirColourRowsAndColumn
             EXPECT_TRUE(samePixels(*row->resampledCopy(size, 1, filter)->rotatedCopy(1),
                                    *column->resampledCopy(1, size, filter)))
                 << filter << " " << size;
-}
-
-TEST(Resampling, WorkedByHandInformationReductionAndRefusedRequests)
-{
-    // No half-pixel offset: target i is centred on source 2i. The box of
-    // support 1 takes both ends (a <= 0.5), so target 1 averages sources 1..3.
-    EXPECT_EQ(resampledRow({0.0f, 0.25f, 0.5f, 1.0f}, 2, IF_BOX), std::vector({half(0.125), half(1.75 / 3)}));
-    // Triangle of support 2: weights 1, 0.5 around 0; 0.5, 1, 0.5 around 2.
-    EXPECT_EQ(resampledRow({0.0f, 0.25f, 0.5f, 1.0f}, 2, IF_TRIANGLE), std::vector({half(0.125 / 1.5), half(0.5625)}));
-    // A zero weight is dropped, not multiplied: 0 × infinity would give NaN.
-    // Target 0 is centred on source 0 with support 2: sources 0 and 1 only.
-    const std::vector<float> inf = resampledRow({0.5f, 0.5f, 0.5f, INFINITY, 0.5f, 0.5f}, 3, IF_TRIANGLE);
-    EXPECT_TRUE(inf[0] == 0.5f && std::isinf(inf[1]));
-    // The picture information, the reduction, and refused requests.
-    auto image = patternImage<oxColour>(1000, 600);
-    image->setComment("c"), image->setComponents(1);
-    auto small = image->resampledCopy(250, 150, IF_BOX);
-    EXPECT_EQ(std::tuple(small->reduction(), small->comment(), small->components()), std::tuple(4, "c", 1));
-    EXPECT_EQ(image->resampledCopy(300, 300, IF_BOX)->reduction(), 3); // max(1000/300, 600/300)
-    image->setReduction(2); // enlarging keeps the reduction the picture had
-    EXPECT_EQ(image->resampledCopy(2000, 1200, IF_TRIANGLE)->reduction(), 2);
-    EXPECT_FALSE(image->resampledCopy(0, 5, IF_BOX) || image->resampledCopy(5, -1, IF_BOX) ||
-                 oxImageUInt8().resampledCopy(5, 5, IF_BOX) ||
-                 oxResampleRows(nullptr, ST_UINT8, 4, 4, image->data(), 2, 2, IF_BOX));
-    PixelLimit limit(1000);
-    EXPECT_FALSE(image->resampledCopy(40, 40, IF_BOX));
-    EXPECT_TRUE(image->resampledCopy(40, 25, IF_BOX));
-}
-
-TEST(Parallel, ResultsDoNotDependOnTheThreadCount)
-{
-    auto image = imageOf<oxColourHalf>(1500, 1100, [](uint32_t x, uint32_t y) {
-        return oxColourHalf(float((x * 7 + y * 3) % 256) / 100, float(x % 17) / 16, float((x ^ y) & 255) / 255, 1.0f);
-    });
-    const auto results = [&](unsigned threads) {
-        ImageThreads use(threads);
-        std::vector<std::unique_ptr<oxImage>> r;
-        for (const auto& [w, h, filter] : {std::tuple(701, 333, IF_LANCZOS3), {1920, 1300, IF_MITCHELL},
-                                           {64, 2, IF_AUTO}, {3, 700, IF_AUTO}})
-            r.push_back(image->resampledCopy(w, h, filter));
-        r.push_back(image->rotatedCopy(1));
-        r.push_back(image->rotatedCopy(3));
-        r.push_back(std::make_unique<oxImageUInt8>());
-        r.back()->convertFrom(*image, oxToneMapping::neutral());
-        r.push_back(image->clone());
-        r.back()->flipHorizontal();
-        return r;
-    };
-    const auto one = results(1), many = results(5);
-    for (size_t i = 0; i < one.size(); ++i)
-        EXPECT_TRUE(one[i] && samePixels(*one[i], *many[i])) << i;
 }

@@ -35,10 +35,6 @@ TEST(Conversion, FloatAndHalfToIntegersAtTheBoundariesIntegersToFloatHalfAndEach
                   std::vector({c.uint8, c.uint16, c.uint8, c.uint16}))
             << c.value;
     }
-    // Just below a step truncates down.
-    EXPECT_EQ(grey<oxColour>(std::nextafter(1.0f / 256, 0.0f)).r, 0);
-    const oxHalf below = oxHalf::fromBits(oxHalf(1.0f / 256).bits() - 1);
-    EXPECT_EQ(oxConvertPixel<oxColour>(oxColourHalf(below, below, below, below)).r, 0);
     // Integers to float and half, and between themselves.
     EXPECT_EQ(oxConvertPixel<oxColourFloat>(oxColour(0, 1, 255, 128)),
               oxColourFloat(0.0f, 0.003921569f, 255 * 0.003921569f, 128 * 0.003921569f));
@@ -51,10 +47,6 @@ TEST(Conversion, FloatAndHalfToIntegersAtTheBoundariesIntegersToFloatHalfAndEach
     // Byte duplication up, high byte down.
     EXPECT_EQ(oxConvertPixel<oxColourUInt16>(oxColour(0, 1, 0x12, 255)), oxColourUInt16(0, 257, 0x1212, 65535));
     EXPECT_EQ(oxConvertPixel<oxColour>(oxColourUInt16(0x1234, 0xffff, 0x00ff, 0x0100)), oxColour(0x12, 0xff, 0, 1));
-    // oxColour from every type and from a colour value converts by its own type.
-    EXPECT_EQ(oxColour(oxColourFloat(-1.0f, NaN, 0.25f, 2.0f)), oxColour(0, 0, 64, 255));
-    EXPECT_EQ(oxColour(oxColourValue(oxColourHalf(0.5f, 0.5f, 0.5f, 1.0f))), oxColour(128, 128, 128, 255));
-    EXPECT_EQ(oxColour(oxColourValue(oxColourUInt16(0xabcd, 0, 0, 0xffff))), oxColour(0xab, 0, 0, 0xff));
 
     // Every half value, byte and 16-bit value, and random floats with
     // specials, through the row converters of every pair of types.
@@ -122,9 +114,21 @@ std::vector<std::vector<uint16_t>> narrowAll(const std::vector<float>& in)
     return {single, portable, dispatched, hardware};
 }
 
+oxToneMapping mapping(int mode, float black, float white, float exponent, float saturation)
+{
+    oxToneMapping m;
+    m.mode = mode, m.blackPoint = black, m.whitePoint = white, m.exponent = exponent, m.saturation = saturation;
+    return m;
+}
+
+std::unique_ptr<oxImageHalf> halfImage(std::initializer_list<oxColourHalf> pixels)
+{
+    return imageOf<oxColourHalf>(uint32_t(pixels.size()), 1, [&](uint32_t x, uint32_t) { return pixels.begin()[x]; });
+}
+
 } // namespace
 
-TEST(Half, EveryValueWidensExactlyAndSurvivesTheRoundTripNarrowingRoundsToNearestEvenAndSaturates)
+TEST(Half, EveryValueWidensExactlyRoundTripsNarrowingRoundsToNearestEvenAndSaturatesHdrIsToneMapped)
 {
     std::vector<uint16_t> halves(65536);
     for (uint32_t i = 0; i < 65536; ++i)
@@ -175,26 +179,8 @@ TEST(Half, EveryValueWidensExactlyAndSurvivesTheRoundTripNarrowingRoundsToNeares
     for (size_t i = 0; i < probes.size(); ++i)
         for (const auto& r : results)
             ASSERT_EQ(r[i], expected[i]) << std::hexfloat << probes[i];
-}
 
-namespace {
-
-oxToneMapping mapping(int mode, float black, float white, float exponent, float saturation)
-{
-    oxToneMapping m;
-    m.mode = mode, m.blackPoint = black, m.whitePoint = white, m.exponent = exponent, m.saturation = saturation;
-    return m;
-}
-
-std::unique_ptr<oxImageHalf> halfImage(std::initializer_list<oxColourHalf> pixels)
-{
-    return imageOf<oxColourHalf>(uint32_t(pixels.size()), 1, [&](uint32_t x, uint32_t) { return pixels.begin()[x]; });
-}
-
-} // namespace
-
-TEST(ToneMapping, WhichConversionsAreMappedAndHow)
-{
+    // Tone mapping: which conversions are mapped, and how.
     // The program maps high dynamic range only.
     const auto hdr = mapping(TM_HDR_ONLY, 0, 1, 1, 1);
     EXPECT_TRUE(hdr.appliesTo(ST_UINT8, ST_HALF) && hdr.appliesTo(ST_UINT16, ST_HALF) &&
@@ -210,7 +196,6 @@ TEST(ToneMapping, WhichConversionsAreMappedAndHow)
     EXPECT_NEAR(f.r, 0.2375390625f, 1e-6f);
     EXPECT_NEAR(f.g, 0.1301171875f, 1e-6f);
     EXPECT_NEAR(f.b, 0.6125390625f, 1e-6f);
-    EXPECT_EQ(f.a, 0.75f);
     auto source = halfImage({{1.125f, 0.5f, 2.125f, 0.75f}, {0.125f, 0.125f, 0.125f, 1.0f}, {4.0f, 4.0f, 4.0f, 0.0f}});
     oxImageUInt8 target;
     ASSERT_TRUE(target.convertFrom(*source, m));
@@ -241,3 +226,4 @@ TEST(ToneMapping, WhichConversionsAreMappedAndHow)
     // With an integer exponent the negative value has a power and keeps it.
     EXPECT_NEAR(oxToneMap({0.0f, 0.5f, 0.5f, 1.0f}, mapping(TM_HDR_ONLY, 0.25f, 1.25f, 1.0f, 1.0f)).r, -0.25f, 1e-6f);
 }
+

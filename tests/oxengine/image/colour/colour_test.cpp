@@ -57,7 +57,7 @@ TEST(ColourManagement, TaggedAndCmykPicturesMatchImageMagick)
     }
 }
 
-TEST(ColourManagement, DescriptionsBecomeDisplayColoursAndADisplayProfileAppliesToUntaggedPictures)
+TEST(ColourManagement, DescriptionsBecomeDisplayColoursADisplayProfileAppliesToUntaggedPicturesBrokenOnesDoNoHarm)
 {
     struct Case {
         const char* what;
@@ -104,14 +104,11 @@ TEST(ColourManagement, DescriptionsBecomeDisplayColoursAndADisplayProfileApplies
     image->at(0, 0) = oxColourUInt16(65535, 0, 0, 65535);
     oxConvertToDisplay(*image, oxColourSource());
     oxSetDisplayProfile({});
-    EXPECT_EQ(image->at(0, 0).r, 65535);
-    EXPECT_EQ(image->at(0, 0).g, 0);
-}
+    EXPECT_EQ(image->at(0, 0), oxColourUInt16(65535, 0, 0, 65535));
 
-// Found by fuzzing. no-transform: Little CMS reads it but makes no transform from it. nan-curve: a curve
-// that evaluates to NaN, which indexed the fast path's table (the sanitizer run catches it).
-TEST(ColourManagement, BrokenProfilesLeaveOrConvertPixelsWithoutFault)
-{
+    // Broken profiles found by fuzzing leave or convert the pixels without fault. no-transform: Little CMS reads
+    // it but makes no transform from it. nan-curve: a curve that evaluates to NaN, which indexed the fast path's
+    // table (the sanitizer run catches it).
     for (const char* name : {"no-transform", "nan-curve"}) {
         SCOPED_TRACE(name);
         const std::string bytes = readFile(std::string(OX_TEST_DATA_DIR) + "/icc/" + name + ".icc");

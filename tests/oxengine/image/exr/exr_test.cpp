@@ -68,7 +68,8 @@ struct Exr : testing::Test {
 
 } // namespace
 
-TEST_F(Exr, TheDataWindowBecomesThePictureBadWindowsSizesAndFilesAreRefused)
+// The channels, the comment and the range come back as the round trip test shows (unmapped: the tone mapping's).
+TEST_F(Exr, TheDataWindowBecomesThePictureTurnsWithinTheDisplayWindowBadFilesAndWritesAreRefused)
 {
     for (const auto& [left, top] : {std::pair{10, 20}, std::pair{-5, -3}}) {
         const int x0 = left, y0 = top; // clang 14 cannot capture a structured binding
@@ -86,9 +87,9 @@ TEST_F(Exr, TheDataWindowBecomesThePictureBadWindowsSizesAndFilesAreRefused)
         }))) << "data window at " << x0 << ", " << y0;
     }
 
-    ExrFile exr;
-    exr.xMax = 99, exr.yMax = 99;
-    const std::string whole = exr.bytes();
+    ExrFile large;
+    large.xMax = 99, large.yMax = 99;
+    const std::string whole = large.bytes();
     {
         PixelLimit limit(9999);
         EXPECT_EQ(loadError(f, whole, load), "the picture is too large: 100 × 100 pixels");
@@ -103,11 +104,8 @@ TEST_F(Exr, TheDataWindowBecomesThePictureBadWindowsSizesAndFilesAreRefused)
     }
     for (const std::string& junk : {std::string(), std::string("not an exr file"), whole.substr(0, 40)})
         EXPECT_EQ(loadError(f, junk, load).rfind("cannot open EXR file: ", 0), 0u);
-}
 
-// The channels, the comment and the range come back as the round trip test shows (unmapped: the tone mapping's).
-TEST_F(Exr, AWriteTheLibraryCannotFinishChangesNothing)
-{
+    // A write the library cannot finish changes nothing.
     ASSERT_TRUE(writeFile(f, "the old file"));
     // The disk is full after 64 KB: a file-size limit fails every write
     // beyond it, also those the library makes while closing the file.
@@ -125,12 +123,9 @@ TEST_F(Exr, AWriteTheLibraryCannotFinishChangesNothing)
     EXPECT_EQ(status, 0);
     EXPECT_EQ(readFile(f), "the old file");
     EXPECT_EQ(folderEntries(dir.path()), std::vector<std::string>{"t.exr"});
-}
 
-// The data window turns within the display window, which keeps its corner; only RGBA (or luminance) is
-// rewritten.
-TEST_F(Exr, RotationTurnsTheDataWindowWithinTheDisplayWindowAndRefusesFilesWithMoreThanRgba)
-{
+    // The data window turns within the display window, which keeps its corner; only RGBA (or luminance) is
+    // rewritten.
     ExrFile exr;
     exr.xMin = 2, exr.yMin = 1, exr.xMax = 5, exr.yMax = 3;
     exr.display = {0, 0, 9, 4};

@@ -30,7 +30,7 @@ struct ReplaceFile : testing::Test {
 
 } // namespace
 
-TEST_F(ReplaceFile, TakesOverTheOldFilesAttributes)
+TEST_F(ReplaceFile, TakesOverTheOldFilesAttributesConcurrentReplacementsNeverMix)
 {
     const mode_t umaskBefore = umask(027);
     writeText(file, "new file");
@@ -61,6 +61,18 @@ TEST_F(ReplaceFile, TakesOverTheOldFilesAttributes)
     EXPECT_TRUE(S_ISLNK(statOf(dir.file("link")).st_mode));
     EXPECT_EQ(readFile(file), "through the link");
     writeText(dir.file(std::string(255, 'n')), "long");
+
+    // Replacements at the same time never mix, and leave no temporary file.
+    const std::string a(100000, 'a'), b(100000, 'b');
+    const auto writer = [&](const std::string& text) {
+        for (int i = 0; i < 20; ++i)
+            writeText(file, text);
+    };
+    std::thread first(writer, a), second(writer, b);
+    first.join();
+    second.join();
+    const std::string result = readFile(file);
+    EXPECT_TRUE(result == a || result == b);
     EXPECT_EQ(folderEntries(dir.path()), (std::vector<std::string>{"f", "link", std::string(255, 'n')}));
 }
 
@@ -127,21 +139,6 @@ TEST_F(ReplaceFile, FailuresLeaveTheTargetAndNoTemporaryFile)
     EXPECT_EQ(failsWith(because("cannot replace file.", EPERM), [&] { writeText(theirs, "new"); }), 0);
     EXPECT_EQ(readFile(theirs), "old");
     EXPECT_EQ(folderEntries(shared), std::vector<std::string>{"picture"});
-}
-
-TEST_F(ReplaceFile, ConcurrentReplacementsNeverMix)
-{
-    const std::string a(100000, 'a'), b(100000, 'b');
-    const auto writer = [&](const std::string& text) {
-        for (int i = 0; i < 20; ++i)
-            writeText(file, text);
-    };
-    std::thread first(writer, a), second(writer, b);
-    first.join();
-    second.join();
-    const std::string result = readFile(file);
-    EXPECT_TRUE(result == a || result == b);
-    EXPECT_EQ(folderEntries(dir.path()), std::vector<std::string>{"f"});
 }
 
 // A rotation (a rewrite by replacement) keeps what setfattr and setfacl put

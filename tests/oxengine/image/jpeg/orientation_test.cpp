@@ -37,7 +37,7 @@ int tagOf(const std::string& jpeg)
 } // namespace
 
 // The tag's reader takes well-formed data only.
-TEST_F(ExifOrientation, ReaderRejectsMalformedDataAndEveryOrientationLoadsUpright)
+TEST_F(ExifOrientation, ReaderRejectsMalformedDataEveryOrientationLoadsUprightTurnsMatchJpegtranAndResetTheTag)
 {
     const std::string good = exifOrientation(6, false).data;
     EXPECT_EQ(orientationOf(good), 6);
@@ -67,12 +67,9 @@ TEST_F(ExifOrientation, ReaderRejectsMalformedDataAndEveryOrientationLoadsUprigh
                 << "quadrant " << q;
         }
     }
-}
 
-// Turning what the user sees: the stored pixels get the orientation and the
-// turn at once (jpegtran's operation on the original) and the tag becomes 1.
-TEST_F(ExifOrientation, TurnMatchesJpegtranAndResetsTheTagOrTheTagAloneTakesATurnTheEdgesForbid)
-{
+    // Turning what the user sees: the stored pixels get the orientation and the
+    // turn at once (jpegtran's operation on the original) and the tag becomes 1.
     REQUIRE_JPEG_TOOLS();
     struct Case {
         int orientation, rotation;
@@ -109,3 +106,4 @@ TEST_F(ExifOrientation, TurnMatchesJpegtranAndResetsTheTagOrTheTagAloneTakesATur
     oxJpegHandler().transformFile(file, transformOf(0, "x"));
     EXPECT_EQ(tagOf(readFile(file)), 3);
 }
+

@@ -104,7 +104,7 @@ struct Png : testing::Test {
 
 } // namespace
 
-TEST_F(Png, EveryColourTypeLoadsAsRgbaOfItsDepth)
+TEST_F(Png, EveryColourTypeLoadsAsRgbaOfItsDepthCommentsOfTheBestKeyDamagedAndHugeFilesRefusedEarly)
 {
     const Chunk palette{"PLTE", std::string("\xff\x00\x00\x00\xff\x00\x00\x00\xff", 9)};
     const auto index = [](uint32_t x, uint32_t, int) { return uint16_t(x % 3); };
@@ -134,10 +134,8 @@ TEST_F(Png, EveryColourTypeLoadsAsRgbaOfItsDepth)
         name[3] = 'i';
         EXPECT_TRUE(samePixels(*plain, *load(corpusFile("png/pngsuite/" + name + ".png")))) << name;
     }
-}
 
-TEST_F(Png, TheCommentIsTheTextOfTheBestKey)
-{
+    // The comment is the text of the best key.
     const auto commentOf = [&](const Chunks& before, const Chunks& after = {}) {
         Chunks all{ihdr(1, 1, 8, 2)};
         all.insert(all.end(), before.begin(), before.end());
@@ -156,10 +154,8 @@ TEST_F(Png, TheCommentIsTheTextOfTheBestKey)
     EXPECT_EQ(commentOf({itext("Title", "\xce\xa9mega")}), "\xce\xa9mega");
     EXPECT_EQ(commentOf({text("Title", "Gr\xfc\xdf")}), "Gr\xc3\xbc\xc3\x9f");
     EXPECT_EQ(commentOf({text("Title", "Gr\xc3\xbc\xc3\x9f")}), "Gr\xc3\xbc\xc3\x9f");
-}
 
-TEST_F(Png, DamagedAndHugeFilesAreRefusedBeforeAllocation)
-{
+    // Damaged and huge files are refused before allocation.
     const auto pixel = [](uint32_t x, uint32_t y, int c) { return uint16_t((x * 3 + y * 5 + c * 7) & 255); };
     const std::string good = file({ihdr(64, 64, 8, 2), idat(64, 64, 8, 2, pixel), IEND});
     std::string badCrc = good;

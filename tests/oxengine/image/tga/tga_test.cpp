@@ -40,7 +40,7 @@ struct Tga : testing::Test {
 
 } // namespace
 
-TEST_F(Tga, EveryOriginLoadsUprightPastTheIdFieldAndAColourMap)
+TEST_F(Tga, LoadsEveryOriginAndRunLengthRefusesWhatCannotBeShownSavesTheCommentInTheIdFieldTransforms)
 {
     const uint32_t w = 3, h = 2;
     for (int depth : {24, 32})
@@ -61,10 +61,8 @@ TEST_F(Tga, EveryOriginLoadsUprightPastTheIdFieldAndAColourMap)
     // Without a colour map (type 0) the map fields mean nothing.
     ASSERT_TRUE(writeFile(f, header(10, 2, 1, 24, 0x20, 0, 0, 500) + "\x81" + bytesOf(filePixel(7, false), 24)));
     EXPECT_EQ(load(f)->at(1, 0), filePixel(7, false));
-}
 
-TEST_F(Tga, RunLengthPacketsFillThePictureAndStopAtItsEndWhatCannotBeShownIsRefusedWithAMessage)
-{
+    // Run-length packets fill the picture and stop at its end.
     const oxColour a = filePixel(1, true), b = filePixel(2, true), c = filePixel(3, true), black(0, 0, 0, 255);
     // A run of 3 across the row end, 2 literal pixels, then a run that
     // announces 128 pixels where one is left, and a packet too many.
@@ -101,16 +99,14 @@ TEST_F(Tga, RunLengthPacketsFillThePictureAndStopAtItsEndWhatCannotBeShownIsRefu
              {std::string("\0\0\x02", 3), "cannot read from file."},
              {header(10, 65535, 65535, 32, 0), "the picture is too large: 65535 × 65535 pixels"}})
         EXPECT_EQ(loadError(f, bytes, load), message);
-}
 
-TEST_F(Tga, HeaderPixelsAndTheIdFieldFollowTheComponentsAndTheComment)
-{
+    // Saved: header, pixels and the ID field follow the components and the comment.
     auto image = patternImage<oxColour>(3, 2);
     oxTgaHandler().saveImage(*image, f, oxToneMapping::neutral());
-    std::string pixels; // memory order, top row first
+    std::string stored; // memory order, top row first
     for (uint32_t i = 0; i < 6; ++i)
-        pixels += bytesOf(image->pixels()[i], 32);
-    EXPECT_EQ(readFile(f), header(2, 3, 2, 32, 0x28) + pixels);
+        stored += bytesOf(image->pixels()[i], 32);
+    EXPECT_EQ(readFile(f), header(2, 3, 2, 32, 0x28) + stored);
     // A size the 16-bit header cannot hold is refused, not written wrong.
     EXPECT_EQ(imageError([&] { oxTgaHandler().saveImage(*oxImageUInt8::create(65536, 1), f, oxToneMapping::neutral()); }),
               "a TGA file holds pictures from 1 × 1 to 65535 × 65535 pixels, not 65536 × 1.");
@@ -136,11 +132,8 @@ TEST_F(Tga, HeaderPixelsAndTheIdFieldFollowTheComponentsAndTheComment)
         ASSERT_TRUE(writeFile(f, header(2, 1, 1, 24, 0x20, int(id.size())) + id + pixel));
         EXPECT_EQ(load(f)->comment(), comment);
     }
-}
 
-// TGA has no transformation of its own: this is the registry's generic one (load, change, save).
-TEST_F(Tga, ATransformTurnsAndCommentsKeepingTheDateOrChangesNothing)
-{
+    // TGA has no transformation of its own: the registry's generic one (load, change, save) keeps the date.
     oxFilename::initialize();
     ASSERT_TRUE(writeFile(f, header(2, 2, 1, 24, 0x20) + rawPixels(2, 24)));
     ASSERT_TRUE(oxFilename(f).setModificationDate(1e9));
@@ -157,3 +150,4 @@ TEST_F(Tga, ATransformTurnsAndCommentsKeepingTheDateOrChangesNothing)
     EXPECT_NE(imageError([&] { oxImageRegistry::instance().transformFile(f, transformOf(1)); }), "");
     EXPECT_EQ(readFile(f), "not a picture");
 }
+
