@@ -185,7 +185,8 @@ struct MakeThumbnail : testing::Test {
     oxThumbnailCache cache{dir.file("thumbnails"), "pictavo-test"};
     std::string jpeg = dir.file("photo.jpg");
 
-    void SetUp() override
+    void SetUp() override { writePhoto(); }
+    void writePhoto()
     {
         writePicture(jpeg, 1600, 1200, [](uint32_t x, uint32_t y) { return oxColour(uint8_t(x), uint8_t(y), 90); });
         setMTime(1700000000);
@@ -231,7 +232,7 @@ TEST_F(MakeThumbnail, DecodedOnceFittedFoundInTheCacheRemadeWhenChangedAndTheSta
 
     // The start picture's decode begun before the window: handed over once, to the picture it was begun for;
     // it stops when cancelled and throws what its decode threw.
-    SetUp(); // the photo again, unspoilt
+    writePhoto(); // unspoilt again
     struct Case {
         std::string file;
         oxSize maximum;
