@@ -59,7 +59,7 @@ std::map<std::string, std::string> header(const std::string& file)
 
 } // namespace
 
-TEST(OxImageTool, InfoPrintsOneLinePerFileConvertAndTransformWorkAndWrongCommandLinesAreRefused)
+TEST(OxImageTool, CommandsAndRefusals)
 {
     TempDir dir;
     const std::string good = save(dir.file("good.jpg"), 64, 32, "hello");

@@ -30,7 +30,7 @@ using DialogTasks = GuiTest;
 
 // A name field for one picture only: thumbnails_e2e types into it, and walks the tree of a copy of two; typing over
 // the proposed name and Enter too.
-TEST_F(DialogTasks, CopyMoveAndConversionDialogsAndTasksAskAboutExistingTargetsFirstAndKeepNamesAndToneMappings)
+TEST_F(DialogTasks, CopyMoveAndConversion)
 {
     struct RecordingOperations : PictureOperations {
         void transformPicture(const std::string&, const oxImageTransform&) override {}
@@ -188,7 +188,7 @@ using SettingsDialog = GuiTest;
 
 // OK applies the style and stores every value (sizes truncated); a style that fails to apply is reported, the
 // style as it was and the other values as chosen stored; Cancel changes nothing.
-TEST_F(SettingsDialog, OkAppliesAndStoresAFailureKeepsTheStyleStartsFromStoredValuesOkOnlyWhileBothHoldColours)
+TEST_F(SettingsDialog, OkCancelAndStartValues)
 {
     TestSettings settings;
     SoundSwitch sound{true};

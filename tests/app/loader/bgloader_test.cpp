@@ -392,7 +392,7 @@ TEST(BGTextureLoader, ThumbnailDecodesInFlightStopWhenNoLongerWanted)
     EXPECT_EQ(boxes.count(), 0u) << boxes.texts();
 }
 
-TEST(BGTextureLoader, WakesForEachCommandRapidAcquireAndReleaseNeitherDeadlocksNorFreesAndTheIdleLoaderSleeps)
+TEST(BGTextureLoader, WakesSleepsAndSurvivesRapidAcquireAndRelease)
 {
     LoaderRig rig(LoaderRig::numbered(40, "/r/"));
     // A cold picture is there as soon as it is loaded, not at a later poll.
@@ -442,7 +442,7 @@ TEST(BGTextureLoader, WakesForEachCommandRapidAcquireAndReleaseNeitherDeadlocksN
     EXPECT_LT(cpuSeconds() - cpu, 0.1);
 }
 
-TEST(BGTextureLoader, ShutDownDropsLoadsFinishesWhatIsInProgressAndFileOperationsThreadProblemsReachTheMainThread)
+TEST(BGTextureLoader, ShutDownAndThreadProblems)
 {
     MessageCapture boxes;
     TempDir dir;
@@ -521,7 +521,7 @@ TEST(BGTextureLoader, HeldReadAheadWaitsWhilePicturesAskedForLoad)
 
 // Workers decode, the loader thread alone publishes; a throwing decode gives a record with its reason. Frames are
 // rate-limited, but the one completing the screen is asked for: the next may come much later.
-TEST(BGTextureLoader, WorkersDecodeTheLoaderThreadPublishesAndTheThumbnailCompletingTheScreenIsShownAtOnce)
+TEST(BGTextureLoader, WorkersDecodeTheLoaderThreadPublishes)
 {
     std::mutex mutex;
     std::set<std::thread::id> decoders, publishers;

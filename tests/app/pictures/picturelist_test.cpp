@@ -275,7 +275,7 @@ TEST_F(PictureListTest, StepAndGoToClampAndSignalTheEndsRemovingEntriesMovesTheV
     EXPECT_EQ(list.currentPath(), "");
 }
 
-TEST_F(PictureListTest, RescanKeepsTheCurrentPictureAndTheSearchDepthTheFolderDialogAndThumbnailNotice)
+TEST_F(PictureListTest, RescanFolderDialogAndThumbnailNotice)
 {
     make("m.jpg");
     make("n.jpg");

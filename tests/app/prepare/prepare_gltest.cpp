@@ -80,7 +80,7 @@ std::unique_ptr<TempDir> Prepare::s_files;
 } // namespace
 
 // The smallest decode covering the cover at fit zoom, laid out at the full size; none where it gains nothing.
-TEST_F(Prepare, FirstLookIsTheSmallestDecodeCoveringTheCoverSmallPicturesGetOneTileWithTheirMipmaps)
+TEST_F(Prepare, FirstLookAndSmallPictures)
 {
     struct Case {
         const char* file;

@@ -206,7 +206,7 @@ struct MakeThumbnail : testing::Test {
 
 } // namespace
 
-TEST_F(MakeThumbnail, DecodedOnceFittedFoundInTheCacheRemadeWhenChangedAndTheStartPicturesHeadStart)
+TEST_F(MakeThumbnail, CacheAndHeadStart)
 {
     EXPECT_FALSE(findCachedThumbnail(cache, jpeg, 256)) << "looking neither decodes nor stores";
     EXPECT_FALSE(findCachedThumbnail(cache, jpeg, 256));

@@ -13,7 +13,7 @@
 #include <mutex>
 #include <thread>
 
-TEST(ThumbnailHeadStart, MakesEveryFileUntilHandedOverThenOnlyFinishesTheOneInHandAndShowsThemInOrder)
+TEST(ThumbnailHeadStart, MakesEveryFileUntilHandedOver)
 {
     TempDir dir;
     auto cache = std::make_shared<const oxThumbnailCache>(dir.file("thumbnails"), "pictavo-test");

@@ -405,7 +405,7 @@ TEST_F(Startup, TheCommandLineIsParsedAndHelpVersionAndUsageErrorsAnswerBeforeAn
 
 // An engine failure, an unreadable settings file and a broken interface font (the built-in one used instead):
 // each told once; then the stored look is read through the settings keys.
-TEST_F(Startup, EngineFailuresUnreadableSettingsAndABrokenFontAreToldOnceAndSettingsKeysApplyTheirRanges)
+TEST_F(Startup, FailuresToldOnceAndSettingsKeysRanges)
 {
     const oxFailureSink previous = oxSetFailureSink({}); // as a fresh process has it
     prepareEngine();

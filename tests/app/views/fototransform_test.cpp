@@ -44,7 +44,7 @@ struct Rig {
 
 } // namespace
 
-TEST(FotoTransform, FitAndLimitsFollowTheContentZoomsKeepTheAnchorAnimationsEndReshapesKeepTheFitNothingMoves)
+TEST(FotoTransform, FitZoomAnimationsAndReshapes)
 {
     const struct {
         oxGuiSize content;

@@ -54,7 +54,7 @@ struct LanguageScope {
 
 } // namespace
 
-TEST(MoCatalogue, ParsesEntriesConvertsLatin1DropsOtherFormatConversionsAndRejectsMalformedImages)
+TEST(MoCatalogue, ParsingAndRefusals)
 {
     const auto c = parse(buildMo({{"", kHeader}, {"Yes", "Ja"}, {"untranslated", ""}, {"over", "\xC3\xBC" "ber \xE2\x82\xAC"}}));
     ASSERT_TRUE(c);
@@ -112,7 +112,7 @@ TEST(MoCatalogue, ParsesEntriesConvertsLatin1DropsOtherFormatConversionsAndRejec
     }
 }
 
-TEST(Catalogue, GermanUsesTheCompiledInCatalogueUnlessTheStartFolderHasOneAndTheLanguageFollowsGettextsVariables)
+TEST(Catalogue, GermanAndTheLanguageVariables)
 {
     TempDir dir;
     {

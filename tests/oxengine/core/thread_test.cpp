@@ -88,7 +88,7 @@ TEST(Thread, StartRunStopFinishAndAStopBeforeTheBodyBeginsOrFromTheDestructorIsN
     }
 }
 
-TEST(Thread, ThreadThatWillNotStopIsLeftRunningAndReportedAndEventSignalsWakeOneWaitWithoutAddingUp)
+TEST(Thread, StuckThreadsAndEvents)
 {
     oxEvent release;
     FunctionThread t([&](FunctionThread&) { release.wait(oxEvent::INFINITE); }); // ignores stop requests

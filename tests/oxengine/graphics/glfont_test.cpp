@@ -40,7 +40,7 @@ oxEmbeddedFile g_broken("broken.glfc", BROKEN_FONT, sizeof BROKEN_FONT);
 
 } // namespace
 
-TEST(GLFontFile, ReadsPlainAndCompressedFontsAndRefusesBrokenOnesBeforeReadingOrAllocatingTooMuch)
+TEST(GLFontFile, ReadsFontsAndRefusesBrokenOnes)
 {
     FontBytes plain = smallFont();
     for (int i = 0; i < 8; ++i)
@@ -102,7 +102,7 @@ TEST(GLFontFile, ReadsPlainAndCompressedFontsAndRefusesBrokenOnesBeforeReadingOr
     }
 }
 
-TEST(GLFont, FailedLoadsLeaveTheFontEmptyGlyphLookupFollowsTheTextRulesAndTheManagerFindsFilesOrTheBuiltInOne)
+TEST(GLFont, LoadsLookupAndTheManager)
 {
     TempDir dir;
     FontBytes plain = smallFont();

@@ -51,7 +51,7 @@ std::unique_ptr<oxImageUInt8> greyRow(std::initializer_list<uint8_t> levels)
 
 } // namespace
 
-TEST_F(TextLayout, ScaleMakesTheXCellTextHeightHighTabsStopEveryFourXHeightsAndCharactersAreNotBytes)
+TEST_F(TextLayout, ScaleTabsAndCharacters)
 {
     EXPECT_DOUBLE_EQ(width("X"), 10);
     EXPECT_DOUBLE_EQ(out.measureLine(0).height, 16);
@@ -104,7 +104,7 @@ TEST_F(TextLayout, LinesMakeABlockAndTabRunsEndColumnsThatLineUpAcrossIt)
     EXPECT_EQ(out.lineCount(), 2);
 }
 
-TEST_F(TextLayout, HitTestFindsTheCharacterUnderThePointAsDrawnElidingCutsWholeCharactersAndNoGlyphsMeasureNothing)
+TEST_F(TextLayout, HitTestsAndEliding)
 {
     const double nan = std::numeric_limits<double>::quiet_NaN();
     const struct {
@@ -169,7 +169,7 @@ TEST_F(TextLayout, HitTestFindsTheCharacterUnderThePointAsDrawnElidingCutsWholeC
     }
 }
 
-TEST(SoftFrame, PicturesCoverPixelsWhoseCentresLieInsideFilterLikeMipmapsNeedNoBlendingAndTextIsBackgroundThenGlyphs)
+TEST(SoftFrame, PicturesFiltersAndText)
 {
     struct Row {
         const char* what;

@@ -71,7 +71,7 @@ const MipmapGen ALL_MODES[] = {MIPMAP_NONE, MIPMAP_GLU, MIPMAP_ENGINE, MIPMAP_AU
 
 } // namespace
 
-TEST_F(TextureGL, SizesBeyondTheLimitsAreRefusedAndLeaveNothingAndTexturesGoWithTheirLastHolder)
+TEST_F(TextureGL, LimitsAndLifetimes)
 {
     const size_t live = oxLiveTextureCount();
     GLint probed = 0;

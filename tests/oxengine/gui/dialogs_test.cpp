@@ -15,7 +15,7 @@ using V = std::vector<std::string>;
 
 using Folders = GuiTest;
 
-TEST_F(Folders, MessageAndFolderDialogsAnswerTheirKeysAndTheTreeWalksExpandsAndLosesVanishedFolders)
+TEST_F(Folders, MessageAndFolderDialogs)
 {
     // root/ alpha/{deep/deeper/deepest,other} beta/ gamma/sub Beta2/ .hidden/sub file.txt
     if (!oxFilename::isInitialized())

@@ -126,7 +126,7 @@ TEST_P(DialogDrawing, EachWidgetDrawsInsideItsRectangleWithFocusHoverAndInactive
 
 INSTANTIATE_TEST_SUITE_P(TextHeights, DialogDrawing, testing::Values(20, 40));
 
-TEST_F(Drawing, ADialogDimsTheSceneAndEditListSliderProgressBarAndScrolledContentDrawInTheirPlaces)
+TEST_F(Drawing, DialogsAndControls)
 {
     clear(1.0f); // the brightest picture there is
     oxGuiModalMessageDialog d("A question\nover a bright picture", "Title", MB_YES | MB_NO, MI_NONE);

@@ -47,7 +47,7 @@ void setState(oxGuiEdit& e, const std::string& s)
 using Editing = GuiTest;
 
 // Every key here is the field's (none reaches the widgets behind); moves post nothing, each change posts once.
-TEST_F(Editing, KeysEditTheTextReplacedTextKeepsTheCaretInsideOverlongTextScrollsToItAndThePointerSelects)
+TEST_F(Editing, KeysCaretScrollingAndPointer)
 {
     // A focused edit at (10, 10) in a host, text height 20 (so the inner rectangle is 20 high), posting 77 on every
     // change.

@@ -8,7 +8,7 @@
 using HostInput = GuiTest;
 
 // A registered host with a draggable 50 x 50 probe "d" at (0, 0) and a probe "other" at (100, 0).
-TEST_F(HostInput, DragsAreCapturedFollowThresholdAndAxesAndEndWithTheirElementAndTheFocusTakesKeysFirst)
+TEST_F(HostInput, DragsAndFocus)
 {
     static std::vector<int> cursors;
     Seam<oxGuiCursorSetter> cursor(oxSetGuiCursorSetter, [](int shape) { cursors.push_back(shape); });
@@ -114,7 +114,7 @@ using Sizes = std::vector<oxGuiSize>;
 using Ints = std::vector<int>;
 
 // Probes of natural sizes and stretches, resized in steps: their extents, stacked without gaps.
-TEST(GuiLayout, SizersLayOutAlongBothAxesContainersPassEventsStyleAndTransformsButNothingWhileHidden)
+TEST(GuiLayout, SizersAndContainers)
 {
     const struct {
         const char* what;

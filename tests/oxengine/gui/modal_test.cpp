@@ -5,7 +5,7 @@
 
 using ModalRun = GuiTest;
 
-TEST_F(ModalRun, MenusChooseByPointerAndKeysTheHelperSwallowsInputButReleasesRunsEndWithTheirButtonsAndNest)
+TEST_F(ModalRun, MenusAndModalRuns)
 {
     // "Open" (210), a separator, "Sort" with "By name" (213) and "By date" (214), "Quit" (0) in a 1000 x 800 window.
     app.windowWidth = 1000, app.windowHeight = 800;

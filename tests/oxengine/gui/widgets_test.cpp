@@ -10,7 +10,7 @@
 
 using Widgets = GuiTest;
 
-TEST_F(Widgets, ButtonsCheckboxesPanelsListsSlidersAndSplittersFollowClicksKeysWheelAndDragsWithinTheirLimits)
+TEST_F(Widgets, InputWithinTheirLimits)
 {
     oxGuiButton ok(GUI_CMD_OK, "OK"), cancel(GUI_CMD_CANCEL, "Cancel"), other(5, "Other"), none(0, "Nothing");
     ok.setTextHeight(20); // 60 x 20: at least three text heights

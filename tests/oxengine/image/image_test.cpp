@@ -56,7 +56,7 @@ TYPED_TEST(ImageOps, ClonesFlipsAndRotationsOfNonSquarePictures)
     }
 }
 
-TEST(ImageSizes, ReducedCopiesTakeTheTopLeftPixelOfEachBlockByTheFactorThatFitsLimitsRefuseBeforeAllocating)
+TEST(ImageSizes, ReducedCopiesAndLimits)
 {
     auto image = imageOf<oxColour>(1000, 600, [](uint32_t x, uint32_t y) {
         return oxColour(uint8_t(x), uint8_t(y), uint8_t(x >> 8), uint8_t(y >> 8));

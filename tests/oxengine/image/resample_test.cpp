@@ -36,7 +36,7 @@ TYPED_TEST_SUITE(Resampling, ImageTypes);
 } // namespace
 
 // The program always asks for the automatic choice: Lanczos 3 or Mitchell.
-TEST(Filters, KernelsSumToOneTheAutomaticChoiceAnyThreadCountWorkedByHandInformationAndRefusals)
+TEST(Filters, KernelsChoiceThreadsAndRefusals)
 {
     // The comparison of each piece decides the value exactly on its boundary.
     struct Case {

@@ -18,7 +18,7 @@ template <class T> T grey(float v)
 
 } // namespace
 
-TEST(Conversion, FloatAndHalfToIntegersAtTheBoundariesIntegersToFloatHalfAndEachOtherRowsAsPixels)
+TEST(Conversion, BoundariesAndRows)
 {
     // The same result from a float channel and from a half channel (all exact in half).
     struct Case {
@@ -128,7 +128,7 @@ std::unique_ptr<oxImageHalf> halfImage(std::initializer_list<oxColourHalf> pixel
 
 } // namespace
 
-TEST(Half, EveryValueWidensExactlyRoundTripsNarrowingRoundsToNearestEvenAndSaturatesHdrIsToneMapped)
+TEST(Half, WideningNarrowingAndToneMapping)
 {
     std::vector<uint16_t> halves(65536);
     for (uint32_t i = 0; i < 65536; ++i)

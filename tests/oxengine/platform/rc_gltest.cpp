@@ -12,7 +12,7 @@
 
 // The main thread's context after another was current, released or destroyed. Textures shared with the
 // loader thread's context: the single-picture view's GL tests.
-TEST(RenderingContext, ADefaultWindowIsHiddenDoneCurrentOrDestroyingLeaveTheMainContextAloneAndAFailedWindowIsReported)
+TEST(RenderingContext, WindowsAndContexts)
 {
     if (!glTestContext(64, 64))
         GTEST_SKIP() << "no X display with GLX";

@@ -37,7 +37,7 @@ protected:
 
 } // namespace
 
-TEST_F(ConfigTest, IntegersParseLenientlyAndClampTextsRoundTripOverlongValuesReadAsMissingAndHalfColoursAreNone)
+TEST_F(ConfigTest, ValuesParseClampAndRoundTrip)
 {
     oxConfig::setInt("GuiTextHeight", 42);
     EXPECT_NE(readFile(storeFile()).find("[Settings]\nGuiTextHeight=42\n"), std::string::npos);

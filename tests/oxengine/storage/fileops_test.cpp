@@ -197,7 +197,7 @@ TEST_F(FileOps, MovesBetweenFileSystemsKeepTheSourceUntilTheCopyIsComplete)
     EXPECT_TRUE(options.questions.empty());
 }
 
-TEST_F(FileOps, DeleteGoesToTheTrashAskingFirstWhenConfirmingAndElseAsksBeforeDeletingForGood)
+TEST_F(FileOps, DeleteAsksAndUsesTheTrash)
 {
     writeFile(file("Ωmega.jpg"), "pic");
     Recorded no;

@@ -10,7 +10,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-TEST(TemporaryFiles, AnInterruptRemovesTheNamedFilesBeingWrittenAndStaleOnesGoWhenTheFolderIsOpened)
+TEST(TemporaryFiles, InterruptsAndStaleFiles)
 {
     for (const int signal : {SIGINT, SIGTERM}) {
         TempDir dir;

@@ -21,7 +21,7 @@
 #include <cmath>
 #include <optional>
 
-TEST(ImageView, QuickSuccessionRestartsTheFadePendingPicturesWaitCommandsGoOnFailedLoadsSayWhyExposurePanel)
+TEST(ImageView, PicturesShownInQuickSuccession)
 {
     TestSettings settings;
     FakeFramework framework{800, 600};
@@ -207,7 +207,7 @@ TEST(ImageView, QuickSuccessionRestartsTheFadePendingPicturesWaitCommandsGoOnFai
 
 // A first look's outer texel edges lie on the full picture's edges; the navigator shows only for pictures larger
 // than the window.
-TEST(PictureDrawing, FirstLookIsStretchedNavigatorOnlyForLargePicturesFramesFollowTheirDelaysAndPause)
+TEST(PictureDrawing, FirstLookNavigatorAndAnimationFrames)
 {
     LoadedPicture p;
     p.imageWidth = 1001, p.imageHeight = 301;

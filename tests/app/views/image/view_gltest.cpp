@@ -185,7 +185,7 @@ TEST_F(ImageDisplayGL, OriginalSizeShowsTexelForPixelTilesMeetWithoutSeamsAtEver
 
 // The overlay lines and the navigator follow the info level. Transparent parts show the checkerboard; the frames
 // before the first picture meet its drawing ahead of time and show none of it.
-TEST_F(ImageDisplayGL, OverlayLinesAndNavigatorFollowTheInfoLevelTransparencyShowsTheBoardAFadeVeilsWhatIsUncovered)
+TEST_F(ImageDisplayGL, OverlaysTransparencyAndCrossFade)
 {
     const std::string file = writePicture(dir.file("grey.png"), 1600, 1200, [](uint32_t, uint32_t) {
         return oxColour(100, 100, 100);
@@ -359,7 +359,7 @@ TEST_F(ImageDisplayGL, AnimationFramesAdvanceByTheirDelaysAndStopWithTheNextPict
     });
 }
 
-TEST_F(ImageDisplayGL, HdrPicturesFollowTheExposureSlidersIdentityReproducesTheTextureWithoutShadersTheValues)
+TEST_F(ImageDisplayGL, HdrPicturesFollowTheExposureSliders)
 {
     const std::string exr = writeExr(dir, "ramp.exr", 320, 240, 1.0f);
     if (exr.empty())

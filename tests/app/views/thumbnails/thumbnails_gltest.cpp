@@ -92,7 +92,7 @@ protected:
 
 // Pictures upright, undistorted and never enlarged; a broken thumbnail's mark, the selection's veil, and a long
 // caption stopping at the cell's edge.
-TEST_F(SheetGL, CellsShowPicturesUprightAndCaptionsTheProgressBarTheLoaderProgressReadyOnceCellsOnScreenHave)
+TEST_F(SheetGL, CellsCaptionsAndProgress)
 {
     const oxColour cellColour = colours.cell();
     // Tall, wide, small, and a 64 x 48 thumbnail of a 1600 x 1200 picture.

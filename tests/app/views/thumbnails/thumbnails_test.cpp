@@ -103,7 +103,7 @@ TEST(SheetGrid, LayoutHitsAndVisibleRowsFollowTheWindowAndTheCount)
     }
 }
 
-TEST(SheetSelection, CtrlClicksToggleShiftExtendsFromTheAnchorTheMenuOffersSelectionEntriesOnlyWithOne)
+TEST(SheetSelection, ModifierClicksAndTheMenu)
 {
     const struct {
         std::set<int> before;
@@ -234,7 +234,7 @@ TEST(SheetFirstFrame, AsksOnlyForTheCellsOnScreenAndRefusesWhatGLWouldDrawOtherw
 
 // ---- the view ----------------------------------------------------------------------------------
 
-TEST(ThumbnailView, ClicksSelectAndOpenCommandsGoOutInListOrderAFolderClearsTheSelectionTheSplitterAndSettings)
+TEST(ThumbnailView, ClicksCommandsFoldersAndSplitter)
 {
     TestSettings settings;
     const TempDir& home = settings.dir;

@@ -57,7 +57,7 @@ TEST(ColourManagement, TaggedAndCmykPicturesMatchImageMagick)
     }
 }
 
-TEST(ColourManagement, DescriptionsBecomeDisplayColoursADisplayProfileAppliesToUntaggedPicturesBrokenOnesDoNoHarm)
+TEST(ColourManagement, DisplayColoursAndProfiles)
 {
     struct Case {
         const char* what;

@@ -69,7 +69,7 @@ struct Exr : testing::Test {
 } // namespace
 
 // The channels, the comment and the range come back as the round trip test shows (unmapped: the tone mapping's).
-TEST_F(Exr, TheDataWindowBecomesThePictureTurnsWithinTheDisplayWindowBadFilesAndWritesAreRefused)
+TEST_F(Exr, DataWindowTurnsAndRefusals)
 {
     for (const auto& [left, top] : {std::pair{10, 20}, std::pair{-5, -3}}) {
         const int x0 = left, y0 = top; // clang 14 cannot capture a structured binding

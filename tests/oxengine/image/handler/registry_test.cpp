@@ -51,7 +51,7 @@ const FakeHandler& fake(const oxImageRegistry& r, size_t i)
 
 } // namespace
 
-TEST(ImageRegistry, ChoosesByExtensionRefusesMissingFilesAndPipesTheFirstHandlerServesTransformsNeedASaver)
+TEST(ImageRegistry, ChoiceRefusalsAndTransforms)
 {
     const oxImageRegistry& registry = oxImageRegistry::instance();
     for (const char* name : {"a.JPG", "a.jpeg", "A.Jpeg", "/x/PHOTO.JPEG", ".jpg", "a.TGA", "b.png", "c.Gif", "d.bmp"})

@@ -24,7 +24,7 @@ struct ThumbnailCache : testing::Test {
 
 } // namespace
 
-TEST_F(ThumbnailCache, NamedAndReadAsTheStandardSaysStaleWhenChangedForgottenOnRequestABrokenCacheIsNoError)
+TEST_F(ThumbnailCache, NamesStalenessAndBrokenCaches)
 {
     // The standard's own example: the MD5 of the URI.
     EXPECT_EQ(oxThumbnailCache::fileNameOf("file:///home/jens/photos/me.png"), "c6ee772d9e49320e97ec29a7eb5b1697.png");

@@ -36,7 +36,7 @@ std::unique_ptr<oxImageUInt8> load(const std::string& path)
 } // namespace
 
 // Failures say which step failed, and nothing is transformed (the save dialogs offer no GIF or BMP).
-TEST(PixbufLoad, RowsTopFirstFailuresTheirStepAnimationsWithTheFilesTimingAFrameOffScreenLeavesTheFirstStill)
+TEST(PixbufLoad, RowsFailuresAndAnimations)
 {
     TempDir dir;
     const std::string f = dir.file("p.BMP");

@@ -104,7 +104,7 @@ struct Png : testing::Test {
 
 } // namespace
 
-TEST_F(Png, EveryColourTypeLoadsAsRgbaOfItsDepthCommentsOfTheBestKeyDamagedAndHugeFilesRefusedEarly)
+TEST_F(Png, LoadsEveryColourTypeAndRefusesBadFiles)
 {
     const Chunk palette{"PLTE", std::string("\xff\x00\x00\x00\xff\x00\x00\x00\xff", 9)};
     const auto index = [](uint32_t x, uint32_t, int) { return uint16_t(x % 3); };
@@ -184,7 +184,7 @@ TEST_F(Png, EveryColourTypeLoadsAsRgbaOfItsDepthCommentsOfTheBestKeyDamagedAndHu
 // Pixels, depth, clamping and colour type of every image type come back as the round trip test shows; here
 // the text chunks. A comment edit keeps every byte but the comment chunks; a rotation or damage leave the
 // file as it was.
-TEST_F(Png, SavedTitleFollowsTheCommentAnEditReplacesOnlyTheCommentChunksAnythingElseLeavesTheFile)
+TEST_F(Png, CommentsSavedAndEditedInPlace)
 {
     const auto saved = [&](const oxImage& image) {
         oxPngHandler().saveImage(image, f, oxToneMapping::neutral());

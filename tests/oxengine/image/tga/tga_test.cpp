@@ -40,7 +40,7 @@ struct Tga : testing::Test {
 
 } // namespace
 
-TEST_F(Tga, LoadsEveryOriginAndRunLengthRefusesWhatCannotBeShownSavesTheCommentInTheIdFieldTransforms)
+TEST_F(Tga, LoadSaveAndTransform)
 {
     const uint32_t w = 3, h = 2;
     for (int depth : {24, 32})

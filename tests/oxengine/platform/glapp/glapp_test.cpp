@@ -124,7 +124,7 @@ struct Render : oxRenderListener {
 } // namespace
 
 // The program adds a listener once; removals come again and for strangers.
-TEST_F(Listeners, RemovalsChangesDuringAnEventDestructionsIdleTimeAndTheViewingTransformsOwnership)
+TEST_F(Listeners, ChangesDuringEventsLifetimesAndIdleTime)
 {
     RecordingListener a("a", log), stranger("s", log);
     app.addGUIEventListener(&a);

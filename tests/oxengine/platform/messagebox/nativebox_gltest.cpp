@@ -70,7 +70,7 @@ void isolated(const std::function<void()>& body)
 
 } // namespace
 
-TEST(NativeBox, KeysMouseAndTheCloseButtonAnswerOneBoxAtATimeWithItsWindowPropertiesAndTheInputBoxTakesText)
+TEST(NativeBox, AnswersWindowPropertiesAndInputBox)
 {
     isolated([] {
         const struct {

@@ -99,7 +99,7 @@ TEST(Filename, SplitsNormalisesFollowsLinksComparesPathsAndReplacesExtensions)
     EXPECT_EQ(oxFilename::replaceExtension("/p/a.jpg", ""), "/p/a");
 }
 
-TEST(FileInfo, IsAskedOnceAndKeptDatesAreSetAndRemovalTakesFilesEmptyFoldersAndLinksThemselves)
+TEST(FileInfo, InfoDatesAndRemoval)
 {
     TempDir dir;
     writeFile(dir.file("a.jpg"), "12345");
