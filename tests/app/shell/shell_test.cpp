@@ -6,6 +6,7 @@
 #include "app/shell/startup.h"
 #include "app/views/fototransform.h"
 #include "app/views/image/imagedisplay.h"
+#include "app/views/thumbnails/folderpanel.h"
 #include "app/views/thumbnails/thumbnaildisplay.h"
 
 #include "oxengine/core/catalogue.h"
@@ -111,6 +112,21 @@ protected:
 };
 
 } // namespace
+
+// The settings dialog's new style reaches both views at once, and elements made later.
+TEST_F(App, ANewStyleReachesBothViewsAndLaterElements)
+{
+    PictavoApp& a = app();
+    const oxGuiStyle old = defaultGuiStyle;
+    oxGuiStyle style = old;
+    style.bgColour = oxColour(0x20, 0x40, 0x80, 255);
+    style.fontName = "style-test-font";
+    a.applyGuiStyle(style);
+    EXPECT_EQ(defaultGuiStyle.bgColour, style.bgColour);
+    EXPECT_EQ(a.thumbnailDisplay()->folderPanel().getBgColour(), style.bgColour);
+    EXPECT_EQ(a.imageDisplay()->overlays().fileNameLine().fontName(), style.fontName);
+    defaultGuiStyle = old;
+}
 
 TEST_F(App, TheSheetComesBackAtItsZoomAndScroll)
 {
